@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the programs and runs every test under
+# Wine and Xvfb. Extra arguments go to ctest (for example: -L base).
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+bash "$here/scripts/setup.sh"
+arch=$(bash "$here/scripts/test-arch.sh")
+# The shipped programs are 32-bit: always build them, warnings and all.
+bash "$here/scripts/build.sh" i686
+if [ "$arch" != i686 ]; then
+  echo "This machine cannot execute 32-bit code: tests run as a $arch build." >&2
+  bash "$here/scripts/build.sh" "$arch"
+fi
+cd "$here/build-$arch"
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$(nproc)" "$@"

@@ -1,0 +1,117 @@
+#include "support/test_support.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace TestSupport {
+
+TempFolder::TempFolder() {
+    static std::atomic<unsigned> serial{0};
+    wchar_t base[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, base);
+    for (unsigned attempt = 0; attempt < 1000; ++attempt) {
+        std::wstring candidate = std::wstring(base) + L"tavrel_test_" +
+                                 std::to_wstring(GetCurrentProcessId()) + L"_" +
+                                 std::to_wstring(serial.fetch_add(1)) + L"_" +
+                                 std::to_wstring(GetTickCount());
+        if (CreateDirectoryW(candidate.c_str(), nullptr)) {
+            path_ = candidate;
+            return;
+        }
+    }
+}
+
+TempFolder::~TempFolder() {
+    if (!path_.empty()) RemoveTree(path_);
+}
+
+std::wstring TempFolder::Join(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+std::vector<uint8_t> Bytes(const std::string& text) {
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    size_t done = 0;
+    bool ok = true;
+    while (ok && done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 20));
+        DWORD written = 0;
+        ok = WriteFile(h, bytes.data() + done, chunk, &written, nullptr) && written == chunk;
+        done += written;
+    }
+    return CloseHandle(h) && ok;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    return WriteFileBytes(path, Bytes(bytes));
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::wstring& path, bool* ok) {
+    std::vector<uint8_t> out;
+    if (ok) *ok = false;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return out;
+    uint8_t buf[65536];
+    DWORD got = 0;
+    bool good = true;
+    for (;;) {
+        if (!ReadFile(h, buf, sizeof buf, &got, nullptr)) { good = false; break; }
+        if (got == 0) break;
+        out.insert(out.end(), buf, buf + got);
+    }
+    CloseHandle(h);
+    if (ok) *ok = good;
+    return out;
+}
+
+bool FileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RemoveTree(const std::wstring& path) {
+    DWORD attr = GetFileAttributesW(path.c_str());
+    if (attr == INVALID_FILE_ATTRIBUTES) return;
+    if ((attr & FILE_ATTRIBUTE_DIRECTORY) && !(attr & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        WIN32_FIND_DATAW fd;
+        HANDLE f = FindFirstFileW((path + L"\\*").c_str(), &fd);
+        if (f != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring n = fd.cFileName;
+                if (n == L"." || n == L"..") continue;
+                RemoveTree(path + L"\\" + n);
+            } while (FindNextFileW(f, &fd));
+            FindClose(f);
+        }
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        RemoveDirectoryW(path.c_str());
+    } else {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (attr & FILE_ATTRIBUTE_DIRECTORY) RemoveDirectoryW(path.c_str());
+        else DeleteFileW(path.c_str());
+    }
+}
+
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty()) return std::wstring();
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &w[0], n);
+    return w;
+}
+
+std::string Utf8(const std::wstring& wide) {
+    if (wide.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &s[0], n, nullptr,
+                        nullptr);
+    return s;
+}
+
+}  // namespace TestSupport

@@ -1,0 +1,40 @@
+// Helpers shared by the tests: real temporary folders and files on disk.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace TestSupport {
+
+// A fresh folder under the Windows temporary folder, removed with its
+// contents when the object dies.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::wstring& Path() const { return path_; }
+    // path + '\' + name
+    std::wstring Join(const std::wstring& name) const;
+
+private:
+    std::wstring path_;
+};
+
+std::vector<uint8_t> Bytes(const std::string& text);
+bool WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// Empty vector and ok=false when the file cannot be read.
+std::vector<uint8_t> ReadFileBytes(const std::wstring& path, bool* ok = nullptr);
+bool FileExists(const std::wstring& path);
+// Removes a folder tree with plain Win32 calls (clears read-only first).
+void RemoveTree(const std::wstring& path);
+// UTF-8 to UTF-16 and back, for readable test data.
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const std::wstring& wide);
+
+}  // namespace TestSupport
