@@ -26,24 +26,55 @@ int32_t BomLength(uint8_t kind);                        // 5,6: 2; 2: 3; 3: 5; e
 // for kinds without one.
 const uint8_t* BomBytes(uint8_t kind, int32_t* count);
 
-// 1 (Shift_JIS) or 2 (UTF-8), never 0; empty input gives 1.
+// 1 (Shift_JIS) or 2 (UTF-8), never 0; empty input gives 1. The Shift_JIS
+// validator takes the leads 0x81-0x9F, 0xE0-0xEF and the IBM extension rows
+// 0xFA-0xFC of code page 932 (never valid in UTF-8).
 uint8_t GuessEncoding(const void* bytes, int32_t count);
 
 // State of a guess carried across chunks of one file.
 struct GuessState {
     bool flag = true;      // set while the 8-bit line end has not been seen
     int32_t position = 0;  // where the scan of the current chunk reached
+    int64_t offset = 0;    // bytes of the earlier chunks (for the parity of a zero)
 };
-// 0 undecided, 1, 2, 5, 6 or 8 (not text).
+// 0 undecided, 1, 2, 5, 6 or 8 (not text). Each call takes the next chunk of
+// the file, the bytes that follow the previous chunk; after an undecided
+// result (0) the state is ready for that next chunk (position 0, offset
+// advanced by count). A zero byte at an even file offset votes for
+// big-endian (5), at an odd one for little-endian (6); the vote stands unless
+// an 8-bit CR LF comes first in the chunk (then the text is 8-bit with a stray
+// zero and the scan goes on).
 uint8_t GuessTextKind(GuessState& state, const void* bytes, int32_t count);
 
 // The longest prefix of count bytes (units for kind 7) that ends on a whole
-// character.
+// character, so that a chunked reader can convert the prefix and keep the
+// rest for the next chunk. The prefix is count when nothing can be pending
+// (kinds 8 and unknown kinds, single-byte ANSI code pages, bytes that can
+// never become part of a longer character).
+//   0  the ANSI code page: count for a single-byte code page; the rule of
+//      kind 1 with the code page's own lead bytes for a double-byte one; the
+//      rule of kind 2 when the ANSI code page is UTF-8.
+//   1  code page 932: the run of lead-capable bytes (0x81-0x9F, 0xE0-0xFC) at
+//      the end is paired up; an odd run ends in a lone lead, which is cut.
+//   2  a lead whose sequence is incomplete is cut with its continuations.
+//   3  UTF-7: cut before a '+' whose base64 run is not yet ended by a byte
+//      outside the base64 set (a run may go on in the next chunk, and the
+//      rest cannot be decoded without its '+'); 0 when such a run fills the
+//      whole chunk (a line longer than the chunk).
+//   4  EUC-JP: the trailing run of bytes >= 0x80 is walked from its start by
+//      characters (0x8E: 2 bytes, 0x8F: 3, 0xA1-0xFE: 2, other: 1); an
+//      incomplete last character is cut.
+//   5, 6  rounded down to even; a trailing high surrogate is cut as well.
+//   7  a trailing high surrogate is cut.
 int32_t WholeCharLength(uint8_t kind, const void* bytes, int32_t count);
 
 // Conversions. Both return false when non-empty input could not be
-// converted (the output is then empty); an empty input succeeds.
-// `units` counts bytes for kinds 0-6.
+// converted (the output is then empty); an empty input succeeds. Bytes that
+// do not form a character of the kind are replaced (the system converter's
+// lossy replacement), never dropped silently: an odd last byte of UTF-16
+// (kinds 5 and 6) becomes U+FFFD.
+// `count` counts bytes for kinds 0-6 and 16-bit units for kind 7 (copied).
+// The result is kind 7, owned, length = capacity = the unit count.
 bool ConvertToUtf16(uint8_t kind, const void* units, int32_t count, RawString& out);
 // From count 16-bit units to `kind` (0-6; 7 copies).
 bool ConvertFromUtf16(uint8_t kind, const wchar_t* units, int32_t count, RawString& out);
@@ -51,7 +82,8 @@ bool ConvertFromUtf16(uint8_t kind, const wchar_t* units, int32_t count, RawStri
 // The profile/menu name of a kind ("ASCII" .. "UTF16", "ERROR" for 8 and
 // anything unknown); with the mark flag " [BOM]" follows.
 RawString EncodingKindName(uint8_t kind, bool withMark);
-// The kind named by a profile word; -1 when none matches.
+// The kind named by a profile word: one of the eight text names, compared
+// ASCII case-insensitively; -1 for "ERROR" and anything else.
 int KindFromName(const RawString& name);
 
 }  // namespace RawLayer

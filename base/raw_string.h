@@ -130,6 +130,8 @@ public:
 
     // ---- copy on write and growth -----------------------------------------
     void Detach();
+    // Detaches, then makes the capacity at least count (exactly count, or
+    // the length when larger, when it has to reallocate).
     void Reserve(int32_t count);
     // Makes room for `needed` units by the growth rule: capacity becomes
     // 2n + 20 below 200 units, else 2n + 100.
@@ -141,9 +143,13 @@ public:
     // Sets the length after a caller wrote into WritableData (clamped to the
     // capacity) and writes the terminator.
     void SyncLength(int32_t length);
+    // Stores one unit inside the text (detaches first); a position outside
+    // [0, length) is ignored.
     void SetUnitAt(int32_t pos, uint32_t unit);
     void Clear();
-    // Changes the kind of an empty private string (no conversion).
+    // Changes the kind of an empty private string (no conversion); a
+    // non-empty or shared string becomes an empty one of the kind. The
+    // capacity stays, counted in units of the new kind.
     void ResetKind(uint8_t kind);
 
     // ---- building and editing ---------------------------------------------
@@ -152,7 +158,11 @@ public:
     void InsertRange(int32_t pos, int32_t count, uint32_t unit);
     void OpenGap(int32_t pos, int32_t count);
     void Erase(int32_t pos, int32_t count);
+    // This becomes other[range] in other's kind (like Assign).
     void AssignRange(const RawString& other, RawRange range);
+    // Appends other[range] in this string's kind: a unit copy for the same
+    // kind or 7-bit text, a conversion otherwise (falling back to a unit
+    // copy when the conversion fails, so text is never dropped).
     void AppendRange(const RawString& other, RawRange range);
     void Append(const RawString& other) { AppendRange(other, other.All()); }
     void AppendAscii(const char* text);   // 7-bit text, unit by unit

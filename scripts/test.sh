@@ -12,4 +12,6 @@ if [ "$arch" != i686 ]; then
   bash "$here/scripts/build.sh" "$arch"
 fi
 cd "$here/build-$arch"
+# Stop this prefix's Wine server when the run ends, whatever the result.
+trap 'WINEPREFIX="$here/build-$arch/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$(nproc)" "$@"

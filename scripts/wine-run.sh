@@ -25,13 +25,25 @@ if [ "$machine" = "8664" ] && [ -x /usr/lib/wine/wine64 ]; then loader=/usr/lib/
 mkdir -p "$WINEPREFIX"
 (
   flock 9
-  if [ ! -f "$WINEPREFIX/.tavrel-ready" ]; then
-    "$loader" wineboot -i >/dev/null 2>&1
-    "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-    wineserver -w
-    touch "$WINEPREFIX/.tavrel-ready"
+  if [ ! -f "$WINEPREFIX/.tavrel-ready-2" ]; then
+    # Wine's daemons must not inherit the lock's descriptor, or they would
+    # hold the lock for as long as they live.
+    "$loader" wineboot -i >/dev/null 2>&1 9>&-
+    "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 9>&-
+    # No debugger on crashes: a crash test's process ends at once instead of
+    # waiting for winedbg's backtrace.
+    for view in 64 32; do
+      "$loader" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d '' /f /reg:$view >/dev/null 2>&1 9>&-
+      "$loader" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ /d 1 /f /reg:$view >/dev/null 2>&1 9>&-
+    done
+    wineserver -w 9>&-
+    touch "$WINEPREFIX/.tavrel-ready-2"
   fi
-  # Keep one server alive for the whole run instead of one per test.
-  wineserver -p >/dev/null 2>&1 || true
+  # Keep one server alive for the whole run instead of one per test, and
+  # start Wine's own services from here with their output on /dev/null:
+  # started by a test they would inherit its output pipe and keep the test
+  # runner waiting for them to end.
+  wineserver -p >/dev/null 2>&1 9>&- || true
+  "$loader" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
 ) 9>"$WINEPREFIX/.lock"
 exec "$loader" "$exe" "$@"

@@ -1,0 +1,484 @@
+// Encoding detection and conversion between the encoding kinds of RawString.
+
+#include "base/encoding.h"
+
+#include <windows.h>
+
+#include <climits>
+#include <cstring>
+
+namespace RawLayer {
+
+namespace {
+
+// Code pages of the kinds that convert through the system converter.
+constexpr UINT kCodePageSjis = 932;
+constexpr UINT kCodePageUtf8 = 65001;
+constexpr UINT kCodePageUtf7 = 65000;
+constexpr UINT kCodePageEucJp = 51932;
+// Wine has no 51932; its 20932 reads the same two-byte and half-width
+// katakana (0x8E) sequences.
+constexpr UINT kCodePageEucJpFallback = 20932;
+
+inline bool IsHighSurrogate(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
+// Lead bytes of code page 932: 0x81-0x9F and 0xE0-0xFC. The upper end
+// includes the user-defined (0xF0-0xF9) and IBM extension (0xFA-0xFC) rows,
+// which the converter reads as two-byte characters (e.g. FB FC is U+9AD9).
+inline bool IsSjisLead(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+// The ANSI code page of the process, read once.
+struct AnsiInfo {
+    UINT codePage = 0;
+    UINT maxCharSize = 1;
+    bool lead[256] = {};
+
+    AnsiInfo() {
+        codePage = GetACP();
+        CPINFO info;
+        if (GetCPInfo(CP_ACP, &info)) {
+            maxCharSize = info.MaxCharSize;
+            for (int i = 0; i + 1 < MAX_LEADBYTES; i += 2) {
+                BYTE low = info.LeadByte[i];
+                BYTE high = info.LeadByte[i + 1];
+                if (low == 0 && high == 0) break;
+                for (int b = low; b <= high; ++b) lead[b] = true;
+            }
+        }
+    }
+};
+
+const AnsiInfo& Ansi() {
+    static const AnsiInfo info;
+    return info;
+}
+
+// Double-byte cut: a byte that cannot lead a character ends a character, so
+// the run of lead-capable bytes at the end starts on a boundary and consists
+// of pairs; an odd run ends in a lone lead.
+template <typename IsLead>
+int32_t DoubleByteCut(const uint8_t* b, int32_t count, IsLead isLead) {
+    int32_t i = count;
+    while (i > 0 && isLead(b[i - 1])) --i;
+    return ((count - i) & 1) ? count - 1 : count;
+}
+
+// Number of continuation bytes a UTF-8 lead announces; -1 for a byte that
+// leads nothing (ASCII), -2 for a byte that is never part of a sequence.
+int Utf8Trail(uint8_t b) {
+    if (b < 0x80) return -1;
+    if (b < 0xC0) return 0;              // a continuation byte
+    if (b < 0xC2) return -2;             // 0xC0, 0xC1: overlong, invalid
+    if (b < 0xE0) return 1;
+    if (b < 0xF0) return 2;
+    if (b < 0xF8) return 3;
+    if (b < 0xFC) return 4;
+    if (b < 0xFE) return 5;
+    return -2;                           // 0xFE, 0xFF
+}
+
+// Only a lead whose sequence still lacks continuation bytes is cut. Stray
+// continuation bytes (after ASCII, after a complete sequence, or without any
+// lead) can never become part of a character; they are kept, so that the
+// converter replaces them where they stand and a reader at the end of a file
+// does not take them for an incomplete character.
+int32_t Utf8Cut(const uint8_t* b, int32_t count) {
+    int32_t lead = count - 1;
+    int32_t limit = count > 6 ? count - 6 : 0;   // a sequence has at most 5 continuations
+    while (lead >= limit && (b[lead] & 0xC0) == 0x80) --lead;
+    if (lead < limit) return count;
+    int trail = Utf8Trail(b[lead]);
+    if (trail < 0) return count;         // ASCII or a byte that leads nothing
+    int32_t have = count - lead;         // lead plus its continuation bytes
+    return have < trail + 1 ? lead : count;
+}
+
+int32_t EucJpCut(const uint8_t* b, int32_t count) {
+    // Bytes below 0x80 stand alone and never continue a character, so the
+    // trailing run of high bytes starts on a boundary.
+    int32_t i = count;
+    while (i > 0 && b[i - 1] >= 0x80) --i;
+    while (i < count) {
+        uint8_t c = b[i];
+        int32_t length = 1;
+        if (c == 0x8E) length = 2;                       // SS2: half-width katakana
+        else if (c == 0x8F) length = 3;                  // SS3: JIS X 0212
+        else if (c >= 0xA1 && c <= 0xFE) length = 2;     // JIS X 0208
+        if (count - i < length) return i;
+        i += length;
+    }
+    return count;
+}
+
+inline bool IsBase64(uint8_t c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '/';
+}
+
+int32_t Utf7Cut(const uint8_t* b, int32_t count) {
+    bool inRun = false;
+    int32_t runStart = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        uint8_t c = b[i];
+        if (inRun) {
+            // Any byte outside the base64 set ends the run ('-' is absorbed,
+            // anything else is a direct character).
+            if (!IsBase64(c)) inRun = false;
+        } else if (c == '+') {
+            inRun = true;
+            runStart = i;
+        }
+    }
+    return inRun ? runStart : count;
+}
+
+int32_t Utf16ByteCut(const uint8_t* b, int32_t count, bool bigEndian) {
+    int32_t n = count & ~1;
+    if (n >= 2) {
+        uint32_t unit = bigEndian ? (uint32_t(b[n - 2]) << 8) | b[n - 1]
+                                  : (uint32_t(b[n - 1]) << 8) | b[n - 2];
+        if (IsHighSurrogate(unit)) n -= 2;
+    }
+    return n;
+}
+
+// A fresh owned string of a kind with room for exactly `count` units.
+RawString MakeBuffer(uint8_t kind, int32_t count) {
+    RawString s(kind);
+    s.Reserve(count);
+    return s;
+}
+
+bool Fail(uint8_t kind, RawString& out) {
+    out = RawString(kind);
+    return false;
+}
+
+const char* const kKindNames[] = {"ASCII", "SJIS", "UTF8", "UTF7", "EUCJP",
+                                  "UTF16BE", "UTF16LE", "UTF16", "ERROR"};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Code pages
+
+int KindCodePage(uint8_t kind) {
+    switch (kind) {
+        case KindAnsi: return CP_ACP;
+        case KindSjis: return kCodePageSjis;
+        case KindUtf8: return kCodePageUtf8;
+        case KindUtf7: return kCodePageUtf7;
+        case KindEucJp: {
+            static const int eucJp =
+                IsValidCodePage(kCodePageEucJp) ? kCodePageEucJp : kCodePageEucJpFallback;
+            return eucJp;
+        }
+        default: return -1;
+    }
+}
+
+bool KindFitsAnsiApi(uint8_t kind) {
+    if (kind == KindAnsi) return true;
+    if (kind == KindSjis) return Ansi().codePage == kCodePageSjis;
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Byte-order marks
+
+uint8_t DetectBom(const void* bytes, int32_t count) {
+    if (!bytes || count < 2) return 0;
+    const uint8_t* b = static_cast<const uint8_t*>(bytes);
+    if (b[0] == 0xFE && b[1] == 0xFF) return KindUtf16BE;
+    if (b[0] == 0xFF && b[1] == 0xFE) return KindUtf16LE;
+    if (count >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) return KindUtf8;
+    return 0;
+}
+
+int32_t BomLength(uint8_t kind) {
+    switch (kind) {
+        case KindUtf16BE:
+        case KindUtf16LE: return 2;
+        case KindUtf8: return 3;
+        case KindUtf7: return 5;
+        default: return 0;
+    }
+}
+
+const uint8_t* BomBytes(uint8_t kind, int32_t* count) {
+    static const uint8_t utf8[] = {0xEF, 0xBB, 0xBF};
+    static const uint8_t utf7[] = {'+', '/', 'v', '8', '-'};
+    static const uint8_t be[] = {0xFE, 0xFF};
+    static const uint8_t le[] = {0xFF, 0xFE};
+    static const uint8_t none[] = {0};
+    const uint8_t* bytes = none;
+    int32_t n = 0;
+    switch (kind) {
+        case KindUtf8: bytes = utf8; n = 3; break;
+        case KindUtf7: bytes = utf7; n = 5; break;
+        case KindUtf16BE: bytes = be; n = 2; break;
+        case KindUtf16LE:
+        case KindUtf16: bytes = le; n = 2; break;
+        default: break;
+    }
+    if (count) *count = n;
+    return bytes;
+}
+
+// ---------------------------------------------------------------------------
+// Guessing
+
+uint8_t GuessEncoding(const void* bytes, int32_t count) {
+    if (!bytes || count <= 0) return KindSjis;
+    const uint8_t* b = static_cast<const uint8_t*>(bytes);
+    bool sjisTrail = false;   // the Shift_JIS validator expects a trail byte
+    int utf8Pending = 0;      // continuation bytes the UTF-8 validator expects
+    int32_t katakana = 0;
+    int32_t longForms = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        uint8_t c = b[i];
+        // Shift_JIS first. The IBM extension rows (leads 0xFA-0xFC) are
+        // Shift_JIS text of code page 932 and never valid UTF-8, so they
+        // count as leads; 0xF0-0xF9 stay invalid, since they also start
+        // 4-byte UTF-8 sequences.
+        if (sjisTrail) {
+            if ((c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC)) sjisTrail = false;
+            else return KindUtf8;
+        } else if (c <= 0x7F) {
+        } else if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xEF) || (c >= 0xFA && c <= 0xFC)) {
+            sjisTrail = true;
+        } else if (c >= 0xA1 && c <= 0xDF) {
+            ++katakana;
+        } else {
+            return KindUtf8;
+        }
+        // Then UTF-8.
+        if (utf8Pending > 0) {
+            if ((c & 0xC0) != 0x80) return KindSjis;
+            --utf8Pending;
+        } else if (c >= 0x80) {
+            if (c >= 0xC2 && c <= 0xDF) utf8Pending = 1;
+            else if (c >= 0xE0 && c <= 0xEF) utf8Pending = 2;
+            else if (c >= 0xF0 && c <= 0xF7) utf8Pending = 3;
+            else if (c >= 0xF8 && c <= 0xFB) { utf8Pending = 4; ++longForms; }
+            else if (c >= 0xFC && c <= 0xFD) { utf8Pending = 5; ++longForms; }
+            else return KindSjis;
+        }
+    }
+    return longForms < katakana ? KindUtf8 : KindSjis;
+}
+
+namespace {
+
+// What the first line end of a chunk says about a zero byte.
+enum LineEndVote { VoteUnknown, VoteEightBit, VoteUtf16, VoteNone };
+
+LineEndVote FindFirstLineEnd(const uint8_t* b, int32_t count, uint8_t candidate) {
+    for (int32_t i = 0; i + 1 < count; ++i) {
+        if (b[i] == 0x0D && b[i + 1] == 0x0A) return VoteEightBit;
+        if (i + 3 < count) {
+            if (candidate == KindUtf16BE && b[i] == 0x00 && b[i + 1] == 0x0D && b[i + 2] == 0x00 &&
+                b[i + 3] == 0x0A)
+                return VoteUtf16;
+            if (candidate == KindUtf16LE && b[i] == 0x0D && b[i + 1] == 0x00 && b[i + 2] == 0x0A &&
+                b[i + 3] == 0x00)
+                return VoteUtf16;
+        }
+    }
+    return VoteNone;
+}
+
+}  // namespace
+
+uint8_t GuessTextKind(GuessState& state, const void* bytes, int32_t count) {
+    if (!bytes || count <= 0) return 0;
+    const uint8_t* b = static_cast<const uint8_t*>(bytes);
+    int32_t pos = state.position;
+    if (pos < 0 || pos > count) pos = 0;
+    // The line-end search depends only on the chunk and the candidate.
+    LineEndVote votes[2] = {VoteUnknown, VoteUnknown};
+    while (pos < count) {
+        uint8_t c = b[pos];
+        uint8_t result = 0;
+        if (c >= 0x01 && c <= 0x7E) {
+            ++pos;
+            continue;
+        }
+        if (c >= 0x80 && c <= 0xC1) {
+            result = KindSjis;
+        } else if ((c >= 0xC2 && c <= 0xEF) || (c >= 0xFA && c <= 0xFC)) {
+            result = GuessEncoding(b + pos, count - pos);
+        } else if (c >= 0xF0 && c <= 0xFD) {
+            result = KindUtf8;
+        } else if (c != 0x00) {
+            result = KindError;   // 0x7F, 0xFE, 0xFF
+        } else if (!state.flag) {
+            ++pos;
+            continue;
+        } else {
+            bool even = ((state.offset + pos) & 1) == 0;
+            uint8_t candidate = even ? KindUtf16BE : KindUtf16LE;
+            LineEndVote& vote = votes[even ? 0 : 1];
+            if (vote == VoteUnknown) vote = FindFirstLineEnd(b, count, candidate);
+            if (vote == VoteEightBit) {
+                // 8-bit text with a stray zero: no more zero votes.
+                state.flag = false;
+                ++pos;
+                continue;
+            }
+            if (vote == VoteNone && pos + 1 < count && b[pos + 1] == 0x00) {
+                pos += 2;   // two zeros in a row say nothing about the order
+                continue;
+            }
+            result = candidate;
+        }
+        state.position = pos;
+        return result;
+    }
+    state.offset += count;
+    state.position = 0;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Whole characters
+
+int32_t WholeCharLength(uint8_t kind, const void* bytes, int32_t count) {
+    if (!bytes || count <= 0) return 0;
+    const uint8_t* b = static_cast<const uint8_t*>(bytes);
+    switch (kind) {
+        case KindAnsi: {
+            const AnsiInfo& ansi = Ansi();
+            if (ansi.codePage == kCodePageUtf8) return Utf8Cut(b, count);
+            if (ansi.maxCharSize <= 1) return count;
+            return DoubleByteCut(b, count, [&ansi](uint8_t c) { return ansi.lead[c]; });
+        }
+        case KindSjis: return DoubleByteCut(b, count, IsSjisLead);
+        case KindUtf8: return Utf8Cut(b, count);
+        case KindUtf7: return Utf7Cut(b, count);
+        case KindEucJp: return EucJpCut(b, count);
+        case KindUtf16BE: return Utf16ByteCut(b, count, true);
+        case KindUtf16LE: return Utf16ByteCut(b, count, false);
+        case KindUtf16: {
+            const uint16_t* u = static_cast<const uint16_t*>(bytes);
+            return IsHighSurrogate(u[count - 1]) ? count - 1 : count;
+        }
+        default: return count;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Conversions
+
+bool ConvertToUtf16(uint8_t kind, const void* units, int32_t count, RawString& out) {
+    if (count < 0 || (count > 0 && !units)) return Fail(KindUtf16, out);
+    if (count == 0) {
+        out = RawString(KindUtf16);
+        return true;
+    }
+    if (kind == KindUtf16) {
+        out = RawString::FromWideText(static_cast<const wchar_t*>(units), count);
+        return true;
+    }
+    if (kind == KindUtf16BE || kind == KindUtf16LE) {
+        const uint8_t* b = static_cast<const uint8_t*>(units);
+        int32_t n = count / 2;
+        bool odd = (count & 1) != 0;
+        RawString s = MakeBuffer(KindUtf16, n + (odd ? 1 : 0));
+        uint16_t* w = static_cast<uint16_t*>(s.WritableData());
+        if (kind == NativeUtf16Kind()) {
+            std::memcpy(w, b, static_cast<size_t>(n) * 2);
+        } else {
+            for (int32_t i = 0; i < n; ++i)
+                w[i] = static_cast<uint16_t>((uint32_t(b[2 * i]) << 8) | b[2 * i + 1]);
+        }
+        // A lone last byte is half a unit: visible as a replacement
+        // character rather than lost without a trace.
+        if (odd) w[n] = 0xFFFD;
+        s.SyncLength(n + (odd ? 1 : 0));
+        out = s;
+        return true;
+    }
+    int codePage = KindCodePage(kind);
+    if (codePage < 0) return Fail(KindUtf16, out);
+    const char* src = static_cast<const char*>(units);
+    int n = MultiByteToWideChar(static_cast<UINT>(codePage), 0, src, count, nullptr, 0);
+    if (n <= 0) return Fail(KindUtf16, out);
+    RawString s = MakeBuffer(KindUtf16, n);
+    int done = MultiByteToWideChar(static_cast<UINT>(codePage), 0, src, count, s.WritableWide(), n);
+    if (done != n) return Fail(KindUtf16, out);
+    s.SyncLength(n);
+    out = s;
+    return true;
+}
+
+bool ConvertFromUtf16(uint8_t kind, const wchar_t* units, int32_t count, RawString& out) {
+    if (kind > KindUtf16) return Fail(kind, out);
+    if (count < 0 || (count > 0 && !units)) return Fail(kind, out);
+    if (count == 0) {
+        out = RawString(kind);
+        return true;
+    }
+    if (kind == KindUtf16) {
+        out = RawString::FromWideText(units, count);
+        return true;
+    }
+    if (kind == KindUtf16BE || kind == KindUtf16LE) {
+        if (count > INT32_MAX / 2 - 1) return Fail(kind, out);
+        int32_t n = count * 2;
+        RawString s = MakeBuffer(kind, n);
+        uint8_t* b = static_cast<uint8_t*>(s.WritableData());
+        if (kind == NativeUtf16Kind()) {
+            std::memcpy(b, units, static_cast<size_t>(n));
+        } else {
+            for (int32_t i = 0; i < count; ++i) {
+                uint16_t u = static_cast<uint16_t>(units[i]);
+                b[2 * i] = static_cast<uint8_t>(u >> 8);
+                b[2 * i + 1] = static_cast<uint8_t>(u & 0xFF);
+            }
+        }
+        s.SyncLength(n);
+        out = s;
+        return true;
+    }
+    int codePage = KindCodePage(kind);
+    if (codePage < 0) return Fail(kind, out);
+    int n = WideCharToMultiByte(static_cast<UINT>(codePage), 0, units, count, nullptr, 0, nullptr,
+                                nullptr);
+    if (n <= 0) return Fail(kind, out);
+    RawString s = MakeBuffer(kind, n);
+    int done = WideCharToMultiByte(static_cast<UINT>(codePage), 0, units, count, s.WritableBytes(), n,
+                                   nullptr, nullptr);
+    if (done != n) return Fail(kind, out);
+    s.SyncLength(n);
+    out = s;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Names
+
+RawString EncodingKindName(uint8_t kind, bool withMark) {
+    int index = kind <= KindError ? static_cast<int>(kind) : static_cast<int>(KindError);
+    RawString name = RawString::FromText(kKindNames[index]);
+    if (withMark) name.AppendAscii(" [BOM]");
+    return name;
+}
+
+int KindFromName(const RawString& name) {
+    for (int kind = KindAnsi; kind <= KindUtf16; ++kind) {
+        const char* text = kKindNames[kind];
+        int32_t n = static_cast<int32_t>(std::strlen(text));
+        if (name.Length() != n) continue;
+        bool same = true;
+        for (int32_t i = 0; i < n && same; ++i) {
+            uint32_t unit = name.UnitAt(i);
+            if (unit >= 'a' && unit <= 'z') unit -= 'a' - 'A';
+            same = unit == static_cast<uint8_t>(text[i]);
+        }
+        if (same) return kind;
+    }
+    return -1;
+}
+
+}  // namespace RawLayer

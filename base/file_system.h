@@ -1,0 +1,218 @@
+// File system services on top of the Win32 text wrappers: folders created
+// with their missing parents, whole folder trees deleted, one file copied with
+// its last-write time and attributes, a holder of one open file handle, and a
+// filtered folder enumeration.
+//
+// Paths are RawStrings of any encoding kind. Each platform call takes the
+// ANSI or the wide entry point by the string's API kind (see api_text.h).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "base/raw_string.h"
+
+namespace RawLayer {
+
+// ---- one-string wrappers -----------------------------------------------------
+
+// GetFileAttributesA/W; INVALID_FILE_ATTRIBUTES when the path finds nothing.
+DWORD ApiGetFileAttributes(const RawString& path);
+// SetFileAttributesA/W.
+bool ApiSetFileAttributes(const RawString& path, DWORD attributes);
+// CreateDirectoryA/W without security attributes.
+bool ApiCreateDirectory(const RawString& path);
+// RemoveDirectoryA/W (removes an empty folder, or a junction or folder link
+// itself without touching its target).
+bool ApiRemoveDirectory(const RawString& path);
+// DeleteFileA/W (removes a file link itself, not its target).
+bool ApiDeleteFile(const RawString& path);
+
+// ---- folders -------------------------------------------------------------------
+
+// Creates the folder with every missing parent. True when the path is a
+// folder afterwards, whether it ends in a separator or not; an existing file
+// of that name gives false. A relative name whose parents cannot be found
+// gives false.
+bool ApiCreateDirectoryTree(const RawString& path);
+
+// Deletes a folder with everything inside it. True when the folder is gone
+// (also when it did not exist). Refuses (false, nothing touched) an empty,
+// relative, drive-relative or root path, a path with wildcards and a path
+// with "." or ".." parts, and a path that names a file. Junctions and folder
+// links are removed themselves and never entered (a path that is itself such
+// a link loses only the link); where the system would follow a link even
+// for its removal, the link is left and counts as a failure. A read-only
+// file, or one held open by someone else, is left too. Deletes as much as it
+// can: every folder that still holds an entry stays, the result is false and
+// `failedPath` (when given) receives the first path that failed, with the
+// platform's reason in GetLastError.
+bool DeleteFolderTree(const RawString& path, RawString* failedPath = nullptr);
+
+// ---- one open file -------------------------------------------------------------
+
+class RawFileHandle {
+public:
+    RawFileHandle();
+    // Flushes a file opened for writing, then closes it.
+    ~RawFileHandle();
+    RawFileHandle(const RawFileHandle&) = delete;
+    RawFileHandle& operator=(const RawFileHandle&) = delete;
+
+    // Closes the open handle (no flush), then opens the path for reading:
+    // share read and write, OPEN_EXISTING. True when the handle is open.
+    bool OpenRead(const RawString& path);
+    // The same for writing: share read, CREATE_ALWAYS.
+    bool OpenWrite(const RawString& path);
+    // Closes the open handle (no flush) and opens with the given values.
+    bool Open(const RawString& path, DWORD access, DWORD share, DWORD disposition,
+              DWORD flagsAndAttributes);
+    // Flushes a file opened for writing and closes the handle.
+    void Close();
+    bool Flush();
+
+    // Read and write of one block; the byte count lands in Transferred().
+    bool Read(void* buffer, DWORD count);
+    bool Write(const void* buffer, DWORD count);
+    // The file's size in bytes (64 bits); false when it cannot be read.
+    bool Size(uint64_t& size) const;
+
+    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE Handle() const { return handle_; }
+    const RawString& Path() const { return path_; }
+    DWORD Access() const { return access_; }
+    DWORD Transferred() const { return transferred_; }
+
+private:
+    void CloseHandleOnly();
+
+    HANDLE handle_;
+    RawString path_;
+    DWORD access_;
+    DWORD transferred_;
+};
+
+// ---- copying one file ----------------------------------------------------------
+
+// Status codes of a copy.
+enum : uint32_t {
+    CopyStatusNone = 0,
+    CopyStatusSource = 4,   // the source could not be opened or its attributes read
+    CopyStatusTarget = 5,   // the target could not be opened, replaced or given attributes
+    CopyStatusRead = 6,     // a read of the source failed
+    CopyStatusWrite = 7     // a write failed or the target's time could not be set
+};
+
+class RawFileCopier {
+public:
+    RawFileCopier() = default;
+    RawFileCopier(const RawFileCopier&) = delete;
+    RawFileCopier& operator=(const RawFileCopier&) = delete;
+
+    uint32_t status = CopyStatusNone;
+    RawString failedPath;       // source for 4 and 6, target for 5 and 7
+    uint32_t bufferSize = 16384;
+    std::unique_ptr<uint8_t[]> buffer;  // made at the first copy, kept
+    uint64_t fileSize = 0;
+    uint64_t copied = 0;
+    FILETIME writeTime = {0, 0};
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+
+    void Fail(uint32_t code, const RawString& path) {
+        status = code;
+        failedPath = path;
+    }
+};
+
+// Copies the source's bytes to the target and gives the target the source's
+// last-write time (creation and access times are not copied). The data is
+// written to a temporary file beside the target, which then replaces the
+// target, so a failed copy leaves a previous target as it was. A target that
+// is the source itself (under another letter case, a short name or another
+// link) is refused with status 5 before anything is written.
+bool CopyFileKeepTimes(RawFileCopier& copier, const RawString& target, const RawString& source);
+
+// Gives the target the source's read-only, hidden and system bits (and
+// clears them when the source lacks them); no other bit is carried.
+bool CopyFileAttributes(RawFileCopier& copier, const RawString& target, const RawString& source);
+
+// ---- folder enumeration --------------------------------------------------------
+
+// Entry filter bits of RawFileFind::Next; an entry is skipped when any set
+// bit rejects it.
+enum : uint32_t {
+    FindSkipFolders = 0x01,       // folders
+    FindSkipPlainFiles = 0x02,    // everything but folders and shortcut files
+    FindSkipShortcuts = 0x04,     // names ending in ".lnk"
+    FindSkipDots = 0x10,          // "." and ".."
+    FindSkipSystem = 0x20,        // FILE_ATTRIBUTE_SYSTEM
+    FindSkipHidden = 0x40,        // FILE_ATTRIBUTE_HIDDEN
+    FindSkipReadOnly = 0x80       // FILE_ATTRIBUTE_READONLY
+};
+
+RAW_CONSTANT_TEXT(LnkExtensionText, ".lnk")
+
+class RawFileFind {
+public:
+    RawFileFind();
+    // Starts on a folder (Start), or with a full search pattern when
+    // `fullPattern` is set (StartPattern).
+    explicit RawFileFind(const RawString& path, bool fullPattern = false);
+    ~RawFileFind();
+    RawFileFind(const RawFileFind&) = delete;
+    RawFileFind& operator=(const RawFileFind&) = delete;
+
+    // Searches every entry of a folder: the folder loses one trailing
+    // separator and the pattern is the folder joined with "*.*".
+    void Start(const RawString& folder);
+    // Searches with a pattern as given; the folder is its folder part.
+    void StartPattern(const RawString& pattern);
+    // Advances to the next entry that passes the filter mask; false when
+    // the enumeration has ended.
+    bool Next(uint32_t mask);
+    void Close();
+
+    DWORD Attributes() const { return attributes_; }
+    bool IsFolder() const {
+        return attributes_ != INVALID_FILE_ATTRIBUTES && (attributes_ & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    bool IsReparsePoint() const {
+        return attributes_ != INVALID_FILE_ATTRIBUTES &&
+               (attributes_ & FILE_ATTRIBUTE_REPARSE_POINT);
+    }
+    bool IsShortcut() const;
+    const FILETIME& WriteTime() const { return writeTime_; }
+    const FILETIME& CreationTime() const { return creationTime_; }
+    const FILETIME& AccessTime() const { return accessTime_; }
+    uint64_t Size() const { return size_; }
+    // The entry's name in the folder path's kind; a name that kind cannot
+    // hold without loss comes as UTF-16 (kind 7), and so does its full path.
+    const RawString& Name() const { return name_; }
+    // Folder, a backslash (unless the folder is empty or ends in one) and
+    // the name.
+    const RawString& FullPath() const { return fullPath_; }
+    const RawString& Folder() const { return folder_; }
+    const RawString& Pattern() const { return pattern_; }
+    bool IsDone() const { return done_ != 0; }
+
+private:
+    bool Advance();
+    bool Passes(uint32_t mask) const;
+
+    DWORD attributes_;
+    FILETIME writeTime_;
+    FILETIME creationTime_;
+    FILETIME accessTime_;
+    uint64_t size_;
+    RawString name_;
+    RawString fullPath_;
+    HANDLE find_;
+    uint8_t done_;
+    bool started_;
+    RawString folder_;
+    RawString pattern_;
+};
+
+}  // namespace RawLayer

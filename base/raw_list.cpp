@@ -1,0 +1,480 @@
+// List bodies, the merge sort, the string, label and range lists, shared
+// array bodies, and RawString::SplitToList.
+#include "base/raw_list.h"
+
+#include <climits>
+#include <cstddef>
+
+namespace RawLayer {
+
+// ---------------------------------------------------------------------------
+// RawListBody
+// ---------------------------------------------------------------------------
+
+RawListShared* RawListBody::NewShared() {
+    RawListShared* b = new RawListShared;
+    // No debug record: lists are many, and the record is never looked at.
+    if (!InitializeCriticalSectionEx(&b->lock, 0, CRITICAL_SECTION_NO_DEBUG_INFO))
+        InitializeCriticalSection(&b->lock);
+    b->shareCount = 0;
+    b->sentinel.prev = &b->sentinel;
+    b->sentinel.next = &b->sentinel;
+    b->sentinel.unit = &b->sentinel;
+    b->count = 0;
+    b->version = 0;
+    return b;
+}
+
+RawListBody::RawListBody(RawListProperty::Allocator* allocator)
+    : body_(NewShared()), allocator_(allocator) {}
+
+RawListBody::RawListBody(const RawListBody& other, RawListProperty::Allocator* allocator)
+    : body_(other.body_), allocator_(allocator) {
+    EnterCriticalSection(&body_->lock);
+    ++body_->shareCount;
+    LeaveCriticalSection(&body_->lock);
+}
+
+RawListBody::RawListBody(StealTag, RawListBody& other, RawListProperty::Allocator* allocator)
+    : body_(other.body_), allocator_(allocator) {
+    // The source stays usable: it starts over with an empty list.
+    other.body_ = NewShared();
+    other.cacheBody_ = nullptr;
+}
+
+uint32_t RawListBody::ShareCount() const {
+    EnterCriticalSection(&body_->lock);
+    uint32_t n = body_->shareCount;
+    LeaveCriticalSection(&body_->lock);
+    return n;
+}
+
+void RawListBody::Lock() const { EnterCriticalSection(&body_->lock); }
+void RawListBody::Unlock() const { LeaveCriticalSection(&body_->lock); }
+
+void RawListBody::Release() {
+    RawListShared* b = body_;
+    if (!b) return;
+    cacheBody_ = nullptr;
+    EnterCriticalSection(&b->lock);
+    if (b->shareCount > 0) {
+        --b->shareCount;
+        body_ = nullptr;
+        LeaveCriticalSection(&b->lock);
+        return;
+    }
+    // Last holder. Each link is unlinked before its unit is released, and
+    // the body stays in place meanwhile, so that a unit whose destructor
+    // looks itself up in this list finds it gone instead of a dead body.
+    while (b->sentinel.next != &b->sentinel) {
+        RawListLink* link = b->sentinel.next;
+        link->prev->next = link->next;
+        link->next->prev = link->prev;
+        --b->count;
+        ++b->version;
+        void* unit = link->unit;
+        delete link;
+        allocator_->ReleaseUnit(unit);
+    }
+    body_ = nullptr;
+    LeaveCriticalSection(&b->lock);
+    DeleteCriticalSection(&b->lock);
+    delete b;
+}
+
+void RawListBody::Clear() {
+    Release();
+    body_ = NewShared();
+}
+
+void RawListBody::AssignShared(const RawListBody& other) {
+    if (other.body_ == body_) return;
+    RawListShared* b = other.body_;
+    EnterCriticalSection(&b->lock);
+    ++b->shareCount;
+    LeaveCriticalSection(&b->lock);
+    Release();
+    body_ = b;
+}
+
+void RawListBody::AssignStolen(RawListBody& other) {
+    if (&other == this) return;
+    if (other.body_ == body_) {
+        // Both held the same body: this keeps its hold, the other lets go.
+        other.Release();
+        other.body_ = NewShared();
+        return;
+    }
+    Release();
+    body_ = other.body_;
+    other.body_ = NewShared();
+    other.cacheBody_ = nullptr;
+}
+
+RawListLink* RawListBody::LinkBefore(RawListLink* before, void* unit) {
+    RawListLink* link = new RawListLink;
+    link->unit = unit;
+    link->prev = before->prev;
+    link->next = before;
+    before->prev->next = link;
+    before->prev = link;
+    ++body_->count;
+    Touch();
+    return link;
+}
+
+RawListLink* RawListBody::RemoveLink(RawListLink* link) {
+    if (!link || link->IsSentinel()) return link;
+    RawListLink* next = link->next;
+    void* unit = TakeLink(link);
+    ReleaseUnit(unit);
+    return next;
+}
+
+void* RawListBody::TakeLink(RawListLink* link) {
+    if (!link || link->IsSentinel()) return nullptr;
+    link->prev->next = link->next;
+    link->next->prev = link->prev;
+    --body_->count;
+    Touch();
+    void* unit = link->unit;
+    delete link;
+    return unit;
+}
+
+void RawListBody::MoveLinkBefore(RawListLink* link, RawListLink* before) {
+    if (!link || !before || link == before || link->IsSentinel() || link->next == before)
+        return;
+    link->prev->next = link->next;
+    link->next->prev = link->prev;
+    link->prev = before->prev;
+    link->next = before;
+    before->prev->next = link;
+    before->prev = link;
+    Touch();
+}
+
+RawListLink* RawListBody::LinkAt(int32_t index) const {
+    RawListShared* b = body_;
+    int32_t count = b->count;
+    if (index < 0 || index >= count) return &b->sentinel;
+    // Start from the nearest known position: either end, or the cache.
+    int32_t fromFront = index;
+    int32_t fromBack = count - 1 - index;
+    RawListLink* link;
+    int32_t at;
+    if (fromFront <= fromBack) {
+        link = b->sentinel.next;
+        at = 0;
+    } else {
+        link = b->sentinel.prev;
+        at = count - 1;
+    }
+    int32_t best = fromFront <= fromBack ? fromFront : fromBack;
+    if (cacheBody_ == b && cacheVersion_ == b->version && cacheIndex_ >= 0 &&
+        cacheIndex_ < count) {
+        int32_t d = index > cacheIndex_ ? index - cacheIndex_ : cacheIndex_ - index;
+        if (d < best) {
+            link = cacheLink_;
+            at = cacheIndex_;
+        }
+    }
+    while (at < index) {
+        link = link->next;
+        ++at;
+    }
+    while (at > index) {
+        link = link->prev;
+        --at;
+    }
+    cacheBody_ = b;
+    cacheVersion_ = b->version;
+    cacheIndex_ = index;
+    cacheLink_ = link;
+    return link;
+}
+
+int32_t RawListBody::IndexOfLink(const RawListLink* link) const {
+    int32_t i = 0;
+    for (const RawListLink* l = FirstLink(); !IsEnd(l); l = l->next, ++i)
+        if (l == link) return i;
+    return -1;
+}
+
+RawListLink* RawListBody::FindLink(const void* unit) const {
+    RawListLink* l = FirstLink();
+    while (!IsEnd(l) && l->unit != unit) l = l->next;
+    return l;
+}
+
+int32_t RawListBody::IndexOfUnit(const void* unit) const {
+    int32_t i = 0;
+    for (const RawListLink* l = FirstLink(); !IsEnd(l); l = l->next, ++i)
+        if (l->unit == unit) return i;
+    return -1;
+}
+
+void RawListBody::Sort(const RawListSort& comparator) {
+    if (body_->count < 2) return;
+    RawListSort::MergeSort(comparator, FirstLink(), body_->count);
+}
+
+// ---------------------------------------------------------------------------
+// Merge sort
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// Sorts `count` links from `first` (count >= 0, all of them real links) and
+// returns the new first link of the run. The links before and after the run
+// stay where they are.
+RawListLink* SortRun(const RawListSort& cmp, RawListLink* first, int32_t count) {
+    if (count < 2) return first;
+    int32_t half = count / 2;
+    RawListLink* right = first;
+    for (int32_t i = 0; i < half; ++i) right = right->next;
+    // Sorting a run keeps it between the same neighbours, so the right run
+    // still follows the left one afterwards.
+    RawListLink* l = SortRun(cmp, first, half);
+    RawListLink* r = SortRun(cmp, right, count - half);
+    RawListLink* head = l;
+    int32_t lc = half;
+    int32_t rc = count - half;
+    while (lc > 0 && rc > 0) {
+        if (cmp.Compare(l->unit, r->unit) > 0) {
+            RawListLink* rn = r->next;
+            r->prev->next = r->next;
+            r->next->prev = r->prev;
+            r->prev = l->prev;
+            r->next = l;
+            l->prev->next = r;
+            l->prev = r;
+            if (l == head) head = r;
+            r = rn;
+            --rc;
+        } else {
+            l = l->next;
+            --lc;
+        }
+    }
+    return head;
+}
+
+}  // namespace
+
+RawListLink* RawListSort::MergeSort(const RawListSort& comparator, RawListLink* first,
+                                    int32_t count) {
+    if (!first || first->IsSentinel() || count < 2) return first;
+    // Never run through the sentinel, whatever count the caller gave.
+    int32_t n = 0;
+    for (RawListLink* l = first; n < count && !l->IsSentinel(); l = l->next) ++n;
+    RawListLink* head = SortRun(comparator, first, n);
+    // The ring changed shape: raise its body's version so that index
+    // caches of the list objects holding it start over.
+    RawListLink* l = head;
+    while (!l->IsSentinel()) l = l->next;
+    RawListShared* body = reinterpret_cast<RawListShared*>(reinterpret_cast<char*>(l) -
+                                                           offsetof(RawListShared, sentinel));
+    ++body->version;
+    return head;
+}
+
+// ---------------------------------------------------------------------------
+// RawStringList
+// ---------------------------------------------------------------------------
+
+int RawStringListSort::CompareTyped(const RawString& a, const RawString& b) const {
+    return a.CompareTo(b);
+}
+
+bool RawStringList::TextEquals(const RawString& a, const RawString& b) const {
+    return caseFlag_ ? a.Equals(b) : RawString::EqualsNoCase(a, b);
+}
+
+RawString* RawStringList::Find(const RawString& text) const {
+    for (RawListLink* l = FirstLink(); !IsEnd(l); l = l->next) {
+        RawString* s = static_cast<RawString*>(l->unit);
+        if (TextEquals(*s, text)) return s;
+    }
+    return nullptr;
+}
+
+int32_t RawStringList::FindIndex(const RawString& text) const {
+    int32_t i = 0;
+    for (RawListLink* l = FirstLink(); !IsEnd(l); l = l->next, ++i)
+        if (TextEquals(*static_cast<RawString*>(l->unit), text)) return i;
+    return -1;
+}
+
+RawString* RawStringList::FindOrAppend(const RawString& text) {
+    RawString* s = Find(text);
+    return s ? s : Add(text);
+}
+
+RawString RawStringList::Join(const RawString& separator) const {
+    if (IsEmpty()) return RawString();
+    RawString out(First()->Kind());
+    bool first = true;
+    for (const RawString& s : *this) {
+        if (!first) out.Append(separator);
+        out.Append(s);
+        first = false;
+    }
+    return out;
+}
+
+RawStringList RawStringList::FromCommaText(const RawString& text, bool exactCase) {
+    RawStringList list(exactCase);
+    text.SplitToList(list, text.All());
+    return list;
+}
+
+namespace {
+RAW_CONSTANT_TEXT(BlankTabText, " \t")
+}  // namespace
+
+void RawString::SplitToList(RawStringList& list, RawRange range) const {
+    RawRange r = ClampEnd(range);
+    RawStringTokenizer tokenizer(*this, RawString(), RawString(), true);
+    int32_t pos = r.start;
+    while (pos < r.end) {
+        int32_t end = tokenizer.Next(RawRange{pos, r.end});
+        if (end < pos) end = pos;
+        if (end > r.end) end = r.end;
+        RawRange item = TrimRange(RawRange{pos, end}, BlankTabText());
+        list.Add(InitBodyFromRange(Kind(), *this, item));
+        pos = end + 1;  // past the ',' that ended the item
+    }
+}
+
+// ---------------------------------------------------------------------------
+// RawLabelList
+// ---------------------------------------------------------------------------
+
+RawListLink* RawLabelList::FindLink(const RawString& label) const {
+    RawListLink* l = FirstLink();
+    for (; !IsEnd(l); l = l->next) {
+        const RawString& s = static_cast<RawLabelUnit*>(l->unit)->label;
+        if (caseFlag_ ? s.Equals(label) : RawString::EqualsNoCase(s, label)) break;
+    }
+    return l;
+}
+
+uint32_t RawLabelList::Value(const RawString& label) const {
+    RawLabelUnit* u = FindLabel(label);
+    return u ? u->value : 0;
+}
+
+void RawLabelList::CopyFrom(const RawLabelList& other) {
+    RawLabelList fresh(other.ExactCase());
+    for (const RawLabelUnit& u : other) fresh.Add(u.label, u.value);
+    caseFlag_ = fresh.caseFlag_;
+    *this = std::move(fresh);
+}
+
+// ---------------------------------------------------------------------------
+// RawRangeList
+// ---------------------------------------------------------------------------
+
+RawRange RawRangeList::RangeAt(int32_t index) const {
+    RawRange* r = At(index);
+    return r ? *r : RawRange{0, 0};
+}
+
+bool RawRangeList::SetAt(int32_t index, RawRange range) {
+    if (index < 0) return false;
+    int32_t count = Count();
+    if (index > count && index - count > kMaxPadding) return false;
+    while (Count() < index) AddNew(RawRange{0, 0});
+    if (index == Count()) {
+        AddNew(range);
+    } else {
+        *At(index) = range;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Shared array bodies
+// ---------------------------------------------------------------------------
+
+namespace {
+
+bool ByteSize(size_t elementSize, int32_t count, size_t* out) {
+    if (count < 0) return false;
+    if (elementSize != 0 && static_cast<size_t>(count) > SIZE_MAX / elementSize) return false;
+    *out = static_cast<size_t>(count) * elementSize;
+    return true;
+}
+
+}  // namespace
+
+RawDataShared* RawDataShared::NewBody(size_t elementSize, int32_t capacity, int32_t step) {
+    size_t bytes = 0;
+    if (!ByteSize(elementSize, capacity, &bytes)) return nullptr;
+    RawDataShared* b = new (std::nothrow) RawDataShared;
+    if (!b) return nullptr;
+    b->elements = nullptr;
+    if (bytes > 0) {
+        b->elements = std::malloc(bytes);
+        if (!b->elements) {
+            delete b;
+            return nullptr;
+        }
+    }
+    if (!InitializeCriticalSectionEx(&b->lock, 0, CRITICAL_SECTION_NO_DEBUG_INFO))
+        InitializeCriticalSection(&b->lock);
+    b->shareCount = 0;
+    b->step = step > 0 ? step : kDefaultStep;
+    b->count = 0;
+    b->capacity = capacity;
+    return b;
+}
+
+RawDataShared* RawDataShared::CopyBody(const RawDataShared& source, size_t elementSize) {
+    RawDataShared* b = NewBody(elementSize, source.capacity, source.step);
+    if (!b) return nullptr;
+    if (source.count > 0)
+        std::memcpy(b->elements, source.elements, static_cast<size_t>(source.count) * elementSize);
+    b->count = source.count;
+    return b;
+}
+
+void RawDataShared::Share(RawDataShared* body) {
+    EnterCriticalSection(&body->lock);
+    ++body->shareCount;
+    LeaveCriticalSection(&body->lock);
+}
+
+bool RawDataShared::Drop(RawDataShared* body) {
+    if (!body) return false;
+    EnterCriticalSection(&body->lock);
+    if (body->shareCount > 0) {
+        --body->shareCount;
+        LeaveCriticalSection(&body->lock);
+        return false;
+    }
+    LeaveCriticalSection(&body->lock);
+    DeleteCriticalSection(&body->lock);
+    std::free(body->elements);
+    delete body;
+    return true;
+}
+
+bool RawDataShared::Grow(RawDataShared* body, size_t elementSize, int32_t needed) {
+    if (needed <= body->capacity) return true;
+    int64_t want = static_cast<int64_t>(body->capacity) + body->step;
+    int64_t half = static_cast<int64_t>(body->capacity) + body->capacity / 2;
+    if (want < half) want = half;
+    if (want < needed) want = needed;
+    if (want > INT32_MAX) want = INT32_MAX;
+    size_t bytes = 0;
+    if (!ByteSize(elementSize, static_cast<int32_t>(want), &bytes)) return false;
+    void* grown = std::realloc(body->elements, bytes);
+    if (!grown) return false;
+    body->elements = grown;
+    body->capacity = static_cast<int32_t>(want);
+    return true;
+}
+
+}  // namespace RawLayer

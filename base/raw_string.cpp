@@ -1,0 +1,1120 @@
+// RawString: shared bodies, copy on write, growth, search and numbers.
+//
+// Sharing: the share count of a body is the only per-body synchronisation.
+// A value (the body pointer) belongs to one thread at a time, so a holder
+// that sees a count of 0 is the only holder and nobody can raise the count
+// behind its back. A holder that sees a shared body copies the text first
+// and only then gives up its hold; the holder whose decrement finds 0 frees
+// the body. That is race-free without a per-body critical section, which
+// matters because the programs make one string per text line.
+
+#include "base/raw_string.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <new>
+
+#include "base/encoding.h"
+#include <windows.h>
+
+namespace RawLayer {
+
+namespace {
+
+// The terminating zero every empty body points at. Wide enough for a zero
+// 16-bit unit; never written.
+alignas(8) uint16_t g_zeroUnits[4] = {0, 0, 0, 0};
+
+// The process-wide empty body: ownership 0, kind 2. Constant-initialised so
+// it exists before any static constructor runs, and never freed.
+RawStringBody g_emptyBody = {OwnEmpty, KindUtf8, g_zeroUnits, 0, 0, {0u}};
+
+inline bool IsStaticEmpty(const RawStringBody* body) { return body == &g_emptyBody; }
+
+inline uint32_t GetUnit(const RawStringBody* body, int32_t pos) {
+    if (body->kind == KindUtf16) return static_cast<const uint16_t*>(body->buffer)[pos];
+    return static_cast<const uint8_t*>(body->buffer)[pos];
+}
+
+inline void PutUnit(RawStringBody* body, int32_t pos, uint32_t unit) {
+    if (body->kind == KindUtf16)
+        static_cast<uint16_t*>(body->buffer)[pos] = static_cast<uint16_t>(unit);
+    else
+        static_cast<uint8_t*>(body->buffer)[pos] = static_cast<uint8_t>(unit);
+}
+
+inline char* UnitPtr(const RawStringBody* body, int32_t pos) {
+    return static_cast<char*>(body->buffer) + static_cast<size_t>(pos) * UnitWidth(body->kind);
+}
+
+// Writes the terminator; only owned heap buffers are ever written.
+inline void Terminate(RawStringBody* body) {
+    if (body->ownership == OwnHeap) PutUnit(body, body->length, 0);
+}
+
+inline uint32_t FoldAscii(uint32_t unit) {
+    return (unit >= 'A' && unit <= 'Z') ? unit + ('a' - 'A') : unit;
+}
+
+// The growth rule: room for n units gives 2n + 20 below 200, else 2n + 100,
+// kept inside the 32-bit range.
+int32_t GrowthCapacity(int32_t needed) {
+    int64_t cap = needed < 200 ? 2 * static_cast<int64_t>(needed) + 20
+                               : 2 * static_cast<int64_t>(needed) + 100;
+    const int64_t limit = INT32_MAX / 2 - 1;
+    if (cap > limit) cap = needed > limit ? needed : limit;
+    return static_cast<int32_t>(cap);
+}
+
+void* AllocateUnits(int32_t capacity, uint8_t kind) {
+    size_t bytes = (static_cast<size_t>(capacity) + 1) * UnitWidth(kind);
+    void* p = std::malloc(bytes);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+RawStringBody* AllocateBody(uint8_t ownership, uint8_t kind, void* buffer, int32_t length,
+                            int32_t capacity) {
+    return new RawStringBody{ownership, kind, buffer, length, capacity, {0u}};
+}
+
+void FreeBody(RawStringBody* body) {
+    if (body->ownership == OwnHeap) std::free(body->buffer);
+    delete body;
+}
+
+// Gives up one hold on a body; the last holder frees it.
+void ReleaseBody(RawStringBody* body) {
+    if (IsStaticEmpty(body)) return;
+    // A count of 0 seen by a holder means it is the only one: nobody else
+    // can reach the body to raise the count.
+    if (body->shareCount.load(std::memory_order_acquire) == 0 ||
+        body->shareCount.fetch_sub(1, std::memory_order_acq_rel) == 0) {
+        FreeBody(body);
+    }
+}
+
+// Moves the units of a private body into a new heap buffer of the given
+// capacity (never below the length).
+void Reallocate(RawStringBody* body, int32_t capacity) {
+    if (capacity < body->length) capacity = body->length;
+    void* buffer = AllocateUnits(capacity, body->kind);
+    if (body->length > 0)
+        std::memcpy(buffer, body->buffer,
+                    static_cast<size_t>(body->length) * UnitWidth(body->kind));
+    if (body->ownership == OwnHeap) std::free(body->buffer);
+    body->buffer = buffer;
+    body->ownership = OwnHeap;
+    body->capacity = capacity;
+    PutUnit(body, body->length, 0);
+}
+
+// A new owned body of a kind holding count units copied from `units`.
+RawStringBody* CopyBody(uint8_t kind, const void* units, int32_t count, int32_t capacity) {
+    if (count < 0) count = 0;
+    if (capacity < count) capacity = count;
+    if (capacity == 0) return AllocateBody(OwnEmpty, kind, g_zeroUnits, 0, 0);
+    void* buffer = AllocateUnits(capacity, kind);
+    RawStringBody* body = AllocateBody(OwnHeap, kind, buffer, count, capacity);
+    if (count > 0) std::memcpy(buffer, units, static_cast<size_t>(count) * UnitWidth(kind));
+    PutUnit(body, count, 0);
+    return body;
+}
+
+// Kinds whose 7-bit units stand for the same ASCII characters, so that
+// ASCII text can move between them unit by unit without a conversion.
+inline bool AsciiTransparent(uint8_t kind) {
+    return kind == KindAnsi || kind == KindSjis || kind == KindUtf8 || kind == KindEucJp ||
+           kind == KindUtf16;
+}
+
+bool RangeIsAscii(const RawStringBody* body, int32_t start, int32_t end) {
+    for (int32_t i = start; i < end; ++i)
+        if (GetUnit(body, i) >= 0x80) return false;
+    return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Life and sharing
+
+RawStringBody* RawString::StaticEmptyBody() { return &g_emptyBody; }
+
+RawStringBody* RawString::NewBody(uint8_t kind) {
+    return AllocateBody(OwnEmpty, kind, g_zeroUnits, 0, 0);
+}
+
+RawString::RawString() : body_(&g_emptyBody) {}
+
+RawString::RawString(uint8_t kind)
+    : body_(kind == KindUtf8 ? &g_emptyBody : NewBody(kind)) {}
+
+RawString::RawString(const RawString& other) : body_(other.ShareAs(other.Kind())) {}
+
+RawString::RawString(RawString&& other) noexcept : body_(other.body_) {
+    other.body_ = &g_emptyBody;
+}
+
+RawString::RawString(uint8_t kind, const RawString& other) : body_(other.ShareAs(kind)) {}
+
+RawString::~RawString() { ReleaseBody(body_); }
+
+RawString& RawString::operator=(const RawString& other) {
+    Assign(other);
+    return *this;
+}
+
+RawString& RawString::operator=(RawString&& other) noexcept {
+    if (this != &other) {
+        ReleaseBody(body_);
+        body_ = other.body_;
+        other.body_ = &g_emptyBody;
+    }
+    return *this;
+}
+
+const RawString& RawString::Empty() {
+    static const RawString empty;
+    return empty;
+}
+
+RawStringBody* RawString::ShareAs(uint8_t kind, bool* ok) const {
+    if (ok) *ok = true;
+    RawStringBody* body = body_;
+    if (body->kind == kind && body->ownership != OwnView) {
+        if (!IsStaticEmpty(body)) body->shareCount.fetch_add(1, std::memory_order_relaxed);
+        return body;
+    }
+    RawString fresh(NewBody(kind));
+    bool converted = fresh.AssignBody(kind, *this);
+    if (ok) *ok = converted;
+    RawStringBody* result = fresh.body_;
+    fresh.body_ = &g_emptyBody;
+    return result;
+}
+
+void RawString::Release() {
+    ReleaseBody(body_);
+    body_ = &g_emptyBody;
+}
+
+void RawString::Assign(const RawString& other) {
+    // Share first, release after: assigning a string to itself keeps the body.
+    RawStringBody* shared = other.ShareAs(other.Kind());
+    ReleaseBody(body_);
+    body_ = shared;
+}
+
+bool RawString::AssignAs(uint8_t kind, const RawString& other) {
+    bool ok = true;
+    RawStringBody* shared = other.ShareAs(kind, &ok);
+    ReleaseBody(body_);
+    body_ = shared;
+    return ok;
+}
+
+RawString RawString::As(uint8_t kind, bool* ok) const { return RawString(ShareAs(kind, ok)); }
+
+RawString RawString::FromLiteral(const char* text) {
+    if (!text) return RawString();
+    int32_t length = static_cast<int32_t>(std::strlen(text));
+    if (length == 0) return RawString();
+    RawString s(AllocateBody(OwnLiteral, KindUtf8, const_cast<char*>(text), length, length));
+    s.FixLiteralCodePage();
+    return s;
+}
+
+void RawString::FixLiteralCodePage() {
+    RawStringBody* body = body_;
+    if (body->ownership != OwnLiteral || body->kind != KindUtf8) return;
+    // Pure 7-bit text reads the same in both guesses: keep the literal.
+    if (RangeIsAscii(body, 0, body->length)) return;
+    if (GuessEncoding(body->buffer, body->length) != KindSjis) return;
+    RawString sjis(AllocateBody(OwnLiteral, KindSjis, body->buffer, body->length, body->length));
+    RawString utf8(NewBody(KindUtf8));
+    if (utf8.AssignBody(KindUtf8, sjis)) swap(utf8);
+    // A failed conversion keeps the bytes as they are rather than losing them.
+}
+
+RawString RawString::FromText(const char* text) {
+    if (!text) return RawString();
+    return FromBytes(text, static_cast<int32_t>(std::strlen(text)), KindUtf8);
+}
+
+RawString RawString::FromBytes(const void* bytes, int32_t count, uint8_t kind) {
+    if (!bytes || count <= 0) return RawString(kind);
+    return RawString(CopyBody(kind, bytes, count, count));
+}
+
+RawString RawString::FromWideText(const wchar_t* text) {
+    if (!text) return RawString(KindUtf16);
+    return FromWideText(text, static_cast<int32_t>(std::wcslen(text)));
+}
+
+RawString RawString::FromWideText(const wchar_t* text, int32_t count) {
+    if (!text || count <= 0) return RawString(KindUtf16);
+    return RawString(CopyBody(KindUtf16, text, count, count));
+}
+
+RawString RawString::WithCapacity(int32_t count) {
+    if (count < 0) count = 0;
+    return RawString(CopyBody(KindUtf8, nullptr, 0, count));
+}
+
+RawString RawString::ViewOf(const void* units, int32_t count, uint8_t kind) {
+    if (!units || count <= 0) return RawString(kind);
+    return RawString(AllocateBody(OwnView, kind, const_cast<void*>(units), count, count));
+}
+
+RawString RawString::FromInt(int32_t value) {
+    RawString s;
+    s.AppendInt(value);
+    return s;
+}
+
+// ---------------------------------------------------------------------------
+// Inspection
+
+uint32_t RawString::RawUnit(int32_t pos) const { return GetUnit(body_, pos); }
+
+void RawString::StoreUnit(int32_t pos, uint32_t unit) { PutUnit(body_, pos, unit); }
+
+uint32_t RawString::UnitAt(int32_t pos) const {
+    if (pos < 0 || pos >= body_->length) return 0;
+    return GetUnit(body_, pos);
+}
+
+RawRange RawString::ClampEnd(RawRange range) const {
+    int32_t end = range.end;
+    if (end > body_->length) end = body_->length;
+    if (end < 0) end = 0;
+    int32_t start = range.start;
+    if (start < 0) start = 0;
+    if (start > end) start = end;
+    return RawRange{start, end};
+}
+
+// ---------------------------------------------------------------------------
+// Copy on write and growth
+
+// Makes the body private and writable with room for `needed` units. A shared
+// body is copied first and the hold on it given up afterwards; literal,
+// view and static empty bodies are never written, so they are copied too.
+void RawString::EnsureRoom(int32_t needed) {
+    RawStringBody* body = body_;
+    bool writable = !IsStaticEmpty(body) &&
+                    (body->ownership == OwnHeap || body->ownership == OwnEmpty) &&
+                    body->shareCount.load(std::memory_order_acquire) == 0;
+    if (writable) {
+        if (needed > body->capacity) Reallocate(body, GrowthCapacity(needed));
+        return;
+    }
+    int32_t capacity = needed > body->length ? GrowthCapacity(needed) : body->length;
+    RawStringBody* fresh = CopyBody(body->kind, body->buffer, body->length, capacity);
+    ReleaseBody(body);
+    body_ = fresh;
+}
+
+void RawString::Detach() { EnsureRoom(0); }
+
+void RawString::Reserve(int32_t count) {
+    EnsureRoom(0);
+    if (count < body_->length) count = body_->length;
+    if (body_->ownership == OwnHeap && body_->capacity >= count) return;
+    Reallocate(body_, count);
+}
+
+void RawString::Grow(int32_t needed) { EnsureRoom(needed); }
+
+void* RawString::WritableData() {
+    EnsureRoom(0);
+    // Give an empty body a buffer of its own so a caller never writes into
+    // the shared zero units.
+    if (body_->ownership != OwnHeap) Reallocate(body_, body_->capacity);
+    return body_->buffer;
+}
+
+char* RawString::WritableBytes() { return static_cast<char*>(WritableData()); }
+
+wchar_t* RawString::WritableWide() { return static_cast<wchar_t*>(WritableData()); }
+
+void RawString::SyncLength(int32_t length) {
+    EnsureRoom(0);
+    if (length < 0) length = 0;
+    if (length > body_->capacity) length = body_->capacity;
+    body_->length = length;
+    Terminate(body_);
+}
+
+void RawString::SetUnitAt(int32_t pos, uint32_t unit) {
+    if (pos < 0 || pos >= body_->length) return;
+    EnsureRoom(0);
+    StoreUnit(pos, unit);
+}
+
+void RawString::Clear() {
+    RawStringBody* body = body_;
+    if (body->length == 0) return;  // nothing to clear; never a write
+    bool writable = body->ownership == OwnHeap &&
+                    body->shareCount.load(std::memory_order_acquire) == 0;
+    if (writable) {
+        // Keep the private buffer for reuse.
+        body->length = 0;
+        Terminate(body);
+        return;
+    }
+    uint8_t kind = body->kind;
+    ReleaseBody(body);
+    body_ = kind == KindUtf8 ? &g_emptyBody : NewBody(kind);
+}
+
+void RawString::ResetKind(uint8_t kind) {
+    RawStringBody* body = body_;
+    if (body->kind == kind && body->length == 0) return;
+    bool writable = !IsStaticEmpty(body) &&
+                    (body->ownership == OwnHeap || body->ownership == OwnEmpty) &&
+                    body->shareCount.load(std::memory_order_acquire) == 0;
+    if (!writable) {
+        ReleaseBody(body);
+        body_ = NewBody(kind);
+        return;
+    }
+    body->length = 0;
+    if (body->ownership == OwnHeap && UnitWidth(body->kind) != UnitWidth(kind)) {
+        // Keep the capacity in units of the new kind.
+        std::free(body->buffer);
+        body->buffer = AllocateUnits(body->capacity, kind);
+    }
+    body->kind = kind;
+    Terminate(body);
+}
+
+// ---------------------------------------------------------------------------
+// Building and editing
+
+void RawString::AppendChar(uint32_t unit) {
+    int32_t length = body_->length;
+    EnsureRoom(length + 1);
+    StoreUnit(length, unit);
+    body_->length = length + 1;
+    Terminate(body_);
+}
+
+void RawString::InsertChar(int32_t pos, uint32_t unit) { InsertRange(pos, 1, unit); }
+
+void RawString::InsertRange(int32_t pos, int32_t count, uint32_t unit) {
+    if (count <= 0) return;
+    if (pos < 0) pos = 0;
+    if (pos > body_->length) pos = body_->length;
+    OpenGap(pos, count);
+    for (int32_t i = 0; i < count; ++i) StoreUnit(pos + i, unit);
+}
+
+void RawString::OpenGap(int32_t pos, int32_t count) {
+    if (count <= 0) return;
+    int32_t length = body_->length;
+    if (pos < 0) pos = 0;
+    if (pos > length) pos = length;
+    if (count > INT32_MAX / 2 - length) throw std::bad_alloc();
+    EnsureRoom(length + count);
+    int w = UnitWidth(body_->kind);
+    std::memmove(UnitPtr(body_, pos + count), UnitPtr(body_, pos),
+                 static_cast<size_t>(length - pos) * w);
+    std::memset(UnitPtr(body_, pos), 0, static_cast<size_t>(count) * w);
+    body_->length = length + count;
+    Terminate(body_);
+}
+
+void RawString::Erase(int32_t pos, int32_t count) {
+    int32_t length = body_->length;
+    if (pos < 0) pos = 0;
+    if (pos >= length || count <= 0) return;
+    if (count > length - pos) count = length - pos;
+    EnsureRoom(0);
+    int w = UnitWidth(body_->kind);
+    std::memmove(UnitPtr(body_, pos), UnitPtr(body_, pos + count),
+                 static_cast<size_t>(length - pos - count) * w);
+    body_->length = length - count;
+    Terminate(body_);
+}
+
+void RawString::AssignRange(const RawString& other, RawRange range) {
+    RawRange r = other.ClampEnd(range);
+    if (r.start == 0 && r.end == other.Length()) {
+        Assign(other);
+        return;
+    }
+    RawStringBody* fresh =
+        CopyBody(other.Kind(), UnitPtr(other.body_, r.start), r.end - r.start, r.end - r.start);
+    ReleaseBody(body_);
+    body_ = fresh;
+}
+
+RawString RawString::InitBodyFromRange(uint8_t kind, const RawString& other, RawRange range,
+                                       bool* ok) {
+    if (ok) *ok = true;
+    RawRange r = other.ClampEnd(range);
+    int32_t count = r.end - r.start;
+    if (other.Kind() == kind ||
+        (AsciiTransparent(kind) && AsciiTransparent(other.Kind()) &&
+         RangeIsAscii(other.body_, r.start, r.end))) {
+        RawString s(kind);
+        if (count > 0) {
+            s.EnsureRoom(count);
+            if (other.Kind() == kind) {
+                std::memcpy(s.body_->buffer, UnitPtr(other.body_, r.start),
+                            static_cast<size_t>(count) * UnitWidth(kind));
+            } else {
+                for (int32_t i = 0; i < count; ++i)
+                    PutUnit(s.body_, i, GetUnit(other.body_, r.start + i));
+            }
+            s.body_->length = count;
+            Terminate(s.body_);
+        }
+        return s;
+    }
+    RawString view = ViewOf(UnitPtr(other.body_, r.start), count, other.Kind());
+    RawString s(NewBody(kind));
+    bool converted = s.AssignBody(kind, view);
+    if (ok) *ok = converted;
+    return s;
+}
+
+// Text of `other[range]` in this string's kind. A failed conversion falls
+// back to a unit copy, so that text is never dropped silently.
+static RawString InThisKind(uint8_t kind, const RawString& other, RawRange range) {
+    bool ok = true;
+    RawString s = RawString::InitBodyFromRange(kind, other, range, &ok);
+    if (!ok) {
+        RawRange r = other.ClampEnd(range);
+        s = RawString(kind);
+        s.CopyUnitsAt(0, other, r);
+    }
+    return s;
+}
+
+void RawString::AppendRange(const RawString& other, RawRange range) {
+    if (other.Kind() != body_->kind) {
+        RawString part = InThisKind(body_->kind, other, range);
+        AppendRange(part, part.All());
+        return;
+    }
+    RawRange r = other.ClampEnd(range);
+    int32_t count = r.end - r.start;
+    if (count <= 0) {
+        return;
+    }
+    // Appending a string to itself: a held copy keeps the source text alive
+    // while this body is copied or grown.
+    RawString keep;
+    if (other.body_ == body_) keep = other;
+    const RawStringBody* src = other.body_ == body_ ? keep.body_ : other.body_;
+    int32_t length = body_->length;
+    if (count > INT32_MAX / 2 - length) throw std::bad_alloc();
+    EnsureRoom(length + count);
+    std::memmove(UnitPtr(body_, length), UnitPtr(src, r.start),
+                 static_cast<size_t>(count) * UnitWidth(body_->kind));
+    body_->length = length + count;
+    Terminate(body_);
+}
+
+void RawString::AppendAscii(const char* text) {
+    if (!text) return;
+    size_t n = std::strlen(text);
+    if (n == 0) return;
+    int32_t length = body_->length;
+    if (n > static_cast<size_t>(INT32_MAX / 2 - length)) throw std::bad_alloc();
+    int32_t count = static_cast<int32_t>(n);
+    EnsureRoom(length + count);
+    for (int32_t i = 0; i < count; ++i)
+        StoreUnit(length + i, static_cast<uint8_t>(text[i]));
+    body_->length = length + count;
+    Terminate(body_);
+}
+
+void RawString::ReplaceRange(RawRange range, const RawString& other, RawRange otherRange) {
+    RawRange r = ClampEnd(range);
+    RawString part;
+    if (other.Kind() != body_->kind || other.body_ == body_) {
+        part = InThisKind(body_->kind, other, otherRange);
+    } else {
+        RawRange o = other.ClampEnd(otherRange);
+        part = ViewOf(UnitPtr(other.body_, o.start), o.end - o.start, other.Kind());
+    }
+    int32_t oldCount = r.end - r.start;
+    int32_t newCount = part.Length();
+    if (oldCount == 0 && newCount == 0) return;
+    if (newCount > oldCount)
+        OpenGap(r.end, newCount - oldCount);
+    else if (newCount < oldCount)
+        Erase(r.start + newCount, oldCount - newCount);
+    else
+        EnsureRoom(0);
+    if (newCount > 0)
+        std::memcpy(UnitPtr(body_, r.start), part.body_->buffer,
+                    static_cast<size_t>(newCount) * UnitWidth(body_->kind));
+}
+
+void RawString::CopyUnitsAt(int32_t pos, const RawString& other, RawRange range) {
+    RawRange r = other.ClampEnd(range);
+    int32_t count = r.end - r.start;
+    int32_t length = body_->length;
+    if (pos < 0) pos = 0;
+    if (pos > length) pos = length;
+    if (count <= 0) return;
+    // Copying from itself: a held copy keeps the source text apart.
+    RawString keep;
+    if (other.body_ == body_) keep = other;
+    const RawStringBody* src = other.body_ == body_ ? keep.body_ : other.body_;
+    if (count > INT32_MAX / 2 - pos) throw std::bad_alloc();
+    int32_t end = pos + count;
+    EnsureRoom(end > length ? end : length);
+    for (int32_t i = 0; i < count; ++i) PutUnit(body_, pos + i, GetUnit(src, r.start + i));
+    if (end > length) body_->length = end;
+    Terminate(body_);
+}
+
+void RawString::AppendMany(const RawString& a, const RawString& b, const RawString& c,
+                           const RawString& d, const RawString& e) {
+    const RawString* parts[5] = {&a, &b, &c, &d, &e};
+    RawString converted[5];
+    int64_t total = body_->length;
+    for (int i = 0; i < 5; ++i) {
+        if (parts[i]->Kind() != body_->kind && !parts[i]->IsEmpty()) {
+            converted[i] = InThisKind(body_->kind, *parts[i], parts[i]->All());
+            parts[i] = &converted[i];
+        } else if (parts[i]->body_ == body_) {
+            converted[i] = *parts[i];  // keeps the body alive while this one grows
+            parts[i] = &converted[i];
+        }
+        total += parts[i]->Length();
+    }
+    if (total > INT32_MAX / 2) throw std::bad_alloc();
+    if (total == body_->length) return;
+    // One reservation for the whole result.
+    EnsureRoom(0);
+    if (body_->ownership != OwnHeap || body_->capacity < total)
+        Reallocate(body_, static_cast<int32_t>(total));
+    for (int i = 0; i < 5; ++i) {
+        int32_t n = parts[i]->Length();
+        if (n == 0) continue;
+        std::memcpy(UnitPtr(body_, body_->length), parts[i]->body_->buffer,
+                    static_cast<size_t>(n) * UnitWidth(body_->kind));
+        body_->length += n;
+    }
+    Terminate(body_);
+}
+
+RawString RawString::ConcatMany(const RawString& a, const RawString& b, const RawString& c,
+                                const RawString& d, const RawString& e) {
+    RawString s(a.Kind());
+    s.AppendMany(a, b, c, d, e);
+    return s;
+}
+
+RawString RawString::Concat(const RawString& other) const {
+    RawString s(body_->kind);
+    s.AppendMany(*this, other);
+    return s;
+}
+
+RawString RawString::Quoted() const {
+    RawString s(body_->kind);
+    int32_t length = body_->length;
+    s.Reserve(length + 2);
+    s.AppendChar('"');
+    s.AppendRange(*this, All());
+    s.AppendChar('"');
+    return s;
+}
+
+bool RawString::AssignBody(uint8_t kind, const RawString& source) {
+    if (source.Kind() == kind) {
+        int32_t count = source.Length();
+        RawStringBody* fresh =
+            count == 0 ? NewBody(kind)
+                       : CopyBody(kind, source.Data(), count, GrowthCapacity(count));
+        ReleaseBody(body_);
+        body_ = fresh;
+        return true;
+    }
+    RawString out;
+    bool ok;
+    if (source.IsEmpty()) {
+        ok = true;
+    } else if (kind == KindUtf16) {
+        ok = ConvertToUtf16(source.Kind(), source.Data(), source.Length(), out);
+    } else if (source.Kind() == KindUtf16) {
+        ok = ConvertFromUtf16(kind, source.Wide(), source.Length(), out);
+    } else {
+        RawString wide;
+        ok = ConvertToUtf16(source.Kind(), source.Data(), source.Length(), wide);
+        if (ok) ok = ConvertFromUtf16(kind, wide.Wide(), wide.Length(), out);
+    }
+    if (!ok || out.IsEmpty() || out.Kind() != kind) {
+        if (ok && !out.IsEmpty() && out.Kind() != kind) ok = false;
+        if (!source.IsEmpty() && out.IsEmpty()) ok = false;
+        RawStringBody* fresh = NewBody(kind);
+        ReleaseBody(body_);
+        body_ = fresh;
+        return ok;
+    }
+    swap(out);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Compare and search
+
+bool RawString::Equals(const RawString& other) const {
+    if (body_ == other.body_) return true;
+    int32_t n = body_->length;
+    if (n != other.body_->length) return false;
+    if (UnitWidth(body_->kind) == UnitWidth(other.body_->kind))
+        return std::memcmp(body_->buffer, other.body_->buffer,
+                           static_cast<size_t>(n) * UnitWidth(body_->kind)) == 0;
+    for (int32_t i = 0; i < n; ++i)
+        if (GetUnit(body_, i) != GetUnit(other.body_, i)) return false;
+    return true;
+}
+
+bool RawString::EqualsRange(RawRange range, const RawString& other, RawRange otherRange) const {
+    RawRange r = ClampEnd(range);
+    RawRange o = other.ClampEnd(otherRange);
+    if (r.end - r.start != o.end - o.start) return false;
+    return MatchesAt(r.start, other, o, false);
+}
+
+bool RawString::EqualsRangeNoCase(RawRange range, const RawString& other,
+                                  RawRange otherRange) const {
+    RawRange r = ClampEnd(range);
+    RawRange o = other.ClampEnd(otherRange);
+    if (r.end - r.start != o.end - o.start) return false;
+    return MatchesAt(r.start, other, o, true);
+}
+
+bool RawString::EqualsAt(int32_t pos, const RawString& other, RawRange otherRange) const {
+    return MatchesAt(pos, other, otherRange, false);
+}
+
+bool RawString::MatchesAt(int32_t pos, const RawString& other, RawRange otherRange,
+                          bool fold) const {
+    RawRange o = other.ClampEnd(otherRange);
+    int32_t n = o.end - o.start;
+    if (pos < 0 || pos > body_->length || n > body_->length - pos) return false;
+    const RawStringBody* a = body_;
+    const RawStringBody* b = other.body_;
+    if (!fold && UnitWidth(a->kind) == UnitWidth(b->kind))
+        return std::memcmp(UnitPtr(a, pos), UnitPtr(b, o.start),
+                           static_cast<size_t>(n) * UnitWidth(a->kind)) == 0;
+    for (int32_t i = 0; i < n; ++i) {
+        uint32_t x = GetUnit(a, pos + i);
+        uint32_t y = GetUnit(b, o.start + i);
+        if (x != y && (!fold || FoldAscii(x) != FoldAscii(y))) return false;
+    }
+    return true;
+}
+
+bool RawString::EqualsNoCase(const RawString& a, const RawString& b) {
+    if (a.Length() != b.Length()) return false;
+    return a.MatchesAt(0, b, b.All(), true);
+}
+
+bool RawString::EqualsAscii(const char* text) const {
+    if (!text) return body_->length == 0;
+    int32_t n = body_->length;
+    for (int32_t i = 0; i < n; ++i) {
+        if (text[i] == 0) return false;
+        if (GetUnit(body_, i) != static_cast<uint8_t>(text[i])) return false;
+    }
+    return text[n] == 0;
+}
+
+int RawString::CompareTo(const RawString& other) const {
+    int32_t n = body_->length < other.body_->length ? body_->length : other.body_->length;
+    for (int32_t i = 0; i < n; ++i) {
+        uint32_t x = GetUnit(body_, i);
+        uint32_t y = GetUnit(other.body_, i);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (body_->length == other.body_->length) return 0;
+    return body_->length < other.body_->length ? -1 : 1;
+}
+
+int RawString::CompareNoCase(const RawString& other) const {
+    int32_t n = body_->length < other.body_->length ? body_->length : other.body_->length;
+    for (int32_t i = 0; i < n; ++i) {
+        uint32_t x = FoldAscii(GetUnit(body_, i));
+        uint32_t y = FoldAscii(GetUnit(other.body_, i));
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (body_->length == other.body_->length) return 0;
+    return body_->length < other.body_->length ? -1 : 1;
+}
+
+namespace {
+// Whether the ANSI code page has lead bytes; read once.
+bool AnsiIsDoubleByte() {
+    static const bool value = [] {
+        CPINFO info;
+        return GetCPInfo(CP_ACP, &info) && info.MaxCharSize > 1;
+    }();
+    return value;
+}
+}  // namespace
+
+int32_t RawString::TrailUnits(int32_t pos) const {
+    int32_t length = body_->length;
+    if (pos < 0 || pos >= length) return 0;
+    uint32_t u = GetUnit(body_, pos);
+    int32_t trail = 0;
+    switch (body_->kind) {
+    case KindSjis:
+        // Code page 932 also leads with 0xF0-0xFC (IBM extensions such as the
+        // variant kanji of common family names).
+        trail = ((u >= 0x81 && u <= 0x9F) || (u >= 0xE0 && u <= 0xFC)) ? 1 : 0;
+        break;
+    case KindAnsi:
+        // Under a double-byte ANSI code page (932 and the like) kind 0 has
+        // lead bytes too; taking their trail bytes for characters would find
+        // a '\' inside a Japanese character.
+        trail = (u >= 0x80 && AnsiIsDoubleByte() && IsDBCSLeadByte(static_cast<BYTE>(u))) ? 1 : 0;
+        break;
+    case KindUtf8:
+        if (u < 0x80)
+            trail = 0;
+        else if ((u & 0xE0) == 0xC0)
+            trail = u > 0xC1 ? 1 : 0;
+        else if ((u & 0xF0) == 0xE0)
+            trail = 2;
+        else if ((u & 0xF8) == 0xF0)
+            trail = 3;
+        else if ((u & 0xFC) == 0xF8)
+            trail = 4;
+        else if ((u & 0xFE) == 0xFC)
+            trail = 5;
+        break;
+    case KindUtf16BE:
+    case KindUtf16LE: {
+        if (pos & 1) break;
+        uint32_t next = pos + 1 < length ? GetUnit(body_, pos + 1) : 0;
+        uint32_t unit = body_->kind == KindUtf16BE ? (u << 8) | next : (next << 8) | u;
+        trail = (unit >= 0xD800 && unit <= 0xDBFF) ? 3 : 1;
+        break;
+    }
+    case KindUtf16:
+        trail = (u >= 0xD800 && u <= 0xDBFF) ? 1 : 0;
+        break;
+    default:
+        break;
+    }
+    // A sequence cut off by the end never steps past the buffer.
+    if (trail > length - pos - 1) trail = length - pos - 1;
+    return trail;
+}
+
+int32_t RawString::NextCharPos(int32_t pos) const {
+    if (pos < 0) return 0;
+    if (pos >= body_->length) return body_->length;
+    return pos + 1 + TrailUnits(pos);
+}
+
+int32_t RawString::FindRange(RawRange range, const RawString& other, RawRange otherRange) const {
+    RawRange r = ClampEnd(range);
+    RawRange o = other.ClampEnd(otherRange);
+    int32_t n = o.end - o.start;
+    if (n == 0) return r.start;
+    for (int32_t pos = r.start; pos <= r.end - n; pos = NextCharPos(pos))
+        if (MatchesAt(pos, other, o, false)) return pos;
+    return r.end;
+}
+
+int32_t RawString::FindNoCase(RawRange range, const RawString& other, RawRange otherRange) const {
+    RawRange r = ClampEnd(range);
+    RawRange o = other.ClampEnd(otherRange);
+    int32_t n = o.end - o.start;
+    if (n == 0) return r.start;
+    for (int32_t pos = r.start; pos <= r.end - n; pos = NextCharPos(pos))
+        if (MatchesAt(pos, other, o, true)) return pos;
+    return r.end;
+}
+
+int32_t RawString::FindChar(RawRange range, uint32_t unit) const {
+    RawRange r = ClampEnd(range);
+    for (int32_t pos = r.start; pos < r.end; pos = NextCharPos(pos))
+        if (GetUnit(body_, pos) == unit) return pos;
+    return r.end;
+}
+
+int32_t RawString::FindEitherChar(RawRange range, uint32_t a, uint32_t b) const {
+    RawRange r = ClampEnd(range);
+    for (int32_t pos = r.start; pos < r.end; pos = NextCharPos(pos)) {
+        uint32_t u = GetUnit(body_, pos);
+        if (u == a || u == b) return pos;
+    }
+    return r.end;
+}
+
+int32_t RawString::FindCharOutsideQuotes(RawRange range, uint32_t unit) const {
+    RawRange r = ClampEnd(range);
+    bool quoted = false;
+    for (int32_t pos = r.start; pos < r.end; pos = NextCharPos(pos)) {
+        uint32_t u = GetUnit(body_, pos);
+        if (u == '"')
+            quoted = !quoted;
+        else if (!quoted && u == unit)
+            return pos;
+    }
+    return r.end;
+}
+
+int32_t RawString::FindLastChar(RawRange range, uint32_t unit) const {
+    RawRange r = ClampEnd(range);
+    int32_t found = r.end;
+    for (int32_t pos = r.start; pos < r.end; pos = NextCharPos(pos))
+        if (GetUnit(body_, pos) == unit) found = pos;
+    return found;
+}
+
+bool RawString::ContainsUnit(uint32_t unit) const {
+    int32_t n = body_->length;
+    for (int32_t i = 0; i < n; ++i)
+        if (GetUnit(body_, i) == unit) return true;
+    return false;
+}
+
+bool RawString::IsOneOfAt(int32_t pos, const RawString& set) const {
+    if (pos < 0 || pos >= body_->length) return false;
+    return set.ContainsUnit(GetUnit(body_, pos));
+}
+
+int32_t RawString::SkipSet(RawRange range, const RawString& set) const {
+    RawRange r = ClampEnd(range);
+    int32_t pos = r.start;
+    while (pos < r.end && set.ContainsUnit(GetUnit(body_, pos))) pos = NextCharPos(pos);
+    return pos < r.end ? pos : r.end;
+}
+
+RawRange RawString::TrimRange(RawRange range, const RawString& set) const {
+    RawRange r = ClampEnd(range);
+    int32_t start = SkipSet(r, set);
+    // Walk forward: stepping back is not safe inside multibyte text.
+    int32_t end = start;
+    for (int32_t pos = start; pos < r.end;) {
+        int32_t next = NextCharPos(pos);
+        if (next > r.end) next = r.end;
+        if (!set.ContainsUnit(GetUnit(body_, pos))) end = next;
+        pos = next;
+    }
+    return RawRange{start, end};
+}
+
+bool RawString::ReplaceFirst(const RawString& from, const RawString& to) {
+    if (from.IsEmpty()) return false;
+    int32_t pos = Find(from);
+    if (pos >= body_->length) return false;
+    RawString keepTo(to);  // `to` may share this string's body
+    ReplaceRange(RawRange{pos, pos + from.Length()}, keepTo, keepTo.All());
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Numbers
+
+bool ParseNumber(const RawString& text, RawRange range, RawNumberScan& scan) {
+    RawRange r = text.ClampEnd(range);
+    scan.sign = 0;
+    scan.radix = 10;
+    scan.position = r.start;
+    scan.value = 0;
+    scan.overflow = false;
+    int32_t pos = r.start;
+    if (pos >= r.end) return true;
+    uint32_t u = text.UnitAt(pos);
+    if (u == '-' || u == '+') {
+        scan.sign = u;
+        ++pos;
+        scan.position = pos;
+        if (pos >= r.end) return false;
+    }
+    if (r.end - pos >= 2 && text.UnitAt(pos) == '0') {
+        uint32_t letter = text.UnitAt(pos + 1);
+        if (letter == 'x') {
+            scan.radix = 16;
+            pos += 2;
+        } else if (letter == 'o') {
+            scan.radix = 8;
+            pos += 2;
+        } else if (letter == 'b') {
+            scan.radix = 2;
+            pos += 2;
+        }
+    } else if (r.end - pos == 1) {
+        uint32_t d = text.UnitAt(pos);
+        if (d < '0' || d > '9') {
+            scan.position = pos;
+            return false;
+        }
+    }
+    const uint64_t radix = static_cast<uint64_t>(scan.radix);
+    for (; pos < r.end; ++pos) {
+        uint32_t c = text.UnitAt(pos);
+        uint64_t digit = 36;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'A' && c <= 'Z')
+            digit = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'z')
+            digit = c - 'a' + 10;
+        if (digit >= radix) {
+            scan.position = pos;
+            return false;
+        }
+        if (scan.value > (UINT64_MAX - digit) / radix) {
+            scan.overflow = true;
+            scan.position = pos;
+            return false;
+        }
+        scan.value = scan.value * radix + digit;
+    }
+    scan.position = pos;
+    return true;
+}
+
+int32_t RawString::ToInt() const {
+    RawNumberScan scan;
+    ParseNumber(*this, All(), scan);
+    uint32_t low = static_cast<uint32_t>(scan.value);
+    if (scan.sign == '-') low = 0u - low;
+    return static_cast<int32_t>(low);
+}
+
+static const char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+
+void RawString::AppendInt(int32_t value) {
+    int32_t length = body_->length;
+    EnsureRoom(0);
+    if (body_->ownership != OwnHeap || body_->capacity < length + 67) Reserve(length + 67);
+    // The magnitude in 64 bits, so INT_MIN has no positive counterpart problem.
+    uint64_t magnitude = value < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(value))
+                                   : static_cast<uint64_t>(value);
+    if (value < 0) AppendChar('-');
+    AppendUnsigned(magnitude, 10);
+}
+
+bool RawString::AppendUnsigned(uint64_t value, int radix) {
+    if (radix < 2 || radix > 36) return false;
+    char digits[65];
+    int n = 0;
+    do {
+        digits[n++] = kDigits[value % static_cast<uint64_t>(radix)];
+        value /= static_cast<uint64_t>(radix);
+    } while (value != 0);
+    int32_t length = body_->length;
+    EnsureRoom(0);
+    if (body_->ownership != OwnHeap || body_->capacity < length + 67) Reserve(length + 67);
+    for (int i = 0; i < n; ++i) StoreUnit(length + i, static_cast<uint8_t>(digits[n - 1 - i]));
+    body_->length = length + n;
+    Terminate(body_);
+    return true;
+}
+
+bool RawString::AppendPadded(uint64_t value, int radix, int width) {
+    if (radix < 2 || radix > 36 || width < 0) return false;
+    int32_t length = body_->length;
+    if (width > INT32_MAX / 2 - length) return false;
+    if (width == 0) return true;
+    EnsureRoom(0);
+    if (body_->ownership != OwnHeap || body_->capacity < length + width)
+        Reserve(length + width);
+    // Lowest digit last; a wider value is cut to its low digits.
+    for (int i = width - 1; i >= 0; --i) {
+        StoreUnit(length + i, static_cast<uint8_t>(kDigits[value % static_cast<uint64_t>(radix)]));
+        value /= static_cast<uint64_t>(radix);
+    }
+    body_->length = length + width;
+    Terminate(body_);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Free helpers
+
+int CharClass(uint32_t unit) {
+    if (unit >= 0x100) return 6;
+    if ((unit >= 'A' && unit <= 'Z') || (unit >= 'a' && unit <= 'z') ||
+        (unit >= '0' && unit <= '9') || unit == '_')
+        return 1;
+    if (unit == '\t' || unit == ' ') return 2;
+    if (unit == '\n' || unit == '\r') return 3;
+    if (unit < 0x20 || (unit >= 0x7F && unit <= 0xA0)) return 4;
+    if (unit >= 0xA1) return 5;
+    return 0;
+}
+
+RawRange PathNameRange(const RawString& path) {
+    int32_t length = path.Length();
+    int32_t start = 0;
+    // Whole characters only: in Shift_JIS a trail byte may equal '\'.
+    for (int32_t pos = 0; pos < length; pos = path.NextCharPos(pos)) {
+        uint32_t u = path.UnitAt(pos);
+        if (u == '\\' || u == '/') start = pos + 1;
+    }
+    return RawRange{start, length};
+}
+
+int32_t RawStringTokenizer::Next(RawRange range) const { return Scan(range, false); }
+
+int32_t RawStringTokenizer::NextOrSemicolon(RawRange range) const { return Scan(range, true); }
+
+int32_t RawStringTokenizer::Scan(RawRange range, bool semicolon) const {
+    const RawString& t = text_;
+    RawRange r = t.ClampEnd(range);
+    // Brackets need both markers; an empty marker would match everywhere.
+    bool brackets = !open_.IsEmpty() && !close_.IsEmpty();
+    int32_t openLen = open_.Length();
+    int32_t closeLen = close_.Length();
+    auto at = [&](int32_t pos, const RawString& marker, int32_t n) {
+        return pos + n <= r.end && t.EqualsAt(pos, marker, marker.All());
+    };
+    auto step = [&](int32_t pos) {
+        int32_t next = t.NextCharPos(pos);
+        return next > r.end ? r.end : next;
+    };
+    bool quoted = false;
+    int32_t pos = r.start;
+    while (pos < r.end) {
+        uint32_t u = t.UnitAt(pos);
+        if (quotes_ && u == '"') {
+            quoted = !quoted;
+            ++pos;
+            continue;
+        }
+        if (!quoted) {
+            if (u == ',' || (semicolon && u == ';')) return pos;
+            if (brackets && at(pos, open_, openLen)) {
+                int level = 1;
+                pos += openLen;
+                while (pos < r.end && level >= 1) {
+                    if (at(pos, close_, closeLen)) {
+                        --level;
+                        pos += closeLen;
+                    } else if (at(pos, open_, openLen)) {
+                        ++level;
+                        pos += openLen;
+                    } else {
+                        pos = step(pos);
+                    }
+                }
+                continue;
+            }
+        }
+        pos = step(pos);
+    }
+    return r.end;
+}
+
+}  // namespace RawLayer

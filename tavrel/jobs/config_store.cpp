@@ -1,0 +1,243 @@
+#include "tavrel/jobs/config_store.h"
+
+#include <cstddef>
+
+#include "base/api_text.h"
+#include "base/line_file.h"
+#include "tavrel/jobs/job_kind.h"
+
+namespace JobLayer {
+
+using RawLayer::RawLineFile;
+using RawLayer::RawParameterUnit;
+using RawLayer::RawRange;
+
+namespace {
+
+RAW_CONSTANT_TEXT(OptionSectionText, "Option")
+RAW_CONSTANT_TEXT(ColorSettingSectionText, "ColorSetting")
+RAW_CONSTANT_TEXT(WildcardAllText, "*")
+RAW_CONSTANT_TEXT(BackupFolderNameText, "Tavrel_Backup")
+RAW_CONSTANT_TEXT(TextNewLineCodeKeyText, "TextNewLineCode")
+
+// The line-end mark drawn after each text line when the key is missing:
+// U+FFE9 (HALFWIDTH LEFTWARDS ARROW) as UTF-8.
+constexpr uint32_t kDefaultLineEndMark = 0xEFBFA9;
+
+enum OptionType { TypeString, TypeInt, TypeBool, TypeLineEndMark };
+
+struct OptionEntry {
+    const char* key;
+    OptionType type;
+    size_t offset;  // of the member inside ConfigStore
+};
+
+#define OPTION(name, type, member) {name, type, offsetof(ConfigStore, member)}
+
+// Every key of section "Option", in reading order.
+const OptionEntry kOptions[] = {
+    OPTION("TimeForm", TypeString, timeForm),
+    OPTION("BackupFolder", TypeString, backupFolder),
+    OPTION("BackupDays", TypeInt, backupDays),
+    OPTION("PairFileExtension", TypeString, pairFileExtension),
+    OPTION("TextNewLineCode", TypeLineEndMark, textNewLineCode),
+    OPTION("VirtualKeyFile", TypeString, virtualKeyFile),
+    OPTION("KeyBindingFile", TypeString, keyBindingFile),
+    OPTION("PathOption", TypeString, pathOption),
+    OPTION("TextOption", TypeString, textOption),
+    OPTION("BinaryOption", TypeString, binaryOption),
+    OPTION("TakeOverPathOption", TypeString, takeOverPathOption),
+    OPTION("CompareTimeBySecond", TypeBool, compareTimeBySecond),
+    OPTION("CompareTimeAsFatTime", TypeBool, compareTimeAsFatTime),
+    OPTION("CompareSizeOnText", TypeBool, compareSizeOnText),
+    OPTION("CompareTimeOnText", TypeBool, compareTimeOnText),
+    OPTION("CompareByteOnText", TypeBool, compareByteOnText),
+    OPTION("CompareDataOnText", TypeBool, compareDataOnText),
+    OPTION("CompareSizeOnOther", TypeBool, compareSizeOnOther),
+    OPTION("CompareTimeOnOther", TypeBool, compareTimeOnOther),
+    OPTION("CompareByteOnOther", TypeBool, compareByteOnOther),
+    OPTION("CompareDataOnOther", TypeBool, compareDataOnOther),
+    OPTION("BackupDisabled", TypeBool, backupDisabled),
+    OPTION("ForeReadingLines", TypeInt, foreReadingLines),
+    OPTION("ForeReadingLinesEscaped", TypeInt, foreReadingLinesEscaped),
+    OPTION("MatchingRateThreshold", TypeInt, matchingRateThreshold),
+    OPTION("MinMatchingChars", TypeInt, minMatchingChars),
+    OPTION("TabStop", TypeInt, tabStop),
+    OPTION("LRMarginOnPath", TypeInt, lrMarginOnPath),
+    OPTION("LRMarginOnText", TypeInt, lrMarginOnText),
+    OPTION("LRMarginOnBinary", TypeInt, lrMarginOnBinary),
+    OPTION("MaxClipLoading", TypeInt, maxClipLoading),
+    OPTION("MaxTextLoading", TypeInt, maxTextLoading),
+    OPTION("MaxBinaryLoading", TypeInt, maxBinaryLoading),
+};
+
+#undef OPTION
+
+constexpr int kOptionCount = static_cast<int>(sizeof(kOptions) / sizeof(kOptions[0]));
+
+const RawString* OptionKeyTexts() {
+    static const struct Holder {
+        Holder() {
+            for (int i = 0; i < kOptionCount; ++i) texts[i] = RawString::FromLiteral(kOptions[i].key);
+        }
+        RawString texts[kOptionCount];
+    } holder;
+    return holder.texts;
+}
+
+int32_t Clamp(int32_t value, int32_t low, int32_t high) {
+    return value < low ? low : (value > high ? high : value);
+}
+
+}  // namespace
+
+ConfigStore& ConfigStore::Instance() {
+    static ConfigStore store;
+    return store;
+}
+
+ConfigStore::ConfigStore()
+    : timeForm(RawString::FromLiteral("%Y/%m/%d %H:%M:%S")),
+      backupDays(10),
+      pairFileExtension(RawString::FromLiteral(".txt")),
+      textNewLineCode(LineEndMarkFromValue(kDefaultLineEndMark)),
+      virtualKeyFile(RawString::FromLiteral("VirtualKey.ini")),
+      keyBindingFile(RawString::FromLiteral("KeyBinding.ini")),
+      pathOption(WildcardAllText()),
+      textOption(WildcardAllText()),
+      binaryOption(WildcardAllText()),
+      takeOverPathOption(WildcardAllText()),
+      compareTimeBySecond(true),
+      compareTimeAsFatTime(true),
+      compareSizeOnText(true),
+      compareTimeOnText(true),
+      compareByteOnText(false),
+      compareDataOnText(false),
+      compareSizeOnOther(true),
+      compareTimeOnOther(true),
+      compareByteOnOther(false),
+      compareDataOnOther(false),
+      backupDisabled(false),
+      foreReadingLines(50),
+      foreReadingLinesEscaped(20),
+      matchingRateThreshold(70),
+      minMatchingChars(2),
+      tabStop(4),
+      lrMarginOnPath(2),
+      lrMarginOnText(2),
+      lrMarginOnBinary(4),
+      maxClipLoading(32767),
+      maxTextLoading(0x100000),
+      maxBinaryLoading(0x100000) {
+    RawString temp = RawLayer::ApiGetTempPath(RawLayer::KindUtf8);
+    backupFolder = temp;
+    if (!backupFolder.IsEmpty()) backupFolder.AppendAscii("\\");
+    backupFolder.Append(BackupFolderNameText());
+}
+
+RawString ConfigStore::LineEndMarkFromValue(uint32_t value) {
+    char bytes[4];
+    int32_t count = 0;
+    bool started = false;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        char b = static_cast<char>((value >> shift) & 0xFF);
+        if (b != 0) started = true;
+        if (started) bytes[count++] = b;
+    }
+    if (count == 0) return RawString(RawLayer::KindUtf8);
+    return RawString::FromBytes(bytes, count, RawLayer::KindUtf8);
+}
+
+void ConfigStore::Load(const RawString& path) {
+    configPath = path;
+    fileRef = ProfileFileRef::FromPath(path);
+    LoadOptions();
+    LoadColorSettings();
+    ClampValues();
+    RawRange folder = RawLayer::PathFolderRange(configPath);
+    RawString base;
+    base.AssignRange(configPath, folder);
+    virtualKeyFile = RawLayer::PathResolve(base, virtualKeyFile);
+    keyBindingFile = RawLayer::PathResolve(base, keyBindingFile);
+}
+
+void ConfigStore::LoadOptions() {
+    RawParameterList entries(false);
+    if (!entries.ReadSection(fileRef, OptionSectionText())) return;
+    const RawString* keys = OptionKeyTexts();
+    char* base = reinterpret_cast<char*>(this);
+    for (int i = 0; i < kOptionCount; ++i) {
+        void* member = base + kOptions[i].offset;
+        switch (kOptions[i].type) {
+            case TypeString: {
+                RawParameterUnit* unit = entries.Find(keys[i]);
+                if (unit) *static_cast<RawString*>(member) = unit->value;
+                break;
+            }
+            case TypeInt: {
+                int32_t* value = static_cast<int32_t*>(member);
+                *value = entries.GetInt(keys[i], *value);
+                break;
+            }
+            case TypeBool: {
+                bool* flag = static_cast<bool*>(member);
+                *flag = entries.GetBool(keys[i], *flag);
+                break;
+            }
+            case TypeLineEndMark: {
+                // A missing key gives the built-in mark, whatever it was.
+                int32_t value = entries.GetInt(keys[i], static_cast<int32_t>(kDefaultLineEndMark));
+                *static_cast<RawString*>(member) = LineEndMarkFromValue(static_cast<uint32_t>(value));
+                break;
+            }
+        }
+    }
+}
+
+void ConfigStore::LoadColorSettings() {
+    RawParameterList entries(false);
+    if (!entries.ReadSection(fileRef, ColorSettingSectionText())) return;
+    ColorSettingKeys(colors, entries);
+}
+
+void ConfigStore::ClampValues() {
+    backupDays = Clamp(backupDays, 0, BackupDaysMax);
+    foreReadingLines = Clamp(foreReadingLines, ForeReadingLinesMin, ForeReadingLinesMax);
+    foreReadingLinesEscaped = Clamp(foreReadingLinesEscaped, ForeReadingLinesMin, ForeReadingLinesMax);
+    if (minMatchingChars < 1) minMatchingChars = 1;
+    if (tabStop < 1) tabStop = 1;
+    maxClipLoading = Clamp(maxClipLoading, 1, MaxClipLoadingLimit);
+    maxTextLoading = Clamp(maxTextLoading, 1, MaxFileLoadingLimit);
+    maxBinaryLoading = Clamp(maxBinaryLoading, 1, MaxFileLoadingLimit);
+    colors.lineColorOverwrap = Clamp(colors.lineColorOverwrap, 0, 255);
+    colors.titleColorOverwrap = Clamp(colors.titleColorOverwrap, 0, 255);
+    colors.cursorPivotOverwrap = Clamp(colors.cursorPivotOverwrap, 0, 255);
+    colors.imeClauseOverwrap = Clamp(colors.imeClauseOverwrap, 0, 255);
+}
+
+int32_t KindMargin(uint32_t kind) {
+    const ConfigStore& store = ConfigStore::Instance();
+    switch (kind) {
+        case KindPath: return store.lrMarginOnPath;
+        case KindText: return store.lrMarginOnText;
+        case KindBinary: return store.lrMarginOnBinary;
+        default: return 2;
+    }
+}
+
+bool ProfileSectionEnumerate(const ProfileFileRef& profile, const RawString& name,
+                             JobProfileData::Enumerator& enumerator) {
+    RawLineFile reader(profile.path, static_cast<int32_t>(profile.chunkSize));
+    if (!reader.Open()) return false;
+    RawString section;
+    while (RawParameterList::NextSectionLine(reader, section)) {
+        if (!RawParameterList::SectionNameEquals(section, name)) continue;
+        RawParameterList entries(false);
+        if (!entries.ReadEntries(reader)) return false;
+        if (!enumerator.OnSection(entries)) return false;
+    }
+    // The walk ends at the end of the file or on a failure to read on.
+    return !reader.HasError();
+}
+
+}  // namespace JobLayer

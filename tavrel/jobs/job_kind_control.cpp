@@ -1,0 +1,66 @@
+#include "tavrel/jobs/job_kind_control.h"
+
+#include "tavrel/jobs/job_dbox_draw.h"
+#include "tavrel/jobs/job_report.h"
+
+namespace JobLayer {
+
+JobKindControl& JobKindControl::NoneControl() {
+    static JobKindControl control;
+    return control;
+}
+
+uint32_t JobKindControl::Load(JobGroupUnit&, uint32_t) { return 0; }
+void JobKindControl::InvalidateSide(JobGroupUnit&, uint32_t) {}
+bool JobKindControl::SaveFile(JobGroupUnit&, uint32_t) { return false; }
+bool JobKindControl::DiscardFile(JobGroupUnit&, uint32_t) { return false; }
+uint32_t JobKindControl::Compare(JobGroupUnit&) { return 0; }
+void JobKindControl::Idle(JobGroupUnit&) {}
+bool JobKindControl::ConnectLines(JobGroupUnit&, int32_t, uint32_t, uint32_t) { return false; }
+bool JobKindControl::DisconnectLines(JobGroupUnit&) { return false; }
+
+uint32_t JobKindControl::PairStatus(JobGroupUnit&, JobContentUnit*, JobContentUnit*) {
+    return RowChanged;
+}
+
+bool JobKindControl::SideMenu(JobGroupUnit&, uint32_t, HWND, POINT) { return false; }
+
+bool JobKindControl::Execute(JobViewEditor&, JobGroupUnit&, uint32_t, uint32_t, ActionArgs&) {
+    return false;
+}
+
+bool JobKindControl::CanExecute(JobViewEditor&, JobGroupUnit&, uint32_t, uint32_t) {
+    return false;
+}
+
+// The kinds whose controllers exist. The folder (0), text (1) and binary (2)
+// controllers and drawing strategies are added to the two switches below,
+// and their kinds to this test, as each kind is built; until then a job of
+// such a kind is opened as kind 3 (none), so no half-built kind can be
+// selected.
+bool JobKindPool::HasKind(const JobKindType& kindType) const {
+    switch (kindType.kind) {
+        case KindPath:
+        case KindText:
+        case KindBinary:
+            return false;
+        default:
+            return true;
+    }
+}
+
+JobKindControl* JobKindPool::CreateControl(const JobKindType& kindType) {
+    switch (kindType.kind) {
+        default:
+            return &JobKindControl::NoneControl();
+    }
+}
+
+JobKindDBoxDraw* JobKindPool::CreateDraw(const JobKindType& kindType) {
+    switch (kindType.kind) {
+        default:
+            return &JobBaseDBoxDraw::Shared();
+    }
+}
+
+}  // namespace JobLayer
