@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Text compare beside GNU diff on the same files: a 1 MiB text file against
+# copies with 1 % and 10 % of the lines changed, and against a file of the
+# same size with no line in common. Prints both times and the ratio.
+#
+#   bash bench/text_compare_bench.sh
+#
+# The executable is taken from $TAVREL_BUILD/bench (or the build folder of
+# the test architecture) and built there when missing.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build="${TAVREL_BUILD:-$here/build-$(bash "$here/scripts/test-arch.sh")}"
+exe="$build/bench/text_compare_bench.exe"
+if [ ! -f "$exe" ]; then
+  [ -f "$build/CMakeCache.txt" ] || bash "$here/scripts/build.sh" "$(bash "$here/scripts/test-arch.sh")" "$build" >/dev/null
+  cmake --build "$build" --target text_compare_bench -j "$(nproc)" >/dev/null
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+python3 - "$work" <<'EOF'
+import random, sys
+out = sys.argv[1]
+words = ("int value count index result buffer length return if else for while "
+         "static const struct class void char size_t break continue case switch "
+         "left right top bottom width height first last next prev node list item "
+         "open close read write flush error state mode flags options table entry").split()
+def line(rng):
+    indent = " " * (4 * rng.randrange(0, 4))
+    parts = [rng.choice(words) for _ in range(rng.randrange(3, 11))]
+    tail = rng.choice([";", " {", "", ");", " = 0;", ", " + str(rng.randrange(1000)) + ");"])
+    return indent + " ".join(parts) + tail
+def make(seed, size):
+    rng = random.Random(seed)
+    lines, total = [], 0
+    while total < size:
+        s = line(rng)
+        lines.append(s)
+        total += len(s) + 2
+    return lines
+def change(lines, fraction, seed):
+    rng = random.Random(seed)
+    result = list(lines)
+    for i in rng.sample(range(len(lines)), int(len(lines) * fraction)):
+        s = result[i]
+        k = rng.randrange(0, 3)
+        if k == 0 and len(s) > 4:
+            p = rng.randrange(len(s) - 3)
+            s = s[:p] + rng.choice(words) + s[p + 3:]
+        elif k == 1:
+            s = s + " // " + rng.choice(words)
+        else:
+            s = s.replace(" ", "_", 1) + str(rng.randrange(10))
+        result[i] = s
+    return result
+def write(name, lines):
+    with open(out + "/" + name, "w", newline="") as f:
+        f.write("".join(s + "\r\n" for s in lines))
+base = make(1, 1 << 20)
+write("base.txt", base)
+write("changed1.txt", change(base, 0.01, 2))
+write("changed10.txt", change(base, 0.10, 3))
+seen = set(base)
+other = [s if s not in seen else s + " /* other */" for s in make(4, 1 << 20)]
+write("other.txt", other)
+EOF
+
+# The path as Wine's Z: drive shows it.
+wpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+# Best wall time of three runs of GNU diff.
+diff_time() {
+  local best=""
+  for _ in 1 2 3; do
+    local t0 t1
+    t0=$(date +%s%N)
+    diff "$1" "$2" >/dev/null || true
+    t1=$(date +%s%N)
+    local t=$(( t1 - t0 ))
+    if [ -z "$best" ] || [ "$t" -lt "$best" ]; then best=$t; fi
+  done
+  awk -v ns="$best" 'BEGIN { printf "%.4f", ns / 1e9 }'
+}
+
+status=0
+for pair in "changed1.txt:1% of lines changed:2" "changed10.txt:10% of lines changed:2" \
+            "other.txt:no equal lines:0"; do
+  file=${pair%%:*}; rest=${pair#*:}; label=${rest%%:*}; limit=${rest##*:}
+  report=$(bash "$here/scripts/wine-run.sh" "$exe" "$(wpath "$work/base.txt")" "$(wpath "$work/$file")" 3 \
+           2>/dev/null | tr -d '\r')
+  ours=$(printf '%s\n' "$report" | awk '/^seconds / { print $2 }')
+  if [ -z "$ours" ]; then echo "$label: the compare did not run"; printf '%s\n' "$report"; status=1; continue; fi
+  theirs=$(diff_time "$work/base.txt" "$work/$file")
+  echo "== $label"
+  printf '%s\n' "$report" | grep -v '^seconds '
+  awk -v o="$ours" -v d="$theirs" -v label="$label" -v limit="$limit" 'BEGIN {
+    r = d > 0 ? o / d : 0
+    printf "tavrel %.4f s, diff %.4f s, ratio %.2f", o, d, r
+    if (limit > 0) printf " (target: within %dx of diff)\n", limit
+    else printf " (target: under 2 s per MiB)\n"
+  }'
+done
+exit $status

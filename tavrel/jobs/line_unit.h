@@ -1,0 +1,113 @@
+// The line unit of the text kind: one line of a side, with the marks the
+// user puts on it (connect, float), the match id of the latest line compare,
+// its 1-based line number and the count of distinct low bytes of its text
+// (a cheap weight for the compare). Drawing data is added by the text view.
+#pragma once
+
+#include <cstdint>
+
+#include "base/raw_string.h"
+#include "tavrel/jobs/job_content.h"
+
+namespace JobLayer {
+
+using RawLayer::RawString;
+
+// Mark kinds of a line.
+enum : uint16_t {
+    MarkNone = 0,
+    MarkConnect = 1,   // connected to the line of the other side with the same serial
+    MarkFloat = 2,     // floated onto the anchor with the same serial
+    MarkAnchor = 4,    // with MarkFloat: the line the floated lines attach to
+    MarkFloatAnchor = MarkFloat | MarkAnchor
+};
+
+// Match ids of the line compare.
+enum : uint32_t {
+    MatchUndecided = 0,  // not decided yet
+    MatchOneSided = 1,   // one-sided, decided while walking
+    MatchLeftOver = 2,   // one-sided, left over at the end
+    MatchFirstPair = 3   // 3 and up: shared by the two lines of one row
+};
+
+class JobLineUnit : public JobContentUnit {
+public:
+    JobLineUnit() {}
+    explicit JobLineUnit(const RawString& text) { SetText(text); }
+    ~JobLineUnit() override {}
+
+    // Sets the text and recounts its distinct low bytes.
+    void SetText(const RawString& text) {
+        text_ = text;
+        distinctCount_ = CountDistinct(text_);
+    }
+    const RawString& LineText() const { return text_; }
+    // The line number as decimal text, made on first use after a change
+    // (a load numbers every line, and only the shown ones need the text).
+    const RawString& NumberText() const {
+        if (numberText_.IsEmpty() && lineNumber_ != 0) numberText_ = RawString::FromInt(lineNumber_);
+        return numberText_;
+    }
+    int32_t LineNumber() const { return lineNumber_; }
+    uint32_t DistinctCount() const { return distinctCount_; }
+
+    bool IsFloatAnchor() const { return (markKind & MarkFloatAnchor) == MarkFloatAnchor; }
+    bool IsPlaced() const { return (flags & UnitPlaced) != 0; }
+
+    // The number of distinct values of the low 8 bits of the text's units.
+    static uint32_t CountDistinct(const RawString& text) {
+        uint32_t seen[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+        uint32_t count = 0;
+        int32_t n = text.Length();
+        for (int32_t i = 0; i < n && count < 256; ++i) {
+            uint32_t low = text.UnitAt(i) & 0xFF;
+            uint32_t bit = 1u << (low & 31);
+            if (!(seen[low >> 5] & bit)) {
+                seen[low >> 5] |= bit;
+                ++count;
+            }
+        }
+        return count;
+    }
+
+    RawString Name() const override { return text_; }
+    // Column 0 the line number, column 1 the text.
+    RawString ColumnText(int32_t column) const override {
+        if (column == 0) return NumberText();
+        if (column == 1) return text_;
+        return RawString();
+    }
+    RawString Text() const override { return text_; }
+    // Keeps the number; its text follows when it changed.
+    void SetNumber(int32_t number) override {
+        if (number == lineNumber_) return;
+        lineNumber_ = number;
+        numberText_ = RawString();
+    }
+    void Destroy() override { delete this; }
+
+protected:
+    explicit JobLineUnit(uint16_t unitFlags) : JobContentUnit(unitFlags) {}
+
+private:
+    int32_t lineNumber_ = 0;
+    uint32_t distinctCount_ = 0;
+    mutable RawString numberText_;
+    RawString text_;
+};
+
+// A line unit that lives for the whole process; lists never delete it.
+class JobSharedLineUnit : public JobLineUnit {
+public:
+    explicit JobSharedLineUnit(uint16_t unitFlags) : JobLineUnit(unitFlags) {}
+    void Destroy() override {}
+};
+
+// The one shared placeholder line (flags 1, empty texts) that stands in a
+// row for the missing side.
+inline JobLineUnit& EmptyLineUnit() {
+    static JobSharedLineUnit unit(UnitPlaceholder);
+    return unit;
+}
+
+}  // namespace JobLayer

@@ -1,0 +1,732 @@
+// The line compare: equal files, inserted and deleted blocks, connect and
+// float marks, the Escape narrowing, the score cache and upper bound, and a
+// property test over random files with random marks (termination, every
+// line exactly once, in order).
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tavrel/jobs/config_store.h"
+#include "tavrel/jobs/job_kind_control.h"
+#include "tavrel/jobs/line_matcher.h"
+
+using namespace JobLayer;
+using RawLayer::RawString;
+
+namespace {
+
+RawString T(const std::string& s) { return RawString::FromText(s.c_str()); }
+std::string S(const RawString& s) { return std::string(s.Bytes(), static_cast<size_t>(s.Length())); }
+
+// A text job built in memory.
+struct TextJob {
+    JobGroupUnit job{JobKindType::FromKind(KindText), &JobKindControl::NoneControl()};
+
+    JobLineUnit* Add(int side, const std::string& text, uint16_t mark = 0, uint32_t serial = 0) {
+        JobLineUnit* line = new JobLineUnit(T(text));
+        line->markKind = mark;
+        line->markSerial = serial;
+        job.Content(side).Add(line);
+        line->SetNumber(job.Content(side).Count());
+        return line;
+    }
+    void AddAll(int side, const std::vector<std::string>& texts) {
+        for (const std::string& t : texts) Add(side, t);
+    }
+    bool Run(LineMatcher::Stats* stats = nullptr, std::function<bool()> probe = nullptr) {
+        LineMatcher matcher(job);
+        matcher.SetCancelProbe(probe);
+        bool same = matcher.Run();
+        if (stats) *stats = matcher.Statistics();
+        return same;
+    }
+    // Rows as "kind:text1|text2" with "-" for a missing side.
+    std::vector<std::string> Rows() const {
+        std::vector<std::string> out;
+        for (const JobReportUnit& row : job.rows) {
+            std::string one = row.unit1->IsPlaceholder() ? "-" : S(row.unit1->Text());
+            std::string two = row.unit2->IsPlaceholder() ? "-" : S(row.unit2->Text());
+            out.push_back(std::to_string(row.kind) + ":" + one + "|" + two);
+        }
+        return out;
+    }
+};
+
+// Lines that share no character with each other's kind of line.
+std::string Plain(int i) { return "line " + std::to_string(i) + " of the common text"; }
+std::string Odd(int i) {
+    std::string s = "#";
+    for (int k = 0; k < 6; ++k) s += static_cast<char>('A' + (i * 7 + k * 3) % 26);
+    return s + "!";
+}
+
+// Option values for one test, restored afterwards.
+struct OptionScope {
+    ConfigStore& store = ConfigStore::Instance();
+    int32_t window = store.foreReadingLines;
+    int32_t escaped = store.foreReadingLinesEscaped;
+    int32_t threshold = store.matchingRateThreshold;
+    ~OptionScope() {
+        store.foreReadingLines = window;
+        store.foreReadingLinesEscaped = escaped;
+        store.matchingRateThreshold = threshold;
+    }
+};
+
+}  // namespace
+
+TEST(LineMatcher, IdenticalFilesGiveOnlySameRowsWithoutSearching) {
+    TextJob t;
+    for (int i = 0; i < 300; ++i) {
+        t.Add(0, Plain(i % 17));  // repeated lines too
+        t.Add(1, Plain(i % 17));
+    }
+    LineMatcher::Stats stats;
+    EXPECT_TRUE(t.Run(&stats));
+    ASSERT_EQ(t.job.rows.Count(), 300);
+    for (const JobReportUnit& row : t.job.rows) {
+        EXPECT_EQ(row.kind, RowSame);
+        EXPECT_EQ(row.details[1].Count(), 0);
+    }
+    EXPECT_EQ(stats.windowSearches, 0u);
+    EXPECT_EQ(stats.scoreCalls, 0u);
+    EXPECT_EQ(stats.characterCompares, 0u);
+    EXPECT_EQ(stats.rowCompares, 0u);
+}
+
+TEST(LineMatcher, EmptySides) {
+    TextJob none;
+    EXPECT_TRUE(none.Run());
+    EXPECT_EQ(none.job.rows.Count(), 0);
+
+    TextJob one;
+    one.AddAll(0, {"a", "b"});
+    EXPECT_FALSE(one.Run());
+    EXPECT_EQ(one.Rows(), (std::vector<std::string>{"1:a|-", "1:b|-"}));
+    for (const JobReportUnit& row : one.job.rows) EXPECT_EQ(row.unit2, &EmptyLineUnit());
+}
+
+TEST(LineMatcher, BlocksWithinTheWindowBecomeOneSidedRows) {
+    // Inserted on side 2 and deleted from side 1, at the start, in the
+    // middle and at the end, from one line up to one less than the window.
+    for (int size : {1, 2, 10, 49}) {
+        for (int where : {0, 40, 100}) {
+            for (int side : {0, 1}) {
+                TextJob t;
+                std::vector<std::string> expected;
+                for (int i = 0; i <= 100; ++i) {
+                    if (i == where)
+                        for (int k = 0; k < size; ++k) {
+                            t.Add(side, Odd(k));
+                            expected.push_back(side == 0 ? "1:" + Odd(k) + "|-" : "2:-|" + Odd(k));
+                        }
+                    if (i == 100) break;
+                    t.Add(0, Plain(i));
+                    t.Add(1, Plain(i));
+                    expected.push_back("0:" + Plain(i) + "|" + Plain(i));
+                }
+                EXPECT_FALSE(t.Run());
+                EXPECT_EQ(t.Rows(), expected) << "size " << size << " at " << where << " side " << side;
+            }
+        }
+    }
+}
+
+TEST(LineMatcher, BlocksBeyondTheWindow) {
+    // At the end of a file any block is one-sided.
+    {
+        TextJob t;
+        std::vector<std::string> expected;
+        for (int i = 0; i < 20; ++i) {
+            t.Add(0, Plain(i));
+            t.Add(1, Plain(i));
+            expected.push_back("0:" + Plain(i) + "|" + Plain(i));
+        }
+        for (int k = 0; k < 120; ++k) {
+            t.Add(1, Odd(k));
+            expected.push_back("2:-|" + Odd(k));
+        }
+        t.Run();
+        EXPECT_EQ(t.Rows(), expected);
+    }
+    // Inside a file a block longer than the look-ahead is not seen past:
+    // the lines at the two walk positions pair as a changed row, as two
+    // unlike lines with no better partner in the window do.
+    {
+        TextJob t;
+        for (int i = 0; i < 10; ++i) t.Add(0, Plain(i)), t.Add(1, Plain(i));
+        for (int k = 0; k < 60; ++k) t.Add(1, Odd(k));
+        for (int i = 10; i < 20; ++i) t.Add(0, Plain(i)), t.Add(1, Plain(i));
+        t.Run();
+        std::vector<std::string> rows = t.Rows();
+        ASSERT_GT(rows.size(), 11u);
+        EXPECT_EQ(rows[9], "0:" + Plain(9) + "|" + Plain(9));
+        EXPECT_EQ(rows[10], "3:" + Plain(10) + "|" + Odd(0));
+        EXPECT_EQ(rows.size(), 80u);
+    }
+    // A wider window sees the same block.
+    {
+        OptionScope options;
+        options.store.foreReadingLines = 100;
+        TextJob t;
+        std::vector<std::string> expected;
+        for (int i = 0; i < 10; ++i) t.Add(0, Plain(i)), t.Add(1, Plain(i));
+        for (int k = 0; k < 60; ++k) t.Add(1, Odd(k));
+        for (int i = 10; i < 20; ++i) t.Add(0, Plain(i)), t.Add(1, Plain(i));
+        t.Run();
+        std::vector<std::string> rows = t.Rows();
+        ASSERT_EQ(rows.size(), 80u);
+        EXPECT_EQ(rows[10], "2:-|" + Odd(0));
+        EXPECT_EQ(rows[69], "2:-|" + Odd(59));
+        EXPECT_EQ(rows[70], "0:" + Plain(10) + "|" + Plain(10));
+    }
+}
+
+TEST(LineMatcher, ChangedLinesPairWithTheirDetail) {
+    TextJob t;
+    t.AddAll(0, {"int a = 1;", "keep", "return value + 1;", "tail"});
+    t.AddAll(1, {"int a = 2;", "keep", "return value + 2;", "tail"});
+    EXPECT_FALSE(t.Run());
+    ASSERT_EQ(t.Rows(), (std::vector<std::string>{"3:int a = 1;|int a = 2;", "0:keep|keep",
+                                                  "3:return value + 1;|return value + 2;",
+                                                  "0:tail|tail"}));
+    const JobReportUnit* row = t.job.rows.First();
+    EXPECT_EQ(row->details[0].Count(), 0);
+    EXPECT_EQ(row->details[2].Count(), 0);
+    std::vector<uint32_t> kinds;
+    for (const JobDetailUnit& u : row->details[1]) kinds.push_back(u.kind);
+    EXPECT_EQ(kinds, (std::vector<uint32_t>{0, 3, 0}));
+
+    // Two unlike lines at the walk positions still pair as a changed row.
+    TextJob u;
+    u.AddAll(0, {"same", "abcdefgh", "end"});
+    u.AddAll(1, {"same", "zyxwvuts", "end"});
+    u.Run();
+    EXPECT_EQ(u.Rows(), (std::vector<std::string>{"0:same|same", "3:abcdefgh|zyxwvuts", "0:end|end"}));
+}
+
+TEST(LineMatcher, OneSidedRowsOfSideOneComeFirst) {
+    TextJob t;
+    t.AddAll(0, {"common line one", "only in first AAAAAAA", "common line two"});
+    t.AddAll(1, {"common line one", "only in second ZZZZZZ", "common line two"});
+    LineMatcher matcher(t.job);
+    matcher.SetCancelProbe(nullptr);
+    // Threshold above any changed score: the middle lines are then still
+    // paired as a changed row (no candidate at all).
+    matcher.Run();
+    std::vector<std::string> rows = t.Rows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1], "3:only in first AAAAAAA|only in second ZZZZZZ");
+}
+
+TEST(LineMatcher, ConnectMarksForceAPair) {
+    TextJob t;
+    t.AddAll(0, {"pp", "qq"});
+    t.Add(0, "rr");
+    t.AddAll(1, {"ss", "tt"});
+    t.Add(1, "uu");
+    t.job.content1.At(1)->markKind = MarkConnect;
+    t.job.content1.At(1)->markSerial = 5;
+    t.job.content2.At(2)->markKind = MarkConnect;
+    t.job.content2.At(2)->markSerial = 5;
+    t.Run();
+    EXPECT_EQ(t.Rows(), (std::vector<std::string>{"3:pp|ss", "2:-|tt", "3:qq|uu", "1:rr|-"}));
+
+    // Connect wins over equal text: the equal line passed over is one-sided.
+    TextJob c;
+    c.Add(0, "alpha", MarkConnect, 9);
+    c.Add(0, "beta");
+    c.Add(1, "alpha");
+    c.Add(1, "gamma", MarkConnect, 9);
+    c.Add(1, "beta");
+    c.Run();
+    EXPECT_EQ(c.Rows(), (std::vector<std::string>{"2:-|alpha", "3:alpha|gamma", "0:beta|beta"}));
+
+    // A connect mark whose partner is gone: the line is one-sided.
+    TextJob d;
+    d.Add(0, "x1", MarkConnect, 4);
+    d.Add(0, "same");
+    d.Add(1, "same");
+    d.Run();
+    EXPECT_EQ(d.Rows(), (std::vector<std::string>{"1:x1|-", "0:same|same"}));
+}
+
+TEST(LineMatcher, FloatedLinesStandAtTheirAnchor) {
+    TextJob t;
+    t.Add(0, "a");
+    t.Add(0, "F1", MarkFloat, 9);
+    t.Add(0, "F2", MarkFloat, 9);
+    t.Add(0, "F3", MarkFloat, 9);
+    t.AddAll(0, {"b", "c", "d"});
+    t.AddAll(1, {"a", "b", "c"});
+    t.Add(1, "T", MarkFloatAnchor, 9);
+    t.AddAll(1, {"x", "y", "d"});
+    t.Run();
+    EXPECT_EQ(t.Rows(), (std::vector<std::string>{"0:a|a", "0:b|b", "0:c|c", "3:F1|T", "3:F2|x",
+                                                  "3:F3|y", "0:d|d"}));
+    JobLineUnit* anchor = static_cast<JobLineUnit*>(t.job.content2.At(3));
+    EXPECT_EQ(anchor->matchId, static_cast<JobLineUnit*>(t.job.content1.At(1))->matchId);
+}
+
+TEST(LineMatcher, IncompleteFloatGroupsAreOrdinaryLines) {
+    // An anchor whose serial no line of the other side carries.
+    TextJob a;
+    a.Add(0, "a");
+    a.Add(0, "b");
+    a.Add(1, "a");
+    a.Add(1, "T", MarkFloatAnchor, 77);
+    a.Add(1, "b");
+    a.Run();
+    EXPECT_EQ(a.Rows(), (std::vector<std::string>{"0:a|a", "2:-|T", "0:b|b"}));
+
+    // Floated lines whose anchor was removed.
+    TextJob f;
+    f.Add(0, "a");
+    f.Add(0, "F1", MarkFloat, 5);
+    f.Add(0, "b");
+    f.Add(1, "a");
+    f.Add(1, "b");
+    f.Run();
+    EXPECT_EQ(f.Rows(), (std::vector<std::string>{"0:a|a", "1:F1|-", "0:b|b"}));
+
+    // Two anchors of one serial, and an anchor at the very end.
+    TextJob two;
+    two.Add(0, "A1", MarkFloatAnchor, 3);
+    two.Add(0, "z");
+    two.Add(1, "A2", MarkFloatAnchor, 3);
+    two.Add(1, "z");
+    two.Add(1, "END", MarkFloatAnchor, 8);
+    two.Run();
+    std::vector<std::string> rows = two.Rows();
+    EXPECT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows.back(), "2:-|END");
+}
+
+TEST(LineMatcher, EscapeNarrowsTheWindowForThisRunOnly) {
+    auto build = [](TextJob& t) {
+        for (int i = 0; i < 5; ++i) t.Add(0, Plain(i)), t.Add(1, Plain(i));
+        for (int k = 0; k < 30; ++k) t.Add(1, Odd(k));
+        for (int i = 5; i < 10; ++i) t.Add(0, Plain(i)), t.Add(1, Plain(i));
+    };
+    int calls = 0;
+    LineMatcher::Stats stats;
+    TextJob quiet;
+    build(quiet);
+    quiet.Run(&stats, [&] {
+        ++calls;
+        return false;
+    });
+    // Sampled once per window search; the 30 lines are seen past.
+    EXPECT_EQ(static_cast<uint64_t>(calls), stats.windowSearches);
+    EXPECT_EQ(quiet.Rows()[5], "2:-|" + Odd(0));
+
+    TextJob escaped;
+    build(escaped);
+    LineMatcher matcher(escaped.job);
+    int asked = 0;
+    matcher.SetCancelProbe([&] {
+        ++asked;
+        return true;
+    });
+    EXPECT_EQ(matcher.Window(), ConfigStore::Instance().foreReadingLines);
+    matcher.Run();
+    EXPECT_EQ(asked, 1);  // not asked again once narrowed
+    EXPECT_EQ(matcher.Window(), ConfigStore::Instance().foreReadingLinesEscaped);
+    EXPECT_EQ(escaped.Rows()[5], "3:" + Plain(5) + "|" + Odd(0));
+
+    LineMatcher next(escaped.job);
+    EXPECT_EQ(next.Window(), ConfigStore::Instance().foreReadingLines);
+}
+
+TEST(LineMatcher, WindowAndCacheAreSizedFromTheClampedOption) {
+    OptionScope options;
+    options.store.foreReadingLines = 0x7FFFFFFF;
+    TextJob t;
+    t.AddAll(0, {"a", "b"});
+    LineMatcher wide(t.job);
+    EXPECT_EQ(wide.Window(), 1000);
+    EXPECT_EQ(wide.CacheDimension(), 1000);
+    EXPECT_TRUE(wide.HasCache());
+    options.store.foreReadingLines = -5;
+    LineMatcher narrow(t.job);
+    EXPECT_EQ(narrow.Window(), 1);
+    EXPECT_TRUE(narrow.Run() == false);
+}
+
+TEST(LineMatcher, UnnumberedLinesDoNotShareScores) {
+    // The same files compared with proper numbers, with every number 0 (as
+    // lines inserted by an edit are before renumbering) and with numbers
+    // repeating: the rows must be the same.
+    std::mt19937 rng(4);
+    std::vector<std::string> one, two;
+    for (int i = 0; i < 80; ++i) {
+        std::string s = "value_" + std::to_string(rng() % 30) + " = " + std::to_string(rng() % 7);
+        one.push_back(s);
+        two.push_back(rng() % 3 ? s : s + "x" + std::to_string(i));
+    }
+    std::vector<std::string> reference;
+    for (int variant = 0; variant < 3; ++variant) {
+        TextJob t;
+        t.AddAll(0, one);
+        t.AddAll(1, two);
+        int n = 0;
+        for (int side = 0; side < 2; ++side)
+            for (JobContentUnit& u : t.job.Content(side)) u.SetNumber(variant == 0 ? ++n : variant == 1 ? 0 : n++ % 3);
+        t.Run();
+        if (variant == 0)
+            reference = t.Rows();
+        else
+            EXPECT_EQ(t.Rows(), reference) << "variant " << variant;
+    }
+}
+
+TEST(LineMatcher, ScoresFollowTheCharacterComparison) {
+    TextJob t;
+    std::mt19937 rng(11);
+    std::vector<std::string> texts;
+    for (int i = 0; i < 40; ++i) {
+        std::string s;
+        int n = 1 + rng() % 20;
+        for (int k = 0; k < n; ++k) s += "abcdxy"[rng() % (i % 2 ? 3 : 6)];
+        texts.push_back(s);
+    }
+    t.AddAll(0, texts);
+    for (int i = 0; i < 40; ++i) t.Add(1, texts[(i * 7) % 40] + (i % 3 ? "" : "q"));
+    LineMatcher matcher(t.job);
+    matcher.Run();
+    const int32_t threshold = ConfigStore::Instance().matchingRateThreshold;
+    int compared = 0;
+    for (int i = 0; i < 40; ++i)
+        for (int j = 0; j < 40; ++j) {
+            RawString a = matcher.Line(0, i)->LineText();
+            RawString b = matcher.Line(1, j)->LineText();
+            int32_t expected;
+            if (a.Equals(b)) {
+                expected = SimilarityEqual;
+            } else {
+                JobDetailList list;
+                InlineDiff(list, a, b);
+                int64_t same = 0;
+                for (const JobDetailUnit& u : list)
+                    if (u.kind == 0) same += u.length1 + u.length2;
+                expected = same > 0 ? static_cast<int32_t>(same * 100 / (a.Length() + b.Length())) : 0;
+                if (expected < threshold) expected = 0;
+                ++compared;
+            }
+            ASSERT_EQ(matcher.SimilarityScore(i, j), expected) << S(a) << " / " << S(b);
+            ASSERT_EQ(matcher.SimilarityScore(i, j), expected);  // from the cache
+        }
+    EXPECT_GT(compared, 1000);
+    EXPECT_GT(matcher.Statistics().boundSkips, 0u);
+    EXPECT_GT(matcher.Statistics().cacheHits, 0u);
+
+    TextJob e;
+    e.AddAll(0, {"abcdefgh", "abcdef"});
+    e.AddAll(1, {"abcdefgX", "abXYef"});
+    LineMatcher m(e.job);
+    m.Run();
+    if (threshold <= 87) {
+        EXPECT_EQ(m.SimilarityScore(0, 0), 87);
+    }
+    if (threshold > 66) {
+        EXPECT_EQ(m.SimilarityScore(1, 1), 0);
+    }
+}
+
+namespace {
+
+// Checks the rows of a run: every line of each side exactly once, the row
+// kinds consistent with the units, and each side in its own order except the
+// lines that belong to a float group (they move to their anchor).
+void CheckRows(TextJob& t, const std::string& label) {
+    std::set<uint32_t> anchorSerials[2];
+    for (int side = 0; side < 2; ++side)
+        for (JobContentUnit& u : t.job.Content(side))
+            if ((u.markKind & MarkFloatAnchor) == MarkFloatAnchor && u.markSerial)
+                anchorSerials[side].insert(u.markSerial);
+    std::map<const JobContentUnit*, int> index[2];
+    for (int side = 0; side < 2; ++side) {
+        int i = 0;
+        for (JobContentUnit& u : t.job.Content(side)) index[side][&u] = i++;
+    }
+    std::vector<int> seen[2];
+    for (const JobReportUnit& row : t.job.rows) {
+        const JobContentUnit* units[2] = {row.unit1, row.unit2};
+        ASSERT_TRUE(units[0] && units[1]) << label;
+        switch (row.kind) {
+        case RowOnly1:
+            ASSERT_TRUE(units[1]->IsPlaceholder() && !units[0]->IsPlaceholder()) << label;
+            break;
+        case RowOnly2:
+            ASSERT_TRUE(units[0]->IsPlaceholder() && !units[1]->IsPlaceholder()) << label;
+            break;
+        case RowSame:
+            ASSERT_TRUE(units[0]->Text().Equals(units[1]->Text())) << label;
+            break;
+        case RowChanged:
+            ASSERT_FALSE(units[0]->Text().Equals(units[1]->Text())) << label;
+            break;
+        default:
+            FAIL() << label;
+        }
+        for (int side = 0; side < 2; ++side) {
+            if (units[side]->IsPlaceholder()) continue;
+            auto it = index[side].find(units[side]);
+            ASSERT_NE(it, index[side].end()) << label;
+            seen[side].push_back(it->second);
+        }
+    }
+    for (int side = 0; side < 2; ++side) {
+        std::vector<int> sorted = seen[side];
+        std::sort(sorted.begin(), sorted.end());
+        ASSERT_EQ(static_cast<int>(sorted.size()), t.job.Content(side).Count()) << label << " side " << side;
+        for (size_t i = 0; i < sorted.size(); ++i) ASSERT_EQ(sorted[i], static_cast<int>(i)) << label;
+        // Order of the lines that no anchor of the other side pulls away.
+        int last = -1;
+        for (int i : seen[side]) {
+            const JobContentUnit* u = t.job.Content(side).At(i);
+            if (u->markSerial && anchorSerials[1 - side].count(u->markSerial)) continue;
+            ASSERT_GT(i, last) << label << " side " << side;
+            last = i;
+        }
+    }
+}
+
+}  // namespace
+
+TEST(LineMatcher, PropertyEveryLineExactlyOnceInOrder) {
+    OptionScope options;
+    std::mt19937 rng(2024);
+    for (int run = 0; run < 4000; ++run) {
+        options.store.foreReadingLines = 1 + static_cast<int32_t>(rng() % 8);
+        options.store.matchingRateThreshold = static_cast<int32_t>(rng() % 3) * 40;
+        TextJob t;
+        const char* alphabet = run % 3 == 0 ? "ab" : "abc";
+        int alpha = run % 3 == 0 ? 2 : 3;
+        int n[2] = {static_cast<int>(rng() % 14), static_cast<int>(rng() % 14)};
+        for (int side = 0; side < 2; ++side)
+            for (int i = 0; i < n[side]; ++i) {
+                std::string s;
+                for (int k = static_cast<int>(rng() % 4); k > 0; --k) s += alphabet[rng() % alpha];
+                t.Add(side, s);
+            }
+        // Marks: the kinds the user makes (connect pairs, float groups onto
+        // one anchor) and arbitrary leftovers of edits.
+        uint32_t serial = 1;
+        int marks = static_cast<int>(rng() % 5);
+        for (int m = 0; m < marks; ++m) {
+            int what = static_cast<int>(rng() % 4);
+            int side = static_cast<int>(rng() % 2);
+            if (n[side] == 0 || n[1 - side] == 0) continue;
+            JobContentUnit* here = t.job.Content(side).At(static_cast<int32_t>(rng() % n[side]));
+            JobContentUnit* there = t.job.Content(1 - side).At(static_cast<int32_t>(rng() % n[1 - side]));
+            if (what == 0) {
+                here->markKind = there->markKind = MarkConnect;
+                here->markSerial = there->markSerial = serial;
+            } else if (what == 1) {
+                int count = 1 + static_cast<int>(rng() % 3);
+                for (int c = 0; c < count; ++c) {
+                    JobContentUnit* f = t.job.Content(side).At(static_cast<int32_t>(rng() % n[side]));
+                    f->markKind = MarkFloat;
+                    f->markSerial = serial;
+                }
+                there->markKind = MarkFloatAnchor;
+                there->markSerial = serial;
+            } else {
+                static const uint16_t kinds[] = {MarkConnect, MarkFloat, MarkFloatAnchor, 0};
+                here->markKind = kinds[rng() % 4];
+                here->markSerial = static_cast<uint32_t>(rng() % 4);
+            }
+            ++serial;
+        }
+        bool same = t.Run();
+        std::string label = "run " + std::to_string(run);
+        CheckRows(t, label);
+        if (HasFatalFailure()) return;
+        bool allSame = true;
+        for (const JobReportUnit& row : t.job.rows) allSame = allSame && row.kind == RowSame;
+        ASSERT_EQ(same, allSame) << label;
+    }
+}
+
+TEST(LineMatcher, ASecondRunStartsAfresh) {
+    // The same context run again after the lines changed gives what a new
+    // context gives (no score or window is carried over).
+    TextJob t;
+    for (int i = 0; i < 30; ++i) t.Add(0, Plain(i)), t.Add(1, i % 4 ? Plain(i) : Plain(i) + " changed");
+    LineMatcher matcher(t.job);
+    int asked = 0;
+    matcher.SetCancelProbe([&] { return ++asked == 1; });
+    matcher.Run();
+    EXPECT_EQ(matcher.Window(), ConfigStore::Instance().foreReadingLinesEscaped);
+    for (JobContentUnit& u : t.job.content2) {
+        JobLineUnit& line = static_cast<JobLineUnit&>(u);
+        line.SetText(T(S(line.LineText()) + "x"));
+    }
+    matcher.Run();
+    std::vector<std::string> again = t.Rows();
+    EXPECT_EQ(matcher.Window(), ConfigStore::Instance().foreReadingLines);
+    LineMatcher fresh(t.job);
+    fresh.SetCancelProbe(nullptr);
+    fresh.Run();
+    EXPECT_EQ(t.Rows(), again);
+}
+
+namespace {
+
+// The main pass written out literally (no cache, no bounds, no pruning), for
+// files without marks: what the matcher's shortcuts must reproduce exactly.
+struct LiteralMatcher {
+    std::vector<std::string> text[2];
+    std::vector<uint32_t> id[2];
+    std::vector<bool> placed[2];
+    std::vector<uint32_t> distinct[2];
+    int32_t pos[2] = {0, 0};
+    int32_t window = 50;
+    int32_t threshold = 70;
+    uint32_t next = 3;
+
+    int32_t Count(int s) const { return static_cast<int32_t>(text[s].size()); }
+    void Drop(int s) {
+        if (!placed[s][pos[s]]) {
+            id[s][pos[s]] = 1;
+            placed[s][pos[s]] = true;
+        }
+        ++pos[s];
+    }
+    void Pair() {
+        uint32_t& a = id[0][pos[0]];
+        uint32_t& b = id[1][pos[1]];
+        if (!(a != 0 && a == b)) a = b = next++;
+        placed[0][pos[0]] = placed[1][pos[1]] = true;
+        ++pos[0];
+        ++pos[1];
+    }
+    int32_t Score(int32_t ia, int32_t ib) const {
+        if (text[0][ia] == text[1][ib]) return 300;
+        JobDetailList list;
+        InlineDiff(list, T(text[0][ia]), T(text[1][ib]));
+        int64_t same = 0, changed = 0;
+        for (const JobDetailUnit& u : list) (u.kind == 0 ? same : changed) += u.length1 + u.length2;
+        int32_t score = same > 0 ? static_cast<int32_t>(same * 100 / (same + changed)) : 0;
+        return score < threshold ? 0 : score;
+    }
+    bool SharedId(int x, int y) {
+        uint32_t want = id[x][pos[x]];
+        if (want == 0) return false;
+        int32_t f = pos[y];
+        while (f < Count(y) && id[y][f] != want) ++f;
+        if (f == Count(y)) {
+            Drop(x);
+            return true;
+        }
+        while (pos[y] < f) Drop(y);
+        placed[x][pos[x]] = placed[y][pos[y]] = true;
+        ++pos[x];
+        ++pos[y];
+        return true;
+    }
+    void BestInWindow() {
+        uint64_t bestWeight = 0;
+        int32_t bestA = 0, bestB = 0;
+        for (int32_t i = 0; i < window && pos[0] + i < Count(0); ++i) {
+            int32_t ia = pos[0] + i;
+            if (placed[0][ia]) continue;
+            if (id[0][ia] != 0) break;
+            int32_t best = 0, offset = 0;
+            for (int32_t j = 0; j < window && pos[1] + j < Count(1); ++j) {
+                int32_t ib = pos[1] + j;
+                if (placed[1][ib]) continue;
+                if (id[1][ib] != 0) break;
+                int32_t s = Score(ia, ib);
+                if (s > best) best = s, offset = j;
+                if (s == 300) break;
+            }
+            if (best <= 0) continue;
+            uint64_t w = uint64_t(distinct[0][ia] + distinct[1][pos[1] + offset]) * uint64_t(best);
+            if (w > bestWeight) bestWeight = w, bestA = i, bestB = offset;
+        }
+        if (bestWeight == 0) {
+            Pair();
+        } else if (bestA > 0 && bestB > 0) {
+            id[0][pos[0] + bestA] = id[1][pos[1] + bestB] = next++;
+        } else {
+            for (int32_t k = 0; k < bestA; ++k) Drop(0);
+            for (int32_t k = 0; k < bestB; ++k) Drop(1);
+            Pair();
+        }
+    }
+    std::vector<std::string> Run() {
+        for (int s = 0; s < 2; ++s) {
+            id[s].assign(text[s].size(), 0);
+            placed[s].assign(text[s].size(), false);
+            distinct[s].clear();
+            for (const std::string& t : text[s]) distinct[s].push_back(JobLineUnit::CountDistinct(T(t)));
+        }
+        while (pos[0] < Count(0) && pos[1] < Count(1)) {
+            if (placed[0][pos[0]]) { ++pos[0]; continue; }
+            if (placed[1][pos[1]]) { ++pos[1]; continue; }
+            if (SharedId(0, 1) || SharedId(1, 0)) continue;
+            if (text[0][pos[0]] == text[1][pos[1]]) { Pair(); continue; }
+            BestInWindow();
+        }
+        for (int s = 0; s < 2; ++s)
+            while (pos[s] < Count(s)) Drop(s);
+        std::vector<std::string> rows;
+        int32_t a = 0, b = 0;
+        auto one = [&](int s, int32_t i) {
+            rows.push_back(s == 0 ? "1:" + text[0][i] + "|-" : "2:-|" + text[1][i]);
+        };
+        while (a < Count(0) && b < Count(1)) {
+            if (id[0][a] == 1) one(0, a++);
+            else if (id[1][b] == 1) one(1, b++);
+            else if (id[0][a] == id[1][b]) {
+                rows.push_back((text[0][a] == text[1][b] ? "0:" : "3:") + text[0][a] + "|" + text[1][b]);
+                ++a, ++b;
+            } else {
+                ADD_FAILURE() << "no rule applies";
+                break;
+            }
+        }
+        while (a < Count(0)) one(0, a++);
+        while (b < Count(1)) one(1, b++);
+        return rows;
+    }
+};
+
+}  // namespace
+
+TEST(LineMatcher, ShortcutsChangeNoResult) {
+    OptionScope options;
+    std::mt19937 rng(31337);
+    for (int run = 0; run < 600; ++run) {
+        int32_t window = 1 + static_cast<int32_t>(rng() % 12);
+        int32_t threshold = static_cast<int32_t>(rng() % 4) * 25;
+        options.store.foreReadingLines = window;
+        options.store.matchingRateThreshold = threshold;
+        LiteralMatcher literal;
+        literal.window = window;
+        literal.threshold = threshold;
+        TextJob t;
+        // Lines from a few stems with small edits: many near-equal pairs,
+        // equal lines and ties.
+        std::vector<std::string> stems = {"alpha beta", "gamma delta", "abcabc", "xyz", "", "a"};
+        for (int side = 0; side < 2; ++side) {
+            int n = static_cast<int>(rng() % 25);
+            for (int i = 0; i < n; ++i) {
+                std::string s = stems[rng() % stems.size()];
+                if (rng() % 3 == 0) s += static_cast<char>('a' + rng() % 4);
+                if (rng() % 4 == 0 && !s.empty()) s[rng() % s.size()] = 'q';
+                literal.text[side].push_back(s);
+                t.Add(side, s);
+            }
+        }
+        t.Run();
+        ASSERT_EQ(t.Rows(), literal.Run()) << "run " << run;
+    }
+}
