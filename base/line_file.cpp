@@ -431,8 +431,16 @@ bool RawLineFile::MakeLine(int32_t start, int32_t endPos, int32_t next, uint32_t
     uint8_t kind = lineKind_;
     int32_t units = kind == KindUtf16 ? count / 2 : count;
     RawString& text = line_.text;
-    if (text.Kind() != kind || text.ShareCount() != 0 || text.Ownership() != OwnHeap)
+    if (text.Kind() != kind || text.ShareCount() != 0 || text.Ownership() != OwnHeap) {
+        if (UnitWidth(kind) == 1 && count > 0) {
+            // A new text of the line's own size, in one block: a caller that
+            // kept the last line (a compare's load keeps every one) keeps
+            // this one too, and room to grow would only waste its memory.
+            text = RawString::FromBytes(buffer_ + start, count, kind);
+            return true;
+        }
         text = RawString(kind);
+    }
     text.Grow(units);
     std::memcpy(text.WritableData(), buffer_ + start, static_cast<size_t>(count));
     text.SyncLength(units);

@@ -4,12 +4,75 @@
 
 #include <climits>
 #include <cstddef>
+#include <cstdlib>
+#include <new>
 
 namespace RawLayer {
 
 // ---------------------------------------------------------------------------
 // RawListBody
 // ---------------------------------------------------------------------------
+
+// Never written: its lock is never initialised nor taken, its ring stays
+// empty (every change of a list gives it a body of its own first).
+RawListShared RawListBody::emptyShared_ = {
+    {}, 0, {&emptyShared_.sentinel, &emptyShared_.sentinel, &emptyShared_.sentinel}, 0, 0,
+    nullptr, nullptr, nullptr, 0, 0};
+
+namespace {
+
+// Link blocks grow from a few links to this many; a block is at most about
+// twice the links the list ever held at once.
+constexpr int32_t kFirstLinkBlock = 4;
+constexpr int32_t kLargestLinkBlock = 4096;
+// Room for the block chain pointer before the links, keeping them aligned.
+constexpr size_t kLinkBlockHeader =
+    (sizeof(void*) + alignof(RawListLink) - 1) / alignof(RawListLink) * alignof(RawListLink);
+
+}  // namespace
+
+RawListLink* RawListBody::NewLink(RawListShared* body) {
+    RawListLink* link = body->spareLinks;
+    if (link) {
+        body->spareLinks = link->next;
+        return link;
+    }
+    if (body->blockLeft == 0) {
+        int32_t size = body->blockSize == 0 ? kFirstLinkBlock : body->blockSize * 2;
+        if (size > kLargestLinkBlock) size = kLargestLinkBlock;
+        void* block = std::malloc(kLinkBlockHeader + static_cast<size_t>(size) * sizeof(RawListLink));
+        if (!block) throw std::bad_alloc();
+        *static_cast<void**>(block) = body->linkBlocks;
+        body->linkBlocks = block;
+        body->blockNext = reinterpret_cast<RawListLink*>(static_cast<char*>(block) + kLinkBlockHeader);
+        body->blockLeft = size;
+        body->blockSize = size;
+    }
+    link = body->blockNext++;
+    --body->blockLeft;
+    return link;
+}
+
+void RawListBody::FreeLink(RawListShared* body, RawListLink* link) {
+    link->prev = nullptr;
+    link->unit = nullptr;
+    link->next = body->spareLinks;
+    body->spareLinks = link;
+}
+
+void RawListBody::FreeLinkBlocks(RawListShared* body) {
+    void* block = body->linkBlocks;
+    while (block) {
+        void* next = *static_cast<void**>(block);
+        std::free(block);
+        block = next;
+    }
+    body->linkBlocks = nullptr;
+    body->spareLinks = nullptr;
+    body->blockNext = nullptr;
+    body->blockLeft = 0;
+    body->blockSize = 0;
+}
 
 RawListShared* RawListBody::NewShared() {
     RawListShared* b = new RawListShared;
@@ -23,14 +86,22 @@ RawListShared* RawListBody::NewShared() {
     b->sentinel.unit = &b->sentinel;
     b->count = 0;
     b->version = 0;
+    b->spareLinks = nullptr;
+    b->linkBlocks = nullptr;
+    b->blockNext = nullptr;
+    b->blockLeft = 0;
+    b->blockSize = 0;
     return b;
 }
 
 RawListBody::RawListBody(RawListProperty::Allocator* allocator)
-    : body_(NewShared()), allocator_(allocator) {}
+    : body_(EmptyShared()), allocator_(allocator) {}
 
 RawListBody::RawListBody(const RawListBody& other, RawListProperty::Allocator* allocator)
-    : body_(other.body_), allocator_(allocator) {
+    : body_(nullptr), allocator_(allocator) {
+    // The copy must see what either of them adds later: one body for both.
+    other.OwnBody();
+    body_ = other.body_;
     EnterCriticalSection(&body_->lock);
     ++body_->shareCount;
     LeaveCriticalSection(&body_->lock);
@@ -39,24 +110,37 @@ RawListBody::RawListBody(const RawListBody& other, RawListProperty::Allocator* a
 RawListBody::RawListBody(StealTag, RawListBody& other, RawListProperty::Allocator* allocator)
     : body_(other.body_), allocator_(allocator) {
     // The source stays usable: it starts over with an empty list.
-    other.body_ = NewShared();
+    other.body_ = EmptyShared();
     other.cacheBody_ = nullptr;
 }
 
 uint32_t RawListBody::ShareCount() const {
+    if (!HasOwnBody()) return 0;
     EnterCriticalSection(&body_->lock);
     uint32_t n = body_->shareCount;
     LeaveCriticalSection(&body_->lock);
     return n;
 }
 
-void RawListBody::Lock() const { EnterCriticalSection(&body_->lock); }
-void RawListBody::Unlock() const { LeaveCriticalSection(&body_->lock); }
+void RawListBody::Lock() const {
+    // Another holder may share the body after the lock is taken; it must be
+    // the body the unlock finds.
+    OwnBody();
+    EnterCriticalSection(&body_->lock);
+}
+
+void RawListBody::Unlock() const {
+    if (HasOwnBody()) LeaveCriticalSection(&body_->lock);
+}
 
 void RawListBody::Release() {
     RawListShared* b = body_;
     if (!b) return;
     cacheBody_ = nullptr;
+    if (b == EmptyShared()) {
+        body_ = nullptr;
+        return;
+    }
     EnterCriticalSection(&b->lock);
     if (b->shareCount > 0) {
         --b->shareCount;
@@ -74,21 +158,24 @@ void RawListBody::Release() {
         --b->count;
         ++b->version;
         void* unit = link->unit;
-        delete link;
+        FreeLink(b, link);
         allocator_->ReleaseUnit(unit);
     }
     body_ = nullptr;
     LeaveCriticalSection(&b->lock);
     DeleteCriticalSection(&b->lock);
+    FreeLinkBlocks(b);
     delete b;
 }
 
 void RawListBody::Clear() {
     Release();
-    body_ = NewShared();
+    body_ = EmptyShared();
 }
 
 void RawListBody::AssignShared(const RawListBody& other) {
+    if (&other == this) return;
+    other.OwnBody();
     if (other.body_ == body_) return;
     RawListShared* b = other.body_;
     EnterCriticalSection(&b->lock);
@@ -102,18 +189,25 @@ void RawListBody::AssignStolen(RawListBody& other) {
     if (&other == this) return;
     if (other.body_ == body_) {
         // Both held the same body: this keeps its hold, the other lets go.
+        // (Both without a body of their own: nothing to move.)
+        if (!HasOwnBody()) return;
         other.Release();
-        other.body_ = NewShared();
+        other.body_ = EmptyShared();
         return;
     }
     Release();
     body_ = other.body_;
-    other.body_ = NewShared();
+    other.body_ = EmptyShared();
     other.cacheBody_ = nullptr;
 }
 
 RawListLink* RawListBody::LinkBefore(RawListLink* before, void* unit) {
-    RawListLink* link = new RawListLink;
+    if (!HasOwnBody()) {
+        // An empty list: whatever link was given is the empty body's sentinel.
+        OwnBody();
+        before = &body_->sentinel;
+    }
+    RawListLink* link = NewLink(body_);
     link->unit = unit;
     link->prev = before->prev;
     link->next = before;
@@ -139,7 +233,7 @@ void* RawListBody::TakeLink(RawListLink* link) {
     --body_->count;
     Touch();
     void* unit = link->unit;
-    delete link;
+    FreeLink(body_, link);
     return unit;
 }
 

@@ -68,6 +68,15 @@ struct RawListShared {
     RawListLink sentinel;    // prev = last link, next = first link
     int32_t count;           // number of units
     uint32_t version;        // raised by every change of the ring's shape
+    // The links live in blocks owned by the body (links never move from one
+    // body to another), so that a list of n units costs a few heap blocks
+    // instead of n: unused links wait in a chain, and the blocks go with
+    // the body.
+    RawListLink* spareLinks; // freed links, chained by `next`
+    void* linkBlocks;        // the blocks, each starting with the next one's address
+    RawListLink* blockNext;  // the next never used link of the newest block
+    int32_t blockLeft;       // never used links left there
+    int32_t blockSize;       // links in the newest block
 };
 
 class RawListSort;
@@ -126,8 +135,11 @@ public:
     bool IsEmpty() const { return body_->count == 0; }
     // Holders of the body besides this one.
     uint32_t ShareCount() const;
-    // Whether two list objects hold the same body.
-    bool SharesBodyWith(const RawListBody& other) const { return body_ == other.body_; }
+    // Whether two list objects hold the same body. Every list shares with
+    // itself; two lists that never held a unit share nothing.
+    bool SharesBodyWith(const RawListBody& other) const {
+        return this == &other || (body_ == other.body_ && body_ != EmptyShared());
+    }
 
     // Link walking. The sentinel marks both ends: FirstLink of an empty list
     // and NextLink of the last link give the sentinel.
@@ -202,8 +214,25 @@ protected:
     void Touch() { ++body_->version; }
 
     static RawListShared* NewShared();
+    // A link from the body's blocks, and one handed back to them.
+    static RawListLink* NewLink(RawListShared* body);
+    static void FreeLink(RawListShared* body, RawListLink* link);
+    // Frees the body's link blocks (every link of them is dead).
+    static void FreeLinkBlocks(RawListShared* body);
+    // The one read-only body of every list that has not needed a body of its
+    // own yet. A compare makes lists by the thousand (three per result row)
+    // and most of them stay empty; their real body, with its lock, is made
+    // only when a unit arrives, a copy shares it or the lock is taken.
+    static RawListShared* EmptyShared() { return &emptyShared_; }
+    bool HasOwnBody() const { return body_ != EmptyShared(); }
+    // Gives a list that still has the read-only empty body a body of its own.
+    void OwnBody() const {
+        if (body_ == EmptyShared()) body_ = NewShared();
+    }
 
-    RawListShared* body_;
+    // Mutable so that sharing from a const list (a copy) and taking the lock
+    // can give it its own body first.
+    mutable RawListShared* body_;
     RawListProperty::Allocator* allocator_;
 
 private:
@@ -212,6 +241,8 @@ private:
     mutable uint32_t cacheVersion_ = 0;
     mutable int32_t cacheIndex_ = -1;
     mutable RawListLink* cacheLink_ = nullptr;
+
+    static RawListShared emptyShared_;
 };
 
 // Holds a list's lock for a scope.

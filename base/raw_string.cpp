@@ -75,14 +75,45 @@ void* AllocateUnits(int32_t capacity, uint8_t kind) {
     return p;
 }
 
+// A body and the units of a short text usually live in one heap block: the
+// body, then (at InlineUnits) room for its units. A load makes a string per
+// line, and a heap block costs far more than its bytes. Every body block has
+// at least a few bytes past the body, so that InlineUnits of a body never is
+// the address of a buffer allocated on its own.
+constexpr size_t kBodyBytes = (sizeof(RawStringBody) + 7) & ~static_cast<size_t>(7);
+constexpr size_t kMinTailBytes = 8;
+// Longer texts get a buffer of their own: a body whose text grows past its
+// inline room keeps that room unused until it dies.
+constexpr size_t kMaxInlineBytes = 1024;
+
+inline void* InlineUnits(RawStringBody* body) {
+    return reinterpret_cast<char*>(body) + kBodyBytes;
+}
+
+// A body block with room for `tailBytes` bytes of units after the body.
+RawStringBody* AllocateBodyBlock(uint8_t ownership, uint8_t kind, void* buffer, int32_t length,
+                                 int32_t capacity, size_t tailBytes) {
+    if (tailBytes < kMinTailBytes) tailBytes = kMinTailBytes;
+    void* p = std::malloc(kBodyBytes + tailBytes);
+    if (!p) throw std::bad_alloc();
+    return new (p) RawStringBody{ownership, kind, buffer, length, capacity, {0u}};
+}
+
 RawStringBody* AllocateBody(uint8_t ownership, uint8_t kind, void* buffer, int32_t length,
                             int32_t capacity) {
-    return new RawStringBody{ownership, kind, buffer, length, capacity, {0u}};
+    return AllocateBodyBlock(ownership, kind, buffer, length, capacity, 0);
+}
+
+// Frees the units of an owned heap buffer, unless they live in the body's
+// own block.
+void FreeUnits(RawStringBody* body) {
+    if (body->ownership == OwnHeap && body->buffer != InlineUnits(body)) std::free(body->buffer);
 }
 
 void FreeBody(RawStringBody* body) {
-    if (body->ownership == OwnHeap) std::free(body->buffer);
-    delete body;
+    FreeUnits(body);
+    body->~RawStringBody();
+    std::free(body);
 }
 
 // Gives up one hold on a body; the last holder frees it.
@@ -104,7 +135,7 @@ void Reallocate(RawStringBody* body, int32_t capacity) {
     if (body->length > 0)
         std::memcpy(buffer, body->buffer,
                     static_cast<size_t>(body->length) * UnitWidth(body->kind));
-    if (body->ownership == OwnHeap) std::free(body->buffer);
+    FreeUnits(body);
     body->buffer = buffer;
     body->ownership = OwnHeap;
     body->capacity = capacity;
@@ -116,8 +147,23 @@ RawStringBody* CopyBody(uint8_t kind, const void* units, int32_t count, int32_t 
     if (count < 0) count = 0;
     if (capacity < count) capacity = count;
     if (capacity == 0) return AllocateBody(OwnEmpty, kind, g_zeroUnits, 0, 0);
-    void* buffer = AllocateUnits(capacity, kind);
-    RawStringBody* body = AllocateBody(OwnHeap, kind, buffer, count, capacity);
+    size_t unitBytes = (static_cast<size_t>(capacity) + 1) * UnitWidth(kind);
+    RawStringBody* body;
+    void* buffer;
+    if (unitBytes <= kMaxInlineBytes) {
+        // Short: the units follow the body in its block.
+        body = AllocateBodyBlock(OwnHeap, kind, nullptr, count, capacity, unitBytes);
+        buffer = InlineUnits(body);
+        body->buffer = buffer;
+    } else {
+        buffer = AllocateUnits(capacity, kind);
+        try {
+            body = AllocateBody(OwnHeap, kind, buffer, count, capacity);
+        } catch (...) {
+            std::free(buffer);
+            throw;
+        }
+    }
     if (count > 0) std::memcpy(buffer, units, static_cast<size_t>(count) * UnitWidth(kind));
     PutUnit(body, count, 0);
     return body;
@@ -385,7 +431,7 @@ void RawString::ResetKind(uint8_t kind) {
     body->length = 0;
     if (body->ownership == OwnHeap && UnitWidth(body->kind) != UnitWidth(kind)) {
         // Keep the capacity in units of the new kind.
-        std::free(body->buffer);
+        FreeUnits(body);
         body->buffer = AllocateUnits(body->capacity, kind);
     }
     body->kind = kind;

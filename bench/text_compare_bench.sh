@@ -64,6 +64,9 @@ write("changed10.txt", change(base, 0.10, 3))
 seen = set(base)
 other = [s if s not in seen else s + " /* other */" for s in make(4, 1 << 20)]
 write("other.txt", other)
+big = make(5, 64 << 20)
+write("base64.txt", big)
+write("changed64.txt", change(big, 0.01, 6))
 EOF
 
 # The path as Wine's Z: drive shows it.
@@ -84,21 +87,23 @@ diff_time() {
 }
 
 status=0
-for pair in "changed1.txt:1% of lines changed:2" "changed10.txt:10% of lines changed:2" \
-            "other.txt:no equal lines:0"; do
+for pair in "base.txt:changed1.txt:1% of lines changed:2" "base.txt:changed10.txt:10% of lines changed:2" \
+            "base.txt:other.txt:no equal lines:0" "base64.txt:changed64.txt:64 MiB, 1% of lines changed:-1"; do
+  first=${pair%%:*}; pair=${pair#*:}
   file=${pair%%:*}; rest=${pair#*:}; label=${rest%%:*}; limit=${rest##*:}
-  report=$(bash "$here/scripts/wine-run.sh" "$exe" "$(wpath "$work/base.txt")" "$(wpath "$work/$file")" 3 \
+  report=$(bash "$here/scripts/wine-run.sh" "$exe" "$(wpath "$work/$first")" "$(wpath "$work/$file")" 3 \
            2>/dev/null | tr -d '\r')
   ours=$(printf '%s\n' "$report" | awk '/^seconds / { print $2 }')
   if [ -z "$ours" ]; then echo "$label: the compare did not run"; printf '%s\n' "$report"; status=1; continue; fi
-  theirs=$(diff_time "$work/base.txt" "$work/$file")
+  theirs=$(diff_time "$work/$first" "$work/$file")
   echo "== $label"
   printf '%s\n' "$report" | grep -v '^seconds '
   awk -v o="$ours" -v d="$theirs" -v label="$label" -v limit="$limit" 'BEGIN {
     r = d > 0 ? o / d : 0
     printf "tavrel %.4f s, diff %.4f s, ratio %.2f", o, d, r
     if (limit > 0) printf " (target: within %dx of diff)\n", limit
-    else printf " (target: under 2 s per MiB)\n"
+    else if (limit == 0) printf " (target: under 2 s per MiB)\n"
+    else printf " (loading limit raised)\n"
   }'
 done
 exit $status

@@ -1,5 +1,6 @@
 #include "tavrel/jobs/job_group.h"
 
+#include <unordered_set>
 #include <vector>
 
 #include "base/file_system.h"
@@ -40,6 +41,14 @@ void SetFlag(uint16_t& flags, uint16_t bit, bool on) {
     flags = static_cast<uint16_t>(on ? (flags | bit) : (flags & ~bit));
 }
 
+// Every job alive in the process. An index entry is followed only while
+// its job is alive; the set is never destroyed, so jobs dying at exit in any
+// order still find it.
+std::unordered_set<const JobGroupUnit*>& LiveJobs() {
+    static auto* jobs = new std::unordered_set<const JobGroupUnit*>();
+    return *jobs;
+}
+
 RawString FolderPart(const RawString& path) {
     RawString folder;
     folder.AssignRange(path, RawLayer::PathFolderRange(path));
@@ -78,9 +87,12 @@ JobGroupUnit::JobGroupUnit(const JobKindType& kindType, JobKindControl* control)
       parent(nullptr),
       useCount(0),
       currentRow(-1),
-      statusMask(StatusAll) {}
+      statusMask(StatusAll) {
+    LiveJobs().insert(this);
+}
 
 JobGroupUnit::~JobGroupUnit() {
+    LiveJobs().erase(this);
     // The rows point into the content lists: drop them first.
     rows.Clear();
 }
@@ -276,6 +288,7 @@ JobGroupUnit* JobGroupList::CreateUnit(const JobKindType& kindType) {
     if (!control) control = &JobKindControl::NoneControl();
     JobGroupUnit* job = new JobGroupUnit(kindOfJob, control);
     Add(job);
+    pending_.push_back(IndexEntry{nextSerial_++, job});
     return job;
 }
 
@@ -312,13 +325,84 @@ JobGroupUnit* JobGroupList::FindOrOpenPair(const RawString& path1, const RawStri
     return job;
 }
 
-JobGroupUnit* JobGroupList::FindByPaths(const RawString& path1, const RawString& path2) const {
-    for (const JobGroupUnit& job : *this) {
-        if (job.IsClosed()) continue;
-        if (PathsEqualNoCase(job.content1.path, path1) && PathsEqualNoCase(job.content2.path, path2))
-            return const_cast<JobGroupUnit*>(&job);
+std::wstring JobGroupList::PathKey(const RawString& path1, const RawString& path2) {
+    std::wstring key;
+    for (const RawString* path : {&path1, &path2}) {
+        RawString wide = path->As(RawLayer::KindUtf16);
+        for (int32_t i = 0; i < wide.Length(); ++i) {
+            wchar_t unit = wide.Wide()[i];
+            key.push_back(unit >= L'a' && unit <= L'z' ? static_cast<wchar_t>(unit - 32) : unit);
+        }
+        key.push_back(L'\0');
     }
-    return nullptr;
+    return key;
+}
+
+void JobGroupList::Unindex(const JobGroupUnit* job) const {
+    auto found = keyOf_.find(job);
+    if (found == keyOf_.end()) return;
+    auto bucket = index_.find(found->second);
+    if (bucket != index_.end()) {
+        std::vector<IndexEntry>& entries = bucket->second;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (entries[i].job != job) continue;
+            entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(i));
+            break;
+        }
+        if (entries.empty()) index_.erase(bucket);
+    }
+    keyOf_.erase(found);
+}
+
+void JobGroupList::IndexPending() const {
+    // A job whose paths are both still empty stays pending: its paths are
+    // usually set right after it is created.
+    std::vector<IndexEntry> still;
+    for (const IndexEntry& entry : pending_) {
+        if (!LiveJobs().count(entry.job)) continue;
+        if (entry.job->content1.path.IsEmpty() && entry.job->content2.path.IsEmpty()) {
+            still.push_back(entry);
+            continue;
+        }
+        Unindex(entry.job);
+        std::wstring key = PathKey(entry.job->content1.path, entry.job->content2.path);
+        index_[key].push_back(entry);
+        keyOf_[entry.job] = key;
+    }
+    pending_.swap(still);
+}
+
+void JobGroupList::Reindex(JobGroupUnit* job) {
+    if (!job) return;
+    uint64_t serial = nextSerial_++;
+    auto found = keyOf_.find(job);
+    if (found != keyOf_.end()) {
+        for (const IndexEntry& entry : index_[found->second])
+            if (entry.job == job) serial = entry.serial;
+    }
+    Unindex(job);
+    pending_.push_back(IndexEntry{serial, job});
+}
+
+JobGroupUnit* JobGroupList::FindByPaths(const RawString& path1, const RawString& path2) const {
+    IndexPending();
+    JobGroupUnit* best = nullptr;
+    uint64_t bestSerial = 0;
+    auto check = [&](const IndexEntry& entry) {
+        if (!LiveJobs().count(entry.job) || entry.job->IsClosed()) return;
+        if (best && entry.serial >= bestSerial) return;
+        if (!PathsEqualNoCase(entry.job->content1.path, path1) ||
+            !PathsEqualNoCase(entry.job->content2.path, path2))
+            return;
+        best = entry.job;
+        bestSerial = entry.serial;
+    };
+    auto bucket = index_.find(PathKey(path1, path2));
+    if (bucket != index_.end())
+        for (const IndexEntry& entry : bucket->second) check(entry);
+    // Jobs with no paths yet are looked at one by one (an empty pair).
+    for (const IndexEntry& entry : pending_) check(entry);
+    return best;
 }
 
 void JobGroupList::CloseJob(JobGroupUnit* job) {
@@ -369,6 +453,8 @@ void JobGroupList::PurgeClosed() {
         job.parent = nullptr;
         job.flags = static_cast<uint16_t>(job.flags | JobTabStateChanged);
     }
+    for (JobGroupUnit& job : *this)
+        if (job.IsClosed()) Unindex(&job);
     RemoveIf([](const JobGroupUnit& job) { return job.IsClosed(); });
 }
 

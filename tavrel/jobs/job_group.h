@@ -8,6 +8,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "base/profile.h"
 #include "base/raw_list.h"
@@ -201,8 +204,14 @@ public:
     // linked to an open job of the two folders), else OpenPair.
     JobGroupUnit* FindOrOpenPair(const RawString& path1, const RawString& path2);
     // The oldest job, not closed, whose paths equal the two (ASCII case
-    // ignored); null when none.
+    // ignored); null when none. Served from an index keyed by the folded
+    // path pair, so a folder compare that looks up every entry stays linear.
+    // A job is indexed by the paths it has at the first lookup after its
+    // creation; code that changes the paths of a job afterwards calls
+    // Reindex.
     JobGroupUnit* FindByPaths(const RawString& path1, const RawString& path2) const;
+    // Indexes the job again under its current paths.
+    void Reindex(JobGroupUnit* job);
     // A tab lets the job go.
     void CloseJob(JobGroupUnit* job);
     // Destroys every closed job.
@@ -216,8 +225,21 @@ public:
     static uint32_t SideKind(const RawString& path);
 
 private:
+    struct IndexEntry {
+        uint64_t serial;  // order of creation
+        JobGroupUnit* job;
+    };
+    void IndexPending() const;
+    void Unindex(const JobGroupUnit* job) const;
+    static std::wstring PathKey(const RawString& path1, const RawString& path2);
+
     JobKindServer* kindPool_ = nullptr;
     JobGroupUnit* extraJob_ = nullptr;
+    uint64_t nextSerial_ = 0;
+    // Jobs created and not yet indexed (their paths are set after creation).
+    mutable std::vector<IndexEntry> pending_;
+    mutable std::unordered_map<std::wstring, std::vector<IndexEntry>> index_;
+    mutable std::unordered_map<const JobGroupUnit*, std::wstring> keyOf_;
 };
 
 // The extension table: section "Extension" of the configuration, keys the

@@ -1,7 +1,10 @@
 #include "tavrel/jobs/job_kind_control.h"
 
+#include "tavrel/jobs/binary_kind.h"
 #include "tavrel/jobs/job_dbox_draw.h"
+#include "tavrel/jobs/folder_kind.h"
 #include "tavrel/jobs/job_report.h"
+#include "tavrel/jobs/text_kind.h"
 
 namespace JobLayer {
 
@@ -39,18 +42,18 @@ bool JobKindControl::CanExecute(JobViewEditor&, JobGroupUnit&, uint32_t, uint32_
 // such a kind is opened as kind 3 (none), so no half-built kind can be
 // selected.
 bool JobKindPool::HasKind(const JobKindType& kindType) const {
-    switch (kindType.kind) {
-        case KindPath:
-        case KindText:
-        case KindBinary:
-            return false;
-        default:
-            return true;
-    }
+    // Every kind has its controller.
+    return kindType.kind <= KindNone;
 }
 
 JobKindControl* JobKindPool::CreateControl(const JobKindType& kindType) {
     switch (kindType.kind) {
+        case KindPath:
+            return &JobPathControl::Shared();
+        case KindText:
+            return &JobLineControl::Shared();
+        case KindBinary:
+            return &JobBinaryControl::Shared();
         default:
             return &JobKindControl::NoneControl();
     }

@@ -36,9 +36,30 @@ inline void ForEachUnitOf(const RawString& text, F f) {
 
 int32_t ClampWindow(int32_t value) { return std::min(std::max(value, WindowMin), WindowMax); }
 
+// A hash of the units (not the bytes: texts of different unit widths can be
+// equal), four units a step; it only sorts out unequal texts before a real
+// comparison.
 uint64_t TextHash(const RawString& text) {
-    uint64_t h = 0xCBF29CE484222325ull ^ static_cast<uint64_t>(text.Length());
-    ForEachUnitOf(text, [&](uint32_t u) { h = (h ^ u) * 0x100000001B3ull; });
+    const int32_t n = text.Length();
+    uint64_t h = 0xCBF29CE484222325ull ^ static_cast<uint64_t>(n);
+    auto mix = [&h](uint64_t x) {
+        h = (h ^ x) * 0x9E3779B97F4A7C15ull;
+        h ^= h >> 29;
+    };
+    int32_t i = 0;
+    if (text.Kind() == RawLayer::KindUtf16) {
+        const uint16_t* p = reinterpret_cast<const uint16_t*>(text.Data());
+        for (; i + 4 <= n; i += 4)
+            mix(uint64_t(p[i]) | uint64_t(p[i + 1]) << 16 | uint64_t(p[i + 2]) << 32 |
+                uint64_t(p[i + 3]) << 48);
+        for (; i < n; ++i) mix(p[i]);
+    } else {
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(text.Data());
+        for (; i + 4 <= n; i += 4)
+            mix(uint64_t(p[i]) | uint64_t(p[i + 1]) << 16 | uint64_t(p[i + 2]) << 32 |
+                uint64_t(p[i + 3]) << 48);
+        for (; i < n; ++i) mix(p[i]);
+    }
     return h;
 }
 

@@ -10,6 +10,8 @@
 #include "tavrel/jobs/job_dbox_draw.h"
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/job_kind_control.h"
+#include "tavrel/jobs/folder_kind.h"
+#include "tavrel/jobs/text_kind.h"
 
 using namespace JobLayer;
 using RawLayer::RawString;
@@ -198,22 +200,21 @@ TEST(SideKindTest, RealFilesAndFolders) {
 
 // ---- opening pairs -----------------------------------------------------------------
 
-TEST(JobGroupListTest, OpenPairWithTheProgramPoolUsesOnlyBuiltKinds) {
+TEST(JobGroupListTest, OpenPairWithTheProgramPoolGivesEachKindItsController) {
     SharedExtensions config;
     TempFolder folder;
     WriteFileBytes(folder.Join(L"a.txt"), "x\r\n");
     JobKindPool pool;
     JobGroupList list;
     list.SetKindPool(&pool);
-    // The folder and text kinds are not available yet: their jobs are
-    // opened as kind 3 (none), with the base controller.
     JobGroupUnit* folders = list.OpenPair(W(folder.Path()), W(folder.Path()));
-    EXPECT_EQ(folders->kind.kind, 3u);
-    EXPECT_EQ(folders->controller, &JobKindControl::NoneControl());
-    EXPECT_EQ(folders->side1.columnCount, 0u);
-    JobGroupUnit* text = list.OpenPair(W(folder.Join(L"a.txt")), RawString());
-    EXPECT_EQ(text->kind.kind, 3u);
-    EXPECT_EQ(text->statusMask, 0);  // kind 3 has an empty filter
+    EXPECT_EQ(folders->kind.kind, uint32_t(KindPath));
+    EXPECT_EQ(folders->controller, &JobPathControl::Shared());
+    // "txt" is a text extension by default; a missing second side leaves
+    // the pair a text pair.
+    JobGroupUnit* file = list.OpenPair(W(folder.Join(L"a.txt")), RawString());
+    EXPECT_EQ(file->kind.kind, uint32_t(KindText));
+    EXPECT_EQ(file->controller, &JobLineControl::Shared());
     EXPECT_EQ(list.Count(), 2);
     EXPECT_EQ(list.First(), folders);  // in order of creation
 }
@@ -322,10 +323,13 @@ TEST(JobGroupUnitTest, ChildJobFindsOrOpensAndLinks) {
 
     EXPECT_EQ(S(JobGroupUnit::EntryPath(parent, 1, RawString(), T("C:\\other\\name.txt"))),
               Utf8(folder.Join(L"R\\name.txt")));
+    // The child is destroyed with its parent: keep its paths, not the job.
+    RawString childPath1 = child->Path(0);
+    RawString childPath2 = child->Path(1);
     parent->useCount = 0;
     list.CloseJob(parent);
     list.PurgeClosed();
-    EXPECT_EQ(list.FindByPaths(child->Path(0), child->Path(1)), nullptr);
+    EXPECT_EQ(list.FindByPaths(childPath1, childPath2), nullptr);
     list.SetKindPool(before);
 }
 

@@ -10,6 +10,9 @@
 #include "tavrel/jobs/job_dbox_draw.h"
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/job_kind_control.h"
+#include "tavrel/jobs/binary_kind.h"
+#include "tavrel/jobs/folder_kind.h"
+#include "tavrel/jobs/text_kind.h"
 
 using namespace JobLayer;
 using RawLayer::RawString;
@@ -117,12 +120,14 @@ TEST(KindControlTest, KindThreeControllerDoesNothing) {
     EXPECT_EQ(job->statusMask, StatusAll);
 }
 
-TEST(KindControlTest, PoolHandsOutOnlyBuiltKinds) {
+TEST(KindControlTest, PoolHandsOutEachKindsController) {
     JobKindPool pool;
+    const JobKindControl* controls[4] = {&JobPathControl::Shared(), &JobLineControl::Shared(),
+                                         &JobBinaryControl::Shared(), &JobKindControl::NoneControl()};
     for (uint32_t kind = 0; kind <= 3; ++kind) {
         JobKindType t = JobKindType::FromKind(kind);
-        EXPECT_EQ(pool.HasKind(t), kind == KindNone) << kind;
-        EXPECT_EQ(pool.CreateControl(t), &JobKindControl::NoneControl()) << kind;
+        EXPECT_TRUE(pool.HasKind(t)) << kind;
+        EXPECT_EQ(pool.CreateControl(t), controls[kind]) << kind;
         EXPECT_EQ(pool.CreateDraw(t), &JobBaseDBoxDraw::Shared()) << kind;
     }
     // A list without a pool makes kind-3 jobs.

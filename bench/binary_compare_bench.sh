@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Binary compare beside `cmp -l` on the same files: two 1 MiB files that
+# differ in 1 % of their bytes, loaded and compared through the binary kind
+# under Wine. Prints both times and the ratio.
+#
+#   bash bench/binary_compare_bench.sh
+#
+# The executable is taken from $TAVREL_BUILD/bench (or the build folder of
+# the test architecture) and built there when missing.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build="${TAVREL_BUILD:-$here/build-$(bash "$here/scripts/test-arch.sh")}"
+exe="$build/bench/binary_compare_bench.exe"
+if [ ! -f "$exe" ]; then
+  [ -f "$build/CMakeCache.txt" ] || bash "$here/scripts/build.sh" "$(bash "$here/scripts/test-arch.sh")" "$build" >/dev/null
+  cmake --build "$build" --target binary_compare_bench -j "$(nproc)" >/dev/null
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+python3 - "$work" <<'PY'
+import random, sys
+out = sys.argv[1]
+size = 1 << 20
+rng = random.Random(1)
+a = bytearray(rng.getrandbits(8) for _ in range(size))
+b = bytearray(a)
+for i in rng.sample(range(size), size // 100):
+    b[i] = (b[i] + 1 + rng.randrange(255)) % 256
+open(out + "/a.bin", "wb").write(a)
+open(out + "/b.bin", "wb").write(b)
+PY
+
+# Best wall time of three runs of cmp -l (it exits 1 when the files differ).
+cmp_time() {
+  local best=""
+  for _ in 1 2 3; do
+    local t0 t1
+    t0=$(date +%s%N)
+    cmp -l "$1" "$2" >/dev/null || true
+    t1=$(date +%s%N)
+    local t=$(( t1 - t0 ))
+    if [ -z "$best" ] || [ "$t" -lt "$best" ]; then best=$t; fi
+  done
+  awk -v ns="$best" 'BEGIN { printf "%.4f", ns / 1e9 }'
+}
+
+winpath() { winepath -w "$1" 2>/dev/null || echo "Z:${1//\//\\}"; }
+report=$(bash "$here/scripts/wine-run.sh" "$exe" "$(winpath "$work/a.bin")" "$(winpath "$work/b.bin")" 5 \
+         2>/dev/null | tr -d '\r')
+ours=$(printf '%s\n' "$report" | awk '/^seconds / { print $2 }')
+if [ -z "$ours" ]; then
+  echo "the binary compare did not run"
+  printf '%s\n' "$report"
+  exit 1
+fi
+theirs=$(cmp_time "$work/a.bin" "$work/b.bin")
+differences=$(cmp -l "$work/a.bin" "$work/b.bin" | wc -l || true)
+echo "== 1 MiB against a copy with 1% of the bytes changed ($differences bytes differ)"
+printf '%s\n' "$report" | grep -v '^seconds '
+awk -v o="$ours" -v c="$theirs" 'BEGIN {
+  r = c > 0 ? o / c : 0
+  printf "tavrel %.4f s (load and compare), cmp -l %.4f s, ratio %.2f (target: within 2x of cmp)\n", o, c, r
+}'

@@ -1,0 +1,576 @@
+#include "tavrel/jobs/text_kind.h"
+
+#include "base/encoding.h"
+#include "base/file_system.h"
+#include "base/thread.h"
+#include "tavrel/jobs/color_settings.h"
+#include "tavrel/jobs/config_store.h"
+#include "tavrel/jobs/line_matcher.h"
+#include "tavrel/jobs/shell_commands.h"
+
+namespace JobLayer {
+
+namespace {
+
+constexpr uint16_t TextEditedFlags = ContentChanged | ContentNumbering;
+// Flags of a side that could not be loaded whole.
+constexpr uint16_t TextLoadFailed = ContentNoFile | ContentCut | ContentUnreadable;
+// Bytes the reader takes at a time.
+constexpr int32_t TextReadChunk = 65536;
+
+// A fresh row of one side with empty detail lists.
+JobReportUnit* NewOneSidedRow(uint32_t side, JobContentUnit* line) {
+    JobReportUnit* row = new JobReportUnit();
+    if (side == 0) {
+        row->kind = RowOnly1;
+        row->unit1 = line;
+        row->unit2 = &EmptyLineUnit();
+    } else {
+        row->kind = RowOnly2;
+        row->unit1 = &EmptyLineUnit();
+        row->unit2 = line;
+    }
+    return row;
+}
+
+void ClearDetails(JobReportUnit& row) {
+    for (JobDetailList& list : row.details) list = JobDetailList();
+}
+
+void SetRowUnit(JobReportUnit& row, uint32_t side, JobContentUnit* unit) {
+    if (side == 0)
+        row.unit1 = unit;
+    else
+        row.unit2 = unit;
+}
+
+bool IsRealUnit(const JobContentUnit* unit) { return unit && !unit->IsPlaceholder(); }
+
+// A real line of a side in a row; null otherwise.
+JobLineUnit* RealLineOfRow(JobGroupUnit& job, int32_t row, uint32_t side) {
+    JobReportUnit* r = job.rows.At(row);
+    if (!r) return nullptr;
+    JobContentUnit* unit = r->Unit(side);
+    if (!IsRealUnit(unit)) return nullptr;
+    return dynamic_cast<JobLineUnit*>(unit);
+}
+
+// The row (first from `hint` when it holds the unit, else by search) whose
+// unit on the side is `unit`; -1 when none.
+int32_t RowHolding(const JobGroupUnit& job, int32_t hint, const JobContentUnit* unit,
+                   uint32_t side) {
+    const JobReportUnit* r = job.rows.At(hint);
+    if (r && r->Unit(side) == unit) return hint;
+    int32_t index = 0;
+    for (const JobReportUnit& row : job.rows) {
+        if (row.Unit(side) == unit) return index;
+        ++index;
+    }
+    return -1;
+}
+
+// A new empty line in the kind of the side's other lines.
+JobLineUnit* NewEmptyLine(const JobContentList& content) {
+    return new JobLineUnit(RawString(LineTextKindOf(content.encodingKind)));
+}
+
+void CollapseSelections(JobGroupUnit& job) {
+    for (uint32_t s = 0; s < 2; ++s) {
+        JobSideRecord& side = job.Side(s);
+        side.anchorRow = side.cursorRow;
+        side.anchorColumn = side.cursorColumn;
+    }
+}
+
+uint32_t NewMarkSerial() { return RawLayer::NextSerialNumber(0).serial; }
+
+void SetMark(JobContentUnit& line, uint16_t kind, uint32_t serial) {
+    line.markKind = kind;
+    line.markSerial = serial;
+}
+
+// The CR LF text in a kind.
+RawString CrLfText(uint8_t kind) {
+    RawString text(kind);
+    text.AppendChar('\r');
+    text.AppendChar('\n');
+    return text;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Side data and the shared units
+
+void JobLineBaseData::UpdateMetrics(HDC dc, int32_t, int32_t width) {
+    static const wchar_t tabText[] = L"\t";
+    cellWidth = width;
+    int32_t stop = ConfigStore::Instance().tabStop;
+    if (stop < 1) stop = 1;
+    int32_t measured = tabWidth;
+    if (dc) {
+        RECT rect = {0, 0, 32767, 0};
+        DRAWTEXTPARAMS params = {};
+        params.cbSize = sizeof(params);
+        params.iTabLength = stop;
+        if (DrawTextExW(dc, const_cast<wchar_t*>(tabText), 1, &rect,
+                        DT_CALCRECT | DT_NOPREFIX | DT_TABSTOP | DT_EXPANDTABS | DT_SINGLELINE |
+                            DT_VCENTER,
+                        &params) != 0)
+            measured = rect.right - rect.left;
+    }
+    if (static_cast<uint32_t>(stop) != tabStop || measured != tabWidth) ++revision;
+    tabStop = static_cast<uint32_t>(stop);
+    tabWidth = measured;
+}
+
+JobLineBaseData* LineBaseData(JobSideRecord& side) {
+    return dynamic_cast<JobLineBaseData*>(side.kindData.get());
+}
+
+uint8_t LineTextKindOf(uint32_t fileKind) {
+    if (fileKind == RawLayer::KindUtf16BE || fileKind == RawLayer::KindUtf16LE ||
+        fileKind == RawLayer::KindUtf16)
+        return RawLayer::KindUtf16;
+    if (fileKind <= RawLayer::KindEucJp) return static_cast<uint8_t>(fileKind);
+    return RawLayer::KindUtf8;
+}
+
+RawString JobLineHeaderUnit::ColumnText(int32_t column) const {
+    if (column == 0 || column == 1) return titles_[column];
+    return RawString();
+}
+
+void JobLineHeaderUnit::FillTitles() {
+    if (flags & UnitTitlesFilled) return;
+    titles_[0] = ColumnTitles(KindText, 0);
+    titles_[1] = ColumnTitles(KindText, 1);
+    flags = static_cast<uint16_t>(flags | UnitTitlesFilled);
+}
+
+JobLineHeaderUnit& TextHeaderUnit() {
+    static JobLineHeaderUnit unit;
+    unit.FillTitles();
+    return unit;
+}
+
+// ---------------------------------------------------------------------------
+// Loading
+
+void NumberLines(JobContentList& content) {
+    int32_t number = 1;
+    for (JobContentUnit& unit : content) unit.SetNumber(number++);
+}
+
+bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64_t limit,
+               bool& lastLineEnded) {
+    if (limit > TextLoadingHardLimit) limit = TextLoadingHardLimit;
+    while (hasLine) {
+        const RawLayer::RawLineRecord& record = reader.Line();
+        content.Add(new JobLineUnit(record.text));
+        lastLineEnded = record.lineEndCount > 0;
+        if (record.position >= limit) {
+            ReportError(TooLargeFileText(), content.path);
+            content.flags = static_cast<uint16_t>(content.flags | ContentCut);
+            return false;
+        }
+        hasLine = reader.ReadLine();
+    }
+    switch (reader.State()) {
+        case RawLayer::LineStateEnd:
+            return true;
+        case RawLayer::LineStateTooLong:
+            // A line longer than the limit: the file is larger than the limit
+            // too; the lines before it stay.
+            ReportError(TooLargeFileText(), content.path);
+            content.flags = static_cast<uint16_t>(content.flags | ContentCut);
+            return false;
+        default:
+            // The reader could not go on (a failed read, a broken character
+            // at the end of a UTF-16 file): the side is not the whole file.
+            ReportError(ReadErrorText(), content.path);
+            content.flags = static_cast<uint16_t>(content.flags | ContentUnreadable);
+            return false;
+    }
+}
+
+bool LoadTextSide(JobSideRecord& side, JobContentList& content) {
+    JobLineBaseData* data = LineBaseData(side);
+    if (!data) {
+        data = new JobLineBaseData();
+        side.SetKindData(data);
+    }
+    content.ResetForLoad();
+    content.header = &TextHeaderUnit();
+    content.fileSize = 0;
+    content.encodingKind = RawLayer::KindUtf8;
+    content.lineEnd = CrLfText(RawLayer::KindUtf8);
+    data->undo.Reset();
+    data->textKind = RawLayer::KindUtf8;
+    data->markKind = 0;
+    data->lastLineEnded = true;
+    side.encodingText = RawLayer::EncodingKindName(RawLayer::KindUtf8, false);
+
+    const RawString& path = content.path;
+    if (path.IsEmpty()) {
+        content.flags = static_cast<uint16_t>(content.flags | ContentNoFile);
+        return false;
+    }
+    DWORD attributes = RawLayer::ApiGetFileAttributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        // A path that names nothing is a missing side; one whose attributes
+        // the system refuses to give is reported.
+        DWORD error = GetLastError();
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
+            error != ERROR_LOCK_VIOLATION) {
+            content.flags = static_cast<uint16_t>(content.flags | ContentNoFile);
+            return false;
+        }
+    }
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ReportError(DifferentKindErrorText(), path);
+        content.flags = static_cast<uint16_t>(content.flags | ContentUnreadable);
+        return false;
+    }
+
+    int64_t limit = ConfigStore::Instance().maxTextLoading;
+    if (limit < 1) limit = 1;
+    RawLineFile reader(path, TextReadChunk);
+    // Any line that starts below the limit loads whole, however long it is.
+    reader.SetMaxLineLength(static_cast<int32_t>(limit < 0x7FFFFFFF ? limit : 0x7FFFFFFF));
+    if (!reader.Open()) {
+        bool opened = reader.State() != RawLayer::LineStateOpenFailed;
+        ReportError(opened ? ReadErrorText() : ReadOpenErrorText(), path);
+        content.flags = static_cast<uint16_t>(content.flags | ContentUnreadable);
+        return false;
+    }
+
+    uint64_t size = 0;
+    if (reader.File().Size(size)) content.fileSize = size;
+    content.flags = static_cast<uint16_t>(content.flags | ContentRead);
+
+    // The file's kind as the reader found it; 7-bit text (0) and bytes that
+    // do not look like text (8) are kept as they stand, as UTF-8.
+    uint8_t fileKind = reader.FileKind();
+    if (fileKind == 0 || fileKind > RawLayer::KindUtf16) fileKind = RawLayer::KindUtf8;
+    data->textKind = LineTextKindOf(fileKind);
+    data->markKind = reader.MarkKind();
+
+    bool hasLine = reader.ReadLine();
+    if (reader.HasMark())
+        content.flags = static_cast<uint16_t>(content.flags | ContentByteOrderMark);
+    else
+        content.flags = static_cast<uint16_t>(content.flags & ~ContentByteOrderMark);
+    // The first line's line end is written after every line; a first line
+    // without one (a one-line file, an empty file) gives CR LF, so that
+    // lines added later never run together.
+    if (hasLine && reader.Line().lineEndCount > 0)
+        content.lineEnd = reader.Line().LineEndText();
+    else
+        content.lineEnd = CrLfText(hasLine ? reader.Line().text.Kind() : data->textKind);
+
+    bool lastLineEnded = true;
+    bool result = ReadLines(reader, content, hasLine, limit, lastLineEnded);
+    data->lastLineEnded = lastLineEnded;
+
+    content.flags = static_cast<uint16_t>(content.flags | ContentNumbering);
+    NumberLines(content);
+    content.flags = static_cast<uint16_t>(content.flags & ~ContentNumbering);
+
+    content.encodingKind = fileKind;
+    side.encodingText = RawLayer::EncodingKindName(fileKind, reader.HasMark());
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// The controller
+
+JobLineControl& JobLineControl::Shared() {
+    static JobLineControl control;
+    return control;
+}
+
+bool JobLineControl::LoadSide(JobGroupUnit& job, uint32_t side) {
+    if (side > 1) return false;
+    // The rows point into the content list that is about to be emptied; the
+    // compare after the load builds them again.
+    job.rows.Clear();
+    JobSideRecord& record = job.Side(side);
+    JobContentList& content = job.Content(side);
+    bool loaded = LoadTextSide(record, content);
+    if (!content.IsEmpty()) {
+        record.anchorRow = record.cursorRow = 0;
+        record.anchorColumn = record.cursorColumn = 0;
+        record.preferredX = 0;
+        record.wordBeforeAnchor = 0;
+    } else {
+        record.anchorRow = record.cursorRow = -1;
+        record.anchorColumn = record.cursorColumn = -1;
+    }
+    // A side that was not read whole cannot be edited (nor saved).
+    if (!(content.flags & ContentRead) || (content.flags & TextLoadFailed)) {
+        if (side == 0)
+            job.edit.edit1 = 0;
+        else
+            job.edit.edit2 = 0;
+    }
+    return loaded;
+}
+
+uint32_t JobLineControl::Load(JobGroupUnit& job, uint32_t mode) {
+    DiscardFile(job, mode);
+    if (mode == ModeSide1 || mode == ModeBoth) LoadSide(job, 0);
+    if (mode == ModeSide2 || mode == ModeBoth) LoadSide(job, 1);
+    Compare(job);
+    // A side that kept its lines may have had its cursor on a row that the
+    // new compare no longer has.
+    int32_t count = job.rows.Count();
+    for (uint32_t s = 0; s < 2; ++s) {
+        JobSideRecord& side = job.Side(s);
+        if (side.cursorRow >= count) {
+            side.cursorRow = count - 1;
+            side.cursorColumn = count > 0 ? 0 : -1;
+        }
+        if (side.anchorRow >= count) {
+            side.anchorRow = side.cursorRow;
+            side.anchorColumn = side.cursorColumn;
+        }
+    }
+    if (job.currentRow >= count) job.currentRow = count - 1;
+    return TextFullRefresh;
+}
+
+void JobLineControl::InvalidateSide(JobGroupUnit& job, uint32_t side) {
+    if (side > 1) return;
+    // A new revision differs from the stamp of every line's laid-out
+    // positions, so each line recomputes them at its next layout.
+    JobLineBaseData* data = LineBaseData(job.Side(side));
+    if (data) ++data->revision;
+}
+
+bool JobLineControl::SaveFile(JobGroupUnit&, uint32_t) { return false; }
+
+uint32_t JobLineControl::Compare(JobGroupUnit& job) {
+    bool same;
+    {
+        LineMatcher matcher(job);
+        same = matcher.Run();
+    }
+    JobGroupUnit::SetSame(&job, same);
+    return TextFullRefresh;
+}
+
+bool JobLineControl::ConnectLines(JobGroupUnit& job, int32_t row, uint32_t side, uint32_t mode) {
+    bool done = false;
+    if (side <= 1 && (mode == ConnectModeConnect || mode == ConnectModeFloat)) {
+        uint32_t other = 1 - side;
+        int32_t targetRow = job.Side(other).cursorRow;
+        if (targetRow < 0 || targetRow >= job.rows.Count()) targetRow = row;
+        JobLineUnit* target = RealLineOfRow(job, targetRow, other);
+        if (target && mode == ConnectModeConnect) {
+            JobLineUnit* marked = nullptr;
+            int32_t index = 0;
+            for (JobReportUnit& r : job.rows) {
+                if (r.flags & RowMarked) {
+                    marked = RealLineOfRow(job, index, side);
+                    break;
+                }
+                ++index;
+            }
+            if (marked) {
+                ClearLineMark(job, *marked);
+                ClearLineMark(job, *target);
+                uint32_t serial = NewMarkSerial();
+                SetMark(*marked, MarkConnect, serial);
+                SetMark(*target, MarkConnect, serial);
+                done = true;
+            }
+        } else if (target) {
+            uint32_t serial = NewMarkSerial();
+            int32_t count = 0;
+            for (JobReportUnit& r : job.rows) {
+                if (r.flags & RowMarked) {
+                    JobContentUnit* unit = r.Unit(side);
+                    if (IsRealUnit(unit) && dynamic_cast<JobLineUnit*>(unit)) {
+                        ClearLineMark(job, *unit);
+                        SetMark(*unit, MarkFloat, serial);
+                        ++count;
+                    }
+                }
+            }
+            if (count > 0) {
+                ClearLineMark(job, *target);
+                SetMark(*target, MarkFloatAnchor, serial);
+                done = true;
+            }
+        }
+    }
+    CollapseSelections(job);
+    return done;
+}
+
+bool JobLineControl::DisconnectLines(JobGroupUnit& job) {
+    bool cleared = false;
+    for (JobReportUnit& r : job.rows) {
+        if (!(r.flags & RowMarked)) continue;
+        for (uint32_t s = 0; s < 2; ++s) {
+            JobContentUnit* unit = r.Unit(s);
+            if (IsRealUnit(unit) && ClearLineMark(job, *unit)) cleared = true;
+        }
+    }
+    CollapseSelections(job);
+    return cleared;
+}
+
+// ---------------------------------------------------------------------------
+// Marks
+
+bool ClearLineMark(JobGroupUnit& job, uint16_t markKind, uint32_t markSerial) {
+    if (markKind == MarkNone) return false;
+    for (uint32_t s = 0; s < 2; ++s)
+        for (JobContentUnit& unit : job.Content(s))
+            if (unit.markSerial == markSerial) unit.markKind = MarkNone;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Line primitives
+
+int32_t InsertRowPosition(const JobGroupUnit& job, int32_t unitIndex, uint32_t side) {
+    if (side > 1) return 0;
+    int32_t rows = job.rows.Count();
+    const JobContentList& content = job.Content(side);
+    if (unitIndex >= 0 && unitIndex < content.Count()) {
+        int32_t row = JobGroupUnit::RowOfUnit(&job, side, unitIndex);
+        if (row >= 0) {
+            int32_t previous = JobGroupUnit::PrevRealRow(&job, side, row, true);
+            return previous < 0 ? 0 : previous + 1;
+        }
+    }
+    if (rows == 0) return 0;
+    int32_t last = JobGroupUnit::PrevRealRow(&job, side, rows - 1, false);
+    return last < 0 ? 0 : last + 1;
+}
+
+int32_t InsertLineBefore(JobGroupUnit& job, int32_t unitIndex, uint32_t side) {
+    if (side > 1) return -1;
+    JobContentList& content = job.Content(side);
+    int32_t position = InsertRowPosition(job, unitIndex, side);
+    JobLineUnit* line = NewEmptyLine(content);
+    if (unitIndex < 0 || unitIndex >= content.Count())
+        content.Add(line);
+    else
+        content.Insert(unitIndex, line);
+    content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
+
+    JobReportUnit* row = job.rows.At(position);
+    if (row && !IsRealUnit(row->Unit(side))) {
+        SetRowUnit(*row, side, line);
+        row->flags |= RowEdited;
+        row->kind = RowSame;
+        ClearDetails(*row);
+        // A row with no line on either side (never made by a compare) now
+        // holds only the new line.
+        if (!IsRealUnit(row->Unit(1 - side))) {
+            SetRowUnit(*row, 1 - side, &EmptyLineUnit());
+            row->kind = side == 0 ? RowOnly1 : RowOnly2;
+        }
+        return position;
+    }
+    JobReportUnit* fresh = NewOneSidedRow(side, line);
+    if (position >= job.rows.Count())
+        job.rows.Add(fresh);
+    else
+        job.rows.Insert(position, fresh);
+    return position;
+}
+
+JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint32_t side) {
+    if (side > 1 || !IsRealUnit(line)) return nullptr;
+    JobContentList& content = job.Content(side);
+    RawLayer::RawListLink* link = content.FindLink(line);
+    if (content.IsEnd(link)) return nullptr;
+    int32_t lineRow = RowHolding(job, row, line, side);
+
+    JobLineUnit* fresh = NewEmptyLine(content);
+    content.InsertAfter(link, fresh);
+    content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
+
+    if (lineRow < 0) {
+        // The line stands in no row: the new line's row goes where a line
+        // before the next one of the side would go.
+        int32_t next = content.IndexOf(fresh) + 1;
+        int32_t position = InsertRowPosition(job, next, side);
+        JobReportUnit* r = job.rows.At(position);
+        if (r && !IsRealUnit(r->Unit(side)) && IsRealUnit(r->Unit(1 - side))) {
+            SetRowUnit(*r, side, fresh);
+            r->flags |= RowEdited;
+            r->kind = RowSame;
+            ClearDetails(*r);
+        } else if (position >= job.rows.Count()) {
+            job.rows.Add(NewOneSidedRow(side, fresh));
+        } else {
+            job.rows.Insert(position, NewOneSidedRow(side, fresh));
+        }
+        return fresh;
+    }
+    JobReportUnit* after = job.rows.At(lineRow + 1);
+    if (after && !IsRealUnit(after->Unit(side)) && IsRealUnit(after->Unit(1 - side))) {
+        SetRowUnit(*after, side, fresh);
+        after->flags |= RowEdited;
+        after->kind = RowSame;
+        ClearDetails(*after);
+    } else if (lineRow + 1 >= job.rows.Count()) {
+        job.rows.Add(NewOneSidedRow(side, fresh));
+    } else {
+        job.rows.Insert(lineRow + 1, NewOneSidedRow(side, fresh));
+    }
+    return fresh;
+}
+
+bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t side) {
+    if (side > 1 || !IsRealUnit(unit)) return false;
+    JobContentList& content = job.Content(side);
+    RawLayer::RawListLink* link = content.FindLink(unit);
+    if (content.IsEnd(link)) return false;
+    // The row that shows the line lets it go before the line is deleted.
+    int32_t r = RowHolding(job, row, unit, side);
+    if (r >= 0) {
+        JobReportUnit* holder = job.rows.At(r);
+        if (!IsRealUnit(holder->Unit(1 - side))) {
+            job.rows.RemoveAt(r);
+        } else {
+            SetRowUnit(*holder, side, &EmptyLineUnit());
+            holder->kind = side == 0 ? RowOnly2 : RowOnly1;
+            holder->flags &= ~static_cast<uint32_t>(RowEdited);
+            ClearDetails(*holder);
+        }
+    }
+    content.RemoveLink(link);
+    content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
+    return true;
+}
+
+void RefreshEditedRows(JobGroupUnit& job) {
+    for (JobReportUnit& row : job.rows) {
+        if (!(row.flags & RowEdited)) continue;
+        row.flags &= ~static_cast<uint32_t>(RowEdited);
+        bool real1 = IsRealUnit(row.unit1);
+        bool real2 = IsRealUnit(row.unit2);
+        if (real1 && real2) {
+            LineRowDetail(row);
+        } else if (real1 != real2) {
+            row.kind = real1 ? RowOnly1 : RowOnly2;
+            ClearDetails(row);
+        }
+    }
+    for (uint32_t s = 0; s < 2; ++s) {
+        JobContentList& content = job.Content(s);
+        if (!(content.flags & ContentNumbering)) continue;
+        NumberLines(content);
+        content.flags = static_cast<uint16_t>(content.flags & ~ContentNumbering);
+    }
+    JobGroupUnit::UpdateSideFlag(&job);
+}
+
+}  // namespace JobLayer
