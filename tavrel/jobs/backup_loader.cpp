@@ -22,18 +22,6 @@ uint64_t FileTimeValue(const FILETIME& ft) {
     return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
 }
 
-bool DeleteOneFile(const RawString& path) {
-    if (ApiDeleteFile(path)) return true;
-    // Kept copies carry the read-only bit of the file they were taken from;
-    // they are the store's own files, so the bit does not protect them here.
-    const DWORD attributes = ApiGetFileAttributes(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        ApiSetFileAttributes(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-        if (ApiDeleteFile(path)) return true;
-        ApiSetFileAttributes(path, attributes);
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -167,7 +155,7 @@ bool JobBackupLoader::DeleteOldFolder(const RawString& path, int depth) {
                     ok = false;
                     if (StopRequested()) return false;
                 }
-            } else if (!DeleteOneFile(full)) {
+            } else if (!DeleteBackupFile(full)) {
                 ok = false;
             }
         }

@@ -168,16 +168,6 @@ bool CopyKeptFile(const RawString& target, const RawString& source) {
     return CopyFileKeepTimes(copier, target, source) && CopyFileAttributes(copier, target, source);
 }
 
-bool DeletePlainFile(const RawString& path) {
-    if (ApiDeleteFile(path)) return true;
-    const DWORD attributes = ApiGetFileAttributes(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        ApiSetFileAttributes(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-        if (ApiDeleteFile(path)) return true;
-        ApiSetFileAttributes(path, attributes);
-    }
-    return false;
-}
 
 // A free sibling path of P for a restore's temporary folder.
 RawString FreeSiblingPath(const RawString& path) {
@@ -193,6 +183,19 @@ RawString FreeSiblingPath(const RawString& path) {
 }
 
 }  // namespace
+
+bool DeleteBackupFile(const RawString& path) {
+    if (ApiDeleteFile(path)) return true;
+    // Kept copies carry the read-only bit of the file they were taken from;
+    // they are the store's own files, so the bit does not protect them here.
+    const DWORD attributes = ApiGetFileAttributes(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        ApiSetFileAttributes(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+        if (ApiDeleteFile(path)) return true;
+        ApiSetFileAttributes(path, attributes);
+    }
+    return false;
+}
 
 // ---------------------------------------------------------------------------
 // Texts and codes
@@ -460,7 +463,7 @@ bool JobBackupItemUnit::Store(JobBackupItemUnit& item, bool disabled) {
     if (item.infoType_ == BackupInfoSaveFile || item.infoType_ == BackupInfoCopyFile) {
         // The file stays in place until the flow replaces it.
         if (!CopyKeptFile(kept, source)) {
-            DeletePlainFile(kept);
+            DeleteBackupFile(kept);
             item.MarkBroken();
             return false;
         }
@@ -626,7 +629,7 @@ uint32_t JobBackupItemUnit::RestoreIn(JobBackupRestoreSession& session, bool for
             DeleteFolderTree(temp);
             return RestoreFailed;
         }
-        if (PathExists(path) && !FolderExists(path) && !DeletePlainFile(path)) {
+        if (PathExists(path) && !FolderExists(path) && !DeleteBackupFile(path)) {
             DeleteFolderTree(temp);
             return RestoreFailed;
         }

@@ -165,6 +165,9 @@ bool ParseBackupFolderName(const RawString& name, SYSTEMTIME& time);
 // Moves a time on by one second (through a file time); false when the time
 // is not a valid calendar time.
 bool AdvanceOneSecond(SYSTEMTIME& time);
+// Deletes a file of the store (a kept copy), clearing its read-only bit
+// first when needed.
+bool DeleteBackupFile(const RawString& path);
 // The next try of a kept copy's name: the counter in two zero-padded digits
 // between the name's stem and its extension (a.txt, 1 -> a01.txt;
 // a01.txt, 2 -> a0102.txt).
