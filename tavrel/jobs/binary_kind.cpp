@@ -1,12 +1,14 @@
 #include "tavrel/jobs/binary_kind.h"
 
 #include <algorithm>
+#include <string>
 
 #include "base/encoding.h"
 #include "base/file_system.h"
 #include "tavrel/jobs/color_settings.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/shell_commands.h"
+#include "tavrel/jobs/text_kind.h"
 
 namespace JobLayer {
 
@@ -508,22 +510,44 @@ uint32_t JobBinaryControl::Load(JobGroupUnit& job, uint32_t mode) {
     return 0;
 }
 
-bool JobBinaryControl::SaveFile(JobGroupUnit& job, uint32_t mode) {
-    // Nothing is written until saving goes through the backup store.
-    for (uint32_t s = 0; s < 2; ++s) {
-        if (!ModeNamesSide(mode, s) || !(job.Content(s).flags & ContentChanged)) continue;
-        ReportError(SaveErrorText(), job.Path(s));
+bool SaveBinarySide(JobSideRecord& side, const RawString& path) {
+    JobBinaryBaseData* data = BinaryDataOf(side);
+    if (!data || path.IsEmpty()) return false;
+    const RawString& bytes = data->bytes;
+    // A buffer of 16-bit units holds a byte in the low 8 bits of each unit.
+    std::string narrow;
+    const void* body = bytes.Data();
+    int32_t count = bytes.Length();
+    if (bytes.Kind() == RawLayer::KindUtf16) {
+        narrow.resize(static_cast<size_t>(count));
+        for (int32_t i = 0; i < count; ++i) narrow[static_cast<size_t>(i)] = static_cast<char>(data->ByteAt(i));
+        body = narrow.data();
     }
-    return false;
+    RawLayer::RawFileHandle file;
+    if (!file.OpenWrite(path)) return false;
+    bool ok = true;
+    if (count > 0)
+        ok = file.Write(body, static_cast<DWORD>(count)) &&
+             file.Transferred() == static_cast<DWORD>(count);
+    if (ok) ok = file.Flush();
+    file.Close();
+    return ok;
+}
+
+namespace {
+
+bool WriteBinarySideOf(JobGroupUnit& job, uint32_t side, const RawString& path) {
+    return SaveBinarySide(job.Side(side), path);
+}
+
+}  // namespace
+
+bool JobBinaryControl::SaveFile(JobGroupUnit& job, uint32_t mode) {
+    return RunSideFileFlow(job, mode, true, WriteBinarySideOf);
 }
 
 bool JobBinaryControl::DiscardFile(JobGroupUnit& job, uint32_t mode) {
-    for (uint32_t s = 0; s < 2; ++s) {
-        if (!ModeNamesSide(mode, s) || !(job.Content(s).flags & ContentChanged)) continue;
-        // The dropped edits cannot be recorded: say so.
-        ReportError(BackupErrorText(), job.Path(s));
-    }
-    return false;
+    return RunSideFileFlow(job, mode, false, WriteBinarySideOf);
 }
 
 uint32_t JobBinaryControl::Compare(JobGroupUnit& job) {

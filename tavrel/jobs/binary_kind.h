@@ -155,6 +155,10 @@ void RecompareBinaryRows(JobGroupUnit& job, uint32_t side);
 // last row when the index lies beyond; -1 when the side has no rows.
 int32_t BinaryRowOfByte(const JobGroupUnit& job, uint32_t side, uint32_t byteIndex);
 
+// Writes a side's whole buffer to a path (created or truncated); false when
+// the file could not be written whole.
+bool SaveBinarySide(JobSideRecord& side, const RawString& path);
+
 // The controller of the binary kind.
 class JobBinaryControl : public JobKindControl {
 public:
@@ -162,9 +166,11 @@ public:
 
     // Loads the sides of the mode (0 side 1, 1 side 2, 3 both) and compares.
     uint32_t Load(JobGroupUnit& job, uint32_t mode) override;
-    // Saving and discarding go through the backup store, which this kind
-    // does not use yet: both refuse, report every changed side of the mode
-    // and give false.
+    // Saving and discarding go through the backup store: a save keeps the
+    // old file in a dated backup folder and puts the buffer in place of the
+    // file through a temporary file; a discard writes the edited buffer into
+    // the backup. A side cut at "MaxBinaryLoading" or not read whole is never
+    // saved ("SaveError"). True when every changed side of the mode was done.
     bool SaveFile(JobGroupUnit& job, uint32_t mode) override;
     bool DiscardFile(JobGroupUnit& job, uint32_t mode) override;
     // Compares the loaded sides again and sets the job's Same bit.

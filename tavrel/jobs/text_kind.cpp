@@ -1,8 +1,11 @@
 #include "tavrel/jobs/text_kind.h"
 
+#include "base/api_text.h"
 #include "base/encoding.h"
 #include "base/file_system.h"
+#include "base/profile.h"
 #include "base/thread.h"
+#include "tavrel/jobs/backup_store.h"
 #include "tavrel/jobs/color_settings.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/line_matcher.h"
@@ -348,7 +351,203 @@ void JobLineControl::InvalidateSide(JobGroupUnit& job, uint32_t side) {
     if (data) ++data->revision;
 }
 
-bool JobLineControl::SaveFile(JobGroupUnit&, uint32_t) { return false; }
+namespace {
+
+bool WriteTextSideOf(JobGroupUnit& job, uint32_t side, const RawString& path) {
+    return SaveTextSide(job.Side(side), job.Content(side), path);
+}
+
+bool ModeNames(uint32_t mode, uint32_t side) {
+    return mode == ModeBoth || mode == side;
+}
+
+// Claims a fresh name beside a target for its temporary file; empty when
+// none could be made.
+RawString ClaimTemporaryBeside(const RawString& path) {
+    for (int32_t attempt = 1; attempt <= 99; ++attempt) {
+        RawString name = path;
+        name.AppendAscii(".~tv");
+        name.AppendPadded(static_cast<uint64_t>(GetCurrentProcessId() % 10000u) * 100u +
+                              static_cast<uint64_t>(attempt),
+                          10, 6);
+        name.AppendAscii(".tmp");
+        HANDLE h = RawLayer::ApiCreateFile(name, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            return name;
+        }
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    }
+    return RawString();
+}
+
+}  // namespace
+
+bool SaveTextSide(JobSideRecord& side, JobContentList& content, const RawString& path) {
+    if (path.IsEmpty()) return false;
+    JobLineBaseData* data = LineBaseData(side);
+    uint8_t kind = content.encodingKind <= RawLayer::KindUtf16
+                       ? static_cast<uint8_t>(content.encodingKind)
+                       : static_cast<uint8_t>(RawLayer::KindUtf8);
+    RawLineFile writer(path);
+    writer.SetTextKind(kind);
+    if (content.flags & ContentByteOrderMark)
+        writer.SetOptions(writer.Options() | RawLayer::LineFileWriteMark);
+    if (!writer.BeginWrite()) return false;
+    // Lines are joined by the side's one line end (a file with mixed line
+    // ends comes back with the first line's everywhere); the last line gets
+    // one only when the file's last line had one.
+    RawString lineEnd = content.lineEnd;
+    if (lineEnd.IsEmpty()) lineEnd = CrLfText(data ? data->textKind : kind);
+    bool lastEnded = data ? data->lastLineEnded : true;
+    bool ok = true;
+    int32_t left = content.Count();
+    for (JobContentUnit& unit : content) {
+        --left;
+        if (!ok) break;
+        ok = writer.WriteLine(unit.Text());
+        if (ok && (left > 0 || lastEnded)) ok = writer.WriteLine(lineEnd);
+    }
+    bool closed = writer.Close();
+    return ok && closed;
+}
+
+static RawString WriteTemporaryBeside(JobGroupUnit& job, uint32_t side, const RawString& path,
+                                      SideFileWriter write) {
+    if (path.IsEmpty() || !write) return RawString();
+    RawString temporary = ClaimTemporaryBeside(path);
+    if (temporary.IsEmpty()) return temporary;
+    if (!write(job, side, temporary)) {
+        RawLayer::ApiDeleteFile(temporary);
+        return RawString();
+    }
+    return temporary;
+}
+
+static bool PutTemporaryInPlace(const RawString& temporary, const RawString& path) {
+    bool done;
+    if (RawLayer::PathExists(path)) {
+        // Keeps the target's attributes and creation time; refuses a
+        // read-only target or one held open without sharing. The old file
+        // passes through a named spare, so that a replace that stops after
+        // moving it aside can put it back.
+        RawString spare = ClaimTemporaryBeside(path);
+        if (!spare.IsEmpty()) RawLayer::ApiDeleteFile(spare);
+        done = RawLayer::ApiReplaceFile(path, temporary, spare);
+        if (!spare.IsEmpty()) {
+            if (!done && !RawLayer::PathExists(path) && RawLayer::PathExists(spare))
+                RawLayer::ApiMoveFileEx(spare, path, 0);
+            else if (done)
+                RawLayer::ApiDeleteFile(spare);
+        }
+    } else {
+        done = RawLayer::ApiMoveFileEx(temporary, path, 0);
+    }
+    if (!done) RawLayer::ApiDeleteFile(temporary);
+    return done;
+}
+
+bool WriteFileReplacing(JobGroupUnit& job, uint32_t side, const RawString& path,
+                        SideFileWriter write) {
+    RawString temporary = WriteTemporaryBeside(job, side, path, write);
+    return !temporary.IsEmpty() && PutTemporaryInPlace(temporary, path);
+}
+
+bool RunSideFileFlow(JobGroupUnit& job, uint32_t mode, bool save, SideFileWriter write) {
+    bool named[2] = {false, false};
+    for (uint32_t s = 0; s < 2; ++s)
+        named[s] = ModeNames(mode, s) && (job.Content(s).flags & ContentChanged) != 0;
+    if (!named[0] && !named[1]) return false;
+
+    JobBackupList& store = JobBackupList::Instance();
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    RawParameterList comment;
+    comment.SetText(BackupActionKeyText(),
+                    MakeBackupActionTitle(save ? SaveFileActionText() : DiscardFileActionText(),
+                                          static_cast<int>(mode), KindName(job.kind.kind)));
+    comment.SetText(BackupSide1KeyText(), job.Path(0));
+    comment.SetText(BackupSide2KeyText(), job.Path(1));
+    SetBackupCommentTime(comment, now);
+    JobBackupUnit* backup = JobBackupUnit::Create(store, comment, now);
+
+    bool all = true;
+    for (uint32_t s = 0; s < 2; ++s) {
+        if (!named[s]) continue;
+        JobContentList& content = job.Content(s);
+        const RawString path = content.path;
+        if (save) {
+            // A side that is not the whole file must never replace it.
+            if (content.flags & (ContentNoFile | ContentCut | ContentUnreadable)) {
+                ReportError(SaveErrorText(), path);
+                all = false;
+                continue;
+            }
+            if (path.IsEmpty()) {
+                ReportError(NoPathSpecifiedErrorText(), path);
+                content.flags = static_cast<uint16_t>(content.flags | ContentUnreadable);
+                all = false;
+                continue;
+            }
+        }
+        // The new content is written whole before the old file is touched:
+        // with backups off the store sends the old file to the recycle bin.
+        RawString temporary;
+        if (save) {
+            temporary = WriteTemporaryBeside(job, s, path, write);
+            if (temporary.IsEmpty()) {
+                ReportError(WriteErrorText(), path);
+                all = false;
+                continue;
+            }
+        }
+        JobBackupItemUnit* item =
+            backup ? backup->AddItem(save ? BackupInfoSaveFile : BackupInfoDiscardFile, path)
+                   : nullptr;
+        if (!item || !JobBackupItemUnit::Store(*item)) {
+            // Without its backup the side is left alone, edits and all.
+            ReportError(BackupErrorText(), path);
+            if (!temporary.IsEmpty()) RawLayer::ApiDeleteFile(temporary);
+            all = false;
+            continue;
+        }
+        if (save) {
+            if (PutTemporaryInPlace(temporary, path)) {
+                content.flags = static_cast<uint16_t>(content.flags & ~ContentChanged);
+            } else {
+                ReportError(WriteErrorText(), path);
+                all = false;
+            }
+        } else if (backup->StateValue() == BackupStateNew && backup->Claimed() &&
+                   !item->KeptPath().IsEmpty()) {
+            if (write(job, s, item->KeptPath())) {
+                content.flags = static_cast<uint16_t>(content.flags & ~ContentChanged);
+            } else {
+                ReportError(BackupErrorText(), path);
+                all = false;
+            }
+        } else if (backup->StateValue() == BackupStateDisabled) {
+            // Backups are off: the edits are dropped without a copy.
+            content.flags = static_cast<uint16_t>(content.flags & ~ContentChanged);
+        } else {
+            ReportError(BackupErrorText(), path);
+            all = false;
+        }
+        if (!JobBackupItemUnit::SetConsistency(*item)) ReportError(BackupErrorText(), path);
+    }
+    if (backup) JobBackupUnit::Write(*backup);
+    JobGroupUnit::RecheckFromRows(&job);
+    return all;
+}
+
+bool JobLineControl::SaveFile(JobGroupUnit& job, uint32_t mode) {
+    return RunSideFileFlow(job, mode, true, WriteTextSideOf);
+}
+
+bool JobLineControl::DiscardFile(JobGroupUnit& job, uint32_t mode) {
+    return RunSideFileFlow(job, mode, false, WriteTextSideOf);
+}
 
 uint32_t JobLineControl::Compare(JobGroupUnit& job) {
     bool same;

@@ -91,10 +91,16 @@ public:
     uint32_t Load(JobGroupUnit& job, uint32_t mode) override;
     // 2: every line of the side lays itself out again at the next layout.
     void InvalidateSide(JobGroupUnit& job, uint32_t side) override;
-    // 3: saving goes through the backup store, which is not part of this
-    // controller yet: nothing is written and the save is reported as not
-    // done (false).
+    // 3: saves the changed sides of the mode through the backup store: the
+    // old file is kept in a dated backup folder, the new text goes to a
+    // temporary file beside the target that then replaces it. True when
+    // every changed side of the mode was saved; false when any failed or
+    // none was changed.
     bool SaveFile(JobGroupUnit& job, uint32_t mode) override;
+    // 4: writes the edited text of each changed side of the mode into the
+    // backup store (so the dropped edits can be restored) and clears the
+    // side's changed flag; the file itself is not touched.
+    bool DiscardFile(JobGroupUnit& job, uint32_t mode) override;
     // 5: the line compare; sets the job's Same bit. Returns the full
     // refresh code.
     uint32_t Compare(JobGroupUnit& job) override;
@@ -127,6 +133,36 @@ bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64
 
 // Gives every line of the content list its number, 1, 2, 3, ...
 void NumberLines(JobContentList& content);
+
+// ---- saving and discarding -----------------------------------------------------
+
+// Writes the lines of a side to a path as the file was: in the file's kind,
+// with its byte-order mark when it had one, the side's line end after every
+// line but the last, and after the last one too unless the file ended
+// without one. False when the file could not be written whole (a line that
+// the file's kind cannot hold included); a file left behind is then
+// incomplete and the caller drops it.
+bool SaveTextSide(JobSideRecord& side, JobContentList& content, const RawString& path);
+
+// Writes a side's content to a path (one of SaveTextSide, SaveBinarySide).
+using SideFileWriter = bool (*)(JobGroupUnit& job, uint32_t side, const RawString& path);
+
+// Puts new content in place of a file without ever leaving the file missing
+// or half-written: the writer fills a new temporary file beside the target,
+// which then replaces the target (ReplaceFile, keeping its attributes), or
+// is moved to the target's name when there is no target. On any failure the
+// temporary file is deleted and the target is left as it was (false).
+bool WriteFileReplacing(JobGroupUnit& job, uint32_t side, const RawString& path,
+                        SideFileWriter write);
+
+// The save and discard road shared by the file kinds: for the changed sides
+// of the mode, one dated backup with its comment, one item per side, the
+// side written (saving: over the file through WriteFileReplacing; discarding:
+// into the item's kept copy), "Backup.ini", and the job's flags re-evaluated.
+// Nothing happens (false: nothing done, no backup) when no side of the mode
+// is changed. True when every named side was done; a side that failed stays
+// changed.
+bool RunSideFileFlow(JobGroupUnit& job, uint32_t mode, bool save, SideFileWriter write);
 
 // ---- marks ---------------------------------------------------------------------
 

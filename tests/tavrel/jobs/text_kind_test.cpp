@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tavrel/jobs/backup_store.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/job_kind_control.h"
 #include "tavrel/jobs/line_matcher.h"
@@ -428,11 +429,14 @@ TEST_F(TextKindTest, ReloadKeepsHighFlagsAndResetsTheRest) {
     ExpectConsistent(*job);
 }
 
-TEST_F(TextKindTest, SaveIsNotDoneYet) {
+TEST_F(TextKindTest, SaveWritesAChangedSideBack) {
+    // Saving itself (backups, failures) is covered by text_save_test.
     std::wstring path = File("a.txt", "x\r\n");
+    JobBackupList::Instance().SetOptions(W(folder.Join(L"Backups")), 10, false);
     auto job = Open(path, path);
     job->content1.flags = static_cast<uint16_t>(job->content1.flags | ContentChanged);
-    EXPECT_FALSE(job->controller->SaveFile(*job, ModeBoth));
+    EXPECT_TRUE(job->controller->SaveFile(*job, ModeBoth));
+    EXPECT_FALSE(job->content1.flags & ContentChanged);
     EXPECT_EQ(TestSupport::ReadFileBytes(path), TestSupport::Bytes("x\r\n"));
 }
 
