@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/job_support.h"
 #include "support/test_support.h"
 #include "tavrel/jobs/backup_store.h"
 #include "tavrel/jobs/binary_kind.h"
@@ -22,44 +23,16 @@ using RawLayer::RawString;
 using TestSupport::ReadFileBytes;
 using TestSupport::TempFolder;
 using TestSupport::WriteFileBytes;
+using TestSupport::FileText;
+using TestSupport::W;
 
 namespace {
 
-RawString W(const std::wstring& s) { return RawString::FromWideText(s.c_str()); }
-std::string Bytes(const std::wstring& path) {
-    std::vector<uint8_t> b = ReadFileBytes(path);
-    return std::string(b.begin(), b.end());
-}
-
-class CaptureLogger : public RawLayer::JobServerControl::Logger {
-public:
-    void Report(const RawString& line) override {
-        RawString u = line.As(RawLayer::KindUtf8);
-        lines.push_back(std::string(u.Bytes(), static_cast<size_t>(u.Length())));
-    }
-    bool Has(const std::string& key) const {
-        for (const std::string& l : lines)
-            if (l.find(key) != std::string::npos) return true;
-        return false;
-    }
-    std::vector<std::string> lines;
-};
-
-class BinarySaveTest : public ::testing::Test {
+class BinarySaveTest : public TestSupport::BackupFixture {
 protected:
-    void SetUp() override {
-        ShellCommandStore::Instance().SetOutput(&logger);
-        root = folder.Join(L"Backups");
-        JobBackupList::Instance().SetOptions(W(root), 10, false);
-    }
     void TearDown() override {
-        ShellCommandStore::Instance().SetOutput(nullptr);
+        BackupFixture::TearDown();
         ConfigStore::Instance().maxBinaryLoading = maxBinary;
-    }
-    std::wstring File(const std::wstring& name, const std::string& bytes) {
-        std::wstring path = folder.Join(name);
-        EXPECT_TRUE(WriteFileBytes(path, bytes));
-        return path;
     }
     std::unique_ptr<JobGroupUnit> Open(const std::wstring& path1) {
         std::unique_ptr<JobGroupUnit> job(
@@ -77,22 +50,7 @@ protected:
         data->bytes.SetUnitAt(index, value);
         job.content1.flags = static_cast<uint16_t>(job.content1.flags | ContentChanged);
     }
-    std::vector<std::wstring> BackupFolders() {
-        std::vector<std::wstring> out;
-        WIN32_FIND_DATAW data;
-        HANDLE h = FindFirstFileW((root + L"\\*").c_str(), &data);
-        if (h == INVALID_HANDLE_VALUE) return out;
-        do {
-            std::wstring name = data.cFileName;
-            if (name != L"." && name != L"..") out.push_back(root + L"\\" + name);
-        } while (FindNextFileW(h, &data));
-        FindClose(h);
-        return out;
-    }
 
-    TempFolder folder;
-    std::wstring root;
-    CaptureLogger logger;
     int32_t maxBinary = ConfigStore::Instance().maxBinaryLoading;
 };
 
@@ -112,12 +70,12 @@ TEST_F(BinarySaveTest, SaveRoundTripKeepsOldFileInBackup) {
     EXPECT_TRUE(job->controller->SaveFile(*job, ModeSide1));
     std::string expected = original;
     expected[5] = static_cast<char>(0xAB);
-    EXPECT_EQ(Bytes(path), expected);
+    EXPECT_EQ(FileText(path), expected);
     EXPECT_EQ(job->content1.flags & ContentChanged, 0);
     std::vector<std::wstring> folders = BackupFolders();
     ASSERT_EQ(folders.size(), 1u);
-    EXPECT_EQ(Bytes(folders[0] + L"\\b.bin"), original);
-    std::string ini = Bytes(folders[0] + L"\\Backup.ini");
+    EXPECT_EQ(FileText(folders[0] + L"\\b.bin"), original);
+    std::string ini = FileText(folders[0] + L"\\Backup.ini");
     EXPECT_NE(ini.find("Action=Save file Side1 (Binary type)"), std::string::npos) << ini;
 
     // The saved file loads back as the saved buffer, and an unchanged save
@@ -125,7 +83,7 @@ TEST_F(BinarySaveTest, SaveRoundTripKeepsOldFileInBackup) {
     std::unique_ptr<JobGroupUnit> again = Open(path);
     again->content1.flags = static_cast<uint16_t>(again->content1.flags | ContentChanged);
     EXPECT_TRUE(again->controller->SaveFile(*again, ModeSide1));
-    EXPECT_EQ(Bytes(path), expected);
+    EXPECT_EQ(FileText(path), expected);
 }
 
 TEST_F(BinarySaveTest, EmptyFileSavesEmpty) {
@@ -133,7 +91,7 @@ TEST_F(BinarySaveTest, EmptyFileSavesEmpty) {
     std::unique_ptr<JobGroupUnit> job = Open(path);
     job->content1.flags = static_cast<uint16_t>(job->content1.flags | ContentChanged);
     EXPECT_TRUE(job->controller->SaveFile(*job, ModeSide1));
-    EXPECT_EQ(Bytes(path), "");
+    EXPECT_EQ(FileText(path), "");
 }
 
 TEST_F(BinarySaveTest, SideCutAtLimitIsNeverSaved) {
@@ -146,7 +104,7 @@ TEST_F(BinarySaveTest, SideCutAtLimitIsNeverSaved) {
     EditByte(*job, 0, 0x55);
     EXPECT_FALSE(job->controller->SaveFile(*job, ModeSide1));
     EXPECT_TRUE(logger.Has("SaveError"));
-    EXPECT_EQ(Bytes(path), original);
+    EXPECT_EQ(FileText(path), original);
     EXPECT_NE(job->content1.flags & ContentChanged, 0);
 }
 
@@ -158,7 +116,7 @@ TEST_F(BinarySaveTest, ReadOnlyTargetKeepsFileAndEdits) {
     EditByte(*job, 0, 'X');
     EXPECT_FALSE(job->controller->SaveFile(*job, ModeSide1));
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(Bytes(path), original);
+    EXPECT_EQ(FileText(path), original);
     EXPECT_NE(job->content1.flags & ContentChanged, 0);
     EXPECT_TRUE(logger.Has("WriteError"));
 }
@@ -170,10 +128,10 @@ TEST_F(BinarySaveTest, DiscardKeepsEditedBufferInBackup) {
     EditByte(*job, 1, 'B');
     EXPECT_TRUE(job->controller->DiscardFile(*job, ModeSide1));
     EXPECT_EQ(job->content1.flags & ContentChanged, 0);
-    EXPECT_EQ(Bytes(path), original);
+    EXPECT_EQ(FileText(path), original);
     std::vector<std::wstring> folders = BackupFolders();
     ASSERT_EQ(folders.size(), 1u);
     std::string kept = original;
     kept[1] = 'B';
-    EXPECT_EQ(Bytes(folders[0] + L"\\d.bin"), kept);
+    EXPECT_EQ(FileText(folders[0] + L"\\d.bin"), kept);
 }

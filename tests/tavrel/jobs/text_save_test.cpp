@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/job_support.h"
 #include "support/test_support.h"
 #include "tavrel/jobs/backup_store.h"
 #include "tavrel/jobs/job_kind_control.h"
@@ -22,43 +23,13 @@ using RawLayer::RawString;
 using TestSupport::ReadFileBytes;
 using TestSupport::TempFolder;
 using TestSupport::WriteFileBytes;
+using TestSupport::FileText;
+using TestSupport::W;
 
 namespace {
 
-RawString W(const std::wstring& s) { return RawString::FromWideText(s.c_str()); }
-std::string Bytes(const std::wstring& path) {
-    std::vector<uint8_t> b = ReadFileBytes(path);
-    return std::string(b.begin(), b.end());
-}
-
-class CaptureLogger : public RawLayer::JobServerControl::Logger {
-public:
-    void Report(const RawString& line) override {
-        RawString u = line.As(RawLayer::KindUtf8);
-        lines.push_back(std::string(u.Bytes(), static_cast<size_t>(u.Length())));
-    }
-    bool Has(const std::string& key) const {
-        for (const std::string& l : lines)
-            if (l.find(key) != std::string::npos) return true;
-        return false;
-    }
-    std::vector<std::string> lines;
-};
-
-class TextSaveTest : public ::testing::Test {
+class TextSaveTest : public TestSupport::BackupFixture {
 protected:
-    void SetUp() override {
-        ShellCommandStore::Instance().SetOutput(&logger);
-        root = folder.Join(L"Backups");
-        JobBackupList::Instance().SetOptions(W(root), 10, false);
-    }
-    void TearDown() override { ShellCommandStore::Instance().SetOutput(nullptr); }
-
-    std::wstring File(const std::wstring& name, const std::string& bytes) {
-        std::wstring path = folder.Join(name);
-        EXPECT_TRUE(WriteFileBytes(path, bytes));
-        return path;
-    }
     std::unique_ptr<JobGroupUnit> Open(const std::wstring& path1, const std::wstring& path2) {
         std::unique_ptr<JobGroupUnit> job(
             new JobGroupUnit(JobKindType::FromKind(KindText), &JobLineControl::Shared()));
@@ -68,19 +39,6 @@ protected:
         job->controller->Load(*job, ModeBoth);
         return job;
     }
-    // The backup folders under the root.
-    std::vector<std::wstring> BackupFolders() {
-        std::vector<std::wstring> out;
-        WIN32_FIND_DATAW data;
-        HANDLE h = FindFirstFileW((root + L"\\*").c_str(), &data);
-        if (h == INVALID_HANDLE_VALUE) return out;
-        do {
-            std::wstring name = data.cFileName;
-            if (name != L"." && name != L"..") out.push_back(root + L"\\" + name);
-        } while (FindNextFileW(h, &data));
-        FindClose(h);
-        return out;
-    }
     static void EditFirstLine(JobGroupUnit& job, uint32_t side, const char* text) {
         JobContentList& content = job.Content(side);
         JobLineUnit* line = dynamic_cast<JobLineUnit*>(content.At(0));
@@ -88,10 +46,6 @@ protected:
         line->SetText(RawString::FromText(text).As(line->LineText().Kind()));
         content.flags = static_cast<uint16_t>(content.flags | ContentChanged);
     }
-
-    TempFolder folder;
-    std::wstring root;
-    CaptureLogger logger;
 };
 
 struct RoundTripCase {
@@ -125,7 +79,7 @@ TEST_F(TextSaveTest, UnchangedFilesSaveBackByteIdentical) {
         std::unique_ptr<JobGroupUnit> job = Open(path, L"");
         job->content1.flags = static_cast<uint16_t>(job->content1.flags | ContentChanged);
         EXPECT_TRUE(job->controller->SaveFile(*job, ModeSide1));
-        EXPECT_EQ(Bytes(path), c.bytes);
+        EXPECT_EQ(FileText(path), c.bytes);
         EXPECT_EQ(job->content1.flags & ContentChanged, 0);
     }
     EXPECT_TRUE(logger.lines.empty());
@@ -136,7 +90,7 @@ TEST_F(TextSaveTest, SaveKeepsOldFileInDatedBackupAndWritesNewText) {
     std::unique_ptr<JobGroupUnit> job = Open(path, L"");
     EditFirstLine(*job, 0, "new");
     EXPECT_TRUE(job->controller->SaveFile(*job, ModeSide1));
-    EXPECT_EQ(Bytes(path), "new\r\nsecond\r\n");
+    EXPECT_EQ(FileText(path), "new\r\nsecond\r\n");
     EXPECT_EQ(job->content1.flags & ContentChanged, 0);
 
     std::vector<std::wstring> folders = BackupFolders();
@@ -144,8 +98,8 @@ TEST_F(TextSaveTest, SaveKeepsOldFileInDatedBackupAndWritesNewText) {
     SYSTEMTIME t;
     std::wstring name = folders[0].substr(root.size() + 1);
     EXPECT_TRUE(ParseBackupFolderName(W(name), t)) << TestSupport::Utf8(name);
-    EXPECT_EQ(Bytes(folders[0] + L"\\a.txt"), "old\r\nsecond\r\n");
-    std::string ini = Bytes(folders[0] + L"\\Backup.ini");
+    EXPECT_EQ(FileText(folders[0] + L"\\a.txt"), "old\r\nsecond\r\n");
+    std::string ini = FileText(folders[0] + L"\\Backup.ini");
     EXPECT_NE(ini.find("Action=Save file Side1 (Text type)"), std::string::npos) << ini;
     EXPECT_NE(ini.find("InfoType=SaveFile"), std::string::npos);
     EXPECT_NE(ini.find("SubInfoType=BackupFile"), std::string::npos);
@@ -170,7 +124,7 @@ TEST_F(TextSaveTest, MixedLineEndsAreNormalisedToTheFirstLinesEnd) {
     std::unique_ptr<JobGroupUnit> job = Open(path, L"");
     job->content1.flags = static_cast<uint16_t>(job->content1.flags | ContentChanged);
     EXPECT_TRUE(job->controller->SaveFile(*job, ModeSide1));
-    EXPECT_EQ(Bytes(path), "a\r\nb\r\nc\r\nd");
+    EXPECT_EQ(FileText(path), "a\r\nb\r\nc\r\nd");
 }
 
 TEST_F(TextSaveTest, FailedWritesKeepOriginalAndEdits) {
@@ -183,12 +137,12 @@ TEST_F(TextSaveTest, FailedWritesKeepOriginalAndEdits) {
         EditFirstLine(*job, 0, "changed");
         EXPECT_FALSE(job->controller->SaveFile(*job, ModeSide1));
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        EXPECT_EQ(Bytes(path), original);
+        EXPECT_EQ(FileText(path), original);
         EXPECT_NE(job->content1.flags & ContentChanged, 0);
         EXPECT_TRUE(logger.Has("WriteError"));
         // Once the target is writable again the same edits save.
         EXPECT_TRUE(job->controller->SaveFile(*job, ModeSide1));
-        EXPECT_EQ(Bytes(path), "changed\r\nline 2\r\n");
+        EXPECT_EQ(FileText(path), "changed\r\nline 2\r\n");
     }
     // A target held open without sharing.
     {
@@ -200,7 +154,7 @@ TEST_F(TextSaveTest, FailedWritesKeepOriginalAndEdits) {
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
         EXPECT_FALSE(job->controller->SaveFile(*job, ModeSide1));
         CloseHandle(h);
-        EXPECT_EQ(Bytes(path), original);
+        EXPECT_EQ(FileText(path), original);
         EXPECT_NE(job->content1.flags & ContentChanged, 0);
         EXPECT_FALSE(logger.lines.empty());
     }
@@ -217,7 +171,7 @@ TEST_F(TextSaveTest, LineTheFileKindCannotHoldIsRefusedNotWrittenChanged) {
     line->SetText(RawString::FromWideText(L"\x0e01\x0e02"));
     job->content1.flags = static_cast<uint16_t>(job->content1.flags | ContentChanged);
     EXPECT_FALSE(job->controller->SaveFile(*job, ModeSide1));
-    EXPECT_EQ(Bytes(path), original);
+    EXPECT_EQ(FileText(path), original);
     EXPECT_NE(job->content1.flags & ContentChanged, 0);
 }
 
@@ -227,7 +181,7 @@ TEST_F(TextSaveTest, SidesNotReadWholeOrWithoutPathAreNeverSaved) {
     job->content1.flags = static_cast<uint16_t>(job->content1.flags | ContentChanged | ContentCut);
     EXPECT_FALSE(job->controller->SaveFile(*job, ModeSide1));
     EXPECT_TRUE(logger.Has("SaveError"));
-    EXPECT_EQ(Bytes(path), "a\r\nb\r\n");
+    EXPECT_EQ(FileText(path), "a\r\nb\r\n");
 
     logger.lines.clear();
     job->content1.flags = static_cast<uint16_t>(ContentRead | ContentChanged);
@@ -243,7 +197,7 @@ TEST_F(TextSaveTest, SaveRecreatesTargetThatWentMissing) {
     ASSERT_TRUE(DeleteFileW(path.c_str()));
     EditFirstLine(*job, 0, "z");
     EXPECT_TRUE(job->controller->SaveFile(*job, ModeSide1));
-    EXPECT_EQ(Bytes(path), "z\nb\n");
+    EXPECT_EQ(FileText(path), "z\nb\n");
 }
 
 TEST_F(TextSaveTest, DiscardKeepsEditedTextInBackupAndLeavesFile) {
@@ -255,13 +209,13 @@ TEST_F(TextSaveTest, DiscardKeepsEditedTextInBackupAndLeavesFile) {
     EXPECT_TRUE(job->controller->DiscardFile(*job, ModeBoth));
     EXPECT_EQ(job->content1.flags & ContentChanged, 0);
     EXPECT_EQ(job->content2.flags & ContentChanged, 0);
-    EXPECT_EQ(Bytes(path1), "one\r\ntwo\r\n");
-    EXPECT_EQ(Bytes(path2), "three\nfour\n");
+    EXPECT_EQ(FileText(path1), "one\r\ntwo\r\n");
+    EXPECT_EQ(FileText(path2), "three\nfour\n");
     std::vector<std::wstring> folders = BackupFolders();
     ASSERT_EQ(folders.size(), 1u);
-    EXPECT_EQ(Bytes(folders[0] + L"\\d1.txt"), "ONE\r\ntwo\r\n");
-    EXPECT_EQ(Bytes(folders[0] + L"\\d2.txt"), "THREE\nfour\n");
-    std::string ini = Bytes(folders[0] + L"\\Backup.ini");
+    EXPECT_EQ(FileText(folders[0] + L"\\d1.txt"), "ONE\r\ntwo\r\n");
+    EXPECT_EQ(FileText(folders[0] + L"\\d2.txt"), "THREE\nfour\n");
+    std::string ini = FileText(folders[0] + L"\\Backup.ini");
     EXPECT_NE(ini.find("Action=Discard file (Text type)"), std::string::npos) << ini;
     EXPECT_NE(ini.find("InfoType=DiscardFile"), std::string::npos);
 
@@ -269,7 +223,7 @@ TEST_F(TextSaveTest, DiscardKeepsEditedTextInBackupAndLeavesFile) {
     EditFirstLine(*job, 0, "AGAIN");
     job->controller->Load(*job, ModeSide1);
     EXPECT_EQ(BackupFolders().size(), 2u);
-    EXPECT_EQ(Bytes(path1), "one\r\ntwo\r\n");
+    EXPECT_EQ(FileText(path1), "one\r\ntwo\r\n");
 }
 
 TEST_F(TextSaveTest, SaveWithBackupsOffNeverLeavesTheFileMissing) {
@@ -282,10 +236,10 @@ TEST_F(TextSaveTest, SaveWithBackupsOffNeverLeavesTheFileMissing) {
     // The old file goes to the recycle bin only once the new text is
     // written whole; either way the path holds a whole file.
     if (saved) {
-        EXPECT_EQ(Bytes(path), "new\r\n");
+        EXPECT_EQ(FileText(path), "new\r\n");
         EXPECT_EQ(job->content1.flags & ContentChanged, 0);
     } else {
-        EXPECT_EQ(Bytes(path), "old\r\n");
+        EXPECT_EQ(FileText(path), "old\r\n");
         EXPECT_NE(job->content1.flags & ContentChanged, 0);
     }
     EXPECT_TRUE(BackupFolders().empty());
@@ -299,7 +253,7 @@ TEST_F(TextSaveTest, FailedBackupStopsTheSave) {
     std::unique_ptr<JobGroupUnit> job = Open(path, L"");
     EditFirstLine(*job, 0, "new");
     EXPECT_FALSE(job->controller->SaveFile(*job, ModeSide1));
-    EXPECT_EQ(Bytes(path), "old\r\n");
+    EXPECT_EQ(FileText(path), "old\r\n");
     EXPECT_NE(job->content1.flags & ContentChanged, 0);
     EXPECT_TRUE(logger.Has("BackupError"));
     // Nor is a temporary file left beside the target.

@@ -1,0 +1,79 @@
+// Helpers shared by the compare-job tests: failure reports captured as text,
+// and a fixture whose backups go to a temporary folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "base/logger.h"
+#include "base/raw_string.h"
+#include "support/test_support.h"
+#include "tavrel/jobs/backup_store.h"
+#include "tavrel/jobs/shell_commands.h"
+
+namespace TestSupport {
+
+inline RawLayer::RawString W(const std::wstring& text) {
+    return RawLayer::RawString::FromWideText(text.c_str());
+}
+
+// The whole file as a byte string (empty when it cannot be read).
+inline std::string FileText(const std::wstring& path) {
+    std::vector<uint8_t> bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Keeps every reported line, as UTF-8.
+class CaptureLogger : public RawLayer::JobServerControl::Logger {
+public:
+    void Report(const RawLayer::RawString& line) override {
+        RawLayer::RawString u = line.As(RawLayer::KindUtf8);
+        lines.push_back(std::string(u.Bytes(), static_cast<size_t>(u.Length())));
+    }
+    bool Has(const std::string& key) const {
+        for (const std::string& l : lines)
+            if (l.find(key) != std::string::npos) return true;
+        return false;
+    }
+    std::vector<std::string> lines;
+};
+
+// Reports go to `logger`; backups to folder\Backups.
+class BackupFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        JobLayer::ShellCommandStore::Instance().SetOutput(&logger);
+        root = folder.Join(L"Backups");
+        JobLayer::JobBackupList::Instance().SetOptions(W(root), 10, false);
+    }
+    void TearDown() override { JobLayer::ShellCommandStore::Instance().SetOutput(nullptr); }
+
+    std::wstring File(const std::wstring& name, const std::string& bytes) {
+        std::wstring path = folder.Join(name);
+        EXPECT_TRUE(WriteFileBytes(path, bytes));
+        return path;
+    }
+    // The backup folders under the root.
+    std::vector<std::wstring> BackupFolders() const {
+        std::vector<std::wstring> out;
+        WIN32_FIND_DATAW data;
+        HANDLE h = FindFirstFileW((root + L"\\*").c_str(), &data);
+        if (h == INVALID_HANDLE_VALUE) return out;
+        do {
+            std::wstring name = data.cFileName;
+            if (name != L"." && name != L"..") out.push_back(root + L"\\" + name);
+        } while (FindNextFileW(h, &data));
+        FindClose(h);
+        return out;
+    }
+
+    TempFolder folder;
+    std::wstring root;
+    CaptureLogger logger;
+};
+
+}  // namespace TestSupport
