@@ -17,16 +17,6 @@
 
 namespace TestSupport {
 
-inline RawLayer::RawString W(const std::wstring& text) {
-    return RawLayer::RawString::FromWideText(text.c_str());
-}
-
-// The whole file as a byte string (empty when it cannot be read).
-inline std::string FileText(const std::wstring& path) {
-    std::vector<uint8_t> bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 // Keeps every reported line, as UTF-8.
 class CaptureLogger : public RawLayer::JobServerControl::Logger {
 public:

@@ -114,4 +114,31 @@ std::string Utf8(const std::wstring& wide) {
     return s;
 }
 
+RawLayer::RawString W(const std::wstring& text) {
+    return RawLayer::RawString::FromWideText(text.c_str());
+}
+
+std::wstring Ws(const RawLayer::RawString& text) {
+    RawLayer::RawString wide = text.As(RawLayer::KindUtf16);
+    return std::wstring(wide.Wide(), static_cast<size_t>(wide.Length()));
+}
+
+std::string S(const RawLayer::RawString& text) { return Utf8(Ws(text)); }
+
+std::string FileText(const std::wstring& path) {
+    std::vector<uint8_t> bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+SYSTEMTIME MakeTime(int year, int month, int day, int hour, int minute, int second) {
+    SYSTEMTIME t = {};
+    t.wYear = static_cast<WORD>(year);
+    t.wMonth = static_cast<WORD>(month);
+    t.wDay = static_cast<WORD>(day);
+    t.wHour = static_cast<WORD>(hour);
+    t.wMinute = static_cast<WORD>(minute);
+    t.wSecond = static_cast<WORD>(second);
+    return t;
+}
+
 }  // namespace TestSupport

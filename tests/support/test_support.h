@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/raw_string.h"
+
 namespace TestSupport {
 
 // A fresh folder under the Windows temporary folder, removed with its
@@ -36,5 +38,14 @@ void RemoveTree(const std::wstring& path);
 // UTF-8 to UTF-16 and back, for readable test data.
 std::wstring Wide(const std::string& utf8);
 std::string Utf8(const std::wstring& wide);
+
+// RawString and std::wstring both ways, and a RawString as UTF-8.
+RawLayer::RawString W(const std::wstring& text);
+std::wstring Ws(const RawLayer::RawString& text);
+std::string S(const RawLayer::RawString& text);
+// The whole file as a byte string (empty when it cannot be read).
+std::string FileText(const std::wstring& path);
+// A date and time (day of week and milliseconds 0).
+SYSTEMTIME MakeTime(int year, int month, int day, int hour, int minute, int second);
 
 }  // namespace TestSupport

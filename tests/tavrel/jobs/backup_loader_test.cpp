@@ -21,24 +21,12 @@ using TestSupport::TempFolder;
 using TestSupport::Utf8;
 using TestSupport::WriteFileBytes;
 
+using TestSupport::W;
+using TestSupport::Ws;
+using TestSupport::MakeTime;
+
 namespace {
 
-RawString W(const std::wstring& text) { return RawString::FromWideText(text.c_str()); }
-std::wstring Ws(const RawString& text) {
-    RawString wide = text.As(RawLayer::KindUtf16);
-    return std::wstring(wide.Wide(), static_cast<size_t>(wide.Length()));
-}
-
-SYSTEMTIME Time(int y, int mo, int d, int h, int mi, int s) {
-    SYSTEMTIME t = {};
-    t.wYear = static_cast<WORD>(y);
-    t.wMonth = static_cast<WORD>(mo);
-    t.wDay = static_cast<WORD>(d);
-    t.wHour = static_cast<WORD>(h);
-    t.wMinute = static_cast<WORD>(mi);
-    t.wSecond = static_cast<WORD>(s);
-    return t;
-}
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -90,14 +78,14 @@ struct Root {
 }  // namespace
 
 TEST(BackupLoaderTest, CutOffAndDateComparison) {
-    SYSTEMTIME cut = JobBackupLoader::CutOff(Time(2024, 3, 1, 12, 0, 0), 10);
+    SYSTEMTIME cut = JobBackupLoader::CutOff(MakeTime(2024, 3, 1, 12, 0, 0), 10);
     EXPECT_EQ(cut.wYear, 2024);
     EXPECT_EQ(cut.wMonth, 2);
     EXPECT_EQ(cut.wDay, 20);  // 2024 is a leap year
-    EXPECT_TRUE(JobBackupLoader::DateIsLater(Time(2024, 2, 21, 0, 0, 0), cut));
-    EXPECT_FALSE(JobBackupLoader::DateIsLater(Time(2024, 2, 20, 23, 59, 59), cut));
+    EXPECT_TRUE(JobBackupLoader::DateIsLater(MakeTime(2024, 2, 21, 0, 0, 0), cut));
+    EXPECT_FALSE(JobBackupLoader::DateIsLater(MakeTime(2024, 2, 20, 23, 59, 59), cut));
     // Days are clamped: a negative count is 0, a huge one stays in range.
-    SYSTEMTIME now = Time(2024, 3, 1, 12, 0, 0);
+    SYSTEMTIME now = MakeTime(2024, 3, 1, 12, 0, 0);
     SYSTEMTIME same = JobBackupLoader::CutOff(now, -7);
     EXPECT_EQ(same.wDay, 1);
     SYSTEMTIME distant = JobBackupLoader::CutOff(now, 2000000000);
@@ -121,7 +109,7 @@ TEST(BackupLoaderTest, ListsRecentAndPurgesOldByDate) {
     const std::wstring invalid = r.Folder(L"20241399_000000");
     WriteFileBytes(r.root + L"\\20240101_000000", std::string("a file"));
 
-    r.store.Loader().SetNow(Time(2024, 3, 20, 12, 0, 0));
+    r.store.Loader().SetNow(MakeTime(2024, 3, 20, 12, 0, 0));
     r.store.Loader().LoadAndPurge();
 
     EXPECT_TRUE(r.store.IsLoaded());
@@ -143,13 +131,13 @@ TEST(BackupLoaderTest, ZeroDaysPurgesTodayButNotThisRunsBackup) {
     r.store.SetOptions(W(r.root), 0, false);
     const std::wstring today = r.Folder(L"20240320_010000");
     // A backup made by this run before the loader lists the root.
-    SYSTEMTIME time = Time(2024, 3, 20, 11, 0, 0);
+    SYSTEMTIME time = MakeTime(2024, 3, 20, 11, 0, 0);
     RawParameterList comment;
     SetBackupCommentTime(comment, time);
     JobBackupUnit* mine = JobBackupUnit::Create(r.store, comment, time);
     ASSERT_TRUE(JobBackupUnit::Write(*mine));
 
-    r.store.Loader().SetNow(Time(2024, 3, 20, 12, 0, 0));
+    r.store.Loader().SetNow(MakeTime(2024, 3, 20, 12, 0, 0));
     r.store.Loader().LoadAndPurge();
     EXPECT_FALSE(Exists(today));
     EXPECT_TRUE(Exists(Ws(mine->IniPath())));
@@ -159,13 +147,13 @@ TEST(BackupLoaderTest, ZeroDaysPurgesTodayButNotThisRunsBackup) {
 
 TEST(BackupLoaderTest, RecentFolderMadeBeforeTheScanIsListedOnce) {
     Root r;
-    SYSTEMTIME time = Time(2024, 3, 20, 11, 0, 0);
+    SYSTEMTIME time = MakeTime(2024, 3, 20, 11, 0, 0);
     RawParameterList comment;
     SetBackupCommentTime(comment, time);
     JobBackupUnit* mine = JobBackupUnit::Create(r.store, comment, time);
     ASSERT_TRUE(JobBackupUnit::Write(*mine));
     r.Folder(L"20240319_100000", false);
-    r.store.Loader().SetNow(Time(2024, 3, 20, 12, 0, 0));
+    r.store.Loader().SetNow(MakeTime(2024, 3, 20, 12, 0, 0));
     r.store.Loader().LoadAndPurge();
     std::vector<std::wstring> expected = {L"20240319_100000", L"20240320_110000"};
     EXPECT_EQ(r.Listed(), expected);
@@ -176,7 +164,7 @@ TEST(BackupLoaderTest, StopRequestEndsThePurgeBeforeTheNextEntry) {
     std::vector<std::wstring> old = {r.Folder(L"20240101_000000"), r.Folder(L"20240102_000000"),
                                      r.Folder(L"20240103_000000")};
     StoppingLoader loader(r.store, 2);
-    loader.SetNow(Time(2024, 3, 20, 12, 0, 0));
+    loader.SetNow(MakeTime(2024, 3, 20, 12, 0, 0));
     loader.LoadAndPurge();
     ASSERT_EQ(loader.seen.size(), 2u);
     int gone = 0;
@@ -194,7 +182,7 @@ TEST(BackupLoaderTest, RefusesEmptyAndRootBackupFolders) {
         JobBackupList store;
         store.SetOptions(W(root), 0, false);
         StoppingLoader loader(store, 1000);
-        loader.SetNow(Time(2099, 1, 1, 0, 0, 0));
+        loader.SetNow(MakeTime(2099, 1, 1, 0, 0, 0));
         loader.LoadAndPurge();
         EXPECT_TRUE(store.IsLoaded()) << Utf8(root);
         EXPECT_EQ(store.Count(), 0) << Utf8(root);
@@ -209,7 +197,7 @@ TEST(BackupLoaderTest, ThreadRunSetsTheEventAndWaitReturns) {
     r.store.WaitLoaded();
     EXPECT_FALSE(r.store.IsLoaded());
 
-    r.store.Loader().SetNow(Time(2024, 3, 20, 12, 0, 0));
+    r.store.Loader().SetNow(MakeTime(2024, 3, 20, 12, 0, 0));
     ASSERT_TRUE(r.store.StartLoader());
     EXPECT_FALSE(r.store.StartLoader());  // once per store
     r.store.WaitLoaded();

@@ -24,37 +24,22 @@ using TestSupport::TempFolder;
 using TestSupport::Utf8;
 using TestSupport::WriteFileBytes;
 
+using TestSupport::W;
+using TestSupport::Ws;
+using TestSupport::S;
+using TestSupport::FileText;
+using TestSupport::MakeTime;
+
 namespace {
 
-RawString W(const std::wstring& text) { return RawString::FromWideText(text.c_str()); }
 RawString T(const char* text) { return RawString::FromText(text); }
-std::wstring Ws(const RawString& text) {
-    RawString wide = text.As(RawLayer::KindUtf16);
-    return std::wstring(wide.Wide(), static_cast<size_t>(wide.Length()));
-}
-std::string S(const RawString& text) { return Utf8(Ws(text)); }
-std::string Content(const std::wstring& path) {
-    std::vector<uint8_t> bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-SYSTEMTIME Time(int y, int mo, int d, int h, int mi, int s) {
-    SYSTEMTIME t = {};
-    t.wYear = static_cast<WORD>(y);
-    t.wMonth = static_cast<WORD>(mo);
-    t.wDay = static_cast<WORD>(d);
-    t.wHour = static_cast<WORD>(h);
-    t.wMinute = static_cast<WORD>(mi);
-    t.wSecond = static_cast<WORD>(s);
-    return t;
-}
 
 // Gives a file a last-write time some hours after 2020-01-01.
 void SetWriteTime(const std::wstring& path, int hours) {
     HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    SYSTEMTIME st = Time(2020, 1, 1, 0, 0, 0);
+    SYSTEMTIME st = MakeTime(2020, 1, 1, 0, 0, 0);
     FILETIME ft;
     SystemTimeToFileTime(&st, &ft);
     uint64_t v = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
@@ -139,7 +124,7 @@ TEST(BackupStoreTest, CodeTablesMapNamesBothWays) {
 }
 
 TEST(BackupStoreTest, FolderNamesParseOnlyTheDatedForm) {
-    EXPECT_EQ(S(BackupFolderName(Time(2024, 1, 31, 13, 5, 9))), "20240131_130509");
+    EXPECT_EQ(S(BackupFolderName(MakeTime(2024, 1, 31, 13, 5, 9))), "20240131_130509");
     struct Case {
         const char* name;
         bool dated;
@@ -154,7 +139,7 @@ TEST(BackupStoreTest, FolderNamesParseOnlyTheDatedForm) {
             EXPECT_EQ(t.wYear, 0) << c.name;
         }
     }
-    SYSTEMTIME t = Time(2023, 12, 31, 23, 59, 59);
+    SYSTEMTIME t = MakeTime(2023, 12, 31, 23, 59, 59);
     ASSERT_TRUE(AdvanceOneSecond(t));
     EXPECT_EQ(S(BackupFolderName(t)), "20240101_000000");
 }
@@ -181,17 +166,17 @@ TEST(BackupStoreTest, SaveMakesDatedFolderKeptCopyAndIni) {
     Fixture f;
     const std::wstring file = f.data + L"\\a.txt";
     Put(file, "old", 1);
-    SYSTEMTIME time = Time(2024, 1, 31, 13, 5, 9);
+    SYSTEMTIME time = MakeTime(2024, 1, 31, 13, 5, 9);
     JobBackupUnit* backup = f.Save(file, "new", 2, time);
     ASSERT_EQ(backup->ItemList().Count(), 1);
 
     const std::wstring folder = f.root + L"\\20240131_130509";
     EXPECT_EQ(Ws(backup->Folder()), folder);
     EXPECT_EQ(backup->StateValue(), BackupStateNew);
-    EXPECT_EQ(Content(folder + L"\\a.txt"), "old");
-    EXPECT_EQ(Content(file), "new");  // the file was never missing
+    EXPECT_EQ(FileText(folder + L"\\a.txt"), "old");
+    EXPECT_EQ(FileText(file), "new");  // the file was never missing
 
-    std::string ini = Content(folder + L"\\Backup.ini");
+    std::string ini = FileText(folder + L"\\Backup.ini");
     ASSERT_GE(ini.size(), 3u);
     EXPECT_EQ(ini.substr(0, 3), "\xEF\xBB\xBF");
     const char* order[] = {"[Comment]\r\n", "Action=Save file Side1 (Text type)\r\n", "Side1=", "Side2=",
@@ -216,7 +201,7 @@ TEST(BackupStoreTest, KeptNamesInOneFolderGetCounters) {
     Fixture f;
     const std::wstring file = f.data + L"\\a.txt";
     Put(file, "v1", 1);
-    SYSTEMTIME time = Time(2024, 2, 1, 10, 0, 0);
+    SYSTEMTIME time = MakeTime(2024, 2, 1, 10, 0, 0);
     JobBackupUnit* backup = JobBackupUnit::Create(f.store, f.Comment("Save", time), time);
     // Names taken on disk (after a store) and by items not stored yet both count.
     JobBackupItemUnit* first = backup->AddItem(BackupInfoSaveFile, W(file));
@@ -237,56 +222,56 @@ TEST(BackupStoreTest, RestoreGivesOldFileBackAndRecordsTheCurrentOne) {
     Fixture f;
     const std::wstring file = f.data + L"\\a.txt";
     Put(file, "old", 1);
-    JobBackupUnit* backup = f.Save(file, "new", 2, Time(2024, 1, 31, 13, 5, 9));
+    JobBackupUnit* backup = f.Save(file, "new", 2, MakeTime(2024, 1, 31, 13, 5, 9));
     JobBackupItemUnit* item = JobBackupUnit::FindItem(*backup, 1);
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->State(), BackupCheckAsLeft);
 
     EXPECT_EQ(backup->Restore(false), RestoreDone);
-    EXPECT_EQ(Content(file), "old");
+    EXPECT_EQ(FileText(file), "old");
     // The replaced text went into a new backup of its own, which can put it back.
     ASSERT_EQ(f.store.Count(), 2);
     JobBackupUnit* record = f.store.Last();
     ASSERT_EQ(record->ItemList().Count(), 1);
     JobBackupItemUnit* recorded = record->ItemList().First();
     EXPECT_EQ(recorded->InfoType(), BackupInfoCopyFile);
-    EXPECT_EQ(Content(Ws(recorded->KeptPath())), "new");
+    EXPECT_EQ(FileText(Ws(recorded->KeptPath())), "new");
     EXPECT_TRUE(FileExists(Ws(record->IniPath())));
     EXPECT_EQ(record->Restore(false), RestoreDone);
-    EXPECT_EQ(Content(file), "new");
+    EXPECT_EQ(FileText(file), "new");
 }
 
 TEST(BackupStoreTest, FileChangedSinceIsLeftAloneUnlessForced) {
     Fixture f;
     const std::wstring file = f.data + L"\\a.txt";
     Put(file, "old", 1);
-    JobBackupUnit* backup = f.Save(file, "new", 2, Time(2024, 1, 31, 13, 5, 9));
+    JobBackupUnit* backup = f.Save(file, "new", 2, MakeTime(2024, 1, 31, 13, 5, 9));
     Put(file, "edited elsewhere", 3);
     JobBackupItemUnit* item = JobBackupUnit::FindItem(*backup, 1);
     EXPECT_EQ(item->State(), BackupCheckChanged);
     EXPECT_EQ(backup->Restore(false), RestoreChangedSince);
-    EXPECT_EQ(Content(file), "edited elsewhere");
+    EXPECT_EQ(FileText(file), "edited elsewhere");
     EXPECT_EQ(f.store.Count(), 1);  // nothing touched, nothing recorded
     EXPECT_EQ(item->Restore(true), RestoreDone);
-    EXPECT_EQ(Content(file), "old");
+    EXPECT_EQ(FileText(file), "old");
 }
 
 TEST(BackupStoreTest, KeptCopyDeletedByHandGivesNothing) {
     Fixture f;
     const std::wstring file = f.data + L"\\a.txt";
     Put(file, "old", 1);
-    JobBackupUnit* backup = f.Save(file, "new", 2, Time(2024, 1, 31, 13, 5, 9));
+    JobBackupUnit* backup = f.Save(file, "new", 2, MakeTime(2024, 1, 31, 13, 5, 9));
     JobBackupItemUnit* item = JobBackupUnit::FindItem(*backup, 1);
     ASSERT_TRUE(DeleteFileW(Ws(item->KeptPath()).c_str()));
     EXPECT_EQ(item->Check(), BackupCheckMissing);
     EXPECT_EQ(backup->Restore(true), RestoreNothing);
-    EXPECT_EQ(Content(file), "new");
+    EXPECT_EQ(FileText(file), "new");
 }
 
 TEST(BackupStoreTest, CopyOverMissingTargetRestoresByDeleting) {
     Fixture f;
     const std::wstring target = f.data + L"\\copied.txt";
-    SYSTEMTIME time = Time(2024, 3, 1, 9, 0, 0);
+    SYSTEMTIME time = MakeTime(2024, 3, 1, 9, 0, 0);
     JobBackupUnit* backup = JobBackupUnit::Create(f.store, f.Comment("Copy selections 1 -> 2", time), time);
     JobBackupItemUnit* item = backup->AddItem(BackupInfoCopyFile, W(target));
     ASSERT_NE(item, nullptr);
@@ -301,7 +286,7 @@ TEST(BackupStoreTest, CopyOverMissingTargetRestoresByDeleting) {
     JobBackupItemUnit* recorded = f.store.Last()->ItemList().First();
     ASSERT_NE(recorded, nullptr);
     EXPECT_EQ(recorded->InfoType(), BackupInfoDeleteFile);
-    EXPECT_EQ(Content(Ws(recorded->KeptPath())), "copy");
+    EXPECT_EQ(FileText(Ws(recorded->KeptPath())), "copy");
 }
 
 TEST(BackupStoreTest, FolderItemMovesTreeAndRestoresIt) {
@@ -311,14 +296,14 @@ TEST(BackupStoreTest, FolderItemMovesTreeAndRestoresIt) {
     CreateDirectoryW((dir + L"\\sub").c_str(), nullptr);
     Put(dir + L"\\one.txt", "1", 1);
     Put(dir + L"\\sub\\two.txt", "2", 1);
-    SYSTEMTIME time = Time(2024, 3, 2, 9, 0, 0);
+    SYSTEMTIME time = MakeTime(2024, 3, 2, 9, 0, 0);
     JobBackupUnit* backup = JobBackupUnit::Create(f.store, f.Comment("Copy selections 1 -> 2", time), time);
     JobBackupItemUnit* item = backup->AddItem(BackupInfoCopyDirectory, W(dir));
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->SubInfoType(), BackupSubDirectory);
     ASSERT_TRUE(JobBackupItemUnit::Store(*item));
     EXPECT_FALSE(FileExists(dir));
-    EXPECT_EQ(Content(Ws(item->KeptPath()) + L"\\sub\\two.txt"), "2");
+    EXPECT_EQ(FileText(Ws(item->KeptPath()) + L"\\sub\\two.txt"), "2");
     // The flow copies another tree in.
     CreateDirectoryW(dir.c_str(), nullptr);
     Put(dir + L"\\other.txt", "x", 2);
@@ -326,8 +311,8 @@ TEST(BackupStoreTest, FolderItemMovesTreeAndRestoresIt) {
     ASSERT_TRUE(JobBackupUnit::Write(*backup));
 
     EXPECT_EQ(backup->Restore(false), RestoreDone);
-    EXPECT_EQ(Content(dir + L"\\one.txt"), "1");
-    EXPECT_EQ(Content(dir + L"\\sub\\two.txt"), "2");
+    EXPECT_EQ(FileText(dir + L"\\one.txt"), "1");
+    EXPECT_EQ(FileText(dir + L"\\sub\\two.txt"), "2");
     EXPECT_FALSE(FileExists(dir + L"\\other.txt"));
     EXPECT_FALSE(FileExists(dir + L"~restore"));
 }
@@ -341,14 +326,14 @@ TEST(BackupStoreTest, HalfFailedFolderMoveIsRolledBack) {
     // One file held open without sharing cannot be moved.
     HANDLE held = CreateFileW((dir + L"\\c.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    SYSTEMTIME time = Time(2024, 3, 3, 9, 0, 0);
+    SYSTEMTIME time = MakeTime(2024, 3, 3, 9, 0, 0);
     JobBackupUnit* backup = JobBackupUnit::Create(f.store, f.Comment("Delete selections", time), time);
     JobBackupItemUnit* item = backup->AddItem(BackupInfoDeleteDirectory, W(dir));
     ASSERT_NE(item, nullptr);
     const bool stored = JobBackupItemUnit::Store(*item);
     CloseHandle(held);
     if (stored) GTEST_SKIP() << "this platform moves files that are held open";
-    for (const wchar_t* n : names) EXPECT_EQ(Content(dir + n), "data") << Utf8(n);
+    for (const wchar_t* n : names) EXPECT_EQ(FileText(dir + n), "data") << Utf8(n);
     EXPECT_FALSE(item->Restorable());
     EXPECT_EQ(item->Restore(true), RestoreFailed);
     for (const wchar_t* n : names) EXPECT_TRUE(FileExists(dir + n));
@@ -362,22 +347,22 @@ TEST(BackupStoreTest, TwoOperationsInOneSecondGetTheirOwnFolders) {
     const std::wstring b = f.data + L"\\b.txt";
     Put(a, "a-old", 1);
     Put(b, "b-old", 1);
-    SYSTEMTIME time = Time(2024, 1, 31, 13, 5, 9);
+    SYSTEMTIME time = MakeTime(2024, 1, 31, 13, 5, 9);
     JobBackupUnit* first = f.Save(a, "a-new", 2, time);
     JobBackupUnit* second = f.Save(b, "b-new", 2, time);
     EXPECT_EQ(Ws(first->Folder()), f.root + L"\\20240131_130509");
     EXPECT_EQ(Ws(second->Folder()), f.root + L"\\20240131_130510");
 
     JobBackupList reloaded;
-    f.Reload(reloaded, Time(2024, 2, 1, 8, 0, 0));
+    f.Reload(reloaded, MakeTime(2024, 2, 1, 8, 0, 0));
     ASSERT_EQ(reloaded.Count(), 2);
     EXPECT_EQ(reloaded.At(0)->StateValue(), BackupStateLoaded);
     ASSERT_EQ(reloaded.At(0)->ItemList().Count(), 1);
     ASSERT_EQ(reloaded.At(1)->ItemList().Count(), 1);
     EXPECT_EQ(reloaded.At(0)->Restore(false), RestoreDone);
     EXPECT_EQ(reloaded.At(1)->Restore(false), RestoreDone);
-    EXPECT_EQ(Content(a), "a-old");
-    EXPECT_EQ(Content(b), "b-old");
+    EXPECT_EQ(FileText(a), "a-old");
+    EXPECT_EQ(FileText(b), "b-old");
 }
 
 // ---- non-ASCII paths ----------------------------------------------------------------------
@@ -386,10 +371,10 @@ TEST(BackupStoreTest, JapanesePathsSurviveIniAndRestore) {
     Fixture f(L"\u30D0\u30C3\u30AF\u30A2\u30C3\u30D7", L"\u30C7\u30FC\u30BF");
     const std::wstring file = f.data + L"\\\u65E5\u672C\u8A9E.txt";
     Put(file, "old", 1);
-    f.Save(file, "new", 2, Time(2024, 1, 31, 13, 5, 9));
+    f.Save(file, "new", 2, MakeTime(2024, 1, 31, 13, 5, 9));
 
     JobBackupList reloaded;
-    f.Reload(reloaded, Time(2024, 2, 1, 8, 0, 0));
+    f.Reload(reloaded, MakeTime(2024, 2, 1, 8, 0, 0));
     ASSERT_EQ(reloaded.Count(), 1);
     JobBackupItemUnit* item = reloaded.First()->ItemList().First();
     ASSERT_NE(item, nullptr);
@@ -398,7 +383,7 @@ TEST(BackupStoreTest, JapanesePathsSurviveIniAndRestore) {
     EXPECT_EQ(Ws(reloaded.First()->Comment().GetText(BackupSide1KeyText())), f.data + L"\\1");
     EXPECT_EQ(item->Check(), BackupCheckAsLeft);
     EXPECT_EQ(item->Restore(false), RestoreDone);
-    EXPECT_EQ(Content(file), "old");
+    EXPECT_EQ(FileText(file), "old");
 }
 
 // ---- reading hand-edited files -------------------------------------------------------------
@@ -440,7 +425,7 @@ TEST(BackupStoreTest, HandEditedIniReadsDefaultsAndRefusesEscapingNames) {
 TEST(BackupStoreTest, DisabledBackupsMakeNothingOnDisk) {
     Fixture f;
     f.store.SetOptions(W(f.root), 10, true);
-    SYSTEMTIME time = Time(2024, 1, 31, 13, 5, 9);
+    SYSTEMTIME time = MakeTime(2024, 1, 31, 13, 5, 9);
     JobBackupUnit* backup = JobBackupUnit::Create(f.store, f.Comment("Save", time), time);
     EXPECT_EQ(backup->StateValue(), BackupStateDisabled);
     JobBackupItemUnit* item = backup->AddItem(BackupInfoDiscardFile, W(f.data + L"\\a.txt"));
@@ -454,7 +439,7 @@ TEST(BackupStoreTest, FailedSectionWriteReportsBackupError) {
     Fixture f;
     Capture capture;
     ShellCommandStore::Instance().SetOutput(&capture);
-    SYSTEMTIME time = Time(2024, 1, 31, 13, 5, 9);
+    SYSTEMTIME time = MakeTime(2024, 1, 31, 13, 5, 9);
     JobBackupUnit* backup = JobBackupUnit::Create(f.store, f.Comment("Save", time), time);
     ASSERT_TRUE(JobBackupUnit::Write(*backup));
     const std::wstring ini = Ws(backup->IniPath());

@@ -26,18 +26,13 @@ using TestSupport::TempFolder;
 using TestSupport::Utf8;
 using TestSupport::WriteFileBytes;
 
+using TestSupport::W;
+using TestSupport::Ws;
+using TestSupport::S;
+using TestSupport::FileText;
+
 namespace {
 
-RawString W(const std::wstring& text) { return RawString::FromWideText(text.c_str()); }
-std::wstring Ws(const RawString& text) {
-    RawString wide = text.As(RawLayer::KindUtf16);
-    return std::wstring(wide.Wide(), static_cast<size_t>(wide.Length()));
-}
-std::string S(const RawString& text) { return Utf8(Ws(text)); }
-std::string Content(const std::wstring& path) {
-    std::vector<uint8_t> bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 constexpr uint64_t kBaseTime = 132355584000000000ULL;  // 2020-06-01 10:00 UTC
@@ -152,9 +147,9 @@ TEST_F(FolderCopyTest, CopyMakesRowsSameAndTheBackupRestores) {
     EXPECT_EQ(job->content2.Count(), 2);
     EXPECT_FALSE(job->flags & JobSame);
     EXPECT_TRUE(job->flags & JobTabStateChanged);
-    EXPECT_EQ(Content(right + L"\\a.txt"), "new");
+    EXPECT_EQ(FileText(right + L"\\a.txt"), "new");
     EXPECT_EQ(WriteTimeOf(right + L"\\a.txt"), kBaseTime + 50000000);
-    EXPECT_EQ(Content(right + L"\\b.txt"), "only");
+    EXPECT_EQ(FileText(right + L"\\b.txt"), "only");
     EXPECT_FALSE(Exists(right + L"\\c.txt"));
 
     EXPECT_EQ(CommentText(backup, BackupActionKeyText()), "Copy selections 1 -> 2");
@@ -166,7 +161,7 @@ TEST_F(FolderCopyTest, CopyMakesRowsSameAndTheBackupRestores) {
     EXPECT_TRUE(FileExists(Ws(backup->IniPath())));
 
     EXPECT_TRUE(backup->Restore(false) & RestoreDone);
-    EXPECT_EQ(Content(right + L"\\a.txt"), "old");
+    EXPECT_EQ(FileText(right + L"\\a.txt"), "old");
 }
 
 TEST_F(FolderCopyTest, CopyTowardSideOneUsesTheOtherTitle) {
@@ -177,7 +172,7 @@ TEST_F(FolderCopyTest, CopyTowardSideOneUsesTheOtherTitle) {
     ASSERT_NE(backup, nullptr);
     EXPECT_EQ(CommentText(backup, BackupActionKeyText()), "Copy selections 1 <- 2");
     EXPECT_EQ(RowText(job), "0:r.txt|r.txt ");
-    EXPECT_EQ(Content(left + L"\\r.txt"), "right");
+    EXPECT_EQ(FileText(left + L"\\r.txt"), "right");
 }
 
 TEST_F(FolderCopyTest, CopyOverAFolderKeepsTheOldTreeWithTimesAndAttributes) {
@@ -201,18 +196,18 @@ TEST_F(FolderCopyTest, CopyOverAFolderKeepsTheOldTreeWithTimesAndAttributes) {
     std::wstring kept = Ws(item->KeptPath());
     readOnly.push_back(kept + L"\\x.txt");
     readOnly.push_back(right + L"\\d\\x.txt");
-    EXPECT_EQ(Content(kept + L"\\x.txt"), "old");
+    EXPECT_EQ(FileText(kept + L"\\x.txt"), "old");
     EXPECT_EQ(WriteTimeOf(kept + L"\\x.txt"), kBaseTime + 70000000);
     EXPECT_TRUE(GetFileAttributesW((kept + L"\\x.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(Content(kept + L"\\sub\\y.txt"), "deep");
+    EXPECT_EQ(FileText(kept + L"\\sub\\y.txt"), "deep");
     // The target is the source's tree now, the old sub-folder gone.
-    EXPECT_EQ(Content(right + L"\\d\\x.txt"), "new");
+    EXPECT_EQ(FileText(right + L"\\d\\x.txt"), "new");
     EXPECT_FALSE(Exists(right + L"\\d\\sub"));
     EXPECT_EQ(RowText(job), "0:d|d ");
 
     EXPECT_TRUE(backup->Restore(true) & RestoreDone);
-    EXPECT_EQ(Content(right + L"\\d\\x.txt"), "old");
-    EXPECT_EQ(Content(right + L"\\d\\sub\\y.txt"), "deep");
+    EXPECT_EQ(FileText(right + L"\\d\\x.txt"), "old");
+    EXPECT_EQ(FileText(right + L"\\d\\sub\\y.txt"), "deep");
 }
 
 TEST_F(FolderCopyTest, AFolderCopiedOverAFileOfTheNameReplacesItsRow) {
@@ -226,13 +221,13 @@ TEST_F(FolderCopyTest, AFolderCopiedOverAFileOfTheNameReplacesItsRow) {
     JobBackupUnit* backup = CopySelections(*job, 1, 0, store);
     ASSERT_NE(backup, nullptr);
     EXPECT_TRUE(output.lines.empty());
-    EXPECT_EQ(Content(right + L"\\k\\in.txt"), "in");
+    EXPECT_EQ(FileText(right + L"\\k\\in.txt"), "in");
     // The file's row is gone with the file: one row of two folders.
     EXPECT_EQ(RowText(job), "0:k|k ");
     EXPECT_EQ(job->content2.Count(), 1);
     ASSERT_EQ(backup->ItemList().Count(), 1);
     EXPECT_EQ(backup->ItemList().At(0)->SubInfoType(), BackupSubFile);
-    EXPECT_EQ(Content(Ws(backup->ItemList().At(0)->KeptPath())), "a file");
+    EXPECT_EQ(FileText(Ws(backup->ItemList().At(0)->KeptPath())), "a file");
 }
 
 TEST_F(FolderCopyTest, DeleteOfAOneSidedEntryRemovesRowEntryAndFile) {
@@ -258,7 +253,7 @@ TEST_F(FolderCopyTest, DeleteOfAOneSidedEntryRemovesRowEntryAndFile) {
     EXPECT_EQ(backup->ItemList().At(0)->InfoType(), BackupInfoDeleteFile);
 
     EXPECT_TRUE(backup->Restore(false) & RestoreDone);
-    EXPECT_EQ(Content(left + L"\\only.txt"), "mine");
+    EXPECT_EQ(FileText(left + L"\\only.txt"), "mine");
 }
 
 TEST_F(FolderCopyTest, DeleteOfAFolderOnSideTwo) {
@@ -273,7 +268,7 @@ TEST_F(FolderCopyTest, DeleteOfAFolderOnSideTwo) {
     EXPECT_EQ(CommentText(backup, BackupActionKeyText()), "Delete selections Side2 (Path type)");
     EXPECT_EQ(backup->ItemList().At(0)->InfoType(), BackupInfoDeleteDirectory);
     EXPECT_TRUE(backup->Restore(false) & RestoreDone);
-    EXPECT_EQ(Content(right + L"\\gone\\in.txt"), "x");
+    EXPECT_EQ(FileText(right + L"\\gone\\in.txt"), "x");
 }
 
 TEST_F(FolderCopyTest, NoSelectedRowStillWritesAnEmptyBackup) {
@@ -282,7 +277,7 @@ TEST_F(FolderCopyTest, NoSelectedRowStillWritesAnEmptyBackup) {
     JobBackupUnit* backup = CopySelections(*job, 1, 0, store);
     ASSERT_NE(backup, nullptr);
     EXPECT_EQ(backup->ItemList().Count(), 0);
-    std::string ini = Content(Ws(backup->IniPath()));
+    std::string ini = FileText(Ws(backup->IniPath()));
     EXPECT_NE(ini.find("[Comment]"), std::string::npos);
     EXPECT_EQ(ini.find("[Action_0]"), std::string::npos);
     EXPECT_FALSE(Exists(right + L"\\a.txt"));
@@ -301,9 +296,9 @@ TEST_F(FolderCopyTest, AFailedCopyIsReportedAndLeavesTheTargetWhole) {
     CloseHandle(lock);
     ASSERT_NE(backup, nullptr);
     EXPECT_TRUE(output.Has("ReadOpenError"));
-    EXPECT_EQ(Content(right + L"\\a.txt"), "old");
+    EXPECT_EQ(FileText(right + L"\\a.txt"), "old");
     // The other row went on, and the record was written.
-    EXPECT_EQ(Content(right + L"\\b.txt"), "b");
+    EXPECT_EQ(FileText(right + L"\\b.txt"), "b");
     EXPECT_EQ(RowText(job), "3:a.txt|a.txt 0:b.txt|b.txt ");
     EXPECT_TRUE(FileExists(Ws(backup->IniPath())));
 }
@@ -342,10 +337,10 @@ TEST_F(FolderCopyTest, RefusedCommandsTouchNothing) {
             c.layout >= 4 ? DeleteSelections(*job, 1, store) : CopySelections(*job, 1, 0, store);
         EXPECT_EQ(backup, nullptr);
         EXPECT_TRUE(output.Has(c.key));
-        EXPECT_EQ(Content(left + L"\\a.txt"), "a");
+        EXPECT_EQ(FileText(left + L"\\a.txt"), "a");
         EXPECT_TRUE(Exists(inner));
         if (c.layout != 2 && c.layout != 5) {
-            EXPECT_EQ(Content(right + L"\\a.txt"), "b");
+            EXPECT_EQ(FileText(right + L"\\a.txt"), "b");
         }
         EXPECT_FALSE(Exists(root));
         CreateDirectoryW(right.c_str(), nullptr);

@@ -22,9 +22,10 @@ using TestSupport::TempFolder;
 using TestSupport::Utf8;
 using TestSupport::WriteFileBytes;
 
+using TestSupport::W;
+
 namespace {
 
-RawString W(const std::wstring& text) { return RawString::FromWideText(text.c_str()); }
 std::string S(const RawString& text) {
     return Utf8(std::wstring(text.As(RawLayer::KindUtf16).Wide()));
 }
