@@ -16,7 +16,7 @@ namespace RawLayer {
 // Never written: its lock is never initialised nor taken, its ring stays
 // empty (every change of a list gives it a body of its own first).
 RawListShared RawListBody::emptyShared_ = {
-    {}, 0, {&emptyShared_.sentinel, &emptyShared_.sentinel, &emptyShared_.sentinel}, 0, 0,
+    {}, {}, 0, {&emptyShared_.sentinel, &emptyShared_.sentinel, &emptyShared_.sentinel}, 0, 0,
     nullptr, nullptr, nullptr, 0, 0};
 
 namespace {
@@ -25,9 +25,14 @@ namespace {
 // twice the links the list ever held at once.
 constexpr int32_t kFirstLinkBlock = 4;
 constexpr int32_t kLargestLinkBlock = 4096;
-// Room for the block chain pointer before the links, keeping them aligned.
+// Each block starts with the chain pointer and the block's size in bytes,
+// padded so that the links stay aligned.
+struct LinkBlockHead {
+    void* next;
+    size_t bytes;
+};
 constexpr size_t kLinkBlockHeader =
-    (sizeof(void*) + alignof(RawListLink) - 1) / alignof(RawListLink) * alignof(RawListLink);
+    (sizeof(LinkBlockHead) + alignof(RawListLink) - 1) / alignof(RawListLink) * alignof(RawListLink);
 
 }  // namespace
 
@@ -40,9 +45,9 @@ RawListLink* RawListBody::NewLink(RawListShared* body) {
     if (body->blockLeft == 0) {
         int32_t size = body->blockSize == 0 ? kFirstLinkBlock : body->blockSize * 2;
         if (size > kLargestLinkBlock) size = kLargestLinkBlock;
-        void* block = std::malloc(kLinkBlockHeader + static_cast<size_t>(size) * sizeof(RawListLink));
-        if (!block) throw std::bad_alloc();
-        *static_cast<void**>(block) = body->linkBlocks;
+        size_t bytes = kLinkBlockHeader + static_cast<size_t>(size) * sizeof(RawListLink);
+        void* block = SmallAllocate(bytes);
+        *static_cast<LinkBlockHead*>(block) = LinkBlockHead{body->linkBlocks, bytes};
         body->linkBlocks = block;
         body->blockNext = reinterpret_cast<RawListLink*>(static_cast<char*>(block) + kLinkBlockHeader);
         body->blockLeft = size;
@@ -63,9 +68,9 @@ void RawListBody::FreeLink(RawListShared* body, RawListLink* link) {
 void RawListBody::FreeLinkBlocks(RawListShared* body) {
     void* block = body->linkBlocks;
     while (block) {
-        void* next = *static_cast<void**>(block);
-        std::free(block);
-        block = next;
+        LinkBlockHead head = *static_cast<LinkBlockHead*>(block);
+        SmallRelease(block, head.bytes);
+        block = head.next;
     }
     body->linkBlocks = nullptr;
     body->spareLinks = nullptr;
@@ -111,7 +116,7 @@ RawListBody::RawListBody(StealTag, RawListBody& other, RawListProperty::Allocato
     : body_(other.body_), allocator_(allocator) {
     // The source stays usable: it starts over with an empty list.
     other.body_ = EmptyShared();
-    other.cacheBody_ = nullptr;
+    other.cacheIndex_ = -1;
 }
 
 uint32_t RawListBody::ShareCount() const {
@@ -136,7 +141,7 @@ void RawListBody::Unlock() const {
 void RawListBody::Release() {
     RawListShared* b = body_;
     if (!b) return;
-    cacheBody_ = nullptr;
+    cacheIndex_ = -1;
     if (b == EmptyShared()) {
         body_ = nullptr;
         return;
@@ -198,7 +203,7 @@ void RawListBody::AssignStolen(RawListBody& other) {
     Release();
     body_ = other.body_;
     other.body_ = EmptyShared();
-    other.cacheBody_ = nullptr;
+    other.cacheIndex_ = -1;
 }
 
 RawListLink* RawListBody::LinkBefore(RawListLink* before, void* unit) {
@@ -266,7 +271,7 @@ RawListLink* RawListBody::LinkAt(int32_t index) const {
         at = count - 1;
     }
     int32_t best = fromFront <= fromBack ? fromFront : fromBack;
-    if (cacheBody_ == b && cacheVersion_ == b->version && cacheIndex_ >= 0 &&
+    if (cacheIndex_ >= 0 && cacheVersion_ == b->version &&
         cacheIndex_ < count) {
         int32_t d = index > cacheIndex_ ? index - cacheIndex_ : cacheIndex_ - index;
         if (d < best) {
@@ -282,7 +287,6 @@ RawListLink* RawListBody::LinkAt(int32_t index) const {
         link = link->prev;
         --at;
     }
-    cacheBody_ = b;
     cacheVersion_ = b->version;
     cacheIndex_ = index;
     cacheLink_ = link;

@@ -45,6 +45,7 @@
 #include <utility>
 
 #include "base/raw_string.h"
+#include "base/small_block.h"
 
 namespace RawLayer {
 
@@ -62,7 +63,7 @@ struct RawListLink {
 };
 
 // The shared list body.
-struct RawListShared {
+struct RawListShared : SmallBlockObject {
     CRITICAL_SECTION lock;   // guards the share count and the release
     uint32_t shareCount;     // holders besides the first (0 = one holder)
     RawListLink sentinel;    // prev = last link, next = first link
@@ -227,7 +228,10 @@ protected:
     bool HasOwnBody() const { return body_ != EmptyShared(); }
     // Gives a list that still has the read-only empty body a body of its own.
     void OwnBody() const {
-        if (body_ == EmptyShared()) body_ = NewShared();
+        if (body_ == EmptyShared()) {
+            body_ = NewShared();
+            cacheIndex_ = -1;
+        }
     }
 
     // Mutable so that sharing from a const list (a copy) and taking the lock
@@ -236,8 +240,9 @@ protected:
     RawListProperty::Allocator* allocator_;
 
 private:
-    // Position cache of LinkAt, valid while the body and its version match.
-    mutable const RawListShared* cacheBody_ = nullptr;
+    // Position cache of LinkAt, valid while its index is set and the body's
+    // version matches; every change of body_ clears the index (a list object
+    // is made for every row of a compare, so the cache is kept small).
     mutable uint32_t cacheVersion_ = 0;
     mutable int32_t cacheIndex_ = -1;
     mutable RawListLink* cacheLink_ = nullptr;

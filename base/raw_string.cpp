@@ -17,6 +17,7 @@
 #include <new>
 
 #include "base/encoding.h"
+#include "base/small_block.h"
 #include <windows.h>
 
 namespace RawLayer {
@@ -29,7 +30,7 @@ alignas(8) uint16_t g_zeroUnits[4] = {0, 0, 0, 0};
 
 // The process-wide empty body: ownership 0, kind 2. Constant-initialised so
 // it exists before any static constructor runs, and never freed.
-RawStringBody g_emptyBody = {OwnEmpty, KindUtf8, g_zeroUnits, 0, 0, {0u}};
+RawStringBody g_emptyBody = {OwnEmpty, KindUtf8, 0, g_zeroUnits, 0, 0, {0u}};
 
 inline bool IsStaticEmpty(const RawStringBody* body) { return body == &g_emptyBody; }
 
@@ -94,9 +95,11 @@ inline void* InlineUnits(RawStringBody* body) {
 RawStringBody* AllocateBodyBlock(uint8_t ownership, uint8_t kind, void* buffer, int32_t length,
                                  int32_t capacity, size_t tailBytes) {
     if (tailBytes < kMinTailBytes) tailBytes = kMinTailBytes;
-    void* p = std::malloc(kBodyBytes + tailBytes);
-    if (!p) throw std::bad_alloc();
-    return new (p) RawStringBody{ownership, kind, buffer, length, capacity, {0u}};
+    size_t bytes = kBodyBytes + tailBytes;
+    // Most lines of a text fit a pool block.
+    void* p = SmallAllocate(bytes);
+    uint16_t poolBytes = bytes <= SmallBlockLimit ? static_cast<uint16_t>(bytes) : 0;
+    return new (p) RawStringBody{ownership, kind, poolBytes, buffer, length, capacity, {0u}};
 }
 
 RawStringBody* AllocateBody(uint8_t ownership, uint8_t kind, void* buffer, int32_t length,
@@ -112,8 +115,10 @@ void FreeUnits(RawStringBody* body) {
 
 void FreeBody(RawStringBody* body) {
     FreeUnits(body);
+    uint16_t poolBytes = body->poolBytes;
     body->~RawStringBody();
-    std::free(body);
+    if (poolBytes != 0) SmallRelease(body, poolBytes);
+    else std::free(body);
 }
 
 // Gives up one hold on a body; the last holder frees it.

@@ -400,20 +400,6 @@ uint32_t BinaryRowDetail(const JobBinaryUnit& a, const JobBinaryUnit& b, JobDeta
     return RowChanged;
 }
 
-namespace {
-
-// A new result row with flags 0 and lists of its own (the same as
-// CreateCompareRow with empty lists, without making lists to copy from).
-JobReportUnit* NewRow(uint32_t kind, JobContentUnit* unit1, JobContentUnit* unit2) {
-    JobReportUnit* row = new JobReportUnit();
-    row->kind = kind;
-    row->unit1 = unit1;
-    row->unit2 = unit2;
-    return row;
-}
-
-}  // namespace
-
 bool BinaryCompare(JobGroupUnit& job) {
     job.rows.Clear();
     bool allSame = true;
@@ -422,7 +408,7 @@ bool BinaryCompare(JobGroupUnit& job) {
     while (!job.content1.IsEnd(linkA) && !job.content2.IsEnd(linkB)) {
         JobBinaryUnit* a = static_cast<JobBinaryUnit*>(job.content1.UnitOf(linkA));
         JobBinaryUnit* b = static_cast<JobBinaryUnit*>(job.content2.UnitOf(linkB));
-        JobReportUnit* row = NewRow(RowSame, a, b);
+        JobReportUnit* row = NewCompareRow(RowSame, a, b);
         row->kind = BinaryRowDetail(*a, *b, row->details);
         if (row->kind != RowSame) allSame = false;
         job.rows.Add(row);
@@ -430,11 +416,11 @@ bool BinaryCompare(JobGroupUnit& job) {
         linkB = linkB->next;
     }
     for (; !job.content1.IsEnd(linkA); linkA = linkA->next) {
-        job.rows.Add(NewRow(RowOnly1, job.content1.UnitOf(linkA), &EmptyBinaryUnit()));
+        job.rows.Add(NewCompareRow(RowOnly1, job.content1.UnitOf(linkA), &EmptyBinaryUnit()));
         allSame = false;
     }
     for (; !job.content2.IsEnd(linkB); linkB = linkB->next) {
-        job.rows.Add(NewRow(RowOnly2, &EmptyBinaryUnit(), job.content2.UnitOf(linkB)));
+        job.rows.Add(NewCompareRow(RowOnly2, &EmptyBinaryUnit(), job.content2.UnitOf(linkB)));
         allSame = false;
     }
     return allSame;

@@ -30,8 +30,7 @@ bool IsRealEntry(const JobContentUnit* unit) {
 }
 
 void AddRow(JobGroupUnit& job, uint32_t kind, JobContentUnit* unit1, JobContentUnit* unit2) {
-    JobDetailList empty;
-    job.rows.Add(CreateCompareRow(kind, unit1, unit2, empty, empty, empty));
+    job.rows.Add(NewCompareRow(kind, unit1, unit2));
 }
 
 // The entries of a side in list order, for indexed walking.

@@ -10,6 +10,7 @@
 
 #include "base/raw_list.h"
 #include "base/raw_string.h"
+#include "base/small_block.h"
 
 namespace JobLayer {
 
@@ -82,7 +83,7 @@ public:
 // Base of every unit of a side. Fields: the unit flags, then three words
 // that the kinds use (for text lines and folder entries: mark kind, mark
 // serial, match id).
-class JobContentUnit {
+class JobContentUnit : public RawLayer::SmallBlockObject {
 public:
     JobContentUnit() : flags(0), markKind(0), markSerial(0), matchId(0) {}
     explicit JobContentUnit(uint16_t unitFlags)

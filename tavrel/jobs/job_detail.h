@@ -17,7 +17,7 @@ enum : uint32_t {
     SegmentChanged = 3
 };
 
-struct JobDetailUnit {
+struct JobDetailUnit : RawLayer::SmallBlockObject {
     JobDetailUnit() : kind(SegmentSame), length1(0), length2(0) {}
     JobDetailUnit(uint32_t k, int32_t l1, int32_t l2) : kind(k), length1(l1), length2(l2) {}
     uint32_t kind;    // 0 same, 1 only in text 1, 2 only in text 2, 3 changed

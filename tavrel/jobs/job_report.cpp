@@ -15,4 +15,12 @@ JobReportUnit* CreateCompareRow(uint32_t kind, JobContentUnit* unit1, JobContent
     return row;
 }
 
+JobReportUnit* NewCompareRow(uint32_t kind, JobContentUnit* unit1, JobContentUnit* unit2) {
+    JobReportUnit* row = new JobReportUnit();
+    row->kind = kind;
+    row->unit1 = unit1;
+    row->unit2 = unit2;
+    return row;
+}
+
 }  // namespace JobLayer

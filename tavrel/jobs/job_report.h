@@ -25,7 +25,7 @@ enum : uint32_t {
 };
 
 // One result row.
-struct JobReportUnit {
+struct JobReportUnit : RawLayer::SmallBlockObject {
     JobReportUnit() : flags(0), kind(RowSame), unit1(nullptr), unit2(nullptr) {}
     JobReportUnit(const JobReportUnit&) = delete;
     JobReportUnit& operator=(const JobReportUnit&) = delete;
@@ -49,6 +49,9 @@ class JobReportList : public RawLayer::RawListR<JobReportListAllocator, JobRepor
 JobReportUnit* CreateCompareRow(uint32_t kind, JobContentUnit* unit1, JobContentUnit* unit2,
                                 const JobDetailList& details0, const JobDetailList& details1,
                                 const JobDetailList& details2);
+// The same with three empty lists of the row's own, without making list
+// bodies only to share them: a compare makes one row per line or entry.
+JobReportUnit* NewCompareRow(uint32_t kind, JobContentUnit* unit1, JobContentUnit* unit2);
 
 // One coloured band of a detail box.
 struct JobDrawFieldUnit {

@@ -20,6 +20,8 @@ constexpr uint32_t PairBuckets = 4096;
 // Longest side-1 text whose units get the bit-parallel subsequence bound
 // (its match table holds 256 x length / 64 words).
 constexpr int32_t LcsBoundMaxUnits = 4096;
+// At most this many kept segments of the scoring's character compares (3 MiB).
+constexpr size_t kMaxKeptSegments = size_t(1) << 18;
 
 // Calls f(unit) for every unit of a text.
 template <class F>
@@ -65,18 +67,6 @@ uint64_t TextHash(const RawString& text) {
 
 inline uint32_t PairBucket(uint32_t first, uint32_t second) {
     return ((first * 0x9E3779B1u) ^ (second * 0x85EBCA6Bu)) >> 20;
-}
-
-// A row with flags 0 and its own three empty detail lists. The same as
-// CreateCompareRow with three empty lists, without making list bodies only to
-// replace them: every list body costs a lock, and a compare makes a row per
-// line.
-JobReportUnit* NewRow(uint32_t kind, JobContentUnit* unit1, JobContentUnit* unit2) {
-    JobReportUnit* row = new JobReportUnit();
-    row->kind = kind;
-    row->unit1 = unit1;
-    row->unit2 = unit2;
-    return row;
 }
 
 }  // namespace
@@ -167,6 +157,8 @@ bool LineMatcher::Run() {
     }
     nextId_ = MatchFirstPair;
     preparedA_ = -1;
+    keptDiffs_.clear();
+    keptSegments_.clear();
 
     PairFloatGroups(0, 1);
     PairFloatGroups(1, 0);
@@ -701,7 +693,17 @@ int32_t LineMatcher::ComputeScore(int32_t ia, int32_t ib) {
         }
     }
     ++stats_.characterCompares;
-    int64_t same = 2 * static_cast<int64_t>(engine_.SameUnits(a, b));
+    engine_.Run(a, b, segments_);
+    int64_t same = 0;
+    for (const JobDetailUnit& unit : segments_)
+        if (unit.kind == SegmentSame) same += unit.length1;
+    same *= 2;
+    if (keptSegments_.size() + segments_.size() <= kMaxKeptSegments) {
+        uint64_t key = (static_cast<uint64_t>(static_cast<uint32_t>(ia)) << 32) | static_cast<uint32_t>(ib);
+        keptDiffs_[key] = std::make_pair(static_cast<uint32_t>(keptSegments_.size()),
+                                         static_cast<uint32_t>(segments_.size()));
+        keptSegments_.insert(keptSegments_.end(), segments_.begin(), segments_.end());
+    }
     int32_t score = same > 0 ? static_cast<int32_t>(same * 100 / total) : 0;
     return score < threshold_ ? 0 : score;
 }
@@ -761,9 +763,9 @@ bool LineMatcher::PartnerPending(int side, int32_t index, int32_t otherPosition)
 void LineMatcher::EmitAlone(int side, int32_t index) {
     JobLineUnit* line = lines_[side][index];
     if (side == 0)
-        job_.rows.Add(NewRow(RowOnly1, line, &EmptyLineUnit()));
+        job_.rows.Add(NewCompareRow(RowOnly1, line, &EmptyLineUnit()));
     else
-        job_.rows.Add(NewRow(RowOnly2, &EmptyLineUnit(), line));
+        job_.rows.Add(NewCompareRow(RowOnly2, &EmptyLineUnit(), line));
     emitted_[side][index] = 1;
     result_ = false;
 }
@@ -771,13 +773,23 @@ void LineMatcher::EmitAlone(int side, int32_t index) {
 void LineMatcher::EmitPair(int32_t index1, int32_t index2) {
     JobLineUnit* line1 = lines_[0][index1];
     JobLineUnit* line2 = lines_[1][index2];
-    JobReportUnit* row = job_.rows.Add(NewRow(RowSame, line1, line2));
+    JobReportUnit* row = job_.rows.Add(NewCompareRow(RowSame, line1, line2));
     if (!line1->LineText().Equals(line2->LineText())) {
         row->kind = RowChanged;
         ++stats_.rowCompares;
-        engine_.Run(line1->LineText(), line2->LineText(), segments_);
-        for (const JobDetailUnit& unit : segments_)
-            row->details[1].Add(unit.kind, unit.length1, unit.length2);
+        uint64_t key = (static_cast<uint64_t>(static_cast<uint32_t>(index1)) << 32) |
+                       static_cast<uint32_t>(index2);
+        auto kept = keptDiffs_.find(key);
+        if (kept != keptDiffs_.end()) {
+            // The texts have not changed since the scoring compared them.
+            const JobDetailUnit* unit = keptSegments_.data() + kept->second.first;
+            for (uint32_t k = 0; k < kept->second.second; ++k, ++unit)
+                row->details[1].Add(unit->kind, unit->length1, unit->length2);
+        } else {
+            engine_.Run(line1->LineText(), line2->LineText(), segments_);
+            for (const JobDetailUnit& unit : segments_)
+                row->details[1].Add(unit.kind, unit.length1, unit.length2);
+        }
         result_ = false;
     }
     emitted_[0][index1] = 1;

@@ -189,6 +189,12 @@ private:
     std::unordered_map<uint32_t, std::vector<int32_t>> serialLines_[2];
     InlineDiffEngine engine_;
     std::vector<JobDetailUnit> segments_;
+    // The character compares of the scoring, kept for the rows: a changed
+    // row is nearly always a pair the scoring compared already. Keyed by
+    // (side-1 index << 32 | side-2 index); the segments lie in keptSegments_
+    // (start, count), which is bounded.
+    std::unordered_map<uint64_t, std::pair<uint32_t, uint32_t>> keptDiffs_;
+    std::vector<JobDetailUnit> keptSegments_;
 
     // Unit histograms of the side-1 line last scored (by low byte, and by
     // hashed pairs of neighbouring units) and the work counters for the

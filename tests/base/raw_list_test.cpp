@@ -243,6 +243,33 @@ TEST(RawListIndex, AtFollowsChangesInBothDirections) {
     EXPECT_EQ(Ids(list), model);
 }
 
+TEST(RawListIndex, AtAfterTheListTookAnotherBody) {
+    // Two bodies changed the same number of times carry the same version: a
+    // position remembered on one must not be used on the other.
+    CountedList a, b, c;
+    for (int i = 0; i < 40; ++i) {
+        a.AddNew(2000 + i);
+        b.AddNew(3000 + i);
+        c.AddNew(4000 + i);
+    }
+    EXPECT_EQ(a.At(20)->id, 2020);
+    a = b;  // shares b's body
+    EXPECT_EQ(a.At(21)->id, 3021);
+    EXPECT_EQ(a.At(20)->id, 3020);
+    a = std::move(c);  // takes c's body
+    EXPECT_EQ(a.At(19)->id, 4019);
+    EXPECT_EQ(c.Count(), 0);
+    EXPECT_EQ(c.At(19), nullptr);
+    CountedList d(std::move(a));  // a starts over empty
+    EXPECT_EQ(d.At(18)->id, 4018);
+    EXPECT_EQ(a.Count(), 0);
+    a.AddNew(5000);
+    EXPECT_EQ(a.At(0)->id, 5000);
+    a.Clear();
+    for (int i = 0; i < 40; ++i) a.AddNew(6000 + i);
+    EXPECT_EQ(a.At(18)->id, 6018);
+}
+
 TEST(RawListSortTest, MergeSortEqualsStableSort) {
     std::mt19937 rng(12345);
     for (int n = 0; n <= 1000; ++n) {

@@ -554,6 +554,30 @@ TEST(LineMatcher, PropertyEveryLineExactlyOnceInOrder) {
     }
 }
 
+namespace {
+
+// Every changed row carries the character comparison of its two texts as
+// they stand now (the matcher reuses the comparisons of its scoring).
+void ExpectFreshDetails(const JobGroupUnit& job, int run) {
+    for (const JobReportUnit& row : job.rows) {
+        if (row.kind != RowChanged) continue;
+        const RawString& a = static_cast<JobLineUnit*>(row.unit1)->LineText();
+        const RawString& b = static_cast<JobLineUnit*>(row.unit2)->LineText();
+        JobDetailList expected;
+        InlineDiff(expected, a, b);
+        ASSERT_EQ(row.details[1].Count(), expected.Count()) << "run " << run;
+        auto e = expected.begin();
+        for (const JobDetailUnit& u : row.details[1]) {
+            EXPECT_EQ(u.kind, e->kind) << "run " << run;
+            EXPECT_EQ(u.length1, e->length1) << "run " << run;
+            EXPECT_EQ(u.length2, e->length2) << "run " << run;
+            ++e;
+        }
+    }
+}
+
+}  // namespace
+
 TEST(LineMatcher, ASecondRunStartsAfresh) {
     // The same context run again after the lines changed gives what a new
     // context gives (no score or window is carried over).
@@ -569,6 +593,7 @@ TEST(LineMatcher, ASecondRunStartsAfresh) {
         line.SetText(T(S(line.LineText()) + "x"));
     }
     matcher.Run();
+    ExpectFreshDetails(t.job, 0);
     std::vector<std::string> again = t.Rows();
     EXPECT_EQ(matcher.Window(), ConfigStore::Instance().foreReadingLines);
     LineMatcher fresh(t.job);
@@ -728,5 +753,6 @@ TEST(LineMatcher, ShortcutsChangeNoResult) {
         }
         t.Run();
         ASSERT_EQ(t.Rows(), literal.Run()) << "run " << run;
+        ExpectFreshDetails(t.job, run);
     }
 }

@@ -1,0 +1,206 @@
+#include "base/small_block.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <new>
+
+namespace RawLayer {
+
+namespace {
+
+constexpr size_t kGranule = 16;
+constexpr size_t kClassCount = SmallBlockLimit / kGranule;
+// VirtualAlloc hands out regions on 64 KiB boundaries: the chunk of a block
+// is found by masking its address.
+constexpr size_t kChunkBytes = 64 * 1024;
+
+struct Chunk {
+    Chunk* prev;       // in the class's list of chunks with free blocks
+    Chunk* next;
+    void* freeBlocks;  // given back blocks, chained through their first word
+    uint32_t live;     // blocks handed out
+    uint32_t capacity; // blocks the chunk holds
+    uint32_t blockBytes;
+    char* nextFresh;   // the first never handed out block
+    bool listed;       // in the list of chunks with free blocks
+};
+
+constexpr size_t kChunkHeader = (sizeof(Chunk) + kGranule - 1) & ~(kGranule - 1);
+
+// Plain data, all zero at start (a zero SRWLOCK is an unlocked one): the
+// pool works before any constructor of the program has run.
+struct SizeClass {
+    SRWLOCK lock;
+    Chunk* open;   // chunks with free blocks (full ones are in no list)
+    uint32_t emptyChunks;
+    size_t live;
+    size_t chunks;
+};
+
+SizeClass g_classes[kClassCount];
+
+inline size_t ClassOf(size_t bytes) { return bytes == 0 ? 0 : (bytes - 1) / kGranule; }
+
+inline Chunk* ChunkOf(void* block) {
+    return reinterpret_cast<Chunk*>(reinterpret_cast<uintptr_t>(block) & ~(uintptr_t(kChunkBytes) - 1));
+}
+
+void Unlink(SizeClass& c, Chunk* chunk) {
+    if (chunk->prev) chunk->prev->next = chunk->next;
+    else c.open = chunk->next;
+    if (chunk->next) chunk->next->prev = chunk->prev;
+    chunk->prev = chunk->next = nullptr;
+    chunk->listed = false;
+}
+
+void LinkFront(SizeClass& c, Chunk* chunk) {
+    chunk->prev = nullptr;
+    chunk->next = c.open;
+    if (c.open) c.open->prev = chunk;
+    c.open = chunk;
+    chunk->listed = true;
+}
+
+// Chunks that no class uses any more wait here for the next class that
+// needs one, up to kSpareLimit of them: giving memory back to the system and
+// asking for it again costs far more than keeping it (every first touch of a
+// page is a fault, and a release is a system call).
+constexpr size_t kSpareLimit = 512;  // 32 MiB
+
+// Plain data, zero at start, like the classes.
+struct SpareChunks {
+    SRWLOCK lock;
+    Chunk* first;  // chained through `next`
+    size_t count;
+};
+
+SpareChunks g_spares;
+
+Chunk* TakeSpare() {
+    AcquireSRWLockExclusive(&g_spares.lock);
+    Chunk* chunk = g_spares.first;
+    if (chunk) {
+        g_spares.first = chunk->next;
+        --g_spares.count;
+    }
+    ReleaseSRWLockExclusive(&g_spares.lock);
+    return chunk;
+}
+
+// Keeps an unused chunk for later, or gives it back when enough are kept.
+void PutSpare(Chunk* chunk) {
+    AcquireSRWLockExclusive(&g_spares.lock);
+    bool keep = g_spares.count < kSpareLimit;
+    if (keep) {
+        chunk->next = g_spares.first;
+        g_spares.first = chunk;
+        ++g_spares.count;
+    }
+    ReleaseSRWLockExclusive(&g_spares.lock);
+    if (!keep) VirtualFree(chunk, 0, MEM_RELEASE);
+}
+
+Chunk* NewChunk(size_t blockBytes) {
+    void* memory = TakeSpare();
+    if (!memory) {
+        memory = VirtualAlloc(nullptr, kChunkBytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        if (!memory) return nullptr;
+        // A block finds its chunk by its address: a region off the 64 KiB
+        // grid would break that, so it is not used.
+        if (reinterpret_cast<uintptr_t>(memory) & (kChunkBytes - 1)) {
+            VirtualFree(memory, 0, MEM_RELEASE);
+            return nullptr;
+        }
+    }
+    Chunk* chunk = static_cast<Chunk*>(memory);
+    chunk->prev = chunk->next = nullptr;
+    chunk->freeBlocks = nullptr;
+    chunk->live = 0;
+    chunk->capacity = static_cast<uint32_t>((kChunkBytes - kChunkHeader) / blockBytes);
+    chunk->blockBytes = static_cast<uint32_t>(blockBytes);
+    chunk->nextFresh = static_cast<char*>(memory) + kChunkHeader;
+    chunk->listed = false;
+    return chunk;
+}
+
+}  // namespace
+
+void* SmallAllocate(size_t bytes) {
+    if (bytes > SmallBlockLimit) {
+        void* p = std::malloc(bytes);
+        if (!p) throw std::bad_alloc();
+        return p;
+    }
+    size_t index = ClassOf(bytes);
+    SizeClass& c = g_classes[index];
+    AcquireSRWLockExclusive(&c.lock);
+    Chunk* chunk = c.open;
+    if (!chunk) {
+        chunk = NewChunk((index + 1) * kGranule);
+        if (!chunk) {
+            ReleaseSRWLockExclusive(&c.lock);
+            throw std::bad_alloc();
+        }
+        ++c.chunks;
+        ++c.emptyChunks;
+        LinkFront(c, chunk);
+    }
+    void* block;
+    if (chunk->freeBlocks) {
+        block = chunk->freeBlocks;
+        chunk->freeBlocks = *static_cast<void**>(block);
+    } else {
+        block = chunk->nextFresh;
+        chunk->nextFresh += chunk->blockBytes;
+    }
+    if (chunk->live++ == 0) --c.emptyChunks;
+    if (chunk->live == chunk->capacity) Unlink(c, chunk);
+    ++c.live;
+    ReleaseSRWLockExclusive(&c.lock);
+    return block;
+}
+
+void SmallRelease(void* block, size_t bytes) noexcept {
+    if (!block) return;
+    if (bytes > SmallBlockLimit) {
+        std::free(block);
+        return;
+    }
+    SizeClass& c = g_classes[ClassOf(bytes)];
+    Chunk* chunk = ChunkOf(block);
+    AcquireSRWLockExclusive(&c.lock);
+    *static_cast<void**>(block) = chunk->freeBlocks;
+    chunk->freeBlocks = block;
+    --c.live;
+    if (!chunk->listed) LinkFront(c, chunk);
+    bool release = false;
+    if (--chunk->live == 0) {
+        // One empty chunk waits for the next load; more go back.
+        if (c.emptyChunks > 0) {
+            Unlink(c, chunk);
+            --c.chunks;
+            release = true;
+        } else {
+            ++c.emptyChunks;
+        }
+    }
+    ReleaseSRWLockExclusive(&c.lock);
+    if (release) PutSpare(chunk);
+}
+
+SmallBlockCounts SmallBlockState() {
+    SmallBlockCounts counts{0, 0, 0};
+    for (SizeClass& c : g_classes) {
+        AcquireSRWLockShared(&c.lock);
+        counts.liveBlocks += c.live;
+        counts.chunks += c.chunks;
+        ReleaseSRWLockShared(&c.lock);
+    }
+    AcquireSRWLockShared(&g_spares.lock);
+    counts.spareChunks = g_spares.count;
+    ReleaseSRWLockShared(&g_spares.lock);
+    return counts;
+}
+
+}  // namespace RawLayer
