@@ -21,10 +21,11 @@ RawListShared RawListBody::emptyShared_ = {
 
 namespace {
 
-// Link blocks grow from a few links to this many; a block is at most about
-// twice the links the list ever held at once.
+// Link blocks grow from a few links, doubling, to the most that fill the
+// largest pool block (some 2,700 links, or twice that in a 32-bit process);
+// a block is at most about twice the links the list ever held at once. Each
+// block fills the pool block it gets.
 constexpr int32_t kFirstLinkBlock = 4;
-constexpr int32_t kLargestLinkBlock = 4096;
 // Each block starts with the chain pointer and the block's size in bytes,
 // padded so that the links stay aligned.
 struct LinkBlockHead {
@@ -43,9 +44,11 @@ RawListLink* RawListBody::NewLink(RawListShared* body) {
         return link;
     }
     if (body->blockLeft == 0) {
-        int32_t size = body->blockSize == 0 ? kFirstLinkBlock : body->blockSize * 2;
-        if (size > kLargestLinkBlock) size = kLargestLinkBlock;
-        size_t bytes = kLinkBlockHeader + static_cast<size_t>(size) * sizeof(RawListLink);
+        const size_t largest = (SmallBlockLargest() - kLinkBlockHeader) / sizeof(RawListLink);
+        size_t wanted = body->blockSize == 0 ? kFirstLinkBlock : static_cast<size_t>(body->blockSize) * 2;
+        if (wanted > largest) wanted = largest;
+        size_t bytes = SmallBlockSize(kLinkBlockHeader + wanted * sizeof(RawListLink));
+        int32_t size = static_cast<int32_t>((bytes - kLinkBlockHeader) / sizeof(RawListLink));
         void* block = SmallAllocate(bytes);
         *static_cast<LinkBlockHead*>(block) = LinkBlockHead{body->linkBlocks, bytes};
         body->linkBlocks = block;

@@ -98,7 +98,8 @@ RawStringBody* AllocateBodyBlock(uint8_t ownership, uint8_t kind, void* buffer, 
     size_t bytes = kBodyBytes + tailBytes;
     // Most lines of a text fit a pool block.
     void* p = SmallAllocate(bytes);
-    uint16_t poolBytes = bytes <= SmallBlockLimit ? static_cast<uint16_t>(bytes) : 0;
+    uint16_t poolBytes =
+        bytes <= SmallBlockLargest() && bytes <= 0xFFFF ? static_cast<uint16_t>(bytes) : 0;
     return new (p) RawStringBody{ownership, kind, poolBytes, buffer, length, capacity, {0u}};
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <new>
 
@@ -10,10 +11,14 @@ namespace RawLayer {
 namespace {
 
 constexpr size_t kGranule = 16;
-constexpr size_t kClassCount = SmallBlockLimit / kGranule;
+constexpr size_t kSmallClasses = SmallBlockLimit / kGranule;
+// Above SmallBlockLimit: blocks of a 64th, 32nd, ... of a chunk, and a whole
+// chunk (what list link blocks grow to).
+constexpr size_t kMediumClasses = 7;
+constexpr size_t kClassCount = kSmallClasses + kMediumClasses;
 // VirtualAlloc hands out regions on 64 KiB boundaries: the chunk of a block
 // is found by masking its address.
-constexpr size_t kChunkBytes = 64 * 1024;
+constexpr size_t kChunkBytes = SmallChunkBytes;
 
 struct Chunk {
     Chunk* prev;       // in the class's list of chunks with free blocks
@@ -27,11 +32,41 @@ struct Chunk {
 };
 
 constexpr size_t kChunkHeader = (sizeof(Chunk) + kGranule - 1) & ~(kGranule - 1);
+constexpr size_t kChunkRoom = kChunkBytes - kChunkHeader;
 
-// Plain data, all zero at start (a zero SRWLOCK is an unlocked one): the
-// pool works before any constructor of the program has run.
+// Bytes of the blocks of a class.
+constexpr size_t ClassBytes(size_t index) {
+    return index < kSmallClasses
+               ? (index + 1) * kGranule
+               : (kChunkRoom >> (kMediumClasses - 1 - (index - kSmallClasses))) & ~(kGranule - 1);
+}
+
+static_assert(ClassBytes(kSmallClasses) > SmallBlockLimit, "medium blocks are larger than small ones");
+static_assert(ClassBytes(kClassCount - 1) == (kChunkRoom & ~(kGranule - 1)), "the largest is a chunk");
+
+// A lock held for a few instructions. Wine's slim reader/writer lock wakes
+// waiters through a shared table on every release, which cost more than the
+// rest of an allocation; this one is an exchange to take and a store to give
+// back, and a waiter spins briefly, then yields. Zero is unlocked.
+struct SpinLock {
+    std::atomic<uint32_t> state;
+
+    void Lock() {
+        for (uint32_t round = 0; state.exchange(1, std::memory_order_acquire) != 0; ++round) {
+            while (state.load(std::memory_order_relaxed) != 0) {
+                if (round < 64) YieldProcessor();
+                else SwitchToThread();
+                ++round;
+            }
+        }
+    }
+    void Unlock() { state.store(0, std::memory_order_release); }
+};
+
+// Plain data, all zero at start: the pool works before any constructor of
+// the program has run.
 struct SizeClass {
-    SRWLOCK lock;
+    SpinLock lock;
     Chunk* open;   // chunks with free blocks (full ones are in no list)
     uint32_t emptyChunks;
     size_t live;
@@ -40,7 +75,13 @@ struct SizeClass {
 
 SizeClass g_classes[kClassCount];
 
-inline size_t ClassOf(size_t bytes) { return bytes == 0 ? 0 : (bytes - 1) / kGranule; }
+// The class of a size up to SmallBlockLargest.
+inline size_t ClassOf(size_t bytes) {
+    if (bytes <= SmallBlockLimit) return bytes == 0 ? 0 : (bytes - 1) / kGranule;
+    size_t index = kSmallClasses;
+    while (ClassBytes(index) < bytes) ++index;
+    return index;
+}
 
 inline Chunk* ChunkOf(void* block) {
     return reinterpret_cast<Chunk*>(reinterpret_cast<uintptr_t>(block) & ~(uintptr_t(kChunkBytes) - 1));
@@ -70,7 +111,7 @@ constexpr size_t kSpareLimit = 512;  // 32 MiB
 
 // Plain data, zero at start, like the classes.
 struct SpareChunks {
-    SRWLOCK lock;
+    SpinLock lock;
     Chunk* first;  // chained through `next`
     size_t count;
 };
@@ -78,26 +119,26 @@ struct SpareChunks {
 SpareChunks g_spares;
 
 Chunk* TakeSpare() {
-    AcquireSRWLockExclusive(&g_spares.lock);
+    g_spares.lock.Lock();
     Chunk* chunk = g_spares.first;
     if (chunk) {
         g_spares.first = chunk->next;
         --g_spares.count;
     }
-    ReleaseSRWLockExclusive(&g_spares.lock);
+    g_spares.lock.Unlock();
     return chunk;
 }
 
 // Keeps an unused chunk for later, or gives it back when enough are kept.
 void PutSpare(Chunk* chunk) {
-    AcquireSRWLockExclusive(&g_spares.lock);
+    g_spares.lock.Lock();
     bool keep = g_spares.count < kSpareLimit;
     if (keep) {
         chunk->next = g_spares.first;
         g_spares.first = chunk;
         ++g_spares.count;
     }
-    ReleaseSRWLockExclusive(&g_spares.lock);
+    g_spares.lock.Unlock();
     if (!keep) VirtualFree(chunk, 0, MEM_RELEASE);
 }
 
@@ -126,20 +167,26 @@ Chunk* NewChunk(size_t blockBytes) {
 
 }  // namespace
 
+size_t SmallBlockLargest() { return ClassBytes(kClassCount - 1); }
+
+size_t SmallBlockSize(size_t bytes) {
+    return bytes > SmallBlockLargest() ? bytes : ClassBytes(ClassOf(bytes));
+}
+
 void* SmallAllocate(size_t bytes) {
-    if (bytes > SmallBlockLimit) {
+    if (bytes > SmallBlockLargest()) {
         void* p = std::malloc(bytes);
         if (!p) throw std::bad_alloc();
         return p;
     }
     size_t index = ClassOf(bytes);
     SizeClass& c = g_classes[index];
-    AcquireSRWLockExclusive(&c.lock);
+    c.lock.Lock();
     Chunk* chunk = c.open;
     if (!chunk) {
-        chunk = NewChunk((index + 1) * kGranule);
+        chunk = NewChunk(ClassBytes(index));
         if (!chunk) {
-            ReleaseSRWLockExclusive(&c.lock);
+            c.lock.Unlock();
             throw std::bad_alloc();
         }
         ++c.chunks;
@@ -157,19 +204,19 @@ void* SmallAllocate(size_t bytes) {
     if (chunk->live++ == 0) --c.emptyChunks;
     if (chunk->live == chunk->capacity) Unlink(c, chunk);
     ++c.live;
-    ReleaseSRWLockExclusive(&c.lock);
+    c.lock.Unlock();
     return block;
 }
 
 void SmallRelease(void* block, size_t bytes) noexcept {
     if (!block) return;
-    if (bytes > SmallBlockLimit) {
+    if (bytes > SmallBlockLargest()) {
         std::free(block);
         return;
     }
     SizeClass& c = g_classes[ClassOf(bytes)];
     Chunk* chunk = ChunkOf(block);
-    AcquireSRWLockExclusive(&c.lock);
+    c.lock.Lock();
     *static_cast<void**>(block) = chunk->freeBlocks;
     chunk->freeBlocks = block;
     --c.live;
@@ -185,21 +232,21 @@ void SmallRelease(void* block, size_t bytes) noexcept {
             ++c.emptyChunks;
         }
     }
-    ReleaseSRWLockExclusive(&c.lock);
+    c.lock.Unlock();
     if (release) PutSpare(chunk);
 }
 
 SmallBlockCounts SmallBlockState() {
     SmallBlockCounts counts{0, 0, 0};
     for (SizeClass& c : g_classes) {
-        AcquireSRWLockShared(&c.lock);
+        c.lock.Lock();
         counts.liveBlocks += c.live;
         counts.chunks += c.chunks;
-        ReleaseSRWLockShared(&c.lock);
+        c.lock.Unlock();
     }
-    AcquireSRWLockShared(&g_spares.lock);
+    g_spares.lock.Lock();
     counts.spareChunks = g_spares.count;
-    ReleaseSRWLockShared(&g_spares.lock);
+    g_spares.lock.Unlock();
     return counts;
 }
 

@@ -2,13 +2,16 @@
 // hundred thousand (line units, rows, detail segments, short string bodies).
 //
 // The system heap costs some 0.2 us a block under Wine, which is more than
-// reading and comparing a line together. The pool hands out blocks of 16-byte
-// size classes up to SmallBlockLimit from 64 KiB chunks. A chunk whose blocks
+// reading and comparing a line together, and it gives freed memory back to
+// the system at once, so the next load pays a page fault for every page
+// again. The pool hands out blocks of 16-byte size classes up to
+// SmallBlockLimit, and above that of a 64th, 32nd, ... up to a whole of a
+// 64 KiB chunk (SmallBlockLargest), from 64 KiB chunks. A chunk whose blocks
 // are all free again stays with its class when the class has no other empty
 // one; else it waits, up to 32 MiB of them, for any class that needs a chunk,
-// and beyond that goes back to the system. Blocks of more than SmallBlockLimit bytes go to the
-// heap, so a caller never has to care which road a size took, as long as it
-// gives back the size it asked for.
+// and beyond that goes back to the system. Blocks of more than
+// SmallBlockLargest bytes go to the heap, so a caller never has to care
+// which road a size took, as long as it gives back the size it asked for.
 //
 // Safe for every thread: each size class has its own lock.
 #pragma once
@@ -19,6 +22,14 @@
 namespace RawLayer {
 
 constexpr size_t SmallBlockLimit = 512;
+constexpr size_t SmallChunkBytes = 64 * 1024;
+
+// The largest size the pool serves itself (a little under a chunk).
+size_t SmallBlockLargest();
+// The bytes of the block SmallAllocate gives for a size: its class's size
+// (at least `bytes`), or `bytes` when the heap serves it. A caller may use
+// the whole block, and gives back either size.
+size_t SmallBlockSize(size_t bytes);
 
 // A block of at least `bytes` bytes, 16-byte aligned; throws std::bad_alloc
 // when no memory is left. A size of 0 gives a block of 16 bytes.

@@ -42,7 +42,7 @@ TEST(SmallBlockTest, EverySizeIsAlignedWritableAndComesBack) {
     }
     // No block overlaps another: each still holds its own pattern.
     for (const Block& b : blocks) EXPECT_TRUE(Intact(b)) << b.bytes;
-    EXPECT_EQ(SmallBlockState().liveBlocks, before.liveBlocks + (SmallBlockLimit + 1));
+    EXPECT_EQ(SmallBlockState().liveBlocks, before.liveBlocks + (SmallBlockLimit + 65));
     for (const Block& b : blocks) SmallRelease(b.p, b.bytes);
     EXPECT_EQ(SmallBlockState().liveBlocks, before.liveBlocks);
     SmallRelease(nullptr, 16);
@@ -84,14 +84,46 @@ TEST(SmallBlockTest, ManyChunksWithInterleavedReleases) {
     EXPECT_LE(after.spareChunks, 512u);
 }
 
+TEST(SmallBlockTest, MediumBlocksFillTheirWholeSize) {
+    SmallBlockCounts before = SmallBlockState();
+    const size_t largest = SmallBlockLargest();
+    EXPECT_GT(largest, SmallChunkBytes / 2);
+    EXPECT_LT(largest, SmallChunkBytes);
+    std::vector<Block> blocks;
+    // Sizes on both sides of every medium class boundary, each written over
+    // its whole block size.
+    for (size_t bytes = SmallBlockLimit + 1; bytes <= largest; bytes = bytes * 2 - 15) {
+        for (size_t b : {bytes, SmallBlockSize(bytes), SmallBlockSize(bytes) + 1}) {
+            if (b > largest) continue;
+            size_t usable = SmallBlockSize(b);
+            EXPECT_GE(usable, b);
+            EXPECT_EQ(SmallBlockSize(usable), usable);
+            for (int k = 0; k < 3; ++k) {
+                Block block{static_cast<unsigned char*>(SmallAllocate(b)), usable,
+                            static_cast<unsigned char>(blocks.size() * 13 + 1)};
+                Fill(block);
+                blocks.push_back(block);
+            }
+        }
+    }
+    for (const Block& b : blocks) EXPECT_TRUE(Intact(b)) << b.bytes;
+    EXPECT_EQ(SmallBlockState().liveBlocks, before.liveBlocks + blocks.size());
+    // Given back with the size asked for or with the size of the block.
+    for (size_t i = 0; i < blocks.size(); ++i)
+        SmallRelease(blocks[i].p, i % 2 ? blocks[i].bytes : blocks[i].bytes - (i % 3));
+    EXPECT_EQ(SmallBlockState().liveBlocks, before.liveBlocks);
+}
+
 TEST(SmallBlockTest, LargeBlocksUseTheHeap) {
     SmallBlockCounts before = SmallBlockState();
-    void* p = SmallAllocate(SmallBlockLimit + 1);
+    const size_t over = SmallBlockLargest() + 1;
+    EXPECT_EQ(SmallBlockSize(over), over);
+    void* p = SmallAllocate(over);
     void* q = SmallAllocate(1 << 20);
-    std::memset(p, 1, SmallBlockLimit + 1);
+    std::memset(p, 1, over);
     std::memset(q, 2, 1 << 20);
     EXPECT_EQ(SmallBlockState().liveBlocks, before.liveBlocks);
-    SmallRelease(p, SmallBlockLimit + 1);
+    SmallRelease(p, over);
     SmallRelease(q, 1 << 20);
 }
 

@@ -147,6 +147,24 @@ std::string Numbered(int from, int to, const char* prefix = "line ") {
 // ---------------------------------------------------------------------------
 // Compare of loaded files
 
+TEST(LineUnitTest, DistinctCountCountsLowBytes) {
+    EXPECT_EQ(JobLineUnit::CountDistinct(RawString::FromText("")), 0u);
+    EXPECT_EQ(JobLineUnit::CountDistinct(RawString::FromText("aab ba")), 3u);
+    std::string all;
+    for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+    all += all;
+    EXPECT_EQ(JobLineUnit::CountDistinct(RawString::FromBytes(all.data(), static_cast<int32_t>(all.size()),
+                                                              RawLayer::KindAnsi)),
+              255u);
+    // UTF-16 units count by their low byte: U+0141, U+4E41 and 'A' are one value.
+    const wchar_t wide[] = {0x0141, L'A', 0x4E41, L'b', 0xFF62, 0x0062, 0};
+    EXPECT_EQ(JobLineUnit::CountDistinct(RawString::FromWideText(wide)), 2u);
+    JobLineUnit unit(RawString::FromText("hello"));
+    EXPECT_EQ(unit.DistinctCount(), 4u);
+    unit.SetText(RawString::FromText("zz"));
+    EXPECT_EQ(unit.DistinctCount(), 1u);
+}
+
 TEST_F(TextKindTest, IdenticalFilesGiveOnlySameRowsWithoutCharacterCompares) {
     std::string text = Numbered(1, 300);
     auto job = Open(File("a.txt", text), File("b.txt", text));
