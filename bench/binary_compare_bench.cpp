@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     RawString path2 = RawString::FromText(argv[2]);
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
-    double best = 1e30, bestRelease = 1e30;
+    double best = 1e30, bestRelease = 1e30, first = 0;
     int32_t rows = 0, changed = 0;
     bool ok = true;
     for (int run = 0; run < runs; ++run) {
@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
             if (row.kind != RowSame) ++changed;
         delete job;
         QueryPerformanceCounter(&t2);
+        if (run == 0) first = Seconds(t0, t1, frequency);
         if (Seconds(t0, t1, frequency) < best) best = Seconds(t0, t1, frequency);
         if (Seconds(t1, t2, frequency) < bestRelease) bestRelease = Seconds(t1, t2, frequency);
     }
@@ -63,6 +64,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "a file could not be read\n");
         return 1;
     }
-    std::printf("rows %d\nchanged %d\nseconds %.6f\nrelease %.6f\n", rows, changed, best, bestRelease);
+    // The first run touches every page for the first time; later runs reuse
+    // the memory the first one gave back.
+    std::printf("rows %d\nchanged %d\nfirst run %.6f\nseconds %.6f\nrelease %.6f\n", rows, changed, first,
+                best, bestRelease);
     return 0;
 }
