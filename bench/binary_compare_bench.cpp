@@ -7,6 +7,8 @@
 // sides) and "release S" (destroying the job afterwards).
 #include <windows.h>
 
+#include "bench/bench_clock.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,14 +17,6 @@
 #include "tavrel/jobs/config_store.h"
 
 using namespace JobLayer;
-
-namespace {
-
-double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to, const LARGE_INTEGER& frequency) {
-    return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
@@ -36,8 +30,6 @@ int main(int argc, char** argv) {
     ConfigStore::Instance().maxBinaryLoading = MaxFileLoadingLimit;
     RawString path1 = RawString::FromText(argv[1]);
     RawString path2 = RawString::FromText(argv[2]);
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
     double best = 1e30, bestRelease = 1e30, first = 0;
     int32_t rows = 0, changed = 0;
     bool ok = true;
@@ -56,9 +48,9 @@ int main(int argc, char** argv) {
             if (row.kind != RowSame) ++changed;
         delete job;
         QueryPerformanceCounter(&t2);
-        if (run == 0) first = Seconds(t0, t1, frequency);
-        if (Seconds(t0, t1, frequency) < best) best = Seconds(t0, t1, frequency);
-        if (Seconds(t1, t2, frequency) < bestRelease) bestRelease = Seconds(t1, t2, frequency);
+        if (run == 0) first = Seconds(t0, t1);
+        if (Seconds(t0, t1) < best) best = Seconds(t0, t1);
+        if (Seconds(t1, t2) < bestRelease) bestRelease = Seconds(t1, t2);
     }
     if (!ok) {
         std::fprintf(stderr, "a file could not be read\n");

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include "bench/bench_clock.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -25,12 +27,6 @@ using namespace JobLayer;
 using RawLayer::RawString;
 
 namespace {
-
-double Seconds(const LARGE_INTEGER& a, const LARGE_INTEGER& b) {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return double(b.QuadPart - a.QuadPart) / double(f.QuadPart);
-}
 
 // Opens, reads whole and closes every file under a folder through the
 // system's own calls, nothing else: what any content compare of the tree

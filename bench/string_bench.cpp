@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "bench/bench_clock.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,12 +21,6 @@ namespace {
 
 const int kCount = 1000000;
 const int kRounds = 3;
-
-double Seconds(const LARGE_INTEGER& a, const LARGE_INTEGER& b) {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return double(b.QuadPart - a.QuadPart) / double(f.QuadPart);
-}
 
 // A short line text that differs per iteration, like lines of a file.
 int MakeLine(char* out, int i) {

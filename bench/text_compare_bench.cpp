@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include "bench/bench_clock.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,16 +26,6 @@
 
 using namespace JobLayer;
 using RawLayer::RawString;
-
-namespace {
-
-double Seconds(const LARGE_INTEGER& a, const LARGE_INTEGER& b) {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return double(b.QuadPart - a.QuadPart) / double(f.QuadPart);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {

@@ -8,7 +8,9 @@
 #include "support/test_support.h"
 
 using namespace RawLayer;
+using TestSupport::SetWriteTime;
 using TestSupport::TempFolder;
+using TestSupport::WriteTimeOf;
 
 namespace {
 
@@ -17,24 +19,6 @@ RawString PathOf(const std::wstring& path) { return RawString::FromWideText(path
 std::wstring WideOf(const RawString& text) {
     RawString wide = text.As(KindUtf16);
     return std::wstring(wide.Wide(), wide.Length());
-}
-
-bool SetWriteTime(const std::wstring& path, uint64_t value) {
-    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    FILETIME time;
-    time.dwLowDateTime = static_cast<DWORD>(value);
-    time.dwHighDateTime = static_cast<DWORD>(value >> 32);
-    const bool ok = SetFileTime(file, nullptr, nullptr, &time) != FALSE;
-    CloseHandle(file);
-    return ok;
-}
-
-uint64_t WriteTimeOf(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    return (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
 }
 
 std::string Content(const std::wstring& path) {

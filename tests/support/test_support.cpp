@@ -141,4 +141,22 @@ SYSTEMTIME MakeTime(int year, int month, int day, int hour, int minute, int seco
     return t;
 }
 
+bool SetWriteTime(const std::wstring& path, uint64_t time) {
+    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(time);
+    ft.dwHighDateTime = static_cast<DWORD>(time >> 32);
+    bool ok = SetFileTime(h, nullptr, nullptr, &ft) != FALSE;
+    CloseHandle(h);
+    return ok;
+}
+
+uint64_t WriteTimeOf(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+}
+
 }  // namespace TestSupport

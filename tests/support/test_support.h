@@ -48,4 +48,11 @@ std::string FileText(const std::wstring& path);
 // A date and time (day of week and milliseconds 0).
 SYSTEMTIME MakeTime(int year, int month, int day, int hour, int minute, int second);
 
+// 2020-06-01 10:00:00 UTC in 100 ns units.
+constexpr uint64_t kBaseTime = 132355584000000000ULL;
+// A file's last write time (UTC, 100 ns units) set and read; 0 when it
+// cannot be read.
+bool SetWriteTime(const std::wstring& path, uint64_t time);
+uint64_t WriteTimeOf(const std::wstring& path);
+
 }  // namespace TestSupport

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/file_system.h"
+#include "support/job_support.h"
 #include "support/test_support.h"
 #include "tavrel/jobs/backup_store.h"
 #include "tavrel/jobs/folder_copy.h"
@@ -30,71 +31,27 @@ using TestSupport::W;
 using TestSupport::Ws;
 using TestSupport::S;
 using TestSupport::FileText;
+using TestSupport::kBaseTime;
+using TestSupport::SetWriteTime;
+using TestSupport::WriteTimeOf;
+using TestSupport::PutFile;
 
 namespace {
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-constexpr uint64_t kBaseTime = 132355584000000000ULL;  // 2020-06-01 10:00 UTC
-
-bool SetWriteTime(const std::wstring& path, uint64_t time) {
-    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    FILETIME ft;
-    ft.dwLowDateTime = static_cast<DWORD>(time);
-    ft.dwHighDateTime = static_cast<DWORD>(time >> 32);
-    bool ok = SetFileTime(h, nullptr, nullptr, &ft) != FALSE;
-    CloseHandle(h);
-    return ok;
-}
-uint64_t WriteTimeOf(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    return (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-}
-void Put(const std::wstring& path, const std::string& text, uint64_t time = kBaseTime) {
-    ASSERT_TRUE(WriteFileBytes(path, text));
-    ASSERT_TRUE(SetWriteTime(path, time));
-}
-
-struct Collector : RawLayer::JobServerControl::Logger {
-    std::vector<std::string> lines;
-    void Report(const RawString& line) override { lines.push_back(S(line)); }
-    bool Has(const char* word) const {
-        for (const std::string& l : lines)
-            if (l.find(word) != std::string::npos) return true;
-        return false;
-    }
-};
-
-class FolderCopyTest : public ::testing::Test {
+// The folder fixture with backups to a folder of their own.
+class FolderCopyTest : public TestSupport::FolderJobFixture {
 protected:
     void SetUp() override {
-        static JobKindPool pool;
-        JobGroupList::Instance().SetKindPool(&pool);
-        std::wstring ini = config.Join(L"Tavrel.ini");
-        WriteFileBytes(ini, "[Common]\r\nProgram=Tavrel\r\n");
-        ExtensionKindTable::Shared().Load(RawLayer::ProfileFileRef::FromPath(W(ini)));
-        ShellCommandStore::Instance().SetOutput(&output);
-        CloseAll();
-        left = work.Join(L"L");
-        right = work.Join(L"R");
+        FolderJobFixture::SetUp();
         root = work.Join(L"Backups");
-        CreateDirectoryW(left.c_str(), nullptr);
-        CreateDirectoryW(right.c_str(), nullptr);
         store.SetOptions(W(root), 10, false);
     }
     void TearDown() override {
-        CloseAll();
-        ShellCommandStore::Instance().SetOutput(nullptr);
+        FolderJobFixture::TearDown();
         // Read-only copies would outlive the temporary folder.
         for (const std::wstring& path : readOnly) SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
-    static void CloseAll() {
-        JobGroupList& list = JobGroupList::Instance();
-        for (JobGroupUnit& job : list) job.flags = static_cast<uint16_t>(job.flags | JobClosed);
-        list.PurgeClosed();
     }
     JobGroupUnit* Open(const std::wstring& a, const std::wstring& b) {
         JobGroupUnit* job = JobGroupList::Instance().OpenPair(W(a), W(b));
@@ -109,31 +66,22 @@ protected:
         for (JobReportUnit& row : job->rows)
             if (S(row.unit1->Text()) == name || S(row.unit2->Text()) == name) row.flags |= RowMarked;
     }
-    static std::string RowText(const JobGroupUnit* job) {
-        std::string text;
-        for (const JobReportUnit& row : job->rows)
-            text += std::to_string(row.kind) + ":" + S(row.unit1->Text()) + "|" + S(row.unit2->Text()) + " ";
-        return text;
-    }
     static std::string CommentText(const JobBackupUnit* backup, const RawString& key) {
         return S(backup->Comment().GetText(key));
     }
 
-    TempFolder config;
-    TempFolder work;
-    std::wstring left, right, root;
+    std::wstring root;
     JobBackupList store;
-    Collector output;
     std::vector<std::wstring> readOnly;
 };
 
 }  // namespace
 
 TEST_F(FolderCopyTest, CopyMakesRowsSameAndTheBackupRestores) {
-    Put(left + L"\\a.txt", "new", kBaseTime + 50000000);
-    Put(right + L"\\a.txt", "old");
-    Put(left + L"\\b.txt", "only");
-    Put(left + L"\\c.txt", "left alone");
+    PutFile(left + L"\\a.txt", "new", kBaseTime + 50000000);
+    PutFile(right + L"\\a.txt", "old");
+    PutFile(left + L"\\b.txt", "only");
+    PutFile(left + L"\\c.txt", "left alone");
     JobGroupUnit* job = Open(left, right);
     ASSERT_NE(job, nullptr);
     EXPECT_EQ(RowText(job), "3:a.txt|a.txt 1:b.txt| 1:c.txt| ");
@@ -165,7 +113,7 @@ TEST_F(FolderCopyTest, CopyMakesRowsSameAndTheBackupRestores) {
 }
 
 TEST_F(FolderCopyTest, CopyTowardSideOneUsesTheOtherTitle) {
-    Put(right + L"\\r.txt", "right");
+    PutFile(right + L"\\r.txt", "right");
     JobGroupUnit* job = Open(left, right);
     Select(job, "r.txt");
     JobBackupUnit* backup = CopySelections(*job, 0, 1, store);
@@ -179,9 +127,9 @@ TEST_F(FolderCopyTest, CopyOverAFolderKeepsTheOldTreeWithTimesAndAttributes) {
     CreateDirectoryW((left + L"\\d").c_str(), nullptr);
     CreateDirectoryW((right + L"\\d").c_str(), nullptr);
     CreateDirectoryW((right + L"\\d\\sub").c_str(), nullptr);
-    Put(left + L"\\d\\x.txt", "new");
-    Put(right + L"\\d\\x.txt", "old", kBaseTime + 70000000);
-    Put(right + L"\\d\\sub\\y.txt", "deep");
+    PutFile(left + L"\\d\\x.txt", "new");
+    PutFile(right + L"\\d\\x.txt", "old", kBaseTime + 70000000);
+    PutFile(right + L"\\d\\sub\\y.txt", "deep");
     ASSERT_TRUE(SetFileAttributesW((right + L"\\d\\x.txt").c_str(), FILE_ATTRIBUTE_READONLY));
     JobGroupUnit* job = Open(left, right);
     Select(job, "d");
@@ -212,8 +160,8 @@ TEST_F(FolderCopyTest, CopyOverAFolderKeepsTheOldTreeWithTimesAndAttributes) {
 
 TEST_F(FolderCopyTest, AFolderCopiedOverAFileOfTheNameReplacesItsRow) {
     CreateDirectoryW((left + L"\\k").c_str(), nullptr);
-    Put(left + L"\\k\\in.txt", "in");
-    Put(right + L"\\k", "a file");
+    PutFile(left + L"\\k\\in.txt", "in");
+    PutFile(right + L"\\k", "a file");
     JobGroupUnit* job = Open(left, right);
     ASSERT_EQ(RowText(job), "1:k| 2:|k ");
     job->rows.At(0)->flags |= RowMarked;
@@ -231,9 +179,9 @@ TEST_F(FolderCopyTest, AFolderCopiedOverAFileOfTheNameReplacesItsRow) {
 }
 
 TEST_F(FolderCopyTest, DeleteOfAOneSidedEntryRemovesRowEntryAndFile) {
-    Put(left + L"\\only.txt", "mine");
-    Put(left + L"\\same.txt", "s");
-    Put(right + L"\\same.txt", "s");
+    PutFile(left + L"\\only.txt", "mine");
+    PutFile(left + L"\\same.txt", "s");
+    PutFile(right + L"\\same.txt", "s");
     JobGroupUnit* job = Open(left, right);
     ASSERT_EQ(RowText(job), "1:only.txt| 0:same.txt|same.txt ");
     Select(job, "only.txt");
@@ -258,7 +206,7 @@ TEST_F(FolderCopyTest, DeleteOfAOneSidedEntryRemovesRowEntryAndFile) {
 
 TEST_F(FolderCopyTest, DeleteOfAFolderOnSideTwo) {
     CreateDirectoryW((right + L"\\gone").c_str(), nullptr);
-    Put(right + L"\\gone\\in.txt", "x");
+    PutFile(right + L"\\gone\\in.txt", "x");
     JobGroupUnit* job = Open(left, right);
     Select(job, "gone");
     JobBackupUnit* backup = DeleteSelections(*job, 1, store);
@@ -272,7 +220,7 @@ TEST_F(FolderCopyTest, DeleteOfAFolderOnSideTwo) {
 }
 
 TEST_F(FolderCopyTest, NoSelectedRowStillWritesAnEmptyBackup) {
-    Put(left + L"\\a.txt", "a");
+    PutFile(left + L"\\a.txt", "a");
     JobGroupUnit* job = Open(left, right);
     JobBackupUnit* backup = CopySelections(*job, 1, 0, store);
     ASSERT_NE(backup, nullptr);
@@ -284,9 +232,9 @@ TEST_F(FolderCopyTest, NoSelectedRowStillWritesAnEmptyBackup) {
 }
 
 TEST_F(FolderCopyTest, AFailedCopyIsReportedAndLeavesTheTargetWhole) {
-    Put(left + L"\\a.txt", "new", kBaseTime + 50000000);
-    Put(right + L"\\a.txt", "old");
-    Put(left + L"\\b.txt", "b");
+    PutFile(left + L"\\a.txt", "new", kBaseTime + 50000000);
+    PutFile(right + L"\\a.txt", "old");
+    PutFile(left + L"\\b.txt", "b");
     JobGroupUnit* job = Open(left, right);
     Select(job, "a.txt");
     Select(job, "b.txt");
@@ -322,8 +270,8 @@ TEST_F(FolderCopyTest, RefusedCommandsTouchNothing) {
         output.lines.clear();
         std::wstring inner = left + L"\\inner";
         CreateDirectoryW(inner.c_str(), nullptr);
-        Put(left + L"\\a.txt", "a");
-        Put(right + L"\\a.txt", "b");
+        PutFile(left + L"\\a.txt", "a");
+        PutFile(right + L"\\a.txt", "b");
         std::wstring target = c.layout == 0 ? left : c.layout == 1 ? inner : right;
         JobGroupUnit* job = Open(left, target);
         ASSERT_NE(job, nullptr);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/file_system.h"
+#include "support/job_support.h"
 #include "support/test_support.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/folder_equal.h"
@@ -23,70 +24,26 @@ using TestSupport::Utf8;
 using TestSupport::WriteFileBytes;
 
 using TestSupport::W;
+using TestSupport::S;
+using TestSupport::kBaseTime;
+using TestSupport::PutFile;
+using TestSupport::SetWriteTime;
 
 namespace {
 
-std::string S(const RawString& text) {
-    return Utf8(std::wstring(text.As(RawLayer::KindUtf16).Wide()));
-}
-
-// Collects what the jobs report.
-struct Collector : RawLayer::JobServerControl::Logger {
-    std::vector<std::string> lines;
-    void Report(const RawString& line) override { lines.push_back(S(line)); }
-    bool Has(const char* word) const {
-        for (const std::string& l : lines)
-            if (l.find(word) != std::string::npos) return true;
-        return false;
-    }
-};
-
-// 2020-06-01 10:00:00 UTC in 100 ns units, and setting a file's write time.
-constexpr uint64_t kBaseTime = 132355584000000000ULL;
-
-bool SetWriteTime(const std::wstring& path, uint64_t time) {
-    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    FILETIME ft;
-    ft.dwLowDateTime = static_cast<DWORD>(time);
-    ft.dwHighDateTime = static_cast<DWORD>(time >> 32);
-    bool ok = SetFileTime(h, nullptr, nullptr, &ft) != FALSE;
-    CloseHandle(h);
-    return ok;
-}
-
-void PutFile(const std::wstring& path, const std::string& bytes, uint64_t time = kBaseTime) {
-    ASSERT_TRUE(WriteFileBytes(path, bytes));
-    ASSERT_TRUE(SetWriteTime(path, time));
-}
-
-// Every test starts with the folder kind in the pool, the default extension
-// table and options, an output that collects, and no open job; and leaves
-// no job behind.
-class FolderKindTest : public ::testing::Test {
+// The folder fixture, with the compare options put back after each test.
+class FolderKindTest : public TestSupport::FolderJobFixture {
 protected:
     void SetUp() override {
-        static JobKindPool pool;
-        JobGroupList::Instance().SetKindPool(&pool);
-        std::wstring ini = config.Join(L"Tavrel.ini");
-        WriteFileBytes(ini, "[Common]\r\nProgram=Tavrel\r\n");
-        ExtensionKindTable::Shared().Load(RawLayer::ProfileFileRef::FromPath(W(ini)));
+        FolderJobFixture::SetUp();
         ConfigStore& store = ConfigStore::Instance();
         saved = {store.compareTimeBySecond, store.compareTimeAsFatTime, store.compareSizeOnText,
                  store.compareTimeOnText,   store.compareByteOnText,    store.compareDataOnText,
                  store.compareSizeOnOther,  store.compareTimeOnOther,   store.compareByteOnOther,
                  store.compareDataOnOther};
-        ShellCommandStore::Instance().SetOutput(&output);
-        CloseAll();
-        left = work.Join(L"L");
-        right = work.Join(L"R");
-        CreateDirectoryW(left.c_str(), nullptr);
-        CreateDirectoryW(right.c_str(), nullptr);
     }
     void TearDown() override {
-        CloseAll();
-        ShellCommandStore::Instance().SetOutput(nullptr);
+        FolderJobFixture::TearDown();
         ConfigStore& store = ConfigStore::Instance();
         store.compareTimeBySecond = saved[0];
         store.compareTimeAsFatTime = saved[1];
@@ -99,25 +56,8 @@ protected:
         store.compareByteOnOther = saved[8];
         store.compareDataOnOther = saved[9];
     }
-    static void CloseAll() {
-        JobGroupList& list = JobGroupList::Instance();
-        for (JobGroupUnit& job : list) job.flags = static_cast<uint16_t>(job.flags | JobClosed);
-        list.PurgeClosed();
-    }
     JobGroupUnit* Open() { return JobGroupList::Instance().OpenPair(W(left), W(right)); }
-    static std::string RowText(const JobGroupUnit* job) {
-        std::string text;
-        for (const JobReportUnit& row : job->rows) {
-            text += std::to_string(row.kind) + ":";
-            text += S(row.unit1->Text()) + "|" + S(row.unit2->Text()) + " ";
-        }
-        return text;
-    }
 
-    TempFolder config;
-    TempFolder work;
-    std::wstring left, right;
-    Collector output;
     std::vector<bool> saved;
 };
 
