@@ -69,12 +69,13 @@ int32_t GrowthCapacity(int32_t needed) {
     return static_cast<int32_t>(cap);
 }
 
-void* AllocateUnits(int32_t capacity, uint8_t kind) {
-    size_t bytes = (static_cast<size_t>(capacity) + 1) * UnitWidth(kind);
-    void* p = std::malloc(bytes);
-    if (!p) throw std::bad_alloc();
-    return p;
+// A buffer of its own for the units of a text: the bytes follow from the
+// capacity and the kind, which the body keeps until the buffer goes.
+inline size_t UnitBytes(int32_t capacity, uint8_t kind) {
+    return (static_cast<size_t>(capacity) + 1) * UnitWidth(kind);
 }
+
+void* AllocateUnits(int32_t capacity, uint8_t kind) { return SmallAllocate(UnitBytes(capacity, kind)); }
 
 // A body and the units of a short text usually live in one heap block: the
 // body, then (at InlineUnits) room for its units. A load makes a string per
@@ -111,7 +112,8 @@ RawStringBody* AllocateBody(uint8_t ownership, uint8_t kind, void* buffer, int32
 // Frees the units of an owned heap buffer, unless they live in the body's
 // own block.
 void FreeUnits(RawStringBody* body) {
-    if (body->ownership == OwnHeap && body->buffer != InlineUnits(body)) std::free(body->buffer);
+    if (body->ownership == OwnHeap && body->buffer != InlineUnits(body))
+        SmallRelease(body->buffer, UnitBytes(body->capacity, body->kind));
 }
 
 void FreeBody(RawStringBody* body) {
@@ -166,7 +168,7 @@ RawStringBody* CopyBody(uint8_t kind, const void* units, int32_t count, int32_t 
         try {
             body = AllocateBody(OwnHeap, kind, buffer, count, capacity);
         } catch (...) {
-            std::free(buffer);
+            SmallRelease(buffer, UnitBytes(capacity, kind));
             throw;
         }
     }

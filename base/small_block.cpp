@@ -165,6 +165,67 @@ Chunk* NewChunk(size_t blockBytes) {
     return chunk;
 }
 
+// Large blocks (above SmallBlockLargest): whole regions of the system, in
+// 64 KiB steps. A few given back wait for a request of their size (a
+// reload, the next pair of files), up to kLargeKeptBytes together.
+constexpr size_t kLargeKept = 4;
+constexpr size_t kLargeKeptBytes = 32 * 1024 * 1024;
+
+struct LargeRegion {
+    void* memory;
+    size_t bytes;
+};
+
+struct LargeCache {
+    SpinLock lock;
+    LargeRegion kept[kLargeKept];  // memory null: an empty place
+    size_t bytes;
+};
+
+LargeCache g_large;
+
+inline size_t RegionBytes(size_t bytes) { return (bytes + kChunkBytes - 1) & ~(kChunkBytes - 1); }
+
+void* LargeAllocate(size_t bytes) {
+    const size_t region = RegionBytes(bytes);
+    if (region < bytes) throw std::bad_alloc();  // wrapped around
+    void* memory = nullptr;
+    g_large.lock.Lock();
+    // A kept region of the same size (a block is given back with the size
+    // it was asked with, so a region is only ever reused at its own size).
+    for (LargeRegion& r : g_large.kept) {
+        if (r.memory && r.bytes == region) {
+            memory = r.memory;
+            g_large.bytes -= r.bytes;
+            r.memory = nullptr;
+            break;
+        }
+    }
+    g_large.lock.Unlock();
+    if (!memory) memory = VirtualAlloc(nullptr, region, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    if (!memory) throw std::bad_alloc();
+    return memory;
+}
+
+void LargeRelease(void* memory, size_t bytes) {
+    const size_t region = RegionBytes(bytes);
+    bool kept = false;
+    g_large.lock.Lock();
+    if (g_large.bytes + region <= kLargeKeptBytes) {
+        for (LargeRegion& r : g_large.kept) {
+            if (!r.memory) {
+                r.memory = memory;
+                r.bytes = region;
+                g_large.bytes += region;
+                kept = true;
+                break;
+            }
+        }
+    }
+    g_large.lock.Unlock();
+    if (!kept) VirtualFree(memory, 0, MEM_RELEASE);
+}
+
 }  // namespace
 
 size_t SmallBlockLargest() { return ClassBytes(kClassCount - 1); }
@@ -174,11 +235,7 @@ size_t SmallBlockSize(size_t bytes) {
 }
 
 void* SmallAllocate(size_t bytes) {
-    if (bytes > SmallBlockLargest()) {
-        void* p = std::malloc(bytes);
-        if (!p) throw std::bad_alloc();
-        return p;
-    }
+    if (bytes > SmallBlockLargest()) return LargeAllocate(bytes);
     size_t index = ClassOf(bytes);
     SizeClass& c = g_classes[index];
     c.lock.Lock();
@@ -211,7 +268,7 @@ void* SmallAllocate(size_t bytes) {
 void SmallRelease(void* block, size_t bytes) noexcept {
     if (!block) return;
     if (bytes > SmallBlockLargest()) {
-        std::free(block);
+        LargeRelease(block, bytes);
         return;
     }
     SizeClass& c = g_classes[ClassOf(bytes)];
@@ -237,7 +294,7 @@ void SmallRelease(void* block, size_t bytes) noexcept {
 }
 
 SmallBlockCounts SmallBlockState() {
-    SmallBlockCounts counts{0, 0, 0};
+    SmallBlockCounts counts{0, 0, 0, 0};
     for (SizeClass& c : g_classes) {
         c.lock.Lock();
         counts.liveBlocks += c.live;
@@ -247,6 +304,9 @@ SmallBlockCounts SmallBlockState() {
     g_spares.lock.Lock();
     counts.spareChunks = g_spares.count;
     g_spares.lock.Unlock();
+    g_large.lock.Lock();
+    counts.keptLargeBytes = g_large.bytes;
+    g_large.lock.Unlock();
     return counts;
 }
 

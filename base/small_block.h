@@ -10,8 +10,10 @@
 // are all free again stays with its class when the class has no other empty
 // one; else it waits, up to 32 MiB of them, for any class that needs a chunk,
 // and beyond that goes back to the system. Blocks of more than
-// SmallBlockLargest bytes go to the heap, so a caller never has to care
-// which road a size took, as long as it gives back the size it asked for.
+// SmallBlockLargest bytes are regions of their own; a few given back (up to
+// 32 MiB) wait for the next request of their size. A caller never has to
+// care which road a size took, as long as it gives back the size it asked
+// for.
 //
 // Safe for every thread: each size class has its own lock.
 #pragma once
@@ -43,6 +45,7 @@ struct SmallBlockCounts {
     size_t liveBlocks;  // handed out and not given back
     size_t chunks;      // chunks held by the size classes (in use or kept empty)
     size_t spareChunks; // unused chunks kept for any class
+    size_t keptLargeBytes; // given back large blocks kept for reuse
 };
 SmallBlockCounts SmallBlockState();
 

@@ -114,7 +114,7 @@ TEST(SmallBlockTest, MediumBlocksFillTheirWholeSize) {
     EXPECT_EQ(SmallBlockState().liveBlocks, before.liveBlocks);
 }
 
-TEST(SmallBlockTest, LargeBlocksUseTheHeap) {
+TEST(SmallBlockTest, LargeBlocksAreRegionsKeptForTheNextOfTheirSize) {
     SmallBlockCounts before = SmallBlockState();
     const size_t over = SmallBlockLargest() + 1;
     EXPECT_EQ(SmallBlockSize(over), over);
@@ -125,6 +125,22 @@ TEST(SmallBlockTest, LargeBlocksUseTheHeap) {
     EXPECT_EQ(SmallBlockState().liveBlocks, before.liveBlocks);
     SmallRelease(p, over);
     SmallRelease(q, 1 << 20);
+    EXPECT_GE(SmallBlockState().keptLargeBytes, before.keptLargeBytes + (1 << 20));
+    // The next block of that size gets the kept region, whole and writable.
+    void* again = SmallAllocate(1 << 20);
+    EXPECT_EQ(again, q);
+    std::memset(again, 3, 1 << 20);
+    SmallRelease(again, 1 << 20);
+
+    // Many large blocks given back: no more than 32 MiB is kept.
+    std::vector<void*> blocks;
+    for (int i = 0; i < 12; ++i) blocks.push_back(SmallAllocate((4 << 20) + 1));
+    for (void* b : blocks) SmallRelease(b, (4 << 20) + 1);
+    EXPECT_LE(SmallBlockState().keptLargeBytes, size_t(32) << 20);
+    // A size no kept region has is a new region.
+    void* odd = SmallAllocate((3 << 20) + 7);
+    static_cast<char*>(odd)[(3 << 20) + 6] = 1;
+    SmallRelease(odd, (3 << 20) + 7);
 }
 
 TEST(SmallBlockTest, ThreadsShareThePool) {
