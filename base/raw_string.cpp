@@ -96,12 +96,12 @@ inline void* InlineUnits(RawStringBody* body) {
 RawStringBody* AllocateBodyBlock(uint8_t ownership, uint8_t kind, void* buffer, int32_t length,
                                  int32_t capacity, size_t tailBytes) {
     if (tailBytes < kMinTailBytes) tailBytes = kMinTailBytes;
-    size_t bytes = kBodyBytes + tailBytes;
-    // Most lines of a text fit a pool block.
+    // A block of the pool; its size is kept in the body for the release
+    // (callers ask for at most kMaxInlineBytes of units).
+    static_assert(kBodyBytes + kMaxInlineBytes <= 0xFFFF, "a body block's size fits its field");
+    const size_t bytes = kBodyBytes + tailBytes;
     void* p = SmallAllocate(bytes);
-    uint16_t poolBytes =
-        bytes <= SmallBlockLargest() && bytes <= 0xFFFF ? static_cast<uint16_t>(bytes) : 0;
-    return new (p) RawStringBody{ownership, kind, poolBytes, buffer, length, capacity, {0u}};
+    return new (p) RawStringBody{ownership, kind, static_cast<uint16_t>(bytes), buffer, length, capacity, {0u}};
 }
 
 RawStringBody* AllocateBody(uint8_t ownership, uint8_t kind, void* buffer, int32_t length,
@@ -120,8 +120,7 @@ void FreeBody(RawStringBody* body) {
     FreeUnits(body);
     uint16_t poolBytes = body->poolBytes;
     body->~RawStringBody();
-    if (poolBytes != 0) SmallRelease(body, poolBytes);
-    else std::free(body);
+    SmallRelease(body, poolBytes);
 }
 
 // Gives up one hold on a body; the last holder frees it.

@@ -51,7 +51,7 @@ inline int UnitWidth(uint8_t kind) { return kind == KindUtf16 ? 2 : 1; }
 struct RawStringBody {
     uint8_t ownership;
     uint8_t kind;
-    uint16_t poolBytes;     // size of the body's block when the pool gave it; 0: the heap
+    uint16_t poolBytes;     // size of the body's block (the pool's)
     void* buffer;           // units followed by one zero unit
     int32_t length;         // in units
     int32_t capacity;       // in units, without the terminator
