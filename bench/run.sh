@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Runs every benchmark beside its peer tool on the same input and prints both
-# times and the ratio. Builds first when needed.
+# times and the ratio. Builds first when needed (in $TAVREL_BUILD when set,
+# else in the build folder of the test architecture).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 arch=$(bash "$here/scripts/test-arch.sh")
-[ -d "$here/build-$arch" ] || bash "$here/scripts/build.sh" "$arch"
-cmake --build "$here/build-$arch" -j "$(nproc)" >/dev/null
-export TAVREL_BUILD="$here/build-$arch"
+build="${TAVREL_BUILD:-$here/build-$arch}"
+[ -f "$build/CMakeCache.txt" ] || bash "$here/scripts/build.sh" "$arch" "$build"
+cmake --build "$build" -j "$(nproc)" >/dev/null
+export TAVREL_BUILD="$build"
 for script in "$here"/bench/*_bench.sh; do
   [ -f "$script" ] || continue
   echo "== $(basename "$script" .sh)"
