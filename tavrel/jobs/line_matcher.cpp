@@ -65,6 +65,11 @@ uint64_t TextHash(const RawString& text) {
     return h;
 }
 
+// The key of a pair of line positions in the kept character compares.
+inline uint64_t PairKey(int32_t index1, int32_t index2) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(index1)) << 32) | static_cast<uint32_t>(index2);
+}
+
 inline uint32_t PairBucket(uint32_t first, uint32_t second) {
     return ((first * 0x9E3779B1u) ^ (second * 0x85EBCA6Bu)) >> 20;
 }
@@ -699,8 +704,7 @@ int32_t LineMatcher::ComputeScore(int32_t ia, int32_t ib) {
         if (unit.kind == SegmentSame) same += unit.length1;
     same *= 2;
     if (keptSegments_.size() + segments_.size() <= kMaxKeptSegments) {
-        uint64_t key = (static_cast<uint64_t>(static_cast<uint32_t>(ia)) << 32) | static_cast<uint32_t>(ib);
-        keptDiffs_[key] = std::make_pair(static_cast<uint32_t>(keptSegments_.size()),
+        keptDiffs_[PairKey(ia, ib)] = std::make_pair(static_cast<uint32_t>(keptSegments_.size()),
                                          static_cast<uint32_t>(segments_.size()));
         keptSegments_.insert(keptSegments_.end(), segments_.begin(), segments_.end());
     }
@@ -777,9 +781,7 @@ void LineMatcher::EmitPair(int32_t index1, int32_t index2) {
     if (!line1->LineText().Equals(line2->LineText())) {
         row->kind = RowChanged;
         ++stats_.rowCompares;
-        uint64_t key = (static_cast<uint64_t>(static_cast<uint32_t>(index1)) << 32) |
-                       static_cast<uint32_t>(index2);
-        auto kept = keptDiffs_.find(key);
+        auto kept = keptDiffs_.find(PairKey(index1, index2));
         if (kept != keptDiffs_.end()) {
             // The texts have not changed since the scoring compared them.
             const JobDetailUnit* unit = keptSegments_.data() + kept->second.first;
