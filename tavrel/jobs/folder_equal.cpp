@@ -112,28 +112,33 @@ PathDepthGuard::~PathDepthGuard() {
     if (entered) --g_childDepth;
 }
 
-PathCompareOptions PathCompareOptions::Text() {
+namespace {
+
+// The options of one set of files, with the time rules that both share.
+PathCompareOptions OptionSet(bool time, bool size, bool byte, bool data) {
     const ConfigStore& store = ConfigStore::Instance();
     PathCompareOptions o;
     o.timeAsFat = store.compareTimeAsFatTime;
     o.timeBySecond = store.compareTimeBySecond;
-    o.time = store.compareTimeOnText;
-    o.size = store.compareSizeOnText;
-    o.byte = store.compareByteOnText;
-    o.data = store.compareDataOnText;
+    o.time = time;
+    o.size = size;
+    o.byte = byte;
+    o.data = data;
     return o;
+}
+
+}  // namespace
+
+PathCompareOptions PathCompareOptions::Text() {
+    const ConfigStore& store = ConfigStore::Instance();
+    return OptionSet(store.compareTimeOnText, store.compareSizeOnText, store.compareByteOnText,
+                     store.compareDataOnText);
 }
 
 PathCompareOptions PathCompareOptions::Other() {
     const ConfigStore& store = ConfigStore::Instance();
-    PathCompareOptions o;
-    o.timeAsFat = store.compareTimeAsFatTime;
-    o.timeBySecond = store.compareTimeBySecond;
-    o.time = store.compareTimeOnOther;
-    o.size = store.compareSizeOnOther;
-    o.byte = store.compareByteOnOther;
-    o.data = store.compareDataOnOther;
-    return o;
+    return OptionSet(store.compareTimeOnOther, store.compareSizeOnOther, store.compareByteOnOther,
+                     store.compareDataOnOther);
 }
 
 bool PathTimesEqual(uint64_t time1, uint64_t time2, const PathCompareOptions& options) {

@@ -13,14 +13,8 @@ namespace {
 
 SYSTEMTIME MakeTime(int year, int month, int day, int dayOfWeek, int hour, int minute, int second,
                     int milliseconds) {
-    SYSTEMTIME time = {};
-    time.wYear = static_cast<WORD>(year);
-    time.wMonth = static_cast<WORD>(month);
-    time.wDay = static_cast<WORD>(day);
+    SYSTEMTIME time = TestSupport::MakeTime(year, month, day, hour, minute, second);
     time.wDayOfWeek = static_cast<WORD>(dayOfWeek);
-    time.wHour = static_cast<WORD>(hour);
-    time.wMinute = static_cast<WORD>(minute);
-    time.wSecond = static_cast<WORD>(second);
     time.wMilliseconds = static_cast<WORD>(milliseconds);
     return time;
 }
