@@ -176,13 +176,6 @@ RawStringBody* CopyBody(uint8_t kind, const void* units, int32_t count, int32_t 
     return body;
 }
 
-// Kinds whose 7-bit units stand for the same ASCII characters, so that
-// ASCII text can move between them unit by unit without a conversion.
-inline bool AsciiTransparent(uint8_t kind) {
-    return kind == KindAnsi || kind == KindSjis || kind == KindUtf8 || kind == KindEucJp ||
-           kind == KindUtf16;
-}
-
 bool RangeIsAscii(const RawStringBody* body, int32_t start, int32_t end) {
     for (int32_t i = start; i < end; ++i)
         if (GetUnit(body, i) >= 0x80) return false;
@@ -512,7 +505,7 @@ RawString RawString::InitBodyFromRange(uint8_t kind, const RawString& other, Raw
     RawRange r = other.ClampEnd(range);
     int32_t count = r.end - r.start;
     if (other.Kind() == kind ||
-        (AsciiTransparent(kind) && AsciiTransparent(other.Kind()) &&
+        (IsAsciiCompatibleKind(kind) && IsAsciiCompatibleKind(other.Kind()) &&
          RangeIsAscii(other.body_, r.start, r.end))) {
         RawString s(kind);
         if (count > 0) {
@@ -819,54 +812,79 @@ bool AnsiIsDoubleByte() {
 }
 }  // namespace
 
+namespace {
+
+// Trail bytes of a double-byte character: Shift_JIS takes 0x40-0x7E and
+// 0x80-0xFC; the double-byte ANSI code pages (932, 936, 949, 950) together
+// stay within 0x40-0x7E and 0x80-0xFE. No line end, '=', ',' or tab is ever
+// one.
+inline bool IsSjisTrail(uint32_t u) { return u >= 0x40 && u <= 0xFC && u != 0x7F; }
+inline bool IsAnsiTrail(uint32_t u) { return u >= 0x40 && u <= 0xFE && u != 0x7F; }
+inline bool IsUtf8Continuation(uint32_t u) { return u >= 0x80 && u <= 0xBF; }
+inline bool IsHighSurrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+inline bool IsLowSurrogate(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+}  // namespace
+
 int32_t RawString::TrailUnits(int32_t pos) const {
     int32_t length = body_->length;
     if (pos < 0 || pos >= length) return 0;
+    // Units that exist after the lead; a sequence cut off by the end never
+    // steps past the buffer.
+    const int32_t rest = length - pos - 1;
     uint32_t u = GetUnit(body_, pos);
-    int32_t trail = 0;
+    auto unitAt = [this](int32_t i) { return GetUnit(body_, i); };
+    // A trail unit outside its valid range is not part of the character:
+    // the character ends before it (a lone lead stands alone).
     switch (body_->kind) {
     case KindSjis:
         // Code page 932 also leads with 0xF0-0xFC (IBM extensions such as the
         // variant kanji of common family names).
-        trail = ((u >= 0x81 && u <= 0x9F) || (u >= 0xE0 && u <= 0xFC)) ? 1 : 0;
-        break;
+        if ((u >= 0x81 && u <= 0x9F) || (u >= 0xE0 && u <= 0xFC))
+            return rest >= 1 && IsSjisTrail(unitAt(pos + 1)) ? 1 : 0;
+        return 0;
     case KindAnsi:
         // Under a double-byte ANSI code page (932 and the like) kind 0 has
         // lead bytes too; taking their trail bytes for characters would find
         // a '\' inside a Japanese character.
-        trail = (u >= 0x80 && AnsiIsDoubleByte() && IsDBCSLeadByte(static_cast<BYTE>(u))) ? 1 : 0;
-        break;
-    case KindUtf8:
+        if (u >= 0x80 && AnsiIsDoubleByte() && IsDBCSLeadByte(static_cast<BYTE>(u)))
+            return rest >= 1 && IsAnsiTrail(unitAt(pos + 1)) ? 1 : 0;
+        return 0;
+    case KindUtf8: {
+        int32_t want = 0;
         if (u < 0x80)
-            trail = 0;
+            want = 0;
         else if ((u & 0xE0) == 0xC0)
-            trail = u > 0xC1 ? 1 : 0;
+            want = u > 0xC1 ? 1 : 0;
         else if ((u & 0xF0) == 0xE0)
-            trail = 2;
+            want = 2;
         else if ((u & 0xF8) == 0xF0)
-            trail = 3;
+            want = 3;
         else if ((u & 0xFC) == 0xF8)
-            trail = 4;
+            want = 4;
         else if ((u & 0xFE) == 0xFC)
-            trail = 5;
-        break;
+            want = 5;
+        int32_t trail = 0;
+        while (trail < want && trail < rest && IsUtf8Continuation(unitAt(pos + 1 + trail))) ++trail;
+        return trail;
+    }
     case KindUtf16BE:
     case KindUtf16LE: {
-        if (pos & 1) break;
-        uint32_t next = pos + 1 < length ? GetUnit(body_, pos + 1) : 0;
-        uint32_t unit = body_->kind == KindUtf16BE ? (u << 8) | next : (next << 8) | u;
-        trail = (unit >= 0xD800 && unit <= 0xDBFF) ? 3 : 1;
-        break;
+        if (pos & 1) return 0;
+        if (rest < 1) return 0;
+        const bool big = body_->kind == KindUtf16BE;
+        auto wordAt = [&](int32_t i) {
+            return big ? (unitAt(i) << 8) | unitAt(i + 1) : (unitAt(i + 1) << 8) | unitAt(i);
+        };
+        if (!IsHighSurrogate(wordAt(pos))) return 1;
+        if (rest < 3) return rest;  // the low half is cut off by the end
+        return IsLowSurrogate(wordAt(pos + 2)) ? 3 : 1;
     }
     case KindUtf16:
-        trail = (u >= 0xD800 && u <= 0xDBFF) ? 1 : 0;
-        break;
+        return IsHighSurrogate(u) && rest >= 1 && IsLowSurrogate(unitAt(pos + 1)) ? 1 : 0;
     default:
-        break;
+        return 0;
     }
-    // A sequence cut off by the end never steps past the buffer.
-    if (trail > length - pos - 1) trail = length - pos - 1;
-    return trail;
 }
 
 int32_t RawString::NextCharPos(int32_t pos) const {
@@ -1037,9 +1055,11 @@ bool ParseNumber(const RawString& text, RawRange range, RawNumberScan& scan) {
     return true;
 }
 
-int32_t RawString::ToInt() const {
+int32_t RawString::ToInt() const { return ToInt(All()); }
+
+int32_t RawString::ToInt(RawRange range) const {
     RawNumberScan scan;
-    ParseNumber(*this, All(), scan);
+    ParseNumber(*this, range, scan);
     uint32_t low = static_cast<uint32_t>(scan.value);
     if (scan.sign == '-') low = 0u - low;
     return static_cast<int32_t>(low);
@@ -1113,8 +1133,7 @@ RawRange PathNameRange(const RawString& path) {
     int32_t start = 0;
     // Whole characters only: in Shift_JIS a trail byte may equal '\'.
     for (int32_t pos = 0; pos < length; pos = path.NextCharPos(pos)) {
-        uint32_t u = path.UnitAt(pos);
-        if (u == '\\' || u == '/') start = pos + 1;
+        if (IsPathSeparator(path.UnitAt(pos))) start = pos + 1;
     }
     return RawRange{start, length};
 }

@@ -44,6 +44,18 @@ struct RawRange {
 // Width of one code unit of a kind, in bytes.
 inline int UnitWidth(uint8_t kind) { return kind == KindUtf16 ? 2 : 1; }
 
+// Whether a kind's units below 0x80 are the ASCII characters themselves
+// (kinds 0, 1, 2, 4 and 7), so that 7-bit text moves between two such kinds
+// unit by unit, without a conversion. UTF-7 and the byte forms of UTF-16
+// are not.
+inline bool IsAsciiCompatibleKind(uint8_t kind) {
+    return kind == KindAnsi || kind == KindSjis || kind == KindUtf8 || kind == KindEucJp ||
+           kind == KindUtf16;
+}
+
+// Whether a unit is a path separator ('\' or '/').
+inline bool IsPathSeparator(uint32_t unit) { return unit == '\\' || unit == '/'; }
+
 // The shared body. Field order follows the stored layout the rest of the
 // system reasons about; the "lock" is the atomic share count itself, because
 // copy-on-write only needs an atomic decision on the number of holders (see
@@ -225,6 +237,8 @@ public:
 
     // ---- numbers ------------------------------------------------------------
     int32_t ToInt() const;
+    // The same over a range of the text.
+    int32_t ToInt(RawRange range) const;
     void AppendInt(int32_t value);
     // Digits of value in radix 2..36; false (nothing appended) otherwise.
     bool AppendUnsigned(uint64_t value, int radix);

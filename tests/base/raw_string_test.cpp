@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "base/encoding.h"
+#include "base/language.h"
+#include "base/profile.h"
 #include "base/raw_string.h"
 #include "support/test_support.h"
 
@@ -351,19 +353,25 @@ TEST(RawStringRange, AnsiKindHasLeadBytesOnlyUnderDoubleByteCodePage) {
 TEST(RawStringRange, TrailUnitsTable) {
     struct Case { uint8_t kind; std::vector<uint8_t> bytes; int32_t pos; int32_t trail; };
     const Case cases[] = {
-        {KindSjis, {0x81, 0x40, 0, 0}, 0, 1},   {KindSjis, {0x9F, 0x40, 0, 0}, 0, 1},
-        {KindSjis, {0xA0, 0x40, 0, 0}, 0, 0},   {KindSjis, {0xE0, 0x40, 0, 0}, 0, 1},
-        {KindSjis, {0xEF, 0x40, 0, 0}, 0, 1},   {KindSjis, {0xFC, 0x40, 0, 0}, 0, 1},
+        {KindSjis, {0x81, 0x40, 0, 0}, 0, 1},   {KindSjis, {0x9F, 0xFC, 0, 0}, 0, 1},
+        {KindSjis, {0xA0, 0x40, 0, 0}, 0, 0},   {KindSjis, {0xE0, 0x7E, 0, 0}, 0, 1},
+        {KindSjis, {0xEF, 0x80, 0, 0}, 0, 1},   {KindSjis, {0xFC, 0x40, 0, 0}, 0, 1},
         {KindSjis, {0xFD, 0x40, 0, 0}, 0, 0},
-        {KindSjis, {0x41, 0x40, 0, 0}, 0, 0},   {KindUtf8, {0x41, 0, 0, 0, 0, 0, 0}, 0, 0},
-        {KindUtf8, {0xC1, 0, 0, 0, 0, 0, 0}, 0, 0}, {KindUtf8, {0xC2, 0, 0, 0, 0, 0, 0}, 0, 1},
-        {KindUtf8, {0xE3, 0, 0, 0, 0, 0, 0}, 0, 2}, {KindUtf8, {0xF0, 0, 0, 0, 0, 0, 0}, 0, 3},
-        {KindUtf8, {0xF8, 0, 0, 0, 0, 0, 0}, 0, 4}, {KindUtf8, {0xFC, 0, 0, 0, 0, 0, 0}, 0, 5},
-        {KindUtf8, {0x80, 0, 0, 0, 0, 0, 0}, 0, 0}, {KindUtf8, {0xFE, 0, 0, 0, 0, 0, 0}, 0, 0},
+        {KindSjis, {0x41, 0x40, 0, 0}, 0, 0},   {KindUtf8, {0x41, 0x80, 0, 0, 0, 0, 0}, 0, 0},
+        {KindUtf8, {0xC1, 0x80, 0, 0, 0, 0, 0}, 0, 0}, {KindUtf8, {0xC2, 0x80, 0, 0, 0, 0, 0}, 0, 1},
+        {KindUtf8, {0xE3, 0x81, 0xBF, 0, 0, 0}, 0, 2}, {KindUtf8, {0xF0, 0x9F, 0x98, 0x80, 0}, 0, 3},
+        {KindUtf8, {0xF8, 0x80, 0x80, 0x80, 0x80, 0}, 0, 4},
+        {KindUtf8, {0xFC, 0x80, 0x80, 0x80, 0x80, 0x80, 0}, 0, 5},
+        {KindUtf8, {0x80, 0x80, 0, 0, 0, 0, 0}, 0, 0}, {KindUtf8, {0xFE, 0x80, 0, 0, 0, 0, 0}, 0, 0},
         {KindUtf16BE, {0xD8, 0x3D, 0xDE, 0, 0}, 0, 3}, {KindUtf16BE, {0x00, 0x41, 0, 0}, 0, 1},
         {KindUtf16BE, {0xD8, 0x3D, 0xDE, 0}, 1, 0},    {KindUtf16LE, {0x3D, 0xD8, 0, 0xDE}, 0, 3},
         {KindUtf16LE, {0x41, 0x00, 0, 0}, 0, 1},       {KindAnsi, {0x41, 0x40}, 0, 0},
         {KindEucJp, {0xA4, 0xA2}, 0, 0},               {KindUtf7, {0x2B, 0x41}, 0, 0},
+        // A trail unit outside its range ends the character before it.
+        {KindSjis, {0x82, 0x0A}, 0, 0},                {KindSjis, {0x82, 0x7F}, 0, 0},
+        {KindSjis, {0x82, 0xFD}, 0, 0},                {KindUtf8, {0xE3, 0x0A, 0x80}, 0, 0},
+        {KindUtf8, {0xE3, 0x81, 0x3D}, 0, 1},          {KindUtf8, {0xF0, 0x9F, 0xC0, 0x80}, 0, 1},
+        {KindUtf16BE, {0xD8, 0x3D, 0x00, 0x2C}, 0, 1}, {KindUtf16LE, {0x3D, 0xD8, 0x3D, 0xD8}, 0, 1},
         // A sequence cut off by the end is clamped to the units that exist.
         {KindUtf8, {0x61, 0xF0, 0x9F}, 1, 1},          {KindUtf8, {0xE3}, 0, 0},
         {KindSjis, {0x82}, 0, 0},                      {KindUtf16LE, {0x3D, 0xD8, 0x00}, 0, 2},
@@ -381,6 +389,29 @@ TEST(RawStringRange, TrailUnitsTable) {
     EXPECT_EQ(0, w.TrailUnits(1));
     EXPECT_EQ(0, w.TrailUnits(3));  // a lone lead at the end
     EXPECT_EQ(4, w.NextCharPos(3));
+    EXPECT_EQ(0, W(L"\xD83D,").TrailUnits(0));  // a lone lead before another unit
+}
+
+TEST(RawStringRange, LoneLeadUnitsNeverHideADelimiter) {
+    // A lone lead byte before a line end: two entries, not one holding the LF.
+    RawParameterList entries;
+    entries.ParseLine(B("a=b\xE3\nc=d", KindUtf8));
+    ASSERT_EQ(entries.Count(), 2);
+    EXPECT_TRUE(entries.At(1)->key.EqualsAscii("c"));
+    RawParameterList sjisEntries;
+    sjisEntries.ParseLine(B("a=\x82\r\nc=d", KindSjis));
+    EXPECT_EQ(sjisEntries.Count(), 2);
+    // Escaping leaves no raw line end behind a lone lead.
+    for (uint8_t kind : {KindUtf8, KindSjis}) {
+        RawString escaped = EscapeText(B("x\xE3\r\ny\xE3\t", kind));
+        EXPECT_EQ(escaped.FindEitherChar(escaped.All(), '\r', '\n'), escaped.Length()) << int(kind);
+        EXPECT_EQ(escaped.FindChar(escaped.All(), '\t'), escaped.Length()) << int(kind);
+    }
+    // A lone high surrogate before a comma: the comma still splits.
+    RawStringList items;
+    W(L"a\xD800,b").SplitToList(items, RawRange{0, 4});
+    ASSERT_EQ(items.Count(), 2);
+    EXPECT_TRUE(items.At(1)->EqualsAscii("b"));
 }
 
 TEST(RawStringRange, CharClassTable) {
