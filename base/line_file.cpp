@@ -39,11 +39,6 @@ bool AllAscii(const void* bytes, int32_t count) {
     return true;
 }
 
-// Kinds whose 7-bit bytes mean the same ASCII characters.
-inline bool AsciiCompatible(uint8_t kind) {
-    return kind == KindAnsi || kind == KindSjis || kind == KindUtf8 || kind == KindEucJp;
-}
-
 // The first LF or CR byte in [p, end), or end. Eight bytes at a time: a
 // word has a byte equal to c when (w ^ c...c) has a zero byte.
 const uint8_t* FindLineEndByte(const uint8_t* p, const uint8_t* end) {
@@ -364,7 +359,9 @@ bool RawLineFile::ReadNextLine(int32_t start, int32_t limit) {
             return MakeLine(start, p, p + width, kCr, 0, 1);
         }
         // The CR ends the buffer: only at the end of the file is it alone.
-        if (atEnd) return MakeLine(start, p, limit, kCr, 0, 1);
+        // The next line starts right after it: an odd byte behind a UTF-16
+        // CR is a line of its own (and an incomplete character).
+        if (atEnd) return MakeLine(start, p, p + width, kCr, 0, 1);
         return false;
     }
     // No line end in the buffer.
@@ -593,38 +590,55 @@ bool RawLineFile::WriteBytes(const void* bytes, int32_t count) {
     return PutBytes(bytes, count);
 }
 
+namespace {
+
+// What `count` bytes of text of `kind` become in a file of `fileKind` (kinds
+// 0-6). `asIs` is set when they go unchanged (same kind, 7-bit text between
+// ASCII-compatible kinds, or bytes of no text kind); otherwise `out` holds
+// the converted bytes. False when the file's kind cannot hold the text
+// without loss: no such character in its code page, a lone surrogate.
+bool EncodeForFile(uint8_t fileKind, uint8_t kind, const void* bytes, int32_t count,
+                   RawString& out, bool& asIs) {
+    asIs = true;
+    if (count <= 0) return true;
+    uint8_t k = kind == KindUtf16 ? NativeUtf16Kind() : kind;
+    if (kind > KindUtf16 || k == fileKind) return true;
+    if (IsAsciiCompatibleKind(k) && IsAsciiCompatibleKind(fileKind) && AllAscii(bytes, count))
+        return true;
+    asIs = false;
+    RawString wide;
+    if (k == NativeUtf16Kind()) {
+        if (count & 1) return false;
+        wide = RawString::FromWideText(static_cast<const wchar_t*>(bytes), count / 2);
+    } else if (!ConvertToUtf16(k, bytes, count, wide)) {
+        return false;
+    }
+    if (!ConvertFromUtf16(fileKind, wide.Wide(), wide.Length(), out)) return false;
+    if (IsUtf16File(fileKind)) return true;
+    RawString back;
+    return ConvertToUtf16(fileKind, out.Data(), out.Length(), back) && back.Equals(wide);
+}
+
+}  // namespace
+
+bool KindHoldsText(uint8_t fileKind, const RawString& text) {
+    RawString out;
+    bool asIs = true;
+    uint8_t f = fileKind == KindUtf16 ? NativeUtf16Kind() : fileKind;
+    return EncodeForFile(f, text.Kind(), text.Data(), text.Length() * UnitWidth(text.Kind()), out,
+                         asIs);
+}
+
 bool RawLineFile::WriteConverted(uint8_t kind, const void* bytes, int32_t count) {
     if (state_ != LineStateOpen || !(options_ & LineFileWriting)) return false;
-    if (count <= 0) return WriteBytes(bytes, 0);
-    uint8_t f = writeKind_;
-    uint8_t k = kind == KindUtf16 ? NativeUtf16Kind() : kind;
-    if (kind > KindUtf16 || k == f) return WriteBytes(bytes, count);
-    if (AsciiCompatible(k) && AsciiCompatible(f) && AllAscii(bytes, count))
-        return WriteBytes(bytes, count);
-    RawString wide;
-    bool ok;
-    if (kind == KindUtf16 || k == NativeUtf16Kind()) {
-        if (count & 1) {
-            state_ = LineStateConvertFailed;
-            return false;
-        }
-        wide = RawString::FromWideText(static_cast<const wchar_t*>(bytes), count / 2);
-        ok = true;
-    } else {
-        ok = ConvertToUtf16(k, bytes, count, wide);
-    }
     RawString out;
-    if (ok) ok = ConvertFromUtf16(f, wide.Wide(), wide.Length(), out);
-    // A conversion that loses characters (no such character in the file's
-    // code page, a lone surrogate) is refused rather than written changed.
-    if (ok && !IsUtf16File(f)) {
-        RawString back;
-        ok = ConvertToUtf16(f, out.Data(), out.Length(), back) && back.Equals(wide);
-    }
-    if (!ok) {
+    bool asIs = true;
+    if (!EncodeForFile(writeKind_, kind, bytes, count, out, asIs)) {
+        // Refused rather than written changed.
         state_ = LineStateConvertFailed;
         return false;
     }
+    if (asIs) return WriteBytes(bytes, count > 0 ? count : 0);
     return WriteBytes(out.Data(), out.Length());
 }
 

@@ -231,4 +231,8 @@ private:
     int32_t writeFill_ = 0;
 };
 
+// Whether a file of `fileKind` (0-7; 7 as UTF-16 little-endian) holds the
+// text without loss, as RawLineFile::WriteLine would write it.
+bool KindHoldsText(uint8_t fileKind, const RawString& text);
+
 }  // namespace RawLayer

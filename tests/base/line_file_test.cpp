@@ -383,6 +383,15 @@ TEST(LineFileRead, FailuresAreNotTheEnd) {
     ReadResult odd = ReadAll(path, 4, LineKindOwn);
     EXPECT_EQ(odd.state, LineStateConvertFailed);
     ASSERT_EQ(odd.lines.size(), 1u);
+    // The same after a CR: the CR ends its line and the odd byte is still
+    // reported, whatever the chunk size.
+    ASSERT_TRUE(WriteFileBytes(path, Bytes{0xFF, 0xFE, 'a', 0, 0x0D, 0, 'b'}));
+    for (int32_t chunk : {4, 8192}) {
+        ReadResult cr = ReadAll(path, chunk, LineKindOwn);
+        EXPECT_EQ(cr.state, LineStateConvertFailed) << chunk;
+        ASSERT_EQ(cr.lines.size(), 1u) << chunk;
+        EXPECT_EQ(WideOf(cr.lines[0]), L"a");
+    }
 
     // After a failure ReadLine stays false and Close reports it.
     RawLineFile file(PathOf(path), 4);
