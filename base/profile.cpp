@@ -4,6 +4,9 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "base/api_text.h"
 #include "base/encoding.h"
 #include "base/file_system.h"
@@ -21,8 +24,6 @@ RAW_CONSTANT_TEXT(TmpExtensionText, ".tmp")
 RAW_CONSTANT_TEXT(UserFolderMarkText, "$(User)")
 RAW_CONSTANT_TEXT(BackslashText, "\\")
 
-inline bool IsSeparator(uint32_t unit) { return unit == '\\' || unit == '/'; }
-
 inline bool IsAsciiLetter(uint32_t unit) {
     return (unit >= 'A' && unit <= 'Z') || (unit >= 'a' && unit <= 'z');
 }
@@ -30,8 +31,7 @@ inline bool IsAsciiLetter(uint32_t unit) {
 // Whether the units of a text are 7-bit characters of an ASCII-compatible
 // kind, so that a unit compare with another such text is a text compare.
 bool IsPlainAscii(const RawString& text) {
-    uint8_t kind = text.Kind();
-    if (kind == KindUtf7 || kind == KindUtf16BE || kind == KindUtf16LE) return text.IsEmpty();
+    if (!IsAsciiCompatibleKind(text.Kind())) return text.IsEmpty();
     int32_t n = text.Length();
     for (int32_t i = 0; i < n; ++i)
         if (text.UnitAt(i) >= 0x80) return false;
@@ -73,6 +73,13 @@ bool EntryIsWritable(const RawParameterUnit& unit) {
     return true;
 }
 
+// A reader over a profile: the file's own kind, bytes of unknown kinds as
+// ANSI text.
+void SetupProfileReader(RawLineFile& reader) {
+    reader.SetTextKind(LineKindOwn);
+    reader.SetOptions(LineFileAnsiText);
+}
+
 // The encoding kind written into a profile whose kind as read is `kind`:
 // the file's own kind; ANSI for bytes that were not text in any kind (they
 // were read as ANSI); UTF-8 when nothing was known.
@@ -82,12 +89,24 @@ uint8_t WriteKindFor(uint32_t kind) {
     return KindUtf8;
 }
 
-// A reader over a profile: the file's own kind, bytes of unknown kinds as
-// ANSI text.
-void SetupProfileReader(RawLineFile& reader) {
-    reader.SetTextKind(LineKindOwn);
-    reader.SetOptions(LineFileAnsiText);
+// Whether every line of a file comes back unchanged from a trip through
+// UTF-16, so that the file can be rewritten in another kind without
+// changing any of its text.
+bool LinesSurviveConversion(const RawString& path, int32_t chunk) {
+    RawLineFile reader(path, chunk);
+    SetupProfileReader(reader);
+    if (!reader.Open()) return false;
+    while (reader.ReadLine()) {
+        const RawString& text = reader.Line().text;
+        if (text.Kind() == KindUtf16 || IsPlainAscii(text)) continue;
+        RawString wide, back;
+        if (!ConvertToUtf16(text.Kind(), text.Data(), text.Length(), wide) ||
+            !ConvertFromUtf16(text.Kind(), wide.Wide(), wide.Length(), back) || !back.Equals(text))
+            return false;
+    }
+    return reader.State() == LineStateEnd;
 }
+
 
 int32_t ChunkOf(const ProfileFileRef& file) {
     uint32_t chunk = file.chunkSize;
@@ -95,10 +114,6 @@ int32_t ChunkOf(const ProfileFileRef& file) {
         chunk > static_cast<uint32_t>(RawLineFile::MaxChunkSize))
         chunk = RawLineFile::DefaultChunkSize;
     return static_cast<int32_t>(chunk);
-}
-
-const RawString& WritePathOf(const ProfileFileRef& file) {
-    return file.writePath.IsEmpty() ? file.path : file.writePath;
 }
 
 }  // namespace
@@ -162,17 +177,7 @@ int32_t RawParameterList::GetInt(const RawString& key, int32_t defaultValue) con
     const RawParameterUnit* unit = Find(key);
     if (!unit) return defaultValue;
     const RawString& value = unit->value;
-    RawRange r = value.TrimRange(value.All(), BlankTabText());
-    if (r.start >= r.end) return defaultValue;
-    RawNumberScan scan;
-    if (!ParseNumber(value, r, scan)) return defaultValue;
-    // At most 32 bits: a negative number down to -2^31, others up to
-    // 0xFFFFFFFF (colours and masks are written in hex).
-    if (scan.sign == '-' ? scan.value > 0x80000000ull : scan.value > 0xFFFFFFFFull)
-        return defaultValue;
-    uint32_t low = static_cast<uint32_t>(scan.value);
-    if (scan.sign == '-') low = 0u - low;
-    return static_cast<int32_t>(low);
+    return value.ToInt(value.TrimRange(value.All(), BlankTabText()));
 }
 
 bool RawParameterList::GetBool(const RawString& key, bool defaultValue) const {
@@ -282,10 +287,10 @@ bool RawParameterList::ReadSection(ProfileFileRef& file, const RawString& sectio
     RawString name;
     while (NextSectionLine(reader, name)) {
         if (!SectionNameEquals(name, section)) continue;
-        bool ok = ReadEntries(reader);
+        // A failure part-way keeps the entries read before it.
+        ReadEntries(reader);
         reader.Close();
-        if (!ok) Clear();  // a section cut short by a failure is not a section
-        return ok;
+        return true;
     }
     reader.Close();
     return false;
@@ -301,12 +306,20 @@ bool RawParameterList::ReadSection(ProfileFileRef& file, const RawString& sectio
 // Only when the old file was read to its end and the temporary file was
 // written, flushed and closed without a failure is it put in place; on any
 // failure the temporary file is removed and the old file stays as it was.
+//
+// The file keeps its encoding kind and mark. A new file is UTF-8 with a
+// mark, and so is a file of nothing but 7-bit text once it gets other text:
+// without the mark a short Japanese text may be guessed as Shift_JIS when it
+// is read back. When the file's own kind cannot hold a new key, value or
+// section name, the file is rewritten as UTF-8 with a mark, its other lines
+// converted, provided each of them converts without a change; otherwise
+// the units its kind cannot hold are left out.
 
-bool RawParameterList::WriteSection(ProfileFileRef& file, const RawString& section) const {
-    const RawString& target = WritePathOf(file);
-    if (target.IsEmpty() || HasLineBreak(section)) return false;
-    for (RawListLink* link = FirstLink(); !IsEnd(link); link = link->next)
-        if (!EntryIsWritable(*static_cast<const RawParameterUnit*>(link->unit))) return false;
+bool RawParameterList::WriteSection(ProfileFileRef& file, const RawString& section,
+                                    RawParameterList* refused) const {
+    const RawString& target = file.path;
+    if (target.IsEmpty() || HasLineBreak(section) || !KindHoldsText(KindUtf8, section))
+        return false;
 
     RawLineFile reader(target, ChunkOf(file));
     SetupProfileReader(reader);
@@ -325,10 +338,57 @@ bool RawParameterList::WriteSection(ProfileFileRef& file, const RawString& secti
         file.mark = reader.HasMark() ? 1 : 0;
     }
 
+    // The units written, and the kind and mark the file is written in.
+    uint8_t kind = WriteKindFor(hadOld ? file.kind : 0);
+    bool mark = !hadOld || file.mark != 0;
+    bool plain = hadOld && (file.kind == 0);  // nothing but 7-bit text so far
+    std::vector<const RawParameterUnit*> units;
+    std::vector<const RawParameterUnit*> narrow;  // units the file's own kind cannot hold
+    bool fits = KindHoldsText(kind, section);
+    bool ascii = IsPlainAscii(section);
+    bool leftOut = false;
+    auto leaveOut = [&](const RawParameterUnit& unit) {
+        leftOut = true;
+        if (refused) refused->Add(unit.key, unit.value);
+    };
+    for (RawListLink* link = FirstLink(); !IsEnd(link); link = link->next) {
+        const RawParameterUnit& unit = *static_cast<const RawParameterUnit*>(link->unit);
+        if (!EntryIsWritable(unit) || !KindHoldsText(KindUtf8, unit.key) ||
+            !KindHoldsText(KindUtf8, unit.value)) {
+            leaveOut(unit);
+            continue;
+        }
+        if (!KindHoldsText(kind, unit.key) || !KindHoldsText(kind, unit.value)) {
+            narrow.push_back(&unit);
+            fits = false;
+        }
+        ascii = ascii && IsPlainAscii(unit.key) && IsPlainAscii(unit.value);
+        units.push_back(&unit);
+    }
+    bool convertOld = false;
+    if (!fits) {
+        if (!hadOld || LinesSurviveConversion(target, ChunkOf(file))) {
+            convertOld = hadOld && kind != KindUtf8;
+            kind = KindUtf8;
+            mark = true;
+        } else if (!KindHoldsText(kind, section)) {
+            reader.Close();
+            return false;
+        } else {
+            // The old text would change: the file keeps its kind, and what
+            // that kind cannot hold is left out.
+            for (const RawParameterUnit* unit : narrow) {
+                leaveOut(*unit);
+                units.erase(std::find(units.begin(), units.end(), unit));
+            }
+        }
+    }
+    if (plain && !ascii) mark = true;
+
     RawString tmp = target.Concat(TmpExtensionText());
     RawLineFile writer(tmp);
-    writer.SetTextKind(WriteKindFor(file.kind));
-    writer.SetOptions(file.mark ? static_cast<uint32_t>(LineFileWriteMark) : 0u);
+    writer.SetTextKind(kind);
+    writer.SetOptions(mark ? static_cast<uint32_t>(LineFileWriteMark) : 0u);
     if (!writer.BeginWrite()) {
         reader.Close();
         return false;
@@ -339,7 +399,7 @@ bool RawParameterList::WriteSection(ProfileFileRef& file, const RawString& secti
         if (pendingBreak) writer.WriteLineBreak();
         pendingBreak = false;
         const RawString& text = record.text;
-        if (text.Kind() == KindUtf16) {
+        if (text.Kind() == KindUtf16 || convertOld) {
             writer.WriteLine(text);
             if (record.lineEndCount > 0) writer.WriteLine(record.LineEndText());
         } else {
@@ -358,8 +418,7 @@ bool RawParameterList::WriteSection(ProfileFileRef& file, const RawString& secti
         writer.WriteLine(section);
         writer.WriteLine(CloseBracketText());
         writer.WriteLineBreak();
-        for (RawListLink* link = FirstLink(); !IsEnd(link); link = link->next) {
-            const RawParameterUnit* unit = static_cast<const RawParameterUnit*>(link->unit);
+        for (const RawParameterUnit* unit : units) {
             writer.WriteLine(unit->key);
             writer.WriteLine(EqualsSignText());
             writer.WriteLine(unit->value);
@@ -396,8 +455,14 @@ bool RawParameterList::WriteSection(ProfileFileRef& file, const RawString& secti
     }
     bool placed = hadOld ? ApiReplaceFile(target, tmp, RawString::Empty())
                          : ApiMoveFileEx(tmp, target, MOVEFILE_WRITE_THROUGH);
-    if (!placed) ApiDeleteFile(tmp);
-    return placed;
+    if (!placed) {
+        ApiDeleteFile(tmp);
+        return false;
+    }
+    file.kind = kind;
+    file.mark = mark ? 1 : 0;
+    // Left-out units are a failure unless the caller took them.
+    return refused || !leftOut;
 }
 
 // ---------------------------------------------------------------------------
@@ -406,13 +471,11 @@ bool RawParameterList::WriteSection(ProfileFileRef& file, const RawString& secti
 ProfileFileRef ProfileFileRef::FromPath(const RawString& path) {
     ProfileFileRef ref;
     ref.path = path;
-    ref.writePath = path;
     return ref;
 }
 
 void ProfileFileRef::SetPath(const RawString& newPath) {
     path = newPath;
-    writePath = newPath;
     kind = 0;
     mark = 0;
 }
@@ -449,15 +512,22 @@ ProfileStore::ProfileStore() { InitializeCriticalSection(&lock_); }
 
 ProfileStore::~ProfileStore() { DeleteCriticalSection(&lock_); }
 
-bool ProfileStore::Save() {
+bool ProfileStore::Save(RawParameterList* refused) {
     Lock();
     bool ok = true;
     if (modified && !path.IsEmpty()) {
         RawParameterList sorted = values.Copy();
         sorted.Sort(RawParameterListSort());
         ProfileFileRef file = ProfileFileRef::FromPath(path);
-        ok = sorted.WriteSection(file, section);
-        if (ok) modified = 0;
+        RawParameterList left;
+        bool placed = sorted.WriteSection(file, section, &left);
+        // A unit that cannot be written would fail every later save as well:
+        // once the rest is in place the flag is cleared, and the unit is
+        // reported by this save's result.
+        if (placed) modified = 0;
+        ok = placed && left.IsEmpty();
+        if (refused)
+            for (const RawParameterUnit& unit : left) refused->Add(unit.key, unit.value);
     }
     Unlock();
     return ok;
@@ -472,7 +542,7 @@ int32_t LastSeparator(const RawString& path, RawRange range) {
     // and in kind 0 under a double-byte ANSI code page).
     int32_t found = r.end;
     for (int32_t pos = r.start; pos < r.end; pos = path.NextCharPos(pos)) {
-        if (IsSeparator(path.UnitAt(pos))) found = pos;
+        if (IsPathSeparator(path.UnitAt(pos))) found = pos;
     }
     return found;
 }
@@ -522,7 +592,7 @@ bool FolderExists(const RawString& path) {
 
 bool PathIsAbsolute(const RawString& path) {
     if (path.Length() >= 2 && IsAsciiLetter(path.UnitAt(0)) && path.UnitAt(1) == ':') return true;
-    return path.Length() >= 2 && IsSeparator(path.UnitAt(0)) && IsSeparator(path.UnitAt(1));
+    return path.Length() >= 2 && IsPathSeparator(path.UnitAt(0)) && IsPathSeparator(path.UnitAt(1));
 }
 
 namespace {
@@ -532,12 +602,12 @@ namespace {
 int32_t RootLength(const RawString& base) {
     int32_t n = base.Length();
     if (n >= 2 && IsAsciiLetter(base.UnitAt(0)) && base.UnitAt(1) == ':') return 2;
-    if (n >= 2 && IsSeparator(base.UnitAt(0)) && IsSeparator(base.UnitAt(1))) {
+    if (n >= 2 && IsPathSeparator(base.UnitAt(0)) && IsPathSeparator(base.UnitAt(1))) {
         int32_t pos = 2;
         int parts = 0;
         while (pos < n && parts < 2) {
             int32_t start = pos;
-            while (pos < n && !IsSeparator(base.UnitAt(pos))) pos = base.NextCharPos(pos);
+            while (pos < n && !IsPathSeparator(base.UnitAt(pos))) pos = base.NextCharPos(pos);
             if (pos > start) ++parts;
             if (parts < 2 && pos < n) ++pos;
         }
@@ -557,7 +627,7 @@ RawString PathResolve(const RawString& base, const RawString& path) {
     int32_t n = p.Length();
 
     // A rooted path takes the base's drive (or network share).
-    if (IsSeparator(p.UnitAt(0))) {
+    if (IsPathSeparator(p.UnitAt(0))) {
         if (root == 0) return path;
         RawString s;
         s.AssignRange(b, RawRange{0, root});
@@ -566,20 +636,20 @@ RawString PathResolve(const RawString& base, const RawString& path) {
     }
 
     int32_t end = b.Length();
-    while (end > root && IsSeparator(b.UnitAt(end - 1))) --end;
+    while (end > root && IsPathSeparator(b.UnitAt(end - 1))) --end;
     int32_t pos = 0;
     for (;;) {
         if (p.UnitAt(pos) != '.') break;
-        if (pos + 1 == n || IsSeparator(p.UnitAt(pos + 1))) {
+        if (pos + 1 == n || IsPathSeparator(p.UnitAt(pos + 1))) {
             pos += pos + 1 == n ? 1 : 2;
             continue;
         }
-        if (p.UnitAt(pos + 1) == '.' && (pos + 2 == n || IsSeparator(p.UnitAt(pos + 2)))) {
+        if (p.UnitAt(pos + 1) == '.' && (pos + 2 == n || IsPathSeparator(p.UnitAt(pos + 2)))) {
             pos += pos + 2 == n ? 2 : 3;
             // One folder up, never past the root.
             int32_t s = LastSeparator(b, RawRange{root, end});
             end = s < end ? s : root;
-            while (end > root && IsSeparator(b.UnitAt(end - 1))) --end;
+            while (end > root && IsPathSeparator(b.UnitAt(end - 1))) --end;
             continue;
         }
         break;

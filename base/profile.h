@@ -92,10 +92,10 @@ public:
 
     // The value and true, or an empty string and false.
     RawString GetText(const RawString& key, bool* found = nullptr) const;
-    // The value as a number ("0x", "0o", "0b" or decimal, with a sign;
-    // blanks and tabs around it allowed). The default when the key is
-    // missing, the value is empty, or it does not parse as a whole number
-    // of at most 32 bits.
+    // The value as RawString::ToInt reads it ("0x", "0o", "0b" or decimal,
+    // with a sign; blanks and tabs around it are dropped): the digits before
+    // a bad unit, 0 for an empty value, the low 32 bits of a longer number.
+    // The default only when the key is missing.
     int32_t GetInt(const RawString& key, int32_t defaultValue) const;
     // The default when the key is missing; otherwise true unless the value
     // is "False" in any ASCII case (the empty value is true).
@@ -107,9 +107,9 @@ public:
     // ---- profile files -----------------------------------------------------
 
     // Clears the list and fills it with the entries of the named section
-    // (the first one of that name). True when the section was found and
-    // read without a failure; otherwise false and an empty list. The file
-    // ref takes the file's encoding kind and mark.
+    // (the first one of that name). True when the section was found; a
+    // failure part-way keeps the entries read before it. The file ref takes
+    // the file's encoding kind and mark.
     bool ReadSection(ProfileFileRef& file, const RawString& section);
     // With a reader that stands just after a section line: clears the list
     // and reads the entries up to the next section line, which the reader
@@ -120,9 +120,14 @@ public:
     // the end of the file and on a failure (the reader's state tells which).
     static bool NextSectionLine(RawLineFile& reader, RawString& name);
     // Replaces every section of that name in the file by this list (or
-    // appends it when there is none); see profile.cpp. True when the new
-    // file is in place.
-    bool WriteSection(ProfileFileRef& file, const RawString& section) const;
+    // appends it when there is none); see profile.cpp. A unit that cannot
+    // be written as a line that reads back the same (a line break in key or
+    // value, '=' in the key, a key that starts with '[' or "//", text that no
+    // kind of the file can hold) is left out and added to `refused`. True
+    // when the new file is in place and, without a `refused` list, nothing
+    // was left out; the file ref then holds the kind and mark written.
+    bool WriteSection(ProfileFileRef& file, const RawString& section,
+                      RawParameterList* refused = nullptr) const;
 
     // Appends the entries of a text of several lines (LF, CR or CR LF):
     // empty lines, "//" comments and section lines are skipped, every other
@@ -150,12 +155,11 @@ private:
 // ---------------------------------------------------------------------------
 // Profile files
 
-// Names one profile file: the path (held twice), the chunk size its reader
-// uses, and the encoding kind and byte-order-mark flag of the file as last
-// read (kind 0 until a file was read).
+// Names one profile file: the path, the chunk size its reader uses, and the
+// encoding kind and byte-order-mark flag of the file as last read or
+// written (kind 0 until a file was read).
 struct ProfileFileRef {
     RawString path;
-    RawString writePath;
     uint32_t chunkSize = 8192;
     uint32_t kind = 0;
     uint32_t mark = 0;
@@ -194,9 +198,10 @@ public:
 
     // Under the lock, when modified and the path is not empty: writes a
     // copy of the values, sorted by key (stable), as the store's section.
-    // The modified flag is cleared only when the file was written. True
-    // when there was nothing to write or the write succeeded.
-    bool Save();
+    // The modified flag is cleared when the file was written, also when a
+    // unit that cannot be written was left out (it goes to `refused`). True
+    // when there was nothing to write or everything was written.
+    bool Save(RawParameterList* refused = nullptr);
 
 private:
     CRITICAL_SECTION lock_;

@@ -102,9 +102,10 @@ TEST(ProfileParse, GetIntAndGetBool) {
         int32_t expected;
     } ints[] = {
         {"30", 30},       {" 30", 30},     {"30 ", 30},     {"\t-12\t", -12}, {"+7", 7},
-        {"0x1F", 31},     {"0o17", 15},    {"0b101", 5},    {"0", 0},         {"abc", -99},
-        {"12a", -99},     {"", -99},       {"  ", -99},     {"-", -99},       {"1 2", -99},
-        {"0xFFFFFFFF", -1}, {"0x100000000", -99}, {"-2147483648", INT32_MIN}, {"0X1F", -99},
+        {"0x1F", 31},     {"0o17", 15},    {"0b101", 5},    {"0", 0},         {"abc", 0},
+        {"12a", 12},      {"", 0},         {"  ", 0},       {"-", 0},         {"1 2", 1},
+        {"0xFFFFFFFF", -1}, {"0x100000001", 1}, {"-2147483648", INT32_MIN}, {"0X1F", 0},
+        {"4294967298", 2},  {"-0x2", -2},
     };
     for (const IntCase& c : ints) {
         list.SetText(A("K"), A(c.value));
@@ -140,6 +141,21 @@ TEST(ProfileParse, GetIntAndGetBool) {
     loose.Add(W(L"\u65e5\u672c"), A("jp"));
     ASSERT_NE(loose.Find(W(L"\u65e5\u672c").As(KindUtf8)), nullptr);
     EXPECT_TRUE(loose.Find(W(L"\u65e5\u672c").As(KindUtf8))->value.EqualsAscii("jp"));
+}
+
+TEST(ProfileParse, ReadSectionKeepsEntriesBeforeAFailure) {
+    TempFolder folder;
+    std::wstring path = folder.Join(L"cut.ini");
+    // Half a UTF-16 unit at the end: the read stops there.
+    Bytes bytes{0xFF, 0xFE};
+    Append(bytes, Utf16("[A]\r\nx=1\r\ny=2\r\nz", false));
+    bytes.push_back('3');
+    ASSERT_TRUE(WriteFileBytes(path, bytes));
+    ProfileFileRef ref = ProfileFileRef::FromPath(W(path));
+    RawParameterList list;
+    EXPECT_TRUE(list.ReadSection(ref, A("A")));
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.GetInt(A("y"), 0), 2);
 }
 
 TEST(ProfileParse, InsertCopyAndConstruct) {
@@ -291,7 +307,7 @@ TEST(ProfileWrite, NewFilesAndAppendedSections) {
     list.Add(A("Program"), A("Tavrel"));
     ProfileFileRef ref = ProfileFileRef::FromPath(W(path));
     ASSERT_TRUE(list.WriteSection(ref, A("Common")));
-    EXPECT_EQ(ReadFileBytes(path), TestSupport::Bytes("[Common]\r\nProgram=Tavrel\r\n"));
+    EXPECT_EQ(ReadFileBytes(path), TestSupport::Bytes("\xEF\xBB\xBF[Common]\r\nProgram=Tavrel\r\n"));
 
     // A section that is not there yet is appended, after a line end for a
     // last line without one; a section that stands twice is replaced twice.
@@ -358,16 +374,6 @@ TEST(ProfileWrite, RefusesAndLeavesTheOldFile) {
     EXPECT_EQ(ReadFileBytes(path), broken);
     EXPECT_FALSE(FileExists(path + L".tmp"));
 
-    // Entries that would not read back as written.
-    ASSERT_TRUE(WriteFileBytes(path, old));
-    RawParameterList bad;
-    bad.Add(A("k"), A("line\r\n[Injected]"));
-    EXPECT_FALSE(bad.WriteSection(ref, A("A")));
-    RawParameterList badKey;
-    badKey.Add(A("a=b"), A("1"));
-    EXPECT_FALSE(badKey.WriteSection(ref, A("A")));
-    EXPECT_EQ(ReadFileBytes(path), TestSupport::Bytes(old));
-
     // A folder where the file should be.
     std::wstring dir = folder.Join(L"dir.ini");
     ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
@@ -387,7 +393,113 @@ TEST(ProfileWrite, ReadValueAndWriteValue) {
     EXPECT_TRUE(ref.ReadValue(A("COMMON"), A("Program"), &found).EqualsAscii("Quenby"));
     EXPECT_TRUE(found);
     EXPECT_EQ(ReadFileBytes(folder.Join(L"v.ini")),
-              TestSupport::Bytes("[common]\r\nProgram=Quenby\r\nGuiProfile=$(User)\\g.ini\r\n"));
+              TestSupport::Bytes("\xEF\xBB\xBF[common]\r\nProgram=Quenby\r\nGuiProfile=$(User)\\g.ini\r\n"));
+}
+
+TEST(ProfileWrite, BadUnitsAreLeftOutAndNarrowFilesTurnUtf8) {
+    TempFolder folder;
+    std::wstring path = folder.Join(L"bad.ini");
+    // A Shift_JIS profile (its other section holds 日本).
+    const Bytes sjis{'[', 'O', 't', 'h', 'e', 'r', ']', '\r', '\n', 'j', '=', 0x93, 0xFA, 0x96, 0x7B,
+                     '\r', '\n', '[', 'A', ']', '\r', '\n', 'x', '=', '1', '\r', '\n'};
+    ASSERT_TRUE(WriteFileBytes(path, sjis));
+    RawParameterList list;
+    list.Add(A("k"), A("line\r\n[Injected]"));
+    list.Add(A("a=b"), A("1"));
+    list.Add(A("good"), A("2"));
+    list.Add(A("//c"), A("3"));
+    list.Add(A("path"), W(L"C:\\caf\u00e9"));  // no such character in Shift_JIS
+    ProfileFileRef ref = ProfileFileRef::FromPath(W(path));
+    RawParameterList refused;
+    ASSERT_TRUE(list.WriteSection(ref, A("A"), &refused));
+    ASSERT_EQ(refused.Count(), 3);
+    EXPECT_TRUE(refused.At(1)->key.EqualsAscii("a=b"));
+    const Bytes utf8{0xEF, 0xBB, 0xBF, '[', 'O', 't', 'h', 'e', 'r', ']', '\r', '\n', 'j', '=',
+                     0xE6, 0x97, 0xA5, 0xE6, 0x9C, 0xAC, '\r', '\n', '[', 'A', ']', '\r', '\n',
+                     'g', 'o', 'o', 'd', '=', '2', '\r', '\n', 'p', 'a', 't', 'h', '=', 'C', ':',
+                     '\\', 'c', 'a', 'f', 0xC3, 0xA9, '\r', '\n'};
+    EXPECT_EQ(ReadFileBytes(path), utf8);
+    EXPECT_EQ(ref.kind, KindUtf8);
+    EXPECT_EQ(ref.mark, 1u);
+
+    // Without a list to take them, left-out units make the result false;
+    // the rest is written all the same.
+    EXPECT_FALSE(list.WriteSection(ref, A("B")));
+    RawParameterList back;
+    ASSERT_TRUE(back.ReadSection(ref, A("B")));
+    EXPECT_EQ(back.Count(), 2);
+
+    // A store with one bad value saves the others once, and says so once.
+    ProfileStore store;
+    store.path = W(path);
+    store.section = A("Store");
+    store.values.Add(A("ok"), A("1"));
+    store.values.Add(A("bad"), A("x\ny"));
+    store.modified = 1;
+    EXPECT_FALSE(store.Save());
+    EXPECT_EQ(store.modified, 0);
+    EXPECT_TRUE(store.Save());
+    ASSERT_TRUE(back.ReadSection(ref, A("Store")));
+    EXPECT_TRUE(back.GetText(A("ok")).EqualsAscii("1"));
+    EXPECT_FALSE(back.Contains(A("bad")));
+
+    // A Shift_JIS file whose other text would change on its way through
+    // UTF-16 (0x87 0x90 comes back as 0x81 0xE0) keeps its kind; what the
+    // kind cannot hold is left out.
+    const Bytes nec{'[', 'O', ']', '\r', '\n', 'j', '=', 0x87, 0x90, '\r', '\n'};
+    ASSERT_TRUE(WriteFileBytes(path, nec));
+    RawParameterList cafe;
+    cafe.Add(A("path"), W(L"caf\u00e9"));
+    cafe.Add(A("n"), A("1"));
+    RawParameterList narrow;
+    EXPECT_TRUE(cafe.WriteSection(ref, A("A"), &narrow));
+    EXPECT_EQ(narrow.Count(), 1);
+    Bytes necAfter = nec;
+    Append(necAfter, TestSupport::Bytes("[A]\r\nn=1\r\n"));
+    EXPECT_EQ(ReadFileBytes(path), necAfter);
+}
+
+TEST(ProfileWrite, JapaneseTextsReadBackFromNewFiles) {
+    TempFolder folder;
+    std::wstring path = folder.Join(L"jp.ini");
+    ProfileFileRef ref = ProfileFileRef::FromPath(W(path));
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    for (int round = 0; round < 120; ++round) {
+        // Short texts of hiragana, katakana and kanji; the first is one that
+        // reads as Shift_JIS without a mark.
+        std::wstring text = L"\u3042\u3044";
+        if (round > 0) {
+            text.clear();
+            for (uint32_t n = 1 + next(3); n > 0; --n) {
+                switch (next(3)) {
+                case 0: text += wchar_t(0x3041 + next(0x53)); break;
+                case 1: text += wchar_t(0x30A1 + next(0x56)); break;
+                default: text += wchar_t(0x4E00 + next(0x5000)); break;
+                }
+            }
+        }
+        SCOPED_TRACE(TestSupport::Utf8(text));
+        DeleteFileW(path.c_str());
+        RawString value = W(text).As(KindUtf8);
+        ASSERT_TRUE(ref.WriteValue(A("Main"), A("Key"), value));
+        ASSERT_TRUE(ref.WriteValue(value, A("Key"), value));
+        bool found = false;
+        EXPECT_EQ(WideOf(ref.ReadValue(A("Main"), A("Key"), &found)), text);
+        EXPECT_EQ(WideOf(ref.ReadValue(value, A("Key"), &found)), text);
+        EXPECT_TRUE(found);
+    }
+    EXPECT_EQ(ReadFileBytes(path)[0], 0xEF);
+    // An existing file of 7-bit text gets its mark with its first other text.
+    ASSERT_TRUE(WriteFileBytes(path, std::string("[Main]\r\nKey=1\r\n")));
+    ASSERT_TRUE(ref.WriteValue(A("Main"), A("Other"), A("2")));
+    EXPECT_EQ(ReadFileBytes(path), TestSupport::Bytes("[Main]\r\nKey=1\r\nOther=2\r\n"));
+    ASSERT_TRUE(ref.WriteValue(A("Main"), A("Other"), W(L"\u3042\u3044")));
+    EXPECT_EQ(ReadFileBytes(path)[0], 0xEF);
+    EXPECT_EQ(WideOf(ref.ReadValue(A("Main"), A("Other"))), L"\u3042\u3044");
 }
 
 TEST(ProfileStoreSave, SortsAndClearsTheFlagOnlyOnSuccess) {
