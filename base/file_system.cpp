@@ -399,6 +399,25 @@ bool IsSameFile(HANDLE sourceHandle, const RawString& source, const RawString& t
     return SamePathName(source, target);
 }
 
+// Attributes a replaced file keeps.
+const DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                              FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// A file deleted when the holder goes, unless its path was cleared; the
+// caller's last error stays.
+struct TemporaryFile {
+    RawString path;
+    TemporaryFile() = default;
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        if (path.IsEmpty()) return;
+        DWORD error = GetLastError();
+        ApiDeleteFile(path);
+        SetLastError(error);
+    }
+};
+
 // Creates a new temporary file in the target's folder (so that it can
 // replace the target by a rename) and opens it for writing.
 bool OpenTemporaryBeside(const RawString& target, RawString& temp, RawFileHandle& out) {
@@ -543,7 +562,9 @@ bool DeleteFolderTree(const RawString& path, RawString* failedPath) {
     };
     // Only an absolute path with at least one name below its root: an empty
     // or relative path would hit the current folder, and a root the volume.
+    // A path of any other form that names nothing is gone already.
     if (!IsDeletablePath(path)) {
+        if (!path.IsEmpty() && PathIsGone(path)) return true;
         report(path);
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
@@ -566,6 +587,9 @@ bool DeleteFolderTree(const RawString& path, RawString* failedPath) {
         SetLastError(ERROR_DIRECTORY);
         return false;
     }
+    // The entry is checked under the name its folder lists, so a short
+    // (8.3) name is spelled out long first.
+    wide = CanonicalWide(wide);
     // The path itself is checked like any entry of its parent folder, so a
     // link given as the path loses only the link.
     RawRange nameRange = RawRange{NameStart(wide), wide.Length()};
@@ -683,36 +707,36 @@ bool CopyFileKeepTimes(RawFileCopier& copier, const RawString& target, const Raw
         return false;
     }
     // The data goes to a temporary file that replaces the target only once
-    // it is complete, so a failure never leaves a half-written target.
-    RawString temp;
+    // it is complete, so a failure never leaves a half-written target; the
+    // temporary file goes on every way out but the one that puts it in place
+    // (its handle, declared after it, is closed first).
+    TemporaryFile temp;
     RawFileHandle out;
-    if (!OpenTemporaryBeside(target, temp, out)) {
+    if (!OpenTemporaryBeside(target, temp.path, out)) {
+        temp.path = RawString();
         copier.Fail(CopyStatusTarget, target);
         return false;
     }
-    bool ok = CopyData(copier, in, out, source, target);
-    if (ok) {
-        if (!GetFileTime(in.Handle(), nullptr, nullptr, &copier.writeTime)) {
-            copier.Fail(CopyStatusRead, source);
-            ok = false;
-        } else if (!SetFileTime(out.Handle(), nullptr, nullptr, &copier.writeTime) ||
-                   !out.Flush()) {
-            copier.Fail(CopyStatusWrite, target);
-            ok = false;
-        }
+    if (!CopyData(copier, in, out, source, target)) return false;
+    if (!GetFileTime(in.Handle(), nullptr, nullptr, &copier.writeTime)) {
+        copier.Fail(CopyStatusRead, source);
+        return false;
+    }
+    if (!SetFileTime(out.Handle(), nullptr, nullptr, &copier.writeTime) || !out.Flush()) {
+        copier.Fail(CopyStatusWrite, target);
+        return false;
     }
     out.Close();
     in.Close();
-    if (ok && !ApiMoveFileEx(temp, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // A replaced target keeps its own attributes (hidden, system, archive).
+    DWORD kept = targetAttributes == INVALID_FILE_ATTRIBUTES ? 0 : targetAttributes & kKeptAttributes;
+    if ((kept && !ApiSetFileAttributes(temp.path, kept)) ||
+        !ApiMoveFileEx(temp.path, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         copier.Fail(CopyStatusTarget, target);
-        ok = false;
+        return false;
     }
-    if (!ok) {
-        DWORD error = GetLastError();
-        ApiDeleteFile(temp);
-        SetLastError(error);
-    }
-    return ok;
+    temp.path = RawString();  // in place
+    return true;
 }
 
 bool CopyFileAttributes(RawFileCopier& copier, const RawString& target, const RawString& source) {
