@@ -20,8 +20,6 @@ const uint32_t kMaxFetchUnits = 1u << 20;
 // The first buffer of a returned text: 260 units plus the terminator.
 const uint32_t kFirstFetchUnits = 261;
 
-bool TakesAnsi(int code) { return code == ApiKindAnsi || code == ApiKindEmpty; }
-
 // The bytes to hand to an ANSI entry point (an empty text of any kind is "").
 const char* AnsiText(const RawString& text) { return text.IsEmpty() ? "" : text.Bytes(); }
 
@@ -127,10 +125,8 @@ bool AnsiEndsWithSeparator(const char* bytes, int32_t count) {
         bool lead = IsDBCSLeadByte(static_cast<BYTE>(bytes[i])) != FALSE;
         i += (lead && i + 1 < count) ? 2 : 1;
     }
-    return last == count - 1 && last >= 0 && (bytes[last] == '\\' || bytes[last] == '/');
+    return last == count - 1 && last >= 0 && IsPathSeparator(static_cast<uint8_t>(bytes[last]));
 }
-
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 // One UTF-8 character at p (at most `left` bytes): its byte length and its
 // code point, or 0 when the bytes do not start a well-formed character.
@@ -260,7 +256,7 @@ int ApiMessageBox(const RawString& text, const RawString& caption) {
 
 HANDLE ApiCreateFile(const RawString& path, DWORD access, DWORD share, DWORD disposition,
                      DWORD flagsAndAttributes) {
-    if (TakesAnsi(ApiKind(path))) {
+    if (TakesAnsi(path)) {
         return CreateFileA(AnsiText(path), access, share, nullptr, disposition, flagsAndAttributes,
                            nullptr);
     }
@@ -303,14 +299,14 @@ bool IsDeletablePath(const RawString& path) {
     size_t rest;
     wchar_t d = p[0];
     if (n >= 3 && ((d >= L'A' && d <= L'Z') || (d >= L'a' && d <= L'z')) && p[1] == L':' &&
-        IsSeparator(p[2])) {
+        IsPathSeparator(p[2])) {
         rest = 3;
-    } else if (n >= 2 && IsSeparator(p[0]) && IsSeparator(p[1])) {
+    } else if (n >= 2 && IsPathSeparator(p[0]) && IsPathSeparator(p[1])) {
         // \\server\share: both names must be there; they are the root.
         size_t i = 2;
         for (int part = 0; part < 2; ++part) {
             size_t start = i;
-            while (i < n && !IsSeparator(p[i])) ++i;
+            while (i < n && !IsPathSeparator(p[i])) ++i;
             if (i == start) return false;
             if (part == 0) {
                 if (i >= n) return false;
@@ -326,10 +322,10 @@ bool IsDeletablePath(const RawString& path) {
     int names = 0;
     size_t i = rest;
     while (i < n) {
-        while (i < n && IsSeparator(p[i])) ++i;
+        while (i < n && IsPathSeparator(p[i])) ++i;
         size_t start = i;
         bool onlyDots = true;
-        while (i < n && !IsSeparator(p[i])) {
+        while (i < n && !IsPathSeparator(p[i])) {
             if (p[i] != L'.' && p[i] != L' ') onlyDots = false;
             ++i;
         }
@@ -384,7 +380,7 @@ HANDLE ApiShellExecute(const RawString& verb, const RawString& file, const RawSt
     }
     const ULONG mask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_DOENVSUBST | SEE_MASK_FLAG_NO_UI;
     if (TakesAnsi(ApiKindTriple(file, parameters, folder))) {
-        RawString ansiVerb = TakesAnsi(ApiKind(verb)) ? verb : verb.As(KindAnsi);
+        RawString ansiVerb = TakesAnsi(verb) ? verb : verb.As(KindAnsi);
         SHELLEXECUTEINFOA info = {};
         info.cbSize = sizeof(info);
         info.fMask = mask;
@@ -446,7 +442,7 @@ ATOM ApiRegisterClass(HINSTANCE instance, HICON icon, HCURSOR cursor, const RawS
 }
 
 bool ApiInsertMenu(HMENU menu, UINT position, UINT flags, UINT_PTR id, const RawString& text) {
-    if (TakesAnsi(ApiKind(text))) {
+    if (TakesAnsi(text)) {
         return InsertMenuA(menu, position, flags, id, AnsiText(text)) != FALSE;
     }
     WideText t(text);
@@ -645,7 +641,7 @@ RawString ApiGetTempPath(uint8_t kind) {
         [](char*, uint32_t) -> uint32_t { return 0; });
     if (!wide.IsEmpty()) {
         uint32_t last = wide.UnitAt(wide.Length() - 1);
-        if (last == L'\\' || last == L'/') {
+        if (IsPathSeparator(last)) {
             wide = RawString::InitBodyFromRange(KindUtf16, wide, RawRange{0, wide.Length() - 1});
         }
     }

@@ -40,6 +40,10 @@ int ApiKind(const RawString& text);
 int ApiKindPair(const RawString& a, const RawString& b);
 // Three strings, the same rule generalised.
 int ApiKindTriple(const RawString& a, const RawString& b, const RawString& c);
+// Whether an API kind takes the ANSI entry point (codes 0 and 3), and
+// whether one string does.
+inline bool TakesAnsi(int code) { return code == ApiKindAnsi || code == ApiKindEmpty; }
+inline bool TakesAnsi(const RawString& text) { return TakesAnsi(ApiKind(text)); }
 
 // ---- small string helpers for platform buffers -----------------------------
 

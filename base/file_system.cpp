@@ -6,22 +6,14 @@
 #include <vector>
 
 #include "base/api_text.h"
+#include "base/profile.h"
 
 namespace RawLayer {
 
 namespace {
 
-// Deeper trees than this are not walked: a path cannot be this deep on any
-// real volume, so reaching it means something is wrong (and the walk stays
-// bounded whatever the volume reports).
-const int kMaxTreeDepth = 1024;
 // Attempts at a free temporary name beside a copy's target.
 const int kTempNameAttempts = 64;
-
-bool TakesAnsi(const RawString& path) {
-    int code = ApiKind(path);
-    return code == ApiKindAnsi || code == ApiKindEmpty;
-}
 
 const char* AnsiText(const RawString& text) { return text.IsEmpty() ? "" : text.Bytes(); }
 
@@ -57,33 +49,13 @@ R CallWithPath(const RawString& path, R failed, AnsiCall ansi, WideCall wide) {
 RAW_CONSTANT_TEXT(AllEntriesPattern, "*.*")
 
 // The position after the last path separator (0 without one). Whole
-// characters only: a trail byte equal to '\' (Shift_JIS, and the ANSI kind
-// under a double-byte code page) is not a separator.
-int32_t NameStart(const RawString& path) {
-    if (path.Kind() != KindAnsi) return PathNameRange(path).start;
-    const char* bytes = path.Bytes();
-    int32_t length = path.Length();
-    int32_t start = 0;
-    for (int32_t i = 0; i < length;) {
-        char c = bytes[i];
-        if (c == '\\' || c == '/') start = i + 1;
-        bool lead = IsDBCSLeadByte(static_cast<BYTE>(c)) != FALSE;
-        i += (lead && i + 1 < length) ? 2 : 1;
-    }
-    return start;
-}
+// characters only: a trail byte equal to '\' is not a separator.
+int32_t NameStart(const RawString& path) { return PathNameRange(path).start; }
 
 // Whether the text ends in a path separator.
 bool EndsWithSeparator(const RawString& path) {
     int32_t length = path.Length();
     return length > 0 && NameStart(path) == length;
-}
-
-// The path without its trailing separators.
-RawString WithoutTrailingSeparators(const RawString& path) {
-    RawString result = path;
-    while (EndsWithSeparator(result)) result.Erase(result.Length() - 1, 1);
-    return result;
 }
 
 // The folder part of a path: the text before its last separator, without
@@ -92,34 +64,14 @@ RawString FolderPart(const RawString& path) {
     int32_t start = NameStart(path);
     if (start == 0) return RawString(path.Kind());
     RawString folder = RawString::InitBodyFromRange(path.Kind(), path, RawRange{0, start - 1});
-    return WithoutTrailingSeparators(folder);
+    return PathWithoutTrailingSeparators(folder);
 }
 
-// folder + '\' + name in the folder's kind (no backslash after an empty
-// folder or one that already ends in a separator).
-RawString JoinPath(const RawString& folder, const RawString& name) {
-    RawString result = folder;
-    if (!folder.IsEmpty() && !EndsWithSeparator(folder)) result.AppendChar('\\');
-    if (name.Kind() == result.Kind()) {
-        result.Append(name);
-    } else {
-        result.Append(name.As(result.Kind()));
-    }
-    return result;
-}
-
-// The kind names of a search are kept in: the folder's own kind, except the
-// kinds whose units are not characters of an ASCII-compatible text (UTF-7 and
-// the byte forms of UTF-16), which work in UTF-16.
-uint8_t WorkingKind(uint8_t kind) {
-    if (kind == KindUtf7 || kind == KindUtf16BE || kind == KindUtf16LE) return KindUtf16;
-    return kind;
-}
-
-// A string in the working kind of a search.
+// A string in the kind the names of a search are kept in: its own kind when
+// that is ASCII-compatible, else UTF-16 (UTF-7 and the byte forms of UTF-16
+// have no separators of their own).
 RawString InWorkingKind(const RawString& text) {
-    uint8_t kind = WorkingKind(text.Kind());
-    if (kind == text.Kind()) return text;
+    if (IsAsciiCompatibleKind(text.Kind())) return text;
     RawString wide;
     if (!ToWide(text, wide)) return RawString(KindUtf16);
     return wide;
@@ -175,6 +127,15 @@ struct DeleteWalk {
     }
 };
 
+// A path relative to the current folder ("name", ".\\name") or to a drive's
+// ("X:name"); not one that starts at a root.
+bool IsRelativePath(const RawString& path) {
+    if (path.IsEmpty() || IsPathSeparator(path.UnitAt(0))) return false;
+    if (path.Length() >= 2 && path.UnitAt(1) == ':')
+        return path.Length() > 2 && !IsPathSeparator(path.UnitAt(2));
+    return true;
+}
+
 bool PathIsGone(const RawString& path) {
     DWORD attributes = ApiGetFileAttributes(path);
     if (attributes != INVALID_FILE_ATTRIBUTES) return false;
@@ -218,7 +179,7 @@ bool IsEntryItself(HANDLE handle, const RawString& parentFinal, const RawString&
     if (parentFinal.IsEmpty()) return true;
     RawString final = FinalPathOf(handle);
     if (final.IsEmpty()) return true;
-    return SameNameNoCase(final, JoinPath(parentFinal, name));
+    return SameNameNoCase(final, PathJoin(parentFinal, name));
 }
 
 // One entry of the walk, in UTF-16: its full path, its name, its parent's
@@ -328,7 +289,7 @@ bool DeleteTreeEntry(const TreeEntry& entry, int depth, DeleteWalk& walk) {
         return false;
     }
     if (folder) {
-        if (depth >= kMaxTreeDepth) {
+        if (depth >= MaxTreeDepth) {
             SetLastError(ERROR_FILENAME_EXCED_RANGE);
             walk.Fail(entry.path);
             return false;
@@ -517,7 +478,7 @@ bool ApiCreateDirectoryTree(const RawString& path) {
     if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     // A trailing separator names the same folder; without it the folder part
     // of "C:\a\b\" would be the folder itself.
-    RawString folder = WithoutTrailingSeparators(InWorkingKind(path));
+    RawString folder = PathWithoutTrailingSeparators(InWorkingKind(path));
     if (folder.IsEmpty()) return false;
     // Walk up to the nearest existing ancestor, remembering what is missing;
     // each step is shorter than the one before, so the walk ends.
@@ -562,9 +523,9 @@ bool DeleteFolderTree(const RawString& path, RawString* failedPath) {
     };
     // Only an absolute path with at least one name below its root: an empty
     // or relative path would hit the current folder, and a root the volume.
-    // A path of any other form that names nothing is gone already.
+    // A relative path that names nothing is gone already.
     if (!IsDeletablePath(path)) {
-        if (!path.IsEmpty() && PathIsGone(path)) return true;
+        if (IsRelativePath(path) && PathIsGone(path)) return true;
         report(path);
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
@@ -574,7 +535,7 @@ bool DeleteFolderTree(const RawString& path, RawString* failedPath) {
         report(path);
         return false;
     }
-    wide = WithoutTrailingSeparators(wide);
+    wide = PathWithoutTrailingSeparators(wide);
     DWORD attributes = GetFileAttributesW(WideText(wide));
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         DWORD error = GetLastError();
@@ -791,7 +752,7 @@ void RawFileFind::Start(const RawString& folder) {
     attributes_ = INVALID_FILE_ATTRIBUTES;
     folder_ = InWorkingKind(folder);
     if (EndsWithSeparator(folder_)) folder_.Erase(folder_.Length() - 1, 1);
-    pattern_ = JoinPath(folder_, AllEntriesPattern());
+    pattern_ = PathJoin(folder_, AllEntriesPattern());
 }
 
 void RawFileFind::StartPattern(const RawString& pattern) {
@@ -825,14 +786,14 @@ bool RawFileFind::Advance() {
     size_ = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     RawString wideName = RawString::FromWideText(data.cFileName);
     if (ConvertLossless(wideName, folder_.Kind(), name_)) {
-        fullPath_ = JoinPath(folder_, name_);
+        fullPath_ = PathJoin(folder_, name_);
     } else {
         // A name the folder's kind cannot hold would find nothing; it stays
         // in UTF-16, and so does its full path.
         name_ = wideName;
         RawString wideFolder;
         ToWide(folder_, wideFolder);
-        fullPath_ = JoinPath(wideFolder, name_);
+        fullPath_ = PathJoin(wideFolder, name_);
     }
     return true;
 }

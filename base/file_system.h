@@ -16,6 +16,11 @@
 
 namespace RawLayer {
 
+// The deepest nesting the folder-tree walks enter: deeper trees are not
+// walked (no real volume nests this deep by plain folders, and the walks stay
+// bounded whatever a volume reports).
+enum : int { MaxTreeDepth = 256 };
+
 // ---- one-string wrappers -----------------------------------------------------
 
 // GetFileAttributesA/W; INVALID_FILE_ATTRIBUTES when the path finds nothing.

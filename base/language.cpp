@@ -21,11 +21,6 @@ private:
     CRITICAL_SECTION* lock_;
 };
 
-bool IsFile(const RawString& path) {
-    const DWORD attributes = ApiGetFileAttributes(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 
 }  // namespace
 
@@ -143,11 +138,11 @@ bool LanguageTable::LocateFile(const RawString& baseFolder) {
     RawString found;
     if (!baseFolder.IsEmpty()) {
         RawString candidate = PathJoin(baseFolder, LanguageFileNameText());
-        if (IsFile(candidate)) found = candidate;
+        if (FileExists(candidate)) found = candidate;
     }
     if (found.IsEmpty()) {
         RawString candidate = PathJoin(ProgramFolder(KindUtf16), LanguageFileNameText());
-        if (IsFile(candidate)) found = candidate;
+        if (FileExists(candidate)) found = candidate;
     }
     if (found.IsEmpty()) return false;
     SectionGuard guard(&lock_);

@@ -557,6 +557,27 @@ RawString PathJoin(const RawString& folder, const RawString& name) {
 
 int32_t LastSeparator(const RawString& path) { return LastSeparator(path, path.All()); }
 
+RawString PathWithoutTrailingSeparators(const RawString& path) {
+    if (!IsAsciiCompatibleKind(path.Kind())) return PathWithoutTrailingSeparators(path.As(KindUtf16));
+    const int32_t length = path.Length();
+    // The end of the last character that is not a separator (a lead unit is
+    // never one).
+    int32_t end = 0;
+    for (int32_t pos = 0; pos < length;) {
+        const int32_t next = path.NextCharPos(pos);
+        if (!IsPathSeparator(path.UnitAt(pos))) end = next;
+        pos = next;
+    }
+    if (end == 0 && length > 0)
+        end = 1;  // "\" itself
+    else if (end == 2 && length > 2 && path.UnitAt(1) == ':')
+        end = 3;  // "X:\"
+    if (end == length) return path;
+    RawString trimmed(path.Kind());
+    trimmed.AssignRange(path, RawRange{0, end});
+    return trimmed;
+}
+
 RawRange PathFolderRange(const RawString& path) {
     int32_t s = LastSeparator(path);
     if (s >= path.Length()) return RawRange{0, 0};
@@ -588,6 +609,12 @@ bool FolderExists(const RawString& path) {
     if (path.IsEmpty()) return false;
     DWORD attributes = ApiGetFileAttributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FileExists(const RawString& path) {
+    if (path.IsEmpty()) return false;
+    DWORD attributes = ApiGetFileAttributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool PathIsAbsolute(const RawString& path) {
@@ -683,7 +710,7 @@ RawString ResolveProgramPath(const RawString& path, const RawString& application
         RawString folder = ApiGetSpecialFolder(CSIDL_APPDATA, KindUtf16);
         if (folder.IsEmpty()) folder = ProgramFolder(KindUtf16);
         if (!applicationName.IsEmpty()) {
-            folder.AppendMany(BackslashText(), applicationName);
+            folder = PathJoin(folder, applicationName);
             ApiCreateDirectoryTree(folder);
         }
         result.ReplaceFirst(UserFolderMarkText(), folder);

@@ -219,8 +219,12 @@ RAW_CONSTANT_TEXT(DoubleBackslashText, "\\\\")
 int32_t LastSeparator(const RawString& path, RawRange range);
 int32_t LastSeparator(const RawString& path);
 // The folder and the name joined by one '\' (none added when the folder is
-// empty or already ends in a separator).
+// empty or already ends in a separator), in the folder's kind.
 RawString PathJoin(const RawString& folder, const RawString& name);
+// The path without its trailing separators; a root keeps its own ("\",
+// "X:\"). Whole characters only: a trail byte equal to '\' stays. A path of
+// kind 3, 5 or 6 comes back as UTF-16 (kind 7).
+RawString PathWithoutTrailingSeparators(const RawString& path);
 // The path before its last separator; empty (0, 0) when there is none.
 RawRange PathFolderRange(const RawString& path);
 // The extension after the last '.' of the last path component, with or
@@ -228,9 +232,10 @@ RawRange PathFolderRange(const RawString& path);
 RawRange PathExtensionRange(const RawString& path, bool withDot);
 // The path without the extension of its last component.
 RawString PathWithoutExtension(const RawString& path);
-// Through the path's attributes.
+// Through the path's attributes: any entry, a folder, anything but a folder.
 bool PathExists(const RawString& path);
 bool FolderExists(const RawString& path);
+bool FileExists(const RawString& path);
 // Whether the path is absolute: a drive letter and ':', or two leading
 // separators.
 bool PathIsAbsolute(const RawString& path);

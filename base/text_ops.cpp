@@ -45,31 +45,47 @@ constexpr uint64_t kLinkMark = 0x4C494E4Bull;
 
 RawString Wide(const RawString& text) { return text.As(KindUtf16); }
 
+// The two signatures of a path. Plain: each entry counts its name's hash
+// plus the low 32 bits of a file's (or link's) last-write time, or a
+// folder's content sum. Strict: each entry's term mixes its path relative to
+// the signed root with its time or a folder mark.
+struct SignatureWalk {
+    bool strict;
 
-// The sum of the terms of every entry below a folder. `relativeHash` is the
-// hash of the folder's path relative to the signed root (0 for the root).
-uint64_t ContentSignature(const RawString& folder, uint64_t relativeHash, bool isRoot, int depth) {
-    static const RawString separator = RawString::FromLiteral("\\");
-    uint64_t sum = 0;
-    RawFileFind find(folder);
-    while (find.Next(FindSkipDots)) {
-        RawString name = Wide(find.Name());
-        uint64_t hash = relativeHash;
-        if (!isRoot) hash = StringHash64(hash, separator, separator.All());
-        hash = StringHash64(hash, name, name.All());
-        if (find.IsFolder()) {
-            if (find.IsReparsePoint()) {
-                sum += EntryTerm(hash, kLinkMark ^ FileTimeValue(find.WriteTime()));
-            } else {
-                sum += EntryTerm(hash, kFolderMark);
-                if (depth < MaxTreeDepth) sum += ContentSignature(find.FullPath(), hash, false, depth + 1);
-            }
-        } else {
-            sum += EntryTerm(hash, FileTimeValue(find.WriteTime()));
-        }
+    uint64_t TimedTerm(uint64_t hash, const FILETIME& time, uint64_t mark) const {
+        return strict ? EntryTerm(hash, mark ^ FileTimeValue(time)) : hash + time.dwLowDateTime;
     }
-    return sum;
-}
+    uint64_t FolderTerm(uint64_t hash) const { return strict ? EntryTerm(hash, kFolderMark) : hash; }
+
+    // The sum of the terms of every entry below a folder. `relativeHash` is
+    // the hash of the folder's path relative to the signed root (0 for the
+    // root).
+    uint64_t Content(const RawString& folder, uint64_t relativeHash, bool isRoot, int depth) const {
+        static const RawString separator = RawString::FromLiteral("\\");
+        uint64_t sum = 0;
+        RawFileFind find(folder);
+        while (find.Next(FindSkipDots)) {
+            RawString name = Wide(find.Name());
+            uint64_t hash = 0;
+            if (strict) {
+                hash = relativeHash;
+                if (!isRoot) hash = StringHash64(hash, separator, separator.All());
+            }
+            hash = StringHash64(hash, name, name.All());
+            if (find.IsFolder() && find.IsReparsePoint()) {
+                sum += TimedTerm(hash, find.WriteTime(), kLinkMark);
+            } else if (find.IsFolder()) {
+                sum += FolderTerm(hash);
+                if (depth < MaxTreeDepth) sum += Content(find.FullPath(), hash, false, depth + 1);
+            } else {
+                sum += TimedTerm(hash, find.WriteTime(), 0);
+            }
+        }
+        return sum;
+    }
+
+    uint64_t Sign(const RawString& path) const;
+};
 
 bool HasWildcard(const RawString& path) {
     for (int32_t i = 0; i < path.Length(); ++i) {
@@ -79,24 +95,9 @@ bool HasWildcard(const RawString& path) {
     return false;
 }
 
-// The path without trailing separators, but keeping a drive root's.
-RawString TrimSeparators(const RawString& path) {
-    int32_t end = path.Length();
-    while (end > 1 && (path.UnitAt(end - 1) == '\\' || path.UnitAt(end - 1) == '/') &&
-           path.UnitAt(end - 2) != ':') {
-        --end;
-    }
-    if (end == path.Length()) return path;
-    RawString trimmed(path.Kind());
-    trimmed.AppendRange(path, RawRange{0, end});
-    return trimmed;
-}
-
-}  // namespace
-
-uint64_t PathSignature(const RawString& path) {
+uint64_t SignatureWalk::Sign(const RawString& path) const {
     if (path.IsEmpty() || HasWildcard(path)) return 0;
-    RawString wide = TrimSeparators(Wide(path));
+    RawString wide = PathWithoutTrailingSeparators(Wide(path));
     const DWORD attributes = ApiGetFileAttributes(wide);
     if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
     const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -116,15 +117,21 @@ uint64_t PathSignature(const RawString& path) {
     const uint64_t nameHash = StringHash64(name);
     uint64_t signature;
     if (!folder) {
-        signature = EntryTerm(nameHash, FileTimeValue(writeTime));
+        signature = TimedTerm(nameHash, writeTime, 0);
     } else if (link) {
-        signature = EntryTerm(nameHash, kLinkMark ^ FileTimeValue(writeTime));
+        signature = TimedTerm(nameHash, writeTime, kLinkMark);
     } else {
-        signature = EntryTerm(nameHash, kFolderMark) + ContentSignature(wide, 0, true, 1);
+        signature = FolderTerm(nameHash) + Content(wide, 0, true, 1);
     }
-    // 0 stands for "no entry".
-    return signature == 0 ? 1 : signature;
+    // 0 stands for "no entry"; the strict signature never gives it for one.
+    return strict && signature == 0 ? 1 : signature;
 }
+
+}  // namespace
+
+uint64_t PathSignature(const RawString& path) { return SignatureWalk{false}.Sign(path); }
+
+uint64_t StrictPathSignature(const RawString& path) { return SignatureWalk{true}.Sign(path); }
 
 // ---- folder trees ----------------------------------------------------------------
 
@@ -186,12 +193,7 @@ bool SameOrInside(const std::wstring& inner, const std::wstring& outer) {
     }
     if (inner.size() == outer.size()) return true;
     const wchar_t next = inner[outer.size()];
-    return next == L'\\' || next == L'/' || outer.back() == L'\\';
-}
-
-bool IsFolder(const RawString& path) {
-    const DWORD attributes = ApiGetFileAttributes(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return IsPathSeparator(next) || outer.back() == L'\\';
 }
 
 struct TreeWalk {
@@ -206,7 +208,7 @@ struct TreeWalk {
 
     bool Walk(const RawString& target, const RawString& source, int depth) {
         if (depth > MaxTreeDepth) return Fail(source);
-        if (!IsFolder(source)) return Fail(source);
+        if (!FolderExists(source)) return Fail(source);
         if (!ApiCreateDirectoryTree(target)) return Fail(target);
         RawFileFind find(source);
         while (find.Next(FindSkipDots)) {
@@ -232,9 +234,9 @@ struct TreeWalk {
 
 bool RunTreeWalk(bool copy, const RawString& target, const RawString& source, RawString& failingPath) {
     failingPath = RawString(KindUtf16);
-    RawString wideSource = TrimSeparators(Wide(source));
-    RawString wideTarget = TrimSeparators(Wide(target));
-    if (wideSource.IsEmpty() || !IsFolder(wideSource)) {
+    RawString wideSource = PathWithoutTrailingSeparators(Wide(source));
+    RawString wideTarget = PathWithoutTrailingSeparators(Wide(target));
+    if (wideSource.IsEmpty() || !FolderExists(wideSource)) {
         failingPath = wideSource;
         return false;
     }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "base/file_system.h"
 #include "base/raw_string.h"
 
 namespace RawLayer {
@@ -19,19 +20,21 @@ uint64_t StringHash64(const RawString& text);
 // Continues a hash over further units.
 uint64_t StringHash64(uint64_t hash, const RawString& text, RawRange range);
 
-// A 64-bit signature of a file or folder tree; 0 when the path finds no
-// entry. It changes when a name, a last-write time or the set of entries
-// changes anywhere below, and also when an entry moves between sub-folders
-// or two files swap their times: each entry's term mixes its path relative to
-// the given folder with its last-write time (files) or its own content
-// (folders), and the terms are summed. Names are hashed in their UTF-16 form,
-// so the encoding kind of the given path does not matter. Junctions and
-// folder links are counted as entries but never entered; nesting deeper than
-// MaxTreeDepth is not entered either.
+// The signature of a file or folder tree; 0 when the path finds no entry.
+// StringHash64 of the entry's name plus, for a file, the low 32 bits of its
+// last-write time, for a folder the sum of the same terms over everything
+// below it (a sub-folder's term is its name's hash plus its own content's).
+// All sums wrap in 64 bits. A changed name, write time, or added or removed
+// entry anywhere below changes it. Names are hashed in their UTF-16 form, so
+// the encoding kind of the given path does not matter. Junctions and folder
+// links count like files (name and time) and are never entered; nesting
+// deeper than MaxTreeDepth is not entered either.
 uint64_t PathSignature(const RawString& path);
-
-// The deepest nesting the folder-tree walks enter.
-enum : int { MaxTreeDepth = 256 };
+// A stronger signature of the same walk, never 0 for an entry: each entry's
+// term mixes its path relative to the given one with its full last-write
+// time (files) or a folder mark, so that it also changes when an entry moves
+// between sub-folders or two files swap their times.
+uint64_t StrictPathSignature(const RawString& path);
 
 // Moves every entry of the source folder into the target folder (made with
 // its missing parents): files with MoveFileEx and MOVEFILE_COPY_ALLOWED,

@@ -272,8 +272,6 @@ namespace {
 const wchar_t kDumpWord[] = L"_Dump_";
 const wchar_t kDumpExtension[] = L".dmp";
 
-bool IsSeparatorUnit(wchar_t unit) { return unit == L'\\' || unit == L'/'; }
-
 // Appends `width` decimal digits of value at out[pos].
 int32_t PutDigits(wchar_t* out, int32_t pos, unsigned value, int width) {
     for (int i = width - 1; i >= 0; --i) {
@@ -292,19 +290,19 @@ bool MakeFolderChain(wchar_t* folder, int32_t length) {
     if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     // Skip the root: "X:\", "\\server\share\" or a leading separator.
     int32_t start = 0;
-    if (length >= 2 && IsSeparatorUnit(folder[0]) && IsSeparatorUnit(folder[1])) {
+    if (length >= 2 && IsPathSeparator(folder[0]) && IsPathSeparator(folder[1])) {
         int separators = 0;
         for (start = 2; start < length && separators < 2; ++start) {
-            if (IsSeparatorUnit(folder[start])) ++separators;
+            if (IsPathSeparator(folder[start])) ++separators;
         }
     } else if (length >= 2 && folder[1] == L':') {
         start = 2;
     }
     for (int32_t i = start + 1; i <= length; ++i) {
-        if (i < length && !IsSeparatorUnit(folder[i])) continue;
+        if (i < length && !IsPathSeparator(folder[i])) continue;
         const wchar_t kept = folder[i];
         folder[i] = 0;
-        if (!IsSeparatorUnit(folder[i - 1])) CreateDirectoryW(folder, nullptr);
+        if (!IsPathSeparator(folder[i - 1])) CreateDirectoryW(folder, nullptr);
         folder[i] = kept;
     }
     attributes = GetFileAttributesW(folder);
@@ -330,11 +328,11 @@ RawThreadDump::RawThreadDump(const RawString& folder, const RawString& applicati
     for (int32_t i = 0; i < folderLength; ++i) prefix_[pos++] = source[i];
     // The folder part without trailing separators (but keep a drive root).
     folderLength_ = pos;
-    while (folderLength_ > 1 && IsSeparatorUnit(prefix_[folderLength_ - 1]) &&
+    while (folderLength_ > 1 && IsPathSeparator(prefix_[folderLength_ - 1]) &&
            prefix_[folderLength_ - 2] != L':') {
         --folderLength_;
     }
-    if (!IsSeparatorUnit(prefix_[pos - 1])) prefix_[pos++] = L'\\';
+    if (!IsPathSeparator(prefix_[pos - 1])) prefix_[pos++] = L'\\';
     const wchar_t* name = wideName.Wide();
     for (int32_t i = 0; i < nameLength; ++i) prefix_[pos++] = name[i];
     for (int32_t i = 0; i < wordLength; ++i) prefix_[pos++] = kDumpWord[i];

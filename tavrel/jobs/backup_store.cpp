@@ -52,21 +52,8 @@ const char* const kSubInfoTypeNames[] = {"NoBackup", "BackupFile", "BackupDirect
 
 RawString Wide(const RawString& text) { return text.As(KindUtf16); }
 
-bool IsSeparatorUnit(uint32_t unit) { return unit == '\\' || unit == '/'; }
-
 // The path without trailing separators (a drive root keeps its one).
-RawString TrimTrailingSeparators(const RawString& path) {
-    RawString wide = Wide(path);
-    int32_t end = wide.Length();
-    while (end > 0 && IsSeparatorUnit(wide.UnitAt(end - 1))) {
-        if (end == 3 && wide.UnitAt(1) == ':') break;
-        --end;
-    }
-    if (end == wide.Length()) return wide;
-    RawString s(KindUtf16);
-    s.AssignRange(wide, RawRange{0, end});
-    return s;
-}
+RawString TrimTrailingSeparators(const RawString& path) { return PathWithoutTrailingSeparators(Wide(path)); }
 
 // The last component of a path, usable as a file name.
 RawString LastComponent(const RawString& path) {
@@ -77,7 +64,7 @@ RawString LastComponent(const RawString& path) {
     RawString clean(KindUtf16);
     for (int32_t i = 0; i < name.Length(); ++i) {
         uint32_t unit = name.UnitAt(i);
-        clean.AppendChar(unit == ':' || IsSeparatorUnit(unit) ? '_' : unit);
+        clean.AppendChar(unit == ':' || IsPathSeparator(unit) ? '_' : unit);
     }
     if (clean.IsEmpty()) return Wide(RootNameText());
     return clean;
@@ -158,7 +145,7 @@ bool KeptNameIsSafe(const RawString& name) {
     if (name.IsEmpty()) return false;
     for (int32_t i = 0; i < name.Length(); ++i) {
         const uint32_t unit = name.UnitAt(i);
-        if (IsSeparatorUnit(unit) || unit == ':') return false;
+        if (IsPathSeparator(unit) || unit == ':') return false;
     }
     return !name.EqualsAscii(".") && !name.EqualsAscii("..");
 }
@@ -482,11 +469,15 @@ bool JobBackupItemUnit::SetConsistency(JobBackupItemUnit& item) {
     case BackupInfoCopyFile:
     case BackupInfoCopyDirectory:
         item.consistency_ = PathSignature(Wide(item.source_));
+        item.strictConsistency_ = StrictPathSignature(Wide(item.source_));
+        item.hasStrict_ = 1;
         return true;
     case BackupInfoDiscardFile:
     case BackupInfoDeleteFile:
     case BackupInfoDeleteDirectory:
         item.consistency_ = 0;
+        item.strictConsistency_ = 0;
+        item.hasStrict_ = 1;
         return true;
     default:
         return false;
@@ -504,16 +495,21 @@ uint32_t JobBackupItemUnit::Check() const {
     uint64_t keptSignature = 0;
     if (subInfoType_ == BackupSubDirectory) {
         if (kept.IsEmpty() || !FolderExists(kept)) return BackupCheckMissing;
-        keptSignature = PathSignature(kept);
+        keptSignature = StrictPathSignature(kept);
     } else if (subInfoType_ == BackupSubFile) {
         if (kept.IsEmpty() || !PathExists(kept) || FolderExists(kept)) return BackupCheckMissing;
-        keptSignature = PathSignature(kept);
+        keptSignature = StrictPathSignature(kept);
     }
     // With nothing kept, the kept state is "no entry" (signature 0).
-    const uint64_t signature = PathSignature(Wide(source_));
-    if (signature == keptSignature) return BackupCheckSame;
-    if (signature == consistency_) return BackupCheckAsLeft;
-    return BackupCheckChanged;
+    const RawString source = Wide(source_);
+    const uint64_t strict = StrictPathSignature(source);
+    if (strict == keptSignature) return BackupCheckSame;
+    // A record without the strict value has "Consistency" alone: the plain
+    // signature, or the strict one that records of earlier versions stored
+    // under that key.
+    const bool asLeft = hasStrict_ ? strict == strictConsistency_
+                                   : PathSignature(source) == consistency_ || strict == consistency_;
+    return asLeft ? BackupCheckAsLeft : BackupCheckChanged;
 }
 
 RawParameterList JobBackupItemUnit::DisplayParameters() {
@@ -653,6 +649,10 @@ void JobBackupItemUnit::LoadFrom(const RawParameterList& section, const RawStrin
     backupFolder_ = Wide(backupFolder);
     backupName_ = section.GetText(BackupDestinKeyText());
     consistency_ = ParseSignedDecimal(section.GetText(BackupConsistencyKeyText()));
+    bool strictFound = false;
+    RawString strict = section.GetText(BackupStrictConsistencyKeyText(), &strictFound);
+    strictConsistency_ = strictFound ? ParseSignedDecimal(strict) : 0;
+    hasStrict_ = strictFound ? 1 : 0;
     bool found = false;
     RawString restorable = section.GetText(BackupRestorableKeyText(), &found);
     restorable_ = (found && restorable.EqualsAscii("0")) ? 0 : 1;
@@ -667,6 +667,7 @@ RawParameterList JobBackupItemUnit::SectionEntries() const {
     entries.Add(BackupSourceKeyText(), source_);
     entries.Add(BackupDestinKeyText(), backupName_);
     entries.Add(BackupConsistencyKeyText(), SignedDecimal(consistency_));
+    if (hasStrict_) entries.Add(BackupStrictConsistencyKeyText(), SignedDecimal(strictConsistency_));
     if (!Restorable()) entries.Add(BackupRestorableKeyText(), ZeroText());
     return entries;
 }

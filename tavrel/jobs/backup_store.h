@@ -83,6 +83,9 @@ RAW_CONSTANT_TEXT(BackupSubInfoTypeKeyText, "SubInfoType")
 RAW_CONSTANT_TEXT(BackupSourceKeyText, "Source")
 RAW_CONSTANT_TEXT(BackupDestinKeyText, "Destin")
 RAW_CONSTANT_TEXT(BackupConsistencyKeyText, "Consistency")
+// Written after "Consistency": the strict signature of the same path
+// (StrictPathSignature), which also tells moved entries and swapped times.
+RAW_CONSTANT_TEXT(BackupStrictConsistencyKeyText, "StrictConsistency")
 // Written after "Consistency" only for an item whose kept copy is broken (a
 // folder move that failed halfway and could not be moved back): "0".
 RAW_CONSTANT_TEXT(BackupRestorableKeyText, "Restorable")
@@ -227,8 +230,9 @@ public:
     static bool Store(JobBackupItemUnit& item, bool disabled);
     // The same, disabled when the owning backup has state 0.
     static bool Store(JobBackupItemUnit& item);
-    // After the flow's work: the signature of the path for "SaveFile",
-    // "CopyFile" and "CopyDirectory", 0 for "DiscardFile", "DeleteFile" and
+    // After the flow's work: the signature of the path (PathSignature, and
+    // beside it StrictPathSignature) for "SaveFile", "CopyFile" and
+    // "CopyDirectory", 0 for "DiscardFile", "DeleteFile" and
     // "DeleteDirectory"; false for any other InfoType.
     static bool SetConsistency(JobBackupItemUnit& item);
 
@@ -259,6 +263,7 @@ public:
     // nothing is kept.
     RawString KeptPath() const;
     uint64_t Consistency() const { return consistency_; }
+    uint64_t StrictConsistency() const { return strictConsistency_; }
     uint32_t CheckResult() const { return checkResult_; }
     // False for an item whose kept copy must never be restored (a failed
     // store, or a hand-edited name that leads out of the backup folder).
@@ -284,6 +289,8 @@ private:
     RawString backupFolder_;
     RawString backupName_;
     uint64_t consistency_ = 0;
+    uint64_t strictConsistency_ = 0;
+    uint8_t hasStrict_ = 0;  // the strict value was stored (files written before it lack it)
     RawParameterList display_;
     uint32_t checkResult_ = 0;
     uint8_t restorable_ = 1;

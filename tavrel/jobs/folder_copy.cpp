@@ -59,19 +59,11 @@ std::wstring FoldedFullPath(const RawString& path) {
     return full;
 }
 
-bool IsFolder(const RawString& path) {
-    DWORD attributes = path.IsEmpty() ? INVALID_FILE_ATTRIBUTES : RawLayer::ApiGetFileAttributes(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool IsFolder(const RawString& path) { return RawLayer::FolderExists(path); }
 
-bool IsFile(const RawString& path) {
-    DWORD attributes = path.IsEmpty() ? INVALID_FILE_ATTRIBUTES : RawLayer::ApiGetFileAttributes(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool IsFile(const RawString& path) { return RawLayer::FileExists(path); }
 
-bool Exists(const RawString& path) {
-    return !path.IsEmpty() && RawLayer::ApiGetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
-}
+bool Exists(const RawString& path) { return RawLayer::PathExists(path); }
 
 bool SideEditable(const JobGroupUnit& job, uint32_t side) {
     return (side == 0 ? job.edit.edit1 : job.edit.edit2) != 0;

@@ -129,8 +129,8 @@ TEST(DeleteFolderTree, RefusesEmptyRelativeAndRootPaths) {
     GetCurrentDirectoryW(MAX_PATH, old);
     ASSERT_TRUE(SetCurrentDirectoryW(temp.Path().c_str()));
     const wchar_t* refused[] = {L"",       L"C:\\",  L"C:/",     L"\\",        L"C:",
-                                L"C:sub",  L"sub",   L"sub\\",   L".\\sub",    L"C:\\..",
-                                L"C:\\. ", L"C:\\*"};
+                                L"C:sub",  L"sub",   L"sub\\",   L".\\sub",    L"\\missing", L"C:\\..",
+                                L"C:\\. ", L"\\\\srv\\share", L"C:\\*"};
     for (const wchar_t* path : refused) {
         for (uint8_t kind : kPathKinds) {
             SCOPED_TRACE(testing::Message() << "path " << TestSupport::Utf8(path));

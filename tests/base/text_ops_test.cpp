@@ -70,59 +70,77 @@ TEST(StringHash64, KnownValues) {
     EXPECT_EQ(StringHash64(head, whole, RawRange{20, whole.Length()}), StringHash64(whole));
 }
 
-TEST(PathSignature, ChangesWithNamesTimesAndPlaces) {
+TEST(PathSignature, NameHashPlusLowWriteTimeBits) {
+    TempFolder temp;
+    MakeTree(temp, L"root");
+    auto h = [](const char* name) { return StringHash64(Text(name)); };
+    auto low = [](uint64_t time) { return time & 0xFFFFFFFFull; };
+    const uint64_t a = h("a.txt") + low(kTimeA);
+    const uint64_t deep = h("deep") + h("c.txt") + low(kTimeA + 10000000);
+    const uint64_t sub = h("sub") + h("b.txt") + low(kTimeB) + deep;
+    const uint64_t root = h("root") + a + sub + h("other");
+    for (uint8_t kind : {KindUtf16, KindUtf8}) {
+        EXPECT_EQ(PathSignature(PathOf(temp.Join(L"root")).As(kind)), root);
+        EXPECT_EQ(PathSignature(PathOf(temp.Join(L"root\\")).As(kind)), root);
+        EXPECT_EQ(PathSignature(PathOf(temp.Join(L"root\\a.txt")).As(kind)), a);
+        EXPECT_EQ(PathSignature(PathOf(temp.Join(L"root\\sub\\deep")).As(kind)), deep);
+    }
+    EXPECT_EQ(PathSignature(PathOf(temp.Join(L"missing"))), 0u);
+}
+
+TEST(StrictPathSignature, ChangesWithNamesTimesAndPlaces) {
     TempFolder temp;
     MakeTree(temp, L"root");
     const RawString root = PathOf(temp.Join(L"root"));
-    EXPECT_EQ(PathSignature(PathOf(temp.Join(L"missing"))), 0u);
-    const uint64_t original = PathSignature(root);
+    EXPECT_EQ(StrictPathSignature(PathOf(temp.Join(L"missing"))), 0u);
+    const uint64_t original = StrictPathSignature(root);
     EXPECT_NE(original, 0u);
-    EXPECT_EQ(PathSignature(root), original);
+    EXPECT_EQ(StrictPathSignature(root), original);
     // The path's kind and a trailing separator do not matter.
-    EXPECT_EQ(PathSignature(root.As(KindUtf8)), original);
-    EXPECT_EQ(PathSignature(PathOf(temp.Join(L"root\\"))), original);
-    EXPECT_NE(PathSignature(PathOf(temp.Join(L"root\\a.txt"))), 0u);
+    EXPECT_EQ(StrictPathSignature(root.As(KindUtf8)), original);
+    EXPECT_EQ(StrictPathSignature(PathOf(temp.Join(L"root\\"))), original);
+    EXPECT_NE(StrictPathSignature(PathOf(temp.Join(L"root\\a.txt"))), 0u);
 
     // Each change below is made, checked, and undone.
     const std::wstring b = temp.Join(L"root\\sub\\b.txt");
     const std::wstring c = temp.Join(L"root\\sub\\deep\\c.txt");
 
     ASSERT_TRUE(MoveFileW(b.c_str(), temp.Join(L"root\\sub\\b2.txt").c_str()));  // rename
-    EXPECT_NE(PathSignature(root), original);
+    EXPECT_NE(StrictPathSignature(root), original);
     ASSERT_TRUE(MoveFileW(temp.Join(L"root\\sub\\b2.txt").c_str(), b.c_str()));
-    EXPECT_EQ(PathSignature(root), original);
+    EXPECT_EQ(StrictPathSignature(root), original);
 
     ASSERT_TRUE(SetWriteTime(b, kTimeB + 10000000));  // touch
-    EXPECT_NE(PathSignature(root), original);
+    EXPECT_NE(StrictPathSignature(root), original);
     ASSERT_TRUE(SetWriteTime(b, kTimeB));
-    EXPECT_EQ(PathSignature(root), original);
+    EXPECT_EQ(StrictPathSignature(root), original);
 
     ASSERT_TRUE(MoveFileW(b.c_str(), temp.Join(L"root\\other\\b.txt").c_str()));  // move to a sibling
-    EXPECT_NE(PathSignature(root), original);
+    EXPECT_NE(StrictPathSignature(root), original);
     ASSERT_TRUE(MoveFileW(temp.Join(L"root\\other\\b.txt").c_str(), b.c_str()));
-    EXPECT_EQ(PathSignature(root), original);
+    EXPECT_EQ(StrictPathSignature(root), original);
 
     ASSERT_TRUE(MoveFileW(c.c_str(), temp.Join(L"root\\sub\\c.txt").c_str()));  // move up a level
-    EXPECT_NE(PathSignature(root), original);
+    EXPECT_NE(StrictPathSignature(root), original);
     ASSERT_TRUE(MoveFileW(temp.Join(L"root\\sub\\c.txt").c_str(), c.c_str()));
-    EXPECT_EQ(PathSignature(root), original);
+    EXPECT_EQ(StrictPathSignature(root), original);
 
     // Two files swap their times.
     const std::wstring a = temp.Join(L"root\\a.txt");
     ASSERT_TRUE(SetWriteTime(a, kTimeB));
     ASSERT_TRUE(SetWriteTime(b, kTimeA));
-    EXPECT_NE(PathSignature(root), original);
+    EXPECT_NE(StrictPathSignature(root), original);
     ASSERT_TRUE(SetWriteTime(a, kTimeA));
     ASSERT_TRUE(SetWriteTime(b, kTimeB));
-    EXPECT_EQ(PathSignature(root), original);
+    EXPECT_EQ(StrictPathSignature(root), original);
 
     // An added and a removed entry deep below.
     ASSERT_TRUE(CreateDirectoryW(temp.Join(L"root\\other\\new").c_str(), nullptr));
-    EXPECT_NE(PathSignature(root), original);
+    EXPECT_NE(StrictPathSignature(root), original);
     ASSERT_TRUE(RemoveDirectoryW(temp.Join(L"root\\other\\new").c_str()));
-    EXPECT_EQ(PathSignature(root), original);
+    EXPECT_EQ(StrictPathSignature(root), original);
     ASSERT_TRUE(DeleteFileW(c.c_str()));
-    EXPECT_NE(PathSignature(root), original);
+    EXPECT_NE(StrictPathSignature(root), original);
 }
 
 TEST(MoveFolderTree, MovesEverythingAndLeavesEmptyFolders) {

