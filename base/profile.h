@@ -6,8 +6,10 @@
 // section at a time by rewriting the whole file into "<path>.tmp" and putting
 // that in place with ReplaceFile (or MoveFileEx when there was no file). The
 // lines of every other section are copied byte for byte, in the file's own
-// encoding, with its own line ends and its byte-order mark; a file that
-// cannot be read to its end is never rewritten.
+// encoding, with its own line ends and its byte-order mark, unless the file
+// has to become UTF-8 to hold a new text (then they are converted, and only
+// when each comes back unchanged); a file that cannot be read to its end is
+// never rewritten. New files are UTF-8 with a byte-order mark.
 //
 // Format:
 //   [Name]         a section; the name runs to the LAST ']' of the line

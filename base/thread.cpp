@@ -7,6 +7,7 @@
 
 #include "base/api_text.h"
 #include "base/date_time.h"
+#include "base/profile.h"
 
 namespace RawLayer {
 
@@ -416,10 +417,7 @@ RawString ProgramBaseName() {
 RawThreadDump& InstallCrashDumpHandler(const RawString& applicationName) {
     static RawThreadDump dump = [&applicationName] {
         RawString folder = ApiGetTempPath(KindUtf16);
-        if (!folder.IsEmpty()) {
-            folder.AppendChar('\\');
-            folder.Append(DumpFolderNameText().As(KindUtf16));
-        }
+        if (!folder.IsEmpty()) folder = PathJoin(folder, DumpFolderNameText());
         return RawThreadDump(folder, applicationName.IsEmpty() ? ProgramBaseName() : applicationName);
     }();
     RawThreadHook::Install(&dump);
