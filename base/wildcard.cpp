@@ -49,12 +49,6 @@ inline bool MultiUnitKind(uint8_t kind) {
            kind == KindUtf16;
 }
 
-// Kinds in which a unit below 0x80 is the ASCII character itself.
-inline bool AsciiKind(uint8_t kind) {
-    return kind == KindAnsi || kind == KindSjis || kind == KindUtf8 || kind == KindEucJp ||
-           kind == KindUtf16;
-}
-
 bool RangeIsAscii(const RawString& s, RawRange r) {
     for (int32_t i = r.start; i < r.end; ++i)
         if (s.UnitAt(i) >= 0x80) return false;
@@ -68,8 +62,8 @@ bool RangeIsAscii(const RawString& s, RawRange r) {
 RawString PatternForText(const RawString& text, const RawString& pattern, RawRange& range) {
     uint8_t tk = text.Kind();
     uint8_t pk = pattern.Kind();
-    if (tk == pk || !AsciiKind(tk)) return pattern;
-    if (AsciiKind(pk) && RangeIsAscii(pattern, range)) return pattern;
+    if (tk == pk || !IsAsciiCompatibleKind(tk)) return pattern;
+    if (IsAsciiCompatibleKind(pk) && RangeIsAscii(pattern, range)) return pattern;
     bool ok = false;
     RawString converted = RawString::InitBodyFromRange(tk, pattern, range, &ok);
     if (!ok) return pattern;
