@@ -44,9 +44,11 @@ bool ApiDeleteFile(const RawString& path);
 bool ApiCreateDirectoryTree(const RawString& path);
 
 // Deletes a folder with everything inside it. True when the folder is gone
-// (also when it did not exist). Refuses (false, nothing touched) an empty,
-// relative, drive-relative or root path, a path with wildcards and a path
-// with "." or ".." parts, and a path that names a file. Junctions and folder
+// (also when it did not exist, whatever the form of the path). Refuses
+// (false, nothing touched) an empty path, a relative or drive-relative path
+// that names an entry, a root path, a path with wildcards and a path with
+// "." or ".." parts, and a path that names a file. A short (8.3) name is
+// taken as its long form. Junctions and folder
 // links are removed themselves and never entered (a path that is itself such
 // a link loses only the link); where the system would follow a link even
 // for its removal, the link is left and counts as a failure. A read-only
