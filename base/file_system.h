@@ -44,7 +44,8 @@ bool ApiDeleteFile(const RawString& path);
 bool ApiCreateDirectoryTree(const RawString& path);
 
 // Deletes a folder with everything inside it. True when the folder is gone
-// (also when it did not exist, whatever the form of the path). Refuses
+// (also when it did not exist; a relative path that names nothing is gone
+// already). Refuses
 // (false, nothing touched) an empty path, a relative or drive-relative path
 // that names an entry, a root path, a path with wildcards and a path with
 // "." or ".." parts, and a path that names a file. A short (8.3) name is
