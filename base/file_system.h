@@ -45,11 +45,10 @@ bool ApiCreateDirectoryTree(const RawString& path);
 
 // Deletes a folder with everything inside it. True when the folder is gone
 // (also when it did not exist; a relative path that names nothing is gone
-// already). Refuses
-// (false, nothing touched) an empty path, a relative or drive-relative path
-// that names an entry, a root path, a path with wildcards and a path with
-// "." or ".." parts, and a path that names a file. A short (8.3) name is
-// taken as its long form. Junctions and folder
+// already). Refuses (false, nothing touched) an empty path, a relative or
+// drive-relative path that names an entry, a root path, a path with
+// wildcards and a path with "." or ".." parts, and a path that names a
+// file. A short (8.3) name is taken in its long form. Junctions and folder
 // links are removed themselves and never entered (a path that is itself such
 // a link loses only the link); where the system would follow a link even
 // for its removal, the link is left and counts as a failure. A read-only
