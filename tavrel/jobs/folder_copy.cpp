@@ -73,10 +73,6 @@ bool Exists(const RawString& path) {
     return !path.IsEmpty() && RawLayer::ApiGetFileAttributes(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool SideEditable(const JobGroupUnit& job, uint32_t side) {
-    return (side == 0 ? job.edit.edit1 : job.edit.edit2) != 0;
-}
-
 // A side's folder must be there before anything is touched.
 bool SideFolderReady(const JobGroupUnit& job, uint32_t side) {
     const RawString& folder = job.Path(side);
@@ -295,10 +291,6 @@ JobBackupUnit* CopySelections(JobGroupUnit& job, uint32_t targetSide, uint32_t s
                               JobBackupList& store) {
     if (targetSide > 1 || sourceSide > 1 || targetSide == sourceSide) return nullptr;
     if (!SideFolderReady(job, sourceSide) || !SideFolderReady(job, targetSide)) return nullptr;
-    if (!SideEditable(job, targetSide)) {
-        ReportError(CopyErrorText(), job.Path(targetSide));
-        return nullptr;
-    }
     // Copying a folder onto itself, or into itself, would destroy it: the
     // backup moves the old target away before the copy reads the source.
     if (FoldersOverlap(job.Path(0), job.Path(1))) {
@@ -360,10 +352,6 @@ JobBackupUnit* DeleteSelections(JobGroupUnit& job, uint32_t side) {
 JobBackupUnit* DeleteSelections(JobGroupUnit& job, uint32_t side, JobBackupList& store) {
     if (side > 1) return nullptr;
     if (!SideFolderReady(job, side)) return nullptr;
-    if (!SideEditable(job, side)) {
-        ReportError(CopyErrorText(), job.Path(side));
-        return nullptr;
-    }
 
     SYSTEMTIME now;
     GetLocalTime(&now);
