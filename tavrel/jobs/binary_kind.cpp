@@ -474,6 +474,10 @@ JobBinaryControl& JobBinaryControl::Shared() {
 uint32_t JobBinaryControl::Load(JobGroupUnit& job, uint32_t mode) {
     if (mode != ModeSide1 && mode != ModeSide2 && mode != ModeBoth) return 0;
     DiscardFile(job, mode);
+    // The rows point into the side lists that are about to be emptied; a
+    // report made during the load may repaint them. The compare after the
+    // load builds them again.
+    job.rows.Clear();
     for (uint32_t s = 0; s < 2; ++s) {
         if (!ModeNamesSide(mode, s)) continue;
         JobSideRecord& side = job.Side(s);
