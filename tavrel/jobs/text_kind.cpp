@@ -184,7 +184,7 @@ bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64
             return true;
         case RawLayer::LineStateTooLong:
             // A line longer than the limit: the file is larger than the limit
-            // too; the lines before it stay.
+            // too; the lines before it stay, and so does its cut start.
             ReportError(TooLargeFileText(), content.path);
             content.flags = static_cast<uint16_t>(content.flags | ContentCut);
             return false;
@@ -239,8 +239,10 @@ bool LoadTextSide(JobSideRecord& side, JobContentList& content) {
     int64_t limit = ConfigStore::Instance().maxTextLoading;
     if (limit < 1) limit = 1;
     RawLineFile reader(path, TextReadChunk);
-    // Any line that starts below the limit loads whole, however long it is.
+    // A line longer than the limit is kept cut at the limit (on a whole
+    // character), and the load stops there: "TooLargeFile" (ReadLines).
     reader.SetMaxLineLength(static_cast<int32_t>(limit < 0x7FFFFFFF ? limit : 0x7FFFFFFF));
+    reader.SetOptions(reader.Options() | RawLayer::LineFileKeepLongLine);
     if (!reader.Open()) {
         bool opened = reader.State() != RawLayer::LineStateOpenFailed;
         ReportError(opened ? ReadErrorText() : ReadOpenErrorText(), path);
