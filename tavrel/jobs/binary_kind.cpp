@@ -1,6 +1,7 @@
 #include "tavrel/jobs/binary_kind.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include "base/encoding.h"
@@ -57,12 +58,6 @@ inline uint32_t BufferByte(const RawString& bytes, const unsigned char* raw, uin
 inline const unsigned char* RawBytesOf(const RawString& bytes) {
     return bytes.Kind() == RawLayer::KindUtf16 ? nullptr
                                                 : reinterpret_cast<const unsigned char*>(bytes.Bytes());
-}
-
-// The sides a mode names.
-bool ModeNamesSide(uint32_t mode, uint32_t side) {
-    if (mode == ModeBoth) return true;
-    return mode == side;
 }
 
 uint8_t& EditFlagOf(JobGroupUnit& job, uint32_t side) {
@@ -319,9 +314,8 @@ bool LoadBinarySide(JobSideRecord& side, JobContentList& content) {
     uint64_t size = 0;
     bool sized = file.Size(size);
     content.fileSize = size;
-    const uint64_t limit = static_cast<uint64_t>(
-        std::max<int32_t>(1, std::min<int32_t>(ConfigStore::Instance().maxBinaryLoading,
-                                               MaxFileLoadingLimit)));
+    // The store keeps the option within what the program can hold.
+    const uint64_t limit = static_cast<uint64_t>(std::max<int32_t>(1, ConfigStore::Instance().maxBinaryLoading));
     const bool tooLarge = size > limit;
     const uint32_t count = static_cast<uint32_t>(tooLarge ? limit : size);
     if (!sized || !ReadWhole(file, data->bytes, count)) {
@@ -408,10 +402,11 @@ bool BinaryCompare(JobGroupUnit& job) {
     while (!job.content1.IsEnd(linkA) && !job.content2.IsEnd(linkB)) {
         JobBinaryUnit* a = static_cast<JobBinaryUnit*>(job.content1.UnitOf(linkA));
         JobBinaryUnit* b = static_cast<JobBinaryUnit*>(job.content2.UnitOf(linkB));
-        JobReportUnit* row = NewCompareRow(RowSame, a, b);
+        // In the list first: a detail that runs out of memory leaves no row
+        // outside it.
+        JobReportUnit* row = job.rows.Add(NewCompareRow(RowSame, a, b));
         row->kind = BinaryRowDetail(*a, *b, row->details);
         if (row->kind != RowSame) allSame = false;
-        job.rows.Add(row);
         linkA = linkA->next;
         linkB = linkB->next;
     }
@@ -482,7 +477,13 @@ uint32_t JobBinaryControl::Load(JobGroupUnit& job, uint32_t mode) {
         if (!ModeNamesSide(mode, s)) continue;
         JobSideRecord& side = job.Side(s);
         JobContentList& content = job.Content(s);
-        LoadBinarySide(side, content);
+        try {
+            LoadBinarySide(side, content);
+        } catch (const std::bad_alloc&) {
+            JobBinaryBaseData* data = BinaryDataOf(side);
+            if (data) data->bytes = RawString();
+            DropSideOutOfMemory(job, s);
+        }
         if (!content.IsEmpty()) {
             side.anchorRow = 0;
             side.anchorColumn = 0;
@@ -541,7 +542,13 @@ bool JobBinaryControl::DiscardFile(JobGroupUnit& job, uint32_t mode) {
 }
 
 uint32_t JobBinaryControl::Compare(JobGroupUnit& job) {
-    bool same = BinaryCompare(job);
+    bool same;
+    try {
+        same = BinaryCompare(job);
+    } catch (const std::bad_alloc&) {
+        DropRowsOutOfMemory(job);
+        return 0;
+    }
     JobGroupUnit::SetSame(&job, same);
     return 0;
 }

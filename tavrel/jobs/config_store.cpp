@@ -207,8 +207,8 @@ void ConfigStore::ClampValues() {
     if (minMatchingChars < 1) minMatchingChars = 1;
     if (tabStop < 1) tabStop = 1;
     maxClipLoading = Clamp(maxClipLoading, 1, MaxClipLoadingLimit);
-    maxTextLoading = Clamp(maxTextLoading, 1, MaxFileLoadingLimit);
-    maxBinaryLoading = Clamp(maxBinaryLoading, 1, MaxFileLoadingLimit);
+    maxTextLoading = Clamp(maxTextLoading, 1, MaxTextLoadingLimit);
+    maxBinaryLoading = Clamp(maxBinaryLoading, 1, MaxBinaryLoadingLimit);
     colors.lineColorOverwrap = Clamp(colors.lineColorOverwrap, 0, 255);
     colors.titleColorOverwrap = Clamp(colors.titleColorOverwrap, 0, 255);
     colors.cursorPivotOverwrap = Clamp(colors.cursorPivotOverwrap, 0, 255);

@@ -1,5 +1,6 @@
 #include "tavrel/jobs/folder_kind.h"
 
+#include <new>
 #include <vector>
 
 #include "base/date_time.h"
@@ -70,8 +71,12 @@ void RemoveConnection(JobGroupUnit& job, uint32_t serial) {
 // merge, with changes of child jobs held back while it runs.
 void RunMerge(JobGroupUnit& job, bool reloadChildren) {
     job.flags = static_cast<uint16_t>(job.flags | JobComparing);
-    bool same = ComparePathSides(job, reloadChildren);
-    JobGroupUnit::SetSame(&job, same);
+    try {
+        bool same = ComparePathSides(job, reloadChildren);
+        JobGroupUnit::SetSame(&job, same);
+    } catch (const std::bad_alloc&) {
+        DropRowsOutOfMemory(job);
+    }
     job.flags = static_cast<uint16_t>(job.flags & ~JobComparing);
 }
 
@@ -444,9 +449,12 @@ uint32_t JobPathControl::Load(JobGroupUnit& job, uint32_t mode) {
     // The rows point into the side lists that are about to be emptied.
     job.rows.Clear();
     for (uint32_t side = 0; side < 2; ++side) {
-        bool asked = mode == ModeBoth || mode == side;
-        if (!asked) continue;
-        LoadSide(job, side);
+        if (!ModeNamesSide(mode, side)) continue;
+        try {
+            LoadSide(job, side);
+        } catch (const std::bad_alloc&) {
+            DropSideOutOfMemory(job, side);
+        }
         JobSideRecord& record = job.Side(side);
         if (!job.Content(side).IsEmpty()) {
             record.anchorRow = 0;

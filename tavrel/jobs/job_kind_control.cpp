@@ -1,12 +1,42 @@
 #include "tavrel/jobs/job_kind_control.h"
 
+#include <new>
+
 #include "tavrel/jobs/binary_kind.h"
 #include "tavrel/jobs/job_dbox_draw.h"
 #include "tavrel/jobs/folder_kind.h"
 #include "tavrel/jobs/job_report.h"
+#include "tavrel/jobs/shell_commands.h"
 #include "tavrel/jobs/text_kind.h"
 
 namespace JobLayer {
+
+namespace {
+
+// A report needs a little memory of its own; when even that is not there,
+// the report is dropped rather than the program.
+void ReportTooLarge(const RawString& path) {
+    try {
+        ReportError(TooLargeFileText(), path);
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+}  // namespace
+
+void DropSideOutOfMemory(JobGroupUnit& job, uint32_t side) {
+    JobContentList& content = job.Content(side);
+    content.ResetForLoad();
+    content.flags = static_cast<uint16_t>(content.flags | ContentCut);
+    ReportTooLarge(content.path);
+}
+
+void DropRowsOutOfMemory(JobGroupUnit& job) {
+    job.rows.Clear();
+    JobGroupUnit::SetSame(&job, false);
+    for (uint32_t side = 0; side < 2; ++side)
+        if (!job.Path(side).IsEmpty()) ReportTooLarge(job.Path(side));
+}
 
 JobKindControl& JobKindControl::NoneControl() {
     static JobKindControl control;

@@ -1,5 +1,7 @@
 #include "tavrel/jobs/text_kind.h"
 
+#include <new>
+
 #include "base/api_text.h"
 #include "base/encoding.h"
 #include "base/file_system.h"
@@ -302,7 +304,12 @@ bool JobLineControl::LoadSide(JobGroupUnit& job, uint32_t side) {
     job.rows.Clear();
     JobSideRecord& record = job.Side(side);
     JobContentList& content = job.Content(side);
-    bool loaded = LoadTextSide(record, content);
+    bool loaded = false;
+    try {
+        loaded = LoadTextSide(record, content);
+    } catch (const std::bad_alloc&) {
+        DropSideOutOfMemory(job, side);
+    }
     if (!content.IsEmpty()) {
         record.anchorRow = record.cursorRow = 0;
         record.anchorColumn = record.cursorColumn = 0;
@@ -324,8 +331,8 @@ bool JobLineControl::LoadSide(JobGroupUnit& job, uint32_t side) {
 
 uint32_t JobLineControl::Load(JobGroupUnit& job, uint32_t mode) {
     DiscardFile(job, mode);
-    if (mode == ModeSide1 || mode == ModeBoth) LoadSide(job, 0);
-    if (mode == ModeSide2 || mode == ModeBoth) LoadSide(job, 1);
+    for (uint32_t side = 0; side < 2; ++side)
+        if (ModeNamesSide(mode, side)) LoadSide(job, side);
     Compare(job);
     // A side that kept its lines may have had its cursor on a row that the
     // new compare no longer has.
@@ -357,10 +364,6 @@ namespace {
 
 bool WriteTextSideOf(JobGroupUnit& job, uint32_t side, const RawString& path) {
     return SaveTextSide(job.Side(side), job.Content(side), path);
-}
-
-bool ModeNames(uint32_t mode, uint32_t side) {
-    return mode == ModeBoth || mode == side;
 }
 
 // Claims a fresh name beside a target for its temporary file; empty when
@@ -459,7 +462,7 @@ bool WriteFileReplacing(JobGroupUnit& job, uint32_t side, const RawString& path,
 bool RunSideFileFlow(JobGroupUnit& job, uint32_t mode, bool save, SideFileWriter write) {
     bool named[2] = {false, false};
     for (uint32_t s = 0; s < 2; ++s)
-        named[s] = ModeNames(mode, s) && (job.Content(s).flags & ContentChanged) != 0;
+        named[s] = ModeNamesSide(mode, s) && (job.Content(s).flags & ContentChanged) != 0;
     if (!named[0] && !named[1]) return false;
 
     JobBackupList& store = JobBackupList::Instance();
@@ -553,9 +556,12 @@ bool JobLineControl::DiscardFile(JobGroupUnit& job, uint32_t mode) {
 
 uint32_t JobLineControl::Compare(JobGroupUnit& job) {
     bool same;
-    {
+    try {
         LineMatcher matcher(job);
         same = matcher.Run();
+    } catch (const std::bad_alloc&) {
+        DropRowsOutOfMemory(job);
+        return TextFullRefresh;
     }
     JobGroupUnit::SetSame(&job, same);
     return TextFullRefresh;
