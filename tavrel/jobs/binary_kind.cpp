@@ -38,17 +38,6 @@ uint8_t BitCount(uint16_t mask) {
     return static_cast<uint8_t>((v + (v >> 8)) & 0x1Fu);
 }
 
-// Appends a segment, merging it into the last one when the kinds agree.
-void AppendSegment(JobDetailList& segments, uint32_t kind, int32_t l1, int32_t l2) {
-    JobDetailUnit* last = segments.Last();
-    if (last && last->kind == kind) {
-        last->length1 += l1;
-        last->length2 += l2;
-        return;
-    }
-    segments.Add(kind, l1, l2);
-}
-
 // The byte of a buffer at an index, read fast from an 8-bit body.
 inline uint32_t BufferByte(const RawString& bytes, const unsigned char* raw, uint32_t index) {
     if (raw) return index < static_cast<uint32_t>(bytes.Length()) ? raw[index] : 0;
@@ -370,20 +359,20 @@ void CompareBinaryRows(JobDetailList& segments, const JobBinaryUnit& a, const Jo
         const bool hasA = a.HasByteAt(p);
         const bool hasB = b.HasByteAt(p);
         if (!hasA && hasB) {
-            AppendSegment(segments, SegmentOnly2, w, w);
+            segments.AddMerged(SegmentOnly2, w, w);
             ++j;
         } else if (!hasA) {
-            AppendSegment(segments, SegmentSame, w, w);
+            segments.AddMerged(SegmentSame, w, w);
         } else if (hasB) {
             bool equal = BufferByte(bytesA, rawA, i) == BufferByte(bytesB, rawB, j);
-            AppendSegment(segments, equal ? SegmentSame : SegmentChanged, w, w);
+            segments.AddMerged(equal ? SegmentSame : SegmentChanged, w, w);
             ++i;
             ++j;
         } else {
-            AppendSegment(segments, SegmentOnly1, w, w);
+            segments.AddMerged(SegmentOnly1, w, w);
             ++i;
         }
-        if (p < 15 && g >= 1) AppendSegment(segments, SegmentSame, g, g);
+        if (p < 15 && g >= 1) segments.AddMerged(SegmentSame, g, g);
     }
 }
 

@@ -42,6 +42,11 @@ constexpr int64_t BinaryMemoryPerFileByte = 64;
 // their load then ends with "TooLargeFile" and frees what it built.
 constexpr int64_t JobSidesMemoryBudget = int64_t(1) << 30;
 
+// The wildcard that stands for everything: the default of the four filter
+// options (a kind's filter "*" is the default filter), and the target kind
+// of a user command that takes every kind.
+RAW_CONSTANT_TEXT(WildcardAllText, "*")
+
 // Bounds the store applies to the options it loads. Every user reads the
 // option from the store, so the values are kept in range here, in one place.
 enum : int32_t {
@@ -55,6 +60,12 @@ enum : int32_t {
     // Clipboard text is read as UTF-16 (2 bytes a unit): 64 Mi units.
     MaxClipLoadingLimit = 0x4000000
 };
+
+// A look-ahead window of the line compare within its bounds.
+inline int32_t ClampForeReadingLines(int32_t lines) {
+    return lines < ForeReadingLinesMin ? ForeReadingLinesMin
+                                       : (lines > ForeReadingLinesMax ? ForeReadingLinesMax : lines);
+}
 
 class ConfigStore {
 public:

@@ -23,21 +23,6 @@ namespace {
 using RawLayer::RawFileCopier;
 using RawLayer::RawFileFind;
 
-JobPathUnit* AsPathUnit(JobContentUnit* unit) { return dynamic_cast<JobPathUnit*>(unit); }
-
-// A real entry of a side: neither the placeholder nor a header.
-JobPathUnit* RealEntry(JobContentUnit* unit) {
-    if (!unit || (unit->flags & (UnitPlaceholder | UnitHeader))) return nullptr;
-    return AsPathUnit(unit);
-}
-
-void SetRowUnit(JobReportUnit& row, uint32_t side, JobContentUnit* unit) {
-    if (side == 0)
-        row.unit1 = unit;
-    else
-        row.unit2 = unit;
-}
-
 // The full path in UTF-16, upper-cased, without a trailing separator.
 std::wstring FoldedFullPath(const RawString& path) {
     RawString wide = path.As(RawLayer::KindUtf16);
@@ -145,10 +130,10 @@ void UpdateRowEntry(JobGroupUnit& job, int32_t rowIndex, uint32_t side, const Ra
                 }
             }
             content.Insert(at, fresh);
-            SetRowUnit(*row, side, fresh);
+            row->SetUnit(side, fresh);
         }
     } else if (!Exists(entry->fullPath)) {
-        SetRowUnit(*row, side, &JobPathUnit::Placeholder());
+        row->SetUnit(side, &JobPathUnit::Placeholder());
         content.Remove(entry);
     } else {
         entry->UpdateKind();
@@ -191,7 +176,7 @@ void FinishRows(JobGroupUnit& job) {
         for (uint32_t side = 0; side < 2; ++side) {
             JobPathUnit* entry = RealEntry(row.Unit(side));
             if (!entry || !(entry->flags & PathUnitReplaced)) continue;
-            SetRowUnit(row, side, &JobPathUnit::Placeholder());
+            row.SetUnit(side, &JobPathUnit::Placeholder());
             job.Content(side).Remove(entry);
         }
         if (!RealEntry(row.unit1) && !RealEntry(row.unit2)) row.flags |= RowToRemove;

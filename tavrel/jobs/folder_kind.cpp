@@ -22,14 +22,6 @@ namespace {
 RAW_CONSTANT_TEXT(KiloByteSuffixText, " KB")
 RAW_CONSTANT_TEXT(DefaultTimeFormText, "%Y/%m/%d %H:%M:%S")
 
-JobPathUnit* AsPathUnit(JobContentUnit* unit) { return dynamic_cast<JobPathUnit*>(unit); }
-
-// A unit of a side that stands for a real entry (neither placeholder nor
-// header).
-bool IsRealEntry(const JobContentUnit* unit) {
-    return unit && (unit->flags & (UnitPlaceholder | UnitHeader)) == 0;
-}
-
 void AddRow(JobGroupUnit& job, uint32_t kind, JobContentUnit* unit1, JobContentUnit* unit2) {
     job.rows.Add(NewCompareRow(kind, unit1, unit2));
 }
@@ -487,7 +479,7 @@ bool JobPathControl::ConnectLines(JobGroupUnit& job, int32_t row, uint32_t side,
             break;
         }
     }
-    if (!IsRealEntry(first) || !IsRealEntry(second) || first == second) return false;
+    if (!RealEntry(first) || !RealEntry(second) || first == second) return false;
     if (first->markKind == PathMarkConnected) RemoveConnection(job, first->markSerial);
     if (second->markKind == PathMarkConnected) RemoveConnection(job, second->markSerial);
     uint32_t serial = NextMarkSerial();
@@ -504,7 +496,7 @@ bool JobPathControl::DisconnectLines(JobGroupUnit& job) {
         if (!(r.flags & RowMarked)) continue;
         for (uint32_t side = 0; side < 2; ++side) {
             JobContentUnit* unit = r.Unit(side);
-            if (!IsRealEntry(unit) || unit->markKind == PathMarkNone) continue;
+            if (!RealEntry(unit) || unit->markKind == PathMarkNone) continue;
             unit->markKind = PathMarkNone;
             unit->markSerial = 0;
             removed = true;

@@ -66,13 +66,9 @@ bool JobKindControl::CanExecute(JobViewEditor&, JobGroupUnit&, uint32_t, uint32_
     return false;
 }
 
-// The kinds whose controllers exist. The folder (0), text (1) and binary (2)
-// controllers and drawing strategies are added to the two switches below,
-// and their kinds to this test, as each kind is built; until then a job of
-// such a kind is opened as kind 3 (none), so no half-built kind can be
-// selected.
+// Every kind has its controller: the folder (0), text (1) and binary (2)
+// kinds their own, kind 3 (none) the base one, which does nothing.
 bool JobKindPool::HasKind(const JobKindType& kindType) const {
-    // Every kind has its controller.
     return kindType.kind <= KindNone;
 }
 
@@ -89,11 +85,9 @@ JobKindControl* JobKindPool::CreateControl(const JobKindType& kindType) {
     }
 }
 
-JobKindDBoxDraw* JobKindPool::CreateDraw(const JobKindType& kindType) {
-    switch (kindType.kind) {
-        default:
-            return &JobBaseDBoxDraw::Shared();
-    }
+JobKindDBoxDraw* JobKindPool::CreateDraw(const JobKindType&) {
+    // Every kind's detail box draws with the base strategy.
+    return &JobBaseDBoxDraw::Shared();
 }
 
 }  // namespace JobLayer

@@ -138,9 +138,10 @@ public:
     virtual bool HasKind(const JobKindType& kindType) const = 0;
 };
 
-// The pool of the program: one function-local static controller and one
-// drawing strategy per kind, built on first use; a kind without a controller
-// of its own gets the base ones. The pool lives in the start-up frame.
+// The pool of the program: the function-local static controller of each
+// kind, built on first use (kind 3, none, gets the base controller, which
+// does nothing), and the base detail-box drawing strategy for every kind.
+// The pool lives in the start-up frame.
 class JobKindPool : public JobKindServer {
 public:
     JobKindControl* CreateControl(const JobKindType& kindType) override;

@@ -42,13 +42,6 @@ void ClearDetails(JobReportUnit& row) {
     for (JobDetailList& list : row.details) list = JobDetailList();
 }
 
-void SetRowUnit(JobReportUnit& row, uint32_t side, JobContentUnit* unit) {
-    if (side == 0)
-        row.unit1 = unit;
-    else
-        row.unit2 = unit;
-}
-
 bool IsRealUnit(const JobContentUnit* unit) { return unit && !unit->IsPlaceholder(); }
 
 // A real line of a side in a row; null otherwise.
@@ -453,12 +446,6 @@ static bool PutTemporaryInPlace(const RawString& temporary, const RawString& pat
     return done;
 }
 
-bool WriteFileReplacing(JobGroupUnit& job, uint32_t side, const RawString& path,
-                        SideFileWriter write) {
-    RawString temporary = WriteTemporaryBeside(job, side, path, write);
-    return !temporary.IsEmpty() && PutTemporaryInPlace(temporary, path);
-}
-
 bool RunSideFileFlow(JobGroupUnit& job, uint32_t mode, bool save, SideFileWriter write) {
     bool named[2] = {false, false};
     for (uint32_t s = 0; s < 2; ++s)
@@ -672,14 +659,14 @@ int32_t InsertLineBefore(JobGroupUnit& job, int32_t unitIndex, uint32_t side) {
 
     JobReportUnit* row = job.rows.At(position);
     if (row && !IsRealUnit(row->Unit(side))) {
-        SetRowUnit(*row, side, line);
+        row->SetUnit(side, line);
         row->flags |= RowEdited;
         row->kind = RowSame;
         ClearDetails(*row);
         // A row with no line on either side (never made by a compare) now
         // holds only the new line.
         if (!IsRealUnit(row->Unit(1 - side))) {
-            SetRowUnit(*row, 1 - side, &EmptyLineUnit());
+            row->SetUnit(1 - side, &EmptyLineUnit());
             row->kind = side == 0 ? RowOnly1 : RowOnly2;
         }
         return position;
@@ -710,7 +697,7 @@ JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* lin
         int32_t position = InsertRowPosition(job, next, side);
         JobReportUnit* r = job.rows.At(position);
         if (r && !IsRealUnit(r->Unit(side)) && IsRealUnit(r->Unit(1 - side))) {
-            SetRowUnit(*r, side, fresh);
+            r->SetUnit(side, fresh);
             r->flags |= RowEdited;
             r->kind = RowSame;
             ClearDetails(*r);
@@ -723,7 +710,7 @@ JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* lin
     }
     JobReportUnit* after = job.rows.At(lineRow + 1);
     if (after && !IsRealUnit(after->Unit(side)) && IsRealUnit(after->Unit(1 - side))) {
-        SetRowUnit(*after, side, fresh);
+        after->SetUnit(side, fresh);
         after->flags |= RowEdited;
         after->kind = RowSame;
         ClearDetails(*after);
@@ -747,7 +734,7 @@ bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t s
         if (!IsRealUnit(holder->Unit(1 - side))) {
             job.rows.RemoveAt(r);
         } else {
-            SetRowUnit(*holder, side, &EmptyLineUnit());
+            holder->SetUnit(side, &EmptyLineUnit());
             holder->kind = side == 0 ? RowOnly2 : RowOnly1;
             holder->flags &= ~static_cast<uint32_t>(RowEdited);
             ClearDetails(*holder);
