@@ -133,9 +133,7 @@ RawString FormatDateTime(const SYSTEMTIME& time) {
 }
 
 bool SameSecond(const FILETIME& a, const FILETIME& b) {
-    const uint64_t ta = (static_cast<uint64_t>(a.dwHighDateTime) << 32) | a.dwLowDateTime;
-    const uint64_t tb = (static_cast<uint64_t>(b.dwHighDateTime) << 32) | b.dwLowDateTime;
-    return ta / 10000000u == tb / 10000000u;
+    return FileTimeValue(a) / 10000000u == FileTimeValue(b) / 10000000u;
 }
 
 const TIME_ZONE_INFORMATION& TimeZoneInfo() {

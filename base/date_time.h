@@ -37,6 +37,16 @@ void AppendTime(RawString& text, const SYSTEMTIME& time, uint32_t separator);
 // "YYYY/MM/DD hh:mm:ss", UTF-8 (kind 2).
 RawString FormatDateTime(const SYSTEMTIME& time);
 
+// A file time as one count of 100 ns units, and back.
+inline uint64_t FileTimeValue(const FILETIME& time) {
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+inline FILETIME FileTimeOfValue(uint64_t value) {
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(value);
+    time.dwHighDateTime = static_cast<DWORD>(value >> 32);
+    return time;
+}
 // True when both times, truncated to whole seconds, are equal.
 bool SameSecond(const FILETIME& a, const FILETIME& b);
 

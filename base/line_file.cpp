@@ -342,10 +342,7 @@ bool RawLineFile::ReadNextLine(int32_t start, int32_t limit) {
     bool atEnd = state_ == LineStateEnd;
     int32_t p = FindLineEnd(start, limit);
     if (p < limit) {
-        if (p - start > maxLineBytes_) {
-            state_ = LineStateTooLong;
-            return false;
-        }
+        if (p - start > maxLineBytes_) return StopAtLongLine(start);
         auto unitAt = [&](int32_t i) -> uint32_t {
             if (width == 1) return buffer_[i];
             return decodedKind_ == KindUtf16BE ? (uint32_t(buffer_[i]) << 8) | buffer_[i + 1]
@@ -365,13 +362,22 @@ bool RawLineFile::ReadNextLine(int32_t start, int32_t limit) {
         return false;
     }
     // No line end in the buffer.
-    if (limit - start > maxLineBytes_) {
-        state_ = LineStateTooLong;
-        return false;
-    }
+    if (limit - start > maxLineBytes_) return StopAtLongLine(start);
     if (!atEnd) return false;
     // The rest of the file is the last line, without a line end.
     return MakeLine(start, limit, limit, 0, 0, 0);
+}
+
+bool RawLineFile::StopAtLongLine(int32_t start) {
+    bool kept = false;
+    if (options_ & LineFileKeepLongLine) {
+        // The buffer holds more than the bound from `start` on.
+        int32_t count = WholeCharLength(fileKind_, buffer_ + start, maxLineBytes_);
+        kept = count > 0 && MakeLine(start, start + count, start + count, 0, 0, 0);
+    }
+    // A failure of the cut line's own (a conversion) keeps its state.
+    if (kept || IsGood()) state_ = LineStateTooLong;
+    return kept;
 }
 
 bool RawLineFile::MakeLine(int32_t start, int32_t endPos, int32_t next, uint32_t end1,

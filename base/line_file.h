@@ -11,7 +11,9 @@
 // the caller asks for.
 //
 // A line longer than one chunk is read whole (the buffer grows) up to a
-// bound the caller may set; past it the reader stops in state 12. Every stop
+// bound the caller may set; past it the reader stops in state 12 (with
+// LineFileKeepLongLine after handing out the line's first bytes, up to the
+// bound and ending on a whole character, as a line without a line end). Every stop
 // other than the end of the file leaves its own state, so callers can always
 // tell "no more lines" (state 2) from "could not read on" (11 to 14).
 //
@@ -35,6 +37,7 @@ enum : uint32_t {
     LineFileWriteMark = 0x20,         // a writer puts the byte-order mark first
     LineFileNoFirstRead = 0x40,       // Open does not read the first chunk
     LineFileDecoderFlagsGiven = 0x80, // the low 16 bits are the decoder flags
+    LineFileKeepLongLine = 0x1000000, // a line longer than the bound is handed out cut at it
     LineFileWriting = 0x40000000      // open for writing (set by BeginWrite)
 };
 
@@ -112,8 +115,9 @@ public:
     // The kind of the handed-out texts (LineKindOwn, LineKindNone or 0-7);
     // for a writer the kind written to the file (kinds 0-7; 7 as 6).
     void SetTextKind(uint8_t kind) { textKind_ = kind; }
-    // The longest line a reader accepts, in bytes of the file (at least one
-    // chunk). Reading stops with state 12 at a longer line.
+    // The longest line a reader accepts, in bytes of the file. Reading stops
+    // with state 12 at a longer line (after handing out its first bytes when
+    // LineFileKeepLongLine is set).
     void SetMaxLineLength(int32_t bytes);
 
     // The file handle holder. A writer's owner may open it itself before
@@ -223,6 +227,10 @@ private:
     void SetupLineKind();
     bool MakeLine(int32_t start, int32_t endPos, int32_t next, uint32_t end1, uint32_t end2,
                   int32_t endCount);
+    // Stops at a line from `start` that is longer than the bound (state 12);
+    // with LineFileKeepLongLine its cut first bytes become the current line
+    // (true).
+    bool StopAtLongLine(int32_t start);
     bool FlushWrites();
     bool PutBytes(const void* bytes, int32_t count);
     bool WriteMarkOnce();

@@ -210,12 +210,20 @@ void RawListBody::AssignStolen(RawListBody& other) {
 }
 
 RawListLink* RawListBody::LinkBefore(RawListLink* before, void* unit) {
-    if (!HasOwnBody()) {
-        // An empty list: whatever link was given is the empty body's sentinel.
-        OwnBody();
-        before = &body_->sentinel;
+    RawListLink* link;
+    try {
+        if (!HasOwnBody()) {
+            // An empty list: whatever link was given is the empty body's sentinel.
+            OwnBody();
+            before = &body_->sentinel;
+        }
+        link = NewLink(body_);
+    } catch (...) {
+        // Out of memory: an owning list takes the unit also when it cannot
+        // link it, as when a call is refused.
+        ReleaseUnit(unit);
+        throw;
     }
-    RawListLink* link = NewLink(body_);
     link->unit = unit;
     link->prev = before->prev;
     link->next = before;

@@ -75,6 +75,23 @@ struct SizeClass {
 
 SizeClass g_classes[kClassCount];
 
+// The memory in use (chunks of the classes, large blocks handed out) and the
+// test limit on it (0: none). Both change only where the pool takes or gives
+// back whole chunks and regions, never on the way of a single small block.
+std::atomic<size_t> g_bytesInUse;
+std::atomic<size_t> g_testLimit;
+
+// Counts `bytes` more in use; false (nothing counted) above the test limit.
+bool ClaimInUse(size_t bytes) {
+    const size_t total = g_bytesInUse.fetch_add(bytes, std::memory_order_relaxed) + bytes;
+    const size_t limit = g_testLimit.load(std::memory_order_relaxed);
+    if (limit == 0 || total <= limit) return true;
+    g_bytesInUse.fetch_sub(bytes, std::memory_order_relaxed);
+    return false;
+}
+
+void DropInUse(size_t bytes) { g_bytesInUse.fetch_sub(bytes, std::memory_order_relaxed); }
+
 // The class of a size up to SmallBlockLargest.
 inline size_t ClassOf(size_t bytes) {
     if (bytes <= SmallBlockLimit) return bytes == 0 ? 0 : (bytes - 1) / kGranule;
@@ -131,6 +148,7 @@ Chunk* TakeSpare() {
 
 // Keeps an unused chunk for later, or gives it back when enough are kept.
 void PutSpare(Chunk* chunk) {
+    DropInUse(kChunkBytes);
     g_spares.lock.Lock();
     bool keep = g_spares.count < kSpareLimit;
     if (keep) {
@@ -152,14 +170,18 @@ void BringIn(void* memory, size_t bytes) {
 }
 
 Chunk* NewChunk(size_t blockBytes) {
+    if (!ClaimInUse(kChunkBytes)) return nullptr;
     void* memory = TakeSpare();
     if (!memory) {
         memory = VirtualAlloc(nullptr, kChunkBytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-        if (!memory) return nullptr;
         // A block finds its chunk by its address: a region off the 64 KiB
         // grid would break that, so it is not used.
-        if (reinterpret_cast<uintptr_t>(memory) & (kChunkBytes - 1)) {
+        if (memory && (reinterpret_cast<uintptr_t>(memory) & (kChunkBytes - 1))) {
             VirtualFree(memory, 0, MEM_RELEASE);
+            memory = nullptr;
+        }
+        if (!memory) {
+            DropInUse(kChunkBytes);
             return nullptr;
         }
         BringIn(memory, kChunkBytes);
@@ -200,6 +222,7 @@ inline size_t RegionBytes(size_t bytes) { return (bytes + kChunkBytes - 1) & ~(k
 void* LargeAllocate(size_t bytes) {
     const size_t region = RegionBytes(bytes);
     if (region < bytes) throw std::bad_alloc();  // wrapped around
+    if (!ClaimInUse(region)) throw std::bad_alloc();
     void* memory = nullptr;
     g_large.lock.Lock();
     // A kept region of the same size (a block is given back with the size
@@ -219,12 +242,16 @@ void* LargeAllocate(size_t bytes) {
         // text grown to twice its need), and its pages come in as used.
         if (memory && region <= kLargeBringInBytes) BringIn(memory, region);
     }
-    if (!memory) throw std::bad_alloc();
+    if (!memory) {
+        DropInUse(region);
+        throw std::bad_alloc();
+    }
     return memory;
 }
 
 void LargeRelease(void* memory, size_t bytes) {
     const size_t region = RegionBytes(bytes);
+    DropInUse(region);
     bool kept = false;
     g_large.lock.Lock();
     if (g_large.bytes + region <= kLargeKeptBytes) {
@@ -243,6 +270,11 @@ void LargeRelease(void* memory, size_t bytes) {
 }
 
 }  // namespace
+
+size_t SetSmallBlockTestLimit(size_t bytes) {
+    g_testLimit.store(bytes, std::memory_order_relaxed);
+    return g_bytesInUse.load(std::memory_order_relaxed);
+}
 
 size_t SmallBlockLargest() { return ClassBytes(kClassCount - 1); }
 

@@ -40,6 +40,14 @@ void* SmallAllocate(size_t bytes);
 // with. A null pointer is ignored.
 void SmallRelease(void* block, size_t bytes) noexcept;
 
+// For tests of what a load does when memory runs out: from now on the pool
+// refuses (std::bad_alloc) any request that would bring the memory in use
+// (the chunks of the size classes and the large blocks handed out) above
+// `bytes`, as if the address space were full; memory given back makes room
+// again, as it would there. 0 lifts the limit. Returns the bytes in use now,
+// so that a test can set a limit above them.
+size_t SetSmallBlockTestLimit(size_t bytes);
+
 // What the pool holds, for tests and benchmarks.
 struct SmallBlockCounts {
     size_t liveBlocks;  // handed out and not given back

@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     if (runs < 1) runs = 1;
     if (runs > 100) runs = 100;
     // Room for the whole of both files.
-    ConfigStore::Instance().maxBinaryLoading = MaxFileLoadingLimit;
+    ConfigStore::Instance().maxBinaryLoading = MaxBinaryLoadingLimit;
     RawString path1 = RawString::FromText(argv[1]);
     RawString path2 = RawString::FromText(argv[2]);
     double best = 1e30, bestRelease = 1e30, first = 0;

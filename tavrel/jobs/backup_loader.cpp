@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/api_text.h"
+#include "base/date_time.h"
 #include "base/file_system.h"
 #include "base/profile.h"
 #include "base/text_ops.h"
@@ -17,11 +18,6 @@ namespace {
 
 // One day in units of 100 ns.
 constexpr uint64_t kDayUnits = 864000000000ull;
-
-uint64_t FileTimeValue(const FILETIME& ft) {
-    return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
-
 
 }  // namespace
 
@@ -43,11 +39,9 @@ SYSTEMTIME JobBackupLoader::CutOff(const SYSTEMTIME& now, int32_t days) {
     if (days > BackupDaysMax) days = BackupDaysMax;
     FILETIME ft;
     if (!SystemTimeToFileTime(&now, &ft)) return now;
-    uint64_t value = FileTimeValue(ft);
+    uint64_t value = RawLayer::FileTimeValue(ft);
     const uint64_t span = static_cast<uint64_t>(days) * kDayUnits;
-    value = value > span ? value - span : 0;
-    ft.dwLowDateTime = static_cast<DWORD>(value);
-    ft.dwHighDateTime = static_cast<DWORD>(value >> 32);
+    ft = RawLayer::FileTimeOfValue(value > span ? value - span : 0);
     SYSTEMTIME cut;
     if (!FileTimeToSystemTime(&ft, &cut)) return now;
     return cut;

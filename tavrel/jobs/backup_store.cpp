@@ -265,10 +265,7 @@ bool ParseBackupFolderName(const RawString& name, SYSTEMTIME& time) {
 bool AdvanceOneSecond(SYSTEMTIME& time) {
     FILETIME ft;
     if (!SystemTimeToFileTime(&time, &ft)) return false;
-    uint64_t value = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    value += 10000000u;
-    ft.dwLowDateTime = static_cast<DWORD>(value);
-    ft.dwHighDateTime = static_cast<DWORD>(value >> 32);
+    ft = RawLayer::FileTimeOfValue(RawLayer::FileTimeValue(ft) + 10000000u);
     SYSTEMTIME next;
     if (!FileTimeToSystemTime(&ft, &next)) return false;
     time = next;

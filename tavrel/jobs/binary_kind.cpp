@@ -1,6 +1,7 @@
 #include "tavrel/jobs/binary_kind.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include "base/encoding.h"
@@ -37,17 +38,6 @@ uint8_t BitCount(uint16_t mask) {
     return static_cast<uint8_t>((v + (v >> 8)) & 0x1Fu);
 }
 
-// Appends a segment, merging it into the last one when the kinds agree.
-void AppendSegment(JobDetailList& segments, uint32_t kind, int32_t l1, int32_t l2) {
-    JobDetailUnit* last = segments.Last();
-    if (last && last->kind == kind) {
-        last->length1 += l1;
-        last->length2 += l2;
-        return;
-    }
-    segments.Add(kind, l1, l2);
-}
-
 // The byte of a buffer at an index, read fast from an 8-bit body.
 inline uint32_t BufferByte(const RawString& bytes, const unsigned char* raw, uint32_t index) {
     if (raw) return index < static_cast<uint32_t>(bytes.Length()) ? raw[index] : 0;
@@ -57,12 +47,6 @@ inline uint32_t BufferByte(const RawString& bytes, const unsigned char* raw, uin
 inline const unsigned char* RawBytesOf(const RawString& bytes) {
     return bytes.Kind() == RawLayer::KindUtf16 ? nullptr
                                                 : reinterpret_cast<const unsigned char*>(bytes.Bytes());
-}
-
-// The sides a mode names.
-bool ModeNamesSide(uint32_t mode, uint32_t side) {
-    if (mode == ModeBoth) return true;
-    return mode == side;
 }
 
 uint8_t& EditFlagOf(JobGroupUnit& job, uint32_t side) {
@@ -319,9 +303,8 @@ bool LoadBinarySide(JobSideRecord& side, JobContentList& content) {
     uint64_t size = 0;
     bool sized = file.Size(size);
     content.fileSize = size;
-    const uint64_t limit = static_cast<uint64_t>(
-        std::max<int32_t>(1, std::min<int32_t>(ConfigStore::Instance().maxBinaryLoading,
-                                               MaxFileLoadingLimit)));
+    // The store keeps the option within what the program can hold.
+    const uint64_t limit = static_cast<uint64_t>(std::max<int32_t>(1, ConfigStore::Instance().maxBinaryLoading));
     const bool tooLarge = size > limit;
     const uint32_t count = static_cast<uint32_t>(tooLarge ? limit : size);
     if (!sized || !ReadWhole(file, data->bytes, count)) {
@@ -376,20 +359,20 @@ void CompareBinaryRows(JobDetailList& segments, const JobBinaryUnit& a, const Jo
         const bool hasA = a.HasByteAt(p);
         const bool hasB = b.HasByteAt(p);
         if (!hasA && hasB) {
-            AppendSegment(segments, SegmentOnly2, w, w);
+            segments.AddMerged(SegmentOnly2, w, w);
             ++j;
         } else if (!hasA) {
-            AppendSegment(segments, SegmentSame, w, w);
+            segments.AddMerged(SegmentSame, w, w);
         } else if (hasB) {
             bool equal = BufferByte(bytesA, rawA, i) == BufferByte(bytesB, rawB, j);
-            AppendSegment(segments, equal ? SegmentSame : SegmentChanged, w, w);
+            segments.AddMerged(equal ? SegmentSame : SegmentChanged, w, w);
             ++i;
             ++j;
         } else {
-            AppendSegment(segments, SegmentOnly1, w, w);
+            segments.AddMerged(SegmentOnly1, w, w);
             ++i;
         }
-        if (p < 15 && g >= 1) AppendSegment(segments, SegmentSame, g, g);
+        if (p < 15 && g >= 1) segments.AddMerged(SegmentSame, g, g);
     }
 }
 
@@ -408,10 +391,11 @@ bool BinaryCompare(JobGroupUnit& job) {
     while (!job.content1.IsEnd(linkA) && !job.content2.IsEnd(linkB)) {
         JobBinaryUnit* a = static_cast<JobBinaryUnit*>(job.content1.UnitOf(linkA));
         JobBinaryUnit* b = static_cast<JobBinaryUnit*>(job.content2.UnitOf(linkB));
-        JobReportUnit* row = NewCompareRow(RowSame, a, b);
+        // In the list first: a detail that runs out of memory leaves no row
+        // outside it.
+        JobReportUnit* row = job.rows.Add(NewCompareRow(RowSame, a, b));
         row->kind = BinaryRowDetail(*a, *b, row->details);
         if (row->kind != RowSame) allSame = false;
-        job.rows.Add(row);
         linkA = linkA->next;
         linkB = linkB->next;
     }
@@ -474,11 +458,21 @@ JobBinaryControl& JobBinaryControl::Shared() {
 uint32_t JobBinaryControl::Load(JobGroupUnit& job, uint32_t mode) {
     if (mode != ModeSide1 && mode != ModeSide2 && mode != ModeBoth) return 0;
     DiscardFile(job, mode);
+    // The rows point into the side lists that are about to be emptied; a
+    // report made during the load may repaint them. The compare after the
+    // load builds them again.
+    job.rows.Clear();
     for (uint32_t s = 0; s < 2; ++s) {
         if (!ModeNamesSide(mode, s)) continue;
         JobSideRecord& side = job.Side(s);
         JobContentList& content = job.Content(s);
-        LoadBinarySide(side, content);
+        try {
+            LoadBinarySide(side, content);
+        } catch (const std::bad_alloc&) {
+            JobBinaryBaseData* data = BinaryDataOf(side);
+            if (data) data->bytes = RawString();
+            DropSideOutOfMemory(job, s);
+        }
         if (!content.IsEmpty()) {
             side.anchorRow = 0;
             side.anchorColumn = 0;
@@ -537,7 +531,13 @@ bool JobBinaryControl::DiscardFile(JobGroupUnit& job, uint32_t mode) {
 }
 
 uint32_t JobBinaryControl::Compare(JobGroupUnit& job) {
-    bool same = BinaryCompare(job);
+    bool same;
+    try {
+        same = BinaryCompare(job);
+    } catch (const std::bad_alloc&) {
+        DropRowsOutOfMemory(job);
+        return 0;
+    }
     JobGroupUnit::SetSame(&job, same);
     return 0;
 }

@@ -16,7 +16,6 @@ namespace {
 
 RAW_CONSTANT_TEXT(OptionSectionText, "Option")
 RAW_CONSTANT_TEXT(ColorSettingSectionText, "ColorSetting")
-RAW_CONSTANT_TEXT(WildcardAllText, "*")
 RAW_CONSTANT_TEXT(BackupFolderNameText, "Tavrel_Backup")
 RAW_CONSTANT_TEXT(TextNewLineCodeKeyText, "TextNewLineCode")
 
@@ -202,13 +201,13 @@ void ConfigStore::LoadColorSettings() {
 
 void ConfigStore::ClampValues() {
     backupDays = Clamp(backupDays, 0, BackupDaysMax);
-    foreReadingLines = Clamp(foreReadingLines, ForeReadingLinesMin, ForeReadingLinesMax);
-    foreReadingLinesEscaped = Clamp(foreReadingLinesEscaped, ForeReadingLinesMin, ForeReadingLinesMax);
+    foreReadingLines = ClampForeReadingLines(foreReadingLines);
+    foreReadingLinesEscaped = ClampForeReadingLines(foreReadingLinesEscaped);
     if (minMatchingChars < 1) minMatchingChars = 1;
     if (tabStop < 1) tabStop = 1;
     maxClipLoading = Clamp(maxClipLoading, 1, MaxClipLoadingLimit);
-    maxTextLoading = Clamp(maxTextLoading, 1, MaxFileLoadingLimit);
-    maxBinaryLoading = Clamp(maxBinaryLoading, 1, MaxFileLoadingLimit);
+    maxTextLoading = Clamp(maxTextLoading, 1, MaxTextLoadingLimit);
+    maxBinaryLoading = Clamp(maxBinaryLoading, 1, MaxBinaryLoadingLimit);
     colors.lineColorOverwrap = Clamp(colors.lineColorOverwrap, 0, 255);
     colors.titleColorOverwrap = Clamp(colors.titleColorOverwrap, 0, 255);
     colors.cursorPivotOverwrap = Clamp(colors.cursorPivotOverwrap, 0, 255);

@@ -19,18 +19,53 @@ using RawLayer::ProfileFileRef;
 using RawLayer::RawParameterList;
 using RawLayer::RawString;
 
+// The memory a loaded and compared side takes in the 32-bit program, per
+// byte of its file, for files that cost the most short of pathological ones:
+// the growth of committed memory over a load and compare of two files
+// (bench/load_memory_bench.sh), in the 32-bit program and, for comparison,
+// in the 64-bit build, whose units, rows and list links are about half as
+// large again (64 against 40 bytes a binary row, 144 against 88 a result
+// row, 24 against 12 a list link):
+// - text of source-code lines (46 to 52 bytes on average, line end
+//   included) with no line in common: 7.9 bytes a byte (64-bit: 11.3); with
+//   1 % of the lines changed 3.8 (5.3); lines of 8.5 bytes cost 28 (42);
+// - binary files with no byte in common: 58 (97), the hex column of each
+//   changed row holding 31 segments; equal files 8 (12).
+// Smaller rows lower these figures: measure again, and the limits below
+// follow.
+constexpr int64_t TextMemoryPerFileByte = 8;
+constexpr int64_t BinaryMemoryPerFileByte = 64;
+// What the two sides of one job may take together: half the 2 GiB address
+// space of the 32-bit program. The rest holds the program and its windows,
+// the compare's working memory and what the heap loses to fragmentation.
+// Files that cost more than the figures above may still run out of memory:
+// their load then ends with "TooLargeFile" and frees what it built.
+constexpr int64_t JobSidesMemoryBudget = int64_t(1) << 30;
+
+// The wildcard that stands for everything: the default of the four filter
+// options (a kind's filter "*" is the default filter), and the target kind
+// of a user command that takes every kind.
+RAW_CONSTANT_TEXT(WildcardAllText, "*")
+
 // Bounds the store applies to the options it loads. Every user reads the
 // option from the store, so the values are kept in range here, in one place.
 enum : int32_t {
     ForeReadingLinesMin = 1,
     ForeReadingLinesMax = 1000,
     BackupDaysMax = 36500,
-    // A file loaded whole into a 32-bit process is held as bytes, then as
-    // lines or rows: 256 MiB leaves room for that in a 2 GiB address space.
-    MaxFileLoadingLimit = 0x10000000,
+    // The largest "MaxTextLoading" and "MaxBinaryLoading": two sides of that
+    // size fit the budget (64 MiB and 8 MiB).
+    MaxTextLoadingLimit = static_cast<int32_t>(JobSidesMemoryBudget / (2 * TextMemoryPerFileByte)),
+    MaxBinaryLoadingLimit = static_cast<int32_t>(JobSidesMemoryBudget / (2 * BinaryMemoryPerFileByte)),
     // Clipboard text is read as UTF-16 (2 bytes a unit): 64 Mi units.
     MaxClipLoadingLimit = 0x4000000
 };
+
+// A look-ahead window of the line compare within its bounds.
+inline int32_t ClampForeReadingLines(int32_t lines) {
+    return lines < ForeReadingLinesMin ? ForeReadingLinesMin
+                                       : (lines > ForeReadingLinesMax ? ForeReadingLinesMax : lines);
+}
 
 class ConfigStore {
 public:
@@ -87,8 +122,8 @@ public:
     int32_t lrMarginOnText;           // "LRMarginOnText"
     int32_t lrMarginOnBinary;         // "LRMarginOnBinary"
     int32_t maxClipLoading;           // "MaxClipLoading", 1..MaxClipLoadingLimit
-    int32_t maxTextLoading;           // "MaxTextLoading", 1..MaxFileLoadingLimit
-    int32_t maxBinaryLoading;         // "MaxBinaryLoading", 1..MaxFileLoadingLimit
+    int32_t maxTextLoading;           // "MaxTextLoading", 1..MaxTextLoadingLimit
+    int32_t maxBinaryLoading;         // "MaxBinaryLoading", 1..MaxBinaryLoadingLimit
     ColorTable colors;                // section "ColorSetting"
 
     // The line-end mark of a number: its bytes from the most significant

@@ -23,21 +23,6 @@ namespace {
 using RawLayer::RawFileCopier;
 using RawLayer::RawFileFind;
 
-JobPathUnit* AsPathUnit(JobContentUnit* unit) { return dynamic_cast<JobPathUnit*>(unit); }
-
-// A real entry of a side: neither the placeholder nor a header.
-JobPathUnit* RealEntry(JobContentUnit* unit) {
-    if (!unit || (unit->flags & (UnitPlaceholder | UnitHeader))) return nullptr;
-    return AsPathUnit(unit);
-}
-
-void SetRowUnit(JobReportUnit& row, uint32_t side, JobContentUnit* unit) {
-    if (side == 0)
-        row.unit1 = unit;
-    else
-        row.unit2 = unit;
-}
-
 // The full path in UTF-16, upper-cased, without a trailing separator.
 std::wstring FoldedFullPath(const RawString& path) {
     RawString wide = path.As(RawLayer::KindUtf16);
@@ -64,10 +49,6 @@ bool IsFolder(const RawString& path) { return RawLayer::FolderExists(path); }
 bool IsFile(const RawString& path) { return RawLayer::FileExists(path); }
 
 bool Exists(const RawString& path) { return RawLayer::PathExists(path); }
-
-bool SideEditable(const JobGroupUnit& job, uint32_t side) {
-    return (side == 0 ? job.edit.edit1 : job.edit.edit2) != 0;
-}
 
 // A side's folder must be there before anything is touched.
 bool SideFolderReady(const JobGroupUnit& job, uint32_t side) {
@@ -141,10 +122,10 @@ void UpdateRowEntry(JobGroupUnit& job, int32_t rowIndex, uint32_t side, const Ra
                 }
             }
             content.Insert(at, fresh);
-            SetRowUnit(*row, side, fresh);
+            row->SetUnit(side, fresh);
         }
     } else if (!Exists(entry->fullPath)) {
-        SetRowUnit(*row, side, &JobPathUnit::Placeholder());
+        row->SetUnit(side, &JobPathUnit::Placeholder());
         content.Remove(entry);
     } else {
         entry->UpdateKind();
@@ -187,7 +168,7 @@ void FinishRows(JobGroupUnit& job) {
         for (uint32_t side = 0; side < 2; ++side) {
             JobPathUnit* entry = RealEntry(row.Unit(side));
             if (!entry || !(entry->flags & PathUnitReplaced)) continue;
-            SetRowUnit(row, side, &JobPathUnit::Placeholder());
+            row.SetUnit(side, &JobPathUnit::Placeholder());
             job.Content(side).Remove(entry);
         }
         if (!RealEntry(row.unit1) && !RealEntry(row.unit2)) row.flags |= RowToRemove;
@@ -287,10 +268,6 @@ JobBackupUnit* CopySelections(JobGroupUnit& job, uint32_t targetSide, uint32_t s
                               JobBackupList& store) {
     if (targetSide > 1 || sourceSide > 1 || targetSide == sourceSide) return nullptr;
     if (!SideFolderReady(job, sourceSide) || !SideFolderReady(job, targetSide)) return nullptr;
-    if (!SideEditable(job, targetSide)) {
-        ReportError(CopyErrorText(), job.Path(targetSide));
-        return nullptr;
-    }
     // Copying a folder onto itself, or into itself, would destroy it: the
     // backup moves the old target away before the copy reads the source.
     if (FoldersOverlap(job.Path(0), job.Path(1))) {
@@ -352,10 +329,6 @@ JobBackupUnit* DeleteSelections(JobGroupUnit& job, uint32_t side) {
 JobBackupUnit* DeleteSelections(JobGroupUnit& job, uint32_t side, JobBackupList& store) {
     if (side > 1) return nullptr;
     if (!SideFolderReady(job, side)) return nullptr;
-    if (!SideEditable(job, side)) {
-        ReportError(CopyErrorText(), job.Path(side));
-        return nullptr;
-    }
 
     SYSTEMTIME now;
     GetLocalTime(&now);

@@ -26,9 +26,10 @@ enum : uint16_t { PathUnitReplaced = 64 };
 
 // Copies the entry of every selected row (row flag RowMarked) from the
 // source side to the target side (0 or 1). Refused (nothing touched, an
-// error reported, null returned) when a side's folder is missing, the
-// target side is not editable, or the two folders are one or one lies inside
-// the other. A job without rows is only compared again (null). Otherwise
+// error reported, null returned) when a side's folder is missing, or the
+// two folders are one or one lies inside the other. The sides' edit flags
+// play no part: they guard the text and binary sides' buffers, and every
+// change a copy makes is kept in its backup. A job without rows is only compared again (null). Otherwise
 // the backup of the command, written to disk ("Backup.ini") after all rows.
 JobBackupUnit* CopySelections(JobGroupUnit& job, uint32_t targetSide, uint32_t sourceSide,
                               JobBackupList& store);
@@ -36,8 +37,7 @@ JobBackupUnit* CopySelections(JobGroupUnit& job, uint32_t targetSide, uint32_t s
 
 // Deletes the entry of every selected row on the side (0 or 1): each entry
 // is moved into the backup (or to the recycle bin with backups off).
-// Refused like the copy when the side's folder is missing or the side is not
-// editable.
+// Refused like the copy when the side's folder is missing.
 JobBackupUnit* DeleteSelections(JobGroupUnit& job, uint32_t side, JobBackupList& store);
 JobBackupUnit* DeleteSelections(JobGroupUnit& job, uint32_t side);
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/date_time.h"
 #include "base/file_system.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/folder_kind.h"
@@ -21,10 +22,6 @@ constexpr uint64_t kUnitsPerSecond = 10000000;
 constexpr DWORD kBlockSize = 4096;
 
 int g_childDepth = 0;
-
-uint64_t TimeValue(const FILETIME& time) {
-    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
 
 // The outcome of one block read: data, the end of the file, or a failure.
 enum class ReadOutcome { Data, End, Failed };
@@ -98,7 +95,7 @@ bool FirstBytesEqual(JobPathUnit& entry1, JobPathUnit& entry2) {
 // links whose own times agree.
 bool LinksEqual(const JobPathUnit& entry1, const JobPathUnit& entry2) {
     if (!entry1.IsLink() || !entry2.IsLink()) return false;
-    return PathTimesEqual(TimeValue(entry1.writeTime), TimeValue(entry2.writeTime),
+    return PathTimesEqual(RawLayer::FileTimeValue(entry1.writeTime), RawLayer::FileTimeValue(entry2.writeTime),
                           PathCompareOptions::Other());
 }
 
@@ -152,7 +149,7 @@ bool PathTimesEqual(uint64_t time1, uint64_t time2, const PathCompareOptions& op
 
 bool PathFilesEqual(JobPathUnit& entry1, JobPathUnit& entry2, const PathCompareOptions& options) {
     if (options.time &&
-        !PathTimesEqual(TimeValue(entry1.writeTime), TimeValue(entry2.writeTime), options))
+        !PathTimesEqual(RawLayer::FileTimeValue(entry1.writeTime), RawLayer::FileTimeValue(entry2.writeTime), options))
         return false;
     if (options.size && entry1.size != entry2.size) return false;
     if (options.data && !ContentEqual(entry1, entry2)) return false;

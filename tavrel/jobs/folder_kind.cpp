@@ -1,5 +1,6 @@
 #include "tavrel/jobs/folder_kind.h"
 
+#include <new>
 #include <vector>
 
 #include "base/date_time.h"
@@ -20,14 +21,6 @@ namespace {
 
 RAW_CONSTANT_TEXT(KiloByteSuffixText, " KB")
 RAW_CONSTANT_TEXT(DefaultTimeFormText, "%Y/%m/%d %H:%M:%S")
-
-JobPathUnit* AsPathUnit(JobContentUnit* unit) { return dynamic_cast<JobPathUnit*>(unit); }
-
-// A unit of a side that stands for a real entry (neither placeholder nor
-// header).
-bool IsRealEntry(const JobContentUnit* unit) {
-    return unit && (unit->flags & (UnitPlaceholder | UnitHeader)) == 0;
-}
 
 void AddRow(JobGroupUnit& job, uint32_t kind, JobContentUnit* unit1, JobContentUnit* unit2) {
     job.rows.Add(NewCompareRow(kind, unit1, unit2));
@@ -70,8 +63,12 @@ void RemoveConnection(JobGroupUnit& job, uint32_t serial) {
 // merge, with changes of child jobs held back while it runs.
 void RunMerge(JobGroupUnit& job, bool reloadChildren) {
     job.flags = static_cast<uint16_t>(job.flags | JobComparing);
-    bool same = ComparePathSides(job, reloadChildren);
-    JobGroupUnit::SetSame(&job, same);
+    try {
+        bool same = ComparePathSides(job, reloadChildren);
+        JobGroupUnit::SetSame(&job, same);
+    } catch (const std::bad_alloc&) {
+        DropRowsOutOfMemory(job);
+    }
     job.flags = static_cast<uint16_t>(job.flags & ~JobComparing);
 }
 
@@ -444,9 +441,12 @@ uint32_t JobPathControl::Load(JobGroupUnit& job, uint32_t mode) {
     // The rows point into the side lists that are about to be emptied.
     job.rows.Clear();
     for (uint32_t side = 0; side < 2; ++side) {
-        bool asked = mode == ModeBoth || mode == side;
-        if (!asked) continue;
-        LoadSide(job, side);
+        if (!ModeNamesSide(mode, side)) continue;
+        try {
+            LoadSide(job, side);
+        } catch (const std::bad_alloc&) {
+            DropSideOutOfMemory(job, side);
+        }
         JobSideRecord& record = job.Side(side);
         if (!job.Content(side).IsEmpty()) {
             record.anchorRow = 0;
@@ -479,7 +479,7 @@ bool JobPathControl::ConnectLines(JobGroupUnit& job, int32_t row, uint32_t side,
             break;
         }
     }
-    if (!IsRealEntry(first) || !IsRealEntry(second) || first == second) return false;
+    if (!RealEntry(first) || !RealEntry(second) || first == second) return false;
     if (first->markKind == PathMarkConnected) RemoveConnection(job, first->markSerial);
     if (second->markKind == PathMarkConnected) RemoveConnection(job, second->markSerial);
     uint32_t serial = NextMarkSerial();
@@ -496,7 +496,7 @@ bool JobPathControl::DisconnectLines(JobGroupUnit& job) {
         if (!(r.flags & RowMarked)) continue;
         for (uint32_t side = 0; side < 2; ++side) {
             JobContentUnit* unit = r.Unit(side);
-            if (!IsRealEntry(unit) || unit->markKind == PathMarkNone) continue;
+            if (!RealEntry(unit) || unit->markKind == PathMarkNone) continue;
             unit->markKind = PathMarkNone;
             unit->markSerial = 0;
             removed = true;

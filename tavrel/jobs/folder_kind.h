@@ -95,6 +95,15 @@ private:
     mutable JobFileInfo info_;
 };
 
+// The folder entry a unit is; null for a unit of another kind.
+inline JobPathUnit* AsPathUnit(JobContentUnit* unit) { return dynamic_cast<JobPathUnit*>(unit); }
+// The folder entry a unit is when it stands for a real entry (neither the
+// placeholder nor a header); null otherwise.
+inline JobPathUnit* RealEntry(JobContentUnit* unit) {
+    if (!unit || (unit->flags & (UnitPlaceholder | UnitHeader))) return nullptr;
+    return AsPathUnit(unit);
+}
+
 // The side data of a folder side: the detail texts and their measures.
 class JobPathBaseData : public JobColumnControl::KindData {
 public:

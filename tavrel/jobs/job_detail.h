@@ -34,6 +34,17 @@ public:
     JobDetailUnit* Add(uint32_t kind, int32_t length1, int32_t length2) {
         return AddNew(kind, length1, length2);
     }
+    // Appends a segment, or adds its lengths to the last one when that is
+    // of the same kind.
+    void AddMerged(uint32_t kind, int32_t length1, int32_t length2) {
+        JobDetailUnit* last = Last();
+        if (last && last->kind == kind) {
+            last->length1 += length1;
+            last->length2 += length2;
+            return;
+        }
+        Add(kind, length1, length2);
+    }
     // Appends a copy of every segment of another list.
     void AppendAll(const JobDetailList& source) {
         if (SharesBodyWith(source)) {

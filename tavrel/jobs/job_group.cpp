@@ -15,10 +15,7 @@ using RawLayer::RawStringList;
 namespace {
 
 RAW_CONSTANT_TEXT(ExtensionSectionText, "Extension")
-RAW_CONSTANT_TEXT(TextKindNameText, "Text")
-RAW_CONSTANT_TEXT(BinaryKindNameText, "Binary")
 RAW_CONSTANT_TEXT(DefaultFilterText, "Same,Different,Only1,Only2")
-RAW_CONSTANT_TEXT(WildcardOnlyText, "*")
 
 // The longest parent chain any walk follows. Parents are only linked
 // through LinkParent, which refuses cycles; the bound keeps a walk finite
@@ -520,7 +517,7 @@ RawString KindPairFilter(const JobGroupUnit* job) {
         case KindBinary: filter = store.binaryOption; break;
         default: break;
     }
-    if (filter.Equals(WildcardOnlyText())) return DefaultFilterText();
+    if (filter.Equals(WildcardAllText())) return DefaultFilterText();
     return filter;
 }
 

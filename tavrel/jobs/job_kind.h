@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "base/raw_string.h"
+
 namespace JobLayer {
 
 // Kinds of a side, of a job and of a folder entry.
@@ -12,6 +14,11 @@ enum : uint32_t {
     KindBinary = 2,  // a binary file
     KindNone = 3     // nothing to compare (no path, a missing path, unlike sides)
 };
+
+// The names of the file kinds in the extension table and in a user
+// command's target kind.
+RAW_CONSTANT_TEXT(TextKindNameText, "Text")
+RAW_CONSTANT_TEXT(BinaryKindNameText, "Binary")
 
 // Empty base of the small tool records of the jobs.
 class JobToolInfo {

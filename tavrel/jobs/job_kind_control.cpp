@@ -1,12 +1,42 @@
 #include "tavrel/jobs/job_kind_control.h"
 
+#include <new>
+
 #include "tavrel/jobs/binary_kind.h"
 #include "tavrel/jobs/job_dbox_draw.h"
 #include "tavrel/jobs/folder_kind.h"
 #include "tavrel/jobs/job_report.h"
+#include "tavrel/jobs/shell_commands.h"
 #include "tavrel/jobs/text_kind.h"
 
 namespace JobLayer {
+
+namespace {
+
+// A report needs a little memory of its own; when even that is not there,
+// the report is dropped rather than the program.
+void ReportTooLarge(const RawString& path) {
+    try {
+        ReportError(TooLargeFileText(), path);
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+}  // namespace
+
+void DropSideOutOfMemory(JobGroupUnit& job, uint32_t side) {
+    JobContentList& content = job.Content(side);
+    content.ResetForLoad();
+    content.flags = static_cast<uint16_t>(content.flags | ContentCut);
+    ReportTooLarge(content.path);
+}
+
+void DropRowsOutOfMemory(JobGroupUnit& job) {
+    job.rows.Clear();
+    JobGroupUnit::SetSame(&job, false);
+    for (uint32_t side = 0; side < 2; ++side)
+        if (!job.Path(side).IsEmpty()) ReportTooLarge(job.Path(side));
+}
 
 JobKindControl& JobKindControl::NoneControl() {
     static JobKindControl control;
@@ -36,13 +66,9 @@ bool JobKindControl::CanExecute(JobViewEditor&, JobGroupUnit&, uint32_t, uint32_
     return false;
 }
 
-// The kinds whose controllers exist. The folder (0), text (1) and binary (2)
-// controllers and drawing strategies are added to the two switches below,
-// and their kinds to this test, as each kind is built; until then a job of
-// such a kind is opened as kind 3 (none), so no half-built kind can be
-// selected.
+// Every kind has its controller: the folder (0), text (1) and binary (2)
+// kinds their own, kind 3 (none) the base one, which does nothing.
 bool JobKindPool::HasKind(const JobKindType& kindType) const {
-    // Every kind has its controller.
     return kindType.kind <= KindNone;
 }
 
@@ -59,11 +85,9 @@ JobKindControl* JobKindPool::CreateControl(const JobKindType& kindType) {
     }
 }
 
-JobKindDBoxDraw* JobKindPool::CreateDraw(const JobKindType& kindType) {
-    switch (kindType.kind) {
-        default:
-            return &JobBaseDBoxDraw::Shared();
-    }
+JobKindDBoxDraw* JobKindPool::CreateDraw(const JobKindType&) {
+    // Every kind's detail box draws with the base strategy.
+    return &JobBaseDBoxDraw::Shared();
 }
 
 }  // namespace JobLayer

@@ -29,6 +29,24 @@ enum : uint32_t {
     ModeBoth = 3
 };
 
+// Whether a mode names a side (0 or 1).
+inline bool ModeNamesSide(uint32_t mode, uint32_t side) { return mode == ModeBoth || mode == side; }
+
+// ---- running out of memory -------------------------------------------------
+// Loading or comparing large files can exhaust the address space of the
+// 32-bit program; the pool and the heap then throw std::bad_alloc. Each kind
+// catches it where it loads a side and where it compares, gives back what
+// it built, and goes on: the job stays usable, and a later load may work.
+
+// Empties a side whose load ran out of memory (the job's rows must hold none
+// of its units), marks it cut and not read, so that it is never edited or
+// saved, and reports "TooLargeFile" with its path.
+void DropSideOutOfMemory(JobGroupUnit& job, uint32_t side);
+// Empties the rows of a compare that ran out of memory, clears the job's
+// Same bit and reports "TooLargeFile" with each side's path. The sides stay:
+// they may hold edits that are not saved.
+void DropRowsOutOfMemory(JobGroupUnit& job);
+
 // Connect modes.
 enum : uint32_t {
     ConnectModeConnect = 1,
@@ -120,9 +138,10 @@ public:
     virtual bool HasKind(const JobKindType& kindType) const = 0;
 };
 
-// The pool of the program: one function-local static controller and one
-// drawing strategy per kind, built on first use; a kind without a controller
-// of its own gets the base ones. The pool lives in the start-up frame.
+// The pool of the program: the function-local static controller of each
+// kind, built on first use (kind 3, none, gets the base controller, which
+// does nothing), and the base detail-box drawing strategy for every kind.
+// The pool lives in the start-up frame.
 class JobKindPool : public JobKindServer {
 public:
     JobKindControl* CreateControl(const JobKindType& kindType) override;

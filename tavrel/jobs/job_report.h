@@ -31,6 +31,7 @@ struct JobReportUnit : RawLayer::SmallBlockObject {
     JobReportUnit& operator=(const JobReportUnit&) = delete;
 
     JobContentUnit* Unit(uint32_t side) const { return side == 0 ? unit1 : unit2; }
+    void SetUnit(uint32_t side, JobContentUnit* unit) { (side == 0 ? unit1 : unit2) = unit; }
 
     uint32_t flags;
     uint32_t kind;           // 0 same, 1 only side 1, 2 only side 2, 3 changed

@@ -11,11 +11,6 @@ namespace JobLayer {
 
 namespace {
 
-// Bounds of the look-ahead window, whatever the options say; the score
-// cache holds window x window entries.
-constexpr int32_t WindowMin = 1;
-constexpr int32_t WindowMax = 1000;
-
 constexpr uint32_t PairBuckets = 4096;
 // Longest side-1 text whose units get the bit-parallel subsequence bound
 // (its match table holds 256 x length / 64 words).
@@ -35,8 +30,6 @@ inline void ForEachUnitOf(const RawString& text, F f) {
         for (int32_t i = 0; i < n; ++i) f(static_cast<uint32_t>(p[i]));
     }
 }
-
-int32_t ClampWindow(int32_t value) { return std::min(std::max(value, WindowMin), WindowMax); }
 
 // A hash of the units (not the bytes: texts of different unit widths can be
 // equal), four units a step; it only sorts out unequal texts before a real
@@ -104,8 +97,10 @@ bool LineMatcher::EscapeKeyDown() { return (GetAsyncKeyState(VK_ESCAPE) & 0x8000
 
 LineMatcher::LineMatcher(JobGroupUnit& job)
     : job_(job),
-      window_(ClampWindow(ConfigStore::Instance().foreReadingLines)),
-      escapedWindow_(ClampWindow(ConfigStore::Instance().foreReadingLinesEscaped)),
+      // The store's bounds, also for values set by hand: the score cache
+      // holds window x window entries.
+      window_(ClampForeReadingLines(ConfigStore::Instance().foreReadingLines)),
+      escapedWindow_(ClampForeReadingLines(ConfigStore::Instance().foreReadingLinesEscaped)),
       threshold_(ConfigStore::Instance().matchingRateThreshold),
       cacheDim_(window_),
       cancelProbe_(&LineMatcher::EscapeKeyDown),

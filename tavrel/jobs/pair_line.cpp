@@ -9,7 +9,6 @@ using RawLayer::RawRange;
 namespace {
 
 RAW_CONSTANT_TEXT(CommaText, ",")
-RAW_CONSTANT_TEXT(WildcardOnlyText, "*")
 
 struct StatusWord {
     uint16_t bit;
@@ -101,7 +100,7 @@ uint8_t ParseTabPairLine(TabPairRecord& record, const RawString& text) {
 }
 
 RawStringList TakeOverListFrom(const RawString& option) {
-    const RawString& text = option.Equals(WildcardOnlyText()) ? TakeOverDefaultText() : option;
+    const RawString& text = option.Equals(WildcardAllText()) ? TakeOverDefaultText() : option;
     return RawStringList::FromCommaText(text, false);
 }
 

@@ -17,8 +17,6 @@ using RawLayer::RawRange;
 namespace {
 
 RAW_CONSTANT_TEXT(FolderKindNameText, "Folder")
-RAW_CONSTANT_TEXT(TextKindNameText, "Text")
-RAW_CONSTANT_TEXT(BinaryKindNameText, "Binary")
 RAW_CONSTANT_TEXT(PathMarkText, "%s")
 RAW_CONSTANT_TEXT(NumberMarkText, "%n")
 RAW_CONSTANT_TEXT(Side1MarkText, "%s1")
@@ -27,7 +25,6 @@ RAW_CONSTANT_TEXT(TargetSideBothText, "Both")
 RAW_CONSTANT_TEXT(TargetSideEachText, "Each")
 RAW_CONSTANT_TEXT(TargetLineSingleText, "Single")
 RAW_CONSTANT_TEXT(TargetLineMultipleText, "Multiple")
-RAW_CONSTANT_TEXT(TargetKindAllText, "*")
 RAW_CONSTANT_TEXT(TargetKindFileText, "File")
 RAW_CONSTANT_TEXT(ClipTempSuffixText, ".tmp")
 
@@ -235,7 +232,7 @@ void JobUserShellUnit::Load(const RawParameterList& section) {
 
     static const RawString* const sideNames[] = {&TargetSideBothText(), &TargetSideEachText()};
     static const RawString* const lineNames[] = {&TargetLineSingleText(), &TargetLineMultipleText()};
-    static const RawString* const kindNames[] = {&TargetKindAllText(), &FolderKindNameText(),
+    static const RawString* const kindNames[] = {&WildcardAllText(), &FolderKindNameText(),
                                                  &TargetKindFileText(), &TextKindNameText(),
                                                  &BinaryKindNameText()};
     targetSide = NameCode(section.GetText(UserTargetSideKeyText()), sideNames, 2);

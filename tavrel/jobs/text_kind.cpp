@@ -1,5 +1,7 @@
 #include "tavrel/jobs/text_kind.h"
 
+#include <new>
+
 #include "base/api_text.h"
 #include "base/encoding.h"
 #include "base/file_system.h"
@@ -38,13 +40,6 @@ JobReportUnit* NewOneSidedRow(uint32_t side, JobContentUnit* line) {
 
 void ClearDetails(JobReportUnit& row) {
     for (JobDetailList& list : row.details) list = JobDetailList();
-}
-
-void SetRowUnit(JobReportUnit& row, uint32_t side, JobContentUnit* unit) {
-    if (side == 0)
-        row.unit1 = unit;
-    else
-        row.unit2 = unit;
 }
 
 bool IsRealUnit(const JobContentUnit* unit) { return unit && !unit->IsPlaceholder(); }
@@ -184,7 +179,7 @@ bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64
             return true;
         case RawLayer::LineStateTooLong:
             // A line longer than the limit: the file is larger than the limit
-            // too; the lines before it stay.
+            // too; the lines before it stay, and so does its cut start.
             ReportError(TooLargeFileText(), content.path);
             content.flags = static_cast<uint16_t>(content.flags | ContentCut);
             return false;
@@ -239,8 +234,10 @@ bool LoadTextSide(JobSideRecord& side, JobContentList& content) {
     int64_t limit = ConfigStore::Instance().maxTextLoading;
     if (limit < 1) limit = 1;
     RawLineFile reader(path, TextReadChunk);
-    // Any line that starts below the limit loads whole, however long it is.
+    // A line longer than the limit is kept cut at the limit (on a whole
+    // character), and the load stops there: "TooLargeFile" (ReadLines).
     reader.SetMaxLineLength(static_cast<int32_t>(limit < 0x7FFFFFFF ? limit : 0x7FFFFFFF));
+    reader.SetOptions(reader.Options() | RawLayer::LineFileKeepLongLine);
     if (!reader.Open()) {
         bool opened = reader.State() != RawLayer::LineStateOpenFailed;
         ReportError(opened ? ReadErrorText() : ReadOpenErrorText(), path);
@@ -300,7 +297,12 @@ bool JobLineControl::LoadSide(JobGroupUnit& job, uint32_t side) {
     job.rows.Clear();
     JobSideRecord& record = job.Side(side);
     JobContentList& content = job.Content(side);
-    bool loaded = LoadTextSide(record, content);
+    bool loaded = false;
+    try {
+        loaded = LoadTextSide(record, content);
+    } catch (const std::bad_alloc&) {
+        DropSideOutOfMemory(job, side);
+    }
     if (!content.IsEmpty()) {
         record.anchorRow = record.cursorRow = 0;
         record.anchorColumn = record.cursorColumn = 0;
@@ -322,8 +324,8 @@ bool JobLineControl::LoadSide(JobGroupUnit& job, uint32_t side) {
 
 uint32_t JobLineControl::Load(JobGroupUnit& job, uint32_t mode) {
     DiscardFile(job, mode);
-    if (mode == ModeSide1 || mode == ModeBoth) LoadSide(job, 0);
-    if (mode == ModeSide2 || mode == ModeBoth) LoadSide(job, 1);
+    for (uint32_t side = 0; side < 2; ++side)
+        if (ModeNamesSide(mode, side)) LoadSide(job, side);
     Compare(job);
     // A side that kept its lines may have had its cursor on a row that the
     // new compare no longer has.
@@ -355,10 +357,6 @@ namespace {
 
 bool WriteTextSideOf(JobGroupUnit& job, uint32_t side, const RawString& path) {
     return SaveTextSide(job.Side(side), job.Content(side), path);
-}
-
-bool ModeNames(uint32_t mode, uint32_t side) {
-    return mode == ModeBoth || mode == side;
 }
 
 // Claims a fresh name beside a target for its temporary file; empty when
@@ -448,16 +446,10 @@ static bool PutTemporaryInPlace(const RawString& temporary, const RawString& pat
     return done;
 }
 
-bool WriteFileReplacing(JobGroupUnit& job, uint32_t side, const RawString& path,
-                        SideFileWriter write) {
-    RawString temporary = WriteTemporaryBeside(job, side, path, write);
-    return !temporary.IsEmpty() && PutTemporaryInPlace(temporary, path);
-}
-
 bool RunSideFileFlow(JobGroupUnit& job, uint32_t mode, bool save, SideFileWriter write) {
     bool named[2] = {false, false};
     for (uint32_t s = 0; s < 2; ++s)
-        named[s] = ModeNames(mode, s) && (job.Content(s).flags & ContentChanged) != 0;
+        named[s] = ModeNamesSide(mode, s) && (job.Content(s).flags & ContentChanged) != 0;
     if (!named[0] && !named[1]) return false;
 
     JobBackupList& store = JobBackupList::Instance();
@@ -551,9 +543,12 @@ bool JobLineControl::DiscardFile(JobGroupUnit& job, uint32_t mode) {
 
 uint32_t JobLineControl::Compare(JobGroupUnit& job) {
     bool same;
-    {
+    try {
         LineMatcher matcher(job);
         same = matcher.Run();
+    } catch (const std::bad_alloc&) {
+        DropRowsOutOfMemory(job);
+        return TextFullRefresh;
     }
     JobGroupUnit::SetSame(&job, same);
     return TextFullRefresh;
@@ -664,14 +659,14 @@ int32_t InsertLineBefore(JobGroupUnit& job, int32_t unitIndex, uint32_t side) {
 
     JobReportUnit* row = job.rows.At(position);
     if (row && !IsRealUnit(row->Unit(side))) {
-        SetRowUnit(*row, side, line);
+        row->SetUnit(side, line);
         row->flags |= RowEdited;
         row->kind = RowSame;
         ClearDetails(*row);
         // A row with no line on either side (never made by a compare) now
         // holds only the new line.
         if (!IsRealUnit(row->Unit(1 - side))) {
-            SetRowUnit(*row, 1 - side, &EmptyLineUnit());
+            row->SetUnit(1 - side, &EmptyLineUnit());
             row->kind = side == 0 ? RowOnly1 : RowOnly2;
         }
         return position;
@@ -702,7 +697,7 @@ JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* lin
         int32_t position = InsertRowPosition(job, next, side);
         JobReportUnit* r = job.rows.At(position);
         if (r && !IsRealUnit(r->Unit(side)) && IsRealUnit(r->Unit(1 - side))) {
-            SetRowUnit(*r, side, fresh);
+            r->SetUnit(side, fresh);
             r->flags |= RowEdited;
             r->kind = RowSame;
             ClearDetails(*r);
@@ -715,7 +710,7 @@ JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* lin
     }
     JobReportUnit* after = job.rows.At(lineRow + 1);
     if (after && !IsRealUnit(after->Unit(side)) && IsRealUnit(after->Unit(1 - side))) {
-        SetRowUnit(*after, side, fresh);
+        after->SetUnit(side, fresh);
         after->flags |= RowEdited;
         after->kind = RowSame;
         ClearDetails(*after);
@@ -739,7 +734,7 @@ bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t s
         if (!IsRealUnit(holder->Unit(1 - side))) {
             job.rows.RemoveAt(r);
         } else {
-            SetRowUnit(*holder, side, &EmptyLineUnit());
+            holder->SetUnit(side, &EmptyLineUnit());
             holder->kind = side == 0 ? RowOnly2 : RowOnly1;
             holder->flags &= ~static_cast<uint32_t>(RowEdited);
             ClearDetails(*holder);

@@ -125,9 +125,10 @@ bool LoadTextSide(JobSideRecord& side, JobContentList& content);
 
 // Appends the lines of an open reader, from its current line on, to the
 // content list. Stops after the first line that starts at `limit` bytes or
-// later ("TooLargeFile", content flag 32, false) and at a reader failure
-// ("ReadError", content flag 64, false); true at the end of the file. The
-// last line appended tells whether it had a line end.
+// later, and after a line longer than the reader's bound (the reader hands
+// out its cut start) ("TooLargeFile", content flag 32, false), and at a
+// reader failure ("ReadError", content flag 64, false); true at the end of
+// the file. The last line appended tells whether it had a line end.
 bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64_t limit,
                bool& lastLineEnded);
 
@@ -147,18 +148,12 @@ bool SaveTextSide(JobSideRecord& side, JobContentList& content, const RawString&
 // Writes a side's content to a path (one of SaveTextSide, SaveBinarySide).
 using SideFileWriter = bool (*)(JobGroupUnit& job, uint32_t side, const RawString& path);
 
-// Puts new content in place of a file without ever leaving the file missing
-// or half-written: the writer fills a new temporary file beside the target,
-// which then replaces the target (ReplaceFile, keeping its attributes), or
-// is moved to the target's name when there is no target. On any failure the
-// temporary file is deleted and the target is left as it was (false).
-bool WriteFileReplacing(JobGroupUnit& job, uint32_t side, const RawString& path,
-                        SideFileWriter write);
-
 // The save and discard road shared by the file kinds: for the changed sides
 // of the mode, one dated backup with its comment, one item per side, the
-// side written (saving: over the file through WriteFileReplacing; discarding:
-// into the item's kept copy), "Backup.ini", and the job's flags re-evaluated.
+// side written (saving: into a new temporary file beside the file, which
+// then replaces it (ReplaceFile, keeping its attributes), so the file is
+// never missing or half-written; discarding: into the item's kept copy),
+// "Backup.ini", and the job's flags re-evaluated.
 // Nothing happens (false: nothing done, no backup) when no side of the mode
 // is changed. True when every named side was done; a side that failed stays
 // changed.

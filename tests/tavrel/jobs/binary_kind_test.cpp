@@ -287,6 +287,44 @@ TEST(BinaryLoad, MissingFolderAndLockedSides) {
     }
 }
 
+// A report made while a side loads may repaint the job's rows: at that
+// moment no row may hold a unit that the load already freed.
+class RowChecker : public RawLayer::JobServerControl::Logger {
+public:
+    explicit RowChecker(JobGroupUnit& job) : job_(job) { ShellCommandStore::Instance().SetOutput(this); }
+    ~RowChecker() override { ShellCommandStore::Instance().SetOutput(nullptr); }
+    void Report(const RawString&) override {
+        ++reports;
+        for (const JobReportUnit& row : job_.rows) {
+            for (uint32_t side = 0; side < 2; ++side) {
+                JobContentUnit* unit = row.Unit(side);
+                JobContentList& content = job_.Content(side);
+                if (unit != &EmptyBinaryUnit() && content.IsEnd(content.FindLink(unit))) ++stale;
+            }
+        }
+    }
+    int reports = 0;
+    int stale = 0;
+
+private:
+    JobGroupUnit& job_;
+};
+
+TEST(BinaryLoad, AReportDuringAReloadSeesNoFreedRows) {
+    TempFolder folder;
+    ASSERT_TRUE(WriteFileBytes(folder.Join(L"a.bin"), Pattern(40)));
+    ASSERT_TRUE(WriteFileBytes(folder.Join(L"b.bin"), Pattern(40, 1)));
+    BinaryJob j(PathOf(folder.Join(L"a.bin")), PathOf(folder.Join(L"b.bin")));
+    ASSERT_EQ(j.job.rows.Count(), 3);
+    // Side 1 reloads first; side 2, now a folder, is reported.
+    j.job.content2.path = PathOf(folder.Path());
+    RowChecker checker(j.job);
+    j.job.controller->Load(j.job, ModeBoth);
+    EXPECT_EQ(checker.reports, 1);
+    EXPECT_EQ(checker.stale, 0);
+    EXPECT_EQ(j.job.rows.Count(), 3);
+}
+
 TEST(BinaryLoad, AFileShorterThanItsSizeIsAReadErrorNotAShortSide) {
     // A kernel attribute file claims a size of a page but reads a few bytes:
     // the side must not be shown as those few bytes.

@@ -251,18 +251,39 @@ TEST_F(FolderCopyTest, AFailedCopyIsReportedAndLeavesTheTargetWhole) {
     EXPECT_TRUE(FileExists(Ws(backup->IniPath())));
 }
 
+TEST_F(FolderCopyTest, CopyAndDeleteWorkOnAJobOpenedWithTheDefaultOptions) {
+    // The default folder filter "*" leaves both edit flags off; the folder
+    // commands do not depend on them.
+    PutFile(left + L"\\a.txt", "new", kBaseTime + 50000000);
+    PutFile(right + L"\\a.txt", "old");
+    PutFile(right + L"\\gone.txt", "g");
+    JobGroupUnit* job = JobGroupList::Instance().OpenPair(W(left), W(right));
+    ASSERT_NE(job, nullptr);
+    ASSERT_EQ(job->edit.edit1, 0);
+    ASSERT_EQ(job->edit.edit2, 0);
+    Select(job, "a.txt");
+    ASSERT_NE(CopySelections(*job, 1, 0, store), nullptr);
+    EXPECT_EQ(FileText(right + L"\\a.txt"), "new");
+    for (JobReportUnit& row : job->rows) row.flags &= ~static_cast<uint32_t>(RowMarked);
+    Select(job, "gone.txt");
+    ASSERT_NE(DeleteSelections(*job, 1, store), nullptr);
+    EXPECT_FALSE(Exists(right + L"\\gone.txt"));
+    EXPECT_TRUE(output.lines.empty());
+    EXPECT_EQ(RowText(job), "0:a.txt|a.txt ");
+}
+
 struct RefusalCase {
     const char* label;
-    int layout;  // 0 same folder, 1 target inside source, 2 missing target, 3 target not editable,
-                 // 4 delete on a side not editable, 5 delete on a missing folder
+    int layout;  // 0 same folder, 1 target inside source, 2 missing target, 3 delete on a missing folder
     const char* key;
 };
 
 TEST_F(FolderCopyTest, RefusedCommandsTouchNothing) {
     const RefusalCase cases[] = {
-        {"same folder", 0, "CopyError"},          {"target inside source", 1, "CopyError"},
-        {"missing target folder", 2, "DirectoryError"}, {"target not editable", 3, "CopyError"},
-        {"delete not editable", 4, "CopyError"},  {"delete missing folder", 5, "DirectoryError"},
+        {"same folder", 0, "CopyError"},
+        {"target inside source", 1, "CopyError"},
+        {"missing target folder", 2, "DirectoryError"},
+        {"delete missing folder", 3, "DirectoryError"},
     };
     for (const RefusalCase& c : cases) {
         SCOPED_TRACE(c.label);
@@ -276,18 +297,17 @@ TEST_F(FolderCopyTest, RefusedCommandsTouchNothing) {
         JobGroupUnit* job = Open(left, target);
         ASSERT_NE(job, nullptr);
         for (JobReportUnit& row : job->rows) row.flags |= RowMarked;
-        if (c.layout == 3 || c.layout == 4) job->edit.edit2 = 0;
-        if (c.layout == 2 || c.layout == 5) {
+        if (c.layout >= 2) {
             ASSERT_TRUE(DeleteFileW((right + L"\\a.txt").c_str()));
             ASSERT_TRUE(RemoveDirectoryW(right.c_str()));
         }
         JobBackupUnit* backup =
-            c.layout >= 4 ? DeleteSelections(*job, 1, store) : CopySelections(*job, 1, 0, store);
+            c.layout == 3 ? DeleteSelections(*job, 1, store) : CopySelections(*job, 1, 0, store);
         EXPECT_EQ(backup, nullptr);
         EXPECT_TRUE(output.Has(c.key));
         EXPECT_EQ(FileText(left + L"\\a.txt"), "a");
         EXPECT_TRUE(Exists(inner));
-        if (c.layout != 2 && c.layout != 5) {
+        if (c.layout < 2) {
             EXPECT_EQ(FileText(right + L"\\a.txt"), "b");
         }
         EXPECT_FALSE(Exists(root));

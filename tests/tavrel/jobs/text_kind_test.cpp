@@ -370,15 +370,29 @@ TEST_F(TextKindTest, LongLinesUpToTheLimitLoadWhole) {
     EXPECT_TRUE(logger.lines.empty());
 }
 
-TEST_F(TextKindTest, LineLongerThanTheLimitReportsTooLargeFile) {
+TEST_F(TextKindTest, LineLongerThanTheLimitIsKeptCutAtTheLimit) {
     OptionScope options;
-    options.store.maxTextLoading = 100000;
-    std::wstring path = File("wide.txt", "first\r\n" + std::string(300000, 'w') + "\r\nlast\r\n");
-    auto job = Open(path, path);
-    EXPECT_TRUE(job->content1.flags & ContentCut);
-    EXPECT_EQ(Lines(*job, 0), (std::vector<std::string>{"first"}));
-    ASSERT_FALSE(logger.lines.empty());
-    EXPECT_EQ(logger.lines[0], Report("TooLargeFile", path));
+    options.store.maxTextLoading = 100001;
+    // U+00E9 is two bytes in UTF-8: 100001 bytes end inside a character, so
+    // the cut line keeps 50000 of them.
+    std::string wide;
+    for (int i = 0; i < 150000; ++i) wide += "\xC3\xA9";
+    const std::vector<std::string> heads[] = {{}, {"first"}};
+    for (const std::vector<std::string>& head : heads) {
+        SCOPED_TRACE(head.size());
+        logger.lines.clear();
+        std::string text;
+        for (const std::string& line : head) text += line + "\r\n";
+        std::wstring path = File("wide.txt", text + wide + "\r\nlast\r\n");
+        auto job = Open(path, File("other.txt", "first\r\n"));
+        EXPECT_TRUE(job->content1.flags & ContentCut);
+        std::vector<std::string> expected = head;
+        expected.push_back(wide.substr(0, 100000));
+        EXPECT_EQ(Lines(*job, 0), expected);
+        EXPECT_EQ(job->edit.edit1, 0);
+        EXPECT_EQ(logger.lines, (std::vector<std::string>{Report("TooLargeFile", path)}));
+        ExpectConsistent(*job);
+    }
 }
 
 TEST_F(TextKindTest, ReaderFailureIsReportedAsReadError) {
