@@ -34,6 +34,14 @@ private:
     HGDIOBJ brush_;
 };
 
+bool IsSevenBit(const RawString& text, RawRange range) {
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.Bytes());
+    for (int32_t i = range.start; i < range.end; ++i) {
+        if (bytes[i] > 0x7F) return false;
+    }
+    return true;
+}
+
 int DrawRange(HDC dc, RECT& rect, UINT format, const RawString& text, RawRange range, int tabLength) {
     DRAWTEXTPARAMS params{};
     params.cbSize = sizeof(params);
@@ -41,17 +49,19 @@ int DrawRange(HDC dc, RECT& rect, UINT format, const RawString& text, RawRange r
     // The text is shared: DrawTextEx must never write into it.
     format &= ~static_cast<UINT>(DT_MODIFYSTRING);
     const int count = range.end - range.start;
-    switch (RawLayer::ApiKind(text)) {
-    case RawLayer::ApiKindAnsi:
-    case RawLayer::ApiKindEmpty:
-        return DrawTextExA(dc, const_cast<char*>(text.Bytes() + range.start), count, &rect, format, &params);
-    case RawLayer::ApiKindWide:
+    const int kind = RawLayer::ApiKind(text);
+    if (kind == RawLayer::ApiKindWide) {
         return DrawTextExW(dc, const_cast<wchar_t*>(text.Wide() + range.start), count, &rect, format, &params);
-    default: {
-        RawString wide = RawString::InitBodyFromRange(RawLayer::KindUtf16, text, range);
-        return DrawTextExW(dc, const_cast<wchar_t*>(wide.Wide()), wide.Length(), &rect, format, &params);
     }
+    // GDI reads 8-bit text in the code page of the selected font's
+    // character set, not in the system's: Shift_JIS drawn with a Western
+    // font through the ANSI entry point comes out garbled even where the
+    // ANSI code page is 932. Only 7-bit text takes the ANSI entry point.
+    if ((kind == RawLayer::ApiKindAnsi || kind == RawLayer::ApiKindEmpty) && IsSevenBit(text, range)) {
+        return DrawTextExA(dc, const_cast<char*>(text.Bytes() + range.start), count, &rect, format, &params);
     }
+    RawString wide = RawString::InitBodyFromRange(RawLayer::KindUtf16, text, range);
+    return DrawTextExW(dc, const_cast<wchar_t*>(wide.Wide()), wide.Length(), &rect, format, &params);
 }
 
 int Radius(int r) { return r > 0 ? r : 0; }

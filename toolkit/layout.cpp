@@ -14,6 +14,19 @@ LONG Clamp32(int64_t value) {
     return static_cast<LONG>(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, value)));
 }
 
+// Shifts a pair of edges back into the 32-bit range, keeping their distance
+// where it fits.
+void IntoRange(int64_t& low, int64_t& high) {
+    if (high > INT32_MAX) {
+        low -= high - INT32_MAX;
+        high = INT32_MAX;
+    }
+    if (low < INT32_MIN) {
+        high += INT32_MIN - low;
+        low = INT32_MIN;
+    }
+}
+
 int64_t Centre(LONG a, LONG b) { return (static_cast<int64_t>(a) + b) / 2; }
 
 int64_t Area(const RECT& a, const RECT& b) {
@@ -57,6 +70,8 @@ RECT PlaceRectOnWorkArea(const RECT& rect, const RECT& reference, const RECT& ar
         top -= bottom - area.bottom;
         bottom = area.bottom;
     }
+    IntoRange(left, right);
+    IntoRange(top, bottom);
     return RECT{Clamp32(left), Clamp32(top), Clamp32(right), Clamp32(bottom)};
 }
 

@@ -270,9 +270,9 @@ public:
     void AdjustRect(RECT& rect) override;
 
     // ---- text drawing (draw.cpp) ---------------------------------------------
-    // Draws a range of a text with DrawTextEx, through the ANSI entry point
-    // for ANSI or 7-bit text and the wide one otherwise (converting first
-    // when the text is neither). Returns the text height.
+    // Draws a range of a text with DrawTextEx: through the ANSI entry point
+    // for 7-bit text, through the wide one otherwise (converting first when
+    // the text is not UTF-16). Returns the text height.
     static int DrawTextRange(WinDrawContext& dc, RECT& rect, UINT format, const RawLayer::RawString& text,
                              RawLayer::RawRange range, int tabLength);
     // The same with DT_CALCRECT: the rectangle receives the size. An empty

@@ -139,6 +139,9 @@ TEST(ViewDispatch, CommandsReachTheChildOrTheDialogItself) {
     SendMessageW(dialog.window, WM_COMMAND, MAKEWPARAM(button.controlId, 78), 0);
     EXPECT_TRUE(Contains(dialog.journal, "child command " + std::to_string(button.controlId) + " 78"));
     EXPECT_FALSE(Contains(dialog.journal, "command 78"));
+    const RawLayer::RawString any;
+    EXPECT_EQ(dialog.FindChild(RawLayer::RawString::FromText("BUT*"), RawLayer::RawString::FromText("c?d")), &button);
+    EXPECT_EQ(dialog.FindChild(any, RawLayer::RawString::FromText("other")), nullptr);
 }
 
 TEST(DialogLife, SizeStatesAndDestructionOrder) {
