@@ -1,5 +1,6 @@
 // Anchor relayout, placement on the work area, window rectangles in profile
 // files and the monitor test.
+// USES_FOREGROUND: its dialog takes the activation of the shared display.
 #include <gtest/gtest.h>
 
 #include <string>
