@@ -183,8 +183,8 @@ bool WinDialog::RegisterWindowClass() {
         const HICON large = largeIconId ? LoadIconW(module, MAKEINTRESOURCEW(largeIconId)) : nullptr;
         const HICON small = smallIconId ? LoadIconW(module, MAKEINTRESOURCEW(smallIconId)) : nullptr;
         // A class that exists already fails here, which changes nothing.
-        RawLayer::ApiRegisterClass(module, large, LoadCursorW(nullptr, MAKEINTRESOURCEW(kArrowCursorId)), RawString(), name, small,
-                                   WindowProcedure);
+        const HCURSOR arrow = LoadCursorW(nullptr, MAKEINTRESOURCEW(kArrowCursorId));
+        RawLayer::ApiRegisterClass(module, large, arrow, RawString(), name, small, WindowProcedure);
         ++registry.classRegistrations;
         registered = true;
     }
@@ -277,13 +277,12 @@ int WinDialog::MessageLoop() {
 }
 
 void WinDialog::StepMessage(MSG& message) {
+    WinDialog* dialog = WinWindowRegistry::Instance().FindRootOf(message.hwnd);
     // A pointer request retrieved from the queue was posted, by anyone.
-    if (WinMessage::CarriesPointer(message.message)) return;
-    if (message.hwnd) {
-        WinDialog* dialog = WinWindowRegistry::Instance().FindRootOf(message.hwnd);
-        WinView* child = dialog && (dialog->dialogFlags & DialogPreTranslates)
-                             ? dialog->children.FindByHandle(message.hwnd)
-                             : nullptr;
+    // Windows that are not the toolkit's keep their own use of the number.
+    if (dialog && WinMessage::CarriesPointer(message.message)) return;
+    if (dialog && (dialog->dialogFlags & DialogPreTranslates)) {
+        WinView* child = dialog->children.FindByHandle(message.hwnd);
         if (child && (child->flags & StyleWantsPreTranslate)) {
             bool swallowed = false;
             try {
@@ -307,8 +306,9 @@ int32_t WinDialog::RunModal(WinView& ownerView) {
         root = root->owner;
     }
     WinWindowRegistry& registry = WinWindowRegistry::Instance();
-    if (modalHeld_ || registry.Contains(this)) return 0;
+    if (modalHeld_) return 0;
     result = 0;
+    // A dialog whose window exists already runs with that window.
     Create();
     // Without a window no loop could ever end.
     if (!registry.Contains(this)) {

@@ -112,8 +112,8 @@ public:
     // window is destroyed and the quit posted again.
     int MessageLoop();
     // Runs the dialog modally above the owner's root and returns the result
-    // field; 0 at once when the window cannot be made or when the owner
-    // chain leads back to this dialog.
+    // field; 0 at once when the window cannot be made, when the owner chain
+    // leads back to this dialog, or when the dialog runs modally already.
     int32_t RunModal(WinView& owner);
     // Shows, activates and forces the window to the foreground (a few
     // attempts at most), and passes the request on to a modal child.
@@ -125,9 +125,9 @@ public:
     LRESULT HandleBlockedMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // The window procedure of every dialog class.
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    // One retrieved message: dropped when it is a posted pointer request,
-    // else offered to the pre-translation of the child it is for, then
-    // translated and dispatched. Every loop of the toolkit, and the test
+    // One retrieved message: dropped when it is a pointer request posted to
+    // a toolkit window, else offered to the pre-translation of the child it
+    // is for, then translated and dispatched. Every loop of the toolkit, and the test
     // pumps, run messages through this step.
     static void StepMessage(MSG& message);
 

@@ -261,7 +261,9 @@ bool CopyPicture(HDC to, const RECT& toRect, HDC from, const RECT& fromRect) {
     if (!to || !from) return false;
     const int tw = toRect.right - toRect.left, th = toRect.bottom - toRect.top;
     const int fw = fromRect.right - fromRect.left, fh = fromRect.bottom - fromRect.top;
-    if (tw == fw && th == fh) return BitBlt(to, toRect.left, toRect.top, tw, th, from, fromRect.left, fromRect.top, SRCCOPY) != FALSE;
+    if (tw == fw && th == fh) {
+        return BitBlt(to, toRect.left, toRect.top, tw, th, from, fromRect.left, fromRect.top, SRCCOPY) != FALSE;
+    }
     const int oldMode = SetStretchBltMode(to, HALFTONE);
     SetBrushOrgEx(to, 0, 0, nullptr);
     const bool done = StretchBlt(to, toRect.left, toRect.top, tw, th, from, fromRect.left, fromRect.top, fw, fh,

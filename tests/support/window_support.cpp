@@ -149,6 +149,14 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD limitMs) {
 
 int QuitsSeen() { return g_quits; }
 
+std::wstring WindowTitle(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring title(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
+    const int copied = GetWindowTextW(window, &title[0], static_cast<int>(title.size()));
+    title.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    return title;
+}
+
 int DrainQuit() {
     int drained = 0;
     MSG message;
@@ -251,7 +259,8 @@ bool ModalWatchdog::Fired() const { return state_->fired; }
 
 // ---- pixels ------------------------------------------------------------------------------
 
-DibCanvas::DibCanvas(int width, int height, COLORREF fill) : width_(width > 0 ? width : 1), height_(height > 0 ? height : 1) {
+DibCanvas::DibCanvas(int width, int height, COLORREF fill)
+    : width_(width > 0 ? width : 1), height_(height > 0 ? height : 1) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width_;

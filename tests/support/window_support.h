@@ -77,6 +77,8 @@ bool PumpUntilIdle(DWORD limitMs = 2000, DWORD quietMs = 30);
 void PumpFor(DWORD ms);
 // Pumps until the condition holds (true) or the time is up (false).
 bool PumpUntil(const std::function<bool()>& condition, DWORD limitMs = 3000);
+// The window's title as UTF-16.
+std::wstring WindowTitle(HWND window);
 // Quit messages the pumps took out since the start.
 int QuitsSeen();
 // Takes pending quit messages out of the queue; how many there were.

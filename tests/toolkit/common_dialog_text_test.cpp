@@ -30,8 +30,9 @@ TEST(CommonDialogText, DefaultsAndALanguageFileReplacement) {
 
     TestSupport::TempFolder temp;
     const std::wstring path = temp.Join(L"LanguageFile.ini");
-    ASSERT_TRUE(TestSupport::WriteFileBytes(
-        path, std::string("[Deutsch]\r\nCommonDialog_CancelButton=Abbrechen\r\nCommonDialog_CheckAllButton=Alle\\nw\xC3\xA4hlen\r\n")));
+    ASSERT_TRUE(TestSupport::WriteFileBytes(path, std::string("[Deutsch]\r\n"
+                                                              "CommonDialog_CancelButton=Abbrechen\r\n"
+                                                              "CommonDialog_CheckAllButton=Alle\\nw\xC3\xA4hlen\r\n")));
     RawLayer::LanguageTable& table = RawLayer::LanguageTable::Construct();
     table.SetFilePath(RawString::FromWideText(path.c_str()));
     ASSERT_TRUE(table.UseLanguage(RawString::FromText("Deutsch")));

@@ -144,6 +144,28 @@ TEST(ViewDispatch, CommandsReachTheChildOrTheDialogItself) {
     EXPECT_EQ(dialog.FindChild(any, RawLayer::RawString::FromText("other")), nullptr);
 }
 
+// A view that swallows the key 'A' before translation.
+class SwallowingControl : public TestControl {
+public:
+    SwallowingControl() : TestControl("BUTTON", "swallow") { flags |= StyleWantsPreTranslate; }
+    bool PreTranslateMessage(UINT message, WPARAM wParam, LPARAM, POINT) override {
+        return message == WM_KEYDOWN && wParam == 'A';
+    }
+};
+
+TEST(ViewDispatch, PreTranslationSwallowsBeforeTheView) {
+    SwallowingControl control;
+    TestDialog dialog("TkDispatchPre", L"Pre", At(300, 100));
+    dialog.makeChildren = [&](TestDialog& d) { d.CreateChild(control); };
+    dialog.Create();
+    EXPECT_TRUE(dialog.dialogFlags & WinDialogResize::DialogPreTranslates);
+    TestSupport::PostKey(control.window, 'A');
+    TestSupport::PostKey(control.window, 'B');
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(control.ParametersOf(WM_KEYDOWN), std::vector<WPARAM>{'B'});
+    EXPECT_EQ(control.Received(WM_KEYUP), 2);
+}
+
 TEST(DialogLife, SizeStatesAndDestructionOrder) {
     std::vector<std::string> journal;
     TestControl a("BUTTON", "a"), b("BUTTON", "b");

@@ -22,16 +22,24 @@ namespace {
 
 constexpr COLORREF kRootColour = RGB(200, 30, 30);
 
-std::wstring TitleOf(HWND window) {
-    wchar_t buffer[128] = {};
-    const int length = GetWindowTextW(window, buffer, 128);
-    return std::wstring(buffer, length > 0 ? length : 0);
-}
-
 bool HasChildCommand(const TestDialog& dialog) {
     for (const std::string& line : dialog.journal)
         if (line.compare(0, 13, "child command") == 0) return true;
     return false;
+}
+
+// A request sent from another thread of the process.
+struct ForeignSend {
+    HWND window;
+    LPARAM parameter;
+    std::atomic<bool> done{false};
+};
+
+DWORD WINAPI SendFromThread(void* parameter) {
+    auto* request = static_cast<ForeignSend*>(parameter);
+    SendMessageW(request->window, WinMessage::PressButton, 0, request->parameter);
+    request->done = true;
+    return 0;
 }
 
 }  // namespace
@@ -64,7 +72,7 @@ TEST(ModalRun, BlockedRootRefusesInputKeepsPaintingAndHandsClicksOn) {
                 EXPECT_LE(paints, 2) << "an unvalidated paint keeps coming back";
                 DibCanvas shot = DibCanvas::CaptureClient(root.window);
                 EXPECT_EQ(shot.Pixel(300, 300), kRootColour);
-                EXPECT_EQ(TitleOf(root.window), L"Modal root");
+                EXPECT_EQ(TestSupport::WindowTitle(root.window), L"Modal root");
                 other.Create();
                 SetForegroundWindow(other.window);
                 RunLater(300, [&] {
@@ -165,20 +173,8 @@ TEST(PointerRequests, OnlyTheProgramsOwnSendsReachTheView) {
     // Sent from another thread.
     RawLayer::RawParameterList list;
     list.SetText(RawLayer::RawString::FromText("Button"), RawLayer::RawString::FromText("OK"));
-    struct Request {
-        HWND window;
-        LPARAM parameter;
-        std::atomic<bool> done{false};
-    } request{button.window, reinterpret_cast<LPARAM>(&list)};
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD {
-            auto* r = static_cast<Request*>(p);
-            SendMessageW(r->window, WinMessage::PressButton, 0, r->parameter);
-            r->done = true;
-            return 0;
-        },
-        &request, 0, nullptr);
+    ForeignSend request{button.window, reinterpret_cast<LPARAM>(&list)};
+    HANDLE thread = CreateThread(nullptr, 0, SendFromThread, &request, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     EXPECT_TRUE(TestSupport::PumpUntil([&] { return request.done.load(); }));
     WaitForSingleObject(thread, 5000);

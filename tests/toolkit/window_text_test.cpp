@@ -13,29 +13,19 @@ using namespace WinLayer;
 using TestSupport::TestControl;
 using TestSupport::TestDialog;
 
-namespace {
-
-std::wstring TitleOf(HWND window) {
-    wchar_t buffer[256] = {};
-    const int length = GetWindowTextW(window, buffer, 256);
-    return std::wstring(buffer, length > 0 ? length : 0);
-}
-
-}  // namespace
-
 TEST(WindowText, TitlesOfAnyScriptReadBackExactly) {
     const std::wstring title = L"Vergleich \u2013 \u6BD4\u8F03";
     TestDialog dialog("TkTextTitle", title, RECT{50, 50, 400, 250});
     dialog.Create();
     ASSERT_NE(dialog.window, nullptr);
-    EXPECT_EQ(TitleOf(dialog.window), title);
+    EXPECT_EQ(TestSupport::WindowTitle(dialog.window), title);
     // A title set later, held as UTF-16 and as 7-bit text.
     dialog.SetText(RawLayer::RawString::FromWideText(L"\u3042 \U0001F600"));
     dialog.UpdateWindowText();
-    EXPECT_EQ(TitleOf(dialog.window), L"\u3042 \U0001F600");
+    EXPECT_EQ(TestSupport::WindowTitle(dialog.window), L"\u3042 \U0001F600");
     dialog.SetText(RawLayer::RawString::FromText("Plain"));
     dialog.UpdateWindowText();
-    EXPECT_EQ(TitleOf(dialog.window), L"Plain");
+    EXPECT_EQ(TestSupport::WindowTitle(dialog.window), L"Plain");
 }
 
 TEST(WindowText, CharactersPostedToAChildArriveIntactThroughTheLoop) {

@@ -85,7 +85,8 @@ private:
         SetBkMode(dc.dc, TRANSPARENT);
 
         // Every character of the sample exists in Shift_JIS as well.
-        const RawString wide = RawString::FromWideText(L"Vergleich \u300C\u6BD4\u8F03\u300D \u3042\u3044\u3046 \u00A7 (x)");
+        const RawString wide =
+            RawString::FromWideText(L"Vergleich \u300C\u6BD4\u8F03\u300D \u3042\u3044\u3046 \u00A7 (x)");
         const Sample samples[] = {
             {"UTF-8", RawString(RawLayer::KindUtf8, wide)},
             {"Shift_JIS", RawString(RawLayer::KindSjis, wide)},
