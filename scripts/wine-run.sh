@@ -25,11 +25,17 @@ if [ "$machine" = "8664" ] && [ -x /usr/lib/wine/wine64 ]; then loader=/usr/lib/
 mkdir -p "$WINEPREFIX"
 (
   flock 9
-  if [ ! -f "$WINEPREFIX/.tavrel-ready-2" ]; then
+  if [ ! -f "$WINEPREFIX/.tavrel-ready-3" ]; then
     # Wine's daemons must not inherit the lock's descriptor, or they would
-    # hold the lock for as long as they live.
+    # hold the lock for as long as they live. No test runs in the prefix
+    # while it is being set up: a server left from an earlier run goes, or
+    # the wait for the server below would never end.
+    wineserver -k >/dev/null 2>&1 9>&- || true
     "$loader" wineboot -i >/dev/null 2>&1 9>&-
     "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 9>&-
+    # Windows that no window manager manages: Xvfb has none, and a managed
+    # window that is hidden or destroyed waits two seconds for one.
+    "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 9>&-
     # No debugger on crashes: a crash test's process ends at once instead of
     # waiting for winedbg's backtrace.
     for view in 64 32; do
@@ -37,7 +43,7 @@ mkdir -p "$WINEPREFIX"
       "$loader" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ /d 1 /f /reg:$view >/dev/null 2>&1 9>&-
     done
     wineserver -w 9>&-
-    touch "$WINEPREFIX/.tavrel-ready-2"
+    touch "$WINEPREFIX/.tavrel-ready-3"
   fi
   # Keep one server alive for the whole run instead of one per test, and
   # start Wine's own services from here with their output on /dev/null:

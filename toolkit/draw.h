@@ -1,0 +1,79 @@
+// Drawing helpers of owner-drawn views: a DC record that remembers what the
+// DC held before the toolkit first replaced it, glyphs and two-tone rounded
+// boxes, and a memory DC for painting without flicker.
+//
+// Every helper that selects a pen or brush of its own selects the replaced
+// one back before deleting its own, so after any helper the DC holds what it
+// held before; the record still keeps the objects of the first replacement
+// for the owner's final Restore.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace WinLayer {
+
+struct WinDrawContext {
+    explicit WinDrawContext(HDC target = nullptr) : dc(target) {}
+
+    // Selects an object; the object it replaces is remembered in the field of
+    // its type when that field is still empty. Returns the replaced object.
+    HGDIOBJ Select(HGDIOBJ object);
+    // Selects every remembered object back and forgets them.
+    void Restore();
+
+    HDC dc;
+    HGDIOBJ previousPen = nullptr;
+    HGDIOBJ previousBrush = nullptr;
+    HGDIOBJ previousFont = nullptr;
+    HGDIOBJ previousBitmap = nullptr;
+};
+
+struct WinDraw {
+    // A white-filled, white-outlined ellipse in the rectangle.
+    static void WhiteEllipse(WinDrawContext& dc, const RECT& rect);
+    // A filled triangle pointing down: (centre, bottom), (right, top), (left, top).
+    static void Triangle(WinDrawContext& dc, const RECT& rect, COLORREF colour);
+    // A box whose upper half (to (bottom - top) / 2) has one colour and lower
+    // half another, with rounded corners of the given radii (negative as 0).
+    static void FillRoundBox(WinDrawContext& dc, const RECT& rect, int topLeft, int bottomLeft, int topRight,
+                             int bottomRight, COLORREF upper, COLORREF lower);
+    // A rounded frame, light on the top and left, dark on the bottom and
+    // right.
+    static void FrameRoundBox(WinDrawContext& dc, const RECT& rect, int topLeft, int bottomLeft, int topRight,
+                              int bottomRight, COLORREF light, COLORREF dark);
+};
+
+// A memory DC and bitmap: paint into it, then copy the picture to the
+// target at once. End runs at the latest when the object dies.
+class WinMemoryDC : public WinDrawContext {
+public:
+    WinMemoryDC() = default;
+    ~WinMemoryDC();
+    WinMemoryDC(const WinMemoryDC&) = delete;
+    WinMemoryDC& operator=(const WinMemoryDC&) = delete;
+
+    // A memory DC compatible with the target and a bitmap of the target
+    // rectangle's size (third form: of the given size, which the picture is
+    // stretched from). False when GDI cannot make them.
+    bool Begin(const WinDrawContext& target, const RECT& targetRect);
+    bool Begin(HDC target, const RECT& targetRect);
+    bool Begin(HDC target, const RECT& targetRect, SIZE bitmapSize);
+    // Releases the bitmap and the memory DC.
+    void End();
+    // The picture to the target rectangle (stretched with HALFTONE when the
+    // sizes differ).
+    bool CopyBack();
+    // The target area into the picture (the reverse of CopyBack).
+    bool CopyRect();
+
+    uint8_t ownsBitmap = 0;
+    HDC target = nullptr;
+    RECT targetRect{};
+    RECT sourceRect{};
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ memoryPrevious = nullptr;
+};
+
+}  // namespace WinLayer
