@@ -36,9 +36,7 @@ JobReportUnit* NewOneSidedRow(uint32_t side, JobContentUnit* line) {
     return row;
 }
 
-void ClearDetails(JobReportUnit& row) {
-    for (JobDetailList& list : row.details) list = JobDetailList();
-}
+void ClearDetails(JobReportUnit& row) { row.details.Clear(); }
 
 void SetRowUnit(JobReportUnit& row, uint32_t side, JobContentUnit* unit) {
     if (side == 0)
@@ -687,12 +685,12 @@ int32_t InsertLineBefore(JobGroupUnit& job, int32_t unitIndex, uint32_t side) {
 JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint32_t side) {
     if (side > 1 || !IsRealUnit(line)) return nullptr;
     JobContentList& content = job.Content(side);
-    RawLayer::RawListLink* link = content.FindLink(line);
-    if (content.IsEnd(link)) return nullptr;
+    int32_t lineIndex = content.IndexOf(line);
+    if (lineIndex < 0) return nullptr;
     int32_t lineRow = RowHolding(job, row, line, side);
 
     JobLineUnit* fresh = NewEmptyLine(content);
-    content.InsertAfter(link, fresh);
+    content.Insert(lineIndex + 1, fresh);
     content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
 
     if (lineRow < 0) {
@@ -730,8 +728,8 @@ JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* lin
 bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t side) {
     if (side > 1 || !IsRealUnit(unit)) return false;
     JobContentList& content = job.Content(side);
-    RawLayer::RawListLink* link = content.FindLink(unit);
-    if (content.IsEnd(link)) return false;
+    int32_t lineIndex = content.IndexOf(unit);
+    if (lineIndex < 0) return false;
     // The row that shows the line lets it go before the line is deleted.
     int32_t r = RowHolding(job, row, unit, side);
     if (r >= 0) {
@@ -745,7 +743,7 @@ bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t s
             ClearDetails(*holder);
         }
     }
-    content.RemoveLink(link);
+    content.RemoveAt(lineIndex);
     content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
     return true;
 }
