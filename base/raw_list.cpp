@@ -472,7 +472,9 @@ void RawArrayListBody::Grow(int32_t needed) {
     OwnBody();
     RawArrayListShared* b = body_;
     if (needed <= b->capacity) return;
-    int64_t want = static_cast<int64_t>(b->capacity) + b->capacity / 2;
+    // Doubling: a list that grows to n units has copied fewer than n
+    // pointers on its way; the room left over goes at ShrinkToFit.
+    int64_t want = 2 * static_cast<int64_t>(b->capacity);
     if (want < kFirstArrayCapacity) want = kFirstArrayCapacity;
     if (want < needed) want = needed;
     const int64_t most = static_cast<int64_t>(INT32_MAX / sizeof(void*));

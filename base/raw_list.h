@@ -635,6 +635,14 @@ protected:
 
     // Puts a unit at an index from 0 to Count() (the caller checked it).
     void InsertUnitAt(int32_t index, void* unit);
+    // Puts a unit at the end (a load appends one per line).
+    void AppendUnit(void* unit) {
+        RawArrayListShared* b = body_;
+        if (b && b->count < b->capacity)
+            b->units[b->count++] = unit;
+        else
+            InsertUnitAt(Count(), unit);
+    }
     void ReleaseUnit(void* unit) { allocator_->ReleaseUnit(unit); }
     void** Units() const { return body_ ? body_->units : nullptr; }
 
@@ -644,7 +652,7 @@ protected:
 
 private:
     void OwnBody() const;
-    // Makes room for `needed` units (growing by half, at least to 4).
+    // Makes room for `needed` units (doubling, at least to 4).
     void Grow(int32_t needed);
     static void FreeArray(void** units, int32_t capacity);
 };
@@ -705,7 +713,7 @@ public:
     // Appends a unit; returns it (null when the unit was null).
     Unit* Add(Unit* unit) {
         if (!unit) return nullptr;
-        InsertUnitAt(Count(), unit);
+        AppendUnit(unit);
         return unit;
     }
     Unit* Append(Unit* unit) { return Add(unit); }

@@ -1,5 +1,8 @@
 #include "tavrel/jobs/text_kind.h"
 
+#include <cstring>
+#include <new>
+
 #include "base/api_text.h"
 #include "base/encoding.h"
 #include "base/file_system.h"
@@ -125,6 +128,26 @@ void JobLineBaseData::UpdateMetrics(HDC dc, int32_t, int32_t width) {
     tabWidth = measured;
 }
 
+JobLineUnit* JobLineUnit::NewWithText(const RawString& text) {
+    // Lines longer than this get a text of their own: the block's size is
+    // kept in 16 bits, and a long text is better in a block of its own size.
+    constexpr size_t kMostBlockBytes = 4096;
+    constexpr size_t kUnitBytes = (sizeof(JobLineUnit) + 7) & ~static_cast<size_t>(7);
+    const size_t unitBytes = static_cast<size_t>(text.Length()) * RawLayer::UnitWidth(text.Kind());
+    const size_t width = RawLayer::UnitWidth(text.Kind());
+    const size_t bytes = kUnitBytes + RawString::PlacedBodyBytes + unitBytes + width;
+    if (bytes > kMostBlockBytes) return new JobLineUnit(text);
+    char* block = static_cast<char*>(RawLayer::SmallAllocate(bytes));
+    JobLineUnit* unit = ::new (block) JobLineUnit();
+    char* units = block + kUnitBytes + RawString::PlacedBodyBytes;
+    std::memcpy(units, text.Data(), unitBytes);
+    std::memset(units + unitBytes, 0, width);
+    unit->text_ = RawString::ViewInPlace(block + kUnitBytes, units, text.Length(), text.Kind());
+    unit->distinctCount_ = kDistinctUnknown;
+    unit->blockBytes_ = static_cast<uint16_t>(bytes);
+    return unit;
+}
+
 JobLineBaseData* LineBaseData(JobSideRecord& side) {
     return dynamic_cast<JobLineBaseData*>(side.kindData.get());
 }
@@ -168,7 +191,11 @@ bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64
     if (limit > TextLoadingHardLimit) limit = TextLoadingHardLimit;
     while (hasLine) {
         const RawLayer::RawLineRecord& record = reader.Line();
-        content.Add(new JobLineUnit(record.text));
+        JobLineUnit* line = JobLineUnit::NewWithText(record.text);
+        // Numbered as it comes (the numbering of a load would be a second
+        // walk over every line).
+        line->SetNumber(content.Count() + 1);
+        content.Add(line);
         lastLineEnded = record.lineEndCount > 0;
         if (record.position >= limit) {
             ReportError(TooLargeFileText(), content.path);
@@ -273,10 +300,8 @@ bool LoadTextSide(JobSideRecord& side, JobContentList& content) {
     bool lastLineEnded = true;
     bool result = ReadLines(reader, content, hasLine, limit, lastLineEnded);
     data->lastLineEnded = lastLineEnded;
+    content.ShrinkToFit();
 
-    content.flags = static_cast<uint16_t>(content.flags | ContentNumbering);
-    NumberLines(content);
-    content.flags = static_cast<uint16_t>(content.flags & ~ContentNumbering);
 
     content.encodingKind = fileKind;
     side.encodingText = RawLayer::EncodingKindName(fileKind, reader.HasMark());
@@ -553,6 +578,7 @@ uint32_t JobLineControl::Compare(JobGroupUnit& job) {
         LineMatcher matcher(job);
         same = matcher.Run();
     }
+    job.rows.ShrinkToFit();
     JobGroupUnit::SetSame(&job, same);
     return TextFullRefresh;
 }
