@@ -93,7 +93,7 @@ public:
     // of it is private. The buffer must outlive the string and hold a
     // terminating zero unit after count units.
     static RawString ViewOf(const void* units, int32_t count, uint8_t kind);
-    // The bytes a caller sets aside for ViewInPlace (8-byte aligned).
+    // The bytes a caller sets aside for ViewInPlace (aligned as a body).
     static constexpr size_t PlacedBodyBytes = (sizeof(RawStringBody) + 7) & ~static_cast<size_t>(7);
     // A view as ViewOf whose body is made in `place`, PlacedBodyBytes of
     // memory that the caller owns (a record that keeps its text beside

@@ -132,16 +132,17 @@ JobLineUnit* JobLineUnit::NewWithText(const RawString& text) {
     // Lines longer than this get a text of their own: the block's size is
     // kept in 16 bits, and a long text is better in a block of its own size.
     constexpr size_t kMostBlockBytes = 4096;
-    constexpr size_t kUnitBytes = (sizeof(JobLineUnit) + 7) & ~static_cast<size_t>(7);
-    const size_t unitBytes = static_cast<size_t>(text.Length()) * RawLayer::UnitWidth(text.Kind());
+    constexpr size_t kBodyAlign = alignof(RawLayer::RawStringBody);
+    constexpr size_t kUnitBytes = (sizeof(JobLineUnit) + kBodyAlign - 1) & ~(kBodyAlign - 1);
     const size_t width = RawLayer::UnitWidth(text.Kind());
-    const size_t bytes = kUnitBytes + RawString::PlacedBodyBytes + unitBytes + width;
+    const size_t textBytes = static_cast<size_t>(text.Length()) * width;
+    const size_t bytes = kUnitBytes + RawString::PlacedBodyBytes + textBytes + width;
     if (bytes > kMostBlockBytes) return new JobLineUnit(text);
     char* block = static_cast<char*>(RawLayer::SmallAllocate(bytes));
     JobLineUnit* unit = ::new (block) JobLineUnit();
     char* units = block + kUnitBytes + RawString::PlacedBodyBytes;
-    std::memcpy(units, text.Data(), unitBytes);
-    std::memset(units + unitBytes, 0, width);
+    std::memcpy(units, text.Data(), textBytes);
+    std::memset(units + textBytes, 0, width);
     unit->text_ = RawString::ViewInPlace(block + kUnitBytes, units, text.Length(), text.Kind());
     unit->distinctCount_ = kDistinctUnknown;
     unit->blockBytes_ = static_cast<uint16_t>(bytes);
