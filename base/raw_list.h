@@ -1,11 +1,14 @@
 // List templates and shared arrays.
 //
-// Every list of both programs is one instantiation of the templates below: a
-// doubly linked ring of links kept in a reference-counted body with its own
-// lock. Copying a list object shares the body (both holders see the same
-// units); the last holder to let go releases every unit through the list's
-// allocator. Owning lists (RawListR) delete their units then; non-owning
-// lists (RawListP) leave them alone.
+// Every list of both programs is one instantiation of the templates below:
+// mostly a doubly linked ring of links kept in a reference-counted body with
+// its own lock; the lists that a compare fills by the hundred thousand (the
+// units of a side, the rows of a job) are array lists (RawArrayListR), with
+// the same operations over one array of unit pointers and no lock. Copying a
+// list object shares the body (both holders see the same units); the last
+// holder to let go releases every unit through the list's allocator. Owning
+// lists (RawListR, RawArrayListR) delete their units then; non-owning lists
+// (RawListP) leave them alone.
 //
 // Making a new list type:
 //
@@ -495,12 +498,12 @@ protected:
 };
 
 // An owning list: its units die with the body through the allocator's
-// DeleteUnit. `Alloc` derives from RawListAllocator<Unit>.
-template <class Alloc, class Unit>
-class RawListR : public Alloc, public RawListBodyR<Unit> {
+// DeleteUnit. `Alloc` derives from RawListAllocator<Unit>. `Base` is the
+// typed body part: linked (the default) or an array (RawArrayListR).
+template <class Alloc, class Unit, class Base = RawListBodyR<Unit>>
+class RawListR : public Alloc, public Base {
     static_assert(std::is_base_of<RawListAllocator<Unit>, Alloc>::value,
                   "the allocator of a list derives from RawListAllocator<Unit>");
-    using Base = RawListBodyR<Unit>;
 
 public:
     RawListR() : Alloc(), Base(Self()) {}
@@ -790,37 +793,9 @@ protected:
 };
 
 // An owning array list: its units die with the body through the allocator's
-// DeleteUnit. `Alloc` derives from RawListAllocator<Unit>.
+// DeleteUnit.
 template <class Alloc, class Unit>
-class RawArrayListR : public Alloc, public RawArrayListT<Unit> {
-    static_assert(std::is_base_of<RawListAllocator<Unit>, Alloc>::value,
-                  "the allocator of a list derives from RawListAllocator<Unit>");
-    using Base = RawArrayListT<Unit>;
-
-public:
-    RawArrayListR() : Alloc(), Base(Self()) {}
-    // A copy shares the body; its allocator is the new object itself.
-    RawArrayListR(const RawArrayListR& other) : Alloc(other), Base(other, Self()) {}
-    RawArrayListR(RawArrayListR&& other) : Alloc(other), Base(typename Base::StealTag(), other, Self()) {}
-    RawArrayListR& operator=(const RawArrayListR& other) {
-        this->AssignShared(other);
-        return *this;
-    }
-    RawArrayListR& operator=(RawArrayListR&& other) {
-        if (this != &other) this->AssignStolen(other);
-        return *this;
-    }
-    ~RawArrayListR() override { this->Release(); }
-
-    // Makes a unit through the allocator and appends it.
-    template <class... Args>
-    Unit* AddNew(Args&&... args) {
-        return this->Add(Alloc::NewUnit(std::forward<Args>(args)...));
-    }
-
-private:
-    RawListProperty::Allocator* Self() { return static_cast<RawListProperty::Allocator*>(this); }
-};
+using RawArrayListR = RawListR<Alloc, Unit, RawArrayListT<Unit>>;
 
 // ---------------------------------------------------------------------------
 // Lists of the base library

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -464,6 +465,25 @@ void EditBinary(JobGroupUnit& job, Random& r) {
     }
 }
 
+// A job of a kind over two paths, both sides editable, loaded and compared.
+std::unique_ptr<JobGroupUnit> OpenJob(uint32_t kind, JobKindControl& control, const std::wstring& path1,
+                                      const std::wstring& path2) {
+    std::unique_ptr<JobGroupUnit> job(new JobGroupUnit(JobKindType::FromKind(kind), &control));
+    job->content1.path = W(path1);
+    job->content2.path = W(path2);
+    job->edit.edit1 = job->edit.edit2 = 1;
+    job->controller->Load(*job, ModeBoth);
+    return job;
+}
+
+// Loads the sides of a mode again; the edits of both sides are dropped
+// without a backup.
+void Reload(JobGroupUnit& job, uint32_t mode) {
+    job.content1.flags = static_cast<uint16_t>(job.content1.flags & ~ContentChanged);
+    job.content2.flags = static_cast<uint16_t>(job.content2.flags & ~ContentChanged);
+    job.controller->Load(job, mode);
+}
+
 }  // namespace
 
 TEST_F(ReferenceTest, TextComparesEditsConnectsAndReloads) {
@@ -474,23 +494,17 @@ TEST_F(ReferenceTest, TextComparesEditsConnectsAndReloads) {
         std::vector<std::string> two = Changed(r, one, static_cast<int32_t>(seed * 4));
         std::wstring path1 = File("a" + std::to_string(seed) + ".txt", FileOf(one, form));
         std::wstring path2 = File("b" + std::to_string(seed) + ".txt", FileOf(two, form));
-        JobGroupUnit job(JobKindType::FromKind(KindText), &JobLineControl::Shared());
-        job.content1.path = W(path1);
-        job.content2.path = W(path2);
-        job.edit.edit1 = job.edit.edit2 = 1;
-        job.controller->Load(job, ModeBoth);
+        std::unique_ptr<JobGroupUnit> opened = OpenJob(KindText, JobLineControl::Shared(), path1, path2);
+        JobGroupUnit& job = *opened;
         const std::string name = "text" + std::to_string(seed);
         Check(name + " compare", JobDigest(job, 2));
         EditText(job, r);
         Check(name + " edited", JobDigest(job, 2));
         MarkAndCompare(job, r);
         Check(name + " marked", JobDigest(job, 2));
-        // The second side changes on disk and is loaded again (its edits
-        // are dropped without a backup).
+        // The second side changes on disk and is loaded again.
         WriteFileBytes(path2, FileOf(Changed(r, one, 20), form));
-        job.content1.flags = static_cast<uint16_t>(job.content1.flags & ~ContentChanged);
-        job.content2.flags = static_cast<uint16_t>(job.content2.flags & ~ContentChanged);
-        job.controller->Load(job, ModeSide2);
+        Reload(job, ModeSide2);
         Check(name + " reloaded", JobDigest(job, 2));
     }
     EXPECT_TRUE(logger.lines.empty());
@@ -503,19 +517,14 @@ TEST_F(ReferenceTest, BinaryComparesEditsAndReloads) {
         std::string two = seed == 3 ? one : ChangedBytes(r, one, static_cast<int32_t>(seed * 2));
         std::wstring path1 = File("a" + std::to_string(seed) + ".bin", one);
         std::wstring path2 = File("b" + std::to_string(seed) + ".bin", two);
-        JobGroupUnit job(JobKindType::FromKind(KindBinary), &JobBinaryControl::Shared());
-        job.content1.path = W(path1);
-        job.content2.path = W(path2);
-        job.edit.edit1 = job.edit.edit2 = 1;
-        job.controller->Load(job, ModeBoth);
+        std::unique_ptr<JobGroupUnit> opened = OpenJob(KindBinary, JobBinaryControl::Shared(), path1, path2);
+        JobGroupUnit& job = *opened;
         const std::string name = "binary" + std::to_string(seed);
         Check(name + " compare", JobDigest(job, 3));
         EditBinary(job, r);
         Check(name + " edited", JobDigest(job, 3));
         WriteFileBytes(path1, ChangedBytes(r, two, 5));
-        job.content1.flags = static_cast<uint16_t>(job.content1.flags & ~ContentChanged);
-        job.content2.flags = static_cast<uint16_t>(job.content2.flags & ~ContentChanged);
-        job.controller->Load(job, ModeSide1);
+        Reload(job, ModeSide1);
         Check(name + " reloaded", JobDigest(job, 3));
     }
     EXPECT_TRUE(logger.lines.empty());
@@ -574,25 +583,17 @@ TEST_F(ReferenceTest, FreeingJobsGivesEveryBlockBack) {
         std::vector<std::string> one = RandomLines(r, 6000);
         std::wstring path1 = File("m1.txt", FileOf(one, 0));
         std::wstring path2 = File("m2.txt", FileOf(Changed(r, one, 10), 2));
-        JobGroupUnit* text = new JobGroupUnit(JobKindType::FromKind(KindText), &JobLineControl::Shared());
-        text->content1.path = W(path1);
-        text->content2.path = W(path2);
-        text->controller->Load(*text, ModeBoth);
+        std::unique_ptr<JobGroupUnit> text = OpenJob(KindText, JobLineControl::Shared(), path1, path2);
         EditText(*text, r);
         MarkAndCompare(*text, r);
-        text->content1.flags = static_cast<uint16_t>(text->content1.flags & ~ContentChanged);
-        text->content2.flags = static_cast<uint16_t>(text->content2.flags & ~ContentChanged);
-        text->controller->Load(*text, ModeSide1);
+        Reload(*text, ModeSide1);
         EXPECT_GT(text->rows.Count(), 6000);
-        delete text;
+        text.reset();
 
         std::string bytes = RandomBytes(r, 200000);
         std::wstring bin1 = File("m1.bin", bytes);
         std::wstring bin2 = File("m2.bin", ChangedBytes(r, bytes, 3));
-        JobGroupUnit* binary = new JobGroupUnit(JobKindType::FromKind(KindBinary), &JobBinaryControl::Shared());
-        binary->content1.path = W(bin1);
-        binary->content2.path = W(bin2);
-        binary->controller->Load(*binary, ModeBoth);
+        std::unique_ptr<JobGroupUnit> binary = OpenJob(KindBinary, JobBinaryControl::Shared(), bin1, bin2);
         EditBinary(*binary, r);
         // A changed row holds no lists: they are computed when read.
         int32_t changed = 0;
@@ -603,7 +604,7 @@ TEST_F(ReferenceTest, FreeingJobsGivesEveryBlockBack) {
             EXPECT_FALSE(row.details.IsStored());
         }
         EXPECT_GT(changed, 1000);
-        delete binary;
+        binary.reset();
     };
     run(1);  // the process-wide shared units and tables are made here
     const RawLayer::SmallBlockCounts before = RawLayer::SmallBlockState();
