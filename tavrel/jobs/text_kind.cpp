@@ -430,7 +430,10 @@ bool SaveTextSide(JobSideRecord& side, JobContentList& content, const RawString&
     for (JobContentUnit& unit : content) {
         --left;
         if (!ok) break;
-        ok = writer.WriteLine(unit.Text());
+        // A line's own text, not a copy of it (a loaded line's text is a
+        // view, which a copy would duplicate).
+        const JobLineUnit* line = dynamic_cast<const JobLineUnit*>(&unit);
+        ok = writer.WriteLine(line ? line->LineText() : unit.Text());
         if (ok && (left > 0 || lastEnded)) ok = writer.WriteLine(lineEnd);
     }
     bool closed = writer.Close();
