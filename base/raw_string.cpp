@@ -120,7 +120,8 @@ void FreeBody(RawStringBody* body) {
     FreeUnits(body);
     uint16_t poolBytes = body->poolBytes;
     body->~RawStringBody();
-    SmallRelease(body, poolBytes);
+    // A body placed in its owner's memory (ViewInPlace) is not the pool's.
+    if (poolBytes != 0) SmallRelease(body, poolBytes);
 }
 
 // Gives up one hold on a body; the last holder frees it.
@@ -313,6 +314,12 @@ RawString RawString::WithCapacity(int32_t count) {
 RawString RawString::ViewOf(const void* units, int32_t count, uint8_t kind) {
     if (!units || count <= 0) return RawString(kind);
     return RawString(AllocateBody(OwnView, kind, const_cast<void*>(units), count, count));
+}
+
+RawString RawString::ViewInPlace(void* place, const void* units, int32_t count, uint8_t kind) {
+    static_assert(PlacedBodyBytes == kBodyBytes, "a placed body takes what a body block does");
+    if (count < 0) count = 0;
+    return RawString(new (place) RawStringBody{OwnView, kind, 0, const_cast<void*>(units), count, count, {0u}});
 }
 
 RawString RawString::FromInt(int32_t value) {

@@ -105,6 +105,16 @@ public:
     // of it is private. The buffer must outlive the string and hold a
     // terminating zero unit after count units.
     static RawString ViewOf(const void* units, int32_t count, uint8_t kind);
+    // The bytes a caller sets aside for ViewInPlace (aligned as a body).
+    static constexpr size_t PlacedBodyBytes = (sizeof(RawStringBody) + 7) & ~static_cast<size_t>(7);
+    // A view as ViewOf whose body is made in `place`, PlacedBodyBytes of
+    // memory that the caller owns (a record that keeps its text beside
+    // itself in one block): nothing is allocated, and letting go of the
+    // string never frees the place. The caller lets the string go, or
+    // replaces it, before the memory goes, and never moves the string itself
+    // elsewhere; copies of it are private, as copies of every view are. A
+    // count below 0 counts as 0.
+    static RawString ViewInPlace(void* place, const void* units, int32_t count, uint8_t kind);
     static RawString FromInt(int32_t value);
 
     // The body to use for a copy in the wanted kind: the same body with one

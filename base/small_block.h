@@ -4,8 +4,9 @@
 // The system heap costs some 0.2 us a block under Wine, which is more than
 // reading and comparing a line together, and it gives freed memory back to
 // the system at once, so the next load pays a page fault for every page
-// again. The pool hands out blocks of 16-byte size classes up to
-// SmallBlockLimit, and above that of a 64th, 32nd, ... up to a whole of a
+// again. The pool hands out blocks of size classes 8 bytes apart up to 128
+// bytes and 16 apart up to SmallBlockLimit, and above that of a 64th, 32nd,
+// ... up to a whole of a
 // 64 KiB chunk (SmallBlockLargest), from 64 KiB chunks. A chunk whose blocks
 // are all free again stays with its class when the class has no other empty
 // one; else it waits, up to 32 MiB of them, for any class that needs a chunk,
@@ -33,8 +34,10 @@ size_t SmallBlockLargest();
 // the whole block, and gives back either size.
 size_t SmallBlockSize(size_t bytes);
 
-// A block of at least `bytes` bytes, 16-byte aligned; throws std::bad_alloc
-// when no memory is left. A size of 0 gives a block of 16 bytes.
+// A block of at least `bytes` bytes, aligned to 16 bytes when `bytes` is a
+// multiple of 16 or above 128 and to 8 otherwise (an object's size is a
+// multiple of its alignment); throws std::bad_alloc when no memory is left.
+// A size of 0 gives a block of 16 bytes.
 void* SmallAllocate(size_t bytes);
 // Gives back a block of SmallAllocate; `bytes` is the size it was asked
 // with. A null pointer is ignored.

@@ -56,6 +56,7 @@ uint8_t& EditFlagOf(JobGroupUnit& job, uint32_t side) {
 // Appends the fresh rows of a side whose buffer holds `count` bytes, then
 // the end row when the last row is full (or there is none).
 void MakeRows(JobBinaryBaseData* data, JobContentList& content, uint32_t count) {
+    content.Reserve(static_cast<int32_t>(count / 16 + 1));
     for (uint32_t offset = 0; offset < count; offset += 16) {
         uint32_t n = std::min<uint32_t>(16, count - offset);
         content.Add(new JobBinaryUnit(data, offset, n));
@@ -163,10 +164,19 @@ void JobBinaryUnit::AppendBytes(RawString& cells, int32_t from, int32_t to) cons
 
 void JobBinaryUnit::RecountBytes() { byteCount = BitCount(mask); }
 
-void JobBinaryUnit::RefreshColumnTexts() {
-    RawString address;
-    address.AppendPadded(firstIndex, 16, 8);
+void JobBinaryUnit::RefreshColumnTexts() { flags = static_cast<uint16_t>(flags & ~BinaryTextsStale); }
 
+RawString JobBinaryUnit::ColumnText(int32_t column) const {
+    // The empty row of a missing side shows nothing.
+    if (IsPlaceholder()) return RawString();
+    // Asked for, the texts are as fresh as the bytes.
+    if (flags & BinaryTextsStale) const_cast<JobBinaryUnit*>(this)->RefreshColumnTexts();
+    if (column == 0) {
+        RawString address;
+        address.AppendPadded(firstIndex, 16, 8);
+        return address;
+    }
+    if (column != 1 && column != 2) return RawString();
     char hex[48];
     char chars[16];
     int32_t h = 0;
@@ -188,26 +198,22 @@ void JobBinaryUnit::RefreshColumnTexts() {
             chars[p] = ' ';
         }
     }
-    texts_[0] = address;
-    texts_[1] = RawString::FromBytes(hex, h - 1, RawLayer::KindUtf8);
-    texts_[2] = RawString::FromBytes(chars, 16, RawLayer::KindUtf8);
-    flags = static_cast<uint16_t>(flags & ~BinaryTextsStale);
-}
-
-void JobBinaryUnit::RefreshIfStale() const {
-    // Texts are a cache: rebuilding them does not change the row.
-    if (flags & BinaryTextsStale) const_cast<JobBinaryUnit*>(this)->RefreshColumnTexts();
-}
-
-RawString JobBinaryUnit::ColumnText(int32_t column) const {
-    if (column < 0 || column > 2) return RawString();
-    RefreshIfStale();
-    return texts_[column];
+    if (column == 1) return RawString::FromBytes(hex, h - 1, RawLayer::KindUtf8);
+    return RawString::FromBytes(chars, 16, RawLayer::KindUtf8);
 }
 
 RawString JobBinaryUnit::Text() const {
-    RefreshIfStale();
-    return texts_[1].Concat(texts_[2]);
+    if (IsPlaceholder()) return RawString();
+    return ColumnText(1).Concat(ColumnText(2));
+}
+
+bool JobBinaryUnit::RowDetail(const JobContentUnit& other, int32_t column, JobDetailList& out) const {
+    const JobBinaryUnit* b = dynamic_cast<const JobBinaryUnit*>(&other);
+    if (!b) return false;
+    if (column == 0 || BinaryRowsSame(*this, *b)) return true;
+    if (column == 1) CompareBinaryRows(out, *this, *b, 2, 1);
+    if (column == 2) CompareBinaryRows(out, *this, *b, 1, 0);
+    return true;
 }
 
 int32_t JobBinaryUnit::FitCharIndex(int32_t index) const {
@@ -385,26 +391,24 @@ uint32_t BinaryRowDetail(const JobBinaryUnit& a, const JobBinaryUnit& b, JobDeta
 
 bool BinaryCompare(JobGroupUnit& job) {
     job.rows.Clear();
+    const int32_t n1 = job.content1.Count();
+    const int32_t n2 = job.content2.Count();
+    job.rows.Reserve(n1 > n2 ? n1 : n2);
     bool allSame = true;
-    RawLayer::RawListLink* linkA = job.content1.FirstLink();
-    RawLayer::RawListLink* linkB = job.content2.FirstLink();
-    while (!job.content1.IsEnd(linkA) && !job.content2.IsEnd(linkB)) {
-        JobBinaryUnit* a = static_cast<JobBinaryUnit*>(job.content1.UnitOf(linkA));
-        JobBinaryUnit* b = static_cast<JobBinaryUnit*>(job.content2.UnitOf(linkB));
-        // In the list first: a detail that runs out of memory leaves no row
-        // outside it.
-        JobReportUnit* row = job.rows.Add(NewCompareRow(RowSame, a, b));
-        row->kind = BinaryRowDetail(*a, *b, row->details);
-        if (row->kind != RowSame) allSame = false;
-        linkA = linkA->next;
-        linkB = linkB->next;
+    int32_t i = 0;
+    for (; i < n1 && i < n2; ++i) {
+        JobBinaryUnit* a = static_cast<JobBinaryUnit*>(job.content1.At(i));
+        JobBinaryUnit* b = static_cast<JobBinaryUnit*>(job.content2.At(i));
+        const bool same = BinaryRowsSame(*a, *b);
+        if (!same) allSame = false;
+        job.rows.Add(NewCompareRow(same ? RowSame : RowChanged, a, b));
     }
-    for (; !job.content1.IsEnd(linkA); linkA = linkA->next) {
-        job.rows.Add(NewCompareRow(RowOnly1, job.content1.UnitOf(linkA), &EmptyBinaryUnit()));
+    for (int32_t k = i; k < n1; ++k) {
+        job.rows.Add(NewCompareRow(RowOnly1, job.content1.At(k), &EmptyBinaryUnit()));
         allSame = false;
     }
-    for (; !job.content2.IsEnd(linkB); linkB = linkB->next) {
-        job.rows.Add(NewCompareRow(RowOnly2, &EmptyBinaryUnit(), job.content2.UnitOf(linkB)));
+    for (int32_t k = i; k < n2; ++k) {
+        job.rows.Add(NewCompareRow(RowOnly2, &EmptyBinaryUnit(), job.content2.At(k)));
         allSame = false;
     }
     return allSame;
@@ -425,10 +429,12 @@ void RecompareBinaryRows(JobGroupUnit& job, uint32_t side) {
             row.flags &= ~static_cast<uint32_t>(RowEdited);
             if (!row.unit1 || !row.unit2 || row.unit1->IsPlaceholder() || row.unit2->IsPlaceholder())
                 continue;
-            JobDetailList details[3];
-            row.kind = BinaryRowDetail(*static_cast<JobBinaryUnit*>(row.unit1),
-                                       *static_cast<JobBinaryUnit*>(row.unit2), details);
-            for (int c = 0; c < 3; ++c) row.details[c] = details[c];
+            // The detail of a changed row follows from its units when read.
+            row.kind = BinaryRowsSame(*static_cast<JobBinaryUnit*>(row.unit1),
+                                      *static_cast<JobBinaryUnit*>(row.unit2))
+                           ? RowSame
+                           : RowChanged;
+            row.details.Clear();
         }
     }
     JobGroupUnit::UpdateSideFlag(&job);

@@ -81,10 +81,12 @@ public:
     void AppendBytes(RawString& cells, int32_t from, int32_t to) const;
     // Recounts the byte count from the mask.
     void RecountBytes();
-    // Rebuilds the three column texts and clears the stale flag.
+    // Clears the stale flag: the column texts are made from the bytes each
+    // time they are asked for (only the rows on screen ever are), so a row
+    // keeps none that could go stale.
     void RefreshColumnTexts();
 
-    // 5: column 0 address, 1 hex, 2 characters (refreshed when stale).
+    // 5: column 0 address, 1 hex, 2 characters, made from the row's bytes.
     RawString ColumnText(int32_t column) const override;
     // 6: the hex text followed directly by the character text.
     RawString Text() const override;
@@ -95,6 +97,10 @@ public:
     int32_t EndColumn() const override { return extent; }
     int32_t NextColumn(int32_t index) const override { return index + 1; }
     void Destroy() override { delete this; }
+    // 26: a binary row keeps no detail: the segments of the hex (1) and
+    // character (2) columns against a row of the other side follow from
+    // the bytes of the two (BinaryRowDetail).
+    bool RowDetail(const JobContentUnit& other, int32_t column, JobDetailList& out) const override;
 
     JobBinaryBaseData* data;  // the side's data (not owned)
     uint32_t firstIndex;      // buffer index of the row's first present byte
@@ -105,10 +111,6 @@ public:
 protected:
     // A shared row (flags given, no bytes).
     JobBinaryUnit(uint16_t unitFlags, JobBinaryBaseData* sharedData);
-
-private:
-    void RefreshIfStale() const;
-    mutable RawString texts_[3];
 };
 
 // The empty row (flag word 1) that partners a row without a counterpart.
@@ -146,10 +148,12 @@ uint32_t BinaryRowDetail(const JobBinaryUnit& a, const JobBinaryUnit& b, JobDeta
 void CompareBinaryRows(JobDetailList& segments, const JobBinaryUnit& a, const JobBinaryUnit& b,
                        int32_t w, int32_t g);
 // Rebuilds the job's result rows from the two sides; true when every row is
-// the same.
+// the same. The rows keep no detail lists: a changed row's are computed from
+// its two units when read (JobBinaryUnit::RowDetail).
 bool BinaryCompare(JobGroupUnit& job);
-// After an edit of a side: refreshes stale texts, recomputes the rows that
-// changed and re-evaluates the job's flags.
+// After an edit of a side: clears the stale flags of its rows, recomputes
+// the kinds of the result rows that changed (their detail follows from the
+// bytes when it is read) and re-evaluates the job's flags.
 void RecompareBinaryRows(JobGroupUnit& job, uint32_t side);
 // The index in the side's unit list of the row holding a byte index; the
 // last row when the index lies beyond; -1 when the side has no rows.

@@ -4,6 +4,7 @@
 
 #include "base/text_ops.h"
 #include "tavrel/jobs/config_store.h"
+#include "tavrel/jobs/job_report.h"
 
 namespace JobLayer {
 
@@ -260,6 +261,14 @@ void RowBackgroundPaint(const JobDetailList (&details)[3], const JobDetailColumn
         }
         start += length;
     }
+}
+
+void RowBackgroundPaint(const JobRowDetails& details, const JobDetailColumn::Viewer& viewer, HDC dc,
+                        const RECT& rect, uint32_t side, uint32_t column) {
+    if (column > 2) return;
+    JobDetailList lists[3];
+    lists[column] = details[static_cast<int32_t>(column)];
+    RowBackgroundPaint(lists, viewer, dc, rect, side, column);
 }
 
 }  // namespace JobLayer

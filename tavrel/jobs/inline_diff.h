@@ -22,6 +22,8 @@
 
 namespace JobLayer {
 
+class JobRowDetails;
+
 using RawLayer::RawRange;
 using RawLayer::RawString;
 
@@ -53,6 +55,9 @@ void InlineDiffPath(JobDetailList& segments, const RawString& a, RawRange rangeA
 // "LineDetailSeparation" is on (read at the first paint of the process).
 void RowBackgroundPaint(const JobDetailList (&details)[3], const JobDetailColumn::Viewer& viewer,
                         HDC dc, const RECT& rect, uint32_t side, uint32_t column);
+// The same for the lists of a row (those its units compute included).
+void RowBackgroundPaint(const JobRowDetails& details, const JobDetailColumn::Viewer& viewer, HDC dc,
+                        const RECT& rect, uint32_t side, uint32_t column);
 
 // The working part of InlineDiff, with buffers kept between runs (the line
 // compare runs it many times). Runs in time proportional to the texts plus

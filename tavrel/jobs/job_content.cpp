@@ -45,6 +45,7 @@ int32_t JobContentUnit::EndColumn() const { return -1; }
 int32_t JobContentUnit::NextColumn(int32_t index) const { return index; }
 bool JobContentUnit::ToggleColumn() { return false; }
 void JobContentUnit::SetNumber(int32_t) {}
+bool JobContentUnit::RowDetail(const JobContentUnit&, int32_t, JobDetailList&) const { return false; }
 
 JobNullHeaderUnit& JobNullHeaderUnit::Shared() {
     static JobNullHeaderUnit unit;

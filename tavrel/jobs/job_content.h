@@ -16,6 +16,7 @@ namespace JobLayer {
 
 using RawLayer::RawString;
 
+class JobDetailList;
 class JobSideRecord;
 struct JobReportUnit;
 
@@ -143,6 +144,11 @@ public:
     // 25: deletes the unit through its destructor; shared static units do
     // nothing.
     virtual void Destroy() = 0;
+    // 26: the detail segments of a column (0-2) of a changed row of this
+    // unit (side 1) and `other` (side 2), for a kind whose rows do not keep
+    // them because they follow from the two units alone; appended to `out`.
+    // False here: the row keeps its own.
+    virtual bool RowDetail(const JobContentUnit& other, int32_t column, JobDetailList& out) const;
 
     uint16_t flags;
     uint16_t markKind;
@@ -170,7 +176,7 @@ public:
 };
 
 // The units of one side, with the side's path and file facts.
-class JobContentList : public RawLayer::RawListR<JobContentListAllocator, JobContentUnit> {
+class JobContentList : public RawLayer::RawArrayListR<JobContentListAllocator, JobContentUnit> {
 public:
     JobContentList() : header(&JobNullHeaderUnit::Shared()) {}
     JobContentList(const JobContentList&) = delete;

@@ -170,7 +170,7 @@ void JobGroupUnit::UpdateParentRow(JobGroupUnit* job) {
         if (!PathsEqualNoCase(row.unit1->Name(), job->Path(0))) continue;
         if (!PathsEqualNoCase(row.unit2->Name(), job->Path(1))) continue;
         row.kind = up->controller->PairStatus(*up, row.unit1, row.unit2);
-        for (JobDetailList& details : row.details) details = JobDetailList();
+        row.details.Clear();
         return;
     }
 }

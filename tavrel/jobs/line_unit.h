@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "base/raw_string.h"
+#include "base/small_block.h"
 #include "tavrel/jobs/job_content.h"
 
 namespace JobLayer {
@@ -36,20 +37,29 @@ public:
     explicit JobLineUnit(const RawString& text) { SetText(text); }
     ~JobLineUnit() override {}
 
-    // Sets the text and recounts its distinct low bytes.
+    // A line of a load: the unit and a copy of the text's units in one block
+    // of the pool, the text a view of them (a long line gets a text of its
+    // own). One block per line instead of two, and the reader's buffer is
+    // copied from directly. Destroy gives the block back.
+    static JobLineUnit* NewWithText(const RawString& text);
+
+    // Sets the text; its distinct low bytes are counted when next asked for.
     void SetText(const RawString& text) {
         text_ = text;
-        distinctCount_ = CountDistinct(text_);
+        distinctCount_ = kDistinctUnknown;
     }
     const RawString& LineText() const { return text_; }
-    // The line number as decimal text, made on first use after a change
-    // (a load numbers every line, and only the shown ones need the text).
-    const RawString& NumberText() const {
-        if (numberText_.IsEmpty() && lineNumber_ != 0) numberText_ = RawString::FromInt(lineNumber_);
-        return numberText_;
-    }
+    // The line number as decimal text (empty before the line is numbered),
+    // made when asked for: a load numbers every line, and only the shown
+    // ones need the text.
+    RawString NumberText() const { return lineNumber_ != 0 ? RawString::FromInt(lineNumber_) : RawString(); }
     int32_t LineNumber() const { return lineNumber_; }
-    uint32_t DistinctCount() const { return distinctCount_; }
+    // Counted at the first call after the text was set: the line compare
+    // weighs only the lines it scores, a small part of a large load.
+    uint32_t DistinctCount() const {
+        if (distinctCount_ == kDistinctUnknown) distinctCount_ = static_cast<uint16_t>(CountDistinct(text_));
+        return distinctCount_;
+    }
 
     bool IsFloatAnchor() const { return (markKind & MarkFloatAnchor) == MarkFloatAnchor; }
     bool IsPlaced() const { return (flags & UnitPlaced) != 0; }
@@ -80,21 +90,28 @@ public:
         return RawString();
     }
     RawString Text() const override { return text_; }
-    // Keeps the number; its text follows when it changed.
-    void SetNumber(int32_t number) override {
-        if (number == lineNumber_) return;
-        lineNumber_ = number;
-        numberText_ = RawString();
+    void SetNumber(int32_t number) override { lineNumber_ = number; }
+    void Destroy() override {
+        if (blockBytes_ == 0) {
+            delete this;
+            return;
+        }
+        // Made by NewWithText: the text (a view into the block) goes with
+        // the unit, then the block.
+        const size_t bytes = blockBytes_;
+        this->~JobLineUnit();
+        RawLayer::SmallRelease(this, bytes);
     }
-    void Destroy() override { delete this; }
 
 protected:
     explicit JobLineUnit(uint16_t unitFlags) : JobContentUnit(unitFlags) {}
 
 private:
+    static constexpr uint16_t kDistinctUnknown = 0xFFFF;
+
     int32_t lineNumber_ = 0;
-    uint32_t distinctCount_ = 0;
-    mutable RawString numberText_;
+    mutable uint16_t distinctCount_ = 0;  // at most 256; kDistinctUnknown until counted
+    uint16_t blockBytes_ = 0;     // the pool block of NewWithText; 0 for `new`
     RawString text_;
 };
 

@@ -1,5 +1,6 @@
 #include "tavrel/jobs/text_kind.h"
 
+#include <cstring>
 #include <new>
 
 #include "base/api_text.h"
@@ -38,9 +39,7 @@ JobReportUnit* NewOneSidedRow(uint32_t side, JobContentUnit* line) {
     return row;
 }
 
-void ClearDetails(JobReportUnit& row) {
-    for (JobDetailList& list : row.details) list = JobDetailList();
-}
+void ClearDetails(JobReportUnit& row) { row.details.Clear(); }
 
 bool IsRealUnit(const JobContentUnit* unit) { return unit && !unit->IsPlaceholder(); }
 
@@ -122,6 +121,27 @@ void JobLineBaseData::UpdateMetrics(HDC dc, int32_t, int32_t width) {
     tabWidth = measured;
 }
 
+JobLineUnit* JobLineUnit::NewWithText(const RawString& text) {
+    // Lines longer than this get a text of their own: the block's size is
+    // kept in 16 bits, and a long text is better in a block of its own size.
+    constexpr size_t kMostBlockBytes = 4096;
+    constexpr size_t kBodyAlign = alignof(RawLayer::RawStringBody);
+    constexpr size_t kUnitBytes = (sizeof(JobLineUnit) + kBodyAlign - 1) & ~(kBodyAlign - 1);
+    const size_t width = RawLayer::UnitWidth(text.Kind());
+    const size_t textBytes = static_cast<size_t>(text.Length()) * width;
+    const size_t bytes = kUnitBytes + RawString::PlacedBodyBytes + textBytes + width;
+    if (bytes > kMostBlockBytes) return new JobLineUnit(text);
+    char* block = static_cast<char*>(RawLayer::SmallAllocate(bytes));
+    JobLineUnit* unit = ::new (block) JobLineUnit();
+    char* units = block + kUnitBytes + RawString::PlacedBodyBytes;
+    std::memcpy(units, text.Data(), textBytes);
+    std::memset(units + textBytes, 0, width);
+    unit->text_ = RawString::ViewInPlace(block + kUnitBytes, units, text.Length(), text.Kind());
+    unit->distinctCount_ = kDistinctUnknown;
+    unit->blockBytes_ = static_cast<uint16_t>(bytes);
+    return unit;
+}
+
 JobLineBaseData* LineBaseData(JobSideRecord& side) {
     return dynamic_cast<JobLineBaseData*>(side.kindData.get());
 }
@@ -165,7 +185,11 @@ bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64
     if (limit > TextLoadingHardLimit) limit = TextLoadingHardLimit;
     while (hasLine) {
         const RawLayer::RawLineRecord& record = reader.Line();
-        content.Add(new JobLineUnit(record.text));
+        JobLineUnit* line = JobLineUnit::NewWithText(record.text);
+        // Numbered as it comes (the numbering of a load would be a second
+        // walk over every line).
+        line->SetNumber(content.Count() + 1);
+        content.Add(line);
         lastLineEnded = record.lineEndCount > 0;
         if (record.position >= limit) {
             ReportError(TooLargeFileText(), content.path);
@@ -272,10 +296,8 @@ bool LoadTextSide(JobSideRecord& side, JobContentList& content) {
     bool lastLineEnded = true;
     bool result = ReadLines(reader, content, hasLine, limit, lastLineEnded);
     data->lastLineEnded = lastLineEnded;
+    content.ShrinkToFit();
 
-    content.flags = static_cast<uint16_t>(content.flags | ContentNumbering);
-    NumberLines(content);
-    content.flags = static_cast<uint16_t>(content.flags & ~ContentNumbering);
 
     content.encodingKind = fileKind;
     side.encodingText = RawLayer::EncodingKindName(fileKind, reader.HasMark());
@@ -404,7 +426,10 @@ bool SaveTextSide(JobSideRecord& side, JobContentList& content, const RawString&
     for (JobContentUnit& unit : content) {
         --left;
         if (!ok) break;
-        ok = writer.WriteLine(unit.Text());
+        // A line's own text, not a copy of it (a loaded line's text is a
+        // view, which a copy would duplicate).
+        const JobLineUnit* line = dynamic_cast<const JobLineUnit*>(&unit);
+        ok = writer.WriteLine(line ? line->LineText() : unit.Text());
         if (ok && (left > 0 || lastEnded)) ok = writer.WriteLine(lineEnd);
     }
     bool closed = writer.Close();
@@ -550,6 +575,7 @@ uint32_t JobLineControl::Compare(JobGroupUnit& job) {
         DropRowsOutOfMemory(job);
         return TextFullRefresh;
     }
+    job.rows.ShrinkToFit();
     JobGroupUnit::SetSame(&job, same);
     return TextFullRefresh;
 }
@@ -682,12 +708,12 @@ int32_t InsertLineBefore(JobGroupUnit& job, int32_t unitIndex, uint32_t side) {
 JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint32_t side) {
     if (side > 1 || !IsRealUnit(line)) return nullptr;
     JobContentList& content = job.Content(side);
-    RawLayer::RawListLink* link = content.FindLink(line);
-    if (content.IsEnd(link)) return nullptr;
+    int32_t lineIndex = content.IndexOf(line);
+    if (lineIndex < 0) return nullptr;
     int32_t lineRow = RowHolding(job, row, line, side);
 
     JobLineUnit* fresh = NewEmptyLine(content);
-    content.InsertAfter(link, fresh);
+    content.Insert(lineIndex + 1, fresh);
     content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
 
     if (lineRow < 0) {
@@ -725,8 +751,8 @@ JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* lin
 bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t side) {
     if (side > 1 || !IsRealUnit(unit)) return false;
     JobContentList& content = job.Content(side);
-    RawLayer::RawListLink* link = content.FindLink(unit);
-    if (content.IsEnd(link)) return false;
+    int32_t lineIndex = content.IndexOf(unit);
+    if (lineIndex < 0) return false;
     // The row that shows the line lets it go before the line is deleted.
     int32_t r = RowHolding(job, row, unit, side);
     if (r >= 0) {
@@ -740,7 +766,7 @@ bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t s
             ClearDetails(*holder);
         }
     }
-    content.RemoveLink(link);
+    content.RemoveAt(lineIndex);
     content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
     return true;
 }

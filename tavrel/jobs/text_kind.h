@@ -124,11 +124,12 @@ public:
 bool LoadTextSide(JobSideRecord& side, JobContentList& content);
 
 // Appends the lines of an open reader, from its current line on, to the
-// content list. Stops after the first line that starts at `limit` bytes or
-// later, and after a line longer than the reader's bound (the reader hands
-// out its cut start) ("TooLargeFile", content flag 32, false), and at a
-// reader failure ("ReadError", content flag 64, false); true at the end of
-// the file. The last line appended tells whether it had a line end.
+// content list, each numbered by its place in the list. Stops after the
+// first line that starts at `limit` bytes or later, and after a line longer
+// than the reader's bound (the reader hands out its cut start)
+// ("TooLargeFile", content flag 32, false), and at a reader failure
+// ("ReadError", content flag 64, false); true at the end of the file. The
+// last line appended tells whether it had a line end.
 bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64_t limit,
                bool& lastLineEnded);
 

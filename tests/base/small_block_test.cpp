@@ -36,7 +36,14 @@ TEST(SmallBlockTest, EverySizeIsAlignedWritableAndComesBack) {
         Block b{static_cast<unsigned char*>(SmallAllocate(bytes)), bytes,
                 static_cast<unsigned char>(bytes * 7 + 1)};
         ASSERT_NE(b.p, nullptr);
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(b.p) % 16, 0u) << bytes;
+        // 16 for a multiple of 16 (and every larger block), else 8.
+        size_t alignment = (bytes % 16 == 0 || bytes > 128) ? 16 : 8;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(b.p) % alignment, 0u) << bytes;
+        EXPECT_GE(SmallBlockSize(bytes), bytes);
+        // Steps of 8 up to 128 bytes, of 16 up to the limit.
+        if (bytes <= SmallBlockLimit) {
+            EXPECT_LT(SmallBlockSize(bytes), (bytes < 16 ? 16 : bytes) + (bytes > 128 ? 16 : 8)) << bytes;
+        }
         Fill(b);
         blocks.push_back(b);
     }

@@ -299,7 +299,7 @@ public:
             for (uint32_t side = 0; side < 2; ++side) {
                 JobContentUnit* unit = row.Unit(side);
                 JobContentList& content = job_.Content(side);
-                if (unit != &EmptyBinaryUnit() && content.IsEnd(content.FindLink(unit))) ++stale;
+                if (unit != &EmptyBinaryUnit() && content.IndexOf(unit) < 0) ++stale;
             }
         }
     }

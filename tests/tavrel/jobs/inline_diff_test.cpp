@@ -10,6 +10,7 @@
 
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/inline_diff.h"
+#include "tavrel/jobs/job_report.h"
 
 using namespace JobLayer;
 using RawLayer::RawRange;
@@ -355,6 +356,14 @@ TEST(RowBackgroundPaint, FillsChangedAndOneSidedSegments) {
     RowBackgroundPaint(details, viewer, dc, all, 1, 1);
     EXPECT_EQ(GetPixel(dc, 25, 3), colors.detailDiff2Color);
     EXPECT_EQ(GetPixel(dc, 35, 3), colors.detailDiff2Color);
+    EXPECT_EQ(GetPixel(dc, 45, 3), colors.detailOnly2Color);
+    EXPECT_EQ(GetPixel(dc, 75, 3), white);
+    // The lists of a row paint the same.
+    JobReportUnit row;
+    row.details[1] = details[1];
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    RowBackgroundPaint(static_cast<const JobReportUnit&>(row).details, viewer, dc, all, 1, 1);
+    EXPECT_EQ(GetPixel(dc, 25, 3), colors.detailDiff2Color);
     EXPECT_EQ(GetPixel(dc, 45, 3), colors.detailOnly2Color);
     EXPECT_EQ(GetPixel(dc, 75, 3), white);
     FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));

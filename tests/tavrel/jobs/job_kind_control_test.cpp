@@ -215,6 +215,48 @@ TEST(ReportRowTest, CompareRowSharesDetailBodies) {
     EXPECT_EQ(d1.Count(), 2);  // the caller's list lives on
 }
 
+TEST(ReportRowTest, DetailsAreMadeOnlyWhenWrittenAndWritesNeverReachOtherHolders) {
+    Line a("a");
+    Line b("b");
+    // Rows without segments hold no lists; reading them makes none.
+    JobReportUnit* row = NewCompareRow(RowChanged, &a, &b);
+    const JobReportUnit& view = *row;
+    for (const JobDetailList& d : view.details) EXPECT_TRUE(d.IsEmpty());
+    EXPECT_TRUE(view.details[7].IsEmpty());
+    EXPECT_FALSE(row->details.IsStored());
+    JobReportUnit* bare = CreateCompareRow(RowSame, &a, &b, JobDetailList(), JobDetailList(), JobDetailList());
+    EXPECT_FALSE(bare->details.IsStored());
+    delete bare;
+
+    // A written list is the row's own; a copy of it shares its segments
+    // until one of the two writes.
+    row->details[1].Add(SegmentSame, 1, 1);
+    EXPECT_TRUE(row->details.IsStored());
+    JobDetailList copy = view.details[1];
+    EXPECT_TRUE(copy.SharesBodyWith(row->details[1]));
+    copy.Add(SegmentChanged, 2, 3);
+    copy.begin()->length1 = 9;
+    EXPECT_FALSE(copy.SharesBodyWith(row->details[1]));
+    ASSERT_EQ(view.details[1].Count(), 1);
+    EXPECT_EQ(view.details[1].First()->length1, 1);
+    ASSERT_EQ(copy.Count(), 2);
+    EXPECT_EQ(copy.Last()->length2, 3);
+    JobDetailList twice = copy;
+    twice.AppendAll(twice);
+    EXPECT_EQ(twice.Count(), 4);
+    EXPECT_EQ(copy.Count(), 2);
+    for (int i = 0; i < 100; ++i) twice.Add(SegmentOnly1, i, 0);
+    EXPECT_EQ(twice.Count(), 104);
+    EXPECT_EQ(twice.At(103)->length1, 99);
+    EXPECT_EQ(twice.At(104), nullptr);
+
+    // Cleared, the row drops its lists.
+    row->details.Clear();
+    EXPECT_FALSE(row->details.IsStored());
+    EXPECT_TRUE(view.details[1].IsEmpty());
+    delete row;
+}
+
 TEST(DetailBoxDrawTest, BaseStrategy) {
     JobBaseDBoxDraw& draw = JobBaseDBoxDraw::Shared();
     RecordingBox box;
