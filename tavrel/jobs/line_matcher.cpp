@@ -167,6 +167,7 @@ bool LineMatcher::Run() {
 
     PairFloatGroups(0, 1);
     PairFloatGroups(1, 0);
+    if (uniqueAnchors_) AnchorUniqueLines();
     MainPass();
     for (int side = 0; side < 2; ++side)
         for (JobLineUnit* line : lines_[side])
@@ -295,6 +296,189 @@ void LineMatcher::FloatGroupLines(int x, int y, uint32_t serial) {
         PairBestInWindow(modes, serial);
     }
     while (pos_[y] < LineCount(y) && lines_[y][pos_[y]]->markSerial == serial) Drop(y);
+}
+
+// ---------------------------------------------------------------------------
+// Unique-line anchors
+//
+// The window sees only so far ahead: past a block longer than it the walk
+// would pair unrelated lines and stay out of step. A text that occurs
+// exactly once on each side is nearly always the same line on both, so the
+// longest chain of such pairs in the order of both sides gets its match ids
+// before the main pass: the shared-id step pairs each pair when the walk
+// reaches it (the lines passed over on the other side become one-sided),
+// and every window scan stops at it. Between two anchors the walk decides
+// as it always has. Repeated texts never anchor, nor do lines with a mark
+// or lines the float groups decided; and no anchor crosses the pair a
+// connect mark will make, or the walk would drop a line of one of the two
+// pairs. (The float groups leave no pair pending: an id they give ahead is
+// settled before the group ends.)
+
+namespace {
+
+// The lines of one connect serial, as a range on each side (first > last:
+// none on that side). Anchors stay out of it and on one side of it.
+struct Fence {
+    int32_t first[2];
+    int32_t last[2];
+};
+
+// Merges fences into a chain that is strictly in order on both sides
+// (fences that overlap or cross become one), in order.
+void ChainFences(std::vector<Fence>& fences) {
+    std::sort(fences.begin(), fences.end(),
+              [](const Fence& x, const Fence& y) { return x.first[0] < y.first[0]; });
+    size_t kept = 0;
+    for (size_t k = 0; k < fences.size(); ++k) {
+        Fence merged = fences[k];
+        while (kept > 0 && !(fences[kept - 1].last[0] < merged.first[0] &&
+                             fences[kept - 1].last[1] < merged.first[1])) {
+            const Fence& before = fences[--kept];
+            for (int side = 0; side < 2; ++side) {
+                merged.first[side] = std::min(merged.first[side], before.first[side]);
+                merged.last[side] = std::max(merged.last[side], before.last[side]);
+            }
+        }
+        fences[kept++] = merged;
+    }
+    fences.resize(kept);
+}
+
+// The number of chained fences wholly before a line of a side, or -1 when
+// the line lies within one.
+int32_t FenceGap(const std::vector<Fence>& chain, int side, int32_t index) {
+    auto after = std::upper_bound(chain.begin(), chain.end(), index,
+                                  [side](int32_t value, const Fence& f) { return value < f.first[side]; });
+    int32_t before = static_cast<int32_t>(after - chain.begin());
+    if (before > 0 && index <= chain[before - 1].last[side]) return -1;
+    return before;
+}
+
+// The fences of the connect serials of unplaced lines, chained: a connect
+// step pairs a connected line with an unplaced line of its serial.
+std::vector<Fence> ConnectFences(const std::vector<JobLineUnit*> (&lines)[2]) {
+    std::vector<Fence> fences;
+    std::unordered_map<uint32_t, size_t> bySerial;
+    for (int side = 0; side < 2; ++side)
+        for (const JobLineUnit* line : lines[side])
+            if (!line->IsPlaced() && (line->markKind & MarkConnect) && line->markSerial != 0 &&
+                bySerial.emplace(line->markSerial, fences.size()).second)
+                fences.push_back(Fence{{INT32_MAX, INT32_MAX}, {-1, -1}});
+    if (fences.empty()) return fences;
+    for (int side = 0; side < 2; ++side)
+        for (size_t i = 0; i < lines[side].size(); ++i) {
+            const JobLineUnit* line = lines[side][i];
+            if (line->IsPlaced() || line->markSerial == 0) continue;
+            auto it = bySerial.find(line->markSerial);
+            if (it == bySerial.end()) continue;
+            Fence& fence = fences[it->second];
+            fence.first[side] = std::min(fence.first[side], static_cast<int32_t>(i));
+            fence.last[side] = std::max(fence.last[side], static_cast<int32_t>(i));
+        }
+    // A serial with lines on one side only pairs nothing.
+    fences.erase(std::remove_if(fences.begin(), fences.end(),
+                                [](const Fence& f) { return f.first[0] > f.last[0] || f.first[1] > f.last[1]; }),
+                 fences.end());
+    ChainFences(fences);
+    return fences;
+}
+
+// The longest chain of pairs (in the order of side 1) that is also in the
+// order of side 2, as indexes into `pairs`, last first. Patience: tails[k]
+// is the pair that ends the best chain of k + 1 pairs found so far. Of the
+// longest chains the one found first (ending earliest on side 1) is kept.
+std::vector<int32_t> LongestChain(const std::vector<std::pair<int32_t, int32_t>>& pairs) {
+    std::vector<int32_t> tails;
+    std::vector<int32_t> before(pairs.size(), -1);
+    int32_t end = -1;
+    for (size_t k = 0; k < pairs.size(); ++k) {
+        auto at = std::lower_bound(tails.begin(), tails.end(), pairs[k].second,
+                                   [&pairs](int32_t t, int32_t j) { return pairs[t].second < j; });
+        if (at != tails.begin()) before[k] = *(at - 1);
+        if (at == tails.end()) {
+            tails.push_back(static_cast<int32_t>(k));
+            end = static_cast<int32_t>(k);
+        } else {
+            *at = static_cast<int32_t>(k);
+        }
+    }
+    std::vector<int32_t> chain;
+    for (int32_t k = end; k >= 0; k = before[k]) chain.push_back(k);
+    return chain;
+}
+
+}  // namespace
+
+void LineMatcher::AnchorUniqueLines() {
+    const int32_t n1 = LineCount(0);
+    const int32_t n2 = LineCount(1);
+    if (n1 == 0 || n2 == 0) return;
+    auto eligible = [](const JobLineUnit* line) {
+        return !line->IsPlaced() && line->matchId == MatchUndecided && line->markKind == MarkNone &&
+               line->markSerial == 0;
+    };
+    try {
+        // The texts of side 1 in an open table (at most two thirds full),
+        // each slot with its first side-1 line and the one side-2 line of
+        // the same text (-1 none yet, -2 the text repeats on a side).
+        struct Slot {
+            int32_t line1;
+            int32_t line2;
+        };
+        int bits = 4;
+        while ((size_t(1) << bits) < static_cast<size_t>(n1) + static_cast<size_t>(n1) / 2) ++bits;
+        const size_t mask = (size_t(1) << bits) - 1;
+        std::vector<Slot> table(mask + 1, Slot{-1, -1});
+        auto find = [&](uint64_t hash) {
+            size_t k = static_cast<size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - bits));
+            while (table[k].line1 >= 0 && hash_[0][table[k].line1] != hash) k = (k + 1) & mask;
+            return k;
+        };
+        for (int32_t i = 0; i < n1; ++i) {
+            Slot& slot = table[find(hash_[0][i])];
+            if (slot.line1 < 0)
+                slot.line1 = i;
+            else
+                slot.line2 = -2;
+        }
+        for (int32_t j = 0; j < n2; ++j) {
+            Slot& slot = table[find(hash_[1][j])];
+            if (slot.line1 >= 0 && slot.line2 != -2) slot.line2 = slot.line2 == -1 ? j : -2;
+        }
+
+        // The pairs of unique lines (a shared hash is confirmed by the
+        // texts), outside the connect fences and between the same two.
+        const std::vector<Fence> fences = ConnectFences(lines_);
+        std::vector<std::pair<int32_t, int32_t>> pairs;
+        for (int32_t i = 0; i < n1; ++i) {
+            const Slot& slot = table[find(hash_[0][i])];
+            if (slot.line1 != i || slot.line2 < 0) continue;
+            const int32_t j = slot.line2;
+            const JobLineUnit* line1 = lines_[0][i];
+            const JobLineUnit* line2 = lines_[1][j];
+            if (!eligible(line1) || !eligible(line2) || !line1->LineText().Equals(line2->LineText())) continue;
+            if (!fences.empty()) {
+                int32_t gap = FenceGap(fences, 0, i);
+                if (gap < 0 || gap != FenceGap(fences, 1, j)) continue;
+            }
+            pairs.push_back(std::make_pair(i, j));
+        }
+        std::vector<Slot>().swap(table);
+        const std::vector<int32_t> chain = LongestChain(pairs);
+        if (chain.empty()) return;
+        // Room for the ids first, so that nothing below can fail halfway.
+        const size_t last = static_cast<size_t>(nextId_) + chain.size();
+        for (int side = 0; side < 2; ++side)
+            if (idLine_[side].size() <= last) idLine_[side].resize(last + 1, -1);
+        for (size_t k = chain.size(); k-- > 0;) {
+            uint32_t id = NewId();
+            AssignId(0, pairs[chain[k]].first, id);
+            AssignId(1, pairs[chain[k]].second, id);
+        }
+        stats_.anchors += chain.size();
+    } catch (const std::bad_alloc&) {
+        // Without memory for the tables the walk runs unanchored.
+    }
 }
 
 // ---------------------------------------------------------------------------
