@@ -144,6 +144,7 @@ bool LineMatcher::Run() {
         std::fill(peqA_.begin(), peqA_.end(), uint64_t(0));
     }
     ran_ = true;
+    marked_ = false;
     for (int side = 0; side < 2; ++side) {
         lines_[side].clear();
         serialLines_[side].clear();
@@ -154,6 +155,7 @@ bool LineMatcher::Run() {
             if (!line) continue;
             line->flags = static_cast<uint16_t>(line->flags & ~UnitPlaced);
             line->matchId = MatchUndecided;
+            if (line->markKind != MarkNone || line->markSerial != 0) marked_ = true;
             if (line->markSerial != 0)
                 serialLines_[side][line->markSerial].push_back(static_cast<int32_t>(lines_[side].size()));
             lines_[side].push_back(line);
@@ -388,21 +390,36 @@ std::vector<Fence> ConnectFences(const std::vector<JobLineUnit*> (&lines)[2]) {
 // is the pair that ends the best chain of k + 1 pairs found so far. Of the
 // longest chains the one found first (ending earliest on side 1) is kept.
 std::vector<int32_t> LongestChain(const std::vector<std::pair<int32_t, int32_t>>& pairs) {
+    std::vector<int32_t> chain;
+    // Files with no moved lines give pairs that are in order already.
+    if (std::is_sorted(pairs.begin(), pairs.end(),
+                       [](const std::pair<int32_t, int32_t>& x, const std::pair<int32_t, int32_t>& y) {
+                           return x.second < y.second;
+                       })) {
+        for (size_t k = pairs.size(); k-- > 0;) chain.push_back(static_cast<int32_t>(k));
+        return chain;
+    }
     std::vector<int32_t> tails;
+    std::vector<int32_t> tailLines;  // the side-2 line of each tail
     std::vector<int32_t> before(pairs.size(), -1);
     int32_t end = -1;
     for (size_t k = 0; k < pairs.size(); ++k) {
-        auto at = std::lower_bound(tails.begin(), tails.end(), pairs[k].second,
-                                   [&pairs](int32_t t, int32_t j) { return pairs[t].second < j; });
-        if (at != tails.begin()) before[k] = *(at - 1);
-        if (at == tails.end()) {
+        const int32_t j = pairs[k].second;
+        // Files that differ little give chains that mostly grow at the end.
+        size_t at = !tailLines.empty() && tailLines.back() < j
+                        ? tailLines.size()
+                        : static_cast<size_t>(std::lower_bound(tailLines.begin(), tailLines.end(), j) -
+                                              tailLines.begin());
+        if (at > 0) before[k] = tails[at - 1];
+        if (at == tails.size()) {
             tails.push_back(static_cast<int32_t>(k));
+            tailLines.push_back(j);
             end = static_cast<int32_t>(k);
         } else {
-            *at = static_cast<int32_t>(k);
+            tails[at] = static_cast<int32_t>(k);
+            tailLines[at] = j;
         }
     }
-    std::vector<int32_t> chain;
     for (int32_t k = end; k >= 0; k = before[k]) chain.push_back(k);
     return chain;
 }
@@ -418,52 +435,72 @@ void LineMatcher::AnchorUniqueLines() {
                line->markSerial == 0;
     };
     try {
-        // The texts of side 1 in an open table (at most two thirds full),
-        // each slot with its first side-1 line and the one side-2 line of
-        // the same text (-1 none yet, -2 the text repeats on a side).
+        // The texts of side 1 in an open table (at most three quarters full),
+        // each slot with the hash's high half as a tag, its first side-1
+        // line and the one side-2 line of the same text (-1 none yet, -2 the
+        // text repeats on a side).
         struct Slot {
+            uint32_t tag;
             int32_t line1;
             int32_t line2;
         };
         int bits = 4;
-        while ((size_t(1) << bits) < static_cast<size_t>(n1) + static_cast<size_t>(n1) / 2) ++bits;
+        while ((size_t(1) << bits) * 3 < static_cast<size_t>(n1) * 4) ++bits;
         const size_t mask = (size_t(1) << bits) - 1;
-        std::vector<Slot> table(mask + 1, Slot{-1, -1});
-        auto find = [&](uint64_t hash) {
-            size_t k = static_cast<size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - bits));
-            while (table[k].line1 >= 0 && hash_[0][table[k].line1] != hash) k = (k + 1) & mask;
-            return k;
+        std::vector<Slot> table(mask + 1, Slot{0, -1, -1});
+        auto home = [bits](uint64_t hash) {
+            return static_cast<size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - bits));
+        };
+        // The table is far larger than the caches: each lookup asks for the
+        // slot of a line a few ahead, so that it is there when needed.
+        constexpr int32_t Ahead = 16;
+        auto find = [&](uint64_t hash) -> Slot& {
+            const uint32_t tag = static_cast<uint32_t>(hash >> 32);
+            size_t k = home(hash);
+            while (table[k].line1 >= 0 && (table[k].tag != tag || hash_[0][table[k].line1] != hash))
+                k = (k + 1) & mask;
+            return table[k];
         };
         for (int32_t i = 0; i < n1; ++i) {
-            Slot& slot = table[find(hash_[0][i])];
+            if (i + Ahead < n1) __builtin_prefetch(&table[home(hash_[0][i + Ahead])]);
+            Slot& slot = find(hash_[0][i]);
             if (slot.line1 < 0)
-                slot.line1 = i;
+                slot = Slot{static_cast<uint32_t>(hash_[0][i] >> 32), i, -1};
             else
                 slot.line2 = -2;
         }
         for (int32_t j = 0; j < n2; ++j) {
-            Slot& slot = table[find(hash_[1][j])];
+            if (j + Ahead < n2) __builtin_prefetch(&table[home(hash_[1][j + Ahead])]);
+            Slot& slot = find(hash_[1][j]);
             if (slot.line1 >= 0 && slot.line2 != -2) slot.line2 = slot.line2 == -1 ? j : -2;
         }
+        // The side-2 partner of each side-1 line whose text occurs once on
+        // each side.
+        std::vector<int32_t> partner(static_cast<size_t>(n1), -1);
+        for (const Slot& slot : table)
+            if (slot.line1 >= 0 && slot.line2 >= 0) partner[slot.line1] = slot.line2;
+        std::vector<Slot>().swap(table);
 
-        // The pairs of unique lines (a shared hash is confirmed by the
-        // texts), outside the connect fences and between the same two.
+        // The pairs of unique lines outside the connect fences and between
+        // the same two. Texts count as equal when their 64-bit hashes are:
+        // reading every text again would cost a large share of the whole
+        // compare of big files, and were two different texts ever to share
+        // a hash, their pair would only come out as a changed row (a row
+        // compares its texts).
         const std::vector<Fence> fences = ConnectFences(lines_);
         std::vector<std::pair<int32_t, int32_t>> pairs;
+        pairs.reserve(static_cast<size_t>(n1 - std::count(partner.begin(), partner.end(), -1)));
         for (int32_t i = 0; i < n1; ++i) {
-            const Slot& slot = table[find(hash_[0][i])];
-            if (slot.line1 != i || slot.line2 < 0) continue;
-            const int32_t j = slot.line2;
-            const JobLineUnit* line1 = lines_[0][i];
-            const JobLineUnit* line2 = lines_[1][j];
-            if (!eligible(line1) || !eligible(line2) || !line1->LineText().Equals(line2->LineText())) continue;
+            const int32_t j = partner[i];
+            if (j < 0) continue;
+            if (marked_ && (!eligible(lines_[0][i]) || !eligible(lines_[1][j]))) continue;
             if (!fences.empty()) {
                 int32_t gap = FenceGap(fences, 0, i);
                 if (gap < 0 || gap != FenceGap(fences, 1, j)) continue;
             }
             pairs.push_back(std::make_pair(i, j));
         }
-        std::vector<Slot>().swap(table);
+        std::vector<int32_t>().swap(partner);
         const std::vector<int32_t> chain = LongestChain(pairs);
         if (chain.empty()) return;
         // Room for the ids first, so that nothing below can fail halfway.

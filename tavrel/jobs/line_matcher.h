@@ -187,6 +187,7 @@ private:
     bool result_ = true;
     std::function<bool()> cancelProbe_;
     bool uniqueAnchors_ = true;
+    bool marked_ = false;  // some line of this run has a mark
     std::vector<int32_t> idLine_[2];  // pair id -> line index of the side
     std::vector<uint64_t> hash_[2];   // of each line's text
     // The lines of side 2 a window search scores (offsets from B) and their
