@@ -306,8 +306,9 @@ void LineMatcher::FloatGroupLines(int x, int y, uint32_t serial) {
 // The window sees only so far ahead: past a block longer than it the walk
 // would pair unrelated lines and stay out of step. A text that occurs
 // exactly once on each side is nearly always the same line on both, so the
-// longest chain of such pairs in the order of both sides gets its match ids
-// before the main pass: the shared-id step pairs each pair when the walk
+// longest chain of such pairs in the order of both sides (less the pairs
+// that agree with no neighbour in it) gets its match ids before the main
+// pass: the shared-id step pairs each pair when the walk
 // reaches it (the lines passed over on the other side become one-sided),
 // and every window scan stops at it. Between two anchors the walk decides
 // as it always has. Repeated texts never anchor, nor do lines with a mark
@@ -424,6 +425,22 @@ std::vector<int32_t> LongestChain(const std::vector<std::pair<int32_t, int32_t>>
     return chain;
 }
 
+// The pairs of a chain that stand as far apart (line of side 2 less line
+// of side 1) as the pair before or after them in it. In a text of few
+// distinct lines a line can be unique on both sides by chance; such a pair
+// seldom agrees with a neighbour, and anchoring it would drop every line
+// the walk passes over to reach it. Lines that are truly the same come in
+// runs and mostly keep the distance of a neighbour.
+std::vector<int32_t> KeepAgreeing(const std::vector<std::pair<int32_t, int32_t>>& pairs,
+                                  const std::vector<int32_t>& chain) {
+    auto shift = [&](size_t k) { return pairs[chain[k]].second - pairs[chain[k]].first; };
+    std::vector<int32_t> kept;
+    for (size_t k = 0; k < chain.size(); ++k)
+        if ((k > 0 && shift(k - 1) == shift(k)) || (k + 1 < chain.size() && shift(k + 1) == shift(k)))
+            kept.push_back(chain[k]);
+    return kept;
+}
+
 }  // namespace
 
 void LineMatcher::AnchorUniqueLines() {
@@ -501,7 +518,7 @@ void LineMatcher::AnchorUniqueLines() {
             pairs.push_back(std::make_pair(i, j));
         }
         std::vector<int32_t>().swap(partner);
-        const std::vector<int32_t> chain = LongestChain(pairs);
+        const std::vector<int32_t> chain = KeepAgreeing(pairs, LongestChain(pairs));
         if (chain.empty()) return;
         // Room for the ids first, so that nothing below can fail halfway.
         const size_t last = static_cast<size_t>(nextId_) + chain.size();

@@ -88,8 +88,9 @@ public:
     void FloatGroupLines(int x, int y, uint32_t serial);
     // Gives a shared match id to each pair of lines whose text occurs exactly
     // once on each side, keeping the longest chain of such pairs that is in
-    // order on both sides: the walk then pairs them when it reaches them
-    // however long the blocks between them are.
+    // order on both sides (less the pairs that agree with no neighbour in
+    // it): the walk then pairs them when it reaches them however long the
+    // blocks between them are.
     void AnchorUniqueLines();
     void MainPass();
     // A connected line at the x position pairs with the first unplaced line
