@@ -308,10 +308,9 @@ void LineMatcher::FloatGroupLines(int x, int y, uint32_t serial) {
 // exactly once on each side is nearly always the same line on both, so the
 // longest chain of such pairs in the order of both sides (less the pairs
 // that agree with no neighbour in it) gets its match ids before the main
-// pass: the shared-id step pairs each pair when the walk
-// reaches it (the lines passed over on the other side become one-sided),
-// and every window scan stops at it. Between two anchors the walk decides
-// as it always has. Repeated texts never anchor, nor do lines with a mark
+// pass: the shared-id step pairs each pair when the walk reaches it (the
+// lines passed over on the other side become one-sided), and every window
+// scan stops at it. Between two anchors the walk decides as it always has. Repeated texts never anchor, nor do lines with a mark
 // or lines the float groups decided; and no anchor crosses the pair a
 // connect mark will make, or the walk would drop a line of one of the two
 // pairs. (The float groups leave no pair pending: an id they give ahead is
