@@ -139,6 +139,7 @@ bool LineMatcher::Run() {
         std::fill(peqA_.begin(), peqA_.end(), uint64_t(0));
     }
     ran_ = true;
+    marked_ = false;
     for (int side = 0; side < 2; ++side) {
         lines_[side].clear();
         serialLines_[side].clear();
@@ -149,6 +150,7 @@ bool LineMatcher::Run() {
             if (!line) continue;
             line->flags = static_cast<uint16_t>(line->flags & ~UnitPlaced);
             line->matchId = MatchUndecided;
+            if (line->markKind != MarkNone || line->markSerial != 0) marked_ = true;
             if (line->markSerial != 0)
                 serialLines_[side][line->markSerial].push_back(static_cast<int32_t>(lines_[side].size()));
             lines_[side].push_back(line);
@@ -162,6 +164,7 @@ bool LineMatcher::Run() {
 
     PairFloatGroups(0, 1);
     PairFloatGroups(1, 0);
+    if (uniqueAnchors_) AnchorUniqueLines();
     MainPass();
     for (int side = 0; side < 2; ++side)
         for (JobLineUnit* line : lines_[side])
@@ -290,6 +293,240 @@ void LineMatcher::FloatGroupLines(int x, int y, uint32_t serial) {
         PairBestInWindow(modes, serial);
     }
     while (pos_[y] < LineCount(y) && lines_[y][pos_[y]]->markSerial == serial) Drop(y);
+}
+
+// ---------------------------------------------------------------------------
+// Unique-line anchors
+//
+// The window sees only so far ahead: past a block longer than it the walk
+// would pair unrelated lines and stay out of step. A text that occurs
+// exactly once on each side is nearly always the same line on both, so the
+// longest chain of such pairs in the order of both sides (less the pairs
+// that agree with no neighbour in it) gets its match ids before the main
+// pass: the shared-id step pairs each pair when the walk reaches it (the
+// lines passed over on the other side become one-sided), and every window
+// scan stops at it. Between two anchors the walk decides as it always has. Repeated texts never anchor, nor do lines with a mark
+// or lines the float groups decided; and no anchor crosses the pair a
+// connect mark will make, or the walk would drop a line of one of the two
+// pairs. (The float groups leave no pair pending: an id they give ahead is
+// settled before the group ends.)
+
+namespace {
+
+// The lines of one connect serial, as a range on each side (first > last:
+// none on that side). Anchors stay out of it and on one side of it.
+struct Fence {
+    int32_t first[2];
+    int32_t last[2];
+};
+
+// Merges fences into a chain that is strictly in order on both sides
+// (fences that overlap or cross become one), in order.
+void ChainFences(std::vector<Fence>& fences) {
+    std::sort(fences.begin(), fences.end(),
+              [](const Fence& x, const Fence& y) { return x.first[0] < y.first[0]; });
+    size_t kept = 0;
+    for (size_t k = 0; k < fences.size(); ++k) {
+        Fence merged = fences[k];
+        while (kept > 0 && !(fences[kept - 1].last[0] < merged.first[0] &&
+                             fences[kept - 1].last[1] < merged.first[1])) {
+            const Fence& before = fences[--kept];
+            for (int side = 0; side < 2; ++side) {
+                merged.first[side] = std::min(merged.first[side], before.first[side]);
+                merged.last[side] = std::max(merged.last[side], before.last[side]);
+            }
+        }
+        fences[kept++] = merged;
+    }
+    fences.resize(kept);
+}
+
+// The number of chained fences wholly before a line of a side, or -1 when
+// the line lies within one.
+int32_t FenceGap(const std::vector<Fence>& chain, int side, int32_t index) {
+    auto after = std::upper_bound(chain.begin(), chain.end(), index,
+                                  [side](int32_t value, const Fence& f) { return value < f.first[side]; });
+    int32_t before = static_cast<int32_t>(after - chain.begin());
+    if (before > 0 && index <= chain[before - 1].last[side]) return -1;
+    return before;
+}
+
+// The fences of the connect serials of unplaced lines, chained: a connect
+// step pairs a connected line with an unplaced line of its serial.
+std::vector<Fence> ConnectFences(const std::vector<JobLineUnit*> (&lines)[2]) {
+    std::vector<Fence> fences;
+    std::unordered_map<uint32_t, size_t> bySerial;
+    for (int side = 0; side < 2; ++side)
+        for (const JobLineUnit* line : lines[side])
+            if (!line->IsPlaced() && (line->markKind & MarkConnect) && line->markSerial != 0 &&
+                bySerial.emplace(line->markSerial, fences.size()).second)
+                fences.push_back(Fence{{INT32_MAX, INT32_MAX}, {-1, -1}});
+    if (fences.empty()) return fences;
+    for (int side = 0; side < 2; ++side)
+        for (size_t i = 0; i < lines[side].size(); ++i) {
+            const JobLineUnit* line = lines[side][i];
+            if (line->IsPlaced() || line->markSerial == 0) continue;
+            auto it = bySerial.find(line->markSerial);
+            if (it == bySerial.end()) continue;
+            Fence& fence = fences[it->second];
+            fence.first[side] = std::min(fence.first[side], static_cast<int32_t>(i));
+            fence.last[side] = std::max(fence.last[side], static_cast<int32_t>(i));
+        }
+    // A serial with lines on one side only pairs nothing.
+    fences.erase(std::remove_if(fences.begin(), fences.end(),
+                                [](const Fence& f) { return f.first[0] > f.last[0] || f.first[1] > f.last[1]; }),
+                 fences.end());
+    ChainFences(fences);
+    return fences;
+}
+
+// The longest chain of pairs (in the order of side 1) that is also in the
+// order of side 2, as indexes into `pairs`, last first. Patience: tails[k]
+// is the pair that ends the best chain of k + 1 pairs found so far. Of the
+// longest chains the one found first (ending earliest on side 1) is kept.
+std::vector<int32_t> LongestChain(const std::vector<std::pair<int32_t, int32_t>>& pairs) {
+    std::vector<int32_t> chain;
+    // Files with no moved lines give pairs that are in order already.
+    if (std::is_sorted(pairs.begin(), pairs.end(),
+                       [](const std::pair<int32_t, int32_t>& x, const std::pair<int32_t, int32_t>& y) {
+                           return x.second < y.second;
+                       })) {
+        for (size_t k = pairs.size(); k-- > 0;) chain.push_back(static_cast<int32_t>(k));
+        return chain;
+    }
+    std::vector<int32_t> tails;
+    std::vector<int32_t> tailLines;  // the side-2 line of each tail
+    std::vector<int32_t> before(pairs.size(), -1);
+    int32_t end = -1;
+    for (size_t k = 0; k < pairs.size(); ++k) {
+        const int32_t j = pairs[k].second;
+        // Files that differ little give chains that mostly grow at the end.
+        size_t at = !tailLines.empty() && tailLines.back() < j
+                        ? tailLines.size()
+                        : static_cast<size_t>(std::lower_bound(tailLines.begin(), tailLines.end(), j) -
+                                              tailLines.begin());
+        if (at > 0) before[k] = tails[at - 1];
+        if (at == tails.size()) {
+            tails.push_back(static_cast<int32_t>(k));
+            tailLines.push_back(j);
+            end = static_cast<int32_t>(k);
+        } else {
+            tails[at] = static_cast<int32_t>(k);
+            tailLines[at] = j;
+        }
+    }
+    for (int32_t k = end; k >= 0; k = before[k]) chain.push_back(k);
+    return chain;
+}
+
+// The pairs of a chain that stand as far apart (line of side 2 less line
+// of side 1) as the pair before or after them in it. In a text of few
+// distinct lines a line can be unique on both sides by chance; such a pair
+// seldom agrees with a neighbour, and anchoring it would drop every line
+// the walk passes over to reach it. Lines that are truly the same come in
+// runs and mostly keep the distance of a neighbour.
+std::vector<int32_t> KeepAgreeing(const std::vector<std::pair<int32_t, int32_t>>& pairs,
+                                  const std::vector<int32_t>& chain) {
+    auto shift = [&](size_t k) { return pairs[chain[k]].second - pairs[chain[k]].first; };
+    std::vector<int32_t> kept;
+    for (size_t k = 0; k < chain.size(); ++k)
+        if ((k > 0 && shift(k - 1) == shift(k)) || (k + 1 < chain.size() && shift(k + 1) == shift(k)))
+            kept.push_back(chain[k]);
+    return kept;
+}
+
+}  // namespace
+
+void LineMatcher::AnchorUniqueLines() {
+    const int32_t n1 = LineCount(0);
+    const int32_t n2 = LineCount(1);
+    if (n1 == 0 || n2 == 0) return;
+    auto eligible = [](const JobLineUnit* line) {
+        return !line->IsPlaced() && line->matchId == MatchUndecided && line->markKind == MarkNone &&
+               line->markSerial == 0;
+    };
+    try {
+        // The texts of side 1 in an open table (at most three quarters full),
+        // each slot with the hash's high half as a tag, its first side-1
+        // line and the one side-2 line of the same text (-1 none yet, -2 the
+        // text repeats on a side).
+        struct Slot {
+            uint32_t tag;
+            int32_t line1;
+            int32_t line2;
+        };
+        int bits = 4;
+        while ((size_t(1) << bits) * 3 < static_cast<size_t>(n1) * 4) ++bits;
+        const size_t mask = (size_t(1) << bits) - 1;
+        std::vector<Slot> table(mask + 1, Slot{0, -1, -1});
+        auto home = [bits](uint64_t hash) {
+            return static_cast<size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - bits));
+        };
+        // The table is far larger than the caches: each lookup asks for the
+        // slot of a line a few ahead, so that it is there when needed.
+        constexpr int32_t Ahead = 16;
+        auto find = [&](uint64_t hash) -> Slot& {
+            const uint32_t tag = static_cast<uint32_t>(hash >> 32);
+            size_t k = home(hash);
+            while (table[k].line1 >= 0 && (table[k].tag != tag || hash_[0][table[k].line1] != hash))
+                k = (k + 1) & mask;
+            return table[k];
+        };
+        for (int32_t i = 0; i < n1; ++i) {
+            if (i + Ahead < n1) __builtin_prefetch(&table[home(hash_[0][i + Ahead])]);
+            Slot& slot = find(hash_[0][i]);
+            if (slot.line1 < 0)
+                slot = Slot{static_cast<uint32_t>(hash_[0][i] >> 32), i, -1};
+            else
+                slot.line2 = -2;
+        }
+        for (int32_t j = 0; j < n2; ++j) {
+            if (j + Ahead < n2) __builtin_prefetch(&table[home(hash_[1][j + Ahead])]);
+            Slot& slot = find(hash_[1][j]);
+            if (slot.line1 >= 0 && slot.line2 != -2) slot.line2 = slot.line2 == -1 ? j : -2;
+        }
+        // The side-2 partner of each side-1 line whose text occurs once on
+        // each side.
+        std::vector<int32_t> partner(static_cast<size_t>(n1), -1);
+        for (const Slot& slot : table)
+            if (slot.line1 >= 0 && slot.line2 >= 0) partner[slot.line1] = slot.line2;
+        std::vector<Slot>().swap(table);
+
+        // The pairs of unique lines outside the connect fences and between
+        // the same two. Texts count as equal when their 64-bit hashes are:
+        // reading every text again would cost a large share of the whole
+        // compare of big files, and were two different texts ever to share
+        // a hash, their pair would only come out as a changed row (a row
+        // compares its texts).
+        const std::vector<Fence> fences = ConnectFences(lines_);
+        std::vector<std::pair<int32_t, int32_t>> pairs;
+        pairs.reserve(static_cast<size_t>(n1 - std::count(partner.begin(), partner.end(), -1)));
+        for (int32_t i = 0; i < n1; ++i) {
+            const int32_t j = partner[i];
+            if (j < 0) continue;
+            if (marked_ && (!eligible(lines_[0][i]) || !eligible(lines_[1][j]))) continue;
+            if (!fences.empty()) {
+                int32_t gap = FenceGap(fences, 0, i);
+                if (gap < 0 || gap != FenceGap(fences, 1, j)) continue;
+            }
+            pairs.push_back(std::make_pair(i, j));
+        }
+        std::vector<int32_t>().swap(partner);
+        const std::vector<int32_t> chain = KeepAgreeing(pairs, LongestChain(pairs));
+        if (chain.empty()) return;
+        // Room for the ids first, so that nothing below can fail halfway.
+        const size_t last = static_cast<size_t>(nextId_) + chain.size();
+        for (int side = 0; side < 2; ++side)
+            if (idLine_[side].size() <= last) idLine_[side].resize(last + 1, -1);
+        for (size_t k = chain.size(); k-- > 0;) {
+            uint32_t id = NewId();
+            AssignId(0, pairs[chain[k]].first, id);
+            AssignId(1, pairs[chain[k]].second, id);
+        }
+        stats_.anchors += chain.size();
+    } catch (const std::bad_alloc&) {
+        // Without memory for the tables the walk runs unanchored.
+    }
 }
 
 // ---------------------------------------------------------------------------

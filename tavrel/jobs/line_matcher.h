@@ -55,6 +55,9 @@ public:
     // "ForeReadingLinesEscaped" for the rest of this run. The default asks
     // the Escape key; an empty function never cancels.
     void SetCancelProbe(std::function<bool()> probe) { cancelProbe_ = std::move(probe); }
+    // Whether a run anchors the walk on the lines that occur once on each
+    // side (on by default; off, the walk alone decides).
+    void SetUniqueAnchors(bool on) { uniqueAnchors_ = on; }
 
     // Matches the lines and rebuilds the job's rows; true when every row is
     // of kind 0. The caller sets the job's Same bit from it.
@@ -62,6 +65,7 @@ public:
 
     // What a run did, for tests and benchmarks.
     struct Stats {
+        uint64_t anchors = 0;            // pairs of unique lines anchored before the main pass
         uint64_t windowSearches = 0;     // PairBestInWindow steps
         uint64_t scoreCalls = 0;         // scores asked for (equal, cached or computed)
         uint64_t cacheHits = 0;          // answered from the score cache
@@ -82,6 +86,12 @@ public:
     // Pairs the lines after an anchor (side x) with the group's lines (side
     // y), from the current walk positions.
     void FloatGroupLines(int x, int y, uint32_t serial);
+    // Gives a shared match id to each pair of lines whose text occurs exactly
+    // once on each side, keeping the longest chain of such pairs that is in
+    // order on both sides (less the pairs that agree with no neighbour in
+    // it): the walk then pairs them when it reaches them however long the
+    // blocks between them are.
+    void AnchorUniqueLines();
     void MainPass();
     // A connected line at the x position pairs with the first unplaced line
     // of side y (from its position) that has its serial; true when it applied.
@@ -177,6 +187,8 @@ private:
     std::unique_ptr<CacheEntry[]> cache_;
     bool result_ = true;
     std::function<bool()> cancelProbe_;
+    bool uniqueAnchors_ = true;
+    bool marked_ = false;  // some line of this run has a mark
     std::vector<int32_t> idLine_[2];  // pair id -> line index of the side
     std::vector<uint64_t> hash_[2];   // of each line's text
     // The lines of side 2 a window search scores (offsets from B) and their

@@ -26,6 +26,7 @@ std::string S(const RawString& s) { return std::string(s.Bytes(), static_cast<si
 // A text job built in memory.
 struct TextJob {
     JobGroupUnit job{JobKindType::FromKind(KindText), &JobKindControl::NoneControl()};
+    bool anchors = true;  // off: the walk alone, as it was before the anchors
 
     JobLineUnit* Add(int side, const std::string& text, uint16_t mark = 0, uint32_t serial = 0) {
         JobLineUnit* line = new JobLineUnit(T(text));
@@ -41,6 +42,7 @@ struct TextJob {
     bool Run(LineMatcher::Stats* stats = nullptr, std::function<bool()> probe = nullptr) {
         LineMatcher matcher(job);
         matcher.SetCancelProbe(probe);
+        matcher.SetUniqueAnchors(anchors);
         bool same = matcher.Run();
         if (stats) *stats = matcher.Statistics();
         return same;
@@ -154,11 +156,13 @@ TEST(LineMatcher, BlocksBeyondTheWindow) {
         t.Run();
         EXPECT_EQ(t.Rows(), expected);
     }
-    // Inside a file a block longer than the look-ahead is not seen past:
-    // the lines at the two walk positions pair as a changed row, as two
-    // unlike lines with no better partner in the window do.
+    // Inside a file the walk alone does not see past a block longer than the
+    // look-ahead: the lines at the two walk positions pair as a changed row,
+    // as two unlike lines with no better partner in the window do. (The
+    // anchors on unique lines keep it in step; see below.)
     {
         TextJob t;
+        t.anchors = false;
         for (int i = 0; i < 10; ++i) t.Add(0, Plain(i)), t.Add(1, Plain(i));
         for (int k = 0; k < 60; ++k) t.Add(1, Odd(k));
         for (int i = 10; i < 20; ++i) t.Add(0, Plain(i)), t.Add(1, Plain(i));
@@ -174,6 +178,7 @@ TEST(LineMatcher, BlocksBeyondTheWindow) {
         OptionScope options;
         options.store.foreReadingLines = 100;
         TextJob t;
+        t.anchors = false;
         std::vector<std::string> expected;
         for (int i = 0; i < 10; ++i) t.Add(0, Plain(i)), t.Add(1, Plain(i));
         for (int k = 0; k < 60; ++k) t.Add(1, Odd(k));
@@ -328,6 +333,7 @@ TEST(LineMatcher, EscapeNarrowsTheWindowForThisRunOnly) {
     TextJob escaped;
     build(escaped);
     LineMatcher matcher(escaped.job);
+    matcher.SetUniqueAnchors(false);  // the narrowed walk alone does not see past the block
     int asked = 0;
     matcher.SetCancelProbe([&] {
         ++asked;
@@ -738,6 +744,7 @@ TEST(LineMatcher, ShortcutsChangeNoResult) {
         literal.window = window;
         literal.threshold = threshold;
         TextJob t;
+        t.anchors = false;
         // Lines from a few stems with small edits: many near-equal pairs,
         // equal lines and ties.
         std::vector<std::string> stems = {"alpha beta", "gamma delta", "abcabc", "xyz", "", "a"};
@@ -755,4 +762,274 @@ TEST(LineMatcher, ShortcutsChangeNoResult) {
         ASSERT_EQ(t.Rows(), literal.Run()) << "run " << run;
         ExpectFreshDetails(t.job, run);
     }
+}
+
+namespace {
+
+// Lines not in a same row: those of one-sided rows and both of a changed row.
+int Unpaired(const std::vector<std::string>& rows) {
+    int count = 0;
+    for (const std::string& row : rows) count += row[0] == '0' ? 0 : row[0] == '3' ? 2 : 1;
+    return count;
+}
+
+// A text of `count` lines with `block` lines of another text inserted at
+// line `at` on one side (the lines of both texts are alike, which tempts
+// the window into changed pairs), and the rows a line compare should give.
+struct BlockCase {
+    TextJob t;
+    std::vector<std::string> expected;
+    BlockCase(int count, int at, int block, int side) {
+        for (int i = 0; i <= count; ++i) {
+            if (i == at)
+                for (int k = 0; k < block; ++k) {
+                    std::string added = "line " + std::to_string(100000 + k) + " of the added text";
+                    t.Add(side, added);
+                    expected.push_back(side == 0 ? "1:" + added + "|-" : "2:-|" + added);
+                }
+            if (i == count) break;
+            t.Add(0, Plain(i));
+            t.Add(1, Plain(i));
+            expected.push_back("0:" + Plain(i) + "|" + Plain(i));
+        }
+    }
+};
+
+}  // namespace
+
+TEST(LineMatcher, BlocksLongerThanTheWindowStayInStep) {
+    for (int block : {40, 60, 200}) {
+        BlockCase c(2000, 100, block, 1);
+        LineMatcher::Stats stats;
+        c.t.Run(&stats);
+        EXPECT_EQ(c.t.Rows(), c.expected) << block << " inserted";
+        EXPECT_EQ(stats.anchors, 2000u);
+    }
+    BlockCase deleted(2000, 100, 500, 0);
+    deleted.t.Run();
+    EXPECT_EQ(deleted.t.Rows(), deleted.expected) << "500 deleted";
+
+    // The walk alone, for contrast: past the window it pairs unlike lines.
+    BlockCase alone(2000, 100, 200, 1);
+    alone.t.anchors = false;
+    alone.t.Run();
+    EXPECT_GT(Unpaired(alone.t.Rows()), 1000);
+}
+
+TEST(LineMatcher, AMovedBlockLongerThanTheWindowKeepsTheLargerOrder) {
+    // Side 1: A M B; side 2: A B M. The larger of M and B pairs; the other is
+    // one-sided on both sides, where each side has it.
+    for (int moved : {80, 300}) {
+        const int rest = 380 - moved;
+        auto text = [](char part, int i) { return std::string(1, part) + " " + Plain(i); };
+        TextJob t;
+        for (int i = 0; i < 100; ++i) t.Add(0, text('A', i)), t.Add(1, text('A', i));
+        for (int i = 0; i < moved; ++i) t.Add(0, text('M', i));
+        for (int i = 0; i < rest; ++i) t.Add(0, text('B', i)), t.Add(1, text('B', i));
+        for (int i = 0; i < moved; ++i) t.Add(1, text('M', i));
+        std::vector<std::string> expected;
+        for (int i = 0; i < 100; ++i) expected.push_back("0:" + text('A', i) + "|" + text('A', i));
+        if (moved < rest) {
+            for (int i = 0; i < moved; ++i) expected.push_back("1:" + text('M', i) + "|-");
+            for (int i = 0; i < rest; ++i) expected.push_back("0:" + text('B', i) + "|" + text('B', i));
+            for (int i = 0; i < moved; ++i) expected.push_back("2:-|" + text('M', i));
+        } else {
+            for (int i = 0; i < rest; ++i) expected.push_back("2:-|" + text('B', i));
+            for (int i = 0; i < moved; ++i) expected.push_back("0:" + text('M', i) + "|" + text('M', i));
+            for (int i = 0; i < rest; ++i) expected.push_back("1:" + text('B', i) + "|-");
+        }
+        t.Run();
+        EXPECT_EQ(t.Rows(), expected) << "moved " << moved;
+    }
+}
+
+TEST(LineMatcher, AChanceUniqueLineIsNoAnchor) {
+    // "u" occurs once on each side, but agrees with no other unique pair:
+    // anchored, it would drop the sixty equal lines that the walk pairs.
+    TextJob t;
+    t.Add(0, "u");
+    for (int i = 0; i < 60; ++i) t.Add(0, "a"), t.Add(1, "a");
+    t.Add(1, "u");
+    LineMatcher::Stats stats;
+    t.Run(&stats);
+    EXPECT_EQ(stats.anchors, 0u);
+    EXPECT_EQ(Unpaired(t.Rows()), 2);
+}
+
+TEST(LineMatcher, AnchorsDoNotCrossAConnectedPair) {
+    // The unique line "u" on side 1 lies before the connected line, on side 2
+    // after its partner: anchored, it would drop the partner; so it is not.
+    TextJob t;
+    t.AddAll(0, {"u unique", "y"});
+    t.Add(0, "c one", MarkConnect, 7);
+    t.Add(1, "z");
+    t.Add(1, "c two", MarkConnect, 7);
+    t.Add(1, "u unique");
+    LineMatcher::Stats stats;
+    t.Run(&stats);
+    EXPECT_EQ(stats.anchors, 0u);
+    std::vector<std::string> rows = t.Rows();
+    EXPECT_NE(std::find(rows.begin(), rows.end(), "3:c one|c two"), rows.end());
+    TextJob alone;
+    alone.anchors = false;
+    alone.AddAll(0, {"u unique", "y"});
+    alone.Add(0, "c one", MarkConnect, 7);
+    alone.Add(1, "z");
+    alone.Add(1, "c two", MarkConnect, 7);
+    alone.Add(1, "u unique");
+    alone.Run();
+    EXPECT_EQ(rows, alone.Rows());
+}
+
+TEST(LineMatcher, AnchorsAgainstTheWalkAlone) {
+    // Random files whose inserted, deleted and changed blocks are all shorter
+    // than the window, with repeated lines and with connect and float marks,
+    // compared by the walk alone (as before the anchors) and anchored:
+    // - files without a text that occurs once on each side: the same rows;
+    // - files where the walk alone pairs every such line with its partner:
+    //   the same rows but in rare runs (a window scan that now stops at an
+    //   anchor can choose another pair);
+    // - where the rows differ, the anchored ones leave fewer lines out of
+    //   same rows in all but rare runs, and far fewer in total;
+    // - a connected pair the walk alone made is still made, unless it
+    //   crosses another one (then the walk honours whichever it meets first).
+    OptionScope options;
+    std::mt19937 rng(99);
+    int differ = 0, notFewer = 0, premise = 0, connectedPairs = 0, noUnique = 0, premiseDiffer = 0;
+    long long unpaired[2] = {0, 0};
+    static const char* repeated[] = {"", "}", "{", "end", "return;"};
+    for (int run = 0; run < 3000; ++run) {
+        int32_t window = 3 + static_cast<int32_t>(rng() % 10);
+        options.store.foreReadingLines = window;
+        // One file in eight has only a few texts, none of them once on
+        // side 1 (so none once on both sides).
+        const bool few = run % 8 == 0;
+        auto fresh = [&](int i) {
+            return few ? std::string(repeated[rng() % 5]) + std::to_string(rng() % 3)
+                       : "value_" + std::to_string(rng() % 1000) + " = f(" + std::to_string(i) + ");";
+        };
+        std::vector<std::string> texts[2];
+        int n = 10 + static_cast<int>(rng() % 80);
+        for (int i = 0; i < n; ++i) texts[0].push_back(rng() % 5 == 0 ? repeated[rng() % 5] : fresh(i));
+        for (size_t i = 0; i < texts[0].size();) {
+            int what = static_cast<int>(rng() % 20);
+            int length = 1 + static_cast<int>(rng() % (window - 1));
+            if (what == 0) {
+                for (int k = 0; k < length; ++k) texts[1].push_back(fresh(100000 + k));
+            } else if (what == 1) {
+                i += length;
+            } else if (what == 2) {
+                std::string s = texts[0][i++];
+                if (!s.empty()) s[rng() % s.size()] = 'Q';
+                texts[1].push_back(s + "!");
+            } else {
+                texts[1].push_back(texts[0][i++]);
+            }
+        }
+        if (few) {
+            std::map<std::string, int> count;
+            for (const std::string& text : texts[0]) ++count[text];
+            for (const auto& entry : count)
+                if (entry.second == 1) texts[0].push_back(entry.first);
+        }
+        // Marks: connected pairs and float groups, at random places.
+        struct Mark {
+            int side, here, there, count;
+            bool connect;
+        };
+        std::vector<Mark> marks;
+        const int sizes[2] = {static_cast<int>(texts[0].size()), static_cast<int>(texts[1].size())};
+        for (int m = static_cast<int>(rng() % 3); m > 0 && sizes[0] && sizes[1]; --m) {
+            Mark mark;
+            mark.side = static_cast<int>(rng() % 2);
+            mark.here = static_cast<int>(rng() % sizes[mark.side]);
+            mark.there = static_cast<int>(rng() % sizes[1 - mark.side]);
+            mark.count = 1 + static_cast<int>(rng() % 3);
+            mark.connect = rng() % 2 == 0;
+            marks.push_back(mark);
+        }
+        std::vector<std::string> rows[2];
+        std::set<std::pair<int, int>> paired[2];  // rows of two lines, by index
+        for (int pass = 0; pass < 2; ++pass) {
+            TextJob t;
+            t.anchors = pass == 1;
+            t.AddAll(0, texts[0]);
+            t.AddAll(1, texts[1]);
+            for (size_t m = 0; m < marks.size(); ++m) {
+                const Mark& mark = marks[m];
+                uint32_t serial = static_cast<uint32_t>(10 + m);
+                JobContentUnit* there = t.job.Content(1 - mark.side).At(mark.there);
+                for (int c = 0; c < mark.count && mark.here + c < sizes[mark.side]; ++c) {
+                    JobContentUnit* here = t.job.Content(mark.side).At(mark.here + c);
+                    here->markKind = mark.connect ? MarkConnect : MarkFloat;
+                    here->markSerial = serial;
+                    if (mark.connect) break;
+                }
+                there->markKind = mark.connect ? MarkConnect : MarkFloatAnchor;
+                there->markSerial = serial;
+            }
+            t.Run();
+            CheckRows(t, "run " + std::to_string(run) + (pass ? " anchored" : " alone"));
+            if (HasFatalFailure()) return;
+            rows[pass] = t.Rows();
+            std::map<const JobContentUnit*, int> index;
+            for (int side = 0; side < 2; ++side) {
+                int i = 0;
+                for (JobContentUnit& u : t.job.Content(side)) index[&u] = i++;
+            }
+            for (const JobReportUnit& row : t.job.rows)
+                if (!row.unit1->IsPlaceholder() && !row.unit2->IsPlaceholder())
+                    paired[pass].insert(std::make_pair(index[row.unit1], index[row.unit2]));
+        }
+        auto connectedPair = [](const Mark& mark) {
+            return mark.side == 0 ? std::make_pair(mark.here, mark.there) : std::make_pair(mark.there, mark.here);
+        };
+        for (const Mark& mark : marks) {
+            if (!mark.connect) continue;
+            std::pair<int, int> pair = connectedPair(mark);
+            bool crossed = false;
+            for (const Mark& other : marks) {
+                std::pair<int, int> o = connectedPair(other);
+                if (&other != &mark && other.connect && !(o.first < pair.first && o.second < pair.second) &&
+                    !(o.first > pair.first && o.second > pair.second))
+                    crossed = true;
+            }
+            if (!crossed && paired[0].count(pair)) {
+                ++connectedPairs;
+                EXPECT_TRUE(paired[1].count(pair)) << "run " << run;
+            }
+        }
+        std::map<std::string, int> counts[2];
+        for (int side = 0; side < 2; ++side)
+            for (const std::string& s : texts[side]) ++counts[side][s];
+        bool all = true, unique = false;
+        for (const auto& entry : counts[0])
+            if (entry.second == 1 && counts[1][entry.first] == 1) {
+                unique = true;
+                if (std::find(rows[0].begin(), rows[0].end(), "0:" + entry.first + "|" + entry.first) == rows[0].end())
+                    all = false;
+            }
+        if (!unique) {
+            ++noUnique;
+            ASSERT_EQ(rows[1], rows[0]) << "run " << run;
+        }
+        if (all) {
+            ++premise;
+            if (rows[1] != rows[0]) ++premiseDiffer;
+        }
+        int before = Unpaired(rows[0]), after = Unpaired(rows[1]);
+        unpaired[0] += before;
+        unpaired[1] += after;
+        if (rows[0] != rows[1]) {
+            ++differ;
+            if (after >= before) ++notFewer;
+        }
+    }
+    EXPECT_GT(noUnique, 300);
+    EXPECT_GT(premise, 1000);
+    EXPECT_LT(premiseDiffer * 100, premise);
+    EXPECT_GT(differ, 1000);
+    EXPECT_LT(notFewer * 100, differ);
+    EXPECT_LT(unpaired[1] * 10, unpaired[0] * 9);
+    EXPECT_GT(connectedPairs, 1000);
 }
