@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool anchored = !(argc > 3 && std::strcmp(argv[3], "--walk-alone") == 0);
-    ConfigStore::Instance().maxTextLoading = MaxFileLoadingLimit;
+    ConfigStore::Instance().maxTextLoading = 0x7FFFFFFF;
     JobGroupUnit job(JobKindType::FromKind(KindText), &JobLineControl::Shared());
     job.content1.path = RawString::FromText(argv[1]);
     job.content2.path = RawString::FromText(argv[2]);
