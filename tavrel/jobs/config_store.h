@@ -22,19 +22,18 @@ using RawLayer::RawString;
 // The memory a loaded and compared side takes in the 32-bit program, per
 // byte of its file, for files that cost the most short of pathological ones:
 // the growth of committed memory over a load and compare of two files
-// (bench/load_memory_bench.sh), in the 32-bit program and, for comparison,
-// in the 64-bit build, whose units, rows and list links are about half as
-// large again (64 against 40 bytes a binary row, 144 against 88 a result
-// row, 24 against 12 a list link):
+// (bench/load_memory_bench.sh and bench/memory_bench.sh, 32-bit build; a
+// line unit and a binary unit are 28 bytes, a row 20, a detail segment 12):
 // - text of source-code lines (46 to 52 bytes on average, line end
-//   included) with no line in common: 7.9 bytes a byte (64-bit: 11.3); with
-//   1 % of the lines changed 3.8 (5.3); lines of 8.5 bytes cost 28 (42);
-// - binary files with no byte in common: 58 (97), the hex column of each
-//   changed row holding 31 segments; equal files 8 (12).
-// Smaller rows lower these figures: measure again, and the limits below
-// follow.
-constexpr int64_t TextMemoryPerFileByte = 8;
-constexpr int64_t BinaryMemoryPerFileByte = 64;
+//   included) with no line in common: 4.0 bytes a byte; with 1 % of the
+//   lines changed 2.8; lines of about 32 bytes 3.4 (peak 3.8); lines of
+//   about 5 bytes 11.6 (peak 14.3);
+// - binary files: 4.2 to 4.3 whatever their difference (a row's details
+//   are made from its two units when asked for).
+// Very short lines cost more than these figures: such a file near the limit
+// may still run out of memory, and its load then ends cleanly (below).
+constexpr int64_t TextMemoryPerFileByte = 5;
+constexpr int64_t BinaryMemoryPerFileByte = 5;
 // What the two sides of one job may take together: half the 2 GiB address
 // space of the 32-bit program. The rest holds the program and its windows,
 // the compare's working memory and what the heap loses to fragmentation.
@@ -54,7 +53,7 @@ enum : int32_t {
     ForeReadingLinesMax = 1000,
     BackupDaysMax = 36500,
     // The largest "MaxTextLoading" and "MaxBinaryLoading": two sides of that
-    // size fit the budget (64 MiB and 8 MiB).
+    // size fit the budget (about 102 MiB each).
     MaxTextLoadingLimit = static_cast<int32_t>(JobSidesMemoryBudget / (2 * TextMemoryPerFileByte)),
     MaxBinaryLoadingLimit = static_cast<int32_t>(JobSidesMemoryBudget / (2 * BinaryMemoryPerFileByte)),
     // Clipboard text is read as UTF-16 (2 bytes a unit): 64 Mi units.
