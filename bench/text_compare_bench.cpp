@@ -14,7 +14,7 @@
 
 #include <windows.h>
 
-#include "bench/bench_clock.h"
+#include "bench/text_round.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -24,13 +24,9 @@
 #include "base/line_file.h"
 #include "base/raw_string.h"
 #include "tavrel/jobs/config_store.h"
-#include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/job_kind_control.h"
-#include "tavrel/jobs/line_matcher.h"
-#include "tavrel/jobs/text_kind.h"
 
 using namespace JobLayer;
-using RawLayer::RawString;
 
 namespace {
 
@@ -78,24 +74,10 @@ int main(int argc, char** argv) {
         // pair of a session does).
         JobGroupUnit* owned = new JobGroupUnit(JobKindType::FromKind(KindText), &JobLineControl::Shared());
         JobGroupUnit& job = *owned;
-        job.content1.path = RawString::FromText(argv[1]);
-        job.content2.path = RawString::FromText(argv[2]);
-        LARGE_INTEGER t0, t1, t2;
-        QueryPerformanceCounter(&t0);
-        if (!JobLineControl::LoadSide(job, 0) || !JobLineControl::LoadSide(job, 1)) {
-            std::fprintf(stderr, "cannot read the files whole\n");
-            return 1;
-        }
-        QueryPerformanceCounter(&t1);
-        {
-            // The controller's compare, with the matcher's counts for the report.
-            LineMatcher matcher(job);
-            matcher.SetCancelProbe(nullptr);
-            JobGroupUnit::SetSame(&job, matcher.Run());
-            QueryPerformanceCounter(&t2);
-            stats = matcher.Statistics();
-        }
-        double load = Seconds(t0, t1), compare = Seconds(t1, t2);
+        TextRound timed;
+        if (!LoadAndCompare(job, argv[1], argv[2], timed)) return 1;
+        stats = timed.stats;
+        double load = timed.load, compare = timed.compare;
         if (round == 0) {
             first = load + compare;
             firstLoad = load;

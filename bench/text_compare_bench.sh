@@ -73,22 +73,7 @@ write("base64.txt", big)
 write("changed64.txt", change(big, 0.01, 6))
 EOF
 
-# The path as Wine's Z: drive shows it.
-wpath() { printf 'Z:%s' "${1//\//\\}"; }
-
-# Best wall time of three runs of GNU diff.
-diff_time() {
-  local best=""
-  for _ in 1 2 3; do
-    local t0 t1
-    t0=$(date +%s%N)
-    diff "$1" "$2" >/dev/null || true
-    t1=$(date +%s%N)
-    local t=$(( t1 - t0 ))
-    if [ -z "$best" ] || [ "$t" -lt "$best" ]; then best=$t; fi
-  done
-  awk -v ns="$best" 'BEGIN { printf "%.4f", ns / 1e9 }'
-}
+source "$here/bench/diff_peer.sh"
 
 status=0
 # first:second:label:target (at most this many times diff's time; 0: the

@@ -15,6 +15,9 @@ constexpr uint32_t PairBuckets = 4096;
 // Longest side-1 text whose units get the bit-parallel subsequence bound
 // (its match table holds 256 x length / 64 words).
 constexpr int32_t LcsBoundMaxUnits = 4096;
+// Longest parts between the common prefix and suffix of two lines that the
+// scoring compares in full (see ComputeScore).
+constexpr int32_t ScoreExactChars = 4096;
 // At most this many kept segments of the scoring's character compares (3 MiB).
 constexpr size_t kMaxKeptSegments = size_t(1) << 18;
 
@@ -738,27 +741,24 @@ int32_t LineMatcher::EqualPartner(int32_t ia) {
     return -1;
 }
 
+int32_t LineMatcher::CachedScore(CacheEntry* slot, int32_t ia, int32_t ib) {
+    ++stats_.scoreCalls;
+    if (slot && slot->lineA == ia && slot->lineB == ib) {
+        ++stats_.cacheHits;
+        return slot->score;
+    }
+    int32_t score = ComputeScore(ia, ib);
+    if (slot) *slot = CacheEntry{ia, ib, score};
+    return score;
+}
+
 int32_t LineMatcher::BestPartner(int32_t ia, int32_t& offset) {
     offset = 0;
     const size_t count = partners_.size();
     int32_t best = 0;
     CacheEntry* row = cache_ ? &cache_[static_cast<size_t>(ia % cacheDim_) * cacheDim_] : nullptr;
     for (size_t k = 0; k < count; ++k) {
-        int32_t ib = pos_[1] + partners_[k];
-        int32_t score;
-        ++stats_.scoreCalls;
-        if (row) {
-            CacheEntry& slot = row[partnerColumns_[k]];
-            if (slot.lineA == ia && slot.lineB == ib) {
-                ++stats_.cacheHits;
-                score = slot.score;
-            } else {
-                score = ComputeScore(ia, ib);
-                slot = CacheEntry{ia, ib, score};
-            }
-        } else {
-            score = ComputeScore(ia, ib);
-        }
+        int32_t score = CachedScore(row ? row + partnerColumns_[k] : nullptr, ia, pos_[1] + partners_[k]);
         if (score > best) {
             best = score;
             offset = partners_[k];
@@ -895,20 +895,10 @@ int32_t LineMatcher::SameUnitsBound(int32_t ia, const RawString& a, const RawStr
 }
 
 int32_t LineMatcher::SimilarityScore(int32_t ia, int32_t ib) {
-    ++stats_.scoreCalls;
     CacheEntry* slot = nullptr;
-    if (cache_) {
-        uint64_t index = static_cast<uint64_t>(ia % cacheDim_) * static_cast<uint64_t>(cacheDim_) +
-                         static_cast<uint64_t>(ib % cacheDim_);
-        slot = &cache_[static_cast<size_t>(index)];
-        if (slot->lineA == ia && slot->lineB == ib) {
-            ++stats_.cacheHits;
-            return slot->score;
-        }
-    }
-    int32_t score = ComputeScore(ia, ib);
-    if (slot) *slot = CacheEntry{ia, ib, score};
-    return score;
+    if (cache_)
+        slot = &cache_[static_cast<size_t>(ia % cacheDim_) * cacheDim_ + static_cast<size_t>(ib % cacheDim_)];
+    return CachedScore(slot, ia, ib);
 }
 
 int32_t LineMatcher::ComputeScore(int32_t ia, int32_t ib) {
@@ -929,17 +919,30 @@ int32_t LineMatcher::ComputeScore(int32_t ia, int32_t ib) {
             return 0;
         }
     }
-    ++stats_.characterCompares;
-    engine_.Run(a, b, segments_);
-    int64_t same = 0;
-    for (const JobDetailUnit& unit : segments_)
-        if (unit.kind == SegmentSame) same += unit.length1;
-    same *= 2;
-    if (keptSegments_.size() + segments_.size() <= kMaxKeptSegments) {
-        keptDiffs_[PairKey(ia, ib)] = std::make_pair(static_cast<uint32_t>(keptSegments_.size()),
-                                         static_cast<uint32_t>(segments_.size()));
-        keptSegments_.insert(keptSegments_.end(), segments_.begin(), segments_.end());
+    // A line is scored against every line of the window, so its score must
+    // stay cheap also for very long lines. The character comparison runs in
+    // full when the parts between the common prefix and suffix are within
+    // ScoreExactChars characters each: never dearer than the comparison of
+    // two lines under that many units, whose scores it leaves exactly as
+    // they were. Longer parts are estimated in linear time by one quick
+    // alignment walk: runs of equal characters are followed, and after each
+    // the walk moves to the nearest place where a few characters of line a
+    // recur in line b. That tells an edited copy (about its true score) from
+    // an unrelated line of the same words (far below it). The prefix and
+    // the suffix, which hold all of a long line edited in one place, are
+    // always exact.
+    int32_t sameUnits = 0;
+    if (engine_.ScoreUnits(a, b, ScoreExactChars, segments_, sameUnits)) {
+        ++stats_.characterCompares;
+        if (keptSegments_.size() + segments_.size() <= kMaxKeptSegments) {
+            keptDiffs_[PairKey(ia, ib)] = std::make_pair(static_cast<uint32_t>(keptSegments_.size()),
+                                                         static_cast<uint32_t>(segments_.size()));
+            keptSegments_.insert(keptSegments_.end(), segments_.begin(), segments_.end());
+        }
+    } else {
+        ++stats_.estimates;
     }
+    int64_t same = 2 * static_cast<int64_t>(sameUnits);
     int32_t score = same > 0 ? static_cast<int32_t>(same * 100 / total) : 0;
     return score < threshold_ ? 0 : score;
 }

@@ -72,6 +72,7 @@ public:
         uint64_t equalTexts = 0;         // scored 300 by equal texts
         uint64_t boundSkips = 0;         // scored 0 by the upper bound
         uint64_t characterCompares = 0;  // InlineDiff runs for a score
+        uint64_t estimates = 0;          // scores of long lines estimated
         uint64_t rowCompares = 0;        // InlineDiff runs for a row's detail
     };
     const Stats& Statistics() const { return stats_; }
@@ -103,7 +104,8 @@ public:
     // an anchor, 1: lines of the group `serial`, 2: the main pass).
     void PairBestInWindow(const int (&modes)[2], uint32_t serial);
     // The similarity score (0..100, or 300 for equal texts) of line ia of
-    // side 1 and line ib of side 2.
+    // side 1 and line ib of side 2, from the score cache when it holds the
+    // pair.
     int32_t SimilarityScore(int32_t ia, int32_t ib);
     void EmitRows();
 
@@ -139,7 +141,8 @@ private:
     // The best partner of line ia among the scanned lines of side 2 when none
     // is equal (score, offset from B).
     int32_t BestPartner(int32_t ia, int32_t& offset);
-    // The score without the cache.
+    // The score through a cache slot (null: no cache), and without it.
+    int32_t CachedScore(CacheEntry* slot, int32_t ia, int32_t ib);
     int32_t ComputeScore(int32_t ia, int32_t ib);
     ScanVerdict Classify(const JobLineUnit* line, int mode, uint32_t serial) const;
 

@@ -1,9 +1,12 @@
 // Character comparison of two lines: the worked examples, the token-wise
-// path variant, segment painting, and invariant fuzzing over Shift_JIS,
-// UTF-8 and UTF-16 texts (no segment may end inside a character).
+// path variant, segment painting, invariant fuzzing over Shift_JIS, UTF-8
+// and UTF-16 texts (no segment may end inside a character), the run search
+// against the cell-by-cell search it replaced, and a long line.
 // RUN_UNDER_BOTH_CODE_PAGES
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <random>
 #include <string>
 #include <vector>
@@ -283,6 +286,219 @@ TEST(InlineDiff, LongDissimilarLinesFinish) {
     // Nothing alike at all: one changed segment between empty ends.
     std::string c(20000, 'x'), d(20000, 'y');
     EXPECT_EQ(Diff(T(c), T(d), 2), (std::vector<Seg>{{0, 0, 0}, {3, 20000, 20000}, {0, 0, 0}}));
+}
+
+namespace {
+
+// The comparison as it was first built, searching every cell of the two
+// parts for each run (time n x m per split): the reference for the run
+// search. Characters are keys of their unit count and units.
+class CellReference {
+public:
+    std::vector<Seg> Diff(const RawString& a, const RawString& b, int32_t minChars) {
+        int width = (a.Kind() == RawLayer::KindUtf16 || b.Kind() == RawLayer::KindUtf16) ? 16 : 8;
+        Tokenize(a, width, ka_, sa_);
+        Tokenize(b, width, kb_, sb_);
+        const int32_t na = static_cast<int32_t>(ka_.size()), nb = static_cast<int32_t>(kb_.size());
+        std::vector<Seg> out;
+        int32_t p = 0;
+        while (p < na && p < nb && ka_[p] == kb_[p]) ++p;
+        out.push_back(Seg{0, sa_[p], sa_[p]});
+        if (p == na && p == nb) return out;
+        int32_t s = 0;
+        if (p < na)
+            while (s < na - p && s < nb - p && ka_[na - 1 - s] == kb_[nb - 1 - s]) ++s;
+        Split(p, na - s, p, nb - s, minChars, out);
+        int32_t su = a.Length() - sa_[na - s];
+        out.push_back(Seg{0, su, su});
+        return out;
+    }
+
+private:
+    static void Tokenize(const RawString& t, int width, std::vector<uint64_t>& keys,
+                         std::vector<int32_t>& starts) {
+        keys.clear();
+        starts.clear();
+        const int capacity = 56 / width;
+        for (int32_t pos = 0; pos < t.Length();) {
+            int32_t next = std::max(t.NextCharPos(pos), pos + 1);
+            uint64_t packed = 0;
+            for (int32_t i = pos; i < std::min(next, pos + capacity); ++i) packed = (packed << width) | t.UnitAt(i);
+            keys.push_back((uint64_t(next - pos) << 56) | (packed & ((uint64_t(1) << 56) - 1)));
+            starts.push_back(pos);
+            pos = next;
+        }
+        starts.push_back(t.Length());
+    }
+    void Split(int32_t a0, int32_t a1, int32_t b0, int32_t b1, int32_t minChars, std::vector<Seg>& out) {
+        if (a0 >= a1) {
+            if (b0 < b1) out.push_back(Seg{2, 0, sb_[b1] - sb_[b0]});
+            return;
+        }
+        if (b0 >= b1) {
+            out.push_back(Seg{1, sa_[a1] - sa_[a0], 0});
+            return;
+        }
+        const int32_t m = b1 - b0;
+        std::vector<int32_t> prev(m + 1, 0), cur(m + 1, 0);
+        int32_t best = 0, atA = a0, atB = b0;
+        for (int32_t i = a1 - 1; i >= a0; --i) {
+            int32_t rowBest = 0, rowAt = 0;
+            for (int32_t j = m - 1; j >= 0; --j) {
+                int32_t run = kb_[b0 + j] == ka_[i] ? prev[j + 1] + 1 : 0;
+                cur[j] = run;
+                if (run >= rowBest && run > 0) {
+                    rowBest = run;
+                    rowAt = j;
+                }
+            }
+            cur[m] = 0;
+            if (rowBest > 0 && rowBest >= best) {
+                best = rowBest;
+                atA = i;
+                atB = b0 + rowAt;
+            }
+            prev.swap(cur);
+        }
+        if (best >= minChars) {
+            Split(a0, atA, b0, atB, minChars, out);
+            out.push_back(Seg{0, sa_[atA + best] - sa_[atA], sb_[atB + best] - sb_[atB]});
+            Split(atA + best, a1, atB + best, b1, minChars, out);
+        } else {
+            out.push_back(Seg{3, sa_[a1] - sa_[a0], sb_[b1] - sb_[b0]});
+        }
+    }
+
+    std::vector<uint64_t> ka_, kb_;
+    std::vector<int32_t> sa_, sb_;
+};
+
+std::vector<Seg> EngineDiff(InlineDiffEngine& engine, const RawString& a, const RawString& b) {
+    std::vector<JobDetailUnit> units;
+    engine.Run(a, b, units);
+    std::vector<Seg> out;
+    for (const JobDetailUnit& u : units) out.push_back(Seg{u.kind, u.length1, u.length2});
+    return out;
+}
+
+}  // namespace
+
+TEST(InlineDiff, RunSearchMatchesTheCellSearch) {
+    // Random pairs under 4,096 units of every encoding kind, from alphabets
+    // of a few characters (long common runs, many runs of equal length),
+    // text 2 either unrelated or text 1 edited in places. The engine, with
+    // its own choice of search and with the automaton for every part, must
+    // give exactly the reference's segments.
+    std::mt19937 rng(4096);
+    const std::vector<std::string> sjis = {"a", "b", "A", "@", "\x82\xA0", "\x82\xA2", "\x82" "A", "\x81" "@",
+                                           "\x83\x41", "\xE0\x40", "\xFC\x40"};
+    const std::vector<std::string> utf8 = {"a", "b", "\xC3\xA9", "\xE3\x81\x82", "\xE3\x81\x84",
+                                           "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x81", "\xE3"};
+    std::vector<std::string> wide;  // little-endian bytes of UTF-16 characters
+    for (const wchar_t* c : {L"a", L"b", L"\x3042", L"\xD83D\xDE00", L"\xD83D\xDE01", L"\xD83C\xDE00", L"\xDE00",
+                             L"\xD83D"}) {
+        std::string bytes;
+        for (; *c; ++c) bytes += std::string{char(*c & 0xFF), char(*c >> 8)};
+        wide.push_back(bytes);
+    }
+    const uint8_t kinds[] = {RawLayer::KindSjis, RawLayer::KindUtf8, RawLayer::KindUtf16, RawLayer::KindAnsi};
+    CellReference reference;
+    int32_t longest = 0;
+    for (int run = 0; run < 3000; ++run) {
+        const int variant = run % 5;  // 4: Shift_JIS against UTF-8
+        const uint8_t kind = variant == 4 ? uint8_t(RawLayer::KindSjis) : kinds[variant];
+        const std::vector<std::string>& chars = kind == RawLayer::KindUtf8 ? utf8 : kind == RawLayer::KindUtf16 ? wide : sjis;
+        const int unitBytes = kind == RawLayer::KindUtf16 ? 2 : 1;
+        std::vector<std::string> alphabet;
+        for (int n = 2 + static_cast<int>(rng() % 4); n > 0; --n) alphabet.push_back(chars[rng() % chars.size()]);
+        const int32_t limit = run % 20 == 0 ? 4095 : 1 + static_cast<int32_t>(rng() % 300);
+        auto make = [&](int32_t units) {
+            std::string bytes;
+            while (true) {
+                const std::string& c = alphabet[rng() % alphabet.size()];
+                if (static_cast<int32_t>((bytes.size() + c.size()) / unitBytes) > units) break;
+                bytes += c;
+            }
+            return bytes;
+        };
+        std::string x = make(static_cast<int32_t>(rng() % (limit + 1)));
+        std::string y;
+        if (rng() % 3 == 0) {
+            y = make(static_cast<int32_t>(rng() % (limit + 1)));
+        } else {
+            // Text 1 with a few characters' worth of bytes replaced, put in or
+            // taken out (they may split characters: the kinds decide).
+            y = x;
+            for (int edits = 1 + static_cast<int>(rng() % 8); edits > 0; --edits) {
+                size_t at = (y.empty() ? 0 : rng() % y.size()) / unitBytes * unitBytes;
+                std::string piece = make(1 + static_cast<int32_t>(rng() % 6));
+                size_t cut = std::min(y.size() - at, size_t(rng() % 3) * unitBytes);
+                y = y.substr(0, at) + piece + y.substr(at + cut);
+            }
+            while (static_cast<int32_t>(y.size() / unitBytes) > 4095) y.resize(y.size() - unitBytes);
+        }
+        auto text = [](const std::string& bytes, uint8_t k) {
+            if (k != RawLayer::KindUtf16) return RawString::FromBytes(bytes.data(), int32_t(bytes.size()), k);
+            std::wstring units;
+            for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+                units += static_cast<wchar_t>(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8);
+            return W(units);
+        };
+        RawString a = text(x, kind);
+        RawString b = text(y, variant == 4 ? uint8_t(RawLayer::KindUtf8) : kind);
+        ASSERT_LT(std::max(a.Length(), b.Length()), 4096);
+        longest = std::max(longest, std::max(a.Length(), b.Length()));
+        const int32_t minChars = 1 + static_cast<int32_t>(rng() % 3);
+        std::vector<Seg> expected = reference.Diff(a, b, minChars);
+        InlineDiffEngine chosen(minChars);
+        InlineDiffEngine automaton(minChars, false);
+        ASSERT_EQ(EngineDiff(chosen, a, b), expected) << "run " << run;
+        ASSERT_FALSE(chosen.Exhausted());
+        ASSERT_EQ(EngineDiff(automaton, a, b), expected) << "run " << run;
+    }
+    EXPECT_GT(longest, 3000);
+}
+
+TEST(InlineDiff, OneMebibyteLineWithOnePercentChangedIsQuickAndWhole) {
+    // One line of 1 MiB units against a copy with 1 % of its characters
+    // replaced, put in or taken out: the quadratic search took about an hour.
+    std::mt19937 rng(1);
+    const char* words[] = {"int", "value", "count", "index", "return", "buffer", "length", "if", "else",
+                           "while", "static", "const", "struct", "left", "right", "node", "list", "item"};
+    std::string x;
+    while (x.size() < (size_t(1) << 20)) {
+        x += words[rng() % (sizeof(words) / sizeof(words[0]))];
+        x += rng() % 5 ? " " : ", ";
+    }
+    x.resize(size_t(1) << 20);
+    std::string y;
+    for (char c : x) {
+        if (rng() % 100) {
+            y += c;
+            continue;
+        }
+        switch (rng() % 3) {
+        case 0: y += static_cast<char>('A' + rng() % 26); break;
+        case 1: y += c; y += static_cast<char>('A' + rng() % 26); break;
+        default: break;
+        }
+    }
+    RawString a = T(x), b = T(y);
+    InlineDiffEngine engine(2);
+    std::vector<JobDetailUnit> units;
+    auto start = std::chrono::steady_clock::now();
+    engine.Run(a, b, units);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 10.0);
+    EXPECT_FALSE(engine.Exhausted());
+    std::vector<Seg> segs;
+    int64_t same = 0;
+    for (const JobDetailUnit& u : units) {
+        segs.push_back(Seg{u.kind, u.length1, u.length2});
+        if (u.kind == 0) same += u.length1;
+    }
+    CheckInvariants(a, b, segs);
+    EXPECT_GT(same, a.Length() * 95LL / 100);
 }
 
 TEST(InlineDiffPath, TokensStepTogether) {

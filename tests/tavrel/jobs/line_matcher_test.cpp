@@ -4,6 +4,7 @@
 // line exactly once, in order).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <random>
@@ -442,6 +443,44 @@ TEST(LineMatcher, ScoresFollowTheCharacterComparison) {
     if (threshold > 66) {
         EXPECT_EQ(m.SimilarityScore(1, 1), 0);
     }
+}
+
+TEST(LineMatcher, LongLinesAreScoredWithoutTheFullCompare) {
+    // Two lines of 300,000 units stand before a line that is the first one
+    // with 1 % of its characters changed: scoring them by the full character
+    // comparison would take hours. The estimate still tells the edited line
+    // from the unrelated one, and the changed row gets its whole detail.
+    auto words = [](unsigned seed, size_t size) {
+        std::mt19937 rng(seed);
+        const char* vocabulary[] = {"alpha", "beta", "gamma", "delta", "epsilon", "zeta", "eta", "theta"};
+        std::string s;
+        while (s.size() < size) s += std::string(vocabulary[rng() % 8]) + (rng() % 4 ? " " : ", ");
+        s.resize(size);
+        return s;
+    };
+    std::string original = words(1, 300000), unrelated = words(2, 300000), edited;
+    std::mt19937 rng(3);
+    for (char c : original) edited += rng() % 100 ? c : static_cast<char>('A' + rng() % 26);
+    TextJob t;
+    t.AddAll(0, {original, "last line"});
+    t.AddAll(1, {unrelated, edited, "last line"});
+    LineMatcher::Stats stats;
+    auto start = std::chrono::steady_clock::now();
+    t.Run(&stats);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 10.0);
+    EXPECT_GT(stats.estimates, 0u);
+    std::vector<uint32_t> kinds;
+    for (const JobReportUnit& row : t.job.rows) kinds.push_back(row.kind);
+    ASSERT_EQ(kinds, (std::vector<uint32_t>{RowOnly2, RowChanged, RowSame}));
+    const JobReportUnit& changed = *t.job.rows.At(1);
+    EXPECT_EQ(S(changed.unit2->Text()), edited);
+    int64_t units1 = 0, units2 = 0;
+    for (const JobDetailUnit& u : changed.details[1]) {
+        units1 += u.length1;
+        units2 += u.length2;
+    }
+    EXPECT_EQ(units1, 300000);
+    EXPECT_EQ(units2, 300000);
 }
 
 namespace {
