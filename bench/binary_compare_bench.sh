@@ -11,12 +11,8 @@
 # the test architecture) and built there when missing.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build="${TAVREL_BUILD:-$here/build-$(bash "$here/scripts/test-arch.sh")}"
-exe="$build/bench/binary_compare_bench.exe"
-if [ ! -f "$exe" ]; then
-  [ -f "$build/CMakeCache.txt" ] || bash "$here/scripts/build.sh" "$(bash "$here/scripts/test-arch.sh")" "$build" >/dev/null
-  cmake --build "$build" --target binary_compare_bench -j "$(nproc)" >/dev/null
-fi
+source "$here/bench/common.sh"
+bench_exe binary_compare_bench
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

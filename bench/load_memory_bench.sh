@@ -9,12 +9,8 @@
 #   bash bench/load_memory_bench.sh
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build="${TAVREL_BUILD:-$here/build-$(bash "$here/scripts/test-arch.sh")}"
-exe="$build/bench/load_memory_bench.exe"
-if [ ! -f "$exe" ]; then
-  [ -f "$build/CMakeCache.txt" ] || bash "$here/scripts/build.sh" "$(bash "$here/scripts/test-arch.sh")" "$build" >/dev/null
-  cmake --build "$build" --target load_memory_bench -j "$(nproc)" >/dev/null
-fi
+source "$here/bench/common.sh"
+bench_exe load_memory_bench
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

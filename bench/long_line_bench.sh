@@ -13,12 +13,8 @@
 # the test architecture) and built there when missing.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build="${TAVREL_BUILD:-$here/build-$(bash "$here/scripts/test-arch.sh")}"
-exe="$build/bench/long_line_bench.exe"
-if [ ! -f "$exe" ]; then
-  [ -f "$build/CMakeCache.txt" ] || bash "$here/scripts/build.sh" "$(bash "$here/scripts/test-arch.sh")" "$build" >/dev/null
-  cmake --build "$build" --target long_line_bench -j "$(nproc)" >/dev/null
-fi
+source "$here/bench/common.sh"
+bench_exe long_line_bench
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -53,7 +49,6 @@ for name, size in (("64k", 64 << 10), ("256k", 256 << 10), ("1m", 1 << 20)):
         f.write("".join(b))
 PY
 
-source "$here/bench/diff_peer.sh"
 
 status=0
 for name in 64k 256k 1m; do

@@ -13,12 +13,8 @@
 # the test architecture) and built there when missing.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build="${TAVREL_BUILD:-$here/build-$(bash "$here/scripts/test-arch.sh")}"
-exe="$build/bench/text_compare_bench.exe"
-if [ ! -f "$exe" ]; then
-  [ -f "$build/CMakeCache.txt" ] || bash "$here/scripts/build.sh" "$(bash "$here/scripts/test-arch.sh")" "$build" >/dev/null
-  cmake --build "$build" --target text_compare_bench -j "$(nproc)" >/dev/null
-fi
+source "$here/bench/common.sh"
+bench_exe text_compare_bench
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -73,7 +69,6 @@ write("base64.txt", big)
 write("changed64.txt", change(big, 0.01, 6))
 EOF
 
-source "$here/bench/diff_peer.sh"
 
 status=0
 # first:second:label:target (at most this many times diff's time; 0: the
