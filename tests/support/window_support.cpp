@@ -413,6 +413,32 @@ void RealKey(WORD virtualKey) {
     SendInput(2, inputs, sizeof(INPUT));
 }
 
+void RealKeyState(WORD virtualKey, bool down) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &input, sizeof(INPUT));
+}
+
+void RealMouseMove(HWND window, int x, int y) {
+    POINT point{x, y};
+    ClientToScreen(window, &point);
+    SetCursorPos(point.x, point.y);
+    // A move of nothing, so the system reports the new place as input.
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE;
+    SendInput(1, &input, sizeof(INPUT));
+}
+
+void RealLeftButton(bool down) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    SendInput(1, &input, sizeof(INPUT));
+}
+
 // ---- message counts -------------------------------------------------------------------------
 
 namespace {
@@ -470,6 +496,47 @@ GdiHog::~GdiHog() {
 }
 
 int GdiHog::Taken() const { return static_cast<int>(objects_->taken.size()); }
+
+// ---- icons -------------------------------------------------------------------------------------
+
+HICON MakeIcon(int width, int height, const std::function<uint32_t(int, int)>& colour,
+               const std::function<bool(int, int)>& masked) {
+    // The mask: one bit per pixel, rows padded to 16 bits; a monochrome
+    // icon's mask holds the AND half over the XOR half.
+    const int rowBytes = ((width + 15) / 16) * 2;
+    const int maskRows = colour ? height : 2 * height;
+    std::vector<uint8_t> bits(static_cast<size_t>(rowBytes) * maskRows, 0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (masked && masked(x, y)) bits[y * rowBytes + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        }
+    }
+    HBITMAP mask = CreateBitmap(width, maskRows, 1, 1, bits.data());
+    HBITMAP pixels = nullptr;
+    if (colour) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* memory = nullptr;
+        pixels = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &memory, nullptr, 0);
+        auto* out = static_cast<uint32_t*>(memory);
+        for (int y = 0; y < height && out; ++y)
+            for (int x = 0; x < width; ++x) out[y * width + x] = colour(x, y);
+        GdiFlush();
+    }
+    ICONINFO info{};
+    info.fIcon = TRUE;
+    info.hbmMask = mask;
+    info.hbmColor = pixels;
+    HICON icon = CreateIconIndirect(&info);
+    DeleteObject(mask);
+    if (pixels) DeleteObject(pixels);
+    return icon;
+}
 
 // ---- names ------------------------------------------------------------------------------------
 
