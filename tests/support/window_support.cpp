@@ -424,11 +424,13 @@ void RealKeyState(WORD virtualKey, bool down) {
 void RealMouseMove(HWND window, int x, int y) {
     POINT point{x, y};
     ClientToScreen(window, &point);
-    SetCursorPos(point.x, point.y);
-    // A move of nothing, so the system reports the new place as input.
+    // Absolute input runs from 0 to 65535 over the primary screen.
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     INPUT input{};
     input.type = INPUT_MOUSE;
-    input.mi.dwFlags = MOUSEEVENTF_MOVE;
+    input.mi.dx = static_cast<LONG>((point.x * 65536LL + width / 2) / width);
+    input.mi.dy = static_cast<LONG>((point.y * 65536LL + height / 2) / height);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     SendInput(1, &input, sizeof(INPUT));
 }
 
