@@ -55,6 +55,17 @@ struct Row {
     TestDialog dialog;
 };
 
+// Takes the letter keys.
+class TakesLetters : public WinSelectorButton::KeyScanner {
+public:
+    bool ScanKey(WPARAM key) override {
+        if (key < 'A' || key > 'Z') return false;
+        taken.push_back(key);
+        return true;
+    }
+    std::vector<WPARAM> taken;
+};
+
 }  // namespace
 
 TEST(RadioGroup, AOneItemGroupIsRoundedAndBorderedOnEverySide) {
@@ -147,6 +158,15 @@ TEST(RadioGroup, KeysSkipDisabledSegmentsAndEmptyGroupsStayEmpty) {
     TestSupport::PumpUntilIdle();
     EXPECT_EQ(row.Picks(), 1);
     EXPECT_EQ(row.list.selectedValue, 4u);
+
+    // A key scanner is asked first and keeps the keys it takes.
+    TakesLetters scanner;
+    row.group.scanner = &scanner;
+    TestSupport::SendKey(window, 'N');
+    TestSupport::SendKey(window, VK_LEFT);
+    EXPECT_EQ(scanner.taken, std::vector<WPARAM>{'N'});
+    EXPECT_EQ(row.group.currentIndex, 0) << "other keys go on to the group";
+    row.group.scanner = nullptr;
 
     // A label added later is measured before it is drawn or hit.
     row.list.Add(Text("Never"), 9);
