@@ -34,6 +34,17 @@ uint32_t* WinBitmapAlpha::Image::Row(int32_t y) const {
     return pixels + static_cast<int64_t>(y0 + y) * stride;
 }
 
+BITMAPINFO WinBitmapAlpha::TopDownHeader(int32_t width, int32_t height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
 uint32_t WinBitmapAlpha::Pack(double alpha, double red, double green, double blue) {
     return PackOne(alpha) << 24 | PackOne(red) << 16 | PackOne(green) << 8 | PackOne(blue);
 }

@@ -5,6 +5,8 @@
 // icon's colour and mask bitmaps into alpha pixels.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 
 namespace WinLayer {
@@ -74,6 +76,8 @@ struct WinBitmapAlpha {
         Image source_;
     };
 
+    // The header of a 32-bit top-down DIB of that size, BI_RGB.
+    static BITMAPINFO TopDownHeader(int32_t width, int32_t height);
     // Four channel accumulators (alpha, red, green, blue) clamped to 0..255
     // and packed.
     static uint32_t Pack(double alpha, double red, double green, double blue);

@@ -14,17 +14,6 @@ namespace {
 
 using Image = WinBitmapAlpha::Image;
 
-BITMAPINFO TopDownHeader(int32_t width, int32_t height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
-}
-
 bool SideInRange(int32_t side) { return side >= 1 && side <= WinBitmapPool::kMaxSide; }
 
 uint32_t* NewPixels(int64_t count) {
@@ -37,7 +26,7 @@ bool ReadBitmap(HBITMAP bitmap, uint32_t* into, int32_t width, int32_t height) {
     if (!bitmap) return false;
     GdiWindowDC screen(nullptr);
     if (!screen.Get()) return false;
-    BITMAPINFO info = TopDownHeader(width, height);
+    BITMAPINFO info = WinBitmapAlpha::TopDownHeader(width, height);
     return GetDIBits(screen.Get(), bitmap, 0, static_cast<UINT>(height), into, &info, DIB_RGB_COLORS) == height;
 }
 
@@ -169,7 +158,7 @@ bool WinBitmapPool::EnsureDib() {
     if (dibSection && dibWidth >= cellWidth && dibHeight >= cellHeight) return true;
     const int32_t height = std::max(dibHeight, cellHeight);
     ReleaseDib();
-    BITMAPINFO info = TopDownHeader(cellWidth, height);
+    BITMAPINFO info = WinBitmapAlpha::TopDownHeader(cellWidth, height);
     void* bits = nullptr;
     HBITMAP made = CreateDIBSection(memoryDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!made || !bits) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "toolkit/bitmap_alpha.h"
 #include "toolkit/dialog.h"
 
 namespace TestSupport {
@@ -261,13 +262,7 @@ bool ModalWatchdog::Fired() const { return state_->fired; }
 
 DibCanvas::DibCanvas(int width, int height, COLORREF fill)
     : width_(width > 0 ? width : 1), height_(height > 0 ? height : 1) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -height_;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = WinLayer::WinBitmapAlpha::TopDownHeader(width_, height_);
     void* bits = nullptr;
     bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     bits_ = static_cast<uint32_t*>(bits);
@@ -516,13 +511,7 @@ HICON MakeIcon(int width, int height, const std::function<uint32_t(int, int)>& c
     HBITMAP mask = CreateBitmap(width, maskRows, 1, 1, bits.data());
     HBITMAP pixels = nullptr;
     if (colour) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO info = WinLayer::WinBitmapAlpha::TopDownHeader(width, height);
         void* memory = nullptr;
         pixels = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &memory, nullptr, 0);
         auto* out = static_cast<uint32_t*>(memory);

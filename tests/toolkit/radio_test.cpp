@@ -43,6 +43,12 @@ struct Row {
         const RECT segment = group.SegmentRect(client, i);
         return POINT{(segment.left + segment.right) / 2, (segment.top + segment.bottom) / 2};
     }
+    // A mouse message at the middle of segment i, the left button held
+    // for a press.
+    void Mouse(UINT message, int i) const {
+        const POINT at = Middle(i);
+        TestSupport::SendMouse(group.window, message, at.x, at.y, message == WM_LBUTTONUP ? 0 : MK_LBUTTON);
+    }
     int Picks() const {
         int picks = 0;
         const std::string line = "child command " + std::to_string(group.controlId) + " " + std::to_string(kPicked);
@@ -90,22 +96,21 @@ TEST(RadioGroup, RadiosPickOnThePressSelectorsOnTheReleaseOfTheirOwnPress) {
     static const uint8_t enabled[] = {1, 0, 1};
     Row<WinRadioButton> radio;
     radio.group.SetEnabled(enabled, 3);
-    const HWND window = radio.group.window;
 
     // A disabled segment changes nothing.
-    TestSupport::SendMouse(window, WM_LBUTTONDOWN, radio.Middle(1).x, radio.Middle(1).y, MK_LBUTTON);
-    TestSupport::SendMouse(window, WM_LBUTTONUP, radio.Middle(1).x, radio.Middle(1).y);
+    radio.Mouse(WM_LBUTTONDOWN, 1);
+    radio.Mouse(WM_LBUTTONUP, 1);
     TestSupport::PumpUntilIdle();
     EXPECT_EQ(radio.list.selectedValue, 0u);
     EXPECT_EQ(radio.Picks(), 0);
-    EXPECT_EQ(GetFocus(), window) << "the press still takes the focus";
+    EXPECT_EQ(GetFocus(), radio.group.window) << "the press still takes the focus";
 
     // The radio picks and notifies on the press.
-    TestSupport::SendMouse(window, WM_LBUTTONDOWN, radio.Middle(2).x, radio.Middle(2).y, MK_LBUTTON);
+    radio.Mouse(WM_LBUTTONDOWN, 2);
     TestSupport::PumpUntilIdle();
     EXPECT_EQ(radio.list.selectedValue, 4u);
     EXPECT_EQ(radio.Picks(), 1);
-    TestSupport::SendMouse(window, WM_LBUTTONUP, radio.Middle(2).x, radio.Middle(2).y);
+    radio.Mouse(WM_LBUTTONUP, 2);
     TestSupport::PumpUntilIdle();
     EXPECT_EQ(radio.Picks(), 1);
 
@@ -113,21 +118,20 @@ TEST(RadioGroup, RadiosPickOnThePressSelectorsOnTheReleaseOfTheirOwnPress) {
     // segment, and not for any other release.
     Row<WinSelectorButton> selector;
     selector.group.SetEnabled(enabled, 3);
-    const HWND row = selector.group.window;
-    TestSupport::SendMouse(row, WM_LBUTTONUP, selector.Middle(0).x, selector.Middle(0).y);
+    selector.Mouse(WM_LBUTTONUP, 0);
     TestSupport::PumpUntilIdle();
     EXPECT_EQ(selector.Picks(), 0) << "a release without a press";
-    TestSupport::SendMouse(row, WM_LBUTTONDOWN, selector.Middle(1).x, selector.Middle(1).y, MK_LBUTTON);
-    TestSupport::SendMouse(row, WM_LBUTTONUP, selector.Middle(1).x, selector.Middle(1).y);
-    TestSupport::SendMouse(row, WM_LBUTTONDBLCLK, selector.Middle(1).x, selector.Middle(1).y, MK_LBUTTON);
-    TestSupport::SendMouse(row, WM_LBUTTONUP, selector.Middle(1).x, selector.Middle(1).y);
+    selector.Mouse(WM_LBUTTONDOWN, 1);
+    selector.Mouse(WM_LBUTTONUP, 1);
+    selector.Mouse(WM_LBUTTONDBLCLK, 1);
+    selector.Mouse(WM_LBUTTONUP, 1);
     TestSupport::PumpUntilIdle();
     EXPECT_EQ(selector.Picks(), 0) << "clicks on a disabled segment";
-    TestSupport::SendMouse(row, WM_LBUTTONDOWN, selector.Middle(0).x, selector.Middle(0).y, MK_LBUTTON);
+    selector.Mouse(WM_LBUTTONDOWN, 0);
     TestSupport::PumpUntilIdle();
     EXPECT_EQ(selector.list.selectedValue, 2u);
     EXPECT_EQ(selector.Picks(), 0);
-    TestSupport::SendMouse(row, WM_LBUTTONUP, selector.Middle(0).x, selector.Middle(0).y);
+    selector.Mouse(WM_LBUTTONUP, 0);
     TestSupport::PumpUntilIdle();
     EXPECT_EQ(selector.Picks(), 1);
 }
