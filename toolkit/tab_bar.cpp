@@ -81,7 +81,8 @@ void WinTabBarDrag::Drop(int32_t dropEffect, int32_t targetIndex, int32_t source
     bar_.Drop(dropEffect, targetIndex, sourceIndex);
 }
 
-WinTabBarEnter::WinTabBarEnter(WinTabBar& owningBar) : WinEnterControl(owningBar, WinTabBar::kHoverMs), bar_(owningBar) {}
+WinTabBarEnter::WinTabBarEnter(WinTabBar& owningBar)
+    : WinEnterControl(owningBar, WinTabBar::kHoverMs), bar_(owningBar) {}
 
 void WinTabBarEnter::OnMouseLeave(WPARAM, POINT) {
     bar_.mouse = POINT{-1, -1};

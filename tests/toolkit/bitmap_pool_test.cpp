@@ -87,8 +87,8 @@ TEST(BitmapPool, MasksMonochromeIconsAndRefusedCells) {
     Prepare(pool, 2);
     // No alpha anywhere: opaque where the mask is clear, transparent white
     // where it is set.
-    ASSERT_EQ(AddMade(pool, 0, MakeIcon(32, 32, [](int, int) { return 0x00336699u; }, [](int x, int) { return x < 10; })),
-              0);
+    const auto leftColumns = [](int x, int) { return x < 10; };
+    ASSERT_EQ(AddMade(pool, 0, MakeIcon(32, 32, [](int, int) { return 0x00336699u; }, leftColumns)), 0);
     const std::vector<uint32_t> masked = Cell(pool, 0);
     EXPECT_EQ(masked[5 * 32 + 3], 0x00FFFFFFu);
     EXPECT_EQ(masked[5 * 32 + 20], 0xFF336699u);
@@ -135,7 +135,8 @@ TEST(BitmapPool, DrawingBlendsOverTheTargetAndStretches) {
         // Into 64 x 64: the blended picture covers the larger rectangle.
         const COLORREF blended = canvas.Pixel(5, 5);
         pool.DrawCell(0, canvas.Dc(), RECT{36, 36, 100, 100});
-        EXPECT_EQ(canvas.CountColor(RECT{36, 36, 100, 100}, blended), canvas.CountColor(RECT{36, 36, 68, 100}, blended));
+        EXPECT_EQ(canvas.CountColor(RECT{36, 36, 100, 100}, blended),
+                  canvas.CountColor(RECT{36, 36, 68, 100}, blended));
         EXPECT_GT(canvas.CountColor(RECT{36, 36, 66, 100}, blended), 25 * 60);
         EXPECT_EQ(canvas.Pixel(90, 50), RGB(20, 40, 60));
         // A cell past the pool draws nothing.

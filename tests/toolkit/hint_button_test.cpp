@@ -54,7 +54,8 @@ std::vector<std::string> Entries(HMENU menu) {
 }
 
 struct HintRow {
-    HintRow() : field("EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER), dialog("TkHint", L"Hints", RECT{200, 200, 500, 360}) {
+    HintRow()
+        : field("EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER), dialog("TkHint", L"Hints", RECT{200, 200, 500, 360}) {
         field.rect = RECT{10, 10, 160, 34};
         hint.Construct();
         hint.SetCaption(RawString(), 0, kOpen);

@@ -25,7 +25,8 @@ RawString Text(const char* text) { return RawString::FromText(text); }
 // fitted to them, posting kPicked.
 template <class Group>
 struct Row {
-    explicit Row(std::vector<const char*> labels = {"Yes", "No", "Later"}) : dialog("TkRadio", L"Radio", RECT{90, 90, 500, 260}) {
+    explicit Row(std::vector<const char*> labels = {"Yes", "No", "Later"})
+        : dialog("TkRadio", L"Radio", RECT{90, 90, 500, 260}) {
         uint32_t value = 2;
         for (const char* label : labels) list.Add(Text(label), value++);
         group.Construct();
