@@ -1,6 +1,7 @@
 // With all but a few hundred GDI handles taken, a thousand of each drawing
 // operation of the controls still paint the right pixels: a single object
 // leaked per call would have used up the rest long before.
+// USES_FOREGROUND: its window takes the activation of the shared display.
 #include <gtest/gtest.h>
 
 #include "support/window_support.h"
