@@ -881,6 +881,10 @@ public:
     // flag copied and every unit copied.
     void CopyFrom(const RawLabelList& other);
 
+    // The value chosen among the units, for the controls that edit the list
+    // (radio and selector groups); the list itself never reads it.
+    uint32_t selectedValue = 0;
+
 private:
     uint8_t caseFlag_;
 };

@@ -9,10 +9,10 @@ page="${1:?usage: toolkit-shot.sh <page> out.png}"
 out="${2:?usage: toolkit-shot.sh <page> out.png}"
 case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
 
-if ! command -v xwd >/dev/null || ! command -v convert >/dev/null; then
+if ! command -v xwd >/dev/null || ! command -v xwininfo >/dev/null || ! command -v convert >/dev/null; then
   SUDO=""
   if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
-  $SUDO apt-get install -y --no-install-recommends x11-apps imagemagick
+  $SUDO apt-get install -y --no-install-recommends x11-apps x11-utils imagemagick
 fi
 
 arch=$(bash "$here/scripts/test-arch.sh")
@@ -43,6 +43,17 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   if [ -f "$5" ]; then
     sleep 0.3
     xwd -root -silent | convert xwd:- "$6"
+    # A picture of the root misses popup menus (override-redirect windows
+    # keep their pixels to themselves under Xvfb): paste each one that is
+    # shown at its place, bottom to top (xwininfo lists the top first).
+    for id in $(xwininfo -root -children | awk "/^ +0x/ {print \$1}" | tac); do
+      info=$(xwininfo -all -id "$id" 2>/dev/null) || continue
+      printf "%s" "$info" | grep -q "Map State: IsViewable" || continue
+      printf "%s" "$info" | grep -q "Override Redirect State: yes" || continue
+      x=$(printf "%s" "$info" | awk "/Absolute upper-left X/ {print \$4}")
+      y=$(printf "%s" "$info" | awk "/Absolute upper-left Y/ {print \$4}")
+      xwd -id "$id" -silent | convert "$6" xwd:- -geometry "+$x+$y" -composite "$6"
+    done
   else
     echo "the gallery page \"$3\" did not come up" >&2
     status=1

@@ -189,19 +189,34 @@ void WinDraw::FrameRoundBox(WinDrawContext& dc, const RECT& rect, int topLeft, i
     GdiPen lightPen(PS_SOLID, 1, light);
     GdiPen darkPen(PS_SOLID, 1, dark);
     ReplacedTools tools(dc, lightPen.Get(), nullptr);
+    // ArcTo leaves the current position on the arc's end as GDI computes
+    // it, which may lie a pixel outside the box (Wine puts it on the
+    // exclusive edge): each straight edge starts again from its corner on
+    // the pixel grid, or it would run slanted across two rows.
     MoveToEx(dc.dc, right - tr, top, nullptr);
     LineTo(dc.dc, left + tl, top);
-    if (tl > 0) ArcTo(dc.dc, left, top, left + 2 * tl, top + 2 * tl, left + tl, top, left, top + tl);
+    if (tl > 0) {
+        ArcTo(dc.dc, left, top, left + 2 * tl, top + 2 * tl, left + tl, top, left, top + tl);
+        MoveToEx(dc.dc, left, top + tl, nullptr);
+    }
     LineTo(dc.dc, left, bottom - bl - 1);
-    if (bl > 0) ArcTo(dc.dc, left, bottom - 2 * bl, left + 2 * bl, bottom, left, bottom - bl, left + bl, bottom);
+    if (bl > 0) {
+        ArcTo(dc.dc, left, bottom - 2 * bl, left + 2 * bl, bottom, left, bottom - bl, left + bl, bottom);
+        MoveToEx(dc.dc, left + bl, bottom - 1, nullptr);
+    }
     dc.Select(darkPen.Get());
     LineTo(dc.dc, right - br - 1, bottom - 1);
     if (br > 0) {
         ArcTo(dc.dc, right - 2 * br, bottom - 2 * br, right, bottom, right - br, bottom, right, bottom - br);
+        MoveToEx(dc.dc, right - 1, bottom - br, nullptr);
     }
     LineTo(dc.dc, right - 1, top + tr);
     dc.Select(lightPen.Get());
     if (tr > 0) ArcTo(dc.dc, right - 2 * tr, top, right, top + 2 * tr, right, top + tr, right - tr, top);
+}
+
+void WinDraw::HotFrame(WinDrawContext& dc, const RECT& rect) {
+    FrameRoundBox(dc, rect, 0, 0, 0, 0, 0xC000C0, 0xFF80FF);
 }
 
 // ---- memory DC ------------------------------------------------------------------------

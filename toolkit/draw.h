@@ -43,6 +43,9 @@ struct WinDraw {
     // right.
     static void FrameRoundBox(WinDrawContext& dc, const RECT& rect, int topLeft, int bottomLeft, int topRight,
                               int bottomRight, COLORREF light, COLORREF dark);
+    // The one-pixel frame of a glyph under the mouse: top and left edges
+    // in 0xC000C0, bottom and right edges in 0xFF80FF.
+    static void HotFrame(WinDrawContext& dc, const RECT& rect);
 };
 
 // A memory DC and bitmap: paint into it, then copy the picture to the

@@ -150,9 +150,13 @@ public:
     enum : uint16_t {
         FitAlignLeft = 1,
         FitAlignRight = 2,
+        // Marks text centred across (set with neither left nor right).
+        FitCentre = 4,
         FitWordBreak = 8,
         FitAlignTop = 16,
         FitAlignBottom = 32,
+        // Marks text centred vertically (set with neither top nor bottom).
+        FitMiddle = 64,
     };
     virtual ~WinViewFitting() = default;
     // Fills the rectangle with the size of the content.

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "toolkit/bitmap_alpha.h"
 #include "toolkit/dialog.h"
 
 namespace TestSupport {
@@ -261,13 +262,7 @@ bool ModalWatchdog::Fired() const { return state_->fired; }
 
 DibCanvas::DibCanvas(int width, int height, COLORREF fill)
     : width_(width > 0 ? width : 1), height_(height > 0 ? height : 1) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -height_;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = WinLayer::WinBitmapAlpha::TopDownHeader(width_, height_);
     void* bits = nullptr;
     bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     bits_ = static_cast<uint32_t*>(bits);
@@ -413,6 +408,34 @@ void RealKey(WORD virtualKey) {
     SendInput(2, inputs, sizeof(INPUT));
 }
 
+void RealKeyState(WORD virtualKey, bool down) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &input, sizeof(INPUT));
+}
+
+void RealMouseMove(HWND window, int x, int y) {
+    POINT point{x, y};
+    ClientToScreen(window, &point);
+    // Absolute input runs from 0 to 65535 over the primary screen.
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>((point.x * 65536LL + width / 2) / width);
+    input.mi.dy = static_cast<LONG>((point.y * 65536LL + height / 2) / height);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof(INPUT));
+}
+
+void RealLeftButton(bool down) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    SendInput(1, &input, sizeof(INPUT));
+}
+
 // ---- message counts -------------------------------------------------------------------------
 
 namespace {
@@ -470,6 +493,41 @@ GdiHog::~GdiHog() {
 }
 
 int GdiHog::Taken() const { return static_cast<int>(objects_->taken.size()); }
+
+// ---- icons -------------------------------------------------------------------------------------
+
+HICON MakeIcon(int width, int height, const std::function<uint32_t(int, int)>& colour,
+               const std::function<bool(int, int)>& masked) {
+    // The mask: one bit per pixel, rows padded to 16 bits; a monochrome
+    // icon's mask holds the AND half over the XOR half.
+    const int rowBytes = ((width + 15) / 16) * 2;
+    const int maskRows = colour ? height : 2 * height;
+    std::vector<uint8_t> bits(static_cast<size_t>(rowBytes) * maskRows, 0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (masked && masked(x, y)) bits[y * rowBytes + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        }
+    }
+    HBITMAP mask = CreateBitmap(width, maskRows, 1, 1, bits.data());
+    HBITMAP pixels = nullptr;
+    if (colour) {
+        BITMAPINFO info = WinLayer::WinBitmapAlpha::TopDownHeader(width, height);
+        void* memory = nullptr;
+        pixels = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &memory, nullptr, 0);
+        auto* out = static_cast<uint32_t*>(memory);
+        for (int y = 0; y < height && out; ++y)
+            for (int x = 0; x < width; ++x) out[y * width + x] = colour(x, y);
+        GdiFlush();
+    }
+    ICONINFO info{};
+    info.fIcon = TRUE;
+    info.hbmMask = mask;
+    info.hbmColor = pixels;
+    HICON icon = CreateIconIndirect(&info);
+    DeleteObject(mask);
+    if (pixels) DeleteObject(pixels);
+    return icon;
+}
 
 // ---- names ------------------------------------------------------------------------------------
 

@@ -171,6 +171,13 @@ LRESULT SendMouse(HWND window, UINT message, int x, int y, WPARAM keys = 0);
 void RealClick(HWND window, int x, int y);
 // A real key press (down and up).
 void RealKey(WORD virtualKey);
+// A real key going down or up alone (a modifier held over other input).
+void RealKeyState(WORD virtualKey, bool down);
+// Real mouse input: the cursor to a client point of the window (the
+// buttons as they are), and the left button going down or up where the
+// cursor is.
+void RealMouseMove(HWND window, int x, int y);
+void RealLeftButton(bool down);
 
 // ---- message counts --------------------------------------------------------------
 
@@ -208,6 +215,15 @@ private:
     struct Objects;
     std::unique_ptr<Objects> objects_;
 };
+
+// ---- icons -------------------------------------------------------------------------
+
+// An icon made in code: a 32-bit colour bitmap of pixels 0xAARRGGBB from
+// `colour` (no colour bitmap at all when it is empty: a monochrome icon)
+// and a mask from `masked` (true: the mask bit is set). Destroy it with
+// DestroyIcon.
+HICON MakeIcon(int width, int height, const std::function<uint32_t(int, int)>& colour,
+               const std::function<bool(int, int)>& masked);
 
 // ---- names -------------------------------------------------------------------------
 

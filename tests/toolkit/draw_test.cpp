@@ -118,6 +118,9 @@ TEST(DrawShapes, RoundBoxesFramesAndTheTriangle) {
         EXPECT_EQ(canvas.Pixel(10, 25), kLight) << radius;
         EXPECT_EQ(canvas.Pixel(30, 39), kDark) << radius;
         EXPECT_EQ(canvas.Pixel(49, 25), kDark) << radius;
+        // Straight over their whole length, also beside a rounded corner.
+        EXPECT_EQ(canvas.Pixel(16, 39), kDark) << radius;
+        EXPECT_EQ(canvas.Pixel(49, 34), kDark) << radius;
         EXPECT_EQ(canvas.Pixel(30, 25), kWhite) << radius;
     }
 

@@ -4,7 +4,10 @@
 //     toolkit_gallery.exe <page> [ready-file]
 //
 // Once the page is on screen and painted, the ready file is written, so a
-// script knows when to take its picture. Pages: "dialog".
+// script knows when to take its picture. Pages: "dialog", "controls"
+// (controls_page.cpp).
+#include "gallery/gallery.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -187,13 +190,17 @@ int ShowDialogPage() {
     // Over the owner's lower right corner, so both show.
     notice.PlaceOnWorkArea(RECT{ownerRect.right - 220, ownerRect.bottom - 110, ownerRect.right + 120,
                                 ownerRect.bottom + 50});
-    SetTimer(nullptr, 0, kReadyDelayMs, WriteReadyFile);
-    SetTimer(nullptr, 0, kLifetimeMs, EndOfLife);
+    StartPageTimers();
     notice.RunModal(owner);
     return 0;
 }
 
 }  // namespace
+
+void StartPageTimers(UINT readyDelayMs) {
+    SetTimer(nullptr, 0, readyDelayMs ? readyDelayMs : kReadyDelayMs, WriteReadyFile);
+    SetTimer(nullptr, 0, kLifetimeMs, EndOfLife);
+}
 
 int main(int argc, char** argv) {
     const std::string page = argc > 1 ? argv[1] : "";
@@ -204,6 +211,7 @@ int main(int argc, char** argv) {
         if (!g_readyFile.empty()) g_readyFile.pop_back();
     }
     if (page == "dialog") return ShowDialogPage();
-    std::fprintf(stderr, "usage: toolkit_gallery <page> [ready-file]\npages: dialog\n");
+    if (page == "controls") return ShowControlsPage();
+    std::fprintf(stderr, "usage: toolkit_gallery <page> [ready-file]\npages: dialog, controls\n");
     return 2;
 }

@@ -1,0 +1,12 @@
+// Pages of the toolkit gallery, one function each, and the timers every
+// page starts once its windows exist.
+#pragma once
+
+#include <windows.h>
+
+// Writes the ready file after the delay (0: the usual one, by which a page
+// has painted) and ends the process after a while, should nobody end it.
+void StartPageTimers(UINT readyDelayMs = 0);
+
+// Buttons, labels, groups, the tab bar, a divider and a hint menu.
+int ShowControlsPage();
