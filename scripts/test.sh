@@ -10,6 +10,10 @@ bash "$here/scripts/build.sh" i686
 if [ "$arch" != i686 ]; then
   echo "This machine cannot execute 32-bit code: tests run as a $arch build." >&2
   bash "$here/scripts/build.sh" "$arch"
+else
+  # The same sources also build as 64-bit, warnings and all, so they stay
+  # pointer-size clean.
+  bash "$here/scripts/build.sh" x86_64
 fi
 cd "$here/build-$arch"
 # Stop this prefix's Wine server when the run ends, whatever the result.
