@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/api_text.h"
+#include "base/date_time.h"
 #include "base/file_system.h"
 #include "base/profile.h"
 
@@ -20,10 +21,6 @@ uint64_t StringHash64(uint64_t hash, const RawString& text, RawRange range) {
 uint64_t StringHash64(const RawString& text) { return StringHash64(0, text, text.All()); }
 
 namespace {
-
-uint64_t FileTimeValue(const FILETIME& time) {
-    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
 
 // A 64-bit mixer (the finaliser of SplitMix64): terms of different entries
 // must not cancel out when their parts are swapped between them.

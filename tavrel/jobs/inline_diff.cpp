@@ -643,16 +643,6 @@ int32_t PathTokenEnd(const RawString& text, int32_t pos, int32_t end) {
     return next;
 }
 
-void AppendMerged(JobDetailList& segments, uint32_t kind, int32_t length1, int32_t length2) {
-    JobDetailUnit* last = segments.Last();
-    if (last && last->kind == kind) {
-        last->length1 += length1;
-        last->length2 += length2;
-        return;
-    }
-    segments.Add(kind, length1, length2);
-}
-
 }  // namespace
 
 void InlineDiffPath(JobDetailList& segments, const RawString& a, RawRange rangeA,
@@ -665,12 +655,12 @@ void InlineDiffPath(JobDetailList& segments, const RawString& a, RawRange rangeA
         int32_t ea = PathTokenEnd(a, pa, ra.end);
         int32_t eb = PathTokenEnd(b, pb, rb.end);
         bool same = ea - pa == eb - pb && a.EqualsRange(RawRange{pa, ea}, b, RawRange{pb, eb});
-        AppendMerged(segments, same ? SegmentSame : SegmentChanged, ea - pa, eb - pb);
+        segments.AddMerged(same ? SegmentSame : SegmentChanged, ea - pa, eb - pb);
         pa = ea;
         pb = eb;
     }
-    if (pa < ra.end) AppendMerged(segments, SegmentOnly1, ra.end - pa, 0);
-    if (pb < rb.end) AppendMerged(segments, SegmentOnly2, 0, rb.end - pb);
+    if (pa < ra.end) segments.AddMerged(SegmentOnly1, ra.end - pa, 0);
+    if (pb < rb.end) segments.AddMerged(SegmentOnly2, 0, rb.end - pb);
 }
 
 void RowBackgroundPaint(const JobDetailList (&details)[3], const JobDetailColumn::Viewer& viewer,

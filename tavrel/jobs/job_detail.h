@@ -78,7 +78,7 @@ public:
     // Appends a segment, or adds its lengths to the last one when that is
     // of the same kind.
     void AddMerged(uint32_t kind, int32_t length1, int32_t length2) {
-        JobDetailUnit* last = Count() > 0 ? Last() : nullptr;
+        JobDetailUnit* last = Last();
         if (last && last->kind == kind) {
             last->length1 += length1;
             last->length2 += length2;
