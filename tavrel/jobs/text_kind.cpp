@@ -67,6 +67,19 @@ int32_t RowHolding(const JobGroupUnit& job, int32_t hint, const JobContentUnit* 
     return -1;
 }
 
+// The link of a line in its side's list: first at the index its number
+// gives (right unless lines before it came or went since the last
+// numbering, so an edit working from the end of a range finds each line at
+// once), else by search.
+RawLayer::RawListLink* LinkOfLine(const JobContentList& content, const JobContentUnit* unit) {
+    const JobLineUnit* line = dynamic_cast<const JobLineUnit*>(unit);
+    if (line && line->LineNumber() >= 1 && line->LineNumber() <= content.Count()) {
+        RawLayer::RawListLink* link = content.LinkAt(line->LineNumber() - 1);
+        if (!content.IsEnd(link) && link->unit == unit) return link;
+    }
+    return content.FindLink(unit);
+}
+
 // A new empty line in the kind of the side's other lines.
 JobLineUnit* NewEmptyLine(const JobContentList& content) {
     return new JobLineUnit(RawString(LineTextKindOf(content.encodingKind)));
@@ -87,15 +100,14 @@ void SetMark(JobContentUnit& line, uint16_t kind, uint32_t serial) {
     line.markSerial = serial;
 }
 
-// The CR LF text in a kind.
+}  // namespace
+
 RawString CrLfText(uint8_t kind) {
     RawString text(kind);
     text.AppendChar('\r');
     text.AppendChar('\n');
     return text;
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 // Side data and the shared units
@@ -204,6 +216,7 @@ bool LoadTextSide(JobSideRecord& side, JobContentList& content) {
     content.encodingKind = RawLayer::KindUtf8;
     content.lineEnd = CrLfText(RawLayer::KindUtf8);
     data->undo.Reset();
+    data->composition = JobLineComposition();
     data->textKind = RawLayer::KindUtf8;
     data->markKind = 0;
     data->lastLineEnded = true;
@@ -682,7 +695,7 @@ int32_t InsertLineBefore(JobGroupUnit& job, int32_t unitIndex, uint32_t side) {
 JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint32_t side) {
     if (side > 1 || !IsRealUnit(line)) return nullptr;
     JobContentList& content = job.Content(side);
-    RawLayer::RawListLink* link = content.FindLink(line);
+    RawLayer::RawListLink* link = LinkOfLine(content, line);
     if (content.IsEnd(link)) return nullptr;
     int32_t lineRow = RowHolding(job, row, line, side);
 
@@ -725,7 +738,7 @@ JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* lin
 bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t side) {
     if (side > 1 || !IsRealUnit(unit)) return false;
     JobContentList& content = job.Content(side);
-    RawLayer::RawListLink* link = content.FindLink(unit);
+    RawLayer::RawListLink* link = LinkOfLine(content, unit);
     if (content.IsEnd(link)) return false;
     // The row that shows the line lets it go before the line is deleted.
     int32_t r = RowHolding(job, row, unit, side);
@@ -745,19 +758,22 @@ bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t s
     return true;
 }
 
-void RefreshEditedRows(JobGroupUnit& job) {
-    for (JobReportUnit& row : job.rows) {
-        if (!(row.flags & RowEdited)) continue;
-        row.flags &= ~static_cast<uint32_t>(RowEdited);
-        bool real1 = IsRealUnit(row.unit1);
-        bool real2 = IsRealUnit(row.unit2);
-        if (real1 && real2) {
-            LineRowDetail(row);
-        } else if (real1 != real2) {
-            row.kind = real1 ? RowOnly1 : RowOnly2;
-            ClearDetails(row);
-        }
+namespace {
+
+void RefreshEditedRow(JobReportUnit& row) {
+    if (!(row.flags & RowEdited)) return;
+    row.flags &= ~static_cast<uint32_t>(RowEdited);
+    bool real1 = IsRealUnit(row.unit1);
+    bool real2 = IsRealUnit(row.unit2);
+    if (real1 && real2) {
+        LineRowDetail(row);
+    } else if (real1 != real2) {
+        row.kind = real1 ? RowOnly1 : RowOnly2;
+        ClearDetails(row);
     }
+}
+
+void RenumberPendingSides(JobGroupUnit& job) {
     for (uint32_t s = 0; s < 2; ++s) {
         JobContentList& content = job.Content(s);
         if (!(content.flags & ContentNumbering)) continue;
@@ -765,6 +781,19 @@ void RefreshEditedRows(JobGroupUnit& job) {
         content.flags = static_cast<uint16_t>(content.flags & ~ContentNumbering);
     }
     JobGroupUnit::UpdateSideFlag(&job);
+}
+
+}  // namespace
+
+void RefreshEditedRows(JobGroupUnit& job, JobReportUnit* const* rows, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        if (rows[i]) RefreshEditedRow(*rows[i]);
+    RenumberPendingSides(job);
+}
+
+void RefreshEditedRows(JobGroupUnit& job) {
+    for (JobReportUnit& row : job.rows) RefreshEditedRow(row);
+    RenumberPendingSides(job);
 }
 
 }  // namespace JobLayer
