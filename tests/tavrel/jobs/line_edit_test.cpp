@@ -448,3 +448,106 @@ TEST_F(LineEditTest, RandomEditsUndoRedoAndSaveGiveBackTheirLines) {
     EXPECT_GT(refused, 10);
     EXPECT_GT(changedRuns, runs / 2);
 }
+
+// ---------------------------------------------------------------------------
+// Search and replace commands
+
+TEST_F(LineEditTest, SearchCommandsStepAndTheReplaceLoopEnds) {
+    JobGroupUnit* job = Open("abc\r\nfoo abc\r\nbar\r\nbaz\r\n", "x\r\n");
+    Place(job, 0, 0, 1, 0, 1);
+    // An empty expression finds nothing and moves nothing.
+    EXPECT_FALSE(Run(job, 0, CommandSearchForward, ""));
+    EXPECT_FALSE(Run(job, 0, CommandSearchBackward, ""));
+    EXPECT_EQ(job->side1.cursorColumn, 1);
+
+    // "*" and "&" hit successive places.
+    for (const char* expression : {"*", "&"}) {
+        Place(job, 0, 0, 0, 0, 0);
+        std::vector<int32_t> columns;
+        for (int i = 0; i < 5; ++i) {
+            ASSERT_TRUE(Run(job, 0, CommandSearchForward, expression));
+            columns.push_back(job->side1.cursorRow * 100 + job->side1.cursorColumn);
+        }
+        EXPECT_EQ(columns, (std::vector<int32_t>{0, 1, 2, 3, 100})) << expression;
+    }
+    // Backward right after a forward hit does not find it again.
+    Place(job, 0, 0, 0, 0, 0);
+    ASSERT_TRUE(Run(job, 0, CommandSearchForward, "abc"));
+    ASSERT_TRUE(Run(job, 0, CommandSearchForward, "abc"));
+    EXPECT_EQ(job->side1.cursorRow, 1);
+    ASSERT_TRUE(Run(job, 0, CommandSearchBackward, "abc"));
+    EXPECT_EQ(job->side1.anchorRow, 0);
+    EXPECT_EQ(job->side1.anchorColumn, 0);
+    EXPECT_FALSE(Run(job, 0, CommandSearchBackward, "abc"));
+    // "!abc" steps line by line over the lines without abc, both ways.
+    Place(job, 0, 0, 0, 0, 0);
+    std::vector<int32_t> rows;
+    while (Run(job, 0, CommandSearchForward, "!abc")) rows.push_back(job->side1.cursorRow);
+    EXPECT_EQ(rows, (std::vector<int32_t>{2, 3}));
+    EXPECT_TRUE(Run(job, 0, CommandSearchBackward, "!abc"));
+    EXPECT_EQ(job->side1.cursorRow, 2);
+    EXPECT_FALSE(Run(job, 0, CommandSearchBackward, "!abc"));
+
+    // The replace loop of "*" by x ends.
+    JobGroupUnit* loop = Open("abc\r\n", "abc\r\n");
+    Place(loop, 0, 0, 0, 0, 0);
+    args.operands[1] = RawString::FromText("x");
+    int replacements = 0;
+    while (replacements < 100 && Run(loop, 0, CommandSearchForward, "*") && Run(loop, 0, CommandReplaceText))
+        ++replacements;
+    EXPECT_EQ(Lines(loop, 0), (std::vector<std::string>{"xaxbxcx"}));
+    EXPECT_EQ(replacements, 4);
+    // Each replacement is one undo step.
+    EXPECT_TRUE(Run(loop, 0, CommandUndo));
+    EXPECT_EQ(Lines(loop, 0), (std::vector<std::string>{"xaxbxc"}));
+
+    // A replacement needs the stored hit selected on its unchanged line.
+    Place(job, 0, 0, 0, 0, 0);
+    args.operands[1] = RawString::FromText("[%0]");
+    ASSERT_TRUE(Run(job, 0, CommandSearchForward, "@b."));
+    Place(job, 0, 0, 0, 0, 3);
+    EXPECT_FALSE(Run(job, 0, CommandReplaceText));
+    Place(job, 0, 0, 1, 0, 3);
+    EXPECT_TRUE(Run(job, 0, CommandReplaceText));
+    EXPECT_EQ(Lines(job, 0)[0], "a[c]");
+    ASSERT_TRUE(Run(job, 0, CommandSearchForward, "@o."));
+    job->rows.At(1)->unit1->markKind = 0;
+    static_cast<JobLineUnit*>(job->rows.At(1)->unit1)->SetText(RawString::FromText("foo abd"));
+    EXPECT_FALSE(Run(job, 0, CommandReplaceText));
+}
+
+TEST_F(LineEditTest, SearchMatchesInTheLinesOwnEncoding) {
+    // 表 is 95 5C in Shift_JIS: its trail byte is a backslash.
+    JobGroupUnit* job = Open("\x95\x5C\x95\x5C" "a\\\r\n\x95\x5C\r\n", "x\r\n");
+    ASSERT_EQ(job->content1.encodingKind, uint32_t(RawLayer::KindSjis));
+    Place(job, 0, 1, 2, 1, 2);
+    ASSERT_TRUE(Run(job, 0, CommandSearchBackward, "\\"));
+    EXPECT_EQ(job->side1.anchorRow, 0);
+    EXPECT_EQ(job->side1.anchorColumn, 5);
+    EXPECT_FALSE(Run(job, 0, CommandSearchBackward, "\\"));
+    // The expression and the replacement are converted to the line's kind.
+    Place(job, 0, 0, 0, 0, 0);
+    args.operands[1] = RawString::FromText("\xE3\x81\x82%0");  // あ
+    ASSERT_TRUE(Run(job, 0, CommandSearchForward, "\xE8\xA1\xA8" "a"));  // 表a
+    EXPECT_EQ(job->side1.anchorColumn, 2);
+    EXPECT_TRUE(Run(job, 0, CommandReplaceText));
+    EXPECT_EQ(Lines(job, 0)[0], "\x95\x5C\x82\xA0\\");
+    // What the kind cannot hold is found nowhere, and replaces nothing.
+    Place(job, 0, 0, 0, 0, 0);
+    EXPECT_FALSE(Run(job, 0, CommandSearchForward, "\xF0\x9F\x98\x80"));
+    ASSERT_TRUE(Run(job, 0, CommandSearchForward, "\\"));
+    EXPECT_EQ(job->side1.anchorColumn, 4);
+    args.operands[1] = RawString::FromText("\xC3\xA9");
+    EXPECT_FALSE(Run(job, 0, CommandReplaceText));
+    EXPECT_EQ(Lines(job, 0)[0], "\x95\x5C\x82\xA0\\");
+}
+
+TEST_F(LineEditTest, SearchOverLongLinesAnswersWithinASecond) {
+    std::string many(10000, 'a');
+    JobGroupUnit* job = Open(many + "\r\n" + many + "\r\n", "x\r\n");
+    Place(job, 0, 0, 0, 0, 0);
+    auto start = GetTickCount();
+    EXPECT_FALSE(Run(job, 0, CommandSearchForward, "*a*a*a*a*a*b"));
+    EXPECT_FALSE(Run(job, 0, CommandSearchBackward, "*a*a*a*a*a*b"));
+    EXPECT_LT(GetTickCount() - start, 1000u);
+}
