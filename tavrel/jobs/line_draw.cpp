@@ -200,8 +200,12 @@ int32_t JobLineUnit::NextColumn(int32_t index) const {
     if (index < 0) return 0;
     if (index >= length) return length;
     if (DrawData()) {
-        for (int32_t k = index + 1; k <= index + kSharedColumnSteps && k <= length; ++k)
-            if (FitCharIndex(k) != index) return k;
+        // The next place with an x of its own (a character start; a
+        // zero-width character belongs to the one before it).
+        for (int32_t k = index + 1; k <= index + kSharedColumnSteps && k <= length; ++k) {
+            int32_t fit = FitCharIndex(k);
+            if (fit > index) return fit;
+        }
     }
     // Seven or more units at one x (zero-width characters, combining runs),
     // or a line not laid out: the next character of the text.
