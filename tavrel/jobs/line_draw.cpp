@@ -35,53 +35,43 @@ constexpr int32_t kSharedColumnSteps = 6;
 // The width of a character of a line that was never laid out.
 constexpr int32_t kUnlaidCell = 8;
 
-// A line as UTF-16 with the wide index of every unit: a trail unit maps to
-// the index after its character, the length to the wide length.
+// A part of a line as UTF-16 with the wide index of every unit from the
+// part's start: a trail unit maps to the index after its character, the
+// part's end to the wide length. The part starts and ends on character
+// starts.
 struct WideLine {
     RawString wide;
-    std::vector<int32_t> index;  // text length + 1 entries
+    std::vector<int32_t> index;  // part length + 1 entries
+    int32_t at(int32_t unit) const { return index[static_cast<size_t>(unit)]; }
 };
 
 // Wide units a UTF-8 character of `count` units makes.
 int32_t Utf8WideUnits(uint32_t lead, int32_t count) { return lead >= 0xF0 && count == 4 ? 2 : 1; }
 
-void BuildWideLine(const RawString& text, WideLine& line) {
-    const int32_t length = text.Length();
+void BuildWideLine(const RawString& text, RawRange part, WideLine& line) {
+    const int32_t length = part.end - part.start;
     line.index.assign(static_cast<size_t>(length) + 1, 0);
-    if (text.Kind() == RawLayer::KindUtf16) {
-        line.wide = text;
-        for (int32_t i = 0; i <= length; ++i) line.index[static_cast<size_t>(i)] = i;
-        return;
-    }
-    bool converted = RawLayer::ConvertToUtf16(text.Kind(), text.Data(), length, line.wide);
-    if (converted) {
+    const uint8_t kind = text.Kind();
+    const void* units = static_cast<const char*>(text.Data()) + part.start * RawLayer::UnitWidth(kind);
+    if (RawLayer::ConvertToUtf16(kind, units, length, line.wide)) {
+        if (kind == RawLayer::KindUtf16) {
+            for (int32_t i = 0; i <= length; ++i) line.index[static_cast<size_t>(i)] = i;
+            return;
+        }
         int32_t wide = 0;
-        for (int32_t pos = 0; pos < length;) {
-            int32_t next = text.NextCharPos(pos);
-            int32_t units = text.Kind() == RawLayer::KindUtf8 ? Utf8WideUnits(text.UnitAt(pos), next - pos) : 1;
-            line.index[static_cast<size_t>(pos)] = wide;
-            wide += units;
-            for (int32_t t = pos + 1; t < next; ++t) line.index[static_cast<size_t>(t)] = wide;
+        for (int32_t pos = part.start; pos < part.end;) {
+            int32_t next = std::min(text.NextCharPos(pos), part.end);
+            wide += kind == RawLayer::KindUtf8 ? Utf8WideUnits(text.UnitAt(pos), next - pos) : 1;
+            for (int32_t t = pos + 1; t <= next; ++t) line.index[static_cast<size_t>(t - part.start)] = wide;
             pos = next;
         }
-        line.index[static_cast<size_t>(length)] = wide;
         if (wide == line.wide.Length()) return;
     }
     // The converter took the characters otherwise than counted (broken
     // bytes): the units are shown one by one as Latin-1, never misplaced.
     line.wide = RawString::ReserveAs(RawLayer::KindUtf16, length);
-    for (int32_t i = 0; i < length; ++i) line.wide.AppendChar(text.UnitAt(i));
+    for (int32_t i = 0; i < length; ++i) line.wide.AppendChar(text.UnitAt(part.start + i));
     for (int32_t i = 0; i <= length; ++i) line.index[static_cast<size_t>(i)] = i;
-}
-
-// The start of the character that holds unit `index` (found from the
-// line's start).
-int32_t CharStart(const RawString& text, int32_t index) {
-    if (index <= 0) return 0;
-    if (index >= text.Length()) return text.Length();
-    int32_t start = 0;
-    for (int32_t pos = 0; pos <= index && pos < text.Length(); pos = text.NextCharPos(pos)) start = pos;
-    return start;
 }
 
 const JobLineBaseData& DefaultBaseData() {
@@ -116,6 +106,29 @@ void DrawCellText(HDC dc, const RECT& cell, int32_t margin, const RawString& tex
 
 }  // namespace
 
+int32_t LineCharStart(const RawString& text, int32_t index) {
+    const int32_t length = text.Length();
+    if (index <= 0) return 0;
+    if (index >= length) return length;
+    switch (text.Kind()) {
+    case RawLayer::KindUtf16: {
+        const uint32_t u = text.UnitAt(index);
+        return u >= 0xDC00 && u <= 0xDFFF && text.NextCharPos(index - 1) == index + 1 ? index - 1 : index;
+    }
+    case RawLayer::KindUtf8: {
+        // At most three continuation bytes back to the lead that owns them.
+        int32_t lead = index;
+        while (lead > 0 && index - lead < 3 && (text.UnitAt(lead) & 0xC0) == 0x80) --lead;
+        return text.NextCharPos(lead) > index ? lead : index;
+    }
+    default: {
+        int32_t start = 0;
+        for (int32_t pos = 0; pos <= index && pos < length; pos = text.NextCharPos(pos)) start = pos;
+        return start;
+    }
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Positions
 
@@ -132,7 +145,7 @@ void JobLineDrawData::Layout(const JobLineBaseData& base, HDC dc, const RawStrin
     std::unique_ptr<int32_t[]> p(new int32_t[static_cast<size_t>(length) + 2]);
     p[0] = 0;
     WideLine line;
-    BuildWideLine(text, line);
+    BuildWideLine(text, text.All(), line);
     const int32_t wideLength = line.wide.Length();
     std::vector<int> extents(static_cast<size_t>(wideLength) + 1, 0);
     SIZE size = {0, 0};
@@ -143,7 +156,7 @@ void JobLineDrawData::Layout(const JobLineBaseData& base, HDC dc, const RawStrin
     }
     for (int32_t pos = 0; pos < length;) {
         int32_t next = text.NextCharPos(pos);
-        int32_t wideEnd = line.index[static_cast<size_t>(next)];
+        int32_t wideEnd = line.at(next);
         int32_t x = wideEnd > 0 ? extents[static_cast<size_t>(wideEnd - 1)] : 0;
         for (int32_t t = pos + 1; t <= next; ++t) p[t] = x;
         pos = next;
@@ -189,7 +202,7 @@ int32_t JobLineUnit::FitCharIndex(int32_t index) const {
     if (index < 1) return 0;
     if (index >= length) return length;
     const JobLineDrawData* data = DrawData();
-    if (!data) return CharStart(text_, index);
+    if (!data) return LineCharStart(text_, index);
     int32_t j = index;
     while (j > 0 && data->positions[j] == data->positions[j + 1]) --j;
     return j;
@@ -209,7 +222,7 @@ int32_t JobLineUnit::NextColumn(int32_t index) const {
     }
     // Seven or more units at one x (zero-width characters, combining runs),
     // or a line not laid out: the next character of the text.
-    int32_t next = text_.NextCharPos(CharStart(text_, index));
+    int32_t next = text_.NextCharPos(LineCharStart(text_, index));
     return next > index ? next : index + 1;
 }
 
@@ -456,11 +469,11 @@ void JobLineUnit::DrawLineText(const JobDrawContext& context, const RECT& cell) 
         const int32_t rightX = side.scrollX + width;
         int32_t first = static_cast<int32_t>(std::upper_bound(p + 1, p + length + 1, leftX) - p) - 1;
         int32_t last = static_cast<int32_t>(std::lower_bound(p, p + length + 1, rightX) - p);
-        first = CharStart(text_, Clamp(first, 0, length));
+        first = LineCharStart(text_, Clamp(first, 0, length));
         last = Clamp(last + 1, first, length);
-        if (last < length) last = text_.NextCharPos(CharStart(text_, last));
+        if (last < length) last = text_.NextCharPos(LineCharStart(text_, last));
         WideLine line;
-        BuildWideLine(text_, line);
+        BuildWideLine(text_, RawRange{first, last}, line);
         std::vector<int> advances;
         for (int32_t runStart = first; runStart < last;) {
             if (text_.UnitAt(runStart) == '\t') {
@@ -470,13 +483,13 @@ void JobLineUnit::DrawLineText(const JobDrawContext& context, const RECT& cell) 
             int32_t runEnd = runStart;
             advances.clear();
             while (runEnd < last && text_.UnitAt(runEnd) != '\t') {
-                int32_t next = std::min(text_.NextCharPos(runEnd), length);
-                int32_t wide = line.index[static_cast<size_t>(next)] - line.index[static_cast<size_t>(runEnd)];
+                int32_t next = std::min(text_.NextCharPos(runEnd), last);
+                int32_t wide = line.at(next - first) - line.at(runEnd - first);
                 for (int32_t w = 0; w < wide; ++w) advances.push_back(w == 0 ? p[next] - p[runEnd] : 0);
                 runEnd = next;
             }
-            const int32_t wideStart = line.index[static_cast<size_t>(runStart)];
-            const int32_t wideCount = line.index[static_cast<size_t>(runEnd)] - wideStart;
+            const int32_t wideStart = line.at(runStart - first);
+            const int32_t wideCount = line.at(runEnd - first) - wideStart;
             if (wideCount > 0)
                 ExtTextOutW(memory.dc, origin + p[runStart], y, 0, nullptr, line.wide.Wide() + wideStart,
                             static_cast<UINT>(wideCount), advances.data());

@@ -26,19 +26,6 @@ int32_t Clamp(int32_t value, int32_t low, int32_t high) {
 
 int32_t LineLength(const JobLineUnit* line) { return line ? line->LineText().Length() : 0; }
 
-// The start of the character that holds unit `index` (the text's own
-// boundaries, found from the line's start).
-int32_t CharStartAtOrBefore(const RawString& text, int32_t index) {
-    if (index <= 0) return 0;
-    if (index >= text.Length()) return text.Length();
-    int32_t start = 0;
-    for (int32_t pos = 0; pos <= index; pos = text.NextCharPos(pos)) {
-        start = pos;
-        if (pos >= text.Length()) break;
-    }
-    return start;
-}
-
 // ---- word selection over whole characters ----------------------------------
 
 // The character starts of a text.
@@ -133,7 +120,7 @@ bool RawInsertText(LineEditContext& context, JobTextPosition at, const RawString
     JobLineUnit* line = context.LineAt(at.line);
     if (!line) return false;
     const RawString old = line->LineText();
-    const int32_t column = CharStartAtOrBefore(old, Clamp(at.column, 0, old.Length()));
+    const int32_t column = LineCharStart(old, Clamp(at.column, 0, old.Length()));
     end = JobTextPosition{at.line, column};
     if (start) *start = end;
     if (text.IsEmpty()) return true;
@@ -180,8 +167,8 @@ bool RawDeleteRange(LineEditContext& context, const JobTextRange& range, RawStri
     JobLineUnit* last = context.LineAt(range.end.line);
     if (!first || !last || range.start.line > range.end.line) return false;
     JobTextRange r = range;
-    r.start.column = CharStartAtOrBefore(first->LineText(), Clamp(r.start.column, 0, LineLength(first)));
-    r.end.column = CharStartAtOrBefore(last->LineText(), Clamp(r.end.column, 0, LineLength(last)));
+    r.start.column = LineCharStart(first->LineText(), Clamp(r.start.column, 0, LineLength(first)));
+    r.end.column = LineCharStart(last->LineText(), Clamp(r.end.column, 0, LineLength(last)));
     if (r.start.line == r.end.line && r.start.column > r.end.column) return false;
     if (deleted) *deleted = SelectionText(context, r);
     if (at) *at = r.start;
@@ -822,7 +809,7 @@ JobTextPosition LineEditContext::ToLinePosition(int32_t row, int32_t column) {
         if (index >= 0) {
             rowHint = real;
             int32_t at = real == row ? Clamp(column, 0, LineLength(line)) : 0;
-            return JobTextPosition{index, CharStartAtOrBefore(line->LineText(), at)};
+            return JobTextPosition{index, LineCharStart(line->LineText(), at)};
         }
     }
     return JobTextPosition{count - 1, LineLength(LineAt(count - 1))};
@@ -1161,7 +1148,7 @@ bool SearchStart(LineEditContext& context, ActionArgs& args, ExpressionSearch& s
     }
     row = real;
     JobLineUnit* line = context.LineOfRow(real);
-    column = real == startRow ? CharStartAtOrBefore(line->LineText(), Clamp(startColumn, 0, LineLength(line))) : 0;
+    column = real == startRow ? LineCharStart(line->LineText(), Clamp(startColumn, 0, LineLength(line))) : 0;
     return true;
 }
 

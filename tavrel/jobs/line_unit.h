@@ -36,6 +36,12 @@ enum : uint32_t {
 
 class JobLineBaseData;
 
+// The start of the character that holds unit `index` of a text: 0 below,
+// the length at or past the end. Found from the line's start where the
+// encoding cannot tell a lead from a trail unit (Shift_JIS), by looking
+// back where it can (UTF-8, UTF-16).
+int32_t LineCharStart(const RawString& text, int32_t index);
+
 // The x positions of a line's characters in a device context's font, for
 // the side's layout revision: position i is the offset of the left edge of
 // code unit i from the start of the text, trail units of a character stand
