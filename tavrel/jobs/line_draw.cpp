@@ -9,6 +9,7 @@
 // cell: the caret and a click always meet the drawn glyphs, and a line of a
 // megabyte costs no more to draw than the screen it fills.
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "base/encoding.h"
@@ -72,6 +73,56 @@ void BuildWideLine(const RawString& text, RawRange part, WideLine& line) {
     line.wide = RawString::ReserveAs(RawLayer::KindUtf16, length);
     for (int32_t i = 0; i < length; ++i) line.wide.AppendChar(text.UnitAt(part.start + i));
     for (int32_t i = 0; i <= length; ++i) line.index[static_cast<size_t>(i)] = i;
+}
+
+// Lines longer than this are measured character by character from a table
+// of widths: one call for a whole line of a megabyte costs more than the
+// frame it is drawn in.
+constexpr int32_t kDirectExtentUnits = 4096;
+
+// The advance of each UTF-16 unit in one font, measured on first use.
+struct WidthTable {
+    LOGFONTW font;
+    bool valid = false;
+    std::vector<int32_t> widths;
+};
+
+WidthTable& TheWidthTable() {
+    static WidthTable table;
+    return table;
+}
+
+// The partial extents of a text in the context's font (entry i: the width
+// of units 0 to i); false when they could not be had.
+bool MeasureExtents(HDC dc, const wchar_t* text, int32_t count, int* extents) {
+    if (!dc) return false;
+    SIZE size = {0, 0};
+    if (count <= kDirectExtentUnits) return GetTextExtentExPointW(dc, text, count, -1, nullptr, extents, &size) != 0;
+    LOGFONTW font;
+    std::memset(&font, 0, sizeof(font));
+    if (!GetObjectW(GetCurrentObject(dc, OBJ_FONT), sizeof(font), &font)) return false;
+    WidthTable& table = TheWidthTable();
+    if (!table.valid || std::memcmp(&table.font, &font, sizeof(font)) != 0) {
+        table.font = font;
+        table.valid = true;
+        table.widths.assign(0x10000, -1);
+    }
+    int32_t x = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const uint32_t unit = static_cast<uint16_t>(text[i]);
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < count && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            // A pair is measured whole, each time.
+            x += GetTextExtentPoint32W(dc, text + i, 2, &size) ? size.cx : 0;
+            extents[i] = extents[i + 1] = x;
+            ++i;
+            continue;
+        }
+        int32_t& width = table.widths[unit];
+        if (width < 0) width = GetTextExtentPoint32W(dc, text + i, 1, &size) ? size.cx : 0;
+        x += width;
+        extents[i] = x;
+    }
+    return true;
 }
 
 const JobLineBaseData& DefaultBaseData() {
@@ -148,10 +199,8 @@ void JobLineDrawData::Layout(const JobLineBaseData& base, HDC dc, const RawStrin
     BuildWideLine(text, text.All(), line);
     const int32_t wideLength = line.wide.Length();
     std::vector<int> extents(static_cast<size_t>(wideLength) + 1, 0);
-    SIZE size = {0, 0};
     // Every unit gets its position, however wide the line (no extent cap).
-    if (wideLength > 0 &&
-        !(dc && GetTextExtentExPointW(dc, line.wide.Wide(), wideLength, -1, nullptr, extents.data(), &size))) {
+    if (wideLength > 0 && !MeasureExtents(dc, line.wide.Wide(), wideLength, extents.data())) {
         for (int32_t i = 0; i < wideLength; ++i) extents[static_cast<size_t>(i)] = (i + 1) * kUnlaidCell;
     }
     for (int32_t pos = 0; pos < length;) {
@@ -390,23 +439,40 @@ void JobLineUnit::DrawLineText(const JobDrawContext& context, const RECT& cell) 
     const int32_t width = area.right - area.left;
     const int32_t height = area.bottom - area.top;
     if (width <= 0 || height <= 0) return;
-    JobSideRecord& side = *context.side;
-    LayoutCharPositions(side, context.dc);
-    const JobLineDrawData& data = *draw_;
-    const int32_t length = text_.Length();
-
+    LayoutCharPositions(*context.side, context.dc);
+    if (GetObjectType(context.dc) == OBJ_MEMDC) {
+        // Painting off screen already: straight into the target, clipped
+        // to the cell and moved to its origin; RestoreDC gives back the
+        // clip region, the origin and every object and colour.
+        const int saved = SaveDC(context.dc);
+        if (!saved) return;
+        IntersectClipRect(context.dc, area.left, area.top, area.right, area.bottom);
+        OffsetViewportOrgEx(context.dc, area.left, area.top, nullptr);
+        PaintLineText(context, context.dc, width, height);
+        RestoreDC(context.dc, saved);
+        return;
+    }
+    // On screen: through a memory bitmap of the cell, against flicker.
     WinLayer::WinMemoryDC memory;
     if (!memory.Begin(context.dc, area)) return;
     // The box painted the row's background already: it shows through.
     memory.CopyRect();
     memory.Select(GetCurrentObject(context.dc, OBJ_FONT));
-    SetBkMode(memory.dc, TRANSPARENT);
+    PaintLineText(context, memory.dc, width, height);
+    memory.CopyBack();
+}
+
+void JobLineUnit::PaintLineText(const JobDrawContext& context, HDC dc, int32_t width, int32_t height) {
+    JobSideRecord& side = *context.side;
+    const JobLineDrawData& data = *draw_;
+    const int32_t length = text_.Length();
+    SetBkMode(dc, TRANSPARENT);
     const int32_t origin = -side.scrollX;
 
     // 1. The changed segments of the row.
     if (context.report) {
         RECT band = {origin, 0, origin + data.PositionX(length + 1), height};
-        RowBackgroundPaint(context.report->details, data, memory.dc, band, side.sideIndex, 1);
+        RowBackgroundPaint(context.report->details, data, dc, band, side.sideIndex, 1);
     }
 
     // 2. The selection, or the clauses of a composition, on the focus side.
@@ -424,7 +490,7 @@ void JobLineUnit::DrawLineText(const JobDrawContext& context, const RECT& cell) 
                 const int32_t clauses = static_cast<int32_t>(main.attributes.Count());
                 if (clauses == 0) {
                     RECT fill = {origin + data.PositionX(start), 0, origin + data.PositionX(end), height};
-                    AlphaRect(memory.dc, fill, colors.imeClause2Color, colors.imeClauseOverwrap);
+                    AlphaRect(dc, fill, colors.imeClause2Color, colors.imeClauseOverwrap);
                 }
                 for (int32_t c = 0; c < clauses; ++c) {
                     const JobImeAttribute& clause = main.attributes[c];
@@ -444,7 +510,7 @@ void JobLineUnit::DrawLineText(const JobDrawContext& context, const RECT& cell) 
                     const bool target = clause.attribute == ATTR_TARGET_CONVERTED ||
                                         clause.attribute == ATTR_TARGET_NOTCONVERTED;
                     RECT fill = {origin + x0, 0, origin + x1, height};
-                    AlphaRect(memory.dc, fill, target ? colors.imeClause1Color : colors.imeClause2Color,
+                    AlphaRect(dc, fill, target ? colors.imeClause1Color : colors.imeClause2Color,
                               colors.imeClauseOverwrap);
                 }
             } else if (span.from < span.to || context.row < endRow) {
@@ -452,15 +518,15 @@ void JobLineUnit::DrawLineText(const JobDrawContext& context, const RECT& cell) 
                 const int32_t right = context.row < endRow ? data.PositionX(length + 1)
                                                                      : data.PositionX(span.to);
                 RECT fill = {origin + data.PositionX(span.from), 0, origin + right, height};
-                AlphaRect(memory.dc, fill, colors.cursorPivotColor, colors.cursorPivotOverwrap);
+                AlphaRect(dc, fill, colors.cursorPivotColor, colors.cursorPivotOverwrap);
             }
         }
     }
 
     // 3. The text: the runs between tabs that reach into the cell.
     TEXTMETRICW metrics;
-    const int32_t y = GetTextMetricsW(memory.dc, &metrics) ? (height - metrics.tmHeight) / 2 : 0;
-    SetTextColor(memory.dc, WinLayer::ListTextColor());
+    const int32_t y = GetTextMetricsW(dc, &metrics) ? (height - metrics.tmHeight) / 2 : 0;
+    SetTextColor(dc, WinLayer::ListTextColor());
     if (length > 0) {
         const int32_t* p = data.positions.get();
         // The first unit whose right edge passes the left edge, the first
@@ -491,7 +557,7 @@ void JobLineUnit::DrawLineText(const JobDrawContext& context, const RECT& cell) 
             const int32_t wideStart = line.at(runStart - first);
             const int32_t wideCount = line.at(runEnd - first) - wideStart;
             if (wideCount > 0)
-                ExtTextOutW(memory.dc, origin + p[runStart], y, 0, nullptr, line.wide.Wide() + wideStart,
+                ExtTextOutW(dc, origin + p[runStart], y, 0, nullptr, line.wide.Wide() + wideStart,
                             static_cast<UINT>(wideCount), advances.data());
             runStart = runEnd;
         }
@@ -500,14 +566,13 @@ void JobLineUnit::DrawLineText(const JobDrawContext& context, const RECT& cell) 
     // 4. The line-end mark right after the text.
     const LineEndMark& mark = TheLineEndMark();
     if (!mark.text.IsEmpty() && mark.color != NoColorValue) {
-        SetTextColor(memory.dc, mark.color);
+        SetTextColor(dc, mark.color);
         RECT at = {origin + data.PositionX(length), 0, origin + data.PositionX(length) + 32767, height};
-        WinLayer::WinView::DrawTextRange(memory, at, DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER | DT_NOCLIP, mark.text,
+        WinLayer::WinDrawContext target(dc);
+        WinLayer::WinView::DrawTextRange(target, at, DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER | DT_NOCLIP, mark.text,
                                          mark.text.All(), 1);
     }
 
-    // 5. The picture to the row.
-    memory.CopyBack();
 }
 
 }  // namespace JobLayer

@@ -159,6 +159,9 @@ private:
     int32_t PositionOf(int32_t index) const;
     void MeasureColumn(JobSideRecord& side, HDC dc, int32_t margin, int32_t column, int tabLength);
     void DrawLineText(const JobDrawContext& context, const RECT& cell);
+    // Steps 1 to 4 of drawing the text into a context whose origin is the
+    // text cell's top-left.
+    void PaintLineText(const JobDrawContext& context, HDC dc, int32_t width, int32_t height);
 
     int32_t lineNumber_ = 0;
     uint32_t distinctCount_ = 0;

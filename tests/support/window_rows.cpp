@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tavrel/jobs/cursor.h"
+#include "toolkit/draw.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
 #include "toolkit/win_message.h"
@@ -121,9 +122,17 @@ LRESULT RowHost::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT: {
+        // Painted off screen, then shown at once, as the folder box does.
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(window, &paint);
-        PaintInto(dc);
+        RECT client;
+        GetClientRect(window, &client);
+        WinLayer::WinMemoryDC memory;
+        if (memory.Begin(dc, client)) {
+            PaintInto(memory.dc);
+            memory.CopyBack();
+        }
+        memory.End();
         EndPaint(window, &paint);
         ++paints;
         return 0;

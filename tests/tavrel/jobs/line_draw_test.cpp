@@ -252,6 +252,16 @@ TEST_F(LineDrawTest, ManyRowsLeaveNoGdiObjectBehind) {
     DibCanvas after(client.right, client.bottom);
     host->PaintInto(after.Dc());
     EXPECT_TRUE(after.SameAs(before));
+    // Drawn straight onto the window (through a bitmap of each cell), the
+    // rows look the same and leave nothing behind either.
+    {
+        WinLayer::GdiWindowDC dc(host->window);
+        for (int i = 0; i < 50; ++i) host->PaintInto(dc.Get());
+    }
+    EXPECT_EQ(WinLayer::GdiLiveObjects(), live);
+    DibCanvas shown(client.right, client.bottom);
+    BitBlt(shown.Dc(), 0, 0, client.right, client.bottom, WinLayer::GdiWindowDC(host->window).Get(), 0, 0, SRCCOPY);
+    EXPECT_TRUE(shown.SameAs(before));
     // A text cell of no width (or less) makes nothing and paints nothing.
     DibCanvas blank(client.right, client.bottom);
     JobDrawContext narrow = TestSupport::RowContext(*job, 0, 0, blank.Dc(), host->geometry);
@@ -314,6 +324,24 @@ TEST_F(LineDrawTest, LinesWiderThanTheExtentLimitGetEveryPosition) {
     ASSERT_NE(data, nullptr);
     for (int32_t i = 0; i < 9000; ++i) ASSERT_LT(data->PositionX(i), data->PositionX(i + 1)) << i;
     EXPECT_GT(data->PositionX(9000), 32767);
+    // The same positions as the system's partial extents of the line.
+    std::wstring text = TestSupport::Wide(wide + "\t" + wide);
+    JobGroupUnit* mixed = Open(TestSupport::Utf8(text) + "\r\n", "x\r\n");
+    host->job = mixed;
+    Repaint(*host);
+    const JobLineDrawData* laid = LineOf(mixed, 0, 0)->DrawData();
+    ASSERT_NE(laid, nullptr);
+    HDC dc = GetDC(host->window);
+    HGDIOBJ old = SelectObject(dc, host->font);
+    std::vector<int> extents(text.size());
+    SIZE size;
+    ASSERT_TRUE(GetTextExtentExPointW(dc, text.c_str(), 9000, -1, nullptr, extents.data(), &size));
+    SelectObject(dc, old);
+    ReleaseDC(host->window, dc);
+    for (int32_t i = 0; i < 9000; ++i) ASSERT_EQ(laid->PositionX(i + 1), extents[static_cast<size_t>(i)]) << i;
+    const int32_t tabWidth = LineBaseData(mixed->side1)->tabWidth;
+    EXPECT_EQ(laid->PositionX(9001), (extents[8999] / tabWidth + 1) * tabWidth);
+    EXPECT_EQ(laid->PositionX(9002) - laid->PositionX(9001), laid->PositionX(1));
 }
 
 TEST_F(LineDrawTest, RealInputMethodMessagesMakeOneEdit) {
