@@ -1,5 +1,8 @@
 #include "tavrel/jobs/expression.h"
 
+#include <windows.h>
+#include <emmintrin.h>
+
 #include <cstring>
 
 #include "base/encoding.h"
@@ -39,6 +42,51 @@ int CompareCharToBound(const RawString& text, int32_t t, int32_t length, const R
         if (a != b) return a < b ? -1 : 1;
     }
     return length == n ? 0 : 2;
+}
+
+// The first of [0, n) holding the byte a or b; n when none. Sixteen bytes
+// a step where the processor has SSE2 (a search reads every byte of a
+// file that may be tens of megabytes), else one.
+__attribute__((target("sse2"))) int32_t FindEitherByteSse2(const uint8_t* p, int32_t n, uint8_t a, uint8_t b) {
+    const __m128i wantA = _mm_set1_epi8(static_cast<char>(a));
+    const __m128i wantB = _mm_set1_epi8(static_cast<char>(b));
+    int32_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, wantA), _mm_cmpeq_epi8(x, wantB)));
+        if (mask) return i + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+    if (i < n && n >= 16) {
+        // The rest with the last sixteen bytes, those seen already masked off.
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 16));
+        const unsigned mask = static_cast<unsigned>(
+                                  _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, wantA), _mm_cmpeq_epi8(x, wantB)))) >>
+                              (16 - (n - i));
+        return mask ? i + __builtin_ctz(mask) : n;
+    }
+    for (; i < n; ++i)
+        if (p[i] == a || p[i] == b) return i;
+    return n;
+}
+
+int32_t FindEitherByte(const uint8_t* p, int32_t n, uint8_t a, uint8_t b) {
+    static const bool sse2 = IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != FALSE;
+    if (sse2) return FindEitherByteSse2(p, n, a, b);
+    for (int32_t i = 0; i < n; ++i)
+        if (p[i] == a || p[i] == b) return i;
+    return n;
+}
+
+// How common a unit is in text, roughly (lower: more common): the search
+// skips to the rarest unit of the characters every hit begins with.
+int UnitCommonness(uint32_t unit) {
+    static const char order[] = " etaoinsrhldcumfpgwybvkxjqz";
+    uint32_t lower = unit >= 'A' && unit <= 'Z' ? unit + ('a' - 'A') : unit;
+    for (int i = 0; order[i]; ++i)
+        if (static_cast<uint32_t>(order[i]) == lower) return i + (lower != unit ? 8 : 0);
+    if (unit >= '0' && unit <= '9') return 20;
+    if (unit < 0x80) return unit < 0x20 && unit != '\t' ? 40 : 24;
+    return 30;
 }
 
 }  // namespace
@@ -147,6 +195,9 @@ bool ExpressionSearch::Prepare(uint8_t kind) {
     tokens_.clear();
     members_.clear();
     firstUnit_ = firstUnitOther_ = -1;
+    leadLength_ = 0;
+    probe_ = 0;
+    repeats_ = false;
     if (usable_) Compile();
     return usable_;
 }
@@ -194,6 +245,8 @@ void ExpressionSearch::Compile() {
     const int32_t n = pattern_.Length();
     if (mode_ & ExpressionLiteral) {
         if (n > 0) firstUnit_ = static_cast<int32_t>(pattern_.UnitAt(0));
+        leadStart_ = 0;
+        leadLength_ = n;
     } else {
         const bool pattern = (mode_ & ExpressionPattern) != 0;
         int32_t p = 0;
@@ -242,8 +295,22 @@ void ExpressionSearch::Compile() {
             const uint32_t folded = FoldUnit(first);
             if ((flags & ExpressionFoldCase) && folded >= 'A' && folded <= 'Z')
                 firstUnitOther_ = static_cast<int32_t>(first ^ 0x20);
+            // The literal characters every hit begins with, compared
+            // exactly (under the case flag only the first unit is known).
+            leadStart_ = tokens_[0].units.start;
+            leadLength_ = 1;
+            if (!(flags & ExpressionFoldCase)) {
+                int32_t end = tokens_[0].units.end;
+                for (size_t k = 1; tokens_[k - 1].repeat == RepeatOnce && k < tokens_.size(); ++k) {
+                    const Token& token = tokens_[k];
+                    if (token.type != TokenLiteral || token.repeat == RepeatAny || token.units.start != end) break;
+                    end = token.units.end;
+                }
+                leadLength_ = end - leadStart_;
+            }
         }
     }
+    for (const Token& token : tokens_) repeats_ = repeats_ || token.repeat != RepeatOnce;
     // Skipping to the leading unit needs every unit of that value to start
     // a character: true in UTF-16 for all but low surrogates, in UTF-8 for
     // all but continuation bytes, in EUC-JP for 7-bit units.
@@ -256,8 +323,15 @@ void ExpressionSearch::Compile() {
         case RawLayer::KindEucJp: self = u < 0x80; break;
         default: break;
         }
-        if (!self) firstUnit_ = firstUnitOther_ = -1;
+        if (!self) {
+            firstUnit_ = firstUnitOther_ = -1;
+            leadLength_ = 0;
+        }
     }
+    // The rarest unit of the lead is the one looked for.
+    for (int32_t k = 1; k < leadLength_; ++k)
+        if (UnitCommonness(pattern_.UnitAt(leadStart_ + k)) > UnitCommonness(pattern_.UnitAt(leadStart_ + probe_)))
+            probe_ = k;
 }
 
 bool ExpressionSearch::LiteralAt(RawRange units, const RawString& text, int32_t t, int32_t end,
@@ -462,7 +536,7 @@ bool ExpressionSearch::Attempt(const RawString& text, int32_t t, int32_t end) {
 }
 
 void ExpressionSearch::Finish(bool found) {
-    parts.Clear();
+    if (parts.Count() > 0) parts.Clear();
     if (!found) return;
     for (const JobHitRange& part : found_) parts.Add(part.start, part.end);
 }
@@ -471,29 +545,44 @@ bool ExpressionSearch::FinishSearch(bool found) {
     if (flags & ExpressionInvert) {
         found = !found;
         hitStart = hitEnd = 0;
-        parts.Clear();
+        if (parts.Count() > 0) parts.Clear();
         return found;
     }
     Finish(found);
     return found;
 }
 
+bool ExpressionSearch::LeadAt(const RawString& text, int32_t t, int32_t end) const {
+    if (t + leadLength_ > end) return false;
+    const int width = RawLayer::UnitWidth(text.Kind());
+    return std::memcmp(static_cast<const char*>(text.Data()) + (t + 1) * width,
+                       static_cast<const char*>(pattern_.Data()) + (leadStart_ + 1) * width,
+                       static_cast<size_t>(leadLength_ - 1) * static_cast<size_t>(width)) == 0;
+}
+
 int32_t ExpressionSearch::NextCandidate(const RawString& text, int32_t t, int32_t end) const {
     if (firstUnit_ < 0) return t;
-    if (text.Kind() == RawLayer::KindUtf16) {
-        const uint16_t* units = static_cast<const uint16_t*>(text.Data());
-        for (int32_t i = t; i < end; ++i)
-            if (units[i] == firstUnit_ || units[i] == firstUnitOther_) return i;
-        return -1;
-    }
-    const char* bytes = text.Bytes();
-    if (firstUnitOther_ < 0) {
-        const void* at = std::memchr(bytes + t, firstUnit_, static_cast<size_t>(end - t));
-        return at ? static_cast<int32_t>(static_cast<const char*>(at) - bytes) : -1;
-    }
-    for (int32_t i = t; i < end; ++i) {
-        const int32_t u = static_cast<uint8_t>(bytes[i]);
-        if (u == firstUnit_ || u == firstUnitOther_) return i;
+    // The probe unit (the rarest of the lead, at offset probe_) is looked
+    // for, then the whole lead around it; a start also needs the lead's
+    // first unit, which is always a character start.
+    const int32_t k = probe_;
+    const uint32_t probe = pattern_.UnitAt(leadStart_ + k);
+    const uint32_t other = k == 0 && firstUnitOther_ >= 0 ? static_cast<uint32_t>(firstUnitOther_) : probe;
+    const int32_t limit = end - (leadLength_ > 0 ? leadLength_ - 1 - k : 0);
+    for (int32_t i = t + k; i < limit; ++i) {
+        if (text.Kind() == RawLayer::KindUtf16) {
+            const uint16_t* units = static_cast<const uint16_t*>(text.Data());
+            while (i < limit && units[i] != probe && units[i] != other) ++i;
+        } else {
+            i += FindEitherByte(static_cast<const uint8_t*>(text.Data()) + i, limit - i, static_cast<uint8_t>(probe),
+                                static_cast<uint8_t>(other));
+        }
+        if (i >= limit) return -1;
+        const int32_t start = i - k;
+        const uint32_t first = text.UnitAt(start);
+        if ((first == static_cast<uint32_t>(firstUnit_) || static_cast<int32_t>(first) == firstUnitOther_) &&
+            LeadAt(text, start, end))
+            return start;
     }
     return -1;
 }
@@ -515,7 +604,7 @@ bool ExpressionSearch::From(const RawString& text, RawRange range) {
     RawRange r = text.ClampEnd(range);
     bool found = false;
     if (Prepare(text.Kind())) {
-        ResetMemory(r.start, r.end);
+        if (repeats_) ResetMemory(r.start, r.end);
         for (int32_t t = r.start;;) {
             t = NextCandidate(text, t, r.end);
             if (t < 0) break;
@@ -543,8 +632,9 @@ bool ExpressionSearch::Previous(const RawString& text, RawRange range) {
         std::vector<int32_t> starts;
         for (int32_t p = r.start; p < r.end; p = text.NextCharPos(p)) {
             uint32_t u = text.UnitAt(p);
-            if (firstUnit_ < 0 || static_cast<int32_t>(u) == firstUnit_ ||
-                static_cast<int32_t>(u) == firstUnitOther_)
+            if (firstUnit_ < 0 || ((static_cast<int32_t>(u) == firstUnit_ ||
+                                    static_cast<int32_t>(u) == firstUnitOther_) &&
+                                   LeadAt(text, p, r.end)))
                 starts.push_back(p);
         }
         for (size_t i = starts.size(); i-- > 0 && !found;) found = Attempt(text, starts[i], r.end);

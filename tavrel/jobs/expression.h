@@ -193,6 +193,8 @@ private:
     // when no such start exists before `end`; t itself when candidates
     // cannot be skipped.
     int32_t NextCandidate(const RawString& text, int32_t t, int32_t end) const;
+    // Whether the lead units after the first stand at t.
+    bool LeadAt(const RawString& text, int32_t t, int32_t end) const;
 
     uint32_t mode_ = 0;
     uint8_t kind_ = 0xFF;   // the kind the pattern was compiled for
@@ -204,6 +206,12 @@ private:
     // it; -1 when hits cannot be skipped to.
     int32_t firstUnit_ = -1;
     int32_t firstUnitOther_ = -1;
+    // The units pattern_[leadStart_, + leadLength_) every hit begins with
+    // (its first unit also as firstUnitOther_ under the case flag).
+    int32_t leadStart_ = 0;
+    int32_t leadLength_ = 0;
+    int32_t probe_ = 0;     // the lead unit a search skips to
+    bool repeats_ = false;  // a token repeats: failed pairs are remembered
     std::vector<Frame> stack_;
     std::vector<JobHitRange> found_;
     int32_t memoryBase_ = 0;

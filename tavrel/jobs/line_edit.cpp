@@ -599,9 +599,13 @@ bool Search(LineEditContext& context, ActionArgs& args, bool forward) {
     const uint32_t side = context.sideIndex;
     const bool inverted = (search.flags & ExpressionInvert) != 0;
     const JobSearchPlace& place = args.place;
-    for (int32_t r = row; r >= 0;) {
-        JobLineUnit* line = context.LineOfRow(r);
-        if (!line) break;
+    const int32_t count = job.rows.Count();
+    // One row a step, each looked up once: the list keeps its place.
+    for (int32_t r = row; r >= 0 && r < count; r += forward ? 1 : -1) {
+        JobContentUnit* unit = job.rows.At(r)->Unit(side);
+        if (!IsReal(unit)) continue;
+        // Every unit of a text side is a line.
+        JobLineUnit* line = static_cast<JobLineUnit*>(unit);
         const RawString& text = line->LineText();
         bool found = false;
         if (forward) {
@@ -645,8 +649,6 @@ bool Search(LineEditContext& context, ActionArgs& args, bool forward) {
             args.place = hit;
             return true;
         }
-        r = forward ? JobGroupUnit::NextRealRow(&job, side, r, true)
-                    : JobGroupUnit::PrevRealRow(&job, side, r, true);
     }
     return false;
 }
@@ -1110,9 +1112,9 @@ bool SearchStart(LineEditContext& context, ActionArgs& args, ExpressionSearch& s
     const JobSideRecord& side = context.side;
     const int32_t count = job.rows.Count();
     if (context.content.Count() == 0 || count == 0) return false;
-    const int32_t firstRow = JobGroupUnit::NextRealRow(&job, sideIndex, 0, false);
-    const int32_t lastRow = JobGroupUnit::PrevRealRow(&job, sideIndex, count - 1, false);
-    if (firstRow < 0 || lastRow < 0) return false;
+    // The first and last rows of the side are looked up only when needed:
+    // the row list keeps its place near the cursor for the walk.
+    auto lastRow = [&] { return JobGroupUnit::PrevRealRow(&job, sideIndex, count - 1, false); };
 
     int32_t startRow = side.cursorRow;
     int32_t startColumn = side.cursorColumn;
@@ -1126,9 +1128,9 @@ bool SearchStart(LineEditContext& context, ActionArgs& args, ExpressionSearch& s
         }
     }
     if (startRow < 0 || startRow >= count) {
-        row = forward ? firstRow : lastRow;
-        column = forward ? 0 : LineLength(context.LineOfRow(lastRow));
-        return true;
+        row = forward ? JobGroupUnit::NextRealRow(&job, sideIndex, 0, false) : lastRow();
+        column = forward ? 0 : LineLength(context.LineOfRow(row));
+        return row >= 0;
     }
     // An inverted hit stands for its whole line: the next search starts on
     // the line after (or before) it.
@@ -1142,9 +1144,9 @@ bool SearchStart(LineEditContext& context, ActionArgs& args, ExpressionSearch& s
     }
     int32_t real = JobGroupUnit::NextRealRow(&job, sideIndex, startRow, false);
     if (real < 0) {
-        row = lastRow;
-        column = LineLength(context.LineOfRow(lastRow));
-        return true;
+        row = lastRow();
+        column = LineLength(context.LineOfRow(row));
+        return row >= 0;
     }
     row = real;
     JobLineUnit* line = context.LineOfRow(real);
