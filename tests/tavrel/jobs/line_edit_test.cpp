@@ -268,6 +268,27 @@ TEST_F(LineEditTest, TypedTextTheEncodingCannotHoldIsRefused) {
     EXPECT_FALSE(Run(job, 0, CommandInsertTypedText));
 }
 
+TEST_F(LineEditTest, LinesAndResultsTheEncodingCannotHoldChangeNothing) {
+    // Side 1 is Shift_JIS; side 2's second line holds a character it lacks.
+    JobGroupUnit* job = Open("\x95\x5C\r\nb\r\n", "\xE8\xA1\xA8\r\n\xC3\xA9\r\n");
+    ASSERT_EQ(job->content1.encodingKind, uint32_t(RawLayer::KindSjis));
+    for (JobReportUnit& row : job->rows) row.flags |= RowMarked;
+    const std::vector<std::string> lines = Lines(job, 0);
+    EXPECT_FALSE(Run(job, 0, CommandCopyLinesTo));
+    EXPECT_EQ(Lines(job, 0), lines);
+    EXPECT_EQ(Data(job, 0).undo.Count(), 0);
+    // An input-method result it cannot hold leaves the text as it was.
+    Place(job, 0, 1, 0, 1, 1);
+    EXPECT_TRUE(Run(job, 0, CommandImeCompositionStart));
+    job->side1.composition[0].text = RawString::FromText("\xC3\xA9");
+    job->side1.compositionContents = 4;
+    EXPECT_FALSE(Run(job, 0, CommandImeCompositionUpdate));
+    EXPECT_TRUE(Run(job, 0, CommandImeCompositionEnd));
+    EXPECT_EQ(Lines(job, 0), lines);
+    EXPECT_EQ(job->content1.flags & ContentChanged, 0);
+    EXPECT_EQ(Data(job, 0).undo.Count(), 0);
+}
+
 TEST_F(LineEditTest, WordSelectionKeepsShiftJisCharactersWhole) {
     // ア is 83 41: its trail byte is the letter A.
     JobGroupUnit* job = Open("\x83\x41" "A b\r\n", "x\r\n");
