@@ -26,7 +26,12 @@ namespace TestSupport {
 class RecordingEditor : public JobLayer::JobViewEditor {
 public:
     int selected = 0, restored = 0, filters = 0, refreshes = 0, carets = 0, moves = 0, repaints = 0,
-        boxes = 0, alerts = 0, inputs = 0;
+        boxes = 0, alerts = 0, inputs = 0, listBoxes = 0;
+    // Every call of every slot.
+    int Calls() const {
+        return selected + restored + filters + refreshes + carets + moves + repaints + boxes + alerts + inputs +
+               listBoxes;
+    }
     int32_t CountSelectedRows() override { return ++selected, 0; }
     int32_t RestoreSelection() override { return ++restored, 0; }
     void ResetFilter() override { ++filters; }
@@ -37,7 +42,7 @@ public:
     void RefreshFolderBox() override { ++boxes; }
     void Alert() override { ++alerts; }
     bool RunInputDialog(JobLayer::ActionArgs&) override { return ++inputs, false; }
-    WinLayer::WinListBox* FolderBox() override { return nullptr; }
+    WinLayer::WinListBox* FolderBox() override { return ++listBoxes, nullptr; }
 };
 
 // The bytes of a text as it stands in memory.
@@ -57,24 +62,23 @@ inline std::string Utf16Bytes(const std::string& utf8, bool big) {
     return out;
 }
 
-// Text jobs on files in a temporary folder; reports go to `output`,
-// backups to folder\Backups; no job is left behind.
-class TextEditFixture : public ::testing::Test {
+// Text jobs on files in a temporary folder, with the kinds in the pool and
+// the default extension table; reports go to `logger`, backups to
+// folder\Backups; no job is left behind.
+class TextEditFixture : public BackupFixture {
 protected:
     void SetUp() override {
+        BackupFixture::SetUp();
         static JobLayer::JobKindPool pool;
         JobLayer::JobGroupList::Instance().SetKindPool(&pool);
         std::wstring ini = folder.Join(L"Tavrel.ini");
         WriteFileBytes(ini, "[Common]\r\nProgram=Tavrel\r\n");
         JobLayer::ExtensionKindTable::Shared().Load(RawLayer::ProfileFileRef::FromPath(W(ini)));
-        JobLayer::ShellCommandStore::Instance().SetOutput(&output);
-        root = folder.Join(L"Backups");
-        JobLayer::JobBackupList::Instance().SetOptions(W(root), 10, false);
         CloseAll();
     }
     void TearDown() override {
         CloseAll();
-        JobLayer::ShellCommandStore::Instance().SetOutput(nullptr);
+        BackupFixture::TearDown();
     }
     static void CloseAll() {
         JobLayer::JobGroupList& list = JobLayer::JobGroupList::Instance();
@@ -82,15 +86,10 @@ protected:
             job.flags = static_cast<uint16_t>(job.flags | JobLayer::JobClosed);
         list.PurgeClosed();
     }
-    std::wstring File(const std::string& name, const std::string& bytes) {
-        std::wstring path = folder.Join(Wide(name));
-        EXPECT_TRUE(WriteFileBytes(path, bytes));
-        return path;
-    }
     // A text job of two files, both sides editable.
     JobLayer::JobGroupUnit* Open(const std::string& bytes1, const std::string& bytes2) {
-        std::wstring one = File("one" + std::to_string(serial) + ".txt", bytes1);
-        std::wstring two = File("two" + std::to_string(serial++) + ".txt", bytes2);
+        std::wstring one = File(Wide("one" + std::to_string(serial) + ".txt"), bytes1);
+        std::wstring two = File(Wide("two" + std::to_string(serial++) + ".txt"), bytes2);
         JobLayer::JobGroupUnit* job = JobLayer::JobGroupList::Instance().OpenPair(W(one), W(two));
         EXPECT_EQ(job->kind.kind, uint32_t(JobLayer::KindText));
         job->edit.edit1 = job->edit.edit2 = 1;
@@ -153,23 +152,6 @@ protected:
         }
     }
 
-    // The backup folders under a root.
-    static std::vector<std::wstring> BackupFolders(const std::wstring& backupRoot) {
-        std::vector<std::wstring> out;
-        WIN32_FIND_DATAW data;
-        HANDLE h = FindFirstFileW((backupRoot + L"\\*").c_str(), &data);
-        if (h == INVALID_HANDLE_VALUE) return out;
-        do {
-            std::wstring name = data.cFileName;
-            if (name != L"." && name != L"..") out.push_back(backupRoot + L"\\" + name);
-        } while (FindNextFileW(h, &data));
-        FindClose(h);
-        return out;
-    }
-
-    TempFolder folder;
-    std::wstring root;
-    CaptureLogger output;
     RecordingEditor editor;
     JobLayer::ActionArgs args;
     int serial = 0;

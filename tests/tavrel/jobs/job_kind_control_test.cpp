@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/test_support.h"
+#include "support/text_edit_support.h"
 #include "tavrel/jobs/action_args.h"
 #include "tavrel/jobs/color_settings.h"
 #include "tavrel/jobs/config_store.h"
@@ -22,28 +23,12 @@ using namespace JobLayer;
 using RawLayer::RawString;
 using TestSupport::TempFolder;
 using TestSupport::WriteFileBytes;
+using TestSupport::RecordingEditor;
 using TestSupport::S;
 
 namespace {
 
 RawString T(const char* text) { return RawString::FromText(text); }
-
-// An editor that records what the controller asked of it.
-class RecordingEditor : public JobViewEditor {
-public:
-    int calls = 0;
-    int32_t CountSelectedRows() override { return ++calls, 0; }
-    int32_t RestoreSelection() override { return ++calls, 0; }
-    void ResetFilter() override { ++calls; }
-    void RefreshViews() override { ++calls; }
-    void UpdateCaret() override { ++calls; }
-    bool MoveToContentRow() override { return ++calls, true; }
-    void RepaintViews() override { ++calls; }
-    void RefreshFolderBox() override { ++calls; }
-    void Alert() override { ++calls; }
-    bool RunInputDialog(ActionArgs&) override { return ++calls, false; }
-    WinLayer::WinListBox* FolderBox() override { return ++calls, nullptr; }
-};
 
 // A detail box that records what the strategy set on it.
 class RecordingBox : public JobDetailBox {
@@ -112,7 +97,7 @@ TEST(KindControlTest, KindThreeControllerDoesNothing) {
         EXPECT_FALSE(control->CanExecute(editor, *job, 0, command)) << command;
         EXPECT_FALSE(control->Execute(editor, *job, 0, command, args)) << command;
     }
-    EXPECT_EQ(editor.calls, 0);
+    EXPECT_EQ(editor.Calls(), 0);
 
     // Nothing of the job changed.
     EXPECT_EQ(job->content1.Count(), 1);

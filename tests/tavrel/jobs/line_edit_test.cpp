@@ -446,14 +446,14 @@ TEST_F(LineEditTest, RandomEditsUndoRedoAndSaveGiveBackTheirLines) {
             // The save writes exactly the edited lines as the file was
             // written: its kind, mark and line end; the old file goes into a
             // dated backup.
-            std::vector<std::wstring> backupsBefore = TestSupport::TextEditFixture::BackupFolders(root);
+            std::vector<std::wstring> backupsBefore = BackupFolders();
             JobLineBaseData& data = Data(job, 0);
             std::string expected = e.mark ? (e.fileKind == RawLayer::KindUtf16LE ? "\xFF\xFE" : "\xEF\xBB\xBF") : "";
             const std::string lineEnd = Units(job->content1.lineEnd);
             for (size_t i = 0; i < edited.size(); ++i)
                 expected += edited[i] + (i + 1 < edited.size() || data.lastLineEnded ? lineEnd : "");
             EXPECT_EQ(Saved(job, 0), expected);
-            std::vector<std::wstring> backups = TestSupport::TextEditFixture::BackupFolders(root);
+            std::vector<std::wstring> backups = BackupFolders();
             ASSERT_EQ(backups.size(), backupsBefore.size() + 1);
             std::wstring name = TestSupport::Ws(job->Path(0));
             name = name.substr(name.find_last_of(L'\\') + 1);

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Runs a program that shows a window under Xvfb, waits until it writes its
+# ready file (passed as the program's last argument, as a Windows path) and
+# saves a screenshot of the whole screen:
+#     bash scripts/window-shot.sh <exe> <WxH> <out.png> [program arguments...]
+# The program runs under a Wine prefix of its own beside the build folder,
+# so its server can be stopped afterwards without touching a test run.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+exe="${1:?usage: window-shot.sh <exe> <WxH> <out.png> [arguments...]}"
+screen="${2:?}"
+out="${3:?}"
+shift 3
+case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
+
+if ! command -v xwd >/dev/null || ! command -v convert >/dev/null; then
+  SUDO=""
+  if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
+  $SUDO apt-get install -y --no-install-recommends x11-apps imagemagick
+fi
+
+build=$(cd "$(dirname "$exe")/.." && pwd)
+export WINEPREFIX="$build/wineprefix-shot"
+ready="$build/$(basename "$exe" .exe).ready"
+rm -f "$ready"
+# Wine sees the Unix root as drive Z:.
+ready_windows="Z:$(printf '%s' "$ready" | tr '/' '\\')"
+
+xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
+  ready="$1"; out="$2"; shift 2
+  "$@" &
+  pid=$!
+  # The first run also sets the prefix up, which takes a while.
+  for _ in $(seq 1 1800); do
+    [ -f "$ready" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  status=0
+  if [ -f "$ready" ]; then
+    sleep 0.3
+    xwd -root -silent | convert xwd:- "$out"
+  else
+    echo "the window of $(basename "$2") did not come up" >&2
+    status=1
+  fi
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+  exit $status
+' _ "$ready" "$out" "$here/scripts/wine-run.sh" "$exe" "$@" "$ready_windows"
+rm -f "$ready"
+echo "$out"
