@@ -3,24 +3,13 @@
 # a tab, the line-end mark, the caret) in the row host under Xvfb and saves
 # a screenshot:
 #     bash scripts/shot-rows.sh [text-rows.png]
-# Builds the program first, for the architecture this machine runs (x86_64
-# where 32-bit code cannot run); scripts/window-shot.sh takes the picture.
+# (scripts/window-shot.sh builds the program and takes the picture).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 out="${1:-text-rows.png}"
-
-arch=$(bash "$here/scripts/test-arch.sh")
-build="$here/build-$arch"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$arch.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" -j 4 --target rows_shot >/dev/null
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 printf 'int main(void)\r\n{\r\n\treturn count + 1;\r\n}\r\nkept line\r\nonly here\r\n' > "$work/left.txt"
 printf 'int main(void)\r\n{\r\n\treturn total + 2;\r\n}\r\nkept line\r\nnew one\r\nand another\r\n' > "$work/right.txt"
 windows() { printf 'Z:%s' "$1" | tr '/' '\\'; }
-bash "$here/scripts/window-shot.sh" "$build/tests/rows_shot.exe" 800x300 "$out" \
-  "$(windows "$work/left.txt")" "$(windows "$work/right.txt")"
+bash "$here/scripts/window-shot.sh" rows_shot 800x300 "$out" "$(windows "$work/left.txt")" "$(windows "$work/right.txt")"
