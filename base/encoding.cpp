@@ -455,6 +455,46 @@ bool ConvertFromUtf16(uint8_t kind, const wchar_t* units, int32_t count, RawStri
     return true;
 }
 
+bool HasLoneSurrogate(const wchar_t* units, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        uint32_t u = static_cast<uint16_t>(units[i]);
+        if (u < 0xD800 || u > 0xDFFF) continue;
+        if (u >= 0xDC00) return true;
+        if (i + 1 >= count) return true;
+        uint32_t next = static_cast<uint16_t>(units[i + 1]);
+        if (next < 0xDC00 || next > 0xDFFF) return true;
+        ++i;
+    }
+    return false;
+}
+
+bool ConvertTextExactly(const RawString& text, uint8_t kind, RawString& out) {
+    out = RawString(kind);
+    if (kind > KindUtf16) return false;
+    if (text.Kind() == kind) {
+        if (kind == KindUtf16 && HasLoneSurrogate(text.Wide(), text.Length())) return false;
+        out = text;
+        return true;
+    }
+    if (text.IsEmpty()) return true;
+    RawString wide;
+    if (!ConvertToUtf16(text.Kind(), text.Data(), text.Length(), wide)) return false;
+    if (HasLoneSurrogate(wide.Wide(), wide.Length())) return false;
+    RawString converted;
+    if (!ConvertFromUtf16(kind, wide.Wide(), wide.Length(), converted)) return false;
+    RawString back;
+    if (kind == KindUtf16) {
+        back = converted;
+    } else if (!ConvertToUtf16(kind, converted.Data(), converted.Length(), back)) {
+        return false;
+    }
+    if (back.Length() != wide.Length() ||
+        std::memcmp(back.Data(), wide.Data(), static_cast<size_t>(wide.Length()) * 2) != 0)
+        return false;
+    out = converted;
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // Names
 

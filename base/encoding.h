@@ -79,6 +79,16 @@ bool ConvertToUtf16(uint8_t kind, const void* units, int32_t count, RawString& o
 // From count 16-bit units to `kind` (0-6; 7 copies).
 bool ConvertFromUtf16(uint8_t kind, const wchar_t* units, int32_t count, RawString& out);
 
+// Whether count 16-bit units hold a surrogate half without its partner.
+bool HasLoneSurrogate(const wchar_t* units, int32_t count);
+
+// The text in another kind only when that kind holds every character of it:
+// the conversion must come back to the same UTF-16 units (no character
+// replaced by "?" or a look-alike) and the text must hold no lone surrogate.
+// False (and `out` empty) otherwise. Text already of the kind is taken as
+// it stands (UTF-16 text when it holds no lone surrogate).
+bool ConvertTextExactly(const RawString& text, uint8_t kind, RawString& out);
+
 // The profile/menu name of a kind ("ASCII" .. "UTF16", "ERROR" for 8 and
 // anything unknown); with the mark flag " [BOM]" follows.
 RawString EncodingKindName(uint8_t kind, bool withMark);

@@ -311,6 +311,11 @@ RawString RawString::WithCapacity(int32_t count) {
     return RawString(CopyBody(KindUtf8, nullptr, 0, count));
 }
 
+RawString RawString::ReserveAs(uint8_t kind, int32_t count) {
+    if (count < 0) count = 0;
+    return RawString(CopyBody(kind, nullptr, 0, count));
+}
+
 RawString RawString::ViewOf(const void* units, int32_t count, uint8_t kind) {
     if (!units || count <= 0) return RawString(kind);
     return RawString(AllocateBody(OwnView, kind, const_cast<void*>(units), count, count));
@@ -1143,6 +1148,17 @@ RawRange PathNameRange(const RawString& path) {
         if (IsPathSeparator(path.UnitAt(pos))) start = pos + 1;
     }
     return RawRange{start, length};
+}
+
+int32_t FindPathSeparator(const RawString& text, int32_t from) {
+    int32_t length = text.Length();
+    // Character starts are found from the beginning: a start inside a
+    // character is moved to the character's end.
+    int32_t pos = 0;
+    while (pos < from && pos < length) pos = text.NextCharPos(pos);
+    for (; pos < length; pos = text.NextCharPos(pos))
+        if (IsPathSeparator(text.UnitAt(pos))) return pos;
+    return length;
 }
 
 int32_t RawStringTokenizer::Next(RawRange range) const { return Scan(range, false); }

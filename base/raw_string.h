@@ -101,6 +101,9 @@ public:
     static RawString FromWideText(const wchar_t* text, int32_t count);
     // An empty, private kind-2 string whose capacity is at least count.
     static RawString WithCapacity(int32_t count);
+    // An empty, private string of the kind with room for at least count
+    // units (a negative count as 0), for text built in one allocation.
+    static RawString ReserveAs(uint8_t kind, int32_t count);
     // A view (ownership 3) of a buffer owned elsewhere; never shared: a copy
     // of it is private. The buffer must outlive the string and hold a
     // terminating zero unit after count units.
@@ -291,6 +294,10 @@ int CharClass(uint32_t unit);
 
 // The range after the last '\' or '/' to the end; the whole text without one.
 RawRange PathNameRange(const RawString& path);
+// The index of the next '\\' or '/' at or after `from` (a negative start
+// as 0), stepping by whole characters, so that the trail byte of a
+// Shift_JIS character is never taken for one; the length when none follows.
+int32_t FindPathSeparator(const RawString& text, int32_t from);
 
 // Item scanner over a text with optional bracket markers and quotes.
 class RawStringTokenizer {

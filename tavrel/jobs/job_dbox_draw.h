@@ -90,4 +90,20 @@ public:
                              const RawString& text2) override;
 };
 
+// The text kind's strategy: the window colour, tab width "TabStop", flag 8
+// cleared; one field from the end of the box's text to its right end in the
+// button-face colour; the unit's line text; the character comparison of a
+// changed row.
+class JobLineDBoxDraw : public JobKindDBoxDraw {
+public:
+    static JobLineDBoxDraw& Shared();
+
+    void PrepareBox(DetailDrawRecord& record) override;
+    void FillFields(DetailDrawRecord& record) override;
+    RawString DetailText(DetailDrawRecord& record, JobContentUnit* unit) override;
+    void MeasureBox(DetailDrawRecord& record1, DetailDrawRecord& record2) override;
+    JobDetailList DetailList(const JobReportUnit* row, const RawString& text1,
+                             const RawString& text2) override;
+};
+
 }  // namespace JobLayer

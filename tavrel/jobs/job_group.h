@@ -99,6 +99,9 @@ public:
     uint32_t viewMode = 7;
     uint16_t imeState = 0;          // bit 1: a composition is under way
     uint32_t lastWord = 0;
+    // The input method's last record: what it read (1 composition, 2 its
+    // reading, 4 result, 8 its reading), then the main and reading texts.
+    uint16_t compositionContents = 0;
     JobCompositionText composition[2];
     JobKindType kind;               // the side's kind
     std::unique_ptr<JobColumnControl::KindData> kindData;  // null until loaded

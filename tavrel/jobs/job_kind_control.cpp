@@ -85,8 +85,10 @@ JobKindControl* JobKindPool::CreateControl(const JobKindType& kindType) {
     }
 }
 
-JobKindDBoxDraw* JobKindPool::CreateDraw(const JobKindType&) {
-    // Every kind's detail box draws with the base strategy.
+JobKindDBoxDraw* JobKindPool::CreateDraw(const JobKindType& kindType) {
+    // The text kind has its own detail-box strategy; the others draw with
+    // the base one.
+    if (kindType.kind == KindText) return &JobLineDBoxDraw::Shared();
     return &JobBaseDBoxDraw::Shared();
 }
 

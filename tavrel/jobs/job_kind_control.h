@@ -53,9 +53,36 @@ enum : uint32_t {
     ConnectModeFloat = 2
 };
 
-// Edit command numbers run through Execute.
+// Edit command numbers run through Execute; the same number means the same
+// command for every kind.
 enum : uint32_t {
     FirstEditCommand = 1,
+    CommandSelectAll = 1,
+    CommandSelectWholeLine = 2,
+    CommandSnapToLineEdge = 3,
+    CommandSelectWord = 4,
+    CommandSelectWordEx = 5,
+    CommandInsertLineTabs = 6,
+    CommandRemoveLineTabs = 7,
+    CommandInsertNewLine = 8,
+    CommandBackspace = 9,
+    CommandDeleteCharOrSelections = 10,
+    CommandDeleteSelections = 11,
+    CommandCopyToClipboard = 12,
+    CommandPasteFromClipboard = 13,
+    CommandUndo = 14,
+    CommandRedo = 15,
+    CommandInsertText = 16,
+    CommandCopyLinesTo = 17,
+    CommandDeleteLines = 18,
+    CommandSearchForward = 19,
+    CommandSearchBackward = 20,
+    CommandReplaceText = 21,
+    CommandGotoLine = 22,
+    CommandImeCompositionStart = 23,
+    CommandImeCompositionEnd = 24,
+    CommandImeCompositionUpdate = 25,
+    CommandInsertTypedText = 26,
     LastEditCommand = 26
 };
 

@@ -1,10 +1,14 @@
 // The line unit of the text kind: one line of a side, with the marks the
 // user puts on it (connect, float), the match id of the latest line compare,
 // its 1-based line number and the count of distinct low bytes of its text
-// (a cheap weight for the compare). Drawing data is added by the text view.
+// (a cheap weight for the compare), and, once it was drawn, the x positions
+// of its characters (line_draw.cpp).
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
+#include <memory>
 
 #include "base/raw_string.h"
 #include "base/small_block.h"
@@ -31,6 +35,37 @@ enum : uint32_t {
     MatchFirstPair = 3   // 3 and up: shared by the two lines of one row
 };
 
+class JobLineBaseData;
+
+// The start of the character that holds unit `index` of a text: 0 below,
+// the length at or past the end. Found from the line's start where the
+// encoding cannot tell a lead from a trail unit (Shift_JIS), by looking
+// back where it can (UTF-8, UTF-16).
+int32_t LineCharStart(const RawString& text, int32_t index);
+
+// The x positions of a line's characters in a device context's font, for
+// the side's layout revision: position i is the offset of the left edge of
+// code unit i from the start of the text, trail units of a character stand
+// where the unit after them does, the entry after the last unit is the end
+// of the text and the one after that the end plus one cell (the caret place
+// after the text). Tabs reach the next tab stop, as DrawTextEx draws them.
+class JobLineDrawData : public JobDetailColumn::Viewer {
+public:
+    // Computes the positions unless they are of this revision and of a text
+    // of this length (a changed text is marked by Invalidate).
+    void Layout(const JobLineBaseData& base, HDC dc, const RawString& text);
+    void Invalidate() { count = -1; }
+    // Whether the positions belong to a text of this length.
+    bool ValidFor(int32_t length) const { return count == length && positions != nullptr; }
+    // Position i, the index clamped to the array.
+    int32_t PositionX(int32_t index) const override;
+
+    uint16_t stamp = 0;
+    std::unique_ptr<int32_t[]> positions;  // count + 2 entries
+    int32_t count = -1;                    // code units laid out; -1 none
+    int32_t cellWidth = 0;
+};
+
 class JobLineUnit : public JobContentUnit {
 public:
     JobLineUnit() {}
@@ -47,6 +82,7 @@ public:
     void SetText(const RawString& text) {
         text_ = text;
         distinctCount_ = kDistinctUnknown;
+        if (draw_) draw_->Invalidate();
     }
     const RawString& LineText() const { return text_; }
     // The line number as decimal text (empty before the line is numbered),
@@ -90,6 +126,31 @@ public:
         return RawString();
     }
     RawString Text() const override { return text_; }
+
+    // Measuring, layout, drawing and hit testing (line_draw.cpp). A line
+    // never laid out, or changed since, answers from its text's character
+    // boundaries.
+    void LayoutColumns(JobSideRecord& side, const RECT& area, bool hideFirstColumn) override;
+    void MeasureColumns(JobSideRecord& side, HDC dc, int32_t margin) override;
+    void MeasureContent(JobSideRecord& side, HDC dc, int32_t margin) override;
+    void MeasureFirstColumn(JobSideRecord& side, HDC dc, int32_t margin) override;
+    void Draw(const JobDrawContext& context) override;
+    int32_t FitCharIndex(int32_t index) const override;
+    uint32_t ColumnAtX(const JobDrawContext& context, int32_t x) const override;
+    int32_t CharIndexAtX(const JobDrawContext& context, int32_t x) const override;
+    RECT CaretRect(const JobDrawContext& context, int32_t index) const override;
+    RECT TextAreaRect(const JobDrawContext& context) const override;
+    void LayoutCharPositions(JobSideRecord& side, HDC dc) override;
+    int32_t CharMidX(int32_t index) const override;
+    int32_t CharIndexAtOffset(int32_t x) const override;
+    int32_t LastColumn() const override { return text_.Length(); }
+    int32_t EndColumn() const override { return text_.Length(); }
+    int32_t NextColumn(int32_t index) const override;
+    // The positions, when the line is laid out for its present text.
+    const JobLineDrawData* DrawData() const {
+        return draw_ && draw_->ValidFor(text_.Length()) ? draw_.get() : nullptr;
+    }
+
     void SetNumber(int32_t number) override { lineNumber_ = number; }
     void Destroy() override {
         if (blockBytes_ == 0) {
@@ -108,11 +169,20 @@ protected:
 
 private:
     static constexpr uint16_t kDistinctUnknown = 0xFFFF;
+    // Position i of the laid-out text, or an estimate from the characters
+    // when the line is not laid out.
+    int32_t PositionOf(int32_t index) const;
+    void MeasureColumn(JobSideRecord& side, HDC dc, int32_t margin, int32_t column, int tabLength);
+    void DrawLineText(const JobDrawContext& context, const RECT& cell);
+    // Steps 1 to 4 of drawing the text into a context whose origin is the
+    // text cell's top-left.
+    void PaintLineText(const JobDrawContext& context, HDC dc, int32_t width, int32_t height);
 
     int32_t lineNumber_ = 0;
     mutable uint16_t distinctCount_ = 0;  // at most 256; kDistinctUnknown until counted
     uint16_t blockBytes_ = 0;     // the pool block of NewWithText; 0 for `new`
     RawString text_;
+    std::unique_ptr<JobLineDrawData> draw_;  // made at the first layout
 };
 
 // A line unit that lives for the whole process; lists never delete it.

@@ -66,6 +66,18 @@ int32_t RowHolding(const JobGroupUnit& job, int32_t hint, const JobContentUnit* 
     return -1;
 }
 
+// The index of a line in its side's list: first the one its number
+// gives (right unless lines before it came or went since the last
+// numbering, so an edit working from the end of a range finds each line at
+// once), else by search.
+int32_t IndexOfLine(const JobContentList& content, const JobContentUnit* unit) {
+    const JobLineUnit* line = dynamic_cast<const JobLineUnit*>(unit);
+    if (line && line->LineNumber() >= 1 && line->LineNumber() <= content.Count() &&
+        content.At(line->LineNumber() - 1) == unit)
+        return line->LineNumber() - 1;
+    return content.IndexOf(unit);
+}
+
 // A new empty line in the kind of the side's other lines.
 JobLineUnit* NewEmptyLine(const JobContentList& content) {
     return new JobLineUnit(RawString(LineTextKindOf(content.encodingKind)));
@@ -86,15 +98,14 @@ void SetMark(JobContentUnit& line, uint16_t kind, uint32_t serial) {
     line.markSerial = serial;
 }
 
-// The CR LF text in a kind.
+}  // namespace
+
 RawString CrLfText(uint8_t kind) {
     RawString text(kind);
     text.AppendChar('\r');
     text.AppendChar('\n');
     return text;
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 // Side data and the shared units
@@ -228,6 +239,7 @@ bool LoadTextSide(JobSideRecord& side, JobContentList& content) {
     content.encodingKind = RawLayer::KindUtf8;
     content.lineEnd = CrLfText(RawLayer::KindUtf8);
     data->undo.Reset();
+    data->composition = JobLineComposition();
     data->textKind = RawLayer::KindUtf8;
     data->markKind = 0;
     data->lastLineEnded = true;
@@ -708,7 +720,7 @@ int32_t InsertLineBefore(JobGroupUnit& job, int32_t unitIndex, uint32_t side) {
 JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint32_t side) {
     if (side > 1 || !IsRealUnit(line)) return nullptr;
     JobContentList& content = job.Content(side);
-    int32_t lineIndex = content.IndexOf(line);
+    int32_t lineIndex = IndexOfLine(content, line);
     if (lineIndex < 0) return nullptr;
     int32_t lineRow = RowHolding(job, row, line, side);
 
@@ -751,7 +763,7 @@ JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* lin
 bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t side) {
     if (side > 1 || !IsRealUnit(unit)) return false;
     JobContentList& content = job.Content(side);
-    int32_t lineIndex = content.IndexOf(unit);
+    int32_t lineIndex = IndexOfLine(content, unit);
     if (lineIndex < 0) return false;
     // The row that shows the line lets it go before the line is deleted.
     int32_t r = RowHolding(job, row, unit, side);
@@ -771,19 +783,22 @@ bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t s
     return true;
 }
 
-void RefreshEditedRows(JobGroupUnit& job) {
-    for (JobReportUnit& row : job.rows) {
-        if (!(row.flags & RowEdited)) continue;
-        row.flags &= ~static_cast<uint32_t>(RowEdited);
-        bool real1 = IsRealUnit(row.unit1);
-        bool real2 = IsRealUnit(row.unit2);
-        if (real1 && real2) {
-            LineRowDetail(row);
-        } else if (real1 != real2) {
-            row.kind = real1 ? RowOnly1 : RowOnly2;
-            ClearDetails(row);
-        }
+namespace {
+
+void RefreshEditedRow(JobReportUnit& row) {
+    if (!(row.flags & RowEdited)) return;
+    row.flags &= ~static_cast<uint32_t>(RowEdited);
+    bool real1 = IsRealUnit(row.unit1);
+    bool real2 = IsRealUnit(row.unit2);
+    if (real1 && real2) {
+        LineRowDetail(row);
+    } else if (real1 != real2) {
+        row.kind = real1 ? RowOnly1 : RowOnly2;
+        ClearDetails(row);
     }
+}
+
+void RenumberPendingSides(JobGroupUnit& job) {
     for (uint32_t s = 0; s < 2; ++s) {
         JobContentList& content = job.Content(s);
         if (!(content.flags & ContentNumbering)) continue;
@@ -791,6 +806,19 @@ void RefreshEditedRows(JobGroupUnit& job) {
         content.flags = static_cast<uint16_t>(content.flags & ~ContentNumbering);
     }
     JobGroupUnit::UpdateSideFlag(&job);
+}
+
+}  // namespace
+
+void RefreshEditedRows(JobGroupUnit& job, JobReportUnit* const* rows, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        if (rows[i]) RefreshEditedRow(*rows[i]);
+    RenumberPendingSides(job);
+}
+
+void RefreshEditedRows(JobGroupUnit& job) {
+    for (JobReportUnit& row : job.rows) RefreshEditedRow(row);
+    RenumberPendingSides(job);
 }
 
 }  // namespace JobLayer

@@ -33,6 +33,25 @@ enum : uint32_t { TextFullRefresh = 0xFFEF };
 // A line start at or past 4 GiB always ends a load, whatever the option.
 constexpr int64_t TextLoadingHardLimit = int64_t(1) << 32;
 
+// A place in the lines of a side: line index and column, in code units.
+struct JobTextPosition {
+    int32_t line;
+    int32_t column;
+    bool operator==(const JobTextPosition& o) const { return line == o.line && column == o.column; }
+    bool operator!=(const JobTextPosition& o) const { return !(*this == o); }
+};
+
+// The input-method composition a side shows in its text without an undo
+// record: where it stands, the text it replaced and whether the side was
+// changed before it came.
+struct JobLineComposition {
+    bool shown = false;
+    JobTextPosition start = {0, 0};
+    JobTextPosition end = {0, 0};
+    RawString replaced;
+    bool changedBefore = false;
+};
+
 // The kind data of a text side.
 class JobLineBaseData : public JobColumnControl::KindData {
 public:
@@ -51,6 +70,7 @@ public:
     int32_t tabWidth = 0;    // pixels
     int32_t cellWidth = 0;   // pixels
     JobUndoDataList undo;    // the side's undo list
+    JobLineComposition composition;
 
     // What the loader found, for writing the side back unchanged.
     uint8_t textKind = RawLayer::KindUtf8;  // kind of the line texts in memory
@@ -61,6 +81,9 @@ public:
 // The text kind's data of a side; null when the side has none (or another
 // kind's).
 JobLineBaseData* LineBaseData(JobSideRecord& side);
+
+// CR LF in a kind.
+RawString CrLfText(uint8_t kind);
 
 // The kind of the line texts of a side whose file is of a kind: UTF-16
 // files are held as kind 7, unknown kinds as UTF-8.
@@ -112,6 +135,13 @@ public:
     // 8: clears the marks of the lines in the marked rows (with every line
     // of their groups); true when any mark was cleared.
     bool DisconnectLines(JobGroupUnit& job) override;
+
+    // 11: runs an edit command when it is enabled (LineEditExecute); beeps
+    // through the editor and gives false otherwise.
+    bool Execute(JobViewEditor& editor, JobGroupUnit& job, uint32_t side, uint32_t command,
+                 ActionArgs& args) override;
+    // 12: the enable rule of an edit command on a text side.
+    bool CanExecute(JobViewEditor& editor, JobGroupUnit& job, uint32_t side, uint32_t command) override;
 
     // Loads one side (0 or 1) of the job: the lines, then the cursor at the
     // first row; a side that could not be read whole is not editable.
@@ -194,5 +224,8 @@ int32_t InsertRowPosition(const JobGroupUnit& job, int32_t unitIndex, uint32_t s
 // Recomputes the rows marked edited (their kind and text detail), renumbers
 // the sides whose numbering is pending and updates the job's flags.
 void RefreshEditedRows(JobGroupUnit& job);
+// The same for the rows given (those without the edited flag are left as
+// they are), for an edit that knows the few rows it touched.
+void RefreshEditedRows(JobGroupUnit& job, JobReportUnit* const* rows, size_t count);
 
 }  // namespace JobLayer

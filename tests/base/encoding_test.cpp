@@ -356,3 +356,28 @@ TEST(EncodingNames, KindNames) {
     EXPECT_EQ(65000, KindCodePage(KindUtf7));
     EXPECT_EQ(-1, KindCodePage(KindUtf16));
 }
+
+TEST(EncodingTest, ExactConversionRefusesWhatTheKindCannotHold) {
+    const RawString nihon = RawString::FromWideText(L"\x65E5\x672C");
+    const RawString accent = RawString::FromWideText(L"caf\x00E9");
+    const RawString emoji = RawString::FromWideText(L"\xD83D\xDE00");
+    RawString out;
+    EXPECT_TRUE(ConvertTextExactly(nihon, KindSjis, out));
+    EXPECT_EQ(std::string(out.Bytes(), out.Length()), "\x93\xFA\x96\x7B");
+    EXPECT_TRUE(ConvertTextExactly(nihon, KindEucJp, out));
+    EXPECT_EQ(std::string(out.Bytes(), out.Length()), "\xC6\xFC\xCB\xDC");
+    // Best-fit look-alikes and replacement marks never pass.
+    EXPECT_FALSE(ConvertTextExactly(accent, KindSjis, out));
+    EXPECT_TRUE(out.IsEmpty());
+    EXPECT_FALSE(ConvertTextExactly(emoji, KindSjis, out));
+    EXPECT_TRUE(ConvertTextExactly(emoji, KindUtf8, out));
+    EXPECT_EQ(out.Length(), 4);
+    // The system code page holds what it holds: 日本 only under 932.
+    EXPECT_EQ(ConvertTextExactly(nihon, KindAnsi, out), GetACP() == 932);
+    EXPECT_EQ(ConvertTextExactly(accent, KindAnsi, out), GetACP() == 1252);
+    // A lone surrogate is no text of any kind.
+    const RawString lone = RawString::FromWideText(L"a\xD83D" L"b");
+    for (uint8_t kind : {KindUtf8, KindUtf16, KindUtf16LE}) EXPECT_FALSE(ConvertTextExactly(lone, kind, out));
+    EXPECT_TRUE(HasLoneSurrogate(lone.Wide(), lone.Length()));
+    EXPECT_FALSE(HasLoneSurrogate(emoji.Wide(), emoji.Length()));
+}

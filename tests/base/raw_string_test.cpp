@@ -642,3 +642,16 @@ TEST(RawStringThreads, TwoThreadsCopyAndWriteOneSharedString) {
 }
 
 }  // namespace
+
+TEST(RawStringTest, PathSeparatorsAreFoundByWholeCharacters) {
+    // 表 in Shift_JIS ends in 0x5C, a backslash.
+    RawString path = RawString::FromBytes("C:\x95\x5C" "a/b", 7, KindSjis);
+    EXPECT_EQ(FindPathSeparator(path, 0), 5);
+    EXPECT_EQ(FindPathSeparator(path, 3), 5);
+    EXPECT_EQ(FindPathSeparator(path, 6), 7);
+    EXPECT_EQ(FindPathSeparator(RawString::FromText("x\\y"), -4), 1);
+    RawString room = RawString::ReserveAs(KindUtf16, 50);
+    EXPECT_EQ(room.Kind(), KindUtf16);
+    EXPECT_TRUE(room.IsEmpty());
+    EXPECT_GE(room.Capacity(), 50);
+}

@@ -6,7 +6,12 @@
 #include <vector>
 
 #include "support/test_support.h"
+#include "support/text_edit_support.h"
+#include "tavrel/jobs/action_args.h"
 #include "tavrel/jobs/color_settings.h"
+#include "tavrel/jobs/config_store.h"
+#include "tavrel/jobs/inline_diff.h"
+#include "tavrel/jobs/line_unit.h"
 #include "tavrel/jobs/job_dbox_draw.h"
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/job_kind_control.h"
@@ -18,27 +23,12 @@ using namespace JobLayer;
 using RawLayer::RawString;
 using TestSupport::TempFolder;
 using TestSupport::WriteFileBytes;
+using TestSupport::RecordingEditor;
+using TestSupport::S;
 
 namespace {
 
 RawString T(const char* text) { return RawString::FromText(text); }
-
-// An editor that records what the controller asked of it.
-class RecordingEditor : public JobViewEditor {
-public:
-    int calls = 0;
-    int32_t CountSelectedRows() override { return ++calls, 0; }
-    int32_t RestoreSelection() override { return ++calls, 0; }
-    void ResetFilter() override { ++calls; }
-    void RefreshViews() override { ++calls; }
-    void UpdateCaret() override { ++calls; }
-    bool MoveToContentRow() override { return ++calls, true; }
-    void RepaintViews() override { ++calls; }
-    void RefreshFolderBox() override { ++calls; }
-    void Alert() override { ++calls; }
-    bool RunInputDialog(ActionArgs&) override { return ++calls, false; }
-    WinLayer::WinListBox* FolderBox() override { return ++calls, nullptr; }
-};
 
 // A detail box that records what the strategy set on it.
 class RecordingBox : public JobDetailBox {
@@ -55,7 +45,8 @@ public:
     void SetDrawFlag(uint32_t flag, bool on) override {
         drawFlags = on ? (drawFlags | flag) : (drawFlags & ~flag);
     }
-    int32_t TextEndX() const override { return 0; }
+    int32_t TextEndX() const override { return textEnd; }
+    int32_t textEnd = 0;
 };
 
 class Line : public JobContentUnit {
@@ -101,15 +92,12 @@ TEST(KindControlTest, KindThreeControllerDoesNothing) {
     EXPECT_EQ(control->PairStatus(*job, nullptr, nullptr), 3u);
 
     RecordingEditor editor;
-    // The base never reads the argument record; the storage only gives the
-    // reference something to name.
-    alignas(16) unsigned char storage[512] = {};
-    ActionArgs& args = *reinterpret_cast<ActionArgs*>(storage);
+    ActionArgs args;
     for (uint32_t command = 0; command <= 27; ++command) {
         EXPECT_FALSE(control->CanExecute(editor, *job, 0, command)) << command;
         EXPECT_FALSE(control->Execute(editor, *job, 0, command, args)) << command;
     }
-    EXPECT_EQ(editor.calls, 0);
+    EXPECT_EQ(editor.Calls(), 0);
 
     // Nothing of the job changed.
     EXPECT_EQ(job->content1.Count(), 1);
@@ -128,7 +116,9 @@ TEST(KindControlTest, PoolHandsOutEachKindsController) {
         JobKindType t = JobKindType::FromKind(kind);
         EXPECT_TRUE(pool.HasKind(t)) << kind;
         EXPECT_EQ(pool.CreateControl(t), controls[kind]) << kind;
-        EXPECT_EQ(pool.CreateDraw(t), &JobBaseDBoxDraw::Shared()) << kind;
+        JobKindDBoxDraw* draw = kind == KindText ? static_cast<JobKindDBoxDraw*>(&JobLineDBoxDraw::Shared())
+                                                 : static_cast<JobKindDBoxDraw*>(&JobBaseDBoxDraw::Shared());
+        EXPECT_EQ(pool.CreateDraw(t), draw) << kind;
     }
     // A list without a pool makes kind-3 jobs.
     JobGroupList bare;
@@ -289,6 +279,40 @@ TEST(DetailBoxDrawTest, BaseStrategy) {
 
     DetailDrawRecord none;
     draw.PrepareBox(none);  // no box: nothing to prepare
+}
+
+TEST(DetailBoxDrawTest, TextStrategy) {
+    JobLineDBoxDraw& draw = JobLineDBoxDraw::Shared();
+    RecordingBox box;
+    box.typing = true;
+    box.textEnd = 37;
+    box.drawFlags = DetailBoxPlainFlag | 1;
+    DetailDrawRecord record;
+    record.Init(&box, 0);
+    draw.PrepareBox(record);
+    EXPECT_EQ(box.attached, 1);
+    EXPECT_EQ(box.back, GetSysColor(COLOR_WINDOW));
+    EXPECT_EQ(box.tab, ConfigStore::Instance().tabStop);
+    EXPECT_EQ(box.drawFlags, 1u);
+    // One field from the end of the box's text to its right end.
+    record.fields.Add(1, 2, 3);
+    draw.FillFields(record);
+    ASSERT_EQ(record.fields.Count(), 1);
+    EXPECT_EQ(record.fields.First()->xStart, 37);
+    EXPECT_EQ(record.fields.First()->xEnd, FieldRightEnd);
+    EXPECT_EQ(record.fields.First()->color, ButtonFaceColor());
+    JobLineUnit unit(T("line text"));
+    EXPECT_EQ(S(draw.DetailText(record, &unit)), "line text");
+    // Segments only for a changed row.
+    JobReportUnit row;
+    row.kind = RowSame;
+    EXPECT_TRUE(draw.DetailList(&row, T("abc"), T("abd")).IsEmpty());
+    row.kind = RowChanged;
+    JobDetailList expected;
+    InlineDiff(expected, T("abc"), T("abd"));
+    JobDetailList list = draw.DetailList(&row, T("abc"), T("abd"));
+    ASSERT_EQ(list.Count(), expected.Count());
+    EXPECT_EQ(list.Last()->kind, expected.Last()->kind);
 }
 
 TEST(ContentUnitTest, SideTitles) {

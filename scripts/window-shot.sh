@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Builds a program of the tests that shows a window (for the architecture
+# this machine runs: x86_64 where 32-bit code cannot run), runs it under
+# Xvfb, waits until it writes its ready file (passed as the program's last
+# argument, as a Windows path) and saves a screenshot of the whole screen:
+#     bash scripts/window-shot.sh <target> <WxH> <out.png> [program arguments...]
+# The program runs under a Wine prefix of its own beside the build folder,
+# so its server can be stopped afterwards without touching a test run.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+target="${1:?usage: window-shot.sh <target> <WxH> <out.png> [arguments...]}"
+screen="${2:?}"
+out="${3:?}"
+shift 3
+case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
+
+arch=$(bash "$here/scripts/test-arch.sh")
+build="$here/build-$arch"
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$arch.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$build" -j 4 --target "$target" >/dev/null
+exe="$build/tests/$target.exe"
+
+if ! command -v xwd >/dev/null || ! command -v convert >/dev/null; then
+  SUDO=""
+  if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
+  $SUDO apt-get install -y --no-install-recommends x11-apps imagemagick
+fi
+
+export WINEPREFIX="$build/wineprefix-shot"
+ready="$build/$target.ready"
+rm -f "$ready"
+# Wine sees the Unix root as drive Z:.
+ready_windows="Z:$(printf '%s' "$ready" | tr '/' '\\')"
+
+xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
+  ready="$1"; out="$2"; shift 2
+  "$@" &
+  pid=$!
+  # The first run also sets the prefix up, which takes a while.
+  for _ in $(seq 1 1800); do
+    [ -f "$ready" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  status=0
+  if [ -f "$ready" ]; then
+    sleep 0.3
+    xwd -root -silent | convert xwd:- "$out"
+  else
+    echo "the window did not come up" >&2
+    status=1
+  fi
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+  exit $status
+' _ "$ready" "$out" "$here/scripts/wine-run.sh" "$exe" "$@" "$ready_windows"
+rm -f "$ready"
+echo "$out"

@@ -1,0 +1,89 @@
+// Painting a text job's rows the way the folder box does, for the row
+// host of the tests, the screenshot program and the benchmark: one row per
+// row height from the top of the client area, side 1 in the left half and
+// side 2 in the right half, each side measured over the rows in view and
+// laid out over its half.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "tavrel/jobs/config_store.h"
+#include "tavrel/jobs/job_group.h"
+#include "tavrel/jobs/line_unit.h"
+#include "tavrel/jobs/text_kind.h"
+
+namespace TestSupport {
+
+struct RowGeometry {
+    RECT client = {0, 0, 0, 0};
+    int32_t rowHeight = 16;
+    int32_t firstRow = 0;
+    int32_t margin = 2;
+
+    // Rows that fit in the client area (the last one may be cut).
+    int32_t VisibleRows() const {
+        return rowHeight > 0 ? (client.bottom - client.top + rowHeight - 1) / rowHeight : 0;
+    }
+    int32_t HalfWidth() const { return (client.right - client.left) / 2; }
+    // The rectangle of a display row on a side.
+    RECT SideRect(uint32_t side, int32_t row) const {
+        RECT rect;
+        rect.left = client.left + (side == 0 ? 0 : HalfWidth());
+        rect.right = side == 0 ? client.left + HalfWidth() : client.right;
+        rect.top = client.top + (row - firstRow) * rowHeight;
+        rect.bottom = rect.top + rowHeight;
+        return rect;
+    }
+    int32_t RowAtY(int32_t y) const { return rowHeight > 0 ? firstRow + (y - client.top) / rowHeight : -1; }
+    uint32_t SideAtX(int32_t x) const { return x < client.left + HalfWidth() ? 0 : 1; }
+};
+
+// What the unit operations of a row need to know.
+inline JobLayer::JobDrawContext RowContext(JobLayer::JobGroupUnit& job, uint32_t side, int32_t row, HDC dc,
+                                           const RowGeometry& geometry) {
+    JobLayer::JobDrawContext context;
+    context.dc = dc;
+    context.rect = geometry.SideRect(side, row);
+    context.side = &job.Side(side);
+    context.row = row;
+    context.margin = geometry.margin;
+    context.report = row >= 0 && row < job.rows.Count() ? job.rows.At(row) : nullptr;
+    return context;
+}
+
+// The side's metrics for the font selected into the context, then the
+// column widths measured over the rows in view and laid out over each half.
+inline void LayoutRows(JobLayer::JobGroupUnit& job, HDC dc, const RowGeometry& geometry) {
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    const int32_t last = geometry.firstRow + geometry.VisibleRows();
+    for (uint32_t s = 0; s < 2; ++s) {
+        JobLayer::JobSideRecord& side = job.Side(s);
+        if (JobLayer::JobLineBaseData* data = JobLayer::LineBaseData(side))
+            data->UpdateMetrics(dc, geometry.rowHeight, metrics.tmAveCharWidth);
+        for (int32_t& width : side.measuredWidth) width = 0;
+        for (int32_t row = geometry.firstRow; row < last && row < job.rows.Count(); ++row) {
+            JobLayer::JobContentUnit* unit = job.rows.At(row)->Unit(s);
+            unit->LayoutCharPositions(side, dc);
+            unit->MeasureFirstColumn(side, dc, geometry.margin);
+            unit->MeasureContent(side, dc, geometry.margin);
+        }
+        RECT area = geometry.SideRect(s, geometry.firstRow);
+        JobLayer::EmptyLineUnit().LayoutColumns(side, area, false);
+    }
+}
+
+// Lays the rows in view out and paints them over the window colour.
+inline void PaintRows(JobLayer::JobGroupUnit& job, HDC dc, const RowGeometry& geometry) {
+    LayoutRows(job, dc, geometry);
+    HBRUSH background = CreateSolidBrush(GetSysColor(COLOR_WINDOW));
+    FillRect(dc, &geometry.client, background);
+    DeleteObject(background);
+    const int32_t last = geometry.firstRow + geometry.VisibleRows();
+    for (int32_t row = geometry.firstRow; row < last && row < job.rows.Count(); ++row)
+        for (uint32_t s = 0; s < 2; ++s) job.rows.At(row)->Unit(s)->Draw(RowContext(job, s, row, dc, geometry));
+}
+
+}  // namespace TestSupport

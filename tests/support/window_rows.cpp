@@ -1,0 +1,211 @@
+// The row host of the text-row tests.
+#include "support/window_rows.h"
+
+#include <string>
+
+#include "tavrel/jobs/cursor.h"
+#include "toolkit/draw.h"
+#include "toolkit/environment.h"
+#include "toolkit/gdi_scope.h"
+#include "toolkit/win_message.h"
+
+namespace TestSupport {
+
+using JobLayer::JobSideRecord;
+using RawLayer::RawString;
+
+void RowHostEditor::RefreshViews() {
+    if (host_.window) InvalidateRect(host_.window, nullptr, FALSE);
+}
+
+void RowHostEditor::UpdateCaret() {
+    if (host_.window) InvalidateRect(host_.window, nullptr, FALSE);
+}
+
+RowHostIme::RowHostIme(RowHost& host) : WinImeControl(host), host_(host) {}
+
+void RowHostIme::OnStartComposition() {
+    commands.push_back({JobLayer::CommandImeCompositionStart, host_.Execute(JobLayer::CommandImeCompositionStart)});
+}
+
+void RowHostIme::OnEndComposition() {
+    commands.push_back({JobLayer::CommandImeCompositionEnd, host_.Execute(JobLayer::CommandImeCompositionEnd)});
+}
+
+void RowHostIme::OnComposition(const WinLayer::WinImeComposition& record) {
+    JobSideRecord& side = host_.job->Side(host_.focus);
+    side.compositionContents = record.contents;
+    JobLayer::JobCompositionText& main = side.composition[0];
+    main.Clear();
+    main.text = record.main.text;
+    // One entry per clause: where it starts, and the attribute of its first
+    // UTF-16 unit.
+    for (int32_t i = 0; i < record.main.clauses.Count(); ++i) {
+        const WinLayer::WinImeClause clause = record.main.clauses[i];
+        RawString head;
+        head.AssignRange(record.main.text, RawLayer::RawRange{0, clause.start});
+        int32_t offset = head.As(RawLayer::KindUtf16).Length();
+        main.attributes.Append(JobLayer::JobImeAttribute{static_cast<uint32_t>(clause.start),
+                                                         record.main.attributes.At(offset, 0)});
+    }
+    side.composition[1].Clear();
+    side.composition[1].text = record.reading.text;
+    commands.push_back({JobLayer::CommandImeCompositionUpdate, host_.Execute(JobLayer::CommandImeCompositionUpdate)});
+}
+
+RowHost::RowHost(JobLayer::JobGroupUnit* shownJob, RECT windowRect)
+    : job(shownJob), font(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))), editor(*this), ime(*this) {
+    className = RawString::FromText("TavrelRowHost");
+    text = RawString::FromText("Rows");
+    style = WS_OVERLAPPEDWINDOW;
+    rect = windowRect;
+}
+
+RowHost::~RowHost() { ime.Release(); }
+
+void RowHost::OnCreated() {
+    WinDialog::OnCreated();
+    ime.Attach();
+    job->side1.focusSide = job->side2.focusSide = focus;
+}
+
+bool RowHost::Execute(uint32_t command) {
+    bool done = job->controller->Execute(editor, *job, focus, command, args);
+    if (window) InvalidateRect(window, nullptr, FALSE);
+    return done;
+}
+
+JobLayer::JobDrawContext RowHost::Context(uint32_t side, int32_t row) const {
+    return RowContext(*job, side, row, nullptr, geometry);
+}
+
+void RowHost::Layout() {
+    WinLayer::GdiWindowDC dc(window);
+    HGDIOBJ old = SelectObject(dc.Get(), font);
+    RECT client = {0, 0, 0, 0};
+    if (window) GetClientRect(window, &client);
+    geometry.client = client;
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc.Get(), &metrics);
+    geometry.rowHeight = metrics.tmHeight + 2;
+    geometry.margin = JobLayer::KindMargin(JobLayer::KindText);
+    LayoutRows(*job, dc.Get(), geometry);
+    SelectObject(dc.Get(), old);
+}
+
+void RowHost::PaintInto(HDC dc) {
+    HGDIOBJ old = SelectObject(dc, font);
+    RECT client = {0, 0, 0, 0};
+    if (window) GetClientRect(window, &client);
+    geometry.client = client;
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    geometry.rowHeight = metrics.tmHeight + 2;
+    geometry.margin = JobLayer::KindMargin(JobLayer::KindText);
+    job->side1.focusSide = job->side2.focusSide = focus;
+    PaintRows(*job, dc, geometry);
+    const JobSideRecord& side = job->Side(focus);
+    if (showCaret && side.cursorRow >= 0 && side.cursorRow < job->rows.Count()) {
+        JobLayer::JobContentUnit* unit = job->rows.At(side.cursorRow)->Unit(focus);
+        RECT caret = unit->CaretRect(RowContext(*job, focus, side.cursorRow, dc, geometry), side.cursorColumn);
+        PatBlt(dc, caret.left, caret.top + 1, 2, caret.bottom - caret.top - 2, BLACKNESS);
+    }
+    SelectObject(dc, old);
+}
+
+LRESULT RowHost::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    // The input method first: a click during a composition completes it
+    // and still reaches the rows.
+    LRESULT answer = ime.HandleMessage(message, wParam, lParam);
+    if (answer != WinLayer::kNotHandled) return answer;
+    switch (message) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        // Painted off screen, then shown at once, as the folder box does.
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        RECT client;
+        GetClientRect(window, &client);
+        WinLayer::WinMemoryDC memory;
+        if (memory.Begin(dc, client)) {
+            PaintInto(memory.dc);
+            memory.CopyBack();
+        }
+        memory.End();
+        EndPaint(window, &paint);
+        ++paints;
+        return 0;
+    }
+    case WM_LBUTTONDOWN: {
+        POINT point = WinLayer::PointFromLParam(lParam);
+        Layout();
+        const int32_t row = geometry.RowAtY(point.y);
+        focus = geometry.SideAtX(point.x);
+        job->side1.focusSide = job->side2.focusSide = focus;
+        if (row >= 0 && row < job->rows.Count()) {
+            JobLayer::JobContentUnit* unit = job->rows.At(row)->Unit(focus);
+            if (!unit->IsPlaceholder()) {
+                JobSideRecord& side = job->Side(focus);
+                side.cursorRow = side.anchorRow = row;
+                side.cursorColumn = side.anchorColumn = unit->CharIndexAtX(Context(focus, row), point.x);
+                side.preferredX = -1;
+            }
+        }
+        SetFocus(window);
+        InvalidateRect(window, nullptr, FALSE);
+        return 0;
+    }
+    case WM_CHAR: {
+        const wchar_t unit = static_cast<wchar_t>(wParam);
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            pendingHigh_ = unit;
+            return 0;
+        }
+        std::wstring typed;
+        if (unit >= 0xDC00 && unit <= 0xDFFF) {
+            if (pendingHigh_) typed = {pendingHigh_, unit};
+        } else if (unit >= 32) {
+            typed = {unit};
+        }
+        pendingHigh_ = 0;
+        if (!typed.empty()) {
+            args.operands[0] = RawString::FromWideText(typed.c_str(), static_cast<int32_t>(typed.size()));
+            Execute(JobLayer::CommandInsertTypedText);
+        }
+        return 0;
+    }
+    case WM_KEYDOWN: {
+        uint32_t command = 0;
+        switch (wParam) {
+        case VK_BACK: command = JobLayer::CommandBackspace; break;
+        case VK_DELETE: command = JobLayer::CommandDeleteCharOrSelections; break;
+        case VK_RETURN: command = JobLayer::CommandInsertNewLine; break;
+        case VK_TAB:
+            command = (GetKeyState(VK_SHIFT) & 0x8000) ? JobLayer::CommandRemoveLineTabs : JobLayer::CommandInsertLineTabs;
+            break;
+        case VK_LEFT:
+        case VK_RIGHT: {
+            JobLayer::JobCursor cursor(*job, focus);
+            if (wParam == VK_LEFT ? cursor.MoveLeft() : cursor.MoveRight()) {
+                cursor.StoreToSide();
+                JobSideRecord& side = job->Side(focus);
+                side.anchorRow = side.cursorRow;
+                side.anchorColumn = side.cursorColumn;
+                InvalidateRect(window, nullptr, FALSE);
+            }
+            return 0;
+        }
+        default: break;
+        }
+        if (command == 0) break;
+        Execute(command);
+        return 0;
+    }
+    default:
+        break;
+    }
+    return WinDialog::OnMessage(message, wParam, lParam);
+}
+
+}  // namespace TestSupport

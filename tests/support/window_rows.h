@@ -1,0 +1,95 @@
+// The row host of the text-row tests: a plain window that paints a text
+// job's rows through the units' Draw on WM_PAINT, turns a left click into
+// the character under it (CharIndexAtX) and the caret there, typed
+// characters (WM_CHAR) into command 26 and a few keys into their commands,
+// and carries an input-method control whose slots 0, 1 and 2 run commands
+// 23, 24 and 25, as the folder box does.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "support/row_paint.h"
+#include "tavrel/jobs/action_args.h"
+#include "tavrel/jobs/job_group.h"
+#include "tavrel/jobs/job_kind_control.h"
+#include "toolkit/dialog.h"
+#include "toolkit/ime_control.h"
+
+namespace TestSupport {
+
+class RowHost;
+
+// The editor of the host: changes repaint the window.
+class RowHostEditor : public JobLayer::JobViewEditor {
+public:
+    explicit RowHostEditor(RowHost& host) : host_(host) {}
+    int32_t CountSelectedRows() override { return 0; }
+    int32_t RestoreSelection() override { return 0; }
+    void ResetFilter() override {}
+    void RefreshViews() override;
+    void UpdateCaret() override;
+    bool MoveToContentRow() override { return true; }
+    void RepaintViews() override {}
+    void RefreshFolderBox() override {}
+    void Alert() override { ++alerts; }
+    bool RunInputDialog(JobLayer::ActionArgs&) override { return false; }
+    WinLayer::WinListBox* FolderBox() override { return nullptr; }
+    int alerts = 0;
+
+private:
+    RowHost& host_;
+};
+
+// The host's input-method control: the record goes into the focus side's
+// composition record, then the command runs.
+class RowHostIme : public WinLayer::WinImeControl {
+public:
+    explicit RowHostIme(RowHost& host);
+    void OnStartComposition() override;
+    void OnEndComposition() override;
+    void OnComposition(const WinLayer::WinImeComposition& record) override;
+
+    // The commands the slots ran, with their results.
+    std::vector<std::pair<uint32_t, bool>> commands;
+
+private:
+    RowHost& host_;
+};
+
+class RowHost : public WinLayer::WinDialog {
+public:
+    // A window of the rectangle (screen coordinates) showing the job's rows
+    // in the default GUI font.
+    RowHost(JobLayer::JobGroupUnit* job, RECT windowRect);
+    ~RowHost() override;
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnCreated() override;
+
+    // Runs a command on the focus side.
+    bool Execute(uint32_t command);
+    // The drawing context of a row on a side, for hit tests (its device
+    // context is null).
+    JobLayer::JobDrawContext Context(uint32_t side, int32_t row) const;
+    // The geometry, laid out on a DC of the window's.
+    void Layout();
+    // Paints the rows into a device context of the client's size.
+    void PaintInto(HDC dc);
+
+    JobLayer::JobGroupUnit* job;
+    uint32_t focus = 0;          // the side that takes clicks, keys and the input method
+    bool showCaret = true;
+    RowGeometry geometry;
+    HFONT font;
+    RowHostEditor editor;
+    RowHostIme ime;
+    JobLayer::ActionArgs args;
+    int paints = 0;
+
+private:
+    wchar_t pendingHigh_ = 0;  // a high surrogate waiting for its low one
+};
+
+}  // namespace TestSupport

@@ -1,0 +1,71 @@
+// Shows the text rows of two files in the row host until the process is
+// ended, for the screenshot of scripts/shot-rows.sh:
+//
+//     rows_shot.exe FILE1 FILE2 [ready-file]
+//
+// The first changed row gets a selection on side 1 and the caret at its
+// end; once the window is painted the ready file is written.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "support/window_rows.h"
+#include "tavrel/jobs/job_group.h"
+#include "tavrel/jobs/text_kind.h"
+
+using namespace JobLayer;
+using RawLayer::RawString;
+
+namespace {
+
+constexpr UINT kLifetimeMs = 120000;
+constexpr UINT kReadyDelayMs = 700;
+std::wstring g_readyFile;
+
+std::wstring WideArgument(const char* text) {
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    std::wstring wide(length > 0 ? static_cast<size_t>(length) : 0, L'\0');
+    if (length > 0) MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], length);
+    if (!wide.empty()) wide.pop_back();
+    return wide;
+}
+
+void CALLBACK WriteReadyFile(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (g_readyFile.empty()) return;
+    HANDLE file = CreateFileW(g_readyFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
+void CALLBACK EndOfLife(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(0); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: rows_shot FILE1 FILE2 [ready-file]\n");
+        return 2;
+    }
+    if (argc > 3) g_readyFile = WideArgument(argv[3]);
+    JobGroupUnit job(JobKindType::FromKind(KindText), &JobLineControl::Shared());
+    job.content1.path = RawString::FromWideText(WideArgument(argv[1]).c_str());
+    job.content2.path = RawString::FromWideText(WideArgument(argv[2]).c_str());
+    job.edit.edit1 = job.edit.edit2 = 1;
+    job.controller->Load(job, ModeBoth);
+    // A selection over the first changed row of side 1, the caret at its end.
+    for (int32_t row = 0; row < job.rows.Count(); ++row) {
+        if (job.rows.At(row)->kind != RowChanged) continue;
+        JobContentUnit* unit = job.rows.At(row)->unit1;
+        job.side1.anchorRow = job.side1.cursorRow = row;
+        job.side1.anchorColumn = 0;
+        job.side1.cursorColumn = unit->Text().Length() > 4 ? 4 : unit->Text().Length();
+        break;
+    }
+    TestSupport::RowHost host(&job, RECT{40, 40, 760, 260});
+    host.Create();
+    if (!host.window) return 1;
+    SetTimer(nullptr, 0, kReadyDelayMs, WriteReadyFile);
+    SetTimer(nullptr, 0, kLifetimeMs, EndOfLife);
+    return host.MessageLoop();
+}
