@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "toolkit/environment.h"
+#include "toolkit/scroll_step.h"
 
 namespace WinLayer {
 
@@ -227,19 +228,9 @@ void WinListBox::ClampScroll() {
 
 void WinListBox::UpdateScroll() {
     if (window) {
-        const auto setBar = [this](int bar, int32_t content, int32_t page, int32_t position) {
-            SCROLLINFO info{};
-            info.cbSize = sizeof(info);
-            info.fMask = SIF_ALL;
-            info.nMin = 0;
-            info.nMax = std::max(content - 1, position + page - 1);
-            info.nPage = static_cast<UINT>(std::max(page, 0));
-            info.nPos = position;
-            SetScrollInfo(window, bar, &info, TRUE);
-        };
-        setBar(SB_VERT, contentSize.cy, clientRect.bottom - clientRect.top, scroll.y);
+        SetScrollBar(window, SB_VERT, contentSize.cy, clientRect.bottom - clientRect.top, scroll.y);
         if (GetWindowLongW(window, GWL_STYLE) & WS_HSCROLL) {
-            setBar(SB_HORZ, contentSize.cx, clientRect.right - clientRect.left, scroll.x);
+            SetScrollBar(window, SB_HORZ, contentSize.cx, clientRect.right - clientRect.left, scroll.x);
         }
     }
     if (scroll.x != reported.x || scroll.y != reported.y) {
@@ -263,11 +254,7 @@ int32_t WinListBox::VisibleRows() {
 
 void WinListBox::ScrollBy(bool vertical, int32_t delta) {
     LONG& offset = vertical ? scroll.y : scroll.x;
-    if (delta < 0) {
-        offset = std::max<LONG>(offset + delta, std::min<LONG>(offset, 0));
-    } else {
-        offset = std::min<LONG>(offset + delta, std::max<LONG>(offset, MaxScroll(vertical)));
-    }
+    offset = ScrollMoved(offset, delta, MaxScroll(vertical));
 }
 
 void WinListBox::OnScroll(bool vertical, WPARAM request) {
@@ -275,38 +262,7 @@ void WinListBox::OnScroll(bool vertical, WPARAM request) {
     const int32_t step = vertical ? lineStep.cy : lineStep.cx;
     const int32_t page = (vertical ? clientRect.bottom - clientRect.top : clientRect.right - clientRect.left) / 2;
     LONG& offset = vertical ? scroll.y : scroll.x;
-    switch (LOWORD(request)) {
-    case SB_LINEUP:
-        ScrollBy(vertical, -step);
-        break;
-    case SB_LINEDOWN:
-        ScrollBy(vertical, step);
-        break;
-    case SB_PAGEUP:
-        ScrollBy(vertical, -page);
-        break;
-    case SB_PAGEDOWN:
-        ScrollBy(vertical, page);
-        break;
-    case SB_THUMBPOSITION:
-    case SB_THUMBTRACK: {
-        SCROLLINFO info{};
-        info.cbSize = sizeof(info);
-        info.fMask = SIF_TRACKPOS;
-        if (window && GetScrollInfo(window, vertical ? SB_VERT : SB_HORZ, &info)) {
-            offset = std::max<LONG>(0, std::min<LONG>(info.nTrackPos, MaxScroll(vertical)));
-        }
-        break;
-    }
-    case SB_TOP:
-        offset = 0;
-        break;
-    case SB_BOTTOM:
-        offset = MaxScroll(vertical);
-        break;
-    default:
-        break;
-    }
+    offset = ScrollRequested(window, vertical ? SB_VERT : SB_HORZ, request, offset, step, page, MaxScroll(vertical));
     Invalidate();
     UpdateScroll();
 }
