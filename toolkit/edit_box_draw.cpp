@@ -8,6 +8,7 @@
 #include "toolkit/edit_box.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
+#include "toolkit/ime_control.h"
 
 namespace WinLayer {
 
@@ -25,7 +26,6 @@ constexpr COLORREF kMarkColours[3] = {RGB(0xE0, 0xFF, 0xE0), RGB(0xFF, 0xFF, 0xA
 // Units read from the input method at most.
 constexpr int32_t kImeUnits = 1024;
 constexpr int32_t kClauseOffsets = 50;
-constexpr int32_t kReconvertHeader = static_cast<int32_t>(sizeof(RECONVERTSTRING));
 
 bool IsHigh(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLow(uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
@@ -431,21 +431,8 @@ void WinEditBox::EndComposition() {
 LRESULT WinEditBox::Reconvert(RECONVERTSTRING* buffer) {
     const RawRange selection = Selection();
     const int32_t units = selection.end - selection.start;
-    const int32_t needed = kReconvertHeader + 2 * units;
-    if (!buffer) return needed;
-    if (static_cast<int64_t>(buffer->dwSize) < needed) return 0;
-    buffer->dwVersion = 0;
-    buffer->dwStrLen = static_cast<DWORD>(units);
-    buffer->dwStrOffset = static_cast<DWORD>(kReconvertHeader);
-    buffer->dwCompStrLen = static_cast<DWORD>(units);
-    buffer->dwCompStrOffset = 0;
-    buffer->dwTargetStrLen = static_cast<DWORD>(units);
-    buffer->dwTargetStrOffset = 0;
-    if (units > 0) {
-        std::memcpy(reinterpret_cast<char*>(buffer) + kReconvertHeader, edit.Wide() + selection.start,
-                    static_cast<size_t>(units) * 2);
-    }
-    return needed;
+    if (!buffer) return ReconvertSize(units);
+    return FillReconvert(*buffer, edit.Wide() + selection.start, units) ? ReconvertSize(units) : 0;
 }
 
 LRESULT WinEditBox::HandleImeMessage(UINT message, WPARAM wParam, LPARAM lParam) {
