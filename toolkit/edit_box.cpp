@@ -256,7 +256,7 @@ void WinEditBox::CaretToPoint(POINT point, bool newAnchor) {
     } else if (IsMultiLine() && pitch > 0 && (point.y + scroll.y - contentArea.top) / pitch >= lineCount) {
         caret = Length();
     } else {
-        caret = drawPart.IndexAtX(display, line, point.x + scroll.x - contentArea.left);
+        caret = drawPart.IndexAtX(edit, line, point.x + scroll.x - contentArea.left);
     }
     if (newAnchor) anchor = caret;
     ScrollCaretIntoView();
@@ -286,7 +286,7 @@ void WinEditBox::MoveVertically(int32_t direction, bool extend) {
     const int32_t line = drawPart.LineOf(caret) + direction;
     if (line < 0 || line >= static_cast<int32_t>(drawPart.lines.size())) return;
     if (rememberedX < 0) rememberedX = drawPart.XOf(caret);
-    MoveCaret(drawPart.IndexAtX(display, line, rememberedX), extend);
+    MoveCaret(drawPart.IndexAtX(edit, line, rememberedX), extend);
 }
 
 bool WinEditBox::OnKey(WPARAM key) {

@@ -83,10 +83,14 @@ public:
     // Breaks the display text into lines: at CR, LF and CR LF in a
     // multi-line box, and before the character that would make a line wider
     // than the wrap width (a line always keeps its first character).
-    void BreakLines(const RawLayer::RawString& display, bool multiLine, int32_t wrapWidth);
+    // Characters are those of the edit text, as for IndexAtX.
+    void BreakLines(const RawLayer::RawString& display, const RawLayer::RawString& text, bool multiLine,
+                    int32_t wrapWidth);
     // The index on line n nearest to x: a character is passed once x reaches
-    // two thirds of its width.
-    int32_t IndexAtX(const RawLayer::RawString& display, int32_t line, int32_t x) const;
+    // two thirds of its width. Characters are those of the edit text (its
+    // surrogate pairs and CR LF are never split, even where the display
+    // shows each unit on its own).
+    int32_t IndexAtX(const RawLayer::RawString& text, int32_t line, int32_t x) const;
     // The line that holds an index.
     int32_t LineOf(int32_t index) const;
     // Pixel x of an index within its line.

@@ -30,9 +30,11 @@ constexpr int32_t kClauseOffsets = 50;
 bool IsHigh(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLow(uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-// The end of the character at i: a surrogate pair is one.
+// The end of the character at i: a surrogate pair is one, and so is CR LF.
 int32_t CharEnd(const wchar_t* units, int32_t i, int32_t end) {
-    return (i + 1 < end && IsHigh(units[i]) && IsLow(units[i + 1])) ? i + 2 : i + 1;
+    if (i + 1 >= end) return i + 1;
+    if (IsHigh(units[i]) && IsLow(units[i + 1])) return i + 2;
+    return (units[i] == L'\r' && units[i + 1] == L'\n') ? i + 2 : i + 1;
 }
 
 }  // namespace
@@ -54,10 +56,12 @@ void WinEditBoxDraw::AppendLine(int32_t first, int32_t end, int32_t width) {
     lines.push_back(Line{first, end, width});
 }
 
-void WinEditBoxDraw::BreakLines(const RawString& display, bool multiLine, int32_t wrapWidth) {
+void WinEditBoxDraw::BreakLines(const RawString& display, const RawString& text, bool multiLine,
+                                int32_t wrapWidth) {
     lines.clear();
-    const int32_t length = display.Length();
+    const int32_t length = std::min(display.Length(), text.Length());
     const wchar_t* units = display.Wide();
+    const wchar_t* characters = text.Wide();
     if (!multiLine) {
         int32_t width = 0;
         for (int32_t i = 0; i < length; ++i) width += widths[static_cast<size_t>(i)];
@@ -76,7 +80,7 @@ void WinEditBoxDraw::BreakLines(const RawString& display, bool multiLine, int32_
             width = 0;
             continue;
         }
-        const int32_t next = CharEnd(units, i, length);
+        const int32_t next = CharEnd(characters, i, length);
         int32_t charWidth = 0;
         for (int32_t k = i; k < next; ++k) charWidth += widths[static_cast<size_t>(k)];
         // A line keeps at least its first character, so a narrow wrap width
@@ -92,14 +96,14 @@ void WinEditBoxDraw::BreakLines(const RawString& display, bool multiLine, int32_
     AppendLine(first, length, width);
 }
 
-int32_t WinEditBoxDraw::IndexAtX(const RawString& display, int32_t line, int32_t x) const {
+int32_t WinEditBoxDraw::IndexAtX(const RawString& text, int32_t line, int32_t x) const {
     if (lines.empty()) return 0;
     const Line& row = lines[static_cast<size_t>(std::max(0, std::min<int32_t>(line, lines.size() - 1)))];
-    const wchar_t* units = display.Wide();
+    const wchar_t* units = text.Wide();
+    const int32_t end = std::min<int32_t>(row.end, static_cast<int32_t>(widths.size()));
     int32_t before = 0;
-    for (int32_t i = row.first; i < row.end;) {
-        if (units[i] == L'\r' || units[i] == L'\n') return i;
-        const int32_t next = CharEnd(units, i, row.end);
+    for (int32_t i = row.first; i < end;) {
+        const int32_t next = std::min(CharEnd(units, i, end), end);
         int32_t charWidth = 0;
         for (int32_t k = i; k < next; ++k) charWidth += widths[static_cast<size_t>(k)];
         if (x < before + 2 * charWidth / 3) return i;
@@ -212,7 +216,7 @@ void WinEditBox::MeasureContent(WinDrawContext& dc, const RECT& area, SIZE& size
         }
     }
     const int32_t wrap = wrapWidth != 0 ? wrapWidth : area.right - area.left;
-    layout.BreakLines(display, IsMultiLine(), wrap);
+    layout.BreakLines(display, edit, IsMultiLine(), wrap);
     const int32_t lineCount = static_cast<int32_t>(layout.lines.size());
     size.cx = IsMultiLine() ? std::max(wrap, 0) : layout.lines.front().width + 2;
     size.cy = lineCount * (lineHeight + lineGap);

@@ -201,6 +201,15 @@ TEST(EditBoxTest, NarrowWrapKeepsOneCharacterPerLineAndPairsWhole) {
         EXPECT_EQ(lines[3].end, 5);
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
     }
+    // A password box shows each unit as '*', yet keeps the pair whole, for
+    // lines and for clicks.
+    EditFixture secret(WinEditBoxBasic::OptionMultiLine | WinEditBoxBasic::OptionPassword, L"a\xD83D\xDE00");
+    secret.box.wrapWidth = 1;
+    secret.box.SetText(RawString::FromWideText(L"a\xD83D\xDE00"));
+    secret.box.SyncDisplayText();
+    ASSERT_EQ(secret.box.drawPart.lines.size(), 2u);
+    EXPECT_EQ(secret.box.drawPart.lines[1].first, 1);
+    EXPECT_EQ(secret.box.drawPart.IndexAtX(secret.box.EditText(), 1, secret.box.drawPart.widths[1] + 1), 1);
 }
 
 TEST(EditBoxTest, MouseClicksAtTwoThirdsDragsAndReleasesOutside) {
