@@ -16,6 +16,7 @@
 #include "base/clipboard.h"
 #include "support/window_support.h"
 #include "toolkit/edit_box.h"
+#include "toolkit/gdi_scope.h"
 
 using namespace WinLayer;
 using RawLayer::RawString;
@@ -299,6 +300,7 @@ TEST(EditBoxTest, DisplayShowsStarsMarksAndCaretOnlyWithFocus) {
     // Without focus: no caret, selection or frame.
     EditFixture plain(0, L"text");
     EditFixture selected(0, L"text");
+    const int32_t objects = GdiLiveObjects();
     selected.box.SetSelection(0, 4);
     EXPECT_TRUE(plain.Capture().SameAs(selected.Capture()));
     SendMessageW(selected.box.window, WM_SETFOCUS, 0, 0);
@@ -314,6 +316,8 @@ TEST(EditBoxTest, DisplayShowsStarsMarksAndCaretOnlyWithFocus) {
     EXPECT_FALSE(before.SameAs(blinked));
     SendMessageW(selected.box.window, WM_TIMER, WinEditBoxBasic::kTimerId, 0);
     EXPECT_TRUE(before.SameAs(DibCanvas::CaptureClient(selected.box.window)));
+    // Painting and blinking leave no GDI object behind.
+    EXPECT_EQ(GdiLiveObjects(), objects);
 }
 
 }  // namespace
