@@ -23,10 +23,10 @@ fi
 cmake --build "$build" -j 4 --target "$target" >/dev/null
 exe="$build/tests/$target.exe"
 
-if ! command -v xwd >/dev/null || ! command -v convert >/dev/null; then
+if ! command -v xwd >/dev/null || ! command -v xwininfo >/dev/null || ! command -v convert >/dev/null; then
   SUDO=""
   if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
-  $SUDO apt-get install -y --no-install-recommends x11-apps imagemagick
+  $SUDO apt-get install -y --no-install-recommends x11-apps x11-utils imagemagick
 fi
 
 export WINEPREFIX="$build/wineprefix-shot"
@@ -49,6 +49,17 @@ xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
   if [ -f "$ready" ]; then
     sleep 0.3
     xwd -root -silent | convert xwd:- "$out"
+    # A picture of the root misses popup menus (override-redirect windows
+    # keep their pixels to themselves under Xvfb): paste each one that is
+    # shown at its place, bottom to top (xwininfo lists the top first).
+    for id in $(xwininfo -root -children | awk "/^ +0x/ {print \$1}" | tac); do
+      info=$(xwininfo -all -id "$id" 2>/dev/null) || continue
+      printf "%s" "$info" | grep -q "Map State: IsViewable" || continue
+      printf "%s" "$info" | grep -q "Override Redirect State: yes" || continue
+      x=$(printf "%s" "$info" | awk "/Absolute upper-left X/ {print \$4}")
+      y=$(printf "%s" "$info" | awk "/Absolute upper-left Y/ {print \$4}")
+      xwd -id "$id" -silent | convert "$out" xwd:- -geometry "+$x+$y" -composite "$out"
+    done
   else
     echo "the window did not come up" >&2
     status=1

@@ -1,42 +1,61 @@
+// Input method support for owner-drawn views.
 #include "toolkit/ime_control.h"
 
+#include <algorithm>
 #include <cstring>
-#include <vector>
-
-#include "base/encoding.h"
-#include "toolkit/environment.h"
-#include "toolkit/win_message.h"
 
 namespace WinLayer {
 
+using RawLayer::KindUtf16;
+using RawLayer::RawRange;
 using RawLayer::RawString;
 
 namespace {
 
-// Clause offsets read at most (a 200-byte buffer).
-constexpr int32_t kMaxClauseOffsets = 50;
-// The longest string read, in bytes: far beyond any composition, and a
-// bound on what a broken input method could make the control allocate.
-constexpr LONG kMaxStringBytes = 1 << 21;
-// The header of a RECONVERTSTRING record.
-constexpr DWORD kReconvertHeader = 32;
+constexpr int32_t kReconvertHeader = static_cast<int32_t>(sizeof(RECONVERTSTRING));
 
 }  // namespace
 
-void ClearAttributedText(AttributedText& text) {
-    text.text = RawString();
-    text.clauses.Clear();
-    text.attributes.Clear();
+int32_t ReconvertSize(int32_t units) { return kReconvertHeader + 2 * units; }
+
+bool FillReconvert(RECONVERTSTRING& record, const wchar_t* text, int32_t units) {
+    if (units < 0 || static_cast<int64_t>(record.dwSize) < ReconvertSize(units)) return false;
+    record.dwStrLen = static_cast<DWORD>(units);
+    record.dwStrOffset = static_cast<DWORD>(kReconvertHeader);
+    record.dwCompStrLen = static_cast<DWORD>(units);
+    record.dwCompStrOffset = 0;
+    record.dwTargetStrLen = static_cast<DWORD>(units);
+    record.dwTargetStrOffset = 0;
+    if (units > 0) std::memcpy(reinterpret_cast<char*>(&record) + kReconvertHeader, text, static_cast<size_t>(units) * 2);
+    return true;
 }
 
-WinImeControl::WinImeControl(WinView& owner) : view(owner) {
-    InitializeCriticalSection(&lock_);
-    composition.kind = WinEnvironment::Instance().textKind;
+void AttributedText::Construct() { ClearAttributedText(*this); }
+
+void ClearAttributedText(AttributedText& text) {
+    text.text = RawString(text.text.Kind());
+    text.clauses.clear();
+    text.attributes.clear();
 }
+
+WinImeControl::WinImeControl(WinView& owner) : view(owner) { InitializeCriticalSection(&lock_); }
 
 WinImeControl::~WinImeControl() {
     Release();
     DeleteCriticalSection(&lock_);
+}
+
+bool WinImeControl::HasState(uint16_t state) const {
+    EnterCriticalSection(&lock_);
+    const bool on = (state_ & state) != 0;
+    LeaveCriticalSection(&lock_);
+    return on;
+}
+
+void WinImeControl::SetState(uint16_t state, bool on) {
+    EnterCriticalSection(&lock_);
+    state_ = static_cast<uint16_t>(on ? (state_ | state) : (state_ & ~state));
+    LeaveCriticalSection(&lock_);
 }
 
 void WinImeControl::OnStartComposition() {}
@@ -44,64 +63,44 @@ void WinImeControl::OnEndComposition() {}
 void WinImeControl::OnComposition(const WinImeComposition&) {}
 void WinImeControl::OnOpenStatus(bool) {}
 
-void WinImeControl::QueryCharPosition(IMECHARPOSITION* position) {
-    if (!position) return;
-    RECT rect = {0, 0, 0, 0};
+void WinImeControl::QueryCharPosition(IMECHARPOSITION& position) {
+    RECT rect{};
     if (view.window) GetWindowRect(view.window, &rect);
-    position->dwSize = sizeof(IMECHARPOSITION);
-    position->dwCharPos = 0;
-    position->pt.x = rect.left;
-    position->pt.y = rect.top;
-    position->cLineHeight = static_cast<UINT>(rect.bottom - rect.top);
-    position->rcDocument = rect;
+    position.dwSize = sizeof(IMECHARPOSITION);
+    position.dwCharPos = 0;
+    position.pt = POINT{rect.left, rect.top};
+    position.cLineHeight = static_cast<UINT>(rect.bottom - rect.top);
+    position.rcDocument = rect;
 }
 
 void WinImeControl::SetCompositionFont() {
-    if (!context) return;
-    LOGFONTW font = view.GetEffectiveFont().description;
-    ImmSetCompositionFontW(context, &font);
+    LOGFONTW description = view.GetEffectiveFont().description;
+    ImmSetCompositionFontW(context, &description);
 }
 
 bool WinImeControl::PrepareReconversion() { return false; }
 
-uint16_t WinImeControl::State() const {
-    EnterCriticalSection(const_cast<CRITICAL_SECTION*>(&lock_));
-    uint16_t state = state_;
-    LeaveCriticalSection(const_cast<CRITICAL_SECTION*>(&lock_));
-    return state;
-}
-
-void WinImeControl::SetState(uint16_t bit, bool on) {
-    EnterCriticalSection(&lock_);
-    state_ = static_cast<uint16_t>(on ? (state_ | bit) : (state_ & ~bit));
-    LeaveCriticalSection(&lock_);
-}
-
 bool WinImeControl::Attach() {
-    if (context) return true;
-    if (!view.window) return false;
-    context = ImmCreateContext();
-    if (!context) return false;
+    if (!context) context = ImmCreateContext();
+    if (!context || !view.window) return false;
     ImmAssociateContext(view.window, context);
     SetState(StateAssociated, true);
     return true;
 }
 
 void WinImeControl::SetOpen(bool open) {
-    if (((State() & StateOpen) != 0) == open) return;
+    if (HasState(StateOpen) == open) return;
     SetState(StateOpen, open);
     if (context) ImmSetOpenStatus(context, open ? TRUE : FALSE);
 }
 
 void WinImeControl::Release() {
-    if (State() & StateAssociated) {
+    if (HasState(StateAssociated)) {
         SetState(StateAssociated, false);
-        if (view.window && IsWindow(view.window)) ImmAssociateContext(view.window, nullptr);
+        if (view.window) ImmAssociateContext(view.window, nullptr);
     }
-    if (context) {
-        ImmDestroyContext(context);
-        context = nullptr;
-    }
+    if (context) ImmDestroyContext(context);
+    context = nullptr;
 }
 
 void WinImeControl::CopyComposition(AttributedText& target, const AttributedText& source) {
@@ -110,105 +109,93 @@ void WinImeControl::CopyComposition(AttributedText& target, const AttributedText
     target.attributes = source.attributes;
 }
 
-bool WinImeControl::ReadString(DWORD stringIndex, DWORD clauseIndex, DWORD attributeIndex, AttributedText& out) {
-    // A negative answer is an error code: nothing is read.
-    LONG bytes = ImmGetCompositionStringW(context, stringIndex, nullptr, 0);
-    if (bytes < 0) return false;
-    if (bytes > kMaxStringBytes) bytes = kMaxStringBytes;
-    int32_t units = static_cast<int32_t>(bytes / 2);
-    std::vector<wchar_t> buffer(static_cast<size_t>(units) + 1, 0);
-    if (units > 0) {
-        LONG got = ImmGetCompositionStringW(context, stringIndex, buffer.data(), static_cast<DWORD>(units) * 2);
-        if (got < 0) return false;
-        if (got / 2 < units) units = static_cast<int32_t>(got / 2);
+bool WinImeControl::ReadString(DWORD index, AttributedText& target) {
+    const LONG bytes = ImmGetCompositionStringW(context, index, nullptr, 0);
+    if (bytes <= 0) return false;
+    const LONG wanted = std::min<LONG>(bytes, kMaxUnits * 2);
+    lastUnits_.assign(static_cast<size_t>(kMaxUnits) + 1, 0);
+    const LONG got = ImmGetCompositionStringW(context, index, lastUnits_.data(), static_cast<DWORD>(wanted));
+    if (got < 0) {
+        lastUnits_.clear();
+        return false;
     }
-    RawString wide = RawString::FromWideText(buffer.data(), units);
-    out.text = wide.As(static_cast<uint8_t>(composition.kind));
-
-    if (clauseIndex) {
-        DWORD offsets[kMaxClauseOffsets] = {};
-        LONG got = ImmGetCompositionStringW(context, clauseIndex, offsets, sizeof(offsets));
-        int32_t count = got > 0 ? static_cast<int32_t>(got / sizeof(DWORD)) : 0;
-        if (count > kMaxClauseOffsets) count = kMaxClauseOffsets;
-        // Offsets count UTF-16 units: each becomes the index of the same
-        // place in the stored string, clamped to it and kept ascending.
-        std::vector<int32_t> index;
-        DWORD previous = 0;
-        for (int32_t i = 0; i < count; ++i) {
-            DWORD offset = offsets[i] > static_cast<DWORD>(units) ? static_cast<DWORD>(units) : offsets[i];
-            if (offset < previous) offset = previous;
-            previous = offset;
-            RawString head = RawString::FromWideText(buffer.data(), static_cast<int32_t>(offset));
-            index.push_back(head.As(static_cast<uint8_t>(composition.kind)).Length());
-        }
-        for (size_t i = 0; i + 1 < index.size(); ++i) out.clauses.Append(WinImeClause{index[i], index[i + 1]});
-    }
-    if (attributeIndex) {
-        LONG size = ImmGetCompositionStringW(context, attributeIndex, nullptr, 0);
-        if (size > units) size = units;
-        if (size > 0) {
-            std::vector<uint8_t> attributes(static_cast<size_t>(size), 0);
-            LONG got = ImmGetCompositionStringW(context, attributeIndex, attributes.data(), static_cast<DWORD>(size));
-            for (LONG i = 0; i < got && i < size; ++i) out.attributes.Append(attributes[static_cast<size_t>(i)]);
-        }
-    }
+    lastUnits_.resize(static_cast<size_t>(std::min(got, wanted) / 2));
+    const RawString wide = RawString::FromWideText(lastUnits_.data(), static_cast<int32_t>(lastUnits_.size()));
+    target.text = composition.kind == KindUtf16 ? wide : wide.As(composition.kind);
     return true;
 }
 
-void WinImeControl::OnCompositionMessage(LPARAM flags) {
-    composition.contents = 0;
-    composition.cursor = 0;
-    ClearAttributedText(composition.main);
-    ClearAttributedText(composition.reading);
-    if ((flags & GCS_COMPSTR) &&
-        ReadString(GCS_COMPSTR, (flags & GCS_COMPCLAUSE) ? GCS_COMPCLAUSE : 0, (flags & GCS_COMPATTR) ? GCS_COMPATTR : 0,
-                   composition.main))
-        composition.contents |= WinImeComposition::CompositionRead;
-    if ((flags & GCS_COMPREADSTR) &&
-        ReadString(GCS_COMPREADSTR, (flags & GCS_COMPREADCLAUSE) ? GCS_COMPREADCLAUSE : 0,
-                   (flags & GCS_COMPREADATTR) ? GCS_COMPREADATTR : 0, composition.reading))
-        composition.contents |= WinImeComposition::CompositionReadingRead;
-    if (flags & GCS_CURSORPOS) {
-        LONG cursor = ImmGetCompositionStringW(context, GCS_CURSORPOS, nullptr, 0);
-        composition.cursor = cursor < 0 ? 0 : static_cast<int32_t>(cursor);
+void WinImeControl::ReadClauses(DWORD index, AttributedText& target, const std::vector<wchar_t>& units) {
+    DWORD offsets[kMaxClauseOffsets] = {};
+    const LONG bytes = ImmGetCompositionStringW(context, index, offsets, sizeof(offsets));
+    const int32_t count = bytes > 0 ? std::min<int32_t>(bytes / 4, kMaxClauseOffsets) : 0;
+    const int32_t length = static_cast<int32_t>(units.size());
+    // Offsets count UTF-16 units; the string may be in another kind.
+    const auto place = [&](int32_t offset) {
+        if (composition.kind == KindUtf16) return offset;
+        return RawString::FromWideText(units.data(), offset).As(composition.kind).Length();
+    };
+    int32_t previous = 0;
+    int32_t previousIndex = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t offset = std::max(previous, std::min(static_cast<int32_t>(offsets[i]), length));
+        const int32_t at = place(offset);
+        if (i > 0) target.clauses.push_back(RawRange{previousIndex, at});
+        previous = offset;
+        previousIndex = at;
     }
-    if (composition.contents & WinImeComposition::CompositionRead) OnComposition(composition);
-
-    composition.contents = 0;
-    composition.cursor = 0;
-    ClearAttributedText(composition.main);
-    ClearAttributedText(composition.reading);
-    if ((flags & GCS_RESULTSTR) &&
-        ReadString(GCS_RESULTSTR, (flags & GCS_RESULTCLAUSE) ? GCS_RESULTCLAUSE : 0, 0, composition.main))
-        composition.contents |= WinImeComposition::ResultRead;
-    if ((flags & GCS_RESULTREADSTR) &&
-        ReadString(GCS_RESULTREADSTR, (flags & GCS_RESULTREADCLAUSE) ? GCS_RESULTREADCLAUSE : 0, 0,
-                   composition.reading))
-        composition.contents |= WinImeComposition::ResultReadingRead;
-    if (composition.contents & WinImeComposition::ResultRead) OnComposition(composition);
 }
 
-LRESULT WinImeControl::OnRequest(WPARAM request, LPARAM data) {
-    if (request == IMR_QUERYCHARPOSITION) {
-        QueryCharPosition(reinterpret_cast<IMECHARPOSITION*>(data));
-        return 1;
+void WinImeControl::ReadAttributes(DWORD index, AttributedText& target) {
+    const LONG bytes = ImmGetCompositionStringW(context, index, nullptr, 0);
+    if (bytes <= 0) return;
+    target.attributes.assign(static_cast<size_t>(std::min<LONG>(bytes, kMaxUnits)), 0);
+    const LONG got = ImmGetCompositionStringW(context, index, target.attributes.data(),
+                                              static_cast<DWORD>(target.attributes.size()));
+    target.attributes.resize(got > 0 ? std::min<size_t>(static_cast<size_t>(got), target.attributes.size()) : 0);
+}
+
+void WinImeControl::ReadComposition(LPARAM flags) {
+    const auto empty = [this] {
+        composition.kind = view.text.Kind();
+        composition.contents = 0;
+        composition.cursor = 0;
+        ClearAttributedText(composition.main);
+        ClearAttributedText(composition.reading);
+    };
+    empty();
+    if ((flags & GCS_COMPSTR) && ReadString(GCS_COMPSTR, composition.main)) {
+        composition.contents |= WinImeComposition::ContentComposition;
+        if (flags & GCS_COMPCLAUSE) ReadClauses(GCS_COMPCLAUSE, composition.main, lastUnits_);
+        if (flags & GCS_COMPATTR) ReadAttributes(GCS_COMPATTR, composition.main);
     }
-    if (request != IMR_RECONVERTSTRING || !PrepareReconversion()) return 0;
-    RawString wide = composition.main.text.As(RawLayer::KindUtf16);
-    const DWORD n = static_cast<DWORD>(wide.Length());
-    if (n == 0) return 0;
-    if (!data) return static_cast<LRESULT>(2 * n + kReconvertHeader);
-    RECONVERTSTRING* record = reinterpret_cast<RECONVERTSTRING*>(data);
-    // The caller's record must hold the text: a short one is never written.
-    if (record->dwSize < kReconvertHeader + 2 * n) return 0;
-    record->dwStrLen = n;
-    record->dwStrOffset = kReconvertHeader;
-    record->dwCompStrLen = n;
-    record->dwCompStrOffset = 0;
-    record->dwTargetStrLen = n;
-    record->dwTargetStrOffset = 0;
-    std::memcpy(reinterpret_cast<uint8_t*>(record) + kReconvertHeader, wide.Wide(), 2 * n);
-    return 1;
+    if ((flags & GCS_COMPREADSTR) && ReadString(GCS_COMPREADSTR, composition.reading)) {
+        composition.contents |= WinImeComposition::ContentCompositionReading;
+        if (flags & GCS_COMPREADCLAUSE) ReadClauses(GCS_COMPREADCLAUSE, composition.reading, lastUnits_);
+        if (flags & GCS_COMPREADATTR) ReadAttributes(GCS_COMPREADATTR, composition.reading);
+    }
+    if (flags & GCS_CURSORPOS) composition.cursor = ImmGetCompositionStringW(context, GCS_CURSORPOS, nullptr, 0);
+    if (composition.contents & WinImeComposition::ContentComposition) OnComposition(composition);
+
+    empty();
+    if ((flags & GCS_RESULTSTR) && ReadString(GCS_RESULTSTR, composition.main)) {
+        composition.contents |= WinImeComposition::ContentResult;
+        if (flags & GCS_RESULTCLAUSE) ReadClauses(GCS_RESULTCLAUSE, composition.main, lastUnits_);
+    }
+    if ((flags & GCS_RESULTREADSTR) && ReadString(GCS_RESULTREADSTR, composition.reading)) {
+        composition.contents |= WinImeComposition::ContentResultReading;
+        if (flags & GCS_RESULTREADCLAUSE) ReadClauses(GCS_RESULTREADCLAUSE, composition.reading, lastUnits_);
+    }
+    if (composition.contents & WinImeComposition::ContentResult) OnComposition(composition);
+}
+
+LRESULT WinImeControl::Reconvert(RECONVERTSTRING* buffer) {
+    if (!PrepareReconversion()) return 0;
+    const RawString wide = composition.main.text.As(KindUtf16);
+    const int32_t units = wide.Length();
+    if (units == 0) return 0;
+    if (!buffer) return ReconvertSize(units);
+    return FillReconvert(*buffer, wide.Wide(), units) ? 1 : 0;
 }
 
 LRESULT WinImeControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -224,23 +211,29 @@ LRESULT WinImeControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         OnEndComposition();
         return 0;
     case WM_IME_COMPOSITION:
-        OnCompositionMessage(lParam);
+        ReadComposition(lParam);
         return 0;
     case WM_IME_NOTIFY:
-        if (wParam != IMN_SETOPENSTATUS) return kNotHandled;
-        SetState(StateOpen, ImmGetOpenStatus(context) != FALSE);
-        OnOpenStatus((State() & StateOpen) != 0);
+        if (wParam == IMN_SETOPENSTATUS) {
+            const bool open = ImmGetOpenStatus(context) != FALSE;
+            SetState(StateOpen, open);
+            OnOpenStatus(open);
+        }
         return 0;
     case WM_IME_CHAR:
-        // The characters come through the result string.
         return 0;
     case WM_IME_REQUEST:
-        return OnRequest(wParam, lParam);
+        if (wParam == IMR_QUERYCHARPOSITION && lParam) {
+            QueryCharPosition(*reinterpret_cast<IMECHARPOSITION*>(lParam));
+            return 1;
+        }
+        if (wParam == IMR_RECONVERTSTRING) return Reconvert(reinterpret_cast<RECONVERTSTRING*>(lParam));
+        return 0;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
     case WM_KILLFOCUS:
-        if (Composing()) ImmNotifyIME(context, NI_COMPOSITIONSTR, CPS_COMPLETE, 0);
+        if (HasState(StateComposing)) ImmNotifyIME(context, NI_COMPOSITIONSTR, CPS_COMPLETE, 0);
         return kNotHandled;
     default:
         return kNotHandled;

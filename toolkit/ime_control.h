@@ -1,120 +1,120 @@
-// The input-method control of owner-drawn views: it follows the input
-// method's composition on the view's window, reads the composition and
-// result strings with their clauses and attributes into a record in the
-// view's text encoding, tells the input method where the caret is and which
-// font to use, completes a running composition when the user clicks or the
-// view loses the focus, and can offer text for reconversion. A view class
-// derives its own control and overrides the notification slots.
+// Input method support for owner-drawn views: a view class derives its own
+// control, passes its messages through HandleMessage first, and hears of
+// compositions, results and the open state through the notification
+// operations. The control reads composition and result strings with their
+// clauses and attributes into records in the view's text encoding, names
+// the caret place and font to the input method, completes a running
+// composition when the user clicks or the view loses the focus, and can
+// offer text for reconversion.
+//
+// Sizes the input method reports are checked against the buffers: an error
+// reads nothing, strings are cut to 1024 units, clauses to 50 offsets
+// within the string.
 #pragma once
 
 #include <windows.h>
 #include <imm.h>
 
 #include <cstdint>
+#include <vector>
 
-#include "base/raw_list.h"
 #include "base/raw_string.h"
 #include "toolkit/view.h"
 
 namespace WinLayer {
 
-// A clause of an attributed text: unit indexes [start, end) of its string.
-struct WinImeClause {
-    int32_t start;
-    int32_t end;
-};
-
-// A string with its clauses and its attribute bytes (one per UTF-16 unit,
-// as the input method gives them).
+// A text with its clauses (unit ranges of the text) and one attribute byte
+// per UTF-16 unit as the input method gives them.
 struct AttributedText {
-    // Construct: an empty string, no clauses, no attributes.
-    AttributedText() = default;
+    // Empties the text, the clauses and the attributes.
+    void Construct();
 
     RawLayer::RawString text;
-    RawLayer::RawArrayC<WinImeClause> clauses;
-    RawLayer::RawArrayC<uint8_t> attributes;
+    std::vector<RawLayer::RawRange> clauses;
+    std::vector<uint8_t> attributes;
 };
+
 // Empties an attributed text.
 void ClearAttributedText(AttributedText& text);
 
-// What the control read at the last WM_IME_COMPOSITION.
+// Size of a reconversion record for a text of `units` UTF-16 units.
+int32_t ReconvertSize(int32_t units);
+// Fills a reconversion record with the whole text as the composition and
+// target; false, writing nothing, when its dwSize cannot hold the text.
+bool FillReconvert(RECONVERTSTRING& record, const wchar_t* text, int32_t units);
+
 struct WinImeComposition {
-    // Bits of `contents`.
     enum : uint16_t {
-        CompositionRead = 1,
-        CompositionReadingRead = 2,
-        ResultRead = 4,
-        ResultReadingRead = 8
+        ContentComposition = 0x1,
+        ContentCompositionReading = 0x2,
+        ContentResult = 0x4,
+        ContentResultReading = 0x8,
     };
-    uint32_t kind = RawLayer::KindUtf8;  // the kind the strings are converted to
+    uint8_t kind = RawLayer::KindUtf16;
     uint16_t contents = 0;
-    int32_t cursor = 0;                  // GCS_CURSORPOS
-    AttributedText main;                 // composition or result string
-    AttributedText reading;              // its reading
+    int32_t cursor = 0;
+    AttributedText main;
+    AttributedText reading;
 };
 
 class WinImeControl {
 public:
-    // State flags.
     enum : uint16_t {
-        StateAssociated = 1,  // the input context is associated with the view's window
-        StateOpen = 2,        // the input method is open
-        StateComposing = 4    // a composition is running
+        StateAssociated = 0x1,
+        StateOpen = 0x2,
+        StateComposing = 0x4,
     };
+    static constexpr int32_t kMaxUnits = 1024;
+    static constexpr int32_t kMaxClauseOffsets = 50;
 
-    explicit WinImeControl(WinView& view);
+    explicit WinImeControl(WinView& owner);
     virtual ~WinImeControl();
     WinImeControl(const WinImeControl&) = delete;
     WinImeControl& operator=(const WinImeControl&) = delete;
 
-    // Slots, in order.
-    // 0, 1: a composition starts, ends.
+    // ---- notifications of view classes ---------------------------------------------
     virtual void OnStartComposition();
     virtual void OnEndComposition();
-    // 2: a composition or result string was read.
+    // A composition or a result was read into the record.
     virtual void OnComposition(const WinImeComposition& record);
-    // 3: the input method opened or closed.
     virtual void OnOpenStatus(bool open);
-    // 4: where the caret is: the top-left of the view's window, its height
-    // and its rectangle.
-    virtual void QueryCharPosition(IMECHARPOSITION* position);
-    // 5: the composition font: the view's effective font.
+    // Where the caret is: by default the view's window rectangle.
+    virtual void QueryCharPosition(IMECHARPOSITION& position);
+    // The view's font to the input method.
     virtual void SetCompositionFont();
-    // 6: whether text is offered for reconversion (it is then the record's
-    // main text).
+    // Puts text to reconvert into the record's main text; false offers none.
     virtual bool PrepareReconversion();
 
-    // Creates an input context and associates it with the view's window;
-    // false when the window or the context cannot be had.
-    bool Attach();
-    // Called by the view's handler before its own handling; kNotHandled
-    // when the view should go on with the message. Without an input
-    // context every message goes on.
+    // ---- operations ---------------------------------------------------------------------
+    // Called by the view first; kNotHandled when the view goes on with the
+    // message. Without a context every message goes on.
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    // Opens or closes the input method.
+    // Stores a changed open state and tells the input method.
     void SetOpen(bool open);
     // Takes the context off the window and destroys it.
     void Release();
-    // Copies an attributed text: string, clauses and attribute bytes.
     static void CopyComposition(AttributedText& target, const AttributedText& source);
+    // Makes a context and associates it with the view's window.
+    bool Attach();
 
-    uint16_t State() const;
-    bool Composing() const { return (State() & StateComposing) != 0; }
+    bool HasState(uint16_t state) const;
 
     WinView& view;
     HIMC context = nullptr;
     WinImeComposition composition;
 
 private:
-    void SetState(uint16_t bit, bool on);
-    void OnCompositionMessage(LPARAM flags);
-    LRESULT OnRequest(WPARAM request, LPARAM data);
-    // Reads a string, its clauses and its attributes; false when the string
-    // is not there.
-    bool ReadString(DWORD stringIndex, DWORD clauseIndex, DWORD attributeIndex, AttributedText& out);
+    void SetState(uint16_t state, bool on);
+    void ReadComposition(LPARAM flags);
+    bool ReadString(DWORD index, AttributedText& target);
+    void ReadClauses(DWORD index, AttributedText& target, const std::vector<wchar_t>& units);
+    void ReadAttributes(DWORD index, AttributedText& target);
+    LRESULT Reconvert(RECONVERTSTRING* buffer);
 
     uint16_t state_ = 0;
-    CRITICAL_SECTION lock_;
+    // The UTF-16 units of the last main string read, for clause offsets.
+    std::vector<wchar_t> lastUnits_;
+    mutable CRITICAL_SECTION lock_;
 };
 
 }  // namespace WinLayer

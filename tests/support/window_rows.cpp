@@ -40,13 +40,13 @@ void RowHostIme::OnComposition(const WinLayer::WinImeComposition& record) {
     main.text = record.main.text;
     // One entry per clause: where it starts, and the attribute of its first
     // UTF-16 unit.
-    for (int32_t i = 0; i < record.main.clauses.Count(); ++i) {
-        const WinLayer::WinImeClause clause = record.main.clauses[i];
+    const std::vector<uint8_t>& attributes = record.main.attributes;
+    for (const RawLayer::RawRange& clause : record.main.clauses) {
         RawString head;
         head.AssignRange(record.main.text, RawLayer::RawRange{0, clause.start});
-        int32_t offset = head.As(RawLayer::KindUtf16).Length();
+        size_t offset = static_cast<size_t>(head.As(RawLayer::KindUtf16).Length());
         main.attributes.Append(JobLayer::JobImeAttribute{static_cast<uint32_t>(clause.start),
-                                                         record.main.attributes.At(offset, 0)});
+                                                         offset < attributes.size() ? attributes[offset] : uint8_t(0)});
     }
     side.composition[1].Clear();
     side.composition[1].text = record.reading.text;

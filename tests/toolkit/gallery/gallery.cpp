@@ -5,7 +5,7 @@
 //
 // Once the page is on screen and painted, the ready file is written, so a
 // script knows when to take its picture. Pages: "dialog", "controls"
-// (controls_page.cpp).
+// (controls_page.cpp), "lists" (lists_page.cpp).
 #include "gallery/gallery.h"
 
 #include <windows.h>
@@ -212,6 +212,7 @@ int main(int argc, char** argv) {
     }
     if (page == "dialog") return ShowDialogPage();
     if (page == "controls") return ShowControlsPage();
-    std::fprintf(stderr, "usage: toolkit_gallery <page> [ready-file]\npages: dialog, controls\n");
+    if (page == "lists") return ShowListsPage();
+    std::fprintf(stderr, "usage: toolkit_gallery <page> [ready-file]\npages: dialog, controls, lists\n");
     return 2;
 }

@@ -10,3 +10,6 @@ void StartPageTimers(UINT readyDelayMs = 0);
 
 // Buttons, labels, groups, the tab bar, a divider and a hint menu.
 int ShowControlsPage();
+
+// A list box with header, selection, cursor and end row; edit boxes.
+int ShowListsPage();

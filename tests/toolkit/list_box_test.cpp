@@ -1,0 +1,269 @@
+// The owner-drawn list on a real dialog: key steps over hidden and empty
+// rows to the end row, selection with Ctrl and Shift, notifications, the
+// wheel zoom's limit, the header in its three modes, the paint's colours,
+// and the two layouts that would divide by zero.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/window_support.h"
+#include "toolkit/gdi_scope.h"
+#include "toolkit/list_box.h"
+
+using namespace WinLayer;
+using TestSupport::DibCanvas;
+using TestSupport::TestDialog;
+
+namespace {
+
+constexpr int kRow = 20;
+constexpr int kWidth = 200;
+constexpr int kHeight = 124;
+
+struct Row {
+    int height = kRow;
+};
+
+// Rows filled with the list's item colour; the header and end row in their
+// own colours.
+class TestList : public WinListBoxR<Row> {
+public:
+    static constexpr COLORREF kHeaderFill = RGB(0x30, 0x90, 0x30);
+    static constexpr COLORREF kEndFill = RGB(0x90, 0x30, 0x90);
+
+    void DrawItemOf(WinDrawContext& dc, const RECT& rect, int32_t, WinListBoxItemUnit& unit, Row*) override {
+        FillBackground(dc, rect, ItemColor(unit));
+    }
+    void MeasureItemOf(WinDrawContext&, RECT& size, int32_t, WinListBoxItemUnit&, Row* row) override {
+        size.bottom = size.top + row->height;
+    }
+    void DrawHeader(WinDrawContext& dc, const RECT& rect, int32_t, WinListBoxItemUnit&) override {
+        FillBackground(dc, rect, kHeaderFill);
+    }
+    void DrawSpecialItem(WinDrawContext& dc, const RECT& rect, int32_t, WinListBoxItemUnit& unit) override {
+        FillBackground(dc, rect, (unit.flags & WinListBoxItemUnit::ItemSelected) ? ItemColor(unit) : kEndFill);
+    }
+};
+
+// A dialog holding one list of `rows` rows and an end row.
+struct ListFixture {
+    explicit ListFixture(int rows, bool endRow = true) : dialog("TkListBox", L"List", RECT{40, 40, 340, 260}) {
+        list.Construct();
+        list.rect = RECT{10, 10, 10 + kWidth, 10 + kHeight};
+        data.resize(static_cast<size_t>(rows));
+        for (Row& row : data) list.AddItem(&row);
+        if (endRow) list.endUnit.rect = RECT{0, 0, 0, kRow};
+        dialog.makeChildren = [this](TestDialog& d) { d.CreateChild(list); };
+        dialog.Create();
+        list.Refresh();
+        UpdateWindow(list.window);
+    }
+    // Selection notifications the owner saw since the last call.
+    int Notifications() {
+        const std::string wanted = "child command " + std::to_string(list.controlId) + " " +
+                                   std::to_string(WinNotify::SelectionChanged);
+        int count = 0;
+        for (const std::string& line : dialog.journal) count += line == wanted ? 1 : 0;
+        dialog.journal.clear();
+        return count;
+    }
+    void Key(UINT key) {
+        TestSupport::SendKey(list.window, key);
+        TestSupport::PumpUntilIdle();
+    }
+    std::vector<int32_t> Selected() {
+        std::vector<int32_t> selected;
+        for (int32_t i = 0; i < list.Count(); ++i)
+            if (list.ItemAt(i)->flags & WinListBoxItemUnit::ItemSelected) selected.push_back(i);
+        return selected;
+    }
+    DibCanvas Capture() {
+        InvalidateRect(list.window, nullptr, FALSE);
+        UpdateWindow(list.window);
+        return DibCanvas::CaptureClient(list.window);
+    }
+
+    TestDialog dialog;
+    TestList list;
+    std::vector<Row> data;
+};
+
+TEST(ListBoxTest, KeysStepOverHiddenAndEmptyRowsToTheEndRowAndNotifyOncePerMove) {
+    ListFixture f(5);
+    // Row 1 hidden, row 3 without height.
+    f.list.ItemAt(1)->flags |= WinListBoxItemUnit::ItemHidden;
+    f.data[3].height = 0;
+    f.list.Refresh();
+    f.Notifications();
+
+    std::vector<int32_t> path;
+    for (int i = 0; i < 5; ++i) {
+        f.Key(VK_DOWN);
+        path.push_back(f.list.cursor);
+        EXPECT_EQ(f.Notifications(), i < 4 ? 1 : 0) << "down " << i;
+    }
+    // From none: 0; then 2 (1 hidden), 4 (3 empty), the end row, and no further.
+    EXPECT_EQ(path, (std::vector<int32_t>{0, 2, 4, -3, -3}));
+    std::vector<int32_t> back;
+    for (int i = 0; i < 4; ++i) {
+        f.Key(VK_UP);
+        back.push_back(f.list.cursor);
+    }
+    EXPECT_EQ(back, (std::vector<int32_t>{4, 2, 0, 0}));
+    EXPECT_EQ(f.Selected(), (std::vector<int32_t>{0}));
+
+    // Hit tests never answer a hidden or empty row: rows 0, 2 and 4 are laid
+    // out back to back from the top margin.
+    const int top = f.list.marginTop;
+    EXPECT_EQ(f.list.HitTest(POINT{20, top + 5}), 0);
+    EXPECT_EQ(f.list.HitTest(POINT{20, top + kRow + 5}), 2);
+    EXPECT_EQ(f.list.HitTest(POINT{20, top + 2 * kRow + 5}), 4);
+    EXPECT_EQ(f.list.HitTest(POINT{20, top + 3 * kRow + 5}), -3);
+    EXPECT_EQ(f.list.HitTest(POINT{20, top + 4 * kRow + 5}), -1);
+}
+
+TEST(ListBoxTest, CtrlUpAndShiftClickFollowTheSelectionMode) {
+    // Single selection: Ctrl+Up goes to the first item.
+    {
+        ListFixture f(6);
+        f.list.MoveCursorTo(4);
+        TestSupport::SetModifiers(false, true, false);
+        f.Key(VK_UP);
+        TestSupport::SetModifiers(false, false, false);
+        EXPECT_EQ(f.list.cursor, 0);
+        EXPECT_EQ(f.Selected(), (std::vector<int32_t>{0}));
+    }
+    // Multiple selection: Ctrl+Up moves only the cursor; Shift+click without
+    // an anchor inside the list does nothing; with one it selects the range.
+    {
+        ListFixture f(6);
+        f.list.mode |= WinListBoxInfo::ModeMultiple;
+        f.list.MoveCursorTo(4);
+        TestSupport::SetModifiers(false, true, false);
+        f.Key(VK_UP);
+        TestSupport::SetModifiers(false, false, false);
+        EXPECT_EQ(f.list.cursor, 3);
+        EXPECT_EQ(f.Selected(), (std::vector<int32_t>{4}));
+
+        f.list.MoveCursorTo(-1);
+        f.Notifications();
+        const int y1 = f.list.marginTop + kRow + 5;
+        TestSupport::SendMouse(f.list.window, WM_LBUTTONDOWN, 20, y1, MK_LBUTTON | MK_SHIFT);
+        TestSupport::SendMouse(f.list.window, WM_LBUTTONUP, 20, y1, MK_SHIFT);
+        EXPECT_TRUE(f.Selected().empty());
+        EXPECT_EQ(f.list.cursor, -1);
+        EXPECT_EQ(f.Notifications(), 0);
+
+        TestSupport::SendMouse(f.list.window, WM_LBUTTONDOWN, 20, y1, MK_LBUTTON);
+        TestSupport::SendMouse(f.list.window, WM_LBUTTONDOWN, 20, y1 + 3 * kRow, MK_LBUTTON | MK_SHIFT);
+        EXPECT_EQ(f.Selected(), (std::vector<int32_t>{1, 2, 3, 4}));
+        EXPECT_EQ(f.Notifications(), 2);
+    }
+}
+
+TEST(ListBoxTest, CtrlWheelZoomStopsAtSixPixelsInEitherSign) {
+    for (const LONG start : {-9L, 9L}) {
+        ListFixture f(3);
+        WinFontParameter base{};
+        base.description = WinFontParameter::DefaultFont();
+        base.description.lfHeight = start;
+        base.handle = CreateFontIndirectW(&base.description);
+        f.list.font = &base;
+        const WPARAM smaller = MAKEWPARAM(MK_CONTROL, static_cast<WORD>(-WHEEL_DELTA));
+        for (int i = 0; i < 8; ++i) SendMessageW(f.list.window, WM_MOUSEWHEEL, smaller, 0);
+        EXPECT_EQ(f.list.GetEffectiveFont().description.lfHeight, start < 0 ? -6 : 6);
+        SendMessageW(f.list.window, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, WHEEL_DELTA), 0);
+        EXPECT_EQ(f.list.GetEffectiveFont().description.lfHeight, start < 0 ? -7 : 7);
+        EXPECT_NE(f.list.GetEffectiveFont().handle, base.handle);
+        // The list now draws with its own font; the base one may go.
+        f.list.Refresh();
+        DeleteObject(base.handle);
+    }
+}
+
+TEST(ListBoxTest, HeaderAnswersMinusTwoInFixedFloatingAndBandedModes) {
+    ListFixture f(20, false);
+    f.list.header.rect = RECT{0, 0, 0, 10};
+    const int top = f.list.marginTop;
+
+    f.list.Refresh();
+    EXPECT_EQ(f.list.HitTest(POINT{20, top + 3}), -2);
+    EXPECT_EQ(f.list.HitTest(POINT{20, top + 12}), 0);
+    // Fixed: the header stays while the rows scroll under it.
+    SendMessageW(f.list.window, WM_VSCROLL, SB_LINEDOWN, 0);
+    EXPECT_GT(f.list.scroll.y, 0);
+    EXPECT_EQ(f.list.HitTest(POINT{20, top + 3}), -2);
+
+    f.list.mode = WinListBoxInfo::ModeFloatingHeader;
+    f.list.headerPosition = POINT{0, 2 * kRow};
+    f.list.scroll.y = 0;
+    f.list.Refresh();
+    EXPECT_EQ(f.list.HitTest(POINT{20, 2 * kRow + 4}), -2);
+    EXPECT_NE(f.list.HitTest(POINT{20, top + 3}), -2);
+
+    f.list.mode = WinListBoxInfo::ModeBanded;
+    f.list.bandHeight = 100;
+    f.list.headerPosition = POINT{0, 30};
+    f.list.Refresh();
+    EXPECT_EQ(f.list.HitTest(POINT{20, top + 35}), -2);
+    EXPECT_EQ(f.list.HitTest(POINT{20, top + 135}), -2);
+    EXPECT_NE(f.list.HitTest(POINT{20, top + 60}), -2);
+}
+
+TEST(ListBoxTest, PaintShowsCursorFrameAndSelectionInFocusAndOutOfIt) {
+    ListFixture f(4);
+    f.list.MoveCursorTo(1);
+    const int top = f.list.marginTop;
+    const int32_t before = GdiLiveObjects();
+
+    SendMessageW(f.list.window, WM_SETFOCUS, 0, 0);
+    DibCanvas focused = f.Capture();
+    // The cursor row: a blue frame around the focused selection colour.
+    EXPECT_EQ(focused.Pixel(30, top + kRow), RGB(0, 0, 0xFF));
+    EXPECT_EQ(focused.Pixel(f.list.marginLeft, top + kRow + 10), RGB(0, 0, 0xFF));
+    EXPECT_EQ(focused.Pixel(30, top + kRow + 10), static_cast<COLORREF>(0xFFD0C0));
+    // Focus draws the blue line along the top.
+    EXPECT_EQ(focused.Pixel(30, 0), RGB(0, 0, 0xFF));
+    EXPECT_EQ(focused.Pixel(30, top + 10), f.list.background);
+
+    SendMessageW(f.list.window, WM_KILLFOCUS, 0, 0);
+    DibCanvas unfocused = f.Capture();
+    EXPECT_EQ(unfocused.Pixel(30, top + kRow + 10), static_cast<COLORREF>(0xFFEAE4));
+    EXPECT_NE(unfocused.Pixel(30, 0), RGB(0, 0, 0xFF));
+    EXPECT_EQ(unfocused.CountColor(TestList::kEndFill), (kWidth - 2 * 1) * kRow);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(GdiLiveObjects(), before);
+}
+
+TEST(ListBoxTest, ZeroWidthWithLogicalWidthAndBandOfZeroPaintAndTakeClicks) {
+    {
+        ListFixture f(10);
+        f.list.logicalWidth = 400;
+        MoveWindow(f.list.window, 10, 10, 0, kHeight, TRUE);
+        f.list.Refresh();
+        DibCanvas canvas = f.Capture();
+        (void)canvas;
+        // Unscaled: row 2 lies where it would without a logical width.
+        SendMessageW(f.list.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(0, f.list.marginTop + 2 * kRow + 5));
+        EXPECT_EQ(f.list.cursor, 2);
+        f.list.Refresh();
+        EXPECT_EQ(f.list.clientRect.right - f.list.clientRect.left, -2);
+    }
+    {
+        ListFixture f(10);
+        f.list.header.rect = RECT{0, 0, 0, 10};
+        f.list.mode = WinListBoxInfo::ModeBanded;
+        f.list.bandHeight = 0;
+        f.list.headerPosition = POINT{0, 30};
+        f.list.Refresh();
+        DibCanvas canvas = f.Capture();
+        // As a fixed header: green band at the top, rows below it.
+        EXPECT_EQ(canvas.Pixel(30, f.list.marginTop + 2), TestList::kHeaderFill);
+        EXPECT_EQ(f.list.HitTest(POINT{20, f.list.marginTop + 3}), -2);
+        SendMessageW(f.list.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, f.list.marginTop + 10 + kRow + 5));
+        EXPECT_EQ(f.list.cursor, 1);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,327 @@
+// The owner-drawn list: a vertical run of items of any height with a
+// cursor, single or multiple selection, an optional header row and end row,
+// keys, mouse, wheel scrolling and wheel zoom of its font, scroll bars, and
+// painting through a memory bitmap copied once.
+//
+// The list holds no item data: each unit carries an opaque pointer to the
+// caller's object, and WinListBoxR<T> binds measuring and drawing to an
+// item type. Layout stores every unit's rectangle in content coordinates;
+// painting and hit tests only read those rectangles.
+//
+// Indices: 0 .. count-1 are items, -1 none, -2 the header row, -3 the end
+// row.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "base/raw_list.h"
+#include "toolkit/draw.h"
+#include "toolkit/font_parameter.h"
+#include "toolkit/view.h"
+
+namespace WinLayer {
+
+class WinListBox;
+
+struct WinListBoxItemUnit {
+    enum : uint16_t {
+        ItemMeasured = 0x1,
+        ItemSelected = 0x2,
+        ItemHidden = 0x4,
+        // Selected at the last CountSelection.
+        ItemCounted = 0x10,
+        ItemHeader = 0x20,
+        ItemEnd = 0x40,
+        // Drawn inside the clip at the last paint.
+        ItemPainted = 0x100,
+    };
+
+    virtual ~WinListBoxItemUnit() = default;
+    // Clears every flag except the header and end marks, forgets the item
+    // and the rectangle.
+    virtual void Reset();
+    // Not hidden and of positive height: keys and hit tests can reach it.
+    bool Reachable() const { return !(flags & ItemHidden) && rect.bottom > rect.top; }
+    int32_t Height() const { return rect.bottom - rect.top; }
+
+    uint16_t flags = 0;
+    // The caller's object; not owned.
+    void* item = nullptr;
+    // Content coordinates, logical pixels, before scrolling.
+    RECT rect{};
+};
+
+class WinListBoxItemListAllocator : public RawLayer::RawListDeleteAllocator<WinListBoxItemUnit> {};
+class WinListBoxItemList : public RawLayer::RawListR<WinListBoxItemListAllocator, WinListBoxItemUnit> {};
+
+// Makes the units a list adds; a list class may make units of its own type.
+class WinListBoxItemCreater {
+public:
+    virtual ~WinListBoxItemCreater() = default;
+    virtual WinListBoxItemUnit* Make() = 0;
+};
+
+// The state shared by the list's parts.
+struct WinListBoxInfo {
+    enum : uint16_t {
+        ModeFocus = 0x1,
+        ModeMultiple = 0x2,
+        // No cursor frame and no selection colour.
+        ModePlain = 0x4,
+        ModeBanded = 0x10,
+        ModeFloatingHeader = 0x40,
+    };
+    static constexpr int32_t kNone = -1;
+    static constexpr int32_t kHeader = -2;
+    static constexpr int32_t kEnd = -3;
+
+    bool FixedHeader() const { return !(mode & (ModeFloatingHeader | ModeBanded)) || BandedAsFixed(); }
+    // A band below one pixel cannot be divided by: banded mode then lays
+    // out and hits as a fixed header.
+    bool BandedAsFixed() const { return (mode & ModeBanded) && !(mode & ModeFloatingHeader) && bandHeight < 1; }
+    bool Banded() const { return (mode & ModeBanded) && !(mode & ModeFloatingHeader) && bandHeight >= 1; }
+    bool Floating() const { return (mode & ModeFloatingHeader) != 0; }
+    // The header height when the header is shown.
+    int32_t HeaderHeight() const { return header.Reachable() ? header.Height() : 0; }
+    // Scales a window length to the logical width; unscaled when either
+    // side is off or the window has no width.
+    int32_t ToLogical(int32_t length) const;
+
+    WinListBox* list = nullptr;
+    // Made by the wheel zoom and owned by the list; no handle until then.
+    WinFontParameter ownFont{};
+    WinListBoxItemList items;
+    WinListBoxItemUnit header;
+    WinListBoxItemUnit endUnit;
+    int32_t cursor = kNone;
+    int32_t anchor = kNone;
+    // A second marked index, framed in its own colour.
+    int32_t marked = kNone;
+    RECT clientRect{};
+    SIZE contentSize{};
+    // Above 0: laid out and painted at this width and scaled to the window.
+    int32_t logicalWidth = 0;
+    int32_t bandHeight = 0;
+    SIZE windowSize{};
+    SIZE lineStep{};
+    POINT scroll{};
+    // Floating header place; y is also the band head height when banded.
+    POINT headerPosition{};
+    int32_t bandTailHeight = 0;
+    int32_t bandCount = 0;
+    int32_t counters[2] = {0, 0};
+    uint16_t mode = 0;
+    uint16_t layoutPending = 1;
+};
+
+// Where the unit makers live.
+struct WinListBoxBasic {
+    WinListBoxItemCreater* creater = nullptr;
+};
+
+// The last left press: client point and the index it hit.
+struct WinListBoxAction {
+    POINT pressPoint{};
+    int32_t pressIndex = WinListBoxInfo::kNone;
+};
+
+// The last right press, the one a context menu is about.
+struct WinListBoxTarget {
+    POINT menuPoint{};
+    int32_t menuIndex = WinListBoxInfo::kNone;
+};
+
+// Cursor moves and the key hooks.
+class WinListBoxCursor {
+public:
+    explicit WinListBoxCursor(WinListBoxInfo& info) : state(info) {}
+    virtual ~WinListBoxCursor() = default;
+    WinListBoxCursor(const WinListBoxCursor&) = delete;
+    WinListBoxCursor& operator=(const WinListBoxCursor&) = delete;
+
+    // Moves the cursor (and the anchor) to an index and selects it alone.
+    virtual void MoveCursorTo(int32_t index) = 0;
+    // Lays out what changed since the last layout, when anything did.
+    virtual void RefreshIfDirty() = 0;
+    // Ctrl+F, Ctrl+D or F3, Ctrl+S or Shift+F3: for list classes that
+    // search; nothing by default.
+    virtual void OnCtrlF() {}
+    virtual void OnCtrlDOrF3() {}
+    virtual void OnCtrlSOrShiftF3() {}
+    virtual bool CursorReserved() { return false; }
+
+    WinListBoxInfo& state;
+    // The scroll position last notified.
+    POINT reported{};
+    // Left and Right do not scroll.
+    bool keyScrollOff = false;
+};
+
+// Layout and painting steps, each given the memory DC.
+class WinListBoxDraw {
+public:
+    explicit WinListBoxDraw(WinListBoxInfo& info);
+    virtual ~WinListBoxDraw() = default;
+    WinListBoxDraw(const WinListBoxDraw&) = delete;
+    WinListBoxDraw& operator=(const WinListBoxDraw&) = delete;
+
+    // ---- painting ----------------------------------------------------------------
+    virtual void FillBackground(WinDrawContext& dc, const RECT& rect, COLORREF colour);
+    // The whole paint rectangle and the scroll origin, before the items.
+    virtual void SetPaintRect(WinDrawContext& dc, const RECT& rect, POINT origin);
+    // Every unit, shifted by the scroll, to DrawItem, HiddenItem or
+    // ItemOutsideClip; then the end row.
+    virtual void PaintItems(WinDrawContext& dc, const RECT& rect, POINT origin);
+    virtual void DrawItem(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit) = 0;
+    virtual void HiddenItem(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit);
+    virtual void ItemOutsideClip(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit);
+    virtual void DrawHeader(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit);
+    virtual void DrawSpecialItem(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit);
+    // Frames the cursor item in blue and the marked one in red.
+    virtual void DrawCursorFrame(WinDrawContext& dc, const RECT& rect, int32_t index);
+    virtual void FillMargins(WinDrawContext& dc, const RECT& outer, const RECT& inner, const RECT& margins,
+                             HBRUSH brush);
+    virtual void DrawBandHead(WinDrawContext& dc, const RECT& rect, int32_t band);
+    virtual void DrawBandTail(WinDrawContext& dc, const RECT& rect, int32_t band);
+    // The last step of a paint.
+    virtual void DrawOverlay(WinDrawContext& dc, const RECT& rect, POINT origin);
+    // Marks the focus: a blue line along the top edge.
+    virtual void FillArea(WinDrawContext& dc, const RECT& rect);
+
+    // ---- measuring ---------------------------------------------------------------
+    // Selects the font and measures a sample row: the scroll steps.
+    virtual void MeasureRow(WinDrawContext& dc, SIZE& size) = 0;
+    virtual void BeginMeasure(WinDrawContext& dc, int32_t count);
+    // Width and height of one item into `size` (given the client size).
+    virtual void MeasureItem(WinDrawContext& dc, RECT& size, int32_t index, WinListBoxItemUnit& unit) = 0;
+    virtual void EndMeasure(WinDrawContext& dc, SIZE& content, int32_t count);
+    // True when the unit is not measured yet, and marks it measured.
+    virtual bool FirstPaint(WinListBoxItemUnit& unit);
+
+    // The fill of a unit: background, or the selection colour.
+    COLORREF ItemColor(const WinListBoxItemUnit& unit) const;
+
+    static constexpr COLORREF kCursorFrame = RGB(0x00, 0x00, 0xFF);
+    static constexpr COLORREF kMarkedFrame = RGB(0xFF, 0x40, 0x40);
+    static constexpr COLORREF kFocusLine = RGB(0x00, 0x00, 0xFF);
+    static constexpr COLORREF kSelectedFocus = RGB(0xC0, 0xD0, 0xFF);
+    static constexpr COLORREF kSelectedNoFocus = RGB(0xE4, 0xEA, 0xFF);
+
+    WinListBoxInfo& state;
+    COLORREF background;
+    COLORREF disabled;
+};
+
+class WinListBox : public WinView,
+                   public WinListBoxBasic,
+                   public WinListBoxInfo,
+                   public WinListBoxAction,
+                   public WinListBoxTarget,
+                   public WinListBoxCursor,
+                   public WinListBoxDraw {
+public:
+    WinListBox();
+    ~WinListBox() override;
+
+    // Makes the view a list: an owner-drawn "BUTTON" with a vertical scroll
+    // bar, subclassed, margins of 1.
+    void Construct();
+
+    // ---- items -------------------------------------------------------------------
+    // Empties the list; cursor, anchor and marked become none.
+    void ClearItems();
+    int32_t Count() const { return items.Count(); }
+    // The unit at an index (-3: the end row); none outside the list.
+    WinListBoxItemUnit* ItemAt(int32_t index);
+    // Index under a client point.
+    int32_t HitTest(POINT point);
+
+    // ---- cursor and selection ------------------------------------------------
+    void MoveCursorTo(int32_t index) override;
+    // Cursor to an item, scrolled into view, selection unchanged.
+    void SetCursor(int32_t index);
+    void ToggleSelect(int32_t index);
+    // Selects from the anchor to the index.
+    void SelectIndex(int32_t index);
+    void SelectAll();
+    void ClearSelection();
+    void MarkRange(int32_t first, int32_t last);
+    // Counts the selected units, copies each one's selected flag into its
+    // counted flag; first and last are -1 when none.
+    int32_t CountSelection(int32_t* first = nullptr, int32_t* last = nullptr);
+
+    // ---- scrolling and layout ------------------------------------------------
+    void ScrollIntoView(int32_t index);
+    void ScrollToEnd();
+    void ClampScroll();
+    void UpdateScroll();
+    // Whole rows that fit the content area.
+    int32_t VisibleRows();
+    // Lays out every unit (all) or only the unmeasured ones.
+    void Layout(bool all);
+    virtual void RefreshNoPaint();
+    virtual void Refresh();
+    void RefreshIfDirty() override;
+
+    // ---- operations of list classes --------------------------------------------
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    virtual void OnContextMenu(POINT point, int32_t index);
+    virtual bool OnItemClick(POINT point, int32_t index);
+    virtual bool OnItemDoubleClick(POINT point, int32_t index);
+    virtual bool CanContextMenu(POINT point, int32_t index);
+
+    // The average character width and line height of the selected font.
+    static void MeasureSampleRow(WinDrawContext& dc, SIZE& size);
+    // Paints the list into a DC as a memory copy of a window rectangle;
+    // the whole paint path without a window message.
+    void Paint(HDC target, const RECT& itemRect, bool disabledLook);
+
+private:
+    void OnKey(WPARAM key);
+    void OnScroll(bool vertical, WPARAM request);
+    void OnWheel(WPARAM wParam);
+    void OnLeftButton(POINT point, WPARAM keys);
+    void Zoom(int32_t direction);
+    void Step(int32_t from, int32_t direction);
+    void ScrollBy(bool vertical, int32_t delta);
+    void AfterMove();
+    void Invalidate();
+    int32_t MaxScroll(bool vertical) const;
+    void PaintHeader(WinDrawContext& dc, const RECT& inner, HBRUSH brush);
+    void PaintBands(WinDrawContext& dc, const RECT& inner);
+};
+
+// A list of items of type T: units are made by the list, drawing and
+// measuring go to the typed operations.
+template <typename T>
+class WinListBoxR : public WinListBox {
+public:
+    // Appends an item (not owned); sets layout pending.
+    WinListBoxItemUnit* AddItem(T* item) {
+        WinListBoxItemUnit* unit = creater ? creater->Make() : new WinListBoxItemUnit();
+        unit->item = item;
+        items.Add(unit);
+        layoutPending = 1;
+        return unit;
+    }
+    static T* ItemOf(const WinListBoxItemUnit& unit) { return static_cast<T*>(unit.item); }
+
+    virtual void DrawItemOf(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit,
+                            T* item) = 0;
+    virtual void MeasureItemOf(WinDrawContext& dc, RECT& size, int32_t index, WinListBoxItemUnit& unit,
+                               T* item) = 0;
+
+    void DrawItem(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit) override {
+        DrawItemOf(dc, rect, index, unit, ItemOf(unit));
+    }
+    void MeasureItem(WinDrawContext& dc, RECT& size, int32_t index, WinListBoxItemUnit& unit) override {
+        MeasureItemOf(dc, size, index, unit, ItemOf(unit));
+    }
+    // The sample row: the average character width and the line height of
+    // the font the layout selected.
+    void MeasureRow(WinDrawContext& dc, SIZE& size) override { MeasureSampleRow(dc, size); }
+};
+
+}  // namespace WinLayer

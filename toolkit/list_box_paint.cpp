@@ -1,0 +1,284 @@
+// The list box's layout and painting: units get their rectangles once in
+// Layout; the paint only reads them, into a memory bitmap copied once.
+#include <algorithm>
+
+#include "toolkit/environment.h"
+#include "toolkit/gdi_scope.h"
+#include "toolkit/list_box.h"
+
+namespace WinLayer {
+
+namespace {
+
+COLORREF DisabledColor() {
+    static const COLORREF colour = GetSysColor(COLOR_BTNFACE);
+    return colour;
+}
+
+bool MeetsVertically(const RECT& a, const RECT& b) { return a.top < b.bottom && b.top < a.bottom; }
+
+RECT Shifted(const RECT& rect, int32_t dx, int32_t dy) {
+    return RECT{rect.left + dx, rect.top + dy, rect.right + dx, rect.bottom + dy};
+}
+
+}  // namespace
+
+// ---- draw part defaults ------------------------------------------------------------------
+
+WinListBoxDraw::WinListBoxDraw(WinListBoxInfo& info)
+    : state(info), background(ListWindowColor()), disabled(DisabledColor()) {}
+
+void WinListBoxDraw::FillBackground(WinDrawContext& dc, const RECT& rect, COLORREF colour) {
+    GdiBrush brush(colour);
+    FillRect(dc.dc, &rect, brush.Handle());
+}
+
+void WinListBoxDraw::SetPaintRect(WinDrawContext&, const RECT&, POINT) {}
+
+void WinListBoxDraw::PaintItems(WinDrawContext& dc, const RECT& rect, POINT origin) {
+    const int32_t dx = rect.left - origin.x;
+    const int32_t dy = rect.top - origin.y;
+    int32_t index = 0;
+    for (WinListBoxItemUnit& unit : state.items) {
+        const RECT shifted = Shifted(unit.rect, dx, dy);
+        if (!unit.Reachable()) {
+            unit.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemPainted);
+            HiddenItem(dc, shifted, index, unit);
+        } else if (MeetsVertically(shifted, rect)) {
+            unit.flags |= WinListBoxItemUnit::ItemPainted;
+            DrawItem(dc, shifted, index, unit);
+            DrawCursorFrame(dc, shifted, index);
+        } else {
+            unit.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemPainted);
+            ItemOutsideClip(dc, shifted, index, unit);
+        }
+        ++index;
+    }
+    const RECT end = Shifted(state.endUnit.rect, dx, dy);
+    if (state.endUnit.Reachable() && MeetsVertically(end, rect)) {
+        DrawSpecialItem(dc, end, WinListBoxInfo::kEnd, state.endUnit);
+        DrawCursorFrame(dc, end, WinListBoxInfo::kEnd);
+    }
+}
+
+void WinListBoxDraw::HiddenItem(WinDrawContext&, const RECT&, int32_t, WinListBoxItemUnit&) {}
+void WinListBoxDraw::ItemOutsideClip(WinDrawContext&, const RECT&, int32_t, WinListBoxItemUnit&) {}
+void WinListBoxDraw::DrawHeader(WinDrawContext&, const RECT&, int32_t, WinListBoxItemUnit&) {}
+void WinListBoxDraw::DrawSpecialItem(WinDrawContext&, const RECT&, int32_t, WinListBoxItemUnit&) {}
+
+void WinListBoxDraw::DrawCursorFrame(WinDrawContext& dc, const RECT& rect, int32_t index) {
+    if (state.mode & WinListBoxInfo::ModePlain) return;
+    if (index == state.cursor) {
+        GdiBrush brush(kCursorFrame);
+        FrameRect(dc.dc, &rect, brush.Handle());
+    } else if (index == state.marked) {
+        GdiBrush brush(kMarkedFrame);
+        FrameRect(dc.dc, &rect, brush.Handle());
+    }
+}
+
+void WinListBoxDraw::FillMargins(WinDrawContext& dc, const RECT& outer, const RECT& inner, const RECT&,
+                                 HBRUSH brush) {
+    const RECT strips[] = {
+        RECT{outer.left, outer.top, outer.right, inner.top},
+        RECT{outer.left, inner.bottom, outer.right, outer.bottom},
+        RECT{outer.left, inner.top, inner.left, inner.bottom},
+        RECT{inner.right, inner.top, outer.right, inner.bottom},
+    };
+    for (const RECT& strip : strips) {
+        if (strip.right > strip.left && strip.bottom > strip.top) FillRect(dc.dc, &strip, brush);
+    }
+}
+
+void WinListBoxDraw::DrawBandHead(WinDrawContext&, const RECT&, int32_t) {}
+void WinListBoxDraw::DrawBandTail(WinDrawContext&, const RECT&, int32_t) {}
+void WinListBoxDraw::DrawOverlay(WinDrawContext&, const RECT&, POINT) {}
+
+void WinListBoxDraw::FillArea(WinDrawContext& dc, const RECT& rect) {
+    GdiBrush brush(kFocusLine);
+    const RECT line{rect.left, rect.top, rect.right, rect.top + 1};
+    FillRect(dc.dc, &line, brush.Handle());
+}
+
+void WinListBoxDraw::BeginMeasure(WinDrawContext&, int32_t) {}
+void WinListBoxDraw::EndMeasure(WinDrawContext&, SIZE&, int32_t) {}
+
+bool WinListBoxDraw::FirstPaint(WinListBoxItemUnit& unit) {
+    if (unit.flags & WinListBoxItemUnit::ItemMeasured) return false;
+    unit.flags |= WinListBoxItemUnit::ItemMeasured;
+    return true;
+}
+
+COLORREF WinListBoxDraw::ItemColor(const WinListBoxItemUnit& unit) const {
+    if ((state.mode & WinListBoxInfo::ModePlain) || !(unit.flags & WinListBoxItemUnit::ItemSelected)) {
+        return background;
+    }
+    return (state.mode & WinListBoxInfo::ModeFocus) ? kSelectedFocus : kSelectedNoFocus;
+}
+
+// ---- layout -------------------------------------------------------------------------------------
+
+void WinListBox::MeasureSampleRow(WinDrawContext& dc, SIZE& size) {
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc.dc, &metrics);
+    size.cx = std::max<LONG>(metrics.tmAveCharWidth, 1);
+    size.cy = std::max<LONG>(metrics.tmHeight, 1);
+}
+
+void WinListBox::Layout(bool all) {
+    RECT client{};
+    if (window) GetClientRect(window, &client);
+    windowSize = SIZE{client.right - client.left, client.bottom - client.top};
+    if (logicalWidth > 0 && windowSize.cx > 0) {
+        client.bottom = client.top + ToLogical(windowSize.cy);
+        client.right = client.left + logicalWidth;
+    }
+    client.left += marginLeft;
+    client.top += marginTop;
+    client.right -= marginRight;
+    client.bottom -= marginBottom;
+    if (FixedHeader()) client.top += HeaderHeight();
+    clientRect = client;
+    const int32_t clientWidth = std::max<int32_t>(client.right - client.left, 0);
+    const int32_t clientHeight = std::max<int32_t>(client.bottom - client.top, 0);
+
+    GdiWindowDC screen(nullptr);
+    WinDrawContext dc(screen.Get());
+    GdiSelection keepFont(dc.dc, GetEffectiveFont().handle);
+    MeasureRow(dc, lineStep);
+    const int32_t count = Count();
+    BeginMeasure(dc, count);
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t index = 0;
+    for (WinListBoxItemUnit& unit : items) {
+        if (!all && !FirstPaint(unit)) {
+            const int32_t height = unit.rect.bottom - unit.rect.top;
+            unit.rect.top = y;
+            unit.rect.bottom = y + height;
+        } else {
+            if (all) unit.flags |= WinListBoxItemUnit::ItemMeasured;
+            RECT size{0, 0, clientWidth, clientHeight};
+            MeasureItem(dc, size, index, unit);
+            unit.rect = RECT{0, y, size.right - size.left, y + (size.bottom - size.top)};
+        }
+        if (unit.Reachable()) {
+            y += unit.Height();
+            width = std::max<int32_t>(width, unit.rect.right - unit.rect.left);
+        }
+        ++index;
+    }
+    SIZE content{width, y};
+    EndMeasure(dc, content, count);
+    width = content.cx < 1 ? clientWidth : content.cx;
+    y = content.cy;
+    if (endUnit.Reachable()) {
+        const int32_t height = endUnit.Height();
+        endUnit.rect = RECT{0, y, width, y + height};
+        y += height;
+    }
+    if (header.Reachable()) {
+        header.rect.left = 0;
+        header.rect.right = width;
+    }
+    contentSize = SIZE{width, y};
+}
+
+void WinListBox::RefreshNoPaint() {
+    layoutPending = 0;
+    Layout(true);
+    ClampScroll();
+    UpdateScroll();
+}
+
+void WinListBox::Refresh() {
+    RefreshNoPaint();
+    Invalidate();
+}
+
+void WinListBox::RefreshIfDirty() {
+    if (!layoutPending) return;
+    layoutPending = 0;
+    Layout(false);
+    ClampScroll();
+    UpdateScroll();
+}
+
+// ---- paint -----------------------------------------------------------------------------------------
+
+void WinListBox::PaintHeader(WinDrawContext& dc, const RECT& inner, HBRUSH brush) {
+    if (!header.Reachable()) return;
+    const int32_t height = header.Height();
+    if (Banded()) {
+        for (int32_t band = 0; band * bandHeight - scroll.y < inner.bottom; ++band) {
+            const int32_t top = inner.top + band * bandHeight - scroll.y + headerPosition.y;
+            RECT row{inner.left, top, inner.right, top + height};
+            if (!MeetsVertically(row, inner)) continue;
+            DrawHeader(dc, row, kHeader, header);
+            DrawCursorFrame(dc, row, kHeader);
+        }
+    } else if (Floating()) {
+        const int32_t top = inner.top + headerPosition.y - scroll.y;
+        RECT row{inner.left + headerPosition.x - scroll.x, top, inner.right, top + height};
+        if (!MeetsVertically(row, inner)) return;
+        DrawHeader(dc, row, kHeader, header);
+        DrawCursorFrame(dc, row, kHeader);
+    } else {
+        RECT row{inner.left, inner.top, inner.right, inner.top + height};
+        FillRect(dc.dc, &row, brush);
+        DrawHeader(dc, row, kHeader, header);
+        DrawCursorFrame(dc, row, kHeader);
+    }
+}
+
+void WinListBox::PaintBands(WinDrawContext& dc, const RECT& inner) {
+    if (!Banded()) return;
+    for (int32_t band = 0; band * bandHeight - scroll.y < inner.bottom; ++band) {
+        const int32_t start = inner.top + band * bandHeight - scroll.y;
+        const RECT head{inner.left, start, inner.right, start + headerPosition.y};
+        const int32_t end = inner.top + (band + 1) * bandHeight - scroll.y;
+        const RECT tail{inner.left, end - bandTailHeight, inner.right, end};
+        if (head.bottom > head.top && MeetsVertically(head, inner)) DrawBandHead(dc, head, band);
+        if (tail.bottom > tail.top && MeetsVertically(tail, inner)) DrawBandTail(dc, tail, band);
+    }
+}
+
+void WinListBox::Paint(HDC target, const RECT& itemRect, bool disabledLook) {
+    const int32_t windowWidth = itemRect.right - itemRect.left;
+    const int32_t windowHeight = itemRect.bottom - itemRect.top;
+    windowSize = SIZE{windowWidth, windowHeight};
+    SIZE size{windowWidth, windowHeight};
+    if (logicalWidth > 0 && windowWidth > 0) size = SIZE{logicalWidth, ToLogical(windowHeight)};
+    if (size.cx <= 0 || size.cy <= 0) return;
+    WinMemoryDC memory;
+    if (!memory.Begin(target, itemRect, size)) return;
+    const COLORREF fill = disabledLook ? disabled : background;
+    const RECT whole{0, 0, size.cx, size.cy};
+    {
+        GdiSelection keepFont(memory.dc, GetEffectiveFont().handle);
+        SetTextAlign(memory.dc, 0);
+        FillBackground(memory, whole, fill);
+        GdiBrush brush(fill);
+        const RECT inner{marginLeft, marginTop, size.cx - marginRight, size.cy - marginBottom};
+        RECT itemsRect = inner;
+        if (FixedHeader()) itemsRect.top += HeaderHeight();
+        SetPaintRect(memory, whole, scroll);
+        {
+            // Items never spill into the margins or the fixed header.
+            const int saved = SaveDC(memory.dc);
+            IntersectClipRect(memory.dc, itemsRect.left, itemsRect.top, itemsRect.right, itemsRect.bottom);
+            PaintItems(memory, itemsRect, scroll);
+            RestoreDC(memory.dc, saved);
+        }
+        PaintHeader(memory, inner, brush.Handle());
+        const RECT margins{marginLeft, marginTop, marginRight, marginBottom};
+        FillMargins(memory, whole, inner, margins, brush.Handle());
+        PaintBands(memory, inner);
+        DrawOverlay(memory, whole, scroll);
+        if (mode & ModeFocus) FillArea(memory, whole);
+    }
+    memory.CopyBack();
+    memory.End();
+}
+
+}  // namespace WinLayer

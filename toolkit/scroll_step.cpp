@@ -1,0 +1,53 @@
+// Scroll offsets shared by the toolkit's scrolled views.
+#include "toolkit/scroll_step.h"
+
+#include <algorithm>
+
+namespace WinLayer {
+
+int32_t ScrollMoved(int32_t offset, int32_t delta, int32_t maximum) {
+    if (delta < 0) return std::max(offset + delta, std::min(offset, 0));
+    return std::min(offset + delta, std::max(offset, maximum));
+}
+
+int32_t ScrollRequested(HWND window, int bar, WPARAM request, int32_t offset, int32_t step, int32_t page,
+                        int32_t maximum) {
+    switch (LOWORD(request)) {
+    case SB_LINEUP:
+        return ScrollMoved(offset, -step, maximum);
+    case SB_LINEDOWN:
+        return ScrollMoved(offset, step, maximum);
+    case SB_PAGEUP:
+        return ScrollMoved(offset, -page, maximum);
+    case SB_PAGEDOWN:
+        return ScrollMoved(offset, page, maximum);
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK: {
+        SCROLLINFO info{};
+        info.cbSize = sizeof(info);
+        info.fMask = SIF_TRACKPOS;
+        if (window && GetScrollInfo(window, bar, &info)) return std::max(0, std::min(info.nTrackPos, maximum));
+        return offset;
+    }
+    case SB_TOP:
+        return 0;
+    case SB_BOTTOM:
+        return maximum;
+    default:
+        return offset;
+    }
+}
+
+void SetScrollBar(HWND window, int bar, int32_t content, int32_t page, int32_t position) {
+    if (!window) return;
+    SCROLLINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    info.nMin = 0;
+    info.nMax = std::max(content - 1, position + page - 1);
+    info.nPage = static_cast<UINT>(std::max(page, 0));
+    info.nPos = position;
+    SetScrollInfo(window, bar, &info, TRUE);
+}
+
+}  // namespace WinLayer
