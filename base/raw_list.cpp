@@ -767,12 +767,17 @@ bool RawDataShared::Grow(RawDataShared* body, size_t elementSize, int32_t needed
     if (want < half) want = half;
     if (want < needed) want = needed;
     if (want > INT32_MAX) want = INT32_MAX;
+    return GrowExact(body, elementSize, static_cast<int32_t>(want));
+}
+
+bool RawDataShared::GrowExact(RawDataShared* body, size_t elementSize, int32_t capacity) {
+    if (capacity <= body->capacity) return true;
     size_t bytes = 0;
-    if (!ByteSize(elementSize, static_cast<int32_t>(want), &bytes)) return false;
+    if (!ByteSize(elementSize, capacity, &bytes)) return false;
     void* grown = std::realloc(body->elements, bytes);
     if (!grown) return false;
     body->elements = grown;
-    body->capacity = static_cast<int32_t>(want);
+    body->capacity = capacity;
     return true;
 }
 

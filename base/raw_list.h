@@ -937,6 +937,9 @@ struct RawDataShared {
     // Makes room for at least `needed` elements (growing by the step, and
     // by half the capacity for long arrays); false when out of memory.
     static bool Grow(RawDataShared* body, size_t elementSize, int32_t needed);
+    // Makes the capacity exactly `capacity` when it is below it; false when
+    // out of memory.
+    static bool GrowExact(RawDataShared* body, size_t elementSize, int32_t capacity);
 
     // A handle on a body: slot 0 the destructor (drops one share), slot 1
     // Duplicate (a private copy of the body).
@@ -1118,6 +1121,13 @@ public:
     void Reserve(int32_t count) {
         handle_.Detach();
         if (count > Data()->capacity && !RawDataShared::Grow(Data(), sizeof(T), count))
+            throw std::bad_alloc();
+    }
+    // Makes the capacity exactly `count` when it is below it (detaching
+    // first), for callers that grow by a rule of their own.
+    void ReserveExact(int32_t count) {
+        handle_.Detach();
+        if (count > Data()->capacity && !RawDataShared::GrowExact(Data(), sizeof(T), count))
             throw std::bad_alloc();
     }
     // A new empty body with the same step; other holders keep the old one.
