@@ -709,6 +709,8 @@ bool ByteSize(size_t elementSize, int32_t count, size_t* out) {
 
 }  // namespace
 
+RawDataShared RawDataShared::emptyBody_ = {{}, 0, nullptr, RawDataShared::kDefaultStep, 0, 0};
+
 RawDataShared* RawDataShared::NewBody(size_t elementSize, int32_t capacity, int32_t step) {
     size_t bytes = 0;
     if (!ByteSize(elementSize, capacity, &bytes)) return nullptr;
@@ -740,13 +742,14 @@ RawDataShared* RawDataShared::CopyBody(const RawDataShared& source, size_t eleme
 }
 
 void RawDataShared::Share(RawDataShared* body) {
+    if (body == EmptyBody()) return;
     EnterCriticalSection(&body->lock);
     ++body->shareCount;
     LeaveCriticalSection(&body->lock);
 }
 
 bool RawDataShared::Drop(RawDataShared* body) {
-    if (!body) return false;
+    if (!body || body == EmptyBody()) return false;
     EnterCriticalSection(&body->lock);
     if (body->shareCount > 0) {
         --body->shareCount;

@@ -926,6 +926,11 @@ struct RawDataShared {
     // A new body of `capacity` elements of `elementSize` bytes (count 0);
     // null when the memory cannot be had.
     static RawDataShared* NewBody(size_t elementSize, int32_t capacity, int32_t step);
+    // The one read-only body of every array that has not written yet (no
+    // elements, step 10): a document makes four arrays for each of its
+    // lines and most of them stay empty, so an array gets a body of its own
+    // only when it first writes. Share and Drop leave it alone.
+    static RawDataShared* EmptyBody() { return &emptyBody_; }
     // A new body with the same step, count and capacity and a copy of the
     // elements.
     static RawDataShared* CopyBody(const RawDataShared& source, size_t elementSize);
@@ -957,6 +962,9 @@ struct RawDataShared {
         Duplicator& operator=(const Duplicator&) = delete;
         RawDataShared* body_;
     };
+
+private:
+    static RawDataShared emptyBody_;
 };
 
 // Typed view of a body holding elements of T.
@@ -978,7 +986,7 @@ struct RawArrayDataC : RawArrayData<T> {
 template <class T>
 class RawArrayBody : public RawDataShared::Duplicator {
 public:
-    RawArrayBody() { body_ = NewOrDie(0, RawDataShared::kDefaultStep); }
+    RawArrayBody() { body_ = RawDataShared::EmptyBody(); }
     RawDataShared* Duplicate() const override {
         RawDataShared* copy = RawDataShared::CopyBody(*body_, sizeof(T));
         if (!copy) throw std::bad_alloc();
@@ -992,8 +1000,13 @@ public:
         RawDataShared::Drop(body_);
         body_ = other.body_;
     }
-    // Gives this handle a private body when its body is shared.
+    // Gives this handle a private body when its body is shared (or is the
+    // empty one).
     void Detach() {
+        if (body_ == RawDataShared::EmptyBody()) {
+            body_ = NewOrDie(0, RawDataShared::kDefaultStep);
+            return;
+        }
         EnterCriticalSection(&body_->lock);
         if (body_->shareCount == 0) {
             LeaveCriticalSection(&body_->lock);
@@ -1009,7 +1022,8 @@ public:
         body_ = copy;
     }
     void Reset(int32_t step) {
-        RawDataShared* fresh = NewOrDie(0, step);
+        RawDataShared* fresh =
+            step == RawDataShared::kDefaultStep ? RawDataShared::EmptyBody() : NewOrDie(0, step);
         RawDataShared::Drop(body_);
         body_ = fresh;
     }
@@ -1048,8 +1062,11 @@ public:
     int32_t Capacity() const { return Data()->capacity; }
     int32_t Step() const { return Data()->step; }
     uint32_t ShareCount() const { return Data()->shareCount; }
+    // Every array shares with itself; two arrays that never wrote share
+    // nothing.
     bool SharesBodyWith(const RawArrayC& other) const {
-        return handle_.Body() == other.handle_.Body();
+        return this == &other || (handle_.Body() == other.handle_.Body() &&
+                                  handle_.Body() != RawDataShared::EmptyBody());
     }
     const T* Elements() const { return Data()->Elements(); }
     const T* begin() const { return Data()->Elements(); }

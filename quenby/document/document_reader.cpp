@@ -15,6 +15,8 @@ using RawLayer::RawStringList;
 
 namespace {
 
+RAW_CONSTANT_TEXT(ValueEndText, ", \t")
+
 inline bool IsBlankUnit(uint32_t u) { return u == ' ' || u == '\t'; }
 inline bool IsDigitUnit(uint32_t u) { return u >= '0' && u <= '9'; }
 
@@ -317,19 +319,53 @@ void LoadDocumentLines(JobLineList& document) {
                     RawLayer::LineFileKeepLongLine);
     file.SetTextKind(RawLayer::LineKindNone);
     if (!file.Open()) return;
-    std::vector<JobLineUnit*> lines;
+    // Most documents are UTF-8 (or 7-bit), and then the lines are used as
+    // read: only the first line that is not valid UTF-8 is remembered.
+    bool utf16 = file.FileKind() == RawLayer::KindUtf16BE || file.FileKind() == RawLayer::KindUtf16LE;
+    JobLineUnit* firstBad = nullptr;
     // Every ReadLine hands out the next line or ends the loop.
     while (file.ReadLine()) {
         JobLineUnit* line = InitLineRecord(&document);
         document.Add(line);
         line->chainLink = document.LastLink();
-        line->rawText = file.Line().text;
-        lines.push_back(line);
+        const RawString& text = file.Line().text;
+        // An empty line keeps the shared empty text (and the reader its buffer).
+        if (text.IsEmpty()) continue;
+        line->rawText = text;
+        if (!firstBad && !utf16 &&
+            !BytesReadAs(RawLayer::KindUtf8, reinterpret_cast<const uint8_t*>(text.Bytes()), text.Length(), false))
+            firstBad = line;
     }
-    uint8_t kind = ChooseLineKind(file.FileKind(), file.MarkKind(), static_cast<int32_t>(lines.size()),
-                                  [&](int32_t i) -> const RawString& { return lines[i]->rawText; });
+    uint8_t fileKind = file.FileKind(), markKind = file.MarkKind();
     file.Close();
-    for (JobLineUnit* line : lines) line->rawText = DecodeLineToUtf8(kind, line->rawText);
+    JobLineUnit* last = document.Last();
+    if (!utf16 && (markKind == RawLayer::KindUtf8 || markKind == 0)) {
+        if (!firstBad) return ClassifyLines(document);
+        // Only the last character of the file cut short: mend that line.
+        if (firstBad == last && BytesReadAs(RawLayer::KindUtf8, reinterpret_cast<const uint8_t*>(last->rawText.Bytes()),
+                                            last->rawText.Length(), true)) {
+            last->rawText = DecodeLineToUtf8(RawLayer::KindUtf8, last->rawText);
+            return ClassifyLines(document);
+        }
+    }
+    // Another encoding: decided over all the lines, each then decoded.
+    int32_t count = document.Count();
+    RawLayer::RawListLink* link = document.FirstLink();
+    int32_t at = 0;
+    uint8_t kind = ChooseLineKind(fileKind, markKind, count, [&](int32_t i) -> const RawString& {
+        // The lines are asked for in order, once or again from the start.
+        if (i < at) {
+            link = document.FirstLink();
+            at = 0;
+        }
+        while (at < i) {
+            link = link->next;
+            ++at;
+        }
+        return document.UnitOf(link)->rawText;
+    });
+    for (JobLineUnit& line : document)
+        if (!line.rawText.IsEmpty()) line.rawText = DecodeLineToUtf8(kind, line.rawText);
     ClassifyLines(document);
 }
 
@@ -584,9 +620,7 @@ bool BlockClassifier::ParsePageBreakDiv(JobLineUnit& line, int32_t i) {
         int32_t close = raw.FindChar(RawRange{v + 1, n}, '"');
         value = RawRange{v + 1, close};
     } else {
-        int32_t end = v;
-        while (end < n && raw.UnitAt(end) != ',' && !IsBlankUnit(raw.UnitAt(end))) ++end;
-        value = RawRange{v, end};
+        value = RawRange{v, RawLayer::FindFirstOf(raw, v, ValueEndText())};
     }
     if (value.end - value.start != 9 || !MatchesNoCase(raw, value.start, "pagebreak")) return false;
     line.kind = KindHidden;

@@ -77,50 +77,58 @@ inline std::vector<JobLineUnit*> Lines(JobFileUnit& doc) {
     return out;
 }
 
-// Every mark run of a text is whole: 0x1E, a known code, digits after 'l'
-// and 'm' (and only there), 0x1F; every serial is unique in the line and
-// names a unit of the line's links of the right kind. Returns the serials
-// in text order.
-inline std::vector<int32_t> CheckMarks(const JobLineUnit& line, const std::string& where) {
-    std::vector<int32_t> serials;
+// The faults of a line's mark runs: each run must be whole (0x1E, a known
+// code, digits after 'l' and 'm' and only there, 0x1F), each serial unique
+// in the line and the serial of a unit of the line's links of the right
+// kind. Empty when there is none; the serials go to `serials` in text order.
+inline std::vector<std::string> MarkFaults(const JobLineUnit& line, std::vector<int32_t>* serials = nullptr) {
+    std::vector<std::string> faults;
+    std::vector<int32_t> seen;
     std::string s = Bytes(line.text);
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '\x1F') {
-            ADD_FAILURE() << where << ": a 0x1F outside a mark run at " << i;
+            faults.push_back("a 0x1F outside a mark run at " + std::to_string(i));
             continue;
         }
         if (s[i] != '\x1E') continue;
         size_t close = s.find('\x1F', i);
         if (close == std::string::npos) {
-            ADD_FAILURE() << where << ": an unclosed mark run";
+            faults.push_back("an unclosed mark run");
             break;
         }
         std::string run = s.substr(i + 1, close - i - 1);
-        static const std::string codes = "dDbBiIsSuUlLmM";
-        if (run.empty() || codes.find(run[0]) == std::string::npos) {
-            ADD_FAILURE() << where << ": unknown mark '" << run << "'";
-        } else if (run[0] == 'l' || run[0] == 'm') {
-            std::string digits = run.substr(1);
-            bool ok = !digits.empty() && digits.size() < 10 &&
-                      digits.find_first_not_of("0123456789") == std::string::npos;
-            if (!ok) {
-                ADD_FAILURE() << where << ": bad serial '" << digits << "'";
-            } else {
-                int32_t serial = std::stoi(digits);
-                for (int32_t seen : serials)
-                    if (seen == serial) ADD_FAILURE() << where << ": serial " << serial << " twice";
-                serials.push_back(serial);
-                const DocLayer::JobLinkDataUnit* unit = line.links.FindSerial(serial);
-                if (!unit)
-                    ADD_FAILURE() << where << ": serial " << serial << " has no unit";
-                else if (unit->kind != (run[0] == 'l' ? DocLayer::LinkKindLink : DocLayer::LinkKindPicture))
-                    ADD_FAILURE() << where << ": serial " << serial << " of the wrong kind";
-            }
-        } else if (run.size() != 1) {
-            ADD_FAILURE() << where << ": mark '" << run << "' carries digits";
-        }
         i = close;
+        if (run.empty() || std::string("dDbBiIsSuUlLmM").find(run[0]) == std::string::npos) {
+            faults.push_back("unknown mark '" + run + "'");
+            continue;
+        }
+        std::string digits = run.substr(1);
+        if (run[0] != 'l' && run[0] != 'm') {
+            if (!digits.empty()) faults.push_back("mark '" + run + "' carries digits");
+            continue;
+        }
+        if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) {
+            faults.push_back("bad serial '" + digits + "'");
+            continue;
+        }
+        int32_t serial = std::stoi(digits);
+        for (int32_t earlier : seen)
+            if (earlier == serial) faults.push_back("serial " + digits + " twice");
+        seen.push_back(serial);
+        const DocLayer::JobLinkDataUnit* unit = line.links.FindSerial(serial);
+        if (!unit)
+            faults.push_back("serial " + digits + " has no unit");
+        else if (unit->kind != (run[0] == 'l' ? DocLayer::LinkKindLink : DocLayer::LinkKindPicture))
+            faults.push_back("serial " + digits + " of the wrong kind");
     }
+    if (serials) *serials = seen;
+    return faults;
+}
+
+// MarkFaults as a test expectation; returns the serials.
+inline std::vector<int32_t> CheckMarks(const JobLineUnit& line, const std::string& where) {
+    std::vector<int32_t> serials;
+    for (const std::string& fault : MarkFaults(line, &serials)) ADD_FAILURE() << where << ": " << fault;
     return serials;
 }
 
