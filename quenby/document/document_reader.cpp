@@ -431,24 +431,13 @@ void BlockClassifier::ClassifyBlock(JobLineUnit& line, uint32_t ch, int32_t i) {
             return;
         case '-':
         case '*':
-            if (ParseRule(line, i, ch)) return;
-            if (nextBlank) {
-                ParseBulletText(line, i);
-                StartListItem(line);
-            } else {
-                DirectiveOrParagraph(line, i);
-            }
+            if (!ParseRule(line, i, ch)) BulletOrParagraph(line, i, nextBlank);
             return;
         case '_':
             if (!ParseRule(line, i, ch)) DirectiveOrParagraph(line, i);
             return;
         case '+':
-            if (nextBlank) {
-                ParseBulletText(line, i);
-                StartListItem(line);
-            } else {
-                DirectiveOrParagraph(line, i);
-            }
+            BulletOrParagraph(line, i, nextBlank);
             return;
         case '~':
             if (style_.FenceOpen()) {
@@ -474,6 +463,12 @@ void BlockClassifier::ClassifyBlock(JobLineUnit& line, uint32_t ch, int32_t i) {
             DirectiveOrParagraph(line, i);
             return;
     }
+}
+
+void BlockClassifier::BulletOrParagraph(JobLineUnit& line, int32_t i, bool nextBlank) {
+    if (!nextBlank) return DirectiveOrParagraph(line, i);
+    ParseBulletText(line, i);
+    StartListItem(line);
 }
 
 void BlockClassifier::DirectiveOrParagraph(JobLineUnit& line, int32_t i) {

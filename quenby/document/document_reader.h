@@ -86,6 +86,8 @@ private:
     void ParseIndentedCode(JobLineUnit& line);
     void ParseParagraph(JobLineUnit& line, int32_t i);
     void DirectiveOrParagraph(JobLineUnit& line, int32_t i);
+    // A bullet when a blank follows the marker, else a directive or paragraph.
+    void BulletOrParagraph(JobLineUnit& line, int32_t i, bool nextBlank);
     void JoinContinuation(JobLineUnit& line, int32_t i);
 
     JobLineList& document_;

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,28 +12,13 @@
 
 using namespace DocLayer;
 using DocumentTest::Bytes;
+using DocumentTest::Describe;
 using DocumentTest::LoadBytes;
 using DocumentTest::Lines;
 using DocumentTest::U8;
 using DocumentTest::Visible;
 
 namespace {
-
-// kind:flags:level:number:text, then " p<id>=<text>" for each parameter.
-std::string Describe(const JobLineUnit& line) {
-    char head[64];
-    std::snprintf(head, sizeof head, "%d:%02x:%d:%d:", static_cast<int>(line.kind), line.flags,
-                  static_cast<int>(line.level), static_cast<int>(line.number));
-    std::string s = head + Visible(line.text);
-    for (const JobParamUnit& p : line.params) s += " p" + std::to_string(p.id) + "=" + Bytes(p.text);
-    return s;
-}
-
-std::vector<std::string> Describe(JobFileUnit& doc) {
-    std::vector<std::string> out;
-    for (JobLineUnit* line : Lines(doc)) out.push_back(Describe(*line));
-    return out;
-}
 
 struct Case {
     const char* document;
@@ -255,18 +239,6 @@ TEST(BlockGrammarTest, SmallOperations) {
     EXPECT_EQ(16, array.Capacity());
     EXPECT_TRUE(EnsureStepIndex(array, 20));
     EXPECT_EQ(24, array.Capacity());
-
-    RawLayer::RawStringTokenizer empty{RawString()};
-    EXPECT_TRUE(empty.AtEnd());
-    EXPECT_TRUE(empty.NextField(',').IsEmpty());
-    RawLayer::RawStringTokenizer fields(U8("a,\"b,c\",\"d"));
-    fields.SetState(RawLayer::RawStringTokenizer::FieldQuotes);
-    EXPECT_EQ("a", Bytes(fields.NextField(',')));
-    EXPECT_EQ("b,c", Bytes(fields.NextField(',')));
-    EXPECT_TRUE(fields.State() & RawLayer::RawStringTokenizer::FieldQuoted);
-    EXPECT_EQ("\"d", Bytes(fields.NextField(',')));
-    EXPECT_FALSE(fields.State() & RawLayer::RawStringTokenizer::FieldQuoted);
-    EXPECT_TRUE(fields.AtEnd());
 
     // Table widths written by a layout are all zero again after the reset.
     TestSupport::TempFolder folder;

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -56,25 +55,7 @@ const char kSample[] =
     "> quoted 引用\n"
     "> > deeper\n";
 
-// Everything the reader decides about a line, links and parameters included.
-std::string Describe(const JobLineUnit& line) {
-    char head[96];
-    std::snprintf(head, sizeof head, "%d:%02x:%d:%d:%d:%d:", static_cast<int>(line.kind), line.flags,
-                  static_cast<int>(line.level), static_cast<int>(line.number),
-                  static_cast<int>(line.quoteDepth), static_cast<int>(line.indent));
-    std::string s = head + Visible(line.text) + " [" + Bytes(line.alignment) + "]";
-    for (const JobLinkDataUnit& u : line.links)
-        s += " #" + std::to_string(u.serial) + "/" + std::to_string(u.kind) + " " + Bytes(u.text) + " -> " +
-             Bytes(u.target);
-    for (const JobParamUnit& p : line.params) s += " p" + std::to_string(p.id) + "=" + Bytes(p.text);
-    return s;
-}
-
-std::vector<std::string> Describe(JobFileUnit& doc) {
-    std::vector<std::string> out;
-    for (JobLineUnit* line : Lines(doc)) out.push_back(Describe(*line));
-    return out;
-}
+std::vector<std::string> Describe(JobFileUnit& doc) { return DocumentTest::Describe(doc, true); }
 
 std::string Encode(const std::string& utf8, uint8_t kind) {
     std::wstring wide = TestSupport::Wide(utf8);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,32 @@ inline std::string Visible(const RawString& text) {
             out += c;
         }
     }
+    return out;
+}
+
+// What the reader decided about a line: kind:flags:level:number, with
+// `full` also quoteDepth:indent, then the display text (Visible), with
+// `full` the alignment and the links, then " p<id>=<text>" per parameter.
+inline std::string Describe(const JobLineUnit& line, bool full = false) {
+    std::string s = std::to_string(line.kind) + ":";
+    char flags[8];
+    std::snprintf(flags, sizeof flags, "%02x", line.flags);
+    s += std::string(flags) + ":" + std::to_string(line.level) + ":" + std::to_string(line.number) + ":";
+    if (full) s += std::to_string(line.quoteDepth) + ":" + std::to_string(line.indent) + ":";
+    s += Visible(line.text);
+    if (full) {
+        s += " [" + Bytes(line.alignment) + "]";
+        for (const DocLayer::JobLinkDataUnit& u : line.links)
+            s += " #" + std::to_string(u.serial) + "/" + std::to_string(u.kind) + " " + Bytes(u.text) + " -> " +
+                 Bytes(u.target);
+    }
+    for (const DocLayer::JobParamUnit& p : line.params) s += " p" + std::to_string(p.id) + "=" + Bytes(p.text);
+    return s;
+}
+
+inline std::vector<std::string> Describe(JobFileUnit& doc, bool full = false) {
+    std::vector<std::string> out;
+    for (JobLineUnit& line : doc) out.push_back(Describe(line, full));
     return out;
 }
 
