@@ -2,6 +2,7 @@
 
 #include "quenby/document/document_reader.h"
 
+#include <climits>
 #include <cstring>
 
 #include "base/command_line.h"
@@ -18,6 +19,13 @@ namespace {
 RAW_CONSTANT_TEXT(ValueEndText, ", \t")
 
 inline bool IsBlankUnit(uint32_t u) { return u == ' ' || u == '\t'; }
+
+// The column after a tab at `column`; held far below the 32-bit limit, so
+// that a huge tab stop from a profile cannot overflow it.
+int32_t NextTabColumn(int32_t column, int32_t tabStop) {
+    int64_t next = static_cast<int64_t>(column) + tabStop - column % tabStop;
+    return next > (INT32_MAX >> 1) ? (INT32_MAX >> 1) : static_cast<int32_t>(next);
+}
 inline bool IsDigitUnit(uint32_t u) { return u >= '0' && u <= '9'; }
 
 // Whether the last two units of the text are blanks (a hard line break).
@@ -140,8 +148,7 @@ LineIndent MeasureLineIndent(const RawString& text, int32_t tabStop) {
             }
             afterMarker = false;
         } else if (u == '\t') {
-            // Columns past the 32-bit range are not reachable in a line.
-            r.column = r.column + tabStop - r.column % tabStop;
+            r.column = NextTabColumn(r.column, tabStop);
             past = true;
             afterMarker = false;
         } else {
@@ -500,7 +507,7 @@ void BlockClassifier::ParseFenceLine(JobLineUnit& line, int32_t i) {
     int32_t column = 0;
     while (pos < raw.Length()) {
         uint32_t u = raw.UnitAt(pos);
-        int32_t after = u == ' ' ? column + 1 : (u == '\t' ? column + tabStop - column % tabStop : -1);
+        int32_t after = u == ' ' ? column + 1 : (u == '\t' ? NextTabColumn(column, tabStop) : -1);
         if (after < 0 || after > style_.fenceIndent) break;
         column = after;
         ++pos;

@@ -94,6 +94,18 @@ Text FromRaw(const RawString& text, RawRange range) {
     return Text(utf8.Bytes(), static_cast<size_t>(utf8.Length()));
 }
 
+// The text a link unit keeps of its label: nested links each keep the
+// labels of the links inside them, so without a bound a line of deeply
+// nested links would need memory of the square of its length.
+constexpr size_t kUnitTextLimit = 4096;
+RawString UnitText(const Text& s, size_t a, size_t b) {
+    if (b - a > kUnitTextLimit) {
+        b = a + kUnitTextLimit;
+        while (b > a && (static_cast<uint8_t>(s[b]) & 0xC0) == 0x80) --b;  // a whole character
+    }
+    return ToRaw(s, a, b);
+}
+
 // A size attribute: a number of pixels, or of percent when it ends in '%'.
 void ReadSize(const RawString& value, int32_t& pixels, int32_t& percent) {
     pixels = percent = 0;
@@ -343,7 +355,7 @@ bool BracketRewrite(const Text& s, bool picture, InlineContext& context, Text& o
                     TrimBlanks(t, a, b);
                     RawString target, title;
                     SplitTarget(t, f.mid + 2, f.close, target, title);
-                    RawString label = ToRaw(t, a, b);
+                    RawString label = UnitText(t, a, b);
                     int32_t serial;
                     replacement.clear();
                     if (picture) {

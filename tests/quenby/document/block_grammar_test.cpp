@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -239,6 +240,18 @@ TEST(BlockGrammarTest, SmallOperations) {
     EXPECT_EQ(16, array.Capacity());
     EXPECT_TRUE(EnsureStepIndex(array, 20));
     EXPECT_EQ(24, array.Capacity());
+
+    // Tab stops below 1 count as 1; huge ones cannot overflow the column.
+    LineIndent m = MeasureLineIndent(U8("\t\tx"), 0);
+    EXPECT_EQ(2, m.column);
+    EXPECT_EQ(2, m.index);
+    m = MeasureLineIndent(U8("\t\t\tx"), INT32_MAX);
+    EXPECT_GT(m.column, 0);
+    m = MeasureLineIndent(U8("> >  x"), 8);
+    EXPECT_EQ(2, m.quoteDepth);
+    EXPECT_EQ(1, m.column);
+    EXPECT_EQ(5, m.index);
+    EXPECT_EQ(4, m.afterQuotes);
 
     // Table widths written by a layout are all zero again after the reset.
     TestSupport::TempFolder folder;

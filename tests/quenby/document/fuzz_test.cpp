@@ -1,6 +1,8 @@
 // Random and extreme documents load without a crash, on a thread with a
 // small stack (so that a recursion that grows with nesting fails here), and
-// every record keeps the model's invariants.
+// every record keeps the model's invariants. Files that are neither UTF-8,
+// EUC-JP nor Shift_JIS are read in the ANSI code page.
+// RUN_UNDER_BOTH_CODE_PAGES
 #include "quenby/document/document_reader.h"
 
 #include <gtest/gtest.h>
@@ -145,6 +147,11 @@ TEST(DocumentFuzzTest, Extremes) {
         {"empty lines", "One paragraph.\n" + std::string(500000, '\n')},
         {"align lines", aligns + "text\n"},
         {"open fence", "text\n```\ncode\n    more"},
+        {"nested links", [] {
+             std::string s = std::string(3000, '[') + "x";
+             for (int i = 0; i < 3000; ++i) s += "](y)";
+             return s;
+         }()},
     };
     std::vector<std::string> faults;
     OnSmallStack([&] {
@@ -167,6 +174,10 @@ TEST(DocumentFuzzTest, Extremes) {
                 if (doc->First()->quoteDepth != 100000) faults.push_back("quote depth");
             } else if (std::string(c.name) == "align lines") {
                 if (doc->Last()->params.Find(ParamAlign).text.EqualsAscii("2") == false) faults.push_back("align");
+            } else if (std::string(c.name) == "nested links") {
+                if (doc->First()->links.Count() != 3000) faults.push_back("nested links");
+                for (const JobLinkDataUnit& unit : doc->First()->links)
+                    if (unit.text.Length() > 4096) faults.push_back("a link text without bound");
             } else if (std::string(c.name) == "open fence") {
                 if (doc->Last()->kind != KindFencedCode || !doc->style.FenceOpen()) faults.push_back("open fence");
             }
