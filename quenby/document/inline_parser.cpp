@@ -217,14 +217,19 @@ bool BreakStep(const Text& s, Text& out) {
 struct BracketFound {
     size_t start;       // first character of the construct
     size_t labelStart;  // label before trimming
-    size_t mid;         // the "](" 
+    size_t mid;         // the "]("
     size_t close;       // the ")"
 };
 
-// Runs a bracket step over s. For every construct, `onFound(out, found)`
-// gets the text built so far (ending just before the ')') and returns the
-// replacement of [start, close]; an empty optional result (returning false)
-// stops the step there. The built text is in `out` at the end.
+// Runs a bracket step over s (links, or pictures with `picture`). For every
+// construct, `onFound(out, found, replacement, labelAt, labelLength)` gets
+// the text built so far (ending just before the ')'), fills the
+// replacement of [start, close] and says where in it the kept label stands
+// (length 0 for none); returning false stops the step there. The built
+// text is in `out` at the end. The pair of a "](" is the '[' on top of the
+// stack of live '[' since the first open; the construct begins there (a
+// picture only when a live '!' stands right before it), else at the first
+// open.
 template <class OnFound>
 void BracketStep(const Text& s, bool picture, Text& out, OnFound onFound) {
     enum { SeekOpen, SeekMid, SeekClose } state = SeekOpen;
