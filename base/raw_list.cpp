@@ -709,6 +709,8 @@ bool ByteSize(size_t elementSize, int32_t count, size_t* out) {
 
 }  // namespace
 
+RawDataShared RawDataShared::emptyBody_ = {{}, 0, nullptr, RawDataShared::kDefaultStep, 0, 0};
+
 RawDataShared* RawDataShared::NewBody(size_t elementSize, int32_t capacity, int32_t step) {
     size_t bytes = 0;
     if (!ByteSize(elementSize, capacity, &bytes)) return nullptr;
@@ -740,13 +742,14 @@ RawDataShared* RawDataShared::CopyBody(const RawDataShared& source, size_t eleme
 }
 
 void RawDataShared::Share(RawDataShared* body) {
+    if (body == EmptyBody()) return;
     EnterCriticalSection(&body->lock);
     ++body->shareCount;
     LeaveCriticalSection(&body->lock);
 }
 
 bool RawDataShared::Drop(RawDataShared* body) {
-    if (!body) return false;
+    if (!body || body == EmptyBody()) return false;
     EnterCriticalSection(&body->lock);
     if (body->shareCount > 0) {
         --body->shareCount;
@@ -767,12 +770,17 @@ bool RawDataShared::Grow(RawDataShared* body, size_t elementSize, int32_t needed
     if (want < half) want = half;
     if (want < needed) want = needed;
     if (want > INT32_MAX) want = INT32_MAX;
+    return GrowExact(body, elementSize, static_cast<int32_t>(want));
+}
+
+bool RawDataShared::GrowExact(RawDataShared* body, size_t elementSize, int32_t capacity) {
+    if (capacity <= body->capacity) return true;
     size_t bytes = 0;
-    if (!ByteSize(elementSize, static_cast<int32_t>(want), &bytes)) return false;
+    if (!ByteSize(elementSize, capacity, &bytes)) return false;
     void* grown = std::realloc(body->elements, bytes);
     if (!grown) return false;
     body->elements = grown;
-    body->capacity = static_cast<int32_t>(want);
+    body->capacity = capacity;
     return true;
 }
 

@@ -930,6 +930,11 @@ struct RawDataShared {
     // A new body of `capacity` elements of `elementSize` bytes (count 0);
     // null when the memory cannot be had.
     static RawDataShared* NewBody(size_t elementSize, int32_t capacity, int32_t step);
+    // The one read-only body of every array that has not written yet (no
+    // elements, step 10): a document makes four arrays for each of its
+    // lines and most of them stay empty, so an array gets a body of its own
+    // only when it first writes. Share and Drop leave it alone.
+    static RawDataShared* EmptyBody() { return &emptyBody_; }
     // A new body with the same step, count and capacity and a copy of the
     // elements.
     static RawDataShared* CopyBody(const RawDataShared& source, size_t elementSize);
@@ -941,6 +946,9 @@ struct RawDataShared {
     // Makes room for at least `needed` elements (growing by the step, and
     // by half the capacity for long arrays); false when out of memory.
     static bool Grow(RawDataShared* body, size_t elementSize, int32_t needed);
+    // Makes the capacity exactly `capacity` when it is below it; false when
+    // out of memory.
+    static bool GrowExact(RawDataShared* body, size_t elementSize, int32_t capacity);
 
     // A handle on a body: slot 0 the destructor (drops one share), slot 1
     // Duplicate (a private copy of the body).
@@ -958,6 +966,9 @@ struct RawDataShared {
         Duplicator& operator=(const Duplicator&) = delete;
         RawDataShared* body_;
     };
+
+private:
+    static RawDataShared emptyBody_;
 };
 
 // Typed view of a body holding elements of T.
@@ -979,7 +990,7 @@ struct RawArrayDataC : RawArrayData<T> {
 template <class T>
 class RawArrayBody : public RawDataShared::Duplicator {
 public:
-    RawArrayBody() { body_ = NewOrDie(0, RawDataShared::kDefaultStep); }
+    RawArrayBody() { body_ = RawDataShared::EmptyBody(); }
     RawDataShared* Duplicate() const override {
         RawDataShared* copy = RawDataShared::CopyBody(*body_, sizeof(T));
         if (!copy) throw std::bad_alloc();
@@ -993,8 +1004,13 @@ public:
         RawDataShared::Drop(body_);
         body_ = other.body_;
     }
-    // Gives this handle a private body when its body is shared.
+    // Gives this handle a private body when its body is shared (or is the
+    // empty one).
     void Detach() {
+        if (body_ == RawDataShared::EmptyBody()) {
+            body_ = NewOrDie(0, RawDataShared::kDefaultStep);
+            return;
+        }
         EnterCriticalSection(&body_->lock);
         if (body_->shareCount == 0) {
             LeaveCriticalSection(&body_->lock);
@@ -1010,7 +1026,8 @@ public:
         body_ = copy;
     }
     void Reset(int32_t step) {
-        RawDataShared* fresh = NewOrDie(0, step);
+        RawDataShared* fresh =
+            step == RawDataShared::kDefaultStep ? RawDataShared::EmptyBody() : NewOrDie(0, step);
         RawDataShared::Drop(body_);
         body_ = fresh;
     }
@@ -1049,8 +1066,11 @@ public:
     int32_t Capacity() const { return Data()->capacity; }
     int32_t Step() const { return Data()->step; }
     uint32_t ShareCount() const { return Data()->shareCount; }
+    // Every array shares with itself; two arrays that never wrote share
+    // nothing.
     bool SharesBodyWith(const RawArrayC& other) const {
-        return handle_.Body() == other.handle_.Body();
+        return this == &other || (handle_.Body() == other.handle_.Body() &&
+                                  handle_.Body() != RawDataShared::EmptyBody());
     }
     const T* Elements() const { return Data()->Elements(); }
     const T* begin() const { return Data()->Elements(); }
@@ -1122,6 +1142,13 @@ public:
     void Reserve(int32_t count) {
         handle_.Detach();
         if (count > Data()->capacity && !RawDataShared::Grow(Data(), sizeof(T), count))
+            throw std::bad_alloc();
+    }
+    // Makes the capacity exactly `count` when it is below it (detaching
+    // first), for callers that grow by a rule of their own.
+    void ReserveExact(int32_t count) {
+        handle_.Detach();
+        if (count > Data()->capacity && !RawDataShared::GrowExact(Data(), sizeof(T), count))
             throw std::bad_alloc();
     }
     // A new empty body with the same step; other holders keep the old one.

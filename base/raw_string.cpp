@@ -1212,4 +1212,45 @@ int32_t RawStringTokenizer::Scan(RawRange range, bool semicolon) const {
     return r.end;
 }
 
+RawString RawStringTokenizer::NextField(uint32_t separator) {
+    if (state_ & FieldEnded) return RawString();
+    const RawString& t = text_;
+    bool quotes = (state_ & FieldQuotes) != 0;
+    bool quoted = false;
+    int32_t start = position_ < end_ ? position_ : end_;
+    int32_t pos = start;
+    // Every step moves on by at least one unit, so the walk ends.
+    while (pos < end_) {
+        uint32_t u = t.UnitAt(pos);
+        if (quotes && u == '"')
+            quoted = !quoted;
+        else if (!quoted && u == separator)
+            break;
+        int32_t next = t.NextCharPos(pos);
+        pos = next > pos ? (next < end_ ? next : end_) : pos + 1;
+    }
+    RawRange field{start, pos};
+    if (pos >= end_) {
+        state_ |= FieldEnded;
+        position_ = end_;
+    } else {
+        position_ = pos + 1;
+    }
+    StripQuotes(field);
+    RawString out;
+    out.AssignRange(t, field);
+    return out;
+}
+
+void RawStringTokenizer::StripQuotes(RawRange& field) {
+    if (field.end - field.start >= 2 && text_.UnitAt(field.start) == '"' &&
+        text_.UnitAt(field.end - 1) == '"') {
+        ++field.start;
+        --field.end;
+        state_ |= FieldQuoted;
+    } else {
+        state_ &= ~static_cast<uint32_t>(FieldQuoted);
+    }
+}
+
 }  // namespace RawLayer

@@ -478,4 +478,16 @@ TEST(RawArrayCTest, CopyOnWrite) {
     c.Clear();
     EXPECT_EQ(c.Count(), 0);
     EXPECT_EQ(a.Count(), 25);
+
+    // Arrays that never wrote share nothing, and the first write of one
+    // leaves the other empty.
+    RawArrayC<Size> d, e;
+    EXPECT_FALSE(d.SharesBodyWith(e));
+    EXPECT_TRUE(d.SharesBodyWith(d));
+    RawArrayC<Size> f(d);
+    f.Append(Size{1, 2});
+    EXPECT_EQ(1, f.Count());
+    EXPECT_EQ(0, d.Count());
+    EXPECT_EQ(0u, d.ShareCount());
+    EXPECT_EQ(10, d.Step());
 }

@@ -536,6 +536,29 @@ TEST(RawStringTokenizerTest, QuotesMarkersAndEmptyMarkers) {
     EXPECT_EQ(2, tok.Next(sjis.All()));
 }
 
+// The field reader: ended at once over an empty text; with quotes on, a
+// separator between quotes does not split and one enclosing pair comes off.
+TEST(RawStringTokenizerTest, Fields) {
+    RawStringTokenizer empty{RawString()};
+    EXPECT_TRUE(empty.AtEnd());
+    EXPECT_TRUE(empty.NextField(',').IsEmpty());
+    RawStringTokenizer fields(T("a,\"b,c\",\"d,"));
+    fields.SetState(RawStringTokenizer::FieldQuotes);
+    EXPECT_EQ("a", Str(fields.NextField(',')));
+    EXPECT_EQ("b,c", Str(fields.NextField(',')));
+    EXPECT_TRUE(fields.State() & RawStringTokenizer::FieldQuoted);
+    EXPECT_EQ("\"d,", Str(fields.NextField(',')));  // an unclosed quote takes the rest
+    EXPECT_FALSE(fields.State() & RawStringTokenizer::FieldQuoted);
+    EXPECT_TRUE(fields.AtEnd());
+    RawStringTokenizer plain(T("x:\"y:z\":"));
+    EXPECT_EQ("x", Str(plain.NextField(':')));
+    EXPECT_EQ("\"y", Str(plain.NextField(':')));
+    EXPECT_EQ("z\"", Str(plain.NextField(':')));
+    EXPECT_FALSE(plain.AtEnd());
+    EXPECT_EQ("", Str(plain.NextField(':')));
+    EXPECT_TRUE(plain.AtEnd());
+}
+
 // ---- numbers ---------------------------------------------------------------------
 
 TEST(RawStringNumber, ParseTable) {
