@@ -288,6 +288,24 @@ LineEndVote FindFirstLineEnd(const uint8_t* b, int32_t count, uint8_t candidate)
     return VoteNone;
 }
 
+// The first position from `pos` on whose byte is not 0x01..0x7E (those say
+// nothing about the kind), or `count`. Most text is such bytes only, so they
+// are passed eight at a time: a word holds none of the others when no byte
+// has its high bit set, is zero or is 0x7F.
+int32_t SkipPlainAscii(const uint8_t* b, int32_t pos, int32_t count) {
+    const uint64_t ones = 0x0101010101010101ull;
+    const uint64_t highs = 0x8080808080808080ull;
+    const uint64_t del = ones * 0x7F;
+    while (count - pos >= 8) {
+        uint64_t w;
+        std::memcpy(&w, b + pos, 8);
+        const uint64_t d = w ^ del;
+        if ((w | ((w - ones) & ~w) | ((d - ones) & ~d)) & highs) break;
+        pos += 8;
+    }
+    return pos;
+}
+
 }  // namespace
 
 uint8_t GuessTextKind(GuessState& state, const void* bytes, int32_t count) {
@@ -298,6 +316,8 @@ uint8_t GuessTextKind(GuessState& state, const void* bytes, int32_t count) {
     // The line-end search depends only on the chunk and the candidate.
     LineEndVote votes[2] = {VoteUnknown, VoteUnknown};
     while (pos < count) {
+        pos = SkipPlainAscii(b, pos, count);
+        if (pos >= count) break;
         uint8_t c = b[pos];
         uint8_t result = 0;
         if (c >= 0x01 && c <= 0x7E) {
