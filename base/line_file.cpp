@@ -332,6 +332,8 @@ void RawLineFile::SetupLineKind() {
 
 bool RawLineFile::ReadChunk() {
     if (state_ != LineStateOpen) return false;
+    // A line text that views the buffer would see other bytes from here on.
+    if (line_.text.Ownership() == OwnView) line_.text = RawString(line_.text.Kind());
     // Move the unread bytes to the front. Units stay aligned: the unread
     // position always stands on a unit boundary of the file.
     if (unread_ > 0) {
@@ -472,6 +474,15 @@ bool RawLineFile::MakeLine(int32_t start, int32_t endPos, int32_t next, uint32_t
     uint8_t kind = lineKind_;
     int32_t units = kind == KindUtf16 ? count / 2 : count;
     RawString& text = line_.text;
+    if ((options_ & LineFileViewText) && UnitWidth(kind) == 1 && !IsUtf16File(decodedKind_) && endCount > 0) {
+        // The line end is handed out with the line: its first byte becomes
+        // the text's terminating zero. The old view goes before its place
+        // is used again.
+        buffer_[endPos] = 0;
+        text = RawString();
+        text = RawString::ViewInPlace(textPlace_, buffer_ + start, count, kind);
+        return true;
+    }
     if (text.Kind() != kind || text.ShareCount() != 0 || text.Ownership() != OwnHeap) {
         if (UnitWidth(kind) == 1 && count > 0) {
             // A new text of the line's own size, in one block: a caller that

@@ -261,7 +261,9 @@ bool LoadTextSide(JobSideRecord& side, JobContentList& content) {
     // A line longer than the limit is kept cut at the limit (on a whole
     // character), and the load stops there: "TooLargeFile" (ReadLines).
     reader.SetMaxLineLength(static_cast<int32_t>(limit < 0x7FFFFFFF ? limit : 0x7FFFFFFF));
-    reader.SetOptions(reader.Options() | RawLayer::LineFileKeepLongLine);
+    // Each line's text is copied once, into its unit, straight from the
+    // read buffer.
+    reader.SetOptions(reader.Options() | RawLayer::LineFileKeepLongLine | RawLayer::LineFileViewText);
     if (!reader.Open()) {
         bool opened = reader.State() != RawLayer::LineStateOpenFailed;
         ReportError(opened ? ReadErrorText() : ReadOpenErrorText(), path);
