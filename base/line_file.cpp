@@ -19,7 +19,6 @@
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <emmintrin.h>
-#include <windows.h>
 #endif
 
 namespace RawLayer {
@@ -62,23 +61,13 @@ __attribute__((target("sse2"))) const uint8_t* FindLineEndWide(const uint8_t* p,
     return end;
 }
 
-// Whether the processor has SSE2 (every 64-bit one does; the 32-bit
-// program asks the system once).
-bool HasWideCompare() {
-#if defined(__x86_64__)
-    return true;
-#else
-    static const bool has = IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != 0;
-    return has;
-#endif
-}
 #endif
 
 // The first LF or CR byte in [p, end), or end. Eight bytes at a time: a
 // word has a byte equal to c when (w ^ c...c) has a zero byte.
 const uint8_t* FindLineEndByte(const uint8_t* p, const uint8_t* end) {
 #if defined(__i386__) || defined(__x86_64__)
-    if (HasWideCompare()) return FindLineEndWide(p, end);
+    if (HasSse2()) return FindLineEndWide(p, end);
 #endif
     while (p < end && (reinterpret_cast<uintptr_t>(p) & 7) != 0) {
         if (*p == kLf || *p == kCr) return p;
