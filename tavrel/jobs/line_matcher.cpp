@@ -477,21 +477,20 @@ void LineMatcher::AnchorUniqueLines() {
     };
     try {
         // The texts of side 1 in an open table (at most three quarters full),
-        // each slot with the hash's high half as a tag, its first side-1
-        // line and the one side-2 line of the same text (-1 none yet, -2 the
-        // text repeats on a side).
+        // each slot with the hash's high half as a tag and the text's first
+        // side-1 line; beside it, by that line, the one side-2 line of the
+        // same text (-1 none yet, -2 the text repeats on a side). The hashes
+        // are mixed already: their low bits choose the slot.
         struct Slot {
             uint32_t tag;
             int32_t line1;
-            int32_t line2;
         };
         int bits = 4;
         while ((size_t(1) << bits) * 3 < static_cast<size_t>(n1) * 4) ++bits;
         const size_t mask = (size_t(1) << bits) - 1;
-        std::vector<Slot> table(mask + 1, Slot{0, -1, -1});
-        auto home = [bits](uint64_t hash) {
-            return static_cast<size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - bits));
-        };
+        std::vector<Slot> table(mask + 1, Slot{0, -1});
+        std::vector<int32_t> partner(static_cast<size_t>(n1), -1);
+        auto home = [mask](uint64_t hash) { return static_cast<size_t>(hash) & mask; };
         // The table is far larger than the caches: each lookup asks for the
         // slot of a line a few ahead, so that it is there when needed.
         constexpr int32_t Ahead = 16;
@@ -506,20 +505,19 @@ void LineMatcher::AnchorUniqueLines() {
             if (i + Ahead < n1) __builtin_prefetch(&table[home(hash_[0][i + Ahead])]);
             Slot& slot = find(hash_[0][i]);
             if (slot.line1 < 0)
-                slot = Slot{static_cast<uint32_t>(hash_[0][i] >> 32), i, -1};
+                slot = Slot{static_cast<uint32_t>(hash_[0][i] >> 32), i};
             else
-                slot.line2 = -2;
+                partner[slot.line1] = -2;
         }
         for (int32_t j = 0; j < n2; ++j) {
             if (j + Ahead < n2) __builtin_prefetch(&table[home(hash_[1][j + Ahead])]);
-            Slot& slot = find(hash_[1][j]);
-            if (slot.line1 >= 0 && slot.line2 != -2) slot.line2 = slot.line2 == -1 ? j : -2;
+            const Slot& slot = find(hash_[1][j]);
+            if (slot.line1 < 0) continue;
+            int32_t& line2 = partner[slot.line1];
+            if (line2 != -2) line2 = line2 == -1 ? j : -2;
         }
-        // The side-2 partner of each side-1 line whose text occurs once on
-        // each side.
-        std::vector<int32_t> partner(static_cast<size_t>(n1), -1);
-        for (const Slot& slot : table)
-            if (slot.line1 >= 0 && slot.line2 >= 0) partner[slot.line1] = slot.line2;
+        // Now the partner of a side-1 line is its side-2 line when the text
+        // occurs once on each side.
         std::vector<Slot>().swap(table);
 
         // The pairs of unique lines outside the connect fences and between
@@ -528,9 +526,11 @@ void LineMatcher::AnchorUniqueLines() {
         // compare of big files, and were two different texts ever to share
         // a hash, their pair would only come out as a changed row (a row
         // compares its texts).
-        const std::vector<Fence> fences = ConnectFences(lines_);
+        // Fences come only from marked lines.
+        const std::vector<Fence> fences = marked_ ? ConnectFences(lines_) : std::vector<Fence>();
         std::vector<std::pair<int32_t, int32_t>> pairs;
-        pairs.reserve(static_cast<size_t>(n1 - std::count(partner.begin(), partner.end(), -1)));
+        pairs.reserve(static_cast<size_t>(
+            std::count_if(partner.begin(), partner.end(), [](int32_t j) { return j >= 0; })));
         for (int32_t i = 0; i < n1; ++i) {
             const int32_t j = partner[i];
             if (j < 0) continue;
