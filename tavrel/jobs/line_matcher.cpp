@@ -108,8 +108,8 @@ uint32_t LineRowDetail(const JobLineUnit& line1, const JobLineUnit& line2,
 }
 
 void LineRowDetail(JobReportUnit& row) {
-    JobLineUnit* line1 = dynamic_cast<JobLineUnit*>(row.unit1);
-    JobLineUnit* line2 = dynamic_cast<JobLineUnit*>(row.unit2);
+    JobLineUnit* line1 = AsLineUnit(row.unit1);
+    JobLineUnit* line2 = AsLineUnit(row.unit2);
     if (!line1 || !line2 || line1->IsPlaceholder() || line2->IsPlaceholder()) return;
     JobDetailList textDetail;
     row.kind = LineRowDetail(*line1, *line2, textDetail);
@@ -176,7 +176,7 @@ bool LineMatcher::Run() {
         lines_[side].reserve(static_cast<size_t>(job_.Content(side).Count()));
         hash_[side].reserve(static_cast<size_t>(job_.Content(side).Count()));
         for (JobContentUnit& unit : job_.Content(side)) {
-            JobLineUnit* line = dynamic_cast<JobLineUnit*>(&unit);
+            JobLineUnit* line = AsLineUnit(&unit);
             if (!line) continue;
             line->flags = static_cast<uint16_t>(line->flags & ~UnitPlaced);
             line->matchId = MatchUndecided;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <typeinfo>
 
 #include "base/raw_string.h"
 #include "base/small_block.h"
@@ -127,6 +128,14 @@ public:
 inline JobLineUnit& EmptyLineUnit() {
     static JobSharedLineUnit unit(UnitPlaceholder);
     return unit;
+}
+
+// The unit as a line, or null when it is none. A plain line (nearly every
+// unit of a text side) is known by its type alone, without the search of a
+// dynamic cast, which walks of a whole side would pay for every line.
+inline JobLineUnit* AsLineUnit(JobContentUnit* unit) {
+    if (unit && typeid(*unit) == typeid(JobLineUnit)) return static_cast<JobLineUnit*>(unit);
+    return dynamic_cast<JobLineUnit*>(unit);
 }
 
 }  // namespace JobLayer
