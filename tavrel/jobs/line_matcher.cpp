@@ -35,55 +35,73 @@ inline void ForEachUnitOf(const RawString& text, F f) {
     }
 }
 
+// Mixes eight bytes of a text into a hash.
+inline void MixWord(uint64_t& h, uint64_t x) {
+    h = (h ^ x) * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 29;
+}
+
+// The hash of `n` units below 256 as bytes: word(k) gives the k-th full
+// eight-byte word, tail(from) the last n - from < 8 units, zero-padded.
+// Two chains over alternate words, joined at the end: a 64-bit multiply is
+// dear in the 32-bit program, and the two run side by side.
+template <class Word, class Tail>
+inline uint64_t ByteHash(int32_t n, Word word, Tail tail) {
+    uint64_t h = 0xCBF29CE484222325ull ^ static_cast<uint64_t>(n);
+    uint64_t g = 0x84222325CBF29CE4ull;
+    const int32_t full = n / 8;
+    int32_t k = 0;
+    for (; k + 2 <= full; k += 2) {
+        MixWord(h, word(k));
+        MixWord(g, word(k + 1));
+    }
+    if (k < full) MixWord(h, word(k));
+    if (n % 8 != 0) MixWord(g, tail(full * 8));
+    MixWord(h, g);
+    return h;
+}
+
 // A hash of the units (not the bytes: texts of different unit widths can be
 // equal); it only sorts out unequal texts before a real comparison. Units
-// below 256 are hashed as bytes, eight a step (a 64-bit multiply is dear in
-// the 32-bit program); a UTF-16 text with a larger unit cannot equal an
-// 8-bit one and keeps its units whole, four a step.
+// below 256 are hashed as bytes, eight a step; a UTF-16 text with a larger
+// unit cannot equal an 8-bit one and keeps its units whole, four a step.
 uint64_t TextHash(const RawString& text) {
     const int32_t n = text.Length();
-    uint64_t h = 0xCBF29CE484222325ull ^ static_cast<uint64_t>(n);
-    auto mix = [&h](uint64_t x) {
-        h = (h ^ x) * 0x9E3779B97F4A7C15ull;
-        h ^= h >> 29;
-    };
-    int32_t i = 0;
     if (text.Kind() == RawLayer::KindUtf16) {
         const uint16_t* p = reinterpret_cast<const uint16_t*>(text.Data());
         bool narrow = true;
         for (int32_t k = 0; k < n && narrow; ++k) narrow = p[k] < 256;
         if (!narrow) {
-            h = ~h;
+            uint64_t h = ~(0xCBF29CE484222325ull ^ static_cast<uint64_t>(n));
+            int32_t i = 0;
             for (; i + 4 <= n; i += 4)
-                mix(uint64_t(p[i]) | uint64_t(p[i + 1]) << 16 | uint64_t(p[i + 2]) << 32 |
-                    uint64_t(p[i + 3]) << 48);
-            for (; i < n; ++i) mix(p[i]);
+                MixWord(h, uint64_t(p[i]) | uint64_t(p[i + 1]) << 16 | uint64_t(p[i + 2]) << 32 |
+                               uint64_t(p[i + 3]) << 48);
+            for (; i < n; ++i) MixWord(h, p[i]);
             return h;
         }
-        for (; i + 8 <= n; i += 8) {
+        auto units = [p](int32_t from, int32_t to) {
             uint64_t w = 0;
-            for (int k = 7; k >= 0; --k) w = (w << 8) | p[i + k];
-            mix(w);
-        }
-        if (i < n) {
-            uint64_t w = 0;
-            for (int32_t k = n - 1; k >= i; --k) w = (w << 8) | p[k];
-            mix(w);
-        }
-        return h;
+            for (int32_t k = to - 1; k >= from; --k) w = (w << 8) | p[k];
+            return w;
+        };
+        return ByteHash(
+            n, [&units](int32_t k) { return units(k * 8, k * 8 + 8); },
+            [&units, n](int32_t from) { return units(from, n); });
     }
     const uint8_t* p = reinterpret_cast<const uint8_t*>(text.Data());
-    for (; i + 8 <= n; i += 8) {
-        uint64_t w;
-        std::memcpy(&w, p + i, 8);
-        mix(w);
-    }
-    if (i < n) {
-        uint64_t w = 0;
-        for (int32_t k = n - 1; k >= i; --k) w = (w << 8) | p[k];
-        mix(w);
-    }
-    return h;
+    return ByteHash(
+        n,
+        [p](int32_t k) {
+            uint64_t w;
+            std::memcpy(&w, p + static_cast<size_t>(k) * 8, 8);
+            return w;
+        },
+        [p, n](int32_t from) {
+            uint64_t w = 0;
+            for (int32_t k = n - 1; k >= from; --k) w = (w << 8) | p[k];
+            return w;
+        });
 }
 
 // The key of a pair of line positions in the kept character compares.
@@ -1029,9 +1047,9 @@ bool LineMatcher::PartnerPending(int side, int32_t index, int32_t otherPosition)
 void LineMatcher::EmitAlone(int side, int32_t index) {
     JobLineUnit* line = lines_[side][index];
     if (side == 0)
-        job_.rows.Add(NewCompareRow(RowOnly1, line, &EmptyLineUnit()));
+        job_.rows.Add(NewCompareRow(RowOnly1, line, &EmptyLineUnit(), &rowBlocks_));
     else
-        job_.rows.Add(NewCompareRow(RowOnly2, &EmptyLineUnit(), line));
+        job_.rows.Add(NewCompareRow(RowOnly2, &EmptyLineUnit(), line, &rowBlocks_));
     emitted_[side][index] = 1;
     result_ = false;
 }
@@ -1039,7 +1057,7 @@ void LineMatcher::EmitAlone(int side, int32_t index) {
 void LineMatcher::EmitPair(int32_t index1, int32_t index2) {
     JobLineUnit* line1 = lines_[0][index1];
     JobLineUnit* line2 = lines_[1][index2];
-    JobReportUnit* row = job_.rows.Add(NewCompareRow(RowSame, line1, line2));
+    JobReportUnit* row = job_.rows.Add(NewCompareRow(RowSame, line1, line2, &rowBlocks_));
     if (!line1->LineText().Equals(line2->LineText())) {
         row->kind = RowChanged;
         ++stats_.rowCompares;
