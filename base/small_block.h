@@ -79,6 +79,31 @@ private:
     void* blocks_[kBatch];
 };
 
+// Blocks of any size as SmallAllocate gives them, those of the small sizes
+// from one batch per size (a load that makes records of many sizes by the
+// hundred thousand); each is given back on its own with SmallRelease and
+// the size it was asked with.
+class SmallBlockBatches {
+public:
+    SmallBlockBatches() = default;
+    ~SmallBlockBatches() {
+        for (SmallBlockBatch*& batch : batches_) delete batch;
+    }
+    SmallBlockBatches(const SmallBlockBatches&) = delete;
+    SmallBlockBatches& operator=(const SmallBlockBatches&) = delete;
+
+    void* Next(size_t bytes) {
+        const size_t size = SmallBlockSize(bytes);
+        if (size > SmallBlockLimit) return SmallAllocate(bytes);
+        SmallBlockBatch*& batch = batches_[size / 8];
+        if (!batch) batch = new SmallBlockBatch(size);
+        return batch->Next();
+    }
+
+private:
+    SmallBlockBatch* batches_[SmallBlockLimit / 8 + 1] = {};
+};
+
 // For tests of what a load does when memory runs out: from now on the pool
 // refuses (std::bad_alloc) any request that would bring the memory in use
 // (the chunks of the size classes and the large blocks handed out) above

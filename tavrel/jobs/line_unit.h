@@ -42,7 +42,7 @@ public:
     // of the pool, the text a view of them (a long line gets a text of its
     // own). One block per line instead of two, and the reader's buffer is
     // copied from directly. Destroy gives the block back.
-    static JobLineUnit* NewWithText(const RawString& text);
+    static JobLineUnit* NewWithText(const RawString& text, RawLayer::SmallBlockBatches* blocks = nullptr);
 
     // Sets the text; its distinct low bytes are counted when next asked for.
     void SetText(const RawString& text) {

@@ -246,4 +246,19 @@ TEST(SmallBlockTest, BatchesHandOutDistinctBlocksAndGiveBackTheRest) {
         for (size_t k = 1; k < blocks.size(); k += 2) SmallRelease(blocks[k].p, bytes);
         EXPECT_EQ(SmallBlockState().liveBlocks, before.liveBlocks) << bytes;
     }
+    // Blocks of every size from one set of batches (the large ones straight
+    // from the pool), each given back with the size it was asked with.
+    std::vector<Block> blocks;
+    {
+        SmallBlockBatches batches;
+        for (size_t round = 0; round < 3; ++round)
+            for (size_t bytes = 0; bytes <= SmallBlockLimit + 600; bytes += 5)
+                blocks.push_back(Block{static_cast<unsigned char*>(batches.Next(bytes)), bytes,
+                                       static_cast<unsigned char>(bytes + round)});
+        for (const Block& b : blocks) Fill(b);
+    }
+    for (const Block& b : blocks) EXPECT_TRUE(Intact(b)) << b.bytes;
+    EXPECT_EQ(SmallBlockState().liveBlocks, before.liveBlocks + blocks.size());
+    for (const Block& b : blocks) SmallRelease(b.p, b.bytes);
+    EXPECT_EQ(SmallBlockState().liveBlocks, before.liveBlocks);
 }
