@@ -7,6 +7,10 @@
 #include <climits>
 #include <cstring>
 
+#if defined(__i386__) || defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
 namespace RawLayer {
 
 namespace {
@@ -288,7 +292,54 @@ LineEndVote FindFirstLineEnd(const uint8_t* b, int32_t count, uint8_t candidate)
     return VoteNone;
 }
 
+// The first position from `pos` on whose byte is not 0x01..0x7E (those say
+// nothing about the kind), or `count`. Most text is such bytes only, so they
+// are passed eight at a time: a word holds none of the others when no byte
+// has its high bit set, is zero or is 0x7F.
+#if defined(__i386__) || defined(__x86_64__)
+__attribute__((target("sse2"))) int32_t SkipPlainAsciiWide(const uint8_t* b, int32_t pos, int32_t count) {
+    // As signed bytes the plain ones are 1..126.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i del = _mm_set1_epi8(0x7F);
+    while (count - pos >= 16) {
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + pos));
+        const int plain = _mm_movemask_epi8(_mm_and_si128(_mm_cmpgt_epi8(w, zero), _mm_cmplt_epi8(w, del)));
+        if (plain != 0xFFFF) return pos + __builtin_ctz(static_cast<unsigned>(~plain));
+        pos += 16;
+    }
+    return pos;
+}
+#endif
+
+int32_t SkipPlainAscii(const uint8_t* b, int32_t pos, int32_t count) {
+#if defined(__i386__) || defined(__x86_64__)
+    if (HasSse2()) pos = SkipPlainAsciiWide(b, pos, count);
+#endif
+    const uint64_t ones = 0x0101010101010101ull;
+    const uint64_t highs = 0x8080808080808080ull;
+    const uint64_t del = ones * 0x7F;
+    while (count - pos >= 8) {
+        uint64_t w;
+        std::memcpy(&w, b + pos, 8);
+        const uint64_t d = w ^ del;
+        if ((w | ((w - ones) & ~w) | ((d - ones) & ~d)) & highs) break;
+        pos += 8;
+    }
+    return pos;
+}
+
 }  // namespace
+
+bool HasSse2() {
+#if defined(__x86_64__)
+    return true;
+#elif defined(__i386__)
+    static const bool has = IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != 0;
+    return has;
+#else
+    return false;
+#endif
+}
 
 uint8_t GuessTextKind(GuessState& state, const void* bytes, int32_t count) {
     if (!bytes || count <= 0) return 0;
@@ -298,6 +349,8 @@ uint8_t GuessTextKind(GuessState& state, const void* bytes, int32_t count) {
     // The line-end search depends only on the chunk and the candidate.
     LineEndVote votes[2] = {VoteUnknown, VoteUnknown};
     while (pos < count) {
+        pos = SkipPlainAscii(b, pos, count);
+        if (pos >= count) break;
         uint8_t c = b[pos];
         uint8_t result = 0;
         if (c >= 0x01 && c <= 0x7E) {

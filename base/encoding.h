@@ -96,4 +96,8 @@ RawString EncodingKindName(uint8_t kind, bool withMark);
 // ASCII case-insensitively; -1 for "ERROR" and anything else.
 int KindFromName(const RawString& name);
 
+// Whether the processor has SSE2, which the byte scans of text use sixteen
+// bytes at a time (every 64-bit one has it; the 32-bit program asks once).
+bool HasSse2();
+
 }  // namespace RawLayer

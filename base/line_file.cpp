@@ -17,6 +17,10 @@
 
 #include "base/encoding.h"
 
+#if defined(__i386__) || defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
 namespace RawLayer {
 
 namespace {
@@ -39,9 +43,32 @@ bool AllAscii(const void* bytes, int32_t count) {
     return true;
 }
 
+#if defined(__i386__) || defined(__x86_64__)
+// The first LF or CR byte in [p, end), or end, sixteen bytes at a time.
+__attribute__((target("sse2"))) const uint8_t* FindLineEndWide(const uint8_t* p, const uint8_t* end) {
+    const __m128i lf = _mm_set1_epi8(static_cast<char>(kLf));
+    const __m128i cr = _mm_set1_epi8(static_cast<char>(kCr));
+    while (end - p >= 16) {
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(w, lf), _mm_cmpeq_epi8(w, cr)));
+        if (hits != 0) return p + __builtin_ctz(static_cast<unsigned>(hits));
+        p += 16;
+    }
+    while (p < end) {
+        if (*p == kLf || *p == kCr) return p;
+        ++p;
+    }
+    return end;
+}
+
+#endif
+
 // The first LF or CR byte in [p, end), or end. Eight bytes at a time: a
 // word has a byte equal to c when (w ^ c...c) has a zero byte.
 const uint8_t* FindLineEndByte(const uint8_t* p, const uint8_t* end) {
+#if defined(__i386__) || defined(__x86_64__)
+    if (HasSse2()) return FindLineEndWide(p, end);
+#endif
     while (p < end && (reinterpret_cast<uintptr_t>(p) & 7) != 0) {
         if (*p == kLf || *p == kCr) return p;
         ++p;
@@ -294,6 +321,8 @@ void RawLineFile::SetupLineKind() {
 
 bool RawLineFile::ReadChunk() {
     if (state_ != LineStateOpen) return false;
+    // A line text that views the buffer would see other bytes from here on.
+    if (line_.text.Ownership() == OwnView) line_.text = RawString(line_.text.Kind());
     // Move the unread bytes to the front. Units stay aligned: the unread
     // position always stands on a unit boundary of the file.
     if (unread_ > 0) {
@@ -434,6 +463,15 @@ bool RawLineFile::MakeLine(int32_t start, int32_t endPos, int32_t next, uint32_t
     uint8_t kind = lineKind_;
     int32_t units = kind == KindUtf16 ? count / 2 : count;
     RawString& text = line_.text;
+    if ((options_ & LineFileViewText) && UnitWidth(kind) == 1 && !IsUtf16File(decodedKind_) && endCount > 0) {
+        // The line end is handed out with the line: its first byte becomes
+        // the text's terminating zero. The old view goes before its place
+        // is used again.
+        buffer_[endPos] = 0;
+        text = RawString();
+        text = RawString::ViewInPlace(textPlace_, buffer_ + start, count, kind);
+        return true;
+    }
     if (text.Kind() != kind || text.ShareCount() != 0 || text.Ownership() != OwnHeap) {
         if (UnitWidth(kind) == 1 && count > 0) {
             // A new text of the line's own size, in one block: a caller that

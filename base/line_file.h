@@ -38,6 +38,8 @@ enum : uint32_t {
     LineFileNoFirstRead = 0x40,       // Open does not read the first chunk
     LineFileDecoderFlagsGiven = 0x80, // the low 16 bits are the decoder flags
     LineFileKeepLongLine = 0x1000000, // a line longer than the bound is handed out cut at it
+    LineFileViewText = 0x2000000,     // an unconverted 8-bit line with a line end is handed out as a
+                                      // view of the read buffer (no copy), good until the next read
     LineFileWriting = 0x40000000      // open for writing (set by BeginWrite)
 };
 
@@ -132,6 +134,9 @@ protected:
     RawFileHandle file_;
     RawString fileName_;
     int32_t state_ = LineStateClosed;
+    // Where the body of a line text that views the buffer is placed (it
+    // outlives line_, which is destroyed first).
+    alignas(8) unsigned char textPlace_[RawString::PlacedBodyBytes];
     RawLineRecord line_;
 
     // Buffer of file bytes: [unread_, end_) not yet handed out; buffer_[0]

@@ -327,6 +327,46 @@ void* SmallAllocate(size_t bytes) {
     return block;
 }
 
+size_t SmallAllocateMany(size_t bytes, void** blocks, size_t count) {
+    if (count == 0) return 0;
+    if (bytes > SmallBlockLargest()) {
+        blocks[0] = LargeAllocate(bytes);
+        return 1;
+    }
+    size_t index = ClassOf(bytes);
+    SizeClass& c = g_classes[index];
+    size_t got = 0;
+    c.lock.Lock();
+    while (got < count) {
+        Chunk* chunk = c.open;
+        if (!chunk) {
+            chunk = NewChunk(ClassBytes(index));
+            if (!chunk) break;
+            ++c.chunks;
+            ++c.emptyChunks;
+            LinkFront(c, chunk);
+        }
+        if (chunk->live == 0) --c.emptyChunks;
+        while (got < count && chunk->live < chunk->capacity) {
+            void* block;
+            if (chunk->freeBlocks) {
+                block = chunk->freeBlocks;
+                chunk->freeBlocks = *static_cast<void**>(block);
+            } else {
+                block = chunk->nextFresh;
+                chunk->nextFresh += chunk->blockBytes;
+            }
+            blocks[got++] = block;
+            ++chunk->live;
+            ++c.live;
+        }
+        if (chunk->live == chunk->capacity) Unlink(c, chunk);
+    }
+    c.lock.Unlock();
+    if (got == 0) throw std::bad_alloc();
+    return got;
+}
+
 void SmallRelease(void* block, size_t bytes) noexcept {
     if (!block) return;
     if (bytes > SmallBlockLargest()) {

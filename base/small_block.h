@@ -43,6 +43,67 @@ void* SmallAllocate(size_t bytes);
 // with. A null pointer is ignored.
 void SmallRelease(void* block, size_t bytes) noexcept;
 
+// Up to `count` blocks as SmallAllocate(bytes) gives them, taken under one
+// lock (a load that makes objects by the hundred thousand would otherwise
+// pay a locked exchange for each); each is given back on its own with
+// SmallRelease. Returns how many were put into `blocks`: at least one, or it
+// throws std::bad_alloc. Sizes above SmallBlockLargest() get one block.
+size_t SmallAllocateMany(size_t bytes, void** blocks, size_t count);
+
+// Hands out blocks of one size that it takes from the pool a few dozen at a
+// time; the blocks not handed out go back when it ends. Objects of a
+// SmallBlockObject class of that size are made in them with `::new (block)`
+// and deleted as usual.
+class SmallBlockBatch {
+public:
+    explicit SmallBlockBatch(size_t bytes) : bytes_(bytes) {}
+    ~SmallBlockBatch() {
+        while (next_ < filled_) SmallRelease(blocks_[next_++], bytes_);
+    }
+    SmallBlockBatch(const SmallBlockBatch&) = delete;
+    SmallBlockBatch& operator=(const SmallBlockBatch&) = delete;
+
+    void* Next() {
+        if (next_ == filled_) {
+            filled_ = SmallAllocateMany(bytes_, blocks_, kBatch);
+            next_ = 0;
+        }
+        return blocks_[next_++];
+    }
+
+private:
+    static constexpr size_t kBatch = 64;
+    size_t bytes_;
+    size_t next_ = 0;
+    size_t filled_ = 0;
+    void* blocks_[kBatch];
+};
+
+// Blocks of any size as SmallAllocate gives them, those of the small sizes
+// from one batch per size (a load that makes records of many sizes by the
+// hundred thousand); each is given back on its own with SmallRelease and
+// the size it was asked with.
+class SmallBlockBatches {
+public:
+    SmallBlockBatches() = default;
+    ~SmallBlockBatches() {
+        for (SmallBlockBatch*& batch : batches_) delete batch;
+    }
+    SmallBlockBatches(const SmallBlockBatches&) = delete;
+    SmallBlockBatches& operator=(const SmallBlockBatches&) = delete;
+
+    void* Next(size_t bytes) {
+        const size_t size = SmallBlockSize(bytes);
+        if (size > SmallBlockLimit) return SmallAllocate(bytes);
+        SmallBlockBatch*& batch = batches_[size / 8];
+        if (!batch) batch = new SmallBlockBatch(size);
+        return batch->Next();
+    }
+
+private:
+    SmallBlockBatch* batches_[SmallBlockLimit / 8 + 1] = {};
+};
+
 // For tests of what a load does when memory runs out: from now on the pool
 // refuses (std::bad_alloc) any request that would bring the memory in use
 // (the chunks of the size classes and the large blocks handed out) above

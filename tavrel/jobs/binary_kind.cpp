@@ -57,9 +57,10 @@ uint8_t& EditFlagOf(JobGroupUnit& job, uint32_t side) {
 // the end row when the last row is full (or there is none).
 void MakeRows(JobBinaryBaseData* data, JobContentList& content, uint32_t count) {
     content.Reserve(static_cast<int32_t>(count / 16 + 1));
+    RawLayer::SmallBlockBatch blocks(sizeof(JobBinaryUnit));
     for (uint32_t offset = 0; offset < count; offset += 16) {
         uint32_t n = std::min<uint32_t>(16, count - offset);
-        content.Add(new JobBinaryUnit(data, offset, n));
+        content.Add(::new (blocks.Next()) JobBinaryUnit(data, offset, n));
     }
     JobBinaryUnit* last = static_cast<JobBinaryUnit*>(content.Last());
     if (!last || last->extent >= 16) {
@@ -394,6 +395,7 @@ bool BinaryCompare(JobGroupUnit& job) {
     const int32_t n1 = job.content1.Count();
     const int32_t n2 = job.content2.Count();
     job.rows.Reserve(n1 > n2 ? n1 : n2);
+    RawLayer::SmallBlockBatch blocks(sizeof(JobReportUnit));
     bool allSame = true;
     int32_t i = 0;
     for (; i < n1 && i < n2; ++i) {
@@ -401,14 +403,14 @@ bool BinaryCompare(JobGroupUnit& job) {
         JobBinaryUnit* b = static_cast<JobBinaryUnit*>(job.content2.At(i));
         const bool same = BinaryRowsSame(*a, *b);
         if (!same) allSame = false;
-        job.rows.Add(NewCompareRow(same ? RowSame : RowChanged, a, b));
+        job.rows.Add(NewCompareRow(same ? RowSame : RowChanged, a, b, &blocks));
     }
     for (int32_t k = i; k < n1; ++k) {
-        job.rows.Add(NewCompareRow(RowOnly1, job.content1.At(k), &EmptyBinaryUnit()));
+        job.rows.Add(NewCompareRow(RowOnly1, job.content1.At(k), &EmptyBinaryUnit(), &blocks));
         allSame = false;
     }
     for (int32_t k = i; k < n2; ++k) {
-        job.rows.Add(NewCompareRow(RowOnly2, &EmptyBinaryUnit(), job.content2.At(k)));
+        job.rows.Add(NewCompareRow(RowOnly2, &EmptyBinaryUnit(), job.content2.At(k), &blocks));
         allSame = false;
     }
     return allSame;

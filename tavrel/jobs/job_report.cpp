@@ -1,6 +1,7 @@
 #include "tavrel/jobs/job_report.h"
 
 #include <cstddef>
+#include <new>
 
 namespace JobLayer {
 
@@ -64,8 +65,9 @@ JobReportUnit* CreateCompareRow(uint32_t kind, JobContentUnit* unit1, JobContent
     return row;
 }
 
-JobReportUnit* NewCompareRow(uint32_t kind, JobContentUnit* unit1, JobContentUnit* unit2) {
-    JobReportUnit* row = new JobReportUnit();
+JobReportUnit* NewCompareRow(uint32_t kind, JobContentUnit* unit1, JobContentUnit* unit2,
+                             RawLayer::SmallBlockBatch* batch) {
+    JobReportUnit* row = batch ? ::new (batch->Next()) JobReportUnit() : new JobReportUnit();
     row->kind = kind;
     row->unit1 = unit1;
     row->unit2 = unit2;

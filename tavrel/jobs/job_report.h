@@ -116,8 +116,10 @@ JobReportUnit* CreateCompareRow(uint32_t kind, JobContentUnit* unit1, JobContent
                                 const JobDetailList& details0, const JobDetailList& details1,
                                 const JobDetailList& details2);
 // The same with three empty lists: a compare makes one row per line or
-// entry.
-JobReportUnit* NewCompareRow(uint32_t kind, JobContentUnit* unit1, JobContentUnit* unit2);
+// entry, with a batch (of blocks of sizeof(JobReportUnit)) when it makes
+// them by the thousand.
+JobReportUnit* NewCompareRow(uint32_t kind, JobContentUnit* unit1, JobContentUnit* unit2,
+                             RawLayer::SmallBlockBatch* batch = nullptr);
 
 // One coloured band of a detail box.
 struct JobDrawFieldUnit {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "tavrel/jobs/config_store.h"
@@ -34,31 +35,73 @@ inline void ForEachUnitOf(const RawString& text, F f) {
     }
 }
 
+// Mixes eight bytes of a text into a hash.
+inline void MixWord(uint64_t& h, uint64_t x) {
+    h = (h ^ x) * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 29;
+}
+
+// The hash of `n` units below 256 as bytes: word(k) gives the k-th full
+// eight-byte word, tail(from) the last n - from < 8 units, zero-padded.
+// Two chains over alternate words, joined at the end: a 64-bit multiply is
+// dear in the 32-bit program, and the two run side by side.
+template <class Word, class Tail>
+inline uint64_t ByteHash(int32_t n, Word word, Tail tail) {
+    uint64_t h = 0xCBF29CE484222325ull ^ static_cast<uint64_t>(n);
+    uint64_t g = 0x84222325CBF29CE4ull;
+    const int32_t full = n / 8;
+    int32_t k = 0;
+    for (; k + 2 <= full; k += 2) {
+        MixWord(h, word(k));
+        MixWord(g, word(k + 1));
+    }
+    if (k < full) MixWord(h, word(k));
+    if (n % 8 != 0) MixWord(g, tail(full * 8));
+    MixWord(h, g);
+    return h;
+}
+
 // A hash of the units (not the bytes: texts of different unit widths can be
-// equal), four units a step; it only sorts out unequal texts before a real
-// comparison.
+// equal); it only sorts out unequal texts before a real comparison. Units
+// below 256 are hashed as bytes, eight a step; a UTF-16 text with a larger
+// unit cannot equal an 8-bit one and keeps its units whole, four a step.
 uint64_t TextHash(const RawString& text) {
     const int32_t n = text.Length();
-    uint64_t h = 0xCBF29CE484222325ull ^ static_cast<uint64_t>(n);
-    auto mix = [&h](uint64_t x) {
-        h = (h ^ x) * 0x9E3779B97F4A7C15ull;
-        h ^= h >> 29;
-    };
-    int32_t i = 0;
     if (text.Kind() == RawLayer::KindUtf16) {
         const uint16_t* p = reinterpret_cast<const uint16_t*>(text.Data());
-        for (; i + 4 <= n; i += 4)
-            mix(uint64_t(p[i]) | uint64_t(p[i + 1]) << 16 | uint64_t(p[i + 2]) << 32 |
-                uint64_t(p[i + 3]) << 48);
-        for (; i < n; ++i) mix(p[i]);
-    } else {
-        const uint8_t* p = reinterpret_cast<const uint8_t*>(text.Data());
-        for (; i + 4 <= n; i += 4)
-            mix(uint64_t(p[i]) | uint64_t(p[i + 1]) << 16 | uint64_t(p[i + 2]) << 32 |
-                uint64_t(p[i + 3]) << 48);
-        for (; i < n; ++i) mix(p[i]);
+        bool narrow = true;
+        for (int32_t k = 0; k < n && narrow; ++k) narrow = p[k] < 256;
+        if (!narrow) {
+            uint64_t h = ~(0xCBF29CE484222325ull ^ static_cast<uint64_t>(n));
+            int32_t i = 0;
+            for (; i + 4 <= n; i += 4)
+                MixWord(h, uint64_t(p[i]) | uint64_t(p[i + 1]) << 16 | uint64_t(p[i + 2]) << 32 |
+                               uint64_t(p[i + 3]) << 48);
+            for (; i < n; ++i) MixWord(h, p[i]);
+            return h;
+        }
+        auto units = [p](int32_t from, int32_t to) {
+            uint64_t w = 0;
+            for (int32_t k = to - 1; k >= from; --k) w = (w << 8) | p[k];
+            return w;
+        };
+        return ByteHash(
+            n, [&units](int32_t k) { return units(k * 8, k * 8 + 8); },
+            [&units, n](int32_t from) { return units(from, n); });
     }
-    return h;
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(text.Data());
+    return ByteHash(
+        n,
+        [p](int32_t k) {
+            uint64_t w;
+            std::memcpy(&w, p + static_cast<size_t>(k) * 8, 8);
+            return w;
+        },
+        [p, n](int32_t from) {
+            uint64_t w = 0;
+            for (int32_t k = n - 1; k >= from; --k) w = (w << 8) | p[k];
+            return w;
+        });
 }
 
 // The key of a pair of line positions in the kept character compares.
@@ -83,8 +126,8 @@ uint32_t LineRowDetail(const JobLineUnit& line1, const JobLineUnit& line2,
 }
 
 void LineRowDetail(JobReportUnit& row) {
-    JobLineUnit* line1 = dynamic_cast<JobLineUnit*>(row.unit1);
-    JobLineUnit* line2 = dynamic_cast<JobLineUnit*>(row.unit2);
+    JobLineUnit* line1 = AsLineUnit(row.unit1);
+    JobLineUnit* line2 = AsLineUnit(row.unit2);
     if (!line1 || !line2 || line1->IsPlaceholder() || line2->IsPlaceholder()) return;
     JobDetailList textDetail;
     row.kind = LineRowDetail(*line1, *line2, textDetail);
@@ -148,8 +191,10 @@ bool LineMatcher::Run() {
         serialLines_[side].clear();
         idLine_[side].clear();
         hash_[side].clear();
+        lines_[side].reserve(static_cast<size_t>(job_.Content(side).Count()));
+        hash_[side].reserve(static_cast<size_t>(job_.Content(side).Count()));
         for (JobContentUnit& unit : job_.Content(side)) {
-            JobLineUnit* line = dynamic_cast<JobLineUnit*>(&unit);
+            JobLineUnit* line = AsLineUnit(&unit);
             if (!line) continue;
             line->flags = static_cast<uint16_t>(line->flags & ~UnitPlaced);
             line->matchId = MatchUndecided;
@@ -450,21 +495,20 @@ void LineMatcher::AnchorUniqueLines() {
     };
     try {
         // The texts of side 1 in an open table (at most three quarters full),
-        // each slot with the hash's high half as a tag, its first side-1
-        // line and the one side-2 line of the same text (-1 none yet, -2 the
-        // text repeats on a side).
+        // each slot with the hash's high half as a tag and the text's first
+        // side-1 line; beside it, by that line, the one side-2 line of the
+        // same text (-1 none yet, -2 the text repeats on a side). The hashes
+        // are mixed already: their low bits choose the slot.
         struct Slot {
             uint32_t tag;
             int32_t line1;
-            int32_t line2;
         };
         int bits = 4;
         while ((size_t(1) << bits) * 3 < static_cast<size_t>(n1) * 4) ++bits;
         const size_t mask = (size_t(1) << bits) - 1;
-        std::vector<Slot> table(mask + 1, Slot{0, -1, -1});
-        auto home = [bits](uint64_t hash) {
-            return static_cast<size_t>((hash * 0x9E3779B97F4A7C15ull) >> (64 - bits));
-        };
+        std::vector<Slot> table(mask + 1, Slot{0, -1});
+        std::vector<int32_t> partner(static_cast<size_t>(n1), -1);
+        auto home = [mask](uint64_t hash) { return static_cast<size_t>(hash) & mask; };
         // The table is far larger than the caches: each lookup asks for the
         // slot of a line a few ahead, so that it is there when needed.
         constexpr int32_t Ahead = 16;
@@ -479,20 +523,19 @@ void LineMatcher::AnchorUniqueLines() {
             if (i + Ahead < n1) __builtin_prefetch(&table[home(hash_[0][i + Ahead])]);
             Slot& slot = find(hash_[0][i]);
             if (slot.line1 < 0)
-                slot = Slot{static_cast<uint32_t>(hash_[0][i] >> 32), i, -1};
+                slot = Slot{static_cast<uint32_t>(hash_[0][i] >> 32), i};
             else
-                slot.line2 = -2;
+                partner[slot.line1] = -2;
         }
         for (int32_t j = 0; j < n2; ++j) {
             if (j + Ahead < n2) __builtin_prefetch(&table[home(hash_[1][j + Ahead])]);
-            Slot& slot = find(hash_[1][j]);
-            if (slot.line1 >= 0 && slot.line2 != -2) slot.line2 = slot.line2 == -1 ? j : -2;
+            const Slot& slot = find(hash_[1][j]);
+            if (slot.line1 < 0) continue;
+            int32_t& line2 = partner[slot.line1];
+            if (line2 != -2) line2 = line2 == -1 ? j : -2;
         }
-        // The side-2 partner of each side-1 line whose text occurs once on
-        // each side.
-        std::vector<int32_t> partner(static_cast<size_t>(n1), -1);
-        for (const Slot& slot : table)
-            if (slot.line1 >= 0 && slot.line2 >= 0) partner[slot.line1] = slot.line2;
+        // Now the partner of a side-1 line is its side-2 line when the text
+        // occurs once on each side.
         std::vector<Slot>().swap(table);
 
         // The pairs of unique lines outside the connect fences and between
@@ -501,9 +544,11 @@ void LineMatcher::AnchorUniqueLines() {
         // compare of big files, and were two different texts ever to share
         // a hash, their pair would only come out as a changed row (a row
         // compares its texts).
-        const std::vector<Fence> fences = ConnectFences(lines_);
+        // Fences come only from marked lines.
+        const std::vector<Fence> fences = marked_ ? ConnectFences(lines_) : std::vector<Fence>();
         std::vector<std::pair<int32_t, int32_t>> pairs;
-        pairs.reserve(static_cast<size_t>(n1 - std::count(partner.begin(), partner.end(), -1)));
+        pairs.reserve(static_cast<size_t>(
+            std::count_if(partner.begin(), partner.end(), [](int32_t j) { return j >= 0; })));
         for (int32_t i = 0; i < n1; ++i) {
             const int32_t j = partner[i];
             if (j < 0) continue;
@@ -1002,9 +1047,9 @@ bool LineMatcher::PartnerPending(int side, int32_t index, int32_t otherPosition)
 void LineMatcher::EmitAlone(int side, int32_t index) {
     JobLineUnit* line = lines_[side][index];
     if (side == 0)
-        job_.rows.Add(NewCompareRow(RowOnly1, line, &EmptyLineUnit()));
+        job_.rows.Add(NewCompareRow(RowOnly1, line, &EmptyLineUnit(), &rowBlocks_));
     else
-        job_.rows.Add(NewCompareRow(RowOnly2, &EmptyLineUnit(), line));
+        job_.rows.Add(NewCompareRow(RowOnly2, &EmptyLineUnit(), line, &rowBlocks_));
     emitted_[side][index] = 1;
     result_ = false;
 }
@@ -1012,7 +1057,7 @@ void LineMatcher::EmitAlone(int side, int32_t index) {
 void LineMatcher::EmitPair(int32_t index1, int32_t index2) {
     JobLineUnit* line1 = lines_[0][index1];
     JobLineUnit* line2 = lines_[1][index2];
-    JobReportUnit* row = job_.rows.Add(NewCompareRow(RowSame, line1, line2));
+    JobReportUnit* row = job_.rows.Add(NewCompareRow(RowSame, line1, line2, &rowBlocks_));
     if (!line1->LineText().Equals(line2->LineText())) {
         row->kind = RowChanged;
         ++stats_.rowCompares;

@@ -194,6 +194,7 @@ private:
     bool marked_ = false;  // some line of this run has a mark
     std::vector<int32_t> idLine_[2];  // pair id -> line index of the side
     std::vector<uint64_t> hash_[2];   // of each line's text
+    RawLayer::SmallBlockBatch rowBlocks_{sizeof(JobReportUnit)};  // for the rows it emits
     // The lines of side 2 a window search scores (offsets from B) and their
     // cache columns; the same for every line of side 1 in one search.
     std::vector<int32_t> partners_;

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <typeinfo>
 
 #include "base/raw_string.h"
 #include "base/small_block.h"
@@ -76,7 +77,7 @@ public:
     // of the pool, the text a view of them (a long line gets a text of its
     // own). One block per line instead of two, and the reader's buffer is
     // copied from directly. Destroy gives the block back.
-    static JobLineUnit* NewWithText(const RawString& text);
+    static JobLineUnit* NewWithText(const RawString& text, RawLayer::SmallBlockBatches* blocks = nullptr);
 
     // Sets the text; its distinct low bytes are counted when next asked for.
     void SetText(const RawString& text) {
@@ -197,6 +198,14 @@ public:
 inline JobLineUnit& EmptyLineUnit() {
     static JobSharedLineUnit unit(UnitPlaceholder);
     return unit;
+}
+
+// The unit as a line, or null when it is none. A plain line (nearly every
+// unit of a text side) is known by its type alone, without the search of a
+// dynamic cast, which walks of a whole side would pay for every line.
+inline JobLineUnit* AsLineUnit(JobContentUnit* unit) {
+    if (unit && typeid(*unit) == typeid(JobLineUnit)) return static_cast<JobLineUnit*>(unit);
+    return dynamic_cast<JobLineUnit*>(unit);
 }
 
 }  // namespace JobLayer

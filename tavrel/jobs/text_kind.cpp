@@ -132,7 +132,7 @@ void JobLineBaseData::UpdateMetrics(HDC dc, int32_t, int32_t width) {
     tabWidth = measured;
 }
 
-JobLineUnit* JobLineUnit::NewWithText(const RawString& text) {
+JobLineUnit* JobLineUnit::NewWithText(const RawString& text, RawLayer::SmallBlockBatches* blocks) {
     // Lines longer than this get a text of their own: the block's size is
     // kept in 16 bits, and a long text is better in a block of its own size.
     constexpr size_t kMostBlockBytes = 4096;
@@ -142,7 +142,7 @@ JobLineUnit* JobLineUnit::NewWithText(const RawString& text) {
     const size_t textBytes = static_cast<size_t>(text.Length()) * width;
     const size_t bytes = kUnitBytes + RawString::PlacedBodyBytes + textBytes + width;
     if (bytes > kMostBlockBytes) return new JobLineUnit(text);
-    char* block = static_cast<char*>(RawLayer::SmallAllocate(bytes));
+    char* block = static_cast<char*>(blocks ? blocks->Next(bytes) : RawLayer::SmallAllocate(bytes));
     JobLineUnit* unit = ::new (block) JobLineUnit();
     char* units = block + kUnitBytes + RawString::PlacedBodyBytes;
     std::memcpy(units, text.Data(), textBytes);
@@ -194,9 +194,10 @@ void NumberLines(JobContentList& content) {
 bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64_t limit,
                bool& lastLineEnded) {
     if (limit > TextLoadingHardLimit) limit = TextLoadingHardLimit;
+    RawLayer::SmallBlockBatches blocks;
     while (hasLine) {
         const RawLayer::RawLineRecord& record = reader.Line();
-        JobLineUnit* line = JobLineUnit::NewWithText(record.text);
+        JobLineUnit* line = JobLineUnit::NewWithText(record.text, &blocks);
         // Numbered as it comes (the numbering of a load would be a second
         // walk over every line).
         line->SetNumber(content.Count() + 1);
@@ -273,7 +274,9 @@ bool LoadTextSide(JobSideRecord& side, JobContentList& content) {
     // A line longer than the limit is kept cut at the limit (on a whole
     // character), and the load stops there: "TooLargeFile" (ReadLines).
     reader.SetMaxLineLength(static_cast<int32_t>(limit < 0x7FFFFFFF ? limit : 0x7FFFFFFF));
-    reader.SetOptions(reader.Options() | RawLayer::LineFileKeepLongLine);
+    // Each line's text is copied once, into its unit, straight from the
+    // read buffer.
+    reader.SetOptions(reader.Options() | RawLayer::LineFileKeepLongLine | RawLayer::LineFileViewText);
     if (!reader.Open()) {
         bool opened = reader.State() != RawLayer::LineStateOpenFailed;
         ReportError(opened ? ReadErrorText() : ReadOpenErrorText(), path);

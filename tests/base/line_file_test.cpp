@@ -78,9 +78,10 @@ struct ReadResult {
 };
 
 ReadResult ReadAll(const std::wstring& path, int32_t chunk, uint8_t textKind,
-                   uint8_t fileKind = 0, int32_t maxLine = 0) {
+                   uint8_t fileKind = 0, int32_t maxLine = 0, uint32_t options = 0) {
     ReadResult r;
     RawLineFile file(PathOf(path), chunk);
+    file.SetOptions(file.Options() | options);
     file.SetTextKind(textKind);
     file.SetFileKind(fileKind);
     if (maxLine > 0) file.SetMaxLineLength(maxLine);
@@ -212,6 +213,17 @@ TEST(LineFileRead, SameLinesInEveryEncodingAndChunkSize) {
                 ASSERT_EQ(raw.lines[i].Kind(), own);
                 Bytes expected = own == KindUtf16 ? Utf16Bytes(all[i], false) : EncodeKind(all[i], c.kind);
                 ASSERT_EQ(BytesOf(raw.lines[i]), expected) << "line " << i;
+            }
+            // Lines handed out as views of the read buffer: the same texts,
+            // line ends and positions, and copies that outlive the file.
+            ReadResult viewed = ReadAll(path, chunk, LineKindOwn, c.givenKind, 0, LineFileViewText);
+            ASSERT_EQ(viewed.state, LineStateEnd);
+            ASSERT_EQ(viewed.lines.size(), raw.lines.size());
+            EXPECT_EQ(viewed.ends, raw.ends);
+            EXPECT_EQ(viewed.positions, raw.positions);
+            for (size_t i = 0; i < raw.lines.size(); ++i) {
+                ASSERT_EQ(viewed.lines[i].Kind(), own);
+                ASSERT_TRUE(viewed.lines[i].Equals(raw.lines[i])) << "line " << i;
             }
         }
     }

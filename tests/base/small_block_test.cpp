@@ -219,3 +219,46 @@ TEST(SmallBlockTest, DeleteThroughTheBaseReturnsTheBlockToItsOwnSize) {
     delete small;
     EXPECT_EQ(SmallBlockState().liveBlocks, before.liveBlocks);
 }
+
+TEST(SmallBlockTest, BatchesHandOutDistinctBlocksAndGiveBackTheRest) {
+    // Blocks taken many at a time across several chunks (and a partly used
+    // chunk first), each given back on its own; a batch ended early gives
+    // back what it did not hand out.
+    SmallBlockCounts before = SmallBlockState();
+    for (size_t bytes : {size_t(24), size_t(40), size_t(200)}) {
+        std::vector<Block> blocks;
+        blocks.push_back(Block{static_cast<unsigned char*>(SmallAllocate(bytes)), bytes, 1});
+        {
+            SmallBlockBatch batch(bytes);
+            const size_t count = 3 * SmallChunkBytes / bytes + 7;
+            for (size_t k = 0; k < count; ++k)
+                blocks.push_back(Block{static_cast<unsigned char*>(batch.Next()), bytes,
+                                       static_cast<unsigned char>(k * 13 + 2)});
+            for (const Block& b : blocks) {
+                EXPECT_EQ(reinterpret_cast<uintptr_t>(b.p) % 8, 0u);
+                Fill(b);
+            }
+            EXPECT_GT(SmallBlockState().liveBlocks, before.liveBlocks + count);
+        }
+        EXPECT_EQ(SmallBlockState().liveBlocks, before.liveBlocks + blocks.size()) << bytes;
+        for (const Block& b : blocks) EXPECT_TRUE(Intact(b)) << bytes;
+        for (size_t k = 0; k < blocks.size(); k += 2) SmallRelease(blocks[k].p, bytes);
+        for (size_t k = 1; k < blocks.size(); k += 2) SmallRelease(blocks[k].p, bytes);
+        EXPECT_EQ(SmallBlockState().liveBlocks, before.liveBlocks) << bytes;
+    }
+    // Blocks of every size from one set of batches (the large ones straight
+    // from the pool), each given back with the size it was asked with.
+    std::vector<Block> blocks;
+    {
+        SmallBlockBatches batches;
+        for (size_t round = 0; round < 3; ++round)
+            for (size_t bytes = 0; bytes <= SmallBlockLimit + 600; bytes += 5)
+                blocks.push_back(Block{static_cast<unsigned char*>(batches.Next(bytes)), bytes,
+                                       static_cast<unsigned char>(bytes + round)});
+        for (const Block& b : blocks) Fill(b);
+    }
+    for (const Block& b : blocks) EXPECT_TRUE(Intact(b)) << b.bytes;
+    EXPECT_EQ(SmallBlockState().liveBlocks, before.liveBlocks + blocks.size());
+    for (const Block& b : blocks) SmallRelease(b.p, b.bytes);
+    EXPECT_EQ(SmallBlockState().liveBlocks, before.liveBlocks);
+}

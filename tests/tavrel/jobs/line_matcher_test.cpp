@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/encoding.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/job_kind_control.h"
 #include "tavrel/jobs/line_matcher.h"
@@ -1071,4 +1072,45 @@ TEST(LineMatcher, AnchorsAgainstTheWalkAlone) {
     EXPECT_LT(notFewer * 100, differ);
     EXPECT_LT(unpaired[1] * 10, unpaired[0] * 9);
     EXPECT_GT(connectedPairs, 1000);
+}
+
+TEST(LineMatcher, TextsOfBothUnitWidthsAnchorAsEqual) {
+    // Side 1 in UTF-8, side 2 the same texts in UTF-16 behind a block longer
+    // than the window: only texts that hash alike in both widths (every
+    // length, so every tail of the hash's steps) anchor, and only anchors
+    // keep the sides in step past the block.
+    OptionScope options;
+    options.store.foreReadingLines = 20;
+    TextJob t;
+    const int n = 120;
+    for (int i = 0; i < n; ++i) {
+        std::string text = "#" + std::to_string(i) + std::string(static_cast<size_t>(i % 41), 'a' + i % 26);
+        t.Add(0, text);
+        RawString wide;
+        ASSERT_TRUE(RawLayer::ConvertToUtf16(RawLayer::KindUtf8, text.data(), static_cast<int32_t>(text.size()), wide));
+        if (i == 0) {
+            // The block, with a unit above 255 in each line.
+            for (int k = 0; k < 50; ++k) {
+                RawString other;
+                std::string inserted = "inserted \xC5\x81 " + std::to_string(k);
+                ASSERT_TRUE(RawLayer::ConvertToUtf16(RawLayer::KindUtf8, inserted.data(),
+                                                     static_cast<int32_t>(inserted.size()), other));
+                JobLineUnit* line = new JobLineUnit(other);
+                t.job.Content(1).Add(line);
+                line->SetNumber(t.job.Content(1).Count());
+            }
+        }
+        ASSERT_EQ(wide.Kind(), RawLayer::KindUtf16);
+        JobLineUnit* line = new JobLineUnit(wide);
+        t.job.Content(1).Add(line);
+        line->SetNumber(t.job.Content(1).Count());
+    }
+    LineMatcher::Stats stats;
+    t.Run(&stats);
+    int kinds[4] = {0, 0, 0, 0};
+    for (const JobReportUnit& row : t.job.rows) ++kinds[row.kind & 3];
+    EXPECT_EQ(kinds[RowSame], n);
+    EXPECT_EQ(kinds[RowOnly2], 50);
+    EXPECT_EQ(kinds[RowOnly1] + kinds[RowChanged], 0);
+    EXPECT_EQ(stats.anchors, static_cast<uint64_t>(n));
 }
