@@ -32,6 +32,16 @@ int32_t Clamp64(int64_t value, int64_t low, int64_t high) {
     return static_cast<int32_t>(value < low ? low : (value > high ? high : value));
 }
 
+// A font's default text: key=value fields split at every ',', blanks and
+// tabs trimmed.
+RawParameterList ParseFontText(const RawString& text) {
+    RawParameterList parsed;
+    RawLayer::RawStringTokenizer fields(text);
+    while (!(fields.State() & RawLayer::RawStringTokenizer::FieldEnded))
+        parsed.ParseLine(fields.NextField(','), BlankSetText());
+    return parsed;
+}
+
 RawString Key(const char* name) { return RawString::FromLiteral(name); }
 
 // A stem, "_" and a decimal number or a text: the numbered section and key
@@ -96,13 +106,8 @@ StyleFont::StyleFont(int32_t fontIndex, const RawString& section, const RawStrin
     stamp.text = section;
     description.lfHeight = 12;
     description.lfCharSet = DEFAULT_CHARSET;
-    // The default text, split at every ',' with blanks and tabs trimmed.
-    RawParameterList parsed;
-    RawLayer::RawStringTokenizer fields(defaults);
-    while (!(fields.State() & RawLayer::RawStringTokenizer::FieldEnded))
-        parsed.ParseLine(fields.NextField(','), BlankSetText());
     defaultDescription = description;
-    WinLayer::WinFontParameter::Read(defaultDescription, parsed);
+    WinLayer::WinFontParameter::Read(defaultDescription, ParseFontText(defaults));
 }
 
 StyleFont::~StyleFont() {
@@ -504,11 +509,7 @@ void DocumentStyle::Read(const RawString& path, HWND view) {
     for (StyleFont* font : {&textFont, &printFont}) {
         font->profile = file;
         RawParameterList keys;
-        if (!keys.ReadSection(file, font->sectionName)) {
-            RawLayer::RawStringTokenizer fields(font->defaultText);
-            while (!(fields.State() & RawLayer::RawStringTokenizer::FieldEnded))
-                keys.ParseLine(fields.NextField(','), BlankSetText());
-        }
+        if (!keys.ReadSection(file, font->sectionName)) keys = ParseFontText(font->defaultText);
         font->keys = keys;
         font->ApplyKeys(keys);
         font->Recreate();
