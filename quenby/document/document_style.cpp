@@ -4,12 +4,16 @@
 
 #include <algorithm>
 
+#include "base/numbered_key.h"
+
 #include "quenby/document/document_model.h"
 #include "quenby/document/document_reader.h"
 #include "toolkit/font_parameter.h"
+#include "toolkit/size_parameter.h"
 
 namespace DocLayer {
 
+using RawLayer::NumberedKeyName;
 using RawLayer::RawParameterUnit;
 
 namespace {
@@ -27,6 +31,9 @@ RAW_CONSTANT_TEXT(PrintFontDefaultText,
 RAW_CONSTANT_TEXT(PrintHeaderText, "PrintHeader")
 RAW_CONSTANT_TEXT(PrintFooterText, "PrintFooter")
 RAW_CONSTANT_TEXT(PrintImageText, "PrintImage")
+RAW_CONSTANT_TEXT(ImageSizeText, "ImageSize")
+RAW_CONSTANT_TEXT(MilliSizeText, "MilliSize")
+RAW_CONSTANT_TEXT(MarginText, "Margin")
 
 int32_t Clamp64(int64_t value, int64_t low, int64_t high) {
     return static_cast<int32_t>(value < low ? low : (value > high ? high : value));
@@ -44,20 +51,7 @@ RawParameterList ParseFontText(const RawString& text) {
 
 RawString Key(const char* name) { return RawString::FromLiteral(name); }
 
-// A stem, "_" and a decimal number or a text: the numbered section and key
-// names of the style profile.
-RawString NumberedName(const char* stem, int32_t number) {
-    RawString name = RawString::FromText(stem);
-    name.AppendAscii("_");
-    name.AppendInt(number);
-    return name;
-}
-RawString LetteredName(const char* stem, const char* letter) {
-    RawString name = RawString::FromText(stem);
-    name.AppendAscii("_");
-    name.AppendAscii(letter);
-    return name;
-}
+RawString NumberedName(const char* stem, int32_t number) { return NumberedKeyName(stem).ForNumber(number); }
 
 // A present number key, clamped; a missing one keeps the value.
 template <class Number>
@@ -366,15 +360,10 @@ void TocStyle::Scale(int32_t h) {
 }
 
 void PrintImageSettings::Read(const RawParameterList& list) {
-    const int32_t big = INT32_MAX;  // CheckPrintImageSettings judges the values
-    ReadInt(list, LetteredName("ImageSize", "W"), imageSize.cx, -big, big);
-    ReadInt(list, LetteredName("ImageSize", "H"), imageSize.cy, -big, big);
-    ReadInt(list, LetteredName("MilliSize", "W"), milliSize.cx, -big, big);
-    ReadInt(list, LetteredName("MilliSize", "H"), milliSize.cy, -big, big);
-    ReadInt(list, LetteredName("Margin", "L"), margin.left, -big, big);
-    ReadInt(list, LetteredName("Margin", "T"), margin.top, -big, big);
-    ReadInt(list, LetteredName("Margin", "R"), margin.right, -big, big);
-    ReadInt(list, LetteredName("Margin", "B"), margin.bottom, -big, big);
+    // CheckPrintImageSettings judges the values.
+    WinLayer::WinSizeParameter::Load(imageSize, ImageSizeText(), list);
+    WinLayer::WinSizeParameter::Load(milliSize, MilliSizeText(), list);
+    WinLayer::WinRectParameter::Load(margin, MarginText(), list);
 }
 
 void CheckPrintImageSettings(PrintImageSettings& s) {
@@ -393,14 +382,9 @@ void CheckPrintImageSettings(PrintImageSettings& s) {
 
 bool SavePrintImageSettings(const PrintImageSettings& s) {
     RawParameterList list;
-    list.SetInt(LetteredName("ImageSize", "W"), s.imageSize.cx);
-    list.SetInt(LetteredName("ImageSize", "H"), s.imageSize.cy);
-    list.SetInt(LetteredName("MilliSize", "W"), s.milliSize.cx);
-    list.SetInt(LetteredName("MilliSize", "H"), s.milliSize.cy);
-    list.SetInt(LetteredName("Margin", "L"), s.margin.left);
-    list.SetInt(LetteredName("Margin", "T"), s.margin.top);
-    list.SetInt(LetteredName("Margin", "R"), s.margin.right);
-    list.SetInt(LetteredName("Margin", "B"), s.margin.bottom);
+    WinLayer::WinSizeParameter::Save(s.imageSize, ImageSizeText(), list);
+    WinLayer::WinSizeParameter::Save(s.milliSize, MilliSizeText(), list);
+    WinLayer::WinRectParameter::Save(s.margin, MarginText(), list);
     ProfileFileRef file = s.profile;
     return !file.path.IsEmpty() && list.WriteSection(file, PrintImageText());
 }
