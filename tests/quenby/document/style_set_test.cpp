@@ -117,6 +117,17 @@ TEST_P(StyleWindowTest, EveryReplacedHandleIsDeleted) {
             style.UpdateMetrics();
         }
     }
+    // The font change measures anew, so the headings follow it.
+    HFONT changed = style.textFont.handle;
+    LOGFONTW larger = style.textFont.description;
+    larger.lfHeight = -26;
+    style.textFont.Change(larger);
+    style.UpdateMetrics();
+    EXPECT_EQ(0u, GetObjectType(changed));
+    EXPECT_EQ(-39, HeightOf(style.headline.levels[0].handle));
+    larger.lfHeight = -17;
+    style.textFont.Change(larger);
+    style.UpdateMetrics();
     for (HFONT old : replaced) {
         if (old) {
             EXPECT_EQ(0u, GetObjectType(old));
