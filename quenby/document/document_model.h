@@ -237,6 +237,13 @@ public:
     // Zeroes the cell widths of every table before a new layout.
     void ResetCellWidths();
 
+    // Opens a document: the program style copied into the document's style
+    // and overlaid by the style file in the document's folder, then path,
+    // folder and title set and the lines read.
+    void OpenFile(const RawString& path, const DocumentStyle& programStyle);
+
+    RawString title;   // the file-name part of the path
+
 private:
     DocumentStyle* style_;
     JobParamList params_;
@@ -320,5 +327,6 @@ RAW_CONSTANT_TEXT(FormatMarkText, "%s")
 RAW_CONSTANT_TEXT(NoTagKeyText, "NoTag")
 RAW_CONSTANT_TEXT(DocumentExtensionsText, "txt,md")
 RAW_CONSTANT_TEXT(TabWrapDefaultText, "... ")
+RAW_CONSTANT_TEXT(StyleFileNameText, "Quenby.ini")
 
 }  // namespace DocLayer

@@ -1,0 +1,25 @@
+// A size and a rectangle kept in a parameter list under keys composed from
+// a prefix: prefix "_" "W", "H" and prefix "_" "L", "T", "R", "B".
+#pragma once
+
+#include <windows.h>
+
+#include "base/profile.h"
+#include "base/raw_string.h"
+
+namespace WinLayer {
+
+struct WinSizeParameter {
+    // Each key present replaces its field (RawString::ToInt); a missing key
+    // leaves it.
+    static void Load(SIZE& size, const RawLayer::RawString& prefix, const RawLayer::RawParameterList& list);
+    // Sets both keys to decimal text, adding missing keys.
+    static void Save(const SIZE& size, const RawLayer::RawString& prefix, RawLayer::RawParameterList& list);
+};
+
+struct WinRectParameter {
+    static void Load(RECT& rect, const RawLayer::RawString& prefix, const RawLayer::RawParameterList& list);
+    static void Save(const RECT& rect, const RawLayer::RawString& prefix, RawLayer::RawParameterList& list);
+};
+
+}  // namespace WinLayer
