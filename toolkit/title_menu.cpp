@@ -84,6 +84,18 @@ LRESULT WinTMenuExecution::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     return kNotHandled;
 }
 
+RawLayer::RawParameterList WinTMenuExecution::ChooseFont(WinView& owner, const WinFontParameter& font) {
+    LOGFONTW description = font.description;
+    CHOOSEFONTW request{};
+    request.lStructSize = sizeof(request);
+    request.hwndOwner = owner.window;
+    request.lpLogFont = &description;
+    request.Flags = CF_INITTOLOGFONTSTRUCT | CF_EFFECTS | CF_FORCEFONTEXIST | CF_NOVERTFONTS;
+    RawLayer::RawParameterList chosen;
+    if (ChooseFontW(&request)) WinFontParameter::Write(description, chosen);
+    return chosen;
+}
+
 void WinTMenuExecution::ListHelpFiles(HelpFileSet& set, const RawString& configPath, const RawString& readMeName) {
     if (set.programFolder.IsEmpty()) set.programFolder = RawLayer::ProgramFolder(RawLayer::KindUtf16);
     set.readMe = LanguageVariant(RawLayer::PathJoin(set.programFolder, readMeName));

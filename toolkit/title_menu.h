@@ -10,14 +10,22 @@
 #pragma once
 
 #include <windows.h>
+#include <commdlg.h>
 
 #include <cstdint>
 
 #include "base/profile.h"
 #include "base/raw_list.h"
 #include "base/raw_string.h"
+#include "toolkit/font_parameter.h"
 #include "toolkit/popup_menu.h"
 #include "toolkit/view.h"
+
+// The system header maps ChooseFont to its ANSI entry point; the hook's
+// operation of that name calls the wide one itself.
+#ifdef ChooseFont
+#undef ChooseFont
+#endif
 
 namespace WinLayer {
 
@@ -61,6 +69,10 @@ public:
     virtual void Execute(WPARAM command) = 0;
 
     // ---- services ----------------------------------------------------------------------
+    // The system's font dialog owned by the view's window, started from the
+    // font record: the chosen font under the fourteen font keys, or an
+    // empty list when cancelled.
+    static RawLayer::RawParameterList ChooseFont(WinView& owner, const WinFontParameter& font);
     // Fills the set: the read-me (its variant for the selected language when
     // present), the viewer types and the manual files by the patterns of
     // section "Manual" of the configuration file (defaults when missing).

@@ -9,6 +9,7 @@
 #include "base/language.h"
 #include "support/test_support.h"
 #include "support/window_support.h"
+#include "toolkit/environment.h"
 #include "toolkit/title_menu.h"
 
 using namespace WinLayer;
@@ -35,6 +36,15 @@ public:
 };
 
 void Touch(const std::wstring& path) { ASSERT_TRUE(TestSupport::WriteFileBytes(path, std::string("x"))); }
+
+// Stops at the first system dialog ("#32770") and stores it.
+BOOL CALLBACK FindSystemDialog(HWND window, LPARAM found) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 15);
+    if (std::wstring(name) != L"#32770") return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
 
 }  // namespace
 
@@ -137,4 +147,24 @@ TEST(TitleMenu, WindowLargerThanTheWorkAreaGoesToItsTopLeft) {
     GetWindowRect(dialog.window, &place);
     EXPECT_EQ(place.left, area.left);
     EXPECT_EQ(place.top, area.top);
+}
+
+TEST(TitleMenu, FontChoiceCancelledIsEmptyConfirmedGivesTheFontKeys) {
+    TestSupport::ModalWatchdog watchdog(20000);
+    TestDialog owner("TkTitleFont", L"Font owner", RECT{100, 100, 400, 300});
+    owner.Create();
+    const WinFontParameter& font = WinEnvironment::Instance().font;
+    for (const WPARAM button : {IDCANCEL, IDOK}) {
+        bool seen = false;
+        TestSupport::RunLater(300, [&] {
+            HWND chooser = nullptr;
+            EnumThreadWindows(GetCurrentThreadId(), FindSystemDialog, reinterpret_cast<LPARAM>(&chooser));
+            seen = chooser != nullptr;
+            PostMessageW(chooser, WM_COMMAND, button, 0);
+        });
+        const RawLayer::RawParameterList chosen = WinTMenuExecution::ChooseFont(owner, font);
+        EXPECT_TRUE(seen);
+        EXPECT_EQ(chosen.Count(), button == IDOK ? 14 : 0);
+    }
+    EXPECT_FALSE(watchdog.Fired());
 }
