@@ -1,6 +1,7 @@
 // The information dialog on real windows: the buttons it shows, the key
 // that chooses one, the automation request, releases without a press, and
 // one object set up and run again.
+// USES_FOREGROUND: the focus given to the button row needs the foreground.
 #include <gtest/gtest.h>
 
 #include <functional>

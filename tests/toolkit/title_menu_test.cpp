@@ -168,3 +168,28 @@ TEST(TitleMenu, FontChoiceCancelledIsEmptyConfirmedGivesTheFontKeys) {
     }
     EXPECT_FALSE(watchdog.Fired());
 }
+
+TEST(TitleMenu, MarkdownStartsTheViewerWithTheQuotedPath) {
+    TestSupport::TempFolder folder;
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring probe(self);
+    probe.replace(probe.rfind(L'\\') + 1, std::wstring::npos, L"quenby_probe.exe");
+    ASSERT_TRUE(CopyFileW(probe.c_str(), folder.Join(L"Quenby.exe").c_str(), FALSE));
+    const std::wstring document = folder.Join(L"Manual.md");
+    Touch(document);
+
+    HelpFileSet set;
+    set.programFolder = Wide(folder.Path());
+    set.viewerTypes.Add(RawString::FromText("txt"));
+    set.viewerTypes.Add(RawString::FromText("md"));
+    EXPECT_FALSE(WinTMenuExecution::StartHelpViewer(set, RawString()));
+    ASSERT_TRUE(WinTMenuExecution::StartHelpViewer(set, Wide(document)));
+    const std::wstring record = folder.Join(L"command_line.txt");
+    for (int i = 0; i < 200 && GetFileAttributesW(record.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+    const std::vector<uint8_t> bytes = TestSupport::ReadFileBytes(record);
+    const std::wstring line(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    const std::wstring quoted = L"\"" + document + L"\"";
+    ASSERT_GE(line.size(), quoted.size());
+    EXPECT_EQ(line.substr(line.size() - quoted.size()), quoted);
+}
