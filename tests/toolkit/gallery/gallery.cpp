@@ -5,7 +5,8 @@
 //
 // Once the page is on screen and painted, the ready file is written, so a
 // script knows when to take its picture. Pages: "dialog", "controls"
-// (controls_page.cpp), "lists" (lists_page.cpp).
+// (controls_page.cpp), "lists" (lists_page.cpp), "info" and "input"
+// (dialogs_page.cpp).
 #include "gallery/gallery.h"
 
 #include <windows.h>
@@ -213,6 +214,8 @@ int main(int argc, char** argv) {
     if (page == "dialog") return ShowDialogPage();
     if (page == "controls") return ShowControlsPage();
     if (page == "lists") return ShowListsPage();
-    std::fprintf(stderr, "usage: toolkit_gallery <page> [ready-file]\npages: dialog, controls, lists\n");
+    if (page == "info") return ShowInfoPage();
+    if (page == "input") return ShowInputPage();
+    std::fprintf(stderr, "usage: toolkit_gallery <page> [ready-file]\npages: dialog, controls, lists, info, input\n");
     return 2;
 }

@@ -13,3 +13,9 @@ int ShowControlsPage();
 
 // A list box with header, selection, cursor and end row; edit boxes.
 int ShowListsPage();
+
+// A three-button question of the information dialog.
+int ShowInfoPage();
+
+// The input dialog with three rows and the first row's hint menu open.
+int ShowInputPage();

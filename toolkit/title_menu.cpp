@@ -1,0 +1,211 @@
+// The title-menu hook and its services.
+#include "toolkit/title_menu.h"
+
+#include "base/file_system.h"
+#include "base/language.h"
+#include "base/shell.h"
+#include "base/wildcard.h"
+#include "toolkit/environment.h"
+
+namespace WinLayer {
+
+using RawLayer::RawString;
+using RawLayer::RawStringList;
+
+namespace {
+
+RAW_CONSTANT_TEXT(ManualSectionText, "Manual")
+RAW_CONSTANT_TEXT(ViewerKeyText, "Quenby")
+RAW_CONSTANT_TEXT(ManualKeyText, "Manual")
+RAW_CONSTANT_TEXT(DefaultViewerTypesText, "txt,md")
+RAW_CONSTANT_TEXT(DefaultManualPatternsText, "ReadMe_*.txt,ReadMe_*.md,*.pdf")
+RAW_CONSTANT_TEXT(ViewerProgramText, "Quenby.exe")
+RAW_CONSTANT_TEXT(ViewerFolderText, "Quenby")
+RAW_CONSTANT_TEXT(AutoLanguageText, "(Auto)")
+RAW_CONSTANT_TEXT(QuoteText, "\"")
+RAW_CONSTANT_TEXT(UnderscoreText, "_")
+RAW_CONSTANT_TEXT(ParentFolderText, "..")
+
+// The part of a text within a range.
+RawString Part(const RawString& text, RawLayer::RawRange range) {
+    RawString part;
+    part.AssignRange(text, range);
+    return part;
+}
+
+// The value of a key of the section, or the default when it is missing.
+RawString ValueOr(const RawLayer::RawParameterList& section, const RawString& key, const RawString& fallback) {
+    const RawLayer::RawParameterUnit* unit = section.Find(key);
+    return unit ? unit->value : fallback;
+}
+
+// Adds every file of the pattern's folder whose name matches its name part
+// (ASCII case ignored), skipping paths already listed.
+void AddMatches(RawStringList& files, const RawString& folder, const RawString& pattern) {
+    const RawString resolved = RawLayer::PathResolve(folder, pattern);
+    const RawLayer::RawRange folderPart = RawLayer::PathFolderRange(resolved);
+    const RawString searchFolder = Part(resolved, folderPart);
+    const RawLayer::RawRange namePart = RawLayer::PathNameRange(resolved);
+    RawLayer::WildcardPatternList record(Part(resolved, namePart), true);
+    RawLayer::RawFileFind find(searchFolder);
+    while (find.Next(RawLayer::FindSkipFolders | RawLayer::FindSkipDots)) {
+        if (!record.Match(find.Name())) continue;
+        const RawString path = RawLayer::PathJoin(searchFolder, find.Name());
+        if (!files.Contains(path)) files.Add(path);
+    }
+}
+
+}  // namespace
+
+LRESULT WinTMenuExecution::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        if (view.window && (GetWindowLongW(view.window, GWL_STYLE) & WS_SYSMENU)) {
+            systemMenu = GetSystemMenu(view.window, FALSE);
+            BuildMenu(systemMenu);
+        }
+        break;
+    case WM_INITMENUPOPUP:
+        if (systemMenu && reinterpret_cast<HMENU>(wParam) == systemMenu) InitMenu(systemMenu);
+        break;
+    case WM_UNINITMENUPOPUP:
+        if (systemMenu && reinterpret_cast<HMENU>(wParam) == systemMenu) MenuClosed();
+        break;
+    case WM_SYSCOMMAND:
+        Execute(wParam);
+        break;
+    case WM_NCMOUSEMOVE:
+    case WM_NCLBUTTONDOWN:
+        OnNonClientMouse(wParam, PointFromLParam(lParam));
+        break;
+    default:
+        break;
+    }
+    return kNotHandled;
+}
+
+RawLayer::RawParameterList WinTMenuExecution::ChooseFont(WinView& owner, const WinFontParameter& font) {
+    LOGFONTW description = font.description;
+    CHOOSEFONTW request{};
+    request.lStructSize = sizeof(request);
+    request.hwndOwner = owner.window;
+    request.lpLogFont = &description;
+    request.Flags = CF_INITTOLOGFONTSTRUCT | CF_EFFECTS | CF_FORCEFONTEXIST | CF_NOVERTFONTS;
+    RawLayer::RawParameterList chosen;
+    if (ChooseFontW(&request)) WinFontParameter::Write(description, chosen);
+    return chosen;
+}
+
+void WinTMenuExecution::ListHelpFiles(HelpFileSet& set, const RawString& configPath, const RawString& readMeName) {
+    if (set.programFolder.IsEmpty()) set.programFolder = RawLayer::ProgramFolder(RawLayer::KindUtf16);
+    set.readMe = LanguageVariant(RawLayer::PathJoin(set.programFolder, readMeName));
+
+    RawLayer::RawParameterList section(false);
+    if (!configPath.IsEmpty()) {
+        RawLayer::ProfileFileRef file = RawLayer::ProfileFileRef::FromPath(configPath);
+        section.ReadSection(file, ManualSectionText());
+    }
+    RawLayer::WildcardPatternList types;
+    types.Init(ValueOr(section, ViewerKeyText(), DefaultViewerTypesText()));
+    set.viewerTypes = RawStringList();
+    for (const RawString& type : types.items) set.viewerTypes.Add(type);
+
+    RawLayer::WildcardPatternList patterns;
+    patterns.Init(ValueOr(section, ManualKeyText(), DefaultManualPatternsText()));
+    set.manualFiles = RawStringList();
+    for (const RawString& pattern : patterns.items) AddMatches(set.manualFiles, set.programFolder, pattern);
+    set.manualFiles.Sort(RawLayer::RawStringListSort());
+}
+
+RawString WinTMenuExecution::LanguageVariant(const RawString& path) {
+    const RawString language = RawLayer::LanguageTable::Construct().SelectedLanguage();
+    if (!language.IsEmpty()) {
+        RawString variant = RawLayer::PathWithoutExtension(path);
+        variant.Append(UnderscoreText());
+        variant.Append(language);
+        const RawLayer::RawRange extension = RawLayer::PathExtensionRange(path, true);
+        variant.Append(Part(path, extension));
+        if (RawLayer::FileExists(variant)) return variant;
+    }
+    return RawLayer::FileExists(path) ? path : RawString();
+}
+
+RawString WinTMenuExecution::FindHelpViewer(const RawString& programFolder) {
+    const RawString candidates[] = {
+        RawLayer::PathJoin(programFolder, ViewerProgramText()),
+        RawLayer::PathJoin(RawLayer::PathJoin(programFolder, ViewerFolderText()), ViewerProgramText()),
+        RawLayer::PathJoin(RawLayer::PathJoin(RawLayer::PathResolve(programFolder, ParentFolderText()), ViewerFolderText()), ViewerProgramText()),
+    };
+    for (const RawString& candidate : candidates) {
+        if (RawLayer::FileExists(candidate)) return candidate;
+    }
+    return RawString();
+}
+
+bool WinTMenuExecution::StartHelpViewer(const HelpFileSet& set, const RawString& document) {
+    if (document.IsEmpty()) return false;
+    const RawLayer::RawRange extension = RawLayer::PathExtensionRange(document, false);
+    const RawString type = Part(document, extension);
+    bool viewerType = false;
+    for (const RawString& candidate : set.viewerTypes) viewerType = viewerType || RawString::EqualsNoCase(candidate, type);
+    const RawString viewer = viewerType ? FindHelpViewer(set.programFolder) : RawString();
+    bool started = false;
+    if (!viewer.IsEmpty()) {
+        RawString quoted(QuoteText());
+        quoted.Append(document);
+        quoted.Append(QuoteText());
+        RawLayer::RawShell shell(viewer);
+        started = shell.Execute(quoted, RawString());
+    } else {
+        RawLayer::RawShell shell(document);
+        started = shell.Execute(RawString(), RawString());
+    }
+    return started;
+}
+
+bool WinTMenuExecution::BuildPopupMenu(WinPopupMenu& menu, UINT firstId) {
+    const RawLayer::LanguageTable& table = RawLayer::LanguageTable::Construct();
+    const RawLayer::RawParameterList languages = table.Languages();
+    if (languages.Count() < 2) return false;
+    const RawString selected = table.SelectedLanguage();
+    if (!menu.Reset()) return false;
+    menu.AppendItem(AutoLanguageText(), firstId);
+    if (selected.IsEmpty()) menu.CheckItem(firstId);
+    UINT id = firstId;
+    int32_t listed = 0;
+    for (const RawLayer::RawParameterUnit& language : languages) {
+        if (listed++ >= kMaxLanguages) break;
+        menu.AppendItem(language.key, ++id);
+        if (!selected.IsEmpty() && language.key == selected) menu.CheckItem(id);
+    }
+    return true;
+}
+
+RawString WinTMenuExecution::SelectEntry(int32_t entry) {
+    RawLayer::LanguageTable& table = RawLayer::LanguageTable::Construct();
+    const RawLayer::RawParameterList languages = table.Languages();
+    int32_t index = 0;
+    for (const RawLayer::RawParameterUnit& language : languages) {
+        if (++index == entry) {
+            RawLayer::LanguageTable::SetLanguage(language.key);
+            return language.key;
+        }
+    }
+    RawLayer::LanguageTable::SetLanguage(RawString());
+    table.UseLanguage(table.PickLanguage());
+    return RawString();
+}
+
+void WinTMenuExecution::MoveToWorkArea(HWND window) {
+    RECT area{}, place{};
+    if (!window || !GetWindowRect(window, &place)) return;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    const LONG width = place.right - place.left, height = place.bottom - place.top;
+    LONG left = area.left + (area.right - area.left - width) / 2;
+    LONG top = area.top + (area.bottom - area.top - height) / 2;
+    if (left < area.left) left = area.left;
+    if (top < area.top) top = area.top;
+    MoveWindow(window, left, top, width, height, TRUE);
+}
+
+}  // namespace WinLayer
