@@ -283,6 +283,19 @@ void LargeRelease(void* memory, size_t bytes) {
     if (!kept) VirtualFree(memory, 0, MEM_RELEASE);
 }
 
+// A block of a chunk that has room: a freed one first, else a fresh one.
+// The caller holds the class lock and counts the block.
+inline void* TakeBlock(Chunk* chunk) {
+    void* block = chunk->freeBlocks;
+    if (block) {
+        chunk->freeBlocks = *static_cast<void**>(block);
+        return block;
+    }
+    block = chunk->nextFresh;
+    chunk->nextFresh += chunk->blockBytes;
+    return block;
+}
+
 }  // namespace
 
 size_t SetSmallBlockTestLimit(size_t bytes) {
@@ -312,14 +325,7 @@ void* SmallAllocate(size_t bytes) {
         ++c.emptyChunks;
         LinkFront(c, chunk);
     }
-    void* block;
-    if (chunk->freeBlocks) {
-        block = chunk->freeBlocks;
-        chunk->freeBlocks = *static_cast<void**>(block);
-    } else {
-        block = chunk->nextFresh;
-        chunk->nextFresh += chunk->blockBytes;
-    }
+    void* block = TakeBlock(chunk);
     if (chunk->live++ == 0) --c.emptyChunks;
     if (chunk->live == chunk->capacity) Unlink(c, chunk);
     ++c.live;
@@ -348,15 +354,7 @@ size_t SmallAllocateMany(size_t bytes, void** blocks, size_t count) {
         }
         if (chunk->live == 0) --c.emptyChunks;
         while (got < count && chunk->live < chunk->capacity) {
-            void* block;
-            if (chunk->freeBlocks) {
-                block = chunk->freeBlocks;
-                chunk->freeBlocks = *static_cast<void**>(block);
-            } else {
-                block = chunk->nextFresh;
-                chunk->nextFresh += chunk->blockBytes;
-            }
-            blocks[got++] = block;
+            blocks[got++] = TakeBlock(chunk);
             ++chunk->live;
             ++c.live;
         }
