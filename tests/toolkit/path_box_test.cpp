@@ -196,3 +196,32 @@ TEST(PathBox, IconPoolMadeOnceAcrossListings) {
     for (int32_t i = 0; i < count && !yellow; ++i) yellow = (cell[i] & 0xFFFFFF) == 0xF0D040;
     EXPECT_TRUE(yellow);
 }
+
+TEST(PathBox, PoolEmptiedOnlyWithTheLastBox) {
+    WinPathBoxShared shared;
+    auto* first = new WinPathBox(&shared);
+    {
+        BoxFixture f;
+        f.List(RawString::FromLiteral("c:"));
+        UpdateWindow(f.box.window);
+        ASSERT_TRUE(WinPathBox::IconPool().filled);
+    }
+    EXPECT_TRUE(WinPathBox::IconPool().filled);
+    EXPECT_NE(WinPathBox::IconPool().CellPixels(WinPathBoxItem::KindFile), nullptr);
+    delete first;
+    EXPECT_FALSE(WinPathBox::IconPool().filled);
+    EXPECT_EQ(WinPathBox::IconPool().CellPixels(WinPathBoxItem::KindFile), nullptr);
+}
+
+TEST(PathBox, SpaceOpensTheCursorFolder) {
+    BoxFixture f;
+    TempFolder temp;
+    CreateDirectoryW(temp.Join(L"inner").c_str(), nullptr);
+    TestSupport::WriteFileBytes(temp.Join(L"inner\\leaf.txt"), std::string("x"));
+    f.List(Path(temp.Path() + L"\\inn"));
+    ASSERT_EQ(Utf8(f.Current()->name), "inner");
+    TestSupport::SendKey(f.box.window, VK_SPACE);
+    TestSupport::PumpUntilIdle();
+    EXPECT_TRUE(f.Lists("leaf.txt"));
+    EXPECT_EQ(Utf8(f.Current()->name), "inner");
+}
