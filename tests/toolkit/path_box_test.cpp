@@ -180,7 +180,9 @@ TEST(PathBox, IconPoolMadeOnceAcrossListings) {
     TempFolder temp;
     CreateDirectoryW(temp.Join(L"folder").c_str(), nullptr);
     f.List(Path(temp.Path() + L"\\f"));
+    UpdateWindow(f.box.window);
     const int32_t loads = WinPathBox::IconLoads();
+    TestSupport::GdiHog hog(300);
     const DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     for (int i = 0; i < 300; ++i) {
         f.List(Path(temp.Path() + L"\\f"));
@@ -188,6 +190,9 @@ TEST(PathBox, IconPoolMadeOnceAcrossListings) {
     }
     EXPECT_EQ(WinPathBox::IconLoads(), loads);
     EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), before + 8);
+    // The rows still paint the folder icon's yellow.
+    const TestSupport::DibCanvas shot = TestSupport::DibCanvas::CaptureClient(f.box.window);
+    EXPECT_GT(shot.CountColor(RGB(0xF0, 0xD0, 0x40)), 0);
     // The folder icon's yellow is in its cell.
     const uint32_t* cell = WinPathBox::IconPool().CellPixels(WinPathBoxItem::KindFolder);
     ASSERT_NE(cell, nullptr);
