@@ -40,6 +40,7 @@ struct BoxFixture {
         dialog.handler = [this](UINT message, WPARAM wParam, LPARAM) -> LRESULT {
             if (message != WinMessage::PathDialogCommand) return kNotHandled;
             if (wParam == WinPathBox::CommandPathShown) ++reports;
+            if (wParam == WinPathBox::CommandAccept) ++accepts;
             return 0;
         };
         dialog.Create();
@@ -63,6 +64,7 @@ struct BoxFixture {
     TestDialog dialog;
     WinPathBox box;
     int reports = 0;
+    int accepts = 0;
 };
 
 bool SaveShortcut(const std::wstring& target, const std::wstring& at) {
@@ -140,6 +142,13 @@ TEST(PathBox, UserMoveWritesThePathAndReports) {
     TestSupport::PumpUntilIdle();
     ASSERT_EQ(f.box.cursor, row + 1);
     EXPECT_EQ(f.reports, 1);
+    EXPECT_EQ(f.shared.path, f.Current()->path);
+
+    // Enter hands the cursor's path over as the choice.
+    f.shared.path = RawString::FromLiteral("typed");
+    TestSupport::SendKey(f.box.window, VK_RETURN);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(f.accepts, 1);
     EXPECT_EQ(f.shared.path, f.Current()->path);
 }
 
