@@ -14,8 +14,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/bench/common.sh"
 bench_exe binary_compare_bench
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+bench_work
 
 python3 - "$work" <<'PY'
 import random, sys
@@ -30,21 +29,6 @@ open(out + "/a.bin", "wb").write(a)
 open(out + "/b.bin", "wb").write(b)
 PY
 
-# Best wall time of three runs of cmp -l (it exits 1 when the files differ).
-cmp_time() {
-  local best=""
-  for _ in 1 2 3; do
-    local t0 t1
-    t0=$(date +%s%N)
-    cmp -l "$1" "$2" >/dev/null || true
-    t1=$(date +%s%N)
-    local t=$(( t1 - t0 ))
-    if [ -z "$best" ] || [ "$t" -lt "$best" ]; then best=$t; fi
-  done
-  awk -v ns="$best" 'BEGIN { printf "%.4f", ns / 1e9 }'
-}
-
-winpath() { winepath -w "$1" 2>/dev/null || echo "Z:${1//\//\\}"; }
 # Three fresh processes of two runs each: the first run of a process is what
 # a user's first compare costs (every page of memory touched for the first
 # time), the second what a reload or the next pair costs.
@@ -64,7 +48,7 @@ if [ -z "$cold" ]; then
   printf '%s\n' "$report"
   exit 1
 fi
-theirs=$(cmp_time "$work/a.bin" "$work/b.bin")
+theirs=$(best_time cmp -l "$work/a.bin" "$work/b.bin")
 differences=$(cmp -l "$work/a.bin" "$work/b.bin" | wc -l || true)
 echo "== 1 MiB against a copy with 1% of the bytes changed ($differences bytes differ)"
 printf '%s\n' "$report" | grep -v '^seconds ' | grep -v '^first run '

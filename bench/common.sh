@@ -12,16 +12,26 @@ bench_exe() {
   fi
 }
 
+# Sets `work` to a fresh folder for the inputs, removed when the script exits.
+bench_work() {
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+}
+
 # The path as Wine's Z: drive shows it.
 wpath() { printf 'Z:%s' "${1//\//\\}"; }
 
-# Best wall time of three runs of GNU diff on two files, in seconds.
-diff_time() {
+# A Windows path for a file, by winepath when it is there.
+winpath() { winepath -w "$1" 2>/dev/null || echo "Z:${1//\//\\}"; }
+
+# Best wall time of three runs of a peer command, in seconds. Its exit status
+# is ignored: diff, cmp and grep exit 1 for a result, not a failure.
+best_time() {
   local best=""
   for _ in 1 2 3; do
     local t0 t1
     t0=$(date +%s%N)
-    diff "$1" "$2" >/dev/null || true
+    "$@" >/dev/null || true
     t1=$(date +%s%N)
     local t=$(( t1 - t0 ))
     if [ -z "$best" ] || [ "$t" -lt "$best" ]; then best=$t; fi

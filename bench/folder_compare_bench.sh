@@ -15,8 +15,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/bench/common.sh"
 bench_exe folder_compare_bench
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+bench_work
 
 python3 - "$work" <<'EOF'
 import os, random, sys
@@ -54,8 +53,6 @@ for n, i in enumerate(picked):
         # Only on one side: half removed on the left, half on the right.
         os.remove(os.path.join(left if n % 2 else right, files[i]))
 EOF
-
-wpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 best=""
 for _ in 1 2 3; do

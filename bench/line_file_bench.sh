@@ -11,8 +11,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/bench/common.sh"
 bench_exe line_file_bench
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+bench_work
 file="$work/lines.txt"
 
 # 64 MiB of lines of 0 to 120 bytes, mostly ASCII with some multibyte

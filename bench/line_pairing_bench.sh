@@ -17,8 +17,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/bench/common.sh"
 bench_exe line_pairing_bench
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+bench_work
 
 python3 - "$work" <<'PYEOF'
 import random, sys
@@ -72,7 +71,6 @@ for total in (10000, 100000):
 PYEOF
 
 # The path as Wine's Z: drive shows it.
-wpath() { printf 'Z:%s' "${1//\//\\}"; }
 unpaired() {
   bash "$here/scripts/wine-run.sh" "$exe" "$(wpath "$1")" "$(wpath "$2")" ${3:-} 2>/dev/null | tr -d '\r' |
     awk '/^unpaired / { print $2 }'

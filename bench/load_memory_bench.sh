@@ -12,8 +12,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/bench/common.sh"
 bench_exe load_memory_bench
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+bench_work
 
 python3 - "$work" <<'PY'
 import random, sys
@@ -45,8 +44,6 @@ a = bytes(rng.getrandbits(8) for _ in range(4 << 20))
 open(out + "/a.bin", "wb").write(a)
 open(out + "/b.bin", "wb").write(bytes(x ^ (1 + rng.randrange(255)) for x in a))
 PY
-
-wpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 status=0
 for run in "text:base.txt:changed.txt:1% of the lines changed:diff" \

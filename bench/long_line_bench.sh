@@ -16,8 +16,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/bench/common.sh"
 bench_exe long_line_bench
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+bench_work
 
 python3 - "$work" <<'PY'
 import random, sys
@@ -63,7 +62,7 @@ for name in 64k 256k 1m; do
     if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$t; fi
   done
   if [ -z "$best" ]; then echo "$label: the compare did not run"; printf '%s\n' "$report"; status=1; continue; fi
-  theirs=$(diff_time "$work/$name-1.txt" "$work/$name-2.txt")
+  theirs=$(best_time diff "$work/$name-1.txt" "$work/$name-2.txt")
   echo "== $label"
   printf '%s\n' "$report" | grep -v '^seconds ' | grep -v '^first run '
   awk -v o="$best" -v d="$theirs" -v name="$name" 'BEGIN {

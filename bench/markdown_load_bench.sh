@@ -12,16 +12,11 @@
 # the test architecture) and built there when missing.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build="${TAVREL_BUILD:-$here/build-$(bash "$here/scripts/test-arch.sh")}"
-exe="$build/bench/markdown_load_bench.exe"
-if [ ! -f "$exe" ]; then
-  [ -f "$build/CMakeCache.txt" ] || bash "$here/scripts/build.sh" "$(bash "$here/scripts/test-arch.sh")" "$build" >/dev/null
-  cmake --build "$build" --target markdown_load_bench -j "$(nproc)" >/dev/null
-fi
+source "$here/bench/common.sh"
+bench_exe markdown_load_bench
 command -v cmark >/dev/null || { echo "cmark is missing (scripts/setup.sh installs it)"; exit 1; }
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+bench_work
 
 python3 - "$work" <<'PY'
 import random, sys
@@ -86,8 +81,6 @@ with open(out + "/line.md", "w", newline="") as f:
 with open(out + "/empty.md", "w", newline="") as f:
     f.write("One paragraph of text.\n" + "\n" * 500000)
 PY
-
-wpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 cmark_time() {
   local best=""

@@ -19,8 +19,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/bench/common.sh"
 bench_exe memory_bench
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+bench_work
 
 python3 - "$work" <<'PY'
 import random, sys
@@ -65,8 +64,6 @@ write("long1.txt", long); write("long2.txt", change(long, 3))
 short = text(4, 4 << 20, 5)
 write("short1.txt", short); write("short2.txt", change(short, 5))
 PY
-
-winpath() { winepath -w "$1" 2>/dev/null || echo "Z:${1//\//\\}"; }
 
 status=0
 # kind:file1:file2:label:before:target

@@ -16,8 +16,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/bench/common.sh"
 bench_exe text_compare_bench
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+bench_work
 
 python3 - "$work" <<'EOF'
 import random, sys
@@ -93,7 +92,7 @@ for pair in "base.txt:changed1.txt:1% of lines changed:1:no" "base.txt:changed10
     if [ -z "$warm" ] || awk -v a="$w" -v b="$warm" 'BEGIN { exit !(a < b) }'; then warm=$w; fi
   done
   if [ -z "$cold" ]; then echo "$label: the compare did not run"; printf '%s\n' "$report"; status=1; continue; fi
-  theirs=$(diff_time "$work/$first" "$work/$file")
+  theirs=$(best_time diff "$work/$first" "$work/$file")
   echo "== $label"
   printf '%s\n' "$report" | grep -v '^seconds ' | grep -v '^first run ' | grep -v '^first load '
   awk -v o="$cold" -v w="$warm" -v d="$theirs" -v limit="$limit" 'BEGIN {

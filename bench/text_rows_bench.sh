@@ -12,15 +12,10 @@
 # the test architecture) and built there when missing.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build="${TAVREL_BUILD:-$here/build-$(bash "$here/scripts/test-arch.sh")}"
-exe="$build/bench/text_rows_bench.exe"
-if [ ! -f "$exe" ]; then
-  [ -f "$build/CMakeCache.txt" ] || bash "$here/scripts/build.sh" "$(bash "$here/scripts/test-arch.sh")" "$build" >/dev/null
-  cmake --build "$build" --target text_rows_bench -j "$(nproc)" >/dev/null
-fi
+source "$here/bench/common.sh"
+bench_exe text_rows_bench
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+bench_work
 python3 - "$work" <<'PY'
 import random, sys
 out = sys.argv[1]
@@ -44,7 +39,6 @@ write("long1.txt", [long1])
 write("long2.txt", [long2])
 PY
 
-wpath() { printf 'Z:%s' "${1//\//\\}"; }
 status=0
 for pair in "rows1.txt:rows2.txt:100,000-line compare:0.016" "long1.txt:long2.txt:one line of 1 MiB:0.2"; do
   one=${pair%%:*}; rest=${pair#*:}; two=${rest%%:*}; rest=${rest#*:}; label=${rest%%:*}; firstLimit=${rest##*:}

@@ -13,15 +13,10 @@
 # the test architecture) and built there when missing.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build="${TAVREL_BUILD:-$here/build-$(bash "$here/scripts/test-arch.sh")}"
-exe="$build/bench/text_search_bench.exe"
-if [ ! -f "$exe" ]; then
-  [ -f "$build/CMakeCache.txt" ] || bash "$here/scripts/build.sh" "$(bash "$here/scripts/test-arch.sh")" "$build" >/dev/null
-  cmake --build "$build" --target text_search_bench -j "$(nproc)" >/dev/null
-fi
+source "$here/bench/common.sh"
+bench_exe text_search_bench
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+bench_work
 python3 - "$work" <<'PY'
 import random, sys
 out = sys.argv[1]
@@ -44,22 +39,13 @@ make("replace1.txt", 1 << 20, True)
 make("replace4.txt", 4 << 20, True)
 PY
 
-wpath() { printf 'Z:%s' "${1//\//\\}"; }
 run() { bash "$here/scripts/wine-run.sh" "$exe" "$@" 2>/dev/null | tr -d '\r'; }
-best() {  # best wall time of three runs of a command, in seconds
-  local b=""
-  for _ in 1 2 3; do
-    local t0 t1; t0=$(date +%s%N); "$@" >/dev/null 2>&1 || true; t1=$(date +%s%N)
-    local t=$(( t1 - t0 )); if [ -z "$b" ] || [ "$t" -lt "$b" ]; then b=$t; fi
-  done
-  awk -v ns="$b" 'BEGIN { printf "%.4f", ns / 1e9 }'
-}
 
 status=0
 out=$(run search "$(wpath "$work/search64.txt")" "haystack")
 ours=$(printf '%s\n' "$out" | awk '/^seconds / { print $2 }')
 if [ -z "$ours" ]; then echo "the search did not run"; printf '%s\n' "$out"; status=1; else
-  theirs=$(best grep -c -F haystack "$work/search64.txt")
+  theirs=$(best_time grep -c -F haystack "$work/search64.txt")
   echo "== search finding nothing, 64 MiB ($(printf '%s\n' "$out" | awk '/^lines / { print $2 }') lines)"
   awk -v o="$ours" -v t="$theirs" 'BEGIN { printf "tavrel %.4f s, grep -c -F %.4f s, ratio %.2f (target: within 5x)\n", o, t, (t > 0 ? o / t : 0) }'
 fi
@@ -70,7 +56,7 @@ for size in 1 4; do
   ours=$(printf '%s\n' "$out" | awk '/^seconds / { print $2 }')
   found=$(printf '%s\n' "$out" | awk '/^found / { print $2 }')
   if [ -z "$ours" ]; then echo "the replace loop did not run"; printf '%s\n' "$out"; status=1; continue; fi
-  theirs=$(best sed -e 's/needle/NEEDLE/' "$work/replace$size.txt")
+  theirs=$(best_time sed -e 's/needle/NEEDLE/' "$work/replace$size.txt")
   per[$size]=$(awk -v o="$ours" -v n="$found" 'BEGIN { printf "%.9f", (n > 0 ? o / n : 0) }')
   echo "== replace loop, one word a line, $size MiB ($found replacements)"
   awk -v o="$ours" -v t="$theirs" -v n="$found" -v size="$size" 'BEGIN {
