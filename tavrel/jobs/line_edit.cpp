@@ -112,6 +112,14 @@ void Forget(LineEditContext& context, JobReportUnit* row) {
     if (found != context.edited.end()) context.edited.erase(found);
 }
 
+// Takes a line (and its row, if it has one) out of the side, forgetting the
+// row's edited mark first so no stale pointer stays behind.
+bool ForgetAndRemoveLine(LineEditContext& context, JobLineUnit* line) {
+    const int32_t row = context.RowOfLine(line);
+    if (row >= 0) Forget(context, context.job.rows.At(row));
+    return RemoveLine(context.job, row, line, context.sideIndex);
+}
+
 // ---- raw changes (no undo record) ----------------------------------------------
 
 // Inserts at a position moved onto a character start (`start` receives it).
@@ -181,10 +189,7 @@ bool RawDeleteRange(LineEditContext& context, const JobTextRange& range, RawStri
     joined.AppendRange(tail, RawRange{r.end.column, tail.Length()});
     // Lines go from the last one up: each keeps the index its number gives.
     for (int32_t i = r.end.line; i > r.start.line; --i) {
-        JobLineUnit* line = context.LineAt(i);
-        int32_t row = context.RowOfLine(line);
-        if (row >= 0) Forget(context, context.job.rows.At(row));
-        if (!RemoveLine(context.job, row, line, context.sideIndex)) return false;
+        if (!ForgetAndRemoveLine(context, context.LineAt(i))) return false;
     }
     first->SetText(joined);
     context.MarkEditedRow(context.RowOfLine(first));
@@ -214,9 +219,7 @@ bool RawDeleteLine(LineEditContext& context, int32_t index, RawString* text) {
     if (!line) return false;
     if (text) *text = line->LineText();
     context.Prepare();
-    int32_t row = context.RowOfLine(line);
-    if (row >= 0) Forget(context, context.job.rows.At(row));
-    if (!RemoveLine(context.job, row, line, context.sideIndex)) return false;
+    if (!ForgetAndRemoveLine(context, line)) return false;
     MarkChanged(context);
     const int32_t count = context.content.Count();
     if (count == 0) {
