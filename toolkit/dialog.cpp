@@ -28,11 +28,6 @@ constexpr DWORD kFlashInterval = 70;
 // IDC_ARROW as a wide resource name.
 constexpr WORD kArrowCursorId = 32512;
 
-RawString WindowText(const RawString& text) {
-    const uint8_t kind = WinEnvironment::Instance().textKind;
-    return text.Kind() == kind ? text : text.As(kind);
-}
-
 bool IsButtonDown(UINT mouseMessage) {
     return mouseMessage == WM_LBUTTONDOWN || mouseMessage == WM_RBUTTONDOWN || mouseMessage == WM_MBUTTONDOWN ||
            mouseMessage == WM_XBUTTONDOWN;
@@ -102,10 +97,10 @@ bool WinWindowRegistry::Contains(const WinDialog* dialog) {
 }
 
 bool WinWindowRegistry::HasClass(const RawString& className) {
-    const RawString wanted = WindowText(className);
+    const RawString wanted = WinEnvironment::Instance().InTextKind(className);
     EnterCriticalSection(&lock_);
     const bool found = dialogs_.FindIf([&wanted](const WinDialog& dialog) {
-        return WindowText(dialog.className).Equals(wanted);
+        return WinEnvironment::Instance().InTextKind(dialog.className).Equals(wanted);
     }) != nullptr;
     LeaveCriticalSection(&lock_);
     return found;
@@ -176,7 +171,7 @@ void WinDialog::OnLayout() {
 
 bool WinDialog::RegisterWindowClass() {
     WinWindowRegistry& registry = WinWindowRegistry::Instance();
-    const RawString name = WindowText(className);
+    const RawString name = WinEnvironment::Instance().InTextKind(className);
     bool registered = false;
     if (!registry.HasClass(name)) {
         const HINSTANCE module = WinEnvironment::Instance().Module();
@@ -198,7 +193,7 @@ void WinDialog::Create() {
     RegisterWindowClass();
     window = nullptr;
     const RawString title = GetText().As(RawLayer::KindUtf16);
-    const RawString name = WindowText(className).As(RawLayer::KindUtf16);
+    const RawString name = WinEnvironment::Instance().InTextKind(className).As(RawLayer::KindUtf16);
     creating_ = true;
     const HWND made = RawLayer::ApiCreateWindow(exStyle, name, title, style, rect.left, rect.top, Width(), Height(),
                                                 nullptr, nullptr, WinEnvironment::Instance().Module(), this);
@@ -230,7 +225,7 @@ bool WinDialog::CreateChild(WinView& child) {
     child.parentStyle = this;
     // Native controls are made through the wide entry point, so that their
     // subclass procedures see UTF-16 characters.
-    const RawString name = WindowText(child.className).As(RawLayer::KindUtf16);
+    const RawString name = WinEnvironment::Instance().InTextKind(child.className).As(RawLayer::KindUtf16);
     const RawString title = child.GetText().As(RawLayer::KindUtf16);
     const HWND made = RawLayer::ApiCreateWindow(
         child.exStyle, name, title, child.style, child.rect.left, child.rect.top, child.Width(), child.Height(),

@@ -36,6 +36,10 @@ public:
     void ReportFailure(const char* where, UINT message);
     // Failures seen so far, reported or not.
     uint32_t FailureCount() const { return failures_; }
+    // The text in the encoding of window texts (itself when already so).
+    RawLayer::RawString InTextKind(const RawLayer::RawString& text) const {
+        return text.Kind() == textKind ? text : text.As(textKind);
+    }
 
     HINSTANCE instance = nullptr;
     WinFontParameter font;

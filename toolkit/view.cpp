@@ -94,10 +94,7 @@ void WinViewStyle::Init() {
     parentStyle = nullptr;
 }
 
-RawString WinViewStyle::GetText() const {
-    const uint8_t kind = WinEnvironment::Instance().textKind;
-    return text.Kind() == kind ? text : text.As(kind);
-}
+RawString WinViewStyle::GetText() const { return WinEnvironment::Instance().InTextKind(text); }
 
 void WinViewStyle::ClearText() {
     text = RawString(text.Kind());

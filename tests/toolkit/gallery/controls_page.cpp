@@ -31,8 +31,6 @@ constexpr UINT_PTR kMenuTimer = 1;
 // The picture is taken once the menu has been up for a while.
 constexpr UINT kReadyDelayMs = 1500;
 
-RawString Text(const char* text) { return RawString::FromText(text); }
-
 class ControlsDialog : public WinDialog {
 public:
     ControlsDialog() {

@@ -18,8 +18,6 @@ constexpr UINT kMenuDelayMs = 300;
 // The picture is taken once the menu has painted.
 constexpr UINT kInputReadyMs = 900;
 
-RawString Text(const char* text) { return RawString::FromText(text); }
-
 class OwnerDialog : public WinDialog {
 public:
     OwnerDialog() {

@@ -4,9 +4,14 @@
 
 #include <windows.h>
 
+#include "base/raw_string.h"
+
 // Writes the ready file after the delay (0: the usual one, by which a page
 // has painted) and ends the process after a while, should nobody end it.
 void StartPageTimers(UINT readyDelayMs = 0);
+
+// A page's literal text as the toolkit's string.
+inline RawLayer::RawString Text(const char* text) { return RawLayer::RawString::FromText(text); }
 
 // Buttons, labels, groups, the tab bar, a divider and a hint menu.
 int ShowControlsPage();
