@@ -20,12 +20,8 @@ void AppendExtensions(RawStringList& list, const RawString& text) {
     RawLayer::RawStringTokenizer fields(text);
     while (!(fields.State() & RawLayer::RawStringTokenizer::FieldEnded)) {
         RawString field = fields.NextField(',');
-        RawRange range = field.All();
-        RawString blanks = BlankSetText();
-        while (range.start < range.end && blanks.ContainsUnit(field.UnitAt(range.start))) ++range.start;
-        while (range.end > range.start && blanks.ContainsUnit(field.UnitAt(range.end - 1))) --range.end;
         RawString entry;
-        entry.AssignRange(field, range);
+        entry.AssignRange(field, field.TrimRange(field.All(), BlankSetText()));
         list.Add(entry);
     }
 }

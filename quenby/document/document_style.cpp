@@ -162,9 +162,8 @@ void StyleFont::CopyFrom(const StyleFont& source) {
 
 void OverviewStyle::SetEnhanceForm(const RawString& form) {
     RawString value = form.As(RawLayer::KindUtf8);
-    int32_t start = 0, end = value.Length();
-    while (start < end && value.UnitAt(start) == '"') ++start;
-    while (end > start && value.UnitAt(end - 1) == '"') --end;
+    RawRange unquoted = value.TrimRange(value.All(), Key("\""));
+    int32_t start = unquoted.start, end = unquoted.end;
     const RawString& mark = FormatMarkText();
     int32_t at = value.FindRange(RawRange{start, end}, mark, mark.All());
     enhancePrefix = RawString(RawLayer::KindUtf8);
