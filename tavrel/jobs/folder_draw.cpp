@@ -360,19 +360,24 @@ void JobPathDBoxDraw::MeasureBox(DetailDrawRecord& record1, DetailDrawRecord& re
     if (!sides[0].data && !sides[1].data) return;
     if (tab <= 0) tab = kFallbackTabWidth;
     // Both boxes take the larger width, in whole tab widths.
-    int32_t width = 0, textExtent = 0, nameStops = 0, sizeDate = 0, widestSize = 0;
+    int32_t width = 0, textExtent = 0, nameStops = 0, widestSize = 0, widestDate = 0;
     for (const Side& s : sides) {
         if (!s.data) continue;
         const int64_t rounded = (static_cast<int64_t>(s.client) + tab - 1) / tab * tab;
-        width = std::max<int32_t>(width, static_cast<int32_t>(std::min<int64_t>(rounded, INT32_MAX / 2)));
+        width = std::max<int32_t>(width, static_cast<int32_t>(std::min<int64_t>(rounded, INT32_MAX / 4)));
         textExtent = std::max(textExtent, s.name + s.size + s.date);
         nameStops = std::max(nameStops, s.name / tab);
-        sizeDate = std::max(sizeDate, s.size + s.date);
-        widestSize = std::max(widestSize, s.size);
+        widestSize = std::max(widestSize, std::min(s.size, INT32_MAX / 4));
+        widestDate = std::max(widestDate, std::min(s.date, INT32_MAX / 4));
     }
-    // The size stands at the last stop that leaves room for size and date,
-    // but always past every name; the date at the next stop past the size.
-    const int32_t sizeStop = std::max(FloorDiv(width - sizeDate, tab), nameStops + 1);
+    // The size stands at the last stop that leaves room for the size and
+    // the date (which begins at the next stop past the size), but always
+    // past every name.
+    auto dateEnd = [&](int64_t stop) { return ((stop * tab + widestSize) / tab + 1) * tab + widestDate; };
+    int32_t sizeStop = FloorDiv(width - widestSize - widestDate, tab);
+    // The date begins at most one tab after the size ends: a step or two.
+    for (int step = 0; step < 3 && sizeStop > nameStops + 1 && dateEnd(sizeStop) > width; ++step) --sizeStop;
+    sizeStop = std::max(sizeStop, nameStops + 1);
     const int64_t sizeEnd = static_cast<int64_t>(sizeStop) * tab + widestSize;
     for (Side& s : sides) {
         if (!s.data) continue;
