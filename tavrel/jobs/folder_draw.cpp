@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "tavrel/jobs/color_settings.h"
 #include "tavrel/jobs/folder_copy.h"
 #include "tavrel/jobs/folder_kind.h"
 #include "tavrel/jobs/inline_diff.h"
@@ -308,12 +307,8 @@ JobPathDBoxDraw& JobPathDBoxDraw::Shared() {
 }
 
 void JobPathDBoxDraw::PrepareBox(DetailDrawRecord& record) {
-    JobDetailBox* box = record.view;
-    if (!box) return;
-    box->AttachIme(box->AllowsTyping());
-    box->SetBackColor(ButtonFaceColor());
-    box->SetTabWidth(kPathDetailTabCharacters);
-    box->SetDrawFlag(DetailBoxPlainFlag, true);
+    JobBaseDBoxDraw::PrepareBox(record);
+    if (record.view) record.view->SetTabWidth(kPathDetailTabCharacters);
 }
 
 RawString JobPathDBoxDraw::DetailText(DetailDrawRecord& record, JobContentUnit* unit) {
