@@ -96,6 +96,11 @@ int32_t KeyCodeValue(const RawString& keyText, const RawParameterList& keyNames)
 void ParseActionList(JobActionList& actions, const RawString& valueText) {
     const ValueMarks marks = MarksOf(valueText);
     const int32_t length = valueText.Length();
+    // An unclosed parenthesis takes the rest of the value as its words, and
+    // every later piece is an action too: a value of many unclosed pieces
+    // would copy the rest once per piece. Once the copied words pass this
+    // budget, words run only to the end of their own piece.
+    int64_t wordBudget = 16 * static_cast<int64_t>(length) + 4096;
     int32_t pieceStart = 0;
     size_t nextSemicolon = 0;
     while (pieceStart <= length) {
@@ -111,7 +116,9 @@ void ParseActionList(JobActionList& actions, const RawString& valueText) {
         RawString name = TrimmedRange(valueText, RawRange{piece.start, open});
         RawStringList words(true);
         if (open < piece.end) {
-            const int32_t close = FirstMarkFrom(marks.closes, open, length);
+            int32_t close = FirstMarkFrom(marks.closes, open, length);
+            if (close > pieceEnd && close - open > wordBudget) close = pieceEnd;
+            wordBudget -= close - open;
             RawRange wordRange = valueText.TrimRange(RawRange{open + 1, close}, BlankCharsText());
             if (wordRange.start < wordRange.end) valueText.SplitToList(words, wordRange);
         }
