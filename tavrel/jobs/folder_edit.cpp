@@ -155,8 +155,14 @@ bool JobPathControl::CanExecute(JobViewEditor&, JobGroupUnit& job, uint32_t side
         const JobSideRecord& s = job.Side(side);
         return s.anchorRow >= 0 && s.cursorRow >= 0;
     }
-    case CommandCopyToClipboard:
-        return !PathSelectionText(job, side).IsEmpty();
+    case CommandCopyToClipboard: {
+        // The text is not empty: a selected row has an entry on this side.
+        int32_t first = 0, last = -1;
+        if (!SelectedRows(job, side, first, last)) return false;
+        for (int32_t row = first; row <= last; ++row)
+            if (RealEntry(job.rows.At(row)->Unit(side))) return true;
+        return false;
+    }
     default:
         return false;
     }
