@@ -291,6 +291,7 @@ WinPathBoxItem* WinPathBox::Walk(int32_t position, uint32_t depth, WinPathBoxIte
 }
 
 void WinPathBox::Refresh() {
+    ++listings;
     for (RawLayer::RawListLink* link = pathItems.FirstLink(); !pathItems.IsEnd(link);) {
         WinPathBoxItem* item = static_cast<WinPathBoxItem*>(link->unit);
         link = item->generated ? pathItems.RemoveLink(link) : link->next;

@@ -99,6 +99,8 @@ public:
 
     RawLayer::RawString currentFolder;
     WinPathBoxItemList pathItems;
+    // How many listings ran (Refresh).
+    int32_t listings = 0;
     WinPathBoxShared* shared;
 
 private:
