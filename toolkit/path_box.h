@@ -90,6 +90,19 @@ public:
     void MeasureItemOf(WinDrawContext& dc, RECT& size, int32_t index, WinListBoxItemUnit& unit,
                        WinPathBoxItem* item) override;
 
+    // The icon resources of the kinds (toolkit/resources.rc, linked into
+    // the program as the object library toolkit_res).
+    enum : uint16_t {
+        IconChainFolder = 991,
+        IconChainMissing = 992,
+        IconDrive = 993,
+        IconServer = 994,
+        IconFolder = 995,
+        IconFile = 996,
+        IconShortcut = 997,
+    };
+    static uint16_t IconResourceOf(uint32_t kind);
+
     // The pool every path box draws from, and how many times its cells
     // were made (once per icon size while a box lives).
     static WinBitmapPool& IconPool();
