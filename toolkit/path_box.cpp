@@ -453,12 +453,23 @@ bool WinPathBox::OnItemDoubleClick(POINT, int32_t) {
     return false;
 }
 
-void WinPathBox::MeasureItemOf(WinDrawContext& dc, RECT& size, int32_t index, WinListBoxItemUnit&,
-                               WinPathBoxItem* item) {
-    EnsureIcons(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+void WinPathBox::BeginMeasure(WinDrawContext& dc, int32_t count) {
+    WinListBoxR<WinPathBoxItem>::BeginMeasure(dc, count);
+    // Every row has the height of one line of the font: measured once per
+    // layout, not once per row of a folder of thousands.
     RECT text{0, 0, 0, 0};
     DrawTextW(dc.dc, L"A", 1, &text, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
-    int32_t height = text.bottom - text.top + 2;
+    textHeight_ = text.bottom - text.top;
+    // The icons are held at the size rows draw them, so a row copies its
+    // icon without scaling it twice.
+    EnsureIcons(textHeight_ + 2, textHeight_ + 2);
+}
+
+void WinPathBox::MeasureItemOf(WinDrawContext& dc, RECT& size, int32_t index, WinListBoxItemUnit&,
+                               WinPathBoxItem* item) {
+    // A row measured outside a layout.
+    if (textHeight_ <= 0) BeginMeasure(dc, index + 1);
+    int32_t height = textHeight_ + 2;
     if (item && item->kind == WinPathBoxItem::KindDrivesHead && index > 0) height += kHeadBand;
     size.bottom = size.top + height;
 }

@@ -87,6 +87,8 @@ public:
     bool OnItemDoubleClick(POINT point, int32_t index) override;
     void DrawItemOf(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit,
                     WinPathBoxItem* item) override;
+    // Loads the icon pool when needed and measures the line height once.
+    void BeginMeasure(WinDrawContext& dc, int32_t count) override;
     void MeasureItemOf(WinDrawContext& dc, RECT& size, int32_t index, WinListBoxItemUnit& unit,
                        WinPathBoxItem* item) override;
 
@@ -128,6 +130,8 @@ private:
 
     // Set while a listing places its cursor.
     bool placing_ = false;
+    // The line height of the font at the last layout.
+    int32_t textHeight_ = 0;
 };
 
 }  // namespace WinLayer
