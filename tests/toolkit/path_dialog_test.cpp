@@ -272,3 +272,33 @@ TEST(PathDialog, CopyDataRequestIsNotTaken) {
     EXPECT_EQ(path, Utf8(Path(temp.Join(L"kept.txt"))));
     EXPECT_FALSE(watchdog.Fired());
 }
+
+TEST(PathDialog, CtrlSpaceTakesAndCtrlOOpensTheCursorItem) {
+    TestSupport::ModalWatchdog watchdog(20000);
+    TempFolder temp;
+    CreateDirectoryW(temp.Join(L"inner").c_str(), nullptr);
+    TestSupport::WriteFileBytes(temp.Join(L"inner\\leaf.txt"), std::string("x"));
+    Chooser c;
+    std::string taken, cursor;
+    bool opened = false;
+    EXPECT_EQ(c.Run(temp.Join(L"inn"), [&] {
+        cursor = c.CursorName();
+        TestSupport::SetModifiers(false, true, false);
+        // The space character the key would type is swallowed.
+        TestSupport::PostKey(c.dialog.bar.window, VK_SPACE);
+        RunLater(150, [&] {
+            taken = Utf8(c.dialog.bar.GetText());
+            TestSupport::PostKey(c.dialog.bar.window, 'O');
+            RunLater(150, [&] {
+                TestSupport::SetModifiers(false, false, false);
+                opened = c.Lists("leaf.txt");
+                c.Escape();
+            });
+        });
+    }), 0);
+    TestSupport::SetModifiers(false, false, false);
+    EXPECT_EQ(cursor, "inner");
+    EXPECT_EQ(taken, Utf8(Path(temp.Join(L"inner"))));
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(watchdog.Fired());
+}
