@@ -379,12 +379,23 @@ int32_t WinPathDialog::Ask(const RawString& key, const RawString& about, const R
     message.Append(about);
     RECT over{};
     if (window) GetWindowRect(window, &over);
+    // The chooser stays live under its question: a second accept meanwhile
+    // finds it asking and does nothing.
+    asking_ = true;
     question.Setup(over, GetText(), message, table, icon);
-    return question.RunModal(*this);
+    const int32_t answer = question.RunModal(*this);
+    asking_ = false;
+    // Cancelled while the question was open: the question has ended first,
+    // now the chooser closes, and nothing more is done.
+    if (closing) {
+        if (window) PostMessageW(window, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    return answer;
 }
 
 void WinPathDialog::Accept() {
-    if (path.IsEmpty() || closing) return;
+    if (path.IsEmpty() || closing || asking_) return;
 
     // The default extension, for a name without one.
     if ((options & OptionFile) && !defaultExtension.IsEmpty() &&
@@ -453,6 +464,12 @@ void WinPathDialog::Finish(int32_t value) {
     if (closing) return;
     closing = true;
     result = value;
+    // An open question ends before the chooser, whose window it runs
+    // above; Ask then closes the chooser.
+    if (asking_) {
+        question.Finish(0);
+        return;
+    }
     if (window) PostMessageW(window, WM_CLOSE, 0, 0);
 }
 

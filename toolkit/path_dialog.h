@@ -147,8 +147,12 @@ private:
     void OpenInShell();
     // Shows a message or question of the "PathBox" texts about a path over
     // the dialog; the value of the button chosen.
+    // 0 when the chooser was cancelled meanwhile.
     int32_t Ask(const RawLayer::RawString& key, const RawLayer::RawString& about, const RawLayer::RawLabelUnit* table,
                 uint32_t icon);
+
+    // Set while a question of the checks is open.
+    bool asking_ = false;
 };
 
 }  // namespace WinLayer

@@ -302,3 +302,25 @@ TEST(PathDialog, CtrlSpaceTakesAndCtrlOOpensTheCursorItem) {
     EXPECT_TRUE(opened);
     EXPECT_FALSE(watchdog.Fired());
 }
+
+TEST(PathDialog, EscapeWhileAQuestionIsOpenEndsBothRunsCleanly) {
+    TestSupport::ModalWatchdog watchdog(20000);
+    TempFolder temp;
+    Chooser c;
+    c.dialog.options = WinPathDialogInfo::OptionOfferCreate;
+    bool asked = false;
+    EXPECT_EQ(c.Run(temp.Join(L"five\\six\\file.txt"), [&] {
+        TestSupport::PostKey(c.dialog.bar.window, VK_RETURN);
+        RunLater(250, [&] {
+            asked = IsWindow(c.dialog.question.window) != FALSE;
+            c.Escape();
+        });
+    }), 0);
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(RawLayer::PathExists(Path(temp.Join(L"five"))));
+    // No quit is left behind for the next run.
+    EXPECT_EQ(TestSupport::DrainQuit(), 0);
+    c.dialog.options = 0;
+    EXPECT_EQ(c.Run(temp.Join(L"next.txt"), [&] { TestSupport::PostKey(c.dialog.bar.window, VK_RETURN); }), 1);
+    EXPECT_FALSE(watchdog.Fired());
+}
