@@ -379,8 +379,8 @@ int32_t WinPathDialog::Ask(const RawString& key, const RawString& about, const R
     message.Append(about);
     RECT over{};
     if (window) GetWindowRect(window, &over);
-    // The chooser stays live under its question: a second accept meanwhile
-    // finds it asking and does nothing.
+    // The chooser is blocked under its question, but requests posted to its
+    // bar still arrive: a second accept meanwhile does nothing.
     asking_ = true;
     question.Setup(over, GetText(), message, table, icon);
     const int32_t answer = question.RunModal(*this);
