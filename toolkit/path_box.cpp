@@ -205,8 +205,8 @@ WinPathBox::~WinPathBox() {
 }
 
 uint16_t WinPathBox::IconResourceOf(uint32_t kind) {
-    static const uint16_t kIds[WinPathBoxItem::KindCount] = {IconDrive,       IconDrive,        IconServer, IconChainFolder,
-                                                             IconChainMissing, IconFolder,       IconFile,   IconShortcut};
+    static const uint16_t kIds[WinPathBoxItem::KindCount] = {
+        IconDrive, IconDrive, IconServer, IconChainFolder, IconChainMissing, IconFolder, IconFile, IconShortcut};
     return kind < WinPathBoxItem::KindCount ? kIds[kind] : uint16_t(IconFolder);
 }
 

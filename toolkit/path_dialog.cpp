@@ -124,7 +124,9 @@ LRESULT WinPathBar::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     if (message == WM_DROPFILES) {
         const HDROP drop = reinterpret_cast<HDROP>(wParam);
-        if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) > 0) SetPath(RawLayer::ApiDragQueryFile(drop, 0, RawLayer::KindUtf8));
+        if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
+            SetPath(RawLayer::ApiDragQueryFile(drop, 0, RawLayer::KindUtf8));
+        }
         DragFinish(drop);
         return 0;
     }
@@ -235,7 +237,8 @@ void WinPathDialog::PlaceChildren(const RECT& client) {
     openButton.rect = RECT{std::max<LONG>(right - openButton.fittedWidth, margin), margin, right, topRow.rect.bottom};
     bar.rect = RECT{margin, margin, std::max<LONG>(openButton.rect.left - margin, margin), topRow.rect.bottom};
 
-    const LONG buttonHeight = std::max({finishButton.fittedHeight, cancelButton.fittedHeight, hiddenButton.fittedHeight});
+    const LONG buttonHeight =
+        std::max({finishButton.fittedHeight, cancelButton.fittedHeight, hiddenButton.fittedHeight});
     const LONG bottom = std::max<LONG>(client.bottom - margin, topRow.rect.bottom + 2 * margin + buttonHeight);
     bottomRow.rect = RECT{margin, bottom - buttonHeight, right, bottom};
     LONG x = margin;
