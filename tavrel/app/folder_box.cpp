@@ -2,6 +2,7 @@
 #include "tavrel/app/folder_box.h"
 
 #include "tavrel/jobs/config_store.h"
+#include "tavrel/jobs/gui_profile.h"
 #include "tavrel/jobs/job_kind_control.h"
 #include "tavrel/jobs/pair_line.h"
 #include "toolkit/gdi_scope.h"
@@ -82,6 +83,11 @@ void GuiFolderBox::SetJob(JobGroupUnit* job) {
     if (shown != job_) {
         job_ = shown;
         scroll = POINT{};
+    }
+    // Each kind draws in its own view font; kind none keeps the last one.
+    if (shown->kind.kind <= JobLayer::KindBinary) {
+        font = &JobLayer::GuiProfileStore::Instance().ViewFont(shown->kind.kind);
+        if (window && font->handle) SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font->handle), 0);
     }
     RefreshRows();
 }

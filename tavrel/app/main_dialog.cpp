@@ -10,10 +10,10 @@
 #include "tavrel/app/command_bar.h"
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/current_tab.h"
-#include "tavrel/app/gui_profile_link.h"
 #include "tavrel/app/tab_operations.h"
 #include "tavrel/jobs/backup_store.h"
 #include "tavrel/jobs/config_store.h"
+#include "tavrel/jobs/gui_profile.h"
 #include "tavrel/jobs/shell_commands.h"
 #include "toolkit/bitmap_pool.h"
 #include "toolkit/environment.h"
@@ -117,7 +117,7 @@ void GuiMainDialog::Setup() {
     views.divider.Follow(&anchor.rect);
 
     RawParameterList section;
-    const bool readable = section.ReadSection(GuiProfileFile(), MainDialogSectionText());
+    const bool readable = section.ReadSection(JobLayer::GuiProfileStore::Instance().file, MainDialogSectionText());
     rect = MainWindowPlacement(centred, readable ? &section : nullptr, area);
     normalRect = rect;
 }
@@ -147,7 +147,7 @@ void GuiMainDialog::OnCreated() {
     JobGroupUnit* first = JobGroupList::Instance().CreateUnit(JobLayer::JobKindType::FromKind(JobLayer::KindNone));
     views.tabBar.InsertJob(nullptr, first);
     if (views.tabBar.window) InvalidateRect(views.tabBar.window, nullptr, FALSE);
-    OpenStartSource(views, StartSource());
+    OpenStartSource(views, JobLayer::GuiProfileStore::Instance().startSource);
     if (views.folderBox.window) SetFocus(views.folderBox.window);
     ShowCurrentTab(views);
     UpdateButtonStates();
@@ -192,7 +192,7 @@ void GuiMainDialog::OnLayout() {
 void GuiMainDialog::SavePlacement(int32_t, int32_t stateEntered) {
     if (stateEntered != ShowDestroying) return;
     RawParameterList section;
-    RawLayer::ProfileFileRef& file = GuiProfileFile();
+    RawLayer::ProfileFileRef& file = JobLayer::GuiProfileStore::Instance().file;
     if (file.path.IsEmpty()) return;
     if (section.ReadSection(file, MainDialogSectionText())) {
         const RawLayer::RawParameterUnit* fix = section.Find(FixRectKeyText());

@@ -9,12 +9,12 @@
 #include "base/shell.h"
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/current_tab.h"
-#include "tavrel/app/gui_profile_link.h"
 #include "tavrel/app/job_environment.h"
 #include "tavrel/app/main_dialog.h"
 #include "tavrel/app/tab_operations.h"
 #include "tavrel/jobs/action_args.h"
 #include "tavrel/jobs/config_store.h"
+#include "tavrel/jobs/gui_profile.h"
 
 namespace AppLayer {
 
@@ -222,7 +222,7 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
             break;
         }
         case CmdOpenStartSource:
-            OpenStartSource(views, StartSource());
+            OpenStartSource(views, JobLayer::GuiProfileStore::Instance().startSource);
             break;
         case CmdDeleteTab:
             views.tabBar.RemoveTab(views.tabBar.current);
@@ -272,7 +272,7 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         case CmdPathViewFont:
         case CmdTextViewFont:
         case CmdBinaryViewFont:
-            ReloadViewFont(static_cast<uint32_t>(code - CmdPathViewFont));
+            JobLayer::GuiProfileStore::Instance().ReloadViewFont(static_cast<uint32_t>(code - CmdPathViewFont));
             RefreshAfterJobChange(views);
             break;
         case CmdViewHelp:

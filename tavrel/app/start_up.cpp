@@ -8,8 +8,8 @@
 #include "base/file_system.h"
 #include "base/language.h"
 #include "base/thread.h"
-#include "tavrel/app/gui_profile_link.h"
 #include "tavrel/jobs/config_store.h"
+#include "tavrel/jobs/gui_profile.h"
 #include "tavrel/jobs/job_group.h"
 #include "toolkit/environment.h"
 
@@ -76,7 +76,7 @@ void ReadProfileKeys(RawParameterList& settings, ProfileFileRef& profile) {
         if (found) guiPath = Expanded(value);
         value = common.GetText(ConfigFileKeyText(), &found);
         if (found) configPath = Expanded(value);
-        value = common.GetText(LanguageKeyText(), &found);
+        value = common.GetText(JobLayer::LanguageKeyText(), &found);
         if (found) RawLayer::LanguageTable::SetLanguage(value);
         value = common.GetText(LanguageFileKeyText(), &found);
         if (found) language.SetFilePath(Expanded(value));
@@ -84,7 +84,7 @@ void ReadProfileKeys(RawParameterList& settings, ProfileFileRef& profile) {
     RawString configFolder;
     configFolder.AssignRange(configPath, RawLayer::PathFolderRange(configPath));
     language.LocateFile(configFolder);
-    LoadGuiProfile(guiPath, settings);
+    JobLayer::GuiProfileStore::Instance().Load(guiPath, settings);
     JobLayer::ConfigStore::Instance().Load(configPath);
 }
 

@@ -21,7 +21,6 @@ RAW_CONSTANT_TEXT(CommonSectionText, "Common")
 RAW_CONSTANT_TEXT(ProgramKeyText, "Program")
 RAW_CONSTANT_TEXT(GuiProfileKeyText, "GuiProfile")
 RAW_CONSTANT_TEXT(ConfigFileKeyText, "ConfigFile")
-RAW_CONSTANT_TEXT(LanguageKeyText, "Language")
 RAW_CONSTANT_TEXT(LanguageFileKeyText, "LanguageFile")
 
 // What start-up reads: the program file's path and the arguments after it.

@@ -47,20 +47,20 @@ bool OpenPairText(GuiViewSet& views, const RawString& text) {
     return true;
 }
 
-void OpenStartSource(GuiViewSet& views, const StartSourceRecord& source) {
+void OpenStartSource(GuiViewSet& views, const JobLayer::StartSource& source) {
     switch (source.kind) {
-    case StartPairText:
+    case JobLayer::StartPairText:
         OpenPairText(views, source.path1);
         return;
-    case StartSide1:
+    case JobLayer::StartSide1:
         FocusFolderBox(views);
         views.tabBar.LoadSide(0, source.path1);
         break;
-    case StartSide2:
+    case JobLayer::StartSide2:
         FocusFolderBox(views);
         views.tabBar.LoadSide(1, source.path2);
         break;
-    case StartBothSides:
+    case JobLayer::StartBothSides:
         FocusFolderBox(views);
         views.tabBar.LoadPair(source.path1, source.path2);
         break;

@@ -5,15 +5,15 @@
 #include <cstdint>
 
 #include "base/raw_string.h"
-#include "tavrel/app/gui_profile_link.h"
 #include "tavrel/app/view_set.h"
+#include "tavrel/jobs/gui_profile.h"
 
 namespace AppLayer {
 
 // Opens the start source by its kind: a pair text as one tab, side 1, side
 // 2 or both loaded into the current tab (both in one step, so no side is
 // loaded twice). Group files open with the tab operations' file reader.
-void OpenStartSource(GuiViewSet& views, const StartSourceRecord& source);
+void OpenStartSource(GuiViewSet& views, const JobLayer::StartSource& source);
 // One tab for a pair line after the current tab; an empty start tab (kind
 // none) goes. False (nothing opened) when the text is no pair line.
 bool OpenPairText(GuiViewSet& views, const RawLayer::RawString& text);
