@@ -77,6 +77,32 @@ public:
     std::unique_ptr<AppLayer::GuiApplication> app;
 };
 
+struct ThreadWindowSearch {
+    const wchar_t* windowClass;
+    const wchar_t* title;
+    HWND found;
+};
+
+inline BOOL CALLBACK MatchThreadWindow(HWND window, LPARAM record) {
+    auto* search = reinterpret_cast<ThreadWindowSearch*>(record);
+    wchar_t name[64] = {}, text[64] = {};
+    GetClassNameW(window, name, 64);
+    GetWindowTextW(window, text, 64);
+    if (lstrcmpW(name, search->windowClass) != 0 || (search->title && lstrcmpW(text, search->title) != 0)) {
+        return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+
+// A top-level window of this thread with the class (and title, when given):
+// other test processes show windows of the same classes.
+inline HWND FindThreadWindow(const wchar_t* windowClass, const wchar_t* title = nullptr) {
+    ThreadWindowSearch search{windowClass, title, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchThreadWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // "Z:\..." style paths of the test's own files, quoted for a command line.
 inline std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 

@@ -161,3 +161,44 @@ TEST(MainDialogTest, AlertFlashesWithTheRealStructureSize) {
     EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_EQ(flash.uCount, 5u);
 }
+
+TEST(MainDialogTest, PlainPathsWithACommaOpenAsTheirPair) {
+    AppRun run;
+    run.WriteProfile();
+    const std::wstring left = run.folder.Join(L"Reports, 2024");
+    const std::wstring right = run.folder.Join(L"Reports, 2025");
+    for (const std::wstring& side : {left, right}) {
+        CreateDirectoryW(side.c_str(), nullptr);
+        TestSupport::WriteFileBytes(side + L"\\a.txt", std::string("a\r\n"));
+    }
+    ASSERT_TRUE(run.Start(Quoted(left) + L" " + Quoted(right)));
+    const JobLayer::JobGroupUnit* job = run.Views().tabBar.CurrentJob();
+    ASSERT_NE(job, nullptr);
+    EXPECT_EQ(job->kind.kind, JobLayer::KindPath);
+    EXPECT_EQ(TestSupport::Ws(job->Path(0)), left);
+    EXPECT_EQ(TestSupport::Ws(job->Path(1)), right);
+    EXPECT_EQ(run.Views().tabBar.Count(), 1);
+}
+
+TEST(MainDialogTest, FilterWordFollowsTheFourButtons) {
+    TextPairRun run;
+    ASSERT_TRUE(run.started);
+    GuiViewSet& v = run.Views();
+    JobLayer::JobGroupUnit* job = v.tabBar.CurrentJob();
+    const bool states[][4] = {{false, false, false, false}, {true, false, true, false}, {false, true, false, true},
+                              {true, true, true, true}};
+    const uint16_t words[] = {0, 5, 10, 15};
+    for (int c = 0; c < 4; ++c) {
+        for (int i = 0; i < 4; ++i) v.FilterButton(i).checked = states[c][i];
+        run.SendFrom(v.FilterButton(0), CmdFilter);
+        EXPECT_EQ(job->statusMask, words[c]) << c;
+    }
+    // Rows of kinds the word leaves out are hidden in the box.
+    v.FilterButton(0).checked = false;
+    run.SendFrom(v.FilterButton(0), CmdFilter);
+    for (int32_t i = 0; i < v.folderBox.Count(); ++i) {
+        const WinLayer::WinListBoxItemUnit* unit = v.folderBox.ItemAt(i);
+        const bool same = GuiFolderBox::ItemOf(*unit)->kind == JobLayer::RowSame;
+        EXPECT_EQ((unit->flags & WinLayer::WinListBoxItemUnit::ItemHidden) != 0, same) << i;
+    }
+}

@@ -13,6 +13,7 @@
 #include "tavrel/jobs/line_unit.h"
 #include "tavrel/jobs/pair_line.h"
 #include "tavrel/jobs/shell_commands.h"
+#include "toolkit/win_message.h"
 
 using AppTest::AppRun;
 using AppTest::Quoted;
@@ -114,7 +115,7 @@ TEST(ShutdownTest, WithBackupsDisabledTheQuestionCanKeepTheWindow) {
     bool asked = false;
     TestSupport::ModalWatchdog watchdog(10000);
     TestSupport::RunLater(300, [&asked] {
-        const HWND question = FindWindowW(L"Class_InfoDialog", nullptr);
+        const HWND question = AppTest::FindThreadWindow(L"Class_InfoDialog");
         asked = question != nullptr;
         // Closing the question is Cancel: stay.
         if (question) PostMessageW(question, WM_CLOSE, 0, 0);
@@ -131,8 +132,13 @@ TEST(ShutdownTest, WithBackupsDisabledTheQuestionCanKeepTheWindow) {
 
     // Answered "No": the window closes without saving.
     TestSupport::RunLater(300, [] {
-        // The button row has the focus; a letter chooses its button.
-        if (FindWindowW(L"Class_InfoDialog", nullptr)) PostMessageW(GetFocus(), WM_KEYDOWN, 'N', 0);
+        const HWND question = AppTest::FindThreadWindow(L"Class_InfoDialog");
+        RawLayer::RawParameterList press;
+        press.SetText(RawLayer::RawString::FromText("Button"), RawLayer::RawString::FromText("No"));
+        if (question) {
+            WinLayer::WinMessage::SendPointer(question, WinLayer::WinMessage::PressButton, 0,
+                                              reinterpret_cast<LPARAM>(&press));
+        }
     });
     EXPECT_TRUE(run.Close());
     EXPECT_EQ(TestSupport::FileText(run.folder.Join(L"a.txt")), "first\r\nsecond\r\n");

@@ -24,7 +24,7 @@ struct BoxSeen {
 // Finds the message box of this thread captioned "Tavrel", reads its text
 // and presses its OK button.
 void AnswerMessageBox(BoxSeen& seen) {
-    HWND box = FindWindowW(L"#32770", L"Tavrel");
+    HWND box = AppTest::FindThreadWindow(L"#32770", L"Tavrel");
     if (!box) return;
     seen.found = true;
     wchar_t text[512] = {};
