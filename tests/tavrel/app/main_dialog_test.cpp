@@ -202,3 +202,29 @@ TEST(MainDialogTest, FilterWordFollowsTheFourButtons) {
         EXPECT_EQ((unit->flags & WinLayer::WinListBoxItemUnit::ItemHidden) != 0, same) << i;
     }
 }
+
+TEST(MainDialogTest, ASmallerDetailLineMovesTheViewsAboveAndBetween) {
+    AppRun run;
+    ASSERT_TRUE(run.Start(L""));
+    GuiViewSet& v = run.Views();
+    auto placed = [&run](WinLayer::WinView& view) {
+        RECT rect{};
+        GetWindowRect(view.window, &rect);
+        MapWindowPoints(nullptr, run.Window(), reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    };
+    v.detailPair.lineHeight = 20;
+    const RECT folder = placed(v.folderBox), twin = placed(v.twinBar), first = placed(v.detail1),
+               second = placed(v.detail2);
+    run.Dialog().ApplyDetailLineHeight(15);  // 5 pixels less per line
+    EXPECT_EQ(placed(v.folderBox).bottom, folder.bottom + 10);
+    EXPECT_EQ(placed(v.folderBox).top, folder.top);
+    EXPECT_EQ(placed(v.twinBar).top, twin.top + 10);
+    EXPECT_EQ(placed(v.twinBar).bottom, twin.bottom + 10);
+    EXPECT_EQ(placed(v.detail1).top, first.top + 10);
+    EXPECT_EQ(placed(v.detail1).bottom, first.bottom + 5);
+    EXPECT_EQ(placed(v.detail2).top, second.top + 5);
+    EXPECT_EQ(placed(v.detail2).bottom, second.bottom);
+    run.Dialog().ApplyDetailLineHeight(15);
+    EXPECT_EQ(placed(v.folderBox).bottom, folder.bottom + 10);
+}
