@@ -111,7 +111,7 @@ void GuiFolderBox::ReleaseJob() {
     job_ = SpareJob();
     ClearItems();
     scroll = POINT{};
-    mode = static_cast<uint16_t>(mode & ~(ModeFocus | ModeMultiple)) | ModeMultiple;
+    mode = static_cast<uint16_t>(mode & ~(ModeFocus | ModeMultiple));
 }
 
 int32_t GuiFolderBox::CopySelectionToRows() {
