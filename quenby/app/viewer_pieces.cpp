@@ -223,13 +223,17 @@ WinFontRecord WinFontRecord::FromLogFont(const LOGFONTW& font) {
     record.clipPrecision = font.lfClipPrecision;
     record.quality = font.lfQuality;
     record.pitchAndFamily = font.lfPitchAndFamily;
-    LOGFONTW face{};
     // A source that is not terminated within its field ends at the field.
     WCHAR name[LF_FACESIZE + 1] = {};
     std::copy(font.lfFaceName, font.lfFaceName + LF_FACESIZE, name);
-    RawLayer::CopyFaceName(face, name);
-    std::copy(face.lfFaceName, face.lfFaceName + LF_FACESIZE, record.faceName);
+    record.SetFaceName(RawLayer::RawString::FromWideText(name));
     return record;
+}
+
+void WinFontRecord::SetFaceName(const RawLayer::RawString& name) {
+    LOGFONTW face{};
+    RawLayer::CopyFaceName(face, name);
+    std::copy(face.lfFaceName, face.lfFaceName + LF_FACESIZE, faceName);
 }
 
 LOGFONTW WinFontRecord::ToLogFont() const {
