@@ -156,16 +156,16 @@ void GuiLineListBox::DrawItemOf(WinDrawContext& dc, const RECT& rect, int32_t, W
     DrawTextRange(dc, textRect, kRowFormat, shown, shown.All(), kTabLength);
 }
 
-void GuiLineListBox::MeasureItemOf(WinDrawContext& dc, RECT& size, int32_t, WinListBoxItemUnit&,
-                                   JobLineUnit* line) {
-    RECT measured{0, 0, 0, 0};
-    if (line) {
-        const RawString shown = VisibleLineText(line->text);
-        MeasureTextRange(dc, measured, kRowFormat, shown, shown.All(), kTabLength);
+void GuiLineListBox::MeasureItemOf(WinDrawContext&, RECT& size, int32_t, WinListBoxItemUnit& unit, JobLineUnit*) {
+    // One row per line, as wide as the box: nothing to measure, so a long
+    // document lays out in one pass over its lines.
+    if (unit.flags & WinListBoxItemUnit::ItemHidden) {
+        size.right = size.left;
+        size.bottom = size.top;
+        return;
     }
     const Insets& insets = DefaultInsets();
-    size.right = size.left + (measured.right - measured.left) + insets.left + insets.right;
-    size.bottom = size.top + std::max<LONG>(measured.bottom - measured.top, lineStep.cy) + insets.top + insets.bottom;
+    size.bottom = size.top + lineStep.cy + insets.top + insets.bottom;
 }
 
 void GuiLineListBox::DrawSpecialItem(WinDrawContext& dc, const RECT& rect, int32_t, WinListBoxItemUnit&) {

@@ -41,8 +41,10 @@ void ShowCurrentDocument(GuiMainDialog& dialog) {
     items.tree.SetTopLine(document->treeTopLine);
     items.view.SetTopLine(document->viewTopLine);
     items.flagWord &= static_cast<uint16_t>(~GuiMainItems::FlagRestoring);
-    items.tree.Refresh();
-    items.view.Refresh();
+    for (GuiLineListBox* box : {static_cast<GuiLineListBox*>(&items.tree), static_cast<GuiLineListBox*>(&items.view)}) {
+        box->RefreshIfDirty();
+        if (box->window) InvalidateRect(box->window, nullptr, FALSE);
+    }
     dialog.ShowPageButtons(PageFlag(dialog));
 }
 
@@ -113,7 +115,11 @@ void GuiMainDialog::OpenStartDocuments() {
     items.tabBar.OpenDocument(RawString());
     OpenPendingDocuments();
     const int32_t index = options.firstIndex;
-    if (index >= 0 && index < items.tabBar.Count()) items.tabBar.SelectTab(items.tabBar.ItemAtIndex(index));
+    // The view follows the mark; a tab shown already is not shown again.
+    if (index >= 0 && index < items.tabBar.Count()) {
+        WinTabBarItemUnit* marked = items.tabBar.ItemAtIndex(index);
+        if (marked != items.tabBar.CurrentDocumentTab()) items.tabBar.SelectTab(marked);
+    }
 }
 
 void GuiMainDialog::OpenPendingDocuments() {
