@@ -113,6 +113,26 @@ void GuiLineListBox::SelectRange(int32_t from, int32_t to) {
     if (window) InvalidateRect(window, nullptr, FALSE);
 }
 
+void GuiLineListBox::PaintItemRange(HDC dc, int32_t from, int32_t to) {
+    if (!dc) return;
+    SetTextAlign(dc, 0);
+    RefreshIfDirty();
+    WinDrawContext context(dc);
+    const WinListBoxItemUnit* first = ItemAt(from);
+    const LONG top = first ? first->rect.top : 0;
+    int32_t index = 0;
+    for (WinListBoxItemUnit& unit : items) {
+        if (index > to) break;
+        if (index >= from && unit.Reachable()) {
+            RECT rect = unit.rect;
+            OffsetRect(&rect, 0, -top);
+            DrawItem(context, rect, index, unit);
+        }
+        ++index;
+    }
+    context.Restore();
+}
+
 void GuiLineListBox::ClampAfterResize() {
     ClampScroll();
     UpdateScroll();
