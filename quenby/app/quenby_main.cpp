@@ -166,7 +166,11 @@ bool QuenbyRun::Prepare() {
     RawLayer::InstallCrashDumpHandler(ProgramNameString());
     Gdiplus::GdiplusStartupInput input;
     gdiplusStarted_ = Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr) == Gdiplus::Ok;
-    return ParseArguments(settings_, instance_, start_);
+    if (!ParseArguments(settings_, instance_, start_)) return false;
+    // The defaults of the viewer's own sections, for the dialogs that show them.
+    LookUpViewTextIn(ViewTextSection(), ViewTexts);
+    LookUpViewTextIn(MenuTextSection(), MenuTexts);
+    return true;
 }
 
 bool QuenbyRun::BuildWindow() {
