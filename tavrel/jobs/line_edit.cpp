@@ -484,23 +484,8 @@ bool PasteFromClipboard(LineEditContext& context) {
 
 bool UndoRedo(LineEditContext& context, bool undo) {
     if (!context.data) return false;
-    JobUndoDataList& list = context.data->undo;
-    const uint32_t count = static_cast<uint32_t>(list.Count());
-    if (list.position > count) list.position = count;
-    if (undo ? list.position == 0 : list.position >= count) return false;
-    const uint32_t tag = list.At(static_cast<int32_t>(undo ? list.position - 1 : list.position))->tag;
-    bool any = false;
-    while (undo ? list.position > 0 : list.position < count) {
-        JobUndoDataUnit* record = list.At(static_cast<int32_t>(undo ? list.position - 1 : list.position));
-        if (!record || record->tag != tag) break;
-        if (!ApplyUndoRecord(context, *record)) break;
-        if (undo)
-            --list.position;
-        else
-            ++list.position;
-        any = true;
-    }
-    return any;
+    return StepUndoRecords(context.data->undo, undo,
+                           [&context](JobUndoDataUnit& record) { return ApplyUndoRecord(context, record); });
 }
 
 // Typed text: one character at least, none of them a control character,
@@ -520,17 +505,6 @@ bool InsertOperand(LineEditContext& context, const RawString& operand, bool type
     RawString text;
     if (!RawLayer::ConvertTextExactly(operand, context.TextKind(), text)) return false;
     return ReplaceSelection(context, text);
-}
-
-// The rows marked in the job (row flag 2), in display order.
-std::vector<int32_t> MarkedRows(const JobGroupUnit& job) {
-    std::vector<int32_t> rows;
-    int32_t index = 0;
-    for (const JobReportUnit& row : job.rows) {
-        if (row.flags & RowMarked) rows.push_back(index);
-        ++index;
-    }
-    return rows;
 }
 
 bool CopyLinesTo(LineEditContext& context) {
@@ -943,28 +917,8 @@ bool LineEditFinish(LineEditContext& context, bool result) {
             RefreshEditedRows(job, context.edited.data(), context.edited.size());
         editor.RefreshViews();
     }
-    if (context.redraw) {
-        editor.UpdateCaret();
-        editor.RefreshFolderBox();
-        editor.MoveToContentRow();
-    }
-    if (context.reselect) {
-        std::vector<int32_t> rows = MarkedRows(job);
-        if (!rows.empty()) {
-            JobSideRecord& side = context.side;
-            job.currentRow = rows.front();
-            side.cursorRow = rows.front();
-            side.cursorColumn = 0;
-            side.anchorRow = rows.back();
-            side.anchorColumn = LineLength(context.LineOfRow(rows.back()));
-            side.preferredX = -1;
-            editor.MoveToContentRow();
-            editor.RestoreSelection();
-            JobSideRecord& other = job.Side(1 - context.sideIndex);
-            other.anchorRow = other.cursorRow;
-            other.anchorColumn = other.cursorColumn;
-        }
-    }
+    if (context.redraw) CursorChanged(editor);
+    if (context.reselect) SelectMarkedRows(editor, job, context.sideIndex);
     return result;
 }
 
@@ -1155,6 +1109,62 @@ bool SearchStart(LineEditContext& context, ActionArgs& args, ExpressionSearch& s
     JobLineUnit* line = context.LineOfRow(real);
     column = real == startRow ? LineCharStart(line->LineText(), Clamp(startColumn, 0, LineLength(line))) : 0;
     return true;
+}
+
+// ---------------------------------------------------------------------------
+// Helpers the binary kind shares
+
+std::vector<int32_t> MarkedRows(const JobGroupUnit& job) {
+    std::vector<int32_t> rows;
+    int32_t index = 0;
+    for (const JobReportUnit& row : job.rows) {
+        if (row.flags & RowMarked) rows.push_back(index);
+        ++index;
+    }
+    return rows;
+}
+
+bool StepUndoRecords(JobUndoDataList& list, bool undo, const std::function<bool(JobUndoDataUnit&)>& apply) {
+    const uint32_t count = static_cast<uint32_t>(list.Count());
+    if (list.position > count) list.position = count;
+    if (undo ? list.position == 0 : list.position >= count) return false;
+    const uint32_t tag = list.At(static_cast<int32_t>(undo ? list.position - 1 : list.position))->tag;
+    bool any = false;
+    while (undo ? list.position > 0 : list.position < count) {
+        JobUndoDataUnit* record = list.At(static_cast<int32_t>(undo ? list.position - 1 : list.position));
+        if (!record || record->tag != tag) break;
+        if (!apply(*record)) break;
+        if (undo)
+            --list.position;
+        else
+            ++list.position;
+        any = true;
+    }
+    return any;
+}
+
+void CursorChanged(JobViewEditor& editor) {
+    editor.UpdateCaret();
+    editor.RefreshFolderBox();
+    editor.MoveToContentRow();
+}
+
+void SelectMarkedRows(JobViewEditor& editor, JobGroupUnit& job, uint32_t sideIndex) {
+    std::vector<int32_t> rows = MarkedRows(job);
+    if (rows.empty()) return;
+    JobSideRecord& side = job.Side(sideIndex);
+    job.currentRow = rows.front();
+    side.cursorRow = rows.front();
+    side.cursorColumn = 0;
+    side.anchorRow = rows.back();
+    const JobContentUnit* last = job.rows.At(rows.back())->Unit(sideIndex);
+    side.anchorColumn = last && !last->IsPlaceholder() ? last->EndColumn() : 0;
+    side.preferredX = -1;
+    editor.MoveToContentRow();
+    editor.RestoreSelection();
+    JobSideRecord& other = job.Side(1 - sideIndex);
+    other.anchorRow = other.cursorRow;
+    other.anchorColumn = other.cursorColumn;
 }
 
 // ---------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "base/raw_string.h"
@@ -105,6 +106,21 @@ bool LineEditExecute(JobViewEditor& editor, JobGroupUnit& job, uint32_t side, ui
 // The finishing steps: the refresh of edited rows, the cursor and view
 // updates, the reselection of marked rows; returns `result`.
 bool LineEditFinish(LineEditContext& context, bool result);
+
+// ---- shared with the binary kind ------------------------------------------------
+
+// The rows marked in the job (row flag 2), in display order.
+std::vector<int32_t> MarkedRows(const JobGroupUnit& job);
+// Undo (or redo) one command: steps the list's position back (or on) over
+// every record carrying the tag of the first one met, applying each; true
+// when at least one was applied.
+bool StepUndoRecords(JobUndoDataList& list, bool undo, const std::function<bool(JobUndoDataUnit&)>& apply);
+// The editor's three cursor-changed operations, in their order.
+void CursorChanged(JobViewEditor& editor);
+// The selection of a side becomes the marked rows: the caret at the start
+// of the first, the anchor at the end of the last; the other side's
+// selection collapses.
+void SelectMarkedRows(JobViewEditor& editor, JobGroupUnit& job, uint32_t sideIndex);
 
 // ---- primitives ----------------------------------------------------------------
 // Each takes text in the side's kind, records its inverse with the tag (0:

@@ -170,7 +170,9 @@ TEST(ContentUnitTest, BaseOperationsAndListReset) {
     EXPECT_EQ(unit.LastColumn(), -1);
     EXPECT_EQ(unit.EndColumn(), -1);
     EXPECT_EQ(unit.NextColumn(4), 4);
-    EXPECT_FALSE(unit.ToggleColumn());
+    JobSideRecord toggled;
+    EXPECT_FALSE(unit.ToggleColumn(toggled));
+    EXPECT_EQ(toggled.activeColumn, 1u);
 
     JobContentList list;
     list.Add(new Line("a"));
