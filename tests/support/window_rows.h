@@ -1,5 +1,6 @@
-// The row host of the text-row tests: a plain window that paints a text
-// job's rows through the units' Draw on WM_PAINT, turns a left click into
+// The row host of the row tests: a plain window that paints a text or
+// binary job's rows (a binary job with its title row above them, where a
+// click opens the side menu) through the units' Draw on WM_PAINT, turns a left click into
 // the character under it (CharIndexAtX) and the caret there, typed
 // characters (WM_CHAR) into command 26 and a few keys into their commands,
 // and carries an input-method control whose slots 0, 1 and 2 run commands
@@ -77,6 +78,8 @@ public:
     void Layout();
     // Paints the rows into a device context of the client's size.
     void PaintInto(HDC dc);
+    // The row height, margin and rows' area for the font in the context.
+    void SetGeometry(HDC dc);
 
     JobLayer::JobGroupUnit* job;
     uint32_t focus = 0;          // the side that takes clicks, keys and the input method
@@ -87,6 +90,7 @@ public:
     RowHostIme ime;
     JobLayer::ActionArgs args;
     int paints = 0;
+    int menuResult = -1;  // what the side menu of the last title click gave
 
 private:
     wchar_t pendingHigh_ = 0;  // a high surrogate waiting for its low one
