@@ -118,6 +118,7 @@ TEST(KindControlTest, PoolHandsOutEachKindsController) {
         EXPECT_EQ(pool.CreateControl(t), controls[kind]) << kind;
         JobKindDBoxDraw* draw = kind == KindText ? static_cast<JobKindDBoxDraw*>(&JobLineDBoxDraw::Shared())
                                                  : static_cast<JobKindDBoxDraw*>(&JobBaseDBoxDraw::Shared());
+        if (kind == KindBinary) draw = &JobBinaryDBoxDraw::Shared();
         EXPECT_EQ(pool.CreateDraw(t), draw) << kind;
     }
     // A list without a pool makes kind-3 jobs.
