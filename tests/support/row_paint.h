@@ -85,8 +85,8 @@ inline void LayoutRows(JobLayer::JobGroupUnit& job, HDC dc, const RowGeometry& g
 }
 
 // The title row of a binary job above the rows: the column titles, and the
-// side's encoding text at the right end of the character column's title,
-// where a click opens the encoding menu (its rectangle is kept in the side).
+// side's encoding text at the right end of the side's half, where a click
+// opens the encoding menu (its rectangle is kept in the side).
 inline void PaintBinaryTitles(JobLayer::JobGroupUnit& job, HDC dc, const RowGeometry& geometry) {
     for (uint32_t s = 0; s < 2; ++s) {
         JobLayer::JobSideRecord& side = job.Side(s);
@@ -102,8 +102,7 @@ inline void PaintBinaryTitles(JobLayer::JobGroupUnit& job, HDC dc, const RowGeom
         RECT text = {0, 0, 0, 0};
         DrawTextExW(dc, const_cast<wchar_t*>(wide.Wide()), wide.Length(), &text,
                     DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE, nullptr);
-        const int32_t right = context.rect.left + side.layoutWidth[0] + side.layoutWidth[1] + side.layoutWidth[2] -
-                              side.scrollX - geometry.margin;
+        const int32_t right = context.rect.right - geometry.margin;
         side.encodingRect = RECT{right - (text.right - text.left), context.rect.top, right, context.rect.bottom - 1};
         RECT at = side.encodingRect;
         DrawTextExW(dc, const_cast<wchar_t*>(wide.Wide()), wide.Length(), &at,
