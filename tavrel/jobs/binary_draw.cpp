@@ -255,6 +255,8 @@ RECT JobBinaryUnit::TextAreaRect(const JobDrawContext& context) const {
 
 bool JobBinaryUnit::ToggleColumn(JobSideRecord& side) {
     side.activeColumn = side.activeColumn == 1 ? 2 : 1;
+    // A half-typed byte ends with the column it was typed in.
+    BinaryPendingHalfByte(side) = 0;
     return true;
 }
 
@@ -277,6 +279,7 @@ bool JobBinaryControl::SideMenu(JobGroupUnit& job, uint32_t sideIndex, HWND box,
     const UINT chosen = static_cast<UINT>(
         TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTALIGN | TPM_RIGHTBUTTON, at.x, at.y, box, nullptr));
     DestroyMenu(menu);
+    BinaryPendingHalfByte(side) = 0;
     if (chosen >= RawLayer::KindSjis && chosen <= RawLayer::KindUtf16LE) {
         BinaryEncodingKind(side) = chosen;
         side.encodingText = RawLayer::EncodingKindName(static_cast<uint8_t>(chosen), false);

@@ -249,6 +249,12 @@ TEST_F(BinaryEditTest, TwoDigitsOverwriteOneByteAndOneUndoRestoresIt) {
     EXPECT_EQ(BinaryPendingHalfByte(job->side1), 1u);
     EXPECT_TRUE(Run(*job, CommandInsertTypedText, "5"));
     EXPECT_EQ(Buffer(*job), std::string("\x70\x20\x50\x00", 4));
+    // Switching the column there and back ends it too.
+    EXPECT_EQ(BinaryPendingHalfByte(job->side1), 1u);
+    EXPECT_TRUE(Row(*job, 0, 0)->ToggleColumn(job->side1));
+    EXPECT_TRUE(Row(*job, 0, 0)->ToggleColumn(job->side1));
+    EXPECT_TRUE(Run(*job, CommandInsertTypedText, "6"));
+    EXPECT_EQ(Buffer(*job), std::string("\x70\x20\x60\x00", 4));
 }
 
 TEST_F(BinaryEditTest, OverwriteDeletionLeavesGapsAndSavesShorter) {
@@ -339,6 +345,29 @@ TEST_F(BinaryEditTest, DeletingEveryByteInInsertModeLeavesOneEmptyRowThatTakesTy
     EXPECT_TRUE(Type(*job, "4142"));
     EXPECT_EQ(Buffer(*job), "AB");
     ASSERT_NO_FATAL_FAILURE(ExpectWhole(*job));
+    // All at once: the rows a long deletion empties go in one step.
+    std::unique_ptr<JobGroupUnit> whole = Open(std::string(40, 'z'), "");
+    BinaryInsertMode(whole->side1) = 1;
+    EXPECT_TRUE(Run(*whole, CommandSelectAll));
+    EXPECT_TRUE(Run(*whole, CommandDeleteSelections));
+    EXPECT_EQ(whole->content1.Count(), 1);
+    EXPECT_EQ(whole->rows.Count(), 1);
+    EXPECT_EQ(Buffer(*whole), "");
+    ASSERT_NO_FATAL_FAILURE(ExpectWhole(*whole));
+    EXPECT_TRUE(Run(*whole, CommandUndo));
+    EXPECT_EQ(Buffer(*whole), std::string(40, 'z'));
+}
+
+TEST_F(BinaryEditTest, WordsAreTakenAroundTheCaretsByte) {
+    std::unique_ptr<JobGroupUnit> job = Open("ab cd_ef gh", "");
+    Place(*job, 0, 0, 4, 0, 4);
+    EXPECT_TRUE(Run(*job, CommandSelectWord));
+    EXPECT_EQ(job->side1.anchorColumn, 3);
+    EXPECT_EQ(job->side1.cursorColumn, 5);
+    Place(*job, 0, 0, 4, 0, 4);
+    EXPECT_TRUE(Run(*job, CommandSelectWordEx));
+    EXPECT_EQ(job->side1.anchorColumn, 3);
+    EXPECT_EQ(job->side1.cursorColumn, 8);
 }
 
 TEST_F(BinaryEditTest, CopyingRowsExtendsTheShorterSideToEqualTheLonger) {

@@ -271,3 +271,34 @@ TEST_F(BinaryRowsTest, DetailBoxShowsHexAndCharactersAndGreysWhatAShortRowLacks)
         hexField = hexField || (field.xStart == 0 && field.xEnd == 7 * 47);
     EXPECT_TRUE(hexField);
 }
+
+TEST_F(BinaryRowsTest, DrawingKeepsTheClipAndLeavesNoObjectBehind) {
+    std::unique_ptr<JobGroupUnit> job = Open(Sixteen('5') + "tail", Sixteen('X'));
+    job->side1.focusSide = 0;
+    job->side1.anchorRow = 0;
+    job->side1.anchorColumn = 2;
+    job->side1.cursorRow = 1;
+    job->side1.cursorColumn = 2;
+    DibCanvas canvas(900, 60);
+    HGDIOBJ font = SelectObject(canvas.Dc(), GetStockObject(ANSI_FIXED_FONT));
+    TestSupport::RowGeometry geometry;
+    geometry.client = RECT{0, 0, 900, 60};
+    geometry.rowHeight = 18;
+    geometry.margin = 4;
+    TestSupport::LayoutRows(*job, canvas.Dc(), geometry);
+    // With all but 200 GDI handles taken, a row that left one behind would
+    // use the rest up long before the last round.
+    TestSupport::GdiHog hog(200);
+    for (int i = 0; i < 1000; ++i) {
+        for (int32_t row = 0; row < job->rows.Count(); ++row)
+            for (uint32_t side = 0; side < 2; ++side)
+                job->rows.At(row)->Unit(side)->Draw(TestSupport::RowContext(*job, side, row, canvas.Dc(), geometry));
+        HRGN clip = CreateRectRgn(0, 0, 0, 0);
+        EXPECT_EQ(GetClipRgn(canvas.Dc(), clip), 0);  // no clip region left behind
+        DeleteObject(clip);
+    }
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    EXPECT_NE(brush, nullptr);
+    DeleteObject(brush);
+    SelectObject(canvas.Dc(), font);
+}
