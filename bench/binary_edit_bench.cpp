@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include "bench/bench_clock.h"
+#include "bench/quiet_editor.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -27,23 +28,6 @@ using RawLayer::RawString;
 namespace {
 
 constexpr int kDigits = 200;
-
-// An editor whose operations do nothing: only the command is measured.
-class QuietEditor : public JobViewEditor {
-public:
-    int32_t CountSelectedRows() override { return 0; }
-    int32_t RestoreSelection() override { return 0; }
-    void ResetFilter() override {}
-    void RefreshViews() override {}
-    void UpdateCaret() override {}
-    bool MoveToContentRow() override { return true; }
-    void RepaintViews() override {}
-    void RefreshFolderBox() override {}
-    void Alert() override { ++alerts; }
-    bool RunInputDialog(ActionArgs&) override { return false; }
-    WinLayer::WinListBox* FolderBox() override { return nullptr; }
-    int alerts = 0;
-};
 
 struct Times {
     double mean = 0, max = 0, floor = 0;

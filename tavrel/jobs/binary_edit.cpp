@@ -889,41 +889,9 @@ bool ApplyBinaryUndoRecord(BinaryEditContext& context, JobUndoDataUnit& record) 
 bool BinaryActionEnabled(const JobGroupUnit& job, uint32_t side, uint32_t number) {
     if (side > 1 || job.kind.kind != KindBinary) return false;
     const JobSideRecord& s = side == 0 ? job.side1 : job.side2;
-    const bool valid = s.anchorRow >= 0 && s.anchorColumn != -1 && s.cursorRow >= 0 && s.cursorColumn != -1;
-    const bool editable = BinarySideEditable(job, side);
     const JobBinaryBaseData* data = dynamic_cast<const JobBinaryBaseData*>(s.kindData.get());
-    switch (number) {
-    case CommandSelectAll:
-    case CommandSelectWholeLine:
-    case CommandSnapToLineEdge:
-    case CommandSelectWord:
-    case CommandSelectWordEx:
-        return valid;
-    case CommandBackspace:
-    case CommandDeleteCharOrSelections:
-    case CommandDeleteSelections:
-    case CommandPasteFromClipboard:
-    case CommandInsertText:
-    case CommandInsertTypedText:
-        return valid && editable;
-    case CommandCopyToClipboard:
-        return valid && (s.anchorRow != s.cursorRow || s.anchorColumn != s.cursorColumn);
-    case CommandUndo:
-        return editable && data && data->undo.position > 0;
-    case CommandRedo:
-        return editable && data && data->undo.position < static_cast<uint32_t>(data->undo.Count());
-    case CommandCopyLinesTo:
-    case CommandDeleteLines:
-    case CommandReplaceText:
-        return editable;
-    case CommandSearchForward:
-    case CommandSearchBackward:
-    case CommandGotoLine:
-        return true;
-    default:
-        // 6, 7, 8, 23-25 and numbers outside 1-26.
-        return false;
-    }
+    // 6, 7, 8 and 23-25 are never enabled on a binary side.
+    return EditCommandEnabled(job, side, number, data ? &data->undo : nullptr, false);
 }
 
 bool BinaryActionRun(BinaryEditContext& context, uint32_t number, ActionArgs& args) {

@@ -854,12 +854,14 @@ bool LineSideEditable(const JobGroupUnit& job, uint32_t side) {
     return BinarySideEditable(job, side);
 }
 
-bool LineCanExecute(const JobGroupUnit& job, uint32_t side, uint32_t command) {
+
+bool EditCommandEnabled(const JobGroupUnit& job, uint32_t side, uint32_t command, const JobUndoDataList* undo,
+                        bool lineCommands) {
     if (side > 1 || command < FirstEditCommand || command > LastEditCommand) return false;
     const JobSideRecord& s = side == 0 ? job.side1 : job.side2;
     const bool cursorSet = s.anchorRow >= 0 && s.anchorColumn != -1 && s.cursorRow >= 0 && s.cursorColumn != -1;
-    const bool editable = LineSideEditable(job, side);
-    const JobLineBaseData* data = dynamic_cast<const JobLineBaseData*>(s.kindData.get());
+    // The binary kind's rule: the edit byte and a file read whole.
+    const bool editable = BinarySideEditable(job, side);
     switch (command) {
     case CommandSelectAll:
     case CommandSelectWholeLine:
@@ -870,9 +872,9 @@ bool LineCanExecute(const JobGroupUnit& job, uint32_t side, uint32_t command) {
     case CommandCopyToClipboard:
         return cursorSet && (s.anchorRow != s.cursorRow || s.anchorColumn != s.cursorColumn);
     case CommandUndo:
-        return editable && data && data->undo.position > 0;
+        return editable && undo && undo->position > 0;
     case CommandRedo:
-        return editable && data && data->undo.position < static_cast<uint32_t>(data->undo.Count());
+        return editable && undo && undo->position < static_cast<uint32_t>(undo->Count());
     case CommandCopyLinesTo:
     case CommandDeleteLines:
     case CommandReplaceText:
@@ -881,10 +883,23 @@ bool LineCanExecute(const JobGroupUnit& job, uint32_t side, uint32_t command) {
     case CommandSearchBackward:
     case CommandGotoLine:
         return true;
+    case CommandInsertLineTabs:
+    case CommandRemoveLineTabs:
+    case CommandInsertNewLine:
+    case CommandImeCompositionStart:
+    case CommandImeCompositionEnd:
+    case CommandImeCompositionUpdate:
+        return lineCommands && cursorSet && editable;
     default:
-        // 6-11, 13, 16 and 23-26.
+        // 9-11, 13, 16 and 26.
         return cursorSet && editable;
     }
+}
+
+bool LineCanExecute(const JobGroupUnit& job, uint32_t side, uint32_t command) {
+    const JobSideRecord& s = side == 0 ? job.side1 : job.side2;
+    const JobLineBaseData* data = dynamic_cast<const JobLineBaseData*>(s.kindData.get());
+    return EditCommandEnabled(job, side, command, data ? &data->undo : nullptr, true);
 }
 
 bool LineEditExecute(JobViewEditor& editor, JobGroupUnit& job, uint32_t side, uint32_t command,

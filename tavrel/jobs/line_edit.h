@@ -109,6 +109,13 @@ bool LineEditFinish(LineEditContext& context, bool result);
 
 // ---- shared with the binary kind ------------------------------------------------
 
+// The enable rule of a command on a text or binary side: selection
+// commands need the cursor set, copying a non-empty selection, every change
+// an editable side (undo and redo records to apply), search and go-to
+// nothing; the line commands (6-8) and the input-method commands (23-25)
+// exist only where `lineCommands` says so.
+bool EditCommandEnabled(const JobGroupUnit& job, uint32_t side, uint32_t command, const JobUndoDataList* undo,
+                        bool lineCommands);
 // The rows marked in the job (row flag 2), in display order.
 std::vector<int32_t> MarkedRows(const JobGroupUnit& job);
 // Undo (or redo) one command: steps the list's position back (or on) over

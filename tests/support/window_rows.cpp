@@ -9,6 +9,7 @@
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
 #include "toolkit/win_message.h"
+#include "support/window_support.h"
 
 namespace TestSupport {
 
@@ -73,6 +74,21 @@ void RowHost::OnCreated() {
     WinDialog::OnCreated();
     ime.Attach();
     job->side1.focusSide = job->side2.focusSide = focus;
+}
+
+std::unique_ptr<RowHost> RowHost::Shown(JobLayer::JobGroupUnit* shownJob, RECT windowRect) {
+    std::unique_ptr<RowHost> host(new RowHost(shownJob, windowRect));
+    host->showCaret = false;
+    host->Create();
+    PumpUntilIdle();
+    host->Repaint();
+    return host;
+}
+
+void RowHost::Repaint() {
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+    Layout();
 }
 
 bool RowHost::Execute(uint32_t command) {

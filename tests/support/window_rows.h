@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "support/row_paint.h"
@@ -20,6 +21,18 @@
 #include "toolkit/ime_control.h"
 
 namespace TestSupport {
+
+// Whether two colours differ by at most `tolerance` in each channel.
+inline bool NearColor(COLORREF a, COLORREF b, int tolerance) {
+    auto within = [tolerance](int x, int y) { return x - y <= tolerance && y - x <= tolerance; };
+    return within(GetRValue(a), GetRValue(b)) && within(GetGValue(a), GetGValue(b)) && within(GetBValue(a), GetBValue(b));
+}
+// A constant-opacity blend of a colour over another, as AlphaBlend makes it.
+inline COLORREF BlendColor(COLORREF over, COLORREF under, int opacity) {
+    auto mix = [opacity](int a, int b) { return (a * opacity + b * (255 - opacity)) / 255; };
+    return RGB(mix(GetRValue(over), GetRValue(under)), mix(GetGValue(over), GetGValue(under)),
+               mix(GetBValue(over), GetBValue(under)));
+}
 
 class RowHost;
 
@@ -69,6 +82,11 @@ public:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnCreated() override;
 
+    // A created host, its rows painted (without the caret) once the
+    // window's first messages are through.
+    static std::unique_ptr<RowHost> Shown(JobLayer::JobGroupUnit* job, RECT windowRect);
+    // Paints the window now and lays the rows out again.
+    void Repaint();
     // Runs a command on the focus side.
     bool Execute(uint32_t command);
     // The drawing context of a row on a side, for hit tests (its device

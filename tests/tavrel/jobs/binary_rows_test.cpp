@@ -41,19 +41,7 @@ protected:
         job->controller->Load(*job, ModeBoth);
         return job;
     }
-    std::unique_ptr<RowHost> Show(JobGroupUnit* job) {
-        std::unique_ptr<RowHost> host(new RowHost(job, RECT{20, 20, 1220, 220}));
-        host->showCaret = false;
-        host->Create();
-        TestSupport::PumpUntilIdle();
-        Repaint(*host);
-        return host;
-    }
-    static void Repaint(RowHost& host) {
-        InvalidateRect(host.window, nullptr, FALSE);
-        UpdateWindow(host.window);
-        host.Layout();
-    }
+    std::unique_ptr<RowHost> Show(JobGroupUnit* job) { return RowHost::Shown(job, RECT{20, 20, 1220, 220}); }
     // The left edge of the hex and character texts of a side's row.
     static int32_t HexLeft(const RowHost& host, uint32_t side, int32_t row) {
         const JobSideRecord& s = host.job->Side(side);
@@ -63,14 +51,9 @@ protected:
         return HexLeft(host, side, row) + host.job->Side(side).layoutWidth[1];
     }
     static int32_t Cell(JobGroupUnit& job, uint32_t side) { return BinaryDataOf(job.Side(side))->cellWidth; }
-    static bool Near(COLORREF a, COLORREF b, int tolerance) {
-        return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
-               std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
-    }
+    static bool Near(COLORREF a, COLORREF b, int tolerance) { return TestSupport::NearColor(a, b, tolerance); }
     static COLORREF Blend(COLORREF over, COLORREF under, int opacity) {
-        auto mix = [&](int a, int b) { return (a * opacity + b * (255 - opacity)) / 255; };
-        return RGB(mix(GetRValue(over), GetRValue(under)), mix(GetGValue(over), GetGValue(under)),
-                   mix(GetBValue(over), GetBValue(under)));
+        return TestSupport::BlendColor(over, under, opacity);
     }
     void Click(RowHost& host, int x, int y) {
         SendMessageW(host.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
