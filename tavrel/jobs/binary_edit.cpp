@@ -896,9 +896,13 @@ bool BinaryActionEnabled(const JobGroupUnit& job, uint32_t side, uint32_t number
 
 bool BinaryActionRun(BinaryEditContext& context, uint32_t number, ActionArgs& args) {
     JobSideRecord& side = context.side;
-    // Only a hex digit typed in the hex column keeps a pending half-byte.
-    const bool digit = number == CommandInsertTypedText && side.activeColumn == 1 && !args.operands[0].IsEmpty() &&
-                       HexDigitValue(args.operands[0].As(RawLayer::KindUtf16).UnitAt(0)) >= 0;
+    // Only a hex digit typed in the hex column keeps a pending half-byte (a
+    // space is refused while one is pending: it would blank the byte).
+    uint32_t typed = 0;
+    if (number == CommandInsertTypedText && !args.operands[0].IsEmpty())
+        typed = args.operands[0].As(RawLayer::KindUtf16).UnitAt(0);
+    const bool digit = number == CommandInsertTypedText && side.activeColumn == 1 &&
+                       (HexDigitValue(typed) >= 0 || typed == ' ');
     if (!digit) BinaryPendingHalfByte(side) = 0;
     bool result;
     switch (number) {

@@ -229,6 +229,12 @@ TEST_F(BinaryEditTest, TwoDigitsOverwriteOneByteAndOneUndoRestoresIt) {
     EXPECT_TRUE(Run(*job, CommandUndo));
     EXPECT_EQ(Buffer(*job), std::string(4, '\0'));
     EXPECT_FALSE(Run(*job, CommandUndo));
+    // A space waits for the second digit of a byte: it would blank it.
+    EXPECT_TRUE(Run(*job, CommandInsertTypedText, "9"));
+    EXPECT_FALSE(Run(*job, CommandInsertTypedText, " "));
+    EXPECT_TRUE(Run(*job, CommandInsertTypedText, "a"));
+    EXPECT_EQ(Buffer(*job), std::string("\0\x9A\0\0", 4));
+    EXPECT_TRUE(Run(*job, CommandUndo));
     // A space makes a gap, never the byte 22.
     Place(*job, 0, 0, 2, 0, 2);
     EXPECT_TRUE(Run(*job, CommandInsertTypedText, " "));
