@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <string>
@@ -122,6 +123,26 @@ protected:
     int serial = 0;
 };
 
+// Whether a file below a folder holds exactly the bytes.
+bool HoldsFileWith(const std::wstring& folder, const std::string& bytes, int depth = 0) {
+    if (depth > 8) return false;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    bool found = false;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = folder + L"\\" + name;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            found = HoldsFileWith(path, bytes, depth + 1);
+        else
+            found = BytesOf(ReadFileBytes(path)) == bytes;
+    } while (!found && FindNextFileW(find, &data));
+    FindClose(find);
+    return found;
+}
+
 std::string RandomBytes(std::mt19937& rng, size_t n) {
     std::string s;
     for (size_t i = 0; i < n; ++i) s += static_cast<char>(rng() % 4 == 0 ? 0 : rng() & 0xFF);
@@ -136,6 +157,7 @@ TEST_F(BinaryEditTest, RandomCommandsKeepRowsWholeUndoRedoAndSave) {
     const std::vector<std::string> texts = {"41 42 43", "  41   00", "00", "a", "\xE3\x81\x82\xE3\x81\x84", "xyz",
                                             "\xC3\xA9", "7f ff", "0", "41  42"};
     const uint32_t kinds[] = {RawLayer::KindUtf8, RawLayer::KindSjis, RawLayer::KindUtf16LE};
+    int saves = 0;
     for (int run = 0; run < 1500; ++run) {
         const std::string loaded = RandomBytes(rng, rng() % 101);
         std::unique_ptr<JobGroupUnit> job = Open(loaded, RandomBytes(rng, rng() % 101));
@@ -210,12 +232,21 @@ TEST_F(BinaryEditTest, RandomCommandsKeepRowsWholeUndoRedoAndSave) {
         ASSERT_EQ(Buffer(*job), edited) << "run " << run;
         ASSERT_NO_FATAL_FAILURE(ExpectWhole(*job));
         if (run % 150 == 0 && edited != loaded) {
-            const size_t before = BackupFolders().size();
+            const std::vector<std::wstring> before = BackupFolders();
             ASSERT_TRUE(job->controller->SaveFile(*job, ModeSide1));
             EXPECT_EQ(BytesOf(ReadFileBytes(path1)), edited);
-            EXPECT_EQ(BackupFolders().size(), before + 1);
+            // The old file is kept in the new dated backup folder.
+            const std::vector<std::wstring> after = BackupFolders();
+            ASSERT_EQ(after.size(), before.size() + 1);
+            for (const std::wstring& made : after) {
+                if (std::find(before.begin(), before.end(), made) == before.end()) {
+                    EXPECT_TRUE(HoldsFileWith(made, loaded)) << "run " << run;
+                }
+            }
+            ++saves;
         }
     }
+    EXPECT_GT(saves, 3);
 }
 
 TEST_F(BinaryEditTest, TwoDigitsOverwriteOneByteAndOneUndoRestoresIt) {
