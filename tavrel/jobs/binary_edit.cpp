@@ -60,8 +60,10 @@ int32_t ResultRowOf(JobGroupUnit& job, uint32_t side, const JobContentUnit* unit
 
 // A new unit of the side takes its place in the result rows: the row after
 // the one of the side's previous last unit when there is one (it holds a
-// placeholder on this side), else a new one-sided row at the end.
-void PlaceNewUnit(BinaryEditContext& context, JobBinaryUnit* unit, JobContentUnit* previous, int32_t index) {
+// placeholder on this side), else `spare`, a one-sided row made beforehand,
+// at the end. False when the spare was not used.
+bool PlaceNewUnit(BinaryEditContext& context, JobBinaryUnit* unit, JobContentUnit* previous, int32_t index,
+                  JobReportUnit* spare) {
     JobGroupUnit& job = context.job;
     const uint32_t side = context.sideIndex;
     const int32_t holder = previous ? ResultRowOf(job, side, previous, index - 1) : -1;
@@ -71,11 +73,11 @@ void PlaceNewUnit(BinaryEditContext& context, JobBinaryUnit* unit, JobContentUni
         next->kind = RowChanged;
         next->details.Clear();
         next->flags |= RowEdited;
-        return;
+        return false;
     }
-    JobContentUnit* empty = &EmptyBinaryUnit();
-    job.rows.Add(NewCompareRow(side == 0 ? RowOnly1 : RowOnly2, side == 0 ? unit : empty,
-                               side == 0 ? empty : unit));
+    spare->SetUnit(side, unit);
+    job.rows.Add(spare);
+    return true;
 }
 
 // The last unit of the side leaves the result rows: its row shows the other
@@ -138,21 +140,53 @@ RawString Splice(BinaryEditContext& context, int32_t start, int32_t removed, con
     if (added > INT32_MAX / 2 - positions) throw std::bad_alloc();
     RawString old = BinaryCellsOfRange(context, BinaryRange{start, start + removed});
 
-    // The buffer: the real bytes of the run go, those of the cells come.
-    RawString& bytes = data->bytes;
-    if (bytes.Kind() == RawLayer::KindUtf16) {
-        RawString narrow = RawString::ReserveAs(RawLayer::KindAnsi, bytes.Length());
-        for (int32_t i = 0; i < bytes.Length(); ++i) narrow.AppendChar(data->ByteAt(i));
-        bytes = narrow;
+    // Everything the change needs is made first: running out of memory
+    // leaves the side as it was, never its bytes changed and its rows not.
+    const int32_t shift = added - removed;
+    const int32_t total = positions + shift;
+    const int32_t rowsNeeded = total / kRow + 1;
+    std::vector<uint16_t> masks;
+    if (shift != 0) {
+        masks.reserve(static_cast<size_t>(content.Count()));
+        for (const JobContentUnit& unit : content) masks.push_back(static_cast<const JobBinaryUnit&>(unit).mask);
     }
-    int32_t oldReal = 0, newReal = 0;
-    for (int32_t i = 0; i < old.Length(); ++i) oldReal += IsGap(old.UnitAt(i)) ? 0 : 1;
-    for (int32_t i = 0; i < added; ++i) newReal += IsGap(cells.UnitAt(i)) ? 0 : 1;
-    const int32_t at = static_cast<int32_t>(context.ByteIndexOf(start));
-    if (newReal > oldReal)
-        bytes.OpenGap(at + oldReal, newReal - oldReal);
-    else if (newReal < oldReal)
-        bytes.Erase(at + newReal, oldReal - newReal);
+    std::vector<JobBinaryUnit*> fresh;
+    std::vector<JobReportUnit*> spares;
+    RawString& bytes = data->bytes;
+    int32_t oldReal = 0, newReal = 0, at = 0;
+    try {
+        const int32_t more = rowsNeeded - content.Count();
+        if (more > 0) {
+            content.Reserve(rowsNeeded);
+            context.job.rows.Reserve(context.job.rows.Count() + more);
+            fresh.reserve(static_cast<size_t>(more));
+            spares.reserve(static_cast<size_t>(more));
+            JobContentUnit* empty = &EmptyBinaryUnit();
+            for (int32_t i = 0; i < more; ++i) {
+                fresh.push_back(new JobBinaryUnit(data, 0, 0));
+                const bool first = context.sideIndex == 0;
+                spares.push_back(NewCompareRow(first ? RowOnly1 : RowOnly2, empty, empty));
+            }
+        }
+        // The buffer: the real bytes of the run go, those of the cells come.
+        if (bytes.Kind() == RawLayer::KindUtf16) {
+            RawString narrow = RawString::ReserveAs(RawLayer::KindAnsi, bytes.Length());
+            for (int32_t i = 0; i < bytes.Length(); ++i) narrow.AppendChar(data->ByteAt(i));
+            bytes = narrow;
+        }
+        for (int32_t i = 0; i < old.Length(); ++i) oldReal += IsGap(old.UnitAt(i)) ? 0 : 1;
+        for (int32_t i = 0; i < added; ++i) newReal += IsGap(cells.UnitAt(i)) ? 0 : 1;
+        at = static_cast<int32_t>(context.ByteIndexOf(start));
+        if (newReal > oldReal)
+            bytes.OpenGap(at + oldReal, newReal - oldReal);
+        else if (newReal < oldReal)
+            bytes.Erase(at + newReal, oldReal - newReal);
+    } catch (const std::bad_alloc&) {
+        for (JobBinaryUnit* unit : fresh) unit->Destroy();
+        for (JobReportUnit* row : spares) delete row;
+        throw;
+    }
+
     if (newReal > 0) {
         char* out = bytes.WritableBytes() + at;
         for (int32_t i = 0; i < added; ++i)
@@ -160,22 +194,15 @@ RawString Splice(BinaryEditContext& context, int32_t start, int32_t removed, con
     }
 
     // The rows: as many as the positions need, each full but the last.
-    const int32_t shift = added - removed;
-    const int32_t total = positions + shift;
     const int32_t firstRow = start / kRow;
-    std::vector<uint16_t> masks;
-    if (shift != 0) {
-        masks.reserve(static_cast<size_t>(content.Count()));
-        for (const JobContentUnit& unit : content) masks.push_back(static_cast<const JobBinaryUnit&>(unit).mask);
-    }
-    const int32_t rowsNeeded = total / kRow + 1;
     while (content.Count() > rowsNeeded && content.Count() > 1) RemoveLastUnit(context);
-    while (content.Count() < rowsNeeded) {
+    size_t spareUsed = 0;
+    for (JobBinaryUnit* unit : fresh) {
         JobContentUnit* previous = content.Last();
-        JobBinaryUnit* unit = new JobBinaryUnit(data, 0, 0);
         content.Add(unit);
-        PlaceNewUnit(context, unit, previous, content.Count() - 1);
+        if (PlaceNewUnit(context, unit, previous, content.Count() - 1, spares[spareUsed])) ++spareUsed;
     }
+    for (size_t i = spareUsed; i < spares.size(); ++i) delete spares[i];
     KeepPlacesInside(context.job);
 
     // The masks from the run's row on, then the first indexes.
