@@ -242,6 +242,7 @@ RawString Splice(BinaryEditContext& context, int32_t start, int32_t removed, con
     }
     if (firstRow == 0) context.UnitAt(0)->firstIndex = 0;
 
+    ++data->revision;
     content.flags = static_cast<uint16_t>(content.flags | ContentChanged);
     context.changed = true;
     return old;
@@ -525,7 +526,13 @@ bool Search(BinaryEditContext& context, ActionArgs& args, bool forward) {
     if (!SearchPattern(context, args.operands[0], expression)) return false;
     ExpressionSearch search(expression);
     if (search.flags & ExpressionInvert) return false;
-    const RawString text = WideBytes(context.data->bytes, 0, context.data->Length());
+    // The bytes as the last search (or the replace after it) left them, when
+    // they are still the side's: a replace loop reads the buffer once.
+    const JobSearchPlace& kept = args.place;
+    const bool current = SameHitPlace(kept, context) && kept.revision == context.data->revision &&
+                         args.lastHit.lineText.Kind() == RawLayer::KindUtf16 &&
+                         args.lastHit.lineText.Length() == context.data->Length();
+    const RawString text = current ? args.lastHit.lineText : WideBytes(context.data->bytes, 0, context.data->Length());
     const int32_t length = text.Length();
     const BinaryRange selection = context.Selection();
     const JobSearchPlace& place = args.place;
@@ -566,6 +573,7 @@ bool Search(BinaryEditContext& context, ActionArgs& args, bool forward) {
     hit.hitStart = search.hitStart;
     hit.hitEnd = search.hitEnd;
     hit.end = search.hitEnd;
+    hit.revision = context.data->revision;
     args.place = hit;
     return true;
 }
@@ -595,6 +603,7 @@ bool ReplaceText(BinaryEditContext& context, ActionArgs& args) {
             cells.AppendChar(made.UnitAt(i));
         }
     }
+    const int32_t start = place.hitStart, end = place.hitEnd;
     const uint32_t serial = NextUndoTag();
     if (!selection.IsEmpty()) BinaryDeleteRange(context, serial, selection);
     const int32_t at = context.CursorPlace();
@@ -606,6 +615,14 @@ bool ReplaceText(BinaryEditContext& context, ActionArgs& args) {
     }
     place.replaced = true;
     place.hitStart = place.hitEnd = place.end = static_cast<int32_t>(context.ByteIndexOf(context.CursorPlace()));
+    // In insert mode the bytes are those before the hit, the cells' and
+    // those after it: the kept text follows without reading the buffer.
+    RawString& mirror = args.lastHit.lineText;
+    const RawString units = UnitsOfCells(cells);
+    if (BinaryInsertMode(context.side) && start + units.Length() == place.end) {
+        mirror.ReplaceRange(RawRange{start, end}, units, units.All());
+        if (mirror.Length() == context.data->Length()) place.revision = context.data->revision;
+    }
     return true;
 }
 

@@ -53,6 +53,7 @@ public:
 
     RawString bytes;        // the whole loaded content, one unit per byte
     int32_t cellWidth = 0;  // in pixels
+    uint32_t revision = 0;  // +1 at every change of the bytes
     JobUndoDataList undo;   // the side's undo records
 };
 

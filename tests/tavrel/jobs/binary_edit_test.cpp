@@ -533,3 +533,31 @@ TEST_F(BinaryEditTest, HexSearchMatchesBytesLiterallyAndTheReplaceLoopEnds) {
     EXPECT_LT(rounds, 100);
     EXPECT_EQ(Buffer(*job).substr(0, 1), "Z");
 }
+
+TEST_F(BinaryEditTest, ReplaceLoopOverHexGivesEveryHitReplaced) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 20; ++round) {
+        std::string bytes = RandomBytes(rng, 1 + rng() % 300);
+        std::unique_ptr<JobGroupUnit> job = Open(bytes, "");
+        BinaryInsertMode(job->side1) = 1;
+        ActionArgs fresh;
+        args.place = fresh.place;
+        args.operands[1] = RawString::FromText(round % 2 ? "11 22" : "33");
+        int count = 0;
+        while (count < 1000 && Run(*job, CommandSearchForward, "00") && Run(*job, CommandReplaceText)) ++count;
+        std::string expected;
+        for (char c : bytes) expected += c == '\0' ? std::string(round % 2 ? "\x11\x22" : "\x33") : std::string(1, c);
+        EXPECT_EQ(Buffer(*job), expected) << round;
+        EXPECT_EQ(count, static_cast<int>(std::count(bytes.begin(), bytes.end(), '\0')));
+        ASSERT_NO_FATAL_FAILURE(ExpectWhole(*job));
+        // Backward from the end the last replacement is found where it is.
+        const std::string made = round % 2 ? "\x11\x22" : "\x33";
+        const int32_t last = job->content1.Count() - 1;
+        Place(*job, 0, last, Row(*job, 0, last)->extent, last, Row(*job, 0, last)->extent);
+        const size_t wanted = expected.rfind(made);
+        EXPECT_EQ(Run(*job, CommandSearchBackward, round % 2 ? "11 22" : "33"), wanted != std::string::npos);
+        if (wanted != std::string::npos) {
+            EXPECT_EQ(job->side1.anchorRow * 16 + job->side1.anchorColumn, static_cast<int32_t>(wanted)) << round;
+        }
+    }
+}
