@@ -40,22 +40,15 @@ std::vector<RawRange> TableCells(const RawString& text) {
     return cells;
 }
 
-ScaledFont::ScaledFont(HDC dc, int32_t percent) : dc_(dc) {
-    if (percent < 1) return;
+LOGFONTW ScaledFont::Current(HDC dc) {
     LOGFONTW description{};
     HGDIOBJ current = GetCurrentObject(dc, OBJ_FONT);
-    if (!current || GetObjectW(current, sizeof description, &description) != sizeof description) return;
-    int64_t height = static_cast<int64_t>(description.lfHeight) * std::min(percent, 1000) / 100;
-    description.lfHeight = static_cast<LONG>(height);
-    description.lfWidth = 0;
-    font_ = CreateFontIndirectW(&description);
-    if (font_) previous_ = SelectObject(dc, font_);
+    if (current) GetObjectW(current, sizeof description, &description);
+    return description;
 }
 
-ScaledFont::~ScaledFont() {
-    if (previous_) SelectObject(dc_, previous_);
-    if (font_) DeleteObject(font_);
-}
+ScaledFont::ScaledFont(HDC dc, int32_t percent)
+    : selection_(dc, Current(dc), percent < 1 ? 0 : std::min(percent, 1000)) {}
 
 SIZE WrapText(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, const RawString& text) {
     const DocumentStyle& style = *layout.style;
