@@ -136,6 +136,7 @@ void GuiLineBox::BuildContextMenu(WinLayer::WinPopupMenu& menu) {
 
 void GuiLineBox::ShowContextMenu(POINT point) {
     WinLayer::WinPopupMenu menu;
+    if (!menu.Reset()) return;
     BuildContextMenu(menu);
     WinLayer::PopupMenuAt(menu, *this, point, 0);
 }

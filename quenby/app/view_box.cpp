@@ -434,7 +434,7 @@ void GuiViewBox::FollowLink(const RawString& target) {
     const RawString extension = LinkExtension(target);
     bool document = extension.IsEmpty();
     for (const RawString& known : DocLayer::JobOptions::Instance().extensions)
-        if (RawString::EqualsNoCase(known, extension)) document = true;
+        if (RawString::EqualsNoCase(known, RawString(known.Kind(), extension))) document = true;
     if (local && document) {
         DocumentStyle* own = DocumentStyleOf();
         RawString current = own ? own->documentPath : RawString();
