@@ -58,6 +58,9 @@ struct GuiLayout {
 
 // Largest width a text is laid out in when it is not wrapped.
 constexpr int32_t kUnboundedWidth = 32767;
+// The width of a text that is never wrapped (unwrapped code, table rows):
+// its characters are measured piece by piece, so it may pass 32767.
+constexpr int32_t kNoWrapWidth = 0x3FFFFFFF;
 
 // The level's index into the per-level arrays (levels 1 to 6; deeper ones
 // take the sixth, lower ones the first).
