@@ -48,7 +48,7 @@ LOGFONTW ScaledFont::Current(HDC dc) {
 }
 
 ScaledFont::ScaledFont(HDC dc, int32_t percent)
-    : selection_(dc, Current(dc), percent < 1 ? 0 : std::min(percent, 1000)) {}
+    : selection_(percent < 1 ? nullptr : dc, percent < 1 ? LOGFONTW{} : Current(dc), std::min(percent, 1000)) {}
 
 SIZE WrapText(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, const RawString& text) {
     const DocumentStyle& style = *layout.style;

@@ -1,5 +1,7 @@
 #include "quenby/app/line_box.h"
 
+#include <cstring>
+
 #include "base/clipboard.h"
 #include "base/language.h"
 
@@ -43,24 +45,36 @@ JobLineUnit* GuiLineBox::LineAt(int32_t index) {
     return index >= 0 && index < Count() ? LineOf(items.At(index)) : nullptr;
 }
 
-int32_t GuiLineBox::DrawnIndex(int32_t index) {
-    WinListBoxItemUnit* unit = index >= 0 && index < Count() ? items.At(index) : nullptr;
-    while (unit && !unit->Reachable()) {
-        unit = items.Prev(unit);
-        --index;
-    }
-    return unit ? index : -1;
+int32_t GuiLineBox::DrawnIndex(RawLayer::RawListLink* link, int32_t index) {
+    // Links, not units: a unit's neighbour is found through its link.
+    for (; link && !items.IsEnd(link); link = link->prev, --index)
+        if (static_cast<WinListBoxItemUnit*>(link->unit)->Reachable()) return index;
+    return -1;
 }
 
-bool GuiLineBox::Matches(int32_t index) {
-    JobLineUnit* line = LineAt(index);
+bool GuiLineBox::Matches(const WinListBoxItemUnit& unit) {
+    const JobLineUnit* line = LineOf(&unit);
     if (!line || searchText.IsEmpty()) return false;
     if (searchAs_.Kind() != line->rawText.Kind() || searchAs_.IsEmpty()) {
         bool ok = true;
         searchAs_ = searchText.As(line->rawText.Kind(), &ok);
         if (!ok) return false;
     }
-    return line->rawText.Find(searchAs_) < line->rawText.Length();
+    const RawString& raw = line->rawText;
+    if (raw.Kind() == RawLayer::KindUtf8 && searchAs_.Kind() == raw.Kind()) {
+        // Bytes: a whole UTF-8 text only matches at a character start.
+        const char* hay = raw.Bytes();
+        const char* needle = searchAs_.Bytes();
+        const int32_t n = searchAs_.Length(), last = raw.Length() - n;
+        for (int32_t at = 0; at <= last; ++at) {
+            const void* found = std::memchr(hay + at, needle[0], static_cast<size_t>(last - at + 1));
+            if (!found) return false;
+            at = static_cast<int32_t>(static_cast<const char*>(found) - hay);
+            if (std::memcmp(hay + at, needle, static_cast<size_t>(n)) == 0) return true;
+        }
+        return false;
+    }
+    return raw.Find(searchAs_) < raw.Length();
 }
 
 void GuiLineBox::SearchNext() {
@@ -70,10 +84,11 @@ void GuiLineBox::SearchNext() {
     const int32_t count = Count();
     const int32_t from = cursor >= 0 && cursor < count ? cursor : -1;
     int32_t index = from + 1;
-    for (WinListBoxItemUnit* unit = index < count ? items.At(index) : nullptr; unit; unit = items.Next(unit), ++index) {
-        if (!Matches(index)) continue;
-        const int32_t drawn = DrawnIndex(index);
-        if (drawn > from || (from < 0 && drawn >= 0)) {
+    if (index >= count) return;
+    for (RawLayer::RawListLink* link = items.LinkAt(index); link && !items.IsEnd(link); link = link->next, ++index) {
+        if (!Matches(*static_cast<WinListBoxItemUnit*>(link->unit))) continue;
+        const int32_t drawn = DrawnIndex(link, index);
+        if (drawn > from) {
             MoveCursorTo(drawn);
             return;
         }
@@ -87,9 +102,10 @@ void GuiLineBox::SearchPrevious() {
     const int32_t count = Count();
     const bool valid = cursor >= 0 && cursor < count;
     int32_t index = valid ? cursor - 1 : count - 1;
-    for (WinListBoxItemUnit* unit = index >= 0 ? items.At(index) : nullptr; unit; unit = items.Prev(unit), --index) {
-        if (!Matches(index)) continue;
-        const int32_t drawn = DrawnIndex(index);
+    if (index < 0) return;
+    for (RawLayer::RawListLink* link = items.LinkAt(index); link && !items.IsEnd(link); link = link->prev, --index) {
+        if (!Matches(*static_cast<WinListBoxItemUnit*>(link->unit))) continue;
+        const int32_t drawn = DrawnIndex(link, index);
         if (drawn >= 0 && (!valid || drawn < cursor)) {
             MoveCursorTo(drawn);
             return;

@@ -61,11 +61,11 @@ public:
 
     // The line at an index (null outside the list).
     JobLineUnit* LineAt(int32_t index);
-    // The drawn item that shows the source line at an index: the item
-    // itself or the nearest reachable one before it; -1 when none.
-    int32_t DrawnIndex(int32_t index);
-    // Whether the line at the index holds the search text.
-    bool Matches(int32_t index);
+    // The drawn item that shows the source line of a unit at an index: the
+    // item itself or the nearest reachable one before it; -1 when none.
+    int32_t DrawnIndex(RawLayer::RawListLink* link, int32_t index);
+    // Whether the unit's line holds the search text.
+    bool Matches(const WinLayer::WinListBoxItemUnit& unit);
 
 protected:
     // Appends a menu entry, greyed when not enabled.
