@@ -197,9 +197,12 @@ void LayOutDocument(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& i
     rect.left += s;
     switch (line.kind) {
     case DocLayer::KindParagraph: {
-        ScaledFont font(dc, line.params.FindInt(DocLayer::ParamFontRatio));
+        const int32_t ratio = line.params.FindInt(DocLayer::ParamFontRatio);
+        if (ratio >= 1) layout.draw->ForgetFontWidths();
+        ScaledFont font(dc, ratio);
         LONG right = rect.right;
         WrapText(layout, dc, rect, item, line.text);
+        if (ratio >= 1) layout.draw->ForgetFontWidths();
         line.usedExtent = rect.right - rect.left;
         rect.right = right;
         AddBlockSpacing(layout, rect, line, 0);

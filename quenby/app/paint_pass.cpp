@@ -232,7 +232,9 @@ void PaintPage(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& 
     COLORREF c = line.quoteDepth > 0 ? style.blockquote.textColor : overview.textColor;
     switch (line.kind) {
     case DocLayer::KindParagraph: {
-        ScaledFont font(dc, line.params.FindInt(DocLayer::ParamFontRatio));
+        const int32_t ratio = line.params.FindInt(DocLayer::ParamFontRatio);
+        if (ratio >= 1) layout.draw->ForgetFontWidths();
+        ScaledFont font(dc, ratio);
         ApplyBlockSpacing(layout, text, line, 0);
         int32_t align = line.params.FindInt(DocLayer::ParamAlign);
         RECT origin = text;
@@ -240,6 +242,7 @@ void PaintPage(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& 
         else if (align == 3) origin.left = text.left + (text.right - line.usedExtent - text.left) / 2;
         origin.top += overview.overMargin.value;
         DrawTextRuns(layout, dc, origin, item, line.text, c);
+        if (ratio >= 1) layout.draw->ForgetFontWidths();
         break;
     }
     case DocLayer::KindHeading: {

@@ -83,6 +83,36 @@ void WinTextDraw::Prepare(int32_t first, int32_t count) {
     base_ = first;
 }
 
+const int32_t* WinTextDraw::SevenBitWidths(HDC dc, int32_t* height) {
+    HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
+    if (!font) return nullptr;
+    FontWidths* slot = &fontWidths_[0];
+    for (FontWidths& f : fontWidths_) {
+        if (f.font == font) {
+            f.lastUse = ++fontClock_;
+            *height = f.height;
+            return f.widths;
+        }
+        if (f.lastUse < slot->lastUse) slot = &f;
+    }
+    slot->font = nullptr;
+    TEXTMETRICW metrics{};
+    if (!GetTextMetricsW(dc, &metrics)) return nullptr;
+    ABC abc[128];
+    if (GetCharABCWidthsW(dc, 0, 127, abc)) {
+        for (int i = 0; i < 128; ++i) slot->widths[i] = abc[i].abcA + static_cast<int32_t>(abc[i].abcB) + abc[i].abcC;
+    } else {
+        INT widths[128];
+        if (!GetCharWidth32W(dc, 0, 127, widths)) return nullptr;
+        for (int i = 0; i < 128; ++i) slot->widths[i] = widths[i];
+    }
+    slot->height = metrics.tmHeight;
+    slot->font = font;
+    slot->lastUse = ++fontClock_;
+    *height = slot->height;
+    return slot->widths;
+}
+
 void WinTextDraw::HandleMark(const RawString&, int32_t) {}
 
 void WinTextDraw::DrawRun(HDC dc, const RawString& text, const WinTextPart& part, POINT origin) {
@@ -238,6 +268,20 @@ SIZE TextLayout::FitText(WinTextDraw& draw, HDC dc, const RawString& text, int32
     int32_t pos = range.start;
     int32_t height = 0;
     const bool narrow = SevenBit(text, range.start, range.end);
+    int32_t tableHeight = 0;
+    const int32_t* table = narrow ? draw.SevenBitWidths(dc, &tableHeight) : nullptr;
+    if (table) {
+        // Widths from the font's table: no platform call per range.
+        const char* bytes = text.Bytes();
+        for (int32_t i = range.start; i < range.end; ++i) {
+            int32_t& w = draw.widths_[i - range.start];
+            if (w < 0) continue;
+            w = table[static_cast<uint8_t>(bytes[i])];
+            total.cx += w;
+        }
+        total.cy = tableHeight > 0 ? tableHeight : MeasureZero(dc).cy;
+        return total;
+    }
     auto nextChar = [&](int32_t at) { return narrow ? at + 1 : text.NextCharPos(at); };
     if (draw.extents_.size() < static_cast<size_t>(count)) draw.extents_.resize(static_cast<size_t>(count));
     while (pos < range.end) {

@@ -113,6 +113,7 @@ void GuiViewBox::PrepareLayout() {
 int32_t GuiViewBox::MeasureTextHeight(HDC dc, RECT& rect) {
     const DocumentStyle& s = *layout.style;
     SetTextAlign(dc, 0);
+    textDraw.ForgetFontWidths();
     SIZE zero = TextLayout::MeasureZero(dc);
     layout.textHeight = zero.cy;
     rect.bottom = rect.top + s.overview.overMargin.value + s.overview.underMargin.value + zero.cy;
@@ -280,6 +281,7 @@ void GuiViewBox::PaintPageFooter(HDC dc, const RECT& area, const RECT& text, int
 void GuiViewBox::SetPaintRect(WinDrawContext& dc, const RECT& rect, POINT origin) {
     GuiLineBox::SetPaintRect(dc, rect, origin);
     PrepareLayout();
+    textDraw.ForgetFontWidths();
     if (layout.style && layout.style->BaseFont().handle) dc.Select(layout.style->BaseFont().handle);
 }
 
