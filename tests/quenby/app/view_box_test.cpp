@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "base/clipboard.h"
+#include "base/profile.h"
 #include "base/shell.h"
 #include "quenby/app/main_dialog.h"
 #include "quenby/app/viewer_fixture.h"
+#include "toolkit/win_message.h"
 
 using namespace ViewerTest;
 using AppLayer::GuiListBoxItemUnit;
@@ -39,6 +41,18 @@ struct StartRecorder {
     ~StartRecorder() { RawLayer::SetRawShellStartHook(previous); }
     RawLayer::RawShellStartHook previous;
 };
+
+struct QuestionSearch {
+    HWND main;
+    HWND found;
+};
+
+BOOL CALLBACK FindQuestion(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<QuestionSearch*>(parameter);
+    if (window != search->main && IsWindowVisible(window) && TestSupport::WindowTitle(window) == L"Quenby")
+        search->found = window;
+    return TRUE;
+}
 
 GuiViewBox& View(ViewerRun& run) { return run.Dialog()->items.view; }
 
@@ -108,8 +122,15 @@ TEST(ViewBoxTest, LinksOpenDocumentsAndStartProgramsOnlyWithConsent) {
             Starts().clear();
             bool asked = false;
             TestSupport::RunLater(300, [&] {
-                asked = true;
-                TestSupport::PostKey(GetFocus(), static_cast<UINT>(answer));
+                // The question is the thread's other window titled "Quenby";
+                // the key goes to its children (the button row takes it), so
+                // it needs no focus.
+                QuestionSearch find{run.Window(), nullptr};
+                EnumThreadWindows(GetCurrentThreadId(), &FindQuestion, reinterpret_cast<LPARAM>(&find));
+                asked = find.found != nullptr;
+                for (HWND child = find.found ? GetWindow(find.found, GW_CHILD) : nullptr; child;
+                     child = GetWindow(child, GW_HWNDNEXT))
+                    TestSupport::PostKey(child, static_cast<UINT>(answer));
             });
             enter(line);
             EXPECT_TRUE(asked) << line;
