@@ -81,6 +81,9 @@ bool StartOn(ViewerRun& run, const std::wstring& path, const std::string& switch
 }  // namespace
 
 TEST(ViewBoxTest, LinksOpenDocumentsAndStartProgramsOnlyWithConsent) {
+    // The extension comes from the file-name part only.
+    EXPECT_TRUE(AppLayer::LinkExtension(RawString::FromText("C:\\my.docs\\next")).IsEmpty());
+    EXPECT_EQ(TestSupport::S(AppLayer::LinkExtension(RawString::FromText("a/b.c/setup.exe"))), "exe");
     StartRecorder recorder;
     TestSupport::ModalWatchdog outer(60000);
     ViewerRun run;
