@@ -151,11 +151,16 @@ void WinTipDialog::Place(const RawString& tipText) {
     clientSize = SIZE{measured.right - measured.left + kExtraWidth, measured.bottom - measured.top + kExtraHeight};
     RECT frame{0, 0, clientSize.cx, clientSize.cy};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    rect = RECT{rect.left, rect.top, rect.left + frame.right - frame.left, rect.top + frame.bottom - frame.top};
-    textBox.rect = RECT{0, 0, clientSize.cx, clientSize.cy};
-    textBox.anchors = kFillAnchors;
+    windowSize = SIZE{frame.right - frame.left, frame.bottom - frame.top};
     const HWND shown = RunningWindow();
-    if (shown && textBox.window) {
+    // A running window's rectangles belong to its thread; the caller moves
+    // and sizes it.
+    if (!shown) {
+        rect = RECT{rect.left, rect.top, rect.left + windowSize.cx, rect.top + windowSize.cy};
+        textBox.rect = RECT{0, 0, clientSize.cx, clientSize.cy};
+        textBox.anchors = kFillAnchors;
+    } else if (textBox.window) {
+        textBox.UpdateWindowText();
         MoveWindow(textBox.window, 0, 0, clientSize.cx, clientSize.cy, FALSE);
         InvalidateRect(textBox.window, nullptr, FALSE);
     }

@@ -86,6 +86,8 @@ public:
 
     WinStaticBox textBox;
     SIZE clientSize{};
+    // The client size grown by the frame.
+    SIZE windowSize{};
 };
 
 }  // namespace WinLayer
