@@ -4,6 +4,7 @@
 #include "base/api_text.h"
 #include "base/language.h"
 #include "base/shell.h"
+#include "quenby/app/viewer_globals.h"
 #include "quenby/document/document_options.h"
 
 namespace AppLayer {
@@ -22,7 +23,6 @@ RAW_CONSTANT_TEXT(SelectWindowFontKeyText, "SelectWindowFont")
 RAW_CONSTANT_TEXT(VersionText, "Version 1.48.2024.0907")
 RAW_CONSTANT_TEXT(ReadMeNameText, "ReadMe_Quenby.txt")
 RAW_CONSTANT_TEXT(UserSelectionSectionText, "UserSelection")
-RAW_CONSTANT_TEXT(LanguageKeyText, "Language")
 RAW_CONSTANT_TEXT(WindowFontSectionText, "WindowFont")
 
 const RawLayer::RawLocaleRecord kTitleMenuTexts[] = {
@@ -46,8 +46,15 @@ void InsertText(HMENU menu, UINT position, UINT flags, UINT_PTR id, const RawStr
 
 }  // namespace
 
+GuiTMenuExecution::GuiTMenuExecution(WinLayer::WinView& mainDialog) : WinTMenuExecution(mainDialog), owner(mainDialog) {}
+
 GuiTMenuExecution::GuiTMenuExecution(WinLayer::WinView& mainDialog, const RawString& guiProfilePath)
-    : WinTMenuExecution(mainDialog), owner(mainDialog), guiProfile(RawLayer::ProfileFileRef::FromPath(guiProfilePath)) {}
+    : WinTMenuExecution(mainDialog),
+      owner(mainDialog),
+      ownProfile(RawLayer::ProfileFileRef::FromPath(guiProfilePath)),
+      hasOwnProfile(true) {}
+
+RawLayer::ProfileFileRef& GuiTMenuExecution::GuiProfile() { return hasOwnProfile ? ownProfile : GuiProfileParameters(); }
 
 LRESULT GuiTMenuExecution::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CREATE || message == WM_SYSCOMMAND || message == WM_INITMENUPOPUP) {
@@ -110,7 +117,7 @@ void GuiTMenuExecution::Execute(WPARAM command) {
     } else if (id == MoveId) {
         WinTMenuExecution::MoveToWorkArea(owner.window);
     } else if (id == GuiProfileId) {
-        RawLayer::RawShell shell(guiProfile.path);
+        RawLayer::RawShell shell(GuiProfile().path);
         shell.Execute(RawString(), RawString());
     } else if (id == WindowFontId) {
         ChooseWindowFont();
@@ -127,14 +134,14 @@ void GuiTMenuExecution::ChooseLanguage(int32_t entry) {
     const RawString name = WinTMenuExecution::SelectEntry(entry);
     // A choice that could not be stored would come back unchanged after the
     // restart: the viewer stays as it is.
-    if (!guiProfile.WriteValue(UserSelectionSectionText(), LanguageKeyText(), name)) return;
+    if (!GuiProfile().WriteValue(UserSelectionSectionText(), LanguageKeyText(), name)) return;
     PostCommand(RestartCode);
 }
 
 void GuiTMenuExecution::ChooseWindowFont() {
     RawLayer::RawParameterList chosen = WinTMenuExecution::ChooseFont(owner, owner.GetEffectiveFont());
     if (chosen.Count() == 0) return;
-    if (!chosen.WriteSection(guiProfile, WindowFontSectionText())) return;
+    if (!chosen.WriteSection(GuiProfile(), WindowFontSectionText())) return;
     PostCommand(WindowFontCode);
 }
 

@@ -35,8 +35,10 @@ public:
         WindowFontCode = 4354,
     };
 
-    // The hook of the main dialog; the GUI profile is the file that the
-    // language and window font choices are written to.
+    // The hook of the main dialog, writing the language and window font
+    // choices into the start-up's GUI profile.
+    explicit GuiTMenuExecution(WinLayer::WinView& mainDialog);
+    // The same with a GUI profile of its own.
     GuiTMenuExecution(WinLayer::WinView& mainDialog, const RawLayer::RawString& guiProfilePath);
 
     // Only window creation, system commands and the system menu opening
@@ -49,8 +51,13 @@ public:
     // Opens help document n (nothing for an n outside the list).
     void OpenManual(int32_t n);
 
+    // The GUI profile the choices are written to.
+    RawLayer::ProfileFileRef& GuiProfile();
+
     WinLayer::WinView& owner;
-    RawLayer::ProfileFileRef guiProfile;
+    // Used when given; else the start-up's reference.
+    RawLayer::ProfileFileRef ownProfile;
+    bool hasOwnProfile = false;
     WinLayer::HelpFileSet help;
     WinLayer::WinPopupMenu languageMenu;
     uint8_t built = 0;
