@@ -1,6 +1,8 @@
 // The main dispatcher of the help viewer and the start handler.
 #include "quenby/app/main_dialog.h"
 
+#include "quenby/app/command_handlers.h"
+
 #include "base/profile.h"
 #include "quenby/document/document_options.h"
 
@@ -30,6 +32,7 @@ void ShowCurrentDocument(GuiMainDialog& dialog) {
     GuiMainItems& items = dialog.items;
     JobLineList* document = items.tabBar.CurrentDocument();
     document->ResetCellWidths();
+    ClampStoredPlaces(*document);
     items.flagWord |= GuiMainItems::FlagRestoring;
     SetDocumentPageView(dialog, *document, PageFlag(dialog));
     items.currentDocument = document;
@@ -140,6 +143,22 @@ void DispatchMainCommand(GuiMainDialog& dialog, WinLayer::WinView* sender, uint1
     case CmdPageView:
         if (items.currentDocument) SetDocumentPageView(dialog, *items.currentDocument, PageFlag(dialog));
         dialog.ShowPageButtons(PageFlag(dialog));
+        break;
+    case CmdRestart:
+        RestartViewer(dialog, false);
+        break;
+    case CmdReload:
+        ReloadCurrentDocument(dialog);
+        break;
+    case CmdReboot:
+        RestartViewer(dialog, true);
+        break;
+    case CmdFont:
+    case CmdFontSmaller:
+    case CmdFontLarger:
+    case CmdFontReset:
+    case CmdFontSave:
+        RunFontCommand(dialog, code);
         break;
     case CmdOpenPending:
         dialog.OpenPendingDocuments();

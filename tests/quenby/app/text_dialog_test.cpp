@@ -2,6 +2,7 @@
 // placement kept from run to run (and dropped when no monitor shows it), an
 // answer through WM_COPYDATA, and Finish sent to the dialog itself staying
 // inside it.
+// USES_FOREGROUND: the typed keys go to the focused edit box.
 #include <gtest/gtest.h>
 
 #include <string>

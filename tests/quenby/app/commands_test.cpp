@@ -1,0 +1,182 @@
+// The main window's commands on a real viewer run: Reboot hands the open
+// documents to a recorder standing in for the next viewer (and keeps the
+// window when nothing starts), "-i" shows its document, a reload of a
+// shortened file clamps the stored cursor, and the font buttons.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/command_line.h"
+#include "quenby/app/command_handlers.h"
+#include "quenby/app/restart.h"
+#include "quenby/app/viewer_fixture.h"
+#include "quenby/app/viewer_globals.h"
+#include "toolkit/layout.h"
+
+using namespace ViewerTest;
+using RawLayer::RawString;
+using TestSupport::W;
+
+namespace {
+
+std::wstring BesideTest(const wchar_t* name) {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self);
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
+}
+
+std::string WaitForFile(const std::wstring& path) {
+    for (int i = 0; i < 200 && !TestSupport::FileExists(path); ++i) Sleep(50);
+    return TestSupport::FileText(path);
+}
+
+std::string Lines(int count) {
+    std::string text = "# Title\r\n";
+    for (int i = 1; i < count; ++i) text += "Line " + std::to_string(i) + "\r\n\r\n";
+    return text;
+}
+
+void Click(WinLayer::WinButton& button) {
+    SendMessageW(button.window, BM_CLICK, 0, 0);
+    TestSupport::PumpUntilIdle();
+}
+
+RECT SavedWindowRect() {
+    RawLayer::RawParameterList section;
+    section.ReadSection(AppLayer::GuiProfileParameters(), RawString::FromText("MainDialog"));
+    RECT rect{};
+    WinLayer::WinWindowRect::Read(rect, RawString::FromText("WindowRect"), section);
+    return rect;
+}
+
+// TMP and TEMP inside a folder with a blank while it lives.
+struct TempInBlankFolder {
+    explicit TempInBlankFolder(const std::wstring& blankFolder) : folder(blankFolder) {
+        CreateDirectoryW(folder.c_str(), nullptr);
+        GetEnvironmentVariableW(L"TMP", oldTmp, MAX_PATH);
+        GetEnvironmentVariableW(L"TEMP", oldTemp, MAX_PATH);
+        SetEnvironmentVariableW(L"TMP", folder.c_str());
+        SetEnvironmentVariableW(L"TEMP", folder.c_str());
+    }
+    ~TempInBlankFolder() {
+        SetEnvironmentVariableW(L"TMP", oldTmp);
+        SetEnvironmentVariableW(L"TEMP", oldTemp);
+    }
+    std::wstring folder;
+    wchar_t oldTmp[MAX_PATH] = {};
+    wchar_t oldTemp[MAX_PATH] = {};
+};
+
+}  // namespace
+
+TEST(ViewerCommands, RebootHandsTheDocumentsOverAndGoesOnceOrStaysWhenNothingStarted) {
+    TestSupport::ModalWatchdog watchdog(30000);
+    ViewerRun run;
+    TempInBlankFolder temp(run.folder.Join(L"temp with blank"));
+    const std::wstring out = run.folder.Join(L"recorded.txt");
+    SetEnvironmentVariableW(L"QUENBY_RECORDER_OUT", out.c_str());
+    const std::wstring odd = run.folder.Join(L"docs \x00FC");
+    CreateDirectoryW(odd.c_str(), nullptr);
+    const std::wstring first = odd + L"\\first.md";
+    TestSupport::WriteFileBytes(first, Lines(5));
+    const std::wstring second = run.Write(L"second.md", Lines(5));
+    ASSERT_TRUE(run.Start("-p- -i 1 \"" + TestSupport::Utf8(first) + "\" \"" + TestSupport::Utf8(second) + "\""));
+    ASSERT_EQ(run.Tabs().Count(), 2);
+    EXPECT_EQ(run.CurrentLabel(), "second.md");
+
+    // Nothing to start: the window comes back and stays.
+    AppLayer::RestartProgramPath() = W(run.folder.Join(L"missing.exe"));
+    Click(run.Dialog()->items.reboot);
+    ASSERT_TRUE(IsWindow(run.Window()));
+    EXPECT_FALSE(IsIconic(run.Window()));
+
+    const HWND window = run.Window();
+    RECT before{};
+    GetWindowRect(window, &before);
+    AppLayer::RestartProgramPath() = W(BesideTest(L"restart_recorder.exe"));
+    Click(run.Dialog()->items.reboot);
+    EXPECT_FALSE(IsWindow(window));
+    const std::string line = WaitForFile(out);
+    const std::string after = line.substr(line.find(".exe\"") + 5);
+    // The switches come first (after the blank the shell puts between).
+    EXPECT_EQ(after.substr(after.find_first_not_of(' ') - 1, 9), " -p- -l \"") << line;
+    EXPECT_NE(after.find("\" -i 1"), std::string::npos) << line;
+    RawLayer::RawParameterList split;
+    RawLayer::CommandLineSplit(split, nullptr, RawLayer::CommandLineAfterProgram(RawString::FromText(line.c_str())));
+    ASSERT_NE(split.Find(RawString::FromText("l")), nullptr);
+    const std::wstring list = TestSupport::Ws(split.Find(RawString::FromText("l"))->value);
+    EXPECT_EQ(list, temp.folder + L"\\Quenby\\Quenby_ListFile.txt");
+    EXPECT_EQ(TestSupport::FileText(list), TestSupport::Utf8(first) + "\r\n" + TestSupport::Utf8(second) + "\r\n");
+    const RECT saved = SavedWindowRect();
+    EXPECT_TRUE(EqualRect(&saved, &before));
+
+    // A second request on the gone window starts nothing.
+    DeleteFileW(out.c_str());
+    AppLayer::RestartViewer(*run.Dialog(), true);
+    Sleep(300);
+    EXPECT_FALSE(TestSupport::FileExists(out));
+}
+
+TEST(ViewerCommands, IndexShowsItsDocumentAndAReloadOfAShortenedFileClampsTheCursor) {
+    ViewerRun run;
+    const std::wstring a = run.Write(L"a.md", Lines(10));
+    const std::wstring b = run.Write(L"b.md", Lines(600));
+    const std::wstring c = run.Write(L"c.md", Lines(10));
+    ASSERT_TRUE(run.Start("-i 1 \"" + TestSupport::Utf8(a) + "\" \"" + TestSupport::Utf8(b) + "\" \"" +
+                          TestSupport::Utf8(c) + "\""));
+    ASSERT_EQ(run.Tabs().Count(), 3);
+    EXPECT_EQ(run.CurrentLabel(), "b.md");
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    ASSERT_NE(items.currentDocument, nullptr);
+    EXPECT_EQ(items.currentDocument, AppLayer::GuiTabBar::DocumentOf(run.Tabs().CurrentDocumentTab()));
+
+    items.currentDocument->viewCursorLine = 500;
+    items.currentDocument->viewTopLine = 480;
+    TestSupport::WriteFileBytes(b, Lines(2));
+    SendMessageW(run.Window(), WM_COMMAND, MAKEWPARAM(0, AppLayer::CmdReload), 0);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(items.currentDocument->viewCursorLine, -1);
+    EXPECT_LT(items.currentDocument->viewTopLine, items.currentDocument->Count());
+    EXPECT_EQ(items.view.Count(), items.currentDocument->Count());
+
+    // Ctrl+W closes the tab the user sees.
+    SendMessageW(run.Window(), WM_COMMAND, MAKEWPARAM(0, AppLayer::CmdCloseTab), 0);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(run.TabLabels(), "a.md|c.md");
+}
+
+TEST(ViewerCommands, FontButtonsStepResetAndSaveTheFontOfTheMode) {
+    ViewerRun run;
+    const std::wstring a = run.Write(L"a.md", Lines(10));
+    ASSERT_TRUE(run.Start("-p- \"" + TestSupport::Utf8(a) + "\""));
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    for (const bool pageView : {false, true}) {
+        if (pageView) Click(items.page);
+        DocLayer::DocumentStyle& style = *items.currentDocument->Style();
+        DocLayer::StyleFont& font = pageView ? style.printFont : style.textFont;
+        LOGFONTW small = font.description;
+        small.lfHeight = -6;
+        font.Change(small);
+        const HFONT kept = font.handle;
+        Click(items.fontMinus);
+        EXPECT_EQ(font.description.lfHeight, -6);
+        EXPECT_EQ(font.handle, kept);
+        Click(items.fontPlus);
+        LOGFONTW made{};
+        GetObjectW(font.handle, sizeof(made), &made);
+        EXPECT_EQ(made.lfHeight, -7);
+        EXPECT_EQ(GetObjectType(kept), 0u);
+
+        Click(items.fontReset);
+        EXPECT_EQ(font.description.lfHeight, font.defaultDescription.lfHeight);
+        EXPECT_EQ(std::wstring(font.description.lfFaceName), std::wstring(font.defaultDescription.lfFaceName));
+
+        font.profile = RawLayer::ProfileFileRef::FromPath(W(run.profile));
+        Click(items.fontSave);
+        RawLayer::RawParameterList section;
+        EXPECT_TRUE(section.ReadSection(font.profile, RawString::FromText(pageView ? "PrintFont" : "TextFont")));
+        EXPECT_EQ(section.Count(), 14);
+    }
+    EXPECT_NE(TestSupport::FileText(run.profile).find("[Common]"), std::string::npos);
+}
