@@ -32,6 +32,7 @@ void ShowCurrentDocument(GuiMainDialog& dialog) {
     GuiMainItems& items = dialog.items;
     JobLineList* document = items.tabBar.CurrentDocument();
     document->ResetCellWidths();
+    items.tree.CloseTip();
     ClampStoredPlaces(*document);
     items.flagWord |= GuiMainItems::FlagRestoring;
     SetDocumentPageView(dialog, *document, PageFlag(dialog));
