@@ -41,15 +41,15 @@ uint16_t CtrlKeyCommand(WPARAM key) {
 
 }  // namespace
 
-GuiTreeBox::GuiTreeBox() : WinEnterControl(*this, HOVER_DEFAULT, true), layout(textDraw) {
+GuiTreeBox::GuiTreeBox() : enter(*this), layout(textDraw) {
     creater = this;
     layout.box = this;
-    hooks.AddHook(this);
+    hooks.AddHook(&enter);
 }
 
 GuiTreeBox::~GuiTreeBox() {
     CloseTip();
-    hooks.RemoveHook(this);
+    hooks.RemoveHook(&enter);
     // Units still listed were made here; the list deletes them as its own.
     creater = nullptr;
 }
@@ -191,9 +191,9 @@ void GuiTreeBox::ArmTracking() {
     if (!window) return;
     TRACKMOUSEEVENT track{};
     track.cbSize = sizeof(track);
-    track.dwFlags = hoverWanted ? (TME_HOVER | TME_LEAVE) : TME_LEAVE;
+    track.dwFlags = enter.hoverWanted ? (TME_HOVER | TME_LEAVE) : TME_LEAVE;
     track.hwndTrack = window;
-    track.dwHoverTime = hoverTime;
+    track.dwHoverTime = enter.hoverTime;
     _TrackMouseEvent(&track);
 }
 

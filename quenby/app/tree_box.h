@@ -17,8 +17,19 @@
 
 namespace AppLayer {
 
-class GuiTreeBox : public GuiLineListBox, public WinLayer::WinEnterControl, public WinLayer::WinListBoxItemCreater {
+class GuiTreeBox : public GuiLineListBox, public WinLayer::WinListBoxItemCreater {
 public:
+    // The mouse-enter part. A hook of its own: a view and a hook both have
+    // an OnMessage of the same form, so one class cannot be both.
+    class EnterPart : public WinLayer::WinEnterControl {
+    public:
+        explicit EnterPart(GuiTreeBox& tree) : WinEnterControl(tree, HOVER_DEFAULT, true), box(tree) {}
+        void OnMouseLeave(WPARAM keys, POINT point) override { box.OnMouseLeave(keys, point); }
+        bool OnMouseHover(WPARAM keys, POINT point) override { return box.OnMouseHover(keys, point); }
+        bool OnHoverMove(WPARAM keys, POINT point) override { return box.OnHoverMove(keys, point); }
+        GuiTreeBox& box;
+    };
+
     GuiTreeBox();
     ~GuiTreeBox() override;
 
@@ -42,9 +53,9 @@ public:
     static int32_t TextColumn(int32_t level, bool dots);
 
     // ---- the tip ------------------------------------------------------------------
-    void OnMouseLeave(WPARAM keys, POINT point) override;
-    bool OnMouseHover(WPARAM keys, POINT point) override;
-    bool OnHoverMove(WPARAM keys, POINT point) override;
+    void OnMouseLeave(WPARAM keys, POINT point);
+    bool OnMouseHover(WPARAM keys, POINT point);
+    bool OnHoverMove(WPARAM keys, POINT point);
     // Ends a shown tip (the document changes, the main window is
     // deactivated, the tree goes).
     void CloseTip() { tipPart.CloseTip(); }
@@ -52,6 +63,7 @@ public:
     // The source lines of the selected headings on the clipboard.
     void CopySelection();
 
+    EnterPart enter;
     GuiTextDraw textDraw;
     GuiLayout layout;
     GuiTreeTip tipPart;
