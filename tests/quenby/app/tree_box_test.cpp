@@ -3,6 +3,7 @@
 // the tip of a hovered heading (its own thread, topmost, not active, sized to
 // the text, kept within 5 pixels, closed beyond and on leaving, ended with
 // the window), and the Ctrl keys and Ctrl + wheel.
+// USES_FOREGROUND: the tip closes when the main window loses the activation.
 #include <gtest/gtest.h>
 
 #include <string>
