@@ -27,7 +27,7 @@ void LayOutBoxesAgain(GuiMainDialog& dialog) {
         box->Layout(true);
         box->SetTopLine(top);
         if (box->cursor >= 0) box->ScrollIntoView(box->cursor);
-        box->Refresh();
+        if (box->window) InvalidateRect(box->window, nullptr, FALSE);
     }
 }
 

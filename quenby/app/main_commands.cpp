@@ -45,8 +45,11 @@ void ShowCurrentDocument(GuiMainDialog& dialog) {
     items.tree.SetTopLine(document->treeTopLine);
     items.view.SetTopLine(document->viewTopLine);
     items.flagWord &= static_cast<uint16_t>(~GuiMainItems::FlagRestoring);
-    items.tree.Refresh();
-    items.view.Refresh();
+    // Setting the top lines laid both boxes out: only the repaint is left.
+    for (GuiLineListBox* box : {static_cast<GuiLineListBox*>(&items.tree), static_cast<GuiLineListBox*>(&items.view)}) {
+        box->RefreshIfDirty();
+        if (box->window) InvalidateRect(box->window, nullptr, FALSE);
+    }
     dialog.ShowPageButtons(PageFlag(dialog));
 }
 
