@@ -4,6 +4,8 @@
 // shortened file clamps the stored cursor, and the font buttons.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "base/command_line.h"
@@ -179,4 +181,118 @@ TEST(ViewerCommands, FontButtonsStepResetAndSaveTheFontOfTheMode) {
         EXPECT_EQ(section.Count(), 14);
     }
     EXPECT_NE(TestSupport::FileText(run.profile).find("[Common]"), std::string::npos);
+}
+
+namespace {
+
+// Counts the selection notifications the tree and the view send to
+// themselves (each becomes one 4104 at the main window).
+int g_selectionNotes = 0;
+LRESULT CALLBACK CountSelectionNotes(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && message && message->message == WM_COMMAND &&
+        HIWORD(message->wParam) == WinLayer::WinNotify::SelectionChanged) {
+        ++g_selectionNotes;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+std::string Sections(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += "## Part " + std::to_string(i) + "\r\n\r\nText " + std::to_string(i) + ".\r\n\r\n";
+    return text;
+}
+
+}  // namespace
+
+TEST(ViewerCommands, TreeAndViewCursorsFollowEachOtherAndTabsKeepTheirPlaces) {
+    ViewerRun run;
+    const std::wstring a = run.Write(L"a.md", Sections(40));
+    const std::wstring b = run.Write(L"b.md", Sections(5));
+    ASSERT_TRUE(run.Start("\"" + TestSupport::Utf8(a) + "\" \"" + TestSupport::Utf8(b) + "\""));
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    ASSERT_EQ(run.CurrentLabel(), "a.md");
+    const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, CountSelectionNotes, nullptr, GetCurrentThreadId());
+
+    // Down in the tree: the view's cursor goes to that heading.
+    SetFocus(items.tree.window);
+    for (int step = 0; step < 3; ++step) {
+        g_selectionNotes = 0;
+        TestSupport::SendKey(items.tree.window, VK_DOWN);
+        TestSupport::PumpUntilIdle();
+        EXPECT_LE(g_selectionNotes, 4);
+        ASSERT_GE(items.tree.cursor, 0);
+        EXPECT_EQ(items.view.cursor, items.tree.cursor);
+        EXPECT_EQ(items.currentDocument->treeCursorLine, items.tree.cursor);
+    }
+    // A view move: the tree goes to the last heading at or before it.
+    const int32_t line = items.tree.cursor + 5;
+    g_selectionNotes = 0;
+    items.view.SetCursor(line);
+    TestSupport::PumpUntilIdle();
+    EXPECT_LE(g_selectionNotes, 4);
+    int32_t heading = line;
+    while (heading >= 0 && !items.tree.items.At(heading)->Reachable()) --heading;
+    EXPECT_EQ(items.tree.cursor, heading);
+    UnhookWindowsHookEx(hook);
+
+    // Away and back: both cursors and top lines as they were.
+    items.view.SetTopLine(20);
+    TestSupport::PumpUntilIdle();
+    const int32_t viewCursor = items.view.cursor, treeCursor = items.tree.cursor, viewTop = items.view.TopLine();
+    run.Tabs().SelectTab(run.Tabs().ItemAtIndex(1));
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(run.CurrentLabel(), "b.md");
+    run.Tabs().SelectTab(run.Tabs().ItemAtIndex(0));
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(items.view.cursor, viewCursor);
+    EXPECT_EQ(items.tree.cursor, treeCursor);
+    EXPECT_EQ(items.view.TopLine(), viewTop);
+}
+
+TEST(ViewerCommands, TheFontDialogCancelledChangesNothingAndConfirmedTakesTheChosenSize) {
+    TestSupport::ModalWatchdog watchdog(30000);
+    ViewerRun run;
+    const std::wstring a = run.Write(L"a.md", Lines(30));
+    ASSERT_TRUE(run.Start("-p- \"" + TestSupport::Utf8(a) + "\""));
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    DocLayer::StyleFont& font = items.currentDocument->Style()->textFont;
+    const LOGFONTW before = font.description;
+    const HFONT handle = font.handle;
+    auto headingRow = [&items] {
+        for (const WinLayer::WinListBoxItemUnit& unit : items.tree.items)
+            if (unit.Reachable()) return unit.Height();
+        return 0;
+    };
+    const int32_t rowBefore = headingRow();
+    ASSERT_GT(rowBefore, 0);
+    for (const bool confirm : {false, true}) {
+        bool seen = false;
+        TestSupport::RunLater(400, [&] {
+            const HWND chooser = FindWindowW(L"#32770", nullptr);
+            seen = chooser != nullptr;
+            // The size box: its largest size chosen.
+            if (confirm) {
+                const HWND sizes = GetDlgItem(chooser, 0x472);
+                const LRESULT count = SendMessageW(sizes, CB_GETCOUNT, 0, 0);
+                SendMessageW(sizes, CB_SETCURSEL, static_cast<WPARAM>(count - 1), 0);
+                SendMessageW(chooser, WM_COMMAND, MAKEWPARAM(0x472, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sizes));
+            }
+            PostMessageW(chooser, WM_COMMAND, confirm ? IDOK : IDCANCEL, 0);
+        });
+        Click(items.fontSelect);
+        EXPECT_TRUE(seen);
+        if (!confirm) {
+            EXPECT_EQ(font.handle, handle);
+            EXPECT_EQ(std::memcmp(&font.description, &before, sizeof(before)), 0);
+        }
+    }
+    // The record takes what the dialog returned: a larger font than before.
+    EXPECT_NE(font.handle, handle);
+    EXPECT_GT(std::abs(font.description.lfHeight), std::abs(before.lfHeight));
+    LOGFONTW made{};
+    GetObjectW(font.handle, sizeof(made), &made);
+    EXPECT_EQ(made.lfHeight, font.description.lfHeight);
+    EXPECT_GT(headingRow(), rowBefore);
+    EXPECT_FALSE(watchdog.Fired());
 }
