@@ -3,6 +3,7 @@
 
 #include "quenby/app/font_commands.h"
 #include "quenby/app/restart.h"
+#include "quenby/app/text_dialog.h"
 #include "quenby/document/document_reader.h"
 
 namespace AppLayer {
@@ -60,6 +61,12 @@ void RunFontCommand(GuiMainDialog& dialog, uint16_t code) {
     }
     if (!ChangeStyleFont(*font, wanted)) return;
     LayOutBoxesAgain(dialog);
+}
+
+void AskViewSearch(GuiMainDialog& dialog) {
+    // The page view's search text, kept for the next prompt.
+    static RawString searchText;
+    WinLayer::AskSearchText(dialog.items.view, searchText);
 }
 
 void ClampStoredPlaces(JobLineList& document) {

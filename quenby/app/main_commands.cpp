@@ -157,6 +157,9 @@ void DispatchMainCommand(GuiMainDialog& dialog, WinLayer::WinView* sender, uint1
     case CmdReboot:
         RestartViewer(dialog, true);
         break;
+    case CmdSearch:
+        AskViewSearch(dialog);
+        break;
     case CmdFont:
     case CmdFontSmaller:
     case CmdFontLarger:

@@ -63,4 +63,9 @@ private:
     void TakeEditText();
 };
 
+// Asks for a search text over the view's window (the dialog placed by the
+// view's root window), starting from the last search text; true with the
+// new text in UTF-8 when the user confirmed.
+bool AskSearchText(WinView& view, RawLayer::RawString& searchText);
+
 }  // namespace WinLayer
