@@ -86,6 +86,19 @@ double Command(GuiMainDialog& dialog, uint16_t code) {
     return Milliseconds(start);
 }
 
+void SetPageView(GuiMainDialog& dialog, bool on) {
+    dialog.items.page.checked = on;
+    DispatchMainCommand(dialog, &dialog.items.page, CmdPageView);
+    Pump();
+}
+
+// One step larger (measured) and back.
+double FontStep(GuiMainDialog& dialog) {
+    const double ms = Command(dialog, CmdFontLarger);
+    Command(dialog, CmdFontSmaller);
+    return ms;
+}
+
 }  // namespace
 
 int main() {
@@ -134,19 +147,11 @@ int main() {
     Pump();
     std::printf("tab switch %.2f %.2f\n", switchMs, full);
 
-    const double lineStep = Command(dialog, CmdFontLarger);
-    Command(dialog, CmdFontSmaller);
-    std::printf("font step, line mode %.2f %.2f\n", lineStep, full);
-    items.page.checked = true;
-    DispatchMainCommand(dialog, &items.page, CmdPageView);
-    Pump();
+    std::printf("font step, line mode %.2f %.2f\n", FontStep(dialog), full);
+    SetPageView(dialog, true);
     const double pageFull = FullLayout(dialog);
-    const double pageStep = Command(dialog, CmdFontLarger);
-    Command(dialog, CmdFontSmaller);
-    std::printf("font step, page view %.2f %.2f\n", pageStep, pageFull);
-    items.page.checked = false;
-    DispatchMainCommand(dialog, &items.page, CmdPageView);
-    Pump();
+    std::printf("font step, page view %.2f %.2f\n", FontStep(dialog), pageFull);
+    SetPageView(dialog, false);
 
     const LARGE_INTEGER tree = Now();
     items.tree.Layout(true);

@@ -11,27 +11,21 @@
 #include "base/command_line.h"
 #include "quenby/app/command_handlers.h"
 #include "quenby/app/restart.h"
+#include "quenby/app/restart_support.h"
 #include "quenby/app/viewer_fixture.h"
 #include "quenby/app/viewer_globals.h"
 #include "toolkit/layout.h"
 
 using namespace ViewerTest;
 using RawLayer::RawString;
+using RestartTest::BesideTest;
+using RestartTest::TempInBlankFolder;
+using RestartTest::WaitForFile;
 using TestSupport::W;
 
 namespace {
 
-std::wstring BesideTest(const wchar_t* name) {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self);
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
-}
 
-std::string WaitForFile(const std::wstring& path) {
-    for (int i = 0; i < 200 && !TestSupport::FileExists(path); ++i) Sleep(50);
-    return TestSupport::FileText(path);
-}
 
 std::string Lines(int count) {
     std::string text = "# Title\r\n";
@@ -52,23 +46,6 @@ RECT SavedWindowRect() {
     return rect;
 }
 
-// TMP and TEMP inside a folder with a blank while it lives.
-struct TempInBlankFolder {
-    explicit TempInBlankFolder(const std::wstring& blankFolder) : folder(blankFolder) {
-        CreateDirectoryW(folder.c_str(), nullptr);
-        GetEnvironmentVariableW(L"TMP", oldTmp, MAX_PATH);
-        GetEnvironmentVariableW(L"TEMP", oldTemp, MAX_PATH);
-        SetEnvironmentVariableW(L"TMP", folder.c_str());
-        SetEnvironmentVariableW(L"TEMP", folder.c_str());
-    }
-    ~TempInBlankFolder() {
-        SetEnvironmentVariableW(L"TMP", oldTmp);
-        SetEnvironmentVariableW(L"TEMP", oldTemp);
-    }
-    std::wstring folder;
-    wchar_t oldTmp[MAX_PATH] = {};
-    wchar_t oldTemp[MAX_PATH] = {};
-};
 
 }  // namespace
 

@@ -99,6 +99,12 @@ HWND WaitForWindowWithChild(const wchar_t* text, DWORD process, DWORD notProcess
     return nullptr;
 }
 
+// Whether the process ended within the limit with exit code 0.
+bool EndsCleanly(HANDLE process, DWORD limitMs) {
+    DWORD code = 1;
+    return WaitForSingleObject(process, limitMs) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code) && code == 0;
+}
+
 }  // namespace
 
 TEST(ViewerProgram, ALanguageChoiceRestartsTranslatedWithTheDocuments) {
@@ -116,10 +122,7 @@ TEST(ViewerProgram, ALanguageChoiceRestartsTranslatedWithTheDocuments) {
 
     // "(Auto)" is 4144, the first language 4145, the second 4146.
     PostMessageW(window, WM_SYSCOMMAND, 4146, 0);
-    ASSERT_EQ(WaitForSingleObject(program.started[0].hProcess, 10000), WAIT_OBJECT_0);
-    DWORD code = 1;
-    GetExitCodeProcess(program.started[0].hProcess, &code);
-    EXPECT_EQ(code, 0u);
+    ASSERT_TRUE(EndsCleanly(program.started[0].hProcess, 10000));
     const HWND next = WaitForWindowWithChild(L"Neu laden", 0, first, 10000);
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(TestSupport::FileText(program.temp + L"\\Quenby\\Quenby_ListFile.txt"),
@@ -162,8 +165,5 @@ TEST(ViewerProgram, ClosedWithATipShownItEndsAtOnce) {
     EXPECT_EQ(tipProcess, process);
 
     PostMessageW(window, WM_CLOSE, 0, 0);
-    ASSERT_EQ(WaitForSingleObject(program.started[0].hProcess, 5000), WAIT_OBJECT_0);
-    DWORD code = 1;
-    GetExitCodeProcess(program.started[0].hProcess, &code);
-    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(EndsCleanly(program.started[0].hProcess, 5000));
 }

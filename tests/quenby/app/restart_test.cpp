@@ -9,9 +9,13 @@
 #include "base/command_line.h"
 #include "base/profile.h"
 #include "quenby/app/restart.h"
+#include "quenby/app/restart_support.h"
 #include "support/test_support.h"
 
 using RawLayer::RawString;
+using RestartTest::BesideTest;
+using RestartTest::TempInBlankFolder;
+using RestartTest::WaitForFile;
 
 namespace {
 
@@ -22,42 +26,14 @@ std::wstring WideOf(const RawString& text) {
     return std::wstring(reinterpret_cast<const wchar_t*>(utf16.Bytes()), utf16.Length());
 }
 
-std::wstring BesideTest(const wchar_t* name) {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self);
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
-}
 
-std::string WaitForFile(const std::wstring& path) {
-    for (int i = 0; i < 200 && !TestSupport::FileExists(path); ++i) Sleep(50);
-    const std::vector<uint8_t> bytes = TestSupport::ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
-// TMP and TEMP inside a folder with a blank while it lives.
-struct TempInBlankFolder {
-    explicit TempInBlankFolder(const TestSupport::TempFolder& root) : folder(root.Join(L"tmp with blank")) {
-        CreateDirectoryW(folder.c_str(), nullptr);
-        GetEnvironmentVariableW(L"TMP", oldTmp, MAX_PATH);
-        GetEnvironmentVariableW(L"TEMP", oldTemp, MAX_PATH);
-        SetEnvironmentVariableW(L"TMP", folder.c_str());
-        SetEnvironmentVariableW(L"TEMP", folder.c_str());
-    }
-    ~TempInBlankFolder() {
-        SetEnvironmentVariableW(L"TMP", oldTmp);
-        SetEnvironmentVariableW(L"TEMP", oldTemp);
-    }
-    std::wstring folder;
-    wchar_t oldTmp[MAX_PATH] = {};
-    wchar_t oldTemp[MAX_PATH] = {};
-};
 
 }  // namespace
 
 TEST(Restart, ListFileAndQuotedSwitchesReachTheNewProcessWhole) {
     TestSupport::TempFolder root;
-    TempInBlankFolder temp(root);
+    TempInBlankFolder temp(root.Join(L"tmp with blank"));
     const std::wstring out = root.Join(L"recorded.txt");
     SetEnvironmentVariableW(L"QUENBY_RECORDER_OUT", out.c_str());
     AppLayer::RestartProgramPath() = Wide(BesideTest(L"restart_recorder.exe"));
@@ -101,7 +77,7 @@ TEST(Restart, ListFileAndQuotedSwitchesReachTheNewProcessWhole) {
 
 TEST(Restart, NoRestartWhenTheListCannotBeWrittenOrNothingStarts) {
     TestSupport::TempFolder root;
-    TempInBlankFolder temp(root);
+    TempInBlankFolder temp(root.Join(L"tmp with blank"));
     const std::wstring out = root.Join(L"recorded.txt");
     SetEnvironmentVariableW(L"QUENBY_RECORDER_OUT", out.c_str());
     RawLayer::RawStringList documents;
