@@ -6,7 +6,9 @@
 // USES_FOREGROUND: the tip closes when the main window loses the activation.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "quenby/app/viewer_fixture.h"
 
@@ -144,6 +146,27 @@ TEST(TreeBox, TheHoveredHeadingShowsItsFullTextInATipOnAnotherThread) {
     DestroyWindow(tree.run.Window());
     EXPECT_FALSE(IsWindow(last));
     EXPECT_FALSE(box.tipPart.tip.IsRunning());
+}
+
+TEST(TreeBox, TheTipClosesOnScrollingADocumentChangeAndDeactivation) {
+    TestSupport::ModalWatchdog watchdog(30000);
+    TreeRun tree(false);
+    AppLayer::GuiTreeBox& box = tree.Tree();
+    const RECT first = tree.Row(tree.Headings()[0]);
+    const POINT at{first.left + 10, (first.top + first.bottom) / 2};
+    const std::vector<std::function<void()>> closers = {
+        [&] { SendMessageW(box.window, WM_VSCROLL, SB_LINEDOWN, 0); },
+        [&] { SendMessageW(tree.run.Window(), WM_ACTIVATE, WA_INACTIVE, 0); },
+        [&] { tree.run.Tabs().SelectTab(tree.run.Tabs().ItemAtIndex(0)); },
+    };
+    for (const std::function<void()>& close : closers) {
+        box.SetTopLine(0);
+        TestSupport::SendMouse(box.window, WM_MOUSEHOVER, at.x, at.y);
+        ASSERT_TRUE(box.tipPart.TipShown());
+        close();
+        EXPECT_FALSE(box.tipPart.TipShown());
+        EXPECT_FALSE(box.tipPart.tip.IsRunning());
+    }
 }
 
 TEST(TreeBox, CtrlKeysAndCtrlWheelReachTheMainWindow) {
