@@ -92,7 +92,7 @@ void ReloadCurrentDocument(GuiMainDialog& dialog) {
     DocLayer::LoadDocumentLines(*document);
     bar.SetTabLabel(item, document);
     if (bar.window) InvalidateRect(bar.window, nullptr, FALSE);
-    DispatchMainCommand(dialog, &bar, CmdShowCurrent);
+    ShowCurrentDocument(dialog);
 }
 
 void RestartViewer(GuiMainDialog& dialog, bool minimiseFirst) {

@@ -12,47 +12,6 @@ namespace {
 
 bool PageFlag(const GuiMainDialog& dialog) { return dialog.items.page.checked; }
 
-// The document's page view follows the flag; the view goes back to line
-// mode until the page layout exists.
-void SetDocumentPageView(GuiMainDialog& dialog, JobLineList& document, bool pageView) {
-    DocumentStyle* style = document.Style();
-    if (style) {
-        if (pageView) {
-            style->flags |= DocumentStyle::FlagPageMode;
-        } else {
-            style->flags &= ~static_cast<uint32_t>(DocumentStyle::FlagPageMode);
-        }
-    }
-    dialog.items.view.SetPageMode(0, RECT{});
-}
-
-// Code 4104 from the tab bar: the boxes show the current tab's document
-// where the user left it.
-void ShowCurrentDocument(GuiMainDialog& dialog) {
-    GuiMainItems& items = dialog.items;
-    JobLineList* document = items.tabBar.CurrentDocument();
-    document->ResetCellWidths();
-    items.tree.CloseTip();
-    ClampStoredPlaces(*document);
-    items.flagWord |= GuiMainItems::FlagRestoring;
-    SetDocumentPageView(dialog, *document, PageFlag(dialog));
-    items.currentDocument = document;
-    items.currentStyle = document->Style();
-    items.view.SetDocument(document);
-    items.tree.SetDocument(document);
-    if (document->treeCursorLine >= 0) items.tree.SetCursor(document->treeCursorLine);
-    if (document->viewCursorLine >= 0) items.view.SetCursor(document->viewCursorLine);
-    items.tree.SetTopLine(document->treeTopLine);
-    items.view.SetTopLine(document->viewTopLine);
-    items.flagWord &= static_cast<uint16_t>(~GuiMainItems::FlagRestoring);
-    // Setting the top lines laid both boxes out: only the repaint is left.
-    for (GuiLineListBox* box : {static_cast<GuiLineListBox*>(&items.tree), static_cast<GuiLineListBox*>(&items.view)}) {
-        box->RefreshIfDirty();
-        if (box->window) InvalidateRect(box->window, nullptr, FALSE);
-    }
-    dialog.ShowPageButtons(PageFlag(dialog));
-}
-
 // The last heading at or before a view line; -1 when there is none.
 int32_t HeadingAtOrBefore(GuiTreeBox& tree, int32_t line) {
     int32_t found = -1;
@@ -112,6 +71,44 @@ void StepTab(GuiMainDialog& dialog, bool forward) {
 
 }  // namespace
 
+// The document's page view follows the flag; the view goes back to line
+// mode until the page layout exists.
+void SetDocumentPageView(GuiMainDialog& dialog, JobLineList& document, bool pageView) {
+    DocumentStyle* style = document.Style();
+    if (style) {
+        if (pageView) {
+            style->flags |= DocumentStyle::FlagPageMode;
+        } else {
+            style->flags &= ~static_cast<uint32_t>(DocumentStyle::FlagPageMode);
+        }
+    }
+    dialog.items.view.SetPageMode(0, RECT{});
+}
+
+void ShowCurrentDocument(GuiMainDialog& dialog) {
+    GuiMainItems& items = dialog.items;
+    JobLineList* document = items.tabBar.CurrentDocument();
+    document->ResetCellWidths();
+    items.tree.CloseTip();
+    ClampStoredPlaces(*document);
+    items.flagWord |= GuiMainItems::FlagRestoring;
+    SetDocumentPageView(dialog, *document, PageFlag(dialog));
+    items.currentDocument = document;
+    items.currentStyle = document->Style();
+    items.view.SetDocument(document);
+    items.tree.SetDocument(document);
+    if (document->treeCursorLine >= 0) items.tree.SetCursor(document->treeCursorLine);
+    if (document->viewCursorLine >= 0) items.view.SetCursor(document->viewCursorLine);
+    items.tree.SetTopLine(document->treeTopLine);
+    items.view.SetTopLine(document->viewTopLine);
+    items.flagWord &= static_cast<uint16_t>(~GuiMainItems::FlagRestoring);
+    for (GuiLineListBox* box : {static_cast<GuiLineListBox*>(&items.tree), static_cast<GuiLineListBox*>(&items.view)}) {
+        box->RefreshIfDirty();
+        if (box->window) InvalidateRect(box->window, nullptr, FALSE);
+    }
+    dialog.ShowPageButtons(PageFlag(dialog));
+}
+
 void GuiMainDialog::OpenStartDocuments() {
     DocLayer::JobOptions& options = DocLayer::JobOptions::Instance();
     items.page.checked = options.pageView;
@@ -120,7 +117,11 @@ void GuiMainDialog::OpenStartDocuments() {
     items.tabBar.OpenDocument(RawString());
     OpenPendingDocuments();
     const int32_t index = options.firstIndex;
-    if (index >= 0 && index < items.tabBar.Count()) items.tabBar.SelectTab(items.tabBar.ItemAtIndex(index));
+    // The view follows the mark; a tab shown already is not shown again.
+    if (index >= 0 && index < items.tabBar.Count()) {
+        WinTabBarItemUnit* marked = items.tabBar.ItemAtIndex(index);
+        if (marked != items.tabBar.CurrentDocumentTab()) items.tabBar.SelectTab(marked);
+    }
 }
 
 void GuiMainDialog::OpenPendingDocuments() {

@@ -53,6 +53,26 @@ TEST(ViewerPieces, ShapeEdgesAreBlendedAndTheDcKeepsItsObjects) {
     EXPECT_GT(40 * 40 - solid - white, 20);
 }
 
+TEST(ViewerPieces, WithoutRoomForItsBitmapsTheShapeIsStillDrawnAndTheDcKept) {
+    DibCanvas canvas(60, 60, RGB(255, 255, 255));
+    SelectObject(canvas.Dc(), GetStockObject(BLACK_PEN));
+    SelectObject(canvas.Dc(), GetStockObject(GRAY_BRUSH));
+    int drawn = 0;
+    {
+        // Room for a pen and a brush, not for the two bitmaps and the DC.
+        TestSupport::GdiHog hog(3);
+        ASSERT_GT(hog.Taken(), 1000);
+        WinLayer::WinShapePainter::Draw(canvas.Dc(), RECT{5, 5, 55, 55}, WinLayer::WinShapePainter::ShapeEllipse,
+                                        RGB(255, 0, 0), RGB(255, 0, 0), 0);
+        EXPECT_EQ(GetCurrentObject(canvas.Dc(), OBJ_PEN), GetStockObject(BLACK_PEN));
+        EXPECT_EQ(GetCurrentObject(canvas.Dc(), OBJ_BRUSH), GetStockObject(GRAY_BRUSH));
+        drawn = canvas.CountColor(RGB(255, 0, 0));
+    }
+    EXPECT_GT(drawn, 1000);
+    // Drawn directly: no blended edge.
+    EXPECT_EQ(60 * 60 - drawn - canvas.CountColor(RGB(255, 255, 255)), 0);
+}
+
 TEST(ViewerPieces, TheIconButtonCentresItsIconOnTheFaceColour) {
     const COLORREF red = RGB(255, 0, 0);
     HICON icon = TestSupport::MakeIcon(16, 16, [](int, int) { return 0xFFFF0000u; }, [](int, int) { return false; });

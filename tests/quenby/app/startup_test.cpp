@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "quenby/app/viewer_fixture.h"
+#include "quenby/app/viewer_globals.h"
 
 using namespace ViewerTest;
 using TestSupport::FileText;
@@ -76,6 +77,9 @@ TEST(ViewerStartup, WithoutProfileWritesProgramAndShowsTheEmptyTab) {
     EXPECT_NE(FileText(run.profile).find("Program=Quenby"), std::string::npos);
     EXPECT_EQ(TestSupport::WindowTitle(run.Window()), L"Quenby");
     EXPECT_EQ(run.TabLabels(), "*");
+    EXPECT_EQ(TestSupport::S(AppLayer::LookUpViewText(AppLayer::MenuTextSection(),
+                                                      RawLayer::RawString::FromText("ClipTOC"))),
+              "Copy TOC to clipboard.");
 }
 
 TEST(ViewerStartup, EmptyProgramValueIsABadProfile) {
