@@ -170,6 +170,7 @@ TEST(TreeBox, TheTipClosesOnScrollingADocumentChangeAndDeactivation) {
 }
 
 TEST(TreeBox, CtrlKeysAndCtrlWheelReachTheMainWindow) {
+    TestSupport::ModalWatchdog watchdog(30000);
     TreeRun tree(false);
     AppLayer::GuiTreeBox& box = tree.Tree();
     DocLayer::StyleFont& font = tree.run.Dialog()->items.currentDocument->Style()->textFont;
@@ -183,6 +184,22 @@ TEST(TreeBox, CtrlKeysAndCtrlWheelReachTheMainWindow) {
     SendMessageW(box.window, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, static_cast<WORD>(-WHEEL_DELTA)), 0);
     TestSupport::PumpUntilIdle();
     EXPECT_EQ(font.description.lfHeight, height);
+
+    // Ctrl+F opens the page view's search prompt; an answer by WM_COPYDATA
+    // ends it.
+    bool prompted = false;
+    TestSupport::RunLater(300, [&] {
+        const HWND prompt = FindWindowW(L"Class_TextDialog", nullptr);
+        prompted = prompt != nullptr;
+        char word[] = {'T', 'e', 'x', 't'};
+        COPYDATASTRUCT answer{0, sizeof(word), word};
+        SendMessageW(prompt, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&answer));
+    });
+    TestSupport::SetModifiers(false, true, false);
+    TestSupport::SendKey(box.window, 'F');
+    TestSupport::SetModifiers(false, false, false);
+    TestSupport::PumpUntilIdle();
+    EXPECT_TRUE(prompted);
 
     // Ctrl+W closes the document's tab.
     TestSupport::SetModifiers(false, true, false);
