@@ -3,7 +3,6 @@
 
 #include "quenby/app/font_commands.h"
 #include "quenby/app/restart.h"
-#include "quenby/app/text_dialog.h"
 #include "quenby/document/document_reader.h"
 
 namespace AppLayer {
@@ -25,7 +24,7 @@ void LayOutBoxesAgain(GuiMainDialog& dialog) {
     if (items.currentDocument && items.currentDocument->Style()) items.currentDocument->Style()->UpdateMetrics();
     for (GuiLineListBox* box : {static_cast<GuiLineListBox*>(&items.tree), static_cast<GuiLineListBox*>(&items.view)}) {
         const int32_t top = box->TopLine();
-        box->Layout(true);
+        box->RefreshNoPaint();
         box->SetTopLine(top);
         if (box->cursor >= 0) box->ScrollIntoView(box->cursor);
         if (box->window) InvalidateRect(box->window, nullptr, FALSE);
@@ -61,12 +60,6 @@ void RunFontCommand(GuiMainDialog& dialog, uint16_t code) {
     }
     if (!ChangeStyleFont(*font, wanted)) return;
     LayOutBoxesAgain(dialog);
-}
-
-void AskViewSearch(GuiMainDialog& dialog) {
-    // The page view's search text, kept for the next prompt.
-    static RawString searchText;
-    WinLayer::AskSearchText(dialog.items.view, searchText);
 }
 
 void ClampStoredPlaces(JobLineList& document) {

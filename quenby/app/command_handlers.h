@@ -18,8 +18,6 @@ void ReloadCurrentDocument(GuiMainDialog& dialog);
 // started with it, page view and the current tab; this window then goes
 // (once). When nothing started, the window is restored and stays.
 void RestartViewer(GuiMainDialog& dialog, bool minimiseFirst);
-// 4363: the search text asked over the page view.
-void AskViewSearch(GuiMainDialog& dialog);
 // A stored cursor beyond the document becomes -1, a stored top line is kept
 // inside it: a reload or a reopened path can shorten a document.
 void ClampStoredPlaces(JobLineList& document);

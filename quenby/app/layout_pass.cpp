@@ -40,22 +40,15 @@ std::vector<RawRange> TableCells(const RawString& text) {
     return cells;
 }
 
-ScaledFont::ScaledFont(HDC dc, int32_t percent) : dc_(dc) {
-    if (percent < 1) return;
+LOGFONTW ScaledFont::Current(HDC dc) {
     LOGFONTW description{};
     HGDIOBJ current = GetCurrentObject(dc, OBJ_FONT);
-    if (!current || GetObjectW(current, sizeof description, &description) != sizeof description) return;
-    int64_t height = static_cast<int64_t>(description.lfHeight) * std::min(percent, 1000) / 100;
-    description.lfHeight = static_cast<LONG>(height);
-    description.lfWidth = 0;
-    font_ = CreateFontIndirectW(&description);
-    if (font_) previous_ = SelectObject(dc, font_);
+    if (current) GetObjectW(current, sizeof description, &description);
+    return description;
 }
 
-ScaledFont::~ScaledFont() {
-    if (previous_) SelectObject(dc_, previous_);
-    if (font_) DeleteObject(font_);
-}
+ScaledFont::ScaledFont(HDC dc, int32_t percent)
+    : selection_(percent < 1 ? nullptr : dc, percent < 1 ? LOGFONTW{} : Current(dc), std::min(percent, 1000)) {}
 
 SIZE WrapText(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, const RawString& text) {
     const DocumentStyle& style = *layout.style;
@@ -107,7 +100,7 @@ SIZE LayOutCodeColumns(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxIt
     if (style.codeBlock.wrapLines)
         width = std::max<int32_t>(rect.right - rect.left, x + 20 * std::max(1, saved.unit));
     else
-        width = kUnboundedWidth;
+        width = kNoWrapWidth;
     draw.tabs.mode = 3;
     draw.tabs.unit = std::max(1, x - m);
     SIZE size = TextLayout::LayOutParagraph(draw, dc, width, x, line.text, line.text.All(), item.text);
@@ -132,11 +125,12 @@ void LayOutCode(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item,
         laid = size.cx;
         inner.bottom = inner.top + size.cy + overview.overMargin.value + overview.underMargin.value;
     } else {
-        if (!code.wrapLines) inner.right = inner.left + kUnboundedWidth;
+        if (!code.wrapLines) inner.right = inner.left + kNoWrapWidth;
         SIZE size = WrapText(layout, dc, inner, item, line.text);
         laid = size.cx;
     }
-    rect.right = rect.left + leftIn + std::max(oldWidth, laid) + rightIn;
+    rect.right = rect.left + static_cast<LONG>(std::min<int64_t>(
+                                 static_cast<int64_t>(leftIn) + std::max(oldWidth, laid) + rightIn, kNoWrapWidth));
     rect.bottom = inner.bottom;
     AddBlockSpacing(layout, rect, line, code.innerTBMargin.value);
     if (block) block->values[0] = std::max<int32_t>(block->values[0], rect.right - rect.left);
@@ -145,7 +139,7 @@ void LayOutCode(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item,
 void LayOutTableRow(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line) {
     const DocLayer::TableStyle& table = layout.style->table;
     WinTextData& data = item.text;
-    TextLayout::LayOutParagraph(*layout.draw, dc, kUnboundedWidth, 0, line.text, line.text.All(), data);
+    TextLayout::LayOutParagraph(*layout.draw, dc, kNoWrapWidth, 0, line.text, line.text.All(), data);
     std::vector<RawRange> cells = TableCells(line.text);
     RawLayer::RawArrayC<int32_t>* widths = line.tableWidths ? line.tableWidths : &line.cellWidths;
     if (line.flags & DocLayer::LineFirst) {
@@ -178,7 +172,7 @@ void LayOutTableRow(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& i
     rect.bottom = rect.top + table.topMargin.value + table.bottomMargin.value + f + (title ? f : 0) + tallest;
     int64_t total = table.outerMargin.value + f;
     for (int32_t w : *widths) total += w + f + table.leftMargin.value + table.rightMargin.value;
-    rect.right = std::max<LONG>(rect.right, rect.left + static_cast<LONG>(std::min<int64_t>(total, kUnboundedWidth)));
+    rect.right = std::max<LONG>(rect.right, rect.left + static_cast<LONG>(std::min<int64_t>(total, kNoWrapWidth)));
     item.values[1] = 0;  // the cells stand where the layout put them
     line.rowState = 0;
     if (line.flags & DocLayer::LineLast) {
@@ -203,9 +197,12 @@ void LayOutDocument(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& i
     rect.left += s;
     switch (line.kind) {
     case DocLayer::KindParagraph: {
-        ScaledFont font(dc, line.params.FindInt(DocLayer::ParamFontRatio));
+        const int32_t ratio = line.params.FindInt(DocLayer::ParamFontRatio);
+        if (ratio >= 1) layout.draw->ForgetFontWidths();
+        ScaledFont font(dc, ratio);
         LONG right = rect.right;
         WrapText(layout, dc, rect, item, line.text);
+        if (ratio >= 1) layout.draw->ForgetFontWidths();
         line.usedExtent = rect.right - rect.left;
         rect.right = right;
         AddBlockSpacing(layout, rect, line, 0);

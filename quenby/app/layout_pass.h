@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "quenby/app/text_draw.h"
+#include "quenby/app/viewer_pieces.h"
 #include "quenby/document/document_model.h"
 #include "toolkit/list_box.h"
 
@@ -30,6 +31,8 @@ struct GuiListBoxItemUnit : public WinLayer::WinListBoxItemUnit {
 
     WinTextData text;
     int32_t values[3] = {0, 0, 0};
+    // Where the runs were last drawn, from the item's top-left corner.
+    mutable POINT textOffset{0, 0};
     int32_t PictureHeight() const { return values[0]; }
 };
 
@@ -55,6 +58,9 @@ struct GuiLayout {
 
 // Largest width a text is laid out in when it is not wrapped.
 constexpr int32_t kUnboundedWidth = 32767;
+// The width of a text that is never wrapped (unwrapped code, table rows):
+// its characters are measured piece by piece, so it may pass 32767.
+constexpr int32_t kNoWrapWidth = 0x3FFFFFFF;
 
 // The level's index into the per-level arrays (levels 1 to 6; deeper ones
 // take the sixth, lower ones the first).
@@ -78,19 +84,17 @@ std::vector<RawRange> TableCells(const RawString& text);
 // The number text of a numbered item ("12.").
 RawString NumberText(int32_t number);
 
-// A font like the selected one with its height scaled by a percentage; it
-// is selected while the object lives, then deselected and deleted.
+// The font selected in the DC with its height scaled by a percentage (below
+// 1: unchanged), selected while the object lives.
 class ScaledFont {
 public:
     ScaledFont(HDC dc, int32_t percent);
-    ~ScaledFont();
     ScaledFont(const ScaledFont&) = delete;
     ScaledFont& operator=(const ScaledFont&) = delete;
 
 private:
-    HDC dc_;
-    HFONT font_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
+    static LOGFONTW Current(HDC dc);
+    ScaledFontSelection selection_;
 };
 
 // Selects a font while the object lives (nothing for a null handle).

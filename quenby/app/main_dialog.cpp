@@ -110,6 +110,8 @@ void CreateMainItems(GuiMainItems& items, GuiMainDialog& dialog) {
     items.tabBar.Construct(&items.documents, &items.style);
     items.tree.Construct(0);
     items.view.Construct(0);
+    items.view.style = &items.style;
+    items.tree.style = &items.style;
     items.currentDocument = &items.tabBar.EmptyDocument();
     items.currentStyle = items.currentDocument->Style();
     items.flagWord = 0;

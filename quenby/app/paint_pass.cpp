@@ -38,17 +38,7 @@ int32_t ContentBottom(const RECT& rect, const GuiListBoxItemUnit& item) {
 }  // namespace
 
 void PaintDot(HDC dc, const RECT& rect, COLORREF colour) {
-    HPEN pen = CreatePen(PS_SOLID, 1, colour);
-    HBRUSH brush = CreateSolidBrush(colour);
-    if (pen && brush) {
-        HGDIOBJ oldPen = SelectObject(dc, pen);
-        HGDIOBJ oldBrush = SelectObject(dc, brush);
-        Ellipse(dc, rect.left, rect.top, rect.right, rect.bottom);
-        SelectObject(dc, oldBrush);
-        SelectObject(dc, oldPen);
-    }
-    if (pen) DeleteObject(pen);
-    if (brush) DeleteObject(brush);
+    WinLayer::WinShapePainter::Draw(dc, rect, WinLayer::WinShapePainter::ShapeEllipse, colour, colour, 0);
 }
 
 COLORREF ItemFillColor(const GuiLayout& layout, const GuiListBoxItemUnit& item, COLORREF colour) {
@@ -84,6 +74,7 @@ void DrawTextRuns(GuiLayout& layout, HDC dc, const RECT& textRect, const GuiList
     GuiTextDraw& draw = *layout.draw;
     draw.Reset();
     POINT origin{textRect.left, textRect.top};
+    item.textOffset = origin;
     for (const WinTextPart& part : item.text.parts) {
         uint32_t c = part.start < text.Length() ? text.UnitAt(part.start) : 0;
         if (c == 0x1E || c == 0x1F)
@@ -241,7 +232,9 @@ void PaintPage(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& 
     COLORREF c = line.quoteDepth > 0 ? style.blockquote.textColor : overview.textColor;
     switch (line.kind) {
     case DocLayer::KindParagraph: {
-        ScaledFont font(dc, line.params.FindInt(DocLayer::ParamFontRatio));
+        const int32_t ratio = line.params.FindInt(DocLayer::ParamFontRatio);
+        if (ratio >= 1) layout.draw->ForgetFontWidths();
+        ScaledFont font(dc, ratio);
         ApplyBlockSpacing(layout, text, line, 0);
         int32_t align = line.params.FindInt(DocLayer::ParamAlign);
         RECT origin = text;
@@ -249,6 +242,7 @@ void PaintPage(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& 
         else if (align == 3) origin.left = text.left + (text.right - line.usedExtent - text.left) / 2;
         origin.top += overview.overMargin.value;
         DrawTextRuns(layout, dc, origin, item, line.text, c);
+        if (ratio >= 1) layout.draw->ForgetFontWidths();
         break;
     }
     case DocLayer::KindHeading: {

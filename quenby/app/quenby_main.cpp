@@ -50,7 +50,9 @@ void ResetViewerOptions() {
     options.autoLoad.Clear();
     options.withTreeDotMark = false;
     options.pageView = false;
-    options.extensions.Clear();
+    // The built-in document extensions ("txt", "md") stay when the
+    // configuration has no section "Job" to add "LinkWith" to them.
+    options.extensions = DocLayer::JobOptions().extensions;
     options.pending.Clear();
     options.firstIndex = 0;
 }

@@ -14,6 +14,22 @@ constexpr uint32_t kMarkClose = 0x1F;
 // The largest extent the platform's measuring call is asked about.
 constexpr int kMaxExtent = 32767;
 
+// The unit at a position inside the text (the caller keeps it in range).
+inline uint32_t Unit(const RawString& text, int32_t pos) {
+    return text.Kind() == RawLayer::KindUtf16 ? static_cast<uint32_t>(text.Wide()[pos])
+                                              : static_cast<uint8_t>(text.Bytes()[pos]);
+}
+
+// Whether [first, end) of a text of one-byte units is 7-bit: one unit per
+// character, measured through the ANSI entry point as it is.
+bool SevenBit(const RawString& text, int32_t first, int32_t end) {
+    if (text.Kind() == RawLayer::KindUtf16) return false;
+    const char* bytes = text.Bytes();
+    for (int32_t i = first; i < end; ++i)
+        if (static_cast<uint8_t>(bytes[i]) >= 0x80) return false;
+    return true;
+}
+
 bool PrintableAscii(uint32_t c) { return c >= 33 && c <= 126; }
 bool AsciiAlnum(uint32_t c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -22,7 +38,7 @@ bool AsciiAlnum(uint32_t c) {
 // The end of the mark run that starts at `pos` (after its 0x1F, or `end`).
 int32_t MarkRunEnd(const RawString& text, int32_t pos, int32_t end) {
     for (int32_t i = pos + 1; i < end; ++i)
-        if (text.UnitAt(i) == kMarkClose) return i + 1;
+        if (Unit(text, i) == kMarkClose) return i + 1;
     return end;
 }
 
@@ -65,6 +81,36 @@ void WinTextDraw::Prepare(int32_t first, int32_t count) {
     std::fill(widths_.begin(), widths_.begin() + n, 0);
     std::fill(breaks_.begin(), breaks_.begin() + n, 0);
     base_ = first;
+}
+
+const int32_t* WinTextDraw::SevenBitWidths(HDC dc, int32_t* height) {
+    HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
+    if (!font) return nullptr;
+    FontWidths* slot = &fontWidths_[0];
+    for (FontWidths& f : fontWidths_) {
+        if (f.font == font) {
+            f.lastUse = ++fontClock_;
+            *height = f.height;
+            return f.widths;
+        }
+        if (f.lastUse < slot->lastUse) slot = &f;
+    }
+    slot->font = nullptr;
+    TEXTMETRICW metrics{};
+    if (!GetTextMetricsW(dc, &metrics)) return nullptr;
+    ABC abc[128];
+    if (GetCharABCWidthsW(dc, 0, 127, abc)) {
+        for (int i = 0; i < 128; ++i) slot->widths[i] = abc[i].abcA + static_cast<int32_t>(abc[i].abcB) + abc[i].abcC;
+    } else {
+        INT widths[128];
+        if (!GetCharWidth32W(dc, 0, 127, widths)) return nullptr;
+        for (int i = 0; i < 128; ++i) slot->widths[i] = widths[i];
+    }
+    slot->height = metrics.tmHeight;
+    slot->font = font;
+    slot->lastUse = ++fontClock_;
+    *height = slot->height;
+    return slot->widths;
 }
 
 void WinTextDraw::HandleMark(const RawString&, int32_t) {}
@@ -111,7 +157,7 @@ void WinTextDraw::BreakMarks(const RawString& text, int32_t first, int32_t end) 
     for (int32_t i = first; i < end; ++i) {
         int32_t w = WidthAt(i);
         if (w < 0) continue;  // hidden units and trail units never allow a break
-        uint32_t c = text.UnitAt(i);
+        uint32_t c = Unit(text, i);
         bool allowed = true;
         if (any && breakMode == 1) allowed = !(PrintableAscii(c) && PrintableAscii(previous));
         if (any && breakMode == 2) allowed = !(AsciiAlnum(c) && AsciiAlnum(previous));
@@ -206,7 +252,7 @@ SIZE TextLayout::FitText(WinTextDraw& draw, HDC dc, const RawString& text, int32
     // Hidden units first: they take no part in the visible widths.
     bool hidden = false;
     for (int32_t i = range.start; i < range.end; ++i) {
-        uint32_t c = text.UnitAt(i);
+        uint32_t c = Unit(text, i);
         if (c == kMarkOpen && !hidden) {
             hidden = true;
             draw.widths_[i - range.start] = WinTextDraw::WidthMark;
@@ -221,23 +267,43 @@ SIZE TextLayout::FitText(WinTextDraw& draw, HDC dc, const RawString& text, int32
     // platform fills them only up to the fit count.
     int32_t pos = range.start;
     int32_t height = 0;
+    const bool narrow = SevenBit(text, range.start, range.end);
+    int32_t tableHeight = 0;
+    const int32_t* table = narrow ? draw.SevenBitWidths(dc, &tableHeight) : nullptr;
+    if (table) {
+        // Widths from the font's table: no platform call per range.
+        const char* bytes = text.Bytes();
+        for (int32_t i = range.start; i < range.end; ++i) {
+            int32_t& w = draw.widths_[i - range.start];
+            if (w < 0) continue;
+            w = table[static_cast<uint8_t>(bytes[i])];
+            total.cx += w;
+        }
+        total.cy = tableHeight > 0 ? tableHeight : MeasureZero(dc).cy;
+        return total;
+    }
+    auto nextChar = [&](int32_t at) { return narrow ? at + 1 : text.NextCharPos(at); };
     if (draw.extents_.size() < static_cast<size_t>(count)) draw.extents_.resize(static_cast<size_t>(count));
     while (pos < range.end) {
         int fit = 0;
         SIZE size{0, 0};
         int* ext = draw.extents_.data();
         // Unmeasurable text keeps the widths 0.
-        if (!RawLayer::ApiTextExtent(dc, text, pos, range.end, kMaxExtent, &fit, ext, &size)) break;
+        if (narrow) {
+            if (!GetTextExtentExPointA(dc, text.Bytes() + pos, range.end - pos, kMaxExtent, &fit, ext, &size)) break;
+        } else if (!RawLayer::ApiTextExtent(dc, text, pos, range.end, kMaxExtent, &fit, ext, &size)) {
+            break;
+        }
         height = std::max<int32_t>(height, size.cy);
         int32_t stop = pos + (fit < 0 ? 0 : fit);
-        if (text.NextCharPos(pos) > stop) {
+        if (nextChar(pos) > stop) {
             // Not even one character fits: it is measured alone.
-            stop = text.NextCharPos(pos);
+            stop = nextChar(pos);
             if (!RawLayer::ApiTextExtent(dc, text, pos, stop, INT_MAX, nullptr, ext, &size)) break;
         }
         int32_t at = pos;
         while (at < stop) {
-            int32_t next = text.NextCharPos(at);
+            int32_t next = nextChar(at);
             if (next > stop) break;  // a character cut by the fit count is measured again
             int32_t& w = draw.widths_[at - range.start];
             if (w >= 0) {
@@ -261,7 +327,7 @@ int32_t TextLayout::ExpandTabs(WinTextDraw& draw, const RawString& text, const W
     for (int32_t i = from; i < to; ++i) {
         int32_t& w = draw.widths_[i - draw.base_];
         if (w < 0) continue;
-        if (text.UnitAt(i) == '\t') w = tabs.TabWidth(x, columns);
+        if (Unit(text, i) == '\t') w = tabs.TabWidth(x, columns);
         x += w;
         ++columns;
     }
@@ -282,7 +348,7 @@ int32_t EmitRow(WinTextDraw& draw, const RawString& text, int32_t start, int32_t
     int32_t columns = 0;
     for (int32_t i = start; i < end;) {
         int32_t w = draw.WidthAt(i);
-        uint32_t c = text.UnitAt(i);
+        uint32_t c = Unit(text, i);
         if (w == WinTextDraw::WidthMark || w == WinTextDraw::WidthHidden) {
             close();
             int32_t e = i + 1;
@@ -335,7 +401,7 @@ SIZE TextLayout::LayOutParagraph(WinTextDraw& draw, HDC dc, int32_t width, int32
         // One hard line [lineStart, lineEnd), ended by "\r\n" or the range.
         int32_t lineEnd = all.end;
         for (int32_t i = lineStart; i + 1 < all.end; ++i) {
-            if (text.UnitAt(i) == '\r' && text.UnitAt(i + 1) == '\n') {
+            if (Unit(text, i) == '\r' && Unit(text, i + 1) == '\n') {
                 lineEnd = i;
                 break;
             }
@@ -372,7 +438,7 @@ SIZE TextLayout::LayOutParagraph(WinTextDraw& draw, HDC dc, int32_t width, int32
             }
             int32_t next = i + 1;
             while (next < lineEnd && draw.WidthAt(next) == WinTextDraw::WidthTrail) ++next;
-            int32_t cw = text.UnitAt(i) == '\t' ? draw.tabs.TabWidth(x, columns) : w;
+            int32_t cw = Unit(text, i) == '\t' ? draw.tabs.TabWidth(x, columns) : w;
             if (firstVisible >= 0 && static_cast<int64_t>(x) + cw > width) {
                 int32_t rowEnd = lastBreak > firstVisible ? lastBreak : i;
                 emit(rowEnd, rowX);

@@ -99,6 +99,16 @@ public:
     WinTabSettings tabs;
     int32_t breakMode = 0;
 
+    // The advance widths of the 7-bit characters in the font selected into
+    // the DC, kept per font handle: 7-bit text is then measured without a
+    // platform call. A pass forgets them when it starts and around every
+    // font it makes and deletes itself, since a deleted handle's value may
+    // come back for another font.
+    const int32_t* SevenBitWidths(HDC dc, int32_t* height);
+    void ForgetFontWidths() {
+        for (FontWidths& f : fontWidths_) f.font = nullptr;
+    }
+
     // Draws the units plainly with ExtTextOut, clipped to the rectangle.
     void DrawPlain(HDC dc, const RawString& text, int32_t start, int32_t end, const RECT& rect);
 
@@ -108,6 +118,15 @@ private:
     std::vector<int> extents_;
     std::wstring wide_;
     int32_t base_ = 0;
+    // A few fonts (the text font, the heading levels) alternate line by line.
+    struct FontWidths {
+        HGDIOBJ font = nullptr;
+        int32_t height = 0;
+        uint32_t lastUse = 0;
+        int32_t widths[128] = {};
+    };
+    FontWidths fontWidths_[8];
+    uint32_t fontClock_ = 0;
     friend struct TextLayout;
 };
 

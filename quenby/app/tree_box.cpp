@@ -3,7 +3,6 @@
 
 #include <commctrl.h>
 
-#include "base/clipboard.h"
 #include "quenby/app/command_codes.h"
 #include "quenby/app/paint_pass.h"
 #include "quenby/app/viewer_pieces.h"
@@ -14,8 +13,6 @@ namespace AppLayer {
 using WinLayer::WinListBoxItemUnit;
 
 namespace {
-
-RAW_CONSTANT_TEXT(LineBreakText, "\r\n")
 
 bool CtrlHeld() { return GetKeyState(VK_CONTROL) < 0; }
 
@@ -64,8 +61,7 @@ int32_t GuiTreeBox::TextColumn(int32_t level, bool withDots) {
 }
 
 void GuiTreeBox::PrepareLayout(HDC dc) {
-    const JobLineList* document = Document();
-    const DocumentStyle* style = document ? document->Style() : nullptr;
+    const DocumentStyle* style = CurrentStyle();
     layout.style = style;
     layout.box = this;
     if (!style) return;
@@ -178,13 +174,13 @@ LRESULT GuiTreeBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
         break;
     }
-    return GuiLineListBox::OnMessage(message, wParam, lParam);
+    return GuiLineBox::OnMessage(message, wParam, lParam);
 }
 
 void GuiTreeBox::OnDestroying() {
     // The tip's thread is joined while the tree still exists.
     CloseTip();
-    GuiLineListBox::OnDestroying();
+    GuiLineBox::OnDestroying();
 }
 
 void GuiTreeBox::ArmTracking() {
@@ -217,16 +213,5 @@ bool GuiTreeBox::OnHoverMove(WPARAM, POINT point) {
 }
 
 void GuiTreeBox::OnMouseLeave(WPARAM, POINT) { CloseTip(); }
-
-void GuiTreeBox::CopySelection() {
-    RawString copied = RawString(RawLayer::KindUtf8);
-    for (const WinListBoxItemUnit& unit : items) {
-        const JobLineUnit* line = ItemOf(unit);
-        if (!line || !(unit.flags & WinListBoxItemUnit::ItemSelected) || line->kind != DocLayer::KindHeading) continue;
-        copied.Append(line->rawText);
-        copied.Append(LineBreakText());
-    }
-    if (!copied.IsEmpty()) RawLayer::ClipboardSetText(copied);
-}
 
 }  // namespace AppLayer

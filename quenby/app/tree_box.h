@@ -10,14 +10,14 @@
 #include <cstdint>
 
 #include "quenby/app/layout_pass.h"
-#include "quenby/app/line_list_box.h"
+#include "quenby/app/line_box.h"
 #include "quenby/app/text_draw.h"
 #include "quenby/app/tree_tip.h"
 #include "toolkit/enter_control.h"
 
 namespace AppLayer {
 
-class GuiTreeBox : public GuiLineListBox, public WinLayer::WinListBoxItemCreater {
+class GuiTreeBox : public GuiLineBox, public WinLayer::WinListBoxItemCreater {
 public:
     // The mouse-enter part. A hook of its own: a view and a hook both have
     // an OnMessage of the same form, so one class cannot be both.
@@ -59,9 +59,6 @@ public:
     // Ends a shown tip (the document changes, the main window is
     // deactivated, the tree goes).
     void CloseTip() { tipPart.CloseTip(); }
-
-    // The source lines of the selected headings on the clipboard.
-    void CopySelection();
 
     EnterPart enter;
     GuiTextDraw textDraw;

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -45,10 +49,11 @@ inline std::string Hex(COLORREF c) {
     return text;
 }
 
-inline std::string ColourProfile(const std::string& extra = std::string()) {
+inline std::string ColourProfile(const std::string& extra = std::string(),
+                                 const std::string& codeExtra = std::string()) {
     return "[TextFont]\r\nHeight=-13\r\nQuality=3\r\nFaceName=Tahoma\r\n[Overview]\r\nTextColor=" + Hex(kText) + "\r\nBackgroundColor=" + Hex(kBackground) +
-           "\r\nPageHeadColor=" + Hex(kPageHead) + "\r\n[CodeBlock]\r\nInnerColor=" + Hex(kCodeInner) +
-           "\r\nFrameColor=" + Hex(kCodeFrame) + "\r\n[Table]\r\nFrameColor=" + Hex(kTableFrame) +
+           "\r\nPageHeadColor=" + Hex(kPageHead) + "\r\nEnhanceForm=@%s\r\n[CodeBlock]\r\nInnerColor=" + Hex(kCodeInner) +
+           "\r\nFrameColor=" + Hex(kCodeFrame) + "\r\n" + codeExtra + "[Table]\r\nFrameColor=" + Hex(kTableFrame) +
            "\r\nTitleColor=" + Hex(kTableTitle) + "\r\nInnerColor=" + Hex(kTableInner) +
            "\r\n[Blockquote]\r\nBarColor=" + Hex(kQuoteBar) + "\r\nTextColor=" + Hex(kQuoteText) +
            "\r\n[HorizontalLine]\r\nLineColor=" + Hex(kRule) + "\r\n[Headline_1]\r\nOverlineColor=" +
@@ -148,6 +153,38 @@ public:
 
 inline RawString U8(const std::string& text) {
     return RawString::FromBytes(text.data(), static_cast<int32_t>(text.size()), RawLayer::KindUtf8);
+}
+
+}  // namespace PassTest
+
+namespace PassTest {
+
+// Writes a picture of a size in one colour (the left half transparent when
+// `alpha`) in the encoder's format: "image/png", "image/jpeg", "image/gif"
+// or "image/bmp". GDI+ must be started.
+inline bool WritePicture(const std::wstring& path, int width, int height, COLORREF colour, const wchar_t* mime,
+                         bool alpha = false) {
+    namespace Flat = Gdiplus::DllExports;
+    UINT count = 0, bytes = 0;
+    if (Flat::GdipGetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
+    std::vector<unsigned char> buffer(bytes);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    if (Flat::GdipGetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
+    const CLSID* encoder = nullptr;
+    for (UINT i = 0; i < count; ++i)
+        if (std::wstring(codecs[i].MimeType) == mime) encoder = &codecs[i].Clsid;
+    if (!encoder) return false;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+    uint32_t argb = 0xFF000000u | (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) pixels[static_cast<size_t>(y) * width + x] = (alpha && x < width / 2) ? 0 : argb;
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    if (Flat::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
+                                        reinterpret_cast<BYTE*>(pixels.data()), &bitmap) != Gdiplus::Ok)
+        return false;
+    bool ok = Flat::GdipSaveImageToFile(bitmap, path.c_str(), encoder, nullptr) == Gdiplus::Ok;
+    Flat::GdipDisposeImage(bitmap);
+    return ok;
 }
 
 }  // namespace PassTest

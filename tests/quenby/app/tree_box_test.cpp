@@ -185,8 +185,8 @@ TEST(TreeBox, CtrlKeysAndCtrlWheelReachTheMainWindow) {
     TestSupport::PumpUntilIdle();
     EXPECT_EQ(font.description.lfHeight, height);
 
-    // Ctrl+F opens the page view's search prompt; an answer by WM_COPYDATA
-    // ends it.
+    // Ctrl+F opens the page view's search prompt (answered by WM_COPYDATA)
+    // and the view searches the word.
     bool prompted = false;
     TestSupport::RunLater(300, [&] {
         const HWND prompt = FindWindowW(L"Class_TextDialog", nullptr);
@@ -195,11 +195,20 @@ TEST(TreeBox, CtrlKeysAndCtrlWheelReachTheMainWindow) {
         COPYDATASTRUCT answer{0, sizeof(word), word};
         SendMessageW(prompt, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&answer));
     });
+    AppLayer::GuiViewBox& view = tree.run.Dialog()->items.view;
+    view.MoveCursorTo(0);
     TestSupport::SetModifiers(false, true, false);
     TestSupport::SendKey(box.window, 'F');
     TestSupport::SetModifiers(false, false, false);
     TestSupport::PumpUntilIdle();
     EXPECT_TRUE(prompted);
+    // The view's cursor is on the first line after the top that holds the
+    // word: the paragraph after the first heading.
+    ASSERT_GE(view.cursor, 1);
+    EXPECT_EQ(TestSupport::S(AppLayer::VisibleLineText(view.LineAt(view.cursor)->text)), "Text.");
+    for (int32_t i = 1; i < view.cursor; ++i) {
+        EXPECT_EQ(TestSupport::S(view.LineAt(i)->rawText).find("Text"), std::string::npos) << i;
+    }
 
     // Ctrl+W closes the document's tab.
     TestSupport::SetModifiers(false, true, false);
