@@ -11,6 +11,7 @@
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/main_command.h"
 #include "tavrel/jobs/shell_commands.h"
+#include "toolkit/environment.h"
 
 using AppTest::AppRun;
 using AppTest::Quoted;
@@ -227,4 +228,34 @@ TEST(MainDialogTest, ASmallerDetailLineMovesTheViewsAboveAndBetween) {
     EXPECT_EQ(placed(v.detail2).bottom, second.bottom);
     run.Dialog().ApplyDetailLineHeight(15);
     EXPECT_EQ(placed(v.folderBox).bottom, folder.bottom + 10);
+}
+
+TEST(MainDialogTest, ANarrowWindowHidesThePushButtonsUnderTheToggles) {
+    AppRun run;
+    ASSERT_TRUE(run.Start(L""));
+    GuiViewSet& v = run.Views();
+    RECT before{};
+    GetClientRect(run.Window(), &before);
+    const LONG toggleGap = before.right - v.buttons[BtnOnly2].rect.right;
+    RECT window{};
+    GetWindowRect(run.Window(), &window);
+    MoveWindow(run.Window(), window.left, window.top, 400, 500, TRUE);
+    TestSupport::PumpUntilIdle();
+    RECT client{};
+    GetClientRect(run.Window(), &client);
+    ASSERT_LT(client.right, before.right);
+    // The toggles keep to the right edge, never narrower than their group.
+    EXPECT_EQ(client.right - v.buttons[BtnOnly2].rect.right, toggleGap);
+    EXPECT_GE(v.buttons[BtnEditable1].rect.left, 0);
+    const LONG limit = v.buttons[BtnEditable1].rect.left;
+    int hidden = 0;
+    for (int32_t i = 0; i < kPushButtonCount; ++i) {
+        GuiButton& button = v.buttons[i];
+        EXPECT_EQ(IsWindowVisible(button.window) != 0, button.rect.left < limit) << i;
+        EXPECT_EQ(button.ownEnabled, button.rect.right <= limit) << i;
+        if (!IsWindowVisible(button.window)) ++hidden;
+    }
+    EXPECT_GT(hidden, 0);
+    // The status box keeps to the bottom edge.
+    EXPECT_EQ(client.bottom - v.statusBox.rect.bottom, WinLayer::WinEnvironment::Instance().margin);
 }
