@@ -3,16 +3,16 @@
 # two sample folders), waits for its window, writes a PNG of the screen and
 # closes the program:
 #     bash scripts/screenshot.sh out.png [Tavrel arguments...]
-# Scenes, by name instead of a PNG:
-#     bash scripts/screenshot.sh backup [folder]
-#         backups in several states, then backup-list.png, backup-items.png,
-#         restore-message.png and title-menu.png (the system menu open) in
-#         the folder (default: the current one).
 # Builds first (x86_64 where this machine cannot run 32-bit code). The
 # program runs in a Wine prefix of its own beside the build folder.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 
+# The scene "backup", by name instead of a PNG:
+#     bash scripts/screenshot.sh backup [folder]
+# makes backups in several states, then writes backup-list.png,
+# backup-items.png, restore-message.png and title-menu.png (the system menu
+# open) into the folder (default: the current one).
 backup_scene() {
   local folder="${1:-$PWD}" arch build work
   mkdir -p "$folder"; folder=$(cd "$folder" && pwd)
