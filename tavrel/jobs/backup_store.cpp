@@ -912,8 +912,10 @@ void JobBackupList::StopLoader() {
 }
 
 bool JobBackupList::WaitLoaded(uint32_t milliseconds) {
-    // Without a started loader there is nothing to wait for. The flag is
-    // written by this (the GUI) thread only.
+    // Without a started loader there is nothing to wait for. Neither the
+    // flag nor the event is read under the store's lock, which a loader on
+    // a slow folder may hold for long: the flag is set once, before the
+    // loader thread exists, and never cleared.
     if (!started_ || !event_) return true;
     if (WaitForSingleObject(event_, 0) == WAIT_OBJECT_0) return true;
     static const HCURSOR waitCursor = LoadCursor(nullptr, IDC_WAIT);
