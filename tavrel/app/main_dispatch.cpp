@@ -7,6 +7,7 @@
 #include "base/api_text.h"
 #include "base/file_system.h"
 #include "base/shell.h"
+#include "tavrel/app/backup_dialog.h"
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/current_tab.h"
 #include "tavrel/app/job_environment.h"
@@ -284,6 +285,9 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         case CmdDrawNotice:
             // Nothing beyond the refresh of the buttons.
             break;
+        case CmdOpenBackup:
+            RunBackupDialog(*this);
+            break;
         case CmdTabMenu:
         case CmdListMenu:
         case CmdDragConnect1:
@@ -294,7 +298,6 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         case CmdClipLoad2:
         case CmdPrevDifferent:
         case CmdNextDifferent:
-        case CmdOpenBackup:
         case CmdSavePairs:
         case CmdClipTab:
         case CmdOpenClipPaths:
@@ -304,9 +307,8 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         case CmdOpenChildTab:
         case CmdOpenParentTab:
             // The work of these codes belongs to the tab menu, the side
-            // menu, the line drags, the tab operations, the cursor moves and
-            // the backup dialog; until each lands, the code only refreshes
-            // the buttons.
+            // menu, the line drags, the tab operations and the cursor moves;
+            // until each lands, the code only refreshes the buttons.
             break;
         default:
             break;
