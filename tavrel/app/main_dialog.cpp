@@ -93,6 +93,13 @@ GuiMainDialog::GuiMainDialog() : titleMenu(*this), command(*this, views) {
     largeIconId = kApplicationIcon;
     smallIconId = kApplicationIcon;
     hooks.AddHook(&titleMenu);
+    views.folderBox.View().editor = &command;
+    // Closing a tab or replacing its pair may discard edits: without
+    // backups, the user is asked first.
+    views.tabBar.confirmRelease = [this](JobGroupUnit* job) {
+        if (!JobLayer::ConfigStore::Instance().backupDisabled || !JobHasEdits(job)) return true;
+        return ConfirmUnsavedEdits(job);
+    };
 }
 
 GuiMainDialog::~GuiMainDialog() { hooks.RemoveHook(&titleMenu); }
@@ -216,7 +223,7 @@ bool GuiMainDialog::HasUnsavedEdits() const {
     return false;
 }
 
-bool GuiMainDialog::ConfirmUnsavedEdits() {
+bool GuiMainDialog::ConfirmUnsavedEdits(JobGroupUnit* only) {
     const RawString section = RawLayer::LanguageTable::Lookup(ToolMessageSectionText(), QuestionTexts());
     auto text = [&section](const char* key) { return RawLayer::LanguageTable::Text(section, RawString::FromText(key)); };
     const RawLayer::RawLabelUnit table[] = {
@@ -224,13 +231,13 @@ bool GuiMainDialog::ConfirmUnsavedEdits() {
         RawLayer::RawLabelUnit(text("Cancel"), AnswerStay), RawLayer::RawLabelUnit(RawString(), 0)};
     WinLayer::WinInfoDialog question;
     question.Setup(rect, ApplicationNameText(), text("UnsavedEdits"), table, WinLayer::WinInfoDialog::IconQuestion);
-    const int32_t answer = question.RunModal(*this);
+    const int32_t answer = presetAnswer ? presetAnswer : question.RunModal(*this);
     if (answer == AnswerDiscard) return true;
     if (answer != AnswerSave) return false;
     bool saved = true;
     for (const WinTabBarItemUnit& tab : views.tabBar.items) {
         JobGroupUnit* job = GuiTabBar::JobOf(&tab);
-        if (JobHasEdits(job)) saved = job->controller->SaveFile(*job, JobLayer::ModeBoth) && saved;
+        if ((!only || job == only) && JobHasEdits(job)) saved = job->controller->SaveFile(*job, JobLayer::ModeBoth) && saved;
     }
     // A save that failed keeps the window, so the edit is not lost.
     return saved;
