@@ -13,6 +13,7 @@
 #include "support/test_support.h"
 #include "support/window_support.h"
 #include "tavrel/app/command_codes.h"
+#include "tavrel/app/current_tab.h"
 #include "tavrel/app/main_dialog.h"
 #include "tavrel/app/start_up.h"
 #include "tavrel/jobs/config_store.h"
@@ -23,6 +24,7 @@ namespace TabViewTest {
 using namespace TestSupport;
 
 using AppLayer::GuiFolderBox;
+using AppLayer::ShowCurrentTab;
 using AppLayer::GuiMainDialog;
 using AppLayer::GuiViewSet;
 using JobLayer::JobGroupUnit;
