@@ -165,7 +165,7 @@ void GuiFolderBox::ReleaseJob() {
     view_.job = SpareJob();
     ClearItems();
     scroll = POINT{};
-    mode = static_cast<uint16_t>(mode & ~(ModeFocus | ModeMultiple)) | ModeMultiple;
+    mode = static_cast<uint16_t>(mode & ~(ModeFocus | ModeMultiple));
 }
 
 int32_t GuiFolderBox::CopySelectionToRows() {

@@ -146,6 +146,8 @@ void GuiMainDialog::OnCreated() {
     JobLayer::ShellCommandStore& environment = JobLayer::ShellCommandStore::Instance();
     environment.Load();
     environment.SetOutput(&views.statusBox);
+    // A message handler that fails is reported there too.
+    WinLayer::WinEnvironment::Instance().logger = &views.statusBox;
     const JobLayer::ConfigStore& options = JobLayer::ConfigStore::Instance();
     JobLayer::JobBackupList& backups = JobLayer::JobBackupList::Instance();
     backups.SetOptions(options.backupFolder, options.backupDays, options.backupDisabled);
@@ -171,6 +173,8 @@ void GuiMainDialog::OnDestroying() {
     // line nor the environment removing its folder at exit.
     JobLayer::ShellCommandStore& environment = JobLayer::ShellCommandStore::Instance();
     environment.SetOutput(nullptr);
+    WinLayer::WinEnvironment& windows = WinLayer::WinEnvironment::Instance();
+    if (windows.logger == &views.statusBox) windows.logger = nullptr;
     environment.RemoveTempFolder();
     if (environment.iconPool) environment.iconPool->Release();
 }

@@ -84,8 +84,6 @@ public:
     RawString restartFile;
     // Set once a restart is under way; a second request does nothing.
     uint8_t restarting = 0;
-    // The answer the question takes without asking (tests); 0 asks.
-    int32_t presetAnswer = 0;
 
 private:
     void LayoutAnchors();

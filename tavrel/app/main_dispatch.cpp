@@ -252,13 +252,36 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         case CmdViewHelp:
             if (window) SendMessageW(window, WM_SYSCOMMAND, kHelpMenuItem, 0);
             break;
-        // The codes below belong to views and dialogs whose own work comes
-        // later; until then they only refresh the buttons:
-        // 4353 window font, 4358 tab menu, 4359 side menu, 4361, 4363 and
-        // 4364 view notices, 4370-4373 line drags, 4383/4384 clipboard as
-        // file, 4385/4386 next difference, 4387 backup dialog, 4389 save
-        // pairs, 4391 pair line to the clipboard, 4392-4394 clipboard
-        // paths, 4396 new instance, 4397/4398 child and parent tabs.
+        case CmdWindowFont:
+        case CmdFolderBoxNotice:
+        case CmdTwinBarNotice:
+        case CmdDrawNotice:
+            // Nothing beyond the refresh of the buttons.
+            break;
+        case CmdTabMenu:
+        case CmdListMenu:
+        case CmdDragConnect1:
+        case CmdDragConnect2:
+        case CmdDragFloat1:
+        case CmdDragFloat2:
+        case CmdClipLoad1:
+        case CmdClipLoad2:
+        case CmdPrevDifferent:
+        case CmdNextDifferent:
+        case CmdOpenBackup:
+        case CmdSavePairs:
+        case CmdClipTab:
+        case CmdOpenClipPaths:
+        case CmdLoadClipSide1:
+        case CmdLoadClipSide2:
+        case CmdNewDialog:
+        case CmdOpenChildTab:
+        case CmdOpenParentTab:
+            // The work of these codes belongs to the tab menu, the side
+            // menu, the line drags, the tab operations, the cursor moves and
+            // the backup dialog; until each lands, the code only refreshes
+            // the buttons.
+            break;
         default:
             break;
         }

@@ -18,7 +18,7 @@ void GuiStripView::Construct() {
 }
 
 LRESULT GuiStripView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DRAWITEM) {
+    if (message == WM_DRAWITEM && wParam != 0) {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         if (item && item->hDC) FillRect(item->hDC, &item->rcItem, GetSysColorBrush(COLOR_BTNFACE));
         return TRUE;
