@@ -235,7 +235,7 @@ bool GuiMainDialog::ConfirmUnsavedEdits(JobGroupUnit* only) {
         RawLayer::RawLabelUnit(text("Cancel"), AnswerStay), RawLayer::RawLabelUnit(RawString(), 0)};
     WinLayer::WinInfoDialog question;
     question.Setup(rect, ApplicationNameText(), text("UnsavedEdits"), table, WinLayer::WinInfoDialog::IconQuestion);
-    const int32_t answer = presetAnswer ? presetAnswer : question.RunModal(*this);
+    const int32_t answer = question.RunModal(*this);
     if (answer == AnswerDiscard) return true;
     if (answer != AnswerSave) return false;
     bool saved = true;

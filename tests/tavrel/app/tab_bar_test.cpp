@@ -224,13 +224,28 @@ TEST_F(TabBarTest, ClosingAnEditedTabWithoutBackupsAsksFirst) {
     SendMessageW(box.window, WM_CHAR, 'z', 0);
     ASSERT_TRUE(job->content1.flags & JobLayer::ContentChanged);
     // Cancel: the tab and its edit stay.
-    Dialog().presetAnswer = GuiMainDialog::AnswerStay;
+    bool asked = false;
+    ModalWatchdog watchdog(10000);
+    RunLater(300, [&asked] {
+        const HWND question = AppTest::FindThreadWindow(L"Class_InfoDialog");
+        asked = question != nullptr;
+        if (question) PostMessageW(question, WM_CLOSE, 0, 0);
+    });
     Bar().RemoveTab(Bar().current);
     PumpUntilIdle();
+    EXPECT_TRUE(asked);
     EXPECT_EQ(Current(), job);
     EXPECT_EQ(S(job->content1.At(0)->Text()), "zkeep");
     // Yes: the edit is saved, then the tab goes.
-    Dialog().presetAnswer = GuiMainDialog::AnswerSave;
+    RunLater(300, [] {
+        const HWND question = AppTest::FindThreadWindow(L"Class_InfoDialog");
+        RawLayer::RawParameterList press;
+        press.SetText(RawLayer::RawString::FromText("Button"), RawLayer::RawString::FromText("Yes"));
+        if (question) {
+            WinLayer::WinMessage::SendPointer(question, WinLayer::WinMessage::PressButton, 0,
+                                              reinterpret_cast<LPARAM>(&press));
+        }
+    });
     Bar().RemoveTab(Bar().current);
     PumpUntilIdle();
     EXPECT_EQ(FileText(files.first), "zkeep\n");

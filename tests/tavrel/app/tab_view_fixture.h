@@ -7,15 +7,14 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
+#include "app_fixture.h"
 #include "support/test_support.h"
 #include "support/window_support.h"
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/current_tab.h"
 #include "tavrel/app/main_dialog.h"
-#include "tavrel/app/start_up.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/job_group.h"
 
@@ -59,11 +58,10 @@ inline RawLayer::RawString P(const std::wstring& path) { return W(path); }
 class MainWindowFixture : public ::testing::Test {
 protected:
     // The profile: colours, the backup root inside the temporary folder,
-    // and whatever `extra` adds (whole sections).
+    // and whatever the two extras add to sections "ColorSetting" and
+    // "Option".
     void WriteProfile(const std::string& colourExtra = "", const std::string& optionExtra = "") {
-        const std::string backup = Utf8(temp.Join(L"Backups"));
-        std::string text = "[Common]\r\nProgram=Tavrel\r\n[Option]\r\nBackupFolder=" + backup + "\r\n" + optionExtra +
-                           "[ColorSetting]\r\nLineColorSeparation=False\r\n";
+        std::string text = optionExtra + "[ColorSetting]\r\nLineColorSeparation=False\r\n";
         const struct {
             const char* key;
             COLORREF colour;
@@ -75,42 +73,28 @@ protected:
             {"OverSizeColor", kOverSize},     {"TabSameColor", kTabSame},   {"TabModifiedColor", kTabModified},
         };
         for (const auto& entry : colours) text += std::string(entry.key) + "=" + Hex(entry.colour) + "\r\n";
-        text += colourExtra;
-        ASSERT_TRUE(WriteFileBytes(temp.Join(L"Tavrel.ini"), text));
+        run.WriteProfile(text + colourExtra);
+        written = true;
     }
 
-    // Starts the main window on the arguments (quoted paths) and pumps
-    // until it is idle.
+    // Starts the main window on the arguments (quoted paths); the folder
+    // box gets the focus.
     void Open(const std::wstring& arguments) {
-        if (!FileExists(temp.Join(L"Tavrel.ini"))) WriteProfile();
-        app = std::make_unique<AppLayer::GuiApplication>(GetModuleHandleW(nullptr));
-        AppLayer::StartUpInput input;
-        input.programPath = W(temp.Join(L"Tavrel.exe"));
-        input.arguments = W(arguments);
-        ASSERT_TRUE(app->Start(input));
-        ASSERT_TRUE(app->CreateMainWindow());
-        ShowWindow(app->dialog->window, SW_SHOW);
-        PumpUntilIdle();
+        if (!written) WriteProfile();
+        ASSERT_TRUE(run.Start(arguments));
+        ShowWindow(run.Window(), SW_SHOW);
         if (Box().window) SetFocus(Box().window);
         PumpUntilIdle();
     }
 
-    static std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+    static std::wstring Quoted(const std::wstring& path) { return AppTest::Quoted(path); }
     void OpenPair(const std::wstring& a, const std::wstring& b) { Open(Quoted(a) + L" " + Quoted(b)); }
 
-    void TearDown() override {
-        if (app && app->dialog && app->dialog->window) {
-            app->dialog->presetAnswer = GuiMainDialog::AnswerDiscard;
-            DestroyWindow(app->dialog->window);
-        }
-        PumpUntilIdle();
-        DrainQuit();
-        app.reset();
-    }
+    void TearDown() override { run.Close(); }
 
-    GuiMainDialog& Dialog() { return *app->dialog; }
-    GuiViewSet& Views() { return app->dialog->views; }
-    GuiFolderBox& Box() { return app->dialog->views.folderBox; }
+    GuiMainDialog& Dialog() { return run.Dialog(); }
+    GuiViewSet& Views() { return run.Views(); }
+    GuiFolderBox& Box() { return run.Views().folderBox; }
     JobGroupUnit* Current() { return Views().tabBar.CurrentJob(); }
 
     // Sends a command code to the main window as a button would.
@@ -158,8 +142,9 @@ protected:
         return shown;
     }
 
-    TempFolder temp;
-    std::unique_ptr<AppLayer::GuiApplication> app;
+    AppTest::AppRun run;
+    const TempFolder& temp = run.folder;
+    bool written = false;
 };
 
 }  // namespace TabViewTest
