@@ -4,6 +4,8 @@
 //
 //   text_rows_bench FILE1 FILE2
 //
+//   text_rows_bench --folder FOLDER1 FOLDER2
+//
 // Frames: the first (every line in view laid out for the first time), a
 // jump to the middle of the rows, then 1,000 scrolls by one row. Beside it
 // the floor: the same rows drawn directly, one DrawTextExW per cell with no
@@ -15,10 +17,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "base/raw_string.h"
 #include "tavrel/jobs/config_store.h"
+#include "tavrel/jobs/folder_kind.h"
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/text_kind.h"
 #include "tests/support/row_paint.h"
@@ -79,23 +83,9 @@ Frames Measure(JobGroupUnit& job, HDC dc, TestSupport::RowGeometry geometry, Pai
     return frames;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: text_rows_bench FILE1 FILE2\n");
-        return 2;
-    }
-    ConfigStore::Instance().maxTextLoading = MaxTextLoadingLimit;
-    JobGroupUnit job(JobKindType::FromKind(KindText), &JobLineControl::Shared());
-    job.content1.path = RawString::FromText(argv[1]);
-    job.content2.path = RawString::FromText(argv[2]);
-    job.controller->Load(job, ModeBoth);
-    if (job.rows.Count() == 0) {
-        std::fprintf(stderr, "cannot read the files\n");
-        return 1;
-    }
-
+// Paints the frames of a loaded job, ours and the floor's, into a 32-bit
+// DIB section and prints their times.
+int RunFrames(JobGroupUnit& job) {
     HDC dc = CreateCompatibleDC(nullptr);
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     SelectObject(dc, font);
@@ -103,7 +93,7 @@ int main(int argc, char** argv) {
     GetTextMetricsW(dc, &metrics);
     TestSupport::RowGeometry geometry;
     geometry.rowHeight = metrics.tmHeight + 2;
-    geometry.margin = KindMargin(KindText);
+    geometry.margin = KindMargin(job.kind.kind);
     geometry.client = RECT{0, 0, kWidth, kRows * geometry.rowHeight};
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -132,4 +122,38 @@ int main(int argc, char** argv) {
     DeleteObject(bitmap);
     DeleteDC(dc);
     return 0;
+}
+
+// The frames of a folder job: two folders loaded and compared, each row an
+// entry with its icon, name, size and date.
+int RunFolderFrames(const char* folder1, const char* folder2) {
+    JobGroupUnit job(JobKindType::FromKind(KindPath), &JobPathControl::Shared());
+    job.content1.path = RawString::FromText(folder1);
+    job.content2.path = RawString::FromText(folder2);
+    job.controller->Load(job, ModeBoth);
+    if (job.rows.Count() == 0) {
+        std::fprintf(stderr, "cannot read the folders\n");
+        return 1;
+    }
+    return RunFrames(job);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 4 && std::strcmp(argv[1], "--folder") == 0) return RunFolderFrames(argv[2], argv[3]);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: text_rows_bench FILE1 FILE2 | --folder FOLDER1 FOLDER2\n");
+        return 2;
+    }
+    ConfigStore::Instance().maxTextLoading = MaxTextLoadingLimit;
+    JobGroupUnit job(JobKindType::FromKind(KindText), &JobLineControl::Shared());
+    job.content1.path = RawString::FromText(argv[1]);
+    job.content2.path = RawString::FromText(argv[2]);
+    job.controller->Load(job, ModeBoth);
+    if (job.rows.Count() == 0) {
+        std::fprintf(stderr, "cannot read the files\n");
+        return 1;
+    }
+    return RunFrames(job);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Shows the text rows of two sample files (changed characters, a selection,
 # a tab, the line-end mark, the caret) in the row host under Xvfb and saves
-# a screenshot:
+# a screenshot; then the rows of two sample folders (entry-kind icons, sizes,
+# dates, one-sided rows) as folder-rows.png beside it:
 #     bash scripts/shot-rows.sh [text-rows.png]
 # (scripts/window-shot.sh builds the program and takes the picture).
 set -euo pipefail
@@ -13,3 +14,14 @@ printf 'int main(void)\r\n{\r\n\treturn count + 1;\r\n}\r\nkept line\r\nonly her
 printf 'int main(void)\r\n{\r\n\treturn total + 2;\r\n}\r\nkept line\r\nnew one\r\nand another\r\n' > "$work/right.txt"
 windows() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 bash "$here/scripts/window-shot.sh" rows_shot 800x300 "$out" "$(windows "$work/left.txt")" "$(windows "$work/right.txt")"
+
+# The folder rows: a sub-folder pair, text and other files, one-sided entries.
+folders="$work/folders"
+mkdir -p "$folders/left/src" "$folders/right/src" "$folders/left/old" "$folders/right/new"
+printf 'same\r\n' > "$folders/left/readme.txt"; cp -p "$folders/left/readme.txt" "$folders/right/readme.txt"
+head -c 123456 /dev/zero > "$folders/left/data.bin"; head -c 654321 /dev/zero > "$folders/right/data.bin"
+printf 'left only\r\n' > "$folders/left/notes.txt"
+head -c 2048 /dev/zero > "$folders/right/image.png"
+touch -d '2024-03-01 09:30' "$folders/left/data.bin" "$folders/left/notes.txt"
+bash "$here/scripts/window-shot.sh" rows_shot 800x300 "$(dirname "$out")/folder-rows.png" \
+  "$(windows "$folders/left")" "$(windows "$folders/right")"

@@ -35,6 +35,12 @@ public:
     // The x where the box's edit text ends: the sum of the widths of its
     // visible characters, counted from the first visible one.
     virtual int32_t TextEndX() const = 0;
+
+    // What the folder kind lines its detail texts up with (0 when the box
+    // cannot tell): the width of the box's text area, and the width of a
+    // text in the box's font, tabs expanded at the box's tab stops.
+    virtual int32_t ClientWidth() const { return 0; }
+    virtual int32_t TextWidth(const RawString&) const { return 0; }
 };
 
 // Drawing flag of a box that the base strategy sets and the text kind clears.

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "tavrel/jobs/config_store.h"
+#include "tavrel/jobs/folder_kind.h"
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/line_unit.h"
 #include "tavrel/jobs/text_kind.h"
@@ -53,9 +54,29 @@ inline JobLayer::JobDrawContext RowContext(JobLayer::JobGroupUnit& job, uint32_t
     return context;
 }
 
+// A folder job's rows: the sides' metrics, the three columns measured over
+// the column header and the rows in view, laid out over each half.
+inline void LayoutPathRows(JobLayer::JobGroupUnit& job, HDC dc, const RowGeometry& geometry) {
+    const int32_t last = geometry.firstRow + geometry.VisibleRows();
+    for (uint32_t s = 0; s < 2; ++s) {
+        JobLayer::JobSideRecord& side = job.Side(s);
+        if (JobLayer::JobPathBaseData* data = JobLayer::PathBaseData(side))
+            data->UpdateMetrics(dc, geometry.rowHeight, geometry.HalfWidth());
+        for (int32_t& width : side.measuredWidth) width = 0;
+        JobLayer::JobPathUnit::Header().MeasureColumns(side, dc, geometry.margin);
+        for (int32_t row = geometry.firstRow; row < last && row < job.rows.Count(); ++row)
+            job.rows.At(row)->Unit(s)->MeasureColumns(side, dc, geometry.margin);
+        JobLayer::JobPathUnit::Header().LayoutColumns(side, geometry.SideRect(s, geometry.firstRow), false);
+    }
+}
+
 // The side's metrics for the font selected into the context, then the
 // column widths measured over the rows in view and laid out over each half.
 inline void LayoutRows(JobLayer::JobGroupUnit& job, HDC dc, const RowGeometry& geometry) {
+    if (job.kind.kind == JobLayer::KindPath) {
+        LayoutPathRows(job, dc, geometry);
+        return;
+    }
     TEXTMETRICW metrics = {};
     GetTextMetricsW(dc, &metrics);
     const int32_t last = geometry.firstRow + geometry.VisibleRows();

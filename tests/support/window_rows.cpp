@@ -88,7 +88,7 @@ void RowHost::Layout() {
     TEXTMETRICW metrics = {};
     GetTextMetricsW(dc.Get(), &metrics);
     geometry.rowHeight = metrics.tmHeight + 2;
-    geometry.margin = JobLayer::KindMargin(JobLayer::KindText);
+    geometry.margin = JobLayer::KindMargin(job->kind.kind);
     LayoutRows(*job, dc.Get(), geometry);
     SelectObject(dc.Get(), old);
 }
@@ -101,7 +101,7 @@ void RowHost::PaintInto(HDC dc) {
     TEXTMETRICW metrics = {};
     GetTextMetricsW(dc, &metrics);
     geometry.rowHeight = metrics.tmHeight + 2;
-    geometry.margin = JobLayer::KindMargin(JobLayer::KindText);
+    geometry.margin = JobLayer::KindMargin(job->kind.kind);
     job->side1.focusSide = job->side2.focusSide = focus;
     PaintRows(*job, dc, geometry);
     const JobSideRecord& side = job->Side(focus);

@@ -2,6 +2,7 @@
 // ended, for the screenshot of scripts/shot-rows.sh:
 //
 //     rows_shot.exe FILE1 FILE2 [ready-file]
+//     rows_shot.exe FOLDER1 FOLDER2 [ready-file]
 //
 // The first changed row gets a selection on side 1 and the caret at its
 // end; once the window is painted the ready file is written.
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "support/window_rows.h"
+#include "tavrel/jobs/folder_kind.h"
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/text_kind.h"
 
@@ -40,6 +42,33 @@ void CALLBACK WriteReadyFile(HWND, UINT, UINT_PTR id, DWORD) {
 
 void CALLBACK EndOfLife(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(0); }
 
+// Shows the rows of a job in the row host until the end of life.
+int ShowRows(JobGroupUnit& job, bool caret = true) {
+    TestSupport::RowHost host(&job, RECT{40, 40, 760, 260});
+    host.showCaret = caret;
+    host.Create();
+    if (!host.window) return 1;
+    SetTimer(nullptr, 0, kReadyDelayMs, WriteReadyFile);
+    SetTimer(nullptr, 0, kLifetimeMs, EndOfLife);
+    return host.MessageLoop();
+}
+
+// Two folders: the entry rows with their icons, sizes and dates, and the
+// one-sided rows. The extension table (which files are text) is the default
+// one, kept in "Tavrel.ini" beside the first folder.
+int ShowFolderRows(const std::wstring& folder1, const std::wstring& folder2) {
+    const RawString folder = RawString::FromWideText(folder1.c_str());
+    RawString parent;
+    parent.AssignRange(folder, RawLayer::PathFolderRange(folder));
+    ExtensionKindTable::Shared().Load(
+        RawLayer::ProfileFileRef::FromPath(RawLayer::PathJoin(parent, RawString::FromText("Tavrel.ini"))));
+    JobGroupUnit job(JobKindType::FromKind(KindPath), &JobPathControl::Shared());
+    job.content1.path = RawString::FromWideText(folder1.c_str());
+    job.content2.path = RawString::FromWideText(folder2.c_str());
+    job.controller->Load(job, ModeBoth);
+    return ShowRows(job, false);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -48,6 +77,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (argc > 3) g_readyFile = WideArgument(argv[3]);
+    const std::wstring first = WideArgument(argv[1]);
+    const DWORD attributes = GetFileAttributesW(first.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return ShowFolderRows(first, WideArgument(argv[2]));
     JobGroupUnit job(JobKindType::FromKind(KindText), &JobLineControl::Shared());
     job.content1.path = RawString::FromWideText(WideArgument(argv[1]).c_str());
     job.content2.path = RawString::FromWideText(WideArgument(argv[2]).c_str());
@@ -62,10 +95,5 @@ int main(int argc, char** argv) {
         job.side1.cursorColumn = unit->Text().Length() > 4 ? 4 : unit->Text().Length();
         break;
     }
-    TestSupport::RowHost host(&job, RECT{40, 40, 760, 260});
-    host.Create();
-    if (!host.window) return 1;
-    SetTimer(nullptr, 0, kReadyDelayMs, WriteReadyFile);
-    SetTimer(nullptr, 0, kLifetimeMs, EndOfLife);
-    return host.MessageLoop();
+    return ShowRows(job);
 }
