@@ -243,7 +243,10 @@ void GuiFolderBox::MeasureSideColumns(HDC dc, uint32_t side) {
     const int32_t margin = view_.kindMargin;
     if (content.header) content.header->MeasureColumns(record, dc, margin);
     // Binary rows are all of one width: only folder and text units measure.
-    if (job.kind.kind == JobLayer::KindPath || job.kind.kind == JobLayer::KindText) {
+    // A folder entry's every column is content (name, size, date).
+    if (job.kind.kind == JobLayer::KindPath) {
+        for (JobLayer::JobContentUnit& unit : content) unit.MeasureColumns(record, dc, margin);
+    } else if (job.kind.kind == JobLayer::KindText) {
         for (JobLayer::JobContentUnit& unit : content) unit.MeasureContent(record, dc, margin);
     }
     if (!content.IsEmpty()) content.At(0)->MeasureFirstColumn(record, dc, margin);
