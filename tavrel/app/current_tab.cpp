@@ -64,7 +64,9 @@ void ShowCurrentTab(GuiViewSet& views) {
     // Each job keeps its own horizontal places in its side records, so
     // nothing is carried over from the job shown before.
     views.folderBox.SetJob(job);
-    RefreshAfterJobChange(views);
+    // The rows are those of the job; its sides were measured when its
+    // content last changed.
+    RefreshAfterJobChange(views, false);
     Repaint(views.folderBox);
     ShowEditableStates(views);
     ShowSimpleState(views);
@@ -78,9 +80,9 @@ void ShowCurrentTab(GuiViewSet& views) {
     ShowCursorRowDetails(views);
 }
 
-void RefreshAfterJobChange(GuiViewSet& views) {
+void RefreshAfterJobChange(GuiViewSet& views, bool measure) {
     GuiFolderBox& box = views.folderBox;
-    box.RebuildRows();
+    box.RebuildRows(measure);
     const uint32_t side = box.CurrentSide();
     if (side < 2) {
         const int32_t row = box.Job()->Side(side).cursorRow;
@@ -147,7 +149,7 @@ void ApplySimpleState(GuiViewSet& views) {
     JobGroupUnit* job = ShownJob(views);
     if (job) {
         job->edit.simple = views.buttons[BtnSimple].checked ? 1 : 0;
-        views.folderBox.RemeasureColumns();
+        views.folderBox.LayoutColumns();
     }
     ShowSimpleState(views);
 }

@@ -14,8 +14,9 @@ namespace AppLayer {
 // jobs closed meanwhile are destroyed once no view shows them.
 void ShowCurrentTab(GuiViewSet& views);
 // Rebuilds the folder box's rows from its job (keeping its scroll) and
-// repaints the strips.
-void RefreshAfterJobChange(GuiViewSet& views);
+// repaints the strips; the sides are measured again unless `measure` is
+// false and the box measured them before.
+void RefreshAfterJobChange(GuiViewSet& views, bool measure = true);
 // The detail boxes from the cursor row (they draw details later).
 void ShowCursorRowDetails(GuiViewSet& views);
 

@@ -3,6 +3,8 @@
 #include "tavrel/app/folder_box.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "base/api_text.h"
 #include "tavrel/app/command_codes.h"
@@ -108,13 +110,14 @@ void GuiFolderBox::SetJob(JobGroupUnit* job) {
         layoutPending = 1;
     }
     if (shown->flags & JobLayer::JobLayoutStale) {
+        measured_.erase(shown);
         shown->flags = static_cast<uint16_t>(shown->flags & ~JobLayer::JobLayoutStale);
         shown->controller->InvalidateSide(*shown, 0);
         shown->controller->InvalidateSide(*shown, 1);
     }
 }
 
-void GuiFolderBox::RebuildRows() {
+void GuiFolderBox::RebuildRows(bool measure) {
     const POINT keep = scroll;
     ClearItems();
     JobGroupUnit* job = view_.job;
@@ -130,7 +133,11 @@ void GuiFolderBox::RebuildRows() {
     }
     scroll = keep;
     RefreshIfDirty();
-    RemeasureColumns();
+    if (measure || !measured_.count(job)) {
+        RemeasureColumns();
+    } else {
+        LayoutColumns();
+    }
 }
 
 void GuiFolderBox::ApplyFilterFlags() {
@@ -152,7 +159,7 @@ void GuiFolderBox::ApplyFilter() {
     ApplyFilterFlags();
     layoutPending = 1;
     RefreshIfDirty();
-    RemeasureColumns();
+    LayoutColumns();
     // The cursor stays on a shown row, or there is none.
     if (cursor >= 0) {
         const WinListBoxItemUnit* unit = ItemAt(cursor);
@@ -163,6 +170,7 @@ void GuiFolderBox::ApplyFilter() {
 
 void GuiFolderBox::ReleaseJob() {
     view_.job = SpareJob();
+    measured_.clear();
     ClearItems();
     scroll = POINT{};
     mode = static_cast<uint16_t>(mode & ~(ModeFocus | ModeMultiple));
@@ -247,10 +255,53 @@ void GuiFolderBox::MeasureSideColumns(HDC dc, uint32_t side) {
     if (job.kind.kind == JobLayer::KindPath) {
         for (JobLayer::JobContentUnit& unit : content) unit.MeasureColumns(record, dc, margin);
     } else if (job.kind.kind == JobLayer::KindText) {
-        for (JobLayer::JobContentUnit& unit : content) unit.MeasureContent(record, dc, margin);
+        MeasureLongestLines(dc, record, content, margin);
     }
     if (!content.IsEmpty()) content.At(0)->MeasureFirstColumn(record, dc, margin);
     record.totalWidth = record.measuredWidth[0] + record.measuredWidth[1] + record.measuredWidth[2];
+}
+
+void GuiFolderBox::MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, JobLayer::JobContentList& content,
+                                       int32_t margin) {
+    // Only the widest line counts. An ASCII line is at most as wide as the
+    // advances of its characters, each tab taken as a whole tab stop, with
+    // a pixel of slack per eight characters; lines are measured from the
+    // largest such bound down, and once a bound cannot beat the widest line
+    // measured, the rest cannot either. A line with other characters (a
+    // glyph of a linked font has no advance here) is always measured.
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    INT advance[128] = {};
+    const bool known = GetCharWidth32W(dc, 0, 127, advance) != FALSE;
+    const int64_t glyph = std::max<LONG>(metrics.tmMaxCharWidth, 1);
+    const int64_t tab = static_cast<int64_t>(std::max(JobLayer::ConfigStore::Instance().tabStop, 1)) *
+                        std::max<LONG>(metrics.tmAveCharWidth, 1);
+    std::vector<std::pair<int64_t, JobLayer::JobContentUnit*>> lines;
+    lines.reserve(static_cast<size_t>(content.Count()));
+    for (JobLayer::JobContentUnit& unit : content) {
+        const RawLayer::RawString text = unit.Text();
+        const int32_t length = text.Length();
+        const bool wide = text.Kind() == RawLayer::KindUtf16;
+        int64_t bound = known ? length / 8 + 2 : INT64_MAX;
+        for (int32_t i = 0; i < length && bound != INT64_MAX; ++i) {
+            const uint32_t code = wide ? static_cast<uint16_t>(text.Wide()[i]) : static_cast<uint8_t>(text.Bytes()[i]);
+            if (code >= 0x80) {
+                bound = INT64_MAX;
+            } else {
+                bound += code == '\t' ? tab : std::max<int64_t>(advance[code], 0);
+            }
+        }
+        lines.emplace_back(bound, &unit);
+    }
+    std::sort(lines.begin(), lines.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
+    // What a line adds to its text width: both margins and at most one
+    // character cell for the caret past its end.
+    const int64_t extra = 2 * static_cast<int64_t>(margin) + glyph + tab;
+    for (const auto& line : lines) {
+        if (line.first != INT64_MAX && line.first + extra <= record.measuredWidth[1]) break;
+        line.second->MeasureContent(record, dc, margin);
+    }
 }
 
 void GuiFolderBox::RemeasureColumns() {
@@ -262,6 +313,12 @@ void GuiFolderBox::RemeasureColumns() {
         MeasureSideColumns(screen.Get(), 0);
         MeasureSideColumns(screen.Get(), 1);
     }
+    measured_.insert(&job);
+    LayoutColumns();
+}
+
+void GuiFolderBox::LayoutColumns() {
+    JobGroupUnit& job = *view_.job;
     const RECT client = GetClientRect();
     const int32_t d = view_.dividingPoint;
     const bool hideFirst = job.edit.simple != 0;
@@ -337,7 +394,7 @@ void GuiFolderBox::OnDestroying() {
 LRESULT GuiFolderBox::OnCommand(uint16_t code) {
     switch (code) {
     case CmdFolderBoxNotice:
-        RemeasureColumns();
+        LayoutColumns();
         return 0;
     case CmdTwinBarNotice:
         // The twin bar's requests are applied by the view operations.
@@ -553,7 +610,7 @@ LRESULT GuiFolderBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         RefreshIfDirty();
         ClampScroll();
         UpdateScroll();
-        RemeasureColumns();
+        LayoutColumns();
         break;
     default:
         break;

@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <unordered_set>
 
 #include "tavrel/app/strip_view.h"
 #include "tavrel/jobs/action_args.h"
@@ -151,7 +152,9 @@ public:
     void SetJob(JobGroupUnit* job);
     JobGroupUnit* Job() const { return view_.job; }
     // Items from the job's rows, filtered by its word; keeps the scroll.
-    void RebuildRows();
+    // The sides are measured again (their content may have changed), or,
+    // with `measure` false, only when this box has not measured the job yet.
+    void RebuildRows(bool measure = true);
     void RefreshRows() { RebuildRows(); }
     // The filter word over the existing items.
     void ApplyFilter();
@@ -174,7 +177,16 @@ public:
     void SetDividingPoint(int32_t x);
     // Measures both sides' columns and lays them out at the dividing point.
     void RemeasureColumns();
+    // Lays the measured columns out at the dividing point (the content is
+    // as it was: a resize, a divider drag, a filter, the simple view).
+    void LayoutColumns();
+    // The job goes: its measurements are forgotten.
+    void ForgetJob(const JobGroupUnit* job) { measured_.erase(job); }
     void MeasureSideColumns(HDC dc, uint32_t side);
+    // The text column's width: the widest line, found without measuring
+    // the lines that cannot be the widest.
+    static void MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, JobLayer::JobContentList& content,
+                                    int32_t margin);
     // Copies a side's horizontal range to the twin scroll bar.
     void SyncTwinBarRange(uint32_t side);
     uint32_t HitSide(POINT point) const;
@@ -230,6 +242,10 @@ private:
     JobLayer::ActionArgs actionArgs_[5];
     // A typed high surrogate or ANSI lead byte waiting for its second unit.
     uint16_t pendingUnit_ = 0;
+    // The jobs whose side records hold this box's measurements: measuring
+    // every line of a long text again at each tab switch or resize would
+    // cost seconds.
+    std::unordered_set<const JobGroupUnit*> measured_;
 };
 
 // The spare job of the job list (kind none), made on first use.

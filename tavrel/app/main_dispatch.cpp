@@ -172,6 +172,7 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
                 JobGroupUnit* each = GuiTabBar::JobOf(&tab);
                 if (!each) continue;
                 each->controller->Load(*each, JobLayer::ModeBoth);
+                views.folderBox.ForgetJob(each);
                 each->flags = static_cast<uint16_t>(each->flags | JobLayer::JobTabStateChanged);
             }
             RefreshAfterJobChange(views);

@@ -3,9 +3,12 @@
 // frame, the float frame and mark strips, and the DC state after a paint.
 #include "tab_view_fixture.h"
 
+#include <random>
+
 #include "base/clipboard.h"
 #include "tavrel/jobs/line_unit.h"
 #include "toolkit/environment.h"
+#include "toolkit/gdi_scope.h"
 
 namespace TabViewTest {
 namespace {
@@ -233,6 +236,48 @@ TEST_F(FolderBoxDrawTest, PaintingLeavesTheDcAsItWasAndLeaksNoObject) {
     SelectObject(dc, GetStockObject(WHITE_BRUSH));
     DeleteObject(pen);
     DeleteObject(brush);
+}
+
+}  // namespace
+}  // namespace TabViewTest
+
+namespace TabViewTest {
+namespace {
+
+// The text column's width found from the widest candidates equals the
+// width of measuring every line, over random lines of ASCII, tabs and
+// other characters, in the box's view font.
+TEST_F(FolderBoxDrawTest, WidestLineWithoutMeasuringEveryLineMatchesMeasuringAll) {
+    Open(L"");
+    std::mt19937 random(5);
+    const char* pieces[] = {"i", "W", "m", ".", " ", "\t", "lorem", "MMMM", "\xc3\xa9", "\xe3\x81\x82", "||", "ij"};
+    for (int round = 0; round < 6; ++round) {
+        std::string text;
+        const int count = 50 + static_cast<int>(random() % 200);
+        for (int line = 0; line < count; ++line) {
+            const int parts = static_cast<int>(random() % 30);
+            for (int p = 0; p < parts; ++p) text += pieces[random() % (round < 3 ? 8 : 12)];
+            text += "\n";
+        }
+        const std::wstring a = temp.Join(L"w" + std::to_wstring(round) + L".txt");
+        ASSERT_TRUE(WriteFileBytes(a, text));
+        JobGroupUnit* job = JobLayer::JobGroupList::Instance().FindOrOpenPair(W(a), W(a));
+        ASSERT_NE(job, nullptr);
+        Views().tabBar.InsertJob(nullptr, job);
+        PumpUntilIdle();
+        ASSERT_EQ(Box().Job(), job);
+        WinLayer::GdiWindowDC screen(Box().window);
+        WinLayer::GdiSelection keep(screen.Get(), Box().GetEffectiveFont().handle);
+        JobLayer::JobSideRecord& record = job->side1;
+        const int32_t margin = JobLayer::KindMargin(JobLayer::KindText);
+        record.measuredWidth[1] = 0;
+        for (JobLayer::JobContentUnit& unit : job->content1) unit.MeasureContent(record, screen.Get(), margin);
+        const int32_t every = record.measuredWidth[1];
+        record.measuredWidth[1] = 0;
+        GuiFolderBox::MeasureLongestLines(screen.Get(), record, job->content1, margin);
+        EXPECT_EQ(record.measuredWidth[1], every) << round;
+        EXPECT_GT(every, 0);
+    }
 }
 
 }  // namespace
