@@ -63,6 +63,16 @@ uint16_t FilterBitOf(uint32_t rowKind) {
     }
 }
 
+bool FolderBoxKeys::Track(WPARAM key, bool down) {
+    uint16_t bit = 0;
+    if (key == VK_SHIFT) bit = ModShift;
+    if (key == VK_CONTROL) bit = ModCtrl;
+    if (key == VK_MENU) bit = ModAlt;
+    if (!bit) return false;
+    modifiers = static_cast<uint16_t>(down ? (modifiers | bit) : (modifiers & ~bit));
+    return true;
+}
+
 FolderBoxView::FolderBoxView() { InitializeCriticalSection(&lock); }
 FolderBoxView::~FolderBoxView() { DeleteCriticalSection(&lock); }
 
@@ -382,6 +392,7 @@ void GuiFolderBox::OnCreated() {
     if (!window) return;
     SetTimer(window, kCaretTimer, kCaretBlinkMs, nullptr);
     DragAcceptFiles(window, TRUE);
+    JobLayer::KeyBindingStore::Load(keys_.bindings);
     ResetDividingPoint();
 }
 
@@ -598,6 +609,12 @@ LRESULT GuiFolderBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CHAR:
         OnTypedUnit(wParam);
         return 0;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+        // The bound actions come with the key actions; until then every key
+        // goes on to the list.
+        keys_.Track(wParam, message == WM_KEYDOWN);
+        break;
     case WM_TIMER:
         if (wParam == kCaretTimer) {
             CaretBlink();

@@ -15,6 +15,7 @@
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/job_kind_control.h"
 #include "tavrel/jobs/job_report.h"
+#include "tavrel/jobs/key_binding.h"
 #include "toolkit/list_box.h"
 
 namespace AppLayer {
@@ -75,6 +76,18 @@ struct FolderBoxView {
 struct FolderBoxClicks {
     POINT last{};
     uint64_t time = 0;
+};
+
+// The key bindings of the box (read when its window is made) and the
+// modifier word of the keys held: 0x2000 Shift, 0x1000 Ctrl, 0x4000 Alt.
+struct FolderBoxKeys {
+    enum : uint16_t { ModShift = 0x2000, ModCtrl = 0x1000, ModAlt = 0x4000 };
+    // Sets or clears the bit of a modifier key; false for any other key.
+    bool Track(WPARAM key, bool down);
+
+    JobLayer::JobBindingOwner bindings;
+    uint8_t flag = 0;
+    uint16_t modifiers = 0;
 };
 
 // The press-and-drag state of the box: the line drag's press and the
@@ -237,6 +250,7 @@ private:
     FolderBoxView view_;
     FolderBoxClicks clicks_;
     LineDragState drag_;
+    FolderBoxKeys keys_;
     GuiFolderBoxDraw draw_;
     // The five argument records of the key actions and the box.
     JobLayer::ActionArgs actionArgs_[5];
