@@ -20,22 +20,6 @@ void Repaint(WinLayer::WinView& view) {
     if (view.window) InvalidateRect(view.window, nullptr, FALSE);
 }
 
-// The wait cursor while a long job operation runs; both cursors loaded
-// once.
-class WaitCursor {
-public:
-    WaitCursor() {
-        static const HCURSOR wait = LoadCursorW(nullptr, MAKEINTRESOURCEW(32514));
-        SetCursor(wait);
-    }
-    ~WaitCursor() {
-        static const HCURSOR arrow = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-        SetCursor(arrow);
-    }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 void MarkTabState(JobGroupUnit& job) {
     job.flags = static_cast<uint16_t>(job.flags | JobLayer::JobTabStateChanged);
 }
@@ -52,6 +36,16 @@ void RunRowCommand(GuiViewSet& views, JobLayer::JobViewEditor& editor, uint32_t 
 }
 
 }  // namespace
+
+WaitCursor::WaitCursor() {
+    static const HCURSOR wait = LoadCursorW(nullptr, MAKEINTRESOURCEW(32514));
+    SetCursor(wait);
+}
+
+WaitCursor::~WaitCursor() {
+    static const HCURSOR arrow = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    SetCursor(arrow);
+}
 
 void SetButtonChecked(GuiButton& button, bool on) {
     if (button.checked == on) return;

@@ -10,6 +10,16 @@
 
 namespace AppLayer {
 
+// The wait cursor while a long job operation runs, the arrow after it; both
+// loaded once.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
 // Brings the folder box and the buttons in line with the current tab; the
 // jobs closed meanwhile are destroyed once no view shows them.
 void ShowCurrentTab(GuiViewSet& views);

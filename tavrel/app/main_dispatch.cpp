@@ -28,18 +28,6 @@ RAW_CONSTANT_TEXT(GroupSwitchText, "-g ")
 RAW_CONSTANT_TEXT(RestartFilePrefixText, "Tavrel_Restart_")
 RAW_CONSTANT_TEXT(RestartFileSuffixText, ".txt")
 
-// The wait cursor while a long job operation runs.
-class WaitCursor {
-public:
-    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)))) {}
-    ~WaitCursor() { SetCursor(previous_ ? previous_ : LoadCursorW(nullptr, MAKEINTRESOURCEW(32512))); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    HCURSOR previous_;
-};
-
 // Whether a selected row of the box has content on the side.
 bool SelectedRowHasContent(GuiFolderBox& box, uint32_t side) {
     for (const WinListBoxItemUnit& unit : box.items) {
