@@ -82,9 +82,11 @@ void GuiFolderBoxDraw::MeasureRow(WinLayer::WinDrawContext& dc, SIZE& size) {
     size.cy = height;
     view.rowHeight = height;
     view.viewWidth = box.clientRect.right - box.clientRect.left;
+    // The kinds take the width of one character as their caret cell.
+    const int32_t cell = sample.right - sample.left;
     JobGroupUnit& job = *view.job;
     for (uint32_t side = 0; side < 2; ++side) {
-        if (job.Side(side).kindData) job.Side(side).kindData->UpdateMetrics(dc.dc, height, view.viewWidth);
+        if (job.Side(side).kindData) job.Side(side).kindData->UpdateMetrics(dc.dc, height, cell);
     }
     // The title row is one row high; the item area starts below it.
     const int32_t before = box.header.Height();
