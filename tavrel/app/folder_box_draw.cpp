@@ -8,6 +8,7 @@
 #include "base/clipboard.h"
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/folder_box.h"
+#include "tavrel/jobs/binary_kind.h"
 #include "tavrel/jobs/config_store.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
@@ -289,8 +290,14 @@ void GuiFolderBoxDraw::DrawFocusFrame(HDC dc, const RECT& rect) {
     const uint32_t side = box.CurrentSide();
     if (!(box.mode & WinLayer::WinListBoxInfo::ModeFocus) || side > 1) return;
     const ColorTable& colours = Colours();
-    const JobLayer::JobSideRecord& record = view.job->Side(side);
-    const COLORREF colour = (record.imeState & 0x2) ? colours.frameImeColor : colours.frameFocusColor;
+    JobLayer::JobSideRecord& record = view.job->Side(side);
+    // Bit 1 of the side's IME word: a composition is under way.
+    COLORREF colour = colours.frameFocusColor;
+    if (record.imeState & 0x1) {
+        colour = colours.frameImeColor;
+    } else if (view.job->kind.kind == JobLayer::KindBinary && JobLayer::BinaryInsertMode(record)) {
+        colour = colours.frameInsertModeColor;
+    }
     if (colour == NoColorValue) return;
     const RECT area = CellOf(rect, rect.right, view.dividingPoint, side);
     Fill(dc, RECT{area.left, area.top, area.right, area.top + kFocusFrame}, colour);

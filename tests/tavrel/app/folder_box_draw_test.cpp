@@ -148,6 +148,10 @@ TEST_F(FolderBoxDrawTest, TitleRowShowsEachSideStateAndTheFocusFrameFollowsItsCo
         EXPECT_NE(canvas.Pixel(d + 4, y), kFrameFocus);
         EXPECT_NE(canvas.Pixel(d - 3, y), kFrameFocus);
     }
+    // While the side composes with the input method, the IME colour.
+    Current()->side2.imeState = 1;
+    EXPECT_EQ(Capture().Pixel(d + 2, y), JobLayer::ConfigStore::Instance().colors.frameImeColor);
+    Current()->side2.imeState = 0;
     JobLayer::ConfigStore::Instance().colors.frameFocusColor = JobLayer::NoColorValue;
     {
         const DibCanvas canvas = Capture();
