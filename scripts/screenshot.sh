@@ -3,6 +3,8 @@
 # two sample folders), waits for its window, writes a PNG of the screen and
 # closes the program:
 #     bash scripts/screenshot.sh out.png [Tavrel arguments...]
+#     bash scripts/screenshot.sh folders.png    (the sample folders)
+#     bash scripts/screenshot.sh text.png       (the sample text pair)
 # Builds first (x86_64 where this machine cannot run 32-bit code). The
 # program runs in a Wine prefix of its own beside the build folder.
 set -euo pipefail
@@ -97,8 +99,16 @@ fi
 
 # Wine sees the Unix root as drive Z:.
 windows_path() { printf 'Z:%s' "$(cd "$1" && pwd)" | tr '/' '\\'; }
+# Scenes by the picture's name when no arguments are given: "text.png"
+# compares the two sample text files, anything else (e.g. "folders.png")
+# the two sample folders.
 if [ $# -eq 0 ]; then
-  set -- "$(windows_path "$here/samples/left")" "$(windows_path "$here/samples/right")"
+  case "$(basename "$out")" in
+    text.png)
+      set -- "$(windows_path "$here/samples/text")\\left.txt" "$(windows_path "$here/samples/text")\\right.txt" ;;
+    *)
+      set -- "$(windows_path "$here/samples/left")" "$(windows_path "$here/samples/right")" ;;
+  esac
 fi
 
 export WINEPREFIX="$build/wineprefix-shot"

@@ -93,6 +93,13 @@ GuiMainDialog::GuiMainDialog() : titleMenu(*this), command(*this, views) {
     largeIconId = kApplicationIcon;
     smallIconId = kApplicationIcon;
     hooks.AddHook(&titleMenu);
+    views.folderBox.View().editor = &command;
+    // Closing a tab or replacing its pair may discard edits: without
+    // backups, the user is asked first.
+    views.tabBar.confirmRelease = [this](JobGroupUnit* job) {
+        if (!JobLayer::ConfigStore::Instance().backupDisabled || !JobHasEdits(job)) return true;
+        return ConfirmUnsavedEdits(job);
+    };
 }
 
 GuiMainDialog::~GuiMainDialog() { hooks.RemoveHook(&titleMenu); }
@@ -220,7 +227,7 @@ bool GuiMainDialog::HasUnsavedEdits() const {
     return false;
 }
 
-bool GuiMainDialog::ConfirmUnsavedEdits() {
+bool GuiMainDialog::ConfirmUnsavedEdits(JobGroupUnit* only) {
     const RawString section = RawLayer::LanguageTable::Lookup(ToolMessageSectionText(), QuestionTexts());
     auto text = [&section](const char* key) { return RawLayer::LanguageTable::Text(section, RawString::FromText(key)); };
     const RawLayer::RawLabelUnit table[] = {
@@ -234,7 +241,7 @@ bool GuiMainDialog::ConfirmUnsavedEdits() {
     bool saved = true;
     for (const WinTabBarItemUnit& tab : views.tabBar.items) {
         JobGroupUnit* job = GuiTabBar::JobOf(&tab);
-        if (JobHasEdits(job)) saved = job->controller->SaveFile(*job, JobLayer::ModeBoth) && saved;
+        if ((!only || job == only) && JobHasEdits(job)) saved = job->controller->SaveFile(*job, JobLayer::ModeBoth) && saved;
     }
     // A save that failed keeps the window, so the edit is not lost.
     return saved;

@@ -29,18 +29,6 @@ RAW_CONSTANT_TEXT(GroupSwitchText, "-g ")
 RAW_CONSTANT_TEXT(RestartFilePrefixText, "Tavrel_Restart_")
 RAW_CONSTANT_TEXT(RestartFileSuffixText, ".txt")
 
-// The wait cursor while a long job operation runs.
-class WaitCursor {
-public:
-    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)))) {}
-    ~WaitCursor() { SetCursor(previous_ ? previous_ : LoadCursorW(nullptr, MAKEINTRESOURCEW(32512))); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    HCURSOR previous_;
-};
-
 // Whether a selected row of the box has content on the side.
 bool SelectedRowHasContent(GuiFolderBox& box, uint32_t side) {
     for (const WinListBoxItemUnit& unit : box.items) {
@@ -76,32 +64,16 @@ LRESULT GuiMainDialog::OnChildCommand(WinView* child, uint16_t code) {
     return 0;
 }
 
-void GuiMainDialog::ReloadCurrent(uint32_t mode) {
-    JobGroupUnit* job = views.tabBar.CurrentJob();
-    if (!job) return;
-    WaitCursor wait;
-    job->controller->Load(*job, mode);
-    job->flags = static_cast<uint16_t>(job->flags | JobLayer::JobTabStateChanged);
-    RefreshAfterJobChange(views);
-}
+void GuiMainDialog::ReloadCurrent(uint32_t mode) { ReloadSide(views, mode); }
 
-void GuiMainDialog::SaveCurrent(uint32_t mode) {
-    JobGroupUnit* job = views.tabBar.CurrentJob();
-    if (!job) return;
-    WaitCursor wait;
-    job->controller->SaveFile(*job, mode);
-    job->flags = static_cast<uint16_t>(job->flags | JobLayer::JobTabStateChanged);
-    RefreshAfterJobChange(views);
-}
+void GuiMainDialog::SaveCurrent(uint32_t mode) { SaveSide(views, mode); }
 
 void GuiMainDialog::RunSideCommand(uint32_t editCommand, uint32_t side) {
-    JobGroupUnit* job = views.tabBar.CurrentJob();
-    if (!job) return;
-    WaitCursor wait;
-    command.CountSelectedRows();
-    JobLayer::ActionArgs args;
-    job->controller->Execute(command, *job, side, editCommand, args);
-    RefreshAfterJobChange(views);
+    if (editCommand == JobLayer::CommandCopyLinesTo) {
+        CopyLines(views, command, side);
+    } else {
+        DeleteLines(views, command, side);
+    }
 }
 
 void GuiMainDialog::CentreCursorRow() {
@@ -171,19 +143,13 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
             if (views.folderBox.window) SetFocus(views.folderBox.window);
             break;
         case CmdRecompare:
-            if (job) {
-                WaitCursor wait;
-                job->controller->Compare(*job);
-                RefreshAfterJobChange(views);
-            }
+            CompareCurrent(views);
             break;
         case CmdDisconnect:
             // The rows take the box's selection first: their marks may
             // still stand from the last drag.
             if (job && command.CountSelectedRows() > 0 && job->controller->DisconnectLines(*job)) {
-                WaitCursor wait;
-                job->controller->Compare(*job);
-                RefreshAfterJobChange(views);
+                CompareCurrent(views);
             }
             break;
         case CmdReloadTab:
@@ -195,9 +161,10 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
                 JobGroupUnit* each = GuiTabBar::JobOf(&tab);
                 if (!each) continue;
                 each->controller->Load(*each, JobLayer::ModeBoth);
+                views.folderBox.ForgetJob(each);
                 each->flags = static_cast<uint16_t>(each->flags | JobLayer::JobTabStateChanged);
-                RefreshAfterJobChange(views);
             }
+            RefreshAfterJobChange(views);
             if (views.tabBar.window) InvalidateRect(views.tabBar.window, nullptr, FALSE);
             break;
         }
@@ -253,14 +220,10 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
             ShowEditableStates(views);
             break;
         case CmdSimple:
-            if (job) {
-                job->edit.simple = views.buttons[BtnSimple].checked ? 1 : 0;
-                command.RefreshFolderBox();
-            }
-            ShowSimpleState(views);
+            ApplySimpleState(views);
             break;
         case CmdFilter:
-            SetFilterWord(views, FilterWordOfButtons(views));
+            ApplyFilterButtons(views);
             break;
         case CmdShowStatus:
             views.statusBox.ShowQueued();
@@ -274,7 +237,7 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         case CmdTextViewFont:
         case CmdBinaryViewFont:
             JobLayer::GuiProfileStore::Instance().ReloadViewFont(static_cast<uint32_t>(code - CmdPathViewFont));
-            RefreshAfterJobChange(views);
+            ApplyViewFontChange(views, static_cast<uint32_t>(code - CmdPathViewFont));
             break;
         case CmdViewHelp:
             if (window) SendMessageW(window, WM_SYSCOMMAND, kHelpMenuItem, 0);

@@ -18,6 +18,17 @@ GuiViewSet::GuiViewSet() {
     detailPair.box2 = &detail2;
     divider.Construct(false, &anchors[AnchorViewArea], &anchors[AnchorStatusArea]);
     statusBox.Construct();
+    folderBox.View().twinBar = &twinBar;
+    // A job a tab lets go of is no longer shown by the box: the box moves
+    // to the current job (or the spare one) before the job can be closed.
+    tabBar.releasing = [this](JobGroupUnit* job) {
+        // The tab's own reference is about to go.
+        if (job->useCount <= 1) folderBox.ForgetJob(job);
+        if (folderBox.Job() != job) return;
+        JobGroupUnit* shown = tabBar.CurrentJob();
+        folderBox.SetJob(shown == job ? nullptr : shown);
+        folderBox.RebuildRows();
+    };
 }
 
 }  // namespace AppLayer
