@@ -84,7 +84,6 @@ void GuiPositionBar::ComputeMarks(int32_t height) {
     }
     const int32_t count = rows ? rows->Count() : 0;
     if (count <= 0 || height <= 0) return;
-    const int32_t capacity = static_cast<int32_t>(marks_[0].size());
     const int32_t perRow = std::max(height / count, 2);
     int32_t i = 0;
     for (const JobLayer::JobReportUnit& row : *rows) {
@@ -93,7 +92,8 @@ void GuiPositionBar::ComputeMarks(int32_t height) {
         ++i;
         if (kind == JobLayer::RowSame || kind > JobLayer::RowChanged) continue;
         const int32_t y = static_cast<int32_t>(y64);
-        const int32_t last = y + std::min(perRow, capacity - y);
+        // Within the track: a row's marks never run past its bottom.
+        const int32_t last = y + std::min(perRow, height - y);
         const int32_t mark1 = kind == JobLayer::RowOnly2 ? MarkMissing : MarkChanged;
         const int32_t mark2 = kind == JobLayer::RowOnly1 ? MarkMissing : MarkChanged;
         std::fill(marks_[0].begin() + y, marks_[0].begin() + last, mark1);
