@@ -181,6 +181,16 @@ void DetailBoxPair::ShowJob() {
     const RawString text1 = kindDraw->DetailText(record1, unit1).As(RawLayer::KindUtf16);
     const RawString text2 = kindDraw->DetailText(record2, unit2).As(RawLayer::KindUtf16);
     segments = kindDraw->DetailList(record1.row, text1, text2);
+    // A row on one side only has no character comparison: its whole text
+    // is that side's own.
+    const uint32_t rowKind = record1.row->kind;
+    if (segments.IsEmpty() && (rowKind == JobLayer::RowOnly1 || rowKind == JobLayer::RowOnly2)) {
+        if (rowKind == JobLayer::RowOnly1) {
+            segments.Add(JobLayer::SegmentOnly1, text1.Length(), 0);
+        } else {
+            segments.Add(JobLayer::SegmentOnly2, 0, text2.Length());
+        }
+    }
     JobKindDBoxDraw& draw1 = (!unit1 || unit1->IsPlaceholder()) ? JobBaseDBoxDraw::Shared() : *kindDraw;
     JobKindDBoxDraw& draw2 = (!unit2 || unit2->IsPlaceholder()) ? JobBaseDBoxDraw::Shared() : *kindDraw;
     ApplyDraw(*box1, record1, draw1, &draw1 == kindDraw ? text1 : RawString(RawLayer::KindUtf16), segments);
