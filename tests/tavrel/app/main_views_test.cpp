@@ -4,6 +4,7 @@
 #include "tab_view_fixture.h"
 
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "tavrel/app/strip_view.h"
@@ -239,6 +240,35 @@ TEST_F(MainViewsTest, PositionBarClickAtTheBottomEdgeBringsTheLastRowIntoView) {
     SendMessageW(bar.window, WM_LBUTTONUP, 0, 0);
 }
 
+TEST_F(MainViewsTest, PositionBarPaintsTheNextJobAtOnceWhenItsTabCloses) {
+    OpenEmpty();
+    std::string a, b;
+    for (int i = 0; i < 300; ++i) a += "line " + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 300; ++i) b += (i % 2 ? "other " : "line ") + std::to_string(i) + "\r\n";
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"a.txt"), a));
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"b.txt"), b));
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"c.txt"), "same\r\n"));
+    AppLayer::GuiTabBar& tabs = Views().tabBar;
+    tabs.LoadSide(0, P(temp.Join(L"a.txt")));
+    tabs.LoadSide(1, P(temp.Join(L"b.txt")));
+    PumpUntilIdle();
+    tabs.InsertJob(nullptr, JobLayer::JobGroupList::Instance().FindOrOpenPair(P(temp.Join(L"c.txt")),
+                                                                             P(temp.Join(L"c.txt"))));
+    PumpUntilIdle();
+    tabs.SelectTab(tabs.ItemAtIndex(0));
+    PumpUntilIdle();
+    ASSERT_GT(PaintBar(300).CountColor(kPosSide1), 100);
+    tabs.RemoveTab(tabs.ItemAtIndex(0));
+    // Painted before anything else runs: the rows are the new current job's.
+    InvalidateRect(Bar().window, nullptr, FALSE);
+    UpdateWindow(Bar().window);
+    const DibCanvas canvas = DibCanvas::CaptureClient(Bar().window);
+    ASSERT_NE(Current(), nullptr);
+    EXPECT_EQ(Bar().rows, &Current()->rows);
+    EXPECT_EQ(canvas.CountColor(kPosSide1), 0);
+    EXPECT_GT(canvas.CountColor(kPosSame), 100);
+}
+
 // ---- twin scroll bar ---------------------------------------------------------------------------------
 
 TEST_F(MainViewsTest, TwinBarHalvesKeepThumbAndTargetInsideForAnyRange) {
@@ -377,6 +407,33 @@ TEST_F(MainViewsTest, StatusFloodLeavesOneWaitingCommandThatShowsEveryLine) {
     box.Report(line);
     PumpUntilIdle();
     EXPECT_EQ(box.Count(), before + kLines + 1);
+}
+
+TEST_F(MainViewsTest, StatusReportsOfFourThreadsArriveOnceEachInTheirOrder) {
+    OpenEmpty();
+    GuiStatusBox& box = Views().statusBox;
+    const int32_t before = box.Count();
+    constexpr int kThreads = 4, kLines = 1000;
+    std::vector<std::thread> workers;
+    for (int t = 0; t < kThreads; ++t) {
+        workers.emplace_back([&box, t] {
+            for (int i = 0; i < kLines; ++i) {
+                box.Report(RawLayer::RawString::FromText((std::to_string(t) + " " + std::to_string(i)).c_str()));
+            }
+        });
+    }
+    PumpUntil([&box, before] { return box.Count() >= before + kThreads * kLines; }, 20000);
+    for (std::thread& worker : workers) worker.join();
+    PumpUntilIdle();
+    ASSERT_EQ(box.Count(), before + kThreads * kLines);
+    int next[kThreads] = {};
+    for (int32_t i = before; i < box.Count(); ++i) {
+        const std::string text = S(GuiStatusBox::ItemOf(*box.ItemAt(i))->text);
+        const int t = text[0] - '0';
+        ASSERT_TRUE(t >= 0 && t < kThreads) << text;
+        ASSERT_EQ(text, std::to_string(t) + " " + std::to_string(next[t]));
+        ++next[t];
+    }
 }
 
 TEST_F(MainViewsTest, StatusLineWithALineBreakTakesTwoLinesAndTheLastStaysInView) {
