@@ -87,6 +87,8 @@ void RefreshAfterJobChange(GuiViewSet& views, bool measure) {
     box.InvalidateViews();
     Repaint(views.positionBar);
     Repaint(views.tabBar);
+    // The rows were made again: the details take the cursor row anew.
+    ShowCursorRowDetails(views);
 }
 
 void ShowCursorRowDetails(GuiViewSet& views) {
