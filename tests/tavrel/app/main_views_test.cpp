@@ -10,6 +10,7 @@
 #include "tavrel/app/strip_view.h"
 #include "tavrel/jobs/job_report.h"
 #include "tavrel/jobs/shell_commands.h"
+#include "toolkit/gdi_scope.h"
 
 namespace TabViewTest {
 namespace {
@@ -434,6 +435,50 @@ TEST_F(MainViewsTest, StatusReportsOfFourThreadsArriveOnceEachInTheirOrder) {
         ASSERT_EQ(text, std::to_string(t) + " " + std::to_string(next[t]));
         ++next[t];
     }
+}
+
+TEST_F(MainViewsTest, StatusLineDrawsItsAmpersandsAndExpandsItsTabs) {
+    OpenEmpty();
+    GuiStatusBox& box = Views().statusBox;
+    const wchar_t* line = L"&&x a&b\tafter the tab";
+    box.Report(RawLayer::RawString::FromWideText(line));
+    PumpUntilIdle();
+    box.RefreshIfDirty();
+    const WinLayer::WinListBoxItemUnit* unit = box.ItemAt(box.Count() - 1);
+    ASSERT_NE(unit, nullptr);
+    InvalidateRect(box.window, nullptr, FALSE);
+    UpdateWindow(box.window);
+    const DibCanvas shown = DibCanvas::CaptureClient(box.window);
+    const LONG top = box.clientRect.top + unit->rect.top - box.scroll.y;
+    const LONG bottom = top + unit->Height() - 1;
+    const LONG width = shown.Width();
+    ASSERT_GT(top, 0);
+    // The same text drawn without prefix processing, tabs of 4, on the
+    // item's own background.
+    DibCanvas expected(width, shown.Height());
+    BitBlt(expected.Dc(), 0, 0, width, shown.Height(), nullptr, 0, 0, WHITENESS);
+    const COLORREF background = shown.Pixel(width - box.marginRight - 2, top + 1);
+    {
+        WinLayer::GdiBrush fill(background);
+        const RECT row{0, top, width, bottom};
+        FillRect(expected.Dc(), &row, fill.Handle());
+        WinLayer::GdiSelection font(expected.Dc(), box.GetEffectiveFont().handle);
+        SetBkMode(expected.Dc(), TRANSPARENT);
+        SetTextColor(expected.Dc(), GetSysColor(COLOR_WINDOWTEXT));
+        RECT text{0, top + 1, width, bottom + 1};
+        DRAWTEXTPARAMS params{sizeof params, GuiStatusBox::kTabLength, 0, 0, 0};
+        DrawTextExW(expected.Dc(), const_cast<wchar_t*>(line), -1, &text, DT_NOPREFIX | DT_TABSTOP | DT_EXPANDTABS,
+                    &params);
+    }
+    int differing = 0, inked = 0;
+    for (LONG y = top; y < bottom; ++y) {
+        for (LONG x = box.marginLeft; x < width - box.marginRight; ++x) {
+            if (shown.Pixel(x, y) != expected.Pixel(x, y)) ++differing;
+            if (shown.Pixel(x, y) != background) ++inked;
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(inked, 20);
 }
 
 TEST_F(MainViewsTest, StatusLineWithALineBreakTakesTwoLinesAndTheLastStaysInView) {
