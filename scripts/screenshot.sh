@@ -5,6 +5,11 @@
 #     bash scripts/screenshot.sh out.png [Tavrel arguments...]
 #     bash scripts/screenshot.sh folders.png    (the sample folders)
 #     bash scripts/screenshot.sh text.png       (the sample text pair)
+#     bash scripts/screenshot.sh main-views.png (a text pair with changes on
+#         both sides, a long line and a cut side: buttons, position-bar
+#         marks, a twin-bar thumb, detail boxes and a status line)
+#     bash scripts/screenshot.sh main-narrow.png (the same, the window too
+#         narrow for every push button)
 # Builds first (x86_64 where this machine cannot run 32-bit code). The
 # program runs in a Wine prefix of its own beside the build folder.
 set -euo pipefail
@@ -102,6 +107,49 @@ windows_path() { printf 'Z:%s' "$(cd "$1" && pwd)" | tr '/' '\\'; }
 # Scenes by the picture's name when no arguments are given: "text.png"
 # compares the two sample text files, anything else (e.g. "folders.png")
 # the two sample folders.
+# The main-view scenes run a copy of the program in a folder of their own,
+# with a profile that cuts side 2 (a status line) and, for the narrow one,
+# a fixed narrow window.
+main_scene() {
+  local dir="$build/shot-$1"
+  rm -rf "$dir" && mkdir -p "$dir"
+  cp "$exe" "$dir/Tavrel.exe"
+  exe="$dir/Tavrel.exe"
+  {
+    printf '[Common]\r\nProgram=Tavrel\r\n[Option]\r\nMaxTextLoading=6000\r\n'
+    if [ "$1" = narrow ]; then
+      printf '[MainDialog]\r\nWindowRect_L=40\r\nWindowRect_T=40\r\nWindowRect_R=560\r\n'
+      printf 'WindowRect_B=700\r\nFixRect=True\r\n'
+    fi
+  } >"$dir/Tavrel.ini"
+  : >"$dir/left.txt"; : >"$dir/right.txt"
+  for i in $(seq 0 119); do
+    case $i in
+      0) printf 'first line of the left file\n' >>"$dir/left.txt"
+         printf 'first line of the RIGHT file, a little longer\n' >>"$dir/right.txt" ;;
+      30|31) printf 'line %d only on the left\n' "$i" >>"$dir/left.txt" ;;
+      60) printf 'line %d\n' "$i" >>"$dir/left.txt"
+          printf 'line %d %s\n' "$i" "$(printf 'long%.0s' $(seq 1 120))" >>"$dir/right.txt" ;;
+      90) printf 'line %d\n' "$i" >>"$dir/left.txt"
+          printf 'line %d changed\n' "$i" >>"$dir/right.txt" ;;
+      *) printf 'line %d\n' "$i" >>"$dir/left.txt"; printf 'line %d\n' "$i" >>"$dir/right.txt" ;;
+    esac
+  done
+  for i in $(seq 0 600); do printf 'cut away %d\n' "$i" >>"$dir/right.txt"; done
+  set -- "$(windows_path "$dir")\\left.txt" "$(windows_path "$dir")\\right.txt"
+  scene_args=("$@")
+  # A click on the first row (window coordinates) puts the cursor there, so
+  # that the detail boxes show it.
+  export SHOT_CLICK="150 118"
+}
+scene_args=()
+if [ $# -eq 0 ]; then
+  case "$(basename "$out")" in
+    main-views.png) main_scene views ;;
+    main-narrow.png) main_scene narrow ;;
+  esac
+  [ ${#scene_args[@]} -eq 0 ] || set -- "${scene_args[@]}"
+fi
 if [ $# -eq 0 ]; then
   case "$(basename "$out")" in
     text.png)
@@ -126,6 +174,11 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   if [ $status -eq 0 ]; then
     # Let the first paint of the compared pair finish.
     sleep 1.5
+    if [ -n "${SHOT_CLICK:-}" ] && command -v xdotool >/dev/null; then
+      id=$(xdotool search --name "^Tavrel\$" | head -1)
+      # shellcheck disable=SC2086
+      [ -z "$id" ] || { xdotool mousemove --window "$id" $SHOT_CLICK click 1; sleep 0.5; }
+    fi
     xwd -root -silent | convert xwd:- "$out"
   else
     echo "the window did not come up" >&2

@@ -58,6 +58,8 @@ void ShowCurrentTab(GuiViewSet& views) {
     // Each job keeps its own horizontal places in its side records, so
     // nothing is carried over from the job shown before.
     views.folderBox.SetJob(job);
+    views.positionBar.rows = job ? &job->rows : nullptr;
+    if (job) ApplyDetailKindFont(views, job->kind.kind);
     // The rows are those of the job; its sides were measured when its
     // content last changed.
     RefreshAfterJobChange(views, false);
@@ -85,11 +87,43 @@ void RefreshAfterJobChange(GuiViewSet& views, bool measure) {
     box.InvalidateViews();
     Repaint(views.positionBar);
     Repaint(views.tabBar);
+    // The rows were made again: the details take the cursor row anew.
+    ShowCursorRowDetails(views);
 }
 
 void ShowCursorRowDetails(GuiViewSet& views) {
-    Repaint(views.detail1);
-    Repaint(views.detail2);
+    DetailBoxPair& pair = views.detailPair;
+    JobGroupUnit* job = ShownJob(views);
+    GuiFolderBox& box = views.folderBox;
+    const WinLayer::WinListBoxItemUnit* item = job && box.Job() == job ? box.ItemAt(box.cursor) : nullptr;
+    JobLayer::JobReportUnit* row = item ? GuiFolderBox::ItemOf(*item) : nullptr;
+    // Without a row the boxes hold nothing that could outlive its job.
+    if (!row) {
+        pair.Reset();
+        return;
+    }
+    pair.box1->record.InitWith(pair.box1, job, row, 0);
+    pair.box2->record.InitWith(pair.box2, job, row, 1);
+    pair.ShowJob();
+}
+
+void MoveByDetailChange(GuiViewSet& views, int32_t d) {
+    if (d == 0) return;
+    auto moveBy = [](WinLayer::WinView& view, LONG top, LONG bottom) {
+        view.rect.top += top;
+        view.rect.bottom += bottom;
+        if (view.window) MoveWindow(view.window, view.rect.left, view.rect.top, view.Width(), view.Height(), TRUE);
+    };
+    moveBy(views.folderBox, 0, 2 * d);
+    moveBy(views.positionBar, 0, 2 * d);
+    moveBy(views.twinBar, 2 * d, 2 * d);
+    moveBy(views.detail1, 2 * d, d);
+    moveBy(views.detail2, d, 0);
+}
+
+void ApplyDetailKindFont(GuiViewSet& views, uint32_t kind) {
+    if (kind >= JobLayer::ViewFontCount) return;
+    MoveByDetailChange(views, views.detailPair.ApplyKindFont(kind));
 }
 
 void ReloadSide(GuiViewSet& views, uint32_t mode) {
@@ -183,6 +217,7 @@ void ApplyViewFontChange(GuiViewSet& views, uint32_t kind) {
     }
     JobGroupUnit* job = ShownJob(views);
     if (!job || job->kind.kind != kind) return;
+    ApplyDetailKindFont(views, kind);
     GuiFolderBox& box = views.folderBox;
     box.SetJob(job);
     box.scroll = POINT{};

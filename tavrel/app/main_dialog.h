@@ -87,7 +87,9 @@ public:
 
 private:
     void LayoutAnchors();
-    void CentreCursorRow();
+    // Scrolls the folder box so that the row the position bar was clicked
+    // at stands in the middle.
+    void CentreClickedRow();
     void RunSideCommand(uint32_t command, uint32_t side);
     void ReloadCurrent(uint32_t mode);
     void SaveCurrent(uint32_t mode);

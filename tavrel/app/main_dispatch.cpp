@@ -76,15 +76,18 @@ void GuiMainDialog::RunSideCommand(uint32_t editCommand, uint32_t side) {
     }
 }
 
-void GuiMainDialog::CentreCursorRow() {
+void GuiMainDialog::CentreClickedRow() {
     GuiFolderBox& box = views.folderBox;
     const int32_t rowHeight = box.RowHeight();
+    // The row the position bar was clicked at is the only input: the
+    // cursor stays where it is.
+    const int32_t row = views.positionBar.clickedRow;
     // Before the first paint no row has a height: nothing to centre by.
-    if (rowHeight <= 0 || box.cursor < 0 || !box.window) return;
+    if (rowHeight <= 0 || row < 0 || row >= box.Count() || !box.window) return;
     RECT client{};
     GetClientRect(box.window, &client);
     const int32_t visible = (client.bottom - client.top) / rowHeight;
-    int32_t first = box.cursor - (visible - 1) / 2;
+    int32_t first = row - (visible - 1) / 2;
     if (first < 0) first = 0;
     const WinListBoxItemUnit* unit = box.ItemAt(first);
     if (!unit) return;
@@ -133,11 +136,11 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         views.tabBar.InsertJob(nullptr, fresh);
         ShowCurrentTab(views);
     } else if (sender == &views.folderBox && code == NotifySelectionChanged) {
-        // The detail boxes show the cursor row once they draw details.
+        ShowCursorRowDetails(views);
     } else {
         switch (code) {
         case CmdCentreCursor:
-            CentreCursorRow();
+            CentreClickedRow();
             break;
         case CmdFocusFolderBox:
             if (views.folderBox.window) SetFocus(views.folderBox.window);

@@ -9,6 +9,9 @@ namespace {
 
 constexpr int kFolderBoxId = 2518;
 constexpr int kSameButtonId = 2513;
+constexpr int kPositionBarId = 2520;
+constexpr int kDetail1Id = 2521;
+constexpr int kStatusBoxId = 2524;
 
 std::wstring BuiltProgram() {
     wchar_t self[MAX_PATH];
@@ -137,6 +140,90 @@ TEST_F(CompareProcessTest, ChangedRowsShowTheirColoursAndSameRowsHideOnTheButton
     DWORD code = 99;
     GetExitCodeProcess(process.hProcess, &code);
     EXPECT_EQ(code, 0u);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+// Starts the built program on two files in the temporary folder; the main
+// window, or null.
+HWND StartOnPair(const std::wstring& program, const std::wstring& a, const std::wstring& b,
+                 PROCESS_INFORMATION& process, const std::wstring& folder) {
+    std::wstring line = L"\"" + program + L"\" \"" + a + L"\" \"" + b + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &process)) {
+        return nullptr;
+    }
+    FoundWindow found{process.dwProcessId, nullptr};
+    PumpUntil(
+        [&] {
+            EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&found));
+            return found.window != nullptr;
+        },
+        10000);
+    return found.window;
+}
+
+int CountColour(const DibCanvas& canvas, COLORREF colour) { return canvas.CountColor(colour); }
+
+TEST_F(CompareProcessTest, StatusLinePositionMarksAClickThereAndDetailsOfTheCursorRow) {
+    const std::wstring program = temp.Join(L"Tavrel.exe");
+    ASSERT_TRUE(CopyFileW(BuiltProgram().c_str(), program.c_str(), FALSE)) << Utf8(BuiltProgram());
+    const COLORREF posMark = RGB(0x51, 0x61, 0x71), detailDiff = RGB(0x52, 0x62, 0x72);
+    WriteProfile("PosBarSide1Color=" + Hex(posMark) + "\r\nDetailDiff1Color=" + Hex(detailDiff) + "\r\n",
+                 "MaxTextLoading=4000\r\n");
+    std::string left, right;
+    for (int i = 0; i < 300; ++i) {
+        left += "line " + std::to_string(i) + "\n";
+        right += (i == 250 ? "LINE " : "line ") + std::to_string(i) + "\n";
+    }
+    // Side 2 is larger than the loading limit: it is cut, and reported.
+    for (int i = 0; i < 300; ++i) right += "more " + std::to_string(i) + "\n";
+    const std::wstring a = temp.Join(L"left.txt"), b = temp.Join(L"right.txt");
+    ASSERT_TRUE(WriteFileBytes(a, left));
+    ASSERT_TRUE(WriteFileBytes(b, right));
+    PROCESS_INFORMATION process{};
+    const HWND main = StartOnPair(program, a, b, process, temp.Path());
+    ASSERT_NE(main, nullptr);
+    ProcessGuard guard(process.hProcess);
+    const HWND box = GetDlgItem(main, kFolderBoxId), bar = GetDlgItem(main, kPositionBarId),
+               detail = GetDlgItem(main, kDetail1Id), status = GetDlgItem(main, kStatusBoxId);
+    ASSERT_TRUE(box && bar && detail && status);
+    // The status box shows the line of the cut file.
+    EXPECT_TRUE(PumpUntil([&] { return CountColour(CaptureOnScreen(status), GetSysColor(COLOR_WINDOWTEXT)) > 20; },
+                          5000));
+    // The position bar marks the changed row; the box does not show it yet.
+    RECT client{};
+    GetClientRect(box, &client);
+    const int left1 = client.right / 4;
+    int markY = -1;
+    PumpUntil(
+        [&] {
+            const DibCanvas canvas = CaptureOnScreen(bar);
+            markY = FirstRowOf(canvas, 4, posMark);
+            return markY > 0;
+        },
+        5000);
+    ASSERT_GT(markY, 0);
+    EXPECT_LT(FirstRowOf(CaptureOnScreen(box), left1, kDiff1), 0);
+    // A click on the mark brings the changed row into view.
+    SendMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, markY + 1));
+    SendMessageW(bar, WM_LBUTTONUP, 0, MAKELPARAM(4, markY + 1));
+    int changedY = -1;
+    PumpUntil(
+        [&] {
+            changedY = FirstRowOf(CaptureOnScreen(box), left1, kDiff1);
+            return changedY > 0;
+        },
+        5000);
+    ASSERT_GT(changedY, 0);
+    // The cursor put on it: the detail boxes show its changed characters.
+    SendMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(left1, changedY + 3));
+    SendMessageW(box, WM_LBUTTONUP, 0, MAKELPARAM(left1, changedY + 3));
+    EXPECT_TRUE(PumpUntil([&] { return CountColour(CaptureOnScreen(detail), detailDiff) > 10; }, 5000));
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, 5000), WAIT_OBJECT_0);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
 }
