@@ -26,20 +26,10 @@ if [ $# -eq 0 ]; then
   set -- "$here/samples/help/Quenby_Guide.md" "$here/samples/help/Quenby_Second.md"
 fi
 
-arch=$(bash "$here/scripts/test-arch.sh")
-build="$here/build-$arch"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$arch.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" -j 4 --target quenby_program >/dev/null
+. "$here/scripts/shot-common.sh"
+shot_build quenby_program
 
-if ! command -v xwd >/dev/null || ! command -v xwininfo >/dev/null || ! command -v convert >/dev/null ||
-   { [ "${QUENBY_SHOT_ACTION:-}" = zoom ] && ! command -v xdotool >/dev/null; }; then
-  SUDO=""
-  if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
-  $SUDO apt-get install -y --no-install-recommends x11-apps x11-utils imagemagick xdotool
-fi
+if [ "${QUENBY_SHOT_ACTION:-}" = zoom ]; then shot_tools xdotool; else shot_tools; fi
 
 # A fresh program folder, so the shot starts from the default placement.
 work=$(mktemp -d)

@@ -11,20 +11,11 @@ out="${1:?usage: screenshot.sh <out.png> [Tavrel arguments...]}"
 shift
 case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
 
-arch=$(bash "$here/scripts/test-arch.sh")
-build="$here/build-$arch"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$arch.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" -j 4 --target tavrel_program >/dev/null
+. "$here/scripts/shot-common.sh"
+shot_build tavrel_program
 exe="$build/Tavrel.exe"
 
-if ! command -v xwd >/dev/null || ! command -v xwininfo >/dev/null || ! command -v convert >/dev/null; then
-  SUDO=""
-  if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
-  $SUDO apt-get install -y --no-install-recommends x11-apps x11-utils imagemagick
-fi
+shot_tools
 
 # Wine sees the Unix root as drive Z:.
 windows_path() { printf 'Z:%s' "$(cd "$1" && pwd)" | tr '/' '\\'; }
