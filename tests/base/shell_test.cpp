@@ -12,6 +12,7 @@
 
 using namespace RawLayer;
 using TestSupport::TempFolder;
+using TestSupport::FileText;
 
 namespace {
 
@@ -73,11 +74,6 @@ DWORD WaitForExit(HANDLE process) {
 bool HandleIsOpen(HANDLE handle) {
     DWORD flags = 0;
     return GetHandleInformation(handle, &flags) != FALSE;
-}
-
-std::string FileText(const std::wstring& path) {
-    std::vector<uint8_t> bytes = TestSupport::ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
 }
 
 }  // namespace
