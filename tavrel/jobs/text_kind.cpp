@@ -67,10 +67,8 @@ int32_t RowHolding(const JobGroupUnit& job, int32_t hint, uint32_t side, int32_t
 // once), else by search.
 int32_t IndexOfLine(const JobContentList& content, const JobContentUnit* unit) {
     const JobLineUnit* line = dynamic_cast<const JobLineUnit*>(unit);
-    if (line && line->LineNumber() >= 1 && line->LineNumber() <= content.Count() &&
-        content.At(line->LineNumber() - 1) == unit)
-        return line->LineNumber() - 1;
-    return content.IndexOf(unit);
+    const int32_t numbered = line ? NumberedIndex(content, *line) : -1;
+    return numbered >= 0 ? numbered : content.IndexOf(unit);
 }
 
 // A new empty line in the kind of the side's other lines.
@@ -184,6 +182,11 @@ JobLineHeaderUnit& TextHeaderUnit() {
 void NumberLines(JobContentList& content) {
     int32_t number = 1;
     for (JobContentUnit& unit : content) unit.SetNumber(number++);
+}
+
+int32_t NumberedIndex(const JobContentList& content, const JobLineUnit& line) {
+    const int32_t index = line.LineNumber() - 1;
+    return index >= 0 && index < content.Count() && content.At(index) == &line ? index : -1;
 }
 
 bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64_t limit,
