@@ -13,6 +13,7 @@
 using namespace RawLayer;
 using TestSupport::TempFolder;
 using TestSupport::FileText;
+using TestSupport::ModulePath;
 
 namespace {
 
@@ -44,12 +45,6 @@ public:
 
 ::testing::Environment* const childEnvironment =
     ::testing::AddGlobalTestEnvironment(new ChildModeEnvironment);
-
-std::wstring ModulePath() {
-    wchar_t path[MAX_PATH + 1] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return path;
-}
 
 // Sets the child's variables for the lifetime of the object.
 class ChildVariables {
