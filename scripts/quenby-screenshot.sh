@@ -44,18 +44,12 @@ done
 
 export WINEPREFIX="$build/wineprefix-shot"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  . "$SHOT_COMMON"
   out="$1"; shift
   "$@" &
   pid=$!
-  # The first run also sets the prefix up, which takes a while.
-  up=0
-  for _ in $(seq 1 1800); do
-    if xwininfo -root -tree 2>/dev/null | grep -q "\"Quenby\""; then up=1; break; fi
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
   status=0
-  if [ "$up" = 1 ]; then
+  if shot_wait "$pid" shot_window_up Quenby; then
     sleep 1.5
     if [ "${QUENBY_SHOT_ACTION:-}" = zoom ]; then
       # Two wheel steps away from the user with Ctrl held, over the page view.
@@ -70,9 +64,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     echo "the window did not come up" >&2
     status=1
   fi
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  wineserver -k 2>/dev/null || true
+  shot_stop "$pid"
   exit $status
 ' _ "$out" "$here/scripts/wine-run.sh" "$work/Quenby.exe" "${documents[@]}"
 echo "$out"

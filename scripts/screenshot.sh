@@ -25,26 +25,20 @@ fi
 
 export WINEPREFIX="$build/wineprefix-shot"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  . "$SHOT_COMMON"
   out="$1"; shift
   "$@" &
   pid=$!
   status=1
-  # The first run also sets the prefix up, which takes a while.
-  for _ in $(seq 1 1800); do
-    if xwininfo -root -tree 2>/dev/null | grep -q "\"Tavrel\""; then status=0; break; fi
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if [ $status -eq 0 ]; then
+  if shot_wait "$pid" shot_window_up Tavrel; then
+    status=0
     # Let the first paint of the compared pair finish.
     sleep 1.5
     xwd -root -silent | convert xwd:- "$out"
   else
     echo "the window did not come up" >&2
   fi
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  wineserver -k 2>/dev/null || true
+  shot_stop "$pid"
   exit $status
 ' _ "$out" "$here/scripts/wine-run.sh" "$exe" "$@"
 # A program ended from outside leaves its temporary folder behind.

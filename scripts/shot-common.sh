@@ -1,5 +1,6 @@
 # Shared steps of the screenshot scripts; sourced, with `here` set to the
-# project folder.
+# project folder, and again (through $SHOT_COMMON) by the shell under Xvfb.
+export SHOT_COMMON="${BASH_SOURCE[0]}"
 
 # Configures the build folder for the architecture this machine runs
 # (x86_64 where 32-bit code cannot run) when it is new, builds a target
@@ -27,4 +28,26 @@ shot_tools() {
     if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
     $SUDO apt-get install -y --no-install-recommends x11-apps x11-utils imagemagick "$@"
   fi
+}
+
+# For the shell under Xvfb: waits until a command succeeds while
+# the program `pid` runs (the first run also sets the prefix up, which takes
+# a while); false when the program ended or three minutes passed.
+shot_wait() {
+  local pid="$1" _
+  shift
+  for _ in $(seq 1 1800); do
+    "$@" && return 0
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+# Whether a top-level window of the title is on the screen.
+shot_window_up() { xwininfo -root -tree 2>/dev/null | grep -q "\"$1\""; }
+# Ends the program `pid` and the Wine server of the prefix.
+shot_stop() {
+  kill "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
 }

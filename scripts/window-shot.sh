@@ -27,15 +27,11 @@ rm -f "$ready"
 ready_windows="Z:$(printf '%s' "$ready" | tr '/' '\\')"
 
 xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
+  . "$SHOT_COMMON"
   ready="$1"; out="$2"; shift 2
   "$@" &
   pid=$!
-  # The first run also sets the prefix up, which takes a while.
-  for _ in $(seq 1 1800); do
-    [ -f "$ready" ] && break
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
+  shot_wait "$pid" test -f "$ready" || true
   status=0
   if [ -f "$ready" ]; then
     sleep 0.3
@@ -55,9 +51,7 @@ xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
     echo "the window did not come up" >&2
     status=1
   fi
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  wineserver -k 2>/dev/null || true
+  shot_stop "$pid"
   exit $status
 ' _ "$ready" "$out" "$here/scripts/wine-run.sh" "$exe" "$@" "$ready_windows"
 rm -f "$ready"
