@@ -57,20 +57,10 @@ if [ $# -eq 0 ]; then
   set -- "$here/samples/help/Quenby_Guide.md" "$here/samples/help/Quenby_Second.md"
 fi
 
-arch=$(bash "$here/scripts/test-arch.sh")
-build="$here/build-$arch"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$arch.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" -j 4 --target quenby_program >/dev/null
+. "$here/scripts/shot-common.sh"
+shot_build quenby_program
 
-if ! command -v xwd >/dev/null || ! command -v xwininfo >/dev/null || ! command -v convert >/dev/null ||
-   { [ "${QUENBY_SHOT_ACTION:-}" = zoom ] && ! command -v xdotool >/dev/null; }; then
-  SUDO=""
-  if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
-  $SUDO apt-get install -y --no-install-recommends x11-apps x11-utils imagemagick xdotool
-fi
+if [ "${QUENBY_SHOT_ACTION:-}" = zoom ]; then shot_tools xdotool; else shot_tools; fi
 
 # A fresh program folder, so the shot starts from the default placement.
 work=$(mktemp -d)
@@ -85,18 +75,12 @@ done
 
 export WINEPREFIX="$build/wineprefix-shot"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  . "$SHOT_COMMON"
   out="$1"; shift
   "$@" &
   pid=$!
-  # The first run also sets the prefix up, which takes a while.
-  up=0
-  for _ in $(seq 1 1800); do
-    if xwininfo -root -tree 2>/dev/null | grep -q "\"Quenby\""; then up=1; break; fi
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
   status=0
-  if [ "$up" = 1 ]; then
+  if shot_wait "$pid" shot_window_up Quenby; then
     sleep 1.5
     if [ "${QUENBY_SHOT_ACTION:-}" = zoom ]; then
       # Two wheel steps away from the user with Ctrl held, over the page view.
@@ -111,9 +95,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     echo "the window did not come up" >&2
     status=1
   fi
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  wineserver -k 2>/dev/null || true
+  shot_stop "$pid"
   exit $status
 ' _ "$out" "$here/scripts/wine-run.sh" "$work/Quenby.exe" "${documents[@]}"
 echo "$out"

@@ -87,20 +87,11 @@ out="${1:?usage: screenshot.sh <out.png> [Tavrel arguments...]}"
 shift
 case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
 
-arch=$(bash "$here/scripts/test-arch.sh")
-build="$here/build-$arch"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$arch.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" -j 4 --target tavrel_program >/dev/null
+. "$here/scripts/shot-common.sh"
+shot_build tavrel_program
 exe="$build/Tavrel.exe"
 
-if ! command -v xwd >/dev/null || ! command -v xwininfo >/dev/null || ! command -v convert >/dev/null; then
-  SUDO=""
-  if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
-  $SUDO apt-get install -y --no-install-recommends x11-apps x11-utils imagemagick
-fi
+shot_tools
 
 # Wine sees the Unix root as drive Z:.
 windows_path() { printf 'Z:%s' "$(cd "$1" && pwd)" | tr '/' '\\'; }
@@ -161,17 +152,13 @@ fi
 
 export WINEPREFIX="$build/wineprefix-shot"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  . "$SHOT_COMMON"
   out="$1"; shift
   "$@" &
   pid=$!
   status=1
-  # The first run also sets the prefix up, which takes a while.
-  for _ in $(seq 1 1800); do
-    if xwininfo -root -tree 2>/dev/null | grep -q "\"Tavrel\""; then status=0; break; fi
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if [ $status -eq 0 ]; then
+  if shot_wait "$pid" shot_window_up Tavrel; then
+    status=0
     # Let the first paint of the compared pair finish.
     sleep 1.5
     if [ -n "${SHOT_CLICK:-}" ] && command -v xdotool >/dev/null; then
@@ -183,9 +170,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   else
     echo "the window did not come up" >&2
   fi
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  wineserver -k 2>/dev/null || true
+  shot_stop "$pid"
   exit $status
 ' _ "$out" "$here/scripts/wine-run.sh" "$exe" "$@"
 # A program ended from outside leaves its temporary folder behind.
