@@ -1,17 +1,16 @@
-# Tavrel.exe: the compare tool's entry, its resources (icon 130, the version
-# record, the manifest) and the resource objects of the toolkit and the jobs
-# (entry-kind icons) when their scripts exist.
+# Tavrel.exe: the compare tool's entry and its one resource script (icon 130,
+# the version record, the manifest, and the jobs' and toolkit's icons that it
+# includes).
 add_executable(tavrel_program WIN32
   ${CMAKE_SOURCE_DIR}/tavrel/app/winmain.cpp
   ${CMAKE_SOURCE_DIR}/tavrel/app/tavrel.rc)
 set_target_properties(tavrel_program PROPERTIES OUTPUT_NAME Tavrel
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 target_link_libraries(tavrel_program PRIVATE app jobs toolkit base)
-# The resource objects are defined beside their scripts, possibly after this
-# file is read: a target name is resolved when the build is generated.
-if(EXISTS ${CMAKE_SOURCE_DIR}/toolkit/resources.rc)
-  target_link_libraries(tavrel_program PRIVATE toolkit_res)
-endif()
-if(EXISTS ${CMAKE_SOURCE_DIR}/tavrel/jobs/resources.rc)
-  target_link_libraries(tavrel_program PRIVATE jobs_res)
-endif()
+# The included scripts name their icon files relative to their own folders.
+target_include_directories(tavrel_program PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/toolkit
+  ${CMAKE_SOURCE_DIR}/tavrel/jobs ${CMAKE_SOURCE_DIR}/tavrel/app)
+file(GLOB _tavrel_icons CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/icons/*.ico ${CMAKE_SOURCE_DIR}/tavrel/jobs/icons/*.ico
+  ${CMAKE_SOURCE_DIR}/tavrel/app/res/*)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/tavrel/app/tavrel.rc PROPERTIES OBJECT_DEPENDS
+  "${_tavrel_icons};${CMAKE_SOURCE_DIR}/toolkit/resources.rc;${CMAKE_SOURCE_DIR}/tavrel/jobs/resources.rc")
