@@ -153,6 +153,21 @@ RawParameterUnit* RawParameterList::Add(const RawString& key, const RawString& v
     return AddNew(key, value);
 }
 
+RawParameterUnit* RawParameterList::FindOrAdd(const RawString& key) {
+    RawParameterUnit* unit = Find(key);
+    return unit ? unit : Add(key);
+}
+
+RawParameterUnit* RawParameterList::FindUnit(const RawString& text) const {
+    for (RawListLink* link = FirstLink(); !IsEnd(link); link = link->next) {
+        RawParameterUnit* unit = UnitOf(link);
+        if (unit->key.Kind() == text.Kind() && unit->key.Length() == text.Length() && unit->key.Equals(text)) {
+            return unit;
+        }
+    }
+    return nullptr;
+}
+
 RawParameterUnit* RawParameterList::InsertBefore(RawListLink* link, const RawString& key) {
     return InsertBefore(link, RawParameterListAllocator::NewUnit(key));
 }

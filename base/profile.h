@@ -86,6 +86,14 @@ public:
     // Appends a unit with a copy of the key and an empty (or the given) value.
     RawParameterUnit* Add(const RawString& key);
     RawParameterUnit* Add(const RawString& key, const RawString& value);
+    // The unit with the key (compared as Find does), appended with an empty
+    // value when there is none.
+    RawParameterUnit* FindOrAdd(const RawString& key);
+    // Appends {key, value} without looking for the key, so a key given
+    // twice stands twice.
+    RawParameterUnit* Append(const RawString& key, const RawString& value) { return Add(key, value); }
+    // The first unit whose key has exactly the text's code units, or null.
+    RawParameterUnit* FindUnit(const RawString& text) const;
     using RawListBodyT<RawParameterUnit>::InsertBefore;
     // Inserts a unit with the key before a link (the sentinel appends).
     RawParameterUnit* InsertBefore(RawListLink* link, const RawString& key);

@@ -17,42 +17,7 @@ bench_exe folder_compare_bench
 
 bench_work
 
-python3 - "$work" <<'EOF'
-import os, random, sys
-root = sys.argv[1]
-rng = random.Random(7)
-left, right = os.path.join(root, "left"), os.path.join(root, "right")
-files = []
-for a in range(10):
-    for b in range(10):
-        for side in (left, right):
-            os.makedirs(os.path.join(side, "dir%02d" % a, "sub%02d" % b), exist_ok=True)
-        for c in range(100):
-            files.append(os.path.join("dir%02d" % a, "sub%02d" % b, "file%03d.dat" % c))
-stamp = 1600000000
-for i, rel in enumerate(files):
-    data = rng.randbytes(rng.randrange(1024, 8193))
-    for side in (left, right):
-        path = os.path.join(side, rel)
-        with open(path, "wb") as f:
-            f.write(data)
-        os.utime(path, (stamp + i, stamp + i))
-picked = rng.sample(range(len(files)), 200)
-for n, i in enumerate(picked):
-    path = os.path.join(right, files[i])
-    if n < 100:
-        # One byte changed; size and time kept.
-        st = os.stat(path)
-        with open(path, "r+b") as f:
-            f.seek(st.st_size // 2)
-            byte = f.read(1)
-            f.seek(st.st_size // 2)
-            f.write(bytes([byte[0] ^ 0xFF]))
-        os.utime(path, ns=(st.st_atime_ns, st.st_mtime_ns))
-    else:
-        # Only on one side: half removed on the left, half on the right.
-        os.remove(os.path.join(left if n % 2 else right, files[i]))
-EOF
+make_folder_trees "$work"
 
 best=""
 for _ in 1 2 3; do

@@ -115,6 +115,26 @@ void GuiLineListBox::SelectRange(int32_t from, int32_t to) {
     if (window) InvalidateRect(window, nullptr, FALSE);
 }
 
+void GuiLineListBox::PaintItemRange(HDC dc, int32_t from, int32_t to) {
+    if (!dc) return;
+    SetTextAlign(dc, 0);
+    RefreshIfDirty();
+    WinDrawContext context(dc);
+    const WinListBoxItemUnit* first = ItemAt(from);
+    const LONG top = first ? first->rect.top : 0;
+    int32_t index = 0;
+    for (WinListBoxItemUnit& unit : items) {
+        if (index > to) break;
+        if (index >= from && unit.Reachable()) {
+            RECT rect = unit.rect;
+            OffsetRect(&rect, 0, -top);
+            DrawItem(context, rect, index, unit);
+        }
+        ++index;
+    }
+    context.Restore();
+}
+
 void GuiLineListBox::ClampAfterResize() {
     ClampScroll();
     UpdateScroll();
@@ -158,16 +178,16 @@ void GuiLineListBox::DrawItemOf(WinDrawContext& dc, const RECT& rect, int32_t, W
     DrawTextRange(dc, textRect, kRowFormat, shown, shown.All(), kTabLength);
 }
 
-void GuiLineListBox::MeasureItemOf(WinDrawContext& dc, RECT& size, int32_t, WinListBoxItemUnit&,
-                                   JobLineUnit* line) {
-    RECT measured{0, 0, 0, 0};
-    if (line) {
-        const RawString shown = VisibleLineText(line->text);
-        MeasureTextRange(dc, measured, kRowFormat, shown, shown.All(), kTabLength);
+void GuiLineListBox::MeasureItemOf(WinDrawContext&, RECT& size, int32_t, WinListBoxItemUnit& unit, JobLineUnit*) {
+    // One row per line, as wide as the box: nothing to measure, so a long
+    // document lays out in one pass over its lines.
+    if (unit.flags & WinListBoxItemUnit::ItemHidden) {
+        size.right = size.left;
+        size.bottom = size.top;
+        return;
     }
     const Insets& insets = DefaultInsets();
-    size.right = size.left + (measured.right - measured.left) + insets.left + insets.right;
-    size.bottom = size.top + std::max<LONG>(measured.bottom - measured.top, lineStep.cy) + insets.top + insets.bottom;
+    size.bottom = size.top + lineStep.cy + insets.top + insets.bottom;
 }
 
 void GuiLineListBox::DrawSpecialItem(WinDrawContext& dc, const RECT& rect, int32_t, WinListBoxItemUnit&) {

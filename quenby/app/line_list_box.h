@@ -57,6 +57,10 @@ public:
     // Sets the selected flag on every reachable item from one index to the
     // other (either order); -3 stands for the end item.
     void SelectRange(int32_t from, int32_t to);
+    // Paints the items from one index to another (inclusive) with the
+    // item painter into a DC, the first of them at the DC's top (text
+    // alignment reset first); the print run paints a page so.
+    void PaintItemRange(HDC dc, int32_t from, int32_t to);
     // After a size change: content scrolled past its end is pulled back so
     // the end stays at the bottom, then a repaint without erasing.
     void ClampAfterResize();

@@ -10,35 +10,6 @@ namespace {
 
 bool PageFlag(const GuiMainDialog& dialog) { return dialog.items.page.checked; }
 
-// The document's page view follows the flag; the view goes back to line
-// mode until the page layout exists.
-void SetDocumentPageView(GuiMainDialog& dialog, JobLineList& document, bool pageView) {
-    (void)document;
-    dialog.items.view.SetPageView(pageView);
-}
-
-// Code 4104 from the tab bar: the boxes show the current tab's document
-// where the user left it.
-void ShowCurrentDocument(GuiMainDialog& dialog) {
-    GuiMainItems& items = dialog.items;
-    JobLineList* document = items.tabBar.CurrentDocument();
-    document->ResetCellWidths();
-    items.flagWord |= GuiMainItems::FlagRestoring;
-    items.currentDocument = document;
-    items.currentStyle = document->Style();
-    items.view.SetDocument(document);
-    items.tree.SetDocument(document);
-    SetDocumentPageView(dialog, *document, PageFlag(dialog));
-    if (document->treeCursorLine >= 0) items.tree.SetCursor(document->treeCursorLine);
-    if (document->viewCursorLine >= 0) items.view.SetCursor(document->viewCursorLine);
-    items.tree.SetTopLine(document->treeTopLine);
-    items.view.SetTopLine(document->viewTopLine);
-    items.flagWord &= static_cast<uint16_t>(~GuiMainItems::FlagRestoring);
-    items.tree.Refresh();
-    items.view.Refresh();
-    dialog.ShowPageButtons(PageFlag(dialog));
-}
-
 // The last heading at or before a view line; -1 when there is none.
 int32_t HeadingAtOrBefore(GuiTreeBox& tree, int32_t line) {
     int32_t found = -1;
@@ -98,6 +69,33 @@ void StepTab(GuiMainDialog& dialog, bool forward) {
 
 }  // namespace
 
+// The document's page view follows the flag (the view box sets the style's
+// page mode and lays the document out again).
+void SetDocumentPageView(GuiMainDialog& dialog, JobLineList& document, bool pageView) {
+    (void)document;
+    dialog.items.view.SetPageView(pageView);
+}
+
+void ShowCurrentDocument(GuiMainDialog& dialog) {
+    GuiMainItems& items = dialog.items;
+    JobLineList* document = items.tabBar.CurrentDocument();
+    document->ResetCellWidths();
+    items.flagWord |= GuiMainItems::FlagRestoring;
+    items.currentDocument = document;
+    items.currentStyle = document->Style();
+    items.view.SetDocument(document);
+    items.tree.SetDocument(document);
+    SetDocumentPageView(dialog, *document, PageFlag(dialog));
+    if (document->treeCursorLine >= 0) items.tree.SetCursor(document->treeCursorLine);
+    if (document->viewCursorLine >= 0) items.view.SetCursor(document->viewCursorLine);
+    items.tree.SetTopLine(document->treeTopLine);
+    items.view.SetTopLine(document->viewTopLine);
+    items.flagWord &= static_cast<uint16_t>(~GuiMainItems::FlagRestoring);
+    items.tree.Refresh();
+    items.view.Refresh();
+    dialog.ShowPageButtons(PageFlag(dialog));
+}
+
 void GuiMainDialog::OpenStartDocuments() {
     DocLayer::JobOptions& options = DocLayer::JobOptions::Instance();
     items.page.checked = options.pageView;
@@ -106,7 +104,11 @@ void GuiMainDialog::OpenStartDocuments() {
     items.tabBar.OpenDocument(RawString());
     OpenPendingDocuments();
     const int32_t index = options.firstIndex;
-    if (index >= 0 && index < items.tabBar.Count()) items.tabBar.SelectTab(items.tabBar.ItemAtIndex(index));
+    // The view follows the mark; a tab shown already is not shown again.
+    if (index >= 0 && index < items.tabBar.Count()) {
+        WinTabBarItemUnit* marked = items.tabBar.ItemAtIndex(index);
+        if (marked != items.tabBar.CurrentDocumentTab()) items.tabBar.SelectTab(marked);
+    }
 }
 
 void GuiMainDialog::OpenPendingDocuments() {

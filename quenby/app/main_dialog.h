@@ -166,6 +166,13 @@ void SetUpMainDialog(GuiMainDialog& dialog);
 // Creates the buttons' views (captions from "ItemLabels") and lays out the
 // three rows; the least client size that holds them.
 SIZE BuildButtonBar(GuiMainDialog& dialog);
+// Code 4104 from the tab bar: both boxes show the current tab's document
+// where the user left it (cursors and top lines), the page buttons follow
+// the page-view flag.
+void ShowCurrentDocument(GuiMainDialog& dialog);
+// The document's page view follows the flag (its style's page mode; the
+// view box's page mode).
+void SetDocumentPageView(GuiMainDialog& dialog, JobLineList& document, bool pageView);
 // Every command code of the main window.
 void DispatchMainCommand(GuiMainDialog& dialog, WinLayer::WinView* sender, uint16_t code);
 

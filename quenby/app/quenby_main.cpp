@@ -164,13 +164,19 @@ QuenbyRun::~QuenbyRun() {
     if (comStarted_) CoUninitialize();
 }
 
-bool QuenbyRun::Start() {
+bool QuenbyRun::Prepare() {
     RawLayer::InstallCrashDumpHandler(ProgramNameString());
     Gdiplus::GdiplusStartupInput input;
     gdiplusStarted_ = Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr) == Gdiplus::Ok;
     if (!ParseArguments(settings_, instance_, start_)) return false;
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    comStarted_ = SUCCEEDED(com);
+    // The defaults of the viewer's own sections, for the dialogs that show them.
+    LookUpViewTextIn(ViewTextSection(), ViewTexts);
+    LookUpViewTextIn(MenuTextSection(), MenuTexts);
+    return true;
+}
+
+bool QuenbyRun::BuildWindow() {
+    if (!comStarted_) comStarted_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     dialog_ = std::make_unique<GuiMainDialog>();
     dialog_->className = ProgramNameString();
     dialog_->largeIconId = 130;

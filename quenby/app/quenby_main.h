@@ -46,7 +46,13 @@ public:
     QuenbyRun& operator=(const QuenbyRun&) = delete;
 
     // Everything before the message loop; true when the main window exists.
-    bool Start();
+    bool Start() { return Prepare() && BuildWindow(); }
+    // The crash hook, GDI+, the command line and the profiles; false when
+    // the program is to end at once.
+    bool Prepare();
+    // Builds, places and creates the main window (which opens the start
+    // documents); true when it exists.
+    bool BuildWindow();
     // Runs the main window's loop until it is destroyed.
     int Loop();
 

@@ -116,12 +116,21 @@ void GuiTabBar::SetTabLabel(WinTabBarItemUnit* item, const JobLineList* document
     item->text = label;
     // The cached extent follows the new label.
     item->left = item->right = 0;
+    if (item == currentDocumentTab_) ShowCurrentLabel();
 }
 
 void GuiTabBar::SelectTab(WinTabBarItemUnit* item) {
     if (item && !items.Contains(item)) return;
     currentDocumentTab_ = item;
     WinTabBar::SelectTab(item);
+    ShowCurrentLabel();
+}
+
+void GuiTabBar::ShowCurrentLabel() {
+    const RawString label = currentDocumentTab_ ? currentDocumentTab_->text : RawString();
+    if (label.Equals(text)) return;
+    SetText(label);
+    UpdateWindowText();
 }
 
 void GuiTabBar::RemoveTab(WinTabBarItemUnit* item) { CloseDocumentTab(item); }

@@ -76,6 +76,10 @@ public:
     void Drop(int32_t dropEffect, int32_t targetIndex, int32_t sourceIndex) override;
 
 private:
+    // The bar's window text is the current tab's label (for tools that read
+    // window texts); the bar never draws it.
+    void ShowCurrentLabel();
+
     JobFileList* documents_ = nullptr;
     const DocumentStyle* programStyle_ = nullptr;
     DocumentStyle emptyStyle_;

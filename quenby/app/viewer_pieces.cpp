@@ -51,9 +51,7 @@ void CheckPolygon(const RECT& r, POINT (&points)[6]) {
     points[5] = POINT{r.left, r.top + h / 2 + t};
 }
 
-void DrawShape(HDC dc, const RECT& r, int32_t shape, COLORREF penColour, COLORREF brushColour) {
-    GdiPen pen(PS_SOLID, 1, penColour);
-    GdiBrush brush(brushColour);
+void DrawShape(HDC dc, const RECT& r, int32_t shape, const GdiPen& pen, const GdiBrush& brush) {
     GdiSelection keepPen(dc, pen.Get());
     GdiSelection keepBrush(dc, brush.Get());
     if (shape == WinShapePainter::ShapeCheck) {
@@ -64,6 +62,32 @@ void DrawShape(HDC dc, const RECT& r, int32_t shape, COLORREF penColour, COLORRE
         Ellipse(dc, r.left, r.top, r.right, r.bottom);
     }
 }
+
+// A 32-bit top-down DIB section; its pixels through `bits`.
+HBITMAP TopDownBitmap(HDC dc, LONG width, LONG height, uint32_t** bits) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    *bits = static_cast<uint32_t*>(pixels);
+    return bitmap;
+}
+
+// A memory DC deleted at the end of its scope.
+struct MemoryDc {
+    explicit MemoryDc(HDC target) : dc(CreateCompatibleDC(target)) {}
+    ~MemoryDc() {
+        if (dc) DeleteDC(dc);
+    }
+    MemoryDc(const MemoryDc&) = delete;
+    MemoryDc& operator=(const MemoryDc&) = delete;
+    HDC dc;
+};
 
 void FrameEdges(HDC dc, const RECT& r, COLORREF light, COLORREF dark) {
     if (r.right - r.left < 1 || r.bottom - r.top < 1) return;
@@ -81,26 +105,66 @@ void FrameEdges(HDC dc, const RECT& r, COLORREF light, COLORREF dark) {
 
 }  // namespace
 
+namespace {
+
+// The shape drawn four times as large over a copy of the target area and
+// shrunk by averaging each 4 x 4 block; false (nothing drawn, everything
+// made here freed) when GDI cannot make the bitmaps or the DC.
+bool DrawSmoothed(HDC dc, const RECT& rect, int32_t shape, const GdiPen& pen, const GdiBrush& brush,
+                  int32_t inset) {
+    constexpr LONG k = WinShapePainter::kScale;
+    const LONG w = rect.right - rect.left, h = rect.bottom - rect.top;
+    const LONG bigW = w * k, bigH = h * k;
+    const LONG in = std::max<LONG>(0, inset) * k;
+    uint32_t* bigBits = nullptr;
+    uint32_t* smallBits = nullptr;
+    GdiObject big(TopDownBitmap(dc, bigW, bigH, &bigBits));
+    if (!big) return false;
+    GdiObject small(TopDownBitmap(dc, w, h, &smallBits));
+    if (!small) return false;
+    MemoryDc memory(dc);
+    if (!memory.dc) return false;
+    {
+        GdiSelection keepBig(memory.dc, big.Get());
+        const int oldMode = SetStretchBltMode(memory.dc, COLORONCOLOR);
+        StretchBlt(memory.dc, 0, 0, bigW, bigH, dc, rect.left, rect.top, w, h, SRCCOPY);
+        SetStretchBltMode(memory.dc, oldMode);
+        DrawShape(memory.dc, RECT{in, in, bigW - in, bigH - in}, shape, pen, brush);
+        GdiFlush();
+    }
+    for (LONG y = 0; y < h; ++y) {
+        for (LONG x = 0; x < w; ++x) {
+            uint32_t sum[3] = {0, 0, 0};
+            for (LONG sy = 0; sy < k; ++sy) {
+                const uint32_t* row = bigBits + static_cast<size_t>(y * k + sy) * bigW + x * k;
+                for (LONG sx = 0; sx < k; ++sx) {
+                    for (int c = 0; c < 3; ++c) sum[c] += (row[sx] >> (8 * c)) & 0xFF;
+                }
+            }
+            const uint32_t n = k * k;
+            smallBits[static_cast<size_t>(y) * w + x] =
+                ((sum[2] + n / 2) / n) << 16 | ((sum[1] + n / 2) / n) << 8 | ((sum[0] + n / 2) / n);
+        }
+    }
+    GdiSelection keepSmall(memory.dc, small.Get());
+    BitBlt(dc, rect.left, rect.top, w, h, memory.dc, 0, 0, SRCCOPY);
+    return true;
+}
+
+}  // namespace
+
 void WinShapePainter::Draw(HDC dc, const RECT& rect, int32_t shape, COLORREF penColour, COLORREF brushColour,
                            int32_t inset) {
     const LONG w = rect.right - rect.left, h = rect.bottom - rect.top;
     if (!dc || w < 1 || h < 1 || w > 4096 || h > 4096) return;
-    const LONG bigW = w * kScale, bigH = h * kScale;
-    const LONG in = std::max<LONG>(0, inset) * kScale;
-    const RECT big{in, in, bigW - in, bigH - in};
-    WinMemoryDC memory;
-    if (!memory.Begin(dc, rect, SIZE{bigW, bigH})) {
-        // No room for the large bitmap: the shape without smoothing.
-        const RECT direct{rect.left + inset, rect.top + inset, rect.right - inset, rect.bottom - inset};
-        DrawShape(dc, direct, shape, penColour, brushColour);
-        return;
-    }
-    const int oldMode = SetStretchBltMode(memory.dc, COLORONCOLOR);
-    StretchBlt(memory.dc, 0, 0, bigW, bigH, dc, rect.left, rect.top, w, h, SRCCOPY);
-    SetStretchBltMode(memory.dc, oldMode);
-    DrawShape(memory.dc, big, shape, penColour, brushColour);
-    memory.CopyBack();
-    memory.End();
+    // The pen and brush come first: without them nothing can be drawn.
+    GdiPen pen(PS_SOLID, 1, penColour);
+    GdiBrush brush(brushColour);
+    if (!pen || !brush) return;
+    if (DrawSmoothed(dc, rect, shape, pen, brush, inset)) return;
+    // Without the bitmaps: the shape without smoothing.
+    const RECT direct{rect.left + inset, rect.top + inset, rect.right - inset, rect.bottom - inset};
+    DrawShape(dc, direct, shape, pen, brush);
 }
 
 RECT WinButtonFace::FaceRect(const RECT& rect, uint32_t state) {
@@ -223,13 +287,17 @@ WinFontRecord WinFontRecord::FromLogFont(const LOGFONTW& font) {
     record.clipPrecision = font.lfClipPrecision;
     record.quality = font.lfQuality;
     record.pitchAndFamily = font.lfPitchAndFamily;
-    LOGFONTW face{};
     // A source that is not terminated within its field ends at the field.
     WCHAR name[LF_FACESIZE + 1] = {};
     std::copy(font.lfFaceName, font.lfFaceName + LF_FACESIZE, name);
-    RawLayer::CopyFaceName(face, name);
-    std::copy(face.lfFaceName, face.lfFaceName + LF_FACESIZE, record.faceName);
+    record.SetFaceName(RawLayer::RawString::FromWideText(name));
     return record;
+}
+
+void WinFontRecord::SetFaceName(const RawLayer::RawString& name) {
+    LOGFONTW face{};
+    RawLayer::CopyFaceName(face, name);
+    std::copy(face.lfFaceName, face.lfFaceName + LF_FACESIZE, faceName);
 }
 
 LOGFONTW WinFontRecord::ToLogFont() const {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "base/raw_string.h"
 #include "toolkit/button.h"
 #include "toolkit/view.h"
 
@@ -123,6 +124,8 @@ struct WinFontRecord {
     WCHAR faceName[LF_FACESIZE] = {};
 
     static WinFontRecord FromLogFont(const LOGFONTW& font);
+    // The face name from a text of any length and kind.
+    void SetFaceName(const RawLayer::RawString& name);
     LOGFONTW ToLogFont() const;
 };
 

@@ -59,6 +59,15 @@ public:
     RawString ColumnText(int32_t column) const override;
     // 6: the name.
     RawString Text() const override;
+    // 7: the size and date columns take their measured widths (0 when
+    // hidden), the name column the rest of the area (never below 0).
+    void LayoutColumns(JobSideRecord& side, const RECT& area, bool hideDetailColumns) override;
+    // 8: raises each column's width to its text's (the name after its
+    // icon) plus twice the margin.
+    void MeasureColumns(JobSideRecord& side, HDC dc, int32_t margin) override;
+    // 11: the red fill of a replaced entry, the kind icon and name, the
+    // right-aligned size and the date, a separator after each column.
+    void Draw(const JobDrawContext& context) override;
     // 13: always column 0 (the folder view has no per-column cursor).
     uint32_t ColumnAtX(const JobDrawContext& context, int32_t x) const override;
     // 25: deletes the entry; the two shared entries stay.
@@ -108,13 +117,34 @@ inline JobPathUnit* RealEntry(JobContentUnit* unit) {
 class JobPathBaseData : public JobColumnControl::KindData {
 public:
     JobPathBaseData();
+    // Measures one tab (at the detail boxes' tab stops) and the two texts
+    // in the context's font, and keeps the row height for the icons.
+    void UpdateMetrics(HDC dc, int32_t rowHeight, int32_t width) override;
     RawString texts[2];
     int32_t measuredDc = 0;   // the device context last measured for (as an id)
     int32_t tabWidth = 0;
     int32_t textWidth[2] = {0, 0};
     int32_t extent[2] = {0, 0};
     int32_t tabCount[2] = {0, 0};
+    int32_t rowHeight = 0;    // of the folder box's rows, for the icon size
 };
+
+// The side data of a side of a folder job; null for other kinds or a side
+// not loaded yet.
+JobPathBaseData* PathBaseData(JobSideRecord& side);
+
+// The command codes a folder side sends the main window (in the high word
+// of WM_COMMAND, the box's control id in the low word): open the row's pair
+// in a tab of its own, open the backup dialog.
+enum : uint16_t {
+    PathOpenChildTabCode = 4397,
+    PathOpenBackupCode = 4387
+};
+
+// The text that command 12 copies: the full path of every entry of this
+// side in the selected rows, each ended by CR LF (placeholders left out);
+// empty when the cursor is not set.
+RawString PathSelectionText(const JobGroupUnit& job, uint32_t side);
 
 // Code units one by one, ASCII a-z folded to A-Z (nothing else folded; the
 // trail bytes of double-byte characters are never folded); a prefix first.
@@ -142,6 +172,13 @@ public:
     bool ConnectLines(JobGroupUnit& job, int32_t row, uint32_t side, uint32_t mode) override;
     bool DisconnectLines(JobGroupUnit& job) override;
     uint32_t PairStatus(JobGroupUnit& job, JobContentUnit* unit1, JobContentUnit* unit2) override;
+    // 11, 12: the edit commands of a folder side (1, 2, 4, 5, 12, 14, 15,
+    // 17-20, 22); any other is never enabled. 17 and 18 are enabled on every
+    // side and give false when refused or when nothing was copied or
+    // deleted.
+    bool Execute(JobViewEditor& editor, JobGroupUnit& job, uint32_t side, uint32_t command,
+                 ActionArgs& args) override;
+    bool CanExecute(JobViewEditor& editor, JobGroupUnit& job, uint32_t side, uint32_t command) override;
 
     // Loads one side (0 or 1) into its content list.
     static void LoadSide(JobGroupUnit& job, uint32_t side);

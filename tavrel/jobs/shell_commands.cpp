@@ -6,6 +6,7 @@
 #include "base/api_text.h"
 #include "base/clipboard.h"
 #include "base/file_system.h"
+#include "tavrel/jobs/folder_draw.h"
 #include "tavrel/jobs/job_group.h"
 
 namespace JobLayer {
@@ -360,8 +361,10 @@ void ShellCommandStore::Load(const ProfileFileRef& configuration) {
     userCommands.Clear();
     ProfileSectionEnumerate(configuration, OpenCommandSectionText(), openCommands);
     ProfileSectionEnumerate(configuration, UserCommandSectionText(), userCommands);
-    // The entry-kind icons (resources 995, 132, 996) go into the icon pool
-    // once the window toolkit provides it.
+    // The entry-kind icons (resources 995, 132, 996, or drawn glyphs where
+    // the program holds none); the folder rows fill the pool again at their
+    // own icon size.
+    iconPool = EntryIconPool(kDefaultEntryIconSide);
 }
 
 RawString ShellCommandStore::ClipFilePath() {

@@ -16,6 +16,7 @@
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/job_kind_control.h"
 #include "tavrel/jobs/binary_kind.h"
+#include "tavrel/jobs/folder_draw.h"
 #include "tavrel/jobs/folder_kind.h"
 #include "tavrel/jobs/text_kind.h"
 
@@ -116,8 +117,10 @@ TEST(KindControlTest, PoolHandsOutEachKindsController) {
         JobKindType t = JobKindType::FromKind(kind);
         EXPECT_TRUE(pool.HasKind(t)) << kind;
         EXPECT_EQ(pool.CreateControl(t), controls[kind]) << kind;
-        JobKindDBoxDraw* draw = kind == KindText ? static_cast<JobKindDBoxDraw*>(&JobLineDBoxDraw::Shared())
-                                                 : static_cast<JobKindDBoxDraw*>(&JobBaseDBoxDraw::Shared());
+        JobKindDBoxDraw* draw = kind == KindText   ? static_cast<JobKindDBoxDraw*>(&JobLineDBoxDraw::Shared())
+                                : kind == KindPath ? static_cast<JobKindDBoxDraw*>(&JobPathDBoxDraw::Shared())
+                                                   : static_cast<JobKindDBoxDraw*>(&JobBaseDBoxDraw::Shared());
+        if (kind == KindBinary) draw = &JobBinaryDBoxDraw::Shared();
         EXPECT_EQ(pool.CreateDraw(t), draw) << kind;
     }
     // A list without a pool makes kind-3 jobs.
@@ -170,7 +173,9 @@ TEST(ContentUnitTest, BaseOperationsAndListReset) {
     EXPECT_EQ(unit.LastColumn(), -1);
     EXPECT_EQ(unit.EndColumn(), -1);
     EXPECT_EQ(unit.NextColumn(4), 4);
-    EXPECT_FALSE(unit.ToggleColumn());
+    JobSideRecord toggled;
+    EXPECT_FALSE(unit.ToggleColumn(toggled));
+    EXPECT_EQ(toggled.activeColumn, 1u);
 
     JobContentList list;
     list.Add(new Line("a"));

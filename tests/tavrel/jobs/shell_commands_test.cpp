@@ -13,6 +13,7 @@
 #include "support/test_support.h"
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/shell_commands.h"
+#include "toolkit/bitmap_pool.h"
 
 using namespace JobLayer;
 using RawLayer::RawString;
@@ -240,7 +241,9 @@ TEST(CommandLists, SectionsLoadInFileOrder) {
     // The extension table came along.
     EXPECT_EQ(config.table.KindOfPath(T("x.dat")), 2u);
     EXPECT_EQ(config.table.KindOfPath(T("x.TXT")), 1u);
-    EXPECT_EQ(store.iconPool, nullptr);
+    // The entry-kind icons: folder, text file, other file.
+    ASSERT_NE(store.iconPool, nullptr);
+    EXPECT_EQ(store.iconPool->used, 3);
 
     // Loading again does not double the lists.
     store.Load(config.Ref());

@@ -1,0 +1,91 @@
+// The editor of the main window: what the kinds' edit commands ask of the
+// views.
+#include "tavrel/app/main_command.h"
+
+#include "tavrel/app/current_tab.h"
+#include "tavrel/app/main_dialog.h"
+#include "tavrel/jobs/pair_line.h"
+
+namespace AppLayer {
+
+namespace {
+
+constexpr UINT kAlertFlashes = 5;
+constexpr DWORD kAlertFlashMs = 70;
+
+void Repaint(WinLayer::WinView& view) {
+    if (view.window) InvalidateRect(view.window, nullptr, FALSE);
+}
+
+}  // namespace
+
+FLASHWINFO AlertFlash(HWND window) {
+    FLASHWINFO flash{};
+    // The real size: 20 bytes in the 32-bit program, 32 in a 64-bit build.
+    flash.cbSize = sizeof(FLASHWINFO);
+    flash.hwnd = window;
+    flash.dwFlags = FLASHW_CAPTION;
+    flash.uCount = kAlertFlashes;
+    flash.dwTimeout = kAlertFlashMs;
+    return flash;
+}
+
+int32_t GuiMainCommand::CountSelectedRows() { return views.folderBox.CopySelectionToRows(); }
+
+int32_t GuiMainCommand::RestoreSelection() {
+    if (!views.tabBar.CurrentJob()) return 0;
+    return views.folderBox.CopySelectionFromRows();
+}
+
+void GuiMainCommand::ResetFilter() {
+    JobGroupUnit* job = views.tabBar.CurrentJob();
+    if (job && job->statusMask != JobLayer::StatusAll) SetFilterWord(views, JobLayer::StatusAll);
+}
+
+void GuiMainCommand::RefreshViews() { RefreshAfterJobChange(views); }
+
+void GuiMainCommand::UpdateCaret() {
+    const int32_t cursor = views.folderBox.cursor;
+    if (cursor >= 0) views.folderBox.ScrollIntoView(cursor);
+}
+
+bool GuiMainCommand::MoveToContentRow() {
+    GuiFolderBox& box = views.folderBox;
+    const int32_t count = box.Count();
+    if (box.cursor < 0) return true;
+    for (int32_t index = box.cursor; index < count; ++index) {
+        const WinLayer::WinListBoxItemUnit* unit = box.ItemAt(index);
+        if (unit && !(unit->flags & WinLayer::WinListBoxItemUnit::ItemHidden)) {
+            const bool already = index == box.cursor;
+            box.SetCursor(index);
+            return already;
+        }
+    }
+    box.cursor = WinLayer::WinListBoxInfo::kNone;
+    return false;
+}
+
+void GuiMainCommand::RepaintViews() {
+    Repaint(views.tabBar);
+    Repaint(views.folderBox);
+    Repaint(views.twinBar);
+    Repaint(views.positionBar);
+}
+
+void GuiMainCommand::RefreshFolderBox() {
+    views.folderBox.RefreshRows();
+    RepaintViews();
+}
+
+void GuiMainCommand::Alert() {
+    MessageBeep(0);
+    if (!dialog.window) return;
+    FLASHWINFO flash = AlertFlash(dialog.window);
+    FlashWindowEx(&flash);
+}
+
+bool GuiMainCommand::RunInputDialog(JobLayer::ActionArgs&) { return false; }
+
+WinLayer::WinListBox* GuiMainCommand::FolderBox() { return &views.folderBox; }
+
+}  // namespace AppLayer

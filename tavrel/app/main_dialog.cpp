@@ -1,0 +1,261 @@
+// The main window: placement, children, the start and end of a run, layout
+// and closing with unsaved edits.
+#include "tavrel/app/main_dialog.h"
+
+#include <algorithm>
+
+#include "base/api_text.h"
+#include "base/file_system.h"
+#include "base/language.h"
+#include "tavrel/app/command_bar.h"
+#include "tavrel/app/command_codes.h"
+#include "tavrel/app/current_tab.h"
+#include "tavrel/app/tab_operations.h"
+#include "tavrel/jobs/backup_store.h"
+#include "tavrel/jobs/config_store.h"
+#include "tavrel/jobs/gui_profile.h"
+#include "tavrel/jobs/shell_commands.h"
+#include "toolkit/bitmap_pool.h"
+#include "toolkit/environment.h"
+#include "toolkit/info_dialog.h"
+#include "toolkit/layout.h"
+
+namespace AppLayer {
+
+using JobLayer::JobGroupList;
+using RawLayer::RawParameterList;
+using WinLayer::WinView;
+
+namespace {
+
+RAW_CONSTANT_TEXT(MainDialogClassText, "Tavrel_Main")
+RAW_CONSTANT_TEXT(ToolMessageSectionText, "ToolMessage")
+
+constexpr uint16_t kApplicationIcon = 130;
+
+const RawLayer::RawLocaleRecord* QuestionTexts() {
+    static const RawLayer::RawLocaleRecord table[] = {
+        {"Yes", "Yes"},
+        {"No", "No"},
+        {"Cancel", "Cancel"},
+        {"UnsavedEdits", "Edits are not saved, and backups are disabled: a discarded edit is lost.\\n"
+                         "Save them ?"},
+        {"", ""},
+    };
+    return table;
+}
+
+LONG RectWidth(const RECT& rect) { return rect.right - rect.left; }
+LONG RectHeight(const RECT& rect) { return rect.bottom - rect.top; }
+
+RECT CentredIn(LONG width, LONG height, const RECT& area) {
+    const LONG left = (RectWidth(area) - width) / 2 + area.left;
+    const LONG top = (RectHeight(area) - height) / 2 + area.top;
+    return RECT{left, top, left + width, top + height};
+}
+
+// Moves a window by changes of its rectangle's edges, repainting it.
+void MoveBy(WinView& view, LONG top, LONG bottom) {
+    view.rect.top += top;
+    view.rect.bottom += bottom;
+    if (view.window) MoveWindow(view.window, view.rect.left, view.rect.top, view.Width(), view.Height(), TRUE);
+}
+
+bool JobHasEdits(const JobGroupUnit* job) {
+    return job && ((job->flags & JobLayer::JobChanged) || (job->Content(0).flags & JobLayer::ContentChanged) ||
+                   (job->Content(1).flags & JobLayer::ContentChanged));
+}
+
+}  // namespace
+
+RECT MainWindowPlacement(const RECT& defaultRect, const RawParameterList* stored, const RECT& workArea) {
+    RECT placed = defaultRect;
+    bool fromProfile = false;
+    if (stored) {
+        RECT candidate = defaultRect;
+        // An inverted, empty or out-of-range rectangle is refused whole.
+        fromProfile = WinLayer::WinWindowRect::Read(candidate, WindowRectPrefixText(), *stored);
+        if (fromProfile) placed = candidate;
+    }
+    const LONG width = std::min(RectWidth(placed), RectWidth(workArea));
+    const LONG height = std::min(RectHeight(placed), RectHeight(workArea));
+    if (!fromProfile || width != RectWidth(placed) || height != RectHeight(placed)) {
+        // Shrunk before centring: the title bar never lies above the screen.
+        return CentredIn(width, height, workArea);
+    }
+    RECT kept = placed;
+    if (!WinLayer::WinWindowRect::KeepOnScreen(kept)) kept = CentredIn(width, height, workArea);
+    return kept;
+}
+
+GuiMainDialog::GuiMainDialog() : titleMenu(*this), command(*this, views) {
+    className = MainDialogClassText();
+    largeIconId = kApplicationIcon;
+    smallIconId = kApplicationIcon;
+    hooks.AddHook(&titleMenu);
+}
+
+GuiMainDialog::~GuiMainDialog() { hooks.RemoveHook(&titleMenu); }
+
+void GuiMainDialog::Setup() {
+    const RECT client = MainCommandButtons(views);
+    SetText(ApplicationNameText());
+    style |= WS_OVERLAPPEDWINDOW;
+    anchor.rect = client;
+    rect = client;
+    WindowRectFromClient();
+    RECT area{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    const RECT centred = CentredIn(Width(), Height(), area);
+
+    WinLayer::WinViewResize* records = views.anchors;
+    records[AnchorButtonArea].anchors = 0x2111;
+    records[AnchorViewArea].anchors = 0x1111;
+    records[AnchorStatusArea].anchors = 0x1211;
+    for (int32_t i = AnchorButtonArea; i <= AnchorStatusArea; ++i) records[i].Follow(&anchor.rect);
+    views.divider.anchors = 0x1211;
+    views.divider.Follow(&anchor.rect);
+
+    RawParameterList section;
+    const bool readable = section.ReadSection(JobLayer::GuiProfileStore::Instance().file, MainDialogSectionText());
+    rect = MainWindowPlacement(centred, readable ? &section : nullptr, area);
+    normalRect = rect;
+}
+
+void GuiMainDialog::CreateChildren() {
+    for (GuiButton& button : views.buttons) CreateChild(button);
+    CreateChild(views.tabBar);
+    CreateChild(views.folderBox);
+    CreateChild(views.twinBar);
+    CreateChild(views.positionBar);
+    CreateChild(views.detail1);
+    CreateChild(views.detail2);
+    CreateChild(views.divider);
+    CreateChild(views.statusBox);
+    anchor.minimum = RECT{};
+}
+
+void GuiMainDialog::OnCreated() {
+    JobLayer::ShellCommandStore& environment = JobLayer::ShellCommandStore::Instance();
+    environment.Load();
+    environment.SetOutput(&views.statusBox);
+    // A message handler that fails is reported there too.
+    WinLayer::WinEnvironment::Instance().logger = &views.statusBox;
+    const JobLayer::ConfigStore& options = JobLayer::ConfigStore::Instance();
+    JobLayer::JobBackupList& backups = JobLayer::JobBackupList::Instance();
+    backups.SetOptions(options.backupFolder, options.backupDays, options.backupDisabled);
+    backups.StartLoader();
+
+    JobGroupUnit* first = JobGroupList::Instance().CreateUnit(JobLayer::JobKindType::FromKind(JobLayer::KindNone));
+    views.tabBar.InsertJob(nullptr, first);
+    if (views.tabBar.window) InvalidateRect(views.tabBar.window, nullptr, FALSE);
+    OpenStartSource(views, JobLayer::GuiProfileStore::Instance().startSource);
+    if (views.folderBox.window) SetFocus(views.folderBox.window);
+    ShowCurrentTab(views);
+    UpdateButtonStates();
+}
+
+void GuiMainDialog::OnDestroying() {
+    // Views that show a job let go of it first: from here on only the spare
+    // job (kind none) is shown.
+    views.folderBox.ReleaseJob();
+    views.tabBar.ReleaseAllJobs();
+    JobGroupList::Instance().PurgeClosed();
+    JobLayer::JobBackupList::Instance().StopLoader();
+    // Nothing may report to the status box any more: neither a late loader
+    // line nor the environment removing its folder at exit.
+    JobLayer::ShellCommandStore& environment = JobLayer::ShellCommandStore::Instance();
+    environment.SetOutput(nullptr);
+    WinLayer::WinEnvironment& windows = WinLayer::WinEnvironment::Instance();
+    if (windows.logger == &views.statusBox) windows.logger = nullptr;
+    environment.RemoveTempFolder();
+    if (environment.iconPool) environment.iconPool->Release();
+}
+
+bool GuiMainDialog::OnMinMaxSize(SIZE& shrink, SIZE&) {
+    const LONG g = WinLayer::WinEnvironment::Instance().margin;
+    const RECT& least = views.anchors[AnchorToggleGroup].rect;
+    const LONG leastWidth = RectWidth(least) + 2 * g;
+    const LONG leastHeight = least.bottom + g;
+    shrink.cx = std::min<LONG>(shrink.cx, std::max<LONG>(RectWidth(anchor.rect) - leastWidth, 0));
+    shrink.cy = std::min<LONG>(shrink.cy, std::max<LONG>(RectHeight(anchor.rect) - leastHeight, 0));
+    return true;
+}
+
+void GuiMainDialog::LayoutAnchors() {
+    for (WinLayer::WinViewResize& record : views.anchors) record.Relayout();
+}
+
+void GuiMainDialog::OnLayout() {
+    LayoutAnchors();
+    WinDialog::OnLayout();
+    const LONG limit = views.buttons[BtnEditable1].rect.left;
+    for (int32_t i = 0; i < kPushButtonCount; ++i) UpdateButtonVisibility(views.buttons[i], limit);
+}
+
+void GuiMainDialog::SavePlacement(int32_t, int32_t stateEntered) {
+    if (stateEntered != ShowDestroying) return;
+    RawParameterList section;
+    RawLayer::ProfileFileRef& file = JobLayer::GuiProfileStore::Instance().file;
+    if (file.path.IsEmpty()) return;
+    if (section.ReadSection(file, MainDialogSectionText())) {
+        const RawLayer::RawParameterUnit* fix = section.Find(FixRectKeyText());
+        if (fix && !fix->value.EqualsRangeNoCase(fix->value.All(), RawLayer::FalseText(),
+                                                 RawLayer::FalseText().All())) {
+            return;
+        }
+    } else {
+        section = RawParameterList();
+    }
+    WinLayer::WinWindowRect::Write(normalRect, WindowRectPrefixText(), section);
+    section.SetText(FixRectKeyText(), RawLayer::FalseText());
+    // A failure to write the GUI profile is not reported.
+    section.WriteSection(file, MainDialogSectionText());
+}
+
+bool GuiMainDialog::HasUnsavedEdits() const {
+    for (const WinTabBarItemUnit& tab : views.tabBar.items) {
+        if (JobHasEdits(GuiTabBar::JobOf(&tab))) return true;
+    }
+    return false;
+}
+
+bool GuiMainDialog::ConfirmUnsavedEdits() {
+    const RawString section = RawLayer::LanguageTable::Lookup(ToolMessageSectionText(), QuestionTexts());
+    auto text = [&section](const char* key) { return RawLayer::LanguageTable::Text(section, RawString::FromText(key)); };
+    const RawLayer::RawLabelUnit table[] = {
+        RawLayer::RawLabelUnit(text("Yes"), AnswerSave), RawLayer::RawLabelUnit(text("No"), AnswerDiscard),
+        RawLayer::RawLabelUnit(text("Cancel"), AnswerStay), RawLayer::RawLabelUnit(RawString(), 0)};
+    WinLayer::WinInfoDialog question;
+    question.Setup(rect, ApplicationNameText(), text("UnsavedEdits"), table, WinLayer::WinInfoDialog::IconQuestion);
+    const int32_t answer = question.RunModal(*this);
+    if (answer == AnswerDiscard) return true;
+    if (answer != AnswerSave) return false;
+    bool saved = true;
+    for (const WinTabBarItemUnit& tab : views.tabBar.items) {
+        JobGroupUnit* job = GuiTabBar::JobOf(&tab);
+        if (JobHasEdits(job)) saved = job->controller->SaveFile(*job, JobLayer::ModeBoth) && saved;
+    }
+    // A save that failed keeps the window, so the edit is not lost.
+    return saved;
+}
+
+bool GuiMainDialog::OnClose() {
+    if (restarting) return true;
+    if (JobLayer::ConfigStore::Instance().backupDisabled && HasUnsavedEdits()) return ConfirmUnsavedEdits();
+    return true;
+}
+
+void GuiMainDialog::ApplyDetailLineHeight(int32_t newHeight) {
+    DetailBoxPair& pair = views.detailPair;
+    const LONG d = pair.lineHeight - newHeight;
+    pair.lineHeight = newHeight;
+    if (d == 0) return;
+    MoveBy(views.folderBox, 0, 2 * d);
+    MoveBy(views.positionBar, 0, 2 * d);
+    MoveBy(views.twinBar, 2 * d, 2 * d);
+    MoveBy(views.detail1, 2 * d, d);
+    MoveBy(views.detail2, d, 0);
+}
+
+}  // namespace AppLayer

@@ -1,0 +1,95 @@
+// The main window of the compare tool: its placement and the writing back
+// of its rectangle, the creation of its children, what creating and
+// destroying the window start and stop, the command dispatcher, restart,
+// and closing with unsaved edits.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "base/raw_string.h"
+#include "tavrel/app/main_command.h"
+#include "tavrel/app/title_menu.h"
+#include "tavrel/app/view_set.h"
+#include "toolkit/dialog.h"
+
+namespace AppLayer {
+
+using RawLayer::RawString;
+
+RAW_CONSTANT_TEXT(ApplicationNameText, "Tavrel")
+RAW_CONSTANT_TEXT(MainDialogSectionText, "MainDialog")
+RAW_CONSTANT_TEXT(WindowRectPrefixText, "WindowRect")
+RAW_CONSTANT_TEXT(FixRectKeyText, "FixRect")
+
+// The window rectangle to create the main window with: the stored one when
+// it is readable and lies on a monitor (one on no monitor keeps its size
+// and is centred), else the default size centred. A rectangle larger than
+// the work area is first shrunk to it.
+RECT MainWindowPlacement(const RECT& defaultRect, const RawLayer::RawParameterList* stored, const RECT& workArea);
+
+class GuiMainDialog : public WinLayer::WinDialog {
+public:
+    // Answers of the question before edits would be lost.
+    enum : int32_t {
+        AnswerSave = 1,
+        AnswerDiscard = 2,
+        AnswerStay = 3,
+    };
+
+    GuiMainDialog();
+    ~GuiMainDialog() override;
+
+    // Builds the command bar and places the window (before Create).
+    void Setup();
+
+    LRESULT OnCommand(uint16_t code) override;
+    void OnCreated() override;
+    void OnDestroying() override;
+    LRESULT OnChildCommand(WinLayer::WinView* child, uint16_t code) override;
+    bool OnMinMaxSize(SIZE& shrink, SIZE& growth) override;
+    void OnLayout() override;
+    void SavePlacement(int32_t stateLeft, int32_t stateEntered) override;
+    void CreateChildren() override;
+    // With backups disabled and unsaved edits, asks first; false stays.
+    bool OnClose() override;
+
+    // ---- commands (main_dispatch.cpp) ---------------------------------------------
+    void MainCommandDispatch(WinLayer::WinView* sender, uint16_t code);
+    void UpdateButtonStates();
+    // Writes the rectangle, starts the program again with "-g" and a file
+    // of every tab's pair line, and closes this window once the start
+    // succeeded. False (nothing closed) when the start failed or edits are
+    // to be kept.
+    bool Restart();
+
+    // Moves the children by a change of the detail boxes' line height.
+    void ApplyDetailLineHeight(int32_t newHeight);
+    // Whether any tab's job holds unsaved edits.
+    bool HasUnsavedEdits() const;
+    // Asks Save / Discard / Stay (a modal question); saves on Save. False
+    // when the window is to stay.
+    bool ConfirmUnsavedEdits();
+
+    GuiTMenuExecution titleMenu;
+    GuiViewSet views;
+    GuiMainCommand command;
+    // The program a restart starts, with its command-line arguments; this
+    // program and its own arguments unless set.
+    RawString restartProgram;
+    RawString restartArguments;
+    // The group file the last restart wrote.
+    RawString restartFile;
+    // Set once a restart is under way; a second request does nothing.
+    uint8_t restarting = 0;
+
+private:
+    void LayoutAnchors();
+    void CentreCursorRow();
+    void RunSideCommand(uint32_t command, uint32_t side);
+    void ReloadCurrent(uint32_t mode);
+    void SaveCurrent(uint32_t mode);
+};
+
+}  // namespace AppLayer

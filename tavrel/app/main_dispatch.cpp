@@ -1,0 +1,339 @@
+// The command dispatcher of the main window: every command code, in one
+// place, and the enabled state of the command buttons that ends each
+// dispatch. A code whose work belongs to a view not built yet only
+// refreshes the buttons.
+#include <windows.h>
+
+#include "base/api_text.h"
+#include "base/file_system.h"
+#include "base/shell.h"
+#include "tavrel/app/command_codes.h"
+#include "tavrel/app/current_tab.h"
+#include "tavrel/app/job_environment.h"
+#include "tavrel/app/main_dialog.h"
+#include "tavrel/app/tab_operations.h"
+#include "tavrel/jobs/action_args.h"
+#include "tavrel/jobs/config_store.h"
+#include "tavrel/jobs/gui_profile.h"
+
+namespace AppLayer {
+
+using JobLayer::JobGroupList;
+using WinLayer::WinListBoxItemUnit;
+using WinLayer::WinView;
+
+namespace {
+
+RAW_CONSTANT_TEXT(GroupSwitchText, "-g ")
+RAW_CONSTANT_TEXT(RestartFilePrefixText, "Tavrel_Restart_")
+RAW_CONSTANT_TEXT(RestartFileSuffixText, ".txt")
+
+// The wait cursor while a long job operation runs.
+class WaitCursor {
+public:
+    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)))) {}
+    ~WaitCursor() { SetCursor(previous_ ? previous_ : LoadCursorW(nullptr, MAKEINTRESOURCEW(32512))); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    HCURSOR previous_;
+};
+
+// Whether a selected row of the box has content on the side.
+bool SelectedRowHasContent(GuiFolderBox& box, uint32_t side) {
+    for (const WinListBoxItemUnit& unit : box.items) {
+        if (!(unit.flags & WinListBoxItemUnit::ItemSelected)) continue;
+        const JobReportUnit* row = GuiFolderBox::ItemOf(unit);
+        const JobLayer::JobContentUnit* content = row ? row->Unit(side) : nullptr;
+        if (content && !content->IsPlaceholder()) return true;
+    }
+    return false;
+}
+
+// A new file outside the program's temporary folder (which goes at close)
+// for the pair lines a restarted instance opens.
+RawString NewRestartFilePath() {
+    RawString name = RestartFilePrefixText();
+    name.AppendInt(static_cast<int32_t>(GetCurrentProcessId()));
+    name.AppendAscii("_");
+    name.AppendInt(static_cast<int32_t>(GetTickCount() & 0x7FFFFFFF));
+    name.Append(RestartFileSuffixText());
+    return RawLayer::PathJoin(RawLayer::ApiGetTempPath(RawLayer::KindUtf8), name);
+}
+
+}  // namespace
+
+LRESULT GuiMainDialog::OnCommand(uint16_t code) {
+    MainCommandDispatch(this, code);
+    return -1;
+}
+
+LRESULT GuiMainDialog::OnChildCommand(WinView* child, uint16_t code) {
+    if (code == NotifyIgnored) return 0;
+    MainCommandDispatch(child, code);
+    return 0;
+}
+
+void GuiMainDialog::ReloadCurrent(uint32_t mode) {
+    JobGroupUnit* job = views.tabBar.CurrentJob();
+    if (!job) return;
+    WaitCursor wait;
+    job->controller->Load(*job, mode);
+    job->flags = static_cast<uint16_t>(job->flags | JobLayer::JobTabStateChanged);
+    RefreshAfterJobChange(views);
+}
+
+void GuiMainDialog::SaveCurrent(uint32_t mode) {
+    JobGroupUnit* job = views.tabBar.CurrentJob();
+    if (!job) return;
+    WaitCursor wait;
+    job->controller->SaveFile(*job, mode);
+    job->flags = static_cast<uint16_t>(job->flags | JobLayer::JobTabStateChanged);
+    RefreshAfterJobChange(views);
+}
+
+void GuiMainDialog::RunSideCommand(uint32_t editCommand, uint32_t side) {
+    JobGroupUnit* job = views.tabBar.CurrentJob();
+    if (!job) return;
+    WaitCursor wait;
+    command.CountSelectedRows();
+    JobLayer::ActionArgs args;
+    job->controller->Execute(command, *job, side, editCommand, args);
+    RefreshAfterJobChange(views);
+}
+
+void GuiMainDialog::CentreCursorRow() {
+    GuiFolderBox& box = views.folderBox;
+    const int32_t rowHeight = box.RowHeight();
+    // Before the first paint no row has a height: nothing to centre by.
+    if (rowHeight <= 0 || box.cursor < 0 || !box.window) return;
+    RECT client{};
+    GetClientRect(box.window, &client);
+    const int32_t visible = (client.bottom - client.top) / rowHeight;
+    int32_t first = box.cursor - (visible - 1) / 2;
+    if (first < 0) first = 0;
+    const WinListBoxItemUnit* unit = box.ItemAt(first);
+    if (!unit) return;
+    box.scroll.y = unit->rect.top;
+    box.ClampScroll();
+    box.UpdateScroll();
+    InvalidateRect(box.window, nullptr, FALSE);
+}
+
+bool GuiMainDialog::Restart() {
+    if (restarting) return false;
+    if (JobLayer::ConfigStore::Instance().backupDisabled && HasUnsavedEdits() && !ConfirmUnsavedEdits()) {
+        return false;
+    }
+    SavePlacement(showState, ShowDestroying);
+    const RawString file = NewRestartFilePath();
+    if (!WriteTabPairFile(views.tabBar, file)) return false;
+    const RawString program =
+        restartProgram.IsEmpty() ? RawLayer::ApiGetModuleFileName(RawLayer::KindUtf8) : restartProgram;
+    RawLayer::RawShell shell(program);
+    const RawString parameters = RawString::ConcatMany(GroupSwitchText(), file.Quoted());
+    const bool started = shell.Execute(parameters, RawString());
+    shell.CloseProcess();
+    if (!started) {
+        // This instance stays as it was.
+        RawLayer::ApiDeleteFile(file);
+        return false;
+    }
+    restartFile = file;
+    restarting = 1;
+    if (window) DestroyWindow(window);
+    return true;
+}
+
+void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
+    if (code == CmdRefreshButtons) {
+        UpdateButtonStates();
+        return;
+    }
+    JobGroupUnit* job = views.tabBar.CurrentJob();
+    const bool fromTabBar = sender == &views.tabBar;
+    if (fromTabBar && (code == NotifySelectionChanged || code == NotifyItemRemoved)) {
+        ShowCurrentTab(views);
+    } else if (fromTabBar && code == NotifyNewTabArea) {
+        JobGroupUnit* fresh = JobGroupList::Instance().CreateUnit(JobLayer::JobKindType::FromKind(JobLayer::KindNone));
+        views.tabBar.InsertJob(nullptr, fresh);
+        ShowCurrentTab(views);
+    } else if (sender == &views.folderBox && code == NotifySelectionChanged) {
+        // The detail boxes show the cursor row once they draw details.
+    } else {
+        switch (code) {
+        case CmdCentreCursor:
+            CentreCursorRow();
+            break;
+        case CmdFocusFolderBox:
+            if (views.folderBox.window) SetFocus(views.folderBox.window);
+            break;
+        case CmdRecompare:
+            if (job) {
+                WaitCursor wait;
+                job->controller->Compare(*job);
+                RefreshAfterJobChange(views);
+            }
+            break;
+        case CmdDisconnect:
+            // The rows take the box's selection first: their marks may
+            // still stand from the last drag.
+            if (job && command.CountSelectedRows() > 0 && job->controller->DisconnectLines(*job)) {
+                WaitCursor wait;
+                job->controller->Compare(*job);
+                RefreshAfterJobChange(views);
+            }
+            break;
+        case CmdReloadTab:
+            ReloadCurrent(JobLayer::ModeBoth);
+            break;
+        case CmdReloadAll: {
+            WaitCursor wait;
+            for (WinTabBarItemUnit& tab : views.tabBar.items) {
+                JobGroupUnit* each = GuiTabBar::JobOf(&tab);
+                if (!each) continue;
+                each->controller->Load(*each, JobLayer::ModeBoth);
+                each->flags = static_cast<uint16_t>(each->flags | JobLayer::JobTabStateChanged);
+                RefreshAfterJobChange(views);
+            }
+            if (views.tabBar.window) InvalidateRect(views.tabBar.window, nullptr, FALSE);
+            break;
+        }
+        case CmdReloadSide1:
+            ReloadCurrent(JobLayer::ModeSide1);
+            break;
+        case CmdReloadSide2:
+            ReloadCurrent(JobLayer::ModeSide2);
+            break;
+        case CmdSaveSide1:
+            SaveCurrent(JobLayer::ModeSide1);
+            break;
+        case CmdSaveSide2:
+            SaveCurrent(JobLayer::ModeSide2);
+            break;
+        case CmdSaveFile:
+            SaveCurrent(JobLayer::ModeBoth);
+            break;
+        case CmdOpenConfig: {
+            RawLayer::RawShell shell(JobLayer::ConfigStore::Instance().configPath);
+            shell.Execute(RawString(), RawString());
+            shell.CloseProcess();
+            break;
+        }
+        case CmdOpenStartSource:
+            OpenStartSource(views, JobLayer::GuiProfileStore::Instance().startSource);
+            break;
+        case CmdDeleteTab:
+            views.tabBar.RemoveTab(views.tabBar.current);
+            break;
+        case CmdCopy1to2:
+            RunSideCommand(JobLayer::CommandCopyLinesTo, 1);
+            break;
+        case CmdCopy2to1:
+            RunSideCommand(JobLayer::CommandCopyLinesTo, 0);
+            break;
+        case CmdDeleteLine1:
+            RunSideCommand(JobLayer::CommandDeleteLines, 0);
+            break;
+        case CmdDeleteLine2:
+            RunSideCommand(JobLayer::CommandDeleteLines, 1);
+            break;
+        case CmdEditable1:
+        case CmdEditable2: {
+            const uint32_t side = code == CmdEditable1 ? 0 : 1;
+            const GuiButton& button = views.buttons[side == 0 ? BtnEditable1 : BtnEditable2];
+            // A side that may not be edited keeps its state, and so does
+            // the button that the click toggled.
+            if (!SetSideEditable(views.folderBox, side, button.checked)) ShowEditableStates(views);
+            break;
+        }
+        case CmdShowEditable:
+            ShowEditableStates(views);
+            break;
+        case CmdSimple:
+            if (job) {
+                job->edit.simple = views.buttons[BtnSimple].checked ? 1 : 0;
+                command.RefreshFolderBox();
+            }
+            ShowSimpleState(views);
+            break;
+        case CmdFilter:
+            SetFilterWord(views, FilterWordOfButtons(views));
+            break;
+        case CmdShowStatus:
+            views.statusBox.ShowQueued();
+            break;
+        case CmdRestart:
+            // The window is gone after a restart: nothing may read its
+            // tabs or their released jobs any more.
+            if (Restart()) return;
+            break;
+        case CmdPathViewFont:
+        case CmdTextViewFont:
+        case CmdBinaryViewFont:
+            JobLayer::GuiProfileStore::Instance().ReloadViewFont(static_cast<uint32_t>(code - CmdPathViewFont));
+            RefreshAfterJobChange(views);
+            break;
+        case CmdViewHelp:
+            if (window) SendMessageW(window, WM_SYSCOMMAND, kHelpMenuItem, 0);
+            break;
+        case CmdWindowFont:
+        case CmdFolderBoxNotice:
+        case CmdTwinBarNotice:
+        case CmdDrawNotice:
+            // Nothing beyond the refresh of the buttons.
+            break;
+        case CmdTabMenu:
+        case CmdListMenu:
+        case CmdDragConnect1:
+        case CmdDragConnect2:
+        case CmdDragFloat1:
+        case CmdDragFloat2:
+        case CmdClipLoad1:
+        case CmdClipLoad2:
+        case CmdPrevDifferent:
+        case CmdNextDifferent:
+        case CmdOpenBackup:
+        case CmdSavePairs:
+        case CmdClipTab:
+        case CmdOpenClipPaths:
+        case CmdLoadClipSide1:
+        case CmdLoadClipSide2:
+        case CmdNewDialog:
+        case CmdOpenChildTab:
+        case CmdOpenParentTab:
+            // The work of these codes belongs to the tab menu, the side
+            // menu, the line drags, the tab operations, the cursor moves and
+            // the backup dialog; until each lands, the code only refreshes
+            // the buttons.
+            break;
+        default:
+            break;
+        }
+    }
+    if (!window) return;
+    UpdateButtonStates();
+}
+
+void GuiMainDialog::UpdateButtonStates() {
+    const JobGroupUnit* job = views.tabBar.CurrentJob();
+    GuiFolderBox& box = views.folderBox;
+    const bool shown = job != nullptr;
+    const bool edit1 = shown && job->edit.edit1;
+    const bool edit2 = shown && job->edit.edit2;
+    const bool content1 = shown && SelectedRowHasContent(box, 0);
+    const bool content2 = shown && SelectedRowHasContent(box, 1);
+    GuiButton* b = views.buttons;
+    b[BtnCopy1to2].SetStateEnabled(edit2 && content1 && !job->Path(1).IsEmpty());
+    b[BtnCopy2to1].SetStateEnabled(edit1 && content2 && !job->Path(0).IsEmpty());
+    b[BtnDeleteLine1].SetStateEnabled(edit1 && content1);
+    b[BtnDeleteLine2].SetStateEnabled(edit2 && content2);
+    b[BtnSaveFile].SetStateEnabled(shown && (job->kind.kind == JobLayer::KindText ||
+                                             job->kind.kind == JobLayer::KindBinary));
+    b[BtnEditable1].SetStateEnabled(shown && SideCanBeEdited(*job, 0));
+    b[BtnEditable2].SetStateEnabled(shown && SideCanBeEdited(*job, 1));
+    for (int32_t i = BtnSimple; i <= BtnOnly2; ++i) b[i].SetStateEnabled(shown);
+}
+
+}  // namespace AppLayer

@@ -1,0 +1,216 @@
+// Key bindings: key texts, action lists and the two key files.
+#include "tavrel/jobs/key_binding.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "tavrel/jobs/action_args.h"
+#include "tavrel/jobs/config_store.h"
+
+namespace JobLayer {
+
+using RawLayer::ProfileFileRef;
+using RawLayer::RawRange;
+
+namespace {
+
+RAW_CONSTANT_TEXT(Side1WordText, "Side1")
+RAW_CONSTANT_TEXT(Side2WordText, "Side2")
+RAW_CONSTANT_TEXT(SideRWordText, "SideR")
+RAW_CONSTANT_TEXT(PivotWordText, "Pivot")
+RAW_CONSTANT_TEXT(InputWordText, "Input")
+
+constexpr uint64_t kLargestKeyCode = 254;
+
+// A profile number (blanks and tabs around it dropped; the digits before a
+// bad unit count) as a key code: 0 unless it lies in 1-254.
+int32_t KeyCodeOfNumber(const RawString& text) {
+    RawRange range = text.TrimRange(text.All(), BlankCharsText());
+    RawLayer::RawNumberScan scan;
+    RawLayer::ParseNumber(text, range, scan);
+    if (scan.overflow || scan.sign == '-' || scan.value == 0 || scan.value > kLargestKeyCode) return 0;
+    return static_cast<int32_t>(scan.value);
+}
+
+uint32_t ModifierBit(uint32_t unit) {
+    switch (unit) {
+    case 'C': return KeyMaskCtrl;
+    case 'S': return KeyMaskShift;
+    case 'A': return KeyMaskAlt;
+    default: return unit >= '0' && unit <= '9' ? 1u << (unit - '0') : 0;
+    }
+}
+
+// The separators of a value text that stand outside double quotes, found in
+// one pass: a double quote toggles a quoted part, multi-unit characters are
+// stepped over whole.
+struct ValueMarks {
+    std::vector<int32_t> semicolons;
+    std::vector<int32_t> opens;
+    std::vector<int32_t> closes;
+};
+
+ValueMarks MarksOf(const RawString& text) {
+    ValueMarks marks;
+    bool quoted = false;
+    const int32_t length = text.Length();
+    for (int32_t pos = 0; pos < length;) {
+        const uint32_t unit = text.UnitAt(pos);
+        if (unit == '"') {
+            quoted = !quoted;
+        } else if (!quoted) {
+            if (unit == ';') marks.semicolons.push_back(pos);
+            if (unit == '(') marks.opens.push_back(pos);
+            if (unit == ')') marks.closes.push_back(pos);
+        }
+        pos = std::max(pos + 1, text.NextCharPos(pos));
+    }
+    return marks;
+}
+
+// The first mark at or after `from`, else `none`.
+int32_t FirstMarkFrom(const std::vector<int32_t>& marks, int32_t from, int32_t none) {
+    auto found = std::lower_bound(marks.begin(), marks.end(), from);
+    return found == marks.end() ? none : *found;
+}
+
+RawString TrimmedRange(const RawString& text, RawRange range) {
+    return RawString::InitBodyFromRange(text.Kind(), text, text.TrimRange(range, BlankCharsText()));
+}
+
+}  // namespace
+
+int32_t FindCodeUnit(const RawString& text, int32_t start, uint32_t unit) {
+    return text.FindChar(RawRange{std::max(start, 0), text.Length()}, unit);
+}
+
+int32_t KeyCodeValue(const RawString& keyText, const RawParameterList& keyNames) {
+    if (keyText.UnitAt(0) == '0' && keyText.UnitAt(1) == 'x') return KeyCodeOfNumber(keyText);
+    bool found = false;
+    RawString value = keyNames.GetText(keyText, &found);
+    return found ? KeyCodeOfNumber(value) : 0;
+}
+
+void ParseActionList(JobActionList& actions, const RawString& valueText) {
+    const ValueMarks marks = MarksOf(valueText);
+    const int32_t length = valueText.Length();
+    // An unclosed parenthesis takes the rest of the value as its words, and
+    // every later piece is an action too: a value of many unclosed pieces
+    // would copy the rest once per piece. Once the copied words pass this
+    // budget, words run only to the end of their own piece.
+    int64_t wordBudget = 16 * static_cast<int64_t>(length) + 4096;
+    int32_t pieceStart = 0;
+    size_t nextSemicolon = 0;
+    while (pieceStart <= length) {
+        const int32_t pieceEnd =
+            nextSemicolon < marks.semicolons.size() ? marks.semicolons[nextSemicolon++] : length;
+        const RawRange piece = valueText.TrimRange(RawRange{pieceStart, pieceEnd}, BlankCharsText());
+        pieceStart = pieceEnd + 1;
+        if (piece.start >= piece.end) continue;
+        // Quotes never straddle a piece start (pieces begin after a
+        // semicolon outside quotes), so the marks of the whole text serve.
+        int32_t open = FirstMarkFrom(marks.opens, piece.start, piece.end);
+        if (open > piece.end) open = piece.end;
+        RawString name = TrimmedRange(valueText, RawRange{piece.start, open});
+        RawStringList words(true);
+        if (open < piece.end) {
+            int32_t close = FirstMarkFrom(marks.closes, open, length);
+            if (close > pieceEnd && close - open > wordBudget) close = pieceEnd;
+            wordBudget -= close - open;
+            RawRange wordRange = valueText.TrimRange(RawRange{open + 1, close}, BlankCharsText());
+            if (wordRange.start < wordRange.end) valueText.SplitToList(words, wordRange);
+        }
+        actions.Add(new JobActionUnit(name, words));
+    }
+}
+
+void ParseKeyBinding(JobBindingUnit& binding, const RawString& keyText, const RawString& valueText,
+                     const RawParameterList& keyNames) {
+    const int32_t hyphen = FindCodeUnit(keyText, 0, '-');
+    uint32_t mask = 0;
+    RawRange keyPart = keyText.All();
+    if (hyphen < keyText.Length()) {
+        for (int32_t pos = 0; pos < hyphen; pos = std::max(pos + 1, keyText.NextCharPos(pos))) {
+            mask |= ModifierBit(keyText.UnitAt(pos));
+        }
+        keyPart.start = hyphen + 1;
+    }
+    binding.mask = mask & 0xFFFF;
+    binding.code = static_cast<uint32_t>(
+        KeyCodeValue(RawString::InitBodyFromRange(keyText.Kind(), keyText, keyPart), keyNames));
+    ParseActionList(binding.actions, valueText);
+}
+
+uint32_t JobActionUnit::TargetSide(uint32_t currentSide) const {
+    if (words.Contains(Side1WordText())) return 0;
+    if (words.Contains(Side2WordText())) return 1;
+    if (words.Contains(SideRWordText())) return currentSide == 0 ? 1 : 0;
+    return currentSide == 0 ? 0 : 1;
+}
+
+bool JobActionUnit::HasPivot() const { return words.Contains(PivotWordText()); }
+
+RawString JobActionUnit::ArgumentText(int32_t n) const {
+    int32_t index = 0;
+    for (const RawString& word : words) {
+        if (word.Equals(InputWordText())) return n == 0 ? InputMarkText() : RawString::Empty();
+        const uint32_t first = word.UnitAt(0);
+        if (first == '"') {
+            if (index++ != n) continue;
+            RawRange inner = word.All();
+            while (inner.start < inner.end && word.UnitAt(inner.start) == '"') ++inner.start;
+            while (inner.end > inner.start && word.UnitAt(inner.end - 1) == '"') --inner.end;
+            return RawString::InitBodyFromRange(word.Kind(), word, inner);
+        }
+        if (first >= '0' && first <= '9') {
+            if (index++ == n) return word;
+        }
+    }
+    return n == 0 ? EmptyMarkText() : RawString::Empty();
+}
+
+void KeyBindingStore::Load(JobBindingOwner& owner) {
+    const ConfigStore& options = ConfigStore::Instance();
+    Load(owner, options.virtualKeyFile, options.keyBindingFile);
+}
+
+void KeyBindingStore::Load(JobBindingOwner& owner, const RawString& keyNameFile, const RawString& bindingFile) {
+    if (!keyNameFile.IsEmpty()) {
+        ProfileFileRef file = ProfileFileRef::FromPath(keyNameFile);
+        RawParameterList names(false);
+        if (names.ReadSection(file, VirtualKeySectionText())) owner.keyNames = names;
+    }
+    if (bindingFile.IsEmpty()) return;
+    ProfileFileRef file = ProfileFileRef::FromPath(bindingFile);
+    RawParameterList entries(true);
+    if (!entries.ReadSection(file, KeyBindingSectionText())) return;
+    for (const RawLayer::RawParameterUnit& entry : entries) {
+        auto* binding = new JobBindingUnit();
+        ParseKeyBinding(*binding, entry.key, entry.value, owner.keyNames);
+        owner.bindings.Add(binding);
+    }
+}
+
+uint32_t CurrentModifierMask() {
+    uint32_t mask = 0;
+    if (GetKeyState(VK_CONTROL) < 0) mask |= KeyMaskCtrl;
+    if (GetKeyState(VK_SHIFT) < 0) mask |= KeyMaskShift;
+    if (GetKeyState(VK_MENU) < 0) mask |= KeyMaskAlt;
+    return mask;
+}
+
+const JobBindingUnit* FindKeyBinding(const JobBindingList& bindings, uint32_t code, uint32_t mask) {
+    if (code == 0) return nullptr;
+    for (const JobBindingUnit& binding : bindings) {
+        if (binding.code == code && binding.mask == mask) return &binding;
+    }
+    return nullptr;
+}
+
+const JobBindingUnit* FindKeyBinding(const JobBindingList& bindings, uint32_t code) {
+    return FindKeyBinding(bindings, code, CurrentModifierMask());
+}
+
+}  // namespace JobLayer
