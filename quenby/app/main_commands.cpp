@@ -136,6 +136,15 @@ void DispatchMainCommand(GuiMainDialog& dialog, WinLayer::WinView* sender, uint1
         if (items.currentDocument) SetDocumentPageView(dialog, *items.currentDocument, PageFlag(dialog));
         dialog.ShowPageButtons(PageFlag(dialog));
         break;
+    case CmdPrint:
+        RunPrintCommand(dialog);
+        break;
+    case CmdPrintSetup:
+        RunPrintSetup(dialog);
+        break;
+    case CmdMargin:
+        RunMarginCommand(dialog);
+        break;
     case CmdClipToc:
         items.view.ClipTableOfContents();
         break;

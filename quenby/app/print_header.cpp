@@ -92,4 +92,34 @@ int32_t WinPrintListBox::Paginate(WinLayer::WinListBoxItemList& units, Pages& pa
     return count;
 }
 
+WinPrintListBox::PrintOutcome WinPrintListBox::Print(PageSource& source, HDC dc, const DOCINFOW& doc,
+                                                     PageChecker& checker) {
+    if (!dc || StartDocW(dc, &doc) < 1) return PrintFailed;
+    const int32_t count = source.PrintedPageCount();
+    checker.OnPageCount(count);
+    bool failed = false;
+    bool stopped = false;
+    for (int32_t k = 0; k < count; ++k) {
+        if (checker.IsStopped()) {
+            stopped = true;
+            break;
+        }
+        if (!checker.IsPageWanted(k)) continue;
+        if (StartPage(dc) < 1) {
+            failed = true;
+            break;
+        }
+        source.PaintPrintedPage(dc, k);
+        if (EndPage(dc) < 1) {
+            failed = true;
+            break;
+        }
+    }
+    // A queue that refuses the job may still have taken every page: only
+    // the end of the document tells.
+    if (EndDoc(dc) < 1) failed = true;
+    if (failed) return PrintFailed;
+    return stopped ? PrintStopped : PrintDone;
+}
+
 }  // namespace AppLayer
