@@ -181,6 +181,11 @@ void SetDocumentPageView(GuiMainDialog& dialog, JobLineList& document, bool page
 // Code 4358: the system print dialog, the page-size check and the print
 // run behind its progress dialog; a failed job is told.
 void RunPrintCommand(GuiMainDialog& dialog);
+// The progress run of one job over the main window: the boxes keep off the
+// lines meanwhile; a failed job is told. How the job ended.
+WinPrintListBox::PrintOutcome RunPrintJob(GuiMainDialog& dialog, WinPrintDialogRecord& record,
+                                          const WinSelectionRecord& selection,
+                                          WinPrintProgressDialog::Executer& executer);
 // Code 4359: the printer's page size becomes the document's page size.
 void RunPrintSetup(GuiMainDialog& dialog);
 // Code 4360: the margin dialog; its result becomes the document's margins.

@@ -68,6 +68,16 @@ struct WinPrintListBox {
         // Paints page k into a printer page of the DC.
         virtual void PaintPrintedPage(HDC dc, int32_t k) = 0;
     };
+    // The document calls of the loop; a test puts a recording DC's calls in
+    // the printer's place.
+    struct DocumentCalls {
+        int(WINAPI* startDoc)(HDC, const DOCINFOW*);
+        int(WINAPI* startPage)(HDC);
+        int(WINAPI* endPage)(HDC);
+        int(WINAPI* endDoc)(HDC);
+    };
+    // Sets the calls (null: the system's) and gives the previous ones back.
+    static const DocumentCalls* SetDocumentCalls(const DocumentCalls* calls);
     enum PrintOutcome : int32_t { PrintFailed = 0, PrintDone = 1, PrintStopped = 2 };
     // The print loop: one document, a page for every wanted page until the
     // checker stops it. A stopped job still ends its document, so the pages

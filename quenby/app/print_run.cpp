@@ -158,11 +158,18 @@ void RunPrintCommand(GuiMainDialog& dialog) {
         d.nMaxPage = static_cast<WORD>(std::max<int32_t>(1, std::min<int32_t>(view.pageCount, 0xFFFF)));
         if (!AskImageSizeChanged(dialog)) return;
     }
+    RunPrintJob(dialog, record, selection, items);
+}
+
+WinPrintListBox::PrintOutcome RunPrintJob(GuiMainDialog& dialog, WinPrintDialogRecord& record,
+                                          const WinSelectionRecord& selection,
+                                          WinPrintProgressDialog::Executer& executer) {
+    GuiMainItems& items = dialog.items;
     RawString title(CaptionPrefixText());
     title.Append(LookUpViewText(LookUpViewTextIn(ViewTextSection(), ViewTexts), ProgressTitleKeyText()));
     WinPrintListBox::PrintOutcome outcome = WinPrintListBox::PrintFailed;
     {
-        WinPrintProgressDialog progress(items, record, selection);
+        WinPrintProgressDialog progress(executer, record, selection);
         progress.Build(dialog, title);
         items.SetPrintJob(true);
         progress.RunModal(dialog);
@@ -171,6 +178,7 @@ void RunPrintCommand(GuiMainDialog& dialog) {
         outcome = progress.Outcome();
     }
     if (outcome == WinPrintListBox::PrintFailed) AskInfo(dialog, PrintFailedKeyText(), WinLayer::OkButtonTable());
+    return outcome;
 }
 
 void RunPrintSetup(GuiMainDialog& dialog) {
