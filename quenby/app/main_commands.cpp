@@ -69,11 +69,10 @@ void StepTab(GuiMainDialog& dialog, bool forward) {
 
 }  // namespace
 
-// The document's page view follows the flag (the view box sets the style's
-// page mode and lays the document out again).
 void SetDocumentPageView(GuiMainDialog& dialog, JobLineList& document, bool pageView) {
-    (void)document;
-    dialog.items.view.SetPageView(pageView);
+    // The view box sets the style's page mode and lays the document out
+    // again, in pages when the style has a page size.
+    if (dialog.items.view.Document() == &document) dialog.items.view.SetPageView(pageView);
 }
 
 void ShowCurrentDocument(GuiMainDialog& dialog) {

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "base/clipboard.h"
+#include "base/profile.h"
 #include "base/shell.h"
 #include "quenby/app/main_dialog.h"
 #include "quenby/app/viewer_fixture.h"
+#include "toolkit/win_message.h"
 
 using namespace ViewerTest;
 using AppLayer::GuiListBoxItemUnit;
@@ -40,6 +42,18 @@ struct StartRecorder {
     RawLayer::RawShellStartHook previous;
 };
 
+struct QuestionSearch {
+    HWND main;
+    HWND found;
+};
+
+BOOL CALLBACK FindQuestion(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<QuestionSearch*>(parameter);
+    if (window != search->main && IsWindowVisible(window) && TestSupport::WindowTitle(window) == L"Quenby")
+        search->found = window;
+    return TRUE;
+}
+
 GuiViewBox& View(ViewerRun& run) { return run.Dialog()->items.view; }
 
 // The index of the first line whose source starts with the text; -1 when none.
@@ -67,6 +81,9 @@ bool StartOn(ViewerRun& run, const std::wstring& path, const std::string& switch
 }  // namespace
 
 TEST(ViewBoxTest, LinksOpenDocumentsAndStartProgramsOnlyWithConsent) {
+    // The extension comes from the file-name part only.
+    EXPECT_TRUE(AppLayer::LinkExtension(RawString::FromText("C:\\my.docs\\next")).IsEmpty());
+    EXPECT_EQ(TestSupport::S(AppLayer::LinkExtension(RawString::FromText("a/b.c/setup.exe"))), "exe");
     StartRecorder recorder;
     TestSupport::ModalWatchdog outer(60000);
     ViewerRun run;
@@ -108,8 +125,15 @@ TEST(ViewBoxTest, LinksOpenDocumentsAndStartProgramsOnlyWithConsent) {
             Starts().clear();
             bool asked = false;
             TestSupport::RunLater(300, [&] {
-                asked = true;
-                TestSupport::PostKey(GetFocus(), static_cast<UINT>(answer));
+                // The question is the thread's other window titled "Quenby";
+                // the key goes to its children (the button row takes it), so
+                // it needs no focus.
+                QuestionSearch find{run.Window(), nullptr};
+                EnumThreadWindows(GetCurrentThreadId(), &FindQuestion, reinterpret_cast<LPARAM>(&find));
+                asked = find.found != nullptr;
+                for (HWND child = find.found ? GetWindow(find.found, GW_CHILD) : nullptr; child;
+                     child = GetWindow(child, GW_HWNDNEXT))
+                    TestSupport::PostKey(child, static_cast<UINT>(answer));
             });
             enter(line);
             EXPECT_TRUE(asked) << line;
@@ -168,8 +192,10 @@ TEST(ViewBoxTest, SearchAndCopyFollowTheDrawnLines) {
             EXPECT_EQ(view.cursor, paragraph) << wide;
             ASSERT_GE(view.cursor, 0);
             EXPECT_GT(view.ItemAt(view.cursor)->Height(), 0);
-            view.MoveCursorTo(0);
-            if (paragraph == 0) view.SearchNext();  // from the line itself: no later match
+            view.SearchNext();  // from the line itself: no later match
+            EXPECT_EQ(view.cursor, paragraph);
+            view.cursor = -1;  // no cursor: from the first line
+            view.SearchNext();
             EXPECT_EQ(view.cursor, paragraph);
         }
         view.MoveCursorTo(paragraph);
