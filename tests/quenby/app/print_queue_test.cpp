@@ -15,6 +15,7 @@
 
 #include "quenby/app/main_dialog.h"
 #include "quenby/app/viewer_fixture.h"
+#include "toolkit/info_dialog.h"
 #include "toolkit/win_message.h"
 
 using namespace ViewerTest;
@@ -133,5 +134,23 @@ TEST(PrintQueueTest, PagesTwoToThreeOfFivePrintToThePdfQueue) {
     EXPECT_EQ(image.milliSize.cx, 209);
     EXPECT_EQ(image.milliSize.cy, 297);
     EXPECT_NE(TestSupport::FileText(run.folder.Join(L"Quenby.ini")).find("2479"), std::string::npos);
+
+    // The same page again on the rejecting queue: no question, and the
+    // failure is told.
+    std::string told;
+    WhenShown(L"#32770", [&](HWND print) {
+        HWND printers = GetDlgItem(print, 0x473);
+        SendMessageW(printers, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(L"Quenby_Reject"));
+        SendMessageW(print, WM_COMMAND, MAKEWPARAM(0x473, CBN_SELCHANGE), reinterpret_cast<LPARAM>(printers));
+        WhenShown(L"Class_InfoDialog", [&](HWND message) {
+            auto* info = static_cast<WinLayer::WinInfoDialog*>(WinLayer::WinWindowRegistry::Instance().FindByHandle(message));
+            if (info) told = TestSupport::S(info->textBox.GetText());
+            PressInfoButton(message, "OK");
+        });
+        PostMessageW(print, WM_COMMAND, IDOK, 0);
+    });
+    AppLayer::DispatchMainCommand(*run.Dialog(), nullptr, AppLayer::CmdPrint);
+    EXPECT_EQ(told, "Printing failed.");
     EXPECT_FALSE(watchdog.Fired());
 }
