@@ -154,3 +154,29 @@ TEST(PrintQueueTest, PagesTwoToThreeOfFivePrintToThePdfQueue) {
     EXPECT_EQ(told, "Printing failed.");
     EXPECT_FALSE(watchdog.Fired());
 }
+
+TEST(PrintQueueTest, PrintSetupTakesThePrintersPageOnlyWhenConfirmed) {
+    ASSERT_TRUE(HasPrinter(L"Quenby_PDF")) << "no printer \"Quenby_PDF\": run scripts/print-queue.sh";
+    ViewerRun run;
+    const std::wstring doc = run.Write(L"setup.md", "# Setup\n\ntext\n");
+    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n");
+    ASSERT_TRUE(run.Start("-p \"" + TestSupport::S(TestSupport::W(doc)) + "\""));
+    GuiViewBox& view = run.Dialog()->items.view;
+    view.Refresh();
+    const std::string before = TestSupport::FileText(run.profile);
+    TestSupport::ModalWatchdog watchdog(60000);
+    WhenShown(L"#32770", [](HWND setup) { PostMessageW(setup, WM_COMMAND, IDCANCEL, 0); });
+    AppLayer::DispatchMainCommand(*run.Dialog(), nullptr, AppLayer::CmdPrintSetup);
+    EXPECT_EQ(TestSupport::FileText(run.profile), before);
+    EXPECT_EQ(view.logicalWidth, 4961);
+    WhenShown(L"#32770", [](HWND setup) { PostMessageW(setup, WM_COMMAND, IDOK, 0); });
+    AppLayer::DispatchMainCommand(*run.Dialog(), nullptr, AppLayer::CmdPrintSetup);
+    const DocLayer::PrintImageSettings& image = view.CurrentStyle()->printImage;
+    EXPECT_EQ(image.imageSize.cx, 2479);
+    EXPECT_EQ(image.imageSize.cy, 3508);
+    EXPECT_EQ(image.milliSize.cx, 209);
+    EXPECT_EQ(image.milliSize.cy, 297);
+    EXPECT_EQ(view.logicalWidth, 2479);
+    EXPECT_NE(TestSupport::FileText(run.profile).find("2479"), std::string::npos);
+    EXPECT_FALSE(watchdog.Fired());
+}
