@@ -2,6 +2,7 @@
 // from the box the user edited, wrong margins keep the dialog open with the
 // focus on the offending box, Escape cancels, and the kept margins move the
 // page's text.
+// USES_FOREGROUND: the focus moves to the offending box.
 #include "quenby/app/margin_dialog.h"
 
 #include <gtest/gtest.h>
