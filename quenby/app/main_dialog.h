@@ -189,7 +189,11 @@ WinPrintListBox::PrintOutcome RunPrintJob(GuiMainDialog& dialog, WinPrintDialogR
 // Code 4359: the printer's page size becomes the document's page size.
 void RunPrintSetup(GuiMainDialog& dialog);
 // Code 4360: the margin dialog; its result becomes the document's margins.
+// The page view then shows them (as ShowPageView).
 void RunMarginCommand(GuiMainDialog& dialog);
+// Turns the page view on (the Page button checked) and lays the document
+// out in pages.
+void ShowPageView(GuiMainDialog& dialog);
 // Every command code of the main window.
 void DispatchMainCommand(GuiMainDialog& dialog, WinLayer::WinView* sender, uint16_t code);
 

@@ -341,6 +341,11 @@ void RunMarginCommand(GuiMainDialog& dialog) {
     DocLayer::CheckPrintImageSettings(image);
     DocLayer::SavePrintImageSettings(image);
     // The page view shows the new margins.
+    ShowPageView(dialog);
+}
+
+void ShowPageView(GuiMainDialog& dialog) {
+    GuiMainItems& items = dialog.items;
     items.page.checked = true;
     if (items.page.window) InvalidateRect(items.page.window, nullptr, FALSE);
     items.view.SetPageView(true);

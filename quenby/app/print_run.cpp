@@ -136,6 +136,8 @@ void RunPrintCommand(GuiMainDialog& dialog) {
     GuiMainItems& items = dialog.items;
     GuiViewBox& view = items.view;
     if (view.Count() < 1) return;
+    // Pages exist only in page view: printing shows them.
+    if (!view.PageView()) ShowPageView(dialog);
     WinSelectionRecord selection;
     selection.count = view.CountSelection(&selection.first, &selection.last);
     PrintRecordHolder holder;

@@ -152,6 +152,24 @@ TEST(PrintQueueTest, PagesTwoToThreeOfFivePrintToThePdfQueue) {
     });
     AppLayer::DispatchMainCommand(*run.Dialog(), nullptr, AppLayer::CmdPrint);
     EXPECT_EQ(told, "Printing failed.");
+
+    // From the line view: the document is printed in pages all the same.
+    view.SetPageView(false);
+    run.Dialog()->items.page.checked = false;
+    int32_t pages = 0;
+    WhenShown(L"#32770", [&](HWND print) {
+        HWND printers = GetDlgItem(print, 0x473);
+        SendMessageW(printers, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Quenby_PDF"));
+        SendMessageW(print, WM_COMMAND, MAKEWPARAM(0x473, CBN_SELCHANGE), reinterpret_cast<LPARAM>(printers));
+        // The dialog offers the pages of the page view.
+        pages = static_cast<int32_t>(GetDlgItemInt(print, 0x481, nullptr, FALSE));
+        PostMessageW(print, WM_COMMAND, IDOK, 0);
+    });
+    AppLayer::DispatchMainCommand(*run.Dialog(), nullptr, AppLayer::CmdPrint);
+    EXPECT_TRUE(view.PageView());
+    EXPECT_TRUE(run.Dialog()->items.page.checked);
+    EXPECT_EQ(view.pageCount, 5);
+    EXPECT_EQ(pages, 5);
     EXPECT_FALSE(watchdog.Fired());
 }
 
