@@ -238,6 +238,13 @@ TEST(PrintRunTest, StopEscapeAndTheRestartCodeEndTheJobWithinAPage) {
                                         2000, nullptr);
                 } else {
                     TestSupport::PostKey(job.probe.dialog->stopButton.window, VK_ESCAPE);
+                    // The closing dialog waits for this worker and still
+                    // answers a message the worker sends it.
+                    EXPECT_TRUE(WaitFor([&] { return job.probe.dialog->IsStopped(); }));
+                    DWORD_PTR answer = 0;
+                    EXPECT_NE(SendMessageTimeoutW(job.probe.dialog->textBox.window, WM_GETTEXTLENGTH, 0, 0,
+                                                  SMTO_BLOCK, 3000, &answer),
+                              0);
                 }
             }
             Sleep(100);
