@@ -336,6 +336,25 @@ bool IsDeletablePath(const RawString& path) {
     return names > 0;
 }
 
+namespace {
+
+// A delete by the shell (the ANSI or the wide entry point) of double-NUL
+// lists; false when it failed or was aborted.
+template <class Op, class Chars>
+bool ShellDelete(int(WINAPI* run)(Op*), Chars from, Chars to, uint16_t flags) {
+    Op op = {};
+    op.hwnd = nullptr;
+    op.wFunc = FO_DELETE;
+    op.pFrom = from;
+    op.pTo = to;
+    op.fFlags = flags;
+    op.fAnyOperationsAborted = FALSE;
+    int result = run(&op);
+    return result == 0 && !op.fAnyOperationsAborted;
+}
+
+}  // namespace
+
 bool ApiShFileOperation(const RawString& path, const RawString& target, uint16_t flags) {
     if (!IsDeletablePath(path)) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -344,29 +363,13 @@ bool ApiShFileOperation(const RawString& path, const RawString& target, uint16_t
     if (TakesAnsi(ApiKindPair(path, target))) {
         RawString from = MakeDoubleNulPath(path);
         RawString to = target.IsEmpty() ? RawString() : MakeDoubleNulPath(target);
-        SHFILEOPSTRUCTA op = {};
-        op.hwnd = nullptr;
-        op.wFunc = FO_DELETE;
-        op.pFrom = from.Bytes();
-        op.pTo = target.IsEmpty() ? nullptr : to.Bytes();
-        op.fFlags = flags;
-        op.fAnyOperationsAborted = FALSE;
-        int result = SHFileOperationA(&op);
-        return result == 0 && !op.fAnyOperationsAborted;
+        return ShellDelete(SHFileOperationA, from.Bytes(), target.IsEmpty() ? nullptr : to.Bytes(), flags);
     }
     WideText p(path), t(target);
     if (ConversionFailed({&p, &t})) return false;
     RawString from = MakeDoubleNulPath(p.Text());
     RawString to = target.IsEmpty() ? RawString(KindUtf16) : MakeDoubleNulPath(t.Text());
-    SHFILEOPSTRUCTW op = {};
-    op.hwnd = nullptr;
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.Wide();
-    op.pTo = target.IsEmpty() ? nullptr : to.Wide();
-    op.fFlags = flags;
-    op.fAnyOperationsAborted = FALSE;
-    int result = SHFileOperationW(&op);
-    return result == 0 && !op.fAnyOperationsAborted;
+    return ShellDelete(SHFileOperationW, from.Wide(), target.IsEmpty() ? nullptr : to.Wide(), flags);
 }
 
 HANDLE ApiShellExecute(const RawString& verb, const RawString& file, const RawString& parameters,

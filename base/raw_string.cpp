@@ -934,24 +934,25 @@ int32_t RawString::NextCharPos(int32_t pos) const {
     return pos + 1 + TrailUnits(pos);
 }
 
-int32_t RawString::FindRange(RawRange range, const RawString& other, RawRange otherRange) const {
-    RawRange r = ClampEnd(range);
+// The first character position in the range of `text` where the other
+// range stands (ASCII letter case ignored when `fold`); the range end when none.
+static int32_t FindMatch(const RawString& text, RawRange range, const RawString& other, RawRange otherRange,
+                         bool fold) {
+    RawRange r = text.ClampEnd(range);
     RawRange o = other.ClampEnd(otherRange);
     int32_t n = o.end - o.start;
     if (n == 0) return r.start;
-    for (int32_t pos = r.start; pos <= r.end - n; pos = NextCharPos(pos))
-        if (MatchesAt(pos, other, o, false)) return pos;
+    for (int32_t pos = r.start; pos <= r.end - n; pos = text.NextCharPos(pos))
+        if (text.MatchesAt(pos, other, o, fold)) return pos;
     return r.end;
 }
 
+int32_t RawString::FindRange(RawRange range, const RawString& other, RawRange otherRange) const {
+    return FindMatch(*this, range, other, otherRange, false);
+}
+
 int32_t RawString::FindNoCase(RawRange range, const RawString& other, RawRange otherRange) const {
-    RawRange r = ClampEnd(range);
-    RawRange o = other.ClampEnd(otherRange);
-    int32_t n = o.end - o.start;
-    if (n == 0) return r.start;
-    for (int32_t pos = r.start; pos <= r.end - n; pos = NextCharPos(pos))
-        if (MatchesAt(pos, other, o, true)) return pos;
-    return r.end;
+    return FindMatch(*this, range, other, otherRange, true);
 }
 
 int32_t RawString::FindChar(RawRange range, uint32_t unit) const {

@@ -1,6 +1,6 @@
 // An editor with no views behind it, for the benchmarks that run edit
-// commands: only the command itself is measured. It counts the commands
-// that were refused.
+// commands (only the command itself is measured) and as the base of the row
+// tests' host editor. It counts the commands that were refused.
 #pragma once
 
 #include "tavrel/jobs/action_args.h"

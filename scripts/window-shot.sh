@@ -14,20 +14,11 @@ out="${3:?}"
 shift 3
 case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
 
-arch=$(bash "$here/scripts/test-arch.sh")
-build="$here/build-$arch"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$arch.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-cmake --build "$build" -j 4 --target "$target" >/dev/null
+. "$here/scripts/shot-common.sh"
+shot_build "$target"
 exe="$build/tests/$target.exe"
 
-if ! command -v xwd >/dev/null || ! command -v xwininfo >/dev/null || ! command -v convert >/dev/null; then
-  SUDO=""
-  if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
-  $SUDO apt-get install -y --no-install-recommends x11-apps x11-utils imagemagick
-fi
+shot_tools
 
 export WINEPREFIX="$build/wineprefix-shot"
 ready="$build/$target.ready"
@@ -36,15 +27,11 @@ rm -f "$ready"
 ready_windows="Z:$(printf '%s' "$ready" | tr '/' '\\')"
 
 xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
+  . "$SHOT_COMMON"
   ready="$1"; out="$2"; shift 2
   "$@" &
   pid=$!
-  # The first run also sets the prefix up, which takes a while.
-  for _ in $(seq 1 1800); do
-    [ -f "$ready" ] && break
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
+  shot_wait "$pid" test -f "$ready" || true
   status=0
   if [ -f "$ready" ]; then
     sleep 0.3
@@ -64,9 +51,7 @@ xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
     echo "the window did not come up" >&2
     status=1
   fi
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-  wineserver -k 2>/dev/null || true
+  shot_stop "$pid"
   exit $status
 ' _ "$ready" "$out" "$here/scripts/wine-run.sh" "$exe" "$@" "$ready_windows"
 rm -f "$ready"

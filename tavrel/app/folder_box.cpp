@@ -1,10 +1,17 @@
-// The folder box: rows of the current job, filtered and drawn in two halves.
+// The folder box: rows of the current job, the dividing point, the columns
+// of both sides, dropped files, typed characters and the divider drag.
 #include "tavrel/app/folder_box.h"
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "base/api_text.h"
+#include "tavrel/app/command_codes.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/gui_profile.h"
-#include "tavrel/jobs/job_kind_control.h"
-#include "tavrel/jobs/pair_line.h"
+#include "tavrel/jobs/text_kind.h"
+#include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
 
 namespace AppLayer {
@@ -15,53 +22,60 @@ using WinLayer::WinListBoxItemUnit;
 
 namespace {
 
-// Pixels between a half's edge and its text.
-constexpr int kTextInset = 4;
-constexpr UINT kRowTextFormat = DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS;
+// The allowed range of the dividing point keeps this far from either edge.
+constexpr int32_t kDividerEdge = 10;
+constexpr WORD kSizeCursor = 32644;  // IDC_SIZEWE
+constexpr WORD kNoCursor = 32648;    // IDC_NO
+constexpr WORD kHandCursor = 32649;  // IDC_HAND
 
-// The filter bit that shows rows of a kind (0 same, 1 only 1, 2 only 2,
-// 3 changed).
-uint16_t FilterBitOf(uint32_t rowKind) {
-    switch (rowKind) {
-    case JobLayer::RowSame:
-        return JobLayer::StatusSame;
-    case JobLayer::RowOnly1:
-        return JobLayer::StatusOnly1;
-    case JobLayer::RowOnly2:
-        return JobLayer::StatusOnly2;
-    default:
-        return JobLayer::StatusDifferent;
-    }
+RECT WindowClient(HWND window) {
+    RECT client{};
+    if (window) ::GetClientRect(window, &client);
+    return client;
 }
 
-COLORREF HalfColour(uint32_t rowKind, uint32_t side, bool present) {
-    const JobLayer::ColorTable& colours = JobLayer::ConfigStore::Instance().colors;
-    if (!present) return colours.lineBlankColor;
-    switch (rowKind) {
-    case JobLayer::RowOnly1:
-        return colours.lineOnly1Color;
-    case JobLayer::RowOnly2:
-        return colours.lineOnly2Color;
-    case JobLayer::RowSame:
-        return GetSysColor(COLOR_WINDOW);
-    default:
-        return side == 0 ? colours.lineDiff1Color : colours.lineDiff2Color;
-    }
+void PostCode(HWND window, uint32_t controlId, uint16_t code) {
+    if (window) PostMessageW(window, WM_COMMAND, MAKEWPARAM(controlId, code), 0);
 }
 
-void DrawHalf(WinDrawContext& dc, RECT half, const JobReportUnit& row, uint32_t side) {
-    const JobLayer::JobContentUnit* unit = side == 0 ? row.unit1 : row.unit2;
-    const bool present = unit && !unit->IsPlaceholder();
-    WinLayer::GdiBrush fill(HalfColour(row.kind, side, present));
-    FillRect(dc.dc, &half, fill.Handle());
-    if (!present) return;
-    const RawLayer::RawString text = unit->ColumnText(0).IsEmpty() ? unit->Name() : unit->ColumnText(0);
-    half.left += kTextInset;
-    half.right -= kTextInset;
-    WinLayer::WinView::DrawTextRange(dc, half, kRowTextFormat, text, text.All(), 4);
+// The content width of a side: its measured columns (the first hidden in
+// the simple view).
+int32_t ContentWidth(const JobLayer::JobSideRecord& side, bool hideFirst) {
+    int32_t total = 0;
+    for (uint32_t i = 0; i < std::min<uint32_t>(side.columnCount, 3); ++i) {
+        if (i == 0 && hideFirst) continue;
+        total += side.measuredWidth[i];
+    }
+    return total;
 }
 
 }  // namespace
+
+uint16_t FilterBitOf(uint32_t rowKind) {
+    switch (rowKind) {
+    case JobLayer::RowSame:
+        return FilterSame;
+    case JobLayer::RowOnly1:
+        return FilterOnly1;
+    case JobLayer::RowOnly2:
+        return FilterOnly2;
+    default:
+        return FilterDifferent;
+    }
+}
+
+bool FolderBoxKeys::Track(WPARAM key, bool down) {
+    uint16_t bit = 0;
+    if (key == VK_SHIFT) bit = ModShift;
+    if (key == VK_CONTROL) bit = ModCtrl;
+    if (key == VK_MENU) bit = ModAlt;
+    if (!bit) return false;
+    modifiers = static_cast<uint16_t>(down ? (modifiers | bit) : (modifiers & ~bit));
+    return true;
+}
+
+FolderBoxView::FolderBoxView() { InitializeCriticalSection(&lock); }
+FolderBoxView::~FolderBoxView() { DeleteCriticalSection(&lock); }
 
 JobGroupUnit* SpareJob() {
     JobGroupList& list = JobGroupList::Instance();
@@ -72,43 +86,102 @@ JobGroupUnit* SpareJob() {
     return list.ExtraJob();
 }
 
+GuiFolderBox::GuiFolderBox() : draw_(*this, view_) {}
+
+GuiFolderBox::~GuiFolderBox() = default;
+
 void GuiFolderBox::Construct() {
     WinListBox::Construct();
     mode = static_cast<uint16_t>(mode | ModeMultiple);
-    job_ = SpareJob();
+    // Files dropped from the shell open on the side they land on.
+    exStyle |= WS_EX_ACCEPTFILES;
+    view_.box = this;
+    view_.job = SpareJob();
+    view_.kindMargin = JobLayer::KindMargin(view_.job->kind.kind);
+    filterWord = FilterAll;
+    drag_.noDropCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(kNoCursor));
+    drag_.dropCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(kHandCursor));
+    drag_.sizeCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(kSizeCursor));
 }
+
+// ---- the job and its rows ----------------------------------------------------------------
 
 void GuiFolderBox::SetJob(JobGroupUnit* job) {
     JobGroupUnit* shown = job ? job : SpareJob();
-    if (shown != job_) {
-        job_ = shown;
+    if (shown != view_.job) {
+        view_.job = shown;
         scroll = POINT{};
+        // The cursor of the last job means nothing in this one.
+        ClearItems();
     }
+    view_.kindMargin = JobLayer::KindMargin(shown->kind.kind);
     // Each kind draws in its own view font; kind none keeps the last one.
     if (shown->kind.kind <= JobLayer::KindBinary) {
         font = &JobLayer::GuiProfileStore::Instance().ViewFont(shown->kind.kind);
-        if (window && font->handle) SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font->handle), 0);
+        layoutPending = 1;
     }
-    RefreshRows();
+    if (shown->flags & JobLayer::JobLayoutStale) {
+        measured_.erase(shown);
+        shown->flags = static_cast<uint16_t>(shown->flags & ~JobLayer::JobLayoutStale);
+        shown->controller->InvalidateSide(*shown, 0);
+        shown->controller->InvalidateSide(*shown, 1);
+    }
 }
 
-void GuiFolderBox::RefreshRows() {
+void GuiFolderBox::RebuildRows(bool measure) {
     const POINT keep = scroll;
     ClearItems();
-    if (job_) {
-        for (JobReportUnit& row : job_->rows) {
-            WinListBoxItemUnit* unit = AddItem(&row);
-            if (!(job_->statusMask & FilterBitOf(row.kind))) unit->flags |= WinListBoxItemUnit::ItemHidden;
+    JobGroupUnit* job = view_.job;
+    filterWord = job->statusMask;
+    for (JobReportUnit& row : job->rows) {
+        WinListBoxItemUnit* unit = AddItem(&row);
+        if (!(filterWord & FilterBitOf(row.kind))) {
+            unit->flags |= WinListBoxItemUnit::ItemHidden;
+            row.flags |= JobLayer::RowSkipped;
+        } else {
+            row.flags &= ~static_cast<uint32_t>(JobLayer::RowSkipped);
         }
     }
     scroll = keep;
-    if (window) {
-        Refresh();
+    RefreshIfDirty();
+    if (measure || !measured_.count(job)) {
+        RemeasureColumns();
+    } else {
+        LayoutColumns();
     }
 }
 
+void GuiFolderBox::ApplyFilterFlags() {
+    for (WinListBoxItemUnit& unit : items) {
+        JobReportUnit* row = ItemOf(unit);
+        if (!row) continue;
+        if (filterWord & FilterBitOf(row->kind)) {
+            unit.flags = static_cast<uint16_t>(unit.flags & ~WinListBoxItemUnit::ItemHidden);
+            row->flags &= ~static_cast<uint32_t>(JobLayer::RowSkipped);
+        } else {
+            unit.flags |= WinListBoxItemUnit::ItemHidden;
+            row->flags |= JobLayer::RowSkipped;
+        }
+    }
+}
+
+void GuiFolderBox::ApplyFilter() {
+    filterWord = view_.job->statusMask;
+    ApplyFilterFlags();
+    layoutPending = 1;
+    RefreshIfDirty();
+    LayoutColumns();
+    // The cursor stays on a shown row, or there is none.
+    if (cursor >= 0) {
+        const WinListBoxItemUnit* unit = ItemAt(cursor);
+        if (unit && !unit->Reachable()) cursor = anchor = kNone;
+    }
+    if (window) InvalidateRect(window, nullptr, FALSE);
+}
+
 void GuiFolderBox::ReleaseJob() {
-    job_ = SpareJob();
+    view_.job = SpareJob();
+    measured_.clear();
     ClearItems();
     scroll = POINT{};
     mode = static_cast<uint16_t>(mode & ~(ModeFocus | ModeMultiple));
@@ -142,23 +215,477 @@ int32_t GuiFolderBox::CopySelectionFromRows() {
     return selected;
 }
 
-void GuiFolderBox::MeasureItemOf(WinDrawContext&, RECT& size, int32_t, WinListBoxItemUnit&, JobReportUnit*) {
-    size.right = size.left + (clientRect.right - clientRect.left);
-    size.bottom = size.top + lineStep.cy;
+// ---- sides, columns and the dividing point ---------------------------------------------------
+
+uint32_t GuiFolderBox::CurrentSide() const {
+    const uint32_t side = view_.job->side1.focusSide;
+    return side < 2 ? side : 2;
 }
 
-void GuiFolderBox::DrawItemOf(WinDrawContext& dc, const RECT& rect, int32_t, WinListBoxItemUnit& unit,
-                              JobReportUnit* row) {
-    if (!row) return;
-    SetBkMode(dc.dc, TRANSPARENT);
-    SetTextColor(dc.dc, GetSysColor(COLOR_WINDOWTEXT));
-    const LONG middle = rect.left + (rect.right - rect.left) / 2;
-    DrawHalf(dc, RECT{rect.left, rect.top, middle, rect.bottom}, *row, 0);
-    DrawHalf(dc, RECT{middle, rect.top, rect.right, rect.bottom}, *row, 1);
-    if (unit.flags & WinListBoxItemUnit::ItemSelected) {
-        WinLayer::GdiBrush frame(ItemColor(unit));
-        FrameRect(dc.dc, &rect, frame.Handle());
+void GuiFolderBox::SetCurrentSide(uint32_t side) {
+    view_.job->side1.focusSide = side;
+    view_.job->side2.focusSide = side;
+}
+
+RECT GuiFolderBox::GetClientRect() const { return WindowClient(window); }
+
+uint32_t GuiFolderBox::HitSide(POINT point) const {
+    const RECT client = GetClientRect();
+    const int32_t d = view_.dividingPoint;
+    if (client.left < point.x && point.x < d - 4) return HitSide1;
+    if (d + 4 < point.x && point.x < client.right) return HitSide2;
+    if (point.x <= d - 4) return HitNone;
+    if (point.x < d + 4) return HitDivider;
+    return HitNone;
+}
+
+void GuiFolderBox::SetDividingPoint(int32_t x) {
+    view_.dividingPoint = x;
+    if (view_.twinBar) {
+        SectionLock hold(view_.twinBar->lock);
+        view_.twinBar->dividingX = x;
     }
 }
+
+void GuiFolderBox::ResetDividingPoint() {
+    const RECT client = GetClientRect();
+    SetDividingPoint((client.left + client.right) / 2);
+    view_.job->side1.scrollX = 0;
+    view_.job->side2.scrollX = 0;
+}
+
+void GuiFolderBox::MeasureSideColumns(HDC dc, uint32_t side) {
+    JobGroupUnit& job = *view_.job;
+    JobLayer::JobSideRecord& record = job.Side(side);
+    JobLayer::JobContentList& content = job.Content(side);
+    for (int32_t& width : record.measuredWidth) width = 0;
+    const int32_t margin = view_.kindMargin;
+    if (content.header) content.header->MeasureColumns(record, dc, margin);
+    // Binary rows are all of one width: only folder and text units measure.
+    // A folder entry's every column is content (name, size, date).
+    if (job.kind.kind == JobLayer::KindPath) {
+        for (JobLayer::JobContentUnit& unit : content) unit.MeasureColumns(record, dc, margin);
+    } else if (job.kind.kind == JobLayer::KindText) {
+        MeasureLongestLines(dc, record, content, margin);
+    }
+    if (!content.IsEmpty()) content.At(0)->MeasureFirstColumn(record, dc, margin);
+    record.totalWidth = record.measuredWidth[0] + record.measuredWidth[1] + record.measuredWidth[2];
+}
+
+void GuiFolderBox::MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, JobLayer::JobContentList& content,
+                                       int32_t margin) {
+    // Only the widest line counts. An ASCII line is at most as wide as the
+    // advances of its characters, each tab taken as a whole tab stop, with
+    // the font's overhang and a pixel of slack per 32 characters for
+    // rounding; lines are measured from the
+    // largest such bound down, and once a bound cannot beat the widest line
+    // measured, the rest cannot either. A line with other characters (a
+    // glyph of a linked font has no advance here) is always measured.
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    INT advance[128] = {};
+    const bool known = GetCharWidth32W(dc, 0, 127, advance) != FALSE;
+    const int64_t glyph = std::max<LONG>(metrics.tmMaxCharWidth, 1);
+    const int64_t tab = static_cast<int64_t>(std::max(JobLayer::ConfigStore::Instance().tabStop, 1)) *
+                        std::max<LONG>(metrics.tmAveCharWidth, 1);
+    std::vector<std::pair<int64_t, JobLayer::JobContentUnit*>> lines;
+    lines.reserve(static_cast<size_t>(content.Count()));
+    for (JobLayer::JobContentUnit& unit : content) {
+        const RawLayer::RawString text = unit.Text();
+        const int32_t length = text.Length();
+        const bool wide = text.Kind() == RawLayer::KindUtf16;
+        int64_t bound = known ? length / 32 + 2 + std::max<LONG>(metrics.tmOverhang, 0) : INT64_MAX;
+        for (int32_t i = 0; i < length && bound != INT64_MAX; ++i) {
+            const uint32_t code = wide ? static_cast<uint16_t>(text.Wide()[i]) : static_cast<uint8_t>(text.Bytes()[i]);
+            if (code >= 0x80) {
+                bound = INT64_MAX;
+            } else {
+                bound += code == '\t' ? tab : std::max<int64_t>(advance[code], 0);
+            }
+        }
+        lines.emplace_back(bound, &unit);
+    }
+    std::sort(lines.begin(), lines.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
+    // What a line adds to its text width: both margins and the caret's cell
+    // past its end (the side's own when it has one, else the widest glyph).
+    const auto* base = dynamic_cast<const JobLayer::JobLineBaseData*>(record.kindData.get());
+    const int64_t cell = base ? std::max<int64_t>(base->cellWidth, 0) : glyph;
+    const int64_t extra = 2 * static_cast<int64_t>(margin) + cell;
+    for (const auto& line : lines) {
+        if (line.first != INT64_MAX && line.first + extra <= record.measuredWidth[1]) break;
+        line.second->MeasureContent(record, dc, margin);
+    }
+}
+
+void GuiFolderBox::RemeasureColumns() {
+    JobGroupUnit& job = *view_.job;
+    {
+        WinLayer::GdiWindowDC screen(window);
+        WinLayer::GdiSelection keepFont(screen.Get(), GetEffectiveFont().handle);
+        SetTextAlign(screen.Get(), 0);
+        MeasureSideColumns(screen.Get(), 0);
+        MeasureSideColumns(screen.Get(), 1);
+    }
+    measured_.insert(&job);
+    LayoutColumns();
+}
+
+void GuiFolderBox::LayoutColumns() {
+    JobGroupUnit& job = *view_.job;
+    const RECT client = GetClientRect();
+    const int32_t d = view_.dividingPoint;
+    const bool hideFirst = job.edit.simple != 0;
+    const RECT area1{client.left, client.top, d - 2, client.bottom};
+    const RECT area2{d + 2, client.top, client.right, client.bottom};
+    if (job.content1.header) job.content1.header->LayoutColumns(job.side1, area1, hideFirst);
+    if (job.content2.header) job.content2.header->LayoutColumns(job.side2, area2, hideFirst);
+    if (view_.twinBar) {
+        SectionLock hold(view_.twinBar->lock);
+        view_.twinBar->ownerClient = client;
+        view_.twinBar->dividingX = d;
+    }
+    SyncTwinBarRange(0);
+    SyncTwinBarRange(1);
+    InvalidateViews();
+}
+
+void GuiFolderBox::ScrollFromTwinBar() {
+    if (!view_.twinBar) return;
+    int32_t side = 0, step = 0, target = 0;
+    {
+        SectionLock hold(view_.twinBar->lock);
+        side = view_.twinBar->activeSide;
+        step = view_.twinBar->step;
+        target = view_.twinBar->target;
+    }
+    if (side < 0 || side > 1) return;
+    JobLayer::JobSideRecord& record = view_.job->Side(static_cast<uint32_t>(side));
+    const RECT client = GetClientRect();
+    const int32_t d = view_.dividingPoint;
+    const int64_t visible = side == 0 ? d - 2 - client.left : client.right - d - 2;
+    const int64_t most = ContentWidth(record, view_.job->edit.simple != 0) - visible;
+    int64_t offset;
+    if (step == 0) {
+        offset = target < 0 ? 0 : std::min<int64_t>(most, target);
+    } else {
+        const int64_t moved = record.scrollX + static_cast<int64_t>(step) * view_.viewWidth;
+        offset = most < 0 ? most : (moved < 0 ? 0 : std::min(most, moved));
+    }
+    record.scrollX = static_cast<int32_t>(offset);
+    SyncTwinBarRange(static_cast<uint32_t>(side));
+    InvalidateViews();
+}
+
+void GuiFolderBox::SyncTwinBarRange(uint32_t side) {
+    if (!view_.twinBar || side > 1) return;
+    const JobLayer::JobSideRecord& record = view_.job->Side(side);
+    const RECT client = GetClientRect();
+    const int32_t d = view_.dividingPoint;
+    const int32_t visible = side == 0 ? d - 2 - client.left : client.right - d - 2;
+    SectionLock hold(view_.twinBar->lock);
+    GuiTwinScrollBar::Half& half = view_.twinBar->halves[side];
+    half.position = record.scrollX;
+    half.end = std::max(visible, 0) + record.scrollX;
+    half.minimum = 0;
+    half.maximum = ContentWidth(record, view_.job->edit.simple != 0);
+}
+
+void GuiFolderBox::InvalidateViews() {
+    if (window) InvalidateRect(window, nullptr, FALSE);
+    if (view_.twinBar && view_.twinBar->window) InvalidateRect(view_.twinBar->window, nullptr, FALSE);
+}
+
+void GuiFolderBox::RefreshCaret() { InvalidateViews(); }
+
+RECT GuiFolderBox::CaretRect() {
+    SectionLock hold(view_.lock);
+    return view_.caret;
+}
+
+void GuiFolderBox::CaretBlink() {
+    if (!window || !(mode & ModeFocus)) return;
+    RECT caret = CaretRect();
+    if (IsRectEmpty(&caret)) return;
+    const RECT area = clientRect;
+    RECT shown{};
+    if (!IntersectRect(&shown, &caret, &area)) return;
+    HDC dc = GetDC(window);
+    if (!dc) return;
+    BitBlt(dc, shown.left, shown.top, shown.right - shown.left, shown.bottom - shown.top, nullptr, 0, 0, DSTINVERT);
+    ReleaseDC(window, dc);
+}
+
+// ---- messages ------------------------------------------------------------------------------------
+
+void GuiFolderBox::OnCreated() {
+    WinListBox::OnCreated();
+    if (!window) return;
+    SetTimer(window, kCaretTimer, kCaretBlinkMs, nullptr);
+    DragAcceptFiles(window, TRUE);
+    JobLayer::KeyBindingStore::Load(keys_.bindings);
+    ResetDividingPoint();
+}
+
+void GuiFolderBox::OnDestroying() {
+    if (window) KillTimer(window, kCaretTimer);
+    EndDividerDrag();
+    WinListBox::OnDestroying();
+}
+
+LRESULT GuiFolderBox::OnCommand(uint16_t code) {
+    switch (code) {
+    case CmdFolderBoxNotice:
+        LayoutColumns();
+        return 0;
+    case CmdTwinBarNotice:
+        ScrollFromTwinBar();
+        return 0;
+    case CmdDrawNotice:
+        CaretBlink();
+        return 0;
+    default:
+        return WinListBox::OnCommand(code);
+    }
+}
+
+void GuiFolderBox::EndDividerDrag() {
+    if (drag_.divider != LineDragState::DividerDrag) return;
+    // The state goes first: releasing the capture comes back here.
+    drag_.divider = LineDragState::DividerIdle;
+    if (window && GetCapture() == window) ReleaseCapture();
+    if (drag_.keptCursor) ::SetCursor(drag_.keptCursor);
+    drag_.keptCursor = nullptr;
+    PostCode(window, controlId, CmdFolderBoxNotice);
+}
+
+void GuiFolderBox::OnDividerMove(POINT point) {
+    if (drag_.divider == LineDragState::DividerDrag) {
+        const int32_t moved = point.x + (drag_.pressDividing - drag_.dividerPress.x);
+        if (drag_.minimum < moved && moved < drag_.maximum && moved != view_.dividingPoint) {
+            SetDividingPoint(moved);
+            InvalidateViews();
+        }
+        return;
+    }
+    if (drag_.state != LineDragState::Idle) return;
+    const bool over = HitSide(point) == HitDivider;
+    if (over && drag_.divider == LineDragState::DividerIdle) {
+        drag_.divider = LineDragState::DividerHover;
+        HCURSOR previous = ::SetCursor(drag_.sizeCursor);
+        if (!drag_.keptCursor) drag_.keptCursor = previous;
+    } else if (!over && drag_.divider == LineDragState::DividerHover) {
+        drag_.divider = LineDragState::DividerIdle;
+        if (drag_.keptCursor) ::SetCursor(drag_.keptCursor);
+        drag_.keptCursor = nullptr;
+    }
+}
+
+int32_t GuiFolderBox::JoinTypedUnit(WPARAM typed, bool unicode, uint16_t& pending, wchar_t (&units)[2]) {
+    if (unicode) {
+        const uint16_t unit = static_cast<uint16_t>(typed & 0xFFFF);
+        if (unit >= 0xD800 && unit < 0xDC00) {
+            // A high surrogate waits for its low half.
+            pending = unit;
+            return 0;
+        }
+        const uint16_t high = pending;
+        pending = 0;
+        if (unit >= 0xDC00 && unit < 0xE000) {
+            if (!high) return 0;
+            units[0] = static_cast<wchar_t>(high);
+            units[1] = static_cast<wchar_t>(unit);
+            return 2;
+        }
+        units[0] = static_cast<wchar_t>(unit);
+        return 1;
+    }
+    const uint8_t byte = static_cast<uint8_t>(typed & 0xFF);
+    char bytes[2] = {0, 0};
+    int length = 1;
+    if (pending) {
+        // The trail byte of a double-byte character.
+        bytes[0] = static_cast<char>(pending);
+        bytes[1] = static_cast<char>(byte);
+        length = 2;
+        pending = 0;
+    } else if (IsDBCSLeadByte(byte)) {
+        pending = byte;
+        return 0;
+    } else {
+        bytes[0] = static_cast<char>(byte);
+    }
+    const int count = MultiByteToWideChar(CP_ACP, 0, bytes, length, units, 2);
+    return count > 0 ? count : 0;
+}
+
+bool GuiFolderBox::OnTypedUnit(WPARAM typed) {
+    wchar_t units[2] = {0, 0};
+    const int32_t count = JoinTypedUnit(typed, window && IsWindowUnicode(window), pendingUnit_, units);
+    if (count <= 0) return false;
+    // Control characters are keys, not text.
+    if (count == 1 && units[0] < 32) return false;
+    const uint32_t side = CurrentSide();
+    JobGroupUnit& job = *view_.job;
+    if (side > 1 || !view_.editor) return false;
+    JobLayer::ActionArgs args;
+    args.operands[0] = RawLayer::RawString::FromWideText(units, count);
+    return job.controller->Execute(*view_.editor, job, side, JobLayer::CommandInsertTypedText, args);
+}
+
+void GuiFolderBox::OnDropFiles(HDROP drop) {
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    // The point of the drop itself: the cursor may have moved since.
+    POINT point{};
+    DragQueryPoint(drop, &point);
+    const uint32_t side = HitSide(point);
+    if (side <= HitSide2 && count > 0) {
+        JobLayer::StartSource& source = JobLayer::GuiProfileStore::Instance().startSource;
+        const RawLayer::RawString first = RawLayer::ApiDragQueryFile(drop, 0, RawLayer::KindUtf8);
+        source.path1 = RawLayer::RawString();
+        source.path2 = RawLayer::RawString();
+        if (side == HitSide1) {
+            source.kind = JobLayer::StartSide1;
+            source.path1 = first;
+        } else {
+            source.kind = JobLayer::StartSide2;
+            source.path2 = first;
+        }
+        if (count >= 2) {
+            const RawLayer::RawString second = RawLayer::ApiDragQueryFile(drop, 1, RawLayer::KindUtf8);
+            (side == HitSide1 ? source.path2 : source.path1) = second;
+            source.kind = JobLayer::StartBothSides;
+        }
+        PostCode(window, controlId, CmdOpenStartSource);
+    }
+    DragFinish(drop);
+}
+
+LRESULT GuiFolderBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_MOUSEMOVE: {
+        const POINT point = WinLayer::PointFromLParam(lParam);
+        // A drag whose button came up elsewhere is over.
+        if (drag_.divider == LineDragState::DividerDrag && !(wParam & MK_LBUTTON)) EndDividerDrag();
+        OnDividerMove(point);
+        break;
+    }
+    case WM_SETCURSOR:
+        if (drag_.divider != LineDragState::DividerIdle && LOWORD(lParam) == HTCLIENT) {
+            ::SetCursor(drag_.sizeCursor);
+            return TRUE;
+        }
+        break;
+    case WM_LBUTTONDOWN: {
+        const POINT point = WinLayer::PointFromLParam(lParam);
+        const uint32_t side = HitSide(point);
+        if (side >= HitNone) {
+            if (drag_.divider == LineDragState::DividerHover) {
+                const RECT client = GetClientRect();
+                drag_.minimum = client.left + kDividerEdge;
+                drag_.maximum = client.right - kDividerEdge;
+                drag_.pressDividing = view_.dividingPoint;
+                drag_.dividerPress = point;
+                drag_.divider = LineDragState::DividerDrag;
+                HCURSOR previous = ::SetCursor(drag_.sizeCursor);
+                if (!drag_.keptCursor) drag_.keptCursor = previous;
+                if (window) SetCapture(window);
+            }
+            return 0;
+        }
+        if (drag_.state == LineDragState::Idle) {
+            drag_.side = side;
+            drag_.otherSide = 1 - side;
+            drag_.press = point;
+            drag_.state = LineDragState::Pressed;
+            drag_.dropAllowed = false;
+        }
+        if (side != CurrentSide()) {
+            SetCurrentSide(side);
+            InvalidateViews();
+        }
+        break;
+    }
+    case WM_LBUTTONUP:
+        EndDividerDrag();
+        drag_.state = LineDragState::Idle;
+        break;
+    case WM_CAPTURECHANGED:
+    case WM_CANCELMODE:
+        // The capture went to a dialog or another window: the drag is over.
+        if (message == WM_CANCELMODE || reinterpret_cast<HWND>(lParam) != window) {
+            EndDividerDrag();
+            drag_.state = LineDragState::Idle;
+        }
+        break;
+    case WM_LBUTTONDBLCLK: {
+        const uint32_t side = CurrentSide();
+        if (side < 2 && view_.editor) {
+            const bool extend = GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_SHIFT) < 0;
+            JobLayer::ActionArgs args;
+            view_.job->controller->Execute(*view_.editor, *view_.job, side,
+                                           extend ? JobLayer::CommandSelectWordEx : JobLayer::CommandSelectWord,
+                                           args);
+        }
+        clicks_.last = WinLayer::PointFromLParam(lParam);
+        FILETIME now{};
+        GetSystemTimeAsFileTime(&now);
+        clicks_.time = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+        break;
+    }
+    case WM_RBUTTONDOWN:
+        if (drag_.state == LineDragState::LineDrag && window && GetCapture() == window) ReleaseCapture();
+        drag_.state = LineDragState::Idle;
+        break;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case WM_CHAR:
+        OnTypedUnit(wParam);
+        return 0;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+        // The bound actions come with the key actions; until then every key
+        // goes on to the list.
+        keys_.Track(wParam, message == WM_KEYDOWN);
+        break;
+    case WM_TIMER:
+        if (wParam == kCaretTimer) {
+            CaretBlink();
+            return 0;
+        }
+        break;
+    case WM_SIZE:
+        ResetDividingPoint();
+        layoutPending = 1;
+        RefreshIfDirty();
+        ClampScroll();
+        UpdateScroll();
+        LayoutColumns();
+        break;
+    default:
+        break;
+    }
+    return WinListBoxR<JobReportUnit>::OnMessage(message, wParam, lParam);
+}
+
+// ---- list box parts ---------------------------------------------------------------------------
+
+void GuiFolderBox::MeasureRow(WinDrawContext& dc, SIZE& size) { draw_.MeasureRow(dc, size); }
+
+void GuiFolderBox::MeasureItemOf(WinDrawContext&, RECT& size, int32_t, WinListBoxItemUnit&, JobReportUnit*) {
+    draw_.MeasureItem(size);
+}
+
+void GuiFolderBox::DrawItemOf(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit,
+                              JobReportUnit* row) {
+    if (row) draw_.DrawItem(dc.dc, rect, index, unit, *row);
+}
+
+void GuiFolderBox::DrawHeader(WinDrawContext& dc, const RECT& rect, int32_t, WinListBoxItemUnit&) {
+    draw_.DrawEndItem(dc.dc, rect);
+}
+
+void GuiFolderBox::DrawOverlay(WinDrawContext& dc, const RECT& rect, POINT) { draw_.DrawOverlay(dc.dc, rect); }
 
 }  // namespace AppLayer

@@ -5,11 +5,17 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdint>
+#include <unordered_set>
 
+#include "tavrel/app/strip_view.h"
+#include "tavrel/jobs/action_args.h"
 #include "tavrel/jobs/job_group.h"
+#include "tavrel/jobs/job_kind_control.h"
 #include "tavrel/jobs/job_report.h"
+#include "tavrel/jobs/key_binding.h"
 #include "toolkit/list_box.h"
 
 namespace AppLayer {
@@ -17,35 +23,252 @@ namespace AppLayer {
 using JobLayer::JobGroupUnit;
 using JobLayer::JobReportUnit;
 
+class GuiFolderBox;
+
+// A critical section held for a scope.
+class SectionLock {
+public:
+    explicit SectionLock(CRITICAL_SECTION& section) : section_(section) { EnterCriticalSection(&section_); }
+    ~SectionLock() { LeaveCriticalSection(&section_); }
+    SectionLock(const SectionLock&) = delete;
+    SectionLock& operator=(const SectionLock&) = delete;
+
+private:
+    CRITICAL_SECTION& section_;
+};
+
+// The result filter bits of a job (`RowFilterBits`): which row kinds show.
+enum RowFilterBits : uint16_t {
+    FilterSame = 1,
+    FilterDifferent = 2,
+    FilterOnly1 = 4,
+    FilterOnly2 = 8,
+    FilterAll = 15,
+};
+// The filter bit that admits rows of a kind (0 same, 1 only 1, 2 only 2,
+// 3 changed).
+uint16_t FilterBitOf(uint32_t rowKind);
+
+// The state every part of the box shares.
+struct FolderBoxView {
+    FolderBoxView();
+    ~FolderBoxView();
+    FolderBoxView(const FolderBoxView&) = delete;
+    FolderBoxView& operator=(const FolderBoxView&) = delete;
+
+    GuiFolderBox* box = nullptr;
+    GuiTwinScrollBar* twinBar = nullptr;
+    // Handed to every edit command; set by the main window.
+    JobLayer::JobViewEditor* editor = nullptr;
+    // Never null once constructed: the spare job until a tab is shown.
+    JobGroupUnit* job = nullptr;
+    int32_t kindMargin = 2;
+    int32_t rowHeight = 0;
+    int32_t viewWidth = 0;
+    int32_t dividingPoint = 0;
+    JobLayer::ActionArgs args;
+    // Guards the caret rectangle (all zero: no caret).
+    CRITICAL_SECTION lock;
+    RECT caret{};
+};
+
+// The last button-down point and its time, for the triple click.
+struct FolderBoxClicks {
+    POINT last{};
+    uint64_t time = 0;
+};
+
+// The key bindings of the box (read when its window is made) and the
+// modifier word of the keys held: 0x2000 Shift, 0x1000 Ctrl, 0x4000 Alt.
+struct FolderBoxKeys {
+    enum : uint16_t { ModShift = 0x2000, ModCtrl = 0x1000, ModAlt = 0x4000 };
+    // Sets or clears the bit of a modifier key; false for any other key.
+    bool Track(WPARAM key, bool down);
+
+    JobLayer::JobBindingOwner bindings;
+    uint8_t flag = 0;
+    uint16_t modifiers = 0;
+};
+
+// The press-and-drag state of the box: the line drag's press and the
+// divider drag.
+struct LineDragState {
+    enum : int32_t { Idle = 0, Pressed = 1, LineDrag = 2, SelectDrag = 3 };
+    enum : int32_t { DividerIdle = 0, DividerHover = 1, DividerDrag = 2 };
+
+    int32_t state = Idle;
+    uint32_t side = 0;
+    uint32_t otherSide = 1;
+    POINT press{};
+    bool dropAllowed = false;
+    HCURSOR noDropCursor = nullptr;
+    HCURSOR dropCursor = nullptr;
+    // The divider.
+    int32_t divider = DividerIdle;
+    int32_t minimum = 0;
+    int32_t maximum = 0;
+    int32_t pressDividing = 0;
+    POINT dividerPress{};
+    HCURSOR sizeCursor = nullptr;
+    HCURSOR keptCursor = nullptr;
+};
+
+// The painting of the box: rows in two cells, the title row, and what lies
+// over them (the dividing zone, the focus frame, the caret).
+class GuiFolderBoxDraw {
+public:
+    GuiFolderBoxDraw(GuiFolderBox& owner, FolderBoxView& shared) : box(owner), view(shared) {}
+
+    // One row's height from the view font; the header becomes one row.
+    void MeasureRow(WinLayer::WinDrawContext& dc, SIZE& size);
+    void MeasureItem(RECT& size);
+    void DrawItem(HDC dc, const RECT& rect, int32_t index, const WinLayer::WinListBoxItemUnit& unit,
+                  const JobReportUnit& row);
+    void DrawEndItem(HDC dc, const RECT& rect);
+    void DrawOverlay(HDC dc, const RECT& rect);
+    // The target cell of a line drag, framed in red while a drop is allowed.
+    void PaintDropTarget(HDC dc);
+    // The fill of one cell of a row.
+    COLORREF RowColor(const WinLayer::WinListBoxItemUnit& unit, const JobReportUnit& row, uint32_t side) const;
+    // The title colour of a side: by its state, blended over the base.
+    COLORREF TitleColor(uint32_t side, COLORREF base) const;
+
+    GuiFolderBox& box;
+    FolderBoxView& view;
+
+private:
+    void DrawMarks(HDC dc, const RECT& cell, int32_t index, const JobLayer::JobContentUnit& unit, uint32_t side);
+    void DrawFocusFrame(HDC dc, const RECT& rect);
+    void PlaceCaret();
+
+    // The cursor row's rectangle when the paint reached it, and the line
+    // drag's target row.
+    RECT caretRow_{};
+    RECT dropRow_{};
+};
+
 class GuiFolderBox : public WinLayer::WinListBoxR<JobReportUnit> {
 public:
-    // Multiple selection of rows.
+    // Side codes of a point.
+    enum : uint32_t { HitSide1 = 0, HitSide2 = 1, HitNone = 2, HitDivider = 4 };
+    static constexpr UINT_PTR kCaretTimer = 1113;
+    static constexpr UINT kCaretBlinkMs = 600;
+
+    GuiFolderBox();
+    ~GuiFolderBox() override;
+
+    // Multiple selection of rows, the spare job, all rows shown.
     void Construct();
 
-    // Shows the job's rows (the spare job for null), hiding the row kinds
-    // its result filter leaves out.
+    // Shows the job (the spare job for null): scroll position, kind margin
+    // and view font from it; the rows are rebuilt.
     void SetJob(JobGroupUnit* job);
-    JobGroupUnit* Job() const { return job_; }
-    // Rebuilds the items from the job's rows, keeping the first shown row.
-    void RefreshRows();
+    JobGroupUnit* Job() const { return view_.job; }
+    // Items from the job's rows, filtered by its word; keeps the scroll.
+    // The sides are measured again (their content may have changed), or,
+    // with `measure` false, only when this box has not measured the job yet.
+    void RebuildRows(bool measure = true);
+    void RefreshRows() { RebuildRows(); }
+    // The filter word over the existing items.
+    void ApplyFilter();
     // Lets every job go (the window is closing): the spare job, no items,
     // no scroll, no selection.
     void ReleaseJob();
     // Copies the items' selection into the rows' selected flag, and back;
     // the number of selected rows.
     int32_t CopySelectionToRows();
+    int32_t MarkSelectedRows() { return CopySelectionToRows(); }
     int32_t CopySelectionFromRows();
     // The height of one row; 0 before the first layout.
-    int32_t RowHeight() const { return lineStep.cy; }
+    int32_t RowHeight() const { return view_.rowHeight; }
 
+    // ---- the dividing point and the columns ---------------------------------------
+    int32_t GetDividingPoint() const { return view_.dividingPoint; }
+    RECT GetClientRect() const;
+    // The middle of the client area; both sides scrolled to their left end.
+    void ResetDividingPoint();
+    void SetDividingPoint(int32_t x);
+    // Measures both sides' columns and lays them out at the dividing point.
+    void RemeasureColumns();
+    // Lays the measured columns out at the dividing point (the content is
+    // as it was: a resize, a divider drag, a filter, the simple view).
+    void LayoutColumns();
+    // The job goes: its measurements are forgotten.
+    void ForgetJob(const JobGroupUnit* job) { measured_.erase(job); }
+    void MeasureSideColumns(HDC dc, uint32_t side);
+    // The text column's width: the widest line, found without measuring
+    // the lines that cannot be the widest.
+    static void MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, JobLayer::JobContentList& content,
+                                    int32_t margin);
+    // Applies the twin scroll bar's last request to its side's horizontal
+    // offset: a move to the target (step 0) or steps of the view width,
+    // kept within the side's content.
+    void ScrollFromTwinBar();
+    // Copies a side's horizontal range to the twin scroll bar.
+    void SyncTwinBarRange(uint32_t side);
+    uint32_t HitSide(POINT point) const;
+    // The current side of the shown job (2: none).
+    uint32_t CurrentSide() const;
+    void SetCurrentSide(uint32_t side);
+
+    void InvalidateViews();
+    void RefreshCaret();
+    // Inverts the caret rectangle while the box has the focus.
+    void CaretBlink();
+    RECT CaretRect();
+
+    // ---- messages -------------------------------------------------------------------
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    LRESULT OnCommand(uint16_t code) override;
+    void OnCreated() override;
+    void OnDestroying() override;
+    void OnDropFiles(HDROP drop);
+    // A typed character unit (UTF-16 for a Unicode window, else an ANSI or
+    // double-byte unit); true when it went to the side as text.
+    bool OnTypedUnit(WPARAM unit);
+    // The characters of a typed unit: a UTF-16 unit (a high surrogate
+    // waits in `pending` for its low half), or an ANSI byte (a lead byte
+    // waits for its trail byte) converted from the ANSI code page. The
+    // number of units written; 0 while waiting or for a stray half.
+    static int32_t JoinTypedUnit(WPARAM typed, bool unicode, uint16_t& pending, wchar_t (&units)[2]);
+
+    // ---- list box parts ---------------------------------------------------------------
     void DrawItemOf(WinLayer::WinDrawContext& dc, const RECT& rect, int32_t index, WinLayer::WinListBoxItemUnit& unit,
                     JobReportUnit* row) override;
     void MeasureItemOf(WinLayer::WinDrawContext& dc, RECT& size, int32_t index, WinLayer::WinListBoxItemUnit& unit,
                        JobReportUnit* row) override;
+    void MeasureRow(WinLayer::WinDrawContext& dc, SIZE& size) override;
+    void DrawHeader(WinLayer::WinDrawContext& dc, const RECT& rect, int32_t index,
+                    WinLayer::WinListBoxItemUnit& unit) override;
+    void DrawOverlay(WinLayer::WinDrawContext& dc, const RECT& rect, POINT origin) override;
+    // The focus frame of the current side and the row colours show the
+    // cursor and the focus: no list cursor frame, no focus line.
+    void DrawCursorFrame(WinLayer::WinDrawContext&, const RECT&, int32_t) override {}
+    void FillArea(WinLayer::WinDrawContext&, const RECT&) override {}
+
+    FolderBoxView& View() { return view_; }
+    LineDragState& Drag() { return drag_; }
+    // The filter word of the box, read from the job at every rebuild.
+    uint16_t filterWord = FilterAll;
 
 private:
-    JobGroupUnit* job_ = nullptr;
-    int32_t rowHeight_ = 0;
+    void EndDividerDrag();
+    void OnDividerMove(POINT point);
+    void ApplyFilterFlags();
+
+    FolderBoxView view_;
+    FolderBoxClicks clicks_;
+    LineDragState drag_;
+    FolderBoxKeys keys_;
+    GuiFolderBoxDraw draw_;
+    // The five argument records of the key actions and the box.
+    JobLayer::ActionArgs actionArgs_[5];
+    // A typed high surrogate or ANSI lead byte waiting for its second unit.
+    uint16_t pendingUnit_ = 0;
+    // The jobs whose side records hold this box's measurements: measuring
+    // every line of a long text again at each tab switch or resize would
+    // cost seconds.
+    std::unordered_set<const JobGroupUnit*> measured_;
 };
 
 // The spare job of the job list (kind none), made on first use.

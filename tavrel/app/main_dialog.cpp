@@ -55,12 +55,6 @@ RECT CentredIn(LONG width, LONG height, const RECT& area) {
 }
 
 // Moves a window by changes of its rectangle's edges, repainting it.
-void MoveBy(WinView& view, LONG top, LONG bottom) {
-    view.rect.top += top;
-    view.rect.bottom += bottom;
-    if (view.window) MoveWindow(view.window, view.rect.left, view.rect.top, view.Width(), view.Height(), TRUE);
-}
-
 bool JobHasEdits(const JobGroupUnit* job) {
     return job && ((job->flags & JobLayer::JobChanged) || (job->Content(0).flags & JobLayer::ContentChanged) ||
                    (job->Content(1).flags & JobLayer::ContentChanged));
@@ -93,6 +87,13 @@ GuiMainDialog::GuiMainDialog() : titleMenu(*this), command(*this, views) {
     largeIconId = kApplicationIcon;
     smallIconId = kApplicationIcon;
     hooks.AddHook(&titleMenu);
+    views.folderBox.View().editor = &command;
+    // Closing a tab or replacing its pair may discard edits: without
+    // backups, the user is asked first.
+    views.tabBar.confirmRelease = [this](JobGroupUnit* job) {
+        if (!JobLayer::ConfigStore::Instance().backupDisabled || !JobHasEdits(job)) return true;
+        return ConfirmUnsavedEdits(job);
+    };
 }
 
 GuiMainDialog::~GuiMainDialog() { hooks.RemoveHook(&titleMenu); }
@@ -149,6 +150,10 @@ void GuiMainDialog::OnCreated() {
     JobGroupUnit* first = JobGroupList::Instance().CreateUnit(JobLayer::JobKindType::FromKind(JobLayer::KindNone));
     views.tabBar.InsertJob(nullptr, first);
     if (views.tabBar.window) InvalidateRect(views.tabBar.window, nullptr, FALSE);
+    // The layout was made with the boxes' first font: changes of the line
+    // height are counted from it.
+    views.detailPair.lineHeight = MeasureLineHeight(views.detail1, views.detail1.GetEffectiveFont());
+    views.detailPair.Reset();
     OpenStartSource(views, JobLayer::GuiProfileStore::Instance().startSource);
     if (views.folderBox.window) SetFocus(views.folderBox.window);
     ShowCurrentTab(views);
@@ -220,7 +225,7 @@ bool GuiMainDialog::HasUnsavedEdits() const {
     return false;
 }
 
-bool GuiMainDialog::ConfirmUnsavedEdits() {
+bool GuiMainDialog::ConfirmUnsavedEdits(JobGroupUnit* only) {
     const RawString section = RawLayer::LanguageTable::Lookup(ToolMessageSectionText(), QuestionTexts());
     auto text = [&section](const char* key) { return RawLayer::LanguageTable::Text(section, RawString::FromText(key)); };
     const RawLayer::RawLabelUnit table[] = {
@@ -234,7 +239,7 @@ bool GuiMainDialog::ConfirmUnsavedEdits() {
     bool saved = true;
     for (const WinTabBarItemUnit& tab : views.tabBar.items) {
         JobGroupUnit* job = GuiTabBar::JobOf(&tab);
-        if (JobHasEdits(job)) saved = job->controller->SaveFile(*job, JobLayer::ModeBoth) && saved;
+        if ((!only || job == only) && JobHasEdits(job)) saved = job->controller->SaveFile(*job, JobLayer::ModeBoth) && saved;
     }
     // A save that failed keeps the window, so the edit is not lost.
     return saved;
@@ -250,12 +255,7 @@ void GuiMainDialog::ApplyDetailLineHeight(int32_t newHeight) {
     DetailBoxPair& pair = views.detailPair;
     const LONG d = pair.lineHeight - newHeight;
     pair.lineHeight = newHeight;
-    if (d == 0) return;
-    MoveBy(views.folderBox, 0, 2 * d);
-    MoveBy(views.positionBar, 0, 2 * d);
-    MoveBy(views.twinBar, 2 * d, 2 * d);
-    MoveBy(views.detail1, 2 * d, d);
-    MoveBy(views.detail2, d, 0);
+    MoveByDetailChange(views, d);
 }
 
 }  // namespace AppLayer

@@ -68,9 +68,10 @@ public:
     void ApplyDetailLineHeight(int32_t newHeight);
     // Whether any tab's job holds unsaved edits.
     bool HasUnsavedEdits() const;
-    // Asks Save / Discard / Stay (a modal question); saves on Save. False
-    // when the window is to stay.
-    bool ConfirmUnsavedEdits();
+    // Asks Save / Discard / Stay (a modal question); saves on Save (every
+    // tab's job, or only the one given). False when the window or the tab
+    // is to stay.
+    bool ConfirmUnsavedEdits(JobGroupUnit* only = nullptr);
 
     GuiTMenuExecution titleMenu;
     GuiViewSet views;
@@ -86,7 +87,9 @@ public:
 
 private:
     void LayoutAnchors();
-    void CentreCursorRow();
+    // Scrolls the folder box so that the row the position bar was clicked
+    // at stands in the middle.
+    void CentreClickedRow();
     void RunSideCommand(uint32_t command, uint32_t side);
     void ReloadCurrent(uint32_t mode);
     void SaveCurrent(uint32_t mode);

@@ -7,6 +7,7 @@
 #include "base/api_text.h"
 #include "base/file_system.h"
 #include "base/shell.h"
+#include "tavrel/app/backup_dialog.h"
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/current_tab.h"
 #include "tavrel/app/job_environment.h"
@@ -27,18 +28,6 @@ namespace {
 RAW_CONSTANT_TEXT(GroupSwitchText, "-g ")
 RAW_CONSTANT_TEXT(RestartFilePrefixText, "Tavrel_Restart_")
 RAW_CONSTANT_TEXT(RestartFileSuffixText, ".txt")
-
-// The wait cursor while a long job operation runs.
-class WaitCursor {
-public:
-    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)))) {}
-    ~WaitCursor() { SetCursor(previous_ ? previous_ : LoadCursorW(nullptr, MAKEINTRESOURCEW(32512))); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    HCURSOR previous_;
-};
 
 // Whether a selected row of the box has content on the side.
 bool SelectedRowHasContent(GuiFolderBox& box, uint32_t side) {
@@ -75,43 +64,30 @@ LRESULT GuiMainDialog::OnChildCommand(WinView* child, uint16_t code) {
     return 0;
 }
 
-void GuiMainDialog::ReloadCurrent(uint32_t mode) {
-    JobGroupUnit* job = views.tabBar.CurrentJob();
-    if (!job) return;
-    WaitCursor wait;
-    job->controller->Load(*job, mode);
-    job->flags = static_cast<uint16_t>(job->flags | JobLayer::JobTabStateChanged);
-    RefreshAfterJobChange(views);
-}
+void GuiMainDialog::ReloadCurrent(uint32_t mode) { ReloadSide(views, mode); }
 
-void GuiMainDialog::SaveCurrent(uint32_t mode) {
-    JobGroupUnit* job = views.tabBar.CurrentJob();
-    if (!job) return;
-    WaitCursor wait;
-    job->controller->SaveFile(*job, mode);
-    job->flags = static_cast<uint16_t>(job->flags | JobLayer::JobTabStateChanged);
-    RefreshAfterJobChange(views);
-}
+void GuiMainDialog::SaveCurrent(uint32_t mode) { SaveSide(views, mode); }
 
 void GuiMainDialog::RunSideCommand(uint32_t editCommand, uint32_t side) {
-    JobGroupUnit* job = views.tabBar.CurrentJob();
-    if (!job) return;
-    WaitCursor wait;
-    command.CountSelectedRows();
-    JobLayer::ActionArgs args;
-    job->controller->Execute(command, *job, side, editCommand, args);
-    RefreshAfterJobChange(views);
+    if (editCommand == JobLayer::CommandCopyLinesTo) {
+        CopyLines(views, command, side);
+    } else {
+        DeleteLines(views, command, side);
+    }
 }
 
-void GuiMainDialog::CentreCursorRow() {
+void GuiMainDialog::CentreClickedRow() {
     GuiFolderBox& box = views.folderBox;
     const int32_t rowHeight = box.RowHeight();
+    // The row the position bar was clicked at is the only input: the
+    // cursor stays where it is.
+    const int32_t row = views.positionBar.clickedRow;
     // Before the first paint no row has a height: nothing to centre by.
-    if (rowHeight <= 0 || box.cursor < 0 || !box.window) return;
+    if (rowHeight <= 0 || row < 0 || row >= box.Count() || !box.window) return;
     RECT client{};
     GetClientRect(box.window, &client);
     const int32_t visible = (client.bottom - client.top) / rowHeight;
-    int32_t first = box.cursor - (visible - 1) / 2;
+    int32_t first = row - (visible - 1) / 2;
     if (first < 0) first = 0;
     const WinListBoxItemUnit* unit = box.ItemAt(first);
     if (!unit) return;
@@ -160,29 +136,23 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         views.tabBar.InsertJob(nullptr, fresh);
         ShowCurrentTab(views);
     } else if (sender == &views.folderBox && code == NotifySelectionChanged) {
-        // The detail boxes show the cursor row once they draw details.
+        ShowCursorRowDetails(views);
     } else {
         switch (code) {
         case CmdCentreCursor:
-            CentreCursorRow();
+            CentreClickedRow();
             break;
         case CmdFocusFolderBox:
             if (views.folderBox.window) SetFocus(views.folderBox.window);
             break;
         case CmdRecompare:
-            if (job) {
-                WaitCursor wait;
-                job->controller->Compare(*job);
-                RefreshAfterJobChange(views);
-            }
+            CompareCurrent(views);
             break;
         case CmdDisconnect:
             // The rows take the box's selection first: their marks may
             // still stand from the last drag.
             if (job && command.CountSelectedRows() > 0 && job->controller->DisconnectLines(*job)) {
-                WaitCursor wait;
-                job->controller->Compare(*job);
-                RefreshAfterJobChange(views);
+                CompareCurrent(views);
             }
             break;
         case CmdReloadTab:
@@ -194,9 +164,10 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
                 JobGroupUnit* each = GuiTabBar::JobOf(&tab);
                 if (!each) continue;
                 each->controller->Load(*each, JobLayer::ModeBoth);
+                views.folderBox.ForgetJob(each);
                 each->flags = static_cast<uint16_t>(each->flags | JobLayer::JobTabStateChanged);
-                RefreshAfterJobChange(views);
             }
+            RefreshAfterJobChange(views);
             if (views.tabBar.window) InvalidateRect(views.tabBar.window, nullptr, FALSE);
             break;
         }
@@ -252,14 +223,10 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
             ShowEditableStates(views);
             break;
         case CmdSimple:
-            if (job) {
-                job->edit.simple = views.buttons[BtnSimple].checked ? 1 : 0;
-                command.RefreshFolderBox();
-            }
-            ShowSimpleState(views);
+            ApplySimpleState(views);
             break;
         case CmdFilter:
-            SetFilterWord(views, FilterWordOfButtons(views));
+            ApplyFilterButtons(views);
             break;
         case CmdShowStatus:
             views.statusBox.ShowQueued();
@@ -273,7 +240,7 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         case CmdTextViewFont:
         case CmdBinaryViewFont:
             JobLayer::GuiProfileStore::Instance().ReloadViewFont(static_cast<uint32_t>(code - CmdPathViewFont));
-            RefreshAfterJobChange(views);
+            ApplyViewFontChange(views, static_cast<uint32_t>(code - CmdPathViewFont));
             break;
         case CmdViewHelp:
             if (window) SendMessageW(window, WM_SYSCOMMAND, kHelpMenuItem, 0);
@@ -283,6 +250,9 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         case CmdTwinBarNotice:
         case CmdDrawNotice:
             // Nothing beyond the refresh of the buttons.
+            break;
+        case CmdOpenBackup:
+            RunBackupDialog(*this);
             break;
         case CmdTabMenu:
         case CmdListMenu:
@@ -294,7 +264,6 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         case CmdClipLoad2:
         case CmdPrevDifferent:
         case CmdNextDifferent:
-        case CmdOpenBackup:
         case CmdSavePairs:
         case CmdClipTab:
         case CmdOpenClipPaths:
@@ -304,9 +273,8 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         case CmdOpenChildTab:
         case CmdOpenParentTab:
             // The work of these codes belongs to the tab menu, the side
-            // menu, the line drags, the tab operations, the cursor moves and
-            // the backup dialog; until each lands, the code only refreshes
-            // the buttons.
+            // menu, the line drags, the tab operations and the cursor moves;
+            // until each lands, the code only refreshes the buttons.
             break;
         default:
             break;

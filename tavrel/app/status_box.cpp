@@ -33,14 +33,26 @@ void GuiStatusBox::Report(const RawString& line) {
     queued_.push_back(unit);
     const HWND target = window;
     const uint32_t id = controlId;
+    // One 4404 waiting is enough: it moves every line queued until it runs.
+    // A flood of reports would otherwise fill the thread's message queue
+    // (Windows refuses posts beyond its limit), losing other views' posts.
+    const bool post = target && !posted_;
+    if (post) posted_ = true;
     LeaveCriticalSection(&lock_);
     // Posted, not sent: a reporting worker never waits for the GUI thread.
-    if (target) PostMessageW(target, WM_COMMAND, MAKEWPARAM(id, kShowQueuedCode), 0);
+    if (post && !PostMessageW(target, WM_COMMAND, MAKEWPARAM(id, kShowQueuedCode), 0)) {
+        // The window went: the next report tries again.
+        EnterCriticalSection(&lock_);
+        posted_ = false;
+        LeaveCriticalSection(&lock_);
+    }
 }
 
 int32_t GuiStatusBox::ShowQueued() {
     std::vector<JobStatusUnit*> moving;
     EnterCriticalSection(&lock_);
+    // Reports from here on need a 4404 of their own.
+    posted_ = false;
     moving.swap(queued_);
     for (JobStatusUnit* unit : moving) {
         unit->shown = 1;

@@ -45,7 +45,8 @@ public:
     // Makes the view the status list: a list box kept scrolled to its end.
     void Construct();
 
-    // Queues a line (any thread) and posts 4404 to the box's own window.
+    // Queues a line (any thread) and posts 4404 to the box's own window
+    // unless one is waiting already.
     void Report(const RawString& line) override;
     // On the GUI thread (command 4404): every queued line goes into the
     // list box, which is repainted and scrolled to its last line. The number
@@ -68,6 +69,8 @@ private:
     // Units reported and not yet moved, in order (they live in lines_).
     std::vector<JobStatusUnit*> queued_;
     CRITICAL_SECTION lock_;
+    // A 4404 is posted and has not started moving lines yet.
+    bool posted_ = false;
     RECT itemArea_{};
 };
 

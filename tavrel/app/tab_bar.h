@@ -5,8 +5,10 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdint>
+#include <functional>
 
 #include "base/raw_string.h"
 #include "tavrel/jobs/job_group.h"
@@ -52,6 +54,23 @@ public:
     void SelectTab(WinTabBarItemUnit* item) override;
     void RemoveTab(WinTabBarItemUnit* item) override;
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnCreated() override;
+    // The tab menu of the tab under the right button.
+    void OnContextMenu(POINT point, WinTabBarItemUnit* item) override;
+    // A tab-menu choice; the tab is looked up again, for it may have gone
+    // while the choice travelled.
+    LRESULT OnMenuCommand(WPARAM command, LPARAM value) override;
+    // A dragged tab lands in front of the tab it was dropped on (at the end
+    // past the last), keeping its job.
+    void Drop(int32_t dropEffect, int32_t targetIndex, int32_t sourceIndex) override;
+    // Dropped files: a group file, or one or two paths for the current tab.
+    void OnDropFiles(HDROP drop);
+
+    // Asked before a tab lets go of a job (a closed tab, a replaced pair);
+    // false keeps the tab as it is. Unset: always let go.
+    std::function<bool(JobGroupUnit*)> confirmRelease;
+    // Told before a tab lets go of a job, while the job still exists.
+    std::function<void(JobGroupUnit*)> releasing;
 
     // Set while the left button went down with neither Ctrl nor Shift.
     uint8_t plainClick = 0;
@@ -59,7 +78,7 @@ public:
 private:
     // The tab takes the job: the old job's reference goes, the new one's
     // comes.
-    static void HoldJob(WinTabBarItemUnit& item, JobGroupUnit* job);
+    void HoldJob(WinTabBarItemUnit& item, JobGroupUnit* job);
     static void ReleaseJob(JobGroupUnit* job);
     void RefreshTabColours();
 };

@@ -18,6 +18,22 @@ GuiViewSet::GuiViewSet() {
     detailPair.box2 = &detail2;
     divider.Construct(false, &anchors[AnchorViewArea], &anchors[AnchorStatusArea]);
     statusBox.Construct();
+    folderBox.View().twinBar = &twinBar;
+    twinBar.scrollOwner = &folderBox;
+    // A job a tab lets go of is no longer shown by the box: the box moves
+    // to the current job (or the spare one) before the job can be closed.
+    tabBar.releasing = [this](JobGroupUnit* job) {
+        // The tab's own reference is about to go.
+        if (job->useCount <= 1) folderBox.ForgetJob(job);
+        JobGroupUnit* shown = tabBar.CurrentJob();
+        // Nor may the position bar and the detail boxes keep reading the
+        // rows of a job that goes.
+        if (positionBar.rows == &job->rows) positionBar.rows = (shown && shown != job) ? &shown->rows : nullptr;
+        if (detailPair.ShowsJob(job)) detailPair.Reset();
+        if (folderBox.Job() != job) return;
+        folderBox.SetJob(shown == job ? nullptr : shown);
+        folderBox.RebuildRows();
+    };
 }
 
 }  // namespace AppLayer

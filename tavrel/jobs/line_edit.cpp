@@ -741,8 +741,8 @@ int32_t LineEditContext::LineIndex(const JobContentUnit* unit) {
     // The number tells the index unless lines before it came or went since
     // the last numbering; then the side is numbered again.
     for (int pass = 0; pass < 2; ++pass) {
-        int32_t index = line->LineNumber() - 1;
-        if (index >= 0 && index < content.Count() && content.At(index) == unit) return index;
+        const int32_t index = NumberedIndex(content, *line);
+        if (index >= 0) return index;
         if (pass == 0) {
             NumberLines(content);
             content.flags = static_cast<uint16_t>(content.flags & ~ContentNumbering);

@@ -52,18 +52,13 @@ JobLineUnit* RealLineOfRow(JobGroupUnit& job, int32_t row, uint32_t side) {
     return dynamic_cast<JobLineUnit*>(unit);
 }
 
-// The row (first from `hint` when it holds the unit, else by search) whose
-// unit on the side is `unit`; -1 when none.
-int32_t RowHolding(const JobGroupUnit& job, int32_t hint, const JobContentUnit* unit,
-                   uint32_t side) {
+// The row whose unit on the side is the side's unit at `index`: `hint` when
+// it holds the unit, else the first that does; -1 when none.
+int32_t RowHolding(const JobGroupUnit& job, int32_t hint, uint32_t side, int32_t index) {
     const JobReportUnit* r = job.rows.At(hint);
-    if (r && r->Unit(side) == unit) return hint;
-    int32_t index = 0;
-    for (const JobReportUnit& row : job.rows) {
-        if (row.Unit(side) == unit) return index;
-        ++index;
-    }
-    return -1;
+    const JobContentList& content = job.Content(side);
+    if (r && index >= 0 && index < content.Count() && r->Unit(side) == content.At(index)) return hint;
+    return JobGroupUnit::RowOfUnit(&job, side, index);
 }
 
 // The index of a line in its side's list: first the one its number
@@ -72,10 +67,8 @@ int32_t RowHolding(const JobGroupUnit& job, int32_t hint, const JobContentUnit* 
 // once), else by search.
 int32_t IndexOfLine(const JobContentList& content, const JobContentUnit* unit) {
     const JobLineUnit* line = dynamic_cast<const JobLineUnit*>(unit);
-    if (line && line->LineNumber() >= 1 && line->LineNumber() <= content.Count() &&
-        content.At(line->LineNumber() - 1) == unit)
-        return line->LineNumber() - 1;
-    return content.IndexOf(unit);
+    const int32_t numbered = line ? NumberedIndex(content, *line) : -1;
+    return numbered >= 0 ? numbered : content.IndexOf(unit);
 }
 
 // A new empty line in the kind of the side's other lines.
@@ -189,6 +182,11 @@ JobLineHeaderUnit& TextHeaderUnit() {
 void NumberLines(JobContentList& content) {
     int32_t number = 1;
     for (JobContentUnit& unit : content) unit.SetNumber(number++);
+}
+
+int32_t NumberedIndex(const JobContentList& content, const JobLineUnit& line) {
+    const int32_t index = line.LineNumber() - 1;
+    return index >= 0 && index < content.Count() && content.At(index) == &line ? index : -1;
 }
 
 bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64_t limit,
@@ -725,7 +723,7 @@ JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* lin
     JobContentList& content = job.Content(side);
     int32_t lineIndex = IndexOfLine(content, line);
     if (lineIndex < 0) return nullptr;
-    int32_t lineRow = RowHolding(job, row, line, side);
+    int32_t lineRow = RowHolding(job, row, side, lineIndex);
 
     JobLineUnit* fresh = NewEmptyLine(content);
     content.Insert(lineIndex + 1, fresh);
@@ -769,7 +767,7 @@ bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t s
     int32_t lineIndex = IndexOfLine(content, unit);
     if (lineIndex < 0) return false;
     // The row that shows the line lets it go before the line is deleted.
-    int32_t r = RowHolding(job, row, unit, side);
+    int32_t r = RowHolding(job, row, side, lineIndex);
     if (r >= 0) {
         JobReportUnit* holder = job.rows.At(r);
         if (!IsRealUnit(holder->Unit(1 - side))) {

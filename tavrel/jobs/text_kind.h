@@ -165,6 +165,9 @@ bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64
 
 // Gives every line of the content list its number, 1, 2, 3, ...
 void NumberLines(JobContentList& content);
+// The index a line's number gives it when the line stands there; -1 when
+// lines before it came or went since the last numbering.
+int32_t NumberedIndex(const JobContentList& content, const JobLineUnit& line);
 
 // ---- saving and discarding -----------------------------------------------------
 

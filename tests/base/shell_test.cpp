@@ -12,6 +12,8 @@
 
 using namespace RawLayer;
 using TestSupport::TempFolder;
+using TestSupport::FileText;
+using TestSupport::ModulePath;
 
 namespace {
 
@@ -44,12 +46,6 @@ public:
 ::testing::Environment* const childEnvironment =
     ::testing::AddGlobalTestEnvironment(new ChildModeEnvironment);
 
-std::wstring ModulePath() {
-    wchar_t path[MAX_PATH + 1] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return path;
-}
-
 // Sets the child's variables for the lifetime of the object.
 class ChildVariables {
 public:
@@ -73,11 +69,6 @@ DWORD WaitForExit(HANDLE process) {
 bool HandleIsOpen(HANDLE handle) {
     DWORD flags = 0;
     return GetHandleInformation(handle, &flags) != FALSE;
-}
-
-std::string FileText(const std::wstring& path) {
-    std::vector<uint8_t> bytes = TestSupport::ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "support/test_support.h"
 
 using namespace RawLayer;
+using TestSupport::ModulePath;
 using TestSupport::TempFolder;
 
 namespace {
@@ -59,12 +60,6 @@ public:
 
 ::testing::Environment* const childEnvironment =
     ::testing::AddGlobalTestEnvironment(new ChildModeEnvironment);
-
-std::wstring ModulePath() {
-    wchar_t path[MAX_PATH + 1] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return path;
-}
 
 // The current environment with the given variables replaced or added.
 std::vector<wchar_t> EnvironmentWith(const std::vector<std::pair<std::wstring, std::wstring>>& set) {

@@ -123,6 +123,12 @@ std::wstring Ws(const RawLayer::RawString& text) {
     return std::wstring(wide.Wide(), static_cast<size_t>(wide.Length()));
 }
 
+std::wstring ModulePath() {
+    wchar_t path[MAX_PATH + 1] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
 std::string S(const RawLayer::RawString& text) { return Utf8(Ws(text)); }
 
 std::string FileText(const std::wstring& path) {

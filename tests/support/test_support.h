@@ -35,6 +35,8 @@ std::vector<uint8_t> ReadFileBytes(const std::wstring& path, bool* ok = nullptr)
 bool FileExists(const std::wstring& path);
 // Removes a folder tree with plain Win32 calls (clears read-only first).
 void RemoveTree(const std::wstring& path);
+// The path of the running test program.
+std::wstring ModulePath();
 // UTF-8 to UTF-16 and back, for readable test data.
 std::wstring Wide(const std::string& utf8);
 std::string Utf8(const std::wstring& wide);

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/quiet_editor.h"
 #include "support/row_paint.h"
 #include "tavrel/jobs/action_args.h"
 #include "tavrel/jobs/job_group.h"
@@ -37,21 +38,11 @@ inline COLORREF BlendColor(COLORREF over, COLORREF under, int opacity) {
 class RowHost;
 
 // The editor of the host: changes repaint the window.
-class RowHostEditor : public JobLayer::JobViewEditor {
+class RowHostEditor : public QuietEditor {
 public:
     explicit RowHostEditor(RowHost& host) : host_(host) {}
-    int32_t CountSelectedRows() override { return 0; }
-    int32_t RestoreSelection() override { return 0; }
-    void ResetFilter() override {}
     void RefreshViews() override;
     void UpdateCaret() override;
-    bool MoveToContentRow() override { return true; }
-    void RepaintViews() override {}
-    void RefreshFolderBox() override {}
-    void Alert() override { ++alerts; }
-    bool RunInputDialog(JobLayer::ActionArgs&) override { return false; }
-    WinLayer::WinListBox* FolderBox() override { return nullptr; }
-    int alerts = 0;
 
 private:
     RowHost& host_;

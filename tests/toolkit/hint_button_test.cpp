@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "support/test_support.h"
 #include "support/window_support.h"
 #include "toolkit/hint_button.h"
 
 using namespace WinLayer;
 using RawLayer::RawString;
 using TestSupport::TestControl;
+using TestSupport::S;
 using TestSupport::TestDialog;
 
 namespace {
@@ -24,11 +26,6 @@ constexpr uint16_t kChosen = 0x1103;
 constexpr DWORD kMenuWaitMs = 150;
 
 RawString Text(const char* text) { return RawString::FromText(text); }
-
-std::string Utf8(const RawString& text) {
-    const RawString utf8 = text.As(RawLayer::KindUtf8);
-    return std::string(utf8.Bytes(), utf8.Length());
-}
 
 // The entries of an open menu: "-" for a separator, the text with a
 // leading "*" when checked.
@@ -148,7 +145,7 @@ TEST(HintButton, AChoiceWritesTheKeyAndUnknownIdsChangeNothing) {
         for (UINT key : {VK_DOWN, VK_DOWN, VK_RETURN}) TestSupport::PostKey(row.hint.window, key);
     });
     EXPECT_EQ(entries, (std::vector<std::string>{"first", "key (value)", "-", "&&mark"}));
-    EXPECT_EQ(Utf8(row.field.GetText()), "key");
+    EXPECT_EQ(S(row.field.GetText()), "key");
     EXPECT_EQ(TestSupport::WindowTitle(row.field.window), L"key");
     EXPECT_EQ(row.Chosen(), 1);
 
@@ -159,11 +156,11 @@ TEST(HintButton, AChoiceWritesTheKeyAndUnknownIdsChangeNothing) {
         PostMessageW(row.hint.window, WinMessage::MenuCommand, id, 0);
     }
     TestSupport::PumpUntilIdle();
-    EXPECT_EQ(Utf8(row.field.GetText()), "typed");
+    EXPECT_EQ(S(row.field.GetText()), "typed");
     EXPECT_EQ(row.Chosen(), 1);
     // The third entry's id is 3 ("&mark").
     SendMessageW(row.hint.window, WinMessage::MenuCommand, 3, 0);
-    EXPECT_EQ(Utf8(row.field.GetText()), "&mark");
+    EXPECT_EQ(S(row.field.GetText()), "&mark");
 }
 
 TEST(HintButton, NoHintsOpenNothing) {

@@ -7,23 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "support/test_support.h"
 #include "support/window_support.h"
 #include "toolkit/input_dialog.h"
 #include "toolkit/win_message.h"
 
 using namespace WinLayer;
 using RawLayer::RawString;
+using TestSupport::S;
 using TestSupport::RunLater;
 using TestSupport::TestDialog;
 
 namespace {
 
 RawString Text(const std::string& text) { return RawString::FromText(text.c_str()); }
-
-std::string Utf8(const RawString& text) {
-    const RawString utf8 = text.As(RawLayer::KindUtf8);
-    return std::string(utf8.Bytes(), utf8.Length());
-}
 
 struct Request {
     explicit Request(int count) : owner("TkInputOwner", L"Owner", RECT{100, 100, 500, 400}) {
@@ -40,7 +37,7 @@ struct Request {
     }
     std::vector<std::string> Results() const {
         std::vector<std::string> results;
-        for (const WinInputParameterUnit& unit : fields) results.push_back(Utf8(unit.result));
+        for (const WinInputParameterUnit& unit : fields) results.push_back(S(unit.result));
         return results;
     }
     int32_t Run(const RawString& title, const std::function<void()>& answer) {

@@ -22,14 +22,10 @@
 using namespace WinLayer;
 using RawLayer::RawString;
 using TestSupport::TempFolder;
+using TestSupport::S;
 using TestSupport::TestDialog;
 
 namespace {
-
-std::string Utf8(const RawString& text) {
-    const RawString utf8 = text.As(RawLayer::KindUtf8);
-    return std::string(utf8.Bytes(), static_cast<size_t>(utf8.Length()));
-}
 
 RawString Path(const std::wstring& text) { return RawString::FromWideText(text.c_str()); }
 
@@ -58,7 +54,7 @@ struct BoxFixture {
     }
     bool Lists(const char* name) {
         for (const WinPathBoxItem& item : box.pathItems)
-            if (item.generated && Utf8(item.name) == name) return true;
+            if (item.generated && S(item.name) == name) return true;
         return false;
     }
 
@@ -89,7 +85,7 @@ TEST(PathBox, DrivesFolderPrefixAndServer) {
     BoxFixture f;
     f.List(RawString::FromLiteral("c:"));
     ASSERT_NE(f.Current(), nullptr);
-    EXPECT_EQ(Utf8(f.Current()->name), "C:");
+    EXPECT_EQ(S(f.Current()->name), "C:");
     EXPECT_EQ(f.Current()->kind, uint32_t(WinPathBoxItem::KindDrive));
 
     TempFolder temp;
@@ -99,7 +95,7 @@ TEST(PathBox, DrivesFolderPrefixAndServer) {
     TestSupport::WriteFileBytes(temp.Join(L"notes.txt"), std::string("x"));
     f.List(Path(temp.Path() + L"\\"));
     ASSERT_NE(f.Current(), nullptr);
-    EXPECT_EQ(RawString::EqualsNoCase(f.Current()->path, Path(temp.Path())), true) << Utf8(f.Current()->path);
+    EXPECT_EQ(RawString::EqualsNoCase(f.Current()->path, Path(temp.Path())), true) << S(f.Current()->path);
     EXPECT_EQ(f.Current()->kind, uint32_t(WinPathBoxItem::KindChainFolder));
     EXPECT_TRUE(f.Lists("notes.txt") && f.Lists("alpha"));
 
@@ -108,15 +104,15 @@ TEST(PathBox, DrivesFolderPrefixAndServer) {
     f.shared.path = RawString::FromLiteral("typed");
     f.List(Path(temp.Path() + L"\\SUBw"));
     ASSERT_NE(f.Current(), nullptr);
-    EXPECT_EQ(Utf8(f.Current()->name), "Subway");
-    EXPECT_EQ(Utf8(f.shared.path), "typed");
+    EXPECT_EQ(S(f.Current()->name), "Subway");
+    EXPECT_EQ(S(f.shared.path), "typed");
     EXPECT_EQ(f.reports, 0);
 
     f.List(RawString::FromLiteral("\\\\server\\share\\x"));
     ASSERT_GE(f.box.Count(), 5);
-    EXPECT_EQ(Utf8(WinPathBox::ItemOf(*f.box.ItemAt(3))->name), "\\\\server");
+    EXPECT_EQ(S(WinPathBox::ItemOf(*f.box.ItemAt(3))->name), "\\\\server");
     EXPECT_EQ(WinPathBox::ItemOf(*f.box.ItemAt(3))->kind, uint32_t(WinPathBoxItem::KindServer));
-    EXPECT_EQ(Utf8(WinPathBox::ItemOf(*f.box.ItemAt(4))->path), "\\\\server\\share");
+    EXPECT_EQ(S(WinPathBox::ItemOf(*f.box.ItemAt(4))->path), "\\\\server\\share");
 }
 
 TEST(PathBox, HiddenEntriesOnlyWithTheOption) {
@@ -165,11 +161,11 @@ TEST(PathBox, ShortcutOpensTheTargetsFolder) {
     ASSERT_EQ(f.Current()->kind, uint32_t(WinPathBoxItem::KindShortcut));
     f.box.OpenItem();
     ASSERT_NE(f.Current(), nullptr);
-    EXPECT_EQ(Utf8(f.Current()->name), "target.txt");
+    EXPECT_EQ(S(f.Current()->name), "target.txt");
     EXPECT_EQ(f.shared.path, f.Current()->path);
     int places = 0;
     for (const WinPathBoxItem& item : f.box.pathItems)
-        if (!item.generated && Utf8(item.name) == "[LinkBackword]") {
+        if (!item.generated && S(item.name) == "[LinkBackword]") {
             ++places;
             EXPECT_TRUE(RawString::EqualsNoCase(item.path, Path(temp.Path())));
         }
@@ -235,11 +231,11 @@ TEST(PathBox, SpaceOpensTheCursorFolder) {
     CreateDirectoryW(temp.Join(L"inner").c_str(), nullptr);
     TestSupport::WriteFileBytes(temp.Join(L"inner\\leaf.txt"), std::string("x"));
     f.List(Path(temp.Path() + L"\\inn"));
-    ASSERT_EQ(Utf8(f.Current()->name), "inner");
+    ASSERT_EQ(S(f.Current()->name), "inner");
     TestSupport::SendKey(f.box.window, VK_SPACE);
     TestSupport::PumpUntilIdle();
     EXPECT_TRUE(f.Lists("leaf.txt"));
-    EXPECT_EQ(Utf8(f.Current()->name), "inner");
+    EXPECT_EQ(S(f.Current()->name), "inner");
 }
 
 TEST(PathBox, IconsComeFromTheProgramsResources) {

@@ -16,16 +16,12 @@
 
 using namespace WinLayer;
 using RawLayer::RawString;
+using TestSupport::S;
 using TestSupport::RunLater;
 using TestSupport::TempFolder;
 using TestSupport::TestDialog;
 
 namespace {
-
-std::string Utf8(const RawString& text) {
-    const RawString utf8 = text.As(RawLayer::KindUtf8);
-    return std::string(utf8.Bytes(), static_cast<size_t>(utf8.Length()));
-}
 
 RawString Path(const std::wstring& text) { return RawString::FromWideText(text.c_str()).As(RawLayer::KindUtf8); }
 
@@ -45,7 +41,7 @@ struct Chooser {
         TestSupport::PostKey(dialog.bar.window, VK_RETURN);
         RunLater(250, [this, key, seen, then] {
             if (IsWindow(dialog.question.window)) {
-                *seen = Utf8(dialog.question.textBox.GetText());
+                *seen = S(dialog.question.textBox.GetText());
                 TestSupport::PostKey(dialog.question.buttonRow.window, key);
             } else {
                 seen->clear();
@@ -56,11 +52,11 @@ struct Chooser {
     void Escape() { TestSupport::PostKey(dialog.bar.window, VK_ESCAPE); }
     std::string CursorName() {
         WinListBoxItemUnit* unit = dialog.box.cursor >= 0 ? dialog.box.ItemAt(dialog.box.cursor) : nullptr;
-        return unit && unit->item ? Utf8(WinPathBox::ItemOf(*unit)->name) : std::string();
+        return unit && unit->item ? S(WinPathBox::ItemOf(*unit)->name) : std::string();
     }
     bool Lists(const char* name) {
         for (const WinPathBoxItem& item : dialog.box.pathItems)
-            if (item.generated && Utf8(item.name) == name) return true;
+            if (item.generated && S(item.name) == name) return true;
         return false;
     }
 
@@ -88,7 +84,7 @@ TEST(PathDialog, EscapeEnterAndTheRectangleOfTheLastRun) {
         GetWindowRect(c.dialog.window, &second);
         TestSupport::PostKey(c.dialog.bar.window, VK_RETURN);
     }), 1);
-    EXPECT_EQ(Utf8(c.dialog.path), Utf8(Path(temp.Join(L"new.txt"))));
+    EXPECT_EQ(S(c.dialog.path), S(Path(temp.Join(L"new.txt"))));
     EXPECT_TRUE(EqualRect(&moved, &second));
     EXPECT_FALSE(watchdog.Fired());
 }
@@ -106,17 +102,17 @@ TEST(PathDialog, ExistingFolderAndDefaultExtension) {
             c.Escape();
         });
     }), 0);
-    EXPECT_EQ(seen, "Must specify the file !\r\n" + Utf8(Path(temp.Join(L"sub"))));
+    EXPECT_EQ(seen, "Must specify the file !\r\n" + S(Path(temp.Join(L"sub"))));
     EXPECT_TRUE(open);
 
     // "txt" without its dot: Yes takes "name.txt", No keeps "name", Cancel
     // stays open.
     c.dialog.defaultExtension = RawString::FromText("txt");
     EXPECT_EQ(c.Run(temp.Join(L"name"), [&] { c.AcceptAndAnswer('Y', &seen, [] {}); }), 1);
-    EXPECT_EQ(seen, "You want expand extension ?\r\n" + Utf8(Path(temp.Join(L"name.txt"))));
-    EXPECT_EQ(Utf8(c.dialog.path), Utf8(Path(temp.Join(L"name.txt"))));
+    EXPECT_EQ(seen, "You want expand extension ?\r\n" + S(Path(temp.Join(L"name.txt"))));
+    EXPECT_EQ(S(c.dialog.path), S(Path(temp.Join(L"name.txt"))));
     EXPECT_EQ(c.Run(temp.Join(L"name"), [&] { c.AcceptAndAnswer('N', &seen, [] {}); }), 1);
-    EXPECT_EQ(Utf8(c.dialog.path), Utf8(Path(temp.Join(L"name"))));
+    EXPECT_EQ(S(c.dialog.path), S(Path(temp.Join(L"name"))));
     EXPECT_EQ(c.Run(temp.Join(L"name"), [&] {
         c.AcceptAndAnswer('C', &seen, [&] {
             open = IsWindow(c.dialog.window) != FALSE;
@@ -135,7 +131,7 @@ TEST(PathDialog, FoldersCreatedAskedOrNotAndAFileInTheWay) {
     // Option 0x20 asks, then creates both missing levels.
     c.dialog.options = WinPathDialogInfo::OptionOfferCreate;
     EXPECT_EQ(c.Run(temp.Join(L"one\\two\\file.txt"), [&] { c.AcceptAndAnswer('O', &seen, [] {}); }), 1);
-    EXPECT_EQ(seen, "Create specified folder ?\r\n" + Utf8(Path(temp.Join(L"one\\two"))));
+    EXPECT_EQ(seen, "Create specified folder ?\r\n" + S(Path(temp.Join(L"one\\two"))));
     EXPECT_TRUE(RawLayer::FolderExists(Path(temp.Join(L"one\\two"))));
 
     // Option 0x40 alone creates the folder part without a question.
@@ -151,13 +147,13 @@ TEST(PathDialog, FoldersCreatedAskedOrNotAndAFileInTheWay) {
     std::string error;
     EXPECT_EQ(c.Run(temp.Join(L"block\\deep\\file.txt"), [&] {
         c.AcceptAndAnswer('O', &seen, [&] {
-            error = IsWindow(c.dialog.question.window) ? Utf8(c.dialog.question.textBox.GetText()) : "";
+            error = IsWindow(c.dialog.question.window) ? S(c.dialog.question.textBox.GetText()) : "";
             TestSupport::PostKey(c.dialog.question.buttonRow.window, 'O');
             RunLater(200, [&] { c.Escape(); });
         });
     }), 0);
     EXPECT_EQ(Starts(seen, 25), "Create specified folder ?");
-    EXPECT_EQ(error, "Error occured on creating folders !\r\n" + Utf8(Path(temp.Join(L"block\\deep"))));
+    EXPECT_EQ(error, "Error occured on creating folders !\r\n" + S(Path(temp.Join(L"block\\deep"))));
     EXPECT_TRUE(TestSupport::FileExists(temp.Join(L"block")));
     EXPECT_FALSE(watchdog.Fired());
 }
@@ -195,7 +191,7 @@ TEST(PathDialog, TypingKeepsTheBarAndTheCursorMovesWithoutFeedback) {
     CreateDirectoryW(temp.Join(L"sub").c_str(), nullptr);
     TestSupport::WriteFileBytes(temp.Join(L"zeta.txt"), std::string("x"));
     Chooser c;
-    const std::string typed = Utf8(Path(temp.Path() + L"\\su"));
+    const std::string typed = S(Path(temp.Path() + L"\\su"));
     std::string barText, cursor, shownAfterMove, movedPath;
     int typingListings = -1, moveListings = -1;
     bool moved = false;
@@ -205,7 +201,7 @@ TEST(PathDialog, TypingKeepsTheBarAndTheCursorMovesWithoutFeedback) {
         TestSupport::PostChar(c.dialog.bar.window, L'u');
         RunLater(200, [&, start] {
             typingListings = c.dialog.box.listings - start;
-            barText = Utf8(c.dialog.bar.GetText());
+            barText = S(c.dialog.bar.GetText());
             cursor = c.CursorName();
             const int32_t row = c.dialog.box.cursor;
             const int32_t before = c.dialog.box.listings;
@@ -215,8 +211,8 @@ TEST(PathDialog, TypingKeepsTheBarAndTheCursorMovesWithoutFeedback) {
                 moveListings = c.dialog.box.listings - before;
                 moved = c.dialog.box.cursor != row;
                 WinListBoxItemUnit* unit = c.dialog.box.ItemAt(c.dialog.box.cursor);
-                movedPath = unit ? Utf8(WinPathBox::ItemOf(*unit)->path) : "";
-                shownAfterMove = Utf8(c.dialog.bar.GetText());
+                movedPath = unit ? S(WinPathBox::ItemOf(*unit)->path) : "";
+                shownAfterMove = S(c.dialog.bar.GetText());
                 c.Escape();
             });
         });
@@ -264,12 +260,12 @@ TEST(PathDialog, CopyDataRequestIsNotTaken) {
         SendMessageW(c.dialog.window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
         RunLater(200, [&] {
             open = IsWindow(c.dialog.window) != FALSE;
-            path = Utf8(c.dialog.path);
+            path = S(c.dialog.path);
             c.Escape();
         });
     }), 0);
     EXPECT_TRUE(open);
-    EXPECT_EQ(path, Utf8(Path(temp.Join(L"kept.txt"))));
+    EXPECT_EQ(path, S(Path(temp.Join(L"kept.txt"))));
     EXPECT_FALSE(watchdog.Fired());
 }
 
@@ -287,7 +283,7 @@ TEST(PathDialog, CtrlSpaceTakesAndCtrlOOpensTheCursorItem) {
         // The space character the key would type is swallowed.
         TestSupport::PostKey(c.dialog.bar.window, VK_SPACE);
         RunLater(150, [&] {
-            taken = Utf8(c.dialog.bar.GetText());
+            taken = S(c.dialog.bar.GetText());
             TestSupport::PostKey(c.dialog.bar.window, 'O');
             RunLater(150, [&] {
                 TestSupport::SetModifiers(false, false, false);
@@ -298,7 +294,7 @@ TEST(PathDialog, CtrlSpaceTakesAndCtrlOOpensTheCursorItem) {
     }), 0);
     TestSupport::SetModifiers(false, false, false);
     EXPECT_EQ(cursor, "inner");
-    EXPECT_EQ(taken, Utf8(Path(temp.Join(L"inner"))));
+    EXPECT_EQ(taken, S(Path(temp.Join(L"inner"))));
     EXPECT_TRUE(opened);
     EXPECT_FALSE(watchdog.Fired());
 }

@@ -171,9 +171,7 @@ TEST(TitleMenu, FontChoiceCancelledIsEmptyConfirmedGivesTheFontKeys) {
 
 TEST(TitleMenu, MarkdownStartsTheViewerWithTheQuotedPath) {
     TestSupport::TempFolder folder;
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring probe(self);
+    std::wstring probe = TestSupport::ModulePath();
     probe.replace(probe.rfind(L'\\') + 1, std::wstring::npos, L"quenby_probe.exe");
     ASSERT_TRUE(CopyFileW(probe.c_str(), folder.Join(L"Quenby.exe").c_str(), FALSE));
     const std::wstring document = folder.Join(L"Manual.md");

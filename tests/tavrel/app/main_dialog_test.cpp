@@ -86,7 +86,8 @@ TEST(MainDialogTest, DispatcherIgnoresNoticesAndRefreshesOnUnknownCodes) {
     EnableWindow(save, FALSE);
     run.SendFrom(v.folderBox, NotifyIgnored);
     EXPECT_FALSE(IsWindowEnabled(save));  // 4100 never reached the dispatcher
-    run.SendFrom(v.folderBox, CmdFolderBoxNotice);
+    // (4361 is the folder box's own: it measures its columns again.)
+    run.SendFrom(v.folderBox, CmdTabMenu);
     EXPECT_TRUE(IsWindowEnabled(save));
     // A new empty tab (kind none): nothing to save.
     run.SendFrom(v.tabBar, NotifyNewTabArea);

@@ -13,15 +13,15 @@
 using namespace JobLayer;
 using RawLayer::RawString;
 using TestSupport::TempFolder;
+using TestSupport::S;
+using TestSupport::W;
 using TestSupport::Utf8;
 using TestSupport::Wide;
 using TestSupport::WriteFileBytes;
 
 namespace {
 
-RawString W(const std::wstring& text) { return RawString::FromWideText(text.c_str()); }
 RawString T(const char* text) { return RawString::FromText(text); }
-std::string S(const RawString& text) { return Utf8(std::wstring(text.As(RawLayer::KindUtf16).Wide())); }
 
 // A store loaded from a file holding the given text.
 struct Loaded {

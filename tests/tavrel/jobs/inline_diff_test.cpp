@@ -290,9 +290,10 @@ TEST(InlineDiff, LongDissimilarLinesFinish) {
 
 namespace {
 
-// The comparison as it was first built, searching every cell of the two
-// parts for each run (time n x m per split): the reference for the run
-// search. Characters are keys of their unit count and units.
+// A plain recursive comparison that searches every cell of the two parts
+// for each run (time n x m per split), the runs found forward from where they
+// end: the reference for the run search. Characters are keys of their unit
+// count and units.
 class CellReference {
 public:
     std::vector<Seg> Diff(const RawString& a, const RawString& b, int32_t minChars) {
@@ -339,26 +340,24 @@ private:
             out.push_back(Seg{1, sa_[a1] - sa_[a0], 0});
             return;
         }
+        // The run ending at each cell grows from the cell before it on the
+        // diagonal. The longest runs end at the same offset from where they
+        // start, so the first cell (in text 1, then in text 2) to reach the
+        // longest length ends the run to choose: the longest, earliest in
+        // text 1, then earliest in text 2.
         const int32_t m = b1 - b0;
-        std::vector<int32_t> prev(m + 1, 0), cur(m + 1, 0);
+        std::vector<int32_t> before(m + 1, 0), ending(m + 1, 0);
         int32_t best = 0, atA = a0, atB = b0;
-        for (int32_t i = a1 - 1; i >= a0; --i) {
-            int32_t rowBest = 0, rowAt = 0;
-            for (int32_t j = m - 1; j >= 0; --j) {
-                int32_t run = kb_[b0 + j] == ka_[i] ? prev[j + 1] + 1 : 0;
-                cur[j] = run;
-                if (run >= rowBest && run > 0) {
-                    rowBest = run;
-                    rowAt = j;
+        for (int32_t i = a0; i < a1; ++i) {
+            for (int32_t j = 0; j < m; ++j) {
+                ending[j + 1] = ka_[i] == kb_[b0 + j] ? before[j] + 1 : 0;
+                if (ending[j + 1] > best) {
+                    best = ending[j + 1];
+                    atA = i - best + 1;
+                    atB = b0 + j - best + 1;
                 }
             }
-            cur[m] = 0;
-            if (rowBest > 0 && rowBest >= best) {
-                best = rowBest;
-                atA = i;
-                atB = b0 + rowAt;
-            }
-            prev.swap(cur);
+            before.swap(ending);
         }
         if (best >= minChars) {
             Split(a0, atA, b0, atB, minChars, out);

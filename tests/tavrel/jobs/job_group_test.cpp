@@ -16,15 +16,15 @@
 using namespace JobLayer;
 using RawLayer::RawString;
 using TestSupport::ReadFileBytes;
+using TestSupport::S;
+using TestSupport::W;
 using TestSupport::TempFolder;
 using TestSupport::Utf8;
 using TestSupport::WriteFileBytes;
 
 namespace {
 
-RawString W(const std::wstring& text) { return RawString::FromWideText(text.c_str()); }
 RawString T(const char* text) { return RawString::FromText(text); }
-std::string S(const RawString& text) { return Utf8(std::wstring(text.As(RawLayer::KindUtf16).Wide())); }
 
 // A unit standing for a folder entry: its name is its full path.
 class PathEntry : public JobContentUnit {

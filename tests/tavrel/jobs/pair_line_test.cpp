@@ -9,12 +9,12 @@
 using namespace JobLayer;
 using RawLayer::RawString;
 using RawLayer::RawStringList;
+using TestSupport::S;
 using TestSupport::Utf8;
 
 namespace {
 
 RawString T(const char* text) { return RawString::FromText(text); }
-std::string S(const RawString& text) { return Utf8(std::wstring(text.As(RawLayer::KindUtf16).Wide())); }
 
 JobEditFlags Edit(int bits) {
     JobEditFlags e;

@@ -18,6 +18,9 @@
 using namespace JobLayer;
 using RawLayer::RawString;
 using TestSupport::FileExists;
+using TestSupport::FileText;
+using TestSupport::S;
+using TestSupport::W;
 using TestSupport::ReadFileBytes;
 using TestSupport::TempFolder;
 using TestSupport::Utf8;
@@ -26,16 +29,7 @@ using TestSupport::WriteFileBytes;
 
 namespace {
 
-RawString W(const std::wstring& text) { return RawString::FromWideText(text.c_str()); }
 RawString T(const char* text) { return RawString::FromText(text); }
-std::string S(const RawString& text) {
-    RawString wide = text.As(RawLayer::KindUtf16);
-    return Utf8(std::wstring(wide.Wide(), wide.Length()));
-}
-std::string FileText(const std::wstring& path) {
-    std::vector<uint8_t> bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 // Waits for a started command to leave its marker file (with content).
 bool WaitForFile(const std::wstring& path) {

@@ -22,11 +22,10 @@
 using namespace JobLayer;
 using RawLayer::RawString;
 using TestSupport::TempFolder;
+using TestSupport::W;
 using TestSupport::WriteFileBytes;
 
 namespace {
-
-RawString W(const std::wstring& s) { return RawString::FromWideText(s.c_str()); }
 
 // The bytes of a text as it stands in memory.
 std::string Units(const RawString& s) {

@@ -1,0 +1,199 @@
+// The detail boxes on a real text pair: the default drawing of a missing
+// side, the segment colours of a changed row, bands that move with the
+// horizontal scroll, the field to the right edge, a larger kind font moving
+// the layout; and every view painted a thousand times with the GDI handles
+// nearly used up.
+#include "tab_view_fixture.h"
+
+#include <vector>
+
+#include "tavrel/app/command_bar.h"
+#include "tavrel/app/detail_box.h"
+#include "tavrel/jobs/color_settings.h"
+#include "tavrel/jobs/gui_profile.h"
+#include "tavrel/jobs/job_report.h"
+
+namespace TabViewTest {
+namespace {
+
+using AppLayer::DetailBoxPair;
+using AppLayer::GuiDetailBox;
+
+constexpr COLORREF kDetailDiff1 = RGB(0x41, 0x51, 0x61);
+constexpr COLORREF kDetailDiff2 = RGB(0x42, 0x52, 0x62);
+constexpr COLORREF kDetailOnly1 = RGB(0x43, 0x53, 0x63);
+constexpr COLORREF kDetailOnly2 = RGB(0x44, 0x54, 0x64);
+constexpr COLORREF kPosSide1 = RGB(0x45, 0x55, 0x65);
+
+class DetailBoxTest : public MainWindowFixture {
+protected:
+    // Side 2 changes a character in the middle of a long line and has a
+    // line of its own.
+    void OpenChangedPair() {
+        WriteProfile("DetailDiff1Color=" + Hex(kDetailDiff1) + "\r\nDetailDiff2Color=" + Hex(kDetailDiff2) +
+                     "\r\nDetailOnly1Color=" + Hex(kDetailOnly1) + "\r\nDetailOnly2Color=" + Hex(kDetailOnly2) +
+                     "\r\nDetailBlankColor=" + Hex(kDetailOnly1) + "\r\nPosBarSide1Color=" + Hex(kPosSide1) + "\r\n");
+        const std::string head(60, 'a');
+        ASSERT_TRUE(WriteFileBytes(temp.Join(L"a.txt"), "same\r\n" + head + "XYZ" + std::string(200, 'b') + "\r\n"));
+        ASSERT_TRUE(WriteFileBytes(temp.Join(L"b.txt"),
+                                   "same\r\n" + head + "QRS" + std::string(200, 'b') + "\r\nonly here\r\n"));
+        OpenPair(temp.Join(L"a.txt"), temp.Join(L"b.txt"));
+        ASSERT_EQ(Current()->kind.kind, JobLayer::KindText);
+    }
+    // Puts the folder box's cursor on an item and lets the boxes follow.
+    void CursorTo(int32_t item) {
+        ASSERT_GE(item, 0);
+        Box().cursor = item;
+        AppLayer::ShowCursorRowDetails(Views());
+    }
+    static DibCanvas Paint(WinLayer::WinView& view) {
+        InvalidateRect(view.window, nullptr, FALSE);
+        UpdateWindow(view.window);
+        return DibCanvas::CaptureClient(view.window);
+    }
+    // The x range of the pixels of a colour along the box's middle line.
+    static std::pair<LONG, LONG> Band(const DibCanvas& canvas, COLORREF colour) {
+        const int y = canvas.Height() / 2;
+        LONG first = -1, last = -1;
+        for (int x = 0; x < canvas.Width(); ++x) {
+            if (canvas.Pixel(x, y) != colour) continue;
+            if (first < 0) first = x;
+            last = x;
+        }
+        return {first, last};
+    }
+    static RECT Placed(WinLayer::WinView& view, HWND parent) {
+        RECT rect{};
+        GetWindowRect(view.window, &rect);
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    }
+};
+
+TEST_F(DetailBoxTest, ARowOnlyOnSideTwoLeavesBoxOneEmptyAndPaintsBoxTwo) {
+    OpenChangedPair();
+    CursorTo(ItemOfKind(JobLayer::RowOnly2));
+    GuiDetailBox& box1 = Views().detail1;
+    GuiDetailBox& box2 = Views().detail2;
+    EXPECT_EQ(box1.EditText().Length(), 0);
+    EXPECT_EQ(box1.draw, &JobLayer::JobBaseDBoxDraw::Shared());
+    EXPECT_EQ(TestSupport::S(box2.EditText()), "only here");
+    EXPECT_EQ(Paint(box1).CountColor(kDetailOnly1), 0);
+    const auto band = Band(Paint(box2), kDetailOnly2);
+    EXPECT_GE(band.first, 0);
+    EXPECT_GT(band.second - band.first, 20);
+}
+
+TEST_F(DetailBoxTest, AChangedRowPaintsItsChangedCharactersAndTheBandsFollowTheScroll) {
+    OpenChangedPair();
+    CursorTo(ItemOfKind(JobLayer::RowChanged));
+    GuiDetailBox& box1 = Views().detail1;
+    GuiDetailBox& box2 = Views().detail2;
+    const DibCanvas first = Paint(box1);
+    const auto changed1 = Band(first, kDetailDiff1);
+    const auto changed2 = Band(Paint(box2), kDetailDiff2);
+    ASSERT_GE(changed1.first, 0);
+    ASSERT_GE(changed2.first, 0);
+    // Same characters before and after keep the box's own background.
+    const int y = first.Height() / 2;
+    EXPECT_EQ(first.Pixel(changed1.first - 3, y), first.Pixel(changed1.second + 30, y));
+    // The band starts where the 60 same characters end.
+    EXPECT_EQ(changed1.first - (box1.contentArea.left), box1.CharX(60));
+    // Scrolled by 40 pixels, the band moves by 40.
+    box1.scroll.x = 40;
+    const auto scrolled = Band(Paint(box1), kDetailDiff1);
+    EXPECT_EQ(scrolled.first, changed1.first - 40);
+    EXPECT_EQ(scrolled.second, changed1.second - 40);
+}
+
+TEST_F(DetailBoxTest, TheFieldAfterTheTextReachesTheRightEdgeAtAnyWidth) {
+    OpenChangedPair();
+    CursorTo(ItemOfKind(JobLayer::RowSame));
+    GuiDetailBox& box = Views().detail1;
+    const COLORREF face = JobLayer::ButtonFaceColor();
+    const RECT placed = Placed(box, Dialog().window);
+    for (LONG width : {placed.right - placed.left, (placed.right - placed.left) / 2 + 7}) {
+        MoveWindow(box.window, placed.left, placed.top, width, placed.bottom - placed.top, TRUE);
+        PumpUntilIdle();
+        const DibCanvas canvas = Paint(box);
+        const int y = canvas.Height() / 2;
+        EXPECT_EQ(canvas.Pixel(canvas.Width() - box.marginRight - 1, y), face) << width;
+        EXPECT_EQ(canvas.Pixel(box.contentArea.left + box.TextEndX() + 1, y), face) << width;
+    }
+}
+
+TEST_F(DetailBoxTest, ALargerKindFontMovesTheLayoutAndTheOldOneRestoresIt) {
+    OpenChangedPair();
+    GuiViewSet& v = Views();
+    const HWND parent = Dialog().window;
+    WinLayer::WinView* moved[] = {&v.folderBox, &v.positionBar, &v.twinBar, &v.detail1, &v.detail2};
+    std::vector<RECT> before;
+    for (WinLayer::WinView* view : moved) before.push_back(Placed(*view, parent));
+    WinLayer::WinFontParameter& font = JobLayer::GuiProfileStore::Instance().ViewFont(JobLayer::ViewFontText);
+    const HFONT kept = font.handle;
+    const HFONT large = CreateFontW(-40, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+    ASSERT_NE(large, nullptr);
+    font.handle = large;
+    const int32_t oldHeight = v.detailPair.lineHeight;
+    const int32_t d = v.detailPair.ApplyKindFont(JobLayer::ViewFontText);
+    EXPECT_LT(d, 0);
+    EXPECT_EQ(v.detailPair.lineHeight, oldHeight - d);
+    v.detailPair.lineHeight = oldHeight;
+    AppLayer::ApplyDetailKindFont(v, JobLayer::ViewFontText);
+    EXPECT_EQ(Placed(v.folderBox, parent).bottom, before[0].bottom + 2 * d);
+    EXPECT_EQ(Placed(v.twinBar, parent).top, before[2].top + 2 * d);
+    EXPECT_EQ(Placed(v.detail1, parent).top, before[3].top + 2 * d);
+    EXPECT_EQ(Placed(v.detail1, parent).bottom, before[3].bottom + d);
+    EXPECT_EQ(Placed(v.detail2, parent).top, before[4].top + d);
+    font.handle = kept;
+    AppLayer::ApplyDetailKindFont(v, JobLayer::ViewFontText);
+    for (size_t i = 0; i < before.size(); ++i) {
+        const RECT now = Placed(*moved[i], parent);
+        EXPECT_TRUE(EqualRect(&now, &before[i])) << i;
+    }
+    DeleteObject(large);
+}
+
+TEST_F(DetailBoxTest, AThousandPaintsOfEveryViewLeaveNoGdiObjectBehind) {
+    OpenChangedPair();
+    CursorTo(ItemOfKind(JobLayer::RowChanged));
+    GuiViewSet& v = Views();
+    v.statusBox.Report(RawLayer::RawString::FromText("a status line"));
+    PumpUntilIdle();
+    {
+        EnterCriticalSection(&v.twinBar.lock);
+        v.twinBar.halves[0].maximum = 100000;
+        LeaveCriticalSection(&v.twinBar.lock);
+    }
+    // Take every GDI handle but a few hundred.
+    std::vector<HBRUSH> taken;
+    for (int i = 0; i < 70000; ++i) {
+        const HBRUSH brush = CreateSolidBrush(RGB(i & 0xFF, 1, 2));
+        if (!brush) break;
+        taken.push_back(brush);
+    }
+    ASSERT_GT(taken.size(), 1000u);
+    const size_t spare = std::min<size_t>(300, taken.size());
+    for (size_t i = 0; i < spare; ++i) DeleteObject(taken[taken.size() - 1 - i]);
+    taken.resize(taken.size() - spare);
+    WinLayer::WinView* views[] = {&v.buttons[AppLayer::BtnReloadTab], &v.statusBox, &v.positionBar, &v.twinBar,
+                                  &v.detail1};
+    for (int round = 0; round < 1000; ++round) {
+        for (WinLayer::WinView* view : views) {
+            InvalidateRect(view->window, nullptr, FALSE);
+            UpdateWindow(view->window);
+        }
+    }
+    const DibCanvas status = DibCanvas::CaptureClient(v.statusBox.window);
+    const DibCanvas bar = DibCanvas::CaptureClient(v.positionBar.window);
+    const DibCanvas twin = DibCanvas::CaptureClient(v.twinBar.window);
+    const DibCanvas detail = DibCanvas::CaptureClient(v.detail1.window);
+    for (HBRUSH brush : taken) DeleteObject(brush);
+    EXPECT_GT(status.CountColor(AppLayer::GuiStatusBox::kSeparatorColour), 10);
+    EXPECT_GT(bar.CountColor(kPosSide1), 0);
+    EXPECT_GT(twin.CountColor(AppLayer::GuiTwinScrollBar::kThumbColour), 10);
+    EXPECT_GT(detail.CountColor(kDetailDiff1), 10);
+}
+
+}  // namespace
+}  // namespace TabViewTest
