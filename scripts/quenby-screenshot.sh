@@ -6,7 +6,11 @@
 # Without documents it shows the guide and the second document of
 # samples/help. "--scenes" saves three shots of the guide: quenby-guide.png
 # (line view), quenby-page.png (page view with its bands) and
-# quenby-zoom.png (after two Ctrl+wheel steps over the view). Builds where needed (x86_64 where 32-bit code cannot run);
+# quenby-zoom.png (after two Ctrl+wheel steps over the view), and three of
+# printing in page view: margin-dialog.png (the Margin button's dialog),
+# print-progress.png (the progress dialog while the guide prints to the
+# "Quenby_PDF" queue of scripts/print-queue.sh) and printed-page-1.png (the
+# printed PDF's first page by pdftoppm). Builds where needed (x86_64 where 32-bit code cannot run);
 # the program runs under a Wine prefix of its own beside the build folder.
 # "--scenes" then shows the guide once more and lets the scene driver of the
 # tests write quenby-toc-tip.png (the table of contents with a tip),
@@ -22,6 +26,22 @@ if [ "${1:-}" = "--scenes" ]; then
   bash "$0" "$folder/quenby-guide.png" "$guide"
   QUENBY_SHOT_SWITCHES="-p" bash "$0" "$folder/quenby-page.png" "$guide"
   QUENBY_SHOT_ACTION=zoom bash "$0" "$folder/quenby-zoom.png" "$guide"
+  QUENBY_SHOT_SWITCHES="-p" QUENBY_SHOT_ACTION=margin bash "$0" "$folder/margin-dialog.png" "$guide"
+  pdfs=$(bash "$here/scripts/print-queue.sh" | tail -n 1)
+  stamp=$(mktemp)
+  QUENBY_SHOT_SWITCHES="-p" QUENBY_SHOT_ACTION=print bash "$0" "$folder/print-progress.png" "$guide"
+  pdf=""
+  for _ in $(seq 1 100); do
+    for f in $(ls -t "$pdfs"/*.pdf 2>/dev/null); do
+      if [ "$f" -nt "$stamp" ] && pdfinfo "$f" 2>/dev/null | grep -q "^Title: *Quenby_Guide.md\$"; then pdf=$f; break; fi
+    done
+    [ -n "$pdf" ] && break
+    sleep 0.1
+  done
+  rm -f "$stamp"
+  [ -n "$pdf" ] || { echo "no printed PDF of the guide in $pdfs" >&2; exit 1; }
+  pdftoppm -png -r 60 -f 1 -l 1 -singlefile "$pdf" "$folder/printed-page-1"
+  echo "$folder/printed-page-1.png"
   # The driven scenes.
   arch=$(bash "$here/scripts/test-arch.sh")
   build="$here/build-$arch"
@@ -90,7 +110,56 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
       xdotool keydown ctrl click 4 sleep 0.3 click 4 sleep 0.3 keyup ctrl
       sleep 1
     fi
+    # The Margin and Print buttons sit in the button row at these places
+    # from the window'"'"'s top left (the default font and spacing).
+    if [ "${QUENBY_SHOT_ACTION:-}" = margin ] || [ "${QUENBY_SHOT_ACTION:-}" = print ]; then
+      id=$(xdotool search --name "^Quenby$" | head -n 1)
+      eval "$(xdotool getwindowgeometry --shell "$id")"
+      if [ "$QUENBY_SHOT_ACTION" = margin ]; then
+        xdotool mousemove $((X + 299)) $((Y + 37)) click 1
+        for _ in $(seq 1 50); do
+          xwininfo -root -tree 2>/dev/null | grep -q "Resize margin" && break; sleep 0.1
+        done
+        sleep 3
+      else
+        xdotool mousemove $((X + 391)) $((Y + 37)) click 1
+        for _ in $(seq 1 100); do
+          xwininfo -root -tree 2>/dev/null | grep -q "\"Print\"" && break; sleep 0.1
+        done
+        sleep 1
+        xdotool key Return
+        # The page-size question, when the printer'"'"'s page differs: OK.
+        for _ in $(seq 1 200); do
+          tree=$(xwininfo -root -tree 2>/dev/null)
+          grep -q "Print progress" <<<"$tree" && break
+          # The question is a second window titled "Quenby".
+          if [ "$(grep -c "\"Quenby\":" <<<"$tree")" -ge 2 ]; then xdotool key o; fi
+          sleep 0.05
+        done
+        sleep 0.15
+      fi
+    fi
     xwd -root -silent | convert xwd:- "$out"
+    # The root picture leaves the program'"'"'s dialogs black: each is laid
+    # over it from its own window.
+    case "${QUENBY_SHOT_ACTION:-}" in
+      margin) dialog="Resize margin" ;;
+      print) dialog="Print progress" ;;
+      *) dialog="" ;;
+    esac
+    if [ -n "$dialog" ]; then
+      did=$(xdotool search --name "$dialog" | head -n 1 || true)
+      if [ -n "$did" ]; then
+        eval "$(xdotool getwindowgeometry --shell "$did")"
+        xwd -id "$did" -silent | convert "$out" xwd:- -geometry "+$X+$Y" -composite "$out"
+      fi
+    fi
+    if [ "${QUENBY_SHOT_ACTION:-}" = print ]; then
+      # The job ends before the program does.
+      for _ in $(seq 1 600); do
+        xwininfo -root -tree 2>/dev/null | grep -q "Print progress" || break; sleep 0.1
+      done
+    fi
   else
     echo "the window did not come up" >&2
     status=1

@@ -141,8 +141,47 @@ void GuiLineListBox::ClampAfterResize() {
     if (window) InvalidateRect(window, nullptr, FALSE);
 }
 
+void GuiLineListBox::SetPrintJob(bool on) {
+    if (on) {
+        pageState |= PagePrintJob;
+        return;
+    }
+    if (!PrintJobRuns()) return;
+    pageState &= static_cast<uint16_t>(~PagePrintJob);
+    RefreshIfDirty();
+    if (window) InvalidateRect(window, nullptr, FALSE);
+}
+
+void GuiLineListBox::RefreshNoPaint() {
+    if (PrintJobRuns()) {
+        layoutPending = 1;
+        return;
+    }
+    WinListBoxR<JobLineUnit>::RefreshNoPaint();
+}
+
+void GuiLineListBox::RefreshIfDirty() {
+    if (PrintJobRuns()) return;
+    WinListBoxR<JobLineUnit>::RefreshIfDirty();
+}
+
 LRESULT GuiLineListBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_PAINT:
+        if (PrintJobRuns()) {
+            PAINTSTRUCT paint{};
+            HDC dc = BeginPaint(window, &paint);
+            if (dc) {
+                HBRUSH brush = CreateSolidBrush(background);
+                if (brush) {
+                    FillRect(dc, &paint.rcPaint, brush);
+                    DeleteObject(brush);
+                }
+            }
+            EndPaint(window, &paint);
+            return 0;
+        }
+        break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         // A press in a page margin belongs to no line: the selection stays.

@@ -65,6 +65,16 @@ public:
     // the end stays at the bottom, then a repaint without erasing.
     void ClampAfterResize();
 
+    // ---- print job ------------------------------------------------------------------
+    // Bit of pageState: a print job reads the lines. The box then neither
+    // lays out nor paints its items (a worker paints them for the printer):
+    // it fills its background and lays out and repaints after the job.
+    enum : uint16_t { PagePrintJob = 0x20 };
+    bool PrintJobRuns() const { return (pageState & PagePrintJob) != 0; }
+    void SetPrintJob(bool on);
+    void RefreshNoPaint() override;
+    void RefreshIfDirty() override;
+
     // ---- the toolkit list's operations ---------------------------------------------
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void DrawItemOf(WinLayer::WinDrawContext& dc, const RECT& rect, int32_t index,
@@ -79,6 +89,7 @@ public:
     uint32_t drawFlags = 0;
     int32_t pageHeight = 0;
     RECT pageMargins{};
+    uint16_t pageState = 0;
 
 private:
     JobLineList* document_ = nullptr;

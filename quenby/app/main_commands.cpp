@@ -94,10 +94,8 @@ void ShowCurrentDocument(GuiMainDialog& dialog) {
     items.tree.SetTopLine(document->treeTopLine);
     items.view.SetTopLine(document->viewTopLine);
     items.flagWord &= static_cast<uint16_t>(~GuiMainItems::FlagRestoring);
-    for (GuiLineListBox* box : {static_cast<GuiLineListBox*>(&items.tree), static_cast<GuiLineListBox*>(&items.view)}) {
-        box->RefreshIfDirty();
-        if (box->window) InvalidateRect(box->window, nullptr, FALSE);
-    }
+    items.tree.Refresh();
+    items.view.Refresh();
     dialog.ShowPageButtons(PageFlag(dialog));
 }
 
@@ -140,6 +138,15 @@ void DispatchMainCommand(GuiMainDialog& dialog, WinLayer::WinView* sender, uint1
     case CmdPageView:
         if (items.currentDocument) SetDocumentPageView(dialog, *items.currentDocument, PageFlag(dialog));
         dialog.ShowPageButtons(PageFlag(dialog));
+        break;
+    case CmdPrint:
+        RunPrintCommand(dialog);
+        break;
+    case CmdPrintSetup:
+        RunPrintSetup(dialog);
+        break;
+    case CmdMargin:
+        RunMarginCommand(dialog);
         break;
     case CmdRestart:
         RestartViewer(dialog, false);

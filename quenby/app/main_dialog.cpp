@@ -95,9 +95,6 @@ GuiMainItems::GuiMainItems()
 
 GuiMainItems::~GuiMainItems() { DestroyMainItems(*this); }
 
-bool GuiMainItems::PrintDocument() { return false; }
-
-bool GuiMainItems::SelectedPageRange(int32_t&, int32_t&) { return false; }
 
 void CreateMainItems(GuiMainItems& items, GuiMainDialog& dialog) {
     (void)dialog;

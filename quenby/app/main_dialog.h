@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "quenby/app/command_codes.h"
-#include "quenby/app/print_executer.h"
+#include "quenby/app/print_progress.h"
 #include "quenby/app/tab_bar.h"
 #include "quenby/app/title_menu.h"
 #include "quenby/app/tree_box.h"
@@ -57,9 +57,14 @@ public:
     GuiMainItems(const GuiMainItems&) = delete;
     GuiMainItems& operator=(const GuiMainItems&) = delete;
 
-    // The print run's questions: nothing to print until printing exists.
-    bool PrintDocument() override;
-    bool SelectedPageRange(int32_t& first, int32_t& last) override;
+    // The print worker's side: prints the view box's document into the
+    // record's printer DC; the pages that hold the selected lines.
+    WinPrintListBox::PrintOutcome PrintDocument(WinPrintDialogRecord& record,
+                                                WinPrintListBox::PageChecker& checker) override;
+    WinPageRange SelectedPageRange(const WinSelectionRecord& selection) override;
+    // A print job reads the boxes' lines: they neither lay out nor paint
+    // meanwhile, and catch up afterwards.
+    void SetPrintJob(bool on);
 
     // The buttons in construction order.
     WinLayer::WinButton* const* Buttons() const { return buttons_; }
@@ -175,6 +180,22 @@ void ShowCurrentDocument(GuiMainDialog& dialog);
 // The document's page view follows the flag (its style's page mode; the
 // view box's page mode).
 void SetDocumentPageView(GuiMainDialog& dialog, JobLineList& document, bool pageView);
+// Code 4358: the system print dialog, the page-size check and the print
+// run behind its progress dialog; a failed job is told.
+void RunPrintCommand(GuiMainDialog& dialog);
+// The progress run of one job over the main window: the boxes keep off the
+// lines meanwhile; a failed job is told. How the job ended.
+WinPrintListBox::PrintOutcome RunPrintJob(GuiMainDialog& dialog, WinPrintDialogRecord& record,
+                                          const WinSelectionRecord& selection,
+                                          WinPrintProgressDialog::Executer& executer);
+// Code 4359: the printer's page size becomes the document's page size.
+void RunPrintSetup(GuiMainDialog& dialog);
+// Code 4360: the margin dialog; its result becomes the document's margins.
+// The page view then shows them (as ShowPageView).
+void RunMarginCommand(GuiMainDialog& dialog);
+// Turns the page view on (the Page button checked) and lays the document
+// out in pages.
+void ShowPageView(GuiMainDialog& dialog);
 // Every command code of the main window.
 void DispatchMainCommand(GuiMainDialog& dialog, WinLayer::WinView* sender, uint16_t code);
 

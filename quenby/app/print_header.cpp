@@ -1,5 +1,7 @@
 #include "quenby/app/print_header.h"
 
+#include <atomic>
+
 #include "toolkit/view.h"
 
 namespace AppLayer {
@@ -90,6 +92,48 @@ int32_t WinPrintListBox::Paginate(WinLayer::WinListBoxItemList& units, Pages& pa
         ++count;
     }
     return count;
+}
+
+namespace {
+
+const WinPrintListBox::DocumentCalls kSystemCalls{&StartDocW, &StartPage, &EndPage, &EndDoc};
+std::atomic<const WinPrintListBox::DocumentCalls*> documentCalls{&kSystemCalls};
+
+}  // namespace
+
+const WinPrintListBox::DocumentCalls* WinPrintListBox::SetDocumentCalls(const DocumentCalls* calls) {
+    return documentCalls.exchange(calls ? calls : &kSystemCalls);
+}
+
+WinPrintListBox::PrintOutcome WinPrintListBox::Print(PageSource& source, HDC dc, const DOCINFOW& doc,
+                                                     PageChecker& checker) {
+    const DocumentCalls& calls = *documentCalls.load();
+    if (!dc || calls.startDoc(dc, &doc) < 1) return PrintFailed;
+    const int32_t count = source.PrintedPageCount();
+    checker.OnPageCount(count);
+    bool failed = false;
+    bool stopped = false;
+    for (int32_t k = 0; k < count; ++k) {
+        if (checker.IsStopped()) {
+            stopped = true;
+            break;
+        }
+        if (!checker.IsPageWanted(k)) continue;
+        if (calls.startPage(dc) < 1) {
+            failed = true;
+            break;
+        }
+        source.PaintPrintedPage(dc, k);
+        if (calls.endPage(dc) < 1) {
+            failed = true;
+            break;
+        }
+    }
+    // A queue that refuses the job may still have taken every page: only
+    // the end of the document tells.
+    if (calls.endDoc(dc) < 1) failed = true;
+    if (failed) return PrintFailed;
+    return stopped ? PrintStopped : PrintDone;
 }
 
 }  // namespace AppLayer

@@ -47,6 +47,42 @@ struct WinPageGeometry {
 };
 
 struct WinPrintListBox {
+    // What the print loop asks before each page; the progress dialog
+    // answers.
+    class PageChecker {
+    public:
+        virtual ~PageChecker() = default;
+        // The user asked the job to stop.
+        virtual bool IsStopped() = 0;
+        // Whether page k (from 0) is printed; a wanted page is reported as
+        // the page about to print.
+        virtual bool IsPageWanted(int32_t k) = 0;
+        // The page count the job prints from, told before the first page.
+        virtual void OnPageCount(int32_t count) { (void)count; }
+    };
+    // The pages of a paginated list as the printer gets them.
+    class PageSource {
+    public:
+        virtual ~PageSource() = default;
+        virtual int32_t PrintedPageCount() const = 0;
+        // Paints page k into a printer page of the DC.
+        virtual void PaintPrintedPage(HDC dc, int32_t k) = 0;
+    };
+    // The document calls of the loop; a test puts a recording DC's calls in
+    // the printer's place.
+    struct DocumentCalls {
+        int(WINAPI* startDoc)(HDC, const DOCINFOW*);
+        int(WINAPI* startPage)(HDC);
+        int(WINAPI* endPage)(HDC);
+        int(WINAPI* endDoc)(HDC);
+    };
+    // Sets the calls (null: the system's) and gives the previous ones back.
+    static const DocumentCalls* SetDocumentCalls(const DocumentCalls* calls);
+    enum PrintOutcome : int32_t { PrintFailed = 0, PrintDone = 1, PrintStopped = 2 };
+    // The print loop: one document, a page for every wanted page until the
+    // checker stops it. A stopped job still ends its document, so the pages
+    // sent stay; any failing call of the document makes the job fail.
+    static PrintOutcome Print(PageSource& source, HDC dc, const DOCINFOW& doc, PageChecker& checker);
     // Whether a unit forces a new page, and the page-start mark of a unit.
     class Pages {
     public:

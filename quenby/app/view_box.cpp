@@ -249,7 +249,7 @@ void GuiViewBox::PaginatePages(SIZE& content) {
 
 void GuiViewBox::PaintPageHeader(HDC dc, const RECT& area, const RECT& text, int32_t page) {
     const DocumentStyle& s = *CurrentStyle();
-    if (!printing) {
+    if (!printing && !(drawState & DrawPrinterPage)) {
         RECT band{area.left, area.top, area.right, area.top + s.overview.pageHeadHeight.value / 2};
         FillItemBackground(layout, dc, band, GuiListBoxItemUnit(), s.overview.pageHeadColor);
     }
@@ -264,7 +264,7 @@ void GuiViewBox::PaintPageHeader(HDC dc, const RECT& area, const RECT& text, int
 
 void GuiViewBox::PaintPageFooter(HDC dc, const RECT& area, const RECT& text, int32_t page) {
     const DocumentStyle& s = *CurrentStyle();
-    if (!printing) {
+    if (!printing && !(drawState & DrawPrinterPage)) {
         RECT band{area.left, area.bottom - s.overview.pageHeadHeight.value / 2, area.right, area.bottom};
         FillItemBackground(layout, dc, band, GuiListBoxItemUnit(), s.overview.pageHeadColor);
     }
@@ -297,13 +297,55 @@ void GuiViewBox::DrawItemOf(WinDrawContext& dc, const RECT& rect, int32_t index,
         return;
     }
     GuiListBoxItemUnit& item = ItemUnit(unit);
+    PaintLine(dc.dc, LineRect(rect), item, *line);
+    item.textOffset.x -= rect.left;
+    item.textOffset.y -= rect.top;
+}
+
+RECT GuiViewBox::LineRect(const RECT& rect) const {
     RECT r = rect;
     const int32_t inset = PageMode() ? pageMargins.left + pageMargins.right : 0;
     if (PageMode()) r.left += pageMargins.left;
     r.right = r.left + std::max<int32_t>(1, clientRect.right - clientRect.left - inset);
-    PaintLine(dc.dc, r, item, *line);
-    item.textOffset.x -= rect.left;
-    item.textOffset.y -= rect.top;
+    return r;
+}
+
+void GuiViewBox::PaintPrintedPage(HDC dc, int32_t k) {
+    const DocumentStyle* s = layout.style;
+    if (!dc || !s || k < 0 || k >= pageCount || pageHeight < 1) return;
+    const int saved = SaveDC(dc);
+    SetTextAlign(dc, 0);
+    SetBkMode(dc, TRANSPARENT);
+    GuiTextDraw draw;
+    draw.tabs = textDraw.tabs;
+    draw.breakMode = textDraw.breakMode;
+    GuiLayout pass(draw);
+    pass.box = this;
+    pass.style = s;
+    pass.textHeight = layout.textHeight;
+    pass.boxState = GuiLayout::BoxPlain;
+    pass.background = RGB(0xFF, 0xFF, 0xFF);
+    pass.pictures = &pictures;
+    const uint16_t oldState = drawState;
+    drawState |= DrawPrinterPage;
+    SelectedFont font(dc, s->BaseFont().handle);
+    const int64_t top = static_cast<int64_t>(k) * pageHeight;
+    const int64_t bottom = top + pageHeight;
+    for (WinListBoxItemUnit& unit : items) {
+        JobLineUnit* line = static_cast<JobLineUnit*>(unit.item);
+        if (!line || !unit.Reachable() || unit.rect.top < top || unit.rect.top >= bottom) continue;
+        RECT rect = unit.rect;
+        OffsetRect(&rect, marginLeft, static_cast<int>(marginTop - top));
+        PaintPage(pass, dc, LineRect(rect), ItemUnit(unit), *line);
+    }
+    const int32_t width = clientRect.right - clientRect.left + marginLeft + marginRight;
+    const RECT head{0, 0, width, pageMargins.top};
+    const RECT text{pageMargins.left, head.bottom, width - pageMargins.right, pageHeight - pageMargins.bottom};
+    const RECT foot{0, text.bottom, width, pageHeight};
+    PaintPageHeader(dc, head, text, k);
+    PaintPageFooter(dc, foot, text, k);
+    drawState = oldState;
+    RestoreDC(dc, saved);
 }
 
 void GuiViewBox::PaintItems(WinDrawContext& dc, const RECT& rect, POINT origin) {

@@ -20,7 +20,10 @@
 
 namespace AppLayer {
 
-class GuiViewBox : public GuiLineBox, public WinLayer::WinListBoxItemCreater, private WinPrintListBox::Pages {
+class GuiViewBox : public GuiLineBox,
+                   public WinLayer::WinListBoxItemCreater,
+                   private WinPrintListBox::Pages,
+                   public WinPrintListBox::PageSource {
 public:
     GuiViewBox();
     ~GuiViewBox() override;
@@ -37,6 +40,10 @@ public:
     // The page rectangle's top and bottom (0 on the screen).
     int32_t pageRectTop = 0;
     int32_t pageRectBottom = 0;
+    // Bit of drawState: a page is being painted for the printer (the bands
+    // go without their screen colour).
+    enum : uint16_t { DrawPrinterPage = 0x04 };
+    uint16_t drawState = 0;
 
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool IsPageBreak(const JobLineUnit& line) const { return line.kind == DocLayer::KindPageBreak; }
@@ -54,6 +61,15 @@ public:
     void PaintItems(WinLayer::WinDrawContext& dc, const RECT& rect, POINT origin) override;
 
     void PaintLine(HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
+    // The rectangle a line paints in from its item rectangle (the page's
+    // left margin and text width in page view).
+    RECT LineRect(const RECT& rect) const;
+
+    // ---- printing (on the print worker while the job bit keeps the GUI off)
+    int32_t PrintedPageCount() const override { return PageMode() ? pageCount : 0; }
+    // The page's lines and its bands at the page's own origin, painted with
+    // a text draw of the job's own and the style set of the pagination.
+    void PaintPrintedPage(HDC dc, int32_t k) override;
     // The bands of one page: `area` is the page's margin above (below) its
     // text, `text` the page's text rectangle.
     void PaintPageHeader(HDC dc, const RECT& area, const RECT& text, int32_t page);

@@ -7,6 +7,7 @@ const RawLayer::RawLocaleRecord ViewTexts[] = {
     {"MarginTitle", "Resize margin"},
     {"ProgressTitle", "Print progress"},
     {"ImageSizeChanged", "Image size changed. Continue to print ?"},
+    {"PrintFailed", "Printing failed."},
     {"SearchTextTitle", "Input search text ?"},
     {nullptr, nullptr},
 };

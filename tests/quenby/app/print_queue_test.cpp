@@ -1,0 +1,200 @@
+// Printing into the real "Quenby_PDF" queue (scripts/print-queue.sh makes
+// it): the system print dialog answered by a timer (pages 2 to 3), the
+// page-size question, the progress run and the worker on the printer DC.
+// The PDFs are checked by scripts/print-check.sh, which runs this test.
+// Without the queue the test fails and names the script.
+#include <windows.h>
+#include <winspool.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include <string>
+#include <vector>
+
+#include "quenby/app/main_dialog.h"
+#include "quenby/app/viewer_fixture.h"
+#include "toolkit/info_dialog.h"
+#include "toolkit/win_message.h"
+
+using namespace ViewerTest;
+using AppLayer::GuiViewBox;
+using RawLayer::RawString;
+
+namespace {
+
+// The printer names winspool knows; listing them also makes a queue added
+// since the prefix last ran usable for CreateDC.
+std::vector<std::wstring> Printers() {
+    DWORD needed = 0, count = 0;
+    EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, nullptr, 0, &needed, &count);
+    std::vector<BYTE> buffer(needed + 16);
+    std::vector<std::wstring> names;
+    if (!EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, buffer.data(),
+                       static_cast<DWORD>(buffer.size()), &needed, &count)) {
+        return names;
+    }
+    const auto* info = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i) names.push_back(info[i].pPrinterName);
+    return names;
+}
+
+bool HasPrinter(const std::wstring& name) {
+    for (const std::wstring& n : Printers())
+        if (n == name) return true;
+    return false;
+}
+
+struct Search {
+    const wchar_t* name;
+    HWND found;
+};
+
+BOOL CALLBACK MatchClass(HWND window, LPARAM data) {
+    auto* s = reinterpret_cast<Search*>(data);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (IsWindowVisible(window) && wcscmp(name, s->name) == 0) {
+        s->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible dialog window of this thread with the class name.
+HWND FindThreadDialog(const wchar_t* className) {
+    Search search{className, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &MatchClass, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Runs the step with the dialog of the class once it shows (polled).
+void WhenShown(const wchar_t* className, std::function<void(HWND)> step, int tries = 100) {
+    TestSupport::RunLater(100, [=] {
+        HWND dialog = FindThreadDialog(className);
+        if (dialog) {
+            step(dialog);
+        } else if (tries > 0) {
+            WhenShown(className, step, tries - 1);
+        }
+    });
+}
+
+void PressInfoButton(HWND question, const char* label) {
+    RawLayer::RawParameterList press;
+    press.SetText(RawString::FromText("Button"), RawString::FromText(label));
+    WinLayer::WinMessage::SendPointer(question, WinLayer::WinMessage::PressButton, 0,
+                                      reinterpret_cast<LPARAM>(&press));
+}
+
+void SetText(HWND dialog, int id, const wchar_t* text) { SetWindowTextW(GetDlgItem(dialog, id), text); }
+
+}  // namespace
+
+TEST(PrintQueueTest, PagesTwoToThreeOfFivePrintToThePdfQueue) {
+    ASSERT_TRUE(HasPrinter(L"Quenby_PDF")) << "no printer \"Quenby_PDF\": run scripts/print-queue.sh";
+    ViewerRun run;
+    const char* const numbers[] = {"one", "two", "three", "four", "five"};
+    std::string text = "@PrintFooter:Right:\"Page %p of %t\"\n\n";
+    for (int i = 0; i < 5; ++i) {
+        if (i > 0) text += "@PageBreak\n\n";
+        text += "# Page " + std::string(numbers[i]) + "\n\nSome text of this page.\n\n";
+    }
+    const std::wstring doc = run.Write(L"QuenbyPrintCheck.md", text);
+    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n[Overview]\r\nEnhanceForm=@%s\r\n"
+                                             "PageHeadHeight=1000\r\nPageHeadColor=0x20C040\r\n");
+    ASSERT_TRUE(run.Start("-p \"" + TestSupport::S(TestSupport::W(doc)) + "\""));
+    GuiViewBox& view = run.Dialog()->items.view;
+    view.Refresh();
+    ASSERT_EQ(view.pageCount, 5);
+    TestSupport::ModalWatchdog watchdog(60000);
+    bool asked = false;
+    bool greyed = false;
+    WhenShown(L"#32770", [&](HWND print) {
+        greyed = !IsWindowEnabled(GetDlgItem(print, 0x421));
+        HWND printers = GetDlgItem(print, 0x473);
+        SendMessageW(printers, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Quenby_PDF"));
+        SendMessageW(print, WM_COMMAND, MAKEWPARAM(0x473, CBN_SELCHANGE), reinterpret_cast<LPARAM>(printers));
+        SendMessageW(GetDlgItem(print, 0x422), BM_CLICK, 0, 0);
+        SetText(print, 0x480, L"2");
+        SetText(print, 0x481, L"3");
+        WhenShown(L"Class_InfoDialog", [&](HWND question) {
+            asked = true;
+            PressInfoButton(question, "OK");
+        });
+        PostMessageW(print, WM_COMMAND, IDOK, 0);
+    });
+    AppLayer::DispatchMainCommand(*run.Dialog(), nullptr, AppLayer::CmdPrint);
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(greyed);
+    const DocLayer::PrintImageSettings& image = view.CurrentStyle()->printImage;
+    EXPECT_EQ(image.imageSize.cx, 2479);
+    EXPECT_EQ(image.imageSize.cy, 3508);
+    EXPECT_EQ(image.milliSize.cx, 209);
+    EXPECT_EQ(image.milliSize.cy, 297);
+    EXPECT_NE(TestSupport::FileText(run.folder.Join(L"Quenby.ini")).find("2479"), std::string::npos);
+
+    // The same page again on the rejecting queue: no question, and the
+    // failure is told.
+    std::string told;
+    WhenShown(L"#32770", [&](HWND print) {
+        HWND printers = GetDlgItem(print, 0x473);
+        SendMessageW(printers, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(L"Quenby_Reject"));
+        SendMessageW(print, WM_COMMAND, MAKEWPARAM(0x473, CBN_SELCHANGE), reinterpret_cast<LPARAM>(printers));
+        WhenShown(L"Class_InfoDialog", [&](HWND message) {
+            auto* info = static_cast<WinLayer::WinInfoDialog*>(WinLayer::WinWindowRegistry::Instance().FindByHandle(message));
+            if (info) told = TestSupport::S(info->textBox.GetText());
+            PressInfoButton(message, "OK");
+        });
+        PostMessageW(print, WM_COMMAND, IDOK, 0);
+    });
+    AppLayer::DispatchMainCommand(*run.Dialog(), nullptr, AppLayer::CmdPrint);
+    EXPECT_EQ(told, "Printing failed.");
+
+    // From the line view: the document is printed in pages all the same.
+    view.SetPageView(false);
+    run.Dialog()->items.page.checked = false;
+    int32_t pages = 0;
+    WhenShown(L"#32770", [&](HWND print) {
+        HWND printers = GetDlgItem(print, 0x473);
+        SendMessageW(printers, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Quenby_PDF"));
+        SendMessageW(print, WM_COMMAND, MAKEWPARAM(0x473, CBN_SELCHANGE), reinterpret_cast<LPARAM>(printers));
+        // The dialog offers the pages of the page view.
+        pages = static_cast<int32_t>(GetDlgItemInt(print, 0x481, nullptr, FALSE));
+        PostMessageW(print, WM_COMMAND, IDOK, 0);
+    });
+    AppLayer::DispatchMainCommand(*run.Dialog(), nullptr, AppLayer::CmdPrint);
+    EXPECT_TRUE(view.PageView());
+    EXPECT_TRUE(run.Dialog()->items.page.checked);
+    EXPECT_EQ(view.pageCount, 5);
+    EXPECT_EQ(pages, 5);
+    EXPECT_FALSE(watchdog.Fired());
+}
+
+TEST(PrintQueueTest, PrintSetupTakesThePrintersPageOnlyWhenConfirmed) {
+    ASSERT_TRUE(HasPrinter(L"Quenby_PDF")) << "no printer \"Quenby_PDF\": run scripts/print-queue.sh";
+    ViewerRun run;
+    const std::wstring doc = run.Write(L"setup.md", "# Setup\n\ntext\n");
+    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n");
+    ASSERT_TRUE(run.Start("-p \"" + TestSupport::S(TestSupport::W(doc)) + "\""));
+    GuiViewBox& view = run.Dialog()->items.view;
+    view.Refresh();
+    const std::string before = TestSupport::FileText(run.profile);
+    TestSupport::ModalWatchdog watchdog(60000);
+    WhenShown(L"#32770", [](HWND setup) { PostMessageW(setup, WM_COMMAND, IDCANCEL, 0); });
+    AppLayer::DispatchMainCommand(*run.Dialog(), nullptr, AppLayer::CmdPrintSetup);
+    EXPECT_EQ(TestSupport::FileText(run.profile), before);
+    EXPECT_EQ(view.logicalWidth, 4961);
+    WhenShown(L"#32770", [](HWND setup) { PostMessageW(setup, WM_COMMAND, IDOK, 0); });
+    AppLayer::DispatchMainCommand(*run.Dialog(), nullptr, AppLayer::CmdPrintSetup);
+    const DocLayer::PrintImageSettings& image = view.CurrentStyle()->printImage;
+    EXPECT_EQ(image.imageSize.cx, 2479);
+    EXPECT_EQ(image.imageSize.cy, 3508);
+    EXPECT_EQ(image.milliSize.cx, 209);
+    EXPECT_EQ(image.milliSize.cy, 297);
+    EXPECT_EQ(view.logicalWidth, 2479);
+    EXPECT_NE(TestSupport::FileText(run.profile).find("2479"), std::string::npos);
+    EXPECT_FALSE(watchdog.Fired());
+}
