@@ -15,8 +15,9 @@ else
   # pointer-size clean.
   bash "$here/scripts/build.sh" x86_64
 fi
-# The printing tests print into CUPS queues made here.
-bash "$here/scripts/print-queue.sh" >/dev/null
+# The printing tests print into CUPS queues made here. Without them those
+# tests fail and say why; every other test still runs.
+bash "$here/scripts/print-queue.sh" >/dev/null || echo "test.sh: no print queues; the printing tests will fail" >&2
 cd "$here/build-$arch"
 # Stop this prefix's Wine server when the run ends, whatever the result.
 trap 'WINEPREFIX="$here/build-$arch/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
