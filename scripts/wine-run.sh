@@ -31,7 +31,10 @@ mkdir -p "$WINEPREFIX"
     # while it is being set up: a server left from an earlier run goes, or
     # the wait for the server below would never end.
     wineserver -k >/dev/null 2>&1 9>&- || true
-    "$loader" wineboot -i >/dev/null 2>&1 9>&-
+    # The prefix is made in the default locale whichever test comes first:
+    # made under the Japanese one, its stored system fonts (dialog, menu,
+    # caption) would be Japanese for every later test too.
+    LC_ALL=C.UTF-8 "$loader" wineboot -i >/dev/null 2>&1 9>&-
     "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 9>&-
     # Windows that no window manager manages: Xvfb has none, and a managed
     # window that is hidden or destroyed waits two seconds for one.
