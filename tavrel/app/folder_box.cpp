@@ -346,6 +346,33 @@ void GuiFolderBox::LayoutColumns() {
     InvalidateViews();
 }
 
+void GuiFolderBox::ScrollFromTwinBar() {
+    if (!view_.twinBar) return;
+    int32_t side = 0, step = 0, target = 0;
+    {
+        SectionLock hold(view_.twinBar->lock);
+        side = view_.twinBar->activeSide;
+        step = view_.twinBar->step;
+        target = view_.twinBar->target;
+    }
+    if (side < 0 || side > 1) return;
+    JobLayer::JobSideRecord& record = view_.job->Side(static_cast<uint32_t>(side));
+    const RECT client = GetClientRect();
+    const int32_t d = view_.dividingPoint;
+    const int64_t visible = side == 0 ? d - 2 - client.left : client.right - d - 2;
+    const int64_t most = ContentWidth(record, view_.job->edit.simple != 0) - visible;
+    int64_t offset;
+    if (step == 0) {
+        offset = target < 0 ? 0 : std::min<int64_t>(most, target);
+    } else {
+        const int64_t moved = record.scrollX + static_cast<int64_t>(step) * view_.viewWidth;
+        offset = most < 0 ? most : (moved < 0 ? 0 : std::min(most, moved));
+    }
+    record.scrollX = static_cast<int32_t>(offset);
+    SyncTwinBarRange(static_cast<uint32_t>(side));
+    InvalidateViews();
+}
+
 void GuiFolderBox::SyncTwinBarRange(uint32_t side) {
     if (!view_.twinBar || side > 1) return;
     const JobLayer::JobSideRecord& record = view_.job->Side(side);
@@ -408,7 +435,7 @@ LRESULT GuiFolderBox::OnCommand(uint16_t code) {
         LayoutColumns();
         return 0;
     case CmdTwinBarNotice:
-        // The twin bar's requests are applied by the view operations.
+        ScrollFromTwinBar();
         return 0;
     case CmdDrawNotice:
         CaretBlink();
@@ -450,45 +477,48 @@ void GuiFolderBox::OnDividerMove(POINT point) {
     }
 }
 
-bool GuiFolderBox::OnTypedUnit(WPARAM typed) {
-    wchar_t units[2] = {0, 0};
-    int32_t count = 0;
-    if (window && IsWindowUnicode(window)) {
+int32_t GuiFolderBox::JoinTypedUnit(WPARAM typed, bool unicode, uint16_t& pending, wchar_t (&units)[2]) {
+    if (unicode) {
         const uint16_t unit = static_cast<uint16_t>(typed & 0xFFFF);
         if (unit >= 0xD800 && unit < 0xDC00) {
             // A high surrogate waits for its low half.
-            pendingUnit_ = unit;
-            return false;
+            pending = unit;
+            return 0;
         }
+        const uint16_t high = pending;
+        pending = 0;
         if (unit >= 0xDC00 && unit < 0xE000) {
-            if (!pendingUnit_) return false;
-            units[0] = static_cast<wchar_t>(pendingUnit_);
+            if (!high) return 0;
+            units[0] = static_cast<wchar_t>(high);
             units[1] = static_cast<wchar_t>(unit);
-            count = 2;
-        } else {
-            units[0] = static_cast<wchar_t>(unit);
-            count = 1;
+            return 2;
         }
-        pendingUnit_ = 0;
-    } else {
-        const uint8_t byte = static_cast<uint8_t>(typed & 0xFF);
-        char bytes[2] = {0, 0};
-        int32_t length = 0;
-        if (pendingUnit_) {
-            bytes[0] = static_cast<char>(pendingUnit_);
-            bytes[1] = static_cast<char>(byte);
-            length = 2;
-            pendingUnit_ = 0;
-        } else if (IsDBCSLeadByte(byte)) {
-            pendingUnit_ = byte;
-            return false;
-        } else {
-            bytes[0] = static_cast<char>(byte);
-            length = 1;
-        }
-        count = MultiByteToWideChar(CP_ACP, 0, bytes, length, units, 2);
-        if (count <= 0) return false;
+        units[0] = static_cast<wchar_t>(unit);
+        return 1;
     }
+    const uint8_t byte = static_cast<uint8_t>(typed & 0xFF);
+    char bytes[2] = {0, 0};
+    int length = 1;
+    if (pending) {
+        // The trail byte of a double-byte character.
+        bytes[0] = static_cast<char>(pending);
+        bytes[1] = static_cast<char>(byte);
+        length = 2;
+        pending = 0;
+    } else if (IsDBCSLeadByte(byte)) {
+        pending = byte;
+        return 0;
+    } else {
+        bytes[0] = static_cast<char>(byte);
+    }
+    const int count = MultiByteToWideChar(CP_ACP, 0, bytes, length, units, 2);
+    return count > 0 ? count : 0;
+}
+
+bool GuiFolderBox::OnTypedUnit(WPARAM typed) {
+    wchar_t units[2] = {0, 0};
+    const int32_t count = JoinTypedUnit(typed, window && IsWindowUnicode(window), pendingUnit_, units);
+    if (count <= 0) return false;
     // Control characters are keys, not text.
     if (count == 1 && units[0] < 32) return false;
     const uint32_t side = CurrentSide();

@@ -200,6 +200,10 @@ public:
     // the lines that cannot be the widest.
     static void MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, JobLayer::JobContentList& content,
                                     int32_t margin);
+    // Applies the twin scroll bar's last request to its side's horizontal
+    // offset: a move to the target (step 0) or steps of the view width,
+    // kept within the side's content.
+    void ScrollFromTwinBar();
     // Copies a side's horizontal range to the twin scroll bar.
     void SyncTwinBarRange(uint32_t side);
     uint32_t HitSide(POINT point) const;
@@ -222,6 +226,11 @@ public:
     // A typed character unit (UTF-16 for a Unicode window, else an ANSI or
     // double-byte unit); true when it went to the side as text.
     bool OnTypedUnit(WPARAM unit);
+    // The characters of a typed unit: a UTF-16 unit (a high surrogate
+    // waits in `pending` for its low half), or an ANSI byte (a lead byte
+    // waits for its trail byte) converted from the ANSI code page. The
+    // number of units written; 0 while waiting or for a stray half.
+    static int32_t JoinTypedUnit(WPARAM typed, bool unicode, uint16_t& pending, wchar_t (&units)[2]);
 
     // ---- list box parts ---------------------------------------------------------------
     void DrawItemOf(WinLayer::WinDrawContext& dc, const RECT& rect, int32_t index, WinLayer::WinListBoxItemUnit& unit,
