@@ -1,5 +1,7 @@
 #include "base/shell.h"
 
+#include <atomic>
+
 #include "base/api_text.h"
 #include "base/profile.h"
 
@@ -12,7 +14,14 @@ RAW_CONSTANT_TEXT(ShowMaximizeText, "Maximize")
 RAW_CONSTANT_TEXT(ShowMinimizeText, "Minimize")
 RAW_CONSTANT_TEXT(ShowHideText, "Hide")
 
+std::atomic<RawShellStartHook>& StartHook() {
+    static std::atomic<RawShellStartHook> hook{nullptr};
+    return hook;
+}
+
 }  // namespace
+
+RawShellStartHook SetRawShellStartHook(RawShellStartHook hook) { return StartHook().exchange(hook); }
 
 RawShell::RawShell() : showMode(SW_SHOWNORMAL), process_(nullptr), processId_(0) {}
 
@@ -66,6 +75,7 @@ bool RawShell::Execute(const RawString& parameters, const RawString& verb) {
     // With an empty command the shell would take the parameters for the
     // file to open; a command that is missing is a failure instead.
     if (command.IsEmpty()) return false;
+    if (RawShellStartHook hook = StartHook().load()) return hook(*this, parameters, verb);
     HANDLE process = ApiShellExecute(verb, command, parameters, directory, showMode);
     if (process == nullptr) return false;
     process_ = process;

@@ -18,6 +18,16 @@ RAW_CONSTANT_TEXT(ShellParameterKeyText, "Parameter")
 RAW_CONSTANT_TEXT(ShellDirectoryKeyText, "Directory")
 RAW_CONSTANT_TEXT(ShellShowStatusKeyText, "ShowStatus")
 
+class RawShell;
+
+// A process-wide hook that receives every start in place of the shell
+// (tests record starts with it): it gets the shell record, the parameters
+// and the verb, and its answer is Execute's. Null (the default) starts
+// through the shell.
+using RawShellStartHook = bool (*)(const RawShell& shell, const RawString& parameters, const RawString& verb);
+// Sets the hook and returns the one it replaces.
+RawShellStartHook SetRawShellStartHook(RawShellStartHook hook);
+
 class RawShell {
 public:
     // Empty command, parameter and directory, no process, show mode 1

@@ -2,11 +2,23 @@
 # Starts Quenby.exe under Xvfb on help documents, waits for its window,
 # saves a screenshot of the whole screen and closes the program:
 #     bash scripts/quenby-screenshot.sh out.png [documents...]
+#     bash scripts/quenby-screenshot.sh --scenes out-folder
 # Without documents it shows the guide and the second document of
-# samples/help. Builds where needed (x86_64 where 32-bit code cannot run);
+# samples/help. "--scenes" saves three shots of the guide: quenby-guide.png
+# (line view), quenby-page.png (page view with its bands) and
+# quenby-zoom.png (after two Ctrl+wheel steps over the view). Builds where needed (x86_64 where 32-bit code cannot run);
 # the program runs under a Wine prefix of its own beside the build folder.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+if [ "${1:-}" = "--scenes" ]; then
+  folder="${2:?usage: quenby-screenshot.sh --scenes out-folder}"
+  mkdir -p "$folder"
+  guide="$here/samples/help/Quenby_Guide.md"
+  bash "$0" "$folder/quenby-guide.png" "$guide"
+  QUENBY_SHOT_SWITCHES="-p" bash "$0" "$folder/quenby-page.png" "$guide"
+  QUENBY_SHOT_ACTION=zoom bash "$0" "$folder/quenby-zoom.png" "$guide"
+  exit 0
+fi
 out="${1:?usage: quenby-screenshot.sh out.png [documents...]}"
 shift
 case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
@@ -22,10 +34,11 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" -j 4 --target quenby_program >/dev/null
 
-if ! command -v xwd >/dev/null || ! command -v xwininfo >/dev/null || ! command -v convert >/dev/null; then
+if ! command -v xwd >/dev/null || ! command -v xwininfo >/dev/null || ! command -v convert >/dev/null ||
+   { [ "${QUENBY_SHOT_ACTION:-}" = zoom ] && ! command -v xdotool >/dev/null; }; then
   SUDO=""
   if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
-  $SUDO apt-get install -y --no-install-recommends x11-apps x11-utils imagemagick
+  $SUDO apt-get install -y --no-install-recommends x11-apps x11-utils imagemagick xdotool
 fi
 
 # A fresh program folder, so the shot starts from the default placement.
@@ -33,6 +46,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$build/Quenby.exe" "$work/"
 documents=()
+if [ -n "${QUENBY_SHOT_SWITCHES:-}" ]; then documents+=($QUENBY_SHOT_SWITCHES); fi
 for document in "$@"; do
   case "$document" in /*) ;; *) document="$PWD/$document" ;; esac
   documents+=("Z:$(printf '%s' "$document" | tr '/' '\\')")
@@ -53,6 +67,14 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   status=0
   if [ "$up" = 1 ]; then
     sleep 1.5
+    if [ "${QUENBY_SHOT_ACTION:-}" = zoom ]; then
+      # Two wheel steps away from the user with Ctrl held, over the page view.
+      id=$(xdotool search --name "^Quenby$" | head -n 1)
+      eval "$(xdotool getwindowgeometry --shell "$id")"
+      xdotool mousemove $((X + WIDTH * 2 / 3)) $((Y + HEIGHT / 2))
+      xdotool keydown ctrl click 4 sleep 0.3 click 4 sleep 0.3 keyup ctrl
+      sleep 1
+    fi
     xwd -root -silent | convert xwd:- "$out"
   else
     echo "the window did not come up" >&2

@@ -71,7 +71,9 @@ int32_t GuiLineListBox::TopLine() {
 void GuiLineListBox::SetTopLine(int32_t index) {
     RefreshIfDirty();
     const WinListBoxItemUnit* unit = index >= 0 && index < Count() ? ItemAt(index) : nullptr;
-    scroll.y = unit ? unit->rect.top : 0;
+    // The first line shows the page from its top (in page view the top
+    // margin and header band stand above it).
+    scroll.y = unit && index > 0 ? unit->rect.top : 0;
     ClampScroll();
     UpdateScroll();
 }

@@ -69,18 +69,10 @@ void StepTab(GuiMainDialog& dialog, bool forward) {
 
 }  // namespace
 
-// The document's page view follows the flag; the view goes back to line
-// mode until the page layout exists.
 void SetDocumentPageView(GuiMainDialog& dialog, JobLineList& document, bool pageView) {
-    DocumentStyle* style = document.Style();
-    if (style) {
-        if (pageView) {
-            style->flags |= DocumentStyle::FlagPageMode;
-        } else {
-            style->flags &= ~static_cast<uint32_t>(DocumentStyle::FlagPageMode);
-        }
-    }
-    dialog.items.view.SetPageMode(0, RECT{});
+    // The view box sets the style's page mode and lays the document out
+    // again, in pages when the style has a page size.
+    if (dialog.items.view.Document() == &document) dialog.items.view.SetPageView(pageView);
 }
 
 void ShowCurrentDocument(GuiMainDialog& dialog) {
@@ -88,11 +80,11 @@ void ShowCurrentDocument(GuiMainDialog& dialog) {
     JobLineList* document = items.tabBar.CurrentDocument();
     document->ResetCellWidths();
     items.flagWord |= GuiMainItems::FlagRestoring;
-    SetDocumentPageView(dialog, *document, PageFlag(dialog));
     items.currentDocument = document;
     items.currentStyle = document->Style();
     items.view.SetDocument(document);
     items.tree.SetDocument(document);
+    SetDocumentPageView(dialog, *document, PageFlag(dialog));
     if (document->treeCursorLine >= 0) items.tree.SetCursor(document->treeCursorLine);
     if (document->viewCursorLine >= 0) items.view.SetCursor(document->viewCursorLine);
     items.tree.SetTopLine(document->treeTopLine);
@@ -144,6 +136,20 @@ void DispatchMainCommand(GuiMainDialog& dialog, WinLayer::WinView* sender, uint1
     case CmdPageView:
         if (items.currentDocument) SetDocumentPageView(dialog, *items.currentDocument, PageFlag(dialog));
         dialog.ShowPageButtons(PageFlag(dialog));
+        break;
+    case CmdClipToc:
+        items.view.ClipTableOfContents();
+        break;
+    case CmdSearchPrevious:
+        items.view.SearchPrevious();
+        break;
+    case CmdSearchNext:
+        items.view.SearchNext();
+        break;
+    case CmdFontSmaller:
+    case CmdFontLarger:
+        items.view.FontStep(code == CmdFontLarger ? 1 : -1);
+        items.tree.Refresh();
         break;
     case CmdOpenPending:
         dialog.OpenPendingDocuments();

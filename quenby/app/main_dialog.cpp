@@ -112,6 +112,7 @@ void CreateMainItems(GuiMainItems& items, GuiMainDialog& dialog) {
     items.tree.Construct(0);
     items.tree.hooks.AddHook(&items.treeEnter);
     items.view.Construct(0);
+    items.view.style = &items.style;
     items.currentDocument = &items.tabBar.EmptyDocument();
     items.currentStyle = items.currentDocument->Style();
     items.flagWord = 0;

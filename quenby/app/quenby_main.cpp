@@ -3,7 +3,6 @@
 
 #include <objbase.h>
 #include <objidl.h>
-#include <gdiplus.h>
 
 #include <algorithm>
 
@@ -50,7 +49,9 @@ void ResetViewerOptions() {
     options.autoLoad.Clear();
     options.withTreeDotMark = false;
     options.pageView = false;
-    options.extensions.Clear();
+    // The built-in document extensions ("txt", "md") stay when the
+    // configuration has no section "Job" to add "LinkWith" to them.
+    options.extensions = DocLayer::JobOptions().extensions;
     options.pending.Clear();
     options.firstIndex = 0;
 }
@@ -158,14 +159,14 @@ QuenbyRun::~QuenbyRun() {
     if (dialog_ && dialog_->window) DestroyWindow(dialog_->window);
     dialog_.reset();
     settings_.Clear();
-    if (gdiplusStarted_) Gdiplus::GdiplusShutdown(gdiplusToken_);
+    // The main items (and the view's picture cache) are gone: GDI+ may stop.
+    gdiplus_.Shutdown();
     if (comStarted_) CoUninitialize();
 }
 
 bool QuenbyRun::Prepare() {
     RawLayer::InstallCrashDumpHandler(ProgramNameString());
-    Gdiplus::GdiplusStartupInput input;
-    gdiplusStarted_ = Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr) == Gdiplus::Ok;
+    gdiplus_.Start();
     if (!ParseArguments(settings_, instance_, start_)) return false;
     // The defaults of the viewer's own sections, for the dialogs that show them.
     LookUpViewTextIn(ViewTextSection(), ViewTexts);

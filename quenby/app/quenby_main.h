@@ -61,8 +61,7 @@ public:
 private:
     HINSTANCE instance_;
     QuenbyStart start_;
-    ULONG_PTR gdiplusToken_ = 0;
-    bool gdiplusStarted_ = false;
+    GdiplusSession gdiplus_;
     bool comStarted_ = false;
     RawLayer::RawParameterList settings_;
     std::unique_ptr<GuiMainDialog> dialog_;

@@ -1,10 +1,97 @@
-// The page view: the current document's lines.
+// The page view: the current document's lines as formatted text, one list
+// item per line record, measured by the layout pass and painted by the
+// paint pass. In page view the document is cut into pages of the printer's
+// page size (scaled to the window) with their header and footer bands.
+//
+// Links never run a program without the user's consent: web targets go to
+// the shell, document targets open in a tab when their file exists, and
+// anything else starts only after a Yes/No question that shows the target.
 #pragma once
 
-#include "quenby/app/line_list_box.h"
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "quenby/app/layout_pass.h"
+#include "quenby/app/line_box.h"
+#include "quenby/app/pictures.h"
+#include "quenby/app/print_header.h"
 
 namespace AppLayer {
 
-class GuiViewBox : public GuiLineListBox {};
+class GuiViewBox : public GuiLineBox, public WinLayer::WinListBoxItemCreater, private WinPrintListBox::Pages {
+public:
+    GuiViewBox();
+    ~GuiViewBox() override;
+
+    WinLayer::WinListBoxItemUnit* Make() override { return new GuiListBoxItemUnit(); }
+
+    GuiTextDraw textDraw;
+    GuiLayout layout;
+    // Decoded pictures; it goes with the main items, before GDI+ stops.
+    GuiPictureCache pictures;
+    std::vector<WinPrintHeader> pageHeaders;
+    std::vector<WinPrintHeader> pageFooters;
+    int32_t pageCount = 0;
+    // The page rectangle's top and bottom (0 on the screen).
+    int32_t pageRectTop = 0;
+    int32_t pageRectBottom = 0;
+
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool IsPageBreak(const JobLineUnit& line) const { return line.kind == DocLayer::KindPageBreak; }
+    void ClipTableOfContents() override;
+    void BuildContextMenu(WinLayer::WinPopupMenu& menu) override;
+
+    // ---- the list's drawing part -------------------------------------------------
+    void DrawItemOf(WinLayer::WinDrawContext& dc, const RECT& rect, int32_t index, WinLayer::WinListBoxItemUnit& unit,
+                    JobLineUnit* line) override;
+    void MeasureItemOf(WinLayer::WinDrawContext& dc, RECT& size, int32_t index, WinLayer::WinListBoxItemUnit& unit,
+                       JobLineUnit* line) override;
+    void MeasureRow(WinLayer::WinDrawContext& dc, SIZE& size) override;
+    void SetPaintRect(WinLayer::WinDrawContext& dc, const RECT& rect, POINT origin) override;
+    void EndMeasure(WinLayer::WinDrawContext& dc, SIZE& content, int32_t count) override;
+    void PaintItems(WinLayer::WinDrawContext& dc, const RECT& rect, POINT origin) override;
+
+    void PaintLine(HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
+    // The bands of one page: `area` is the page's margin above (below) its
+    // text, `text` the page's text rectangle.
+    void PaintPageHeader(HDC dc, const RECT& area, const RECT& text, int32_t page);
+    void PaintPageFooter(HDC dc, const RECT& area, const RECT& text, int32_t page);
+    // Height of "0" in the selected font; sets the tab settings; the tab stop.
+    int32_t MeasureTextHeight(HDC dc, RECT& rect);
+    void MeasureLine(HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
+    // Cuts the laid-out lines into pages and builds the band records.
+    void PaginatePages(SIZE& content);
+
+    // Opens a link target (see above).
+    void FollowLink(const RawString& target);
+    // The target of the link under a client point of the cursor line, else
+    // of the line's first link; empty when there is none.
+    RawString LinkTargetAt(int32_t index, const POINT* point);
+
+    // Page view on (the page size and margins of the style set, scaled) or
+    // off (line mode, default insets); the document is laid out again.
+    void SetPageView(bool on);
+    bool PageView() const { return pageView_; }
+    // The font one step larger (+1) or smaller (-1), the cell widths reset
+    // and the box laid out again with the cursor kept in view.
+    void FontStep(int32_t direction);
+
+private:
+    bool IsPageBreak(const WinLayer::WinListBoxItemUnit& unit) const override;
+    void MarkPageStart(WinLayer::WinListBoxItemUnit& unit, bool start) override;
+    void PrepareLayout();
+    void PostToOwner(uint16_t code);
+    bool AskStartLink(const RawString& target);
+
+    bool pageView_ = false;
+};
+
+// The extension of a link target's file-name part (after its last '\' or
+// '/'), without the dot; empty when the name has none.
+RawString LinkExtension(const RawString& target);
+// Whether a target is a web address ("http:" or "https:", any case).
+bool IsWebLink(const RawString& target);
 
 }  // namespace AppLayer

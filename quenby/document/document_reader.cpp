@@ -514,9 +514,12 @@ void BlockClassifier::ParseFenceLine(JobLineUnit& line, int32_t i) {
     }
     line.text = WithoutMarkUnits(raw, pos);
     JobLineUnit* p = previous_;
-    if (p && p->kind == KindFencedCode && p->quoteDepth == line.quoteDepth && !(p->flags & LineClosed))
+    if (p && p->kind == KindFencedCode && p->quoteDepth == line.quoteDepth && !(p->flags & LineClosed)) {
         p->flags &= ~LineLast;
-    else
+        // The lines of a block share one record: the layout keeps the
+        // block's widest line in it, and every line is painted that wide.
+        line.block.ShareFrom(p->block);
+    } else
         line.flags |= LineFirst;
     line.flags = static_cast<uint16_t>((line.flags & ~(LineOpen | LineClosed)) | LineLast | LineBreakAfter);
 }

@@ -1,0 +1,67 @@
+#!/usr/bin/env python3
+# The help-style inputs of the Markdown benchmarks, written into a folder:
+# help.md (a 1 MB help document), line.md (a 1 MB single line of inline
+# constructs) and empty.md (one paragraph and 500,000 empty lines).
+#
+#   python3 bench/make_help_document.py FOLDER
+import random, sys
+out = sys.argv[1]
+rng = random.Random(11)
+words = ("the viewer shows each document in a tab with its table of contents beside it "
+         "links open other documents pictures are drawn search copy print page header footer "
+         "option profile folder file compare side line text").split()
+def sentence():
+    parts = []
+    for _ in range(rng.randrange(6, 16)):
+        w = rng.choice(words)
+        k = rng.randrange(12)
+        if k == 0: w = "**" + w + "**"
+        elif k == 1: w = "*" + w + "*"
+        elif k == 2: w = "[" + w + "](" + w + ".md)"
+        elif k == 3: w = "`" + w + "`"
+        elif k == 4: w = "<em>" + w + "</em>"
+        parts.append(w)
+    return " ".join(parts).capitalize() + "."
+def help_document(size):
+    lines, total, n = [], 0, 0
+    while total < size:
+        n += 1
+        block = []
+        block.append("#" * rng.randrange(1, 4) + " Section " + str(n))
+        block.append("")
+        for _ in range(rng.randrange(1, 4)):
+            block += [sentence() for _ in range(rng.randrange(1, 4))]
+            block.append("")
+        k = rng.randrange(6)
+        if k == 0:
+            block += ["- " + sentence() for _ in range(rng.randrange(2, 6))]
+            block += ["  - " + sentence() for _ in range(2)]
+        elif k == 1:
+            block += [str(i + 1) + ". " + sentence() for i in range(rng.randrange(2, 6))]
+        elif k == 2:
+            block += ["```"] + ["    value = compare(left, right) + " + str(i) for i in range(5)] + ["```"]
+        elif k == 3:
+            block += ["    indented code line " + str(i) for i in range(4)]
+        elif k == 4:
+            block += ["| Key | Meaning | Default |", "|:-|:-:|-:|"]
+            block += ["| " + rng.choice(words) + " | " + sentence() + " | " + str(i) + " |" for i in range(4)]
+        else:
+            block += ["> " + sentence() for _ in range(3)]
+        block.append("")
+        text = "\n".join(block) + "\n"
+        lines.append(text)
+        total += len(text)
+    return "".join(lines)
+with open(out + "/help.md", "w", newline="") as f:
+    f.write(help_document(1 << 20))
+pieces = ["**bold** ", "*it* ", "[link](x.md) ", "![p](p.png) ", "~~s~~ ", "<em>e</em> ", "text ", "`c` ", "__u__ "]
+line = []
+total = 0
+while total < (1 << 20):
+    p = rng.choice(pieces)
+    line.append(p)
+    total += len(p)
+with open(out + "/line.md", "w", newline="") as f:
+    f.write("".join(line) + "\n")
+with open(out + "/empty.md", "w", newline="") as f:
+    f.write("One paragraph of text.\n" + "\n" * 500000)

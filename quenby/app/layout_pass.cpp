@@ -1,0 +1,259 @@
+#include "quenby/app/layout_pass.h"
+
+#include <algorithm>
+
+#include "quenby/app/pictures.h"
+
+namespace AppLayer {
+
+using DocLayer::JobParamList;
+
+void GuiListBoxItemUnit::Reset() {
+    flags &= (ItemHeader | ItemEnd);
+    rect = RECT{0, 0, 0, 0};
+    text.Clear();
+    values[0] = values[1] = values[2] = 0;
+}
+
+int32_t QuoteShift(const DocumentStyle& style, const JobLineUnit& line) {
+    if (line.quoteDepth < 1) return 0;
+    int64_t s = static_cast<int64_t>(style.blockquote.sideMargin.value) * line.quoteDepth;
+    return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(s, 0), kUnboundedWidth));
+}
+
+RawString NumberText(int32_t number) {
+    RawString text(RawLayer::KindUtf8);
+    text.AppendInt(number);
+    text.AppendChar('.');
+    return text;
+}
+
+std::vector<RawRange> TableCells(const RawString& text) {
+    std::vector<RawRange> cells;
+    int32_t start = 0;
+    for (int32_t i = 0; i <= text.Length(); ++i) {
+        if (i == text.Length() || text.UnitAt(i) == '\t') {
+            cells.push_back(RawRange{start, i});
+            start = i + 1;
+        }
+    }
+    return cells;
+}
+
+LOGFONTW ScaledFont::Current(HDC dc) {
+    LOGFONTW description{};
+    HGDIOBJ current = GetCurrentObject(dc, OBJ_FONT);
+    if (current) GetObjectW(current, sizeof description, &description);
+    return description;
+}
+
+ScaledFont::ScaledFont(HDC dc, int32_t percent)
+    : selection_(percent < 1 ? nullptr : dc, percent < 1 ? LOGFONTW{} : Current(dc), std::min(percent, 1000)) {}
+
+SIZE WrapText(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, const RawString& text) {
+    const DocumentStyle& style = *layout.style;
+    SIZE size = TextLayout::LayOutParagraph(*layout.draw, dc, rect.right - rect.left, 0, text, text.All(), item.text);
+    rect.right = rect.left + size.cx;
+    rect.bottom = rect.top + style.overview.overMargin.value + style.overview.underMargin.value + size.cy;
+    return size;
+}
+
+void AddBlockSpacing(const GuiLayout& layout, RECT& rect, const JobLineUnit& line, int32_t extra) {
+    const DocumentStyle& style = *layout.style;
+    if (line.flags & DocLayer::LineFirst) rect.bottom += style.overview.overParagraphMargin.value + extra;
+    if (line.flags & DocLayer::LineLast) rect.bottom += style.overview.underParagraphMargin.value + extra;
+}
+
+void LayOutHeading(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line) {
+    const DocLayer::HeadlineLevelStyle& h = layout.style->headline.levels[LevelIndex(line.level)];
+    SelectedFont font(dc, h.handle);
+    LONG right = rect.right;
+    WrapText(layout, dc, rect, item, line.text);
+    rect.right = right;
+    int32_t t = rect.bottom - rect.top;
+    line.usedExtent = t;
+    rect.bottom += (h.overSpace.value * t + 50) / 100 + (h.underSpace.value * t + 50) / 100;
+    if (h.overline.value > 0) rect.bottom += h.overline.value + h.overlineMargin.value;
+    if (h.underline.value > 0) rect.bottom += h.underline.value + h.underlineMargin.value;
+}
+
+SIZE LayOutCodeColumns(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line) {
+    const DocumentStyle& style = *layout.style;
+    WinTextDraw& draw = *layout.draw;
+    DocLayer::JobBlockRecord* block = line.block.Get();
+    int32_t markBegin = std::max(0, std::min(line.markBegin, line.text.Length()));
+    int32_t markEnd = std::max(markBegin, std::min(line.markEnd, line.text.Length()));
+    // values[1]: the column position + 1 (0: none yet); values[2]: the mark width.
+    if (block && block->values[1] == 0) {
+        SIZE head = TextLayout::FitText(draw, dc, line.text, 0, markEnd);
+        int32_t x = TextLayout::ExpandTabs(draw, line.text, draw.tabs, 0, markEnd);
+        (void)head;
+        TextLayout::FitText(draw, dc, line.text, markBegin, markEnd);
+        int32_t m = TextLayout::ExpandTabs(draw, line.text, draw.tabs, markBegin, markEnd);
+        block->values[1] = std::min(x, kUnboundedWidth) + 1;
+        block->values[2] = std::min(m, kUnboundedWidth);
+    }
+    int32_t x = block ? block->values[1] - 1 : 0;
+    int32_t m = block ? block->values[2] : 0;
+    WinTabSettings saved = draw.tabs;
+    int32_t width;
+    if (style.codeBlock.wrapLines)
+        width = std::max<int32_t>(rect.right - rect.left, x + 20 * std::max(1, saved.unit));
+    else
+        width = kNoWrapWidth;
+    draw.tabs.mode = 3;
+    draw.tabs.unit = std::max(1, x - m);
+    SIZE size = TextLayout::LayOutParagraph(draw, dc, width, x, line.text, line.text.All(), item.text);
+    draw.tabs = saved;
+    return size;
+}
+
+void LayOutCode(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line) {
+    const DocLayer::CodeBlockStyle& code = layout.style->codeBlock;
+    const DocLayer::OverviewStyle& overview = layout.style->overview;
+    int32_t leftIn = code.leftMargin.value + code.innerLMargin.value;
+    int32_t rightIn = code.innerRMargin.value + code.rightMargin.value;
+    RECT inner = rect;
+    inner.left += leftIn;
+    inner.right -= rightIn;
+    DocLayer::JobBlockRecord* block = line.block.Get();
+    if (block && (line.flags & DocLayer::LineFirst)) block->values[0] = block->values[1] = block->values[2] = 0;
+    int32_t oldWidth = std::max<int32_t>(0, inner.right - inner.left);
+    int32_t laid;
+    if (line.flags & DocLayer::LineTabColumns) {
+        SIZE size = LayOutCodeColumns(layout, dc, inner, item, line);
+        laid = size.cx;
+        inner.bottom = inner.top + size.cy + overview.overMargin.value + overview.underMargin.value;
+    } else {
+        if (!code.wrapLines) inner.right = inner.left + kNoWrapWidth;
+        SIZE size = WrapText(layout, dc, inner, item, line.text);
+        laid = size.cx;
+    }
+    rect.right = rect.left + static_cast<LONG>(std::min<int64_t>(
+                                 static_cast<int64_t>(leftIn) + std::max(oldWidth, laid) + rightIn, kNoWrapWidth));
+    rect.bottom = inner.bottom;
+    AddBlockSpacing(layout, rect, line, code.innerTBMargin.value);
+    if (block) block->values[0] = std::max<int32_t>(block->values[0], rect.right - rect.left);
+}
+
+void LayOutTableRow(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line) {
+    const DocLayer::TableStyle& table = layout.style->table;
+    WinTextData& data = item.text;
+    TextLayout::LayOutParagraph(*layout.draw, dc, kNoWrapWidth, 0, line.text, line.text.All(), data);
+    std::vector<RawRange> cells = TableCells(line.text);
+    RawLayer::RawArrayC<int32_t>* widths = line.tableWidths ? line.tableWidths : &line.cellWidths;
+    if (line.flags & DocLayer::LineFirst) {
+        int32_t n = widths->Count();
+        for (int32_t i = 0; i < n; ++i) widths->WritableElements()[i] = 0;
+    }
+    int32_t top = 0;
+    int32_t tallest = 0;
+    bool any = false;
+    for (size_t c = 0; c < cells.size(); ++c) {
+        std::vector<int32_t> which = TextLayout::CollectRuns(data.parts, cells[c]);
+        if (which.empty()) continue;
+        uint32_t letter = static_cast<int32_t>(c) < line.alignment.Length() ? line.alignment.UnitAt(static_cast<int32_t>(c)) : 'L';
+        TextLayout::AlignRuns(data.parts, which, letter);
+        RECT box = TextLayout::BoundingRect(data.parts, which);
+        if (!any) top = box.top;
+        any = true;
+        for (int32_t index : which) OffsetRect(&data.parts[static_cast<size_t>(index)].rect, 0, top - box.top);
+        tallest = std::max<int32_t>(tallest, box.bottom - box.top);
+        int32_t index = static_cast<int32_t>(c);
+        if (DocLayer::EnsureStepIndex(*widths, index)) {
+            if (widths->Count() <= index) widths->SetSize(index + 1);
+            int32_t* w = widths->WritableElements();
+            w[index] = std::max<int32_t>(w[index], box.right - box.left);
+        }
+    }
+    if (!any) tallest = layout.textHeight;
+    int32_t f = table.frameWidth.value;
+    bool title = (line.flags & DocLayer::LineFirst) != 0;
+    rect.bottom = rect.top + table.topMargin.value + table.bottomMargin.value + f + (title ? f : 0) + tallest;
+    int64_t total = table.outerMargin.value + f;
+    for (int32_t w : *widths) total += w + f + table.leftMargin.value + table.rightMargin.value;
+    rect.right = std::max<LONG>(rect.right, rect.left + static_cast<LONG>(std::min<int64_t>(total, kNoWrapWidth)));
+    item.values[1] = 0;  // the cells stand where the layout put them
+    line.rowState = 0;
+    if (line.flags & DocLayer::LineLast) {
+        // The columns are final: every row of the table may be placed.
+        line.rowState = 1;
+        JobLineUnit* p = line.owner ? line.owner->PreviousContentLine(line.chainLink) : nullptr;
+        for (int32_t guard = 0; p && p->kind == DocLayer::KindTableRow && p->tableWidths == line.tableWidths &&
+                                guard < 1000000;
+             ++guard) {
+            p->rowState = 1;
+            if (p->flags & DocLayer::LineFirst) break;
+            p = p->owner ? p->owner->PreviousContentLine(p->chainLink) : nullptr;
+        }
+    }
+}
+
+void LayOutDocument(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line) {
+    const DocumentStyle& style = *layout.style;
+    item.text.Clear();
+    item.values[0] = 0;
+    int32_t s = QuoteShift(style, line);
+    rect.left += s;
+    switch (line.kind) {
+    case DocLayer::KindParagraph: {
+        const int32_t ratio = line.params.FindInt(DocLayer::ParamFontRatio);
+        if (ratio >= 1) layout.draw->ForgetFontWidths();
+        ScaledFont font(dc, ratio);
+        LONG right = rect.right;
+        WrapText(layout, dc, rect, item, line.text);
+        if (ratio >= 1) layout.draw->ForgetFontWidths();
+        line.usedExtent = rect.right - rect.left;
+        rect.right = right;
+        AddBlockSpacing(layout, rect, line, 0);
+        break;
+    }
+    case DocLayer::KindHeading:
+        LayOutHeading(layout, dc, rect, item, line);
+        break;
+    case DocLayer::KindRule:
+        rect.bottom = rect.top + layout.textHeight + style.horizontalLine.overMargin.value +
+                      style.horizontalLine.underMargin.value;
+        break;
+    case DocLayer::KindBullet:
+    case DocLayer::KindNumbered: {
+        int32_t indent = style.itemization.indents[LevelIndex(line.level)].value;
+        RECT r = rect;
+        r.right -= indent;
+        WrapText(layout, dc, r, item, line.text);
+        rect.bottom = r.bottom;
+        AddBlockSpacing(layout, rect, line, 0);
+        if (line.kind == DocLayer::KindNumbered) {
+            RawString number = NumberText(line.number);
+            line.usedExtent = TextLayout::FitText(*layout.draw, dc, number, 0, number.Length()).cx;
+        }
+        break;
+    }
+    case DocLayer::KindIndentedCode:
+    case DocLayer::KindFencedCode:
+        LayOutCode(layout, dc, rect, item, line);
+        break;
+    case DocLayer::KindTableRow:
+        LayOutTableRow(layout, dc, rect, item, line);
+        break;
+    case DocLayer::KindToc: {
+        LONG right = rect.right;
+        rect.right -= style.toc.indents[LevelIndex(line.level)].value + style.toc.linePageArea.value;
+        if (rect.right > rect.left) {
+            WrapText(layout, dc, rect, item, line.text);
+            AddBlockSpacing(layout, rect, line, 0);
+        } else {
+            rect.bottom = rect.top;
+        }
+        rect.right = right;
+        break;
+    }
+    default:
+        rect.bottom = rect.top;
+        break;
+    }
+    LoadImageFile(layout, dc, rect, item, line);
+    rect.left -= s;
+}
+
+}  // namespace AppLayer

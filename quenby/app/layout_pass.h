@@ -1,0 +1,115 @@
+// The layout pass: measures one line record of a document for a list item
+// (the view box, the table-of-contents tree and the print run). Given the
+// DC with the box font selected and the item rectangle with its left, top
+// and right set, it decides the bottom (for some kinds the right), wraps the
+// text into rows of runs kept in the item, and stores in the line what the
+// paint pass needs again.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "quenby/app/text_draw.h"
+#include "quenby/app/viewer_pieces.h"
+#include "quenby/document/document_model.h"
+#include "toolkit/list_box.h"
+
+namespace AppLayer {
+
+using DocLayer::DocumentStyle;
+using DocLayer::JobLineUnit;
+
+class GuiPictureCache;
+
+// The item record of the viewer's lists: the list unit plus the laid-out
+// runs of its line and three integers (0: the picture stack height).
+struct GuiListBoxItemUnit : public WinLayer::WinListBoxItemUnit {
+    // Keeps only the header and end marks; clears the rectangle, the
+    // integers and the laid-out text.
+    void Reset() override;
+
+    WinTextData text;
+    int32_t values[3] = {0, 0, 0};
+    // Where the runs were last drawn, from the item's top-left corner.
+    mutable POINT textOffset{0, 0};
+    int32_t PictureHeight() const { return values[0]; }
+};
+
+// The state the passes share for one box (or one print run): the current
+// style set, the text draw with its scratch arrays and tab settings, and
+// what the paint needs of the box.
+struct GuiLayout {
+    enum : uint16_t { BoxFocus = 0x01, BoxPlain = 0x04 };
+
+    explicit GuiLayout(GuiTextDraw& textDraw) : draw(&textDraw) {}
+
+    WinLayer::WinListBox* box = nullptr;
+    const DocumentStyle* style = nullptr;
+    GuiTextDraw* draw;
+    // Height of "0" in the box font.
+    int32_t textHeight = 0;
+    // Bits BoxFocus and BoxPlain; the box's background colour.
+    uint16_t boxState = 0;
+    COLORREF background = RGB(0xFF, 0xFF, 0xFF);
+    // Decoded pictures kept between paints; none decodes at every use.
+    GuiPictureCache* pictures = nullptr;
+};
+
+// Largest width a text is laid out in when it is not wrapped.
+constexpr int32_t kUnboundedWidth = 32767;
+// The width of a text that is never wrapped (unwrapped code, table rows):
+// its characters are measured piece by piece, so it may pass 32767.
+constexpr int32_t kNoWrapWidth = 0x3FFFFFFF;
+
+// The level's index into the per-level arrays (levels 1 to 6; deeper ones
+// take the sixth, lower ones the first).
+inline int32_t LevelIndex(int32_t level) { return level < 1 ? 0 : (level > 6 ? 5 : level - 1); }
+// The quote shift of a line.
+int32_t QuoteShift(const DocumentStyle& style, const JobLineUnit& line);
+
+void LayOutDocument(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
+// Wraps the text between rect.left and rect.right; rect.right becomes
+// left + the widest row, rect.bottom top + the margins + the rows' height.
+SIZE WrapText(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, const RawString& text);
+void AddBlockSpacing(const GuiLayout& layout, RECT& rect, const JobLineUnit& line, int32_t extra);
+void LayOutHeading(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
+void LayOutCode(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
+// Returns the laid-out width and height of a tab-column code line.
+SIZE LayOutCodeColumns(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
+void LayOutTableRow(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
+
+// The ranges of a table row's cells (between its tabs).
+std::vector<RawRange> TableCells(const RawString& text);
+// The number text of a numbered item ("12.").
+RawString NumberText(int32_t number);
+
+// The font selected in the DC with its height scaled by a percentage (below
+// 1: unchanged), selected while the object lives.
+class ScaledFont {
+public:
+    ScaledFont(HDC dc, int32_t percent);
+    ScaledFont(const ScaledFont&) = delete;
+    ScaledFont& operator=(const ScaledFont&) = delete;
+
+private:
+    static LOGFONTW Current(HDC dc);
+    ScaledFontSelection selection_;
+};
+
+// Selects a font while the object lives (nothing for a null handle).
+class SelectedFont {
+public:
+    SelectedFont(HDC dc, HFONT font) : dc_(dc), previous_(font ? SelectObject(dc, font) : nullptr) {}
+    ~SelectedFont() {
+        if (previous_) SelectObject(dc_, previous_);
+    }
+    SelectedFont(const SelectedFont&) = delete;
+    SelectedFont& operator=(const SelectedFont&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+}  // namespace AppLayer

@@ -1,0 +1,331 @@
+#include "quenby/app/paint_pass.h"
+
+#include <algorithm>
+
+#include "base/clipboard.h"
+#include "quenby/app/pictures.h"
+
+namespace AppLayer {
+
+namespace {
+
+// A solid line of a width and colour; the pen is deselected and deleted.
+void SolidLine(HDC dc, int32_t x1, int32_t x2, int32_t y, int32_t width, COLORREF colour) {
+    HPEN pen = CreatePen(PS_SOLID, std::max(1, width), colour);
+    if (!pen) return;
+    HGDIOBJ old = SelectObject(dc, pen);
+    MoveToEx(dc, x1, y, nullptr);
+    LineTo(dc, x2, y);
+    SelectObject(dc, old);
+    DeleteObject(pen);
+}
+
+void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
+    if (rect.right <= rect.left || rect.bottom <= rect.top) return;
+    HBRUSH brush = CreateSolidBrush(colour);
+    if (!brush) return;
+    FillRect(dc, &rect, brush);
+    DeleteObject(brush);
+}
+
+COLORREF WindowColor() { return GetSysColor(COLOR_WINDOW); }
+
+// The picture stack's top: the item bottom less the stack.
+int32_t ContentBottom(const RECT& rect, const GuiListBoxItemUnit& item) {
+    return std::max<int32_t>(rect.top, rect.bottom - item.PictureHeight());
+}
+
+}  // namespace
+
+void PaintDot(HDC dc, const RECT& rect, COLORREF colour) {
+    WinLayer::WinShapePainter::Draw(dc, rect, WinLayer::WinShapePainter::ShapeEllipse, colour, colour, 0);
+}
+
+COLORREF ItemFillColor(const GuiLayout& layout, const GuiListBoxItemUnit& item, COLORREF colour) {
+    COLORREF base = layout.background;
+    if ((item.flags & WinLayer::WinListBoxItemUnit::ItemSelected) && !(layout.boxState & GuiLayout::BoxPlain))
+        base = (layout.boxState & GuiLayout::BoxFocus) ? kSelectedFocusColor : kSelectedColor;
+    return RawLayer::BlendColor(colour, base, WindowColor(), 50);
+}
+
+void FillItemBackground(const GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBoxItemUnit& item,
+                        COLORREF colour) {
+    FillSolid(dc, rect, ItemFillColor(layout, item, colour));
+}
+
+void PaintQuoteBars(const GuiLayout& layout, HDC dc, const RECT& rect, const JobLineUnit& line) {
+    const DocLayer::BlockquoteStyle& quote = layout.style->blockquote;
+    for (int32_t i = 0; i < line.quoteDepth && i < 1000; ++i) {
+        int32_t x = rect.left + quote.sideMargin.value * i;
+        FillSolid(dc, RECT{x, rect.top, x + quote.barWidth.value, rect.bottom}, quote.barColor);
+    }
+}
+
+void ApplyBlockSpacing(const GuiLayout& layout, RECT& rect, const JobLineUnit& line, int32_t extra) {
+    const DocLayer::OverviewStyle& overview = layout.style->overview;
+    if (line.flags & DocLayer::LineFirst) rect.top += overview.overParagraphMargin.value + extra;
+    if (line.flags & DocLayer::LineLast) rect.bottom -= overview.underParagraphMargin.value + extra;
+}
+
+void DrawTextRuns(GuiLayout& layout, HDC dc, const RECT& textRect, const GuiListBoxItemUnit& item,
+                  const RawString& text, COLORREF colour) {
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, colour);
+    GuiTextDraw& draw = *layout.draw;
+    draw.Reset();
+    POINT origin{textRect.left, textRect.top};
+    item.textOffset = origin;
+    for (const WinTextPart& part : item.text.parts) {
+        uint32_t c = part.start < text.Length() ? text.UnitAt(part.start) : 0;
+        if (c == 0x1E || c == 0x1F)
+            draw.HandleMark(text, part.start);
+        else
+            draw.DrawRun(dc, text, part, origin);
+    }
+}
+
+void DrawSingleText(GuiLayout& layout, HDC dc, const RECT& rect, const RawString& text, COLORREF colour) {
+    SetBkMode(dc, TRANSPARENT);
+    COLORREF old = SetTextColor(dc, colour);
+    int32_t y = rect.top + layout.style->overview.overMargin.value;
+    RECT clip{rect.left, y, std::max(rect.right, rect.left + kUnboundedWidth), y + kUnboundedWidth};
+    layout.draw->DrawPlain(dc, text, 0, text.Length(), clip);
+    SetTextColor(dc, old);
+}
+
+void PaintListMark(GuiLayout& layout, HDC dc, const RECT& column, int32_t top, const JobLineUnit& line,
+                   COLORREF colour) {
+    const DocumentStyle& style = *layout.style;
+    int32_t th = layout.textHeight;
+    RawString mark = line.params.Find(DocLayer::ParamTaskMark).text;
+    bool task = !mark.IsEmpty();
+    bool checked = mark.Length() == 1 && mark.UnitAt(0) == 'x';
+    bool empty = mark.Length() == 1 && mark.UnitAt(0) == ' ';
+    int32_t n = (checked || empty) ? (4 * th + 2) / 5 : (task ? th : style.itemization.markSize.value);
+    int32_t bottom = top + style.overview.overMargin.value + th - (th - n) / 2;
+    int32_t left = column.left + (column.right - column.left - n) / 2;
+    RECT square{left, bottom - n, left + n, bottom};
+    if (checked || empty) {
+        square.right += 1;
+        square.bottom += 1;
+        DrawFrameControl(dc, &square, DFC_BUTTON, DFCS_BUTTONCHECK | (checked ? DFCS_CHECKED : 0));
+    } else if (task) {
+        SetBkMode(dc, TRANSPARENT);
+        COLORREF old = SetTextColor(dc, colour);
+        SIZE size = TextLayout::FitText(*layout.draw, dc, mark, 0, mark.Length());
+        RECT at{square.left + (n - size.cx) / 2, square.top, square.right, square.top + size.cy};
+        if (at.left < square.left) at.left = square.left;
+        at.right = std::max(at.right, at.left + size.cx);
+        layout.draw->DrawPlain(dc, mark, 0, mark.Length(), at);
+        SetTextColor(dc, old);
+    } else {
+        PaintDot(dc, square, colour);
+    }
+}
+
+void PaintCodeFrame(GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBoxItemUnit& item,
+                    JobLineUnit& line) {
+    const DocLayer::CodeBlockStyle& code = layout.style->codeBlock;
+    const DocLayer::OverviewStyle& overview = layout.style->overview;
+    DocLayer::JobBlockRecord* block = line.block.Get();
+    int32_t widest = block ? block->values[0] : rect.right - rect.left;
+    RECT frame{rect.left + code.leftMargin.value, rect.top, rect.left + widest - code.rightMargin.value,
+               ContentBottom(rect, item)};
+    if (line.flags & DocLayer::LineFirst) frame.top += overview.overParagraphMargin.value;
+    if (line.flags & DocLayer::LineLast) frame.bottom -= overview.underParagraphMargin.value;
+    if (frame.right <= frame.left || frame.bottom <= frame.top) return;
+    FillItemBackground(layout, dc, frame, item, code.innerColor);
+    FillSolid(dc, RECT{frame.left, frame.top, frame.left + 1, frame.bottom}, code.frameColor);
+    FillSolid(dc, RECT{frame.right - 1, frame.top, frame.right, frame.bottom}, code.frameColor);
+    if (line.flags & DocLayer::LineFirst) FillSolid(dc, RECT{frame.left, frame.top, frame.right, frame.top + 1}, code.frameColor);
+    if (line.flags & DocLayer::LineLast)
+        FillSolid(dc, RECT{frame.left, frame.bottom - 1, frame.right, frame.bottom}, code.frameColor);
+}
+
+void PlaceTableCells(GuiLayout& layout, GuiListBoxItemUnit& item, const JobLineUnit& line) {
+    const DocLayer::TableStyle& table = layout.style->table;
+    const RawLayer::RawArrayC<int32_t>& widths = line.tableWidths ? *line.tableWidths : line.cellWidths;
+    TextLayout::PlaceColumns(item.text.parts, TableCells(line.text), widths.Elements(), widths.Count(),
+                             line.alignment, 0, table.outerMargin.value, table.frameWidth.value,
+                             table.leftMargin.value, table.rightMargin.value);
+    item.values[1] = 1;
+}
+
+void PaintTableGrid(GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBoxItemUnit& item,
+                    const JobLineUnit& line) {
+    const DocLayer::TableStyle& table = layout.style->table;
+    const RawLayer::RawArrayC<int32_t>& widths = line.tableWidths ? *line.tableWidths : line.cellWidths;
+    int32_t f = table.frameWidth.value;
+    bool title = (line.flags & DocLayer::LineFirst) != 0;
+    int32_t bottom = ContentBottom(rect, item);
+    int32_t x0 = rect.left + table.outerMargin.value;
+    int32_t x = x0 + f;
+    int32_t cellTop = rect.top + (title ? f : 0);
+    std::vector<int32_t> bars;
+    for (int32_t w : widths) {
+        int32_t cell = w + table.leftMargin.value + table.rightMargin.value;
+        FillItemBackground(layout, dc, RECT{x, cellTop, x + cell, bottom - f}, item,
+                           title ? table.titleColor : table.innerColor);
+        x += cell;
+        bars.push_back(x);
+        x += f;
+    }
+    int32_t right = x;
+    HBRUSH brush = CreateSolidBrush(table.frameColor);
+    if (!brush) return;
+    auto bar = [&](RECT r) {
+        if (r.right > r.left && r.bottom > r.top) FillRect(dc, &r, brush);
+    };
+    if (title) bar(RECT{x0, rect.top, right, rect.top + f});
+    bar(RECT{x0, bottom - f, right, bottom});
+    bar(RECT{x0, rect.top, x0 + f, bottom});
+    for (int32_t b : bars) bar(RECT{b, rect.top, b + f, bottom});
+    DeleteObject(brush);
+}
+
+void PaintTableRow(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line,
+                   COLORREF colour) {
+    const DocLayer::TableStyle& table = layout.style->table;
+    if (line.rowState == 1 && item.values[1] == 0) PlaceTableCells(layout, item, line);
+    FillItemBackground(layout, dc, rect, item, WindowColor());
+    PaintTableGrid(layout, dc, rect, item, line);
+    RECT text = rect;
+    text.top += table.topMargin.value + ((line.flags & DocLayer::LineFirst) ? table.frameWidth.value : 0);
+    DrawTextRuns(layout, dc, text, item, line.text, colour);
+}
+
+void PaintTocEntry(GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBoxItemUnit& item,
+                   const JobLineUnit& line, COLORREF colour) {
+    const DocLayer::TocStyle& toc = layout.style->toc;
+    int32_t h = layout.textHeight;
+    RECT text = rect;
+    text.left += toc.indents[LevelIndex(line.level)].value;
+    text.right -= toc.linePageArea.value;
+    text.bottom = ContentBottom(rect, item);
+    ApplyBlockSpacing(layout, text, line, 0);
+    RECT origin = text;
+    origin.top += layout.style->overview.overMargin.value;
+    DrawTextRuns(layout, dc, origin, item, line.text, colour);
+    RECT box = TextLayout::BoundingRect(item.text.parts);
+    OffsetRect(&box, origin.left, origin.top);
+    RawString number(RawLayer::KindUtf8);
+    number.AppendInt(line.number);
+    SIZE size = TextLayout::FitText(*layout.draw, dc, number, 0, number.Length());
+    RECT at{rect.right - size.cx, text.top, rect.right, text.bottom};
+    DrawSingleText(layout, dc, at, number, colour);
+    int32_t start = box.right + h / 3;
+    int32_t end = at.left - h / 3;
+    int32_t b = box.bottom;
+    if (start < end && !item.text.parts.empty())
+        SolidLine(dc, start, end, (b + (b - h)) / 2 + 1, toc.lineHeight.value, toc.lineColor);
+}
+
+void PaintPage(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line) {
+    const DocumentStyle& style = *layout.style;
+    const DocLayer::OverviewStyle& overview = style.overview;
+    int32_t s = QuoteShift(style, line);
+    FillItemBackground(layout, dc, rect, item, overview.backgroundColor);
+    PaintQuoteBars(layout, dc, rect, line);
+    RECT text = rect;
+    text.left += s;
+    text.bottom = ContentBottom(rect, item);
+    COLORREF c = line.quoteDepth > 0 ? style.blockquote.textColor : overview.textColor;
+    switch (line.kind) {
+    case DocLayer::KindParagraph: {
+        const int32_t ratio = line.params.FindInt(DocLayer::ParamFontRatio);
+        if (ratio >= 1) layout.draw->ForgetFontWidths();
+        ScaledFont font(dc, ratio);
+        ApplyBlockSpacing(layout, text, line, 0);
+        int32_t align = line.params.FindInt(DocLayer::ParamAlign);
+        RECT origin = text;
+        if (align == 4) origin.left = text.right - line.usedExtent;
+        else if (align == 3) origin.left = text.left + (text.right - line.usedExtent - text.left) / 2;
+        origin.top += overview.overMargin.value;
+        DrawTextRuns(layout, dc, origin, item, line.text, c);
+        if (ratio >= 1) layout.draw->ForgetFontWidths();
+        break;
+    }
+    case DocLayer::KindHeading: {
+        const DocLayer::HeadlineLevelStyle& h = style.headline.levels[LevelIndex(line.level)];
+        int32_t t = line.usedExtent;
+        int32_t overShare = (h.overSpace.value * t + 50) / 100;
+        int32_t underShare = (h.underSpace.value * t + 50) / 100;
+        RECT band = text;
+        band.top += (h.overline.value >= 1 ? h.overline.value + h.overlineMargin.value : 0) + overShare;
+        band.bottom -= (h.underline.value >= 1 ? h.underlineMargin.value + h.underline.value : 0) + underShare;
+        {
+            SelectedFont font(dc, h.handle);
+            RECT origin = band;
+            origin.top += overview.overMargin.value;
+            DrawTextRuns(layout, dc, origin, item, line.text, c);
+        }
+        if (h.overline.value > 0)
+            SolidLine(dc, rect.left, rect.right, rect.top + overShare + h.overline.value / 2, h.overline.value,
+                      h.overlineColor);
+        if (h.underline.value > 0)
+            SolidLine(dc, rect.left, rect.right, band.bottom + h.underlineMargin.value + h.underline.value / 2,
+                      h.underline.value, h.underlineColor);
+        break;
+    }
+    case DocLayer::KindRule:
+        SolidLine(dc, text.left, text.right, (text.top + text.bottom) / 2, style.horizontalLine.lineHeight.value,
+                  style.horizontalLine.lineColor);
+        break;
+    case DocLayer::KindBullet:
+    case DocLayer::KindNumbered: {
+        int32_t indent = style.itemization.indents[LevelIndex(line.level)].value;
+        ApplyBlockSpacing(layout, text, line, 0);
+        RECT column{text.left + indent - style.itemization.markDistance.value, text.top, text.left + indent,
+                    text.bottom};
+        if (line.flags & DocLayer::LineListItem) {
+            if (line.kind == DocLayer::KindBullet) {
+                PaintListMark(layout, dc, column, text.top, line, c);
+            } else {
+                RawString number = NumberText(line.number);
+                RECT at = column;
+                at.left = column.left + (column.right - column.left - line.usedExtent) / 2;
+                DrawSingleText(layout, dc, at, number, c);
+            }
+        }
+        RECT origin = text;
+        origin.left += indent;
+        origin.top += overview.overMargin.value;
+        DrawTextRuns(layout, dc, origin, item, line.text, c);
+        break;
+    }
+    case DocLayer::KindIndentedCode:
+    case DocLayer::KindFencedCode: {
+        const DocLayer::CodeBlockStyle& code = style.codeBlock;
+        PaintCodeFrame(layout, dc, text, item, line);
+        RECT inner = text;
+        inner.left += code.leftMargin.value + code.innerLMargin.value;
+        inner.right -= code.innerRMargin.value + code.rightMargin.value;
+        ApplyBlockSpacing(layout, inner, line, code.innerTBMargin.value);
+        inner.top += overview.overMargin.value;
+        DrawTextRuns(layout, dc, inner, item, line.text, c);
+        break;
+    }
+    case DocLayer::KindTableRow:
+        PaintTableRow(layout, dc, text, item, line, c);
+        break;
+    case DocLayer::KindToc:
+        PaintTocEntry(layout, dc, text, item, line, c);
+        break;
+    default:
+        break;
+    }
+    if (item.PictureHeight() > 0) {
+        RECT at = rect;
+        at.left += s;
+        at.top = rect.bottom - item.PictureHeight() + style.image.overMargin.value;
+        int32_t guard = 0;
+        for (const DocLayer::JobLinkDataUnit& entry : line.links) {
+            if (++guard > 100000) break;
+            if (entry.kind != DocLayer::LinkKindPicture) continue;
+            PaintPicture(layout, dc, at, entry);
+            at.top += static_cast<LONG>(entry.drawWords[1]) + style.image.interMargin.value;
+        }
+    }
+}
+
+}  // namespace AppLayer

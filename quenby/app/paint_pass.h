@@ -1,0 +1,46 @@
+// The paint pass: draws one laid-out line record into its item rectangle,
+// on the screen and on the printer: the background, the quote bars, the
+// kind's decorations and text, and the line's pictures. Every pen, brush
+// and font it makes is deselected and deleted before it returns.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "quenby/app/layout_pass.h"
+
+namespace AppLayer {
+
+// Selection fills while the box has the focus and without it.
+constexpr COLORREF kSelectedFocusColor = 0xFFD0C0;
+constexpr COLORREF kSelectedColor = 0xFFE3D8;
+
+void PaintPage(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
+// The fill of a requested colour under the item's selection state.
+COLORREF ItemFillColor(const GuiLayout& layout, const GuiListBoxItemUnit& item, COLORREF colour);
+void FillItemBackground(const GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBoxItemUnit& item,
+                        COLORREF colour);
+void PaintQuoteBars(const GuiLayout& layout, HDC dc, const RECT& rect, const JobLineUnit& line);
+void ApplyBlockSpacing(const GuiLayout& layout, RECT& rect, const JobLineUnit& line, int32_t extra);
+// Draws every laid-out run of the item with its origin at the rectangle's
+// left and top; mark runs go to the mark handler.
+void DrawTextRuns(GuiLayout& layout, HDC dc, const RECT& textRect, const GuiListBoxItemUnit& item,
+                  const RawString& text, COLORREF colour);
+// One unwrapped text at rect.left, rect.top + the row's over margin.
+void DrawSingleText(GuiLayout& layout, HDC dc, const RECT& rect, const RawString& text, COLORREF colour);
+void PaintListMark(GuiLayout& layout, HDC dc, const RECT& column, int32_t top, const JobLineUnit& line,
+                   COLORREF colour);
+void PaintCodeFrame(GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBoxItemUnit& item,
+                    JobLineUnit& line);
+void PaintTableRow(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line,
+                   COLORREF colour);
+void PlaceTableCells(GuiLayout& layout, GuiListBoxItemUnit& item, const JobLineUnit& line);
+void PaintTableGrid(GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBoxItemUnit& item,
+                    const JobLineUnit& line);
+void PaintTocEntry(GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBoxItemUnit& item,
+                   const JobLineUnit& line, COLORREF colour);
+// A filled ellipse in the rectangle (list dots).
+void PaintDot(HDC dc, const RECT& rect, COLORREF colour);
+
+}  // namespace AppLayer

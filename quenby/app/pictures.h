@@ -1,0 +1,128 @@
+// Pictures of help documents through the GDI+ flat interface: loading a
+// picture file, stacking a line's pictures below its text, and painting
+// them centred in the line. A picture that cannot be loaded shows its
+// alternative text in a red frame.
+//
+// Files are read into memory and decoded from there, so no file stays open
+// while a picture is shown. A GuiPictureCache keeps decoded pictures,
+// already scaled, keyed by path, file size and write time; it holds only
+// GDI bitmaps, never a GDI+ object, and must die before GDI+ is shut down.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/raw_string.h"
+#include "quenby/app/layout_pass.h"
+
+namespace AppLayer {
+
+using DocLayer::JobLinkDataUnit;
+
+// The GDI+ image wrapper: the native image and the last status.
+class GdiplusImage {
+public:
+    GdiplusImage(void* native, int32_t status) : native_(native), status_(status) {}
+    virtual ~GdiplusImage();
+    GdiplusImage(const GdiplusImage&) = delete;
+    GdiplusImage& operator=(const GdiplusImage&) = delete;
+    // A copy of the image; null when it cannot be made.
+    virtual GdiplusImage* Clone() const;
+
+    void* Native() const { return native_; }
+    int32_t LastStatus() const { return status_; }
+    void SetStatus(int32_t status) { status_ = status; }
+    uint32_t Flags() const;
+    SIZE Size();
+
+private:
+    void* native_;
+    int32_t status_;
+};
+
+// At most one loaded image and whether a load was tried.
+class GdiplusImageHolder {
+public:
+    GdiplusImageHolder() = default;
+    ~GdiplusImageHolder() { Release(); }
+    GdiplusImageHolder(const GdiplusImageHolder&) = delete;
+    GdiplusImageHolder& operator=(const GdiplusImageHolder&) = delete;
+
+    // Reads the file into memory and decodes it; an image whose flags are
+    // 0 counts as not loaded. Returns the status (0 Ok).
+    int32_t Load(const RawString& path);
+    void Release();
+
+    GdiplusImage* image = nullptr;
+    int32_t status = 0;
+    bool attempted = false;
+};
+
+// Starts and stops GDI+ for the process.
+class GdiplusSession {
+public:
+    GdiplusSession() = default;
+    ~GdiplusSession() { Shutdown(); }
+    GdiplusSession(const GdiplusSession&) = delete;
+    GdiplusSession& operator=(const GdiplusSession&) = delete;
+    bool Start();
+    void Shutdown();
+    bool Started() const { return started_; }
+
+private:
+    ULONG_PTR token_ = 0;
+    bool started_ = false;
+};
+
+// Decoded pictures, scaled to the size they are drawn at.
+class GuiPictureCache {
+public:
+    GuiPictureCache() = default;
+    ~GuiPictureCache() { Clear(); }
+    GuiPictureCache(const GuiPictureCache&) = delete;
+    GuiPictureCache& operator=(const GuiPictureCache&) = delete;
+
+    struct Entry {
+        std::wstring path;
+        uint64_t fileSize = 0;
+        FILETIME writeTime{};
+        bool exists = false;
+        bool loaded = false;
+        SIZE natural{};
+        SIZE drawn{};
+        HBITMAP bitmap = nullptr;   // 32-bit premultiplied, drawn size
+        uint64_t lastUse = 0;
+        size_t bytes = 0;
+    };
+
+    // The entry of the file as it is now on disk (loaded again when its size
+    // or write time changed); null when the path is empty.
+    Entry* Find(const RawString& path);
+    // The entry's picture at a size (made when it has another size or none);
+    // null when the picture is not loaded or GDI cannot hold it.
+    HBITMAP Bitmap(Entry& entry, SIZE size);
+    void Clear();
+    size_t EntryCount() const { return entries_.size(); }
+
+    // Scaled pictures kept at most, in bytes.
+    size_t byteLimit = 160u << 20;
+
+private:
+    void Trim(const Entry* keep);
+    std::vector<Entry*> entries_;
+    size_t bytes_ = 0;
+    uint64_t clock_ = 0;
+};
+
+// The picture's file: its target taken from the document's folder unless
+// it is absolute.
+RawString PicturePath(const DocumentStyle& style, const RawString& target);
+// Stacks the line's pictures below its text (after the kind's layout).
+void LoadImageFile(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
+// Paints one picture entry at rect.top, centred between rect.left and right.
+void PaintPicture(GuiLayout& layout, HDC dc, const RECT& rect, const JobLinkDataUnit& entry);
+
+}  // namespace AppLayer

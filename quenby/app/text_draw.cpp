@@ -1,0 +1,542 @@
+#include "quenby/app/text_draw.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "base/api_text.h"
+
+namespace AppLayer {
+
+namespace {
+
+constexpr uint32_t kMarkOpen = 0x1E;
+constexpr uint32_t kMarkClose = 0x1F;
+// The largest extent the platform's measuring call is asked about.
+constexpr int kMaxExtent = 32767;
+
+// The unit at a position inside the text (the caller keeps it in range).
+inline uint32_t Unit(const RawString& text, int32_t pos) {
+    return text.Kind() == RawLayer::KindUtf16 ? static_cast<uint32_t>(text.Wide()[pos])
+                                              : static_cast<uint8_t>(text.Bytes()[pos]);
+}
+
+// Whether [first, end) of a text of one-byte units is 7-bit: one unit per
+// character, measured through the ANSI entry point as it is.
+bool SevenBit(const RawString& text, int32_t first, int32_t end) {
+    if (text.Kind() == RawLayer::KindUtf16) return false;
+    const char* bytes = text.Bytes();
+    for (int32_t i = first; i < end; ++i)
+        if (static_cast<uint8_t>(bytes[i]) >= 0x80) return false;
+    return true;
+}
+
+bool PrintableAscii(uint32_t c) { return c >= 33 && c <= 126; }
+bool AsciiAlnum(uint32_t c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// The end of the mark run that starts at `pos` (after its 0x1F, or `end`).
+int32_t MarkRunEnd(const RawString& text, int32_t pos, int32_t end) {
+    for (int32_t i = pos + 1; i < end; ++i)
+        if (Unit(text, i) == kMarkClose) return i + 1;
+    return end;
+}
+
+}  // namespace
+
+int32_t WinTabSettings::TabWidth(int32_t x, int32_t columns) const {
+    int32_t n = count < 1 ? 1 : count;
+    int32_t u = unit < 1 ? 1 : unit;
+    int64_t stop = static_cast<int64_t>(n) * u;
+    int64_t width;
+    switch (mode) {
+    case 1: {
+        int64_t target = (static_cast<int64_t>(columns) / n + 1) * stop;
+        width = target - x;
+        break;
+    }
+    case 2:
+        width = (x < 0 ? 0 : (x / stop + 1) * stop) - x;
+        break;
+    case 3:
+        width = u;
+        break;
+    default:
+        width = stop;
+        break;
+    }
+    if (width < 1) width = 1;
+    return width > kMaxExtent ? kMaxExtent : static_cast<int32_t>(width);
+}
+
+// ---------------------------------------------------------------------------
+// WinTextDraw
+
+void WinTextDraw::Prepare(int32_t first, int32_t count) {
+    size_t n = static_cast<size_t>(count < 0 ? 0 : count);
+    if (widths_.size() < n) {
+        widths_.resize(n);
+        breaks_.resize(n);
+    }
+    std::fill(widths_.begin(), widths_.begin() + n, 0);
+    std::fill(breaks_.begin(), breaks_.begin() + n, 0);
+    base_ = first;
+}
+
+const int32_t* WinTextDraw::SevenBitWidths(HDC dc, int32_t* height) {
+    HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
+    if (!font) return nullptr;
+    FontWidths* slot = &fontWidths_[0];
+    for (FontWidths& f : fontWidths_) {
+        if (f.font == font) {
+            f.lastUse = ++fontClock_;
+            *height = f.height;
+            return f.widths;
+        }
+        if (f.lastUse < slot->lastUse) slot = &f;
+    }
+    slot->font = nullptr;
+    TEXTMETRICW metrics{};
+    if (!GetTextMetricsW(dc, &metrics)) return nullptr;
+    ABC abc[128];
+    if (GetCharABCWidthsW(dc, 0, 127, abc)) {
+        for (int i = 0; i < 128; ++i) slot->widths[i] = abc[i].abcA + static_cast<int32_t>(abc[i].abcB) + abc[i].abcC;
+    } else {
+        INT widths[128];
+        if (!GetCharWidth32W(dc, 0, 127, widths)) return nullptr;
+        for (int i = 0; i < 128; ++i) slot->widths[i] = widths[i];
+    }
+    slot->height = metrics.tmHeight;
+    slot->font = font;
+    slot->lastUse = ++fontClock_;
+    *height = slot->height;
+    return slot->widths;
+}
+
+void WinTextDraw::HandleMark(const RawString&, int32_t) {}
+
+void WinTextDraw::DrawRun(HDC dc, const RawString& text, const WinTextPart& part, POINT origin) {
+    RECT r = part.rect;
+    OffsetRect(&r, origin.x, origin.y);
+    DrawPlain(dc, text, part.start, part.end, r);
+}
+
+void WinTextDraw::DrawPlain(HDC dc, const RawString& text, int32_t start, int32_t end, const RECT& rect) {
+    RawRange range = text.ClampEnd(RawRange{start, end});
+    int32_t count = range.end - range.start;
+    if (count <= 0) return;
+    if (RawLayer::TakesAnsi(text)) {
+        ExtTextOutA(dc, rect.left, rect.top, ETO_CLIPPED, &rect, text.Bytes() + range.start,
+                    static_cast<UINT>(count), nullptr);
+        return;
+    }
+    if (text.Kind() == RawLayer::KindUtf16) {
+        ExtTextOutW(dc, rect.left, rect.top, ETO_CLIPPED, &rect, text.Wide() + range.start,
+                    static_cast<UINT>(count), nullptr);
+        return;
+    }
+    if (text.Kind() == RawLayer::KindUtf8) {
+        int n = MultiByteToWideChar(CP_UTF8, 0, text.Bytes() + range.start, count, nullptr, 0);
+        if (n <= 0) return;
+        wide_.resize(static_cast<size_t>(n));
+        MultiByteToWideChar(CP_UTF8, 0, text.Bytes() + range.start, count, &wide_[0], n);
+    } else {
+        RawString piece(text.Kind());
+        piece.AssignRange(text, range);
+        RawString converted = piece.As(RawLayer::KindUtf16);
+        wide_.assign(converted.Wide(), static_cast<size_t>(converted.Length()));
+    }
+    if (!wide_.empty())
+        ExtTextOutW(dc, rect.left, rect.top, ETO_CLIPPED, &rect, wide_.data(), static_cast<UINT>(wide_.size()),
+                    nullptr);
+}
+
+void WinTextDraw::BreakMarks(const RawString& text, int32_t first, int32_t end) {
+    uint32_t previous = 0;
+    bool any = false;
+    for (int32_t i = first; i < end; ++i) {
+        int32_t w = WidthAt(i);
+        if (w < 0) continue;  // hidden units and trail units never allow a break
+        uint32_t c = Unit(text, i);
+        bool allowed = true;
+        if (any && breakMode == 1) allowed = !(PrintableAscii(c) && PrintableAscii(previous));
+        if (any && breakMode == 2) allowed = !(AsciiAlnum(c) && AsciiAlnum(previous));
+        breaks_[i - base_] = allowed ? 1 : 0;
+        previous = c;
+        any = true;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// GuiTextDraw
+
+void GuiTextDraw::HandleMark(const RawString& text, int32_t pos) {
+    if (pos < 0 || pos + 1 >= text.Length()) return;
+    uint32_t code = text.UnitAt(pos + 1);
+    switch (code) {
+    case 'l': case 'm': state |= StateLink; break;
+    case 'L': case 'M': state &= ~static_cast<uint32_t>(StateLink); break;
+    case 'i': state |= StateItalic; break;
+    case 'I': state &= ~static_cast<uint32_t>(StateItalic); break;
+    case 'd': state |= StateItalic | StateBold; break;
+    case 'D': state &= ~static_cast<uint32_t>(StateItalic | StateBold); break;
+    case 'b': state |= StateBold; break;
+    case 'B': state &= ~static_cast<uint32_t>(StateBold); break;
+    case 'u': state |= StateUnderline; break;
+    case 'U': state &= ~static_cast<uint32_t>(StateUnderline); break;
+    case 's': state |= StateStrike; break;
+    case 'S': state &= ~static_cast<uint32_t>(StateStrike); break;
+    default: break;  // 0x1F at once, or an unknown code: nothing changes
+    }
+}
+
+namespace {
+
+// A one-pixel horizontal line in a colour; the pen is deselected and deleted.
+void HorizontalLine(HDC dc, int32_t left, int32_t right, int32_t y, COLORREF colour) {
+    HPEN pen = CreatePen(PS_SOLID, 1, colour);
+    if (!pen) return;
+    HGDIOBJ old = SelectObject(dc, pen);
+    MoveToEx(dc, left, y, nullptr);
+    LineTo(dc, right, y);
+    SelectObject(dc, old);
+    DeleteObject(pen);
+}
+
+}  // namespace
+
+void GuiTextDraw::DrawRun(HDC dc, const RawString& text, const WinTextPart& part, POINT origin) {
+    RECT r = part.rect;
+    OffsetRect(&r, origin.x, origin.y);
+    bool bold = (state & StateBold) != 0;
+    auto drawText = [&] {
+        DrawPlain(dc, text, part.start, part.end, r);
+        if (bold) {
+            RECT b = r;
+            OffsetRect(&b, 1, 0);
+            DrawPlain(dc, text, part.start, part.end, b);
+        }
+    };
+    if (state == 0 || state == StateBold) {
+        drawText();
+        return;
+    }
+    COLORREF colour = (state & StateLink) ? kLinkColor
+                      : (state & (StateStrike | StateUnderline)) ? kLineColor
+                                                                 : kItalicColor;
+    COLORREF previous = SetTextColor(dc, colour);
+    drawText();
+    if (state & StateLink) {
+        HorizontalLine(dc, r.left, r.right + (bold ? 1 : 0), r.bottom - 1, colour);
+    } else if (state & (StateStrike | StateUnderline)) {
+        if (state & StateStrike) HorizontalLine(dc, r.left, r.right, (r.top + r.bottom) / 2, colour);
+        if (state & StateUnderline) HorizontalLine(dc, r.left, r.right, r.bottom - 1, colour);
+    }
+    SetTextColor(dc, previous);
+}
+
+// ---------------------------------------------------------------------------
+// TextLayout
+
+SIZE TextLayout::MeasureZero(HDC dc) {
+    SIZE size{0, 0};
+    if (!GetTextExtentPoint32W(dc, L"0", 1, &size)) size = SIZE{0, 0};
+    return size;
+}
+
+SIZE TextLayout::FitText(WinTextDraw& draw, HDC dc, const RawString& text, int32_t first, int32_t end) {
+    RawRange range = text.ClampEnd(RawRange{first, end});
+    int32_t count = range.end - range.start;
+    draw.Prepare(range.start, count);
+    SIZE total{0, 0};
+    // Hidden units first: they take no part in the visible widths.
+    bool hidden = false;
+    for (int32_t i = range.start; i < range.end; ++i) {
+        uint32_t c = Unit(text, i);
+        if (c == kMarkOpen && !hidden) {
+            hidden = true;
+            draw.widths_[i - range.start] = WinTextDraw::WidthMark;
+        } else if (c == kMarkClose) {
+            hidden = false;
+            draw.widths_[i - range.start] = WinTextDraw::WidthMark;
+        } else if (hidden) {
+            draw.widths_[i - range.start] = WinTextDraw::WidthHidden;
+        }
+    }
+    // The extents come in pieces of at most the largest extent: the
+    // platform fills them only up to the fit count.
+    int32_t pos = range.start;
+    int32_t height = 0;
+    const bool narrow = SevenBit(text, range.start, range.end);
+    int32_t tableHeight = 0;
+    const int32_t* table = narrow ? draw.SevenBitWidths(dc, &tableHeight) : nullptr;
+    if (table) {
+        // Widths from the font's table: no platform call per range.
+        const char* bytes = text.Bytes();
+        for (int32_t i = range.start; i < range.end; ++i) {
+            int32_t& w = draw.widths_[i - range.start];
+            if (w < 0) continue;
+            w = table[static_cast<uint8_t>(bytes[i])];
+            total.cx += w;
+        }
+        total.cy = tableHeight > 0 ? tableHeight : MeasureZero(dc).cy;
+        return total;
+    }
+    auto nextChar = [&](int32_t at) { return narrow ? at + 1 : text.NextCharPos(at); };
+    if (draw.extents_.size() < static_cast<size_t>(count)) draw.extents_.resize(static_cast<size_t>(count));
+    while (pos < range.end) {
+        int fit = 0;
+        SIZE size{0, 0};
+        int* ext = draw.extents_.data();
+        // Unmeasurable text keeps the widths 0.
+        if (narrow) {
+            if (!GetTextExtentExPointA(dc, text.Bytes() + pos, range.end - pos, kMaxExtent, &fit, ext, &size)) break;
+        } else if (!RawLayer::ApiTextExtent(dc, text, pos, range.end, kMaxExtent, &fit, ext, &size)) {
+            break;
+        }
+        height = std::max<int32_t>(height, size.cy);
+        int32_t stop = pos + (fit < 0 ? 0 : fit);
+        if (nextChar(pos) > stop) {
+            // Not even one character fits: it is measured alone.
+            stop = nextChar(pos);
+            if (!RawLayer::ApiTextExtent(dc, text, pos, stop, INT_MAX, nullptr, ext, &size)) break;
+        }
+        int32_t at = pos;
+        while (at < stop) {
+            int32_t next = nextChar(at);
+            if (next > stop) break;  // a character cut by the fit count is measured again
+            int32_t& w = draw.widths_[at - range.start];
+            if (w >= 0) {
+                int32_t before = at > pos ? ext[at - 1 - pos] : 0;
+                int32_t width = ext[next - 1 - pos] - before;
+                w = width < 0 ? 0 : width;
+                for (int32_t t = at + 1; t < next; ++t) draw.widths_[t - range.start] = WinTextDraw::WidthTrail;
+                total.cx += w;
+            }
+            at = next;
+        }
+        pos = at;
+    }
+    total.cy = height > 0 ? height : MeasureZero(dc).cy;
+    return total;
+}
+
+int32_t TextLayout::ExpandTabs(WinTextDraw& draw, const RawString& text, const WinTabSettings& tabs,
+                               int32_t from, int32_t to, int32_t x) {
+    int32_t columns = 0;
+    for (int32_t i = from; i < to; ++i) {
+        int32_t& w = draw.widths_[i - draw.base_];
+        if (w < 0) continue;
+        if (Unit(text, i) == '\t') w = tabs.TabWidth(x, columns);
+        x += w;
+        ++columns;
+    }
+    return x;
+}
+
+namespace {
+
+// Appends the runs of one row [start, end) of a measured hard line.
+int32_t EmitRow(WinTextDraw& draw, const RawString& text, int32_t start, int32_t end, int32_t x, int32_t y,
+                int32_t height, int32_t rowIndex, WinTextData& out) {
+    WinTextPart run;
+    bool open = false;
+    auto close = [&] {
+        if (open) out.parts.push_back(run);
+        open = false;
+    };
+    int32_t columns = 0;
+    for (int32_t i = start; i < end;) {
+        int32_t w = draw.WidthAt(i);
+        uint32_t c = Unit(text, i);
+        if (w == WinTextDraw::WidthMark || w == WinTextDraw::WidthHidden) {
+            close();
+            int32_t e = i + 1;
+            if (c == kMarkOpen) e = MarkRunEnd(text, i, end);
+            else
+                while (e < end && draw.WidthAt(e) == WinTextDraw::WidthHidden) ++e;
+            WinTextPart mark;
+            mark.start = i;
+            mark.end = e;
+            mark.row = rowIndex;
+            mark.rect = RECT{x, y, x, y + height};
+            out.parts.push_back(mark);
+            i = e;
+            continue;
+        }
+        int32_t next = i + 1;
+        while (next < end && draw.WidthAt(next) == WinTextDraw::WidthTrail) ++next;
+        if (c == '\t') {
+            close();
+            x += draw.tabs.TabWidth(x, columns);
+        } else {
+            if (!open) {
+                run.start = i;
+                run.row = rowIndex;
+                run.rect = RECT{x, y, x, y + height};
+                open = true;
+            }
+            x += w;
+            run.end = next;
+            run.rect.right = x;
+        }
+        ++columns;
+        i = next;
+    }
+    close();
+    return x;
+}
+
+}  // namespace
+
+SIZE TextLayout::LayOutParagraph(WinTextDraw& draw, HDC dc, int32_t width, int32_t continuation,
+                                 const RawString& text, RawRange range, WinTextData& out) {
+    RawRange all = text.ClampEnd(range);
+    SIZE result{0, 0};
+    int32_t y = 0;
+    int32_t gap = draw.tabs.wrapGap < 0 ? 0 : draw.tabs.wrapGap;
+    bool firstRow = true;
+    int32_t lineStart = all.start;
+    while (true) {
+        // One hard line [lineStart, lineEnd), ended by "\r\n" or the range.
+        int32_t lineEnd = all.end;
+        for (int32_t i = lineStart; i + 1 < all.end; ++i) {
+            if (Unit(text, i) == '\r' && Unit(text, i + 1) == '\n') {
+                lineEnd = i;
+                break;
+            }
+        }
+        SIZE measured = FitText(draw, dc, text, lineStart, lineEnd);
+        int32_t h = measured.cy;
+        draw.BreakMarks(text, lineStart, lineEnd);
+        int32_t rowStart = lineStart;
+        int32_t x = 0;
+        int32_t columns = 0;
+        int32_t firstVisible = -1;
+        int32_t lastBreak = -1;
+        auto emit = [&](int32_t rowEnd, int32_t rowX) {
+            if (!firstRow) y += gap;
+            int32_t right = EmitRow(draw, text, rowStart, rowEnd, rowX, y, h,
+                                    static_cast<int32_t>(out.rows.size()), out);
+            WinTextRow row;
+            row.start = rowStart;
+            row.end = rowEnd;
+            row.top = y;
+            row.height = h;
+            row.width = right;
+            out.rows.push_back(row);
+            result.cx = std::max<LONG>(result.cx, right);
+            y += h;
+            firstRow = false;
+        };
+        int32_t rowX = 0;
+        for (int32_t i = lineStart; i < lineEnd;) {
+            int32_t w = draw.WidthAt(i);
+            if (w < 0) {
+                ++i;
+                continue;
+            }
+            int32_t next = i + 1;
+            while (next < lineEnd && draw.WidthAt(next) == WinTextDraw::WidthTrail) ++next;
+            int32_t cw = Unit(text, i) == '\t' ? draw.tabs.TabWidth(x, columns) : w;
+            if (firstVisible >= 0 && static_cast<int64_t>(x) + cw > width) {
+                int32_t rowEnd = lastBreak > firstVisible ? lastBreak : i;
+                emit(rowEnd, rowX);
+                rowStart = rowEnd;
+                rowX = x = continuation;
+                columns = 0;
+                firstVisible = lastBreak = -1;
+                i = rowEnd;
+                continue;
+            }
+            if (firstVisible < 0) firstVisible = i;
+            else if (draw.BreakAt(i)) lastBreak = i;
+            x += cw;
+            ++columns;
+            i = next;
+        }
+        emit(lineEnd, rowX);
+        if (lineEnd >= all.end) break;
+        lineStart = lineEnd + 2;
+    }
+    result.cy = y;
+    return result;
+}
+
+RECT TextLayout::BoundingRect(const std::vector<WinTextPart>& parts, const std::vector<int32_t>& which) {
+    RECT box{0, 0, 0, 0};
+    bool any = false;
+    for (int32_t index : which) {
+        const RECT& r = parts[static_cast<size_t>(index)].rect;
+        if (!any) {
+            box = r;
+            any = true;
+        } else {
+            box.left = std::min(box.left, r.left);
+            box.top = std::min(box.top, r.top);
+            box.right = std::max(box.right, r.right);
+            box.bottom = std::max(box.bottom, r.bottom);
+        }
+    }
+    return box;
+}
+
+RECT TextLayout::BoundingRect(const std::vector<WinTextPart>& parts) {
+    std::vector<int32_t> all(parts.size());
+    for (size_t i = 0; i < parts.size(); ++i) all[i] = static_cast<int32_t>(i);
+    return BoundingRect(parts, all);
+}
+
+std::vector<int32_t> TextLayout::CollectRuns(const std::vector<WinTextPart>& parts, RawRange range) {
+    std::vector<int32_t> which;
+    for (size_t i = 0; i < parts.size(); ++i)
+        if (parts[i].start >= range.start && parts[i].end <= range.end && parts[i].start < range.end)
+            which.push_back(static_cast<int32_t>(i));
+    return which;
+}
+
+void TextLayout::AlignRuns(std::vector<WinTextPart>& parts, const std::vector<int32_t>& which, uint32_t letter) {
+    if (which.empty()) return;
+    RECT box = BoundingRect(parts, which);
+    int32_t widest = box.right - box.left;
+    for (size_t k = 0; k < which.size();) {
+        int32_t row = parts[static_cast<size_t>(which[k])].row;
+        size_t end = k;
+        int32_t left = INT_MAX, right = INT_MIN;
+        while (end < which.size() && parts[static_cast<size_t>(which[end])].row == row) {
+            const RECT& r = parts[static_cast<size_t>(which[end])].rect;
+            left = std::min<int32_t>(left, r.left);
+            right = std::max<int32_t>(right, r.right);
+            ++end;
+        }
+        int32_t shift = letter == 'L' ? box.left - left
+                        : letter == 'R' ? box.right - right
+                                        : box.left + (widest - (right - left)) / 2 - left;
+        for (size_t j = k; j < end; ++j) OffsetRect(&parts[static_cast<size_t>(which[j])].rect, shift, 0);
+        k = end;
+    }
+}
+
+void TextLayout::PlaceColumns(std::vector<WinTextPart>& parts, const std::vector<RawRange>& cells,
+                              const int32_t* columns, int32_t columnCount, const RawString& alignment,
+                              int32_t left, int32_t outer, int32_t frame, int32_t leftMargin, int32_t rightMargin) {
+    int32_t x = left + outer + frame + leftMargin;
+    for (size_t c = 0; c < cells.size(); ++c) {
+        int32_t width = static_cast<int32_t>(c) < columnCount ? columns[c] : 0;
+        std::vector<int32_t> which = CollectRuns(parts, cells[c]);
+        if (!which.empty()) {
+            RECT box = BoundingRect(parts, which);
+            uint32_t letter = static_cast<int32_t>(c) < alignment.Length() ? alignment.UnitAt(static_cast<int32_t>(c))
+                                                                           : 'L';
+            int32_t cellWidth = box.right - box.left;
+            int32_t target = letter == 'R' ? x + width - cellWidth
+                             : letter == 'L' || letter == 0 ? x
+                                                           : x + (width - cellWidth) / 2;
+            if (target < x) target = x;
+            for (int32_t index : which) OffsetRect(&parts[static_cast<size_t>(index)].rect, target - box.left, 0);
+        }
+        x += width + leftMargin + rightMargin + frame;
+    }
+}
+
+}  // namespace AppLayer

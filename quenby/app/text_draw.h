@@ -1,0 +1,185 @@
+// How a help document's text reaches the screen and the printer: per
+// character widths, where rows may break, tab widths, wrapping a paragraph
+// into rows of runs, and drawing a run with its inline emphasis.
+//
+// Mark runs: 0x1E, a code letter, for links and pictures the serial as
+// decimal digits, then 0x1F. A mark run has no width and is never drawn; it
+// switches emphasis on or off. A 0x1E without its 0x1F hides the rest of
+// its hard line.
+//
+// The width and break arrays live in the WinTextDraw object handed to every
+// call, never in statics, so that a print worker laying out with its own
+// object never shares scratch space with the GUI thread.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/raw_string.h"
+
+namespace AppLayer {
+
+using RawLayer::RawRange;
+using RawLayer::RawString;
+
+// One laid-out run of a text: a range of units drawn at a rectangle whose
+// origin is the text's origin. A mark run has a zero-width rectangle.
+struct WinTextPart {
+    int32_t start = 0;
+    int32_t end = 0;
+    int32_t row = 0;
+    RECT rect{};
+};
+
+// One row of a wrapped text: its units (hidden runs before its first
+// visible character included) and its width.
+struct WinTextRow {
+    int32_t start = 0;
+    int32_t end = 0;
+    int32_t top = 0;
+    int32_t height = 0;
+    int32_t width = 0;
+};
+
+// The laid-out text of one list item.
+struct WinTextData {
+    std::vector<WinTextPart> parts;
+    std::vector<WinTextRow> rows;
+    void Clear() {
+        parts.clear();
+        rows.clear();
+    }
+};
+
+// Tab widths: mode 0 each tab count x unit wide; 1 to the next multiple of
+// count columns (a column is a character, unit pixels wide, counted from
+// the row start; a tab that would not advance moves 1 pixel); 2 to the next
+// multiple of count x unit pixels; 3 each tab unit wide. A count or unit
+// below 1 counts as 1.
+struct WinTabSettings {
+    int32_t mode = 0;
+    int32_t count = 8;
+    int32_t unit = 8;
+    // The gap between wrapped rows.
+    int32_t wrapGap = 0;
+    // Width of a tab at x pixels and `columns` characters into a row.
+    int32_t TabWidth(int32_t x, int32_t columns) const;
+};
+
+class WinTextDraw {
+public:
+    // Width values of the width array besides a visible width.
+    enum : int32_t { WidthMark = -1, WidthHidden = -2, WidthTrail = -3 };
+
+    WinTextDraw() = default;
+    virtual ~WinTextDraw() = default;
+    WinTextDraw(const WinTextDraw&) = delete;
+    WinTextDraw& operator=(const WinTextDraw&) = delete;
+
+    virtual void Reset() {}
+    // A second hook that does nothing in both classes.
+    virtual void Spare() {}
+    // Reads the mark run that starts at `pos`.
+    virtual void HandleMark(const RawString& text, int32_t pos);
+    // Draws the units of the run at its rectangle moved by the origin.
+    virtual void DrawRun(HDC dc, const RawString& text, const WinTextPart& part, POINT origin);
+    // Marks the units of [first, end) (already measured) before which a row
+    // may break, by the break mode.
+    virtual void BreakMarks(const RawString& text, int32_t first, int32_t end);
+
+    // Scratch of the text being laid out, for the units from `base`.
+    int32_t WidthAt(int32_t pos) const { return widths_[pos - base_]; }
+    bool BreakAt(int32_t pos) const { return breaks_[pos - base_] != 0; }
+    // Makes both arrays hold at least `count` entries, cleared.
+    void Prepare(int32_t first, int32_t count);
+
+    WinTabSettings tabs;
+    int32_t breakMode = 0;
+
+    // The advance widths of the 7-bit characters in the font selected into
+    // the DC, kept per font handle: 7-bit text is then measured without a
+    // platform call. A pass forgets them when it starts and around every
+    // font it makes and deletes itself, since a deleted handle's value may
+    // come back for another font.
+    const int32_t* SevenBitWidths(HDC dc, int32_t* height);
+    void ForgetFontWidths() {
+        for (FontWidths& f : fontWidths_) f.font = nullptr;
+    }
+
+    // Draws the units plainly with ExtTextOut, clipped to the rectangle.
+    void DrawPlain(HDC dc, const RawString& text, int32_t start, int32_t end, const RECT& rect);
+
+private:
+    std::vector<int32_t> widths_;
+    std::vector<uint8_t> breaks_;
+    std::vector<int> extents_;
+    std::wstring wide_;
+    int32_t base_ = 0;
+    // A few fonts (the text font, the heading levels) alternate line by line.
+    struct FontWidths {
+        HGDIOBJ font = nullptr;
+        int32_t height = 0;
+        uint32_t lastUse = 0;
+        int32_t widths[128] = {};
+    };
+    FontWidths fontWidths_[8];
+    uint32_t fontClock_ = 0;
+    friend struct TextLayout;
+};
+
+class GuiTextDraw : public WinTextDraw {
+public:
+    enum : uint32_t { StateLink = 0x01, StateItalic = 0x02, StateBold = 0x04, StateUnderline = 0x08,
+                      StateStrike = 0x10 };
+    static constexpr COLORREF kItalicColor = 0x2060A0;
+    static constexpr COLORREF kLinkColor = 0xFF0000;
+    static constexpr COLORREF kLineColor = 0x0000FF;
+
+    void Reset() override { state = 0; }
+    void HandleMark(const RawString& text, int32_t pos) override;
+    void DrawRun(HDC dc, const RawString& text, const WinTextPart& part, POINT origin) override;
+
+    uint32_t state = 0;
+};
+
+struct TextLayout {
+    // Measures the units [first, end) into the width array: a visible
+    // character's width on its first unit (its other units WidthTrail),
+    // WidthMark for 0x1E and 0x1F, WidthHidden between them. The size of
+    // the range (height that of the font even when the range is empty).
+    static SIZE FitText(WinTextDraw& draw, HDC dc, const RawString& text, int32_t first, int32_t end);
+    // Gives each tab of [from, to) its width from x (after FitText) and
+    // returns the running x over the range.
+    static int32_t ExpandTabs(WinTextDraw& draw, const RawString& text, const WinTabSettings& tabs,
+                              int32_t from, int32_t to, int32_t x = 0);
+    // Width and height of "0" in the selected font; 0 x 0 when measuring fails.
+    static SIZE MeasureZero(HDC dc);
+    // Wraps [range) at `width` into rows of runs (appended to `out`);
+    // continuation rows start at x = `continuation`. Returns the widest row
+    // and the total height (no gap after the last row).
+    static SIZE LayOutParagraph(WinTextDraw& draw, HDC dc, int32_t width, int32_t continuation,
+                                const RawString& text, RawRange range, WinTextData& out);
+    // The union of the rectangles of the parts (empty when there is none).
+    static RECT BoundingRect(const std::vector<WinTextPart>& parts, const std::vector<int32_t>& which);
+    static RECT BoundingRect(const std::vector<WinTextPart>& parts);
+    // The indexes of the parts inside [range).
+    static std::vector<int32_t> CollectRuns(const std::vector<WinTextPart>& parts, RawRange range);
+    // Aligns each row of the chosen parts: 'L' to the bounding left edge,
+    // 'R' to the right edge, anything else centred in the widest row.
+    static void AlignRuns(std::vector<WinTextPart>& parts, const std::vector<int32_t>& which, uint32_t letter);
+    // Moves the parts of each cell (ranges between tabs of the text) into
+    // its column: columns start at left + outer + frame, each column is its
+    // width plus left and right margins plus the frame wide; a cell is
+    // aligned inside its column width by its alignment letter.
+    static void PlaceColumns(std::vector<WinTextPart>& parts, const std::vector<RawRange>& cells,
+                             const int32_t* columns, int32_t columnCount, const RawString& alignment,
+                             int32_t left, int32_t outer, int32_t frame, int32_t leftMargin, int32_t rightMargin);
+    // Whether a position of [first, end) is a visible character's first unit
+    // (after FitText).
+    static bool IsVisibleStart(const WinTextDraw& draw, int32_t pos) { return draw.WidthAt(pos) >= 0; }
+};
+
+}  // namespace AppLayer

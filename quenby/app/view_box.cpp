@@ -1,0 +1,566 @@
+#include "quenby/app/view_box.h"
+
+#include <algorithm>
+
+#include "base/clipboard.h"
+#include "base/language.h"
+#include "base/profile.h"
+#include "base/shell.h"
+#include "quenby/app/command_codes.h"
+#include "quenby/app/paint_pass.h"
+#include "quenby/document/document_options.h"
+#include "toolkit/environment.h"
+#include "toolkit/info_dialog.h"
+
+namespace AppLayer {
+
+using WinLayer::WinDrawContext;
+using WinLayer::WinListBoxItemUnit;
+
+namespace {
+
+RAW_CONSTANT_TEXT(TocText, "TOC")
+RAW_CONSTANT_TEXT(ViewTextSectionText, "ViewText")
+RAW_CONSTANT_TEXT(StartLinkQuestionKeyText, "StartLinkQuestion")
+RAW_CONSTANT_TEXT(StartLinkQuestionText, "Open this link with its program ?")
+RAW_CONSTANT_TEXT(QuenbyTitleText, "Quenby")
+RAW_CONSTANT_TEXT(YesText, "Yes")
+RAW_CONSTANT_TEXT(NoText, "No")
+
+bool CtrlDown() { return GetKeyState(VK_CONTROL) < 0; }
+
+GuiListBoxItemUnit& ItemUnit(WinListBoxItemUnit& unit) { return static_cast<GuiListBoxItemUnit&>(unit); }
+
+bool StartsWithNoCase(const RawString& text, const char* prefix) {
+    RawString p = RawString::FromText(prefix);
+    return text.Length() >= p.Length() &&
+           text.EqualsRangeNoCase(RawLayer::RawRange{0, p.Length()}, p, p.All());
+}
+
+// A local path: no scheme of two or more letters before a ':'.
+bool IsLocalTarget(const RawString& target) {
+    int32_t colon = target.FindChar(target.All(), ':');
+    if (colon >= target.Length()) return true;
+    if (colon < 2) return true;  // "C:" is a drive
+    for (int32_t i = 0; i < colon; ++i) {
+        uint32_t c = target.UnitAt(i);
+        bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
+                      c == '-' || c == '.';
+        if (!letter) return true;
+    }
+    return false;
+}
+
+// The heading's visible text for the table-of-contents line: mark runs
+// removed, line breaks made blanks.
+RawString TocHeadingText(const RawString& text) {
+    RawString visible = VisibleLineText(text);
+    RawString out(visible.Kind());
+    for (int32_t i = 0; i < visible.Length(); ++i) {
+        uint32_t c = visible.UnitAt(i);
+        if (c == '\r' && i + 1 < visible.Length() && visible.UnitAt(i + 1) == '\n') {
+            out.AppendChar(' ');
+            ++i;
+        } else if (c == '\r' || c == '\n') {
+            out.AppendChar(' ');
+        } else {
+            out.AppendChar(c);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+RawString LinkExtension(const RawString& target) {
+    int32_t name = 0;
+    for (int32_t i = 0; i < target.Length(); ++i) {
+        uint32_t c = target.UnitAt(i);
+        if (c == '\\' || c == '/') name = i + 1;
+    }
+    int32_t dot = -1;
+    for (int32_t i = name; i < target.Length(); ++i)
+        if (target.UnitAt(i) == '.') dot = i;
+    RawString extension(target.Kind());
+    if (dot >= 0) extension.AssignRange(target, RawLayer::RawRange{dot + 1, target.Length()});
+    return extension;
+}
+
+bool IsWebLink(const RawString& target) {
+    return StartsWithNoCase(target, "http:") || StartsWithNoCase(target, "https:");
+}
+
+GuiViewBox::GuiViewBox() : layout(textDraw) {
+    creater = this;
+    layout.box = this;
+    layout.pictures = &pictures;
+}
+
+GuiViewBox::~GuiViewBox() {
+    // The items go with the list; the cache goes before GDI+ stops.
+    pictures.Clear();
+}
+
+void GuiViewBox::PrepareLayout() {
+    layout.style = CurrentStyle();
+    layout.boxState = static_cast<uint16_t>(((mode & ModeFocus) ? GuiLayout::BoxFocus : 0) |
+                                            ((mode & ModePlain) ? GuiLayout::BoxPlain : 0));
+    layout.background = background;
+}
+
+// ---- measuring ----------------------------------------------------------------------
+
+int32_t GuiViewBox::MeasureTextHeight(HDC dc, RECT& rect) {
+    const DocumentStyle& s = *layout.style;
+    SetTextAlign(dc, 0);
+    textDraw.ForgetFontWidths();
+    SIZE zero = TextLayout::MeasureZero(dc);
+    layout.textHeight = zero.cy;
+    rect.bottom = rect.top + s.overview.overMargin.value + s.overview.underMargin.value + zero.cy;
+    rect.right = rect.left + zero.cx;
+    textDraw.tabs.mode = 1;
+    textDraw.tabs.count = s.overview.tabStop;
+    textDraw.tabs.unit = zero.cx;
+    textDraw.tabs.wrapGap = s.overview.wrapOverMargin.value;
+    textDraw.breakMode = 2;
+    return s.overview.tabStop;
+}
+
+void GuiViewBox::MeasureRow(WinDrawContext& dc, SIZE& size) {
+    PrepareLayout();
+    if (!layout.style) {
+        MeasureSampleRow(dc, size);
+        return;
+    }
+    if (layout.style->BaseFont().handle) dc.Select(layout.style->BaseFont().handle);
+    MeasureSampleRow(dc, size);
+    RECT row{0, 0, 0, 0};
+    MeasureTextHeight(dc.dc, row);
+}
+
+void GuiViewBox::MeasureLine(HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line) {
+    LayOutDocument(layout, dc, rect, item, line);
+}
+
+void GuiViewBox::MeasureItemOf(WinDrawContext& dc, RECT& size, int32_t index, WinListBoxItemUnit& unit,
+                               JobLineUnit* line) {
+    if (!line || !layout.style) {
+        GuiLineListBox::MeasureItemOf(dc, size, index, unit, line);
+        return;
+    }
+    const int32_t inset = PageMode() ? pageMargins.left + pageMargins.right : 0;
+    const int32_t width = std::max<int32_t>(1, size.right - size.left - inset);
+    RECT r{0, 0, width, 0};
+    GuiListBoxItemUnit& item = ItemUnit(unit);
+    MeasureLine(dc.dc, r, item, *line);
+    size.bottom = size.top + std::max<LONG>(0, r.bottom - r.top);
+    size.right = std::max<LONG>(size.right, size.left + r.right + inset);
+}
+
+void GuiViewBox::EndMeasure(WinDrawContext& dc, SIZE& content, int32_t count) {
+    GuiLineBox::EndMeasure(dc, content, count);
+    if (PageMode() && !printing) PaginatePages(content);
+}
+
+// ---- pages --------------------------------------------------------------------------
+
+bool GuiViewBox::IsPageBreak(const WinListBoxItemUnit& unit) const {
+    const JobLineUnit* line = static_cast<const JobLineUnit*>(unit.item);
+    return line && IsPageBreak(*line);
+}
+
+void GuiViewBox::MarkPageStart(WinListBoxItemUnit& unit, bool start) {
+    JobLineUnit* line = static_cast<JobLineUnit*>(unit.item);
+    if (!line) return;
+    if (start)
+        line->flags |= DocLayer::LinePageStart;
+    else
+        line->flags &= static_cast<uint16_t>(~DocLayer::LinePageStart);
+}
+
+void GuiViewBox::PaginatePages(SIZE& content) {
+    WinPageGeometry geometry;
+    geometry.pageHeight = pageHeight;
+    geometry.margins = pageMargins;
+    geometry.rectTop = pageRectTop;
+    geometry.rectBottom = pageRectBottom;
+    const int32_t n = WinPrintListBox::Paginate(items, *this, geometry, content);
+    int32_t starts = 0;
+    for (WinListBoxItemUnit& unit : items)
+        if (unit.item && (static_cast<JobLineUnit*>(unit.item)->flags & DocLayer::LinePageStart)) ++starts;
+    if (n < 1) {
+        pageCount = 0;
+        return;
+    }
+    // A document whose lines have no height still has the page after its
+    // last break: one record more than there are page starts.
+    const int32_t records = starts + 1;
+    if (records != pageCount || static_cast<int32_t>(pageHeaders.size()) != records) {
+        pageHeaders.assign(static_cast<size_t>(records), WinPrintHeader());
+        pageFooters.assign(static_cast<size_t>(records), WinPrintHeader());
+    }
+    pageCount = records;
+    const DocumentStyle& s = *CurrentStyle();
+    auto bandOf = [](const DocLayer::PrintBandStyle& band) {
+        WinPrintHeader h;
+        h.interMargin = band.interMargin.value;
+        h.lineHeight = band.lineHeight.value;
+        h.textHeight = band.textHeight.value;
+        h.lineColor = band.lineColor;
+        h.textColor = band.textColor;
+        return h;
+    };
+    WinPrintHeader header = bandOf(s.printHeader), footer = bandOf(s.printFooter);
+    auto takeTexts = [](WinPrintHeader& band, const JobLineUnit& line) {
+        for (const DocLayer::JobParamUnit& p : line.params) {
+            if (p.id == DocLayer::ParamLeft) band.left = p.text;
+            if (p.id == DocLayer::ParamCenter) band.center = p.text;
+            if (p.id == DocLayer::ParamRight) band.right = p.text;
+        }
+    };
+    int32_t p = 1;
+    size_t k = 0;
+    for (WinListBoxItemUnit& unit : items) {
+        JobLineUnit* line = static_cast<JobLineUnit*>(unit.item);
+        if (!line) continue;
+        if ((line->flags & DocLayer::LinePageStart) && k + 1 < pageHeaders.size()) {
+            header.page = footer.page = p;
+            pageHeaders[k] = header;
+            pageFooters[k] = footer;
+            ++k;
+            ++p;
+        }
+        if (line->kind == DocLayer::KindPrintPage) {
+            p = DocLayer::ClampInt(line->params.FindInt(DocLayer::ParamPrintPage), -1000000, 1000000);
+        } else if (line->kind == DocLayer::KindPrintHeader) {
+            takeTexts(header, *line);
+        } else if (line->kind == DocLayer::KindPrintFooter) {
+            takeTexts(footer, *line);
+        }
+    }
+    header.page = footer.page = p;
+    pageHeaders[k] = header;
+    pageFooters[k] = footer;
+    for (size_t i = 0; i < pageHeaders.size(); ++i) pageHeaders[i].total = pageFooters[i].total = p;
+    content.cy = std::max<LONG>(content.cy, static_cast<LONG>(std::min<int64_t>(
+                                                 static_cast<int64_t>(records) * pageHeight, 0x3FFFFFFF)));
+}
+
+void GuiViewBox::PaintPageHeader(HDC dc, const RECT& area, const RECT& text, int32_t page) {
+    const DocumentStyle& s = *CurrentStyle();
+    if (!printing) {
+        RECT band{area.left, area.top, area.right, area.top + s.overview.pageHeadHeight.value / 2};
+        FillItemBackground(layout, dc, band, GuiListBoxItemUnit(), s.overview.pageHeadColor);
+    }
+    if (page < 0 || page >= static_cast<int32_t>(pageHeaders.size())) return;
+    const WinPrintHeader& h = pageHeaders[static_cast<size_t>(page)];
+    if (!h.HasText()) return;
+    SelectedFont font(dc, s.printHeader.handle);
+    RECT rule{text.left, area.bottom - h.lineHeight, text.right, area.bottom};
+    RECT words{text.left, rule.top - h.interMargin - h.textHeight, text.right, rule.top - h.interMargin};
+    h.Draw(dc, rule, words);
+}
+
+void GuiViewBox::PaintPageFooter(HDC dc, const RECT& area, const RECT& text, int32_t page) {
+    const DocumentStyle& s = *CurrentStyle();
+    if (!printing) {
+        RECT band{area.left, area.bottom - s.overview.pageHeadHeight.value / 2, area.right, area.bottom};
+        FillItemBackground(layout, dc, band, GuiListBoxItemUnit(), s.overview.pageHeadColor);
+    }
+    if (page < 0 || page >= static_cast<int32_t>(pageFooters.size())) return;
+    const WinPrintHeader& h = pageFooters[static_cast<size_t>(page)];
+    if (!h.HasText()) return;
+    SelectedFont font(dc, s.printFooter.handle);
+    RECT rule{text.left, area.top, text.right, area.top + h.lineHeight};
+    RECT words{text.left, rule.bottom + h.interMargin, text.right, rule.bottom + h.interMargin + h.textHeight};
+    h.Draw(dc, rule, words);
+}
+
+// ---- painting -------------------------------------------------------------------------
+
+void GuiViewBox::SetPaintRect(WinDrawContext& dc, const RECT& rect, POINT origin) {
+    GuiLineBox::SetPaintRect(dc, rect, origin);
+    PrepareLayout();
+    textDraw.ForgetFontWidths();
+    if (layout.style && layout.style->BaseFont().handle) dc.Select(layout.style->BaseFont().handle);
+}
+
+void GuiViewBox::PaintLine(HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line) {
+    PaintPage(layout, dc, rect, item, line);
+}
+
+void GuiViewBox::DrawItemOf(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit,
+                            JobLineUnit* line) {
+    if (!line || !layout.style) {
+        GuiLineListBox::DrawItemOf(dc, rect, index, unit, line);
+        return;
+    }
+    GuiListBoxItemUnit& item = ItemUnit(unit);
+    RECT r = rect;
+    const int32_t inset = PageMode() ? pageMargins.left + pageMargins.right : 0;
+    if (PageMode()) r.left += pageMargins.left;
+    r.right = r.left + std::max<int32_t>(1, clientRect.right - clientRect.left - inset);
+    PaintLine(dc.dc, r, item, *line);
+    item.textOffset.x -= rect.left;
+    item.textOffset.y -= rect.top;
+}
+
+void GuiViewBox::PaintItems(WinDrawContext& dc, const RECT& rect, POINT origin) {
+    GuiLineBox::PaintItems(dc, rect, origin);
+    if (!PageMode() || pageHeight < 1 || pageCount < 1 || !layout.style) return;
+    RECT clip{};
+    GetClipBox(dc.dc, &clip);
+    for (int32_t k = 0; k < pageCount; ++k) {
+        const int32_t top = rect.top + k * pageHeight - origin.y;
+        if (top > clip.bottom) break;
+        if (top + pageHeight < clip.top) continue;
+        RECT head{rect.left, top, rect.right, top + pageMargins.top};
+        RECT text{rect.left + pageMargins.left, head.bottom, rect.right - pageMargins.right,
+                  top + pageHeight - pageMargins.bottom};
+        RECT foot{rect.left, text.bottom, rect.right, top + pageHeight};
+        PaintPageHeader(dc.dc, head, text, k);
+        PaintPageFooter(dc.dc, foot, text, k);
+    }
+}
+
+// ---- page view and font ---------------------------------------------------------------
+
+void GuiViewBox::SetPageView(bool on) {
+    pageView_ = on;
+    DocumentStyle* s = CurrentStyle();
+    if (s) {
+        if (on)
+            s->flags |= DocumentStyle::FlagPageMode;
+        else
+            s->flags &= ~static_cast<uint32_t>(DocumentStyle::FlagPageMode);
+        s->image.pageMode = on;
+        s->UpdateMetrics();
+    }
+    const SIZE page = s ? s->printImage.imageSize : SIZE{0, 0};
+    if (on && page.cx > 0 && page.cy > 0) {
+        logicalWidth = page.cx;
+        SetPageMode(page.cy, s->printImage.margin);
+    } else {
+        logicalWidth = 0;
+        SetPageMode(0, RECT{});
+        pageCount = 0;
+    }
+    if (Document()) Document()->ResetCellWidths();
+    RefreshNoPaint();
+    if (window) InvalidateRect(window, nullptr, FALSE);
+}
+
+void GuiViewBox::FontStep(int32_t direction) {
+    DocumentStyle* s = CurrentStyle();
+    if (!s) return;
+    DocLayer::StyleFont& font = (s->flags & DocumentStyle::FlagPageMode) ? s->printFont : s->textFont;
+    LOGFONTW description = font.description;
+    const LONG h = description.lfHeight;
+    if (h < 0) {
+        if (h - direction >= -5) return;
+        description.lfHeight = h - direction;
+    } else {
+        if (h + direction < 6) return;
+        description.lfHeight = h + direction;
+    }
+    font.Change(description);
+    s->UpdateMetrics();
+    if (Document()) Document()->ResetCellWidths();
+    RefreshNoPaint();
+    if (cursor >= 0) ScrollIntoView(cursor);
+    if (window) InvalidateRect(window, nullptr, FALSE);
+}
+
+// ---- links -------------------------------------------------------------------------------
+
+RawString GuiViewBox::LinkTargetAt(int32_t index, const POINT* point) {
+    JobLineUnit* line = LineAt(index);
+    WinListBoxItemUnit* unit = index >= 0 && index < Count() ? items.At(index) : nullptr;
+    if (!line || !unit) return RawString();
+    if (point) {
+        GuiListBoxItemUnit& item = ItemUnit(*unit);
+        const int32_t x = ToLogical(point->x) - marginLeft + scroll.x - unit->rect.left - item.textOffset.x;
+        const int32_t y = ToLogical(point->y) - marginTop + scroll.y - unit->rect.top - item.textOffset.y;
+        const RawString& text = line->text;
+        int32_t serial = 0;
+        for (const WinTextPart& part : item.text.parts) {
+            uint32_t c = part.start < text.Length() ? text.UnitAt(part.start) : 0;
+            if (c == DocLayer::MarkOpen) {
+                uint32_t code = part.start + 1 < text.Length() ? text.UnitAt(part.start + 1) : 0;
+                if (code == 'l') serial = DocLayer::ReadMarkSerial(text, part.start, nullptr);
+                if (code == 'L') serial = 0;
+                continue;
+            }
+            if (serial > 0 && x >= part.rect.left && x < part.rect.right && y >= part.rect.top &&
+                y < part.rect.bottom) {
+                const DocLayer::JobLinkDataUnit* link = line->links.FindSerial(serial);
+                if (link) return link->target;
+            }
+        }
+    }
+    return DocLayer::FindMarkerPair(*line);
+}
+
+void GuiViewBox::PostToOwner(uint16_t code) {
+    HWND target = owner ? owner->window : nullptr;
+    if (target) PostMessageW(target, WM_COMMAND, MAKEWPARAM(controlId, code), 0);
+}
+
+bool GuiViewBox::AskStartLink(const RawString& target) {
+    RawString question = RawLayer::LanguageTextLookup(ViewTextSectionText(), StartLinkQuestionKeyText(),
+                                                      StartLinkQuestionText());
+    RawString text(RawLayer::KindUtf16, question);
+    text.Append(RawLayer::LineBreakText());
+    text.Append(RawString(RawLayer::KindUtf16, target));
+    static const RawLayer::RawLabelUnit table[] = {RawLayer::RawLabelUnit(YesText(), 1),
+                                                   RawLayer::RawLabelUnit(NoText(), 2),
+                                                   RawLayer::RawLabelUnit(RawString(), 0)};
+    WinLayer::WinInfoDialog dialog;
+    RECT area{};
+    WinLayer::WinView& top = owner ? static_cast<WinLayer::WinView&>(*owner) : static_cast<WinLayer::WinView&>(*this);
+    if (top.window) GetWindowRect(top.window, &area);
+    dialog.Setup(area, QuenbyTitleText(), text, table, WinLayer::WinInfoDialog::IconQuestion);
+    dialog.buttonRow.currentIndex = 1;  // No is the default
+    return dialog.RunModal(top) == 1;
+}
+
+void GuiViewBox::FollowLink(const RawString& target) {
+    if (target.IsEmpty()) return;
+    if (IsWebLink(target)) {
+        RawLayer::RawShell shell(target);
+        shell.Execute(RawString(), RawString());
+        shell.CloseProcess();
+        return;
+    }
+    const bool local = IsLocalTarget(target);
+    const RawString extension = LinkExtension(target);
+    bool document = extension.IsEmpty();
+    for (const RawString& known : DocLayer::JobOptions::Instance().extensions)
+        if (RawString::EqualsNoCase(known, RawString(known.Kind(), extension))) document = true;
+    if (local && document) {
+        DocumentStyle* own = DocumentStyleOf();
+        RawString current = own ? own->documentPath : RawString();
+        if (DocLayer::JobOptions::Instance().QueueLinkedFile(target, current)) PostToOwner(CmdOpenPending);
+        return;
+    }
+    if (local && !RawLayer::PathExists(target)) return;
+    if (!AskStartLink(target)) return;
+    RawLayer::RawShell shell(target);
+    shell.Execute(RawString(), RawString());
+    shell.CloseProcess();
+}
+
+// ---- messages ------------------------------------------------------------------------------
+
+LRESULT GuiViewBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_LBUTTONDBLCLK: {
+        const LRESULT answer = GuiLineBox::OnMessage(message, wParam, lParam);
+        POINT point = WinLayer::PointFromLParam(lParam);
+        const int32_t hit = HitTestPage(point);
+        if (cursor >= 0 && cursor < Count() && hit == cursor) FollowLink(LinkTargetAt(cursor, &point));
+        return answer;
+    }
+    case WM_SIZE: {
+        const LRESULT answer = GuiLineBox::OnMessage(message, wParam, lParam);
+        RefreshNoPaint();
+        if (window) InvalidateRect(window, nullptr, FALSE);
+        return answer;
+    }
+    case WM_KEYDOWN: {
+        const bool ctrl = CtrlDown();
+        switch (wParam) {
+        case VK_RETURN:
+            if (cursor >= 0 && cursor < Count()) FollowLink(LinkTargetAt(cursor, nullptr));
+            return 0;
+        case VK_LEFT:
+            if (!ctrl) break;
+            PostToOwner(CmdPreviousTab);
+            return 0;
+        case VK_RIGHT:
+            if (!ctrl) break;
+            PostToOwner(CmdNextTab);
+            return 0;
+        case 'W':
+            if (!ctrl) break;
+            PostToOwner(CmdCloseTab);
+            return 0;
+        case 'C':
+            if (!ctrl) break;
+            CopySelection();
+            return 0;
+        case 'D':
+            if (!ctrl) break;
+            SearchNext();
+            return 0;
+        case 'F':
+            if (!ctrl) break;
+            AskSearch();
+            return 0;
+        case 'S':
+            if (!ctrl) break;
+            SearchPrevious();
+            return 0;
+        default:
+            break;
+        }
+        break;
+    }
+    case WM_MOUSEWHEEL:
+        if (CtrlDown() || (LOWORD(wParam) & MK_CONTROL)) {
+            const int32_t delta = static_cast<int16_t>(HIWORD(wParam));
+            if (delta > 0) PostToOwner(CmdFontLarger);
+            if (delta < 0) PostToOwner(CmdFontSmaller);
+            return 1;
+        }
+        break;
+    default:
+        break;
+    }
+    return GuiLineBox::OnMessage(message, wParam, lParam);
+}
+
+// ---- clipboard and menu ------------------------------------------------------------------
+
+void GuiViewBox::ClipTableOfContents() {
+    const DocumentStyle* s = CurrentStyle();
+    RawString text = RawString::ReserveAs(RawLayer::KindUtf8, 4096);
+    int32_t starts = 0;
+    for (WinListBoxItemUnit& unit : items) {
+        const JobLineUnit* line = static_cast<const JobLineUnit*>(unit.item);
+        if (!line) continue;
+        if (line->flags & DocLayer::LinePageStart) ++starts;
+        if (line->kind != DocLayer::KindHeading) continue;
+        const int32_t page = starts < static_cast<int32_t>(pageHeaders.size()) && PageMode()
+                                 ? pageHeaders[static_cast<size_t>(starts)].page
+                                 : starts + 1;
+        if (s) text.Append(RawString(text.Kind(), s->overview.enhancePrefix));
+        text.Append(TocText());
+        text.AppendChar(':');
+        text.AppendInt(line->level);
+        text.AppendChar(':');
+        text.AppendInt(page);
+        text.AppendChar(':');
+        text.AppendChar('"');
+        text.Append(RawString(text.Kind(), TocHeadingText(line->text)));
+        text.AppendChar('"');
+        if (s) text.Append(RawString(text.Kind(), s->overview.enhanceSuffix));
+        text.Append(RawLayer::LineBreakText());
+    }
+    RawLayer::ClipboardSetText(text);
+}
+
+void GuiViewBox::BuildContextMenu(WinLayer::WinPopupMenu& menu) {
+    const bool searchable = !searchText.IsEmpty();
+    AddMenuItem(menu, "Copy", "Copy text to clipboard.", MenuCopy, CountSelection() > 0);
+    menu.AppendSeparator();
+    AddMenuItem(menu, "Search", "Search specified text.", MenuSearch, true);
+    AddMenuItem(menu, "SearchPrev", "Search previous text.", MenuSearchPrevious, searchable);
+    AddMenuItem(menu, "SearchNext", "Search next text.", MenuSearchNext, searchable);
+    if (PageMode()) {
+        menu.AppendSeparator();
+        AddMenuItem(menu, "ClipTOC", "Copy TOC to clipboard.", MenuClipToc, true);
+    }
+}
+
+}  // namespace AppLayer

@@ -1,0 +1,208 @@
+// Wrapping a text into rows of runs and drawing the runs with their inline
+// emphasis, measured with real fonts in a DIB section.
+#include "quenby/app/text_draw.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "pass_support.h"
+
+using namespace AppLayer;
+using PassTest::U8;
+using RawLayer::RawString;
+
+namespace {
+
+bool AsciiAlnum(uint32_t c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Random text of the pieces the wrap must cope with.
+std::string RandomText(std::mt19937& random) {
+    static const char* const pieces[] = {"word", "Hello", "x", "1234567", "a-b", "-", " ", "  ", "\t",
+                                         "\xE6\x97\xA5\xE6\x9C\xAC",        // two CJK characters
+                                         "\xF0\x9F\x98\x80",                // a surrogate pair in UTF-16
+                                         "\r\n", "\x1E" "b\x1F", "\x1E" "B\x1F", "\x1E" "l12\x1F", "\x1E" "i",
+                                         "longlonglonglongword", ".", ","};
+    std::string text;
+    int n = static_cast<int>(random() % 40);
+    for (int i = 0; i < n; ++i) text += pieces[random() % (sizeof pieces / sizeof *pieces)];
+    return text;
+}
+
+struct CharInfo {
+    int32_t start;
+    int32_t end;
+    bool visible;
+};
+
+// The characters of a hard line [first, end): hidden from a 0x1E to its 0x1F.
+std::vector<CharInfo> Characters(const RawString& text, int32_t first, int32_t end) {
+    std::vector<CharInfo> out;
+    bool hidden = false;
+    for (int32_t i = first; i < end;) {
+        int32_t next = text.NextCharPos(i);
+        uint32_t c = text.UnitAt(i);
+        bool visible = !hidden && c != 0x1E && c != 0x1F;
+        if (c == 0x1E) hidden = true;
+        if (c == 0x1F) hidden = false;
+        out.push_back(CharInfo{i, next, visible});
+        i = next;
+    }
+    return out;
+}
+
+int32_t ExtentOf(HDC dc, const RawString& text, int32_t start, int32_t end) {
+    RawString piece(text.Kind());
+    piece.AssignRange(text, RawLayer::RawRange{start, end});
+    RawString wide = piece.As(RawLayer::KindUtf16);
+    SIZE size{0, 0};
+    GetTextExtentPoint32W(dc, wide.Wide(), wide.Length(), &size);
+    return size.cx;
+}
+
+// Checks the rows of one wrapped text; returns the faults found.
+std::vector<std::string> CheckRows(HDC dc, const RawString& text, const WinTextData& data, int32_t width,
+                                   int mode) {
+    std::vector<std::string> faults;
+    // Hard lines in order.
+    std::vector<RawLayer::RawRange> hard;
+    int32_t start = 0;
+    for (int32_t i = 0; i + 1 < text.Length(); ++i)
+        if (text.UnitAt(i) == '\r' && text.UnitAt(i + 1) == '\n') {
+            hard.push_back({start, i});
+            start = i + 2;
+            ++i;
+        }
+    hard.push_back({start, text.Length()});
+    size_t row = 0;
+    for (const RawLayer::RawRange& line : hard) {
+        std::vector<CharInfo> chars = Characters(text, line.start, line.end);
+        std::vector<int32_t> owner(chars.size(), -1);
+        int32_t at = line.start;
+        bool firstRow = true;
+        while (firstRow || (row < data.rows.size() && data.rows[row].start == at && at < line.end)) {
+            if (row >= data.rows.size()) {
+                faults.push_back("rows end early");
+                return faults;
+            }
+            const WinTextRow& r = data.rows[row];
+            if (r.start != at) faults.push_back("row does not continue its line");
+            int32_t visible = 0;
+            bool boundaryStart = false, boundaryEnd = r.end == line.end;
+            for (size_t k = 0; k < chars.size(); ++k) {
+                if (chars[k].start == r.start) boundaryStart = true;
+                if (chars[k].end == r.end) boundaryEnd = true;
+                if (chars[k].start >= r.start && chars[k].end <= r.end && chars[k].visible) {
+                    ++visible;
+                    if (owner[k] >= 0) faults.push_back("a character stands in two rows");
+                    owner[k] = static_cast<int32_t>(row);
+                }
+            }
+            if (!boundaryStart && r.start != line.end) faults.push_back("a row starts inside a character");
+            if (!boundaryEnd) faults.push_back("a row ends inside a character");
+            if (r.width > width && visible > 1) faults.push_back("an overwide row holds several characters");
+            if (r.end > at && visible == 0 && r.end != line.end) faults.push_back("a row without a visible character");
+            // Mode 2: a break inside a run of letters and digits only when the
+            // run alone is wider than the width.
+            if (mode == 2 && r.end < line.end && visible > 0) {
+                size_t k = 0;
+                while (k < chars.size() && chars[k].start < r.end) ++k;
+                size_t after = k;
+                while (after < chars.size() && !chars[after].visible) ++after;
+                int32_t before = static_cast<int32_t>(k) - 1;
+                while (before >= 0 && !chars[before].visible) --before;
+                if (after < chars.size() && before >= 0 && AsciiAlnum(text.UnitAt(chars[after].start)) &&
+                    AsciiAlnum(text.UnitAt(chars[before].start))) {
+                    int32_t lo = before, hi = static_cast<int32_t>(after);
+                    while (lo > 0 && (!chars[lo - 1].visible || AsciiAlnum(text.UnitAt(chars[lo - 1].start)))) --lo;
+                    while (hi + 1 < static_cast<int32_t>(chars.size()) &&
+                           (!chars[hi + 1].visible || AsciiAlnum(text.UnitAt(chars[hi + 1].start))))
+                        ++hi;
+                    int32_t runWidth = 0;
+                    for (int32_t q = lo; q <= hi; ++q)
+                        if (chars[q].visible) runWidth += ExtentOf(dc, text, chars[q].start, chars[q].end);
+                    if (runWidth <= width) faults.push_back("mode 2 broke a word that fits");
+                }
+            }
+            at = r.end;
+            ++row;
+            firstRow = false;
+        }
+        if (at != line.end) faults.push_back("the rows do not reach the end of their line");
+        for (size_t k = 0; k < chars.size(); ++k)
+            if (chars[k].visible && owner[k] < 0) faults.push_back("a visible character stands in no row");
+    }
+    if (row != data.rows.size()) faults.push_back("more rows than lines hold");
+    return faults;
+}
+
+}  // namespace
+
+TEST(TextLayoutTest, WrapPropertyOverRandomTexts) {
+    auto run = [] {
+        std::vector<std::string> faults;
+        TestSupport::DibCanvas canvas(64, 64);
+        HFONT font = CreateFontW(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+        HGDIOBJ old = SelectObject(canvas.Dc(), font);
+        std::mt19937 random(31);
+        WinTextDraw draw;
+        draw.tabs.mode = 1;
+        draw.tabs.count = 4;
+        draw.tabs.unit = 7;
+        for (int round = 0; round < 150 && faults.empty(); ++round) {
+            std::string bytes = RandomText(random);
+            RawString utf8 = U8(bytes);
+            RawString text = round % 3 == 2 ? utf8.As(RawLayer::KindUtf16) : utf8;
+            const int32_t widths[] = {-5, 0, 1, 3, static_cast<int32_t>(random() % 300)};
+            for (int32_t width : widths) {
+                for (int mode = 0; mode <= 2; ++mode) {
+                    draw.breakMode = mode;
+                    WinTextData data;
+                    TextLayout::LayOutParagraph(draw, canvas.Dc(), width, 0, text, text.All(), data);
+                    for (const std::string& f : CheckRows(canvas.Dc(), text, data, width, mode))
+                        faults.push_back(f + " (width " + std::to_string(width) + ", mode " + std::to_string(mode) +
+                                         ", text #" + std::to_string(round) + ")");
+                }
+            }
+        }
+        SelectObject(canvas.Dc(), old);
+        DeleteObject(font);
+        return faults;
+    };
+    std::packaged_task<std::vector<std::string>()> task(run);
+    std::future<std::vector<std::string>> result = task.get_future();
+    std::thread worker(std::move(task));
+    if (result.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+        std::fprintf(stderr, "the wrap did not end within its deadline\n");
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    worker.join();
+    std::vector<std::string> faults = result.get();
+    EXPECT_TRUE(faults.empty()) << faults.front();
+}
+
+TEST(TextLayoutTest, TabWidthsAreAtLeastOnePixelInEveryMode) {
+    std::mt19937 random(7);
+    for (int mode = 0; mode <= 3; ++mode)
+        for (int32_t count : {-3, 0, 1, 4})
+            for (int32_t unit : {-2, 0, 1, 9}) {
+                WinTabSettings tabs;
+                tabs.mode = mode;
+                tabs.count = count;
+                tabs.unit = unit;
+                for (int i = 0; i < 50; ++i) {
+                    int32_t x = static_cast<int32_t>(random() % 2000);
+                    EXPECT_GE(tabs.TabWidth(x, static_cast<int32_t>(random() % 100)), 1);
+                }
+            }
+}

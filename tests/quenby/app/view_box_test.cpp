@@ -1,0 +1,307 @@
+// The page view on the main window: links and the consent question, search
+// and copy of drawn lines, keys, Ctrl+wheel, resizing, the page view with
+// its bands and the table of contents on the clipboard.
+#include "quenby/app/view_box.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/clipboard.h"
+#include "base/profile.h"
+#include "base/shell.h"
+#include "quenby/app/main_dialog.h"
+#include "quenby/app/viewer_fixture.h"
+#include "toolkit/win_message.h"
+
+using namespace ViewerTest;
+using AppLayer::GuiListBoxItemUnit;
+using AppLayer::GuiViewBox;
+using RawLayer::RawString;
+
+namespace {
+
+std::vector<std::string>& Starts() {
+    static std::vector<std::string> starts;
+    return starts;
+}
+
+bool RecordStart(const RawLayer::RawShell& shell, const RawString&, const RawString&) {
+    Starts().push_back(TestSupport::S(shell.command));
+    return true;
+}
+
+// Records shell starts for its lifetime.
+struct StartRecorder {
+    StartRecorder() {
+        Starts().clear();
+        previous = RawLayer::SetRawShellStartHook(&RecordStart);
+    }
+    ~StartRecorder() { RawLayer::SetRawShellStartHook(previous); }
+    RawLayer::RawShellStartHook previous;
+};
+
+struct QuestionSearch {
+    HWND main;
+    HWND found;
+};
+
+BOOL CALLBACK FindQuestion(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<QuestionSearch*>(parameter);
+    if (window != search->main && IsWindowVisible(window) && TestSupport::WindowTitle(window) == L"Quenby")
+        search->found = window;
+    return TRUE;
+}
+
+GuiViewBox& View(ViewerRun& run) { return run.Dialog()->items.view; }
+
+// The index of the first line whose source starts with the text; -1 when none.
+int32_t LineStarting(GuiViewBox& view, const std::string& text) {
+    for (int32_t i = 0; i < view.Count(); ++i) {
+        std::string raw = TestSupport::S(view.LineAt(i)->rawText);
+        if (raw.compare(0, text.size(), text) == 0) return i;
+    }
+    return -1;
+}
+
+std::string Utf8Clipboard() {
+    RawString text = RawLayer::ClipboardGetText(100000);
+    return TestSupport::S(text);
+}
+
+// Opens the document in the viewer's first tab from the command line, with
+// directives in the "@" form and a page head band of ten text heights.
+bool StartOn(ViewerRun& run, const std::wstring& path, const std::string& switches = std::string()) {
+    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n[Overview]\r\nEnhanceForm=@%s\r\n"
+                                             "PageHeadHeight=1000\r\nPageHeadColor=0x20C040\r\n");
+    return run.Start(switches + "\"" + TestSupport::S(TestSupport::W(path)) + "\"");
+}
+
+}  // namespace
+
+TEST(ViewBoxTest, LinksOpenDocumentsAndStartProgramsOnlyWithConsent) {
+    // The extension comes from the file-name part only.
+    EXPECT_TRUE(AppLayer::LinkExtension(RawString::FromText("C:\\my.docs\\next")).IsEmpty());
+    EXPECT_EQ(TestSupport::S(AppLayer::LinkExtension(RawString::FromText("a/b.c/setup.exe"))), "exe");
+    StartRecorder recorder;
+    TestSupport::ModalWatchdog outer(60000);
+    ViewerRun run;
+    run.Write(L"b.md", "# B\n");
+    run.Write(L"next.txt", "next\n");
+    run.Write(L"setup.exe", "MZ");
+    run.Write(L"a.bat", "echo\n");
+    run.Write(L"a.md", "# A\n");
+    std::wstring doc = run.Write(L"links.md",
+                                 "[b](b.md)\n\n[n](next)\n\n[w](https://example.invalid/x)\n\n[s](setup.exe)\n\n"
+                                 "[t](a.bat)\n\n[f](file:///C:/x/cmd.exe)\n\n[m](missing.md)\n\n"
+                                 "[a](a.md) and [b](b.md)\n");
+    ASSERT_TRUE(StartOn(run, doc));
+    GuiViewBox& view = View(run);
+    auto enter = [&](const std::string& line) {
+        int32_t index = LineStarting(view, line);
+        EXPECT_GE(index, 0) << line;
+        view.MoveCursorTo(index);
+        TestSupport::SendKey(view.window, VK_RETURN);
+        TestSupport::PumpUntilIdle();
+    };
+    enter("[b](b.md)");
+    EXPECT_EQ(run.CurrentLabel(), "b.md");
+    run.Tabs().SelectTab(run.Tabs().ItemAtIndex(0));
+    TestSupport::PumpUntilIdle();
+    enter("[n](next)");
+    EXPECT_EQ(run.CurrentLabel(), "next.txt");
+    run.Tabs().SelectTab(run.Tabs().ItemAtIndex(0));
+    TestSupport::PumpUntilIdle();
+    const std::string tabs = run.TabLabels();
+    enter("[m](missing.md)");
+    enter("[w](");
+    EXPECT_EQ(run.TabLabels(), tabs);
+    ASSERT_EQ(Starts().size(), 1u);
+    EXPECT_EQ(Starts()[0], "https://example.invalid/x");
+    // Programs, scripts and file URLs ask first: No starts nothing, Yes one.
+    for (const char* line : {"[s](setup.exe)", "[t](a.bat)", "[f](file:"}) {
+        for (char answer : {'N', 'Y'}) {
+            Starts().clear();
+            bool asked = false;
+            TestSupport::RunLater(300, [&] {
+                // The question is the thread's other window titled "Quenby";
+                // the key goes to its children (the button row takes it), so
+                // it needs no focus.
+                QuestionSearch find{run.Window(), nullptr};
+                EnumThreadWindows(GetCurrentThreadId(), &FindQuestion, reinterpret_cast<LPARAM>(&find));
+                asked = find.found != nullptr;
+                for (HWND child = find.found ? GetWindow(find.found, GW_CHILD) : nullptr; child;
+                     child = GetWindow(child, GW_HWNDNEXT))
+                    TestSupport::PostKey(child, static_cast<UINT>(answer));
+            });
+            enter(line);
+            EXPECT_TRUE(asked) << line;
+            EXPECT_EQ(Starts().size(), answer == 'Y' ? 1u : 0u) << line << " " << answer;
+        }
+    }
+    EXPECT_EQ(run.TabLabels(), tabs);
+    // A double click on the second of two links follows that one.
+    int32_t index = LineStarting(view, "[a](a.md) and");
+    view.MoveCursorTo(index);
+    view.Refresh();
+    UpdateWindow(view.window);
+    WinLayer::WinListBoxItemUnit* unit = view.ItemAt(index);
+    auto& item = static_cast<GuiListBoxItemUnit&>(*unit);
+    const RawString& text = view.LineAt(index)->text;
+    const AppLayer::WinTextPart* second = nullptr;
+    for (const AppLayer::WinTextPart& part : item.text.parts)
+        if (part.end - part.start == 1 && text.UnitAt(part.start) == 'b') second = &part;
+    ASSERT_TRUE(second);
+    POINT at{unit->rect.left + item.textOffset.x + second->rect.left + 1 - view.scroll.x + view.marginLeft,
+             unit->rect.top + item.textOffset.y + second->rect.top + 2 - view.scroll.y + view.marginTop};
+    SendMessageW(view.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    SendMessageW(view.window, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    SendMessageW(view.window, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(run.CurrentLabel(), "b.md");
+}
+
+TEST(ViewBoxTest, SearchAndCopyFollowTheDrawnLines) {
+    for (bool wide : {false, true}) {
+        ViewerRun run;
+        std::string source = "alpha one\nbeta two\ngamma \xE6\x97\xA5\xE6\x9C\xAC three\n\nother line\n";
+        std::string bytes = source;
+        if (wide) {
+            RawString u16 = RawString::FromBytes(source.data(), static_cast<int32_t>(source.size()), RawLayer::KindUtf8)
+                                .As(RawLayer::KindUtf16);
+            bytes = std::string("\xFF\xFE") + std::string(reinterpret_cast<const char*>(u16.Wide()),
+                                                         static_cast<size_t>(u16.Length()) * 2);
+        }
+        std::wstring doc = run.Write(L"wrap.md", bytes);
+        ASSERT_TRUE(StartOn(run, doc));
+        GuiViewBox& view = View(run);
+        view.Refresh();
+        const int32_t paragraph = LineStarting(view, "alpha");
+        const int32_t other = LineStarting(view, "other");
+        ASSERT_GE(paragraph, 0);
+        view.MoveCursorTo(other);
+        // An empty search text keeps the cursor.
+        view.searchText = RawString();
+        view.SearchPrevious();
+        EXPECT_EQ(view.cursor, other);
+        for (const wchar_t* word : {L"gamma", L"\x65E5\x672C"}) {
+            view.searchText = RawString::FromWideText(word);
+            view.MoveCursorTo(other);
+            view.SearchPrevious();
+            EXPECT_EQ(view.cursor, paragraph) << wide;
+            ASSERT_GE(view.cursor, 0);
+            EXPECT_GT(view.ItemAt(view.cursor)->Height(), 0);
+            view.SearchNext();  // from the line itself: no later match
+            EXPECT_EQ(view.cursor, paragraph);
+            view.cursor = -1;  // no cursor: from the first line
+            view.SearchNext();
+            EXPECT_EQ(view.cursor, paragraph);
+        }
+        view.MoveCursorTo(paragraph);
+        view.CopySelection();
+        EXPECT_EQ(Utf8Clipboard(), "alpha one\r\nbeta two\r\ngamma \xE6\x97\xA5\xE6\x9C\xAC three\r\n") << wide;
+        // Menu id 6 does nothing; copy with nothing selected empties the clipboard.
+        view.OnMenuCommand(6, 0);
+        EXPECT_EQ(view.cursor, paragraph);
+        view.ClearSelection();
+        view.CopySelection();
+        EXPECT_EQ(Utf8Clipboard(), "");
+    }
+}
+
+TEST(ViewBoxTest, CtrlWheelStepsTheFontAndKeysReachTheTabs) {
+    ViewerRun run;
+    std::wstring first = run.Write(L"one.md", "Some words that wrap into more rows when the view is narrow enough.\n");
+    std::wstring second = run.Write(L"two.md", "# Two\n");
+    ASSERT_TRUE(run.Start("\"" + TestSupport::S(TestSupport::W(first)) + "\" \"" +
+                          TestSupport::S(TestSupport::W(second)) + "\" -i 0"));
+    GuiViewBox& view = View(run);
+    run.Tabs().SelectTab(run.Tabs().ItemAtIndex(0));
+    TestSupport::PumpUntilIdle();
+    view.Refresh();
+    DocLayer::DocumentStyle& style = *view.CurrentStyle();
+    const LONG before = style.textFont.description.lfHeight;
+    const int32_t height = view.ItemAt(0)->Height();
+    TestSupport::SetModifiers(false, true, false);
+    EXPECT_EQ(SendMessageW(view.window, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, 0), 0), 1);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(style.textFont.description.lfHeight, before);
+    EXPECT_EQ(SendMessageW(view.window, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, 120), 0), 1);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(style.textFont.description.lfHeight, before - 1);
+    EXPECT_GT(view.ItemAt(0)->Height(), height);
+    EXPECT_EQ(view.ownFont.handle, nullptr);  // the list's own zoom did not run
+    // Ctrl+Right and Ctrl+W reach the tabs.
+    TestSupport::SendKey(view.window, VK_RIGHT);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(run.CurrentLabel(), "two.md");
+    TestSupport::SendKey(view.window, 'W');
+    TestSupport::PumpUntilIdle();
+    TestSupport::SetModifiers(false, false, false);
+    EXPECT_EQ(run.TabLabels().find("two.md"), std::string::npos);
+    // A narrower view lays the paragraph out again into more rows.
+    run.Tabs().SelectTab(run.Tabs().ItemAtIndex(run.Tabs().Count() - 1));
+    TestSupport::PumpUntilIdle();
+    const int32_t line = LineStarting(view, "Some words");
+    ASSERT_GE(line, 0);
+    auto rows = [&] { return static_cast<GuiListBoxItemUnit*>(view.ItemAt(line))->text.rows.size(); };
+    const size_t wide = rows();
+    RECT r{};
+    GetWindowRect(view.window, &r);
+    SetWindowPos(view.window, nullptr, 0, 0, 120, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+    TestSupport::PumpUntilIdle();
+    EXPECT_GT(rows(), wide);
+}
+
+TEST(ViewBoxTest, PageViewNumbersItsPagesAndCopiesTheTableOfContents) {
+    ViewerRun run;
+    std::wstring doc = run.Write(L"pages.md",
+                                 "@PrintHeader:Left:\"Guide %p/%t\"\n\n# A *b*\n\ntext\n\n@PageBreak\n\n## Second\n\n"
+                                 "@PrintPage:5\n\ntext\n\n@PageBreak\n\n## Third\n\nend\n");
+    ASSERT_TRUE(StartOn(run, doc, "-p "));
+    GuiViewBox& view = View(run);
+    view.Refresh();
+    ASSERT_TRUE(view.PageMode());
+    ASSERT_EQ(view.pageCount, 3);
+    std::vector<int32_t> pages;
+    for (const AppLayer::WinPrintHeader& h : view.pageHeaders) {
+        pages.push_back(h.page);
+        EXPECT_EQ(h.total, 6);
+        EXPECT_EQ(TestSupport::S(h.left), "Guide %p/%t");
+    }
+    EXPECT_EQ(pages, (std::vector<int32_t>{1, 5, 6}));
+    EXPECT_EQ(TestSupport::S(view.pageHeaders[1].ExpandText(view.pageHeaders[1].left)), "Guide 5/6");
+    InvalidateRect(view.window, nullptr, FALSE);
+    UpdateWindow(view.window);
+    TestSupport::DibCanvas shot = TestSupport::DibCanvas::CaptureClient(view.window);
+    const COLORREF band = view.CurrentStyle()->overview.pageHeadColor;
+    EXPECT_GT(shot.CountColor(band), 0);
+    view.ClipTableOfContents();
+    EXPECT_EQ(Utf8Clipboard(), "@TOC:1:1:\"A b\"\r\n@TOC:2:5:\"Second\"\r\n@TOC:2:6:\"Third\"\r\n");
+    // "ClipTOC" is in the context menu only in page view.
+    auto hasClipToc = [&] {
+        WinLayer::WinPopupMenu menu;
+        EXPECT_TRUE(menu.Reset());
+        view.BuildContextMenu(menu);
+        return GetMenuState(menu.Handle(), GuiViewBox::MenuClipToc, MF_BYCOMMAND) != static_cast<UINT>(-1);
+    };
+    EXPECT_TRUE(hasClipToc());
+    view.SetPageView(false);
+    EXPECT_FALSE(hasClipToc());
+}
+
+TEST(ViewBoxTest, DocumentOfOnlyAPageBreakPaginatesAndPaints) {
+    ViewerRun run;
+    std::wstring doc = run.Write(L"break.md", "@PageBreak\n");
+    ASSERT_TRUE(StartOn(run, doc, "-p "));
+    GuiViewBox& view = View(run);
+    view.Refresh();
+    ASSERT_TRUE(view.PageMode());
+    EXPECT_GE(view.pageCount, 1);
+    EXPECT_EQ(static_cast<int32_t>(view.pageHeaders.size()), view.pageCount);
+    InvalidateRect(view.window, nullptr, FALSE);
+    UpdateWindow(view.window);
+    TestSupport::DibCanvas shot = TestSupport::DibCanvas::CaptureClient(view.window);
+    EXPECT_GT(shot.CountColor(view.CurrentStyle()->overview.pageHeadColor), 0);
+}
