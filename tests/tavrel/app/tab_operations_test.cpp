@@ -121,6 +121,23 @@ TEST_F(TabOperationsTest, SavedPairsOpenAgainFromTheCommandLineAndFromADrop) {
     const std::wstring file = temp.Join(L"pairs.txt");
     EXPECT_EQ(FileText(file), Joined(lines));
     EXPECT_EQ(Ws(JobLayer::GuiProfileStore::Instance().lastPairFile), file);
+    // The line end in a UTF-16 file's own byte order.
+    for (const uint8_t kind : {RawLayer::KindUtf16BE, RawLayer::KindUtf16LE}) {
+        const std::wstring wide = temp.Join(L"wide.txt");
+        {
+            RawLayer::RawLineFile out(W(wide));
+            out.SetTextKind(kind);
+            ASSERT_TRUE(out.BeginWrite());
+            AppLayer::GuiEnumTabKeep keep(out);
+            keep.Apply(*Current());
+            EXPECT_TRUE(out.Close());
+        }
+        const std::vector<uint8_t> bytes = ReadFileBytes(wide);
+        ASSERT_GE(bytes.size(), 4u);
+        const std::vector<uint8_t> end(bytes.end() - 4, bytes.end());
+        EXPECT_EQ(end, kind == RawLayer::KindUtf16BE ? Bytes(std::string("\0\r\0\n", 4))
+                                                     : Bytes(std::string("\r\0\n\0", 4)));
+    }
 
     ASSERT_TRUE(run.Close());
     ASSERT_TRUE(run.Start(L"-g " + Quoted(file)));
@@ -199,6 +216,20 @@ TEST_F(TabOperationsTest, ClipboardPairsAreCleanedAndRefusedWhenAmbiguous) {
     while (longText.size() < 5000) longText += ",Same";
     EXPECT_EQ(OpenFromClipboard(RawString::FromText(longText.c_str())), 2);
     EXPECT_EQ(AppLayer::CleanClipText(RawString::FromText(" \t\"C:\\x y\"\r\n")), RawString::FromText("C:\\x y"));
+
+    // Copying: the current pair line; nothing for a comma or an empty tab.
+    Command(AppLayer::CmdClipTab);
+    EXPECT_EQ(S(RawLayer::ClipboardGetText(5000).As(RawLayer::KindUtf8)), S(line));
+    const std::wstring comma = temp.Join(L"e,f.txt");
+    WriteFileBytes(comma, std::string("x"));
+    Views().tabBar.LoadPair(W(comma), W(b));
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(RawLayer::ClipboardSetText(RawString::FromText("kept")));
+        Command(AppLayer::CmdClipTab);
+        EXPECT_EQ(S(RawLayer::ClipboardGetText(100).As(RawLayer::KindUtf8)), "kept");
+        Command(AppLayer::CmdDeleteTab);
+        Views().tabBar.InsertJob(nullptr, JobGroupList::Instance().CreateUnit(JobLayer::JobKindType::FromKind(3)));
+    }
 }
 
 TEST_F(TabOperationsTest, ClipboardSideTakesOnlyAnAbsolutePathThatExistsOrItsPairSide) {
@@ -250,6 +281,14 @@ TEST_F(TabOperationsTest, ClipFilesAreWrittenOnlyInsideTheTemporaryFolder) {
     Command(AppLayer::CmdClipLoad2);
     EXPECT_EQ(FileText(real), "changed on disk\r\n");
     EXPECT_EQ(S(Current()->content2.First()->Text()), "real");
+    // No clipboard text: nothing loaded, the failure reported.
+    Views().tabBar.InsertJob(nullptr, JobGroupList::Instance().CreateUnit(JobLayer::JobKindType::FromKind(3)));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+    Command(AppLayer::CmdClipLoad1);
+    EXPECT_TRUE(Current()->Path(0).IsEmpty());
+    EXPECT_TRUE(StatusHas("ClipboardError"));
     EXPECT_FALSE(AppLayer::PathInsideFolder(W(L"C:\\x\\y"), RawString()));
     EXPECT_TRUE(AppLayer::PathInsideFolder(W(L"c:/T/A/./b/../F.txt"), W(L"C:\\t\\a")));
     EXPECT_FALSE(AppLayer::PathInsideFolder(W(L"C:\\t\\ab\\f.txt"), W(L"C:\\t\\a")));
@@ -333,6 +372,53 @@ TEST_F(TabOperationsTest, NewInstanceGetsThePairLineAndOpensTheSameTab) {
     Dialog().restartProgram = W(probe);
     Command(AppLayer::CmdNewDialog);
     EXPECT_EQ(started(), Quoted(comma) + L" " + Quoted(right));
+}
+
+// The main window of another process, when one is up.
+BOOL CALLBACK FindOtherMain(HWND window, LPARAM data) {
+    wchar_t name[64] = {};
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    GetClassNameW(window, name, 64);
+    if (process == GetCurrentProcessId() || std::wstring(name) != L"Tavrel_Main") return TRUE;
+    *reinterpret_cast<HWND*>(data) = window;
+    return FALSE;
+}
+
+HWND OtherMainWindow() {
+    HWND found = nullptr;
+    EnumWindows(FindOtherMain, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+TEST_F(TabOperationsTest, TheRealProgramStartsOnThePairAndOnTheEmptyTabAndCloses) {
+    const std::wstring left = Folder(L"left \u00e9"), right = Folder(L"right side");
+    Open(L"");
+    const std::wstring program = temp.Join(L"Tavrel.exe");
+    const std::wstring built = BesideTest(L"..\\Tavrel.exe");
+    ASSERT_TRUE(CopyFileW(built.c_str(), program.c_str(), FALSE));
+    Dialog().restartProgram = W(program);
+    for (bool pair : {true, false}) {
+        if (pair) {
+            ASSERT_TRUE(AppLayer::OpenPairText(Views(), Line(left, right)));
+        } else {
+            Command(AppLayer::CmdDeleteTab);
+        }
+        EXPECT_EQ(Current()->Path(0).IsEmpty(), !pair);
+        Command(AppLayer::CmdNewDialog);
+        HWND other = nullptr;
+        EXPECT_TRUE(PumpUntil([&other] { return (other = OtherMainWindow()) != nullptr; }, 30000));
+        if (!other) continue;
+        DWORD process = 0;
+        GetWindowThreadProcessId(other, &process);
+        HANDLE handle = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process);
+        PostMessageW(other, WM_CLOSE, 0, 0);
+        EXPECT_EQ(WaitForSingleObject(handle, 20000), WAIT_OBJECT_0);
+        DWORD code = 1;
+        GetExitCodeProcess(handle, &code);
+        EXPECT_EQ(code, 0u);
+        CloseHandle(handle);
+    }
 }
 
 }  // namespace
