@@ -8,15 +8,46 @@
 # (line view), quenby-page.png (page view with its bands) and
 # quenby-zoom.png (after two Ctrl+wheel steps over the view). Builds where needed (x86_64 where 32-bit code cannot run);
 # the program runs under a Wine prefix of its own beside the build folder.
+# "--scenes" then shows the guide once more and lets the scene driver of the
+# tests write quenby-toc-tip.png (the table of contents with a tip),
+# quenby-title-menu.png (the system menu open) and quenby-search.png (the
+# search prompt) into the folder.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${1:-}" = "--scenes" ]; then
-  folder="${2:?usage: quenby-screenshot.sh --scenes out-folder}"
+  folder="${2:?usage: quenby-screenshot.sh --scenes <folder>}"
   mkdir -p "$folder"
+  folder=$(cd "$folder" && pwd)
   guide="$here/samples/help/Quenby_Guide.md"
   bash "$0" "$folder/quenby-guide.png" "$guide"
   QUENBY_SHOT_SWITCHES="-p" bash "$0" "$folder/quenby-page.png" "$guide"
   QUENBY_SHOT_ACTION=zoom bash "$0" "$folder/quenby-zoom.png" "$guide"
+  # The driven scenes.
+  arch=$(bash "$here/scripts/test-arch.sh")
+  build="$here/build-$arch"
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$arch.cmake" \
+          -DCMAKE_BUILD_TYPE=Release >/dev/null
+  fi
+  cmake --build "$build" -j 4 --target quenby_program quenby_scenes >/dev/null
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  cp "$build/Quenby.exe" "$work/"
+  document="Z:$(printf '%s' "$guide" | tr '/' '\\')"
+  export WINEPREFIX="$build/wineprefix-shot"
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    run="$1"; viewer="$2"; document="$3"; driver="$4"; folder="$5"
+    bash "$run" "$viewer" "$document" &
+    pid=$!
+    status=0
+    bash "$run" "$driver" "Z:$(printf "%s" "$folder" | tr "/" "\\\\")" || status=$?
+    sleep 1
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    wineserver -k 2>/dev/null || true
+    exit $status
+  ' _ "$here/scripts/wine-run.sh" "$work/Quenby.exe" "$document" "$build/tests/quenby_scenes.exe" "$folder"
+  ls "$folder"/quenby-*.png
   exit 0
 fi
 out="${1:?usage: quenby-screenshot.sh out.png [documents...]}"

@@ -4,6 +4,7 @@
 
 #include "base/clipboard.h"
 #include "base/language.h"
+#include "quenby/app/text_dialog.h"
 
 namespace AppLayer {
 
@@ -113,7 +114,9 @@ void GuiLineBox::SearchPrevious() {
     }
 }
 
-void GuiLineBox::AskSearch() {}
+void GuiLineBox::AskSearch() {
+    if (WinLayer::AskSearchText(*this, searchText)) SearchNext();
+}
 
 void GuiLineBox::CopySelection() {
     RawString text(RawLayer::KindUtf8);

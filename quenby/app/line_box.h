@@ -47,7 +47,7 @@ public:
     void ShowContextMenu(POINT point);
 
     virtual void CopySelection();
-    // Asks for a search text; without the text dialog, nothing.
+    // Asks for the search text in the text dialog, then searches onwards.
     virtual void AskSearch();
     virtual void SearchPrevious();
     virtual void SearchNext();

@@ -1,6 +1,8 @@
 // The main dispatcher of the help viewer and the start handler.
 #include "quenby/app/main_dialog.h"
 
+#include "quenby/app/command_handlers.h"
+
 #include "base/profile.h"
 #include "quenby/document/document_options.h"
 
@@ -79,6 +81,8 @@ void ShowCurrentDocument(GuiMainDialog& dialog) {
     GuiMainItems& items = dialog.items;
     JobLineList* document = items.tabBar.CurrentDocument();
     document->ResetCellWidths();
+    items.tree.CloseTip();
+    ClampStoredPlaces(*document);
     items.flagWord |= GuiMainItems::FlagRestoring;
     items.currentDocument = document;
     items.currentStyle = document->Style();
@@ -137,19 +141,33 @@ void DispatchMainCommand(GuiMainDialog& dialog, WinLayer::WinView* sender, uint1
         if (items.currentDocument) SetDocumentPageView(dialog, *items.currentDocument, PageFlag(dialog));
         dialog.ShowPageButtons(PageFlag(dialog));
         break;
+    case CmdRestart:
+        RestartViewer(dialog, false);
+        break;
+    case CmdReload:
+        ReloadCurrentDocument(dialog);
+        break;
+    case CmdReboot:
+        RestartViewer(dialog, true);
+        break;
     case CmdClipToc:
         items.view.ClipTableOfContents();
         break;
     case CmdSearchPrevious:
         items.view.SearchPrevious();
         break;
+    case CmdSearch:
+        items.view.AskSearch();
+        break;
     case CmdSearchNext:
         items.view.SearchNext();
         break;
+    case CmdFont:
     case CmdFontSmaller:
     case CmdFontLarger:
-        items.view.FontStep(code == CmdFontLarger ? 1 : -1);
-        items.tree.Refresh();
+    case CmdFontReset:
+    case CmdFontSave:
+        RunFontCommand(dialog, code);
         break;
     case CmdOpenPending:
         dialog.OpenPendingDocuments();

@@ -90,8 +90,7 @@ LONG Clamp(LONG value, LONG low, LONG high) { return std::max(low, std::min(valu
 // ---- item set ----------------------------------------------------------------------------
 
 GuiMainItems::GuiMainItems()
-    : treeEnter(tree),
-      buttons_{&fontSelect, &fontMinus, &fontReset, &fontPlus, &fontSave, &search,    &searchPrevious, &searchNext,
+    : buttons_{&fontSelect, &fontMinus, &fontReset, &fontPlus, &fontSave, &search,    &searchPrevious, &searchNext,
                &resize,     &margin,    &clipToc,   &print,    &reload,   &reboot,    &page} {}
 
 GuiMainItems::~GuiMainItems() { DestroyMainItems(*this); }
@@ -110,16 +109,15 @@ void CreateMainItems(GuiMainItems& items, GuiMainDialog& dialog) {
     items.fontReset.LoadIconResource(kFontResetIcon, kFontResetIconSize);
     items.tabBar.Construct(&items.documents, &items.style);
     items.tree.Construct(0);
-    items.tree.hooks.AddHook(&items.treeEnter);
     items.view.Construct(0);
     items.view.style = &items.style;
+    items.tree.style = &items.style;
     items.currentDocument = &items.tabBar.EmptyDocument();
     items.currentStyle = items.currentDocument->Style();
     items.flagWord = 0;
 }
 
 void DestroyMainItems(GuiMainItems& items) {
-    items.tree.hooks.RemoveHook(&items.treeEnter);
     // The boxes and the bar let go of the documents before the list goes.
     items.view.SetDocument(nullptr);
     items.tree.SetDocument(nullptr);
@@ -255,6 +253,13 @@ void GuiMainDialog::CreateChildren() {
     CreateChild(items.tabBar);
     CreateChild(items.tree);
     CreateChild(items.view);
+}
+
+LRESULT GuiMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if ((message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE) || (message == WM_ACTIVATEAPP && !wParam)) {
+        items.tree.CloseTip();
+    }
+    return WinDialog::OnMessage(message, wParam, lParam);
 }
 
 LRESULT GuiMainDialog::OnCommand(uint16_t code) {

@@ -93,7 +93,6 @@ public:
     // 5.-7.
     GuiTabBar tabBar;
     GuiTreeBox tree;
-    WinLayer::WinEnterControl treeEnter;
     GuiViewBox view;
     // 8.
     JobLineList* currentDocument = nullptr;
@@ -124,6 +123,9 @@ public:
 
     // ---- the view interface ---------------------------------------------------------
     void CreateChildren() override;
+    // Losing the activation ends the tree's tip: a topmost tip would stay
+    // over other programs.
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     LRESULT OnCommand(uint16_t code) override;
     void OnCreated() override;
     LRESULT OnChildCommand(WinLayer::WinView* sender, uint16_t code) override;

@@ -1,14 +1,79 @@
-// The table of contents beside the page view: the document's heading lines.
+// The table of contents beside the page view: the document's heading lines,
+// each indented by its level (optionally behind a dot), laid out and painted
+// by the viewer's passes. Its Ctrl keys and Ctrl + wheel reach the main
+// window as commands, so searching from the tree searches the page view,
+// and a heading's full text shows in a tip while the mouse rests on it.
 #pragma once
 
-#include "quenby/app/line_list_box.h"
+#include <windows.h>
+
+#include <cstdint>
+
+#include "quenby/app/layout_pass.h"
+#include "quenby/app/line_box.h"
+#include "quenby/app/text_draw.h"
+#include "quenby/app/tree_tip.h"
+#include "toolkit/enter_control.h"
 
 namespace AppLayer {
 
-class GuiTreeBox : public GuiLineListBox {
+class GuiTreeBox : public GuiLineBox, public WinLayer::WinListBoxItemCreater {
 public:
+    // The mouse-enter part. A hook of its own: a view and a hook both have
+    // an OnMessage of the same form, so one class cannot be both.
+    class EnterPart : public WinLayer::WinEnterControl {
+    public:
+        explicit EnterPart(GuiTreeBox& tree) : WinEnterControl(tree, HOVER_DEFAULT, true), box(tree) {}
+        void OnMouseLeave(WPARAM keys, POINT point) override { box.OnMouseLeave(keys, point); }
+        bool OnMouseHover(WPARAM keys, POINT point) override { return box.OnMouseHover(keys, point); }
+        bool OnHoverMove(WPARAM keys, POINT point) override { return box.OnHoverMove(keys, point); }
+        GuiTreeBox& box;
+    };
+
+    GuiTreeBox();
+    ~GuiTreeBox() override;
+
     // Only headings get a row.
     bool Shows(const JobLineUnit& line) const override;
+    WinLayer::WinListBoxItemUnit* Make() override;
+
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnDestroying() override;
+    void MeasureItemOf(WinLayer::WinDrawContext& dc, RECT& size, int32_t index, WinLayer::WinListBoxItemUnit& unit,
+                       JobLineUnit* line) override;
+    void DrawItemOf(WinLayer::WinDrawContext& dc, const RECT& rect, int32_t index, WinLayer::WinListBoxItemUnit& unit,
+                    JobLineUnit* line) override;
+
+    // Headings only: the text unwrapped, the right edge grown by the indent
+    // columns; every other line is zero high.
+    void MeasureLine(HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
+    // The background, the dot of a level with dot marks, and the runs.
+    void PaintLine(HDC dc, const RECT& rect, GuiListBoxItemUnit& item, const JobLineUnit& line);
+    // Indent columns before a heading's text.
+    static int32_t TextColumn(int32_t level, bool dots);
+
+    // ---- the tip ------------------------------------------------------------------
+    void OnMouseLeave(WPARAM keys, POINT point);
+    bool OnMouseHover(WPARAM keys, POINT point);
+    bool OnHoverMove(WPARAM keys, POINT point);
+    // Ends a shown tip (the document changes, the main window is
+    // deactivated, the tree goes).
+    void CloseTip() { tipPart.CloseTip(); }
+
+    EnterPart enter;
+    GuiTextDraw textDraw;
+    GuiLayout layout;
+    GuiTreeTip tipPart;
+    // Dot marks before the headings ("WithTreeDotMark").
+    bool dots = false;
+
+private:
+    // The layout state for the current document and font.
+    void PrepareLayout(HDC dc);
+    void ArmTracking();
+    void PostToOwner(uint16_t code);
+    HFONT preparedFont_ = nullptr;
+    const DocumentStyle* preparedStyle_ = nullptr;
 };
 
 }  // namespace AppLayer

@@ -7,6 +7,7 @@
 #include "base/profile.h"
 #include "base/shell.h"
 #include "quenby/app/command_codes.h"
+#include "quenby/app/font_commands.h"
 #include "quenby/app/paint_pass.h"
 #include "quenby/document/document_options.h"
 #include "toolkit/environment.h"
@@ -354,16 +355,11 @@ void GuiViewBox::FontStep(int32_t direction) {
     DocumentStyle* s = CurrentStyle();
     if (!s) return;
     DocLayer::StyleFont& font = (s->flags & DocumentStyle::FlagPageMode) ? s->printFont : s->textFont;
+    int32_t height = 0;
+    if (!StepFontHeight(font.description.lfHeight, direction, height)) return;
     LOGFONTW description = font.description;
-    const LONG h = description.lfHeight;
-    if (h < 0) {
-        if (h - direction >= -5) return;
-        description.lfHeight = h - direction;
-    } else {
-        if (h + direction < 6) return;
-        description.lfHeight = h + direction;
-    }
-    font.Change(description);
+    description.lfHeight = height;
+    if (!ChangeStyleFont(font, description)) return;
     s->UpdateMetrics();
     if (Document()) Document()->ResetCellWidths();
     RefreshNoPaint();

@@ -7,6 +7,7 @@
 #include "base/api_text.h"
 #include "base/file_system.h"
 #include "base/shell.h"
+#include "tavrel/app/backup_dialog.h"
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/current_tab.h"
 #include "tavrel/app/job_environment.h"
@@ -263,6 +264,9 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         case CmdDrawNotice:
             // Nothing beyond the refresh of the buttons.
             break;
+        case CmdOpenBackup:
+            RunBackupDialog(*this);
+            break;
         case CmdTabMenu:
         case CmdListMenu:
         case CmdDragConnect1:
@@ -271,9 +275,8 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         case CmdDragFloat2:
         case CmdPrevDifferent:
         case CmdNextDifferent:
-        case CmdOpenBackup:
             // The work of these codes belongs to the tab menu, the side
-            // menu, the line drags, the cursor moves and the backup dialog;
+            // menu, the line drags and the cursor moves;
             // until each lands, the code only refreshes the buttons.
             break;
         default:

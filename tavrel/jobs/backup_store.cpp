@@ -911,15 +911,33 @@ void JobBackupList::StopLoader() {
     if (loader_) loader_->StopAndWait();
 }
 
-void JobBackupList::WaitLoaded() {
-    {
-        JobBackupStoreGuard guard(*this);
-        // Without a started loader there is nothing to wait for.
-        if (loaded_ || !started_) return;
-    }
-    SetCursor(LoadCursor(nullptr, IDC_WAIT));
-    waitResult_ = WaitForSingleObject(event_, INFINITE);
-    SetCursor(LoadCursor(nullptr, IDC_ARROW));
+bool JobBackupList::WaitLoaded(uint32_t milliseconds) {
+    // Without a started loader there is nothing to wait for. Neither the
+    // flag nor the event is read under the store's lock, which a loader on
+    // a slow folder may hold for long: the flag is set once, before the
+    // loader thread exists, and never cleared.
+    if (!started_ || !event_) return true;
+    if (WaitForSingleObject(event_, 0) == WAIT_OBJECT_0) return true;
+    static const HCURSOR waitCursor = LoadCursor(nullptr, IDC_WAIT);
+    static const HCURSOR arrowCursor = LoadCursor(nullptr, IDC_ARROW);
+    SetCursor(waitCursor);
+    waitResult_ = WaitForSingleObject(event_, milliseconds);
+    SetCursor(arrowCursor);
+    return waitResult_ == WAIT_OBJECT_0;
+}
+
+std::vector<JobBackupUnitLink*> JobBackupList::Records() {
+    std::vector<JobBackupUnitLink*> records;
+    records.reserve(static_cast<size_t>(Count()));
+    for (JobBackupUnit& unit : *this) records.push_back(&unit);
+    return records;
+}
+
+std::vector<JobBackupUnitLink*> JobBackupItemList::Records() {
+    std::vector<JobBackupUnitLink*> records;
+    records.reserve(static_cast<size_t>(Count()));
+    for (JobBackupItemUnit& unit : *this) records.push_back(&unit);
+    return records;
 }
 
 bool JobBackupList::IsLoaded() const {

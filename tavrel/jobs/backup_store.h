@@ -50,6 +50,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "base/profile.h"
 #include "base/raw_list.h"
@@ -197,6 +198,26 @@ public:
     virtual RawString OpenFolder() const = 0;
 };
 
+// A list of backup records as the backup dialog reads it: the backups of
+// the store, or the items of one backup.
+class JobBackupListLink {
+public:
+    enum : uint32_t {
+        KindBackups = 0,
+        KindItems = 1,
+    };
+    // How long the dialog waits for the loader before it gives up.
+    static constexpr uint32_t kLoadWaitMilliseconds = 10000;
+
+    virtual ~JobBackupListLink() {}
+    virtual uint32_t Kind() const = 0;
+    // Waits at most the time (milliseconds) until the list may be read,
+    // with the wait cursor while waiting; false when it still may not.
+    virtual bool WaitLoaded(uint32_t milliseconds) = 0;
+    // The records in list order (a backup list: oldest first).
+    virtual std::vector<JobBackupUnitLink*> Records() = 0;
+};
+
 // Holds the store a backup belongs to.
 class JobBackupInfo {
 public:
@@ -300,8 +321,14 @@ private:
 class JobBackupItemListAllocator : public RawLayer::RawListDeleteAllocator<JobBackupItemUnit> {};
 
 // The items of one backup, in creation order, with the count of items made.
-class JobBackupItemList : public RawLayer::RawListR<JobBackupItemListAllocator, JobBackupItemUnit> {
+class JobBackupItemList : public RawLayer::RawListR<JobBackupItemListAllocator, JobBackupItemUnit>,
+                          public JobBackupListLink {
 public:
+    uint32_t Kind() const override { return KindItems; }
+    // The items are there with their backup.
+    bool WaitLoaded(uint32_t) override { return true; }
+    std::vector<JobBackupUnitLink*> Records() override;
+
     uint32_t made = 0;
 };
 
@@ -383,7 +410,7 @@ public:
 };
 
 // The process-wide list of backups with its loader thread.
-class JobBackupList : public RawLayer::RawListR<JobBackupListAllocator, JobBackupUnit> {
+class JobBackupList : public RawLayer::RawListR<JobBackupListAllocator, JobBackupUnit>, public JobBackupListLink {
 public:
     static JobBackupList& Instance();
 
@@ -410,8 +437,16 @@ public:
     JobBackupLoader& Loader() { return *loader_; }
 
     // When the loader was started and has not yet listed the backups: shows
-    // the wait cursor, waits for the event, and shows the arrow again.
-    virtual void WaitLoaded();
+    // the wait cursor, waits for the event at most the time, and shows the
+    // arrow again. The event alone is looked at, so a loader that holds the
+    // store's lock cannot stall the caller beyond the time. False when the
+    // list is still being filled.
+    bool WaitLoaded(uint32_t milliseconds) override;
+    bool WaitLoaded() { return WaitLoaded(kLoadWaitMilliseconds); }
+    uint32_t Kind() const override { return KindBackups; }
+    // Read without the lock: only after the event, when the loader no
+    // longer touches the list.
+    std::vector<JobBackupUnitLink*> Records() override;
     bool IsLoaded() const;
     // Sets the loaded flag (under the lock) and the event.
     void MarkLoaded();

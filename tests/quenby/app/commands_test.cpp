@@ -1,0 +1,275 @@
+// The main window's commands on a real viewer run: Reboot hands the open
+// documents to a recorder standing in for the next viewer (and keeps the
+// window when nothing starts), "-i" shows its document, a reload of a
+// shortened file clamps the stored cursor, and the font buttons.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "base/command_line.h"
+#include "quenby/app/command_handlers.h"
+#include "quenby/app/restart.h"
+#include "quenby/app/restart_support.h"
+#include "quenby/app/viewer_fixture.h"
+#include "quenby/app/viewer_globals.h"
+#include "toolkit/layout.h"
+
+using namespace ViewerTest;
+using RawLayer::RawString;
+using RestartTest::BesideTest;
+using RestartTest::TempInBlankFolder;
+using RestartTest::WaitForFile;
+using TestSupport::W;
+
+namespace {
+
+
+
+std::string Lines(int count) {
+    std::string text = "# Title\r\n";
+    for (int i = 1; i < count; ++i) text += "Line " + std::to_string(i) + "\r\n\r\n";
+    return text;
+}
+
+void Click(WinLayer::WinButton& button) {
+    SendMessageW(button.window, BM_CLICK, 0, 0);
+    TestSupport::PumpUntilIdle();
+}
+
+RECT SavedWindowRect() {
+    RawLayer::RawParameterList section;
+    section.ReadSection(AppLayer::GuiProfileParameters(), RawString::FromText("MainDialog"));
+    RECT rect{};
+    WinLayer::WinWindowRect::Read(rect, RawString::FromText("WindowRect"), section);
+    return rect;
+}
+
+
+}  // namespace
+
+TEST(ViewerCommands, RebootHandsTheDocumentsOverAndGoesOnceOrStaysWhenNothingStarted) {
+    TestSupport::ModalWatchdog watchdog(30000);
+    ViewerRun run;
+    TempInBlankFolder temp(run.folder.Join(L"temp with blank"));
+    const std::wstring out = run.folder.Join(L"recorded.txt");
+    SetEnvironmentVariableW(L"QUENBY_RECORDER_OUT", out.c_str());
+    const std::wstring odd = run.folder.Join(L"docs \x00FC");
+    CreateDirectoryW(odd.c_str(), nullptr);
+    const std::wstring first = odd + L"\\first.md";
+    TestSupport::WriteFileBytes(first, Lines(5));
+    const std::wstring second = run.Write(L"second.md", Lines(5));
+    ASSERT_TRUE(run.Start("-p- -i 1 \"" + TestSupport::Utf8(first) + "\" \"" + TestSupport::Utf8(second) + "\""));
+    ASSERT_EQ(run.Tabs().Count(), 2);
+    EXPECT_EQ(run.CurrentLabel(), "second.md");
+
+    // Nothing to start: the window comes back and stays.
+    AppLayer::RestartProgramPath() = W(run.folder.Join(L"missing.exe"));
+    Click(run.Dialog()->items.reboot);
+    ASSERT_TRUE(IsWindow(run.Window()));
+    EXPECT_FALSE(IsIconic(run.Window()));
+
+    const HWND window = run.Window();
+    RECT before{};
+    GetWindowRect(window, &before);
+    AppLayer::RestartProgramPath() = W(BesideTest(L"restart_recorder.exe"));
+    Click(run.Dialog()->items.reboot);
+    EXPECT_FALSE(IsWindow(window));
+    const std::string line = WaitForFile(out);
+    const std::string after = line.substr(line.find(".exe\"") + 5);
+    // The switches come first (after the blank the shell puts between).
+    EXPECT_EQ(after.substr(after.find_first_not_of(' ') - 1, 9), " -p- -l \"") << line;
+    EXPECT_NE(after.find("\" -i 1"), std::string::npos) << line;
+    RawLayer::RawParameterList split;
+    RawLayer::CommandLineSplit(split, nullptr, RawLayer::CommandLineAfterProgram(RawString::FromText(line.c_str())));
+    ASSERT_NE(split.Find(RawString::FromText("l")), nullptr);
+    const std::wstring list = TestSupport::Ws(split.Find(RawString::FromText("l"))->value);
+    EXPECT_EQ(list, temp.folder + L"\\Quenby\\Quenby_ListFile.txt");
+    EXPECT_EQ(TestSupport::FileText(list), TestSupport::Utf8(first) + "\r\n" + TestSupport::Utf8(second) + "\r\n");
+    const RECT saved = SavedWindowRect();
+    EXPECT_TRUE(EqualRect(&saved, &before));
+
+    // A second request on the gone window starts nothing.
+    DeleteFileW(out.c_str());
+    AppLayer::RestartViewer(*run.Dialog(), true);
+    Sleep(300);
+    EXPECT_FALSE(TestSupport::FileExists(out));
+}
+
+TEST(ViewerCommands, IndexShowsItsDocumentAndAReloadOfAShortenedFileClampsTheCursor) {
+    ViewerRun run;
+    const std::wstring a = run.Write(L"a.md", Lines(10));
+    const std::wstring b = run.Write(L"b.md", Lines(600));
+    const std::wstring c = run.Write(L"c.md", Lines(10));
+    ASSERT_TRUE(run.Start("-i 1 \"" + TestSupport::Utf8(a) + "\" \"" + TestSupport::Utf8(b) + "\" \"" +
+                          TestSupport::Utf8(c) + "\""));
+    ASSERT_EQ(run.Tabs().Count(), 3);
+    EXPECT_EQ(run.CurrentLabel(), "b.md");
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    ASSERT_NE(items.currentDocument, nullptr);
+    EXPECT_EQ(items.currentDocument, AppLayer::GuiTabBar::DocumentOf(run.Tabs().CurrentDocumentTab()));
+
+    items.currentDocument->viewCursorLine = 500;
+    items.currentDocument->viewTopLine = 480;
+    TestSupport::WriteFileBytes(b, Lines(2));
+    SendMessageW(run.Window(), WM_COMMAND, MAKEWPARAM(0, AppLayer::CmdReload), 0);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(items.currentDocument->viewCursorLine, -1);
+    EXPECT_LT(items.currentDocument->viewTopLine, items.currentDocument->Count());
+    EXPECT_EQ(items.view.Count(), items.currentDocument->Count());
+
+    // Ctrl+W closes the tab the user sees.
+    SendMessageW(run.Window(), WM_COMMAND, MAKEWPARAM(0, AppLayer::CmdCloseTab), 0);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(run.TabLabels(), "a.md|c.md");
+}
+
+TEST(ViewerCommands, FontButtonsStepResetAndSaveTheFontOfTheMode) {
+    ViewerRun run;
+    const std::wstring a = run.Write(L"a.md", Lines(10));
+    ASSERT_TRUE(run.Start("-p- \"" + TestSupport::Utf8(a) + "\""));
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    for (const bool pageView : {false, true}) {
+        if (pageView) Click(items.page);
+        DocLayer::DocumentStyle& style = *items.currentDocument->Style();
+        DocLayer::StyleFont& font = pageView ? style.printFont : style.textFont;
+        LOGFONTW small = font.description;
+        small.lfHeight = -6;
+        font.Change(small);
+        const HFONT kept = font.handle;
+        Click(items.fontMinus);
+        EXPECT_EQ(font.description.lfHeight, -6);
+        EXPECT_EQ(font.handle, kept);
+        Click(items.fontPlus);
+        LOGFONTW made{};
+        GetObjectW(font.handle, sizeof(made), &made);
+        EXPECT_EQ(made.lfHeight, -7);
+        EXPECT_EQ(GetObjectType(kept), 0u);
+
+        Click(items.fontReset);
+        EXPECT_EQ(font.description.lfHeight, font.defaultDescription.lfHeight);
+        EXPECT_EQ(std::wstring(font.description.lfFaceName), std::wstring(font.defaultDescription.lfFaceName));
+
+        font.profile = RawLayer::ProfileFileRef::FromPath(W(run.profile));
+        Click(items.fontSave);
+        RawLayer::RawParameterList section;
+        EXPECT_TRUE(section.ReadSection(font.profile, RawString::FromText(pageView ? "PrintFont" : "TextFont")));
+        EXPECT_EQ(section.Count(), 14);
+    }
+    EXPECT_NE(TestSupport::FileText(run.profile).find("[Common]"), std::string::npos);
+}
+
+namespace {
+
+// Counts the selection notifications the tree and the view send to
+// themselves (each becomes one 4104 at the main window).
+int g_selectionNotes = 0;
+LRESULT CALLBACK CountSelectionNotes(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && message && message->message == WM_COMMAND &&
+        HIWORD(message->wParam) == WinLayer::WinNotify::SelectionChanged) {
+        ++g_selectionNotes;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+std::string Sections(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += "## Part " + std::to_string(i) + "\r\n\r\nText " + std::to_string(i) + ".\r\n\r\n";
+    return text;
+}
+
+}  // namespace
+
+TEST(ViewerCommands, TreeAndViewCursorsFollowEachOtherAndTabsKeepTheirPlaces) {
+    ViewerRun run;
+    const std::wstring a = run.Write(L"a.md", Sections(40));
+    const std::wstring b = run.Write(L"b.md", Sections(5));
+    ASSERT_TRUE(run.Start("\"" + TestSupport::Utf8(a) + "\" \"" + TestSupport::Utf8(b) + "\""));
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    ASSERT_EQ(run.CurrentLabel(), "a.md");
+    const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, CountSelectionNotes, nullptr, GetCurrentThreadId());
+
+    // Down in the tree: the view's cursor goes to that heading.
+    SetFocus(items.tree.window);
+    for (int step = 0; step < 3; ++step) {
+        g_selectionNotes = 0;
+        TestSupport::SendKey(items.tree.window, VK_DOWN);
+        TestSupport::PumpUntilIdle();
+        EXPECT_LE(g_selectionNotes, 4);
+        ASSERT_GE(items.tree.cursor, 0);
+        EXPECT_EQ(items.view.cursor, items.tree.cursor);
+        EXPECT_EQ(items.currentDocument->treeCursorLine, items.tree.cursor);
+    }
+    // A view move: the tree goes to the last heading at or before it.
+    const int32_t line = items.tree.cursor + 5;
+    g_selectionNotes = 0;
+    items.view.SetCursor(line);
+    TestSupport::PumpUntilIdle();
+    EXPECT_LE(g_selectionNotes, 4);
+    int32_t heading = line;
+    while (heading >= 0 && !items.tree.items.At(heading)->Reachable()) --heading;
+    EXPECT_EQ(items.tree.cursor, heading);
+    UnhookWindowsHookEx(hook);
+
+    // Away and back: both cursors and top lines as they were.
+    items.view.SetTopLine(20);
+    TestSupport::PumpUntilIdle();
+    const int32_t viewCursor = items.view.cursor, treeCursor = items.tree.cursor, viewTop = items.view.TopLine();
+    run.Tabs().SelectTab(run.Tabs().ItemAtIndex(1));
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(run.CurrentLabel(), "b.md");
+    run.Tabs().SelectTab(run.Tabs().ItemAtIndex(0));
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(items.view.cursor, viewCursor);
+    EXPECT_EQ(items.tree.cursor, treeCursor);
+    EXPECT_EQ(items.view.TopLine(), viewTop);
+}
+
+TEST(ViewerCommands, TheFontDialogCancelledChangesNothingAndConfirmedTakesTheChosenSize) {
+    TestSupport::ModalWatchdog watchdog(30000);
+    ViewerRun run;
+    const std::wstring a = run.Write(L"a.md", Lines(30));
+    ASSERT_TRUE(run.Start("-p- \"" + TestSupport::Utf8(a) + "\""));
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    DocLayer::StyleFont& font = items.currentDocument->Style()->textFont;
+    const LOGFONTW before = font.description;
+    const HFONT handle = font.handle;
+    auto headingRow = [&items] {
+        for (const WinLayer::WinListBoxItemUnit& unit : items.tree.items)
+            if (unit.Reachable()) return unit.Height();
+        return 0;
+    };
+    const int32_t rowBefore = headingRow();
+    ASSERT_GT(rowBefore, 0);
+    for (const bool confirm : {false, true}) {
+        bool seen = false;
+        TestSupport::RunLater(400, [&] {
+            const HWND chooser = FindWindowW(L"#32770", nullptr);
+            seen = chooser != nullptr;
+            // The size box: its largest size chosen.
+            if (confirm) {
+                const HWND sizes = GetDlgItem(chooser, 0x472);
+                const LRESULT count = SendMessageW(sizes, CB_GETCOUNT, 0, 0);
+                SendMessageW(sizes, CB_SETCURSEL, static_cast<WPARAM>(count - 1), 0);
+                SendMessageW(chooser, WM_COMMAND, MAKEWPARAM(0x472, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sizes));
+            }
+            PostMessageW(chooser, WM_COMMAND, confirm ? IDOK : IDCANCEL, 0);
+        });
+        Click(items.fontSelect);
+        EXPECT_TRUE(seen);
+        if (!confirm) {
+            EXPECT_EQ(font.handle, handle);
+            EXPECT_EQ(std::memcmp(&font.description, &before, sizeof(before)), 0);
+        }
+    }
+    // The record takes what the dialog returned: a larger font than before.
+    EXPECT_NE(font.handle, handle);
+    EXPECT_GT(std::abs(font.description.lfHeight), std::abs(before.lfHeight));
+    LOGFONTW made{};
+    GetObjectW(font.handle, sizeof(made), &made);
+    EXPECT_EQ(made.lfHeight, font.description.lfHeight);
+    EXPECT_GT(headingRow(), rowBefore);
+    EXPECT_FALSE(watchdog.Fired());
+}

@@ -1,0 +1,153 @@
+// Tavrel.exe as a process of its own, with its "BackupFolder" in the test's
+// folder: backups of real saves are listed by its loader, restored through
+// its backup dialog (command 4387), refused when the file changed since and
+// restored when forced from the item dialog. The dialogs are driven with
+// their own messages from this process.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "backup_fixture.h"
+#include "base/shell.h"
+
+using BackupTest::Backups;
+using BackupTest::Contains;
+using JobLayer::JobBackupList;
+using JobLayer::JobBackupUnit;
+
+namespace {
+
+// Control ids of the backup dialog's children, in creation order; the item
+// dialog has no Detail button, so its Close and list come one earlier.
+constexpr int kRestore = 2500, kForce = 2501, kDetail = 2504;
+
+// A shown top-level window of the process with the class and title (either
+// may be null), other than `avoid`.
+HWND FindProcessWindow(DWORD process, const wchar_t* windowClass, const wchar_t* title, HWND avoid) {
+    for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, title); window;
+         window = FindWindowExW(nullptr, window, windowClass, title)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == process && window != avoid && IsWindowVisible(window)) return window;
+    }
+    return nullptr;
+}
+
+// A top-level window of the process, waited for up to 10 s.
+HWND WaitWindow(DWORD process, const wchar_t* windowClass, const wchar_t* title, HWND avoid = nullptr) {
+    for (int i = 0; i < 200; ++i) {
+        if (const HWND found = FindProcessWindow(process, windowClass, title, avoid)) return found;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+void PostCode(HWND dialog, int id, uint16_t code) {
+    PostMessageW(GetDlgItem(dialog, id), WM_COMMAND, MAKEWPARAM(id, code), 0);
+}
+
+// Selects the first entry of a dialog's list (the last child).
+void SelectFirst(HWND dialog, int listId) {
+    const HWND list = GetDlgItem(dialog, listId);
+    PostMessageW(list, WM_KEYDOWN, VK_HOME, 0);
+    PostMessageW(list, WM_KEYUP, VK_HOME, 0);
+}
+
+// Presses Restore; the message's texts, after it was answered.
+std::wstring Restore(DWORD process, HWND dialog) {
+    PostCode(dialog, kRestore, AppLayer::GuiBackupDialog::CodeRestore);
+    const HWND message = WaitWindow(process, L"Class_InfoDialog", nullptr);
+    if (!message) return std::wstring();
+    const std::wstring text = BackupTest::ChildTexts(message);
+    PostMessageW(message, WM_CLOSE, 0, 0);
+    for (int i = 0; i < 100 && IsWindow(message); ++i) Sleep(50);
+    return text;
+}
+
+void CloseDialog(HWND dialog, int closeId) {
+    PostCode(dialog, closeId, AppLayer::GuiBackupDialog::CodeClose);
+    for (int i = 0; i < 100 && IsWindow(dialog); ++i) Sleep(50);
+}
+
+std::wstring TavrelPath() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder = path;
+    folder = folder.substr(0, folder.rfind(L'\\'));
+    return folder.substr(0, folder.rfind(L'\\')) + L"\\Tavrel.exe";
+}
+
+}  // namespace
+
+TEST(BackupProgramTest, TavrelRestoresASaveAndAChangedFileOnlyWhenForced) {
+    Backups b;
+    const std::string original = "\xEF\xBB\xBF" "caf\xC3\xA9\r\nzwei \xC3\xBC\r\n";
+    const std::wstring left = b.Put(L"left.txt", original);
+    const std::wstring right = b.Put(L"right.txt", original);
+    b.Save({{right, "\xEF\xBB\xBF" "edited\r\n"}});
+
+    const std::wstring exe = b.temp.Join(L"Tavrel.exe");
+    ASSERT_TRUE(CopyFileW(TavrelPath().c_str(), exe.c_str(), FALSE));
+    TestSupport::WriteFileBytes(b.temp.Join(L"Tavrel.ini"),
+                                "[Common]\r\nProgram=Tavrel\r\n[Option]\r\nBackupFolder=" + TestSupport::Utf8(b.root) + "\r\n");
+    RawLayer::RawShell shell(TestSupport::W(exe));
+    ASSERT_TRUE(shell.Execute(TestSupport::W(L"\"" + left + L"\" \"" + right + L"\""), RawLayer::RawString()));
+    const DWORD process = shell.ProcessId();
+    const HWND main = WaitWindow(process, nullptr, L"Tavrel");
+    ASSERT_NE(main, nullptr);
+
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(0, 4387), 0);
+    HWND dialog = WaitWindow(process, L"Tavrel_Undo", nullptr);
+    ASSERT_NE(dialog, nullptr);
+    SelectFirst(dialog, 2506);
+    EXPECT_TRUE(Contains(Restore(process, dialog), "Restore is succeeded."));
+    CloseDialog(dialog, 2505);
+    EXPECT_EQ(TestSupport::FileText(right), original);
+
+    // A second save, then a change made outside: refused, then forced from
+    // the item dialog.
+    // Later than the restore's own backup, so that it is listed first.
+    GetLocalTime(&b.now);
+    JobBackupUnit* second = b.Save({{right, "\xEF\xBB\xBF" "second\r\n"}});
+    ASSERT_TRUE(second);
+    // The running program lists only what its loader read: this save is
+    // seen by a new start.
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForSingleObject(shell.ProcessHandle(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+    const std::string outside = "\xEF\xBB\xBFmade outside\r\n";
+    TestSupport::WriteFileBytes(right, outside);
+    ASSERT_TRUE(shell.Execute(TestSupport::W(L"\"" + left + L"\" \"" + right + L"\""), RawLayer::RawString()));
+    const DWORD again = shell.ProcessId();
+    const HWND main2 = WaitWindow(again, nullptr, L"Tavrel");
+    ASSERT_NE(main2, nullptr);
+    PostMessageW(main2, WM_COMMAND, MAKEWPARAM(0, 4387), 0);
+    dialog = WaitWindow(again, L"Tavrel_Undo", nullptr);
+    ASSERT_NE(dialog, nullptr);
+    SelectFirst(dialog, 2506);
+    EXPECT_TRUE(Contains(Restore(again, dialog), "Some items are skipped by inconsistent state."));
+    EXPECT_EQ(TestSupport::FileText(right), outside);
+
+    PostCode(dialog, kDetail, AppLayer::GuiBackupDialog::CodeDetail);
+    const HWND items = WaitWindow(again, L"Tavrel_Undo", nullptr, dialog);
+    ASSERT_NE(items, nullptr);
+    EXPECT_EQ(GetDlgItem(items, 2506), nullptr);  // no Detail button: one child fewer
+    PostCode(items, kForce, 0);
+    SelectFirst(items, 2505);
+    EXPECT_TRUE(Contains(Restore(again, items), "Restore is succeeded."));
+    EXPECT_EQ(TestSupport::FileText(right), "\xEF\xBB\xBF" "caf\xC3\xA9\r\nzwei \xC3\xBC\r\n");
+    CloseDialog(items, 2504);
+    CloseDialog(dialog, 2505);
+
+    PostMessageW(main2, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(shell.ProcessHandle(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+    // The outside change is the newest backup on disk.
+    JobBackupList reread;
+    reread.SetOptions(TestSupport::W(b.root), 10, false);
+    reread.Loader().LoadAndPurge();
+    ASSERT_GT(reread.Count(), 0);
+    const JobBackupUnit* newest = reread.At(reread.Count() - 1);
+    ASSERT_EQ(newest->ItemList().Count(), 1);
+    EXPECT_EQ(TestSupport::FileText(TestSupport::Ws(newest->ItemList().At(0)->KeptPath())), outside);
+}
