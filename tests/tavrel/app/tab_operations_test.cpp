@@ -374,21 +374,34 @@ TEST_F(TabOperationsTest, NewInstanceGetsThePairLineAndOpensTheSameTab) {
     EXPECT_EQ(started(), Quoted(comma) + L" " + Quoted(right));
 }
 
-// The main window of another process, when one is up.
-BOOL CALLBACK FindOtherMain(HWND window, LPARAM data) {
+// The main window of a process started from the program file, when one
+// is up: other tests may run the program at the same time.
+struct MainSearch {
+    std::wstring program;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindStartedMain(HWND window, LPARAM data) {
+    MainSearch& search = *reinterpret_cast<MainSearch*>(data);
     wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (std::wstring(name) != L"Tavrel_Main") return TRUE;
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    GetClassNameW(window, name, 64);
-    if (process == GetCurrentProcessId() || std::wstring(name) != L"Tavrel_Main") return TRUE;
-    *reinterpret_cast<HWND*>(data) = window;
+    HANDLE handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
+    wchar_t image[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    const bool named = handle && QueryFullProcessImageNameW(handle, 0, image, &size);
+    if (handle) CloseHandle(handle);
+    if (!named || lstrcmpiW(image, search.program.c_str()) != 0) return TRUE;
+    search.found = window;
     return FALSE;
 }
 
-HWND OtherMainWindow() {
-    HWND found = nullptr;
-    EnumWindows(FindOtherMain, reinterpret_cast<LPARAM>(&found));
-    return found;
+HWND StartedMainWindow(const std::wstring& program) {
+    MainSearch search{program};
+    EnumWindows(FindStartedMain, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 TEST_F(TabOperationsTest, TheRealProgramStartsOnThePairAndOnTheEmptyTabAndCloses) {
@@ -407,13 +420,15 @@ TEST_F(TabOperationsTest, TheRealProgramStartsOnThePairAndOnTheEmptyTabAndCloses
         EXPECT_EQ(Current()->Path(0).IsEmpty(), !pair);
         Command(AppLayer::CmdNewDialog);
         HWND other = nullptr;
-        EXPECT_TRUE(PumpUntil([&other] { return (other = OtherMainWindow()) != nullptr; }, 30000));
+        EXPECT_TRUE(PumpUntil([&] { return (other = StartedMainWindow(program)) != nullptr; }, 30000));
         if (!other) continue;
         DWORD process = 0;
         GetWindowThreadProcessId(other, &process);
-        HANDLE handle = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process);
+        HANDLE handle = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, process);
         PostMessageW(other, WM_CLOSE, 0, 0);
-        EXPECT_EQ(WaitForSingleObject(handle, 20000), WAIT_OBJECT_0);
+        const DWORD ended = WaitForSingleObject(handle, 20000);
+        EXPECT_EQ(ended, WAIT_OBJECT_0);
+        if (ended != WAIT_OBJECT_0) TerminateProcess(handle, 2);
         DWORD code = 1;
         GetExitCodeProcess(handle, &code);
         EXPECT_EQ(code, 0u);
