@@ -10,6 +10,9 @@
 #         marks, a twin-bar thumb, detail boxes and a status line)
 #     bash scripts/screenshot.sh main-narrow.png (the same, the window too
 #         narrow for every push button)
+#     bash scripts/screenshot.sh pairs-tabs.png (a pair file of four pairs
+#         opened with -g; then Ctrl+H opens the search-and-replace input
+#         dialog with its option row, written as input-dialog.png beside it)
 # Builds first (x86_64 where this machine cannot run 32-bit code). The
 # program runs in a Wine prefix of its own beside the build folder.
 set -euo pipefail
@@ -91,7 +94,7 @@ case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
 shot_build tavrel_program
 exe="$build/Tavrel.exe"
 
-shot_tools
+shot_tools xdotool
 
 # Wine sees the Unix root as drive Z:.
 windows_path() { printf 'Z:%s' "$(cd "$1" && pwd)" | tr '/' '\\'; }
@@ -141,8 +144,18 @@ if [ $# -eq 0 ]; then
   esac
   [ ${#scene_args[@]} -eq 0 ] || set -- "${scene_args[@]}"
 fi
+second=""
 if [ $# -eq 0 ]; then
   case "$(basename "$out")" in
+    pairs-tabs.png)
+      left=$(windows_path "$here/samples/left"); right=$(windows_path "$here/samples/right")
+      text=$(windows_path "$here/samples/text")
+      pairs="$(dirname "$out")/pairs-scene.txt"
+      printf '@Group@%s,%s,<Opt>\r\n@Group@%s,%s,<Opt>,Different,Only1,Only2\r\n@Group@%s,%s,<Opt>,Edit1\r\n@Group@%s,%s,<Opt>\r\n' \
+        "$left" "$right" "$left\\sub" "$right\\sub" "$text\\left.txt" "$text\\right.txt" \
+        "$left\\data.bin" "$right\\data.bin" > "$pairs"
+      second="$(dirname "$out")/input-dialog.png"
+      set -- -g "$(windows_path "$(dirname "$pairs")")\\$(basename "$pairs")" ;;
     text.png)
       set -- "$(windows_path "$here/samples/text")\\left.txt" "$(windows_path "$here/samples/text")\\right.txt" ;;
     *)
@@ -153,7 +166,7 @@ fi
 export WINEPREFIX="$build/wineprefix-shot"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   . "$SHOT_COMMON"
-  out="$1"; shift
+  out="$1"; second="$2"; shift 2
   "$@" &
   pid=$!
   status=1
@@ -167,12 +180,20 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
       [ -z "$id" ] || { xdotool mousemove --window "$id" $SHOT_CLICK click 1; sleep 0.5; }
     fi
     xwd -root -silent | convert xwd:- "$out"
+    if [ -n "$second" ]; then
+      # The search-and-replace input dialog by its key, in the folder box.
+      xdotool search --name "^Tavrel$" windowactivate --sync 2>/dev/null || true
+      xdotool key ctrl+h
+      sleep 1.5
+      xwd -root -silent | convert xwd:- "$second"
+    fi
   else
     echo "the window did not come up" >&2
   fi
   shot_stop "$pid"
   exit $status
-' _ "$out" "$here/scripts/wine-run.sh" "$exe" "$@"
+' _ "$out" "$second" "$here/scripts/wine-run.sh" "$exe" "$@"
+[ -n "$second" ] && echo "$second"
 # A program ended from outside leaves its temporary folder behind.
 rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Local/Temp/Tavrel_Temp* \
        "$WINEPREFIX"/drive_c/users/*/Temp/Tavrel_Temp* 2>/dev/null || true

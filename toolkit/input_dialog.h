@@ -110,10 +110,12 @@ public:
     int32_t defaultWidth = 0;
     bool closing = false;
 
-private:
-    void CopyResults();
+protected:
     // Moves every child of a block by an offset.
     void MoveBlock(RECT& region, int32_t dx, int32_t dy, bool rowsBlock);
+
+private:
+    void CopyResults();
 };
 
 }  // namespace WinLayer

@@ -397,6 +397,17 @@ int32_t WinPathDialog::Ask(const RawString& key, const RawString& about, const R
     return answer;
 }
 
+bool WinPathDialog::ConfirmOverwrite(WinView& owner, const RawString& path) {
+    static const RawString section = RawLayer::LanguageTable::Lookup(PathBoxSectionText(), kPathBoxTexts);
+    RawString message = RawLayer::LanguageTable::Text(section, OverwriteKeyText());
+    message.AppendAscii("\r\n");
+    message.Append(path);
+    RECT over{};
+    if (owner.window) GetWindowRect(owner.window, &over);
+    question.Setup(over, GetText(), message, OkCancelTable(), WinInfoDialog::IconQuestion);
+    return question.RunModal(owner) == 1;
+}
+
 void WinPathDialog::Accept() {
     if (path.IsEmpty() || closing || asking_) return;
 

@@ -125,6 +125,9 @@ public:
     void Accept();
     // Ends the run with a result; a second request is ignored.
     void Finish(int32_t value);
+    // The "Overwrite" question about a path the caller chose after the run
+    // (a name it completed), asked over the owner; true for OK.
+    bool ConfirmOverwrite(WinView& owner, const RawLayer::RawString& path);
 
     // The rows of the layout, following the client rectangle; the children
     // follow their row.

@@ -7,6 +7,7 @@
 
 #include "base/raw_string.h"
 #include "tavrel/app/folder_box.h"
+#include "tavrel/jobs/shell_commands.h"
 
 namespace AppLayer {
 
@@ -20,5 +21,23 @@ bool SideCanBeEdited(const JobGroupUnit& job, uint32_t side);
 bool SetSideEditable(GuiFolderBox& box, uint32_t side, bool on);
 // Starts the shell on a folder; failures are not reported.
 void OpenFolderInShell(const RawLayer::RawString& path);
+
+// Opens the side's selected entries (a folder job) with their open
+// commands, or the side's file at the line of the first selected row (the
+// rows with a line on that side counted; 0 without a selection).
+void ShellOpenPath(GuiFolderBox& box, uint32_t side);
+// Opens the folder that holds the side's file, or the side's folder itself.
+void ShellOpenParent(GuiFolderBox& box, uint32_t side);
+// Lists the extension as text (1) or binary (2): the side's file, or both
+// sides' selected entries of a folder job, whose kinds are then read again.
+// A section that could not be written is reported ("WriteError" with the
+// configuration's path). False when any write failed.
+bool SetExtensionKind(GuiFolderBox& box, uint32_t side, uint32_t kind);
+// Runs a user command over the selected rows whose pair kind it admits;
+// false at the first run that did not start.
+bool RunUserCommandOnRows(GuiFolderBox& box, JobLayer::JobUserShellUnit& command, uint32_t side);
+// The dividing point to the middle of the box, both sides scrolled fully
+// left; the box and the twin scroll bar repainted.
+void ResetDividingPoint(GuiFolderBox& box);
 
 }  // namespace AppLayer

@@ -3,6 +3,7 @@
 #include "tavrel/app/main_command.h"
 
 #include "tavrel/app/current_tab.h"
+#include "tavrel/app/input_dialog.h"
 #include "tavrel/app/main_dialog.h"
 #include "tavrel/jobs/pair_line.h"
 
@@ -86,7 +87,11 @@ void GuiMainCommand::Alert() {
     FlashWindowEx(&flash);
 }
 
-bool GuiMainCommand::RunInputDialog(JobLayer::ActionArgs&) { return false; }
+bool GuiMainCommand::RunInputDialog(JobLayer::ActionArgs& request) {
+    GuiInputDialog input(request);
+    input.Build(dialog);
+    return input.RunModal(dialog) == 1;
+}
 
 WinLayer::WinListBox* GuiMainCommand::FolderBox() { return &views.folderBox; }
 

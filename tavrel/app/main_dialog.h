@@ -13,6 +13,7 @@
 #include "tavrel/app/title_menu.h"
 #include "tavrel/app/view_set.h"
 #include "toolkit/dialog.h"
+#include "toolkit/path_dialog.h"
 
 namespace AppLayer {
 
@@ -82,6 +83,8 @@ public:
     RawString restartArguments;
     // The group file the last restart wrote.
     RawString restartFile;
+    // The chooser of the pair file's name.
+    WinLayer::WinPathDialog pairChooser;
     // Set once a restart is under way; a second request does nothing.
     uint8_t restarting = 0;
 

@@ -158,19 +158,9 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         case CmdReloadTab:
             ReloadCurrent(JobLayer::ModeBoth);
             break;
-        case CmdReloadAll: {
-            WaitCursor wait;
-            for (WinTabBarItemUnit& tab : views.tabBar.items) {
-                JobGroupUnit* each = GuiTabBar::JobOf(&tab);
-                if (!each) continue;
-                each->controller->Load(*each, JobLayer::ModeBoth);
-                views.folderBox.ForgetJob(each);
-                each->flags = static_cast<uint16_t>(each->flags | JobLayer::JobTabStateChanged);
-            }
-            RefreshAfterJobChange(views);
-            if (views.tabBar.window) InvalidateRect(views.tabBar.window, nullptr, FALSE);
+        case CmdReloadAll:
+            ReloadAllTabs(views);
             break;
-        }
         case CmdReloadSide1:
             ReloadCurrent(JobLayer::ModeSide1);
             break;
@@ -192,6 +182,32 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
             shell.CloseProcess();
             break;
         }
+        case CmdSavePairs:
+            SaveTabPairs(views, pairChooser, *this);
+            break;
+        case CmdClipTab:
+            CopyPairPathsToClipboard(views);
+            break;
+        case CmdOpenClipPaths:
+            OpenClipPaths(views);
+            break;
+        case CmdLoadClipSide1:
+        case CmdLoadClipSide2:
+            LoadClipSide(views, code == CmdLoadClipSide1 ? 0 : 1);
+            break;
+        case CmdClipLoad1:
+        case CmdClipLoad2:
+            LoadClipAsFile(views, code == CmdClipLoad1 ? 0 : 1);
+            break;
+        case CmdNewDialog:
+            OpenNewInstance(views, restartProgram);
+            break;
+        case CmdOpenChildTab:
+            OpenChildTab(views);
+            break;
+        case CmdOpenParentTab:
+            OpenParentTab(views);
+            break;
         case CmdOpenStartSource:
             OpenStartSource(views, JobLayer::GuiProfileStore::Instance().startSource);
             break;
@@ -260,20 +276,10 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         case CmdDragConnect2:
         case CmdDragFloat1:
         case CmdDragFloat2:
-        case CmdClipLoad1:
-        case CmdClipLoad2:
         case CmdPrevDifferent:
         case CmdNextDifferent:
-        case CmdSavePairs:
-        case CmdClipTab:
-        case CmdOpenClipPaths:
-        case CmdLoadClipSide1:
-        case CmdLoadClipSide2:
-        case CmdNewDialog:
-        case CmdOpenChildTab:
-        case CmdOpenParentTab:
             // The work of these codes belongs to the tab menu, the side
-            // menu, the line drags, the tab operations and the cursor moves;
+            // menu, the line drags and the cursor moves;
             // until each lands, the code only refreshes the buttons.
             break;
         default:

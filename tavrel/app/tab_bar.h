@@ -72,6 +72,14 @@ public:
     // Told before a tab lets go of a job, while the job still exists.
     std::function<void(JobGroupUnit*)> releasing;
 
+    // A walk over every tab's job, in strip order from the first tab.
+    class GroupEnumeration {
+    public:
+        virtual ~GroupEnumeration() {}
+        virtual void Apply(JobGroupUnit& job) = 0;
+    };
+    void Enumerate(GroupEnumeration& walk) const;
+
     // Set while the left button went down with neither Ctrl nor Shift.
     uint8_t plainClick = 0;
 

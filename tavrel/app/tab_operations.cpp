@@ -1,11 +1,20 @@
-// Tab operations: start source, pair texts and the pair file.
+// Tab operations: start source, group files and pair texts, the pair file,
+// the clipboard, a second instance, and the child and parent jobs.
 #include "tavrel/app/tab_operations.h"
 
+#include <string>
+
 #include "base/api_text.h"
+#include "base/clipboard.h"
 #include "base/file_system.h"
+#include "base/language.h"
 #include "base/line_file.h"
+#include "base/profile.h"
+#include "base/shell.h"
 #include "tavrel/app/current_tab.h"
+#include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/pair_line.h"
+#include "tavrel/jobs/shell_commands.h"
 
 namespace AppLayer {
 
@@ -15,40 +24,156 @@ using RawLayer::RawString;
 namespace {
 
 RAW_CONSTANT_TEXT(TemporarySuffixText, ".tmp")
+RAW_CONSTANT_TEXT(ToolMessageSectionText, "ToolMessage")
+RAW_CONSTANT_TEXT(SaveTabPairsKeyText, "SaveTabPairs")
+RAW_CONSTANT_TEXT(TitlePrefixText, "Tavrel - ")
+RAW_CONSTANT_TEXT(PairSwitchText, "-t ")
+RAW_CONSTANT_TEXT(BlankText, " ")
+RAW_CONSTANT_TEXT(NoPairLineErrorText, "NoPairLineError")
+RAW_CONSTANT_TEXT(ClipboardErrorText, "ClipboardError")
+
+const RawLayer::RawLocaleRecord* ToolMessageTexts() {
+    static const RawLayer::RawLocaleRecord table[] = {
+        {"SaveTabPairs", "Input file name to save each tab pairs."},
+        {"", ""},
+    };
+    return table;
+}
+
+// The longest clipboard text taken, in UTF-16 units.
+constexpr int32_t kClipUnits = 4096;
 
 void FocusFolderBox(GuiViewSet& views) {
     if (views.folderBox.window) SetFocus(views.folderBox.window);
 }
 
-// The current tab goes when it holds an empty job (kind none).
+void RepaintTabBar(GuiViewSet& views) {
+    if (views.tabBar.window) InvalidateRect(views.tabBar.window, nullptr, FALSE);
+}
+
+bool IsEmptyPair(const JobGroupUnit& job) { return job.Path(0).IsEmpty() && job.Path(1).IsEmpty(); }
+
+// The empty start tab gives way: a tab whose job has no path on either
+// side. A pair that opened as kind none (a folder against a file, a missing
+// path) keeps its tab.
 void DropEmptyTab(GuiViewSet& views, WinTabBarItemUnit* tab) {
     const JobGroupUnit* job = GuiTabBar::JobOf(tab);
-    if (tab && job && job->kind.kind == JobLayer::KindNone && views.tabBar.Count() > 1) {
+    if (tab && tab != views.tabBar.current && job && IsEmptyPair(*job) && views.tabBar.Count() > 1) {
         views.tabBar.RemoveTab(tab);
     }
 }
 
-}  // namespace
-
-bool OpenPairText(GuiViewSet& views, const RawString& text) {
-    JobLayer::TabPairRecord pair;
-    if (!JobLayer::ParseTabPairLine(pair, text)) return false;
-    JobGroupUnit* job = JobGroupList::Instance().FindOrOpenPair(pair.path1, pair.path2);
-    if (!job) return false;
-    if (pair.hasOptions) {
-        job->statusMask = pair.statusMask;
-        job->edit = pair.edit;
-    }
+// Inserts a job after the current tab; an empty tab that was current goes.
+void InsertAfterCurrent(GuiViewSet& views, JobGroupUnit* job) {
     GuiTabBar& bar = views.tabBar;
     WinTabBarItemUnit* before = bar.current;
     bar.InsertJob(bar.NextItem(before), job);
     DropEmptyTab(views, before);
-    if (bar.window) InvalidateRect(bar.window, nullptr, FALSE);
+    RepaintTabBar(views);
+}
+
+// The job of a parsed pair, with its options when the line had them.
+JobGroupUnit* OpenParsedPair(const JobLayer::TabPairRecord& pair) {
+    JobGroupUnit* job = JobGroupList::Instance().FindOrOpenPair(pair.path1, pair.path2);
+    if (job && pair.hasOptions) {
+        job->statusMask = pair.statusMask;
+        job->edit = pair.edit;
+    }
+    return job;
+}
+
+std::wstring WideOf(const RawString& text) {
+    const RawString wide = text.As(RawLayer::KindUtf16);
+    return std::wstring(wide.Wide(), static_cast<size_t>(wide.Length()));
+}
+
+bool IsEmptyRange(RawLayer::RawRange range) { return range.end <= range.start; }
+
+bool IsLineEnd(uint32_t unit) { return unit == '\r' || unit == '\n'; }
+bool IsTrimmed(uint32_t unit) { return unit == ' ' || unit == '\t' || IsLineEnd(unit); }
+
+// A new name beside the path for its temporary file.
+RawString TemporaryBeside(const RawString& path) {
+    RawString candidate = path.Concat(TemporarySuffixText());
+    for (int32_t n = 1; n < 1000 && RawLayer::PathExists(candidate); ++n) {
+        candidate = path.Concat(TemporarySuffixText());
+        candidate.AppendInt(n);
+    }
+    return candidate;
+}
+
+}  // namespace
+
+// ---- the tab walk -------------------------------------------------------------
+
+void GuiTabBar::Enumerate(GroupEnumeration& walk) const {
+    for (const WinTabBarItemUnit& tab : items) {
+        JobGroupUnit* job = JobOf(&tab);
+        if (job) walk.Apply(*job);
+    }
+}
+
+void GuiEnumTabKeep::Apply(JobGroupUnit& job) {
+    if (failed || IsEmptyPair(job)) return;
+    const RawString line = PairLineOf(job);
+    if (line.IsEmpty()) {
+        // No pair line can carry it: it would read back as other paths.
+        RawString pair = job.Path(0);
+        pair.AppendAscii(" | ");
+        pair.Append(job.Path(1));
+        JobLayer::ReportError(NoPairLineErrorText(), pair);
+        return;
+    }
+    if (file.WriteLine(line) && file.WriteLineBreak()) {
+        ++written;
+    } else {
+        failed = true;
+    }
+}
+
+void GuiEnumTabReload::Apply(JobGroupUnit& job) {
+    job.controller->Load(job, JobLayer::ModeBoth);
+    views.folderBox.ForgetJob(&job);
+    job.flags = static_cast<uint16_t>(job.flags | JobLayer::JobTabStateChanged);
+}
+
+void ReloadAllTabs(GuiViewSet& views) {
+    WaitCursor wait;
+    GuiEnumTabReload reload(views);
+    views.tabBar.Enumerate(reload);
+    RefreshAfterJobChange(views);
+    RepaintTabBar(views);
+}
+
+// ---- opening ----------------------------------------------------------------------
+
+bool OpenPairText(GuiViewSet& views, const RawString& text) {
+    JobLayer::TabPairRecord pair;
+    if (!JobLayer::ParseTabPairLine(pair, text)) return false;
+    JobGroupUnit* job = OpenParsedPair(pair);
+    if (!job) return false;
+    InsertAfterCurrent(views, job);
+    return true;
+}
+
+bool OpenGroupFile(GuiViewSet& views, const RawString& path) {
+    JobLayer::GuiProfileStore::Instance().lastPairFile = path;
+    RawLayer::RawLineFile file(path);
+    if (path.IsEmpty() || !file.Open()) return false;
+    // Each pair lands after the one before it: insertion makes it current.
+    while (file.ReadLine()) {
+        const RawString line = file.Line().text.As(RawLayer::KindUtf8);
+        OpenPairText(views, line);
+    }
+    file.Close();
     return true;
 }
 
 void OpenStartSource(GuiViewSet& views, const JobLayer::StartSource& source) {
     switch (source.kind) {
+    case JobLayer::StartGroupFile:
+        OpenGroupFile(views, source.path1);
+        return;
     case JobLayer::StartPairText:
         OpenPairText(views, source.path1);
         return;
@@ -70,29 +195,278 @@ void OpenStartSource(GuiViewSet& views, const JobLayer::StartSource& source) {
     ShowCurrentTab(views);
 }
 
+// ---- pair lines and the pair file ------------------------------------------------
+
+bool PairHoldsComma(const JobGroupUnit& job) {
+    return job.Path(0).ContainsUnit(',') || job.Path(1).ContainsUnit(',');
+}
+
 RawString PairLineOf(const JobGroupUnit& job) {
+    if (IsEmptyPair(job) || PairHoldsComma(job)) return RawString();
     return JobLayer::FormatTabPairLine(job.Path(0), job.Path(1), job.statusMask, job.edit);
+}
+
+RawString CurrentPairLine(GuiViewSet& views) {
+    const JobGroupUnit* job = views.tabBar.CurrentJob();
+    return job ? PairLineOf(*job) : RawString();
 }
 
 bool WriteTabPairFile(const GuiTabBar& tabBar, const RawString& path) {
     if (path.IsEmpty()) return false;
-    const RawString temporary = path.Concat(TemporarySuffixText());
+    const DWORD attributes = RawLayer::ApiGetFileAttributes(path);
+    const bool hadOld = attributes != INVALID_FILE_ATTRIBUTES;
+    // A read-only file or a folder is never replaced.
+    if (hadOld && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
+    const RawString temporary = TemporaryBeside(path);
     bool written = false;
     {
         RawLayer::RawLineFile file(temporary);
         written = file.BeginWrite();
-        for (const WinTabBarItemUnit& tab : tabBar.items) {
-            const JobGroupUnit* job = GuiTabBar::JobOf(&tab);
-            if (!written || !job) continue;
-            written = file.WriteLine(PairLineOf(*job)) && file.WriteLine(RawLayer::LineBreakText());
+        if (written) {
+            GuiEnumTabKeep keep(file);
+            tabBar.Enumerate(keep);
+            written = !keep.failed;
         }
         written = file.Close() && written;
     }
     if (written) {
-        written = RawLayer::ApiMoveFileEx(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        written = hadOld ? RawLayer::ApiReplaceFile(path, temporary, RawString::Empty())
+                         : RawLayer::ApiMoveFileEx(temporary, path, MOVEFILE_WRITE_THROUGH);
     }
     if (!written) RawLayer::ApiDeleteFile(temporary);
     return written;
+}
+
+bool SaveTabPairs(GuiViewSet& views, WinLayer::WinPathDialog& chooser, WinLayer::WinView& owner) {
+    const RawString section = RawLayer::LanguageTable::Lookup(ToolMessageSectionText(), ToolMessageTexts());
+    const RawString title = TitlePrefixText().Concat(RawLayer::LanguageTable::Text(section, SaveTabPairsKeyText()));
+    RECT over{};
+    if (views.tabBar.window) GetWindowRect(GetAncestor(views.tabBar.window, GA_ROOT), &over);
+    JobLayer::GuiProfileStore& profile = JobLayer::GuiProfileStore::Instance();
+    chooser.Setup(over, title, profile.lastPairFile);
+    chooser.options |= WinLayer::WinPathDialogInfo::OptionAskOverwrite;
+    if (chooser.RunModal(owner) != 1 || chooser.path.IsEmpty()) return false;
+    RawString path = chooser.path.As(RawLayer::KindUtf8);
+    if (IsEmptyRange(RawLayer::PathExtensionRange(path, false))) {
+        path.Append(JobLayer::ConfigStore::Instance().pairFileExtension);
+        // The user chose another name: the completed one is asked about.
+        if (RawLayer::PathExists(path) && !chooser.ConfirmOverwrite(owner, path)) return false;
+    }
+    profile.lastPairFile = path;
+    const bool written = WriteTabPairFile(views.tabBar, path);
+    if (!written) JobLayer::ReportError(JobLayer::WriteErrorText(), path);
+    return written;
+}
+
+// ---- the current pair ------------------------------------------------------------
+
+bool CopyPairPathsToClipboard(GuiViewSet& views) {
+    const RawString line = CurrentPairLine(views);
+    return !line.IsEmpty() && RawLayer::ClipboardSetText(line);
+}
+
+bool OpenNewInstance(GuiViewSet& views, const RawString& program) {
+    RawLayer::RawShell shell(program.IsEmpty() ? RawLayer::ApiGetModuleFileName(RawLayer::KindUtf8) : program);
+    const JobGroupUnit* job = views.tabBar.CurrentJob();
+    RawString parameters;
+    if (job && !IsEmptyPair(*job)) {
+        const RawString line = PairLineOf(*job);
+        // A path holding "," goes as a plain path, which the start-up
+        // reads as it is; its options stay behind.
+        parameters = line.IsEmpty() ? RawString::ConcatMany(job->Path(0).Quoted(), BlankText(), job->Path(1).Quoted())
+                                    : PairSwitchText().Concat(line.Quoted());
+    }
+    const bool started = shell.Execute(parameters, RawString());
+    shell.CloseProcess();
+    return started;
+}
+
+// ---- the clipboard --------------------------------------------------------------
+
+RawString CleanClipText(const RawString& text) {
+    const RawString wide = text.As(RawLayer::KindUtf16);
+    if (wide.Length() > kClipUnits) return RawString();
+    int32_t start = 0, end = wide.Length();
+    while (start < end && IsTrimmed(wide.UnitAt(start))) ++start;
+    while (end > start && IsTrimmed(wide.UnitAt(end - 1))) --end;
+    if (end - start >= 2 && wide.UnitAt(start) == '"' && wide.UnitAt(end - 1) == '"') {
+        ++start;
+        --end;
+    }
+    for (int32_t i = start; i < end; ++i) {
+        if (IsLineEnd(wide.UnitAt(i))) return RawString();
+    }
+    RawString cleaned(RawLayer::KindUtf16);
+    cleaned.AssignRange(wide, RawLayer::RawRange{start, end});
+    return cleaned.As(RawLayer::KindUtf8);
+}
+
+RawString CleanClipboardText() {
+    // One unit more than is taken, so that a longer text is seen as such.
+    return CleanClipText(RawLayer::ClipboardGetText(kClipUnits + 1));
+}
+
+bool OpenClipPaths(GuiViewSet& views) {
+    const RawString text = CleanClipboardText();
+    return !text.IsEmpty() && OpenPairText(views, text);
+}
+
+bool LoadClipSide(GuiViewSet& views, uint32_t side) {
+    const RawString text = CleanClipboardText();
+    if (text.IsEmpty() || side > 1) return false;
+    JobLayer::TabPairRecord pair;
+    RawString path;
+    if (JobLayer::ParseTabPairLine(pair, text)) {
+        path = side == 0 ? pair.path1 : pair.path2;
+    } else if (RawLayer::PathIsAbsolute(text) && RawLayer::PathExists(text)) {
+        path = text;
+    } else {
+        return false;
+    }
+    FocusFolderBox(views);
+    views.tabBar.LoadSide(side, path);
+    ShowCurrentTab(views);
+    return true;
+}
+
+RawString NormalisedPath(const RawString& path) {
+    if (!RawLayer::PathIsAbsolute(path)) return RawString();
+    std::wstring wide = WideOf(path);
+    for (wchar_t& c : wide) {
+        if (c == L'/') c = L'\\';
+    }
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0 || needed > 32768) return RawString();
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), needed, &full[0], nullptr);
+    if (length == 0 || length >= needed) return RawString();
+    full.resize(length);
+    return RawString::FromWideText(full.c_str(), static_cast<int32_t>(full.size()));
+}
+
+bool PathInsideFolder(const RawString& path, const RawString& folder) {
+    const RawString folderFull = NormalisedPath(folder);
+    const RawString pathFull = NormalisedPath(path);
+    if (folderFull.IsEmpty() || pathFull.IsEmpty()) return false;
+    std::wstring prefix = WideOf(RawLayer::PathWithoutTrailingSeparators(folderFull));
+    std::wstring full = WideOf(pathFull);
+    if (prefix.empty() || prefix.back() != L'\\') prefix += L'\\';
+    if (full.size() <= prefix.size()) return false;
+    full.resize(prefix.size());
+    CharUpperBuffW(&prefix[0], static_cast<DWORD>(prefix.size()));
+    CharUpperBuffW(&full[0], static_cast<DWORD>(full.size()));
+    return full == prefix;
+}
+
+bool LoadClipAsFile(GuiViewSet& views, uint32_t side) {
+    JobGroupUnit* job = views.tabBar.CurrentJob();
+    if (!job || side > 1) return false;
+    JobLayer::ShellCommandStore& environment = JobLayer::ShellCommandStore::Instance();
+    RawString path = job->Path(side);
+    if (path.IsEmpty()) {
+        path = environment.ClipFilePath();
+        if (path.IsEmpty()) {
+            JobLayer::ReportError(JobLayer::DirectoryErrorText(), environment.tempFolder);
+            return false;
+        }
+    } else if (!PathInsideFolder(path, environment.tempFolder)) {
+        // Any other file is the user's: never written, and not reloaded
+        // either, which would throw its unsaved edits away.
+        return false;
+    }
+    if (!JobLayer::WriteClipboardToFile(path)) {
+        JobLayer::ReportError(ClipboardErrorText(), path);
+        return false;
+    }
+    const JobGroupUnit* before = job;
+    views.tabBar.LoadSide(side, path);
+    // An unchanged pair keeps its open job, which still holds the old text.
+    if (views.tabBar.CurrentJob() == before) {
+        ShowCurrentTab(views);
+        ReloadSide(views, side == 0 ? JobLayer::ModeSide1 : JobLayer::ModeSide2);
+    }
+    ShowCurrentTab(views);
+    return true;
+}
+
+// ---- child and parent -------------------------------------------------------------
+
+bool OpenChildTab(GuiViewSet& views) {
+    GuiFolderBox& box = views.folderBox;
+    JobGroupUnit* parent = views.tabBar.CurrentJob();
+    if (!parent || parent != box.Job() || parent->kind.kind != JobLayer::KindPath || box.cursor < 0) return false;
+    const WinLayer::WinListBoxItemUnit* item = box.ItemAt(box.cursor);
+    const JobReportUnit* row = item ? GuiFolderBox::ItemOf(*item) : nullptr;
+    if (!row) return false;
+    auto entryOf = [row](uint32_t side) {
+        const JobLayer::JobContentUnit* unit = row->Unit(side);
+        return unit && !unit->IsPlaceholder() && !unit->IsHeader() ? unit->Name() : RawString();
+    };
+    const RawString entry1 = entryOf(0), entry2 = entryOf(1);
+    if (entry1.IsEmpty() && entry2.IsEmpty()) return false;
+    // A side without the entry takes the other side's name, as the folder
+    // compare names its child jobs.
+    JobGroupUnit* child = JobGroupUnit::ChildJob(parent, entry1, entry2, false);
+    if (!child) return false;
+    if (child->kind.kind == JobLayer::KindPath) {
+        JobLayer::CopyListedStatusFlags(child->statusMask, parent->statusMask);
+        JobLayer::CopyListedEditFlags(child->edit, parent->edit);
+    }
+    InsertAfterCurrent(views, child);
+    ShowCurrentTab(views);
+    return true;
+}
+
+RawString ParentFolderOf(const RawString& path) {
+    const RawString trimmed = RawLayer::PathWithoutTrailingSeparators(path).As(RawLayer::KindUtf8);
+    // A drive root has no parent.
+    if (trimmed.Length() <= 3 && trimmed.Length() >= 2 && trimmed.UnitAt(1) == ':') return RawString();
+    const RawLayer::RawRange folder = RawLayer::PathFolderRange(trimmed);
+    if (IsEmptyRange(folder)) return RawString();
+    RawString parent;
+    parent.AssignRange(trimmed, folder);
+    const int32_t n = parent.Length();
+    // "C:" names the current folder of drive C: the root is "C:\".
+    if (n == 2 && parent.UnitAt(1) == ':') {
+        parent.AppendChar('\\');
+        return parent;
+    }
+    // A share root ("\\server\share") or the bare "\\server" has no parent
+    // beyond it: the folder part must still hold a share and a name.
+    if (n >= 2 && (parent.UnitAt(0) == '\\' || parent.UnitAt(0) == '/') &&
+        (parent.UnitAt(1) == '\\' || parent.UnitAt(1) == '/')) {
+        int32_t separators = 0;
+        for (int32_t i = 2; i < n; ++i) {
+            const uint32_t c = parent.UnitAt(i);
+            if (c == '\\' || c == '/') ++separators;
+        }
+        if (separators < 1) return RawString();
+    }
+    return parent;
+}
+
+bool OpenParentTab(GuiViewSet& views) {
+    JobGroupUnit* job = views.tabBar.CurrentJob();
+    bool opened = false;
+    if (job && job->parent) {
+        InsertAfterCurrent(views, job->parent);
+        opened = true;
+    } else if (job) {
+        const RawString parent1 = ParentFolderOf(job->Path(0));
+        const RawString parent2 = ParentFolderOf(job->Path(1));
+        if (!parent1.IsEmpty() && !parent2.IsEmpty() && RawLayer::FolderExists(parent1) &&
+            RawLayer::FolderExists(parent2)) {
+            JobGroupUnit* fresh =
+                JobGroupList::Instance().CreateUnit(JobLayer::JobKindType::FromKind(JobLayer::KindNone));
+            views.tabBar.InsertJob(nullptr, fresh);
+            RepaintTabBar(views);
+            FocusFolderBox(views);
+            views.tabBar.LoadPair(parent1, parent2);
+            opened = true;
+        }
+    }
+    ShowCurrentTab(views);
+    return opened;
 }
 
 }  // namespace AppLayer

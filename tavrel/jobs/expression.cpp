@@ -102,7 +102,8 @@ ExpressionPrefix ExpressionFlags(const RawString& expression) {
     const bool littleEndianBytes = kind == RawLayer::KindUtf16LE;
     const int32_t step = bigEndianBytes || littleEndianBytes ? 2 : 1;
     int32_t pos = 0;
-    while (pos < length) {
+    // A byte text's unit cut off at the end is no character.
+    while (pos + step <= length) {
         uint32_t c = expression.UnitAt(pos);
         if (step == 2) {
             // The mark is the low byte of a unit whose high byte is 0.
