@@ -22,19 +22,31 @@ loader=wine
 machine=$(od -An -t x2 -j $(( $(od -An -t u4 -j 60 -N 4 "$exe") + 4 )) -N 2 "$exe" | tr -d ' ')
 if [ "$machine" = "8664" ] && [ -x /usr/lib/wine/wine64 ]; then loader=/usr/lib/wine/wine64; fi
 
+# Wine fixes a prefix's system fonts (message, menu, caption fonts: face,
+# height, character set) from the locale of the process that creates it, and
+# keeps them. The tests run under two locales and whichever starts first
+# would otherwise decide the fonts every later test draws with, so the
+# prefix is set up, and its session started, under the machine's default
+# locale; a test's own locale still applies to the test itself.
+setup_locale=(env LC_ALL=C.UTF-8 LANG=C.UTF-8)
+
 mkdir -p "$WINEPREFIX"
 (
   flock 9
-  if [ ! -f "$WINEPREFIX/.tavrel-ready-3" ]; then
+  if [ ! -f "$WINEPREFIX/.tavrel-ready-4" ]; then
     # Wine's daemons must not inherit the lock's descriptor, or they would
     # hold the lock for as long as they live. No test runs in the prefix
     # while it is being set up: a server left from an earlier run goes, or
     # the wait for the server below would never end.
     wineserver -k >/dev/null 2>&1 9>&- || true
-    # The prefix is made in the default locale whichever test comes first:
-    # made under the Japanese one, its stored system fonts (dialog, menu,
-    # caption) would be Japanese for every later test too.
-    LC_ALL=C.UTF-8 "$loader" wineboot -i >/dev/null 2>&1 9>&-
+    wineserver -w >/dev/null 2>&1 9>&- || true
+    # A prefix an earlier version of this script made may carry the fonts of
+    # the Japanese locale: it is made again. A prefix without any of these
+    # marks is not ours (WINEPREFIX given) and is kept.
+    if compgen -G "$WINEPREFIX/.tavrel-ready-*" >/dev/null; then
+      find "$WINEPREFIX" -mindepth 1 -maxdepth 1 ! -name .lock -exec rm -rf {} +
+    fi
+    "${setup_locale[@]}" "$loader" wineboot -i >/dev/null 2>&1 9>&-
     "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 9>&-
     # Windows that no window manager manages: Xvfb has none, and a managed
     # window that is hidden or destroyed waits two seconds for one.
@@ -46,13 +58,13 @@ mkdir -p "$WINEPREFIX"
       "$loader" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ /d 1 /f /reg:$view >/dev/null 2>&1 9>&-
     done
     wineserver -w 9>&-
-    touch "$WINEPREFIX/.tavrel-ready-3"
+    touch "$WINEPREFIX/.tavrel-ready-4"
   fi
   # Keep one server alive for the whole run instead of one per test, and
   # start Wine's own services from here with their output on /dev/null:
   # started by a test they would inherit its output pipe and keep the test
   # runner waiting for them to end.
   wineserver -p >/dev/null 2>&1 9>&- || true
-  "$loader" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
+  "${setup_locale[@]}" "$loader" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
 ) 9>"$WINEPREFIX/.lock"
 exec "$loader" "$exe" "$@"

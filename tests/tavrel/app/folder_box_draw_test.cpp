@@ -1,6 +1,8 @@
 // The folder box's pixels: row colours by kind and selection, the row
 // separator, the dividing zone, the title row's state colours, the focus
 // frame, the float frame and mark strips, and the DC state after a paint.
+// The focus frame needs the box to hold the keyboard focus, which a window
+// another test shows meanwhile would take: USES_FOREGROUND.
 #include "tab_view_fixture.h"
 
 #include <random>

@@ -1,6 +1,9 @@
 // The views around the folder box: the position bar's marks and clicks, the
 // twin scroll bar's requests (repeat, capture, thumb, wheel), the status
 // box under a flood of reports, and a paint that leaves no GDI object.
+// While the twin bar holds the mouse capture, a move of the display's real
+// pointer (a window another test shows or closes under it) reaches the bar
+// as a drag: USES_FOREGROUND.
 #include "tab_view_fixture.h"
 
 #include <random>
