@@ -835,4 +835,21 @@ bool RawFileFind::Next(uint32_t mask) {
     return false;
 }
 
+bool RawFolderScan::Next(const RawString& searchPath) {
+    if (!started_) {
+        started_ = true;
+        find_.StartPattern(searchPath);
+    }
+    if (!find_.Next(0)) return false;
+    attributes = find_.Attributes();
+    creationTime = find_.CreationTime();
+    accessTime = find_.AccessTime();
+    writeTime = find_.WriteTime();
+    size = find_.Size();
+    name = find_.Name();
+    fullPath = find_.FullPath();
+    return true;
+}
+
 }  // namespace RawLayer
+

@@ -222,4 +222,27 @@ private:
     RawString pattern_;
 };
 
+// One entry after another of a search path (a folder joined with a
+// pattern). Names come back exactly as the file system has them (through
+// the wide entry point), so every entry's path opens, whatever the ANSI
+// code page holds.
+class RawFolderScan {
+public:
+    // The first call starts the search, later calls go on; the entry is in
+    // the fields. False at the end or on an error.
+    bool Next(const RawString& searchPath);
+
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    FILETIME creationTime{};
+    FILETIME accessTime{};
+    FILETIME writeTime{};
+    uint64_t size = 0;
+    RawString name;
+    RawString fullPath;
+
+private:
+    RawFileFind find_;
+    bool started_ = false;
+};
+
 }  // namespace RawLayer

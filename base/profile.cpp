@@ -153,6 +153,21 @@ RawParameterUnit* RawParameterList::Add(const RawString& key, const RawString& v
     return AddNew(key, value);
 }
 
+RawParameterUnit* RawParameterList::FindOrAdd(const RawString& key) {
+    RawParameterUnit* unit = Find(key);
+    return unit ? unit : Add(key);
+}
+
+RawParameterUnit* RawParameterList::FindUnit(const RawString& text) const {
+    for (RawListLink* link = FirstLink(); !IsEnd(link); link = link->next) {
+        RawParameterUnit* unit = UnitOf(link);
+        if (unit->key.Kind() == text.Kind() && unit->key.Length() == text.Length() && unit->key.Equals(text)) {
+            return unit;
+        }
+    }
+    return nullptr;
+}
+
 RawParameterUnit* RawParameterList::InsertBefore(RawListLink* link, const RawString& key) {
     return InsertBefore(link, RawParameterListAllocator::NewUnit(key));
 }
@@ -700,20 +715,36 @@ RawString ProgramFolder(uint8_t kind) {
     return folder;
 }
 
+int32_t FindUserMacro(const RawString& text) {
+    const RawString& mark = UserFolderMarkText();
+    const int32_t found = text.FindNoCase(text.All(), mark, mark.All());
+    return found < text.Length() ? found : text.Length();
+}
+
+RawString RawFileTitle(const RawString& path) {
+    const RawRange name = PathNameRange(path);
+    const int32_t dot = path.FindLastChar(name, '.');
+    RawString title;
+    title.AssignRange(path, RawRange{name.start, dot < name.end ? dot : name.end});
+    return title;
+}
+
 RawString ResolveProgramPath(const RawString& path, const RawString& applicationName) {
     // Texts that an 8-bit code page may not hold are joined as UTF-16.
     uint8_t kind = (path.Kind() == KindUtf8 || path.Kind() == KindUtf16)
                        ? path.Kind()
                        : static_cast<uint8_t>(KindUtf16);
     RawString result = path.As(kind);
-    if (result.Find(UserFolderMarkText()) < result.Length()) {
+    const int32_t macro = FindUserMacro(result);
+    if (macro < result.Length()) {
         RawString folder = ApiGetSpecialFolder(CSIDL_APPDATA, KindUtf16);
         if (folder.IsEmpty()) folder = ProgramFolder(KindUtf16);
         if (!applicationName.IsEmpty()) {
             folder = PathJoin(folder, applicationName);
             ApiCreateDirectoryTree(folder);
         }
-        result.ReplaceFirst(UserFolderMarkText(), folder);
+        const RawString& mark = UserFolderMarkText();
+        result.ReplaceRange(RawRange{macro, macro + mark.Length()}, folder, folder.All());
     }
     if (!PathIsAbsolute(result)) result = PathResolve(ProgramFolder(kind), result);
     return result;

@@ -86,6 +86,14 @@ public:
     // Appends a unit with a copy of the key and an empty (or the given) value.
     RawParameterUnit* Add(const RawString& key);
     RawParameterUnit* Add(const RawString& key, const RawString& value);
+    // The unit with the key (compared as Find does), appended with an empty
+    // value when there is none.
+    RawParameterUnit* FindOrAdd(const RawString& key);
+    // Appends {key, value} without looking for the key, so a key given
+    // twice stands twice.
+    RawParameterUnit* Append(const RawString& key, const RawString& value) { return Add(key, value); }
+    // The first unit whose key has exactly the text's code units, or null.
+    RawParameterUnit* FindUnit(const RawString& text) const;
     using RawListBodyT<RawParameterUnit>::InsertBefore;
     // Inserts a unit with the key before a link (the sentinel appends).
     RawParameterUnit* InsertBefore(RawListLink* link, const RawString& key);
@@ -248,7 +256,13 @@ bool PathIsAbsolute(const RawString& path);
 RawString PathResolve(const RawString& base, const RawString& path);
 // The folder of the program file, in the given kind.
 RawString ProgramFolder(uint8_t kind);
-// Replaces the first "$(User)" by the user's application-data folder (joined
+// Index of the first "$(User)" in the text, ASCII letters in any case; the
+// text's length when there is none.
+int32_t FindUserMacro(const RawString& text);
+// The file name of a path without folder and extension: from after the last
+// '\' or '/' up to the last '.' after it (the whole rest without one).
+RawString RawFileTitle(const RawString& path);
+// Replaces the first "$(User)" (in any letter case) by the user's application-data folder (joined
 // with the application name when one is given, a folder created when
 // missing), then resolves a relative result against the program's folder.
 RawString ResolveProgramPath(const RawString& path,

@@ -390,6 +390,14 @@ RawListLink* RawListSort::MergeSort(const RawListSort& comparator, RawListLink* 
     return head;
 }
 
+RawListLink* RawListSort::SortRange(const RawListSort& comparator, RawListLink* first,
+                                    const RawListLink* end) {
+    if (!first) return first;
+    int32_t count = 0;
+    for (const RawListLink* l = first; l != end && !l->IsSentinel() && count < INT32_MAX; l = l->next) ++count;
+    return MergeSort(comparator, first, count);
+}
+
 // ---------------------------------------------------------------------------
 // RawArrayListBody
 // ---------------------------------------------------------------------------

@@ -280,6 +280,12 @@ public:
     // early.
     static RawListLink* MergeSort(const RawListSort& comparator, RawListLink* first,
                                   int32_t count);
+    // Sorts the links from `first` up to (not including) `end` in place, a
+    // stable merge sort (n log n comparisons on every input, recursion
+    // depth log2 n); a sentinel ends the range early. The range's new first
+    // link is returned.
+    static RawListLink* SortRange(const RawListSort& comparator, RawListLink* first,
+                                  const RawListLink* end);
 
 protected:
     RawListSort() = default;

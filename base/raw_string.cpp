@@ -333,6 +333,35 @@ RawString RawString::FromInt(int32_t value) {
     return s;
 }
 
+RawString RawString::FromInt64(uint32_t low, uint32_t high) {
+    const uint64_t bits = (static_cast<uint64_t>(high) << 32) | low;
+    RawString s = ReserveAs(KindUtf8, 24);
+    // The magnitude of a negative value in unsigned arithmetic, so that
+    // INT64_MIN needs no positive counterpart.
+    if (high & 0x80000000u) {
+        s.AppendChar('-');
+        s.AppendUnsigned(~bits + 1, 10);
+    } else {
+        s.AppendUnsigned(bits, 10);
+    }
+    return s;
+}
+
+RawString RawString::FromBorrowedUtf8(const char* bytes, int32_t count) {
+    if (!bytes || count <= 0) return RawString(KindUtf8);
+    return FromBytes(bytes, count, KindUtf8);
+}
+
+void RawString::ViewRange(RawString& target, const RawString& source, RawRange range) {
+    const RawRange r = source.ClampEnd(range);
+    if (r.end == source.Length() && source.Ownership() != OwnEmpty) {
+        const char* start = source.Bytes() + static_cast<size_t>(r.start) * UnitWidth(source.Kind());
+        target = ViewOf(start, r.end - r.start, source.Kind());
+    } else {
+        target = InitBodyFromRange(source.Kind(), source, r);
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Inspection
 
@@ -960,6 +989,20 @@ int32_t RawString::FindLastChar(RawRange range, uint32_t unit) const {
     for (int32_t pos = r.start; pos < r.end; pos = NextCharPos(pos))
         if (GetUnit(body_, pos) == unit) found = pos;
     return found;
+}
+
+int32_t RawString::FindLastOf(RawRange range, const RawString& set) const {
+    const RawRange r = ClampEnd(range);
+    int32_t found = r.end;
+    for (int32_t pos = r.start; pos < r.end; pos = NextCharPos(pos))
+        if (IsOneOfAt(pos, set)) found = pos;
+    return found;
+}
+
+int32_t RawString::FindLineEnd(int32_t pos) const {
+    const int32_t n = body_->length;
+    const int32_t at = FindChar(RawRange{pos, n}, '\n');
+    return at < n ? at + 1 : n;
 }
 
 bool RawString::ContainsUnit(uint32_t unit) const {

@@ -119,6 +119,18 @@ public:
     // count below 0 counts as 0.
     static RawString ViewInPlace(void* place, const void* units, int32_t count, uint8_t kind);
     static RawString FromInt(int32_t value);
+    // The decimal text of the signed 64-bit number made of two 32-bit
+    // halves, as UTF-8; every value, INT64_MIN too.
+    static RawString FromInt64(uint32_t low, uint32_t high);
+    // An owned UTF-8 copy of exactly `count` bytes handed over by someone
+    // else (a window message payload, which carries no terminator); nothing
+    // past them is read. A null pointer or a negative count gives "".
+    static RawString FromBorrowedUtf8(const char* bytes, int32_t count);
+    // Makes the target show source[range] in the source's kind: a view of
+    // the source's buffer (ownership 3) when the range ends at the source's
+    // end, where its terminator stands, else a copy (a view must end at a
+    // terminator). A view must not outlive the source's buffer.
+    static void ViewRange(RawString& target, const RawString& source, RawRange range);
 
     // The body to use for a copy in the wanted kind: the same body with one
     // more holder when the kind matches and it is not a view, else a new body
@@ -234,6 +246,12 @@ public:
     int32_t FindCharOutsideQuotes(RawRange range, uint32_t unit) const;
     // Last position of the unit in the range; the range end when absent.
     int32_t FindLastChar(RawRange range, uint32_t unit) const;
+    // Index of the last character in the range that is one of the set's
+    // units (stepping whole characters); the range end when none is.
+    int32_t FindLastOf(RawRange range, const RawString& set) const;
+    // The index just after the next LF at or after pos; the length when no
+    // LF follows.
+    int32_t FindLineEnd(int32_t pos) const;
     int32_t SkipSet(RawRange range, const RawString& set) const;
     bool IsOneOfAt(int32_t pos, const RawString& set) const;
     bool ContainsUnit(uint32_t unit) const;

@@ -3,6 +3,7 @@
 // layout, measuring and Draw), into a 32-bit DIB section.
 //
 //   text_rows_bench FILE1 FILE2
+//   text_rows_bench --binary FILE1 FILE2
 //
 //   text_rows_bench --folder FOLDER1 FOLDER2
 //
@@ -10,6 +11,8 @@
 // jump to the middle of the rows, then 1,000 scrolls by one row. Beside it
 // the floor: the same rows drawn directly, one DrawTextExW per cell with no
 // layout, selection or segments. Prints the time of each kind of frame.
+// With --binary the files are compared as binary sides (the loading limit
+// raised to take them whole) and drawn in a fixed-pitch font.
 
 #include <windows.h>
 
@@ -17,10 +20,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <string>
 #include <vector>
 
 #include "base/raw_string.h"
+#include "tavrel/jobs/binary_kind.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/folder_kind.h"
 #include "tavrel/jobs/job_group.h"
@@ -83,17 +87,16 @@ Frames Measure(JobGroupUnit& job, HDC dc, TestSupport::RowGeometry geometry, Pai
     return frames;
 }
 
-// Paints the frames of a loaded job, ours and the floor's, into a 32-bit
-// DIB section and prints their times.
-int RunFrames(JobGroupUnit& job) {
+// One screen of rows of a loaded job painted into a DIB section in a font:
+// the frames of ours and of the floor, printed.
+int PrintFrames(JobGroupUnit& job, HFONT font, int32_t margin) {
     HDC dc = CreateCompatibleDC(nullptr);
-    HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     SelectObject(dc, font);
     TEXTMETRICW metrics = {};
     GetTextMetricsW(dc, &metrics);
     TestSupport::RowGeometry geometry;
     geometry.rowHeight = metrics.tmHeight + 2;
-    geometry.margin = KindMargin(job.kind.kind);
+    geometry.margin = margin;
     geometry.client = RECT{0, 0, kWidth, kRows * geometry.rowHeight};
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -135,15 +138,31 @@ int RunFolderFrames(const char* folder1, const char* folder2) {
         std::fprintf(stderr, "cannot read the folders\n");
         return 1;
     }
-    return RunFrames(job);
+    return PrintFrames(job, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)), KindMargin(KindPath));
+}
+
+// Binary sides: the first frame includes nothing of the load (the rows'
+// texts are made as they are drawn).
+int RunBinaryFrames(const char* file1, const char* file2) {
+    ConfigStore::Instance().maxBinaryLoading = MaxBinaryLoadingLimit;
+    JobGroupUnit job(JobKindType::FromKind(KindBinary), &JobBinaryControl::Shared());
+    job.content1.path = RawString::FromText(file1);
+    job.content2.path = RawString::FromText(file2);
+    job.controller->Load(job, ModeBoth);
+    if (job.rows.Count() <= 1) {
+        std::fprintf(stderr, "cannot read the files\n");
+        return 1;
+    }
+    return PrintFrames(job, static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT)), KindMargin(KindBinary));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 4 && std::strcmp(argv[1], "--folder") == 0) return RunFolderFrames(argv[2], argv[3]);
+    if (argc >= 4 && std::string(argv[1]) == "--binary") return RunBinaryFrames(argv[2], argv[3]);
+    if (argc >= 4 && std::string(argv[1]) == "--folder") return RunFolderFrames(argv[2], argv[3]);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: text_rows_bench FILE1 FILE2 | --folder FOLDER1 FOLDER2\n");
+        std::fprintf(stderr, "usage: text_rows_bench [--binary | --folder] FILE1 FILE2\n");
         return 2;
     }
     ConfigStore::Instance().maxTextLoading = MaxTextLoadingLimit;
@@ -155,5 +174,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot read the files\n");
         return 1;
     }
-    return RunFrames(job);
+    return PrintFrames(job, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)), KindMargin(KindText));
 }

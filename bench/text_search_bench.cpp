@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "bench/bench_clock.h"
+#include "bench/quiet_editor.h"
 
 #include <cstdio>
 #include <cstring>
@@ -24,26 +25,6 @@
 
 using namespace JobLayer;
 using RawLayer::RawString;
-
-namespace {
-
-// An editor with no views behind it.
-class QuietEditor : public JobViewEditor {
-public:
-    int32_t CountSelectedRows() override { return 0; }
-    int32_t RestoreSelection() override { return 0; }
-    void ResetFilter() override {}
-    void RefreshViews() override {}
-    void UpdateCaret() override {}
-    bool MoveToContentRow() override { return true; }
-    void RepaintViews() override {}
-    void RefreshFolderBox() override {}
-    void Alert() override {}
-    bool RunInputDialog(ActionArgs&) override { return false; }
-    WinLayer::WinListBox* FolderBox() override { return nullptr; }
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     const bool replace = argc > 1 && std::strcmp(argv[1], "replace") == 0;

@@ -85,6 +85,10 @@ void WinEditBox::DestroyBase() {
     ime = nullptr;
 }
 
+void WinEditBox::ReattachIme() {
+    if (window && ime && (options & OptionImeAttached)) ImmAssociateContext(window, ime);
+}
+
 void WinEditBox::Reset() {
     display = RawString(KindUtf16);
     undo.Clear();

@@ -168,6 +168,9 @@ public:
     void Construct();
     // Destroys the input method context.
     void DestroyBase();
+    // Associates the box's input context with its window again while IME
+    // input is on (after something else took the window's context).
+    void ReattachIme();
     // Forgets undo, composition, caret, anchor and scroll.
     void Reset();
 

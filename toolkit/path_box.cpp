@@ -10,6 +10,7 @@
 #include "base/file_system.h"
 #include "base/profile.h"
 #include "toolkit/bitmap_alpha.h"
+#include "toolkit/environment.h"
 #include "toolkit/win_message.h"
 
 namespace WinLayer {
@@ -32,8 +33,9 @@ IconPoolState& PoolState() {
     return state;
 }
 
-// A small painter over 32-bit pixels with straight alpha, in units of a
-// 16-pixel design scaled to the icon's side.
+// The stand-in for a program without the icon resources: a small painter
+// over 32-bit pixels with straight alpha, in units of a 16-pixel design
+// scaled to the icon's side.
 struct IconCanvas {
     uint32_t* bits;
     int32_t side;
@@ -69,7 +71,7 @@ void PaintDrive(IconCanvas& canvas) {
     canvas.Fill(11, 7, 13, 9, 0xFF20C040);
 }
 
-// The image of a kind, as the list shows it.
+// The stand-in image of a kind.
 void PaintKind(IconCanvas& canvas, uint32_t kind) {
     switch (kind) {
     case WinPathBoxItem::KindDrivesHead:
@@ -129,6 +131,14 @@ HICON MakeKindIcon(uint32_t kind, int32_t side) {
     }
     DeleteObject(colour);
     return icon;
+}
+
+// The icon resource of a kind, loaded from the program at a side; null when
+// the program does not hold it.
+HICON LoadKindIcon(uint32_t kind, int32_t side) {
+    const uint16_t id = WinPathBox::IconResourceOf(kind);
+    return static_cast<HICON>(LoadImageW(WinEnvironment::Instance().Module(), MAKEINTRESOURCEW(id), IMAGE_ICON, side,
+                                         side, LR_DEFAULTCOLOR));
 }
 
 // Length of the common prefix of two names, ASCII letters without case.
@@ -194,6 +204,12 @@ WinPathBox::~WinPathBox() {
     }
 }
 
+uint16_t WinPathBox::IconResourceOf(uint32_t kind) {
+    static const uint16_t kIds[WinPathBoxItem::KindCount] = {
+        IconDrive, IconDrive, IconServer, IconChainFolder, IconChainMissing, IconFolder, IconFile, IconShortcut};
+    return kind < WinPathBoxItem::KindCount ? kIds[kind] : uint16_t(IconFolder);
+}
+
 WinBitmapPool& WinPathBox::IconPool() { return PoolState().pool; }
 
 int32_t WinPathBox::IconLoads() { return PoolState().loads; }
@@ -204,8 +220,12 @@ void WinPathBox::EnsureIcons(int32_t width, int32_t height) {
     if (pool.filled && pool.cellWidth == width && pool.cellHeight == height) return;
     if (!pool.SetCellSize(width, height) || !pool.Reserve(WinPathBoxItem::KindCount)) return;
     ++state.loads;
+    const int32_t side = std::max(width, height);
     for (uint32_t kind = 0; kind < WinPathBoxItem::KindCount; ++kind) {
-        HICON icon = MakeKindIcon(kind, std::max(width, height));
+        // The drawing in code stands in only when the program lacks the
+        // resource, so a row never shows without an icon.
+        HICON icon = LoadKindIcon(kind, side);
+        if (!icon) icon = MakeKindIcon(kind, side);
         if (!icon) continue;
         pool.ReadIcon(static_cast<int32_t>(kind), icon);
         DestroyIcon(icon);
@@ -291,6 +311,7 @@ WinPathBoxItem* WinPathBox::Walk(int32_t position, uint32_t depth, WinPathBoxIte
 }
 
 void WinPathBox::Refresh() {
+    ++listings;
     for (RawLayer::RawListLink* link = pathItems.FirstLink(); !pathItems.IsEnd(link);) {
         WinPathBoxItem* item = static_cast<WinPathBoxItem*>(link->unit);
         link = item->generated ? pathItems.RemoveLink(link) : link->next;
@@ -432,12 +453,23 @@ bool WinPathBox::OnItemDoubleClick(POINT, int32_t) {
     return false;
 }
 
-void WinPathBox::MeasureItemOf(WinDrawContext& dc, RECT& size, int32_t index, WinListBoxItemUnit&,
-                               WinPathBoxItem* item) {
-    EnsureIcons(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+void WinPathBox::BeginMeasure(WinDrawContext& dc, int32_t count) {
+    WinListBoxR<WinPathBoxItem>::BeginMeasure(dc, count);
+    // Every row has the height of one line of the font: measured once per
+    // layout, not once per row of a folder of thousands.
     RECT text{0, 0, 0, 0};
     DrawTextW(dc.dc, L"A", 1, &text, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
-    int32_t height = text.bottom - text.top + 2;
+    textHeight_ = text.bottom - text.top;
+    // The icons are held at the size rows draw them, so a row copies its
+    // icon without scaling it twice.
+    EnsureIcons(textHeight_ + 2, textHeight_ + 2);
+}
+
+void WinPathBox::MeasureItemOf(WinDrawContext& dc, RECT& size, int32_t index, WinListBoxItemUnit&,
+                               WinPathBoxItem* item) {
+    // A row measured outside a layout.
+    if (textHeight_ <= 0) BeginMeasure(dc, index + 1);
+    int32_t height = textHeight_ + 2;
     if (item && item->kind == WinPathBoxItem::KindDrivesHead && index > 0) height += kHeadBand;
     size.bottom = size.top + height;
 }

@@ -87,8 +87,23 @@ public:
     bool OnItemDoubleClick(POINT point, int32_t index) override;
     void DrawItemOf(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit,
                     WinPathBoxItem* item) override;
+    // Loads the icon pool when needed and measures the line height once.
+    void BeginMeasure(WinDrawContext& dc, int32_t count) override;
     void MeasureItemOf(WinDrawContext& dc, RECT& size, int32_t index, WinListBoxItemUnit& unit,
                        WinPathBoxItem* item) override;
+
+    // The icon resources of the kinds (toolkit/resources.rc, linked into
+    // the program as the object library toolkit_res).
+    enum : uint16_t {
+        IconChainFolder = 991,
+        IconChainMissing = 992,
+        IconDrive = 993,
+        IconServer = 994,
+        IconFolder = 995,
+        IconFile = 996,
+        IconShortcut = 997,
+    };
+    static uint16_t IconResourceOf(uint32_t kind);
 
     // The pool every path box draws from, and how many times its cells
     // were made (once per icon size while a box lives).
@@ -99,6 +114,8 @@ public:
 
     RawLayer::RawString currentFolder;
     WinPathBoxItemList pathItems;
+    // How many listings ran (Refresh).
+    int32_t listings = 0;
     WinPathBoxShared* shared;
 
 private:
@@ -113,6 +130,8 @@ private:
 
     // Set while a listing places its cursor.
     bool placing_ = false;
+    // The line height of the font at the last layout.
+    int32_t textHeight_ = 0;
 };
 
 }  // namespace WinLayer

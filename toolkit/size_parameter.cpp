@@ -2,6 +2,8 @@
 
 #include "toolkit/size_parameter.h"
 
+#include <cstdint>
+
 #include "base/numbered_key.h"
 
 namespace WinLayer {
@@ -51,6 +53,26 @@ void WinRectParameter::Load(RECT& rect, const RawString& prefix, const RawParame
 void WinRectParameter::Save(const RECT& rect, const RawString& prefix, RawParameterList& list) {
     const LONG* const fields[] = {&rect.left, &rect.top, &rect.right, &rect.bottom};
     SaveFields(fields, kRectLetters, 4, prefix, list);
+}
+
+namespace {
+
+LONG Percent(LONG value, LONG size) {
+    if (size <= 0) return 0;
+    const int64_t scaled = static_cast<int64_t>(value) * 100 / size;
+    if (scaled > INT32_MAX) return INT32_MAX;
+    if (scaled < INT32_MIN) return INT32_MIN;
+    return static_cast<LONG>(scaled);
+}
+
+}  // namespace
+
+bool WinRectParameter::FitToArea(RECT& rect, SIZE area, const RECT& limit) {
+    rect.left = Percent(rect.left, area.cx);
+    rect.right = Percent(rect.right, area.cx);
+    rect.top = Percent(rect.top, area.cy);
+    rect.bottom = Percent(rect.bottom, area.cy);
+    return rect.left < limit.left || rect.top < limit.top || rect.right > limit.right || rect.bottom > limit.bottom;
 }
 
 }  // namespace WinLayer

@@ -20,6 +20,11 @@ struct WinSizeParameter {
 struct WinRectParameter {
     static void Load(RECT& rect, const RawLayer::RawString& prefix, const RawLayer::RawParameterList& list);
     static void Save(const RECT& rect, const RawLayer::RawString& prefix, RawLayer::RawParameterList& list);
+    // Scales the rectangle to percentages of an area's size (each x as
+    // x * 100 / width, each y as y * 100 / height, in 64 bits, held at the
+    // 32-bit limits; a zero or negative size gives 0) and answers whether
+    // the result lies outside `limit` (any edge beyond it).
+    static bool FitToArea(RECT& rect, SIZE area, const RECT& limit);
 };
 
 }  // namespace WinLayer

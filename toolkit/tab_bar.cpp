@@ -28,7 +28,7 @@ WinTabBarDrag::WinTabBarDrag(WinTabBar& owningBar) : WinDragControl(owningBar), 
     dropCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(kArrowCursor));
 }
 
-bool WinTabBarDrag::CanMove() { return true; }
+bool WinTabBarDrag::CanMove() { return bar_.pansOnPress; }
 
 void WinTabBarDrag::MoveState(bool started) {
     if (started) bar_.panAnchor = bar_.offset;

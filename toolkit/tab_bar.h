@@ -169,6 +169,8 @@ public:
     int32_t hoverIndex = -1;
     int32_t grabOffset = 0;
     bool dragArmed = false;
+    // A plain press pans the strip (true) or drags the pressed tab.
+    bool pansOnPress = true;
     int32_t panAnchor = 0;
     // The hit record.
     WinTabBarItemUnit* hitItem = nullptr;

@@ -243,6 +243,12 @@ public:
     void OpenFile(const RawString& path, const DocumentStyle& programStyle);
 
     RawString title;   // the file-name part of the path
+    // Where the viewer left the document: the page view's top and cursor
+    // lines and the table of contents' top and cursor lines (-1: none).
+    int32_t viewTopLine = 0;
+    int32_t viewCursorLine = -1;
+    int32_t treeTopLine = 0;
+    int32_t treeCursorLine = -1;
 
 private:
     DocumentStyle* style_;

@@ -37,6 +37,7 @@ struct JobSearchPlace {
     int32_t hitEnd = 0;
     int32_t end = 0;               // the hit's end, or the replacement's
     bool replaced = false;         // the hit was replaced already
+    uint32_t revision = 0;         // binary sides: the buffer's revision the kept text mirrors
 };
 
 struct ActionArgs {

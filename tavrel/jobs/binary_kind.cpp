@@ -444,15 +444,21 @@ void RecompareBinaryRows(JobGroupUnit& job, uint32_t side) {
 
 int32_t BinaryRowOfByte(const JobGroupUnit& job, uint32_t side, uint32_t byteIndex) {
     const JobContentList& content = job.Content(side == 0 ? 0 : 1);
-    int32_t index = 0;
-    for (const JobContentUnit& unit : content) {
-        const JobBinaryUnit& row = static_cast<const JobBinaryUnit&>(unit);
-        if (row.byteCount > 0 && byteIndex - row.firstIndex < row.byteCount &&
-            byteIndex >= row.firstIndex)
-            return index;
-        ++index;
+    const int32_t count = content.Count();
+    if (count == 0) return -1;
+    // The first indexes never fall from one row to the next: the last row
+    // that starts at or before the index holds it, when any row does.
+    int32_t low = 0, high = count - 1;
+    while (low < high) {
+        const int32_t middle = low + (high - low + 1) / 2;
+        if (static_cast<const JobBinaryUnit*>(content.At(middle))->firstIndex <= byteIndex)
+            low = middle;
+        else
+            high = middle - 1;
     }
-    return index - 1;
+    const JobBinaryUnit* row = static_cast<const JobBinaryUnit*>(content.At(low));
+    if (byteIndex >= row->firstIndex && byteIndex - row->firstIndex < row->byteCount) return low;
+    return count - 1;
 }
 
 // ---------------------------------------------------------------------------
@@ -488,6 +494,7 @@ uint32_t JobBinaryControl::Load(JobGroupUnit& job, uint32_t mode) {
             side.cursorColumn = 0;
             BinaryPendingHalfByte(side) = 0;
             side.preferredX = 0;
+            side.activeColumn = 1;
         }
         // Only a side read whole may be edited: a cut or failed side holds
         // less than the file, and writing it back would lose the rest.

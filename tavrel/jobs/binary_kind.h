@@ -53,6 +53,7 @@ public:
 
     RawString bytes;        // the whole loaded content, one unit per byte
     int32_t cellWidth = 0;  // in pixels
+    uint32_t revision = 0;  // +1 at every change of the bytes
     JobUndoDataList undo;   // the side's undo records
 };
 
@@ -97,6 +98,29 @@ public:
     int32_t EndColumn() const override { return extent; }
     int32_t NextColumn(int32_t index) const override { return index + 1; }
     void Destroy() override { delete this; }
+
+    // On screen (binary_draw.cpp). The three columns: address, hex (three
+    // characters a position, the last space dropped) and characters, all in
+    // one fixed cell width cw of the side's data.
+    // 7: each column takes its measured width.
+    void LayoutColumns(JobSideRecord& side, const RECT& area, bool hideFirstColumn) override;
+    // 8, 10: raise the side's measured widths by the column texts.
+    void MeasureColumns(JobSideRecord& side, HDC dc, int32_t margin) override;
+    void MeasureFirstColumn(JobSideRecord& side, HDC dc, int32_t margin) override;
+    // 11: the address, then per column the mismatch segments, the
+    // selection (on the focus side) and the text, each clipped to its column.
+    void Draw(const JobDrawContext& context) override;
+    // 13: 0 address, 1 hex, 2 characters.
+    uint32_t ColumnAtX(const JobDrawContext& context, int32_t x) const override;
+    // 14: the position under x in the side's active column, 0 .. min(16,
+    // extent); -1 for another active column.
+    int32_t CharIndexAtX(const JobDrawContext& context, int32_t x) const override;
+    // 15: the caret before a position in the active column.
+    RECT CaretRect(const JobDrawContext& context, int32_t index) const override;
+    // 16: the text area of the hex and character columns.
+    RECT TextAreaRect(const JobDrawContext& context) const override;
+    // 23: switches the side's active column between hex and characters.
+    bool ToggleColumn(JobSideRecord& side) override;
     // 26: a binary row keeps no detail: the segments of the hex (1) and
     // character (2) columns against a row of the other side follow from
     // the bytes of the two (BinaryRowDetail).
@@ -125,6 +149,10 @@ JobBinaryBaseData* BinaryDataOf(JobSideRecord& side);
 inline uint32_t& BinaryPendingHalfByte(JobSideRecord& side) { return side.viewWord; }
 inline uint8_t& BinaryInsertMode(JobSideRecord& side) { return side.viewByte; }
 inline uint32_t& BinaryEncodingKind(JobSideRecord& side) { return side.encodingWord; }
+// After a layout: the width the hex and character columns show (their
+// widths plus the box's spare width, at least 0), and their two widths.
+inline int32_t& BinaryVisibleTextWidth(JobSideRecord& side) { return side.lastColumnWidth; }
+inline int32_t& BinaryTextWidth(JobSideRecord& side) { return side.lastColumnWidthBefore; }
 
 // Whether a side may be edited: its edit flag is on, the file was read whole
 // and nothing failed. A side cut at the loading limit, unreadable or without
@@ -179,6 +207,14 @@ public:
     bool DiscardFile(JobGroupUnit& job, uint32_t mode) override;
     // Compares the loaded sides again and sets the job's Same bit.
     uint32_t Compare(JobGroupUnit& job) override;
+    // 10: the encoding menu, opened by a click on the side's encoding text.
+    bool SideMenu(JobGroupUnit& job, uint32_t side, HWND box, POINT point) override;
+    // 11: runs an edit command when it is enabled (BinaryActionRun); beeps
+    // through the editor and gives false otherwise.
+    bool Execute(JobViewEditor& editor, JobGroupUnit& job, uint32_t side, uint32_t command,
+                 ActionArgs& args) override;
+    // 12: the enable rule of an edit command on a binary side.
+    bool CanExecute(JobViewEditor& editor, JobGroupUnit& job, uint32_t side, uint32_t command) override;
 };
 
 }  // namespace JobLayer

@@ -43,7 +43,7 @@ int32_t JobContentUnit::CharIndexAtOffset(int32_t) const { return -1; }
 int32_t JobContentUnit::LastColumn() const { return -1; }
 int32_t JobContentUnit::EndColumn() const { return -1; }
 int32_t JobContentUnit::NextColumn(int32_t index) const { return index; }
-bool JobContentUnit::ToggleColumn() { return false; }
+bool JobContentUnit::ToggleColumn(JobSideRecord&) { return false; }
 void JobContentUnit::SetNumber(int32_t) {}
 bool JobContentUnit::RowDetail(const JobContentUnit&, int32_t, JobDetailList&) const { return false; }
 

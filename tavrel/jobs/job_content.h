@@ -137,8 +137,8 @@ public:
     virtual int32_t EndColumn() const;
     // 22: the next column after an index; the index here.
     virtual int32_t NextColumn(int32_t index) const;
-    // 23: switches the column; false here.
-    virtual bool ToggleColumn();
+    // 23: switches the side's active column; false here.
+    virtual bool ToggleColumn(JobSideRecord& side);
     // 24: sets the unit's number.
     virtual void SetNumber(int32_t number);
     // 25: deletes the unit through its destructor; shared static units do

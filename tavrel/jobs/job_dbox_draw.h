@@ -41,6 +41,12 @@ public:
     // text in the box's font, tabs expanded at the box's tab stops.
     virtual int32_t ClientWidth() const { return 0; }
     virtual int32_t TextWidth(const RawString&) const { return 0; }
+    // The x of a character index of the box's text, counted like TextEndX
+    // from the first visible character; -1 when the box cannot tell.
+    virtual int32_t CharX(int32_t index) const {
+        (void)index;
+        return -1;
+    }
 };
 
 // Drawing flag of a box that the base strategy sets and the text kind clears.
@@ -103,6 +109,23 @@ public:
 class JobLineDBoxDraw : public JobKindDBoxDraw {
 public:
     static JobLineDBoxDraw& Shared();
+
+    void PrepareBox(DetailDrawRecord& record) override;
+    void FillFields(DetailDrawRecord& record) override;
+    RawString DetailText(DetailDrawRecord& record, JobContentUnit* unit) override;
+    void MeasureBox(DetailDrawRecord& record1, DetailDrawRecord& record2) override;
+    JobDetailList DetailList(const JobReportUnit* row, const RawString& text1,
+                             const RawString& text2) override;
+};
+
+// The binary kind's strategy: the window colour, tab width 1, flag 8 set;
+// the detail line is the row's hex text, two spaces and its character text;
+// fields in the button-face colour after the text and over the positions a
+// short row lacks, and a grey line between hex and characters; the segments
+// of both columns of the row.
+class JobBinaryDBoxDraw : public JobKindDBoxDraw {
+public:
+    static JobBinaryDBoxDraw& Shared();
 
     void PrepareBox(DetailDrawRecord& record) override;
     void FillFields(DetailDrawRecord& record) override;

@@ -95,6 +95,11 @@ public:
     uint8_t viewByte = 0;
     uint32_t encodingWord = 2;
     RawString encodingText;         // display name of the side file's encoding
+    // Binary sides: the column that takes typing and clicks (1 hex, 2
+    // characters), and where the column title shows the encoding text (box
+    // window coordinates; set by the box's drawing code).
+    uint32_t activeColumn = 1;
+    RECT encodingRect = {0, 0, 0, 0};
     uint8_t viewState[17] = {};
     uint32_t viewMode = 7;
     uint16_t imeState = 0;          // bit 1: a composition is under way

@@ -87,10 +87,11 @@ JobKindControl* JobKindPool::CreateControl(const JobKindType& kindType) {
 }
 
 JobKindDBoxDraw* JobKindPool::CreateDraw(const JobKindType& kindType) {
-    // The text kind has its own detail-box strategy; the others draw with
-    // the base one.
+    // The text, folder and binary kinds have their own detail-box
+    // strategies; the others draw with the base one.
     if (kindType.kind == KindText) return &JobLineDBoxDraw::Shared();
     if (kindType.kind == KindPath) return &JobPathDBoxDraw::Shared();
+    if (kindType.kind == KindBinary) return &JobBinaryDBoxDraw::Shared();
     return &JobBaseDBoxDraw::Shared();
 }
 

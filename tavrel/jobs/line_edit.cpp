@@ -484,23 +484,8 @@ bool PasteFromClipboard(LineEditContext& context) {
 
 bool UndoRedo(LineEditContext& context, bool undo) {
     if (!context.data) return false;
-    JobUndoDataList& list = context.data->undo;
-    const uint32_t count = static_cast<uint32_t>(list.Count());
-    if (list.position > count) list.position = count;
-    if (undo ? list.position == 0 : list.position >= count) return false;
-    const uint32_t tag = list.At(static_cast<int32_t>(undo ? list.position - 1 : list.position))->tag;
-    bool any = false;
-    while (undo ? list.position > 0 : list.position < count) {
-        JobUndoDataUnit* record = list.At(static_cast<int32_t>(undo ? list.position - 1 : list.position));
-        if (!record || record->tag != tag) break;
-        if (!ApplyUndoRecord(context, *record)) break;
-        if (undo)
-            --list.position;
-        else
-            ++list.position;
-        any = true;
-    }
-    return any;
+    return StepUndoRecords(context.data->undo, undo,
+                           [&context](JobUndoDataUnit& record) { return ApplyUndoRecord(context, record); });
 }
 
 // Typed text: one character at least, none of them a control character,
@@ -520,17 +505,6 @@ bool InsertOperand(LineEditContext& context, const RawString& operand, bool type
     RawString text;
     if (!RawLayer::ConvertTextExactly(operand, context.TextKind(), text)) return false;
     return ReplaceSelection(context, text);
-}
-
-// The rows marked in the job (row flag 2), in display order.
-std::vector<int32_t> MarkedRows(const JobGroupUnit& job) {
-    std::vector<int32_t> rows;
-    int32_t index = 0;
-    for (const JobReportUnit& row : job.rows) {
-        if (row.flags & RowMarked) rows.push_back(index);
-        ++index;
-    }
-    return rows;
 }
 
 bool CopyLinesTo(LineEditContext& context) {
@@ -880,12 +854,14 @@ bool LineSideEditable(const JobGroupUnit& job, uint32_t side) {
     return BinarySideEditable(job, side);
 }
 
-bool LineCanExecute(const JobGroupUnit& job, uint32_t side, uint32_t command) {
+
+bool EditCommandEnabled(const JobGroupUnit& job, uint32_t side, uint32_t command, const JobUndoDataList* undo,
+                        bool lineCommands) {
     if (side > 1 || command < FirstEditCommand || command > LastEditCommand) return false;
     const JobSideRecord& s = side == 0 ? job.side1 : job.side2;
     const bool cursorSet = s.anchorRow >= 0 && s.anchorColumn != -1 && s.cursorRow >= 0 && s.cursorColumn != -1;
-    const bool editable = LineSideEditable(job, side);
-    const JobLineBaseData* data = dynamic_cast<const JobLineBaseData*>(s.kindData.get());
+    // The binary kind's rule: the edit byte and a file read whole.
+    const bool editable = BinarySideEditable(job, side);
     switch (command) {
     case CommandSelectAll:
     case CommandSelectWholeLine:
@@ -896,9 +872,9 @@ bool LineCanExecute(const JobGroupUnit& job, uint32_t side, uint32_t command) {
     case CommandCopyToClipboard:
         return cursorSet && (s.anchorRow != s.cursorRow || s.anchorColumn != s.cursorColumn);
     case CommandUndo:
-        return editable && data && data->undo.position > 0;
+        return editable && undo && undo->position > 0;
     case CommandRedo:
-        return editable && data && data->undo.position < static_cast<uint32_t>(data->undo.Count());
+        return editable && undo && undo->position < static_cast<uint32_t>(undo->Count());
     case CommandCopyLinesTo:
     case CommandDeleteLines:
     case CommandReplaceText:
@@ -907,10 +883,23 @@ bool LineCanExecute(const JobGroupUnit& job, uint32_t side, uint32_t command) {
     case CommandSearchBackward:
     case CommandGotoLine:
         return true;
+    case CommandInsertLineTabs:
+    case CommandRemoveLineTabs:
+    case CommandInsertNewLine:
+    case CommandImeCompositionStart:
+    case CommandImeCompositionEnd:
+    case CommandImeCompositionUpdate:
+        return lineCommands && cursorSet && editable;
     default:
-        // 6-11, 13, 16 and 23-26.
+        // 9-11, 13, 16 and 26.
         return cursorSet && editable;
     }
+}
+
+bool LineCanExecute(const JobGroupUnit& job, uint32_t side, uint32_t command) {
+    const JobSideRecord& s = side == 0 ? job.side1 : job.side2;
+    const JobLineBaseData* data = dynamic_cast<const JobLineBaseData*>(s.kindData.get());
+    return EditCommandEnabled(job, side, command, data ? &data->undo : nullptr, true);
 }
 
 bool LineEditExecute(JobViewEditor& editor, JobGroupUnit& job, uint32_t side, uint32_t command,
@@ -943,28 +932,8 @@ bool LineEditFinish(LineEditContext& context, bool result) {
             RefreshEditedRows(job, context.edited.data(), context.edited.size());
         editor.RefreshViews();
     }
-    if (context.redraw) {
-        editor.UpdateCaret();
-        editor.RefreshFolderBox();
-        editor.MoveToContentRow();
-    }
-    if (context.reselect) {
-        std::vector<int32_t> rows = MarkedRows(job);
-        if (!rows.empty()) {
-            JobSideRecord& side = context.side;
-            job.currentRow = rows.front();
-            side.cursorRow = rows.front();
-            side.cursorColumn = 0;
-            side.anchorRow = rows.back();
-            side.anchorColumn = LineLength(context.LineOfRow(rows.back()));
-            side.preferredX = -1;
-            editor.MoveToContentRow();
-            editor.RestoreSelection();
-            JobSideRecord& other = job.Side(1 - context.sideIndex);
-            other.anchorRow = other.cursorRow;
-            other.anchorColumn = other.cursorColumn;
-        }
-    }
+    if (context.redraw) CursorChanged(editor);
+    if (context.reselect) SelectMarkedRows(editor, job, context.sideIndex);
     return result;
 }
 
@@ -1155,6 +1124,62 @@ bool SearchStart(LineEditContext& context, ActionArgs& args, ExpressionSearch& s
     JobLineUnit* line = context.LineOfRow(real);
     column = real == startRow ? LineCharStart(line->LineText(), Clamp(startColumn, 0, LineLength(line))) : 0;
     return true;
+}
+
+// ---------------------------------------------------------------------------
+// Helpers the binary kind shares
+
+std::vector<int32_t> MarkedRows(const JobGroupUnit& job) {
+    std::vector<int32_t> rows;
+    int32_t index = 0;
+    for (const JobReportUnit& row : job.rows) {
+        if (row.flags & RowMarked) rows.push_back(index);
+        ++index;
+    }
+    return rows;
+}
+
+bool StepUndoRecords(JobUndoDataList& list, bool undo, const std::function<bool(JobUndoDataUnit&)>& apply) {
+    const uint32_t count = static_cast<uint32_t>(list.Count());
+    if (list.position > count) list.position = count;
+    if (undo ? list.position == 0 : list.position >= count) return false;
+    const uint32_t tag = list.At(static_cast<int32_t>(undo ? list.position - 1 : list.position))->tag;
+    bool any = false;
+    while (undo ? list.position > 0 : list.position < count) {
+        JobUndoDataUnit* record = list.At(static_cast<int32_t>(undo ? list.position - 1 : list.position));
+        if (!record || record->tag != tag) break;
+        if (!apply(*record)) break;
+        if (undo)
+            --list.position;
+        else
+            ++list.position;
+        any = true;
+    }
+    return any;
+}
+
+void CursorChanged(JobViewEditor& editor) {
+    editor.UpdateCaret();
+    editor.RefreshFolderBox();
+    editor.MoveToContentRow();
+}
+
+void SelectMarkedRows(JobViewEditor& editor, JobGroupUnit& job, uint32_t sideIndex) {
+    std::vector<int32_t> rows = MarkedRows(job);
+    if (rows.empty()) return;
+    JobSideRecord& side = job.Side(sideIndex);
+    job.currentRow = rows.front();
+    side.cursorRow = rows.front();
+    side.cursorColumn = 0;
+    side.anchorRow = rows.back();
+    const JobContentUnit* last = job.rows.At(rows.back())->Unit(sideIndex);
+    side.anchorColumn = last && !last->IsPlaceholder() ? last->EndColumn() : 0;
+    side.preferredX = -1;
+    editor.MoveToContentRow();
+    editor.RestoreSelection();
+    JobSideRecord& other = job.Side(1 - sideIndex);
+    other.anchorRow = other.cursorRow;
+    other.anchorColumn = other.cursorColumn;
 }
 
 // ---------------------------------------------------------------------------

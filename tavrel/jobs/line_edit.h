@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "base/raw_string.h"
@@ -105,6 +106,28 @@ bool LineEditExecute(JobViewEditor& editor, JobGroupUnit& job, uint32_t side, ui
 // The finishing steps: the refresh of edited rows, the cursor and view
 // updates, the reselection of marked rows; returns `result`.
 bool LineEditFinish(LineEditContext& context, bool result);
+
+// ---- shared with the binary kind ------------------------------------------------
+
+// The enable rule of a command on a text or binary side: selection
+// commands need the cursor set, copying a non-empty selection, every change
+// an editable side (undo and redo records to apply), search and go-to
+// nothing; the line commands (6-8) and the input-method commands (23-25)
+// exist only where `lineCommands` says so.
+bool EditCommandEnabled(const JobGroupUnit& job, uint32_t side, uint32_t command, const JobUndoDataList* undo,
+                        bool lineCommands);
+// The rows marked in the job (row flag 2), in display order.
+std::vector<int32_t> MarkedRows(const JobGroupUnit& job);
+// Undo (or redo) one command: steps the list's position back (or on) over
+// every record carrying the tag of the first one met, applying each; true
+// when at least one was applied.
+bool StepUndoRecords(JobUndoDataList& list, bool undo, const std::function<bool(JobUndoDataUnit&)>& apply);
+// The editor's three cursor-changed operations, in their order.
+void CursorChanged(JobViewEditor& editor);
+// The selection of a side becomes the marked rows: the caret at the start
+// of the first, the anchor at the end of the last; the other side's
+// selection collapses.
+void SelectMarkedRows(JobViewEditor& editor, JobGroupUnit& job, uint32_t sideIndex);
 
 // ---- primitives ----------------------------------------------------------------
 // Each takes text in the side's kind, records its inverse with the tag (0:

@@ -1,4 +1,4 @@
-// Painting a text job's rows the way the folder box does, for the row
+// Painting a text or binary job's rows the way the folder box does, for the row
 // host of the tests, the screenshot program and the benchmark: one row per
 // row height from the top of the client area, side 1 in the left half and
 // side 2 in the right half, each side measured over the rows in view and
@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "tavrel/jobs/binary_kind.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/folder_kind.h"
 #include "tavrel/jobs/job_group.h"
@@ -79,20 +80,54 @@ inline void LayoutRows(JobLayer::JobGroupUnit& job, HDC dc, const RowGeometry& g
     }
     TEXTMETRICW metrics = {};
     GetTextMetricsW(dc, &metrics);
+    const bool binary = job.kind.kind == JobLayer::KindBinary;
     const int32_t last = geometry.firstRow + geometry.VisibleRows();
     for (uint32_t s = 0; s < 2; ++s) {
         JobLayer::JobSideRecord& side = job.Side(s);
-        if (JobLayer::JobLineBaseData* data = JobLayer::LineBaseData(side))
-            data->UpdateMetrics(dc, geometry.rowHeight, metrics.tmAveCharWidth);
+        if (side.kindData) side.kindData->UpdateMetrics(dc, geometry.rowHeight, metrics.tmAveCharWidth);
         for (int32_t& width : side.measuredWidth) width = 0;
+        if (binary) JobLayer::BinaryHeaderUnit().MeasureColumns(side, dc, geometry.margin);
         for (int32_t row = geometry.firstRow; row < last && row < job.rows.Count(); ++row) {
             JobLayer::JobContentUnit* unit = job.rows.At(row)->Unit(s);
+            if (binary) {
+                unit->MeasureColumns(side, dc, geometry.margin);
+                continue;
+            }
             unit->LayoutCharPositions(side, dc);
             unit->MeasureFirstColumn(side, dc, geometry.margin);
             unit->MeasureContent(side, dc, geometry.margin);
         }
         RECT area = geometry.SideRect(s, geometry.firstRow);
-        JobLayer::EmptyLineUnit().LayoutColumns(side, area, false);
+        if (binary)
+            JobLayer::BinaryHeaderUnit().LayoutColumns(side, area, false);
+        else
+            JobLayer::EmptyLineUnit().LayoutColumns(side, area, false);
+    }
+}
+
+// The title row of a binary job above the rows: the column titles, and the
+// side's encoding text at the right end of the side's half, where a click
+// opens the encoding menu (its rectangle is kept in the side).
+inline void PaintBinaryTitles(JobLayer::JobGroupUnit& job, HDC dc, const RowGeometry& geometry) {
+    for (uint32_t s = 0; s < 2; ++s) {
+        JobLayer::JobSideRecord& side = job.Side(s);
+        JobLayer::JobDrawContext context;
+        context.dc = dc;
+        context.rect = geometry.SideRect(s, geometry.firstRow);
+        context.rect.top -= geometry.rowHeight;
+        context.rect.bottom -= geometry.rowHeight;
+        context.side = &side;
+        context.margin = geometry.margin;
+        JobLayer::BinaryHeaderUnit().Draw(context);
+        RawLayer::RawString wide = side.encodingText.As(RawLayer::KindUtf16);
+        RECT text = {0, 0, 0, 0};
+        DrawTextExW(dc, const_cast<wchar_t*>(wide.Wide()), wide.Length(), &text,
+                    DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE, nullptr);
+        const int32_t right = context.rect.right - geometry.margin;
+        side.encodingRect = RECT{right - (text.right - text.left), context.rect.top, right, context.rect.bottom - 1};
+        RECT at = side.encodingRect;
+        DrawTextExW(dc, const_cast<wchar_t*>(wide.Wide()), wide.Length(), &at,
+                    DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER, nullptr);
     }
 }
 
@@ -105,6 +140,8 @@ inline void PaintRows(JobLayer::JobGroupUnit& job, HDC dc, const RowGeometry& ge
     const int32_t last = geometry.firstRow + geometry.VisibleRows();
     for (int32_t row = geometry.firstRow; row < last && row < job.rows.Count(); ++row)
         for (uint32_t s = 0; s < 2; ++s) job.rows.At(row)->Unit(s)->Draw(RowContext(job, s, row, dc, geometry));
+    if (job.kind.kind == JobLayer::KindBinary && geometry.client.top >= geometry.rowHeight)
+        PaintBinaryTitles(job, dc, geometry);
 }
 
 }  // namespace TestSupport

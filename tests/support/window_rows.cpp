@@ -3,11 +3,13 @@
 
 #include <string>
 
+#include "tavrel/jobs/binary_kind.h"
 #include "tavrel/jobs/cursor.h"
 #include "toolkit/draw.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
 #include "toolkit/win_message.h"
+#include "support/window_support.h"
 
 namespace TestSupport {
 
@@ -54,7 +56,12 @@ void RowHostIme::OnComposition(const WinLayer::WinImeComposition& record) {
 }
 
 RowHost::RowHost(JobLayer::JobGroupUnit* shownJob, RECT windowRect)
-    : job(shownJob), font(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))), editor(*this), ime(*this) {
+    : job(shownJob),
+      // Binary rows are read in a fixed-pitch font.
+      font(static_cast<HFONT>(GetStockObject(shownJob->kind.kind == JobLayer::KindBinary ? ANSI_FIXED_FONT
+                                                                                        : DEFAULT_GUI_FONT))),
+      editor(*this),
+      ime(*this) {
     className = RawString::FromText("TavrelRowHost");
     text = RawString::FromText("Rows");
     style = WS_OVERLAPPEDWINDOW;
@@ -69,6 +76,21 @@ void RowHost::OnCreated() {
     job->side1.focusSide = job->side2.focusSide = focus;
 }
 
+std::unique_ptr<RowHost> RowHost::Shown(JobLayer::JobGroupUnit* shownJob, RECT windowRect) {
+    std::unique_ptr<RowHost> host(new RowHost(shownJob, windowRect));
+    host->showCaret = false;
+    host->Create();
+    PumpUntilIdle();
+    host->Repaint();
+    return host;
+}
+
+void RowHost::Repaint() {
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+    Layout();
+}
+
 bool RowHost::Execute(uint32_t command) {
     bool done = job->controller->Execute(editor, *job, focus, command, args);
     if (window) InvalidateRect(window, nullptr, FALSE);
@@ -79,29 +101,34 @@ JobLayer::JobDrawContext RowHost::Context(uint32_t side, int32_t row) const {
     return RowContext(*job, side, row, nullptr, geometry);
 }
 
+void RowHost::SetGeometry(HDC dc) {
+    RECT client = {0, 0, 0, 0};
+    if (window) GetClientRect(window, &client);
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    geometry.rowHeight = metrics.tmHeight + 2;
+    geometry.margin = JobLayer::KindMargin(job->kind.kind);
+    // A binary job shows its column titles (and the encoding text) above
+    // the rows.
+    if (job->kind.kind == JobLayer::KindBinary) client.top += geometry.rowHeight;
+    geometry.client = client;
+}
+
 void RowHost::Layout() {
     WinLayer::GdiWindowDC dc(window);
     HGDIOBJ old = SelectObject(dc.Get(), font);
-    RECT client = {0, 0, 0, 0};
-    if (window) GetClientRect(window, &client);
-    geometry.client = client;
-    TEXTMETRICW metrics = {};
-    GetTextMetricsW(dc.Get(), &metrics);
-    geometry.rowHeight = metrics.tmHeight + 2;
-    geometry.margin = JobLayer::KindMargin(job->kind.kind);
+    SetGeometry(dc.Get());
     LayoutRows(*job, dc.Get(), geometry);
     SelectObject(dc.Get(), old);
 }
 
 void RowHost::PaintInto(HDC dc) {
     HGDIOBJ old = SelectObject(dc, font);
-    RECT client = {0, 0, 0, 0};
-    if (window) GetClientRect(window, &client);
-    geometry.client = client;
-    TEXTMETRICW metrics = {};
-    GetTextMetricsW(dc, &metrics);
-    geometry.rowHeight = metrics.tmHeight + 2;
-    geometry.margin = JobLayer::KindMargin(job->kind.kind);
+    SetGeometry(dc);
+    if (geometry.client.top > 0) {
+        RECT title = {geometry.client.left, 0, geometry.client.right, geometry.client.top};
+        FillRect(dc, &title, GetSysColorBrush(COLOR_BTNFACE));
+    }
     job->side1.focusSide = job->side2.focusSide = focus;
     PaintRows(*job, dc, geometry);
     const JobSideRecord& side = job->Side(focus);
@@ -140,9 +167,17 @@ LRESULT RowHost::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDOWN: {
         POINT point = WinLayer::PointFromLParam(lParam);
         Layout();
-        const int32_t row = geometry.RowAtY(point.y);
         focus = geometry.SideAtX(point.x);
         job->side1.focusSide = job->side2.focusSide = focus;
+        if (point.y < geometry.client.top) {
+            // The title row: the side's menu.
+            menuResult = job->controller->SideMenu(*job, focus, window, point) ? 1 : 0;
+            InvalidateRect(window, nullptr, FALSE);
+            return 0;
+        }
+        const int32_t row = geometry.RowAtY(point.y);
+        // A click ends a half-typed byte.
+        if (job->kind.kind == JobLayer::KindBinary) JobLayer::BinaryPendingHalfByte(job->Side(focus)) = 0;
         if (row >= 0 && row < job->rows.Count()) {
             JobLayer::JobContentUnit* unit = job->rows.At(row)->Unit(focus);
             if (!unit->IsPlaceholder()) {

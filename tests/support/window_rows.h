@@ -1,5 +1,6 @@
-// The row host of the text-row tests: a plain window that paints a text
-// job's rows through the units' Draw on WM_PAINT, turns a left click into
+// The row host of the row tests: a plain window that paints a text or
+// binary job's rows (a binary job with its title row above them, where a
+// click opens the side menu) through the units' Draw on WM_PAINT, turns a left click into
 // the character under it (CharIndexAtX) and the caret there, typed
 // characters (WM_CHAR) into command 26 and a few keys into their commands,
 // and carries an input-method control whose slots 0, 1 and 2 run commands
@@ -9,6 +10,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "support/row_paint.h"
@@ -19,6 +21,18 @@
 #include "toolkit/ime_control.h"
 
 namespace TestSupport {
+
+// Whether two colours differ by at most `tolerance` in each channel.
+inline bool NearColor(COLORREF a, COLORREF b, int tolerance) {
+    auto within = [tolerance](int x, int y) { return x - y <= tolerance && y - x <= tolerance; };
+    return within(GetRValue(a), GetRValue(b)) && within(GetGValue(a), GetGValue(b)) && within(GetBValue(a), GetBValue(b));
+}
+// A constant-opacity blend of a colour over another, as AlphaBlend makes it.
+inline COLORREF BlendColor(COLORREF over, COLORREF under, int opacity) {
+    auto mix = [opacity](int a, int b) { return (a * opacity + b * (255 - opacity)) / 255; };
+    return RGB(mix(GetRValue(over), GetRValue(under)), mix(GetGValue(over), GetGValue(under)),
+               mix(GetBValue(over), GetBValue(under)));
+}
 
 class RowHost;
 
@@ -68,6 +82,11 @@ public:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnCreated() override;
 
+    // A created host, its rows painted (without the caret) once the
+    // window's first messages are through.
+    static std::unique_ptr<RowHost> Shown(JobLayer::JobGroupUnit* job, RECT windowRect);
+    // Paints the window now and lays the rows out again.
+    void Repaint();
     // Runs a command on the focus side.
     bool Execute(uint32_t command);
     // The drawing context of a row on a side, for hit tests (its device
@@ -77,6 +96,8 @@ public:
     void Layout();
     // Paints the rows into a device context of the client's size.
     void PaintInto(HDC dc);
+    // The row height, margin and rows' area for the font in the context.
+    void SetGeometry(HDC dc);
 
     JobLayer::JobGroupUnit* job;
     uint32_t focus = 0;          // the side that takes clicks, keys and the input method
@@ -87,6 +108,7 @@ public:
     RowHostIme ime;
     JobLayer::ActionArgs args;
     int paints = 0;
+    int menuResult = -1;  // what the side menu of the last title click gave
 
 private:
     wchar_t pendingHigh_ = 0;  // a high surrogate waiting for its low one

@@ -9,7 +9,9 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "base/raw_string.h"
 #include "support/test_support.h"
@@ -238,4 +240,56 @@ TEST(PathBox, SpaceOpensTheCursorFolder) {
     TestSupport::PumpUntilIdle();
     EXPECT_TRUE(f.Lists("leaf.txt"));
     EXPECT_EQ(Utf8(f.Current()->name), "inner");
+}
+
+TEST(PathBox, IconsComeFromTheProgramsResources) {
+    // Every icon holds 32-bit images with alpha at the four sizes: smooth
+    // edges (partial alpha) around an opaque inside.
+    for (uint16_t id = WinPathBox::IconChainFolder; id <= WinPathBox::IconShortcut; ++id) {
+        for (int side : {48, 32, 24, 16}) {
+            HICON icon = static_cast<HICON>(
+                LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, side, side, LR_DEFAULTCOLOR));
+            ASSERT_NE(icon, nullptr) << id << " at " << side;
+            ICONINFO info{};
+            ASSERT_TRUE(GetIconInfo(icon, &info));
+            BITMAP colour{};
+            ASSERT_TRUE(info.hbmColor && GetObjectW(info.hbmColor, sizeof(colour), &colour));
+            EXPECT_EQ(colour.bmWidth, side);
+            EXPECT_EQ(colour.bmBitsPixel, 32);
+            std::vector<uint32_t> bits(static_cast<size_t>(side) * side);
+            BITMAPINFO request{};
+            request.bmiHeader = {sizeof(BITMAPINFOHEADER), side, -side, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+            HDC screen = GetDC(nullptr);
+            GetDIBits(screen, info.hbmColor, 0, side, bits.data(), &request, DIB_RGB_COLORS);
+            ReleaseDC(nullptr, screen);
+            int partial = 0, opaque = 0;
+            for (uint32_t pixel : bits) {
+                const uint32_t alpha = pixel >> 24;
+                partial += alpha > 0 && alpha < 255;
+                opaque += alpha == 255;
+            }
+            EXPECT_GT(partial, 0) << id << " at " << side;
+            EXPECT_GT(opaque, side * side / 8) << id << " at " << side;
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+            DestroyIcon(icon);
+        }
+    }
+    // The box's pool holds exactly those images.
+    BoxFixture f;
+    f.List(RawString::FromLiteral("c:"));
+    UpdateWindow(f.box.window);
+    const WinBitmapPool& pool = WinPathBox::IconPool();
+    ASSERT_TRUE(pool.filled);
+    for (uint32_t kind = 0; kind < WinPathBoxItem::KindCount; ++kind) {
+        WinBitmapPool own;
+        ASSERT_TRUE(own.SetCellSize(pool.cellWidth, pool.cellHeight) && own.Reserve(1));
+        HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
+                                                   MAKEINTRESOURCEW(WinPathBox::IconResourceOf(kind)), IMAGE_ICON,
+                                                   pool.cellWidth, pool.cellHeight, LR_DEFAULTCOLOR));
+        ASSERT_GE(own.ReadIcon(0, icon), 0);
+        DestroyIcon(icon);
+        const size_t count = static_cast<size_t>(pool.cellWidth) * pool.cellHeight;
+        EXPECT_TRUE(std::equal(own.CellPixels(0), own.CellPixels(0) + count, pool.CellPixels(kind))) << kind;
+    }
 }

@@ -120,6 +120,7 @@ TEST(KindControlTest, PoolHandsOutEachKindsController) {
         JobKindDBoxDraw* draw = kind == KindText   ? static_cast<JobKindDBoxDraw*>(&JobLineDBoxDraw::Shared())
                                 : kind == KindPath ? static_cast<JobKindDBoxDraw*>(&JobPathDBoxDraw::Shared())
                                                    : static_cast<JobKindDBoxDraw*>(&JobBaseDBoxDraw::Shared());
+        if (kind == KindBinary) draw = &JobBinaryDBoxDraw::Shared();
         EXPECT_EQ(pool.CreateDraw(t), draw) << kind;
     }
     // A list without a pool makes kind-3 jobs.
@@ -172,7 +173,9 @@ TEST(ContentUnitTest, BaseOperationsAndListReset) {
     EXPECT_EQ(unit.LastColumn(), -1);
     EXPECT_EQ(unit.EndColumn(), -1);
     EXPECT_EQ(unit.NextColumn(4), 4);
-    EXPECT_FALSE(unit.ToggleColumn());
+    JobSideRecord toggled;
+    EXPECT_FALSE(unit.ToggleColumn(toggled));
+    EXPECT_EQ(toggled.activeColumn, 1u);
 
     JobContentList list;
     list.Add(new Line("a"));

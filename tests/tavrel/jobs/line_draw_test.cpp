@@ -32,19 +32,8 @@ protected:
         TextEditFixture::TearDown();
     }
     // A shown host of the job, painted.
-    std::unique_ptr<RowHost> Show(JobGroupUnit* job) {
-        std::unique_ptr<RowHost> host(new RowHost(job, RECT{20, 20, 820, 220}));
-        host->showCaret = false;
-        host->Create();
-        TestSupport::PumpUntilIdle();
-        Repaint(*host);
-        return host;
-    }
-    static void Repaint(RowHost& host) {
-        InvalidateRect(host.window, nullptr, FALSE);
-        UpdateWindow(host.window);
-        host.Layout();
-    }
+    std::unique_ptr<RowHost> Show(JobGroupUnit* job) { return RowHost::Shown(job, RECT{20, 20, 820, 220}); }
+    static void Repaint(RowHost& host) { host.Repaint(); }
     static JobLineUnit* LineOf(JobGroupUnit* job, uint32_t side, int32_t row) {
         return static_cast<JobLineUnit*>(job->rows.At(row)->Unit(side));
     }
@@ -69,15 +58,9 @@ protected:
                 }
         return columns;
     }
-    static bool Near(COLORREF a, COLORREF b, int tolerance) {
-        return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
-               std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
-    }
-    // A constant-opacity blend of a colour over another.
+    static bool Near(COLORREF a, COLORREF b, int tolerance) { return TestSupport::NearColor(a, b, tolerance); }
     static COLORREF Blend(COLORREF over, COLORREF under, int opacity) {
-        auto mix = [&](int a, int b) { return (a * opacity + b * (255 - opacity)) / 255; };
-        return RGB(mix(GetRValue(over), GetRValue(under)), mix(GetGValue(over), GetGValue(under)),
-                   mix(GetBValue(over), GetBValue(under)));
+        return TestSupport::BlendColor(over, under, opacity);
     }
 };
 

@@ -6,7 +6,7 @@
 // Once the page is on screen and painted, the ready file is written, so a
 // script knows when to take its picture. Pages: "dialog", "controls"
 // (controls_page.cpp), "lists" (lists_page.cpp), "info" and "input"
-// (dialogs_page.cpp).
+// (dialogs_page.cpp), "path" (path_page.cpp).
 #include "gallery/gallery.h"
 
 #include <windows.h>
@@ -216,6 +216,7 @@ int main(int argc, char** argv) {
     if (page == "lists") return ShowListsPage();
     if (page == "info") return ShowInfoPage();
     if (page == "input") return ShowInputPage();
-    std::fprintf(stderr, "usage: toolkit_gallery <page> [ready-file]\npages: dialog, controls, lists, info, input\n");
+    if (page == "path") return ShowPathPage();
+    std::fprintf(stderr, "usage: toolkit_gallery <page> [ready-file]\npages: dialog, controls, lists, info, input, path\n");
     return 2;
 }

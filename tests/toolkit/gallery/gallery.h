@@ -24,3 +24,6 @@ int ShowInfoPage();
 
 // The input dialog with three rows and the first row's hint menu open.
 int ShowInputPage();
+
+// The path chooser on a small tree with a hidden file and a shortcut.
+int ShowPathPage();

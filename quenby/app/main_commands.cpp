@@ -1,0 +1,165 @@
+// The main dispatcher of the help viewer and the start handler.
+#include "quenby/app/main_dialog.h"
+
+#include "base/profile.h"
+#include "quenby/document/document_options.h"
+
+namespace AppLayer {
+
+namespace {
+
+bool PageFlag(const GuiMainDialog& dialog) { return dialog.items.page.checked; }
+
+// The last heading at or before a view line; -1 when there is none.
+int32_t HeadingAtOrBefore(GuiTreeBox& tree, int32_t line) {
+    int32_t found = -1;
+    int32_t index = 0;
+    for (const WinLayer::WinListBoxItemUnit& unit : tree.items) {
+        if (index > line) break;
+        if (unit.Reachable()) found = index;
+        ++index;
+    }
+    return found;
+}
+
+void OnCursorMoved(GuiMainDialog& dialog, WinLayer::WinView* sender) {
+    GuiMainItems& items = dialog.items;
+    JobLineList* document = items.currentDocument;
+    const bool fromTree = sender == &items.tree;
+    GuiLineListBox& box = fromTree ? static_cast<GuiLineListBox&>(items.tree) : items.view;
+    if (document && !(items.flagWord & GuiMainItems::FlagRestoring)) {
+        (fromTree ? document->treeCursorLine : document->viewCursorLine) = box.cursor;
+    }
+    if (items.flagWord & GuiMainItems::FlagSynchronising) return;
+    items.flagWord |= GuiMainItems::FlagSynchronising;
+    if (fromTree) {
+        if (box.cursor >= 0) items.view.SetCursor(box.cursor);
+    } else {
+        const int32_t heading = HeadingAtOrBefore(items.tree, box.cursor);
+        if (heading >= 0) items.tree.SetCursor(heading);
+    }
+    items.flagWord &= static_cast<uint16_t>(~GuiMainItems::FlagSynchronising);
+}
+
+void OnScrolled(GuiMainDialog& dialog, WinLayer::WinView* sender) {
+    GuiMainItems& items = dialog.items;
+    JobLineList* document = items.currentDocument;
+    if (!document || (items.flagWord & GuiMainItems::FlagRestoring)) return;
+    if (sender == &items.tree) document->treeTopLine = items.tree.TopLine();
+    if (sender == &items.view) document->viewTopLine = items.view.TopLine();
+}
+
+void StepTab(GuiMainDialog& dialog, bool forward) {
+    GuiTabBar& bar = dialog.items.tabBar;
+    WinTabBarItemUnit* mark = bar.current;
+    if (!mark) return;
+    WinTabBarItemUnit* next = forward ? bar.items.Next(mark) : bar.items.Prev(mark);
+    if (next) {
+        bar.SelectTab(next);
+        return;
+    }
+    if (forward && bar.window) {
+        // No tab after the last: the strip scrolls back into range.
+        RECT client{};
+        GetClientRect(bar.window, &client);
+        bar.UpdateGeometry(client);
+        InvalidateRect(bar.window, nullptr, FALSE);
+    }
+}
+
+}  // namespace
+
+// The document's page view follows the flag; the view goes back to line
+// mode until the page layout exists.
+void SetDocumentPageView(GuiMainDialog& dialog, JobLineList& document, bool pageView) {
+    DocumentStyle* style = document.Style();
+    if (style) {
+        if (pageView) {
+            style->flags |= DocumentStyle::FlagPageMode;
+        } else {
+            style->flags &= ~static_cast<uint32_t>(DocumentStyle::FlagPageMode);
+        }
+    }
+    dialog.items.view.SetPageMode(0, RECT{});
+}
+
+void ShowCurrentDocument(GuiMainDialog& dialog) {
+    GuiMainItems& items = dialog.items;
+    JobLineList* document = items.tabBar.CurrentDocument();
+    document->ResetCellWidths();
+    items.flagWord |= GuiMainItems::FlagRestoring;
+    SetDocumentPageView(dialog, *document, PageFlag(dialog));
+    items.currentDocument = document;
+    items.currentStyle = document->Style();
+    items.view.SetDocument(document);
+    items.tree.SetDocument(document);
+    if (document->treeCursorLine >= 0) items.tree.SetCursor(document->treeCursorLine);
+    if (document->viewCursorLine >= 0) items.view.SetCursor(document->viewCursorLine);
+    items.tree.SetTopLine(document->treeTopLine);
+    items.view.SetTopLine(document->viewTopLine);
+    items.flagWord &= static_cast<uint16_t>(~GuiMainItems::FlagRestoring);
+    for (GuiLineListBox* box : {static_cast<GuiLineListBox*>(&items.tree), static_cast<GuiLineListBox*>(&items.view)}) {
+        box->RefreshIfDirty();
+        if (box->window) InvalidateRect(box->window, nullptr, FALSE);
+    }
+    dialog.ShowPageButtons(PageFlag(dialog));
+}
+
+void GuiMainDialog::OpenStartDocuments() {
+    DocLayer::JobOptions& options = DocLayer::JobOptions::Instance();
+    items.page.checked = options.pageView;
+    if (items.page.window) InvalidateRect(items.page.window, nullptr, FALSE);
+    items.style.Read(options.configPath, items.view.window);
+    items.tabBar.OpenDocument(RawString());
+    OpenPendingDocuments();
+    const int32_t index = options.firstIndex;
+    // The view follows the mark; a tab shown already is not shown again.
+    if (index >= 0 && index < items.tabBar.Count()) {
+        WinTabBarItemUnit* marked = items.tabBar.ItemAtIndex(index);
+        if (marked != items.tabBar.CurrentDocumentTab()) items.tabBar.SelectTab(marked);
+    }
+}
+
+void GuiMainDialog::OpenPendingDocuments() {
+    // A copy: opening may not change the list it walks.
+    const RawLayer::RawStringList pending = DocLayer::JobOptions::Instance().pending;
+    for (const RawString& path : pending) {
+        if (RawLayer::FileExists(path)) items.tabBar.OpenDocument(path);
+    }
+}
+
+void DispatchMainCommand(GuiMainDialog& dialog, WinLayer::WinView* sender, uint16_t code) {
+    GuiMainItems& items = dialog.items;
+    switch (code) {
+    case CmdShowCurrent:
+        if (sender == &items.tree || sender == &items.view) {
+            OnCursorMoved(dialog, sender);
+        } else {
+            ShowCurrentDocument(dialog);
+        }
+        break;
+    case CmdScrolled:
+        OnScrolled(dialog, sender);
+        break;
+    case CmdPageView:
+        if (items.currentDocument) SetDocumentPageView(dialog, *items.currentDocument, PageFlag(dialog));
+        dialog.ShowPageButtons(PageFlag(dialog));
+        break;
+    case CmdOpenPending:
+        dialog.OpenPendingDocuments();
+        break;
+    case CmdPreviousTab:
+        StepTab(dialog, false);
+        break;
+    case CmdNextTab:
+        StepTab(dialog, true);
+        break;
+    case CmdCloseTab:
+        items.tabBar.CloseDocumentTab(items.tabBar.CurrentDocumentTab());
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace AppLayer

@@ -1,0 +1,173 @@
+// The viewer's own window pieces, read back as pixels: the button face, the
+// shape painter, the icon button, the divider keys, the page margins of the
+// list layer, and painting with the GDI handles nearly used up.
+#include <gtest/gtest.h>
+
+#include "quenby/app/viewer_fixture.h"
+#include "quenby/app/viewer_pieces.h"
+
+using namespace ViewerTest;
+using TestSupport::DibCanvas;
+using WinLayer::WinButtonFace;
+
+namespace {
+
+const WinButtonFace::Colours kColours{RGB(200, 220, 240), RGB(180, 200, 230), RGB(250, 250, 255), RGB(20, 40, 90)};
+
+}  // namespace
+
+TEST(ViewerPieces, ButtonFaceBordersMoveTheFaceIn) {
+    const RECT rect{10, 10, 70, 40};
+    const int y = 25;
+    DibCanvas plain(80, 50);
+    WinButtonFace::Draw(plain.Dc(), rect, 0, kColours);
+    EXPECT_EQ(plain.Pixel(rect.left, y), kColours.light);
+    EXPECT_NE(plain.Pixel(rect.left + 1, y), WinButtonFace::kGrey);
+    EXPECT_EQ(plain.Pixel(rect.right - 1, y), kColours.dark);
+    EXPECT_EQ(plain.CountColor(WinButtonFace::kGrey), 0);
+
+    DibCanvas sides(80, 50);
+    WinButtonFace::Draw(sides.Dc(), rect, 0x30, kColours);
+    EXPECT_EQ(sides.Pixel(rect.left + 1, y), WinButtonFace::kGrey);
+    EXPECT_EQ(sides.Pixel(rect.left + 2, y), kColours.light);
+    EXPECT_EQ(sides.Pixel(rect.right - 2, y), WinButtonFace::kGrey);
+    EXPECT_EQ(sides.Pixel(rect.right - 3, y), kColours.dark);
+    // Top and bottom stay where they were.
+    EXPECT_EQ(sides.Pixel(35, rect.top), kColours.light);
+}
+
+TEST(ViewerPieces, ShapeEdgesAreBlendedAndTheDcKeepsItsObjects) {
+    DibCanvas canvas(40, 40, RGB(255, 255, 255));
+    const HGDIOBJ pen = SelectObject(canvas.Dc(), GetStockObject(BLACK_PEN));
+    const HGDIOBJ brush = SelectObject(canvas.Dc(), GetStockObject(GRAY_BRUSH));
+    (void)pen;
+    (void)brush;
+    WinLayer::WinShapePainter::Draw(canvas.Dc(), RECT{5, 5, 35, 35}, WinLayer::WinShapePainter::ShapeEllipse,
+                                    RGB(255, 0, 0), RGB(255, 0, 0), 0);
+    EXPECT_EQ(GetCurrentObject(canvas.Dc(), OBJ_PEN), GetStockObject(BLACK_PEN));
+    EXPECT_EQ(GetCurrentObject(canvas.Dc(), OBJ_BRUSH), GetStockObject(GRAY_BRUSH));
+    EXPECT_EQ(canvas.Pixel(20, 20), RGB(255, 0, 0));
+    EXPECT_EQ(canvas.Pixel(2, 2), RGB(255, 255, 255));
+    const int solid = canvas.CountColor(RGB(255, 0, 0));
+    const int white = canvas.CountColor(RGB(255, 255, 255));
+    EXPECT_GT(40 * 40 - solid - white, 20);
+}
+
+TEST(ViewerPieces, WithoutRoomForItsBitmapsTheShapeIsStillDrawnAndTheDcKept) {
+    DibCanvas canvas(60, 60, RGB(255, 255, 255));
+    SelectObject(canvas.Dc(), GetStockObject(BLACK_PEN));
+    SelectObject(canvas.Dc(), GetStockObject(GRAY_BRUSH));
+    int drawn = 0;
+    {
+        // Room for a pen and a brush, not for the two bitmaps and the DC.
+        TestSupport::GdiHog hog(3);
+        ASSERT_GT(hog.Taken(), 1000);
+        WinLayer::WinShapePainter::Draw(canvas.Dc(), RECT{5, 5, 55, 55}, WinLayer::WinShapePainter::ShapeEllipse,
+                                        RGB(255, 0, 0), RGB(255, 0, 0), 0);
+        EXPECT_EQ(GetCurrentObject(canvas.Dc(), OBJ_PEN), GetStockObject(BLACK_PEN));
+        EXPECT_EQ(GetCurrentObject(canvas.Dc(), OBJ_BRUSH), GetStockObject(GRAY_BRUSH));
+        drawn = canvas.CountColor(RGB(255, 0, 0));
+    }
+    EXPECT_GT(drawn, 1000);
+    // Drawn directly: no blended edge.
+    EXPECT_EQ(60 * 60 - drawn - canvas.CountColor(RGB(255, 255, 255)), 0);
+}
+
+TEST(ViewerPieces, TheIconButtonCentresItsIconOnTheFaceColour) {
+    const COLORREF red = RGB(255, 0, 0);
+    HICON icon = TestSupport::MakeIcon(16, 16, [](int, int) { return 0xFFFF0000u; }, [](int, int) { return false; });
+    WinLayer::WinIconButton button;
+    button.SetIcon(icon, true);
+    DibCanvas canvas(60, 40, RGB(1, 2, 3));
+    button.PaintIcon(canvas.Dc(), RECT{10, 5, 50, 35});
+    const COLORREF face = GetSysColor(COLOR_3DFACE);
+    EXPECT_EQ(canvas.Pixel(11, 6), face);
+    EXPECT_EQ(canvas.Pixel(48, 33), face);
+    EXPECT_EQ(canvas.Pixel(5, 20), RGB(1, 2, 3));
+    const RECT bounds = canvas.BoundsOf(red);
+    ASSERT_FALSE(IsRectEmpty(&bounds));
+    EXPECT_NEAR((bounds.left + bounds.right) / 2.0, 30.0, 1.0);
+    EXPECT_NEAR((bounds.top + bounds.bottom) / 2.0, 20.0, 1.0);
+}
+
+TEST(ViewerPieces, TheDividerStepsWithTheArrowKeysAndStopsAtItsLimit) {
+    ViewerRun run;
+    run.Write(L"Quenby.ini",
+              "[Common]\r\nProgram=Quenby\r\n[MainDialog]\r\nWindowRect_L=50\r\nWindowRect_T=50\r\n"
+              "WindowRect_R=1050\r\nWindowRect_B=750\r\n");
+    ASSERT_TRUE(run.Start(""));
+    auto& items = run.Dialog()->items;
+    const HWND divider = items.divider.window;
+    const LONG start = items.divider.rect.left;
+    TestSupport::SendKey(divider, VK_RIGHT);
+    EXPECT_EQ(items.divider.rect.left, start + 3);
+    EXPECT_EQ(items.tree.rect.right, start + 3);
+    TestSupport::SetModifiers(false, true, false);
+    TestSupport::SendKey(divider, VK_RIGHT);
+    TestSupport::SetModifiers(false, false, false);
+    EXPECT_EQ(items.divider.rect.left, start + 13);
+    run.Dialog()->MoveDividerTo(100000);
+    const LONG limit = items.divider.rect.left;
+    EXPECT_EQ(items.view.Width(), AppLayer::GuiMainDialog::kPaneLeastWidth);
+    TestSupport::SendKey(divider, VK_RIGHT);
+    EXPECT_EQ(items.divider.rect.left, limit);
+}
+
+TEST(ViewerPieces, AClickInAPageMarginHitsNothing) {
+    ViewerRun run;
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += "Line " + std::to_string(i) + "\r\n\r\n";
+    const std::wstring doc = run.Write(L"doc.md", text);
+    ASSERT_TRUE(run.Start("\"" + TestSupport::Utf8(doc) + "\""));
+    AppLayer::GuiViewBox& view = run.Dialog()->items.view;
+    view.SetPageMode(200, RECT{10, 40, 10, 30});
+    view.Refresh();
+    view.MoveCursorTo(2);
+    TestSupport::PumpUntilIdle();
+    const int cursor = view.cursor;
+    ASSERT_GE(cursor, 0);
+    const int y = view.marginTop + 10;
+    EXPECT_EQ(view.HitTestPage(POINT{30, y}), -1);
+    TestSupport::SendMouse(view.window, WM_LBUTTONDOWN, 30, y, MK_LBUTTON);
+    TestSupport::SendMouse(view.window, WM_LBUTTONUP, 30, y);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(view.cursor, cursor);
+    EXPECT_TRUE(view.ItemAt(cursor)->flags & WinLayer::WinListBoxItemUnit::ItemSelected);
+    // A point of the text band of the second page hits a line.
+    EXPECT_GE(view.HitTestPage(POINT{30, view.marginTop + 200 + 60}), 0);
+}
+
+TEST(ViewerPieces, PaintingWithGdiHandlesNearlyUsedUpStaysRight) {
+    ViewerRun run;
+    ASSERT_TRUE(run.Start(""));
+    auto& items = run.Dialog()->items;
+    const HWND window = run.Window();
+    RECT row{};
+    GetClientRect(window, &row);
+    row.bottom = items.buttonRow.rect.bottom + 2;
+    DibCanvas before = DibCanvas::CaptureClient(window);
+    HICON icon = TestSupport::MakeIcon(16, 16, [](int, int) { return 0xFF00A000u; }, [](int, int) { return false; });
+    WinLayer::WinIconButton button;
+    button.SetIcon(icon, true);
+    DibCanvas iconBefore(40, 30);
+    button.PaintIcon(iconBefore.Dc(), RECT{0, 0, 40, 30});
+    DibCanvas iconAfter(40, 30);
+    {
+        TestSupport::GdiHog hog(300);
+        ASSERT_GT(hog.Taken(), 1000);
+        for (int i = 0; i < 1000; ++i) {
+            RedrawWindow(window, &row, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            button.PaintIcon(iconAfter.Dc(), RECT{0, 0, 40, 30});
+        }
+    }
+    TestSupport::PumpUntilIdle();
+    DibCanvas after = DibCanvas::CaptureClient(window);
+    int differing = 0;
+    for (LONG y = 0; y < row.bottom; ++y) {
+        for (LONG x = 0; x < row.right; ++x) {
+            if (before.Pixel(x, y) != after.Pixel(x, y)) ++differing;
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_TRUE(iconBefore.SameAs(iconAfter));
+}
