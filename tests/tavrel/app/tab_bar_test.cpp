@@ -235,6 +235,17 @@ TEST_F(TabBarTest, ClosingAnEditedTabWithoutBackupsAsksFirst) {
     PumpUntilIdle();
     EXPECT_TRUE(asked);
     EXPECT_EQ(Current(), job);
+    // Replacing a side of the pair asks the same, and Cancel keeps the job.
+    asked = false;
+    RunLater(300, [&asked] {
+        const HWND question = AppTest::FindThreadWindow(L"Class_InfoDialog");
+        asked = question != nullptr;
+        if (question) PostMessageW(question, WM_CLOSE, 0, 0);
+    });
+    Bar().LoadSide(1, P(files.first));
+    PumpUntilIdle();
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(Current(), job);
     EXPECT_EQ(S(job->content1.At(0)->Text()), "zkeep");
     // Yes: the edit is saved, then the tab goes.
     RunLater(300, [] {
