@@ -108,6 +108,8 @@ void GuiFolderBox::Construct() {
 void GuiFolderBox::SetJob(JobGroupUnit* job) {
     JobGroupUnit* shown = job ? job : SpareJob();
     if (shown != view_.job) {
+        // A drag of the last job's rows means nothing in this one.
+        EndLineDrag(false);
         view_.job = shown;
         scroll = POINT{};
         // The cursor of the last job means nothing in this one.
@@ -128,6 +130,8 @@ void GuiFolderBox::SetJob(JobGroupUnit* job) {
 }
 
 void GuiFolderBox::RebuildRows(bool measure) {
+    // The rows a running drag holds are about to go.
+    EndLineDrag(false);
     const POINT keep = scroll;
     ClearItems();
     JobGroupUnit* job = view_.job;
@@ -346,12 +350,21 @@ void GuiFolderBox::LayoutColumns() {
     InvalidateViews();
 }
 
+// The width a side shows its content in.
+static int32_t VisibleWidth(const RECT& client, int32_t d, uint32_t side) {
+    return side == 0 ? d - 2 - client.left : client.right - d - 2;
+}
+
+int32_t GuiFolderBox::ScrollMax(uint32_t side) const {
+    if (side > 1) return 0;
+    return ContentWidth(view_.job->Side(side), view_.job->edit.simple != 0) -
+           std::max(VisibleWidth(GetClientRect(), view_.dividingPoint, side), 0);
+}
+
 void GuiFolderBox::SyncTwinBarRange(uint32_t side) {
     if (!view_.twinBar || side > 1) return;
     const JobLayer::JobSideRecord& record = view_.job->Side(side);
-    const RECT client = GetClientRect();
-    const int32_t d = view_.dividingPoint;
-    const int32_t visible = side == 0 ? d - 2 - client.left : client.right - d - 2;
+    const int32_t visible = VisibleWidth(GetClientRect(), view_.dividingPoint, side);
     SectionLock hold(view_.twinBar->lock);
     GuiTwinScrollBar::Half& half = view_.twinBar->halves[side];
     half.position = record.scrollX;
@@ -408,7 +421,7 @@ LRESULT GuiFolderBox::OnCommand(uint16_t code) {
         LayoutColumns();
         return 0;
     case CmdTwinBarNotice:
-        // The twin bar's requests are applied by the view operations.
+        ScrollFromTwinBar();
         return 0;
     case CmdDrawNotice:
         CaretBlink();
@@ -534,6 +547,7 @@ LRESULT GuiFolderBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // A drag whose button came up elsewhere is over.
         if (drag_.divider == LineDragState::DividerDrag && !(wParam & MK_LBUTTON)) EndDividerDrag();
         OnDividerMove(point);
+        OnLineDragMove(point, wParam);
         break;
     }
     case WM_SETCURSOR:
@@ -574,14 +588,15 @@ LRESULT GuiFolderBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_LBUTTONUP:
         EndDividerDrag();
-        drag_.state = LineDragState::Idle;
+        EndLineDrag(drag_.dropAllowed && CanDrop(WinLayer::PointFromLParam(lParam)));
         break;
     case WM_CAPTURECHANGED:
     case WM_CANCELMODE:
-        // The capture went to a dialog or another window: the drag is over.
+        // The capture went to a dialog or another window: the drag is over,
+        // without a drop.
         if (message == WM_CANCELMODE || reinterpret_cast<HWND>(lParam) != window) {
             EndDividerDrag();
-            drag_.state = LineDragState::Idle;
+            EndLineDrag(false);
         }
         break;
     case WM_LBUTTONDBLCLK: {
@@ -600,7 +615,11 @@ LRESULT GuiFolderBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     case WM_RBUTTONDOWN:
-        if (drag_.state == LineDragState::LineDrag && window && GetCapture() == window) ReleaseCapture();
+        // A right press cancels a line drag and opens no menu.
+        if (drag_.state == LineDragState::LineDrag) {
+            EndLineDrag(false);
+            return 0;
+        }
         drag_.state = LineDragState::Idle;
         break;
     case WM_DROPFILES:
@@ -610,11 +629,22 @@ LRESULT GuiFolderBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnTypedUnit(wParam);
         return 0;
     case WM_KEYDOWN:
-    case WM_KEYUP:
-        // The bound actions come with the key actions; until then every key
-        // goes on to the list.
-        keys_.Track(wParam, message == WM_KEYDOWN);
+    case WM_SYSKEYDOWN:
+        // Alt and every Alt+key, and F10, come as system keys. A bound key
+        // runs its actions; an unbound system key goes on to the default
+        // handling (Alt+F4, Alt+Space), an unbound key to the list.
+        if (RunActionList(wParam)) return 0;
         break;
+    case WM_KEYUP:
+    case WM_SYSKEYUP: {
+        WPARAM* held = std::find(heldKeys_, heldKeys_ + heldCount_, wParam);
+        if (held != heldKeys_ + heldCount_) {
+            std::copy(held + 1, heldKeys_ + heldCount_, held);
+            --heldCount_;
+            return 0;
+        }
+        break;
+    }
     case WM_TIMER:
         if (wParam == kCaretTimer) {
             CaretBlink();
@@ -652,6 +682,9 @@ void GuiFolderBox::DrawHeader(WinDrawContext& dc, const RECT& rect, int32_t, Win
     draw_.DrawEndItem(dc.dc, rect);
 }
 
-void GuiFolderBox::DrawOverlay(WinDrawContext& dc, const RECT& rect, POINT) { draw_.DrawOverlay(dc.dc, rect); }
+void GuiFolderBox::DrawOverlay(WinDrawContext& dc, const RECT& rect, POINT) {
+    draw_.DrawOverlay(dc.dc, rect);
+    PaintDragFeedback(dc.dc);
+}
 
 }  // namespace AppLayer

@@ -5,6 +5,7 @@
 #include "tavrel/app/current_tab.h"
 #include "tavrel/app/main_dialog.h"
 #include "tavrel/jobs/pair_line.h"
+#include "toolkit/input_dialog.h"
 
 namespace AppLayer {
 
@@ -84,7 +85,27 @@ void GuiMainCommand::Alert() {
     FlashWindowEx(&flash);
 }
 
-bool GuiMainCommand::RunInputDialog(JobLayer::ActionArgs&) { return false; }
+bool GuiMainCommand::RunInputDialog(JobLayer::ActionArgs& request) {
+    // The request's title, its row labels and the last texts; the answers
+    // go back into the request.
+    WinLayer::WinInputParameterList fields = WinLayer::WinInputParameterList::Construct();
+    const int32_t rows = request.labels[1].IsEmpty() ? 1 : 2;
+    for (int32_t i = 0; i < rows; ++i) {
+        WinLayer::WinInputParameterUnit field;
+        field.label = request.labels[i];
+        field.initialText = request.operands[i];
+        field.flags = WinLayer::WinInputParameterUnit::FieldNoHints;
+        fields.Add(field);
+    }
+    RECT rect{};
+    if (dialog.window) GetWindowRect(dialog.window, &rect);
+    WinLayer::WinInputDialog input;
+    input.Build(rect, request.title, fields);
+    if (input.RunModal(dialog) != 1) return false;
+    int32_t i = 0;
+    for (const WinLayer::WinInputParameterUnit& field : fields) request.operands[i++] = field.result;
+    return true;
+}
 
 WinLayer::WinListBox* GuiMainCommand::FolderBox() { return &views.folderBox; }
 

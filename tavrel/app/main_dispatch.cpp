@@ -247,16 +247,24 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         case CmdDrawNotice:
             // Nothing beyond the refresh of the buttons.
             break;
-        case CmdTabMenu:
-        case CmdListMenu:
         case CmdDragConnect1:
         case CmdDragConnect2:
         case CmdDragFloat1:
-        case CmdDragFloat2:
+        case CmdDragFloat2: {
+            const uint32_t offset = static_cast<uint32_t>(code - CmdDragConnect1);
+            views.folderBox.StartDragByCommand(offset >= 2 ? 1 : 0, offset % 2);
+            break;
+        }
+        case CmdPrevDifferent:
+            views.folderBox.GotoPrevNonSameRow();
+            break;
+        case CmdNextDifferent:
+            views.folderBox.GotoNextNonSameRow();
+            break;
+        case CmdTabMenu:
+        case CmdListMenu:
         case CmdClipLoad1:
         case CmdClipLoad2:
-        case CmdPrevDifferent:
-        case CmdNextDifferent:
         case CmdOpenBackup:
         case CmdSavePairs:
         case CmdClipTab:

@@ -15,3 +15,10 @@ endif()
 if(EXISTS ${CMAKE_SOURCE_DIR}/tavrel/jobs/resources.rc)
   target_link_libraries(tavrel_program PRIVATE jobs_res)
 endif()
+# The default key files go beside the program, where the configuration's
+# "VirtualKeyFile" and "KeyBindingFile" find them.
+add_custom_command(TARGET tavrel_program POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different
+    ${CMAKE_SOURCE_DIR}/tavrel/app/res/VirtualKey.ini
+    ${CMAKE_SOURCE_DIR}/tavrel/app/res/KeyBinding.ini
+    ${CMAKE_BINARY_DIR})
