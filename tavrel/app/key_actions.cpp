@@ -349,7 +349,6 @@ bool GuiFolderBox::RunInputCommand(const JobActionUnit& action, uint32_t side, u
         if (!view_.editor->RunInputDialog(request)) return false;
     } else if (!first.Equals(JobLayer::EmptyMarkText())) {
         ActionArgs given(first, action.ArgumentText(1));
-        given.word = request.word;
         if (command == JobLayer::CommandReplaceText) {
             ReplaceEach(side, given);
         } else {

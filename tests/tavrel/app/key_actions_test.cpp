@@ -1,0 +1,312 @@
+// The folder box's keys, cursor moves, clicks, replace loop, line drag and
+// side menu on the main window built by the start-up code, with key files
+// written by each test.
+#include "tab_view_fixture.h"
+
+#include <functional>
+#include <vector>
+
+#include "base/clipboard.h"
+#include "tavrel/app/job_environment.h"
+
+namespace TabViewTest {
+namespace {
+
+using JobLayer::JobReportUnit;
+using WinLayer::WinListBoxItemUnit;
+
+class KeyActionsTest : public MainWindowFixture {
+protected:
+    // Key files beside the profile: the names used here and the bindings.
+    void WriteKeys(const std::string& bindings) {
+        ASSERT_TRUE(WriteFileBytes(temp.Join(L"VirtualKey.ini"),
+                                   "[VirtualKey]\r\nS=0x53\r\nF=0x46\r\nL=0x4C\r\nR=0x52\r\n"));
+        ASSERT_TRUE(WriteFileBytes(temp.Join(L"KeyBinding.ini"), "[KeyBinding]\r\n" + bindings));
+        // Named in full: the configuration of an earlier window in this
+        // process still holds its own resolved paths.
+        WriteProfile("", "VirtualKeyFile=" + Utf8(temp.Join(L"VirtualKey.ini")) + "\r\nKeyBindingFile=" +
+                             Utf8(temp.Join(L"KeyBinding.ini")) + "\r\n");
+    }
+    // The thread's key state with exactly these modifiers down.
+    static void SetModifiers(bool shift, bool ctrl, bool alt = false) {
+        BYTE state[256] = {};
+        GetKeyboardState(state);
+        state[VK_SHIFT] = state[VK_LSHIFT] = shift ? 0x80 : 0;
+        state[VK_CONTROL] = state[VK_LCONTROL] = ctrl ? 0x80 : 0;
+        state[VK_MENU] = state[VK_LMENU] = alt ? 0x80 : 0;
+        SetKeyboardState(state);
+    }
+    void Key(UINT message, WPARAM key) { SendMessageW(Box().window, message, key, 1); }
+    // Runs one action list as a bound key would.
+    void Run(const std::string& actions) {
+        JobLayer::JobBindingUnit binding;
+        JobLayer::ParseActionList(binding.actions, RawLayer::RawString::FromText(actions.c_str()));
+        for (const JobLayer::JobActionUnit& action : binding.actions) {
+            if (!Box().ActionDispatch(action)) break;
+        }
+        PumpUntilIdle();
+    }
+    std::wstring PutText(const wchar_t* name, const std::string& text) {
+        const std::wstring path = temp.Join(name);
+        EXPECT_TRUE(WriteFileBytes(path, text));
+        return path;
+    }
+    // The client point in the middle of a row's cell on a side.
+    POINT CellPoint(int32_t index, uint32_t side, int32_t x = -1) {
+        const RECT row = RowRect(index);
+        const int32_t d = Box().GetDividingPoint();
+        if (x < 0) x = side == 0 ? d / 2 : (d + Box().clientRect.right) / 2;
+        return POINT{x, (row.top + row.bottom) / 2};
+    }
+    void Mouse(UINT message, POINT point, WPARAM keys = 0) {
+        SendMessageW(Box().window, message, keys, MAKELPARAM(point.x, point.y));
+    }
+    std::string LineText(uint32_t side, int32_t row) {
+        const JobReportUnit* report = Current()->rows.At(row);
+        const JobLayer::JobContentUnit* unit = report ? report->Unit(side) : nullptr;
+        return unit ? Utf8(unit->Text().As(RawLayer::KindUtf16)) : std::string("<none>");
+    }
+    static std::string Utf8(const std::wstring& text) { return TestSupport::Utf8(text); }
+    static std::string Utf8(const RawLayer::RawString& wide) {
+        return TestSupport::Utf8(std::wstring(wide.Wide(), static_cast<size_t>(wide.Length())));
+    }
+};
+
+TEST_F(KeyActionsTest, ModifierWordIsTheKeyStateOfEachPress) {
+    WriteKeys("C-F=SelectSide(Side2)\r\nC-S=SelectSide(Side1)\r\n");
+    OpenPair(PutText(L"1.txt", "a\nb\n"), PutText(L"2.txt", "a\nc\n"));
+    Box().SetCurrentSide(0);
+    // Ctrl+Shift+F: no binding has exactly that word.
+    SetModifiers(true, true);
+    Key(WM_KEYDOWN, VK_SHIFT);
+    Key(WM_KEYDOWN, VK_CONTROL);
+    Key(WM_KEYDOWN, 'F');
+    EXPECT_EQ(Box().CurrentSide(), 0u);
+    SetModifiers(false, true);
+    Key(WM_KEYDOWN, 'F');
+    EXPECT_EQ(Box().CurrentSide(), 1u);
+    // Shift held repeats its key-down; then Shift is up and Ctrl+S runs.
+    SetModifiers(true, false);
+    for (int i = 0; i < 5; ++i) Key(WM_KEYDOWN, VK_SHIFT);
+    SetModifiers(false, true);
+    Key(WM_KEYDOWN, VK_CONTROL);
+    Key(WM_KEYDOWN, 'S');
+    EXPECT_EQ(Box().CurrentSide(), 0u);
+    // Ctrl released while another window had the focus: S alone runs nothing.
+    Box().SetCurrentSide(1);
+    SetFocus(Views().tabBar.window);
+    SetModifiers(false, false);
+    SetFocus(Box().window);
+    Key(WM_KEYDOWN, 'S');
+    EXPECT_EQ(Box().CurrentSide(), 1u);
+}
+
+TEST_F(KeyActionsTest, UnboundSystemKeyGoesOnAndBoundAltKeyRuns) {
+    WriteKeys("A-L=SelectSide(Side1)\r\nA-R=SelectSide(Side2)\r\n");
+    OpenPair(PutText(L"1.txt", "a\n"), PutText(L"2.txt", "b\n"));
+    Box().SetCurrentSide(0);
+    SetModifiers(false, false, true);
+    Key(WM_SYSKEYDOWN, 'R');
+    EXPECT_EQ(Box().CurrentSide(), 1u);
+    Key(WM_SYSKEYDOWN, 'L');
+    EXPECT_EQ(Box().CurrentSide(), 0u);
+    // Alt+F4 is unbound: the default handling closes the window.
+    const HWND main = run.Window();
+    SendMessageW(Box().window, WM_SYSKEYDOWN, VK_F4, 0x20000001);
+    SetModifiers(false, false, false);
+    PumpUntil([main] { return !IsWindow(main); }, 3000);
+    EXPECT_FALSE(IsWindow(main));
+}
+
+TEST_F(KeyActionsTest, UnknownActionStopsTheList) {
+    OpenPair(PutText(L"1.txt", "one\ntwo\nthree\n"), PutText(L"2.txt", "one\n2\nthree\n"));
+    Box().SetCurrentSide(0);
+    ASSERT_TRUE(RawLayer::ClipboardSetText(RawLayer::RawString::FromLiteral("kept")));
+    Run("SelectAll; Bogus; CopyToClipboard");
+    EXPECT_EQ(Box().CountSelection(), Box().Count());
+    EXPECT_EQ(Utf8(RawLayer::ClipboardGetText(100).As(RawLayer::KindUtf16)), "kept");
+    // The names are matched letter for letter.
+    JobLayer::JobActionUnit misspelt(RawLayer::RawString::FromLiteral("GotoPrevDifferentLine"),
+                                     RawLayer::RawStringList(true));
+    EXPECT_FALSE(Box().ActionDispatch(misspelt));
+}
+
+TEST_F(KeyActionsTest, ReplaceEachEndsAfterDoublingEveryMatchOnce) {
+    const std::wstring two = PutText(L"2.txt", "a ba\nxyz\naa\n");
+    OpenPair(PutText(L"1.txt", "q\n"), two);
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 1, true));
+    Box().SetCurrentSide(1);
+    Run("ReplaceText(\"a\", \"aa\")");
+    EXPECT_EQ(LineText(1, 0) + "|" + LineText(1, 1) + "|" + LineText(1, 2), "aa baa|xyz|aaaa");
+    // Empty hits on every line without x: the loop ends.
+    Run("ReplaceText(\"!x\", \"-\")");
+    Command(AppLayer::CmdSaveSide2);
+    const std::vector<uint8_t> bytes = ReadFileBytes(two);
+    EXPECT_NE(std::string(bytes.begin(), bytes.end()).find("xyz"), std::string::npos);
+}
+
+TEST_F(KeyActionsTest, HorizontalMovesOfAFolderJobScrollByPages) {
+    const std::wstring a = temp.Join(L"a"), b = temp.Join(L"b");
+    CreateDirectoryW(a.c_str(), nullptr);
+    CreateDirectoryW(b.c_str(), nullptr);
+    WriteFileBytes(a + L"\\" + std::wstring(60, L'n') + L".txt", "x");
+    WriteFileBytes(b + L"\\short.txt", "y");
+    OpenPair(a, b);
+    // Side 1 is narrowed until its content is wider than the view.
+    Box().SetDividingPoint(80);
+    Box().LayoutColumns();
+    const int32_t max = Box().ScrollMax(0);
+    ASSERT_GT(max, 0);
+    Box().Job()->side1.scrollX = max;
+    Run("MoveCursorLeft(Side1)");
+    EXPECT_EQ(Box().Job()->side1.scrollX, std::max(0, max - Box().View().viewWidth));
+    Run("MoveCursorLeft(Side1)");
+    EXPECT_EQ(Box().Job()->side1.scrollX, 0);
+    Run("MoveCursorToLineFoot(Side1)");
+    EXPECT_EQ(Box().Job()->side1.scrollX, max);
+    // Side 2 shows all its content: head gives content - visible, foot 0.
+    const int32_t narrow = Box().ScrollMax(1);
+    ASSERT_LT(narrow, 0);
+    Run("MoveCursorToLineHead(Side2)");
+    EXPECT_EQ(Box().Job()->side2.scrollX, narrow);
+    Run("MoveCursorToLineFoot(Side2)");
+    EXPECT_EQ(Box().Job()->side2.scrollX, 0);
+}
+
+TEST_F(KeyActionsTest, HScrollToLineFootStopsAtTheLimit) {
+    OpenPair(PutText(L"1.txt", std::string(300000, 'w') + "\n"), PutText(L"2.txt", "w\n"));
+    // The text column as wide as such a line would measure unclipped.
+    Box().Job()->side1.measuredWidth[1] = 300000 * 8;
+    ASSERT_GT(Box().ScrollMax(0), 100000);
+    Run("HScrollToLineFoot(Side1)");
+    EXPECT_EQ(Box().Job()->side1.scrollX, 100000);
+}
+
+TEST_F(KeyActionsTest, VerticalMovesAndDifferentLineJumpsStartWithoutACursor) {
+    // Row 0 same, row 1 only on side 2 (a placeholder on side 1), then
+    // same rows and a changed one.
+    OpenPair(PutText(L"1.txt", "s\nt\nu\nv\n"), PutText(L"2.txt", "s\nextra\nt\nu\nV\n"));
+    JobGroupUnit& job = *Current();
+    job.side1.cursorRow = -1;
+    Box().SetCurrentSide(0);
+    Run("MoveCursorDown");
+    EXPECT_EQ(job.side1.cursorRow, 0);
+    Run("MoveCursorDown");
+    EXPECT_EQ(job.side1.cursorRow, 2) << "the placeholder row is passed";
+    // A hidden row is passed as well.
+    Box().ItemAt(3)->flags |= WinListBoxItemUnit::ItemHidden;
+    job.rows.At(3)->flags |= JobLayer::RowSkipped;
+    Run("MoveCursorDown");
+    EXPECT_GT(job.side1.cursorRow, 3);
+    Box().ClearItems();
+    Box().RebuildRows();
+    Box().cursor = -1;
+    Run("GotoNextDiffrentLine");
+    EXPECT_EQ(Box().cursor, 1);
+    Box().cursor = -1;
+    Run("GotoPrevDiffrentLine");
+    EXPECT_EQ(Box().cursor, Box().Count() - 1);
+}
+
+TEST_F(KeyActionsTest, ClicksPlaceTheCursorOnlyOnRows) {
+    OpenPair(PutText(L"1.txt", "alpha beta\nsecond line\nthird\n"), PutText(L"2.txt", "alpha\nsecond\nthird\n"));
+    JobGroupUnit& job = *Current();
+    const POINT onRow = CellPoint(1, 0, Box().GetDividingPoint() - 20);
+    Mouse(WM_LBUTTONDOWN, onRow);
+    Mouse(WM_LBUTTONUP, onRow);
+    EXPECT_EQ(job.side1.cursorRow, 1);
+    EXPECT_EQ(job.currentRow, 1);
+    // The title row and the space under the rows leave it.
+    const RECT title = RowRect(-2);
+    Mouse(WM_LBUTTONDOWN, POINT{20, (title.top + title.bottom) / 2});
+    Mouse(WM_LBUTTONUP, POINT{20, (title.top + title.bottom) / 2});
+    const RECT last = RowRect(Box().Count() - 1);
+    Mouse(WM_LBUTTONDOWN, POINT{20, last.bottom + 40});
+    Mouse(WM_LBUTTONUP, POINT{20, last.bottom + 40});
+    EXPECT_EQ(job.side1.cursorRow, 1);
+    EXPECT_EQ(job.currentRow, 1);
+    EXPECT_EQ(Box().cursor, 1);
+    // The line-number column selects the whole line.
+    const POINT number = CellPoint(0, 0, Box().clientRect.left + 4);
+    Mouse(WM_LBUTTONDOWN, number);
+    Mouse(WM_LBUTTONUP, number);
+    EXPECT_EQ(job.side1.cursorRow, 0);
+    EXPECT_EQ(job.side1.anchorRow, 0);
+    EXPECT_EQ(job.side1.anchorColumn, 0);
+    EXPECT_EQ(job.side1.cursorColumn, 10) << "the whole of \"alpha beta\"";
+    // Shift+click there extends the line selection.
+    SetModifiers(true, false);
+    const POINT third = CellPoint(2, 0, Box().clientRect.left + 4);
+    Mouse(WM_LBUTTONDOWN, third, MK_LBUTTON | MK_SHIFT);
+    Mouse(WM_LBUTTONUP, third, MK_SHIFT);
+    SetModifiers(false, false);
+    EXPECT_EQ(job.side1.anchorRow, 0);
+    EXPECT_EQ(job.side1.cursorRow, 2);
+}
+
+TEST_F(KeyActionsTest, LineDragStartsPastFivePixelsAndConnectsOnRelease) {
+    OpenPair(PutText(L"1.txt", "one\ntwo\nthree\n"), PutText(L"2.txt", "zero\nthree\nfour\n"));
+    JobGroupUnit& job = *Current();
+    const int32_t from = 0;
+    const POINT press = CellPoint(from, 0);
+    SetModifiers(false, true);
+    Mouse(WM_LBUTTONDOWN, press, MK_LBUTTON | MK_CONTROL);
+    Mouse(WM_MOUSEMOVE, POINT{press.x + 5, press.y}, MK_LBUTTON | MK_CONTROL);
+    EXPECT_NE(Box().Drag().state, AppLayer::LineDragState::LineDrag);
+    Mouse(WM_MOUSEMOVE, POINT{press.x + 6, press.y}, MK_LBUTTON | MK_CONTROL);
+    ASSERT_EQ(Box().Drag().state, AppLayer::LineDragState::LineDrag);
+    // A press whose drag was cancelled by the mode going away connects nothing.
+    SendMessageW(Box().window, WM_CANCELMODE, 0, 0);
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+    // Again, released over a line of the other side.
+    Mouse(WM_LBUTTONDOWN, press, MK_LBUTTON | MK_CONTROL);
+    Mouse(WM_MOUSEMOVE, POINT{press.x + 10, press.y}, MK_LBUTTON | MK_CONTROL);
+    ASSERT_EQ(Box().Drag().state, AppLayer::LineDragState::LineDrag);
+    const int32_t target = Box().Count() - 1;
+    const POINT drop = CellPoint(target, 1);
+    Mouse(WM_MOUSEMOVE, drop, MK_LBUTTON | MK_CONTROL);
+    EXPECT_TRUE(Box().Drag().dropAllowed);
+    Mouse(WM_LBUTTONUP, drop, MK_CONTROL);
+    SetModifiers(false, false);
+    PumpUntilIdle();
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+    // The rows pair "one" with the line that was the drop target.
+    bool paired = false;
+    for (const JobReportUnit& row : job.rows) {
+        const JobLayer::JobContentUnit* left = row.Unit(0);
+        const JobLayer::JobContentUnit* right = row.Unit(1);
+        if (left && right && !left->IsPlaceholder() && !right->IsPlaceholder() &&
+            Utf8(left->Text().As(RawLayer::KindUtf16)) == "one") {
+            paired = Utf8(right->Text().As(RawLayer::KindUtf16)) != "one";
+        }
+    }
+    EXPECT_TRUE(paired);
+}
+
+TEST_F(KeyActionsTest, ReloadDuringALineDragEndsItUnconnected) {
+    OpenPair(PutText(L"1.txt", "one\ntwo\n"), PutText(L"2.txt", "uno\ndos\n"));
+    const POINT press = CellPoint(0, 0);
+    Mouse(WM_LBUTTONDOWN, press, MK_LBUTTON | MK_CONTROL);
+    Mouse(WM_MOUSEMOVE, POINT{press.x + 20, press.y}, MK_LBUTTON | MK_CONTROL);
+    ASSERT_EQ(Box().Drag().state, AppLayer::LineDragState::LineDrag);
+    Command(AppLayer::CmdReloadTab);
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+    EXPECT_NE(GetCapture(), Box().window);
+    // A press released elsewhere: the next move without the button ends it.
+    Mouse(WM_LBUTTONDOWN, press, MK_LBUTTON);
+    Mouse(WM_MOUSEMOVE, POINT{press.x + 1, press.y}, 0);
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+}
+
+TEST(ClipLoadRule, TemporaryFolderPathMustBeFollowedBySeparator) {
+    using RawLayer::RawString;
+    const RawString temp = RawString::FromLiteral("C:\\Tmp\\Tavrel_Temp");
+    EXPECT_TRUE(AppLayer::ClipLoadAllowed(RawString(), temp));
+    EXPECT_TRUE(AppLayer::ClipLoadAllowed(RawString::FromLiteral("C:\\Tmp\\Tavrel_Temp\\Clip1.txt"), temp));
+    EXPECT_FALSE(AppLayer::ClipLoadAllowed(RawString::FromLiteral("C:\\Tmp\\Tavrel_TempX\\a.txt"), temp));
+    // An empty folder path holds no file: a UNC path is not in it.
+    EXPECT_FALSE(AppLayer::ClipLoadAllowed(RawString::FromLiteral("\\\\server\\share\\a.txt"), RawString()));
+}
+
+}  // namespace
+}  // namespace TabViewTest
