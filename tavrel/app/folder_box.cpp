@@ -85,7 +85,7 @@ JobGroupUnit* SpareJob() {
     return list.ExtraJob();
 }
 
-GuiFolderBox::GuiFolderBox() : draw_(*this, view_) {}
+GuiFolderBox::GuiFolderBox() : ime_(*this), draw_(*this, view_) {}
 
 GuiFolderBox::~GuiFolderBox() = default;
 
@@ -378,7 +378,10 @@ void GuiFolderBox::InvalidateViews() {
     if (view_.twinBar && view_.twinBar->window) InvalidateRect(view_.twinBar->window, nullptr, FALSE);
 }
 
-void GuiFolderBox::RefreshCaret() { InvalidateViews(); }
+void GuiFolderBox::RefreshCaret() {
+    ime_.UpdateImeState();
+    InvalidateViews();
+}
 
 RECT GuiFolderBox::CaretRect() {
     SectionLock hold(view_.lock);
@@ -406,12 +409,19 @@ void GuiFolderBox::OnCreated() {
     SetTimer(window, kCaretTimer, kCaretBlinkMs, nullptr);
     DragAcceptFiles(window, TRUE);
     JobLayer::KeyBindingStore::Load(keys_.bindings);
+    // The box's own input context, associated only while an editable text
+    // side is current; the window's default one is taken off.
+    ime_.context = ImmCreateContext();
+    ImmAssociateContext(window, nullptr);
+    ime_.UpdateImeState();
     ResetDividingPoint();
 }
 
 void GuiFolderBox::OnDestroying() {
     if (window) KillTimer(window, kCaretTimer);
     EndDividerDrag();
+    EndLineDrag(false);
+    ime_.Release();
     WinListBox::OnDestroying();
 }
 
@@ -541,6 +551,9 @@ void GuiFolderBox::OnDropFiles(HDROP drop) {
 }
 
 LRESULT GuiFolderBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_IME_REQUEST && wParam == IMR_QUERYCHARPOSITION) return ime_.AnswerCharPosition(lParam);
+    const LRESULT ime = ime_.HandleMessage(message, wParam, lParam);
+    if (ime != WinLayer::kNotHandled) return ime;
     switch (message) {
     case WM_MOUSEMOVE: {
         const POINT point = WinLayer::PointFromLParam(lParam);

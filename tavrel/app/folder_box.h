@@ -17,6 +17,7 @@
 #include "tavrel/jobs/job_kind_control.h"
 #include "tavrel/jobs/job_report.h"
 #include "tavrel/jobs/key_binding.h"
+#include "toolkit/ime_control.h"
 #include "toolkit/list_box.h"
 
 namespace AppLayer {
@@ -155,6 +156,30 @@ private:
     // drag's target row.
     RECT caretRow_{};
     RECT dropRow_{};
+};
+
+// The input method of the box: a context associated only while the current
+// side is an editable text side; compositions become the side's edit
+// commands 23-25.
+class GuiFolderBoxImeControl : public WinLayer::WinImeControl {
+public:
+    explicit GuiFolderBoxImeControl(GuiFolderBox& owner);
+    void OnStartComposition() override;
+    void OnEndComposition() override;
+    void OnComposition(const WinLayer::WinImeComposition& record) override;
+    void OnOpenStatus(bool open) override;
+    void QueryCharPosition(IMECHARPOSITION& position) override;
+    bool PrepareReconversion() override { return false; }
+    // Answers the character-position query, only for a whole record.
+    LRESULT AnswerCharPosition(LPARAM record);
+    // Associates or detaches the context by the current side.
+    void UpdateImeState();
+
+    GuiFolderBox& box;
+
+private:
+    // Runs an edit command on the current side with empty arguments.
+    void RunCommand(uint32_t command);
 };
 
 class GuiFolderBox : public WinLayer::WinListBoxR<JobReportUnit> {
@@ -319,6 +344,7 @@ public:
 
     FolderBoxView& View() { return view_; }
     LineDragState& Drag() { return drag_; }
+    GuiFolderBoxImeControl& Ime() { return ime_; }
     // The filter word of the box, read from the job at every rebuild.
     uint16_t filterWord = FilterAll;
 
@@ -331,6 +357,7 @@ private:
     FolderBoxClicks clicks_;
     LineDragState drag_;
     FolderBoxKeys keys_;
+    GuiFolderBoxImeControl ime_;
     // The key codes held down with a handled binding (at most 20).
     WPARAM heldKeys_[20] = {};
     int32_t heldCount_ = 0;

@@ -298,6 +298,44 @@ TEST_F(KeyActionsTest, ReloadDuringALineDragEndsItUnconnected) {
     EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
 }
 
+TEST_F(KeyActionsTest, ImeCompositionGoesIntoTheEditableLineOnce) {
+    OpenPair(PutText(L"1.txt", "left\n"), PutText(L"2.txt", "xy\n"));
+    SetFocus(Box().window);
+    // A non-editable side: the box holds no context.
+    Box().SelectSide(1);
+    EXPECT_EQ(ImmGetContext(Box().window), nullptr);
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 1, true));
+    const POINT head = CellPoint(0, 1);  // in the text, right of its end
+    Mouse(WM_LBUTTONDOWN, head, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, head);
+    ASSERT_EQ(Box().CurrentSide(), 1u);
+    HIMC context = ImmGetContext(Box().window);
+    ASSERT_NE(context, nullptr);
+    wchar_t text[] = L"\x3042\x3044";
+    ImmSetCompositionStringW(context, SCS_SETSTR, text, sizeof(wchar_t) * 2, nullptr, 0);
+    ImmNotifyIME(context, NI_COMPOSITIONSTR, CPS_COMPLETE, 0);
+    ImmReleaseContext(Box().window, context);
+    PumpUntilIdle();
+    EXPECT_EQ(LineText(1, 0), "xy\xE3\x81\x82\xE3\x81\x84");
+    Run("Undo(Side2)");
+    EXPECT_EQ(LineText(1, 0), "xy");
+    // The character-position query reads only a whole record.
+    EXPECT_EQ(SendMessageW(Box().window, WM_IME_REQUEST, IMR_QUERYCHARPOSITION, 0), 0);
+    BYTE small[sizeof(IMECHARPOSITION)];
+    memset(small, 0xAB, sizeof small);
+    reinterpret_cast<IMECHARPOSITION*>(small)->dwSize = 20;
+    EXPECT_EQ(SendMessageW(Box().window, WM_IME_REQUEST, IMR_QUERYCHARPOSITION, reinterpret_cast<LPARAM>(small)), 0);
+    for (size_t i = sizeof(DWORD); i < sizeof small; ++i) ASSERT_EQ(small[i], 0xAB) << i;
+    IMECHARPOSITION whole{};
+    whole.dwSize = sizeof whole;
+    whole.dwCharPos = 7;
+    EXPECT_EQ(SendMessageW(Box().window, WM_IME_REQUEST, IMR_QUERYCHARPOSITION, reinterpret_cast<LPARAM>(&whole)), 1);
+    EXPECT_EQ(whole.dwCharPos, 7u);
+    // Side 1 is not editable: the context goes.
+    Box().SelectSide(0);
+    EXPECT_EQ(ImmGetContext(Box().window), nullptr);
+}
+
 TEST(ClipLoadRule, TemporaryFolderPathMustBeFollowedBySeparator) {
     using RawLayer::RawString;
     const RawString temp = RawString::FromLiteral("C:\\Tmp\\Tavrel_Temp");
