@@ -361,6 +361,33 @@ int32_t GuiFolderBox::ScrollMax(uint32_t side) const {
            std::max(VisibleWidth(GetClientRect(), view_.dividingPoint, side), 0);
 }
 
+void GuiFolderBox::ScrollFromTwinBar() {
+    if (!view_.twinBar) return;
+    int32_t side = 0, step = 0, target = 0;
+    {
+        SectionLock hold(view_.twinBar->lock);
+        side = view_.twinBar->activeSide;
+        step = view_.twinBar->step;
+        target = view_.twinBar->target;
+    }
+    if (side < 0 || side > 1) return;
+    JobLayer::JobSideRecord& record = view_.job->Side(static_cast<uint32_t>(side));
+    const RECT client = GetClientRect();
+    const int32_t d = view_.dividingPoint;
+    const int64_t visible = side == 0 ? d - 2 - client.left : client.right - d - 2;
+    const int64_t most = ContentWidth(record, view_.job->edit.simple != 0) - visible;
+    int64_t offset;
+    if (step == 0) {
+        offset = target < 0 ? 0 : std::min<int64_t>(most, target);
+    } else {
+        const int64_t moved = record.scrollX + static_cast<int64_t>(step) * view_.viewWidth;
+        offset = most < 0 ? most : (moved < 0 ? 0 : std::min(most, moved));
+    }
+    record.scrollX = static_cast<int32_t>(offset);
+    SyncTwinBarRange(static_cast<uint32_t>(side));
+    InvalidateViews();
+}
+
 void GuiFolderBox::SyncTwinBarRange(uint32_t side) {
     if (!view_.twinBar || side > 1) return;
     const JobLayer::JobSideRecord& record = view_.job->Side(side);

@@ -235,6 +235,10 @@ public:
     // the lines that cannot be the widest.
     static void MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, JobLayer::JobContentList& content,
                                     int32_t margin);
+    // Applies the twin scroll bar's last request to its side's horizontal
+    // offset: a move to the target (step 0) or steps of the view width,
+    // kept within the side's content.
+    void ScrollFromTwinBar();
     // Copies a side's horizontal range to the twin scroll bar.
     void SyncTwinBarRange(uint32_t side);
     uint32_t HitSide(POINT point) const;
@@ -307,7 +311,6 @@ public:
     void ApplyCursorMove(const JobLayer::JobCursor& position, bool extend);
     void ScrollCaretIntoView();
     void UpdateCaretX();
-    void ScrollFromTwinBar();
     // Content width - visible width of a side (negative: it all shows).
     int32_t ScrollMax(uint32_t side) const;
     // Sets a side's horizontal offset, syncs the twin bar and repaints.

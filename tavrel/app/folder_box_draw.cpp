@@ -8,6 +8,7 @@
 #include "base/clipboard.h"
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/folder_box.h"
+#include "tavrel/jobs/binary_kind.h"
 #include "tavrel/jobs/config_store.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
@@ -82,9 +83,11 @@ void GuiFolderBoxDraw::MeasureRow(WinLayer::WinDrawContext& dc, SIZE& size) {
     size.cy = height;
     view.rowHeight = height;
     view.viewWidth = box.clientRect.right - box.clientRect.left;
+    // The kinds take the width of one character as their caret cell.
+    const int32_t cell = sample.right - sample.left;
     JobGroupUnit& job = *view.job;
     for (uint32_t side = 0; side < 2; ++side) {
-        if (job.Side(side).kindData) job.Side(side).kindData->UpdateMetrics(dc.dc, height, view.viewWidth);
+        if (job.Side(side).kindData) job.Side(side).kindData->UpdateMetrics(dc.dc, height, cell);
     }
     // The title row is one row high; the item area starts below it.
     const int32_t before = box.header.Height();
@@ -287,8 +290,14 @@ void GuiFolderBoxDraw::DrawFocusFrame(HDC dc, const RECT& rect) {
     const uint32_t side = box.CurrentSide();
     if (!(box.mode & WinLayer::WinListBoxInfo::ModeFocus) || side > 1) return;
     const ColorTable& colours = Colours();
-    const JobLayer::JobSideRecord& record = view.job->Side(side);
-    const COLORREF colour = (record.imeState & 0x2) ? colours.frameImeColor : colours.frameFocusColor;
+    JobLayer::JobSideRecord& record = view.job->Side(side);
+    // Bit 1 of the side's IME word: a composition is under way.
+    COLORREF colour = colours.frameFocusColor;
+    if (record.imeState & 0x1) {
+        colour = colours.frameImeColor;
+    } else if (view.job->kind.kind == JobLayer::KindBinary && JobLayer::BinaryInsertMode(record)) {
+        colour = colours.frameInsertModeColor;
+    }
     if (colour == NoColorValue) return;
     const RECT area = CellOf(rect, rect.right, view.dividingPoint, side);
     Fill(dc, RECT{area.left, area.top, area.right, area.top + kFocusFrame}, colour);

@@ -80,29 +80,6 @@ static bool ScrollFolderSide(GuiFolderBox& box, uint32_t side, ScrollStep step) 
     return false;
 }
 
-void GuiFolderBox::ScrollFromTwinBar() {
-    if (!view_.twinBar) return;
-    uint32_t side = 2;
-    int32_t step = 0;
-    int32_t position = 0;
-    {
-        SectionLock hold(view_.twinBar->lock);
-        side = static_cast<uint32_t>(view_.twinBar->activeSide);
-        step = view_.twinBar->step;
-        position = view_.twinBar->target;
-    }
-    if (side > 1) return;
-    const int32_t max = ScrollMax(side);
-    int32_t next = 0;
-    if (step == 0) {
-        next = position < 0 ? 0 : std::min(max, position);
-    } else {
-        const int64_t moved = view_.job->Side(side).scrollX + static_cast<int64_t>(step) * view_.viewWidth;
-        next = max < 0 ? max : moved < 0 ? 0 : static_cast<int32_t>(std::min<int64_t>(max, moved));
-    }
-    SetSideOffset(side, next);
-}
-
 // ---- cursor moves ---------------------------------------------------------------------------------
 
 bool GuiFolderBox::MoveCursorLeftOp(uint32_t side, bool extend) {

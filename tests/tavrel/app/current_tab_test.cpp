@@ -186,6 +186,45 @@ TEST_F(CurrentTabTest, TypedCharactersReachTheLineWhole) {
     EXPECT_EQ(Ws(text), L"a\u00e9\u3042\U0001F600b");
 }
 
+TEST_F(CurrentTabTest, TwinBarRequestsScrollASideWithinItsContent) {
+    const std::string wide(400, 'w');
+    OpenPair(File(L"h1.txt", "short\n" + wide + "\n"), File(L"h2.txt", "short\n"));
+    GuiFolderBox& box = Box();
+    AppLayer::GuiTwinScrollBar& bar = Views().twinBar;
+    const JobLayer::JobSideRecord& side1 = Current()->side1;
+    auto request = [&](int32_t side, int32_t step, int32_t target) {
+        {
+            AppLayer::SectionLock hold(bar.lock);
+            bar.activeSide = side;
+            bar.step = step;
+            bar.target = target;
+        }
+        SendMessageW(box.window, WM_COMMAND, MAKEWPARAM(box.controlId, AppLayer::CmdTwinBarNotice), 0);
+    };
+    int32_t content = 0, visible = 0;
+    {
+        AppLayer::SectionLock hold(bar.lock);
+        content = bar.halves[0].maximum;
+        visible = bar.halves[0].end - bar.halves[0].position;
+    }
+    ASSERT_GT(content, visible);
+    request(0, 0, 30);
+    EXPECT_EQ(side1.scrollX, 30);
+    request(0, 1, 0);
+    EXPECT_EQ(side1.scrollX, std::min(30 + box.View().viewWidth, content - visible));
+    request(0, 0, 1 << 30);
+    EXPECT_EQ(side1.scrollX, content - visible);
+    request(0, -100, 0);
+    EXPECT_EQ(side1.scrollX, 0);
+    {
+        AppLayer::SectionLock hold(bar.lock);
+        EXPECT_EQ(bar.halves[0].position, 0);
+    }
+    // Side 2 fits: its offset goes to content - visible, below 0.
+    request(1, 1, 0);
+    EXPECT_LT(Current()->side2.scrollX, 0);
+}
+
 TEST_F(CurrentTabTest, DividerFollowsADragThatEndsWithTheCaptureAndResetsOnSize) {
     OpenPair(File(L"d1.txt", "left side line\n"), File(L"d2.txt", "right side line\n"));
     GuiFolderBox& box = Box();

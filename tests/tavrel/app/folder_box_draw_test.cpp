@@ -148,12 +148,41 @@ TEST_F(FolderBoxDrawTest, TitleRowShowsEachSideStateAndTheFocusFrameFollowsItsCo
         EXPECT_NE(canvas.Pixel(d + 4, y), kFrameFocus);
         EXPECT_NE(canvas.Pixel(d - 3, y), kFrameFocus);
     }
+    // While the side composes with the input method, the IME colour.
+    Current()->side2.imeState = 1;
+    EXPECT_EQ(Capture().Pixel(d + 2, y), JobLayer::ConfigStore::Instance().colors.frameImeColor);
+    Current()->side2.imeState = 0;
     JobLayer::ConfigStore::Instance().colors.frameFocusColor = JobLayer::NoColorValue;
     {
         const DibCanvas canvas = Capture();
         EXPECT_NE(canvas.Pixel(d + 2, y), kFrameFocus);
         EXPECT_NE(canvas.Pixel(d + 3, y), kFrameFocus);
     }
+}
+
+TEST_F(FolderBoxDrawTest, PaintPlacesTheCaretInsideTheCursorRowsTextArea) {
+    const std::wstring a = temp.Join(L"a.txt"), b = temp.Join(L"b.txt");
+    ASSERT_TRUE(WriteFileBytes(a, "alpha\nbeta\n"));
+    ASSERT_TRUE(WriteFileBytes(b, "alpha\nbeta\n"));
+    OpenPair(a, b);
+    JobLayer::JobSideRecord& side = Current()->side2;
+    Box().SetCurrentSide(1);
+    side.cursorRow = 1;
+    side.cursorColumn = 2;
+    Capture();
+    const RECT caret = Box().CaretRect();
+    const RECT row = RowRect(1);
+    EXPECT_FALSE(IsRectEmpty(&caret));
+    EXPECT_GE(caret.left, Box().GetDividingPoint() + 2);
+    EXPECT_EQ(caret.top, row.top);
+    EXPECT_EQ(caret.bottom, row.bottom);
+    // One character cell wide, not a whole view.
+    EXPECT_LT(caret.right - caret.left, 40);
+    // No cursor character: no caret.
+    side.cursorColumn = -1;
+    Capture();
+    const RECT none = Box().CaretRect();
+    EXPECT_TRUE(IsRectEmpty(&none));
 }
 
 TEST_F(FolderBoxDrawTest, FloatingRunHasOneDoubleFrameAndMarkedLinesAStrip) {
