@@ -64,7 +64,7 @@ const FixedItem kFixedItems[] = {
     {0, nullptr},      {13, "CursorPrev"},  {14, "CursorNext"}, {0, nullptr},          {15, "ResetDividingPoint"},
     {0, nullptr},      {16, "SetEditable"}, {17, "SetInsertMode"}, {0, nullptr},       {18, "ClipSide"},
     {19, "ClipLoad"},  {20, "ClipPaste"},   {0, nullptr},       {21, "Undo"},          {22, "Redo"},
-    {0, nullptr},      {23, "AsText"},      {24, "AsBinary"},   {25, "SetupTypeFont"}, {0, nullptr},
+    {0, nullptr},      {23, "AsText"},      {24, "AsBinary"},   {25, "SetupTypeFont"},
 };
 
 constexpr uint32_t kFirstUserId = 26;
@@ -176,6 +176,7 @@ void GuiFolderBox::OnContextMenu(POINT point, int32_t) {
     }
     if (rows > 0) {
         const JobLayer::JobUserShellList& commands = JobLayer::ShellCommandStore::Instance().userCommands;
+        bool separatorPending = true;
         for (uint32_t group = 0; group < 2; ++group) {
             const RawString prefix = label.Concat(RawString::FromLiteral(
                 group == 0 ? " : " : side == 0 ? " (side1) : " : " (side2) : "));
@@ -186,6 +187,10 @@ void GuiFolderBox::OnContextMenu(POINT point, int32_t) {
                 if (command.name.IsEmpty() || command.targetSide != group) continue;
                 const bool lines = (command.targetLine == 0 && rows == 1) || (command.targetLine == 1 && rows >= 1);
                 if (!lines || !command.AcceptsKind(userKind)) continue;
+                // The separator before the first one only: none after the
+                // last fixed item when no command is listed.
+                if (separatorPending) menu.AppendSeparator();
+                separatorPending = false;
                 menu.AppendItem(prefix.Concat(command.name), id);
             }
         }

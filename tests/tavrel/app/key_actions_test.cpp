@@ -8,6 +8,8 @@
 
 #include "base/clipboard.h"
 #include "tavrel/app/job_environment.h"
+#include "tavrel/jobs/shell_commands.h"
+#include "toolkit/win_message.h"
 
 namespace TabViewTest {
 namespace {
@@ -334,6 +336,139 @@ TEST_F(KeyActionsTest, ImeCompositionGoesIntoTheEditableLineOnce) {
     // Side 1 is not editable: the context goes.
     Box().SelectSide(0);
     EXPECT_EQ(ImmGetContext(Box().window), nullptr);
+}
+
+// What the timer read from the open popup menu: per position the id and
+// its state (-1 for a separator).
+struct MenuSeen {
+    int opened = 0;
+    std::vector<std::pair<UINT, UINT>> items;
+    std::vector<std::wstring> texts;
+};
+MenuSeen g_menu;
+
+void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    const HWND popup = FindWindowW(L"#32768", nullptr);
+    if (!popup || !IsWindowVisible(popup)) return;
+    KillTimer(nullptr, timer);
+    const HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+    ++g_menu.opened;
+    g_menu.items.clear();
+    g_menu.texts.clear();
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+        g_menu.items.emplace_back(GetMenuItemID(menu, i), state);
+        wchar_t text[200] = {};
+        GetMenuStringW(menu, static_cast<UINT>(i), text, 200, MF_BYPOSITION);
+        g_menu.texts.push_back(text);
+    }
+    EndMenu();
+}
+
+class SideMenuTest : public KeyActionsTest {
+protected:
+    // Right-clicks a point and reads the menu that opens (none: opened 0).
+    void RightClick(POINT point) {
+        g_menu = MenuSeen();
+        const UINT_PTR timer = SetTimer(nullptr, 0, 30, ReadOpenMenu);
+        Mouse(WM_RBUTTONDOWN, point);
+        Mouse(WM_RBUTTONUP, point);
+        KillTimer(nullptr, timer);
+        PumpUntilIdle();
+    }
+    // The state of an id in the menu read; ~0u when it is not listed.
+    static UINT State(UINT id) {
+        for (const auto& item : g_menu.items) {
+            if (item.first == id) return item.second;
+        }
+        return ~0u;
+    }
+    static bool Grayed(UINT id) { return State(id) != ~0u && (State(id) & MF_GRAYED); }
+    static bool Enabled(UINT id) { return State(id) != ~0u && !(State(id) & (MF_GRAYED | MF_DISABLED)); }
+    // Separators only between items.
+    static void ExpectSeparatorsBetween() {
+        ASSERT_FALSE(g_menu.items.empty());
+        EXPECT_FALSE(g_menu.items.front().second & MF_SEPARATOR);
+        EXPECT_FALSE(g_menu.items.back().second & MF_SEPARATOR);
+        for (size_t i = 1; i < g_menu.items.size(); ++i) {
+            EXPECT_FALSE((g_menu.items[i].second & MF_SEPARATOR) && (g_menu.items[i - 1].second & MF_SEPARATOR));
+        }
+    }
+};
+
+TEST_F(SideMenuTest, TextPairItemsFollowTheSidesAndTheSelection) {
+    OpenPair(PutText(L"1.txt", "one\ntwo\n"), PutText(L"2.txt", "one\n2\n"));
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 1, true));
+    const int32_t d = Box().GetDividingPoint();
+    RightClick(CellPoint(0, 1));
+    ASSERT_EQ(g_menu.opened, 1);
+    ExpectSeparatorsBetween();
+    EXPECT_TRUE(Enabled(3)) << "a side with a path can be saved";
+    EXPECT_EQ(g_menu.texts[2], L"Save to file (side2).");
+    EXPECT_TRUE(Grayed(4));
+    EXPECT_TRUE(State(16) & MF_CHECKED);
+    EXPECT_TRUE(Grayed(17));
+    EXPECT_TRUE(Enabled(15));
+    EXPECT_TRUE(Enabled(13));
+    // No selection: the drag items are grayed; two rows: float only.
+    Box().ClearSelection();
+    Box().cursor = -1;
+    RightClick(CellPoint(0, 0));
+    EXPECT_TRUE(Grayed(7));
+    EXPECT_TRUE(Grayed(8));
+    EXPECT_FALSE(State(16) & MF_CHECKED);
+    Box().MarkRange(0, 1);
+    RightClick(CellPoint(0, 0));
+    EXPECT_TRUE(Grayed(7));
+    EXPECT_TRUE(Enabled(8));
+    EXPECT_TRUE(Enabled(12) == false) << "side 1 is not editable";
+    // The dividing zone shows no menu.
+    RightClick(POINT{d, CellPoint(0, 0).y});
+    EXPECT_EQ(g_menu.opened, 0);
+    // "DeleteSide" chosen on the editable side deletes the selected lines.
+    Box().ClearSelection();
+    Box().MarkRange(0, 0);
+    SendMessageW(Box().window, WinLayer::WinMessage::MenuCommand, 12, 1);
+    PumpUntilIdle();
+    int32_t lines = 0;
+    std::string kept;
+    for (const JobReportUnit& row : Current()->rows) {
+        if (row.Unit(1) && !row.Unit(1)->IsPlaceholder()) {
+            ++lines;
+            kept = Utf8(row.Unit(1)->Text().As(RawLayer::KindUtf16));
+        }
+    }
+    EXPECT_EQ(lines, 1);
+    EXPECT_EQ(kept, "2");
+}
+
+TEST_F(SideMenuTest, SaveIsGrayedWithoutAPathAndLineCommandsNeedOneRow) {
+    const std::wstring a = temp.Join(L"a"), b = temp.Join(L"b");
+    CreateDirectoryW(a.c_str(), nullptr);
+    CreateDirectoryW(b.c_str(), nullptr);
+    WriteFileBytes(a + L"\\x.txt", "1");
+    WriteFileBytes(a + L"\\y.txt", "2");
+    WriteFileBytes(b + L"\\x.txt", "3");
+    OpenPair(a, b);
+    JobLayer::JobUserShellList& commands = JobLayer::ShellCommandStore::Instance().userCommands;
+    auto* single = new JobLayer::JobUserShellUnit();
+    single->name = RawLayer::RawString::FromLiteral("Single");
+    commands.Add(single);
+    struct Drop {
+        JobLayer::JobUserShellList& list;
+        ~Drop() { list.Clear(); }
+    } drop{commands};
+    Box().MarkRange(0, 0);
+    RightClick(CellPoint(0, 0));
+    ASSERT_EQ(g_menu.opened, 1);
+    EXPECT_TRUE(Grayed(3)) << "folders are not saved";
+    EXPECT_TRUE(Enabled(4));
+    EXPECT_TRUE(Enabled(26)) << "one selected row";
+    EXPECT_EQ(g_menu.texts.back(), L"Execute line : Single");
+    Box().MarkRange(0, 1);
+    RightClick(CellPoint(0, 0));
+    EXPECT_EQ(State(26), ~0u) << "two selected rows";
+    ExpectSeparatorsBetween();
 }
 
 TEST(ClipLoadRule, TemporaryFolderPathMustBeFollowedBySeparator) {
