@@ -471,6 +471,78 @@ TEST_F(SideMenuTest, SaveIsGrayedWithoutAPathAndLineCommandsNeedOneRow) {
     ExpectSeparatorsBetween();
 }
 
+// Dialogs answered from a thread timer while they run modally: each step
+// waits for a shown window of this thread with the title and then sends
+// the key (0: closes it).
+struct DialogStep {
+    std::wstring title;
+    WPARAM key;
+};
+std::vector<DialogStep> g_steps;
+int g_answered = 0;
+
+BOOL CALLBACK AnswerWindow(HWND window, LPARAM) {
+    if (g_steps.empty() || !IsWindowVisible(window)) return TRUE;
+    wchar_t title[200] = {};
+    GetWindowTextW(window, title, 200);
+    if (g_steps.front().title != title) return TRUE;
+    const WPARAM key = g_steps.front().key;
+    g_steps.erase(g_steps.begin());
+    ++g_answered;
+    if (!key) {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    } else {
+        const HWND focus = GetFocus();
+        PostMessageW(focus && IsChild(window, focus) ? focus : window, WM_KEYDOWN, key, 1);
+    }
+    return FALSE;
+}
+
+void CALLBACK AnswerDialogs(HWND, UINT, UINT_PTR, DWORD) {
+    EnumThreadWindows(GetCurrentThreadId(), AnswerWindow, 0);
+}
+
+class DialogTest : public KeyActionsTest {
+protected:
+    void Answer(std::vector<DialogStep> steps) {
+        g_steps = std::move(steps);
+        g_answered = 0;
+        timer_ = SetTimer(nullptr, 0, 40, AnswerDialogs);
+    }
+    void TearDown() override {
+        KillTimer(nullptr, timer_);
+        KeyActionsTest::TearDown();
+    }
+    UINT_PTR timer_ = 0;
+};
+
+TEST_F(DialogTest, SearchWithoutArgumentsAsksOnceThenUsesTheRememberedText) {
+    OpenPair(PutText(L"1.txt", "find me\nfind me\n"), PutText(L"2.txt", "x\n"));
+    Box().SetCurrentSide(0);
+    JobLayer::JobActionUnit search(RawLayer::RawString::FromLiteral("SearchForward"), RawLayer::RawStringList(true));
+    Answer({{L"Tavrel - Input text for search.", 0}});
+    EXPECT_FALSE(Box().RunInputCommand(search, 0, JobLayer::CommandSearchForward));
+    EXPECT_EQ(g_answered, 1);
+    // One search with a text; the next one asks nothing.
+    Run("SearchForward(\"me\")");
+    Box().InputParameters(JobLayer::CommandSearchForward).operands[0] = RawLayer::RawString::FromLiteral("find");
+    Answer({{L"Tavrel - Input text for search.", 0}});
+    EXPECT_TRUE(Box().RunInputCommand(search, 0, JobLayer::CommandSearchForward));
+    EXPECT_EQ(g_answered, 0);
+}
+
+TEST_F(DialogTest, ReplaceQuestionSkipsReplacesAndStops) {
+    OpenPair(PutText(L"1.txt", "q\n"), PutText(L"2.txt", "a a a a\n"));
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 1, true));
+    Box().SetCurrentSide(1);
+    JobLayer::ActionArgs request(RawLayer::RawString::FromLiteral("a"), RawLayer::RawString::FromLiteral("b"));
+    request.word = JobLayer::ActionArgs::AskEachReplacement | JobLayer::ActionArgs::BeginAtHead;
+    Answer({{L"Tavrel", 'N'}, {L"Tavrel", 'Y'}, {L"Tavrel", 'C'}});
+    EXPECT_TRUE(Box().ReplaceEach(1, request));
+    EXPECT_EQ(g_answered, 3);
+    EXPECT_EQ(LineText(1, 0), "a b a a");
+}
+
 TEST(ClipLoadRule, TemporaryFolderPathMustBeFollowedBySeparator) {
     using RawLayer::RawString;
     const RawString temp = RawString::FromLiteral("C:\\Tmp\\Tavrel_Temp");
