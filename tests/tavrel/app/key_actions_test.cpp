@@ -543,6 +543,93 @@ TEST_F(DialogTest, ReplaceQuestionSkipsReplacesAndStops) {
     EXPECT_EQ(LineText(1, 0), "a b a a");
 }
 
+TEST_F(KeyActionsTest, DoubleClickSelectsAWordAndAThirdPressTheLine) {
+    OpenPair(PutText(L"1.txt", "alpha beta gamma\n"), PutText(L"2.txt", "x\n"));
+    JobGroupUnit& job = *Current();
+    // A point inside "beta": the caret's column from the unit itself.
+    const int32_t d = Box().GetDividingPoint();
+    POINT point = CellPoint(0, 0, 0);
+    int32_t column = -1;
+    for (int32_t x = Box().clientRect.left; x < d - 2 && column != 7; ++x) {
+        point.x = x;
+        Mouse(WM_LBUTTONDOWN, point, MK_LBUTTON);
+        Mouse(WM_LBUTTONUP, point);
+        column = job.side1.cursorColumn;
+        Sleep(GetDoubleClickTime() / 1000 + 1);
+    }
+    ASSERT_EQ(column, 7);
+    Sleep(GetDoubleClickTime() + 20);
+    Mouse(WM_LBUTTONDOWN, point, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, point);
+    Mouse(WM_LBUTTONDBLCLK, point, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, point);
+    EXPECT_EQ(job.side1.anchorColumn, 6);
+    EXPECT_EQ(job.side1.cursorColumn, 10);
+    // A third press 6 pixels away is a plain click.
+    Mouse(WM_LBUTTONDOWN, POINT{point.x + 6, point.y}, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, POINT{point.x + 6, point.y});
+    EXPECT_EQ(job.side1.anchorColumn, job.side1.cursorColumn);
+    // Within 5 pixels and the double-click time: the whole line.
+    Mouse(WM_LBUTTONDBLCLK, point, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, point);
+    Mouse(WM_LBUTTONDOWN, POINT{point.x + 5, point.y + 5}, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, POINT{point.x + 5, point.y + 5});
+    EXPECT_EQ(job.side1.anchorColumn, 0);
+    EXPECT_EQ(job.side1.cursorColumn, 16);
+}
+
+TEST_F(KeyActionsTest, TwoSelectedRowsFloatAndTheImageShowsTheLabel) {
+    OpenPair(PutText(L"1.txt", "one\ntwo\nthree\n"), PutText(L"2.txt", "uno\ndos\ntres\n"));
+    Box().ClearSelection();
+    Box().MarkRange(0, 1);
+    const POINT press = CellPoint(0, 0);
+    Mouse(WM_LBUTTONDOWN, press, MK_LBUTTON | MK_CONTROL);
+    Box().MarkRange(0, 1);
+    Mouse(WM_MOUSEMOVE, POINT{press.x + 30, press.y + 40}, MK_LBUTTON | MK_CONTROL);
+    ASSERT_EQ(Box().Drag().state, AppLayer::LineDragState::LineDrag);
+    EXPECT_EQ(Box().Drag().dragMode, 1);
+    const DibCanvas canvas = Capture();
+    // The label box: "FloatedColor" at the image's bottom-right corner.
+    const int32_t d = Box().GetDividingPoint();
+    const RECT image{press.x + 30, 0, d - 2 + 30, canvas.Height()};
+    EXPECT_GT(canvas.CountColor(image, kFloated), 40);
+    // A right press ends it, nothing connected.
+    Mouse(WM_RBUTTONDOWN, press);
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+    EXPECT_NE(GetCapture(), Box().window);
+    // A release outside the box connects nothing either.
+    Mouse(WM_LBUTTONDOWN, press, MK_LBUTTON | MK_CONTROL);
+    Mouse(WM_MOUSEMOVE, POINT{press.x, press.y + 20}, MK_LBUTTON | MK_CONTROL);
+    ASSERT_EQ(Box().Drag().state, AppLayer::LineDragState::LineDrag);
+    Mouse(WM_LBUTTONUP, POINT{-50, -50}, MK_CONTROL);
+    PumpUntilIdle();
+    for (const JobReportUnit& row : Current()->rows) {
+        ASSERT_TRUE(row.Unit(0) && row.Unit(1));
+        EXPECT_FALSE(row.Unit(0)->IsPlaceholder() || row.Unit(1)->IsPlaceholder());
+    }
+}
+
+TEST_F(KeyActionsTest, BinarySideSelectsByDragAndNeverLineDrags) {
+    std::string bytes(64, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+    const std::wstring one = temp.Join(L"1.bin"), two = temp.Join(L"2.bin");
+    WriteFileBytes(one, bytes);
+    bytes[3] = 'x';
+    WriteFileBytes(two, bytes);
+    OpenPair(one, two);
+    ASSERT_EQ(Current()->kind.kind, JobLayer::KindBinary);
+    const POINT press = CellPoint(0, 0);
+    Mouse(WM_LBUTTONDOWN, press, MK_LBUTTON | MK_CONTROL);
+    Mouse(WM_MOUSEMOVE, POINT{press.x + 20, press.y}, MK_LBUTTON | MK_CONTROL);
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+    Mouse(WM_LBUTTONUP, POINT{press.x + 20, press.y});
+    Mouse(WM_LBUTTONDOWN, press, MK_LBUTTON);
+    Mouse(WM_MOUSEMOVE, POINT{press.x + 20, press.y}, MK_LBUTTON);
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::SelectDrag);
+    Mouse(WM_LBUTTONUP, POINT{press.x + 20, press.y});
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+}
+
 TEST(ClipLoadRule, TemporaryFolderPathMustBeFollowedBySeparator) {
     using RawLayer::RawString;
     const RawString temp = RawString::FromLiteral("C:\\Tmp\\Tavrel_Temp");
