@@ -500,45 +500,48 @@ void GuiFolderBox::OnDividerMove(POINT point) {
     }
 }
 
-bool GuiFolderBox::OnTypedUnit(WPARAM typed) {
-    wchar_t units[2] = {0, 0};
-    int32_t count = 0;
-    if (window && IsWindowUnicode(window)) {
+int32_t GuiFolderBox::JoinTypedUnit(WPARAM typed, bool unicode, uint16_t& pending, wchar_t (&units)[2]) {
+    if (unicode) {
         const uint16_t unit = static_cast<uint16_t>(typed & 0xFFFF);
         if (unit >= 0xD800 && unit < 0xDC00) {
             // A high surrogate waits for its low half.
-            pendingUnit_ = unit;
-            return false;
+            pending = unit;
+            return 0;
         }
+        const uint16_t high = pending;
+        pending = 0;
         if (unit >= 0xDC00 && unit < 0xE000) {
-            if (!pendingUnit_) return false;
-            units[0] = static_cast<wchar_t>(pendingUnit_);
+            if (!high) return 0;
+            units[0] = static_cast<wchar_t>(high);
             units[1] = static_cast<wchar_t>(unit);
-            count = 2;
-        } else {
-            units[0] = static_cast<wchar_t>(unit);
-            count = 1;
+            return 2;
         }
-        pendingUnit_ = 0;
-    } else {
-        const uint8_t byte = static_cast<uint8_t>(typed & 0xFF);
-        char bytes[2] = {0, 0};
-        int32_t length = 0;
-        if (pendingUnit_) {
-            bytes[0] = static_cast<char>(pendingUnit_);
-            bytes[1] = static_cast<char>(byte);
-            length = 2;
-            pendingUnit_ = 0;
-        } else if (IsDBCSLeadByte(byte)) {
-            pendingUnit_ = byte;
-            return false;
-        } else {
-            bytes[0] = static_cast<char>(byte);
-            length = 1;
-        }
-        count = MultiByteToWideChar(CP_ACP, 0, bytes, length, units, 2);
-        if (count <= 0) return false;
+        units[0] = static_cast<wchar_t>(unit);
+        return 1;
     }
+    const uint8_t byte = static_cast<uint8_t>(typed & 0xFF);
+    char bytes[2] = {0, 0};
+    int length = 1;
+    if (pending) {
+        // The trail byte of a double-byte character.
+        bytes[0] = static_cast<char>(pending);
+        bytes[1] = static_cast<char>(byte);
+        length = 2;
+        pending = 0;
+    } else if (IsDBCSLeadByte(byte)) {
+        pending = byte;
+        return 0;
+    } else {
+        bytes[0] = static_cast<char>(byte);
+    }
+    const int count = MultiByteToWideChar(CP_ACP, 0, bytes, length, units, 2);
+    return count > 0 ? count : 0;
+}
+
+bool GuiFolderBox::OnTypedUnit(WPARAM typed) {
+    wchar_t units[2] = {0, 0};
+    const int32_t count = JoinTypedUnit(typed, window && IsWindowUnicode(window), pendingUnit_, units);
+    if (count <= 0) return false;
     // Control characters are keys, not text.
     if (count == 1 && units[0] < 32) return false;
     const uint32_t side = CurrentSide();

@@ -261,6 +261,11 @@ public:
     // A typed character unit (UTF-16 for a Unicode window, else an ANSI or
     // double-byte unit); true when it went to the side as text.
     bool OnTypedUnit(WPARAM unit);
+    // The characters of a typed unit: a UTF-16 unit (a high surrogate
+    // waits in `pending` for its low half), or an ANSI byte (a lead byte
+    // waits for its trail byte) converted from the ANSI code page. The
+    // number of units written; 0 while waiting or for a stray half.
+    static int32_t JoinTypedUnit(WPARAM typed, bool unicode, uint16_t& pending, wchar_t (&units)[2]);
 
     // ---- list box parts ---------------------------------------------------------------
     void DrawItemOf(WinLayer::WinDrawContext& dc, const RECT& rect, int32_t index, WinLayer::WinListBoxItemUnit& unit,

@@ -297,6 +297,7 @@ void GuiTabBar::OnContextMenu(POINT point, WinTabBarItemUnit* item) {
         return RawLayer::LanguageTable::Text(section, RawString::FromText(key));
     };
     WinLayer::WinPopupMenu menu;
+    if (!menu.Reset()) return;
     const RawString path1 = job ? job->Path(0) : RawString();
     const RawString path2 = job ? job->Path(1) : RawString();
     menu.AppendItem(RawString::ConcatMany(Side1PrefixText(), path1, RawString()), MenuOpen1);

@@ -1,6 +1,7 @@
 // The tab bar on the main window: captions, the never-empty strip, caption
 // colours, dragging a tab, the tab menu, and the jobs the views may hold
-// while tabs close.
+// while tabs close. The tab menu is a popup menu, which takes the mouse and
+// keyboard of the display: USES_FOREGROUND.
 #include "tab_view_fixture.h"
 
 #include "tavrel/app/job_environment.h"
@@ -208,6 +209,51 @@ TEST_F(TabBarTest, ClosingTabsInEveryPositionLeavesTheBoxALiveJob) {
     PumpUntilIdle();
     EXPECT_EQ(Bar().Count(), count);
     EXPECT_TRUE(BoxJobIsAlive());
+}
+
+TEST_F(TabBarTest, TabMenuListsThePathsTheCommandsAndEveryTab) {
+    const auto one = Pair(L"m", "1\n", "2\n");
+    const auto two = Pair(L"n", "3\n", "3\n");
+    OpenPair(one.first, one.second);
+    Bar().InsertJob(nullptr, JobLayer::JobGroupList::Instance().FindOrOpenPair(P(two.first), P(two.second)));
+    PumpUntilIdle();
+    std::vector<std::wstring> texts, tabs;
+    ModalWatchdog watchdog(10000);
+    bool ran = false;
+    HWND seenMenu = nullptr;
+    RunLater(300, [&] {
+        ran = true;
+        const HWND menu = FindWindowW(L"#32768", nullptr);
+        seenMenu = menu;
+        const HMENU handle = menu ? reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0)) : nullptr;
+        for (int i = 0; handle && i < GetMenuItemCount(handle); ++i) {
+            wchar_t text[512] = {};
+            GetMenuStringW(handle, static_cast<UINT>(i), text, 512, MF_BYPOSITION);
+            texts.push_back(text);
+            if (HMENU sub = GetSubMenu(handle, i)) {
+                for (int j = 0; j < GetMenuItemCount(sub); ++j) {
+                    GetMenuStringW(sub, static_cast<UINT>(j), text, 512, MF_BYPOSITION);
+                    tabs.push_back(text);
+                }
+            }
+        }
+        EndMenu();
+    });
+    // A popup menu opens for the foreground window only.
+    SetForegroundWindow(Dialog().window);
+    const WinTabBarItemUnit* first = Bar().ItemAtIndex(0);
+    SendMouse(Bar().window, WM_RBUTTONDOWN, static_cast<int>((first->left + first->right) / 2 - Bar().offset), 8);
+    PumpUntilIdle();
+    if (!ran) PumpFor(600);
+    ASSERT_TRUE(ran);
+    ASSERT_NE(seenMenu, nullptr);
+    ASSERT_EQ(texts.size(), 19u);
+    EXPECT_EQ(texts[0], L"[1] " + one.first);
+    EXPECT_EQ(texts[1], L"[2] " + one.second);
+    EXPECT_EQ(texts[3], L"Copy side1 path to clipboard.");
+    EXPECT_EQ(texts[10], L"Delete tab.");
+    EXPECT_EQ(texts[18], L"Select specified tab.");
+    EXPECT_EQ(tabs, (std::vector<std::wstring>{Ws(Bar().ItemAtIndex(0)->text), Ws(Bar().ItemAtIndex(1)->text)}));
 }
 
 TEST_F(TabBarTest, ClosingAnEditedTabWithoutBackupsAsksFirst) {
