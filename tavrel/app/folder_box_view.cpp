@@ -569,8 +569,7 @@ void GuiFolderBox::PaintDragFeedback(HDC dc) {
     const COLORREF oldText = SetTextColor(dc, WinLayer::ListTextColor());
     JobLayer::JobDrawContext context;
     context.dc = dc;
-    context.rect = RECT{rect.left, floating ? rect.top + height : rect.top, rect.right,
-                        floating ? rect.top + 2 * height : rect.bottom};
+    context.rect = RECT{rect.left, rect.top, rect.right, rect.top + height};
     context.side = &view_.job->Side(drag_.side);
     context.row = -1;
     context.margin = view_.kindMargin;
