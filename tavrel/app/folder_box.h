@@ -320,6 +320,8 @@ public:
     int32_t ScrollMax(uint32_t side) const;
     // Sets a side's horizontal offset, syncs the twin bar and repaints.
     void SetSideOffset(uint32_t side, int32_t offset);
+    // Whether a row lies wholly in the visible part of the list.
+    bool RowInView(int32_t index);
     // A row's rectangle on one side, in client coordinates.
     RECT SideRect(int32_t index, uint32_t side);
 

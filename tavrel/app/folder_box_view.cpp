@@ -185,6 +185,13 @@ RECT GuiFolderBox::SideRect(int32_t index, uint32_t side) {
     return RECT{view_.dividingPoint + 2, row.top, row.right, row.bottom};
 }
 
+bool GuiFolderBox::RowInView(int32_t index) {
+    RefreshIfDirty();
+    const WinLayer::WinListBoxItemUnit* unit = ItemAt(index);
+    const int32_t height = clientRect.bottom - clientRect.top;
+    return unit && unit->rect.top >= scroll.y && unit->rect.bottom <= scroll.y + height;
+}
+
 void GuiFolderBox::ScrollCaretIntoView() {
     const uint32_t side = CurrentSide();
     if (side > 1) {
@@ -193,7 +200,11 @@ void GuiFolderBox::ScrollCaretIntoView() {
     }
     JobGroupUnit& job = *view_.job;
     JobSideRecord& record = job.Side(side);
-    if (record.cursorRow >= 0) SetCursor(record.cursorRow);
+    // A move has put the list cursor there and scrolled to it already;
+    // otherwise the row is scrolled into view now.
+    if (record.cursorRow >= 0 && (cursor != record.cursorRow || !RowInView(record.cursorRow))) {
+        SetCursor(record.cursorRow);
+    }
     JobContentUnit* unit = RealUnit(job, record.cursorRow, side);
     if (record.cursorColumn != -1 && unit) {
         JobLayer::JobDrawContext context;
