@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/clipboard.h"
+#include "toolkit/environment.h"
 #include "tavrel/app/job_environment.h"
 #include "tavrel/jobs/shell_commands.h"
 #include "toolkit/win_message.h"
@@ -469,6 +470,16 @@ TEST_F(SideMenuTest, SaveIsGrayedWithoutAPathAndLineCommandsNeedOneRow) {
     RightClick(CellPoint(0, 0));
     EXPECT_EQ(State(26), ~0u) << "two selected rows";
     ExpectSeparatorsBetween();
+    // Only ids up to 126 run, so no more commands are listed.
+    for (int i = 0; i < 110; ++i) {
+        auto* many = new JobLayer::JobUserShellUnit();
+        many->name = RawLayer::RawString::FromLiteral("Many");
+        many->targetLine = 1;
+        commands.Add(many);
+    }
+    RightClick(CellPoint(0, 0));
+    ASSERT_FALSE(g_menu.items.empty());
+    EXPECT_EQ(g_menu.items.back().first, 126u);
 }
 
 // Dialogs answered from a thread timer while they run modally: each step
@@ -593,6 +604,18 @@ TEST_F(KeyActionsTest, TwoSelectedRowsFloatAndTheImageShowsTheLabel) {
     const int32_t d = Box().GetDividingPoint();
     const RECT image{press.x + 30, 0, d - 2 + 30, canvas.Height()};
     EXPECT_GT(canvas.CountColor(image, kFloated), 40);
+    // Without a "FloatedColor" the label is white: its text is drawn in
+    // the list's text colour.
+    JobLayer::ConfigStore::Instance().colors.floatedColor = JobLayer::NoColorValue;
+    {
+        const DibCanvas plain = Capture();
+        // The image's bottom row (three rows centred on the mouse), right end.
+        const int32_t h = Box().RowHeight();
+        const LONG bottom = press.y + 40 + h + h / 2;
+        const RECT label{d - 2 + 30 - 40, bottom - h + 2, d - 2 + 30 - 1, bottom - 1};
+        EXPECT_EQ(plain.CountColor(image, kFloated), 0);
+        EXPECT_GT(plain.CountColor(label, WinLayer::ListTextColor()), 5);
+    }
     // A right press ends it, nothing connected.
     Mouse(WM_RBUTTONDOWN, press);
     EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
