@@ -10,6 +10,7 @@
 #include "tavrel/app/command_codes.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/gui_profile.h"
+#include "tavrel/jobs/text_kind.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
 
@@ -279,7 +280,8 @@ void GuiFolderBox::MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, 
                                        int32_t margin) {
     // Only the widest line counts. An ASCII line is at most as wide as the
     // advances of its characters, each tab taken as a whole tab stop, with
-    // a pixel of slack per eight characters; lines are measured from the
+    // the font's overhang and a pixel of slack per 32 characters for
+    // rounding; lines are measured from the
     // largest such bound down, and once a bound cannot beat the widest line
     // measured, the rest cannot either. A line with other characters (a
     // glyph of a linked font has no advance here) is always measured.
@@ -296,7 +298,7 @@ void GuiFolderBox::MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, 
         const RawLayer::RawString text = unit.Text();
         const int32_t length = text.Length();
         const bool wide = text.Kind() == RawLayer::KindUtf16;
-        int64_t bound = known ? length / 8 + 2 : INT64_MAX;
+        int64_t bound = known ? length / 32 + 2 + std::max<LONG>(metrics.tmOverhang, 0) : INT64_MAX;
         for (int32_t i = 0; i < length && bound != INT64_MAX; ++i) {
             const uint32_t code = wide ? static_cast<uint16_t>(text.Wide()[i]) : static_cast<uint8_t>(text.Bytes()[i]);
             if (code >= 0x80) {
@@ -309,9 +311,11 @@ void GuiFolderBox::MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, 
     }
     std::sort(lines.begin(), lines.end(),
               [](const auto& a, const auto& b) { return a.first > b.first; });
-    // What a line adds to its text width: both margins and at most one
-    // character cell for the caret past its end.
-    const int64_t extra = 2 * static_cast<int64_t>(margin) + glyph + tab;
+    // What a line adds to its text width: both margins and the caret's cell
+    // past its end (the side's own when it has one, else the widest glyph).
+    const auto* base = dynamic_cast<const JobLayer::JobLineBaseData*>(record.kindData.get());
+    const int64_t cell = base ? std::max<int64_t>(base->cellWidth, 0) : glyph;
+    const int64_t extra = 2 * static_cast<int64_t>(margin) + cell;
     for (const auto& line : lines) {
         if (line.first != INT64_MAX && line.first + extra <= record.measuredWidth[1]) break;
         line.second->MeasureContent(record, dc, margin);
