@@ -217,10 +217,8 @@ bool GuiFolderBox::ActionDispatch(const JobActionUnit& action) {
         break;
     case ActSelectAll:
         execute(JobLayer::CommandSelectAll);
-        if (mode & ModeMultiple) {
-            SelectAll();
-            SendCommand(NotifySelectionChanged);
-        }
+        // The list notifies the changed selection itself.
+        if (mode & ModeMultiple) SelectAll();
         InvalidateViews();
         break;
     case ActInsertText: RunInputCommand(action, side, JobLayer::CommandInsertText); break;
