@@ -21,8 +21,8 @@ void GuiFolderBoxImeControl::RunCommand(uint32_t command) {
 // The side's record of the input method: both texts and their words empty.
 static void ClearSideComposition(JobLayer::JobSideRecord& record) {
     record.compositionContents = 0;
-    record.composition[0].Clear();
-    record.composition[1].Clear();
+    WinLayer::ClearAttributedText(record.composition[0]);
+    WinLayer::ClearAttributedText(record.composition[1]);
 }
 
 void GuiFolderBoxImeControl::OnStartComposition() {
@@ -42,18 +42,8 @@ void GuiFolderBoxImeControl::OnComposition(const WinLayer::WinImeComposition& re
     if (side > 1) return;
     JobLayer::JobSideRecord& target = box.Job()->Side(side);
     target.compositionContents = record.contents;
-    const WinLayer::AttributedText* sources[2] = {&record.main, &record.reading};
-    for (int i = 0; i < 2; ++i) {
-        JobLayer::JobCompositionText& text = target.composition[i];
-        text.Clear();
-        text.text = sources[i]->text;
-        // One entry per clause: where it starts and its attribute.
-        for (const RawLayer::RawRange& clause : sources[i]->clauses) {
-            const size_t at = static_cast<size_t>(std::max(clause.start, 0));
-            const uint32_t attribute = at < sources[i]->attributes.size() ? sources[i]->attributes[at] : 0;
-            text.attributes.Append(JobLayer::JobImeAttribute{static_cast<uint32_t>(at), attribute});
-        }
-    }
+    CopyComposition(target.composition[0], record.main);
+    CopyComposition(target.composition[1], record.reading);
     RunCommand(JobLayer::CommandImeCompositionUpdate);
 }
 
