@@ -125,6 +125,9 @@ static bool MoveVertically(GuiFolderBox& box, uint32_t side, bool extend, int32_
     const int32_t cursorRow = job.Side(side).cursorRow;
     int32_t start = cursorRow + step;
     if (cursorRow < 0 || cursorRow >= count) start = step < 0 ? count - 1 : 0;
+    // The caret keeps its x from row to row: taken from the character the
+    // first vertical step leaves.
+    if (side == box.CurrentSide()) box.UpdateCaretX();
     JobCursor position(job, side);
     const int32_t row = position.SkipToRealRow(start, step);
     if (row < 0 || !position.PlaceOnRow(row)) return false;

@@ -295,6 +295,14 @@ int32_t JobLineUnit::CharIndexAtOffset(int32_t x) const {
 
 int32_t JobLineUnit::CharMidX(int32_t index) const {
     const JobLineDrawData* data = DrawData();
+    // Inside the line the middle of the character itself, so that
+    // CharIndexAtOffset gives the index back (a character narrower than the
+    // caret cell would otherwise move a vertical step one to the right).
+    if (data && index >= 0 && index < text_.Length()) {
+        const int32_t left = PositionOf(index);
+        const int32_t right = PositionOf(text_.NextCharPos(index));
+        if (right > left) return left + (right - left - 1) / 2;
+    }
     return PositionOf(index) + (data ? data->cellWidth : kUnlaidCell) / 2;
 }
 

@@ -653,6 +653,21 @@ TEST_F(KeyActionsTest, BinarySideSelectsByDragAndNeverLineDrags) {
     EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
 }
 
+TEST_F(KeyActionsTest, VerticalMovesKeepTheCaretX) {
+    OpenPair(PutText(L"1.txt", "abcdef\nab\nabcdef\n"), PutText(L"2.txt", "abcdef\nab\nabcdef\n"));
+    JobGroupUnit& job = *Current();
+    Box().SetCurrentSide(0);
+    ASSERT_TRUE(Box().GotoRow(0, false));
+    job.side1.cursorColumn = job.side1.anchorColumn = 5;
+    job.side1.preferredX = -1;
+    Run("MoveCursorDown");
+    EXPECT_EQ(job.side1.cursorRow, 1);
+    EXPECT_EQ(job.side1.cursorColumn, 2) << "fitted to the short line";
+    Run("MoveCursorDown");
+    EXPECT_EQ(job.side1.cursorRow, 2);
+    EXPECT_EQ(job.side1.cursorColumn, 5) << "back at the remembered x";
+}
+
 TEST(ClipLoadRule, TemporaryFolderPathMustBeFollowedBySeparator) {
     using RawLayer::RawString;
     const RawString temp = RawString::FromLiteral("C:\\Tmp\\Tavrel_Temp");
