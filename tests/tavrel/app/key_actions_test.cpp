@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/clipboard.h"
+#include "base/language.h"
 #include "toolkit/environment.h"
 #include "tavrel/app/job_environment.h"
 #include "tavrel/jobs/shell_commands.h"
@@ -441,6 +442,20 @@ TEST_F(SideMenuTest, TextPairItemsFollowTheSidesAndTheSelection) {
     }
     EXPECT_EQ(lines, 1);
     EXPECT_EQ(kept, "2");
+}
+
+TEST_F(SideMenuTest, OnlyTheFirstMarkOfATextTakesTheSide) {
+    OpenPair(PutText(L"1.txt", "a\n"), PutText(L"2.txt", "b\n"));
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"Lang.ini"),
+                               "[Test]\r\nListMenu_ReloadSide=Side %s or %s\r\nListMenu_ReloadTab=No mark\r\n"));
+    RawLayer::LanguageTable& table = RawLayer::LanguageTable::Construct();
+    table.SetFilePath(W(temp.Join(L"Lang.ini")));
+    ASSERT_TRUE(table.UseLanguage(RawLayer::RawString::FromLiteral("Test")));
+    RightClick(CellPoint(0, 1));
+    table.UseLanguage(RawLayer::RawString::FromLiteral("Default"));
+    ASSERT_EQ(g_menu.opened, 1);
+    EXPECT_EQ(g_menu.texts[0], L"No mark");
+    EXPECT_EQ(g_menu.texts[1], L"Side 2 or %s");
 }
 
 TEST_F(SideMenuTest, SaveIsGrayedWithoutAPathAndLineCommandsNeedOneRow) {
