@@ -683,6 +683,29 @@ TEST_F(KeyActionsTest, VerticalMovesKeepTheCaretX) {
     EXPECT_EQ(job.side1.cursorColumn, 5) << "back at the remembered x";
 }
 
+TEST_F(KeyActionsTest, DragByCommandFollowsTheMouseAndEscapeFinishesIt) {
+    WriteKeys("");
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"KeyBinding.ini"), "[KeyBinding]\r\n0x1B=FinishDrags\r\n"));
+    OpenPair(PutText(L"1.txt", "one\ntwo\n"), PutText(L"2.txt", "uno\ndos\n"));
+    Box().ClearSelection();
+    Box().MarkRange(1, 1);
+    Command(AppLayer::CmdDragFloat1);
+    ASSERT_EQ(Box().Drag().state, AppLayer::LineDragState::LineDrag);
+    EXPECT_EQ(Box().Drag().dragMode, 1);
+    EXPECT_EQ(Box().Drag().first, 1);
+    EXPECT_EQ(GetCapture(), Box().window);
+    SetModifiers(false, false);
+    Key(WM_KEYDOWN, VK_ESCAPE);
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+    EXPECT_NE(GetCapture(), Box().window);
+    Command(AppLayer::CmdDragConnect2);
+    ASSERT_EQ(Box().Drag().state, AppLayer::LineDragState::LineDrag);
+    EXPECT_EQ(Box().Drag().dragMode, 0);
+    EXPECT_EQ(Box().Drag().side, 1u);
+    Key(WM_KEYDOWN, VK_ESCAPE);
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+}
+
 TEST(ClipLoadRule, TemporaryFolderPathMustBeFollowedBySeparator) {
     using RawLayer::RawString;
     const RawString temp = RawString::FromLiteral("C:\\Tmp\\Tavrel_Temp");
