@@ -349,9 +349,20 @@ struct MenuSeen {
 };
 MenuSeen g_menu;
 
+// The popup menu window of this thread (another test's menu may be open
+// on the same display).
+BOOL CALLBACK FindOwnMenu(HWND window, LPARAM found) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (std::wstring(name) != L"#32768" || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
 void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
-    const HWND popup = FindWindowW(L"#32768", nullptr);
-    if (!popup || !IsWindowVisible(popup)) return;
+    HWND popup = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindOwnMenu, reinterpret_cast<LPARAM>(&popup));
+    if (!popup) return;
     KillTimer(nullptr, timer);
     const HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
     ++g_menu.opened;
