@@ -13,6 +13,10 @@
 #     bash scripts/screenshot.sh pairs-tabs.png (a pair file of four pairs
 #         opened with -g; then Ctrl+H opens the search-and-replace input
 #         dialog with its option row, written as input-dialog.png beside it)
+#     bash scripts/screenshot.sh side-menu.png  (the side menu open on side 2
+#                                                of the sample text pair)
+#     bash scripts/screenshot.sh float-drag.png (two lines of the text pair
+#                                                dragged, "Float" label)
 # Builds first (x86_64 where this machine cannot run 32-bit code). The
 # program runs in a Wine prefix of its own beside the build folder.
 set -euo pipefail
@@ -156,7 +160,7 @@ if [ $# -eq 0 ]; then
         "$left\\data.bin" "$right\\data.bin" > "$pairs"
       second="$(dirname "$out")/input-dialog.png"
       set -- -g "$(windows_path "$(dirname "$pairs")")\\$(basename "$pairs")" ;;
-    text.png)
+    text.png|side-menu.png|float-drag.png)
       set -- "$(windows_path "$here/samples/text")\\left.txt" "$(windows_path "$here/samples/text")\\right.txt" ;;
     *)
       set -- "$(windows_path "$here/samples/left")" "$(windows_path "$here/samples/right")" ;;
@@ -164,9 +168,10 @@ if [ $# -eq 0 ]; then
 fi
 
 export WINEPREFIX="$build/wineprefix-shot"
+scene=$(basename "$out" .png)
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   . "$SHOT_COMMON"
-  out="$1"; second="$2"; shift 2
+  out="$1"; second="$2"; scene="$3"; shift 3
   "$@" &
   pid=$!
   status=1
@@ -178,6 +183,26 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
       id=$(xdotool search --name "^Tavrel\$" | head -1)
       # shellcheck disable=SC2086
       [ -z "$id" ] || { xdotool mousemove --window "$id" $SHOT_CLICK click 1; sleep 0.5; }
+    fi
+    # Scenes that need the mouse: window-relative points of the folder box
+    # (rows begin about 108 pixels below the window top, 17 apart).
+    if [ "$scene" = side-menu ] || [ "$scene" = float-drag ]; then
+      win=$(xdotool search --name "^Tavrel$" | head -1)
+      eval "$(xdotool getwindowgeometry --shell "$win")"
+      row() { echo $((Y + 115 + 17 * $1)); }
+      if [ "$scene" = side-menu ]; then
+        xdotool mousemove $((X + WIDTH * 3 / 4)) "$(row 1)" click 3
+      else
+        # Two lines selected by their line numbers, then dragged with Ctrl.
+        xdotool mousemove $((X + 14)) "$(row 2)" click 1
+        xdotool keydown shift mousemove $((X + 14)) "$(row 3)" click 1 keyup shift
+        xdotool keydown ctrl mousemove $((X + 120)) "$(row 2)" mousedown 1
+        for step in 1 2 3 4 5 6; do
+          xdotool mousemove $((X + 120 + 50 * step)) $(( $(row 2) + 12 * step ))
+          sleep 0.1
+        done
+      fi
+      sleep 1
     fi
     xwd -root -silent | convert xwd:- "$out"
     if [ -n "$second" ]; then
@@ -192,7 +217,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   fi
   shot_stop "$pid"
   exit $status
-' _ "$out" "$second" "$here/scripts/wine-run.sh" "$exe" "$@"
+' _ "$out" "$second" "$scene" "$here/scripts/wine-run.sh" "$exe" "$@"
 [ -n "$second" ] && echo "$second"
 # A program ended from outside leaves its temporary folder behind.
 rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Local/Temp/Tavrel_Temp* \

@@ -163,8 +163,11 @@ void WinListBox::MarkRange(int32_t first, int32_t last) {
     first = std::max(first, 0);
     last = std::min(last, Count() - 1);
     if (first > last) return;
-    WinListBoxItemUnit* unit = items.At(first);
-    for (int32_t index = first; unit && index <= last; ++index, unit = items.Next(unit)) {
+    // By index: At keeps its place, so the walk is linear (Next would look
+    // each unit up from the head).
+    for (int32_t index = first; index <= last; ++index) {
+        WinListBoxItemUnit* unit = items.At(index);
+        if (!unit) break;
         if (!(unit->flags & WinListBoxItemUnit::ItemHidden)) unit->flags |= WinListBoxItemUnit::ItemSelected;
     }
 }

@@ -47,6 +47,15 @@ void SetScrollBar(HWND window, int bar, int32_t content, int32_t page, int32_t p
     info.nMax = std::max(content - 1, position + page - 1);
     info.nPage = static_cast<UINT>(std::max(page, 0));
     info.nPos = position;
+    // Setting the same values again would still redraw the bar (some
+    // milliseconds each, at every cursor step of a long list).
+    SCROLLINFO shown{};
+    shown.cbSize = sizeof(shown);
+    shown.fMask = SIF_ALL;
+    if (GetScrollInfo(window, bar, &shown) && shown.nMin == info.nMin && shown.nMax == info.nMax &&
+        shown.nPage == info.nPage && shown.nPos == info.nPos) {
+        return;
+    }
     SetScrollInfo(window, bar, &info, TRUE);
 }
 

@@ -86,7 +86,7 @@ JobGroupUnit* SpareJob() {
     return list.ExtraJob();
 }
 
-GuiFolderBox::GuiFolderBox() : draw_(*this, view_) {}
+GuiFolderBox::GuiFolderBox() : ime_(*this), draw_(*this, view_) {}
 
 GuiFolderBox::~GuiFolderBox() = default;
 
@@ -109,6 +109,8 @@ void GuiFolderBox::Construct() {
 void GuiFolderBox::SetJob(JobGroupUnit* job) {
     JobGroupUnit* shown = job ? job : SpareJob();
     if (shown != view_.job) {
+        // A drag of the last job's rows means nothing in this one.
+        EndLineDrag(false);
         view_.job = shown;
         scroll = POINT{};
         // The cursor of the last job means nothing in this one.
@@ -129,6 +131,8 @@ void GuiFolderBox::SetJob(JobGroupUnit* job) {
 }
 
 void GuiFolderBox::RebuildRows(bool measure) {
+    // The rows a running drag holds are about to go.
+    EndLineDrag(false);
     const POINT keep = scroll;
     ClearItems();
     JobGroupUnit* job = view_.job;
@@ -350,6 +354,17 @@ void GuiFolderBox::LayoutColumns() {
     InvalidateViews();
 }
 
+// The width a side shows its content in.
+static int32_t VisibleWidth(const RECT& client, int32_t d, uint32_t side) {
+    return side == 0 ? d - 2 - client.left : client.right - d - 2;
+}
+
+int32_t GuiFolderBox::ScrollMax(uint32_t side) const {
+    if (side > 1) return 0;
+    return ContentWidth(view_.job->Side(side), view_.job->edit.simple != 0) -
+           std::max(VisibleWidth(GetClientRect(), view_.dividingPoint, side), 0);
+}
+
 void GuiFolderBox::ScrollFromTwinBar() {
     if (!view_.twinBar) return;
     int32_t side = 0, step = 0, target = 0;
@@ -380,9 +395,7 @@ void GuiFolderBox::ScrollFromTwinBar() {
 void GuiFolderBox::SyncTwinBarRange(uint32_t side) {
     if (!view_.twinBar || side > 1) return;
     const JobLayer::JobSideRecord& record = view_.job->Side(side);
-    const RECT client = GetClientRect();
-    const int32_t d = view_.dividingPoint;
-    const int32_t visible = side == 0 ? d - 2 - client.left : client.right - d - 2;
+    const int32_t visible = VisibleWidth(GetClientRect(), view_.dividingPoint, side);
     SectionLock hold(view_.twinBar->lock);
     GuiTwinScrollBar::Half& half = view_.twinBar->halves[side];
     half.position = record.scrollX;
@@ -396,7 +409,10 @@ void GuiFolderBox::InvalidateViews() {
     if (view_.twinBar && view_.twinBar->window) InvalidateRect(view_.twinBar->window, nullptr, FALSE);
 }
 
-void GuiFolderBox::RefreshCaret() { InvalidateViews(); }
+void GuiFolderBox::RefreshCaret() {
+    ime_.UpdateImeState();
+    InvalidateViews();
+}
 
 RECT GuiFolderBox::CaretRect() {
     SectionLock hold(view_.lock);
@@ -424,12 +440,19 @@ void GuiFolderBox::OnCreated() {
     SetTimer(window, kCaretTimer, kCaretBlinkMs, nullptr);
     DragAcceptFiles(window, TRUE);
     JobLayer::KeyBindingStore::Load(keys_.bindings);
+    // The box's own input context, associated only while an editable text
+    // side is current; the window's default one is taken off.
+    ime_.context = ImmCreateContext();
+    ImmAssociateContext(window, nullptr);
+    ime_.UpdateImeState();
     ResetDividingPoint();
 }
 
 void GuiFolderBox::OnDestroying() {
     if (window) KillTimer(window, kCaretTimer);
     EndDividerDrag();
+    EndLineDrag(false);
+    ime_.Release();
     WinListBox::OnDestroying();
 }
 
@@ -562,12 +585,16 @@ void GuiFolderBox::OnDropFiles(HDROP drop) {
 }
 
 LRESULT GuiFolderBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_IME_REQUEST && wParam == IMR_QUERYCHARPOSITION) return ime_.AnswerCharPosition(lParam);
+    const LRESULT ime = ime_.HandleMessage(message, wParam, lParam);
+    if (ime != WinLayer::kNotHandled) return ime;
     switch (message) {
     case WM_MOUSEMOVE: {
         const POINT point = WinLayer::PointFromLParam(lParam);
         // A drag whose button came up elsewhere is over.
         if (drag_.divider == LineDragState::DividerDrag && !(wParam & MK_LBUTTON)) EndDividerDrag();
         OnDividerMove(point);
+        OnLineDragMove(point, wParam);
         break;
     }
     case WM_SETCURSOR:
@@ -608,14 +635,15 @@ LRESULT GuiFolderBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_LBUTTONUP:
         EndDividerDrag();
-        drag_.state = LineDragState::Idle;
+        EndLineDrag(drag_.dropAllowed && CanDrop(WinLayer::PointFromLParam(lParam)));
         break;
     case WM_CAPTURECHANGED:
     case WM_CANCELMODE:
-        // The capture went to a dialog or another window: the drag is over.
+        // The capture went to a dialog or another window: the drag is over,
+        // without a drop.
         if (message == WM_CANCELMODE || reinterpret_cast<HWND>(lParam) != window) {
             EndDividerDrag();
-            drag_.state = LineDragState::Idle;
+            EndLineDrag(false);
         }
         break;
     case WM_LBUTTONDBLCLK: {
@@ -634,7 +662,11 @@ LRESULT GuiFolderBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     case WM_RBUTTONDOWN:
-        if (drag_.state == LineDragState::LineDrag && window && GetCapture() == window) ReleaseCapture();
+        // A right press cancels a line drag and opens no menu.
+        if (drag_.state == LineDragState::LineDrag) {
+            EndLineDrag(false);
+            return 0;
+        }
         drag_.state = LineDragState::Idle;
         break;
     case WM_DROPFILES:
@@ -644,11 +676,22 @@ LRESULT GuiFolderBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnTypedUnit(wParam);
         return 0;
     case WM_KEYDOWN:
-    case WM_KEYUP:
-        // The bound actions come with the key actions; until then every key
-        // goes on to the list.
-        keys_.Track(wParam, message == WM_KEYDOWN);
+    case WM_SYSKEYDOWN:
+        // Alt and every Alt+key, and F10, come as system keys. A bound key
+        // runs its actions; an unbound system key goes on to the default
+        // handling (Alt+F4, Alt+Space), an unbound key to the list.
+        if (RunActionList(wParam)) return 0;
         break;
+    case WM_KEYUP:
+    case WM_SYSKEYUP: {
+        WPARAM* held = std::find(heldKeys_, heldKeys_ + heldCount_, wParam);
+        if (held != heldKeys_ + heldCount_) {
+            std::copy(held + 1, heldKeys_ + heldCount_, held);
+            --heldCount_;
+            return 0;
+        }
+        break;
+    }
     case WM_TIMER:
         if (wParam == kCaretTimer) {
             CaretBlink();
@@ -686,6 +729,9 @@ void GuiFolderBox::DrawHeader(WinDrawContext& dc, const RECT& rect, int32_t, Win
     draw_.DrawEndItem(dc.dc, rect);
 }
 
-void GuiFolderBox::DrawOverlay(WinDrawContext& dc, const RECT& rect, POINT) { draw_.DrawOverlay(dc.dc, rect); }
+void GuiFolderBox::DrawOverlay(WinDrawContext& dc, const RECT& rect, POINT) {
+    draw_.DrawOverlay(dc.dc, rect);
+    PaintDragFeedback(dc.dc);
+}
 
 }  // namespace AppLayer

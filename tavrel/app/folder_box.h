@@ -12,10 +12,12 @@
 
 #include "tavrel/app/strip_view.h"
 #include "tavrel/jobs/action_args.h"
+#include "tavrel/jobs/cursor.h"
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/job_kind_control.h"
 #include "tavrel/jobs/job_report.h"
 #include "tavrel/jobs/key_binding.h"
+#include "toolkit/ime_control.h"
 #include "toolkit/list_box.h"
 
 namespace AppLayer {
@@ -97,10 +99,19 @@ struct LineDragState {
     enum : int32_t { DividerIdle = 0, DividerHover = 1, DividerDrag = 2 };
 
     int32_t state = Idle;
+    // 0 connect, 1 float.
+    int32_t dragMode = 0;
     uint32_t side = 0;
     uint32_t otherSide = 1;
     POINT press{};
+    POINT current{};
     bool dropAllowed = false;
+    int32_t first = -1;
+    int32_t last = -1;
+    int32_t target = -1;
+    JobLayer::JobContentUnit* unit = nullptr;
+    // The cursor shown before the line drag began.
+    HCURSOR dragKeptCursor = nullptr;
     HCURSOR noDropCursor = nullptr;
     HCURSOR dropCursor = nullptr;
     // The divider.
@@ -145,6 +156,30 @@ private:
     // drag's target row.
     RECT caretRow_{};
     RECT dropRow_{};
+};
+
+// The input method of the box: a context associated only while the current
+// side is an editable text side; compositions become the side's edit
+// commands 23-25.
+class GuiFolderBoxImeControl : public WinLayer::WinImeControl {
+public:
+    explicit GuiFolderBoxImeControl(GuiFolderBox& owner);
+    void OnStartComposition() override;
+    void OnEndComposition() override;
+    void OnComposition(const WinLayer::WinImeComposition& record) override;
+    void OnOpenStatus(bool open) override;
+    void QueryCharPosition(IMECHARPOSITION& position) override;
+    bool PrepareReconversion() override { return false; }
+    // Answers the character-position query, only for a whole record.
+    LRESULT AnswerCharPosition(LPARAM record);
+    // Associates or detaches the context by the current side.
+    void UpdateImeState();
+
+    GuiFolderBox& box;
+
+private:
+    // Runs an edit command on the current side with empty arguments.
+    void RunCommand(uint32_t command);
 };
 
 class GuiFolderBox : public WinLayer::WinListBoxR<JobReportUnit> {
@@ -246,8 +281,80 @@ public:
     void DrawCursorFrame(WinLayer::WinDrawContext&, const RECT&, int32_t) override {}
     void FillArea(WinLayer::WinDrawContext&, const RECT&) override {}
 
+    // ---- key actions ----------------------------------------------------------------
+    // Runs the action list bound to the key and the modifiers held now;
+    // true when the key had a binding with at least one action.
+    bool RunActionList(WPARAM keyCode);
+    // Runs one action; false only for a name no action has (the rest of
+    // the list is then skipped).
+    bool ActionDispatch(const JobLayer::JobActionUnit& action);
+    // Search, replace, go to and insert through the input dialog (16, 19-22).
+    bool RunInputCommand(const JobLayer::JobActionUnit& action, uint32_t side, uint32_t command);
+    // The remembered request of an input command, titled and tagged afresh.
+    JobLayer::ActionArgs& InputParameters(uint32_t command);
+    bool ReplaceEach(uint32_t side, JobLayer::ActionArgs& request);
+    // The bindings, read when the window is made.
+    JobLayer::JobBindingOwner& Bindings() { return keys_.bindings; }
+
+    // ---- cursor and scroll operations ----------------------------------------------------
+    // Each takes the side and whether the selection grows; true when the
+    // caret moved. On a folder job the horizontal ones scroll by a page.
+    bool MoveCursorLeftOp(uint32_t side, bool extend);
+    bool MoveCursorRightOp(uint32_t side, bool extend);
+    bool MoveCursorToLineHeadOp(uint32_t side, bool extend);
+    bool MoveCursorToLineFootOp(uint32_t side, bool extend);
+    bool MoveCursorUpOp(uint32_t side, bool extend);
+    bool MoveCursorDownOp(uint32_t side, bool extend);
+    bool MoveCursorToFileHeadOp(uint32_t side, bool extend);
+    bool MoveCursorToFileFootOp(uint32_t side, bool extend);
+    void SelectSide(uint32_t side);
+    int32_t FindNonSameRow(int32_t start, int32_t step);
+    bool GotoNextNonSameRow();
+    bool GotoPrevNonSameRow();
+    bool GotoRow(int32_t row, bool clear = true);
+    void EnsureCursorShown();
+    void ApplyCursorMove(const JobLayer::JobCursor& position, bool extend);
+    void ScrollCaretIntoView();
+    void UpdateCaretX();
+    // Content width - visible width of a side (negative: it all shows).
+    int32_t ScrollMax(uint32_t side) const;
+    // Sets a side's horizontal offset, syncs the twin bar and repaints.
+    void SetSideOffset(uint32_t side, int32_t offset);
+    // Whether a row lies wholly in the visible part of the list.
+    bool RowInView(int32_t index);
+    // A row's rectangle on one side, in client coordinates.
+    RECT SideRect(int32_t index, uint32_t side);
+
+    // ---- clicks ----------------------------------------------------------------------
+    // The list's press hook: triple click, the kind's click hook, the cursor.
+    bool OnItemClick(POINT point, int32_t index) override;
+    void PlaceCursor(POINT point, bool extend);
+    void PlaceCaret(uint32_t side, POINT point, bool extend);
+    void DragSelectTo(uint32_t side, POINT point);
+    // ---- the line drag ------------------------------------------------------------
+    // Commands 4370-4373: a drag of the selected rows of a side, by mode
+    // (0 connect, 1 float), from where the mouse is.
+    void StartDragByCommand(int32_t dragMode, uint32_t side);
+    void BeginLineDrag();
+    void TrackLineDrag(POINT point);
+    bool CanDrop(POINT point);
+    // Ends a line drag, connecting or floating the rows when `drop`; any
+    // other press state just ends.
+    void EndLineDrag(bool drop);
+    void PaintDragFeedback(HDC dc);
+    // The press and selection part of a mouse move.
+    void OnLineDragMove(POINT point, WPARAM keys);
+    // Whether some selected row has a real unit on the side.
+    bool AnySelectedRealUnit(uint32_t side);
+    // The side menu of a right click on a side.
+    void OnContextMenu(POINT point, int32_t index) override;
+    LRESULT OnMenuCommand(WPARAM command, LPARAM value) override;
+    // Runs a chosen side-menu id; true when handled.
+    bool ExecuteSideMenu(uint32_t id, uint32_t side);
+
     FolderBoxView& View() { return view_; }
     LineDragState& Drag() { return drag_; }
+    GuiFolderBoxImeControl& Ime() { return ime_; }
     // The filter word of the box, read from the job at every rebuild.
     uint16_t filterWord = FilterAll;
 
@@ -260,6 +367,10 @@ private:
     FolderBoxClicks clicks_;
     LineDragState drag_;
     FolderBoxKeys keys_;
+    GuiFolderBoxImeControl ime_;
+    // The key codes held down with a handled binding (at most 20).
+    WPARAM heldKeys_[20] = {};
+    int32_t heldCount_ = 0;
     GuiFolderBoxDraw draw_;
     // The five argument records of the key actions and the box.
     JobLayer::ActionArgs actionArgs_[5];
@@ -273,5 +384,13 @@ private:
 
 // The spare job of the job list (kind none), made on first use.
 JobGroupUnit* SpareJob();
+
+// The system time in FILETIME units; 0 when it cannot be converted.
+uint64_t CurrentFileTime();
+// The label of a floating line drag: "Float".
+const RawLayer::RawString& FloatLabelText();
+// Whether the clipboard may be loaded into a side of this path: no path,
+// or a file inside the temporary folder (an empty folder holds nothing).
+bool ClipLoadAllowed(const RawLayer::RawString& path, const RawLayer::RawString& tempFolder);
 
 }  // namespace AppLayer

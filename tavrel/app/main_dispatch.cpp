@@ -270,14 +270,22 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         case CmdOpenBackup:
             RunBackupDialog(*this);
             break;
-        case CmdTabMenu:
-        case CmdListMenu:
         case CmdDragConnect1:
         case CmdDragConnect2:
         case CmdDragFloat1:
-        case CmdDragFloat2:
+        case CmdDragFloat2: {
+            const uint32_t offset = static_cast<uint32_t>(code - CmdDragConnect1);
+            views.folderBox.StartDragByCommand(offset >= 2 ? 1 : 0, offset % 2);
+            break;
+        }
         case CmdPrevDifferent:
+            views.folderBox.GotoPrevNonSameRow();
+            break;
         case CmdNextDifferent:
+            views.folderBox.GotoNextNonSameRow();
+            break;
+        case CmdTabMenu:
+        case CmdListMenu:
             // The work of these codes belongs to the tab menu, the side
             // menu, the line drags and the cursor moves;
             // until each lands, the code only refreshes the buttons.

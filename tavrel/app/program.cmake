@@ -14,3 +14,10 @@ file(GLOB _tavrel_icons CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/icons/*.ic
   ${CMAKE_SOURCE_DIR}/tavrel/app/res/*)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/tavrel/app/tavrel.rc PROPERTIES OBJECT_DEPENDS
   "${_tavrel_icons};${CMAKE_SOURCE_DIR}/toolkit/resources.rc;${CMAKE_SOURCE_DIR}/tavrel/jobs/resources.rc")
+# The default key files go beside the program, where the configuration's
+# "VirtualKeyFile" and "KeyBindingFile" find them.
+add_custom_command(TARGET tavrel_program POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different
+    ${CMAKE_SOURCE_DIR}/tavrel/app/res/VirtualKey.ini
+    ${CMAKE_SOURCE_DIR}/tavrel/app/res/KeyBinding.ini
+    ${CMAKE_BINARY_DIR})

@@ -62,8 +62,8 @@ JobSideRecord::JobSideRecord(uint32_t index, const JobKindType& jobKind)
     : sideIndex(index), columnCount(ColumnCountOf(jobKind.kind)), kind(jobKind) {}
 
 JobSideRecord::~JobSideRecord() {
-    composition[0].Clear();
-    composition[1].Clear();
+    WinLayer::ClearAttributedText(composition[0]);
+    WinLayer::ClearAttributedText(composition[1]);
 }
 
 uint32_t JobSideRecord::ColumnCountOf(uint32_t kind) {

@@ -19,6 +19,7 @@
 #include "tavrel/jobs/job_kind.h"
 #include "tavrel/jobs/job_report.h"
 #include "tavrel/jobs/pair_line.h"
+#include "toolkit/ime_control.h"
 
 namespace JobLayer {
 
@@ -39,21 +40,9 @@ enum : uint16_t {
     JobClosed = 64           // to be destroyed by PurgeClosed
 };
 
-// One attribute entry of an input-method composition (8 bytes).
-struct JobImeAttribute {
-    uint32_t position;
-    uint32_t attribute;
-};
-
-// A composition text with its attribute entries.
-struct JobCompositionText {
-    RawString text;
-    RawLayer::RawArrayC<JobImeAttribute> attributes;
-    void Clear() {
-        text = RawString();
-        attributes.Clear();
-    }
-};
+// A composition text of the input method: the text, its clauses and one
+// attribute byte per UTF-16 unit, the record the window toolkit reads.
+using JobCompositionText = WinLayer::AttributedText;
 
 // Anchor and cursor of a side as an ordered range.
 struct JobSelectionRange {

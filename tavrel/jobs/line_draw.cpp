@@ -295,6 +295,14 @@ int32_t JobLineUnit::CharIndexAtOffset(int32_t x) const {
 
 int32_t JobLineUnit::CharMidX(int32_t index) const {
     const JobLineDrawData* data = DrawData();
+    // Inside the line the middle of the character itself, so that
+    // CharIndexAtOffset gives the index back (a character narrower than the
+    // caret cell would otherwise move a vertical step one to the right).
+    if (data && index >= 0 && index < text_.Length()) {
+        const int32_t left = PositionOf(index);
+        const int32_t right = PositionOf(text_.NextCharPos(index));
+        if (right > left) return left + (right - left - 1) / 2;
+    }
     return PositionOf(index) + (data ? data->cellWidth : kUnlaidCell) / 2;
 }
 
@@ -487,16 +495,15 @@ void JobLineUnit::PaintLineText(const JobDrawContext& context, HDC dc, int32_t w
                 const JobCompositionText& main = side.composition[0];
                 const int32_t start = Clamp(span.from, 0, length);
                 const int32_t end = Clamp(span.to, start, length);
-                const int32_t clauses = static_cast<int32_t>(main.attributes.Count());
+                const int32_t clauses = static_cast<int32_t>(main.clauses.size());
                 if (clauses == 0) {
                     RECT fill = {origin + data.PositionX(start), 0, origin + data.PositionX(end), height};
                     AlphaRect(dc, fill, colors.imeClause2Color, colors.imeClauseOverwrap);
                 }
                 for (int32_t c = 0; c < clauses; ++c) {
-                    const JobImeAttribute& clause = main.attributes[c];
-                    int32_t from = static_cast<int32_t>(clause.position);
-                    int32_t to = c + 1 < clauses ? static_cast<int32_t>(main.attributes[c + 1].position)
-                                                 : main.text.Length();
+                    const RawRange& clause = main.clauses[static_cast<size_t>(c)];
+                    const int32_t from = Clamp(clause.start, 0, main.text.Length());
+                    const int32_t to = Clamp(clause.end, from, main.text.Length());
                     // Clause offsets count units of the record's text; the
                     // line holds the composition in its own kind.
                     RawString head, part;
@@ -507,8 +514,10 @@ void JobLineUnit::PaintLineText(const JobDrawContext& context, HDC dc, int32_t w
                     RawLayer::ConvertTextExactly(part, text_.Kind(), b);
                     const int32_t x0 = data.PositionX(Clamp(start + a.Length(), start, end));
                     const int32_t x1 = data.PositionX(Clamp(start + b.Length(), start, end));
-                    const bool target = clause.attribute == ATTR_TARGET_CONVERTED ||
-                                        clause.attribute == ATTR_TARGET_NOTCONVERTED;
+                    // The attribute of the clause's first UTF-16 unit.
+                    const size_t unit = static_cast<size_t>(head.As(RawLayer::KindUtf16).Length());
+                    const uint8_t attribute = unit < main.attributes.size() ? main.attributes[unit] : 0;
+                    const bool target = attribute == ATTR_TARGET_CONVERTED || attribute == ATTR_TARGET_NOTCONVERTED;
                     RECT fill = {origin + x0, 0, origin + x1, height};
                     AlphaRect(dc, fill, target ? colors.imeClause1Color : colors.imeClause2Color,
                               colors.imeClauseOverwrap);

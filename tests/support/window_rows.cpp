@@ -37,21 +37,8 @@ void RowHostIme::OnEndComposition() {
 void RowHostIme::OnComposition(const WinLayer::WinImeComposition& record) {
     JobSideRecord& side = host_.job->Side(host_.focus);
     side.compositionContents = record.contents;
-    JobLayer::JobCompositionText& main = side.composition[0];
-    main.Clear();
-    main.text = record.main.text;
-    // One entry per clause: where it starts, and the attribute of its first
-    // UTF-16 unit.
-    const std::vector<uint8_t>& attributes = record.main.attributes;
-    for (const RawLayer::RawRange& clause : record.main.clauses) {
-        RawString head;
-        head.AssignRange(record.main.text, RawLayer::RawRange{0, clause.start});
-        size_t offset = static_cast<size_t>(head.As(RawLayer::KindUtf16).Length());
-        main.attributes.Append(JobLayer::JobImeAttribute{static_cast<uint32_t>(clause.start),
-                                                         offset < attributes.size() ? attributes[offset] : uint8_t(0)});
-    }
-    side.composition[1].Clear();
-    side.composition[1].text = record.reading.text;
+    WinImeControl::CopyComposition(side.composition[0], record.main);
+    WinImeControl::CopyComposition(side.composition[1], record.reading);
     commands.push_back({JobLayer::CommandImeCompositionUpdate, host_.Execute(JobLayer::CommandImeCompositionUpdate)});
 }
 

@@ -8,6 +8,8 @@
 // USES_FOREGROUND: the row host is shown and takes the focus.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -297,6 +299,25 @@ TEST_F(LineDrawTest, CursorStepsEndOverCharactersWithoutAdvance) {
     EXPECT_EQ(caret.left, fresh.CaretRect(host->Context(0, 0), 4).left);
     EXPECT_EQ(line->DrawData()->PositionX(-5), 0);
     EXPECT_EQ(line->DrawData()->PositionX(1000), line->DrawData()->PositionX(length + 1));
+}
+
+TEST_F(LineDrawTest, EveryCharacterMiddleLeadsBackToItsIndex) {
+    // Random lines of narrow, wide and multi-unit characters: the middle
+    // that a vertical move remembers finds the same character again.
+    std::mt19937 random(24);
+    const char* pieces[] = {"i", "l", "W", "m", ".", "\xC3\xA9", "\xE8\xA1\xA8", "\t", " "};
+    for (int round = 0; round < 4; ++round) {
+        std::string line;
+        for (int i = 0; i < 40; ++i) line += pieces[random() % (sizeof pieces / sizeof *pieces)];
+        JobGroupUnit* job = Open(line + "\r\n", "x\r\n");
+        auto host = Show(job);
+        const JobLineUnit* unit = LineOf(job, 0, 0);
+        ASSERT_NE(unit->DrawData(), nullptr);
+        const RawString text = unit->LineText();
+        for (int32_t i = 0; i < text.Length(); i = text.NextCharPos(i)) {
+            EXPECT_EQ(unit->CharIndexAtOffset(unit->CharMidX(i)), i) << line << " at " << i;
+        }
+    }
 }
 
 TEST_F(LineDrawTest, LinesWiderThanTheExtentLimitGetEveryPosition) {

@@ -1,0 +1,731 @@
+// The folder box's keys, cursor moves, clicks, replace loop, line drag and
+// side menu on the main window built by the start-up code, with key files
+// written by each test.
+#include "tab_view_fixture.h"
+
+#include <functional>
+#include <vector>
+
+#include "base/clipboard.h"
+#include "base/language.h"
+#include "toolkit/environment.h"
+#include "tavrel/app/job_environment.h"
+#include "tavrel/jobs/shell_commands.h"
+#include "toolkit/win_message.h"
+
+namespace TabViewTest {
+namespace {
+
+using JobLayer::JobReportUnit;
+using WinLayer::WinListBoxItemUnit;
+
+class KeyActionsTest : public MainWindowFixture {
+protected:
+    // Key files beside the profile: the names used here and the bindings.
+    void WriteKeys(const std::string& bindings) {
+        ASSERT_TRUE(WriteFileBytes(temp.Join(L"VirtualKey.ini"),
+                                   "[VirtualKey]\r\nS=0x53\r\nF=0x46\r\nL=0x4C\r\nR=0x52\r\n"));
+        ASSERT_TRUE(WriteFileBytes(temp.Join(L"KeyBinding.ini"), "[KeyBinding]\r\n" + bindings));
+        // Named in full: the configuration of an earlier window in this
+        // process still holds its own resolved paths.
+        WriteProfile("", "VirtualKeyFile=" + Utf8(temp.Join(L"VirtualKey.ini")) + "\r\nKeyBindingFile=" +
+                             Utf8(temp.Join(L"KeyBinding.ini")) + "\r\n");
+    }
+    // The thread's key state with exactly these modifiers down.
+    static void SetModifiers(bool shift, bool ctrl, bool alt = false) {
+        BYTE state[256] = {};
+        GetKeyboardState(state);
+        state[VK_SHIFT] = state[VK_LSHIFT] = shift ? 0x80 : 0;
+        state[VK_CONTROL] = state[VK_LCONTROL] = ctrl ? 0x80 : 0;
+        state[VK_MENU] = state[VK_LMENU] = alt ? 0x80 : 0;
+        SetKeyboardState(state);
+    }
+    void Key(UINT message, WPARAM key) { SendMessageW(Box().window, message, key, 1); }
+    // Runs one action list as a bound key would.
+    void Run(const std::string& actions) {
+        JobLayer::JobBindingUnit binding;
+        JobLayer::ParseActionList(binding.actions, RawLayer::RawString::FromText(actions.c_str()));
+        for (const JobLayer::JobActionUnit& action : binding.actions) {
+            if (!Box().ActionDispatch(action)) break;
+        }
+        PumpUntilIdle();
+    }
+    std::wstring PutText(const wchar_t* name, const std::string& text) {
+        const std::wstring path = temp.Join(name);
+        EXPECT_TRUE(WriteFileBytes(path, text));
+        return path;
+    }
+    // The client point in the middle of a row's cell on a side.
+    POINT CellPoint(int32_t index, uint32_t side, int32_t x = -1) {
+        const RECT row = RowRect(index);
+        const int32_t d = Box().GetDividingPoint();
+        if (x < 0) x = side == 0 ? d / 2 : (d + Box().clientRect.right) / 2;
+        return POINT{x, (row.top + row.bottom) / 2};
+    }
+    void Mouse(UINT message, POINT point, WPARAM keys = 0) {
+        SendMessageW(Box().window, message, keys, MAKELPARAM(point.x, point.y));
+    }
+    std::string LineText(uint32_t side, int32_t row) {
+        const JobReportUnit* report = Current()->rows.At(row);
+        const JobLayer::JobContentUnit* unit = report ? report->Unit(side) : nullptr;
+        return unit ? Utf8(unit->Text().As(RawLayer::KindUtf16)) : std::string("<none>");
+    }
+    static std::string Utf8(const std::wstring& text) { return TestSupport::Utf8(text); }
+    static std::string Utf8(const RawLayer::RawString& wide) {
+        return TestSupport::Utf8(std::wstring(wide.Wide(), static_cast<size_t>(wide.Length())));
+    }
+};
+
+TEST_F(KeyActionsTest, ModifierWordIsTheKeyStateOfEachPress) {
+    WriteKeys("C-F=SelectSide(Side2)\r\nC-S=SelectSide(Side1)\r\n");
+    OpenPair(PutText(L"1.txt", "a\nb\n"), PutText(L"2.txt", "a\nc\n"));
+    Box().SetCurrentSide(0);
+    // Ctrl+Shift+F: no binding has exactly that word.
+    SetModifiers(true, true);
+    Key(WM_KEYDOWN, VK_SHIFT);
+    Key(WM_KEYDOWN, VK_CONTROL);
+    Key(WM_KEYDOWN, 'F');
+    EXPECT_EQ(Box().CurrentSide(), 0u);
+    SetModifiers(false, true);
+    Key(WM_KEYDOWN, 'F');
+    EXPECT_EQ(Box().CurrentSide(), 1u);
+    // Shift held repeats its key-down; then Shift is up and Ctrl+S runs.
+    SetModifiers(true, false);
+    for (int i = 0; i < 5; ++i) Key(WM_KEYDOWN, VK_SHIFT);
+    SetModifiers(false, true);
+    Key(WM_KEYDOWN, VK_CONTROL);
+    Key(WM_KEYDOWN, 'S');
+    EXPECT_EQ(Box().CurrentSide(), 0u);
+    // Ctrl released while another window had the focus: S alone runs nothing.
+    Box().SetCurrentSide(1);
+    SetFocus(Views().tabBar.window);
+    SetModifiers(false, false);
+    SetFocus(Box().window);
+    Key(WM_KEYDOWN, 'S');
+    EXPECT_EQ(Box().CurrentSide(), 1u);
+}
+
+TEST_F(KeyActionsTest, UnboundSystemKeyGoesOnAndBoundAltKeyRuns) {
+    WriteKeys("A-L=SelectSide(Side1)\r\nA-R=SelectSide(Side2)\r\n");
+    OpenPair(PutText(L"1.txt", "a\n"), PutText(L"2.txt", "b\n"));
+    Box().SetCurrentSide(0);
+    SetModifiers(false, false, true);
+    Key(WM_SYSKEYDOWN, 'R');
+    EXPECT_EQ(Box().CurrentSide(), 1u);
+    Key(WM_SYSKEYDOWN, 'L');
+    EXPECT_EQ(Box().CurrentSide(), 0u);
+    // Alt+F4 is unbound: the default handling closes the window.
+    const HWND main = run.Window();
+    SendMessageW(Box().window, WM_SYSKEYDOWN, VK_F4, 0x20000001);
+    SetModifiers(false, false, false);
+    PumpUntil([main] { return !IsWindow(main); }, 3000);
+    EXPECT_FALSE(IsWindow(main));
+}
+
+TEST_F(KeyActionsTest, UnknownActionStopsTheList) {
+    OpenPair(PutText(L"1.txt", "one\ntwo\nthree\n"), PutText(L"2.txt", "one\n2\nthree\n"));
+    Box().SetCurrentSide(0);
+    ASSERT_TRUE(RawLayer::ClipboardSetText(RawLayer::RawString::FromLiteral("kept")));
+    Run("SelectAll; Bogus; CopyToClipboard");
+    EXPECT_EQ(Box().CountSelection(), Box().Count());
+    EXPECT_EQ(Utf8(RawLayer::ClipboardGetText(100).As(RawLayer::KindUtf16)), "kept");
+    // The names are matched letter for letter.
+    JobLayer::JobActionUnit misspelt(RawLayer::RawString::FromLiteral("GotoPrevDifferentLine"),
+                                     RawLayer::RawStringList(true));
+    EXPECT_FALSE(Box().ActionDispatch(misspelt));
+}
+
+TEST_F(KeyActionsTest, ReplaceEachEndsAfterDoublingEveryMatchOnce) {
+    const std::wstring two = PutText(L"2.txt", "a ba\nxyz\naa\n");
+    OpenPair(PutText(L"1.txt", "q\n"), two);
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 1, true));
+    Box().SetCurrentSide(1);
+    Run("ReplaceText(\"a\", \"aa\")");
+    EXPECT_EQ(LineText(1, 0) + "|" + LineText(1, 1) + "|" + LineText(1, 2), "aa baa|xyz|aaaa");
+    // Empty hits on every line without x: the loop ends.
+    Run("ReplaceText(\"!x\", \"-\")");
+    Command(AppLayer::CmdSaveSide2);
+    const std::vector<uint8_t> bytes = ReadFileBytes(two);
+    EXPECT_NE(std::string(bytes.begin(), bytes.end()).find("xyz"), std::string::npos);
+}
+
+TEST_F(KeyActionsTest, HorizontalMovesOfAFolderJobScrollByPages) {
+    const std::wstring a = temp.Join(L"a"), b = temp.Join(L"b");
+    CreateDirectoryW(a.c_str(), nullptr);
+    CreateDirectoryW(b.c_str(), nullptr);
+    WriteFileBytes(a + L"\\" + std::wstring(60, L'n') + L".txt", "x");
+    WriteFileBytes(b + L"\\short.txt", "y");
+    OpenPair(a, b);
+    // Side 1 is narrowed until its content is wider than the view.
+    Box().SetDividingPoint(80);
+    Box().LayoutColumns();
+    const int32_t max = Box().ScrollMax(0);
+    ASSERT_GT(max, 0);
+    Box().Job()->side1.scrollX = max;
+    Run("MoveCursorLeft(Side1)");
+    EXPECT_EQ(Box().Job()->side1.scrollX, std::max(0, max - Box().View().viewWidth));
+    Run("MoveCursorLeft(Side1)");
+    EXPECT_EQ(Box().Job()->side1.scrollX, 0);
+    Run("MoveCursorToLineFoot(Side1)");
+    EXPECT_EQ(Box().Job()->side1.scrollX, max);
+    // Side 2 shows all its content: head gives content - visible, foot 0.
+    const int32_t narrow = Box().ScrollMax(1);
+    ASSERT_LT(narrow, 0);
+    Run("MoveCursorToLineHead(Side2)");
+    EXPECT_EQ(Box().Job()->side2.scrollX, narrow);
+    Run("MoveCursorToLineFoot(Side2)");
+    EXPECT_EQ(Box().Job()->side2.scrollX, 0);
+}
+
+TEST_F(KeyActionsTest, HScrollToLineFootStopsAtTheLimit) {
+    OpenPair(PutText(L"1.txt", std::string(300000, 'w') + "\n"), PutText(L"2.txt", "w\n"));
+    // The text column as wide as such a line would measure unclipped.
+    Box().Job()->side1.measuredWidth[1] = 300000 * 8;
+    ASSERT_GT(Box().ScrollMax(0), 100000);
+    Run("HScrollToLineFoot(Side1)");
+    EXPECT_EQ(Box().Job()->side1.scrollX, 100000);
+}
+
+TEST_F(KeyActionsTest, VerticalMovesAndDifferentLineJumpsStartWithoutACursor) {
+    // Row 0 same, row 1 only on side 2 (a placeholder on side 1), then
+    // same rows and a changed one.
+    OpenPair(PutText(L"1.txt", "s\nt\nu\nv\n"), PutText(L"2.txt", "s\nextra\nt\nu\nV\n"));
+    JobGroupUnit& job = *Current();
+    job.side1.cursorRow = -1;
+    Box().SetCurrentSide(0);
+    Run("MoveCursorDown");
+    EXPECT_EQ(job.side1.cursorRow, 0);
+    Run("MoveCursorDown");
+    EXPECT_EQ(job.side1.cursorRow, 2) << "the placeholder row is passed";
+    // A hidden row is passed as well.
+    Box().ItemAt(3)->flags |= WinListBoxItemUnit::ItemHidden;
+    job.rows.At(3)->flags |= JobLayer::RowSkipped;
+    Run("MoveCursorDown");
+    EXPECT_GT(job.side1.cursorRow, 3);
+    Box().ClearItems();
+    Box().RebuildRows();
+    Box().cursor = -1;
+    Run("GotoNextDiffrentLine");
+    EXPECT_EQ(Box().cursor, 1);
+    Box().cursor = -1;
+    Run("GotoPrevDiffrentLine");
+    EXPECT_EQ(Box().cursor, Box().Count() - 1);
+}
+
+TEST_F(KeyActionsTest, ClicksPlaceTheCursorOnlyOnRows) {
+    OpenPair(PutText(L"1.txt", "alpha beta\nsecond line\nthird\n"), PutText(L"2.txt", "alpha\nsecond\nthird\n"));
+    JobGroupUnit& job = *Current();
+    const POINT onRow = CellPoint(1, 0, Box().GetDividingPoint() - 20);
+    Mouse(WM_LBUTTONDOWN, onRow);
+    Mouse(WM_LBUTTONUP, onRow);
+    EXPECT_EQ(job.side1.cursorRow, 1);
+    EXPECT_EQ(job.currentRow, 1);
+    // The title row and the space under the rows leave it.
+    const RECT title = RowRect(-2);
+    Mouse(WM_LBUTTONDOWN, POINT{20, (title.top + title.bottom) / 2});
+    Mouse(WM_LBUTTONUP, POINT{20, (title.top + title.bottom) / 2});
+    const RECT last = RowRect(Box().Count() - 1);
+    Mouse(WM_LBUTTONDOWN, POINT{20, last.bottom + 40});
+    Mouse(WM_LBUTTONUP, POINT{20, last.bottom + 40});
+    EXPECT_EQ(job.side1.cursorRow, 1);
+    EXPECT_EQ(job.currentRow, 1);
+    EXPECT_EQ(Box().cursor, 1);
+    // The line-number column selects the whole line.
+    const POINT number = CellPoint(0, 0, Box().clientRect.left + 4);
+    Mouse(WM_LBUTTONDOWN, number);
+    Mouse(WM_LBUTTONUP, number);
+    EXPECT_EQ(job.side1.cursorRow, 0);
+    EXPECT_EQ(job.side1.anchorRow, 0);
+    EXPECT_EQ(job.side1.anchorColumn, 0);
+    EXPECT_EQ(job.side1.cursorColumn, 10) << "the whole of \"alpha beta\"";
+    // Shift+click there extends the line selection.
+    SetModifiers(true, false);
+    const POINT third = CellPoint(2, 0, Box().clientRect.left + 4);
+    Mouse(WM_LBUTTONDOWN, third, MK_LBUTTON | MK_SHIFT);
+    Mouse(WM_LBUTTONUP, third, MK_SHIFT);
+    SetModifiers(false, false);
+    EXPECT_EQ(job.side1.anchorRow, 0);
+    EXPECT_EQ(job.side1.cursorRow, 2);
+}
+
+TEST_F(KeyActionsTest, LineDragStartsPastFivePixelsAndConnectsOnRelease) {
+    OpenPair(PutText(L"1.txt", "one\ntwo\nthree\n"), PutText(L"2.txt", "zero\nthree\nfour\n"));
+    JobGroupUnit& job = *Current();
+    const int32_t from = 0;
+    const POINT press = CellPoint(from, 0);
+    SetModifiers(false, true);
+    Mouse(WM_LBUTTONDOWN, press, MK_LBUTTON | MK_CONTROL);
+    Mouse(WM_MOUSEMOVE, POINT{press.x + 5, press.y}, MK_LBUTTON | MK_CONTROL);
+    EXPECT_NE(Box().Drag().state, AppLayer::LineDragState::LineDrag);
+    Mouse(WM_MOUSEMOVE, POINT{press.x + 6, press.y}, MK_LBUTTON | MK_CONTROL);
+    ASSERT_EQ(Box().Drag().state, AppLayer::LineDragState::LineDrag);
+    // A press whose drag was cancelled by the mode going away connects nothing.
+    SendMessageW(Box().window, WM_CANCELMODE, 0, 0);
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+    // Again, released over a line of the other side.
+    Mouse(WM_LBUTTONDOWN, press, MK_LBUTTON | MK_CONTROL);
+    Mouse(WM_MOUSEMOVE, POINT{press.x + 10, press.y}, MK_LBUTTON | MK_CONTROL);
+    ASSERT_EQ(Box().Drag().state, AppLayer::LineDragState::LineDrag);
+    const int32_t target = Box().Count() - 1;
+    const POINT drop = CellPoint(target, 1);
+    Mouse(WM_MOUSEMOVE, drop, MK_LBUTTON | MK_CONTROL);
+    EXPECT_TRUE(Box().Drag().dropAllowed);
+    Mouse(WM_LBUTTONUP, drop, MK_CONTROL);
+    SetModifiers(false, false);
+    PumpUntilIdle();
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+    // The rows pair "one" with the line that was the drop target.
+    bool paired = false;
+    for (const JobReportUnit& row : job.rows) {
+        const JobLayer::JobContentUnit* left = row.Unit(0);
+        const JobLayer::JobContentUnit* right = row.Unit(1);
+        if (left && right && !left->IsPlaceholder() && !right->IsPlaceholder() &&
+            Utf8(left->Text().As(RawLayer::KindUtf16)) == "one") {
+            paired = Utf8(right->Text().As(RawLayer::KindUtf16)) != "one";
+        }
+    }
+    EXPECT_TRUE(paired);
+}
+
+TEST_F(KeyActionsTest, ReloadDuringALineDragEndsItUnconnected) {
+    OpenPair(PutText(L"1.txt", "one\ntwo\n"), PutText(L"2.txt", "uno\ndos\n"));
+    const POINT press = CellPoint(0, 0);
+    Mouse(WM_LBUTTONDOWN, press, MK_LBUTTON | MK_CONTROL);
+    Mouse(WM_MOUSEMOVE, POINT{press.x + 20, press.y}, MK_LBUTTON | MK_CONTROL);
+    ASSERT_EQ(Box().Drag().state, AppLayer::LineDragState::LineDrag);
+    Command(AppLayer::CmdReloadTab);
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+    EXPECT_NE(GetCapture(), Box().window);
+    // A press released elsewhere: the next move without the button ends it.
+    Mouse(WM_LBUTTONDOWN, press, MK_LBUTTON);
+    Mouse(WM_MOUSEMOVE, POINT{press.x + 1, press.y}, 0);
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+}
+
+TEST_F(KeyActionsTest, ImeCompositionGoesIntoTheEditableLineOnce) {
+    OpenPair(PutText(L"1.txt", "left\n"), PutText(L"2.txt", "xy\n"));
+    SetFocus(Box().window);
+    // A non-editable side: the box holds no context.
+    Box().SelectSide(1);
+    EXPECT_EQ(ImmGetContext(Box().window), nullptr);
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 1, true));
+    const POINT head = CellPoint(0, 1);  // in the text, right of its end
+    Mouse(WM_LBUTTONDOWN, head, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, head);
+    ASSERT_EQ(Box().CurrentSide(), 1u);
+    HIMC context = ImmGetContext(Box().window);
+    ASSERT_NE(context, nullptr);
+    wchar_t text[] = L"\x3042\x3044";
+    ImmSetCompositionStringW(context, SCS_SETSTR, text, sizeof(wchar_t) * 2, nullptr, 0);
+    ImmNotifyIME(context, NI_COMPOSITIONSTR, CPS_COMPLETE, 0);
+    ImmReleaseContext(Box().window, context);
+    PumpUntilIdle();
+    EXPECT_EQ(LineText(1, 0), "xy\xE3\x81\x82\xE3\x81\x84");
+    Run("Undo(Side2)");
+    EXPECT_EQ(LineText(1, 0), "xy");
+    // The character-position query reads only a whole record.
+    EXPECT_EQ(SendMessageW(Box().window, WM_IME_REQUEST, IMR_QUERYCHARPOSITION, 0), 0);
+    BYTE small[sizeof(IMECHARPOSITION)];
+    memset(small, 0xAB, sizeof small);
+    reinterpret_cast<IMECHARPOSITION*>(small)->dwSize = 20;
+    EXPECT_EQ(SendMessageW(Box().window, WM_IME_REQUEST, IMR_QUERYCHARPOSITION, reinterpret_cast<LPARAM>(small)), 0);
+    for (size_t i = sizeof(DWORD); i < sizeof small; ++i) ASSERT_EQ(small[i], 0xAB) << i;
+    IMECHARPOSITION whole{};
+    whole.dwSize = sizeof whole;
+    whole.dwCharPos = 7;
+    EXPECT_EQ(SendMessageW(Box().window, WM_IME_REQUEST, IMR_QUERYCHARPOSITION, reinterpret_cast<LPARAM>(&whole)), 1);
+    EXPECT_EQ(whole.dwCharPos, 7u);
+    // Side 1 is not editable: the context goes.
+    Box().SelectSide(0);
+    EXPECT_EQ(ImmGetContext(Box().window), nullptr);
+}
+
+// What the timer read from the open popup menu: per position the id and
+// its state (-1 for a separator).
+struct MenuSeen {
+    int opened = 0;
+    std::vector<std::pair<UINT, UINT>> items;
+    std::vector<std::wstring> texts;
+};
+MenuSeen g_menu;
+
+// The popup menu window of this thread (another test's menu may be open
+// on the same display).
+BOOL CALLBACK FindOwnMenu(HWND window, LPARAM found) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (std::wstring(name) != L"#32768" || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND popup = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindOwnMenu, reinterpret_cast<LPARAM>(&popup));
+    if (!popup) return;
+    KillTimer(nullptr, timer);
+    const HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+    ++g_menu.opened;
+    g_menu.items.clear();
+    g_menu.texts.clear();
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+        g_menu.items.emplace_back(GetMenuItemID(menu, i), state);
+        wchar_t text[200] = {};
+        GetMenuStringW(menu, static_cast<UINT>(i), text, 200, MF_BYPOSITION);
+        g_menu.texts.push_back(text);
+    }
+    EndMenu();
+}
+
+class SideMenuTest : public KeyActionsTest {
+protected:
+    // Right-clicks a point and reads the menu that opens (none: opened 0).
+    void RightClick(POINT point) {
+        g_menu = MenuSeen();
+        const UINT_PTR timer = SetTimer(nullptr, 0, 30, ReadOpenMenu);
+        Mouse(WM_RBUTTONDOWN, point);
+        Mouse(WM_RBUTTONUP, point);
+        KillTimer(nullptr, timer);
+        PumpUntilIdle();
+    }
+    // The state of an id in the menu read; ~0u when it is not listed.
+    static UINT State(UINT id) {
+        for (const auto& item : g_menu.items) {
+            if (item.first == id) return item.second;
+        }
+        return ~0u;
+    }
+    static bool Grayed(UINT id) { return State(id) != ~0u && (State(id) & MF_GRAYED); }
+    static bool Enabled(UINT id) { return State(id) != ~0u && !(State(id) & (MF_GRAYED | MF_DISABLED)); }
+    // Separators only between items.
+    static void ExpectSeparatorsBetween() {
+        ASSERT_FALSE(g_menu.items.empty());
+        EXPECT_FALSE(g_menu.items.front().second & MF_SEPARATOR);
+        EXPECT_FALSE(g_menu.items.back().second & MF_SEPARATOR);
+        for (size_t i = 1; i < g_menu.items.size(); ++i) {
+            EXPECT_FALSE((g_menu.items[i].second & MF_SEPARATOR) && (g_menu.items[i - 1].second & MF_SEPARATOR));
+        }
+    }
+};
+
+TEST_F(SideMenuTest, TextPairItemsFollowTheSidesAndTheSelection) {
+    OpenPair(PutText(L"1.txt", "one\ntwo\n"), PutText(L"2.txt", "one\n2\n"));
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 1, true));
+    const int32_t d = Box().GetDividingPoint();
+    RightClick(CellPoint(0, 1));
+    ASSERT_EQ(g_menu.opened, 1);
+    ExpectSeparatorsBetween();
+    EXPECT_TRUE(Enabled(3)) << "a side with a path can be saved";
+    EXPECT_EQ(g_menu.texts[2], L"Save to file (side2).");
+    EXPECT_TRUE(Grayed(4));
+    EXPECT_TRUE(State(16) & MF_CHECKED);
+    EXPECT_TRUE(Grayed(17));
+    EXPECT_TRUE(Enabled(15));
+    EXPECT_TRUE(Enabled(13));
+    // No selection: the drag items are grayed; two rows: float only.
+    Box().ClearSelection();
+    Box().cursor = -1;
+    RightClick(CellPoint(0, 0));
+    EXPECT_TRUE(Grayed(7));
+    EXPECT_TRUE(Grayed(8));
+    EXPECT_FALSE(State(16) & MF_CHECKED);
+    Box().MarkRange(0, 1);
+    RightClick(CellPoint(0, 0));
+    EXPECT_TRUE(Grayed(7));
+    EXPECT_TRUE(Enabled(8));
+    EXPECT_TRUE(Enabled(12) == false) << "side 1 is not editable";
+    // The dividing zone shows no menu.
+    RightClick(POINT{d, CellPoint(0, 0).y});
+    EXPECT_EQ(g_menu.opened, 0);
+    // "DeleteSide" chosen on the editable side deletes the selected lines.
+    Box().ClearSelection();
+    Box().MarkRange(0, 0);
+    SendMessageW(Box().window, WinLayer::WinMessage::MenuCommand, 12, 1);
+    PumpUntilIdle();
+    int32_t lines = 0;
+    std::string kept;
+    for (const JobReportUnit& row : Current()->rows) {
+        if (row.Unit(1) && !row.Unit(1)->IsPlaceholder()) {
+            ++lines;
+            kept = Utf8(row.Unit(1)->Text().As(RawLayer::KindUtf16));
+        }
+    }
+    EXPECT_EQ(lines, 1);
+    EXPECT_EQ(kept, "2");
+}
+
+TEST_F(SideMenuTest, OnlyTheFirstMarkOfATextTakesTheSide) {
+    OpenPair(PutText(L"1.txt", "a\n"), PutText(L"2.txt", "b\n"));
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"Lang.ini"),
+                               "[Test]\r\nListMenu_ReloadSide=Side %s or %s\r\nListMenu_ReloadTab=No mark\r\n"));
+    RawLayer::LanguageTable& table = RawLayer::LanguageTable::Construct();
+    table.SetFilePath(W(temp.Join(L"Lang.ini")));
+    ASSERT_TRUE(table.UseLanguage(RawLayer::RawString::FromLiteral("Test")));
+    RightClick(CellPoint(0, 1));
+    table.UseLanguage(RawLayer::RawString::FromLiteral("Default"));
+    ASSERT_EQ(g_menu.opened, 1);
+    EXPECT_EQ(g_menu.texts[0], L"No mark");
+    EXPECT_EQ(g_menu.texts[1], L"Side 2 or %s");
+}
+
+TEST_F(SideMenuTest, SaveIsGrayedWithoutAPathAndLineCommandsNeedOneRow) {
+    const std::wstring a = temp.Join(L"a"), b = temp.Join(L"b");
+    CreateDirectoryW(a.c_str(), nullptr);
+    CreateDirectoryW(b.c_str(), nullptr);
+    WriteFileBytes(a + L"\\x.txt", "1");
+    WriteFileBytes(a + L"\\y.txt", "2");
+    WriteFileBytes(b + L"\\x.txt", "3");
+    OpenPair(a, b);
+    JobLayer::JobUserShellList& commands = JobLayer::ShellCommandStore::Instance().userCommands;
+    auto* single = new JobLayer::JobUserShellUnit();
+    single->name = RawLayer::RawString::FromLiteral("Single");
+    commands.Add(single);
+    struct Drop {
+        JobLayer::JobUserShellList& list;
+        ~Drop() { list.Clear(); }
+    } drop{commands};
+    Box().MarkRange(0, 0);
+    RightClick(CellPoint(0, 0));
+    ASSERT_EQ(g_menu.opened, 1);
+    EXPECT_TRUE(Grayed(3)) << "folders are not saved";
+    EXPECT_TRUE(Enabled(4));
+    EXPECT_TRUE(Enabled(26)) << "one selected row";
+    EXPECT_EQ(g_menu.texts.back(), L"Execute line : Single");
+    Box().MarkRange(0, 1);
+    RightClick(CellPoint(0, 0));
+    EXPECT_EQ(State(26), ~0u) << "two selected rows";
+    ExpectSeparatorsBetween();
+    // Only ids up to 126 run, so no more commands are listed.
+    for (int i = 0; i < 110; ++i) {
+        auto* many = new JobLayer::JobUserShellUnit();
+        many->name = RawLayer::RawString::FromLiteral("Many");
+        many->targetLine = 1;
+        commands.Add(many);
+    }
+    RightClick(CellPoint(0, 0));
+    ASSERT_FALSE(g_menu.items.empty());
+    EXPECT_EQ(g_menu.items.back().first, 126u);
+}
+
+// Dialogs answered from a thread timer while they run modally: each step
+// waits for a shown window of this thread with the title and then sends
+// the key (0: closes it).
+struct DialogStep {
+    std::wstring title;
+    WPARAM key;
+};
+std::vector<DialogStep> g_steps;
+int g_answered = 0;
+
+BOOL CALLBACK AnswerWindow(HWND window, LPARAM) {
+    if (g_steps.empty() || !IsWindowVisible(window)) return TRUE;
+    wchar_t title[200] = {};
+    GetWindowTextW(window, title, 200);
+    if (g_steps.front().title != title) return TRUE;
+    const WPARAM key = g_steps.front().key;
+    g_steps.erase(g_steps.begin());
+    ++g_answered;
+    if (!key) {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    } else {
+        const HWND focus = GetFocus();
+        PostMessageW(focus && IsChild(window, focus) ? focus : window, WM_KEYDOWN, key, 1);
+    }
+    return FALSE;
+}
+
+void CALLBACK AnswerDialogs(HWND, UINT, UINT_PTR, DWORD) {
+    EnumThreadWindows(GetCurrentThreadId(), AnswerWindow, 0);
+}
+
+class DialogTest : public KeyActionsTest {
+protected:
+    void Answer(std::vector<DialogStep> steps) {
+        g_steps = std::move(steps);
+        g_answered = 0;
+        timer_ = SetTimer(nullptr, 0, 40, AnswerDialogs);
+    }
+    void TearDown() override {
+        KillTimer(nullptr, timer_);
+        KeyActionsTest::TearDown();
+    }
+    UINT_PTR timer_ = 0;
+};
+
+TEST_F(DialogTest, SearchWithoutArgumentsAsksOnceThenUsesTheRememberedText) {
+    OpenPair(PutText(L"1.txt", "find me\nfind me\n"), PutText(L"2.txt", "x\n"));
+    Box().SetCurrentSide(0);
+    JobLayer::JobActionUnit search(RawLayer::RawString::FromLiteral("SearchForward"), RawLayer::RawStringList(true));
+    Answer({{L"Tavrel - Input text for search.", 0}});
+    EXPECT_FALSE(Box().RunInputCommand(search, 0, JobLayer::CommandSearchForward));
+    EXPECT_EQ(g_answered, 1);
+    // One search with a text; the next one asks nothing.
+    Run("SearchForward(\"me\")");
+    Box().InputParameters(JobLayer::CommandSearchForward).operands[0] = RawLayer::RawString::FromLiteral("find");
+    Answer({{L"Tavrel - Input text for search.", 0}});
+    EXPECT_TRUE(Box().RunInputCommand(search, 0, JobLayer::CommandSearchForward));
+    EXPECT_EQ(g_answered, 0);
+}
+
+TEST_F(DialogTest, ReplaceQuestionSkipsReplacesAndStops) {
+    OpenPair(PutText(L"1.txt", "q\n"), PutText(L"2.txt", "a a a a\n"));
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 1, true));
+    Box().SetCurrentSide(1);
+    JobLayer::ActionArgs request(RawLayer::RawString::FromLiteral("a"), RawLayer::RawString::FromLiteral("b"));
+    request.word = JobLayer::ActionArgs::AskEachReplacement | JobLayer::ActionArgs::BeginAtHead;
+    Answer({{L"Tavrel", 'N'}, {L"Tavrel", 'Y'}, {L"Tavrel", 'C'}});
+    EXPECT_TRUE(Box().ReplaceEach(1, request));
+    EXPECT_EQ(g_answered, 3);
+    EXPECT_EQ(LineText(1, 0), "a b a a");
+}
+
+TEST_F(KeyActionsTest, DoubleClickSelectsAWordAndAThirdPressTheLine) {
+    OpenPair(PutText(L"1.txt", "alpha beta gamma\n"), PutText(L"2.txt", "x\n"));
+    JobGroupUnit& job = *Current();
+    // A point inside "beta": the caret's column from the unit itself.
+    const int32_t d = Box().GetDividingPoint();
+    POINT point = CellPoint(0, 0, 0);
+    int32_t column = -1;
+    for (int32_t x = Box().clientRect.left; x < d - 2 && column != 7; ++x) {
+        point.x = x;
+        Mouse(WM_LBUTTONDOWN, point, MK_LBUTTON);
+        Mouse(WM_LBUTTONUP, point);
+        column = job.side1.cursorColumn;
+        Sleep(GetDoubleClickTime() / 1000 + 1);
+    }
+    ASSERT_EQ(column, 7);
+    Sleep(GetDoubleClickTime() + 20);
+    Mouse(WM_LBUTTONDOWN, point, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, point);
+    Mouse(WM_LBUTTONDBLCLK, point, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, point);
+    EXPECT_EQ(job.side1.anchorColumn, 6);
+    EXPECT_EQ(job.side1.cursorColumn, 10);
+    // A third press 6 pixels away is a plain click.
+    Mouse(WM_LBUTTONDOWN, POINT{point.x + 6, point.y}, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, POINT{point.x + 6, point.y});
+    EXPECT_EQ(job.side1.anchorColumn, job.side1.cursorColumn);
+    // Within 5 pixels and the double-click time: the whole line.
+    Mouse(WM_LBUTTONDBLCLK, point, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, point);
+    Mouse(WM_LBUTTONDOWN, POINT{point.x + 5, point.y + 5}, MK_LBUTTON);
+    Mouse(WM_LBUTTONUP, POINT{point.x + 5, point.y + 5});
+    EXPECT_EQ(job.side1.anchorColumn, 0);
+    EXPECT_EQ(job.side1.cursorColumn, 16);
+}
+
+TEST_F(KeyActionsTest, TwoSelectedRowsFloatAndTheImageShowsTheLabel) {
+    OpenPair(PutText(L"1.txt", "one\ntwo\nthree\n"), PutText(L"2.txt", "uno\ndos\ntres\n"));
+    Box().ClearSelection();
+    Box().MarkRange(0, 1);
+    const POINT press = CellPoint(0, 0);
+    Mouse(WM_LBUTTONDOWN, press, MK_LBUTTON | MK_CONTROL);
+    Box().MarkRange(0, 1);
+    Mouse(WM_MOUSEMOVE, POINT{press.x + 30, press.y + 40}, MK_LBUTTON | MK_CONTROL);
+    ASSERT_EQ(Box().Drag().state, AppLayer::LineDragState::LineDrag);
+    EXPECT_EQ(Box().Drag().dragMode, 1);
+    const DibCanvas canvas = Capture();
+    // The label box: "FloatedColor" at the image's bottom-right corner.
+    const int32_t d = Box().GetDividingPoint();
+    const RECT image{press.x + 30, 0, d - 2 + 30, canvas.Height()};
+    EXPECT_GT(canvas.CountColor(image, kFloated), 40);
+    // Without a "FloatedColor" the label is white: its text is drawn in
+    // the list's text colour.
+    JobLayer::ConfigStore::Instance().colors.floatedColor = JobLayer::NoColorValue;
+    {
+        const DibCanvas plain = Capture();
+        // The image's bottom row (three rows centred on the mouse), right end.
+        const int32_t h = Box().RowHeight();
+        const LONG bottom = press.y + 40 + h + h / 2;
+        const RECT label{d - 2 + 30 - 40, bottom - h + 2, d - 2 + 30 - 1, bottom - 1};
+        EXPECT_EQ(plain.CountColor(image, kFloated), 0);
+        EXPECT_GT(plain.CountColor(label, WinLayer::ListTextColor()), 5);
+    }
+    // A right press ends it, nothing connected.
+    Mouse(WM_RBUTTONDOWN, press);
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+    EXPECT_NE(GetCapture(), Box().window);
+    // A release outside the box connects nothing either.
+    Mouse(WM_LBUTTONDOWN, press, MK_LBUTTON | MK_CONTROL);
+    Mouse(WM_MOUSEMOVE, POINT{press.x, press.y + 20}, MK_LBUTTON | MK_CONTROL);
+    ASSERT_EQ(Box().Drag().state, AppLayer::LineDragState::LineDrag);
+    Mouse(WM_LBUTTONUP, POINT{-50, -50}, MK_CONTROL);
+    PumpUntilIdle();
+    for (const JobReportUnit& row : Current()->rows) {
+        ASSERT_TRUE(row.Unit(0) && row.Unit(1));
+        EXPECT_FALSE(row.Unit(0)->IsPlaceholder() || row.Unit(1)->IsPlaceholder());
+    }
+}
+
+TEST_F(KeyActionsTest, BinarySideSelectsByDragAndNeverLineDrags) {
+    std::string bytes(64, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+    const std::wstring one = temp.Join(L"1.bin"), two = temp.Join(L"2.bin");
+    WriteFileBytes(one, bytes);
+    bytes[3] = 'x';
+    WriteFileBytes(two, bytes);
+    OpenPair(one, two);
+    ASSERT_EQ(Current()->kind.kind, JobLayer::KindBinary);
+    const POINT press = CellPoint(0, 0);
+    Mouse(WM_LBUTTONDOWN, press, MK_LBUTTON | MK_CONTROL);
+    Mouse(WM_MOUSEMOVE, POINT{press.x + 20, press.y}, MK_LBUTTON | MK_CONTROL);
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+    Mouse(WM_LBUTTONUP, POINT{press.x + 20, press.y});
+    Mouse(WM_LBUTTONDOWN, press, MK_LBUTTON);
+    Mouse(WM_MOUSEMOVE, POINT{press.x + 20, press.y}, MK_LBUTTON);
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::SelectDrag);
+    Mouse(WM_LBUTTONUP, POINT{press.x + 20, press.y});
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+}
+
+TEST_F(KeyActionsTest, VerticalMovesKeepTheCaretX) {
+    OpenPair(PutText(L"1.txt", "abcdef\nab\nabcdef\n"), PutText(L"2.txt", "abcdef\nab\nabcdef\n"));
+    JobGroupUnit& job = *Current();
+    Box().SetCurrentSide(0);
+    ASSERT_TRUE(Box().GotoRow(0, false));
+    job.side1.cursorColumn = job.side1.anchorColumn = 5;
+    job.side1.preferredX = -1;
+    Run("MoveCursorDown");
+    EXPECT_EQ(job.side1.cursorRow, 1);
+    EXPECT_EQ(job.side1.cursorColumn, 2) << "fitted to the short line";
+    Run("MoveCursorDown");
+    EXPECT_EQ(job.side1.cursorRow, 2);
+    EXPECT_EQ(job.side1.cursorColumn, 5) << "back at the remembered x";
+}
+
+TEST_F(KeyActionsTest, DragByCommandFollowsTheMouseAndEscapeFinishesIt) {
+    WriteKeys("");
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"KeyBinding.ini"), "[KeyBinding]\r\n0x1B=FinishDrags\r\n"));
+    OpenPair(PutText(L"1.txt", "one\ntwo\n"), PutText(L"2.txt", "uno\ndos\n"));
+    Box().ClearSelection();
+    Box().MarkRange(1, 1);
+    Command(AppLayer::CmdDragFloat1);
+    ASSERT_EQ(Box().Drag().state, AppLayer::LineDragState::LineDrag);
+    EXPECT_EQ(Box().Drag().dragMode, 1);
+    EXPECT_EQ(Box().Drag().first, 1);
+    EXPECT_EQ(GetCapture(), Box().window);
+    SetModifiers(false, false);
+    Key(WM_KEYDOWN, VK_ESCAPE);
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+    EXPECT_NE(GetCapture(), Box().window);
+    Command(AppLayer::CmdDragConnect2);
+    ASSERT_EQ(Box().Drag().state, AppLayer::LineDragState::LineDrag);
+    EXPECT_EQ(Box().Drag().dragMode, 0);
+    EXPECT_EQ(Box().Drag().side, 1u);
+    Key(WM_KEYDOWN, VK_ESCAPE);
+    EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
+}
+
+TEST(ClipLoadRule, TemporaryFolderPathMustBeFollowedBySeparator) {
+    using RawLayer::RawString;
+    const RawString temp = RawString::FromLiteral("C:\\Tmp\\Tavrel_Temp");
+    EXPECT_TRUE(AppLayer::ClipLoadAllowed(RawString(), temp));
+    EXPECT_TRUE(AppLayer::ClipLoadAllowed(RawString::FromLiteral("C:\\Tmp\\Tavrel_Temp\\Clip1.txt"), temp));
+    EXPECT_FALSE(AppLayer::ClipLoadAllowed(RawString::FromLiteral("C:\\Tmp\\Tavrel_TempX\\a.txt"), temp));
+    // An empty folder path holds no file: a UNC path is not in it.
+    EXPECT_FALSE(AppLayer::ClipLoadAllowed(RawString::FromLiteral("\\\\server\\share\\a.txt"), RawString()));
+}
+
+}  // namespace
+}  // namespace TabViewTest

@@ -1,0 +1,177 @@
+// Tavrel.exe with the key files the build puts beside it, driven by real
+// input (SendInput) on a text pair: a side made editable, typed into and
+// saved by Ctrl+S; Alt+1 and Alt+2 choose the side.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+#include "support/window_support.h"
+
+using TestSupport::TempFolder;
+
+namespace {
+
+std::wstring BuildFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder = path;
+    folder = folder.substr(0, folder.rfind(L'\\'));
+    return folder.substr(0, folder.rfind(L'\\'));
+}
+
+struct Found {
+    DWORD process;
+    const wchar_t* text;
+    HWND window;
+};
+
+BOOL CALLBACK FindByText(HWND window, LPARAM record) {
+    auto* found = reinterpret_cast<Found*>(record);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t text[64] = {};
+    GetWindowTextW(window, text, 64);
+    if (owner != found->process || std::wstring(text) != found->text || !IsWindowVisible(window)) return TRUE;
+    found->window = window;
+    return FALSE;
+}
+
+// The widest visible child: the folder box.
+BOOL CALLBACK FindWidest(HWND window, LPARAM record) {
+    auto* best = reinterpret_cast<std::pair<HWND, LONG>*>(record);
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    const LONG area = (rect.right - rect.left) * (rect.bottom - rect.top);
+    if (IsWindowVisible(window) && area > best->second) *best = {window, area};
+    return TRUE;
+}
+
+void Keys(std::initializer_list<WORD> down) {
+    std::vector<INPUT> inputs;
+    for (WORD key : down) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        inputs.push_back(input);
+    }
+    for (auto it = down.end(); it != down.begin();) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = *--it;
+        input.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    Sleep(150);
+}
+
+// Pixels of a colour in a window's client area, left and right of its middle.
+// Read from the screen: the window is another process's, in front.
+std::pair<int, int> CountColour(HWND window, COLORREF colour) {
+    RECT client{};
+    GetClientRect(window, &client);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    TestSupport::DibCanvas canvas(client.right, client.bottom);
+    HDC screen = GetDC(nullptr);
+    BitBlt(canvas.Dc(), 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    const int middle = canvas.Width() / 2;
+    return {canvas.CountColor(RECT{0, 0, middle, canvas.Height()}, colour),
+            canvas.CountColor(RECT{middle, 0, canvas.Width(), canvas.Height()}, colour)};
+}
+
+}  // namespace
+
+TEST(KeysProgramTest, ShippedKeysEditSaveAndChooseTheSide) {
+    TempFolder folder;
+    const std::wstring exe = folder.Join(L"Tavrel.exe");
+    ASSERT_TRUE(CopyFileW((BuildFolder() + L"\\Tavrel.exe").c_str(), exe.c_str(), FALSE));
+    for (const wchar_t* name : {L"VirtualKey.ini", L"KeyBinding.ini"}) {
+        ASSERT_TRUE(CopyFileW((BuildFolder() + L"\\" + name).c_str(), folder.Join(name).c_str(), FALSE)) << name;
+    }
+    const std::wstring backups = folder.Join(L"Backups");
+    ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"Tavrel.ini"),
+                                            "[Common]\r\nProgram=Tavrel\r\n[Option]\r\nBackupFolder=" +
+                                                TestSupport::Utf8(backups) + "\r\n"));
+    ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"1.txt"), "abc\r\ndef\r\n"));
+    ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"2.txt"), "abc\r\nxef\r\n"));
+
+    std::wstring line = L"\"" + exe + L"\" 1.txt 2.txt";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(),
+                               &startup, &info));
+    Found main{info.dwProcessId, L"Tavrel", nullptr};
+    for (int i = 0; i < 200 && !main.window; ++i, Sleep(50)) EnumWindows(FindByText, reinterpret_cast<LPARAM>(&main));
+    ASSERT_NE(main.window, nullptr);
+    Sleep(500);
+    Found editable{info.dwProcessId, L"Editable2", nullptr};
+    EnumChildWindows(main.window, FindByText, reinterpret_cast<LPARAM>(&editable));
+    ASSERT_NE(editable.window, nullptr);
+    SendMessageW(editable.window, BM_CLICK, 0, 0);
+    std::pair<HWND, LONG> box{nullptr, 0};
+    EnumChildWindows(main.window, FindWidest, reinterpret_cast<LPARAM>(&box));
+    ASSERT_NE(box.first, nullptr);
+
+    SetForegroundWindow(main.window);
+    // A click into the first line of side 2, at its right end.
+    RECT client{};
+    GetClientRect(box.first, &client);
+    POINT point{client.right - 20, 0};
+    TEXTMETRICW metrics{};
+    {
+        HDC dc = GetDC(box.first);
+        GetTextMetricsW(dc, &metrics);
+        ReleaseDC(box.first, dc);
+    }
+    // Rows are at least a line of the view font; the title row comes first.
+    point.y = metrics.tmHeight + metrics.tmHeight / 2 + 4;
+    ClientToScreen(box.first, &point);
+    SetCursorPos(point.x, point.y);
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+    Sleep(300);
+    // End of the line, then "xyz" and Ctrl+S.
+    Keys({VK_END});
+    Keys({'X'});
+    Keys({'Y'});
+    Keys({'Z'});
+    Keys({VK_CONTROL, 'S'});
+    Sleep(500);
+    const std::string saved = TestSupport::FileText(folder.Join(L"2.txt"));
+    EXPECT_NE(saved.find("xyz"), std::string::npos) << saved;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((backups + L"\\*").c_str(), &data);
+    bool dated = false;
+    if (find != INVALID_HANDLE_VALUE) {
+        do dated = dated || (data.cFileName[0] >= L'0' && data.cFileName[0] <= L'9');
+        while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    EXPECT_TRUE(dated) << "a dated backup folder";
+
+    // Alt+1: the focus frame moves to side 1.
+    const COLORREF frame = RGB(0x80, 0x80, 0xFF);
+    Keys({VK_MENU, '1'});
+    Sleep(300);
+    const auto one = CountColour(box.first, frame);
+    EXPECT_GT(one.first, one.second);
+    Keys({VK_MENU, '2'});
+    Sleep(300);
+    const auto two = CountColour(box.first, frame);
+    EXPECT_GT(two.second, two.first);
+
+    PostMessageW(main.window, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(info.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+}
