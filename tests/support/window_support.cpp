@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <cstdio>
 #include <vector>
 
@@ -189,6 +190,44 @@ void RunLater(DWORD ms, std::function<void()> callback) {
     const UINT_PTR id = SetTimer(nullptr, 0, ms, RunTimedCallback);
     ASSERT_NE(id, 0u) << "no timer for a timed callback";
     Callbacks()[id] = std::move(callback);
+}
+
+namespace {
+
+BOOL CALLBACK FindThreadSystemDialog(HWND window, LPARAM found) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 15);
+    if (std::wstring(name) != L"#32770" || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+void LookForSystemDialog(std::shared_ptr<std::function<void(HWND)>> answer, DWORD triesLeft) {
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindThreadSystemDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (dialog) {
+        (*answer)(dialog);
+        return;
+    }
+    if (triesLeft == 0) return;
+    RunLater(50, [answer, triesLeft] { LookForSystemDialog(answer, triesLeft - 1); });
+}
+
+}  // namespace
+
+void WhenSystemDialogUp(std::function<void(HWND)> answer, DWORD limitMs) {
+    auto shared = std::make_shared<std::function<void(HWND)>>(std::move(answer));
+    RunLater(50, [shared, limitMs] { LookForSystemDialog(shared, limitMs / 50); });
+}
+
+void AnswerSystemDialog(WPARAM command, bool* seen, DWORD limitMs) {
+    if (seen) *seen = false;
+    WhenSystemDialogUp(
+        [command, seen](HWND dialog) {
+            if (seen) *seen = true;
+            PostMessageW(dialog, WM_COMMAND, command, 0);
+        },
+        limitMs);
 }
 
 // ---- watchdog ----------------------------------------------------------------------

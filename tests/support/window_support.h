@@ -90,6 +90,15 @@ int DrainQuit();
 // this thread dispatches then (a modal run, a popup menu, a pump).
 void RunLater(DWORD ms, std::function<void()> callback);
 
+// Waits, inside this thread's message loops, for a system dialog ("#32770")
+// of this thread to come up (a font, print or message box run by the code
+// under test) and posts it a WM_COMMAND of `command`. It looks every 50 ms
+// for up to `limitMs`, since a loaded machine may take seconds to show one;
+// `seen` (optional, must outlive the wait) tells whether it came.
+void AnswerSystemDialog(WPARAM command, bool* seen = nullptr, DWORD limitMs = 15000);
+// The same wait, calling `answer` once with the dialog when it is up.
+void WhenSystemDialogUp(std::function<void(HWND)> answer, DWORD limitMs = 15000);
+
 // ---- watchdog -------------------------------------------------------------------
 
 // While it lives, a modal run that outlives `limitMs` is ended: a quit

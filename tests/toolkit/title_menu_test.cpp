@@ -37,15 +37,6 @@ public:
 
 void Touch(const std::wstring& path) { ASSERT_TRUE(TestSupport::WriteFileBytes(path, std::string("x"))); }
 
-// Stops at the first system dialog ("#32770") and stores it.
-BOOL CALLBACK FindSystemDialog(HWND window, LPARAM found) {
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 15);
-    if (std::wstring(name) != L"#32770") return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-}
-
 }  // namespace
 
 TEST(TitleMenu, HookBuildsOnCreateAndSeesCommandsWhileCloseStillCloses) {
@@ -156,12 +147,7 @@ TEST(TitleMenu, FontChoiceCancelledIsEmptyConfirmedGivesTheFontKeys) {
     const WinFontParameter& font = WinEnvironment::Instance().font;
     for (const WPARAM button : {IDCANCEL, IDOK}) {
         bool seen = false;
-        TestSupport::RunLater(300, [&] {
-            HWND chooser = nullptr;
-            EnumThreadWindows(GetCurrentThreadId(), FindSystemDialog, reinterpret_cast<LPARAM>(&chooser));
-            seen = chooser != nullptr;
-            PostMessageW(chooser, WM_COMMAND, button, 0);
-        });
+        TestSupport::AnswerSystemDialog(button, &seen);
         const RawLayer::RawParameterList chosen = WinTMenuExecution::ChooseFont(owner, font);
         EXPECT_TRUE(seen);
         EXPECT_EQ(chosen.Count(), button == IDOK ? 14 : 0);

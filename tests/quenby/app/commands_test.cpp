@@ -245,9 +245,8 @@ TEST(ViewerCommands, TheFontDialogCancelledChangesNothingAndConfirmedTakesTheCho
     ASSERT_GT(rowBefore, 0);
     for (const bool confirm : {false, true}) {
         bool seen = false;
-        TestSupport::RunLater(400, [&] {
-            const HWND chooser = FindWindowW(L"#32770", nullptr);
-            seen = chooser != nullptr;
+        TestSupport::WhenSystemDialogUp([&](HWND chooser) {
+            seen = true;
             // The size box: its largest size chosen.
             if (confirm) {
                 const HWND sizes = GetDlgItem(chooser, 0x472);

@@ -19,14 +19,6 @@ struct BoxSeen {
     std::wstring text;
 };
 
-BOOL CALLBACK FindMessageBox(HWND window, LPARAM found) {
-    wchar_t name[32] = {};
-    GetClassNameW(window, name, 32);
-    if (std::wstring(name) != L"#32770") return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-}
-
 BOOL CALLBACK TakeStaticText(HWND child, LPARAM out) {
     wchar_t name[32] = {};
     GetClassNameW(child, name, 32);
@@ -52,10 +44,7 @@ BOOL CALLBACK CountClass(HWND window, LPARAM data) {
 
 // Answers the next message box of this thread and tells what it showed.
 void AnswerMessageBox(BoxSeen& seen) {
-    TestSupport::RunLater(300, [&seen] {
-        HWND box = nullptr;
-        EnumThreadWindows(GetCurrentThreadId(), FindMessageBox, reinterpret_cast<LPARAM>(&box));
-        if (!box) return;
+    TestSupport::WhenSystemDialogUp([&seen](HWND box) {
         seen.title = TestSupport::WindowTitle(box);
         EnumChildWindows(box, TakeStaticText, reinterpret_cast<LPARAM>(&seen.text));
         PostMessageW(box, WM_COMMAND, IDOK, 0);

@@ -169,10 +169,7 @@ TEST(ViewerTitleMenu, MovesOnToTheWorkAreaAndTheWindowFontChangesOnlyTheProfile)
     const TestSupport::DibCanvas before = TestSupport::DibCanvas::CaptureClient(window.dialog.window);
     const std::vector<uint8_t> original = TestSupport::ReadFileBytes(profile);
     for (const WPARAM button : {IDCANCEL, IDOK}) {
-        TestSupport::RunLater(300, [&] {
-            HWND chooser = FindWindowW(L"#32770", nullptr);
-            PostMessageW(chooser, WM_COMMAND, button, 0);
-        });
+        TestSupport::AnswerSystemDialog(button);
         SendMessageW(window.dialog.window, WM_SYSCOMMAND, 4112, 0);
         if (button == IDCANCEL) {
             EXPECT_EQ(TestSupport::ReadFileBytes(profile), original);

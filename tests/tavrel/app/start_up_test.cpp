@@ -12,7 +12,6 @@
 
 using AppTest::AppRun;
 using TestSupport::FileText;
-using TestSupport::RunLater;
 
 namespace {
 
@@ -72,7 +71,7 @@ TEST(StartUpTest, EmptyProgramValueShowsBadFormatAndWritesNothing) {
     TestSupport::WriteFileBytes(run.Profile(), original);
     BoxSeen seen;
     TestSupport::ModalWatchdog watchdog(10000);
-    RunLater(300, [&seen] { AnswerMessageBox(seen); });
+    TestSupport::WhenSystemDialogUp([&seen](HWND) { AnswerMessageBox(seen); });
     EXPECT_FALSE(run.Start(L""));
     EXPECT_TRUE(seen.found);
     EXPECT_EQ(seen.text, L"Bad format profile !!");
@@ -84,7 +83,7 @@ TEST(StartUpTest, LowerHShowsTheUsageAndUpperHStarts) {
     AppRun usage;
     BoxSeen seen;
     TestSupport::ModalWatchdog watchdog(10000);
-    RunLater(300, [&seen] { AnswerMessageBox(seen); });
+    TestSupport::WhenSystemDialogUp([&seen](HWND) { AnswerMessageBox(seen); });
     EXPECT_FALSE(usage.Start(L"-h"));
     EXPECT_EQ(seen.text, L"Arguments = [-g GroupFile] [Path1 [Path2]]");
     EXPECT_FALSE(TestSupport::FileExists(usage.Profile()));
