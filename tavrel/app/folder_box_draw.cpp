@@ -245,6 +245,9 @@ void GuiFolderBoxDraw::DrawEndItem(HDC dc, const RECT& rect) {
             content.header->Draw(context);
         }
         const RawLayer::RawString& label = job.Side(side).encodingText;
+        // Where the label stands, in the box's client coordinates: a click
+        // there opens the kind's side menu (the binary encodings).
+        job.Side(side).encodingRect = RECT{0, 0, 0, 0};
         if (label.IsEmpty()) continue;
         // The encoding label at the right end of the title cell.
         WinLayer::WinDrawContext context(dc);
@@ -252,6 +255,7 @@ void GuiFolderBoxDraw::DrawEndItem(HDC dc, const RECT& rect) {
         WinLayer::WinView::MeasureTextRange(context, size, DT_SINGLELINE | DT_NOPREFIX, label, label.All(), 1);
         RECT box{cell.right - (size.right - size.left) - 2 * kLabelPadding, cell.top, cell.right, cell.bottom};
         box.left = std::max(box.left, cell.left);
+        job.Side(side).encodingRect = box;
         const COLORREF back = Colours().charSetBackColor;
         if (back != NoColorValue) Fill(dc, box, back);
         RECT text{box.left + kLabelPadding, box.top, box.right, box.bottom};

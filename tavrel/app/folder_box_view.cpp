@@ -342,9 +342,8 @@ bool GuiFolderBox::OnItemClick(POINT point, int32_t index) {
     clicks_.last = POINT{};
     clicks_.time = 0;
     const uint32_t side = HitSide(point);
-    POINT screen = point;
-    if (window) ClientToScreen(window, &screen);
-    if (side < 2 && job.controller->SideMenu(job, side, window, screen)) {
+    // The kind's title menu takes the point in the box's client coordinates.
+    if (side < 2 && job.controller->SideMenu(job, side, window, point)) {
         InvalidateViews();
         return false;
     }

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "base/clipboard.h"
+#include "tavrel/jobs/binary_kind.h"
 #include "tavrel/jobs/line_unit.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
@@ -309,6 +310,37 @@ TEST_F(FolderBoxDrawTest, WidestLineWithoutMeasuringEveryLineMatchesMeasuringAll
         EXPECT_EQ(record.measuredWidth[1], every) << round;
         EXPECT_GT(every, 0);
     }
+}
+
+// A binary side's encoding label in the title row is where the painted box
+// says it is, and a click on it opens the encoding menu there.
+TEST_F(FolderBoxDrawTest, ClickOnABinarySidesEncodingLabelChoosesTheEncoding) {
+    const std::wstring a = temp.Join(L"a.bin"), b = temp.Join(L"b.bin");
+    ASSERT_TRUE(WriteFileBytes(a, std::string{0, 1, 2, 'a', 'b', 'c'}));
+    ASSERT_TRUE(WriteFileBytes(b, std::string{0, 1, 3, 'a', 'b', 'c'}));
+    OpenPair(a, b);
+    JobGroupUnit& job = *Current();
+    ASSERT_EQ(job.kind.kind, JobLayer::KindBinary);
+    Capture();
+    const RECT label = job.side1.encodingRect;
+    const RECT title = RowRect(-2);
+    ASSERT_GT(label.right, label.left);
+    EXPECT_GE(label.top, title.top);
+    EXPECT_LE(label.bottom, title.bottom);
+    EXPECT_LE(label.right, Box().GetDividingPoint());
+    // The sixth item of the menu opened by the click: UTF16LE.
+    bool opened = false;
+    TestSupport::RunLater(300, [&] {
+        opened = FindWindowW(L"#32768", nullptr) != nullptr;
+        for (int i = 0; i < 6; ++i) TestSupport::PostKey(Box().window, VK_DOWN);
+        TestSupport::PostKey(Box().window, VK_RETURN);
+    });
+    const LPARAM at = MAKELPARAM((label.left + label.right) / 2, (label.top + label.bottom) / 2);
+    SendMessageW(Box().window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(Box().window, WM_LBUTTONUP, 0, at);
+    PumpUntilIdle();
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(JobLayer::BinaryEncodingKind(job.side1), 6u);
 }
 
 }  // namespace
