@@ -348,6 +348,9 @@ public:
     bool AnySelectedRealUnit(uint32_t side);
     // The side menu of a right click on a side.
     void OnContextMenu(POINT point, int32_t index) override;
+    // The current side's menu from a key (4359): just inside the side, at
+    // the cursor row's height (the top without a cursor row).
+    void OpenCurrentSideMenu();
     LRESULT OnMenuCommand(WPARAM command, LPARAM value) override;
     // Runs a chosen side-menu id; true when handled.
     bool ExecuteSideMenu(uint32_t id, uint32_t side);

@@ -285,10 +285,10 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
             views.folderBox.GotoNextNonSameRow();
             break;
         case CmdTabMenu:
+            views.tabBar.OpenCurrentTabMenu();
+            break;
         case CmdListMenu:
-            // The work of these codes belongs to the tab menu, the side
-            // menu, the line drags and the cursor moves;
-            // until each lands, the code only refreshes the buttons.
+            if (views.tabBar.CurrentJob()) views.folderBox.OpenCurrentSideMenu();
             break;
         default:
             break;

@@ -93,6 +93,15 @@ bool ClipLoadAllowed(const RawString& path, const RawString& tempFolder) {
     return path.IsEmpty() || InTempFolder(path, tempFolder);
 }
 
+void GuiFolderBox::OpenCurrentSideMenu() {
+    if (!window || !view_.job) return;
+    // Without a current side the menu is side 1's.
+    POINT point{CurrentSide() == 1 ? view_.dividingPoint + 6 : clientRect.left + 2, 0};
+    const WinLayer::WinListBoxItemUnit* unit = cursor >= 0 ? ItemAt(cursor) : nullptr;
+    if (unit) point.y = clientRect.top + unit->rect.top - scroll.y;
+    OnContextMenu(point, cursor);
+}
+
 void GuiFolderBox::OnContextMenu(POINT point, int32_t) {
     const uint32_t side = HitSide(point);
     if (side > 1) return;

@@ -335,6 +335,13 @@ void GuiTabBar::OnContextMenu(POINT point, WinTabBarItemUnit* item) {
     WinLayer::PopupMenuAt(menu, *this, point, reinterpret_cast<LPARAM>(item));
 }
 
+void GuiTabBar::OpenCurrentTabMenu() {
+    if (!window || !current) return;
+    RECT client{};
+    ::GetClientRect(window, &client);
+    OnContextMenu(POINT{std::max<LONG>(current->left - offset, 0), client.bottom}, current);
+}
+
 LRESULT GuiTabBar::OnMenuCommand(WPARAM command, LPARAM value) {
     auto* item = reinterpret_cast<WinTabBarItemUnit*>(value);
     // The tab may have been closed while the choice was posted.

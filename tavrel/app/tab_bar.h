@@ -57,6 +57,9 @@ public:
     void OnCreated() override;
     // The tab menu of the tab under the right button.
     void OnContextMenu(POINT point, WinTabBarItemUnit* item) override;
+    // The current tab's menu from a key (4358): at the bottom of the bar,
+    // below the current tab.
+    void OpenCurrentTabMenu();
     // A tab-menu choice; the tab is looked up again, for it may have gone
     // while the choice travelled.
     LRESULT OnMenuCommand(WPARAM command, LPARAM value) override;

@@ -254,6 +254,30 @@ TEST_F(TabBarTest, TabMenuListsThePathsTheCommandsAndEveryTab) {
     EXPECT_EQ(texts[10], L"Delete tab.");
     EXPECT_EQ(texts[18], L"Select specified tab.");
     EXPECT_EQ(tabs, (std::vector<std::wstring>{Ws(Bar().ItemAtIndex(0)->text), Ws(Bar().ItemAtIndex(1)->text)}));
+
+    // The same menu from the keys' codes: 4358 the tab menu, 4359 the side
+    // menu of the folder box.
+    for (const uint16_t code : {uint16_t(4358), uint16_t(4359)}) {
+        int items = 0;
+        ran = false;
+        RunLater(300, [&] {
+            ran = true;
+            // The shown menu window: an earlier one may linger hidden.
+            HWND menu = nullptr;
+            while ((menu = FindWindowExW(nullptr, menu, L"#32768", nullptr)) && !IsWindowVisible(menu)) {
+            }
+            const HMENU handle = menu ? reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0)) : nullptr;
+            items = handle ? GetMenuItemCount(handle) : 0;
+            EndMenu();
+        });
+        SetForegroundWindow(Dialog().window);
+        SendMessageW(Dialog().window, WM_COMMAND, MAKEWPARAM(0, code), 0);
+        PumpUntilIdle();
+        if (!ran) PumpFor(600);
+        ASSERT_TRUE(ran) << code;
+        if (code == 4358) EXPECT_EQ(items, 19);
+        else EXPECT_GT(items, 20) << code;
+    }
 }
 
 TEST_F(TabBarTest, ClosingAnEditedTabWithoutBackupsAsksFirst) {
