@@ -272,20 +272,14 @@ bool GuiFolderBox::ActionDispatch(const JobActionUnit& action) {
     case ActOpenBackup: send(CmdOpenBackup); break;
     case ActSaveTabPaires: send(CmdSavePairs); break;
     case ActShellOpenParent:
-        // The folder the path lies in; the environment's own opener for a
-        // path comes with the job environment.
-        if (side < 2 && !job.Path(side).IsEmpty()) {
-            const RawString path = job.Path(side);
-            const RawLayer::RawRange name = RawLayer::PathNameRange(path);
-            RawString folder;
-            folder.AssignRange(path, RawLayer::RawRange{0, name.start});
-            OpenFolderInShell(folder);
-        }
+        if (side < 2) ShellOpenParent(*this, side);
+        break;
+    case ActShellOpenPath:
+        if (side < 2) ShellOpenPath(*this, side);
         break;
     case ActSetExtensionAsText:
     case ActSetExtensionAsBinary:
-    case ActShellOpenPath:
-        // Carried out by the job environment's operations.
+        if (side < 2) SetExtensionKind(*this, side, id == ActSetExtensionAsText ? 1 : 2);
         break;
     case ActViewHelp: send(CmdViewHelp); break;
     case ActOpenTabMenu: send(CmdTabMenu); break;

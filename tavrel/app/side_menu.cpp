@@ -229,16 +229,8 @@ bool GuiFolderBox::ExecuteSideMenu(uint32_t id, uint32_t side) {
     case 2: send(bySide(CmdReloadSide1, CmdReloadSide2)); return true;
     case 3: send(bySide(CmdSaveSide1, CmdSaveSide2)); return true;
     case 4: send(CmdOpenChildTab); return true;
-    case 5:   // the job environment opens the path
-        return true;
-    case 6:
-        if (!job.Path(side).IsEmpty()) {
-            const RawString path = job.Path(side);
-            RawString parent;
-            parent.AssignRange(path, RawLayer::RawRange{0, RawLayer::PathNameRange(path).start});
-            OpenFolderInShell(parent);
-        }
-        return true;
+    case 5: ShellOpenPath(*this, side); return true;
+    case 6: ShellOpenParent(*this, side); return true;
     case 7: send(bySide(CmdDragConnect1, CmdDragConnect2)); return true;
     case 8: send(bySide(CmdDragFloat1, CmdDragFloat2)); return true;
     case 9: send(CmdDisconnect); return true;
@@ -266,9 +258,7 @@ bool GuiFolderBox::ExecuteSideMenu(uint32_t id, uint32_t side) {
     case 21: execute(JobLayer::CommandUndo); return true;
     case 22: execute(JobLayer::CommandRedo); return true;
     case 23:
-    case 24:
-        // The extension table of the job environment.
-        return true;
+    case 24: SetExtensionKind(*this, side, id == 23 ? 1 : 2); return true;
     case 25: {
         const uint32_t kind = job.kind.kind;
         if (kind <= JobLayer::KindBinary && window) {
@@ -291,8 +281,8 @@ bool GuiFolderBox::ExecuteSideMenu(uint32_t id, uint32_t side) {
                              (wanted == JobLayer::UserTargetKindBinary && kind == JobLayer::KindBinary);
         return accepts && command->Run(side == 1, job.Path(0), job.Path(1));
     }
-    // Folder rows run through the job environment.
-    return false;
+    // Folder rows: each selected row the command admits.
+    return RunUserCommandOnRows(*this, *command, side);
 }
 
 }  // namespace AppLayer

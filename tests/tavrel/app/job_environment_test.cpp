@@ -114,6 +114,12 @@ TEST_F(JobEnvironmentTest, AsTextWritesOnlyThatEntrysExtensionAndAReadOnlyConfig
     after.erase(added, 10);
     EXPECT_EQ(after, before);
     EXPECT_EQ(JobLayer::ShellCommandStore::Instance().extensionTable.KindOfPath(W(L"z.abc")), 1u);
+    // The side menu's "as binary" item and the key action reach the same
+    // table: the entry's extension turns binary, then text again.
+    EXPECT_TRUE(Box().ExecuteSideMenu(24, 1));
+    EXPECT_EQ(JobLayer::ShellCommandStore::Instance().extensionTable.KindOfPath(W(L"z.abc")), 2u);
+    EXPECT_TRUE(Box().ExecuteSideMenu(23, 1));
+    EXPECT_EQ(JobLayer::ShellCommandStore::Instance().extensionTable.KindOfPath(W(L"z.abc")), 1u);
 
     SetFileAttributesW(config.c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(AppLayer::SetExtensionKind(Box(), 1, 2));
