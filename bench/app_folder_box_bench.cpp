@@ -14,7 +14,7 @@
 #include <functional>
 #include <string>
 
-#include "bench/bench_clock.h"
+#include "bench/app_bench.h"
 #include "tavrel/app/start_up.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/job_group.h"
@@ -23,38 +23,6 @@
 using namespace JobLayer;
 using RawLayer::RawString;
 
-namespace {
-
-void Pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message != WM_QUIT) WinLayer::WinDialog::StepMessage(message);
-    }
-}
-
-// Paints the box now.
-void Paint(HWND window) {
-    InvalidateRect(window, nullptr, FALSE);
-    UpdateWindow(window);
-}
-
-double Best(int rounds, const std::function<void()>& prepare, const std::function<void()>& step) {
-    double best = -1;
-    for (int round = 0; round < rounds; ++round) {
-        prepare();
-        Pump();
-        LARGE_INTEGER t0, t1;
-        QueryPerformanceCounter(&t0);
-        step();
-        QueryPerformanceCounter(&t1);
-        const double s = Seconds(t0, t1);
-        if (best < 0 || s < best) best = s;
-    }
-    return best;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr, "usage: app_folder_box_bench FILE1 FILE2 [ROUNDS]\n");
@@ -62,26 +30,18 @@ int main(int argc, char** argv) {
     }
     int rounds = argc > 3 ? std::atoi(argv[3]) : 5;
     rounds = std::min(std::max(rounds, 1), 20);
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder = std::wstring(temp) + L"tavrel_folder_box_bench";
-    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring folder = AppBench::ProgramFolder(L"tavrel_folder_box_bench");
     const RawString left = RawString::FromText(argv[1]);
     const RawString right = RawString::FromText(argv[2]);
     {
         AppLayer::GuiApplication application(GetModuleHandleW(nullptr));
-        AppLayer::StartUpInput input;
-        input.programPath = RawString::FromWideText((folder + L"\\Tavrel.exe").c_str());
-        if (!application.Start(input) || !application.CreateMainWindow()) {
-            std::fprintf(stderr, "no main window\n");
-            return 1;
-        }
+        if (!AppBench::StartMainWindow(application, folder)) return 1;
         // Both sides whole: no cut at the loading limit.
         JobLayer::ConfigStore::Instance().maxTextLoading = JobLayer::MaxTextLoadingLimit;
         AppLayer::GuiViewSet& views = application.dialog->views;
         AppLayer::GuiFolderBox& box = views.folderBox;
         ShowWindow(application.dialog->window, SW_SHOW);
-        Pump();
+        AppBench::Pump();
         // Two tabs of the pair, the second with the sides swapped.
         JobGroupUnit* first = JobGroupList::Instance().FindOrOpenPair(left, right);
         JobGroupUnit* second = JobGroupList::Instance().FindOrOpenPair(right, left);
@@ -93,19 +53,19 @@ int main(int argc, char** argv) {
         // job alive.
         views.tabBar.InsertJob(nullptr, second);
         views.tabBar.InsertJob(nullptr, first);
-        Pump();
-        const double rebuild = Best(rounds, [] {}, [&] {
+        AppBench::Pump();
+        const double rebuild = AppBench::Best(rounds, [] {}, [&] {
             box.RebuildRows();
-            Paint(box.window);
+            AppBench::Paint(box.window);
         });
         const int32_t rows = box.Count();
-        const double repaint = Best(rounds, [] {}, [&] { Paint(box.window); });
-        const double scroll = Best(
+        const double repaint = AppBench::Best(rounds, [] {}, [&] { AppBench::Paint(box.window); });
+        const double scroll = AppBench::Best(
             rounds,
             [&] {
                 box.ScrollToEnd();
                 box.scroll.y = std::max<LONG>(0, box.scroll.y - 3 * (box.clientRect.bottom - box.clientRect.top));
-                Paint(box.window);
+                AppBench::Paint(box.window);
             },
             [&] {
                 SendMessageW(box.window, WM_VSCROLL, SB_PAGEDOWN, 0);
@@ -113,7 +73,7 @@ int main(int argc, char** argv) {
             });
         WinLayer::WinTabBarItemUnit* tab1 = views.tabBar.FindItemByData(first);
         WinLayer::WinTabBarItemUnit* tab2 = views.tabBar.FindItemByData(second);
-        const double tabSwitch = Best(
+        const double tabSwitch = AppBench::Best(
             rounds, [] {},
             [&] {
                 views.tabBar.SelectTab(views.tabBar.current == tab1 ? tab2 : tab1);
@@ -123,7 +83,7 @@ int main(int argc, char** argv) {
         GetWindowRect(box.window, &rect);
         MapWindowPoints(nullptr, GetParent(box.window), reinterpret_cast<POINT*>(&rect), 2);
         int grow = 0;
-        const double resize = Best(
+        const double resize = AppBench::Best(
             rounds, [] {},
             [&] {
                 grow = grow ? 0 : 16;
@@ -138,7 +98,7 @@ int main(int argc, char** argv) {
         std::printf("switch %.4f\n", tabSwitch);
         std::printf("resize %.4f\n", resize);
         DestroyWindow(application.dialog->window);
-        Pump();
+        AppBench::Pump();
     }
     DeleteFileW((folder + L"\\Tavrel.ini").c_str());
     RemoveDirectoryW(folder.c_str());

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "bench/bench_clock.h"
+#include "bench/app_bench.h"
 #include "tavrel/app/start_up.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/job_group.h"
@@ -23,13 +23,6 @@ using namespace JobLayer;
 using RawLayer::RawString;
 
 namespace {
-
-void DrainMessages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message != WM_QUIT) WinLayer::WinDialog::StepMessage(message);
-    }
-}
 
 // Runs one action by name on the box and paints what it changed.
 double TimedAction(AppLayer::GuiFolderBox& box, const char* name) {
@@ -50,23 +43,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int rounds = std::min(std::max(argc > 3 ? std::atoi(argv[3]) : 5, 1), 20);
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder = std::wstring(temp) + L"tavrel_folder_box_keys_bench";
-    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring folder = AppBench::ProgramFolder(L"tavrel_folder_box_keys_bench");
     {
         AppLayer::GuiApplication application(GetModuleHandleW(nullptr));
-        AppLayer::StartUpInput input;
-        input.programPath = RawString::FromWideText((folder + L"\\Tavrel.exe").c_str());
-        if (!application.Start(input) || !application.CreateMainWindow()) {
-            std::fprintf(stderr, "no main window\n");
-            return 1;
-        }
+        if (!AppBench::StartMainWindow(application, folder)) return 1;
         JobLayer::ConfigStore::Instance().maxTextLoading = JobLayer::MaxTextLoadingLimit;
         AppLayer::GuiViewSet& views = application.dialog->views;
         AppLayer::GuiFolderBox& box = views.folderBox;
         ShowWindow(application.dialog->window, SW_SHOW);
-        DrainMessages();
+        AppBench::Pump();
         JobGroupUnit* job =
             JobGroupList::Instance().FindOrOpenPair(RawString::FromText(argv[1]), RawString::FromText(argv[2]));
         if (!job) {
@@ -74,7 +59,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         views.tabBar.InsertJob(nullptr, job);
-        DrainMessages();
+        AppBench::Pump();
         SetFocus(box.window);
         box.SetCurrentSide(0);
         double slowest = 0, total = 0;
@@ -85,7 +70,7 @@ int main(int argc, char** argv) {
         for (int round = 0; round < rounds; ++round) {
             box.ClearSelection();
             box.GotoRow(99000, false);
-            DrainMessages();
+            AppBench::Pump();
             for (int i = 0; i < 1000; ++i) {
                 const double s = TimedAction(box, "MoveCursorDown");
                 slowest = std::max(slowest, s);
@@ -95,13 +80,13 @@ int main(int argc, char** argv) {
             }
             box.ClearSelection();
             box.GotoRow(0, false);
-            DrainMessages();
+            AppBench::Pump();
             const double j = TimedAction(box, "GotoNextDiffrentLine");
             jump = jump < 0 ? j : std::min(jump, j);
-            DrainMessages();
+            AppBench::Pump();
             const double a = TimedAction(box, "SelectAll");
             selectAll = selectAll < 0 ? a : std::min(selectAll, a);
-            DrainMessages();
+            AppBench::Pump();
         }
         std::printf("rows %d\n", box.Count());
         std::printf("cursor %d\n", box.cursor);
@@ -111,7 +96,7 @@ int main(int argc, char** argv) {
         std::printf("next-diff %.4f\n", jump);
         std::printf("select-all %.4f\n", selectAll);
         DestroyWindow(application.dialog->window);
-        DrainMessages();
+        AppBench::Pump();
     }
     DeleteFileW((folder + L"\\Tavrel.ini").c_str());
     RemoveDirectoryW(folder.c_str());

@@ -14,7 +14,7 @@
 #include <functional>
 #include <string>
 
-#include "bench/bench_clock.h"
+#include "bench/app_bench.h"
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/start_up.h"
 #include "tavrel/jobs/job_report.h"
@@ -24,33 +24,6 @@ using namespace JobLayer;
 using RawLayer::RawString;
 
 namespace {
-
-void Pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message != WM_QUIT) WinLayer::WinDialog::StepMessage(message);
-    }
-}
-
-void Paint(HWND window) {
-    InvalidateRect(window, nullptr, FALSE);
-    UpdateWindow(window);
-}
-
-double Best(int rounds, const std::function<void()>& prepare, const std::function<void()>& step) {
-    double best = -1;
-    for (int round = 0; round < rounds; ++round) {
-        prepare();
-        Pump();
-        LARGE_INTEGER t0, t1;
-        QueryPerformanceCounter(&t0);
-        step();
-        QueryPerformanceCounter(&t1);
-        const double s = Seconds(t0, t1);
-        if (best < 0 || s < best) best = s;
-    }
-    return best;
-}
 
 // A job's rows: one in 50 changed, one in 70 on one side only.
 void FillRows(JobReportList& rows, int32_t count, RawLayer::SmallBlockBatch& batch) {
@@ -65,21 +38,13 @@ void FillRows(JobReportList& rows, int32_t count, RawLayer::SmallBlockBatch& bat
 int main(int argc, char** argv) {
     int rounds = argc > 1 ? std::atoi(argv[1]) : 5;
     rounds = std::min(std::max(rounds, 1), 20);
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder = std::wstring(temp) + L"tavrel_main_views_bench";
-    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring folder = AppBench::ProgramFolder(L"tavrel_main_views_bench");
     {
         AppLayer::GuiApplication application(GetModuleHandleW(nullptr));
-        AppLayer::StartUpInput input;
-        input.programPath = RawString::FromWideText((folder + L"\\Tavrel.exe").c_str());
-        if (!application.Start(input) || !application.CreateMainWindow()) {
-            std::fprintf(stderr, "no main window\n");
-            return 1;
-        }
+        if (!AppBench::StartMainWindow(application, folder)) return 1;
         AppLayer::GuiViewSet& views = application.dialog->views;
         ShowWindow(application.dialog->window, SW_SHOW);
-        Pump();
+        AppBench::Pump();
 
         // Position bar.
         AppLayer::GuiPositionBar& bar = views.positionBar;
@@ -90,10 +55,10 @@ int main(int argc, char** argv) {
             JobReportList rows;
             FillRows(rows, counts[k], batch);
             bar.rows = &rows;
-            posBar[k] = Best(rounds, [] {}, [&] { Paint(bar.window); });
+            posBar[k] = AppBench::Best(rounds, [] {}, [&] { AppBench::Paint(bar.window); });
             bar.rows = nullptr;
         }
-        Paint(bar.window);
+        AppBench::Paint(bar.window);
 
         // Detail boxes: a 100,000-character line, every other run of 5
         // characters changed.
@@ -108,15 +73,15 @@ int main(int argc, char** argv) {
             box.record.Init(&box, side);
             AppLayer::ApplyDraw(box, box.record, JobLineDBoxDraw::Shared(), text, segments);
         }
-        const double detail = Best(rounds, [] {}, [&] {
-            Paint(views.detail1.window);
-            Paint(views.detail2.window);
+        const double detail = AppBench::Best(rounds, [] {}, [&] {
+            AppBench::Paint(views.detail1.window);
+            AppBench::Paint(views.detail2.window);
         });
 
         // Status box: 100,000 queued lines, one 4404, the next paint.
         AppLayer::GuiStatusBox& status = views.statusBox;
         const RawString report = RawString::FromText("TooLargeFile (C:\\some\\folder\\file.txt)");
-        const double statusTime = Best(
+        const double statusTime = AppBench::Best(
             std::min(rounds, 3),
             [&] {
                 for (int i = 0; i < 100000; ++i) status.Report(report);
@@ -135,7 +100,7 @@ int main(int argc, char** argv) {
         std::printf("detail %.4f\n", detail);
         std::printf("status %.4f\n", statusTime);
         DestroyWindow(application.dialog->window);
-        Pump();
+        AppBench::Pump();
     }
     DeleteFileW((folder + L"\\Tavrel.ini").c_str());
     RemoveDirectoryW(folder.c_str());
