@@ -1,6 +1,8 @@
 // The input dialog driven through its own windows (typed characters, keys,
 // clicks on its option controls) inside its modal run, and the reader of
-// an expression's leading marks over random texts in every kind.
+// an expression's leading marks over random texts in every kind. Where the
+// keyboard focus goes needs the dialog active, which a window another test
+// shows meanwhile would take: USES_FOREGROUND.
 #include <windows.h>
 
 #include <gtest/gtest.h>
