@@ -305,6 +305,20 @@ void LanguageTable::ClearModified() {
     modified_ = 0;
 }
 
+bool LanguageTable::SaveNewEntries() {
+    SectionGuard guard(&lock_);
+    if (!modified_ || filePath_.IsEmpty() || inUse_.IsEmpty()) return true;
+    RawParameterList section = texts_.Copy();
+    for (RawListLink* link = defaults_.FirstLink(); !defaults_.IsEnd(link); link = link->next) {
+        const RawParameterUnit* entry = defaults_.UnitOf(link);
+        if (!section.Find(entry->key)) section.Add(entry->key, entry->value);
+    }
+    ProfileFileRef file = ProfileFileRef::FromPath(filePath_);
+    if (!section.WriteSection(file, inUse_)) return false;
+    modified_ = 0;
+    return true;
+}
+
 // ---- default tables of the base library --------------------------------------------
 
 const RawLocaleRecord InputDialogTexts[] = {

@@ -115,6 +115,14 @@ public:
     RawParameterList Defaults() const;
     bool IsModified() const;
     void ClearModified();
+    // Writes the texts met since the last save that the language in use
+    // lacks into its section of the language file, after the texts it has
+    // (the file is replaced through its temporary; a read-only file stays
+    // as it is), and clears the mark. True when nothing needed writing or
+    // the file was written.
+    bool SaveNewEntries();
+    // SaveNewEntries of the process-wide table.
+    static bool SaveChanges() { return Construct().SaveNewEntries(); }
 
 private:
     RawString FullKey(const RawString& section, const RawString& key) const;

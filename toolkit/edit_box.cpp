@@ -461,6 +461,8 @@ void WinEditBox::ShowContextMenu(POINT point) {
     enable(MenuIme, ime != nullptr);
     enable(MenuRegister, ime != nullptr);
     PopupMenuAt(menu, *this, point, 0);
+    // Texts the menu met for the first time go to the language file.
+    RawLayer::LanguageTable::SaveChanges();
 }
 
 LRESULT WinEditBox::OnMenuCommand(WPARAM command, LPARAM) {

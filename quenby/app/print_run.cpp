@@ -3,6 +3,7 @@
 // the print worker.
 #include <memory>
 
+#include "base/language.h"
 #include "quenby/app/main_dialog.h"
 #include "quenby/app/viewer_globals.h"
 #include "toolkit/info_dialog.h"
@@ -161,6 +162,8 @@ void RunPrintCommand(GuiMainDialog& dialog) {
         if (!AskImageSizeChanged(dialog)) return;
     }
     RunPrintJob(dialog, record, selection, items);
+    // Texts the print dialogs met for the first time go to the language file.
+    RawLayer::LanguageTable::SaveChanges();
 }
 
 WinPrintListBox::PrintOutcome RunPrintJob(GuiMainDialog& dialog, WinPrintDialogRecord& record,

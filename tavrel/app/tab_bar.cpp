@@ -333,6 +333,8 @@ void GuiTabBar::OnContextMenu(POINT point, WinTabBarItemUnit* item) {
         }
     }
     WinLayer::PopupMenuAt(menu, *this, point, reinterpret_cast<LPARAM>(item));
+    // Texts the menu met for the first time go to the language file.
+    RawLayer::LanguageTable::SaveChanges();
 }
 
 void GuiTabBar::OpenCurrentTabMenu() {

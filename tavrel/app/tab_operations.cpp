@@ -255,6 +255,8 @@ bool SaveTabPairs(GuiViewSet& views, WinLayer::WinPathDialog& chooser, WinLayer:
     profile.lastPairFile = path;
     const bool written = WriteTabPairFile(views.tabBar, path);
     if (!written) JobLayer::ReportError(JobLayer::WriteErrorText(), path);
+    // Texts the chooser met for the first time go to the language file.
+    RawLayer::LanguageTable::SaveChanges();
     return written;
 }
 

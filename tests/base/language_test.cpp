@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "base/language.h"
 #include "support/test_support.h"
@@ -164,6 +165,40 @@ TEST(LanguageTexts, MissingKeysAreRegisteredEscaped) {
     EXPECT_EQ(Utf8Of(defaults.Find(Text("Sec_Two"))->value), "a\\nb\\tc");
     // The key itself is the default when none is given.
     EXPECT_EQ(Utf8Of(table.LookupText(Text("ErrorMessage"), Text("ReadError"))), "ReadError");
+}
+
+TEST(LanguageTexts, NewEntriesAreSavedAfterTheTranslationsAndAReadOnlyFileStays) {
+    TempFolder temp;
+    const std::wstring path = temp.Join(L"LanguageFile.ini");
+    ASSERT_TRUE(TestSupport::WriteFileBytes(path, std::string("[English]\r\nSec_Old=Alt \xC3\xA4\r\n")));
+    LanguageTable table;
+    table.SetFilePath(PathOf(path));
+    ASSERT_TRUE(table.UseLanguage(Text("English")));
+    // Nothing met yet: nothing written.
+    EXPECT_TRUE(table.SaveNewEntries());
+    EXPECT_EQ(TestSupport::ReadFileBytes(path).size(), std::string("[English]\r\nSec_Old=Alt \xC3\xA4\r\n").size());
+    EXPECT_EQ(Utf8Of(table.TextOf(Text("Sec"), Text("Old"), Text("old"))), "Alt \xC3\xA4");
+    EXPECT_EQ(Utf8Of(table.TextOf(Text("Sec"), Text("New"), Text("a\r\nb"))), "a\r\nb");
+    ASSERT_TRUE(table.IsModified());
+    // Read-only: refused, the file as it was, the mark kept for a later save.
+    const std::vector<uint8_t> before = TestSupport::ReadFileBytes(path);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(table.SaveNewEntries());
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(TestSupport::ReadFileBytes(path), before);
+    EXPECT_TRUE(table.IsModified());
+    // Saved: the translation first, the new text escaped after it, and a
+    // fresh table reads both back.
+    EXPECT_TRUE(table.SaveNewEntries());
+    EXPECT_FALSE(table.IsModified());
+    LanguageTable again;
+    again.SetFilePath(PathOf(path));
+    ASSERT_TRUE(again.UseLanguage(Text("English")));
+    RawString text;
+    ASSERT_TRUE(again.FindTranslation(Text("Sec"), Text("Old"), text));
+    EXPECT_EQ(Utf8Of(text), "Alt \xC3\xA4");
+    ASSERT_TRUE(again.FindTranslation(Text("Sec"), Text("New"), text));
+    EXPECT_EQ(Utf8Of(again.TextOf(Text("Sec"), Text("New"), Text("x"))), "a\r\nb");
 }
 
 TEST(LanguageTexts, TablesRegisterOnceAndOverrideEarlierDefaults) {
