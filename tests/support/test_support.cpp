@@ -73,6 +73,22 @@ bool FileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool AnyFileBelow(const std::wstring& folder, const std::function<bool(const std::wstring&)>& test, int maxDepth) {
+    if (maxDepth < 0) return false;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    bool found = false;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = folder + L"\\" + name;
+        found = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? AnyFileBelow(path, test, maxDepth - 1) : test(path);
+    } while (!found && FindNextFileW(find, &data));
+    FindClose(find);
+    return found;
+}
+
 void RemoveTree(const std::wstring& path) {
     DWORD attr = GetFileAttributesW(path.c_str());
     if (attr == INVALID_FILE_ATTRIBUTES) return;

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // Empty vector and ok=false when the file cannot be read.
 std::vector<uint8_t> ReadFileBytes(const std::wstring& path, bool* ok = nullptr);
 bool FileExists(const std::wstring& path);
+// Whether some file below the folder (at most `maxDepth` folders down)
+// satisfies the test, which gets the file's path.
+bool AnyFileBelow(const std::wstring& folder, const std::function<bool(const std::wstring&)>& test,
+                  int maxDepth = 8);
 // Removes a folder tree with plain Win32 calls (clears read-only first).
 void RemoveTree(const std::wstring& path);
 // The path of the running test program.

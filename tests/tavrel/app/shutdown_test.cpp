@@ -32,25 +32,11 @@ void EditFirstLine(JobLayer::JobGroupUnit& job, const char* text) {
     job.flags = static_cast<uint16_t>(job.flags | JobLayer::JobChanged);
 }
 
-// Every file under a folder whose bytes hold the text.
-bool SomeFileHolds(const std::wstring& folder, const std::string& text, int depth = 0) {
-    if (depth > 4) return false;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return false;
-    bool found = false;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring path = folder + L"\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            found = SomeFileHolds(path, text, depth + 1);
-        } else {
-            found = TestSupport::FileText(path).find(text) != std::string::npos;
-        }
-    } while (!found && FindNextFileW(find, &data));
-    FindClose(find);
-    return found;
+// Whether a file under a folder holds the text.
+bool SomeFileHolds(const std::wstring& folder, const std::string& text) {
+    return TestSupport::AnyFileBelow(
+        folder, [&](const std::wstring& path) { return TestSupport::FileText(path).find(text) != std::string::npos; },
+        4);
 }
 
 // Folder, text and binary pairs in the program folder.

@@ -124,23 +124,9 @@ protected:
 };
 
 // Whether a file below a folder holds exactly the bytes.
-bool HoldsFileWith(const std::wstring& folder, const std::string& bytes, int depth = 0) {
-    if (depth > 8) return false;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return false;
-    bool found = false;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring path = folder + L"\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            found = HoldsFileWith(path, bytes, depth + 1);
-        else
-            found = BytesOf(ReadFileBytes(path)) == bytes;
-    } while (!found && FindNextFileW(find, &data));
-    FindClose(find);
-    return found;
+bool HoldsFileWith(const std::wstring& folder, const std::string& bytes) {
+    return TestSupport::AnyFileBelow(folder,
+                                     [&](const std::wstring& path) { return BytesOf(ReadFileBytes(path)) == bytes; });
 }
 
 std::string RandomBytes(std::mt19937& rng, size_t n) {
