@@ -7,7 +7,6 @@
 #include "base/profile.h"
 #include "base/shell.h"
 #include "quenby/app/command_codes.h"
-#include "quenby/app/font_commands.h"
 #include "quenby/app/paint_pass.h"
 #include "quenby/document/document_options.h"
 #include "toolkit/environment.h"
@@ -390,22 +389,6 @@ void GuiViewBox::SetPageView(bool on) {
     }
     if (Document()) Document()->ResetCellWidths();
     RefreshNoPaint();
-    if (window) InvalidateRect(window, nullptr, FALSE);
-}
-
-void GuiViewBox::FontStep(int32_t direction) {
-    DocumentStyle* s = CurrentStyle();
-    if (!s) return;
-    DocLayer::StyleFont& font = (s->flags & DocumentStyle::FlagPageMode) ? s->printFont : s->textFont;
-    int32_t height = 0;
-    if (!StepFontHeight(font.description.lfHeight, direction, height)) return;
-    LOGFONTW description = font.description;
-    description.lfHeight = height;
-    if (!ChangeStyleFont(font, description)) return;
-    s->UpdateMetrics();
-    if (Document()) Document()->ResetCellWidths();
-    RefreshNoPaint();
-    if (cursor >= 0) ScrollIntoView(cursor);
     if (window) InvalidateRect(window, nullptr, FALSE);
 }
 

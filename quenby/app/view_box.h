@@ -90,9 +90,6 @@ public:
     // off (line mode, default insets); the document is laid out again.
     void SetPageView(bool on);
     bool PageView() const { return pageView_; }
-    // The font one step larger (+1) or smaller (-1), the cell widths reset
-    // and the box laid out again with the cursor kept in view.
-    void FontStep(int32_t direction);
 
 private:
     bool IsPageBreak(const WinLayer::WinListBoxItemUnit& unit) const override;
