@@ -5,6 +5,8 @@
 #     bash scripts/screenshot.sh out.png [Tavrel arguments...]
 #     bash scripts/screenshot.sh folders.png    (the sample folders)
 #     bash scripts/screenshot.sh text.png       (the sample text pair)
+#     bash scripts/screenshot.sh japanese-sjis.png  (the Japanese pairs, in
+#     bash scripts/screenshot.sh japanese-utf16.png  Shift_JIS and UTF-16)
 #     bash scripts/screenshot.sh main-views.png (a text pair with changes on
 #         both sides, a long line and a cut side: buttons, position-bar
 #         marks, a twin-bar thumb, detail boxes and a status line)
@@ -162,6 +164,9 @@ if [ $# -eq 0 ]; then
       set -- -g "$(windows_path "$(dirname "$pairs")")\\$(basename "$pairs")" ;;
     text.png|side-menu.png|float-drag.png)
       set -- "$(windows_path "$here/samples/text")\\left.txt" "$(windows_path "$here/samples/text")\\right.txt" ;;
+    japanese-sjis.png|japanese-utf16.png)
+      name=$(basename "$out" .png).txt
+      set -- "$(windows_path "$here/samples/left")\\$name" "$(windows_path "$here/samples/right")\\$name" ;;
     *)
       set -- "$(windows_path "$here/samples/left")" "$(windows_path "$here/samples/right")" ;;
   esac

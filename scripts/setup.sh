@@ -7,7 +7,7 @@ SUDO=""
 if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
 
 packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine32:i386 wine64 xvfb xauth cmake googletest
-          x11-apps x11-utils xdotool imagemagick diffutils locales util-linux cmark python3
+          x11-apps x11-utils xdotool imagemagick diffutils locales util-linux cmark python3 fonts-ipafont-gothic fontconfig
           cups printer-driver-cups-pdf poppler-utils libcups2:i386)
 
 have_all=1

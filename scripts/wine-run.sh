@@ -60,6 +60,26 @@ mkdir -p "$WINEPREFIX"
     wineserver -w 9>&-
     touch "$WINEPREFIX/.tavrel-ready-4"
   fi
+  # Japanese text: the fonts Wine picks for the programs' Latin faces have
+  # no kana or kanji, so those faces are linked to the Japanese font the
+  # set-up installs. Linking, not replacing, keeps every Latin glyph as it
+  # was; only the missing characters come from the Japanese font. A face
+  # that is not installed gets no link (a link would make it the Japanese
+  # font). Done once per prefix, and added to an older prefix in place.
+  if [ ! -f "$WINEPREFIX/.tavrel-fontlink-1" ]; then
+    japanese=$(fc-match -f '%{file}' 'IPAGothic:lang=ja' 2>/dev/null || true)
+    [ -n "$japanese" ] && japanese=$(readlink -f "$japanese")
+    if [ -n "$japanese" ] && fc-list -f '%{family}\n' ":file=$japanese" 2>/dev/null | grep -q 'IPAGothic'; then
+      key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+      for face in "DejaVu Sans" "DejaVu Sans Mono" "DejaVu Serif" "Liberation Sans" "Liberation Mono" \
+                  "Liberation Serif" "Tahoma" "Courier New" "Arial" "Times New Roman"; do
+        fc-list -f '%{family}\n' "$face" 2>/dev/null | tr ',' '\n' | grep -qx "$face" || continue
+        "$loader" reg add "$key" /v "$face" /t REG_MULTI_SZ /d "$(basename "$japanese"),IPAGothic" /f \
+          >/dev/null 2>&1 9>&- || true
+      done
+      touch "$WINEPREFIX/.tavrel-fontlink-1"
+    fi
+  fi
   # Keep one server alive for the whole run instead of one per test, and
   # start Wine's own services from here with their output on /dev/null:
   # started by a test they would inherit its output pipe and keep the test

@@ -145,6 +145,38 @@ const LineEndMark& TheLineEndMark() {
     return mark;
 }
 
+// Whether the font selected into the DC has a glyph of its own for every
+// character of the text. Many fonts (and the Japanese ones Wine links in)
+// lack U+FFE9, the default line-end mark, and would draw their empty box.
+bool FontHasGlyphs(HDC dc, const RawString& text) {
+    const RawString wide = text.As(RawLayer::KindUtf16);
+    if (wide.Length() <= 0) return false;
+    std::vector<WORD> glyphs(static_cast<size_t>(wide.Length()));
+    if (GetGlyphIndicesW(dc, wide.Wide(), wide.Length(), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR)
+        return false;
+    return std::find(glyphs.begin(), glyphs.end(), WORD(0xFFFF)) == glyphs.end();
+}
+
+// The line-end mark drawn with lines where the font has no glyph for it: a
+// small leftwards arrow one average character wide, centred on the text.
+void DrawLineEndArrow(HDC dc, int32_t x, int32_t height, const TEXTMETRICW& metrics, COLORREF color) {
+    const int32_t width = std::max<int32_t>(5, metrics.tmAveCharWidth);
+    const int32_t head = std::max<int32_t>(2, width / 3);
+    const int32_t middle = height / 2;
+    HPEN pen = CreatePen(PS_SOLID, 1, color);
+    if (pen == nullptr) return;
+    HGDIOBJ old = SelectObject(dc, pen);
+    const int32_t left = x + 1, right = x + width - 1;
+    MoveToEx(dc, right, middle, nullptr);
+    LineTo(dc, left - 1, middle);
+    MoveToEx(dc, left + head, middle - head, nullptr);
+    LineTo(dc, left - 1, middle + 1);
+    MoveToEx(dc, left + head, middle + head, nullptr);
+    LineTo(dc, left - 1, middle - 1);
+    SelectObject(dc, old);
+    DeleteObject(pen);
+}
+
 // Draws one cell text of a header or number column.
 void DrawCellText(HDC dc, const RECT& cell, int32_t margin, const RawString& text, UINT align) {
     if (text.IsEmpty()) return;
@@ -533,7 +565,7 @@ void JobLineUnit::PaintLineText(const JobDrawContext& context, HDC dc, int32_t w
     }
 
     // 3. The text: the runs between tabs that reach into the cell.
-    TEXTMETRICW metrics;
+    TEXTMETRICW metrics{};
     const int32_t y = GetTextMetricsW(dc, &metrics) ? (height - metrics.tmHeight) / 2 : 0;
     SetTextColor(dc, WinLayer::ListTextColor());
     if (length > 0) {
@@ -575,11 +607,16 @@ void JobLineUnit::PaintLineText(const JobDrawContext& context, HDC dc, int32_t w
     // 4. The line-end mark right after the text.
     const LineEndMark& mark = TheLineEndMark();
     if (!mark.text.IsEmpty() && mark.color != NoColorValue) {
-        SetTextColor(dc, mark.color);
-        RECT at = {origin + data.PositionX(length), 0, origin + data.PositionX(length) + 32767, height};
-        WinLayer::WinDrawContext target(dc);
-        WinLayer::WinView::DrawTextRange(target, at, DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER | DT_NOCLIP, mark.text,
-                                         mark.text.All(), 1);
+        const int32_t x = origin + data.PositionX(length);
+        if (FontHasGlyphs(dc, mark.text)) {
+            SetTextColor(dc, mark.color);
+            RECT at = {x, 0, x + 32767, height};
+            WinLayer::WinDrawContext target(dc);
+            WinLayer::WinView::DrawTextRange(target, at, DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER | DT_NOCLIP,
+                                             mark.text, mark.text.All(), 1);
+        } else {
+            DrawLineEndArrow(dc, x, height, metrics, mark.color);
+        }
     }
 
 }

@@ -11,6 +11,7 @@
 #include <random>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "support/window_rows.h"
 #include "support/window_support.h"
 #include "tavrel/jobs/cursor.h"
+#include "tavrel/jobs/gui_profile.h"
 #include "toolkit/gdi_scope.h"
 
 using namespace JobLayer;
@@ -65,6 +67,28 @@ protected:
         return TestSupport::BlendColor(over, under, opacity);
     }
 };
+
+// The first of some common faces in which the zero-width space measures 0.
+HFONT FontWithZeroWidthSpace() {
+    for (const wchar_t* face : {L"DejaVu Sans", L"Segoe UI", L"Arial", L"Tahoma"}) {
+        LOGFONTW description{};
+        GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(description), &description);
+        lstrcpynW(description.lfFaceName, face, LF_FACESIZE);
+        description.lfCharSet = ANSI_CHARSET;
+        HFONT font = CreateFontIndirectW(&description);
+        if (font == nullptr) continue;
+        HDC dc = GetDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, font);
+        const wchar_t space = 0x200B;
+        SIZE size{};
+        const bool zero = GetTextExtentPoint32W(dc, &space, 1, &size) && size.cx == 0;
+        SelectObject(dc, old);
+        ReleaseDC(nullptr, dc);
+        if (zero) return font;
+        DeleteObject(font);
+    }
+    return nullptr;
+}
 
 }  // namespace
 
@@ -265,7 +289,16 @@ TEST_F(LineDrawTest, CursorStepsEndOverCharactersWithoutAdvance) {
     std::string zero;
     for (int i = 0; i < 8; ++i) zero += "\xE2\x80\x8B";
     JobGroupUnit* job = Open("a" + zero + "b\r\n", "x\r\n");
-    auto host = Show(job);
+    // The Japanese system font of code page 932 gives the zero-width space
+    // an advance: the rows here are drawn in a font where it has none.
+    WinLayer::GdiObject zeroWidth(FontWithZeroWidthSpace());
+    ASSERT_TRUE(zeroWidth);
+    std::unique_ptr<RowHost> host(new RowHost(job, RECT{20, 20, 820, 220}));
+    host->font = static_cast<HFONT>(zeroWidth.Get());
+    host->showCaret = false;
+    host->Create();
+    TestSupport::PumpUntilIdle();
+    host->Repaint();
     JobLineUnit* line = LineOf(job, 0, 0);
     const int32_t length = line->LineText().Length();
     ASSERT_EQ(length, 26);
@@ -395,4 +428,109 @@ TEST_F(LineDrawTest, RealInputMethodMessagesMakeOneEdit) {
     EXPECT_TRUE(host->Execute(CommandUndo));
     EXPECT_EQ(TestSupport::S(clean->content1.At(0)->Text()), "xy");
     EXPECT_FALSE(host->Execute(CommandUndo));
+}
+
+namespace {
+
+// The ink of an area (the pixels unlike its most common colour, which is
+// the background whatever marks the row has), cut to its bounding box, one
+// string per pixel row: two glyphs of one font compare equal when their
+// shapes are the same wherever they stand.
+std::vector<std::string> InkShape(const DibCanvas& canvas, RECT area) {
+    std::map<COLORREF, int> counts;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x) ++counts[canvas.Pixel(x, y)];
+    COLORREF background = 0;
+    int most = -1;
+    for (const auto& count : counts)
+        if (count.second > most) background = count.first, most = count.second;
+    int left = area.right, right = area.left, top = area.bottom, bottom = area.top;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            if (canvas.Pixel(x, y) != background) {
+                left = std::min(left, x), right = std::max(right, x + 1);
+                top = std::min(top, y), bottom = std::max(bottom, y + 1);
+            }
+    std::vector<std::string> shape;
+    for (int y = top; y < bottom; ++y) {
+        std::string row;
+        for (int x = left; x < right; ++x) row += canvas.Pixel(x, y) != background ? '#' : '.';
+        shape.push_back(row);
+    }
+    return shape;
+}
+
+std::string Utf16File(const std::wstring& text) {
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    return bytes;
+}
+
+}  // namespace
+
+TEST_F(LineDrawTest, JapaneseLinesOfShiftJisAndUtf16ShowTheirGlyphsAndTheLineEndMarkIsNoBox) {
+    GuiProfileStore::Instance().ReloadViewFont(ViewFontText);
+    HFONT textFont = GuiProfileStore::Instance().ViewFont(ViewFontText).handle;
+    ASSERT_NE(textFont, nullptr);
+    auto shown = [&](JobGroupUnit* job) {
+        std::unique_ptr<RowHost> host(new RowHost(job, RECT{20, 20, 820, 220}));
+        host->font = textFont;
+        host->showCaret = false;
+        host->Create();
+        TestSupport::PumpUntilIdle();
+        host->Repaint();
+        return host;
+    };
+    auto cellArea = [&](RowHost& host, uint32_t side, int32_t from, int32_t to) {
+        const RECT band = host.geometry.SideRect(side, 0);
+        const int left = TextLeft(host, side, 0);
+        return RECT{left + At(host.job, side, 0, from), band.top + 1, left + At(host.job, side, 0, to), band.bottom - 1};
+    };
+
+    // The font's own shape for a character it has no glyph for (U+0378 is
+    // unassigned), drawn the way every line is.
+    JobGroupUnit* missingJob = Open(Utf16File(L"\u0378\r\n"), Utf16File(L"\u0378\r\n"));
+    std::vector<std::string> missing;
+    {
+        auto host = shown(missingJob);
+        missing = InkShape(DibCanvas::CaptureClient(host->window), cellArea(*host, 0, 0, 1));
+    }
+    ASSERT_FALSE(missing.empty());
+
+    // Kana, kanji and half-width kana, one side Shift_JIS, one side UTF-16.
+    const std::wstring japanese = L"\u65E5\u672C\u8A9E\u306E\u30C6\u30AD\u30B9\u30C8\u3001\u6F22\u5B57\uFF76\uFF85";
+    const std::string sjis =
+        "\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x83\x65\x83\x4C\x83\x58\x83\x67\x81\x41\x8A\xBF\x8E\x9A\xB6\xC5\r\n";
+    JobGroupUnit* job = Open(sjis, Utf16File(japanese + L"\r\n"));
+    ASSERT_EQ(LineOf(job, 0, 0)->LineText().Kind(), RawLayer::KindSjis);
+    auto host = shown(job);
+    DibCanvas canvas = DibCanvas::CaptureClient(host->window);
+    for (uint32_t side = 0; side < 2; ++side) {
+        const RawString& text = LineOf(job, side, 0)->LineText();
+        int characters = 0;
+        for (int32_t i = 0; i < text.Length(); i = text.NextCharPos(i), ++characters) {
+            const std::vector<std::string> shape =
+                InkShape(canvas, cellArea(*host, side, i, text.NextCharPos(i)));
+            EXPECT_FALSE(shape.empty()) << "side " << side << " character " << characters;
+            EXPECT_NE(shape, missing) << "side " << side << " character " << characters << " is the missing glyph";
+        }
+        EXPECT_EQ(characters, static_cast<int>(japanese.size()));
+        // The line-end mark right of the text: drawn, and not as the box.
+        RECT mark = cellArea(*host, side, text.Length(), text.Length());
+        mark.right = host->geometry.SideRect(side, 0).right - 2;
+        const std::vector<std::string> markShape = InkShape(canvas, mark);
+        EXPECT_FALSE(markShape.empty()) << side;
+        EXPECT_NE(markShape, missing) << side;
+    }
+
+    // Latin text keeps its own face: the Japanese font only fills in.
+    if (GetACP() == 1252) {
+        HDC dc = GetDC(host->window);
+        HGDIOBJ old = SelectObject(dc, textFont);
+        wchar_t face[LF_FACESIZE] = {};
+        GetTextFaceW(dc, LF_FACESIZE, face);
+        SelectObject(dc, old);
+        ReleaseDC(host->window, dc);
+        EXPECT_EQ(std::wstring(face).find(L"IPA"), std::wstring::npos) << TestSupport::Utf8(face);
+    }
 }
