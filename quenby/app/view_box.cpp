@@ -351,6 +351,10 @@ void GuiViewBox::SetPaintRect(WinDrawContext& dc, const RECT& rect, POINT origin
     GuiLineBox::SetPaintRect(dc, rect, origin);
     PrepareLayout();
     textDraw.ForgetFontWidths();
+    // A page painted at the printer's size is shrunk onto the window.
+    textDraw.reduction = 1;
+    if (PageMode() && logicalWidth > 0 && windowSize.cx > 0)
+        textDraw.reduction = std::max<int32_t>(1, (logicalWidth + windowSize.cx - 1) / windowSize.cx);
     if (layout.style && layout.style->BaseFont().handle) dc.Select(layout.style->BaseFont().handle);
 }
 
