@@ -6,7 +6,7 @@
 # view's head colour; and the document of every block kind: its two
 # pictures at the printer's resolution and in their proportions, each word
 # of its long paragraph once and in order, its list dots drawn as dots on
-# the page colour. Fails, naming scripts/print-queue.sh, without the queue.
+# the page colour, its code block in its own fill colour. Fails, naming scripts/print-queue.sh, without the queue.
 set -euo pipefail
 
 test_program="$1"; shift
@@ -117,5 +117,9 @@ for y0 in range(h):
 print("dots", dots, "squares", squares)
 sys.exit(0 if dots >= 2 and squares == 0 else 1)
 PY
+# The code block's fill is its own colour 0xF0F0F0, whatever the window
+# colour of the printing session was.
+inner=$(python3 -c 'import sys; d = open(sys.argv[1], "rb").read(); print(d.count(b"\xf0" * 3))' "$ppm")
+[ "$inner" -ge 2000 ] || fail "the code block is not filled with its own colour ($inner pixels)"
 rm -f "$ppm"
 echo "print-check.sh: $pdf checked"

@@ -91,6 +91,18 @@ void PressInfoButton(HWND question, const char* label) {
 
 void SetText(HWND dialog, int id, const wchar_t* text) { SetWindowTextW(GetDlgItem(dialog, id), text); }
 
+// A window colour other than white while it lives (the tests that use it
+// run alone: the colour is the session's).
+struct TintedWindowColour {
+    TintedWindowColour() {
+        const COLORREF tint = RGB(0xE0, 0xE8, 0xC8);
+        SetSysColors(1, &element, &tint);
+    }
+    ~TintedWindowColour() { SetSysColors(1, &element, &previous); }
+    const INT element = COLOR_WINDOW;
+    const COLORREF previous = GetSysColor(COLOR_WINDOW);
+};
+
 }  // namespace
 
 TEST(PrintQueueTest, PagesTwoToThreeOfFivePrintToThePdfQueue) {
@@ -176,9 +188,10 @@ TEST(PrintQueueTest, PagesTwoToThreeOfFivePrintToThePdfQueue) {
 
 // Every kind of block on the real printer: pictures (a PNG with alpha and a
 // JPEG), both list marks, a check box, code, a table and a paragraph that
-// runs over several pages. scripts/print-check.sh reads the PDF back: the
-// pictures at their printed size, each word of the paragraph once and in
-// order, and the list dots as dots on the page colour.
+// runs over several pages, under a window colour that is not white.
+// scripts/print-check.sh reads the PDF back: the pictures at their printed
+// size, each word of the paragraph once and in order, the list dots as dots
+// on the page colour, and the code block's own fill colour.
 TEST(PrintQueueTest, EveryBlockKindPrintsWhole) {
     ASSERT_TRUE(HasPrinter(L"Quenby_PDF")) << "no printer \"Quenby_PDF\": run scripts/print-queue.sh";
     ViewerRun run;
@@ -200,6 +213,7 @@ TEST(PrintQueueTest, EveryBlockKindPrintsWhole) {
     ASSERT_TRUE(run.Start("-p \"" + TestSupport::S(TestSupport::W(doc)) + "\""));
     GuiViewBox& view = run.Dialog()->items.view;
     view.Refresh();
+    TintedWindowColour tint;
     TestSupport::ModalWatchdog watchdog(120000);
     WhenShown(L"#32770", [&](HWND print) {
         HWND printers = GetDlgItem(print, 0x473);
