@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Runs the printing test (argument 1: the test program, argument 2 on: the
-# program that runs it, e.g. scripts/wine-run.sh) and checks the PDF it
+# Runs the printing tests (argument 1: the test program, argument 2 on: the
+# program that runs it, e.g. scripts/wine-run.sh) and checks the PDFs they
 # printed into the "Quenby_PDF" queue: two A4 pages titled after the
 # document, page two's and page three's texts, and no pixel of the page
-# view's head colour. Fails, naming scripts/print-queue.sh, without the queue.
+# view's head colour; and the document of every block kind: its two
+# pictures at the printer's resolution and in their proportions, each word
+# of its long paragraph once and in order, its list dots drawn as dots on
+# the page colour, its code block in its own fill colour. Fails, naming scripts/print-queue.sh, without the queue.
 set -euo pipefail
 
 test_program="$1"; shift
@@ -14,7 +17,7 @@ if ! command -v lpstat >/dev/null 2>&1 || ! lpstat -p Quenby_PDF >/dev/null 2>&1
   echo "print-check.sh: no queue \"Quenby_PDF\": run scripts/print-queue.sh" >&2
   exit 1
 fi
-for tool in pdfinfo pdftotext pdftoppm; do
+for tool in pdfinfo pdftotext pdftoppm pdfimages python3; do
   command -v "$tool" >/dev/null || { echo "print-check.sh: $tool missing (poppler-utils)" >&2; exit 1; }
 done
 
@@ -22,20 +25,23 @@ stamp=$(mktemp)
 trap 'rm -f "$stamp"' EXIT
 "$@" "$test_program" --gtest_filter='PrintQueueTest.*'
 
-# CUPS-PDF writes the file a moment after the job ends.
-pdf=""
-for _ in $(seq 1 100); do
-  for f in $(ls -t "$out_dir"/*.pdf 2>/dev/null); do
-    [ "$f" -nt "$stamp" ] || continue
-    if pdfinfo "$f" 2>/dev/null | grep -q "^Title: *$title\$" &&
-       [ "$(pdfinfo "$f" | sed -n 's/^Pages: *//p')" = 2 ]; then
-      pdf="$f"; break
-    fi
+# The newest PDF since the tests began titled $1 whose page count passes
+# the test $2 (e.g. "= 2"); CUPS-PDF writes the file a moment after the
+# job ends.
+find_pdf() {
+  local f pages
+  for _ in $(seq 1 100); do
+    for f in $(ls -t "$out_dir"/*.pdf 2>/dev/null); do
+      [ "$f" -nt "$stamp" ] || continue
+      pdfinfo "$f" 2>/dev/null | grep -q "^Title: *$1\$" || continue
+      pages=$(pdfinfo "$f" | sed -n 's/^Pages: *//p')
+      if [ "$pages" $2 ]; then echo "$f"; return 0; fi
+    done
+    sleep 0.1
   done
-  [ -n "$pdf" ] && break
-  sleep 0.1
-done
-[ -n "$pdf" ] || { echo "print-check.sh: no two-page PDF titled $title in $out_dir" >&2; exit 1; }
+  return 1
+}
+pdf=$(find_pdf "$title" "= 2") || { echo "print-check.sh: no two-page PDF titled $title in $out_dir" >&2; exit 1; }
 
 fail() { echo "print-check.sh: $pdf: $*" >&2; exit 1; }
 pdfinfo "$pdf" | grep -q "Page size:.*(A4)" || fail "not A4"
@@ -50,5 +56,70 @@ grep -q "Page 3 of 5" <<<"$page2" || fail "page 2 lacks \"Page 3 of 5\""
 ppm=$(mktemp --suffix=.ppm)
 pdftoppm -r 50 -f 1 -l 1 "$pdf" >"$ppm"
 if LC_ALL=C grep -q $'\x40\xc0\x20' "$ppm"; then fail "the page shows the screen's head colour"; fi
+rm -f "$ppm"
+echo "print-check.sh: $pdf checked"
+
+whole="QuenbyPrintWhole.md"
+pdf=$(find_pdf "$whole" "-ge 3") || { echo "print-check.sh: no PDF of three pages or more titled $whole in $out_dir" >&2; exit 1; }
+# The pictures: the PNG (160 x 80, its left half transparent) and the JPEG
+# (90 x 120), each put down once at the printer's resolution (about 300
+# pixels an inch) in its own proportions.
+images=$(pdfimages -list "$pdf" | awk 'NR > 2 && $3 == "image" {print $4, $5, $13, $14}')
+check_picture() {
+  awk -v ratio="$1" '{r = $1 / $2; if (r > ratio * 0.95 && r < ratio * 1.05 && $3 > 200 && $3 < 400 && $4 > 200 && $4 < 400) n++}
+                     END {exit n == 1 ? 0 : 1}' <<<"$images" || fail "no picture of proportions $1 at about 300 ppi in: $images"
+}
+check_picture 2
+check_picture 0.75
+# The long paragraph: w0001 to w2500, each once, in order, over the pages.
+text=$(pdftotext "$pdf" -)
+words=$(tr -s ' \n\f' '\n' <<<"$text" | grep -E '^w[0-9]{4}$' | tr '\n' ' ')
+[ "$words" = "$(printf 'w%04d ' $(seq 1 2500))" ] || fail "the long paragraph's words are not all there once and in order"
+for part in cellone celltwo "code line one" "a checked box"; do
+  grep -qF "$part" <<<"$text" || fail "lacks \"$part\""
+done
+# The dots of "- " and "* ": round marks whose bounding squares have light
+# corners; a mark drawn over an unreadable copy of the page is a dark
+# square.
+ppm=$(mktemp --suffix=.ppm)
+pdftoppm -r 100 -f 1 -l 1 "$pdf" >"$ppm"
+python3 - "$ppm" <<'PY' || fail "the list dots are not dots on the page colour"
+import sys
+data = open(sys.argv[1], 'rb').read()
+fields, pos = [], 0
+while len(fields) < 4:
+    while data[pos:pos + 1].isspace(): pos += 1
+    end = pos
+    while not data[end:end + 1].isspace(): end += 1
+    fields.append(data[pos:end]); pos = end
+pos += 1
+w, h = int(fields[1]), int(fields[2])
+pix = data[pos:]
+dark = lambda x, y: sum(pix[3 * (y * w + x):3 * (y * w + x) + 3]) < 3 * 96
+seen = bytearray(w * h)
+dots = squares = 0
+# Marks stand in the left tenth of the page's text.
+for y0 in range(h):
+    for x0 in range(w // 4):
+        if seen[y0 * w + x0] or not dark(x0, y0): continue
+        stack, xs, ys, n = [(x0, y0)], [], [], 0
+        seen[y0 * w + x0] = 1
+        while stack:
+            x, y = stack.pop(); xs.append(x); ys.append(y); n += 1
+            for nx, ny in ((x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)):
+                if 0 <= nx < w and 0 <= ny < h and not seen[ny * w + nx] and dark(nx, ny):
+                    seen[ny * w + nx] = 1; stack.append((nx, ny))
+        bw, bh = max(xs) - min(xs) + 1, max(ys) - min(ys) + 1
+        if bw < 4 or bh < 4 or abs(bw - bh) > 1: continue
+        fill = n / (bw * bh)
+        if fill > 0.95: squares += 1
+        elif 0.6 < fill < 0.9: dots += 1
+print("dots", dots, "squares", squares)
+sys.exit(0 if dots >= 2 and squares == 0 else 1)
+PY
+# The code block's fill is its own colour 0xF0F0F0, whatever the window
+# colour of the printing session was.
+inner=$(python3 -c 'import sys; d = open(sys.argv[1], "rb").read(); print(d.count(b"\xf0" * 3))' "$ppm")
+[ "$inner" -ge 2000 ] || fail "the code block is not filled with its own colour ($inner pixels)"
 rm -f "$ppm"
 echo "print-check.sh: $pdf checked"

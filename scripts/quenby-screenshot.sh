@@ -9,8 +9,10 @@
 # quenby-zoom.png (after two Ctrl+wheel steps over the view), and three of
 # printing in page view: margin-dialog.png (the Margin button's dialog),
 # print-progress.png (the progress dialog while the guide prints to the
-# "Quenby_PDF" queue of scripts/print-queue.sh) and printed-page-1.png (the
-# printed PDF's first page by pdftoppm). Builds where needed (x86_64 where 32-bit code cannot run);
+# "Quenby_PDF" queue of scripts/print-queue.sh), printed-page-1.png (the
+# printed PDF's first page by pdftoppm) and printed-picture.png (the first
+# printed page that holds a picture). Builds where needed (x86_64 where
+# 32-bit code cannot run);
 # the program runs under a Wine prefix of its own beside the build folder.
 # "--scenes" then shows the guide once more and lets the scene driver of the
 # tests write quenby-toc-tip.png (the table of contents with a tip),
@@ -42,6 +44,11 @@ if [ "${1:-}" = "--scenes" ]; then
   [ -n "$pdf" ] || { echo "no printed PDF of the guide in $pdfs" >&2; exit 1; }
   pdftoppm -png -r 60 -f 1 -l 1 -singlefile "$pdf" "$folder/printed-page-1"
   echo "$folder/printed-page-1.png"
+  # The first printed page that holds a picture.
+  picture_page=$(pdfimages -list "$pdf" | awk 'NR > 2 && $3 == "image" {print $1; exit}')
+  [ -n "$picture_page" ] || { echo "the printed guide holds no picture: $pdf" >&2; exit 1; }
+  pdftoppm -png -r 60 -f "$picture_page" -l "$picture_page" -singlefile "$pdf" "$folder/printed-picture"
+  echo "$folder/printed-picture.png"
   # The driven scenes.
   arch=$(bash "$here/scripts/test-arch.sh")
   build="$here/build-$arch"

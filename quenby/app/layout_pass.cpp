@@ -13,6 +13,7 @@ void GuiListBoxItemUnit::Reset() {
     rect = RECT{0, 0, 0, 0};
     text.Clear();
     values[0] = values[1] = values[2] = 0;
+    pagesOn = 0;
 }
 
 int32_t QuoteShift(const DocumentStyle& style, const JobLineUnit& line) {

@@ -31,6 +31,9 @@ struct GuiListBoxItemUnit : public WinLayer::WinListBoxItemUnit {
 
     WinTextData text;
     int32_t values[3] = {0, 0, 0};
+    // The pages the line runs on over past the one it starts on (a line
+    // taller than a page; set by the pagination).
+    int32_t pagesOn = 0;
     // Where the runs were last drawn, from the item's top-left corner.
     mutable POINT textOffset{0, 0};
     int32_t PictureHeight() const { return values[0]; }
@@ -52,6 +55,12 @@ struct GuiLayout {
     // Bits BoxFocus and BoxPlain; the box's background colour.
     uint16_t boxState = 0;
     COLORREF background = RGB(0xFF, 0xFF, 0xFF);
+    // The colour that means "no colour" in a requested fill: the window
+    // colour on the screen, the paper's white on the printer.
+    COLORREF plain = RGB(0xFF, 0xFF, 0xFF);
+    // The tallest a picture is shown (0: no limit): in page view the page's
+    // text height, so that a picture is scaled down to fit one page.
+    int32_t pictureLimit = 0;
     // Decoded pictures kept between paints; none decodes at every use.
     GuiPictureCache* pictures = nullptr;
 };

@@ -28,8 +28,6 @@ void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
     DeleteObject(brush);
 }
 
-COLORREF WindowColor() { return GetSysColor(COLOR_WINDOW); }
-
 // The picture stack's top: the item bottom less the stack.
 int32_t ContentBottom(const RECT& rect, const GuiListBoxItemUnit& item) {
     return std::max<int32_t>(rect.top, rect.bottom - item.PictureHeight());
@@ -45,7 +43,7 @@ COLORREF ItemFillColor(const GuiLayout& layout, const GuiListBoxItemUnit& item, 
     COLORREF base = layout.background;
     if ((item.flags & WinLayer::WinListBoxItemUnit::ItemSelected) && !(layout.boxState & GuiLayout::BoxPlain))
         base = (layout.boxState & GuiLayout::BoxFocus) ? kSelectedFocusColor : kSelectedColor;
-    return RawLayer::BlendColor(colour, base, WindowColor(), 50);
+    return RawLayer::BlendColor(colour, base, layout.plain, 50);
 }
 
 void FillItemBackground(const GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBoxItemUnit& item,
@@ -187,7 +185,7 @@ void PaintTableRow(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUn
                    COLORREF colour) {
     const DocLayer::TableStyle& table = layout.style->table;
     if (line.rowState == 1 && item.values[1] == 0) PlaceTableCells(layout, item, line);
-    FillItemBackground(layout, dc, rect, item, WindowColor());
+    FillItemBackground(layout, dc, rect, item, layout.plain);
     PaintTableGrid(layout, dc, rect, item, line);
     RECT text = rect;
     text.top += table.topMargin.value + ((line.flags & DocLayer::LineFirst) ? table.frameWidth.value : 0);

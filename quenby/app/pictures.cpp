@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <new>
+#include <vector>
 
 #include "base/api_text.h"
 #include "toolkit/view.h"
@@ -299,6 +300,37 @@ bool OnlyPictureMarks(const RawString& text) {
 
 const UINT kAltMeasure = DT_CENTER | DT_SINGLELINE | DT_NOPREFIX;
 
+// The cached premultiplied picture laid over a solid colour and copied onto
+// the DC as plain pixels, which every device takes.
+void DrawOpaque(HDC dc, HBITMAP bitmap, SIZE size, int32_t x, int32_t y, COLORREF under) {
+    DIBSECTION section{};
+    if (GetObjectW(bitmap, sizeof section, &section) != sizeof section || !section.dsBm.bmBits) return;
+    const size_t count = static_cast<size_t>(size.cx) * static_cast<size_t>(size.cy);
+    std::vector<uint32_t> pixels(count);
+    const uint32_t* source = static_cast<const uint32_t*>(section.dsBm.bmBits);
+    const uint32_t back[3] = {GetBValue(under), GetGValue(under), GetRValue(under)};
+    GdiFlush();
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t p = source[i];
+        const uint32_t rest = 255 - (p >> 24);
+        uint32_t out = 0;
+        for (int c = 0; c < 3; ++c) {
+            const uint32_t v = ((p >> (8 * c)) & 0xFF) + (back[c] * rest + 127) / 255;
+            out |= std::min<uint32_t>(v, 255) << (8 * c);
+        }
+        pixels[i] = out;
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size.cx;
+    info.bmiHeader.biHeight = -size.cy;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    StretchDIBits(dc, x, y, size.cx, size.cy, 0, 0, size.cx, size.cy, pixels.data(), &info, DIB_RGB_COLORS,
+                  SRCCOPY);
+}
+
 }  // namespace
 
 void LoadImageFile(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line) {
@@ -318,6 +350,11 @@ void LoadImageFile(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& it
         if (found && found->loaded) {
             drawn = style.image.FitImageSize(found->natural, SIZE{entry.widthPixels, entry.heightPixels},
                                              SIZE{entry.widthPercent, entry.heightPercent}, rect.right - rect.left);
+            if (layout.pictureLimit > 0 && drawn.cy > layout.pictureLimit) {
+                drawn.cx = std::max<LONG>(1, static_cast<LONG>(static_cast<int64_t>(drawn.cx) * layout.pictureLimit /
+                                                               drawn.cy));
+                drawn.cy = layout.pictureLimit;
+            }
         } else {
             RECT r{0, 0, std::max<LONG>(1, rect.right - rect.left), kUnboundedWidth};
             WinLayer::WinDrawContext context(dc);
@@ -350,13 +387,20 @@ void PaintPicture(GuiLayout& layout, HDC dc, const RECT& rect, const JobLinkData
         HBITMAP bitmap = cache.Bitmap(*found, drawn);
         if (!bitmap) return;
         int32_t x = rect.left + (rect.right - rect.left - drawn.cx) / 2;
-        HDC memory = CreateCompatibleDC(dc);
-        if (!memory) return;
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-        AlphaBlend(dc, x, rect.top, drawn.cx, drawn.cy, memory, 0, 0, drawn.cx, drawn.cy, blend);
-        SelectObject(memory, old);
-        DeleteDC(memory);
+        // A printer or metafile cannot blend (and a display may refuse):
+        // there the picture goes down opaque, laid over the page colour.
+        bool blended = false;
+        if (GetDeviceCaps(dc, TECHNOLOGY) == DT_RASDISPLAY) {
+            HDC memory = CreateCompatibleDC(dc);
+            if (memory) {
+                HGDIOBJ old = SelectObject(memory, bitmap);
+                BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+                blended = AlphaBlend(dc, x, rect.top, drawn.cx, drawn.cy, memory, 0, 0, drawn.cx, drawn.cy, blend);
+                SelectObject(memory, old);
+                DeleteDC(memory);
+            }
+        }
+        if (!blended) DrawOpaque(dc, bitmap, drawn, x, rect.top, layout.background);
         return;
     }
     RECT box{rect.left, rect.top, rect.left + drawn.cx, rect.top + drawn.cy};

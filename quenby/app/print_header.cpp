@@ -1,6 +1,9 @@
 #include "quenby/app/print_header.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <vector>
 
 #include "toolkit/view.h"
 
@@ -69,7 +72,12 @@ int32_t WinPrintListBox::Paginate(WinLayer::WinListBoxItemList& units, Pages& pa
     for (WinLayer::WinListBoxItemUnit& unit : units) {
         const int64_t t = unit.rect.top, b = unit.rect.bottom;
         bool start = false;
-        if (pages.IsPageBreak(unit) || (t < limit && limit < b)) {
+        // A unit that crosses the page's end goes to the next page, unless
+        // it is taller than a page and can be cut between rows right here.
+        const bool crosses = t < limit && limit < b;
+        const int32_t left = static_cast<int32_t>(std::min<int64_t>(limit - t, INT32_MAX));
+        const bool cutHere = crosses && b - t > H && pages.RowCut(unit, left) > 0;
+        if (pages.IsPageBreak(unit) || (crosses && !cutHere)) {
             offset += limit - t;
             limit = t;
             start = true;
@@ -82,8 +90,32 @@ int32_t WinPrintListBox::Paginate(WinLayer::WinListBoxItemList& units, Pages& pa
             offset += Mb + Mt + Ib - It;
             ++count;
         }
-        unit.rect.top = static_cast<LONG>(t + offset);
+        const int64_t topOffset = offset;
+        // What does not fit goes on to the next page, from the lowest row
+        // boundary that fits (or from the page's end). Every piece ends a
+        // page lower, so the walk ends.
+        struct Cut {
+            int64_t at, by;
+        };
+        std::vector<Cut> cuts;
+        int64_t from = t;
+        while (limit < b && cuts.size() < 100000) {
+            const int64_t room = std::min<int64_t>(limit - t, INT32_MAX);
+            const int64_t row = pages.RowCut(unit, static_cast<int32_t>(room));
+            const int64_t at = row > from - t && row <= room ? t + row : limit;
+            const int64_t before = offset;
+            offset += limit - at;
+            limit = at + It - Ib + H;
+            offset += Mb + Mt + Ib - It;
+            ++count;
+            cuts.push_back(Cut{at - t, offset - before});
+            from = at;
+        }
+        unit.rect.top = static_cast<LONG>(t + topOffset);
         unit.rect.bottom = static_cast<LONG>(b + offset);
+        // From the lowest cut up: a part below several cuts moves by each.
+        for (size_t i = cuts.size(); i-- > 0;)
+            pages.CutUnit(unit, static_cast<int32_t>(cuts[i].at), static_cast<int32_t>(cuts[i].by));
         lastBottom = b;
         any = true;
     }

@@ -89,9 +89,26 @@ struct WinPrintListBox {
         virtual ~Pages() = default;
         virtual bool IsPageBreak(const WinLayer::WinListBoxItemUnit& unit) const = 0;
         virtual void MarkPageStart(WinLayer::WinListBoxItemUnit& unit, bool start) = 0;
+        // Where a unit taller than the room left on its page may be cut:
+        // the lowest boundary between its rows at most `room` below its
+        // top (0: none; the unit is then cut where the page ends).
+        virtual int32_t RowCut(const WinLayer::WinListBoxItemUnit& unit, int32_t room) const {
+            (void)unit;
+            (void)room;
+            return 0;
+        }
+        // The unit runs on over a page: what stands `at` or more below its
+        // top moves down by `by` (the unit has already grown by it).
+        virtual void CutUnit(WinLayer::WinListBoxItemUnit& unit, int32_t at, int32_t by) {
+            (void)unit;
+            (void)at;
+            (void)by;
+        }
     };
     // Marks every unit that begins a page after the first, moves the units
-    // down into their pages and grows the total height; the page count.
+    // down into their pages and grows the total height; the page count. A
+    // unit taller than its page runs on over the next pages, cut between
+    // its rows where it has any.
     static int32_t Paginate(WinLayer::WinListBoxItemList& units, Pages& pages, const WinPageGeometry& geometry,
                             SIZE& total);
 };

@@ -106,8 +106,9 @@ void WinPrintProgressDialog::OnLayout() {
 }
 
 bool WinPrintProgressDialog::OnMinMaxSize(SIZE& shrink, SIZE&) {
-    shrink.cx = 0;
-    shrink.cy = 0;
+    // Down to the size the text and the button need, never below it.
+    shrink.cx = std::max<LONG>(shrink.cx, 0);
+    shrink.cy = std::max<LONG>(shrink.cy, 0);
     return true;
 }
 

@@ -114,13 +114,13 @@ WinPrintListBox::PrintOutcome GuiMainItems::PrintDocument(WinPrintDialogRecord& 
 
 WinPageRange GuiMainItems::SelectedPageRange(const WinSelectionRecord& selection) {
     WinPageRange range;
-    int32_t pages = 0;
     int32_t index = 0;
     for (const WinLayer::WinListBoxItemUnit& unit : view.items) {
-        const JobLineUnit* line = static_cast<const JobLineUnit*>(unit.item);
-        if (line && (line->flags & DocLayer::LinePageStart)) ++pages;
-        if (index == selection.first) range.first = pages;
-        if (index == selection.last) range.end = pages + 1;
+        // A line taller than a page ends on a later page than it begins.
+        const int32_t first = view.PageOf(unit);
+        const int32_t last = first + static_cast<const GuiListBoxItemUnit&>(unit).pagesOn;
+        if (index == selection.first) range.first = first;
+        if (index == selection.last) range.end = last + 1;
         ++index;
     }
     return range;

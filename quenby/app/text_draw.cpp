@@ -192,15 +192,13 @@ void GuiTextDraw::HandleMark(const RawString& text, int32_t pos) {
 
 namespace {
 
-// A one-pixel horizontal line in a colour; the pen is deselected and deleted.
-void HorizontalLine(HDC dc, int32_t left, int32_t right, int32_t y, COLORREF colour) {
-    HPEN pen = CreatePen(PS_SOLID, 1, colour);
-    if (!pen) return;
-    HGDIOBJ old = SelectObject(dc, pen);
-    MoveToEx(dc, left, y, nullptr);
-    LineTo(dc, right, y);
-    SelectObject(dc, old);
-    DeleteObject(pen);
+// A horizontal line in a colour from row y down, `width` rows thick.
+void HorizontalLine(HDC dc, int32_t left, int32_t right, int32_t y, int32_t width, COLORREF colour) {
+    HBRUSH brush = CreateSolidBrush(colour);
+    if (!brush) return;
+    const RECT line{left, y, right, y + std::max(1, width)};
+    FillRect(dc, &line, brush);
+    DeleteObject(brush);
 }
 
 }  // namespace
@@ -209,11 +207,16 @@ void GuiTextDraw::DrawRun(HDC dc, const RawString& text, const WinTextPart& part
     RECT r = part.rect;
     OffsetRect(&r, origin.x, origin.y);
     bool bold = (state & StateBold) != 0;
+    // A shrunk page keeps a one-pixel offset and line only when they span
+    // a whole screen pixel wherever they fall: twice the reduction less one.
+    const int32_t k = std::max(1, std::min(reduction, 64));
+    const int32_t offset = bold ? k : 0;
+    const int32_t width = 2 * k - 1;
     auto drawText = [&] {
         DrawPlain(dc, text, part.start, part.end, r);
-        if (bold) {
+        for (int32_t o = 1; o <= offset; ++o) {
             RECT b = r;
-            OffsetRect(&b, 1, 0);
+            OffsetRect(&b, o, 0);
             DrawPlain(dc, text, part.start, part.end, b);
         }
     };
@@ -227,10 +230,10 @@ void GuiTextDraw::DrawRun(HDC dc, const RawString& text, const WinTextPart& part
     COLORREF previous = SetTextColor(dc, colour);
     drawText();
     if (state & StateLink) {
-        HorizontalLine(dc, r.left, r.right + (bold ? 1 : 0), r.bottom - 1, colour);
+        HorizontalLine(dc, r.left, r.right + offset, r.bottom - width, width, colour);
     } else if (state & (StateStrike | StateUnderline)) {
-        if (state & StateStrike) HorizontalLine(dc, r.left, r.right, (r.top + r.bottom) / 2, colour);
-        if (state & StateUnderline) HorizontalLine(dc, r.left, r.right, r.bottom - 1, colour);
+        if (state & StateStrike) HorizontalLine(dc, r.left, r.right, (r.top + r.bottom) / 2 - width / 2, width, colour);
+        if (state & StateUnderline) HorizontalLine(dc, r.left, r.right, r.bottom - width, width, colour);
     }
     SetTextColor(dc, previous);
 }

@@ -143,6 +143,11 @@ public:
     void DrawRun(HDC dc, const RawString& text, const WinTextPart& part, POINT origin) override;
 
     uint32_t state = 0;
+    // Pixels of the DC per pixel where the runs are finally seen (1 on the
+    // printer and in line view; about 5 for a page view painted at the
+    // printer's size and shrunk onto the screen): the bold offset and the
+    // text lines are made that much thicker so that the shrinking keeps them.
+    int32_t reduction = 1;
 };
 
 struct TextLayout {

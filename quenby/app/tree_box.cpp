@@ -64,12 +64,23 @@ void GuiTreeBox::PrepareLayout(HDC dc) {
     const DocumentStyle* style = CurrentStyle();
     layout.style = style;
     layout.box = this;
+    layout.background = background;
+    layout.plain = GetSysColor(COLOR_WINDOW);
     if (!style) return;
-    const HFONT font = style->BaseFont().handle;
+    // The screen font in page view too: there the style's base font is the
+    // printer's, some five times as high.
+    const HFONT font = style->textFont.handle;
     if (style == preparedStyle_ && font == preparedFont_ && layout.textHeight > 0) return;
+    textDraw.ForgetFontWidths();
     SelectedFont selected(dc, font);
     const SIZE zero = TextLayout::MeasureZero(dc);
     layout.textHeight = zero.cy;
+    // The row margins follow the screen font as well.
+    DocLayer::StyleLength over = style->overview.overMargin, under = style->overview.underMargin;
+    over.Scale(zero.cy);
+    under.Scale(zero.cy);
+    overMargin_ = over.value;
+    underMargin_ = under.value;
     textDraw.tabs.mode = 1;
     textDraw.tabs.count = style->overview.tabStop;
     textDraw.tabs.unit = zero.cx;
@@ -77,6 +88,16 @@ void GuiTreeBox::PrepareLayout(HDC dc) {
     preparedStyle_ = style;
     preparedFont_ = font;
     dots = DocLayer::JobOptions::Instance().withTreeDotMark;
+}
+
+void GuiTreeBox::BeginMeasure(WinLayer::WinDrawContext& dc, int32_t count) {
+    preparedStyle_ = nullptr;
+    GuiLineBox::BeginMeasure(dc, count);
+}
+
+void GuiTreeBox::SetPaintRect(WinLayer::WinDrawContext& dc, const RECT& rect, POINT origin) {
+    preparedStyle_ = nullptr;
+    GuiLineBox::SetPaintRect(dc, rect, origin);
 }
 
 void GuiTreeBox::MeasureItemOf(WinLayer::WinDrawContext& dc, RECT& size, int32_t, WinListBoxItemUnit& unit,
@@ -100,9 +121,10 @@ void GuiTreeBox::MeasureLine(HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLi
         rect.bottom = rect.top;
         return;
     }
-    SelectedFont font(dc, layout.style->BaseFont().handle);
+    SelectedFont font(dc, layout.style->textFont.handle);
     item.text = WinTextData();
-    WrapText(layout, dc, rect, item, line.text);
+    const SIZE text = WrapText(layout, dc, rect, item, line.text);
+    rect.bottom = rect.top + overMargin_ + underMargin_ + text.cy;
     rect.right += TextColumn(line.level, dots) * layout.textHeight;
 }
 
@@ -131,10 +153,10 @@ void GuiTreeBox::PaintLine(HDC dc, const RECT& rect, GuiListBoxItemUnit& item, c
                                             overview.textColor, overview.textColor, 0);
         }
     }
-    SelectedFont font(dc, layout.style->BaseFont().handle);
+    SelectedFont font(dc, layout.style->textFont.handle);
     RECT textRect = rect;
     textRect.left += TextColumn(line.level, dots) * unit;
-    textRect.top += overview.overMargin.value;
+    textRect.top += overMargin_;
     DrawTextRuns(layout, dc, textRect, item, line.text, overview.textColor);
 }
 

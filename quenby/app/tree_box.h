@@ -43,6 +43,10 @@ public:
                        JobLineUnit* line) override;
     void DrawItemOf(WinLayer::WinDrawContext& dc, const RECT& rect, int32_t index, WinLayer::WinListBoxItemUnit& unit,
                     JobLineUnit* line) override;
+    // Each measuring and painting pass measures the font anew: a font
+    // changed in place may keep its handle.
+    void BeginMeasure(WinLayer::WinDrawContext& dc, int32_t count) override;
+    void SetPaintRect(WinLayer::WinDrawContext& dc, const RECT& rect, POINT origin) override;
 
     // Headings only: the text unwrapped, the right edge grown by the indent
     // columns; every other line is zero high.
@@ -74,6 +78,9 @@ private:
     void PostToOwner(uint16_t code);
     HFONT preparedFont_ = nullptr;
     const DocumentStyle* preparedStyle_ = nullptr;
+    // The row margins at the screen font's height.
+    int32_t overMargin_ = 0;
+    int32_t underMargin_ = 0;
 };
 
 }  // namespace AppLayer

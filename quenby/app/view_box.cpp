@@ -106,6 +106,13 @@ void GuiViewBox::PrepareLayout() {
     layout.boxState = static_cast<uint16_t>(((mode & ModeFocus) ? GuiLayout::BoxFocus : 0) |
                                             ((mode & ModePlain) ? GuiLayout::BoxPlain : 0));
     layout.background = background;
+    layout.plain = GetSysColor(COLOR_WINDOW);
+    layout.pictureLimit = 0;
+    if (PageMode() && layout.style) {
+        const DocLayer::ImageStyle& image = layout.style->image;
+        layout.pictureLimit = std::max<int32_t>(1, pageHeight - pageMargins.top - pageMargins.bottom -
+                                                       image.overMargin.value - image.underMargin.value);
+    }
 }
 
 // ---- measuring ----------------------------------------------------------------------
@@ -172,10 +179,61 @@ bool GuiViewBox::IsPageBreak(const WinListBoxItemUnit& unit) const {
 void GuiViewBox::MarkPageStart(WinListBoxItemUnit& unit, bool start) {
     JobLineUnit* line = static_cast<JobLineUnit*>(unit.item);
     if (!line) return;
+    if (!start) ItemUnit(unit).pagesOn = 0;
     if (start)
         line->flags |= DocLayer::LinePageStart;
     else
         line->flags &= static_cast<uint16_t>(~DocLayer::LinePageStart);
+}
+
+namespace {
+
+// How far below a line's top its runs start, for the kinds whose rows may
+// be cut between pages (text kinds); -1 for the others.
+int32_t RunsTop(const DocumentStyle& s, const JobLineUnit& line) {
+    if (line.kind != DocLayer::KindParagraph && line.kind != DocLayer::KindBullet &&
+        line.kind != DocLayer::KindNumbered)
+        return -1;
+    const int32_t spacing = (line.flags & DocLayer::LineFirst) ? s.overview.overParagraphMargin.value : 0;
+    return spacing + s.overview.overMargin.value;
+}
+
+}  // namespace
+
+int32_t GuiViewBox::RowCut(const WinListBoxItemUnit& unit, int32_t room) const {
+    const JobLineUnit* line = static_cast<const JobLineUnit*>(unit.item);
+    if (!line || !layout.style) return 0;
+    const GuiListBoxItemUnit& item = static_cast<const GuiListBoxItemUnit&>(unit);
+    int32_t best = 0;
+    // The picture stack starts below the text.
+    const int32_t pictures = unit.rect.bottom - unit.rect.top - item.PictureHeight();
+    if (item.PictureHeight() > 0 && pictures <= room) best = pictures;
+    const int32_t runs = RunsTop(*layout.style, *line);
+    if (runs < 0) return best;
+    for (const WinTextPart& part : item.text.parts) {
+        const int64_t top = static_cast<int64_t>(runs) + part.rect.top;
+        if (top > best && top <= room) best = static_cast<int32_t>(top);
+    }
+    return best;
+}
+
+void GuiViewBox::CutUnit(WinListBoxItemUnit& unit, int32_t at, int32_t by) {
+    const JobLineUnit* line = static_cast<const JobLineUnit*>(unit.item);
+    if (!line || !layout.style) return;
+    GuiListBoxItemUnit& item = ItemUnit(unit);
+    ++item.pagesOn;
+    // The moved runs hold only for this pagination: the next layout
+    // measures the line again.
+    unit.flags &= ~WinListBoxItemUnit::ItemMeasured;
+    const int32_t runs = RunsTop(*layout.style, *line);
+    if (runs < 0) return;
+    for (WinTextPart& part : item.text.parts)
+        if (static_cast<int64_t>(runs) + part.rect.top >= at) OffsetRect(&part.rect, 0, by);
+}
+
+int32_t GuiViewBox::PageOf(const WinListBoxItemUnit& unit) const {
+    if (pageHeight < 1 || unit.rect.top < 0) return 0;
+    return std::min<int32_t>(unit.rect.top / pageHeight, std::max(pageCount - 1, 0));
 }
 
 void GuiViewBox::PaginatePages(SIZE& content) {
@@ -186,8 +244,11 @@ void GuiViewBox::PaginatePages(SIZE& content) {
     geometry.rectBottom = pageRectBottom;
     const int32_t n = WinPrintListBox::Paginate(items, *this, geometry, content);
     int32_t starts = 0;
-    for (WinListBoxItemUnit& unit : items)
-        if (unit.item && (static_cast<JobLineUnit*>(unit.item)->flags & DocLayer::LinePageStart)) ++starts;
+    for (WinListBoxItemUnit& unit : items) {
+        if (!unit.item) continue;
+        if (static_cast<JobLineUnit*>(unit.item)->flags & DocLayer::LinePageStart) ++starts;
+        starts += ItemUnit(unit).pagesOn;
+    }
     if (n < 1) {
         pageCount = 0;
         return;
@@ -224,6 +285,14 @@ void GuiViewBox::PaginatePages(SIZE& content) {
         JobLineUnit* line = static_cast<JobLineUnit*>(unit.item);
         if (!line) continue;
         if ((line->flags & DocLayer::LinePageStart) && k + 1 < pageHeaders.size()) {
+            header.page = footer.page = p;
+            pageHeaders[k] = header;
+            pageFooters[k] = footer;
+            ++k;
+            ++p;
+        }
+        // The pages a tall line runs on over.
+        for (int32_t on = 0; on < ItemUnit(unit).pagesOn && k + 1 < pageHeaders.size(); ++on) {
             header.page = footer.page = p;
             pageHeaders[k] = header;
             pageFooters[k] = footer;
@@ -282,6 +351,10 @@ void GuiViewBox::SetPaintRect(WinDrawContext& dc, const RECT& rect, POINT origin
     GuiLineBox::SetPaintRect(dc, rect, origin);
     PrepareLayout();
     textDraw.ForgetFontWidths();
+    // A page painted at the printer's size is shrunk onto the window.
+    textDraw.reduction = 1;
+    if (PageMode() && logicalWidth > 0 && windowSize.cx > 0)
+        textDraw.reduction = std::max<int32_t>(1, (logicalWidth + windowSize.cx - 1) / windowSize.cx);
     if (layout.style && layout.style->BaseFont().handle) dc.Select(layout.style->BaseFont().handle);
 }
 
@@ -324,19 +397,25 @@ void GuiViewBox::PaintPrintedPage(HDC dc, int32_t k) {
     pass.textHeight = layout.textHeight;
     pass.boxState = GuiLayout::BoxPlain;
     pass.background = RGB(0xFF, 0xFF, 0xFF);
+    pass.plain = pass.background;
     pass.pictures = &pictures;
     const uint16_t oldState = drawState;
     drawState |= DrawPrinterPage;
     SelectedFont font(dc, s->BaseFont().handle);
     const int64_t top = static_cast<int64_t>(k) * pageHeight;
     const int64_t bottom = top + pageHeight;
+    // Every line that reaches into the page, a line taller than the page
+    // too: each page shows its share, cut at the text band's edges.
+    const int bandSaved = SaveDC(dc);
+    IntersectClipRect(dc, 0, marginTop + pageMargins.top, 0x3FFFFFFF, marginTop + pageHeight - pageMargins.bottom);
     for (WinListBoxItemUnit& unit : items) {
         JobLineUnit* line = static_cast<JobLineUnit*>(unit.item);
-        if (!line || !unit.Reachable() || unit.rect.top < top || unit.rect.top >= bottom) continue;
+        if (!line || !unit.Reachable() || unit.rect.bottom <= top || unit.rect.top >= bottom) continue;
         RECT rect = unit.rect;
         OffsetRect(&rect, marginLeft, static_cast<int>(marginTop - top));
         PaintPage(pass, dc, LineRect(rect), ItemUnit(unit), *line);
     }
+    RestoreDC(dc, bandSaved);
     const int32_t width = clientRect.right - clientRect.left + marginLeft + marginRight;
     const RECT head{0, 0, width, pageMargins.top};
     const RECT text{pageMargins.left, head.bottom, width - pageMargins.right, pageHeight - pageMargins.bottom};
@@ -552,8 +631,9 @@ void GuiViewBox::ClipTableOfContents() {
         if (!line) continue;
         if (line->flags & DocLayer::LinePageStart) ++starts;
         if (line->kind != DocLayer::KindHeading) continue;
-        const int32_t page = starts < static_cast<int32_t>(pageHeaders.size()) && PageMode()
-                                 ? pageHeaders[static_cast<size_t>(starts)].page
+        const int32_t at = PageMode() ? PageOf(unit) : starts;
+        const int32_t page = at < static_cast<int32_t>(pageHeaders.size()) && PageMode()
+                                 ? pageHeaders[static_cast<size_t>(at)].page
                                  : starts + 1;
         if (s) text.Append(RawString(text.Kind(), s->overview.enhancePrefix));
         text.Append(TocText());

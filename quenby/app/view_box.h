@@ -79,6 +79,8 @@ public:
     void MeasureLine(HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
     // Cuts the laid-out lines into pages and builds the band records.
     void PaginatePages(SIZE& content);
+    // The page a line begins on in page view.
+    int32_t PageOf(const WinLayer::WinListBoxItemUnit& unit) const;
 
     // Opens a link target (see above).
     void FollowLink(const RawString& target);
@@ -94,6 +96,8 @@ public:
 private:
     bool IsPageBreak(const WinLayer::WinListBoxItemUnit& unit) const override;
     void MarkPageStart(WinLayer::WinListBoxItemUnit& unit, bool start) override;
+    int32_t RowCut(const WinLayer::WinListBoxItemUnit& unit, int32_t room) const override;
+    void CutUnit(WinLayer::WinListBoxItemUnit& unit, int32_t at, int32_t by) override;
     void PrepareLayout();
     void PostToOwner(uint16_t code);
     bool AskStartLink(const RawString& target);

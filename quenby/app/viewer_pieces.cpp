@@ -161,7 +161,10 @@ void WinShapePainter::Draw(HDC dc, const RECT& rect, int32_t shape, COLORREF pen
     GdiPen pen(PS_SOLID, 1, penColour);
     GdiBrush brush(brushColour);
     if (!pen || !brush) return;
-    if (DrawSmoothed(dc, rect, shape, pen, brush, inset)) return;
+    // Smoothing reads the target back: a printer or metafile cannot be read
+    // (the copy would come back black), and at its resolution the plain
+    // shape is smooth enough.
+    if (GetDeviceCaps(dc, TECHNOLOGY) == DT_RASDISPLAY && DrawSmoothed(dc, rect, shape, pen, brush, inset)) return;
     // Without the bitmaps: the shape without smoothing.
     const RECT direct{rect.left + inset, rect.top + inset, rect.right - inset, rect.bottom - inset};
     DrawShape(dc, direct, shape, pen, brush);

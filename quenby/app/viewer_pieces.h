@@ -51,7 +51,8 @@ namespace WinLayer {
 // off-screen bitmap over a copy of the target area, then shrunk onto the DC
 // with HALFTONE stretching. Shape 1 is the plain ellipse (list and tree
 // dots), shape 2 the check mark of a button face. The DC keeps its pen,
-// brush and stretch mode; without the bitmap the shape is drawn directly.
+// brush and stretch mode; without the bitmap, or on a DC that cannot be
+// read back (a printer, a metafile), the shape is drawn directly.
 struct WinShapePainter {
     enum : int32_t { ShapeEllipse = 1, ShapeCheck = 2 };
     static constexpr int32_t kScale = 4;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "quenby/app/main_dialog.h"
+#include "quenby/app/pass_support.h"
 #include "quenby/app/viewer_fixture.h"
 #include "toolkit/info_dialog.h"
 #include "toolkit/win_message.h"
@@ -89,6 +90,18 @@ void PressInfoButton(HWND question, const char* label) {
 }
 
 void SetText(HWND dialog, int id, const wchar_t* text) { SetWindowTextW(GetDlgItem(dialog, id), text); }
+
+// A window colour other than white while it lives (the tests that use it
+// run alone: the colour is the session's).
+struct TintedWindowColour {
+    TintedWindowColour() {
+        const COLORREF tint = RGB(0xE0, 0xE8, 0xC8);
+        SetSysColors(1, &element, &tint);
+    }
+    ~TintedWindowColour() { SetSysColors(1, &element, &previous); }
+    const INT element = COLOR_WINDOW;
+    const COLORREF previous = GetSysColor(COLOR_WINDOW);
+};
 
 }  // namespace
 
@@ -171,6 +184,50 @@ TEST(PrintQueueTest, PagesTwoToThreeOfFivePrintToThePdfQueue) {
     EXPECT_EQ(view.pageCount, 5);
     EXPECT_EQ(pages, 5);
     EXPECT_FALSE(watchdog.Fired());
+}
+
+// Every kind of block on the real printer: pictures (a PNG with alpha and a
+// JPEG), both list marks, a check box, code, a table and a paragraph that
+// runs over several pages, under a window colour that is not white.
+// scripts/print-check.sh reads the PDF back: the pictures at their printed
+// size, each word of the paragraph once and in order, the list dots as dots
+// on the page colour, and the code block's own fill colour.
+TEST(PrintQueueTest, EveryBlockKindPrintsWhole) {
+    ASSERT_TRUE(HasPrinter(L"Quenby_PDF")) << "no printer \"Quenby_PDF\": run scripts/print-queue.sh";
+    ViewerRun run;
+    ASSERT_TRUE(PassTest::WritePicture(run.folder.Join(L"alpha.png"), 160, 80, RGB(0x20, 0x80, 0xE0), L"image/png",
+                                       true));
+    ASSERT_TRUE(PassTest::WritePicture(run.folder.Join(L"photo.jpg"), 90, 120, RGB(0xC0, 0x40, 0x20), L"image/jpeg"));
+    std::string text = "# Every block\n\n- a dash item\n* a star item\n- [x] a checked box\n\n"
+                       "![alpha](alpha.png)\n\n![photo](photo.jpg)\n\n"
+                       "    code line one\n    code line two\n\n"
+                       "| Name | Value |\n|------|-------|\n| cellone | celltwo |\n\n";
+    char word[16];
+    for (int i = 1; i <= 2500; ++i) {
+        snprintf(word, sizeof word, "w%04d ", i);
+        text += word;
+    }
+    text += "\n";
+    const std::wstring doc = run.Write(L"QuenbyPrintWhole.md", text);
+    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n");
+    ASSERT_TRUE(run.Start("-p \"" + TestSupport::S(TestSupport::W(doc)) + "\""));
+    GuiViewBox& view = run.Dialog()->items.view;
+    view.Refresh();
+    TintedWindowColour tint;
+    TestSupport::ModalWatchdog watchdog(120000);
+    WhenShown(L"#32770", [&](HWND print) {
+        HWND printers = GetDlgItem(print, 0x473);
+        SendMessageW(printers, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Quenby_PDF"));
+        SendMessageW(print, WM_COMMAND, MAKEWPARAM(0x473, CBN_SELCHANGE), reinterpret_cast<LPARAM>(printers));
+        WhenShown(L"Class_InfoDialog", [&](HWND question) { PressInfoButton(question, "OK"); });
+        PostMessageW(print, WM_COMMAND, IDOK, 0);
+    });
+    AppLayer::DispatchMainCommand(*run.Dialog(), nullptr, AppLayer::CmdPrint);
+    EXPECT_FALSE(watchdog.Fired());
+    // The printed pages hold every line to its end.
+    ASSERT_GE(view.pageCount, 3);
+    for (const WinLayer::WinListBoxItemUnit& unit : view.items)
+        EXPECT_LE(unit.rect.bottom, static_cast<int64_t>(view.pageCount) * view.pageHeight);
 }
 
 TEST(PrintQueueTest, PrintSetupTakesThePrintersPageOnlyWhenConfirmed) {

@@ -184,14 +184,32 @@ TEST(PrintRunTest, ProgressCountsThePagesOfTheJobAndRangesChooseThem) {
         // count the job prints from.
         job.record.dialog.nMaxPage = 9;
         std::vector<std::string> texts;
+        SIZE built{}, grown{};
+        POINT least{};
         job.probe.onPage = [&](int32_t k) {
             const std::string wanted = "( " + std::to_string(k) + " / 5 )";
             EXPECT_TRUE(WaitFor([&] {
                 return TestSupport::S(job.probe.dialog->ProgressText()).find(wanted) != std::string::npos;
             })) << wanted;
             texts.push_back(TestSupport::S(job.probe.dialog->ProgressText()));
+            if (k != 0) return;
+            // Made larger, the dialog may shrink back to its first size.
+            const HWND window = job.probe.dialog->window;
+            RECT r{};
+            GetWindowRect(window, &r);
+            built = SIZE{r.right - r.left, r.bottom - r.top};
+            SetWindowPos(window, nullptr, 0, 0, built.cx + 120, built.cy + 60,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            GetWindowRect(window, &r);
+            grown = SIZE{r.right - r.left, r.bottom - r.top};
+            MINMAXINFO info{};
+            SendMessageW(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+            least = info.ptMinTrackSize;
         };
         EXPECT_EQ(job.Print(), WinPrintListBox::PrintDone);
+        EXPECT_GT(grown.cx, built.cx);
+        EXPECT_EQ(least.x, built.cx);
+        EXPECT_EQ(least.y, built.cy);
         ASSERT_EQ(texts.size(), 5u);
         EXPECT_EQ(texts.front(), "\n  Printng pages ( 0 / 5 ).  \n");
         EXPECT_NE(texts.back().find("( 4 / 5 )"), std::string::npos);

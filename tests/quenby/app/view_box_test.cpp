@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -304,4 +306,53 @@ TEST(ViewBoxTest, DocumentOfOnlyAPageBreakPaginatesAndPaints) {
     UpdateWindow(view.window);
     TestSupport::DibCanvas shot = TestSupport::DibCanvas::CaptureClient(view.window);
     EXPECT_GT(shot.CountColor(view.CurrentStyle()->overview.pageHeadColor), 0);
+}
+
+// Page view paints the page at the printer's size and shrinks it onto the
+// window: the struck text's line and the link's underline must still show
+// there as lines, and the contents tree keeps the screen font's rows.
+TEST(ViewBoxTest, PageViewKeepsTextLinesOnScreenAndTheTreeItsScreenRows) {
+    ViewerRun run;
+    std::wstring doc = run.Write(L"lines.md", "# Lines\n\n## Second heading\n\nplain ~~struck struck struck struck~~ "
+                                              "and [a link that is underlined here](other.md) end\n");
+    ASSERT_TRUE(StartOn(run, doc, "-p "));
+    GuiViewBox& view = View(run);
+    AppLayer::GuiTreeBox& tree = run.Dialog()->items.tree;
+    view.Refresh();
+    tree.Refresh();
+    ASSERT_TRUE(view.PageMode());
+    auto headingHeights = [&] {
+        std::vector<int32_t> heights;
+        for (const WinLayer::WinListBoxItemUnit& unit : tree.items)
+            if (unit.rect.bottom > unit.rect.top) heights.push_back(unit.rect.bottom - unit.rect.top);
+        return heights;
+    };
+    const std::vector<int32_t> paged = headingHeights();
+    ASSERT_EQ(paged.size(), 2u);
+
+    InvalidateRect(view.window, nullptr, FALSE);
+    UpdateWindow(view.window);
+    TestSupport::DibCanvas shot = TestSupport::DibCanvas::CaptureClient(view.window);
+    // The longest run along a row of pixels that are plainly the colour.
+    auto longestRun = [&](COLORREF colour) {
+        int best = 0;
+        for (int y = 0; y < shot.Height(); ++y) {
+            int run = 0;
+            for (int x = 0; x < shot.Width(); ++x) {
+                const COLORREF p = shot.Pixel(x, y);
+                const bool alike = std::abs(GetRValue(p) - GetRValue(colour)) < 48 &&
+                                  std::abs(GetGValue(p) - GetGValue(colour)) < 48 &&
+                                  std::abs(GetBValue(p) - GetBValue(colour)) < 48;
+                run = alike ? run + 1 : 0;
+                best = std::max(best, run);
+            }
+        }
+        return best;
+    };
+    EXPECT_GE(longestRun(AppLayer::GuiTextDraw::kLineColor), 40);
+    EXPECT_GE(longestRun(AppLayer::GuiTextDraw::kLinkColor), 40);
+
+    view.SetPageView(false);
+    tree.Refresh();
+    EXPECT_EQ(headingHeights(), paged);
 }
