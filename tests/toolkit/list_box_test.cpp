@@ -1,9 +1,11 @@
 // The owner-drawn list on a real dialog: key steps over hidden and empty
-// rows to the end row, selection with Ctrl and Shift, notifications, the
+// rows to the end row, a step over a long hidden run as cheap as a short one, selection with Ctrl and Shift, notifications, the
 // wheel zoom's limit, the header in its three modes, the paint's colours,
 // and the two layouts that would divide by zero.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -121,6 +123,32 @@ TEST(ListBoxTest, KeysStepOverHiddenAndEmptyRowsToTheEndRowAndNotifyOncePerMove)
     EXPECT_EQ(f.list.HitTest(POINT{20, top + 2 * kRow + 5}), 4);
     EXPECT_EQ(f.list.HitTest(POINT{20, top + 3 * kRow + 5}), -3);
     EXPECT_EQ(f.list.HitTest(POINT{20, top + 4 * kRow + 5}), -1);
+}
+
+// One Down from row 0 over `hidden` hidden rows: the best of three, in
+// seconds, after checking where it lands.
+double TimedStepOver(ListFixture& f, int32_t hidden) {
+    for (int32_t i = 1; i <= hidden; ++i) f.list.ItemAt(i)->flags |= WinListBoxItemUnit::ItemHidden;
+    double best = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        f.list.MoveCursorTo(0);
+        const auto start = std::chrono::steady_clock::now();
+        SendMessageW(f.list.window, WM_KEYDOWN, VK_DOWN, TestSupport::KeyLParam(VK_DOWN, false));
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        EXPECT_EQ(f.list.cursor, hidden + 1);
+    }
+    for (int32_t i = 1; i <= hidden; ++i) f.list.ItemAt(i)->flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemHidden);
+    return best;
+}
+
+TEST(ListBoxTest, StepOverLongHiddenRunCostsAboutWhatAShortOneDoes) {
+    // Both steps touch every row once (the selection is cleared); only the
+    // walk over the hidden run differs. Looking each next row up from the
+    // head made 32,000 hidden rows cost hundreds of times 500.
+    ListFixture f(40000, false);
+    const double shortRun = TimedStepOver(f, 500);
+    const double longRun = TimedStepOver(f, 32000);
+    EXPECT_LT(longRun, 10 * shortRun) << "short " << shortRun << " s, long " << longRun << " s";
 }
 
 TEST(ListBoxTest, CtrlUpAndShiftClickFollowTheSelectionMode) {
