@@ -34,6 +34,14 @@ RawString Units(const RawString& text, RawRange range) {
     return part;
 }
 
+// Whether typed units at `start` go on the typed record `last`: right after
+// its text and of the same character class (one word, one run of blanks).
+bool ContinuesTyping(const WinEditBoxUndoUnit& last, int32_t start, const RawString& units) {
+    const int32_t length = last.inserted.Length();
+    if (!last.typed || length == 0 || units.IsEmpty() || start != last.start + length) return false;
+    return RawLayer::CharClass(units.UnitAt(0)) == RawLayer::CharClass(last.inserted.UnitAt(length - 1));
+}
+
 // Texts of the context menu.
 const RawLayer::RawLocaleRecord kEditBarTexts[] = {
     {"Cancel", "Cancel edit."},
@@ -169,13 +177,23 @@ void WinEditBox::DeleteRange(RawRange range) {
     caret = anchor = start;
 }
 
-void WinEditBox::PushUndoRecord(int32_t start, const RawString& replaced, const RawString& inserted) {
-    while (undo.Count() > undoPosition) undo.Remove(undo.Last());
+void WinEditBox::PushUndoRecord(int32_t start, const RawString& replaced, const RawString& inserted, bool typed) {
+    // What could be redone goes, from the tail (a look-up from the head per
+    // record made this quadratic).
+    while (undo.Count() > undoPosition) undo.RemoveLink(undo.LastLink());
+    const RawString units = inserted.Kind() == KindUtf16 ? inserted : inserted.As(KindUtf16);
+    WinEditBoxUndoUnit* last = undo.Last();
+    if (typed && last && replaced.IsEmpty() && ContinuesTyping(*last, start, units)) {
+        last->inserted.Append(units);
+        return;
+    }
     auto* unit = new WinEditBoxUndoUnit();
     unit->start = start;
     unit->replaced = replaced;
-    unit->inserted = inserted.Kind() == KindUtf16 ? inserted : inserted.As(KindUtf16);
+    unit->inserted = units;
+    unit->typed = typed;
     undo.Add(unit);
+    while (undo.Count() > kUndoLimit) undo.RemoveLink(undo.FirstLink());
     undoPosition = undo.Count();
 }
 
@@ -199,7 +217,9 @@ void WinEditBox::InsertChar(uint32_t character) {
     } else {
         text.AppendChar(character);
     }
-    EditRange(Selection(), text);
+    const RawRange range = edit.ClampEnd(Selection());
+    PushUndoRecord(range.start, Units(edit, range), text, true);
+    ReplaceRange(range, text);
 }
 
 void WinEditBox::CopySelection() {
