@@ -208,6 +208,13 @@ void WinEditBox::EditRange(RawRange range, const RawString& text) {
     ReplaceRange(range, text);
 }
 
+void WinEditBox::ReplaceAllWithUndo(const RawString& text) {
+    // A view text set from outside meanwhile is taken in first, so the
+    // record holds the text the user sees.
+    SyncDisplayText();
+    EditRange(RawRange{0, Length()}, text);
+}
+
 void WinEditBox::InsertChar(uint32_t character) {
     RawString text(KindUtf16);
     if (character > 0xFFFF) {

@@ -191,6 +191,10 @@ public:
     void ReplaceRange(RawLayer::RawRange range, const RawLayer::RawString& text);
     void DeleteRange(RawLayer::RawRange range);
     void PushUndo(RawLayer::RawRange range, const RawLayer::RawString& text);
+    // Replaces the whole text as one edit that Undo takes back, keeping the
+    // history before it; the caret goes to the end and the change is
+    // notified (0x1006).
+    void ReplaceAllWithUndo(const RawLayer::RawString& text);
     // Replaces the selection by one character (one or two units).
     void InsertChar(uint32_t character);
     void CopySelection();
