@@ -230,6 +230,8 @@ void WinEditBox::InsertChar(uint32_t character) {
 }
 
 void WinEditBox::CopySelection() {
+    // A password never leaves the box as plain text.
+    if (options & OptionPassword) return;
     const RawRange range = Selection();
     if (range.end > range.start) RawLayer::ClipboardSetText(edit, range);
 }
@@ -407,7 +409,9 @@ bool WinEditBox::OnKey(WPARAM key) {
         PasteText();
         return true;
     case 'X':
-        // Cut copies first: the text the user cuts must not be lost.
+        // Cut copies first: the text the user cuts must not be lost. A
+        // password box copies nothing, so it cuts nothing either.
+        if (options & OptionPassword) return true;
         CopySelection();
         if (!readOnly && hasSelection) EditRange(selection, RawString(KindUtf16));
         return true;
@@ -485,6 +489,7 @@ void WinEditBox::ShowContextMenu(POINT point) {
     };
     enable(MenuUndo, !readOnly && undoPosition > 0);
     enable(MenuRedo, !readOnly && undoPosition < undo.Count());
+    enable(MenuCopy, !(options & OptionPassword));
     enable(MenuIme, ime != nullptr);
     enable(MenuRegister, ime != nullptr);
     PopupMenuAt(menu, *this, point, 0);

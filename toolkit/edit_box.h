@@ -197,6 +197,7 @@ public:
     void ReplaceAllWithUndo(const RawLayer::RawString& text);
     // Replaces the selection by one character (one or two units).
     void InsertChar(uint32_t character);
+    // The selection onto the clipboard; nothing in a password box.
     void CopySelection();
     void PasteText();
     void Undo();

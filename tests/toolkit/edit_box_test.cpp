@@ -205,6 +205,27 @@ TEST(EditBoxTest, CutCopiesBeforeDeletingAndReadOnlyOnlyCopies) {
     EXPECT_EQ(std::wstring(copied.Wide(), static_cast<size_t>(copied.Length())), L"fixed");
 }
 
+TEST(EditBoxTest, PasswordBoxNeitherCopiesNorCutsItsText) {
+    EditFixture f(WinEditBoxBasic::OptionPassword, L"secret");
+    const auto clipboard = [] {
+        const RawString text = RawLayer::ClipboardGetText(100);
+        return std::wstring(text.Wide(), static_cast<size_t>(text.Length()));
+    };
+    ASSERT_TRUE(RawLayer::ClipboardSetText(RawString::FromWideText(L"before")));
+    f.Key('A', false, true);
+    f.Key('C', false, true);
+    EXPECT_EQ(clipboard(), L"before");
+    f.Key('X', false, true);
+    EXPECT_EQ(clipboard(), L"before");
+    EXPECT_EQ(Text(f.box), L"secret");
+    // The context menu's Copy (id 4) as the menu sends it.
+    SendMessageW(f.box.window, WinMessage::MenuCommand, 4, 0);
+    EXPECT_EQ(clipboard(), L"before");
+    // Typing over the selection still works.
+    f.Type(L"new");
+    EXPECT_EQ(Text(f.box), L"new");
+}
+
 TEST(EditBoxTest, UpAndDownInSingleLineBoxAndTextLoadedFromOutside) {
     EditFixture f(0, L"one");
     SetFocus(f.box.window);
