@@ -499,7 +499,7 @@ LRESULT WinListBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
         break;
     }
-    return WinView::OnMessage(message, wParam, lParam);
+    return OnMessageNoButton(message, wParam, lParam);
 }
 
 }  // namespace WinLayer
