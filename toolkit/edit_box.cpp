@@ -551,7 +551,9 @@ LRESULT WinEditBox::OnMenuCommand(WPARAM command, LPARAM) {
 
 void WinEditBox::OnCreated() {
     UpdateLineMetrics();
-    if (!ime) ime = ImmCreateContext();
+    // Without an input method the context would only offer menu entries
+    // that do nothing.
+    if (!ime && WinEnvironment::Instance().LayoutHasIme()) ime = ImmCreateContext();
     if (!ime || !window) return;
     if (options & (OptionReadOnly | OptionPassword)) {
         if (options & OptionImeAttached) ImmAssociateContext(window, nullptr);
