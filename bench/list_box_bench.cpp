@@ -2,7 +2,9 @@
 // Page Down with its repaint, and a Ctrl+wheel zoom (a full relayout with
 // its repaint). Beside them the bare floor: the same rows measured with
 // DrawTextExW, and one screen drawn directly into a memory bitmap and
-// copied to the window once. Prints milliseconds, "ours floor" per line.
+// copied to the window once. Last, one Down over 32,000 hidden rows (as the
+// status filter hides them), whose floor is the same Down with none hidden.
+// Prints milliseconds, "ours floor" per line.
 #include <windows.h>
 
 #include <algorithm>
@@ -19,6 +21,7 @@ using namespace WinLayer;
 namespace {
 
 constexpr int kRows = 100000;
+constexpr int kHiddenRows = 32000;
 constexpr UINT kTextFormat = DT_SINGLELINE | DT_NOPREFIX;
 
 class TextList : public WinListBoxR<std::wstring> {
@@ -170,10 +173,28 @@ int main() {
     GdiFlush();
     const double zoom = Milliseconds(start);
 
+    // The floor of the step: the same Down with nothing hidden.
+    list.MoveCursorTo(0);
+    UpdateWindow(list.window);
+    start = Now();
+    SendMessageW(list.window, WM_KEYDOWN, VK_DOWN, 0);
+    const double floorStep = Milliseconds(start);
+    for (int i = 1; i <= kHiddenRows; ++i) list.ItemAt(i)->flags |= WinListBoxItemUnit::ItemHidden;
+    list.MoveCursorTo(0);
+    UpdateWindow(list.window);
+    start = Now();
+    SendMessageW(list.window, WM_KEYDOWN, VK_DOWN, 0);
+    const double hiddenStep = Milliseconds(start);
+    if (list.cursor != kHiddenRows + 1) {
+        std::printf("the step landed on %d\n", static_cast<int>(list.cursor));
+        return 1;
+    }
+
     std::printf("first layout %.2f %.2f\n", layout, floorLayout);
     std::printf("one screen %.2f %.2f\n", paint, floorScreen);
     std::printf("page down %.2f %.2f\n", pageDown, floorScreen);
     std::printf("zoom %.2f %.2f\n", zoom, floorLayout + floorScreen);
+    std::printf("step over hidden rows %.2f %.2f\n", hiddenStep, floorStep);
     DestroyWindow(dialog.window);
     return 0;
 }

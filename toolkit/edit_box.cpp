@@ -34,6 +34,14 @@ RawString Units(const RawString& text, RawRange range) {
     return part;
 }
 
+// Whether typed units at `start` go on the typed record `last`: right after
+// its text and of the same character class (one word, one run of blanks).
+bool ContinuesTyping(const WinEditBoxUndoUnit& last, int32_t start, const RawString& units) {
+    const int32_t length = last.inserted.Length();
+    if (!last.typed || length == 0 || units.IsEmpty() || start != last.start + length) return false;
+    return RawLayer::CharClass(units.UnitAt(0)) == RawLayer::CharClass(last.inserted.UnitAt(length - 1));
+}
+
 // Texts of the context menu.
 const RawLayer::RawLocaleRecord kEditBarTexts[] = {
     {"Cancel", "Cancel edit."},
@@ -169,13 +177,23 @@ void WinEditBox::DeleteRange(RawRange range) {
     caret = anchor = start;
 }
 
-void WinEditBox::PushUndoRecord(int32_t start, const RawString& replaced, const RawString& inserted) {
-    while (undo.Count() > undoPosition) undo.Remove(undo.Last());
+void WinEditBox::PushUndoRecord(int32_t start, const RawString& replaced, const RawString& inserted, bool typed) {
+    // What could be redone goes, from the tail (a look-up from the head per
+    // record made this quadratic).
+    while (undo.Count() > undoPosition) undo.RemoveLink(undo.LastLink());
+    const RawString units = inserted.Kind() == KindUtf16 ? inserted : inserted.As(KindUtf16);
+    WinEditBoxUndoUnit* last = undo.Last();
+    if (typed && last && replaced.IsEmpty() && ContinuesTyping(*last, start, units)) {
+        last->inserted.Append(units);
+        return;
+    }
     auto* unit = new WinEditBoxUndoUnit();
     unit->start = start;
     unit->replaced = replaced;
-    unit->inserted = inserted.Kind() == KindUtf16 ? inserted : inserted.As(KindUtf16);
+    unit->inserted = units;
+    unit->typed = typed;
     undo.Add(unit);
+    while (undo.Count() > kUndoLimit) undo.RemoveLink(undo.FirstLink());
     undoPosition = undo.Count();
 }
 
@@ -190,6 +208,13 @@ void WinEditBox::EditRange(RawRange range, const RawString& text) {
     ReplaceRange(range, text);
 }
 
+void WinEditBox::ReplaceAllWithUndo(const RawString& text) {
+    // A view text set from outside meanwhile is taken in first, so the
+    // record holds the text the user sees.
+    SyncDisplayText();
+    EditRange(RawRange{0, Length()}, text);
+}
+
 void WinEditBox::InsertChar(uint32_t character) {
     RawString text(KindUtf16);
     if (character > 0xFFFF) {
@@ -199,10 +224,14 @@ void WinEditBox::InsertChar(uint32_t character) {
     } else {
         text.AppendChar(character);
     }
-    EditRange(Selection(), text);
+    const RawRange range = edit.ClampEnd(Selection());
+    PushUndoRecord(range.start, Units(edit, range), text, true);
+    ReplaceRange(range, text);
 }
 
 void WinEditBox::CopySelection() {
+    // A password never leaves the box as plain text.
+    if (options & OptionPassword) return;
     const RawRange range = Selection();
     if (range.end > range.start) RawLayer::ClipboardSetText(edit, range);
 }
@@ -380,7 +409,9 @@ bool WinEditBox::OnKey(WPARAM key) {
         PasteText();
         return true;
     case 'X':
-        // Cut copies first: the text the user cuts must not be lost.
+        // Cut copies first: the text the user cuts must not be lost. A
+        // password box copies nothing, so it cuts nothing either.
+        if (options & OptionPassword) return true;
         CopySelection();
         if (!readOnly && hasSelection) EditRange(selection, RawString(KindUtf16));
         return true;
@@ -458,6 +489,7 @@ void WinEditBox::ShowContextMenu(POINT point) {
     };
     enable(MenuUndo, !readOnly && undoPosition > 0);
     enable(MenuRedo, !readOnly && undoPosition < undo.Count());
+    enable(MenuCopy, !(options & OptionPassword));
     enable(MenuIme, ime != nullptr);
     enable(MenuRegister, ime != nullptr);
     PopupMenuAt(menu, *this, point, 0);
@@ -519,7 +551,9 @@ LRESULT WinEditBox::OnMenuCommand(WPARAM command, LPARAM) {
 
 void WinEditBox::OnCreated() {
     UpdateLineMetrics();
-    if (!ime) ime = ImmCreateContext();
+    // Without an input method the context would only offer menu entries
+    // that do nothing.
+    if (!ime && WinEnvironment::Instance().LayoutHasIme()) ime = ImmCreateContext();
     if (!ime || !window) return;
     if (options & (OptionReadOnly | OptionPassword)) {
         if (options & OptionImeAttached) ImmAssociateContext(window, nullptr);

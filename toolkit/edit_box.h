@@ -26,11 +26,14 @@ namespace WinLayer {
 
 class WinEditBox;
 
-// One edit: at `start`, `replaced` gave way to `inserted`.
+// One edit: at `start`, `replaced` gave way to `inserted`. A typed record
+// takes the characters typed right after it while they stay one word or
+// one run of the same kind.
 struct WinEditBoxUndoUnit {
     int32_t start = 0;
     RawLayer::RawString replaced{RawLayer::KindUtf16};
     RawLayer::RawString inserted{RawLayer::KindUtf16};
+    bool typed = false;
 };
 
 class WinEditBoxUndoListAllocator : public RawLayer::RawListDeleteAllocator<WinEditBoxUndoUnit> {};
@@ -116,6 +119,8 @@ struct WinEditBoxBasic {
         OptionDragging = 0x800,
     };
     static constexpr int32_t kMarks = 1024;
+    // Undo records kept; the oldest go first.
+    static constexpr int32_t kUndoLimit = 1000;
     static constexpr UINT kTimerId = 600;
     static constexpr UINT kBlinkMs = 600;
 
@@ -186,8 +191,13 @@ public:
     void ReplaceRange(RawLayer::RawRange range, const RawLayer::RawString& text);
     void DeleteRange(RawLayer::RawRange range);
     void PushUndo(RawLayer::RawRange range, const RawLayer::RawString& text);
+    // Replaces the whole text as one edit that Undo takes back, keeping the
+    // history before it; the caret goes to the end and the change is
+    // notified (0x1006).
+    void ReplaceAllWithUndo(const RawLayer::RawString& text);
     // Replaces the selection by one character (one or two units).
     void InsertChar(uint32_t character);
+    // The selection onto the clipboard; nothing in a password box.
     void CopySelection();
     void PasteText();
     void Undo();
@@ -225,7 +235,8 @@ private:
     bool IsMultiLine() const { return (options & OptionMultiLine) != 0; }
     // Replaces without undo; the caret goes after the new text.
     void ReplaceText(RawLayer::RawRange range, const RawLayer::RawString& text);
-    void PushUndoRecord(int32_t start, const RawLayer::RawString& replaced, const RawLayer::RawString& inserted);
+    void PushUndoRecord(int32_t start, const RawLayer::RawString& replaced, const RawLayer::RawString& inserted,
+                        bool typed = false);
     void EditRange(RawLayer::RawRange range, const RawLayer::RawString& text);
     void OnCharUnit(wchar_t unit);
     bool OnKey(WPARAM key);

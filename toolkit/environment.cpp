@@ -28,6 +28,11 @@ void WinEnvironment::SetFont(const LOGFONTW& description) {
     if (old) DeleteObject(old);
 }
 
+bool WinEnvironment::LayoutHasIme() {
+    if (layoutHasIme < 0) layoutHasIme = ImmIsIME(GetKeyboardLayout(0)) ? 1 : 0;
+    return layoutHasIme != 0;
+}
+
 HINSTANCE WinEnvironment::Module() const {
     return instance ? instance : GetModuleHandleW(nullptr);
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <imm.h>
 
 #include <cstdint>
 
@@ -34,6 +35,10 @@ public:
     // message number goes to the logger; repeats of it are only counted, so
     // a handler that fails on every paint cannot flood the output.
     void ReportFailure(const char* where, UINT message);
+    // Whether the keyboard layout of the thread has an input method
+    // (ImmIsIME), read at the first question and kept in `layoutHasIme`.
+    // Edit boxes make an input context only then.
+    bool LayoutHasIme();
     // Failures seen so far, reported or not.
     uint32_t FailureCount() const { return failures_; }
     // The text in the encoding of window texts (itself when already so).
@@ -47,6 +52,8 @@ public:
     int32_t margin = 4;
     int32_t buttonRadius = 4;
     RawLayer::JobServerControl::Logger* logger = nullptr;
+    // -1 until LayoutHasIme reads the layout, then 1 or 0.
+    int8_t layoutHasIme = -1;
 
 private:
     WinEnvironment();

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "toolkit/draw.h"
+#include "toolkit/edit_box.h"
 
 namespace WinLayer {
 
@@ -88,7 +89,11 @@ LRESULT WinHintButton::OnMenuCommand(WPARAM command, LPARAM) {
     const RawParameterUnit* chosen = hints.FindIf(
         [command](const RawParameterUnit& hint) { return hint.number == static_cast<uint32_t>(command); });
     if (!chosen) return -1;
-    if (target) {
+    if (auto* box = dynamic_cast<WinEditBox*>(target)) {
+        // An edit, not new text from outside: what the user typed before
+        // stays in the box's undo history.
+        box->ReplaceAllWithUndo(chosen->key);
+    } else if (target) {
         target->SetText(chosen->key);
         target->UpdateWindowText();
     }

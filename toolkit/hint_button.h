@@ -29,7 +29,8 @@ public:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     // The open code (with hints) opens the menu; then as a button.
     LRESULT OnCommand(uint16_t code) override;
-    // A menu choice: the hint's key becomes the target's text.
+    // A menu choice: the hint's key becomes the target's text; in an edit
+    // box as one edit its Undo takes back.
     LRESULT OnMenuCommand(WPARAM command, LPARAM value) override;
     // Square without a caption.
     void FitToText(RECT& rect) override;

@@ -307,10 +307,11 @@ void WinListBox::Zoom(int32_t direction) {
 void WinListBox::Step(int32_t from, int32_t direction) {
     const int32_t count = Count();
     int32_t index = from;
-    WinListBoxItemUnit* unit = (index >= 0 && index < count) ? items.At(index) : nullptr;
-    while (unit && !unit->Reachable()) {
+    // Along the links: a step over a long hidden run stays linear.
+    RawLayer::RawListLink* link = (index >= 0 && index < count) ? items.LinkAt(index) : items.Sentinel();
+    while (!items.IsEnd(link) && !items.UnitOf(link)->Reachable()) {
         index += direction;
-        unit = direction > 0 ? items.Next(unit) : items.Prev(unit);
+        link = direction > 0 ? RawLayer::RawListBody::NextLink(link) : RawLayer::RawListBody::PrevLink(link);
     }
     if (index < 0) return;
     if (index >= count) {
@@ -498,7 +499,7 @@ LRESULT WinListBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
         break;
     }
-    return WinView::OnMessage(message, wParam, lParam);
+    return OnMessageNoButton(message, wParam, lParam);
 }
 
 }  // namespace WinLayer

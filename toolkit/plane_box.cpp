@@ -178,7 +178,7 @@ LRESULT WinPlaneBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
         break;
     }
-    return WinView::OnMessage(message, wParam, lParam);
+    return OnMessageNoButton(message, wParam, lParam);
 }
 
 }  // namespace WinLayer

@@ -236,6 +236,24 @@ LRESULT WinView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+LRESULT WinView::OnMessageNoButton(UINT message, WPARAM wParam, LPARAM lParam) {
+    const LRESULT answer = WinView::OnMessage(message, wParam, lParam);
+    if (answer != kNotHandled || !window) return answer;
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        if (GetFocus() != window) SetFocus(window);
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_LBUTTONUP:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+        return DefWindowProcW(window, message, wParam, lParam);
+    default:
+        return answer;
+    }
+}
+
 LRESULT WinView::OnCommand(uint16_t code) { return owner ? owner->OnChildCommand(this, code) : -1; }
 LRESULT WinView::OnMenuCommand(WPARAM, LPARAM) { return -1; }
 bool WinView::OnMeasureItem(WPARAM, MEASUREITEMSTRUCT*) { return false; }

@@ -297,6 +297,12 @@ protected:
     // Takes the subclass off, leaves the owner's child list and destroys a
     // window that still exists. Dialogs have their own steps.
     void DetachWindow();
+    // OnMessage for views drawn on a native BUTTON window that are no
+    // button: keys and left-button presses they leave go to DefWindowProcW
+    // (a press still takes the focus), since the button's own handling
+    // would press it on Space or a click and send BN_CLICKED (code 0) to
+    // the owner.
+    LRESULT OnMessageNoButton(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
     mutable CRITICAL_SECTION lock_;

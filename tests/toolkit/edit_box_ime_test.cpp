@@ -1,7 +1,7 @@
 // The edit box's input method with Wine's own input context: a composition
 // shown inside the text, a commit that keeps its result as one undo step, a
-// cancel that gives the text back, and direct messages that carry sizes the
-// box must check.
+// cancel that gives the text back, direct messages that carry sizes the
+// box must check, and no context where the layout has no input method.
 // USES_FOREGROUND: the input context follows the focus.
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 
 #include "support/window_support.h"
 #include "toolkit/edit_box.h"
+#include "toolkit/environment.h"
 
 using namespace WinLayer;
 using RawLayer::RawString;
@@ -66,6 +67,30 @@ TEST(EditBoxImeTest, CommitKeepsTheResultOnceAsOneUndoStepAndCancelRestores) {
     EXPECT_EQ(Text(f.box), L"say \u3042 now");
     f.Notify(CPS_CANCEL);
     EXPECT_EQ(Text(f.box), L"say XX now");
+}
+
+TEST(EditBoxImeTest, NoContextWhereTheLayoutHasNoInputMethod) {
+    // Wine gives every layout its own input method, so a layout without one
+    // is stood for by the environment's answer. Without a context the menu's
+    // "Open IME." and "Register selection." stay disabled.
+    WinEnvironment& environment = WinEnvironment::Instance();
+    const int8_t kept = environment.layoutHasIme;
+    environment.layoutHasIme = 0;
+    {
+        ImeFixture f(L"plain");
+        EXPECT_EQ(f.box.ime, nullptr);
+        // Typing still works, and IME messages find nothing to answer.
+        f.box.SetSelection(5, 5);
+        SendMessageW(f.box.window, WM_CHAR, L'!', 1);
+        EXPECT_EQ(Text(f.box), L"plain!");
+        EXPECT_EQ(SendMessageW(f.box.window, WM_IME_REQUEST, IMR_RECONVERTSTRING, 0), 0);
+    }
+    environment.layoutHasIme = 1;
+    {
+        ImeFixture f(L"kana");
+        EXPECT_NE(f.box.ime, nullptr);
+    }
+    environment.layoutHasIme = kept;
 }
 
 TEST(EditBoxImeTest, DirectMessagesWithSizesTheBoxMustCheck) {

@@ -84,9 +84,10 @@ TEST(EditBoxTest, TypedUnitsStayWholeAndSurrogatePairsAreOneCharacter) {
     // Control units and DEL stay out.
     f.Type(std::wstring(L"\x01\x1F\x7F"));
     EXPECT_EQ(f.box.Length(), 4);
-    // One undo step takes the whole pair out, and Redo brings it back.
+    // One undo step takes the run above Latin-1 out, the pair whole with
+    // it, and Redo brings it back.
     f.Key('Z', false, true);
-    EXPECT_EQ(Text(f.box), std::wstring(L"\u00E9\u3042"));
+    EXPECT_EQ(Text(f.box), std::wstring(L"\u00E9"));
     f.Key('Z', true, true);
     EXPECT_EQ(Text(f.box), std::wstring(L"\u00E9\u3042\xD83D\xDE00"));
 
@@ -142,6 +143,50 @@ TEST(EditBoxTest, FocusSelectionCrLfBackspaceAndUndoOfPaste) {
     EXPECT_EQ(f.box.Selection().end, 6);
 }
 
+TEST(EditBoxTest, TypingUndoesAWordAtATimeAndTheHistoryStaysBounded) {
+    EditFixture f;
+    const auto undo = [&](bool redo) {
+        TestSupport::SetModifiers(redo, true, false);
+        TestSupport::SendKey(f.box.window, 'Z');
+        TestSupport::SetModifiers(false, false, false);
+    };
+    for (wchar_t unit : std::wstring(L"hello  world\r")) SendMessageW(f.box.window, WM_CHAR, unit, 1);
+    std::vector<std::wstring> back;
+    for (int i = 0; i < 4; ++i) {
+        undo(false);
+        back.push_back(Text(f.box));
+    }
+    EXPECT_EQ(back, (std::vector<std::wstring>{L"hello  ", L"hello", L"", L""}));
+    undo(true);
+    undo(true);
+    EXPECT_EQ(Text(f.box), L"hello  ");
+    // Typing cuts what could be redone.
+    TestSupport::SendKey(f.box.window, VK_END);
+    SendMessageW(f.box.window, WM_CHAR, L'!', 1);
+    undo(true);
+    EXPECT_EQ(Text(f.box), L"hello  !");
+    EXPECT_EQ(f.box.undo.Count(), f.box.undoPosition);
+
+    // Typed and deleted characters, each step its own record: only the
+    // newest records are kept, and undoing them all reaches the state just
+    // as many steps back.
+    f.box.SetText(RawString::FromWideText(L""));
+    const int steps = WinEditBoxBasic::kUndoLimit + 300;
+    for (int i = 0; i < steps; ++i) {
+        if (i % 2 == 0) {
+            SendMessageW(f.box.window, WM_CHAR, L'a' + i % 26, 1);
+        } else {
+            TestSupport::SendKey(f.box.window, VK_BACK);
+        }
+    }
+    EXPECT_LE(f.box.undo.Count(), WinEditBoxBasic::kUndoLimit);
+    for (int i = 0; i < WinEditBoxBasic::kUndoLimit + 5; ++i) undo(false);
+    const int oldest = steps - WinEditBoxBasic::kUndoLimit;
+    EXPECT_EQ(Text(f.box), oldest % 2 == 0 ? std::wstring() : std::wstring(1, L'a' + (oldest - 1) % 26));
+    EXPECT_EQ(f.box.undoPosition, 0);
+    TestSupport::PumpUntilIdle();
+}
+
 TEST(EditBoxTest, CutCopiesBeforeDeletingAndReadOnlyOnlyCopies) {
     EditFixture f(0, L"keep CUT keep");
     f.box.SetSelection(5, 8);
@@ -158,6 +203,27 @@ TEST(EditBoxTest, CutCopiesBeforeDeletingAndReadOnlyOnlyCopies) {
     EXPECT_EQ(Text(locked.box), L"fixed words");
     const RawString copied = RawLayer::ClipboardGetText(100);
     EXPECT_EQ(std::wstring(copied.Wide(), static_cast<size_t>(copied.Length())), L"fixed");
+}
+
+TEST(EditBoxTest, PasswordBoxNeitherCopiesNorCutsItsText) {
+    EditFixture f(WinEditBoxBasic::OptionPassword, L"secret");
+    const auto clipboard = [] {
+        const RawString text = RawLayer::ClipboardGetText(100);
+        return std::wstring(text.Wide(), static_cast<size_t>(text.Length()));
+    };
+    ASSERT_TRUE(RawLayer::ClipboardSetText(RawString::FromWideText(L"before")));
+    f.Key('A', false, true);
+    f.Key('C', false, true);
+    EXPECT_EQ(clipboard(), L"before");
+    f.Key('X', false, true);
+    EXPECT_EQ(clipboard(), L"before");
+    EXPECT_EQ(Text(f.box), L"secret");
+    // The context menu's Copy (id 4) as the menu sends it.
+    SendMessageW(f.box.window, WinMessage::MenuCommand, 4, 0);
+    EXPECT_EQ(clipboard(), L"before");
+    // Typing over the selection still works.
+    f.Type(L"new");
+    EXPECT_EQ(Text(f.box), L"new");
 }
 
 TEST(EditBoxTest, UpAndDownInSingleLineBoxAndTextLoadedFromOutside) {

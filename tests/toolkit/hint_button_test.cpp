@@ -4,12 +4,14 @@
 // USES_FOREGROUND: a popup menu takes the mouse and keyboard of the display.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "support/test_support.h"
 #include "support/window_support.h"
+#include "toolkit/edit_box.h"
 #include "toolkit/hint_button.h"
 
 using namespace WinLayer;
@@ -50,18 +52,25 @@ std::vector<std::string> Entries(HMENU menu) {
     return entries;
 }
 
+// A hint button beside a native EDIT, or beside the toolkit's edit box.
 struct HintRow {
-    HintRow()
+    explicit HintRow(bool editBox = false)
         : field("EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER), dialog("TkHint", L"Hints", RECT{200, 200, 500, 360}) {
         field.rect = RECT{10, 10, 160, 34};
+        box.Construct();
+        box.rect = field.rect;
         hint.Construct();
         hint.SetCaption(RawString(), 0, kOpen);
         hint.rect = RECT{164, 10, 190, 34};
-        hint.target = &field;
+        hint.target = editBox ? static_cast<WinView*>(&box) : &field;
         hint.openCode = kOpen;
         hint.chosenCode = kChosen;
-        dialog.makeChildren = [this](TestDialog& d) {
-            d.CreateChild(field);
+        dialog.makeChildren = [this, editBox](TestDialog& d) {
+            if (editBox) {
+                d.CreateChild(box);
+            } else {
+                d.CreateChild(field);
+            }
             d.CreateChild(hint);
         };
         dialog.Create();
@@ -107,6 +116,7 @@ struct HintRow {
     }
 
     TestControl field;
+    WinEditBox box;
     WinHintButton hint;
     TestDialog dialog;
 };
@@ -161,6 +171,35 @@ TEST(HintButton, AChoiceWritesTheKeyAndUnknownIdsChangeNothing) {
     // The third entry's id is 3 ("&mark").
     SendMessageW(row.hint.window, WinMessage::MenuCommand, 3, 0);
     EXPECT_EQ(S(row.field.GetText()), "&mark");
+}
+
+TEST(HintButton, AChoiceInAnEditBoxIsOneUndoableEditAfterWhatWasTyped) {
+    HintRow row(true);
+    row.SetHints({{"first", ""}, {"second", ""}});
+    for (wchar_t unit : std::wstring(L"typed")) SendMessageW(row.box.window, WM_CHAR, unit, 1);
+    TestSupport::PumpUntilIdle();
+    row.dialog.journal.clear();
+    row.Open([&] {
+        for (UINT key : {VK_DOWN, VK_DOWN, VK_RETURN}) TestSupport::PostKey(row.hint.window, key);
+    });
+    EXPECT_EQ(S(row.box.GetText()), "second");
+    EXPECT_EQ(row.box.caret, 6);
+    EXPECT_EQ(row.box.anchor, 6);
+    const std::string changed =
+        "child command " + std::to_string(row.box.controlId) + " " + std::to_string(WinNotify::TextChanged);
+    EXPECT_EQ(std::count(row.dialog.journal.begin(), row.dialog.journal.end(), changed), 1);
+    EXPECT_EQ(row.Chosen(), 1);
+
+    // Undo gives the typed text back, then takes the typing away; Redo
+    // brings the choice again.
+    std::vector<std::string> steps;
+    for (bool redo : {false, false, true, true}) {
+        TestSupport::SetModifiers(redo, true, false);
+        TestSupport::SendKey(row.box.window, 'Z');
+        TestSupport::SetModifiers(false, false, false);
+        steps.push_back(S(row.box.GetText()));
+    }
+    EXPECT_EQ(steps, (std::vector<std::string>{"typed", "", "typed", "second"}));
 }
 
 TEST(HintButton, NoHintsOpenNothing) {

@@ -1,13 +1,18 @@
 // The owner-drawn list on a real dialog: key steps over hidden and empty
-// rows to the end row, selection with Ctrl and Shift, notifications, the
+// rows to the end row, a step over a long hidden run as cheap as a short one,
+// Space and clicks that never click the native button behind a list or an
+// edit box, selection with Ctrl and Shift, notifications, the
 // wheel zoom's limit, the header in its three modes, the paint's colours,
 // and the two layouts that would divide by zero.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "support/window_support.h"
+#include "toolkit/edit_box.h"
 #include "toolkit/gdi_scope.h"
 #include "toolkit/list_box.h"
 
@@ -121,6 +126,73 @@ TEST(ListBoxTest, KeysStepOverHiddenAndEmptyRowsToTheEndRowAndNotifyOncePerMove)
     EXPECT_EQ(f.list.HitTest(POINT{20, top + 2 * kRow + 5}), 4);
     EXPECT_EQ(f.list.HitTest(POINT{20, top + 3 * kRow + 5}), -3);
     EXPECT_EQ(f.list.HitTest(POINT{20, top + 4 * kRow + 5}), -1);
+}
+
+// One Down from row 0 over `hidden` hidden rows: the best of three, in
+// seconds, after checking where it lands.
+double TimedStepOver(ListFixture& f, int32_t hidden) {
+    for (int32_t i = 1; i <= hidden; ++i) f.list.ItemAt(i)->flags |= WinListBoxItemUnit::ItemHidden;
+    double best = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        f.list.MoveCursorTo(0);
+        const auto start = std::chrono::steady_clock::now();
+        SendMessageW(f.list.window, WM_KEYDOWN, VK_DOWN, TestSupport::KeyLParam(VK_DOWN, false));
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        EXPECT_EQ(f.list.cursor, hidden + 1);
+    }
+    for (int32_t i = 1; i <= hidden; ++i) f.list.ItemAt(i)->flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemHidden);
+    return best;
+}
+
+TEST(ListBoxTest, StepOverLongHiddenRunCostsAboutWhatAShortOneDoes) {
+    // Both steps touch every row once (the selection is cleared); only the
+    // walk over the hidden run differs. Looking each next row up from the
+    // head made 32,000 hidden rows cost hundreds of times 500.
+    ListFixture f(40000, false);
+    const double shortRun = TimedStepOver(f, 500);
+    const double longRun = TimedStepOver(f, 32000);
+    EXPECT_LT(longRun, 10 * shortRun) << "short " << shortRun << " s, long " << longRun << " s";
+}
+
+TEST(ListBoxTest, SpaceAndPressesInAListOrEditBoxNeverClickTheButtonBehind) {
+    ListFixture f(3);
+    f.list.mode |= WinListBoxInfo::ModeMultiple;
+    WinEditBox box;
+    box.Construct();
+    box.rect = RECT{10, 150, 200, 176};
+    ASSERT_TRUE(f.dialog.CreateChild(box));
+    f.list.MoveCursorTo(1);
+    f.dialog.journal.clear();
+    // Space as the system delivers it: key down, the character, key up.
+    const auto space = [](HWND window) {
+        SendMessageW(window, WM_KEYDOWN, VK_SPACE, TestSupport::KeyLParam(VK_SPACE, false));
+        SendMessageW(window, WM_CHAR, L' ', TestSupport::KeyLParam(VK_SPACE, false));
+        SendMessageW(window, WM_KEYUP, VK_SPACE, TestSupport::KeyLParam(VK_SPACE, true));
+        EXPECT_EQ(GetCapture(), nullptr);
+    };
+    const auto clicks = [](HWND window) {
+        TestSupport::SendMouse(window, WM_LBUTTONDOWN, 5, 5, MK_LBUTTON);
+        TestSupport::SendMouse(window, WM_LBUTTONUP, 5, 5);
+        TestSupport::SendMouse(window, WM_LBUTTONDBLCLK, 5, 5, MK_LBUTTON);
+        TestSupport::SendMouse(window, WM_LBUTTONUP, 5, 5);
+        EXPECT_EQ(GetCapture(), nullptr);
+    };
+    // Each view still does its own part: Space toggles the cursor row off,
+    // the box takes the blank, a click moves the cursor.
+    space(f.list.window);
+    EXPECT_EQ(f.Selected(), (std::vector<int32_t>{}));
+    space(box.window);
+    EXPECT_EQ(std::wstring(box.EditText().Wide(), static_cast<size_t>(box.Length())), L" ");
+    clicks(f.list.window);
+    EXPECT_EQ(f.Selected(), (std::vector<int32_t>{0}));
+    clicks(box.window);
+    TestSupport::PumpUntilIdle();
+    for (const WinView* view : {static_cast<const WinView*>(&f.list), static_cast<const WinView*>(&box)}) {
+        for (uint16_t code : {uint16_t(BN_CLICKED), uint16_t(BN_DOUBLECLICKED)}) {
+            const std::string click = "child command " + std::to_string(view->controlId) + " " + std::to_string(code);
+            EXPECT_EQ(std::count(f.dialog.journal.begin(), f.dialog.journal.end(), click), 0) << click;
+        }
+    }
 }
 
 TEST(ListBoxTest, CtrlUpAndShiftClickFollowTheSelectionMode) {
