@@ -95,7 +95,9 @@ TEST(ViewBoxTest, LinksOpenDocumentsAndStartProgramsOnlyWithConsent) {
     std::wstring doc = run.Write(L"links.md",
                                  "[b](b.md)\n\n[n](next)\n\n[w](https://example.invalid/x)\n\n[s](setup.exe)\n\n"
                                  "[t](a.bat)\n\n[f](file:///C:/x/cmd.exe)\n\n[m](missing.md)\n\n"
-                                 "[a](a.md) and [b](b.md)\n");
+                                 "[a](a.md) and [b](b.md)\n\n[i](c.md#intro)\n\n[q](d.md?x=1#y)\n\n[h](#intro)\n");
+    run.Write(L"c.md", "# C\n");
+    run.Write(L"d.md", "# D\n");
     ASSERT_TRUE(StartOn(run, doc));
     GuiViewBox& view = View(run);
     auto enter = [&](const std::string& line) {
@@ -113,7 +115,17 @@ TEST(ViewBoxTest, LinksOpenDocumentsAndStartProgramsOnlyWithConsent) {
     EXPECT_EQ(run.CurrentLabel(), "next.txt");
     run.Tabs().SelectTab(run.Tabs().ItemAtIndex(0));
     TestSupport::PumpUntilIdle();
+    // A place or a query in a document link still opens the document.
+    enter("[i](c.md#intro)");
+    EXPECT_EQ(run.CurrentLabel(), "c.md");
+    run.Tabs().SelectTab(run.Tabs().ItemAtIndex(0));
+    TestSupport::PumpUntilIdle();
+    enter("[q](d.md?x=1#y)");
+    EXPECT_EQ(run.CurrentLabel(), "d.md");
+    run.Tabs().SelectTab(run.Tabs().ItemAtIndex(0));
+    TestSupport::PumpUntilIdle();
     const std::string tabs = run.TabLabels();
+    enter("[h](#intro)");
     enter("[m](missing.md)");
     enter("[w](");
     EXPECT_EQ(run.TabLabels(), tabs);
