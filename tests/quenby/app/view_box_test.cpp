@@ -317,3 +317,29 @@ TEST(ViewBoxTest, DocumentOfOnlyAPageBreakPaginatesAndPaints) {
     TestSupport::DibCanvas shot = TestSupport::DibCanvas::CaptureClient(view.window);
     EXPECT_GT(shot.CountColor(view.CurrentStyle()->overview.pageHeadColor), 0);
 }
+
+TEST(ViewBoxTest, SearchPromptTakesItsTitleFromTheLanguageFileAndItsTextSearches) {
+    TestSupport::ModalWatchdog watchdog(30000);
+    ViewerRun run;
+    run.Write(L"LanguageFile.ini", "[English]\r\nViewText_SearchTextTitle=Find which words ?\r\n");
+    std::wstring doc = run.Write(L"find.md", "first line\n\nsecond gamma line\n");
+    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\nLanguage=English\r\n");
+    ASSERT_TRUE(run.Start("\"" + TestSupport::S(TestSupport::W(doc)) + "\""));
+    GuiViewBox& view = View(run);
+    view.Refresh();
+    std::wstring title;
+    TestSupport::RunLater(300, [&] {
+        HWND prompt = FindWindowW(L"Class_TextDialog", nullptr);
+        title = prompt ? TestSupport::WindowTitle(prompt) : std::wstring();
+        char word[] = "gamma";
+        COPYDATASTRUCT answer{0, 5, word};
+        if (prompt) SendMessageW(prompt, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&answer));
+    });
+    TestSupport::SetModifiers(false, true, false);
+    TestSupport::SendKey(view.window, 'F');
+    TestSupport::SetModifiers(false, false, false);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(title, L"Quenby - Find which words ?");
+    EXPECT_EQ(TestSupport::S(view.searchText), "gamma");
+    EXPECT_EQ(view.cursor, LineStarting(view, "second gamma"));
+}
