@@ -160,6 +160,27 @@ TEST(ViewerCommands, FontButtonsStepResetAndSaveTheFontOfTheMode) {
     EXPECT_NE(TestSupport::FileText(run.profile).find("[Common]"), std::string::npos);
 }
 
+TEST(ViewerCommands, TheStartTabTakesTheProgramStyleSoItsFontStepsAndSaves) {
+    ViewerRun run;
+    ASSERT_TRUE(run.Start("-p-"));
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    ASSERT_EQ(run.TabLabels(), "*");
+    DocLayer::DocumentStyle& style = *items.currentDocument->Style();
+    EXPECT_EQ(style.textFont.description.lfHeight, items.style.textFont.description.lfHeight);
+    EXPECT_EQ(style.overview.tabStop, items.style.overview.tabStop);
+    const LONG before = style.textFont.description.lfHeight;
+    ASSERT_NE(before, 0);
+    Click(items.fontPlus);
+    EXPECT_EQ(style.textFont.description.lfHeight, before < 0 ? before - 1 : before + 1);
+    Click(items.fontSave);
+    RawLayer::RawParameterList section;
+    RawLayer::ProfileFileRef saved = RawLayer::ProfileFileRef::FromPath(W(run.profile));
+    EXPECT_TRUE(section.ReadSection(saved, RawString::FromText("TextFont")));
+    ASSERT_NE(section.Find(RawString::FromText("Height")), nullptr);
+    EXPECT_EQ(TestSupport::S(section.Find(RawString::FromText("Height"))->value),
+              std::to_string(style.textFont.description.lfHeight));
+}
+
 namespace {
 
 // Counts the selection notifications the tree and the view send to
