@@ -206,7 +206,7 @@ std::string Sections(int count) {
 TEST(ViewerCommands, TreeAndViewCursorsFollowEachOtherAndTabsKeepTheirPlaces) {
     ViewerRun run;
     const std::wstring a = run.Write(L"a.md", Sections(40));
-    const std::wstring b = run.Write(L"b.md", Sections(5));
+    const std::wstring b = run.Write(L"b.md", "Intro.\r\n\r\n" + Sections(5));
     ASSERT_TRUE(run.Start("\"" + TestSupport::Utf8(a) + "\" \"" + TestSupport::Utf8(b) + "\""));
     AppLayer::GuiMainItems& items = run.Dialog()->items;
     ASSERT_EQ(run.CurrentLabel(), "a.md");
@@ -246,6 +246,19 @@ TEST(ViewerCommands, TreeAndViewCursorsFollowEachOtherAndTabsKeepTheirPlaces) {
     EXPECT_EQ(items.view.cursor, viewCursor);
     EXPECT_EQ(items.tree.cursor, treeCursor);
     EXPECT_EQ(items.view.TopLine(), viewTop);
+
+    // The view's cursor above the first heading leaves no tree cursor.
+    run.Tabs().SelectTab(run.Tabs().ItemAtIndex(1));
+    TestSupport::PumpUntilIdle();
+    items.view.SetCursor(4);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(items.tree.cursor, 2);
+    SetFocus(items.view.window);
+    TestSupport::SendKey(items.view.window, VK_HOME);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(items.view.cursor, 0);
+    EXPECT_EQ(items.tree.cursor, -1);
+    EXPECT_EQ(items.currentDocument->treeCursorLine, -1);
 }
 
 TEST(ViewerCommands, TheFontDialogCancelledChangesNothingAndConfirmedTakesTheChosenSize) {
