@@ -343,3 +343,62 @@ TEST(ViewBoxTest, SearchPromptTakesItsTitleFromTheLanguageFileAndItsTextSearches
     EXPECT_EQ(TestSupport::S(view.searchText), "gamma");
     EXPECT_EQ(view.cursor, LineStarting(view, "second gamma"));
 }
+
+TEST(ViewBoxTest, AWideTablesRightColumnIsReachedByTheScrollBarAndTheKeys) {
+    ViewerRun run;
+    std::string head = "|", rule = "|", row = "|";
+    for (int c = 0; c < 12; ++c) {
+        head += " Column number " + std::to_string(c) + " |";
+        rule += "---|";
+        row += " cell text of column " + std::to_string(c) + " |";
+    }
+    std::wstring doc = run.Write(L"wide.md", "# Platforms\n\n" + head + " Notes |\n" + rule + "---|\n" + row + " LASTCELL |\n");
+    ASSERT_TRUE(StartOn(run, doc));
+    SetWindowPos(run.Window(), nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER);
+    TestSupport::PumpUntilIdle();
+    GuiViewBox& view = View(run);
+    view.Refresh();
+    const int32_t index = LineStarting(view, "| cell text");
+    ASSERT_GE(index, 0);
+    RECT client{};
+    GetClientRect(view.window, &client);
+    // Where the last cell's text stands in the client area, as last drawn.
+    auto lastCellX = [&]() -> int32_t {
+        InvalidateRect(view.window, nullptr, FALSE);
+        UpdateWindow(view.window);
+        WinLayer::WinListBoxItemUnit* unit = view.ItemAt(index);
+        auto& item = static_cast<GuiListBoxItemUnit&>(*unit);
+        const RawString& text = view.LineAt(index)->text;
+        const RawString wanted = RawString::FromText("LASTCELL").As(text.Kind());
+        for (const AppLayer::WinTextPart& part : item.text.parts)
+            if (text.EqualsRange(RawLayer::RawRange{part.start, part.end}, wanted, wanted.All()))
+                return unit->rect.left + item.textOffset.x + part.rect.left - view.scroll.x + view.marginLeft;
+        return -100000;
+    };
+    ASSERT_GT(lastCellX(), client.right);
+    SCROLLINFO bar{sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
+    ASSERT_TRUE(GetScrollInfo(view.window, SB_HORZ, &bar));
+    EXPECT_GT(bar.nMax + 1, static_cast<int>(bar.nPage));
+    // Right steps across to the end, where the cell is in view.
+    LONG before = -1;
+    for (int step = 0; step < 5000 && view.scroll.x != before; ++step) {
+        before = view.scroll.x;
+        TestSupport::SendKey(view.window, VK_RIGHT);
+    }
+    TestSupport::PumpUntilIdle();
+    EXPECT_GT(view.scroll.x, 0);
+    const int32_t shown = lastCellX();
+    EXPECT_GE(shown, 0);
+    EXPECT_LT(shown, client.right);
+    EXPECT_TRUE(GetScrollInfo(view.window, SB_HORZ, &bar));
+    EXPECT_EQ(bar.nPos, view.scroll.x);
+    // The bar's own requests move it back.
+    SendMessageW(view.window, WM_HSCROLL, MAKEWPARAM(SB_LEFT, 0), 0);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(view.scroll.x, 0);
+    SendMessageW(view.window, WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0), 0);
+    EXPECT_GT(view.scroll.x, 0);
+    TestSupport::SendKey(view.window, VK_LEFT);
+    TestSupport::SendKey(view.window, VK_LEFT);
+    EXPECT_EQ(view.scroll.x, 0);
+}
