@@ -232,7 +232,9 @@ void WinListBox::ClampScroll() {
 void WinListBox::UpdateScroll() {
     if (window) {
         SetScrollBar(window, SB_VERT, contentSize.cy, clientRect.bottom - clientRect.top, scroll.y);
-        if (GetWindowLongW(window, GWL_STYLE) & WS_HSCROLL) {
+        // The style asked for, not the window's: hiding a bar takes its
+        // bit off the window, and the bar must come back when content grows.
+        if (style & WS_HSCROLL) {
             SetScrollBar(window, SB_HORZ, contentSize.cx, clientRect.right - clientRect.left, scroll.x);
         }
     }
@@ -412,7 +414,7 @@ void WinListBox::OnKey(WPARAM key) {
         break;
     case VK_LEFT:
     case VK_RIGHT:
-        if (!window || !(GetWindowLongW(window, GWL_STYLE) & WS_HSCROLL) || keyScrollOff) return;
+        if (!window || !(style & WS_HSCROLL) || keyScrollOff) return;
         RefreshIfDirty();
         if (ctrl) {
             scroll.x = key == VK_LEFT ? 0 : MaxScroll(false);

@@ -1,6 +1,7 @@
 #include "quenby/app/layout_pass.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "quenby/app/pictures.h"
 
@@ -28,6 +29,51 @@ RawString NumberText(int32_t number) {
     text.AppendChar('.');
     return text;
 }
+
+int32_t NumberColumnGrowth(const GuiListBoxItemUnit& item) { return item.values[1]; }
+
+namespace {
+
+// The last ordinal of the numbered list that the item belongs to: its
+// siblings follow it with ordinals one apart, past deeper items, code and
+// empty lines, up to anything else. The ordinals of a list only grow, so
+// the last is the widest.
+int32_t LastOrdinalOfList(GuiLayout& layout, const JobLineUnit& line) {
+    const int32_t depth = std::min<int32_t>(std::max<int32_t>(line.level, 0), 6);
+    GuiLayout::NumberedList& known = layout.numberedLists[depth];
+    if (known.owner == line.owner && known.first <= line.number && line.number <= known.last) return known.last;
+    int32_t last = line.number;
+    const JobLineUnit* p = line.owner ? line.owner->NextLine(line.chainLink) : nullptr;
+    for (; p; p = p->owner ? p->owner->NextLine(p->chainLink) : nullptr) {
+        if (p->kind == DocLayer::KindBullet || p->kind == DocLayer::KindNumbered) {
+            if (p->level > line.level) continue;
+            if (p->level < line.level || p->kind == DocLayer::KindBullet) break;
+            if (last == INT32_MAX || p->number != last + 1) break;
+            last = p->number;
+            continue;
+        }
+        if (DocLayer::IsContentKind(p->kind) && p->kind != DocLayer::KindIndentedCode &&
+            p->kind != DocLayer::KindFencedCode)
+            break;
+    }
+    known = GuiLayout::NumberedList{line.owner, line.number, last};
+    return last;
+}
+
+// A line that is no part of a list ends the lists walked so far; an item
+// ends the deeper lists walked before it.
+void ForgetNumberedLists(GuiLayout& layout, const JobLineUnit& line) {
+    int32_t from = 0;
+    if (line.kind == DocLayer::KindBullet || line.kind == DocLayer::KindNumbered) {
+        from = std::min<int32_t>(std::max<int32_t>(line.level, 0), 6) + 1;
+    } else if (!DocLayer::IsContentKind(line.kind) || line.kind == DocLayer::KindIndentedCode ||
+               line.kind == DocLayer::KindFencedCode) {
+        return;
+    }
+    for (int32_t i = from; i < 7; ++i) layout.numberedLists[i] = GuiLayout::NumberedList{};
+}
+
+}  // namespace
 
 std::vector<RawRange> TableCells(const RawString& text) {
     std::vector<RawRange> cells;
@@ -194,6 +240,7 @@ void LayOutDocument(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& i
     const DocumentStyle& style = *layout.style;
     item.text.Clear();
     item.values[0] = 0;
+    ForgetNumberedLists(layout, line);
     int32_t s = QuoteShift(style, line);
     rect.left += s;
     switch (line.kind) {
@@ -219,15 +266,25 @@ void LayOutDocument(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& i
     case DocLayer::KindBullet:
     case DocLayer::KindNumbered: {
         int32_t indent = style.itemization.indents[LevelIndex(line.level)].value;
+        item.values[1] = 0;
+        if (line.kind == DocLayer::KindNumbered) {
+            RawString number = NumberText(line.number);
+            line.usedExtent = TextLayout::FitText(*layout.draw, dc, number, 0, number.Length()).cx;
+            // The whole list's numbers stand in one column: as wide as its
+            // widest number with a gap on each side, so "10." keeps off its
+            // text, and every item's text starts at the same place.
+            RawString widest = NumberText(LastOrdinalOfList(layout, line));
+            const int32_t w =
+                std::max<int32_t>(line.usedExtent, TextLayout::FitText(*layout.draw, dc, widest, 0, widest.Length()).cx);
+            const int32_t gap = std::max<int32_t>(2, layout.textHeight / 4);
+            item.values[1] = std::max<int32_t>(0, w + 2 * gap - style.itemization.markDistance.value);
+            indent += item.values[1];
+        }
         RECT r = rect;
         r.right -= indent;
         WrapText(layout, dc, r, item, line.text);
         rect.bottom = r.bottom;
         AddBlockSpacing(layout, rect, line, 0);
-        if (line.kind == DocLayer::KindNumbered) {
-            RawString number = NumberText(line.number);
-            line.usedExtent = TextLayout::FitText(*layout.draw, dc, number, 0, number.Length()).cx;
-        }
         break;
     }
     case DocLayer::KindIndentedCode:

@@ -63,6 +63,15 @@ struct GuiLayout {
     int32_t pictureLimit = 0;
     // Decoded pictures kept between paints; none decodes at every use.
     GuiPictureCache* pictures = nullptr;
+    // Per list depth, the numbered list last walked: its document and the
+    // range of its ordinals, so that the items after the first of a list do
+    // not walk it again.
+    struct NumberedList {
+        const void* owner = nullptr;
+        int32_t first = 0;
+        int32_t last = -1;
+    };
+    NumberedList numberedLists[7];
 };
 
 // Largest width a text is laid out in when it is not wrapped.
@@ -92,6 +101,10 @@ void LayOutTableRow(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& i
 std::vector<RawRange> TableCells(const RawString& text);
 // The number text of a numbered item ("12.").
 RawString NumberText(int32_t number);
+// How much wider than the mark distance the number column of a numbered
+// item is: its list's widest number with a gap on each side must fit. The
+// text of the item moves right by as much. Kept in the item (value 1).
+int32_t NumberColumnGrowth(const GuiListBoxItemUnit& item);
 
 // The font selected in the DC with its height scaled by a percentage (below
 // 1: unchanged), selected while the object lives.

@@ -5,6 +5,7 @@
 #include "base/clipboard.h"
 #include "base/language.h"
 #include "quenby/app/text_dialog.h"
+#include "quenby/app/viewer_globals.h"
 
 namespace AppLayer {
 
@@ -13,6 +14,7 @@ using WinLayer::WinListBoxItemUnit;
 namespace {
 
 RAW_CONSTANT_TEXT(MenuTextSectionText, "MenuText")
+RAW_CONSTANT_TEXT(SearchTextTitleKeyText, "SearchTextTitle")
 
 bool Blank(const RawString& text) {
     for (int32_t i = 0; i < text.Length(); ++i) {
@@ -115,7 +117,9 @@ void GuiLineBox::SearchPrevious() {
 }
 
 void GuiLineBox::AskSearch() {
-    if (WinLayer::AskSearchText(*this, searchText)) SearchNext();
+    RawString title(CaptionPrefixText());
+    title.Append(LookUpViewText(LookUpViewTextIn(ViewTextSection(), ViewTexts), SearchTextTitleKeyText()));
+    if (WinLayer::AskSearchText(*this, title, searchText)) SearchNext();
 }
 
 void GuiLineBox::CopySelection() {

@@ -210,8 +210,8 @@ void GuiLineListBox::DrawItemOf(WinDrawContext& dc, const RECT& rect, int32_t, W
     if (!line) return;
     const RawString shown = VisibleLineText(line->text);
     RECT textRect = rect;
-    textRect.left += DefaultInsets().left;
-    textRect.right -= DefaultInsets().right;
+    textRect.left += ListItemInsets().left;
+    textRect.right -= ListItemInsets().right;
     SetBkMode(dc.dc, TRANSPARENT);
     SetTextColor(dc.dc, WinLayer::ListTextColor());
     DrawTextRange(dc, textRect, kRowFormat, shown, shown.All(), kTabLength);
@@ -225,7 +225,7 @@ void GuiLineListBox::MeasureItemOf(WinDrawContext&, RECT& size, int32_t, WinList
         size.bottom = size.top;
         return;
     }
-    const Insets& insets = DefaultInsets();
+    const Insets& insets = ListItemInsets();
     size.bottom = size.top + lineStep.cy + insets.top + insets.bottom;
 }
 

@@ -38,7 +38,12 @@ void OnCursorMoved(GuiMainDialog& dialog, WinLayer::WinView* sender) {
         if (box.cursor >= 0) items.view.SetCursor(box.cursor);
     } else {
         const int32_t heading = HeadingAtOrBefore(items.tree, box.cursor);
-        if (heading >= 0) items.tree.SetCursor(heading);
+        if (heading >= 0) {
+            items.tree.SetCursor(heading);
+        } else if (items.tree.cursor != WinLayer::WinListBoxInfo::kNone) {
+            // Above the first heading no heading is current.
+            items.tree.MoveCursorTo(WinLayer::WinListBoxInfo::kNone);
+        }
     }
     items.flagWord &= static_cast<uint16_t>(~GuiMainItems::FlagSynchronising);
 }

@@ -106,7 +106,8 @@ void CreateMainItems(GuiMainItems& items, GuiMainDialog& dialog) {
     items.fontReset.LoadIconResource(kFontResetIcon, kFontResetIconSize);
     items.tabBar.Construct(&items.documents, &items.style);
     items.tree.Construct(0);
-    items.view.Construct(0);
+    // Wide content (tables, unwrapped code) is reached across.
+    items.view.Construct(WS_HSCROLL);
     items.view.style = &items.style;
     items.tree.style = &items.style;
     items.currentDocument = &items.tabBar.EmptyDocument();

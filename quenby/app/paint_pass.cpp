@@ -273,8 +273,9 @@ void PaintPage(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& 
     case DocLayer::KindNumbered: {
         int32_t indent = style.itemization.indents[LevelIndex(line.level)].value;
         ApplyBlockSpacing(layout, text, line, 0);
-        RECT column{text.left + indent - style.itemization.markDistance.value, text.top, text.left + indent,
-                    text.bottom};
+        const LONG columnLeft = text.left + indent - style.itemization.markDistance.value;
+        if (line.kind == DocLayer::KindNumbered) indent += NumberColumnGrowth(item);
+        RECT column{columnLeft, text.top, text.left + indent, text.bottom};
         if (line.flags & DocLayer::LineListItem) {
             if (line.kind == DocLayer::KindBullet) {
                 PaintListMark(layout, dc, column, text.top, line, c);

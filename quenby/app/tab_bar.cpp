@@ -67,6 +67,9 @@ JobLineList* GuiTabBar::CurrentDocument() const {
 
 void GuiTabBar::OpenDocument(const RawString& path) {
     if (path.IsEmpty()) {
+        // The empty document reads and saves like any other: it takes the
+        // program style as it stands now (read by start-up before this).
+        if (programStyle_) emptyStyle_.Assign(*programStyle_);
         ShowDocumentTab(nullptr, &emptyDocument_);
         if (window) InvalidateRect(window, nullptr, FALSE);
         return;

@@ -203,12 +203,12 @@ void WinTextDialog::SavePlacement(int32_t stateLeft, int32_t stateEntered) {
     if (!IsRectEmpty(&placed)) LastPlacement() = placed;
 }
 
-bool AskSearchText(WinView& view, RawString& searchText) {
+bool AskSearchText(WinView& view, const RawString& title, RawString& searchText) {
     RECT ownerRect{};
     const HWND root = view.window ? GetAncestor(view.window, GA_ROOT) : nullptr;
     if (root) GetWindowRect(root, &ownerRect);
     WinTextDialog dialog;
-    if (!dialog.AskText(ownerRect, RawString(), searchText, view)) return false;
+    if (!dialog.AskText(ownerRect, title, searchText, view)) return false;
     searchText = dialog.resultText;
     return true;
 }

@@ -64,8 +64,8 @@ private:
 };
 
 // Asks for a search text over the view's window (the dialog placed by the
-// view's root window), starting from the last search text; true with the
-// new text in UTF-8 when the user confirmed.
-bool AskSearchText(WinView& view, RawLayer::RawString& searchText);
+// view's root window) under the title, starting from the last search text;
+// true with the new text in UTF-8 when the user confirmed.
+bool AskSearchText(WinView& view, const RawLayer::RawString& title, RawLayer::RawString& searchText);
 
 }  // namespace WinLayer

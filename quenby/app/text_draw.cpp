@@ -421,6 +421,14 @@ SIZE TextLayout::LayOutParagraph(WinTextDraw& draw, HDC dc, int32_t width, int32
             if (!firstRow) y += gap;
             int32_t right = EmitRow(draw, text, rowStart, rowEnd, rowX, y, h,
                                     static_cast<int32_t>(out.rows.size()), out);
+            // Blanks that end a wrapped row hang past its edge: they take no
+            // width of the row.
+            for (int32_t b = rowEnd; b > rowStart; --b) {
+                const int32_t w = draw.WidthAt(b - 1);
+                if (w < 0) continue;
+                if (Unit(text, b - 1) != ' ') break;
+                right -= w;
+            }
             WinTextRow row;
             row.start = rowStart;
             row.end = rowEnd;
@@ -444,6 +452,20 @@ SIZE TextLayout::LayOutParagraph(WinTextDraw& draw, HDC dc, int32_t width, int32
             int32_t cw = Unit(text, i) == '\t' ? draw.tabs.TabWidth(x, columns) : w;
             if (firstVisible >= 0 && static_cast<int64_t>(x) + cw > width) {
                 int32_t rowEnd = lastBreak > firstVisible ? lastBreak : i;
+                // The overflowing character may start the next row itself.
+                if (draw.BreakAt(i)) rowEnd = i;
+                // Blanks where the row breaks stay on the row they follow
+                // (with the marks between them).
+                bool rest = false;
+                for (int32_t e = rowEnd; e < lineEnd; ++e) {
+                    if (draw.WidthAt(e) < 0) continue;
+                    if (Unit(text, e) != ' ') {
+                        rest = true;
+                        break;
+                    }
+                    rowEnd = e + 1;
+                }
+                if (!rest) break;  // nothing visible is left but blanks: they end this row
                 emit(rowEnd, rowX);
                 rowStart = rowEnd;
                 rowX = x = continuation;

@@ -17,6 +17,8 @@ constexpr uint16_t kFillAnchors = AnchorLeftToLeft | AnchorRightToRight | Anchor
 // A dialog object is destroyed only after its thread: this long is waited
 // for a thread that does not end on request.
 constexpr DWORD kDestructorJoinMs = 5000;
+// How long Place waits for a running tip to take its new text.
+constexpr DWORD kHandOverMs = 2000;
 
 }  // namespace
 
@@ -141,34 +143,71 @@ WinTipDialog::~WinTipDialog() {
 }
 
 void WinTipDialog::Place(const RawString& tipText) {
-    if (tipText.IsEmpty()) {
-        textBox.ClearText();
-    } else {
-        textBox.SetText(tipText);
-    }
     RECT measured{};
     textBox.MeasureText(measured, tipText);
     clientSize = SIZE{measured.right - measured.left + kExtraWidth, measured.bottom - measured.top + kExtraHeight};
     RECT frame{0, 0, clientSize.cx, clientSize.cy};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     windowSize = SIZE{frame.right - frame.left, frame.bottom - frame.top};
+    EnterCriticalSection(&lock_);
+    placedText_ = tipText;
+    placedSize_ = clientSize;
+    textPending_ = true;
+    LeaveCriticalSection(&lock_);
     const HWND shown = RunningWindow();
-    // A running window's rectangles belong to its thread; the caller moves
-    // and sizes it.
     if (!shown) {
+        // No window paints the box: it takes the text here, and the next
+        // window is made with it.
+        TakePlacedText();
         rect = RECT{rect.left, rect.top, rect.left + windowSize.cx, rect.top + windowSize.cy};
         textBox.rect = RECT{0, 0, clientSize.cx, clientSize.cy};
         textBox.anchors = kFillAnchors;
-    } else if (textBox.window) {
-        textBox.UpdateWindowText();
-        MoveWindow(textBox.window, 0, 0, clientSize.cx, clientSize.cy, FALSE);
-        InvalidateRect(textBox.window, nullptr, FALSE);
+        return;
     }
+    // The tip's thread takes the text between two paints; the caller then
+    // moves and sizes the window. A window that does not answer in time
+    // takes it when it gets to the message (or the next window on making).
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(shown, kTakeTextMessage, 0, 0, SMTO_NORMAL, kHandOverMs, &answer);
 }
 
-RawString WinTipDialog::TipText() const { return textBox.GetText(); }
+void WinTipDialog::TakePlacedText() {
+    EnterCriticalSection(&lock_);
+    const bool pending = textPending_;
+    const RawString taken = placedText_;
+    const SIZE size = placedSize_;
+    textPending_ = false;
+    LeaveCriticalSection(&lock_);
+    if (!pending) return;
+    if (taken.IsEmpty()) {
+        textBox.ClearText();
+    } else {
+        textBox.SetText(taken);
+    }
+    if (!textBox.window) return;
+    textBox.UpdateWindowText();
+    MoveWindow(textBox.window, 0, 0, size.cx, size.cy, FALSE);
+    InvalidateRect(textBox.window, nullptr, FALSE);
+}
+
+RawString WinTipDialog::TipText() const {
+    EnterCriticalSection(&lock_);
+    const RawString text = placedText_;
+    LeaveCriticalSection(&lock_);
+    return text;
+}
+
+LRESULT WinTipDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kTakeTextMessage) {
+        TakePlacedText();
+        return 0;
+    }
+    return WinDialogThread::OnMessage(message, wParam, lParam);
+}
 
 void WinTipDialog::CreateChildren() {
+    // A text handed over while no window ran is the new window's.
+    TakePlacedText();
     textBox.Follow(&anchor.rect);
     CreateChild(textBox);
 }

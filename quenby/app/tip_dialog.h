@@ -73,21 +73,39 @@ public:
     static constexpr uint32_t kStyle = 0x80800000;
     static constexpr uint32_t kExStyle = 0x08000088;
 
+    // Sent to a running tip: take the text handed over by Place.
+    static constexpr UINT kTakeTextMessage = 0x8040;
+
     WinTipDialog();
     ~WinTipDialog() override;
 
     // Takes the text and sizes the window: the text size grown by 6 pixels
     // across and 2 down, then by the frame. A shown tip repaints with it.
+    // The text box of a running tip is painted by the tip's thread, so the
+    // text is handed over under the lock and taken by that thread.
     void Place(const RawLayer::RawString& tipText);
+    // The text last placed.
     RawLayer::RawString TipText() const;
 
     void CreateChildren() override;
     void OnDestroying() override;
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     WinStaticBox textBox;
     SIZE clientSize{};
     // The client size grown by the frame.
     SIZE windowSize{};
+
+private:
+    // Puts a handed-over text into the text box, on the thread that paints
+    // it (the caller's own when no window runs).
+    void TakePlacedText();
+
+    // Under the lock: the text last placed, its client size and whether the
+    // text box still has to take it.
+    RawLayer::RawString placedText_;
+    SIZE placedSize_{};
+    bool textPending_ = false;
 };
 
 }  // namespace WinLayer

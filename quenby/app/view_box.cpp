@@ -524,15 +524,27 @@ bool GuiViewBox::AskStartLink(const RawString& target) {
     return dialog.RunModal(top) == 1;
 }
 
-void GuiViewBox::FollowLink(const RawString& target) {
-    if (target.IsEmpty()) return;
-    if (IsWebLink(target)) {
-        RawLayer::RawShell shell(target);
+RawString LinkFilePart(const RawString& target) {
+    int32_t end = 0;
+    while (end < target.Length() && target.UnitAt(end) != '#' && target.UnitAt(end) != '?') ++end;
+    RawString file(target.Kind());
+    file.AssignRange(target, RawLayer::RawRange{0, end});
+    return file;
+}
+
+void GuiViewBox::FollowLink(const RawString& link) {
+    if (link.IsEmpty()) return;
+    if (IsWebLink(link)) {
+        RawLayer::RawShell shell(link);
         shell.Execute(RawString(), RawString());
         shell.CloseProcess();
         return;
     }
-    const bool local = IsLocalTarget(target);
+    const bool local = IsLocalTarget(link);
+    // A place in a local file ("other.md#intro", "page.md?x") opens the file;
+    // a bare "#intro" names a place in this document and opens nothing.
+    const RawString target = local ? LinkFilePart(link) : link;
+    if (target.IsEmpty()) return;
     const RawString extension = LinkExtension(target);
     bool document = extension.IsEmpty();
     for (const RawString& known : DocLayer::JobOptions::Instance().extensions)

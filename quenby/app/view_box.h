@@ -108,6 +108,9 @@ private:
 // The extension of a link target's file-name part (after its last '\' or
 // '/'), without the dot; empty when the name has none.
 RawString LinkExtension(const RawString& target);
+// The file part of a local link target: the text before its first '#'
+// (a place in the file) or '?' (a query).
+RawString LinkFilePart(const RawString& target);
 // Whether a target is a web address ("http:" or "https:", any case).
 bool IsWebLink(const RawString& target);
 

@@ -11,6 +11,11 @@
 namespace AppLayer {
 
 const Insets& DefaultInsets() {
+    static const Insets insets{4, 4, 4, 4};
+    return insets;
+}
+
+const Insets& ListItemInsets() {
     static const Insets insets{2, 2, 2, 2};
     return insets;
 }

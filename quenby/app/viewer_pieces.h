@@ -1,4 +1,4 @@
-// Small window pieces only the help viewer has: default item insets, a font
+// Small window pieces only the help viewer has: default insets, a font
 // scaled for the duration of a scope, an anti-aliased shape painter, a
 // button face, a push button showing an icon, a grouping frame and a font
 // record in LOGFONTW field order.
@@ -21,9 +21,12 @@ struct Insets {
     int32_t bottom;
 };
 
-// The default item insets of the viewer's lists: 2 on each side, made on
-// first use and kept for the process.
+// The default insets of the viewer library: 4 on each side, made on first
+// use and kept for the process.
 const Insets& DefaultInsets();
+// The item insets of the viewer's line lists: 2 on each side, which the
+// page view's line mode also returns to.
+const Insets& ListItemInsets();
 
 // While it lives, a font made from the description with its height scaled
 // by ratio / 100 (truncated toward zero) is selected into the DC. The font

@@ -160,6 +160,27 @@ TEST(ViewerCommands, FontButtonsStepResetAndSaveTheFontOfTheMode) {
     EXPECT_NE(TestSupport::FileText(run.profile).find("[Common]"), std::string::npos);
 }
 
+TEST(ViewerCommands, TheStartTabTakesTheProgramStyleSoItsFontStepsAndSaves) {
+    ViewerRun run;
+    ASSERT_TRUE(run.Start("-p-"));
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    ASSERT_EQ(run.TabLabels(), "*");
+    DocLayer::DocumentStyle& style = *items.currentDocument->Style();
+    EXPECT_EQ(style.textFont.description.lfHeight, items.style.textFont.description.lfHeight);
+    EXPECT_EQ(style.overview.tabStop, items.style.overview.tabStop);
+    const LONG before = style.textFont.description.lfHeight;
+    ASSERT_NE(before, 0);
+    Click(items.fontPlus);
+    EXPECT_EQ(style.textFont.description.lfHeight, before < 0 ? before - 1 : before + 1);
+    Click(items.fontSave);
+    RawLayer::RawParameterList section;
+    RawLayer::ProfileFileRef saved = RawLayer::ProfileFileRef::FromPath(W(run.profile));
+    EXPECT_TRUE(section.ReadSection(saved, RawString::FromText("TextFont")));
+    ASSERT_NE(section.Find(RawString::FromText("Height")), nullptr);
+    EXPECT_EQ(TestSupport::S(section.Find(RawString::FromText("Height"))->value),
+              std::to_string(style.textFont.description.lfHeight));
+}
+
 namespace {
 
 // Counts the selection notifications the tree and the view send to
@@ -185,7 +206,7 @@ std::string Sections(int count) {
 TEST(ViewerCommands, TreeAndViewCursorsFollowEachOtherAndTabsKeepTheirPlaces) {
     ViewerRun run;
     const std::wstring a = run.Write(L"a.md", Sections(40));
-    const std::wstring b = run.Write(L"b.md", Sections(5));
+    const std::wstring b = run.Write(L"b.md", "Intro.\r\n\r\n" + Sections(5));
     ASSERT_TRUE(run.Start("\"" + TestSupport::Utf8(a) + "\" \"" + TestSupport::Utf8(b) + "\""));
     AppLayer::GuiMainItems& items = run.Dialog()->items;
     ASSERT_EQ(run.CurrentLabel(), "a.md");
@@ -225,6 +246,19 @@ TEST(ViewerCommands, TreeAndViewCursorsFollowEachOtherAndTabsKeepTheirPlaces) {
     EXPECT_EQ(items.view.cursor, viewCursor);
     EXPECT_EQ(items.tree.cursor, treeCursor);
     EXPECT_EQ(items.view.TopLine(), viewTop);
+
+    // The view's cursor above the first heading leaves no tree cursor.
+    run.Tabs().SelectTab(run.Tabs().ItemAtIndex(1));
+    TestSupport::PumpUntilIdle();
+    items.view.SetCursor(4);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(items.tree.cursor, 2);
+    SetFocus(items.view.window);
+    TestSupport::SendKey(items.view.window, VK_HOME);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(items.view.cursor, 0);
+    EXPECT_EQ(items.tree.cursor, -1);
+    EXPECT_EQ(items.currentDocument->treeCursorLine, -1);
 }
 
 TEST(ViewerCommands, TheFontDialogCancelledChangesNothingAndConfirmedTakesTheChosenSize) {

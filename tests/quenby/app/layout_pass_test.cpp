@@ -176,8 +176,9 @@ TEST(LayoutPassTest, ListMarksAndNumbers) {
     EXPECT_GT(canvas.CountColor(column(items[1]), PassTest::kText), 0);      // the letter X
     EXPECT_GT(canvas.CountColor(column(items[3]), PassTest::kText), 0);      // the dot
     EXPECT_EQ(canvas.CountColor(column(items[2]), PassTest::kText), 0);
-    // "12." stands centred in the mark column.
+    // "12." stands centred in its column.
     RECT number = column(items[4]);
+    number.right += NumberColumnGrowth(*f.items[items[4]]);
     int32_t left = number.right, right = number.left;
     for (int32_t x = number.left; x < number.right; ++x)
         if (canvas.CountColor(RECT{x, number.top, x + 1, number.bottom}, PassTest::kText) > 0) {
@@ -186,6 +187,48 @@ TEST(LayoutPassTest, ListMarksAndNumbers) {
         }
     ASSERT_LT(left, right);
     EXPECT_LE(std::abs((left - number.left) - (number.right - right)), 3);
+}
+
+TEST(LayoutPassTest, ANumberedListsNumbersKeepOffTheirTextWhichStartsInOneColumn) {
+    // A narrow first indent: "10." is wider than its mark distance.
+    PassFixture f(PassTest::ColourProfile("[Itemization]\r\nIndent_1=100\r\n"));
+    std::string source = "Before.\n\n";
+    for (int i = 1; i <= 12; ++i) source += std::to_string(i) + ". web\n";
+    source += "\nBetween.\n\n1. web\n2. web\n   1. web\n";
+    f.Load(source);
+    DibCanvas canvas(400, 600);
+    f.LayOut(canvas.Dc(), 400);
+    f.Paint(canvas.Dc());
+    std::vector<int32_t> starts;            // where each item's text starts
+    std::vector<std::vector<int>> texts;    // ink per column from there on
+    for (size_t i = 0; i < f.lines.size(); ++i) {
+        if (f.lines[i]->kind != DocLayer::KindNumbered) continue;
+        const GuiListBoxItemUnit& item = *f.items[i];
+        ASSERT_FALSE(item.text.parts.empty());
+        const int32_t start = item.rect.left + item.textOffset.x + item.text.parts.front().rect.left;
+        auto inkIn = [&](int32_t x) {
+            return canvas.CountColor(RECT{x, item.rect.top, x + 1, item.rect.bottom}, PassTest::kText);
+        };
+        auto ink = [&](int32_t x) { return inkIn(x) > 0; };
+        starts.push_back(start);
+        // Two blank columns before the text, and the number's ink left of them.
+        EXPECT_FALSE(ink(start - 1) || ink(start - 2)) << f.lines[i]->number;
+        bool number = false;
+        for (int32_t x = 0; x < start - 2; ++x) number = number || ink(x);
+        EXPECT_TRUE(number) << f.lines[i]->number;
+        std::vector<int> columns;
+        for (int32_t x = start; x < start + 40; ++x) columns.push_back(inkIn(x));
+        texts.push_back(columns);
+    }
+    // Nothing of any number reaches into its text: "web" looks the same on
+    // every item.
+    for (size_t k = 1; k < texts.size(); ++k) EXPECT_EQ(texts[k], texts[0]) << k;
+    ASSERT_EQ(starts.size(), 15u);
+    // One column for the whole first list; the short list after the
+    // paragraph keeps the narrower one of its own.
+    for (size_t k = 1; k < 12; ++k) EXPECT_EQ(starts[k], starts[0]) << k;
+    EXPECT_LT(starts[12], starts[0]);
+    EXPECT_EQ(starts[13], starts[12]);
 }
 
 TEST(LayoutPassTest, SelectedLineBlendsTheSelectionColourWithTheElementFill) {

@@ -1,7 +1,8 @@
 // The viewer's library routines: the range sort on hostile orders with a
 // small stack, the folder scan of names outside the code page, borrowed
 // bytes at the end of readable memory, 64-bit numbers, range views, file
-// titles, the area fit over a zero size and the face name limit.
+// titles, the default insets, the area fit over a zero size and the face
+// name limit.
 // RUN_UNDER_BOTH_CODE_PAGES
 #include <gtest/gtest.h>
 
@@ -186,6 +187,15 @@ TEST(ViewerLibrary, FileTitlesAndUserMacros) {
     EXPECT_EQ(TestSupport::S(RawLayer::RawFileTitle(RawString::FromText("x.tar.gz"))), "x.tar");
     EXPECT_EQ(RawLayer::FindUserMacro(RawString::FromText("ab$(USER)\\x")), 2);
     EXPECT_EQ(RawLayer::FindUserMacro(RawString::FromText("ab$(Use)")), 8);
+}
+
+TEST(ViewerLibrary, DefaultInsetsAreFourWhileLineListItemsKeepTwo) {
+    const AppLayer::Insets& insets = AppLayer::DefaultInsets();
+    EXPECT_EQ(std::vector<int32_t>({insets.left, insets.top, insets.right, insets.bottom}),
+              std::vector<int32_t>({4, 4, 4, 4}));
+    const AppLayer::Insets& items = AppLayer::ListItemInsets();
+    EXPECT_EQ(std::vector<int32_t>({items.left, items.top, items.right, items.bottom}),
+              std::vector<int32_t>({2, 2, 2, 2}));
 }
 
 TEST(ViewerLibrary, AreaFitOverAZeroSizeNeverDivides) {

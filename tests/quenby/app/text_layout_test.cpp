@@ -97,20 +97,31 @@ std::vector<std::string> CheckRows(HDC dc, const RawString& text, const WinTextD
             const WinTextRow& r = data.rows[row];
             if (r.start != at) faults.push_back("row does not continue its line");
             int32_t visible = 0;
+            int32_t trailingBlanks = 0;  // hang past the row's edge
             bool boundaryStart = false, boundaryEnd = r.end == line.end;
             for (size_t k = 0; k < chars.size(); ++k) {
                 if (chars[k].start == r.start) boundaryStart = true;
                 if (chars[k].end == r.end) boundaryEnd = true;
                 if (chars[k].start >= r.start && chars[k].end <= r.end && chars[k].visible) {
                     ++visible;
+                    trailingBlanks = text.UnitAt(chars[k].start) == ' ' ? trailingBlanks + 1 : 0;
                     if (owner[k] >= 0) faults.push_back("a character stands in two rows");
                     owner[k] = static_cast<int32_t>(row);
                 }
             }
             if (!boundaryStart && r.start != line.end) faults.push_back("a row starts inside a character");
             if (!boundaryEnd) faults.push_back("a row ends inside a character");
-            if (r.width > width && visible > 1) faults.push_back("an overwide row holds several characters");
+            if (r.width > width && visible - trailingBlanks > 1)
+                faults.push_back("an overwide row holds several characters");
             if (r.end > at && visible == 0 && r.end != line.end) faults.push_back("a row without a visible character");
+            // A blank where a row breaks stays on the row before.
+            if (!firstRow) {
+                for (const CharInfo& c : chars) {
+                    if (c.start < r.start || c.start >= r.end || !c.visible) continue;
+                    if (text.UnitAt(c.start) == ' ') faults.push_back("a wrapped row starts with a blank");
+                    break;
+                }
+            }
             // Mode 2: a break inside a run of letters and digits only when the
             // run alone is wider than the width.
             if (mode == 2 && r.end < line.end && visible > 0) {

@@ -97,7 +97,9 @@ TEST(ViewBoxTest, LinksOpenDocumentsAndStartProgramsOnlyWithConsent) {
     std::wstring doc = run.Write(L"links.md",
                                  "[b](b.md)\n\n[n](next)\n\n[w](https://example.invalid/x)\n\n[s](setup.exe)\n\n"
                                  "[t](a.bat)\n\n[f](file:///C:/x/cmd.exe)\n\n[m](missing.md)\n\n"
-                                 "[a](a.md) and [b](b.md)\n");
+                                 "[a](a.md) and [b](b.md)\n\n[i](c.md#intro)\n\n[q](d.md?x=1#y)\n\n[h](#intro)\n");
+    run.Write(L"c.md", "# C\n");
+    run.Write(L"d.md", "# D\n");
     ASSERT_TRUE(StartOn(run, doc));
     GuiViewBox& view = View(run);
     auto enter = [&](const std::string& line) {
@@ -115,7 +117,17 @@ TEST(ViewBoxTest, LinksOpenDocumentsAndStartProgramsOnlyWithConsent) {
     EXPECT_EQ(run.CurrentLabel(), "next.txt");
     run.Tabs().SelectTab(run.Tabs().ItemAtIndex(0));
     TestSupport::PumpUntilIdle();
+    // A place or a query in a document link still opens the document.
+    enter("[i](c.md#intro)");
+    EXPECT_EQ(run.CurrentLabel(), "c.md");
+    run.Tabs().SelectTab(run.Tabs().ItemAtIndex(0));
+    TestSupport::PumpUntilIdle();
+    enter("[q](d.md?x=1#y)");
+    EXPECT_EQ(run.CurrentLabel(), "d.md");
+    run.Tabs().SelectTab(run.Tabs().ItemAtIndex(0));
+    TestSupport::PumpUntilIdle();
     const std::string tabs = run.TabLabels();
+    enter("[h](#intro)");
     enter("[m](missing.md)");
     enter("[w](");
     EXPECT_EQ(run.TabLabels(), tabs);
@@ -355,4 +367,89 @@ TEST(ViewBoxTest, PageViewKeepsTextLinesOnScreenAndTheTreeItsScreenRows) {
     view.SetPageView(false);
     tree.Refresh();
     EXPECT_EQ(headingHeights(), paged);
+}
+
+TEST(ViewBoxTest, SearchPromptTakesItsTitleFromTheLanguageFileAndItsTextSearches) {
+    TestSupport::ModalWatchdog watchdog(30000);
+    ViewerRun run;
+    run.Write(L"LanguageFile.ini", "[English]\r\nViewText_SearchTextTitle=Find which words ?\r\n");
+    std::wstring doc = run.Write(L"find.md", "first line\n\nsecond gamma line\n");
+    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\nLanguage=English\r\n");
+    ASSERT_TRUE(run.Start("\"" + TestSupport::S(TestSupport::W(doc)) + "\""));
+    GuiViewBox& view = View(run);
+    view.Refresh();
+    std::wstring title;
+    TestSupport::RunLater(300, [&] {
+        HWND prompt = FindWindowW(L"Class_TextDialog", nullptr);
+        title = prompt ? TestSupport::WindowTitle(prompt) : std::wstring();
+        char word[] = "gamma";
+        COPYDATASTRUCT answer{0, 5, word};
+        if (prompt) SendMessageW(prompt, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&answer));
+    });
+    TestSupport::SetModifiers(false, true, false);
+    TestSupport::SendKey(view.window, 'F');
+    TestSupport::SetModifiers(false, false, false);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(title, L"Quenby - Find which words ?");
+    EXPECT_EQ(TestSupport::S(view.searchText), "gamma");
+    EXPECT_EQ(view.cursor, LineStarting(view, "second gamma"));
+}
+
+TEST(ViewBoxTest, AWideTablesRightColumnIsReachedByTheScrollBarAndTheKeys) {
+    ViewerRun run;
+    std::string head = "|", rule = "|", row = "|";
+    for (int c = 0; c < 12; ++c) {
+        head += " Column number " + std::to_string(c) + " |";
+        rule += "---|";
+        row += " cell text of column " + std::to_string(c) + " |";
+    }
+    std::wstring doc = run.Write(L"wide.md", "# Platforms\n\n" + head + " Notes |\n" + rule + "---|\n" + row + " LASTCELL |\n");
+    ASSERT_TRUE(StartOn(run, doc));
+    SetWindowPos(run.Window(), nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER);
+    TestSupport::PumpUntilIdle();
+    GuiViewBox& view = View(run);
+    view.Refresh();
+    const int32_t index = LineStarting(view, "| cell text");
+    ASSERT_GE(index, 0);
+    RECT client{};
+    GetClientRect(view.window, &client);
+    // Where the last cell's text stands in the client area, as last drawn.
+    auto lastCellX = [&]() -> int32_t {
+        InvalidateRect(view.window, nullptr, FALSE);
+        UpdateWindow(view.window);
+        WinLayer::WinListBoxItemUnit* unit = view.ItemAt(index);
+        auto& item = static_cast<GuiListBoxItemUnit&>(*unit);
+        const RawString& text = view.LineAt(index)->text;
+        const RawString wanted = RawString::FromText("LASTCELL").As(text.Kind());
+        for (const AppLayer::WinTextPart& part : item.text.parts)
+            if (text.EqualsRange(RawLayer::RawRange{part.start, part.end}, wanted, wanted.All()))
+                return unit->rect.left + item.textOffset.x + part.rect.left - view.scroll.x + view.marginLeft;
+        return -100000;
+    };
+    ASSERT_GT(lastCellX(), client.right);
+    SCROLLINFO bar{sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
+    ASSERT_TRUE(GetScrollInfo(view.window, SB_HORZ, &bar));
+    EXPECT_GT(bar.nMax + 1, static_cast<int>(bar.nPage));
+    // Right steps across to the end, where the cell is in view.
+    LONG before = -1;
+    for (int step = 0; step < 5000 && view.scroll.x != before; ++step) {
+        before = view.scroll.x;
+        TestSupport::SendKey(view.window, VK_RIGHT);
+    }
+    TestSupport::PumpUntilIdle();
+    EXPECT_GT(view.scroll.x, 0);
+    const int32_t shown = lastCellX();
+    EXPECT_GE(shown, 0);
+    EXPECT_LT(shown, client.right);
+    EXPECT_TRUE(GetScrollInfo(view.window, SB_HORZ, &bar));
+    EXPECT_EQ(bar.nPos, view.scroll.x);
+    // The bar's own requests move it back.
+    SendMessageW(view.window, WM_HSCROLL, MAKEWPARAM(SB_LEFT, 0), 0);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(view.scroll.x, 0);
+    SendMessageW(view.window, WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0), 0);
+    EXPECT_GT(view.scroll.x, 0);
+    TestSupport::SendKey(view.window, VK_LEFT);
+    TestSupport::SendKey(view.window, VK_LEFT);
+    EXPECT_EQ(view.scroll.x, 0);
 }
