@@ -124,7 +124,7 @@ void AppendContinuation(RawString& text, const RawString& more) {
 // ---------------------------------------------------------------------------
 // Small operations
 
-LineIndent MeasureLineIndent(const RawString& text, int32_t tabStop) {
+LineIndent MeasureLineIndent(const RawString& text, int32_t tabStop, int32_t mostQuotes) {
     if (tabStop < 1) tabStop = 1;
     LineIndent r;
     bool past = false;        // past the indentation
@@ -134,7 +134,7 @@ LineIndent MeasureLineIndent(const RawString& text, int32_t tabStop) {
     bool bytes = RawLayer::UnitWidth(text.Kind()) == 1;
     for (int32_t i = 0; i < n; ++i) {
         uint32_t u = bytes ? static_cast<uint8_t>(p[i]) : text.UnitAt(i);
-        if (u == '>' && !past) {
+        if (u == '>' && !past && r.quoteDepth < mostQuotes) {
             ++r.quoteDepth;
             afterMarker = true;
             r.column = 0;
@@ -390,7 +390,10 @@ BlockClassifier::BlockClassifier(JobLineList& document)
 void BlockClassifier::Run() {
     for (JobLineUnit& line : document_) {
         if (line.flags & LineConsumed) continue;
-        measured_ = MeasureLineIndent(line.rawText, style_.overview.tabStop);
+        // Inside a fence only the fence's own quote markers are markers: a
+        // ">>> " prompt is code.
+        measured_ = MeasureLineIndent(line.rawText, style_.overview.tabStop,
+                                      style_.FenceOpen() ? style_.fenceQuoteDepth : INT32_MAX);
         line.quoteDepth = measured_.quoteDepth;
         line.indent = measured_.column;
         int32_t i = measured_.index;
@@ -528,8 +531,13 @@ bool BlockClassifier::ParseHeading(JobLineUnit& line, int32_t i) {
     const RawString& raw = line.rawText;
     int32_t e = RunEnd(raw, i, '#');
     if (e >= raw.Length() || !IsBlankUnit(raw.UnitAt(e))) return false;
+    // A closing run of '#' stands after a blank ("# Title ##"); one that
+    // ends a word is the title's own ("# Using C#").
     int32_t t = raw.Length();
-    while (t > e && raw.UnitAt(t - 1) == '#') --t;
+    while (t > e && IsBlankUnit(raw.UnitAt(t - 1))) --t;
+    int32_t run = t;
+    while (run > e && raw.UnitAt(run - 1) == '#') --run;
+    if (run < t && IsBlankUnit(raw.UnitAt(run - 1))) t = run;
     line.kind = KindHeading;
     line.level = e - i < 6 ? e - i : 6;
     line.text = ParseSegment(line, raw, e, t);
@@ -544,13 +552,13 @@ bool BlockClassifier::ParseRule(JobLineUnit& line, int32_t i, uint32_t marker) {
     for (int32_t pos = i; pos < n; ++pos) {
         uint32_t u = raw.UnitAt(pos);
         if (IsBlankUnit(u)) continue;
-        if (u != marker) break;
-        ++count;
-        // '*' or '_' right before other text opens emphasis ("***Note***").
-        if (marker != '-' && pos + 1 < n) {
-            uint32_t after = raw.UnitAt(pos + 1);
-            if (!IsBlankUnit(after) && after != marker) return false;
+        if (u != marker) {
+            // '*' and '_' around words are emphasis ("*** Note ***"), not a
+            // rule that drops them.
+            if (marker != '-') return false;
+            break;
         }
+        ++count;
     }
     if (count < 3) return false;
     line.kind = KindRule;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <climits>
 #include <vector>
 
 #include "base/raw_list.h"
@@ -30,8 +31,9 @@ struct LineIndent {
     int32_t afterQuotes = 0; // first character after the markers (and the one
                              // blank that follows a marker uncounted)
 };
-// A tab stop below 1 counts as 1.
-LineIndent MeasureLineIndent(const RawString& text, int32_t tabStop);
+// A tab stop below 1 counts as 1. At most `mostQuotes` '>' count as quote
+// markers: inside a fenced block the further ones are the code's own text.
+LineIndent MeasureLineIndent(const RawString& text, int32_t tabStop, int32_t mostQuotes = INT32_MAX);
 
 // First index at or after start whose unit is not c; the length when none.
 int32_t RunEnd(const RawString& text, int32_t start, uint32_t c);
