@@ -495,6 +495,19 @@ std::vector<int32_t> TextLayout::CollectRuns(const std::vector<WinTextPart>& par
     return which;
 }
 
+std::vector<std::vector<int32_t>> TextLayout::CollectCellRuns(const std::vector<WinTextPart>& parts,
+                                                              const std::vector<RawRange>& cells) {
+    std::vector<std::vector<int32_t>> which(cells.size());
+    size_t k = 0;
+    for (size_t c = 0; c < cells.size(); ++c) {
+        const RawRange& range = cells[c];
+        // A part that starts before this cell's end belongs to no later cell.
+        for (; k < parts.size() && parts[k].start < range.end; ++k)
+            if (parts[k].start >= range.start && parts[k].end <= range.end) which[c].push_back(static_cast<int32_t>(k));
+    }
+    return which;
+}
+
 void TextLayout::AlignRuns(std::vector<WinTextPart>& parts, const std::vector<int32_t>& which, uint32_t letter) {
     if (which.empty()) return;
     RECT box = BoundingRect(parts, which);
@@ -521,9 +534,10 @@ void TextLayout::PlaceColumns(std::vector<WinTextPart>& parts, const std::vector
                               const int32_t* columns, int32_t columnCount, const RawString& alignment,
                               int32_t left, int32_t outer, int32_t frame, int32_t leftMargin, int32_t rightMargin) {
     int32_t x = left + outer + frame + leftMargin;
+    const std::vector<std::vector<int32_t>> runs = CollectCellRuns(parts, cells);
     for (size_t c = 0; c < cells.size(); ++c) {
         int32_t width = static_cast<int32_t>(c) < columnCount ? columns[c] : 0;
-        std::vector<int32_t> which = CollectRuns(parts, cells[c]);
+        const std::vector<int32_t>& which = runs[c];
         if (!which.empty()) {
             RECT box = BoundingRect(parts, which);
             uint32_t letter = static_cast<int32_t>(c) < alignment.Length() ? alignment.UnitAt(static_cast<int32_t>(c))

@@ -167,6 +167,10 @@ struct TextLayout {
     static RECT BoundingRect(const std::vector<WinTextPart>& parts);
     // The indexes of the parts inside [range).
     static std::vector<int32_t> CollectRuns(const std::vector<WinTextPart>& parts, RawRange range);
+    // The same for each of the ascending ranges at once (a table row's
+    // cells), in one walk over parts laid out in text order.
+    static std::vector<std::vector<int32_t>> CollectCellRuns(const std::vector<WinTextPart>& parts,
+                                                             const std::vector<RawRange>& cells);
     // Aligns each row of the chosen parts: 'L' to the bounding left edge,
     // 'R' to the right edge, anything else centred in the widest row.
     static void AlignRuns(std::vector<WinTextPart>& parts, const std::vector<int32_t>& which, uint32_t letter);
