@@ -4,8 +4,10 @@
 
 #include <climits>
 #include <cstring>
+#include <new>
 
 #include "base/command_line.h"
+#include "base/file_system.h"
 #include "base/line_file.h"
 #include "quenby/document/document_text.h"
 #include "quenby/document/inline_parser.h"
@@ -117,6 +119,13 @@ void AppendContinuation(RawString& text, const RawString& more) {
         if (!afterBreak && !cjk) text.AppendChar(' ');
     }
     text.Append(more);
+}
+
+// The decimal text of a number. Most paragraphs carry 0 twice: they share
+// one text instead of a text of their own each.
+RawString DecimalText(int32_t value) {
+    static const RawString zero = RawString::FromInt(0);
+    return value == 0 ? zero : RawString::FromInt(value);
 }
 
 }  // namespace
@@ -310,7 +319,9 @@ bool ParseLineDirective(JobLineUnit& line) {
 // ---------------------------------------------------------------------------
 // Loading
 
-void LoadDocumentLines(JobLineList& document) {
+namespace {
+
+void ReadDocumentLines(JobLineList& document) {
     document.Clear();
     document.Params().Clear();
     DocumentStyle* style = document.Style();
@@ -374,6 +385,30 @@ void LoadDocumentLines(JobLineList& document) {
     for (JobLineUnit& line : document)
         if (!line.rawText.IsEmpty()) line.rawText = DecodeLineToUtf8(kind, line.rawText);
     ClassifyLines(document);
+}
+
+}  // namespace
+
+DocumentLoad LoadDocumentLines(JobLineList& document) {
+    DocumentStyle* style = document.Style();
+    if (style && !style->documentPath.IsEmpty()) {
+        // Measured before anything is dropped: a document read again keeps
+        // its lines when the file has grown too large.
+        RawLayer::RawFileHandle file;
+        uint64_t size = 0;
+        if (file.OpenRead(style->documentPath) && file.Size(size) && size > kMostDocumentBytes)
+            return DocumentLoad::TooLarge;
+    }
+    try {
+        ReadDocumentLines(document);
+        return DocumentLoad::Read;
+    } catch (const std::bad_alloc&) {
+        // What was read goes, and with it the memory it took.
+        document.Clear();
+        document.Params().Clear();
+        if (style) style->ResetFence();
+        return DocumentLoad::NoMemory;
+    }
 }
 
 void ClassifyLines(JobLineList& document) {
@@ -761,8 +796,8 @@ void BlockClassifier::ParseParagraph(JobLineUnit& line, int32_t i) {
         line.flags |= LineFirst;
     }
     JobParamList& documentParams = document_.Params();
-    line.params.FindOrInsert(ParamAlign).text = RawString::FromInt(documentParams.FindInt(ParamAlign));
-    line.params.FindOrInsert(ParamFontRatio).text = RawString::FromInt(documentParams.FindInt(ParamFontRatio));
+    line.params.FindOrInsert(ParamAlign).text = DecimalText(documentParams.FindInt(ParamAlign));
+    line.params.FindOrInsert(ParamFontRatio).text = DecimalText(documentParams.FindInt(ParamFontRatio));
     line.text = ParseSegment(line, raw, i, raw.Length());
     line.flags = static_cast<uint16_t>((line.flags | LineOpen) & ~LineClosed);
     SetBreakAfter(line);

@@ -15,10 +15,21 @@
 
 namespace DocLayer {
 
+// The largest document read. A help document shown in the viewer takes
+// about 43 bytes of memory per byte in the 64-bit build and some 30 in the
+// 32-bit one (the line records with the raw and the display text of every
+// line, the view's and the tree's laid-out items): under 500 MB at this
+// size, which leaves room in the 2 GiB of a 32-bit process for the program
+// and other open documents.
+constexpr uint64_t kMostDocumentBytes = 16ull << 20;
+
 // (Re)reads the whole document from its style's path: every load starts
 // from an empty chain, a closed fence and no document parameters. A missing
-// path, a folder or a file that cannot be opened leaves the document empty.
-void LoadDocumentLines(JobLineList& document);
+// path, a folder or a file that cannot be opened leaves the document empty
+// (Read). A file larger than kMostDocumentBytes is not read and leaves the
+// document as it was (TooLarge); when memory runs out the document is left
+// empty (NoMemory).
+DocumentLoad LoadDocumentLines(JobLineList& document);
 
 // The kind pass over every record of the document, in chain order.
 void ClassifyLines(JobLineList& document);
