@@ -78,9 +78,33 @@ void DrawTextRuns(GuiLayout& layout, HDC dc, const RECT& textRect, const GuiList
     // Only the runs that meet the area being painted are drawn (a long line
     // holds thousands); every mark is still read, since it sets the emphasis
     // of the runs after it.
+    // The runs of a row are drawn together, those of one emphasis at a time.
     RECT clip{};
     const bool clipped = GetClipBox(dc, &clip) != ERROR;
+    std::vector<std::pair<uint32_t, const WinTextPart*>> row, rest;
+    std::vector<const WinTextPart*> same;
+    auto drawRow = [&] {
+        const uint32_t running = draw.state;
+        while (!row.empty()) {
+            const uint32_t state = row.front().first;
+            same.clear();
+            rest.clear();
+            for (const auto& run : row) {
+                if (run.first == state) same.push_back(run.second);
+                else rest.push_back(run);
+            }
+            draw.state = state;
+            draw.DrawRowRuns(dc, text, same, origin);
+            row.swap(rest);
+        }
+        draw.state = running;
+    };
+    int32_t rowIndex = -1;
     for (const WinTextPart& part : item.text.parts) {
+        if (part.row != rowIndex) {
+            drawRow();
+            rowIndex = part.row;
+        }
         uint32_t c = part.start < text.Length() ? text.UnitAt(part.start) : 0;
         if (c == 0x1E || c == 0x1F) {
             draw.HandleMark(text, part.start);
@@ -90,8 +114,9 @@ void DrawTextRuns(GuiLayout& layout, HDC dc, const RECT& textRect, const GuiList
         if (clipped && (part.rect.bottom + origin.y <= clip.top || part.rect.top + origin.y >= clip.bottom ||
                         part.rect.right + origin.x + 1 <= clip.left || part.rect.left + origin.x >= clip.right))
             continue;
-        draw.DrawRun(dc, text, part, origin);
+        row.emplace_back(draw.state, &part);
     }
+    drawRow();
 }
 
 void DrawSingleText(GuiLayout& layout, HDC dc, const RECT& rect, const RawString& text, COLORREF colour) {

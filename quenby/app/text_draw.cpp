@@ -205,6 +205,20 @@ void HorizontalLine(HDC dc, int32_t left, int32_t right, int32_t y, COLORREF col
 
 }  // namespace
 
+COLORREF GuiTextDraw::StateColour() const {
+    return (state & StateLink) ? kLinkColor : (state & (StateStrike | StateUnderline)) ? kLineColor : kItalicColor;
+}
+
+void GuiTextDraw::DrawStateLines(HDC dc, const RECT& r, COLORREF colour) {
+    const bool bold = (state & StateBold) != 0;
+    if (state & StateLink) {
+        HorizontalLine(dc, r.left, r.right + (bold ? 1 : 0), r.bottom - 1, colour);
+    } else if (state & (StateStrike | StateUnderline)) {
+        if (state & StateStrike) HorizontalLine(dc, r.left, r.right, (r.top + r.bottom) / 2, colour);
+        if (state & StateUnderline) HorizontalLine(dc, r.left, r.right, r.bottom - 1, colour);
+    }
+}
+
 void GuiTextDraw::DrawRun(HDC dc, const RawString& text, const WinTextPart& part, POINT origin) {
     RECT r = part.rect;
     OffsetRect(&r, origin.x, origin.y);
@@ -221,16 +235,58 @@ void GuiTextDraw::DrawRun(HDC dc, const RawString& text, const WinTextPart& part
         drawText();
         return;
     }
-    COLORREF colour = (state & StateLink) ? kLinkColor
-                      : (state & (StateStrike | StateUnderline)) ? kLineColor
-                                                                 : kItalicColor;
+    COLORREF colour = StateColour();
     COLORREF previous = SetTextColor(dc, colour);
     drawText();
-    if (state & StateLink) {
-        HorizontalLine(dc, r.left, r.right + (bold ? 1 : 0), r.bottom - 1, colour);
-    } else if (state & (StateStrike | StateUnderline)) {
-        if (state & StateStrike) HorizontalLine(dc, r.left, r.right, (r.top + r.bottom) / 2, colour);
-        if (state & StateUnderline) HorizontalLine(dc, r.left, r.right, r.bottom - 1, colour);
+    DrawStateLines(dc, r, colour);
+    SetTextColor(dc, previous);
+}
+
+void GuiTextDraw::DrawRowRuns(HDC dc, const RawString& text, const std::vector<const WinTextPart*>& runs,
+                              POINT origin) {
+    int32_t height = 0;
+    const int32_t* widths =
+        runs.size() > 1 && text.Kind() != RawLayer::KindUtf16 ? SevenBitWidths(dc, &height) : nullptr;
+    rowText_.clear();
+    rowAdvances_.clear();
+    rowRuns_.clear();
+    const char* bytes = text.Bytes();
+    for (const WinTextPart* part : runs) {
+        RawRange r = text.ClampEnd(RawRange{part->start, part->end});
+        if (!widths || r.end <= r.start || !SevenBit(text, r.start, r.end)) {
+            DrawRun(dc, text, *part, origin);
+            continue;
+        }
+        // The last character before this run advances to the run's start,
+        // where the layout put it.
+        if (!rowRuns_.empty()) rowAdvances_.back() += part->rect.left - rowRuns_.back()->rect.right;
+        for (int32_t i = r.start; i < r.end; ++i) {
+            const uint8_t c = static_cast<uint8_t>(bytes[i]);
+            rowText_.push_back(static_cast<wchar_t>(c));
+            rowAdvances_.push_back(widths[c]);
+        }
+        rowRuns_.push_back(part);
+    }
+    if (rowRuns_.empty()) return;
+    RECT whole{rowRuns_.front()->rect.left, rowRuns_.front()->rect.top, rowRuns_.back()->rect.right,
+               rowRuns_.front()->rect.bottom};
+    OffsetRect(&whole, origin.x, origin.y);
+    const bool plain = state == 0 || state == StateBold;
+    const COLORREF colour = plain ? GetTextColor(dc) : StateColour();
+    const COLORREF previous = SetTextColor(dc, colour);
+    const UINT count = static_cast<UINT>(rowText_.size());
+    ExtTextOutW(dc, whole.left, whole.top, ETO_CLIPPED, &whole, rowText_.data(), count, rowAdvances_.data());
+    if (state & StateBold) {
+        RECT b = whole;
+        OffsetRect(&b, 1, 0);
+        ExtTextOutW(dc, b.left, b.top, ETO_CLIPPED, &b, rowText_.data(), count, rowAdvances_.data());
+    }
+    if (!plain) {
+        for (const WinTextPart* part : rowRuns_) {
+            RECT r = part->rect;
+            OffsetRect(&r, origin.x, origin.y);
+            DrawStateLines(dc, r, colour);
+        }
     }
     SetTextColor(dc, previous);
 }

@@ -141,8 +141,23 @@ public:
     void Reset() override { state = 0; }
     void HandleMark(const RawString& text, int32_t pos) override;
     void DrawRun(HDC dc, const RawString& text, const WinTextPart& part, POINT origin) override;
+    // Draws runs of one row that all take the current emphasis: the 7-bit
+    // ones in one platform call with their characters placed one by one
+    // (a row of many short runs costs a call, not a call per run), any other
+    // run alone.
+    virtual void DrawRowRuns(HDC dc, const RawString& text, const std::vector<const WinTextPart*>& runs,
+                             POINT origin);
 
     uint32_t state = 0;
+
+private:
+    // The colour of the current emphasis; the text colour for plain and bold.
+    COLORREF StateColour() const;
+    // The link, underline and strike-through lines of a run's rectangle.
+    void DrawStateLines(HDC dc, const RECT& r, COLORREF colour);
+    std::wstring rowText_;
+    std::vector<INT> rowAdvances_;
+    std::vector<const WinTextPart*> rowRuns_;
 };
 
 struct TextLayout {

@@ -91,9 +91,10 @@ namespace {
 // The text draw of the pass, counting the runs it is asked to draw.
 class CountingDraw : public GuiTextDraw {
 public:
-    void DrawRun(HDC dc, const RawString& text, const WinTextPart& part, POINT origin) override {
-        ++runs;
-        GuiTextDraw::DrawRun(dc, text, part, origin);
+    void DrawRowRuns(HDC dc, const RawString& text, const std::vector<const WinTextPart*>& parts,
+                     POINT origin) override {
+        runs += static_cast<int>(parts.size());
+        GuiTextDraw::DrawRowRuns(dc, text, parts, origin);
     }
     int runs = 0;
 };
