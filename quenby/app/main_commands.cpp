@@ -133,6 +133,7 @@ bool GuiMainDialog::OpenDocumentTab(const RawString& path) {
     try {
         read = items.tabBar.OpenDocument(path);
     } catch (const std::bad_alloc&) {
+        // Told below as a document beyond the memory.
     }
     if (read == DocLayer::DocumentLoad::Read && (items.flagWord & GuiMainItems::FlagShowFailed)) {
         read = DocLayer::DocumentLoad::NoMemory;
