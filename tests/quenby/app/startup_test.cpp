@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 #include "quenby/app/viewer_fixture.h"
 #include "quenby/app/viewer_globals.h"
@@ -208,26 +209,34 @@ std::string OpenAsDropped(ViewerRun& run, const std::wstring& path) {
     DocLayer::JobOptions& options = DocLayer::JobOptions::Instance();
     options.pending.Clear();
     options.pending.Add(TestSupport::W(path));
-    std::string told;
-    std::function<void(int)> look = [&](int tries) {
-        TestSupport::RunLater(100, [&, tries] {
+    // The watch ends with the call: a look still queued then does nothing.
+    struct Watch {
+        std::string told;
+        std::function<void(int)> look;
+    };
+    auto watch = std::make_shared<Watch>();
+    std::weak_ptr<Watch> weak = watch;
+    watch->look = [weak](int tries) {
+        TestSupport::RunLater(100, [weak, tries] {
+            std::shared_ptr<Watch> w = weak.lock();
+            if (!w) return;
             HWND box = FindWindowW(L"Class_InfoDialog", nullptr);
             auto* info = box ? static_cast<WinLayer::WinInfoDialog*>(WinLayer::WinWindowRegistry::Instance().FindByHandle(box))
                              : nullptr;
             if (!info) {
-                if (tries > 0) look(tries - 1);
+                if (tries > 0) w->look(tries - 1);
                 return;
             }
-            told = TestSupport::S(info->textBox.GetText());
+            w->told = TestSupport::S(info->textBox.GetText());
             RawLayer::RawParameterList press;
             press.SetText(RawLayer::RawString::FromText("Button"), RawLayer::RawString::FromText("OK"));
             WinLayer::WinMessage::SendPointer(box, WinLayer::WinMessage::PressButton, 0, reinterpret_cast<LPARAM>(&press));
         });
     };
-    look(600);
+    watch->look(600);
     SendMessageW(run.Window(), WM_COMMAND, MAKEWPARAM(0, AppLayer::CmdOpenPending), 0);
     TestSupport::PumpUntilIdle();
-    return told;
+    return watch->told;
 }
 
 }  // namespace
@@ -242,11 +251,17 @@ TEST(ViewerStartup, ADocumentOverTheLimitIsToldAndOneBelowItOpens) {
     const uint64_t nearSize = DocLayer::kMostDocumentBytes - 4096;
     const std::wstring below = run.Write(L"near.md", HelpDocumentOfSize(nearSize));
     ASSERT_TRUE(run.Start("\"" + TestSupport::Utf8(small) + "\""));
-    TestSupport::ModalWatchdog watchdog(120000);
     ASSERT_EQ("small.md", run.TabLabels());
 
     const double before = CommittedBytes();
-    const std::string told = OpenAsDropped(run, big);
+    std::string told;
+    {
+        // Only the refusal runs a modal box; reading the other document
+        // below keeps the thread busy for a while without one.
+        TestSupport::ModalWatchdog watchdog(60000);
+        told = OpenAsDropped(run, big);
+        EXPECT_FALSE(watchdog.Fired());
+    }
     EXPECT_NE(told.find("big.md"), std::string::npos) << told;
     EXPECT_NE(told.find(std::to_string(DocLayer::kMostDocumentBytes >> 20) + " MB"), std::string::npos) << told;
     EXPECT_EQ("small.md", run.TabLabels());
@@ -264,5 +279,4 @@ TEST(ViewerStartup, ADocumentOverTheLimitIsToldAndOneBelowItOpens) {
     // The 64-bit build's records are the larger: the 32-bit program holds
     // less than this, under 800 MB at the limit.
     EXPECT_LT(perByte, 48.0);
-    EXPECT_FALSE(watchdog.Fired());
 }
