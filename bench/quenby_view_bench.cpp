@@ -7,9 +7,11 @@
 // that shows two pictures. Memory is the growth of committed bytes per byte
 // of the document.
 //
-//   quenby_view_bench FILE [PICTURE_FILE]
+//   quenby_view_bench FILE [PICTURE_FILE | -brief]
 //
 // Prints "seconds S" (the layout of the first pass) and one line per figure.
+// With "-brief" the wheel step is timed at 5 places, and the search and the
+// relayout are left out (for single long lines and wide tables).
 
 #include <windows.h>
 #include <psapi.h>
@@ -18,6 +20,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "bench/bench_clock.h"
@@ -62,7 +65,9 @@ public:
     Screen(HWND owner, const char* path) : layout(draw) {
         program.Read(RawLayer::RawString::FromText("Z:\\nonexistent\\quenby_bench.ini"), owner);
         program.overview.SetEnhanceForm(RawLayer::RawString::FromLiteral("@%s"));
+        const double t0 = Now();
         doc.OpenFile(RawLayer::RawString::FromText(path), program);
+        readSeconds = Now() - t0;
         for (DocLayer::JobLineUnit& line : doc) {
             lines.push_back(&line);
             items.emplace_back(new GuiListBoxItemUnit());
@@ -144,6 +149,7 @@ public:
     HBITMAP bitmap = nullptr;
     HGDIOBJ previous = nullptr;
     int32_t total = 0;
+    double readSeconds = 0;
 };
 
 }  // namespace
@@ -156,6 +162,7 @@ int main(int argc, char** argv) {
     GdiplusSession gdiplus;
     gdiplus.Start();
     HWND owner = CreateWindowA("STATIC", "bench", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    const bool brief = argc > 2 && std::string(argv[2]) == "-brief";
     {
         const double before = CommittedBytes();
         Screen screen(owner, argv[1]);
@@ -163,26 +170,37 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "nothing loaded from %s\n", argv[1]);
             return 1;
         }
+        const double read = CommittedBytes();
         double t0 = Now();
         screen.LayOut(kWidth);
         double layoutSeconds = Now() - t0;
         const double after = CommittedBytes();
         std::printf("lines %d, height %d pixels\n", static_cast<int>(screen.lines.size()), screen.total);
+        std::printf("read %.4f s, open (read and layout) %.4f s\n", screen.readSeconds,
+                    screen.readSeconds + layoutSeconds);
         std::printf("layout of the whole document %.4f s\n", layoutSeconds);
-        std::printf("memory %.1f bytes per input byte (layout and document)\n",
-                    (after - before) / std::max(1.0, FileBytes(argv[1])));
+        std::printf("memory %.1f bytes per input byte (layout and document; %.1f the document alone)\n",
+                    (after - before) / std::max(1.0, FileBytes(argv[1])),
+                    (read - before) / std::max(1.0, FileBytes(argv[1])));
         std::printf("first screen %.2f ms\n", screen.TimePaint(0) * 1000);
         std::printf("end of the document (End key) %.2f ms\n", screen.TimePaint(screen.total) * 1000);
         double sum = 0, worst = 0;
         const int32_t step = 3 * screen.layout.textHeight;
-        for (int k = 0; k < 100; ++k) {
-            int32_t y = static_cast<int32_t>(static_cast<int64_t>(screen.total) * k / 100);
+        const int places = brief ? 5 : 100;
+        for (int k = 0; k < places; ++k) {
+            int32_t y = static_cast<int32_t>(static_cast<int64_t>(screen.total) * k / places);
             screen.Paint(y);
             double t = screen.TimePaint(y + step);
             sum += t;
             worst = std::max(worst, t);
         }
-        std::printf("one wheel step mean %.2f ms, worst %.2f ms (100 places)\n", sum / 100 * 1000, worst * 1000);
+        std::printf("one wheel step mean %.2f ms, worst %.2f ms (%d places)\n", sum / places * 1000, worst * 1000,
+                    places);
+        if (brief) {
+            std::printf("seconds %.4f\n", layoutSeconds);
+            DestroyWindow(owner);
+            return 0;
+        }
         // Search from the top to the last line's text.
         GuiViewBox box;
         box.SetDocument(&screen.doc);
@@ -204,7 +222,7 @@ int main(int argc, char** argv) {
         std::printf("relayout after a one-pixel width change %.4f s\n", Now() - t0);
         std::printf("seconds %.4f\n", layoutSeconds);
     }
-    if (argc > 2) {
+    if (argc > 2 && !brief) {
         Screen pictures(owner, argv[2]);
         double t0 = Now();
         pictures.LayOut(kWidth);

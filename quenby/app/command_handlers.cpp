@@ -82,10 +82,10 @@ void ReloadCurrentDocument(GuiMainDialog& dialog) {
     WinTabBarItemUnit* item = bar.CurrentDocumentTab();
     JobLineList* document = GuiTabBar::DocumentOf(item);
     if (!document || document == &bar.EmptyDocument()) return;
-    DocLayer::LoadDocumentLines(*document);
-    bar.SetTabLabel(item, document);
-    if (bar.window) InvalidateRect(bar.window, nullptr, FALSE);
-    ShowCurrentDocument(dialog);
+    // Read as any opened document (its tab selected again and shown); one
+    // that cannot be read whole is told.
+    const RawString path = document->Style()->documentPath;
+    dialog.OpenDocumentTab(path);
 }
 
 void RestartViewer(GuiMainDialog& dialog, bool minimiseFirst) {

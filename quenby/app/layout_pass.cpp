@@ -196,8 +196,9 @@ void LayOutTableRow(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& i
     int32_t top = 0;
     int32_t tallest = 0;
     bool any = false;
+    const std::vector<std::vector<int32_t>> runs = TextLayout::CollectCellRuns(data.parts, cells);
     for (size_t c = 0; c < cells.size(); ++c) {
-        std::vector<int32_t> which = TextLayout::CollectRuns(data.parts, cells[c]);
+        const std::vector<int32_t>& which = runs[c];
         if (which.empty()) continue;
         uint32_t letter = static_cast<int32_t>(c) < line.alignment.Length() ? line.alignment.UnitAt(static_cast<int32_t>(c)) : 'L';
         TextLayout::AlignRuns(data.parts, which, letter);

@@ -1,10 +1,15 @@
 // The main dispatcher of the help viewer and the start handler.
 #include "quenby/app/main_dialog.h"
 
+#include <new>
+
 #include "quenby/app/command_handlers.h"
 
 #include "base/profile.h"
+#include "quenby/app/viewer_globals.h"
 #include "quenby/document/document_options.h"
+#include "quenby/document/document_reader.h"
+#include "toolkit/info_dialog.h"
 
 namespace AppLayer {
 
@@ -74,15 +79,8 @@ void StepTab(GuiMainDialog& dialog, bool forward) {
     }
 }
 
-}  // namespace
-
-void SetDocumentPageView(GuiMainDialog& dialog, JobLineList& document, bool pageView) {
-    // The view box sets the style's page mode and lays the document out
-    // again, in pages when the style has a page size.
-    if (dialog.items.view.Document() == &document) dialog.items.view.SetPageView(pageView);
-}
-
-void ShowCurrentDocument(GuiMainDialog& dialog) {
+// Both boxes take the current tab's document where the user left it.
+void ShowDocumentIn(GuiMainDialog& dialog) {
     GuiMainItems& items = dialog.items;
     JobLineList* document = items.tabBar.CurrentDocument();
     document->ResetCellWidths();
@@ -104,6 +102,80 @@ void ShowCurrentDocument(GuiMainDialog& dialog) {
     dialog.ShowPageButtons(PageFlag(dialog));
 }
 
+}  // namespace
+
+void SetDocumentPageView(GuiMainDialog& dialog, JobLineList& document, bool pageView) {
+    // The view box sets the style's page mode and lays the document out
+    // again, in pages when the style has a page size.
+    if (dialog.items.view.Document() == &document) dialog.items.view.SetPageView(pageView);
+}
+
+void ShowCurrentDocument(GuiMainDialog& dialog) {
+    GuiMainItems& items = dialog.items;
+    try {
+        ShowDocumentIn(dialog);
+        items.flagWord &= static_cast<uint16_t>(~GuiMainItems::FlagShowFailed);
+    } catch (const std::bad_alloc&) {
+        // The boxes let go of the half-laid-out lines; the opener takes the
+        // tab away and tells the user.
+        items.view.SetDocument(nullptr);
+        items.tree.SetDocument(nullptr);
+        items.flagWord = static_cast<uint16_t>((items.flagWord & ~GuiMainItems::FlagRestoring) |
+                                               GuiMainItems::FlagShowFailed);
+    }
+}
+
+void GuiMainDialog::OpenPendingDocuments() {
+    // A copy: opening may not change the list it walks.
+    const RawLayer::RawStringList pending = DocLayer::JobOptions::Instance().pending;
+    for (const RawString& path : pending) {
+        if (RawLayer::FileExists(path)) OpenDocumentTab(path);
+    }
+}
+
+bool GuiMainDialog::OpenDocumentTab(const RawString& path) {
+    DocLayer::DocumentLoad read = DocLayer::DocumentLoad::NoMemory;
+    try {
+        read = items.tabBar.OpenDocument(path);
+    } catch (const std::bad_alloc&) {
+        // Told below as a document beyond the memory.
+    }
+    if (read == DocLayer::DocumentLoad::Read && (items.flagWord & GuiMainItems::FlagShowFailed)) {
+        read = DocLayer::DocumentLoad::NoMemory;
+        items.tabBar.CloseDocumentTab(items.tabBar.CurrentDocumentTab());
+    }
+    if (read == DocLayer::DocumentLoad::Read) return true;
+    // A reload that ran out of memory left its document empty: its tab goes.
+    if (read == DocLayer::DocumentLoad::NoMemory) {
+        for (WinTabBarItemUnit& item : items.tabBar.items) {
+            const JobLineList* document = GuiTabBar::DocumentOf(&item);
+            if (document && document != &items.tabBar.EmptyDocument() &&
+                document->Style()->documentPath.Equals(path)) {
+                items.tabBar.CloseDocumentTab(&item);
+                break;
+            }
+        }
+    }
+    const RawString section = LookUpViewTextIn(ViewTextSection(), ViewTexts);
+    const bool tooLarge = read == DocLayer::DocumentLoad::TooLarge;
+    const RawString form = LookUpViewText(section, RawString::FromText(tooLarge ? "DocumentTooLarge" : "DocumentNoMemory"));
+    RawString megabytes(RawLayer::KindUtf8);
+    megabytes.AppendInt(static_cast<int32_t>(DocLayer::kMostDocumentBytes >> 20));
+    RawString text(RawLayer::KindUtf8);
+    // "%s" is the path, "%d" the limit in megabytes.
+    for (int32_t i = 0; i < form.Length(); ++i) {
+        const uint32_t next = i + 1 < form.Length() ? form.UnitAt(i + 1) : 0;
+        if (form.UnitAt(i) == '%' && (next == 's' || next == 'd')) {
+            text.Append(next == 's' ? path : megabytes);
+            ++i;
+        } else {
+            text.AppendChar(form.UnitAt(i));
+        }
+    }
+    ShowInfoText(*this, text, WinLayer::OkButtonTable());
+    return false;
+}
+
 void GuiMainDialog::OpenStartDocuments() {
     DocLayer::JobOptions& options = DocLayer::JobOptions::Instance();
     items.page.checked = options.pageView;
@@ -116,14 +188,6 @@ void GuiMainDialog::OpenStartDocuments() {
     if (index >= 0 && index < items.tabBar.Count()) {
         WinTabBarItemUnit* marked = items.tabBar.ItemAtIndex(index);
         if (marked != items.tabBar.CurrentDocumentTab()) items.tabBar.SelectTab(marked);
-    }
-}
-
-void GuiMainDialog::OpenPendingDocuments() {
-    // A copy: opening may not change the list it walks.
-    const RawLayer::RawStringList pending = DocLayer::JobOptions::Instance().pending;
-    for (const RawString& path : pending) {
-        if (RawLayer::FileExists(path)) items.tabBar.OpenDocument(path);
     }
 }
 

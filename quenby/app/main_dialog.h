@@ -38,6 +38,9 @@ public:
         FlagRestoring = 1,
         // One box moves the other: the echo is ignored.
         FlagSynchronising = 2,
+        // Laying out the current document ran out of memory: the boxes show
+        // nothing until its tab goes.
+        FlagShowFailed = 4,
     };
     static constexpr int32_t kButtonCount = 15;
     // Indices into Buttons() of the buttons named by the commands.
@@ -156,6 +159,11 @@ public:
     void OpenStartDocuments();
     // Opens each pending document that is an existing file.
     void OpenPendingDocuments();
+    // Opens (or reads again) one document into its tab and shows it. A
+    // document too large or beyond the memory is told and leaves the tabs
+    // as they were (a document read again that ran out of memory loses its
+    // tab). True when the document is shown.
+    bool OpenDocumentTab(const RawString& path);
     // Shows the four page buttons in page view, hides them otherwise.
     void ShowPageButtons(bool shown);
 
@@ -196,6 +204,9 @@ void RunMarginCommand(GuiMainDialog& dialog);
 // Turns the page view on (the Page button checked) and lays the document
 // out in pages.
 void ShowPageView(GuiMainDialog& dialog);
+// A message box over the owner with the program's name as its title; the
+// button pressed.
+int32_t ShowInfoText(WinLayer::WinView& owner, const RawString& text, const RawLayer::RawLabelUnit* table);
 // Every command code of the main window.
 void DispatchMainCommand(GuiMainDialog& dialog, WinLayer::WinView* sender, uint16_t code);
 

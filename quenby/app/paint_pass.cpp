@@ -73,13 +73,48 @@ void DrawTextRuns(GuiLayout& layout, HDC dc, const RECT& textRect, const GuiList
     draw.Reset();
     POINT origin{textRect.left, textRect.top};
     item.textOffset = origin;
+    // Only the runs that meet the area being painted are drawn (a long line
+    // holds thousands); every mark is still read, since it sets the emphasis
+    // of the runs after it.
+    // The runs of a row are drawn together, those of one emphasis at a time.
+    RECT clip{};
+    const bool clipped = GetClipBox(dc, &clip) != ERROR;
+    std::vector<std::pair<uint32_t, const WinTextPart*>> row, rest;
+    std::vector<const WinTextPart*> same;
+    auto drawRow = [&] {
+        const uint32_t running = draw.state;
+        while (!row.empty()) {
+            const uint32_t state = row.front().first;
+            same.clear();
+            rest.clear();
+            for (const auto& run : row) {
+                if (run.first == state) same.push_back(run.second);
+                else rest.push_back(run);
+            }
+            draw.state = state;
+            draw.DrawRowRuns(dc, text, same, origin);
+            row.swap(rest);
+        }
+        draw.state = running;
+    };
+    int32_t rowIndex = -1;
     for (const WinTextPart& part : item.text.parts) {
+        if (part.row != rowIndex) {
+            drawRow();
+            rowIndex = part.row;
+        }
         uint32_t c = part.start < text.Length() ? text.UnitAt(part.start) : 0;
-        if (c == 0x1E || c == 0x1F)
+        if (c == 0x1E || c == 0x1F) {
             draw.HandleMark(text, part.start);
-        else
-            draw.DrawRun(dc, text, part, origin);
+            continue;
+        }
+        // Bold text is drawn twice, one pixel apart.
+        if (clipped && (part.rect.bottom + origin.y <= clip.top || part.rect.top + origin.y >= clip.bottom ||
+                        part.rect.right + origin.x + 1 <= clip.left || part.rect.left + origin.x >= clip.right))
+            continue;
+        row.emplace_back(draw.state, &part);
     }
+    drawRow();
 }
 
 void DrawSingleText(GuiLayout& layout, HDC dc, const RECT& rect, const RawString& text, COLORREF colour) {
@@ -159,13 +194,18 @@ void PaintTableGrid(GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBo
     int32_t x0 = rect.left + table.outerMargin.value;
     int32_t x = x0 + f;
     int32_t cellTop = rect.top + (title ? f : 0);
+    // A wide table's cells beyond the painted area are passed over.
+    RECT clip{};
+    const bool clipped = GetClipBox(dc, &clip) != ERROR;
+    auto meets = [&](LONG left, LONG right) { return !clipped || (right > clip.left && left < clip.right); };
     std::vector<int32_t> bars;
     for (int32_t w : widths) {
         int32_t cell = w + table.leftMargin.value + table.rightMargin.value;
-        FillItemBackground(layout, dc, RECT{x, cellTop, x + cell, bottom - f}, item,
-                           title ? table.titleColor : table.innerColor);
+        if (meets(x, x + cell))
+            FillItemBackground(layout, dc, RECT{x, cellTop, x + cell, bottom - f}, item,
+                               title ? table.titleColor : table.innerColor);
         x += cell;
-        bars.push_back(x);
+        if (meets(x, x + f)) bars.push_back(x);
         x += f;
     }
     int32_t right = x;

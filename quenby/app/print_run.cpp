@@ -64,11 +64,7 @@ private:
 
 int32_t AskInfo(WinLayer::WinView& owner, const RawString& key, const RawLayer::RawLabelUnit* table) {
     const RawString section = LookUpViewTextIn(ViewTextSection(), ViewTexts);
-    WinLayer::WinInfoDialog ask;
-    RECT area{};
-    if (owner.window) GetWindowRect(owner.window, &area);
-    ask.Setup(area, ProgramNameString(), LookUpViewText(section, key), table, WinLayer::WinInfoDialog::IconAsterisk);
-    return ask.RunModal(owner);
+    return ShowInfoText(owner, LookUpViewText(section, key), table);
 }
 
 // The printer's page becomes the page of the settings (margins kept), which
@@ -94,6 +90,14 @@ bool AskImageSizeChanged(GuiMainDialog& dialog) {
 }
 
 }  // namespace
+
+int32_t ShowInfoText(WinLayer::WinView& owner, const RawString& text, const RawLayer::RawLabelUnit* table) {
+    WinLayer::WinInfoDialog ask;
+    RECT area{};
+    if (owner.window) GetWindowRect(owner.window, &area);
+    ask.Setup(area, ProgramNameString(), text, table, WinLayer::WinInfoDialog::IconAsterisk);
+    return ask.RunModal(owner);
+}
 
 // ---- the worker's side --------------------------------------------------------------------
 

@@ -5,6 +5,7 @@
 #include <objidl.h>
 
 #include <algorithm>
+#include <new>
 
 #include "base/api_text.h"
 #include "base/command_line.h"
@@ -26,6 +27,7 @@ RAW_CONSTANT_TEXT(UserSelectionSection, "UserSelection")
 RAW_CONSTANT_TEXT(WindowParameterSection, "WindowParameter")
 RAW_CONSTANT_TEXT(WindowFontSection, "WindowFont")
 RAW_CONSTANT_TEXT(MarginKey, "Margin")
+RAW_CONSTANT_TEXT(NoMemoryText, "Not enough memory: Quenby ends.")
 
 // The switches that take no value, ended by an empty name.
 const char* const kSwitchList[] = {"h", "p", "p-", ""};
@@ -188,9 +190,16 @@ bool QuenbyRun::BuildWindow() {
 int QuenbyRun::Loop() { return dialog_ && dialog_->window ? dialog_->MessageLoop() : 0; }
 
 int QuenbyMainWith(HINSTANCE instance, const QuenbyStart& start) {
-    QuenbyRun run(instance, start);
-    // Without a window no loop could ever end.
-    if (run.Start()) run.Loop();
+    try {
+        QuenbyRun run(instance, start);
+        // Without a window no loop could ever end.
+        if (run.Start()) run.Loop();
+    } catch (const std::bad_alloc&) {
+        // Whatever ran out of memory outside the document loads is told,
+        // not ended in silence.
+        RawLayer::ApiMessageBox(NoMemoryText(), ProgramNameString());
+        return 3;
+    }
     return 0;
 }
 

@@ -1,6 +1,8 @@
 // The strip of open documents.
 #include "quenby/app/tab_bar.h"
 
+#include <memory>
+
 #include "base/api_text.h"
 #include "base/profile.h"
 #include "quenby/document/document_options.h"
@@ -65,14 +67,14 @@ JobLineList* GuiTabBar::CurrentDocument() const {
     return document ? document : const_cast<JobLineList*>(&emptyDocument_);
 }
 
-void GuiTabBar::OpenDocument(const RawString& path) {
+DocLayer::DocumentLoad GuiTabBar::OpenDocument(const RawString& path) {
     if (path.IsEmpty()) {
         // The empty document reads and saves like any other: it takes the
         // program style as it stands now (read by start-up before this).
         if (programStyle_) emptyStyle_.Assign(*programStyle_);
         ShowDocumentTab(nullptr, &emptyDocument_);
         if (window) InvalidateRect(window, nullptr, FALSE);
-        return;
+        return DocLayer::DocumentLoad::Read;
     }
     WinTabBarItemUnit* previous = currentDocumentTab_;
     const bool previousWasEmpty = previous && previous->data == &emptyDocument_;
@@ -86,17 +88,23 @@ void GuiTabBar::OpenDocument(const RawString& path) {
             }
         }
         if (document) {
-            DocLayer::LoadDocumentLines(*document);
+            const DocLayer::DocumentLoad read = DocLayer::LoadDocumentLines(*document);
+            if (read != DocLayer::DocumentLoad::Read) return read;
         } else {
-            DocLayer::JobFileUnit* made = documents_->AddNew();
-            made->OpenFile(path, programStyle_ ? *programStyle_ : emptyStyle_);
-            document = made;
+            // Joins the open documents only once it is read whole.
+            std::unique_ptr<DocLayer::JobFileUnit> made(new DocLayer::JobFileUnit());
+            const DocLayer::DocumentLoad read = made->OpenFile(path, programStyle_ ? *programStyle_ : emptyStyle_);
+            if (read != DocLayer::DocumentLoad::Read) return read;
+            document = made.get();
+            documents_->Add(made.get());
+            made.release();
         }
     }
-    if (!document) return;
+    if (!document) return DocLayer::DocumentLoad::Read;
     WinTabBarItemUnit* shown = ShowDocumentTab(insertBefore, document);
     if (previousWasEmpty && previous != shown) CloseDocumentTab(previous);
     if (window) InvalidateRect(window, nullptr, FALSE);
+    return DocLayer::DocumentLoad::Read;
 }
 
 WinTabBarItemUnit* GuiTabBar::ShowDocumentTab(WinTabBarItemUnit* insertBefore, JobLineList* document) {

@@ -43,8 +43,10 @@ public:
     // Opens a path into a tab after the current one: an open document of the
     // same path is read again, any other is made and read. An empty path
     // shows the built-in empty document. A tab of the empty document that was
-    // current goes.
-    void OpenDocument(const RawString& path);
+    // current goes. A document that cannot be read whole (too large, out of
+    // memory) is not added: the tabs stay as they were, except that an open
+    // document read again that ran out of memory is left empty.
+    DocLayer::DocumentLoad OpenDocument(const RawString& path);
     // Finds or makes (label "*", before `insertBefore`, else at the end) the
     // tab of the document, labels and selects it.
     WinTabBarItemUnit* ShowDocumentTab(WinTabBarItemUnit* insertBefore, JobLineList* document);

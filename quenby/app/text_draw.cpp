@@ -203,15 +203,31 @@ void HorizontalLine(HDC dc, int32_t left, int32_t right, int32_t y, int32_t widt
 
 }  // namespace
 
+COLORREF GuiTextDraw::StateColour() const {
+    return (state & StateLink) ? kLinkColor : (state & (StateStrike | StateUnderline)) ? kLineColor : kItalicColor;
+}
+
+// A shrunk page keeps a one-pixel offset and line only when they span a
+// whole screen pixel wherever they fall: the bold offset is the reduction,
+// a line twice the reduction less one.
+int32_t GuiTextDraw::BoldOffset() const { return (state & StateBold) ? std::max(1, std::min(reduction, 64)) : 0; }
+
+int32_t GuiTextDraw::LineWidth() const { return 2 * std::max(1, std::min(reduction, 64)) - 1; }
+
+void GuiTextDraw::DrawStateLines(HDC dc, const RECT& r, COLORREF colour) {
+    const int32_t width = LineWidth();
+    if (state & StateLink) {
+        HorizontalLine(dc, r.left, r.right + BoldOffset(), r.bottom - width, width, colour);
+    } else if (state & (StateStrike | StateUnderline)) {
+        if (state & StateStrike) HorizontalLine(dc, r.left, r.right, (r.top + r.bottom) / 2 - width / 2, width, colour);
+        if (state & StateUnderline) HorizontalLine(dc, r.left, r.right, r.bottom - width, width, colour);
+    }
+}
+
 void GuiTextDraw::DrawRun(HDC dc, const RawString& text, const WinTextPart& part, POINT origin) {
     RECT r = part.rect;
     OffsetRect(&r, origin.x, origin.y);
-    bool bold = (state & StateBold) != 0;
-    // A shrunk page keeps a one-pixel offset and line only when they span
-    // a whole screen pixel wherever they fall: twice the reduction less one.
-    const int32_t k = std::max(1, std::min(reduction, 64));
-    const int32_t offset = bold ? k : 0;
-    const int32_t width = 2 * k - 1;
+    const int32_t offset = BoldOffset();
     auto drawText = [&] {
         DrawPlain(dc, text, part.start, part.end, r);
         for (int32_t o = 1; o <= offset; ++o) {
@@ -224,16 +240,58 @@ void GuiTextDraw::DrawRun(HDC dc, const RawString& text, const WinTextPart& part
         drawText();
         return;
     }
-    COLORREF colour = (state & StateLink) ? kLinkColor
-                      : (state & (StateStrike | StateUnderline)) ? kLineColor
-                                                                 : kItalicColor;
+    COLORREF colour = StateColour();
     COLORREF previous = SetTextColor(dc, colour);
     drawText();
-    if (state & StateLink) {
-        HorizontalLine(dc, r.left, r.right + offset, r.bottom - width, width, colour);
-    } else if (state & (StateStrike | StateUnderline)) {
-        if (state & StateStrike) HorizontalLine(dc, r.left, r.right, (r.top + r.bottom) / 2 - width / 2, width, colour);
-        if (state & StateUnderline) HorizontalLine(dc, r.left, r.right, r.bottom - width, width, colour);
+    DrawStateLines(dc, r, colour);
+    SetTextColor(dc, previous);
+}
+
+void GuiTextDraw::DrawRowRuns(HDC dc, const RawString& text, const std::vector<const WinTextPart*>& runs,
+                              POINT origin) {
+    int32_t height = 0;
+    const int32_t* widths =
+        runs.size() > 1 && text.Kind() != RawLayer::KindUtf16 ? SevenBitWidths(dc, &height) : nullptr;
+    rowText_.clear();
+    rowAdvances_.clear();
+    rowRuns_.clear();
+    const char* bytes = text.Bytes();
+    for (const WinTextPart* part : runs) {
+        RawRange r = text.ClampEnd(RawRange{part->start, part->end});
+        if (!widths || r.end <= r.start || !SevenBit(text, r.start, r.end)) {
+            DrawRun(dc, text, *part, origin);
+            continue;
+        }
+        // The last character before this run advances to the run's start,
+        // where the layout put it.
+        if (!rowRuns_.empty()) rowAdvances_.back() += part->rect.left - rowRuns_.back()->rect.right;
+        for (int32_t i = r.start; i < r.end; ++i) {
+            const uint8_t c = static_cast<uint8_t>(bytes[i]);
+            rowText_.push_back(static_cast<wchar_t>(c));
+            rowAdvances_.push_back(widths[c]);
+        }
+        rowRuns_.push_back(part);
+    }
+    if (rowRuns_.empty()) return;
+    RECT whole{rowRuns_.front()->rect.left, rowRuns_.front()->rect.top, rowRuns_.back()->rect.right,
+               rowRuns_.front()->rect.bottom};
+    OffsetRect(&whole, origin.x, origin.y);
+    const bool plain = state == 0 || state == StateBold;
+    const COLORREF colour = plain ? GetTextColor(dc) : StateColour();
+    const COLORREF previous = SetTextColor(dc, colour);
+    const UINT count = static_cast<UINT>(rowText_.size());
+    ExtTextOutW(dc, whole.left, whole.top, ETO_CLIPPED, &whole, rowText_.data(), count, rowAdvances_.data());
+    for (int32_t o = 1, offset = BoldOffset(); o <= offset; ++o) {
+        RECT b = whole;
+        OffsetRect(&b, o, 0);
+        ExtTextOutW(dc, b.left, b.top, ETO_CLIPPED, &b, rowText_.data(), count, rowAdvances_.data());
+    }
+    if (!plain) {
+        for (const WinTextPart* part : rowRuns_) {
+            RECT r = part->rect;
+            OffsetRect(&r, origin.x, origin.y);
+            DrawStateLines(dc, r, colour);
+        }
     }
     SetTextColor(dc, previous);
 }
@@ -520,6 +578,19 @@ std::vector<int32_t> TextLayout::CollectRuns(const std::vector<WinTextPart>& par
     return which;
 }
 
+std::vector<std::vector<int32_t>> TextLayout::CollectCellRuns(const std::vector<WinTextPart>& parts,
+                                                              const std::vector<RawRange>& cells) {
+    std::vector<std::vector<int32_t>> which(cells.size());
+    size_t k = 0;
+    for (size_t c = 0; c < cells.size(); ++c) {
+        const RawRange& range = cells[c];
+        // A part that starts before this cell's end belongs to no later cell.
+        for (; k < parts.size() && parts[k].start < range.end; ++k)
+            if (parts[k].start >= range.start && parts[k].end <= range.end) which[c].push_back(static_cast<int32_t>(k));
+    }
+    return which;
+}
+
 void TextLayout::AlignRuns(std::vector<WinTextPart>& parts, const std::vector<int32_t>& which, uint32_t letter) {
     if (which.empty()) return;
     RECT box = BoundingRect(parts, which);
@@ -546,9 +617,10 @@ void TextLayout::PlaceColumns(std::vector<WinTextPart>& parts, const std::vector
                               const int32_t* columns, int32_t columnCount, const RawString& alignment,
                               int32_t left, int32_t outer, int32_t frame, int32_t leftMargin, int32_t rightMargin) {
     int32_t x = left + outer + frame + leftMargin;
+    const std::vector<std::vector<int32_t>> runs = CollectCellRuns(parts, cells);
     for (size_t c = 0; c < cells.size(); ++c) {
         int32_t width = static_cast<int32_t>(c) < columnCount ? columns[c] : 0;
-        std::vector<int32_t> which = CollectRuns(parts, cells[c]);
+        const std::vector<int32_t>& which = runs[c];
         if (!which.empty()) {
             RECT box = BoundingRect(parts, which);
             uint32_t letter = static_cast<int32_t>(c) < alignment.Length() ? alignment.UnitAt(static_cast<int32_t>(c))

@@ -141,6 +141,12 @@ public:
     void Reset() override { state = 0; }
     void HandleMark(const RawString& text, int32_t pos) override;
     void DrawRun(HDC dc, const RawString& text, const WinTextPart& part, POINT origin) override;
+    // Draws runs of one row that all take the current emphasis: the 7-bit
+    // ones in one platform call with their characters placed one by one
+    // (a row of many short runs costs a call, not a call per run), any other
+    // run alone.
+    virtual void DrawRowRuns(HDC dc, const RawString& text, const std::vector<const WinTextPart*>& runs,
+                             POINT origin);
 
     uint32_t state = 0;
     // Pixels of the DC per pixel where the runs are finally seen (1 on the
@@ -148,6 +154,18 @@ public:
     // printer's size and shrunk onto the screen): the bold offset and the
     // text lines are made that much thicker so that the shrinking keeps them.
     int32_t reduction = 1;
+
+private:
+    // The colour of the current emphasis; the text colour for plain and bold.
+    COLORREF StateColour() const;
+    // The link, underline and strike-through lines of a run's rectangle.
+    void DrawStateLines(HDC dc, const RECT& r, COLORREF colour);
+    // The bold offset and the thickness of text lines at the reduction.
+    int32_t BoldOffset() const;
+    int32_t LineWidth() const;
+    std::wstring rowText_;
+    std::vector<INT> rowAdvances_;
+    std::vector<const WinTextPart*> rowRuns_;
 };
 
 struct TextLayout {
@@ -172,6 +190,10 @@ struct TextLayout {
     static RECT BoundingRect(const std::vector<WinTextPart>& parts);
     // The indexes of the parts inside [range).
     static std::vector<int32_t> CollectRuns(const std::vector<WinTextPart>& parts, RawRange range);
+    // The same for each of the ascending ranges at once (a table row's
+    // cells), in one walk over parts laid out in text order.
+    static std::vector<std::vector<int32_t>> CollectCellRuns(const std::vector<WinTextPart>& parts,
+                                                             const std::vector<RawRange>& cells);
     // Aligns each row of the chosen parts: 'L' to the bounding left edge,
     // 'R' to the right edge, anything else centred in the widest row.
     static void AlignRuns(std::vector<WinTextPart>& parts, const std::vector<int32_t>& which, uint32_t letter);

@@ -9,6 +9,8 @@ const RawLayer::RawLocaleRecord ViewTexts[] = {
     {"ImageSizeChanged", "Image size changed. Continue to print ?"},
     {"PrintFailed", "Printing failed."},
     {"SearchTextTitle", "Input search text ?"},
+    {"DocumentTooLarge", "%s\nis larger than %d MB and is not opened."},
+    {"DocumentNoMemory", "%s\nneeds more memory than there is and is not opened."},
     {nullptr, nullptr},
 };
 

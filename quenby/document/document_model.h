@@ -200,16 +200,15 @@ public:
     int32_t quoteDepth = 0;
     uint16_t rowState = 0;
     RawString alignment;          // table rows: 'L', 'C' or 'R' per column
-    RawArrayC<RawRange> rowRanges;
-    RawArrayC<RECT> rowRects;
-    RawArrayC<int32_t> rowValues;
-    int32_t rowWidth = 0;
     RawArrayC<int32_t> cellWidths;
     RawArrayC<int32_t>* tableWidths = nullptr;  // the table's first row's cellWidths
     JobLinkDataList links;
     JobBlockRef block;
     JobParamList params;
 };
+
+// How reading a document ended.
+enum class DocumentLoad { Read, TooLarge, NoMemory };
 
 // A new empty record of a document (kind 15, UTF-8 texts, no links).
 JobLineUnit* InitLineRecord(JobLineUnit::Base* owner);
@@ -240,7 +239,8 @@ public:
     // Opens a document: the program style copied into the document's style
     // and overlaid by the style file in the document's folder, then path,
     // folder and title set and the lines read.
-    void OpenFile(const RawString& path, const DocumentStyle& programStyle);
+    // How the lines were read (LoadDocumentLines).
+    DocumentLoad OpenFile(const RawString& path, const DocumentStyle& programStyle);
 
     RawString title;   // the file-name part of the path
     // Where the viewer left the document: the page view's top and cursor

@@ -4,8 +4,10 @@
 
 #include <climits>
 #include <cstring>
+#include <new>
 
 #include "base/command_line.h"
+#include "base/file_system.h"
 #include "base/line_file.h"
 #include "quenby/document/document_text.h"
 #include "quenby/document/inline_parser.h"
@@ -119,12 +121,19 @@ void AppendContinuation(RawString& text, const RawString& more) {
     text.Append(more);
 }
 
+// The decimal text of a number. Most paragraphs carry 0 twice: they share
+// one text instead of a text of their own each.
+RawString DecimalText(int32_t value) {
+    static const RawString zero = RawString::FromInt(0);
+    return value == 0 ? zero : RawString::FromInt(value);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // Small operations
 
-LineIndent MeasureLineIndent(const RawString& text, int32_t tabStop) {
+LineIndent MeasureLineIndent(const RawString& text, int32_t tabStop, int32_t mostQuotes) {
     if (tabStop < 1) tabStop = 1;
     LineIndent r;
     bool past = false;        // past the indentation
@@ -134,7 +143,7 @@ LineIndent MeasureLineIndent(const RawString& text, int32_t tabStop) {
     bool bytes = RawLayer::UnitWidth(text.Kind()) == 1;
     for (int32_t i = 0; i < n; ++i) {
         uint32_t u = bytes ? static_cast<uint8_t>(p[i]) : text.UnitAt(i);
-        if (u == '>' && !past) {
+        if (u == '>' && !past && r.quoteDepth < mostQuotes) {
             ++r.quoteDepth;
             afterMarker = true;
             r.column = 0;
@@ -310,7 +319,9 @@ bool ParseLineDirective(JobLineUnit& line) {
 // ---------------------------------------------------------------------------
 // Loading
 
-void LoadDocumentLines(JobLineList& document) {
+namespace {
+
+void ReadDocumentLines(JobLineList& document) {
     document.Clear();
     document.Params().Clear();
     DocumentStyle* style = document.Style();
@@ -376,6 +387,30 @@ void LoadDocumentLines(JobLineList& document) {
     ClassifyLines(document);
 }
 
+}  // namespace
+
+DocumentLoad LoadDocumentLines(JobLineList& document) {
+    DocumentStyle* style = document.Style();
+    if (style && !style->documentPath.IsEmpty()) {
+        // Measured before anything is dropped: a document read again keeps
+        // its lines when the file has grown too large.
+        RawLayer::RawFileHandle file;
+        uint64_t size = 0;
+        if (file.OpenRead(style->documentPath) && file.Size(size) && size > kMostDocumentBytes)
+            return DocumentLoad::TooLarge;
+    }
+    try {
+        ReadDocumentLines(document);
+        return DocumentLoad::Read;
+    } catch (const std::bad_alloc&) {
+        // What was read goes, and with it the memory it took.
+        document.Clear();
+        document.Params().Clear();
+        if (style) style->ResetFence();
+        return DocumentLoad::NoMemory;
+    }
+}
+
 void ClassifyLines(JobLineList& document) {
     if (!document.Style()) return;
     BlockClassifier(document).Run();
@@ -390,7 +425,10 @@ BlockClassifier::BlockClassifier(JobLineList& document)
 void BlockClassifier::Run() {
     for (JobLineUnit& line : document_) {
         if (line.flags & LineConsumed) continue;
-        measured_ = MeasureLineIndent(line.rawText, style_.overview.tabStop);
+        // Inside a fence only the fence's own quote markers are markers: a
+        // ">>> " prompt is code.
+        measured_ = MeasureLineIndent(line.rawText, style_.overview.tabStop,
+                                      style_.FenceOpen() ? style_.fenceQuoteDepth : INT32_MAX);
         line.quoteDepth = measured_.quoteDepth;
         line.indent = measured_.column;
         int32_t i = measured_.index;
@@ -528,8 +566,13 @@ bool BlockClassifier::ParseHeading(JobLineUnit& line, int32_t i) {
     const RawString& raw = line.rawText;
     int32_t e = RunEnd(raw, i, '#');
     if (e >= raw.Length() || !IsBlankUnit(raw.UnitAt(e))) return false;
+    // A closing run of '#' stands after a blank ("# Title ##"); one that
+    // ends a word is the title's own ("# Using C#").
     int32_t t = raw.Length();
-    while (t > e && raw.UnitAt(t - 1) == '#') --t;
+    while (t > e && IsBlankUnit(raw.UnitAt(t - 1))) --t;
+    int32_t run = t;
+    while (run > e && raw.UnitAt(run - 1) == '#') --run;
+    if (run < t && IsBlankUnit(raw.UnitAt(run - 1))) t = run;
     line.kind = KindHeading;
     line.level = e - i < 6 ? e - i : 6;
     line.text = ParseSegment(line, raw, e, t);
@@ -544,13 +587,13 @@ bool BlockClassifier::ParseRule(JobLineUnit& line, int32_t i, uint32_t marker) {
     for (int32_t pos = i; pos < n; ++pos) {
         uint32_t u = raw.UnitAt(pos);
         if (IsBlankUnit(u)) continue;
-        if (u != marker) break;
-        ++count;
-        // '*' or '_' right before other text opens emphasis ("***Note***").
-        if (marker != '-' && pos + 1 < n) {
-            uint32_t after = raw.UnitAt(pos + 1);
-            if (!IsBlankUnit(after) && after != marker) return false;
+        if (u != marker) {
+            // '*' and '_' around words are emphasis ("*** Note ***"), not a
+            // rule that drops them.
+            if (marker != '-') return false;
+            break;
         }
+        ++count;
     }
     if (count < 3) return false;
     line.kind = KindRule;
@@ -753,8 +796,8 @@ void BlockClassifier::ParseParagraph(JobLineUnit& line, int32_t i) {
         line.flags |= LineFirst;
     }
     JobParamList& documentParams = document_.Params();
-    line.params.FindOrInsert(ParamAlign).text = RawString::FromInt(documentParams.FindInt(ParamAlign));
-    line.params.FindOrInsert(ParamFontRatio).text = RawString::FromInt(documentParams.FindInt(ParamFontRatio));
+    line.params.FindOrInsert(ParamAlign).text = DecimalText(documentParams.FindInt(ParamAlign));
+    line.params.FindOrInsert(ParamFontRatio).text = DecimalText(documentParams.FindInt(ParamFontRatio));
     line.text = ParseSegment(line, raw, i, raw.Length());
     line.flags = static_cast<uint16_t>((line.flags | LineOpen) & ~LineClosed);
     SetBreakAfter(line);

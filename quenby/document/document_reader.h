@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <climits>
 #include <vector>
 
 #include "base/raw_list.h"
@@ -14,10 +15,21 @@
 
 namespace DocLayer {
 
+// The largest document read. A help document shown in the viewer takes
+// about 43 bytes of memory per byte in the 64-bit build and some 30 in the
+// 32-bit one (the line records with the raw and the display text of every
+// line, the view's and the tree's laid-out items): under 500 MB at this
+// size, which leaves room in the 2 GiB of a 32-bit process for the program
+// and other open documents.
+constexpr uint64_t kMostDocumentBytes = 16ull << 20;
+
 // (Re)reads the whole document from its style's path: every load starts
 // from an empty chain, a closed fence and no document parameters. A missing
-// path, a folder or a file that cannot be opened leaves the document empty.
-void LoadDocumentLines(JobLineList& document);
+// path, a folder or a file that cannot be opened leaves the document empty
+// (Read). A file larger than kMostDocumentBytes is not read and leaves the
+// document as it was (TooLarge); when memory runs out the document is left
+// empty (NoMemory).
+DocumentLoad LoadDocumentLines(JobLineList& document);
 
 // The kind pass over every record of the document, in chain order.
 void ClassifyLines(JobLineList& document);
@@ -30,8 +42,9 @@ struct LineIndent {
     int32_t afterQuotes = 0; // first character after the markers (and the one
                              // blank that follows a marker uncounted)
 };
-// A tab stop below 1 counts as 1.
-LineIndent MeasureLineIndent(const RawString& text, int32_t tabStop);
+// A tab stop below 1 counts as 1. At most `mostQuotes` '>' count as quote
+// markers: inside a fenced block the further ones are the code's own text.
+LineIndent MeasureLineIndent(const RawString& text, int32_t tabStop, int32_t mostQuotes = INT32_MAX);
 
 // First index at or after start whose unit is not c; the length when none.
 int32_t RunEnd(const RawString& text, int32_t start, uint32_t c);

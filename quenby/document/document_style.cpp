@@ -562,7 +562,7 @@ void DocumentStyle::UpdateMetrics() {
 
 // ---- opening a document ------------------------------------------------------
 
-void JobLineList::OpenFile(const RawString& path, const DocumentStyle& programStyle) {
+DocumentLoad JobLineList::OpenFile(const RawString& path, const DocumentStyle& programStyle) {
     DocumentStyle& style = *style_;
     RawRange folder = RawLayer::PathFolderRange(path);
     RawString folderText;
@@ -576,7 +576,7 @@ void JobLineList::OpenFile(const RawString& path, const DocumentStyle& programSt
     style.documentPath = path;
     style.documentFolder = folderText;
     title.AssignRange(path, RawLayer::PathNameRange(path));
-    LoadDocumentLines(*this);
+    return LoadDocumentLines(*this);
 }
 
 }  // namespace DocLayer

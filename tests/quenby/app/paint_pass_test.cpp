@@ -85,3 +85,55 @@ TEST(PaintPassTest, EmphasisRunsDrawInTheirColours) {
         EXPECT_EQ(again.CountColor(italic) + again.CountColor(blue) + again.CountColor(red), 0) << tail;
     }
 }
+
+namespace {
+
+// The text draw of the pass, counting the runs it is asked to draw.
+class CountingDraw : public GuiTextDraw {
+public:
+    void DrawRowRuns(HDC dc, const RawString& text, const std::vector<const WinTextPart*>& parts,
+                     POINT origin) override {
+        runs += static_cast<int>(parts.size());
+        GuiTextDraw::DrawRowRuns(dc, text, parts, origin);
+    }
+    int runs = 0;
+};
+
+}  // namespace
+
+// A long line of thousands of emphasis pairs, scrolled halfway: only the runs
+// that meet the painted area are drawn, and they still take the emphasis of
+// the marks before them.
+TEST(PaintPassTest, ALongMarkedLineDrawsOnlyTheRunsOfThePaintedArea) {
+    PassFixture f;
+    std::string line;
+    for (int i = 0; i < 3000; ++i) line += "*it* plain ";
+    f.Load(line + "\n");
+    DibCanvas canvas(400, 300);
+    f.LayOut(canvas.Dc(), 400);
+    GuiListBoxItemUnit& item = *f.items[0];
+    ASSERT_GT(item.rect.bottom, 10 * canvas.Height());
+    const RawString& text = f.lines[0]->text;
+    CountingDraw counting;
+    f.layout.draw = &counting;
+    RECT at = item.rect;
+    OffsetRect(&at, 0, -(item.rect.bottom / 2));
+    HGDIOBJ old = SelectObject(canvas.Dc(), f.doc->style.textFont.handle);
+    PaintPage(f.layout, canvas.Dc(), at, item, *f.lines[0]);
+    SelectObject(canvas.Dc(), old);
+    f.layout.draw = &f.draw;
+    int texts = 0, shown = 0;
+    for (const WinTextPart& part : item.text.parts) {
+        const uint32_t c = text.UnitAt(part.start);
+        if (c == 0x1E || c == 0x1F) continue;
+        ++texts;
+        RECT r = part.rect;
+        OffsetRect(&r, item.textOffset.x, item.textOffset.y);
+        if (r.bottom > 0 && r.top < canvas.Height() && r.right + 1 > 0 && r.left < canvas.Width()) ++shown;
+    }
+    EXPECT_GT(shown, 0);
+    EXPECT_LT(shown * 10, texts);
+    EXPECT_EQ(counting.runs, shown);
+    EXPECT_GT(canvas.CountColor(RECT{0, 0, canvas.Width(), canvas.Height()}, GuiTextDraw::kItalicColor), 0);
+    EXPECT_GT(canvas.CountColor(RECT{0, 0, canvas.Width(), canvas.Height()}, PassTest::kText), 0);
+}

@@ -4,10 +4,18 @@
 
 #include <shlobj.h>
 
+#include <psapi.h>
+
 #include <chrono>
+#include <functional>
+#include <memory>
 
 #include "quenby/app/viewer_fixture.h"
 #include "quenby/app/viewer_globals.h"
+#include "quenby/document/document_options.h"
+#include "quenby/document/document_reader.h"
+#include "toolkit/info_dialog.h"
+#include "toolkit/win_message.h"
 
 using namespace ViewerTest;
 using TestSupport::FileText;
@@ -171,4 +179,104 @@ TEST(ViewerStartup, AMainWindowThatCannotBeMadeEndsTheRunAtOnce) {
     UnhookWindowsHookEx(g_refuseHook);
     EXPECT_EQ(result, 0);
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 2000);
+}
+
+namespace {
+
+double CommittedBytes() {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+    return static_cast<double>(counters.PagefileUsage);
+}
+
+// A help document of headings, paragraphs with marks and list items, cut to
+// the size.
+std::string HelpDocumentOfSize(uint64_t size) {
+    const std::string block =
+        "## Section\n\nSome words of a paragraph that runs on for a while, with *marks* and a [link](a.md).\n"
+        "A second line of the same paragraph.\n\n- an item of a list\n- another item\n\n";
+    std::string text;
+    text.reserve(static_cast<size_t>(size));
+    while (text.size() + block.size() <= size) text += block;
+    text.append(static_cast<size_t>(size) - text.size(), 'x');
+    return text;
+}
+
+// Opens the path as a dropped file or a followed link does; the text of the
+// message box it showed, answered with OK (empty when none came).
+std::string OpenAsDropped(ViewerRun& run, const std::wstring& path) {
+    DocLayer::JobOptions& options = DocLayer::JobOptions::Instance();
+    options.pending.Clear();
+    options.pending.Add(TestSupport::W(path));
+    // The watch ends with the call: a look still queued then does nothing.
+    struct Watch {
+        std::string told;
+        std::function<void(int)> look;
+    };
+    auto watch = std::make_shared<Watch>();
+    std::weak_ptr<Watch> weak = watch;
+    watch->look = [weak](int tries) {
+        TestSupport::RunLater(100, [weak, tries] {
+            std::shared_ptr<Watch> w = weak.lock();
+            if (!w) return;
+            HWND box = FindWindowW(L"Class_InfoDialog", nullptr);
+            auto* info = box ? static_cast<WinLayer::WinInfoDialog*>(WinLayer::WinWindowRegistry::Instance().FindByHandle(box))
+                             : nullptr;
+            if (!info) {
+                if (tries > 0) w->look(tries - 1);
+                return;
+            }
+            w->told = TestSupport::S(info->textBox.GetText());
+            RawLayer::RawParameterList press;
+            press.SetText(RawLayer::RawString::FromText("Button"), RawLayer::RawString::FromText("OK"));
+            WinLayer::WinMessage::SendPointer(box, WinLayer::WinMessage::PressButton, 0, reinterpret_cast<LPARAM>(&press));
+        });
+    };
+    watch->look(600);
+    SendMessageW(run.Window(), WM_COMMAND, MAKEWPARAM(0, AppLayer::CmdOpenPending), 0);
+    TestSupport::PumpUntilIdle();
+    return watch->told;
+}
+
+}  // namespace
+
+// A document over the size limit is refused with a message naming it and the
+// limit, and leaves the tabs and the memory as they were; one just below the
+// limit opens and costs a bounded number of bytes per byte.
+TEST(ViewerStartup, ADocumentOverTheLimitIsToldAndOneBelowItOpens) {
+    ViewerRun run;
+    const std::wstring small = run.Write(L"small.md", "# Small\n\ntext\n");
+    const std::wstring big = run.Write(L"big.md", HelpDocumentOfSize(DocLayer::kMostDocumentBytes + 1));
+    const uint64_t nearSize = DocLayer::kMostDocumentBytes - 4096;
+    const std::wstring below = run.Write(L"near.md", HelpDocumentOfSize(nearSize));
+    ASSERT_TRUE(run.Start("\"" + TestSupport::Utf8(small) + "\""));
+    ASSERT_EQ("small.md", run.TabLabels());
+
+    const double before = CommittedBytes();
+    std::string told;
+    {
+        // Only the refusal runs a modal box; reading the other document
+        // below keeps the thread busy for a while without one.
+        TestSupport::ModalWatchdog watchdog(60000);
+        told = OpenAsDropped(run, big);
+        EXPECT_FALSE(watchdog.Fired());
+    }
+    EXPECT_NE(told.find("big.md"), std::string::npos) << told;
+    EXPECT_NE(told.find(std::to_string(DocLayer::kMostDocumentBytes >> 20) + " MB"), std::string::npos) << told;
+    EXPECT_EQ("small.md", run.TabLabels());
+    EXPECT_EQ("small.md", run.CurrentLabel());
+    EXPECT_EQ(1, run.Dialog()->items.documents.Count());
+    EXPECT_LT(CommittedBytes() - before, 16.0 * (1 << 20));
+    EXPECT_GT(run.Dialog()->items.view.Count(), 0);
+
+    EXPECT_EQ("", OpenAsDropped(run, below));
+    EXPECT_EQ("small.md|near.md", run.TabLabels());
+    EXPECT_EQ("near.md", run.CurrentLabel());
+    EXPECT_EQ(2, run.Dialog()->items.documents.Count());
+    const double perByte = (CommittedBytes() - before) / static_cast<double>(nearSize);
+    std::printf("memory %.1f bytes per input byte (read, laid out and shown)\n", perByte);
+    // The 64-bit build's records are the larger: the 32-bit program holds
+    // less than this, under 800 MB at the limit.
+    EXPECT_LT(perByte, 48.0);
 }

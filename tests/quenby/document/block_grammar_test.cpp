@@ -40,6 +40,12 @@ TEST(BlockGrammarTest, HeadingsRulesBulletsAndParagraphs) {
     Check({
         {"#Title", {"1:07:0:0:#Title p6=0 p7=0"}},
         {"# Title ##", {"2:18:1:0:Title"}},
+        // A closing run counts only after a blank; one that ends a word stays.
+        {"# Using C#", {"2:18:1:0:Using C#"}},
+        {"## F# and C# ##  ", {"2:18:2:0:F# and C#"}},
+        // Words after '*' or '_' marks make text, not a rule.
+        {"*** Note ***", {"1:07:0:0:{d} Note {D} p6=0 p7=0"}},
+        {"_ _ _ x", {"1:07:0:0:_ _ _ x p6=0 p7=0"}},
         {"####### x", {"2:18:6:0:x"}},
         {"--- text", {"3:18:0:0:"}},
         {"- - -", {"3:18:0:0:"}},
@@ -124,6 +130,9 @@ TEST(BlockGrammarTest, FencedCodeAndPageBreaks) {
         {"```\n  indented\n\n\tx\n```", {"0:00:0:0:", "7:09:0:0:  indented", "7:08:0:0:", "7:1a:0:0:\tx", "0:00:0:0:"}},
         {"  ```js\n    x\n  y\n ```", {"0:00:0:0:", "7:09:0:0:  x", "7:1a:0:0:y", "0:00:0:0:"}},
         {"> ```\n>   q\n> ```", {"0:00:0:0:", "7:1b:0:0:  q", "0:00:0:0:"}},
+        // Inside a fence only the fence's own quote markers are markers.
+        {"```\n>>> print(1)\n1\n> x\n```", {"0:00:0:0:", "7:09:0:0:>>> print(1)", "7:08:0:0:1", "7:1a:0:0:> x", "0:00:0:0:"}},
+        {"> ```\n> >>> 2\n>\n> ```", {"0:00:0:0:", "7:09:0:0:>>> 2", "7:1a:0:0:", "0:00:0:0:"}},
         {"~~~\na\n```\nb", {"0:00:0:0:", "7:1b:0:0:a", "0:00:0:0:", "1:07:0:0:b p6=0 p7=0"}},
         {"```\na\n```\n\n```\nb\n```", {"0:00:0:0:", "7:1b:0:0:a", "0:00:0:0:", "0:00:0:0:", "0:00:0:0:",
                                          "7:1b:0:0:b", "0:00:0:0:"}},
