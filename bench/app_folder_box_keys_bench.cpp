@@ -1,16 +1,21 @@
-// The folder box's key actions on a text pair of 100,000 lines whose first
-// 99,990 lines are the same: "MoveCursorDown" 1,000 times from row 99,000
-// (each step with its repaint; the slowest and the mean step), one
-// "GotoNextDiffrentLine" from row 0 across the same rows, and "SelectAll"
-// with its repaint (best of the rounds), in seconds.
+// The folder box's key steps on a loaded pair (text, binary or folders), each
+// step with its repaint, in the main window:
+//   cursor      "MoveCursorDown" 500 times from the middle row
+//   page        Page Down 100 times from the middle row
+//   scroll      a scroll-bar line step 500 times from the middle
+//   next-diff   "GotoNextDiffrentLine" from row 0 (once a round)
+//   select-all  "SelectAll" (once a round)
+// For each: the mean, the slowest step, and the steps over 16 ms and over
+// 50 ms, in seconds.
 //
-//   app_folder_box_keys_bench FILE1 FILE2 [ROUNDS]
+//   app_folder_box_keys_bench PATH1 PATH2 [ROUNDS]
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "bench/app_bench.h"
@@ -24,30 +29,55 @@ using RawLayer::RawString;
 
 namespace {
 
-// Runs one action by name on the box and paints what it changed.
-double TimedAction(AppLayer::GuiFolderBox& box, const char* name) {
-    const JobActionUnit action(RawString::FromText(name), RawLayer::RawStringList(true));
+// The figures of one kind of step.
+struct Steps {
+    double total = 0;
+    double slowest = 0;
+    int count = 0;
+    int over16 = 0;
+    int over50 = 0;
+
+    void Add(double s) {
+        total += s;
+        slowest = std::max(slowest, s);
+        ++count;
+        if (s > 0.016) ++over16;
+        if (s > 0.050) ++over50;
+    }
+    void Print(const char* name) const {
+        std::printf("%s %.5f %.5f %d %d %d\n", name, total / std::max(count, 1), slowest, over16, over50, count);
+    }
+};
+
+// One step and the paint of what it changed.
+double Timed(AppLayer::GuiFolderBox& box, const std::function<void()>& step) {
     LARGE_INTEGER t0, t1;
     QueryPerformanceCounter(&t0);
-    box.ActionDispatch(action);
+    step();
     UpdateWindow(box.window);
     QueryPerformanceCounter(&t1);
     return Seconds(t0, t1);
+}
+
+double TimedAction(AppLayer::GuiFolderBox& box, const char* name) {
+    const JobActionUnit action(RawString::FromText(name), RawLayer::RawStringList(true));
+    return Timed(box, [&] { box.ActionDispatch(action); });
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: app_folder_box_keys_bench FILE1 FILE2 [ROUNDS]\n");
+        std::fprintf(stderr, "usage: app_folder_box_keys_bench PATH1 PATH2 [ROUNDS]\n");
         return 2;
     }
-    const int rounds = std::min(std::max(argc > 3 ? std::atoi(argv[3]) : 5, 1), 20);
+    const int rounds = std::min(std::max(argc > 3 ? std::atoi(argv[3]) : 3, 1), 20);
     const std::wstring folder = AppBench::ProgramFolder(L"tavrel_folder_box_keys_bench");
     {
         AppLayer::GuiApplication application(GetModuleHandleW(nullptr));
         if (!AppBench::StartMainWindow(application, folder)) return 1;
-        JobLayer::ConfigStore::Instance().maxTextLoading = JobLayer::MaxTextLoadingLimit;
+        ConfigStore::Instance().maxTextLoading = MaxTextLoadingLimit;
+        ConfigStore::Instance().maxBinaryLoading = MaxBinaryLoadingLimit;
         AppLayer::GuiViewSet& views = application.dialog->views;
         AppLayer::GuiFolderBox& box = views.folderBox;
         ShowWindow(application.dialog->window, SW_SHOW);
@@ -62,39 +92,38 @@ int main(int argc, char** argv) {
         AppBench::Pump();
         SetFocus(box.window);
         box.SetCurrentSide(0);
-        double slowest = 0, total = 0;
-        int steps = 0;
-        // Steps over 16 ms: a frame missed.
-        int missed = 0;
-        double jump = -1, selectAll = -1;
+        const int32_t middle = box.Count() / 2;
+        Steps cursor, page, scroll, jump, selectAll;
         for (int round = 0; round < rounds; ++round) {
             box.ClearSelection();
-            box.GotoRow(99000, false);
+            box.GotoRow(middle, false);
             AppBench::Pump();
-            for (int i = 0; i < 1000; ++i) {
-                const double s = TimedAction(box, "MoveCursorDown");
-                slowest = std::max(slowest, s);
-                if (s > 0.016) ++missed;
-                total += s;
-                ++steps;
+            for (int i = 0; i < 500; ++i) cursor.Add(TimedAction(box, "MoveCursorDown"));
+            box.ClearSelection();
+            box.GotoRow(middle, false);
+            AppBench::Pump();
+            for (int i = 0; i < 100; ++i) {
+                page.Add(Timed(box, [&] { SendMessageW(box.window, WM_KEYDOWN, VK_NEXT, 0); }));
+            }
+            box.GotoRow(middle, false);
+            AppBench::Pump();
+            for (int i = 0; i < 500; ++i) {
+                scroll.Add(Timed(box, [&] { SendMessageW(box.window, WM_VSCROLL, SB_LINEDOWN, 0); }));
             }
             box.ClearSelection();
             box.GotoRow(0, false);
             AppBench::Pump();
-            const double j = TimedAction(box, "GotoNextDiffrentLine");
-            jump = jump < 0 ? j : std::min(jump, j);
+            jump.Add(TimedAction(box, "GotoNextDiffrentLine"));
             AppBench::Pump();
-            const double a = TimedAction(box, "SelectAll");
-            selectAll = selectAll < 0 ? a : std::min(selectAll, a);
+            selectAll.Add(TimedAction(box, "SelectAll"));
             AppBench::Pump();
         }
         std::printf("rows %d\n", box.Count());
-        std::printf("cursor %d\n", box.cursor);
-        std::printf("down-slowest %.4f\n", slowest);
-        std::printf("down-mean %.4f\n", total / std::max(steps, 1));
-        std::printf("down-missed %d of %d\n", missed, steps);
-        std::printf("next-diff %.4f\n", jump);
-        std::printf("select-all %.4f\n", selectAll);
+        cursor.Print("cursor");
+        page.Print("page");
+        scroll.Print("scroll");
+        jump.Print("next-diff");
+        selectAll.Print("select-all");
         DestroyWindow(application.dialog->window);
         AppBench::Pump();
     }

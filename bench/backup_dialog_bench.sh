@@ -27,8 +27,7 @@ for tree in ("src", "copy"):
             os.utime(path, (1600000000, 1600000000))
 PY
 
-report=$(xvfb-run -a -s "-screen 0 1280x1024x24" bash "$here/scripts/wine-run.sh" "$exe" "$(wpath "$work")" 10000 \
-         2>/dev/null | tr -d '\r')
+report=$(run_window "$exe" "$(wpath "$work")" 10000)
 open=$(printf '%s\n' "$report" | awk '/^open / { print $2 }')
 shown=$(printf '%s\n' "$report" | awk '/^open / { print $3 }')
 repaint=$(printf '%s\n' "$report" | awk '/^repaint / { print $2 }')

@@ -82,3 +82,22 @@ for n, i in enumerate(picked):
         os.remove(os.path.join(left if n % 2 else right, files[i]))
 EOF
 }
+
+# Runs a window benchmark (the executable and its arguments) under Xvfb and
+# prints its report without carriage returns. It never fails the calling
+# script: when the display or the program does not start, or the program
+# ends with an error, it says so on stderr with the program's own error
+# output, so a missing report comes with its reason.
+run_window() {
+  local errors out status=0
+  errors=$(mktemp)
+  out=$(mktemp)
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash "$here/scripts/wine-run.sh" "$@" \
+    >"$out" 2>"$errors" </dev/null || status=$?
+  tr -d '\r' <"$out"
+  if [ "$status" -ne 0 ]; then
+    echo "$(basename "$1") ended with exit status $status; its error output:" >&2
+    tail -n 20 "$errors" | tr -d '\r' | sed 's/^/  /' >&2
+  fi
+  rm -f "$errors" "$out"
+}

@@ -25,8 +25,8 @@ with open(root + "/left.txt", "w") as a, open(root + "/right.txt", "w") as b:
         b.write(line if rng.random() >= 0.01 else line.replace("line", "LINE", 1))
 PY
 
-report=$(xvfb-run -a -s "-screen 0 1280x1024x24" bash "$here/scripts/wine-run.sh" "$exe" \
-         "$(wpath "$work/left.txt")" "$(wpath "$work/right.txt")" 5 2>/dev/null | tr -d '\r')
+report=$(run_window "$exe" \
+         "$(wpath "$work/left.txt")" "$(wpath "$work/right.txt")" 5)
 if ! printf '%s\n' "$report" | grep -q '^resize '; then echo "the benchmark did not run"; printf '%s\n' "$report"; exit 1; fi
 printf '%s\n' "$report" | awk '
   /^rows / { printf "rows %d\n", $2 }

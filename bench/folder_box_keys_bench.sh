@@ -1,33 +1,122 @@
 #!/usr/bin/env bash
-# The folder box's key actions on a text pair of 100,000 lines whose last 10
-# lines differ, in the main window under Xvfb:
-#   "MoveCursorDown" x 1,000 from row 99,000, each step with its repaint
-#                                                   target under 16 ms
-#   "GotoNextDiffrentLine" across 99,990 same rows  target under 16 ms
-#   "SelectAll" with its repaint                    target under 50 ms
+# The folder box's key steps, each with its repaint, in the main window under
+# Xvfb, on pairs of three sizes of each kind:
+#   text     10,000 / 100,000 / 1,000,000 lines whose last 10 lines differ
+#   binary   640 KiB / 6.4 MiB / 64 MiB whose last 16 bytes differ
+#   folders  1,000 / 10,000 / 100,000 entries, the last 10 of them changed
+# Steps (per size): "MoveCursorDown" from the middle row, Page Down, a
+# scroll-bar line step, "GotoNextDiffrentLine" from row 0 across the same
+# rows, and "SelectAll" with its repaint. Targets: each step under 16 ms
+# mean with none over 50 ms; "SelectAll" under 50 ms. The table prints, for
+# each step, the mean at each size and how it grew from the smallest size
+# (a step that only touches what is on screen stays near 1x).
 #
-#   bash bench/folder_box_keys_bench.sh
+#   bash bench/folder_box_keys_bench.sh [text|binary|folders ...]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/bench/common.sh"
 bench_exe app_folder_box_keys_bench
+kinds=("$@")
+[ ${#kinds[@]} -gt 0 ] || kinds=(text binary folders)
 
 bench_work
-python3 - "$work" <<'PY'
-import sys
-root = sys.argv[1]
-with open(root + "/left.txt", "w") as a, open(root + "/right.txt", "w") as b:
-    for i in range(100000):
-        line = "line %06d of the pair\n" % i
-        a.write(line)
-        b.write(line if i < 99990 else line.upper())
-PY
 
-report=$(xvfb-run -a -s "-screen 0 1280x1024x24" bash "$here/scripts/wine-run.sh" "$exe" \
-         "$(wpath "$work/left.txt")" "$(wpath "$work/right.txt")" 3 2>/dev/null | tr -d '\r')
-if ! printf '%s\n' "$report" | grep -q '^select-all '; then echo "the benchmark did not run"; printf '%s\n' "$report"; exit 1; fi
-printf '%s\n' "$report" | awk '
-  $1 == "rows" || $1 == "cursor" { printf "%s %d\n", $1, $2; next }
-  $1 == "down-missed" { printf "steps over 16 ms: %d of %d\n", $2, $4; next }
-  $1 == "select-all" { t = 0.050 } $1 != "select-all" { t = 0.016 }
-  { printf "%-13s %8.3f ms   target %6.1f ms   ratio %.2f\n", $1, $2 * 1000, t * 1000, $2 / t }'
+make_text() {  # lines
+  python3 - "$work" "$1" <<'PY'
+import sys
+root, n = sys.argv[1], int(sys.argv[2])
+with open(root + "/left.txt", "w") as a, open(root + "/right.txt", "w") as b:
+    for i in range(n):
+        line = "line %07d of the pair\n" % i
+        a.write(line)
+        b.write(line if i < n - 10 else line.upper())
+PY
+}
+
+make_binary() {  # bytes
+  python3 - "$work" "$1" <<'PY'
+import random, sys
+root, n = sys.argv[1], int(sys.argv[2])
+data = bytearray(random.Random(5).randbytes(n))
+open(root + "/left.bin", "wb").write(data)
+for i in range(n - 16, n):
+    data[i] ^= 0xFF
+open(root + "/right.bin", "wb").write(data)
+PY
+}
+
+make_folders() {  # entries
+  python3 - "$work" "$1" <<'PY'
+import os, sys
+root, n = sys.argv[1], int(sys.argv[2])
+for side in ("left", "right"):
+    base = os.path.join(root, side)
+    for i in range(n):
+        sub = os.path.join(base, "d%03d" % (i // 1000))
+        if i % 1000 == 0:
+            os.makedirs(sub, exist_ok=True)
+        with open(os.path.join(sub, "f%06d.txt" % i), "w") as f:
+            f.write("entry %d\n" % i if side == "left" or i < n - 10 else "changed %d\n" % i)
+PY
+}
+
+# One run on the pair $work/left$suffix, $work/right$suffix: prints the
+# bench's report lines prefixed by the size label.
+measure() {  # label
+  local report
+  report=$(run_window "$exe" "$(wpath "$work/left$suffix")" "$(wpath "$work/right$suffix")" 2)
+  if ! printf '%s\n' "$report" | grep -q '^select-all '; then
+    echo "the benchmark did not run at $1" >&2
+    printf '%s\n' "$report" >&2
+    return 1
+  fi
+  printf '%s\n' "$report" | sed "s/^/$1 /"
+}
+
+status=0
+for kind in "${kinds[@]}"; do
+  case "$kind" in
+    text) sizes=(10000 100000 1000000); labels=(10k 100k 1M); suffix=.txt ;;
+    binary) sizes=(655360 6710784 67108864); labels=(640KiB 6.4MiB 64MiB); suffix=.bin ;;
+    folders) sizes=(1000 10000 100000); labels=(1k 10k 100k); suffix= ;;
+    *) echo "unknown kind $kind"; exit 2 ;;
+  esac
+  results=""
+  for i in 0 1 2; do
+    rm -rf "${work:?}/left$suffix" "${work:?}/right$suffix"
+    "make_$kind" "${sizes[$i]}"
+    out=$(measure "${labels[$i]}") || { status=1; continue; }
+    results+="$out"$'\n'
+  done
+  echo "== $kind"
+  printf '%s' "$results" | awk -v kind="$kind" '
+    $2 == "rows" { rows[$1] = $3; order[++n] = $1; next }
+    NF == 7 {
+      key = $1 SUBSEP $2
+      mean[key] = $3; slow[key] = $4; over16[key] = $5; over50[key] = $6; count[key] = $7
+      if (!(($2) in seen)) { seen[$2] = 1; steps[++m] = $2 }
+    }
+    END {
+      printf "%-11s", "rows"
+      for (i = 1; i <= n; i++) printf " %22s", rows[order[i]] " (" order[i] ")"
+      printf "\n"
+      for (j = 1; j <= m; j++) {
+        s = steps[j]; t = s == "select-all" ? 50 : 16
+        printf "%-11s", s
+        for (i = 1; i <= n; i++) {
+          k = order[i] SUBSEP s
+          printf " %8.3f ms max %7.2f", mean[k] * 1000, slow[k] * 1000
+        }
+        base = mean[order[1] SUBSEP s]
+        printf "   growth"
+        for (i = 2; i <= n; i++) printf " %.1fx", (base > 0 ? mean[order[i] SUBSEP s] / base : 0)
+        printf "   target %d ms", t
+        for (i = 1; i <= n; i++) {
+          k = order[i] SUBSEP s
+          if (over50[k] > 0 || mean[k] * 1000 > t) printf "  MISSED at %s (%d of %d over 50 ms)", order[i], over50[k], count[k]
+        }
+        printf "\n"
+      }
+    }'
+done
+exit $status

@@ -13,7 +13,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/bench/common.sh"
 bench_exe app_main_views_bench
 
-report=$(xvfb-run -a -s "-screen 0 1280x1024x24" bash "$here/scripts/wine-run.sh" "$exe" 5 2>/dev/null | tr -d '\r')
+report=$(run_window "$exe" 5)
 if ! printf '%s\n' "$report" | grep -q '^status '; then echo "the benchmark did not run"; printf '%s\n' "$report"; exit 1; fi
 printf '%s\n' "$report" | awk '
   $1 == "posbar1m" || $1 == "posbar4m" || $1 == "detail" { t = 0.016 } $1 == "status" { t = 1.0 }

@@ -16,8 +16,7 @@ bench_work
 mkdir -p "$work/many"
 (cd "$work/many" && seq -f "file%05g.txt" 0 19999 | xargs touch)
 
-out=$(xvfb-run -a -s "-screen 0 1280x1024x24" bash "$here/scripts/wine-run.sh" "$exe" "$(wpath "$work/many")" \
-      2>/dev/null | tr -d '\r')
+out=$(run_window "$exe" "$(wpath "$work/many")")
 if ! printf '%s\n' "$out" | grep -q '^paint '; then
   echo "the path box benchmark did not run"
   printf '%s\n' "$out"

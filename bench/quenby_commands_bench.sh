@@ -13,7 +13,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/bench/common.sh"
 bench_exe quenby_commands_bench
 
-out=$(xvfb-run -a -s "-screen 0 1280x1024x24" bash "$here/scripts/wine-run.sh" "$exe" 2>/dev/null | tr -d '\r')
+out=$(run_window "$exe")
 if ! printf '%s\n' "$out" | grep -q '^hover to tip '; then
   echo "the commands benchmark did not run"
   printf '%s\n' "$out"

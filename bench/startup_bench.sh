@@ -16,8 +16,8 @@ bench_exe startup_bench
 bench_work
 make_folder_trees "$work"
 
-report=$(xvfb-run -a -s "-screen 0 1280x1024x24" bash "$here/scripts/wine-run.sh" "$exe" \
-         "$(wpath "$work/left")" "$(wpath "$work/right")" 3 2>/dev/null | tr -d '\r')
+report=$(run_window "$exe" \
+         "$(wpath "$work/left")" "$(wpath "$work/right")" 3)
 startup=$(printf '%s\n' "$report" | awk '/^startup / { print $2 }')
 compare=$(printf '%s\n' "$report" | awk '/^compare / { print $2 }')
 if [ -z "$startup" ] || [ -z "$compare" ]; then echo "the start-up did not run"; printf '%s\n' "$report"; exit 1; fi

@@ -29,6 +29,37 @@ int32_t WinListBoxInfo::ToLogical(int32_t length) const {
     return static_cast<int32_t>(static_cast<int64_t>(length) * logicalWidth / windowSize.cx);
 }
 
+bool WinListBoxInfo::PlacedCurrent() const {
+    return !layoutPending && placedCount == items.Count() && placedEnds[0] == items.First() &&
+           placedEnds[1] == items.Last();
+}
+
+int32_t WinListBoxInfo::PlacedAt(int32_t y) const {
+    // The first position whose top is below y, less one.
+    size_t low = 0;
+    size_t high = placed.size();
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        if (placed[middle]->rect.top <= y) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return low > 0 ? static_cast<int32_t>(low - 1) : 0;
+}
+
+void WinListBoxInfo::NoteSelected(int32_t first, int32_t last) {
+    if (first > last) std::swap(first, last);
+    if (selectedFirst > selectedLast) {
+        selectedFirst = first;
+        selectedLast = last;
+        return;
+    }
+    selectedFirst = std::min(selectedFirst, first);
+    selectedLast = std::max(selectedLast, last);
+}
+
 // ---- construction ----------------------------------------------------------------------
 
 WinListBox::WinListBox() : WinListBoxCursor(static_cast<WinListBoxInfo&>(*this)),
@@ -56,6 +87,11 @@ void WinListBox::Construct() {
 
 void WinListBox::ClearItems() {
     items.Clear();
+    placed.clear();
+    placedIndices.clear();
+    placedCount = -1;
+    paintedFirst = selectedFirst = 0;
+    paintedLast = selectedLast = -1;
     cursor = anchor = marked = kNone;
     counters[0] = counters[1] = 0;
     layoutPending = 1;
@@ -84,6 +120,17 @@ int32_t WinListBox::HitTest(POINT point) {
         }
     }
     const int32_t y = point.y - marginTop - (FixedHeader() ? headerHeight : 0) + scroll.y;
+    if (PlacedCurrent()) {
+        // Reachable units do not overlap: only the last one that starts at
+        // or above y can hold it.
+        if (!placed.empty()) {
+            const int32_t at = PlacedAt(y);
+            const WinListBoxItemUnit& unit = *placed[static_cast<size_t>(at)];
+            if (unit.rect.top <= y && y < unit.rect.bottom) return PlacedIndex(static_cast<size_t>(at));
+        }
+        if (endUnit.Reachable() && endUnit.rect.top <= y && y < endUnit.rect.bottom) return kEnd;
+        return kNone;
+    }
     int32_t index = 0;
     for (const WinListBoxItemUnit& unit : items) {
         if (unit.Reachable() && unit.rect.top <= y && y < unit.rect.bottom) return index;
@@ -127,6 +174,7 @@ void WinListBox::ToggleSelect(int32_t index) {
     if (!unit) return;
     cursor = index;
     unit->flags ^= WinListBoxItemUnit::ItemSelected;
+    NoteSelected(index, index);
     ScrollIntoView(index);
     SendCommand(WinNotify::SelectionChanged);
 }
@@ -149,7 +197,17 @@ void WinListBox::SelectAll() {
 }
 
 void WinListBox::ClearSelection() {
-    for (WinListBoxItemUnit& unit : items) unit.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemSelected);
+    // Only the range that may hold selected units: a cursor step clears one
+    // row, not the list.
+    const int32_t first = std::max(selectedFirst, 0);
+    const int32_t last = std::min(selectedLast, Count() - 1);
+    RawLayer::RawListLink* link = first <= last ? items.LinkAt(first) : items.Sentinel();
+    for (int32_t index = first; index <= last && !items.IsEnd(link); ++index, link = link->next) {
+        WinListBoxItemUnit* unit = items.UnitOf(link);
+        unit->flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemSelected);
+    }
+    selectedFirst = 0;
+    selectedLast = -1;
     header.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemSelected);
     endUnit.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemSelected);
 }
@@ -163,11 +221,12 @@ void WinListBox::MarkRange(int32_t first, int32_t last) {
     first = std::max(first, 0);
     last = std::min(last, Count() - 1);
     if (first > last) return;
-    // By index: At keeps its place, so the walk is linear (Next would look
-    // each unit up from the head).
-    for (int32_t index = first; index <= last; ++index) {
-        WinListBoxItemUnit* unit = items.At(index);
-        if (!unit) break;
+    NoteSelected(first, last);
+    // Along the links from the first (Next would look each unit up from
+    // the head).
+    RawLayer::RawListLink* link = items.LinkAt(first);
+    for (int32_t index = first; index <= last && !items.IsEnd(link); ++index, link = link->next) {
+        WinListBoxItemUnit* unit = items.UnitOf(link);
         if (!(unit->flags & WinListBoxItemUnit::ItemHidden)) unit->flags |= WinListBoxItemUnit::ItemSelected;
     }
 }
@@ -249,6 +308,14 @@ int32_t WinListBox::VisibleRows() {
     const int32_t top = scroll.y;
     const int32_t bottom = scroll.y + clientRect.bottom - clientRect.top;
     int32_t rows = 0;
+    if (PlacedCurrent()) {
+        for (size_t at = static_cast<size_t>(PlacedAt(top)); at < placed.size(); ++at) {
+            const WinListBoxItemUnit& unit = *placed[at];
+            if (unit.rect.top >= bottom) break;
+            if (unit.rect.top >= top && unit.rect.bottom <= bottom) ++rows;
+        }
+        return rows;
+    }
     for (const WinListBoxItemUnit& unit : items) {
         if (!unit.Reachable()) continue;
         if (unit.rect.top >= bottom) break;

@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "base/raw_list.h"
 #include "toolkit/draw.h"
@@ -83,6 +84,18 @@ struct WinListBoxInfo {
     bool BandedAsFixed() const { return (mode & ModeBanded) && !(mode & ModeFloatingHeader) && bandHeight < 1; }
     bool Banded() const { return (mode & ModeBanded) && !(mode & ModeFloatingHeader) && bandHeight >= 1; }
     bool Floating() const { return (mode & ModeFloatingHeader) != 0; }
+    // Whether `placed` still describes the list: no layout pending, and the
+    // list holds as many units, with the same ends, as the last layout saw.
+    bool PlacedCurrent() const;
+    // Position in `placed` of the last reachable unit whose top is at or
+    // above the content height y; 0 when none is (bisection).
+    int32_t PlacedAt(int32_t y) const;
+    // List index of the unit at a position of `placed`.
+    int32_t PlacedIndex(size_t at) const { return placedIndices.empty() ? static_cast<int32_t>(at) : placedIndices[at]; }
+    // Widens the range that may hold selected units; code that sets
+    // ItemSelected on units itself calls it, so that ClearSelection
+    // reaches them.
+    void NoteSelected(int32_t first, int32_t last);
     // The header height when the header is shown.
     int32_t HeaderHeight() const { return header.Reachable() ? header.Height() : 0; }
     // Scales a window length to the logical width; unscaled when either
@@ -114,6 +127,22 @@ struct WinListBoxInfo {
     int32_t counters[2] = {0, 0};
     uint16_t mode = 0;
     uint16_t layoutPending = 1;
+    // The reachable units in list order, as the last layout placed them
+    // (their tops grow with the position), so that a paint, a hit test or
+    // a count of the rows in view finds the units at a height by bisection
+    // instead of walking the list. Their list indices, when some units are
+    // not reachable (else the position is the index).
+    std::vector<WinListBoxItemUnit*> placed;
+    std::vector<int32_t> placedIndices;
+    int32_t placedCount = -1;
+    const WinListBoxItemUnit* placedEnds[2] = {nullptr, nullptr};
+    // Positions in `placed` drawn by the last paint (first > last: none).
+    int32_t paintedFirst = 0;
+    int32_t paintedLast = -1;
+    // Indices that may hold selected units (first > last: none), so that
+    // clearing the selection costs the selection and not the list.
+    int32_t selectedFirst = 0;
+    int32_t selectedLast = -1;
 };
 
 // Where the unit makers live.
@@ -171,9 +200,13 @@ public:
     virtual void FillBackground(WinDrawContext& dc, const RECT& rect, COLORREF colour);
     // The whole paint rectangle and the scroll origin, before the items.
     virtual void SetPaintRect(WinDrawContext& dc, const RECT& rect, POINT origin);
-    // Every unit, shifted by the scroll, to DrawItem, HiddenItem or
-    // ItemOutsideClip; then the end row.
+    // The units, shifted by the scroll, to DrawItem, HiddenItem or
+    // ItemOutsideClip; then the end row. While the layout is current only
+    // the reachable units that meet the clip are visited (a paint costs
+    // the screen, not the list); otherwise every unit.
     virtual void PaintItems(WinDrawContext& dc, const RECT& rect, POINT origin);
+    void PaintPlacedItems(WinDrawContext& dc, const RECT& rect, int32_t dx, int32_t dy);
+    void PaintEveryItem(WinDrawContext& dc, const RECT& rect, int32_t dx, int32_t dy);
     virtual void DrawItem(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit) = 0;
     virtual void HiddenItem(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit);
     virtual void ItemOutsideClip(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit);

@@ -38,6 +38,46 @@ void WinListBoxDraw::SetPaintRect(WinDrawContext&, const RECT&, POINT) {}
 void WinListBoxDraw::PaintItems(WinDrawContext& dc, const RECT& rect, POINT origin) {
     const int32_t dx = rect.left - origin.x;
     const int32_t dy = rect.top - origin.y;
+    if (state.PlacedCurrent()) {
+        PaintPlacedItems(dc, rect, dx, dy);
+    } else {
+        PaintEveryItem(dc, rect, dx, dy);
+    }
+    const RECT end = Shifted(state.endUnit.rect, dx, dy);
+    if (state.endUnit.Reachable() && MeetsVertically(end, rect)) {
+        DrawSpecialItem(dc, end, WinListBoxInfo::kEnd, state.endUnit);
+        DrawCursorFrame(dc, end, WinListBoxInfo::kEnd);
+    }
+}
+
+void WinListBoxDraw::PaintPlacedItems(WinDrawContext& dc, const RECT& rect, int32_t dx, int32_t dy) {
+    std::vector<WinListBoxItemUnit*>& placed = state.placed;
+    const int32_t count = static_cast<int32_t>(placed.size());
+    for (int32_t at = std::max(state.paintedFirst, 0); at <= std::min(state.paintedLast, count - 1); ++at) {
+        placed[static_cast<size_t>(at)]->flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemPainted);
+    }
+    state.paintedFirst = 0;
+    state.paintedLast = -1;
+    // Units above the clip end above it (reachable units do not overlap);
+    // the walk ends at the first unit that starts below it.
+    for (int32_t at = state.PlacedAt(rect.top - dy); at < count; ++at) {
+        WinListBoxItemUnit& unit = *placed[static_cast<size_t>(at)];
+        const RECT shifted = Shifted(unit.rect, dx, dy);
+        if (shifted.top >= rect.bottom) break;
+        const int32_t index = state.PlacedIndex(static_cast<size_t>(at));
+        if (MeetsVertically(shifted, rect)) {
+            if (state.paintedFirst > state.paintedLast) state.paintedFirst = at;
+            state.paintedLast = at;
+            unit.flags |= WinListBoxItemUnit::ItemPainted;
+            DrawItem(dc, shifted, index, unit);
+            DrawCursorFrame(dc, shifted, index);
+        } else {
+            ItemOutsideClip(dc, shifted, index, unit);
+        }
+    }
+}
+
+void WinListBoxDraw::PaintEveryItem(WinDrawContext& dc, const RECT& rect, int32_t dx, int32_t dy) {
     int32_t index = 0;
     for (WinListBoxItemUnit& unit : state.items) {
         const RECT shifted = Shifted(unit.rect, dx, dy);
@@ -53,11 +93,6 @@ void WinListBoxDraw::PaintItems(WinDrawContext& dc, const RECT& rect, POINT orig
             ItemOutsideClip(dc, shifted, index, unit);
         }
         ++index;
-    }
-    const RECT end = Shifted(state.endUnit.rect, dx, dy);
-    if (state.endUnit.Reachable() && MeetsVertically(end, rect)) {
-        DrawSpecialItem(dc, end, WinListBoxInfo::kEnd, state.endUnit);
-        DrawCursorFrame(dc, end, WinListBoxInfo::kEnd);
     }
 }
 
@@ -151,7 +186,13 @@ void WinListBox::Layout(bool all) {
     int32_t y = 0;
     int32_t width = 0;
     int32_t index = 0;
+    placed.clear();
+    placed.reserve(static_cast<size_t>(count));
+    placedIndices.clear();
+    paintedFirst = 0;
+    paintedLast = -1;
     for (WinListBoxItemUnit& unit : items) {
+        unit.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemPainted);
         if (!all && !FirstPaint(unit)) {
             const int32_t height = unit.rect.bottom - unit.rect.top;
             unit.rect.top = y;
@@ -163,11 +204,24 @@ void WinListBox::Layout(bool all) {
             unit.rect = RECT{0, y, size.right - size.left, y + (size.bottom - size.top)};
         }
         if (unit.Reachable()) {
+            if (!placedIndices.empty() || static_cast<int32_t>(placed.size()) != index) {
+                // The first unit left out: from here on positions and
+                // indices differ.
+                if (placedIndices.empty()) {
+                    placedIndices.reserve(static_cast<size_t>(count));
+                    for (size_t at = 0; at < placed.size(); ++at) placedIndices.push_back(static_cast<int32_t>(at));
+                }
+                placedIndices.push_back(index);
+            }
+            placed.push_back(&unit);
             y += unit.Height();
             width = std::max<int32_t>(width, unit.rect.right - unit.rect.left);
         }
         ++index;
     }
+    placedCount = count;
+    placedEnds[0] = items.First();
+    placedEnds[1] = items.Last();
     SIZE content{width, y};
     EndMeasure(dc, content, count);
     width = content.cx < 1 ? clientWidth : content.cx;

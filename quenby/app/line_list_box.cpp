@@ -60,6 +60,14 @@ void GuiLineListBox::SetDocument(JobLineList* document) {
 
 int32_t GuiLineListBox::TopLine() {
     RefreshIfDirty();
+    if (PlacedCurrent()) {
+        // Every scroll step asks: found by bisection, not by a walk from
+        // the first line.
+        if (placed.empty()) return 0;
+        size_t at = static_cast<size_t>(PlacedAt(scroll.y));
+        if (placed[at]->rect.bottom <= scroll.y) ++at;
+        return at < placed.size() ? PlacedIndex(at) : 0;
+    }
     int32_t index = 0;
     for (const WinListBoxItemUnit& unit : items) {
         if (unit.Reachable() && unit.rect.bottom > scroll.y) return index;
@@ -112,6 +120,7 @@ void GuiLineListBox::SelectRange(int32_t from, int32_t to) {
         WinListBoxItemUnit* unit = ItemAt(index == count ? kEnd : index);
         if (unit && !(unit->flags & WinListBoxItemUnit::ItemHidden)) unit->flags |= WinListBoxItemUnit::ItemSelected;
     }
+    NoteSelected(low, high);
     if (window) InvalidateRect(window, nullptr, FALSE);
 }
 

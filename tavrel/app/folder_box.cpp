@@ -215,6 +215,7 @@ int32_t GuiFolderBox::CopySelectionFromRows() {
                                               : (unit.flags & ~WinListBoxItemUnit::ItemSelected));
         if (on) ++selected;
     }
+    if (selected > 0) NoteSelected(0, Count() - 1);
     if (window) InvalidateRect(window, nullptr, FALSE);
     return selected;
 }

@@ -54,15 +54,15 @@ bool GuiMainCommand::MoveToContentRow() {
     GuiFolderBox& box = views.folderBox;
     const int32_t count = box.Count();
     if (box.cursor < 0) return true;
-    // One walk of the list: ItemAt walks it from an end each time.
-    int32_t index = 0;
-    for (const WinLayer::WinListBoxItemUnit& unit : box.items) {
-        if (index >= box.cursor && index < count && !(unit.flags & WinLayer::WinListBoxItemUnit::ItemHidden)) {
+    // From the cursor on, not from the head: every edit command with a
+    // redraw asks, and ItemAt steps on from the place it last found.
+    for (int32_t index = box.cursor; index < count; ++index) {
+        const WinLayer::WinListBoxItemUnit* unit = box.ItemAt(index);
+        if (unit && !(unit->flags & WinLayer::WinListBoxItemUnit::ItemHidden)) {
             const bool already = index == box.cursor;
             box.SetCursor(index);
             return already;
         }
-        ++index;
     }
     box.cursor = WinLayer::WinListBoxInfo::kNone;
     return false;

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -339,3 +341,144 @@ TEST(ListBoxTest, ZeroWidthWithLogicalWidthAndBandOfZeroPaintAndTakeClicks) {
 }
 
 }  // namespace
+
+namespace {
+
+// A list that records what a paint visits: the rows it draws and the units
+// it hands to the hooks for hidden rows and rows outside the clip.
+class VisitList : public TestList {
+public:
+    void DrawItemOf(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit,
+                    Row* row) override {
+        drawn.push_back(index);
+        TestList::DrawItemOf(dc, rect, index, unit, row);
+    }
+    void HiddenItem(WinDrawContext&, const RECT&, int32_t, WinListBoxItemUnit&) override { ++passed; }
+    void ItemOutsideClip(WinDrawContext&, const RECT&, int32_t, WinListBoxItemUnit&) override { ++passed; }
+    std::vector<int32_t> drawn;
+    int passed = 0;
+};
+
+// A dialog with one VisitList of rows of the given heights, every
+// `hiddenEvery`-th row hidden (0: none).
+struct VisitFixture {
+    VisitFixture(const std::vector<int>& heights, int hiddenEvery)
+        : dialog("TkListBoxVisit", L"List", RECT{40, 40, 340, 260}) {
+        list.Construct();
+        list.rect = RECT{10, 10, 10 + kWidth, 10 + kHeight};
+        data.resize(heights.size());
+        for (size_t i = 0; i < heights.size(); ++i) {
+            data[i].height = heights[i];
+            WinListBoxItemUnit* unit = list.AddItem(&data[i]);
+            if (hiddenEvery > 0 && i % static_cast<size_t>(hiddenEvery) == 1) unit->flags |= WinListBoxItemUnit::ItemHidden;
+        }
+        dialog.makeChildren = [this](TestDialog& d) { d.CreateChild(list); };
+        dialog.Create();
+        list.Refresh();
+        UpdateWindow(list.window);
+    }
+    void Paint() {
+        list.drawn.clear();
+        list.passed = 0;
+        InvalidateRect(list.window, nullptr, FALSE);
+        UpdateWindow(list.window);
+    }
+    // One Down key with its paint, in seconds.
+    double TimedDown() {
+        LARGE_INTEGER t0, t1, frequency;
+        QueryPerformanceCounter(&t0);
+        SendMessageW(list.window, WM_KEYDOWN, VK_DOWN, 0);
+        UpdateWindow(list.window);
+        QueryPerformanceCounter(&t1);
+        QueryPerformanceFrequency(&frequency);
+        return static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(frequency.QuadPart);
+    }
+    // The best mean of three runs of 100 Down steps from the middle row.
+    double DownStep() {
+        double best = -1;
+        for (int round = 0; round < 3; ++round) {
+            list.MoveCursorTo(list.Count() / 2);
+            UpdateWindow(list.window);
+            double total = 0;
+            for (int i = 0; i < 100; ++i) total += TimedDown();
+            best = best < 0 ? total / 100 : std::min(best, total / 100);
+        }
+        return best;
+    }
+    std::vector<int32_t> Selected() {
+        std::vector<int32_t> selected;
+        int32_t index = 0;
+        for (const WinListBoxItemUnit& unit : list.items) {
+            if (unit.flags & WinListBoxItemUnit::ItemSelected) selected.push_back(index);
+            ++index;
+        }
+        return selected;
+    }
+
+    TestDialog dialog;
+    VisitList list;
+    std::vector<Row> data;
+};
+
+}  // namespace
+
+// Rows of random heights, some hidden, at random scroll places: a click
+// finds the row a walk of the whole list finds, a paint draws exactly the
+// rows that meet the window and passes over no more than a screen, and the
+// selection a cursor move leaves is the one row.
+TEST(ListBoxTest, PaintsAndHitsMatchAWalkOfTheWholeListAndCostAScreen) {
+    std::srand(42);
+    std::vector<int> heights(3000);
+    for (int& height : heights) height = 1 + std::rand() % 30;
+    VisitFixture f(heights, 3);
+    WinListBox& list = f.list;
+    const LONG clientHeight = list.clientRect.bottom - list.clientRect.top;
+    for (int trial = 0; trial < 200; ++trial) {
+        list.scroll.y = std::rand() % std::max<LONG>(list.contentSize.cy - clientHeight, 1);
+        f.Paint();
+        std::vector<int32_t> expected;
+        for (int32_t i = 0; i < list.Count(); ++i) {
+            const WinListBoxItemUnit& unit = *list.ItemAt(i);
+            if (unit.Reachable() && unit.rect.bottom > list.scroll.y && unit.rect.top < list.scroll.y + clientHeight)
+                expected.push_back(i);
+        }
+        ASSERT_EQ(f.list.drawn, expected) << "scroll " << list.scroll.y;
+        EXPECT_LE(f.list.passed, 2);
+        const POINT point{20, list.clientRect.top + std::rand() % clientHeight};
+        const LONG y = point.y - list.clientRect.top + list.scroll.y;
+        int32_t hit = WinListBoxInfo::kNone;
+        for (int32_t i = 0; i < list.Count() && hit == WinListBoxInfo::kNone; ++i) {
+            const WinListBoxItemUnit& unit = *list.ItemAt(i);
+            if (unit.Reachable() && unit.rect.top <= y && y < unit.rect.bottom) hit = i;
+        }
+        ASSERT_EQ(list.HitTest(point), hit) << "y " << y;
+        if (hit >= 0) list.MoveCursorTo(hit);
+        if (trial % 50 == 0) list.SelectAll();
+        if (trial % 50 == 25) list.SelectIndex(std::rand() % list.Count());
+    }
+    list.MoveCursorTo(2);
+    EXPECT_EQ(f.Selected(), (std::vector<int32_t>{2}));
+}
+
+// A Down step with its paint costs what changed on screen: on 1,000,000 rows
+// no more than a few times what it costs on 10,000.
+TEST(ListBoxTest, DownStepOnAMillionRowsCostsAboutWhatItCostsOnTenThousand) {
+    double small = 0;
+    {
+        VisitFixture f(std::vector<int>(10000, kRow), 0);
+        small = f.DownStep();
+        f.Paint();
+        EXPECT_LE(f.list.passed, 2);
+    }
+    double large = 0;
+    {
+        VisitFixture f(std::vector<int>(1000000, kRow), 0);
+        large = f.DownStep();
+        f.Paint();
+        EXPECT_LE(f.list.passed, 2);
+        EXPECT_LE(f.list.drawn.size(), static_cast<size_t>(kHeight / kRow + 2));
+    }
+    std::printf("down step: 10,000 rows %.3f ms, 1,000,000 rows %.3f ms\n", small * 1000, large * 1000);
+    // Generous: a walk of the rows makes it a hundred times.
+    EXPECT_LT(large, 5 * small + 0.0005);
+}
