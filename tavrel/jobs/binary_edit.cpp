@@ -281,8 +281,9 @@ bool IsHexDigit(uint32_t unit) { return HexDigitValue(unit) >= 0; }
 
 // Hex text as cells: groups of two hex digits (a byte) or two spaces (a
 // gap), each followed by a separator that is no hex digit; blanks and line
-// ends may close the text. Empty when the text breaks the pattern.
-RawString HexCells(const RawString& text, int32_t from) {
+// ends may close the text. Empty when the text breaks the pattern. A text
+// `cut` short may end in the first unit of a group, which is left out.
+RawString HexCells(const RawString& text, int32_t from, bool cut) {
     RawString cells = CellString();
     const int32_t length = text.Length();
     int32_t i = from;
@@ -304,6 +305,8 @@ RawString HexCells(const RawString& text, int32_t from) {
         break;
     }
     if (i >= length) return cells;
+    if (cut && i == length - 1 && !cells.IsEmpty() && (IsHexDigit(text.UnitAt(i)) || text.UnitAt(i) == ' '))
+        return cells;
     // What is left may only be blanks and line ends.
     for (int32_t k = i; k < length; ++k) {
         const uint32_t u = text.UnitAt(k);
@@ -447,10 +450,10 @@ bool CopyToClipboard(BinaryEditContext& context) {
 }
 
 bool PasteFromClipboard(BinaryEditContext& context) {
-    const int32_t limit = std::max(1, ConfigStore::Instance().maxClipLoading);
-    const RawString clip = RawLayer::ClipboardGetText(limit);
+    bool cut = false;
+    const RawString clip = ClipboardTextCut(cut);
     if (clip.IsEmpty()) return false;
-    return BinaryPutCells(context, BinaryTextToCells(context, clip));
+    return BinaryPutCells(context, BinaryTextToCells(context, clip, nullptr, cut));
 }
 
 bool UndoRedo(BinaryEditContext& context, bool undo) {
@@ -814,17 +817,17 @@ bool EncodedBytes(const RawString& text, uint32_t kind, RawString& bytes) {
     return RawLayer::ConvertTextExactly(text, static_cast<uint8_t>(kind), bytes);
 }
 
-RawString BinaryTextToCells(const BinaryEditContext& context, const RawString& text, bool* asHex) {
+RawString BinaryTextToCells(const BinaryEditContext& context, const RawString& text, bool* asHex, bool cut) {
     if (asHex) *asHex = false;
     if (text.IsEmpty()) return CellString();
     if (context.side.activeColumn != 2) {
         // From the first unit (a leading gap is two spaces), else after the
         // leading blanks.
-        RawString cells = HexCells(text, 0);
+        RawString cells = HexCells(text, 0, cut);
         if (cells.IsEmpty()) {
             int32_t from = 0;
             while (from < text.Length() && (text.UnitAt(from) == ' ' || text.UnitAt(from) == '\t')) ++from;
-            if (from > 0) cells = HexCells(text, from);
+            if (from > 0) cells = HexCells(text, from, cut);
         }
         if (!cells.IsEmpty()) {
             if (asHex) *asHex = true;

@@ -460,18 +460,12 @@ bool CopyToClipboard(LineEditContext& context) {
     return RawLayer::ClipboardSetText(SelectionText(context, selection));
 }
 
-// Clipboard text cut to "MaxClipLoading" units on a character boundary (a
-// surrogate pair at the cut goes whole), converted to the side's kind;
-// false when there is none or the kind cannot hold it.
+// Clipboard text cut to "MaxClipLoading" units on a character boundary,
+// converted to the side's kind; false when there is none or the kind cannot
+// hold it.
 bool ClipboardTextFor(LineEditContext& context, RawString& text) {
-    int32_t limit = ConfigStore::Instance().maxClipLoading;
-    if (limit < 1) limit = 1;
-    RawString clip = RawLayer::ClipboardGetText(limit);
-    int32_t length = clip.Length();
-    if (length == limit && length > 0) {
-        uint32_t last = clip.UnitAt(length - 1);
-        if (last >= 0xD800 && last <= 0xDBFF) clip.Erase(length - 1, 1);
-    }
+    bool cut = false;
+    const RawString clip = ClipboardTextCut(cut);
     if (clip.IsEmpty()) return false;
     return RawLayer::ConvertTextExactly(clip, context.TextKind(), text);
 }
@@ -1162,6 +1156,19 @@ void CursorChanged(JobViewEditor& editor) {
     editor.UpdateCaret();
     editor.RefreshFolderBox();
     editor.MoveToContentRow();
+}
+
+RawString ClipboardTextCut(bool& cut) {
+    const int32_t limit = std::max(1, ConfigStore::Instance().maxClipLoading);
+    // One unit more than the limit tells a cut text from one that fits.
+    RawString clip = RawLayer::ClipboardGetText(limit + 1);
+    cut = clip.Length() > limit;
+    if (cut) {
+        clip.Erase(limit, clip.Length() - limit);
+        const uint32_t last = clip.UnitAt(limit - 1);
+        if (last >= 0xD800 && last <= 0xDBFF) clip.Erase(limit - 1, 1);
+    }
+    return clip;
 }
 
 void SelectMarkedRows(JobViewEditor& editor, JobGroupUnit& job, uint32_t sideIndex) {

@@ -463,6 +463,45 @@ TEST_F(BinaryEditTest, ClipboardHexRoundTripsBytesAndGapsAndCharactersFollowTheE
     EXPECT_EQ(Buffer(*latin), "\xC4\x80");
 }
 
+TEST_F(BinaryEditTest, ClipboardTextCutAtTheLimitPastesWholeHexGroupsAndWholeCharacters) {
+    ConfigStore& store = ConfigStore::Instance();
+    const int32_t keep = store.maxClipLoading;
+    std::mt19937 rng(38);
+    for (int run = 0; run < 60; ++run) {
+        // Hex text of bytes and gaps, cut anywhere: the whole groups before
+        // the cut are pasted, never the hex characters themselves.
+        std::vector<uint32_t> cells;
+        std::string hex;
+        for (int i = 0; i < 12; ++i) {
+            const bool gap = rng() % 4 == 0;
+            const uint32_t cell = gap ? uint32_t(BinaryEmptyCell) : rng() & 0xFF;
+            cells.push_back(cell);
+            if (i > 0) hex += ' ';
+            hex += gap ? std::string("  ") : std::string{"0123456789ABCDEF"[cell >> 4], "0123456789ABCDEF"[cell & 15]};
+        }
+        const int32_t limit = 2 + static_cast<int32_t>(rng() % (hex.size() + 1));
+        store.maxClipLoading = limit;
+        ASSERT_TRUE(RawLayer::ClipboardSetText(RawString::FromText(hex.c_str())));
+        std::unique_ptr<JobGroupUnit> job = Open("", "");
+        BinaryInsertMode(job->side1) = 1;
+        const size_t whole = std::min<size_t>(static_cast<size_t>(limit + 1) / 3, cells.size());
+        ASSERT_TRUE(Run(*job, CommandPasteFromClipboard)) << hex << " / " << limit;
+        const RawString pasted = BinaryCellsOfRange(BinaryEditContext(editor, *job, 0), BinaryRange{0, 1000});
+        std::vector<uint32_t> got;
+        for (int32_t i = 0; i < pasted.Length(); ++i) got.push_back(pasted.UnitAt(i));
+        EXPECT_EQ(got, std::vector<uint32_t>(cells.begin(), cells.begin() + whole)) << hex << " / " << limit;
+    }
+    // Characters cut inside a surrogate pair: the half pair goes, the rest
+    // is pasted.
+    std::unique_ptr<JobGroupUnit> text = Open("", "");
+    text->side1.activeColumn = 2;
+    store.maxClipLoading = 3;
+    ASSERT_TRUE(RawLayer::ClipboardSetText(RawString::FromText("ab\xF0\x9F\x98\x80")));
+    EXPECT_TRUE(Run(*text, CommandPasteFromClipboard));
+    EXPECT_EQ(Buffer(*text), "ab");
+    store.maxClipLoading = keep;
+}
+
 TEST_F(BinaryEditTest, HexSearchMatchesBytesLiterallyAndTheReplaceLoopEnds) {
     std::string bytes = "ab*c?d*e%f&*";
     std::unique_ptr<JobGroupUnit> job = Open(bytes, "");
