@@ -462,14 +462,48 @@ bool UndoRedo(BinaryEditContext& context, bool undo) {
                            [&context](JobUndoDataUnit& record) { return ApplyBinaryUndoRecord(context, record); });
 }
 
+// Writes rows of cells, each at the start of its row, in row order: a run
+// of rows that follow one another, each but the last filling its row, is
+// one overwrite (one splice and one undo record), not one a row.
+class RowWriter {
+public:
+    RowWriter(BinaryEditContext& context, uint32_t serial) : context_(context), serial_(serial) {}
+    void Add(int32_t row, const RawString& cells) {
+        if (cells.IsEmpty()) return;
+        if (!run_.IsEmpty() && !(row == nextRow_ && full_)) Flush();
+        if (run_.IsEmpty()) {
+            runStart_ = row;
+            run_ = CellString(kRow);
+        }
+        run_.Append(cells);
+        nextRow_ = row + 1;
+        full_ = cells.Length() == kRow;
+        any_ = true;
+    }
+    void Flush() {
+        if (run_.IsEmpty()) return;
+        BinaryOverwriteAt(context_, serial_, runStart_ * kRow, run_);
+        run_ = CellString();
+    }
+    bool Any() const { return any_; }
+
+private:
+    BinaryEditContext& context_;
+    uint32_t serial_;
+    RawString run_ = CellString();
+    int32_t runStart_ = 0;
+    int32_t nextRow_ = 0;
+    bool full_ = false;
+    bool any_ = false;
+};
+
 // The cells of the other side's unit in a row (one per position of it; the
 // positions this side's unit has beyond them become gaps, so that the two
 // rows are the same afterwards).
 bool CopyRowsFromOtherSide(BinaryEditContext& context) {
     context.editor.CountSelectedRows();
     const std::vector<int32_t> rows = MarkedRows(context.job);
-    const uint32_t serial = NextUndoTag();
-    bool any = false;
+    RowWriter writer(context, NextUndoTag());
     for (int32_t row : rows) {
         JobReportUnit* holder = context.job.rows.At(row);
         JobContentUnit* from = holder ? holder->Unit(1 - context.sideIndex) : nullptr;
@@ -479,29 +513,26 @@ bool CopyRowsFromOtherSide(BinaryEditContext& context) {
         source->AppendBytes(cells, 0, source->extent);
         const JobBinaryUnit* here = context.UnitAt(row);
         for (int32_t p = source->extent; here && p < here->extent; ++p) cells.AppendChar(BinaryEmptyCell);
-        if (cells.IsEmpty()) continue;
-        BinaryOverwriteAt(context, serial, row * kRow, cells);
-        any = true;
+        writer.Add(row, cells);
     }
+    writer.Flush();
     context.moved = true;
     context.reselect = true;
-    return any;
+    return writer.Any();
 }
 
 bool ClearRows(BinaryEditContext& context) {
     context.editor.CountSelectedRows();
     const std::vector<int32_t> rows = MarkedRows(context.job);
-    const uint32_t serial = NextUndoTag();
-    bool any = false;
+    RowWriter writer(context, NextUndoTag());
     for (int32_t row : rows) {
         const JobBinaryUnit* unit = context.UnitAt(row);
-        if (!unit || unit->extent == 0) continue;
-        BinaryOverwriteAt(context, serial, row * kRow, EmptyCells(unit->extent));
-        any = true;
+        if (unit) writer.Add(row, EmptyCells(unit->extent));
     }
+    writer.Flush();
     context.moved = true;
     context.reselect = true;
-    return any;
+    return writer.Any();
 }
 
 // The search text of the side: its bytes, one UTF-16 unit each.
