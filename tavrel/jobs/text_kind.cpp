@@ -1,5 +1,6 @@
 #include "tavrel/jobs/text_kind.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -836,10 +837,10 @@ bool RemoveLines(JobGroupUnit& job, int32_t row, uint32_t side, const std::vecto
     // The rows keep the side's lines in order: one walk down from the
     // first line's row finds them all.
     const int32_t rowCount = job.rows.Count();
-    int32_t from = RowHolding(job, row, side, indexes.front());
+    int32_t from = std::max(RowHolding(job, row, side, indexes.front()), 0);
     int32_t firstRow = -1, lastRow = -1;
     std::vector<const JobReportUnit*> gone;  // in row order
-    for (size_t k = 0; k < indexes.size() && from >= 0; ++k) {
+    for (size_t k = 0; k < indexes.size(); ++k) {
         const JobContentUnit* unit = content.At(indexes[k]);
         int32_t r = from;
         while (r < rowCount && job.rows.At(r)->Unit(side) != unit) ++r;
