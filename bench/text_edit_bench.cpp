@@ -39,12 +39,13 @@ bool Timed(const char* name, JobGroupUnit& job, QuietEditor& editor, uint32_t co
     return done;
 }
 
-// Marks the first 80,000 rows whose lines differ (every row with `all`),
+// Marks the first 80,000 rows whose lines differ and that hold a line of
+// side 2 (every row with `all`),
 // or none; returns how many.
 int32_t Mark(JobGroupUnit& job, bool marked, bool all = false) {
     int32_t count = 0;
     for (JobReportUnit& row : job.rows) {
-        const bool mark = marked && (all || (row.kind != RowSame && count < 80000));
+        const bool mark = marked && (all || (row.kind != RowSame && !row.unit2->IsPlaceholder() && count < 80000));
         row.flags = mark ? (row.flags | RowMarked) : (row.flags & ~static_cast<uint32_t>(RowMarked));
         count += mark ? 1 : 0;
     }
