@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <new>
+#include <vector>
 
 namespace RawLayer {
 
@@ -536,6 +537,58 @@ void RawArrayListBody::InsertUnitAt(int32_t index, void* unit) {
         std::memmove(units + index + 1, units + index, ArrayBytes(count - index));
     units[index] = unit;
     body_->count = count + 1;
+}
+
+void RawArrayListBody::InsertUnitsAt(const int32_t* before, void* const* units, int32_t count) {
+    const int32_t had = Count();
+    if (count > INT32_MAX - had) {
+        for (int32_t i = 0; i < count; ++i) ReleaseUnit(units[i]);
+        throw std::bad_alloc();
+    }
+    // The units are not lost when the array cannot grow.
+    try {
+        Grow(had + count);
+    } catch (...) {
+        for (int32_t i = 0; i < count; ++i) ReleaseUnit(units[i]);
+        throw;
+    }
+    // From the end: each old unit moves once, past the new units before it.
+    void** array = body_->units;
+    int32_t old = had;
+    for (int32_t k = count; k-- > 0;) {
+        const int32_t at = before[k];
+        const int32_t run = old - at;
+        if (run > 0) std::memmove(array + at + k + 1, array + at, ArrayBytes(run));
+        old = at;
+        array[at + k] = units[k];
+    }
+    body_->count = had + count;
+}
+
+int32_t RawArrayListBody::CompactRange(int32_t from, int32_t to, bool (*keep)(const void* unit, void* context),
+                                       void* context) {
+    const int32_t count = Count();
+    from = from < 0 ? 0 : from;
+    to = to > count ? count : to;
+    if (from >= to) return 0;
+    void** array = body_->units;
+    // The dropped units wait at the end of the range until the rest stands
+    // in order; then the tail moves once and they are released.
+    std::vector<void*> dropped;
+    dropped.reserve(static_cast<size_t>(to - from));  // before anything moves
+    int32_t out = from;
+    for (int32_t i = from; i < to; ++i) {
+        if (keep(array[i], context))
+            array[out++] = array[i];
+        else
+            dropped.push_back(array[i]);
+    }
+    const int32_t removed = to - out;
+    if (removed == 0) return 0;
+    std::memmove(array + out, array + to, ArrayBytes(count - to));
+    body_->count = count - removed;
+    for (void* unit : dropped) ReleaseUnit(unit);
+    return removed;
 }
 
 void* RawArrayListBody::TakeAtIndex(int32_t index) {

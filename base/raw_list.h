@@ -46,6 +46,7 @@
 #include <new>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "base/raw_string.h"
 #include "base/small_block.h"
@@ -644,6 +645,17 @@ protected:
 
     // Puts a unit at an index from 0 to Count() (the caller checked it).
     void InsertUnitAt(int32_t index, void* unit);
+    // Puts units[i] before the unit at before[i] (Count() for the end), for
+    // ascending indexes from 0 to Count() that the caller checked, units of
+    // one index in their order, with one move of the array; when the array
+    // cannot grow the units are released.
+    void InsertUnitsAt(const int32_t* before, void* const* units, int32_t count);
+    // Drops the units of [from, to) for which keep(unit, context) is false
+    // (asked once per unit, in order), keeping the order of the rest, with
+    // one move of the units after the
+    // range; the dropped units are released in their order once the list
+    // holds its new order. Returns how many went.
+    int32_t CompactRange(int32_t from, int32_t to, bool (*keep)(const void* unit, void* context), void* context);
     // Puts a unit at the end (a load appends one per line).
     void AppendUnit(void* unit) {
         RawArrayListShared* b = body_;
@@ -769,16 +781,45 @@ public:
     // the order of the rest; returns how many went.
     template <class Pred>
     int32_t RemoveIf(Pred pred) {
-        int32_t removed = 0;
-        for (int32_t i = 0; i < Count();) {
-            if (pred(*At(i))) {
-                RemoveAtIndex(i);
-                ++removed;
-            } else {
-                ++i;
-            }
+        return RemoveIfIn(0, Count(), pred);
+    }
+    // The same over the units of [from, to) only, in one pass (pred is
+    // asked once per unit, in order): the units after them move once,
+    // however many go. The removed units are released after the list holds
+    // its new order.
+    template <class Pred>
+    int32_t RemoveIfIn(int32_t from, int32_t to, Pred pred) {
+        auto keep = [](const void* unit, void* context) {
+            return !(*static_cast<Pred*>(context))(*static_cast<const Unit*>(unit));
+        };
+        return CompactRange(from, to, keep, &pred);
+    }
+    // Inserts units at an index from 0 to Count() in their order, moving
+    // the units after it once; refused (false, the units released) outside.
+    bool InsertRange(int32_t index, Unit* const* units, int32_t count) {
+        if (count <= 0) return true;
+        if (index < 0 || index > Count()) {
+            for (int32_t i = 0; i < count; ++i) ReleaseUnit(units[i]);
+            return false;
         }
-        return removed;
+        const std::vector<int32_t> before(static_cast<size_t>(count), index);
+        InsertUnitsAt(before.data(), reinterpret_cast<void* const*>(units), count);
+        return true;
+    }
+    // Inserts units[i] before the unit at before[i] (Count() for the end),
+    // the indexes ascending, in one pass over the array; refused (false, the
+    // units released) when an index is out of order or outside.
+    bool InsertAtIndexes(const int32_t* before, Unit* const* units, int32_t count) {
+        if (count <= 0) return true;
+        bool sorted = true;
+        for (int32_t i = 0; i < count && sorted; ++i)
+            sorted = before[i] >= (i > 0 ? before[i - 1] : 0) && before[i] <= Count();
+        if (!sorted) {
+            for (int32_t i = 0; i < count; ++i) ReleaseUnit(units[i]);
+            return false;
+        }
+        InsertUnitsAt(before, reinterpret_cast<void* const*>(units), count);
+        return true;
     }
 
     using RawArrayListBody::Sort;

@@ -406,7 +406,14 @@ void GuiFolderBox::PlaceCaret(uint32_t side, POINT point, bool extend) {
     record.cursorRow = row;
     if (!extend) record.anchorRow = row;
     int32_t character = -1;
-    if (const JobContentUnit* unit = IsTextOrBinary(job) ? RealUnit(job, row, side) : nullptr) {
+    if (JobContentUnit* unit = IsTextOrBinary(job) ? RealUnit(job, row, side) : nullptr) {
+        {
+            // A line not drawn since the font or the tab width changed is
+            // laid out before its positions are read.
+            WinLayer::GdiWindowDC screen(window);
+            WinLayer::GdiSelection keepFont(screen.Get(), GetEffectiveFont().handle);
+            unit->LayoutCharPositions(record, screen.Get());
+        }
         JobLayer::JobDrawContext context;
         context.rect = SideRect(row, side);
         context.side = &record;

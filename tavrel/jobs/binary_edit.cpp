@@ -281,8 +281,9 @@ bool IsHexDigit(uint32_t unit) { return HexDigitValue(unit) >= 0; }
 
 // Hex text as cells: groups of two hex digits (a byte) or two spaces (a
 // gap), each followed by a separator that is no hex digit; blanks and line
-// ends may close the text. Empty when the text breaks the pattern.
-RawString HexCells(const RawString& text, int32_t from) {
+// ends may close the text. Empty when the text breaks the pattern. A text
+// `cut` short may end in the first unit of a group, which is left out.
+RawString HexCells(const RawString& text, int32_t from, bool cut) {
     RawString cells = CellString();
     const int32_t length = text.Length();
     int32_t i = from;
@@ -304,6 +305,8 @@ RawString HexCells(const RawString& text, int32_t from) {
         break;
     }
     if (i >= length) return cells;
+    if (cut && i == length - 1 && !cells.IsEmpty() && (IsHexDigit(text.UnitAt(i)) || text.UnitAt(i) == ' '))
+        return cells;
     // What is left may only be blanks and line ends.
     for (int32_t k = i; k < length; ++k) {
         const uint32_t u = text.UnitAt(k);
@@ -447,10 +450,10 @@ bool CopyToClipboard(BinaryEditContext& context) {
 }
 
 bool PasteFromClipboard(BinaryEditContext& context) {
-    const int32_t limit = std::max(1, ConfigStore::Instance().maxClipLoading);
-    const RawString clip = RawLayer::ClipboardGetText(limit);
+    bool cut = false;
+    const RawString clip = ClipboardTextCut(cut);
     if (clip.IsEmpty()) return false;
-    return BinaryPutCells(context, BinaryTextToCells(context, clip));
+    return BinaryPutCells(context, BinaryTextToCells(context, clip, nullptr, cut));
 }
 
 bool UndoRedo(BinaryEditContext& context, bool undo) {
@@ -459,14 +462,48 @@ bool UndoRedo(BinaryEditContext& context, bool undo) {
                            [&context](JobUndoDataUnit& record) { return ApplyBinaryUndoRecord(context, record); });
 }
 
+// Writes rows of cells, each at the start of its row, in row order: a run
+// of rows that follow one another, each but the last filling its row, is
+// one overwrite (one splice and one undo record), not one a row.
+class RowWriter {
+public:
+    RowWriter(BinaryEditContext& context, uint32_t serial) : context_(context), serial_(serial) {}
+    void Add(int32_t row, const RawString& cells) {
+        if (cells.IsEmpty()) return;
+        if (!run_.IsEmpty() && !(row == nextRow_ && full_)) Flush();
+        if (run_.IsEmpty()) {
+            runStart_ = row;
+            run_ = CellString(kRow);
+        }
+        run_.Append(cells);
+        nextRow_ = row + 1;
+        full_ = cells.Length() == kRow;
+        any_ = true;
+    }
+    void Flush() {
+        if (run_.IsEmpty()) return;
+        BinaryOverwriteAt(context_, serial_, runStart_ * kRow, run_);
+        run_ = CellString();
+    }
+    bool Any() const { return any_; }
+
+private:
+    BinaryEditContext& context_;
+    uint32_t serial_;
+    RawString run_ = CellString();
+    int32_t runStart_ = 0;
+    int32_t nextRow_ = 0;
+    bool full_ = false;
+    bool any_ = false;
+};
+
 // The cells of the other side's unit in a row (one per position of it; the
 // positions this side's unit has beyond them become gaps, so that the two
 // rows are the same afterwards).
 bool CopyRowsFromOtherSide(BinaryEditContext& context) {
     context.editor.CountSelectedRows();
     const std::vector<int32_t> rows = MarkedRows(context.job);
-    const uint32_t serial = NextUndoTag();
-    bool any = false;
+    RowWriter writer(context, NextUndoTag());
     for (int32_t row : rows) {
         JobReportUnit* holder = context.job.rows.At(row);
         JobContentUnit* from = holder ? holder->Unit(1 - context.sideIndex) : nullptr;
@@ -476,29 +513,26 @@ bool CopyRowsFromOtherSide(BinaryEditContext& context) {
         source->AppendBytes(cells, 0, source->extent);
         const JobBinaryUnit* here = context.UnitAt(row);
         for (int32_t p = source->extent; here && p < here->extent; ++p) cells.AppendChar(BinaryEmptyCell);
-        if (cells.IsEmpty()) continue;
-        BinaryOverwriteAt(context, serial, row * kRow, cells);
-        any = true;
+        writer.Add(row, cells);
     }
+    writer.Flush();
     context.moved = true;
     context.reselect = true;
-    return any;
+    return writer.Any();
 }
 
 bool ClearRows(BinaryEditContext& context) {
     context.editor.CountSelectedRows();
     const std::vector<int32_t> rows = MarkedRows(context.job);
-    const uint32_t serial = NextUndoTag();
-    bool any = false;
+    RowWriter writer(context, NextUndoTag());
     for (int32_t row : rows) {
         const JobBinaryUnit* unit = context.UnitAt(row);
-        if (!unit || unit->extent == 0) continue;
-        BinaryOverwriteAt(context, serial, row * kRow, EmptyCells(unit->extent));
-        any = true;
+        if (unit) writer.Add(row, EmptyCells(unit->extent));
     }
+    writer.Flush();
     context.moved = true;
     context.reselect = true;
-    return any;
+    return writer.Any();
 }
 
 // The search text of the side: its bytes, one UTF-16 unit each.
@@ -814,17 +848,17 @@ bool EncodedBytes(const RawString& text, uint32_t kind, RawString& bytes) {
     return RawLayer::ConvertTextExactly(text, static_cast<uint8_t>(kind), bytes);
 }
 
-RawString BinaryTextToCells(const BinaryEditContext& context, const RawString& text, bool* asHex) {
+RawString BinaryTextToCells(const BinaryEditContext& context, const RawString& text, bool* asHex, bool cut) {
     if (asHex) *asHex = false;
     if (text.IsEmpty()) return CellString();
     if (context.side.activeColumn != 2) {
         // From the first unit (a leading gap is two spaces), else after the
         // leading blanks.
-        RawString cells = HexCells(text, 0);
+        RawString cells = HexCells(text, 0, cut);
         if (cells.IsEmpty()) {
             int32_t from = 0;
             while (from < text.Length() && (text.UnitAt(from) == ' ' || text.UnitAt(from) == '\t')) ++from;
-            if (from > 0) cells = HexCells(text, from);
+            if (from > 0) cells = HexCells(text, from, cut);
         }
         if (!cells.IsEmpty()) {
             if (asHex) *asHex = true;

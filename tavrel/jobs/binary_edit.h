@@ -105,8 +105,10 @@ RawString BinaryCellsOfRange(const BinaryEditContext& context, BinaryRange range
 // for a gap); otherwise, and always in the character column, converted
 // exactly to the side's encoding kind, one cell per byte (UTF-16 kinds two
 // bytes per unit in their order). Empty when the text gives none. `asHex`
-// tells which reading gave them.
-RawString BinaryTextToCells(const BinaryEditContext& context, const RawString& text, bool* asHex = nullptr);
+// tells which reading gave them. A text `cut` short may end inside a hex
+// group: it is read up to the last whole group.
+RawString BinaryTextToCells(const BinaryEditContext& context, const RawString& text, bool* asHex = nullptr,
+                            bool cut = false);
 // Replaces the selection by the cells (insert or overwrite by the mode).
 bool BinaryPutCells(BinaryEditContext& context, const RawString& cells);
 // A unit typed in the hex column: a hex digit fills half a byte, a space an

@@ -93,14 +93,14 @@ int32_t SearchStartIndex(const JobGroupUnit& job, uint32_t side, bool forward) {
 bool SearchNames(JobViewEditor& editor, JobGroupUnit& job, uint32_t side, ActionArgs& args, bool forward) {
     if (args.operands[0].IsEmpty()) return false;
     ExpressionSearch search(args.operands[0]);
-    const bool inverted = (search.flags & ExpressionInvert) != 0;
     const JobContentList& content = job.Content(side);
     const int32_t count = content.Count();
     for (int32_t index = SearchStartIndex(job, side, forward); index >= 0 && index < count;
          index += forward ? 1 : -1) {
         JobPathUnit* entry = RealEntry(const_cast<JobContentUnit*>(content.At(index)));
         if (!entry) continue;
-        if (search.From(entry->name, entry->name.All()) == inverted) continue;
+        // From gives the result already inverted for "!".
+        if (!search.From(entry->name, entry->name.All())) continue;
         const int32_t row = JobGroupUnit::RowOfUnit(&job, side, index);
         if (row < 0) continue;
         GoToRow(editor, job, side, row);

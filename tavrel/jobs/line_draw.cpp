@@ -394,6 +394,12 @@ void JobLineUnit::MeasureColumn(JobSideRecord& side, HDC dc, int32_t margin, int
     const int32_t cell = column == 1 && base ? base->cellWidth : 0;
     int32_t width;
     const JobLineDrawData* data = column == 1 && !IsHeader() ? DrawData() : nullptr;
+    // Positions of another revision were measured in another font or tab
+    // width: they are laid out again in this context first.
+    if (data && tabLength > 1 && data->stamp != (base ? *base : DefaultBaseData()).revision) {
+        LayoutCharPositions(side, dc);
+        data = DrawData();
+    }
     if (data && tabLength > 1) {
         // Laid out already: the positions are what DrawTextEx measures.
         width = data->positions[text_.Length()];

@@ -120,6 +120,19 @@ bool ForgetAndRemoveLine(LineEditContext& context, JobLineUnit* line) {
     return RemoveLine(context.job, row, line, context.sideIndex);
 }
 
+// Takes lines (ascending indexes) out of the side at once, forgetting the
+// edited marks of their rows first.
+bool RemoveLinesForgotten(LineEditContext& context, int32_t row, const std::vector<int32_t>& indexes) {
+    std::vector<JobReportUnit*> touched;
+    const bool removed = RemoveLines(context.job, row, context.sideIndex, indexes, touched);
+    if (!touched.empty() && !context.edited.empty()) {
+        std::sort(touched.begin(), touched.end());
+        auto gone = [&touched](JobReportUnit* r) { return std::binary_search(touched.begin(), touched.end(), r); };
+        context.edited.erase(std::remove_if(context.edited.begin(), context.edited.end(), gone), context.edited.end());
+    }
+    return removed;
+}
+
 // ---- raw changes (no undo record) ----------------------------------------------
 
 // Inserts at a position moved onto a character start (`start` receives it).
@@ -145,18 +158,32 @@ bool RawInsertText(LineEditContext& context, JobTextPosition at, const RawString
         line->SetText(head);
         end.column = column + (first.end - first.start);
     } else {
-        // The new lines go in right after the line, the last first: each
-        // lands right below it, and the line keeps its index all along.
-        for (size_t i = pieces.size() - 1; i >= 1; --i) {
+        // The new lines go in right after the line, all at once: the line
+        // keeps its index, and the lists move once however many come.
+        std::vector<RawString> texts;
+        texts.reserve(pieces.size() - 1);
+        for (size_t i = 1; i < pieces.size(); ++i) {
             RawString piece = RawString::ReserveAs(old.Kind(), pieces[i].end - pieces[i].start +
                                                                   (i + 1 == pieces.size() ? old.Length() - column : 0));
             piece.AppendRange(text, pieces[i]);
             if (i + 1 == pieces.size()) piece.AppendRange(old, RawRange{column, old.Length()});
-            JobLineUnit* fresh = InsertLineAfter(context.job, row, line, context.sideIndex);
-            if (!fresh) return false;
-            fresh->SetText(piece);
-            JobReportUnit* below = context.job.rows.At(row + 1);
-            if (below && (below->flags & RowEdited)) context.MarkEdited(below);
+            texts.push_back(piece);
+        }
+        if (row >= 0) {
+            if (!InsertLinesAfter(context.job, row, line, context.sideIndex, texts)) return false;
+            // The row the last line took is edited; new rows are not.
+            for (int32_t r = row + static_cast<int32_t>(texts.size()); r > row; --r) {
+                JobReportUnit* below = context.job.rows.At(r);
+                if (below && (below->flags & RowEdited)) context.MarkEdited(below);
+            }
+        } else {
+            // A line in no row: one line at a time, the last first, each
+            // landing right below it.
+            for (size_t i = texts.size(); i-- > 0;) {
+                JobLineUnit* fresh = InsertLineAfter(context.job, row, line, context.sideIndex);
+                if (!fresh) return false;
+                fresh->SetText(texts[i]);
+            }
         }
         line->SetText(head);
         end = JobTextPosition{at.line + static_cast<int32_t>(pieces.size()) - 1, last.end - last.start};
@@ -187,9 +214,14 @@ bool RawDeleteRange(LineEditContext& context, const JobTextRange& range, RawStri
     RawString joined = RawString::ReserveAs(head.Kind(), r.start.column + tail.Length() - r.end.column);
     joined.AppendRange(head, RawRange{0, r.start.column});
     joined.AppendRange(tail, RawRange{r.end.column, tail.Length()});
-    // Lines go from the last one up: each keeps the index its number gives.
-    for (int32_t i = r.end.line; i > r.start.line; --i) {
-        if (!ForgetAndRemoveLine(context, context.LineAt(i))) return false;
+    // The lines after the first go at once: the lists move once however
+    // many there are.
+    if (r.end.line > r.start.line) {
+        std::vector<int32_t> indexes;
+        indexes.reserve(static_cast<size_t>(r.end.line - r.start.line));
+        for (int32_t i = r.start.line + 1; i <= r.end.line; ++i) indexes.push_back(i);
+        if (!RemoveLinesForgotten(context, context.RowOfLine(context.LineAt(r.start.line + 1)), indexes))
+            return false;
     }
     first->SetText(joined);
     context.MarkEditedRow(context.RowOfLine(first));
@@ -214,13 +246,10 @@ bool RawInsertLine(LineEditContext& context, int32_t index, const RawString& tex
     return true;
 }
 
-bool RawDeleteLine(LineEditContext& context, int32_t index, RawString* text) {
-    JobLineUnit* line = context.LineAt(index);
-    if (!line) return false;
-    if (text) *text = line->LineText();
-    context.Prepare();
-    if (!ForgetAndRemoveLine(context, line)) return false;
-    MarkChanged(context);
+// The cursor after the line at `index` went: at the start of the line that
+// took its place, else at the end of the new last line; unset when none is
+// left.
+void PlaceAfterLineDeleted(LineEditContext& context, int32_t index) {
     const int32_t count = context.content.Count();
     if (count == 0) {
         JobSideRecord& side = context.side;
@@ -231,7 +260,122 @@ bool RawDeleteLine(LineEditContext& context, int32_t index, RawString* text) {
     } else {
         context.PlaceCursor(JobTextPosition{count - 1, LineLength(context.LineAt(count - 1))});
     }
+}
+
+bool RawDeleteLine(LineEditContext& context, int32_t index, RawString* text) {
+    JobLineUnit* line = context.LineAt(index);
+    if (!line) return false;
+    if (text) *text = line->LineText();
+    context.Prepare();
+    if (!ForgetAndRemoveLine(context, line)) return false;
+    MarkChanged(context);
+    PlaceAfterLineDeleted(context, index);
     return true;
+}
+
+// CopyLineFromOtherSide over rows in display order under one tag, with the
+// records and texts it would give, without its cost per row: a line's index
+// follows from the numbering at the start and the lines put in so far, the
+// line a new one goes before from one walk down the rows, and the new lines
+// go into the side in one pass at the end.
+bool CopyLinesFromOtherSide(LineEditContext& context, uint32_t tag, uint32_t source, const std::vector<int32_t>& rows) {
+    JobGroupUnit& job = context.job;
+    JobContentList& content = context.content;
+    const uint32_t side = context.sideIndex;
+    std::vector<int32_t> before;  // the index at the start of the line each new one goes before
+    std::vector<JobContentUnit*> fresh;
+    int32_t inserted = 0;
+    auto renumber = [&] {
+        if (!(content.flags & ContentNumbering)) return;
+        NumberLines(content);
+        content.flags = static_cast<uint16_t>(content.flags & ~ContentNumbering);
+    };
+    // The new lines join the side, which is then numbered again.
+    auto merge = [&] {
+        if (!fresh.empty()) {
+            content.InsertAtIndexes(before.data(), fresh.data(), static_cast<int32_t>(fresh.size()));
+            content.flags = static_cast<uint16_t>(content.flags | ContentNumbering);
+            fresh.clear();
+            before.clear();
+        }
+        renumber();
+        inserted = 0;
+    };
+    renumber();
+    int32_t nextRow = -1;  // the side's next line's row at or after the row; -2: none
+    bool changed = false;
+    JobTextPosition last = {-1, 0};
+    try {
+        for (int32_t row : rows) {
+            JobReportUnit* holder = row >= 0 ? job.rows.At(row) : nullptr;
+            JobContentUnit* from = holder ? holder->Unit(source) : nullptr;
+            if (!IsReal(from)) continue;
+            RawString text;
+            if (!RawLayer::ConvertTextExactly(from->Text(), context.TextKind(), text)) continue;
+            JobLineUnit* here = context.LineOfRow(row);
+            if (here && (text.ContainsUnit('\r') || text.ContainsUnit('\n'))) {
+                // A text that would split into lines takes the road of one row.
+                merge();
+                context.rowHint = row;
+                changed = CopyLineFromOtherSide(context, tag, source, row) || changed;
+                renumber();
+                nextRow = -1;
+                last = JobTextPosition{-1, 0};  // placed by that road
+                continue;
+            }
+            if (here) {
+                const RawString old = here->LineText();
+                if (old.Length() == text.Length() && old.Equals(text)) continue;
+                const int32_t index = here->LineNumber() - 1 + inserted;
+                context.Prepare();
+                here->SetText(text);
+                if (!old.IsEmpty())
+                    Record(context, tag, UndoInsertText, JobTextPosition{index, 0}, JobTextPosition{index, 0}, old);
+                if (!text.IsEmpty())
+                    Record(context, tag, UndoDeleteText, JobTextPosition{index, 0},
+                           JobTextPosition{index, text.Length()}, RawString());
+                context.MarkEdited(holder);
+                last = JobTextPosition{index, text.Length()};
+                changed = true;
+                continue;
+            }
+            // The new line goes into the row itself, before this side's
+            // first line at or after it: the rows keep the side's lines in
+            // order.
+            context.Prepare();
+            if (nextRow != -2 && nextRow < row) {
+                nextRow = JobGroupUnit::NextRealRow(&job, side, row, false);
+                if (nextRow < 0) nextRow = -2;
+            }
+            const JobLineUnit* next = nextRow >= 0 ? context.LineOfRow(nextRow) : nullptr;
+            const int32_t at = next && next->LineNumber() > 0 ? next->LineNumber() - 1 : content.Count();
+            const int32_t index = at + inserted;
+            // Room first: the merge never fails once the lines stand in rows.
+            content.Reserve(content.Count() + inserted + 1);
+            if (fresh.size() == fresh.capacity()) {
+                fresh.reserve(2 * fresh.size() + 16);
+                before.reserve(2 * fresh.size() + 16);
+            }
+            JobLineUnit* line = new JobLineUnit(text);
+            holder->SetUnit(side, line);
+            fresh.push_back(line);
+            before.push_back(at);
+            ++inserted;
+            context.MarkEdited(holder);
+            Record(context, tag, UndoDeleteLine, JobTextPosition{index, 0}, JobTextPosition{index, text.Length()},
+                   RawString());
+            last = JobTextPosition{index, 0};
+            changed = true;
+        }
+    } catch (const std::bad_alloc&) {
+        merge();
+        MarkChanged(context);
+        throw;
+    }
+    merge();
+    if (changed) MarkChanged(context);
+    if (last.line >= 0) context.PlaceCursor(last);
+    return changed;
 }
 
 // ---- selections and input-method compositions ----------------------------------
@@ -460,18 +604,12 @@ bool CopyToClipboard(LineEditContext& context) {
     return RawLayer::ClipboardSetText(SelectionText(context, selection));
 }
 
-// Clipboard text cut to "MaxClipLoading" units on a character boundary (a
-// surrogate pair at the cut goes whole), converted to the side's kind;
-// false when there is none or the kind cannot hold it.
+// Clipboard text cut to "MaxClipLoading" units on a character boundary,
+// converted to the side's kind; false when there is none or the kind cannot
+// hold it.
 bool ClipboardTextFor(LineEditContext& context, RawString& text) {
-    int32_t limit = ConfigStore::Instance().maxClipLoading;
-    if (limit < 1) limit = 1;
-    RawString clip = RawLayer::ClipboardGetText(limit);
-    int32_t length = clip.Length();
-    if (length == limit && length > 0) {
-        uint32_t last = clip.UnitAt(length - 1);
-        if (last >= 0xD800 && last <= 0xDBFF) clip.Erase(length - 1, 1);
-    }
+    bool cut = false;
+    const RawString clip = ClipboardTextCut(cut);
     if (clip.IsEmpty()) return false;
     return RawLayer::ConvertTextExactly(clip, context.TextKind(), text);
 }
@@ -519,9 +657,7 @@ bool CopyLinesTo(LineEditContext& context) {
         if (IsReal(unit) && !RawLayer::ConvertTextExactly(unit->Text(), context.TextKind(), converted))
             return false;
     }
-    const uint32_t tag = NextUndoTag();
-    bool changed = false;
-    for (int32_t row : rows) changed = CopyLineFromOtherSide(context, tag, source, row) || changed;
+    const bool changed = CopyLinesFromOtherSide(context, NextUndoTag(), source, rows);
     context.reselect = true;
     return changed;
 }
@@ -530,16 +666,32 @@ bool DeleteLines(LineEditContext& context) {
     context.editor.CountSelectedRows();
     std::vector<int32_t> rows = MarkedRows(context.job);
     const uint32_t tag = NextUndoTag();
-    bool changed = false;
-    // From the last row up: removing a row never moves the ones above it.
-    for (size_t i = rows.size(); i-- > 0;) {
-        JobLineUnit* line = context.LineOfRow(rows[i]);
-        if (!line) continue;
-        context.rowHint = rows[i];
-        changed = DeleteLineAt(context, tag, context.LineIndex(line)) || changed;
-    }
     context.reselect = true;
-    return changed;
+    // The lines of the rows, numbered before any goes, go at once; their
+    // records are those of deleting them one by one from the last up (each
+    // index is the line's own: lines below it went first).
+    std::vector<int32_t> indexes;
+    std::vector<RawString> texts;
+    int32_t firstRow = -1;
+    for (int32_t row : rows) {
+        JobLineUnit* line = context.LineOfRow(row);
+        if (!line) continue;
+        context.rowHint = row;
+        const int32_t index = context.LineIndex(line);
+        if (index < 0 || (!indexes.empty() && index <= indexes.back())) continue;
+        if (firstRow < 0) firstRow = row;
+        indexes.push_back(index);
+        texts.push_back(line->LineText());
+    }
+    if (indexes.empty()) return false;
+    context.Prepare();
+    if (!RemoveLinesForgotten(context, firstRow, indexes)) return false;
+    MarkChanged(context);
+    for (size_t k = indexes.size(); k-- > 0;)
+        Record(context, tag, UndoInsertLine, JobTextPosition{indexes[k], 0},
+               JobTextPosition{indexes[k], texts[k].Length()}, texts[k]);
+    PlaceAfterLineDeleted(context, indexes.front());
+    return true;
 }
 
 bool GotoLine(LineEditContext& context, const RawString& operand) {
@@ -1162,6 +1314,19 @@ void CursorChanged(JobViewEditor& editor) {
     editor.UpdateCaret();
     editor.RefreshFolderBox();
     editor.MoveToContentRow();
+}
+
+RawString ClipboardTextCut(bool& cut) {
+    const int32_t limit = std::max(1, ConfigStore::Instance().maxClipLoading);
+    // One unit more than the limit tells a cut text from one that fits.
+    RawString clip = RawLayer::ClipboardGetText(limit + 1);
+    cut = clip.Length() > limit;
+    if (cut) {
+        clip.Erase(limit, clip.Length() - limit);
+        const uint32_t last = clip.UnitAt(limit - 1);
+        if (last >= 0xD800 && last <= 0xDBFF) clip.Erase(limit - 1, 1);
+    }
+    return clip;
 }
 
 void SelectMarkedRows(JobViewEditor& editor, JobGroupUnit& job, uint32_t sideIndex) {

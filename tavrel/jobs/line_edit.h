@@ -124,6 +124,10 @@ std::vector<int32_t> MarkedRows(const JobGroupUnit& job);
 bool StepUndoRecords(JobUndoDataList& list, bool undo, const std::function<bool(JobUndoDataUnit&)>& apply);
 // The editor's three cursor-changed operations, in their order.
 void CursorChanged(JobViewEditor& editor);
+// The clipboard's text cut to "MaxClipLoading" units on a character
+// boundary: the half of a surrogate pair at the cut is dropped. `cut` tells
+// whether the clipboard held more.
+RawString ClipboardTextCut(bool& cut);
 // The selection of a side becomes the marked rows: the caret at the start
 // of the first, the anchor at the end of the last; the other side's
 // selection collapses.

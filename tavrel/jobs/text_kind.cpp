@@ -1,5 +1,6 @@
 #include "tavrel/jobs/text_kind.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -780,6 +781,100 @@ bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t s
         }
     }
     content.RemoveAt(lineIndex);
+    content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
+    return true;
+}
+
+bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint32_t side,
+                      const std::vector<RawString>& texts) {
+    if (side > 1 || !IsRealUnit(line) || texts.empty()) return false;
+    JobContentList& content = job.Content(side);
+    const int32_t lineIndex = IndexOfLine(content, line);
+    if (lineIndex < 0) return false;
+    const int32_t lineRow = RowHolding(job, row, side, lineIndex);
+    if (lineRow < 0) return false;
+    JobReportUnit* after = job.rows.At(lineRow + 1);
+    const bool take = after && !IsRealUnit(after->Unit(side)) && IsRealUnit(after->Unit(1 - side));
+    const size_t count = texts.size();
+    const size_t own = take ? count - 1 : count;
+    // Everything is made first: running out of memory leaves the side as
+    // it was.
+    std::vector<JobContentUnit*> lines;
+    std::vector<JobReportUnit*> rows;
+    try {
+        lines.reserve(count);
+        rows.reserve(own);
+        for (const RawString& text : texts) {
+            lines.push_back(NewEmptyLine(content));
+            static_cast<JobLineUnit*>(lines.back())->SetText(text);
+        }
+        for (size_t i = 0; i < own; ++i) rows.push_back(NewOneSidedRow(side, lines[i]));
+        content.Reserve(content.Count() + static_cast<int32_t>(count));
+        job.rows.Reserve(job.rows.Count() + static_cast<int32_t>(own));
+    } catch (const std::bad_alloc&) {
+        for (JobContentUnit* unit : lines) unit->Destroy();
+        for (JobReportUnit* r : rows) delete r;
+        throw;
+    }
+    content.InsertRange(lineIndex + 1, lines.data(), static_cast<int32_t>(count));
+    content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
+    if (take) {
+        after->SetUnit(side, lines.back());
+        after->flags |= RowEdited;
+        after->kind = RowSame;
+        ClearDetails(*after);
+    }
+    job.rows.InsertRange(lineRow + 1, rows.data(), static_cast<int32_t>(own));
+    return true;
+}
+
+bool RemoveLines(JobGroupUnit& job, int32_t row, uint32_t side, const std::vector<int32_t>& indexes,
+                 std::vector<JobReportUnit*>& touched) {
+    if (side > 1 || indexes.empty()) return false;
+    JobContentList& content = job.Content(side);
+    for (size_t k = 0; k < indexes.size(); ++k)
+        if (indexes[k] < 0 || indexes[k] >= content.Count() || (k > 0 && indexes[k] <= indexes[k - 1])) return false;
+    // The rows keep the side's lines in order: one walk down from the
+    // first line's row finds them all.
+    const int32_t rowCount = job.rows.Count();
+    int32_t from = std::max(RowHolding(job, row, side, indexes.front()), 0);
+    int32_t firstRow = -1, lastRow = -1;
+    std::vector<const JobReportUnit*> gone;  // in row order
+    for (size_t k = 0; k < indexes.size(); ++k) {
+        const JobContentUnit* unit = content.At(indexes[k]);
+        int32_t r = from;
+        while (r < rowCount && job.rows.At(r)->Unit(side) != unit) ++r;
+        if (r >= rowCount) continue;  // a line in no row
+        if (firstRow < 0) firstRow = r;
+        lastRow = r;
+        from = r + 1;
+        JobReportUnit* holder = job.rows.At(r);
+        touched.push_back(holder);
+        if (IsRealUnit(holder->Unit(1 - side))) {
+            holder->SetUnit(side, &EmptyLineUnit());
+            holder->kind = side == 0 ? RowOnly2 : RowOnly1;
+            holder->flags &= ~static_cast<uint32_t>(RowEdited);
+            ClearDetails(*holder);
+        } else {
+            gone.push_back(holder);
+        }
+    }
+    // The keep tests meet the units in order, once each.
+    size_t g = 0;
+    if (firstRow >= 0)
+        job.rows.RemoveIfIn(firstRow, lastRow + 1, [&](const JobReportUnit& r) {
+            const bool goes = g < gone.size() && gone[g] == &r;
+            if (goes) ++g;
+            return goes;
+        });
+    size_t next = 0;
+    int32_t index = indexes.front();
+    content.RemoveIfIn(indexes.front(), indexes.back() + 1, [&](const JobContentUnit&) {
+        const bool goes = next < indexes.size() && indexes[next] == index;
+        if (goes) ++next;
+        ++index;
+        return goes;
+    });
     content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
     return true;
 }

@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "base/line_file.h"
 #include "base/raw_string.h"
@@ -220,6 +221,22 @@ JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* lin
 // only this line, else it becomes a one-sided row of the other side. False
 // when the unit is not a line of the side.
 bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t side);
+// Inserts new lines with the texts (each in the side's kind) right after
+// `line`, in order, as InsertLineAfter called from the last text to the
+// first would: the last may take the row after the line's row when that row
+// shows only the other side, every other one gets a one-sided row of its
+// own right after the line's row. Each list moves once. False (nothing
+// done) when `line` is not a line of the side or stands in no row.
+bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint32_t side,
+                      const std::vector<RawString>& texts);
+// Removes the side's lines at the given ascending indexes and deletes them,
+// as RemoveLine would one by one: a row that held only such a line goes,
+// one that shows the other side too keeps it alone. `row` is a hint, the
+// row of the first line. The rows that held the lines are given to
+// `touched` before any goes. Each list moves once. False (nothing done) for
+// an index outside the side or out of order.
+bool RemoveLines(JobGroupUnit& job, int32_t row, uint32_t side, const std::vector<int32_t>& indexes,
+                 std::vector<JobReportUnit*>& touched);
 // The row before which a row for a new line of the side, inserted before
 // the line at `unitIndex` (or at the end for an index outside the side),
 // goes.

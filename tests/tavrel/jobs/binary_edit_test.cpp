@@ -414,6 +414,92 @@ TEST_F(BinaryEditTest, CopyingRowsExtendsTheShorterSideToEqualTheLonger) {
     EXPECT_EQ(Row(*job, 1, 0)->extent, 16);
 }
 
+// The row commands over runs of marked rows give the cells of writing each
+// row on its own; undo and redo take the side back and forth.
+TEST_F(BinaryEditTest, RowCommandsOverRunsOfRowsGiveWhatEachRowWouldGive) {
+    std::mt19937 rng(38);
+    for (int run = 0; run < 300 && !HasFailure(); ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        std::unique_ptr<JobGroupUnit> job = Open(RandomBytes(rng, rng() % 300), RandomBytes(rng, rng() % 300));
+        BinaryInsertMode(job->side1) = static_cast<uint8_t>(rng() % 2);
+        if (rng() % 2) {
+            // Gaps here and there first.
+            Place(*job, 0, 0, static_cast<int32_t>(rng() % 8), 0, 8);
+            BinaryInsertMode(job->side1) = 0;
+            Run(*job, CommandDeleteSelections);
+        }
+        auto cellsOf = [&](uint32_t side) {
+            const RawString cells = BinaryCellsOfRange(BinaryEditContext(editor, *job, side), BinaryRange{0, 1 << 20});
+            std::vector<uint32_t> out;
+            for (int32_t i = 0; i < cells.Length(); ++i) out.push_back(cells.UnitAt(i));
+            return out;
+        };
+        const std::vector<uint32_t> before = cellsOf(0), other = cellsOf(1);
+        std::vector<uint32_t> expected = before;
+        const bool copy = rng() % 2 != 0;
+        bool marked = false;
+        for (int32_t r = 0; r < job->rows.Count(); ++r) {
+            if (rng() % 4 == 0) marked = !marked;
+            if (!marked) continue;
+            job->rows.At(r)->flags |= RowMarked;
+            const size_t at = static_cast<size_t>(r) * 16;
+            const size_t here = expected.size() > at ? std::min<size_t>(16, expected.size() - at) : 0;
+            std::vector<uint32_t> cells;
+            if (copy) {
+                if (job->rows.At(r)->unit2->IsPlaceholder()) continue;
+                if (at < other.size())
+                    cells.assign(other.begin() + static_cast<long>(at),
+                                 other.begin() + static_cast<long>(std::min(other.size(), at + 16)));
+                while (cells.size() < here) cells.push_back(BinaryEmptyCell);
+            } else {
+                cells.assign(here, BinaryEmptyCell);
+            }
+            if (cells.empty()) continue;
+            if (expected.size() < at + cells.size()) expected.resize(at + cells.size(), BinaryEmptyCell);
+            std::copy(cells.begin(), cells.end(), expected.begin() + static_cast<long>(at));
+        }
+        const bool done = Run(*job, copy ? CommandCopyLinesTo : CommandDeleteLines);
+        for (JobReportUnit& row : job->rows) row.flags = 0;
+        EXPECT_EQ(cellsOf(0), expected);
+        ASSERT_NO_FATAL_FAILURE(ExpectWhole(*job));
+        if (!done) continue;
+        EXPECT_TRUE(Run(*job, CommandUndo));
+        EXPECT_EQ(cellsOf(0), before);
+        ASSERT_NO_FATAL_FAILURE(ExpectWhole(*job));
+        EXPECT_TRUE(Run(*job, CommandRedo));
+        EXPECT_EQ(cellsOf(0), expected);
+        ASSERT_NO_FATAL_FAILURE(ExpectWhole(*job));
+    }
+}
+
+// The row commands over every row and their undo grow with the rows, not
+// with their square: sixteen times the bytes take well under 256 times as
+// long.
+TEST_F(BinaryEditTest, RowCommandsOverEveryRowTakeTimeInProportion) {
+    std::mt19937 rng(5);
+    auto measure = [&](size_t bytes) {
+        const std::string loaded = RandomBytes(rng, bytes);
+        std::unique_ptr<JobGroupUnit> job = Open(loaded, RandomBytes(rng, bytes));
+        std::vector<double> times;
+        LARGE_INTEGER f, t0, t1;
+        QueryPerformanceFrequency(&f);
+        for (uint32_t command : {CommandDeleteLines, CommandUndo, CommandCopyLinesTo, CommandUndo}) {
+            for (JobReportUnit& row : job->rows) row.flags = command == CommandUndo ? 0u : uint32_t(RowMarked);
+            QueryPerformanceCounter(&t0);
+            EXPECT_TRUE(Run(*job, command));
+            QueryPerformanceCounter(&t1);
+            times.push_back(std::max(double(t1.QuadPart - t0.QuadPart) / double(f.QuadPart), 0.002));
+        }
+        EXPECT_TRUE(Buffer(*job) == loaded);
+        return times;
+    };
+    const std::vector<double> small = measure(32 * 1024);
+    const std::vector<double> large = measure(512 * 1024);
+    const char* const names[] = {"clearing", "its undo", "copying", "its undo"};
+    for (size_t i = 0; i < small.size(); ++i)
+        EXPECT_LT(large[i] / small[i], 64.0) << names[i] << ": " << small[i] << " s, then " << large[i] << " s";
+}
+
 TEST_F(BinaryEditTest, ClipboardHexRoundTripsBytesAndGapsAndCharactersFollowTheEncoding) {
     std::string all;
     for (int i = 0; i < 40; ++i) all += static_cast<char>(i % 3 == 0 ? 0 : i * 7);
@@ -461,6 +547,45 @@ TEST_F(BinaryEditTest, ClipboardHexRoundTripsBytesAndGapsAndCharactersFollowTheE
     latin->side1.activeColumn = 2;
     ASSERT_TRUE(Run(*latin, CommandInsertText, "\xC4\x80"));
     EXPECT_EQ(Buffer(*latin), "\xC4\x80");
+}
+
+TEST_F(BinaryEditTest, ClipboardTextCutAtTheLimitPastesWholeHexGroupsAndWholeCharacters) {
+    ConfigStore& store = ConfigStore::Instance();
+    const int32_t keep = store.maxClipLoading;
+    std::mt19937 rng(38);
+    for (int run = 0; run < 60; ++run) {
+        // Hex text of bytes and gaps, cut anywhere: the whole groups before
+        // the cut are pasted, never the hex characters themselves.
+        std::vector<uint32_t> cells;
+        std::string hex;
+        for (int i = 0; i < 12; ++i) {
+            const bool gap = rng() % 4 == 0;
+            const uint32_t cell = gap ? uint32_t(BinaryEmptyCell) : rng() & 0xFF;
+            cells.push_back(cell);
+            if (i > 0) hex += ' ';
+            hex += gap ? std::string("  ") : std::string{"0123456789ABCDEF"[cell >> 4], "0123456789ABCDEF"[cell & 15]};
+        }
+        const int32_t limit = 2 + static_cast<int32_t>(rng() % (hex.size() + 1));
+        store.maxClipLoading = limit;
+        ASSERT_TRUE(RawLayer::ClipboardSetText(RawString::FromText(hex.c_str())));
+        std::unique_ptr<JobGroupUnit> job = Open("", "");
+        BinaryInsertMode(job->side1) = 1;
+        const size_t whole = std::min<size_t>(static_cast<size_t>(limit + 1) / 3, cells.size());
+        ASSERT_TRUE(Run(*job, CommandPasteFromClipboard)) << hex << " / " << limit;
+        const RawString pasted = BinaryCellsOfRange(BinaryEditContext(editor, *job, 0), BinaryRange{0, 1000});
+        std::vector<uint32_t> got;
+        for (int32_t i = 0; i < pasted.Length(); ++i) got.push_back(pasted.UnitAt(i));
+        EXPECT_EQ(got, std::vector<uint32_t>(cells.begin(), cells.begin() + whole)) << hex << " / " << limit;
+    }
+    // Characters cut inside a surrogate pair: the half pair goes, the rest
+    // is pasted.
+    std::unique_ptr<JobGroupUnit> text = Open("", "");
+    text->side1.activeColumn = 2;
+    store.maxClipLoading = 3;
+    ASSERT_TRUE(RawLayer::ClipboardSetText(RawString::FromText("ab\xF0\x9F\x98\x80")));
+    EXPECT_TRUE(Run(*text, CommandPasteFromClipboard));
+    EXPECT_EQ(Buffer(*text), "ab");
+    store.maxClipLoading = keep;
 }
 
 TEST_F(BinaryEditTest, HexSearchMatchesBytesLiterallyAndTheReplaceLoopEnds) {

@@ -149,6 +149,17 @@ TEST_F(FolderEditTest, NameSearchFromAPlaceholderRowStartsBesideIt) {
     EXPECT_FALSE(Run(0, CommandSearchForward, "zzz"));
     EXPECT_FALSE(Run(0, CommandSearchForward, ""));
     EXPECT_EQ(job->side1.cursorRow, 2);
+    // "!" finds the first name that does not match: from a.txt past b.bin
+    // (no "txt") both ways, and d.txt is the only one left that matches.
+    Place(0, 1, 1);
+    ASSERT_TRUE(Run(0, CommandSearchForward, "!*txt"));
+    EXPECT_EQ(job->side1.cursorRow, 2);
+    Place(0, 4, 4);
+    ASSERT_TRUE(Run(0, CommandSearchBackward, "!*txt"));
+    EXPECT_EQ(job->side1.cursorRow, 2);
+    Place(0, 2, 2);
+    EXPECT_FALSE(Run(0, CommandSearchForward, "!*txt"));
+    EXPECT_EQ(job->side1.cursorRow, 2);
     EXPECT_GT(editor.boxes, 0);
 }
 

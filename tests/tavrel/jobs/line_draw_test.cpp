@@ -236,6 +236,30 @@ TEST_F(LineDrawTest, LinesLayOutAgainWhenTheTabStopOrTheirTextChanges) {
                      .empty());
 }
 
+TEST_F(LineDrawTest, MeasuringAfterAFontChangeLaysStalePositionsOutAgain) {
+    const std::string text = "measure this line in the font of today, not yesterday's";
+    JobGroupUnit* job = Open(text + "\r\n", text + "\r\n");
+    WinLayer::GdiWindowDC screen(nullptr);
+    WinLayer::GdiObject small(CreateFontW(-8, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma"));
+    WinLayer::GdiObject large(CreateFontW(-30, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma"));
+    {
+        WinLayer::GdiSelection font(screen.Get(), small.Get());
+        LineOf(job, 0, 0)->LayoutCharPositions(job->side1, screen.Get());
+    }
+    const int32_t smallWidth = At(job, 0, 0, static_cast<int32_t>(text.size()));
+    // The font grows: side 1's line holds positions of the old revision,
+    // side 2's line was never laid out and is measured by DrawTextEx.
+    job->controller->InvalidateSide(*job, 0);
+    job->controller->InvalidateSide(*job, 1);
+    WinLayer::GdiSelection font(screen.Get(), large.Get());
+    job->side1.measuredWidth[1] = job->side2.measuredWidth[1] = 0;
+    LineOf(job, 0, 0)->MeasureContent(job->side1, screen.Get(), 2);
+    LineOf(job, 1, 0)->MeasureContent(job->side2, screen.Get(), 2);
+    EXPECT_GT(job->side2.measuredWidth[1], 2 * smallWidth);
+    EXPECT_NEAR(job->side1.measuredWidth[1], job->side2.measuredWidth[1], 2);
+    EXPECT_EQ(LineOf(job, 0, 0)->DrawData()->stamp, LineBaseData(job->side1)->revision);
+}
+
 TEST_F(LineDrawTest, ManyRowsLeaveNoGdiObjectBehind) {
     JobGroupUnit* job = Open("ab\tcdef\r\n", "abXdef\r\n");
     Place(job, 0, 0, 1, 0, 3);

@@ -6,6 +6,7 @@
 // RUN_UNDER_BOTH_CODE_PAGES
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -468,6 +469,122 @@ TEST_F(LineEditTest, RandomEditsUndoRedoAndSaveGiveBackTheirLines) {
     EXPECT_GT(saves, 10);
     EXPECT_GT(refused, 10);
     EXPECT_GT(changedRuns, runs / 2);
+}
+
+// ---------------------------------------------------------------------------
+// Many lines at once
+
+// Rows of many lines, marked at random in runs, and ranges over many lines:
+// each command gives the lines a row-by-row model of it gives, undo gives
+// back the lines before, redo the lines after.
+TEST_F(LineEditTest, CommandsOverManyLinesGiveWhatTheyWouldLineByLine) {
+    std::mt19937 rng(38);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
+    for (int run = 0; run < 60 && !HasFailure(); ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        std::string one, two;
+        for (int i = 0, n = 20 + pick(200); i < n; ++i) {
+            const std::string line = "l" + std::to_string(pick(40));
+            if (pick(4)) one += line + "\r\n";
+            if (pick(4)) two += (pick(5) ? line : "o" + std::to_string(i)) + "\r\n";
+        }
+        JobGroupUnit* job = Open(one, two);
+        const uint32_t side = static_cast<uint32_t>(pick(2));
+        const std::vector<std::string> loaded = Lines(job, side);
+        const int32_t rows = job->rows.Count();
+        std::vector<std::string> expected;
+        const int what = pick(3);
+        if (what < 2) {
+            // Runs of marked rows.
+            bool marked = false;
+            for (int32_t r = 0; r < rows; ++r) {
+                if (pick(6) == 0) marked = !marked;
+                JobReportUnit* row = job->rows.At(r);
+                if (marked) row->flags |= RowMarked;
+                const bool here = !row->Unit(side)->IsPlaceholder(), there = !row->Unit(1 - side)->IsPlaceholder();
+                if (what == 0 && marked && there)
+                    expected.push_back(Units(row->Unit(1 - side)->Text()));
+                else if (here && !(what == 1 && marked))
+                    expected.push_back(Units(row->Unit(side)->Text()));
+            }
+            Run(job, side, what == 0 ? CommandCopyLinesTo : CommandDeleteLines);
+        } else {
+            // A range from one line to another, deleted.
+            std::vector<int32_t> real;
+            for (int32_t r = 0; r < rows; ++r)
+                if (!job->rows.At(r)->Unit(side)->IsPlaceholder()) real.push_back(r);
+            if (real.size() < 2) continue;
+            size_t a = static_cast<size_t>(pick(static_cast<int>(real.size())));
+            size_t b = static_cast<size_t>(pick(static_cast<int>(real.size())));
+            if (a > b) std::swap(a, b);
+            const int32_t from = std::min<int32_t>(1, static_cast<int32_t>(loaded[a].size()));
+            const int32_t to = static_cast<int32_t>(loaded[b].size());
+            expected.assign(loaded.begin(), loaded.begin() + static_cast<long>(a));
+            expected.push_back(loaded[a].substr(0, static_cast<size_t>(from)) + loaded[b].substr(static_cast<size_t>(to)));
+            expected.insert(expected.end(), loaded.begin() + static_cast<long>(b) + 1, loaded.end());
+            Place(job, side, real[a], from, real[b], to);
+            Run(job, side, CommandDeleteSelections);
+        }
+        for (JobReportUnit& row : job->rows) row.flags &= ~static_cast<uint32_t>(RowMarked);
+        EXPECT_EQ(Lines(job, side), expected);
+        ExpectConsistent(job);
+        while (LineCanExecute(*job, side, CommandUndo)) ASSERT_TRUE(Run(job, side, CommandUndo));
+        EXPECT_EQ(Lines(job, side), loaded);
+        ExpectConsistent(job);
+        while (LineCanExecute(*job, side, CommandRedo)) ASSERT_TRUE(Run(job, side, CommandRedo));
+        EXPECT_EQ(Lines(job, side), expected);
+        ExpectConsistent(job);
+        CloseAll();
+    }
+}
+
+// Undoing a deletion of every line, deleting the first half and copying
+// every row from the other side grow with the lines, not with their square:
+// eight times the lines take well under 64 times as long.
+TEST_F(LineEditTest, EditsOverManyLinesTakeTimeInProportion) {
+    auto seconds = [](LARGE_INTEGER a, LARGE_INTEGER b) {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return std::max(double(b.QuadPart - a.QuadPart) / double(f.QuadPart), 0.002);
+    };
+    auto measure = [&](int lines) {
+        std::string many, tail;
+        for (int i = 0; i < lines; ++i) many += "line " + std::to_string(i) + "\r\n";
+        std::vector<double> times;
+        LARGE_INTEGER t0, t1;
+        // Every line deleted, then undone.
+        JobGroupUnit* job = Open(many, "x\r\n");
+        Place(job, 0, 0, 0, 0, 0);
+        EXPECT_TRUE(Run(job, 0, CommandSelectAll));
+        EXPECT_TRUE(Run(job, 0, CommandDeleteSelections));
+        QueryPerformanceCounter(&t0);
+        EXPECT_TRUE(Run(job, 0, CommandUndo));
+        QueryPerformanceCounter(&t1);
+        times.push_back(seconds(t0, t1));
+        EXPECT_EQ(job->content1.Count(), lines);
+        // The first half deleted.
+        Place(job, 0, 0, 0, lines / 2, 0);
+        QueryPerformanceCounter(&t0);
+        EXPECT_TRUE(Run(job, 0, CommandDeleteSelections));
+        QueryPerformanceCounter(&t1);
+        times.push_back(seconds(t0, t1));
+        EXPECT_EQ(job->content1.Count(), lines - lines / 2);
+        // Every row copied into a side of one line, below them all.
+        JobGroupUnit* other = Open("end\r\n", many + "end\r\n");
+        for (JobReportUnit& row : other->rows) row.flags |= RowMarked;
+        QueryPerformanceCounter(&t0);
+        EXPECT_TRUE(Run(other, 0, CommandCopyLinesTo));
+        QueryPerformanceCounter(&t1);
+        times.push_back(seconds(t0, t1));
+        EXPECT_EQ(other->content1.Count(), lines + 1);
+        CloseAll();
+        return times;
+    };
+    const std::vector<double> small = measure(10000);
+    const std::vector<double> large = measure(80000);
+    const char* const names[] = {"undo of deleting every line", "deleting the first half", "copying every row"};
+    for (size_t i = 0; i < small.size(); ++i)
+        EXPECT_LT(large[i] / small[i], 24.0) << names[i] << ": " << small[i] << " s, then " << large[i] << " s";
 }
 
 // ---------------------------------------------------------------------------
