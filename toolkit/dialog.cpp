@@ -460,6 +460,12 @@ LRESULT WinDialog::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
         return 1;
     case WM_COMMAND: {
         WinView* child = children.FindById(LOWORD(wParam));
+        if (!child && lParam == 0 && HIWORD(wParam) == 0) {
+            // A menu choice (Wine sends those of the title menu's submenus
+            // this way): the hooks that own the menus see it too.
+            DispatchWithHooks(message, wParam, lParam);
+            return 0;
+        }
         (child ? child : this)->OnCommand(HIWORD(wParam));
         return 0;
     }
