@@ -303,6 +303,10 @@ int32_t WinDialog::RunModal(WinView& ownerView) {
     WinWindowRegistry& registry = WinWindowRegistry::Instance();
     if (modalHeld_) return 0;
     result = 0;
+    // The keyboard focus goes back where it was when that was the owner or
+    // one of its children: a dialog run over a window must not leave the
+    // keys with a window that has no use for them.
+    const HWND focused = GetFocus();
     // A dialog whose window exists already runs with that window.
     Create();
     // Without a window no loop could ever end.
@@ -321,7 +325,11 @@ int32_t WinDialog::RunModal(WinView& ownerView) {
         SendMessageW(root->window, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root->window),
                      MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN));
     }
-    if (ownerView.window) SetFocus(ownerView.window);
+    if (ownerView.window) {
+        const bool back = focused && IsWindow(focused) && IsWindowVisible(focused) &&
+                          (focused == ownerView.window || IsChild(ownerView.window, focused));
+        SetFocus(back ? focused : ownerView.window);
+    }
     return result;
 }
 
@@ -452,6 +460,12 @@ LRESULT WinDialog::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
         return 1;
     case WM_COMMAND: {
         WinView* child = children.FindById(LOWORD(wParam));
+        if (!child && lParam == 0 && HIWORD(wParam) == 0) {
+            // A menu choice (Wine sends those of the title menu's submenus
+            // this way): the hooks that own the menus see it too.
+            DispatchWithHooks(message, wParam, lParam);
+            return 0;
+        }
         (child ? child : this)->OnCommand(HIWORD(wParam));
         return 0;
     }

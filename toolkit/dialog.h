@@ -114,6 +114,8 @@ public:
     // Runs the dialog modally above the owner's root and returns the result
     // field; 0 at once when the window cannot be made, when the owner chain
     // leads back to this dialog, or when the dialog runs modally already.
+    // Afterwards the focus is back on the window that had it, when that is
+    // the owner or a child of it, and on the owner otherwise.
     int32_t RunModal(WinView& owner);
     // Shows, activates and forces the window to the foreground (a few
     // attempts at most), and passes the request on to a modal child.

@@ -74,6 +74,14 @@ LRESULT WinTMenuExecution::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SYSCOMMAND:
         Execute(wParam);
         break;
+    case WM_COMMAND:
+        // Wine sends the choice of a submenu of the title menu (a language,
+        // a help file) as a menu command: taken when the id is the menu's.
+        if (systemMenu && lParam == 0 && HIWORD(wParam) == 0 &&
+            GetMenuState(systemMenu, LOWORD(wParam), MF_BYCOMMAND) != static_cast<UINT>(-1)) {
+            Execute(LOWORD(wParam));
+        }
+        break;
     case WM_NCMOUSEMOVE:
     case WM_NCLBUTTONDOWN:
         OnNonClientMouse(wParam, PointFromLParam(lParam));

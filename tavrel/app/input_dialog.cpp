@@ -76,12 +76,12 @@ GuiInputDialog::GuiInputDialog(JobLayer::ActionArgs& args) : request(&args) {
 
 void GuiInputDialog::Build(WinView& owner) {
     WinLayer::WinInputParameterList list = WinLayer::WinInputParameterList::Construct();
-    const int32_t rowsWanted = (request->code & ShowSecondRow) ? 2 : 1;
+    const int32_t rowsWanted = (request->flags & ShowSecondRow) ? 2 : 1;
     for (int32_t i = 0; i < rowsWanted; ++i) {
         WinLayer::WinInputParameterUnit field;
         field.label = request->labels[i];
         field.initialText = request->operands[i];
-        field.hintOptions = request->word;
+        field.hintOptions = request->historyWord;
         field.hints = request->history;
         field.hintCase = request->history.ExactCase() ? 1 : 0;
         list.Add(field);
@@ -117,7 +117,7 @@ void GuiInputDialog::LayOutOptionRow() {
     optionLabel.rect = RECT{0, 0, optionLabel.fittedWidth, h};
     int32_t x = optionLabel.fittedWidth;
     auto place = [&](WinView& control, uint16_t flag) {
-        if (!(request->code & flag)) return;
+        if (!(request->flags & flag)) return;
         x += margin;
         control.rect = RECT{x, 0, x + control.fittedWidth, h};
         x += control.fittedWidth;
@@ -176,10 +176,10 @@ void GuiInputDialog::SetAnchors() {
 void GuiInputDialog::CreateChildren() {
     WinLayer::WinInputDialog::CreateChildren();
     if (HasOptionFlags()) CreateFollowing(*this, optionLabel);
-    if (request->code & ShowIgnoreCase) CreateFollowing(*this, ignoreCase);
-    if (request->code & ShowMode) CreateFollowing(*this, modeSelector);
-    if (request->code & ShowConfirm) CreateFollowing(*this, confirm);
-    if (request->code & ShowFromHead) CreateFollowing(*this, fromHead);
+    if (request->flags & ShowIgnoreCase) CreateFollowing(*this, ignoreCase);
+    if (request->flags & ShowMode) CreateFollowing(*this, modeSelector);
+    if (request->flags & ShowConfirm) CreateFollowing(*this, confirm);
+    if (request->flags & ShowFromHead) CreateFollowing(*this, fromHead);
     result = 0;
 }
 
@@ -236,8 +236,8 @@ void GuiInputDialog::SyncOptionsFromText(bool fromRequest) {
                                                                          : 2u;
     if (modeSelector.window) InvalidateRect(modeSelector.window, nullptr, FALSE);
     if (fromRequest) {
-        ShowChecked(confirm, (request->code & ConfirmChecked) != 0);
-        ShowChecked(fromHead, (request->code & FromHeadChecked) != 0);
+        ShowChecked(confirm, (request->flags & ConfirmChecked) != 0);
+        ShowChecked(fromHead, (request->flags & FromHeadChecked) != 0);
     }
 }
 
@@ -265,10 +265,10 @@ void GuiInputDialog::Finish() {
     const RawString second = rowCount > 1 ? rows[1].edit.GetText().As(RawLayer::KindUtf8) : RawString();
     request->operands[0] = first;
     request->operands[1] = second;
-    uint16_t flags = static_cast<uint16_t>(request->code & ~(ConfirmChecked | FromHeadChecked));
+    uint16_t flags = static_cast<uint16_t>(request->flags & ~(ConfirmChecked | FromHeadChecked));
     if (confirm.checked) flags |= ConfirmChecked;
     if (fromHead.checked) flags |= FromHeadChecked;
-    request->code = flags;
+    request->flags = flags;
     AddHistory(first);
     AddHistory(second);
     WinLayer::WinInputDialog::Finish(1);

@@ -84,7 +84,7 @@ public:
 
 private:
     void LayOutOptionRow();
-    bool HasOptionFlags() const { return (request->code & 0xFF) != 0; }
+    bool HasOptionFlags() const { return (request->flags & 0xFF) != 0; }
 };
 
 }  // namespace AppLayer

@@ -294,24 +294,24 @@ ActionArgs& GuiFolderBox::InputParameters(uint32_t command) {
     int32_t slot = 0;
     const char* title = "SearchTitle";
     const char* tags[2] = {"SearchTag", nullptr};
-    uint16_t word = view_.job->kind.kind != JobLayer::KindPath ? 3 : 2;
+    uint16_t flags = view_.job->kind.kind != JobLayer::KindPath ? 3 : 2;
     switch (command) {
     case JobLayer::CommandReplaceText:
         title = "ReplaceTitle";
         tags[1] = "ReplaceTag";
-        word = 823;
+        flags = 823;
         break;
     case JobLayer::CommandGotoLine:
         slot = binary ? 2 : 1;
         title = binary ? "GotoAddressTitle" : "GotoLineTitle";
         tags[0] = binary ? "GotoAddressTag" : "GotoLineTag";
-        word = 0;
+        flags = 0;
         break;
     case JobLayer::CommandInsertText:
         slot = 3;
         title = "InsertTextTitle";
         tags[0] = "InsertTextTag";
-        word = 0;
+        flags = 0;
         break;
     default:
         break;
@@ -320,10 +320,9 @@ ActionArgs& GuiFolderBox::InputParameters(uint32_t command) {
     request.title = TitlePrefixText().Concat(ToolText(title));
     request.labels[0] = ToolText(tags[0]);
     request.labels[1] = tags[1] ? ToolText(tags[1]) : RawString();
-    // The replace and search requests share one record: the search keeps
-    // the options the replace question set only for its own bits.
-    request.word = word;
-    request.code = static_cast<uint16_t>(command);
+    // The flags choose the dialog's option controls; the replace loop reads
+    // the dialog's answers back from them.
+    request.flags = flags;
     return request;
 }
 
@@ -359,7 +358,7 @@ bool GuiFolderBox::RunInputCommand(const JobActionUnit& action, uint32_t side, u
 bool GuiFolderBox::ReplaceEach(uint32_t side, ActionArgs& request) {
     JobGroupUnit& job = *view_.job;
     if (!view_.editor || side > 1) return false;
-    if (request.word & ActionArgs::BeginAtHead) MoveCursorToFileHeadOp(side, false);
+    if (request.flags & ActionArgs::BeginAtHead) MoveCursorToFileHeadOp(side, false);
     const RawString question = ToolText("ReplaceEach");
     enum : int32_t { AnswerCancel = 0, AnswerNo = 1, AnswerYes = 2 };
     const RawLayer::RawLabelUnit buttons[] = {
@@ -383,7 +382,7 @@ bool GuiFolderBox::ReplaceEach(uint32_t side, ActionArgs& request) {
         }
         lastRow = row;
         lastEnd = end;
-        if (request.word & ActionArgs::AskEachReplacement) {
+        if (request.flags & ActionArgs::AskEachReplacement) {
             RECT rect{};
             if (window) GetWindowRect(window, &rect);
             WinLayer::WinInfoDialog dialog;

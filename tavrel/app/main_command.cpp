@@ -91,9 +91,10 @@ void GuiMainCommand::Alert() {
 }
 
 bool GuiMainCommand::RunInputDialog(JobLayer::ActionArgs& request) {
+    // Over the folder box, which gets the keys back afterwards.
     GuiInputDialog input(request);
-    input.Build(dialog);
-    return input.RunModal(dialog) == 1;
+    input.Build(views.folderBox);
+    return input.RunModal(views.folderBox) == 1;
 }
 
 WinLayer::WinListBox* GuiMainCommand::FolderBox() { return &views.folderBox; }

@@ -41,8 +41,8 @@ struct JobSearchPlace {
 };
 
 struct ActionArgs {
-    // Construct: every member empty, code 0.
-    ActionArgs() : code(0), word(0), history(false) {}
+    // Construct: every member empty, flags 0.
+    ActionArgs() : flags(0), historyWord(0), history(false) {}
     // ConstructWithPair: the same with two operands in slots 0 and 1.
     ActionArgs(const RawString& first, const RawString& second) : ActionArgs() {
         operands[0] = first;
@@ -53,19 +53,24 @@ struct ActionArgs {
     ActionArgs(const ActionArgs&) = delete;
     ActionArgs& operator=(const ActionArgs&) = delete;
 
-    // Option bits read by the replace loop of the main window.
+    // Answer bits of the flags, set by the input dialog's Confirm and
+    // FromHead and read by the replace loop of the main window.
     enum : uint16_t {
         AskEachReplacement = 0x100,
         BeginAtHead = 0x200
     };
 
-    uint16_t code;
+    // The request's flag word: which option controls the input dialog
+    // shows (its low bits) and the two answers above.
+    uint16_t flags;
     RawString title;
     RawString labels[2];
     // Slot 0: the text to insert, the search expression or the line number;
     // slot 1: the replacement expression.
     RawString operands[2];
-    uint16_t word;
+    // The history: the texts entered before, newest first, and the options
+    // of its menu (the toolkit's hint options).
+    uint16_t historyWord;
     RawParameterList history;
     // The line and parts of the latest successful search.
     JobExpressionReplace lastHit;

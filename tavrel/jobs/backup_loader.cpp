@@ -35,7 +35,7 @@ void JobBackupLoader::SetNow(const SYSTEMTIME& now) {
 void JobBackupLoader::ClearNow() { hasNow_ = false; }
 
 SYSTEMTIME JobBackupLoader::CutOff(const SYSTEMTIME& now, int32_t days) {
-    if (days < 0) days = 0;
+    if (days < 0) days = BackupDaysDefault;
     if (days > BackupDaysMax) days = BackupDaysMax;
     FILETIME ft;
     if (!SystemTimeToFileTime(&now, &ft)) return now;

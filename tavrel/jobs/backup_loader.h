@@ -31,8 +31,8 @@ public:
     void SetNow(const SYSTEMTIME& now);
     void ClearNow();
 
-    // The cut-off date for a "now" and a number of days (clamped to
-    // 0..36500): now minus the days, as a calendar time. A backup is kept
+    // The cut-off date for a "now" and a number of days (at most 36500; a
+    // negative count is the default 10): now minus the days, as a calendar time. A backup is kept
     // when its date (year, month, day) is later than the cut-off's date.
     static SYSTEMTIME CutOff(const SYSTEMTIME& now, int32_t days);
     static bool DateIsLater(const SYSTEMTIME& a, const SYSTEMTIME& b);

@@ -856,7 +856,7 @@ JobBackupList& JobBackupList::Instance() {
 }
 
 JobBackupList::JobBackupList()
-    : days_(10), disabled_(0), loaded_(0), started_(0), event_(nullptr), waitResult_(0) {
+    : days_(BackupDaysDefault), disabled_(0), loaded_(0), started_(0), event_(nullptr), waitResult_(0) {
     InitializeCriticalSection(&lock_);
     event_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     root_ = PathJoin(ApiGetTempPath(KindUtf16), BackupRootNameText());
@@ -874,7 +874,8 @@ JobBackupList::~JobBackupList() {
 void JobBackupList::SetOptions(const RawString& root, int32_t days, bool disabled) {
     JobBackupStoreGuard guard(*this);
     root_ = Wide(root);
-    if (days < 0) days = 0;
+    // 0 deletes every backup: a negative count never turns into it.
+    if (days < 0) days = BackupDaysDefault;
     if (days > BackupDaysMax) days = BackupDaysMax;
     days_ = days;
     disabled_ = disabled ? 1 : 0;

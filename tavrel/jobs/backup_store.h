@@ -422,8 +422,9 @@ public:
     JobBackupList(const JobBackupList&) = delete;
     JobBackupList& operator=(const JobBackupList&) = delete;
 
-    // The options "BackupFolder", "BackupDays" (clamped to 0..36500) and
-    // "BackupDisabled", copied in before the loader starts.
+    // The options "BackupFolder", "BackupDays" (at most 36500; a negative
+    // count is the default 10) and "BackupDisabled", copied in before the
+    // loader starts.
     void SetOptions(const RawString& root, int32_t days, bool disabled);
     RawString Root() const;
     int32_t Days() const;

@@ -23,7 +23,9 @@ RAW_CONSTANT_TEXT(TextNewLineCodeKeyText, "TextNewLineCode")
 // U+FFE9 (HALFWIDTH LEFTWARDS ARROW) as UTF-8.
 constexpr uint32_t kDefaultLineEndMark = 0xEFBFA9;
 
-enum OptionType { TypeString, TypeInt, TypeBool, TypeLineEndMark };
+// TypeCount: a number of 0 or more whose bad value must not fall to 0 (see
+// ReadCount).
+enum OptionType { TypeString, TypeInt, TypeCount, TypeBool, TypeLineEndMark };
 
 struct OptionEntry {
     const char* key;
@@ -37,7 +39,7 @@ struct OptionEntry {
 const OptionEntry kOptions[] = {
     OPTION("TimeForm", TypeString, timeForm),
     OPTION("BackupFolder", TypeString, backupFolder),
-    OPTION("BackupDays", TypeInt, backupDays),
+    OPTION("BackupDays", TypeCount, backupDays),
     OPTION("PairFileExtension", TypeString, pairFileExtension),
     OPTION("TextNewLineCode", TypeLineEndMark, textNewLineCode),
     OPTION("VirtualKeyFile", TypeString, virtualKeyFile),
@@ -84,6 +86,29 @@ const RawString* OptionKeyTexts() {
     return holder.texts;
 }
 
+RAW_CONSTANT_TEXT(NumberBlankText, " \t")
+
+// A count option's value: the number when the value is a whole number of 0
+// or more (one too large for 32 bits as the largest), the default when the
+// key is missing or its value is empty, not a number or negative. "BackupDays"
+// reads this way: 0 deletes every backup at start-up, so only a written 0 may
+// mean that, never a typo.
+int32_t ReadCount(const RawParameterList& entries, const RawString& key, int32_t defaultValue) {
+    bool found = false;
+    const RawString value = entries.GetText(key, &found);
+    if (!found) return defaultValue;
+    const RawRange range = value.TrimRange(value.All(), NumberBlankText());
+    RawLayer::RawNumberScan scan;
+    const bool parsed = RawLayer::ParseNumber(value, range, scan);
+    if (!parsed && !scan.overflow) return defaultValue;
+    // At least one digit: "", "0x" and the like are no number.
+    const int32_t digits = range.start + (scan.sign ? 1 : 0) + (scan.radix != 10 ? 2 : 0);
+    if (range.end <= digits) return defaultValue;
+    if (scan.sign == '-' && (scan.overflow || scan.value != 0)) return defaultValue;
+    if (scan.overflow || scan.value > 0x7FFFFFFFu) return 0x7FFFFFFF;
+    return static_cast<int32_t>(scan.value);
+}
+
 int32_t Clamp(int32_t value, int32_t low, int32_t high) {
     return value < low ? low : (value > high ? high : value);
 }
@@ -97,7 +122,7 @@ ConfigStore& ConfigStore::Instance() {
 
 ConfigStore::ConfigStore()
     : timeForm(RawString::FromLiteral("%Y/%m/%d %H:%M:%S")),
-      backupDays(10),
+      backupDays(BackupDaysDefault),
       pairFileExtension(RawString::FromLiteral(".txt")),
       textNewLineCode(LineEndMarkFromValue(kDefaultLineEndMark)),
       virtualKeyFile(RawString::FromLiteral("VirtualKey.ini")),
@@ -176,6 +201,11 @@ void ConfigStore::LoadOptions() {
             case TypeInt: {
                 int32_t* value = static_cast<int32_t*>(member);
                 *value = entries.GetInt(keys[i], *value);
+                break;
+            }
+            case TypeCount: {
+                int32_t* value = static_cast<int32_t*>(member);
+                *value = ReadCount(entries, keys[i], *value);
                 break;
             }
             case TypeBool: {

@@ -52,6 +52,8 @@ enum : int32_t {
     ForeReadingLinesMin = 1,
     ForeReadingLinesMax = 1000,
     BackupDaysMax = 36500,
+    // What a missing, unreadable or negative "BackupDays" stands for.
+    BackupDaysDefault = 10,
     // The largest "MaxTextLoading" and "MaxBinaryLoading": two sides of that
     // size fit the budget (about 102 MiB each).
     MaxTextLoadingLimit = static_cast<int32_t>(JobSidesMemoryBudget / (2 * TextMemoryPerFileByte)),
@@ -92,7 +94,7 @@ public:
     ProfileFileRef fileRef;
     RawString timeForm;            // "TimeForm"
     RawString backupFolder;        // "BackupFolder"
-    int32_t backupDays;            // "BackupDays", 0..36500
+    int32_t backupDays;            // "BackupDays", 0..36500; a bad value keeps 10
     RawString pairFileExtension;   // "PairFileExtension"
     RawString textNewLineCode;     // "TextNewLineCode", UTF-8 built from a number
     RawString virtualKeyFile;      // "VirtualKeyFile"

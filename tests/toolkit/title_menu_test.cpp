@@ -56,6 +56,39 @@ TEST(TitleMenu, HookBuildsOnCreateAndSeesCommandsWhileCloseStillCloses) {
     TestSupport::DrainQuit();
 }
 
+// A submenu at the end of the title menu, as the language entries have.
+class SubmenuMenu : public RecordingMenu {
+public:
+    using RecordingMenu::RecordingMenu;
+    void BuildMenu(HMENU menu) override {
+        RecordingMenu::BuildMenu(menu);
+        HMENU sub = CreatePopupMenu();
+        AppendMenuW(sub, MF_STRING, 0x1031, L"First");
+        AppendMenuW(sub, MF_STRING, 0x1032, L"Second");
+        AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), L"Choices");
+    }
+};
+
+TEST(TitleMenu, AChoiceInASubmenuArrivingAsAMenuCommandIsExecutedOnce) {
+    TestDialog dialog("TkTitleSubmenu", L"Title submenu", RECT{100, 100, 400, 300});
+    SubmenuMenu hook(dialog);
+    dialog.hooks.AddHook(&hook);
+    dialog.Create();
+    ASSERT_TRUE(dialog.window);
+    // What Wine's menu loop sends for the second choice of the submenu.
+    SendMessageW(dialog.window, WM_COMMAND, 0x1032, 0);
+    // A child's notification, an accelerator, or an id the menu does not
+    // hold is no choice.
+    SendMessageW(dialog.window, WM_COMMAND, MAKEWPARAM(0x1031, 1), 0);
+    SendMessageW(dialog.window, WM_COMMAND, 0x1040, 0);
+    SendMessageW(dialog.window, WM_COMMAND, 0x1031, reinterpret_cast<LPARAM>(dialog.window));
+    SendMessageW(dialog.window, WM_SYSCOMMAND, 0x1031, 0);
+    EXPECT_EQ(hook.commands, (std::vector<WPARAM>{0x1032, 0x1031}));
+    DestroyWindow(dialog.window);
+    TestSupport::PumpUntilIdle();
+    TestSupport::DrainQuit();
+}
+
 TEST(TitleMenu, HelpFilesByPatternOnceEachSortedWithTheLanguageReadMe) {
     TestSupport::TempFolder folder;
     for (const wchar_t* name : {L"ReadMe_Tavrel.txt", L"README_A.TXT", L"ReadMe_b.md", L"x.pdf", L"other.txt"}) {

@@ -151,3 +151,64 @@ TEST(BackupProgramTest, TavrelRestoresASaveAndAChangedFileOnlyWhenForced) {
     ASSERT_EQ(newest->ItemList().Count(), 1);
     EXPECT_EQ(TestSupport::FileText(TestSupport::Ws(newest->ItemList().At(0)->KeptPath())), outside);
 }
+
+namespace {
+
+// The backup folder name of a day counted back from today, at 12:00:00.
+std::wstring DatedName(int daysBack) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    now.wHour = 12;
+    now.wMinute = now.wSecond = now.wMilliseconds = 0;
+    FILETIME time;
+    SystemTimeToFileTime(&now, &time);
+    ULARGE_INTEGER value{};
+    value.LowPart = time.dwLowDateTime;
+    value.HighPart = time.dwHighDateTime;
+    value.QuadPart -= static_cast<ULONGLONG>(daysBack) * 864000000000ull;
+    time.dwLowDateTime = value.LowPart;
+    time.dwHighDateTime = value.HighPart;
+    SYSTEMTIME day;
+    FileTimeToSystemTime(&time, &day);
+    wchar_t name[32];
+    wsprintfW(name, L"%04u%02u%02u_120000", day.wYear, day.wMonth, day.wDay);
+    return name;
+}
+
+}  // namespace
+
+TEST(BackupProgramTest, AnUnreadableBackupDaysKeepsTheDefaultAndLosesNoRecentBackup) {
+    const std::wstring tavrel = TavrelPath();
+    for (const char* days : {"abc", "", "-3"}) {
+        TestSupport::TempFolder temp;
+        const std::wstring root = temp.Join(L"Backups");
+        CreateDirectoryW(root.c_str(), nullptr);
+        // Today, yesterday and nine days back are within the default 10
+        // days; forty days back is not, and its going shows the purge ran.
+        const int kept[] = {0, 1, 9};
+        for (const int back : kept) {
+            const std::wstring folder = root + L"\\" + DatedName(back);
+            ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+            TestSupport::WriteFileBytes(folder + L"\\a.txt", std::string("kept"));
+        }
+        const std::wstring expired = root + L"\\" + DatedName(40);
+        ASSERT_TRUE(CreateDirectoryW(expired.c_str(), nullptr));
+
+        const std::wstring exe = temp.Join(L"Tavrel.exe");
+        ASSERT_TRUE(CopyFileW(tavrel.c_str(), exe.c_str(), FALSE));
+        TestSupport::WriteFileBytes(temp.Join(L"Tavrel.ini"), "[Common]\r\nProgram=Tavrel\r\n[Option]\r\nBackupFolder=" +
+                                                                   TestSupport::Utf8(root) + "\r\nBackupDays=" + days + "\r\n");
+        RawLayer::RawShell shell(TestSupport::W(exe));
+        ASSERT_TRUE(shell.Execute(RawLayer::RawString(), RawLayer::RawString()));
+        const HWND main = WaitWindow(shell.ProcessId(), nullptr, L"Tavrel");
+        ASSERT_NE(main, nullptr) << days;
+        for (int i = 0; i < 200 && GetFileAttributesW(expired.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+        EXPECT_EQ(GetFileAttributesW(expired.c_str()), INVALID_FILE_ATTRIBUTES) << days;
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(WaitForSingleObject(shell.ProcessHandle(), 10000), static_cast<DWORD>(WAIT_OBJECT_0)) << days;
+        for (const int back : kept) {
+            EXPECT_EQ(TestSupport::FileText(root + L"\\" + DatedName(back) + L"\\a.txt"), "kept")
+                << "BackupDays=" << days << ", " << back << " days back";
+        }
+    }
+}

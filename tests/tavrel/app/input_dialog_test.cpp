@@ -31,7 +31,7 @@ struct InputRun {
     // Builds the dialog on the request and runs it; the steps run one after
     // another inside the run, 150 ms apart.
     int32_t Run(uint16_t flags, const char* first, std::vector<std::function<void(GuiInputDialog&)>> steps) {
-        request.code = flags;
+        request.flags = flags;
         request.title = Text("Search");
         request.labels[0] = Text("Find");
         request.labels[1] = Text("Replace");
@@ -116,7 +116,7 @@ TEST(InputDialogTest, CancelLeavesTheRequestAsItWas) {
                        [](GuiInputDialog& d) { InputRun::Click(d.cancelButton); }}),
               0);
     EXPECT_FALSE(ignoreCase);
-    EXPECT_EQ(run.request.code, kAllOptions | 0x200);
+    EXPECT_EQ(run.request.flags, kAllOptions | 0x200);
     EXPECT_EQ(S(run.request.operands[0]), "!!x");
     EXPECT_EQ(run.request.history.Count(), 1);
 }
@@ -145,7 +145,7 @@ TEST(InputDialogTest, EnterMovesToTheSecondRowAndFinishesThereWithTheHistoryUpda
     EXPECT_TRUE(secondFocused);
     EXPECT_EQ(S(run.request.operands[0]), "a");
     EXPECT_EQ(S(run.request.operands[1]), "z");
-    EXPECT_EQ(run.request.code, 4 | 16 | 0x100);
+    EXPECT_EQ(run.request.flags, 4 | 16 | 0x100);
     std::vector<std::string> history;
     for (const RawLayer::RawParameterUnit& unit : run.request.history) history.push_back(S(unit.key));
     EXPECT_EQ(history, (std::vector<std::string>{"z", "a", "b"}));

@@ -9,6 +9,7 @@
 #include "base/clipboard.h"
 #include "base/language.h"
 #include "toolkit/environment.h"
+#include "tavrel/app/input_dialog.h"
 #include "tavrel/app/job_environment.h"
 #include "tavrel/jobs/shell_commands.h"
 #include "toolkit/win_message.h"
@@ -553,6 +554,116 @@ protected:
     UINT_PTR timer_ = 0;
 };
 
+// Input dialogs driven from the same kind of timer: each step waits for the
+// input dialog with its title and acts on it through its own windows. A
+// dialog still up at the tick after its step did not finish: it is closed
+// and counted; so is every replace question that comes up.
+struct InputStep {
+    std::wstring title;
+    std::function<void(AppLayer::GuiInputDialog&)> act;
+};
+std::vector<InputStep> g_inputSteps;
+HWND g_stepped = nullptr;
+int g_leftOpen = 0, g_questions = 0;
+
+BOOL CALLBACK DriveInputWindow(HWND window, LPARAM) {
+    if (!IsWindowVisible(window)) return TRUE;
+    wchar_t title[200] = {}, name[64] = {};
+    GetWindowTextW(window, title, 200);
+    GetClassNameW(window, name, 64);
+    if (lstrcmpW(name, L"Class_InfoDialog") == 0) {
+        ++g_questions;
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        return FALSE;
+    }
+    if (window == g_stepped) {
+        ++g_leftOpen;
+        g_stepped = nullptr;
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        return FALSE;
+    }
+    if (g_inputSteps.empty() || g_inputSteps.front().title != title) return TRUE;
+    auto* dialog = dynamic_cast<AppLayer::GuiInputDialog*>(WinLayer::WinWindowRegistry::Instance().FindByHandle(window));
+    if (!dialog) return TRUE;
+    const std::function<void(AppLayer::GuiInputDialog&)> act = g_inputSteps.front().act;
+    g_inputSteps.erase(g_inputSteps.begin());
+    g_stepped = window;
+    act(*dialog);
+    return FALSE;
+}
+
+void CALLBACK DriveInputDialogs(HWND, UINT, UINT_PTR, DWORD) {
+    EnumThreadWindows(GetCurrentThreadId(), DriveInputWindow, 0);
+}
+
+void Type(HWND edit, const char* text) {
+    for (const char* c = text; *c; ++c) PostChar(edit, static_cast<wchar_t>(*c));
+}
+
+void Toggle(WinLayer::WinView& button) {
+    if (button.window) SendMessageW(button.window, WM_COMMAND, MAKEWPARAM(button.controlId, 0), 0);
+}
+
+TEST_F(DialogTest, EachCommandsDialogShowsItsOwnOptionsAndTheCommandTakesTheAnswers) {
+    OpenPair(PutText(L"1.txt", "q\nx1\nx2\n"), PutText(L"2.txt", "a a a a\nx1\nx2\n"));
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 1, true));
+    Box().SetCurrentSide(1);
+    JobGroupUnit& job = *Current();
+    ASSERT_TRUE(Box().GotoRow(0, false));
+    job.side2.cursorColumn = job.side2.anchorColumn = 2;
+    g_inputSteps.clear();
+    g_stepped = nullptr;
+    g_leftOpen = g_questions = 0;
+    timer_ = SetTimer(nullptr, 0, 40, DriveInputDialogs);
+
+    // Replace: two rows and every option, Confirm and FromHead ticked at
+    // first. Both unticked: the replace starts at the cursor, asking nothing.
+    bool replaceShowsAll = false, replaceTicked = false;
+    g_inputSteps.push_back({L"Tavrel - Input text for replace.", [&](AppLayer::GuiInputDialog& d) {
+                                replaceShowsAll = d.rowCount == 2 && d.ignoreCase.window && d.modeSelector.window &&
+                                                  d.confirm.window && d.fromHead.window;
+                                replaceTicked = d.confirm.checked && d.fromHead.checked;
+                                Toggle(d.confirm);
+                                Toggle(d.fromHead);
+                                Type(d.rows[0].edit.window, "a");
+                                PostKey(d.rows[0].edit.window, VK_RETURN);
+                                Type(d.rows[1].edit.window, "b");
+                                PostKey(d.rows[1].edit.window, VK_RETURN);
+                            }});
+    Run("ReplaceText(Input)");
+    EXPECT_TRUE(replaceShowsAll);
+    EXPECT_TRUE(replaceTicked);
+    EXPECT_EQ(g_questions, 0);
+    EXPECT_EQ(LineText(1, 0), "a b b b");
+
+    // Goto line: one row, no option at all; Enter finishes.
+    bool gotoPlain = false;
+    g_inputSteps.push_back({L"Tavrel - Input line to select.", [&](AppLayer::GuiInputDialog& d) {
+                                gotoPlain = d.rowCount == 1 && !d.optionLabel.window && !d.ignoreCase.window &&
+                                            !d.modeSelector.window && !d.confirm.window;
+                                Type(d.rows[0].edit.window, "3");
+                                PostKey(d.rows[0].edit.window, VK_RETURN);
+                            }});
+    Run("GotoLine(Input)");
+    EXPECT_TRUE(gotoPlain);
+    EXPECT_EQ(job.side2.cursorRow, 2);
+
+    // Backward search: one row with IgnoreCase and the mode, nothing of
+    // the replace.
+    bool searchOptions = false;
+    g_inputSteps.push_back({L"Tavrel - Input text for search.", [&](AppLayer::GuiInputDialog& d) {
+                                searchOptions = d.rowCount == 1 && d.ignoreCase.window && d.modeSelector.window &&
+                                                !d.confirm.window && !d.fromHead.window;
+                                d.rows[0].edit.SetText(RawLayer::RawString::FromLiteral("x1"));
+                                PostKey(d.rows[0].edit.window, VK_RETURN);
+                            }});
+    Run("SearchBackward(Input)");
+    EXPECT_TRUE(searchOptions);
+    EXPECT_EQ(job.side2.cursorRow, 1);
+    EXPECT_EQ(g_leftOpen, 0);
+    EXPECT_TRUE(g_inputSteps.empty());
+}
+
 TEST_F(DialogTest, SearchWithoutArgumentsAsksOnceThenUsesTheRememberedText) {
     OpenPair(PutText(L"1.txt", "find me\nfind me\n"), PutText(L"2.txt", "x\n"));
     Box().SetCurrentSide(0);
@@ -573,7 +684,7 @@ TEST_F(DialogTest, ReplaceQuestionSkipsReplacesAndStops) {
     ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 1, true));
     Box().SetCurrentSide(1);
     JobLayer::ActionArgs request(RawLayer::RawString::FromLiteral("a"), RawLayer::RawString::FromLiteral("b"));
-    request.word = JobLayer::ActionArgs::AskEachReplacement | JobLayer::ActionArgs::BeginAtHead;
+    request.flags = JobLayer::ActionArgs::AskEachReplacement | JobLayer::ActionArgs::BeginAtHead;
     Answer({{L"Tavrel", 'N'}, {L"Tavrel", 'Y'}, {L"Tavrel", 'C'}});
     EXPECT_TRUE(Box().ReplaceEach(1, request));
     EXPECT_EQ(g_answered, 3);

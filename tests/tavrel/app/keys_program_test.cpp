@@ -175,3 +175,99 @@ TEST(KeysProgramTest, ShippedKeysEditSaveAndChooseTheSide) {
     CloseHandle(info.hProcess);
     CloseHandle(info.hThread);
 }
+
+TEST(KeysProgramTest, KeysGoOnToTheSideAfterTheSearchDialogAndEscapeClosesTheBackupsAfterARestore) {
+    TempFolder folder;
+    const std::wstring exe = folder.Join(L"Tavrel.exe");
+    ASSERT_TRUE(CopyFileW((BuildFolder() + L"\\Tavrel.exe").c_str(), exe.c_str(), FALSE));
+    for (const wchar_t* name : {L"VirtualKey.ini", L"KeyBinding.ini"}) {
+        ASSERT_TRUE(CopyFileW((BuildFolder() + L"\\" + name).c_str(), folder.Join(name).c_str(), FALSE)) << name;
+    }
+    ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"Tavrel.ini"),
+                                            "[Common]\r\nProgram=Tavrel\r\n[Option]\r\nBackupFolder=" +
+                                                TestSupport::Utf8(folder.Join(L"Backups")) + "\r\n"));
+    ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"1.txt"), "abc\r\ndef\r\n"));
+    ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"2.txt"), "abc\r\nxef\r\n"));
+
+    std::wstring line = L"\"" + exe + L"\" 1.txt 2.txt";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(),
+                               &startup, &info));
+    auto wait = [&info](const wchar_t* text) {
+        Found found{info.dwProcessId, text, nullptr};
+        for (int i = 0; i < 200 && !found.window; ++i, Sleep(50)) EnumWindows(FindByText, reinterpret_cast<LPARAM>(&found));
+        return found.window;
+    };
+    const HWND main = wait(L"Tavrel");
+    ASSERT_NE(main, nullptr);
+    Sleep(500);
+    Found editable{info.dwProcessId, L"Editable2", nullptr};
+    EnumChildWindows(main, FindByText, reinterpret_cast<LPARAM>(&editable));
+    ASSERT_NE(editable.window, nullptr);
+    SendMessageW(editable.window, BM_CLICK, 0, 0);
+    std::pair<HWND, LONG> box{nullptr, 0};
+    EnumChildWindows(main, FindWidest, reinterpret_cast<LPARAM>(&box));
+    ASSERT_NE(box.first, nullptr);
+    SetForegroundWindow(main);
+    // Side 2 becomes the current side by a click into it.
+    RECT client{};
+    GetClientRect(box.first, &client);
+    POINT point{client.right - 20, client.bottom - 4};
+    ClientToScreen(box.first, &point);
+    SetCursorPos(point.x, point.y);
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+    Sleep(300);
+
+    // Ctrl+F, "ef", Enter: the hit is selected; typing replaces it and
+    // Ctrl+S saves, with no click in between.
+    Keys({VK_CONTROL, 'F'});
+    ASSERT_NE(wait(L"Tavrel - Input text for search."), nullptr);
+    Keys({'E'});
+    Keys({'F'});
+    Keys({VK_RETURN});
+    Sleep(300);
+    Keys({'Q'});
+    Keys({VK_CONTROL, 'S'});
+    Sleep(500);
+    EXPECT_EQ(TestSupport::FileText(folder.Join(L"2.txt")), "abc\r\nxq\r\n");
+
+    // The backups, the save restored; after the result box, Escape still
+    // closes the backup dialog.
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(0, 4387), 0);
+    const HWND backups = wait(L"Backupped list");
+    ASSERT_NE(backups, nullptr);
+    Sleep(300);
+    Keys({VK_HOME});
+    Found restore{info.dwProcessId, L"Restore !", nullptr};
+    EnumChildWindows(backups, FindByText, reinterpret_cast<LPARAM>(&restore));
+    ASSERT_NE(restore.window, nullptr);
+    PostMessageW(restore.window, BM_CLICK, 0, 0);
+    HWND message = nullptr;
+    for (int i = 0; i < 200 && !message; ++i, Sleep(50)) {
+        for (HWND w = FindWindowExW(nullptr, nullptr, L"Class_InfoDialog", nullptr); w && !message;
+             w = FindWindowExW(nullptr, w, L"Class_InfoDialog", nullptr)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == info.dwProcessId && IsWindowVisible(w)) message = w;
+        }
+    }
+    ASSERT_NE(message, nullptr);
+    PostMessageW(message, WM_CLOSE, 0, 0);
+    for (int i = 0; i < 100 && IsWindow(message); ++i) Sleep(50);
+    Sleep(300);
+    EXPECT_EQ(TestSupport::FileText(folder.Join(L"2.txt")), "abc\r\nxef\r\n");
+    Keys({VK_ESCAPE});
+    for (int i = 0; i < 40 && IsWindow(backups); ++i) Sleep(50);
+    EXPECT_FALSE(IsWindow(backups));
+
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(info.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+}

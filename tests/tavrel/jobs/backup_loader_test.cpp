@@ -84,15 +84,16 @@ TEST(BackupLoaderTest, CutOffAndDateComparison) {
     EXPECT_EQ(cut.wDay, 20);  // 2024 is a leap year
     EXPECT_TRUE(JobBackupLoader::DateIsLater(MakeTime(2024, 2, 21, 0, 0, 0), cut));
     EXPECT_FALSE(JobBackupLoader::DateIsLater(MakeTime(2024, 2, 20, 23, 59, 59), cut));
-    // Days are clamped: a negative count is 0, a huge one stays in range.
+    // A negative count is the default 10 (never 0, which purges today's
+    // backups too); a huge one stays in range.
     SYSTEMTIME now = MakeTime(2024, 3, 1, 12, 0, 0);
     SYSTEMTIME same = JobBackupLoader::CutOff(now, -7);
-    EXPECT_EQ(same.wDay, 1);
+    EXPECT_EQ(same.wDay, 20);
     SYSTEMTIME distant = JobBackupLoader::CutOff(now, 2000000000);
     EXPECT_GE(distant.wYear, 1900);
     JobBackupList store;
     store.SetOptions(W(L"C:\\x"), -3, false);
-    EXPECT_EQ(store.Days(), 0);
+    EXPECT_EQ(store.Days(), 10);
     store.SetOptions(W(L"C:\\x"), 99999999, false);
     EXPECT_EQ(store.Days(), 36500);
 }
