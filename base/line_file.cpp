@@ -250,6 +250,7 @@ void RawLineFile::DetectKind() {
     }
     if ((decoderFlags_ & LineDecodeGuess) && fileKind_ == 0) {
         GuessState guess;
+        if (decoderFlags_ & LineDecodeGuess8Bit) guess.flag = false;
         uint8_t kind = GuessTextKind(guess, scratch + dataStart_, n - dataStart_);
         // Undecided: read on block by block with the same state. Every
         // round reads more of a finite file, so the loop ends.

@@ -47,7 +47,9 @@ enum : uint32_t {
 enum : uint32_t {
     LineDecodeDetectMark = 1,
     LineDecodeSkipMark = 2,
-    LineDecodeGuess = 4
+    LineDecodeGuess = 4,
+    LineDecodeGuess8Bit = 8  // the guess never takes a zero byte for UTF-16 (the file
+                             // read as UTF-16 would not decode)
 };
 
 // States of a line file.

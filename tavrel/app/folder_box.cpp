@@ -111,8 +111,13 @@ void GuiFolderBox::SetJob(JobGroupUnit* job) {
     if (shown != view_.job) {
         // A drag of the last job's rows means nothing in this one.
         EndLineDrag(false);
+        if (view_.job) scrollTops_[view_.job] = scroll.y;
         view_.job = shown;
         scroll = POINT{};
+        // Each job comes back at its own vertical place (kept within its
+        // rows when they are laid out).
+        const auto kept = scrollTops_.find(shown);
+        if (kept != scrollTops_.end()) scroll.y = kept->second;
         // The cursor of the last job means nothing in this one.
         ClearItems();
     }
@@ -186,6 +191,7 @@ void GuiFolderBox::ApplyFilter() {
 void GuiFolderBox::ReleaseJob() {
     view_.job = SpareJob();
     measured_.clear();
+    scrollTops_.clear();
     ClearItems();
     scroll = POINT{};
     mode = static_cast<uint16_t>(mode & ~(ModeFocus | ModeMultiple));

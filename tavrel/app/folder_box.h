@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "tavrel/app/strip_view.h"
@@ -229,7 +230,10 @@ public:
     // as it was: a resize, a divider drag, a filter, the simple view).
     void LayoutColumns();
     // The job goes: its measurements are forgotten.
-    void ForgetJob(const JobGroupUnit* job) { measured_.erase(job); }
+    void ForgetJob(const JobGroupUnit* job) {
+        measured_.erase(job);
+        scrollTops_.erase(job);
+    }
     void MeasureSideColumns(HDC dc, uint32_t side);
     // The text column's width: the widest line, found without measuring
     // the lines that cannot be the widest.
@@ -383,6 +387,9 @@ private:
     // every line of a long text again at each tab switch or resize would
     // cost seconds.
     std::unordered_set<const JobGroupUnit*> measured_;
+    // The vertical scroll position each job had when another was shown, so
+    // that a tab comes back where the user left it.
+    std::unordered_map<const JobGroupUnit*, LONG> scrollTops_;
 };
 
 // The spare job of the job list (kind none), made on first use.

@@ -245,6 +245,21 @@ bool GuiMainDialog::ConfirmUnsavedEdits(JobGroupUnit* only) {
     return saved;
 }
 
+bool GuiMainDialog::ConfirmReload(JobGroupUnit* only, uint32_t mode) {
+    if (!JobLayer::ConfigStore::Instance().backupDisabled) return true;
+    bool edited = false;
+    for (const WinTabBarItemUnit& tab : views.tabBar.items) {
+        const JobGroupUnit* job = GuiTabBar::JobOf(&tab);
+        if (!job || (only && job != only)) continue;
+        if (mode == JobLayer::ModeBoth && (job->flags & JobLayer::JobChanged)) edited = true;
+        for (uint32_t side = 0; side < 2; ++side) {
+            if (JobLayer::ModeNamesSide(mode, side) && (job->Content(side).flags & JobLayer::ContentChanged))
+                edited = true;
+        }
+    }
+    return !edited || ConfirmUnsavedEdits(only);
+}
+
 bool GuiMainDialog::OnClose() {
     if (restarting) return true;
     if (JobLayer::ConfigStore::Instance().backupDisabled && HasUnsavedEdits()) return ConfirmUnsavedEdits();

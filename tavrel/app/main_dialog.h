@@ -73,6 +73,10 @@ public:
     // tab's job, or only the one given). False when the window or the tab
     // is to stay.
     bool ConfirmUnsavedEdits(JobGroupUnit* only = nullptr);
+    // Before a reload throws edits away: without backups, a job (or every
+    // tab's, for none) with edits on a side of the mode is asked about as
+    // closing asks. False when the edits are to stay.
+    bool ConfirmReload(JobGroupUnit* only, uint32_t mode);
 
     GuiTMenuExecution titleMenu;
     GuiViewSet views;

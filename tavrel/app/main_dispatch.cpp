@@ -26,8 +26,6 @@ using WinLayer::WinView;
 namespace {
 
 RAW_CONSTANT_TEXT(GroupSwitchText, "-g ")
-RAW_CONSTANT_TEXT(RestartFilePrefixText, "Tavrel_Restart_")
-RAW_CONSTANT_TEXT(RestartFileSuffixText, ".txt")
 
 // Whether a selected row of the box has content on the side.
 bool SelectedRowHasContent(GuiFolderBox& box, uint32_t side) {
@@ -40,16 +38,6 @@ bool SelectedRowHasContent(GuiFolderBox& box, uint32_t side) {
     return false;
 }
 
-// A new file outside the program's temporary folder (which goes at close)
-// for the pair lines a restarted instance opens.
-RawString NewRestartFilePath() {
-    RawString name = RestartFilePrefixText();
-    name.AppendInt(static_cast<int32_t>(GetCurrentProcessId()));
-    name.AppendAscii("_");
-    name.AppendInt(static_cast<int32_t>(GetTickCount() & 0x7FFFFFFF));
-    name.Append(RestartFileSuffixText());
-    return RawLayer::PathJoin(RawLayer::ApiGetTempPath(RawLayer::KindUtf8), name);
-}
 
 }  // namespace
 
@@ -156,16 +144,16 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
             }
             break;
         case CmdReloadTab:
-            ReloadCurrent(JobLayer::ModeBoth);
+            if (job && ConfirmReload(job, JobLayer::ModeBoth)) ReloadCurrent(JobLayer::ModeBoth);
             break;
         case CmdReloadAll:
-            ReloadAllTabs(views);
+            if (ConfirmReload(nullptr, JobLayer::ModeBoth)) ReloadAllTabs(views);
             break;
         case CmdReloadSide1:
-            ReloadCurrent(JobLayer::ModeSide1);
+            if (job && ConfirmReload(job, JobLayer::ModeSide1)) ReloadCurrent(JobLayer::ModeSide1);
             break;
         case CmdReloadSide2:
-            ReloadCurrent(JobLayer::ModeSide2);
+            if (job && ConfirmReload(job, JobLayer::ModeSide2)) ReloadCurrent(JobLayer::ModeSide2);
             break;
         case CmdSaveSide1:
             SaveCurrent(JobLayer::ModeSide1);

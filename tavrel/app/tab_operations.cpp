@@ -31,6 +31,8 @@ RAW_CONSTANT_TEXT(PairSwitchText, "-t ")
 RAW_CONSTANT_TEXT(BlankText, " ")
 RAW_CONSTANT_TEXT(NoPairLineErrorText, "NoPairLineError")
 RAW_CONSTANT_TEXT(ClipboardErrorText, "ClipboardError")
+RAW_CONSTANT_TEXT(RestartFilePrefixText, "Tavrel_Restart_")
+RAW_CONSTANT_TEXT(RestartFileSuffixText, ".txt")
 
 const RawLayer::RawLocaleRecord* ToolMessageTexts() {
     static const RawLayer::RawLocaleRecord table[] = {
@@ -172,6 +174,16 @@ bool OpenGroupFile(GuiViewSet& views, const RawString& path) {
 void OpenStartSource(GuiViewSet& views, const JobLayer::StartSource& source) {
     switch (source.kind) {
     case JobLayer::StartGroupFile:
+        if (IsRestartFilePath(source.path1)) {
+            // The previous instance's tabs: the file is no pair file of the
+            // user's, and nobody else reads it.
+            JobLayer::GuiProfileStore& profile = JobLayer::GuiProfileStore::Instance();
+            const RawString last = profile.lastPairFile;
+            OpenGroupFile(views, source.path1);
+            profile.lastPairFile = last;
+            RawLayer::ApiDeleteFile(source.path1);
+            return;
+        }
         OpenGroupFile(views, source.path1);
         return;
     case JobLayer::StartPairText:
@@ -221,6 +233,11 @@ bool WriteTabPairFile(const GuiTabBar& tabBar, const RawString& path) {
     bool written = false;
     {
         RawLayer::RawLineFile file(temporary);
+        // UTF-8 with a byte-order mark: without the mark a short file of
+        // paths can be guessed as another encoding and read back as other
+        // paths.
+        file.SetTextKind(RawLayer::KindUtf8);
+        file.SetOptions(file.Options() | RawLayer::LineFileWriteMark);
         written = file.BeginWrite();
         if (written) {
             GuiEnumTabKeep keep(file);
@@ -258,6 +275,37 @@ bool SaveTabPairs(GuiViewSet& views, WinLayer::WinPathDialog& chooser, WinLayer:
     // Texts the chooser met for the first time go to the language file.
     RawLayer::LanguageTable::SaveChanges();
     return written;
+}
+
+// ---- the restart's pair file ------------------------------------------------------
+
+RawString NewRestartFilePath() {
+    RawString name = RestartFilePrefixText();
+    name.AppendInt(static_cast<int32_t>(GetCurrentProcessId()));
+    name.AppendAscii("_");
+    name.AppendInt(static_cast<int32_t>(GetTickCount() & 0x7FFFFFFF));
+    name.Append(RestartFileSuffixText());
+    return RawLayer::PathJoin(RawLayer::ApiGetTempPath(RawLayer::KindUtf8), name);
+}
+
+bool IsRestartFilePath(const RawString& path) {
+    const RawString full = NormalisedPath(path);
+    const RawString temporary = NormalisedPath(RawLayer::ApiGetTempPath(RawLayer::KindUtf8));
+    if (full.IsEmpty() || temporary.IsEmpty()) return false;
+    std::wstring folder = WideOf(RawLayer::PathWithoutTrailingSeparators(temporary));
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    const std::wstring head = folder + WideOf(RestartFilePrefixText());
+    const std::wstring tail = WideOf(RestartFileSuffixText());
+    std::wstring name = WideOf(full);
+    if (name.size() <= head.size() + tail.size()) return false;
+    // Directly in the temporary folder, compared without case.
+    if (name.find(L'\\', folder.size()) != std::wstring::npos) return false;
+    std::wstring upperHead = head, upperTail = tail;
+    CharUpperBuffW(&name[0], static_cast<DWORD>(name.size()));
+    CharUpperBuffW(&upperHead[0], static_cast<DWORD>(upperHead.size()));
+    CharUpperBuffW(&upperTail[0], static_cast<DWORD>(upperTail.size()));
+    return name.compare(0, upperHead.size(), upperHead) == 0 &&
+           name.compare(name.size() - upperTail.size(), upperTail.size(), upperTail) == 0;
 }
 
 // ---- the current pair ------------------------------------------------------------

@@ -37,7 +37,8 @@ public:
 
 // Opens the start source by its kind: a group file, a pair text as one tab,
 // side 1, side 2 or both loaded into the current tab (both in one step, so
-// no side is loaded twice).
+// no side is loaded twice). A restart's pair file is deleted once read, and
+// not remembered as the last pair file.
 void OpenStartSource(GuiViewSet& views, const JobLayer::StartSource& source);
 // One tab per pair line of the file, in file order after the current tab;
 // an empty start tab gives way to the first pair. False when the file
@@ -56,16 +57,23 @@ bool PairHoldsComma(const JobGroupUnit& job);
 // The current job's pair line; empty without one.
 RawLayer::RawString CurrentPairLine(GuiViewSet& views);
 
-// Writes one pair line per tab into a file: a temporary file beside it is
-// written whole and then put in place, so a failure keeps the old file as
-// it was. A read-only file is never replaced. False when the file could
-// not be written whole.
+// Writes one pair line per tab into a file, UTF-8 with a byte-order mark: a
+// temporary file beside it is written whole and then put in place, so a
+// failure keeps the old file as it was. A read-only file is never replaced.
+// False when the file could not be written whole.
 bool WriteTabPairFile(const GuiTabBar& tabBar, const RawLayer::RawString& path);
 // Asks for a file (the chooser run over the owner) and writes the pair file
 // there; a name without extension gets "PairFileExtension", and an existing
 // file is replaced only after the chooser's "Overwrite" question. A failed
 // write reports "WriteError". True when the file was written.
 bool SaveTabPairs(GuiViewSet& views, WinLayer::WinPathDialog& chooser, WinLayer::WinView& owner);
+
+// A new path for the pair file a restart hands to the next instance: in the
+// system's temporary folder (the program's own goes at close), named
+// "Tavrel_Restart_<process>_<tick>.txt".
+RawLayer::RawString NewRestartFilePath();
+// Whether a path names such a file.
+bool IsRestartFilePath(const RawLayer::RawString& path);
 
 // The current pair line on the clipboard; nothing without one.
 bool CopyPairPathsToClipboard(GuiViewSet& views);

@@ -735,6 +735,34 @@ JobBackupItemUnit* JobBackupUnit::AddItem(uint32_t infoType, const RawString& pa
     return item;
 }
 
+bool JobBackupUnit::DropItem(JobBackupItemUnit* item) {
+    if (!item || !items_.ContainsUnit(item)) return false;
+    const uint32_t type = item->InfoType();
+    if (type != BackupInfoSaveFile && type != BackupInfoCopyFile && type != BackupInfoDiscardFile)
+        return false;
+    // A folder moved aside is the only state left of it.
+    if (type != BackupInfoDiscardFile && item->SubInfoType() == BackupSubDirectory) return false;
+    // A failed store has cleared its own leavings and marked the item: a
+    // file at its name then is none of its own.
+    const RawString kept = item->KeptPath();
+    if (item->Restorable() && !kept.IsEmpty() && PathExists(kept) && !FolderExists(kept))
+        DeleteBackupFile(kept);
+    items_.Remove(item);
+    return true;
+}
+
+bool JobBackupUnit::Finish(JobBackupUnit* backup) {
+    if (!backup) return false;
+    if (backup->items_.Count() > 0) return Write(*backup);
+    JobBackupList* store = backup->OwnerStore();
+    if (backup->state_ == BackupStateNew && backup->claimed_) ApiRemoveDirectory(backup->folder_);
+    if (store) {
+        JobBackupStoreGuard guard(*store);
+        store->Remove(backup);
+    }
+    return true;
+}
+
 bool JobBackupUnit::Write(JobBackupUnit& backup) {
     if (backup.state_ != BackupStateNew) return true;
     if (!backup.claimed_) {

@@ -359,6 +359,16 @@ public:
     // Create + Set for one path, with this backup's folder; null when Set
     // failed (the item is then dropped again).
     JobBackupItemUnit* AddItem(uint32_t infoType, const RawString& path);
+    // Takes back an item whose operation did not happen: a "SaveFile",
+    // "CopyFile" or "DiscardFile" item, whose path was left as it was, loses
+    // its kept copy and leaves the backup. False (and nothing done) for
+    // other kinds, whose kept state may be the only one.
+    bool DropItem(JobBackupItemUnit* item);
+    // Writes "Backup.ini" when the backup holds an item; a backup left
+    // without any records nothing: its empty folder is removed and it
+    // leaves the store (the unit is deleted). True when the backup was
+    // written or dropped.
+    static bool Finish(JobBackupUnit* backup);
 
     // ---- loading --------------------------------------------------------------
     // A backup with state 2 over a folder, filled from its "Backup.ini" (an

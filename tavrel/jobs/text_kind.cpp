@@ -191,7 +191,7 @@ int32_t NumberedIndex(const JobContentList& content, const JobLineUnit& line) {
 }
 
 bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64_t limit,
-               bool& lastLineEnded) {
+               bool& lastLineEnded, bool reportReadError) {
     if (limit > TextLoadingHardLimit) limit = TextLoadingHardLimit;
     RawLayer::SmallBlockBatches blocks;
     while (hasLine) {
@@ -221,11 +221,75 @@ bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64
         default:
             // The reader could not go on (a failed read, a broken character
             // at the end of a UTF-16 file): the side is not the whole file.
-            ReportError(ReadErrorText(), content.path);
+            if (reportReadError) ReportError(ReadErrorText(), content.path);
             content.flags = static_cast<uint16_t>(content.flags | ContentUnreadable);
             return false;
     }
 }
+
+namespace {
+
+enum TextReadResult { TextReadDone, TextReadFailed, TextReadNotUtf16 };
+
+// Reads the side's file with a reader of the given decoder flags. A file
+// whose UTF-16 kind was only guessed (no mark) and that does not decode as
+// UTF-16 reports nothing and gives TextReadNotUtf16.
+TextReadResult ReadTextFile(JobSideRecord& side, JobContentList& content, JobLineBaseData& data,
+                            int64_t limit, uint32_t decoderFlags) {
+    const RawString& path = content.path;
+    RawLineFile reader(path, TextReadChunk);
+    // A line longer than the limit is kept cut at the limit (on a whole
+    // character), and the load stops there: "TooLargeFile" (ReadLines).
+    reader.SetMaxLineLength(static_cast<int32_t>(limit < 0x7FFFFFFF ? limit : 0x7FFFFFFF));
+    // Each line's text is copied once, into its unit, straight from the
+    // read buffer.
+    reader.SetOptions(reader.Options() | RawLayer::LineFileKeepLongLine | RawLayer::LineFileViewText |
+                      RawLayer::LineFileDecoderFlagsGiven | decoderFlags);
+    if (!reader.Open()) {
+        bool opened = reader.State() != RawLayer::LineStateOpenFailed;
+        ReportError(opened ? ReadErrorText() : ReadOpenErrorText(), path);
+        content.flags = static_cast<uint16_t>(content.flags | ContentUnreadable);
+        return TextReadFailed;
+    }
+
+    uint64_t size = 0;
+    if (reader.File().Size(size)) content.fileSize = size;
+    content.flags = static_cast<uint16_t>(content.flags | ContentRead);
+
+    // The file's kind as the reader found it; 7-bit text (0) and bytes that
+    // do not look like text (8) are kept as they stand, as UTF-8.
+    uint8_t fileKind = reader.FileKind();
+    if (fileKind == 0 || fileKind > RawLayer::KindUtf16) fileKind = RawLayer::KindUtf8;
+    const bool guessedUtf16 =
+        (fileKind == RawLayer::KindUtf16BE || fileKind == RawLayer::KindUtf16LE) && !reader.HasMark();
+    data.textKind = LineTextKindOf(fileKind);
+    data.markKind = reader.MarkKind();
+
+    bool hasLine = reader.ReadLine();
+    if (reader.HasMark())
+        content.flags = static_cast<uint16_t>(content.flags | ContentByteOrderMark);
+    else
+        content.flags = static_cast<uint16_t>(content.flags & ~ContentByteOrderMark);
+    // The first line's line end is written after every line; a first line
+    // without one (a one-line file, an empty file) gives CR LF, so that
+    // lines added later never run together.
+    if (hasLine && reader.Line().lineEndCount > 0)
+        content.lineEnd = reader.Line().LineEndText();
+    else
+        content.lineEnd = CrLfText(hasLine ? reader.Line().text.Kind() : data.textKind);
+
+    bool lastLineEnded = true;
+    bool result = ReadLines(reader, content, hasLine, limit, lastLineEnded, !guessedUtf16);
+    if (!result && guessedUtf16 && (content.flags & ContentUnreadable)) return TextReadNotUtf16;
+    data.lastLineEnded = lastLineEnded;
+    content.ShrinkToFit();
+
+    content.encodingKind = fileKind;
+    side.encodingText = RawLayer::EncodingKindName(fileKind, reader.HasMark());
+    return result ? TextReadDone : TextReadFailed;
+}
+
+}  // namespace
 
 bool LoadTextSide(JobSideRecord& side, JobContentList& content) {
     JobLineBaseData* data = LineBaseData(side);
@@ -269,53 +333,17 @@ bool LoadTextSide(JobSideRecord& side, JobContentList& content) {
 
     int64_t limit = ConfigStore::Instance().maxTextLoading;
     if (limit < 1) limit = 1;
-    RawLineFile reader(path, TextReadChunk);
-    // A line longer than the limit is kept cut at the limit (on a whole
-    // character), and the load stops there: "TooLargeFile" (ReadLines).
-    reader.SetMaxLineLength(static_cast<int32_t>(limit < 0x7FFFFFFF ? limit : 0x7FFFFFFF));
-    // Each line's text is copied once, into its unit, straight from the
-    // read buffer.
-    reader.SetOptions(reader.Options() | RawLayer::LineFileKeepLongLine | RawLayer::LineFileViewText);
-    if (!reader.Open()) {
-        bool opened = reader.State() != RawLayer::LineStateOpenFailed;
-        ReportError(opened ? ReadErrorText() : ReadOpenErrorText(), path);
-        content.flags = static_cast<uint16_t>(content.flags | ContentUnreadable);
-        return false;
+    const uint32_t flags = RawLayer::LineDecodeDetectMark | RawLayer::LineDecodeSkipMark |
+                           RawLayer::LineDecodeGuess;
+    TextReadResult result = ReadTextFile(side, content, *data, limit, flags);
+    if (result == TextReadNotUtf16) {
+        // A stray zero byte made the guess say UTF-16: read the file as the
+        // 8-bit text it is.
+        content.ResetForLoad();
+        result = ReadTextFile(side, content, *data, limit, flags | RawLayer::LineDecodeGuess8Bit);
+        if (result == TextReadNotUtf16) result = TextReadFailed;
     }
-
-    uint64_t size = 0;
-    if (reader.File().Size(size)) content.fileSize = size;
-    content.flags = static_cast<uint16_t>(content.flags | ContentRead);
-
-    // The file's kind as the reader found it; 7-bit text (0) and bytes that
-    // do not look like text (8) are kept as they stand, as UTF-8.
-    uint8_t fileKind = reader.FileKind();
-    if (fileKind == 0 || fileKind > RawLayer::KindUtf16) fileKind = RawLayer::KindUtf8;
-    data->textKind = LineTextKindOf(fileKind);
-    data->markKind = reader.MarkKind();
-
-    bool hasLine = reader.ReadLine();
-    if (reader.HasMark())
-        content.flags = static_cast<uint16_t>(content.flags | ContentByteOrderMark);
-    else
-        content.flags = static_cast<uint16_t>(content.flags & ~ContentByteOrderMark);
-    // The first line's line end is written after every line; a first line
-    // without one (a one-line file, an empty file) gives CR LF, so that
-    // lines added later never run together.
-    if (hasLine && reader.Line().lineEndCount > 0)
-        content.lineEnd = reader.Line().LineEndText();
-    else
-        content.lineEnd = CrLfText(hasLine ? reader.Line().text.Kind() : data->textKind);
-
-    bool lastLineEnded = true;
-    bool result = ReadLines(reader, content, hasLine, limit, lastLineEnded);
-    data->lastLineEnded = lastLineEnded;
-    content.ShrinkToFit();
-
-
-    content.encodingKind = fileKind;
-    side.encodingText = RawLayer::EncodingKindName(fileKind, reader.HasMark());
-    return result;
+    return result == TextReadDone;
 }
 
 // ---------------------------------------------------------------------------
@@ -537,37 +565,39 @@ bool RunSideFileFlow(JobGroupUnit& job, uint32_t mode, bool save, SideFileWriter
             backup ? backup->AddItem(save ? BackupInfoSaveFile : BackupInfoDiscardFile, path)
                    : nullptr;
         if (!item || !JobBackupItemUnit::Store(*item)) {
-            // Without its backup the side is left alone, edits and all.
+            // Without its backup the side is left alone, edits and all, and
+            // the backup records nothing of it.
             ReportError(BackupErrorText(), path);
+            if (item) backup->DropItem(item);
             if (!temporary.IsEmpty()) RawLayer::ApiDeleteFile(temporary);
             all = false;
             continue;
         }
+        bool done = false;
         if (save) {
-            if (PutTemporaryInPlace(temporary, path)) {
-                content.flags = static_cast<uint16_t>(content.flags & ~ContentChanged);
-            } else {
-                ReportError(WriteErrorText(), path);
-                all = false;
-            }
+            done = PutTemporaryInPlace(temporary, path);
+            if (!done) ReportError(WriteErrorText(), path);
         } else if (backup->StateValue() == BackupStateNew && backup->Claimed() &&
                    !item->KeptPath().IsEmpty()) {
-            if (write(job, s, item->KeptPath())) {
-                content.flags = static_cast<uint16_t>(content.flags & ~ContentChanged);
-            } else {
-                ReportError(BackupErrorText(), path);
-                all = false;
-            }
+            done = write(job, s, item->KeptPath());
+            if (!done) ReportError(BackupErrorText(), path);
         } else if (backup->StateValue() == BackupStateDisabled) {
             // Backups are off: the edits are dropped without a copy.
-            content.flags = static_cast<uint16_t>(content.flags & ~ContentChanged);
+            done = true;
         } else {
             ReportError(BackupErrorText(), path);
-            all = false;
         }
+        if (!done) {
+            // The file is as it was: a record of a save or discard that did
+            // not happen would mislead a later restore.
+            backup->DropItem(item);
+            all = false;
+            continue;
+        }
+        content.flags = static_cast<uint16_t>(content.flags & ~ContentChanged);
         if (!JobBackupItemUnit::SetConsistency(*item)) ReportError(BackupErrorText(), path);
     }
-    if (backup) JobBackupUnit::Write(*backup);
+    JobBackupUnit::Finish(backup);
     JobGroupUnit::RecheckFromRows(&job);
     return all;
 }

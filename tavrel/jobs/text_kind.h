@@ -159,10 +159,10 @@ bool LoadTextSide(JobSideRecord& side, JobContentList& content);
 // first line that starts at `limit` bytes or later, and after a line longer
 // than the reader's bound (the reader hands out its cut start)
 // ("TooLargeFile", content flag 32, false), and at a reader failure
-// ("ReadError", content flag 64, false); true at the end of the file. The
-// last line appended tells whether it had a line end.
+// ("ReadError" unless told not to report it, content flag 64, false); true at
+// the end of the file. The last line appended tells whether it had a line end.
 bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64_t limit,
-               bool& lastLineEnded);
+               bool& lastLineEnded, bool reportReadError = true);
 
 // Gives every line of the content list its number, 1, 2, 3, ...
 void NumberLines(JobContentList& content);

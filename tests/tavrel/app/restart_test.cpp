@@ -11,6 +11,7 @@
 #include "app_fixture.h"
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/tab_operations.h"
+#include "tavrel/jobs/gui_profile.h"
 #include "tavrel/jobs/pair_line.h"
 #include "tavrel/jobs/shell_commands.h"
 
@@ -71,7 +72,7 @@ TEST(RestartTest, StartsAgainWithAGroupFileOfBothTabsThenCloses) {
     const size_t start = switchAt + 5;
     const std::wstring file = line.substr(start, line.find(L'"', start) - start);
     EXPECT_EQ(TestSupport::Ws(run.Dialog().restartFile), file);
-    EXPECT_EQ(TestSupport::FileText(file), expected);
+    EXPECT_EQ(TestSupport::FileText(file), "\xEF\xBB\xBF" + expected);
     // Outside this instance's temporary folder, which went with the window.
     EXPECT_EQ(file.find(temp), std::wstring::npos);
     DeleteFileW(file.c_str());
@@ -87,4 +88,25 @@ TEST(RestartTest, AFailedStartKeepsTheWindowAndItsTabs) {
     EXPECT_EQ(run.Views().tabBar.Count(), 2);
     EXPECT_EQ(run.Dialog().restarting, 0);
     EXPECT_TRUE(run.Dialog().restartFile.IsEmpty());
+}
+
+TEST(RestartTest, TheStartedInstanceDeletesTheHandedFileAndDoesNotRememberIt) {
+    AppRun run;
+    run.WriteProfile();
+    for (const wchar_t* name : {L"a.txt", L"b.txt"})
+        TestSupport::WriteFileBytes(run.folder.Join(name), std::string("text\r\n"));
+    // Where and how a restart names the file it hands over.
+    wchar_t temporary[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temporary);
+    const std::wstring file = std::wstring(temporary) + L"Tavrel_Restart_" +
+                              std::to_wstring(GetCurrentProcessId()) + L"_1.txt";
+    const std::string line = TestSupport::S(JobLayer::FormatTabPairLine(
+        W(run.folder.Join(L"a.txt")), W(run.folder.Join(L"b.txt")), JobLayer::StatusAll, JobLayer::JobEditFlags()));
+    ASSERT_TRUE(TestSupport::WriteFileBytes(file, "\xEF\xBB\xBF" + line + "\r\n"));
+    ASSERT_TRUE(run.Start(L"-g " + Quoted(file)));
+    ASSERT_EQ(run.Views().tabBar.Count(), 1);
+    EXPECT_EQ(TestSupport::Ws(run.Views().tabBar.CurrentJob()->Path(1)), run.folder.Join(L"b.txt"));
+    EXPECT_FALSE(TestSupport::FileExists(file));
+    EXPECT_NE(TestSupport::Ws(JobLayer::GuiProfileStore::Instance().lastPairFile), file);
+    DeleteFileW(file.c_str());
 }

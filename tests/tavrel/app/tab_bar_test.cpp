@@ -334,5 +334,99 @@ TEST_F(TabBarTest, ClosingAnEditedTabWithoutBackupsAsksFirst) {
     EXPECT_TRUE(BoxJobIsAlive());
 }
 
+TEST_F(TabBarTest, EachTabComesBackAtItsOwnVerticalPlace) {
+    std::string longText;
+    for (int i = 0; i < 300; ++i) longText += "line " + std::to_string(i) + "\n";
+    const auto one = Pair(L"v", longText, longText + "x\n");
+    const auto two = Pair(L"w", "y\n" + longText, longText);
+    OpenPair(one.first, one.second);
+    Bar().InsertJob(nullptr, JobLayer::JobGroupList::Instance().FindOrOpenPair(P(two.first), P(two.second)));
+    PumpUntilIdle();
+    ASSERT_EQ(Bar().Count(), 2);
+    RECT client{};
+    GetClientRect(Bar().window, &client);
+    Bar().UpdateGeometry(client);
+    auto clickTab = [&](int32_t index) {
+        const WinTabBarItemUnit* item = Bar().ItemAtIndex(index);
+        const int x = static_cast<int>((item->left + item->right) / 2 - Bar().offset);
+        const int y = (client.top + client.bottom) / 2;
+        SendMouse(Bar().window, WM_LBUTTONDOWN, x, y, MK_LBUTTON);
+        SendMouse(Bar().window, WM_LBUTTONUP, x, y, 0);
+        PumpUntilIdle();
+        Capture();
+        EXPECT_EQ(Current(), GuiTabBar::JobOf(item));
+    };
+    auto pageDown = [&](int pages) {
+        for (int i = 0; i < pages; ++i) SendMessageW(Box().window, WM_VSCROLL, SB_PAGEDOWN, 0);
+        PumpUntilIdle();
+        Capture();
+        return Box().scroll.y;
+    };
+    clickTab(0);
+    const LONG first = pageDown(3);
+    ASSERT_GT(first, 0);
+    clickTab(1);
+    EXPECT_EQ(Box().scroll.y, 0);
+    const LONG second = pageDown(1);
+    ASSERT_GT(second, 0);
+    ASSERT_NE(second, first);
+    clickTab(0);
+    EXPECT_EQ(Box().scroll.y, first);
+    clickTab(1);
+    EXPECT_EQ(Box().scroll.y, second);
+}
+
+TEST_F(TabBarTest, ReloadingAnEditedSideWithoutBackupsAsksFirst) {
+    WriteProfile("", "BackupDisabled=True\r\n");
+    const auto files = Pair(L"r", "keep\n", "other\n");
+    OpenPair(files.first, files.second);
+    ASSERT_TRUE(JobLayer::ConfigStore::Instance().backupDisabled);
+    GuiFolderBox& box = Box();
+    ASSERT_TRUE(AppLayer::SetSideEditable(box, 0, true));
+    JobGroupUnit* job = Current();
+    box.SetCurrentSide(0);
+    job->side1.cursorRow = job->side1.anchorRow = 0;
+    job->side1.cursorColumn = job->side1.anchorColumn = 0;
+    SendMessageW(box.window, WM_CHAR, 'z', 0);
+    ASSERT_TRUE(job->content1.flags & JobLayer::ContentChanged);
+    auto answer = [](const char* button, bool* asked) {
+        RunLater(300, [button, asked] {
+            const HWND question = AppTest::FindThreadWindow(L"Class_InfoDialog");
+            *asked = question != nullptr;
+            if (!question) return;
+            RawLayer::RawParameterList press;
+            press.SetText(RawLayer::RawString::FromText("Button"), RawLayer::RawString::FromText(button));
+            WinLayer::WinMessage::SendPointer(question, WinLayer::WinMessage::PressButton, 0,
+                                              reinterpret_cast<LPARAM>(&press));
+        });
+    };
+    ModalWatchdog watchdog(20000);
+    // Cancel: every reload that covers the edited side keeps the edit.
+    for (const uint16_t code : {AppLayer::CmdReloadTab, AppLayer::CmdReloadAll, AppLayer::CmdReloadSide1}) {
+        bool asked = false;
+        answer("Cancel", &asked);
+        Command(code);
+        PumpUntilIdle();
+        EXPECT_TRUE(asked) << code;
+        EXPECT_EQ(S(Current()->content1.At(0)->Text()), "zkeep") << code;
+    }
+    // The other side's reload has nothing to throw away: no question.
+    bool asked = false;
+    answer("Cancel", &asked);
+    Command(AppLayer::CmdReloadSide2);
+    PumpUntilIdle();
+    PumpFor(500);
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(S(Current()->content1.At(0)->Text()), "zkeep");
+    // No: the edit goes and the file is read again.
+    answer("No", &asked);
+    Command(AppLayer::CmdReloadTab);
+    PumpUntilIdle();
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(S(Current()->content1.At(0)->Text()), "keep");
+    EXPECT_EQ(FileText(files.first), "keep\n");
+    EXPECT_FALSE(watchdog.Fired());
+}
+
 }  // namespace
 }  // namespace TabViewTest

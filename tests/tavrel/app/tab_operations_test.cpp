@@ -5,6 +5,8 @@
 // RUN_UNDER_BOTH_CODE_PAGES
 #include "tab_view_fixture.h"
 
+#include <random>
+
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -119,7 +121,7 @@ TEST_F(TabOperationsTest, SavedPairsOpenAgainFromTheCommandLineAndFromADrop) {
     EXPECT_NE(lines[1].find("<Opt>"), std::string::npos);
     EXPECT_EQ(Save(temp.Join(L"pairs"), 0), "");
     const std::wstring file = temp.Join(L"pairs.txt");
-    EXPECT_EQ(FileText(file), Joined(lines));
+    EXPECT_EQ(FileText(file), "\xEF\xBB\xBF" + Joined(lines));
     EXPECT_EQ(Ws(JobLayer::GuiProfileStore::Instance().lastPairFile), file);
     // The line end in a UTF-16 file's own byte order.
     for (const uint8_t kind : {RawLayer::KindUtf16BE, RawLayer::KindUtf16LE}) {
@@ -153,6 +155,38 @@ TEST_F(TabOperationsTest, SavedPairsOpenAgainFromTheCommandLineAndFromADrop) {
     PostMessageW(Views().tabBar.window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
     PumpUntilIdle();
     EXPECT_EQ(TabLines(), lines);
+}
+
+TEST_F(TabOperationsTest, PairFilesReadBackAsWrittenWhateverTheirLetters) {
+    // Random pairs written as a pair file and opened again by the group-file
+    // reader: letters of many scripts, few of them in a short file, which an
+    // unmarked file could have guessed as another encoding.
+    Open(L"");
+    const wchar_t pool[] = {L'a', L'Z', L'_', L' ', 0x00E9, 0x00A5, 0x0416, 0x2014, 0x2022,
+                            0x3042, 0x30AB, 0x4E9C, 0xFF76, 0x00B7};
+    std::mt19937 random(11);
+    const std::wstring file = temp.Join(L"pairs.txt");
+    for (int round = 0; round < 200; ++round) {
+        std::wstring paths[2];
+        for (std::wstring& path : paths) {
+            path = L"C:\\";
+            const int letters = 1 + static_cast<int>(random() % 4);
+            for (int i = 0; i < letters; ++i) path += pool[random() % (sizeof(pool) / sizeof(pool[0]))];
+            path += L"file.txt";
+        }
+        if (round == 0) paths[0] = L"C:\\\u2014file.txt";
+        SCOPED_TRACE(Utf8(paths[0]) + " | " + Utf8(paths[1]));
+        ASSERT_EQ(Views().tabBar.items.Count(), 1);
+        Current()->content1.path = W(paths[0]);
+        Current()->content2.path = W(paths[1]);
+        ASSERT_TRUE(AppLayer::WriteTabPairFile(Views().tabBar, W(file)));
+        ASSERT_TRUE(AppLayer::OpenGroupFile(Views(), W(file)));
+        EXPECT_EQ(Ws(Current()->Path(0)), paths[0]);
+        EXPECT_EQ(Ws(Current()->Path(1)), paths[1]);
+        // The tab that was there before goes, the opened one stays.
+        GuiTabBar& bar = Views().tabBar;
+        if (bar.items.Count() > 1) bar.RemoveTab(bar.ItemAtIndex(0));
+    }
 }
 
 TEST_F(TabOperationsTest, AnExistingFileIsReplacedOnlyWhenConfirmedAndAFailedSaveKeepsIt) {

@@ -406,6 +406,41 @@ TEST_F(TextKindTest, ReaderFailureIsReportedAsReadError) {
     EXPECT_EQ(logger.lines[0], Report("ReadError", path));
 }
 
+TEST_F(TextKindTest, StrayZeroByteInEightBitTextReadsAsItsBytes) {
+    // LF-only 7-bit text with one zero byte anywhere: the zero votes for
+    // UTF-16, which the file cannot be read as; read as 8-bit text, every
+    // byte comes back in its line.
+    std::mt19937 random(10);
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes;
+        const int lines = 1 + static_cast<int>(random() % 6);
+        for (int i = 0; i < lines; ++i) {
+            const int length = static_cast<int>(random() % 12);
+            for (int j = 0; j < length; ++j) bytes += static_cast<char>('a' + random() % 26);
+            if (i + 1 < lines || random() % 2) bytes += '\n';
+        }
+        bytes.insert(random() % (bytes.size() + 1), 1, '\0');
+        // An odd count of bytes, which no UTF-16 text can have.
+        if (bytes.size() % 2 == 0) bytes += 'q';
+        SCOPED_TRACE(::testing::PrintToString(bytes));
+        logger.lines.clear();
+        auto job = Open(File("zero.txt", bytes), File("b.txt", "a\n"));
+        EXPECT_TRUE(logger.lines.empty());
+        EXPECT_FALSE(job->content1.flags & ContentUnreadable);
+        EXPECT_NE(job->content1.encodingKind, uint32_t(RawLayer::KindUtf16LE));
+        EXPECT_NE(job->content1.encodingKind, uint32_t(RawLayer::KindUtf16BE));
+        std::string joined;
+        for (const JobContentUnit& unit : job->content1) {
+            const RawString& text = static_cast<const JobLineUnit&>(unit).LineText();
+            joined.append(text.Bytes(), static_cast<size_t>(text.Length()));
+            joined += '\n';
+        }
+        std::string expected = bytes;
+        if (expected.empty() || expected.back() != '\n') expected += '\n';
+        EXPECT_EQ(joined, expected);
+    }
+}
+
 TEST_F(TextKindTest, OpenAndKindFailures) {
     struct Case {
         const char* name;

@@ -129,20 +129,32 @@ TEST_F(TextSaveTest, MixedLineEndsAreNormalisedToTheFirstLinesEnd) {
 
 TEST_F(TextSaveTest, FailedWritesKeepOriginalAndEdits) {
     const std::string original = "keep me\r\nline 2\r\n";
+    JobBackupList& store = JobBackupList::Instance();
     // A read-only target.
     {
         std::wstring path = File(L"ro.txt", original);
         std::unique_ptr<JobGroupUnit> job = Open(path, L"");
         ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
         EditFirstLine(*job, 0, "changed");
+        const int32_t backups = store.Count();
         EXPECT_FALSE(job->controller->SaveFile(*job, ModeSide1));
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_EQ(FileText(path), original);
         EXPECT_NE(job->content1.flags & ContentChanged, 0);
         EXPECT_TRUE(logger.Has("WriteError"));
+        // A save that did not happen leaves no backup behind.
+        EXPECT_TRUE(BackupFolders().empty());
+        EXPECT_EQ(store.Count(), backups);
         // Once the target is writable again the same edits save.
         EXPECT_TRUE(job->controller->SaveFile(*job, ModeSide1));
         EXPECT_EQ(FileText(path), "changed\r\nline 2\r\n");
+        std::vector<std::wstring> folders = BackupFolders();
+        ASSERT_EQ(folders.size(), 1u);
+        EXPECT_EQ(FileText(folders[0] + L"\\ro.txt"), original);
+        std::string ini = FileText(folders[0] + L"\\Backup.ini");
+        EXPECT_NE(ini.find("[Action_0]"), std::string::npos);
+        EXPECT_EQ(ini.find("[Action_1]"), std::string::npos);
+        TestSupport::RemoveTree(folders[0]);
     }
     // A target held open without sharing.
     {
@@ -152,11 +164,14 @@ TEST_F(TextSaveTest, FailedWritesKeepOriginalAndEdits) {
         EditFirstLine(*job, 0, "changed");
         HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        const int32_t backups = store.Count();
         EXPECT_FALSE(job->controller->SaveFile(*job, ModeSide1));
         CloseHandle(h);
         EXPECT_EQ(FileText(path), original);
         EXPECT_NE(job->content1.flags & ContentChanged, 0);
         EXPECT_FALSE(logger.lines.empty());
+        EXPECT_TRUE(BackupFolders().empty());
+        EXPECT_EQ(store.Count(), backups);
     }
 }
 
