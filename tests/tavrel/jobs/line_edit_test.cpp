@@ -630,8 +630,15 @@ TEST_F(LineEditTest, EditsOverManyLinesTakeTimeInProportion) {
         CloseAll();
         return times;
     };
-    const std::vector<double> small = measure(10000);
-    const std::vector<double> large = measure(80000);
+    // The better of two tries: a busy machine stalls one now and then.
+    auto best = [&](int lines) {
+        std::vector<double> times = measure(lines);
+        const std::vector<double> again = measure(lines);
+        for (size_t i = 0; i < times.size(); ++i) times[i] = std::min(times[i], again[i]);
+        return times;
+    };
+    const std::vector<double> small = best(10000);
+    const std::vector<double> large = best(80000);
     const char* const names[] = {"undo of deleting every line", "deleting the first half", "copying every row",
                                  "undo of deleting every row's line", "its redo"};
     for (size_t i = 0; i < small.size(); ++i)
