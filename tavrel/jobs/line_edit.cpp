@@ -246,6 +246,25 @@ bool RawInsertLine(LineEditContext& context, int32_t index, const RawString& tex
     return true;
 }
 
+// Inserts whole lines so that line k stands at indexes[k] (strictly
+// ascending), as RawInsertLine for each in turn would.
+bool RawInsertLines(LineEditContext& context, const std::vector<int32_t>& indexes,
+                    const std::vector<RawString>& texts) {
+    const int32_t count = context.content.Count();
+    for (size_t k = 0; k < indexes.size(); ++k)
+        if (indexes[k] < 0 || indexes[k] > count + static_cast<int32_t>(k)) return false;
+    if (indexes.empty()) return false;
+    context.Prepare();
+    std::vector<JobReportUnit*> taken;
+    int32_t lastRow = -1;
+    if (!InsertLinesBefore(context.job, context.sideIndex, indexes, texts, taken, lastRow)) return false;
+    for (JobReportUnit* row : taken) context.MarkEdited(row);
+    context.rowHint = lastRow;
+    MarkChanged(context);
+    context.PlaceCursor(JobTextPosition{indexes.back(), 0});
+    return true;
+}
+
 // The cursor after the line at `index` went: at the start of the line that
 // took its place, else at the end of the new last line; unset when none is
 // left.
@@ -270,6 +289,18 @@ bool RawDeleteLine(LineEditContext& context, int32_t index, RawString* text) {
     if (!ForgetAndRemoveLine(context, line)) return false;
     MarkChanged(context);
     PlaceAfterLineDeleted(context, index);
+    return true;
+}
+
+// Deletes the whole lines at ascending indexes (`texts` receives their
+// texts), as RawDeleteLine from the last up would.
+bool RawDeleteLines(LineEditContext& context, const std::vector<int32_t>& indexes, std::vector<RawString>& texts) {
+    if (indexes.empty() || indexes.front() < 0 || indexes.back() >= context.content.Count()) return false;
+    for (size_t k = 0; k < indexes.size(); ++k) texts[k] = context.LineAt(indexes[k])->LineText();
+    context.Prepare();
+    if (!RemoveLinesForgotten(context, context.RowOfLine(context.LineAt(indexes.front())), indexes)) return false;
+    MarkChanged(context);
+    PlaceAfterLineDeleted(context, indexes.front());
     return true;
 }
 
@@ -620,10 +651,51 @@ bool PasteFromClipboard(LineEditContext& context) {
     return ReplaceSelection(context, text);
 }
 
+// A run of whole-line records applied at once, with what applying them one
+// by one gives: inserts at strictly ascending indexes (each line lands after
+// the one before), or deletes at strictly descending ones (each index still
+// that of the line's place before any went). Returns how many were applied;
+// 0 leaves the next record to ApplyUndoRecord.
+size_t ApplyLineRecordRun(LineEditContext& context, JobUndoDataUnit* const* records, size_t count) {
+    const uint32_t operation = records[0]->operation;
+    if (operation != UndoInsertLine && operation != UndoDeleteLine) return 0;
+    const bool inserts = operation == UndoInsertLine;
+    size_t run = 1;
+    while (run < count && records[run]->operation == operation &&
+           (inserts ? records[run]->startRow > records[run - 1]->startRow
+                    : records[run]->startRow < records[run - 1]->startRow))
+        ++run;
+    if (run < 2) return 0;
+    std::vector<int32_t> indexes(run);
+    std::vector<RawString> texts(run);
+    if (inserts) {
+        for (size_t k = 0; k < run; ++k) {
+            indexes[k] = records[k]->startRow;
+            texts[k] = records[k]->text;
+        }
+        if (!RawInsertLines(context, indexes, texts)) return 0;
+        for (size_t k = 0; k < run; ++k) {
+            records[k]->operation = UndoDeleteLine;
+            records[k]->text = RawString();
+        }
+    } else {
+        for (size_t k = 0; k < run; ++k) indexes[k] = records[run - 1 - k]->startRow;
+        if (!RawDeleteLines(context, indexes, texts)) return 0;
+        for (size_t k = 0; k < run; ++k) {
+            records[run - 1 - k]->operation = UndoInsertLine;
+            records[run - 1 - k]->text = texts[k];
+        }
+    }
+    return run;
+}
+
 bool UndoRedo(LineEditContext& context, bool undo) {
     if (!context.data) return false;
-    return StepUndoRecords(context.data->undo, undo,
-                           [&context](JobUndoDataUnit& record) { return ApplyUndoRecord(context, record); });
+    return StepUndoRecords(
+        context.data->undo, undo, [&context](JobUndoDataUnit& record) { return ApplyUndoRecord(context, record); },
+        [&context](JobUndoDataUnit* const* records, size_t count) {
+            return ApplyLineRecordRun(context, records, count);
+        });
 }
 
 // Typed text: one character at least, none of them a control character,
@@ -1291,23 +1363,33 @@ std::vector<int32_t> MarkedRows(const JobGroupUnit& job) {
     return rows;
 }
 
-bool StepUndoRecords(JobUndoDataList& list, bool undo, const std::function<bool(JobUndoDataUnit&)>& apply) {
+bool StepUndoRecords(JobUndoDataList& list, bool undo, const std::function<bool(JobUndoDataUnit&)>& apply,
+                     const std::function<size_t(JobUndoDataUnit* const*, size_t)>& applyRun) {
     const uint32_t count = static_cast<uint32_t>(list.Count());
     if (list.position > count) list.position = count;
     if (undo ? list.position == 0 : list.position >= count) return false;
     const uint32_t tag = list.At(static_cast<int32_t>(undo ? list.position - 1 : list.position))->tag;
-    bool any = false;
-    while (undo ? list.position > 0 : list.position < count) {
-        JobUndoDataUnit* record = list.At(static_cast<int32_t>(undo ? list.position - 1 : list.position));
+    // The records of the tag, in the order they are applied.
+    std::vector<JobUndoDataUnit*> records;
+    for (uint32_t at = list.position; undo ? at > 0 : at < count; undo ? --at : ++at) {
+        JobUndoDataUnit* record = list.At(static_cast<int32_t>(undo ? at - 1 : at));
         if (!record || record->tag != tag) break;
-        if (!apply(*record)) break;
-        if (undo)
-            --list.position;
-        else
-            ++list.position;
-        any = true;
+        records.push_back(record);
     }
-    return any;
+    size_t done = 0;
+    while (done < records.size()) {
+        size_t applied = applyRun ? applyRun(records.data() + done, records.size() - done) : 0;
+        if (applied == 0) {
+            if (!apply(*records[done])) break;
+            applied = 1;
+        }
+        done += applied;
+        if (undo)
+            list.position -= static_cast<uint32_t>(applied);
+        else
+            list.position += static_cast<uint32_t>(applied);
+    }
+    return done > 0;
 }
 
 void CursorChanged(JobViewEditor& editor) {

@@ -120,8 +120,12 @@ bool EditCommandEnabled(const JobGroupUnit& job, uint32_t side, uint32_t command
 std::vector<int32_t> MarkedRows(const JobGroupUnit& job);
 // Undo (or redo) one command: steps the list's position back (or on) over
 // every record carrying the tag of the first one met, applying each; true
-// when at least one was applied.
-bool StepUndoRecords(JobUndoDataList& list, bool undo, const std::function<bool(JobUndoDataUnit&)>& apply);
+// when at least one was applied. `applyRun`, when given, is offered the
+// records of the tag still to apply, in the order they are applied, and may
+// apply a run of them at once: it returns how many it applied, 0 to leave
+// the next one to `apply`.
+bool StepUndoRecords(JobUndoDataList& list, bool undo, const std::function<bool(JobUndoDataUnit&)>& apply,
+                     const std::function<size_t(JobUndoDataUnit* const*, size_t)>& applyRun = nullptr);
 // The editor's three cursor-changed operations, in their order.
 void CursorChanged(JobViewEditor& editor);
 // The clipboard's text cut to "MaxClipLoading" units on a character

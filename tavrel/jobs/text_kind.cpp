@@ -858,6 +858,101 @@ bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint
     return true;
 }
 
+bool InsertLinesBefore(JobGroupUnit& job, uint32_t side, const std::vector<int32_t>& indexes,
+                       const std::vector<RawString>& texts, std::vector<JobReportUnit*>& taken, int32_t& lastRow) {
+    if (side > 1 || indexes.empty() || indexes.size() != texts.size()) return false;
+    JobContentList& content = job.Content(side);
+    const int32_t lineCount = content.Count();
+    const int32_t rowCount = job.rows.Count();
+    const size_t count = indexes.size();
+    for (size_t k = 0; k < count; ++k)
+        if (indexes[k] < (k > 0 ? indexes[k - 1] + 1 : 0) || indexes[k] - static_cast<int32_t>(k) > lineCount)
+            return false;
+    auto real = [&](int32_t r) { return IsRealUnit(job.rows.At(r)->Unit(side)); };
+    // Where each new line goes, in the rows as they stand: into row
+    // takes[k] when that is not -1, else into a new row before row
+    // before[k]. Line k goes before the old line at indexes[k] - k (the end
+    // for the count); the rows keep the side's lines in order, so one walk
+    // down finds their rows.
+    std::vector<int32_t> lineBefore(count), rowBefore, takes(count, -1);
+    int32_t walked = 0;         // rows before it are passed
+    int32_t lastReal = -1;      // the last row before `walked` with a line of the side
+    int32_t lastTaken = -1;     // the row the latest new line took, else -1
+    int32_t lastInserted = -1;  // the row the latest new row went before, else -1
+    bool latestTook = false;
+    for (size_t k = 0; k < count; ++k) {
+        const int32_t old = indexes[k] - static_cast<int32_t>(k);
+        lineBefore[k] = old;
+        int32_t holder = rowCount;  // the row of that old line
+        if (old < lineCount) {
+            const JobContentUnit* unit = content.At(old);
+            holder = walked;
+            while (holder < rowCount && job.rows.At(holder)->Unit(side) != unit) ++holder;
+            if (holder >= rowCount) return false;
+        }
+        for (; walked < holder; ++walked)
+            if (real(walked)) lastReal = walked;
+        // The new line's row goes right after the last row before the old
+        // line's that holds a line of the side, old or new.
+        int32_t position = lastReal + 1;
+        if (k > 0 && latestTook && lastTaken > lastReal) position = lastTaken + 1;
+        if (k > 0 && !latestTook && lastInserted > lastReal) position = lastInserted;
+        if (position < rowCount && position != lastTaken && !real(position)) {
+            takes[k] = position;
+            lastTaken = position;
+            latestTook = true;
+        } else {
+            rowBefore.push_back(position);
+            lastInserted = position;
+            latestTook = false;
+        }
+    }
+    // Everything is made first: running out of memory leaves the side as
+    // it was.
+    std::vector<JobContentUnit*> lines;
+    std::vector<JobReportUnit*> rows;
+    try {
+        lines.reserve(count);
+        rows.reserve(rowBefore.size());
+        taken.reserve(taken.size() + count - rowBefore.size());
+        for (const RawString& text : texts) {
+            lines.push_back(NewEmptyLine(content));
+            static_cast<JobLineUnit*>(lines.back())->SetText(text);
+        }
+        for (size_t k = 0; k < count; ++k)
+            if (takes[k] < 0) rows.push_back(NewOneSidedRow(side, lines[k]));
+        content.Reserve(lineCount + static_cast<int32_t>(count));
+        job.rows.Reserve(rowCount + static_cast<int32_t>(rows.size()));
+    } catch (const std::bad_alloc&) {
+        for (JobContentUnit* unit : lines) unit->Destroy();
+        for (JobReportUnit* r : rows) delete r;
+        throw;
+    }
+    for (size_t k = 0; k < count; ++k) {
+        if (takes[k] < 0) continue;
+        JobReportUnit* row = job.rows.At(takes[k]);
+        row->SetUnit(side, lines[k]);
+        row->flags |= RowEdited;
+        row->kind = RowSame;
+        ClearDetails(*row);
+        // A row with no line on either side now holds only the new line.
+        if (!IsRealUnit(row->Unit(1 - side))) {
+            row->SetUnit(1 - side, &EmptyLineUnit());
+            row->kind = side == 0 ? RowOnly1 : RowOnly2;
+        }
+        taken.push_back(row);
+    }
+    // The row of the last line once the new rows stand: a taken row moves
+    // down by the new rows before it (all of them), a new row stands after
+    // the new rows before it.
+    const int32_t added = static_cast<int32_t>(rows.size());
+    lastRow = takes[count - 1] >= 0 ? takes[count - 1] + added : rowBefore.back() + added - 1;
+    content.InsertAtIndexes(lineBefore.data(), lines.data(), static_cast<int32_t>(count));
+    content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
+    if (!rows.empty()) job.rows.InsertAtIndexes(rowBefore.data(), rows.data(), added);
+    return true;
+}
+
 bool RemoveLines(JobGroupUnit& job, int32_t row, uint32_t side, const std::vector<int32_t>& indexes,
                  std::vector<JobReportUnit*>& touched) {
     if (side > 1 || indexes.empty()) return false;
