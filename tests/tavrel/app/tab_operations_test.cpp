@@ -203,7 +203,7 @@ TEST_F(TabOperationsTest, AnExistingFileIsReplacedOnlyWhenConfirmedAndAFailedSav
     std::vector<std::string> kept = TabLines();
     kept.erase(kept.begin() + 3, kept.end());
     EXPECT_EQ(Save(temp.Join(L"pairs"), 'O').compare(0, 24, "Overwrite on this file ?"), 0);
-    EXPECT_EQ(FileText(file), Joined(kept));
+    EXPECT_EQ(FileText(file), "\xEF\xBB\xBF" + Joined(kept));
     EXPECT_TRUE(StatusHas("NoPairLineError"));
 
     // Read-only: no replacement, the failure reported, no temporary file.
