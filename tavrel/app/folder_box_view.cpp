@@ -569,6 +569,15 @@ void GuiFolderBox::EndLineDrag(bool drop) {
         row.flags = on ? (row.flags | JobLayer::RowMarked) : (row.flags & ~static_cast<uint32_t>(JobLayer::RowMarked));
         ++index;
     }
+    // The lines are connected to the other side's cursor row: the row
+    // dropped on becomes it, at its head (the old column may lie past the
+    // end of that line).
+    if (drag_.otherSide < 2) {
+        JobLayer::JobSideRecord& other = job.Side(drag_.otherSide);
+        other.cursorRow = other.anchorRow = target;
+        other.cursorColumn = other.anchorColumn = 0;
+        other.preferredX = -1;
+    }
     if (job.controller->ConnectLines(job, target, drag_.side, drag_.dragMode == 1 ? 2 : 1) && window) {
         SendMessageW(window, WM_COMMAND, MAKEWPARAM(controlId, CmdRecompare), 0);
     }

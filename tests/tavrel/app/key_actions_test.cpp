@@ -268,24 +268,36 @@ TEST_F(KeyActionsTest, LineDragStartsPastFivePixelsAndConnectsOnRelease) {
     Mouse(WM_MOUSEMOVE, POINT{press.x + 10, press.y}, MK_LBUTTON | MK_CONTROL);
     ASSERT_EQ(Box().Drag().state, AppLayer::LineDragState::LineDrag);
     const int32_t target = Box().Count() - 1;
-    const POINT drop = CellPoint(target, 1);
+    const std::string targetText = LineText(1, target);
+    ASSERT_NE(targetText, LineText(1, job.side2.cursorRow));
+    // Near the cell's left end: the dragged line's image, drawn after the
+    // frame, leaves the rest of the cell uncovered.
+    const POINT drop = CellPoint(target, 1, Box().GetDividingPoint() + 8);
     Mouse(WM_MOUSEMOVE, drop, MK_LBUTTON | MK_CONTROL);
     EXPECT_TRUE(Box().Drag().dropAllowed);
+    // The red frame around the target's cell on the other side.
+    {
+        const DibCanvas canvas = Capture();
+        const RECT row = RowRect(target);
+        const RECT cell{Box().GetDividingPoint() + 2, row.top, Box().clientRect.right, row.bottom};
+        EXPECT_GT(canvas.CountColor(cell, RGB(0xFF, 0, 0)), 20);
+        EXPECT_EQ(canvas.CountColor(RECT{0, 0, canvas.Width(), row.top - 1}, RGB(0xFF, 0, 0)), 0);
+    }
     Mouse(WM_LBUTTONUP, drop, MK_CONTROL);
     SetModifiers(false, false);
     PumpUntilIdle();
     EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
     // The rows pair "one" with the line that was the drop target.
-    bool paired = false;
+    std::string paired;
     for (const JobReportUnit& row : job.rows) {
         const JobLayer::JobContentUnit* left = row.Unit(0);
         const JobLayer::JobContentUnit* right = row.Unit(1);
         if (left && right && !left->IsPlaceholder() && !right->IsPlaceholder() &&
             Utf8(left->Text().As(RawLayer::KindUtf16)) == "one") {
-            paired = Utf8(right->Text().As(RawLayer::KindUtf16)) != "one";
+            paired = Utf8(right->Text().As(RawLayer::KindUtf16));
         }
     }
-    EXPECT_TRUE(paired);
+    EXPECT_EQ(paired, targetText);
 }
 
 TEST_F(KeyActionsTest, ReloadDuringALineDragEndsItUnconnected) {
