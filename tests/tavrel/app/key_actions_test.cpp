@@ -300,6 +300,41 @@ TEST_F(KeyActionsTest, LineDragStartsPastFivePixelsAndConnectsOnRelease) {
     EXPECT_EQ(paired, targetText);
 }
 
+TEST_F(KeyActionsTest, AnEmptyFileTakesTypingEnterAndPasteAtLineOneAndSavesThem) {
+    WriteKeys("0x0D=InsertNewLine\r\nC-R=PasteFromClipboard\r\nC-S=SelectSide(Side1)\r\n");
+    const std::wstring path = PutText(L"1.txt", "");
+    OpenPair(path, PutText(L"2.txt", ""));
+    JobGroupUnit& job = *Current();
+    ASSERT_EQ(job.content1.Count(), 0);
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 0, true));
+    const auto ctrlKey = [this](WPARAM key) {
+        SetModifiers(false, true);
+        Key(WM_KEYDOWN, VK_CONTROL);
+        Key(WM_KEYDOWN, key);
+        Key(WM_KEYUP, key);
+        SetModifiers(false, false);
+        Key(WM_KEYUP, VK_CONTROL);
+    };
+    ctrlKey('S');
+    ASSERT_EQ(Box().CurrentSide(), 0u);
+    SendMessageW(Box().window, WM_CHAR, L'a', 1);
+    Key(WM_KEYDOWN, VK_RETURN);
+    SendMessageW(Box().window, WM_CHAR, L'b', 1);
+    EXPECT_EQ(LineText(0, 0) + "|" + LineText(0, 1), "a|b");
+    // Undone to nothing, Enter alone and a paste start the file again.
+    Run("Undo");
+    Run("Undo");
+    Run("Undo");
+    ASSERT_EQ(job.content1.Count(), 0);
+    Key(WM_KEYDOWN, VK_RETURN);
+    ASSERT_TRUE(RawLayer::ClipboardSetText(RawLayer::RawString::FromText("c\r\nd")));
+    ctrlKey('R');
+    SendMessageW(Box().window, WM_CHAR, L'e', 1);
+    PumpUntilIdle();
+    Command(AppLayer::CmdSaveFile);
+    EXPECT_EQ(FileText(path), "\r\nc\r\nde");
+}
+
 TEST_F(KeyActionsTest, ReloadDuringALineDragEndsItUnconnected) {
     OpenPair(PutText(L"1.txt", "one\ntwo\n"), PutText(L"2.txt", "uno\ndos\n"));
     const POINT press = CellPoint(0, 0);
