@@ -180,11 +180,7 @@ void GuiFolderBox::ApplyFilter() {
     layoutPending = 1;
     RefreshIfDirty();
     LayoutColumns();
-    // The cursor stays on a shown row, or there is none.
-    if (cursor >= 0) {
-        const WinListBoxItemUnit* unit = ItemAt(cursor);
-        if (unit && !unit->Reachable()) cursor = anchor = kNone;
-    }
+    EnsureCursorShown();
     if (window) InvalidateRect(window, nullptr, FALSE);
 }
 

@@ -131,6 +131,7 @@ void GuiFolderBoxDraw::DrawItem(HDC dc, const RECT& rect, int32_t index, const W
     JobGroupUnit& job = *view.job;
     const uint32_t current = box.CurrentSide();
     if (current < 2 && index == job.Side(current).cursorRow) caretRow_ = rect;
+    if (index == box.Drag().target) dropRow_ = rect;
     WinLayer::GdiPen pen(PS_SOLID, 1, kCellPen);
     WinLayer::GdiSelection keepPen(dc, pen.Get());
     const int oldMode = SetBkMode(dc, TRANSPARENT);
@@ -284,8 +285,12 @@ void GuiFolderBoxDraw::DrawOverlay(HDC dc, const RECT& rect) {
 
 void GuiFolderBoxDraw::PaintDropTarget(HDC dc) {
     const LineDragState& drag = box.Drag();
-    if (drag.state != LineDragState::LineDrag || !drag.dropAllowed || IsRectEmpty(&dropRow_)) return;
-    const RECT cell = CellOf(dropRow_, box.clientRect.right, view.dividingPoint, drag.otherSide);
+    // The target row's rectangle as this paint drew it: none when the row
+    // was not painted.
+    const RECT row = dropRow_;
+    dropRow_ = RECT{};
+    if (drag.state != LineDragState::LineDrag || !drag.dropAllowed || IsRectEmpty(&row)) return;
+    const RECT cell = CellOf(row, box.clientRect.right, view.dividingPoint, drag.otherSide);
     WinLayer::GdiBrush brush(kDropFrame);
     FrameRect(dc, &cell, brush.Handle());
 }

@@ -308,17 +308,51 @@ bool GuiFolderBox::GotoRow(int32_t row, bool clear) {
 }
 
 void GuiFolderBox::EnsureCursorShown() {
-    if (cursor < 0) return;
     RefreshIfDirty();
+    // Typing edits at a side's cursor row, shown or not, and on a row
+    // without a line of its side it edits a neighbouring line: neither
+    // side's cursor stays on a row the filter hid. It moves to the head of
+    // the nearest shown row that holds a line of its side, the next one
+    // first, or is cleared when there is none.
+    const uint32_t current = CurrentSide();
     const int32_t count = Count();
-    for (int32_t index = cursor; index < count; ++index) {
-        const WinLayer::WinListBoxItemUnit* unit = ItemAt(index);
-        if (unit && unit->Reachable()) {
-            if (index != cursor) GotoRow(index);
-            return;
+    for (uint32_t side = 0; side < 2; ++side) {
+        JobSideRecord& record = view_.job->Side(side);
+        const int32_t row = record.cursorRow;
+        const WinLayer::WinListBoxItemUnit* unit = row >= 0 ? ItemAt(row) : nullptr;
+        if (!unit || unit->Reachable()) continue;
+        JobCursor position(*view_.job, side);
+        const auto holds = [this, &position](int32_t index) {
+            const WinLayer::WinListBoxItemUnit* item = ItemAt(index);
+            return item && item->Reachable() && position.CanHold(index);
+        };
+        int32_t shown = row + 1;
+        while (shown < count && !holds(shown)) ++shown;
+        if (shown >= count) {
+            shown = row - 1;
+            while (shown >= 0 && !holds(shown)) --shown;
         }
+        if (shown >= 0 && shown < count && position.PlaceOnRow(shown)) {
+            position.column = 0;
+            position.preferredX = -1;
+            if (side == current) {
+                ApplyCursorMove(position, false);
+                continue;
+            }
+            record.cursorRow = record.anchorRow = shown;
+            record.cursorColumn = record.anchorColumn = 0;
+            record.preferredX = -1;
+        } else {
+            record.anchorRow = record.cursorRow = -1;
+            record.anchorColumn = record.cursorColumn = -1;
+        }
+        JobLayer::BinaryPendingHalfByte(record) = 0;
     }
-    GotoRow(-1);
+    // The list cursor stays on a shown row, or there is none.
+    if (cursor >= 0) {
+        const WinLayer::WinListBoxItemUnit* unit = ItemAt(cursor);
+        if (unit && !unit->Reachable()) cursor = anchor = kNone;
+    }
 }
 
 // ---- clicks -----------------------------------------------------------------------------------------
@@ -568,6 +602,15 @@ void GuiFolderBox::EndLineDrag(bool drop) {
         const bool on = index >= drag_.first && index <= drag_.last;
         row.flags = on ? (row.flags | JobLayer::RowMarked) : (row.flags & ~static_cast<uint32_t>(JobLayer::RowMarked));
         ++index;
+    }
+    // The lines are connected to the other side's cursor row: the row
+    // dropped on becomes it, at its head (the old column may lie past the
+    // end of that line).
+    if (drag_.otherSide < 2) {
+        JobLayer::JobSideRecord& other = job.Side(drag_.otherSide);
+        other.cursorRow = other.anchorRow = target;
+        other.cursorColumn = other.anchorColumn = 0;
+        other.preferredX = -1;
     }
     if (job.controller->ConnectLines(job, target, drag_.side, drag_.dragMode == 1 ? 2 : 1) && window) {
         SendMessageW(window, WM_COMMAND, MAKEWPARAM(controlId, CmdRecompare), 0);

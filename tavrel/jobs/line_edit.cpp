@@ -426,7 +426,16 @@ bool ReplaceSelection(LineEditContext& context, const RawString& text) {
     const uint32_t tag = NextUndoTag();
     JobTextPosition at;
     bool changed = DeleteSelection(context, tag, at);
-    if (at.line < 0) return false;
+    if (at.line < 0) {
+        // A side without lines (an empty file) takes the text at line 1:
+        // its first line comes with the text, under the same tag, so that
+        // one undo takes both away.
+        if (context.content.Count() != 0 || text.IsEmpty() ||
+            !InsertLineAt(context, tag, 0, RawString(context.TextKind())))
+            return false;
+        at = JobTextPosition{0, 0};
+        changed = true;
+    }
     if (!text.IsEmpty()) changed = InsertTextAt(context, tag, at, text) || changed;
     return changed;
 }
@@ -1086,6 +1095,12 @@ bool EditCommandEnabled(const JobGroupUnit& job, uint32_t side, uint32_t command
     const bool cursorSet = s.anchorRow >= 0 && s.anchorColumn != -1 && s.cursorRow >= 0 && s.cursorColumn != -1;
     // The binary kind's rule: the edit byte and a file read whole.
     const bool editable = BinarySideEditable(job, side);
+    // A text side without lines has no cursor, yet takes text at line 1,
+    // as a binary side's end row does.
+    if (lineCommands && editable && job.Content(side).IsEmpty() &&
+        (command == CommandInsertNewLine || command == CommandPasteFromClipboard || command == CommandInsertText ||
+         command == CommandInsertTypedText))
+        return true;
     switch (command) {
     case CommandSelectAll:
     case CommandSelectWholeLine:

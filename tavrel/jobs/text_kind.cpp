@@ -278,7 +278,9 @@ TextReadResult ReadTextFile(JobSideRecord& side, JobContentList& content, JobLin
     else
         content.lineEnd = CrLfText(hasLine ? reader.Line().text.Kind() : data.textKind);
 
-    bool lastLineEnded = true;
+    // An empty file has no line end to keep: what is typed into it is saved
+    // as typed.
+    bool lastLineEnded = hasLine;
     bool result = ReadLines(reader, content, hasLine, limit, lastLineEnded, !guessedUtf16);
     if (!result && guessedUtf16 && (content.flags & ContentUnreadable)) return TextReadNotUtf16;
     data.lastLineEnded = lastLineEnded;

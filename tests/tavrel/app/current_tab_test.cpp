@@ -186,6 +186,42 @@ TEST_F(CurrentTabTest, TypedCharactersReachTheLineWhole) {
     EXPECT_EQ(Ws(text), L"a\u00e9\u3042\U0001F600b");
 }
 
+TEST_F(CurrentTabTest, TypingAfterTheFilterHidTheCursorRowEditsAShownLine) {
+    OpenMixedPair();
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 0, true));
+    // Every click on a side-1 line, then a filter that hides the "Same" rows:
+    // the typed character lands in a shown line, never in a hidden one.
+    for (int32_t clicked = 0; clicked < Box().Count(); ++clicked) {
+        SetFilterButtons(15);
+        Command(AppLayer::CmdFilter);
+        std::vector<std::string> before;
+        for (int32_t i = 0; i < Current()->content1.Count(); ++i) before.push_back(LineText(0, i));
+        const RECT row = RowRect(clicked);
+        const LPARAM at = MAKELPARAM(Box().GetDividingPoint() / 2, (row.top + row.bottom) / 2);
+        SendMessageW(Box().window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(Box().window, WM_LBUTTONUP, 0, at);
+        ASSERT_EQ(Current()->side1.cursorRow, clicked);
+        SetFilterButtons(2 | 4 | 8);
+        Command(AppLayer::CmdFilter);
+        const int32_t cursorRow = Current()->side1.cursorRow;
+        const WinListBoxItemUnit* cursorItem = cursorRow >= 0 ? Box().ItemAt(cursorRow) : nullptr;
+        EXPECT_TRUE(cursorRow == -1 || (cursorItem && cursorItem->Reachable())) << clicked;
+        std::vector<bool> hidden;
+        for (int32_t i = 0; i < Current()->content1.Count(); ++i) {
+            const int32_t index = JobGroupUnit::RowOfUnit(Current(), 0, i);
+            hidden.push_back(index < 0 || !Box().ItemAt(index)->Reachable());
+        }
+        Type(L'X');
+        PumpUntilIdle();
+        ASSERT_EQ(static_cast<size_t>(Current()->content1.Count()), before.size());
+        for (size_t i = 0; i < before.size(); ++i) {
+            if (hidden[i]) {
+                EXPECT_EQ(LineText(0, static_cast<int32_t>(i)), before[i]) << clicked;
+            }
+        }
+    }
+}
+
 TEST_F(CurrentTabTest, TwinBarRequestsScrollASideWithinItsContent) {
     const std::string wide(400, 'w');
     OpenPair(File(L"h1.txt", "short\n" + wide + "\n"), File(L"h2.txt", "short\n"));

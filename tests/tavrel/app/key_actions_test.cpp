@@ -268,24 +268,71 @@ TEST_F(KeyActionsTest, LineDragStartsPastFivePixelsAndConnectsOnRelease) {
     Mouse(WM_MOUSEMOVE, POINT{press.x + 10, press.y}, MK_LBUTTON | MK_CONTROL);
     ASSERT_EQ(Box().Drag().state, AppLayer::LineDragState::LineDrag);
     const int32_t target = Box().Count() - 1;
-    const POINT drop = CellPoint(target, 1);
+    const std::string targetText = LineText(1, target);
+    ASSERT_NE(targetText, LineText(1, job.side2.cursorRow));
+    // Near the cell's left end: the dragged line's image, drawn after the
+    // frame, leaves the rest of the cell uncovered.
+    const POINT drop = CellPoint(target, 1, Box().GetDividingPoint() + 8);
     Mouse(WM_MOUSEMOVE, drop, MK_LBUTTON | MK_CONTROL);
     EXPECT_TRUE(Box().Drag().dropAllowed);
+    // The red frame around the target's cell on the other side.
+    {
+        const DibCanvas canvas = Capture();
+        const RECT row = RowRect(target);
+        const RECT cell{Box().GetDividingPoint() + 2, row.top, Box().clientRect.right, row.bottom};
+        EXPECT_GT(canvas.CountColor(cell, RGB(0xFF, 0, 0)), 20);
+        EXPECT_EQ(canvas.CountColor(RECT{0, 0, canvas.Width(), row.top - 1}, RGB(0xFF, 0, 0)), 0);
+    }
     Mouse(WM_LBUTTONUP, drop, MK_CONTROL);
     SetModifiers(false, false);
     PumpUntilIdle();
     EXPECT_EQ(Box().Drag().state, AppLayer::LineDragState::Idle);
     // The rows pair "one" with the line that was the drop target.
-    bool paired = false;
+    std::string paired;
     for (const JobReportUnit& row : job.rows) {
         const JobLayer::JobContentUnit* left = row.Unit(0);
         const JobLayer::JobContentUnit* right = row.Unit(1);
         if (left && right && !left->IsPlaceholder() && !right->IsPlaceholder() &&
             Utf8(left->Text().As(RawLayer::KindUtf16)) == "one") {
-            paired = Utf8(right->Text().As(RawLayer::KindUtf16)) != "one";
+            paired = Utf8(right->Text().As(RawLayer::KindUtf16));
         }
     }
-    EXPECT_TRUE(paired);
+    EXPECT_EQ(paired, targetText);
+}
+
+TEST_F(KeyActionsTest, AnEmptyFileTakesTypingEnterAndPasteAtLineOneAndSavesThem) {
+    WriteKeys("0x0D=InsertNewLine\r\nC-R=PasteFromClipboard\r\nC-S=SelectSide(Side1)\r\n");
+    const std::wstring path = PutText(L"1.txt", "");
+    OpenPair(path, PutText(L"2.txt", ""));
+    JobGroupUnit& job = *Current();
+    ASSERT_EQ(job.content1.Count(), 0);
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 0, true));
+    const auto ctrlKey = [this](WPARAM key) {
+        SetModifiers(false, true);
+        Key(WM_KEYDOWN, VK_CONTROL);
+        Key(WM_KEYDOWN, key);
+        Key(WM_KEYUP, key);
+        SetModifiers(false, false);
+        Key(WM_KEYUP, VK_CONTROL);
+    };
+    ctrlKey('S');
+    ASSERT_EQ(Box().CurrentSide(), 0u);
+    SendMessageW(Box().window, WM_CHAR, L'a', 1);
+    Key(WM_KEYDOWN, VK_RETURN);
+    SendMessageW(Box().window, WM_CHAR, L'b', 1);
+    EXPECT_EQ(LineText(0, 0) + "|" + LineText(0, 1), "a|b");
+    // Undone to nothing, Enter alone and a paste start the file again.
+    Run("Undo");
+    Run("Undo");
+    Run("Undo");
+    ASSERT_EQ(job.content1.Count(), 0);
+    Key(WM_KEYDOWN, VK_RETURN);
+    ASSERT_TRUE(RawLayer::ClipboardSetText(RawLayer::RawString::FromText("c\r\nd")));
+    ctrlKey('R');
+    SendMessageW(Box().window, WM_CHAR, L'e', 1);
+    PumpUntilIdle();
+    Command(AppLayer::CmdSaveFile);
+    EXPECT_EQ(FileText(path), "\r\nc\r\nde");
 }
 
 TEST_F(KeyActionsTest, ReloadDuringALineDragEndsItUnconnected) {

@@ -246,7 +246,7 @@ TEST_F(TextKindTest, LoadsEveryEncodingWithEveryLineEnd) {
           "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
          "\n", false, "SJIS"},
         {"one-line-no-end", "abc", 2, false, 2, {"abc"}, "\r\n", false, "UTF8"},
-        {"empty", "", 2, false, 2, {}, "\r\n", true, "UTF8"},
+        {"empty", "", 2, false, 2, {}, "\r\n", false, "UTF8"},
         {"ascii-lf", "k\nl\n", 2, false, 2, {"k", "l"}, "\n", true, "UTF8"},
     };
     int n = 0;
