@@ -64,7 +64,14 @@ int DrawRange(HDC dc, RECT& rect, UINT format, const RawString& text, RawRange r
     return DrawTextExW(dc, const_cast<wchar_t*>(wide.Wide()), wide.Length(), &rect, format, &params);
 }
 
-int Radius(int r) { return r > 0 ? r : 0; }
+// A corner radius that fits the box: never below 0, never above half its
+// smaller side, where the arcs of two corners would cross.
+int Radius(int r, const RECT& rect) {
+    const int64_t side = std::min<int64_t>(static_cast<int64_t>(rect.right) - rect.left,
+                                           static_cast<int64_t>(rect.bottom) - rect.top);
+    const int64_t fits = std::max<int64_t>(side / 2, 0);
+    return r > 0 ? static_cast<int>(std::min<int64_t>(r, fits)) : 0;
+}
 
 }  // namespace
 
@@ -151,7 +158,8 @@ void WinDraw::FillRoundBox(WinDrawContext& dc, const RECT& rect, int topLeft, in
                            int bottomRight, COLORREF upper, COLORREF lower) {
     const LONG left = rect.left, top = rect.top, right = rect.right, bottom = rect.bottom;
     const LONG half = (bottom - top) / 2;
-    const int tl = Radius(topLeft), bl = Radius(bottomLeft), tr = Radius(topRight), br = Radius(bottomRight);
+    const int tl = Radius(topLeft, rect), bl = Radius(bottomLeft, rect), tr = Radius(topRight, rect),
+              br = Radius(bottomRight, rect);
     {
         GdiPen pen(PS_SOLID, 1, upper);
         GdiBrush brush(upper);
@@ -185,7 +193,8 @@ void WinDraw::FillRoundBox(WinDrawContext& dc, const RECT& rect, int topLeft, in
 void WinDraw::FrameRoundBox(WinDrawContext& dc, const RECT& rect, int topLeft, int bottomLeft, int topRight,
                             int bottomRight, COLORREF light, COLORREF dark) {
     const LONG left = rect.left, top = rect.top, right = rect.right, bottom = rect.bottom;
-    const int tl = Radius(topLeft), bl = Radius(bottomLeft), tr = Radius(topRight), br = Radius(bottomRight);
+    const int tl = Radius(topLeft, rect), bl = Radius(bottomLeft, rect), tr = Radius(topRight, rect),
+              br = Radius(bottomRight, rect);
     GdiPen lightPen(PS_SOLID, 1, light);
     GdiPen darkPen(PS_SOLID, 1, dark);
     ReplacedTools tools(dc, lightPen.Get(), nullptr);

@@ -36,11 +36,12 @@ struct WinDraw {
     // A filled triangle pointing down: (centre, bottom), (right, top), (left, top).
     static void Triangle(WinDrawContext& dc, const RECT& rect, COLORREF colour);
     // A box whose upper half (to (bottom - top) / 2) has one colour and lower
-    // half another, with rounded corners of the given radii (negative as 0).
+    // half another, with rounded corners of the given radii (negative as 0,
+    // none beyond half the box's smaller side).
     static void FillRoundBox(WinDrawContext& dc, const RECT& rect, int topLeft, int bottomLeft, int topRight,
                              int bottomRight, COLORREF upper, COLORREF lower);
     // A rounded frame, light on the top and left, dark on the bottom and
-    // right.
+    // right; radii as FillRoundBox's.
     static void FrameRoundBox(WinDrawContext& dc, const RECT& rect, int topLeft, int bottomLeft, int topRight,
                               int bottomRight, COLORREF light, COLORREF dark);
     // The one-pixel frame of a glyph under the mouse: top and left edges

@@ -269,7 +269,17 @@ void WinListBox::ScrollIntoView(int32_t index) {
     WinListBoxItemUnit* unit = index >= 0 ? ItemAt(index) : nullptr;
     if (unit) {
         const int32_t clientHeight = clientRect.bottom - clientRect.top;
-        if (scroll.y + clientHeight < unit->rect.bottom) scroll.y = unit->rect.bottom - clientHeight;
+        if (scroll.y + clientHeight < unit->rect.bottom) {
+            // Down to the first whole row that leaves the unit in view: a
+            // row cut at the top would stand half under the header.
+            LONG top = unit->rect.bottom - clientHeight;
+            if (PlacedCurrent() && !placed.empty()) {
+                const size_t at = static_cast<size_t>(PlacedAt(top));
+                const RECT& first = placed[at]->rect;
+                if (first.top < top && at + 1 < placed.size()) top = placed[at + 1]->rect.top;
+            }
+            scroll.y = std::min(top, unit->rect.top);
+        }
         if (unit->rect.top < scroll.y) scroll.y = unit->rect.top;
     }
     Invalidate();

@@ -2,6 +2,8 @@
 // mirror its options.
 #include "tavrel/app/current_tab.h"
 
+#include <algorithm>
+
 #include "tavrel/app/command_codes.h"
 #include "toolkit/dialog.h"
 #include "tavrel/jobs/action_args.h"
@@ -107,8 +109,14 @@ void ShowCursorRowDetails(GuiViewSet& views) {
     pair.ShowJob();
 }
 
-void MoveByDetailChange(GuiViewSet& views, int32_t d) {
-    if (d == 0) return;
+int32_t MoveByDetailChange(GuiViewSet& views, int32_t d) {
+    // The detail boxes grow only while the folder box keeps half the height
+    // the three share: a huge view font would push it out of sight.
+    const int64_t shared = static_cast<int64_t>(views.folderBox.Height()) + views.detail1.Height() +
+                           views.detail2.Height();
+    const int64_t least = (shared / 2 - views.folderBox.Height()) / 2;
+    if (d < 0) d = static_cast<int32_t>(std::max<int64_t>(d, std::min<int64_t>(least, 0)));
+    if (d == 0) return 0;
     auto moveBy = [](WinLayer::WinView& view, LONG top, LONG bottom) {
         view.rect.top += top;
         view.rect.bottom += bottom;
@@ -119,11 +127,15 @@ void MoveByDetailChange(GuiViewSet& views, int32_t d) {
     moveBy(views.twinBar, 2 * d, 2 * d);
     moveBy(views.detail1, 2 * d, d);
     moveBy(views.detail2, d, 0);
+    return d;
 }
 
 void ApplyDetailKindFont(GuiViewSet& views, uint32_t kind) {
     if (kind >= JobLayer::ViewFontCount) return;
-    MoveByDetailChange(views, views.detailPair.ApplyKindFont(kind));
+    DetailBoxPair& pair = views.detailPair;
+    const int32_t d = pair.ApplyKindFont(kind);
+    // The line height the layout was made for, as far as it could follow.
+    pair.lineHeight += d - MoveByDetailChange(views, d);
 }
 
 void ReloadSide(GuiViewSet& views, uint32_t mode) {

@@ -30,8 +30,10 @@ void RefreshAfterJobChange(GuiViewSet& views, bool measure = true);
 // The detail boxes from the cursor row (they draw details later).
 void ShowCursorRowDetails(GuiViewSet& views);
 // Moves the folder box, the strips and the detail boxes by a change d of
-// the detail line height (old minus new): each box by d, the rest by 2d.
-void MoveByDetailChange(GuiViewSet& views, int32_t d);
+// the detail line height (old minus new): each box by d, the rest by 2d;
+// a growth only as far as the folder box keeps half the height it shares
+// with the detail boxes. The change made.
+int32_t MoveByDetailChange(GuiViewSet& views, int32_t d);
 // The detail boxes take the view font of a compare kind; the layout
 // follows the change of their line height.
 void ApplyDetailKindFont(GuiViewSet& views, uint32_t kind);

@@ -175,6 +175,11 @@ void DetailBoxPair::ShowJob() {
     if (!kindDraw) kindDraw = &JobBaseDBoxDraw::Shared();
     record2.job = record1.job;
     record2.row = record1.row;
+    // The boxes take the kind's tab stops before the measure: the columns
+    // are laid out in the tabs the text is then drawn with, not in those
+    // of the kind shown before.
+    kindDraw->PrepareBox(record1);
+    kindDraw->PrepareBox(record2);
     kindDraw->MeasureBox(record1, record2);
     JobLayer::JobContentUnit* unit1 = record1.row->Unit(0);
     JobLayer::JobContentUnit* unit2 = record1.row->Unit(1);

@@ -268,9 +268,8 @@ bool GuiMainDialog::OnClose() {
 
 void GuiMainDialog::ApplyDetailLineHeight(int32_t newHeight) {
     DetailBoxPair& pair = views.detailPair;
-    const LONG d = pair.lineHeight - newHeight;
-    pair.lineHeight = newHeight;
-    MoveByDetailChange(views, d);
+    const int32_t d = pair.lineHeight - newHeight;
+    pair.lineHeight = newHeight + d - MoveByDetailChange(views, d);
 }
 
 }  // namespace AppLayer

@@ -356,8 +356,12 @@ void JobPathDBoxDraw::MeasureBox(DetailDrawRecord& record1, DetailDrawRecord& re
     if (tab <= 0) tab = kFallbackTabWidth;
     // Both boxes take the larger width, in whole tab widths.
     int32_t width = 0, textExtent = 0, nameStops = 0, widestSize = 0, widestDate = 0;
+    // The columns must fit the narrower client, not the width rounded up
+    // to whole tabs, or the date's last characters fall past the edge.
+    int32_t fit = INT32_MAX / 4;
     for (const Side& s : sides) {
         if (!s.data) continue;
+        fit = std::min(fit, s.client);
         const int64_t rounded = (static_cast<int64_t>(s.client) + tab - 1) / tab * tab;
         width = std::max<int32_t>(width, static_cast<int32_t>(std::min<int64_t>(rounded, INT32_MAX / 4)));
         textExtent = std::max(textExtent, s.name + s.size + s.date);
@@ -369,9 +373,9 @@ void JobPathDBoxDraw::MeasureBox(DetailDrawRecord& record1, DetailDrawRecord& re
     // the date (which begins at the next stop past the size), but always
     // past every name.
     auto dateEnd = [&](int64_t stop) { return ((stop * tab + widestSize) / tab + 1) * tab + widestDate; };
-    int32_t sizeStop = FloorDiv(width - widestSize - widestDate, tab);
+    int32_t sizeStop = FloorDiv(fit - widestSize - widestDate, tab);
     // The date begins at most one tab after the size ends: a step or two.
-    for (int step = 0; step < 3 && sizeStop > nameStops + 1 && dateEnd(sizeStop) > width; ++step) --sizeStop;
+    for (int step = 0; step < 3 && sizeStop > nameStops + 1 && dateEnd(sizeStop) > fit; ++step) --sizeStop;
     sizeStop = std::max(sizeStop, nameStops + 1);
     const int64_t sizeEnd = static_cast<int64_t>(sizeStop) * tab + widestSize;
     for (Side& s : sides) {

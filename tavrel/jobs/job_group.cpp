@@ -6,6 +6,7 @@
 #include "base/file_system.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/job_kind_control.h"
+#include "tavrel/jobs/shell_commands.h"
 
 namespace JobLayer {
 
@@ -297,6 +298,33 @@ uint32_t JobGroupList::SideKind(const RawString& path) {
     return ExtensionKindTable::Shared().KindOfPath(path);
 }
 
+namespace {
+
+// Whether a path is given and names nothing at all (a path the system only
+// refuses to tell about is the loaders' to report).
+bool NamesNothing(const RawString& path) {
+    if (path.IsEmpty() || RawLayer::ApiGetFileAttributes(path) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD error = GetLastError();
+    return error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION;
+}
+
+// A pair opened by the user that cannot be compared as asked says why in
+// the output instead of showing blank sides: each given path that names
+// nothing, and both paths of two sides of different kinds. The loaders keep
+// a missing side silent, since sub-folder pairs of a folder compare are
+// opened with one side missing all the time.
+void ReportImpossiblePair(const RawString& path1, const RawString& path2) {
+    if (NamesNothing(path1)) ReportError(ReadOpenErrorText(), path1);
+    if (NamesNothing(path2)) ReportError(ReadOpenErrorText(), path2);
+    const uint32_t kind1 = JobGroupList::SideKind(path1), kind2 = JobGroupList::SideKind(path2);
+    if (kind1 <= KindBinary && kind2 <= KindBinary && kind1 != kind2) {
+        ReportError(DifferentKindErrorText(), path1);
+        ReportError(DifferentKindErrorText(), path2);
+    }
+}
+
+}  // namespace
+
 JobGroupUnit* JobGroupList::OpenPair(const RawString& path1, const RawString& path2) {
     uint32_t kind2 = SideKind(path2);
     uint32_t kind1 = SideKind(path1);
@@ -312,7 +340,10 @@ JobGroupUnit* JobGroupList::OpenPair(const RawString& path1, const RawString& pa
 
 JobGroupUnit* JobGroupList::FindOrOpenPair(const RawString& path1, const RawString& path2) {
     JobGroupUnit* job = FindByPaths(path1, path2);
-    if (!job) return OpenPair(path1, path2);
+    if (!job) {
+        ReportImpossiblePair(path1, path2);
+        return OpenPair(path1, path2);
+    }
     RawString folder1 = FolderPart(path1);
     RawString folder2 = FolderPart(path2);
     if (!folder1.IsEmpty() && !folder2.IsEmpty()) {

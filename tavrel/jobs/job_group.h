@@ -198,7 +198,8 @@ public:
     // A new job for two paths, loaded and compared.
     JobGroupUnit* OpenPair(const RawString& path1, const RawString& path2);
     // An open job of the two paths (without reloading it; its parent is
-    // linked to an open job of the two folders), else OpenPair.
+    // linked to an open job of the two folders), else OpenPair, reporting
+    // given paths that name nothing and sides of different kinds.
     JobGroupUnit* FindOrOpenPair(const RawString& path1, const RawString& path2);
     // The oldest job, not closed, whose paths equal the two (ASCII case
     // ignored); null when none. Served from an index keyed by the folded

@@ -8,6 +8,7 @@
 
 #include "support/window_support.h"
 #include "toolkit/button.h"
+#include "toolkit/environment.h"
 #include "toolkit/image_box.h"
 #include "toolkit/static_box.h"
 
@@ -157,6 +158,34 @@ TEST(PushButton, FacePixelsFollowStateCheckAndCaption) {
     EXPECT_GT(off.CountColor(RECT{8, 8, 112, 52}, kGrey), 5);
     EXPECT_TRUE(InkRows(off, RECT{8, 8, 112, 52}).empty());
     EXPECT_EQ(off.Pixel(60, 0), RGB(0xC0, 0xC0, 0xC0));
+}
+
+TEST(PushButton, CornerRadiusStopsAtHalfTheFace) {
+    // "ButtonR" beyond half the button's height paints as half the height,
+    // never as arcs that cross.
+    WinButton button;
+    MakeButton(button, "", 0xF, 0, RECT{10, 10, 130, 34});
+    TestDialog dialog("TkButtonRadius", L"Radius", RECT{80, 80, 300, 200});
+    dialog.makeChildren = [&](TestDialog& d) { d.CreateChild(button); };
+    dialog.Create();
+    TestSupport::PumpUntilIdle();
+    WinEnvironment& environment = WinEnvironment::Instance();
+    const int kept = environment.buttonRadius;
+    auto paint = [&](int radius) {
+        environment.buttonRadius = radius;
+        InvalidateRect(button.window, nullptr, TRUE);
+        UpdateWindow(button.window);
+        return DibCanvas::CaptureClient(button.window);
+    };
+    const DibCanvas half = paint(12);
+    for (int radius : {13, 40, 64}) {
+        const DibCanvas wide = paint(radius);
+        int differing = 0;
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 120; ++x) differing += wide.Pixel(x, y) != half.Pixel(x, y);
+        EXPECT_EQ(differing, 0) << radius;
+    }
+    environment.buttonRadius = kept;
 }
 
 TEST(Labels, BackgroundBandsAndDisabledText) {

@@ -122,6 +122,48 @@ TEST_F(DetailBoxTest, TheFieldAfterTheTextReachesTheRightEdgeAtAnyWidth) {
     }
 }
 
+TEST_F(DetailBoxTest, AFolderRowsDateEndsInsideTheBoxWheneverThereIsRoom) {
+    const std::wstring left = temp.Join(L"l"), right = temp.Join(L"r");
+    CreateDirectoryW(left.c_str(), nullptr);
+    CreateDirectoryW(right.c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(left + L"\\a.txt", std::string(1500, 'x')));
+    ASSERT_TRUE(WriteFileBytes(right + L"\\a.txt", std::string(123456, 'y')));
+    OpenPair(left, right);
+    ASSERT_EQ(Current()->kind.kind, JobLayer::KindPath);
+    const int32_t item = ItemOfKind(JobLayer::RowChanged);
+    GuiDetailBox* boxes[] = {&Views().detail1, &Views().detail2};
+    const RECT placed = Placed(*boxes[0], Dialog().window);
+    int32_t checked = 0;
+    // Every width from the placed one down by odd steps: whenever the name,
+    // the size, the date and a tab before, between and after them fit, the
+    // whole text lies inside the box.
+    for (LONG width = placed.right - placed.left; width > 60; width -= 13) {
+        for (GuiDetailBox* box : boxes) {
+            const RECT at = Placed(*box, Dialog().window);
+            MoveWindow(box->window, at.left, at.top, width, at.bottom - at.top, TRUE);
+        }
+        PumpUntilIdle();
+        CursorTo(item);
+        for (GuiDetailBox* box : boxes) {
+            const RawLayer::RawString text = box->EditText();
+            const std::string plain = TestSupport::S(text);
+            std::vector<std::string> parts;
+            for (size_t at = 0; at <= plain.size();) {
+                const size_t tab = std::min(plain.find('\t', at), plain.size());
+                if (tab > at) parts.push_back(plain.substr(at, tab - at));
+                at = tab + 1;
+            }
+            ASSERT_EQ(parts.size(), 3u) << plain;
+            int32_t room = 3 * box->TextWidth(RawLayer::RawString::FromLiteral("\t"));
+            for (const std::string& part : parts) room += box->TextWidth(RawLayer::RawString::FromText(part.c_str()));
+            if (room > box->ClientWidth()) continue;
+            EXPECT_LE(box->TextWidth(text), box->ClientWidth()) << width << " " << plain << " room " << room << " tab " << box->TextWidth(RawLayer::RawString::FromLiteral("\t"));
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 10);
+}
+
 TEST_F(DetailBoxTest, ALargerKindFontMovesTheLayoutAndTheOldOneRestoresIt) {
     OpenChangedPair();
     GuiViewSet& v = Views();
@@ -152,6 +194,46 @@ TEST_F(DetailBoxTest, ALargerKindFontMovesTheLayoutAndTheOldOneRestoresIt) {
         EXPECT_TRUE(EqualRect(&now, &before[i])) << i;
     }
     DeleteObject(large);
+}
+
+TEST_F(DetailBoxTest, AHugeTextFontLeavesTheFolderBoxShowingItsRows) {
+    WriteProfile("[TextViewFont]\r\nHeight=100000\r\n");
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"a.txt"), "one\r\ntwo\r\n"));
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"b.txt"), "one\r\nTWO\r\n"));
+    OpenPair(temp.Join(L"a.txt"), temp.Join(L"b.txt"));
+    ASSERT_EQ(Current()->kind.kind, JobLayer::KindText);
+    CursorTo(ItemOfKind(JobLayer::RowChanged));
+    GuiViewSet& v = Views();
+    const HWND parent = Dialog().window;
+    RECT client{};
+    GetClientRect(parent, &client);
+    const RECT folder = Placed(v.folderBox, parent), twin = Placed(v.twinBar, parent);
+    const RECT detail1 = Placed(v.detail1, parent), detail2 = Placed(v.detail2, parent);
+    // The views keep their order down the window, and the folder box at
+    // least half the height it shares with the detail boxes.
+    EXPECT_LE(folder.bottom, twin.top);
+    EXPECT_LE(twin.bottom, detail1.top);
+    EXPECT_LE(detail1.bottom, detail2.top);
+    EXPECT_GE(detail1.bottom - detail1.top, 0);
+    const LONG shared = (folder.bottom - folder.top) + (detail1.bottom - detail1.top) + (detail2.bottom - detail2.top);
+    EXPECT_GE(2 * (folder.bottom - folder.top) + 1, shared);
+    // A normal font and the huge one again move the boxes back and forth
+    // between the same two places.
+    WinLayer::WinFontParameter& font = JobLayer::GuiProfileStore::Instance().ViewFont(JobLayer::ViewFontText);
+    const HFONT huge = font.handle;
+    font.handle = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    AppLayer::ApplyDetailKindFont(v, JobLayer::ViewFontText);
+    const RECT normal = Placed(v.folderBox, parent);
+    EXPECT_GT(normal.bottom, folder.bottom);
+    font.handle = huge;
+    AppLayer::ApplyDetailKindFont(v, JobLayer::ViewFontText);
+    const RECT again = Placed(v.folderBox, parent);
+    EXPECT_TRUE(EqualRect(&again, &folder));
+    font.handle = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    AppLayer::ApplyDetailKindFont(v, JobLayer::ViewFontText);
+    const RECT back = Placed(v.folderBox, parent);
+    EXPECT_TRUE(EqualRect(&back, &normal));
+    font.handle = huge;
 }
 
 TEST_F(DetailBoxTest, AThousandPaintsOfEveryViewLeaveNoGdiObjectBehind) {

@@ -213,6 +213,29 @@ TEST_F(KeyActionsTest, VerticalMovesAndDifferentLineJumpsStartWithoutACursor) {
     EXPECT_EQ(Box().cursor, Box().Count() - 1);
 }
 
+TEST_F(KeyActionsTest, SearchAndGotoLeaveTheRowWhollyBelowTheHeader) {
+    std::string text;
+    for (int i = 0; i < 300; ++i) text += "line " + std::to_string(i) + "\n";
+    OpenPair(PutText(L"1.txt", text), PutText(L"2.txt", text));
+    JobGroupUnit& job = *Current();
+    Box().SetCurrentSide(0);
+    // Down to a far row, then back up to rows above the view: each time the
+    // row found stands between the header and the box's foot, and no row
+    // stands half under the header.
+    for (const char* action : {"GotoLine(\"250\")", "SearchBackward(\"line 120\")", "GotoLine(\"30\")",
+                               "SearchForward(\"line 200\")", "GotoLine(\"2\")"}) {
+        Run(action);
+        PumpUntilIdle();
+        const RECT row = Box().SideRect(job.side1.cursorRow, 0);
+        EXPECT_GE(row.top, Box().clientRect.top) << action;
+        EXPECT_LE(row.bottom, Box().clientRect.bottom) << action;
+        // The top row of the view is whole too: it starts at the header.
+        const int32_t top = Box().HitTest(POINT{10, Box().clientRect.top});
+        ASSERT_GE(top, 0) << action;
+        EXPECT_EQ(Box().SideRect(top, 0).top, Box().clientRect.top) << action;
+    }
+}
+
 TEST_F(KeyActionsTest, ClicksPlaceTheCursorOnlyOnRows) {
     OpenPair(PutText(L"1.txt", "alpha beta\nsecond line\nthird\n"), PutText(L"2.txt", "alpha\nsecond\nthird\n"));
     JobGroupUnit& job = *Current();

@@ -238,6 +238,37 @@ TEST_F(TabOperationsTest, GroupFileOpensEveryGoodLineAndOnlyTheEmptyStartTabGive
     EXPECT_EQ(Ws(Views().tabBar.CurrentJob()->Path(1)), b);
 }
 
+TEST_F(TabOperationsTest, ImpossiblePairsSayWhyInTheStatusBox) {
+    const std::wstring folder = Folder(L"f"), a = File(L"a.txt");
+    const std::wstring gone1 = temp.Join(L"gone 1.txt"), gone2 = temp.Join(L"gone \u3042.txt");
+    const std::wstring bytes = File(L"b.bin", std::string("\x01\x02\xFF", 3));
+    // Two missing paths, a missing side, a file against a folder, a text
+    // against a binary file: each opens its tab and says why in the status
+    // box, without a question.
+    OpenPair(gone1, gone2);
+    EXPECT_TRUE(StatusHas("ReadOpenError (" + Utf8(gone1) + ")"));
+    EXPECT_TRUE(StatusHas("ReadOpenError (" + Utf8(gone2) + ")"));
+    const int32_t before = Views().statusBox.ReportedCount();
+    ASSERT_TRUE(AppLayer::OpenPairText(Views(), Line(a, gone1)));
+    EXPECT_EQ(Ws(Current()->Path(1)), gone1);
+    EXPECT_EQ(Views().statusBox.ReportedCount(), before + 1);
+    ASSERT_TRUE(AppLayer::OpenPairText(Views(), Line(folder, a)));
+    EXPECT_TRUE(StatusHas("DifferentKindError (" + Utf8(folder) + ")"));
+    EXPECT_TRUE(StatusHas("DifferentKindError (" + Utf8(a) + ")"));
+    ASSERT_TRUE(AppLayer::OpenPairText(Views(), Line(a, bytes)));
+    EXPECT_TRUE(StatusHas("DifferentKindError (" + Utf8(bytes) + ")"));
+    EXPECT_EQ(AppTest::FindThreadWindow(L"Class_InfoDialog"), nullptr);
+    // A pair that can be compared says nothing, nor does a folder compare
+    // whose sub-folder exists on one side only.
+    const std::wstring other = Folder(L"g");
+    Folder(L"f\\only");
+    const int32_t reported = Views().statusBox.ReportedCount();
+    ASSERT_TRUE(AppLayer::OpenPairText(Views(), Line(a, File(L"c.txt"))));
+    ASSERT_TRUE(AppLayer::OpenPairText(Views(), Line(folder, other)));
+    EXPECT_EQ(Current()->rows.Count(), 1);
+    EXPECT_EQ(Views().statusBox.ReportedCount(), reported);
+}
+
 TEST_F(TabOperationsTest, ClipboardPairsAreCleanedAndRefusedWhenAmbiguous) {
     const std::wstring a = File(L"a \u3042.txt"), b = File(L"b.txt");
     Open(Quoted(File(L"c.txt")) + L" " + Quoted(File(L"d.txt")));
