@@ -72,6 +72,18 @@ bool IsAbsolutePath(const RawString& path) {
     return path.Length() >= 1 && (c == '\\' || c == '/');
 }
 
+// A 32-bit top-down DIB of the size, uncompressed.
+BITMAPINFO TopDown32BitInfo(SIZE size) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size.cx;
+    info.bmiHeader.biHeight = -size.cy;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -202,12 +214,7 @@ HBITMAP GuiPictureCache::Bitmap(Entry& entry, SIZE size) {
     GdiplusImageHolder holder;
     RawString path = RawString::FromWideText(entry.path.c_str(), static_cast<int32_t>(entry.path.size()));
     if (holder.Load(path) != 0 || !holder.image) return nullptr;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size.cx;
-    info.bmiHeader.biHeight = -size.cy;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = TopDown32BitInfo(size);
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!bitmap || !bits) {
@@ -320,13 +327,7 @@ void DrawOpaque(HDC dc, HBITMAP bitmap, SIZE size, int32_t x, int32_t y, COLORRE
         }
         pixels[i] = out;
     }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size.cx;
-    info.bmiHeader.biHeight = -size.cy;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDown32BitInfo(size);
     StretchDIBits(dc, x, y, size.cx, size.cy, 0, 0, size.cx, size.cy, pixels.data(), &info, DIB_RGB_COLORS,
                   SRCCOPY);
 }

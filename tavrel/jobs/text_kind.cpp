@@ -718,6 +718,20 @@ int32_t InsertRowPosition(const JobGroupUnit& job, int32_t unitIndex, uint32_t s
     return last < 0 ? 0 : last + 1;
 }
 
+// Puts a new line into a row that has none on its side: the row is edited
+// and compared again; a row with no line on either side (never made by a
+// compare) then holds only the new line.
+static void PlaceLineInRow(JobReportUnit& row, uint32_t side, JobContentUnit* line) {
+    row.SetUnit(side, line);
+    row.flags |= RowEdited;
+    row.kind = RowSame;
+    ClearDetails(row);
+    if (!IsRealUnit(row.Unit(1 - side))) {
+        row.SetUnit(1 - side, &EmptyLineUnit());
+        row.kind = side == 0 ? RowOnly1 : RowOnly2;
+    }
+}
+
 int32_t InsertLineBefore(JobGroupUnit& job, int32_t unitIndex, uint32_t side) {
     if (side > 1) return -1;
     JobContentList& content = job.Content(side);
@@ -731,16 +745,7 @@ int32_t InsertLineBefore(JobGroupUnit& job, int32_t unitIndex, uint32_t side) {
 
     JobReportUnit* row = job.rows.At(position);
     if (row && !IsRealUnit(row->Unit(side))) {
-        row->SetUnit(side, line);
-        row->flags |= RowEdited;
-        row->kind = RowSame;
-        ClearDetails(*row);
-        // A row with no line on either side (never made by a compare) now
-        // holds only the new line.
-        if (!IsRealUnit(row->Unit(1 - side))) {
-            row->SetUnit(1 - side, &EmptyLineUnit());
-            row->kind = side == 0 ? RowOnly1 : RowOnly2;
-        }
+        PlaceLineInRow(*row, side, line);
         return position;
     }
     JobReportUnit* fresh = NewOneSidedRow(side, line);
@@ -933,15 +938,7 @@ bool InsertLinesBefore(JobGroupUnit& job, uint32_t side, const std::vector<int32
     for (size_t k = 0; k < count; ++k) {
         if (takes[k] < 0) continue;
         JobReportUnit* row = job.rows.At(takes[k]);
-        row->SetUnit(side, lines[k]);
-        row->flags |= RowEdited;
-        row->kind = RowSame;
-        ClearDetails(*row);
-        // A row with no line on either side now holds only the new line.
-        if (!IsRealUnit(row->Unit(1 - side))) {
-            row->SetUnit(1 - side, &EmptyLineUnit());
-            row->kind = side == 0 ? RowOnly1 : RowOnly2;
-        }
+        PlaceLineInRow(*row, side, lines[k]);
         taken.push_back(row);
     }
     // The row of the last line once the new rows stand: a taken row moves
