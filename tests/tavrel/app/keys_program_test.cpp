@@ -85,6 +85,16 @@ std::pair<int, int> CountColour(HWND window, COLORREF colour) {
             canvas.CountColor(RECT{middle, 0, canvas.Width(), canvas.Height()}, colour)};
 }
 
+// The profile (backups in the given folder) and the text pair both tests
+// start the program on.
+void WriteProfileAndPair(const TempFolder& folder, const std::wstring& backups) {
+    ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"Tavrel.ini"),
+                                            "[Common]\r\nProgram=Tavrel\r\n[Option]\r\nBackupFolder=" +
+                                                TestSupport::Utf8(backups) + "\r\n"));
+    ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"1.txt"), "abc\r\ndef\r\n"));
+    ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"2.txt"), "abc\r\nxef\r\n"));
+}
+
 }  // namespace
 
 TEST(KeysProgramTest, ShippedKeysEditSaveAndChooseTheSide) {
@@ -95,11 +105,7 @@ TEST(KeysProgramTest, ShippedKeysEditSaveAndChooseTheSide) {
         ASSERT_TRUE(CopyFileW((BuildFolder() + L"\\" + name).c_str(), folder.Join(name).c_str(), FALSE)) << name;
     }
     const std::wstring backups = folder.Join(L"Backups");
-    ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"Tavrel.ini"),
-                                            "[Common]\r\nProgram=Tavrel\r\n[Option]\r\nBackupFolder=" +
-                                                TestSupport::Utf8(backups) + "\r\n"));
-    ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"1.txt"), "abc\r\ndef\r\n"));
-    ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"2.txt"), "abc\r\nxef\r\n"));
+    ASSERT_NO_FATAL_FAILURE(WriteProfileAndPair(folder, backups));
 
     std::wstring line = L"\"" + exe + L"\" 1.txt 2.txt";
     STARTUPINFOW startup{};
@@ -183,11 +189,7 @@ TEST(KeysProgramTest, KeysGoOnToTheSideAfterTheSearchDialogAndEscapeClosesTheBac
     for (const wchar_t* name : {L"VirtualKey.ini", L"KeyBinding.ini"}) {
         ASSERT_TRUE(CopyFileW((BuildFolder() + L"\\" + name).c_str(), folder.Join(name).c_str(), FALSE)) << name;
     }
-    ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"Tavrel.ini"),
-                                            "[Common]\r\nProgram=Tavrel\r\n[Option]\r\nBackupFolder=" +
-                                                TestSupport::Utf8(folder.Join(L"Backups")) + "\r\n"));
-    ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"1.txt"), "abc\r\ndef\r\n"));
-    ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"2.txt"), "abc\r\nxef\r\n"));
+    ASSERT_NO_FATAL_FAILURE(WriteProfileAndPair(folder, folder.Join(L"Backups")));
 
     std::wstring line = L"\"" + exe + L"\" 1.txt 2.txt";
     STARTUPINFOW startup{};
@@ -214,14 +216,7 @@ TEST(KeysProgramTest, KeysGoOnToTheSideAfterTheSearchDialogAndEscapeClosesTheBac
     // Side 2 becomes the current side by a click into it.
     RECT client{};
     GetClientRect(box.first, &client);
-    POINT point{client.right - 20, client.bottom - 4};
-    ClientToScreen(box.first, &point);
-    SetCursorPos(point.x, point.y);
-    INPUT click[2] = {};
-    click[0].type = click[1].type = INPUT_MOUSE;
-    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(2, click, sizeof(INPUT));
+    TestSupport::RealClick(box.first, client.right - 20, client.bottom - 4);
     Sleep(300);
 
     // Ctrl+F, "ef", Enter: the hit is selected; typing replaces it and
