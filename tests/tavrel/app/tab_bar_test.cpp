@@ -31,6 +31,22 @@ protected:
         EXPECT_TRUE(WriteFileBytes(b, two));
         return {a, b};
     }
+    // With backups disabled, a pair whose side 1 has an edit: "z" typed at
+    // the head of its first line.
+    void OpenEditedPairWithoutBackups(const std::wstring& name, std::pair<std::wstring, std::wstring>& files) {
+        WriteProfile("", "BackupDisabled=True\r\n");
+        files = Pair(name, "keep\n", "other\n");
+        OpenPair(files.first, files.second);
+        ASSERT_TRUE(JobLayer::ConfigStore::Instance().backupDisabled);
+        GuiFolderBox& box = Box();
+        ASSERT_TRUE(AppLayer::SetSideEditable(box, 0, true));
+        JobGroupUnit* job = Current();
+        box.SetCurrentSide(0);
+        job->side1.cursorRow = job->side1.anchorRow = 0;
+        job->side1.cursorColumn = job->side1.anchorColumn = 0;
+        SendMessageW(box.window, WM_CHAR, 'z', 0);
+        ASSERT_TRUE(job->content1.flags & JobLayer::ContentChanged);
+    }
     // The job shown by the box exists and is open, or is the spare job.
     ::testing::AssertionResult BoxJobIsAlive() {
         JobGroupUnit* shown = Box().Job();
@@ -281,18 +297,9 @@ TEST_F(TabBarTest, TabMenuListsThePathsTheCommandsAndEveryTab) {
 }
 
 TEST_F(TabBarTest, ClosingAnEditedTabWithoutBackupsAsksFirst) {
-    WriteProfile("", "BackupDisabled=True\r\n");
-    const auto files = Pair(L"k", "keep\n", "other\n");
-    OpenPair(files.first, files.second);
-    ASSERT_TRUE(JobLayer::ConfigStore::Instance().backupDisabled);
-    GuiFolderBox& box = Box();
-    ASSERT_TRUE(AppLayer::SetSideEditable(box, 0, true));
+    std::pair<std::wstring, std::wstring> files;
+    ASSERT_NO_FATAL_FAILURE(OpenEditedPairWithoutBackups(L"k", files));
     JobGroupUnit* job = Current();
-    box.SetCurrentSide(0);
-    job->side1.cursorRow = job->side1.anchorRow = 0;
-    job->side1.cursorColumn = job->side1.anchorColumn = 0;
-    SendMessageW(box.window, WM_CHAR, 'z', 0);
-    ASSERT_TRUE(job->content1.flags & JobLayer::ContentChanged);
     // Cancel: the tab and its edit stay.
     bool asked = false;
     ModalWatchdog watchdog(10000);
@@ -377,18 +384,8 @@ TEST_F(TabBarTest, EachTabComesBackAtItsOwnVerticalPlace) {
 }
 
 TEST_F(TabBarTest, ReloadingAnEditedSideWithoutBackupsAsksFirst) {
-    WriteProfile("", "BackupDisabled=True\r\n");
-    const auto files = Pair(L"r", "keep\n", "other\n");
-    OpenPair(files.first, files.second);
-    ASSERT_TRUE(JobLayer::ConfigStore::Instance().backupDisabled);
-    GuiFolderBox& box = Box();
-    ASSERT_TRUE(AppLayer::SetSideEditable(box, 0, true));
-    JobGroupUnit* job = Current();
-    box.SetCurrentSide(0);
-    job->side1.cursorRow = job->side1.anchorRow = 0;
-    job->side1.cursorColumn = job->side1.anchorColumn = 0;
-    SendMessageW(box.window, WM_CHAR, 'z', 0);
-    ASSERT_TRUE(job->content1.flags & JobLayer::ContentChanged);
+    std::pair<std::wstring, std::wstring> files;
+    ASSERT_NO_FATAL_FAILURE(OpenEditedPairWithoutBackups(L"r", files));
     auto answer = [](const char* button, bool* asked) {
         RunLater(300, [button, asked] {
             const HWND question = AppTest::FindThreadWindow(L"Class_InfoDialog");
