@@ -21,7 +21,13 @@ if [ "$have_all" = 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
-  $SUDO apt-get update
+  # A mirror in mid-sync fails one index now and then; try again, and go on
+  # with what was fetched if it keeps failing (the install says what is missing).
+  for attempt in 1 2 3; do
+    if $SUDO apt-get update; then break; fi
+    echo "apt-get update failed (attempt $attempt)" >&2
+    sleep 10
+  done
   missing=()
   for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
