@@ -197,15 +197,11 @@ void WinListBox::SelectAll() {
 }
 
 void WinListBox::ClearSelection() {
-    // Only the range that may hold selected units: a cursor step clears one
-    // row, not the list.
-    const int32_t first = std::max(selectedFirst, 0);
-    const int32_t last = std::min(selectedLast, Count() - 1);
-    RawLayer::RawListLink* link = first <= last ? items.LinkAt(first) : items.Sentinel();
-    for (int32_t index = first; index <= last && !items.IsEnd(link); ++index, link = link->next) {
-        WinListBoxItemUnit* unit = items.UnitOf(link);
-        unit->flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemSelected);
-    }
+    // A cursor step clears one row, not the list.
+    ForEachSelected([](WinListBoxItemUnit& unit, int32_t) {
+        unit.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemSelected);
+        return true;
+    });
     selectedFirst = 0;
     selectedLast = -1;
     header.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemSelected);
