@@ -11,7 +11,6 @@ enum MainCommand : uint16_t {
     CmdShowCurrent = 4104,
     CmdScrolled = 4106,
     CmdRestart = 4353,
-    CmdReserved = 4354,
     CmdReload = 4355,
     CmdReboot = 4356,
     CmdPageView = 4357,

@@ -9,14 +9,6 @@ namespace AppLayer {
 
 using DocLayer::JobParamList;
 
-void GuiListBoxItemUnit::Reset() {
-    flags &= (ItemHeader | ItemEnd);
-    rect = RECT{0, 0, 0, 0};
-    text.Clear();
-    values[0] = values[1] = values[2] = 0;
-    pagesOn = 0;
-}
-
 int32_t QuoteShift(const DocumentStyle& style, const JobLineUnit& line) {
     if (line.quoteDepth < 1) return 0;
     int64_t s = static_cast<int64_t>(style.blockquote.sideMargin.value) * line.quoteDepth;

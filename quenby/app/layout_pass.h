@@ -25,10 +25,6 @@ class GuiPictureCache;
 // The item record of the viewer's lists: the list unit plus the laid-out
 // runs of its line and three integers (0: the picture stack height).
 struct GuiListBoxItemUnit : public WinLayer::WinListBoxItemUnit {
-    // Keeps only the header and end marks; clears the rectangle, the
-    // integers and the laid-out text.
-    void Reset() override;
-
     WinTextData text;
     int32_t values[3] = {0, 0, 0};
     // The pages the line runs on over past the one it starts on (a line

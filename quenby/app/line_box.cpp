@@ -41,7 +41,7 @@ DocumentStyle* GuiLineBox::DocumentStyleOf() const { return Document() ? Documen
 
 DocumentStyle* GuiLineBox::CurrentStyle() const {
     DocumentStyle* own = DocumentStyleOf();
-    return (printing || !own) ? style : own;
+    return own ? own : style;
 }
 
 JobLineUnit* GuiLineBox::LineAt(int32_t index) {

@@ -32,9 +32,6 @@ public:
     // The main dialog's style set (never null once built).
     DocumentStyle* style = nullptr;
     RawString searchText;
-    // While set, the main dialog's style set is used even for a document
-    // with a style of its own.
-    uint8_t printing = 0;
 
     // The document's own style set; null without a document.
     DocumentStyle* DocumentStyleOf() const;

@@ -234,7 +234,7 @@ int32_t GuiMainDialog::DividerWidth() {
     return width;
 }
 
-GuiMainDialog::GuiMainDialog() : titleMenu(*this), self(this) {
+GuiMainDialog::GuiMainDialog() : titleMenu(*this) {
     hooks.AddHook(&titleMenu);
     CreateMainItems(items, *this);
 }

@@ -36,7 +36,7 @@ int32_t ContentBottom(const RECT& rect, const GuiListBoxItemUnit& item) {
 }  // namespace
 
 void PaintDot(HDC dc, const RECT& rect, COLORREF colour) {
-    WinLayer::WinShapePainter::Draw(dc, rect, WinLayer::WinShapePainter::ShapeEllipse, colour, colour, 0);
+    WinLayer::WinShapePainter::Draw(dc, rect, colour, colour, 0);
 }
 
 COLORREF ItemFillColor(const GuiLayout& layout, const GuiListBoxItemUnit& item, COLORREF colour) {

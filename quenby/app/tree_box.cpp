@@ -149,8 +149,8 @@ void GuiTreeBox::PaintLine(HDC dc, const RECT& rect, GuiListBoxItemUnit& item, c
         const int32_t left = squareLeft + (h - d) / 2;
         const int32_t top = rect.top + (h - d) / 2;
         if (d > 0) {
-            WinLayer::WinShapePainter::Draw(dc, RECT{left, top, left + d, top + d}, WinLayer::WinShapePainter::ShapeEllipse,
-                                            overview.textColor, overview.textColor, 0);
+            WinLayer::WinShapePainter::Draw(dc, RECT{left, top, left + d, top + d}, overview.textColor,
+                                            overview.textColor, 0);
         }
     }
     SelectedFont font(dc, layout.style->textFont.handle);

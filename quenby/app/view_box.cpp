@@ -9,6 +9,7 @@
 #include "quenby/app/command_codes.h"
 #include "quenby/app/paint_pass.h"
 #include "quenby/document/document_options.h"
+#include "quenby/document/inline_parser.h"
 #include "toolkit/environment.h"
 #include "toolkit/info_dialog.h"
 
@@ -30,12 +31,6 @@ RAW_CONSTANT_TEXT(NoText, "No")
 bool CtrlDown() { return GetKeyState(VK_CONTROL) < 0; }
 
 GuiListBoxItemUnit& ItemUnit(WinListBoxItemUnit& unit) { return static_cast<GuiListBoxItemUnit&>(unit); }
-
-bool StartsWithNoCase(const RawString& text, const char* prefix) {
-    RawString p = RawString::FromText(prefix);
-    return text.Length() >= p.Length() &&
-           text.EqualsRangeNoCase(RawLayer::RawRange{0, p.Length()}, p, p.All());
-}
 
 // A local path: no scheme of two or more letters before a ':'.
 bool IsLocalTarget(const RawString& target) {
@@ -84,10 +79,6 @@ RawString LinkExtension(const RawString& target) {
     RawString extension(target.Kind());
     if (dot >= 0) extension.AssignRange(target, RawLayer::RawRange{dot + 1, target.Length()});
     return extension;
-}
-
-bool IsWebLink(const RawString& target) {
-    return StartsWithNoCase(target, "http:") || StartsWithNoCase(target, "https:");
 }
 
 GuiViewBox::GuiViewBox() : layout(textDraw) {
@@ -166,7 +157,7 @@ void GuiViewBox::MeasureItemOf(WinDrawContext& dc, RECT& size, int32_t index, Wi
 
 void GuiViewBox::EndMeasure(WinDrawContext& dc, SIZE& content, int32_t count) {
     GuiLineBox::EndMeasure(dc, content, count);
-    if (PageMode() && !printing) PaginatePages(content);
+    if (PageMode()) PaginatePages(content);
 }
 
 // ---- pages --------------------------------------------------------------------------
@@ -317,7 +308,7 @@ void GuiViewBox::PaginatePages(SIZE& content) {
 
 void GuiViewBox::PaintPageHeader(HDC dc, const RECT& area, const RECT& text, int32_t page) {
     const DocumentStyle& s = *CurrentStyle();
-    if (!printing && !(drawState & DrawPrinterPage)) {
+    if (!(drawState & DrawPrinterPage)) {
         RECT band{area.left, area.top, area.right, area.top + s.overview.pageHeadHeight.value / 2};
         FillItemBackground(layout, dc, band, GuiListBoxItemUnit(), s.overview.pageHeadColor);
     }
@@ -332,7 +323,7 @@ void GuiViewBox::PaintPageHeader(HDC dc, const RECT& area, const RECT& text, int
 
 void GuiViewBox::PaintPageFooter(HDC dc, const RECT& area, const RECT& text, int32_t page) {
     const DocumentStyle& s = *CurrentStyle();
-    if (!printing && !(drawState & DrawPrinterPage)) {
+    if (!(drawState & DrawPrinterPage)) {
         RECT band{area.left, area.bottom - s.overview.pageHeadHeight.value / 2, area.right, area.bottom};
         FillItemBackground(layout, dc, band, GuiListBoxItemUnit(), s.overview.pageHeadColor);
     }
@@ -534,7 +525,7 @@ RawString LinkFilePart(const RawString& target) {
 
 void GuiViewBox::FollowLink(const RawString& link) {
     if (link.IsEmpty()) return;
-    if (IsWebLink(link)) {
+    if (DocLayer::IsWebLink(link)) {
         RawLayer::RawShell shell(link);
         shell.Execute(RawString(), RawString());
         shell.CloseProcess();

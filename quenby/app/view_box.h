@@ -111,7 +111,5 @@ RawString LinkExtension(const RawString& target);
 // The file part of a local link target: the text before its first '#'
 // (a place in the file) or '?' (a query).
 RawString LinkFilePart(const RawString& target);
-// Whether a target is a web address ("http:" or "https:", any case).
-bool IsWebLink(const RawString& target);
 
 }  // namespace AppLayer

@@ -115,14 +115,6 @@ JobLineUnit* JobLineList::PreviousContentLine(const RawListLink* link) const {
     return nullptr;
 }
 
-bool JobLineList::NumberListItem(const RawListLink* link) {
-    JobLineUnit* item = UnitOf(link);
-    if (!item) return false;
-    return NumberListItemFrom(*item, PreviousContentLine(link), [this](JobLineUnit* p) {
-        return PreviousContentLine(p->chainLink);
-    });
-}
-
 void JobLineList::ResetCellWidths() {
     for (JobLineUnit& line : *this) {
         int32_t n = line.cellWidths.Count();

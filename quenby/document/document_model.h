@@ -168,9 +168,6 @@ public:
         // Walking back from the link before the given one, the first record
         // of a content kind (1 to 9); null when there is none.
         virtual JobLineUnit* PreviousContentLine(const RawListLink* link) const = 0;
-        // Level and number of the list item of the link from the items
-        // before it; true when a parent or sibling item was found.
-        virtual bool NumberListItem(const RawListLink* link) = 0;
         virtual JobParamList& Params() = 0;
 
     protected:
@@ -230,7 +227,6 @@ public:
     const DocumentStyle* Style() const override { return style_; }
     JobLineUnit* NextLine(const RawListLink* link) const override;
     JobLineUnit* PreviousContentLine(const RawListLink* link) const override;
-    bool NumberListItem(const RawListLink* link) override;
     JobParamList& Params() override { return params_; }
 
     // Zeroes the cell widths of every table before a new layout.
@@ -269,31 +265,6 @@ public:
 
 // The open documents of the viewer, in tab order.
 class JobFileList : public RawLayer::RawListR<JobFileUnitListAllocator, JobFileUnit> {};
-
-// Level and number of a list item L from the content records before it,
-// newest first, given by `previous(record)` (null at the start): a record
-// that is not a list item or has another quote depth ends the walk (level
-// 1, false); an item with a smaller indent makes L its child; one with the
-// same indent its sibling (number + 1 for the same kind, else 1); items
-// indented deeper are passed over.
-template <class Previous>
-bool NumberListItemFrom(JobLineUnit& item, JobLineUnit* before, Previous previous) {
-    for (JobLineUnit* p = before; p; p = previous(p)) {
-        bool listItem = p->kind == KindBullet || p->kind == KindNumbered;
-        if (!listItem || p->quoteDepth != item.quoteDepth) break;
-        if (p->indent < item.indent) {
-            item.level = p->level + 1;
-            return true;
-        }
-        if (p->indent == item.indent) {
-            item.level = p->level;
-            item.number = p->kind == item.kind ? p->number + 1 : 1;
-            return true;
-        }
-    }
-    item.level = 1;
-    return false;
-}
 
 // The target of the line's first link mark; empty when there is none or its
 // serial has no unit.

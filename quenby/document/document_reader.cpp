@@ -311,11 +311,6 @@ bool ParseLineDirective(JobLineUnit& line, JobLineUnit* previous) {
     return true;
 }
 
-bool ParseLineDirective(JobLineUnit& line) {
-    JobLineUnit* previous = line.owner ? line.owner->PreviousContentLine(line.chainLink) : nullptr;
-    return ParseLineDirective(line, previous);
-}
-
 // ---------------------------------------------------------------------------
 // Loading
 
@@ -635,6 +630,35 @@ bool BlockClassifier::ParseNumberedItem(JobLineUnit& line, int32_t i) {
     StartListItem(line);
     return true;
 }
+
+namespace {
+
+// Level and number of a list item L from the content records before it,
+// newest first, given by `previous(record)` (null at the start): a record
+// that is not a list item or has another quote depth ends the walk (level
+// 1, false); an item with a smaller indent makes L its child; one with the
+// same indent its sibling (number + 1 for the same kind, else 1); items
+// indented deeper are passed over.
+template <class Previous>
+bool NumberListItemFrom(JobLineUnit& item, JobLineUnit* before, Previous previous) {
+    for (JobLineUnit* p = before; p; p = previous(p)) {
+        bool listItem = p->kind == KindBullet || p->kind == KindNumbered;
+        if (!listItem || p->quoteDepth != item.quoteDepth) break;
+        if (p->indent < item.indent) {
+            item.level = p->level + 1;
+            return true;
+        }
+        if (p->indent == item.indent) {
+            item.level = p->level;
+            item.number = p->kind == item.kind ? p->number + 1 : 1;
+            return true;
+        }
+    }
+    item.level = 1;
+    return false;
+}
+
+}  // namespace
 
 void BlockClassifier::StartListItem(JobLineUnit& line) {
     // The walk back over the drawn lines, newest first.
