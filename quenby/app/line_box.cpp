@@ -37,6 +37,10 @@ bool IsJoinedSourceLine(const JobLineUnit& drawn, const JobLineUnit& next) {
            !Blank(next.rawText);
 }
 
+void GuiLineBox::PostToOwner(uint16_t code) {
+    if (owner && owner->window) PostMessageW(owner->window, WM_COMMAND, MAKEWPARAM(controlId, code), 0);
+}
+
 DocumentStyle* GuiLineBox::DocumentStyleOf() const { return Document() ? Document()->Style() : nullptr; }
 
 DocumentStyle* GuiLineBox::CurrentStyle() const {

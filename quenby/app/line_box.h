@@ -65,6 +65,10 @@ public:
     bool Matches(const WinLayer::WinListBoxItemUnit& unit);
 
 protected:
+    // Whether a Ctrl key is held (the keyboard state of the current message).
+    static bool CtrlDown() { return GetKeyState(VK_CONTROL) < 0; }
+    // Posts a command of the main window's dispatcher to the owner.
+    void PostToOwner(uint16_t code);
     // Appends a menu entry, greyed when not enabled.
     static void AddMenuItem(WinLayer::WinPopupMenu& menu, const char* key, const char* defaultText, UINT id,
                             bool enabled);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/api_text.h"
+#include "base/profile.h"
 #include "toolkit/view.h"
 
 namespace AppLayer {
@@ -64,12 +65,6 @@ bool FileStamp(const std::wstring& path, uint64_t* size, FILETIME* time) {
     *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     *time = data.ftLastWriteTime;
     return true;
-}
-
-bool IsAbsolutePath(const RawString& path) {
-    if (path.Length() >= 2 && path.UnitAt(1) == ':') return true;
-    uint32_t c = path.UnitAt(0);
-    return path.Length() >= 1 && (c == '\\' || c == '/');
 }
 
 // A 32-bit top-down DIB of the size, uncompressed.
@@ -275,12 +270,7 @@ void GuiPictureCache::Clear() {
 // Layout and paint
 
 RawString PicturePath(const DocumentStyle& style, const RawString& target) {
-    if (target.IsEmpty() || IsAbsolutePath(target) || style.documentFolder.IsEmpty()) return target;
-    RawString path(RawLayer::KindUtf16, style.documentFolder);
-    uint32_t last = path.UnitAt(path.Length() - 1);
-    if (last != '\\' && last != '/') path.AppendChar('\\');
-    path.Append(RawString(RawLayer::KindUtf16, target));
-    return path;
+    return RawLayer::PathResolve(style.documentFolder, target);
 }
 
 namespace {

@@ -14,8 +14,6 @@ using WinLayer::WinListBoxItemUnit;
 
 namespace {
 
-bool CtrlHeld() { return GetKeyState(VK_CONTROL) < 0; }
-
 // The Ctrl keys of the tree and the commands they post.
 uint16_t CtrlKeyCommand(WPARAM key) {
     switch (key) {
@@ -160,15 +158,11 @@ void GuiTreeBox::PaintLine(HDC dc, const RECT& rect, GuiListBoxItemUnit& item, c
     DrawTextRuns(layout, dc, textRect, item, line.text, overview.textColor);
 }
 
-void GuiTreeBox::PostToOwner(uint16_t code) {
-    if (owner && owner->window) PostMessageW(owner->window, WM_COMMAND, MAKEWPARAM(controlId, code), 0);
-}
-
 LRESULT GuiTreeBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_KEYDOWN:
         CloseTip();
-        if (CtrlHeld()) {
+        if (CtrlDown()) {
             if (wParam == 'C') {
                 CopySelection();
                 return 0;

@@ -28,8 +28,6 @@ RAW_CONSTANT_TEXT(QuenbyTitleText, "Quenby")
 RAW_CONSTANT_TEXT(YesText, "Yes")
 RAW_CONSTANT_TEXT(NoText, "No")
 
-bool CtrlDown() { return GetKeyState(VK_CONTROL) < 0; }
-
 GuiListBoxItemUnit& ItemUnit(WinListBoxItemUnit& unit) { return static_cast<GuiListBoxItemUnit&>(unit); }
 
 // A local path: no scheme of two or more letters before a ':'.
@@ -490,11 +488,6 @@ RawString GuiViewBox::LinkTargetAt(int32_t index, const POINT* point) {
         }
     }
     return DocLayer::FindMarkerPair(*line);
-}
-
-void GuiViewBox::PostToOwner(uint16_t code) {
-    HWND target = owner ? owner->window : nullptr;
-    if (target) PostMessageW(target, WM_COMMAND, MAKEWPARAM(controlId, code), 0);
 }
 
 bool GuiViewBox::AskStartLink(const RawString& target) {

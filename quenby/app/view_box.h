@@ -99,7 +99,6 @@ private:
     int32_t RowCut(const WinLayer::WinListBoxItemUnit& unit, int32_t room) const override;
     void CutUnit(WinLayer::WinListBoxItemUnit& unit, int32_t at, int32_t by) override;
     void PrepareLayout();
-    void PostToOwner(uint16_t code);
     bool AskStartLink(const RawString& target);
 
     bool pageView_ = false;

@@ -290,13 +290,17 @@ int32_t AlignmentCode(const RawString& name);
 // (k >= 1) above the index. False only when memory runs out.
 bool EnsureStepIndex(RawArrayC<int32_t>& array, int32_t index);
 
-// A signed decimal number at the start of a text (after an optional sign),
-// held at the 32-bit limits; 0 when no digit follows.
-int32_t ParseDecimal(const RawString& text, RawRange range);
-inline int32_t ParseDecimal(const RawString& text) { return ParseDecimal(text, text.All()); }
-inline int32_t ClampInt(int32_t value, int32_t low, int32_t high) {
-    return value < low ? low : (value > high ? high : value);
+// The value held inside [low, high]; the bounds lie within 32 bits.
+inline int32_t ClampInt(int64_t value, int64_t low, int64_t high) {
+    return static_cast<int32_t>(value < low ? low : (value > high ? high : value));
 }
+
+// A signed decimal number at the start of a range (after an optional sign),
+// its magnitude held at `limit`; 0 when no digit follows. Only decimal: of
+// "0x1F" the number is the "0".
+int64_t ParseDecimal64(const RawString& text, RawRange range, int64_t limit);
+// The decimal number at the start of a text held at the 32-bit limits.
+int32_t ParseDecimal(const RawString& text);
 
 // Constant texts of the reader, the style and the options.
 RAW_CONSTANT_TEXT(BlankSetText, " \t")
