@@ -357,7 +357,7 @@ void LoadImageFile(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& it
         y += drawn.cy + style.image.underMargin.value;
     }
     int32_t stack = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(y, 0), 0x3FFFFFFF));
-    item.values[0] = stack;
+    item.pictureHeight = stack;
     if (stack < 1) return;
     bool textKind = line.kind == DocLayer::KindParagraph || line.kind == DocLayer::KindBullet ||
                     line.kind == DocLayer::KindNumbered;

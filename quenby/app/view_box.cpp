@@ -195,8 +195,8 @@ int32_t GuiViewBox::RowCut(const WinListBoxItemUnit& unit, int32_t room) const {
     const GuiListBoxItemUnit& item = static_cast<const GuiListBoxItemUnit&>(unit);
     int32_t best = 0;
     // The picture stack starts below the text.
-    const int32_t pictures = unit.rect.bottom - unit.rect.top - item.PictureHeight();
-    if (item.PictureHeight() > 0 && pictures <= room) best = pictures;
+    const int32_t pictures = unit.rect.bottom - unit.rect.top - item.pictureHeight;
+    if (item.pictureHeight > 0 && pictures <= room) best = pictures;
     const int32_t runs = RunsTop(*layout.style, *line);
     if (runs < 0) return best;
     for (const WinTextPart& part : item.text.parts) {

@@ -15,7 +15,7 @@ JobBlockRecord* JobBlockRecord::New() {
     JobBlockRecord* record = static_cast<JobBlockRecord*>(RawLayer::SmallAllocate(sizeof(JobBlockRecord)));
     InitializeCriticalSection(&record->lock);
     record->holders = 0;
-    record->values[0] = record->values[1] = record->values[2] = 0;
+    record->Clear();
     return record;
 }
 

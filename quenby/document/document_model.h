@@ -76,11 +76,25 @@ constexpr uint32_t MarkClose = 0x1F;
 enum : int32_t { LinkKindLink = 1, LinkKindPicture = 2 };
 
 // A block record shared by the lines of one indented code block: its lock, a
-// holder count (0 for one holder) and three integers for the layout pass.
+// holder count (0 for one holder) and what the layout pass keeps of the
+// block as a whole.
 struct JobBlockRecord {
     CRITICAL_SECTION lock;
     uint32_t holders;
-    int32_t values[3];
+    // The width of the widest line laid out so far: the frame of every line
+    // is as wide.
+    int32_t widestWidth;
+    // Whether the tab columns were measured (on the block's first line with
+    // them): the x where the columns start and the width of the mark text.
+    bool columnsMeasured;
+    int32_t columnX;
+    int32_t markWidth;
+
+    // Forgets the widths, before the block is laid out again.
+    void Clear() {
+        widestWidth = columnX = markWidth = 0;
+        columnsMeasured = false;
+    }
 
     static JobBlockRecord* New();
     // One more holder, under the lock.
