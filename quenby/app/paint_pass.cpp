@@ -362,7 +362,7 @@ void PaintPage(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& 
             if (++guard > 100000) break;
             if (entry.kind != DocLayer::LinkKindPicture) continue;
             PaintPicture(layout, dc, at, entry);
-            at.top += static_cast<LONG>(entry.drawWords[1]) + style.image.interMargin.value;
+            at.top += entry.drawnSize.cy + style.image.interMargin.value;
         }
     }
 }

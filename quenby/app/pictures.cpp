@@ -352,8 +352,7 @@ void LoadImageFile(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& it
             WinLayer::WinView::MeasureTextRange(context, r, kAltMeasure, entry.text, entry.text.All(), 0);
             drawn = SIZE{r.right - r.left, r.bottom - r.top};
         }
-        entry.drawWords[0] = static_cast<uint32_t>(drawn.cx);
-        entry.drawWords[1] = static_cast<uint32_t>(drawn.cy);
+        entry.drawnSize = drawn;
         y += drawn.cy + style.image.underMargin.value;
     }
     int32_t stack = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(y, 0), 0x3FFFFFFF));
@@ -372,7 +371,7 @@ void LoadImageFile(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& it
 void PaintPicture(GuiLayout& layout, HDC dc, const RECT& rect, const JobLinkDataUnit& entry) {
     GuiPictureCache local;
     GuiPictureCache& cache = layout.pictures ? *layout.pictures : local;
-    SIZE drawn{static_cast<LONG>(entry.drawWords[0]), static_cast<LONG>(entry.drawWords[1])};
+    const SIZE drawn = entry.drawnSize;
     GuiPictureCache::Entry* found = cache.Find(PicturePath(*layout.style, entry.target));
     if (found && found->loaded) {
         HBITMAP bitmap = cache.Bitmap(*found, drawn);

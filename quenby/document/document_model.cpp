@@ -61,7 +61,7 @@ void JobBlockRef::Reset() {
 
 JobLinkDataUnit* JobLinkDataList::Append(const JobLinkDataUnit& unit) {
     JobLinkDataUnit* copy = AddNew(unit);
-    copy->drawWords[0] = copy->drawWords[1] = 0;
+    copy->drawnSize = SIZE{0, 0};
     return copy;
 }
 

@@ -132,7 +132,8 @@ struct JobLinkDataUnit {
     int32_t heightPixels = 0;
     int32_t widthPercent = 0;
     int32_t heightPercent = 0;
-    uint32_t drawWords[2] = {0, 0};
+    // A picture: its size as the layout drew it (0 until laid out).
+    SIZE drawnSize{0, 0};
 };
 
 class JobLinkDataListAllocator : public RawLayer::RawListDeleteAllocator<JobLinkDataUnit> {};
@@ -141,10 +142,9 @@ class JobLinkDataList : public RawLayer::RawListR<JobLinkDataListAllocator, JobL
 public:
     // The last serial given out to the line's links (0: none yet).
     int32_t serial = 0;
-    uint32_t spare = 0;
 
     using RawLayer::RawListBodyT<JobLinkDataUnit>::Append;
-    // Appends a copy of the unit (its two drawing words 0).
+    // Appends a copy of the unit (its drawn size 0).
     JobLinkDataUnit* Append(const JobLinkDataUnit& unit);
     // The unit with the serial, or null.
     const JobLinkDataUnit* FindSerial(int32_t serial) const;

@@ -136,7 +136,7 @@ TEST(PicturesTest, FormatsPaintCentredAndBrokenFilesShowTheirText) {
     }
     auto drawn = [&](size_t k) {
         const DocLayer::JobLinkDataUnit& unit = *f.lines[pictures[k]]->links.begin();
-        return SIZE{static_cast<LONG>(unit.drawWords[0]), static_cast<LONG>(unit.drawWords[1])};
+        return unit.drawnSize;
     };
     EXPECT_EQ(drawn(10).cx, 20);
     EXPECT_EQ(drawn(10).cy, 15);
