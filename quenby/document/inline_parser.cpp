@@ -152,7 +152,6 @@ RawString TagAttribute(const Text& tag, const char* name) {
     return ToRaw(tag, i + 1, close);
 }
 
-
 RawString ResolveTarget(const InlineContext& context, const RawString& target) {
     if (target.IsEmpty()) return target;
     return RawLayer::PathResolve(context.folder, target);
