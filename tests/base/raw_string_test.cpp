@@ -15,6 +15,7 @@
 #include "base/language.h"
 #include "base/profile.h"
 #include "base/raw_string.h"
+#include "base/raw_string_tokenizer.h"
 #include "support/test_support.h"
 
 using namespace RawLayer;
