@@ -56,6 +56,11 @@ inline bool IsAsciiCompatibleKind(uint8_t kind) {
 // Whether a unit is a path separator ('\' or '/').
 inline bool IsPathSeparator(uint32_t unit) { return unit == '\\' || unit == '/'; }
 
+// Whether a UTF-16 unit is the first (high) or second (low) half of a
+// surrogate pair.
+inline bool IsHighSurrogate(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+inline bool IsLowSurrogate(uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
 // The shared body. Field order follows the stored layout the rest of the
 // system reasons about; the "lock" is the atomic share count itself, because
 // copy-on-write only needs an atomic decision on the number of holders (see

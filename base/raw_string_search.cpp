@@ -117,8 +117,6 @@ namespace {
 inline bool IsSjisTrail(uint32_t u) { return u >= 0x40 && u <= 0xFC && u != 0x7F; }
 inline bool IsAnsiTrail(uint32_t u) { return u >= 0x40 && u <= 0xFE && u != 0x7F; }
 inline bool IsUtf8Continuation(uint32_t u) { return u >= 0x80 && u <= 0xBF; }
-inline bool IsHighSurrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-inline bool IsLowSurrogate(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
 }  // namespace
 

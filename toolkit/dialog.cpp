@@ -154,8 +154,23 @@ void WinDialog::CreateChildren() {}
 bool WinDialog::OnClose() { return true; }
 
 LRESULT WinDialog::OnChildCommand(WinView*, uint16_t code) {
-    if (code == WinNotify::Cancel && window) PostMessageW(window, WM_CLOSE, 0, 0);
+    if (code == WinNotify::Cancel) PostClose();
     return 0;
+}
+
+void WinDialog::Finish(int32_t value) {
+    if (BeginClosing(value)) PostClose();
+}
+
+bool WinDialog::BeginClosing(int32_t value) {
+    if (closing) return false;
+    closing = true;
+    result = value;
+    return true;
+}
+
+void WinDialog::PostClose() {
+    if (window) PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
 void WinDialog::OnLayout() {
@@ -215,6 +230,16 @@ void WinDialog::Create() {
         }
     }
     OnCreated();
+}
+
+void WinDialog::FitChild(WinView& child) {
+    child.parentStyle = this;
+    child.FitToContent();
+}
+
+bool WinDialog::CreateFollowing(WinView& child, const RECT* frame) {
+    child.Follow(frame ? frame : &anchor.rect);
+    return CreateChild(child);
 }
 
 bool WinDialog::CreateChild(WinView& child) {
