@@ -10,6 +10,7 @@
 #include "base/wildcard.h"
 #include "toolkit/environment.h"
 #include "toolkit/layout.h"
+#include "toolkit/work_counts.h"
 
 namespace WinLayer {
 
@@ -195,7 +196,7 @@ bool WinDialog::RegisterWindowClass() {
         // A class that exists already fails here, which changes nothing.
         const HCURSOR arrow = LoadCursorW(nullptr, MAKEINTRESOURCEW(kArrowCursorId));
         RawLayer::ApiRegisterClass(module, large, arrow, RawString(), name, small, WindowProcedure);
-        ++registry.classRegistrations;
+        ++WinWorkCounts::Instance().classRegistrations;
         registered = true;
     }
     registry.Add(this);

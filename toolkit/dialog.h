@@ -73,8 +73,6 @@ public:
     void Remove(WinDialog* dialog);
 
     uint32_t nextId = kFirstDialogId;
-    // Window classes registered so far.
-    uint32_t classRegistrations = 0;
 
 private:
     WinWindowRegistry();
