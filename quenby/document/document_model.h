@@ -13,6 +13,7 @@
 
 #include <cstdint>
 
+#include "base/raw_array.h"
 #include "base/raw_list.h"
 #include "base/raw_string.h"
 #include "base/small_block.h"

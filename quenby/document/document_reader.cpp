@@ -8,6 +8,7 @@
 #include "base/command_line.h"
 #include "base/file_system.h"
 #include "base/line_file.h"
+#include "base/raw_string_tokenizer.h"
 #include "quenby/document/document_text.h"
 #include "quenby/document/inline_parser.h"
 

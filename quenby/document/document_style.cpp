@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/numbered_key.h"
+#include "base/raw_string_tokenizer.h"
 
 #include "quenby/document/document_model.h"
 #include "quenby/document/document_reader.h"
