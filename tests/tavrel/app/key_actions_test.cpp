@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -980,6 +981,46 @@ TEST_F(KeyActionsTest, KeyStepCostDoesNotGrowWithTheRowCount) {
                 small.step * 1000, large.step * 1000, small.jump * 1000, large.jump * 1000);
     EXPECT_LT(large.step, 3 * small.step + 0.001);
     EXPECT_LT(large.jump, 3 * small.jump + 0.001);
+}
+
+
+// Typed edits measure only the lines they change: after each random edit
+// the text column is exactly as wide as measuring every line afresh, as
+// the widest line grows, shrinks or moves to another line.
+TEST_F(KeyActionsTest, TheTextColumnFollowsTheWidestLineThroughTypedEdits) {
+    std::mt19937 random(11);
+    std::string text;
+    for (int line = 0; line < 300; ++line) text += std::string(static_cast<size_t>(random() % 40), 'm') + "\n";
+    const std::wstring a = PutText(L"a.txt", text);
+    OpenPair(a, PutText(L"b.txt", text));
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 0, true));
+    Box().SetCurrentSide(0);
+    JobGroupUnit& job = *Current();
+    const wchar_t typed[] = {L'W', L'i', L'\t', L'\u3042', L'm'};
+    auto act = [&](const char* name) {
+        Box().ActionDispatch(JobLayer::JobActionUnit(RawLayer::RawString::FromText(name), RawLayer::RawStringList(true)));
+    };
+    for (int edit = 0; edit < 30; ++edit) {
+        Box().ClearSelection();
+        Box().GotoRow(static_cast<int32_t>(random() % 300), false);
+        act(random() % 2 ? "MoveCursorToLineFoot" : "MoveCursorToLineHead");
+        const int count = 1 + static_cast<int>(random() % 30);
+        const bool erase = random() % 3 == 0;
+        for (int i = 0; i < count; ++i) {
+            if (erase) {
+                act("DeleteCharOrSelections");
+                act("Backspace");
+            } else {
+                SendMessageW(Box().window, WM_CHAR, typed[random() % 5], 1);
+            }
+        }
+        PumpUntilIdle();
+        const int32_t kept = job.side1.measuredWidth[1];
+        // A new layout revision: every line is measured again.
+        job.controller->InvalidateSide(job, 0);
+        Box().RemeasureColumns();
+        ASSERT_EQ(kept, job.side1.measuredWidth[1]) << "edit " << edit;
+    }
 }
 
 }  // namespace
