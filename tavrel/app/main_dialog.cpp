@@ -33,8 +33,20 @@ RAW_CONSTANT_TEXT(ToolMessageSectionText, "ToolMessage")
 
 constexpr uint16_t kApplicationIcon = 130;
 
-const RawLayer::RawLocaleRecord* QuestionTexts() {
+const RawLayer::RawLocaleRecord* ToolMessageTexts() {
     static const RawLayer::RawLocaleRecord table[] = {
+        {"SearchTitle", "Input text for search."},
+        {"SearchTag", "Search:"},
+        {"ReplaceTitle", "Input text for replace."},
+        {"ReplaceTag", "Replace:"},
+        {"GotoLineTitle", "Input line to select."},
+        {"GotoLineTag", "Line:"},
+        {"GotoAddressTitle", "Input address to select."},
+        {"GotoAddressTag", "Address:"},
+        {"InsertTextTitle", "Input text to insert."},
+        {"InsertTextTag", "Text:"},
+        {"ReplaceEach", "Replace current selected text ?"},
+        {"SaveTabPairs", "Input file name to save each tab pairs."},
         {"Yes", "Yes"},
         {"No", "No"},
         {"Cancel", "Cancel"},
@@ -54,7 +66,8 @@ RECT CentredIn(LONG width, LONG height, const RECT& area) {
     return RECT{left, top, left + width, top + height};
 }
 
-// Moves a window by changes of its rectangle's edges, repainting it.
+// Whether the job holds edits not saved yet: the job's mark or a side's
+// content.
 bool JobHasEdits(const JobGroupUnit* job) {
     return job && ((job->flags & JobLayer::JobChanged) || (job->Content(0).flags & JobLayer::ContentChanged) ||
                    (job->Content(1).flags & JobLayer::ContentChanged));
@@ -218,6 +231,15 @@ void GuiMainDialog::SavePlacement(int32_t, int32_t stateEntered) {
     section.WriteSection(file, MainDialogSectionText());
 }
 
+RawString ToolMessageText(const char* key) {
+    const RawString section = RawLayer::LanguageTable::Lookup(ToolMessageSectionText(), ToolMessageTexts());
+    return RawLayer::LanguageTable::Text(section, RawString::FromText(key));
+}
+
+RawString ToolMessageTitle(const char* key) {
+    return RawString::ConcatMany(ApplicationNameText(), RawString::FromLiteral(" - "), ToolMessageText(key));
+}
+
 bool GuiMainDialog::HasUnsavedEdits() const {
     for (const WinTabBarItemUnit& tab : views.tabBar.items) {
         if (JobHasEdits(GuiTabBar::JobOf(&tab))) return true;
@@ -226,8 +248,7 @@ bool GuiMainDialog::HasUnsavedEdits() const {
 }
 
 bool GuiMainDialog::ConfirmUnsavedEdits(JobGroupUnit* only) {
-    const RawString section = RawLayer::LanguageTable::Lookup(ToolMessageSectionText(), QuestionTexts());
-    auto text = [&section](const char* key) { return RawLayer::LanguageTable::Text(section, RawString::FromText(key)); };
+    auto text = [](const char* key) { return ToolMessageText(key); };
     const RawLayer::RawLabelUnit table[] = {
         RawLayer::RawLabelUnit(text("Yes"), AnswerSave), RawLayer::RawLabelUnit(text("No"), AnswerDiscard),
         RawLayer::RawLabelUnit(text("Cancel"), AnswerStay), RawLayer::RawLabelUnit(RawString(), 0)};
@@ -264,12 +285,6 @@ bool GuiMainDialog::OnClose() {
     if (restarting) return true;
     if (JobLayer::ConfigStore::Instance().backupDisabled && HasUnsavedEdits()) return ConfirmUnsavedEdits();
     return true;
-}
-
-void GuiMainDialog::ApplyDetailLineHeight(int32_t newHeight) {
-    DetailBoxPair& pair = views.detailPair;
-    const int32_t d = pair.lineHeight - newHeight;
-    pair.lineHeight = newHeight + d - MoveByDetailChange(views, d);
 }
 
 }  // namespace AppLayer

@@ -1,7 +1,7 @@
 // The command dispatcher of the main window: every command code, in one
 // place, and the enabled state of the command buttons that ends each
-// dispatch. A code whose work belongs to a view not built yet only
-// refreshes the buttons.
+// dispatch. A code that only tells of a change (a font, a view's notice)
+// refreshes the buttons and nothing else.
 #include <windows.h>
 
 #include "base/api_text.h"
@@ -26,18 +26,6 @@ using WinLayer::WinView;
 namespace {
 
 RAW_CONSTANT_TEXT(GroupSwitchText, "-g ")
-
-// Whether a selected row of the box has content on the side.
-bool SelectedRowHasContent(GuiFolderBox& box, uint32_t side) {
-    for (const WinListBoxItemUnit& unit : box.items) {
-        if (!(unit.flags & WinListBoxItemUnit::ItemSelected)) continue;
-        const JobReportUnit* row = GuiFolderBox::ItemOf(unit);
-        const JobLayer::JobContentUnit* content = row ? row->Unit(side) : nullptr;
-        if (content && !content->IsPlaceholder()) return true;
-    }
-    return false;
-}
-
 
 }  // namespace
 
@@ -92,7 +80,7 @@ bool GuiMainDialog::Restart() {
     }
     SavePlacement(showState, ShowDestroying);
     const RawString file = NewRestartFilePath();
-    if (!WriteTabPairFile(views.tabBar, file)) return false;
+    if (!WriteRestartFile(views.tabBar, file)) return false;
     const RawString program =
         restartProgram.IsEmpty() ? RawLayer::ApiGetModuleFileName(RawLayer::KindUtf8) : restartProgram;
     RawLayer::RawShell shell(program);
@@ -101,7 +89,7 @@ bool GuiMainDialog::Restart() {
     shell.CloseProcess();
     if (!started) {
         // This instance stays as it was.
-        RawLayer::ApiDeleteFile(file);
+        DiscardRestartFile(file);
         return false;
     }
     restartFile = file;
@@ -292,8 +280,8 @@ void GuiMainDialog::UpdateButtonStates() {
     const bool shown = job != nullptr;
     const bool edit1 = shown && job->edit.edit1;
     const bool edit2 = shown && job->edit.edit2;
-    const bool content1 = shown && SelectedRowHasContent(box, 0);
-    const bool content2 = shown && SelectedRowHasContent(box, 1);
+    const bool content1 = shown && box.AnySelectedRealUnit(0);
+    const bool content2 = shown && box.AnySelectedRealUnit(1);
     GuiButton* b = views.buttons;
     b[BtnCopy1to2].SetStateEnabled(edit2 && content1 && !job->Path(1).IsEmpty());
     b[BtnCopy2to1].SetStateEnabled(edit1 && content2 && !job->Path(0).IsEmpty());

@@ -11,6 +11,7 @@
 #include "toolkit/environment.h"
 #include "tavrel/app/input_dialog.h"
 #include "tavrel/app/job_environment.h"
+#include "tavrel/app/tab_operations.h"
 #include "tavrel/jobs/shell_commands.h"
 #include "toolkit/win_message.h"
 

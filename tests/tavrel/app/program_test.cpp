@@ -8,7 +8,10 @@
 #include <set>
 #include <string>
 
+#include "base/clipboard.h"
 #include "support/test_support.h"
+#include "tavrel/app/command_codes.h"
+#include "tavrel/jobs/pair_line.h"
 
 using TestSupport::TempFolder;
 
@@ -102,6 +105,40 @@ BOOL CALLBACK FindTavrel(HWND window, LPARAM record) {
     return FALSE;
 }
 
+// The shown main window of another Tavrel process started from the
+// program file, other than `avoid`.
+struct StartedFrom {
+    std::wstring exe;
+    DWORD avoid;
+    DWORD process;
+    HWND window;
+};
+
+BOOL CALLBACK FindStartedFrom(HWND window, LPARAM record) {
+    auto* found = reinterpret_cast<StartedFrom*>(record);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t title[64] = {};
+    GetWindowTextW(window, title, 64);
+    if (owner == found->avoid || std::wstring(title) != L"Tavrel" || !IsWindowVisible(window)) return TRUE;
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, owner);
+    if (!process) return TRUE;
+    wchar_t image[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    const bool same = QueryFullProcessImageNameW(process, 0, image, &size) && lstrcmpiW(image, found->exe.c_str()) == 0;
+    CloseHandle(process);
+    if (!same) return TRUE;
+    found->process = owner;
+    found->window = window;
+    return FALSE;
+}
+
+// Sets the clipboard's text and posts a command code to a main window.
+void ClipCommand(HWND window, const std::wstring& text, uint16_t code) {
+    ASSERT_TRUE(RawLayer::ClipboardSetText(TestSupport::W(text)));
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(0, code), 0);
+}
+
 // A started Tavrel process and its main window.
 struct Program {
     PROCESS_INFORMATION info{};
@@ -128,6 +165,23 @@ struct Program {
         }
         return false;
     }
+    // The instance a restart of `before` started from the program file.
+    bool Follow(const std::wstring& exe, const Program& before) {
+        const DWORD begin = GetTickCount();
+        while (GetTickCount() - begin < 10000) {
+            StartedFrom found{exe, before.info.dwProcessId, 0, nullptr};
+            EnumWindows(FindStartedFrom, reinterpret_cast<LPARAM>(&found));
+            if (found.window) {
+                info.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION,
+                                            FALSE, found.process);
+                info.dwProcessId = found.process;
+                window = found.window;
+                return info.hProcess != nullptr;
+            }
+            Sleep(50);
+        }
+        return false;
+    }
     // WM_CLOSE; the exit code, or -1 when it did not end within 5 s.
     long Close() {
         PostMessageW(window, WM_CLOSE, 0, 0);
@@ -143,7 +197,7 @@ struct Program {
         if (info.hProcess) {
             if (WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
             CloseHandle(info.hProcess);
-            CloseHandle(info.hThread);
+            if (info.hThread) CloseHandle(info.hThread);
         }
     }
 };
@@ -188,4 +242,52 @@ TEST(ProgramTest, StartsOnTheSamplesClosesCleanlyAndReopensAtItsRectangle) {
     EXPECT_EQ(second.right, first.right);
     EXPECT_EQ(second.bottom, first.bottom);
     EXPECT_EQ(again.Close(), 0);
+}
+
+TEST(ProgramTest, ARestartHandsItsClipFilesToTheNextInstanceWhichRemovesThemAtClose) {
+    TempFolder folder;
+    const std::wstring exe = folder.Join(L"Tavrel.exe");
+    ASSERT_TRUE(CopyFileW(FullPath(TestFolder() + L"\\..\\Tavrel.exe").c_str(), exe.c_str(), FALSE));
+    const std::wstring temp = folder.Join(L"temp");
+    CreateDirectoryW(temp.c_str(), nullptr);
+    std::wstring environment = EnvironmentWithTemp(temp);
+    // The clip file of side 1, and whatever instance's temporary folder it is in.
+    auto clipFiles = [&temp] {
+        std::set<std::wstring> files;
+        for (const std::wstring& name : Names(temp + L"\\Tavrel_Temp*")) {
+            for (const std::wstring& file : Names(temp + L"\\" + name + L"\\*.txt"))
+                files.insert(temp + L"\\" + name + L"\\" + file);
+        }
+        return files;
+    };
+
+    Program first;
+    ASSERT_TRUE(first.Start(exe, folder.Path(), L"", environment));
+    ClipCommand(first.window, L"clip \u00e9 text", AppLayer::CmdClipLoad1);
+    std::set<std::wstring> before;
+    for (int i = 0; i < 100 && before.empty(); ++i, Sleep(50)) before = clipFiles();
+    ASSERT_EQ(before.size(), 1u);
+    PostMessageW(first.window, WM_COMMAND, MAKEWPARAM(0, AppLayer::CmdRestart), 0);
+    ASSERT_EQ(WaitForSingleObject(first.info.hProcess, 10000), WAIT_OBJECT_0);
+
+    Program second;
+    ASSERT_TRUE(second.Follow(exe, first));
+    // The side shows the handed text from a file of the new instance's own
+    // temporary folder: its pair line names it.
+    PostMessageW(second.window, WM_COMMAND, MAKEWPARAM(0, AppLayer::CmdClipTab), 0);
+    JobLayer::TabPairRecord pair;
+    for (int i = 0; i < 100 && !pair.valid; ++i, Sleep(50))
+        JobLayer::ParseTabPairLine(pair, RawLayer::ClipboardGetText(4096));
+    ASSERT_TRUE(pair.valid);
+    const std::wstring clip = TestSupport::Ws(pair.path1);
+    EXPECT_EQ(clipFiles(), std::set<std::wstring>{clip});
+    EXPECT_EQ(TestSupport::FileText(clip), "clip \xC3\xA9 text");
+    EXPECT_TRUE(Names(temp + L"\\Tavrel_Restart_*").empty());
+    // The adopted file is the instance's clip file: loading the clipboard
+    // into its side overwrites it.
+    ClipCommand(second.window, L"second", AppLayer::CmdClipLoad1);
+    for (int i = 0; i < 100 && TestSupport::FileText(clip) != "second"; ++i) Sleep(50);
+    EXPECT_EQ(TestSupport::FileText(clip), "second");
+    EXPECT_EQ(second.Close(), 0);
+    EXPECT_TRUE(Names(temp + L"\\Tavrel_Temp*").empty());
 }
