@@ -36,23 +36,6 @@ DibCanvas CaptureOnScreen(HWND window) {
     return canvas;
 }
 
-struct FoundWindow {
-    DWORD process;
-    HWND window;
-};
-
-BOOL CALLBACK FindMainWindow(HWND window, LPARAM data) {
-    auto* found = reinterpret_cast<FoundWindow*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == found->process && GetWindow(window, GW_OWNER) == nullptr && IsWindowVisible(window) &&
-        WindowTitle(window) == L"Tavrel") {
-        found->window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // The y of the first pixel row (below the title row) where the left half
 // shows the colour; -1 when none does.
 int FirstRowOf(const DibCanvas& canvas, int x, COLORREF colour) {
@@ -98,14 +81,11 @@ TEST_F(CompareProcessTest, ChangedRowsShowTheirColoursAndSameRowsHideOnTheButton
     ASSERT_TRUE(CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, temp.Path().c_str(),
                                &startup, &process));
     ProcessGuard guard(process.hProcess);
-    FoundWindow found{process.dwProcessId, nullptr};
+    HWND main = nullptr;
     ASSERT_TRUE(PumpUntil(
-        [&] {
-            EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&found));
-            return found.window != nullptr;
-        },
+        [&] { return (main = TestSupport::FindProcessWindow(process.dwProcessId, L"Tavrel_Main", nullptr)) != nullptr; },
         10000));
-    HWND box = GetDlgItem(found.window, kFolderBoxId);
+    HWND box = GetDlgItem(main, kFolderBoxId);
     ASSERT_NE(box, nullptr);
     RECT client{};
     GetClientRect(box, &client);
@@ -123,7 +103,7 @@ TEST_F(CompareProcessTest, ChangedRowsShowTheirColoursAndSameRowsHideOnTheButton
     }
     const DibCanvas before = CaptureOnScreen(box);
     const int changedBefore = FirstRowOf(before, left, kDiff1);
-    SendMessageW(GetDlgItem(found.window, kSameButtonId), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(main, kSameButtonId), BM_CLICK, 0, 0);
     PumpFor(300);
     {
         const DibCanvas canvas = CaptureOnScreen(box);
@@ -135,7 +115,7 @@ TEST_F(CompareProcessTest, ChangedRowsShowTheirColoursAndSameRowsHideOnTheButton
         EXPECT_GT(rowHeight, 8);
         EXPECT_EQ(canvas.Pixel(right, changed + rowHeight), kOnly2);
     }
-    PostMessageW(found.window, WM_CLOSE, 0, 0);
+    PostMessageW(main, WM_CLOSE, 0, 0);
     ASSERT_EQ(WaitForSingleObject(process.hProcess, 5000), WAIT_OBJECT_0);
     DWORD code = 99;
     GetExitCodeProcess(process.hProcess, &code);
@@ -155,14 +135,11 @@ HWND StartOnPair(const std::wstring& program, const std::wstring& a, const std::
                         &process)) {
         return nullptr;
     }
-    FoundWindow found{process.dwProcessId, nullptr};
+    HWND main = nullptr;
     PumpUntil(
-        [&] {
-            EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&found));
-            return found.window != nullptr;
-        },
+        [&] { return (main = TestSupport::FindProcessWindow(process.dwProcessId, L"Tavrel_Main", nullptr)) != nullptr; },
         10000);
-    return found.window;
+    return main;
 }
 
 int CountColour(const DibCanvas& canvas, COLORREF colour) { return canvas.CountColor(colour); }

@@ -89,50 +89,6 @@ std::wstring EnvironmentWithTemp(const std::wstring& temp) {
     return block;
 }
 
-struct FoundWindow {
-    DWORD process;
-    HWND window;
-};
-
-BOOL CALLBACK FindTavrel(HWND window, LPARAM record) {
-    auto* found = reinterpret_cast<FoundWindow*>(record);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t title[64] = {};
-    GetWindowTextW(window, title, 64);
-    if (owner != found->process || std::wstring(title) != L"Tavrel" || !IsWindowVisible(window)) return TRUE;
-    found->window = window;
-    return FALSE;
-}
-
-// The shown main window of another Tavrel process started from the
-// program file, other than `avoid`.
-struct StartedFrom {
-    std::wstring exe;
-    DWORD avoid;
-    DWORD process;
-    HWND window;
-};
-
-BOOL CALLBACK FindStartedFrom(HWND window, LPARAM record) {
-    auto* found = reinterpret_cast<StartedFrom*>(record);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t title[64] = {};
-    GetWindowTextW(window, title, 64);
-    if (owner == found->avoid || std::wstring(title) != L"Tavrel" || !IsWindowVisible(window)) return TRUE;
-    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, owner);
-    if (!process) return TRUE;
-    wchar_t image[MAX_PATH] = {};
-    DWORD size = MAX_PATH;
-    const bool same = QueryFullProcessImageNameW(process, 0, image, &size) && lstrcmpiW(image, found->exe.c_str()) == 0;
-    CloseHandle(process);
-    if (!same) return TRUE;
-    found->process = owner;
-    found->window = window;
-    return FALSE;
-}
-
 // Sets the clipboard's text and posts a command code to a main window.
 void ClipCommand(HWND window, const std::wstring& text, uint16_t code) {
     ASSERT_TRUE(RawLayer::ClipboardSetText(TestSupport::W(text)));
@@ -153,34 +109,18 @@ struct Program {
                             &environment[0], folder.c_str(), &startup, &info)) {
             return false;
         }
-        const DWORD begin = GetTickCount();
-        while (GetTickCount() - begin < 10000) {
-            FoundWindow found{info.dwProcessId, nullptr};
-            EnumWindows(FindTavrel, reinterpret_cast<LPARAM>(&found));
-            if (found.window) {
-                window = found.window;
-                return true;
-            }
-            Sleep(50);
-        }
-        return false;
+        window = TestSupport::WaitProcessWindow(info.dwProcessId, nullptr, L"Tavrel");
+        return window != nullptr;
     }
     // The instance a restart of `before` started from the program file.
     bool Follow(const std::wstring& exe, const Program& before) {
-        const DWORD begin = GetTickCount();
-        while (GetTickCount() - begin < 10000) {
-            StartedFrom found{exe, before.info.dwProcessId, 0, nullptr};
-            EnumWindows(FindStartedFrom, reinterpret_cast<LPARAM>(&found));
-            if (found.window) {
-                info.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION,
-                                            FALSE, found.process);
-                info.dwProcessId = found.process;
-                window = found.window;
-                return info.hProcess != nullptr;
-            }
-            Sleep(50);
-        }
-        return false;
+        for (int i = 0; i < 200 && !window; ++i, Sleep(50))
+            window = TestSupport::FindProgramWindow(exe, L"Tavrel_Main", before.info.dwProcessId);
+        if (!window) return false;
+        GetWindowThreadProcessId(window, &info.dwProcessId);
+        info.hProcess =
+            OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, info.dwProcessId);
+        return info.hProcess != nullptr;
     }
     // WM_CLOSE; the exit code, or -1 when it did not end within 5 s.
     long Close() {
