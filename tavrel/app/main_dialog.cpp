@@ -29,24 +29,13 @@ using WinLayer::WinView;
 namespace {
 
 RAW_CONSTANT_TEXT(MainDialogClassText, "Tavrel_Main")
-RAW_CONSTANT_TEXT(ToolMessageSectionText, "ToolMessage")
 
 constexpr uint16_t kApplicationIcon = 130;
 
-const RawLayer::RawLocaleRecord* ToolMessageTexts() {
+// The program's own questions; the input dialogs' prompts of the same
+// section are the base library's defaults.
+const RawLayer::RawLocaleRecord* QuestionTexts() {
     static const RawLayer::RawLocaleRecord table[] = {
-        {"SearchTitle", "Input text for search."},
-        {"SearchTag", "Search:"},
-        {"ReplaceTitle", "Input text for replace."},
-        {"ReplaceTag", "Replace:"},
-        {"GotoLineTitle", "Input line to select."},
-        {"GotoLineTag", "Line:"},
-        {"GotoAddressTitle", "Input address to select."},
-        {"GotoAddressTag", "Address:"},
-        {"InsertTextTitle", "Input text to insert."},
-        {"InsertTextTag", "Text:"},
-        {"ReplaceEach", "Replace current selected text ?"},
-        {"SaveTabPairs", "Input file name to save each tab pairs."},
         {"Yes", "Yes"},
         {"No", "No"},
         {"Cancel", "Cancel"},
@@ -232,13 +221,12 @@ void GuiMainDialog::SavePlacement(int32_t, int32_t stateEntered) {
 }
 
 RawString ToolMessageText(const char* key) {
-    const RawString section = RawLayer::LanguageTable::Lookup(ToolMessageSectionText(), ToolMessageTexts());
+    RawLayer::LanguageTable::Lookup(RawLayer::ToolMessageSectionText(), RawLayer::InputDialogTexts);
+    const RawString section = RawLayer::LanguageTable::Lookup(RawLayer::ToolMessageSectionText(), QuestionTexts());
     return RawLayer::LanguageTable::Text(section, RawString::FromText(key));
 }
 
-RawString ToolMessageTitle(const char* key) {
-    return RawString::ConcatMany(ApplicationNameText(), RawString::FromLiteral(" - "), ToolMessageText(key));
-}
+RawString ToolMessageTitle(const char* key) { return RawLayer::TitlePrefixText().Concat(ToolMessageText(key)); }
 
 bool GuiMainDialog::HasUnsavedEdits() const {
     for (const WinTabBarItemUnit& tab : views.tabBar.items) {
