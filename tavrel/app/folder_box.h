@@ -303,7 +303,18 @@ public:
     bool GotoNextNonSameRow();
     bool GotoPrevNonSameRow();
     bool GotoRow(int32_t row, bool clear = true);
+    // Moves each side's cursor off a row the filter hid; the list cursor on
+    // such a row is cleared.
     void EnsureCursorShown();
+    // The first row from `from` on, a step of `step` (1 or -1) at a time,
+    // that passes the test; -1 for none.
+    template <typename Test>
+    int32_t FirstRowFrom(int32_t from, int32_t step, Test test) {
+        for (int32_t row = from; row >= 0 && row < Count(); row += step) {
+            if (test(row)) return row;
+        }
+        return -1;
+    }
     void ApplyCursorMove(const JobLayer::JobCursor& position, bool extend);
     void ScrollCaretIntoView();
     void UpdateCaretX();

@@ -314,7 +314,6 @@ void GuiFolderBox::EnsureCursorShown() {
     // the nearest shown row that holds a line of its side, the next one
     // first, or is cleared when there is none.
     const uint32_t current = CurrentSide();
-    const int32_t count = Count();
     for (uint32_t side = 0; side < 2; ++side) {
         JobSideRecord& record = view_.job->Side(side);
         const int32_t row = record.cursorRow;
@@ -325,13 +324,9 @@ void GuiFolderBox::EnsureCursorShown() {
             const WinLayer::WinListBoxItemUnit* item = ItemAt(index);
             return item && item->Reachable() && position.CanHold(index);
         };
-        int32_t shown = row + 1;
-        while (shown < count && !holds(shown)) ++shown;
-        if (shown >= count) {
-            shown = row - 1;
-            while (shown >= 0 && !holds(shown)) --shown;
-        }
-        if (shown >= 0 && shown < count && position.PlaceOnRow(shown)) {
+        int32_t shown = FirstRowFrom(row + 1, 1, holds);
+        if (shown < 0) shown = FirstRowFrom(row - 1, -1, holds);
+        if (shown >= 0 && position.PlaceOnRow(shown)) {
             position.column = 0;
             position.preferredX = -1;
             if (side == current) {
