@@ -36,7 +36,9 @@ JobContentUnit* RealUnit(const JobReportUnit* row, uint32_t side) {
     return unit && !unit->IsPlaceholder() ? unit : nullptr;
 }
 
-JobContentUnit* RealUnit(const JobGroupUnit& job, int32_t row, uint32_t side) { return RealUnit(job.rows.At(row), side); }
+JobContentUnit* RealUnit(const JobGroupUnit& job, int32_t row, uint32_t side) {
+    return RealUnit(job.rows.At(row), side);
+}
 
 uint64_t CurrentFileTime() {
     SYSTEMTIME now{};

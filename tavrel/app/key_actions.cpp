@@ -161,7 +161,8 @@ bool GuiFolderBox::ActionDispatch(const JobActionUnit& action) {
     case ActHScrollToLineHead:
     case ActHScrollToLineFoot: {
         if (side > 1) break;
-        int64_t wanted = job.Side(side).scrollX + static_cast<int64_t>(id == ActHScrollLeft ? -view_.viewWidth : view_.viewWidth);
+        const int32_t step = id == ActHScrollLeft ? -view_.viewWidth : view_.viewWidth;
+        int64_t wanted = static_cast<int64_t>(job.Side(side).scrollX) + step;
         if (id == ActHScrollToLineFoot) wanted = 100000;
         if (id == ActHScrollToLineHead) wanted = 0;
         SetSideOffset(side, ClampSideOffset(wanted, ScrollMax(side)));
@@ -318,7 +319,8 @@ bool GuiFolderBox::ReplaceEach(uint32_t side, ActionArgs& request) {
     const RawString question = ToolMessageText("ReplaceEach");
     enum : int32_t { AnswerCancel = 0, AnswerNo = 1, AnswerYes = 2 };
     const RawLayer::RawLabelUnit buttons[] = {
-        RawLayer::RawLabelUnit(ToolMessageText("Yes"), AnswerYes), RawLayer::RawLabelUnit(ToolMessageText("No"), AnswerNo),
+        RawLayer::RawLabelUnit(ToolMessageText("Yes"), AnswerYes),
+        RawLayer::RawLabelUnit(ToolMessageText("No"), AnswerNo),
         RawLayer::RawLabelUnit(ToolMessageText("Cancel"), AnswerCancel), RawLayer::RawLabelUnit(RawString(), 0)};
     // A hit must lie after the previous hit or replacement: a search that
     // finds the same place again (an empty match where the last one ended)

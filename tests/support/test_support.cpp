@@ -210,7 +210,8 @@ HWND FindProgramWindow(const std::wstring& program, const wchar_t* windowClass, 
         if (!process) continue;
         wchar_t image[MAX_PATH] = {};
         DWORD size = MAX_PATH;
-        const bool same = QueryFullProcessImageNameW(process, 0, image, &size) && lstrcmpiW(image, program.c_str()) == 0;
+        const bool same =
+            QueryFullProcessImageNameW(process, 0, image, &size) && lstrcmpiW(image, program.c_str()) == 0;
         CloseHandle(process);
         if (same) return window;
     }

@@ -36,6 +36,15 @@ DibCanvas CaptureOnScreen(HWND window) {
     return canvas;
 }
 
+// The main window of the process, waited for (messages pumped) up to 10 s;
+// null when it did not show.
+HWND MainWindowOf(DWORD process) {
+    HWND main = nullptr;
+    PumpUntil([&] { return (main = TestSupport::FindProcessWindow(process, L"Tavrel_Main", nullptr)) != nullptr; },
+              10000);
+    return main;
+}
+
 // The y of the first pixel row (below the title row) where the left half
 // shows the colour; -1 when none does.
 int FirstRowOf(const DibCanvas& canvas, int x, COLORREF colour) {
@@ -81,10 +90,8 @@ TEST_F(CompareProcessTest, ChangedRowsShowTheirColoursAndSameRowsHideOnTheButton
     ASSERT_TRUE(CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, temp.Path().c_str(),
                                &startup, &process));
     ProcessGuard guard(process.hProcess);
-    HWND main = nullptr;
-    ASSERT_TRUE(PumpUntil(
-        [&] { return (main = TestSupport::FindProcessWindow(process.dwProcessId, L"Tavrel_Main", nullptr)) != nullptr; },
-        10000));
+    const HWND main = MainWindowOf(process.dwProcessId);
+    ASSERT_NE(main, nullptr);
     HWND box = GetDlgItem(main, kFolderBoxId);
     ASSERT_NE(box, nullptr);
     RECT client{};
@@ -135,11 +142,7 @@ HWND StartOnPair(const std::wstring& program, const std::wstring& a, const std::
                         &process)) {
         return nullptr;
     }
-    HWND main = nullptr;
-    PumpUntil(
-        [&] { return (main = TestSupport::FindProcessWindow(process.dwProcessId, L"Tavrel_Main", nullptr)) != nullptr; },
-        10000);
-    return main;
+    return MainWindowOf(process.dwProcessId);
 }
 
 int CountColour(const DibCanvas& canvas, COLORREF colour) { return canvas.CountColor(colour); }

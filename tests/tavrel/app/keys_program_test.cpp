@@ -196,7 +196,9 @@ TEST(KeysProgramTest, KeysGoOnToTheSideAfterTheSearchDialogAndEscapeClosesTheBac
     PROCESS_INFORMATION info{};
     ASSERT_TRUE(CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(),
                                &startup, &info));
-    auto wait = [&info](const wchar_t* text) { return TestSupport::WaitProcessWindow(info.dwProcessId, nullptr, text); };
+    auto wait = [&info](const wchar_t* text) {
+        return TestSupport::WaitProcessWindow(info.dwProcessId, nullptr, text);
+    };
     const HWND main = wait(L"Tavrel");
     ASSERT_NE(main, nullptr);
     Sleep(500);

@@ -455,7 +455,8 @@ TEST_F(TabOperationsTest, TheRealProgramStartsOnThePairAndOnTheEmptyTabAndCloses
         EXPECT_EQ(Current()->Path(0).IsEmpty(), !pair);
         Command(AppLayer::CmdNewDialog);
         HWND other = nullptr;
-        EXPECT_TRUE(PumpUntil([&] { return (other = TestSupport::FindProgramWindow(program, L"Tavrel_Main")) != nullptr; }, 30000));
+        EXPECT_TRUE(
+            PumpUntil([&] { return (other = TestSupport::FindProgramWindow(program, L"Tavrel_Main")) != nullptr; }, 30000));
         if (!other) continue;
         DWORD process = 0;
         GetWindowThreadProcessId(other, &process);
