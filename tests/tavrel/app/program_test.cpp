@@ -1,5 +1,6 @@
 // Tavrel.exe end to end: copied with the sample folders into a fresh folder,
-// started as a process of its own, closed, and started again.
+// started as a process of its own, closed, and started again; restarted
+// with a clip file shown.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -191,7 +192,7 @@ TEST(ProgramTest, ARestartHandsItsClipFilesToTheNextInstanceWhichRemovesThemAtCl
     const std::wstring temp = folder.Join(L"temp");
     CreateDirectoryW(temp.c_str(), nullptr);
     std::wstring environment = EnvironmentWithTemp(temp);
-    // The clip file of side 1, and whatever instance's temporary folder it is in.
+    // The text files in the temporary folders of every instance.
     auto clipFiles = [&temp] {
         std::set<std::wstring> files;
         for (const std::wstring& name : Names(temp + L"\\Tavrel_Temp*")) {
