@@ -112,8 +112,6 @@ void SetCaptions(GuiViewSet& views) {
 
 }  // namespace
 
-uint16_t ButtonCode(int32_t index) { return (index >= 0 && index < kButtonCount) ? kButtons[index].code : 0; }
-
 void GuiButton::SetStateEnabled(bool on) {
     stateEnabled = on;
     ApplyEnabled();

@@ -19,7 +19,5 @@ RECT MainCommandButtons(GuiViewSet& views);
 // Shows a push button while its left edge lies left of the limit, and
 // enables it (its own flag) only while it ends at or before the limit.
 void UpdateButtonVisibility(GuiButton& button, LONG limitX);
-// The command code a button sends.
-uint16_t ButtonCode(int32_t index);
 
 }  // namespace AppLayer

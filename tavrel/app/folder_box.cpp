@@ -64,16 +64,6 @@ uint16_t FilterBitOf(uint32_t rowKind) {
     }
 }
 
-bool FolderBoxKeys::Track(WPARAM key, bool down) {
-    uint16_t bit = 0;
-    if (key == VK_SHIFT) bit = ModShift;
-    if (key == VK_CONTROL) bit = ModCtrl;
-    if (key == VK_MENU) bit = ModAlt;
-    if (!bit) return false;
-    modifiers = static_cast<uint16_t>(down ? (modifiers | bit) : (modifiers & ~bit));
-    return true;
-}
-
 FolderBoxView::FolderBoxView() { InitializeCriticalSection(&lock); }
 FolderBoxView::~FolderBoxView() { DeleteCriticalSection(&lock); }
 
@@ -111,12 +101,12 @@ void GuiFolderBox::SetJob(JobGroupUnit* job) {
     if (shown != view_.job) {
         // A drag of the last job's rows means nothing in this one.
         EndLineDrag(false);
-        if (view_.job) scrollTops_[view_.job] = scroll.y;
+        if (view_.job) scrollTops_[view_.job->serial] = scroll.y;
         view_.job = shown;
         scroll = POINT{};
         // Each job comes back at its own vertical place (kept within its
         // rows when they are laid out).
-        const auto kept = scrollTops_.find(shown);
+        const auto kept = scrollTops_.find(shown->serial);
         if (kept != scrollTops_.end()) scroll.y = kept->second;
         // The cursor of the last job means nothing in this one.
         ClearItems();
@@ -128,7 +118,7 @@ void GuiFolderBox::SetJob(JobGroupUnit* job) {
         layoutPending = 1;
     }
     if (shown->flags & JobLayer::JobLayoutStale) {
-        measured_.erase(shown);
+        measured_.erase(shown->serial);
         shown->flags = static_cast<uint16_t>(shown->flags & ~JobLayer::JobLayoutStale);
         shown->controller->InvalidateSide(*shown, 0);
         shown->controller->InvalidateSide(*shown, 1);
@@ -181,7 +171,7 @@ void GuiFolderBox::RebuildRows(bool measure) {
         scroll = keep;
         RefreshIfDirty();
     }
-    if (measure || !measured_.count(job)) {
+    if (measure || !measured_.count(job->serial)) {
         RemeasureColumns();
     } else {
         LayoutColumns();
@@ -382,7 +372,7 @@ void GuiFolderBox::RemeasureColumns() {
         MeasureSideColumns(screen.Get(), 0);
         MeasureSideColumns(screen.Get(), 1);
     }
-    measured_.insert(&job);
+    measured_.insert(job.serial);
     LayoutColumns();
 }
 
@@ -427,18 +417,13 @@ void GuiFolderBox::ScrollFromTwinBar() {
     }
     if (side < 0 || side > 1) return;
     JobLayer::JobSideRecord& record = view_.job->Side(static_cast<uint32_t>(side));
-    const RECT client = GetClientRect();
-    const int32_t d = view_.dividingPoint;
-    const int64_t visible = side == 0 ? d - 2 - client.left : client.right - d - 2;
+    const int64_t visible = VisibleWidth(GetClientRect(), view_.dividingPoint, static_cast<uint32_t>(side));
     const int64_t most = ContentWidth(record, view_.job->edit.simple != 0) - visible;
-    int64_t offset;
     if (step == 0) {
-        offset = target < 0 ? 0 : std::min<int64_t>(most, target);
+        record.scrollX = static_cast<int32_t>(target < 0 ? 0 : std::min<int64_t>(most, target));
     } else {
-        const int64_t moved = record.scrollX + static_cast<int64_t>(step) * view_.viewWidth;
-        offset = most < 0 ? most : (moved < 0 ? 0 : std::min(most, moved));
+        record.scrollX = ClampSideOffset(record.scrollX + static_cast<int64_t>(step) * view_.viewWidth, most);
     }
-    record.scrollX = static_cast<int32_t>(offset);
     SyncTwinBarRange(static_cast<uint32_t>(side));
     InvalidateViews();
 }
@@ -490,7 +475,7 @@ void GuiFolderBox::OnCreated() {
     if (!window) return;
     SetTimer(window, kCaretTimer, kCaretBlinkMs, nullptr);
     DragAcceptFiles(window, TRUE);
-    JobLayer::KeyBindingStore::Load(keys_.bindings);
+    JobLayer::KeyBindingStore::Load(bindings_);
     // The box's own input context, associated only while an editable text
     // side is current; the window's default one is taken off.
     ime_.context = ImmCreateContext();

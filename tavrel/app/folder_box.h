@@ -69,7 +69,6 @@ struct FolderBoxView {
     int32_t rowHeight = 0;
     int32_t viewWidth = 0;
     int32_t dividingPoint = 0;
-    JobLayer::ActionArgs args;
     // Guards the caret rectangle (all zero: no caret).
     CRITICAL_SECTION lock;
     RECT caret{};
@@ -79,18 +78,6 @@ struct FolderBoxView {
 struct FolderBoxClicks {
     POINT last{};
     uint64_t time = 0;
-};
-
-// The key bindings of the box (read when its window is made) and the
-// modifier word of the keys held: 0x2000 Shift, 0x1000 Ctrl, 0x4000 Alt.
-struct FolderBoxKeys {
-    enum : uint16_t { ModShift = 0x2000, ModCtrl = 0x1000, ModAlt = 0x4000 };
-    // Sets or clears the bit of a modifier key; false for any other key.
-    bool Track(WPARAM key, bool down);
-
-    JobLayer::JobBindingOwner bindings;
-    uint8_t flag = 0;
-    uint16_t modifiers = 0;
 };
 
 // The press-and-drag state of the box: the line drag's press and the
@@ -204,7 +191,6 @@ public:
     // The sides are measured again (their content may have changed), or,
     // with `measure` false, only when this box has not measured the job yet.
     void RebuildRows(bool measure = true);
-    void RefreshRows() { RebuildRows(); }
     // The filter word over the existing items.
     void ApplyFilter();
     // Lets every job go (the window is closing): the spare job, no items,
@@ -229,10 +215,11 @@ public:
     // Lays the measured columns out at the dividing point (the content is
     // as it was: a resize, a divider drag, a filter, the simple view).
     void LayoutColumns();
-    // The job goes: its measurements are forgotten.
+    // The job goes (or its rows were loaded again): its measurements and
+    // scroll position are forgotten.
     void ForgetJob(const JobGroupUnit* job) {
-        measured_.erase(job);
-        scrollTops_.erase(job);
+        measured_.erase(job->serial);
+        scrollTops_.erase(job->serial);
     }
     void MeasureSideColumns(HDC dc, uint32_t side);
     // Whether the items stand for the job's rows one for one, in order.
@@ -300,7 +287,7 @@ public:
     JobLayer::ActionArgs& InputParameters(uint32_t command);
     bool ReplaceEach(uint32_t side, JobLayer::ActionArgs& request);
     // The bindings, read when the window is made.
-    JobLayer::JobBindingOwner& Bindings() { return keys_.bindings; }
+    JobLayer::JobBindingOwner& Bindings() { return bindings_; }
 
     // ---- cursor and scroll operations ----------------------------------------------------
     // Each takes the side and whether the selection grows; true when the
@@ -318,7 +305,18 @@ public:
     bool GotoNextNonSameRow();
     bool GotoPrevNonSameRow();
     bool GotoRow(int32_t row, bool clear = true);
+    // Moves each side's cursor off a row the filter hid; the list cursor on
+    // such a row is cleared.
     void EnsureCursorShown();
+    // The first row from `from` on, a step of `step` (1 or -1) at a time,
+    // that passes the test; -1 for none.
+    template <typename Test>
+    int32_t FirstRowFrom(int32_t from, int32_t step, Test test) {
+        for (int32_t row = from; row >= 0 && row < Count(); row += step) {
+            if (test(row)) return row;
+        }
+        return -1;
+    }
     void ApplyCursorMove(const JobLayer::JobCursor& position, bool extend);
     void ScrollCaretIntoView();
     void UpdateCaretX();
@@ -375,24 +373,36 @@ private:
     FolderBoxView view_;
     FolderBoxClicks clicks_;
     LineDragState drag_;
-    FolderBoxKeys keys_;
+    // The key bindings of the box, read when its window is made.
+    JobLayer::JobBindingOwner bindings_;
     GuiFolderBoxImeControl ime_;
     // The key codes held down with a handled binding (at most 20).
     WPARAM heldKeys_[20] = {};
     int32_t heldCount_ = 0;
     GuiFolderBoxDraw draw_;
-    // The five argument records of the key actions and the box.
-    JobLayer::ActionArgs actionArgs_[5];
+    // The argument records of the input dialog's commands, which keep what
+    // was typed: search and replace, goto line, goto address, insert text.
+    JobLayer::ActionArgs actionArgs_[4];
     // A typed high surrogate or ANSI lead byte waiting for its second unit.
     uint16_t pendingUnit_ = 0;
-    // The jobs whose side records hold this box's measurements: measuring
-    // every line of a long text again at each tab switch or resize would
-    // cost seconds.
-    std::unordered_set<const JobGroupUnit*> measured_;
-    // The vertical scroll position each job had when another was shown, so
-    // that a tab comes back where the user left it.
-    std::unordered_map<const JobGroupUnit*, LONG> scrollTops_;
+    // The jobs (by serial) whose side records hold this box's measurements:
+    // measuring every line of a long text again at each tab switch or resize
+    // would cost seconds.
+    std::unordered_set<uint64_t> measured_;
+    // The vertical scroll position each job (by serial) had when another was
+    // shown, so that a tab comes back where the user left it.
+    std::unordered_map<uint64_t, LONG> scrollTops_;
 };
+
+// The content unit of a row on a side; null for no row, no unit or a
+// placeholder.
+JobLayer::JobContentUnit* RealUnit(const JobReportUnit* row, uint32_t side);
+JobLayer::JobContentUnit* RealUnit(const JobGroupUnit& job, int32_t row, uint32_t side);
+
+// A side's horizontal offset moved to `wanted`, kept between 0 and `most`
+// (the content width beyond the visible width); a side whose content fits
+// (`most` below 0) goes to `most`.
+int32_t ClampSideOffset(int64_t wanted, int64_t most);
 
 // The spare job of the job list (kind none), made on first use.
 JobGroupUnit* SpareJob();
@@ -401,8 +411,5 @@ JobGroupUnit* SpareJob();
 uint64_t CurrentFileTime();
 // The label of a floating line drag: "Float".
 const RawLayer::RawString& FloatLabelText();
-// Whether the clipboard may be loaded into a side of this path: no path,
-// or a file inside the temporary folder (an empty folder holds nothing).
-bool ClipLoadAllowed(const RawLayer::RawString& path, const RawLayer::RawString& tempFolder);
 
 }  // namespace AppLayer

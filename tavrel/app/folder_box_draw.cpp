@@ -322,9 +322,8 @@ void GuiFolderBoxDraw::PlaceCaret() {
     if (side < 2 && !IsRectEmpty(&caretRow_)) {
         JobLayer::JobSideRecord& record = job.Side(side);
         const int32_t row = record.cursorRow;
-        if (row >= 0 && row < job.rows.Count() && record.cursorColumn != -1) {
-            const JobContentUnit* unit = job.rows.At(row)->Unit(side);
-            if (unit && !unit->IsPlaceholder()) {
+        if (record.cursorColumn != -1) {
+            if (const JobContentUnit* unit = RealUnit(job, row, side)) {
                 JobLayer::JobDrawContext context;
                 context.rect = CellOf(caretRow_, box.clientRect.right, view.dividingPoint, side);
                 context.side = &record;

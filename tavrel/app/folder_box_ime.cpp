@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "tavrel/app/job_environment.h"
+
 namespace AppLayer {
 
 GuiFolderBoxImeControl::GuiFolderBoxImeControl(GuiFolderBox& owner) : WinImeControl(owner), box(owner) {}
@@ -81,8 +83,7 @@ void GuiFolderBoxImeControl::UpdateImeState() {
     if (HasState(StateComposing) || !box.window) return;
     const uint32_t side = box.CurrentSide();
     JobGroupUnit& job = *box.Job();
-    const bool editable = side < 2 && job.kind.kind == JobLayer::KindText &&
-                          (side == 0 ? job.edit.edit1 : job.edit.edit2) != 0;
+    const bool editable = job.kind.kind == JobLayer::KindText && SideEditable(job, side);
     if (editable) {
         if (context && !HasState(StateAssociated)) Attach();
         SetOpen((job.Side(side).imeState & 0x2) != 0);

@@ -29,15 +29,16 @@ bool IsTextOrBinary(const JobGroupUnit& job) {
     return job.kind.kind == JobLayer::KindText || job.kind.kind == JobLayer::KindBinary;
 }
 
-// The real unit of a row on a side; null for none or a placeholder.
-JobContentUnit* RealUnit(JobGroupUnit& job, int32_t row, uint32_t side) {
-    if (row < 0 || side > 1) return nullptr;
-    const JobReportUnit* report = job.rows.At(row);
-    JobContentUnit* unit = report ? report->Unit(side) : nullptr;
+}  // namespace
+
+JobContentUnit* RealUnit(const JobReportUnit* row, uint32_t side) {
+    JobContentUnit* unit = row && side < 2 ? row->Unit(side) : nullptr;
     return unit && !unit->IsPlaceholder() ? unit : nullptr;
 }
 
-}  // namespace
+JobContentUnit* RealUnit(const JobGroupUnit& job, int32_t row, uint32_t side) {
+    return RealUnit(job.rows.At(row), side);
+}
 
 uint64_t CurrentFileTime() {
     SYSTEMTIME now{};
@@ -49,6 +50,10 @@ uint64_t CurrentFileTime() {
 
 // ---- horizontal scrolling ---------------------------------------------------------------------
 
+int32_t ClampSideOffset(int64_t wanted, int64_t most) {
+    return static_cast<int32_t>(most < 0 ? most : std::clamp<int64_t>(wanted, 0, most));
+}
+
 void GuiFolderBox::SetSideOffset(uint32_t side, int32_t offset) {
     if (side > 1) return;
     view_.job->Side(side).scrollX = offset;
@@ -56,7 +61,7 @@ void GuiFolderBox::SetSideOffset(uint32_t side, int32_t offset) {
     InvalidateViews();
 }
 
-// A folder job's side scrolls by pages: `pages` view widths, or to an end.
+// A folder job's side scrolls by one view width left or right, or to an end.
 namespace {
 enum ScrollStep { StepLeft, StepRight, StepHead, StepFoot };
 }  // namespace
@@ -70,11 +75,7 @@ static bool ScrollFolderSide(GuiFolderBox& box, uint32_t side, ScrollStep step) 
     switch (step) {
     case StepHead: next = std::min(0, max); break;
     case StepFoot: next = std::max(0, max); break;
-    default: {
-        const int32_t moved = offset + (step == StepLeft ? -width : width);
-        next = max < 0 ? max : moved < 0 ? 0 : std::min(max, moved);
-        break;
-    }
+    default: next = ClampSideOffset(static_cast<int64_t>(offset) + (step == StepLeft ? -width : width), max); break;
     }
     box.SetSideOffset(side, next);
     return false;
@@ -315,7 +316,6 @@ void GuiFolderBox::EnsureCursorShown() {
     // the nearest shown row that holds a line of its side, the next one
     // first, or is cleared when there is none.
     const uint32_t current = CurrentSide();
-    const int32_t count = Count();
     for (uint32_t side = 0; side < 2; ++side) {
         JobSideRecord& record = view_.job->Side(side);
         const int32_t row = record.cursorRow;
@@ -326,13 +326,9 @@ void GuiFolderBox::EnsureCursorShown() {
             const WinLayer::WinListBoxItemUnit* item = ItemAt(index);
             return item && item->Reachable() && position.CanHold(index);
         };
-        int32_t shown = row + 1;
-        while (shown < count && !holds(shown)) ++shown;
-        if (shown >= count) {
-            shown = row - 1;
-            while (shown >= 0 && !holds(shown)) --shown;
-        }
-        if (shown >= 0 && shown < count && position.PlaceOnRow(shown)) {
+        int32_t shown = FirstRowFrom(row + 1, 1, holds);
+        if (shown < 0) shown = FirstRowFrom(row - 1, -1, holds);
+        if (shown >= 0 && position.PlaceOnRow(shown)) {
             position.column = 0;
             position.preferredX = -1;
             if (side == current) {
@@ -478,9 +474,7 @@ bool GuiFolderBox::AnySelectedRealUnit(uint32_t side) {
     if (side > 1) return false;
     bool found = false;
     ForEachSelected([&](const WinLayer::WinListBoxItemUnit& unit, int32_t) {
-        const JobReportUnit* row = ItemOf(unit);
-        const JobContentUnit* content = row ? row->Unit(side) : nullptr;
-        found = content && !content->IsPlaceholder();
+        found = RealUnit(ItemOf(unit), side) != nullptr;
         return !found;
     });
     return found;

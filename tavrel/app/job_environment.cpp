@@ -17,6 +17,24 @@ bool SideCanBeEdited(const JobGroupUnit& job, uint32_t side) {
     return (flags & JobLayer::ContentRead) && !(flags & kRefused);
 }
 
+const JobLayer::JobContentUnit* RealEntry(const JobReportUnit* row, uint32_t side) {
+    const JobLayer::JobContentUnit* unit = RealUnit(row, side);
+    return unit && !unit->IsHeader() ? unit : nullptr;
+}
+
+bool SideEditable(const JobGroupUnit& job, uint32_t side) {
+    return side < 2 && (side == 0 ? job.edit.edit1 : job.edit.edit2) != 0;
+}
+
+void ToggleInsertMode(GuiFolderBox& box, uint32_t side) {
+    JobGroupUnit* job = box.Job();
+    if (!job || job->kind.kind != JobLayer::KindBinary || !SideEditable(*job, side)) return;
+    JobLayer::JobSideRecord& record = job->Side(side);
+    JobLayer::BinaryInsertMode(record) = JobLayer::BinaryInsertMode(record) ? 0 : 1;
+    JobLayer::BinaryPendingHalfByte(record) = 0;
+    box.InvalidateViews();
+}
+
 bool SetSideEditable(GuiFolderBox& box, uint32_t side, bool on) {
     JobGroupUnit* job = box.Job();
     if (!job || side > 1 || !SideCanBeEdited(*job, side)) return false;
@@ -37,11 +55,6 @@ namespace {
 
 using WinLayer::WinListBoxItemUnit;
 
-// The content unit of a row on a side; null for none or a placeholder.
-const JobLayer::JobContentUnit* RealUnit(const JobReportUnit* row, uint32_t side) {
-    const JobLayer::JobContentUnit* unit = row ? row->Unit(side) : nullptr;
-    return unit && !unit->IsPlaceholder() && !unit->IsHeader() ? unit : nullptr;
-}
 
 // Calls `each` with every selected row of the box, in row order, after the
 // rows took the box's selection.
@@ -73,7 +86,7 @@ void ShellOpenPath(GuiFolderBox& box, uint32_t side) {
     const JobLayer::JobOpenShellList& commands = Environment().openCommands;
     if (job->kind.kind == JobLayer::KindPath) {
         ForSelectedRows(box, [&](const JobReportUnit& row) {
-            const JobLayer::JobContentUnit* unit = RealUnit(&row, side);
+            const JobLayer::JobContentUnit* unit = RealEntry(&row, side);
             if (unit && !unit->Name().IsEmpty()) commands.OpenPath(unit->Name(), 0);
             return true;
         });
@@ -84,7 +97,7 @@ void ShellOpenPath(GuiFolderBox& box, uint32_t side) {
     bool found = false;
     for (const WinListBoxItemUnit& item : box.items) {
         const JobReportUnit* row = GuiFolderBox::ItemOf(item);
-        if (RealUnit(row, side)) ++line;
+        if (RealEntry(row, side)) ++line;
         if (item.flags & WinListBoxItemUnit::ItemSelected) {
             found = true;
             break;
@@ -115,7 +128,7 @@ bool SetExtensionKind(GuiFolderBox& box, uint32_t side, uint32_t kind) {
     ForSelectedRows(box, [&](const JobReportUnit& row) {
         for (uint32_t each = 0; each < 2; ++each) {
             JobLayer::JobContentUnit* unit = row.Unit(each);
-            if (!RealUnit(&row, each)) continue;
+            if (!RealEntry(&row, each)) continue;
             written = SetKindReported(unit->ColumnText(0), kind) && written;
             unit->UpdateKind();
         }
@@ -128,8 +141,8 @@ bool SetExtensionKind(GuiFolderBox& box, uint32_t side, uint32_t kind) {
 bool RunUserCommandOnRows(GuiFolderBox& box, JobLayer::JobUserShellUnit& command, uint32_t side) {
     bool started = true;
     ForSelectedRows(box, [&](const JobReportUnit& row) {
-        const JobLayer::JobContentUnit* unit1 = RealUnit(&row, 0);
-        const JobLayer::JobContentUnit* unit2 = RealUnit(&row, 1);
+        const JobLayer::JobContentUnit* unit1 = RealEntry(&row, 0);
+        const JobLayer::JobContentUnit* unit2 = RealEntry(&row, 1);
         const JobLayer::JobKindType pair = JobLayer::JobKindType::FromSideKinds(
             unit1 ? unit1->EntryKind() : JobLayer::KindNone, unit2 ? unit2->EntryKind() : JobLayer::KindNone);
         if (!command.AcceptsKind(pair.kind)) return true;

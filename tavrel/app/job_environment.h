@@ -15,6 +15,14 @@ namespace AppLayer {
 // file, one cut at the loading limit or one that could not be read never
 // is; saving it would truncate or replace the file.
 bool SideCanBeEdited(const JobGroupUnit& job, uint32_t side);
+// A row's entry on a side: its real unit, unless that is a folder header.
+const JobLayer::JobContentUnit* RealEntry(const JobReportUnit* row, uint32_t side);
+// Whether a side of the job is in editable mode.
+bool SideEditable(const JobGroupUnit& job, uint32_t side);
+// Turns the binary insert mode of an editable binary side on or off (a
+// pending half byte is dropped) and repaints the box; nothing for any other
+// side.
+void ToggleInsertMode(GuiFolderBox& box, uint32_t side);
 // Makes a side of the box's job editable or read-only, when it may be
 // edited; then sends 4401 on the box's window. False (nothing changed,
 // nothing sent) otherwise.

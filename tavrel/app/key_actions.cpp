@@ -9,6 +9,7 @@
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/folder_box.h"
 #include "tavrel/app/job_environment.h"
+#include "tavrel/app/main_dialog.h"
 #include "tavrel/jobs/binary_kind.h"
 #include "toolkit/info_dialog.h"
 
@@ -19,35 +20,6 @@ using JobLayer::JobActionUnit;
 using RawLayer::RawString;
 
 namespace {
-
-RAW_CONSTANT_TEXT(ToolMessageText, "ToolMessage")
-RAW_CONSTANT_TEXT(TitlePrefixText, "Tavrel - ")
-
-const RawLayer::RawLocaleRecord* ToolMessageTexts() {
-    static const RawLayer::RawLocaleRecord table[] = {
-        {"SearchTitle", "Input text for search."},
-        {"SearchTag", "Search:"},
-        {"ReplaceTitle", "Input text for replace."},
-        {"ReplaceTag", "Replace:"},
-        {"GotoLineTitle", "Input line to select."},
-        {"GotoLineTag", "Line:"},
-        {"GotoAddressTitle", "Input address to select."},
-        {"GotoAddressTag", "Address:"},
-        {"InsertTextTitle", "Input text to insert."},
-        {"InsertTextTag", "Text:"},
-        {"ReplaceEach", "Replace current selected text ?"},
-        {"Yes", "Yes"},
-        {"No", "No"},
-        {"Cancel", "Cancel"},
-        {"", ""},
-    };
-    return table;
-}
-
-RawString ToolText(const char* key) {
-    const RawString section = RawLayer::LanguageTable::Lookup(ToolMessageText(), ToolMessageTexts());
-    return RawLayer::LanguageTable::Text(section, RawString::FromText(key));
-}
 
 // The action names, in the order they are compared. The spelling is the
 // bindings' own ("Diffrent", "Paires").
@@ -124,7 +96,7 @@ bool GuiFolderBox::RunActionList(WPARAM keyCode) {
     // auto-repeat and a key-up missed in another window change nothing.
     if (keyCode == VK_SHIFT || keyCode == VK_CONTROL || keyCode == VK_MENU) return false;
     const JobLayer::JobBindingUnit* binding =
-        JobLayer::FindKeyBinding(keys_.bindings.bindings, static_cast<uint32_t>(keyCode));
+        JobLayer::FindKeyBinding(bindings_.bindings, static_cast<uint32_t>(keyCode));
     if (!binding || binding->actions.IsEmpty()) return false;
     // A counted reference: an action that reloads the bindings cannot free
     // the list being run.
@@ -189,32 +161,17 @@ bool GuiFolderBox::ActionDispatch(const JobActionUnit& action) {
     case ActHScrollToLineHead:
     case ActHScrollToLineFoot: {
         if (side > 1) break;
-        const int32_t max = ScrollMax(side);
-        const int32_t offset = job.Side(side).scrollX;
-        int32_t next = 0;
-        if (max < 0) {
-            next = max;
-        } else if (id == ActHScrollToLineFoot) {
-            next = std::min(max, 100000);
-        } else if (id == ActHScrollToLineHead) {
-            next = 0;
-        } else {
-            next = std::clamp(offset + (id == ActHScrollLeft ? -view_.viewWidth : view_.viewWidth), 0, max);
-        }
-        SetSideOffset(side, next);
+        const int32_t step = id == ActHScrollLeft ? -view_.viewWidth : view_.viewWidth;
+        int64_t wanted = static_cast<int64_t>(job.Side(side).scrollX) + step;
+        if (id == ActHScrollToLineFoot) wanted = 100000;
+        if (id == ActHScrollToLineHead) wanted = 0;
+        SetSideOffset(side, ClampSideOffset(wanted, ScrollMax(side)));
         break;
     }
     case ActSetEditable:
-        if (side < 2) SetSideEditable(*this, side, !(side == 0 ? job.edit.edit1 : job.edit.edit2));
+        if (side < 2) SetSideEditable(*this, side, !SideEditable(job, side));
         break;
-    case ActToggleInsertMode:
-        if (side < 2 && job.kind.kind == JobLayer::KindBinary && (side == 0 ? job.edit.edit1 : job.edit.edit2)) {
-            JobLayer::JobSideRecord& record = job.Side(side);
-            JobLayer::BinaryInsertMode(record) = JobLayer::BinaryInsertMode(record) ? 0 : 1;
-            JobLayer::BinaryPendingHalfByte(record) = 0;
-            InvalidateViews();
-        }
-        break;
+    case ActToggleInsertMode: ToggleInsertMode(*this, side); break;
     case ActSelectAll:
         execute(JobLayer::CommandSelectAll);
         // The list notifies the changed selection itself.
@@ -317,9 +274,9 @@ ActionArgs& GuiFolderBox::InputParameters(uint32_t command) {
         break;
     }
     ActionArgs& request = actionArgs_[slot];
-    request.title = TitlePrefixText().Concat(ToolText(title));
-    request.labels[0] = ToolText(tags[0]);
-    request.labels[1] = tags[1] ? ToolText(tags[1]) : RawString();
+    request.title = ToolMessageTitle(title);
+    request.labels[0] = ToolMessageText(tags[0]);
+    request.labels[1] = tags[1] ? ToolMessageText(tags[1]) : RawString();
     // The flags choose the dialog's option controls; the replace loop reads
     // the dialog's answers back from them.
     request.flags = flags;
@@ -359,11 +316,12 @@ bool GuiFolderBox::ReplaceEach(uint32_t side, ActionArgs& request) {
     JobGroupUnit& job = *view_.job;
     if (!view_.editor || side > 1) return false;
     if (request.flags & ActionArgs::BeginAtHead) MoveCursorToFileHeadOp(side, false);
-    const RawString question = ToolText("ReplaceEach");
+    const RawString question = ToolMessageText("ReplaceEach");
     enum : int32_t { AnswerCancel = 0, AnswerNo = 1, AnswerYes = 2 };
     const RawLayer::RawLabelUnit buttons[] = {
-        RawLayer::RawLabelUnit(ToolText("Yes"), AnswerYes), RawLayer::RawLabelUnit(ToolText("No"), AnswerNo),
-        RawLayer::RawLabelUnit(ToolText("Cancel"), AnswerCancel), RawLayer::RawLabelUnit(RawString(), 0)};
+        RawLayer::RawLabelUnit(ToolMessageText("Yes"), AnswerYes),
+        RawLayer::RawLabelUnit(ToolMessageText("No"), AnswerNo),
+        RawLayer::RawLabelUnit(ToolMessageText("Cancel"), AnswerCancel), RawLayer::RawLabelUnit(RawString(), 0)};
     // A hit must lie after the previous hit or replacement: a search that
     // finds the same place again (an empty match where the last one ended)
     // would loop for ever.
@@ -386,7 +344,7 @@ bool GuiFolderBox::ReplaceEach(uint32_t side, ActionArgs& request) {
             RECT rect{};
             if (window) GetWindowRect(window, &rect);
             WinLayer::WinInfoDialog dialog;
-            dialog.Setup(rect, RawString::FromText("Tavrel"), question, buttons, WinLayer::WinInfoDialog::IconQuestion);
+            dialog.Setup(rect, ApplicationNameText(), question, buttons, WinLayer::WinInfoDialog::IconQuestion);
             const int32_t answer = dialog.RunModal(*this);
             if (answer == AnswerCancel) return true;
             if (answer != AnswerYes) continue;

@@ -52,20 +52,20 @@ void GuiMainCommand::UpdateCaret() {
 
 bool GuiMainCommand::MoveToContentRow() {
     GuiFolderBox& box = views.folderBox;
-    const int32_t count = box.Count();
     if (box.cursor < 0) return true;
     // From the cursor on, not from the head: every edit command with a
     // redraw asks, and ItemAt steps on from the place it last found.
-    for (int32_t index = box.cursor; index < count; ++index) {
+    const int32_t shown = box.FirstRowFrom(box.cursor, 1, [&box](int32_t index) {
         const WinLayer::WinListBoxItemUnit* unit = box.ItemAt(index);
-        if (unit && !(unit->flags & WinLayer::WinListBoxItemUnit::ItemHidden)) {
-            const bool already = index == box.cursor;
-            box.SetCursor(index);
-            return already;
-        }
+        return unit && !(unit->flags & WinLayer::WinListBoxItemUnit::ItemHidden);
+    });
+    if (shown < 0) {
+        box.cursor = WinLayer::WinListBoxInfo::kNone;
+        return false;
     }
-    box.cursor = WinLayer::WinListBoxInfo::kNone;
-    return false;
+    const bool already = shown == box.cursor;
+    box.SetCursor(shown);
+    return already;
 }
 
 // The views that show the cursor or the scroll position.

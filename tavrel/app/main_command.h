@@ -25,7 +25,8 @@ public:
     void RefreshFolderBox() override;
     // A beep, and the main window's caption flashed five times.
     void Alert() override;
-    // Asked by the input dialog's own work; refused until then.
+    // Runs the input dialog on the request over the folder box, which gets
+    // the keys back afterwards; true when it was finished with OK.
     bool RunInputDialog(JobLayer::ActionArgs& request) override;
     WinLayer::WinListBox* FolderBox() override;
 

@@ -29,10 +29,11 @@ using WinLayer::WinView;
 namespace {
 
 RAW_CONSTANT_TEXT(MainDialogClassText, "Tavrel_Main")
-RAW_CONSTANT_TEXT(ToolMessageSectionText, "ToolMessage")
 
 constexpr uint16_t kApplicationIcon = 130;
 
+// The program's own questions; the input dialogs' prompts of the same
+// section are the base library's defaults.
 const RawLayer::RawLocaleRecord* QuestionTexts() {
     static const RawLayer::RawLocaleRecord table[] = {
         {"Yes", "Yes"},
@@ -54,7 +55,8 @@ RECT CentredIn(LONG width, LONG height, const RECT& area) {
     return RECT{left, top, left + width, top + height};
 }
 
-// Moves a window by changes of its rectangle's edges, repainting it.
+// Whether the job holds edits not saved yet: the job's mark or a side's
+// content.
 bool JobHasEdits(const JobGroupUnit* job) {
     return job && ((job->flags & JobLayer::JobChanged) || (job->Content(0).flags & JobLayer::ContentChanged) ||
                    (job->Content(1).flags & JobLayer::ContentChanged));
@@ -218,6 +220,14 @@ void GuiMainDialog::SavePlacement(int32_t, int32_t stateEntered) {
     section.WriteSection(file, MainDialogSectionText());
 }
 
+RawString ToolMessageText(const char* key) {
+    RawLayer::LanguageTable::Lookup(RawLayer::ToolMessageSectionText(), RawLayer::InputDialogTexts);
+    const RawString section = RawLayer::LanguageTable::Lookup(RawLayer::ToolMessageSectionText(), QuestionTexts());
+    return RawLayer::LanguageTable::Text(section, RawString::FromText(key));
+}
+
+RawString ToolMessageTitle(const char* key) { return RawLayer::TitlePrefixText().Concat(ToolMessageText(key)); }
+
 bool GuiMainDialog::HasUnsavedEdits() const {
     for (const WinTabBarItemUnit& tab : views.tabBar.items) {
         if (JobHasEdits(GuiTabBar::JobOf(&tab))) return true;
@@ -226,8 +236,7 @@ bool GuiMainDialog::HasUnsavedEdits() const {
 }
 
 bool GuiMainDialog::ConfirmUnsavedEdits(JobGroupUnit* only) {
-    const RawString section = RawLayer::LanguageTable::Lookup(ToolMessageSectionText(), QuestionTexts());
-    auto text = [&section](const char* key) { return RawLayer::LanguageTable::Text(section, RawString::FromText(key)); };
+    auto text = [](const char* key) { return ToolMessageText(key); };
     const RawLayer::RawLabelUnit table[] = {
         RawLayer::RawLabelUnit(text("Yes"), AnswerSave), RawLayer::RawLabelUnit(text("No"), AnswerDiscard),
         RawLayer::RawLabelUnit(text("Cancel"), AnswerStay), RawLayer::RawLabelUnit(RawString(), 0)};
@@ -264,12 +273,6 @@ bool GuiMainDialog::OnClose() {
     if (restarting) return true;
     if (JobLayer::ConfigStore::Instance().backupDisabled && HasUnsavedEdits()) return ConfirmUnsavedEdits();
     return true;
-}
-
-void GuiMainDialog::ApplyDetailLineHeight(int32_t newHeight) {
-    DetailBoxPair& pair = views.detailPair;
-    const int32_t d = pair.lineHeight - newHeight;
-    pair.lineHeight = newHeight + d - MoveByDetailChange(views, d);
 }
 
 }  // namespace AppLayer

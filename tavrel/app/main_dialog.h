@@ -20,6 +20,11 @@ namespace AppLayer {
 using RawLayer::RawString;
 
 RAW_CONSTANT_TEXT(ApplicationNameText, "Tavrel")
+// A text of the language section "ToolMessage" (titles, labels and
+// questions of the dialogs the main window and its folder box open).
+RawString ToolMessageText(const char* key);
+// The title of such a dialog: "Tavrel - " and the text of the key.
+RawString ToolMessageTitle(const char* key);
 RAW_CONSTANT_TEXT(MainDialogSectionText, "MainDialog")
 RAW_CONSTANT_TEXT(WindowRectPrefixText, "WindowRect")
 RAW_CONSTANT_TEXT(FixRectKeyText, "FixRect")
@@ -60,13 +65,11 @@ public:
     void MainCommandDispatch(WinLayer::WinView* sender, uint16_t code);
     void UpdateButtonStates();
     // Writes the rectangle, starts the program again with "-g" and a file
-    // of every tab's pair line, and closes this window once the start
-    // succeeded. False (nothing closed) when the start failed or edits are
+    // of every tab's pair line (with the clip files handed over), and closes
+    // this window once the start succeeded. False (nothing closed) when the start failed or edits are
     // to be kept.
     bool Restart();
 
-    // Moves the children by a change of the detail boxes' line height.
-    void ApplyDetailLineHeight(int32_t newHeight);
     // Whether any tab's job holds unsaved edits.
     bool HasUnsavedEdits() const;
     // Asks Save / Discard / Stay (a modal question); saves on Save (every
@@ -81,10 +84,9 @@ public:
     GuiTMenuExecution titleMenu;
     GuiViewSet views;
     GuiMainCommand command;
-    // The program a restart starts, with its command-line arguments; this
-    // program and its own arguments unless set.
+    // The program a restart or "new dialog" starts; this program's own file
+    // when empty.
     RawString restartProgram;
-    RawString restartArguments;
     // The group file the last restart wrote.
     RawString restartFile;
     // The chooser of the pair file's name.

@@ -1,7 +1,7 @@
 // The command dispatcher of the main window: every command code, in one
 // place, and the enabled state of the command buttons that ends each
-// dispatch. A code whose work belongs to a view not built yet only
-// refreshes the buttons.
+// dispatch. A code that only tells of a change (a font, a view's notice)
+// refreshes the buttons and nothing else.
 #include <windows.h>
 
 #include "base/api_text.h"
@@ -80,7 +80,7 @@ bool GuiMainDialog::Restart() {
     }
     SavePlacement(showState, ShowDestroying);
     const RawString file = NewRestartFilePath();
-    if (!WriteTabPairFile(views.tabBar, file)) return false;
+    if (!WriteRestartFile(views.tabBar, file)) return false;
     const RawString program =
         restartProgram.IsEmpty() ? RawLayer::ApiGetModuleFileName(RawLayer::KindUtf8) : restartProgram;
     RawLayer::RawShell shell(program);
@@ -89,7 +89,7 @@ bool GuiMainDialog::Restart() {
     shell.CloseProcess();
     if (!started) {
         // This instance stays as it was.
-        RawLayer::ApiDeleteFile(file);
+        DiscardRestartFile(file);
         return false;
     }
     restartFile = file;

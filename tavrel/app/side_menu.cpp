@@ -5,6 +5,7 @@
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/folder_box.h"
 #include "tavrel/app/job_environment.h"
+#include "tavrel/app/tab_operations.h"
 #include "tavrel/jobs/binary_kind.h"
 #include "tavrel/jobs/shell_commands.h"
 #include "toolkit/popup_menu.h"
@@ -52,46 +53,38 @@ const RawLayer::RawLocaleRecord* ListMenuTexts() {
     return table;
 }
 
+// The ids of the fixed items, named by their language keys; user commands
+// follow them.
+enum SideMenuId : uint32_t {
+    ItemReloadTab = 1, ItemReloadSide, ItemSaveSide, ItemOpenTab, ItemOpenSide, ItemOpenBase, ItemDragConnect,
+    ItemDragFloat, ItemDisconnect, ItemCopy1to2, ItemCopy2to1, ItemDeleteSide, ItemCursorPrev, ItemCursorNext,
+    ItemResetDividingPoint, ItemSetEditable, ItemSetInsertMode, ItemClipSide, ItemClipLoad, ItemClipPaste, ItemUndo,
+    ItemRedo, ItemAsText, ItemAsBinary, ItemSetupTypeFont, kFirstUserId
+};
+
 // The fixed items in menu order; id 0 stands for a separator.
 struct FixedItem {
     uint32_t id;
     const char* key;
 };
 const FixedItem kFixedItems[] = {
-    {1, "ReloadTab"},  {2, "ReloadSide"},   {3, "SaveSide"},    {4, "OpenTab"},        {0, nullptr},
-    {5, "OpenSide"},   {6, "OpenBase"},     {0, nullptr},       {7, "DragConnect"},    {8, "DragFloat"},
-    {9, "Disconnect"}, {0, nullptr},        {10, "Copy1to2"},   {11, "Copy2to1"},      {12, "DeleteSide"},
-    {0, nullptr},      {13, "CursorPrev"},  {14, "CursorNext"}, {0, nullptr},          {15, "ResetDividingPoint"},
-    {0, nullptr},      {16, "SetEditable"}, {17, "SetInsertMode"}, {0, nullptr},       {18, "ClipSide"},
-    {19, "ClipLoad"},  {20, "ClipPaste"},   {0, nullptr},       {21, "Undo"},          {22, "Redo"},
-    {0, nullptr},      {23, "AsText"},      {24, "AsBinary"},   {25, "SetupTypeFont"},
+    {ItemReloadTab, "ReloadTab"}, {ItemReloadSide, "ReloadSide"}, {ItemSaveSide, "SaveSide"},
+    {ItemOpenTab, "OpenTab"}, {0, nullptr}, {ItemOpenSide, "OpenSide"}, {ItemOpenBase, "OpenBase"}, {0, nullptr},
+    {ItemDragConnect, "DragConnect"}, {ItemDragFloat, "DragFloat"}, {ItemDisconnect, "Disconnect"}, {0, nullptr},
+    {ItemCopy1to2, "Copy1to2"}, {ItemCopy2to1, "Copy2to1"}, {ItemDeleteSide, "DeleteSide"}, {0, nullptr},
+    {ItemCursorPrev, "CursorPrev"}, {ItemCursorNext, "CursorNext"}, {0, nullptr},
+    {ItemResetDividingPoint, "ResetDividingPoint"}, {0, nullptr}, {ItemSetEditable, "SetEditable"},
+    {ItemSetInsertMode, "SetInsertMode"}, {0, nullptr}, {ItemClipSide, "ClipSide"}, {ItemClipLoad, "ClipLoad"},
+    {ItemClipPaste, "ClipPaste"}, {0, nullptr}, {ItemUndo, "Undo"}, {ItemRedo, "Redo"}, {0, nullptr},
+    {ItemAsText, "AsText"}, {ItemAsBinary, "AsBinary"}, {ItemSetupTypeFont, "SetupTypeFont"},
 };
 
-constexpr uint32_t kFirstUserId = 26;
 // User commands run by id up to this one: the menu lists no more.
 constexpr uint32_t kLastUserId = 126;
 
 bool SideHasNoPath(const JobGroupUnit& job, uint32_t side) { return job.Path(side).IsEmpty(); }
 
-bool SideEditable(const JobGroupUnit& job, uint32_t side) { return (side == 0 ? job.edit.edit1 : job.edit.edit2) != 0; }
-
-// Whether a path lies in the temporary folder: the folder's path directly
-// followed by a separator. An empty folder path holds nothing.
-bool InTempFolder(const RawString& path, const RawString& folder) {
-    if (folder.IsEmpty()) return false;
-    const RawString inner = path.As(RawLayer::KindUtf8);
-    const RawString outer = folder.As(RawLayer::KindUtf8);
-    const int32_t n = outer.Length();
-    if (inner.Length() <= n || !inner.EqualsRangeNoCase(RawLayer::RawRange{0, n}, outer, outer.All())) return false;
-    const char next = inner.Bytes()[n];
-    return next == '\\' || next == '/';
-}
-
 }  // namespace
-
-bool ClipLoadAllowed(const RawString& path, const RawString& tempFolder) {
-    return path.IsEmpty() || InTempFolder(path, tempFolder);
-}
 
 void GuiFolderBox::OpenCurrentSideMenu() {
     if (!window || !view_.job) return;
@@ -105,7 +98,6 @@ void GuiFolderBox::OpenCurrentSideMenu() {
 void GuiFolderBox::OnContextMenu(POINT point, int32_t) {
     const uint32_t side = HitSide(point);
     if (side > 1) return;
-    // A right press ends a line drag and shows no menu.
     JobGroupUnit& job = *view_.job;
     const uint32_t kind = job.kind.kind;
     int32_t first = -1;
@@ -114,11 +106,7 @@ void GuiFolderBox::OnContextMenu(POINT point, int32_t) {
     const RawString section = RawLayer::LanguageTable::Lookup(ListMenuText(), ListMenuTexts());
     auto text = [&section](const char* key) { return RawLayer::LanguageTable::Text(section, RawString::FromText(key)); };
     const RawString sideDigit = RawString::FromLiteral(side == 0 ? "1" : "2");
-    auto realOn = [&](int32_t row, uint32_t which) {
-        const JobReportUnit* report = row >= 0 ? job.rows.At(row) : nullptr;
-        const JobLayer::JobContentUnit* unit = report ? report->Unit(which) : nullptr;
-        return unit && !unit->IsPlaceholder();
-    };
+    auto realOn = [&](int32_t row, uint32_t which) { return RealUnit(job, row, which) != nullptr; };
     const bool isFolder = kind == JobLayer::KindPath;
     const bool isText = kind == JobLayer::KindText;
     const bool isBinary = kind == JobLayer::KindBinary;
@@ -127,32 +115,32 @@ void GuiFolderBox::OnContextMenu(POINT point, int32_t) {
     };
     auto enabled = [&](uint32_t id) -> bool {
         switch (id) {
-        case 1: return !(SideHasNoPath(job, 0) && SideHasNoPath(job, 1));
-        case 2: return !SideHasNoPath(job, side);
+        case ItemReloadTab: return !(SideHasNoPath(job, 0) && SideHasNoPath(job, 1));
+        case ItemReloadSide: return !SideHasNoPath(job, side);
         // A save needs a path to write to, and a kind that writes files.
-        case 3: return !SideHasNoPath(job, side) && (isText || isBinary);
-        case 4: return isFolder && selected == 1;
-        case 5: return !isFolder || selected == 1;
-        case 6: return true;
-        case 7: return (isFolder || isText) && selected == 1 && realOn(first, side);
-        case 8: return isText && selected >= 1 && realOn(first, side);
-        case 9: return (isFolder || isText) && selected >= 1;
-        case 10: return SideEditable(job, 1) && !job.Path(1).IsEmpty() && AnySelectedRealUnit(0);
-        case 11: return SideEditable(job, 0) && !job.Path(0).IsEmpty() && AnySelectedRealUnit(1);
-        case 12: return SideEditable(job, side) && AnySelectedRealUnit(side);
-        case 13:
-        case 14: return !job.rows.IsEmpty();
-        case 15: return true;
-        case 16: return SideCanBeEdited(job, side);
-        case 17: return SideEditable(job, side) && isBinary;
-        case 18: return can(JobLayer::CommandCopyToClipboard);
-        case 19: return ClipLoadAllowed(job.Path(side), JobLayer::ShellCommandStore::Instance().tempFolder);
-        case 20: return can(JobLayer::CommandPasteFromClipboard);
-        case 21: return can(JobLayer::CommandUndo);
-        case 22: return can(JobLayer::CommandRedo);
-        case 23: return isBinary || (isFolder && selected >= 1);
-        case 24: return isText || (isFolder && selected >= 1);
-        case 25: return kind != JobLayer::KindNone;
+        case ItemSaveSide: return !SideHasNoPath(job, side) && (isText || isBinary);
+        case ItemOpenTab: return isFolder && selected == 1;
+        case ItemOpenSide: return !isFolder || selected == 1;
+        case ItemOpenBase: return true;
+        case ItemDragConnect: return (isFolder || isText) && selected == 1 && realOn(first, side);
+        case ItemDragFloat: return isText && selected >= 1 && realOn(first, side);
+        case ItemDisconnect: return (isFolder || isText) && selected >= 1;
+        case ItemCopy1to2: return SideEditable(job, 1) && !job.Path(1).IsEmpty() && AnySelectedRealUnit(0);
+        case ItemCopy2to1: return SideEditable(job, 0) && !job.Path(0).IsEmpty() && AnySelectedRealUnit(1);
+        case ItemDeleteSide: return SideEditable(job, side) && AnySelectedRealUnit(side);
+        case ItemCursorPrev:
+        case ItemCursorNext: return !job.rows.IsEmpty();
+        case ItemResetDividingPoint: return true;
+        case ItemSetEditable: return SideCanBeEdited(job, side);
+        case ItemSetInsertMode: return SideEditable(job, side) && isBinary;
+        case ItemClipSide: return can(JobLayer::CommandCopyToClipboard);
+        case ItemClipLoad: return ClipLoadAllowed(job.Path(side), JobLayer::ShellCommandStore::Instance().tempFolder);
+        case ItemClipPaste: return can(JobLayer::CommandPasteFromClipboard);
+        case ItemUndo: return can(JobLayer::CommandUndo);
+        case ItemRedo: return can(JobLayer::CommandRedo);
+        case ItemAsText: return isBinary || (isFolder && selected >= 1);
+        case ItemAsBinary: return isText || (isFolder && selected >= 1);
+        case ItemSetupTypeFont: return kind != JobLayer::KindNone;
         default: return false;
         }
     };
@@ -168,8 +156,8 @@ void GuiFolderBox::OnContextMenu(POINT point, int32_t) {
         label.ReplaceFirst(SideMarkText(), sideDigit);
         menu.AppendItem(label, item.id);
         if (!enabled(item.id)) EnableMenuItem(handle, item.id, MF_BYCOMMAND | MF_GRAYED);
-        const bool checked = (item.id == 16 && SideEditable(job, side)) ||
-                             (item.id == 17 && JobLayer::BinaryInsertMode(job.Side(side)) && isBinary);
+        const bool checked = (item.id == ItemSetEditable && SideEditable(job, side)) ||
+                             (item.id == ItemSetInsertMode && JobLayer::BinaryInsertMode(job.Side(side)) && isBinary);
         if (checked) CheckMenuItem(handle, item.id, MF_BYCOMMAND | MF_CHECKED);
     }
     // User commands.
@@ -225,41 +213,34 @@ bool GuiFolderBox::ExecuteSideMenu(uint32_t id, uint32_t side) {
         job.controller->Execute(*view_.editor, job, side, command, args);
     };
     switch (id) {
-    case 1: send(CmdReloadTab); return true;
-    case 2: send(bySide(CmdReloadSide1, CmdReloadSide2)); return true;
-    case 3: send(bySide(CmdSaveSide1, CmdSaveSide2)); return true;
-    case 4: send(CmdOpenChildTab); return true;
-    case 5: ShellOpenPath(*this, side); return true;
-    case 6: ShellOpenParent(*this, side); return true;
-    case 7: send(bySide(CmdDragConnect1, CmdDragConnect2)); return true;
-    case 8: send(bySide(CmdDragFloat1, CmdDragFloat2)); return true;
-    case 9: send(CmdDisconnect); return true;
-    case 10: send(CmdCopy1to2); return true;
-    case 11: send(CmdCopy2to1); return true;
-    case 12: send(bySide(CmdDeleteLine1, CmdDeleteLine2)); return true;
-    case 13: send(CmdPrevDifferent); return true;
-    case 14: send(CmdNextDifferent); return true;
-    case 15:
+    case ItemReloadTab: send(CmdReloadTab); return true;
+    case ItemReloadSide: send(bySide(CmdReloadSide1, CmdReloadSide2)); return true;
+    case ItemSaveSide: send(bySide(CmdSaveSide1, CmdSaveSide2)); return true;
+    case ItemOpenTab: send(CmdOpenChildTab); return true;
+    case ItemOpenSide: ShellOpenPath(*this, side); return true;
+    case ItemOpenBase: ShellOpenParent(*this, side); return true;
+    case ItemDragConnect: send(bySide(CmdDragConnect1, CmdDragConnect2)); return true;
+    case ItemDragFloat: send(bySide(CmdDragFloat1, CmdDragFloat2)); return true;
+    case ItemDisconnect: send(CmdDisconnect); return true;
+    case ItemCopy1to2: send(CmdCopy1to2); return true;
+    case ItemCopy2to1: send(CmdCopy2to1); return true;
+    case ItemDeleteSide: send(bySide(CmdDeleteLine1, CmdDeleteLine2)); return true;
+    case ItemCursorPrev: send(CmdPrevDifferent); return true;
+    case ItemCursorNext: send(CmdNextDifferent); return true;
+    case ItemResetDividingPoint:
         ResetDividingPoint();
         LayoutColumns();
         return true;
-    case 16: SetSideEditable(*this, side, !SideEditable(job, side)); return true;
-    case 17:
-        if (SideEditable(job, side) && job.kind.kind == JobLayer::KindBinary) {
-            JobLayer::JobSideRecord& record = job.Side(side);
-            JobLayer::BinaryInsertMode(record) = JobLayer::BinaryInsertMode(record) ? 0 : 1;
-            JobLayer::BinaryPendingHalfByte(record) = 0;
-            InvalidateViews();
-        }
-        return true;
-    case 18: execute(JobLayer::CommandCopyToClipboard); return true;
-    case 19: send(bySide(CmdClipLoad1, CmdClipLoad2)); return true;
-    case 20: execute(JobLayer::CommandPasteFromClipboard); return true;
-    case 21: execute(JobLayer::CommandUndo); return true;
-    case 22: execute(JobLayer::CommandRedo); return true;
-    case 23:
-    case 24: SetExtensionKind(*this, side, id == 23 ? 1 : 2); return true;
-    case 25: {
+    case ItemSetEditable: SetSideEditable(*this, side, !SideEditable(job, side)); return true;
+    case ItemSetInsertMode: ToggleInsertMode(*this, side); return true;
+    case ItemClipSide: execute(JobLayer::CommandCopyToClipboard); return true;
+    case ItemClipLoad: send(bySide(CmdClipLoad1, CmdClipLoad2)); return true;
+    case ItemClipPaste: execute(JobLayer::CommandPasteFromClipboard); return true;
+    case ItemUndo: execute(JobLayer::CommandUndo); return true;
+    case ItemRedo: execute(JobLayer::CommandRedo); return true;
+    case ItemAsText:
+    case ItemAsBinary: SetExtensionKind(*this, side, id == ItemAsText ? 1 : 2); return true;
+    case ItemSetupTypeFont: {
         const uint32_t kind = job.kind.kind;
         if (kind <= JobLayer::KindBinary && window) {
             SendMessageW(GetAncestor(window, GA_ROOT), WM_SYSCOMMAND, 4113 + kind, 0);

@@ -3,6 +3,8 @@
 #include "tavrel/app/tab_operations.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/api_text.h"
 #include "base/clipboard.h"
@@ -12,6 +14,8 @@
 #include "base/profile.h"
 #include "base/shell.h"
 #include "tavrel/app/current_tab.h"
+#include "tavrel/app/job_environment.h"
+#include "tavrel/app/main_dialog.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/pair_line.h"
 #include "tavrel/jobs/shell_commands.h"
@@ -24,23 +28,12 @@ using RawLayer::RawString;
 namespace {
 
 RAW_CONSTANT_TEXT(TemporarySuffixText, ".tmp")
-RAW_CONSTANT_TEXT(ToolMessageSectionText, "ToolMessage")
-RAW_CONSTANT_TEXT(SaveTabPairsKeyText, "SaveTabPairs")
-RAW_CONSTANT_TEXT(TitlePrefixText, "Tavrel - ")
 RAW_CONSTANT_TEXT(PairSwitchText, "-t ")
 RAW_CONSTANT_TEXT(BlankText, " ")
 RAW_CONSTANT_TEXT(NoPairLineErrorText, "NoPairLineError")
 RAW_CONSTANT_TEXT(ClipboardErrorText, "ClipboardError")
 RAW_CONSTANT_TEXT(RestartFilePrefixText, "Tavrel_Restart_")
 RAW_CONSTANT_TEXT(RestartFileSuffixText, ".txt")
-
-const RawLayer::RawLocaleRecord* ToolMessageTexts() {
-    static const RawLayer::RawLocaleRecord table[] = {
-        {"SaveTabPairs", "Input file name to save each tab pairs."},
-        {"", ""},
-    };
-    return table;
-}
 
 // The longest clipboard text taken, in UTF-16 units.
 constexpr int32_t kClipUnits = 4096;
@@ -74,14 +67,17 @@ void InsertAfterCurrent(GuiViewSet& views, JobGroupUnit* job) {
     RepaintTabBar(views);
 }
 
-// The job of a parsed pair, with its options when the line had them.
-JobGroupUnit* OpenParsedPair(const JobLayer::TabPairRecord& pair) {
+// One tab for a parsed pair after the current tab, with the pair's options
+// when the line had them.
+bool OpenPair(GuiViewSet& views, const JobLayer::TabPairRecord& pair) {
     JobGroupUnit* job = JobGroupList::Instance().FindOrOpenPair(pair.path1, pair.path2);
-    if (job && pair.hasOptions) {
+    if (!job) return false;
+    if (pair.hasOptions) {
         job->statusMask = pair.statusMask;
         job->edit = pair.edit;
     }
-    return job;
+    InsertAfterCurrent(views, job);
+    return true;
 }
 
 std::wstring WideOf(const RawString& text) {
@@ -94,6 +90,34 @@ bool IsEmptyRange(RawLayer::RawRange range) { return range.end <= range.start; }
 bool IsLineEnd(uint32_t unit) { return unit == '\r' || unit == '\n'; }
 bool IsTrimmed(uint32_t unit) { return unit == ' ' || unit == '\t' || IsLineEnd(unit); }
 
+// The folder beside a restart's pair file (its path without ".txt") that
+// carries the clip files to the next instance.
+RawString HandOverFolderOf(const RawString& restartFile) {
+    RawString folder = restartFile.As(RawLayer::KindUtf8);
+    const int32_t suffix = RestartFileSuffixText().Length();
+    folder.Erase(folder.Length() - suffix, suffix);
+    return folder;
+}
+
+// A path's extension with its dot; empty without one.
+RawString ExtensionOf(const RawString& path) {
+    const RawString source = path.As(RawLayer::KindUtf8);
+    RawString extension;
+    extension.AssignRange(source, RawLayer::PathExtensionRange(source, true));
+    return extension;
+}
+
+// A path for a file of this instance's temporary folder: a new clip file
+// name with the extension of `like`. Empty without a temporary folder.
+RawString NewClipPathLike(const RawString& like) {
+    RawString path = JobLayer::ShellCommandStore::Instance().ClipFilePath().As(RawLayer::KindUtf8);
+    if (path.IsEmpty()) return path;
+    const int32_t dot = RawLayer::PathExtensionRange(path, true).start;
+    path.Erase(dot, path.Length() - dot);
+    path.Append(ExtensionOf(like));
+    return path;
+}
+
 // A new name beside the path for its temporary file.
 RawString TemporaryBeside(const RawString& path) {
     RawString candidate = path.Concat(TemporarySuffixText());
@@ -102,6 +126,76 @@ RawString TemporaryBeside(const RawString& path) {
         candidate.AppendInt(n);
     }
     return candidate;
+}
+
+}  // namespace
+
+// ---- the restart's clip files -----------------------------------------------------
+
+// A restart's clip files, handed from the closing instance to the next one.
+// The closing instance's temporary folder goes with its window: each side
+// file inside it is copied into the hand-over folder and the pair line names
+// the copy. The next instance moves the copies into its own temporary
+// folder, which it removes when it closes. One copy per file, however many
+// tabs show it.
+struct ClipHandOver {
+    // The closing side: the path the pair line names for a side.
+    RawString Handed(const RawString& path) {
+        JobLayer::ShellCommandStore& environment = JobLayer::ShellCommandStore::Instance();
+        if (folder.IsEmpty() || !PathInsideFolder(path, environment.tempFolder) || !RawLayer::FileExists(path)) {
+            return path;
+        }
+        for (const auto& copy : moves) {
+            if (copy.first == path) return copy.second;
+        }
+        if (moves.empty() && !RawLayer::ApiCreateDirectoryTree(folder)) return path;
+        RawString name;
+        name.AppendInt(static_cast<int32_t>(moves.size() + 1));
+        name.Append(ExtensionOf(path));
+        const RawString copy = RawLayer::PathJoin(folder, name);
+        RawLayer::RawFileCopier copier;
+        if (!RawLayer::CopyFileKeepTimes(copier, copy, path)) return path;
+        moves.emplace_back(path, copy);
+        return copy;
+    }
+    // The starting side: the path of a side in this instance, a handed
+    // copy moved into the temporary folder. A copy that cannot be moved
+    // stays where it is, and so does the hand-over folder.
+    RawString Adopted(const RawString& path) {
+        if (folder.IsEmpty() || !PathInsideFolder(path, folder)) return path;
+        for (const auto& move : moves) {
+            if (move.first == path) return move.second;
+        }
+        const RawString target = NewClipPathLike(path);
+        if (target.IsEmpty() || !RawLayer::ApiMoveFileEx(path, target, MOVEFILE_COPY_ALLOWED)) {
+            kept = true;
+            return path;
+        }
+        moves.emplace_back(path, target);
+        return target;
+    }
+
+    RawString folder;  // empty: nothing is handed
+    std::vector<std::pair<RawString, RawString>> moves;  // from, to
+    bool kept = false;
+};
+
+namespace {
+
+// One tab per pair line of the file, each after the one before it
+// (insertion makes it current); a side the hand-over holds is adopted first.
+bool ReadGroupFile(GuiViewSet& views, const RawString& path, ClipHandOver& handOver) {
+    RawLayer::RawLineFile file(path);
+    if (path.IsEmpty() || !file.Open()) return false;
+    while (file.ReadLine()) {
+        JobLayer::TabPairRecord pair;
+        if (!JobLayer::ParseTabPairLine(pair, file.Line().text.As(RawLayer::KindUtf8))) continue;
+        pair.path1 = handOver.Adopted(pair.path1);
+        pair.path2 = handOver.Adopted(pair.path2);
+        OpenPair(views, pair);
+    }
+    file.Close();
+    return true;
 }
 
 }  // namespace
@@ -117,7 +211,7 @@ void GuiTabBar::Enumerate(GroupEnumeration& walk) const {
 
 void GuiEnumTabKeep::Apply(JobGroupUnit& job) {
     if (failed || IsEmptyPair(job)) return;
-    const RawString line = PairLineOf(job);
+    RawString line = PairLineOf(job);
     if (line.IsEmpty()) {
         // No pair line can carry it: it would read back as other paths.
         RawString pair = job.Path(0);
@@ -125,6 +219,10 @@ void GuiEnumTabKeep::Apply(JobGroupUnit& job) {
         pair.Append(job.Path(1));
         JobLayer::ReportError(NoPairLineErrorText(), pair);
         return;
+    }
+    if (handOver) {
+        line = JobLayer::FormatTabPairLine(handOver->Handed(job.Path(0)), handOver->Handed(job.Path(1)),
+                                           job.statusMask, job.edit);
     }
     if (file.WriteLine(line) && file.WriteLineBreak()) {
         ++written;
@@ -151,24 +249,13 @@ void ReloadAllTabs(GuiViewSet& views) {
 
 bool OpenPairText(GuiViewSet& views, const RawString& text) {
     JobLayer::TabPairRecord pair;
-    if (!JobLayer::ParseTabPairLine(pair, text)) return false;
-    JobGroupUnit* job = OpenParsedPair(pair);
-    if (!job) return false;
-    InsertAfterCurrent(views, job);
-    return true;
+    return JobLayer::ParseTabPairLine(pair, text) && OpenPair(views, pair);
 }
 
 bool OpenGroupFile(GuiViewSet& views, const RawString& path) {
     JobLayer::GuiProfileStore::Instance().lastPairFile = path;
-    RawLayer::RawLineFile file(path);
-    if (path.IsEmpty() || !file.Open()) return false;
-    // Each pair lands after the one before it: insertion makes it current.
-    while (file.ReadLine()) {
-        const RawString line = file.Line().text.As(RawLayer::KindUtf8);
-        OpenPairText(views, line);
-    }
-    file.Close();
-    return true;
+    ClipHandOver none;
+    return ReadGroupFile(views, path, none);
 }
 
 void OpenStartSource(GuiViewSet& views, const JobLayer::StartSource& source) {
@@ -176,12 +263,13 @@ void OpenStartSource(GuiViewSet& views, const JobLayer::StartSource& source) {
     case JobLayer::StartGroupFile:
         if (IsRestartFilePath(source.path1)) {
             // The previous instance's tabs: the file is no pair file of the
-            // user's, and nobody else reads it.
-            JobLayer::GuiProfileStore& profile = JobLayer::GuiProfileStore::Instance();
-            const RawString last = profile.lastPairFile;
-            OpenGroupFile(views, source.path1);
-            profile.lastPairFile = last;
+            // user's (it is not remembered), and nobody else reads it. The
+            // clip files handed with it become this instance's.
+            ClipHandOver handOver;
+            handOver.folder = HandOverFolderOf(source.path1);
+            ReadGroupFile(views, source.path1, handOver);
             RawLayer::ApiDeleteFile(source.path1);
+            if (!handOver.kept) RawLayer::DeleteFolderTree(handOver.folder);
             return;
         }
         OpenGroupFile(views, source.path1);
@@ -223,7 +311,7 @@ RawString CurrentPairLine(GuiViewSet& views) {
     return job ? PairLineOf(*job) : RawString();
 }
 
-bool WriteTabPairFile(const GuiTabBar& tabBar, const RawString& path) {
+bool WriteTabPairFile(const GuiTabBar& tabBar, const RawString& path, ClipHandOver* handOver) {
     if (path.IsEmpty()) return false;
     const DWORD attributes = RawLayer::ApiGetFileAttributes(path);
     const bool hadOld = attributes != INVALID_FILE_ATTRIBUTES;
@@ -241,6 +329,7 @@ bool WriteTabPairFile(const GuiTabBar& tabBar, const RawString& path) {
         written = file.BeginWrite();
         if (written) {
             GuiEnumTabKeep keep(file);
+            keep.handOver = handOver;
             tabBar.Enumerate(keep);
             written = !keep.failed;
         }
@@ -255,8 +344,7 @@ bool WriteTabPairFile(const GuiTabBar& tabBar, const RawString& path) {
 }
 
 bool SaveTabPairs(GuiViewSet& views, WinLayer::WinPathDialog& chooser, WinLayer::WinView& owner) {
-    const RawString section = RawLayer::LanguageTable::Lookup(ToolMessageSectionText(), ToolMessageTexts());
-    const RawString title = TitlePrefixText().Concat(RawLayer::LanguageTable::Text(section, SaveTabPairsKeyText()));
+    const RawString title = ToolMessageTitle("SaveTabPairs");
     RECT over{};
     if (views.tabBar.window) GetWindowRect(GetAncestor(views.tabBar.window, GA_ROOT), &over);
     JobLayer::GuiProfileStore& profile = JobLayer::GuiProfileStore::Instance();
@@ -286,6 +374,22 @@ RawString NewRestartFilePath() {
     name.AppendInt(static_cast<int32_t>(GetTickCount() & 0x7FFFFFFF));
     name.Append(RestartFileSuffixText());
     return RawLayer::PathJoin(RawLayer::ApiGetTempPath(RawLayer::KindUtf8), name);
+}
+
+bool WriteRestartFile(const GuiTabBar& tabBar, const RawString& file) {
+    ClipHandOver handOver;
+    handOver.folder = HandOverFolderOf(file);
+    // A pair line cannot carry a path holding ",": such a folder hands
+    // nothing over.
+    if (handOver.folder.ContainsUnit(',')) handOver.folder = RawString();
+    if (WriteTabPairFile(tabBar, file, &handOver)) return true;
+    DiscardRestartFile(file);
+    return false;
+}
+
+void DiscardRestartFile(const RawString& file) {
+    RawLayer::ApiDeleteFile(file);
+    RawLayer::DeleteFolderTree(HandOverFolderOf(file));
 }
 
 bool IsRestartFilePath(const RawString& path) {
@@ -408,6 +512,10 @@ bool PathInsideFolder(const RawString& path, const RawString& folder) {
     return full == prefix;
 }
 
+bool ClipLoadAllowed(const RawString& path, const RawString& tempFolder) {
+    return path.IsEmpty() ? !tempFolder.IsEmpty() : PathInsideFolder(path, tempFolder);
+}
+
 bool LoadClipAsFile(GuiViewSet& views, uint32_t side) {
     JobGroupUnit* job = views.tabBar.CurrentJob();
     if (!job || side > 1) return false;
@@ -419,7 +527,7 @@ bool LoadClipAsFile(GuiViewSet& views, uint32_t side) {
             JobLayer::ReportError(JobLayer::DirectoryErrorText(), environment.tempFolder);
             return false;
         }
-    } else if (!PathInsideFolder(path, environment.tempFolder)) {
+    } else if (!ClipLoadAllowed(path, environment.tempFolder)) {
         // Any other file is the user's: never written, and not reloaded
         // either, which would throw its unsaved edits away.
         return false;
@@ -449,8 +557,8 @@ bool OpenChildTab(GuiViewSet& views) {
     const JobReportUnit* row = item ? GuiFolderBox::ItemOf(*item) : nullptr;
     if (!row) return false;
     auto entryOf = [row](uint32_t side) {
-        const JobLayer::JobContentUnit* unit = row->Unit(side);
-        return unit && !unit->IsPlaceholder() && !unit->IsHeader() ? unit->Name() : RawString();
+        const JobLayer::JobContentUnit* unit = RealEntry(row, side);
+        return unit ? unit->Name() : RawString();
     };
     const RawString entry1 = entryOf(0), entry2 = entryOf(1);
     if (entry1.IsEmpty() && entry2.IsEmpty()) return false;

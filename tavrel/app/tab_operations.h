@@ -13,6 +13,8 @@
 
 namespace AppLayer {
 
+struct ClipHandOver;
+
 // Writes each tab's pair line, ended by CR LF in the file's encoding. A tab
 // without a pair line (both sides empty) is left out; a tab whose pair
 // cannot be written as one (a path holding ",") is left out and reported.
@@ -22,6 +24,7 @@ public:
     void Apply(JobGroupUnit& job) override;
 
     RawLayer::RawLineFile& file;
+    ClipHandOver* handOver = nullptr;  // a restart's: the pair lines name the handed clip files
     bool failed = false;
     int32_t written = 0;
 };
@@ -38,7 +41,8 @@ public:
 // Opens the start source by its kind: a group file, a pair text as one tab,
 // side 1, side 2 or both loaded into the current tab (both in one step, so
 // no side is loaded twice). A restart's pair file is deleted once read, and
-// not remembered as the last pair file.
+// not remembered as the last pair file; the clip files handed with it move
+// into this instance's temporary folder.
 void OpenStartSource(GuiViewSet& views, const JobLayer::StartSource& source);
 // One tab per pair line of the file, in file order after the current tab;
 // an empty start tab gives way to the first pair. False when the file
@@ -61,7 +65,7 @@ RawLayer::RawString CurrentPairLine(GuiViewSet& views);
 // temporary file beside it is written whole and then put in place, so a
 // failure keeps the old file as it was. A read-only file is never replaced.
 // False when the file could not be written whole.
-bool WriteTabPairFile(const GuiTabBar& tabBar, const RawLayer::RawString& path);
+bool WriteTabPairFile(const GuiTabBar& tabBar, const RawLayer::RawString& path, ClipHandOver* handOver = nullptr);
 // Asks for a file (the chooser run over the owner) and writes the pair file
 // there; a name without extension gets "PairFileExtension", and an existing
 // file is replaced only after the chooser's "Overwrite" question. A failed
@@ -72,6 +76,16 @@ bool SaveTabPairs(GuiViewSet& views, WinLayer::WinPathDialog& chooser, WinLayer:
 // system's temporary folder (the program's own goes at close), named
 // "Tavrel_Restart_<process>_<tick>.txt".
 RawLayer::RawString NewRestartFilePath();
+// Writes the restart's pair file. The temporary folder goes with this
+// window, so a side showing a file inside it (a clip file) is handed over: the
+// file is copied into the folder beside the pair file (its path without
+// ".txt") and the pair line names the copy; the next instance moves the
+// copies into its own temporary folder and deletes that folder. False, with
+// nothing left behind, when the file could not be written.
+bool WriteRestartFile(const GuiTabBar& tabBar, const RawLayer::RawString& file);
+// Deletes a restart's pair file and its hand-over folder (a restart that
+// could not start the next instance).
+void DiscardRestartFile(const RawLayer::RawString& file);
 // Whether a path names such a file.
 bool IsRestartFilePath(const RawLayer::RawString& path);
 
@@ -99,6 +113,10 @@ bool LoadClipSide(GuiViewSet& views, uint32_t side);
 // shows one; then the side is loaded again. A side showing any other file
 // is neither written nor reloaded. False when nothing was loaded.
 bool LoadClipAsFile(GuiViewSet& views, uint32_t side);
+// Whether the clipboard may be loaded into a side of this path (the one
+// rule of the command and of its menu item): an empty side when there is a
+// temporary folder for its clip file, or a path inside that folder.
+bool ClipLoadAllowed(const RawLayer::RawString& path, const RawLayer::RawString& tempFolder);
 // Whether the path lies inside the folder: both made absolute and
 // normalised ("." and ".." resolved, "/" read as "\"), compared without
 // case. An empty folder holds nothing.

@@ -567,24 +567,12 @@ bool Search(BinaryEditContext& context, ActionArgs& args, bool forward) {
                          args.lastHit.lineText.Kind() == RawLayer::KindUtf16 &&
                          args.lastHit.lineText.Length() == context.data->Length();
     const RawString text = current ? args.lastHit.lineText : WideBytes(context.data->bytes, 0, context.data->Length());
-    const int32_t length = text.Length();
     const BinaryRange selection = context.Selection();
-    const JobSearchPlace& place = args.place;
     bool found = false;
     if (forward) {
-        int32_t from = static_cast<int32_t>(context.ByteIndexOf(context.CursorPlace()));
-        while (from <= length && search.From(text, RawRange{from, length})) {
-            // An empty hit where the last hit (or its replacement) ended was
-            // found already: move on one byte.
-            const bool again = search.hitStart == search.hitEnd && SameHitPlace(place, context) &&
-                               place.end == search.hitStart;
-            if (!again) {
-                found = true;
-                break;
-            }
-            if (search.hitStart >= length) break;
-            from = search.hitStart + 1;
-        }
+        // One unit per byte: the search passes over a byte at a time.
+        found = search.FromPast(text, static_cast<int32_t>(context.ByteIndexOf(context.CursorPlace())),
+                                SameHitPlace(kept, context) ? kept.end : -1);
     } else {
         int32_t before = static_cast<int32_t>(context.ByteIndexOf(context.CursorPlace()));
         const int32_t a = static_cast<int32_t>(context.ByteIndexOf(selection.start));

@@ -644,6 +644,16 @@ bool ExpressionSearch::Previous(const RawString& text, RawRange range) {
     return FinishSearch(found);
 }
 
+bool ExpressionSearch::FromPast(const RawString& text, int32_t from, int32_t found) {
+    const int32_t length = text.Length();
+    while (from <= length && From(text, RawRange{from, length})) {
+        if (hitStart != hitEnd || hitStart != found) return true;
+        if (hitStart >= length) return false;
+        from = text.NextCharPos(hitStart);
+    }
+    return false;
+}
+
 bool ExpressionSearch::Next(const RawString& text, RawRange range) {
     flags |= ExpressionWholeRange;
     RawRange r = text.ClampEnd(range);

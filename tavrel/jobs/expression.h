@@ -127,6 +127,10 @@ public:
     bool Previous(const RawString& text, RawRange range);
     // Whether the whole range is one hit; sets the whole-range flag.
     bool Next(const RawString& text, RawRange range);
+    // From over [from, text end], passing over an empty hit at `found` (where
+    // the last hit, or its replacement, ended: found already) one character
+    // at a time; a `found` of -1 passes over nothing.
+    bool FromPast(const RawString& text, int32_t from, int32_t found);
 
     uint32_t flags;
     int32_t patternStart;

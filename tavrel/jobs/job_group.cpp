@@ -1,5 +1,6 @@
 #include "tavrel/jobs/job_group.h"
 
+#include <atomic>
 #include <unordered_set>
 #include <vector>
 
@@ -59,6 +60,16 @@ RawString FolderPart(const RawString& path) {
 // Side record and job
 // ---------------------------------------------------------------------------
 
+namespace {
+
+uint64_t NextJobSerial() {
+    // Jobs are also made on the loader threads.
+    static std::atomic<uint64_t> next{0};
+    return ++next;
+}
+
+}  // namespace
+
 JobSideRecord::JobSideRecord(uint32_t index, const JobKindType& jobKind)
     : sideIndex(index), columnCount(ColumnCountOf(jobKind.kind)), kind(jobKind) {}
 
@@ -85,7 +96,8 @@ JobGroupUnit::JobGroupUnit(const JobKindType& kindType, JobKindControl* control)
       parent(nullptr),
       useCount(0),
       currentRow(-1),
-      statusMask(StatusAll) {
+      statusMask(StatusAll),
+      serial(NextJobSerial()) {
     LiveJobs().insert(this);
 }
 

@@ -130,6 +130,9 @@ struct JobGroupUnit {
     int32_t currentRow;
     uint16_t statusMask;         // the result filter
     JobEditFlags edit;           // "Simple", "Edit1", "Edit2"
+    // Unique for the life of the process: a key that no later job shares,
+    // even one made at the address of a freed job.
+    const uint64_t serial;
 
     // ---- job tree -------------------------------------------------------------
     // Makes `parent` the job's parent unless that would close a cycle (the

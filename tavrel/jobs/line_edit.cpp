@@ -819,20 +819,9 @@ bool Search(LineEditContext& context, ActionArgs& args, bool forward) {
         const RawString& text = line->LineText();
         bool found = false;
         if (forward) {
-            int32_t from = r == row ? column : 0;
-            while (search.From(text, RawRange{from, text.Length()})) {
-                // An empty hit where the last hit (or its replacement) ended
-                // was found already: move on one character.
-                const bool again = !inverted && search.hitStart == search.hitEnd && place.valid &&
-                                   place.job == &job && place.side == side && place.line == line &&
-                                   place.end == search.hitStart;
-                if (!again) {
-                    found = true;
-                    break;
-                }
-                if (search.hitStart >= text.Length()) break;
-                from = text.NextCharPos(search.hitStart);
-            }
+            const bool samePlace =
+                !inverted && place.valid && place.job == &job && place.side == side && place.line == line;
+            found = search.FromPast(text, r == row ? column : 0, samePlace ? place.end : -1);
         } else {
             found = search.Previous(text, RawRange{0, r == row ? column : text.Length()});
         }

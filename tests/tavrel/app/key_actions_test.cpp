@@ -15,6 +15,7 @@
 #include "toolkit/environment.h"
 #include "tavrel/app/input_dialog.h"
 #include "tavrel/app/job_environment.h"
+#include "tavrel/app/tab_operations.h"
 #include "tavrel/jobs/shell_commands.h"
 #include "toolkit/win_message.h"
 
@@ -604,8 +605,13 @@ BOOL CALLBACK AnswerWindow(HWND window, LPARAM) {
     if (!key) {
         PostMessageW(window, WM_CLOSE, 0, 0);
     } else {
+        // The key goes to the focus, the button row. While another program
+        // holds the foreground the dialog may have no focus: the row is its
+        // last child.
         const HWND focus = GetFocus();
-        PostMessageW(focus && IsChild(window, focus) ? focus : window, WM_KEYDOWN, key, 1);
+        const HWND first = GetWindow(window, GW_CHILD);
+        const HWND row = first ? GetWindow(first, GW_HWNDLAST) : window;
+        PostMessageW(focus && IsChild(window, focus) ? focus : row, WM_KEYDOWN, key, 1);
     }
     return FALSE;
 }

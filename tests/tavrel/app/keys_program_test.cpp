@@ -113,19 +113,18 @@ TEST(KeysProgramTest, ShippedKeysEditSaveAndChooseTheSide) {
     PROCESS_INFORMATION info{};
     ASSERT_TRUE(CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(),
                                &startup, &info));
-    Found main{info.dwProcessId, L"Tavrel", nullptr};
-    for (int i = 0; i < 200 && !main.window; ++i, Sleep(50)) EnumWindows(FindByText, reinterpret_cast<LPARAM>(&main));
-    ASSERT_NE(main.window, nullptr);
+    const HWND main = TestSupport::WaitProcessWindow(info.dwProcessId, nullptr, L"Tavrel");
+    ASSERT_NE(main, nullptr);
     Sleep(500);
     Found editable{info.dwProcessId, L"Editable2", nullptr};
-    EnumChildWindows(main.window, FindByText, reinterpret_cast<LPARAM>(&editable));
+    EnumChildWindows(main, FindByText, reinterpret_cast<LPARAM>(&editable));
     ASSERT_NE(editable.window, nullptr);
     SendMessageW(editable.window, BM_CLICK, 0, 0);
     std::pair<HWND, LONG> box{nullptr, 0};
-    EnumChildWindows(main.window, FindWidest, reinterpret_cast<LPARAM>(&box));
+    EnumChildWindows(main, FindWidest, reinterpret_cast<LPARAM>(&box));
     ASSERT_NE(box.first, nullptr);
 
-    SetForegroundWindow(main.window);
+    SetForegroundWindow(main);
     // A click into the first line of side 2, at its right end.
     RECT client{};
     GetClientRect(box.first, &client);
@@ -176,7 +175,7 @@ TEST(KeysProgramTest, ShippedKeysEditSaveAndChooseTheSide) {
     const auto two = CountColour(box.first, frame);
     EXPECT_GT(two.second, two.first);
 
-    PostMessageW(main.window, WM_CLOSE, 0, 0);
+    PostMessageW(main, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(info.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
     CloseHandle(info.hProcess);
     CloseHandle(info.hThread);
@@ -198,9 +197,7 @@ TEST(KeysProgramTest, KeysGoOnToTheSideAfterTheSearchDialogAndEscapeClosesTheBac
     ASSERT_TRUE(CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(),
                                &startup, &info));
     auto wait = [&info](const wchar_t* text) {
-        Found found{info.dwProcessId, text, nullptr};
-        for (int i = 0; i < 200 && !found.window; ++i, Sleep(50)) EnumWindows(FindByText, reinterpret_cast<LPARAM>(&found));
-        return found.window;
+        return TestSupport::WaitProcessWindow(info.dwProcessId, nullptr, text);
     };
     const HWND main = wait(L"Tavrel");
     ASSERT_NE(main, nullptr);
@@ -243,15 +240,7 @@ TEST(KeysProgramTest, KeysGoOnToTheSideAfterTheSearchDialogAndEscapeClosesTheBac
     EnumChildWindows(backups, FindByText, reinterpret_cast<LPARAM>(&restore));
     ASSERT_NE(restore.window, nullptr);
     PostMessageW(restore.window, BM_CLICK, 0, 0);
-    HWND message = nullptr;
-    for (int i = 0; i < 200 && !message; ++i, Sleep(50)) {
-        for (HWND w = FindWindowExW(nullptr, nullptr, L"Class_InfoDialog", nullptr); w && !message;
-             w = FindWindowExW(nullptr, w, L"Class_InfoDialog", nullptr)) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner == info.dwProcessId && IsWindowVisible(w)) message = w;
-        }
-    }
+    const HWND message = TestSupport::WaitProcessWindow(info.dwProcessId, L"Class_InfoDialog", nullptr);
     ASSERT_NE(message, nullptr);
     PostMessageW(message, WM_CLOSE, 0, 0);
     for (int i = 0; i < 100 && IsWindow(message); ++i) Sleep(50);

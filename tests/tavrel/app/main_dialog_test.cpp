@@ -9,7 +9,10 @@
 
 #include "app_fixture.h"
 #include "tavrel/app/command_codes.h"
+#include "tavrel/app/current_tab.h"
+#include "tavrel/app/detail_box.h"
 #include "tavrel/app/main_command.h"
+#include "tavrel/jobs/gui_profile.h"
 #include "tavrel/jobs/shell_commands.h"
 #include "toolkit/environment.h"
 
@@ -215,10 +218,12 @@ TEST(MainDialogTest, ASmallerDetailLineMovesTheViewsAboveAndBetween) {
         MapWindowPoints(nullptr, run.Window(), reinterpret_cast<POINT*>(&rect), 2);
         return rect;
     };
-    v.detailPair.lineHeight = 20;
+    // The layout was made for lines 5 pixels higher than the shown font's.
+    const uint32_t kind = JobLayer::ViewFontText;
+    v.detailPair.lineHeight = MeasureLineHeight(v.detail1, JobLayer::GuiProfileStore::Instance().ViewFont(kind)) + 5;
     const RECT folder = placed(v.folderBox), twin = placed(v.twinBar), first = placed(v.detail1),
                second = placed(v.detail2);
-    run.Dialog().ApplyDetailLineHeight(15);  // 5 pixels less per line
+    ApplyDetailKindFont(v, kind);  // 5 pixels less per line
     EXPECT_EQ(placed(v.folderBox).bottom, folder.bottom + 10);
     EXPECT_EQ(placed(v.folderBox).top, folder.top);
     EXPECT_EQ(placed(v.twinBar).top, twin.top + 10);
@@ -227,7 +232,7 @@ TEST(MainDialogTest, ASmallerDetailLineMovesTheViewsAboveAndBetween) {
     EXPECT_EQ(placed(v.detail1).bottom, first.bottom + 5);
     EXPECT_EQ(placed(v.detail2).top, second.top + 5);
     EXPECT_EQ(placed(v.detail2).bottom, second.bottom);
-    run.Dialog().ApplyDetailLineHeight(15);
+    ApplyDetailKindFont(v, kind);
     EXPECT_EQ(placed(v.folderBox).bottom, folder.bottom + 10);
 }
 

@@ -1,5 +1,6 @@
 // Tavrel.exe end to end: copied with the sample folders into a fresh folder,
-// started as a process of its own, closed, and started again.
+// started as a process of its own, closed, and started again; restarted
+// with a clip file shown.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,7 +9,10 @@
 #include <set>
 #include <string>
 
+#include "base/clipboard.h"
 #include "support/test_support.h"
+#include "tavrel/app/command_codes.h"
+#include "tavrel/jobs/pair_line.h"
 
 using TestSupport::TempFolder;
 
@@ -86,20 +90,10 @@ std::wstring EnvironmentWithTemp(const std::wstring& temp) {
     return block;
 }
 
-struct FoundWindow {
-    DWORD process;
-    HWND window;
-};
-
-BOOL CALLBACK FindTavrel(HWND window, LPARAM record) {
-    auto* found = reinterpret_cast<FoundWindow*>(record);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t title[64] = {};
-    GetWindowTextW(window, title, 64);
-    if (owner != found->process || std::wstring(title) != L"Tavrel" || !IsWindowVisible(window)) return TRUE;
-    found->window = window;
-    return FALSE;
+// Sets the clipboard's text and posts a command code to a main window.
+void ClipCommand(HWND window, const std::wstring& text, uint16_t code) {
+    ASSERT_TRUE(RawLayer::ClipboardSetText(TestSupport::W(text)));
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(0, code), 0);
 }
 
 // A started Tavrel process and its main window.
@@ -116,17 +110,18 @@ struct Program {
                             &environment[0], folder.c_str(), &startup, &info)) {
             return false;
         }
-        const DWORD begin = GetTickCount();
-        while (GetTickCount() - begin < 10000) {
-            FoundWindow found{info.dwProcessId, nullptr};
-            EnumWindows(FindTavrel, reinterpret_cast<LPARAM>(&found));
-            if (found.window) {
-                window = found.window;
-                return true;
-            }
-            Sleep(50);
-        }
-        return false;
+        window = TestSupport::WaitProcessWindow(info.dwProcessId, nullptr, L"Tavrel");
+        return window != nullptr;
+    }
+    // The instance a restart of `before` started from the program file.
+    bool Follow(const std::wstring& exe, const Program& before) {
+        for (int i = 0; i < 200 && !window; ++i, Sleep(50))
+            window = TestSupport::FindProgramWindow(exe, L"Tavrel_Main", before.info.dwProcessId);
+        if (!window) return false;
+        GetWindowThreadProcessId(window, &info.dwProcessId);
+        info.hProcess =
+            OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, info.dwProcessId);
+        return info.hProcess != nullptr;
     }
     // WM_CLOSE; the exit code, or -1 when it did not end within 5 s.
     long Close() {
@@ -143,7 +138,7 @@ struct Program {
         if (info.hProcess) {
             if (WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
             CloseHandle(info.hProcess);
-            CloseHandle(info.hThread);
+            if (info.hThread) CloseHandle(info.hThread);
         }
     }
 };
@@ -188,4 +183,52 @@ TEST(ProgramTest, StartsOnTheSamplesClosesCleanlyAndReopensAtItsRectangle) {
     EXPECT_EQ(second.right, first.right);
     EXPECT_EQ(second.bottom, first.bottom);
     EXPECT_EQ(again.Close(), 0);
+}
+
+TEST(ProgramTest, ARestartHandsItsClipFilesToTheNextInstanceWhichRemovesThemAtClose) {
+    TempFolder folder;
+    const std::wstring exe = folder.Join(L"Tavrel.exe");
+    ASSERT_TRUE(CopyFileW(FullPath(TestFolder() + L"\\..\\Tavrel.exe").c_str(), exe.c_str(), FALSE));
+    const std::wstring temp = folder.Join(L"temp");
+    CreateDirectoryW(temp.c_str(), nullptr);
+    std::wstring environment = EnvironmentWithTemp(temp);
+    // The text files in the temporary folders of every instance.
+    auto clipFiles = [&temp] {
+        std::set<std::wstring> files;
+        for (const std::wstring& name : Names(temp + L"\\Tavrel_Temp*")) {
+            for (const std::wstring& file : Names(temp + L"\\" + name + L"\\*.txt"))
+                files.insert(temp + L"\\" + name + L"\\" + file);
+        }
+        return files;
+    };
+
+    Program first;
+    ASSERT_TRUE(first.Start(exe, folder.Path(), L"", environment));
+    ClipCommand(first.window, L"clip \u00e9 text", AppLayer::CmdClipLoad1);
+    std::set<std::wstring> before;
+    for (int i = 0; i < 100 && before.empty(); ++i, Sleep(50)) before = clipFiles();
+    ASSERT_EQ(before.size(), 1u);
+    PostMessageW(first.window, WM_COMMAND, MAKEWPARAM(0, AppLayer::CmdRestart), 0);
+    ASSERT_EQ(WaitForSingleObject(first.info.hProcess, 10000), WAIT_OBJECT_0);
+
+    Program second;
+    ASSERT_TRUE(second.Follow(exe, first));
+    // The side shows the handed text from a file of the new instance's own
+    // temporary folder: its pair line names it.
+    PostMessageW(second.window, WM_COMMAND, MAKEWPARAM(0, AppLayer::CmdClipTab), 0);
+    JobLayer::TabPairRecord pair;
+    for (int i = 0; i < 100 && !pair.valid; ++i, Sleep(50))
+        JobLayer::ParseTabPairLine(pair, RawLayer::ClipboardGetText(4096));
+    ASSERT_TRUE(pair.valid);
+    const std::wstring clip = TestSupport::Ws(pair.path1);
+    EXPECT_EQ(clipFiles(), std::set<std::wstring>{clip});
+    EXPECT_EQ(TestSupport::FileText(clip), "clip \xC3\xA9 text");
+    EXPECT_TRUE(Names(temp + L"\\Tavrel_Restart_*").empty());
+    // The adopted file is the instance's clip file: loading the clipboard
+    // into its side overwrites it.
+    ClipCommand(second.window, L"second", AppLayer::CmdClipLoad1);
+    for (int i = 0; i < 100 && TestSupport::FileText(clip) != "second"; ++i) Sleep(50);
+    EXPECT_EQ(TestSupport::FileText(clip), "second");
+    EXPECT_EQ(second.Close(), 0);
+    EXPECT_TRUE(Names(temp + L"\\Tavrel_Temp*").empty());
 }

@@ -439,36 +439,6 @@ TEST_F(TabOperationsTest, NewInstanceGetsThePairLineAndOpensTheSameTab) {
     EXPECT_EQ(started(), Quoted(comma) + L" " + Quoted(right));
 }
 
-// The main window of a process started from the program file, when one
-// is up: other tests may run the program at the same time.
-struct MainSearch {
-    std::wstring program;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindStartedMain(HWND window, LPARAM data) {
-    MainSearch& search = *reinterpret_cast<MainSearch*>(data);
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    if (std::wstring(name) != L"Tavrel_Main") return TRUE;
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    HANDLE handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
-    wchar_t image[MAX_PATH] = {};
-    DWORD size = MAX_PATH;
-    const bool named = handle && QueryFullProcessImageNameW(handle, 0, image, &size);
-    if (handle) CloseHandle(handle);
-    if (!named || lstrcmpiW(image, search.program.c_str()) != 0) return TRUE;
-    search.found = window;
-    return FALSE;
-}
-
-HWND StartedMainWindow(const std::wstring& program) {
-    MainSearch search{program};
-    EnumWindows(FindStartedMain, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 TEST_F(TabOperationsTest, TheRealProgramStartsOnThePairAndOnTheEmptyTabAndCloses) {
     const std::wstring left = Folder(L"left \u00e9"), right = Folder(L"right side");
     Open(L"");
@@ -485,7 +455,8 @@ TEST_F(TabOperationsTest, TheRealProgramStartsOnThePairAndOnTheEmptyTabAndCloses
         EXPECT_EQ(Current()->Path(0).IsEmpty(), !pair);
         Command(AppLayer::CmdNewDialog);
         HWND other = nullptr;
-        EXPECT_TRUE(PumpUntil([&] { return (other = StartedMainWindow(program)) != nullptr; }, 30000));
+        EXPECT_TRUE(
+            PumpUntil([&] { return (other = TestSupport::FindProgramWindow(program, L"Tavrel_Main")) != nullptr; }, 30000));
         if (!other) continue;
         DWORD process = 0;
         GetWindowThreadProcessId(other, &process);
