@@ -258,7 +258,7 @@ void GuiFolderBox::SelectSide(uint32_t side) {
 int32_t GuiFolderBox::FindNonSameRow(int32_t start, int32_t step) {
     const int32_t count = view_.job->rows.Count();
     if (start < 0 || start >= count || (step != 1 && step != -1)) return -1;
-    // LinkAt keeps its place, so the walk in either direction is linear.
+    // The rows are an array: each step is one look-up, in either direction.
     for (int32_t row = start; row >= 0 && row < count; row += step) {
         const JobReportUnit* report = view_.job->rows.At(row);
         if (report && !(report->flags & JobLayer::RowSkipped) && report->kind != JobLayer::RowSame) return row;
