@@ -11,6 +11,7 @@
 
 #include "backup_fixture.h"
 #include "base/shell.h"
+#include "support/process_window.h"
 
 using BackupTest::Backups;
 using BackupTest::Contains;
@@ -24,24 +25,14 @@ namespace {
 constexpr int kRestore = 2500, kForce = 2501, kDetail = 2504;
 
 // A shown top-level window of the process with the class and title (either
-// may be null), other than `avoid`.
-HWND FindProcessWindow(DWORD process, const wchar_t* windowClass, const wchar_t* title, HWND avoid) {
-    for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, title); window;
-         window = FindWindowExW(nullptr, window, windowClass, title)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == process && window != avoid && IsWindowVisible(window)) return window;
-    }
-    return nullptr;
-}
-
-// A top-level window of the process, waited for up to 10 s.
+// may be null), other than `avoid`, waited for up to 10 s.
 HWND WaitWindow(DWORD process, const wchar_t* windowClass, const wchar_t* title, HWND avoid = nullptr) {
-    for (int i = 0; i < 200; ++i) {
-        if (const HWND found = FindProcessWindow(process, windowClass, title, avoid)) return found;
-        Sleep(50);
-    }
-    return nullptr;
+    TestSupport::WindowQuery query;
+    query.process = process;
+    query.windowClass = windowClass;
+    query.title = title;
+    query.avoid = avoid;
+    return TestSupport::WaitProcessWindow(query, 10000);
 }
 
 void PostCode(HWND dialog, int id, uint16_t code) {

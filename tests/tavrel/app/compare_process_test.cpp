@@ -2,6 +2,7 @@
 // another process, the "Same" button hiding the same rows, and a clean
 // close. The pixels are read from the screen, so no other test's window
 // may cover the program's: USES_FOREGROUND (runs alone).
+#include "support/process_window.h"
 #include "tab_view_fixture.h"
 
 namespace TabViewTest {
@@ -36,21 +37,17 @@ DibCanvas CaptureOnScreen(HWND window) {
     return canvas;
 }
 
-struct FoundWindow {
-    DWORD process;
-    HWND window;
-};
-
-BOOL CALLBACK FindMainWindow(HWND window, LPARAM data) {
-    auto* found = reinterpret_cast<FoundWindow*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == found->process && GetWindow(window, GW_OWNER) == nullptr && IsWindowVisible(window) &&
-        WindowTitle(window) == L"Tavrel") {
-        found->window = window;
-        return FALSE;
-    }
-    return TRUE;
+// The started program's main window (no owner, titled "Tavrel"), waited
+// for up to 10 s with this thread's messages pumped; null when it did not
+// come.
+HWND WaitMainWindow(DWORD process) {
+    TestSupport::WindowQuery query;
+    query.process = process;
+    query.title = L"Tavrel";
+    query.ownerless = true;
+    HWND found = nullptr;
+    PumpUntil([&] { return (found = TestSupport::FindProcessWindow(query)) != nullptr; }, 10000);
+    return found;
 }
 
 // The y of the first pixel row (below the title row) where the left half
@@ -98,14 +95,9 @@ TEST_F(CompareProcessTest, ChangedRowsShowTheirColoursAndSameRowsHideOnTheButton
     ASSERT_TRUE(CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, temp.Path().c_str(),
                                &startup, &process));
     ProcessGuard guard(process.hProcess);
-    FoundWindow found{process.dwProcessId, nullptr};
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&found));
-            return found.window != nullptr;
-        },
-        10000));
-    HWND box = GetDlgItem(found.window, kFolderBoxId);
+    const HWND main = WaitMainWindow(process.dwProcessId);
+    ASSERT_NE(main, nullptr);
+    HWND box = GetDlgItem(main, kFolderBoxId);
     ASSERT_NE(box, nullptr);
     RECT client{};
     GetClientRect(box, &client);
@@ -123,7 +115,7 @@ TEST_F(CompareProcessTest, ChangedRowsShowTheirColoursAndSameRowsHideOnTheButton
     }
     const DibCanvas before = CaptureOnScreen(box);
     const int changedBefore = FirstRowOf(before, left, kDiff1);
-    SendMessageW(GetDlgItem(found.window, kSameButtonId), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(main, kSameButtonId), BM_CLICK, 0, 0);
     PumpFor(300);
     {
         const DibCanvas canvas = CaptureOnScreen(box);
@@ -135,7 +127,7 @@ TEST_F(CompareProcessTest, ChangedRowsShowTheirColoursAndSameRowsHideOnTheButton
         EXPECT_GT(rowHeight, 8);
         EXPECT_EQ(canvas.Pixel(right, changed + rowHeight), kOnly2);
     }
-    PostMessageW(found.window, WM_CLOSE, 0, 0);
+    PostMessageW(main, WM_CLOSE, 0, 0);
     ASSERT_EQ(WaitForSingleObject(process.hProcess, 5000), WAIT_OBJECT_0);
     DWORD code = 99;
     GetExitCodeProcess(process.hProcess, &code);
@@ -155,14 +147,7 @@ HWND StartOnPair(const std::wstring& program, const std::wstring& a, const std::
                         &process)) {
         return nullptr;
     }
-    FoundWindow found{process.dwProcessId, nullptr};
-    PumpUntil(
-        [&] {
-            EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&found));
-            return found.window != nullptr;
-        },
-        10000);
-    return found.window;
+    return WaitMainWindow(process.dwProcessId);
 }
 
 int CountColour(const DibCanvas& canvas, COLORREF colour) { return canvas.CountColor(colour); }

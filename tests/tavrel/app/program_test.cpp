@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "support/process_window.h"
 #include "support/test_support.h"
 
 using TestSupport::TempFolder;
@@ -86,22 +87,6 @@ std::wstring EnvironmentWithTemp(const std::wstring& temp) {
     return block;
 }
 
-struct FoundWindow {
-    DWORD process;
-    HWND window;
-};
-
-BOOL CALLBACK FindTavrel(HWND window, LPARAM record) {
-    auto* found = reinterpret_cast<FoundWindow*>(record);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t title[64] = {};
-    GetWindowTextW(window, title, 64);
-    if (owner != found->process || std::wstring(title) != L"Tavrel" || !IsWindowVisible(window)) return TRUE;
-    found->window = window;
-    return FALSE;
-}
-
 // A started Tavrel process and its main window.
 struct Program {
     PROCESS_INFORMATION info{};
@@ -116,17 +101,11 @@ struct Program {
                             &environment[0], folder.c_str(), &startup, &info)) {
             return false;
         }
-        const DWORD begin = GetTickCount();
-        while (GetTickCount() - begin < 10000) {
-            FoundWindow found{info.dwProcessId, nullptr};
-            EnumWindows(FindTavrel, reinterpret_cast<LPARAM>(&found));
-            if (found.window) {
-                window = found.window;
-                return true;
-            }
-            Sleep(50);
-        }
-        return false;
+        TestSupport::WindowQuery query;
+        query.process = info.dwProcessId;
+        query.title = L"Tavrel";
+        window = TestSupport::WaitProcessWindow(query, 10000);
+        return window != nullptr;
     }
     // WM_CLOSE; the exit code, or -1 when it did not end within 5 s.
     long Close() {

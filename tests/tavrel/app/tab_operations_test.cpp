@@ -11,6 +11,7 @@
 #include <shlobj.h>
 
 #include "base/clipboard.h"
+#include "support/process_window.h"
 #include "tavrel/app/status_box.h"
 #include "tavrel/app/tab_operations.h"
 #include "tavrel/jobs/gui_profile.h"
@@ -441,32 +442,11 @@ TEST_F(TabOperationsTest, NewInstanceGetsThePairLineAndOpensTheSameTab) {
 
 // The main window of a process started from the program file, when one
 // is up: other tests may run the program at the same time.
-struct MainSearch {
-    std::wstring program;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindStartedMain(HWND window, LPARAM data) {
-    MainSearch& search = *reinterpret_cast<MainSearch*>(data);
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    if (std::wstring(name) != L"Tavrel_Main") return TRUE;
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    HANDLE handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
-    wchar_t image[MAX_PATH] = {};
-    DWORD size = MAX_PATH;
-    const bool named = handle && QueryFullProcessImageNameW(handle, 0, image, &size);
-    if (handle) CloseHandle(handle);
-    if (!named || lstrcmpiW(image, search.program.c_str()) != 0) return TRUE;
-    search.found = window;
-    return FALSE;
-}
-
 HWND StartedMainWindow(const std::wstring& program) {
-    MainSearch search{program};
-    EnumWindows(FindStartedMain, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    TestSupport::WindowQuery query;
+    query.windowClass = L"Tavrel_Main";
+    query.program = program.c_str();
+    return TestSupport::FindProcessWindow(query);
 }
 
 TEST_F(TabOperationsTest, TheRealProgramStartsOnThePairAndOnTheEmptyTabAndCloses) {
