@@ -83,24 +83,38 @@ for n, i in enumerate(picked):
 EOF
 }
 
-# Runs a window benchmark (the executable and its arguments) under Xvfb and
-# prints its report without carriage returns. It never fails the calling
-# script: when the display or the program does not start, or the program
-# ends with an error, it says so on stderr with the program's own error
-# output, so a missing report comes with its reason.
-run_window() {
+# Runs a benchmark executable with its arguments under Wine (after any
+# command words given before "--", e.g. an Xvfb wrapper) and prints its report
+# without carriage returns. It never fails the calling script: when the
+# display or the program does not start, the program ends with an error, or
+# it prints nothing at all (Wine without its 32-bit half runs a 32-bit
+# program as nothing and ends with status 0), it says so on stderr with the
+# program's own error output, so a missing report comes with its reason.
+run_wrapped() {  # [WRAPPER...] -- EXE [ARGS...]
+  local wrapper=()
+  while [ "$1" != "--" ]; do wrapper+=("$1"); shift; done
+  shift
   local errors out status=0
   errors=$(mktemp)
   out=$(mktemp)
-  xvfb-run -a -s "-screen 0 1280x1024x24" bash "$here/scripts/wine-run.sh" "$@" \
-    >"$out" 2>"$errors" </dev/null || status=$?
+  "${wrapper[@]}" bash "$here/scripts/wine-run.sh" "$@" >"$out" 2>"$errors" </dev/null || status=$?
   tr -d '\r' <"$out"
-  if [ "$status" -ne 0 ]; then
-    echo "$(basename "$1") ended with exit status $status; its error output:" >&2
+  if [ "$status" -ne 0 ] || [ ! -s "$out" ]; then
+    if [ "$status" -ne 0 ]; then
+      echo "$(basename "$1") ended with exit status $status; its error output:" >&2
+    else
+      echo "$(basename "$1") printed nothing; its error output:" >&2
+    fi
     tail -n 20 "$errors" | tr -d '\r' | sed 's/^/  /' >&2
   fi
   rm -f "$errors" "$out"
 }
+
+# A benchmark that needs no display.
+run_program() { run_wrapped -- "$@"; }
+
+# A window benchmark: under Xvfb.
+run_window() { run_wrapped xvfb-run -a -s "-screen 0 1280x1024x24" -- "$@"; }
 
 # The table of a key-step benchmark from its report lines on stdin, each
 # prefixed by its size label: "LABEL COUNT N" (COUNT is the word given, the

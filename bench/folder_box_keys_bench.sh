@@ -49,13 +49,13 @@ make_folders() {  # entries
   python3 - "$work" "$1" <<'PY'
 import os, sys
 root, n = sys.argv[1], int(sys.argv[2])
+# One folder of n files a side: the folder view lists one level, so the
+# entries are all rows of the box.
 for side in ("left", "right"):
     base = os.path.join(root, side)
+    os.makedirs(base, exist_ok=True)
     for i in range(n):
-        sub = os.path.join(base, "d%03d" % (i // 1000))
-        if i % 1000 == 0:
-            os.makedirs(sub, exist_ok=True)
-        with open(os.path.join(sub, "f%06d.txt" % i), "w") as f:
+        with open(os.path.join(base, "f%06d.txt" % i), "w") as f:
             f.write("entry %d\n" % i if side == "left" or i < n - 10 else "changed %d\n" % i)
 PY
 }
