@@ -20,32 +20,13 @@
 #include <memory>
 #include <string>
 
-#include "bench/bench_clock.h"
+#include "bench/step_times.h"
 #include "quenby/app/main_dialog.h"
 #include "quenby/app/quenby_main.h"
 
 using namespace AppLayer;
 
 namespace {
-
-struct Steps {
-    double total = 0;
-    double slowest = 0;
-    int count = 0;
-    int over16 = 0;
-    int over50 = 0;
-
-    void Add(double s) {
-        total += s;
-        slowest = std::max(slowest, s);
-        ++count;
-        if (s > 0.016) ++over16;
-        if (s > 0.050) ++over50;
-    }
-    void Print(const char* name) const {
-        std::printf("%s %.5f %.5f %d %d %d\n", name, total / std::max(count, 1), slowest, over16, over50, count);
-    }
-};
 
 void Pump() {
     MSG message;
@@ -63,18 +44,8 @@ void HoldCtrl(bool down) {
     SetKeyboardState(keys);
 }
 
-// One step and the paint of what it changed.
-double Timed(HWND window, const std::function<void()>& step) {
-    LARGE_INTEGER t0, t1;
-    QueryPerformanceCounter(&t0);
-    step();
-    UpdateWindow(window);
-    QueryPerformanceCounter(&t1);
-    return Seconds(t0, t1);
-}
-
 double Key(HWND window, UINT key) {
-    return Timed(window, [&] { SendMessageW(window, WM_KEYDOWN, key, 1); });
+    return TimedStep(window, [&] { SendMessageW(window, WM_KEYDOWN, key, 1); });
 }
 
 }  // namespace
@@ -127,11 +98,11 @@ int main(int argc, char** argv) {
                     UpdateWindow(view.window);
                     Pump();
                 };
-                auto measure = [&](Steps& steps, int count, const std::function<void()>& step) {
+                auto measure = [&](StepTimes& steps, int count, const std::function<void()>& step) {
                     place((view.Count() - 1) / 2);
                     for (int i = 0; i < count; ++i) {
                         const int32_t cursor = view.cursor, top = view.scroll.y;
-                        const double s = Timed(view.window, step);
+                        const double s = TimedStep(view.window, step);
                         if (view.cursor != cursor || view.scroll.y != top) {
                             steps.Add(s);
                         } else {
@@ -140,7 +111,7 @@ int main(int argc, char** argv) {
                     }
                 };
                 const HWND window = view.window;
-                Steps down, page, scroll, ends;
+                StepTimes down, page, scroll, ends;
                 measure(down, 500, [&] { SendMessageW(window, WM_KEYDOWN, VK_DOWN, 1); });
                 measure(page, 100, [&] { SendMessageW(window, WM_KEYDOWN, VK_NEXT, 1); });
                 measure(scroll, 500, [&] {
