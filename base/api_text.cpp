@@ -232,7 +232,7 @@ void CopyFaceName(LOGFONTW& font, const wchar_t* name) {
     if (name != nullptr) {
         while (n < limit && name[n] != 0) ++n;
         // A name cut inside a surrogate pair loses the lone high half.
-        if (n == limit && name[n] != 0 && name[n - 1] >= 0xD800 && name[n - 1] <= 0xDBFF) --n;
+        if (n == limit && name[n] != 0 && IsHighSurrogate(name[n - 1])) --n;
         for (int i = 0; i < n; ++i) font.lfFaceName[i] = name[i];
     }
     for (int i = n; i < LF_FACESIZE; ++i) font.lfFaceName[i] = 0;

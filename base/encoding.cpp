@@ -24,8 +24,6 @@ constexpr UINT kCodePageEucJp = 51932;
 // katakana (0x8E) sequences.
 constexpr UINT kCodePageEucJpFallback = 20932;
 
-inline bool IsHighSurrogate(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-
 // Lead bytes of code page 932: 0x81-0x9F and 0xE0-0xFC. The upper end
 // includes the user-defined (0xF0-0xF9) and IBM extension (0xFA-0xFC) rows,
 // which the converter reads as two-byte characters (e.g. FB FC is U+9AD9).
@@ -510,12 +508,10 @@ bool ConvertFromUtf16(uint8_t kind, const wchar_t* units, int32_t count, RawStri
 
 bool HasLoneSurrogate(const wchar_t* units, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
-        uint32_t u = static_cast<uint16_t>(units[i]);
-        if (u < 0xD800 || u > 0xDFFF) continue;
-        if (u >= 0xDC00) return true;
-        if (i + 1 >= count) return true;
-        uint32_t next = static_cast<uint16_t>(units[i + 1]);
-        if (next < 0xDC00 || next > 0xDFFF) return true;
+        const uint32_t u = static_cast<uint16_t>(units[i]);
+        if (IsLowSurrogate(u)) return true;
+        if (!IsHighSurrogate(u)) continue;
+        if (i + 1 >= count || !IsLowSurrogate(static_cast<uint16_t>(units[i + 1]))) return true;
         ++i;
     }
     return false;

@@ -5,6 +5,7 @@
 //   scroll      a scroll-bar line step 500 times from the middle
 //   next-diff   "GotoNextDiffrentLine" from row 0 (once a round)
 //   select-all  "SelectAll" (once a round)
+//   type        a typed character on the middle row, 20 a round (text only)
 // For each: the mean, the slowest step, and the steps over 16 ms and over
 // 50 ms, in seconds.
 //
@@ -20,6 +21,7 @@
 
 #include "bench/app_bench.h"
 #include "bench/step_times.h"
+#include "tavrel/app/job_environment.h"
 #include "tavrel/app/start_up.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/job_group.h"
@@ -64,7 +66,9 @@ int main(int argc, char** argv) {
         SetFocus(box.window);
         box.SetCurrentSide(0);
         const int32_t middle = box.Count() / 2;
-        StepTimes cursor, page, scroll, jump, selectAll;
+        StepTimes cursor, page, scroll, jump, selectAll, type;
+        // A text side takes typing once editable.
+        const bool typing = job->kind.kind == KindText && AppLayer::SetSideEditable(box, 0, true);
         for (int round = 0; round < rounds; ++round) {
             box.ClearSelection();
             box.GotoRow(middle, false);
@@ -88,6 +92,14 @@ int main(int argc, char** argv) {
             AppBench::Pump();
             selectAll.Add(TimedAction(box, "SelectAll"));
             AppBench::Pump();
+            if (typing) {
+                box.ClearSelection();
+                box.GotoRow(middle, false);
+                AppBench::Pump();
+                for (int i = 0; i < 20; ++i) {
+                    type.Add(TimedStep(box.window, [&] { SendMessageW(box.window, WM_CHAR, L'a', 1); }));
+                }
+            }
         }
         std::printf("rows %d\n", box.Count());
         cursor.Print("cursor");
@@ -95,6 +107,7 @@ int main(int argc, char** argv) {
         scroll.Print("scroll");
         jump.Print("next-diff");
         selectAll.Print("select-all");
+        if (typing) type.Print("type");
         DestroyWindow(application.dialog->window);
         AppBench::Pump();
     }

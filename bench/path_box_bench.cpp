@@ -15,6 +15,7 @@
 #include "bench/bench_clock.h"
 #include "toolkit/dialog.h"
 #include "toolkit/path_dialog.h"
+#include "toolkit/work_counts.h"
 
 using namespace WinLayer;
 using RawLayer::RawString;
@@ -106,7 +107,7 @@ int wmain(int argc, wchar_t** argv) {
         paint = std::min(paint, Milliseconds(start));
     }
     std::printf("entries %d rows %d listings %d\n", entries, static_cast<int>(chooser.box.Count()),
-                static_cast<int>(chooser.box.listings));
+                static_cast<int>(WinWorkCounts::Instance().listings));
     std::printf("typing %.2f %.2f\n", typing, floor);
     std::printf("paint %.2f\n", paint);
     DestroyWindow(chooser.window);

@@ -230,7 +230,7 @@ int main(int argc, char** argv) {
         // The first line with a picture, a little below the top of a screen.
         size_t at = 0;
         for (size_t i = 0; i < pictures.items.size(); ++i)
-            if (pictures.items[i]->PictureHeight() > 0) {
+            if (pictures.items[i]->pictureHeight > 0) {
                 at = i;
                 break;
             }

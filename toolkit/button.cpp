@@ -3,6 +3,7 @@
 #include "toolkit/button.h"
 
 #include "toolkit/dialog.h"
+#include "toolkit/draw.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
 
@@ -24,11 +25,6 @@ constexpr int32_t kGlossRing = 2;
 constexpr COLORREF kFrameGrey = RGB(0x80, 0x80, 0x80);
 constexpr COLORREF kCheckedUpper = 0xFF27FF;
 constexpr COLORREF kCheckedLower = 0xFF00FF;
-
-COLORREF Darker(COLORREF c, int n) {
-    const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
-    return RGB(r - ((n * r) >> 8), g - ((n * g) >> 8), b - ((n * b) >> 8));
-}
 
 COLORREF Lighter(COLORREF c) {
     const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
@@ -71,15 +67,15 @@ WinButtonDraw::Scheme WinButtonDraw::SchemeOf(uint32_t faceFlags) {
     const COLORREF base = BaseColour();
     switch (faceFlags & StateMask) {
     case 0:
-        return Scheme{kFrameGrey, Lighter(base), Darker(base, 40), 0, Darker(base, 10), Darker(base, 25), true};
+        return Scheme{kFrameGrey, Lighter(base), WinDraw::Darker(base, 40), 0, WinDraw::Darker(base, 10), WinDraw::Darker(base, 25), true};
     case StateDisabled:
         return Scheme{RGB(0xC0, 0xC0, 0xC0), RGB(0xE0, 0xE0, 0xE0), RGB(0xC0, 0xC0, 0xC0), RGB(0xA0, 0xA0, 0xA0),
-                      Darker(base, 10), Darker(base, 10), false};
+                      WinDraw::Darker(base, 10), WinDraw::Darker(base, 10), false};
     case StatePressed:
-        return Scheme{0, RGB(0x60, 0x60, 0x60), kFrameGrey, RGB(0x40, 0x40, 0x40), Darker(base, 10),
-                      Darker(base, 25), false};
+        return Scheme{0, RGB(0x60, 0x60, 0x60), kFrameGrey, RGB(0x40, 0x40, 0x40), WinDraw::Darker(base, 10),
+                      WinDraw::Darker(base, 25), false};
     case StateFocused:
-        return Scheme{0xFF0000, 0xFFD0A0, 0xE0A060, 0xF00000, Darker(base, 10), Darker(base, 25), true};
+        return Scheme{0xFF0000, 0xFFD0A0, 0xE0A060, 0xF00000, WinDraw::Darker(base, 10), WinDraw::Darker(base, 25), true};
     default:
         return Scheme{0, 0, 0, 0, 0, 0, false};
     }

@@ -10,6 +10,7 @@
 #include "base/wildcard.h"
 #include "toolkit/environment.h"
 #include "toolkit/layout.h"
+#include "toolkit/work_counts.h"
 
 namespace WinLayer {
 
@@ -154,8 +155,23 @@ void WinDialog::CreateChildren() {}
 bool WinDialog::OnClose() { return true; }
 
 LRESULT WinDialog::OnChildCommand(WinView*, uint16_t code) {
-    if (code == WinNotify::Cancel && window) PostMessageW(window, WM_CLOSE, 0, 0);
+    if (code == WinNotify::Cancel) PostClose();
     return 0;
+}
+
+void WinDialog::Finish(int32_t value) {
+    if (BeginClosing(value)) PostClose();
+}
+
+bool WinDialog::BeginClosing(int32_t value) {
+    if (closing) return false;
+    closing = true;
+    result = value;
+    return true;
+}
+
+void WinDialog::PostClose() {
+    if (window) PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
 void WinDialog::OnLayout() {
@@ -180,7 +196,7 @@ bool WinDialog::RegisterWindowClass() {
         // A class that exists already fails here, which changes nothing.
         const HCURSOR arrow = LoadCursorW(nullptr, MAKEINTRESOURCEW(kArrowCursorId));
         RawLayer::ApiRegisterClass(module, large, arrow, RawString(), name, small, WindowProcedure);
-        ++registry.classRegistrations;
+        ++WinWorkCounts::Instance().classRegistrations;
         registered = true;
     }
     registry.Add(this);
@@ -215,6 +231,16 @@ void WinDialog::Create() {
         }
     }
     OnCreated();
+}
+
+void WinDialog::FitChild(WinView& child) {
+    child.parentStyle = this;
+    child.FitToContent();
+}
+
+bool WinDialog::CreateFollowing(WinView& child, const RECT* frame) {
+    child.Follow(frame ? frame : &anchor.rect);
+    return CreateChild(child);
 }
 
 bool WinDialog::CreateChild(WinView& child) {

@@ -73,8 +73,6 @@ public:
     void Remove(WinDialog* dialog);
 
     uint32_t nextId = kFirstDialogId;
-    // Window classes registered so far.
-    uint32_t classRegistrations = 0;
 
 private:
     WinWindowRegistry();
@@ -121,6 +119,17 @@ public:
     // attempts at most), and passes the request on to a modal child.
     void BringToFront(WPARAM wParam, LPARAM lParam);
 
+    // ---- ending a run --------------------------------------------------------------
+    // Ends the run with a result: the first request records it, sets
+    // `closing` and posts WM_CLOSE; later requests are ignored.
+    void Finish(int32_t value);
+    // Records the result and sets `closing`; false (nothing recorded) when
+    // the run is ending already, so the first result stands.
+    bool BeginClosing(int32_t value);
+    // Posts WM_CLOSE: the window goes once the handler that asked has
+    // returned.
+    void PostClose();
+
     // ---- message handling ------------------------------------------------------------
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // While a modal run blocks this dialog.
@@ -143,6 +152,16 @@ public:
     // Centres the rectangle on the reference and pushes it into the work
     // area.
     void PlaceOnWorkArea(const RECT& reference);
+    // Fits a child to its content with this dialog's font.
+    void FitChild(WinView& child);
+    // Creates a child that follows the frame (the client rectangle when
+    // none is given) as the dialog is resized; false when it could not be
+    // made.
+    bool CreateFollowing(WinView& child, const RECT* frame = nullptr);
+
+    // Set by the first Finish of a run; cleared when a dialog sets up its
+    // next run.
+    bool closing = false;
 
 private:
     bool RegisterWindowClass();

@@ -81,7 +81,7 @@ bool WinDivider::OnKey(WPARAM key) {
     const bool verticalKey = key == VK_UP || key == VK_DOWN;
     if (!horizontalKey && !verticalKey) return false;
     if (horizontalKey != AlongX()) return true;
-    const int32_t step = GetKeyState(VK_CONTROL) < 0 ? kCtrlKeyStep : kKeyStep;
+    const int32_t step = KeyHeld(VK_CONTROL) ? kCtrlKeyStep : kKeyStep;
     const int32_t distance = (key == VK_LEFT || key == VK_UP) ? -step : step;
     startRect = rect;
     pressPoint = POINT{0, 0};

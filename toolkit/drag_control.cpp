@@ -7,12 +7,6 @@
 
 namespace WinLayer {
 
-namespace {
-
-bool KeyHeld(int key) { return GetKeyState(key) < 0; }
-
-}  // namespace
-
 LRESULT WinDragControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_LBUTTONDOWN:

@@ -228,6 +228,23 @@ void WinDraw::HotFrame(WinDrawContext& dc, const RECT& rect) {
     FrameRoundBox(dc, rect, 0, 0, 0, 0, 0xC000C0, 0xFF80FF);
 }
 
+void WinDraw::FillMarginStrips(WinDrawContext& dc, const RECT& outer, const RECT& inner, HBRUSH brush) {
+    const RECT strips[] = {
+        RECT{outer.left, outer.top, outer.right, inner.top},
+        RECT{outer.left, inner.bottom, outer.right, outer.bottom},
+        RECT{outer.left, inner.top, inner.left, inner.bottom},
+        RECT{inner.right, inner.top, outer.right, inner.bottom},
+    };
+    for (const RECT& strip : strips) {
+        if (strip.right > strip.left && strip.bottom > strip.top) FillRect(dc.dc, &strip, brush);
+    }
+}
+
+COLORREF WinDraw::Darker(COLORREF colour, int amount) {
+    const int r = GetRValue(colour), g = GetGValue(colour), b = GetBValue(colour);
+    return RGB(r - ((amount * r) >> 8), g - ((amount * g) >> 8), b - ((amount * b) >> 8));
+}
+
 // ---- memory DC ------------------------------------------------------------------------
 
 WinMemoryDC::~WinMemoryDC() { End(); }

@@ -47,6 +47,12 @@ struct WinDraw {
     // The one-pixel frame of a glyph under the mouse: top and left edges
     // in 0xC000C0, bottom and right edges in 0xFF80FF.
     static void HotFrame(WinDrawContext& dc, const RECT& rect);
+    // Fills the four strips between the outer rectangle and the inner one
+    // within it (the margins round a content area); empty strips are
+    // skipped.
+    static void FillMarginStrips(WinDrawContext& dc, const RECT& outer, const RECT& inner, HBRUSH brush);
+    // The colour with each channel lowered by amount/256 of itself.
+    static COLORREF Darker(COLORREF colour, int amount);
 };
 
 // A memory DC and bitmap: paint into it, then copy the picture to the

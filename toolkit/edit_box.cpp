@@ -21,10 +21,6 @@ using RawLayer::RawString;
 
 namespace {
 
-bool KeyDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
-bool IsHigh(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLow(uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
 // Clipboard text is read up to this many units.
 constexpr int32_t kPasteLimit = 0x7FFFFFF;
 
@@ -134,7 +130,7 @@ int32_t WinEditBox::NextCharIndex(int32_t index) const {
     const wchar_t* units = edit.Wide();
     if (index + 1 < length) {
         if (units[index] == L'\r' && units[index + 1] == L'\n') return index + 2;
-        if (IsHigh(units[index]) && IsLow(units[index + 1])) return index + 2;
+        if (RawLayer::IsHighSurrogate(units[index]) && RawLayer::IsLowSurrogate(units[index + 1])) return index + 2;
     }
     return index + 1;
 }
@@ -145,7 +141,7 @@ int32_t WinEditBox::PrevCharIndex(int32_t index) const {
     const wchar_t* units = edit.Wide();
     if (index >= 2) {
         if (units[index - 2] == L'\r' && units[index - 1] == L'\n') return index - 2;
-        if (IsHigh(units[index - 2]) && IsLow(units[index - 1])) return index - 2;
+        if (RawLayer::IsHighSurrogate(units[index - 2]) && RawLayer::IsLowSurrogate(units[index - 1])) return index - 2;
     }
     return index - 1;
 }
@@ -299,13 +295,13 @@ void WinEditBox::CaretToPoint(POINT point, bool newAnchor) {
 // ---- typed characters ---------------------------------------------------------------------
 
 void WinEditBox::OnCharUnit(wchar_t unit) {
-    if (IsHigh(unit)) {
+    if (RawLayer::IsHighSurrogate(unit)) {
         pendingHigh = unit;
         return;
     }
     const wchar_t high = pendingHigh;
     pendingHigh = 0;
-    if (IsLow(unit)) {
+    if (RawLayer::IsLowSurrogate(unit)) {
         if (high) InsertChar(0x10000 + ((static_cast<uint32_t>(high) - 0xD800) << 10) + (unit - 0xDC00));
         return;
     }
@@ -323,8 +319,8 @@ void WinEditBox::MoveVertically(int32_t direction, bool extend) {
 }
 
 bool WinEditBox::OnKey(WPARAM key) {
-    const bool ctrl = KeyDown(VK_CONTROL);
-    const bool shift = KeyDown(VK_SHIFT);
+    const bool ctrl = KeyHeld(VK_CONTROL);
+    const bool shift = KeyHeld(VK_SHIFT);
     const bool readOnly = IsReadOnly();
     if (key != VK_UP && key != VK_DOWN) rememberedX = -1;
     const RawRange selection = Selection();

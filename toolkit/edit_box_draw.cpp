@@ -27,13 +27,10 @@ constexpr COLORREF kMarkColours[3] = {RGB(0xE0, 0xFF, 0xE0), RGB(0xFF, 0xFF, 0xA
 constexpr int32_t kImeUnits = 1024;
 constexpr int32_t kClauseOffsets = 50;
 
-bool IsHigh(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLow(uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
 // The end of the character at i: a surrogate pair is one, and so is CR LF.
 int32_t CharEnd(const wchar_t* units, int32_t i, int32_t end) {
     if (i + 1 >= end) return i + 1;
-    if (IsHigh(units[i]) && IsLow(units[i + 1])) return i + 2;
+    if (RawLayer::IsHighSurrogate(units[i]) && RawLayer::IsLowSurrogate(units[i + 1])) return i + 2;
     return (units[i] == L'\r' && units[i + 1] == L'\n') ? i + 2 : i + 1;
 }
 

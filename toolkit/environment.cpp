@@ -60,17 +60,14 @@ POINT PointFromLParam(LPARAM lParam) {
     return point;
 }
 
+bool KeyHeld(int virtualKey) { return GetKeyState(virtualKey) < 0; }
+
 COLORREF ListWindowColor() {
     static const COLORREF colour = GetSysColor(COLOR_WINDOW);
     return colour;
 }
 
 COLORREF ListTextColor() {
-    static const COLORREF colour = GetSysColor(COLOR_WINDOWTEXT);
-    return colour;
-}
-
-COLORREF TabTextColor() {
     static const COLORREF colour = GetSysColor(COLOR_WINDOWTEXT);
     return colour;
 }

@@ -67,10 +67,12 @@ private:
 
 // x is the signed low word, y the signed high word.
 POINT PointFromLParam(LPARAM lParam);
-// COLOR_WINDOW, COLOR_WINDOWTEXT and COLOR_WINDOWTEXT, each read on the
-// first call and kept for the rest of the run.
+// Whether the key was down when the message being handled was sent
+// (GetKeyState: the thread's input state, not the live keyboard).
+bool KeyHeld(int virtualKey);
+// COLOR_WINDOW and COLOR_WINDOWTEXT, each read on the first call and kept
+// for the rest of the run. The text colour is that of list and tab text.
 COLORREF ListWindowColor();
 COLORREF ListTextColor();
-COLORREF TabTextColor();
 
 }  // namespace WinLayer

@@ -5,6 +5,7 @@
 
 #include "toolkit/draw.h"
 #include "toolkit/edit_box.h"
+#include "toolkit/environment.h"
 
 namespace WinLayer {
 
@@ -65,7 +66,7 @@ int32_t WinHintButton::FillMenu(const RawString& filter) {
 bool WinHintButton::ShowHints() {
     if (hints.IsEmpty() || !window) return false;
     const RawString text = target ? target->GetText() : RawString();
-    const RawString filter = GetKeyState(VK_CONTROL) < 0 ? text : RawString();
+    const RawString filter = KeyHeld(VK_CONTROL) ? text : RawString();
     if (!menu.Reset()) return false;
     FillMenu(filter);
     for (const RawParameterUnit& hint : hints) {

@@ -5,17 +5,10 @@
 
 namespace WinLayer {
 
-namespace {
-
-// SS_OWNERDRAW.
-constexpr DWORD kOwnerDrawStatic = 0x0D;
-
-}  // namespace
-
 void WinImageBox::Construct() {
     className = RawLayer::RawString::FromText("STATIC");
     viewKind = 0;
-    style |= WS_CHILD | WS_VISIBLE | kOwnerDrawStatic;
+    style |= WS_CHILD | WS_VISIBLE | SS_OWNERDRAW;
     flags |= StyleNoTabStop;
     viewFlags = static_cast<uint16_t>(viewFlags & ~(FitAlignTop | FitAlignBottom));
 }

@@ -28,12 +28,6 @@ constexpr uint16_t kTextFlagsSet = 0x40;
 // A button table is read up to this many entries even without its end mark.
 constexpr int32_t kMaxButtons = 64;
 
-// Fits a child to its content with the dialog's font.
-void FitChild(WinDialog& dialog, WinView& child) {
-    child.parentStyle = &dialog;
-    child.FitToContent();
-}
-
 }  // namespace
 
 const RawLabelUnit* OkButtonTable() {
@@ -89,7 +83,7 @@ void WinInfoDialog::Setup(const RECT& ownerRect, const RawString& title, const R
     }
     textBox.viewFlags = static_cast<uint16_t>((textBox.viewFlags & ~kTextFlagsCleared) | kTextFlagsSet);
     textBox.SetText(message);
-    FitChild(*this, textBox);
+    FitChild(textBox);
     rowHeight = std::max(rowHeight, textBox.fittedHeight);
     textBox.rect = RECT{left, margin, left + textBox.fittedWidth, margin + rowHeight};
     textBox.anchors = kTextAnchors;
@@ -98,7 +92,7 @@ void WinInfoDialog::Setup(const RECT& ownerRect, const RawString& title, const R
     iconBox.rect = RECT{margin, margin, margin + icon.width, margin + rowHeight};
     iconBox.anchors = kIconAnchors;
 
-    FitChild(*this, buttonRow);
+    FitChild(buttonRow);
     const int32_t width = std::max<int32_t>(textBox.rect.right, margin + buttonRow.fittedWidth) + margin;
     const int32_t top = iconRegion.bottom + margin;
     buttonRow.rect = RECT{width - margin - buttonRow.fittedWidth, top, width - margin, top + buttonRow.fittedHeight};
@@ -111,14 +105,9 @@ void WinInfoDialog::Setup(const RECT& ownerRect, const RawString& title, const R
 }
 
 void WinInfoDialog::CreateChildren() {
-    if (icon.icon) {
-        iconBox.Follow(&anchor.rect);
-        CreateChild(iconBox);
-    }
-    textBox.Follow(&anchor.rect);
-    CreateChild(textBox);
-    buttonRow.Follow(&anchor.rect);
-    CreateChild(buttonRow);
+    if (icon.icon) CreateFollowing(iconBox);
+    CreateFollowing(textBox);
+    CreateFollowing(buttonRow);
 }
 
 void WinInfoDialog::OnCreated() {
@@ -158,13 +147,6 @@ bool WinInfoDialog::ScanKey(WPARAM key) {
         }
     }
     return false;
-}
-
-void WinInfoDialog::Finish(int32_t value) {
-    if (closing) return;
-    closing = true;
-    result = value;
-    if (window) PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
 }  // namespace WinLayer

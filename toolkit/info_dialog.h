@@ -54,9 +54,6 @@ public:
     // (ASCII case ignored) and ends the run; other keys are left.
     bool ScanKey(WPARAM key) override;
 
-    // Ends the run with a result; a second request is ignored.
-    void Finish(int32_t value);
-
     RECT iconRegion{};
     RECT buttonRegion{};
     WinImageBox iconBox;
@@ -68,7 +65,6 @@ public:
     // not).
     bool ownsIcon = false;
     HICON smallIcon = nullptr;
-    bool closing = false;
 
 private:
     void ReleaseIcons();

@@ -32,22 +32,12 @@ constexpr uint16_t kRightAnchors = AnchorLeftToRight | AnchorRightToRight | Anch
 constexpr uint16_t kBottomRightAnchors =
     AnchorLeftToRight | AnchorRightToRight | AnchorTopToBottom | AnchorBottomToBottom;
 
-void FitChild(WinDialog& dialog, WinView& child) {
-    child.parentStyle = &dialog;
-    child.FitToContent();
-}
-
 void SetOrClear(WinView& view, const RawString& text) {
     if (text.IsEmpty()) {
         view.ClearText();
     } else {
         view.SetText(text);
     }
-}
-
-void CreateFollowing(WinDialog& dialog, WinView& child) {
-    child.Follow(&dialog.anchor.rect);
-    dialog.CreateChild(child);
 }
 
 }  // namespace
@@ -80,7 +70,7 @@ void WinInputDialog::Build(const RECT& ownerRect, const RawString& title, const 
     SetOrClear(prompt, fields.title);
     prompt.rect = RECT{};
     if (!fields.title.IsEmpty()) {
-        FitChild(*this, prompt);
+        FitChild(prompt);
         prompt.rect = RECT{0, 0, prompt.fittedWidth, prompt.fittedHeight};
     }
 
@@ -90,7 +80,7 @@ void WinInputDialog::Build(const RECT& ownerRect, const RawString& title, const 
         Row& row = rows[index++];
         row.label.viewFlags = static_cast<uint16_t>((row.label.viewFlags & ~kLabelFlagsCleared) | kLabelFlagsSet);
         SetOrClear(row.label, field.label);
-        FitChild(*this, row.label);
+        FitChild(row.label);
         if (!field.label.IsEmpty()) labelWidth = std::max(labelWidth, row.label.fittedWidth);
 
         row.edit.exStyle |= kEditExStyle;
@@ -107,10 +97,10 @@ void WinInputDialog::Build(const RECT& ownerRect, const RawString& title, const 
             row.hint.hints = field.hints;
             row.hint.hints.SetExactCase(field.hintCase != 0);
             row.edit.options |= WinEditBox::OptionDownNotifies;
-            FitChild(*this, row.hint);
+            FitChild(row.hint);
             if (hintWidth == 0) hintWidth = row.hint.fittedWidth;
         }
-        FitChild(*this, row.edit);
+        FitChild(row.edit);
         editWidth = std::max(editWidth, row.edit.fittedWidth);
     }
 
@@ -138,8 +128,8 @@ void WinInputDialog::Build(const RECT& ownerRect, const RawString& title, const 
 
     finishButton.SetCaption(WinCommonDialogText::Text(FinishButtonKeyText()), kFinishStyle, WinNotify::FinishButton);
     cancelButton.SetCaption(WinCommonDialogText::Text(CancelButtonKeyText()), kCancelStyle, WinNotify::CancelButton);
-    FitChild(*this, finishButton);
-    FitChild(*this, cancelButton);
+    FitChild(finishButton);
+    FitChild(cancelButton);
     const int32_t buttonHeight = std::max(finishButton.fittedHeight, cancelButton.fittedHeight);
     cancelButton.rect = RECT{inner - cancelButton.fittedWidth, 0, inner, buttonHeight};
     finishButton.rect =
@@ -186,14 +176,14 @@ void WinInputDialog::SetAnchors() {
 }
 
 void WinInputDialog::CreateChildren() {
-    if (!prompt.GetText().IsEmpty()) CreateFollowing(*this, prompt);
+    if (!prompt.GetText().IsEmpty()) CreateFollowing(prompt);
     for (int32_t i = 0; i < rowCount; ++i) {
-        CreateFollowing(*this, rows[i].label);
-        CreateFollowing(*this, rows[i].edit);
-        if (rows[i].hasHint) CreateFollowing(*this, rows[i].hint);
+        CreateFollowing(rows[i].label);
+        CreateFollowing(rows[i].edit);
+        if (rows[i].hasHint) CreateFollowing(rows[i].hint);
     }
-    CreateFollowing(*this, finishButton);
-    CreateFollowing(*this, cancelButton);
+    CreateFollowing(finishButton);
+    CreateFollowing(cancelButton);
 }
 
 void WinInputDialog::OnCreated() {
@@ -229,13 +219,6 @@ LRESULT WinInputDialog::OnChildCommand(WinView* child, uint16_t code) {
         break;
     }
     return 0;
-}
-
-void WinInputDialog::Finish(int32_t value) {
-    if (closing) return;
-    closing = true;
-    result = value;
-    if (window) PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
 }  // namespace WinLayer

@@ -94,9 +94,6 @@ public:
     // the client rectangle to them.
     virtual void StackRows();
 
-    // Ends the run with a result; a second request is ignored.
-    void Finish(int32_t value);
-
     // The prompt and rows, and the buttons, each in client coordinates.
     RECT rowRegion{};
     RECT buttonRegion{};
@@ -108,7 +105,6 @@ public:
     int32_t rowCount = 0;
     // A quarter of the work area's width.
     int32_t defaultWidth = 0;
-    bool closing = false;
 
 protected:
     // Moves every child of a block by an offset.

@@ -11,8 +11,6 @@ namespace WinLayer {
 
 namespace {
 
-bool KeyDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
-
 // The smallest font height the wheel zoom makes, in either sign.
 constexpr int32_t kSmallestZoom = 6;
 
@@ -197,15 +195,11 @@ void WinListBox::SelectAll() {
 }
 
 void WinListBox::ClearSelection() {
-    // Only the range that may hold selected units: a cursor step clears one
-    // row, not the list.
-    const int32_t first = std::max(selectedFirst, 0);
-    const int32_t last = std::min(selectedLast, Count() - 1);
-    RawLayer::RawListLink* link = first <= last ? items.LinkAt(first) : items.Sentinel();
-    for (int32_t index = first; index <= last && !items.IsEnd(link); ++index, link = link->next) {
-        WinListBoxItemUnit* unit = items.UnitOf(link);
-        unit->flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemSelected);
-    }
+    // A cursor step clears one row, not the list.
+    ForEachSelected([](WinListBoxItemUnit& unit, int32_t) {
+        unit.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemSelected);
+        return true;
+    });
     selectedFirst = 0;
     selectedLast = -1;
     header.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemSelected);
@@ -398,10 +392,10 @@ void WinListBox::Step(int32_t from, int32_t direction) {
         index = kEnd;
     }
     const bool multiple = (mode & ModeMultiple) != 0;
-    if (multiple && KeyDown(VK_CONTROL)) {
+    if (multiple && KeyHeld(VK_CONTROL)) {
         if (index == kEnd) return;
         SetCursor(index);
-    } else if (multiple && KeyDown(VK_SHIFT)) {
+    } else if (multiple && KeyHeld(VK_SHIFT)) {
         SelectIndex(index);
     } else {
         MoveCursorTo(index);
@@ -414,7 +408,7 @@ void WinListBox::AfterMove() {
 }
 
 void WinListBox::OnKey(WPARAM key) {
-    const bool ctrl = KeyDown(VK_CONTROL);
+    const bool ctrl = KeyHeld(VK_CONTROL);
     const bool multiple = (mode & ModeMultiple) != 0;
     const int32_t count = Count();
     const auto toEnd = [&] {
@@ -444,7 +438,7 @@ void WinListBox::OnKey(WPARAM key) {
         if (ctrl) OnCtrlSOrShiftF3();
         return;
     case VK_F3:
-        if (KeyDown(VK_SHIFT)) {
+        if (KeyHeld(VK_SHIFT)) {
             OnCtrlSOrShiftF3();
         } else {
             OnCtrlDOrF3();

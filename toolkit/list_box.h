@@ -96,6 +96,20 @@ struct WinListBoxInfo {
     // ItemSelected on units itself calls it, so that ClearSelection
     // reaches them.
     void NoteSelected(int32_t first, int32_t last);
+    // Calls each(unit, index) with the selected units in list order until it
+    // answers false. Only the range that may hold selected units is walked,
+    // so a check made at every key step costs the selection, not the list.
+    template <typename Each>
+    void ForEachSelected(Each each) {
+        const int32_t first = selectedFirst > 0 ? selectedFirst : 0;
+        const int32_t last = selectedLast < items.Count() - 1 ? selectedLast : items.Count() - 1;
+        if (first > last) return;
+        RawLayer::RawListLink* link = items.LinkAt(first);
+        for (int32_t index = first; index <= last && !items.IsEnd(link); ++index, link = link->next) {
+            WinListBoxItemUnit& unit = *items.UnitOf(link);
+            if ((unit.flags & WinListBoxItemUnit::ItemSelected) && !each(unit, index)) return;
+        }
+    }
     // The header height when the header is shown.
     int32_t HeaderHeight() const { return header.Reachable() ? header.Height() : 0; }
     // Scales a window length to the logical width; unscaled when either

@@ -2,6 +2,7 @@
 // Layout; the paint only reads them, into a memory bitmap copied once.
 #include <algorithm>
 
+#include "toolkit/draw.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
 #include "toolkit/list_box.h"
@@ -114,15 +115,7 @@ void WinListBoxDraw::DrawCursorFrame(WinDrawContext& dc, const RECT& rect, int32
 
 void WinListBoxDraw::FillMargins(WinDrawContext& dc, const RECT& outer, const RECT& inner, const RECT&,
                                  HBRUSH brush) {
-    const RECT strips[] = {
-        RECT{outer.left, outer.top, outer.right, inner.top},
-        RECT{outer.left, inner.bottom, outer.right, outer.bottom},
-        RECT{outer.left, inner.top, inner.left, inner.bottom},
-        RECT{inner.right, inner.top, outer.right, inner.bottom},
-    };
-    for (const RECT& strip : strips) {
-        if (strip.right > strip.left && strip.bottom > strip.top) FillRect(dc.dc, &strip, brush);
-    }
+    WinDraw::FillMarginStrips(dc, outer, inner, brush);
 }
 
 void WinListBoxDraw::DrawBandHead(WinDrawContext&, const RECT&, int32_t) {}

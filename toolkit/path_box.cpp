@@ -12,6 +12,7 @@
 #include "toolkit/bitmap_alpha.h"
 #include "toolkit/environment.h"
 #include "toolkit/win_message.h"
+#include "toolkit/work_counts.h"
 
 namespace WinLayer {
 
@@ -25,7 +26,6 @@ namespace {
 struct IconPoolState {
     WinBitmapPool pool;
     int32_t boxes = 0;
-    int32_t loads = 0;
 };
 
 IconPoolState& PoolState() {
@@ -212,14 +212,12 @@ uint16_t WinPathBox::IconResourceOf(uint32_t kind) {
 
 WinBitmapPool& WinPathBox::IconPool() { return PoolState().pool; }
 
-int32_t WinPathBox::IconLoads() { return PoolState().loads; }
-
 void WinPathBox::EnsureIcons(int32_t width, int32_t height) {
     IconPoolState& state = PoolState();
     WinBitmapPool& pool = state.pool;
     if (pool.filled && pool.cellWidth == width && pool.cellHeight == height) return;
     if (!pool.SetCellSize(width, height) || !pool.Reserve(WinPathBoxItem::KindCount)) return;
-    ++state.loads;
+    ++WinWorkCounts::Instance().iconLoads;
     const int32_t side = std::max(width, height);
     for (uint32_t kind = 0; kind < WinPathBoxItem::KindCount; ++kind) {
         // The drawing in code stands in only when the program lacks the
@@ -311,7 +309,7 @@ WinPathBoxItem* WinPathBox::Walk(int32_t position, uint32_t depth, WinPathBoxIte
 }
 
 void WinPathBox::Refresh() {
-    ++listings;
+    ++WinWorkCounts::Instance().listings;
     for (RawLayer::RawListLink* link = pathItems.FirstLink(); !pathItems.IsEnd(link);) {
         WinPathBoxItem* item = static_cast<WinPathBoxItem*>(link->unit);
         link = item->generated ? pathItems.RemoveLink(link) : link->next;

@@ -105,17 +105,13 @@ public:
     };
     static uint16_t IconResourceOf(uint32_t kind);
 
-    // The pool every path box draws from, and how many times its cells
-    // were made (once per icon size while a box lives).
+    // The pool every path box draws from.
     static WinBitmapPool& IconPool();
-    static int32_t IconLoads();
     // Fills the pool's eight cells at a size unless they already are.
     static void EnsureIcons(int32_t width, int32_t height);
 
     RawLayer::RawString currentFolder;
     WinPathBoxItemList pathItems;
-    // How many listings ran (Refresh).
-    int32_t listings = 0;
     WinPathBoxShared* shared;
 
 private:

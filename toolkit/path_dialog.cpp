@@ -76,18 +76,6 @@ const RawLabelUnit* OkCancelTable() {
     return table;
 }
 
-bool KeyHeld(int key) { return GetKeyState(key) < 0; }
-
-void FitChild(WinDialog& dialog, WinView& child) {
-    child.parentStyle = &dialog;
-    child.FitToContent();
-}
-
-void CreateFollowing(WinDialog& dialog, WinView& child, const WinViewResize& row) {
-    child.Follow(&row.rect);
-    dialog.CreateChild(child);
-}
-
 bool IsEmptyRange(RawLayer::RawRange range) { return range.end <= range.start; }
 
 bool IsZero(const RECT& rect) { return rect.left == 0 && rect.top == 0 && rect.right == 0 && rect.bottom == 0; }
@@ -206,7 +194,7 @@ void WinPathDialog::Setup(const RECT& ownerRect, const RawString& title, const R
     for (WinView* child : {static_cast<WinView*>(&bar), static_cast<WinView*>(&openButton),
                            static_cast<WinView*>(&finishButton), static_cast<WinView*>(&cancelButton),
                            static_cast<WinView*>(&hiddenButton)}) {
-        FitChild(*this, *child);
+        FitChild(*child);
     }
     topRow.anchors = kTopRowAnchors;
     boxArea.anchors = kBoxAreaAnchors;
@@ -255,12 +243,12 @@ void WinPathDialog::CreateChildren() {
     topRow.Follow(&anchor.rect);
     boxArea.Follow(&anchor.rect);
     bottomRow.Follow(&anchor.rect);
-    CreateFollowing(*this, bar, topRow);
-    CreateFollowing(*this, openButton, topRow);
-    CreateFollowing(*this, box, boxArea);
-    CreateFollowing(*this, finishButton, bottomRow);
-    CreateFollowing(*this, cancelButton, bottomRow);
-    CreateFollowing(*this, hiddenButton, bottomRow);
+    CreateFollowing(bar, &topRow.rect);
+    CreateFollowing(openButton, &topRow.rect);
+    CreateFollowing(box, &boxArea.rect);
+    CreateFollowing(finishButton, &bottomRow.rect);
+    CreateFollowing(cancelButton, &bottomRow.rect);
+    CreateFollowing(hiddenButton, &bottomRow.rect);
 }
 
 void WinPathDialog::OnLayout() {
@@ -391,7 +379,7 @@ int32_t WinPathDialog::Ask(const RawString& key, const RawString& about, const R
     // Cancelled while the question was open: the question has ended first,
     // now the chooser closes, and nothing more is done.
     if (closing) {
-        if (window) PostMessageW(window, WM_CLOSE, 0, 0);
+        PostClose();
         return 0;
     }
     return answer;
@@ -475,16 +463,14 @@ void WinPathDialog::Accept() {
 }
 
 void WinPathDialog::Finish(int32_t value) {
-    if (closing) return;
-    closing = true;
-    result = value;
+    if (!BeginClosing(value)) return;
     // An open question ends before the chooser, whose window it runs
     // above; Ask then closes the chooser.
     if (asking_) {
         question.Finish(0);
         return;
     }
-    if (window) PostMessageW(window, WM_CLOSE, 0, 0);
+    PostClose();
 }
 
 }  // namespace WinLayer

@@ -123,7 +123,8 @@ public:
 
     // The ten checks of accepting; the run ends with 1 when all pass.
     void Accept();
-    // Ends the run with a result; a second request is ignored.
+    // Ends the run with a result as WinDialog::Finish does, ending an open
+    // question first.
     void Finish(int32_t value);
     // The "Overwrite" question about a path the caller chose after the run
     // (a name it completed), asked over the owner; true for OK.
@@ -142,7 +143,6 @@ public:
     WinButton hiddenButton;
     // Every message and question of the checks.
     WinInfoDialog question;
-    bool closing = false;
 
 private:
     void OnPathCommand(WPARAM command, LPARAM value);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "toolkit/draw.h"
 #include "toolkit/gdi_scope.h"
 #include "toolkit/scroll_step.h"
 
@@ -102,16 +103,7 @@ void WinPlaneBox::Paint(HDC target, const RECT& itemRect) {
             FrameRect(memory.dc, &inner, frame.Handle());
         }
         PaintContent(memory, whole, inner, scroll);
-        if (!(planeFlags & PlaneNoMarginFill)) {
-            const RECT strips[] = {
-                RECT{whole.left, whole.top, whole.right, inner.top},
-                RECT{whole.left, inner.bottom, whole.right, whole.bottom},
-                RECT{whole.left, inner.top, inner.left, inner.bottom},
-                RECT{inner.right, inner.top, whole.right, inner.bottom},
-            };
-            for (const RECT& strip : strips)
-                if (strip.right > strip.left && strip.bottom > strip.top) FillRect(memory.dc, &strip, face);
-        }
+        if (!(planeFlags & PlaneNoMarginFill)) WinDraw::FillMarginStrips(memory, whole, inner, face);
         if (planeFlags & PlaneFocus) {
             GdiBrush line(kFocusLine);
             const RECT top{whole.left, whole.top, whole.right, whole.top + 1};

@@ -19,6 +19,7 @@
 #include <cstdint>
 
 #include "base/profile.h"
+#include "base/raw_array.h"
 #include "base/raw_list.h"
 #include "base/raw_string.h"
 #include "toolkit/button.h"

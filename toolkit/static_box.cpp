@@ -9,19 +9,12 @@ namespace WinLayer {
 
 using RawLayer::RawString;
 
-namespace {
-
-// SS_OWNERDRAW.
-constexpr DWORD kOwnerDrawStatic = 0x0D;
-
-}  // namespace
-
 WinStaticBox::WinStaticBox() : background(GetSysColor(COLOR_BTNFACE)), textColour(GetSysColor(COLOR_WINDOWTEXT)) {}
 
 void WinStaticBox::Construct() {
     className = RawString::FromText("STATIC");
     viewKind = 0;
-    style |= WS_CHILD | WS_VISIBLE | kOwnerDrawStatic;
+    style |= WS_CHILD | WS_VISIBLE | SS_OWNERDRAW;
     flags |= StyleNoTabStop;
     viewFlags = static_cast<uint16_t>(viewFlags & ~(FitAlignRight | FitCentre | FitAlignBottom | FitMiddle));
     viewFlags |= FitAlignLeft | FitAlignTop;

@@ -124,7 +124,7 @@ void WinTabBar::InitItem(WinTabBarItemUnit& item) {
     item.flags = 0;
     item.text = RawString();
     item.left = item.right = 0;
-    item.textColour = TabTextColor();
+    item.textColour = ListTextColor();
     item.data = nullptr;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "toolkit/button.h"
+#include "toolkit/draw.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
 #include "toolkit/tab_bar.h"
@@ -35,11 +36,6 @@ COLORREF TabTint() {
     return tint;
 }
 
-COLORREF Darker10(COLORREF c) {
-    const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
-    return RGB(r - 10 * r / 256, g - 10 * g / 256, b - 10 * b / 256);
-}
-
 void Line(HDC dc, int x0, int y0, int x1, int y1) {
     MoveToEx(dc, x0, y0, nullptr);
     LineTo(dc, x1, y1);
@@ -66,7 +62,7 @@ void Plus(HDC dc, const RECT& rect, int d, COLORREF colour) {
 
 void WinTabBar::Paint(WinDrawContext& dc, const RECT& area, bool focus) {
     SetBkMode(dc.dc, TRANSPARENT);
-    SetTextColor(dc.dc, TabTextColor());
+    SetTextColor(dc.dc, ListTextColor());
     const WinFontParameter& font = GetEffectiveFont();
     if (font.handle) dc.Select(font.handle);
     FillRect(dc.dc, &area, GetSysColorBrush(COLOR_BTNFACE));
@@ -112,7 +108,7 @@ void WinTabBar::PaintItem(WinDrawContext& dc, const RECT& area, WinTabBarItemUni
     if (box.right <= area.left || box.left >= area.right) return;
     const bool isCurrent = (item.flags & WinTabBarItemUnit::ItemCurrent) != 0;
     const COLORREF upper = isCurrent ? kCurrentUpper : TabTint();
-    const COLORREF lower = isCurrent ? kCurrentLower : Darker10(TabTint());
+    const COLORREF lower = isCurrent ? kCurrentLower : WinDraw::Darker(TabTint(), 10);
     WinDraw::FillRoundBox(dc, box, kTabRadius, 0, kTabRadius, 0, upper, lower);
     if (isCurrent) {
         RECT lowered = box;

@@ -222,7 +222,7 @@ LRESULT WinView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (wParam == VK_TAB) {
             if (owner && owner->window) {
                 SendMessageW(owner->window, WinMessage::FocusNext, controlId,
-                             GetKeyState(VK_SHIFT) < 0 ? 1 : 0);
+                             KeyHeld(VK_SHIFT) ? 1 : 0);
             }
             return 0;
         }

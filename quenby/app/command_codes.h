@@ -11,7 +11,8 @@ enum MainCommand : uint16_t {
     CmdShowCurrent = 4104,
     CmdScrolled = 4106,
     CmdRestart = 4353,
-    CmdReserved = 4354,
+    // 4354 is the title menu's window-font code (GuiTMenuExecution), which
+    // no command here takes.
     CmdReload = 4355,
     CmdReboot = 4356,
     CmdPageView = 4357,

@@ -9,14 +9,6 @@ namespace AppLayer {
 
 using DocLayer::JobParamList;
 
-void GuiListBoxItemUnit::Reset() {
-    flags &= (ItemHeader | ItemEnd);
-    rect = RECT{0, 0, 0, 0};
-    text.Clear();
-    values[0] = values[1] = values[2] = 0;
-    pagesOn = 0;
-}
-
 int32_t QuoteShift(const DocumentStyle& style, const JobLineUnit& line) {
     if (line.quoteDepth < 1) return 0;
     int64_t s = static_cast<int64_t>(style.blockquote.sideMargin.value) * line.quoteDepth;
@@ -29,8 +21,6 @@ RawString NumberText(int32_t number) {
     text.AppendChar('.');
     return text;
 }
-
-int32_t NumberColumnGrowth(const GuiListBoxItemUnit& item) { return item.values[1]; }
 
 namespace {
 
@@ -130,18 +120,18 @@ SIZE LayOutCodeColumns(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxIt
     DocLayer::JobBlockRecord* block = line.block.Get();
     int32_t markBegin = std::max(0, std::min(line.markBegin, line.text.Length()));
     int32_t markEnd = std::max(markBegin, std::min(line.markEnd, line.text.Length()));
-    // values[1]: the column position + 1 (0: none yet); values[2]: the mark width.
-    if (block && block->values[1] == 0) {
+    if (block && !block->columnsMeasured) {
         SIZE head = TextLayout::FitText(draw, dc, line.text, 0, markEnd);
         int32_t x = TextLayout::ExpandTabs(draw, line.text, draw.tabs, 0, markEnd);
         (void)head;
         TextLayout::FitText(draw, dc, line.text, markBegin, markEnd);
         int32_t m = TextLayout::ExpandTabs(draw, line.text, draw.tabs, markBegin, markEnd);
-        block->values[1] = std::min(x, kUnboundedWidth) + 1;
-        block->values[2] = std::min(m, kUnboundedWidth);
+        block->columnsMeasured = true;
+        block->columnX = std::min(x, kUnboundedWidth);
+        block->markWidth = std::min(m, kUnboundedWidth);
     }
-    int32_t x = block ? block->values[1] - 1 : 0;
-    int32_t m = block ? block->values[2] : 0;
+    int32_t x = block ? block->columnX : 0;
+    int32_t m = block ? block->markWidth : 0;
     WinTabSettings saved = draw.tabs;
     int32_t width;
     if (style.codeBlock.wrapLines)
@@ -164,7 +154,7 @@ void LayOutCode(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item,
     inner.left += leftIn;
     inner.right -= rightIn;
     DocLayer::JobBlockRecord* block = line.block.Get();
-    if (block && (line.flags & DocLayer::LineFirst)) block->values[0] = block->values[1] = block->values[2] = 0;
+    if (block && (line.flags & DocLayer::LineFirst)) block->Clear();
     int32_t oldWidth = std::max<int32_t>(0, inner.right - inner.left);
     int32_t laid;
     if (line.flags & DocLayer::LineTabColumns) {
@@ -180,7 +170,7 @@ void LayOutCode(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item,
                                  static_cast<int64_t>(leftIn) + std::max(oldWidth, laid) + rightIn, kNoWrapWidth));
     rect.bottom = inner.bottom;
     AddBlockSpacing(layout, rect, line, code.innerTBMargin.value);
-    if (block) block->values[0] = std::max<int32_t>(block->values[0], rect.right - rect.left);
+    if (block) block->widestWidth = std::max<int32_t>(block->widestWidth, rect.right - rect.left);
 }
 
 void LayOutTableRow(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line) {
@@ -221,7 +211,7 @@ void LayOutTableRow(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& i
     int64_t total = table.outerMargin.value + f;
     for (int32_t w : *widths) total += w + f + table.leftMargin.value + table.rightMargin.value;
     rect.right = std::max<LONG>(rect.right, rect.left + static_cast<LONG>(std::min<int64_t>(total, kNoWrapWidth)));
-    item.values[1] = 0;  // the cells stand where the layout put them
+    item.cellsPlaced = false;
     line.rowState = 0;
     if (line.flags & DocLayer::LineLast) {
         // The columns are final: every row of the table may be placed.
@@ -240,7 +230,7 @@ void LayOutTableRow(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& i
 void LayOutDocument(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line) {
     const DocumentStyle& style = *layout.style;
     item.text.Clear();
-    item.values[0] = 0;
+    item.pictureHeight = 0;
     ForgetNumberedLists(layout, line);
     int32_t s = QuoteShift(style, line);
     rect.left += s;
@@ -267,7 +257,7 @@ void LayOutDocument(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& i
     case DocLayer::KindBullet:
     case DocLayer::KindNumbered: {
         int32_t indent = style.itemization.indents[LevelIndex(line.level)].value;
-        item.values[1] = 0;
+        item.numberColumnGrowth = 0;
         if (line.kind == DocLayer::KindNumbered) {
             RawString number = NumberText(line.number);
             line.usedExtent = TextLayout::FitText(*layout.draw, dc, number, 0, number.Length()).cx;
@@ -278,8 +268,8 @@ void LayOutDocument(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& i
             const int32_t w =
                 std::max<int32_t>(line.usedExtent, TextLayout::FitText(*layout.draw, dc, widest, 0, widest.Length()).cx);
             const int32_t gap = std::max<int32_t>(2, layout.textHeight / 4);
-            item.values[1] = std::max<int32_t>(0, w + 2 * gap - style.itemization.markDistance.value);
-            indent += item.values[1];
+            item.numberColumnGrowth = std::max<int32_t>(0, w + 2 * gap - style.itemization.markDistance.value);
+            indent += item.numberColumnGrowth;
         }
         RECT r = rect;
         r.right -= indent;

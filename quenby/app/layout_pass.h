@@ -23,20 +23,23 @@ using DocLayer::JobLineUnit;
 class GuiPictureCache;
 
 // The item record of the viewer's lists: the list unit plus the laid-out
-// runs of its line and three integers (0: the picture stack height).
+// runs of its line and what the passes keep of the line's layout.
 struct GuiListBoxItemUnit : public WinLayer::WinListBoxItemUnit {
-    // Keeps only the header and end marks; clears the rectangle, the
-    // integers and the laid-out text.
-    void Reset() override;
-
     WinTextData text;
-    int32_t values[3] = {0, 0, 0};
+    // The height of the pictures stacked below the line's text.
+    int32_t pictureHeight = 0;
+    // A numbered item: how much wider than the mark distance its number
+    // column is (its list's widest number with a gap on each side must
+    // fit); the item's text moves right by as much.
+    int32_t numberColumnGrowth = 0;
+    // A table row: its cells stand in the table's final columns, not where
+    // the row's own layout put them.
+    bool cellsPlaced = false;
     // The pages the line runs on over past the one it starts on (a line
     // taller than a page; set by the pagination).
     int32_t pagesOn = 0;
     // Where the runs were last drawn, from the item's top-left corner.
     mutable POINT textOffset{0, 0};
-    int32_t PictureHeight() const { return values[0]; }
 };
 
 // The state the passes share for one box (or one print run): the current
@@ -101,10 +104,6 @@ void LayOutTableRow(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& i
 std::vector<RawRange> TableCells(const RawString& text);
 // The number text of a numbered item ("12.").
 RawString NumberText(int32_t number);
-// How much wider than the mark distance the number column of a numbered
-// item is: its list's widest number with a gap on each side must fit. The
-// text of the item moves right by as much. Kept in the item (value 1).
-int32_t NumberColumnGrowth(const GuiListBoxItemUnit& item);
 
 // The font selected in the DC with its height scaled by a percentage (below
 // 1: unchanged), selected while the object lives.

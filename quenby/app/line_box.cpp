@@ -37,11 +37,15 @@ bool IsJoinedSourceLine(const JobLineUnit& drawn, const JobLineUnit& next) {
            !Blank(next.rawText);
 }
 
+void GuiLineBox::PostToOwner(uint16_t code) {
+    if (owner && owner->window) PostMessageW(owner->window, WM_COMMAND, MAKEWPARAM(controlId, code), 0);
+}
+
 DocumentStyle* GuiLineBox::DocumentStyleOf() const { return Document() ? Document()->Style() : nullptr; }
 
 DocumentStyle* GuiLineBox::CurrentStyle() const {
     DocumentStyle* own = DocumentStyleOf();
-    return (printing || !own) ? style : own;
+    return own ? own : style;
 }
 
 JobLineUnit* GuiLineBox::LineAt(int32_t index) {

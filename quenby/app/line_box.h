@@ -32,9 +32,6 @@ public:
     // The main dialog's style set (never null once built).
     DocumentStyle* style = nullptr;
     RawString searchText;
-    // While set, the main dialog's style set is used even for a document
-    // with a style of its own.
-    uint8_t printing = 0;
 
     // The document's own style set; null without a document.
     DocumentStyle* DocumentStyleOf() const;
@@ -68,6 +65,10 @@ public:
     bool Matches(const WinLayer::WinListBoxItemUnit& unit);
 
 protected:
+    // Whether a Ctrl key is held (the keyboard state of the current message).
+    static bool CtrlDown() { return GetKeyState(VK_CONTROL) < 0; }
+    // Posts a command of the main window's dispatcher to the owner.
+    void PostToOwner(uint16_t code);
     // Appends a menu entry, greyed when not enabled.
     static void AddMenuItem(WinLayer::WinPopupMenu& menu, const char* key, const char* defaultText, UINT id,
                             bool enabled);

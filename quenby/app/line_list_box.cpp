@@ -1,8 +1,6 @@
 // The viewer's list layer over the toolkit list.
 #include "quenby/app/line_list_box.h"
 
-#include <algorithm>
-
 #include "quenby/app/tab_bar.h"
 #include "quenby/app/viewer_pieces.h"
 #include "toolkit/environment.h"
@@ -107,41 +105,6 @@ int32_t GuiLineListBox::HitTestPage(POINT point) {
         if (inPage < pageMargins.top || inPage >= pageHeight - pageMargins.bottom) return kNone;
     }
     return HitTest(point);
-}
-
-void GuiLineListBox::SelectRange(int32_t from, int32_t to) {
-    const int32_t count = Count();
-    // The end item stands after the last item.
-    const int32_t first = from == kEnd ? count : from;
-    const int32_t last = to == kEnd ? count : to;
-    const int32_t low = std::max(0, std::min(first, last));
-    const int32_t high = std::min(count, std::max(first, last));
-    for (int32_t index = low; index <= high; ++index) {
-        WinListBoxItemUnit* unit = ItemAt(index == count ? kEnd : index);
-        if (unit && !(unit->flags & WinListBoxItemUnit::ItemHidden)) unit->flags |= WinListBoxItemUnit::ItemSelected;
-    }
-    NoteSelected(low, high);
-    if (window) InvalidateRect(window, nullptr, FALSE);
-}
-
-void GuiLineListBox::PaintItemRange(HDC dc, int32_t from, int32_t to) {
-    if (!dc) return;
-    SetTextAlign(dc, 0);
-    RefreshIfDirty();
-    WinDrawContext context(dc);
-    const WinListBoxItemUnit* first = ItemAt(from);
-    const LONG top = first ? first->rect.top : 0;
-    int32_t index = 0;
-    for (WinListBoxItemUnit& unit : items) {
-        if (index > to) break;
-        if (index >= from && unit.Reachable()) {
-            RECT rect = unit.rect;
-            OffsetRect(&rect, 0, -top);
-            DrawItem(context, rect, index, unit);
-        }
-        ++index;
-    }
-    context.Restore();
 }
 
 void GuiLineListBox::ClampAfterResize() {

@@ -1,8 +1,8 @@
 // The viewer's list layer over the toolkit list: a list of a document's
 // line records with the page forms the page view needs (hit test modulo the
-// page height, range selection, scroll clamp after a size change, the end
-// area painted once per page), and the plain row drawing that the table of
-// contents and the page view use until their own drawing replaces it.
+// page height, scroll clamp after a size change, the end area painted once
+// per page), the print job state, and a plain drawing of one text row per
+// line that the page view falls back to while it has no style set.
 #pragma once
 
 #include <windows.h>
@@ -54,13 +54,6 @@ public:
     // The item under a client point: in page mode the point is taken modulo
     // the page height, and a point in a margin band hits nothing (-1).
     int32_t HitTestPage(POINT point);
-    // Sets the selected flag on every reachable item from one index to the
-    // other (either order); -3 stands for the end item.
-    void SelectRange(int32_t from, int32_t to);
-    // Paints the items from one index to another (inclusive) with the
-    // item painter into a DC, the first of them at the DC's top (text
-    // alignment reset first); the print run paints a page so.
-    void PaintItemRange(HDC dc, int32_t from, int32_t to);
     // After a size change: content scrolled past its end is pulled back so
     // the end stays at the bottom, then a repaint without erasing.
     void ClampAfterResize();

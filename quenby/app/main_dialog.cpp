@@ -83,7 +83,6 @@ void Place(WinViewResize& record, const RECT& rect, const RECT* parent, const RE
     record.anchors = anchors;
 }
 
-LONG Clamp(LONG value, LONG low, LONG high) { return std::max(low, std::min(value, high)); }
 
 }  // namespace
 
@@ -234,7 +233,7 @@ int32_t GuiMainDialog::DividerWidth() {
     return width;
 }
 
-GuiMainDialog::GuiMainDialog() : titleMenu(*this), self(this) {
+GuiMainDialog::GuiMainDialog() : titleMenu(*this) {
     hooks.AddHook(&titleMenu);
     CreateMainItems(items, *this);
 }
@@ -349,7 +348,7 @@ void GuiMainDialog::MoveDividerTo(int32_t left) {
     WinLayer::WinDivider& divider = items.divider;
     const LONG low = items.tree.rect.left + kPaneLeastWidth;
     const LONG high = std::max(low, items.view.rect.right - kPaneLeastWidth - divider.Width());
-    const LONG offset = Clamp(left, low, high) - divider.rect.left;
+    const LONG offset = DocLayer::ClampInt(left, low, high) - divider.rect.left;
     if (offset == 0) return;
     OffsetRect(&divider.rect, offset, 0);
     divider.startRect = divider.rect;

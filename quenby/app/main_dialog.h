@@ -169,8 +169,6 @@ public:
 
     GuiTMenuExecution titleMenu;
     GuiMainItems items;
-    // The dialog the commands reach the window through.
-    GuiMainDialog* self;
     // Set once the window is being destroyed by a restart.
     bool destroyRequested = false;
 };

@@ -42,7 +42,7 @@ constexpr int64_t kNumberLimit = int64_t{1} << 40;
 
 RawString NumberText(int64_t value) { return RawString::FromText(std::to_string(value).c_str()); }
 
-LONG Clamped(int64_t value) { return static_cast<LONG>(std::max<int64_t>(-0x3FFFFFFF, std::min<int64_t>(value, 0x3FFFFFFF))); }
+LONG Clamped(int64_t value) { return DocLayer::ClampInt(value, -0x3FFFFFFF, 0x3FFFFFFF); }
 
 }  // namespace
 
@@ -107,13 +107,7 @@ int64_t WinPrintMarginDialog::ReadNumber(const RawString& text) {
     int32_t i = 0;
     const int32_t n = text.Length();
     while (i < n && (text.UnitAt(i) == ' ' || text.UnitAt(i) == '\t')) ++i;
-    bool negative = false;
-    if (i < n && (text.UnitAt(i) == '-' || text.UnitAt(i) == '+')) negative = text.UnitAt(i++) == '-';
-    int64_t value = 0;
-    for (; i < n && text.UnitAt(i) >= '0' && text.UnitAt(i) <= '9'; ++i) {
-        value = std::min<int64_t>(value * 10 + (text.UnitAt(i) - '0'), kNumberLimit);
-    }
-    return negative ? -value : value;
+    return DocLayer::ParseDecimal64(text, RawLayer::RawRange{i, n}, kNumberLimit);
 }
 
 void WinPrintMarginDialog::Build(WinView& owner, const RawString& title, SIZE pixels, SIZE millis,

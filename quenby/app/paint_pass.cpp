@@ -30,13 +30,13 @@ void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
 
 // The picture stack's top: the item bottom less the stack.
 int32_t ContentBottom(const RECT& rect, const GuiListBoxItemUnit& item) {
-    return std::max<int32_t>(rect.top, rect.bottom - item.PictureHeight());
+    return std::max<int32_t>(rect.top, rect.bottom - item.pictureHeight);
 }
 
 }  // namespace
 
 void PaintDot(HDC dc, const RECT& rect, COLORREF colour) {
-    WinLayer::WinShapePainter::Draw(dc, rect, WinLayer::WinShapePainter::ShapeEllipse, colour, colour, 0);
+    WinLayer::WinShapePainter::Draw(dc, rect, colour, colour, 0);
 }
 
 COLORREF ItemFillColor(const GuiLayout& layout, const GuiListBoxItemUnit& item, COLORREF colour) {
@@ -161,7 +161,7 @@ void PaintCodeFrame(GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBo
     const DocLayer::CodeBlockStyle& code = layout.style->codeBlock;
     const DocLayer::OverviewStyle& overview = layout.style->overview;
     DocLayer::JobBlockRecord* block = line.block.Get();
-    int32_t widest = block ? block->values[0] : rect.right - rect.left;
+    int32_t widest = block ? block->widestWidth : rect.right - rect.left;
     RECT frame{rect.left + code.leftMargin.value, rect.top, rect.left + widest - code.rightMargin.value,
                ContentBottom(rect, item)};
     if (line.flags & DocLayer::LineFirst) frame.top += overview.overParagraphMargin.value;
@@ -181,7 +181,7 @@ void PlaceTableCells(GuiLayout& layout, GuiListBoxItemUnit& item, const JobLineU
     TextLayout::PlaceColumns(item.text.parts, TableCells(line.text), widths.Elements(), widths.Count(),
                              line.alignment, 0, table.outerMargin.value, table.frameWidth.value,
                              table.leftMargin.value, table.rightMargin.value);
-    item.values[1] = 1;
+    item.cellsPlaced = true;
 }
 
 void PaintTableGrid(GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBoxItemUnit& item,
@@ -224,7 +224,7 @@ void PaintTableGrid(GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBo
 void PaintTableRow(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line,
                    COLORREF colour) {
     const DocLayer::TableStyle& table = layout.style->table;
-    if (line.rowState == 1 && item.values[1] == 0) PlaceTableCells(layout, item, line);
+    if (line.rowState == 1 && !item.cellsPlaced) PlaceTableCells(layout, item, line);
     FillItemBackground(layout, dc, rect, item, layout.plain);
     PaintTableGrid(layout, dc, rect, item, line);
     RECT text = rect;
@@ -314,7 +314,7 @@ void PaintPage(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& 
         int32_t indent = style.itemization.indents[LevelIndex(line.level)].value;
         ApplyBlockSpacing(layout, text, line, 0);
         const LONG columnLeft = text.left + indent - style.itemization.markDistance.value;
-        if (line.kind == DocLayer::KindNumbered) indent += NumberColumnGrowth(item);
+        if (line.kind == DocLayer::KindNumbered) indent += item.numberColumnGrowth;
         RECT column{columnLeft, text.top, text.left + indent, text.bottom};
         if (line.flags & DocLayer::LineListItem) {
             if (line.kind == DocLayer::KindBullet) {
@@ -353,16 +353,16 @@ void PaintPage(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& 
     default:
         break;
     }
-    if (item.PictureHeight() > 0) {
+    if (item.pictureHeight > 0) {
         RECT at = rect;
         at.left += s;
-        at.top = rect.bottom - item.PictureHeight() + style.image.overMargin.value;
+        at.top = rect.bottom - item.pictureHeight + style.image.overMargin.value;
         int32_t guard = 0;
         for (const DocLayer::JobLinkDataUnit& entry : line.links) {
             if (++guard > 100000) break;
             if (entry.kind != DocLayer::LinkKindPicture) continue;
             PaintPicture(layout, dc, at, entry);
-            at.top += static_cast<LONG>(entry.drawWords[1]) + style.image.interMargin.value;
+            at.top += entry.drawnSize.cy + style.image.interMargin.value;
         }
     }
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/api_text.h"
+#include "base/profile.h"
 #include "toolkit/view.h"
 
 namespace AppLayer {
@@ -64,12 +65,6 @@ bool FileStamp(const std::wstring& path, uint64_t* size, FILETIME* time) {
     *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     *time = data.ftLastWriteTime;
     return true;
-}
-
-bool IsAbsolutePath(const RawString& path) {
-    if (path.Length() >= 2 && path.UnitAt(1) == ':') return true;
-    uint32_t c = path.UnitAt(0);
-    return path.Length() >= 1 && (c == '\\' || c == '/');
 }
 
 // A 32-bit top-down DIB of the size, uncompressed.
@@ -275,12 +270,7 @@ void GuiPictureCache::Clear() {
 // Layout and paint
 
 RawString PicturePath(const DocumentStyle& style, const RawString& target) {
-    if (target.IsEmpty() || IsAbsolutePath(target) || style.documentFolder.IsEmpty()) return target;
-    RawString path(RawLayer::KindUtf16, style.documentFolder);
-    uint32_t last = path.UnitAt(path.Length() - 1);
-    if (last != '\\' && last != '/') path.AppendChar('\\');
-    path.Append(RawString(RawLayer::KindUtf16, target));
-    return path;
+    return RawLayer::PathResolve(style.documentFolder, target);
 }
 
 namespace {
@@ -362,12 +352,11 @@ void LoadImageFile(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& it
             WinLayer::WinView::MeasureTextRange(context, r, kAltMeasure, entry.text, entry.text.All(), 0);
             drawn = SIZE{r.right - r.left, r.bottom - r.top};
         }
-        entry.drawWords[0] = static_cast<uint32_t>(drawn.cx);
-        entry.drawWords[1] = static_cast<uint32_t>(drawn.cy);
+        entry.drawnSize = drawn;
         y += drawn.cy + style.image.underMargin.value;
     }
     int32_t stack = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(y, 0), 0x3FFFFFFF));
-    item.values[0] = stack;
+    item.pictureHeight = stack;
     if (stack < 1) return;
     bool textKind = line.kind == DocLayer::KindParagraph || line.kind == DocLayer::KindBullet ||
                     line.kind == DocLayer::KindNumbered;
@@ -382,7 +371,7 @@ void LoadImageFile(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& it
 void PaintPicture(GuiLayout& layout, HDC dc, const RECT& rect, const JobLinkDataUnit& entry) {
     GuiPictureCache local;
     GuiPictureCache& cache = layout.pictures ? *layout.pictures : local;
-    SIZE drawn{static_cast<LONG>(entry.drawWords[0]), static_cast<LONG>(entry.drawWords[1])};
+    const SIZE drawn = entry.drawnSize;
     GuiPictureCache::Entry* found = cache.Find(PicturePath(*layout.style, entry.target));
     if (found && found->loaded) {
         HBITMAP bitmap = cache.Bitmap(*found, drawn);

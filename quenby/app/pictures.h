@@ -117,8 +117,9 @@ private:
     uint64_t clock_ = 0;
 };
 
-// The picture's file: its target taken from the document's folder unless
-// it is absolute.
+// The picture's file: its target resolved against the document's folder as
+// the inline pass resolved it (an absolute target as it is, a rooted one on
+// the folder's drive).
 RawString PicturePath(const DocumentStyle& style, const RawString& target);
 // Stacks the line's pictures below its text (after the kind's layout).
 void LoadImageFile(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);

@@ -24,7 +24,6 @@ struct WinPrintHeader {
     int32_t textHeight = 0;
     COLORREF lineColor = 0;
     COLORREF textColor = 0;
-    int32_t spare = 0;
     int32_t page = 0;
     int32_t total = 0;
 

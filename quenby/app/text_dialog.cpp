@@ -29,11 +29,6 @@ constexpr uint16_t kRightAnchors = AnchorLeftToRight | AnchorRightToRight | Anch
 constexpr uint16_t kBottomRightAnchors =
     AnchorLeftToRight | AnchorRightToRight | AnchorTopToBottom | AnchorBottomToBottom;
 
-void Fit(WinDialog& dialog, WinView& child) {
-    child.parentStyle = &dialog;
-    child.FitToContent();
-}
-
 }  // namespace
 
 RECT& WinTextDialog::LastPlacement() {
@@ -75,17 +70,17 @@ bool WinTextDialog::AskText(const RECT& ownerRect, const RawString& title, const
     } else {
         edit.SetText(initialText);
     }
-    Fit(*this, edit);
+    FitChild(edit);
     const bool withHint = (options & OptionHintButton) != 0;
     if (withHint) {
         hintButton.SetCaption(WinCommonDialogText::Text(HintSideKeyText()), kLastFace, kHintCode);
         edit.options |= WinEditBox::OptionDownNotifies;
-        Fit(*this, hintButton);
+        FitChild(hintButton);
     }
     finishButton.SetCaption(WinCommonDialogText::Text(FinishButtonKeyText()), kFirstFace, WinNotify::FinishButton);
     cancelButton.SetCaption(WinCommonDialogText::Text(CancelButtonKeyText()), kLastFace, WinNotify::CancelButton);
-    Fit(*this, finishButton);
-    Fit(*this, cancelButton);
+    FitChild(finishButton);
+    FitChild(cancelButton);
 
     RECT area{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
@@ -182,13 +177,6 @@ LRESULT WinTextDialog::OnChildCommand(WinView* child, uint16_t code) {
     }
     // The Down key and the hint button have nothing to do here.
     return 0;
-}
-
-void WinTextDialog::Finish(int32_t value) {
-    if (closing) return;
-    closing = true;
-    result = value;
-    if (window) PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
 void WinTextDialog::SavePlacement(int32_t stateLeft, int32_t stateEntered) {

@@ -42,9 +42,6 @@ public:
     LRESULT OnChildCommand(WinView* child, uint16_t code) override;
     void SavePlacement(int32_t stateLeft, int32_t stateEntered) override;
 
-    // Ends the run with a value; a second request is ignored.
-    void Finish(int32_t value);
-
     // Where the last run was closed, for the whole process; empty at first.
     static RECT& LastPlacement();
     // The text of a WM_COPYDATA record: exactly its bytes as UTF-8 (cut to
@@ -57,7 +54,6 @@ public:
     WinButton finishButton;
     WinButton cancelButton;
     RawLayer::RawString resultText;
-    bool closing = false;
 
 private:
     void TakeEditText();

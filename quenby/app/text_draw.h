@@ -79,9 +79,8 @@ public:
     WinTextDraw(const WinTextDraw&) = delete;
     WinTextDraw& operator=(const WinTextDraw&) = delete;
 
+    // Forgets the emphasis state before a line is drawn.
     virtual void Reset() {}
-    // A second hook that does nothing in both classes.
-    virtual void Spare() {}
     // Reads the mark run that starts at `pos`.
     virtual void HandleMark(const RawString& text, int32_t pos);
     // Draws the units of the run at its rectangle moved by the origin.

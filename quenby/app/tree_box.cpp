@@ -14,8 +14,6 @@ using WinLayer::WinListBoxItemUnit;
 
 namespace {
 
-bool CtrlHeld() { return GetKeyState(VK_CONTROL) < 0; }
-
 // The Ctrl keys of the tree and the commands they post.
 uint16_t CtrlKeyCommand(WPARAM key) {
     switch (key) {
@@ -149,8 +147,8 @@ void GuiTreeBox::PaintLine(HDC dc, const RECT& rect, GuiListBoxItemUnit& item, c
         const int32_t left = squareLeft + (h - d) / 2;
         const int32_t top = rect.top + (h - d) / 2;
         if (d > 0) {
-            WinLayer::WinShapePainter::Draw(dc, RECT{left, top, left + d, top + d}, WinLayer::WinShapePainter::ShapeEllipse,
-                                            overview.textColor, overview.textColor, 0);
+            WinLayer::WinShapePainter::Draw(dc, RECT{left, top, left + d, top + d}, overview.textColor,
+                                            overview.textColor, 0);
         }
     }
     SelectedFont font(dc, layout.style->textFont.handle);
@@ -160,15 +158,11 @@ void GuiTreeBox::PaintLine(HDC dc, const RECT& rect, GuiListBoxItemUnit& item, c
     DrawTextRuns(layout, dc, textRect, item, line.text, overview.textColor);
 }
 
-void GuiTreeBox::PostToOwner(uint16_t code) {
-    if (owner && owner->window) PostMessageW(owner->window, WM_COMMAND, MAKEWPARAM(controlId, code), 0);
-}
-
 LRESULT GuiTreeBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_KEYDOWN:
         CloseTip();
-        if (CtrlHeld()) {
+        if (CtrlDown()) {
             if (wParam == 'C') {
                 CopySelection();
                 return 0;

@@ -75,7 +75,6 @@ private:
     // The layout state for the current document and font.
     void PrepareLayout(HDC dc);
     void ArmTracking();
-    void PostToOwner(uint16_t code);
     HFONT preparedFont_ = nullptr;
     const DocumentStyle* preparedStyle_ = nullptr;
     // The row margins at the screen font's height.

@@ -9,6 +9,7 @@
 #include "quenby/app/command_codes.h"
 #include "quenby/app/paint_pass.h"
 #include "quenby/document/document_options.h"
+#include "quenby/document/inline_parser.h"
 #include "toolkit/environment.h"
 #include "toolkit/info_dialog.h"
 
@@ -27,15 +28,7 @@ RAW_CONSTANT_TEXT(QuenbyTitleText, "Quenby")
 RAW_CONSTANT_TEXT(YesText, "Yes")
 RAW_CONSTANT_TEXT(NoText, "No")
 
-bool CtrlDown() { return GetKeyState(VK_CONTROL) < 0; }
-
 GuiListBoxItemUnit& ItemUnit(WinListBoxItemUnit& unit) { return static_cast<GuiListBoxItemUnit&>(unit); }
-
-bool StartsWithNoCase(const RawString& text, const char* prefix) {
-    RawString p = RawString::FromText(prefix);
-    return text.Length() >= p.Length() &&
-           text.EqualsRangeNoCase(RawLayer::RawRange{0, p.Length()}, p, p.All());
-}
 
 // A local path: no scheme of two or more letters before a ':'.
 bool IsLocalTarget(const RawString& target) {
@@ -84,10 +77,6 @@ RawString LinkExtension(const RawString& target) {
     RawString extension(target.Kind());
     if (dot >= 0) extension.AssignRange(target, RawLayer::RawRange{dot + 1, target.Length()});
     return extension;
-}
-
-bool IsWebLink(const RawString& target) {
-    return StartsWithNoCase(target, "http:") || StartsWithNoCase(target, "https:");
 }
 
 GuiViewBox::GuiViewBox() : layout(textDraw) {
@@ -166,7 +155,7 @@ void GuiViewBox::MeasureItemOf(WinDrawContext& dc, RECT& size, int32_t index, Wi
 
 void GuiViewBox::EndMeasure(WinDrawContext& dc, SIZE& content, int32_t count) {
     GuiLineBox::EndMeasure(dc, content, count);
-    if (PageMode() && !printing) PaginatePages(content);
+    if (PageMode()) PaginatePages(content);
 }
 
 // ---- pages --------------------------------------------------------------------------
@@ -206,8 +195,8 @@ int32_t GuiViewBox::RowCut(const WinListBoxItemUnit& unit, int32_t room) const {
     const GuiListBoxItemUnit& item = static_cast<const GuiListBoxItemUnit&>(unit);
     int32_t best = 0;
     // The picture stack starts below the text.
-    const int32_t pictures = unit.rect.bottom - unit.rect.top - item.PictureHeight();
-    if (item.PictureHeight() > 0 && pictures <= room) best = pictures;
+    const int32_t pictures = unit.rect.bottom - unit.rect.top - item.pictureHeight;
+    if (item.pictureHeight > 0 && pictures <= room) best = pictures;
     const int32_t runs = RunsTop(*layout.style, *line);
     if (runs < 0) return best;
     for (const WinTextPart& part : item.text.parts) {
@@ -317,7 +306,7 @@ void GuiViewBox::PaginatePages(SIZE& content) {
 
 void GuiViewBox::PaintPageHeader(HDC dc, const RECT& area, const RECT& text, int32_t page) {
     const DocumentStyle& s = *CurrentStyle();
-    if (!printing && !(drawState & DrawPrinterPage)) {
+    if (!(drawState & DrawPrinterPage)) {
         RECT band{area.left, area.top, area.right, area.top + s.overview.pageHeadHeight.value / 2};
         FillItemBackground(layout, dc, band, GuiListBoxItemUnit(), s.overview.pageHeadColor);
     }
@@ -332,7 +321,7 @@ void GuiViewBox::PaintPageHeader(HDC dc, const RECT& area, const RECT& text, int
 
 void GuiViewBox::PaintPageFooter(HDC dc, const RECT& area, const RECT& text, int32_t page) {
     const DocumentStyle& s = *CurrentStyle();
-    if (!printing && !(drawState & DrawPrinterPage)) {
+    if (!(drawState & DrawPrinterPage)) {
         RECT band{area.left, area.bottom - s.overview.pageHeadHeight.value / 2, area.right, area.bottom};
         FillItemBackground(layout, dc, band, GuiListBoxItemUnit(), s.overview.pageHeadColor);
     }
@@ -501,11 +490,6 @@ RawString GuiViewBox::LinkTargetAt(int32_t index, const POINT* point) {
     return DocLayer::FindMarkerPair(*line);
 }
 
-void GuiViewBox::PostToOwner(uint16_t code) {
-    HWND target = owner ? owner->window : nullptr;
-    if (target) PostMessageW(target, WM_COMMAND, MAKEWPARAM(controlId, code), 0);
-}
-
 bool GuiViewBox::AskStartLink(const RawString& target) {
     RawString question = RawLayer::LanguageTextLookup(ViewTextSectionText(), StartLinkQuestionKeyText(),
                                                       StartLinkQuestionText());
@@ -534,7 +518,7 @@ RawString LinkFilePart(const RawString& target) {
 
 void GuiViewBox::FollowLink(const RawString& link) {
     if (link.IsEmpty()) return;
-    if (IsWebLink(link)) {
+    if (DocLayer::IsWebLink(link)) {
         RawLayer::RawShell shell(link);
         shell.Execute(RawString(), RawString());
         shell.CloseProcess();

@@ -99,7 +99,6 @@ private:
     int32_t RowCut(const WinLayer::WinListBoxItemUnit& unit, int32_t room) const override;
     void CutUnit(WinLayer::WinListBoxItemUnit& unit, int32_t at, int32_t by) override;
     void PrepareLayout();
-    void PostToOwner(uint16_t code);
     bool AskStartLink(const RawString& target);
 
     bool pageView_ = false;
@@ -111,7 +110,5 @@ RawString LinkExtension(const RawString& target);
 // The file part of a local link target: the text before its first '#'
 // (a place in the file) or '?' (a query).
 RawString LinkFilePart(const RawString& target);
-// Whether a target is a web address ("http:" or "https:", any case).
-bool IsWebLink(const RawString& target);
 
 }  // namespace AppLayer

@@ -21,12 +21,6 @@ RAW_CONSTANT_TEXT(ViewTextSection, "ViewText")
 RAW_CONSTANT_TEXT(MenuTextSection, "MenuText")
 RAW_CONSTANT_TEXT(ItemLabelsSection, "ItemLabels")
 
-// The blank between a restart's switches and values, and the switch letters
-// of the list file and the first-document index.
-RAW_CONSTANT_TEXT(BlankText, " ")
-RAW_CONSTANT_TEXT(ListSwitchText, "l")
-RAW_CONSTANT_TEXT(IndexSwitchText, "i")
-
 // Keys and names of the program profile.
 RAW_CONSTANT_TEXT(CommonSectionText, "Common")
 RAW_CONSTANT_TEXT(ProgramKeyText, "Program")

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "base/api_text.h"
 #include "toolkit/draw.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
@@ -43,29 +42,10 @@ namespace WinLayer {
 
 namespace {
 
-// The check mark inside a rectangle: a short stroke down to the lower third
-// and a long one up to the right.
-void CheckPolygon(const RECT& r, POINT (&points)[6]) {
-    const LONG w = r.right - r.left, h = r.bottom - r.top;
-    const LONG t = std::max<LONG>(1, w / 6);
-    points[0] = POINT{r.left, r.top + h / 2};
-    points[1] = POINT{r.left + w / 3, r.bottom - t};
-    points[2] = POINT{r.right, r.top + t};
-    points[3] = POINT{r.right, r.top + 2 * t};
-    points[4] = POINT{r.left + w / 3, r.bottom};
-    points[5] = POINT{r.left, r.top + h / 2 + t};
-}
-
-void DrawShape(HDC dc, const RECT& r, int32_t shape, const GdiPen& pen, const GdiBrush& brush) {
+void DrawEllipse(HDC dc, const RECT& r, const GdiPen& pen, const GdiBrush& brush) {
     GdiSelection keepPen(dc, pen.Get());
     GdiSelection keepBrush(dc, brush.Get());
-    if (shape == WinShapePainter::ShapeCheck) {
-        POINT points[6];
-        CheckPolygon(r, points);
-        Polygon(dc, points, 6);
-    } else {
-        Ellipse(dc, r.left, r.top, r.right, r.bottom);
-    }
+    Ellipse(dc, r.left, r.top, r.right, r.bottom);
 }
 
 // A 32-bit top-down DIB section; its pixels through `bits`.
@@ -94,29 +74,11 @@ struct MemoryDc {
     HDC dc;
 };
 
-void FrameEdges(HDC dc, const RECT& r, COLORREF light, COLORREF dark) {
-    if (r.right - r.left < 1 || r.bottom - r.top < 1) return;
-    GdiBrush lightBrush(light);
-    GdiBrush darkBrush(dark);
-    const RECT top{r.left, r.top, r.right, r.top + 1};
-    const RECT left{r.left, r.top, r.left + 1, r.bottom};
-    const RECT bottom{r.left, r.bottom - 1, r.right, r.bottom};
-    const RECT right{r.right - 1, r.top, r.right, r.bottom};
-    FillRect(dc, &top, lightBrush.Handle());
-    FillRect(dc, &left, lightBrush.Handle());
-    FillRect(dc, &bottom, darkBrush.Handle());
-    FillRect(dc, &right, darkBrush.Handle());
-}
 
-}  // namespace
-
-namespace {
-
-// The shape drawn four times as large over a copy of the target area and
+// The ellipse drawn four times as large over a copy of the target area and
 // shrunk by averaging each 4 x 4 block; false (nothing drawn, everything
 // made here freed) when GDI cannot make the bitmaps or the DC.
-bool DrawSmoothed(HDC dc, const RECT& rect, int32_t shape, const GdiPen& pen, const GdiBrush& brush,
-                  int32_t inset) {
+bool DrawSmoothed(HDC dc, const RECT& rect, const GdiPen& pen, const GdiBrush& brush, int32_t inset) {
     constexpr LONG k = WinShapePainter::kScale;
     const LONG w = rect.right - rect.left, h = rect.bottom - rect.top;
     const LONG bigW = w * k, bigH = h * k;
@@ -134,7 +96,7 @@ bool DrawSmoothed(HDC dc, const RECT& rect, int32_t shape, const GdiPen& pen, co
         const int oldMode = SetStretchBltMode(memory.dc, COLORONCOLOR);
         StretchBlt(memory.dc, 0, 0, bigW, bigH, dc, rect.left, rect.top, w, h, SRCCOPY);
         SetStretchBltMode(memory.dc, oldMode);
-        DrawShape(memory.dc, RECT{in, in, bigW - in, bigH - in}, shape, pen, brush);
+        DrawEllipse(memory.dc, RECT{in, in, bigW - in, bigH - in}, pen, brush);
         GdiFlush();
     }
     for (LONG y = 0; y < h; ++y) {
@@ -158,8 +120,7 @@ bool DrawSmoothed(HDC dc, const RECT& rect, int32_t shape, const GdiPen& pen, co
 
 }  // namespace
 
-void WinShapePainter::Draw(HDC dc, const RECT& rect, int32_t shape, COLORREF penColour, COLORREF brushColour,
-                           int32_t inset) {
+void WinShapePainter::Draw(HDC dc, const RECT& rect, COLORREF penColour, COLORREF brushColour, int32_t inset) {
     const LONG w = rect.right - rect.left, h = rect.bottom - rect.top;
     if (!dc || w < 1 || h < 1 || w > 4096 || h > 4096) return;
     // The pen and brush come first: without them nothing can be drawn.
@@ -168,48 +129,11 @@ void WinShapePainter::Draw(HDC dc, const RECT& rect, int32_t shape, COLORREF pen
     if (!pen || !brush) return;
     // Smoothing reads the target back: a printer or metafile cannot be read
     // (the copy would come back black), and at its resolution the plain
-    // shape is smooth enough.
-    if (GetDeviceCaps(dc, TECHNOLOGY) == DT_RASDISPLAY && DrawSmoothed(dc, rect, shape, pen, brush, inset)) return;
-    // Without the bitmaps: the shape without smoothing.
+    // ellipse is smooth enough.
+    if (GetDeviceCaps(dc, TECHNOLOGY) == DT_RASDISPLAY && DrawSmoothed(dc, rect, pen, brush, inset)) return;
+    // Without the bitmaps: the ellipse without smoothing.
     const RECT direct{rect.left + inset, rect.top + inset, rect.right - inset, rect.bottom - inset};
-    DrawShape(dc, direct, shape, pen, brush);
-}
-
-RECT WinButtonFace::FaceRect(const RECT& rect, uint32_t state) {
-    RECT face = rect;
-    if (state & 0x10) face.left += 2;
-    if (state & 0x20) face.right -= 2;
-    if (state & 0x40) face.top += 2;
-    if (state & 0x80) face.bottom -= 2;
-    return face;
-}
-
-void WinButtonFace::Draw(HDC dc, const RECT& rect, uint32_t state, const Colours& colours) {
-    if (!dc) return;
-    if (state & WinButtonDraw::BorderAny) {
-        FrameEdges(dc, rect, colours.light, colours.dark);
-        const RECT grey{rect.left + 1, rect.top + 1, rect.right - 1, rect.bottom - 1};
-        FrameEdges(dc, grey, kGrey, kGrey);
-    }
-    const RECT face = FaceRect(rect, state);
-    if (face.right <= face.left || face.bottom <= face.top) return;
-    {
-        GdiBrush upper(colours.upper);
-        GdiBrush lower(colours.lower);
-        const LONG middle = face.top + (face.bottom - face.top) / 2;
-        const RECT top{face.left, face.top, face.right, middle};
-        const RECT bottom{face.left, middle, face.right, face.bottom};
-        FillRect(dc, &top, upper.Handle());
-        FillRect(dc, &bottom, lower.Handle());
-    }
-    FrameEdges(dc, face, colours.light, colours.dark);
-    const RECT inner{face.left + 2, face.top + 2, face.right - 2, face.bottom - 2};
-    FrameEdges(dc, inner, colours.light, colours.dark);
-    if (state & kChecked) {
-        const LONG side = std::min(face.right - face.left, face.bottom - face.top) / 2;
-        const RECT mark{face.left + 2, face.top + 2, face.left + 2 + side, face.top + 2 + side};
-        WinShapePainter::Draw(dc, mark, WinShapePainter::ShapeCheck, kMark, kMark, 0);
-    }
+    DrawEllipse(dc, direct, pen, brush);
 }
 
 // ---- icon button ------------------------------------------------------------------
@@ -273,60 +197,11 @@ LRESULT WinIconButton::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return WinButton::OnMessage(message, wParam, lParam);
 }
 
-// ---- enclosure and font record ---------------------------------------------------------
+// ---- enclosure ---------------------------------------------------------
 
 void WinEnclosure::Construct() {
     className = RawLayer::RawString::FromText("STATIC");
     style = WS_CHILD | WS_VISIBLE;
-}
-
-WinFontRecord WinFontRecord::FromLogFont(const LOGFONTW& font) {
-    WinFontRecord record;
-    record.height = font.lfHeight;
-    record.width = font.lfWidth;
-    record.escapement = font.lfEscapement;
-    record.orientation = font.lfOrientation;
-    record.weight = font.lfWeight;
-    record.italic = font.lfItalic;
-    record.underline = font.lfUnderline;
-    record.strikeOut = font.lfStrikeOut;
-    record.charSet = font.lfCharSet;
-    record.outPrecision = font.lfOutPrecision;
-    record.clipPrecision = font.lfClipPrecision;
-    record.quality = font.lfQuality;
-    record.pitchAndFamily = font.lfPitchAndFamily;
-    // A source that is not terminated within its field ends at the field.
-    WCHAR name[LF_FACESIZE + 1] = {};
-    std::copy(font.lfFaceName, font.lfFaceName + LF_FACESIZE, name);
-    record.SetFaceName(RawLayer::RawString::FromWideText(name));
-    return record;
-}
-
-void WinFontRecord::SetFaceName(const RawLayer::RawString& name) {
-    LOGFONTW face{};
-    RawLayer::CopyFaceName(face, name);
-    std::copy(face.lfFaceName, face.lfFaceName + LF_FACESIZE, faceName);
-}
-
-LOGFONTW WinFontRecord::ToLogFont() const {
-    LOGFONTW font{};
-    font.lfHeight = height;
-    font.lfWidth = width;
-    font.lfEscapement = escapement;
-    font.lfOrientation = orientation;
-    font.lfWeight = weight;
-    font.lfItalic = italic;
-    font.lfUnderline = underline;
-    font.lfStrikeOut = strikeOut;
-    font.lfCharSet = charSet;
-    font.lfOutPrecision = outPrecision;
-    font.lfClipPrecision = clipPrecision;
-    font.lfQuality = quality;
-    font.lfPitchAndFamily = pitchAndFamily;
-    WCHAR name[LF_FACESIZE + 1] = {};
-    std::copy(faceName, faceName + LF_FACESIZE, name);
-    RawLayer::CopyFaceName(font, name);
-    return font;
 }
 
 }  // namespace WinLayer

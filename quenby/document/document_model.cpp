@@ -15,7 +15,7 @@ JobBlockRecord* JobBlockRecord::New() {
     JobBlockRecord* record = static_cast<JobBlockRecord*>(RawLayer::SmallAllocate(sizeof(JobBlockRecord)));
     InitializeCriticalSection(&record->lock);
     record->holders = 0;
-    record->values[0] = record->values[1] = record->values[2] = 0;
+    record->Clear();
     return record;
 }
 
@@ -61,7 +61,7 @@ void JobBlockRef::Reset() {
 
 JobLinkDataUnit* JobLinkDataList::Append(const JobLinkDataUnit& unit) {
     JobLinkDataUnit* copy = AddNew(unit);
-    copy->drawWords[0] = copy->drawWords[1] = 0;
+    copy->drawnSize = SIZE{0, 0};
     return copy;
 }
 
@@ -113,14 +113,6 @@ JobLineUnit* JobLineList::PreviousContentLine(const RawListLink* link) const {
         if (IsContentKind(unit->kind)) return unit;
     }
     return nullptr;
-}
-
-bool JobLineList::NumberListItem(const RawListLink* link) {
-    JobLineUnit* item = UnitOf(link);
-    if (!item) return false;
-    return NumberListItemFrom(*item, PreviousContentLine(link), [this](JobLineUnit* p) {
-        return PreviousContentLine(p->chainLink);
-    });
 }
 
 void JobLineList::ResetCellWidths() {
@@ -193,25 +185,17 @@ bool EnsureStepIndex(RawArrayC<int32_t>& array, int32_t index) {
     return true;
 }
 
-int32_t ParseDecimal(const RawString& text, RawRange range) {
-    RawRange r = text.ClampEnd(range);
-    int32_t i = r.start;
-    bool negative = false;
-    uint32_t sign = text.UnitAt(i);
-    if (i < r.end && (sign == '-' || sign == '+')) {
-        negative = sign == '-';
-        ++i;
-    }
-    int64_t value = 0;
-    for (; i < r.end; ++i) {
-        uint32_t u = text.UnitAt(i);
-        if (u < '0' || u > '9') break;
-        value = value * 10 + (u - '0');
-        if (value > static_cast<int64_t>(INT_MAX) + 1) value = static_cast<int64_t>(INT_MAX) + 1;
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) value = INT_MAX;
-    return static_cast<int32_t>(value);
+int64_t ParseDecimal64(const RawString& text, RawRange range, int64_t limit) {
+    RawLayer::RawNumberScan scan{};
+    RawLayer::ParseNumber(text, range, scan);
+    if (scan.radix != 10) return 0;
+    const uint64_t magnitude = scan.overflow || scan.value > static_cast<uint64_t>(limit) ? limit : scan.value;
+    const int64_t value = static_cast<int64_t>(magnitude);
+    return scan.sign == '-' ? -value : value;
+}
+
+int32_t ParseDecimal(const RawString& text) {
+    return ClampInt(ParseDecimal64(text, text.All(), int64_t{INT_MAX} + 1), INT_MIN, INT_MAX);
 }
 
 }  // namespace DocLayer

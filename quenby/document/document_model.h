@@ -13,6 +13,7 @@
 
 #include <cstdint>
 
+#include "base/raw_array.h"
 #include "base/raw_list.h"
 #include "base/raw_string.h"
 #include "base/small_block.h"
@@ -76,11 +77,25 @@ constexpr uint32_t MarkClose = 0x1F;
 enum : int32_t { LinkKindLink = 1, LinkKindPicture = 2 };
 
 // A block record shared by the lines of one indented code block: its lock, a
-// holder count (0 for one holder) and three integers for the layout pass.
+// holder count (0 for one holder) and what the layout pass keeps of the
+// block as a whole.
 struct JobBlockRecord {
     CRITICAL_SECTION lock;
     uint32_t holders;
-    int32_t values[3];
+    // The width of the widest line laid out so far: the frame of every line
+    // is as wide.
+    int32_t widestWidth;
+    // Whether the tab columns were measured (on the block's first line with
+    // them): the x where the columns start and the width of the mark text.
+    bool columnsMeasured;
+    int32_t columnX;
+    int32_t markWidth;
+
+    // Forgets the widths, before the block is laid out again.
+    void Clear() {
+        widestWidth = columnX = markWidth = 0;
+        columnsMeasured = false;
+    }
 
     static JobBlockRecord* New();
     // One more holder, under the lock.
@@ -118,7 +133,8 @@ struct JobLinkDataUnit {
     int32_t heightPixels = 0;
     int32_t widthPercent = 0;
     int32_t heightPercent = 0;
-    uint32_t drawWords[2] = {0, 0};
+    // A picture: its size as the layout drew it (0 until laid out).
+    SIZE drawnSize{0, 0};
 };
 
 class JobLinkDataListAllocator : public RawLayer::RawListDeleteAllocator<JobLinkDataUnit> {};
@@ -127,10 +143,9 @@ class JobLinkDataList : public RawLayer::RawListR<JobLinkDataListAllocator, JobL
 public:
     // The last serial given out to the line's links (0: none yet).
     int32_t serial = 0;
-    uint32_t spare = 0;
 
     using RawLayer::RawListBodyT<JobLinkDataUnit>::Append;
-    // Appends a copy of the unit (its two drawing words 0).
+    // Appends a copy of the unit (its drawn size 0).
     JobLinkDataUnit* Append(const JobLinkDataUnit& unit);
     // The unit with the serial, or null.
     const JobLinkDataUnit* FindSerial(int32_t serial) const;
@@ -168,9 +183,6 @@ public:
         // Walking back from the link before the given one, the first record
         // of a content kind (1 to 9); null when there is none.
         virtual JobLineUnit* PreviousContentLine(const RawListLink* link) const = 0;
-        // Level and number of the list item of the link from the items
-        // before it; true when a parent or sibling item was found.
-        virtual bool NumberListItem(const RawListLink* link) = 0;
         virtual JobParamList& Params() = 0;
 
     protected:
@@ -230,7 +242,6 @@ public:
     const DocumentStyle* Style() const override { return style_; }
     JobLineUnit* NextLine(const RawListLink* link) const override;
     JobLineUnit* PreviousContentLine(const RawListLink* link) const override;
-    bool NumberListItem(const RawListLink* link) override;
     JobParamList& Params() override { return params_; }
 
     // Zeroes the cell widths of every table before a new layout.
@@ -270,31 +281,6 @@ public:
 // The open documents of the viewer, in tab order.
 class JobFileList : public RawLayer::RawListR<JobFileUnitListAllocator, JobFileUnit> {};
 
-// Level and number of a list item L from the content records before it,
-// newest first, given by `previous(record)` (null at the start): a record
-// that is not a list item or has another quote depth ends the walk (level
-// 1, false); an item with a smaller indent makes L its child; one with the
-// same indent its sibling (number + 1 for the same kind, else 1); items
-// indented deeper are passed over.
-template <class Previous>
-bool NumberListItemFrom(JobLineUnit& item, JobLineUnit* before, Previous previous) {
-    for (JobLineUnit* p = before; p; p = previous(p)) {
-        bool listItem = p->kind == KindBullet || p->kind == KindNumbered;
-        if (!listItem || p->quoteDepth != item.quoteDepth) break;
-        if (p->indent < item.indent) {
-            item.level = p->level + 1;
-            return true;
-        }
-        if (p->indent == item.indent) {
-            item.level = p->level;
-            item.number = p->kind == item.kind ? p->number + 1 : 1;
-            return true;
-        }
-    }
-    item.level = 1;
-    return false;
-}
-
 // The target of the line's first link mark; empty when there is none or its
 // serial has no unit.
 RawString FindMarkerPair(const JobLineUnit& line);
@@ -319,13 +305,17 @@ int32_t AlignmentCode(const RawString& name);
 // (k >= 1) above the index. False only when memory runs out.
 bool EnsureStepIndex(RawArrayC<int32_t>& array, int32_t index);
 
-// A signed decimal number at the start of a text (after an optional sign),
-// held at the 32-bit limits; 0 when no digit follows.
-int32_t ParseDecimal(const RawString& text, RawRange range);
-inline int32_t ParseDecimal(const RawString& text) { return ParseDecimal(text, text.All()); }
-inline int32_t ClampInt(int32_t value, int32_t low, int32_t high) {
-    return value < low ? low : (value > high ? high : value);
+// The value held inside [low, high]; the bounds lie within 32 bits.
+inline int32_t ClampInt(int64_t value, int64_t low, int64_t high) {
+    return static_cast<int32_t>(value < low ? low : (value > high ? high : value));
 }
+
+// A signed decimal number at the start of a range (after an optional sign),
+// its magnitude held at `limit`; 0 when no digit follows. Only decimal: of
+// "0x1F" the number is the "0".
+int64_t ParseDecimal64(const RawString& text, RawRange range, int64_t limit);
+// The decimal number at the start of a text held at the 32-bit limits.
+int32_t ParseDecimal(const RawString& text);
 
 // Constant texts of the reader, the style and the options.
 RAW_CONSTANT_TEXT(BlankSetText, " \t")

@@ -5,6 +5,7 @@
 #include "base/command_line.h"
 #include "base/file_system.h"
 #include "base/line_file.h"
+#include "base/raw_string_tokenizer.h"
 #include "base/wildcard.h"
 #include "quenby/document/document_model.h"
 

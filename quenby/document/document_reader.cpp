@@ -3,12 +3,12 @@
 #include "quenby/document/document_reader.h"
 
 #include <climits>
-#include <cstring>
 #include <new>
 
 #include "base/command_line.h"
 #include "base/file_system.h"
 #include "base/line_file.h"
+#include "base/raw_string_tokenizer.h"
 #include "quenby/document/document_text.h"
 #include "quenby/document/inline_parser.h"
 
@@ -19,6 +19,10 @@ using RawLayer::RawStringList;
 namespace {
 
 RAW_CONSTANT_TEXT(ValueEndText, ", \t")
+RAW_CONSTANT_TEXT(DivOpenText, "<div ")
+RAW_CONSTANT_TEXT(DivCloseText, "</div>")
+RAW_CONSTANT_TEXT(ClassKeyText, "class=")
+RAW_CONSTANT_TEXT(PageBreakClassText, "pagebreak")
 
 inline bool IsBlankUnit(uint32_t u) { return u == ' ' || u == '\t'; }
 
@@ -54,24 +58,6 @@ RawString WithoutMarkUnits(const RawString& text, int32_t from) {
         if (u == MarkOpen || u == MarkClose) out.SetUnitAt(i, ' ');
     }
     return out;
-}
-
-// Whether the lower-case ASCII pattern stands at pos, letters without case.
-bool MatchesNoCase(const RawString& text, int32_t pos, const char* pattern) {
-    int32_t n = static_cast<int32_t>(std::strlen(pattern));
-    if (pos < 0 || pos + n > text.Length()) return false;
-    for (int32_t k = 0; k < n; ++k) {
-        uint32_t u = text.UnitAt(pos + k);
-        if (u >= 'A' && u <= 'Z') u += 32;
-        if (u != static_cast<uint8_t>(pattern[k])) return false;
-    }
-    return true;
-}
-
-int32_t FindNoCase(const RawString& text, int32_t from, const char* pattern) {
-    for (int32_t pos = from; pos < text.Length(); ++pos)
-        if (MatchesNoCase(text, pos, pattern)) return pos;
-    return -1;
 }
 
 // The last visible character of a display text (mark runs skipped); 0 when
@@ -309,11 +295,6 @@ bool ParseLineDirective(JobLineUnit& line, JobLineUnit* previous) {
         line.kind = KindUnclassified;
     }
     return true;
-}
-
-bool ParseLineDirective(JobLineUnit& line) {
-    JobLineUnit* previous = line.owner ? line.owner->PreviousContentLine(line.chainLink) : nullptr;
-    return ParseLineDirective(line, previous);
 }
 
 // ---------------------------------------------------------------------------
@@ -636,6 +617,35 @@ bool BlockClassifier::ParseNumberedItem(JobLineUnit& line, int32_t i) {
     return true;
 }
 
+namespace {
+
+// Level and number of a list item L from the content records before it,
+// newest first, given by `previous(record)` (null at the start): a record
+// that is not a list item or has another quote depth ends the walk (level
+// 1, false); an item with a smaller indent makes L its child; one with the
+// same indent its sibling (number + 1 for the same kind, else 1); items
+// indented deeper are passed over.
+template <class Previous>
+bool NumberListItemFrom(JobLineUnit& item, JobLineUnit* before, Previous previous) {
+    for (JobLineUnit* p = before; p; p = previous(p)) {
+        bool listItem = p->kind == KindBullet || p->kind == KindNumbered;
+        if (!listItem || p->quoteDepth != item.quoteDepth) break;
+        if (p->indent < item.indent) {
+            item.level = p->level + 1;
+            return true;
+        }
+        if (p->indent == item.indent) {
+            item.level = p->level;
+            item.number = p->kind == item.kind ? p->number + 1 : 1;
+            return true;
+        }
+    }
+    item.level = 1;
+    return false;
+}
+
+}  // namespace
+
 void BlockClassifier::StartListItem(JobLineUnit& line) {
     // The walk back over the drawn lines, newest first.
     size_t at = drawn_.size();
@@ -657,12 +667,13 @@ void BlockClassifier::StartListItem(JobLineUnit& line) {
 
 bool BlockClassifier::ParsePageBreakDiv(JobLineUnit& line, int32_t i) {
     const RawString& raw = line.rawText;
-    if (!MatchesNoCase(raw, i, "<div ")) return false;
-    if (FindNoCase(raw, i + 5, "</div>") < 0) return false;
-    int32_t at = FindNoCase(raw, i + 5, "class=");
-    if (at < 0) return false;
-    int32_t v = at + 6;
-    int32_t n = raw.Length();
+    const int32_t n = raw.Length();
+    if (!raw.MatchesAt(i, DivOpenText(), DivOpenText().All(), true)) return false;
+    const RawRange rest{i + DivOpenText().Length(), n};
+    if (raw.FindNoCase(rest, DivCloseText(), DivCloseText().All()) >= n) return false;
+    const int32_t at = raw.FindNoCase(rest, ClassKeyText(), ClassKeyText().All());
+    if (at >= n) return false;
+    int32_t v = at + ClassKeyText().Length();
     RawRange value{v, v};
     if (raw.UnitAt(v) == '"' && v < n) {
         int32_t close = raw.FindChar(RawRange{v + 1, n}, '"');
@@ -670,7 +681,7 @@ bool BlockClassifier::ParsePageBreakDiv(JobLineUnit& line, int32_t i) {
     } else {
         value = RawRange{v, RawLayer::FindFirstOf(raw, v, ValueEndText())};
     }
-    if (value.end - value.start != 9 || !MatchesNoCase(raw, value.start, "pagebreak")) return false;
+    if (!raw.EqualsRangeNoCase(value, PageBreakClassText(), PageBreakClassText().All())) return false;
     line.kind = KindHidden;
     ClosePrevious();
     line.kind = KindPageBreak;

@@ -67,8 +67,6 @@ RawLayer::RawStringList SplitDirectiveWords(const RawString& text, int32_t begin
 // Takes the line as a directive when it has the style's directive form;
 // true when it did. `previous` is the nearest earlier drawn line.
 bool ParseLineDirective(JobLineUnit& line, JobLineUnit* previous);
-// The same, finding the previous drawn line through the document.
-bool ParseLineDirective(JobLineUnit& line);
 
 // The kind pass of one document: the nearest earlier drawn line and the drawn
 // lines before it are carried along, so that no line looks back over the

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/numbered_key.h"
+#include "base/raw_string_tokenizer.h"
 
 #include "quenby/document/document_model.h"
 #include "quenby/document/document_reader.h"
@@ -34,10 +35,6 @@ RAW_CONSTANT_TEXT(PrintImageText, "PrintImage")
 RAW_CONSTANT_TEXT(ImageSizeText, "ImageSize")
 RAW_CONSTANT_TEXT(MilliSizeText, "MilliSize")
 RAW_CONSTANT_TEXT(MarginText, "Margin")
-
-int32_t Clamp64(int64_t value, int64_t low, int64_t high) {
-    return static_cast<int32_t>(value < low ? low : (value > high ? high : value));
-}
 
 // A font's default text: key=value fields split at every ',', blanks and
 // tabs trimmed.
@@ -83,7 +80,7 @@ void ReadColour(const RawParameterList& list, const char* key, COLORREF& colour)
 
 void StyleLength::Scale(int32_t height, int32_t floor) {
     int64_t scaled = (static_cast<int64_t>(base) * height + 50) / 100;
-    value = Clamp64(scaled, INT32_MIN, INT32_MAX);
+    value = ClampInt(scaled, INT32_MIN, INT32_MAX);
     if (value < floor) value = floor;
 }
 
@@ -322,8 +319,8 @@ SIZE ImageStyle::FitImageSize(SIZE natural, SIZE requested, SIZE percent, int32_
         w = l;
     }
     SIZE out;
-    out.cx = Clamp64(w, 0, limit);
-    out.cy = Clamp64(h, 0, limit);
+    out.cx = ClampInt(w, 0, limit);
+    out.cy = ClampInt(h, 0, limit);
     return out;
 }
 
@@ -535,7 +532,7 @@ void DocumentStyle::UpdateMetrics() {
                                                  : fontHeight + (6 - k) * fontHeight / 10;
             level.description = base.description;
             level.description.lfWeight = 600;
-            level.description.lfHeight = Clamp64(height, -100000, 100000);
+            level.description.lfHeight = ClampInt(height, -100000, 100000);
             ReplaceFontHandle(level.handle, level.description);
         }
     }
@@ -555,7 +552,7 @@ void DocumentStyle::UpdateMetrics() {
         band->description = base.description;
         if (band->fontRatio > 0)
             band->description.lfHeight =
-                Clamp64(static_cast<int64_t>(band->fontRatio) * base.description.lfHeight / 100, -100000, 100000);
+                ClampInt(static_cast<int64_t>(band->fontRatio) * base.description.lfHeight / 100, -100000, 100000);
         ReplaceFontHandle(band->handle, band->description);
     }
 }

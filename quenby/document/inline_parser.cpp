@@ -117,10 +117,10 @@ void ReadSize(const RawString& value, int32_t& pixels, int32_t& percent) {
         pixels = ClampInt(n, 0, 100000);
 }
 
-// The target and title of the text between "](" and ")" (trimmed): a
-// double-quoted part (backslashes pass over the next character) is the
-// title, the text before it the target.
-void SplitTarget(const Text& s, size_t a, size_t b, RawString& target, RawString& title) {
+// The target of the text between "](" and ")" (trimmed): a double-quoted
+// part (backslashes pass over the next character) is a title, which is not
+// kept; the target is the text before it.
+RawString SplitTarget(const Text& s, size_t a, size_t b) {
     TrimBlanks(s, a, b);
     size_t open = kNone;
     for (size_t i = a; i < b; ++i) {
@@ -130,16 +130,12 @@ void SplitTarget(const Text& s, size_t a, size_t b, RawString& target, RawString
             if (open == kNone) {
                 open = i;
             } else {
-                size_t t = open;
-                TrimBlanks(s, a, t);
-                target = ToRaw(s, a, t);
-                title = ToRaw(s, open + 1, i);
-                return;
+                TrimBlanks(s, a, open);
+                return ToRaw(s, a, open);
             }
         }
     }
-    target = ToRaw(s, a, b);
-    title = RawString(RawLayer::KindUtf8);
+    return ToRaw(s, a, b);
 }
 
 // The value of an attribute inside a tag: the name found by the
@@ -154,14 +150,6 @@ RawString TagAttribute(const Text& tag, const char* name) {
     size_t close = tag.find('"', i + 1);
     if (close == kNone) return RawString(RawLayer::KindUtf8);
     return ToRaw(tag, i + 1, close);
-}
-
-void ReadImageTag(const Text& tag, ImageAttributes& out) {
-    out.source = TagAttribute(tag, "src=");
-    out.alternative = TagAttribute(tag, "alt=");
-    out.title = TagAttribute(tag, "title=");
-    out.width = TagAttribute(tag, "width=");
-    out.height = TagAttribute(tag, "height=");
 }
 
 RawString ResolveTarget(const InlineContext& context, const RawString& target) {
@@ -225,11 +213,10 @@ struct BracketFound {
 // construct, `onFound(out, found, replacement, labelAt, labelLength)` gets
 // the text built so far (ending just before the ')'), fills the
 // replacement of [start, close] and says where in it the kept label stands
-// (length 0 for none); returning false stops the step there. The built
-// text is in `out` at the end. The pair of a "](" is the '[' on top of the
-// stack of live '[' since the first open; the construct begins there (a
-// picture only when a live '!' stands right before it), else at the first
-// open.
+// (length 0 for none). The built text is in `out` at the end. The pair
+// of a "](" is the '[' on top of the stack of live '[' since the first
+// open; the construct begins there (a picture only when a live '!' stands
+// right before it), else at the first open.
 template <class OnFound>
 void BracketStep(const Text& s, bool picture, Text& out, OnFound onFound) {
     enum { SeekOpen, SeekMid, SeekClose } state = SeekOpen;
@@ -312,11 +299,7 @@ void BracketStep(const Text& s, bool picture, Text& out, OnFound onFound) {
                 Text replacement;
                 size_t labelAt = 0;
                 size_t labelLength = 0;
-                if (!onFound(out, found, replacement, labelAt, labelLength)) {
-                    // Stop: the rest is copied as it stands.
-                    out.append(s, i, kNone);
-                    return;
-                }
+                onFound(out, found, replacement, labelAt, labelLength);
                 out.resize(found.start);
                 size_t base = out.size();
                 out += replacement;
@@ -358,8 +341,7 @@ bool BracketRewrite(const Text& s, bool picture, InlineContext& context, Text& o
                     size_t& labelLength) {
                     size_t a = f.labelStart, b = f.mid;
                     TrimBlanks(t, a, b);
-                    RawString target, title;
-                    SplitTarget(t, f.mid + 2, f.close, target, title);
+                    RawString target = SplitTarget(t, f.mid + 2, f.close);
                     RawString label = UnitText(t, a, b);
                     int32_t serial;
                     replacement.clear();
@@ -378,7 +360,6 @@ bool BracketRewrite(const Text& s, bool picture, InlineContext& context, Text& o
                         AppendMark(replacement, 'L', 0);
                     }
                     changed = true;
-                    return true;
                 });
     return changed;
 }
@@ -386,6 +367,8 @@ bool BracketRewrite(const Text& s, bool picture, InlineContext& context, Text& o
 // ---------------------------------------------------------------------------
 // Step 3: picture tags
 
+// Runs the picture tag step over s: `onFound(tag, replacement)` gets each
+// "<img " tag that a live '>' ends and fills what replaces it.
 template <class OnFound>
 void ImageStep(const Text& s, Text& out, OnFound onFound) {
     out.clear();
@@ -413,10 +396,7 @@ void ImageStep(const Text& s, Text& out, OnFound onFound) {
                 out += c;
                 Text tag(out, tagStart, kNone);
                 Text replacement;
-                if (!onFound(tag, tagStart, replacement)) {
-                    out.append(s, i + 1, kNone);
-                    return;
-                }
+                onFound(tag, replacement);
                 out.resize(tagStart);
                 out += replacement;
                 inTag = false;
@@ -430,19 +410,16 @@ void ImageStep(const Text& s, Text& out, OnFound onFound) {
 
 bool ImageRewrite(const Text& s, InlineContext& context, Text& out) {
     bool changed = false;
-    ImageStep(s, out, [&](const Text& tag, size_t, Text& replacement) {
-        ImageAttributes a;
-        ReadImageTag(tag, a);
+    ImageStep(s, out, [&](const Text& tag, Text& replacement) {
         int32_t wPx, wPc, hPx, hPc;
-        ReadSize(a.width, wPx, wPc);
-        ReadSize(a.height, hPx, hPc);
-        int32_t serial = AddLinkUnit(context, LinkKindPicture, a.alternative,
-                                     ResolveTarget(context, a.source), wPx, hPx, wPc, hPc);
+        ReadSize(TagAttribute(tag, "width="), wPx, wPc);
+        ReadSize(TagAttribute(tag, "height="), hPx, hPc);
+        int32_t serial = AddLinkUnit(context, LinkKindPicture, TagAttribute(tag, "alt="),
+                                     ResolveTarget(context, TagAttribute(tag, "src=")), wPx, hPx, wPc, hPc);
         replacement.clear();
         AppendMark(replacement, 'm', serial);
         AppendMark(replacement, 'M', 0);
         changed = true;
-        return true;
     });
     return changed;
 }
@@ -472,7 +449,7 @@ const SpanPair kSpanPairs[] = {
 // the first closer after it that no earlier pair took: a rewrite leaves the
 // text before its opener as it was and puts a mark where each marker stood,
 // so no occurrence can start before it or reach across a mark.
-bool SpanRewrite(const Text& s, const SpanPair& pair, Text& out, bool firstOnly = false) {
+bool SpanRewrite(const Text& s, const SpanPair& pair, Text& out) {
     const size_t lo = std::strlen(pair.opener);
     const size_t lc = std::strlen(pair.closer);
     struct Edit {
@@ -505,7 +482,6 @@ bool SpanRewrite(const Text& s, const SpanPair& pair, Text& out, bool firstOnly 
         closes.push_back(q);
         scanOpen = p + lo;
         closeFrom = q + lc;
-        if (firstOnly) break;
     }
     if (opens.empty()) return false;
     out.clear();
@@ -544,71 +520,25 @@ bool IsCjkCodePoint(uint32_t cp) {
            (cp >= 0x20000 && cp <= 0x3FFFF);    // supplementary ideographs
 }
 
+namespace {
+
+RAW_CONSTANT_TEXT(HttpSchemeText, "http:")
+RAW_CONSTANT_TEXT(HttpsSchemeText, "https:")
+RAW_CONSTANT_TEXT(FileSchemeText, "file:")
+
+bool StartsWith(const RawString& text, const RawString& prefix, bool anyCase) {
+    return text.MatchesAt(0, prefix, prefix.All(), anyCase);
+}
+
+}  // namespace
+
 bool IsExternalLink(const RawString& target) {
-    static const char* const schemes[] = {"http:", "https:", "file:"};
-    for (const char* scheme : schemes) {
-        int32_t n = static_cast<int32_t>(std::strlen(scheme));
-        if (target.Length() < n) continue;
-        bool match = true;
-        for (int32_t i = 0; i < n && match; ++i) match = target.UnitAt(i) == static_cast<uint8_t>(scheme[i]);
-        if (match) return true;
-    }
-    return false;
+    return StartsWith(target, HttpSchemeText(), false) || StartsWith(target, HttpsSchemeText(), false) ||
+           StartsWith(target, FileSchemeText(), false);
 }
 
-RawString BuildMarkedText(const RawString& text, RawRange range, const RawString& inner,
-                          char openCode, char closeCode, int32_t serial) {
-    Text all = FromRaw(text, text.All());
-    RawRange r = text.ClampEnd(range);
-    Text out(all, 0, static_cast<size_t>(r.start));
-    AppendMark(out, openCode, serial);
-    out += FromRaw(inner, inner.All());
-    AppendMark(out, closeCode, 0);
-    out.append(all, static_cast<size_t>(r.end), kNone);
-    return ToRaw(out);
-}
-
-bool MarkSpan(RawString& text, const RawString& opener, const RawString& closer, char openCode,
-              char closeCode) {
-    Text o = FromRaw(opener, opener.All());
-    Text c = FromRaw(closer, closer.All());
-    if (o.empty() || c.empty()) return false;
-    for (char& ch : o) ch = LowerAscii(ch);
-    for (char& ch : c) ch = LowerAscii(ch);
-    SpanPair pair{o.c_str(), c.c_str(), openCode, closeCode, false};
-    Text out;
-    if (!SpanRewrite(FromRaw(text, text.All()), pair, out, true)) return false;
-    text = ToRaw(out);
-    return true;
-}
-
-BracketTarget ParseBracketTarget(const RawString& text, const char* open) {
-    BracketTarget result;
-    bool picture = open && open[0] == '!';
-    Text out;
-    BracketStep(FromRaw(text, text.All()), picture, out,
-                [&](const Text& t, const BracketFound& f, Text&, size_t&, size_t&) {
-                    size_t a = f.labelStart, b = f.mid;
-                    TrimBlanks(t, a, b);
-                    result.found = true;
-                    result.range = RawRange{static_cast<int32_t>(f.start), static_cast<int32_t>(f.close + 1)};
-                    result.label = ToRaw(t, a, b);
-                    SplitTarget(t, f.mid + 2, f.close, result.target, result.title);
-                    return false;
-                });
-    return result;
-}
-
-ImageAttributes ParseImageAttributes(const RawString& text) {
-    ImageAttributes result;
-    Text out;
-    ImageStep(FromRaw(text, text.All()), out, [&](const Text& tag, size_t at, Text&) {
-        result.found = true;
-        result.range = RawRange{static_cast<int32_t>(at), static_cast<int32_t>(at + tag.size())};
-        ReadImageTag(tag, result);
-        return false;
-    });
-    return result;
+bool IsWebLink(const RawString& target) {
+    return StartsWith(target, HttpSchemeText(), true) || StartsWith(target, HttpsSchemeText(), true);
 }
 
 RawString ParseInline(const RawString& text, RawRange range, InlineContext& context) {

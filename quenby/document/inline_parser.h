@@ -37,45 +37,12 @@ RawString ParseSegment(JobLineUnit& line, const RawString& text, int32_t begin, 
 // the context's list with serials after its counter, which is advanced.
 RawString ParseInline(const RawString& text, RawRange range, InlineContext& context);
 
-// One emphasis rewrite: the first opener (ASCII letters without case), the
-// first closer after it, replaced by marks around the text between; false
-// when there is no opener or no closer after it.
-bool MarkSpan(RawString& text, const RawString& opener, const RawString& closer, char openCode,
-              char closeCode);
-
-// The text before the range, the open mark (with the serial as decimal
-// digits when above 0), the inner text, the close mark, the text after.
-RawString BuildMarkedText(const RawString& text, RawRange range, const RawString& inner,
-                          char openCode, char closeCode, int32_t serial);
-
-// A construct of `open` (one of "[" and "!["), a label, "](", a target and
-// ")". The label starts at the '[' that pairs with the ']' of "](" (live
-// brackets counted as pairs); a picture needs that '[' right after a live
-// '!'. When there is no such '[' the label starts after the first open.
-struct BracketTarget {
-    bool found = false;
-    RawRange range{0, 0};
-    RawString label;
-    RawString target;
-    RawString title;
-};
-BracketTarget ParseBracketTarget(const RawString& text, const char* open);
-
-// The first "<img " tag that a live '>' ends, with its double-quoted
-// attribute values.
-struct ImageAttributes {
-    bool found = false;
-    RawRange range{0, 0};
-    RawString source;
-    RawString alternative;
-    RawString title;
-    RawString width;
-    RawString height;
-};
-ImageAttributes ParseImageAttributes(const RawString& text);
-
-// True when the target begins with "http:", "https:" or "file:" (lower case).
+// True when the target begins with "http:", "https:" or "file:" (lower
+// case): the inline pass keeps it as it is.
 bool IsExternalLink(const RawString& target);
+// Whether a target is a web address ("http:" or "https:", any case): the
+// view opens it in the browser without asking.
+bool IsWebLink(const RawString& target);
 
 // Whether a code point is CJK text that joins without a blank: ideographs,
 // kana, Hangul, CJK punctuation and full-width forms.

@@ -361,13 +361,7 @@ void GuiBackupDialog::OnCreated() {
 
 bool GuiBackupDialog::OnClose() { return true; }
 
-void GuiBackupDialog::Close() {
-    if (closing) return;
-    closing = true;
-    result = 0;
-    // Posted: the window goes once the handler that asked has returned.
-    if (window) PostMessageW(window, WM_CLOSE, 0, 0);
-}
+void GuiBackupDialog::Close() { Finish(0); }
 
 int32_t GuiBackupDialog::RunNested(WinLayer::WinDialog& nestedDialog) {
     ++nested;

@@ -117,7 +117,6 @@ public:
     GuiBackupBox list;
     // The list group's set-up size: the least it may become.
     SIZE leastList{};
-    bool closing = false;
     // Set when the list could not be read in time.
     bool notLoaded = false;
     int32_t nested = 0;

@@ -135,24 +135,52 @@ void GuiFolderBox::SetJob(JobGroupUnit* job) {
     }
 }
 
+bool GuiFolderBox::ItemsHoldRows() {
+    const JobLayer::JobReportList& rows = view_.job->rows;
+    if (Count() != rows.Count()) return false;
+    int32_t index = 0;
+    for (const WinListBoxItemUnit& unit : items) {
+        if (ItemOf(unit) != rows.At(index++)) return false;
+    }
+    return true;
+}
+
 void GuiFolderBox::RebuildRows(bool measure) {
     // The rows a running drag holds are about to go.
     EndLineDrag(false);
     const POINT keep = scroll;
-    ClearItems();
     JobGroupUnit* job = view_.job;
     filterWord = job->statusMask;
-    for (JobReportUnit& row : job->rows) {
-        WinListBoxItemUnit* unit = AddItem(&row);
-        if (!(filterWord & FilterBitOf(row.kind))) {
-            unit->flags |= WinListBoxItemUnit::ItemHidden;
-            row.flags |= JobLayer::RowSkipped;
-        } else {
-            row.flags &= ~static_cast<uint32_t>(JobLayer::RowSkipped);
+    if (ItemsHoldRows()) {
+        // An edit that kept every row in its place (typing within a line)
+        // leaves the items as they are: they come out as made anew, with
+        // no selection or cursor, and laid out again. A million rows are
+        // not freed and made again at every typed character.
+        ForEachSelected([](WinListBoxItemUnit& unit, int32_t) {
+            unit.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemSelected);
+            return true;
+        });
+        selectedFirst = 0;
+        selectedLast = -1;
+        cursor = anchor = marked = kNone;
+        counters[0] = counters[1] = 0;
+        ApplyFilterFlags();
+        scroll = keep;
+        RefreshNoPaint();
+    } else {
+        ClearItems();
+        for (JobReportUnit& row : job->rows) {
+            WinListBoxItemUnit* unit = AddItem(&row);
+            if (!(filterWord & FilterBitOf(row.kind))) {
+                unit->flags |= WinListBoxItemUnit::ItemHidden;
+                row.flags |= JobLayer::RowSkipped;
+            } else {
+                row.flags &= ~static_cast<uint32_t>(JobLayer::RowSkipped);
+            }
         }
+        scroll = keep;
+        RefreshIfDirty();
     }
-    scroll = keep;
-    RefreshIfDirty();
     if (measure || !measured_.count(job)) {
         RemeasureColumns();
     } else {
@@ -295,30 +323,50 @@ void GuiFolderBox::MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, 
     const int64_t glyph = std::max<LONG>(metrics.tmMaxCharWidth, 1);
     const int64_t tab = static_cast<int64_t>(std::max(JobLayer::ConfigStore::Instance().tabStop, 1)) *
                         std::max<LONG>(metrics.tmAveCharWidth, 1);
-    std::vector<std::pair<int64_t, JobLayer::JobContentUnit*>> lines;
-    lines.reserve(static_cast<size_t>(content.Count()));
-    for (JobLayer::JobContentUnit& unit : content) {
-        const RawLayer::RawString text = unit.Text();
-        const int32_t length = text.Length();
-        const bool wide = text.Kind() == RawLayer::KindUtf16;
-        int64_t bound = known ? length / 32 + 2 + std::max<LONG>(metrics.tmOverhang, 0) : INT64_MAX;
-        for (int32_t i = 0; i < length && bound != INT64_MAX; ++i) {
-            const uint32_t code = wide ? static_cast<uint16_t>(text.Wide()[i]) : static_cast<uint8_t>(text.Bytes()[i]);
-            if (code >= 0x80) {
-                bound = INT64_MAX;
-            } else {
-                bound += code == '\t' ? tab : std::max<int64_t>(advance[code], 0);
-            }
-        }
-        lines.emplace_back(bound, &unit);
-    }
-    std::sort(lines.begin(), lines.end(),
-              [](const auto& a, const auto& b) { return a.first > b.first; });
     // What a line adds to its text width: both margins and the caret's cell
     // past its end (the side's own when it has one, else the widest glyph).
     const auto* base = dynamic_cast<const JobLayer::JobLineBaseData*>(record.kindData.get());
     const int64_t cell = base ? std::max<int64_t>(base->cellWidth, 0) : glyph;
     const int64_t extra = 2 * static_cast<int64_t>(margin) + cell;
+    // Lines keep their measured width (and their bound) until their text
+    // or the side's layout changes: after an edit only the edited lines
+    // are bounded again, and lines measured before count at once.
+    std::vector<std::pair<int64_t, JobLayer::JobContentUnit*>> lines;
+    for (JobLayer::JobContentUnit& unit : content) {
+        JobLayer::JobLineUnit* line = base ? JobLayer::AsLineUnit(&unit) : nullptr;
+        bool exact = false;
+        const int32_t noted = line ? line->NotedWidth(base->revision, exact) : -1;
+        if (noted >= 0 && exact) {
+            unit.MeasureContent(record, dc, margin);
+            continue;
+        }
+        int64_t bound = noted;
+        if (noted < 0) {
+            const RawLayer::RawString text = unit.Text();
+            const int32_t length = text.Length();
+            const bool wide = text.Kind() == RawLayer::KindUtf16;
+            bound = known ? length / 32 + 2 + std::max<LONG>(metrics.tmOverhang, 0) : INT64_MAX;
+            for (int32_t i = 0; i < length && bound != INT64_MAX; ++i) {
+                const uint32_t code = wide ? static_cast<uint16_t>(text.Wide()[i]) : static_cast<uint8_t>(text.Bytes()[i]);
+                if (code >= 0x80) {
+                    bound = INT64_MAX;
+                } else {
+                    bound += code == '\t' ? tab : std::max<int64_t>(advance[code], 0);
+                }
+            }
+            if (line && bound <= INT32_MAX) line->NoteWidth(base->revision, static_cast<int32_t>(bound), false);
+        }
+        lines.emplace_back(bound, &unit);
+    }
+    // A bound that cannot beat a measured width never will: the widest
+    // only grows.
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [&](const auto& line) {
+                                   return line.first != INT64_MAX && line.first + extra <= record.measuredWidth[1];
+                               }),
+                lines.end());
+    std::sort(lines.begin(), lines.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
     for (const auto& line : lines) {
         if (line.first != INT64_MAX && line.first + extra <= record.measuredWidth[1]) break;
         line.second->MeasureContent(record, dc, margin);

@@ -235,6 +235,8 @@ public:
         scrollTops_.erase(job);
     }
     void MeasureSideColumns(HDC dc, uint32_t side);
+    // Whether the items stand for the job's rows one for one, in order.
+    bool ItemsHoldRows();
     // The text column's width: the widest line, found without measuring
     // the lines that cannot be the widest.
     static void MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, JobLayer::JobContentList& content,

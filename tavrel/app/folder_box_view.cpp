@@ -476,13 +476,14 @@ const RawLayer::RawString& FloatLabelText() {
 
 bool GuiFolderBox::AnySelectedRealUnit(uint32_t side) {
     if (side > 1) return false;
-    for (const WinLayer::WinListBoxItemUnit& unit : items) {
-        if (!(unit.flags & WinLayer::WinListBoxItemUnit::ItemSelected)) continue;
+    bool found = false;
+    ForEachSelected([&](const WinLayer::WinListBoxItemUnit& unit, int32_t) {
         const JobReportUnit* row = ItemOf(unit);
         const JobContentUnit* content = row ? row->Unit(side) : nullptr;
-        if (content && !content->IsPlaceholder()) return true;
-    }
-    return false;
+        found = content && !content->IsPlaceholder();
+        return !found;
+    });
+    return found;
 }
 
 void GuiFolderBox::StartDragByCommand(int32_t dragMode, uint32_t side) {

@@ -53,15 +53,9 @@ void ShowChecked(WinLayer::WinButton& button, bool on) {
     }
 }
 
-void Fit(WinLayer::WinDialog& dialog, WinView& child) {
-    child.parentStyle = &dialog;
-    child.FitToContent();
-}
-
-void CreateFollowing(WinLayer::WinDialog& dialog, WinView& child) {
+void CreateOption(WinLayer::WinDialog& dialog, WinView& child) {
     child.anchors = kOptionRowAnchors;
-    child.Follow(&dialog.anchor.rect);
-    dialog.CreateChild(child);
+    dialog.CreateFollowing(child);
 }
 
 }  // namespace
@@ -94,19 +88,19 @@ void GuiInputDialog::Build(WinView& owner) {
 void GuiInputDialog::LayOutOptionRow() {
     const RawString label = TextOf(OptionTagKeyText());
     if (!label.IsEmpty()) optionLabel.SetText(label);
-    Fit(*this, optionLabel);
+    FitChild(optionLabel);
     ignoreCase.SetCaption(TextOf(IgnoreCaseKeyText()), kToggleStyle, kOptionChanged);
     confirm.SetCaption(TextOf(ConfirmKeyText()), kToggleStyle, kOptionChanged);
     fromHead.SetCaption(TextOf(FromHeadKeyText()), kToggleStyle, kOptionChanged);
-    Fit(*this, ignoreCase);
-    Fit(*this, confirm);
-    Fit(*this, fromHead);
+    FitChild(ignoreCase);
+    FitChild(confirm);
+    FitChild(fromHead);
     if (modes.Count() == 0) {
         for (const ModeEntry& mode : kModes) modes.Add(TextOf(RawString::FromText(mode.name)), mode.value);
         modes.selectedValue = 2;
     }
     modeSelector.SetItems(RawString(), &modes, kOptionChanged);
-    Fit(*this, modeSelector);
+    FitChild(modeSelector);
 
     const int32_t h = std::max({optionLabel.fittedHeight, ignoreCase.fittedHeight, modeSelector.fittedHeight,
                                 confirm.fittedHeight});
@@ -175,11 +169,11 @@ void GuiInputDialog::SetAnchors() {
 
 void GuiInputDialog::CreateChildren() {
     WinLayer::WinInputDialog::CreateChildren();
-    if (HasOptionFlags()) CreateFollowing(*this, optionLabel);
-    if (request->flags & ShowIgnoreCase) CreateFollowing(*this, ignoreCase);
-    if (request->flags & ShowMode) CreateFollowing(*this, modeSelector);
-    if (request->flags & ShowConfirm) CreateFollowing(*this, confirm);
-    if (request->flags & ShowFromHead) CreateFollowing(*this, fromHead);
+    if (HasOptionFlags()) CreateOption(*this, optionLabel);
+    if (request->flags & ShowIgnoreCase) CreateOption(*this, ignoreCase);
+    if (request->flags & ShowMode) CreateOption(*this, modeSelector);
+    if (request->flags & ShowConfirm) CreateOption(*this, confirm);
+    if (request->flags & ShowFromHead) CreateOption(*this, fromHead);
     result = 0;
 }
 

@@ -48,11 +48,10 @@ const JobLayer::JobContentUnit* RealUnit(const JobReportUnit* row, uint32_t side
 template <typename Each>
 void ForSelectedRows(GuiFolderBox& box, Each each) {
     box.MarkSelectedRows();
-    for (const WinListBoxItemUnit& item : box.items) {
-        if (!(item.flags & WinListBoxItemUnit::ItemSelected)) continue;
+    box.ForEachSelected([&](const WinListBoxItemUnit& item, int32_t) {
         const JobReportUnit* row = GuiFolderBox::ItemOf(item);
-        if (row && !each(*row)) return;
-    }
+        return !row || each(*row);
+    });
 }
 
 JobLayer::ShellCommandStore& Environment() { return JobLayer::ShellCommandStore::Instance(); }

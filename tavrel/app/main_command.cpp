@@ -68,19 +68,27 @@ bool GuiMainCommand::MoveToContentRow() {
     return false;
 }
 
-void GuiMainCommand::RepaintViews() {
+// The views that show the cursor or the scroll position.
+static void RepaintCursorViews(GuiViewSet& views) {
     Repaint(views.tabBar);
     Repaint(views.folderBox);
     Repaint(views.twinBar);
+}
+
+void GuiMainCommand::RepaintViews() {
+    RepaintCursorViews(views);
     Repaint(views.positionBar);
 }
 
 void GuiMainCommand::RefreshFolderBox() {
     // The kinds call this when the cursor moved: the rows are as they were,
-    // so the caret is scrolled into view and the views repainted (rebuilding
-    // and measuring 100,000 rows for a selection took over a second).
+    // so the caret is scrolled into view and the views that show the cursor
+    // repainted (rebuilding and measuring 100,000 rows for a selection took
+    // over a second). The position bar shows only the rows' kinds, and
+    // painting it walks every row: a content change repaints it, a cursor
+    // step does not.
     views.folderBox.ScrollCaretIntoView();
-    RepaintViews();
+    RepaintCursorViews(views);
 }
 
 void GuiMainCommand::Alert() {

@@ -27,18 +27,6 @@ namespace {
 
 RAW_CONSTANT_TEXT(GroupSwitchText, "-g ")
 
-// Whether a selected row of the box has content on the side.
-bool SelectedRowHasContent(GuiFolderBox& box, uint32_t side) {
-    for (const WinListBoxItemUnit& unit : box.items) {
-        if (!(unit.flags & WinListBoxItemUnit::ItemSelected)) continue;
-        const JobReportUnit* row = GuiFolderBox::ItemOf(unit);
-        const JobLayer::JobContentUnit* content = row ? row->Unit(side) : nullptr;
-        if (content && !content->IsPlaceholder()) return true;
-    }
-    return false;
-}
-
-
 }  // namespace
 
 LRESULT GuiMainDialog::OnCommand(uint16_t code) {
@@ -292,8 +280,8 @@ void GuiMainDialog::UpdateButtonStates() {
     const bool shown = job != nullptr;
     const bool edit1 = shown && job->edit.edit1;
     const bool edit2 = shown && job->edit.edit2;
-    const bool content1 = shown && SelectedRowHasContent(box, 0);
-    const bool content2 = shown && SelectedRowHasContent(box, 1);
+    const bool content1 = shown && box.AnySelectedRealUnit(0);
+    const bool content2 = shown && box.AnySelectedRealUnit(1);
     GuiButton* b = views.buttons;
     b[BtnCopy1to2].SetStateEnabled(edit2 && content1 && !job->Path(1).IsEmpty());
     b[BtnCopy2to1].SetStateEnabled(edit1 && content2 && !job->Path(0).IsEmpty());

@@ -231,7 +231,7 @@ void GuiTabBar::RefreshTabColours() {
         } else if (job->flags & JobLayer::JobSame) {
             item.textColour = colours.tabSameColor;
         } else {
-            item.textColour = WinLayer::TabTextColor();
+            item.textColour = WinLayer::ListTextColor();
         }
         job->flags = static_cast<uint16_t>(job->flags & ~JobLayer::JobTabStateChanged);
     }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "base/raw_array_list.h"
 #include "base/raw_list.h"
 #include "base/raw_string.h"
 #include "base/small_block.h"

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "base/raw_array_list.h"
 #include "base/raw_list.h"
 #include "tavrel/jobs/job_content.h"
 #include "tavrel/jobs/job_detail.h"

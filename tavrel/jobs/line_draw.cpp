@@ -394,24 +394,35 @@ void JobLineUnit::MeasureColumn(JobSideRecord& side, HDC dc, int32_t margin, int
     const int32_t cell = column == 1 && base ? base->cellWidth : 0;
     int32_t width;
     const JobLineDrawData* data = column == 1 && !IsHeader() ? DrawData() : nullptr;
-    // Positions of another revision were measured in another font or tab
-    // width: they are laid out again in this context first.
-    if (data && tabLength > 1 && data->stamp != (base ? *base : DefaultBaseData()).revision) {
-        LayoutCharPositions(side, dc);
-        data = DrawData();
-    }
-    if (data && tabLength > 1) {
-        // Laid out already: the positions are what DrawTextEx measures.
-        width = data->positions[text_.Length()];
+    const uint16_t revision = (base ? *base : DefaultBaseData()).revision;
+    // A width measured for this revision stands until the text changes.
+    const bool noted = column == 1 && tabLength > 1 && !IsHeader() && base;
+    bool exact = false;
+    const int32_t known = noted ? NotedWidth(revision, exact) : -1;
+    const bool laidOut = data && tabLength > 1 && data->stamp == revision;
+    if (known >= 0 && exact && !laidOut) {
+        width = known;
     } else {
-        RawString text = ColumnText(column);
-        RECT rect = {0, 0, 32767, 0};
-        WinLayer::WinDrawContext context(dc);
-        WinLayer::WinView::MeasureTextRange(context, rect,
-                                            DT_NOPREFIX | DT_EXPANDTABS | DT_TABSTOP | DT_SINGLELINE | DT_VCENTER,
-                                            text, text.All(), tabLength);
-        width = text.IsEmpty() ? 0 : rect.right - rect.left;
+        // Positions of another revision were measured in another font or
+        // tab width: they are laid out again in this context first.
+        if (data && tabLength > 1 && !laidOut) {
+            LayoutCharPositions(side, dc);
+            data = DrawData();
+        }
+        if (data && tabLength > 1) {
+            // Laid out: the positions are what DrawTextEx measures.
+            width = data->positions[text_.Length()];
+        } else {
+            RawString text = ColumnText(column);
+            RECT rect = {0, 0, 32767, 0};
+            WinLayer::WinDrawContext context(dc);
+            WinLayer::WinView::MeasureTextRange(context, rect,
+                                                DT_NOPREFIX | DT_EXPANDTABS | DT_TABSTOP | DT_SINGLELINE | DT_VCENTER,
+                                                text, text.All(), tabLength);
+            width = text.IsEmpty() ? 0 : rect.right - rect.left;
+        }
     }
+    if (noted) NoteWidth(revision, width, true);
     width += 2 * margin + cell;
     if (width > side.measuredWidth[column]) side.measuredWidth[column] = width;
 }

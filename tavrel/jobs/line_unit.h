@@ -83,6 +83,7 @@ public:
     void SetText(const RawString& text) {
         text_ = text;
         distinctCount_ = kDistinctUnknown;
+        widthNote_ = -1;
         if (draw_) draw_->Invalidate();
     }
     const RawString& LineText() const { return text_; }
@@ -96,6 +97,21 @@ public:
     uint32_t DistinctCount() const {
         if (distinctCount_ == kDistinctUnknown) distinctCount_ = static_cast<uint16_t>(CountDistinct(text_));
         return distinctCount_;
+    }
+
+    // The text's width for a layout revision of its side: measured (exact)
+    // or an upper bound from the characters' advances; -1 when none is
+    // noted. A changed text forgets it, so that measuring a side again
+    // after an edit measures only the edited lines.
+    int32_t NotedWidth(uint16_t revision, bool& exact) const {
+        if (widthNote_ < 0 || widthStamp_ != revision) return -1;
+        exact = widthExact_;
+        return widthNote_;
+    }
+    void NoteWidth(uint16_t revision, int32_t width, bool exact) {
+        widthNote_ = width;
+        widthStamp_ = revision;
+        widthExact_ = exact;
     }
 
     bool IsFloatAnchor() const { return (markKind & MarkFloatAnchor) == MarkFloatAnchor; }
@@ -182,6 +198,9 @@ private:
     int32_t lineNumber_ = 0;
     mutable uint16_t distinctCount_ = 0;  // at most 256; kDistinctUnknown until counted
     uint16_t blockBytes_ = 0;     // the pool block of NewWithText; 0 for `new`
+    uint16_t widthStamp_ = 0;     // the revision of widthNote_
+    bool widthExact_ = false;
+    int32_t widthNote_ = -1;      // see NotedWidth
     RawString text_;
     std::unique_ptr<JobLineDrawData> draw_;  // made at the first layout
 };

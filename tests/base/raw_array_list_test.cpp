@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include "base/raw_list.h"
+#include "base/raw_array_list.h"
 
 using namespace RawLayer;
 

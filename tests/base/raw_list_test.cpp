@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/raw_array.h"
 #include "base/raw_list.h"
 
 using namespace RawLayer;

@@ -9,6 +9,7 @@
 
 #include "support/window_support.h"
 #include "toolkit/environment.h"
+#include "toolkit/work_counts.h"
 
 using namespace WinLayer;
 using TestSupport::TestControl;
@@ -191,13 +192,13 @@ TEST(DialogLife, SizeStatesAndDestructionOrder) {
 
 TEST(DialogLife, OneClassRegistrationAndIdsFrom2000) {
     WinWindowRegistry& registry = WinWindowRegistry::Instance();
-    const uint32_t before = registry.classRegistrations;
+    const uint32_t before = WinWorkCounts::Instance().classRegistrations;
     TestDialog first("TkDialogSameClass", L"One", At(140, 140)), second("TkDialogSameClass", L"Two", At(180, 180));
     first.Create();
     second.Create();
     ASSERT_NE(first.window, nullptr);
     ASSERT_NE(second.window, nullptr);
-    EXPECT_EQ(registry.classRegistrations, before + 1);
+    EXPECT_EQ(WinWorkCounts::Instance().classRegistrations, before + 1);
     EXPECT_GE(first.controlId, 2000u);
     EXPECT_GT(second.controlId, first.controlId);
     EXPECT_EQ(registry.FindByHandle(second.window), &second);

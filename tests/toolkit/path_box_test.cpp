@@ -18,6 +18,7 @@
 #include "support/window_support.h"
 #include "toolkit/path_box.h"
 #include "toolkit/win_message.h"
+#include "toolkit/work_counts.h"
 
 using namespace WinLayer;
 using RawLayer::RawString;
@@ -188,14 +189,14 @@ TEST(PathBox, IconPoolMadeOnceAcrossListings) {
     CreateDirectoryW(temp.Join(L"folder").c_str(), nullptr);
     f.List(Path(temp.Path() + L"\\f"));
     UpdateWindow(f.box.window);
-    const int32_t loads = WinPathBox::IconLoads();
+    const int32_t loads = WinWorkCounts::Instance().iconLoads;
     TestSupport::GdiHog hog(300);
     const DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     for (int i = 0; i < 300; ++i) {
         f.List(Path(temp.Path() + L"\\f"));
         UpdateWindow(f.box.window);
     }
-    EXPECT_EQ(WinPathBox::IconLoads(), loads);
+    EXPECT_EQ(WinWorkCounts::Instance().iconLoads, loads);
     EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), before + 8);
     // The rows still paint the folder icon's yellow.
     const TestSupport::DibCanvas shot = TestSupport::DibCanvas::CaptureClient(f.box.window);

@@ -13,6 +13,7 @@
 #include "support/window_support.h"
 #include "toolkit/path_dialog.h"
 #include "toolkit/win_message.h"
+#include "toolkit/work_counts.h"
 
 using namespace WinLayer;
 using RawLayer::RawString;
@@ -196,19 +197,19 @@ TEST(PathDialog, TypingKeepsTheBarAndTheCursorMovesWithoutFeedback) {
     int typingListings = -1, moveListings = -1;
     bool moved = false;
     EXPECT_EQ(c.Run(temp.Path() + L"\\", [&] {
-        const int32_t start = c.dialog.box.listings;
+        const int32_t start = WinWorkCounts::Instance().listings;
         TestSupport::PostChar(c.dialog.bar.window, L's');
         TestSupport::PostChar(c.dialog.bar.window, L'u');
         RunLater(200, [&, start] {
-            typingListings = c.dialog.box.listings - start;
+            typingListings = WinWorkCounts::Instance().listings - start;
             barText = S(c.dialog.bar.GetText());
             cursor = c.CursorName();
             const int32_t row = c.dialog.box.cursor;
-            const int32_t before = c.dialog.box.listings;
+            const int32_t before = WinWorkCounts::Instance().listings;
             // Down, or Up when "sub" is the last row.
             TestSupport::PostKey(c.dialog.bar.window, row + 1 < c.dialog.box.Count() ? VK_DOWN : VK_UP);
             RunLater(200, [&, row, before] {
-                moveListings = c.dialog.box.listings - before;
+                moveListings = WinWorkCounts::Instance().listings - before;
                 moved = c.dialog.box.cursor != row;
                 WinListBoxItemUnit* unit = c.dialog.box.ItemAt(c.dialog.box.cursor);
                 movedPath = unit ? S(WinPathBox::ItemOf(*unit)->path) : "";

@@ -1,8 +1,7 @@
 // The viewer's library routines: the range sort on hostile orders with a
 // small stack, the folder scan of names outside the code page, borrowed
 // bytes at the end of readable memory, 64-bit numbers, range views, file
-// titles, the default insets, the area fit over a zero size and the face
-// name limit.
+// titles, the default insets and the area fit over a zero size.
 // RUN_UNDER_BOTH_CODE_PAGES
 #include <gtest/gtest.h>
 
@@ -207,16 +206,4 @@ TEST(ViewerLibrary, AreaFitOverAZeroSizeNeverDivides) {
     EXPECT_TRUE(WinLayer::WinRectParameter::FitToArea(big, SIZE{1000, 100}, RECT{0, 0, 100, 100}));
     EXPECT_EQ(big.left, static_cast<LONG>(int64_t{INT32_MAX} * 100 / 1000));
     EXPECT_EQ(big.bottom, 50);
-}
-
-TEST(ViewerLibrary, AFontRecordKeepsThirtyOneWholeUnits) {
-    WinLayer::WinFontRecord record;
-    record.SetFaceName(RawString::FromWideText(std::wstring(40, L'b').c_str()));
-    EXPECT_EQ(std::wstring(record.faceName), std::wstring(31, L'b'));
-    // A surrogate pair over units 30 and 31 is not cut in half.
-    const std::wstring split = std::wstring(30, L'a') + L"\xD83D\xDE00" + std::wstring(8, L'a');
-    record.SetFaceName(RawString::FromWideText(split.c_str()));
-    EXPECT_EQ(std::wstring(record.faceName), std::wstring(30, L'a'));
-    const LOGFONTW font = record.ToLogFont();
-    EXPECT_EQ(std::wstring(font.lfFaceName), std::wstring(30, L'a'));
 }

@@ -117,7 +117,6 @@ public:
         int32_t y = 0;
         for (size_t i = 0; i < lines.size(); ++i) {
             RECT r{0, y, width, y};
-            items[i]->Reset();
             AppLayer::LayOutDocument(layout, dc, r, *items[i], *lines[i]);
             r.left = 0;
             if (r.right < width) r.right = width;

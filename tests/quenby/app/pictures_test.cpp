@@ -115,7 +115,7 @@ TEST(PicturesTest, FormatsPaintCentredAndBrokenFilesShowTheirText) {
     f.Paint(canvas.Dc());
     std::vector<size_t> pictures;
     for (size_t i = 0; i < f.lines.size(); ++i)
-        if (f.items[i]->PictureHeight() > 0) pictures.push_back(i);
+        if (f.items[i]->pictureHeight > 0) pictures.push_back(i);
     ASSERT_EQ(pictures.size(), 12u);
     for (size_t k = 0; k < 6; ++k) {
         const RECT& item = f.items[pictures[k]]->rect;
@@ -127,7 +127,7 @@ TEST(PicturesTest, FormatsPaintCentredAndBrokenFilesShowTheirText) {
         const int32_t left = k == 1 ? box.left - 20 : box.left;
         EXPECT_NEAR(left + 20, 200, 2) << k;  // centred in the 400-pixel line
         // A line holding only a picture is as high as its stack.
-        EXPECT_EQ(item.bottom - item.top, f.items[pictures[k]]->PictureHeight()) << k;
+        EXPECT_EQ(item.bottom - item.top, f.items[pictures[k]]->pictureHeight) << k;
     }
     for (size_t k = 6; k < 10; ++k) {
         const RECT& item = f.items[pictures[k]]->rect;
@@ -136,7 +136,7 @@ TEST(PicturesTest, FormatsPaintCentredAndBrokenFilesShowTheirText) {
     }
     auto drawn = [&](size_t k) {
         const DocLayer::JobLinkDataUnit& unit = *f.lines[pictures[k]]->links.begin();
-        return SIZE{static_cast<LONG>(unit.drawWords[0]), static_cast<LONG>(unit.drawWords[1])};
+        return unit.drawnSize;
     };
     EXPECT_EQ(drawn(10).cx, 20);
     EXPECT_EQ(drawn(10).cy, 15);
@@ -158,11 +158,11 @@ TEST(PicturesTest, TwoPicturesStackBelowTheText) {
     f.Paint(canvas.Dc());
     const GuiListBoxItemUnit& item = *f.items[0];
     const DocLayer::ImageStyle& image = f.doc->style.image;
-    EXPECT_EQ(item.PictureHeight(), image.overMargin.value + 30 + image.interMargin.value + 30 + image.underMargin.value);
+    EXPECT_EQ(item.pictureHeight, image.overMargin.value + 30 + image.interMargin.value + 30 + image.underMargin.value);
     RECT box = ColumnsOf(canvas, item.rect, kPicture);
-    EXPECT_EQ(box.top, item.rect.bottom - item.PictureHeight() + image.overMargin.value);
+    EXPECT_EQ(box.top, item.rect.bottom - item.pictureHeight + image.overMargin.value);
     EXPECT_EQ(box.bottom, item.rect.bottom - image.underMargin.value);
-    EXPECT_GT(item.rect.bottom - item.rect.top, item.PictureHeight());  // the text row stays
+    EXPECT_GT(item.rect.bottom - item.rect.top, item.pictureHeight);  // the text row stays
 }
 
 TEST(PicturesTest, ExpandOnPrintHalvesPageViewPictures) {

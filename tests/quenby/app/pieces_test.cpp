@@ -1,6 +1,6 @@
-// The viewer's own window pieces, read back as pixels: the button face, the
-// shape painter, the icon button, the divider keys, the page margins of the
-// list layer, and painting with the GDI handles nearly used up.
+// The viewer's own window pieces, read back as pixels: the shape painter,
+// the icon button, the divider keys, the page margins of the list layer,
+// and painting with the GDI handles nearly used up.
 #include <gtest/gtest.h>
 
 #include "quenby/app/viewer_fixture.h"
@@ -8,33 +8,6 @@
 
 using namespace ViewerTest;
 using TestSupport::DibCanvas;
-using WinLayer::WinButtonFace;
-
-namespace {
-
-const WinButtonFace::Colours kColours{RGB(200, 220, 240), RGB(180, 200, 230), RGB(250, 250, 255), RGB(20, 40, 90)};
-
-}  // namespace
-
-TEST(ViewerPieces, ButtonFaceBordersMoveTheFaceIn) {
-    const RECT rect{10, 10, 70, 40};
-    const int y = 25;
-    DibCanvas plain(80, 50);
-    WinButtonFace::Draw(plain.Dc(), rect, 0, kColours);
-    EXPECT_EQ(plain.Pixel(rect.left, y), kColours.light);
-    EXPECT_NE(plain.Pixel(rect.left + 1, y), WinButtonFace::kGrey);
-    EXPECT_EQ(plain.Pixel(rect.right - 1, y), kColours.dark);
-    EXPECT_EQ(plain.CountColor(WinButtonFace::kGrey), 0);
-
-    DibCanvas sides(80, 50);
-    WinButtonFace::Draw(sides.Dc(), rect, 0x30, kColours);
-    EXPECT_EQ(sides.Pixel(rect.left + 1, y), WinButtonFace::kGrey);
-    EXPECT_EQ(sides.Pixel(rect.left + 2, y), kColours.light);
-    EXPECT_EQ(sides.Pixel(rect.right - 2, y), WinButtonFace::kGrey);
-    EXPECT_EQ(sides.Pixel(rect.right - 3, y), kColours.dark);
-    // Top and bottom stay where they were.
-    EXPECT_EQ(sides.Pixel(35, rect.top), kColours.light);
-}
 
 TEST(ViewerPieces, ShapeEdgesAreBlendedAndTheDcKeepsItsObjects) {
     DibCanvas canvas(40, 40, RGB(255, 255, 255));
@@ -42,8 +15,7 @@ TEST(ViewerPieces, ShapeEdgesAreBlendedAndTheDcKeepsItsObjects) {
     const HGDIOBJ brush = SelectObject(canvas.Dc(), GetStockObject(GRAY_BRUSH));
     (void)pen;
     (void)brush;
-    WinLayer::WinShapePainter::Draw(canvas.Dc(), RECT{5, 5, 35, 35}, WinLayer::WinShapePainter::ShapeEllipse,
-                                    RGB(255, 0, 0), RGB(255, 0, 0), 0);
+    WinLayer::WinShapePainter::Draw(canvas.Dc(), RECT{5, 5, 35, 35}, RGB(255, 0, 0), RGB(255, 0, 0), 0);
     EXPECT_EQ(GetCurrentObject(canvas.Dc(), OBJ_PEN), GetStockObject(BLACK_PEN));
     EXPECT_EQ(GetCurrentObject(canvas.Dc(), OBJ_BRUSH), GetStockObject(GRAY_BRUSH));
     EXPECT_EQ(canvas.Pixel(20, 20), RGB(255, 0, 0));
@@ -62,8 +34,7 @@ TEST(ViewerPieces, WithoutRoomForItsBitmapsTheShapeIsStillDrawnAndTheDcKept) {
         // Room for a pen and a brush, not for the two bitmaps and the DC.
         TestSupport::GdiHog hog(3);
         ASSERT_GT(hog.Taken(), 1000);
-        WinLayer::WinShapePainter::Draw(canvas.Dc(), RECT{5, 5, 55, 55}, WinLayer::WinShapePainter::ShapeEllipse,
-                                        RGB(255, 0, 0), RGB(255, 0, 0), 0);
+        WinLayer::WinShapePainter::Draw(canvas.Dc(), RECT{5, 5, 55, 55}, RGB(255, 0, 0), RGB(255, 0, 0), 0);
         EXPECT_EQ(GetCurrentObject(canvas.Dc(), OBJ_PEN), GetStockObject(BLACK_PEN));
         EXPECT_EQ(GetCurrentObject(canvas.Dc(), OBJ_BRUSH), GetStockObject(GRAY_BRUSH));
         drawn = canvas.CountColor(RGB(255, 0, 0));

@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/quenby/document/document_support.h"
@@ -287,13 +288,14 @@ TEST(BlockGrammarTest, DocumentNeighbours) {
     EXPECT_EQ(lines[2], doc->PreviousContentLine(lines[4]->chainLink));
     EXPECT_EQ(lines[1], doc->NextLine(lines[0]->chainLink));
     EXPECT_EQ(nullptr, doc->NextLine(lines[6]->chainLink));
-    for (JobLineUnit* line : {lines[4], lines[5], lines[6]}) {
-        int32_t level = line->level, number = line->number;
-        line->level = line->number = -1;
-        line->number = line->kind == KindNumbered ? 1 : 0;
-        doc->NumberListItem(line->chainLink);
-        EXPECT_EQ(level, line->level);
-        EXPECT_EQ(number, line->number);
+    // The list items number from the drawn items before them: a deeper
+    // item under its parent, a sibling after the deeper one, another kind
+    // starting again at 1.
+    const std::vector<std::pair<int32_t, int32_t>> levelAndNumber{{1, 0}, {2, 0}, {1, 1}, {1, 1}};
+    const JobLineUnit* items[] = {lines[2], lines[4], lines[5], lines[6]};
+    for (size_t k = 0; k < levelAndNumber.size(); ++k) {
+        EXPECT_EQ(levelAndNumber[k].first, items[k]->level) << k;
+        EXPECT_EQ(levelAndNumber[k].second, items[k]->number) << k;
     }
     JobFileUnit fresh;
     JobLineUnit* record = InitLineRecord(&fresh);

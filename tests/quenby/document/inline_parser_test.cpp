@@ -230,8 +230,10 @@ struct Result {
     std::vector<Unit> units;
 };
 
-Result Parse(const std::string& line, bool underscore) {
+// The pass over a line whose links so far ended at serial `lastSerial`.
+Result Parse(const std::string& line, bool underscore, int32_t lastSerial = 0) {
     JobLinkDataList links;
+    links.serial = lastSerial;
     InlineContext context;
     context.links = &links;
     context.folder = RawString::FromText(kFolder);
@@ -329,29 +331,27 @@ TEST(InlineParserTest, MatchesTheRewriteLoop) {
     EXPECT_GT(withMarks, 4000);
 }
 
-TEST(InlineParserTest, SingleRewritesAndHelpers) {
-    RawString text = U8("a **b** **c**");
-    EXPECT_TRUE(MarkSpan(text, U8("**"), U8("**"), 'b', 'B'));
-    EXPECT_EQ("a {b}b{B} **c**", Visible(text));
-    RawString none = U8("a ** b");
-    EXPECT_FALSE(MarkSpan(none, U8("**"), U8("**"), 'b', 'B'));
-    EXPECT_EQ("x{l12}in{L}z", Visible(BuildMarkedText(U8("xyz"), RawLayer::RawRange{1, 2}, U8("in"), 'l', 'L', 12)));
+// The single rewrites as the pass makes them: an opener takes the first
+// closer after it, a link's serial follows the line's last, a link target
+// ends before its title, and a picture tag's attributes are found by name.
+TEST(InlineParserTest, SingleRewrites) {
+    EXPECT_EQ("a {b}b{B} {b}c{B}", Visible(U8(Parse("a **b** **c**", false).text)));
+    // No closer after the "**": the single stars pair up instead.
+    EXPECT_EQ("a {i}{I} b", Visible(U8(Parse("a ** b", false).text)));
+    Result r = Parse("x[in](y)z", false, 11);
+    EXPECT_EQ("x{l12}in{L}z", Visible(U8(r.text)));
+    EXPECT_EQ("12 link 'in' -> 'C:\\docs\\y' 0px 0px 0% 0%; ", Units(r.units));
 
-    BracketTarget t = ParseBracketTarget(U8("go [to]( dest \"T\\\"x\" ) now"), "[");
-    ASSERT_TRUE(t.found);
-    EXPECT_EQ(3, t.range.start);
-    EXPECT_EQ(22, t.range.end);
-    EXPECT_EQ("to", Bytes(t.label));
-    EXPECT_EQ("dest", Bytes(t.target));
-    EXPECT_EQ("T\\\"x", Bytes(t.title));
-    EXPECT_FALSE(ParseBracketTarget(U8("[a] (b)"), "[").found);
+    r = Parse("go [to]( dest \"T\\\"x\" ) now", false);
+    EXPECT_EQ("go {l1}to{L} now", Visible(U8(r.text)));
+    EXPECT_EQ("1 link 'to' -> 'C:\\docs\\dest' 0px 0px 0% 0%; ", Units(r.units));
+    r = Parse("[a] (b)", false);
+    EXPECT_EQ("[a] (b)", r.text);
+    EXPECT_TRUE(r.units.empty());
 
-    ImageAttributes img = ParseImageAttributes(U8("x <IMG alt=\"src=no\" src=\"s.png\" title=\"t\"> y"));
-    ASSERT_TRUE(img.found);
-    EXPECT_EQ(2, img.range.start);
-    EXPECT_EQ("s.png", Bytes(img.source));
-    EXPECT_EQ("src=no", Bytes(img.alternative));
-    EXPECT_EQ("t", Bytes(img.title));
+    r = Parse("x <IMG alt=\"src=no\" src=\"s.png\" title=\"t\"> y", false);
+    EXPECT_EQ("x {m1}{M} y", Visible(U8(r.text)));
+    EXPECT_EQ("1 picture 'src=no' -> 'C:\\docs\\s.png' 0px 0px 0% 0%; ", Units(r.units));
 
     EXPECT_TRUE(IsExternalLink(U8("file:x")));
     EXPECT_FALSE(IsExternalLink(U8("File:x")));

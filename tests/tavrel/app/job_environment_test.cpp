@@ -48,6 +48,7 @@ protected:
     }
     void SelectAll() {
         for (WinLayer::WinListBoxItemUnit& unit : Box().items) unit.flags |= WinLayer::WinListBoxItemUnit::ItemSelected;
+        Box().NoteSelected(0, Box().Count() - 1);
     }
     bool StatusHas(const std::string& line) {
         AppLayer::GuiStatusBox& box = Views().statusBox;

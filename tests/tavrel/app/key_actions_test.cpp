@@ -3,7 +3,11 @@
 // written by each test.
 #include "tab_view_fixture.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <functional>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "base/clipboard.h"
@@ -906,6 +910,117 @@ TEST(ClipLoadRule, TemporaryFolderPathMustBeFollowedBySeparator) {
     EXPECT_FALSE(AppLayer::ClipLoadAllowed(RawString::FromLiteral("C:\\Tmp\\Tavrel_TempX\\a.txt"), temp));
     // An empty folder path holds no file: a UNC path is not in it.
     EXPECT_FALSE(AppLayer::ClipLoadAllowed(RawString::FromLiteral("\\\\server\\share\\a.txt"), RawString()));
+}
+
+
+// A key step repaints what changed: it must not walk the rows. The same
+// steps on 10,000 and 1,000,000 rows, each with everything it repaints (the
+// position bar and the command buttons included), may differ by a few times
+// at most; walking a million rows at each step cost ten times as much.
+TEST_F(KeyActionsTest, KeyStepCostDoesNotGrowWithTheRowCount) {
+    WriteProfile("", "MaxTextLoading=100000000\r\n");
+    bool started = false;
+    struct Fastest {
+        double step = 1e9;  // "MoveCursorDown" from the middle row
+        double jump = 1e9;  // "GotoNextDiffrentLine" from the middle row to five rows on
+    };
+    auto fastest = [&](int32_t lines) {
+        std::string left, right;
+        for (int32_t i = 0; i < lines; ++i) {
+            const std::string line = std::to_string(i) + "\n";
+            left += line;
+            right += i < lines - 10 && i != lines / 2 + 5 ? line : "x" + line;
+        }
+        const std::wstring a = PutText((L"a" + std::to_wstring(lines) + L".txt").c_str(), left);
+        const std::wstring b = PutText((L"b" + std::to_wstring(lines) + L".txt").c_str(), right);
+        if (!started) {
+            OpenPair(a, b);
+            started = true;
+        } else {
+            Views().tabBar.LoadPair(P(a), P(b));
+            ShowCurrentTab(Views());
+        }
+        // A large pair loads on its own thread.
+        EXPECT_TRUE(TestSupport::PumpUntil([&] { return Box().Count() == lines; }, 60000)) << Box().Count();
+        Box().SetCurrentSide(0);
+        auto timed = [&](const std::function<void()>& step) {
+            LARGE_INTEGER t0, t1, frequency;
+            QueryPerformanceFrequency(&frequency);
+            QueryPerformanceCounter(&t0);
+            step();
+            // What the step queued and invalidated, the paints included.
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            QueryPerformanceCounter(&t1);
+            return static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(frequency.QuadPart);
+        };
+        // The least of several steps: a busy machine only ever adds time.
+        Fastest best;
+        Box().GotoRow(lines / 2, false);
+        PumpUntilIdle();
+        auto action = [&](const char* name) {
+            const JobLayer::JobActionUnit unit(RawLayer::RawString::FromText(name), RawLayer::RawStringList(true));
+            Box().ActionDispatch(unit);
+        };
+        for (int i = 0; i < 20; ++i) best.step = std::min(best.step, timed([&] { action("MoveCursorDown"); }));
+        for (int i = 0; i < 5; ++i) {
+            Box().ClearSelection();
+            Box().GotoRow(lines / 2, false);
+            PumpUntilIdle();
+            best.jump = std::min(best.jump, timed([&] { action("GotoNextDiffrentLine"); }));
+            EXPECT_EQ(Current()->Side(0).cursorRow, lines / 2 + 5);
+        }
+        return best;
+    };
+    const Fastest small = fastest(10000);
+    const Fastest large = fastest(1000000);
+    std::printf("fastest cursor step: %.2f ms at 10,000 rows, %.2f ms at 1,000,000; next difference: %.2f, %.2f ms\n",
+                small.step * 1000, large.step * 1000, small.jump * 1000, large.jump * 1000);
+    EXPECT_LT(large.step, 3 * small.step + 0.001);
+    EXPECT_LT(large.jump, 3 * small.jump + 0.001);
+}
+
+
+// Typed edits measure only the lines they change: after each random edit
+// the text column is exactly as wide as measuring every line afresh, as
+// the widest line grows, shrinks or moves to another line.
+TEST_F(KeyActionsTest, TheTextColumnFollowsTheWidestLineThroughTypedEdits) {
+    std::mt19937 random(11);
+    std::string text;
+    for (int line = 0; line < 300; ++line) text += std::string(static_cast<size_t>(random() % 40), 'm') + "\n";
+    const std::wstring a = PutText(L"a.txt", text);
+    OpenPair(a, PutText(L"b.txt", text));
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 0, true));
+    Box().SetCurrentSide(0);
+    JobGroupUnit& job = *Current();
+    const wchar_t typed[] = {L'W', L'i', L'\t', L'\u3042', L'm'};
+    auto act = [&](const char* name) {
+        Box().ActionDispatch(JobLayer::JobActionUnit(RawLayer::RawString::FromText(name), RawLayer::RawStringList(true)));
+    };
+    for (int edit = 0; edit < 30; ++edit) {
+        Box().ClearSelection();
+        Box().GotoRow(static_cast<int32_t>(random() % 300), false);
+        act(random() % 2 ? "MoveCursorToLineFoot" : "MoveCursorToLineHead");
+        const int count = 1 + static_cast<int>(random() % 30);
+        const bool erase = random() % 3 == 0;
+        for (int i = 0; i < count; ++i) {
+            if (erase) {
+                act("DeleteCharOrSelections");
+                act("Backspace");
+            } else {
+                SendMessageW(Box().window, WM_CHAR, typed[random() % 5], 1);
+            }
+        }
+        PumpUntilIdle();
+        const int32_t kept = job.side1.measuredWidth[1];
+        // A new layout revision: every line is measured again.
+        job.controller->InvalidateSide(job, 0);
+        Box().RemeasureColumns();
+        ASSERT_EQ(kept, job.side1.measuredWidth[1]) << "edit " << edit;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,24 @@
+// How often the toolkit has done work it means to do only once or only on
+// request: window class registrations, fillings of the path boxes' icon
+// pool, and path-box listings. Nothing in the programs reads them; tests
+// and benchmarks read them to show that the work was not repeated.
+#pragma once
+
+#include <cstdint>
+
+namespace WinLayer {
+
+struct WinWorkCounts {
+    // The process-wide counts, all 0 at first.
+    static WinWorkCounts& Instance();
+
+    // Window classes registered by dialogs.
+    uint32_t classRegistrations = 0;
+    // Times the shared icon pool's cells were made (once per icon size
+    // while a path box lives).
+    int32_t iconLoads = 0;
+    // Listings of a folder by any path box (Refresh).
+    int32_t listings = 0;
+};
+
+}  // namespace WinLayer
