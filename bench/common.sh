@@ -106,6 +106,7 @@ run_wrapped() {  # [WRAPPER...] -- EXE [ARGS...]
       echo "$(basename "$1") printed nothing; its error output:" >&2
     fi
     tail -n 20 "$errors" | tr -d '\r' | sed 's/^/  /' >&2
+    [ -s "$errors" ] || echo "  (none)" >&2
   fi
   rm -f "$errors" "$out"
 }
