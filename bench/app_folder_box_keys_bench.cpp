@@ -20,6 +20,7 @@
 #include <string>
 
 #include "bench/app_bench.h"
+#include "bench/step_times.h"
 #include "tavrel/app/job_environment.h"
 #include "tavrel/app/start_up.h"
 #include "tavrel/jobs/config_store.h"
@@ -31,39 +32,9 @@ using RawLayer::RawString;
 
 namespace {
 
-// The figures of one kind of step.
-struct Steps {
-    double total = 0;
-    double slowest = 0;
-    int count = 0;
-    int over16 = 0;
-    int over50 = 0;
-
-    void Add(double s) {
-        total += s;
-        slowest = std::max(slowest, s);
-        ++count;
-        if (s > 0.016) ++over16;
-        if (s > 0.050) ++over50;
-    }
-    void Print(const char* name) const {
-        std::printf("%s %.5f %.5f %d %d %d\n", name, total / std::max(count, 1), slowest, over16, over50, count);
-    }
-};
-
-// One step and the paint of what it changed.
-double Timed(AppLayer::GuiFolderBox& box, const std::function<void()>& step) {
-    LARGE_INTEGER t0, t1;
-    QueryPerformanceCounter(&t0);
-    step();
-    UpdateWindow(box.window);
-    QueryPerformanceCounter(&t1);
-    return Seconds(t0, t1);
-}
-
 double TimedAction(AppLayer::GuiFolderBox& box, const char* name) {
     const JobActionUnit action(RawString::FromText(name), RawLayer::RawStringList(true));
-    return Timed(box, [&] { box.ActionDispatch(action); });
+    return TimedStep(box.window, [&] { box.ActionDispatch(action); });
 }
 
 }  // namespace
@@ -95,7 +66,7 @@ int main(int argc, char** argv) {
         SetFocus(box.window);
         box.SetCurrentSide(0);
         const int32_t middle = box.Count() / 2;
-        Steps cursor, page, scroll, jump, selectAll, type;
+        StepTimes cursor, page, scroll, jump, selectAll, type;
         // A text side takes typing once editable.
         const bool typing = job->kind.kind == KindText && AppLayer::SetSideEditable(box, 0, true);
         for (int round = 0; round < rounds; ++round) {
@@ -107,12 +78,12 @@ int main(int argc, char** argv) {
             box.GotoRow(middle, false);
             AppBench::Pump();
             for (int i = 0; i < 100; ++i) {
-                page.Add(Timed(box, [&] { SendMessageW(box.window, WM_KEYDOWN, VK_NEXT, 0); }));
+                page.Add(TimedStep(box.window, [&] { SendMessageW(box.window, WM_KEYDOWN, VK_NEXT, 0); }));
             }
             box.GotoRow(middle, false);
             AppBench::Pump();
             for (int i = 0; i < 500; ++i) {
-                scroll.Add(Timed(box, [&] { SendMessageW(box.window, WM_VSCROLL, SB_LINEDOWN, 0); }));
+                scroll.Add(TimedStep(box.window, [&] { SendMessageW(box.window, WM_VSCROLL, SB_LINEDOWN, 0); }));
             }
             box.ClearSelection();
             box.GotoRow(0, false);
@@ -126,7 +97,7 @@ int main(int argc, char** argv) {
                 box.GotoRow(middle, false);
                 AppBench::Pump();
                 for (int i = 0; i < 20; ++i) {
-                    type.Add(Timed(box, [&] { SendMessageW(box.window, WM_CHAR, L'a', 1); }));
+                    type.Add(TimedStep(box.window, [&] { SendMessageW(box.window, WM_CHAR, L'a', 1); }));
                 }
             }
         }

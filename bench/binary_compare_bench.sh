@@ -34,8 +34,7 @@ PY
 # time), the second what a reload or the next pair costs.
 cold=""; warm=""; report=""
 for _ in 1 2 3; do
-  out=$(bash "$here/scripts/wine-run.sh" "$exe" "$(winpath "$work/a.bin")" "$(winpath "$work/b.bin")" 2 \
-        2>/dev/null | tr -d '\r')
+  out=$(run_program "$exe" "$(winpath "$work/a.bin")" "$(winpath "$work/b.bin")" 2)
   c=$(printf '%s\n' "$out" | awk '/^first run / { print $3 }')
   w=$(printf '%s\n' "$out" | awk '/^seconds / { print $2 }')
   report=$out

@@ -22,7 +22,7 @@ rng = random.Random(5)
 open(sys.argv[1] + "/side.bin", "wb").write(bytes(rng.getrandbits(8) for _ in range(1 << 20)))
 PY
 
-out=$(bash "$here/scripts/wine-run.sh" "$exe" "$(winpath "$work/side.bin")" 2>/dev/null | tr -d '\r') || true
+out=$(run_program "$exe" "$(winpath "$work/side.bin")") || true
 if ! printf '%s\n' "$out" | grep -q '^start '; then echo "the bench did not run"; printf '%s\n' "$out"; exit 1; fi
 echo "== 1 MiB side ($(printf '%s\n' "$out" | awk '/^rows / { print $2 }') rows), 200 hex digits"
 printf '%s\n' "$out" | awk '

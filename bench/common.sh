@@ -83,21 +83,74 @@ for n, i in enumerate(picked):
 EOF
 }
 
-# Runs a window benchmark (the executable and its arguments) under Xvfb and
-# prints its report without carriage returns. It never fails the calling
-# script: when the display or the program does not start, or the program
-# ends with an error, it says so on stderr with the program's own error
-# output, so a missing report comes with its reason.
-run_window() {
+# Runs a benchmark executable with its arguments under Wine (after any
+# command words given before "--", e.g. an Xvfb wrapper) and prints its report
+# without carriage returns. It never fails the calling script: when the
+# display or the program does not start, the program ends with an error, or
+# it prints nothing at all (Wine without its 32-bit half runs a 32-bit
+# program as nothing and ends with status 0), it says so on stderr with the
+# program's own error output, so a missing report comes with its reason.
+run_wrapped() {  # [WRAPPER...] -- EXE [ARGS...]
+  local wrapper=()
+  while [ "$1" != "--" ]; do wrapper+=("$1"); shift; done
+  shift
   local errors out status=0
   errors=$(mktemp)
   out=$(mktemp)
-  xvfb-run -a -s "-screen 0 1280x1024x24" bash "$here/scripts/wine-run.sh" "$@" \
-    >"$out" 2>"$errors" </dev/null || status=$?
+  "${wrapper[@]}" bash "$here/scripts/wine-run.sh" "$@" >"$out" 2>"$errors" </dev/null || status=$?
   tr -d '\r' <"$out"
-  if [ "$status" -ne 0 ]; then
-    echo "$(basename "$1") ended with exit status $status; its error output:" >&2
+  if [ "$status" -ne 0 ] || [ ! -s "$out" ]; then
+    if [ "$status" -ne 0 ]; then
+      echo "$(basename "$1") ended with exit status $status; its error output:" >&2
+    else
+      echo "$(basename "$1") printed nothing; its error output:" >&2
+    fi
     tail -n 20 "$errors" | tr -d '\r' | sed 's/^/  /' >&2
+    [ -s "$errors" ] || echo "  (none)" >&2
   fi
   rm -f "$errors" "$out"
+}
+
+# A benchmark that needs no display.
+run_program() { run_wrapped -- "$@"; }
+
+# A window benchmark: under Xvfb.
+run_window() { run_wrapped xvfb-run -a -s "-screen 0 1280x1024x24" -- "$@"; }
+
+# The table of a key-step benchmark from its report lines on stdin, each
+# prefixed by its size label: "LABEL COUNT N" (COUNT is the word given, the
+# rows or lines at that size) and "LABEL STEP MEAN SLOWEST OVER16 OVER50
+# STEPS" in seconds. Per step: the mean and slowest at each size, how the
+# mean grew from the smallest size, and the target (16 ms mean, none over
+# 50 ms; "select-all" 50 ms) with the sizes that missed it.
+step_table() {  # count word
+  awk -v word="$1" '
+    $2 == word { rows[$1] = $3; order[++n] = $1; next }
+    NF == 7 {
+      key = $1 SUBSEP $2
+      mean[key] = $3; slow[key] = $4; over16[key] = $5; over50[key] = $6; count[key] = $7
+      if (!(($2) in seen)) { seen[$2] = 1; steps[++m] = $2 }
+    }
+    END {
+      printf "%-11s", word
+      for (i = 1; i <= n; i++) printf " %22s", rows[order[i]] " (" order[i] ")"
+      printf "\n"
+      for (j = 1; j <= m; j++) {
+        s = steps[j]; t = s == "select-all" ? 50 : 16
+        printf "%-11s", s
+        for (i = 1; i <= n; i++) {
+          k = order[i] SUBSEP s
+          printf " %8.3f ms max %7.2f", mean[k] * 1000, slow[k] * 1000
+        }
+        base = mean[order[1] SUBSEP s]
+        printf "   growth"
+        for (i = 2; i <= n; i++) printf " %.1fx", (base > 0 ? mean[order[i] SUBSEP s] / base : 0)
+        printf "   target %d ms", t
+        for (i = 1; i <= n; i++) {
+          k = order[i] SUBSEP s
+          if (over50[k] > 0 || mean[k] * 1000 > t) printf "  MISSED at %s (%d of %d over 50 ms)", order[i], over50[k], count[k]
+        }
+        printf "\n"
+      }
+    }'
 }

@@ -49,13 +49,13 @@ make_folders() {  # entries
   python3 - "$work" "$1" <<'PY'
 import os, sys
 root, n = sys.argv[1], int(sys.argv[2])
+# One folder of n files a side: the folder view lists one level, so the
+# entries are all rows of the box.
 for side in ("left", "right"):
     base = os.path.join(root, side)
+    os.makedirs(base, exist_ok=True)
     for i in range(n):
-        sub = os.path.join(base, "d%03d" % (i // 1000))
-        if i % 1000 == 0:
-            os.makedirs(sub, exist_ok=True)
-        with open(os.path.join(sub, "f%06d.txt" % i), "w") as f:
+        with open(os.path.join(base, "f%06d.txt" % i), "w") as f:
             f.write("entry %d\n" % i if side == "left" or i < n - 10 else "changed %d\n" % i)
 PY
 }
@@ -89,34 +89,6 @@ for kind in "${kinds[@]}"; do
     results+="$out"$'\n'
   done
   echo "== $kind"
-  printf '%s' "$results" | awk -v kind="$kind" '
-    $2 == "rows" { rows[$1] = $3; order[++n] = $1; next }
-    NF == 7 {
-      key = $1 SUBSEP $2
-      mean[key] = $3; slow[key] = $4; over16[key] = $5; over50[key] = $6; count[key] = $7
-      if (!(($2) in seen)) { seen[$2] = 1; steps[++m] = $2 }
-    }
-    END {
-      printf "%-11s", "rows"
-      for (i = 1; i <= n; i++) printf " %22s", rows[order[i]] " (" order[i] ")"
-      printf "\n"
-      for (j = 1; j <= m; j++) {
-        s = steps[j]; t = s == "select-all" ? 50 : 16
-        printf "%-11s", s
-        for (i = 1; i <= n; i++) {
-          k = order[i] SUBSEP s
-          printf " %8.3f ms max %7.2f", mean[k] * 1000, slow[k] * 1000
-        }
-        base = mean[order[1] SUBSEP s]
-        printf "   growth"
-        for (i = 2; i <= n; i++) printf " %.1fx", (base > 0 ? mean[order[i] SUBSEP s] / base : 0)
-        printf "   target %d ms", t
-        for (i = 1; i <= n; i++) {
-          k = order[i] SUBSEP s
-          if (over50[k] > 0 || mean[k] * 1000 > t) printf "  MISSED at %s (%d of %d over 50 ms)", order[i], over50[k], count[k]
-        }
-        printf "\n"
-      }
-    }'
+  printf '%s' "$results" | step_table rows
 done
 exit $status

@@ -29,8 +29,7 @@ for _ in 1 2 3; do
 done
 theirs=$(awk -v ns="$best" 'BEGIN { printf "%.4f", ns / 1e9 }')
 
-report=$(bash "$here/scripts/wine-run.sh" "$exe" "$(wpath "$work/left")" "$(wpath "$work/right")" 3 \
-         2>/dev/null | tr -d '\r')
+report=$(run_program "$exe" "$(wpath "$work/left")" "$(wpath "$work/right")" 3)
 ours=$(printf '%s\n' "$report" | awk '/^seconds / { print $2 }')
 if [ -z "$ours" ]; then echo "the folder compare did not run"; printf '%s\n' "$report"; exit 1; fi
 printf '%s\n' "$report" | grep -v '^seconds '

@@ -47,7 +47,7 @@ done
 wc_seconds=$(awk -v ns="$best" 'BEGIN { printf "%.4f", ns / 1e9 }')
 
 winfile=$(winepath -w "$file" 2>/dev/null || echo "$file")
-report=$(bash "$here/scripts/wine-run.sh" "$exe" "$winfile" 3 2>/dev/null < /dev/null | tr -d '\r')
+report=$(run_program "$exe" "$winfile" 3)
 ours=$(printf '%s\n' "$report" | awk '/^seconds / { print $2 }')
 if [ -z "$ours" ]; then
   echo "the line reader did not run"

@@ -72,7 +72,7 @@ PYEOF
 
 # The path as Wine's Z: drive shows it.
 unpaired() {
-  bash "$here/scripts/wine-run.sh" "$exe" "$(wpath "$1")" "$(wpath "$2")" ${3:-} 2>/dev/null | tr -d '\r' |
+  run_program "$exe" "$(wpath "$1")" "$(wpath "$2")" ${3:-} |
     awk '/^unpaired / { print $2 }'
 }
 

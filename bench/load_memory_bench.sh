@@ -50,8 +50,7 @@ for run in "text:base.txt:changed.txt:1% of the lines changed:diff" \
            "text:base.txt:other.txt:no line in common:diff" \
            "binary:a.bin:b.bin:no byte in common:cmp -l"; do
   IFS=: read -r kind one two label peer <<<"$run"
-  out=$(bash "$here/scripts/wine-run.sh" "$exe" "$kind" "$(wpath "$work/$one")" "$(wpath "$work/$two")" \
-        2>/dev/null | tr -d '\r') || true
+  out=$(run_program "$exe" "$kind" "$(wpath "$work/$one")" "$(wpath "$work/$two")") || true
   ours=$(printf '%s\n' "$out" | awk '/^bytes per input byte/ { print $8 }')
   time=$(printf '%s\n' "$out" | awk '/^seconds / { print $2 }')
   if [ -z "$ours" ] || [ -z "$time" ]; then echo "$kind, $label: the load did not run"; status=1; continue; fi

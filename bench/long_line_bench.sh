@@ -54,8 +54,7 @@ for name in 64k 256k 1m; do
   label="one line of $name units, 1% of characters changed"
   best=""; report=""
   for _ in 1 2 3; do
-    out=$(bash "$here/scripts/wine-run.sh" "$exe" "$(wpath "$work/$name-1.txt")" "$(wpath "$work/$name-2.txt")" 1 \
-          2>/dev/null | tr -d '\r')
+    out=$(run_program "$exe" "$(wpath "$work/$name-1.txt")" "$(wpath "$work/$name-2.txt")" 1)
     t=$(printf '%s\n' "$out" | awk '/^first run / { print $3 }')
     [ -n "$t" ] || { report=$out; best=""; break; }
     report=$out

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 # The help-style inputs of the Markdown benchmarks, written into a folder:
 # help.md (a 1 MB help document), line.md (a 1 MB single line of inline
-# constructs) and empty.md (one paragraph and 500,000 empty lines).
+# constructs) and empty.md (one paragraph and 500,000 empty lines). With
+# sizes given, only help documents of those sizes: help-SIZE.md for each.
 #
-#   python3 bench/make_help_document.py FOLDER
+#   python3 bench/make_help_document.py FOLDER [SIZE ...]
 import random, sys
 out = sys.argv[1]
+sizes = [int(a) for a in sys.argv[2:]]
 rng = random.Random(11)
 words = ("the viewer shows each document in a tab with its table of contents beside it "
          "links open other documents pictures are drawn search copy print page header footer "
@@ -52,6 +54,11 @@ def help_document(size):
         lines.append(text)
         total += len(text)
     return "".join(lines)
+if sizes:
+    for size in sizes:
+        with open(out + "/help-%d.md" % size, "w", newline="") as f:
+            f.write(help_document(size))
+    sys.exit(0)
 with open(out + "/help.md", "w", newline="") as f:
     f.write(help_document(1 << 20))
 pieces = ["**bold** ", "*it* ", "[link](x.md) ", "![p](p.png) ", "~~s~~ ", "<em>e</em> ", "text ", "`c` ", "__u__ "]

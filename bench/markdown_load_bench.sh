@@ -39,7 +39,7 @@ for case in "help.md:1 MB help document" "line.md:1 MB single line of inline con
   IFS=: read -r file label <<< "$case"
   ours=""; report=""
   for _ in 1 2 3; do
-    out=$(bash "$here/scripts/wine-run.sh" "$exe" "$(wpath "$work/$file")" 2>/dev/null < /dev/null | tr -d '\r')
+    out=$(run_program "$exe" "$(wpath "$work/$file")")
     s=$(printf '%s\n' "$out" | awk '/^seconds / { print $2 }')
     [ -n "$s" ] || { report=$out; ours=""; break; }
     report=$out

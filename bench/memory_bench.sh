@@ -73,8 +73,7 @@ for case in "binary:a.bin:b.bin:binary 2 x 1 MiB, 1% of the bytes changed:15.3:6
             "text:long1.txt:long2.txt:text 2 x 4 MiB, lines of ~32 bytes, 1% changed:6.9:6" \
             "text:short1.txt:short2.txt:text 2 x 4 MiB, lines of ~5 bytes, 1% changed:29.6:16"; do
   IFS=: read -r kind one two label before target <<< "$case"
-  report=$(bash "$here/scripts/wine-run.sh" "$exe" "$kind" "$(winpath "$work/$one")" "$(winpath "$work/$two")" \
-           2>/dev/null | tr -d '\r' || true)
+  report=$(run_program "$exe" "$kind" "$(winpath "$work/$one")" "$(winpath "$work/$two")" || true)
   line=$(printf '%s\n' "$report" | awk '/^per-byte / { print $2, $3, $4 }')
   echo "== $label"
   if [ -z "$line" ]; then

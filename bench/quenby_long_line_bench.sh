@@ -42,8 +42,7 @@ for case in "plain80k.md:80 KB line without marks" "marked80k.md:80 KB line of 2
             "table.md:table of 8,000 columns"; do
   IFS=: read -r file label <<< "$case"
   echo "== $label"
-  if ! bash "$here/scripts/wine-run.sh" "$exe" "$(wpath "$work/$file")" -brief 2>/dev/null < /dev/null |
-       tr -d '\r' | grep -v '^seconds '; then
+  if ! run_program "$exe" "$(wpath "$work/$file")" -brief | grep -v '^seconds '; then
     echo "the view benchmark did not run"; status=1
   fi
 done

@@ -15,8 +15,7 @@ bash "$here/scripts/print-queue.sh" >/dev/null
 
 bench_work
 python3 "$here/bench/make_help_document.py" "$work"
-out=$(bash "$here/scripts/wine-run.sh" "$exe" "$(wpath "$work/help.md")" "$(wpath "$work")" \
-      2>/dev/null < /dev/null | tr -d '\r')
+out=$(run_program "$exe" "$(wpath "$work/help.md")" "$(wpath "$work")")
 printf '%s\n' "$out" | grep -v '^print \|^bare '
 ours=$(printf '%s\n' "$out" | awk '/^print / { print $2 }')
 theirs=$(printf '%s\n' "$out" | awk '/^bare / { print $2 }')

@@ -28,7 +28,7 @@ printf '# Small\n\nOne line.\n' > "$work/small.md"
 best_of_three() {
   local best="" out s
   for _ in 1 2 3; do
-    out=$(bash "$here/scripts/wine-run.sh" "$exe" "$1" "$(wpath "$work/$2")" 2>/dev/null < /dev/null | tr -d '\r')
+    out=$(run_program "$exe" "$1" "$(wpath "$work/$2")")
     s=$(printf '%s\n' "$out" | awk '/^seconds / { print $2 }')
     [ -n "$s" ] || { echo "the $1 run failed: $out" >&2; return 1; }
     if [ -z "$best" ] || awk -v a="$s" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$s; fi

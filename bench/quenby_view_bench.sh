@@ -46,8 +46,7 @@ PY
 
 ours=""; report=""
 for _ in 1 2 3; do
-  out=$(bash "$here/scripts/wine-run.sh" "$exe" "$(wpath "$work/help.md")" "$(wpath "$work/pictures.md")" \
-        2>/dev/null < /dev/null | tr -d '\r')
+  out=$(run_program "$exe" "$(wpath "$work/help.md")" "$(wpath "$work/pictures.md")")
   s=$(printf '%s\n' "$out" | awk '/^seconds / { print $2 }')
   [ -n "$s" ] || { report=$out; ours=""; break; }
   if [ -z "$ours" ] || awk -v a="$s" -v b="$ours" 'BEGIN { exit !(a < b) }'; then ours=$s; report=$out; fi

@@ -80,8 +80,7 @@ for pair in "base.txt:changed1.txt:1% of lines changed:1:no" "base.txt:changed10
   # the first time), the second what a reload or the next pair costs.
   cold=""; warm=""; load=""; report=""
   for _ in 1 2 3; do
-    out=$(bash "$here/scripts/wine-run.sh" "$exe" "$(wpath "$work/$first")" "$(wpath "$work/$file")" 2 \
-          2>/dev/null | tr -d '\r')
+    out=$(run_program "$exe" "$(wpath "$work/$first")" "$(wpath "$work/$file")" 2)
     c=$(printf '%s\n' "$out" | awk '/^first run / { print $3 }')
     l=$(printf '%s\n' "$out" | awk '/^first load / { print $3 }')
     w=$(printf '%s\n' "$out" | awk '/^seconds / { print $2 }')
@@ -108,8 +107,7 @@ for pair in "base.txt:changed1.txt:1% of lines changed:1:no" "base.txt:changed10
     # fresh process, best of three).
     read_best=""
     for _ in 1 2 3; do
-      r=$(bash "$here/scripts/wine-run.sh" "$exe" --read "$(wpath "$work/$first")" "$(wpath "$work/$file")" \
-          2>/dev/null | tr -d '\r' | awk '/^read / { print $2 }')
+      r=$(run_program "$exe" --read "$(wpath "$work/$first")" "$(wpath "$work/$file")" | awk '/^read / { print $2 }')
       [ -n "$r" ] || continue
       if [ -z "$read_best" ] || awk -v a="$r" -v b="$read_best" 'BEGIN { exit !(a < b) }'; then read_best=$r; fi
     done

@@ -29,7 +29,7 @@ for i, l in enumerate(lines):
 open(sys.argv[1] + "/other.txt", "wb").write("".join(l + "\n" for l in other).encode())
 PY
 
-out=$(bash "$here/scripts/wine-run.sh" "$exe" "$(winpath "$work/side.txt")" "$(winpath "$work/other.txt")" 2>/dev/null | tr -d '\r') || true
+out=$(run_program "$exe" "$(winpath "$work/side.txt")" "$(winpath "$work/other.txt")") || true
 if ! printf '%s\n' "$out" | grep -q '^undolines '; then echo "the bench did not run"; printf '%s\n' "$out"; exit 1; fi
 echo "== 1,000,000 bytes, $(printf '%s\n' "$out" | awk '/^lines / { print $2; exit }') lines; $(printf '%s\n' "$out" | awk '/^rows / { print $2 }') differing rows"
 printf '%s\n' "$out" | awk '

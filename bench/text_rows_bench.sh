@@ -47,8 +47,8 @@ PY
 status=0
 for pair in "rows1.txt:rows2.txt:100,000-line compare:0.016" "long1.txt:long2.txt:one line of 1 MiB:0.2"; do
   one=${pair%%:*}; rest=${pair#*:}; two=${rest%%:*}; rest=${rest#*:}; label=${rest%%:*}; firstLimit=${rest##*:}
-  out=$(xvfb-run -a -s "-screen 0 1280x1024x24" bash "$here/scripts/wine-run.sh" "$exe" \
-        "$(wpath "$work/$one")" "$(wpath "$work/$two")" 2>/dev/null | tr -d '\r') || true
+  out=$(run_window "$exe" \
+        "$(wpath "$work/$one")" "$(wpath "$work/$two")") || true
   if ! printf '%s\n' "$out" | grep -q '^first '; then echo "$label: the bench did not run"; printf '%s\n' "$out"; status=1; continue; fi
   echo "== $label ($(printf '%s\n' "$out" | awk '/^rows / { print $2 }') rows)"
   printf '%s\n' "$out" | awk -v limit="$firstLimit" '
@@ -71,8 +71,8 @@ for i in range(0, size, 4096):
     a[i + rng.randrange(4096)] ^= 0x5A
 open(out + "/big2.bin", "wb").write(a)
 PY
-out=$(xvfb-run -a -s "-screen 0 1280x1024x24" bash "$here/scripts/wine-run.sh" "$exe" --binary \
-      "$(wpath "$work/big1.bin")" "$(wpath "$work/big2.bin")" 2>/dev/null | tr -d '\r') || true
+out=$(run_window "$exe" --binary \
+      "$(wpath "$work/big1.bin")" "$(wpath "$work/big2.bin")") || true
 if ! printf '%s\n' "$out" | grep -q '^first '; then
   echo "64 MiB binary: the bench did not run"; printf '%s\n' "$out"; status=1
 else
@@ -105,8 +105,8 @@ for i, name in enumerate(names):
         os.utime(os.path.join(out, side, name), (1600000000 + i, 1600000000 + i))
 PY
   local out
-  out=$(xvfb-run -a -s "-screen 0 1280x1024x24" bash "$here/scripts/wine-run.sh" "$exe" --folder \
-        "$(wpath "$work/dir1")" "$(wpath "$work/dir2")" 2>/dev/null | tr -d '\r') || true
+  out=$(run_window "$exe" --folder \
+        "$(wpath "$work/dir1")" "$(wpath "$work/dir2")") || true
   if ! printf '%s\n' "$out" | grep -q '^first '; then echo "folder job: the bench did not run"; printf '%s\n' "$out"; return 1; fi
   echo "== folder job of 100,000 entries a side ($(printf '%s\n' "$out" | awk '/^rows / { print $2 }') rows)"
   printf '%s\n' "$out" | awk '

@@ -39,7 +39,7 @@ make("replace1.txt", 1 << 20, True)
 make("replace4.txt", 4 << 20, True)
 PY
 
-run() { bash "$here/scripts/wine-run.sh" "$exe" "$@" 2>/dev/null | tr -d '\r'; }
+run() { run_program "$exe" "$@"; }
 
 status=0
 out=$(run search "$(wpath "$work/search64.txt")" "haystack")

@@ -21,6 +21,13 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 loader=wine
 machine=$(od -An -t x2 -j $(( $(od -An -t u4 -j 60 -N 4 "$exe") + 4 )) -N 2 "$exe" | tr -d ' ')
 if [ "$machine" = "8664" ] && [ -x /usr/lib/wine/wine64 ]; then loader=/usr/lib/wine/wine64; fi
+# Debian's front end without its 32-bit half runs a 32-bit program as
+# nothing at all and ends with status 0 (its hint is silenced with the debug
+# output): say so and fail instead.
+if [ "$machine" = "014c" ] && [ -x /usr/lib/wine/wine64 ] && [ ! -x /usr/lib/wine/wine ]; then
+  echo "wine-run: $(basename "$exe") is a 32-bit program and this Wine has no 32-bit loader (wine32 is not installed)" >&2
+  exit 126
+fi
 
 # Wine fixes a prefix's system fonts (message, menu, caption fonts: face,
 # height, character set) from the locale of the process that creates it, and

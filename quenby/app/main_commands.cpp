@@ -1,6 +1,7 @@
 // The main dispatcher of the help viewer and the start handler.
 #include "quenby/app/main_dialog.h"
 
+#include <algorithm>
 #include <new>
 
 #include "quenby/app/command_handlers.h"
@@ -17,16 +18,17 @@ namespace {
 
 bool PageFlag(const GuiMainDialog& dialog) { return dialog.items.page.checked; }
 
-// The last heading at or before a view line; -1 when there is none.
+// The last heading at or before a view line; -1 when there is none. The
+// walk goes back from the line (LinkAt starts from the nearest known place),
+// so a cursor step costs the distance to its heading, not the document.
 int32_t HeadingAtOrBefore(GuiTreeBox& tree, int32_t line) {
-    int32_t found = -1;
-    int32_t index = 0;
-    for (const WinLayer::WinListBoxItemUnit& unit : tree.items) {
-        if (index > line) break;
-        if (unit.Reachable()) found = index;
-        ++index;
+    if (line < 0 || tree.Count() == 0) return -1;
+    int32_t index = std::min(line, tree.Count() - 1);
+    for (RawLayer::RawListLink* link = tree.items.LinkAt(index); index >= 0;
+         --index, link = RawLayer::RawListBody::PrevLink(link)) {
+        if (tree.items.UnitOf(link)->Reachable()) return index;
     }
-    return found;
+    return -1;
 }
 
 void OnCursorMoved(GuiMainDialog& dialog, WinLayer::WinView* sender) {

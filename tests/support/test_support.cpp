@@ -181,41 +181,4 @@ uint64_t WriteTimeOf(const std::wstring& path) {
     return (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
 }
 
-HWND FindProcessWindow(DWORD process, const wchar_t* windowClass, const wchar_t* title, HWND avoid) {
-    for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, title); window;
-         window = FindWindowExW(nullptr, window, windowClass, title)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == process && window != avoid && IsWindowVisible(window)) return window;
-    }
-    return nullptr;
-}
-
-HWND WaitProcessWindow(DWORD process, const wchar_t* windowClass, const wchar_t* title, HWND avoid, DWORD ms) {
-    const DWORD begin = GetTickCount();
-    for (;;) {
-        if (const HWND found = FindProcessWindow(process, windowClass, title, avoid)) return found;
-        if (GetTickCount() - begin >= ms) return nullptr;
-        Sleep(50);
-    }
-}
-
-HWND FindProgramWindow(const std::wstring& program, const wchar_t* windowClass, DWORD avoid) {
-    for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, nullptr); window;
-         window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == avoid || !IsWindowVisible(window)) continue;
-        const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, owner);
-        if (!process) continue;
-        wchar_t image[MAX_PATH] = {};
-        DWORD size = MAX_PATH;
-        const bool same =
-            QueryFullProcessImageNameW(process, 0, image, &size) && lstrcmpiW(image, program.c_str()) == 0;
-        CloseHandle(process);
-        if (same) return window;
-    }
-    return nullptr;
-}
-
 }  // namespace TestSupport

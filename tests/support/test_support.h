@@ -62,15 +62,4 @@ constexpr uint64_t kBaseTime = 132355584000000000ULL;
 bool SetWriteTime(const std::wstring& path, uint64_t time);
 uint64_t WriteTimeOf(const std::wstring& path);
 
-// A shown top-level window of another process with the class and title
-// (either may be null), other than `avoid`; null when there is none.
-HWND FindProcessWindow(DWORD process, const wchar_t* windowClass, const wchar_t* title, HWND avoid = nullptr);
-// The same, looked for every 50 ms up to `ms` milliseconds.
-HWND WaitProcessWindow(DWORD process, const wchar_t* windowClass, const wchar_t* title, HWND avoid = nullptr,
-                       DWORD ms = 10000);
-// A shown top-level window of the class whose process was started from the
-// program file (other tests may run the same program), in any process but
-// `avoid`; null when there is none.
-HWND FindProgramWindow(const std::wstring& program, const wchar_t* windowClass, DWORD avoid = 0);
-
 }  // namespace TestSupport

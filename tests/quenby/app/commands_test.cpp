@@ -4,6 +4,8 @@
 // shortened file clamps the stored cursor, and the font buttons.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -259,6 +261,40 @@ TEST(ViewerCommands, TreeAndViewCursorsFollowEachOtherAndTabsKeepTheirPlaces) {
     EXPECT_EQ(items.view.cursor, 0);
     EXPECT_EQ(items.tree.cursor, -1);
     EXPECT_EQ(items.currentDocument->treeCursorLine, -1);
+}
+
+// One Down in the view from the line, the best of three, in seconds: the
+// step and the tree following it, without the paint. Checks that the tree
+// went to the heading of the line stepped to.
+double TimedDownFrom(AppLayer::GuiMainItems& items, int32_t line) {
+    double best = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        items.view.SetCursor(line);
+        TestSupport::PumpUntilIdle();
+        const auto start = std::chrono::steady_clock::now();
+        SendMessageW(items.view.window, WM_KEYDOWN, VK_DOWN, TestSupport::KeyLParam(VK_DOWN, false));
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        int32_t heading = items.view.cursor;
+        while (heading >= 0 && !items.tree.items.At(heading)->Reachable()) --heading;
+        EXPECT_EQ(items.tree.cursor, heading);
+    }
+    return best;
+}
+
+TEST(ViewerCommands, ADownStepNearTheEndOfALongDocumentCostsWhatOneNearTheTopDoes) {
+    // 400,000 lines, a heading every fourth. Finding the heading of the
+    // cursor line by a walk from the first line made a step near the end
+    // cost the whole document.
+    ViewerRun run;
+    const std::wstring big = run.Write(L"big.md", Sections(100000));
+    ASSERT_TRUE(run.Start("\"" + TestSupport::Utf8(big) + "\""));
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    items.view.RefreshIfDirty();
+    ASSERT_GT(items.view.Count(), 390000);
+    SetFocus(items.view.window);
+    const double nearTop = TimedDownFrom(items, 10);
+    const double nearEnd = TimedDownFrom(items, items.view.Count() - 10);
+    EXPECT_LT(nearEnd, 5 * nearTop) << "near the top " << nearTop << " s, near the end " << nearEnd << " s";
 }
 
 TEST(ViewerCommands, TheFontDialogCancelledChangesNothingAndConfirmedTakesTheChosenSize) {

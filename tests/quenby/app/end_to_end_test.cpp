@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "support/process_window.h"
 #include "support/test_support.h"
 
 namespace {
@@ -45,34 +46,6 @@ int DumpCount() {
     return count;
 }
 
-struct Search {
-    DWORD process;
-    HWND found;
-};
-
-BOOL CALLBACK FindMainWindow(HWND window, LPARAM data) {
-    auto* search = reinterpret_cast<Search*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t name[32] = {};
-    GetClassNameW(window, name, 32);
-    if (owner == search->process && std::wstring(name) == L"Quenby" && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK FindTabLabel(HWND child, LPARAM data) {
-    wchar_t text[128] = {};
-    GetWindowTextW(child, text, 128);
-    if (std::wstring(text) == L"Quenby_Guide.md") {
-        *reinterpret_cast<bool*>(data) = true;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 }  // namespace
 
 TEST(ViewerEndToEnd, StartsOnTheGuideAndClosesCleanly) {
@@ -90,18 +63,20 @@ TEST(ViewerEndToEnd, StartsOnTheGuideAndClosesCleanly) {
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(),
                                &startup, &process));
-    Search search{process.dwProcessId, nullptr};
+    TestSupport::WindowQuery main;
+    main.process = process.dwProcessId;
+    main.windowClass = L"Quenby";
+    HWND found = nullptr;
     bool labelled = false;
     for (int i = 0; i < 200 && !labelled; ++i) {
         Sleep(50);
-        search.found = nullptr;
-        EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found) EnumChildWindows(search.found, FindTabLabel, reinterpret_cast<LPARAM>(&labelled));
+        found = TestSupport::FindProcessWindow(main);
+        labelled = found && TestSupport::ChildWithText(found, L"Quenby_Guide.md");
     }
-    EXPECT_NE(search.found, nullptr);
+    EXPECT_NE(found, nullptr);
     EXPECT_TRUE(labelled);
-    if (search.found) PostMessageW(search.found, WM_CLOSE, 0, 0);
-    const DWORD waited = WaitForSingleObject(process.hProcess, search.found ? 5000 : 0);
+    if (found) PostMessageW(found, WM_CLOSE, 0, 0);
+    const DWORD waited = WaitForSingleObject(process.hProcess, found ? 5000 : 0);
     if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
     DWORD code = 99;
     GetExitCodeProcess(process.hProcess, &code);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/process_window.h"
 #include "support/test_support.h"
 
 namespace {
@@ -60,43 +61,14 @@ struct Program {
     std::vector<PROCESS_INFORMATION> started;
 };
 
-struct Search {
-    DWORD process = 0;
-    DWORD notProcess = 0;
-    const wchar_t* childText = nullptr;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindChildText(HWND child, LPARAM data) {
-    auto* search = reinterpret_cast<Search*>(data);
-    wchar_t text[128] = {};
-    GetWindowTextW(child, text, 127);
-    if (std::wstring(text) != search->childText) return TRUE;
-    search->found = GetAncestor(child, GA_ROOT);
-    return FALSE;
-}
-
-BOOL CALLBACK FindTopLevel(HWND window, LPARAM data) {
-    auto* search = reinterpret_cast<Search*>(data);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (search->process && pid != search->process) return TRUE;
-    if (search->notProcess && pid == search->notProcess) return TRUE;
-    if (!IsWindowVisible(window)) return TRUE;
-    EnumChildWindows(window, FindChildText, data);
-    return search->found ? FALSE : TRUE;
-}
-
 // The top-level window of a process (or of any other process) with a child
 // showing the text; waits up to the limit.
 HWND WaitForWindowWithChild(const wchar_t* text, DWORD process, DWORD notProcess, DWORD limitMs) {
-    for (DWORD waited = 0; waited < limitMs; waited += 100) {
-        Search search{process, notProcess, text, nullptr};
-        EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&search));
-        if (search.found) return search.found;
-        Sleep(100);
-    }
-    return nullptr;
+    TestSupport::WindowQuery query;
+    query.process = process;
+    query.notProcess = notProcess;
+    query.childText = text;
+    return TestSupport::WaitProcessWindow(query, limitMs, 100);
 }
 
 // Whether the process ended within the limit with exit code 0.

@@ -11,6 +11,7 @@
 
 #include "backup_fixture.h"
 #include "base/shell.h"
+#include "support/process_window.h"
 
 using BackupTest::Backups;
 using BackupTest::Contains;
@@ -22,6 +23,17 @@ namespace {
 // Control ids of the backup dialog's children, in creation order; the item
 // dialog has no Detail button, so its Close and list come one earlier.
 constexpr int kRestore = 2500, kForce = 2501, kDetail = 2504;
+
+// A shown top-level window of the process with the class and title (either
+// may be null), other than `avoid`, waited for up to 10 s.
+HWND WaitWindow(DWORD process, const wchar_t* windowClass, const wchar_t* title, HWND avoid = nullptr) {
+    TestSupport::WindowQuery query;
+    query.process = process;
+    query.windowClass = windowClass;
+    query.title = title;
+    query.avoid = avoid;
+    return TestSupport::WaitProcessWindow(query, 10000);
+}
 
 void PostCode(HWND dialog, int id, uint16_t code) {
     PostMessageW(GetDlgItem(dialog, id), WM_COMMAND, MAKEWPARAM(id, code), 0);
@@ -37,7 +49,7 @@ void SelectFirst(HWND dialog, int listId) {
 // Presses Restore; the message's texts, after it was answered.
 std::wstring Restore(DWORD process, HWND dialog) {
     PostCode(dialog, kRestore, AppLayer::GuiBackupDialog::CodeRestore);
-    const HWND message = TestSupport::WaitProcessWindow(process, L"Class_InfoDialog", nullptr);
+    const HWND message = WaitWindow(process, L"Class_InfoDialog", nullptr);
     if (!message) return std::wstring();
     const std::wstring text = BackupTest::ChildTexts(message);
     PostMessageW(message, WM_CLOSE, 0, 0);
@@ -74,11 +86,11 @@ TEST(BackupProgramTest, TavrelRestoresASaveAndAChangedFileOnlyWhenForced) {
     RawLayer::RawShell shell(TestSupport::W(exe));
     ASSERT_TRUE(shell.Execute(TestSupport::W(L"\"" + left + L"\" \"" + right + L"\""), RawLayer::RawString()));
     const DWORD process = shell.ProcessId();
-    const HWND main = TestSupport::WaitProcessWindow(process, nullptr, L"Tavrel");
+    const HWND main = WaitWindow(process, nullptr, L"Tavrel");
     ASSERT_NE(main, nullptr);
 
     PostMessageW(main, WM_COMMAND, MAKEWPARAM(0, 4387), 0);
-    HWND dialog = TestSupport::WaitProcessWindow(process, L"Tavrel_Undo", nullptr);
+    HWND dialog = WaitWindow(process, L"Tavrel_Undo", nullptr);
     ASSERT_NE(dialog, nullptr);
     SelectFirst(dialog, 2506);
     EXPECT_TRUE(Contains(Restore(process, dialog), "Restore is succeeded."));
@@ -99,17 +111,17 @@ TEST(BackupProgramTest, TavrelRestoresASaveAndAChangedFileOnlyWhenForced) {
     TestSupport::WriteFileBytes(right, outside);
     ASSERT_TRUE(shell.Execute(TestSupport::W(L"\"" + left + L"\" \"" + right + L"\""), RawLayer::RawString()));
     const DWORD again = shell.ProcessId();
-    const HWND main2 = TestSupport::WaitProcessWindow(again, nullptr, L"Tavrel");
+    const HWND main2 = WaitWindow(again, nullptr, L"Tavrel");
     ASSERT_NE(main2, nullptr);
     PostMessageW(main2, WM_COMMAND, MAKEWPARAM(0, 4387), 0);
-    dialog = TestSupport::WaitProcessWindow(again, L"Tavrel_Undo", nullptr);
+    dialog = WaitWindow(again, L"Tavrel_Undo", nullptr);
     ASSERT_NE(dialog, nullptr);
     SelectFirst(dialog, 2506);
     EXPECT_TRUE(Contains(Restore(again, dialog), "Some items are skipped by inconsistent state."));
     EXPECT_EQ(TestSupport::FileText(right), outside);
 
     PostCode(dialog, kDetail, AppLayer::GuiBackupDialog::CodeDetail);
-    const HWND items = TestSupport::WaitProcessWindow(again, L"Tavrel_Undo", nullptr, dialog);
+    const HWND items = WaitWindow(again, L"Tavrel_Undo", nullptr, dialog);
     ASSERT_NE(items, nullptr);
     EXPECT_EQ(GetDlgItem(items, 2506), nullptr);  // no Detail button: one child fewer
     PostCode(items, kForce, 0);
@@ -179,7 +191,7 @@ TEST(BackupProgramTest, AnUnreadableBackupDaysKeepsTheDefaultAndLosesNoRecentBac
                                                                    TestSupport::Utf8(root) + "\r\nBackupDays=" + days + "\r\n");
         RawLayer::RawShell shell(TestSupport::W(exe));
         ASSERT_TRUE(shell.Execute(RawLayer::RawString(), RawLayer::RawString()));
-        const HWND main = TestSupport::WaitProcessWindow(shell.ProcessId(), nullptr, L"Tavrel");
+        const HWND main = WaitWindow(shell.ProcessId(), nullptr, L"Tavrel");
         ASSERT_NE(main, nullptr) << days;
         for (int i = 0; i < 200 && GetFileAttributesW(expired.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
         EXPECT_EQ(GetFileAttributesW(expired.c_str()), INVALID_FILE_ATTRIBUTES) << days;

@@ -2,6 +2,7 @@
 // another process, the "Same" button hiding the same rows, and a clean
 // close. The pixels are read from the screen, so no other test's window
 // may cover the program's: USES_FOREGROUND (runs alone).
+#include "support/process_window.h"
 #include "tab_view_fixture.h"
 
 namespace TabViewTest {
@@ -36,13 +37,17 @@ DibCanvas CaptureOnScreen(HWND window) {
     return canvas;
 }
 
-// The main window of the process, waited for (messages pumped) up to 10 s;
-// null when it did not show.
-HWND MainWindowOf(DWORD process) {
-    HWND main = nullptr;
-    PumpUntil([&] { return (main = TestSupport::FindProcessWindow(process, L"Tavrel_Main", nullptr)) != nullptr; },
-              10000);
-    return main;
+// The started program's main window (no owner, titled "Tavrel"), waited
+// for up to 10 s with this thread's messages pumped; null when it did not
+// come.
+HWND WaitMainWindow(DWORD process) {
+    TestSupport::WindowQuery query;
+    query.process = process;
+    query.title = L"Tavrel";
+    query.ownerless = true;
+    HWND found = nullptr;
+    PumpUntil([&] { return (found = TestSupport::FindProcessWindow(query)) != nullptr; }, 10000);
+    return found;
 }
 
 // The y of the first pixel row (below the title row) where the left half
@@ -90,7 +95,7 @@ TEST_F(CompareProcessTest, ChangedRowsShowTheirColoursAndSameRowsHideOnTheButton
     ASSERT_TRUE(CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, temp.Path().c_str(),
                                &startup, &process));
     ProcessGuard guard(process.hProcess);
-    const HWND main = MainWindowOf(process.dwProcessId);
+    const HWND main = WaitMainWindow(process.dwProcessId);
     ASSERT_NE(main, nullptr);
     HWND box = GetDlgItem(main, kFolderBoxId);
     ASSERT_NE(box, nullptr);
@@ -142,7 +147,7 @@ HWND StartOnPair(const std::wstring& program, const std::wstring& a, const std::
                         &process)) {
         return nullptr;
     }
-    return MainWindowOf(process.dwProcessId);
+    return WaitMainWindow(process.dwProcessId);
 }
 
 int CountColour(const DibCanvas& canvas, COLORREF colour) { return canvas.CountColor(colour); }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/process_window.h"
 #include "support/test_support.h"
 #include "support/window_support.h"
 
@@ -23,21 +24,13 @@ std::wstring BuildFolder() {
     return folder.substr(0, folder.rfind(L'\\'));
 }
 
-struct Found {
-    DWORD process;
-    const wchar_t* text;
-    HWND window;
-};
-
-BOOL CALLBACK FindByText(HWND window, LPARAM record) {
-    auto* found = reinterpret_cast<Found*>(record);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t text[64] = {};
-    GetWindowTextW(window, text, 64);
-    if (owner != found->process || std::wstring(text) != found->text || !IsWindowVisible(window)) return TRUE;
-    found->window = window;
-    return FALSE;
+// The process's visible top-level window titled `title`, waited for up to
+// 10 s; null when it did not come.
+HWND WaitTitled(DWORD process, const wchar_t* title) {
+    TestSupport::WindowQuery query;
+    query.process = process;
+    query.title = title;
+    return TestSupport::WaitProcessWindow(query, 10000);
 }
 
 // The widest visible child: the folder box.
@@ -113,13 +106,12 @@ TEST(KeysProgramTest, ShippedKeysEditSaveAndChooseTheSide) {
     PROCESS_INFORMATION info{};
     ASSERT_TRUE(CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(),
                                &startup, &info));
-    const HWND main = TestSupport::WaitProcessWindow(info.dwProcessId, nullptr, L"Tavrel");
+    const HWND main = WaitTitled(info.dwProcessId, L"Tavrel");
     ASSERT_NE(main, nullptr);
     Sleep(500);
-    Found editable{info.dwProcessId, L"Editable2", nullptr};
-    EnumChildWindows(main, FindByText, reinterpret_cast<LPARAM>(&editable));
-    ASSERT_NE(editable.window, nullptr);
-    SendMessageW(editable.window, BM_CLICK, 0, 0);
+    const HWND editable = TestSupport::ChildWithText(main, L"Editable2");
+    ASSERT_NE(editable, nullptr);
+    SendMessageW(editable, BM_CLICK, 0, 0);
     std::pair<HWND, LONG> box{nullptr, 0};
     EnumChildWindows(main, FindWidest, reinterpret_cast<LPARAM>(&box));
     ASSERT_NE(box.first, nullptr);
@@ -196,16 +188,13 @@ TEST(KeysProgramTest, KeysGoOnToTheSideAfterTheSearchDialogAndEscapeClosesTheBac
     PROCESS_INFORMATION info{};
     ASSERT_TRUE(CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(),
                                &startup, &info));
-    auto wait = [&info](const wchar_t* text) {
-        return TestSupport::WaitProcessWindow(info.dwProcessId, nullptr, text);
-    };
+    auto wait = [&info](const wchar_t* title) { return WaitTitled(info.dwProcessId, title); };
     const HWND main = wait(L"Tavrel");
     ASSERT_NE(main, nullptr);
     Sleep(500);
-    Found editable{info.dwProcessId, L"Editable2", nullptr};
-    EnumChildWindows(main, FindByText, reinterpret_cast<LPARAM>(&editable));
-    ASSERT_NE(editable.window, nullptr);
-    SendMessageW(editable.window, BM_CLICK, 0, 0);
+    const HWND editable = TestSupport::ChildWithText(main, L"Editable2");
+    ASSERT_NE(editable, nullptr);
+    SendMessageW(editable, BM_CLICK, 0, 0);
     std::pair<HWND, LONG> box{nullptr, 0};
     EnumChildWindows(main, FindWidest, reinterpret_cast<LPARAM>(&box));
     ASSERT_NE(box.first, nullptr);
@@ -236,11 +225,13 @@ TEST(KeysProgramTest, KeysGoOnToTheSideAfterTheSearchDialogAndEscapeClosesTheBac
     ASSERT_NE(backups, nullptr);
     Sleep(300);
     Keys({VK_HOME});
-    Found restore{info.dwProcessId, L"Restore !", nullptr};
-    EnumChildWindows(backups, FindByText, reinterpret_cast<LPARAM>(&restore));
-    ASSERT_NE(restore.window, nullptr);
-    PostMessageW(restore.window, BM_CLICK, 0, 0);
-    const HWND message = TestSupport::WaitProcessWindow(info.dwProcessId, L"Class_InfoDialog", nullptr);
+    const HWND restore = TestSupport::ChildWithText(backups, L"Restore !");
+    ASSERT_NE(restore, nullptr);
+    PostMessageW(restore, BM_CLICK, 0, 0);
+    TestSupport::WindowQuery infoBox;
+    infoBox.process = info.dwProcessId;
+    infoBox.windowClass = L"Class_InfoDialog";
+    const HWND message = TestSupport::WaitProcessWindow(infoBox, 10000);
     ASSERT_NE(message, nullptr);
     PostMessageW(message, WM_CLOSE, 0, 0);
     for (int i = 0; i < 100 && IsWindow(message); ++i) Sleep(50);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/clipboard.h"
+#include "support/process_window.h"
 #include "support/test_support.h"
 #include "tavrel/app/command_codes.h"
 #include "tavrel/jobs/pair_line.h"
@@ -110,13 +111,19 @@ struct Program {
                             &environment[0], folder.c_str(), &startup, &info)) {
             return false;
         }
-        window = TestSupport::WaitProcessWindow(info.dwProcessId, nullptr, L"Tavrel");
+        TestSupport::WindowQuery query;
+        query.process = info.dwProcessId;
+        query.title = L"Tavrel";
+        window = TestSupport::WaitProcessWindow(query, 10000);
         return window != nullptr;
     }
     // The instance a restart of `before` started from the program file.
     bool Follow(const std::wstring& exe, const Program& before) {
-        for (int i = 0; i < 200 && !window; ++i, Sleep(50))
-            window = TestSupport::FindProgramWindow(exe, L"Tavrel_Main", before.info.dwProcessId);
+        TestSupport::WindowQuery query;
+        query.windowClass = L"Tavrel_Main";
+        query.program = exe.c_str();
+        query.notProcess = before.info.dwProcessId;
+        window = TestSupport::WaitProcessWindow(query, 10000);
         if (!window) return false;
         GetWindowThreadProcessId(window, &info.dwProcessId);
         info.hProcess =

@@ -11,6 +11,7 @@
 #include <shlobj.h>
 
 #include "base/clipboard.h"
+#include "support/process_window.h"
 #include "tavrel/app/status_box.h"
 #include "tavrel/app/tab_operations.h"
 #include "tavrel/jobs/gui_profile.h"
@@ -439,6 +440,15 @@ TEST_F(TabOperationsTest, NewInstanceGetsThePairLineAndOpensTheSameTab) {
     EXPECT_EQ(started(), Quoted(comma) + L" " + Quoted(right));
 }
 
+// The main window of a process started from the program file, when one
+// is up: other tests may run the program at the same time.
+HWND StartedMainWindow(const std::wstring& program) {
+    TestSupport::WindowQuery query;
+    query.windowClass = L"Tavrel_Main";
+    query.program = program.c_str();
+    return TestSupport::FindProcessWindow(query);
+}
+
 TEST_F(TabOperationsTest, TheRealProgramStartsOnThePairAndOnTheEmptyTabAndCloses) {
     const std::wstring left = Folder(L"left \u00e9"), right = Folder(L"right side");
     Open(L"");
@@ -456,7 +466,7 @@ TEST_F(TabOperationsTest, TheRealProgramStartsOnThePairAndOnTheEmptyTabAndCloses
         Command(AppLayer::CmdNewDialog);
         HWND other = nullptr;
         EXPECT_TRUE(
-            PumpUntil([&] { return (other = TestSupport::FindProgramWindow(program, L"Tavrel_Main")) != nullptr; }, 30000));
+            PumpUntil([&] { return (other = StartedMainWindow(program)) != nullptr; }, 30000));
         if (!other) continue;
         DWORD process = 0;
         GetWindowThreadProcessId(other, &process);

@@ -11,24 +11,11 @@
 #include <cstdio>
 #include <string>
 
+#include "support/process_window.h"
+
 namespace {
 
 namespace Flat = Gdiplus::DllExports;
-
-// The main window: a visible top-level window with a child button "Reload".
-BOOL CALLBACK FindReload(HWND child, LPARAM found) {
-    wchar_t text[32] = {};
-    GetWindowTextW(child, text, 31);
-    if (std::wstring(text) != L"Reload") return TRUE;
-    *reinterpret_cast<HWND*>(found) = GetAncestor(child, GA_ROOT);
-    return FALSE;
-}
-
-BOOL CALLBACK FindMain(HWND window, LPARAM found) {
-    if (!IsWindowVisible(window)) return TRUE;
-    EnumChildWindows(window, FindReload, found);
-    return *reinterpret_cast<HWND*>(found) ? FALSE : TRUE;
-}
 
 HWND WaitFor(const wchar_t* className, DWORD limitMs) {
     for (DWORD waited = 0; waited < limitMs; waited += 50) {
@@ -72,11 +59,10 @@ int wmain(int argc, wchar_t** argv) {
     ULONG_PTR token = 0;
     if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return 1;
 
-    HWND main = nullptr;
-    for (int i = 0; i < 1200 && !main; ++i) {
-        EnumWindows(FindMain, reinterpret_cast<LPARAM>(&main));
-        if (!main) Sleep(100);
-    }
+    // The main window: a visible top-level window with a child button "Reload".
+    TestSupport::WindowQuery viewer;
+    viewer.childText = L"Reload";
+    const HWND main = TestSupport::WaitProcessWindow(viewer, 120000, 100);
     if (!main) {
         std::printf("no viewer window\n");
         return 1;
