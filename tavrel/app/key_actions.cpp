@@ -9,7 +9,7 @@
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/folder_box.h"
 #include "tavrel/app/job_environment.h"
-#include "tavrel/jobs/binary_kind.h"
+#include "tavrel/jobs/binary/binary_kind.h"
 #include "toolkit/info_dialog.h"
 
 namespace AppLayer {

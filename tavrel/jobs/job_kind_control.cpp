@@ -2,13 +2,13 @@
 
 #include <new>
 
-#include "tavrel/jobs/binary_kind.h"
+#include "tavrel/jobs/binary/binary_kind.h"
+#include "tavrel/jobs/folder/folder_draw.h"
+#include "tavrel/jobs/folder/folder_kind.h"
 #include "tavrel/jobs/job_dbox_draw.h"
-#include "tavrel/jobs/folder_draw.h"
-#include "tavrel/jobs/folder_kind.h"
 #include "tavrel/jobs/job_report.h"
 #include "tavrel/jobs/shell_commands.h"
-#include "tavrel/jobs/text_kind.h"
+#include "tavrel/jobs/text/text_kind.h"
 
 namespace JobLayer {
 
