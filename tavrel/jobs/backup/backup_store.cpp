@@ -1,5 +1,5 @@
-// The backup store: backup folders, their items, "Backup.ini", the check of
-// an item against its kept copy, and restore.
+// The backup store: backup folders, their items, "Backup.ini" and the check
+// of an item against its kept copy (restoring is backup_restore.cpp).
 //
 // Paths made here (backup folders, kept copies) are UTF-16 (kind 7): a root
 // in the ANSI code page joined with a Japanese file name must not be forced
@@ -15,6 +15,7 @@
 #include "base/line_file.h"
 #include "base/text_ops.h"
 #include "tavrel/jobs/backup/backup_loader.h"
+#include "tavrel/jobs/backup/backup_paths.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/shell_commands.h"
 
@@ -33,16 +34,11 @@ constexpr int kMaxFolderTries = 3600;
 constexpr uint32_t kMaxNameTries = 99;
 // Item sections read from one "Backup.ini".
 constexpr int32_t kMaxItems = 100000;
-// Sibling names tried for a restore's temporary folder.
-constexpr int kMaxTempTries = 1000;
 
 RAW_CONSTANT_TEXT(OnOpenText, " (on ")
-RAW_CONSTANT_TEXT(CloseParenText, ")")
-RAW_CONSTANT_TEXT(OpenParenText, " (")
 RAW_CONSTANT_TEXT(Side1TitleText, " Side1 (")
 RAW_CONSTANT_TEXT(Side2TitleText, " Side2 (")
 RAW_CONSTANT_TEXT(TitleSeparatorText, " : ")
-RAW_CONSTANT_TEXT(RestoreTempSuffixText, "~restore")
 RAW_CONSTANT_TEXT(RootNameText, "Root")
 RAW_CONSTANT_TEXT(ZeroText, "0")
 
@@ -52,8 +48,6 @@ const char* const kSubInfoTypeNames[] = {"NoBackup", "BackupFile", "BackupDirect
 
 RawString Wide(const RawString& text) { return text.As(KindUtf16); }
 
-// The path without trailing separators (a drive root keeps its one).
-RawString TrimTrailingSeparators(const RawString& path) { return PathWithoutTrailingSeparators(Wide(path)); }
 
 // The last component of a path, usable as a file name.
 RawString LastComponent(const RawString& path) {
@@ -150,26 +144,16 @@ bool KeptNameIsSafe(const RawString& name) {
     return !name.EqualsAscii(".") && !name.EqualsAscii("..");
 }
 
+
+}  // namespace
+
+// The path without trailing separators (a drive root keeps its one).
+RawString TrimTrailingSeparators(const RawString& path) { return PathWithoutTrailingSeparators(path.As(KindUtf16)); }
+
 bool CopyKeptFile(const RawString& target, const RawString& source) {
     RawFileCopier copier;
     return CopyFileKeepTimes(copier, target, source) && CopyFileAttributes(copier, target, source);
 }
-
-
-// A free sibling path of P for a restore's temporary folder.
-RawString FreeSiblingPath(const RawString& path) {
-    RawString base = TrimTrailingSeparators(path);
-    base.Append(RestoreTempSuffixText());
-    RawString candidate = base;
-    for (int i = 1; i <= kMaxTempTries; ++i) {
-        if (!PathExists(candidate)) return candidate;
-        candidate = base;
-        candidate.AppendInt(i);
-    }
-    return RawString();
-}
-
-}  // namespace
 
 bool DeleteBackupFile(const RawString& path) {
     if (ApiDeleteFile(path)) return true;
@@ -192,9 +176,9 @@ RawString MakeBackupActionTitle(const RawString& operation, int side, const RawS
     title.Append(operation);
     if (side == 0) title.Append(Side1TitleText());
     else if (side == 1) title.Append(Side2TitleText());
-    else title.Append(OpenParenText());
+    else title.Append(BackupOpenParenText());
     title.Append(kindName);
-    title.Append(CloseParenText());
+    title.Append(BackupCloseParenText());
     return title;
 }
 
@@ -288,48 +272,6 @@ RawString NextKeptName(const RawString& name, uint32_t counter) {
     }
     return next;
 }
-
-// ---------------------------------------------------------------------------
-// Restore session: the backup that records what a restore replaces
-
-class JobBackupRestoreSession {
-public:
-    JobBackupRestoreSession(JobBackupList* store, const JobBackupUnit& from) : store_(store), from_(from) {}
-    JobBackupRestoreSession(const JobBackupRestoreSession&) = delete;
-    JobBackupRestoreSession& operator=(const JobBackupRestoreSession&) = delete;
-
-    // A new item of the recording backup for a path (made at the first
-    // call); null when there is no store or Set failed.
-    JobBackupItemUnit* Record(uint32_t infoType, const RawString& path) {
-        if (!store_) return nullptr;
-        if (!record_) {
-            SYSTEMTIME now;
-            GetLocalTime(&now);
-            RawParameterList comment;
-            RawString action(KindUtf8);
-            action.Append(RestoreBackupActionText());
-            action.Append(OpenParenText());
-            RawString folder = TrimTrailingSeparators(from_.Folder());
-            RawString name(KindUtf16);
-            name.AssignRange(folder, PathNameRange(folder));
-            action.Append(name);
-            action.Append(CloseParenText());
-            comment.SetText(BackupActionKeyText(), action);
-            SetBackupCommentTime(comment, now);
-            record_ = JobBackupUnit::Create(*store_, comment, now);
-        }
-        return record_ ? record_->AddItem(infoType, path) : nullptr;
-    }
-
-    void Finish() {
-        if (record_) JobBackupUnit::Write(*record_);
-    }
-
-private:
-    JobBackupList* store_;
-    const JobBackupUnit& from_;
-    JobBackupUnit* record_ = nullptr;
-};
 
 // ---------------------------------------------------------------------------
 // Items
@@ -515,7 +457,7 @@ RawParameterList JobBackupItemUnit::DisplayParameters() {
     action.Append(InfoTypeName(infoType_));
     action.Append(OnOpenText());
     action.Append(SubInfoTypeName(subInfoType_));
-    action.Append(CloseParenText());
+    action.Append(BackupCloseParenText());
     list.SetText(BackupActionKeyText(), action);
     list.SetText(BackupDisplayBackupKeyText(), backupName_);
     list.SetText(BackupSourceKeyText(), source_);
@@ -535,108 +477,6 @@ RawString JobBackupItemUnit::OpenFolder() const {
     RawString folder(KindUtf16);
     folder.AssignRange(source, PathFolderRange(source));
     return folder;
-}
-
-uint32_t JobBackupItemUnit::Restore(bool force) {
-    if (!owner_) return RestoreFailed;
-    JobBackupRestoreSession session(owner_->OwnerStore(), *owner_);
-    const uint32_t result = RestoreIn(session, force);
-    session.Finish();
-    return result;
-}
-
-namespace {
-
-// Brings back the state a restore recorded (and took away) when the restore
-// itself failed afterwards.
-void PutBack(const JobBackupItemUnit& record, const RawString& path) {
-    if (!record.Restorable()) return;
-    const RawString kept = record.KeptPath();
-    if (kept.IsEmpty() || !PathExists(kept)) return;
-    if (record.SubInfoType() == BackupSubDirectory) {
-        RawString failing;
-        if (!PathExists(path) || FolderExists(path)) {
-            if (MoveFolderTree(path, kept, failing)) DeleteFolderTree(kept);
-        }
-    } else if (record.SubInfoType() == BackupSubFile) {
-        if (!PathExists(path)) CopyKeptFile(path, kept);
-    }
-}
-
-}  // namespace
-
-uint32_t JobBackupItemUnit::RestoreIn(JobBackupRestoreSession& session, bool force) {
-    if (!Restorable()) {
-        checkResult_ = BackupCheckMissing;
-        return RestoreFailed;
-    }
-    const uint32_t check = Check();
-    checkResult_ = check;
-    if (check == BackupCheckMissing) return RestoreNothing;
-    if (!force) {
-        if (check == BackupCheckChanged) return RestoreChangedSince;
-        if (check == BackupCheckSame) return RestoreNothing;
-    }
-
-    const RawString path = TrimTrailingSeparators(source_);
-    const RawString kept = KeptPath();
-    const DWORD attributes = ApiGetFileAttributes(path);
-    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    const bool isFolder = exists && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-
-    switch (subInfoType_) {
-    case BackupSubNoBackup: {
-        // The path did not exist before the operation: it goes, into the
-        // recording backup (a move is the delete).
-        if (!exists) return RestoreDone;
-        JobBackupItemUnit* record =
-            session.Record(isFolder ? BackupInfoDeleteDirectory : BackupInfoDeleteFile, path);
-        if (!record || !Store(*record)) return RestoreFailed;
-        SetConsistency(*record);
-        return PathExists(path) ? RestoreFailed : RestoreDone;
-    }
-    case BackupSubFile: {
-        JobBackupItemUnit* record = session.Record(BackupInfoCopyFile, path);
-        if (!record || !Store(*record)) return RestoreFailed;
-        // A file that is still in place (copied into the record) is replaced
-        // through a temporary file: a failed copy leaves it as it was.
-        if (!CopyKeptFile(path, kept)) {
-            PutBack(*record, path);
-            return RestoreFailed;
-        }
-        SetConsistency(*record);
-        return RestoreDone;
-    }
-    case BackupSubDirectory: {
-        // The kept tree is copied beside the path first; the path is
-        // replaced only when the whole copy stands.
-        const RawString temp = FreeSiblingPath(path);
-        if (temp.IsEmpty()) return RestoreFailed;
-        RawString failing;
-        if (!CopyFolderTree(temp, kept, failing)) {
-            DeleteFolderTree(temp);
-            return RestoreFailed;
-        }
-        JobBackupItemUnit* record = session.Record(BackupInfoCopyDirectory, path);
-        if (!record || !Store(*record)) {
-            DeleteFolderTree(temp);
-            return RestoreFailed;
-        }
-        if (PathExists(path) && !FolderExists(path) && !DeleteBackupFile(path)) {
-            DeleteFolderTree(temp);
-            return RestoreFailed;
-        }
-        if (!ApiMoveFileEx(temp, path, 0)) {
-            PutBack(*record, path);
-            DeleteFolderTree(temp);
-            return RestoreFailed;
-        }
-        SetConsistency(*record);
-        return RestoreDone;
-    }
-    default:
-        return RestoreFailed;
-    }
 }
 
 void JobBackupItemUnit::LoadFrom(const RawParameterList& section, const RawString& backupFolder) {
@@ -855,15 +695,6 @@ RawString JobBackupUnit::Title() const {
     title.Append(TitleSeparatorText());
     title.Append(comment_.GetText(BackupActionKeyText()));
     return title;
-}
-
-uint32_t JobBackupUnit::Restore(bool force) {
-    JobBackupRestoreSession session(store_, *this);
-    uint32_t result = RestoreNothing;
-    for (RawListLink* link = items_.FirstLink(); !items_.IsEnd(link); link = link->next)
-        result |= static_cast<JobBackupItemUnit*>(link->unit)->RestoreIn(session, force);
-    session.Finish();
-    return result;
 }
 
 RawString JobBackupUnit::OpenFolder() const {

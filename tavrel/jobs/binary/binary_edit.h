@@ -84,6 +84,16 @@ bool BinaryActionRun(BinaryEditContext& context, uint32_t number, ActionArgs& ar
 // the reselection of the marked rows; returns `result`.
 bool BinaryEditFinish(BinaryEditContext& context, bool result);
 
+// ---- cells ------------------------------------------------------------------------
+// A cell is a byte (0-255) or BinaryEmptyCell for an empty position; a
+// string of cells is one of 16-bit units.
+
+inline bool IsGap(uint32_t cell) { return cell > 0xFF; }
+inline RawString CellString(int32_t reserve = 0) { return RawString::ReserveAs(RawLayer::KindUtf16, reserve); }
+// `count` empty positions.
+RawString EmptyCells(int32_t count);
+RawString OneCell(uint32_t cell);
+
 // ---- primitives -----------------------------------------------------------------
 // Each changes the side, marks it changed and returns the record that undoes
 // it (tag 0; the callers set it). The cursor is left to the callers.

@@ -1,9 +1,10 @@
+// The text kind's edit primitives: the changes of a side's lines with their
+// undo records, the input-method composition and the edit context.
 #include "tavrel/jobs/text/line_edit.h"
 
 #include <algorithm>
 #include <new>
 
-#include "base/clipboard.h"
 #include "base/encoding.h"
 #include "base/text_ops.h"
 #include "tavrel/jobs/config_store.h"
@@ -12,61 +13,9 @@ namespace JobLayer {
 
 namespace {
 
-// Input-method state of a side: a composition is under way.
-constexpr uint16_t ImeComposing = 1;
-// Contents bit of an input-method record: a result string was read.
-constexpr uint16_t ImeResultRead = 4;
-
-bool IsReal(const JobContentUnit* unit) { return unit && !unit->IsPlaceholder(); }
 
 int32_t Clamp(int32_t value, int32_t low, int32_t high) {
     return value < low ? low : (value > high ? high : value);
-}
-
-int32_t LineLength(const JobLineUnit* line) { return line ? line->LineText().Length() : 0; }
-
-// ---- word selection over whole characters ----------------------------------
-
-// The character starts of a text.
-std::vector<int32_t> CharStarts(const RawString& text) {
-    std::vector<int32_t> starts;
-    for (int32_t pos = 0; pos < text.Length(); pos = text.NextCharPos(pos)) starts.push_back(pos);
-    return starts;
-}
-
-// A character's class is its lead unit's: the trail bytes of a Shift_JIS
-// character never split a word.
-int CharClassAt(const RawString& text, int32_t pos, bool underscore) {
-    return RawLayer::WordClass(text.UnitAt(pos), underscore);
-}
-
-// The index in `starts` of the character that holds unit `index`; the
-// count for an index at or past the end.
-size_t StartSlot(const std::vector<int32_t>& starts, int32_t index) {
-    size_t slot = static_cast<size_t>(std::upper_bound(starts.begin(), starts.end(), index) - starts.begin());
-    return slot == 0 ? 0 : slot - 1;
-}
-
-void WordAround(const RawString& text, int32_t index, bool underscore, int32_t& start, int32_t& end) {
-    const int32_t length = text.Length();
-    std::vector<int32_t> starts = CharStarts(text);
-    if (starts.empty() || index >= length) {
-        // Past the end: the run of class-1 characters before it.
-        size_t k = starts.size();
-        while (k > 0 && CharClassAt(text, starts[k - 1], underscore) == 1) --k;
-        start = k < starts.size() ? starts[k] : length;
-        end = length;
-        return;
-    }
-    if (index < 0) index = 0;
-    size_t slot = StartSlot(starts, index);
-    const int cls = CharClassAt(text, starts[slot], underscore);
-    size_t k = slot;
-    while (k > 0 && CharClassAt(text, starts[k - 1], underscore) == cls) --k;
-    start = starts[k];
-    k = slot;
-    while (k < starts.size() && CharClassAt(text, starts[k], underscore) == cls) ++k;
-    end = k < starts.size() ? starts[k] : length;
 }
 
 // ---- the parts of a text between line breaks -----------------------------------
@@ -303,6 +252,54 @@ bool RawDeleteLines(LineEditContext& context, const std::vector<int32_t>& indexe
     return true;
 }
 
+void SetChangedFlag(JobContentList& content, bool changed) {
+    content.flags = static_cast<uint16_t>(changed ? (content.flags | ContentChanged)
+                                                  : (content.flags & ~ContentChanged));
+}
+
+// A run of whole-line records applied at once, with what applying them one
+// by one gives: inserts at strictly ascending indexes (each line lands after
+// the one before), or deletes at strictly descending ones (each index still
+// that of the line's place before any went). Returns how many were applied;
+// 0 leaves the next record to ApplyUndoRecord.
+size_t ApplyLineRecordRun(LineEditContext& context, JobUndoDataUnit* const* records, size_t count) {
+    const uint32_t operation = records[0]->operation;
+    if (operation != UndoInsertLine && operation != UndoDeleteLine) return 0;
+    const bool inserts = operation == UndoInsertLine;
+    size_t run = 1;
+    while (run < count && records[run]->operation == operation &&
+           (inserts ? records[run]->startRow > records[run - 1]->startRow
+                    : records[run]->startRow < records[run - 1]->startRow))
+        ++run;
+    if (run < 2) return 0;
+    std::vector<int32_t> indexes(run);
+    std::vector<RawString> texts(run);
+    if (inserts) {
+        for (size_t k = 0; k < run; ++k) {
+            indexes[k] = records[k]->startRow;
+            texts[k] = records[k]->text;
+        }
+        if (!RawInsertLines(context, indexes, texts)) return 0;
+        for (size_t k = 0; k < run; ++k) {
+            records[k]->operation = UndoDeleteLine;
+            records[k]->text = RawString();
+        }
+    } else {
+        for (size_t k = 0; k < run; ++k) indexes[k] = records[run - 1 - k]->startRow;
+        if (!RawDeleteLines(context, indexes, texts)) return 0;
+        for (size_t k = 0; k < run; ++k) {
+            records[run - 1 - k]->operation = UndoInsertLine;
+            records[run - 1 - k]->text = texts[k];
+        }
+    }
+    return run;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Changes made of several steps
+
 // CopyLineFromOtherSide over rows in display order under one tag, with the
 // records and texts it would give, without its cost per row: a line's index
 // follows from the numbering at the start and the lines put in so far, the
@@ -339,7 +336,7 @@ bool CopyLinesFromOtherSide(LineEditContext& context, uint32_t tag, uint32_t sou
         for (int32_t row : rows) {
             JobReportUnit* holder = row >= 0 ? job.rows.At(row) : nullptr;
             JobContentUnit* from = holder ? holder->Unit(source) : nullptr;
-            if (!IsReal(from)) continue;
+            if (!IsRealUnit(from)) continue;
             RawString text;
             if (!RawLayer::ConvertTextExactly(from->Text(), context.TextKind(), text)) continue;
             JobLineUnit* here = context.LineOfRow(row);
@@ -408,46 +405,23 @@ bool CopyLinesFromOtherSide(LineEditContext& context, uint32_t tag, uint32_t sou
     return changed;
 }
 
-// ---- selections and input-method compositions ----------------------------------
-
-bool SelectionIsEmpty(const JobTextRange& range) { return range.start == range.end; }
-
-// Deletes the selection with the tag; true when it held something.
-bool DeleteSelection(LineEditContext& context, uint32_t tag, JobTextPosition& at) {
-    JobTextRange range = context.SelectionLines();
-    at = range.start;
-    if (range.start.line < 0 || SelectionIsEmpty(range)) return false;
-    return DeleteRangeAt(context, tag, range);
-}
-
-// Replaces the selection by text of the side's kind under one tag.
-bool ReplaceSelection(LineEditContext& context, const RawString& text) {
-    const uint32_t tag = NextUndoTag();
-    JobTextPosition at;
-    bool changed = DeleteSelection(context, tag, at);
-    if (at.line < 0) {
-        // A side without lines (an empty file) takes the text at line 1:
-        // its first line comes with the text, under the same tag, so that
-        // one undo takes both away.
-        if (context.content.Count() != 0 || text.IsEmpty() ||
-            !InsertLineAt(context, tag, 0, RawString(context.TextKind())))
-            return false;
-        at = JobTextPosition{0, 0};
-        changed = true;
-    }
-    if (!text.IsEmpty()) changed = InsertTextAt(context, tag, at, text) || changed;
-    return changed;
-}
-
-void SetChangedFlag(JobContentList& content, bool changed) {
-    content.flags = static_cast<uint16_t>(changed ? (content.flags | ContentChanged)
-                                                  : (content.flags & ~ContentChanged));
+bool DeleteLinesAt(LineEditContext& context, uint32_t tag, int32_t row, const std::vector<int32_t>& indexes,
+                   const std::vector<RawString>& texts) {
+    if (indexes.empty() || texts.size() != indexes.size()) return false;
+    context.Prepare();
+    if (!RemoveLinesForgotten(context, row, indexes)) return false;
+    MarkChanged(context);
+    for (size_t k = indexes.size(); k-- > 0;)
+        Record(context, tag, UndoInsertLine, JobTextPosition{indexes[k], 0},
+               JobTextPosition{indexes[k], texts[k].Length()}, texts[k]);
+    PlaceAfterLineDeleted(context, indexes.front());
+    return true;
 }
 
 // Takes a composition that is shown but was never committed out of the
 // text again: the text it replaced comes back, selected, and the side's
 // changed flag is what it was before.
-bool RemoveComposition(LineEditContext& context) {
+bool RemoveLineComposition(LineEditContext& context) {
     context.side.imeState = static_cast<uint16_t>(context.side.imeState & ~ImeComposing);
     if (!context.data || !context.data->composition.shown) return false;
     JobLineComposition shown = context.data->composition;
@@ -461,7 +435,7 @@ bool RemoveComposition(LineEditContext& context) {
     return true;
 }
 
-bool UpdateComposition(LineEditContext& context) {
+bool UpdateLineComposition(LineEditContext& context) {
     if (!context.data) return false;
     JobLineComposition& shown = context.data->composition;
     if (!shown.shown) {
@@ -469,7 +443,7 @@ bool UpdateComposition(LineEditContext& context) {
         if (range.start.line < 0) return false;
         shown.replaced = SelectionText(context, range);
         shown.changedBefore = (context.content.flags & ContentChanged) != 0;
-        if (!SelectionIsEmpty(range) && !RawDeleteRange(context, range, nullptr)) return false;
+        if (!range.IsEmpty() && !RawDeleteRange(context, range, nullptr)) return false;
         shown.start = shown.end = range.start;
         shown.shown = true;
     } else {
@@ -492,7 +466,7 @@ bool UpdateComposition(LineEditContext& context) {
     }
     if (!fits) {
         // A result the side's encoding cannot hold changes nothing.
-        RemoveComposition(context);
+        RemoveLineComposition(context);
         return false;
     }
     // The result is one edit: the text it replaced and the result itself
@@ -512,192 +486,7 @@ bool UpdateComposition(LineEditContext& context) {
     return changed;
 }
 
-// ---- commands -------------------------------------------------------------------------
-
-bool SelectAllLines(LineEditContext& context) {
-    JobGroupUnit& job = context.job;
-    const int32_t count = job.rows.Count();
-    int32_t first = JobGroupUnit::NextRealRow(&job, context.sideIndex, 0, false);
-    int32_t last = JobGroupUnit::PrevRealRow(&job, context.sideIndex, count - 1, false);
-    if (first < 0 || last < 0) return false;
-    JobSideRecord& side = context.side;
-    side.wordBeforeAnchor = 1;
-    side.anchorRow = last;
-    side.anchorColumn = LineLength(context.LineOfRow(last));
-    side.cursorRow = first;
-    side.cursorColumn = 0;
-    side.preferredX = -1;
-    job.currentRow = first;
-    context.redraw = true;
-    return true;
-}
-
-bool SelectWholeLine(LineEditContext& context) {
-    JobSideRecord& side = context.side;
-    const int32_t row = side.cursorRow;
-    side.wordBeforeAnchor = 1;
-    side.anchorRow = row;
-    side.anchorColumn = 0;
-    side.cursorColumn = LineLength(context.LineOfRow(row));
-    side.preferredX = -1;
-    context.job.currentRow = row;
-    context.redraw = true;
-    return true;
-}
-
-bool SnapToLineEdge(LineEditContext& context) {
-    JobSideRecord& side = context.side;
-    if (side.cursorRow < side.anchorRow)
-        side.cursorColumn = 0;
-    else if (side.cursorRow > side.anchorRow)
-        side.cursorColumn = LineLength(context.LineOfRow(side.cursorRow));
-    else
-        side.cursorColumn = side.anchorColumn;
-    return true;
-}
-
-bool SelectWord(LineEditContext& context, bool underscore) {
-    JobSideRecord& side = context.side;
-    JobLineUnit* line = context.LineOfRow(side.cursorRow);
-    if (!line) return false;
-    int32_t start = 0, end = 0;
-    WordAround(line->LineText(), side.cursorColumn, underscore, start, end);
-    side.wordBeforeAnchor = 0;
-    side.anchorRow = side.cursorRow;
-    side.anchorColumn = start;
-    side.cursorColumn = end;
-    side.preferredX = -1;
-    context.job.currentRow = side.cursorRow;
-    context.redraw = true;
-    return true;
-}
-
-// Commands 6 and 7 select whole lines afterwards: from (start row, 0) to
-// (end row, end of its line).
-void SelectRowsWhole(LineEditContext& context, int32_t startRow, int32_t endRow) {
-    JobSideRecord& side = context.side;
-    side.wordBeforeAnchor = 0;
-    side.anchorRow = startRow;
-    side.anchorColumn = 0;
-    side.cursorRow = endRow;
-    side.cursorColumn = LineLength(context.LineOfRow(endRow));
-    side.preferredX = -1;
-    context.job.currentRow = endRow;
-    context.redraw = true;
-}
-
-RawString TabText(uint8_t kind) {
-    RawString tab(kind);
-    tab.AppendChar('\t');
-    return tab;
-}
-
-bool LineTabs(LineEditContext& context, bool insert) {
-    JobSelectionRange selection = JobGroupUnit::SelectionRange(&context.job, context.sideIndex);
-    const uint32_t tag = NextUndoTag();
-    const RawString tab = TabText(context.TextKind());
-    if (insert && selection.startRow == selection.endRow && selection.startColumn == selection.endColumn) {
-        JobTextPosition at = context.ToLinePosition(selection.startRow, selection.startColumn);
-        return at.line >= 0 && InsertTextAt(context, tag, at, tab);
-    }
-    bool changed = false;
-    for (int32_t row = selection.startRow; row <= selection.endRow; ++row) {
-        JobLineUnit* line = context.LineOfRow(row);
-        if (!line) continue;
-        int32_t index = context.LineIndex(line);
-        if (insert) {
-            changed = InsertTextAt(context, tag, JobTextPosition{index, 0}, tab) || changed;
-        } else if (line->LineText().UnitAt(0) == '\t' && line->LineText().Length() > 0) {
-            changed = DeleteRangeAt(context, tag, JobTextRange{{index, 0}, {index, 1}}) || changed;
-        }
-    }
-    SelectRowsWhole(context, selection.startRow, selection.endRow);
-    return changed;
-}
-
-bool InsertNewLine(LineEditContext& context) {
-    return ReplaceSelection(context, CrLfText(context.TextKind()));
-}
-
-// Backspace (back) and Delete: the selection, else one cursor step.
-bool DeleteStep(LineEditContext& context, bool back) {
-    JobTextRange selection = context.SelectionLines();
-    if (selection.start.line < 0) return false;
-    if (!SelectionIsEmpty(selection)) return DeleteRangeAt(context, NextUndoTag(), selection);
-    JobCursor cursor(context.job, context.sideIndex);
-    if (!(back ? cursor.MoveLeft() : cursor.MoveRight())) return false;
-    JobTextPosition other = context.ToLinePosition(cursor.row, cursor.column);
-    if (other.line < 0 || other == selection.start) return false;
-    JobTextRange range = back ? JobTextRange{other, selection.start} : JobTextRange{selection.start, other};
-    return DeleteRangeAt(context, NextUndoTag(), range);
-}
-
-bool DeleteSelections(LineEditContext& context) {
-    JobTextPosition at;
-    return DeleteSelection(context, NextUndoTag(), at);
-}
-
-bool CopyToClipboard(LineEditContext& context) {
-    JobTextRange selection = context.SelectionLines();
-    if (selection.start.line < 0 || SelectionIsEmpty(selection)) return false;
-    return RawLayer::ClipboardSetText(SelectionText(context, selection));
-}
-
-// Clipboard text cut to "MaxClipLoading" units on a character boundary,
-// converted to the side's kind; false when there is none or the kind cannot
-// hold it.
-bool ClipboardTextFor(LineEditContext& context, RawString& text) {
-    bool cut = false;
-    const RawString clip = ClipboardTextCut(cut);
-    if (clip.IsEmpty()) return false;
-    return RawLayer::ConvertTextExactly(clip, context.TextKind(), text);
-}
-
-bool PasteFromClipboard(LineEditContext& context) {
-    RawString text;
-    if (!ClipboardTextFor(context, text)) return false;
-    return ReplaceSelection(context, text);
-}
-
-// A run of whole-line records applied at once, with what applying them one
-// by one gives: inserts at strictly ascending indexes (each line lands after
-// the one before), or deletes at strictly descending ones (each index still
-// that of the line's place before any went). Returns how many were applied;
-// 0 leaves the next record to ApplyUndoRecord.
-size_t ApplyLineRecordRun(LineEditContext& context, JobUndoDataUnit* const* records, size_t count) {
-    const uint32_t operation = records[0]->operation;
-    if (operation != UndoInsertLine && operation != UndoDeleteLine) return 0;
-    const bool inserts = operation == UndoInsertLine;
-    size_t run = 1;
-    while (run < count && records[run]->operation == operation &&
-           (inserts ? records[run]->startRow > records[run - 1]->startRow
-                    : records[run]->startRow < records[run - 1]->startRow))
-        ++run;
-    if (run < 2) return 0;
-    std::vector<int32_t> indexes(run);
-    std::vector<RawString> texts(run);
-    if (inserts) {
-        for (size_t k = 0; k < run; ++k) {
-            indexes[k] = records[k]->startRow;
-            texts[k] = records[k]->text;
-        }
-        if (!RawInsertLines(context, indexes, texts)) return 0;
-        for (size_t k = 0; k < run; ++k) {
-            records[k]->operation = UndoDeleteLine;
-            records[k]->text = RawString();
-        }
-    } else {
-        for (size_t k = 0; k < run; ++k) indexes[k] = records[run - 1 - k]->startRow;
-        if (!RawDeleteLines(context, indexes, texts)) return 0;
-        for (size_t k = 0; k < run; ++k) {
-            records[run - 1 - k]->operation = UndoInsertLine;
-            records[run - 1 - k]->text = texts[k];
-        }
-    }
-    return run;
-}
-
-bool UndoRedo(LineEditContext& context, bool undo) {
+bool UndoLineRecords(LineEditContext& context, bool undo) {
     if (!context.data) return false;
     return StepUndoRecords(
         context.data->undo, undo, [&context](JobUndoDataUnit& record) { return ApplyUndoRecord(context, record); },
@@ -706,244 +495,6 @@ bool UndoRedo(LineEditContext& context, bool undo) {
         });
 }
 
-// Typed text: one character at least, none of them a control character,
-// DEL or half of a surrogate pair.
-bool IsTypableText(const RawString& text) {
-    RawString wide = text.As(RawLayer::KindUtf16);
-    if (wide.IsEmpty()) return false;
-    for (int32_t i = 0; i < wide.Length(); ++i) {
-        uint32_t u = wide.UnitAt(i);
-        if (u < 32 || u == 127) return false;
-    }
-    return !RawLayer::HasLoneSurrogate(wide.Wide(), wide.Length());
-}
-
-bool InsertOperand(LineEditContext& context, const RawString& operand, bool typed) {
-    if (typed && !IsTypableText(operand)) return false;
-    RawString text;
-    if (!RawLayer::ConvertTextExactly(operand, context.TextKind(), text)) return false;
-    return ReplaceSelection(context, text);
-}
-
-bool CopyLinesTo(LineEditContext& context) {
-    context.editor.CountSelectedRows();
-    std::vector<int32_t> rows = MarkedRows(context.job);
-    const uint32_t source = 1 - context.sideIndex;
-    // Every line is checked first: a text this side cannot hold stops the
-    // whole command before anything changes.
-    for (int32_t row : rows) {
-        JobContentUnit* unit = context.job.rows.At(row)->Unit(source);
-        RawString converted;
-        if (IsReal(unit) && !RawLayer::ConvertTextExactly(unit->Text(), context.TextKind(), converted))
-            return false;
-    }
-    const bool changed = CopyLinesFromOtherSide(context, NextUndoTag(), source, rows);
-    context.reselect = true;
-    return changed;
-}
-
-bool DeleteLines(LineEditContext& context) {
-    context.editor.CountSelectedRows();
-    std::vector<int32_t> rows = MarkedRows(context.job);
-    const uint32_t tag = NextUndoTag();
-    context.reselect = true;
-    // The lines of the rows, numbered before any goes, go at once; their
-    // records are those of deleting them one by one from the last up (each
-    // index is the line's own: lines below it went first).
-    std::vector<int32_t> indexes;
-    std::vector<RawString> texts;
-    int32_t firstRow = -1;
-    for (int32_t row : rows) {
-        JobLineUnit* line = context.LineOfRow(row);
-        if (!line) continue;
-        context.rowHint = row;
-        const int32_t index = context.LineIndex(line);
-        if (index < 0 || (!indexes.empty() && index <= indexes.back())) continue;
-        if (firstRow < 0) firstRow = row;
-        indexes.push_back(index);
-        texts.push_back(line->LineText());
-    }
-    if (indexes.empty()) return false;
-    context.Prepare();
-    if (!RemoveLinesForgotten(context, firstRow, indexes)) return false;
-    MarkChanged(context);
-    for (size_t k = indexes.size(); k-- > 0;)
-        Record(context, tag, UndoInsertLine, JobTextPosition{indexes[k], 0},
-               JobTextPosition{indexes[k], texts[k].Length()}, texts[k]);
-    PlaceAfterLineDeleted(context, indexes.front());
-    return true;
-}
-
-bool GotoLine(LineEditContext& context, const RawString& operand) {
-    static const RawString blanks = RawString::FromLiteral(" \t");
-    RawRange range = operand.TrimRange(operand.All(), blanks);
-    RawLayer::RawNumberScan scan;
-    // The number is read in 64 bits: a value past the line count never
-    // wraps onto a line.
-    if (range.end <= range.start || !RawLayer::ParseNumber(operand, range, scan) || scan.overflow)
-        return false;
-    if (scan.sign == '-' || scan.value < 1 || scan.value > static_cast<uint64_t>(context.content.Count()))
-        return false;
-    JobTextPosition at = {static_cast<int32_t>(scan.value - 1), 0};
-    context.rowHint = 0;
-    if (context.RowOfLine(context.LineAt(at.line)) < 0) return false;
-    context.PlaceCursor(at);
-    return true;
-}
-
-// Copies the parts of a search into the record's list.
-void KeepHit(ActionArgs& args, const ExpressionSearch& search, const RawString& line) {
-    args.lastHit.lineText = line;
-    JobHitRangeList parts;
-    for (const JobHitRange& part : search.parts) parts.Add(part.start, part.end);
-    args.lastHit.parts = parts;
-}
-
-bool Search(LineEditContext& context, ActionArgs& args, bool forward) {
-    if (args.operands[0].IsEmpty()) return false;
-    ExpressionSearch search(args.operands[0]);
-    int32_t row = -1, column = 0;
-    if (!SearchStart(context, args, search, forward, row, column)) return false;
-    JobGroupUnit& job = context.job;
-    const uint32_t side = context.sideIndex;
-    const bool inverted = (search.flags & ExpressionInvert) != 0;
-    const JobSearchPlace& place = args.place;
-    const int32_t count = job.rows.Count();
-    // One row a step, each looked up once: the list keeps its place.
-    for (int32_t r = row; r >= 0 && r < count; r += forward ? 1 : -1) {
-        JobContentUnit* unit = job.rows.At(r)->Unit(side);
-        if (!IsReal(unit)) continue;
-        // Every unit of a text side is a line.
-        JobLineUnit* line = static_cast<JobLineUnit*>(unit);
-        const RawString& text = line->LineText();
-        bool found = false;
-        if (forward) {
-            int32_t from = r == row ? column : 0;
-            while (search.From(text, RawRange{from, text.Length()})) {
-                // An empty hit where the last hit (or its replacement) ended
-                // was found already: move on one character.
-                const bool again = !inverted && search.hitStart == search.hitEnd && place.valid &&
-                                   place.job == &job && place.side == side && place.line == line &&
-                                   place.end == search.hitStart;
-                if (!again) {
-                    found = true;
-                    break;
-                }
-                if (search.hitStart >= text.Length()) break;
-                from = text.NextCharPos(search.hitStart);
-            }
-        } else {
-            found = search.Previous(text, RawRange{0, r == row ? column : text.Length()});
-        }
-        if (found) {
-            JobSideRecord& s = context.side;
-            s.wordBeforeAnchor = 0;
-            s.anchorRow = s.cursorRow = r;
-            s.anchorColumn = search.hitStart;
-            s.cursorColumn = search.hitEnd;
-            s.preferredX = -1;
-            job.currentRow = r;
-            context.redraw = true;
-            KeepHit(args, search, text);
-            JobSearchPlace hit;
-            hit.valid = true;
-            hit.inverted = inverted;
-            hit.job = &job;
-            hit.side = side;
-            hit.line = line;
-            hit.row = r;
-            hit.hitStart = search.hitStart;
-            hit.hitEnd = search.hitEnd;
-            hit.end = search.hitEnd;
-            args.place = hit;
-            return true;
-        }
-    }
-    return false;
-}
-
-bool ReplaceText(LineEditContext& context, ActionArgs& args) {
-    JobSearchPlace& place = args.place;
-    if (!place.valid || place.replaced || place.job != &context.job || place.side != context.sideIndex)
-        return false;
-    // Only the stored hit, selected, on its unchanged line.
-    JobSelectionRange selection = JobGroupUnit::SelectionRange(&context.job, context.sideIndex);
-    if (selection.startRow != place.row || selection.endRow != place.row ||
-        selection.startColumn != place.hitStart || selection.endColumn != place.hitEnd)
-        return false;
-    JobLineUnit* line = context.LineOfRow(place.row);
-    if (!line || line != place.line || line->LineText().Kind() != args.lastHit.lineText.Kind() ||
-        !line->LineText().Equals(args.lastHit.lineText))
-        return false;
-    RawString expression;
-    if (!RawLayer::ConvertTextExactly(args.operands[1], context.TextKind(), expression)) return false;
-    const RawString text = ExpressionReplaceText(expression, args.lastHit);
-    const int32_t index = context.LineIndex(line);
-    const uint32_t tag = NextUndoTag();
-    JobTextPosition start = {index, place.hitStart};
-    JobTextPosition end = start;
-    if (place.hitEnd > place.hitStart)
-        DeleteRangeAt(context, tag, JobTextRange{start, {index, place.hitEnd}});
-    if (!text.IsEmpty() && !InsertTextAt(context, tag, start, text, &end)) return false;
-    place.replaced = true;
-    place.line = context.LineAt(end.line);
-    place.row = context.RowOfLine(context.LineAt(end.line));
-    place.hitStart = place.hitEnd = place.end = end.column;
-    if (text.IsEmpty()) context.PlaceCursor(start);
-    return true;
-}
-
-bool RunCommand(LineEditContext& context, uint32_t command, ActionArgs& args) {
-    switch (command) {
-    case CommandSelectAll: return SelectAllLines(context);
-    case CommandSelectWholeLine: return SelectWholeLine(context);
-    case CommandSnapToLineEdge: return SnapToLineEdge(context);
-    case CommandSelectWord: return SelectWord(context, false);
-    case CommandSelectWordEx: return SelectWord(context, true);
-    case CommandInsertLineTabs: return LineTabs(context, true);
-    case CommandRemoveLineTabs: return LineTabs(context, false);
-    case CommandInsertNewLine: return InsertNewLine(context);
-    case CommandBackspace: return DeleteStep(context, true);
-    case CommandDeleteCharOrSelections: return DeleteStep(context, false);
-    case CommandDeleteSelections: return DeleteSelections(context);
-    case CommandCopyToClipboard: return CopyToClipboard(context);
-    case CommandPasteFromClipboard: return PasteFromClipboard(context);
-    case CommandUndo: return UndoRedo(context, true);
-    case CommandRedo: return UndoRedo(context, false);
-    case CommandInsertText: return InsertOperand(context, args.operands[0], false);
-    case CommandCopyLinesTo: return CopyLinesTo(context);
-    case CommandDeleteLines: return DeleteLines(context);
-    case CommandSearchForward: return Search(context, args, true);
-    case CommandSearchBackward: return Search(context, args, false);
-    case CommandReplaceText: return ReplaceText(context, args);
-    case CommandGotoLine: return GotoLine(context, args.operands[0]);
-    case CommandImeCompositionStart:
-        // The selection stays until the first composition replaces it, so
-        // that a composition given up leaves the text as it was.
-        context.side.imeState = static_cast<uint16_t>(context.side.imeState | ImeComposing);
-        return true;
-    case CommandImeCompositionEnd: {
-        RemoveComposition(context);
-        JobSideRecord& side = context.side;
-        JobSelectionRange selection = JobGroupUnit::SelectionRange(&context.job, context.sideIndex);
-        side.anchorRow = side.cursorRow = selection.endRow;
-        side.anchorColumn = side.cursorColumn = selection.endColumn;
-        context.redraw = true;
-        return true;
-    }
-    case CommandImeCompositionUpdate: {
-        bool done = UpdateComposition(context);
-        context.side.preferredX = -1;
-        context.job.currentRow = context.side.cursorRow;
-        context.redraw = true;
-        return done;
-    }
-    case CommandInsertTypedText: return InsertOperand(context, args.operands[0], true);
-    default: return false;
-    }
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 // The context
@@ -969,7 +520,7 @@ JobLineUnit* LineEditContext::LineAt(int32_t line) const {
 
 int32_t LineEditContext::LineIndex(const JobContentUnit* unit) {
     const JobLineUnit* line = dynamic_cast<const JobLineUnit*>(unit);
-    if (!line || !IsReal(unit)) return -1;
+    if (!line || !IsRealUnit(unit)) return -1;
     // The number tells the index unless lines before it came or went since
     // the last numbering; then the side is numbered again.
     for (int pass = 0; pass < 2; ++pass) {
@@ -1006,7 +557,7 @@ int32_t LineEditContext::RowOfLine(const JobContentUnit* line) {
 JobLineUnit* LineEditContext::LineOfRow(int32_t row) const {
     if (row < 0 || row >= job.rows.Count()) return nullptr;
     JobContentUnit* unit = job.rows.At(row)->Unit(sideIndex);
-    return IsReal(unit) ? dynamic_cast<JobLineUnit*>(unit) : nullptr;
+    return IsRealUnit(unit) ? dynamic_cast<JobLineUnit*>(unit) : nullptr;
 }
 
 JobTextPosition LineEditContext::ToLinePosition(int32_t row, int32_t column) {
@@ -1073,50 +624,6 @@ void LineEditContext::Prepare() {
 }
 
 // ---------------------------------------------------------------------------
-// Rules and the command entry
-
-bool LineCanExecute(const JobGroupUnit& job, uint32_t side, uint32_t command) {
-    const JobSideRecord& s = side == 0 ? job.side1 : job.side2;
-    const JobLineBaseData* data = dynamic_cast<const JobLineBaseData*>(s.kindData.get());
-    return EditCommandEnabled(job, side, command, data ? &data->undo : nullptr, true);
-}
-
-bool LineEditExecute(JobViewEditor& editor, JobGroupUnit& job, uint32_t side, uint32_t command,
-                     ActionArgs& args) {
-    LineEditContext context(editor, job, side);
-    bool result = false;
-    try {
-        // A composition shown without a record never outlives the input
-        // method's own commands.
-        if (command != CommandImeCompositionStart && command != CommandImeCompositionEnd &&
-            command != CommandImeCompositionUpdate)
-            RemoveComposition(context);
-        result = RunCommand(context, command, args);
-    } catch (const std::bad_alloc&) {
-        // What was done before memory ran out stays, with its records.
-        result = false;
-    }
-    return LineEditFinish(context, result);
-}
-
-bool LineEditFinish(LineEditContext& context, bool result) {
-    JobGroupUnit& job = context.job;
-    JobViewEditor& editor = context.editor;
-    if (context.textChanged) {
-        // Only the rows this command touched are compared again, unless it
-        // touched many.
-        if (context.edited.size() * 8 > static_cast<size_t>(job.rows.Count()))
-            RefreshEditedRows(job);
-        else
-            RefreshEditedRows(job, context.edited.data(), context.edited.size());
-        editor.RefreshViews();
-    }
-    if (context.redraw) CursorChanged(editor);
-    if (context.reselect) SelectMarkedRows(editor, job, context.sideIndex);
-    return result;
-}
-
-// ---------------------------------------------------------------------------
 // Primitives
 
 bool InsertTextAt(LineEditContext& context, uint32_t tag, JobTextPosition at, const RawString& text,
@@ -1159,7 +666,7 @@ bool CopyLineFromOtherSide(LineEditContext& context, uint32_t tag, uint32_t sour
     JobReportUnit* holder = row >= 0 ? job.rows.At(row) : nullptr;
     if (!holder || source > 1 || source == context.sideIndex) return false;
     JobContentUnit* from = holder->Unit(source);
-    if (!IsReal(from)) return false;
+    if (!IsRealUnit(from)) return false;
     RawString text;
     if (!RawLayer::ConvertTextExactly(from->Text(), context.TextKind(), text)) return false;
     context.rowHint = row;
@@ -1303,22 +810,6 @@ bool SearchStart(LineEditContext& context, ActionArgs& args, ExpressionSearch& s
     JobLineUnit* line = context.LineOfRow(real);
     column = real == startRow ? LineCharStart(line->LineText(), Clamp(startColumn, 0, LineLength(line))) : 0;
     return true;
-}
-
-// ---------------------------------------------------------------------------
-// The controller's slots
-
-bool JobLineControl::CanExecute(JobViewEditor&, JobGroupUnit& job, uint32_t side, uint32_t command) {
-    return LineCanExecute(job, side, command);
-}
-
-bool JobLineControl::Execute(JobViewEditor& editor, JobGroupUnit& job, uint32_t side, uint32_t command,
-                             ActionArgs& args) {
-    if (!CanExecute(editor, job, side, command)) {
-        editor.Alert();
-        return false;
-    }
-    return LineEditExecute(editor, job, side, command, args);
 }
 
 }  // namespace JobLayer

@@ -33,10 +33,19 @@ enum : uint32_t {
     UndoDeleteLine = 5   // delete the record's start line
 };
 
+// Input-method state of a side: a composition is under way.
+constexpr uint16_t ImeComposing = 1;
+// Contents bit of an input-method record: a result string was read.
+constexpr uint16_t ImeResultRead = 4;
+
+// The length of a line's text; 0 for none.
+inline int32_t LineLength(const JobLineUnit* line) { return line ? line->LineText().Length() : 0; }
+
 // A range of a side's lines, start before end.
 struct JobTextRange {
     JobTextPosition start;
     JobTextPosition end;
+    bool IsEmpty() const { return start == end; }
 };
 
 // The state of one edit command on one side.
@@ -122,11 +131,28 @@ bool DeleteLineAt(LineEditContext& context, uint32_t tag, int32_t line);
 // when the row has no source line, when this side already holds that text,
 // or when this side's kind cannot hold it.
 bool CopyLineFromOtherSide(LineEditContext& context, uint32_t tag, uint32_t source, int32_t row);
+// CopyLineFromOtherSide over rows in display order under one tag, as one
+// change of the side.
+bool CopyLinesFromOtherSide(LineEditContext& context, uint32_t tag, uint32_t source, const std::vector<int32_t>& rows);
+// Deletes the side's lines at ascending indexes at once (`texts` their
+// texts, `row` the row of the first), recorded as deleting them one by one
+// from the last up; the cursor goes where the first was.
+bool DeleteLinesAt(LineEditContext& context, uint32_t tag, int32_t row, const std::vector<int32_t>& indexes,
+                   const std::vector<RawString>& texts);
 // The text of a range: lines joined by CR LF, in the side's kind, built in
 // one allocation.
 RawString SelectionText(LineEditContext& context, const JobTextRange& range);
 // Applies an undo record and turns it into its inverse.
 bool ApplyUndoRecord(LineEditContext& context, JobUndoDataUnit& record);
+// Undoes the side's last command (or redoes the next one); true when a
+// record was applied.
+bool UndoLineRecords(LineEditContext& context, bool undo);
+
+// An input-method composition is shown in the text without an undo record
+// (Update) until its result comes, which is one edit; Remove takes a shown
+// composition out again, bringing back the text it replaced.
+bool UpdateLineComposition(LineEditContext& context);
+bool RemoveLineComposition(LineEditContext& context);
 
 // The line and column a search command starts from (see the search
 // commands); false when the side has no lines.

@@ -115,6 +115,13 @@ public:
     JobLineUnit* Line(int side, int32_t index) const { return lines_[side][index]; }
 
 private:
+    // A hash of a line's text; equal texts hash alike.
+    static uint64_t TextHash(const RawString& text);
+    // The key of a pair of line positions in the kept character compares.
+    static uint64_t PairKey(int32_t index1, int32_t index2) {
+        return (static_cast<uint64_t>(static_cast<uint32_t>(index1)) << 32) | static_cast<uint32_t>(index2);
+    }
+
     struct Candidate {
         uint64_t weight = 0;
         int32_t score = 0;

@@ -42,8 +42,6 @@ JobReportUnit* NewOneSidedRow(uint32_t side, JobContentUnit* line) {
 
 void ClearDetails(JobReportUnit& row) { row.details.Clear(); }
 
-bool IsRealUnit(const JobContentUnit* unit) { return unit && !unit->IsPlaceholder(); }
-
 // A real line of a side in a row; null otherwise.
 JobLineUnit* RealLineOfRow(JobGroupUnit& job, int32_t row, uint32_t side) {
     JobReportUnit* r = job.rows.At(row);
