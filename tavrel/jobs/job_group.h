@@ -166,7 +166,10 @@ struct JobGroupUnit {
     static JobSelectionRange SelectionUnits(const JobGroupUnit* job, uint32_t side,
                                             const JobSelectionRange& range);
     static int32_t UnitOfRow(const JobGroupUnit* job, uint32_t side, int32_t row);
-    static int32_t RowOfUnit(const JobGroupUnit* job, uint32_t side, int32_t index);
+    // The row that shows a unit of the side (or the side's unit at an
+    // index), searched near `hint` first; -1 when no row does.
+    static int32_t RowOfUnit(const JobGroupUnit* job, uint32_t side, const JobContentUnit* unit, int32_t hint = 0);
+    static int32_t RowOfUnit(const JobGroupUnit* job, uint32_t side, int32_t index, int32_t hint = 0);
     static int32_t NextRealRow(const JobGroupUnit* job, uint32_t side, int32_t row, bool skipStart);
     static int32_t PrevRealRow(const JobGroupUnit* job, uint32_t side, int32_t row, bool skipStart);
 };

@@ -535,21 +535,7 @@ int32_t LineEditContext::LineIndex(const JobContentUnit* unit) {
 }
 
 int32_t LineEditContext::RowOfLine(const JobContentUnit* line) {
-    const int32_t count = job.rows.Count();
-    if (!line || count == 0) return -1;
-    const int32_t hint = Clamp(rowHint, 0, count - 1);
-    // Near the hint first (each walk is sequential, so the list keeps its
-    // place), then everywhere.
-    const int32_t nearby = 64;
-    auto scan = [&](int32_t from, int32_t to, int32_t step) {
-        for (int32_t r = from; r != to; r += step)
-            if (job.rows.At(r)->Unit(sideIndex) == line) return r;
-        return -1;
-    };
-    int32_t found = scan(hint, std::min(count, hint + nearby), 1);
-    if (found < 0) found = scan(hint - 1, std::max(-1, hint - 1 - nearby), -1);
-    if (found < 0) found = scan(std::min(count, hint + nearby), count, 1);
-    if (found < 0) found = scan(std::max(-1, hint - 1 - nearby), -1, -1);
+    const int32_t found = JobGroupUnit::RowOfUnit(&job, sideIndex, line, rowHint);
     if (found >= 0) rowHint = found;
     return found;
 }

@@ -51,15 +51,6 @@ JobLineUnit* RealLineOfRow(JobGroupUnit& job, int32_t row, uint32_t side) {
     return dynamic_cast<JobLineUnit*>(unit);
 }
 
-// The row whose unit on the side is the side's unit at `index`: `hint` when
-// it holds the unit, else the first that does; -1 when none.
-int32_t RowHolding(const JobGroupUnit& job, int32_t hint, uint32_t side, int32_t index) {
-    const JobReportUnit* r = job.rows.At(hint);
-    const JobContentList& content = job.Content(side);
-    if (r && index >= 0 && index < content.Count() && r->Unit(side) == content.At(index)) return hint;
-    return JobGroupUnit::RowOfUnit(&job, side, index);
-}
-
 // The index of a line in its side's list: first the one its number
 // gives (right unless lines before it came or went since the last
 // numbering, so an edit working from the end of a range finds each line at
@@ -614,7 +605,7 @@ JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* lin
     JobContentList& content = job.Content(side);
     int32_t lineIndex = IndexOfLine(content, line);
     if (lineIndex < 0) return nullptr;
-    int32_t lineRow = RowHolding(job, row, side, lineIndex);
+    int32_t lineRow = JobGroupUnit::RowOfUnit(&job, side, lineIndex, row);
 
     JobLineUnit* fresh = NewEmptyLine(content);
     content.Insert(lineIndex + 1, fresh);
@@ -658,7 +649,7 @@ bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t s
     int32_t lineIndex = IndexOfLine(content, unit);
     if (lineIndex < 0) return false;
     // The row that shows the line lets it go before the line is deleted.
-    int32_t r = RowHolding(job, row, side, lineIndex);
+    int32_t r = JobGroupUnit::RowOfUnit(&job, side, lineIndex, row);
     if (r >= 0) {
         JobReportUnit* holder = job.rows.At(r);
         if (!IsRealUnit(holder->Unit(1 - side))) {
@@ -681,7 +672,7 @@ bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint
     JobContentList& content = job.Content(side);
     const int32_t lineIndex = IndexOfLine(content, line);
     if (lineIndex < 0) return false;
-    const int32_t lineRow = RowHolding(job, row, side, lineIndex);
+    const int32_t lineRow = JobGroupUnit::RowOfUnit(&job, side, lineIndex, row);
     if (lineRow < 0) return false;
     JobReportUnit* after = job.rows.At(lineRow + 1);
     const bool take = after && !IsRealUnit(after->Unit(side)) && IsRealUnit(after->Unit(1 - side));
@@ -814,7 +805,7 @@ bool RemoveLines(JobGroupUnit& job, int32_t row, uint32_t side, const std::vecto
     // The rows keep the side's lines in order: one walk down from the
     // first line's row finds them all.
     const int32_t rowCount = job.rows.Count();
-    int32_t from = std::max(RowHolding(job, row, side, indexes.front()), 0);
+    int32_t from = std::max(JobGroupUnit::RowOfUnit(&job, side, indexes.front(), row), 0);
     int32_t firstRow = -1, lastRow = -1;
     std::vector<const JobReportUnit*> gone;  // in row order
     for (size_t k = 0; k < indexes.size(); ++k) {
