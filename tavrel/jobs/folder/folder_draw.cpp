@@ -165,7 +165,6 @@ JobPathBaseData* PathBaseData(JobSideRecord& side) { return dynamic_cast<JobPath
 
 void JobPathBaseData::UpdateMetrics(HDC dc, int32_t height, int32_t) {
     if (!dc) return;
-    measuredDc = static_cast<int32_t>(reinterpret_cast<intptr_t>(dc));
     rowHeight = height;
     tabWidth = MeasureWidth(dc, TabText(), kPathDetailTabCharacters);
     for (int i = 0; i < 2; ++i) textWidth[i] = MeasureWidth(dc, texts[i]);

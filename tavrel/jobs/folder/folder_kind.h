@@ -121,7 +121,6 @@ public:
     // in the context's font, and keeps the row height for the icons.
     void UpdateMetrics(HDC dc, int32_t rowHeight, int32_t width) override;
     RawString texts[2];
-    int32_t measuredDc = 0;   // the device context last measured for (as an id)
     int32_t tabWidth = 0;
     int32_t textWidth[2] = {0, 0};
     int32_t extent[2] = {0, 0};
