@@ -74,8 +74,6 @@ void DrawCells(HDC dc, int32_t x, const RECT& row, const RawString& text, int32_
     ExtTextOutW(dc, x, y, 0, nullptr, wide.Wide(), static_cast<UINT>(count), advances.data());
 }
 
-int32_t Clamp(int32_t value, int32_t low, int32_t high) { return value < low ? low : (value > high ? high : value); }
-
 }  // namespace
 
 // ---------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "tavrel/jobs/cell_draw.h"
 #include "tavrel/jobs/folder/folder_copy.h"
 #include "tavrel/jobs/folder/folder_kind.h"
 #include "tavrel/jobs/inline_diff.h"
@@ -41,16 +42,6 @@ int32_t MeasureWidth(HDC dc, const RawString& text, int tabLength = 0) {
     const UINT format = kMeasureFormat | (tabLength > 0 ? DT_TABSTOP : 0);
     WinLayer::WinView::MeasureTextRange(context, rect, format, text, text.All(), tabLength > 0 ? tabLength : 1);
     return std::max<int32_t>(0, rect.right - rect.left);
-}
-
-// One cell text inside the cell less its margin, single line, vertically
-// centred (clipped to that area).
-void DrawCellText(HDC dc, const RECT& cell, int32_t margin, const RawString& text, UINT align) {
-    if (text.IsEmpty()) return;
-    RECT area = {cell.left + margin, cell.top, cell.right - margin, cell.bottom};
-    if (area.right <= area.left) return;
-    WinLayer::WinDrawContext context(dc);
-    WinLayer::WinView::DrawTextRange(context, area, align | kMeasureFormat, text, text.All(), 1);
 }
 
 // ---- the entry-kind icons ----------------------------------------------------

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/encoding.h"
+#include "tavrel/jobs/cell_draw.h"
 #include "tavrel/jobs/color_settings.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/cursor.h"
@@ -130,10 +131,6 @@ const JobLineBaseData& DefaultBaseData() {
     return data;
 }
 
-int32_t Clamp(int32_t value, int32_t low, int32_t high) {
-    return value < low ? low : (value > high ? high : value);
-}
-
 // The line-end mark and its colour, read at the first line drawn.
 struct LineEndMark {
     RawString text;
@@ -175,16 +172,6 @@ void DrawLineEndArrow(HDC dc, int32_t x, int32_t height, const TEXTMETRICW& metr
     LineTo(dc, left - 1, middle - 1);
     SelectObject(dc, old);
     DeleteObject(pen);
-}
-
-// Draws one cell text of a header or number column.
-void DrawCellText(HDC dc, const RECT& cell, int32_t margin, const RawString& text, UINT align) {
-    if (text.IsEmpty()) return;
-    RECT area = {cell.left + margin, cell.top, cell.right - margin, cell.bottom};
-    if (area.right <= area.left) return;
-    WinLayer::WinDrawContext context(dc);
-    WinLayer::WinView::DrawTextRange(context, area, align | DT_NOPREFIX | DT_EXPANDTABS | DT_SINGLELINE | DT_VCENTER,
-                                     text, text.All(), 1);
 }
 
 }  // namespace

@@ -14,10 +14,6 @@ namespace JobLayer {
 namespace {
 
 
-int32_t Clamp(int32_t value, int32_t low, int32_t high) {
-    return value < low ? low : (value > high ? high : value);
-}
-
 // ---- the parts of a text between line breaks -----------------------------------
 
 std::vector<RawRange> SplitAtLineBreaks(const RawString& text) {
