@@ -258,7 +258,7 @@ bool SearchPattern(const BinaryEditContext& context, const RawString& operand, R
 
 bool SameHitPlace(const JobSearchPlace& place, const BinaryEditContext& context) {
     return place.valid && place.job == &context.job && place.side == context.sideIndex &&
-           place.line == static_cast<const void*>(context.data);
+           place.buffer == static_cast<const void*>(context.data);
 }
 
 bool Search(BinaryEditContext& context, ActionArgs& args, bool forward) {
@@ -309,7 +309,7 @@ bool Search(BinaryEditContext& context, ActionArgs& args, bool forward) {
     hit.valid = true;
     hit.job = &context.job;
     hit.side = context.sideIndex;
-    hit.line = context.data;
+    hit.buffer = context.data;
     hit.row = context.side.cursorRow;
     hit.hitStart = search.hitStart;
     hit.hitEnd = search.hitEnd;

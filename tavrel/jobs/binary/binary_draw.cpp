@@ -168,7 +168,7 @@ namespace {
 // show (relative to the row's left edge).
 int32_t HexRight(const JobSideRecord& side) {
     const int32_t w0 = side.layoutWidth[0];
-    return std::min(w0 + side.lastColumnWidth, w0 + side.layoutWidth[1] - side.scrollX);
+    return std::min(w0 + side.visibleTextWidth, w0 + side.layoutWidth[1] - side.scrollX);
 }
 
 }  // namespace
@@ -206,7 +206,7 @@ int32_t JobBinaryUnit::CharIndexAtX(const JobDrawContext& context, int32_t x) co
     }
     if (side.activeColumn == 2) {
         if (x < left + std::max(w0, HexRight(side))) return 0;
-        if (x <= left + std::min(w0 + side.lastColumnWidth, w0 + w1 + w2 - s)) {
+        if (x <= left + std::min(w0 + side.visibleTextWidth, w0 + w1 + w2 - s)) {
             const int32_t offset = x - (left + w0 + w1 + m - s);
             return Clamp(offset < 0 ? 0 : offset / cell, 0, last);
         }
@@ -245,7 +245,7 @@ RECT JobBinaryUnit::TextAreaRect(const JobDrawContext& context) const {
     if (!context.side) return area;
     const JobSideRecord& side = *context.side;
     area.left = context.rect.left + side.layoutWidth[0] + context.margin;
-    area.right = context.rect.left + side.layoutWidth[0] + side.lastColumnWidth - context.margin;
+    area.right = context.rect.left + side.layoutWidth[0] + side.visibleTextWidth - context.margin;
     area.top = context.rect.top;
     area.bottom = context.rect.bottom;
     return area;

@@ -315,7 +315,7 @@ bool LoadBinarySide(JobSideRecord& side, JobContentList& content) {
     file.Close();
 
     MakeRows(data, content, count);
-    side.encodingText = RawLayer::EncodingKindName(static_cast<uint8_t>(side.encodingWord), false);
+    side.encodingText = RawLayer::EncodingKindName(static_cast<uint8_t>(side.encodingKind), false);
 
     if (tooLarge) {
         ReportError(TooLargeFileText(), path);

@@ -145,14 +145,12 @@ JobBinaryUnit& BinaryHeaderUnit();
 // The side's binary data; null when the side has none (yet).
 JobBinaryBaseData* BinaryDataOf(JobSideRecord& side);
 
-// The binary kind's use of the side record's plain words.
-inline uint32_t& BinaryPendingHalfByte(JobSideRecord& side) { return side.viewWord; }
-inline uint8_t& BinaryInsertMode(JobSideRecord& side) { return side.viewByte; }
-inline uint32_t& BinaryEncodingKind(JobSideRecord& side) { return side.encodingWord; }
-// After a layout: the width the hex and character columns show (their
-// widths plus the box's spare width, at least 0), and their two widths.
-inline int32_t& BinaryVisibleTextWidth(JobSideRecord& side) { return side.lastColumnWidth; }
-inline int32_t& BinaryTextWidth(JobSideRecord& side) { return side.lastColumnWidthBefore; }
+// The binary kind's fields of the side record.
+inline uint32_t& BinaryPendingHalfByte(JobSideRecord& side) { return side.pendingHalfByte; }
+inline uint8_t& BinaryInsertMode(JobSideRecord& side) { return side.insertMode; }
+inline uint32_t& BinaryEncodingKind(JobSideRecord& side) { return side.encodingKind; }
+inline int32_t& BinaryVisibleTextWidth(JobSideRecord& side) { return side.visibleTextWidth; }
+inline int32_t& BinaryTextWidth(JobSideRecord& side) { return side.textColumnsWidth; }
 
 // Loads a side: empties its data and rows, reads the file (at most
 // "MaxBinaryLoading" bytes) and makes the rows. False on every failure
