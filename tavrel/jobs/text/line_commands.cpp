@@ -329,7 +329,7 @@ bool Search(LineEditContext& context, ActionArgs& args, bool forward) {
     const bool inverted = (search.flags & ExpressionInvert) != 0;
     const JobSearchPlace& place = args.place;
     const int32_t count = job.rows.Count();
-    // One row a step, each looked up once: the list keeps its place.
+    // One row a step; the row array hands each out directly.
     for (int32_t r = row; r >= 0 && r < count; r += forward ? 1 : -1) {
         JobContentUnit* unit = job.rows.At(r)->Unit(side);
         if (!IsRealUnit(unit)) continue;

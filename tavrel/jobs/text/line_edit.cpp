@@ -752,8 +752,8 @@ bool SearchStart(LineEditContext& context, ActionArgs& args, ExpressionSearch& s
     const JobSideRecord& side = context.side;
     const int32_t count = job.rows.Count();
     if (context.content.Count() == 0 || count == 0) return false;
-    // The first and last rows of the side are looked up only when needed:
-    // the row list keeps its place near the cursor for the walk.
+    // The side's last row is looked up only when needed: finding it walks
+    // back from the end over the rows without a line of the side.
     auto lastRow = [&] { return JobGroupUnit::PrevRealRow(&job, sideIndex, count - 1, false); };
 
     int32_t startRow = side.cursorRow;
