@@ -16,6 +16,7 @@
 #include "support/job_support.h"
 #include "support/window_rows.h"
 #include "support/window_support.h"
+#include "tavrel/jobs/entry_icons.h"
 #include "tavrel/jobs/folder/folder_copy.h"
 #include "tavrel/jobs/folder/folder_draw.h"
 #include "tavrel/jobs/folder/folder_kind.h"
