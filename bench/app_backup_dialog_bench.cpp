@@ -24,7 +24,7 @@
 
 #include "bench/bench_clock.h"
 #include "tavrel/app/backup_dialog.h"
-#include "tavrel/jobs/backup_store.h"
+#include "tavrel/jobs/backup/backup_store.h"
 #include "toolkit/dialog.h"
 
 using namespace JobLayer;

@@ -13,7 +13,7 @@
 #include <cstdlib>
 
 #include "base/raw_string.h"
-#include "tavrel/jobs/binary_kind.h"
+#include "tavrel/jobs/binary/binary_kind.h"
 #include "tavrel/jobs/config_store.h"
 
 using namespace JobLayer;

@@ -21,7 +21,7 @@
 
 #include "base/raw_string.h"
 #include "tavrel/jobs/action_args.h"
-#include "tavrel/jobs/binary_kind.h"
+#include "tavrel/jobs/binary/binary_kind.h"
 #include "tavrel/jobs/config_store.h"
 
 using namespace JobLayer;

@@ -19,7 +19,7 @@
 
 #include "base/raw_string.h"
 #include "tavrel/jobs/config_store.h"
-#include "tavrel/jobs/folder_kind.h"
+#include "tavrel/jobs/folder/folder_kind.h"
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/job_kind_control.h"
 

@@ -20,8 +20,8 @@
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/job_kind_control.h"
-#include "tavrel/jobs/line_matcher.h"
-#include "tavrel/jobs/text_kind.h"
+#include "tavrel/jobs/text/line_matcher.h"
+#include "tavrel/jobs/text/text_kind.h"
 
 using namespace JobLayer;
 using RawLayer::RawString;

@@ -20,10 +20,10 @@
 #include <cstring>
 
 #include "base/raw_string.h"
-#include "tavrel/jobs/binary_kind.h"
+#include "tavrel/jobs/binary/binary_kind.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/job_group.h"
-#include "tavrel/jobs/text_kind.h"
+#include "tavrel/jobs/text/text_kind.h"
 
 using namespace JobLayer;
 using RawLayer::RawString;

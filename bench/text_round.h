@@ -11,8 +11,8 @@
 #include "base/raw_string.h"
 #include "bench/bench_clock.h"
 #include "tavrel/jobs/job_group.h"
-#include "tavrel/jobs/line_matcher.h"
-#include "tavrel/jobs/text_kind.h"
+#include "tavrel/jobs/text/line_matcher.h"
+#include "tavrel/jobs/text/text_kind.h"
 
 struct TextRound {
     double load = 0;

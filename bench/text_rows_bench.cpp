@@ -24,11 +24,11 @@
 #include <vector>
 
 #include "base/raw_string.h"
-#include "tavrel/jobs/binary_kind.h"
+#include "tavrel/jobs/binary/binary_kind.h"
 #include "tavrel/jobs/config_store.h"
-#include "tavrel/jobs/folder_kind.h"
+#include "tavrel/jobs/folder/folder_kind.h"
 #include "tavrel/jobs/job_group.h"
-#include "tavrel/jobs/text_kind.h"
+#include "tavrel/jobs/text/text_kind.h"
 #include "tests/support/row_paint.h"
 
 using namespace JobLayer;

@@ -21,7 +21,7 @@
 #include "tavrel/jobs/action_args.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/job_group.h"
-#include "tavrel/jobs/text_kind.h"
+#include "tavrel/jobs/text/text_kind.h"
 
 using namespace JobLayer;
 using RawLayer::RawString;

@@ -6,7 +6,7 @@
 tavrel/jobs/icons/text_file.ico (resource 132): the entry-kind icon of a text
 file, a white page with four text lines, in 16, 24, 32 and 48 pixels with
 32-bit straight alpha. The same design on a 16 x 16 grid is the drawn glyph
-the folder rows fall back to (tavrel/jobs/folder_draw.cpp).
+the folder rows fall back to (tavrel/jobs/entry_icons.cpp).
 """
 import os
 import struct

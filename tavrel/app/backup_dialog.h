@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/raw_string.h"
-#include "tavrel/jobs/backup_store.h"
+#include "tavrel/jobs/backup/backup_store.h"
 #include "toolkit/button.h"
 #include "toolkit/dialog.h"
 #include "toolkit/list_box.h"

@@ -10,7 +10,7 @@
 #include "tavrel/app/command_codes.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/gui_profile.h"
-#include "tavrel/jobs/text_kind.h"
+#include "tavrel/jobs/text/text_kind.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
 

@@ -8,7 +8,7 @@
 #include "base/clipboard.h"
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/folder_box.h"
-#include "tavrel/jobs/binary_kind.h"
+#include "tavrel/jobs/binary/binary_kind.h"
 #include "tavrel/jobs/config_store.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"

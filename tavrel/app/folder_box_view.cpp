@@ -5,7 +5,7 @@
 #include "base/raw_string.h"
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/folder_box.h"
-#include "tavrel/jobs/binary_kind.h"
+#include "tavrel/jobs/binary/binary_kind.h"
 #include "tavrel/jobs/color_settings.h"
 #include "tavrel/jobs/config_store.h"
 #include "toolkit/environment.h"

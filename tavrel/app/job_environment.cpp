@@ -4,7 +4,7 @@
 #include "base/profile.h"
 #include "base/shell.h"
 #include "tavrel/app/command_codes.h"
-#include "tavrel/jobs/binary_kind.h"
+#include "tavrel/jobs/binary/binary_kind.h"
 #include "tavrel/jobs/config_store.h"
 
 namespace AppLayer {

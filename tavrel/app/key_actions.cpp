@@ -10,7 +10,7 @@
 #include "tavrel/app/folder_box.h"
 #include "tavrel/app/job_environment.h"
 #include "tavrel/app/main_dialog.h"
-#include "tavrel/jobs/binary_kind.h"
+#include "tavrel/jobs/binary/binary_kind.h"
 #include "toolkit/info_dialog.h"
 
 namespace AppLayer {

@@ -11,7 +11,7 @@
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/current_tab.h"
 #include "tavrel/app/tab_operations.h"
-#include "tavrel/jobs/backup_store.h"
+#include "tavrel/jobs/backup/backup_store.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/gui_profile.h"
 #include "tavrel/jobs/shell_commands.h"

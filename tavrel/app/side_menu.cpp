@@ -6,7 +6,7 @@
 #include "tavrel/app/folder_box.h"
 #include "tavrel/app/job_environment.h"
 #include "tavrel/app/tab_operations.h"
-#include "tavrel/jobs/binary_kind.h"
+#include "tavrel/jobs/binary/binary_kind.h"
 #include "tavrel/jobs/shell_commands.h"
 #include "toolkit/popup_menu.h"
 

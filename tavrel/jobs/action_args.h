@@ -31,7 +31,8 @@ struct JobSearchPlace {
     bool inverted = false;         // an inverted hit: it stands for its whole line
     const void* job = nullptr;
     uint32_t side = 0;
-    const void* line = nullptr;    // the line unit (compared, never followed)
+    const void* line = nullptr;    // text sides: the line unit (compared, never followed)
+    const void* buffer = nullptr;  // binary sides: the side's data (compared, never followed)
     int32_t row = -1;
     int32_t hitStart = 0;
     int32_t hitEnd = 0;

@@ -109,10 +109,6 @@ int32_t ReadCount(const RawParameterList& entries, const RawString& key, int32_t
     return static_cast<int32_t>(scan.value);
 }
 
-int32_t Clamp(int32_t value, int32_t low, int32_t high) {
-    return value < low ? low : (value > high ? high : value);
-}
-
 }  // namespace
 
 ConfigStore& ConfigStore::Instance() {

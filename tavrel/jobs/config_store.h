@@ -62,6 +62,11 @@ enum : int32_t {
     MaxClipLoadingLimit = 0x4000000
 };
 
+// A value brought within [low, high]; `low` wins when the two cross.
+inline int32_t Clamp(int32_t value, int32_t low, int32_t high) {
+    return value < low ? low : (value > high ? high : value);
+}
+
 // A look-ahead window of the line compare within its bounds.
 inline int32_t ClampForeReadingLines(int32_t lines) {
     return lines < ForeReadingLinesMin ? ForeReadingLinesMin

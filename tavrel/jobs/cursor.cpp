@@ -44,7 +44,6 @@ bool JobCursor::CanHold(int32_t index) const {
 int32_t JobCursor::SkipToRealRow(int32_t from, int32_t step) const {
     const int32_t count = job->rows.Count();
     if (from < 0 || from >= count || (step != 1 && step != -1)) return -1;
-    // LinkAt keeps its place between calls, so the walk stays linear.
     for (int32_t r = from; r >= 0 && r < count; r += step)
         if (CanHold(r)) return r;
     return -1;

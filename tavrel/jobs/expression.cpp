@@ -510,14 +510,6 @@ bool ExpressionSearch::Run(const RawString& text, int32_t t, int32_t end) {
     }
 }
 
-bool ExpressionSearch::ExpressionWildcardMatch(const RawString& text, int32_t t, int32_t end) {
-    return Run(text, t, end);
-}
-
-bool ExpressionSearch::ExpressionMatch(const RawString& text, int32_t t, int32_t end) {
-    return Run(text, t, end);
-}
-
 bool ExpressionSearch::Attempt(const RawString& text, int32_t t, int32_t end) {
     hitStart = t;
     hitEnd = end;
@@ -530,8 +522,8 @@ bool ExpressionSearch::Attempt(const RawString& text, int32_t t, int32_t end) {
         hitEnd = t + n;
         return true;
     }
-    bool found = (mode_ & ExpressionPattern) ? ExpressionMatch(text, t, end)
-                                               : ExpressionWildcardMatch(text, t, end);
+    // Patterns and wildcards are both compiled for the one matcher.
+    bool found = Run(text, t, end);
     if (!found) hitEnd = end;
     return found;
 }

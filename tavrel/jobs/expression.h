@@ -139,11 +139,6 @@ public:
     int32_t hitEnd = 0;
     JobHitRangeList parts;
 
-    // The two matchers: one attempt from `t` with the pattern compiled for
-    // the text's kind.
-    bool ExpressionWildcardMatch(const RawString& text, int32_t t, int32_t end);
-    bool ExpressionMatch(const RawString& text, int32_t t, int32_t end);
-
 private:
     enum : uint8_t {
         TokenLiteral,     // one character, compared unit by unit

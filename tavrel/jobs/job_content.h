@@ -157,6 +157,9 @@ public:
     uint32_t matchId;
 };
 
+// Whether a unit is a real one: there, and not a placeholder.
+inline bool IsRealUnit(const JobContentUnit* unit) { return unit && !unit->IsPlaceholder(); }
+
 // The header unit of every content list until a kind sets its own: one
 // function-local static whose flag word is 2.
 class JobNullHeaderUnit : public JobContentUnit {

@@ -1,5 +1,6 @@
 #include "tavrel/jobs/job_group.h"
 
+#include <algorithm>
 #include <atomic>
 #include <unordered_set>
 #include <vector>
@@ -228,16 +229,29 @@ int32_t JobGroupUnit::UnitOfRow(const JobGroupUnit* job, uint32_t side, int32_t 
     return job->Content(side).IndexOf(unit);
 }
 
-int32_t JobGroupUnit::RowOfUnit(const JobGroupUnit* job, uint32_t side, int32_t index) {
+int32_t JobGroupUnit::RowOfUnit(const JobGroupUnit* job, uint32_t side, const JobContentUnit* unit, int32_t hint) {
+    const int32_t count = job->rows.Count();
+    if (!unit || count == 0) return -1;
+    hint = hint < 0 ? 0 : (hint >= count ? count - 1 : hint);
+    // An edit's rows lie near the row it started from: a few rows around the
+    // hint first, then everywhere else.
+    const int32_t nearby = 64;
+    auto scan = [&](int32_t from, int32_t to, int32_t step) {
+        for (int32_t r = from; r != to; r += step)
+            if (job->rows.At(r)->Unit(side) == unit) return r;
+        return -1;
+    };
+    int32_t found = scan(hint, std::min(count, hint + nearby), 1);
+    if (found < 0) found = scan(hint - 1, std::max(-1, hint - 1 - nearby), -1);
+    if (found < 0) found = scan(std::min(count, hint + nearby), count, 1);
+    if (found < 0) found = scan(std::max(-1, hint - 1 - nearby), -1, -1);
+    return found;
+}
+
+int32_t JobGroupUnit::RowOfUnit(const JobGroupUnit* job, uint32_t side, int32_t index, int32_t hint) {
     const JobContentList& content = job->Content(side);
     if (index < 0 || index >= content.Count()) return -1;
-    const JobContentUnit* unit = content.At(index);
-    int32_t row = 0;
-    for (const JobReportUnit& r : job->rows) {
-        if (r.Unit(side) == unit) return row;
-        ++row;
-    }
-    return -1;
+    return RowOfUnit(job, side, content.At(index), hint);
 }
 
 int32_t JobGroupUnit::NextRealRow(const JobGroupUnit* job, uint32_t side, int32_t row,

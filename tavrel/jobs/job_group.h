@@ -73,16 +73,25 @@ public:
     int32_t totalWidth = 0;
     int32_t lastColumnWidth = 0;        // after the latest layout
     int32_t lastColumnWidthBefore = 0;  // before it
+    // Binary sides, after a layout: the width the hex and character columns
+    // show (their widths plus the box's spare width, at least 0), and their
+    // two widths.
+    int32_t visibleTextWidth = 0;
+    int32_t textColumnsWidth = 0;
     uint32_t wordBeforeAnchor = 0;
     int32_t anchorRow = -1;
     int32_t anchorColumn = -1;
     int32_t cursorRow = -1;
     int32_t cursorColumn = -1;
     int32_t preferredX = -1;
-    uint32_t viewWord = 0;
+    // Binary sides: 1 while the first hex digit of a byte, typed at the
+    // caret, waits for the second; 0 otherwise.
+    uint32_t pendingHalfByte = 0;
     int32_t scrollX = 0;            // horizontal scroll offset in pixels
-    uint8_t viewByte = 0;
-    uint32_t encodingWord = 2;
+    // Binary sides: typing and pasting insert (1) or overwrite (0).
+    uint8_t insertMode = 0;
+    // Binary sides: the encoding kind of the character column.
+    uint32_t encodingKind = 2;
     RawString encodingText;         // display name of the side file's encoding
     // Binary sides: the column that takes typing and clicks (1 hex, 2
     // characters), and where the column title shows the encoding text (box
@@ -169,7 +178,10 @@ struct JobGroupUnit {
     static JobSelectionRange SelectionUnits(const JobGroupUnit* job, uint32_t side,
                                             const JobSelectionRange& range);
     static int32_t UnitOfRow(const JobGroupUnit* job, uint32_t side, int32_t row);
-    static int32_t RowOfUnit(const JobGroupUnit* job, uint32_t side, int32_t index);
+    // The row that shows a unit of the side (or the side's unit at an
+    // index), searched near `hint` first; -1 when no row does.
+    static int32_t RowOfUnit(const JobGroupUnit* job, uint32_t side, const JobContentUnit* unit, int32_t hint = 0);
+    static int32_t RowOfUnit(const JobGroupUnit* job, uint32_t side, int32_t index, int32_t hint = 0);
     static int32_t NextRealRow(const JobGroupUnit* job, uint32_t side, int32_t row, bool skipStart);
     static int32_t PrevRealRow(const JobGroupUnit* job, uint32_t side, int32_t row, bool skipStart);
 };

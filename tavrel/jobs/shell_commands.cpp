@@ -6,7 +6,7 @@
 #include "base/api_text.h"
 #include "base/clipboard.h"
 #include "base/file_system.h"
-#include "tavrel/jobs/folder_draw.h"
+#include "tavrel/jobs/entry_icons.h"
 #include "tavrel/jobs/job_group.h"
 
 namespace JobLayer {

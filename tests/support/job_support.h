@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "base/logger.h"
+#include "base/profile.h"
 #include "base/raw_string.h"
 #include "support/test_support.h"
-#include "base/profile.h"
-#include "tavrel/jobs/backup_store.h"
+#include "tavrel/jobs/backup/backup_store.h"
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/job_kind_control.h"
 #include "tavrel/jobs/shell_commands.h"

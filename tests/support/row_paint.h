@@ -9,12 +9,12 @@
 
 #include <cstdint>
 
-#include "tavrel/jobs/binary_kind.h"
+#include "tavrel/jobs/binary/binary_kind.h"
 #include "tavrel/jobs/config_store.h"
-#include "tavrel/jobs/folder_kind.h"
+#include "tavrel/jobs/folder/folder_kind.h"
 #include "tavrel/jobs/job_group.h"
-#include "tavrel/jobs/line_unit.h"
-#include "tavrel/jobs/text_kind.h"
+#include "tavrel/jobs/text/line_unit.h"
+#include "tavrel/jobs/text/text_kind.h"
 
 namespace TestSupport {
 

@@ -17,8 +17,8 @@
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/job_kind_control.h"
-#include "tavrel/jobs/line_edit.h"
-#include "tavrel/jobs/text_kind.h"
+#include "tavrel/jobs/text/line_edit.h"
+#include "tavrel/jobs/text/text_kind.h"
 
 namespace TestSupport {
 

@@ -3,13 +3,13 @@
 
 #include <string>
 
-#include "tavrel/jobs/binary_kind.h"
+#include "support/window_support.h"
+#include "tavrel/jobs/binary/binary_kind.h"
 #include "tavrel/jobs/cursor.h"
 #include "toolkit/draw.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
 #include "toolkit/win_message.h"
-#include "support/window_support.h"
 
 namespace TestSupport {
 

@@ -11,8 +11,8 @@
 #include "support/test_support.h"
 #include "support/window_support.h"
 #include "tavrel/app/backup_dialog.h"
-#include "tavrel/jobs/backup_loader.h"
-#include "tavrel/jobs/backup_store.h"
+#include "tavrel/jobs/backup/backup_loader.h"
+#include "tavrel/jobs/backup/backup_store.h"
 #include "toolkit/dialog.h"
 
 namespace BackupTest {

@@ -7,7 +7,7 @@
 
 #include "app_fixture.h"
 #include "backup_fixture.h"
-#include "tavrel/jobs/line_unit.h"
+#include "tavrel/jobs/text/line_unit.h"
 
 using AppLayer::GuiBackupDialog;
 using AppTest::AppRun;

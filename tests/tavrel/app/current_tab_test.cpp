@@ -5,7 +5,7 @@
 #include "tab_view_fixture.h"
 
 #include "tavrel/app/job_environment.h"
-#include "tavrel/jobs/backup_store.h"
+#include "tavrel/jobs/backup/backup_store.h"
 
 namespace TabViewTest {
 namespace {

@@ -8,8 +8,8 @@
 #include <random>
 
 #include "base/clipboard.h"
-#include "tavrel/jobs/binary_kind.h"
-#include "tavrel/jobs/line_unit.h"
+#include "tavrel/jobs/binary/binary_kind.h"
+#include "tavrel/jobs/text/line_unit.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
 

@@ -10,9 +10,9 @@
 
 #include "app_fixture.h"
 #include "tavrel/app/tab_operations.h"
-#include "tavrel/jobs/line_unit.h"
 #include "tavrel/jobs/pair_line.h"
 #include "tavrel/jobs/shell_commands.h"
+#include "tavrel/jobs/text/line_unit.h"
 #include "toolkit/win_message.h"
 
 using AppTest::AppRun;

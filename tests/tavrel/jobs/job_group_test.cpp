@@ -7,11 +7,11 @@
 
 #include "support/test_support.h"
 #include "tavrel/jobs/config_store.h"
+#include "tavrel/jobs/folder/folder_kind.h"
 #include "tavrel/jobs/job_dbox_draw.h"
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/job_kind_control.h"
-#include "tavrel/jobs/folder_kind.h"
-#include "tavrel/jobs/text_kind.h"
+#include "tavrel/jobs/text/text_kind.h"
 
 using namespace JobLayer;
 using RawLayer::RawString;

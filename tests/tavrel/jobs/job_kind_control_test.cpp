@@ -8,17 +8,17 @@
 #include "support/test_support.h"
 #include "support/text_edit_support.h"
 #include "tavrel/jobs/action_args.h"
+#include "tavrel/jobs/binary/binary_kind.h"
 #include "tavrel/jobs/color_settings.h"
 #include "tavrel/jobs/config_store.h"
+#include "tavrel/jobs/folder/folder_draw.h"
+#include "tavrel/jobs/folder/folder_kind.h"
 #include "tavrel/jobs/inline_diff.h"
-#include "tavrel/jobs/line_unit.h"
 #include "tavrel/jobs/job_dbox_draw.h"
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/job_kind_control.h"
-#include "tavrel/jobs/binary_kind.h"
-#include "tavrel/jobs/folder_draw.h"
-#include "tavrel/jobs/folder_kind.h"
-#include "tavrel/jobs/text_kind.h"
+#include "tavrel/jobs/text/line_unit.h"
+#include "tavrel/jobs/text/text_kind.h"
 
 using namespace JobLayer;
 using RawLayer::RawString;

@@ -20,15 +20,15 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/small_block.h"
 #include "support/job_support.h"
 #include "support/test_support.h"
-#include "tavrel/jobs/binary_kind.h"
+#include "tavrel/jobs/binary/binary_kind.h"
 #include "tavrel/jobs/config_store.h"
-#include "tavrel/jobs/folder_kind.h"
+#include "tavrel/jobs/folder/folder_kind.h"
 #include "tavrel/jobs/job_kind_control.h"
-#include "tavrel/jobs/line_matcher.h"
-#include "tavrel/jobs/text_kind.h"
-#include "base/small_block.h"
+#include "tavrel/jobs/text/line_matcher.h"
+#include "tavrel/jobs/text/text_kind.h"
 
 using namespace JobLayer;
 using RawLayer::RawString;

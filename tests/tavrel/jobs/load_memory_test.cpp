@@ -15,9 +15,9 @@
 #include "base/small_block.h"
 #include "support/job_support.h"
 #include "support/test_support.h"
-#include "tavrel/jobs/binary_kind.h"
-#include "tavrel/jobs/folder_kind.h"
-#include "tavrel/jobs/text_kind.h"
+#include "tavrel/jobs/binary/binary_kind.h"
+#include "tavrel/jobs/folder/folder_kind.h"
+#include "tavrel/jobs/text/text_kind.h"
 
 using namespace JobLayer;
 using TestSupport::S;

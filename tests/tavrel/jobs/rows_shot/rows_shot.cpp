@@ -16,10 +16,10 @@
 
 #include "base/encoding.h"
 #include "support/window_rows.h"
-#include "tavrel/jobs/folder_kind.h"
-#include "tavrel/jobs/binary_kind.h"
+#include "tavrel/jobs/binary/binary_kind.h"
+#include "tavrel/jobs/folder/folder_kind.h"
 #include "tavrel/jobs/job_group.h"
-#include "tavrel/jobs/text_kind.h"
+#include "tavrel/jobs/text/text_kind.h"
 
 using namespace JobLayer;
 using RawLayer::RawString;

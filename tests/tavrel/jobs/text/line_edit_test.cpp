@@ -1,0 +1,750 @@
+// The edit commands of a text side on real files: the enable rules, the
+// commands' own cases, text the side's encoding cannot hold, and a random
+// walk over the editing commands whose undo, redo and save must give back
+// exactly the lines they should. Copies and pastes are read back with
+// ClipboardGetText.
+// RUN_UNDER_BOTH_CODE_PAGES
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "base/clipboard.h"
+#include "base/encoding.h"
+#include "support/text_edit_support.h"
+#include "tavrel/jobs/cursor.h"
+#include "tavrel/jobs/text/line_edit.h"
+
+using namespace JobLayer;
+using RawLayer::RawString;
+using TestSupport::Units;
+using TestSupport::Utf16Bytes;
+
+namespace {
+
+class LineEditTest : public TestSupport::TextEditFixture {
+protected:
+    JobLineBaseData& Data(JobGroupUnit* job, uint32_t side) { return *LineBaseData(job->Side(side)); }
+    // Relabels a loaded side as holding another encoding kind (what choosing
+    // the side's encoding does): the bytes stay, the kind changes.
+    void ForceKind(JobGroupUnit* job, uint32_t side, uint8_t kind) {
+        JobContentList& content = job->Content(side);
+        for (JobContentUnit& unit : content) {
+            JobLineUnit& line = static_cast<JobLineUnit&>(unit);
+            RawString text = line.LineText();
+            line.SetText(RawString::FromBytes(text.Bytes(), text.Length(), kind));
+        }
+        RawString end = content.lineEnd;
+        content.lineEnd = RawString::FromBytes(end.Bytes(), end.Length(), kind);
+        content.encodingKind = kind;
+        Data(job, side).textKind = kind;
+    }
+    std::string Saved(JobGroupUnit* job, uint32_t side) {
+        EXPECT_TRUE(job->controller->SaveFile(*job, side));
+        return TestSupport::FileText(TestSupport::Ws(job->Path(side)));
+    }
+};
+
+struct OptionScope {
+    ConfigStore& store = ConfigStore::Instance();
+    int32_t maxText = store.maxTextLoading;
+    int32_t maxClip = store.maxClipLoading;
+    ~OptionScope() {
+        store.maxTextLoading = maxText;
+        store.maxClipLoading = maxClip;
+    }
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Enable rules
+
+TEST_F(LineEditTest, EnableTableRefusesUnknownCommandsAndSidesNotEditable) {
+    JobGroupUnit* job = Open("ab\r\ncd\r\n", "ab\r\ncd\r\n");
+    for (uint32_t command : {0u, 27u, 0xFFFFFFFFu}) {
+        int before = editor.alerts;
+        EXPECT_FALSE(Run(job, 0, command)) << command;
+        EXPECT_FALSE(job->controller->CanExecute(editor, *job, 0, command));
+        EXPECT_EQ(editor.alerts, before + 1) << command;
+    }
+    // Without its edit byte a side refuses to copy lines in or delete them.
+    job->edit.edit1 = 0;
+    job->rows.At(0)->flags |= RowMarked;
+    for (uint32_t command : {CommandCopyLinesTo, CommandDeleteLines}) {
+        int before = editor.alerts;
+        EXPECT_FALSE(Run(job, 0, command)) << command;
+        EXPECT_EQ(editor.alerts, before + 1);
+    }
+    EXPECT_EQ(Lines(job, 0), (std::vector<std::string>{"ab", "cd"}));
+    EXPECT_TRUE(Run(job, 0, CommandGotoLine, "2"));
+
+    // A side cut at "MaxTextLoading" never changes, whatever its edit byte.
+    OptionScope options;
+    options.store.maxTextLoading = 4;
+    JobGroupUnit* cut = Open("one\r\ntwo\r\nthree\r\n", "x\r\n");
+    ASSERT_TRUE(cut->content1.flags & ContentCut);
+    cut->edit.edit1 = 1;
+    Place(cut, 0, 0, 0, 0, 2);
+    cut->rows.At(0)->flags |= RowMarked;
+    args.operands[0] = RawString::FromText("Q");
+    args.operands[1] = RawString::FromText("Q");
+    std::vector<std::string> lines = Lines(cut, 0);
+    for (uint32_t command : {6u, 7u, 8u, 9u, 10u, 11u, 13u, 14u, 15u, 16u, 17u, 18u, 21u, 23u, 24u, 25u, 26u}) {
+        int before = editor.alerts;
+        EXPECT_FALSE(cut->controller->CanExecute(editor, *cut, 0, command)) << command;
+        EXPECT_FALSE(Run(cut, 0, command)) << command;
+        EXPECT_EQ(editor.alerts, before + 1) << command;
+    }
+    EXPECT_EQ(Lines(cut, 0), lines);
+    EXPECT_EQ(cut->content1.flags & ContentChanged, 0);
+}
+
+// ---------------------------------------------------------------------------
+// The commands' own cases
+
+TEST_F(LineEditTest, TabsGoToEveryLineOfTheSelectedRowsAndComeOffOneAtATime) {
+    JobGroupUnit* job = Open("l0\r\nl1\r\nl2\r\nl3\r\nl5\r\n", "l0\r\nl1\r\nl2\r\nl3\r\nX\r\nl5\r\n");
+    ASSERT_EQ(job->rows.Count(), 6);
+    ASSERT_TRUE(job->rows.At(4)->unit1->IsPlaceholder());
+    // No selection: one tab at the caret.
+    Place(job, 0, 1, 1, 1, 1);
+    EXPECT_TRUE(Run(job, 0, CommandInsertLineTabs));
+    EXPECT_EQ(Lines(job, 0)[1], "l\t1");
+    // Rows 3 to 5, row 4 without a line on this side: rows 3 and 5 get one.
+    Place(job, 0, 3, 1, 5, 1);
+    EXPECT_TRUE(Run(job, 0, CommandInsertLineTabs));
+    EXPECT_EQ(Lines(job, 0), (std::vector<std::string>{"l0", "l\t1", "l2", "\tl3", "\tl5"}));
+    EXPECT_EQ(job->side1.anchorRow, 3);
+    EXPECT_EQ(job->side1.anchorColumn, 0);
+    EXPECT_EQ(job->side1.cursorRow, 5);
+    EXPECT_EQ(job->side1.cursorColumn, 3);
+    EXPECT_TRUE(Run(job, 0, CommandInsertLineTabs));
+    EXPECT_TRUE(Run(job, 0, CommandRemoveLineTabs));
+    EXPECT_EQ(Lines(job, 0), (std::vector<std::string>{"l0", "l\t1", "l2", "\tl3", "\tl5"}));
+    // Lines that begin with spaces keep them.
+    Place(job, 0, 5, 0, 5, 0);
+    EXPECT_TRUE(Run(job, 0, CommandInsertText, "  "));
+    Place(job, 0, 0, 0, 5, 0);
+    EXPECT_TRUE(Run(job, 0, CommandRemoveLineTabs));
+    EXPECT_EQ(Lines(job, 0), (std::vector<std::string>{"l0", "l\t1", "l2", "l3", "  \tl5"}));
+    ExpectConsistent(job);
+}
+
+TEST_F(LineEditTest, BackspaceAtTheStartAndLineBreaksInsideInsertedText) {
+    JobGroupUnit* job = Open("xy\r\nz\r\n", "xy\r\nz\r\n");
+    Place(job, 0, 0, 0, 0, 0);
+    EXPECT_FALSE(Run(job, 0, CommandBackspace));
+    EXPECT_EQ(Data(job, 0).undo.Count(), 0);
+    EXPECT_EQ(job->content1.flags & ContentChanged, 0);
+
+    Place(job, 0, 0, 1, 0, 1);
+    EXPECT_TRUE(Run(job, 0, CommandInsertText, "a\r\nb"));
+    EXPECT_EQ(Lines(job, 0), (std::vector<std::string>{"xa", "by", "z"}));
+    EXPECT_EQ(job->side1.cursorColumn, 1);
+    EXPECT_EQ(job->rows.At(job->side1.cursorRow)->unit1->Text().Length(), 2);
+    ExpectConsistent(job);
+    // Backspace at the start of a line joins it to the line above.
+    Place(job, 0, 1, 0, 1, 0);
+    EXPECT_TRUE(Run(job, 0, CommandBackspace));
+    EXPECT_EQ(Lines(job, 0), (std::vector<std::string>{"xaby", "z"}));
+    EXPECT_TRUE(Run(job, 0, CommandUndo));
+    EXPECT_TRUE(Run(job, 0, CommandUndo));
+    EXPECT_EQ(Lines(job, 0), (std::vector<std::string>{"xy", "z"}));
+    EXPECT_FALSE(job->controller->CanExecute(editor, *job, 0, CommandUndo));
+    ExpectConsistent(job);
+}
+
+TEST_F(LineEditTest, ReplaceIsOneUndoStepAndDeleteLinesTakesEachLineOnce) {
+    JobGroupUnit* job = Open("abc\r\nk1\r\nk2\r\nk3\r\nk4\r\n", "abc\r\nk1\r\nm\r\nk3\r\nk4\r\n");
+    Place(job, 0, 0, 0, 0, 0);
+    args.operands[1] = RawString::FromText("XY");
+    EXPECT_TRUE(Run(job, 0, CommandSearchForward, "b"));
+    EXPECT_TRUE(Run(job, 0, CommandReplaceText));
+    EXPECT_EQ(Lines(job, 0)[0], "aXYc");
+    // The stored hit is used up: a second replace does nothing.
+    EXPECT_FALSE(Run(job, 0, CommandReplaceText));
+    EXPECT_TRUE(Run(job, 0, CommandUndo));
+    EXPECT_EQ(Lines(job, 0)[0], "abc");
+
+    // Rows 1, 2 and 4 marked: each of their side-1 lines goes once.
+    for (int32_t r : {1, 2, 4}) job->rows.At(r)->flags |= RowMarked;
+    EXPECT_TRUE(Run(job, 0, CommandDeleteLines));
+    EXPECT_EQ(Lines(job, 0), (std::vector<std::string>{"abc", "k3"}));
+    EXPECT_EQ(Lines(job, 1), (std::vector<std::string>{"abc", "k1", "m", "k3", "k4"}));
+    EXPECT_GT(editor.restored, 0);
+    ExpectConsistent(job);
+    EXPECT_TRUE(Run(job, 0, CommandUndo));
+    EXPECT_EQ(Lines(job, 0), (std::vector<std::string>{"abc", "k1", "k2", "k3", "k4"}));
+    ExpectConsistent(job);
+}
+
+TEST_F(LineEditTest, GotoLineReadsItsNumberInSixtyFourBits) {
+    JobGroupUnit* job = Open("1\r\n2\r\n3\r\n4\r\n5\r\n", "1\r\n2\r\n3\r\n4\r\n5\r\n");
+    Place(job, 0, 1, 0, 1, 0);
+    for (const char* bad : {"0", "-1", "6", "4294967297", "", "x"}) {
+        EXPECT_FALSE(Run(job, 0, CommandGotoLine, bad)) << bad;
+        EXPECT_EQ(job->side1.cursorRow, 1) << bad;
+    }
+    EXPECT_TRUE(Run(job, 0, CommandGotoLine, " 0x5 "));
+    EXPECT_EQ(job->side1.cursorRow, 4);
+    EXPECT_EQ(job->currentRow, 4);
+}
+
+TEST_F(LineEditTest, PasteIsCutAtTheLimitOnACharacterBoundary) {
+    JobGroupUnit* job = Open("\r\n", "\r\n");
+    for (int pairAt : {32765, 32766}) {
+        std::wstring text(40000, L'a');
+        text[static_cast<size_t>(pairAt)] = 0xD83D;
+        text[static_cast<size_t>(pairAt) + 1] = 0xDE00;
+        ASSERT_TRUE(RawLayer::ClipboardSetText(RawString::FromWideText(text.c_str())));
+        Place(job, 0, 0, 0, 0, static_cast<int32_t>(job->content1.At(0)->Text().Length()));
+        Run(job, 0, CommandSelectAll);
+        EXPECT_TRUE(Run(job, 0, CommandPasteFromClipboard));
+        RawString pasted = job->content1.At(0)->Text().As(RawLayer::KindUtf16);
+        // The pair is kept whole (at 32765) or dropped whole (at 32766).
+        EXPECT_EQ(pasted.Length(), pairAt == 32765 ? 32767 : 32766);
+        EXPECT_FALSE(RawLayer::HasLoneSurrogate(pasted.Wide(), pasted.Length()));
+    }
+    // Copy gives the selected text back through the clipboard.
+    Place(job, 0, 0, 2, 0, 5);
+    EXPECT_TRUE(Run(job, 0, CommandCopyToClipboard));
+    EXPECT_EQ(TestSupport::S(RawLayer::ClipboardGetText(100)), "aaa");
+}
+
+// ---------------------------------------------------------------------------
+// Encodings
+
+TEST_F(LineEditTest, TypedTextTheEncodingCannotHoldIsRefused) {
+    const std::string nihon = "\xE6\x97\xA5\xE6\x9C\xAC";  // 日本 in UTF-8
+    struct Case {
+        const char* name;
+        std::string file;
+        int forceKind;
+        std::string expected;
+    };
+    const std::string sjisA = "\x83\x41";                                // ア
+    const std::string eucNihon = "\xC6\xFC\xCB\xDC";
+    std::vector<Case> cases = {
+        {"sjis", sjisA + "x\r\nkeep " + sjisA + "\r\n", -1, sjisA + "\x93\xFA\x96\x7B" "x\r\nkeep " + sjisA + "\r\n"},
+        {"eucjp", eucNihon + "x\nkeep\n", RawLayer::KindEucJp, eucNihon + eucNihon + "x\nkeep\n"},
+        {"utf16le", "\xFF\xFE" + Utf16Bytes("ax\r\nkeep\r\n", false), -1,
+         "\xFF\xFE" + Utf16Bytes("a" + nihon + "x\r\nkeep\r\n", false)},
+        {"utf16be", Utf16Bytes("ax\nkeep", true), -1, Utf16Bytes("a" + nihon + "x\nkeep", true)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        JobGroupUnit* job = Open(c.file, "other\r\n");
+        if (c.forceKind >= 0) ForceKind(job, 0, static_cast<uint8_t>(c.forceKind));
+        int32_t column = c.forceKind == RawLayer::KindEucJp ? 4 : (job->content1.encodingKind == 1 ? 2 : 1);
+        Place(job, 0, 0, column, 0, column);
+        EXPECT_TRUE(Run(job, 0, CommandInsertTypedText, "\xE6\x97\xA5"));
+        EXPECT_TRUE(Run(job, 0, CommandInsertTypedText, "\xE6\x9C\xAC"));
+        // A character no Japanese or Unicode side lacks, and one they do.
+        if (job->content1.encodingKind != RawLayer::KindUtf16LE && job->content1.encodingKind != RawLayer::KindUtf16BE) {
+            EXPECT_FALSE(Run(job, 0, CommandInsertTypedText, "\xF0\x9F\x98\x80"));
+        }
+        EXPECT_EQ(TestSupport::FileText(TestSupport::Ws(job->Path(0))), c.file);
+        EXPECT_EQ(Saved(job, 0), c.expected);
+    }
+    // The system code page as the side's kind: 日本 only under code page 932.
+    JobGroupUnit* job = Open("plain\r\n", "plain\r\n");
+    ForceKind(job, 0, RawLayer::KindAnsi);
+    Place(job, 0, 0, 0, 0, 0);
+    const bool japanese = GetACP() == 932;
+    EXPECT_EQ(Run(job, 0, CommandInsertTypedText, "\xE6\x97\xA5"), japanese);
+    EXPECT_EQ(Run(job, 0, CommandInsertText, "\xE6\x97\xA5\xE6\x9C\xAC"), japanese);
+    EXPECT_EQ(Lines(job, 0).size(), 1u);
+    if (!japanese) {
+        EXPECT_EQ(Lines(job, 0)[0], "plain");
+        EXPECT_EQ(job->content1.flags & ContentChanged, 0);
+        EXPECT_EQ(Data(job, 0).undo.Count(), 0);
+    }
+    // Controls, DEL and a lone surrogate are never typed.
+    EXPECT_FALSE(Run(job, 0, CommandInsertTypedText, "\x7F"));
+    EXPECT_FALSE(Run(job, 0, CommandInsertTypedText, "\t"));
+    args.operands[0] = RawString::FromWideText(L"\xD83D");
+    EXPECT_FALSE(Run(job, 0, CommandInsertTypedText));
+}
+
+TEST_F(LineEditTest, LinesAndResultsTheEncodingCannotHoldChangeNothing) {
+    // Side 1 is Shift_JIS; side 2's second line holds a character it lacks.
+    JobGroupUnit* job = Open("\x95\x5C\r\nb\r\n", "\xE8\xA1\xA8\r\n\xC3\xA9\r\n");
+    ASSERT_EQ(job->content1.encodingKind, uint32_t(RawLayer::KindSjis));
+    for (JobReportUnit& row : job->rows) row.flags |= RowMarked;
+    const std::vector<std::string> lines = Lines(job, 0);
+    EXPECT_FALSE(Run(job, 0, CommandCopyLinesTo));
+    EXPECT_EQ(Lines(job, 0), lines);
+    EXPECT_EQ(Data(job, 0).undo.Count(), 0);
+    // An input-method result it cannot hold leaves the text as it was.
+    Place(job, 0, 1, 0, 1, 1);
+    EXPECT_TRUE(Run(job, 0, CommandImeCompositionStart));
+    job->side1.composition[0].text = RawString::FromText("\xC3\xA9");
+    job->side1.compositionContents = 4;
+    EXPECT_FALSE(Run(job, 0, CommandImeCompositionUpdate));
+    EXPECT_TRUE(Run(job, 0, CommandImeCompositionEnd));
+    EXPECT_EQ(Lines(job, 0), lines);
+    EXPECT_EQ(job->content1.flags & ContentChanged, 0);
+    EXPECT_EQ(Data(job, 0).undo.Count(), 0);
+}
+
+TEST_F(LineEditTest, WordSelectionKeepsShiftJisCharactersWhole) {
+    // ア is 83 41: its trail byte is the letter A.
+    JobGroupUnit* job = Open("\x83\x41" "A b\r\n", "x\r\n");
+    ASSERT_EQ(job->content1.encodingKind, uint32_t(RawLayer::KindSjis));
+    Place(job, 0, 0, 2, 0, 2);
+    EXPECT_TRUE(Run(job, 0, CommandSelectWord));
+    EXPECT_EQ(job->side1.anchorColumn, 2);
+    EXPECT_EQ(job->side1.cursorColumn, 3);
+    Place(job, 0, 0, 1, 0, 1);
+    EXPECT_TRUE(Run(job, 0, CommandSelectWordEx));
+    EXPECT_EQ(job->side1.anchorColumn, 0);
+    EXPECT_EQ(job->side1.cursorColumn, 2);
+}
+
+// ---------------------------------------------------------------------------
+// Random walk
+
+namespace {
+
+struct Encoding {
+    const char* name;
+    uint8_t fileKind;  // what the loader finds
+    bool mark;
+    // Characters (UTF-8) the encoding holds, and ones it does not.
+    std::vector<std::string> held;
+    std::vector<std::string> foreign;
+};
+
+// The file bytes of lines (UTF-8) in an encoding.
+std::string Encode(const Encoding& e, const std::vector<std::string>& lines, const std::string& end, bool lastEnded) {
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i) text += lines[i] + (i + 1 < lines.size() || lastEnded ? end : "");
+    RawString wide = RawString::FromText(text.c_str()).As(RawLayer::KindUtf16);
+    if (e.fileKind == RawLayer::KindUtf16LE) {
+        return (e.mark ? std::string("\xFF\xFE") : std::string()) + Units(wide);
+    }
+    RawString bytes = wide.As(e.fileKind);
+    return (e.mark ? std::string("\xEF\xBB\xBF") : std::string()) + Units(bytes);
+}
+
+}  // namespace
+
+TEST_F(LineEditTest, RandomEditsUndoRedoAndSaveGiveBackTheirLines) {
+    const std::vector<std::string> common = {"a", "b", "x", " ", "\t", "\xE3\x81\x82", "\xE8\xA1\xA8", "\xE3\x82\xA2", "_"};
+    std::vector<Encoding> encodings = {
+        {"utf8", RawLayer::KindUtf8, false, common, {}},
+        {"utf8-mark", RawLayer::KindUtf8, true, common, {}},
+        {"sjis", RawLayer::KindSjis, false, common, {"\xF0\x9F\x98\x80", "\xC3\xA9"}},
+        {"utf16le", RawLayer::KindUtf16LE, true, common, {}},
+    };
+    encodings[0].held.push_back("\xF0\x9F\x98\x80");
+    encodings[3].held.push_back("\xC3\xA9");
+    std::mt19937 rng(20240611);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
+    const uint32_t commands[] = {6, 7, 8, 9, 10, 11, 13, 16, 17, 18, 19, 21, 23, 24, 25, 26, 14, 15};
+    const int runs = 2000;
+    int saves = 0, refused = 0, changedRuns = 0;
+    for (int run = 0; run < runs && !HasFailure(); ++run) {
+        const Encoding& e = encodings[static_cast<size_t>(pick(static_cast<int>(encodings.size())))];
+        auto word = [&](bool foreign) {
+            std::string w;
+            int n = 1 + pick(4);
+            for (int i = 0; i < n; ++i) {
+                if (foreign && !e.foreign.empty() && pick(3) == 0)
+                    w += e.foreign[static_cast<size_t>(pick(static_cast<int>(e.foreign.size())))];
+                else
+                    w += e.held[static_cast<size_t>(pick(static_cast<int>(e.held.size())))];
+            }
+            return w;
+        };
+        std::vector<std::string> one, two;
+        for (int i = pick(6); i > 0; --i) one.push_back(word(false));
+        for (const std::string& line : one) two.push_back(pick(3) == 0 ? word(false) : line);
+        const std::string end = pick(2) ? "\r\n" : "\n";
+        const bool lastEnded = pick(4) != 0;
+        JobGroupUnit* job = Open(Encode(e, one, end, lastEnded), Encode(e, two, end, true));
+        SCOPED_TRACE(std::string(e.name) + " run " + std::to_string(run));
+        // A short 8-bit file may be taken for the other 8-bit encoding (7-bit
+        // text is UTF-8); its lines keep their bytes all the same.
+        if (e.fileKind != RawLayer::KindUtf16LE)
+            ASSERT_TRUE(job->content1.encodingKind == RawLayer::KindSjis || job->content1.encodingKind == RawLayer::KindUtf8);
+        else
+            ASSERT_EQ(job->content1.encodingKind, e.fileKind);
+        const std::vector<std::string> loaded = Lines(job, 0);
+        const std::string oldFile = TestSupport::FileText(TestSupport::Ws(job->Path(0)));
+        if (pick(4) == 0) RawLayer::ClipboardSetText(RawString::FromText(word(true).c_str()));
+        std::string log;
+        for (int step = 0; step < 24 && !HasFailure(); ++step) {
+            // A random selection on rows that hold a line of side 1.
+            std::vector<int32_t> real;
+            for (int32_t r = 0; r < job->rows.Count(); ++r)
+                if (!job->rows.At(r)->unit1->IsPlaceholder()) real.push_back(r);
+            if (!real.empty() && !(job->side1.imeState & 1)) {
+                auto spot = [&](int32_t& row, int32_t& column) {
+                    row = real[static_cast<size_t>(pick(static_cast<int>(real.size())))];
+                    JobContentUnit* unit = job->rows.At(row)->unit1;
+                    column = unit->FitCharIndex(pick(unit->Text().Length() + 1));
+                };
+                JobSideRecord& s = job->side1;
+                spot(s.cursorRow, s.cursorColumn);
+                if (pick(2)) {
+                    s.anchorRow = s.cursorRow;
+                    s.anchorColumn = s.cursorColumn;
+                } else {
+                    spot(s.anchorRow, s.anchorColumn);
+                }
+            }
+            const uint32_t command = commands[pick(static_cast<int>(sizeof(commands) / sizeof(commands[0])))];
+            std::string operand = word(true);
+            if (command == CommandInsertText && pick(3) == 0) operand += (pick(2) ? "\r\n" : "\n") + word(false);
+            if (command == CommandSearchForward) operand = pick(2) ? "*" : word(false).substr(0, 1);
+            args.operands[0] = RawString::FromText(operand.c_str());
+            args.operands[1] = RawString::FromText(pick(2) ? "%0y" : word(true).c_str());
+            if (command == CommandCopyLinesTo || command == CommandDeleteLines)
+                for (JobReportUnit& row : job->rows) row.flags = pick(3) == 0 ? (row.flags | RowMarked) : (row.flags & ~RowMarked);
+            if (command == CommandImeCompositionUpdate) {
+                job->side1.composition[0].text = RawString::FromText(word(true).c_str());
+                job->side1.compositionContents = pick(3) == 0 ? 4 : 1;
+            }
+            // A composition shown without a record goes before any other
+            // command.
+            if (Data(job, 0).composition.shown && command != CommandImeCompositionUpdate &&
+                command != CommandImeCompositionStart && command != CommandImeCompositionEnd)
+                Run(job, 0, CommandImeCompositionEnd);
+            const std::vector<std::string> before = Lines(job, 0);
+            const int32_t records = Data(job, 0).undo.Count();
+            const bool done = Run(job, 0, command);
+            log += std::to_string(command) + (done ? "+ " : "- ") + "[" + std::to_string(Lines(job, 0).size()) + "] ";
+            // Text the side cannot hold changes nothing.
+            RawString converted;
+            bool holdable = RawLayer::ConvertTextExactly(args.operands[0], job->content1.encodingKind == 1 ? 1 : 2, converted);
+            if ((command == CommandInsertText || command == CommandInsertTypedText) && !holdable) {
+                EXPECT_FALSE(done);
+                EXPECT_EQ(Lines(job, 0), before);
+                EXPECT_EQ(Data(job, 0).undo.Count(), records);
+                ++refused;
+            }
+            for (JobReportUnit& row : job->rows) row.flags &= ~static_cast<uint32_t>(RowMarked);
+            ExpectConsistent(job);
+        }
+        // A composition still shown goes when composing ends.
+        if (LineCanExecute(*job, 0, CommandImeCompositionEnd)) Run(job, 0, CommandImeCompositionEnd);
+        const std::vector<std::string> edited = Lines(job, 0);
+        const uint32_t donePosition = Data(job, 0).undo.position;
+        if (edited != loaded) ++changedRuns;
+        while (LineCanExecute(*job, 0, CommandUndo)) ASSERT_TRUE(Run(job, 0, CommandUndo));
+        EXPECT_EQ(Lines(job, 0), loaded);
+        ExpectConsistent(job);
+        // Redone up to where the walk left the list (it may have undone
+        // its last steps).
+        while (Data(job, 0).undo.position < donePosition) ASSERT_TRUE(Run(job, 0, CommandRedo));
+        EXPECT_EQ(Lines(job, 0), edited) << log;
+        ExpectConsistent(job);
+        if (run % 25 == 0 && (job->content1.flags & ContentChanged)) {
+            // The save writes exactly the edited lines as the file was
+            // written: its kind, mark and line end; the old file goes into a
+            // dated backup.
+            std::vector<std::wstring> backupsBefore = BackupFolders();
+            JobLineBaseData& data = Data(job, 0);
+            std::string expected = e.mark ? (e.fileKind == RawLayer::KindUtf16LE ? "\xFF\xFE" : "\xEF\xBB\xBF") : "";
+            const std::string lineEnd = Units(job->content1.lineEnd);
+            for (size_t i = 0; i < edited.size(); ++i)
+                expected += edited[i] + (i + 1 < edited.size() || data.lastLineEnded ? lineEnd : "");
+            EXPECT_EQ(Saved(job, 0), expected);
+            std::vector<std::wstring> backups = BackupFolders();
+            ASSERT_EQ(backups.size(), backupsBefore.size() + 1);
+            std::wstring name = TestSupport::Ws(job->Path(0));
+            name = name.substr(name.find_last_of(L'\\') + 1);
+            bool kept = false;
+            for (const std::wstring& b : backups)
+                kept = kept || TestSupport::FileText(b + L"\\" + name) == oldFile;
+            EXPECT_TRUE(kept);
+            ++saves;
+        }
+        CloseAll();
+    }
+    EXPECT_GT(saves, 10);
+    EXPECT_GT(refused, 10);
+    EXPECT_GT(changedRuns, runs / 2);
+}
+
+// ---------------------------------------------------------------------------
+// Many lines at once
+
+// Rows of many lines, marked at random in runs, and ranges over many lines:
+// each command gives the lines a row-by-row model of it gives, undo gives
+// back the lines before, redo the lines after; and undo and redo leave the
+// rows, the cursor and the records exactly as applying the records one by
+// one does to a twin of the job.
+TEST_F(LineEditTest, CommandsOverManyLinesGiveWhatTheyWouldLineByLine) {
+    std::mt19937 rng(38);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
+    auto state = [&](JobGroupUnit* job, uint32_t side) {
+        std::string s;
+        for (const JobReportUnit& row : job->rows) {
+            s += std::to_string(row.kind) + "/" + std::to_string(row.flags);
+            for (const JobContentUnit* unit : {row.unit1, row.unit2})
+                s += unit->IsPlaceholder() ? " -" : " " + Units(unit->Text());
+            s += "\n";
+        }
+        const JobSideRecord& at = job->Side(side);
+        for (int32_t value : {at.anchorRow, at.anchorColumn, at.cursorRow, at.cursorColumn, job->currentRow})
+            s += std::to_string(value) + " ";
+        const JobUndoDataList& undo = Data(job, side).undo;
+        s += "at " + std::to_string(undo.position) + ":";
+        for (const JobUndoDataUnit& record : undo)
+            s += " " + std::to_string(record.operation) + "(" + std::to_string(record.startRow) + "," +
+                 std::to_string(record.startColumn) + "," + std::to_string(record.endRow) + "," +
+                 std::to_string(record.endColumn) + ")" + Units(record.text);
+        return s;
+    };
+    auto oneByOne = [&](JobGroupUnit* job, uint32_t side, bool undo) {
+        LineEditContext context(editor, *job, side);
+        const bool done = StepUndoRecords(Data(job, side).undo, undo,
+                                          [&context](JobUndoDataUnit& record) { return ApplyUndoRecord(context, record); });
+        return LineEditFinish(context, done);
+    };
+    for (int run = 0; run < 60 && !HasFailure(); ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        std::string one, two;
+        for (int i = 0, n = 20 + pick(200); i < n; ++i) {
+            const std::string line = "l" + std::to_string(pick(40));
+            if (pick(4)) one += line + "\r\n";
+            if (pick(4)) two += (pick(5) ? line : "o" + std::to_string(i)) + "\r\n";
+        }
+        JobGroupUnit* job = Open(one, two);
+        JobGroupUnit* twin = Open(one, two);
+        const uint32_t side = static_cast<uint32_t>(pick(2));
+        const std::vector<std::string> loaded = Lines(job, side);
+        const int32_t rows = job->rows.Count();
+        std::vector<std::string> expected;
+        const int what = pick(3);
+        if (what < 2) {
+            // Runs of marked rows.
+            bool marked = false;
+            for (int32_t r = 0; r < rows; ++r) {
+                if (pick(6) == 0) marked = !marked;
+                JobReportUnit* row = job->rows.At(r);
+                if (marked) {
+                    row->flags |= RowMarked;
+                    twin->rows.At(r)->flags |= RowMarked;
+                }
+                const bool here = !row->Unit(side)->IsPlaceholder(), there = !row->Unit(1 - side)->IsPlaceholder();
+                if (what == 0 && marked && there)
+                    expected.push_back(Units(row->Unit(1 - side)->Text()));
+                else if (here && !(what == 1 && marked))
+                    expected.push_back(Units(row->Unit(side)->Text()));
+            }
+            for (JobGroupUnit* j : {job, twin}) Run(j, side, what == 0 ? CommandCopyLinesTo : CommandDeleteLines);
+        } else {
+            // A range from one line to another, deleted.
+            std::vector<int32_t> real;
+            for (int32_t r = 0; r < rows; ++r)
+                if (!job->rows.At(r)->Unit(side)->IsPlaceholder()) real.push_back(r);
+            if (real.size() < 2) continue;
+            size_t a = static_cast<size_t>(pick(static_cast<int>(real.size())));
+            size_t b = static_cast<size_t>(pick(static_cast<int>(real.size())));
+            if (a > b) std::swap(a, b);
+            const int32_t from = std::min<int32_t>(1, static_cast<int32_t>(loaded[a].size()));
+            const int32_t to = static_cast<int32_t>(loaded[b].size());
+            expected.assign(loaded.begin(), loaded.begin() + static_cast<long>(a));
+            expected.push_back(loaded[a].substr(0, static_cast<size_t>(from)) + loaded[b].substr(static_cast<size_t>(to)));
+            expected.insert(expected.end(), loaded.begin() + static_cast<long>(b) + 1, loaded.end());
+            for (JobGroupUnit* j : {job, twin}) {
+                Place(j, side, real[a], from, real[b], to);
+                Run(j, side, CommandDeleteSelections);
+            }
+        }
+        for (JobGroupUnit* j : {job, twin})
+            for (JobReportUnit& row : j->rows) row.flags &= ~static_cast<uint32_t>(RowMarked);
+        EXPECT_EQ(Lines(job, side), expected);
+        ExpectConsistent(job);
+        // One command: one undo, one redo.
+        for (const bool undo : {true, false}) {
+            EXPECT_EQ(Run(job, side, undo ? CommandUndo : CommandRedo), oneByOne(twin, side, undo));
+            EXPECT_FALSE(LineCanExecute(*job, side, undo ? CommandUndo : CommandRedo));
+            EXPECT_EQ(Lines(job, side), undo ? loaded : expected);
+            EXPECT_EQ(state(job, side), state(twin, side));
+            ExpectConsistent(job);
+        }
+        CloseAll();
+    }
+}
+
+// Undoing a deletion of every line, deleting the first half, copying every
+// row from the other side, and undoing and redoing the deletion of every
+// row's line grow with the lines, not with their square: eight times the
+// lines take well under 64 times as long.
+TEST_F(LineEditTest, EditsOverManyLinesTakeTimeInProportion) {
+    auto seconds = [](LARGE_INTEGER a, LARGE_INTEGER b) {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        // Below 10 ms a busy machine's noise outweighs the work.
+        return std::max(double(b.QuadPart - a.QuadPart) / double(f.QuadPart), 0.01);
+    };
+    auto measure = [&](int lines) {
+        std::string many, tail;
+        for (int i = 0; i < lines; ++i) many += "line " + std::to_string(i) + "\r\n";
+        std::vector<double> times;
+        LARGE_INTEGER t0, t1;
+        // Every line deleted, then undone.
+        JobGroupUnit* job = Open(many, "x\r\n");
+        Place(job, 0, 0, 0, 0, 0);
+        EXPECT_TRUE(Run(job, 0, CommandSelectAll));
+        EXPECT_TRUE(Run(job, 0, CommandDeleteSelections));
+        QueryPerformanceCounter(&t0);
+        EXPECT_TRUE(Run(job, 0, CommandUndo));
+        QueryPerformanceCounter(&t1);
+        times.push_back(seconds(t0, t1));
+        EXPECT_EQ(job->content1.Count(), lines);
+        // The first half deleted.
+        Place(job, 0, 0, 0, lines / 2, 0);
+        QueryPerformanceCounter(&t0);
+        EXPECT_TRUE(Run(job, 0, CommandDeleteSelections));
+        QueryPerformanceCounter(&t1);
+        times.push_back(seconds(t0, t1));
+        EXPECT_EQ(job->content1.Count(), lines - lines / 2);
+        // Every row copied into a side of one line, below them all.
+        JobGroupUnit* other = Open("end\r\n", many + "end\r\n");
+        for (JobReportUnit& row : other->rows) row.flags |= RowMarked;
+        QueryPerformanceCounter(&t0);
+        EXPECT_TRUE(Run(other, 0, CommandCopyLinesTo));
+        QueryPerformanceCounter(&t1);
+        times.push_back(seconds(t0, t1));
+        EXPECT_EQ(other->content1.Count(), lines + 1);
+        // Every row's line deleted against the same lines, then undone and
+        // redone.
+        JobGroupUnit* rows = Open(many, many);
+        for (JobReportUnit& row : rows->rows) row.flags |= RowMarked;
+        EXPECT_TRUE(Run(rows, 0, CommandDeleteLines));
+        for (JobReportUnit& row : rows->rows) row.flags &= ~static_cast<uint32_t>(RowMarked);
+        for (const uint32_t command : {CommandUndo, CommandRedo}) {
+            QueryPerformanceCounter(&t0);
+            EXPECT_TRUE(Run(rows, 0, command));
+            QueryPerformanceCounter(&t1);
+            times.push_back(seconds(t0, t1));
+            EXPECT_EQ(rows->content1.Count(), command == CommandUndo ? lines : 0);
+        }
+        CloseAll();
+        return times;
+    };
+    // The better of two tries: a busy machine stalls one now and then.
+    auto best = [&](int lines) {
+        std::vector<double> times = measure(lines);
+        const std::vector<double> again = measure(lines);
+        for (size_t i = 0; i < times.size(); ++i) times[i] = std::min(times[i], again[i]);
+        return times;
+    };
+    const std::vector<double> small = best(10000);
+    const std::vector<double> large = best(80000);
+    const char* const names[] = {"undo of deleting every line", "deleting the first half", "copying every row",
+                                 "undo of deleting every row's line", "its redo"};
+    for (size_t i = 0; i < small.size(); ++i)
+        EXPECT_LT(large[i] / small[i], 24.0) << names[i] << ": " << small[i] << " s, then " << large[i] << " s";
+}
+
+// ---------------------------------------------------------------------------
+// Search and replace commands
+
+TEST_F(LineEditTest, SearchCommandsStepAndTheReplaceLoopEnds) {
+    JobGroupUnit* job = Open("abc\r\nfoo abc\r\nbar\r\nbaz\r\n", "x\r\n");
+    Place(job, 0, 0, 1, 0, 1);
+    // An empty expression finds nothing and moves nothing.
+    EXPECT_FALSE(Run(job, 0, CommandSearchForward, ""));
+    EXPECT_FALSE(Run(job, 0, CommandSearchBackward, ""));
+    EXPECT_EQ(job->side1.cursorColumn, 1);
+
+    // "*" and "&" hit successive places.
+    for (const char* expression : {"*", "&"}) {
+        Place(job, 0, 0, 0, 0, 0);
+        std::vector<int32_t> columns;
+        for (int i = 0; i < 5; ++i) {
+            ASSERT_TRUE(Run(job, 0, CommandSearchForward, expression));
+            columns.push_back(job->side1.cursorRow * 100 + job->side1.cursorColumn);
+        }
+        EXPECT_EQ(columns, (std::vector<int32_t>{0, 1, 2, 3, 100})) << expression;
+    }
+    // Backward right after a forward hit does not find it again.
+    Place(job, 0, 0, 0, 0, 0);
+    ASSERT_TRUE(Run(job, 0, CommandSearchForward, "abc"));
+    ASSERT_TRUE(Run(job, 0, CommandSearchForward, "abc"));
+    EXPECT_EQ(job->side1.cursorRow, 1);
+    ASSERT_TRUE(Run(job, 0, CommandSearchBackward, "abc"));
+    EXPECT_EQ(job->side1.anchorRow, 0);
+    EXPECT_EQ(job->side1.anchorColumn, 0);
+    EXPECT_FALSE(Run(job, 0, CommandSearchBackward, "abc"));
+    // "!abc" steps line by line over the lines without abc, both ways.
+    Place(job, 0, 0, 0, 0, 0);
+    std::vector<int32_t> rows;
+    while (Run(job, 0, CommandSearchForward, "!abc")) rows.push_back(job->side1.cursorRow);
+    EXPECT_EQ(rows, (std::vector<int32_t>{2, 3}));
+    EXPECT_TRUE(Run(job, 0, CommandSearchBackward, "!abc"));
+    EXPECT_EQ(job->side1.cursorRow, 2);
+    EXPECT_FALSE(Run(job, 0, CommandSearchBackward, "!abc"));
+
+    // The replace loop of "*" by x ends.
+    JobGroupUnit* loop = Open("abc\r\n", "abc\r\n");
+    Place(loop, 0, 0, 0, 0, 0);
+    args.operands[1] = RawString::FromText("x");
+    int replacements = 0;
+    while (replacements < 100 && Run(loop, 0, CommandSearchForward, "*") && Run(loop, 0, CommandReplaceText))
+        ++replacements;
+    EXPECT_EQ(Lines(loop, 0), (std::vector<std::string>{"xaxbxcx"}));
+    EXPECT_EQ(replacements, 4);
+    // Each replacement is one undo step.
+    EXPECT_TRUE(Run(loop, 0, CommandUndo));
+    EXPECT_EQ(Lines(loop, 0), (std::vector<std::string>{"xaxbxc"}));
+
+    // A replacement needs the stored hit selected on its unchanged line.
+    Place(job, 0, 0, 0, 0, 0);
+    args.operands[1] = RawString::FromText("[%0]");
+    ASSERT_TRUE(Run(job, 0, CommandSearchForward, "@b."));
+    Place(job, 0, 0, 0, 0, 3);
+    EXPECT_FALSE(Run(job, 0, CommandReplaceText));
+    Place(job, 0, 0, 1, 0, 3);
+    EXPECT_TRUE(Run(job, 0, CommandReplaceText));
+    EXPECT_EQ(Lines(job, 0)[0], "a[c]");
+    ASSERT_TRUE(Run(job, 0, CommandSearchForward, "@o."));
+    job->rows.At(1)->unit1->markKind = 0;
+    static_cast<JobLineUnit*>(job->rows.At(1)->unit1)->SetText(RawString::FromText("foo abd"));
+    EXPECT_FALSE(Run(job, 0, CommandReplaceText));
+}
+
+TEST_F(LineEditTest, SearchMatchesInTheLinesOwnEncoding) {
+    // 表 is 95 5C in Shift_JIS: its trail byte is a backslash.
+    JobGroupUnit* job = Open("\x95\x5C\x95\x5C" "a\\\r\n\x95\x5C\r\n", "x\r\n");
+    ASSERT_EQ(job->content1.encodingKind, uint32_t(RawLayer::KindSjis));
+    Place(job, 0, 1, 2, 1, 2);
+    ASSERT_TRUE(Run(job, 0, CommandSearchBackward, "\\"));
+    EXPECT_EQ(job->side1.anchorRow, 0);
+    EXPECT_EQ(job->side1.anchorColumn, 5);
+    EXPECT_FALSE(Run(job, 0, CommandSearchBackward, "\\"));
+    // The expression and the replacement are converted to the line's kind.
+    Place(job, 0, 0, 0, 0, 0);
+    args.operands[1] = RawString::FromText("\xE3\x81\x82%0");  // あ
+    ASSERT_TRUE(Run(job, 0, CommandSearchForward, "\xE8\xA1\xA8" "a"));  // 表a
+    EXPECT_EQ(job->side1.anchorColumn, 2);
+    EXPECT_TRUE(Run(job, 0, CommandReplaceText));
+    EXPECT_EQ(Lines(job, 0)[0], "\x95\x5C\x82\xA0\\");
+    // What the kind cannot hold is found nowhere, and replaces nothing.
+    Place(job, 0, 0, 0, 0, 0);
+    EXPECT_FALSE(Run(job, 0, CommandSearchForward, "\xF0\x9F\x98\x80"));
+    ASSERT_TRUE(Run(job, 0, CommandSearchForward, "\\"));
+    EXPECT_EQ(job->side1.anchorColumn, 4);
+    args.operands[1] = RawString::FromText("\xC3\xA9");
+    EXPECT_FALSE(Run(job, 0, CommandReplaceText));
+    EXPECT_EQ(Lines(job, 0)[0], "\x95\x5C\x82\xA0\\");
+}
+
+TEST_F(LineEditTest, SearchOverLongLinesAnswersWithinASecond) {
+    std::string many(10000, 'a');
+    JobGroupUnit* job = Open(many + "\r\n" + many + "\r\n", "x\r\n");
+    Place(job, 0, 0, 0, 0, 0);
+    auto start = GetTickCount();
+    EXPECT_FALSE(Run(job, 0, CommandSearchForward, "*a*a*a*a*a*b"));
+    EXPECT_FALSE(Run(job, 0, CommandSearchBackward, "*a*a*a*a*a*b"));
+    EXPECT_LT(GetTickCount() - start, 1000u);
+}
