@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <string>
 
 #include "app_fixture.h"
@@ -47,6 +48,15 @@ HMENU OpenSystemMenu(AppRun& run) {
     const HMENU menu = run.Dialog().titleMenu.systemMenu;
     SendMessageW(run.Window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, TRUE));
     return menu;
+}
+
+// The title menu opened from the keyboard as a user opens it (Alt+Space),
+// walked with the arrow keys and chosen with Enter. The keys wait in the
+// queue, where the menu's own loop reads them once it runs.
+void ChooseInTitleMenu(HWND window, std::initializer_list<UINT> keys) {
+    for (const UINT key : keys) TestSupport::PostKey(window, key);
+    TestSupport::PostKey(window, VK_RETURN);
+    SendMessageW(window, WM_SYSCOMMAND, SC_KEYMENU, ' ');
 }
 
 // A run whose configuration (the program profile) lists the manuals of a
@@ -260,4 +270,54 @@ TEST(TitleMenuTest, LanguagesGiveASubmenuOnlyFromTwoAndAChoiceRestarts) {
         EXPECT_EQ(std::count(window.journal.begin(), window.journal.end(), "command 4352"), 2);
     });
     RawLayer::LanguageTable::SetLanguage(RawLayer::RawString());
+}
+
+// Chosen through the real title menu of the main window: Wine's menu loop
+// posts a choice in a submenu as a menu command, not a system command. The
+// restart starts a stand-in program in Tavrel's place.
+TEST(TitleMenuTest, ChoicesInTheRealSubmenusOpenTheManualAndRestartInTheLanguage) {
+    TestSupport::ModalWatchdog watchdog(30000);
+    AppRun run;
+    const std::wstring languages = run.folder.Join(L"languages.ini");
+    TestSupport::WriteFileBytes(languages, "[LangMap]\r\nEnglish=1033\r\nDeutsch=1031\r\n");
+    CreateDirectoryW(run.folder.Join(L"docs").c_str(), nullptr);
+    std::wstring markers[2];
+    for (int i = 0; i < 2; ++i) {
+        markers[i] = run.folder.Join(L"opened" + std::to_wstring(i) + L".txt");
+        TestSupport::WriteFileBytes(run.folder.Join(L"docs\\manual" + std::to_wstring(i) + L".cmd"),
+                                    "@echo opened> \"" + TestSupport::Utf8(markers[i]) + "\"\r\n");
+    }
+    TestSupport::WriteFileBytes(run.Profile(), "[Common]\r\nProgram=Tavrel\r\nLanguageFile=" +
+                                                   TestSupport::Utf8(languages) +
+                                                   "\r\n[UserSelection]\r\nLanguage=English\r\n[Manual]\r\nManual=" +
+                                                   TestSupport::Utf8(run.folder.Join(L"docs\\*.cmd")) + "\r\n");
+    ASSERT_TRUE(run.Start(L""));
+    const std::wstring probe = run.folder.Join(L"probe.exe");
+    std::wstring probeSource = TestSupport::ModulePath();
+    probeSource.replace(probeSource.rfind(L'\\') + 1, std::wstring::npos, L"quenby_probe.exe");
+    ASSERT_TRUE(CopyFileW(probeSource.c_str(), probe.c_str(), FALSE));
+    run.Dialog().restartProgram = TestSupport::W(probe);
+    const HWND window = run.Window();
+
+    // The version line, then the help submenu: its second manual.
+    ChooseInTitleMenu(window, {VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN});
+    EXPECT_TRUE(TestSupport::PumpUntil([&markers] { return TestSupport::FileExists(markers[1]); }, 10000));
+    TestSupport::PumpUntilIdle(500);
+    EXPECT_FALSE(TestSupport::FileExists(markers[0]));
+
+    // Past the help and moving entries, the language submenu: "(Auto)",
+    // "English", "Deutsch".
+    ChooseInTitleMenu(window, {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_DOWN});
+    EXPECT_TRUE(TestSupport::PumpUntil([window] { return !IsWindow(window); }, 5000));
+    const std::string profile = TestSupport::FileText(run.Profile());
+    EXPECT_NE(profile.find("Language=Deutsch"), std::string::npos) << profile;
+    const std::wstring record = run.folder.Join(L"command_line.txt");
+    EXPECT_TRUE(TestSupport::PumpUntil([&record] { return TestSupport::FileExists(record); }, 5000));
+    const std::vector<uint8_t> bytes = TestSupport::ReadFileBytes(record);
+    const std::wstring line(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    EXPECT_NE(line.find(L" -g \""), std::wstring::npos) << TestSupport::Utf8(line);
+    if (!run.Dialog().restartFile.IsEmpty()) DeleteFileW(TestSupport::Ws(run.Dialog().restartFile).c_str());
+    EXPECT_FALSE(watchdog.Fired());
+    RawLayer::LanguageTable::SetLanguage(RawLayer::RawString());
+    RawLayer::LanguageTable::Construct().SetFilePath(RawLayer::RawString());
 }
