@@ -15,6 +15,7 @@
 #include "base/raw_string.h"
 #include "quenby/app/line_list_box.h"
 #include "quenby/document/document_style.h"
+#include "toolkit/environment.h"
 #include "toolkit/popup_menu.h"
 
 namespace AppLayer {
@@ -66,7 +67,7 @@ public:
 
 protected:
     // Whether a Ctrl key is held (the keyboard state of the current message).
-    static bool CtrlDown() { return GetKeyState(VK_CONTROL) < 0; }
+    static bool CtrlDown() { return WinLayer::KeyHeld(VK_CONTROL); }
     // Posts a command of the main window's dispatcher to the owner.
     void PostToOwner(uint16_t code);
     // Appends a menu entry, greyed when not enabled.

@@ -8,6 +8,7 @@
 #include "quenby/document/document_options.h"
 #include "quenby/document/document_reader.h"
 #include "toolkit/dialog.h"
+#include "toolkit/environment.h"
 #include "toolkit/win_message.h"
 
 namespace AppLayer {
@@ -173,7 +174,7 @@ void GuiTabBar::Drop(int32_t, int32_t targetIndex, int32_t sourceIndex) { MoveIt
 LRESULT GuiTabBar::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_KEYDOWN:
-        if (wParam == kCloseKey && GetKeyState(VK_CONTROL) < 0) {
+        if (wParam == kCloseKey && WinLayer::KeyHeld(VK_CONTROL)) {
             CloseDocumentTab(currentDocumentTab_);
             return 0;
         }

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 
+#include "base/clamp.h"
 #include "base/raw_array.h"
 #include "base/raw_list.h"
 #include "base/raw_string.h"
@@ -21,6 +22,7 @@
 
 namespace DocLayer {
 
+using RawLayer::ClampInt;
 using RawLayer::RawArrayC;
 using RawLayer::RawListLink;
 using RawLayer::RawRange;
@@ -304,11 +306,6 @@ int32_t AlignmentCode(const RawString& name);
 // capacity; else the capacity grows to the smallest capacity + k * step
 // (k >= 1) above the index. False only when memory runs out.
 bool EnsureStepIndex(RawArrayC<int32_t>& array, int32_t index);
-
-// The value held inside [low, high]; the bounds lie within 32 bits.
-inline int32_t ClampInt(int64_t value, int64_t low, int64_t high) {
-    return static_cast<int32_t>(value < low ? low : (value > high ? high : value));
-}
 
 // A signed decimal number at the start of a range (after an optional sign),
 // its magnitude held at `limit`; 0 when no digit follows. Only decimal: of

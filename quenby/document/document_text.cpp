@@ -161,11 +161,10 @@ bool BytesReadAs(uint8_t kind, const uint8_t* bytes, int32_t count, bool cutEndA
 void AppendUtf16AsUtf8(RawString& out, const uint16_t* units, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         uint32_t u = units[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 &&
-            units[i + 1] <= 0xDFFF) {
+        if (RawLayer::IsHighSurrogate(u) && i + 1 < count && RawLayer::IsLowSurrogate(units[i + 1])) {
             AppendCodePoint(out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
             ++i;
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
+        } else if (RawLayer::IsHighSurrogate(u) || RawLayer::IsLowSurrogate(u)) {
             AppendCodePoint(out, kReplacement);
         } else {
             AppendCodePoint(out, u);

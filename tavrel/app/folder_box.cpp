@@ -543,14 +543,14 @@ void GuiFolderBox::OnDividerMove(POINT point) {
 int32_t GuiFolderBox::JoinTypedUnit(WPARAM typed, bool unicode, uint16_t& pending, wchar_t (&units)[2]) {
     if (unicode) {
         const uint16_t unit = static_cast<uint16_t>(typed & 0xFFFF);
-        if (unit >= 0xD800 && unit < 0xDC00) {
+        if (RawLayer::IsHighSurrogate(unit)) {
             // A high surrogate waits for its low half.
             pending = unit;
             return 0;
         }
         const uint16_t high = pending;
         pending = 0;
-        if (unit >= 0xDC00 && unit < 0xE000) {
+        if (RawLayer::IsLowSurrogate(unit)) {
             if (!high) return 0;
             units[0] = static_cast<wchar_t>(high);
             units[1] = static_cast<wchar_t>(unit);
@@ -685,7 +685,7 @@ LRESULT GuiFolderBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDBLCLK: {
         const uint32_t side = CurrentSide();
         if (side < 2 && view_.editor) {
-            const bool extend = GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_SHIFT) < 0;
+            const bool extend = WinLayer::KeyHeld(VK_CONTROL) || WinLayer::KeyHeld(VK_SHIFT);
             JobLayer::ActionArgs args;
             view_.job->controller->Execute(*view_.editor, *view_.job, side,
                                            extend ? JobLayer::CommandSelectWordEx : JobLayer::CommandSelectWord,

@@ -33,7 +33,7 @@ bool IsTextOrBinary(const JobGroupUnit& job) {
 
 JobContentUnit* RealUnit(const JobReportUnit* row, uint32_t side) {
     JobContentUnit* unit = row && side < 2 ? row->Unit(side) : nullptr;
-    return unit && !unit->IsPlaceholder() ? unit : nullptr;
+    return JobLayer::IsRealUnit(unit) ? unit : nullptr;
 }
 
 JobContentUnit* RealUnit(const JobGroupUnit& job, int32_t row, uint32_t side) {
@@ -379,7 +379,7 @@ bool GuiFolderBox::OnItemClick(POINT point, int32_t index) {
     }
     // The title row and the space below the rows hold no cursor.
     if (index < 0) return false;
-    PlaceCursor(point, GetKeyState(VK_SHIFT) < 0);
+    PlaceCursor(point, WinLayer::KeyHeld(VK_SHIFT));
     return true;
 }
 

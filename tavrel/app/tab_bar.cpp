@@ -240,7 +240,7 @@ void GuiTabBar::RefreshTabColours() {
 LRESULT GuiTabBar::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_LBUTTONDOWN:
-        plainClick = (GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_SHIFT) >= 0) ? 1 : 0;
+        plainClick = (!WinLayer::KeyHeld(VK_CONTROL) && !WinLayer::KeyHeld(VK_SHIFT)) ? 1 : 0;
         break;
     case WM_LBUTTONUP:
         plainClick = 0;
@@ -252,7 +252,7 @@ LRESULT GuiTabBar::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_KEYDOWN:
-        if (wParam == kKeyW && GetKeyState(VK_CONTROL) < 0) {
+        if (wParam == kKeyW && WinLayer::KeyHeld(VK_CONTROL)) {
             SendCommand(kDeleteCurrentTabCode);
             return 0;
         }

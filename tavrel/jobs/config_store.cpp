@@ -226,18 +226,18 @@ void ConfigStore::LoadColorSettings() {
 }
 
 void ConfigStore::ClampValues() {
-    backupDays = Clamp(backupDays, 0, BackupDaysMax);
+    backupDays = ClampInt(backupDays, 0, BackupDaysMax);
     foreReadingLines = ClampForeReadingLines(foreReadingLines);
     foreReadingLinesEscaped = ClampForeReadingLines(foreReadingLinesEscaped);
     if (minMatchingChars < 1) minMatchingChars = 1;
     if (tabStop < 1) tabStop = 1;
-    maxClipLoading = Clamp(maxClipLoading, 1, MaxClipLoadingLimit);
-    maxTextLoading = Clamp(maxTextLoading, 1, MaxTextLoadingLimit);
-    maxBinaryLoading = Clamp(maxBinaryLoading, 1, MaxBinaryLoadingLimit);
-    colors.lineColorOverwrap = Clamp(colors.lineColorOverwrap, 0, 255);
-    colors.titleColorOverwrap = Clamp(colors.titleColorOverwrap, 0, 255);
-    colors.cursorPivotOverwrap = Clamp(colors.cursorPivotOverwrap, 0, 255);
-    colors.imeClauseOverwrap = Clamp(colors.imeClauseOverwrap, 0, 255);
+    maxClipLoading = ClampInt(maxClipLoading, 1, MaxClipLoadingLimit);
+    maxTextLoading = ClampInt(maxTextLoading, 1, MaxTextLoadingLimit);
+    maxBinaryLoading = ClampInt(maxBinaryLoading, 1, MaxBinaryLoadingLimit);
+    colors.lineColorOverwrap = ClampInt(colors.lineColorOverwrap, 0, 255);
+    colors.titleColorOverwrap = ClampInt(colors.titleColorOverwrap, 0, 255);
+    colors.cursorPivotOverwrap = ClampInt(colors.cursorPivotOverwrap, 0, 255);
+    colors.imeClauseOverwrap = ClampInt(colors.imeClauseOverwrap, 0, 255);
 }
 
 int32_t KindMargin(uint32_t kind) {

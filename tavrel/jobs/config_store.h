@@ -9,11 +9,14 @@
 
 #include <cstdint>
 
+#include "base/clamp.h"
 #include "base/profile.h"
 #include "base/raw_string.h"
 #include "tavrel/jobs/color_settings.h"
 
 namespace JobLayer {
+
+using RawLayer::ClampInt;
 
 using RawLayer::ProfileFileRef;
 using RawLayer::RawParameterList;
@@ -61,11 +64,6 @@ enum : int32_t {
     // Clipboard text is read as UTF-16 (2 bytes a unit): 64 Mi units.
     MaxClipLoadingLimit = 0x4000000
 };
-
-// A value brought within [low, high]; `low` wins when the two cross.
-inline int32_t Clamp(int32_t value, int32_t low, int32_t high) {
-    return value < low ? low : (value > high ? high : value);
-}
 
 // A look-ahead window of the line compare within its bounds.
 inline int32_t ClampForeReadingLines(int32_t lines) {

@@ -319,7 +319,7 @@ void ExpressionSearch::Compile() {
         const uint32_t u = static_cast<uint32_t>(firstUnit_);
         bool self = false;
         switch (kind_) {
-        case RawLayer::KindUtf16: self = u < 0xDC00 || u > 0xDFFF; break;
+        case RawLayer::KindUtf16: self = !RawLayer::IsLowSurrogate(u); break;
         case RawLayer::KindUtf8: self = u < 0x80 || u >= 0xC0; break;
         case RawLayer::KindEucJp: self = u < 0x80; break;
         default: break;

@@ -8,6 +8,7 @@
 
 #include "tavrel/jobs/action_args.h"
 #include "tavrel/jobs/config_store.h"
+#include "toolkit/environment.h"
 
 namespace JobLayer {
 
@@ -195,9 +196,9 @@ void KeyBindingStore::Load(JobBindingOwner& owner, const RawString& keyNameFile,
 
 uint32_t CurrentModifierMask() {
     uint32_t mask = 0;
-    if (GetKeyState(VK_CONTROL) < 0) mask |= KeyMaskCtrl;
-    if (GetKeyState(VK_SHIFT) < 0) mask |= KeyMaskShift;
-    if (GetKeyState(VK_MENU) < 0) mask |= KeyMaskAlt;
+    if (WinLayer::KeyHeld(VK_CONTROL)) mask |= KeyMaskCtrl;
+    if (WinLayer::KeyHeld(VK_SHIFT)) mask |= KeyMaskShift;
+    if (WinLayer::KeyHeld(VK_MENU)) mask |= KeyMaskAlt;
     return mask;
 }
 

@@ -120,7 +120,7 @@ RawString ClipboardTextCut(bool& cut) {
     if (cut) {
         clip.Erase(limit, clip.Length() - limit);
         const uint32_t last = clip.UnitAt(limit - 1);
-        if (last >= 0xD800 && last <= 0xDBFF) clip.Erase(limit - 1, 1);
+        if (RawLayer::IsHighSurrogate(last)) clip.Erase(limit - 1, 1);
     }
     return clip;
 }

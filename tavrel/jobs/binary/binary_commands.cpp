@@ -13,6 +13,7 @@
 #include "base/text_ops.h"
 #include "tavrel/jobs/expression.h"
 #include "tavrel/jobs/side_edit.h"
+#include "toolkit/environment.h"
 
 namespace JobLayer {
 
@@ -125,7 +126,7 @@ bool CopyToClipboard(BinaryEditContext& context) {
     const BinaryRange range = context.Selection();
     if (range.IsEmpty()) return false;
     const RawString cells = BinaryCellsOfRange(context, range);
-    const bool leaveGaps = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    const bool leaveGaps = WinLayer::KeyHeld(VK_SHIFT);
     if (context.side.activeColumn == 1) {
         RawString text = RawString::ReserveAs(RawLayer::KindUtf16, cells.Length() * 3);
         bool first = true;

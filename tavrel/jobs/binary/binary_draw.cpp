@@ -142,8 +142,8 @@ void JobBinaryUnit::Draw(const JobDrawContext& context) {
                     const int32_t scale = c == 1 ? 3 : 1;
                     if (span.to > span.from) {
                         const ColorTable& colors = ConfigStore::Instance().colors;
-                        RECT fill = {area.left + Clamp(span.from, 0, 16) * scale * cell, row.top,
-                                     area.left + Clamp(span.to, 0, 16) * scale * cell, row.bottom};
+                        RECT fill = {area.left + ClampInt(span.from, 0, 16) * scale * cell, row.top,
+                                     area.left + ClampInt(span.to, 0, 16) * scale * cell, row.bottom};
                         AlphaRect(dc, fill, colors.cursorPivotColor, colors.cursorPivotOverwrap);
                     }
                 }
@@ -200,7 +200,7 @@ int32_t JobBinaryUnit::CharIndexAtX(const JobDrawContext& context, int32_t x) co
         if (x < left + w0) return 0;
         if (x <= left + HexRight(side)) {
             const int32_t offset = x - (left + w0 + m - s) + cell / 2;
-            return Clamp(offset < 0 ? 0 : offset / (3 * cell), 0, last);
+            return ClampInt(offset < 0 ? 0 : offset / (3 * cell), 0, last);
         }
         return last;
     }
@@ -208,7 +208,7 @@ int32_t JobBinaryUnit::CharIndexAtX(const JobDrawContext& context, int32_t x) co
         if (x < left + std::max(w0, HexRight(side))) return 0;
         if (x <= left + std::min(w0 + side.visibleTextWidth, w0 + w1 + w2 - s)) {
             const int32_t offset = x - (left + w0 + w1 + m - s);
-            return Clamp(offset < 0 ? 0 : offset / cell, 0, last);
+            return ClampInt(offset < 0 ? 0 : offset / cell, 0, last);
         }
         return last;
     }

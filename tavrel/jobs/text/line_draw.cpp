@@ -111,7 +111,7 @@ bool MeasureExtents(HDC dc, const wchar_t* text, int32_t count, int* extents) {
     int32_t x = 0;
     for (int32_t i = 0; i < count; ++i) {
         const uint32_t unit = static_cast<uint16_t>(text[i]);
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < count && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        if (RawLayer::IsHighSurrogate(unit) && i + 1 < count && RawLayer::IsLowSurrogate(text[i + 1])) {
             // A pair is measured whole, each time.
             x += GetTextExtentPoint32W(dc, text + i, 2, &size) ? size.cx : 0;
             extents[i] = extents[i + 1] = x;
@@ -183,7 +183,7 @@ int32_t LineCharStart(const RawString& text, int32_t index) {
     switch (text.Kind()) {
     case RawLayer::KindUtf16: {
         const uint32_t u = text.UnitAt(index);
-        return u >= 0xDC00 && u <= 0xDFFF && text.NextCharPos(index - 1) == index + 1 ? index - 1 : index;
+        return RawLayer::IsLowSurrogate(u) && text.NextCharPos(index - 1) == index + 1 ? index - 1 : index;
     }
     case RawLayer::KindUtf8: {
         // At most three continuation bytes back to the lead that owns them.
@@ -204,7 +204,7 @@ int32_t LineCharStart(const RawString& text, int32_t index) {
 
 int32_t JobLineDrawData::PositionX(int32_t index) const {
     if (!positions || count < 0) return 0;
-    return positions[Clamp(index, 0, count + 1)];
+    return positions[ClampInt(index, 0, count + 1)];
 }
 
 void JobLineDrawData::Layout(const JobLineBaseData& base, HDC dc, const RawString& text) {
@@ -251,7 +251,7 @@ int32_t JobLineUnit::PositionOf(int32_t index) const {
     if (const JobLineDrawData* data = DrawData()) return data->PositionX(index);
     // Not laid out: one cell per character.
     int32_t x = 0;
-    const int32_t end = Clamp(index, 0, text_.Length());
+    const int32_t end = ClampInt(index, 0, text_.Length());
     for (int32_t pos = 0; pos < end; pos = text_.NextCharPos(pos)) x += kUnlaidCell;
     return index > text_.Length() ? x + kUnlaidCell : x;
 }
@@ -353,7 +353,7 @@ RECT JobLineUnit::CaretRect(const JobDrawContext& context, int32_t index) const 
     const JobSideRecord& side = *context.side;
     const JobLineDrawData* data = DrawData();
     caret.left = context.rect.left - side.scrollX + side.layoutWidth[0] + context.margin +
-                 PositionOf(Clamp(index, 0, text_.Length()));
+                 PositionOf(ClampInt(index, 0, text_.Length()));
     caret.right = caret.left + (data ? data->cellWidth : kUnlaidCell);
     caret.top = context.rect.top;
     caret.bottom = context.rect.bottom;
@@ -529,8 +529,8 @@ void JobLineUnit::PaintLineText(const JobDrawContext& context, HDC dc, int32_t w
             if (side.imeState & 1) {
                 // The composition is selected: its clauses get their colours.
                 const JobCompositionText& main = side.composition[0];
-                const int32_t start = Clamp(span.from, 0, length);
-                const int32_t end = Clamp(span.to, start, length);
+                const int32_t start = ClampInt(span.from, 0, length);
+                const int32_t end = ClampInt(span.to, start, length);
                 const int32_t clauses = static_cast<int32_t>(main.clauses.size());
                 if (clauses == 0) {
                     RECT fill = {origin + data.PositionX(start), 0, origin + data.PositionX(end), height};
@@ -538,8 +538,8 @@ void JobLineUnit::PaintLineText(const JobDrawContext& context, HDC dc, int32_t w
                 }
                 for (int32_t c = 0; c < clauses; ++c) {
                     const RawRange& clause = main.clauses[static_cast<size_t>(c)];
-                    const int32_t from = Clamp(clause.start, 0, main.text.Length());
-                    const int32_t to = Clamp(clause.end, from, main.text.Length());
+                    const int32_t from = ClampInt(clause.start, 0, main.text.Length());
+                    const int32_t to = ClampInt(clause.end, from, main.text.Length());
                     // Clause offsets count units of the record's text; the
                     // line holds the composition in its own kind.
                     RawString head, part;
@@ -548,8 +548,8 @@ void JobLineUnit::PaintLineText(const JobDrawContext& context, HDC dc, int32_t w
                     RawString a, b;
                     RawLayer::ConvertTextExactly(head, text_.Kind(), a);
                     RawLayer::ConvertTextExactly(part, text_.Kind(), b);
-                    const int32_t x0 = data.PositionX(Clamp(start + a.Length(), start, end));
-                    const int32_t x1 = data.PositionX(Clamp(start + b.Length(), start, end));
+                    const int32_t x0 = data.PositionX(ClampInt(start + a.Length(), start, end));
+                    const int32_t x1 = data.PositionX(ClampInt(start + b.Length(), start, end));
                     // The attribute of the clause's first UTF-16 unit.
                     const size_t unit = static_cast<size_t>(head.As(RawLayer::KindUtf16).Length());
                     const uint8_t attribute = unit < main.attributes.size() ? main.attributes[unit] : 0;
@@ -580,8 +580,8 @@ void JobLineUnit::PaintLineText(const JobDrawContext& context, HDC dc, int32_t w
         const int32_t rightX = side.scrollX + width;
         int32_t first = static_cast<int32_t>(std::upper_bound(p + 1, p + length + 1, leftX) - p) - 1;
         int32_t last = static_cast<int32_t>(std::lower_bound(p, p + length + 1, rightX) - p);
-        first = LineCharStart(text_, Clamp(first, 0, length));
-        last = Clamp(last + 1, first, length);
+        first = LineCharStart(text_, ClampInt(first, 0, length));
+        last = ClampInt(last + 1, first, length);
         if (last < length) last = text_.NextCharPos(LineCharStart(text_, last));
         WideLine line;
         BuildWideLine(text_, RawRange{first, last}, line);

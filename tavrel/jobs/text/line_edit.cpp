@@ -85,7 +85,7 @@ bool RawInsertText(LineEditContext& context, JobTextPosition at, const RawString
     JobLineUnit* line = context.LineAt(at.line);
     if (!line) return false;
     const RawString old = line->LineText();
-    const int32_t column = LineCharStart(old, Clamp(at.column, 0, old.Length()));
+    const int32_t column = LineCharStart(old, ClampInt(at.column, 0, old.Length()));
     end = JobTextPosition{at.line, column};
     if (start) *start = end;
     if (text.IsEmpty()) return true;
@@ -146,8 +146,8 @@ bool RawDeleteRange(LineEditContext& context, const JobTextRange& range, RawStri
     JobLineUnit* last = context.LineAt(range.end.line);
     if (!first || !last || range.start.line > range.end.line) return false;
     JobTextRange r = range;
-    r.start.column = LineCharStart(first->LineText(), Clamp(r.start.column, 0, LineLength(first)));
-    r.end.column = LineCharStart(last->LineText(), Clamp(r.end.column, 0, LineLength(last)));
+    r.start.column = LineCharStart(first->LineText(), ClampInt(r.start.column, 0, LineLength(first)));
+    r.end.column = LineCharStart(last->LineText(), ClampInt(r.end.column, 0, LineLength(last)));
     if (r.start.line == r.end.line && r.start.column > r.end.column) return false;
     if (deleted) *deleted = SelectionText(context, r);
     if (at) *at = r.start;
@@ -552,7 +552,7 @@ JobTextPosition LineEditContext::ToLinePosition(int32_t row, int32_t column) {
         int32_t index = LineIndex(line);
         if (index >= 0) {
             rowHint = real;
-            int32_t at = real == row ? Clamp(column, 0, LineLength(line)) : 0;
+            int32_t at = real == row ? ClampInt(column, 0, LineLength(line)) : 0;
             return JobTextPosition{index, LineCharStart(line->LineText(), at)};
         }
     }
@@ -689,16 +689,16 @@ RawString SelectionText(LineEditContext& context, const JobTextRange& range) {
     int32_t total = 0;
     for (int32_t i = range.start.line; i <= range.end.line; ++i) {
         int32_t length = LineLength(context.LineAt(i));
-        int32_t from = i == range.start.line ? Clamp(range.start.column, 0, length) : 0;
-        int32_t to = i == range.end.line ? Clamp(range.end.column, from, length) : length;
+        int32_t from = i == range.start.line ? ClampInt(range.start.column, 0, length) : 0;
+        int32_t to = i == range.end.line ? ClampInt(range.end.column, from, length) : length;
         total += to - from + (i < range.end.line ? 2 : 0);
     }
     RawString text = RawString::ReserveAs(kind, total);
     for (int32_t i = range.start.line; i <= range.end.line; ++i) {
         JobLineUnit* line = context.LineAt(i);
         int32_t length = LineLength(line);
-        int32_t from = i == range.start.line ? Clamp(range.start.column, 0, length) : 0;
-        int32_t to = i == range.end.line ? Clamp(range.end.column, from, length) : length;
+        int32_t from = i == range.start.line ? ClampInt(range.start.column, 0, length) : 0;
+        int32_t to = i == range.end.line ? ClampInt(range.end.column, from, length) : length;
         if (line) text.AppendRange(line->LineText(), RawRange{from, to});
         if (i < range.end.line) {
             text.AppendChar('\r');
@@ -790,7 +790,7 @@ bool SearchStart(LineEditContext& context, ActionArgs& args, ExpressionSearch& s
     }
     row = real;
     JobLineUnit* line = context.LineOfRow(real);
-    column = real == startRow ? LineCharStart(line->LineText(), Clamp(startColumn, 0, LineLength(line))) : 0;
+    column = real == startRow ? LineCharStart(line->LineText(), ClampInt(startColumn, 0, LineLength(line))) : 0;
     return true;
 }
 
