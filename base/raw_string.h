@@ -61,6 +61,9 @@ inline bool IsPathSeparator(uint32_t unit) { return unit == '\\' || unit == '/';
 inline bool IsHighSurrogate(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 inline bool IsLowSurrogate(uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
+// An ASCII capital as its small letter; every other unit as it is.
+inline uint32_t FoldAscii(uint32_t unit) { return (unit >= 'A' && unit <= 'Z') ? unit + ('a' - 'A') : unit; }
+
 // The shared body. Field order follows the stored layout the rest of the
 // system reasons about; the "lock" is the atomic share count itself, because
 // copy-on-write only needs an atomic decision on the number of holders (see

@@ -31,9 +31,5 @@ inline void Terminate(RawStringBody* body) {
     if (body->ownership == OwnHeap) PutUnit(body, body->length, 0);
 }
 
-inline uint32_t FoldAscii(uint32_t unit) {
-    return (unit >= 'A' && unit <= 'Z') ? unit + ('a' - 'A') : unit;
-}
-
 }  // namespace StringUnits
 }  // namespace RawLayer

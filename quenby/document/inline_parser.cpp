@@ -24,7 +24,7 @@ namespace {
 using Text = std::string;
 constexpr size_t kNone = Text::npos;
 
-inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+inline char LowerAscii(char c) { return static_cast<char>(RawLayer::FoldAscii(static_cast<unsigned char>(c))); }
 
 // Whether the lower-case pattern stands at pos (ASCII letters without case).
 bool MatchAt(const Text& s, size_t pos, const char* pattern, size_t n) {
