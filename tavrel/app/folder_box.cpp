@@ -159,6 +159,8 @@ void GuiFolderBox::RebuildRows(bool measure) {
         RefreshNoPaint();
     } else {
         ClearItems();
+        differing_.clear();
+        int32_t index = 0;
         for (JobReportUnit& row : job->rows) {
             WinListBoxItemUnit* unit = AddItem(&row);
             if (!(filterWord & FilterBitOf(row.kind))) {
@@ -166,8 +168,11 @@ void GuiFolderBox::RebuildRows(bool measure) {
                 row.flags |= JobLayer::RowSkipped;
             } else {
                 row.flags &= ~static_cast<uint32_t>(JobLayer::RowSkipped);
+                if (row.kind != JobLayer::RowSame) differing_.push_back(index);
             }
+            ++index;
         }
+        NoteDifferingRows();
         scroll = keep;
         RefreshIfDirty();
     }
@@ -179,17 +184,27 @@ void GuiFolderBox::RebuildRows(bool measure) {
 }
 
 void GuiFolderBox::ApplyFilterFlags() {
+    differing_.clear();
+    int32_t index = -1;
     for (WinListBoxItemUnit& unit : items) {
+        ++index;
         JobReportUnit* row = ItemOf(unit);
         if (!row) continue;
         if (filterWord & FilterBitOf(row->kind)) {
             unit.flags = static_cast<uint16_t>(unit.flags & ~WinListBoxItemUnit::ItemHidden);
             row->flags &= ~static_cast<uint32_t>(JobLayer::RowSkipped);
+            if (row->kind != JobLayer::RowSame) differing_.push_back(index);
         } else {
             unit.flags |= WinListBoxItemUnit::ItemHidden;
             row->flags |= JobLayer::RowSkipped;
         }
     }
+    NoteDifferingRows();
+}
+
+void GuiFolderBox::NoteDifferingRows() {
+    differingSerial_ = view_.job->serial;
+    differingCount_ = view_.job->rows.Count();
 }
 
 void GuiFolderBox::ApplyFilter() {

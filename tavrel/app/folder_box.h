@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "tavrel/app/strip_view.h"
 #include "tavrel/jobs/action_args.h"
@@ -224,6 +225,8 @@ public:
     void MeasureSideColumns(HDC dc, uint32_t side);
     // Whether the items stand for the job's rows one for one, in order.
     bool ItemsHoldRows();
+    // The differing rows just collected belong to the shown job as it is.
+    void NoteDifferingRows();
     // The text column's width: the widest line, found without measuring
     // the lines that cannot be the widest.
     static void MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, JobLayer::JobContentList& content,
@@ -389,6 +392,11 @@ private:
     // measuring every line of a long text again at each tab switch or resize
     // would cost seconds.
     std::unordered_set<uint64_t> measured_;
+    // The indices of the shown rows that differ, for the job of that serial
+    // with that many rows (see FindNonSameRow).
+    std::vector<int32_t> differing_;
+    uint64_t differingSerial_ = 0;
+    int32_t differingCount_ = -1;
     // The vertical scroll position each job (by serial) had when another was
     // shown, so that a tab comes back where the user left it.
     std::unordered_map<uint64_t, LONG> scrollTops_;

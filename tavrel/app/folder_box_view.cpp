@@ -258,6 +258,18 @@ void GuiFolderBox::SelectSide(uint32_t side) {
 int32_t GuiFolderBox::FindNonSameRow(int32_t start, int32_t step) {
     const int32_t count = view_.job->rows.Count();
     if (start < 0 || start >= count || (step != 1 && step != -1)) return -1;
+    // The shown rows that differ, noted when the rows were last made or
+    // filtered (every change of the rows' kinds does one or the other): a
+    // jump across a million rows is a look-up, not a walk through rows
+    // spread over the heap.
+    if (differingSerial_ == view_.job->serial && differingCount_ == count) {
+        if (step == 1) {
+            const auto next = std::lower_bound(differing_.begin(), differing_.end(), start);
+            return next == differing_.end() ? -1 : *next;
+        }
+        const auto after = std::upper_bound(differing_.begin(), differing_.end(), start);
+        return after == differing_.begin() ? -1 : *(after - 1);
+    }
     // The rows are an array: each step is one look-up, in either direction.
     for (int32_t row = start; row >= 0 && row < count; row += step) {
         const JobReportUnit* report = view_.job->rows.At(row);

@@ -1029,5 +1029,55 @@ TEST_F(KeyActionsTest, TheTextColumnFollowsTheWidestLineThroughTypedEdits) {
     }
 }
 
+
+// The next and previous difference land where a walk over the rows would,
+// through typed edits that make rows differ or agree again and through
+// filter changes, from every kind of starting row.
+TEST_F(KeyActionsTest, DifferenceJumpsMatchAWalkOverTheRowsThroughEditsAndFilters) {
+    std::mt19937 random(23);
+    std::string left, right;
+    for (int line = 0; line < 400; ++line) {
+        const std::string text = "line " + std::to_string(line) + "\n";
+        const unsigned pick = random() % 10;
+        if (pick != 0) left += text;                    // missing on the left now and then
+        if (pick != 1) right += pick == 2 ? "x" + text : text;
+    }
+    OpenPair(PutText(L"a.txt", left), PutText(L"b.txt", right));
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 0, true));
+    Box().SetCurrentSide(0);
+    JobGroupUnit& job = *Current();
+    auto walk = [&](int32_t start, int32_t step) {
+        for (int32_t row = start; row >= 0 && row < job.rows.Count(); row += step) {
+            const JobReportUnit* report = job.rows.At(row);
+            if (!(report->flags & JobLayer::RowSkipped) && report->kind != JobLayer::RowSame) return row;
+        }
+        return -1;
+    };
+    const uint16_t filters[] = {JobLayer::StatusAll, JobLayer::StatusDifferent, 12, 13, JobLayer::StatusSame};
+    for (int round = 0; round < 25; ++round) {
+        if (round % 5 == 4) {
+            AppLayer::SetFilterWord(Views(), filters[random() % 5]);
+        } else {
+            AppLayer::SetFilterWord(Views(), JobLayer::StatusAll);
+            Box().ClearSelection();
+            Box().GotoRow(static_cast<int32_t>(random() % static_cast<unsigned>(job.rows.Count())), false);
+            Box().ActionDispatch(JobLayer::JobActionUnit(RawLayer::RawString::FromText("MoveCursorToLineHead"),
+                                                         RawLayer::RawStringList(true)));
+            if (random() % 2) {
+                SendMessageW(Box().window, WM_CHAR, L'x', 1);
+            } else {
+                Box().ActionDispatch(JobLayer::JobActionUnit(
+                    RawLayer::RawString::FromText("DeleteCharOrSelections"), RawLayer::RawStringList(true)));
+            }
+        }
+        PumpUntilIdle();
+        for (int probe = 0; probe < 40; ++probe) {
+            const int32_t start = static_cast<int32_t>(random() % static_cast<unsigned>(job.rows.Count()));
+            ASSERT_EQ(Box().FindNonSameRow(start, 1), walk(start, 1)) << "round " << round << " from " << start;
+            ASSERT_EQ(Box().FindNonSameRow(start, -1), walk(start, -1)) << "round " << round << " from " << start;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace TabViewTest
