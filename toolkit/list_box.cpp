@@ -98,6 +98,16 @@ void WinListBox::ClearItems() {
 WinListBoxItemUnit* WinListBox::ItemAt(int32_t index) {
     if (index == kEnd) return &endUnit;
     if (index < 0 || index >= Count()) return nullptr;
+    // A shown unit of a laid-out list is found in `placed`: a jump into
+    // the middle of a million rows does not walk half the links.
+    if (PlacedCurrent()) {
+        if (placedIndices.empty()) {
+            if (static_cast<size_t>(index) < placed.size()) return placed[static_cast<size_t>(index)];
+        } else {
+            const auto at = std::lower_bound(placedIndices.begin(), placedIndices.end(), index);
+            if (at != placedIndices.end() && *at == index) return placed[static_cast<size_t>(at - placedIndices.begin())];
+        }
+    }
     return items.At(index);
 }
 
@@ -216,13 +226,10 @@ void WinListBox::MarkRange(int32_t first, int32_t last) {
     last = std::min(last, Count() - 1);
     if (first > last) return;
     NoteSelected(first, last);
-    // Along the links from the first (Next would look each unit up from
-    // the head).
-    RawLayer::RawListLink* link = items.LinkAt(first);
-    for (int32_t index = first; index <= last && !items.IsEnd(link); ++index, link = link->next) {
-        WinListBoxItemUnit* unit = items.UnitOf(link);
-        if (!(unit->flags & WinListBoxItemUnit::ItemHidden)) unit->flags |= WinListBoxItemUnit::ItemSelected;
-    }
+    ForEachInRange(first, last, [](WinListBoxItemUnit& unit, int32_t) {
+        if (!(unit.flags & WinListBoxItemUnit::ItemHidden)) unit.flags |= WinListBoxItemUnit::ItemSelected;
+        return true;
+    });
 }
 
 int32_t WinListBox::CountSelection(int32_t* first, int32_t* last) {
