@@ -88,33 +88,48 @@ void WriteProfileAndPair(const TempFolder& folder, const std::wstring& backups) 
     ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"2.txt"), "abc\r\nxef\r\n"));
 }
 
-}  // namespace
+// Tavrel.exe with the shipped key files, started in the folder on the text
+// pair with side 2 made editable: the process, its main window, the folder box.
+struct Started {
+    PROCESS_INFORMATION info{};
+    HWND main = nullptr;
+    HWND box = nullptr;
+};
 
-TEST(KeysProgramTest, ShippedKeysEditSaveAndChooseTheSide) {
-    TempFolder folder;
+void StartWithSide2Editable(const TempFolder& folder, const std::wstring& backups, Started& started) {
     const std::wstring exe = folder.Join(L"Tavrel.exe");
     ASSERT_TRUE(CopyFileW((BuildFolder() + L"\\Tavrel.exe").c_str(), exe.c_str(), FALSE));
     for (const wchar_t* name : {L"VirtualKey.ini", L"KeyBinding.ini"}) {
         ASSERT_TRUE(CopyFileW((BuildFolder() + L"\\" + name).c_str(), folder.Join(name).c_str(), FALSE)) << name;
     }
-    const std::wstring backups = folder.Join(L"Backups");
     ASSERT_NO_FATAL_FAILURE(WriteProfileAndPair(folder, backups));
-
     std::wstring line = L"\"" + exe + L"\" 1.txt 2.txt";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
     ASSERT_TRUE(CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(),
-                               &startup, &info));
-    const HWND main = WaitTitled(info.dwProcessId, L"Tavrel");
-    ASSERT_NE(main, nullptr);
+                               &startup, &started.info));
+    started.main = WaitTitled(started.info.dwProcessId, L"Tavrel");
+    ASSERT_NE(started.main, nullptr);
     Sleep(500);
-    const HWND editable = TestSupport::ChildWithText(main, L"Editable2");
+    const HWND editable = TestSupport::ChildWithText(started.main, L"Editable2");
     ASSERT_NE(editable, nullptr);
     SendMessageW(editable, BM_CLICK, 0, 0);
     std::pair<HWND, LONG> box{nullptr, 0};
-    EnumChildWindows(main, FindWidest, reinterpret_cast<LPARAM>(&box));
+    EnumChildWindows(started.main, FindWidest, reinterpret_cast<LPARAM>(&box));
     ASSERT_NE(box.first, nullptr);
+    started.box = box.first;
+}
+
+}  // namespace
+
+TEST(KeysProgramTest, ShippedKeysEditSaveAndChooseTheSide) {
+    TempFolder folder;
+    const std::wstring backups = folder.Join(L"Backups");
+    Started started;
+    ASSERT_NO_FATAL_FAILURE(StartWithSide2Editable(folder, backups, started));
+    PROCESS_INFORMATION& info = started.info;
+    const HWND main = started.main;
+    const std::pair<HWND, LONG> box{started.box, 0};
 
     SetForegroundWindow(main);
     // A click into the first line of side 2, at its right end.
@@ -175,29 +190,12 @@ TEST(KeysProgramTest, ShippedKeysEditSaveAndChooseTheSide) {
 
 TEST(KeysProgramTest, KeysGoOnToTheSideAfterTheSearchDialogAndEscapeClosesTheBackupsAfterARestore) {
     TempFolder folder;
-    const std::wstring exe = folder.Join(L"Tavrel.exe");
-    ASSERT_TRUE(CopyFileW((BuildFolder() + L"\\Tavrel.exe").c_str(), exe.c_str(), FALSE));
-    for (const wchar_t* name : {L"VirtualKey.ini", L"KeyBinding.ini"}) {
-        ASSERT_TRUE(CopyFileW((BuildFolder() + L"\\" + name).c_str(), folder.Join(name).c_str(), FALSE)) << name;
-    }
-    ASSERT_NO_FATAL_FAILURE(WriteProfileAndPair(folder, folder.Join(L"Backups")));
-
-    std::wstring line = L"\"" + exe + L"\" 1.txt 2.txt";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    ASSERT_TRUE(CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(),
-                               &startup, &info));
+    Started started;
+    ASSERT_NO_FATAL_FAILURE(StartWithSide2Editable(folder, folder.Join(L"Backups"), started));
+    PROCESS_INFORMATION& info = started.info;
     auto wait = [&info](const wchar_t* title) { return WaitTitled(info.dwProcessId, title); };
-    const HWND main = wait(L"Tavrel");
-    ASSERT_NE(main, nullptr);
-    Sleep(500);
-    const HWND editable = TestSupport::ChildWithText(main, L"Editable2");
-    ASSERT_NE(editable, nullptr);
-    SendMessageW(editable, BM_CLICK, 0, 0);
-    std::pair<HWND, LONG> box{nullptr, 0};
-    EnumChildWindows(main, FindWidest, reinterpret_cast<LPARAM>(&box));
-    ASSERT_NE(box.first, nullptr);
+    const HWND main = started.main;
+    const std::pair<HWND, LONG> box{started.box, 0};
     SetForegroundWindow(main);
     // Side 2 becomes the current side by a click into it.
     RECT client{};
