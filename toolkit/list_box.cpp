@@ -204,7 +204,7 @@ void WinListBox::SelectAll() {
     SendCommand(WinNotify::SelectionChanged);
 }
 
-void WinListBox::ClearSelection() {
+void WinListBox::ClearItemSelection() {
     // A cursor step clears one row, not the list.
     ForEachSelected([](WinListBoxItemUnit& unit, int32_t) {
         unit.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemSelected);
@@ -212,6 +212,10 @@ void WinListBox::ClearSelection() {
     });
     selectedFirst = 0;
     selectedLast = -1;
+}
+
+void WinListBox::ClearSelection() {
+    ClearItemSelection();
     header.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemSelected);
     endUnit.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemSelected);
 }

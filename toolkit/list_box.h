@@ -314,6 +314,8 @@ public:
     void SelectIndex(int32_t index);
     void SelectAll();
     void ClearSelection();
+    // The same for the items only: the title and end rows keep theirs.
+    void ClearItemSelection();
     void MarkRange(int32_t first, int32_t last);
     // Counts the selected units, copies each one's selected flag into its
     // counted flag; first and last are -1 when none.

@@ -146,12 +146,7 @@ void GuiFolderBox::RebuildRows(bool measure) {
         // leaves the items as they are: they come out as made anew, with
         // no selection or cursor, and laid out again. A million rows are
         // not freed and made again at every typed character.
-        ForEachSelected([](WinListBoxItemUnit& unit, int32_t) {
-            unit.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemSelected);
-            return true;
-        });
-        selectedFirst = 0;
-        selectedLast = -1;
+        ClearItemSelection();
         cursor = anchor = marked = kNone;
         counters[0] = counters[1] = 0;
         ApplyFilterFlags();
