@@ -34,9 +34,31 @@ LRESULT GuiMainDialog::OnCommand(uint16_t code) {
     return -1;
 }
 
+namespace {
+
+// The command button that sent the code, when one did.
+const GuiButton* SendingButton(const GuiViewSet& views, const WinView* child, uint16_t code) {
+    for (const GuiButton& button : views.buttons) {
+        if (child == &button) return code != 0 && code == button.notificationCode ? &button : nullptr;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 LRESULT GuiMainDialog::OnChildCommand(WinView* child, uint16_t code) {
     if (code == NotifyIgnored) return 0;
+    const bool fromButton = SendingButton(views, child, code) != nullptr;
     MainCommandDispatch(child, code);
+    // A click leaves the keys with the button, which has no use for them
+    // (and may just have been disabled, leaving them with no window at
+    // all): once its command has run, and any dialog it opened has closed,
+    // they go back to the folder box, which still knows its side. A window
+    // of another program that came to the front meanwhile keeps them.
+    if (fromButton && window && views.folderBox.window && GetActiveWindow() == window) {
+        const HWND focus = GetFocus();
+        if (!focus || focus == window || IsChild(window, focus)) SetFocus(views.folderBox.window);
+    }
     return 0;
 }
 

@@ -265,3 +265,64 @@ TEST(MainDialogTest, ANarrowWindowHidesThePushButtonsUnderTheToggles) {
     // The status box keeps to the bottom edge.
     EXPECT_EQ(client.bottom - v.statusBox.rect.bottom, WinLayer::WinEnvironment::Instance().margin);
 }
+
+TEST(MainDialogTest, KeysGoBackToTheFolderBoxOnItsSideAfterACommandButton) {
+    AppRun run;
+    run.WriteProfile();
+    const std::string tail = "s3\r\ns4\r\ns5\r\ns6\r\ns7\r\ns8\r\ns9\r\n";
+    TestSupport::WriteFileBytes(run.folder.Join(L"a.txt"), "s1\r\ns2\r\nleft\r\n" + tail);
+    TestSupport::WriteFileBytes(run.folder.Join(L"b.txt"), "s1\r\ns2\r\nright\r\n" + tail);
+    ASSERT_TRUE(run.Start(Quoted(run.folder.Join(L"a.txt")) + L" " + Quoted(run.folder.Join(L"b.txt"))));
+    GuiViewSet& v = run.Views();
+    GuiFolderBox& box = v.folderBox;
+    SetForegroundWindow(run.Window());
+    TestSupport::PumpUntilIdle();
+    // A user's click: the button takes the focus, then clicks; the backup
+    // dialog, when the command opens it, is closed from a timer. Whether
+    // it came.
+    auto click = [](GuiButton& button) {
+        bool opened = false;
+        TestSupport::RunLater(300, [&opened] {
+            const HWND backups = AppTest::FindThreadWindow(L"Tavrel_Undo");
+            opened = backups != nullptr;
+            if (backups) PostMessageW(backups, WM_CLOSE, 0, 0);
+        });
+        SetFocus(button.window);
+        SendMessageW(button.window, BM_CLICK, 0, 0);
+        TestSupport::PumpUntilIdle(1000);
+        TestSupport::PumpUntil([&opened] { return opened; }, 600);
+        EXPECT_EQ(AppTest::FindThreadWindow(L"Tavrel_Undo"), nullptr);
+        return opened;
+    };
+    // A key goes where a real key press goes: to the focus window.
+    auto down = [&box] {
+        const int32_t before = box.cursor;
+        const HWND focus = GetFocus();
+        SendMessageW(focus, WM_KEYDOWN, VK_DOWN, 0);
+        SendMessageW(focus, WM_KEYUP, VK_DOWN, 0);
+        TestSupport::PumpUntilIdle();
+        return box.cursor > before;
+    };
+
+    click(v.buttons[BtnEditable1]);
+    ASSERT_EQ(v.tabBar.CurrentJob()->edit.edit1, 1);
+    int32_t differing = -1;
+    for (int32_t i = 0; i < box.Count() && differing < 0; ++i) {
+        if (GuiFolderBox::ItemOf(*box.ItemAt(i))->kind != JobLayer::RowSame) differing = i;
+    }
+    ASSERT_GE(differing, 0);
+    box.SetCurrentSide(1);
+    box.MoveCursorTo(differing);
+    TestSupport::PumpUntilIdle();
+    ASSERT_TRUE(IsWindowEnabled(v.buttons[BtnCopy2to1].window));
+
+    const int buttons[] = {BtnCopy2to1, BtnOpenBackup, BtnDifferent, BtnSaveFile};
+    for (int index : buttons) {
+        EXPECT_EQ(click(v.buttons[index]), index == BtnOpenBackup) << index;
+        EXPECT_EQ(GetFocus(), box.window) << index;
+        EXPECT_EQ(box.CurrentSide(), 1u) << index;
+        EXPECT_TRUE(down()) << index;
+    }
+    // The copy and the save did their work.
+    EXPECT_EQ(TestSupport::FileText(run.folder.Join(L"a.txt")), "s1\r\ns2\r\nright\r\n" + tail);
+}
