@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "base/clipboard.h"
 #include "base/language.h"
@@ -96,6 +97,42 @@ RECT WindowRectOf(const WinLayer::WinView& view) {
     RECT r{};
     if (view.window) GetWindowRect(view.window, &r);
     return r;
+}
+
+// The relative luminance of a colour (sRGB, 0 to 1).
+double Luminance(COLORREF colour) {
+    auto channel = [](unsigned value) {
+        const double c = value / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(GetRValue(colour)) + 0.7152 * channel(GetGValue(colour)) +
+           0.0722 * channel(GetBValue(colour));
+}
+
+// How far apart two colours are in lightness: 1 (the same) to 21.
+double Contrast(COLORREF a, COLORREF b) {
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Small text needs this much contrast to be read with ease.
+constexpr double kReadableContrast = 4.5;
+
+// The colour itself when it reads on the background, else the colour moved
+// step by step towards black or white, whichever lies further from the
+// background; one of those two always reads.
+COLORREF ReadableOn(COLORREF colour, COLORREF background) {
+    if (Contrast(colour, background) >= kReadableContrast) return colour;
+    const COLORREF target = Contrast(0, background) >= Contrast(0xFFFFFF, background) ? 0 : 0xFFFFFF;
+    constexpr unsigned kSteps = 8;
+    COLORREF moved = colour;
+    for (unsigned step = 1; step <= kSteps; ++step) {
+        auto mix = [step](unsigned from, unsigned to) { return (from * (kSteps - step) + to * step) / kSteps; };
+        moved = RGB(mix(GetRValue(colour), GetRValue(target)), mix(GetGValue(colour), GetGValue(target)),
+                    mix(GetBValue(colour), GetBValue(target)));
+        if (Contrast(moved, background) >= kReadableContrast) break;
+    }
+    return moved;
 }
 
 // Shows a message over a window rectangle, modal to the backup dialog.
@@ -216,21 +253,39 @@ void GuiBackupBox::MeasureRow(WinDrawContext& dc, SIZE& size) {
     rowHeight = height;
 }
 
+LONG GuiBackupBox::MeasureWidth(WinDrawContext& dc, const RawString& text) const {
+    RECT box{0, 0, 32767, 32767};
+    MeasureTextRange(dc, box, kMeasureFormat, text, text.All(), tabLength);
+    return box.right - box.left;
+}
+
+void GuiBackupBox::MeasureKeyColumn(WinDrawContext& dc) {
+    // Every entry shares the column: its width is that of the widest label
+    // of all entries, or a later entry's long label runs into its value.
+    LONG widest = 0;
+    for (WinListBoxItemUnit& unit : items) {
+        JobBackupUnitLink* record = ItemOf(unit);
+        if (!record) continue;
+        const RawParameterList lines = record->DisplayParameters();
+        for (const RawLayer::RawParameterUnit& line : lines) widest = std::max(widest, MeasureWidth(dc, line.key));
+    }
+    keyWidth = widest + 3;
+}
+
+void GuiBackupBox::BeginMeasure(WinDrawContext& dc, int32_t count) {
+    WinListBoxR<JobBackupUnitLink>::BeginMeasure(dc, count);
+    if (keyWidth == 0) MeasureKeyColumn(dc);
+}
+
 void GuiBackupBox::MeasureItemOf(WinDrawContext& dc, RECT& size, int32_t, WinListBoxItemUnit&,
                                  JobBackupUnitLink* record) {
+    // An entry measured outside a layout.
+    if (keyWidth == 0) MeasureKeyColumn(dc);
     const RawParameterList lines = record ? record->DisplayParameters() : RawParameterList();
-    auto measure = [&dc, this](const RawString& text) {
-        RECT box{0, 0, 32767, 32767};
-        MeasureTextRange(dc, box, kMeasureFormat, text, text.All(), tabLength);
-        return box.right - box.left;
-    };
-    if (keyWidth == 0) {
-        LONG widest = 0;
-        for (const RawLayer::RawParameterUnit& line : lines) widest = std::max(widest, measure(line.key));
-        keyWidth = widest + 3;
-    }
     LONG widestValue = 0;
-    for (const RawLayer::RawParameterUnit& line : lines) widestValue = std::max(widestValue, measure(line.value));
+    for (const RawLayer::RawParameterUnit& line : lines) {
+        widestValue = std::max(widestValue, MeasureWidth(dc, line.value));
+    }
     size = RECT{0, 0, keyWidth + widestValue, 2 + lines.Count() * rowHeight};
 }
 
@@ -243,10 +298,13 @@ void GuiBackupBox::DrawItemOf(WinDrawContext& dc, const RECT& rect, int32_t inde
     SetBkMode(dc.dc, TRANSPARENT);
     WinLayer::GdiSelection keepFont(dc.dc, GetEffectiveFont().handle);
     const RawParameterList lines = record ? record->DisplayParameters() : RawParameterList();
+    // The grey of the labels is lost on the selection's colour.
+    const bool selected = (unit.flags & WinListBoxItemUnit::ItemSelected) != 0;
+    const COLORREF keyColour = selected ? ReadableOn(kKeyColor, fill) : kKeyColor;
     LONG top = rect.top + 1;
     for (const RawLayer::RawParameterUnit& line : lines) {
         RECT keyBox{rect.left, top, rect.right, top + rowHeight};
-        SetTextColor(dc.dc, kKeyColor);
+        SetTextColor(dc.dc, keyColour);
         DrawTextRange(dc, keyBox, kDrawFormat, line.key, line.key.All(), tabLength);
         RECT valueBox{rect.left + keyWidth, top, std::max(rect.right, paintArea.right), top + rowHeight};
         SetTextColor(dc.dc, WinLayer::ListTextColor());

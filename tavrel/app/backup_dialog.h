@@ -54,6 +54,7 @@ public:
     bool OnItemDoubleClick(POINT point, int32_t index) override;
     void SetPaintRect(WinLayer::WinDrawContext& dc, const RECT& rect, POINT origin) override;
     void MeasureRow(WinLayer::WinDrawContext& dc, SIZE& size) override;
+    void BeginMeasure(WinLayer::WinDrawContext& dc, int32_t count) override;
     void MeasureItemOf(WinLayer::WinDrawContext& dc, RECT& size, int32_t index, WinLayer::WinListBoxItemUnit& unit,
                        JobBackupUnitLink* record) override;
     void DrawItemOf(WinLayer::WinDrawContext& dc, const RECT& rect, int32_t index, WinLayer::WinListBoxItemUnit& unit,
@@ -67,6 +68,10 @@ public:
     RECT paintArea{};
 
 private:
+    LONG MeasureWidth(WinLayer::WinDrawContext& dc, const RawString& text) const;
+    // The label column: the widest label of every entry, plus 3.
+    void MeasureKeyColumn(WinLayer::WinDrawContext& dc);
+
     std::vector<uint32_t> states_;
 };
 

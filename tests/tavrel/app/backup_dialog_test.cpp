@@ -5,7 +5,9 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 #include "backup_fixture.h"
@@ -112,6 +114,69 @@ TEST(BackupDialogTest, NewestFirstInStateColoursAndItemColours) {
         EXPECT_EQ(BackupTest::CountThreadWindows(L"Tavrel_Undo"), 1);
     });
     EXPECT_EQ(fresh->StateValue(), 1);
+}
+
+// How far apart two colours are in lightness, 1 to 21 (relative luminance).
+double Contrast(COLORREF a, COLORREF b) {
+    auto luminance = [](COLORREF c) {
+        auto channel = [](unsigned v) {
+            const double x = v / 255.0;
+            return x <= 0.03928 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(GetRValue(c)) + 0.7152 * channel(GetGValue(c)) + 0.0722 * channel(GetBValue(c));
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST(BackupDialogTest, ALaterEntrysLongLabelWidensTheColumnAndSelectedLabelsRead) {
+    Backups b;
+    const std::string longKey = "SelectionOfNewFoldersAdded";
+    RawLayer::RawParameterList comment;
+    comment.SetText(JobLayer::BackupActionKeyText(), RawLayer::RawString::FromText("Copy"));
+    comment.SetText(RawLayer::RawString::FromText(longKey.c_str()), RawLayer::RawString::FromText("added.h"));
+    JobLayer::SetBackupCommentTime(comment, b.now);
+    JobLayer::JobBackupUnit::Write(*JobLayer::JobBackupUnit::Create(b.store, comment, b.now));
+    const std::wstring file = b.Put(L"a.txt", "0");
+    b.Save({{file, "1"}});  // newer: shown first, with short labels only
+
+    Owner owner;
+    RunDialog(b.store, owner, [&](GuiBackupDialog& dialog) {
+        GuiBackupBox& list = dialog.list;
+        ASSERT_EQ(list.Count(), 2);
+        list.MoveCursorTo(0);
+        InvalidateRect(list.window, nullptr, FALSE);
+        UpdateWindow(list.window);
+        // The label column holds the long label of the second entry, so its
+        // value starts clear of it.
+        LONG labelWidth = 0;
+        {
+            TestSupport::DibCanvas probe(8, 8);
+            const HGDIOBJ before = SelectObject(probe.Dc(), list.GetEffectiveFont().handle);
+            RECT measured{0, 0, 32767, 32767};
+            DrawTextA(probe.Dc(), longKey.c_str(), -1, &measured, DT_CALCRECT | DT_NOPREFIX);
+            SelectObject(probe.Dc(), before);
+            labelWidth = measured.right - measured.left;
+        }
+        ASSERT_GT(labelWidth, 0);
+        EXPECT_GT(list.keyWidth, labelWidth);
+
+        // The labels of the selected first entry read on its colour.
+        const TestSupport::DibCanvas canvas = TestSupport::DibCanvas::CaptureClient(list.window);
+        const WinLayer::WinListBoxItemUnit* first = list.ItemAt(0);
+        ASSERT_NE(first, nullptr);
+        const int top = first->rect.top - list.scroll.y + list.marginTop + 1;
+        const COLORREF fill = canvas.Pixel(canvas.Width() - 4, top + 1);
+        ASSERT_NE(fill, static_cast<COLORREF>(0xFFFFFF));  // the selection shows
+        // Inside the cursor's frame along the entry's left edge.
+        double best = 1;
+        for (int y = top; y < top + list.rowHeight; ++y) {
+            for (int x = list.marginLeft + 1; x < list.marginLeft + list.keyWidth - 3; ++x) {
+                best = std::max(best, Contrast(canvas.Pixel(x, y), fill));
+            }
+        }
+        EXPECT_GE(best, 4.5);
+    });
 }
 
 TEST(BackupDialogTest, ButtonsFollowTheSelectionAndTheSizeHasAFloor) {
