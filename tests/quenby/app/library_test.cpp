@@ -1,7 +1,7 @@
 // The viewer's library routines: the range sort on hostile orders with a
 // small stack, the folder scan of names outside the code page, borrowed
 // bytes at the end of readable memory, 64-bit numbers, range views, file
-// titles, the default insets and the area fit over a zero size.
+// titles and the area fit over a zero size.
 // RUN_UNDER_BOTH_CODE_PAGES
 #include <gtest/gtest.h>
 
@@ -18,7 +18,6 @@
 #include "base/profile.h"
 #include "base/raw_list.h"
 #include "base/raw_string.h"
-#include "quenby/app/viewer_pieces.h"
 #include "support/test_support.h"
 #include "toolkit/size_parameter.h"
 
@@ -186,15 +185,6 @@ TEST(ViewerLibrary, FileTitlesAndUserMacros) {
     EXPECT_EQ(TestSupport::S(RawLayer::RawFileTitle(RawString::FromText("x.tar.gz"))), "x.tar");
     EXPECT_EQ(RawLayer::FindUserMacro(RawString::FromText("ab$(USER)\\x")), 2);
     EXPECT_EQ(RawLayer::FindUserMacro(RawString::FromText("ab$(Use)")), 8);
-}
-
-TEST(ViewerLibrary, DefaultInsetsAreFourWhileLineListItemsKeepTwo) {
-    const AppLayer::Insets& insets = AppLayer::DefaultInsets();
-    EXPECT_EQ(std::vector<int32_t>({insets.left, insets.top, insets.right, insets.bottom}),
-              std::vector<int32_t>({4, 4, 4, 4}));
-    const AppLayer::Insets& items = AppLayer::ListItemInsets();
-    EXPECT_EQ(std::vector<int32_t>({items.left, items.top, items.right, items.bottom}),
-              std::vector<int32_t>({2, 2, 2, 2}));
 }
 
 TEST(ViewerLibrary, AreaFitOverAZeroSizeNeverDivides) {

@@ -1,8 +1,11 @@
 // The viewer's own window pieces, read back as pixels: the shape painter,
-// the icon button, the divider keys, the page margins of the list layer,
-// and painting with the GDI handles nearly used up.
+// the icon button, the divider keys, the page margins and the plain rows of
+// the list layer, and painting with the GDI handles nearly used up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "quenby/app/line_list_box.h"
 #include "quenby/app/viewer_fixture.h"
 #include "quenby/app/viewer_pieces.h"
 
@@ -106,6 +109,70 @@ TEST(ViewerPieces, AClickInAPageMarginHitsNothing) {
     EXPECT_TRUE(view.ItemAt(cursor)->flags & WinLayer::WinListBoxItemUnit::ItemSelected);
     // A point of the text band of the second page hits a line.
     EXPECT_GE(view.HitTestPage(POINT{30, view.marginTop + 200 + 60}), 0);
+}
+
+namespace {
+
+// The smallest rectangle holding every pixel that is not the colour.
+RECT InkBounds(const DibCanvas& canvas, const RECT& area, COLORREF paper) {
+    RECT ink{area.right, area.bottom, area.left, area.top};
+    for (LONG y = area.top; y < area.bottom; ++y) {
+        for (LONG x = area.left; x < area.right; ++x) {
+            if (canvas.Pixel(x, y) == paper) continue;
+            ink = RECT{std::min(ink.left, x), std::min(ink.top, y), std::max(ink.right, x + 1),
+                       std::max(ink.bottom, y + 1)};
+        }
+    }
+    return ink;
+}
+
+}  // namespace
+
+TEST(ViewerPieces, PlainLineRowsDrawTheirTextTwoPixelsInsideTheirRow) {
+    DocLayer::JobLineList document(nullptr);
+    for (int i = 0; i < 2; ++i) {
+        DocLayer::JobLineUnit* line = document.Append(DocLayer::InitLineRecord(&document));
+        line->kind = DocLayer::KindParagraph;
+        line->text = RawLayer::RawString::FromText("Hill");
+    }
+    AppLayer::GuiLineListBox box;
+    box.Construct(0);
+    box.rect = RECT{0, 0, 200, 120};
+    TestSupport::TestDialog dialog("Test_PlainRows", L"Rows", RECT{40, 40, 340, 260});
+    dialog.makeChildren = [&box](TestSupport::TestDialog& d) { d.CreateChild(box); };
+    dialog.Create();
+    box.SetDocument(&document);
+    box.Refresh();
+    const DibCanvas canvas = DibCanvas::CaptureClient(box.window);
+    const COLORREF paper = canvas.Pixel(canvas.Width() - 3, canvas.Height() - 3);
+
+    // The same text drawn in the same font at the origin: where its ink
+    // starts when nothing is added.
+    DibCanvas plain(200, 60, paper);
+    {
+        const HGDIOBJ before = SelectObject(plain.Dc(), box.GetEffectiveFont().handle);
+        SetBkMode(plain.Dc(), TRANSPARENT);
+        SetTextColor(plain.Dc(), WinLayer::ListTextColor());
+        TextOutW(plain.Dc(), 0, 0, L"Hill", 4);
+        SelectObject(plain.Dc(), before);
+    }
+    const RECT bare = InkBounds(plain, RECT{0, 0, plain.Width(), plain.Height()}, paper);
+    ASSERT_LT(bare.left, bare.right);
+
+    // Rows are a line and 2 + 2 pixels high, their text 2 pixels in from the
+    // left edge of the list's inner area.
+    const LONG row = box.lineStep.cy + 4;
+    const LONG left = box.marginLeft, top = box.marginTop;
+    const RECT first = InkBounds(canvas, RECT{left, top, canvas.Width() - 4, top + row}, paper);
+    const RECT second = InkBounds(canvas, RECT{left, top + row, canvas.Width() - 4, top + 2 * row}, paper);
+    ASSERT_LT(first.left, first.right);
+    ASSERT_LT(second.left, second.right);
+    EXPECT_EQ(first.left, left + 2 + bare.left);
+    EXPECT_EQ(second.left, first.left);
+    EXPECT_EQ(second.top - first.top, row);
+    EXPECT_EQ(first.right - first.left, bare.right - bare.left);
+    DestroyWindow(dialog.window);
+    TestSupport::PumpUntilIdle(300);
 }
 
 TEST(ViewerPieces, PaintingWithGdiHandlesNearlyUsedUpStaysRight) {
