@@ -249,7 +249,8 @@ TEST_F(TabOperationsTest, EveryWrittenPairLineNamesTheTabsOwnFilesOrIsLeftOutAnd
         const RawString restart = AppLayer::NewRestartFilePath();
         ASSERT_TRUE(AppLayer::WriteRestartFile(Views().tabBar, restart));
         const std::string restartText = FileText(Ws(restart));
-        lines.push_back(restartText.substr(std::min(restartText.size(), restartText.find("\r\n") + 2)));
+        const size_t body = restartText.find("\r\n");
+        lines.push_back(body == std::string::npos ? std::string() : restartText.substr(body + 2));
         AppLayer::DiscardRestartFile(restart);
         RawLayer::ClipboardSetText(W(L"none"));
         AppLayer::CopyPairPathsToClipboard(Views());
