@@ -176,6 +176,7 @@ void GuiMainDialog::OnDestroying() {
     WinLayer::WinEnvironment& windows = WinLayer::WinEnvironment::Instance();
     if (windows.logger == &views.statusBox) windows.logger = nullptr;
     environment.RemoveTempFolder();
+    RemoveHandOverLeftovers();
     if (environment.iconPool) environment.iconPool->Release();
 }
 

@@ -34,6 +34,7 @@ RAW_CONSTANT_TEXT(NoPairLineErrorText, "NoPairLineError")
 RAW_CONSTANT_TEXT(ClipboardErrorText, "ClipboardError")
 RAW_CONSTANT_TEXT(RestartFilePrefixText, "Tavrel_Restart_")
 RAW_CONSTANT_TEXT(RestartFileSuffixText, ".txt")
+RAW_CONSTANT_TEXT(RestartMarkerText, "@Restart@")
 
 // The longest clipboard text taken, in UTF-16 units.
 constexpr int32_t kClipUnits = 4096;
@@ -118,6 +119,14 @@ RawString NewClipPathLike(const RawString& like) {
     return path;
 }
 
+// Says in the status box that a pair has no pair line.
+void ReportNoPairLine(const RawString& path1, const RawString& path2) {
+    RawString pair = path1;
+    pair.AppendAscii(" | ");
+    pair.Append(path2);
+    JobLayer::ReportError(NoPairLineErrorText(), pair);
+}
+
 // A new name beside the path for its temporary file.
 RawString TemporaryBeside(const RawString& path) {
     RawString candidate = path.Concat(TemporarySuffixText());
@@ -139,6 +148,17 @@ RawString TemporaryBeside(const RawString& path) {
 // folder, which it removes when it closes. One copy per file, however many
 // tabs show it.
 struct ClipHandOver {
+    // The first line of a restart's pair file: the marker and the file's own
+    // name. Only a file that begins with it is a restart's, to be deleted
+    // with its hand-over folder once read; a user's file of a like name is
+    // an ordinary group file.
+    static RawString MarkerOf(const RawString& restartFile) {
+        RawString name;
+        const RawString path = restartFile.As(RawLayer::KindUtf8);
+        name.AssignRange(path, RawLayer::PathNameRange(path));
+        return RestartMarkerText().Concat(name);
+    }
+
     // The closing side: the path the pair line names for a side.
     RawString Handed(const RawString& path) {
         JobLayer::ShellCommandStore& environment = JobLayer::ShellCommandStore::Instance();
@@ -159,15 +179,22 @@ struct ClipHandOver {
         return copy;
     }
     // The starting side: the path of a side in this instance, a handed
-    // copy moved into the temporary folder. A copy that cannot be moved
-    // stays where it is, and so does the hand-over folder.
+    // copy moved into the temporary folder, or copied there when it cannot
+    // be moved (someone still holds it). One that can be neither stays where
+    // it is, and the hand-over folder then goes when this instance closes.
     RawString Adopted(const RawString& path) {
         if (folder.IsEmpty() || !PathInsideFolder(path, folder)) return path;
         for (const auto& move : moves) {
             if (move.first == path) return move.second;
         }
         const RawString target = NewClipPathLike(path);
-        if (target.IsEmpty() || !RawLayer::ApiMoveFileEx(path, target, MOVEFILE_COPY_ALLOWED)) {
+        bool adopted = !target.IsEmpty() && RawLayer::ApiMoveFileEx(path, target, MOVEFILE_COPY_ALLOWED);
+        if (!adopted && !target.IsEmpty()) {
+            RawLayer::RawFileCopier copier;
+            adopted = RawLayer::CopyFileKeepTimes(copier, target, path);
+            if (!adopted) RawLayer::ApiDeleteFile(target);
+        }
+        if (!adopted) {
             kept = true;
             return path;
         }
@@ -198,7 +225,37 @@ bool ReadGroupFile(GuiViewSet& views, const RawString& path, ClipHandOver& handO
     return true;
 }
 
+// Whether the file was written by a restart: its first line is the marker
+// with the file's own name.
+bool IsMadeByRestart(const RawString& path) {
+    RawLayer::RawLineFile file(path);
+    if (!file.Open()) return false;
+    const bool made = file.ReadLine() && file.Line().text.As(RawLayer::KindUtf16).Equals(
+                                             ClipHandOver::MarkerOf(path).As(RawLayer::KindUtf16));
+    file.Close();
+    return made;
+}
+
+// What a restart handed over and could not be removed at once (a file
+// still held, or shown from there): removed when this instance closes.
+std::vector<RawString>& HandOverLeftovers() {
+    static std::vector<RawString> leftovers;
+    return leftovers;
+}
+
 }  // namespace
+
+void RemoveHandOverLeftovers() {
+    std::vector<RawString>& leftovers = HandOverLeftovers();
+    for (const RawString& path : leftovers) {
+        if (RawLayer::FolderExists(path)) {
+            RawLayer::DeleteFolderTree(path);
+        } else {
+            RawLayer::ApiDeleteFile(path);
+        }
+    }
+    leftovers.clear();
+}
 
 // ---- the tab walk -------------------------------------------------------------
 
@@ -211,18 +268,13 @@ void GuiTabBar::Enumerate(GroupEnumeration& walk) const {
 
 void GuiEnumTabKeep::Apply(JobGroupUnit& job) {
     if (failed || IsEmptyPair(job)) return;
-    RawString line = PairLineOf(job);
+    const RawString line = handOver ? PairLineOfPaths(handOver->Handed(job.Path(0)), handOver->Handed(job.Path(1)),
+                                                      job.statusMask, job.edit)
+                                    : PairLineOf(job);
     if (line.IsEmpty()) {
         // No pair line can carry it: it would read back as other paths.
-        RawString pair = job.Path(0);
-        pair.AppendAscii(" | ");
-        pair.Append(job.Path(1));
-        JobLayer::ReportError(NoPairLineErrorText(), pair);
+        ReportNoPairLine(job.Path(0), job.Path(1));
         return;
-    }
-    if (handOver) {
-        line = JobLayer::FormatTabPairLine(handOver->Handed(job.Path(0)), handOver->Handed(job.Path(1)),
-                                           job.statusMask, job.edit);
     }
     if (file.WriteLine(line) && file.WriteLineBreak()) {
         ++written;
@@ -261,15 +313,20 @@ bool OpenGroupFile(GuiViewSet& views, const RawString& path) {
 void OpenStartSource(GuiViewSet& views, const JobLayer::StartSource& source) {
     switch (source.kind) {
     case JobLayer::StartGroupFile:
-        if (IsRestartFilePath(source.path1)) {
+        if (IsRestartFilePath(source.path1) && IsMadeByRestart(source.path1)) {
             // The previous instance's tabs: the file is no pair file of the
             // user's (it is not remembered), and nobody else reads it. The
-            // clip files handed with it become this instance's.
+            // clip files handed with it become this instance's; whatever
+            // cannot go now goes when this instance closes.
             ClipHandOver handOver;
             handOver.folder = HandOverFolderOf(source.path1);
             ReadGroupFile(views, source.path1, handOver);
-            RawLayer::ApiDeleteFile(source.path1);
-            if (!handOver.kept) RawLayer::DeleteFolderTree(handOver.folder);
+            if (!RawLayer::ApiDeleteFile(source.path1) && RawLayer::PathExists(source.path1)) {
+                HandOverLeftovers().push_back(source.path1);
+            }
+            if (handOver.kept || !RawLayer::DeleteFolderTree(handOver.folder)) {
+                HandOverLeftovers().push_back(handOver.folder);
+            }
             return;
         }
         OpenGroupFile(views, source.path1);
@@ -301,9 +358,39 @@ bool PairHoldsComma(const JobGroupUnit& job) {
     return job.Path(0).ContainsUnit(',') || job.Path(1).ContainsUnit(',');
 }
 
+RawString PairLinePath(const RawString& path) {
+    if (!path.ContainsUnit(',')) return path;
+    // The short (8.3) name holds no ",", so any reader of pair lines reads
+    // it back as the same file. A file that is gone, or a volume without
+    // short names, has none.
+    const std::wstring wide = WideOf(path);
+    const DWORD needed = GetShortPathNameW(wide.c_str(), nullptr, 0);
+    if (needed == 0 || needed > 32768) return RawString();
+    std::wstring shortName(needed, L'\0');
+    const DWORD length = GetShortPathNameW(wide.c_str(), &shortName[0], needed);
+    if (length == 0 || length >= needed) return RawString();
+    shortName.resize(length);
+    if (shortName.find(L',') != std::wstring::npos) return RawString();
+    return RawString::FromWideText(shortName.c_str(), static_cast<int32_t>(shortName.size()));
+}
+
+RawString PairLineOfPaths(const RawString& path1, const RawString& path2, uint16_t statusMask,
+                          const JobLayer::JobEditFlags& edit) {
+    if (path1.IsEmpty() && path2.IsEmpty()) return RawString();
+    const RawString line1 = PairLinePath(path1), line2 = PairLinePath(path2);
+    if (line1.IsEmpty() != path1.IsEmpty() || line2.IsEmpty() != path2.IsEmpty()) return RawString();
+    RawString line = JobLayer::FormatTabPairLine(line1, line2, statusMask, edit);
+    // Only a line that reads back as these very paths is ever written.
+    JobLayer::TabPairRecord back;
+    if (!JobLayer::ParseTabPairLine(back, line) || WideOf(back.path1) != WideOf(line1) ||
+        WideOf(back.path2) != WideOf(line2)) {
+        return RawString();
+    }
+    return line;
+}
+
 RawString PairLineOf(const JobGroupUnit& job) {
-    if (IsEmptyPair(job) || PairHoldsComma(job)) return RawString();
-    return JobLayer::FormatTabPairLine(job.Path(0), job.Path(1), job.statusMask, job.edit);
+    return PairLineOfPaths(job.Path(0), job.Path(1), job.statusMask, job.edit);
 }
 
 RawString CurrentPairLine(GuiViewSet& views) {
@@ -327,6 +414,9 @@ bool WriteTabPairFile(const GuiTabBar& tabBar, const RawString& path, ClipHandOv
         file.SetTextKind(RawLayer::KindUtf8);
         file.SetOptions(file.Options() | RawLayer::LineFileWriteMark);
         written = file.BeginWrite();
+        if (written && handOver) {
+            written = file.WriteLine(ClipHandOver::MarkerOf(path)) && file.WriteLineBreak();
+        }
         if (written) {
             GuiEnumTabKeep keep(file);
             keep.handOver = handOver;
@@ -372,8 +462,17 @@ RawString NewRestartFilePath() {
     name.AppendInt(static_cast<int32_t>(GetCurrentProcessId()));
     name.AppendAscii("_");
     name.AppendInt(static_cast<int32_t>(GetTickCount() & 0x7FFFFFFF));
-    name.Append(RestartFileSuffixText());
-    return RawLayer::PathJoin(RawLayer::ApiGetTempPath(RawLayer::KindUtf8), name);
+    const RawString folder = RawLayer::ApiGetTempPath(RawLayer::KindUtf8);
+    // A name that neither a file nor a hand-over folder holds yet: what the
+    // restart writes and deletes is its own.
+    RawString path = RawLayer::PathJoin(folder, name.Concat(RestartFileSuffixText()));
+    for (int32_t n = 1; n < 1000 && (RawLayer::PathExists(path) || RawLayer::PathExists(HandOverFolderOf(path))); ++n) {
+        RawString other = name;
+        other.AppendAscii("_");
+        other.AppendInt(n);
+        path = RawLayer::PathJoin(folder, other.Concat(RestartFileSuffixText()));
+    }
+    return path;
 }
 
 bool WriteRestartFile(const GuiTabBar& tabBar, const RawString& file) {
@@ -415,8 +514,14 @@ bool IsRestartFilePath(const RawString& path) {
 // ---- the current pair ------------------------------------------------------------
 
 bool CopyPairPathsToClipboard(GuiViewSet& views) {
-    const RawString line = CurrentPairLine(views);
-    return !line.IsEmpty() && RawLayer::ClipboardSetText(line);
+    const JobGroupUnit* job = views.tabBar.CurrentJob();
+    if (!job || IsEmptyPair(*job)) return false;
+    const RawString line = PairLineOf(*job);
+    if (line.IsEmpty()) {
+        ReportNoPairLine(job->Path(0), job->Path(1));
+        return false;
+    }
+    return RawLayer::ClipboardSetText(line);
 }
 
 bool OpenNewInstance(GuiViewSet& views, const RawString& program) {

@@ -9,6 +9,7 @@
 #include "base/raw_string.h"
 #include "tavrel/app/view_set.h"
 #include "tavrel/jobs/gui_profile.h"
+#include "tavrel/jobs/pair_line.h"
 #include "toolkit/path_dialog.h"
 
 namespace AppLayer {
@@ -17,7 +18,8 @@ struct ClipHandOver;
 
 // Writes each tab's pair line, ended by CR LF in the file's encoding. A tab
 // without a pair line (both sides empty) is left out; a tab whose pair
-// cannot be written as one (a path holding ",") is left out and reported.
+// cannot be written as one (a path holding "," without a short name) is left
+// out and reported.
 class GuiEnumTabKeep : public GuiTabBar::GroupEnumeration {
 public:
     explicit GuiEnumTabKeep(RawLayer::RawLineFile& target) : file(target) {}
@@ -40,9 +42,10 @@ public:
 
 // Opens the start source by its kind: a group file, a pair text as one tab,
 // side 1, side 2 or both loaded into the current tab (both in one step, so
-// no side is loaded twice). A restart's pair file is deleted once read, and
-// not remembered as the last pair file; the clip files handed with it move
-// into this instance's temporary folder.
+// no side is loaded twice). A restart's pair file (one that begins with its
+// marker line) is deleted once read, and not remembered as the last pair
+// file; the clip files handed with it move into this instance's temporary
+// folder, and its hand-over folder goes.
 void OpenStartSource(GuiViewSet& views, const JobLayer::StartSource& source);
 // One tab per pair line of the file, in file order after the current tab;
 // an empty start tab gives way to the first pair. False when the file
@@ -52,9 +55,17 @@ bool OpenGroupFile(GuiViewSet& views, const RawLayer::RawString& path);
 // paths empty) goes. False (nothing opened) when the text is no pair line.
 bool OpenPairText(GuiViewSet& views, const RawLayer::RawString& text);
 
+// The form of a path that a pair line carries: the path itself, or for a
+// path holding "," (a pair line has no quoting) its short name. Empty when
+// such a path has no short name free of ",".
+RawLayer::RawString PairLinePath(const RawLayer::RawString& path);
+// The pair line of two paths and their options, each path in its pair-line
+// form. Empty when both paths are empty or when no line would read back as
+// these paths. Every pair line written goes through here.
+RawLayer::RawString PairLineOfPaths(const RawLayer::RawString& path1, const RawLayer::RawString& path2,
+                                    uint16_t statusMask, const JobLayer::JobEditFlags& edit);
 // The pair line of a job: "@Group@", the paths and the options. Empty when
-// the job has no pair line: both paths empty, or a path holding "," (a pair
-// line has no quoting, so it would parse back into other paths).
+// the job has no pair line (see PairLineOfPaths).
 RawLayer::RawString PairLineOf(const JobGroupUnit& job);
 // Whether a path of the job holds ",".
 bool PairHoldsComma(const JobGroupUnit& job);
@@ -80,19 +91,26 @@ RawLayer::RawString NewRestartFilePath();
 // window, so a side showing a file inside it (a clip file) is handed over: the
 // file is copied into the folder beside the pair file (its path without
 // ".txt") and the pair line names the copy; the next instance moves the
-// copies into its own temporary folder and deletes that folder. False, with
-// nothing left behind, when the file could not be written.
+// copies into its own temporary folder and deletes that folder. The file's
+// first line marks it as the restart's own. False, with nothing left
+// behind, when the file could not be written.
 bool WriteRestartFile(const GuiTabBar& tabBar, const RawLayer::RawString& file);
 // Deletes a restart's pair file and its hand-over folder (a restart that
 // could not start the next instance).
 void DiscardRestartFile(const RawLayer::RawString& file);
-// Whether a path names such a file.
+// Whether a path names such a file (by its name and place; only a file that
+// also begins with the restart's own marker line is deleted once read).
 bool IsRestartFilePath(const RawLayer::RawString& path);
+// Removes what a restart handed to this instance and could not be removed
+// when it was read (run when the main window goes).
+void RemoveHandOverLeftovers();
 
-// The current pair line on the clipboard; nothing without one.
+// The current pair line on the clipboard; nothing without one (reported
+// when the tab has paths but no pair line can carry them).
 bool CopyPairPathsToClipboard(GuiViewSet& views);
 // Starts the program (its own module when empty) on the current pair: "-t"
-// and the quoted pair line, the two quoted paths when a path holds ",", or
+// and the quoted pair line, the two quoted paths when no pair line can
+// carry them, or
 // no parameter for a tab without a pair. True when it started.
 bool OpenNewInstance(GuiViewSet& views, const RawLayer::RawString& program);
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app_fixture.h"
+#include "base/file_system.h"
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/tab_operations.h"
 #include "tavrel/jobs/gui_profile.h"
@@ -63,16 +64,27 @@ TEST(RestartTest, StartsAgainWithAGroupFileOfBothTabsThenCloses) {
     run.PostRestart();
     run.PostRestart();
     EXPECT_TRUE(TestSupport::PumpUntil([window] { return !IsWindow(window); }, 5000));
+    // The probe's record, once it holds the whole switch: a busy machine
+    // may start the probe late, and a record may be seen before it is
+    // complete.
     const std::wstring record = run.folder.Join(L"command_line.txt");
-    EXPECT_TRUE(TestSupport::PumpUntil([&record] { return TestSupport::FileExists(record); }, 10000));
-    const std::vector<uint8_t> bytes = TestSupport::ReadFileBytes(record);
-    const std::wstring line(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-    const size_t switchAt = line.find(L" -g \"");
-    ASSERT_NE(switchAt, std::wstring::npos) << TestSupport::Utf8(line);
+    std::wstring line;
+    size_t switchAt = std::wstring::npos;
+    auto whole = [&] {
+        const std::vector<uint8_t> bytes = TestSupport::ReadFileBytes(record);
+        line.assign(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+        switchAt = line.find(L" -g \"");
+        return switchAt != std::wstring::npos && line.find(L'"', switchAt + 5) != std::wstring::npos;
+    };
+    ASSERT_TRUE(TestSupport::PumpUntil(whole, 30000)) << TestSupport::Utf8(line);
     const size_t start = switchAt + 5;
     const std::wstring file = line.substr(start, line.find(L'"', start) - start);
     EXPECT_EQ(TestSupport::Ws(run.Dialog().restartFile), file);
-    EXPECT_EQ(TestSupport::FileText(file), "\xEF\xBB\xBF" + expected);
+    // The restart's own first line, then one pair line per tab.
+    const std::string text = TestSupport::FileText(file);
+    EXPECT_EQ(text.compare(0, 3, "\xEF\xBB\xBF"), 0);
+    EXPECT_NE(text.compare(3, 7, "@Group@"), 0);
+    EXPECT_EQ(text.substr(text.find("\r\n") + 2), expected);
     // Outside this instance's temporary folder, which went with the window.
     EXPECT_EQ(file.find(temp), std::wstring::npos);
     DeleteFileW(file.c_str());
@@ -90,23 +102,75 @@ TEST(RestartTest, AFailedStartKeepsTheWindowAndItsTabs) {
     EXPECT_TRUE(run.Dialog().restartFile.IsEmpty());
 }
 
-TEST(RestartTest, TheStartedInstanceDeletesTheHandedFileAndDoesNotRememberIt) {
+TEST(RestartTest, AUsersOwnFileOfARestartsNameIsReadAndKeptWithItsFolder) {
     AppRun run;
     run.WriteProfile();
-    for (const wchar_t* name : {L"a.txt", L"b.txt"})
-        TestSupport::WriteFileBytes(run.folder.Join(name), std::string("text\r\n"));
-    // Where and how a restart names the file it hands over.
+    // A group file of the user's, named as a restart names its file, with a
+    // folder of the hand-over's name that holds one of its files.
     wchar_t temporary[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temporary);
-    const std::wstring file = std::wstring(temporary) + L"Tavrel_Restart_" +
-                              std::to_wstring(GetCurrentProcessId()) + L"_1.txt";
-    const std::string line = TestSupport::S(JobLayer::FormatTabPairLine(
-        W(run.folder.Join(L"a.txt")), W(run.folder.Join(L"b.txt")), JobLayer::StatusAll, JobLayer::JobEditFlags()));
+    const std::wstring base = std::wstring(temporary) + L"Tavrel_Restart_" +
+                              std::to_wstring(GetCurrentProcessId()) + L"_user";
+    const std::wstring file = base + L".txt", inner = base + L"\\a.txt", b = run.folder.Join(L"b.txt");
+    CreateDirectoryW(base.c_str(), nullptr);
+    ASSERT_TRUE(TestSupport::WriteFileBytes(inner, "mine\r\n"));
+    ASSERT_TRUE(TestSupport::WriteFileBytes(b, "text\r\n"));
+    const std::string line = TestSupport::S(
+        JobLayer::FormatTabPairLine(W(inner), W(b), JobLayer::StatusAll, JobLayer::JobEditFlags()));
     ASSERT_TRUE(TestSupport::WriteFileBytes(file, "\xEF\xBB\xBF" + line + "\r\n"));
     ASSERT_TRUE(run.Start(L"-g " + Quoted(file)));
     ASSERT_EQ(run.Views().tabBar.Count(), 1);
-    EXPECT_EQ(TestSupport::Ws(run.Views().tabBar.CurrentJob()->Path(1)), run.folder.Join(L"b.txt"));
-    EXPECT_FALSE(TestSupport::FileExists(file));
-    EXPECT_NE(TestSupport::Ws(JobLayer::GuiProfileStore::Instance().lastPairFile), file);
+    EXPECT_EQ(TestSupport::Ws(run.Views().tabBar.CurrentJob()->Path(0)), inner);
+    EXPECT_TRUE(run.Close());
+    EXPECT_EQ(TestSupport::FileText(file), "\xEF\xBB\xBF" + line + "\r\n");
+    EXPECT_EQ(TestSupport::FileText(inner), "mine\r\n");
+    DeleteFileW(inner.c_str());
+    RemoveDirectoryW(base.c_str());
     DeleteFileW(file.c_str());
+}
+
+TEST(RestartTest, TheStartedInstanceRemovesTheRestartsFilesAlsoWhenAHandedFileCannotMove) {
+    // A handed clip file held by someone (it is copied instead), or with no
+    // temporary folder to move it into (it is shown from where it is): the
+    // pair file goes once read, and the hand-over folder at the latest when
+    // the started instance closes.
+    JobLayer::ShellCommandStore& environment = JobLayer::ShellCommandStore::Instance();
+    for (const bool held : {true, false}) {
+        SCOPED_TRACE(held ? "held" : "no temporary folder");
+        if (environment.tempFolder.IsEmpty()) environment.tempFolder = JobLayer::MakeTempFolder();
+        ASSERT_FALSE(environment.tempFolder.IsEmpty());
+        TwoTabs run;
+        ASSERT_TRUE(run.started);
+        const std::wstring clip = TestSupport::Ws(environment.tempFolder) + L"\\clip.txt";
+        ASSERT_TRUE(TestSupport::WriteFileBytes(clip, "clip text\r\n"));
+        ASSERT_TRUE(OpenPairText(run.Views(), JobLayer::FormatTabPairLine(W(clip), W(run.folder.Join(L"d.txt")),
+                                                                          JobLayer::StatusAll,
+                                                                          JobLayer::JobEditFlags())));
+        const RawLayer::RawString file = NewRestartFilePath();
+        ASSERT_TRUE(WriteRestartFile(run.Views().tabBar, file));
+        const std::wstring handOver = TestSupport::Ws(file).substr(0, TestSupport::Ws(file).size() - 4);
+        const std::wstring handed = handOver + L"\\1.txt";
+        ASSERT_TRUE(TestSupport::FileExists(handed));
+        // The temporary folder goes with the window.
+        ASSERT_TRUE(run.Close());
+        HANDLE holder = INVALID_HANDLE_VALUE;
+        if (held) {
+            environment.tempFolder = JobLayer::MakeTempFolder();
+            holder = CreateFileW(handed.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        }
+        ASSERT_TRUE(run.Start(L"-g " + Quoted(TestSupport::Ws(file))));
+        ASSERT_EQ(run.Views().tabBar.Count(), 3);
+        // The side shows the handed text: from this instance's temporary
+        // folder when it could be copied there.
+        const std::wstring shown = TestSupport::Ws(run.Views().tabBar.CurrentJob()->Path(0));
+        EXPECT_EQ(TestSupport::FileText(shown), "clip text\r\n");
+        EXPECT_EQ(PathInsideFolder(W(shown), environment.tempFolder), held);
+        EXPECT_FALSE(TestSupport::FileExists(TestSupport::Ws(file)));
+        EXPECT_NE(TestSupport::Ws(JobLayer::GuiProfileStore::Instance().lastPairFile), TestSupport::Ws(file));
+        if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+        ASSERT_TRUE(run.Close());
+        EXPECT_EQ(GetFileAttributesW(handOver.c_str()), INVALID_FILE_ATTRIBUTES);
+        RawLayer::DeleteFolderTree(W(handOver));
+    }
 }
