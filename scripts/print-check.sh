@@ -6,7 +6,10 @@
 # view's head colour; and the document of every block kind: its two
 # pictures at the printer's resolution and in their proportions, each word
 # of its long paragraph once and in order, its list dots drawn as dots on
-# the page colour, its code block in its own fill colour. Fails, naming scripts/print-queue.sh, without the queue.
+# the page colour, its code block in its own fill colour; and the document
+# of Japanese and bold text: a Japanese face embedded, its characters drawn
+# as glyphs, not boxes, and its bold line clearly heavier than the plain
+# one. Fails, naming scripts/print-queue.sh, without the queue.
 set -euo pipefail
 
 test_program="$1"; shift
@@ -17,7 +20,7 @@ if ! command -v lpstat >/dev/null 2>&1 || ! lpstat -p Quenby_PDF >/dev/null 2>&1
   echo "print-check.sh: no queue \"Quenby_PDF\": run scripts/print-queue.sh" >&2
   exit 1
 fi
-for tool in pdfinfo pdftotext pdftoppm pdfimages python3; do
+for tool in pdfinfo pdftotext pdftoppm pdfimages pdffonts python3; do
   command -v "$tool" >/dev/null || { echo "print-check.sh: $tool missing (poppler-utils)" >&2; exit 1; }
 done
 
@@ -121,5 +124,79 @@ PY
 # colour of the printing session was.
 inner=$(python3 -c 'import sys; d = open(sys.argv[1], "rb").read(); print(d.count(b"\xf0" * 3))' "$ppm")
 [ "$inner" -ge 2000 ] || fail "the code block is not filled with its own colour ($inner pixels)"
+rm -f "$ppm"
+echo "print-check.sh: $pdf checked"
+
+japanese="QuenbyPrintJapanese.md"
+pdf=$(find_pdf "$japanese" "= 1") || { echo "print-check.sh: no one-page PDF titled $japanese in $out_dir" >&2; exit 1; }
+# The Latin face has no kana or kanji: another face must carry them.
+fonts=$(pdffonts "$pdf" | awk 'NR > 2 {print $1}')
+grep -qiv 'dejavu' <<<"$fonts" || fail "no face besides the Latin one embedded: $(tr '\n' ' ' <<<"$fonts")"
+ppm=$(mktemp --suffix=.ppm)
+pdftoppm -r 300 -aa no -aaVector no -f 1 -l 1 "$pdf" >"$ppm"
+python3 - "$ppm" <<'PY' || fail "the Japanese line is not drawn whole as glyphs, or the bold line is not heavier than the plain one"
+import sys
+data = open(sys.argv[1], 'rb').read()
+fields, pos = [], 0
+while len(fields) < 4:
+    while data[pos:pos + 1].isspace(): pos += 1
+    end = pos
+    while not data[end:end + 1].isspace(): end += 1
+    fields.append(data[pos:end]); pos = end
+pos += 1
+w, h = int(fields[1]), int(fields[2])
+pix = data[pos:]
+# The italic colour 0x2060A0 (red 0xA0, green 0x60, blue 0x20) marks the
+# Japanese line's pixels (the PDF's colour conversion may move it a little).
+near = lambda i: abs(pix[3 * i] - 0xA0) < 12 and abs(pix[3 * i + 1] - 0x60) < 12 and abs(pix[3 * i + 2] - 0x20) < 12
+seen = bytearray(w * h)
+italic = [i for i in range(w * h) if 0x94 < pix[3 * i] < 0xAC and near(i)]
+mine = set(italic)
+shapes = boxes = 0
+for start in italic:
+    if seen[start]: continue
+    seen[start] = 1
+    stack, cells = [start], []
+    while stack:
+        i = stack.pop(); cells.append(i)
+        x, y = i % w, i // w
+        for dx in (-1, 0, 1):
+            for dy in (-1, 0, 1):
+                j = (y + dy) * w + x + dx
+                if 0 <= x + dx < w and 0 <= y + dy < h and not seen[j] and j in mine:
+                    seen[j] = 1; stack.append(j)
+    xs = [i % w for i in cells]; ys = [i // w for i in cells]
+    x0, x1, y0, y1 = min(xs), max(xs), min(ys), max(ys)
+    if x1 - x0 < 4 or y1 - y0 < 4: continue
+    shapes += 1
+    # An empty box: all four edges of its bounding rectangle inked.
+    cs = set(cells)
+    edge = lambda pts: sum(1 for p in pts if p in cs) / len(pts)
+    if min(edge([y0 * w + x for x in range(x0, x1 + 1)]), edge([y1 * w + x for x in range(x0, x1 + 1)]),
+           edge([y * w + x0 for y in range(y0, y1 + 1)]), edge([y * w + x1 for y in range(y0, y1 + 1)])) > 0.9:
+        boxes += 1
+# The black lines below it: the bold one first, then the plain one.
+dark = lambda i: pix[3 * i] < 96 and pix[3 * i + 1] < 96 and pix[3 * i + 2] < 96
+rows = [sum(1 for x in range(w) if dark(y * w + x)) for y in range(h)]
+bands, inside = [], False
+for y, n in enumerate(rows):
+    if n and not inside: bands.append([y, y, 0]); inside = True
+    if n: bands[-1][1] = y; bands[-1][2] += n
+    if not n: inside = False
+lines = [b for b in bands if b[1] - b[0] > 10]
+ratio = lines[0][2] / lines[1][2] if len(lines) >= 2 and lines[1][2] else 0
+# The Japanese line whole: its 20 full-width characters and 2 blanks are
+# about 21 ems, the plain line's 26 narrow characters about 16; laid out
+# with the Latin face's widths, the row would clip the wider glyphs.
+def extent(y0, y1, inked):
+    xs = [x for y in range(y0, y1 + 1) for x in range(w) if inked(y * w + x)]
+    return max(xs) - min(xs) + 1 if xs else 0
+wide = (max(i % w for i in italic) - min(i % w for i in italic) + 1) if italic else 0
+narrow = extent(lines[1][0], lines[1][1], dark) if len(lines) >= 2 else 0
+span = wide / narrow if narrow else 0
+print("glyph shapes", shapes, "boxes", boxes, "bold to plain ink", round(ratio, 2),
+      "Japanese to Latin width", round(span, 2))
+sys.exit(0 if shapes >= 15 and boxes <= 1 and ratio > 1.4 and span > 1.2 else 1)
+PY
 rm -f "$ppm"
 echo "print-check.sh: $pdf checked"

@@ -121,10 +121,234 @@ void WinTextDraw::DrawRun(HDC dc, const RawString& text, const WinTextPart& part
     DrawPlain(dc, text, part.start, part.end, r);
 }
 
+namespace {
+
+// Whether any unit of [first, end) is outside 7-bit ASCII.
+bool AnyNonAscii(const RawString& text, int32_t first, int32_t end) {
+    for (int32_t i = first; i < end; ++i)
+        if (Unit(text, i) >= 0x80) return true;
+    return false;
+}
+
+// Appends the UTF-16 form of the units [first, end) of the text.
+void AppendWide(const RawString& text, int32_t first, int32_t end, std::wstring& out) {
+    const int32_t count = end - first;
+    if (count <= 0) return;
+    if (text.Kind() == RawLayer::KindUtf16) {
+        out.append(text.Wide() + first, static_cast<size_t>(count));
+        return;
+    }
+    const UINT page = text.Kind() == RawLayer::KindUtf8 ? CP_UTF8
+                      : text.Kind() == RawLayer::KindSjis ? 932
+                      : text.Kind() == RawLayer::KindAnsi ? CP_ACP
+                                                          : 0;
+    if (page != 0) {
+        const int n = MultiByteToWideChar(page, 0, text.Bytes() + first, count, nullptr, 0);
+        if (n <= 0) return;
+        const size_t at = out.size();
+        out.resize(at + static_cast<size_t>(n));
+        MultiByteToWideChar(page, 0, text.Bytes() + first, count, &out[at], n);
+        return;
+    }
+    RawString piece(text.Kind());
+    piece.AssignRange(text, RawRange{first, end});
+    RawString converted = piece.As(RawLayer::KindUtf16);
+    out.append(converted.Wide(), static_cast<size_t>(converted.Length()));
+}
+
+struct FaceSearch {
+    std::vector<std::wstring> trueType;
+    std::vector<std::wstring> other;
+};
+
+int CALLBACK CollectFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD type, LPARAM data) {
+    auto* search = reinterpret_cast<FaceSearch*>(data);
+    const std::wstring face(font->lfFaceName);
+    // Vertical faces ("@name") turn their glyphs on their side.
+    if (face.empty() || face[0] == L'@') return 1;
+    std::vector<std::wstring>& list = (type & TRUETYPE_FONTTYPE) ? search->trueType : search->other;
+    if (std::find(list.begin(), list.end(), face) == list.end() && list.size() < 256) list.push_back(face);
+    return 1;
+}
+
+// Whether the face, made at a middling size, has a glyph of its own for
+// hiragana, katakana and kanji.
+bool FaceHasJapanese(HDC dc, const std::wstring& face) {
+    LOGFONTW want{};
+    want.lfHeight = -16;
+    want.lfCharSet = SHIFTJIS_CHARSET;
+    RawLayer::CopyFaceName(want, face.c_str());
+    HFONT font = CreateFontIndirectW(&want);
+    if (!font) return false;
+    HGDIOBJ old = SelectObject(dc, font);
+    static const wchar_t kSample[] = {0x3042, 0x30A2, 0x65E5, 0x6F22};
+    WORD glyphs[4] = {};
+    bool all = GetGlyphIndicesW(dc, kSample, 4, glyphs, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR;
+    for (WORD g : glyphs) all = all && g != 0xFFFF;
+    // A face that is not installed comes back as another one.
+    wchar_t got[LF_FACESIZE] = {};
+    all = all && GetTextFaceW(dc, LF_FACESIZE, got) > 0 && face == got;
+    SelectObject(dc, old);
+    DeleteObject(font);
+    return all;
+}
+
+std::wstring FindFallbackFace() {
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return std::wstring();
+    FaceSearch search;
+    LOGFONTW want{};
+    want.lfCharSet = SHIFTJIS_CHARSET;
+    EnumFontFamiliesExW(dc, &want, &CollectFace, reinterpret_cast<LPARAM>(&search), 0);
+    std::wstring found;
+    // Outline faces first: they print at any size.
+    for (const std::vector<std::wstring>* list : {&search.trueType, &search.other}) {
+        for (const std::wstring& face : *list) {
+            if (FaceHasJapanese(dc, face)) {
+                found = face;
+                break;
+            }
+        }
+        if (!found.empty()) break;
+    }
+    DeleteDC(dc);
+    return found;
+}
+
+bool SameFont(const LOGFONTW& a, const LOGFONTW& b) {
+    return a.lfHeight == b.lfHeight && a.lfWidth == b.lfWidth && a.lfEscapement == b.lfEscapement &&
+           a.lfOrientation == b.lfOrientation && a.lfWeight == b.lfWeight && a.lfItalic == b.lfItalic &&
+           a.lfUnderline == b.lfUnderline && a.lfStrikeOut == b.lfStrikeOut && a.lfCharSet == b.lfCharSet &&
+           a.lfQuality == b.lfQuality && a.lfPitchAndFamily == b.lfPitchAndFamily &&
+           wcsncmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0;
+}
+
+inline bool HighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+inline bool LowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+}  // namespace
+
+WinTextDraw::~WinTextDraw() {
+    for (Fallback& f : fallbacks_)
+        if (f.font) DeleteObject(f.font);
+}
+
+const std::wstring& WinTextDraw::FallbackFace() {
+    static const std::wstring face = FindFallbackFace();
+    return face;
+}
+
+HFONT WinTextDraw::FallbackFont(HDC dc) {
+    const std::wstring& face = FallbackFace();
+    if (face.empty()) return nullptr;
+    HGDIOBJ current = GetCurrentObject(dc, OBJ_FONT);
+    LOGFONTW base{};
+    if (!current || GetObjectW(current, sizeof base, &base) != static_cast<int>(sizeof base)) return nullptr;
+    base.lfFaceName[LF_FACESIZE - 1] = 0;
+    if (face == base.lfFaceName) return nullptr;
+    Fallback* slot = &fallbacks_[0];
+    for (Fallback& f : fallbacks_) {
+        if (f.font && SameFont(f.base, base)) {
+            f.lastUse = ++fallbackClock_;
+            return f.font;
+        }
+        if (f.lastUse < slot->lastUse) slot = &f;
+    }
+    LOGFONTW want = base;
+    RawLayer::CopyFaceName(want, face.c_str());
+    want.lfCharSet = SHIFTJIS_CHARSET;
+    HFONT font = CreateFontIndirectW(&want);
+    if (!font) return nullptr;
+    // The slot's old font is never left selected: a fallback font is
+    // selected only for the length of one call.
+    if (slot->font) DeleteObject(slot->font);
+    slot->base = base;
+    slot->font = font;
+    slot->lastUse = ++fallbackClock_;
+    return font;
+}
+
+bool WinTextDraw::PlanFallback(HDC dc, const wchar_t* wide, int32_t count, HFONT* fallback) {
+    if (count <= 0) return false;
+    bool nonAscii = false;
+    for (int32_t i = 0; i < count && !nonAscii; ++i) nonAscii = wide[i] >= 0x80;
+    if (!nonAscii) return false;
+    const size_t n = static_cast<size_t>(count);
+    if (glyphs_.size() < n) glyphs_.resize(n);
+    useFallback_.assign(n, 0);
+    if (GetGlyphIndicesW(dc, wide, count, glyphs_.data(), GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR) return false;
+    bool missing = false;
+    for (size_t i = 0; i < n; ++i) {
+        if (wide[i] >= 0x80 && glyphs_[i] == 0xFFFF) {
+            useFallback_[i] = 1;
+            missing = true;
+        }
+    }
+    if (!missing) return false;
+    HFONT font = FallbackFont(dc);
+    if (!font) return false;
+    HGDIOBJ old = SelectObject(dc, font);
+    const bool read = GetGlyphIndicesW(dc, wide, count, glyphs_.data(), GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR;
+    SelectObject(dc, old);
+    if (!read) return false;
+    bool any = false;
+    for (size_t i = 0; i < n; ++i) {
+        // A surrogate pair goes to one font as a whole.
+        if (HighSurrogate(wide[i]) && i + 1 < n && LowSurrogate(wide[i + 1])) {
+            const bool use = (useFallback_[i] || useFallback_[i + 1]) && glyphs_[i] != 0xFFFF &&
+                             glyphs_[i + 1] != 0xFFFF;
+            useFallback_[i] = useFallback_[i + 1] = use ? 1 : 0;
+            any = any || use;
+            ++i;
+            continue;
+        }
+        if (useFallback_[i] && glyphs_[i] == 0xFFFF) useFallback_[i] = 0;
+        any = any || useFallback_[i];
+    }
+    if (any) *fallback = font;
+    return any;
+}
+
+void WinTextDraw::DrawPlanned(HDC dc, const wchar_t* wide, int32_t count, HFONT fallback, const RECT& rect) {
+    HGDIOBJ base = GetCurrentObject(dc, OBJ_FONT);
+    TEXTMETRICW baseMetrics{}, fallbackMetrics{};
+    GetTextMetricsW(dc, &baseMetrics);
+    HGDIOBJ old = SelectObject(dc, fallback);
+    GetTextMetricsW(dc, &fallbackMetrics);
+    SelectObject(dc, old);
+    // Both faces stand on the base font's baseline.
+    const int32_t rise = baseMetrics.tmAscent - fallbackMetrics.tmAscent;
+    int32_t x = rect.left;
+    for (int32_t i = 0; i < count;) {
+        const uint8_t use = useFallback_[static_cast<size_t>(i)];
+        int32_t j = i + 1;
+        while (j < count && useFallback_[static_cast<size_t>(j)] == use) ++j;
+        SelectObject(dc, use ? static_cast<HGDIOBJ>(fallback) : base);
+        const int32_t y = rect.top + (use ? rise : 0);
+        ExtTextOutW(dc, x, y, ETO_CLIPPED, &rect, wide + i, static_cast<UINT>(j - i), nullptr);
+        SIZE size{0, 0};
+        if (GetTextExtentPoint32W(dc, wide + i, j - i, &size)) x += size.cx;
+        i = j;
+    }
+    SelectObject(dc, base);
+}
+
 void WinTextDraw::DrawPlain(HDC dc, const RawString& text, int32_t start, int32_t end, const RECT& rect) {
     RawRange range = text.ClampEnd(RawRange{start, end});
     int32_t count = range.end - range.start;
     if (count <= 0) return;
+    if (AnyNonAscii(text, range.start, range.end)) {
+        // The printer's driver, and a screen without a font link, draw the
+        // characters the font lacks as empty boxes.
+        fallbackText_.clear();
+        AppendWide(text, range.start, range.end, fallbackText_);
+        HFONT fallback = nullptr;
+        const int32_t n = static_cast<int32_t>(fallbackText_.size());
+        if (PlanFallback(dc, fallbackText_.data(), n, &fallback)) {
+            DrawPlanned(dc, fallbackText_.data(), n, fallback, rect);
+            return;
+        }
+    }
     if (RawLayer::TakesAnsi(text)) {
         ExtTextOutA(dc, rect.left, rect.top, ETO_CLIPPED, &rect, text.Bytes() + range.start,
                     static_cast<UINT>(count), nullptr);
@@ -135,20 +359,62 @@ void WinTextDraw::DrawPlain(HDC dc, const RawString& text, int32_t start, int32_
                     static_cast<UINT>(count), nullptr);
         return;
     }
-    if (text.Kind() == RawLayer::KindUtf8) {
-        int n = MultiByteToWideChar(CP_UTF8, 0, text.Bytes() + range.start, count, nullptr, 0);
-        if (n <= 0) return;
-        wide_.resize(static_cast<size_t>(n));
-        MultiByteToWideChar(CP_UTF8, 0, text.Bytes() + range.start, count, &wide_[0], n);
-    } else {
-        RawString piece(text.Kind());
-        piece.AssignRange(text, range);
-        RawString converted = piece.As(RawLayer::KindUtf16);
-        wide_.assign(converted.Wide(), static_cast<size_t>(converted.Length()));
-    }
+    wide_.clear();
+    AppendWide(text, range.start, range.end, wide_);
     if (!wide_.empty())
         ExtTextOutW(dc, rect.left, rect.top, ETO_CLIPPED, &rect, wide_.data(), static_cast<UINT>(wide_.size()),
                     nullptr);
+}
+
+int32_t WinTextDraw::MeasureFallback(HDC dc, const RawString& text, int32_t first, int32_t end, int32_t* height) {
+    // The visible non-ASCII characters, each with the position of its first
+    // unit.
+    fallbackText_.clear();
+    fallbackPos_.clear();
+    for (int32_t at = first; at < end;) {
+        const int32_t next = text.NextCharPos(at);
+        if (next <= at) break;
+        if (WidthAt(at) >= 0 && Unit(text, at) >= 0x80) {
+            AppendWide(text, at, next, fallbackText_);
+            fallbackPos_.resize(fallbackText_.size(), at);
+        }
+        at = next;
+    }
+    HFONT fallback = nullptr;
+    const int32_t n = static_cast<int32_t>(fallbackText_.size());
+    if (!PlanFallback(dc, fallbackText_.data(), n, &fallback)) return 0;
+    // Those the fallback draws, measured in it one after another.
+    std::wstring chosen;
+    std::vector<int32_t> chosenPos;
+    for (int32_t i = 0; i < n; ++i) {
+        if (!useFallback_[static_cast<size_t>(i)]) continue;
+        chosen.push_back(fallbackText_[static_cast<size_t>(i)]);
+        chosenPos.push_back(fallbackPos_[static_cast<size_t>(i)]);
+    }
+    const int32_t m = static_cast<int32_t>(chosen.size());
+    if (fallbackExtents_.size() < chosen.size()) fallbackExtents_.resize(chosen.size());
+    HGDIOBJ old = SelectObject(dc, fallback);
+    int fit = 0;
+    SIZE size{0, 0};
+    const bool measured =
+        GetTextExtentExPointW(dc, chosen.data(), m, INT_MAX, &fit, fallbackExtents_.data(), &size) != 0;
+    SelectObject(dc, old);
+    if (!measured) return 0;
+    *height = std::max<int32_t>(*height, size.cy);
+    int32_t change = 0;
+    for (int32_t i = 0; i < m;) {
+        // The units of one character share its position; its width is the
+        // extent to its last unit.
+        int32_t j = i + 1;
+        while (j < m && chosenPos[static_cast<size_t>(j)] == chosenPos[static_cast<size_t>(i)]) ++j;
+        const int32_t before = i > 0 ? fallbackExtents_[static_cast<size_t>(i - 1)] : 0;
+        const int32_t width = std::max<int32_t>(0, fallbackExtents_[static_cast<size_t>(j - 1)] - before);
+        int32_t& w = widths_[static_cast<size_t>(chosenPos[static_cast<size_t>(i)] - base_)];
+        change += width - w;
+        w = width;
+        i = j;
+    }
+    return change;
 }
 
 void WinTextDraw::BreakMarks(const RawString& text, int32_t first, int32_t end) {
@@ -208,16 +474,27 @@ COLORREF GuiTextDraw::StateColour() const {
 }
 
 // A shrunk page keeps a one-pixel offset and line only when they span a
-// whole screen pixel wherever they fall: the bold offset is the reduction,
-// a line twice the reduction less one.
-int32_t GuiTextDraw::BoldOffset() const { return (state & StateBold) ? std::max(1, std::min(reduction, 64)) : 0; }
+// whole screen pixel wherever they fall: the bold offset is at least the
+// reduction, a line twice the reduction less one. A bold offset of one
+// device pixel would vanish on a printer's fine pixels: it grows with the
+// text height, the same share of it on the screen and on paper.
+int32_t GuiTextDraw::BoldOffset(HDC dc) {
+    if (!(state & StateBold)) return 0;
+    int32_t height = 0;
+    if (!SevenBitWidths(dc, &height)) {
+        TEXTMETRICW metrics{};
+        height = GetTextMetricsW(dc, &metrics) ? metrics.tmHeight : 0;
+    }
+    const int32_t byHeight = (std::max(0, height) + kBoldHeightPerPixel / 2) / kBoldHeightPerPixel;
+    return std::max(1, std::min(std::max(reduction, byHeight), 64));
+}
 
 int32_t GuiTextDraw::LineWidth() const { return 2 * std::max(1, std::min(reduction, 64)) - 1; }
 
-void GuiTextDraw::DrawStateLines(HDC dc, const RECT& r, COLORREF colour) {
+void GuiTextDraw::DrawStateLines(HDC dc, const RECT& r, COLORREF colour, int32_t boldOffset) {
     const int32_t width = LineWidth();
     if (state & StateLink) {
-        HorizontalLine(dc, r.left, r.right + BoldOffset(), r.bottom - width, width, colour);
+        HorizontalLine(dc, r.left, r.right + boldOffset, r.bottom - width, width, colour);
     } else if (state & (StateStrike | StateUnderline)) {
         if (state & StateStrike) HorizontalLine(dc, r.left, r.right, (r.top + r.bottom) / 2 - width / 2, width, colour);
         if (state & StateUnderline) HorizontalLine(dc, r.left, r.right, r.bottom - width, width, colour);
@@ -227,7 +504,7 @@ void GuiTextDraw::DrawStateLines(HDC dc, const RECT& r, COLORREF colour) {
 void GuiTextDraw::DrawRun(HDC dc, const RawString& text, const WinTextPart& part, POINT origin) {
     RECT r = part.rect;
     OffsetRect(&r, origin.x, origin.y);
-    const int32_t offset = BoldOffset();
+    const int32_t offset = BoldOffset(dc);
     auto drawText = [&] {
         DrawPlain(dc, text, part.start, part.end, r);
         for (int32_t o = 1; o <= offset; ++o) {
@@ -243,7 +520,7 @@ void GuiTextDraw::DrawRun(HDC dc, const RawString& text, const WinTextPart& part
     COLORREF colour = StateColour();
     COLORREF previous = SetTextColor(dc, colour);
     drawText();
-    DrawStateLines(dc, r, colour);
+    DrawStateLines(dc, r, colour, offset);
     SetTextColor(dc, previous);
 }
 
@@ -281,7 +558,8 @@ void GuiTextDraw::DrawRowRuns(HDC dc, const RawString& text, const std::vector<c
     const COLORREF previous = SetTextColor(dc, colour);
     const UINT count = static_cast<UINT>(rowText_.size());
     ExtTextOutW(dc, whole.left, whole.top, ETO_CLIPPED, &whole, rowText_.data(), count, rowAdvances_.data());
-    for (int32_t o = 1, offset = BoldOffset(); o <= offset; ++o) {
+    const int32_t offset = BoldOffset(dc);
+    for (int32_t o = 1; o <= offset; ++o) {
         RECT b = whole;
         OffsetRect(&b, o, 0);
         ExtTextOutW(dc, b.left, b.top, ETO_CLIPPED, &b, rowText_.data(), count, rowAdvances_.data());
@@ -290,7 +568,7 @@ void GuiTextDraw::DrawRowRuns(HDC dc, const RawString& text, const std::vector<c
         for (const WinTextPart* part : rowRuns_) {
             RECT r = part->rect;
             OffsetRect(&r, origin.x, origin.y);
-            DrawStateLines(dc, r, colour);
+            DrawStateLines(dc, r, colour, offset);
         }
     }
     SetTextColor(dc, previous);
@@ -378,6 +656,8 @@ SIZE TextLayout::FitText(WinTextDraw& draw, HDC dc, const RawString& text, int32
         }
         pos = at;
     }
+    // Characters the font lacks take the width of the face that draws them.
+    if (!narrow) total.cx += draw.MeasureFallback(dc, text, range.start, range.end, &height);
     total.cy = height > 0 ? height : MeasureZero(dc).cy;
     return total;
 }

@@ -75,7 +75,7 @@ public:
     enum : int32_t { WidthMark = -1, WidthHidden = -2, WidthTrail = -3 };
 
     WinTextDraw() = default;
-    virtual ~WinTextDraw() = default;
+    virtual ~WinTextDraw();
     WinTextDraw(const WinTextDraw&) = delete;
     WinTextDraw& operator=(const WinTextDraw&) = delete;
 
@@ -109,9 +109,32 @@ public:
     }
 
     // Draws the units plainly with ExtTextOut, clipped to the rectangle.
+    // Characters the selected font has no glyph for are drawn in a face
+    // that has them, on the same baseline.
     void DrawPlain(HDC dc, const RawString& text, int32_t start, int32_t end, const RECT& rect);
 
+    // The installed face that stands in for characters a font lacks: the
+    // first face of a Japanese character set that has kana and kanji
+    // (found once); empty when there is none.
+    static const std::wstring& FallbackFace();
+    // The fallback face at the size and style of the font selected into the
+    // DC (made once per font description and kept); null without a fallback
+    // face, or when the selected font is that face already.
+    HFONT FallbackFont(HDC dc);
+    // Marks in the use array the units of the UTF-16 text whose character
+    // the selected font lacks and the fallback font has; true when any is
+    // marked (the fallback font is then in *fallback).
+    bool PlanFallback(HDC dc, const wchar_t* wide, int32_t count, HFONT* fallback);
+
 private:
+    // Gives the visible non-ASCII characters of [first, end) (measured)
+    // that the selected font lacks the widths of the fallback face; returns
+    // the change of the range's width and raises *height to the fallback's.
+    int32_t MeasureFallback(HDC dc, const RawString& text, int32_t first, int32_t end, int32_t* height);
+    // Draws UTF-16 text from x by the plan of PlanFallback: each stretch in
+    // its own font.
+    void DrawPlanned(HDC dc, const wchar_t* wide, int32_t count, HFONT fallback, const RECT& rect);
+
     std::vector<int32_t> widths_;
     std::vector<uint8_t> breaks_;
     std::vector<int> extents_;
@@ -126,6 +149,20 @@ private:
     };
     FontWidths fontWidths_[8];
     uint32_t fontClock_ = 0;
+    // Fallback fonts by the description of the font they stand in for (a
+    // handle's value may come back for another font once it is deleted).
+    struct Fallback {
+        LOGFONTW base{};
+        HFONT font = nullptr;
+        uint32_t lastUse = 0;
+    };
+    Fallback fallbacks_[6];
+    uint32_t fallbackClock_ = 0;
+    std::vector<WORD> glyphs_;
+    std::vector<uint8_t> useFallback_;
+    std::wstring fallbackText_;
+    std::vector<int32_t> fallbackPos_;
+    std::vector<int> fallbackExtents_;
     friend struct TextLayout;
 };
 
@@ -136,6 +173,9 @@ public:
     static constexpr COLORREF kItalicColor = 0x2060A0;
     static constexpr COLORREF kLinkColor = 0xFF0000;
     static constexpr COLORREF kLineColor = 0x0000FF;
+    // Text height per pixel of bold offset: 1 pixel for screen text up to
+    // 23 pixels high, 3 printer pixels for 10-point text at 300 dpi.
+    static constexpr int32_t kBoldHeightPerPixel = 16;
 
     void Reset() override { state = 0; }
     void HandleMark(const RawString& text, int32_t pos) override;
@@ -158,9 +198,12 @@ private:
     // The colour of the current emphasis; the text colour for plain and bold.
     COLORREF StateColour() const;
     // The link, underline and strike-through lines of a run's rectangle.
-    void DrawStateLines(HDC dc, const RECT& r, COLORREF colour);
-    // The bold offset and the thickness of text lines at the reduction.
-    int32_t BoldOffset() const;
+    void DrawStateLines(HDC dc, const RECT& r, COLORREF colour, int32_t boldOffset);
+    // The bold offset for the font selected into the DC: one pixel per
+    // kBoldHeightPerPixel pixels of its height, so that bold keeps its weight
+    // at any resolution, and at least the reduction; 0 when not bold.
+    int32_t BoldOffset(HDC dc);
+    // The thickness of text lines at the reduction.
     int32_t LineWidth() const;
     std::wstring rowText_;
     std::vector<INT> rowAdvances_;

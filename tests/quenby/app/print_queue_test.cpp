@@ -230,6 +230,39 @@ TEST(PrintQueueTest, EveryBlockKindPrintsWhole) {
         EXPECT_LE(unit.rect.bottom, static_cast<int64_t>(view.pageCount) * view.pageHeight);
 }
 
+// Japanese text and bold on the real printer, whose driver links no font
+// to the Latin face: a paragraph of kana and kanji in italic (its own
+// colour, so that the check finds it anywhere on the page), then the same
+// Latin text bold and plain. scripts/print-check.sh reads the PDF back: a
+// Japanese face is embedded, the italic characters are glyphs rather than
+// the Latin face's empty boxes, and the bold line carries clearly more ink
+// than the plain one.
+TEST(PrintQueueTest, JapaneseAndBoldTextPrintReadably) {
+    ASSERT_TRUE(HasPrinter(L"Quenby_PDF")) << "no printer \"Quenby_PDF\": run scripts/print-queue.sh";
+    ViewerRun run;
+    // Hiragana, katakana and kanji, none of them shaped like a box.
+    const std::string text = "*\u3042\u3044\u3046\u3048\u304a\u304b\u304d\u304f\u3051\u3053 "
+                             "\u30ab\u30bf\u30ab\u30ca \u5e73\u4eee\u540d\u3068\u6f22\u5b57*\n\n"
+                             "**Weighty words side by side**\n\n"
+                             "Weighty words side by side\n";
+    const std::wstring doc = run.Write(L"QuenbyPrintJapanese.md", text);
+    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n");
+    ASSERT_TRUE(run.Start("-p \"" + TestSupport::S(TestSupport::W(doc)) + "\""));
+    GuiViewBox& view = run.Dialog()->items.view;
+    view.Refresh();
+    TestSupport::ModalWatchdog watchdog(60000);
+    WhenShown(L"#32770", [&](HWND print) {
+        HWND printers = GetDlgItem(print, 0x473);
+        SendMessageW(printers, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Quenby_PDF"));
+        SendMessageW(print, WM_COMMAND, MAKEWPARAM(0x473, CBN_SELCHANGE), reinterpret_cast<LPARAM>(printers));
+        WhenShown(L"Class_InfoDialog", [&](HWND question) { PressInfoButton(question, "OK"); });
+        PostMessageW(print, WM_COMMAND, IDOK, 0);
+    });
+    AppLayer::DispatchMainCommand(*run.Dialog(), nullptr, AppLayer::CmdPrint);
+    EXPECT_FALSE(watchdog.Fired());
+    EXPECT_EQ(view.pageCount, 1);
+}
+
 TEST(PrintQueueTest, PrintSetupTakesThePrintersPageOnlyWhenConfirmed) {
     ASSERT_TRUE(HasPrinter(L"Quenby_PDF")) << "no printer \"Quenby_PDF\": run scripts/print-queue.sh";
     ViewerRun run;

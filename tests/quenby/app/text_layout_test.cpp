@@ -217,3 +217,49 @@ TEST(TextLayoutTest, TabWidthsAreAtLeastOnePixelInEveryMode) {
                 }
             }
 }
+
+// Kana and kanji in a Latin face that has none of them and no font link
+// (the printer's case, and a screen without a link): measured and drawn in
+// the installed Japanese face, standing on the Latin face's baseline, glyph
+// for glyph as that face draws them; the Latin letters around them stay.
+TEST(TextLayoutTest, CharactersTheFontLacksComeFromAJapaneseFace) {
+    const std::wstring& face = WinTextDraw::FallbackFace();
+    ASSERT_FALSE(face.empty()) << "no Japanese face installed";
+    HFONT latin = CreateFontW(-28, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, ANTIALIASED_QUALITY, 0,
+                              L"Nimbus Sans");
+    HFONT japanese = CreateFontW(-28, 0, 0, 0, FW_NORMAL, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, ANTIALIASED_QUALITY, 0,
+                                 face.c_str());
+    const wchar_t kana[] = L"\u3042\u65e5\u30ab";
+    const RawString text = U8("ab\xE3\x81\x82\xE6\x97\xA5\xE3\x82\xAB");
+    TestSupport::DibCanvas drawn(300, 60), expected(300, 60);
+    SIZE latinSize{}, kanaSize{};
+    TEXTMETRICW latinMetrics{};
+    HGDIOBJ old = SelectObject(expected.Dc(), latin);
+    GetTextExtentPoint32W(expected.Dc(), L"ab", 2, &latinSize);
+    GetTextMetricsW(expected.Dc(), &latinMetrics);
+    SetBkMode(expected.Dc(), TRANSPARENT);
+    ExtTextOutW(expected.Dc(), 10, 10, 0, nullptr, L"ab", 2, nullptr);
+    SelectObject(expected.Dc(), japanese);
+    GetTextExtentPoint32W(expected.Dc(), kana, 3, &kanaSize);
+    SetTextAlign(expected.Dc(), TA_BASELINE);
+    ExtTextOutW(expected.Dc(), 10 + latinSize.cx, 10 + latinMetrics.tmAscent, 0, nullptr, kana, 3, nullptr);
+    SelectObject(expected.Dc(), old);
+
+    old = SelectObject(drawn.Dc(), latin);
+    SetBkMode(drawn.Dc(), TRANSPARENT);
+    WinTextDraw draw;
+    for (const RawString& kind : {text, text.As(RawLayer::KindUtf16)}) {
+        const SIZE size = TextLayout::FitText(draw, drawn.Dc(), kind, 0, kind.Length());
+        EXPECT_EQ(size.cx, latinSize.cx + kanaSize.cx);
+    }
+    WinTextData data;
+    TextLayout::LayOutParagraph(draw, drawn.Dc(), 1000, 0, text, text.All(), data);
+    ASSERT_EQ(data.parts.size(), 1u);
+    EXPECT_EQ(data.parts[0].rect.right, latinSize.cx + kanaSize.cx);
+    draw.DrawRun(drawn.Dc(), text, data.parts[0], POINT{10, 10});
+    SelectObject(drawn.Dc(), old);
+    EXPECT_TRUE(drawn.SameAs(expected));
+    EXPECT_GT(expected.CountColor(RGB(0, 0, 0)), 100);
+    DeleteObject(latin);
+    DeleteObject(japanese);
+}
