@@ -352,7 +352,9 @@ TEST(ViewerCommands, TheFontDialogCancelledOrConfirmedUntouchedChangesNothingAnd
         });
         Click(items.fontSelect);
         EXPECT_TRUE(seen);
-        if (answer == 0) EXPECT_EQ(font.handle, handle);
+        if (answer == 0) {
+            EXPECT_EQ(font.handle, handle);
+        }
         if (answer < 2) {
             EXPECT_EQ(std::memcmp(&font.description, &before, sizeof(before)), 0) << answer;
             const ShownFace shown = Shown(font.handle);
