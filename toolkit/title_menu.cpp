@@ -1,6 +1,7 @@
 // The title-menu hook and its services.
 #include "toolkit/title_menu.h"
 
+#include "base/api_text.h"
 #include "base/file_system.h"
 #include "base/language.h"
 #include "base/shell.h"
@@ -55,6 +56,44 @@ void AddMatches(RawStringList& files, const RawString& folder, const RawString& 
     }
 }
 
+// The font a description really gives on the screen: a face that is not
+// installed is replaced by another, and a cell height becomes a different
+// character height. The dialog is started from what is shown, so that it
+// opens on the face in use rather than on the first of its list. False when
+// the font cannot be made or measured.
+bool ShownFont(const LOGFONTW& wanted, LOGFONTW& shown) {
+    HFONT font = CreateFontIndirectW(&wanted);
+    if (!font) return false;
+    bool measured = false;
+    if (HDC dc = GetDC(nullptr)) {
+        HGDIOBJ old = SelectObject(dc, font);
+        wchar_t face[LF_FACESIZE + 1] = {};
+        TEXTMETRICW metrics{};
+        if (old && GetTextFaceW(dc, LF_FACESIZE, face) > 0 && GetTextMetricsW(dc, &metrics) &&
+            metrics.tmHeight > metrics.tmInternalLeading) {
+            shown = wanted;
+            RawLayer::CopyFaceName(shown, face);
+            shown.lfHeight = -(metrics.tmHeight - metrics.tmInternalLeading);
+            shown.lfCharSet = metrics.tmCharSet;
+            measured = true;
+        }
+        if (old) SelectObject(dc, old);
+        ReleaseDC(nullptr, dc);
+    }
+    DeleteObject(font);
+    return measured;
+}
+
+// Whether the dialog's answer is the font it was started with, as far as
+// the dialog can tell fonts apart (face, size, bold, italic, lines, script).
+bool SameChoice(const LOGFONTW& a, const LOGFONTW& b) {
+    auto bold = [](LONG weight) { return weight >= FW_SEMIBOLD; };
+    return _wcsnicmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0 && a.lfHeight == b.lfHeight &&
+           bold(a.lfWeight) == bold(b.lfWeight) && (a.lfItalic != 0) == (b.lfItalic != 0) &&
+           (a.lfUnderline != 0) == (b.lfUnderline != 0) && (a.lfStrikeOut != 0) == (b.lfStrikeOut != 0) &&
+           a.lfCharSet == b.lfCharSet;
+}
+
 }  // namespace
 
 LRESULT WinTMenuExecution::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -93,14 +132,20 @@ LRESULT WinTMenuExecution::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 RawLayer::RawParameterList WinTMenuExecution::ChooseFont(WinView& owner, const WinFontParameter& font) {
-    LOGFONTW description = font.description;
+    LOGFONTW start{};
+    WinFontParameter::CopyLogFont(start, font.description);
+    if (!ShownFont(font.description, start)) WinFontParameter::CopyLogFont(start, font.description);
+    LOGFONTW description = start;
     CHOOSEFONTW request{};
     request.lStructSize = sizeof(request);
     request.hwndOwner = owner.window;
     request.lpLogFont = &description;
     request.Flags = CF_INITTOLOGFONTSTRUCT | CF_EFFECTS | CF_FORCEFONTEXIST | CF_NOVERTFONTS;
     RawLayer::RawParameterList chosen;
-    if (ChooseFontW(&request)) WinFontParameter::Write(description, chosen);
+    if (!ChooseFontW(&request)) return chosen;
+    // Confirmed without a change: the record stays as it was, its face
+    // name too, so a font missing here is still asked for where it exists.
+    WinFontParameter::Write(SameChoice(description, start) ? font.description : description, chosen);
     return chosen;
 }
 

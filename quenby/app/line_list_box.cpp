@@ -49,11 +49,13 @@ void GuiLineListBox::SetDocument(JobLineList* document) {
     document_ = document;
     ClearItems();
     scroll = POINT{0, 0};
-    if (!document) return;
-    for (JobLineUnit& line : *document) {
-        WinListBoxItemUnit* unit = AddItem(&line);
-        if (!Shows(line)) unit->flags |= WinListBoxItemUnit::ItemHidden;
+    if (document) {
+        for (JobLineUnit& line : *document) {
+            WinListBoxItemUnit* unit = AddItem(&line);
+            if (!Shows(line)) unit->flags |= WinListBoxItemUnit::ItemHidden;
+        }
     }
+    ItemsRebuilt();
 }
 
 int32_t GuiLineListBox::TopLine() {

@@ -38,6 +38,8 @@ public:
     JobLineList* Document() const { return document_; }
     // Whether the line gets a visible row; every drawn kind by default.
     virtual bool Shows(const JobLineUnit& line) const;
+    // Called once the items have been rebuilt from a document (or emptied).
+    virtual void ItemsRebuilt() {}
 
     // The first item whose row reaches below the top of the shown part; 0
     // for an empty list.

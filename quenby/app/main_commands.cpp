@@ -18,19 +18,6 @@ namespace {
 
 bool PageFlag(const GuiMainDialog& dialog) { return dialog.items.page.checked; }
 
-// The last heading at or before a view line; -1 when there is none. The
-// walk goes back from the line (LinkAt starts from the nearest known place),
-// so a cursor step costs the distance to its heading, not the document.
-int32_t HeadingAtOrBefore(GuiTreeBox& tree, int32_t line) {
-    if (line < 0 || tree.Count() == 0) return -1;
-    int32_t index = std::min(line, tree.Count() - 1);
-    for (RawLayer::RawListLink* link = tree.items.LinkAt(index); index >= 0;
-         --index, link = RawLayer::RawListBody::PrevLink(link)) {
-        if (tree.items.UnitOf(link)->Reachable()) return index;
-    }
-    return -1;
-}
-
 void OnCursorMoved(GuiMainDialog& dialog, WinLayer::WinView* sender) {
     GuiMainItems& items = dialog.items;
     JobLineList* document = items.currentDocument;
@@ -44,7 +31,7 @@ void OnCursorMoved(GuiMainDialog& dialog, WinLayer::WinView* sender) {
     if (fromTree) {
         if (box.cursor >= 0) items.view.SetCursor(box.cursor);
     } else {
-        const int32_t heading = HeadingAtOrBefore(items.tree, box.cursor);
+        const int32_t heading = items.tree.HeadingAtOrBefore(box.cursor);
         if (heading >= 0) {
             items.tree.SetCursor(heading);
         } else if (items.tree.cursor != WinLayer::WinListBoxInfo::kNone) {

@@ -33,6 +33,35 @@ int32_t ContentBottom(const RECT& rect, const GuiListBoxItemUnit& item) {
     return std::max<int32_t>(rect.top, rect.bottom - item.pictureHeight);
 }
 
+// A task item's box in the pass's own colours: the system's check box
+// takes its fill from the window colour, which need not be the page's (a
+// dark window colour would give dark boxes on a white page, and on paper).
+// The frame and the check mark are drawn in the text colour, the inside in
+// the page's background; both scale with the box, so a printer's box is no
+// hairline.
+void PaintCheckBox(HDC dc, const RECT& box, bool checked, COLORREF ink, COLORREF fill) {
+    const int32_t side = std::min<int32_t>(box.right - box.left, box.bottom - box.top);
+    if (side < 3) return;
+    const int32_t edge = std::max<int32_t>(1, side / 13);
+    FillSolid(dc, box, ink);
+    const RECT inside{box.left + edge, box.top + edge, box.right - edge, box.bottom - edge};
+    FillSolid(dc, inside, fill);
+    if (!checked) return;
+    const int32_t w = inside.right - inside.left, h = inside.bottom - inside.top;
+    if (w < 3 || h < 3) return;
+    // A tick: down from the left third to near the bottom, then up to the
+    // top right, kept clear of the frame.
+    const POINT tick[3] = {{inside.left + w * 2 / 10, inside.top + h * 5 / 10},
+                           {inside.left + w * 4 / 10, inside.top + h * 7 / 10},
+                           {inside.left + w * 8 / 10, inside.top + h * 25 / 100}};
+    HPEN pen = CreatePen(PS_SOLID, std::max<int32_t>(1, side / 7), ink);
+    if (!pen) return;
+    HGDIOBJ old = SelectObject(dc, pen);
+    Polyline(dc, tick, 3);
+    SelectObject(dc, old);
+    DeleteObject(pen);
+}
+
 }  // namespace
 
 void PaintDot(HDC dc, const RECT& rect, COLORREF colour) {
@@ -141,7 +170,8 @@ void PaintListMark(GuiLayout& layout, HDC dc, const RECT& column, int32_t top, c
     if (checked || empty) {
         square.right += 1;
         square.bottom += 1;
-        DrawFrameControl(dc, &square, DFC_BUTTON, DFCS_BUTTONCHECK | (checked ? DFCS_CHECKED : 0));
+        PaintCheckBox(dc, square, checked, colour,
+                      RawLayer::BlendColor(style.overview.backgroundColor, layout.background, layout.plain, 50));
     } else if (task) {
         SetBkMode(dc, TRANSPARENT);
         COLORREF old = SetTextColor(dc, colour);

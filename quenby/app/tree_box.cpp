@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "quenby/app/command_codes.h"
 #include "quenby/app/paint_pass.h"
 #include "quenby/app/viewer_pieces.h"
@@ -63,7 +65,9 @@ void GuiTreeBox::PrepareLayout(HDC dc) {
     layout.style = style;
     layout.box = this;
     layout.background = background;
-    layout.plain = GetSysColor(COLOR_WINDOW);
+    // The tree's background is the page's colour (FollowPageColour), so a
+    // heading asking for that colour gets the tree's own fill.
+    layout.plain = background;
     if (!style) return;
     // The screen font in page view too: there the style's base font is the
     // printer's, some five times as high.
@@ -158,8 +162,49 @@ void GuiTreeBox::PaintLine(HDC dc, const RECT& rect, GuiListBoxItemUnit& item, c
     DrawTextRuns(layout, dc, textRect, item, line.text, overview.textColor);
 }
 
+void GuiTreeBox::ItemsRebuilt() { IndexHeadings(); }
+
+void GuiTreeBox::IndexHeadings() {
+    headings_.clear();
+    int32_t index = 0;
+    for (WinListBoxItemUnit& unit : items) {
+        if (!(unit.flags & WinListBoxItemUnit::ItemHidden)) headings_.push_back(Heading{index, &unit});
+        ++index;
+    }
+    indexedCount_ = index;
+}
+
+int32_t GuiTreeBox::HeadingAtOrBefore(int32_t line) {
+    headingSteps = 0;
+    if (line < 0 || Count() == 0) return -1;
+    // The items change only through a document being set; a count that no
+    // longer matches means they changed some other way.
+    if (indexedCount_ != Count()) IndexHeadings();
+    auto at = std::upper_bound(headings_.begin(), headings_.end(), line,
+                               [](int32_t wanted, const Heading& heading) { return wanted < heading.index; });
+    // A heading not laid out yet has no row: the one before it is taken.
+    while (at != headings_.begin()) {
+        --at;
+        ++headingSteps;
+        if (at->unit->Reachable()) return at->index;
+    }
+    return -1;
+}
+
+void GuiTreeBox::FollowPageColour() {
+    const DocumentStyle* style = CurrentStyle();
+    if (style) background = style->overview.backgroundColor;
+}
+
 LRESULT GuiTreeBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_PAINT:
+    case WM_DRAWITEM:
+        // The whole tree, gaps and the area below the last heading too, is
+        // painted in the colour its headings are filled with, whatever the
+        // system's window colour is.
+        FollowPageColour();
+        break;
     case WM_KEYDOWN:
         CloseTip();
         if (CtrlDown()) {

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "quenby/app/layout_pass.h"
 #include "quenby/app/line_box.h"
@@ -56,6 +57,15 @@ public:
     // Indent columns before a heading's text.
     static int32_t TextColumn(int32_t level, bool dots);
 
+    // ---- headings by line ------------------------------------------------------------
+    // The last heading with a row at or before a line (the view's cursor);
+    // -1 when there is none. Found by bisection in the heading index, so a
+    // cursor step under a heading far above costs the same as one near it.
+    int32_t HeadingAtOrBefore(int32_t line);
+    void ItemsRebuilt() override;
+    // Index entries the last HeadingAtOrBefore looked at.
+    int32_t headingSteps = 0;
+
     // ---- the tip ------------------------------------------------------------------
     void OnMouseLeave(WPARAM keys, POINT point);
     bool OnMouseHover(WPARAM keys, POINT point);
@@ -74,7 +84,18 @@ public:
 private:
     // The layout state for the current document and font.
     void PrepareLayout(HDC dc);
+    // The box's background becomes the current style's page background.
+    void FollowPageColour();
     void ArmTracking();
+    // Rebuilds the heading index from the items.
+    void IndexHeadings();
+    struct Heading {
+        int32_t index;
+        WinLayer::WinListBoxItemUnit* unit;
+    };
+    // Every shown item in item order, and the item count it was built for.
+    std::vector<Heading> headings_;
+    int32_t indexedCount_ = 0;
     HFONT preparedFont_ = nullptr;
     const DocumentStyle* preparedStyle_ = nullptr;
     // The row margins at the screen font's height.

@@ -95,7 +95,9 @@ void GuiViewBox::PrepareLayout() {
     layout.boxState = static_cast<uint16_t>(((mode & ModeFocus) ? GuiLayout::BoxFocus : 0) |
                                             ((mode & ModePlain) ? GuiLayout::BoxPlain : 0));
     layout.background = background;
-    layout.plain = GetSysColor(COLOR_WINDOW);
+    // The window colour the box itself was given: a system colour changed
+    // since would otherwise make every requested fill a blend.
+    layout.plain = WinLayer::ListWindowColor();
     layout.pictureLimit = 0;
     if (PageMode() && layout.style) {
         const DocLayer::ImageStyle& image = layout.style->image;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/api_text.h"
 #include "base/language.h"
 #include "support/test_support.h"
 #include "support/window_support.h"
@@ -185,6 +186,21 @@ TEST(TitleMenu, FontChoiceCancelledIsEmptyConfirmedGivesTheFontKeys) {
         EXPECT_TRUE(seen);
         EXPECT_EQ(chosen.Count(), button == IDOK ? 14 : 0);
     }
+    // Confirmed untouched, a font whose face is not installed (the dialog
+    // cannot open on it) comes back as it went in, not as the dialog's
+    // first face at its smallest size.
+    WinFontParameter missing;
+    missing.description = WinFontParameter::DefaultFont();
+    RawLayer::CopyFaceName(missing.description, L"No Such Face Here");
+    missing.description.lfHeight = -15;
+    bool seen = false;
+    TestSupport::AnswerSystemDialog(IDOK, &seen);
+    const RawLayer::RawParameterList chosen = WinTMenuExecution::ChooseFont(owner, missing);
+    EXPECT_TRUE(seen);
+    LOGFONTW back{};
+    WinFontParameter::Read(back, chosen);
+    EXPECT_EQ(std::wstring(back.lfFaceName), L"No Such Face Here");
+    EXPECT_EQ(back.lfHeight, -15);
     EXPECT_FALSE(watchdog.Fired());
 }
 

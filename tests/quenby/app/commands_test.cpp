@@ -35,6 +35,26 @@ std::string Lines(int count) {
     return text;
 }
 
+// The face and character height a font really shows on the screen.
+struct ShownFace {
+    std::wstring face;
+    LONG height = 0;
+};
+ShownFace Shown(HFONT font) {
+    ShownFace shown;
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    wchar_t face[LF_FACESIZE] = {};
+    TEXTMETRICW metrics{};
+    if (GetTextFaceW(dc, LF_FACESIZE, face) > 0 && GetTextMetricsW(dc, &metrics)) {
+        shown.face = face;
+        shown.height = metrics.tmHeight - metrics.tmInternalLeading;
+    }
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return shown;
+}
+
 void Click(WinLayer::WinButton& button) {
     SendMessageW(button.window, BM_CLICK, 0, 0);
     TestSupport::PumpUntilIdle();
@@ -297,7 +317,7 @@ TEST(ViewerCommands, ADownStepNearTheEndOfALongDocumentCostsWhatOneNearTheTopDoe
     EXPECT_LT(nearEnd, 5 * nearTop) << "near the top " << nearTop << " s, near the end " << nearEnd << " s";
 }
 
-TEST(ViewerCommands, TheFontDialogCancelledChangesNothingAndConfirmedTakesTheChosenSize) {
+TEST(ViewerCommands, TheFontDialogCancelledOrConfirmedUntouchedChangesNothingAndTakesAChosenSize) {
     TestSupport::ModalWatchdog watchdog(30000);
     ViewerRun run;
     const std::wstring a = run.Write(L"a.md", Lines(30));
@@ -306,6 +326,8 @@ TEST(ViewerCommands, TheFontDialogCancelledChangesNothingAndConfirmedTakesTheCho
     DocLayer::StyleFont& font = items.currentDocument->Style()->textFont;
     const LOGFONTW before = font.description;
     const HFONT handle = font.handle;
+    const ShownFace shownBefore = Shown(font.handle);
+    ASSERT_FALSE(shownBefore.face.empty());
     auto headingRow = [&items] {
         for (const WinLayer::WinListBoxItemUnit& unit : items.tree.items)
             if (unit.Reachable()) return unit.Height();
@@ -313,24 +335,32 @@ TEST(ViewerCommands, TheFontDialogCancelledChangesNothingAndConfirmedTakesTheCho
     };
     const int32_t rowBefore = headingRow();
     ASSERT_GT(rowBefore, 0);
-    for (const bool confirm : {false, true}) {
+    // Cancelled, confirmed as it opened (the dialog starts on the face and
+    // size the view shows, whether the record's face is installed or not),
+    // confirmed with the largest size.
+    for (const int answer : {0, 1, 2}) {
         bool seen = false;
         TestSupport::WhenSystemDialogUp([&](HWND chooser) {
             seen = true;
-            // The size box: its largest size chosen.
-            if (confirm) {
+            if (answer == 2) {
                 const HWND sizes = GetDlgItem(chooser, 0x472);
                 const LRESULT count = SendMessageW(sizes, CB_GETCOUNT, 0, 0);
                 SendMessageW(sizes, CB_SETCURSEL, static_cast<WPARAM>(count - 1), 0);
                 SendMessageW(chooser, WM_COMMAND, MAKEWPARAM(0x472, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sizes));
             }
-            PostMessageW(chooser, WM_COMMAND, confirm ? IDOK : IDCANCEL, 0);
+            PostMessageW(chooser, WM_COMMAND, answer == 0 ? IDCANCEL : IDOK, 0);
         });
         Click(items.fontSelect);
         EXPECT_TRUE(seen);
-        if (!confirm) {
+        if (answer == 0) {
             EXPECT_EQ(font.handle, handle);
-            EXPECT_EQ(std::memcmp(&font.description, &before, sizeof(before)), 0);
+        }
+        if (answer < 2) {
+            EXPECT_EQ(std::memcmp(&font.description, &before, sizeof(before)), 0) << answer;
+            const ShownFace shown = Shown(font.handle);
+            EXPECT_EQ(shown.face, shownBefore.face) << answer;
+            EXPECT_EQ(shown.height, shownBefore.height) << answer;
+            EXPECT_EQ(headingRow(), rowBefore) << answer;
         }
     }
     // The record takes what the dialog returned: a larger font than before.

@@ -6,6 +6,8 @@
 // USES_FOREGROUND: the tip closes when the main window loses the activation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -216,4 +218,154 @@ TEST(TreeBox, CtrlKeysAndCtrlWheelReachTheMainWindow) {
     TestSupport::SetModifiers(false, false, false);
     TestSupport::PumpUntilIdle();
     EXPECT_EQ(tree.run.TabLabels(), "*");
+}
+
+namespace {
+
+// The system's window colour changed for the test, and put back after it.
+class WindowColour {
+public:
+    explicit WindowColour(COLORREF colour) : old_(GetSysColor(COLOR_WINDOW)) { Set(colour); }
+    ~WindowColour() { Set(old_); }
+    WindowColour(const WindowColour&) = delete;
+    WindowColour& operator=(const WindowColour&) = delete;
+
+private:
+    static void Set(COLORREF colour) {
+        const INT element = COLOR_WINDOW;
+        SetSysColors(1, &element, &colour);
+    }
+    COLORREF old_;
+};
+
+}  // namespace
+
+TEST(TreeBox, ADarkWindowColourReachesNeitherTheTreeNorTheTaskBoxes) {
+    TestSupport::ModalWatchdog watchdog(30000);
+    constexpr COLORREF kDark = RGB(48, 48, 64);
+    WindowColour colour(kDark);
+    ASSERT_EQ(GetSysColor(COLOR_WINDOW), kDark);
+    TreeRun tree(true,
+                 "# Tasks\r\n\r\n- [ ] open\r\n- [x] done\r\n\r\nText.\r\n\r\n## Next\r\n\r\nText.\r\n\r\n"
+                 "### Last\r\n\r\nText.\r\n");
+
+    // The tree: entries, the gaps between them and the area below the last
+    // one are all the page's background.
+    const std::vector<int32_t> headings = tree.Headings();
+    ASSERT_EQ(headings.size(), 3u);
+    InvalidateRect(tree.Tree().window, nullptr, FALSE);
+    TestSupport::PumpUntilIdle();
+    const TestSupport::DibCanvas treeShot = TestSupport::DibCanvas::CaptureClient(tree.Tree().window);
+    const RECT last = tree.Row(headings[2]);
+    ASSERT_LT(last.bottom + 4, treeShot.Height());
+    EXPECT_EQ(treeShot.Pixel(treeShot.Width() - 4, treeShot.Height() - 4), kBackground);
+    EXPECT_EQ(treeShot.Pixel(treeShot.Width() - 4, last.bottom + 2), kBackground);
+    EXPECT_EQ(treeShot.Pixel(treeShot.Width() - 4, (last.top + last.bottom) / 2), kBackground);
+    EXPECT_EQ(treeShot.CountColor(kDark), 0);
+
+    // The task boxes: framed in the text colour around the page's
+    // background, the checked one with a mark inside.
+    AppLayer::GuiViewBox& view = tree.run.Dialog()->items.view;
+    const TestSupport::DibCanvas page = TestSupport::DibCanvas::CaptureClient(view.window);
+    int inside[2] = {-1, -1};
+    int found = 0;
+    int32_t index = 0;
+    for (const WinLayer::WinListBoxItemUnit& unit : view.items) {
+        const AppLayer::JobLineUnit* line = AppLayer::GuiViewBox::ItemOf(unit);
+        const RawString mark = line ? line->params.Find(DocLayer::ParamTaskMark).text : RawString();
+        const int checked = mark.Length() != 1 ? -1 : mark.UnitAt(0) == 'x' ? 1 : mark.UnitAt(0) == ' ' ? 0 : -1;
+        ++index;
+        if (checked < 0) continue;
+        ++found;
+        const auto& item = static_cast<const AppLayer::GuiListBoxItemUnit&>(unit);
+        ASSERT_FALSE(item.text.parts.empty());
+        // The box stands left of the item's text.
+        const RECT column{unit.rect.left + 1, unit.rect.top + 1,
+                          item.textOffset.x + item.text.parts.front().rect.left - 1, unit.rect.bottom - 1};
+        EXPECT_EQ(page.CountColor(column, kDark), 0) << index;
+        RECT box{column.right, column.bottom, column.left, column.top};
+        for (int y = column.top; y < column.bottom; ++y)
+            for (int x = column.left; x < column.right; ++x)
+                if (page.Pixel(x, y) == kText) {
+                    box.left = std::min<LONG>(box.left, x);
+                    box.top = std::min<LONG>(box.top, y);
+                    box.right = std::max<LONG>(box.right, x + 1);
+                    box.bottom = std::max<LONG>(box.bottom, y + 1);
+                }
+        ASSERT_GT(box.right - box.left, 6) << index;
+        ASSERT_GT(box.bottom - box.top, 6) << index;
+        EXPECT_EQ(page.Pixel(box.left + 2, box.top + 2), kBackground) << index;
+        EXPECT_EQ(page.Pixel(box.right - 3, box.bottom - 3), kBackground) << index;
+        inside[checked] = page.CountColor(RECT{box.left + 2, box.top + 2, box.right - 2, box.bottom - 2}, kText);
+    }
+    EXPECT_EQ(found, 2);
+    EXPECT_EQ(inside[0], 0);
+    EXPECT_GT(inside[1], 4);
+}
+
+TEST(TreeBox, TheHeadingOfAViewLineIsFoundWithoutWalkingTheLinesBetween) {
+    TestSupport::ModalWatchdog watchdog(120000);
+    // One heading above a code block of 400,000 lines: a cursor step at the
+    // end looks at one heading, not at the lines back to it.
+    std::string big = "# Only heading\r\n\r\n```\r\n";
+    big.reserve(big.size() + 400000 * 8);
+    for (int i = 0; i < 400000; ++i) big += "code " + std::to_string(i % 10) + "\r\n";
+    big += "```\r\n";
+    {
+        TreeRun tree(false, big.c_str());
+        AppLayer::GuiMainItems& items = tree.run.Dialog()->items;
+        AppLayer::GuiTreeBox& box = tree.Tree();
+        items.view.RefreshIfDirty();
+        box.RefreshIfDirty();
+        ASSERT_GT(items.view.Count(), 400000);
+        const std::vector<int32_t> headings = tree.Headings();
+        ASSERT_EQ(headings.size(), 1u);
+        SetFocus(items.view.window);
+        items.view.SetCursor(items.view.Count() - 3);
+        TestSupport::SendKey(items.view.window, VK_DOWN);
+        TestSupport::PumpUntilIdle();
+        EXPECT_EQ(items.view.cursor, items.view.Count() - 2);
+        EXPECT_EQ(box.cursor, headings[0]);
+        EXPECT_LE(box.headingSteps, 1);
+    }
+
+    // Random documents: the heading found for every line is the last
+    // heading with a row at or before it, as a walk back finds it.
+    srand(11);
+    for (int round = 0; round < 3; ++round) {
+        std::string text;
+        const int lines = 150 + rand() % 150;
+        for (int i = 0; i < lines; ++i) {
+            switch (rand() % 6) {
+            case 0: text += std::string(1 + rand() % 3, '#') + " Heading " + std::to_string(i) + "\r\n"; break;
+            case 1: text += "\r\n"; break;
+            case 2: text += "- item\r\n"; break;
+            default: text += "Text " + std::to_string(i) + "\r\n"; break;
+            }
+        }
+        TreeRun tree(false, text.c_str());
+        AppLayer::GuiMainItems& items = tree.run.Dialog()->items;
+        AppLayer::GuiTreeBox& box = tree.Tree();
+        box.RefreshIfDirty();
+        std::vector<bool> reachable;
+        for (const WinLayer::WinListBoxItemUnit& unit : box.items) reachable.push_back(unit.Reachable());
+        ASSERT_GT(std::count(reachable.begin(), reachable.end(), true), 3) << round;
+        for (int32_t line = -1; line < items.view.Count() + 2; ++line) {
+            int32_t expected = -1;
+            for (int32_t i = std::min<int32_t>(line, static_cast<int32_t>(reachable.size()) - 1); i >= 0; --i)
+                if (reachable[static_cast<size_t>(i)]) {
+                    expected = i;
+                    break;
+                }
+            ASSERT_EQ(box.HeadingAtOrBefore(line), expected) << round << " " << line;
+        }
+        // Moving the view's cursor moves the tree's to that heading.
+        for (int k = 0; k < 20; ++k) {
+            items.view.SetCursor(rand() % items.view.Count());
+            TestSupport::PumpUntilIdle();
+            const int32_t line = items.view.cursor;
+            const int32_t expected = box.HeadingAtOrBefore(line);
+            EXPECT_EQ(box.cursor, expected < 0 ? WinLayer::WinListBoxInfo::kNone : expected) << line;
+        }
+    }
 }

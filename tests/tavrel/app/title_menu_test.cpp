@@ -181,7 +181,8 @@ TEST(TitleMenuTest, MoveToPrimaryScreenPutsALargeWindowAtTheWorkAreaCorner) {
 
 TEST(TitleMenuTest, FontChoicesWriteTheirSectionOrNothing) {
     AppRun run;
-    run.WriteProfile();
+    // A window font whose face is not installed here.
+    run.WriteProfile("[WindowFont]\r\nHeight=-15\r\nFaceName=No Such Face Here\r\n");
     ASSERT_TRUE(run.Start(L""));
     TestSupport::PumpUntilIdle();
     PostedCodes(run.Window());
@@ -203,6 +204,12 @@ TEST(TitleMenuTest, FontChoicesWriteTheirSectionOrNothing) {
     RawLayer::RawParameterList chosen;
     ASSERT_TRUE(chosen.ReadSection(file, JobLayer::WindowFontSectionText()));
     EXPECT_GT(chosen.Count(), 0);
+    // Confirmed untouched: the font as it was, not the dialog's first face.
+    const RawLayer::RawParameterUnit* face = chosen.Find(RawLayer::RawString::FromText("FaceName"));
+    const RawLayer::RawParameterUnit* height = chosen.Find(RawLayer::RawString::FromText("Height"));
+    ASSERT_TRUE(face && height);
+    EXPECT_EQ(TestSupport::S(face->value), "No Such Face Here");
+    EXPECT_EQ(TestSupport::S(height->value), "-15");
 
     // Closing writes the window's place, and no older font over the chosen.
     ASSERT_TRUE(run.Close());
