@@ -297,6 +297,8 @@ double TimedDownFrom(AppLayer::GuiMainItems& items, int32_t line) {
         int32_t heading = items.view.cursor;
         while (heading >= 0 && !items.tree.items.At(heading)->Reachable()) --heading;
         EXPECT_EQ(items.tree.cursor, heading);
+        // The heading is looked up, not walked to.
+        EXPECT_LE(items.tree.headingSteps, 2);
     }
     return best;
 }
@@ -314,7 +316,9 @@ TEST(ViewerCommands, ADownStepNearTheEndOfALongDocumentCostsWhatOneNearTheTopDoe
     SetFocus(items.view.window);
     const double nearTop = TimedDownFrom(items, 10);
     const double nearEnd = TimedDownFrom(items, items.view.Count() - 10);
-    EXPECT_LT(nearEnd, 5 * nearTop) << "near the top " << nearTop << " s, near the end " << nearEnd << " s";
+    // The steps counted above are the measure; the clock only catches what
+    // they cannot see, with room for a busy machine.
+    EXPECT_LT(nearEnd, 5 * nearTop + 0.05) << "near the top " << nearTop << " s, near the end " << nearEnd << " s";
 }
 
 TEST(ViewerCommands, TheFontDialogCancelledOrConfirmedUntouchedChangesNothingAndTakesAChosenSize) {
