@@ -14,18 +14,17 @@ namespace {
 using AppLayer::GuiTabBar;
 using WinLayer::WinTabBarItemUnit;
 
+BOOL CALLBACK AppendChildText(HWND child, LPARAM data) {
+    wchar_t text[512] = {};
+    GetWindowTextW(child, text, 512);
+    *reinterpret_cast<std::wstring*>(data) += std::wstring(text) + L"|";
+    return TRUE;
+}
+
 // The texts of a window's children, joined by "|".
 std::wstring ChildTexts(HWND parent) {
     std::wstring texts;
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM data) -> BOOL {
-            wchar_t text[512] = {};
-            GetWindowTextW(child, text, 512);
-            *reinterpret_cast<std::wstring*>(data) += std::wstring(text) + L"|";
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&texts));
+    EnumChildWindows(parent, AppendChildText, reinterpret_cast<LPARAM>(&texts));
     return texts;
 }
 
