@@ -61,7 +61,8 @@ public:
     void OnLayout() override;
     void SavePlacement(int32_t stateLeft, int32_t stateEntered) override;
     void CreateChildren() override;
-    // With backups disabled and unsaved edits, asks first; false stays.
+    // With unsaved edits asks first: with backups disabled, whether to save
+    // them; with backups on, only when their backup failed. False stays.
     bool OnClose() override;
 
     // ---- commands (main_dispatch.cpp) ---------------------------------------------
