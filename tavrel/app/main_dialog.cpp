@@ -39,8 +39,12 @@ const RawLayer::RawLocaleRecord* QuestionTexts() {
         {"Yes", "Yes"},
         {"No", "No"},
         {"Cancel", "Cancel"},
-        {"UnsavedEdits", "Edits are not saved, and backups are disabled: a discarded edit is lost.\\n"
+        {"UnsavedEdits", "Edits are not saved, and backups are disabled: a discarded edit is lost.\n"
                          "Save them ?"},
+        {"Keep", "Keep"},
+        {"Discard", "Discard"},
+        {"BackupFailedEdits", "Edits are not saved, and their backup failed: a discarded edit is lost.\n"
+                              "Keep them ?"},
         {"", ""},
     };
     return table;
@@ -62,7 +66,48 @@ bool JobHasEdits(const JobGroupUnit* job) {
                    (job->Content(1).flags & JobLayer::ContentChanged));
 }
 
+// The sides of the mode whose edits are not saved, as bits 1 (side 1) and
+// 2 (side 2).
+uint32_t EditedSides(const JobGroupUnit& job, uint32_t mode) {
+    uint32_t sides = 0;
+    for (uint32_t side = 0; side < 2; ++side) {
+        if (JobLayer::ModeNamesSide(mode, side) && (job.Content(side).flags & JobLayer::ContentChanged))
+            sides |= 1u << side;
+    }
+    return sides;
+}
+
+void MarkSidesChanged(JobGroupUnit& job, uint32_t sides, bool changed) {
+    for (uint32_t side = 0; side < 2; ++side) {
+        if (!(sides & (1u << side))) continue;
+        JobLayer::JobContentList& content = job.Content(side);
+        content.flags = static_cast<uint16_t>(changed ? content.flags | JobLayer::ContentChanged
+                                                      : content.flags & ~JobLayer::ContentChanged);
+    }
+    JobGroupUnit::UpdateSideFlag(&job);
+}
+
+// The jobs whose edits go when the tab of a job closes: the job itself when
+// no other tab holds it, and every job its folder compare opened.
+std::vector<JobGroupUnit*> JobsClosedWith(JobGroupUnit* job) {
+    std::vector<JobGroupUnit*> jobs;
+    if (!job || job->useCount > 1) return jobs;
+    jobs.push_back(job);
+    for (JobGroupUnit& other : JobGroupList::Instance()) {
+        if (&other != job && other.useCount <= 0 && JobGroupUnit::IsAncestor(job, &other)) jobs.push_back(&other);
+    }
+    return jobs;
+}
+
 }  // namespace
+
+std::vector<JobGroupUnit*> EveryOpenJob() {
+    // Every open job goes with the window, also those only a folder
+    // compare opened.
+    std::vector<JobGroupUnit*> jobs;
+    for (JobGroupUnit& job : JobGroupList::Instance()) jobs.push_back(&job);
+    return jobs;
+}
 
 RECT MainWindowPlacement(const RECT& defaultRect, const RawParameterList* stored, const RECT& workArea) {
     RECT placed = defaultRect;
@@ -93,7 +138,9 @@ GuiMainDialog::GuiMainDialog() : titleMenu(*this), command(*this, views) {
     // Closing a tab or replacing its pair may discard edits: without
     // backups, the user is asked first.
     views.tabBar.confirmRelease = [this](JobGroupUnit* job) {
-        if (!JobLayer::ConfigStore::Instance().backupDisabled || !JobHasEdits(job)) return true;
+        if (!JobLayer::ConfigStore::Instance().backupDisabled)
+            return BackUpEditsBeforeDrop(JobsClosedWith(job), JobLayer::ModeBoth);
+        if (!JobHasEdits(job)) return true;
         return ConfirmUnsavedEdits(job);
     };
 }
@@ -255,8 +302,59 @@ bool GuiMainDialog::ConfirmUnsavedEdits(JobGroupUnit* only) {
     return saved;
 }
 
+bool GuiMainDialog::BackUpEditsBeforeDrop(const std::vector<JobGroupUnit*>& jobs, uint32_t mode) {
+    if (JobLayer::ConfigStore::Instance().backupDisabled) return true;
+    struct Outcome {
+        JobGroupUnit* job;
+        uint32_t backedUp;
+        uint32_t failed;
+    };
+    std::vector<Outcome> outcomes;
+    bool anyFailed = false;
+    for (JobGroupUnit* job : jobs) {
+        if (!job || job->IsClosed() || !job->controller) continue;
+        const uint32_t edited = EditedSides(*job, mode);
+        if (!edited) continue;
+        // The same discard the reload or close would run; a side it could
+        // not put into a backup stays marked changed.
+        job->controller->DiscardFile(*job, mode);
+        const uint32_t failed = EditedSides(*job, mode);
+        outcomes.push_back(Outcome{job, edited & ~failed, failed});
+        if (failed) anyFailed = true;
+    }
+    if (!anyFailed) return true;
+
+    auto text = [](const char* key) { return ToolMessageText(key); };
+    const RawLayer::RawLabelUnit table[] = {RawLayer::RawLabelUnit(text("Keep"), AnswerStay),
+                                            RawLayer::RawLabelUnit(text("Discard"), AnswerDiscard),
+                                            RawLayer::RawLabelUnit(RawString(), 0)};
+    WinLayer::WinInfoDialog question;
+    question.Setup(rect, ApplicationNameText(), text("BackupFailedEdits"), table,
+                   WinLayer::WinInfoDialog::IconQuestion);
+    const bool drop = question.RunModal(*this) == AnswerDiscard;
+    for (const Outcome& outcome : outcomes) {
+        if (drop) {
+            MarkSidesChanged(*outcome.job, outcome.failed, false);
+        } else if (outcome.backedUp) {
+            // Nothing is reloaded or closed: edits that did reach a backup
+            // are still the unsaved state of their side.
+            MarkSidesChanged(*outcome.job, outcome.backedUp, true);
+        }
+    }
+    if (!drop && views.tabBar.window) InvalidateRect(views.tabBar.window, nullptr, FALSE);
+    return drop;
+}
+
 bool GuiMainDialog::ConfirmReload(JobGroupUnit* only, uint32_t mode) {
-    if (!JobLayer::ConfigStore::Instance().backupDisabled) return true;
+    if (!JobLayer::ConfigStore::Instance().backupDisabled) {
+        std::vector<JobGroupUnit*> jobs;
+        if (only) {
+            jobs.push_back(only);
+        } else {
+            for (const WinTabBarItemUnit& tab : views.tabBar.items) jobs.push_back(GuiTabBar::JobOf(&tab));
+        }
+        return BackUpEditsBeforeDrop(jobs, mode);
+    }
     bool edited = false;
     for (const WinTabBarItemUnit& tab : views.tabBar.items) {
         const JobGroupUnit* job = GuiTabBar::JobOf(&tab);
@@ -272,8 +370,8 @@ bool GuiMainDialog::ConfirmReload(JobGroupUnit* only, uint32_t mode) {
 
 bool GuiMainDialog::OnClose() {
     if (restarting) return true;
-    if (JobLayer::ConfigStore::Instance().backupDisabled && HasUnsavedEdits()) return ConfirmUnsavedEdits();
-    return true;
+    if (JobLayer::ConfigStore::Instance().backupDisabled) return !HasUnsavedEdits() || ConfirmUnsavedEdits();
+    return BackUpEditsBeforeDrop(EveryOpenJob(), JobLayer::ModeBoth);
 }
 
 }  // namespace AppLayer

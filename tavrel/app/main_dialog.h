@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "base/raw_string.h"
 #include "tavrel/app/main_command.h"
@@ -34,6 +35,8 @@ RAW_CONSTANT_TEXT(FixRectKeyText, "FixRect")
 // and is centred), else the default size centred. A rectangle larger than
 // the work area is first shrunk to it.
 RECT MainWindowPlacement(const RECT& defaultRect, const RawLayer::RawParameterList* stored, const RECT& workArea);
+// Every job open in this process, for the window closing.
+std::vector<JobGroupUnit*> EveryOpenJob();
 
 class GuiMainDialog : public WinLayer::WinDialog {
 public:
@@ -58,7 +61,8 @@ public:
     void OnLayout() override;
     void SavePlacement(int32_t stateLeft, int32_t stateEntered) override;
     void CreateChildren() override;
-    // With backups disabled and unsaved edits, asks first; false stays.
+    // With unsaved edits asks first: with backups disabled, whether to save
+    // them; with backups on, only when their backup failed. False stays.
     bool OnClose() override;
 
     // ---- commands (main_dispatch.cpp) ---------------------------------------------
@@ -80,6 +84,11 @@ public:
     // tab's, for none) with edits on a side of the mode is asked about as
     // closing asks. False when the edits are to stay.
     bool ConfirmReload(JobGroupUnit* only, uint32_t mode);
+    // Before edits are dropped (a reload of the mode, a tab or the window
+    // closing) with backups on: puts the edited sides of the jobs into a
+    // backup; when one fails, asks whether to keep the edits. False when
+    // they are kept (nothing is then to be reloaded or closed).
+    bool BackUpEditsBeforeDrop(const std::vector<JobGroupUnit*>& jobs, uint32_t mode);
 
     GuiTMenuExecution titleMenu;
     GuiViewSet views;

@@ -100,6 +100,7 @@ bool GuiMainDialog::Restart() {
     if (JobLayer::ConfigStore::Instance().backupDisabled && HasUnsavedEdits() && !ConfirmUnsavedEdits()) {
         return false;
     }
+    if (!BackUpEditsBeforeDrop(EveryOpenJob(), JobLayer::ModeBoth)) return false;
     SavePlacement(showState, ShowDestroying);
     const RawString file = NewRestartFilePath();
     if (!WriteRestartFile(views.tabBar, file)) return false;

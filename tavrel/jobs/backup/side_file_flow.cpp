@@ -45,22 +45,19 @@ RawString WriteTemporaryBeside(JobGroupUnit& job, uint32_t side, const RawString
     return temporary;
 }
 
-bool PutTemporaryInPlace(const RawString& temporary, const RawString& path) {
+// When the replace fails, `spare` names where it may have moved the old
+// file aside.
+bool PutTemporaryInPlace(const RawString& temporary, const RawString& path, RawString& spare) {
     bool done;
     if (RawLayer::PathExists(path)) {
         // Keeps the target's attributes and creation time; refuses a
         // read-only target or one held open without sharing. The old file
         // passes through a named spare, so that a replace that stops after
         // moving it aside can put it back.
-        RawString spare = ClaimTemporaryBeside(path);
+        spare = ClaimTemporaryBeside(path);
         if (!spare.IsEmpty()) RawLayer::ApiDeleteFile(spare);
         done = RawLayer::ApiReplaceFile(path, temporary, spare);
-        if (!spare.IsEmpty()) {
-            if (!done && !RawLayer::PathExists(path) && RawLayer::PathExists(spare))
-                RawLayer::ApiMoveFileEx(spare, path, 0);
-            else if (done)
-                RawLayer::ApiDeleteFile(spare);
-        }
+        if (done && !spare.IsEmpty()) RawLayer::ApiDeleteFile(spare);
     } else {
         done = RawLayer::ApiMoveFileEx(temporary, path, 0);
     }
@@ -69,6 +66,23 @@ bool PutTemporaryInPlace(const RawString& temporary, const RawString& path) {
 }
 
 }  // namespace
+
+bool SettleFailedReplace(JobBackupUnit& backup, JobBackupItemUnit& item, const RawString& path,
+                         const RawString& spare) {
+    const bool back = spare.IsEmpty() || RawLayer::PathExists(path) || !RawLayer::PathExists(spare) ||
+                      (RawLayer::ApiMoveFileEx(spare, path, 0) && RawLayer::PathExists(path));
+    if (back) {
+        // The file is as it was: a record of a save that did not happen
+        // would mislead a later restore.
+        backup.DropItem(&item);
+        return true;
+    }
+    // The old file is no longer at its name: its copy in the backup stays,
+    // with its record, and the user learns where the file itself went.
+    ReportError(OriginalKeptAsErrorText(), spare);
+    if (!JobBackupItemUnit::SetConsistency(item)) ReportError(BackupErrorText(), path);
+    return false;
+}
 
 bool RunSideFileFlow(JobGroupUnit& job, uint32_t mode, bool save, SideFileWriter write) {
     bool named[2] = {false, false};
@@ -132,8 +146,14 @@ bool RunSideFileFlow(JobGroupUnit& job, uint32_t mode, bool save, SideFileWriter
         }
         bool done = false;
         if (save) {
-            done = PutTemporaryInPlace(temporary, path);
-            if (!done) ReportError(WriteErrorText(), path);
+            RawString spare;
+            done = PutTemporaryInPlace(temporary, path, spare);
+            if (!done) {
+                ReportError(WriteErrorText(), path);
+                SettleFailedReplace(*backup, *item, path, spare);
+                all = false;
+                continue;
+            }
         } else if (backup->StateValue() == BackupStateNew && backup->Claimed() &&
                    !item->KeptPath().IsEmpty()) {
             done = write(job, s, item->KeptPath());

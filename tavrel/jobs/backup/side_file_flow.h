@@ -9,6 +9,11 @@
 #include "tavrel/jobs/job_group.h"
 
 namespace JobLayer {
+class JobBackupUnit;
+class JobBackupItemUnit;
+}  // namespace JobLayer
+
+namespace JobLayer {
 
 using RawLayer::RawString;
 
@@ -25,5 +30,14 @@ using SideFileWriter = bool (*)(JobGroupUnit& job, uint32_t side, const RawStrin
 // is changed. True when every named side was done; a side that failed stays
 // changed.
 bool RunSideFileFlow(JobGroupUnit& job, uint32_t mode, bool save, SideFileWriter write);
+
+// After a replace of an item's path failed, having perhaps moved the old
+// file aside to `spare` (empty: no spare was used): puts it back at its
+// name. When it is there, the item (and its kept copy, now needless) is
+// dropped: true. When the old file lives only as the spare, the item and
+// its kept copy stay, with the consistency of the path now, the spare is
+// reported by name ("OriginalKeptAs"), and false is returned.
+bool SettleFailedReplace(JobBackupUnit& backup, JobBackupItemUnit& item, const RawString& path,
+                         const RawString& spare);
 
 }  // namespace JobLayer

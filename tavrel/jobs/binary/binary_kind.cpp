@@ -472,6 +472,9 @@ uint32_t JobBinaryControl::Load(JobGroupUnit& job, uint32_t mode) {
         if (!ModeNamesSide(mode, s)) continue;
         JobSideRecord& side = job.Side(s);
         JobContentList& content = job.Content(s);
+        // Still marked changed: its backup failed, and reading the file
+        // again would throw the edits away with no copy.
+        if (content.flags & ContentChanged) continue;
         try {
             LoadBinarySide(side, content);
         } catch (const std::bad_alloc&) {

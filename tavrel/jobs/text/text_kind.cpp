@@ -379,8 +379,10 @@ bool JobLineControl::LoadSide(JobGroupUnit& job, uint32_t side) {
 
 uint32_t JobLineControl::Load(JobGroupUnit& job, uint32_t mode) {
     DiscardFile(job, mode);
+    // A side still marked changed lost its backup: reading the file again
+    // would throw its edits away with no copy, so it keeps them.
     for (uint32_t side = 0; side < 2; ++side)
-        if (ModeNamesSide(mode, side)) LoadSide(job, side);
+        if (ModeNamesSide(mode, side) && !(job.Content(side).flags & ContentChanged)) LoadSide(job, side);
     Compare(job);
     // A side that kept its lines may have had its cursor on a row that the
     // new compare no longer has.

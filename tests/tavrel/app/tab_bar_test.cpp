@@ -14,6 +14,20 @@ namespace {
 using AppLayer::GuiTabBar;
 using WinLayer::WinTabBarItemUnit;
 
+BOOL CALLBACK AppendChildText(HWND child, LPARAM data) {
+    wchar_t text[512] = {};
+    GetWindowTextW(child, text, 512);
+    *reinterpret_cast<std::wstring*>(data) += std::wstring(text) + L"|";
+    return TRUE;
+}
+
+// The texts of a window's children, joined by "|".
+std::wstring ChildTexts(HWND parent) {
+    std::wstring texts;
+    EnumChildWindows(parent, AppendChildText, reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
 class TabBarTest : public MainWindowFixture {
 protected:
     GuiTabBar& Bar() { return Views().tabBar; }
@@ -386,11 +400,13 @@ TEST_F(TabBarTest, EachTabComesBackAtItsOwnVerticalPlace) {
 TEST_F(TabBarTest, ReloadingAnEditedSideWithoutBackupsAsksFirst) {
     std::pair<std::wstring, std::wstring> files;
     ASSERT_NO_FATAL_FAILURE(OpenEditedPairWithoutBackups(L"r", files));
+    static std::wstring texts;
     auto answer = [](const char* button, bool* asked) {
         RunLater(300, [button, asked] {
             const HWND question = AppTest::FindThreadWindow(L"Class_InfoDialog");
             *asked = question != nullptr;
             if (!question) return;
+            texts = ChildTexts(question);
             RawLayer::RawParameterList press;
             press.SetText(RawLayer::RawString::FromText("Button"), RawLayer::RawString::FromText(button));
             WinLayer::WinMessage::SendPointer(question, WinLayer::WinMessage::PressButton, 0,
@@ -405,6 +421,9 @@ TEST_F(TabBarTest, ReloadingAnEditedSideWithoutBackupsAsksFirst) {
         Command(code);
         PumpUntilIdle();
         EXPECT_TRUE(asked) << code;
+        // The question's two sentences stand on two lines.
+        EXPECT_NE(texts.find(L"lost.\r\nSave them ?"), std::wstring::npos) << code;
+        EXPECT_EQ(texts.find(L"\\n"), std::wstring::npos) << code;
         EXPECT_EQ(S(Current()->content1.At(0)->Text()), "zkeep") << code;
     }
     // The other side's reload has nothing to throw away: no question.
@@ -421,6 +440,83 @@ TEST_F(TabBarTest, ReloadingAnEditedSideWithoutBackupsAsksFirst) {
     PumpUntilIdle();
     EXPECT_TRUE(asked);
     EXPECT_EQ(S(Current()->content1.At(0)->Text()), "keep");
+    EXPECT_EQ(FileText(files.first), "keep\n");
+    EXPECT_FALSE(watchdog.Fired());
+}
+
+TEST_F(TabBarTest, EditsWhoseBackupFailsAreKeptUnlessTheUserDropsThem) {
+    // The backup root lies under a regular file: no backup can be made.
+    const std::wstring blocker = temp.Join(L"blocker");
+    ASSERT_TRUE(WriteFileBytes(blocker, "a file, not a folder"));
+    run.backups = blocker + L"\\Backups";
+    WriteProfile("", "BackupDisabled=False\r\n");
+    const auto files = Pair(L"b", "keep\n", "other\n");
+    OpenPair(files.first, files.second);
+    ASSERT_FALSE(JobLayer::ConfigStore::Instance().backupDisabled);
+    GuiFolderBox& box = Box();
+    ASSERT_TRUE(AppLayer::SetSideEditable(box, 0, true));
+    JobGroupUnit* job = Current();
+    box.SetCurrentSide(0);
+    job->side1.cursorRow = job->side1.anchorRow = 0;
+    job->side1.cursorColumn = job->side1.anchorColumn = 0;
+    SendMessageW(box.window, WM_CHAR, 'z', 0);
+    ASSERT_TRUE(job->content1.flags & JobLayer::ContentChanged);
+
+    struct Answer {
+        bool asked = false;
+        std::wstring texts;
+    };
+    auto answer = [](const char* button, Answer* seen) {
+        *seen = Answer();
+        RunLater(300, [button, seen] {
+            const HWND question = AppTest::FindThreadWindow(L"Class_InfoDialog");
+            seen->asked = question != nullptr;
+            if (!question) return;
+            seen->texts = ChildTexts(question);
+            RawLayer::RawParameterList press;
+            press.SetText(RawLayer::RawString::FromText("Button"), RawLayer::RawString::FromText(button));
+            WinLayer::WinMessage::SendPointer(question, WinLayer::WinMessage::PressButton, 0,
+                                              reinterpret_cast<LPARAM>(&press));
+        });
+    };
+    ModalWatchdog watchdog(30000);
+    Answer seen;
+    // Keep: no reload (of the tab, a side or every tab), no closed tab, no
+    // closed window.
+    const int32_t tabs = Bar().Count();
+    for (int step = 0; step < 5; ++step) {
+        answer("Keep", &seen);
+        if (step == 0) {
+            Command(AppLayer::CmdReloadTab);
+        } else if (step == 1) {
+            Command(AppLayer::CmdReloadSide1);
+        } else if (step == 2) {
+            Command(AppLayer::CmdReloadAll);
+        } else if (step == 3) {
+            Bar().RemoveTab(Bar().current);
+        } else {
+            SendMessageW(Dialog().window, WM_CLOSE, 0, 0);
+        }
+        PumpUntilIdle();
+        PumpFor(400);
+        EXPECT_TRUE(seen.asked) << step;
+        EXPECT_NE(seen.texts.find(L"failed: a discarded edit is lost.\r\nKeep them ?"), std::wstring::npos)
+            << step;
+        ASSERT_TRUE(IsWindow(Dialog().window)) << step;
+        EXPECT_EQ(Bar().Count(), tabs) << step;
+        ASSERT_EQ(Current(), job) << step;
+        EXPECT_EQ(S(job->content1.At(0)->Text()), "zkeep") << step;
+        EXPECT_TRUE(job->content1.flags & JobLayer::ContentChanged) << step;
+        EXPECT_EQ(FileText(files.first), "keep\n") << step;
+    }
+    // Discard: the edit goes and the file is read again, unchanged.
+    answer("Discard", &seen);
+    Command(AppLayer::CmdReloadTab);
+    PumpUntilIdle();
+    PumpFor(400);
+    EXPECT_TRUE(seen.asked);
+    EXPECT_EQ(S(Current()->content1.At(0)->Text()), "keep");
+    EXPECT_FALSE(Current()->content1.flags & JobLayer::ContentChanged);
     EXPECT_EQ(FileText(files.first), "keep\n");
     EXPECT_FALSE(watchdog.Fired());
 }

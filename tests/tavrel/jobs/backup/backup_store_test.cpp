@@ -15,6 +15,7 @@
 #include "support/test_support.h"
 #include "tavrel/jobs/backup/backup_loader.h"
 #include "tavrel/jobs/backup/backup_store.h"
+#include "tavrel/jobs/backup/side_file_flow.h"
 #include "tavrel/jobs/shell_commands.h"
 
 using namespace JobLayer;
@@ -480,4 +481,54 @@ TEST(BackupStoreTest, FailedSectionWriteReportsBackupError) {
     SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_NORMAL);
     ASSERT_EQ(capture.lines.size(), 1u);
     EXPECT_EQ(capture.lines[0], "BackupError (" + Utf8(ini) + ")");
+}
+
+TEST(BackupStoreTest, AFailedReplaceDropsTheKeptCopyOnlyWhenTheFileIsBackAtItsName) {
+    Fixture f;
+    Capture capture;
+    ShellCommandStore::Instance().SetOutput(&capture);
+    const std::wstring file = f.data + L"\\a.txt";
+    const std::wstring spare = file + L".~tv000001.tmp";
+    for (const bool held : {true, false}) {
+        SCOPED_TRACE(held ? "spare held open" : "spare free");
+        capture.lines.clear();
+        Put(file, "old", 1);
+        const SYSTEMTIME time = MakeTime(2024, 1, 31, 13, 5, held ? 9 : 10);
+        JobBackupUnit* backup = JobBackupUnit::Create(f.store, f.Comment("Save file Side1 (Text type)", time), time);
+        JobBackupItemUnit* item = backup->AddItem(BackupInfoSaveFile, W(file));
+        ASSERT_NE(item, nullptr);
+        ASSERT_TRUE(JobBackupItemUnit::Store(*item));
+        const std::wstring kept = Ws(item->KeptPath());
+        ASSERT_EQ(FileText(kept), "old");
+        // The replace moved the old file aside and stopped there; the spare,
+        // held open without delete sharing, cannot be moved back.
+        ASSERT_TRUE(MoveFileW(file.c_str(), spare.c_str()));
+        HANDLE hold = held ? CreateFileW(spare.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr)
+                           : INVALID_HANDLE_VALUE;
+        ASSERT_EQ(hold != INVALID_HANDLE_VALUE, held);
+        const bool back = SettleFailedReplace(*backup, *item, W(file), W(spare));
+        if (hold != INVALID_HANDLE_VALUE) CloseHandle(hold);
+        if (held) {
+            EXPECT_FALSE(back);
+            EXPECT_FALSE(FileExists(file));
+            // The kept copy and its record stay; the spare is named.
+            ASSERT_EQ(backup->ItemList().Count(), 1);
+            EXPECT_EQ(FileText(kept), "old");
+            ASSERT_EQ(capture.lines.size(), 1u);
+            EXPECT_EQ(capture.lines[0], "OriginalKeptAs (" + Utf8(spare) + ")");
+            // The record restores the file.
+            EXPECT_EQ(item->Restore(false), 1u);
+            EXPECT_EQ(FileText(file), "old");
+            DeleteFileW(spare.c_str());
+        } else {
+            EXPECT_TRUE(back);
+            EXPECT_EQ(FileText(file), "old");
+            EXPECT_FALSE(FileExists(spare));
+            EXPECT_EQ(backup->ItemList().Count(), 0);
+            EXPECT_FALSE(FileExists(kept));
+            EXPECT_TRUE(capture.lines.empty());
+        }
+    }
+    ShellCommandStore::Instance().SetOutput(nullptr);
 }
