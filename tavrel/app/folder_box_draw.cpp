@@ -305,7 +305,21 @@ void GuiFolderBoxDraw::DrawEndItem(HDC dc, const RECT& rect) {
         WinLayer::WinDrawContext context(dc);
         RECT size{0, 0, 0, 0};
         WinLayer::WinView::MeasureTextRange(context, size, DT_SINGLELINE | DT_NOPREFIX, label, label.All(), 1);
-        RECT box{cell.right - (size.right - size.left) - 2 * kLabelPadding, cell.top, cell.right, cell.bottom};
+        const LONG width = (size.right - size.left) + 2 * kLabelPadding;
+        RECT box{cell.right - width, cell.top, cell.right, cell.bottom};
+        if (job.kind.kind == JobLayer::KindBinary) {
+            // The character column's title fills the column. Where the
+            // label would cover it, it stands just left of the column
+            // instead, over the end of the hex titles.
+            const JobLayer::JobSideRecord& record = job.Side(side);
+            const LONG column = cell.left - record.scrollX + record.layoutWidth[0] + record.layoutWidth[1];
+            const LONG textLeft = column + view.kindMargin;
+            const LONG textRight = column + record.layoutWidth[2] - view.kindMargin;
+            if (box.left < textRight && textLeft < box.right && column - 1 - width >= cell.left) {
+                box.right = column - 1;
+                box.left = box.right - width;
+            }
+        }
         box.left = std::max(box.left, cell.left);
         job.Side(side).encodingRect = box;
         const COLORREF back = Colours().charSetBackColor;

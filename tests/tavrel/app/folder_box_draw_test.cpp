@@ -366,12 +366,37 @@ TEST_F(FolderBoxDrawTest, ClickOnABinarySidesEncodingLabelChoosesTheEncoding) {
     JobGroupUnit& job = *Current();
     ASSERT_EQ(job.kind.kind, JobLayer::KindBinary);
     Capture();
-    const RECT label = job.side1.encodingRect;
+    const RECT first = job.side1.encodingRect;
     const RECT title = RowRect(-2);
-    ASSERT_GT(label.right, label.left);
-    EXPECT_GE(label.top, title.top);
-    EXPECT_LE(label.bottom, title.bottom);
-    EXPECT_LE(label.right, Box().GetDividingPoint());
+    ASSERT_GT(first.right, first.left);
+    EXPECT_GE(first.top, title.top);
+    EXPECT_LE(first.bottom, title.bottom);
+    EXPECT_LE(first.right, Box().GetDividingPoint());
+    // Neither side's label covers the character column's title, at any
+    // width of the window.
+    RECT window{};
+    GetWindowRect(Dialog().window, &window);
+    for (const int width : {1280, 1100, 900, 760}) {
+        SetWindowPos(Dialog().window, nullptr, 0, 0, width, window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER);
+        PumpUntilIdle();
+        Capture();
+        for (uint32_t side = 0; side < 2; ++side) {
+            const JobLayer::JobSideRecord& record = job.Side(side);
+            const int32_t margin = JobLayer::KindMargin(JobLayer::KindBinary);
+            const LONG cell = side == 0 ? Box().clientRect.left : Box().GetDividingPoint() + 2;
+            const LONG chars = cell - record.scrollX + record.layoutWidth[0] + record.layoutWidth[1] + margin;
+            const RECT column{chars, title.top, chars + record.layoutWidth[2] - 2 * margin, title.bottom};
+            RECT both{};
+            EXPECT_FALSE(IntersectRect(&both, &column, &record.encodingRect))
+                << "side " << side << " at " << width << ": label from " << record.encodingRect.left
+                << ", characters to " << column.right;
+        }
+    }
+    SetWindowPos(Dialog().window, nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    PumpUntilIdle();
+    Capture();
+    const RECT label = job.side1.encodingRect;
     // The sixth item of the menu opened by the click: UTF16LE.
     bool opened = false;
     TestSupport::RunLater(300, [&] {
