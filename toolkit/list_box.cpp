@@ -300,7 +300,16 @@ void WinListBox::ScrollToEnd() {
 
 void WinListBox::ClampScroll() {
     scroll.x = std::max<LONG>(0, std::min<LONG>(scroll.x, MaxScroll(false)));
-    scroll.y = std::max<LONG>(0, std::min<LONG>(scroll.y, MaxScroll(true)));
+    // Past the end the view stops at the first whole row that shows the
+    // last one, as a move to the last row leaves it: stopping at the
+    // content's foot would cut the top row under the header.
+    LONG most = MaxScroll(true);
+    if (scroll.y > most && PlacedCurrent() && !placed.empty()) {
+        const size_t at = static_cast<size_t>(PlacedAt(most));
+        const RECT& first = placed[at]->rect;
+        if (first.top < most && at + 1 < placed.size()) most = placed[at + 1]->rect.top;
+    }
+    scroll.y = std::max<LONG>(0, std::min<LONG>(scroll.y, most));
 }
 
 void WinListBox::UpdateScroll() {

@@ -303,7 +303,12 @@ void GuiFolderBox::MeasureSideColumns(HDC dc, uint32_t side) {
     } else if (job.kind.kind == JobLayer::KindText) {
         MeasureLongestLines(dc, record, content, margin);
     }
-    if (!content.IsEmpty()) content.At(0)->MeasureFirstColumn(record, dc, margin);
+    if (!content.IsEmpty()) {
+        // Numbers and addresses grow down the side: the last unit's is the
+        // widest, and the first one's stands for a side of one unit.
+        content.At(0)->MeasureFirstColumn(record, dc, margin);
+        content.At(content.Count() - 1)->MeasureFirstColumn(record, dc, margin);
+    }
     record.totalWidth = record.measuredWidth[0] + record.measuredWidth[1] + record.measuredWidth[2];
 }
 

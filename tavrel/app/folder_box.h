@@ -118,6 +118,9 @@ struct LineDragState {
 class GuiFolderBoxDraw {
 public:
     GuiFolderBoxDraw(GuiFolderBox& owner, FolderBoxView& shared) : box(owner), view(shared) {}
+    ~GuiFolderBoxDraw();
+    GuiFolderBoxDraw(const GuiFolderBoxDraw&) = delete;
+    GuiFolderBoxDraw& operator=(const GuiFolderBoxDraw&) = delete;
 
     // One row's height from the view font; the header becomes one row.
     void MeasureRow(WinLayer::WinDrawContext& dc, SIZE& size);
@@ -140,11 +143,17 @@ private:
     void DrawMarks(HDC dc, const RECT& cell, int32_t index, const JobLayer::JobContentUnit& unit, uint32_t side);
     void DrawFocusFrame(HDC dc, const RECT& rect);
     void PlaceCaret();
+    // Selects the box's font into the DC, or a smaller copy of it when its
+    // rows would leave no room for a few of them below the title row.
+    void FitFont(HDC dc);
 
     // The cursor row's rectangle when the paint reached it, and the line
     // drag's target row.
     RECT caretRow_{};
     RECT dropRow_{};
+    // The smaller copy (owned) and the box's font it stands for.
+    WinLayer::WinFontParameter fitted_{};
+    WinLayer::WinFontParameter* fittedFrom_ = nullptr;
 };
 
 // The input method of the box: a context associated only while the current

@@ -4,6 +4,9 @@
 // pen and brush made here is gone at the end of the operation that made it,
 // and the DC gets back what was selected into it.
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <cwchar>
 
 #include "base/clipboard.h"
 #include "tavrel/app/command_codes.h"
@@ -32,6 +35,10 @@ constexpr COLORREF kDropFrame = 0x0000FF;
 constexpr int32_t kMarkStrip = 10;
 constexpr int32_t kFocusFrame = 2;
 constexpr int32_t kLabelPadding = 4;
+// However large the view font, the box shows its title row and this many
+// rows; a font fitted to that is never made smaller than the second value.
+constexpr int32_t kFewestRows = 4;
+constexpr int32_t kSmallestFittedFont = 10;
 
 // The selection colour of the other side: each channel moved three
 // quarters of the way to white.
@@ -75,7 +82,51 @@ bool Floating(const JobContentUnit* unit) { return unit && (unit->markKind & 0x0
 
 }  // namespace
 
+GuiFolderBoxDraw::~GuiFolderBoxDraw() {
+    if (box.font == &fitted_) box.font = fittedFrom_;
+    if (fitted_.handle) DeleteObject(fitted_.handle);
+}
+
+void GuiFolderBoxDraw::FitFont(HDC dc) {
+    // The box's own choice: a fitted copy stands for the font it was made
+    // from until the box takes another one.
+    if (box.font == &fitted_) box.font = fittedFrom_;
+    const WinLayer::WinFontParameter& chosen = box.GetEffectiveFont();
+    if (chosen.handle) SelectObject(dc, chosen.handle);
+    RECT client{};
+    if (!box.window || !::GetClientRect(box.window, &client)) return;
+    const int32_t height = (client.bottom - client.top) - box.marginTop - box.marginBottom;
+    // A minimized or not yet sized box says nothing about the font.
+    if (height <= 0) return;
+    TEXTMETRICW metrics{};
+    if (!GetTextMetricsW(dc, &metrics)) return;
+    // The title row and at least this many rows, each 4 pixels above the
+    // font's height; never below a still readable height.
+    const int32_t fits = std::max<int32_t>(height / (1 + kFewestRows) - 4, kSmallestFittedFont);
+    if (metrics.tmHeight <= fits) return;
+    LOGFONTW description;
+    WinLayer::WinFontParameter::CopyLogFont(description, chosen.description);
+    // A positive height asks for the cell height, which the rows measure.
+    description.lfHeight = fits;
+    description.lfWidth = 0;
+    const bool same = fitted_.handle && fittedFrom_ == box.font &&
+                      std::memcmp(&fitted_.description, &description, offsetof(LOGFONTW, lfFaceName)) == 0 &&
+                      std::wcsncmp(fitted_.description.lfFaceName, description.lfFaceName, LF_FACESIZE) == 0;
+    if (!same) {
+        HFONT made = CreateFontIndirectW(&description);
+        if (!made) return;
+        SelectObject(dc, made);
+        if (fitted_.handle) DeleteObject(fitted_.handle);
+        fitted_.handle = made;
+        WinLayer::WinFontParameter::CopyLogFont(fitted_.description, description);
+    }
+    SelectObject(dc, fitted_.handle);
+    fittedFrom_ = box.font;
+    box.font = &fitted_;
+}
+
 void GuiFolderBoxDraw::MeasureRow(WinLayer::WinDrawContext& dc, SIZE& size) {
+    FitFont(dc.dc);
     RECT sample{0, 0, 0, 0};
     DrawTextW(dc.dc, L"A", 1, &sample, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
     const int32_t height = (sample.bottom - sample.top) + 4;
@@ -254,7 +305,21 @@ void GuiFolderBoxDraw::DrawEndItem(HDC dc, const RECT& rect) {
         WinLayer::WinDrawContext context(dc);
         RECT size{0, 0, 0, 0};
         WinLayer::WinView::MeasureTextRange(context, size, DT_SINGLELINE | DT_NOPREFIX, label, label.All(), 1);
-        RECT box{cell.right - (size.right - size.left) - 2 * kLabelPadding, cell.top, cell.right, cell.bottom};
+        const LONG width = (size.right - size.left) + 2 * kLabelPadding;
+        RECT box{cell.right - width, cell.top, cell.right, cell.bottom};
+        if (job.kind.kind == JobLayer::KindBinary) {
+            // The character column's title fills the column. Where the
+            // label would cover it, it stands just left of the column
+            // instead, over the end of the hex titles.
+            const JobLayer::JobSideRecord& record = job.Side(side);
+            const LONG column = cell.left - record.scrollX + record.layoutWidth[0] + record.layoutWidth[1];
+            const LONG textLeft = column + view.kindMargin;
+            const LONG textRight = column + record.layoutWidth[2] - view.kindMargin;
+            if (box.left < textRight && textLeft < box.right && column - 1 - width >= cell.left) {
+                box.right = column - 1;
+                box.left = box.right - width;
+            }
+        }
         box.left = std::max(box.left, cell.left);
         job.Side(side).encodingRect = box;
         const COLORREF back = Colours().charSetBackColor;

@@ -283,6 +283,21 @@ ActionArgs& GuiFolderBox::InputParameters(uint32_t command) {
     return request;
 }
 
+// A line found or gone to becomes the row the list highlights, as a cursor
+// move leaves it: the highlight leaves the row the cursor came from.
+static void HighlightCursorRow(GuiFolderBox& box, uint32_t side) {
+    if (side != box.CurrentSide()) return;
+    const int32_t row = box.Job()->Side(side).cursorRow;
+    if (row < 0 || row >= box.Count()) return;
+    box.MoveCursorTo(row);
+    box.ScrollCaretIntoView();
+}
+
+static bool MovesTheCursor(uint32_t command) {
+    return command == JobLayer::CommandSearchForward || command == JobLayer::CommandSearchBackward ||
+           command == JobLayer::CommandGotoLine;
+}
+
 bool GuiFolderBox::RunInputCommand(const JobActionUnit& action, uint32_t side, uint32_t command) {
     JobGroupUnit& job = *view_.job;
     if (!view_.editor || side > 1) return false;
@@ -299,15 +314,15 @@ bool GuiFolderBox::RunInputCommand(const JobActionUnit& action, uint32_t side, u
         ActionArgs given(first, action.ArgumentText(1));
         if (command == JobLayer::CommandReplaceText) {
             ReplaceEach(side, given);
-        } else {
-            job.controller->Execute(*view_.editor, job, side, command, given);
+        } else if (job.controller->Execute(*view_.editor, job, side, command, given) && MovesTheCursor(command)) {
+            HighlightCursorRow(*this, side);
         }
         return true;
     }
     if (command == JobLayer::CommandReplaceText) {
         ReplaceEach(side, request);
-    } else {
-        job.controller->Execute(*view_.editor, job, side, command, request);
+    } else if (job.controller->Execute(*view_.editor, job, side, command, request) && MovesTheCursor(command)) {
+        HighlightCursorRow(*this, side);
     }
     return true;
 }
@@ -331,6 +346,7 @@ bool GuiFolderBox::ReplaceEach(uint32_t side, ActionArgs& request) {
     // bound only guards against a kind that reports hits that never end.
     for (int64_t pass = 0; pass < (int64_t{1} << 31); ++pass) {
         if (!job.controller->Execute(*view_.editor, job, side, JobLayer::CommandSearchForward, request)) return true;
+        HighlightCursorRow(*this, side);
         const JobLayer::JobSearchPlace& place = request.place;
         const int32_t row = place.valid ? place.row : job.Side(side).cursorRow;
         const int32_t start = place.valid ? place.hitStart : job.Side(side).anchorColumn;
@@ -350,6 +366,7 @@ bool GuiFolderBox::ReplaceEach(uint32_t side, ActionArgs& request) {
             if (answer != AnswerYes) continue;
         }
         if (!job.controller->Execute(*view_.editor, job, side, JobLayer::CommandReplaceText, request)) return false;
+        HighlightCursorRow(*this, side);
         if (request.place.valid) lastEnd = request.place.end;
     }
     return true;

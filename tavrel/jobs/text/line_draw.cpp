@@ -425,6 +425,19 @@ void JobLineUnit::MeasureContent(JobSideRecord& side, HDC dc, int32_t margin) {
 
 void JobLineUnit::MeasureFirstColumn(JobSideRecord& side, HDC dc, int32_t margin) {
     MeasureColumn(side, dc, margin, 0, 1);
+    // Digits need not be equally wide: the column holds as many of the
+    // widest digit as this number has, so no number of that length is cut.
+    const int32_t digits = NumberText().Length();
+    if (!dc || digits <= 0 || digits > 10) return;
+    int32_t widest = 0;
+    for (wchar_t digit = L'0'; digit <= L'9'; ++digit) {
+        wchar_t text[10];
+        for (int32_t i = 0; i < digits; ++i) text[i] = digit;
+        RECT rect = {0, 0, 32767, 0};
+        DrawTextExW(dc, text, digits, &rect, DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER, nullptr);
+        widest = std::max<int32_t>(widest, rect.right - rect.left);
+    }
+    side.measuredWidth[0] = std::max(side.measuredWidth[0], widest + 2 * margin);
 }
 
 void JobLineUnit::LayoutColumns(JobSideRecord& side, const RECT& area, bool hideFirstColumn) {

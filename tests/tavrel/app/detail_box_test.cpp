@@ -197,11 +197,21 @@ TEST_F(DetailBoxTest, ALargerKindFontMovesTheLayoutAndTheOldOneRestoresIt) {
 }
 
 TEST_F(DetailBoxTest, AHugeTextFontLeavesTheFolderBoxShowingItsRows) {
-    WriteProfile("[TextViewFont]\r\nHeight=100000\r\n");
-    ASSERT_TRUE(WriteFileBytes(temp.Join(L"a.txt"), "one\r\ntwo\r\n"));
-    ASSERT_TRUE(WriteFileBytes(temp.Join(L"b.txt"), "one\r\nTWO\r\n"));
-    OpenPair(temp.Join(L"a.txt"), temp.Join(L"b.txt"));
+    WriteProfile("[TextViewFont]\r\nHeight=100000\r\n[BinaryViewFont]\r\nHeight=-100000\r\n");
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"a.bin"), std::string(200, '\0')));
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"b.bin"), std::string(201, '\0')));
+    OpenPair(temp.Join(L"a.bin"), temp.Join(L"b.bin"));
+    ASSERT_EQ(Current()->kind.kind, JobLayer::KindBinary);
+    // Below the title row the box shows at least a few whole rows.
+    EXPECT_GE(Box().VisibleRows(), 3);
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"a.txt"), "one\r\ntwo\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n"));
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"b.txt"), "one\r\nTWO\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n"));
+    JobGroupUnit* job = JobLayer::JobGroupList::Instance().FindOrOpenPair(W(temp.Join(L"a.txt")), W(temp.Join(L"b.txt")));
+    ASSERT_NE(job, nullptr);
+    Views().tabBar.InsertJob(nullptr, job);
+    PumpUntilIdle();
     ASSERT_EQ(Current()->kind.kind, JobLayer::KindText);
+    EXPECT_GE(Box().VisibleRows(), 3);
     CursorTo(ItemOfKind(JobLayer::RowChanged));
     GuiViewSet& v = Views();
     const HWND parent = Dialog().window;

@@ -5,6 +5,7 @@
 // another test shows meanwhile would take: USES_FOREGROUND.
 #include "tab_view_fixture.h"
 
+#include <algorithm>
 #include <random>
 
 #include "base/clipboard.h"
@@ -312,6 +313,49 @@ TEST_F(FolderBoxDrawTest, WidestLineWithoutMeasuringEveryLineMatchesMeasuringAll
     }
 }
 
+// Line numbers of a long file show every digit: the number column is as
+// wide as the largest number, and a number near the end is drawn whole.
+TEST_F(FolderBoxDrawTest, NumbersNearTheEndOfALongFileShowEveryDigit) {
+    std::string text;
+    text.reserve(1000000);
+    for (int i = 1; i <= 100000; ++i) text += "x" + std::to_string(i % 7) + "\n";
+    const std::wstring a = temp.Join(L"a.txt"), b = temp.Join(L"b.txt");
+    ASSERT_TRUE(WriteFileBytes(a, text));
+    ASSERT_TRUE(WriteFileBytes(b, text));
+    OpenPair(a, b);
+    JobGroupUnit& job = *Current();
+    ASSERT_EQ(job.rows.Count(), 100000);
+    Box().SetCurrentSide(0);
+    ASSERT_TRUE(Box().GotoRow(99990, false));
+    PumpUntilIdle();
+    const int32_t margin = JobLayer::KindMargin(JobLayer::KindText);
+    auto width = [&](const wchar_t* number) {
+        WinLayer::GdiWindowDC screen(Box().window);
+        WinLayer::GdiSelection keep(screen.Get(), Box().GetEffectiveFont().handle);
+        RECT rect{0, 0, 32767, 0};
+        DrawTextW(screen.Get(), number, -1, &rect, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        return static_cast<int32_t>(rect.right - rect.left);
+    };
+    EXPECT_GE(job.side1.layoutWidth[0], width(L"100000") + 2 * margin);
+    EXPECT_GE(job.side2.layoutWidth[0], width(L"100000") + 2 * margin);
+    // Line 99,984 (row 99,983) stands above the cursor row, unselected: the
+    // ink of its number spans about as much as the whole number's text.
+    const DibCanvas canvas = Capture();
+    const RECT row = RowRect(99983);
+    ASSERT_GE(row.top, Box().clientRect.top);
+    const LONG left = Box().clientRect.left, right = left + job.side1.layoutWidth[0] - 1;
+    LONG first = right, last = left - 1;
+    for (LONG y = row.top + 1; y < row.bottom - 1; ++y) {
+        for (LONG x = left; x < right; ++x) {
+            if (canvas.Pixel(x, y) == WinLayer::ListWindowColor()) continue;
+            first = std::min(first, x);
+            last = std::max(last, x);
+        }
+    }
+    const int32_t shown = static_cast<int32_t>(last - first + 1);
+    EXPECT_GE(shown * 10, width(L"99984") * 8) << "ink from " << first << " to " << last;
+}
+
 // A binary side's encoding label in the title row is where the painted box
 // says it is, and a click on it opens the encoding menu there.
 TEST_F(FolderBoxDrawTest, ClickOnABinarySidesEncodingLabelChoosesTheEncoding) {
@@ -322,12 +366,37 @@ TEST_F(FolderBoxDrawTest, ClickOnABinarySidesEncodingLabelChoosesTheEncoding) {
     JobGroupUnit& job = *Current();
     ASSERT_EQ(job.kind.kind, JobLayer::KindBinary);
     Capture();
-    const RECT label = job.side1.encodingRect;
+    const RECT first = job.side1.encodingRect;
     const RECT title = RowRect(-2);
-    ASSERT_GT(label.right, label.left);
-    EXPECT_GE(label.top, title.top);
-    EXPECT_LE(label.bottom, title.bottom);
-    EXPECT_LE(label.right, Box().GetDividingPoint());
+    ASSERT_GT(first.right, first.left);
+    EXPECT_GE(first.top, title.top);
+    EXPECT_LE(first.bottom, title.bottom);
+    EXPECT_LE(first.right, Box().GetDividingPoint());
+    // Neither side's label covers the character column's title, at any
+    // width of the window.
+    RECT window{};
+    GetWindowRect(Dialog().window, &window);
+    for (const int width : {1280, 1100, 900, 760}) {
+        SetWindowPos(Dialog().window, nullptr, 0, 0, width, window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER);
+        PumpUntilIdle();
+        Capture();
+        for (uint32_t side = 0; side < 2; ++side) {
+            const JobLayer::JobSideRecord& record = job.Side(side);
+            const int32_t margin = JobLayer::KindMargin(JobLayer::KindBinary);
+            const LONG cell = side == 0 ? Box().clientRect.left : Box().GetDividingPoint() + 2;
+            const LONG chars = cell - record.scrollX + record.layoutWidth[0] + record.layoutWidth[1] + margin;
+            const RECT column{chars, title.top, chars + record.layoutWidth[2] - 2 * margin, title.bottom};
+            RECT both{};
+            EXPECT_FALSE(IntersectRect(&both, &column, &record.encodingRect))
+                << "side " << side << " at " << width << ": label from " << record.encodingRect.left
+                << ", characters to " << column.right;
+        }
+    }
+    SetWindowPos(Dialog().window, nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    PumpUntilIdle();
+    Capture();
+    const RECT label = job.side1.encodingRect;
     // The sixth item of the menu opened by the click: UTF16LE.
     bool opened = false;
     TestSupport::RunLater(300, [&] {

@@ -771,6 +771,75 @@ TEST_F(DialogTest, ReplaceQuestionSkipsReplacesAndStops) {
     EXPECT_EQ(LineText(1, 0), "a b a a");
 }
 
+// Edits at the foot of the file and the lines that searches find: the top
+// row of the view stays whole, and the highlighted row is the found line.
+TEST_F(DialogTest, EditsAtTheFootKeepWholeRowsAndTheHighlightFollowsTheFoundLine) {
+    std::string text;
+    for (int i = 1; i <= 300; ++i) text += "line " + std::to_string(i) + "\n";
+    OpenPair(PutText(L"1.txt", text), PutText(L"2.txt", text));
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 0, true));
+    Box().SetCurrentSide(0);
+    JobGroupUnit& job = *Current();
+    g_inputSteps.clear();
+    g_stepped = nullptr;
+    g_leftOpen = g_questions = 0;
+    timer_ = SetTimer(nullptr, 0, 40, DriveInputDialogs);
+    // The view's top row starts right under the header, and the list
+    // highlights the side's cursor row and no other.
+    auto expectShown = [&](int32_t row, const char* step, bool highlighted = true) {
+        PumpUntilIdle();
+        ASSERT_EQ(job.side1.cursorRow, row) << step;
+        const int32_t top = Box().HitTest(POINT{10, Box().clientRect.top});
+        ASSERT_GE(top, 0) << step;
+        EXPECT_EQ(Box().SideRect(top, 0).top, Box().clientRect.top) << step;
+        const RECT rect = Box().SideRect(row, 0);
+        EXPECT_GE(rect.top, Box().clientRect.top) << step;
+        EXPECT_LE(rect.bottom, Box().clientRect.bottom) << step;
+        std::vector<int32_t> rows;
+        for (int32_t i = 0; i < Box().Count(); ++i)
+            if (Box().ItemAt(i)->flags & WinListBoxItemUnit::ItemSelected) rows.push_back(i);
+        if (highlighted) {
+            EXPECT_EQ(rows, std::vector<int32_t>{row}) << step;
+        }
+    };
+    Run("MoveCursorToFileFoot");
+    expectShown(299, "to the foot");
+    // Whether the view ends on a whole row depends on the box's height:
+    // its client height must not be a whole number of rows.
+    ASSERT_NE((Box().clientRect.bottom - Box().clientRect.top) % Box().RowHeight(), 0);
+    SendMessageW(Box().window, WM_CHAR, 'x', 1);
+    EXPECT_EQ(LineText(0, 299), "line 300x");
+    expectShown(299, "typed at the foot", false);
+    // A replace from the head whose last hit is the last line.
+    g_inputSteps.push_back({L"Tavrel - Input text for replace.", [&](AppLayer::GuiInputDialog& d) {
+                                if (d.confirm.checked) Toggle(d.confirm);
+                                if (!d.fromHead.checked) Toggle(d.fromHead);
+                                d.rows[0].edit.SetText(RawLayer::RawString::FromLiteral("line 300"));
+                                d.rows[1].edit.SetText(RawLayer::RawString::FromLiteral("the end"));
+                                PostKey(d.rows[0].edit.window, VK_RETURN);
+                                PostKey(d.rows[1].edit.window, VK_RETURN);
+                            }});
+    Run("ReplaceText(Input)");
+    EXPECT_EQ(LineText(0, 299), "the endx");
+    expectShown(299, "replace");
+    Run("GotoLine(\"250\")");
+    expectShown(249, "goto");
+    g_inputSteps.push_back({L"Tavrel - Input text for search.", [&](AppLayer::GuiInputDialog& d) {
+                                d.rows[0].edit.SetText(RawLayer::RawString::FromLiteral("line 120"));
+                                PostKey(d.rows[0].edit.window, VK_RETURN);
+                            }});
+    Run("SearchBackward(Input)");
+    expectShown(119, "backward search");
+    g_inputSteps.push_back({L"Tavrel - Input text for search.", [&](AppLayer::GuiInputDialog& d) {
+                                d.rows[0].edit.SetText(RawLayer::RawString::FromLiteral("line 200"));
+                                PostKey(d.rows[0].edit.window, VK_RETURN);
+                            }});
+    Run("SearchForward(Input)");
+    expectShown(199, "forward search");
+    EXPECT_EQ(g_leftOpen, 0);
+    EXPECT_TRUE(g_inputSteps.empty());
+}
+
 TEST_F(KeyActionsTest, DoubleClickSelectsAWordAndAThirdPressTheLine) {
     OpenPair(PutText(L"1.txt", "alpha beta gamma\n"), PutText(L"2.txt", "x\n"));
     JobGroupUnit& job = *Current();
