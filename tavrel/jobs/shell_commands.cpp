@@ -72,6 +72,7 @@ const RawLayer::RawLocaleRecord ErrorMessageTexts[] = {
     {"SaveError", "SaveError"},
     {"NoPathSpecifiedError", "NoPathSpecifiedError"},
     {"DifferentKindError", "DifferentKindError"},
+    {"NoLinesReadError", "NoLinesReadError"},
     {nullptr, nullptr}};
 
 void ReportError(JobServerControl::Logger* output, const RawString& key, const RawString& path) {
