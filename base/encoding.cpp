@@ -290,6 +290,15 @@ LineEndVote FindFirstLineEnd(const uint8_t* b, int32_t count, uint8_t candidate)
     return VoteNone;
 }
 
+// The high bytes of the characters of Japanese text: Latin, Greek and
+// Cyrillic letters, punctuation, symbols and box drawing, kana, kanji and
+// the full- and half-width forms. Units of two ASCII bytes mostly have
+// others (digits, capitals, punctuation).
+bool JapaneseHighByte(uint8_t high) {
+    return high <= 0x05 || (high >= 0x20 && high <= 0x27) || high == 0x30 || (high >= 0x4E && high <= 0x9F) ||
+           high >= 0xF9;
+}
+
 // Whether the zero bytes of a chunk stand where UTF-16 text of the given
 // order puts them. UTF-16 holds a zero in the high byte of every ASCII
 // character, line ends included; 8-bit text holds zeros only by accident,
@@ -304,15 +313,6 @@ LineEndVote FindFirstLineEnd(const uint8_t* b, int32_t count, uint8_t candidate)
 //    almost all other units with the high byte of a Japanese character.
 //    That is Japanese text, whose zero bytes are far fewer than its units;
 //    8-bit text with stray zeros next to its line ends gives neither.
-// The high bytes of the characters of Japanese text: Latin, Greek and
-// Cyrillic letters, punctuation, symbols and box drawing, kana, kanji and
-// the full- and half-width forms. Units of two ASCII bytes mostly have
-// others (digits, capitals, punctuation).
-bool JapaneseHighByte(uint8_t high) {
-    return high <= 0x05 || (high >= 0x20 && high <= 0x27) || high == 0x30 || (high >= 0x4E && high <= 0x9F) ||
-           high >= 0xF9;
-}
-
 bool ZerosStandAsUtf16(const uint8_t* b, int32_t count, int64_t offset, uint8_t candidate) {
     const bool big = candidate == KindUtf16BE;
     int32_t units = 0, zeroHigh = 0, zeroLow = 0, wideEnds = 0, highEnds = 0;
