@@ -290,6 +290,62 @@ LineEndVote FindFirstLineEnd(const uint8_t* b, int32_t count, uint8_t candidate)
     return VoteNone;
 }
 
+// The high bytes of the characters of Japanese text: Latin, Greek and
+// Cyrillic letters, punctuation, symbols and box drawing, kana, kanji and
+// the full- and half-width forms. Units of two ASCII bytes mostly have
+// others (digits, capitals, punctuation).
+bool JapaneseHighByte(uint8_t high) {
+    return high <= 0x05 || (high >= 0x20 && high <= 0x27) || high == 0x30 || (high >= 0x4E && high <= 0x9F) ||
+           high >= 0xF9;
+}
+
+// Whether the zero bytes of a chunk stand where UTF-16 text of the given
+// order puts them. UTF-16 holds a zero in the high byte of every ASCII
+// character, line ends included; 8-bit text holds zeros only by accident,
+// and one stray zero must not turn a file into UTF-16. The chunk is read as
+// units of that order (aligned on the file offset); UTF-16 takes at least
+// two units with a zero high byte (and a non-zero low one), more of them
+// than units with only the low byte zero, and either
+//  - most units so (ASCII-heavy text), or
+//  - UTF-16 line ends (000A, 000D) and no CR or LF byte as a high byte
+//    (which no Japanese or ASCII character has, but half the line ends of
+//    8-bit text do) nor as the LF of an 8-bit CR LF split by a zero; and
+//    almost all other units with the high byte of a Japanese character.
+//    That is Japanese text, whose zero bytes are far fewer than its units;
+//    8-bit text with stray zeros next to its line ends gives neither.
+bool ZerosStandAsUtf16(const uint8_t* b, int32_t count, int64_t offset, uint8_t candidate) {
+    const bool big = candidate == KindUtf16BE;
+    int32_t units = 0, zeroHigh = 0, zeroLow = 0, wideEnds = 0, highEnds = 0;
+    int32_t odd = 0;        // units no Japanese text is made of
+    int previous = -1;  // the unit before, -1 at the start
+    // A unit cut by the chunk's start or end counts with its missing byte
+    // taken as a non-zero one that is no line end.
+    for (int32_t i = (offset & 1) ? -1 : 0; i < count; i += 2) {
+        const int first = i >= 0 ? b[i] : 0x20;
+        const int second = i + 1 < count ? b[i + 1] : 0x20;
+        const uint8_t high = static_cast<uint8_t>(big ? first : second);
+        const uint8_t low = static_cast<uint8_t>(big ? second : first);
+        ++units;
+        if (high != 0 && !JapaneseHighByte(high)) ++odd;
+        const int unit = high << 8 | low;
+        if (high == 0x0A || high == 0x0D) ++highEnds;
+        // A CR unit followed by an LF byte that is not an LF unit: an 8-bit
+        // CR LF with a zero between.
+        if (previous == 0x000D && low == 0x0A && unit != 0x000A) ++highEnds;
+        previous = unit;
+        if (high == 0 && low != 0) {
+            ++zeroHigh;
+            if (low == 0x0A || low == 0x0D) ++wideEnds;
+        } else if (low == 0 && high != 0) {
+            ++zeroLow;
+        }
+    }
+    if (zeroHigh < 2 || zeroHigh <= zeroLow) return false;
+    if (static_cast<int64_t>(zeroHigh) * 2 >= units) return true;
+    const int64_t others = units - zeroHigh;
+    return wideEnds > 0 && highEnds == 0 && static_cast<int64_t>(odd) * 16 < others;
+}
+
 // The first position from `pos` on whose byte is not 0x01..0x7E (those say
 // nothing about the kind), or `count`. Most text is such bytes only, so they
 // are passed eight at a time: a word holds none of the others when no byte
@@ -346,6 +402,9 @@ uint8_t GuessTextKind(GuessState& state, const void* bytes, int32_t count) {
     if (pos < 0 || pos > count) pos = 0;
     // The line-end search depends only on the chunk and the candidate.
     LineEndVote votes[2] = {VoteUnknown, VoteUnknown};
+    // Whether the chunk's zeros stand as UTF-16 puts them, per order:
+    // -1 not yet looked at.
+    int layouts[2] = {-1, -1};
     while (pos < count) {
         pos = SkipPlainAscii(b, pos, count);
         if (pos >= count) break;
@@ -379,6 +438,14 @@ uint8_t GuessTextKind(GuessState& state, const void* bytes, int32_t count) {
             }
             if (vote == VoteNone && pos + 1 < count && b[pos + 1] == 0x00) {
                 pos += 2;   // two zeros in a row say nothing about the order
+                continue;
+            }
+            int& layout = layouts[even ? 0 : 1];
+            if (layout < 0) layout = ZerosStandAsUtf16(b, count, state.offset, candidate) ? 1 : 0;
+            if (layout == 0) {
+                // Stray zeros in 8-bit text: no more zero votes.
+                state.flag = false;
+                ++pos;
                 continue;
             }
             result = candidate;

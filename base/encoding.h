@@ -41,9 +41,11 @@ struct GuessState {
 // the file, the bytes that follow the previous chunk; after an undecided
 // result (0) the state is ready for that next chunk (position 0, offset
 // advanced by count). A zero byte at an even file offset votes for
-// big-endian (5), at an odd one for little-endian (6); the vote stands unless
-// an 8-bit CR LF comes first in the chunk (then the text is 8-bit with a stray
-// zero and the scan goes on).
+// big-endian (5), at an odd one for little-endian (6); the vote stands only
+// when the chunk's zeros stand where UTF-16 of that order puts them (more
+// than one ASCII-like unit, and most units so or UTF-16 line ends), and no
+// 8-bit CR LF comes first in the chunk. Otherwise the text is 8-bit with
+// stray zeros and the scan goes on.
 uint8_t GuessTextKind(GuessState& state, const void* bytes, int32_t count);
 
 // The longest prefix of count bytes (units for kind 7) that ends on a whole

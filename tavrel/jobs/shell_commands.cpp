@@ -73,6 +73,7 @@ const RawLayer::RawLocaleRecord ErrorMessageTexts[] = {
     {"NoPathSpecifiedError", "NoPathSpecifiedError"},
     {"DifferentKindError", "DifferentKindError"},
     {"OriginalKeptAs", "OriginalKeptAs"},
+    {"NoLinesReadError", "NoLinesReadError"},
     {nullptr, nullptr}};
 
 void ReportError(JobServerControl::Logger* output, const RawString& key, const RawString& path) {

@@ -64,6 +64,7 @@ RAW_CONSTANT_TEXT(SaveErrorText, "SaveError")
 RAW_CONSTANT_TEXT(NoPathSpecifiedErrorText, "NoPathSpecifiedError")
 RAW_CONSTANT_TEXT(DifferentKindErrorText, "DifferentKindError")
 RAW_CONSTANT_TEXT(OriginalKeptAsErrorText, "OriginalKeptAs")
+RAW_CONSTANT_TEXT(NoLinesReadErrorText, "NoLinesReadError")
 
 // The default table of section "ErrorMessage", in registration order, ended
 // by an empty entry.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ Bytes BytesOf(const RawString& s) {
     const uint8_t* p = static_cast<const uint8_t*>(s.Data());
     return Bytes(p, p + s.Length());
 }
+
+void Append(Bytes& to, const Bytes& more) { to.insert(to.end(), more.begin(), more.end()); }
 
 std::wstring WideOf(const RawString& s) { return std::wstring(s.Wide(), s.Length()); }
 
@@ -162,6 +165,77 @@ TEST(EncodingGuess, StateCarriesAcrossChunks) {
     GuessState state;
     EXPECT_EQ(0, GuessTextKind(state, pair.data(), 6));
     EXPECT_TRUE(state.flag);
+}
+
+// Zeros decide UTF-16 only where UTF-16 puts them: random 8-bit texts of
+// both parities with a few stray zeros stay 8-bit, while ASCII and Japanese
+// texts written as UTF-16 without a mark, starting with an ASCII character,
+// are still found in their byte order.
+TEST(EncodingGuess, StrayZerosNeverMakeUtf16AndUtf16WithoutMarkIsFound) {
+    std::mt19937 random(102);
+    auto pick = [&random](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+    // A kanji whose low byte is not zero (after an ASCII character such a
+    // one would make two zeros in a row, which say nothing of the order).
+    auto Kanji = [&pick]() { return static_cast<wchar_t>(0x4E01 + 256 * pick(0x51) + pick(0xFF)); };
+    int lengths[2] = {0, 0};
+    for (int round = 0; round < 4000; ++round) {
+        // 8-bit text: ASCII lines, sometimes with Shift_JIS or UTF-8
+        // characters, LF or CR LF line ends, then 1-3 zeros anywhere.
+        const bool crlf = pick(2) == 0;
+        Bytes text;
+        const uint32_t size = 24 + pick(300);
+        while (text.size() < size) {
+            const uint32_t r = pick(40);
+            if (r == 0) {
+                if (crlf) text.push_back('\r');
+                text.push_back('\n');
+            } else if (r == 1) {
+                Append(text, pick(2) ? Bytes{0x93, 0xFA} : Bytes{0xE6, 0x97, 0xA5});
+            } else {
+                text.push_back(static_cast<uint8_t>(0x20 + pick(95)));
+            }
+        }
+        const uint32_t zeros = 1 + pick(std::min<uint32_t>(3, static_cast<uint32_t>(text.size()) / 8));
+        for (uint32_t z = 0; z < zeros; ++z)
+            text.insert(text.begin() + pick(static_cast<uint32_t>(text.size()) + 1), 0);
+        ++lengths[text.size() % 2];
+        GuessState state;
+        const uint8_t kind = GuessTextKind(state, text.data(), static_cast<int32_t>(text.size()));
+        ASSERT_NE(kind, KindUtf16LE) << ::testing::PrintToString(text);
+        ASSERT_NE(kind, KindUtf16BE) << ::testing::PrintToString(text);
+
+        // UTF-16 text: all ASCII, or Japanese lines (kana and kanji, now
+        // and then an ASCII character) each with a kanji in it.
+        const bool japanese = pick(3) != 0;
+        std::wstring wide(1, static_cast<wchar_t>('A' + pick(26)));
+        const uint32_t lines = 1 + pick(8);
+        for (uint32_t line = 0; line < lines; ++line) {
+            const uint32_t length = pick(60);
+            for (uint32_t i = 0; i < length; ++i) {
+                const uint32_t r = pick(10);
+                if (!japanese || r == 0) wide += static_cast<wchar_t>(0x20 + pick(95));
+                else if (r < 4) wide += static_cast<wchar_t>(0x3041 + pick(0x53));   // hiragana
+                else if (r < 6) wide += static_cast<wchar_t>(0x30A1 + pick(0x56));   // katakana
+                else wide += Kanji();
+            }
+            if (japanese) wide += Kanji();
+            if (line + 1 < lines || lines == 1 || pick(2)) wide += crlf ? L"\r\n" : L"\n";
+        }
+        for (const bool big : {false, true}) {
+            Bytes units;
+            for (wchar_t c : wide) {
+                const uint8_t hi = static_cast<uint8_t>(c >> 8), lo = static_cast<uint8_t>(c & 0xFF);
+                Append(units, big ? Bytes{hi, lo} : Bytes{lo, hi});
+            }
+            GuessState utf16;
+            EXPECT_EQ(GuessTextKind(utf16, units.data(), static_cast<int32_t>(units.size())),
+                      uint8_t(big ? KindUtf16BE : KindUtf16LE))
+                << ::testing::PrintToString(units);
+        }
+    }
+    // Both parities of length came up often.
+    EXPECT_GT(lengths[0], 1000);
+    EXPECT_GT(lengths[1], 1000);
 }
 
 TEST(EncodingWholeChar, ByteKinds) {

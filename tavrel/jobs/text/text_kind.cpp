@@ -272,6 +272,17 @@ TextReadResult ReadTextFile(JobSideRecord& side, JobContentList& content, JobLin
     bool lastLineEnded = hasLine;
     bool result = ReadLines(reader, content, hasLine, limit, lastLineEnded, !guessedUtf16);
     if (!result && guessedUtf16 && (content.flags & ContentUnreadable)) return TextReadNotUtf16;
+    // A file with text after its mark that gave no line at all: an empty
+    // side would look like an empty file, and saving it would empty the
+    // file. Guessed UTF-16 is read again as 8-bit text; otherwise the side
+    // says why it is empty and stays unsaved.
+    const uint64_t markBytes = reader.HasMark() ? static_cast<uint64_t>(RawLayer::BomLength(reader.MarkKind())) : 0;
+    if (result && content.Count() == 0 && content.fileSize > markBytes) {
+        if (guessedUtf16) return TextReadNotUtf16;
+        ReportError(NoLinesReadErrorText(), path);
+        content.flags = static_cast<uint16_t>(content.flags | ContentUnreadable);
+        result = false;
+    }
     data.lastLineEnded = lastLineEnded;
     content.ShrinkToFit();
 

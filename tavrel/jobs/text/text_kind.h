@@ -151,7 +151,9 @@ public:
 
 // Loads a side's file into its content list (see the text kind's load
 // rules); false when the side has no file, could not be read, or was cut at
-// the loading limit. Failures are reported by key with the path.
+// the loading limit. Failures are reported by key with the path; a file
+// with text that gave no line at all reports "NoLinesReadError" and is left
+// unreadable (never saved over).
 bool LoadTextSide(JobSideRecord& side, JobContentList& content);
 
 // Appends the lines of an open reader, from its current line on, to the

@@ -97,13 +97,13 @@ TEST(ReportError, DefaultsRegisteredInOrderAndLanguageReplaces) {
     const char* const keys[] = {"ReadOpenError", "WriteOpenError", "ReadError", "WriteError",
                                 "BackupError", "RestoreError", "CopyError", "DirectoryError",
                                 "TooLargeFile", "SaveError", "NoPathSpecifiedError",
-                                "DifferentKindError", "OriginalKeptAs"};
-    for (size_t i = 0; i < 13; ++i) {
+                                "DifferentKindError", "OriginalKeptAs", "NoLinesReadError"};
+    for (size_t i = 0; i < 14; ++i) {
         ASSERT_NE(ErrorMessageTexts[i].key, nullptr);
         EXPECT_EQ(std::string(ErrorMessageTexts[i].key), keys[i]);
         EXPECT_EQ(std::string(ErrorMessageTexts[i].text), keys[i]);
     }
-    EXPECT_EQ(ErrorMessageTexts[13].key, nullptr);
+    EXPECT_EQ(ErrorMessageTexts[14].key, nullptr);
 
     TempFolder temp;
     std::wstring file = temp.Join(L"LanguageFile.ini");

@@ -269,6 +269,32 @@ TEST_F(LineEditTest, TypedTextTheEncodingCannotHoldIsRefused) {
     EXPECT_FALSE(Run(job, 0, CommandInsertTypedText));
 }
 
+// 8-bit files of even length with one zero byte among their text: loaded
+// as the 8-bit text they are, a character typed at the end of the last
+// line is saved into the file's own bytes, the zero byte kept as one byte.
+TEST_F(LineEditTest, EightBitFileWithAStrayZeroSavesBackAsEightBit) {
+    const std::string files[] = {
+        std::string("hello\0world\n", 12),
+        std::string("hell\0oworld\n", 12),
+        std::string("line one\nli\0ne two\nline three\nline four\n", 40),
+    };
+    for (const std::string& file : files) {
+        SCOPED_TRACE(::testing::PrintToString(file));
+        JobGroupUnit* job = Open(file, "other\n");
+        EXPECT_NE(job->content1.encodingKind, uint32_t(RawLayer::KindUtf16LE));
+        EXPECT_NE(job->content1.encodingKind, uint32_t(RawLayer::KindUtf16BE));
+        int32_t last = -1;
+        for (int32_t r = 0; r < job->rows.Count(); ++r)
+            if (!job->rows.At(r)->unit1->IsPlaceholder()) last = r;
+        ASSERT_GE(last, 0) << "side 1 is empty";
+        const int32_t end = job->rows.At(last)->unit1->Text().Length();
+        Place(job, 0, last, end, last, end);
+        EXPECT_TRUE(Run(job, 0, CommandInsertTypedText, "Z"));
+        EXPECT_EQ(Saved(job, 0), file.substr(0, file.size() - 1) + "Z\n");
+        EXPECT_TRUE(logger.lines.empty());
+    }
+}
+
 TEST_F(LineEditTest, LinesAndResultsTheEncodingCannotHoldChangeNothing) {
     // Side 1 is Shift_JIS; side 2's second line holds a character it lacks.
     JobGroupUnit* job = Open("\x95\x5C\r\nb\r\n", "\xE8\xA1\xA8\r\n\xC3\xA9\r\n");
