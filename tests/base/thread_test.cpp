@@ -113,7 +113,12 @@ DWORD RunCrashChild(const std::wstring& mode, const std::wstring& temp) {
         ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
         return 0;
     }
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
+    // A full-memory dump copies the whole process through the Wine server:
+    // a few seconds on a quiet machine, minutes on a loaded one.
+    const DWORD waited = WaitForSingleObject(process.hProcess, 300000);
+    EXPECT_EQ(waited, WAIT_OBJECT_0);
+    // A child that hangs is ended, or it would keep the test's output open.
+    if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);

@@ -1,5 +1,7 @@
 #include "support/process_window.h"
 
+#include <tlhelp32.h>
+
 #include <string>
 
 namespace TestSupport {
@@ -84,6 +86,28 @@ HWND ChildWithText(HWND window, const wchar_t* text) {
     ChildSearch search{text, nullptr};
     EnumChildWindows(window, MatchChild, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+int EndProcessesOf(const std::wstring& program) {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    int ended = 0;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        if (entry.th32ProcessID == GetCurrentProcessId() || !StartedFrom(entry.th32ProcessID, program.c_str())) {
+            continue;
+        }
+        const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        if (!process) continue;
+        if (TerminateProcess(process, 1)) {
+            WaitForSingleObject(process, 5000);
+            ++ended;
+        }
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    return ended;
 }
 
 }  // namespace TestSupport

@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace TestSupport {
 
 // What a visible top-level window is found by; a field left unset matches
@@ -34,5 +36,11 @@ HWND WaitProcessWindow(const WindowQuery& query, DWORD limitMs, DWORD stepMs = 5
 // A child (at any depth) of the window whose text is `text`; null when
 // none is.
 HWND ChildWithText(HWND window, const wchar_t* text);
+
+// Ends every process started from the program file (full path, any case),
+// also those the test's own child started in turn: a program left running
+// after a failed test keeps the test's output open until the runner's
+// time-out. Returns how many were ended.
+int EndProcessesOf(const std::wstring& program);
 
 }  // namespace TestSupport

@@ -267,10 +267,9 @@ TEST(PrintRunTest, StopEscapeAndTheRestartCodeEndTheJobWithinAPage) {
             }
             Sleep(100);
         };
-        const DWORD start = GetTickCount();
         EXPECT_EQ(job.Print(), WinPrintListBox::PrintStopped) << way;
-        EXPECT_LT(GetTickCount() - start, 2000u) << way;
-        EXPECT_LT(job.probe.printed.size(), 20u) << way;
+        // The page under way is finished, and no other.
+        EXPECT_LE(job.probe.printed.size(), 2u) << way;
         EXPECT_TRUE(IsWindow(run.Window()));
     }
     EXPECT_FALSE(watchdog.Fired());
@@ -292,10 +291,17 @@ TEST(PrintRunTest, FailuresEndTheDialogAtOnceAndAreTold) {
     TestSupport::ModalWatchdog watchdog(20000);
     Job job(run);
     bool told = false;
-    auto closeMessage = [&] {
+    // The message is looked for until it comes: a loaded machine may take
+    // a while to show it.
+    int tries = 0;
+    std::function<void()> closeMessage = [&] {
         HWND info = FindWindowW(L"Class_InfoDialog", nullptr);
         told = info != nullptr;
-        if (info) PostMessageW(info, WM_CLOSE, 0, 0);
+        if (info) {
+            PostMessageW(info, WM_CLOSE, 0, 0);
+        } else if (++tries < 300) {
+            TestSupport::RunLater(50, closeMessage);
+        }
     };
     // A queue that rejects the job answers only the end of the document
     // with 0.
@@ -310,6 +316,7 @@ TEST(PrintRunTest, FailuresEndTheDialogAtOnceAndAreTold) {
     HDC memory = CreateCompatibleDC(screen);
     ReleaseDC(nullptr, screen);
     told = false;
+    tries = 0;
     TestSupport::RunLater(500, closeMessage);
     job.record.dialog.hDC = memory;
     EXPECT_EQ(AppLayer::RunPrintJob(*run.Dialog(), job.record, job.selection, job.probe),

@@ -33,6 +33,8 @@ struct Program {
             CloseHandle(p.hProcess);
             CloseHandle(p.hThread);
         }
+        // The viewer a restart started is no child of the test's.
+        TestSupport::EndProcessesOf(exe);
         SetEnvironmentVariableW(L"TMP", oldTmp.c_str());
         SetEnvironmentVariableW(L"TEMP", oldTmp.c_str());
     }
@@ -94,8 +96,8 @@ TEST(ViewerProgram, ALanguageChoiceRestartsTranslatedWithTheDocuments) {
 
     // "(Auto)" is 4144, the first language 4145, the second 4146.
     PostMessageW(window, WM_SYSCOMMAND, 4146, 0);
-    ASSERT_TRUE(EndsCleanly(program.started[0].hProcess, 10000));
-    const HWND next = WaitForWindowWithChild(L"Neu laden", 0, first, 10000);
+    ASSERT_TRUE(EndsCleanly(program.started[0].hProcess, 30000));
+    const HWND next = WaitForWindowWithChild(L"Neu laden", 0, first, 30000);
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(TestSupport::FileText(program.temp + L"\\Quenby\\Quenby_ListFile.txt"),
               TestSupport::Utf8(document) + "\r\n");
@@ -137,5 +139,5 @@ TEST(ViewerProgram, ClosedWithATipShownItEndsAtOnce) {
     EXPECT_EQ(tipProcess, process);
 
     PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(EndsCleanly(program.started[0].hProcess, 5000));
+    EXPECT_TRUE(EndsCleanly(program.started[0].hProcess, 15000));
 }

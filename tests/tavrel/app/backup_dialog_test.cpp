@@ -350,20 +350,22 @@ TEST(BackupDialogTest, TheLoaderIsAwaitedWithinTheBound) {
     // The loader held before listing: the dialog waits for the whole list.
     // The loader is started under the store's lock, so it cannot list
     // before the lock is let go.
-    auto hold = [](JobBackupList& store, DWORD ms, HANDLE started) {
-        return std::thread([&store, ms, started] {
+    // The store is held until `release` is set or `ms` passed.
+    auto hold = [](JobBackupList& store, DWORD ms, HANDLE started, HANDLE release) {
+        return std::thread([&store, ms, started, release] {
             store.LockStore();
             store.StartLoader();
             SetEvent(started);
-            Sleep(ms);
+            WaitForSingleObject(release, ms);
             store.UnlockStore();
         });
     };
     const HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     {
         JobBackupList store;
         store.SetOptions(TestSupport::W(b.root), 10, false);
-        std::thread holder = hold(store, 1500, started);
+        std::thread holder = hold(store, 1500, started, release);
         WaitForSingleObject(started, 5000);
         const DWORD start = GetTickCount();
         int32_t shown = -1;
@@ -373,18 +375,21 @@ TEST(BackupDialogTest, TheLoaderIsAwaitedWithinTheBound) {
         EXPECT_GE(GetTickCount() - start, 1000u);
         EXPECT_EQ(store.LastWaitResult(), static_cast<DWORD>(WAIT_OBJECT_0));
 
-        // Loaded now: a second opening does not wait.
+        // Loaded now: a second opening does not wait for the loader (whose
+        // bound is ten seconds).
         const DWORD again = GetTickCount();
         RunDialog(store, owner, [&shown](GuiBackupDialog& dialog) { shown = dialog.list.Count(); });
         EXPECT_EQ(shown, 3);
-        EXPECT_LT(GetTickCount() - again, 1000u);
+        EXPECT_LT(GetTickCount() - again, JobLayer::JobBackupListLink::kLoadWaitMilliseconds / 2);
     }
     // A loader that never signals in time: the message, and no list read.
+    // The store stays held until the dialog has given up, however long a
+    // loaded machine makes that.
     ResetEvent(started);
     {
         JobBackupList store;
         store.SetOptions(TestSupport::W(b.root), 10, false);
-        std::thread holder = hold(store, 13000, started);
+        std::thread holder = hold(store, 120000, started, release);
         WaitForSingleObject(started, 5000);
         std::wstring text;
         TestSupport::RunLater(200, [&text] {
@@ -398,12 +403,14 @@ TEST(BackupDialogTest, TheLoaderIsAwaitedWithinTheBound) {
         dialog.Setup(owner.window, RawLayer::RawString::FromText("Backupped list"));
         dialog.RunModal(owner.window);
         const DWORD took = GetTickCount() - start;
-        EXPECT_LT(took, JobLayer::JobBackupListLink::kLoadWaitMilliseconds + 1000);
+        SetEvent(release);
+        EXPECT_LT(took, JobLayer::JobBackupListLink::kLoadWaitMilliseconds + 10000);
         EXPECT_GE(took, JobLayer::JobBackupListLink::kLoadWaitMilliseconds - 100);
         EXPECT_TRUE(Contains(text, "Backups are still being read."));
         EXPECT_TRUE(dialog.notLoaded);
         EXPECT_EQ(dialog.list.Count(), 0);
         holder.join();
     }
+    CloseHandle(release);
     CloseHandle(started);
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -90,11 +91,31 @@ void WriteProfileAndPair(const TempFolder& folder, const std::wstring& backups) 
 
 // Tavrel.exe with the shipped key files, started in the folder on the text
 // pair with side 2 made editable: the process, its main window, the folder box.
+// The program ends with the test, also when an assertion stopped it early:
+// a program left running would hold the test's output open.
 struct Started {
     PROCESS_INFORMATION info{};
     HWND main = nullptr;
     HWND box = nullptr;
+    ~Started() {
+        if (!info.hProcess) return;
+        if (main && IsWindow(main)) PostMessageW(main, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(info.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
 };
+
+// Polls `condition` until it holds or `limitMs` passed: the program is
+// another process, busy for as long as the machine makes it.
+bool Eventually(const std::function<bool()>& condition, DWORD limitMs = 10000) {
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > limitMs) return false;
+        Sleep(50);
+    }
+    return true;
+}
 
 void StartWithSide2Editable(const TempFolder& folder, const std::wstring& backups, Started& started) {
     const std::wstring exe = folder.Join(L"Tavrel.exe");
@@ -127,7 +148,6 @@ TEST(KeysProgramTest, ShippedKeysEditSaveAndChooseTheSide) {
     const std::wstring backups = folder.Join(L"Backups");
     Started started;
     ASSERT_NO_FATAL_FAILURE(StartWithSide2Editable(folder, backups, started));
-    PROCESS_INFORMATION& info = started.info;
     const HWND main = started.main;
     const std::pair<HWND, LONG> box{started.box, 0};
 
@@ -158,7 +178,7 @@ TEST(KeysProgramTest, ShippedKeysEditSaveAndChooseTheSide) {
     Keys({'Y'});
     Keys({'Z'});
     Keys({VK_CONTROL, 'S'});
-    Sleep(500);
+    Eventually([&folder] { return TestSupport::FileText(folder.Join(L"2.txt")).find("xyz") != std::string::npos; });
     const std::string saved = TestSupport::FileText(folder.Join(L"2.txt"));
     EXPECT_NE(saved.find("xyz"), std::string::npos) << saved;
     WIN32_FIND_DATAW data;
@@ -174,18 +194,13 @@ TEST(KeysProgramTest, ShippedKeysEditSaveAndChooseTheSide) {
     // Alt+1: the focus frame moves to side 1.
     const COLORREF frame = RGB(0x80, 0x80, 0xFF);
     Keys({VK_MENU, '1'});
-    Sleep(300);
-    const auto one = CountColour(box.first, frame);
+    std::pair<int, int> one;
+    Eventually([&] { one = CountColour(box.first, frame); return one.first > one.second; }, 5000);
     EXPECT_GT(one.first, one.second);
     Keys({VK_MENU, '2'});
-    Sleep(300);
-    const auto two = CountColour(box.first, frame);
+    std::pair<int, int> two;
+    Eventually([&] { two = CountColour(box.first, frame); return two.second > two.first; }, 5000);
     EXPECT_GT(two.second, two.first);
-
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(info.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
 }
 
 TEST(KeysProgramTest, KeysGoOnToTheSideAfterTheSearchDialogAndEscapeClosesTheBackupsAfterARestore) {
@@ -213,7 +228,7 @@ TEST(KeysProgramTest, KeysGoOnToTheSideAfterTheSearchDialogAndEscapeClosesTheBac
     Sleep(300);
     Keys({'Q'});
     Keys({VK_CONTROL, 'S'});
-    Sleep(500);
+    Eventually([&folder] { return TestSupport::FileText(folder.Join(L"2.txt")) == "abc\r\nxq\r\n"; });
     EXPECT_EQ(TestSupport::FileText(folder.Join(L"2.txt")), "abc\r\nxq\r\n");
 
     // The backups, the save restored; after the result box, Escape still
@@ -225,22 +240,20 @@ TEST(KeysProgramTest, KeysGoOnToTheSideAfterTheSearchDialogAndEscapeClosesTheBac
     Keys({VK_HOME});
     const HWND restore = TestSupport::ChildWithText(backups, L"Restore !");
     ASSERT_NE(restore, nullptr);
-    PostMessageW(restore, BM_CLICK, 0, 0);
+    // A real click: it is taken after the Home key that chose the entry, as
+    // the user's are (a posted click would overtake the key).
+    RECT button{};
+    GetClientRect(restore, &button);
+    TestSupport::RealClick(restore, button.right / 2, button.bottom / 2);
     TestSupport::WindowQuery infoBox;
     infoBox.process = info.dwProcessId;
     infoBox.windowClass = L"Class_InfoDialog";
     const HWND message = TestSupport::WaitProcessWindow(infoBox, 10000);
     ASSERT_NE(message, nullptr);
     PostMessageW(message, WM_CLOSE, 0, 0);
-    for (int i = 0; i < 100 && IsWindow(message); ++i) Sleep(50);
-    Sleep(300);
+    Eventually([message] { return !IsWindow(message); });
     EXPECT_EQ(TestSupport::FileText(folder.Join(L"2.txt")), "abc\r\nxef\r\n");
     Keys({VK_ESCAPE});
-    for (int i = 0; i < 40 && IsWindow(backups); ++i) Sleep(50);
+    Eventually([backups] { return !IsWindow(backups); });
     EXPECT_FALSE(IsWindow(backups));
-
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(info.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
 }

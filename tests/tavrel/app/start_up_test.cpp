@@ -82,7 +82,7 @@ TEST(StartUpTest, EmptyProgramValueShowsBadFormatAndWritesNothing) {
 TEST(StartUpTest, LowerHShowsTheUsageAndUpperHStarts) {
     AppRun usage;
     BoxSeen seen;
-    TestSupport::ModalWatchdog watchdog(10000);
+    TestSupport::ModalWatchdog watchdog(30000);
     TestSupport::WhenSystemDialogUp([&seen](HWND) { AnswerMessageBox(seen); });
     EXPECT_FALSE(usage.Start(L"-h"));
     EXPECT_EQ(seen.text, L"Arguments = [-g GroupFile] [Path1 [Path2]]");

@@ -493,8 +493,18 @@ TEST_F(BinaryEditTest, RowCommandsOverEveryRowTakeTimeInProportion) {
         EXPECT_TRUE(Buffer(*job) == loaded);
         return times;
     };
-    const std::vector<double> small = measure(32 * 1024);
-    const std::vector<double> large = measure(512 * 1024);
+    // The best of three runs of each size: a busy machine stretches single
+    // runs, never the best one.
+    auto best = [&](size_t bytes) {
+        std::vector<double> times = measure(bytes);
+        for (int run = 1; run < 3; ++run) {
+            const std::vector<double> again = measure(bytes);
+            for (size_t i = 0; i < times.size(); ++i) times[i] = std::min(times[i], again[i]);
+        }
+        return times;
+    };
+    const std::vector<double> small = best(32 * 1024);
+    const std::vector<double> large = best(512 * 1024);
     const char* const names[] = {"clearing", "its undo", "copying", "its undo"};
     for (size_t i = 0; i < small.size(); ++i)
         EXPECT_LT(large[i] / small[i], 64.0) << names[i] << ": " << small[i] << " s, then " << large[i] << " s";
