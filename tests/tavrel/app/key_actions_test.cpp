@@ -1076,8 +1076,9 @@ TEST_F(KeyActionsTest, TheTextColumnFollowsTheWidestLineThroughTypedEdits) {
 
 
 // The next and previous difference land where a walk over the rows would,
-// through typed edits that make rows differ or agree again and through
-// filter changes, from every kind of starting row.
+// and the position bar marks what a pass over every row marks, through
+// edits that make rows differ or agree again, add or join lines, and
+// through filter changes, from every kind of starting row.
 TEST_F(KeyActionsTest, DifferenceJumpsMatchAWalkOverTheRowsThroughEditsAndFilters) {
     std::mt19937 random(23);
     std::string left, right;
@@ -1108,11 +1109,15 @@ TEST_F(KeyActionsTest, DifferenceJumpsMatchAWalkOverTheRowsThroughEditsAndFilter
             Box().GotoRow(static_cast<int32_t>(random() % static_cast<unsigned>(job.rows.Count())), false);
             Box().ActionDispatch(JobLayer::JobActionUnit(RawLayer::RawString::FromText("MoveCursorToLineHead"),
                                                          RawLayer::RawStringList(true)));
-            if (random() % 2) {
+            const unsigned pick = random() % 3;
+            if (pick == 0) {
                 SendMessageW(Box().window, WM_CHAR, L'x', 1);
             } else {
+                // Deleting at a line's head of an empty line joins it with
+                // the next; a new line splits one: rows come and go.
                 Box().ActionDispatch(JobLayer::JobActionUnit(
-                    RawLayer::RawString::FromText("DeleteCharOrSelections"), RawLayer::RawStringList(true)));
+                    RawLayer::RawString::FromText(pick == 1 ? "DeleteCharOrSelections" : "InsertNewLine"),
+                    RawLayer::RawStringList(true)));
             }
         }
         PumpUntilIdle();
@@ -1121,6 +1126,18 @@ TEST_F(KeyActionsTest, DifferenceJumpsMatchAWalkOverTheRowsThroughEditsAndFilter
             ASSERT_EQ(Box().FindNonSameRow(start, 1), walk(start, 1)) << "round " << round << " from " << start;
             ASSERT_EQ(Box().FindNonSameRow(start, -1), walk(start, -1)) << "round " << round << " from " << start;
         }
+        // The position bar's marks, made from the rows the box noted as
+        // differing, are those of a pass over every row.
+        AppLayer::GuiPositionBar& bar = Views().positionBar;
+        ASSERT_TRUE(bar.differing && bar.differing->Describes(&job.rows)) << "round " << round;
+        bar.ComputeMarks(300);
+        const std::vector<int32_t> noted[2] = {bar.Marks(0), bar.Marks(1)};
+        const AppLayer::DifferingRowIndex* kept = bar.differing;
+        bar.differing = nullptr;
+        bar.ComputeMarks(300);
+        bar.differing = kept;
+        ASSERT_EQ(noted[0], bar.Marks(0)) << "round " << round;
+        ASSERT_EQ(noted[1], bar.Marks(1)) << "round " << round;
     }
 }
 
