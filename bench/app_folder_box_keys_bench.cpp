@@ -6,6 +6,10 @@
 //   next-diff   "GotoNextDiffrentLine" from row 0 (once a round)
 //   select-all  "SelectAll" (once a round)
 //   type        a typed character on the middle row, 20 a round (text only)
+//   enter       "InsertNewLine" on the middle row, 20 a round (text only)
+//   backspace   "Backspace" there, 20 a round (text only)
+//   undo        "Undo" there, 20 a round (text only): the last Backspaces
+//               come back
 // For each: the mean, the slowest step, and the steps over 16 ms and over
 // 50 ms, in seconds.
 //
@@ -66,7 +70,7 @@ int main(int argc, char** argv) {
         SetFocus(box.window);
         box.SetCurrentSide(0);
         const int32_t middle = box.Count() / 2;
-        StepTimes cursor, page, scroll, jump, selectAll, type;
+        StepTimes cursor, page, scroll, jump, selectAll, type, enter, backspace, undo;
         // A text side takes typing once editable.
         const bool typing = job->kind.kind == KindText && AppLayer::SetSideEditable(box, 0, true);
         for (int round = 0; round < rounds; ++round) {
@@ -99,6 +103,11 @@ int main(int argc, char** argv) {
                 for (int i = 0; i < 20; ++i) {
                     type.Add(TimedStep(box.window, [&] { SendMessageW(box.window, WM_CHAR, L'a', 1); }));
                 }
+                // Each Enter adds a row and each Backspace joins one back;
+                // the undos put the joined breaks back (20 rows more a round).
+                for (int i = 0; i < 20; ++i) enter.Add(TimedAction(box, "InsertNewLine"));
+                for (int i = 0; i < 20; ++i) backspace.Add(TimedAction(box, "Backspace"));
+                for (int i = 0; i < 20; ++i) undo.Add(TimedAction(box, "Undo"));
             }
         }
         std::printf("rows %d\n", box.Count());
@@ -107,7 +116,12 @@ int main(int argc, char** argv) {
         scroll.Print("scroll");
         jump.Print("next-diff");
         selectAll.Print("select-all");
-        if (typing) type.Print("type");
+        if (typing) {
+            type.Print("type");
+            enter.Print("enter");
+            backspace.Print("backspace");
+            undo.Print("undo");
+        }
         DestroyWindow(application.dialog->window);
         AppBench::Pump();
     }

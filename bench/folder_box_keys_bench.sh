@@ -6,8 +6,10 @@
 #   folders  1,000 / 10,000 / 100,000 entries, the last 10 of them changed
 # Steps (per size): "MoveCursorDown" from the middle row, Page Down, a
 # scroll-bar line step, "GotoNextDiffrentLine" from row 0 across the same
-# rows, and "SelectAll" with its repaint. Targets: each step under 16 ms
-# mean with none over 50 ms; "SelectAll" under 50 ms. The table prints, for
+# rows, "SelectAll" with its repaint, and on text the edit steps: a typed
+# character, "InsertNewLine", "Backspace" and "Undo" on the middle row.
+# Targets: each step under 16 ms mean with none over 50 ms; "SelectAll" and
+# the edit steps under 50 ms. The table prints, for
 # each step, the mean at each size and how it grew from the smallest size
 # (a step that only touches what is on screen stays near 1x).
 #

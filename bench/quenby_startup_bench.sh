@@ -15,6 +15,9 @@ fi
 source "$here/bench/common.sh"
 bench_exe quenby_startup_bench
 bench_work
+# Its windows go to this display: not to the one a server left running from
+# an earlier run was started under.
+stop_wine_server
 
 guide="$here/samples/help/Quenby_Guide.md"
 n=0

@@ -21,6 +21,7 @@
 #include "toolkit/draw.h"
 #include "toolkit/font_parameter.h"
 #include "toolkit/view.h"
+#include "toolkit/work_counts.h"
 
 namespace WinLayer {
 
@@ -55,7 +56,27 @@ struct WinListBoxItemUnit {
 };
 
 class WinListBoxItemListAllocator : public RawLayer::RawListDeleteAllocator<WinListBoxItemUnit> {};
-class WinListBoxItemList : public RawLayer::RawListR<WinListBoxItemListAllocator, WinListBoxItemUnit> {};
+// The units of a list. A walk of it with its iterators counts the units it
+// steps over (WinWorkCounts::listUnitsWalked).
+class WinListBoxItemList : public RawLayer::RawListR<WinListBoxItemListAllocator, WinListBoxItemUnit> {
+    using Base = RawLayer::RawListR<WinListBoxItemListAllocator, WinListBoxItemUnit>;
+
+public:
+    template <class It>
+    class Counted : public It {
+    public:
+        explicit Counted(It it) : It(it) {}
+        Counted& operator++() {
+            ++WinWorkCounts::Instance().listUnitsWalked;
+            It::operator++();
+            return *this;
+        }
+    };
+    Counted<Base::iterator> begin() { return Counted<Base::iterator>(Base::begin()); }
+    Counted<Base::iterator> end() { return Counted<Base::iterator>(Base::end()); }
+    Counted<Base::const_iterator> begin() const { return Counted<Base::const_iterator>(Base::begin()); }
+    Counted<Base::const_iterator> end() const { return Counted<Base::const_iterator>(Base::end()); }
+};
 
 // Makes the units a list adds; a list class may make units of its own type.
 class WinListBoxItemCreater {
@@ -121,12 +142,14 @@ struct WinListBoxInfo {
         if (last - first < kShortRange && PlacedCurrent() && placedIndices.empty() &&
             static_cast<size_t>(last) < placed.size()) {
             for (int32_t index = first; index <= last; ++index) {
+                ++WinWorkCounts::Instance().listUnitsWalked;
                 if (!each(*placed[static_cast<size_t>(index)], index)) return;
             }
             return;
         }
         RawLayer::RawListLink* link = items.LinkAt(first);
         for (int32_t index = first; index <= last && !items.IsEnd(link); ++index, link = link->next) {
+            ++WinWorkCounts::Instance().listUnitsWalked;
             if (!each(*items.UnitOf(link), index)) return;
         }
     }
@@ -372,6 +395,7 @@ public:
         WinListBoxItemUnit* unit = creater ? creater->Make() : new WinListBoxItemUnit();
         unit->item = item;
         items.Add(unit);
+        ++WinWorkCounts::Instance().listUnitsMade;
         layoutPending = 1;
         return unit;
     }

@@ -1,7 +1,9 @@
 // How often the toolkit has done work it means to do only once or only on
 // request: window class registrations, fillings of the path boxes' icon
-// pool, and path-box listings. Nothing in the programs reads them; tests
-// and benchmarks read them to show that the work was not repeated.
+// pool, and path-box listings; and how many rows the passes over long lists
+// visited, so that a test can tell a step that costs what changed from one
+// that walks every row. Nothing in the programs reads them; tests and
+// benchmarks read them to show that the work was not repeated.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +21,15 @@ struct WinWorkCounts {
     int32_t iconLoads = 0;
     // Listings of a folder by any path box (Refresh).
     int32_t listings = 0;
+    // List-box units stepped over by walks along a list's links (a range,
+    // or the whole list).
+    int64_t listUnitsWalked = 0;
+    // List-box units made (added to a list).
+    int64_t listUnitsMade = 0;
+    // Rows the position bar read to make its marks.
+    int64_t positionBarRows = 0;
+    // Text lines measured with the device context for a side's width.
+    int64_t linesMeasured = 0;
 };
 
 }  // namespace WinLayer

@@ -110,6 +110,7 @@ void GuiFolderBox::SetJob(JobGroupUnit* job) {
         if (kept != scrollTops_.end()) scroll.y = kept->second;
         // The cursor of the last job means nothing in this one.
         ClearItems();
+        rowsNotSame_.rows = nullptr;
     }
     view_.kindMargin = JobLayer::KindMargin(shown->kind.kind);
     // Each kind draws in its own view font; kind none keeps the last one.
@@ -141,36 +142,46 @@ void GuiFolderBox::RebuildRows(bool measure) {
     const POINT keep = scroll;
     JobGroupUnit* job = view_.job;
     filterWord = job->statusMask;
-    if (ItemsHoldRows()) {
-        // An edit that kept every row in its place (typing within a line)
-        // leaves the items as they are: they come out as made anew, with
-        // no selection or cursor, and laid out again. A million rows are
-        // not freed and made again at every typed character.
-        ClearItemSelection();
-        cursor = anchor = marked = kNone;
-        counters[0] = counters[1] = 0;
-        ApplyFilterFlags();
-        scroll = keep;
-        RefreshNoPaint();
-    } else {
-        ClearItems();
-        differing_.clear();
-        int32_t index = 0;
-        for (JobReportUnit& row : job->rows) {
-            WinListBoxItemUnit* unit = AddItem(&row);
-            if (!(filterWord & FilterBitOf(row.kind))) {
-                unit->flags |= WinListBoxItemUnit::ItemHidden;
-                row.flags |= JobLayer::RowSkipped;
-            } else {
-                row.flags &= ~static_cast<uint32_t>(JobLayer::RowSkipped);
-                if (row.kind != JobLayer::RowSame) differing_.push_back(index);
-            }
-            ++index;
+    // The items come out as made anew (no selection, no cursor, laid out
+    // again), but the units already there are given the rows at their
+    // places instead of being freed and made again: an edit that adds or
+    // takes a line of a million does not free and make a million units.
+    // One pass sets each unit's row, its filter flag and the differing
+    // rows.
+    ClearItemSelection();
+    cursor = anchor = marked = kNone;
+    counters[0] = counters[1] = 0;
+    const JobLayer::JobReportList& rows = job->rows;
+    const int32_t count = rows.Count();
+    while (Count() > count) items.RemoveAt(Count() - 1);
+    differing_.clear();
+    rowsNotSame_.rows = nullptr;
+    rowsNotSame_.rowsNotSame.clear();
+    int32_t index = 0;
+    auto place = [&](WinListBoxItemUnit& unit, JobReportUnit* row) {
+        unit.item = row;
+        if (row->kind != JobLayer::RowSame) rowsNotSame_.rowsNotSame.push_back(index);
+        if (!(filterWord & FilterBitOf(row->kind))) {
+            unit.flags = WinListBoxItemUnit::ItemHidden;
+            row->flags |= JobLayer::RowSkipped;
+        } else {
+            unit.flags = 0;
+            row->flags &= ~static_cast<uint32_t>(JobLayer::RowSkipped);
+            if (row->kind != JobLayer::RowSame) differing_.push_back(index);
         }
-        NoteDifferingRows();
-        scroll = keep;
-        RefreshIfDirty();
+        ++index;
+    };
+    for (WinListBoxItemUnit& unit : items) place(unit, rows.At(index));
+    while (index < count) {
+        JobReportUnit* row = rows.At(index);
+        place(*AddItem(row), row);
     }
+    rowsNotSame_.rows = &rows;
+    rowsNotSame_.count = count;
+    NoteDifferingRows();
+    layoutPending = 1;
+    scroll = keep;
+    RefreshIfDirty();
     if (measure || !measured_.count(job->serial)) {
         RemeasureColumns();
     } else {
@@ -217,6 +228,7 @@ void GuiFolderBox::ReleaseJob() {
     measured_.clear();
     scrollTops_.clear();
     ClearItems();
+    rowsNotSame_.rows = nullptr;
     scroll = POINT{};
     mode = static_cast<uint16_t>(mode & ~(ModeFocus | ModeMultiple));
 }
@@ -335,14 +347,20 @@ void GuiFolderBox::MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, 
     const int64_t extra = 2 * static_cast<int64_t>(margin) + cell;
     // Lines keep their measured width (and their bound) until their text
     // or the side's layout changes: after an edit only the edited lines
-    // are bounded again, and lines measured before count at once.
+    // are bounded again, and lines measured before count at once. Only
+    // lines whose bound may beat the widest line found so far are kept for
+    // measuring: after an edit of a long text that is a handful, not every
+    // line of it.
+    int64_t widest = record.measuredWidth[1];
     std::vector<std::pair<int64_t, JobLayer::JobContentUnit*>> lines;
     for (JobLayer::JobContentUnit& unit : content) {
         JobLayer::JobLineUnit* line = base ? JobLayer::AsLineUnit(&unit) : nullptr;
         bool exact = false;
         const int32_t noted = line ? line->NotedWidth(base->revision, exact) : -1;
         if (noted >= 0 && exact) {
-            unit.MeasureContent(record, dc, margin);
+            // What measuring it again would give: its noted width with the
+            // margins and the caret's cell.
+            widest = std::max<int64_t>(widest, noted + extra);
             continue;
         }
         int64_t bound = noted;
@@ -361,8 +379,9 @@ void GuiFolderBox::MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, 
             }
             if (line && bound <= INT32_MAX) line->NoteWidth(base->revision, static_cast<int32_t>(bound), false);
         }
-        lines.emplace_back(bound, &unit);
+        if (bound == INT64_MAX || bound + extra > widest) lines.emplace_back(bound, &unit);
     }
+    record.measuredWidth[1] = static_cast<int32_t>(std::min<int64_t>(widest, INT32_MAX));
     // A bound that cannot beat a measured width never will: the widest
     // only grows.
     lines.erase(std::remove_if(lines.begin(), lines.end(),
@@ -374,6 +393,7 @@ void GuiFolderBox::MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, 
               [](const auto& a, const auto& b) { return a.first > b.first; });
     for (const auto& line : lines) {
         if (line.first != INT64_MAX && line.first + extra <= record.measuredWidth[1]) break;
+        ++WinLayer::WinWorkCounts::Instance().linesMeasured;
         line.second->MeasureContent(record, dc, margin);
     }
 }

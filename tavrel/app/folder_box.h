@@ -372,6 +372,9 @@ public:
     bool ExecuteSideMenu(uint32_t id, uint32_t side);
 
     FolderBoxView& View() { return view_; }
+    // The rows of the shown job that are not the same, noted at the last
+    // rebuild (for the position bar).
+    const DifferingRowIndex& RowsNotSame() const { return rowsNotSame_; }
     LineDragState& Drag() { return drag_; }
     GuiFolderBoxImeControl& Ime() { return ime_; }
     // The filter word of the box, read from the job at every rebuild.
@@ -404,6 +407,7 @@ private:
     // The indices of the shown rows that differ, for the job of that serial
     // with that many rows (see FindNonSameRow).
     std::vector<int32_t> differing_;
+    DifferingRowIndex rowsNotSame_;
     uint64_t differingSerial_ = 0;
     int32_t differingCount_ = -1;
     // The vertical scroll position each job (by serial) had when another was

@@ -10,6 +10,7 @@
 #include "tavrel/jobs/config_store.h"
 #include "toolkit/dialog.h"
 #include "toolkit/gdi_scope.h"
+#include "toolkit/work_counts.h"
 
 namespace AppLayer {
 
@@ -85,20 +86,30 @@ void GuiPositionBar::ComputeMarks(int32_t height) {
     const int32_t count = rows ? rows->Count() : 0;
     if (count <= 0 || height <= 0) return;
     const int32_t perRow = std::max(height / count, 2);
-    int32_t i = 0;
-    for (const JobLayer::JobReportUnit& row : *rows) {
-        const uint32_t kind = row.kind;
-        const int64_t y64 = static_cast<int64_t>(i) * height / count;
-        ++i;
-        if (kind == JobLayer::RowSame || kind > JobLayer::RowChanged) continue;
-        const int32_t y = static_cast<int32_t>(y64);
+    auto mark = [&](int32_t i, uint32_t kind) {
+        if (kind == JobLayer::RowSame || kind > JobLayer::RowChanged) return;
+        const int32_t y = static_cast<int32_t>(static_cast<int64_t>(i) * height / count);
         // Within the track: a row's marks never run past its bottom.
         const int32_t last = y + std::min(perRow, height - y);
         const int32_t mark1 = kind == JobLayer::RowOnly2 ? MarkMissing : MarkChanged;
         const int32_t mark2 = kind == JobLayer::RowOnly1 ? MarkMissing : MarkChanged;
         std::fill(marks_[0].begin() + y, marks_[0].begin() + last, mark1);
         std::fill(marks_[1].begin() + y, marks_[1].begin() + last, mark2);
+    };
+    // Same rows mark nothing: with the folder box's note of the others only
+    // those are read, in list order (later rows still overwrite earlier
+    // marks).
+    if (differing && differing->Describes(rows)) {
+        WinLayer::WinWorkCounts::Instance().positionBarRows += static_cast<int64_t>(differing->rowsNotSame.size());
+        for (int32_t i : differing->rowsNotSame) {
+            const JobLayer::JobReportUnit* row = rows->At(i);
+            if (row) mark(i, row->kind);
+        }
+        return;
     }
+    WinLayer::WinWorkCounts::Instance().positionBarRows += count;
+    int32_t i = 0;
+    for (const JobLayer::JobReportUnit& row : *rows) mark(i++, row.kind);
 }
 
 int32_t GuiPositionBar::RowAtY(int32_t y, const RECT& client) const {

@@ -29,6 +29,18 @@ protected:
 // The strip beside the folder box that shows, for the whole current job,
 // where the sides differ: one column per side, one mark per pixel row of
 // the track. A click asks the main window (4362) to scroll to the row.
+// The rows of a row list that are not the same on both sides, in list
+// order, as the folder box noted them when it last took the list's rows:
+// the marks of a long job that differs in a few places cost those places,
+// not a pass over every row.
+struct DifferingRowIndex {
+    // The list and its row count when the rows were noted; null: none.
+    const JobLayer::JobReportList* rows = nullptr;
+    int32_t count = -1;
+    std::vector<int32_t> rowsNotSame;
+    bool Describes(const JobLayer::JobReportList* list) const { return list && rows == list && count == list->Count(); }
+};
+
 class GuiPositionBar : public GuiStripView {
 public:
     // Marks of a pixel row.
@@ -54,6 +66,9 @@ public:
 
     // The current job's result rows; null until a tab is shown.
     const JobLayer::JobReportList* rows = nullptr;
+    // The folder box's note of the rows that differ; used while it
+    // describes `rows`, else the marks read every row.
+    const DifferingRowIndex* differing = nullptr;
     uint8_t focus = 0;
     int32_t clickedRow = -1;
     // GetSystemMetrics(SM_CYVSCROLL): the track keeps clear of it at the

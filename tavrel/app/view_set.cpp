@@ -11,6 +11,7 @@ GuiViewSet::GuiViewSet() {
     twinBar.Construct();
     folderBox.Construct();
     positionBar.Construct();
+    positionBar.differing = &folderBox.RowsNotSame();
     for (GuiButton& button : buttons) button.Construct();
     detail1.Construct();
     detail2.Construct();

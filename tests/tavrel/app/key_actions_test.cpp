@@ -18,6 +18,7 @@
 #include "tavrel/app/tab_operations.h"
 #include "tavrel/jobs/shell_commands.h"
 #include "toolkit/win_message.h"
+#include "toolkit/work_counts.h"
 
 namespace TabViewTest {
 namespace {
@@ -988,18 +989,34 @@ TEST(ClipLoadRule, TemporaryFolderPathMustBeFollowedBySeparator) {
 }
 
 
-// A key step repaints what changed: it must not walk the rows. The same
-// steps on 10,000 and 1,000,000 rows, each with everything it repaints (the
-// position bar and the command buttons included), may differ by a few times
-// at most; walking a million rows at each step cost ten times as much.
+// A key step costs what it changes, not the rows. The same steps on 10,000
+// and 1,000,000 rows, each with everything it repaints (the position bar
+// and the command buttons included), are counted: the list units a cursor
+// step or a jump to the next difference steps over, and for the edits of a
+// line (a typed character, a new line, Backspace, Undo) the list units made,
+// the rows read for the position bar's marks and the lines measured. Walking
+// every row at a step shows as a million.
 TEST_F(KeyActionsTest, KeyStepCostDoesNotGrowWithTheRowCount) {
     WriteProfile("", "MaxTextLoading=100000000\r\n");
-    bool started = false;
-    struct Fastest {
-        double step = 1e9;  // "MoveCursorDown" from the middle row
-        double jump = 1e9;  // "GotoNextDiffrentLine" from the middle row to five rows on
+    using WinLayer::WinWorkCounts;
+    struct Work {
+        int64_t walked = 0;    // list units stepped over
+        int64_t made = 0;      // list units made
+        int64_t marks = 0;     // rows read for the position bar
+        int64_t measured = 0;  // lines measured
     };
-    auto fastest = [&](int32_t lines) {
+    // The most of each count over the steps of one kind.
+    struct Steps {
+        Work cursor, jump, edit;
+    };
+    auto most = [](Work& into, const Work& step) {
+        into.walked = std::max(into.walked, step.walked);
+        into.made = std::max(into.made, step.made);
+        into.marks = std::max(into.marks, step.marks);
+        into.measured = std::max(into.measured, step.measured);
+    };
+    bool started = false;
+    auto count = [&](int32_t lines) {
         std::string left, right;
         for (int32_t i = 0; i < lines; ++i) {
             const std::string line = std::to_string(i) + "\n";
@@ -1018,44 +1035,72 @@ TEST_F(KeyActionsTest, KeyStepCostDoesNotGrowWithTheRowCount) {
         // A large pair loads on its own thread.
         EXPECT_TRUE(TestSupport::PumpUntil([&] { return Box().Count() == lines; }, 60000)) << Box().Count();
         Box().SetCurrentSide(0);
-        auto timed = [&](const std::function<void()>& step) {
-            LARGE_INTEGER t0, t1, frequency;
-            QueryPerformanceFrequency(&frequency);
-            QueryPerformanceCounter(&t0);
+        PumpUntilIdle();
+        auto counted = [&](const std::function<void()>& step) {
+            const WinWorkCounts before = WinWorkCounts::Instance();
             step();
             // What the step queued and invalidated, the paints included.
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
-            QueryPerformanceCounter(&t1);
-            return static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(frequency.QuadPart);
+            UpdateWindow(Views().positionBar.window);
+            PumpUntilIdle();
+            const WinWorkCounts& after = WinWorkCounts::Instance();
+            return Work{after.listUnitsWalked - before.listUnitsWalked, after.listUnitsMade - before.listUnitsMade,
+                        after.positionBarRows - before.positionBarRows, after.linesMeasured - before.linesMeasured};
         };
-        // The least of several steps: a busy machine only ever adds time.
-        Fastest best;
-        Box().GotoRow(lines / 2, false);
-        PumpUntilIdle();
         auto action = [&](const char* name) {
             const JobLayer::JobActionUnit unit(RawLayer::RawString::FromText(name), RawLayer::RawStringList(true));
             Box().ActionDispatch(unit);
         };
-        for (int i = 0; i < 20; ++i) best.step = std::min(best.step, timed([&] { action("MoveCursorDown"); }));
-        for (int i = 0; i < 5; ++i) {
+        Steps steps;
+        Box().GotoRow(lines / 2, false);
+        PumpUntilIdle();
+        for (int i = 0; i < 10; ++i) most(steps.cursor, counted([&] { action("MoveCursorDown"); }));
+        for (int i = 0; i < 3; ++i) {
             Box().ClearSelection();
             Box().GotoRow(lines / 2, false);
             PumpUntilIdle();
-            best.jump = std::min(best.jump, timed([&] { action("GotoNextDiffrentLine"); }));
+            most(steps.jump, counted([&] { action("GotoNextDiffrentLine"); }));
             EXPECT_EQ(Current()->Side(0).cursorRow, lines / 2 + 5);
         }
-        return best;
+        EXPECT_TRUE(AppLayer::SetSideEditable(Box(), 0, true));
+        Box().ClearSelection();
+        Box().GotoRow(lines / 2, false);
+        action("MoveCursorToLineFoot");
+        PumpUntilIdle();
+        const int32_t rows = Box().Count();
+        for (int i = 0; i < 3; ++i) most(steps.edit, counted([&] { SendMessageW(Box().window, WM_CHAR, L'q', 1); }));
+        most(steps.edit, counted([&] { action("InsertNewLine"); }));
+        EXPECT_EQ(Box().Count(), rows + 1);
+        most(steps.edit, counted([&] { action("Backspace"); }));
+        EXPECT_EQ(Box().Count(), rows);
+        most(steps.edit, counted([&] { action("Undo"); }));
+        EXPECT_EQ(Box().Count(), rows + 1);
+        // The edits changed the middle line.
+        EXPECT_NE(Current()->rows.At(lines / 2)->kind, static_cast<uint32_t>(JobLayer::RowSame));
+        return steps;
     };
-    const Fastest small = fastest(10000);
-    const Fastest large = fastest(1000000);
-    std::printf("fastest cursor step: %.2f ms at 10,000 rows, %.2f ms at 1,000,000; next difference: %.2f, %.2f ms\n",
-                small.step * 1000, large.step * 1000, small.jump * 1000, large.jump * 1000);
-    EXPECT_LT(large.step, 3 * small.step + 0.001);
-    EXPECT_LT(large.jump, 3 * small.jump + 0.001);
+    const Steps small = count(10000);
+    const Steps large = count(1000000);
+    auto print = [](const char* name, const Work& a, const Work& b) {
+        std::printf("%-6s walked %lld / %lld, made %lld / %lld, marks %lld / %lld, measured %lld / %lld\n", name,
+                    static_cast<long long>(a.walked), static_cast<long long>(b.walked), static_cast<long long>(a.made),
+                    static_cast<long long>(b.made), static_cast<long long>(a.marks), static_cast<long long>(b.marks),
+                    static_cast<long long>(a.measured), static_cast<long long>(b.measured));
+    };
+    print("cursor", small.cursor, large.cursor);
+    print("jump", small.jump, large.jump);
+    print("edit", small.edit, large.edit);
+    // A screen's worth more at most: a pass over the rows adds a million.
+    constexpr int64_t kSlack = 200;
+    for (const Work* step : {&large.cursor, &large.jump}) {
+        const Work& base = step == &large.cursor ? small.cursor : small.jump;
+        EXPECT_LE(step->walked, base.walked + kSlack);
+        EXPECT_LE(step->made, base.made + kSlack);
+        EXPECT_EQ(step->marks, 0);
+        EXPECT_LE(step->measured, base.measured + kSlack);
+    }
+    EXPECT_LE(large.edit.made, small.edit.made + kSlack);
+    EXPECT_LE(large.edit.marks, small.edit.marks + kSlack);
+    EXPECT_LE(large.edit.measured, small.edit.measured + kSlack);
 }
 
 
@@ -1100,8 +1145,9 @@ TEST_F(KeyActionsTest, TheTextColumnFollowsTheWidestLineThroughTypedEdits) {
 
 
 // The next and previous difference land where a walk over the rows would,
-// through typed edits that make rows differ or agree again and through
-// filter changes, from every kind of starting row.
+// and the position bar marks what a pass over every row marks, through
+// edits that make rows differ or agree again, add or join lines, and
+// through filter changes, from every kind of starting row.
 TEST_F(KeyActionsTest, DifferenceJumpsMatchAWalkOverTheRowsThroughEditsAndFilters) {
     std::mt19937 random(23);
     std::string left, right;
@@ -1132,11 +1178,15 @@ TEST_F(KeyActionsTest, DifferenceJumpsMatchAWalkOverTheRowsThroughEditsAndFilter
             Box().GotoRow(static_cast<int32_t>(random() % static_cast<unsigned>(job.rows.Count())), false);
             Box().ActionDispatch(JobLayer::JobActionUnit(RawLayer::RawString::FromText("MoveCursorToLineHead"),
                                                          RawLayer::RawStringList(true)));
-            if (random() % 2) {
+            const unsigned pick = random() % 3;
+            if (pick == 0) {
                 SendMessageW(Box().window, WM_CHAR, L'x', 1);
             } else {
+                // Deleting at a line's head of an empty line joins it with
+                // the next; a new line splits one: rows come and go.
                 Box().ActionDispatch(JobLayer::JobActionUnit(
-                    RawLayer::RawString::FromText("DeleteCharOrSelections"), RawLayer::RawStringList(true)));
+                    RawLayer::RawString::FromText(pick == 1 ? "DeleteCharOrSelections" : "InsertNewLine"),
+                    RawLayer::RawStringList(true)));
             }
         }
         PumpUntilIdle();
@@ -1145,6 +1195,18 @@ TEST_F(KeyActionsTest, DifferenceJumpsMatchAWalkOverTheRowsThroughEditsAndFilter
             ASSERT_EQ(Box().FindNonSameRow(start, 1), walk(start, 1)) << "round " << round << " from " << start;
             ASSERT_EQ(Box().FindNonSameRow(start, -1), walk(start, -1)) << "round " << round << " from " << start;
         }
+        // The position bar's marks, made from the rows the box noted as
+        // differing, are those of a pass over every row.
+        AppLayer::GuiPositionBar& bar = Views().positionBar;
+        ASSERT_TRUE(bar.differing && bar.differing->Describes(&job.rows)) << "round " << round;
+        bar.ComputeMarks(300);
+        const std::vector<int32_t> noted[2] = {bar.Marks(0), bar.Marks(1)};
+        const AppLayer::DifferingRowIndex* kept = bar.differing;
+        bar.differing = nullptr;
+        bar.ComputeMarks(300);
+        bar.differing = kept;
+        ASSERT_EQ(noted[0], bar.Marks(0)) << "round " << round;
+        ASSERT_EQ(noted[1], bar.Marks(1)) << "round " << round;
     }
 }
 
