@@ -25,7 +25,23 @@ for tool in pdfinfo pdftotext pdftoppm pdfimages pdffonts python3; do
 done
 
 stamp=$(mktemp)
-trap 'rm -f "$stamp"' EXIT
+helpers=$(mktemp -d)
+trap 'rm -rf "$stamp" "$helpers"' EXIT
+# The rendered pages are read as binary PPM by the checks below.
+cat >"$helpers/ppm.py" <<'PY'
+def read_ppm(path):
+    """Width, height and the RGB bytes of a binary PPM file."""
+    data = open(path, 'rb').read()
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace(): pos += 1
+        end = pos
+        while not data[end:end + 1].isspace(): end += 1
+        fields.append(data[pos:end]); pos = end
+    pos += 1
+    return int(fields[1]), int(fields[2]), data[pos:]
+PY
+export PYTHONPATH="$helpers${PYTHONPATH:+:$PYTHONPATH}"
 "$@" "$test_program" --gtest_filter='PrintQueueTest.*'
 
 # The newest PDF since the tests began titled $1 whose page count passes
@@ -88,16 +104,8 @@ ppm=$(mktemp --suffix=.ppm)
 pdftoppm -r 100 -f 1 -l 1 "$pdf" >"$ppm"
 python3 - "$ppm" <<'PY' || fail "the list dots are not dots on the page colour"
 import sys
-data = open(sys.argv[1], 'rb').read()
-fields, pos = [], 0
-while len(fields) < 4:
-    while data[pos:pos + 1].isspace(): pos += 1
-    end = pos
-    while not data[end:end + 1].isspace(): end += 1
-    fields.append(data[pos:end]); pos = end
-pos += 1
-w, h = int(fields[1]), int(fields[2])
-pix = data[pos:]
+from ppm import read_ppm
+w, h, pix = read_ppm(sys.argv[1])
 dark = lambda x, y: sum(pix[3 * (y * w + x):3 * (y * w + x) + 3]) < 3 * 96
 seen = bytearray(w * h)
 dots = squares = 0
@@ -136,16 +144,8 @@ ppm=$(mktemp --suffix=.ppm)
 pdftoppm -r 300 -aa no -aaVector no -f 1 -l 1 "$pdf" >"$ppm"
 python3 - "$ppm" <<'PY' || fail "the Japanese line is not drawn whole as glyphs, or the bold line is not heavier than the plain one"
 import sys
-data = open(sys.argv[1], 'rb').read()
-fields, pos = [], 0
-while len(fields) < 4:
-    while data[pos:pos + 1].isspace(): pos += 1
-    end = pos
-    while not data[end:end + 1].isspace(): end += 1
-    fields.append(data[pos:end]); pos = end
-pos += 1
-w, h = int(fields[1]), int(fields[2])
-pix = data[pos:]
+from ppm import read_ppm
+w, h, pix = read_ppm(sys.argv[1])
 # The italic colour 0x2060A0 (red 0xA0, green 0x60, blue 0x20) marks the
 # Japanese line's pixels (the PDF's colour conversion may move it a little).
 near = lambda i: abs(pix[3 * i] - 0xA0) < 12 and abs(pix[3 * i + 1] - 0x60) < 12 and abs(pix[3 * i + 2] - 0x20) < 12

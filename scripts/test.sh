@@ -19,6 +19,10 @@ fi
 # tests fail and say why; every other test still runs.
 bash "$here/scripts/print-queue.sh" >/dev/null || echo "test.sh: no print queues; the printing tests will fail" >&2
 cd "$here/build-$arch"
+# A Wine server left from an earlier run keeps the desktop of a display that
+# is gone: the first test would start the new one and hand it its output,
+# keeping ctest waiting. The first test of this run starts a fresh server.
+WINEPREFIX="$here/build-$arch/wineprefix" wineserver -k >/dev/null 2>&1 || true
 # Stop this prefix's Wine server when the run ends, whatever the result.
 trap 'WINEPREFIX="$here/build-$arch/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$(nproc)" "$@"

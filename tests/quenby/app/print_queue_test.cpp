@@ -91,6 +91,13 @@ void PressInfoButton(HWND question, const char* label) {
 
 void SetText(HWND dialog, int id, const wchar_t* text) { SetWindowTextW(GetDlgItem(dialog, id), text); }
 
+// Chooses a queue in the print dialog's printer list, as a user's pick does.
+void ChooseQueue(HWND print, const wchar_t* queue) {
+    HWND printers = GetDlgItem(print, 0x473);
+    SendMessageW(printers, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(queue));
+    SendMessageW(print, WM_COMMAND, MAKEWPARAM(0x473, CBN_SELCHANGE), reinterpret_cast<LPARAM>(printers));
+}
+
 // A window colour other than white while it lives (the tests that use it
 // run alone: the colour is the session's).
 struct TintedWindowColour {
@@ -126,9 +133,7 @@ TEST(PrintQueueTest, PagesTwoToThreeOfFivePrintToThePdfQueue) {
     bool greyed = false;
     WhenShown(L"#32770", [&](HWND print) {
         greyed = !IsWindowEnabled(GetDlgItem(print, 0x421));
-        HWND printers = GetDlgItem(print, 0x473);
-        SendMessageW(printers, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Quenby_PDF"));
-        SendMessageW(print, WM_COMMAND, MAKEWPARAM(0x473, CBN_SELCHANGE), reinterpret_cast<LPARAM>(printers));
+        ChooseQueue(print, L"Quenby_PDF");
         SendMessageW(GetDlgItem(print, 0x422), BM_CLICK, 0, 0);
         SetText(print, 0x480, L"2");
         SetText(print, 0x481, L"3");
@@ -152,10 +157,7 @@ TEST(PrintQueueTest, PagesTwoToThreeOfFivePrintToThePdfQueue) {
     // failure is told.
     std::string told;
     WhenShown(L"#32770", [&](HWND print) {
-        HWND printers = GetDlgItem(print, 0x473);
-        SendMessageW(printers, CB_SELECTSTRING, static_cast<WPARAM>(-1),
-                     reinterpret_cast<LPARAM>(L"Quenby_Reject"));
-        SendMessageW(print, WM_COMMAND, MAKEWPARAM(0x473, CBN_SELCHANGE), reinterpret_cast<LPARAM>(printers));
+        ChooseQueue(print, L"Quenby_Reject");
         WhenShown(L"Class_InfoDialog", [&](HWND message) {
             auto* info = static_cast<WinLayer::WinInfoDialog*>(WinLayer::WinWindowRegistry::Instance().FindByHandle(message));
             if (info) told = TestSupport::S(info->textBox.GetText());
@@ -171,9 +173,7 @@ TEST(PrintQueueTest, PagesTwoToThreeOfFivePrintToThePdfQueue) {
     run.Dialog()->items.page.checked = false;
     int32_t pages = 0;
     WhenShown(L"#32770", [&](HWND print) {
-        HWND printers = GetDlgItem(print, 0x473);
-        SendMessageW(printers, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Quenby_PDF"));
-        SendMessageW(print, WM_COMMAND, MAKEWPARAM(0x473, CBN_SELCHANGE), reinterpret_cast<LPARAM>(printers));
+        ChooseQueue(print, L"Quenby_PDF");
         // The dialog offers the pages of the page view.
         pages = static_cast<int32_t>(GetDlgItemInt(print, 0x481, nullptr, FALSE));
         PostMessageW(print, WM_COMMAND, IDOK, 0);
@@ -216,9 +216,7 @@ TEST(PrintQueueTest, EveryBlockKindPrintsWhole) {
     TintedWindowColour tint;
     TestSupport::ModalWatchdog watchdog(120000);
     WhenShown(L"#32770", [&](HWND print) {
-        HWND printers = GetDlgItem(print, 0x473);
-        SendMessageW(printers, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Quenby_PDF"));
-        SendMessageW(print, WM_COMMAND, MAKEWPARAM(0x473, CBN_SELCHANGE), reinterpret_cast<LPARAM>(printers));
+        ChooseQueue(print, L"Quenby_PDF");
         WhenShown(L"Class_InfoDialog", [&](HWND question) { PressInfoButton(question, "OK"); });
         PostMessageW(print, WM_COMMAND, IDOK, 0);
     });
@@ -252,9 +250,7 @@ TEST(PrintQueueTest, JapaneseAndBoldTextPrintReadably) {
     view.Refresh();
     TestSupport::ModalWatchdog watchdog(60000);
     WhenShown(L"#32770", [&](HWND print) {
-        HWND printers = GetDlgItem(print, 0x473);
-        SendMessageW(printers, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Quenby_PDF"));
-        SendMessageW(print, WM_COMMAND, MAKEWPARAM(0x473, CBN_SELCHANGE), reinterpret_cast<LPARAM>(printers));
+        ChooseQueue(print, L"Quenby_PDF");
         WhenShown(L"Class_InfoDialog", [&](HWND question) { PressInfoButton(question, "OK"); });
         PostMessageW(print, WM_COMMAND, IDOK, 0);
     });

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <random>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -594,15 +595,22 @@ struct DialogStep {
 };
 std::vector<DialogStep> g_steps;
 int g_answered = 0;
+// The dialog answered last: it stays up a moment after its key, and a tick
+// then must not take the next step's answer for it. Nor may the main
+// window, which shares the question's title.
+HWND g_lastAnswered = nullptr;
+HWND g_mainWindow = nullptr;
 
 BOOL CALLBACK AnswerWindow(HWND window, LPARAM) {
     if (g_steps.empty() || !IsWindowVisible(window)) return TRUE;
+    if (window == g_mainWindow || window == g_lastAnswered) return TRUE;
     wchar_t title[200] = {};
     GetWindowTextW(window, title, 200);
     if (g_steps.front().title != title) return TRUE;
     const WPARAM key = g_steps.front().key;
     g_steps.erase(g_steps.begin());
     ++g_answered;
+    g_lastAnswered = window;
     if (!key) {
         PostMessageW(window, WM_CLOSE, 0, 0);
     } else {
@@ -626,6 +634,10 @@ protected:
     void Answer(std::vector<DialogStep> steps) {
         g_steps = std::move(steps);
         g_answered = 0;
+        g_lastAnswered = nullptr;
+        g_mainWindow = run.Window();
+        // A dialog nobody answers fails the test instead of hanging it.
+        watchdog_ = std::make_unique<TestSupport::ModalWatchdog>(60000);
         timer_ = SetTimer(nullptr, 0, 40, AnswerDialogs);
     }
     void TearDown() override {
@@ -633,6 +645,7 @@ protected:
         KeyActionsTest::TearDown();
     }
     UINT_PTR timer_ = 0;
+    std::unique_ptr<TestSupport::ModalWatchdog> watchdog_;
 };
 
 // Input dialogs driven from the same kind of timer: each step waits for the

@@ -48,10 +48,14 @@ protected:
     // With backups disabled, a pair whose side 1 has an edit: "z" typed at
     // the head of its first line.
     void OpenEditedPairWithoutBackups(const std::wstring& name, std::pair<std::wstring, std::wstring>& files) {
-        WriteProfile("", "BackupDisabled=True\r\n");
+        OpenEditedPair(name, false, files);
+    }
+    // The same with backups on or off.
+    void OpenEditedPair(const std::wstring& name, bool backups, std::pair<std::wstring, std::wstring>& files) {
+        WriteProfile("", backups ? "BackupDisabled=False\r\n" : "BackupDisabled=True\r\n");
         files = Pair(name, "keep\n", "other\n");
         OpenPair(files.first, files.second);
-        ASSERT_TRUE(JobLayer::ConfigStore::Instance().backupDisabled);
+        ASSERT_EQ(JobLayer::ConfigStore::Instance().backupDisabled, !backups);
         GuiFolderBox& box = Box();
         ASSERT_TRUE(AppLayer::SetSideEditable(box, 0, true));
         JobGroupUnit* job = Current();
@@ -449,18 +453,9 @@ TEST_F(TabBarTest, EditsWhoseBackupFailsAreKeptUnlessTheUserDropsThem) {
     const std::wstring blocker = temp.Join(L"blocker");
     ASSERT_TRUE(WriteFileBytes(blocker, "a file, not a folder"));
     run.backups = blocker + L"\\Backups";
-    WriteProfile("", "BackupDisabled=False\r\n");
-    const auto files = Pair(L"b", "keep\n", "other\n");
-    OpenPair(files.first, files.second);
-    ASSERT_FALSE(JobLayer::ConfigStore::Instance().backupDisabled);
-    GuiFolderBox& box = Box();
-    ASSERT_TRUE(AppLayer::SetSideEditable(box, 0, true));
+    std::pair<std::wstring, std::wstring> files;
+    ASSERT_NO_FATAL_FAILURE(OpenEditedPair(L"b", true, files));
     JobGroupUnit* job = Current();
-    box.SetCurrentSide(0);
-    job->side1.cursorRow = job->side1.anchorRow = 0;
-    job->side1.cursorColumn = job->side1.anchorColumn = 0;
-    SendMessageW(box.window, WM_CHAR, 'z', 0);
-    ASSERT_TRUE(job->content1.flags & JobLayer::ContentChanged);
 
     struct Answer {
         bool asked = false;
