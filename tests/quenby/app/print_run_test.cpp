@@ -288,7 +288,7 @@ TEST(PrintRunTest, FailuresEndTheDialogAtOnceAndAreTold) {
     ViewerRun run;
     ASSERT_TRUE(StartOn(run, run.Write(L"three.md", PagesDocument(3))));
     run.Dialog()->items.view.Refresh();
-    TestSupport::ModalWatchdog watchdog(20000);
+    TestSupport::ModalWatchdog watchdog(60000);
     Job job(run);
     bool told = false;
     // The message is looked for until it comes: a loaded machine may take
