@@ -110,6 +110,20 @@ struct TintedWindowColour {
     const COLORREF previous = GetSysColor(COLOR_WINDOW);
 };
 
+// Prints the whole document on "Quenby_PDF" through the print dialog,
+// confirming the question that follows; false when the run outlived the
+// limit.
+bool PrintAllToPdf(ViewerRun& run, DWORD limitMs) {
+    TestSupport::ModalWatchdog watchdog(limitMs);
+    WhenShown(L"#32770", [&](HWND print) {
+        ChooseQueue(print, L"Quenby_PDF");
+        WhenShown(L"Class_InfoDialog", [&](HWND question) { PressInfoButton(question, "OK"); });
+        PostMessageW(print, WM_COMMAND, IDOK, 0);
+    });
+    AppLayer::DispatchMainCommand(*run.Dialog(), nullptr, AppLayer::CmdPrint);
+    return !watchdog.Fired();
+}
+
 }  // namespace
 
 TEST(PrintQueueTest, PagesTwoToThreeOfFivePrintToThePdfQueue) {
@@ -214,14 +228,7 @@ TEST(PrintQueueTest, EveryBlockKindPrintsWhole) {
     GuiViewBox& view = run.Dialog()->items.view;
     view.Refresh();
     TintedWindowColour tint;
-    TestSupport::ModalWatchdog watchdog(120000);
-    WhenShown(L"#32770", [&](HWND print) {
-        ChooseQueue(print, L"Quenby_PDF");
-        WhenShown(L"Class_InfoDialog", [&](HWND question) { PressInfoButton(question, "OK"); });
-        PostMessageW(print, WM_COMMAND, IDOK, 0);
-    });
-    AppLayer::DispatchMainCommand(*run.Dialog(), nullptr, AppLayer::CmdPrint);
-    EXPECT_FALSE(watchdog.Fired());
+    EXPECT_TRUE(PrintAllToPdf(run, 120000));
     // The printed pages hold every line to its end.
     ASSERT_GE(view.pageCount, 3);
     for (const WinLayer::WinListBoxItemUnit& unit : view.items)
@@ -248,14 +255,7 @@ TEST(PrintQueueTest, JapaneseAndBoldTextPrintReadably) {
     ASSERT_TRUE(run.Start("-p \"" + TestSupport::S(TestSupport::W(doc)) + "\""));
     GuiViewBox& view = run.Dialog()->items.view;
     view.Refresh();
-    TestSupport::ModalWatchdog watchdog(60000);
-    WhenShown(L"#32770", [&](HWND print) {
-        ChooseQueue(print, L"Quenby_PDF");
-        WhenShown(L"Class_InfoDialog", [&](HWND question) { PressInfoButton(question, "OK"); });
-        PostMessageW(print, WM_COMMAND, IDOK, 0);
-    });
-    AppLayer::DispatchMainCommand(*run.Dialog(), nullptr, AppLayer::CmdPrint);
-    EXPECT_FALSE(watchdog.Fired());
+    EXPECT_TRUE(PrintAllToPdf(run, 60000));
     EXPECT_EQ(view.pageCount, 1);
 }
 

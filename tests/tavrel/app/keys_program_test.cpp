@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -106,17 +105,6 @@ struct Started {
     }
 };
 
-// Polls `condition` until it holds or `limitMs` passed: the program is
-// another process, busy for as long as the machine makes it.
-bool Eventually(const std::function<bool()>& condition, DWORD limitMs = 10000) {
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > limitMs) return false;
-        Sleep(50);
-    }
-    return true;
-}
-
 void StartWithSide2Editable(const TempFolder& folder, const std::wstring& backups, Started& started) {
     const std::wstring exe = folder.Join(L"Tavrel.exe");
     ASSERT_TRUE(CopyFileW((BuildFolder() + L"\\Tavrel.exe").c_str(), exe.c_str(), FALSE));
@@ -178,7 +166,8 @@ TEST(KeysProgramTest, ShippedKeysEditSaveAndChooseTheSide) {
     Keys({'Y'});
     Keys({'Z'});
     Keys({VK_CONTROL, 'S'});
-    Eventually([&folder] { return TestSupport::FileText(folder.Join(L"2.txt")).find("xyz") != std::string::npos; });
+    TestSupport::PumpUntil(
+        [&folder] { return TestSupport::FileText(folder.Join(L"2.txt")).find("xyz") != std::string::npos; }, 10000);
     const std::string saved = TestSupport::FileText(folder.Join(L"2.txt"));
     EXPECT_NE(saved.find("xyz"), std::string::npos) << saved;
     WIN32_FIND_DATAW data;
@@ -195,11 +184,11 @@ TEST(KeysProgramTest, ShippedKeysEditSaveAndChooseTheSide) {
     const COLORREF frame = RGB(0x80, 0x80, 0xFF);
     Keys({VK_MENU, '1'});
     std::pair<int, int> one;
-    Eventually([&] { one = CountColour(box.first, frame); return one.first > one.second; }, 5000);
+    TestSupport::PumpUntil([&] { one = CountColour(box.first, frame); return one.first > one.second; }, 5000);
     EXPECT_GT(one.first, one.second);
     Keys({VK_MENU, '2'});
     std::pair<int, int> two;
-    Eventually([&] { two = CountColour(box.first, frame); return two.second > two.first; }, 5000);
+    TestSupport::PumpUntil([&] { two = CountColour(box.first, frame); return two.second > two.first; }, 5000);
     EXPECT_GT(two.second, two.first);
 }
 
@@ -228,7 +217,7 @@ TEST(KeysProgramTest, KeysGoOnToTheSideAfterTheSearchDialogAndEscapeClosesTheBac
     Sleep(300);
     Keys({'Q'});
     Keys({VK_CONTROL, 'S'});
-    Eventually([&folder] { return TestSupport::FileText(folder.Join(L"2.txt")) == "abc\r\nxq\r\n"; });
+    TestSupport::PumpUntil([&folder] { return TestSupport::FileText(folder.Join(L"2.txt")) == "abc\r\nxq\r\n"; }, 10000);
     EXPECT_EQ(TestSupport::FileText(folder.Join(L"2.txt")), "abc\r\nxq\r\n");
 
     // The backups, the save restored; after the result box, Escape still
@@ -251,9 +240,9 @@ TEST(KeysProgramTest, KeysGoOnToTheSideAfterTheSearchDialogAndEscapeClosesTheBac
     const HWND message = TestSupport::WaitProcessWindow(infoBox, 10000);
     ASSERT_NE(message, nullptr);
     PostMessageW(message, WM_CLOSE, 0, 0);
-    Eventually([message] { return !IsWindow(message); });
+    TestSupport::PumpUntil([message] { return !IsWindow(message); }, 10000);
     EXPECT_EQ(TestSupport::FileText(folder.Join(L"2.txt")), "abc\r\nxef\r\n");
     Keys({VK_ESCAPE});
-    Eventually([backups] { return !IsWindow(backups); });
+    TestSupport::PumpUntil([backups] { return !IsWindow(backups); }, 10000);
     EXPECT_FALSE(IsWindow(backups));
 }
