@@ -193,6 +193,9 @@ struct WinListBoxInfo {
     std::vector<int32_t> placedIndices;
     int32_t placedCount = -1;
     const WinListBoxItemUnit* placedEnds[2] = {nullptr, nullptr};
+    // The widest placed unit's width and the first index at it.
+    int32_t placedWidth = 0;
+    int32_t placedWidthAt = -1;
     // Positions in `placed` drawn by the last paint (first > last: none).
     int32_t paintedFirst = 0;
     int32_t paintedLast = -1;
@@ -353,6 +356,22 @@ public:
     int32_t VisibleRows();
     // Lays out every unit (all) or only the unmeasured ones.
     void Layout(bool all);
+    // Lays out again after only the units from index `first` on changed
+    // (their items, heights or reachability) and units were added or taken
+    // at the end only: units before `first` stand where the last layout put
+    // them. When the count did not change and the units from `stable` on
+    // did not either, the layout ends where they still stand. Lays out the
+    // whole list where the last layout cannot be built on (units not
+    // reachable then, or the widest unit among those changed). The caller
+    // checked that the last layout was current before the change.
+    void RelayoutFrom(int32_t first, int32_t stable);
+    // Parts of a layout: the client rectangle (and the items' area), and
+    // the placed units' count, ends and content size.
+    void LayoutClient(int32_t& clientWidth, int32_t& clientHeight);
+    void FinishLayout(WinDrawContext& dc, int32_t count, int32_t width, int32_t y, int32_t clientWidth);
+    // Puts a unit at height y: measured again when `all` or when it was not
+    // measured yet, else of the height it had.
+    void PlaceUnit(WinDrawContext& dc, WinListBoxItemUnit& unit, int32_t index, int32_t y, bool all, SIZE client);
     virtual void RefreshNoPaint();
     virtual void Refresh();
     void RefreshIfDirty() override;

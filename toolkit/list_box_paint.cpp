@@ -153,7 +153,36 @@ void WinListBox::MeasureSampleRow(WinDrawContext& dc, SIZE& size) {
     size.cy = std::max<LONG>(metrics.tmHeight, 1);
 }
 
-void WinListBox::Layout(bool all) {
+namespace {
+
+// What a layout measures with: the screen DC in the list's font.
+struct LayoutDC {
+    explicit LayoutDC(HGDIOBJ font) : screen(nullptr), context(screen.Get()), keepFont(context.dc, font) {}
+    GdiWindowDC screen;
+    WinDrawContext context;
+    GdiSelection keepFont;
+};
+
+}  // namespace
+
+void WinListBox::PlaceUnit(WinDrawContext& dc, WinListBoxItemUnit& unit, int32_t index, int32_t y, bool all,
+                           SIZE client) {
+    unit.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemPainted);
+    if (!all && !FirstPaint(unit)) {
+        const int32_t height = unit.rect.bottom - unit.rect.top;
+        unit.rect.top = y;
+        unit.rect.bottom = y + height;
+    } else {
+        if (all) unit.flags |= WinListBoxItemUnit::ItemMeasured;
+        RECT size{0, 0, client.cx, client.cy};
+        MeasureItem(dc, size, index, unit);
+        unit.rect = RECT{0, y, size.right - size.left, y + (size.bottom - size.top)};
+    }
+}
+
+// The client area of the items, the window size and the client rectangle
+// of a layout.
+void WinListBox::LayoutClient(int32_t& clientWidth, int32_t& clientHeight) {
     RECT client{};
     if (window) GetClientRect(window, &client);
     windowSize = SIZE{client.right - client.left, client.bottom - client.top};
@@ -167,51 +196,11 @@ void WinListBox::Layout(bool all) {
     client.bottom -= marginBottom;
     if (FixedHeader()) client.top += HeaderHeight();
     clientRect = client;
-    const int32_t clientWidth = std::max<int32_t>(client.right - client.left, 0);
-    const int32_t clientHeight = std::max<int32_t>(client.bottom - client.top, 0);
+    clientWidth = std::max<int32_t>(client.right - client.left, 0);
+    clientHeight = std::max<int32_t>(client.bottom - client.top, 0);
+}
 
-    GdiWindowDC screen(nullptr);
-    WinDrawContext dc(screen.Get());
-    GdiSelection keepFont(dc.dc, GetEffectiveFont().handle);
-    MeasureRow(dc, lineStep);
-    const int32_t count = Count();
-    BeginMeasure(dc, count);
-    int32_t y = 0;
-    int32_t width = 0;
-    int32_t index = 0;
-    placed.clear();
-    placed.reserve(static_cast<size_t>(count));
-    placedIndices.clear();
-    paintedFirst = 0;
-    paintedLast = -1;
-    for (WinListBoxItemUnit& unit : items) {
-        unit.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemPainted);
-        if (!all && !FirstPaint(unit)) {
-            const int32_t height = unit.rect.bottom - unit.rect.top;
-            unit.rect.top = y;
-            unit.rect.bottom = y + height;
-        } else {
-            if (all) unit.flags |= WinListBoxItemUnit::ItemMeasured;
-            RECT size{0, 0, clientWidth, clientHeight};
-            MeasureItem(dc, size, index, unit);
-            unit.rect = RECT{0, y, size.right - size.left, y + (size.bottom - size.top)};
-        }
-        if (unit.Reachable()) {
-            if (!placedIndices.empty() || static_cast<int32_t>(placed.size()) != index) {
-                // The first unit left out: from here on positions and
-                // indices differ.
-                if (placedIndices.empty()) {
-                    placedIndices.reserve(static_cast<size_t>(count));
-                    for (size_t at = 0; at < placed.size(); ++at) placedIndices.push_back(static_cast<int32_t>(at));
-                }
-                placedIndices.push_back(index);
-            }
-            placed.push_back(&unit);
-            y += unit.Height();
-            width = std::max<int32_t>(width, unit.rect.right - unit.rect.left);
-        }
-        ++index;
-    }
+void WinListBox::FinishLayout(WinDrawContext& dc, int32_t count, int32_t width, int32_t y, int32_t clientWidth) {
     placedCount = count;
     placedEnds[0] = items.First();
     placedEnds[1] = items.Last();
@@ -229,6 +218,127 @@ void WinListBox::Layout(bool all) {
         header.rect.right = width;
     }
     contentSize = SIZE{width, y};
+}
+
+void WinListBox::Layout(bool all) {
+    int32_t clientWidth = 0, clientHeight = 0;
+    LayoutClient(clientWidth, clientHeight);
+    LayoutDC measure(GetEffectiveFont().handle);
+    WinDrawContext& dc = measure.context;
+    MeasureRow(dc, lineStep);
+    const int32_t count = Count();
+    BeginMeasure(dc, count);
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t index = 0;
+    placed.clear();
+    // Room for some rows more: an edit that adds a row to a long list does
+    // not take a new array (and fault in its pages) at every key.
+    if (placed.capacity() < static_cast<size_t>(count))
+        placed.reserve(static_cast<size_t>(count) + static_cast<size_t>(count) / 8);
+    placedIndices.clear();
+    paintedFirst = 0;
+    paintedLast = -1;
+    placedWidth = 0;
+    placedWidthAt = -1;
+    for (WinListBoxItemUnit& unit : items) {
+        PlaceUnit(dc, unit, index, y, all, SIZE{clientWidth, clientHeight});
+        if (unit.Reachable()) {
+            if (!placedIndices.empty() || static_cast<int32_t>(placed.size()) != index) {
+                // The first unit left out: from here on positions and
+                // indices differ.
+                if (placedIndices.empty()) {
+                    placedIndices.reserve(static_cast<size_t>(count));
+                    for (size_t at = 0; at < placed.size(); ++at) placedIndices.push_back(static_cast<int32_t>(at));
+                }
+                placedIndices.push_back(index);
+            }
+            placed.push_back(&unit);
+            y += unit.Height();
+            if (placedWidthAt < 0 || unit.rect.right - unit.rect.left > placedWidth) {
+                placedWidth = unit.rect.right - unit.rect.left;
+                placedWidthAt = index;
+            }
+        }
+        ++index;
+    }
+    width = std::max<int32_t>(placedWidth, 0);
+    FinishLayout(dc, count, width, y, clientWidth);
+}
+
+void WinListBox::RelayoutFrom(int32_t first, int32_t stable) {
+    layoutPending = 0;
+    const int32_t count = Count();
+    const int32_t before = static_cast<int32_t>(placed.size());
+    // Built on only when every unit was placed, one per index, and the
+    // widest unit stands outside the units changed.
+    const bool keepsStable = count == before && first <= stable && stable < count;
+    const int32_t end = keepsStable ? stable : count;
+    const bool widestKept = placedWidthAt >= 0 && (placedWidthAt < first || (keepsStable && placedWidthAt >= stable));
+    if (first < 0 || first > std::min(count, before) || placedCount != before || !placedIndices.empty() ||
+        placedEnds[0] != items.First() || (before > 0 && !widestKept)) {
+        Layout(false);
+        return;
+    }
+    // The changed units of the old length are found where the last layout
+    // placed them, the added ones from the end of the list.
+    std::vector<WinListBoxItemUnit*> window;
+    window.reserve(static_cast<size_t>(end - first));
+    for (int32_t index = first; index < std::min(end, before); ++index)
+        window.push_back(placed[static_cast<size_t>(index)]);
+    if (end > before) {
+        RawLayer::RawListLink* link = items.LinkAt(before);
+        for (int32_t index = before; index < end && !items.IsEnd(link); ++index, link = link->next)
+            window.push_back(items.UnitOf(link));
+    }
+    if (static_cast<int32_t>(window.size()) != end - first) {
+        Layout(false);
+        return;
+    }
+    int32_t clientWidth = 0, clientHeight = 0;
+    LayoutClient(clientWidth, clientHeight);
+    LayoutDC measure(GetEffectiveFont().handle);
+    WinDrawContext& dc = measure.context;
+    MeasureRow(dc, lineStep);
+    BeginMeasure(dc, count);
+    // What the last paint marked is forgotten, as a whole layout does.
+    for (int32_t at = std::max(paintedFirst, 0); at <= std::min(std::min(paintedLast, before - 1), count - 1); ++at)
+        placed[static_cast<size_t>(at)]->flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemPainted);
+    paintedFirst = 0;
+    paintedLast = -1;
+    int32_t y = first > 0 ? placed[static_cast<size_t>(first - 1)]->rect.bottom : 0;
+    int32_t width = first > 0 || keepsStable ? placedWidth : 0;
+    int32_t widthAt = first > 0 || keepsStable ? placedWidthAt : -1;
+    int32_t index = first;
+    for (WinListBoxItemUnit* unit : window) {
+        PlaceUnit(dc, *unit, index, y, false, SIZE{clientWidth, clientHeight});
+        if (!unit->Reachable()) {
+            // A unit left out shifts positions from indices: laid out whole.
+            Layout(false);
+            return;
+        }
+        y += unit->Height();
+        if (widthAt < 0 || unit->rect.right - unit->rect.left > width) {
+            width = unit->rect.right - unit->rect.left;
+            widthAt = index;
+        }
+        ++index;
+    }
+    if (keepsStable && placed[static_cast<size_t>(stable)]->rect.top != y) {
+        // The units after the change moved: laid out whole.
+        Layout(false);
+        return;
+    }
+    if (keepsStable) {
+        std::copy(window.begin(), window.end(), placed.begin() + first);
+        y = placed.back()->rect.bottom;
+    } else {
+        placed.resize(static_cast<size_t>(first));
+        placed.insert(placed.end(), window.begin(), window.end());
+    }
+    placedWidth = width;
+    placedWidthAt = widthAt;
+    FinishLayout(dc, count, std::max<int32_t>(width, 0), y, clientWidth);
 }
 
 void WinListBox::RefreshNoPaint() {

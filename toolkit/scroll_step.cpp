@@ -2,6 +2,7 @@
 #include "toolkit/scroll_step.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace WinLayer {
 
@@ -56,7 +57,24 @@ void SetScrollBar(HWND window, int bar, int32_t content, int32_t page, int32_t p
         shown.nPage == info.nPage && shown.nPos == info.nPos) {
         return;
     }
-    SetScrollInfo(window, bar, &info, TRUE);
+    // A long list's bar often looks the same after a step (a row of a
+    // million moves the thumb by less than a pixel), and drawing it costs
+    // some milliseconds: the values are set without drawing, and the bar is
+    // drawn only when the system now places its thumb, arrows or states
+    // otherwise.
+    const LONG object = bar == SB_VERT ? OBJID_VSCROLL : OBJID_HSCROLL;
+    SCROLLBARINFO before{};
+    before.cbSize = sizeof(before);
+    const bool known = (bar == SB_VERT || bar == SB_HORZ) && GetScrollBarInfo(window, object, &before);
+    SetScrollInfo(window, bar, &info, FALSE);
+    SCROLLBARINFO after{};
+    after.cbSize = sizeof(after);
+    const bool same = known && GetScrollBarInfo(window, object, &after) &&
+                      EqualRect(&before.rcScrollBar, &after.rcScrollBar) &&
+                      before.dxyLineButton == after.dxyLineButton && before.xyThumbTop == after.xyThumbTop &&
+                      before.xyThumbBottom == after.xyThumbBottom &&
+                      std::equal(std::begin(before.rgstate), std::end(before.rgstate), std::begin(after.rgstate));
+    if (!same) SetScrollInfo(window, bar, &info, TRUE);
 }
 
 }  // namespace WinLayer

@@ -30,6 +30,10 @@ struct WinWorkCounts {
     int64_t positionBarRows = 0;
     // Text lines measured with the device context for a side's width.
     int64_t linesMeasured = 0;
+    // Text lines looked at (measured or not) for a side's width.
+    int64_t linesWalked = 0;
+    // List-box units given a row by a rebuild of a list's rows.
+    int64_t listUnitsPlaced = 0;
 };
 
 }  // namespace WinLayer

@@ -80,6 +80,7 @@ void ShowCurrentTab(GuiViewSet& views) {
 
 void RefreshAfterJobChange(GuiViewSet& views, bool measure) {
     GuiFolderBox& box = views.folderBox;
+    const bool fromEdit = box.Job()->rowChanges.fromEdit;
     box.RebuildRows(measure);
     const uint32_t side = box.CurrentSide();
     if (side < 2) {
@@ -91,9 +92,14 @@ void RefreshAfterJobChange(GuiViewSet& views, bool measure) {
     Repaint(views.tabBar);
     // The rows were made again: the details take the cursor row anew.
     ShowCursorRowDetails(views);
+    if (fromEdit) {
+        const WinLayer::WinListBoxItemUnit* item = box.ItemAt(box.cursor);
+        views.freshDetailsRow = item ? GuiFolderBox::ItemOf(*item) : nullptr;
+    }
 }
 
 void ShowCursorRowDetails(GuiViewSet& views) {
+    views.freshDetailsRow = nullptr;
     DetailBoxPair& pair = views.detailPair;
     JobGroupUnit* job = ShownJob(views);
     GuiFolderBox& box = views.folderBox;

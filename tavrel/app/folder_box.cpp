@@ -136,57 +136,139 @@ bool GuiFolderBox::ItemsHoldRows() {
     return true;
 }
 
+void GuiFolderBox::PlaceRow(WinListBoxItemUnit& unit, JobReportUnit* row, int32_t index) {
+    ++WinLayer::WinWorkCounts::Instance().listUnitsPlaced;
+    unit.item = row;
+    if (row->kind != JobLayer::RowSame) rowsNotSame_.rowsNotSame.push_back(index);
+    if (!(filterWord & FilterBitOf(row->kind))) {
+        unit.flags = WinListBoxItemUnit::ItemHidden;
+        row->flags |= JobLayer::RowSkipped;
+    } else {
+        unit.flags = 0;
+        row->flags &= ~static_cast<uint32_t>(JobLayer::RowSkipped);
+        if (row->kind != JobLayer::RowSame) differing_.push_back(index);
+    }
+}
+
 void GuiFolderBox::RebuildRows(bool measure) {
     // The rows a running drag holds are about to go.
     EndLineDrag(false);
     const POINT keep = scroll;
     JobGroupUnit* job = view_.job;
-    filterWord = job->statusMask;
     // The items come out as made anew (no selection, no cursor, laid out
     // again), but the units already there are given the rows at their
     // places instead of being freed and made again: an edit that adds or
     // takes a line of a million does not free and make a million units.
     // One pass sets each unit's row, its filter flag and the differing
-    // rows.
-    ClearItemSelection();
-    cursor = anchor = marked = kNone;
-    counters[0] = counters[1] = 0;
-    const JobLayer::JobReportList& rows = job->rows;
-    const int32_t count = rows.Count();
-    while (Count() > count) items.RemoveAt(Count() - 1);
-    differing_.clear();
-    rowsNotSame_.rows = nullptr;
-    rowsNotSame_.rowsNotSame.clear();
-    int32_t index = 0;
-    auto place = [&](WinListBoxItemUnit& unit, JobReportUnit* row) {
-        unit.item = row;
-        if (row->kind != JobLayer::RowSame) rowsNotSame_.rowsNotSame.push_back(index);
-        if (!(filterWord & FilterBitOf(row->kind))) {
-            unit.flags = WinListBoxItemUnit::ItemHidden;
-            row->flags |= JobLayer::RowSkipped;
-        } else {
-            unit.flags = 0;
-            row->flags &= ~static_cast<uint32_t>(JobLayer::RowSkipped);
-            if (row->kind != JobLayer::RowSame) differing_.push_back(index);
+    // rows; after an edit that noted the rows it changed, only those.
+    const bool changedOnly = RebuildChangedRows();
+    if (!changedOnly) {
+        filterWord = job->statusMask;
+        ClearItemSelection();
+        cursor = anchor = marked = kNone;
+        counters[0] = counters[1] = 0;
+        const JobLayer::JobReportList& rows = job->rows;
+        const int32_t count = rows.Count();
+        while (Count() > count) items.RemoveAt(Count() - 1);
+        differing_.clear();
+        rowsNotSame_.rows = nullptr;
+        rowsNotSame_.rowsNotSame.clear();
+        int32_t index = 0;
+        for (WinListBoxItemUnit& unit : items) {
+            PlaceRow(unit, rows.At(index), index);
+            ++index;
         }
-        ++index;
-    };
-    for (WinListBoxItemUnit& unit : items) place(unit, rows.At(index));
-    while (index < count) {
-        JobReportUnit* row = rows.At(index);
-        place(*AddItem(row), row);
+        for (; index < count; ++index) {
+            JobReportUnit* row = rows.At(index);
+            PlaceRow(*AddItem(row), row, index);
+        }
+        rowsNotSame_.rows = &rows;
+        rowsNotSame_.count = count;
+        NoteDifferingRows();
     }
-    rowsNotSame_.rows = &rows;
-    rowsNotSame_.count = count;
-    NoteDifferingRows();
-    layoutPending = 1;
-    scroll = keep;
-    RefreshIfDirty();
+    job->rowChanges.Reset(job->rows.Count());
+    if (!changedOnly) {
+        layoutPending = 1;
+        scroll = keep;
+        RefreshIfDirty();
+    }
     if (measure || !measured_.count(job->serial)) {
         RemeasureColumns();
     } else {
         LayoutColumns();
     }
+}
+
+bool GuiFolderBox::RebuildChangedRows() {
+    JobGroupUnit* job = view_.job;
+    const JobLayer::JobRowChanges& changes = job->rowChanges;
+    const JobLayer::JobReportList& rows = job->rows;
+    const int32_t before = Count();
+    const int32_t count = rows.Count();
+    // Only over items that hold this job's rows as they were, every one
+    // shown and laid out, with the filter unchanged.
+    if (!changes.known || !changes.fromEdit || differingSerial_ != job->serial || differingCount_ != before ||
+        rowsNotSame_.rows != &rows || filterWord != job->statusMask || layoutPending || !PlacedCurrent() ||
+        !placedIndices.empty() || static_cast<int32_t>(placed.size()) != before)
+        return false;
+    const int32_t first = changes.first;
+    const int32_t tail = changes.tail;
+    if (first < 0 || tail < 0 || first + tail > std::min(before, count)) return false;
+    // The rows next to the change are still where the items hold them.
+    if (first > 0 && ItemOf(*placed[static_cast<size_t>(first - 1)]) != rows.At(first - 1)) return false;
+    if (tail > 0 && ItemOf(*placed[static_cast<size_t>(before - tail)]) != rows.At(count - tail)) return false;
+    // Units keep their places: with as many rows as before only the units
+    // of the changed rows take new ones, else every unit from the first
+    // change on does.
+    const int32_t end = count == before ? count - tail : count;
+    ClearItemSelection();
+    cursor = anchor = marked = kNone;
+    counters[0] = counters[1] = 0;
+    auto cut = [&](std::vector<int32_t>& list, std::vector<int32_t>& after) {
+        const auto from = std::lower_bound(list.begin(), list.end(), first);
+        const auto to = count == before ? std::lower_bound(from, list.end(), end) : list.end();
+        after.assign(to, list.end());
+        list.erase(from, list.end());
+    };
+    std::vector<int32_t> differingAfter, notSameAfter;
+    cut(differing_, differingAfter);
+    cut(rowsNotSame_.rowsNotSame, notSameAfter);
+    while (Count() > count) items.RemoveAt(Count() - 1);
+    // Every row is as high as the next: a unit that takes another row keeps
+    // its place and height, and only a unit that comes or goes, or is
+    // shown or hidden by the filter, moves the ones after it.
+    bool shownChanged = false;
+    for (int32_t index = first; index < end; ++index) {
+        JobReportUnit* row = rows.At(index);
+        if (index >= before) {
+            PlaceRow(*AddItem(row), row, index);
+            continue;
+        }
+        WinListBoxItemUnit& unit = *placed[static_cast<size_t>(index)];
+        const uint16_t measured = unit.flags & WinListBoxItemUnit::ItemMeasured;
+        const uint16_t hidden = unit.flags & WinListBoxItemUnit::ItemHidden;
+        PlaceRow(unit, row, index);
+        unit.flags |= measured;
+        if ((unit.flags & WinListBoxItemUnit::ItemHidden) != hidden) shownChanged = true;
+    }
+    differing_.insert(differing_.end(), differingAfter.begin(), differingAfter.end());
+    rowsNotSame_.rowsNotSame.insert(rowsNotSame_.rowsNotSame.end(), notSameAfter.begin(), notSameAfter.end());
+    rowsNotSame_.count = count;
+    NoteDifferingRows();
+    {
+        if (shownChanged) {
+            RelayoutFrom(first, end);
+        } else {
+            const int32_t kept = std::min(before, count);
+            RelayoutFrom(kept, kept);
+        }
+        // The scroll bar is set once the edit has placed the caret (or by
+        // the paint that follows): drawing it here too would draw it twice
+        // in one key.
+        ClampScroll();
+        InvalidateViews();
+    }
+    return true;
 }
 
 void GuiFolderBox::ApplyFilterFlags() {
@@ -313,7 +395,12 @@ void GuiFolderBox::MeasureSideColumns(HDC dc, uint32_t side) {
     if (job.kind.kind == JobLayer::KindPath) {
         for (JobLayer::JobContentUnit& unit : content) unit.MeasureColumns(record, dc, margin);
     } else if (job.kind.kind == JobLayer::KindText) {
-        MeasureLongestLines(dc, record, content, margin);
+        const int32_t title = record.measuredWidth[1];
+        if (!MeasureChangedLines(dc, side, record, content, margin)) {
+            record.measuredWidth[1] = title;
+            sideWidths_[side].count = MeasureLongestLines(dc, record, content, margin, static_cast<int32_t>(side));
+        }
+        sideWidths_[side].widest = record.measuredWidth[1];
     }
     if (!content.IsEmpty()) {
         // Numbers and addresses grow down the side: the last unit's is the
@@ -324,15 +411,36 @@ void GuiFolderBox::MeasureSideColumns(HDC dc, uint32_t side) {
     record.totalWidth = record.measuredWidth[0] + record.measuredWidth[1] + record.measuredWidth[2];
 }
 
-void GuiFolderBox::MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, JobLayer::JobContentList& content,
-                                       int32_t margin) {
-    // Only the widest line counts. An ASCII line is at most as wide as the
-    // advances of its characters, each tab taken as a whole tab stop, with
-    // the font's overhang and a pixel of slack per 32 characters for
-    // rounding; lines are measured from the
-    // largest such bound down, and once a bound cannot beat the widest line
-    // measured, the rest cannot either. A line with other characters (a
-    // glyph of a linked font has no advance here) is always measured.
+namespace {
+
+// The widest width found so far and how many lines (or titles) stand at it.
+struct WidestTally {
+    int64_t width = 0;
+    int64_t count = 0;
+    void Add(int64_t w) {
+        if (w > width) {
+            width = w;
+            count = 1;
+        } else if (w == width) {
+            ++count;
+        }
+    }
+};
+// The count of a title, which no edit takes away.
+constexpr int64_t kTitleCount = int64_t{1} << 40;
+
+// Sets the text column's width of a side to the widest of `tally` and the
+// lines `each` visits (each(visit) calls visit(unit) for every one). Only
+// the widest line counts. An ASCII line is at most as wide as the advances
+// of its characters, each tab taken as a whole tab stop, with the font's
+// overhang and a pixel of slack per 32 characters for rounding; lines are
+// measured from the largest such bound down, and once a bound cannot beat
+// the widest line measured, the rest cannot either. A line with other
+// characters (a glyph of a linked font has no advance here) is always
+// measured. Lines visited are marked as measured for `side` (-1: none).
+template <class Each>
+void MeasureLines(HDC dc, JobLayer::JobSideRecord& record, int32_t margin, WidestTally& tally, int32_t side,
+                  const Each& each) {
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     INT advance[128] = {};
@@ -351,17 +459,18 @@ void GuiFolderBox::MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, 
     // lines whose bound may beat the widest line found so far are kept for
     // measuring: after an edit of a long text that is a handful, not every
     // line of it.
-    int64_t widest = record.measuredWidth[1];
     std::vector<std::pair<int64_t, JobLayer::JobContentUnit*>> lines;
-    for (JobLayer::JobContentUnit& unit : content) {
+    each([&](JobLayer::JobContentUnit& unit) {
+        ++WinLayer::WinWorkCounts::Instance().linesWalked;
         JobLayer::JobLineUnit* line = base ? JobLayer::AsLineUnit(&unit) : nullptr;
+        if (line && side >= 0) line->SetMeasuredSide(static_cast<uint32_t>(side));
         bool exact = false;
         const int32_t noted = line ? line->NotedWidth(base->revision, exact) : -1;
         if (noted >= 0 && exact) {
             // What measuring it again would give: its noted width with the
             // margins and the caret's cell.
-            widest = std::max<int64_t>(widest, noted + extra);
-            continue;
+            tally.Add(noted + extra);
+            return;
         }
         int64_t bound = noted;
         if (noted < 0) {
@@ -379,9 +488,9 @@ void GuiFolderBox::MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, 
             }
             if (line && bound <= INT32_MAX) line->NoteWidth(base->revision, static_cast<int32_t>(bound), false);
         }
-        if (bound == INT64_MAX || bound + extra > widest) lines.emplace_back(bound, &unit);
-    }
-    record.measuredWidth[1] = static_cast<int32_t>(std::min<int64_t>(widest, INT32_MAX));
+        if (bound == INT64_MAX || bound + extra > tally.width) lines.emplace_back(bound, &unit);
+    });
+    record.measuredWidth[1] = static_cast<int32_t>(std::min<int64_t>(tally.width, INT32_MAX));
     // A bound that cannot beat a measured width never will: the widest
     // only grows.
     lines.erase(std::remove_if(lines.begin(), lines.end(),
@@ -395,7 +504,88 @@ void GuiFolderBox::MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, 
         if (line.first != INT64_MAX && line.first + extra <= record.measuredWidth[1]) break;
         ++WinLayer::WinWorkCounts::Instance().linesMeasured;
         line.second->MeasureContent(record, dc, margin);
+        const JobLayer::JobLineUnit* measured = base ? JobLayer::AsLineUnit(line.second) : nullptr;
+        bool exact = false;
+        const int32_t width = measured ? measured->NotedWidth(base->revision, exact) : -1;
+        if (width >= 0 && exact) tally.Add(width + extra);
     }
+    // A line measured without a note counts, but not how many stand there.
+    if (record.measuredWidth[1] > tally.width) tally = WidestTally{record.measuredWidth[1], 0};
+}
+
+// Whether the side's last line holds the number of its place, as every
+// line does once the side is numbered after its last change.
+bool NumberedToTheEnd(const JobLayer::JobContentList& content) {
+    if (content.IsEmpty()) return true;
+    const JobLayer::JobLineUnit* last = JobLayer::AsLineUnit(content.At(content.Count() - 1));
+    return last && last->LineNumber() == content.Count();
+}
+
+// The caret's cell and both margins, as MeasureLines adds them to a line.
+int64_t LineExtra(HDC dc, const JobLayer::JobSideRecord& record, int32_t margin) {
+    const auto* base = dynamic_cast<const JobLayer::JobLineBaseData*>(record.kindData.get());
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    const int64_t cell = base ? std::max<int64_t>(base->cellWidth, 0) : std::max<LONG>(metrics.tmMaxCharWidth, 1);
+    return 2 * static_cast<int64_t>(margin) + cell;
+}
+
+}  // namespace
+
+int64_t GuiFolderBox::MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, JobLayer::JobContentList& content,
+                                          int32_t margin, int32_t side) {
+    WidestTally tally{record.measuredWidth[1], kTitleCount};
+    MeasureLines(dc, record, margin, tally, side, [&](const auto& visit) {
+        for (JobLayer::JobContentUnit& unit : content) visit(unit);
+    });
+    return tally.count;
+}
+
+bool GuiFolderBox::MeasureChangedLines(HDC dc, uint32_t side, JobLayer::JobSideRecord& record,
+                                       JobLayer::JobContentList& content, int32_t margin) {
+    // The side's width follows the lines changed since it was last
+    // measured when nothing else changed: the same job and side, layout
+    // revision, margins, tab stop and title width, no load since, and the
+    // lines numbered (a line of the side is known by its number).
+    const auto* base = dynamic_cast<const JobLayer::JobLineBaseData*>(record.kindData.get());
+    JobLayer::JobLineChangeLog& log = JobLayer::JobLineChangeLog::Instance();
+    SideWidths& kept = sideWidths_[side];
+    const int64_t extra = LineExtra(dc, record, margin);
+    const SideWidths now{view_.job->serial, &content, base ? base->revision : uint16_t{0},
+                         JobLayer::ConfigStore::Instance().tabStop, extra, record.measuredWidth[1], log.Epoch(), -1};
+    const bool follows = base && kept.widest >= 0 && kept.job == now.job && kept.content == now.content &&
+                         kept.revision == now.revision && kept.tabStop == now.tabStop && kept.extra == now.extra &&
+                         kept.title == now.title && kept.epoch == now.epoch &&
+                         !(content.flags & JobLayer::ContentNumbering) && NumberedToTheEnd(content);
+    const int64_t widest = kept.widest;
+    const int64_t standing = kept.count;
+    kept = now;
+    if (!follows) return false;
+    // The lines measured at the widest that went or changed no longer
+    // count there; a width above it means the last one was not the widest.
+    int64_t left = standing;
+    const int32_t gone = log.GoneWidth(side);
+    if (gone >= 0 && gone + extra > widest) return false;
+    if (gone >= 0 && gone + extra == widest) left -= log.GoneCount(side);
+    std::vector<JobLayer::JobLineUnit*> changed;
+    for (const auto& entry : log.Lines()) {
+        if (JobLayer::NumberedIndex(content, *entry.first) < 0) continue;
+        changed.push_back(entry.first);
+        if (entry.second >= 0 && entry.second + extra > widest) return false;
+        if (entry.second >= 0 && entry.second + extra == widest) --left;
+    }
+    WidestTally tally{std::max<int64_t>(widest, record.measuredWidth[1]), 0};
+    MeasureLines(dc, record, margin, tally, static_cast<int32_t>(side), [&](const auto& visit) {
+        for (JobLayer::JobLineUnit* line : changed) visit(*line);
+    });
+    if (tally.width > widest) {
+        kept.count = tally.count;
+    } else {
+        // Nothing wider came: the width stands while a line still does.
+        kept.count = left + tally.count;
+        if (kept.count <= 0) return false;
+    }
+    return true;
 }
 
 void GuiFolderBox::RemeasureColumns() {
@@ -406,6 +596,8 @@ void GuiFolderBox::RemeasureColumns() {
         SetTextAlign(screen.Get(), 0);
         MeasureSideColumns(screen.Get(), 0);
         MeasureSideColumns(screen.Get(), 1);
+        // Both sides' widths now stand for every line.
+        JobLayer::JobLineChangeLog::Instance().Clear();
     }
     measured_.insert(job.serial);
     LayoutColumns();

@@ -234,12 +234,27 @@ public:
     void MeasureSideColumns(HDC dc, uint32_t side);
     // Whether the items stand for the job's rows one for one, in order.
     bool ItemsHoldRows();
+    // Gives a unit the row of its index, its filter flag, and notes it
+    // among the differing rows.
+    void PlaceRow(WinLayer::WinListBoxItemUnit& unit, JobReportUnit* row, int32_t index);
+    // Gives only the rows an edit changed (the job's row changes) to their
+    // units and lays out from there; false when the items cannot follow
+    // that way (then every row is given anew).
+    bool RebuildChangedRows();
     // The differing rows just collected belong to the shown job as it is.
     void NoteDifferingRows();
     // The text column's width: the widest line, found without measuring
     // the lines that cannot be the widest.
-    static void MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, JobLayer::JobContentList& content,
-                                    int32_t margin);
+    // Lines measured are marked as measured for `side` (-1: none). Returns
+    // how many lines stand at the width found (a very large count when the
+    // title is as wide).
+    static int64_t MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, JobLayer::JobContentList& content,
+                                    int32_t margin, int32_t side = -1);
+    // The same from the side's last width and the lines changed since
+    // (JobLineChangeLog), when that width still stands for the rest;
+    // false when every line must be measured.
+    bool MeasureChangedLines(HDC dc, uint32_t side, JobLayer::JobSideRecord& record,
+                             JobLayer::JobContentList& content, int32_t margin);
     // Applies the twin scroll bar's last request to its side's horizontal
     // offset: a move to the target (step 0) or steps of the view width,
     // kept within the side's content.
@@ -404,6 +419,21 @@ private:
     // measuring every line of a long text again at each tab switch or resize
     // would cost seconds.
     std::unordered_set<uint64_t> measured_;
+    // What each side's text width was last taken from, and the width (-1
+    // when it does not stand): an edit then measures only the lines it
+    // changed.
+    struct SideWidths {
+        uint64_t job = 0;
+        const void* content = nullptr;
+        uint16_t revision = 0;
+        int32_t tabStop = 0;
+        int64_t extra = 0;
+        int32_t title = 0;
+        uint32_t epoch = 0;
+        int64_t widest = -1;
+        int64_t count = 0;  // lines known to stand at `widest`
+    };
+    SideWidths sideWidths_[2];
     // The indices of the shown rows that differ, for the job of that serial
     // with that many rows (see FindNonSameRow).
     std::vector<int32_t> differing_;

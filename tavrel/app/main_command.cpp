@@ -52,7 +52,10 @@ void GuiMainCommand::UpdateCaret() {
 
 bool GuiMainCommand::MoveToContentRow() {
     GuiFolderBox& box = views.folderBox;
-    if (box.cursor < 0) return true;
+    if (box.cursor < 0) {
+        views.freshDetailsRow = nullptr;
+        return true;
+    }
     // From the cursor on, not from the head: every edit command with a
     // redraw asks, and ItemAt steps on from the place it last found.
     const int32_t shown = box.FirstRowFrom(box.cursor, 1, [&box](int32_t index) {
@@ -61,10 +64,12 @@ bool GuiMainCommand::MoveToContentRow() {
     });
     if (shown < 0) {
         box.cursor = WinLayer::WinListBoxInfo::kNone;
+        views.freshDetailsRow = nullptr;
         return false;
     }
     const bool already = shown == box.cursor;
     box.SetCursor(shown);
+    views.freshDetailsRow = nullptr;
     return already;
 }
 

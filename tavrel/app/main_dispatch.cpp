@@ -135,7 +135,10 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         views.tabBar.InsertJob(nullptr, fresh);
         ShowCurrentTab(views);
     } else if (sender == &views.folderBox && code == NotifySelectionChanged) {
-        ShowCursorRowDetails(views);
+        // An edit showed the cursor row's details as it refreshed the rows.
+        const WinLayer::WinListBoxItemUnit* item = views.folderBox.ItemAt(views.folderBox.cursor);
+        const bool fresh = item && views.freshDetailsRow && GuiFolderBox::ItemOf(*item) == views.freshDetailsRow;
+        if (!fresh) ShowCursorRowDetails(views);
     } else {
         switch (code) {
         case CmdCentreCursor:

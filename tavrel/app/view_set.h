@@ -87,6 +87,10 @@ struct GuiViewSet {
     GuiDetailBox detail1;
     GuiDetailBox detail2;
     DetailBoxPair detailPair;
+    // The row whose details an edit's refresh just showed: the cursor
+    // notice of the same edit need not show them again (cleared by the
+    // next display of details and at the end of the edit's cursor move).
+    const JobLayer::JobReportUnit* freshDetailsRow = nullptr;
     WinLayer::WinDivider divider;
     GuiStatusBox statusBox;
 };

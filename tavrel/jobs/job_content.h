@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <climits>
 #include <cstdint>
 
 #include "base/raw_array_list.h"
@@ -179,6 +180,24 @@ public:
     }
 };
 
+// While it stands, whole sides of units are let go (a job that closes):
+// nothing is measured against their units again, so they need not tell
+// what they were measured at. GUI thread only, like the jobs.
+class JobContentRelease {
+public:
+    JobContentRelease() { ++Depth(); }
+    ~JobContentRelease() { --Depth(); }
+    JobContentRelease(const JobContentRelease&) = delete;
+    JobContentRelease& operator=(const JobContentRelease&) = delete;
+    static bool Active() { return Depth() > 0; }
+
+private:
+    static int& Depth() {
+        static int depth = 0;
+        return depth;
+    }
+};
+
 // The units of one side, with the side's path and file facts.
 class JobContentList : public RawLayer::RawArrayListR<JobContentListAllocator, JobContentUnit> {
 public:
@@ -191,9 +210,17 @@ public:
     void ResetForLoad() {
         Clear();
         flags = static_cast<uint16_t>(flags & ContentKeepMask);
+        renumberFrom = INT32_MAX;
+    }
+    // Lines came or went at an index: the lines from there on are to be
+    // numbered again (those before keep their numbers).
+    void NoteRenumberFrom(int32_t index) {
+        flags = static_cast<uint16_t>(flags | ContentNumbering);
+        if (index < renumberFrom) renumberFrom = index < 0 ? 0 : index;
     }
 
     uint16_t flags = 0;            // content flags
+    int32_t renumberFrom = INT32_MAX;  // see NoteRenumberFrom; INT32_MAX: none noted
     RawString path;                // the side's path as given (empty when none)
     uint64_t fileSize = 0;         // as read by the loader
     uint32_t encodingKind = 2;     // of the side file (UTF-8 when none found)

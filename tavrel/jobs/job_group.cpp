@@ -106,6 +106,10 @@ JobGroupUnit::~JobGroupUnit() {
     LiveJobs().erase(this);
     // The rows point into the content lists: drop them first.
     rows.Clear();
+    // The sides' lines go with the job.
+    JobContentRelease whole;
+    content1.Clear();
+    content2.Clear();
 }
 
 bool JobGroupUnit::IsAncestor(const JobGroupUnit* ancestor, const JobGroupUnit* job) {

@@ -110,6 +110,35 @@ public:
     std::unique_ptr<JobColumnControl::KindData> kindData;  // null until loaded
 };
 
+// The rows an edit changed since the compare box last took a job's rows:
+// those from `first` up to the row count less `tail`; the rows before and
+// after are the same rows as then, unchanged. Known only while every
+// change since noted its place (the text edits do); a refresh that follows
+// an edit (`fromEdit`) may then take the changed rows only.
+struct JobRowChanges {
+    bool known = false;
+    bool fromEdit = false;
+    int32_t first = 0;
+    int32_t tail = 0;
+    // The box took all `count` rows: none changed since.
+    void Reset(int32_t count) {
+        known = true;
+        fromEdit = false;
+        first = tail = count;
+    }
+    void Forget() {
+        known = false;
+        fromEdit = false;
+    }
+    // Rows [at, at + removed) of `count` gave way to others (or changed in
+    // place, removed as many as came).
+    void Note(int32_t at, int32_t removed, int32_t count) {
+        if (at < first) first = at < 0 ? 0 : at;
+        const int32_t after = count - at - removed;
+        if (after < tail) tail = after < 0 ? 0 : after;
+    }
+};
+
 // The compare job of one tab.
 struct JobGroupUnit {
     // Construct: kind, controller, both side records by the kind, flags 0,
@@ -138,6 +167,7 @@ struct JobGroupUnit {
     int32_t useCount;            // how many tabs hold the job
     int32_t currentRow;
     uint16_t statusMask;         // the result filter
+    JobRowChanges rowChanges;    // since the compare box took the rows
     JobEditFlags edit;           // "Simple", "Edit1", "Edit2"
     // Unique for the life of the process: a key that no later job shares,
     // even one made at the address of a freed job.

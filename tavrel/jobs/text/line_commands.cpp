@@ -491,6 +491,8 @@ bool LineEditFinish(LineEditContext& context, bool result) {
             RefreshEditedRows(job);
         else
             RefreshEditedRows(job, context.edited.data(), context.edited.size());
+        // The rows changed are noted: the views may take those only.
+        job.rowChanges.fromEdit = true;
         editor.RefreshViews();
     }
     if (context.redraw) CursorChanged(editor);

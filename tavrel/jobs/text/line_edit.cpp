@@ -317,7 +317,7 @@ bool CopyLinesFromOtherSide(LineEditContext& context, uint32_t tag, uint32_t sou
     auto merge = [&] {
         if (!fresh.empty()) {
             content.InsertAtIndexes(before.data(), fresh.data(), static_cast<int32_t>(fresh.size()));
-            content.flags = static_cast<uint16_t>(content.flags | ContentNumbering);
+            content.NoteRenumberFrom(before.front());
             fresh.clear();
             before.clear();
         }
@@ -357,6 +357,7 @@ bool CopyLinesFromOtherSide(LineEditContext& context, uint32_t tag, uint32_t sou
                 if (!text.IsEmpty())
                     Record(context, tag, UndoDeleteText, JobTextPosition{index, 0},
                            JobTextPosition{index, text.Length()}, RawString());
+                job.rowChanges.Note(row, 1, job.rows.Count());
                 context.MarkEdited(holder);
                 last = JobTextPosition{index, text.Length()};
                 changed = true;
@@ -380,6 +381,7 @@ bool CopyLinesFromOtherSide(LineEditContext& context, uint32_t tag, uint32_t sou
                 before.reserve(2 * fresh.size() + 16);
             }
             JobLineUnit* line = new JobLineUnit(text);
+            job.rowChanges.Note(row, 1, job.rows.Count());
             holder->SetUnit(side, line);
             fresh.push_back(line);
             before.push_back(at);
@@ -593,7 +595,9 @@ void LineEditContext::MarkEdited(JobReportUnit* row) {
 }
 
 void LineEditContext::MarkEditedRow(int32_t row) {
-    if (row >= 0 && row < job.rows.Count()) MarkEdited(job.rows.At(row));
+    if (row < 0 || row >= job.rows.Count()) return;
+    job.rowChanges.Note(row, 1, job.rows.Count());
+    MarkEdited(job.rows.At(row));
 }
 
 void LineEditContext::Prepare() {
@@ -672,8 +676,9 @@ bool CopyLineFromOtherSide(LineEditContext& context, uint32_t tag, uint32_t sour
         context.content.Add(line);
     else
         context.content.Insert(index, line);
+    job.rowChanges.Note(row, 1, job.rows.Count());
     holder->SetUnit(context.sideIndex, line);
-    context.content.flags = static_cast<uint16_t>(context.content.flags | ContentNumbering);
+    context.content.NoteRenumberFrom(index);
     context.MarkEdited(holder);
     MarkChanged(context);
     context.PlaceCursor(JobTextPosition{index, 0});

@@ -847,6 +847,7 @@ void LineMatcher::EmitGroup(int x, int32_t anchor) {
 
 void LineMatcher::EmitRows() {
     job_.rows.Clear();
+    job_.rowChanges.Forget();
     result_ = true;
     for (int side = 0; side < 2; ++side) emitted_[side].assign(lines_[side].size(), 0);
     BuildGroups();

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <typeinfo>
+#include <unordered_map>
 
 #include "base/raw_string.h"
 #include "base/small_block.h"
@@ -67,11 +68,57 @@ public:
     int32_t cellWidth = 0;
 };
 
+class JobLineUnit;
+
+// The lines whose width may differ from what the sides' widths were taken
+// from: measuring a long side again after an edit then looks at these
+// lines only, not at every line of it. A line comes here when its text is
+// set (a new line too), with the width noted before its first change; a
+// line that goes away leaves, and a width it was measured at is kept for
+// its side (only a change of a line measured at the widest can make a side
+// narrower). A load, too many lines, or a line changed on another thread
+// make the log start a new epoch: the sides are then measured whole. The
+// lines live on the GUI thread, and so does the log.
+class JobLineChangeLog {
+public:
+    static JobLineChangeLog& Instance();
+
+    // Nothing changed since now (the sides were just measured).
+    void Clear();
+    // Anything may have changed: the next measuring walks every line.
+    void Invalidate();
+    // The epoch of the lines listed: a new one after Invalidate.
+    uint32_t Epoch() const { return epoch_; }
+    // The lines changed since Clear, with the width each had noted before
+    // (-1 when none, or when it was not measured for a side).
+    const std::unordered_map<JobLineUnit*, int32_t>& Lines() const { return lines_; }
+    // The widest width noted of a line measured for side 0 or 1 that has
+    // gone since Clear (-1 when none did), and how many went at it.
+    int32_t GoneWidth(uint32_t side) const { return side < 2 ? gone_[side] : -1; }
+    int32_t GoneCount(uint32_t side) const { return side < 2 ? goneCount_[side] : 0; }
+
+    void Changed(JobLineUnit& line);
+    void Gone(JobLineUnit& line);
+
+private:
+    JobLineChangeLog();
+    bool Foreign();
+    // More lines than this changed at once are measured by walking them all.
+    static constexpr size_t kMostLines = 1u << 16;
+    std::unordered_map<JobLineUnit*, int32_t> lines_;
+    int32_t gone_[2] = {-1, -1};
+    int32_t goneCount_[2] = {0, 0};
+    uint32_t epoch_ = 1;
+    DWORD thread_ = 0;
+};
+
 class JobLineUnit : public JobContentUnit {
 public:
     JobLineUnit() {}
     explicit JobLineUnit(const RawString& text) { SetText(text); }
-    ~JobLineUnit() override {}
+    ~JobLineUnit() override {
+        if (widthBits_ & (kWidthLogged | kWidthSides)) JobLineChangeLog::Instance().Gone(*this);
+    }
 
     // A line of a load: the unit and a copy of the text's units in one block
     // of the pool, the text a view of them (a long line gets a text of its
@@ -81,6 +128,7 @@ public:
 
     // Sets the text; its distinct low bytes are counted when next asked for.
     void SetText(const RawString& text) {
+        if (!(widthBits_ & kWidthLogged)) JobLineChangeLog::Instance().Changed(*this);
         text_ = text;
         distinctCount_ = kDistinctUnknown;
         widthNote_ = -1;
@@ -105,13 +153,28 @@ public:
     // after an edit measures only the edited lines.
     int32_t NotedWidth(uint16_t revision, bool& exact) const {
         if (widthNote_ < 0 || widthStamp_ != revision) return -1;
-        exact = widthExact_;
+        exact = (widthBits_ & kWidthExact) != 0;
         return widthNote_;
     }
     void NoteWidth(uint16_t revision, int32_t width, bool exact) {
         widthNote_ = width;
         widthStamp_ = revision;
-        widthExact_ = exact;
+        widthBits_ = static_cast<uint8_t>(exact ? widthBits_ | kWidthExact : widthBits_ & ~kWidthExact);
+    }
+    // The width noted of any revision; -1 when none.
+    int32_t AnyNotedWidth() const { return widthNote_; }
+    // The side (0 or 1) whose widths the line was last measured for; -1
+    // when it never was.
+    int32_t MeasuredSide() const {
+        return (widthBits_ & kWidthSides) == kWidthSide1 ? 0 : (widthBits_ & kWidthSides) == kWidthSide2 ? 1 : -1;
+    }
+    void SetMeasuredSide(uint32_t side) {
+        widthBits_ = static_cast<uint8_t>((widthBits_ & ~kWidthSides) | (side == 0 ? kWidthSide1 : kWidthSide2));
+    }
+    // Whether the change log holds the line (JobLineChangeLog only).
+    bool WidthLogged() const { return (widthBits_ & kWidthLogged) != 0; }
+    void SetWidthLogged(bool on) {
+        widthBits_ = static_cast<uint8_t>(on ? widthBits_ | kWidthLogged : widthBits_ & ~kWidthLogged);
     }
 
     bool IsFloatAnchor() const { return (markKind & MarkFloatAnchor) == MarkFloatAnchor; }
@@ -186,6 +249,10 @@ protected:
 
 private:
     static constexpr uint16_t kDistinctUnknown = 0xFFFF;
+    // widthBits_: the noted width is exact; the change log holds the line;
+    // the side it was measured for.
+    static constexpr uint8_t kWidthExact = 1, kWidthLogged = 2, kWidthSide1 = 4, kWidthSide2 = 8,
+                             kWidthSides = kWidthSide1 | kWidthSide2;
     // Position i of the laid-out text, or an estimate from the characters
     // when the line is not laid out.
     int32_t PositionOf(int32_t index) const;
@@ -199,7 +266,7 @@ private:
     mutable uint16_t distinctCount_ = 0;  // at most 256; kDistinctUnknown until counted
     uint16_t blockBytes_ = 0;     // the pool block of NewWithText; 0 for `new`
     uint16_t widthStamp_ = 0;     // the revision of widthNote_
-    bool widthExact_ = false;
+    uint8_t widthBits_ = 0;       // kWidthExact, kWidthLogged, kWidthSides
     int32_t widthNote_ = -1;      // see NotedWidth
     RawString text_;
     std::unique_ptr<JobLineDrawData> draw_;  // made at the first layout

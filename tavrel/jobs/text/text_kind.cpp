@@ -115,6 +115,67 @@ void JobLineBaseData::UpdateMetrics(HDC dc, int32_t, int32_t width) {
     tabWidth = measured;
 }
 
+JobLineChangeLog::JobLineChangeLog() : thread_(GetCurrentThreadId()) {}
+
+JobLineChangeLog& JobLineChangeLog::Instance() {
+    // Never destroyed: lines of static units and of the last jobs go after
+    // every other static.
+    static JobLineChangeLog* log = new JobLineChangeLog();
+    return *log;
+}
+
+bool JobLineChangeLog::Foreign() {
+    if (GetCurrentThreadId() == thread_) return false;
+    // Lines are the GUI thread's; one changed elsewhere is not listed, so
+    // nothing listed can be trusted. The epoch moves under no lock, but
+    // only ever away from what the measurer noted.
+    ++epoch_;
+    return true;
+}
+
+void JobLineChangeLog::Clear() {
+    if (Foreign()) return;
+    for (auto& entry : lines_) entry.first->SetWidthLogged(false);
+    lines_.clear();
+    gone_[0] = gone_[1] = -1;
+    goneCount_[0] = goneCount_[1] = 0;
+}
+
+void JobLineChangeLog::Invalidate() {
+    if (Foreign()) return;
+    Clear();
+    ++epoch_;
+}
+
+void JobLineChangeLog::Changed(JobLineUnit& line) {
+    if (Foreign()) return;
+    if (lines_.size() >= kMostLines) {
+        Invalidate();
+        return;
+    }
+    lines_.emplace(&line, line.MeasuredSide() >= 0 ? line.AnyNotedWidth() : -1);
+    line.SetWidthLogged(true);
+}
+
+void JobLineChangeLog::Gone(JobLineUnit& line) {
+    if (Foreign()) return;
+    int32_t width = line.MeasuredSide() >= 0 ? line.AnyNotedWidth() : -1;
+    if (line.WidthLogged()) {
+        // The width it had before its first change is the one the side's
+        // width was taken from.
+        const auto found = lines_.find(&line);
+        if (found != lines_.end()) {
+            width = found->second;
+            lines_.erase(found);
+        }
+        line.SetWidthLogged(false);
+    }
+    const int32_t side = line.MeasuredSide();
+    if (side < 0 || width < 0 || width < gone_[side] || JobContentRelease::Active()) return;
+    goneCount_[side] = width == gone_[side] ? goneCount_[side] + 1 : 1;
+    gone_[side] = width;
+}
+
 JobLineUnit* JobLineUnit::NewWithText(const RawString& text, RawLayer::SmallBlockBatches* blocks) {
     // Lines longer than this get a text of their own: the block's size is
     // kept in 16 bits, and a long text is better in a block of its own size.
@@ -170,8 +231,12 @@ JobLineHeaderUnit& TextHeaderUnit() {
 // Loading
 
 void NumberLines(JobContentList& content) {
-    int32_t number = 1;
-    for (JobContentUnit& unit : content) unit.SetNumber(number++);
+    // From the first line that came or went since the last numbering, when
+    // every change noted its place; else from the first line.
+    const bool noted = (content.flags & ContentNumbering) && content.renumberFrom != INT32_MAX;
+    const int32_t count = content.Count();
+    for (int32_t i = noted ? std::min(content.renumberFrom, count) : 0; i < count; ++i) content.At(i)->SetNumber(i + 1);
+    content.renumberFrom = INT32_MAX;
 }
 
 int32_t NumberedIndex(const JobContentList& content, const JobLineUnit& line) {
@@ -181,6 +246,8 @@ int32_t NumberedIndex(const JobContentList& content, const JobLineUnit& line) {
 
 bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64_t limit,
                bool& lastLineEnded, bool reportReadError) {
+    // The lines read are listed nowhere: the next measuring walks all.
+    JobLineChangeLog::Instance().Invalidate();
     if (limit > TextLoadingHardLimit) limit = TextLoadingHardLimit;
     RawLayer::SmallBlockBatches blocks;
     while (hasLine) {
@@ -361,6 +428,7 @@ bool JobLineControl::LoadSide(JobGroupUnit& job, uint32_t side) {
     // The rows point into the content list that is about to be emptied; the
     // compare after the load builds them again.
     job.rows.Clear();
+    job.rowChanges.Forget();
     JobSideRecord& record = job.Side(side);
     JobContentList& content = job.Content(side);
     bool loaded = false;
@@ -599,13 +667,16 @@ int32_t InsertLineBefore(JobGroupUnit& job, int32_t unitIndex, uint32_t side) {
     else
         content.Insert(unitIndex, line);
     content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
+    content.NoteRenumberFrom(unitIndex < 0 ? content.Count() - 1 : unitIndex);
 
     JobReportUnit* row = job.rows.At(position);
     if (row && !IsRealUnit(row->Unit(side))) {
+        job.rowChanges.Note(position, 1, job.rows.Count());
         PlaceLineInRow(*row, side, line);
         return position;
     }
     JobReportUnit* fresh = NewOneSidedRow(side, line);
+    job.rowChanges.Note(std::min(position, job.rows.Count()), 0, job.rows.Count());
     if (position >= job.rows.Count())
         job.rows.Add(fresh);
     else
@@ -623,6 +694,7 @@ JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* lin
     JobLineUnit* fresh = NewEmptyLine(content);
     content.Insert(lineIndex + 1, fresh);
     content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
+    content.NoteRenumberFrom(lineIndex + 1);
 
     if (lineRow < 0) {
         // The line stands in no row: the new line's row goes where a line
@@ -630,7 +702,9 @@ JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* lin
         int32_t next = content.IndexOf(fresh) + 1;
         int32_t position = InsertRowPosition(job, next, side);
         JobReportUnit* r = job.rows.At(position);
-        if (r && !IsRealUnit(r->Unit(side)) && IsRealUnit(r->Unit(1 - side))) {
+        const bool take = r && !IsRealUnit(r->Unit(side)) && IsRealUnit(r->Unit(1 - side));
+        job.rowChanges.Note(std::min(position, job.rows.Count()), take ? 1 : 0, job.rows.Count());
+        if (take) {
             r->SetUnit(side, fresh);
             r->flags |= RowEdited;
             r->kind = RowSame;
@@ -643,7 +717,9 @@ JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* lin
         return fresh;
     }
     JobReportUnit* after = job.rows.At(lineRow + 1);
-    if (after && !IsRealUnit(after->Unit(side)) && IsRealUnit(after->Unit(1 - side))) {
+    const bool take = after && !IsRealUnit(after->Unit(side)) && IsRealUnit(after->Unit(1 - side));
+    job.rowChanges.Note(std::min(lineRow + 1, job.rows.Count()), take ? 1 : 0, job.rows.Count());
+    if (take) {
         after->SetUnit(side, fresh);
         after->flags |= RowEdited;
         after->kind = RowSame;
@@ -664,6 +740,7 @@ bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t s
     // The row that shows the line lets it go before the line is deleted.
     int32_t r = JobGroupUnit::RowOfUnit(&job, side, lineIndex, row);
     if (r >= 0) {
+        job.rowChanges.Note(r, 1, job.rows.Count());
         JobReportUnit* holder = job.rows.At(r);
         if (!IsRealUnit(holder->Unit(1 - side))) {
             job.rows.RemoveAt(r);
@@ -676,6 +753,7 @@ bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t s
     }
     content.RemoveAt(lineIndex);
     content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
+    content.NoteRenumberFrom(lineIndex);
     return true;
 }
 
@@ -712,6 +790,8 @@ bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint
     }
     content.InsertRange(lineIndex + 1, lines.data(), static_cast<int32_t>(count));
     content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
+    content.NoteRenumberFrom(lineIndex + 1);
+    job.rowChanges.Note(lineRow + 1, take ? 1 : 0, job.rows.Count());
     if (take) {
         after->SetUnit(side, lines.back());
         after->flags |= RowEdited;
@@ -792,6 +872,19 @@ bool InsertLinesBefore(JobGroupUnit& job, uint32_t side, const std::vector<int32
         for (JobReportUnit* r : rows) delete r;
         throw;
     }
+    // The rows taken and those the new rows go before, in the rows as they
+    // stand.
+    int32_t low = rowCount, high = 0;
+    for (size_t k = 0; k < count; ++k) {
+        if (takes[k] < 0) continue;
+        low = std::min(low, takes[k]);
+        high = std::max(high, takes[k] + 1);
+    }
+    for (int32_t at : rowBefore) {
+        low = std::min(low, at);
+        high = std::max(high, at);
+    }
+    job.rowChanges.Note(low, std::max(high - low, 0), rowCount);
     for (size_t k = 0; k < count; ++k) {
         if (takes[k] < 0) continue;
         JobReportUnit* row = job.rows.At(takes[k]);
@@ -805,6 +898,7 @@ bool InsertLinesBefore(JobGroupUnit& job, uint32_t side, const std::vector<int32
     lastRow = takes[count - 1] >= 0 ? takes[count - 1] + added : rowBefore.back() + added - 1;
     content.InsertAtIndexes(lineBefore.data(), lines.data(), static_cast<int32_t>(count));
     content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
+    content.NoteRenumberFrom(lineBefore.front());
     if (!rows.empty()) job.rows.InsertAtIndexes(rowBefore.data(), rows.data(), added);
     return true;
 }
@@ -842,6 +936,7 @@ bool RemoveLines(JobGroupUnit& job, int32_t row, uint32_t side, const std::vecto
     }
     // The keep tests meet the units in order, once each.
     size_t g = 0;
+    if (firstRow >= 0) job.rowChanges.Note(firstRow, lastRow + 1 - firstRow, rowCount);
     if (firstRow >= 0)
         job.rows.RemoveIfIn(firstRow, lastRow + 1, [&](const JobReportUnit& r) {
             const bool goes = g < gone.size() && gone[g] == &r;
@@ -857,6 +952,7 @@ bool RemoveLines(JobGroupUnit& job, int32_t row, uint32_t side, const std::vecto
         return goes;
     });
     content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
+    content.NoteRenumberFrom(indexes.front());
     return true;
 }
 

@@ -14,10 +14,12 @@
 #include "base/clipboard.h"
 #include "base/language.h"
 #include "toolkit/environment.h"
+#include "tavrel/app/command_codes.h"
 #include "tavrel/app/input_dialog.h"
 #include "tavrel/app/job_environment.h"
 #include "tavrel/app/tab_operations.h"
 #include "tavrel/jobs/shell_commands.h"
+#include "tavrel/jobs/text/line_unit.h"
 #include "toolkit/win_message.h"
 #include "toolkit/work_counts.h"
 
@@ -1017,16 +1019,20 @@ TEST_F(KeyActionsTest, KeyStepCostDoesNotGrowWithTheRowCount) {
         int64_t made = 0;      // list units made
         int64_t marks = 0;     // rows read for the position bar
         int64_t measured = 0;  // lines measured
+        int64_t widths = 0;    // lines looked at for a side's width
+        int64_t placed = 0;    // list units given a row
     };
     // The most of each count over the steps of one kind.
     struct Steps {
-        Work cursor, jump, edit;
+        Work cursor, jump, edit, typing;
     };
     auto most = [](Work& into, const Work& step) {
         into.walked = std::max(into.walked, step.walked);
         into.made = std::max(into.made, step.made);
         into.marks = std::max(into.marks, step.marks);
         into.measured = std::max(into.measured, step.measured);
+        into.widths = std::max(into.widths, step.widths);
+        into.placed = std::max(into.placed, step.placed);
     };
     bool started = false;
     auto count = [&](int32_t lines) {
@@ -1057,7 +1063,8 @@ TEST_F(KeyActionsTest, KeyStepCostDoesNotGrowWithTheRowCount) {
             PumpUntilIdle();
             const WinWorkCounts& after = WinWorkCounts::Instance();
             return Work{after.listUnitsWalked - before.listUnitsWalked, after.listUnitsMade - before.listUnitsMade,
-                        after.positionBarRows - before.positionBarRows, after.linesMeasured - before.linesMeasured};
+                        after.positionBarRows - before.positionBarRows, after.linesMeasured - before.linesMeasured,
+                        after.linesWalked - before.linesWalked, after.listUnitsPlaced - before.listUnitsPlaced};
         };
         auto action = [&](const char* name) {
             const JobLayer::JobActionUnit unit(RawLayer::RawString::FromText(name), RawLayer::RawStringList(true));
@@ -1080,7 +1087,8 @@ TEST_F(KeyActionsTest, KeyStepCostDoesNotGrowWithTheRowCount) {
         action("MoveCursorToLineFoot");
         PumpUntilIdle();
         const int32_t rows = Box().Count();
-        for (int i = 0; i < 3; ++i) most(steps.edit, counted([&] { SendMessageW(Box().window, WM_CHAR, L'q', 1); }));
+        for (int i = 0; i < 3; ++i) most(steps.typing, counted([&] { SendMessageW(Box().window, WM_CHAR, L'q', 1); }));
+        most(steps.edit, steps.typing);
         most(steps.edit, counted([&] { action("InsertNewLine"); }));
         EXPECT_EQ(Box().Count(), rows + 1);
         most(steps.edit, counted([&] { action("Backspace"); }));
@@ -1102,6 +1110,9 @@ TEST_F(KeyActionsTest, KeyStepCostDoesNotGrowWithTheRowCount) {
     print("cursor", small.cursor, large.cursor);
     print("jump", small.jump, large.jump);
     print("edit", small.edit, large.edit);
+    std::printf("widths %lld / %lld, typing placed %lld / %lld\n", static_cast<long long>(small.edit.widths),
+                static_cast<long long>(large.edit.widths), static_cast<long long>(small.typing.placed),
+                static_cast<long long>(large.typing.placed));
     // A screen's worth more at most: a pass over the rows adds a million.
     constexpr int64_t kSlack = 200;
     for (const Work* step : {&large.cursor, &large.jump}) {
@@ -1114,6 +1125,11 @@ TEST_F(KeyActionsTest, KeyStepCostDoesNotGrowWithTheRowCount) {
     EXPECT_LE(large.edit.made, small.edit.made + kSlack);
     EXPECT_LE(large.edit.marks, small.edit.marks + kSlack);
     EXPECT_LE(large.edit.measured, small.edit.measured + kSlack);
+    // An edit lays out and measures from what changed: no walk over the
+    // list or over the lines of a side.
+    EXPECT_LE(large.edit.walked, small.edit.walked + kSlack);
+    EXPECT_LE(large.edit.widths, small.edit.widths + kSlack);
+    EXPECT_LE(large.typing.placed, small.typing.placed + kSlack);
 }
 
 
@@ -1156,6 +1172,112 @@ TEST_F(KeyActionsTest, TheTextColumnFollowsTheWidestLineThroughTypedEdits) {
     }
 }
 
+
+// An edit gives new rows only to the units of the rows it changed, lays
+// the list out from there and measures only the lines it changed: after
+// random edits of every kind on either side (typing, new lines, joins,
+// deletes, undo and redo, a paste of lines, copied and deleted lines), and
+// now and then a filter, the box holds what making every row and measuring
+// every line anew gives: each unit's row, shown flag and place, the list's
+// height, both sides' text widths, and every line's number.
+TEST_F(KeyActionsTest, EditedRowsMatchRowsMadeAnew) {
+    std::mt19937 random(29);
+    std::string left, right;
+    for (int line = 0; line < 300; ++line) {
+        const std::string text = std::string(random() % 24, 'm') + std::to_string(line) + "\n";
+        const unsigned pick = random() % 8;
+        if (pick != 0) left += text;
+        if (pick != 1) right += pick == 2 ? "W" + text : text;
+    }
+    OpenPair(PutText(L"a.txt", left), PutText(L"b.txt", right));
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 0, true));
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 1, true));
+    JobGroupUnit& job = *Current();
+    auto act = [&](const char* name) {
+        Box().ActionDispatch(JobLayer::JobActionUnit(RawLayer::RawString::FromText(name), RawLayer::RawStringList(true)));
+    };
+    struct Shown {
+        std::vector<const void*> rows;
+        std::vector<LONG> places;  // top, bottom and shown flag of each unit
+        std::vector<int32_t> sizes;
+        bool operator==(const Shown& other) const {
+            return rows == other.rows && places == other.places && sizes == other.sizes;
+        }
+    };
+    auto shown = [&] {
+        Shown now;
+        for (int32_t i = 0; i < Box().Count(); ++i) {
+            const WinLayer::WinListBoxItemUnit* unit = Box().ItemAt(i);
+            now.rows.push_back(unit->item);
+            now.places.insert(now.places.end(), {unit->rect.top, unit->rect.bottom,
+                                                 (unit->flags & WinLayer::WinListBoxItemUnit::ItemHidden) ? 1 : 0});
+        }
+        now.sizes = {Box().contentSize.cy, static_cast<int32_t>(Box().placed.size()), job.side1.measuredWidth[1],
+                     job.side2.measuredWidth[1], job.rows.Count()};
+        return now;
+    };
+    auto numbered = [&] {
+        for (uint32_t side = 0; side < 2; ++side) {
+            for (int32_t i = 0; i < job.Content(side).Count(); ++i) {
+                const auto* line = JobLayer::AsLineUnit(job.Content(side).At(i));
+                if (!line || line->LineNumber() != i + 1) return false;
+            }
+        }
+        return true;
+    };
+    const uint16_t filters[] = {JobLayer::StatusAll, JobLayer::StatusDifferent, 13};
+    for (int edit = 0; edit < 80; ++edit) {
+        AppLayer::SetFilterWord(Views(), edit % 10 == 9 ? filters[random() % 3] : uint16_t{JobLayer::StatusAll});
+        const uint32_t side = random() % 2;
+        Box().SetCurrentSide(side);
+        Box().ClearSelection();
+        const int32_t row = static_cast<int32_t>(random() % static_cast<unsigned>(job.rows.Count()));
+        Box().GotoRow(row, false);
+        act(random() % 2 ? "MoveCursorToLineFoot" : "MoveCursorToLineHead");
+        switch (random() % 9) {
+        case 0:
+            for (int i = 0; i < 3; ++i) SendMessageW(Box().window, WM_CHAR, L"Wm\t"[random() % 3], 1);
+            break;
+        case 1:
+            act("InsertNewLine");
+            break;
+        case 2:
+            act("Backspace");
+            break;
+        case 3:
+            act("DeleteCharOrSelections");
+            break;
+        case 4:
+            act("Undo");
+            break;
+        case 5:
+            act("Redo");
+            break;
+        case 6:
+            ASSERT_TRUE(RawLayer::ClipboardSetText(RawLayer::RawString::FromText("pasted\r\nWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW\r\n")));
+            act("PasteFromClipboard");
+            break;
+        default: {
+            // Some rows selected, their lines copied over or deleted.
+            const int32_t last = std::min(row + static_cast<int32_t>(random() % 4), Box().Count() - 1);
+            for (int32_t i = row; i <= last; ++i) Box().ItemAt(i)->flags |= WinLayer::WinListBoxItemUnit::ItemSelected;
+            Box().NoteSelected(row, last);
+            Command(random() % 2 ? (side == 0 ? AppLayer::CmdCopy2to1 : AppLayer::CmdCopy1to2)
+                                 : (side == 0 ? AppLayer::CmdDeleteLine1 : AppLayer::CmdDeleteLine2));
+            break;
+        }
+        }
+        PumpUntilIdle();
+        ASSERT_TRUE(numbered()) << "edit " << edit;
+        const Shown kept = shown();
+        // Every row given anew and every line measured again.
+        job.controller->InvalidateSide(job, 0);
+        job.controller->InvalidateSide(job, 1);
+        AppLayer::RefreshAfterJobChange(Views());
+        PumpUntilIdle();
+        ASSERT_TRUE(kept == shown()) << "edit " << edit;
+    }
+}
 
 // The next and previous difference land where a walk over the rows would,
 // and the position bar marks what a pass over every row marks, through
