@@ -103,12 +103,16 @@ public:
 private:
     JobLineChangeLog();
     bool Foreign();
+    // Empties the list and the gone widths.
+    void Forget();
     // More lines than this changed at once are measured by walking them all.
     static constexpr size_t kMostLines = 1u << 16;
     std::unordered_map<JobLineUnit*, int32_t> lines_;
     int32_t gone_[2] = {-1, -1};
     int32_t goneCount_[2] = {0, 0};
     uint32_t epoch_ = 1;
+    // Since Invalidate, until the sides are measured whole (Clear).
+    bool walkAll_ = false;
     DWORD thread_ = 0;
 };
 

@@ -135,6 +135,11 @@ bool JobLineChangeLog::Foreign() {
 
 void JobLineChangeLog::Clear() {
     if (Foreign()) return;
+    Forget();
+    walkAll_ = false;
+}
+
+void JobLineChangeLog::Forget() {
     for (auto& entry : lines_) entry.first->SetWidthLogged(false);
     lines_.clear();
     gone_[0] = gone_[1] = -1;
@@ -143,12 +148,14 @@ void JobLineChangeLog::Clear() {
 
 void JobLineChangeLog::Invalidate() {
     if (Foreign()) return;
-    Clear();
+    Forget();
     ++epoch_;
+    // Every line is measured next: nothing is listed until then.
+    walkAll_ = true;
 }
 
 void JobLineChangeLog::Changed(JobLineUnit& line) {
-    if (Foreign()) return;
+    if (walkAll_ || Foreign()) return;
     if (lines_.size() >= kMostLines) {
         Invalidate();
         return;
@@ -159,6 +166,7 @@ void JobLineChangeLog::Changed(JobLineUnit& line) {
 
 void JobLineChangeLog::Gone(JobLineUnit& line) {
     if (Foreign()) return;
+    if (walkAll_ && !line.WidthLogged()) return;
     int32_t width = line.MeasuredSide() >= 0 ? line.AnyNotedWidth() : -1;
     if (line.WidthLogged()) {
         // The width it had before its first change is the one the side's
@@ -667,7 +675,7 @@ int32_t InsertLineBefore(JobGroupUnit& job, int32_t unitIndex, uint32_t side) {
     else
         content.Insert(unitIndex, line);
     content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
-    content.NoteRenumberFrom(unitIndex < 0 ? content.Count() - 1 : unitIndex);
+    content.NoteRenumberFrom(unitIndex < 0 ? content.Count() - 1 : std::min(unitIndex, content.Count() - 1));
 
     JobReportUnit* row = job.rows.At(position);
     if (row && !IsRealUnit(row->Unit(side))) {
