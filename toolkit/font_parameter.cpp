@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
 
 #include "base/api_text.h"
 
@@ -99,6 +100,11 @@ void WinFontParameter::CopyLogFont(LOGFONTW& target, const LOGFONTW& source) {
     LOGFONTW copy = source;
     RawLayer::CopyFaceName(copy, face);
     target = copy;
+}
+
+bool WinFontParameter::SameDescription(const LOGFONTW& a, const LOGFONTW& b) {
+    return std::memcmp(&a, &b, offsetof(LOGFONTW, lfFaceName)) == 0 &&
+           std::wcsncmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0;
 }
 
 void WinFontParameter::Read(LOGFONTW& description, const RawParameterList& list) {

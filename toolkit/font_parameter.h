@@ -40,6 +40,9 @@ struct WinFontParameter {
     // Copies every field; the face name up to its terminator (at most 31
     // units, always terminated).
     static void CopyLogFont(LOGFONTW& target, const LOGFONTW& source);
+    // Whether two descriptions ask for the same font: every field, the face
+    // name up to its terminator.
+    static bool SameDescription(const LOGFONTW& a, const LOGFONTW& b);
     // Each numeric key present replaces its field (8-bit fields keep the low
     // 8 bits; sizes and the weight are clamped to what GDI can make); the
     // face name becomes the "FaceName" value, cut to 31 units without

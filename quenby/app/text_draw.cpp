@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "base/api_text.h"
+#include "toolkit/font_parameter.h"
 
 namespace AppLayer {
 
@@ -215,17 +216,6 @@ std::wstring FindFallbackFace() {
     return found;
 }
 
-bool SameFont(const LOGFONTW& a, const LOGFONTW& b) {
-    return a.lfHeight == b.lfHeight && a.lfWidth == b.lfWidth && a.lfEscapement == b.lfEscapement &&
-           a.lfOrientation == b.lfOrientation && a.lfWeight == b.lfWeight && a.lfItalic == b.lfItalic &&
-           a.lfUnderline == b.lfUnderline && a.lfStrikeOut == b.lfStrikeOut && a.lfCharSet == b.lfCharSet &&
-           a.lfQuality == b.lfQuality && a.lfPitchAndFamily == b.lfPitchAndFamily &&
-           wcsncmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0;
-}
-
-inline bool HighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-inline bool LowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
 }  // namespace
 
 WinTextDraw::~WinTextDraw() {
@@ -248,7 +238,7 @@ HFONT WinTextDraw::FallbackFont(HDC dc) {
     if (face == base.lfFaceName) return nullptr;
     Fallback* slot = &fallbacks_[0];
     for (Fallback& f : fallbacks_) {
-        if (f.font && SameFont(f.base, base)) {
+        if (f.font && WinLayer::WinFontParameter::SameDescription(f.base, base)) {
             f.lastUse = ++fallbackClock_;
             return f.font;
         }
@@ -294,7 +284,7 @@ bool WinTextDraw::PlanFallback(HDC dc, const wchar_t* wide, int32_t count, HFONT
     bool any = false;
     for (size_t i = 0; i < n; ++i) {
         // A surrogate pair goes to one font as a whole.
-        if (HighSurrogate(wide[i]) && i + 1 < n && LowSurrogate(wide[i + 1])) {
+        if (RawLayer::IsHighSurrogate(wide[i]) && i + 1 < n && RawLayer::IsLowSurrogate(wide[i + 1])) {
             const bool use = (useFallback_[i] || useFallback_[i + 1]) && glyphs_[i] != 0xFFFF &&
                              glyphs_[i + 1] != 0xFFFF;
             useFallback_[i] = useFallback_[i + 1] = use ? 1 : 0;

@@ -413,6 +413,15 @@ void GuiFolderBox::MeasureSideColumns(HDC dc, uint32_t side) {
 
 namespace {
 
+// What a line adds to its text width: both margins and the caret's cell
+// past its end (the side's own when it has one, else the font's widest
+// glyph).
+int64_t LineExtra(const TEXTMETRICW& metrics, const JobLayer::JobSideRecord& record, int32_t margin) {
+    const auto* base = dynamic_cast<const JobLayer::JobLineBaseData*>(record.kindData.get());
+    const int64_t cell = base ? std::max<int64_t>(base->cellWidth, 0) : std::max<LONG>(metrics.tmMaxCharWidth, 1);
+    return 2 * static_cast<int64_t>(margin) + cell;
+}
+
 // The widest width found so far and how many lines (or titles) stand at it.
 struct WidestTally {
     int64_t width = 0;
@@ -445,14 +454,10 @@ void MeasureLines(HDC dc, JobLayer::JobSideRecord& record, int32_t margin, Wides
     GetTextMetricsW(dc, &metrics);
     INT advance[128] = {};
     const bool known = GetCharWidth32W(dc, 0, 127, advance) != FALSE;
-    const int64_t glyph = std::max<LONG>(metrics.tmMaxCharWidth, 1);
     const int64_t tab = static_cast<int64_t>(std::max(JobLayer::ConfigStore::Instance().tabStop, 1)) *
                         std::max<LONG>(metrics.tmAveCharWidth, 1);
-    // What a line adds to its text width: both margins and the caret's cell
-    // past its end (the side's own when it has one, else the widest glyph).
     const auto* base = dynamic_cast<const JobLayer::JobLineBaseData*>(record.kindData.get());
-    const int64_t cell = base ? std::max<int64_t>(base->cellWidth, 0) : glyph;
-    const int64_t extra = 2 * static_cast<int64_t>(margin) + cell;
+    const int64_t extra = LineExtra(metrics, record, margin);
     // Lines keep their measured width (and their bound) until their text
     // or the side's layout changes: after an edit only the edited lines
     // are bounded again, and lines measured before count at once. Only
@@ -521,15 +526,6 @@ bool NumberedToTheEnd(const JobLayer::JobContentList& content) {
     return last && last->LineNumber() == content.Count();
 }
 
-// The caret's cell and both margins, as MeasureLines adds them to a line.
-int64_t LineExtra(HDC dc, const JobLayer::JobSideRecord& record, int32_t margin) {
-    const auto* base = dynamic_cast<const JobLayer::JobLineBaseData*>(record.kindData.get());
-    TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
-    const int64_t cell = base ? std::max<int64_t>(base->cellWidth, 0) : std::max<LONG>(metrics.tmMaxCharWidth, 1);
-    return 2 * static_cast<int64_t>(margin) + cell;
-}
-
 }  // namespace
 
 int64_t GuiFolderBox::MeasureLongestLines(HDC dc, JobLayer::JobSideRecord& record, JobLayer::JobContentList& content,
@@ -550,7 +546,9 @@ bool GuiFolderBox::MeasureChangedLines(HDC dc, uint32_t side, JobLayer::JobSideR
     const auto* base = dynamic_cast<const JobLayer::JobLineBaseData*>(record.kindData.get());
     JobLayer::JobLineChangeLog& log = JobLayer::JobLineChangeLog::Instance();
     SideWidths& kept = sideWidths_[side];
-    const int64_t extra = LineExtra(dc, record, margin);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    const int64_t extra = LineExtra(metrics, record, margin);
     const SideWidths now{view_.job->serial, &content, base ? base->revision : uint16_t{0},
                          JobLayer::ConfigStore::Instance().tabStop, extra, record.measuredWidth[1], log.Epoch(), -1};
     const bool follows = base && kept.widest >= 0 && kept.job == now.job && kept.content == now.content &&

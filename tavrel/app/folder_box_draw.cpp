@@ -4,9 +4,6 @@
 // pen and brush made here is gone at the end of the operation that made it,
 // and the DC gets back what was selected into it.
 #include <algorithm>
-#include <cstddef>
-#include <cstring>
-#include <cwchar>
 
 #include "base/clipboard.h"
 #include "tavrel/app/command_codes.h"
@@ -110,8 +107,7 @@ void GuiFolderBoxDraw::FitFont(HDC dc) {
     description.lfHeight = fits;
     description.lfWidth = 0;
     const bool same = fitted_.handle && fittedFrom_ == box.font &&
-                      std::memcmp(&fitted_.description, &description, offsetof(LOGFONTW, lfFaceName)) == 0 &&
-                      std::wcsncmp(fitted_.description.lfFaceName, description.lfFaceName, LF_FACESIZE) == 0;
+                      WinLayer::WinFontParameter::SameDescription(fitted_.description, description);
     if (!same) {
         HFONT made = CreateFontIndirectW(&description);
         if (!made) return;

@@ -354,10 +354,6 @@ void OpenStartSource(GuiViewSet& views, const JobLayer::StartSource& source) {
 
 // ---- pair lines and the pair file ------------------------------------------------
 
-bool PairHoldsComma(const JobGroupUnit& job) {
-    return job.Path(0).ContainsUnit(',') || job.Path(1).ContainsUnit(',');
-}
-
 RawString PairLinePath(const RawString& path) {
     if (!path.ContainsUnit(',')) return path;
     // The short (8.3) name holds no ",", so any reader of pair lines reads

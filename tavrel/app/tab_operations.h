@@ -67,8 +67,6 @@ RawLayer::RawString PairLineOfPaths(const RawLayer::RawString& path1, const RawL
 // The pair line of a job: "@Group@", the paths and the options. Empty when
 // the job has no pair line (see PairLineOfPaths).
 RawLayer::RawString PairLineOf(const JobGroupUnit& job);
-// Whether a path of the job holds ",".
-bool PairHoldsComma(const JobGroupUnit& job);
 // The current job's pair line; empty without one.
 RawLayer::RawString CurrentPairLine(GuiViewSet& views);
 
