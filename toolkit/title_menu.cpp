@@ -73,7 +73,10 @@ bool ShownFont(const LOGFONTW& wanted, LOGFONTW& shown) {
             metrics.tmHeight > metrics.tmInternalLeading) {
             shown = wanted;
             RawLayer::CopyFaceName(shown, face);
-            shown.lfHeight = -(metrics.tmHeight - metrics.tmInternalLeading);
+            // A character height is the dialog's own measure and stays as
+            // it is; a cell height is turned into the character height it
+            // gives.
+            if (wanted.lfHeight >= 0) shown.lfHeight = -(metrics.tmHeight - metrics.tmInternalLeading);
             shown.lfCharSet = metrics.tmCharSet;
             measured = true;
         }
@@ -92,6 +95,50 @@ bool SameChoice(const LOGFONTW& a, const LOGFONTW& b) {
            bold(a.lfWeight) == bold(b.lfWeight) && (a.lfItalic != 0) == (b.lfItalic != 0) &&
            (a.lfUnderline != 0) == (b.lfUnderline != 0) && (a.lfStrikeOut != 0) == (b.lfStrikeOut != 0) &&
            a.lfCharSet == b.lfCharSet;
+}
+
+// What the dialog itself would answer before the user touches anything.
+// The dialog offers whole points only, so a height that is not a whole
+// point comes back rounded, and a face it lists under another name comes
+// back renamed: an untouched answer is known only by asking the dialog once
+// it has filled its fields.
+struct UntouchedAnswer {
+    LOGFONTW font{};
+    bool known = false;
+};
+
+UINT_PTR CALLBACK NoteUntouchedAnswer(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        const CHOOSEFONTW* request = reinterpret_cast<const CHOOSEFONTW*>(lParam);
+        if (request && request->lCustData) {
+            UntouchedAnswer* answer = reinterpret_cast<UntouchedAnswer*>(request->lCustData);
+            SendMessageW(dialog, WM_CHOOSEFONT_GETLOGFONT, 0, reinterpret_cast<LPARAM>(&answer->font));
+            answer->known = answer->font.lfFaceName[0] != 0;
+        }
+        // The dialog still sets the focus itself.
+        return TRUE;
+    }
+    return 0;
+}
+
+// A height of the record in the dialog's screen pixels and back: a record
+// kept in another device's pixels (a printer's) is shown at the size it
+// prints at. Cell heights (positive) and character heights (negative) keep
+// their sign.
+LONG HeightBetween(LONG height, int32_t fromPerInch, int32_t toPerInch) {
+    if (fromPerInch <= 0 || toPerInch <= 0 || fromPerInch == toPerInch) return height;
+    const LONG scaled = MulDiv(height, toPerInch, fromPerInch);
+    if (scaled == 0 && height != 0) return height < 0 ? -1 : 1;
+    return scaled;
+}
+
+int32_t ScreenPixelsPerInch() {
+    int32_t perInch = 96;
+    if (HDC dc = GetDC(nullptr)) {
+        perInch = GetDeviceCaps(dc, LOGPIXELSY);
+        ReleaseDC(nullptr, dc);
+    }
+    return perInch > 0 ? perInch : 96;
 }
 
 }  // namespace
@@ -131,21 +178,40 @@ LRESULT WinTMenuExecution::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     return kNotHandled;
 }
 
-RawLayer::RawParameterList WinTMenuExecution::ChooseFont(WinView& owner, const WinFontParameter& font) {
+RawLayer::RawParameterList WinTMenuExecution::ChooseFont(WinView& owner, const WinFontParameter& font,
+                                                         int32_t pixelsPerInch) {
+    const int32_t screenPerInch = ScreenPixelsPerInch();
+    LOGFONTW onScreen{};
+    WinFontParameter::CopyLogFont(onScreen, font.description);
+    onScreen.lfHeight = HeightBetween(onScreen.lfHeight, pixelsPerInch, screenPerInch);
     LOGFONTW start{};
-    WinFontParameter::CopyLogFont(start, font.description);
-    if (!ShownFont(font.description, start)) WinFontParameter::CopyLogFont(start, font.description);
+    if (!ShownFont(onScreen, start)) WinFontParameter::CopyLogFont(start, onScreen);
     LOGFONTW description = start;
+    UntouchedAnswer untouched;
     CHOOSEFONTW request{};
     request.lStructSize = sizeof(request);
     request.hwndOwner = owner.window;
     request.lpLogFont = &description;
-    request.Flags = CF_INITTOLOGFONTSTRUCT | CF_EFFECTS | CF_FORCEFONTEXIST | CF_NOVERTFONTS;
+    request.Flags = CF_INITTOLOGFONTSTRUCT | CF_EFFECTS | CF_FORCEFONTEXIST | CF_NOVERTFONTS | CF_ENABLEHOOK;
+    request.lpfnHook = NoteUntouchedAnswer;
+    request.lCustData = reinterpret_cast<LPARAM>(&untouched);
     RawLayer::RawParameterList chosen;
     if (!ChooseFontW(&request)) return chosen;
     // Confirmed without a change: the record stays as it was, its face
-    // name too, so a font missing here is still asked for where it exists.
-    WinFontParameter::Write(SameChoice(description, start) ? font.description : description, chosen);
+    // name and height too, so a font missing here is still asked for where
+    // it exists and a height between two whole points is not rounded.
+    if (SameChoice(description, untouched.known ? untouched.font : start)) {
+        WinFontParameter::Write(font.description, chosen);
+        return chosen;
+    }
+    if (pixelsPerInch > 0 && pixelsPerInch != screenPerInch) {
+        // The size the user chose, in the record's own pixels: from the
+        // dialog's points, which are exact, rather than its screen pixels.
+        description.lfHeight = request.iPointSize > 0
+                                   ? -MulDiv(request.iPointSize, pixelsPerInch, 720)
+                                   : HeightBetween(description.lfHeight, screenPerInch, pixelsPerInch);
+    }
+    WinFontParameter::Write(description, chosen);
     return chosen;
 }
 

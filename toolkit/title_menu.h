@@ -71,8 +71,12 @@ public:
     // ---- services ----------------------------------------------------------------------
     // The system's font dialog owned by the view's window, started from the
     // font record: the chosen font under the fourteen font keys, or an
-    // empty list when cancelled.
-    static RawLayer::RawParameterList ChooseFont(WinView& owner, const WinFontParameter& font);
+    // empty list when cancelled. A record whose heights are another
+    // device's pixels (a printer's) names that device's pixels per inch, so
+    // that the dialog shows and sets the size it prints at; 0 is the
+    // screen. Confirmed untouched, the record comes back as it went in.
+    static RawLayer::RawParameterList ChooseFont(WinView& owner, const WinFontParameter& font,
+                                                 int32_t pixelsPerInch = 0);
     // Fills the set: the read-me (its variant for the selected language when
     // present), the viewer types and the manual files by the patterns of
     // section "Manual" of the configuration file (defaults when missing).

@@ -9,9 +9,13 @@ namespace AppLayer {
 
 namespace {
 
-DocLayer::StyleFont* CurrentFont(GuiMainDialog& dialog) {
+DocumentStyle* CurrentStyle(GuiMainDialog& dialog) {
     JobLineList* document = dialog.items.currentDocument;
-    DocumentStyle* style = document ? document->Style() : dialog.items.currentStyle;
+    return document ? document->Style() : dialog.items.currentStyle;
+}
+
+DocLayer::StyleFont* CurrentFont(GuiMainDialog& dialog) {
+    DocumentStyle* style = CurrentStyle(dialog);
     if (!style) return nullptr;
     return (style->flags & DocumentStyle::FlagPageMode) ? &style->printFont : &style->textFont;
 }
@@ -42,9 +46,14 @@ void RunFontCommand(GuiMainDialog& dialog, uint16_t code) {
     }
     LOGFONTW wanted = font->description;
     switch (code) {
-    case CmdFont:
-        if (!ChooseStyleFont(dialog, *font, wanted)) return;
+    case CmdFont: {
+        // The print font is kept in the printer's pixels.
+        const DocumentStyle* style = CurrentStyle(dialog);
+        const int32_t perInch =
+            style && font == &style->printFont ? DocLayer::PrintPixelsPerInch(style->printImage) : 0;
+        if (!ChooseStyleFont(dialog, *font, wanted, perInch)) return;
         break;
+    }
     case CmdFontSmaller:
     case CmdFontLarger: {
         int32_t height = 0;

@@ -36,10 +36,11 @@ bool ChangeStyleFont(DocLayer::StyleFont& font, const LOGFONTW& description) {
     return true;
 }
 
-bool ChooseStyleFont(WinLayer::WinView& owner, const DocLayer::StyleFont& font, LOGFONTW& chosen) {
+bool ChooseStyleFont(WinLayer::WinView& owner, const DocLayer::StyleFont& font, LOGFONTW& chosen,
+                     int32_t pixelsPerInch) {
     WinLayer::WinFontParameter start;
     start.description = font.description;
-    const RawLayer::RawParameterList keys = WinLayer::WinTMenuExecution::ChooseFont(owner, start);
+    const RawLayer::RawParameterList keys = WinLayer::WinTMenuExecution::ChooseFont(owner, start, pixelsPerInch);
     if (keys.Count() == 0) return false;
     chosen = font.description;
     WinLayer::WinFontParameter::Read(chosen, keys);

@@ -26,8 +26,11 @@ bool StepFontHeight(int32_t height, int32_t step, int32_t& next);
 // False leaves the font as it was.
 bool ChangeStyleFont(DocLayer::StyleFont& font, const LOGFONTW& description);
 // The system's font dialog over the owner, started from the style font;
-// true with the chosen description when the user confirmed.
-bool ChooseStyleFont(WinLayer::WinView& owner, const DocLayer::StyleFont& font, LOGFONTW& chosen);
+// true with the chosen description when the user confirmed. A font kept in
+// printer pixels names the printer's pixels per inch (0 for a screen font),
+// so the dialog shows and sets the printed size.
+bool ChooseStyleFont(WinLayer::WinView& owner, const DocLayer::StyleFont& font, LOGFONTW& chosen,
+                     int32_t pixelsPerInch = 0);
 // Writes the font's fourteen keys as its own section into its profile;
 // false when the file was not rewritten.
 bool SaveStyleFont(DocLayer::StyleFont& font);

@@ -376,6 +376,13 @@ void CheckPrintImageSettings(PrintImageSettings& s) {
         s.margin = defaults.margin;
 }
 
+int32_t PrintPixelsPerInch(const PrintImageSettings& s) {
+    if (s.imageSize.cy <= 0 || s.milliSize.cy <= 0) return 0;
+    // 25.4 millimetres an inch, rounded to the nearest pixel.
+    const int64_t perInch = (static_cast<int64_t>(s.imageSize.cy) * 254 + s.milliSize.cy * 5) / (s.milliSize.cy * 10);
+    return perInch > 0 && perInch <= 100000 ? static_cast<int32_t>(perInch) : 0;
+}
+
 bool SavePrintImageSettings(const PrintImageSettings& s) {
     RawParameterList list;
     WinLayer::WinSizeParameter::Save(s.imageSize, ImageSizeText(), list);

@@ -204,6 +204,10 @@ struct PrintImageSettings {
 // Sizes out of range take the defaults; margins that are negative, or that
 // leave no page between them, take 100.
 void CheckPrintImageSettings(PrintImageSettings& settings);
+// The printer's pixels per inch down the page, from the page's size in
+// printer pixels and in millimetres: the unit the print font's heights are
+// kept in. 0 when the settings do not tell.
+int32_t PrintPixelsPerInch(const PrintImageSettings& settings);
 // Writes section "PrintImage" into the settings' profile; false when the
 // file could not be rewritten (the settings in memory stay).
 bool SavePrintImageSettings(const PrintImageSettings& settings);

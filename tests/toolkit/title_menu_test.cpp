@@ -204,6 +204,88 @@ TEST(TitleMenu, FontChoiceCancelledIsEmptyConfirmedGivesTheFontKeys) {
     EXPECT_FALSE(watchdog.Fired());
 }
 
+// Confirmed untouched, the dialog gives the record back as it went in at
+// every height: the dialog offers whole points only, and a face it lists
+// under another name is not a change either.
+TEST(TitleMenu, FontDialogConfirmedUntouchedKeepsEveryHeightAndFace) {
+    TestSupport::ModalWatchdog watchdog(600000);
+    TestDialog owner("TkTitleFontKeep", L"Font owner", RECT{100, 100, 400, 300});
+    owner.Create();
+    // The menu font's face, a face Wine maps to another, and two that exist
+    // on some machines and not on others.
+    const std::vector<std::wstring> faces = {WinFontParameter::DefaultFont().lfFaceName, L"MS Shell Dlg",
+                                             L"DejaVu Sans", L"Liberation Sans"};
+    std::vector<LONG> heights;
+    for (LONG h = -8; h >= -30; --h) heights.push_back(h);
+    for (LONG h : {-36, -40, 13, 19}) heights.push_back(h);
+    for (const std::wstring& face : faces) {
+        for (const LONG height : heights) {
+            WinFontParameter font;
+            font.description = WinFontParameter::DefaultFont();
+            RawLayer::CopyFaceName(font.description, face.c_str());
+            font.description.lfHeight = height;
+            bool seen = false;
+            TestSupport::AnswerSystemDialog(IDOK, &seen);
+            const RawLayer::RawParameterList chosen = WinTMenuExecution::ChooseFont(owner, font);
+            ASSERT_TRUE(seen);
+            LOGFONTW back{};
+            WinFontParameter::Read(back, chosen);
+            EXPECT_EQ(std::wstring(back.lfFaceName), face) << height;
+            EXPECT_EQ(back.lfHeight, height) << std::string(face.begin(), face.end());
+            EXPECT_EQ(back.lfWeight, font.description.lfWeight);
+            EXPECT_EQ(back.lfCharSet, font.description.lfCharSet);
+        }
+    }
+    EXPECT_FALSE(watchdog.Fired());
+}
+
+// A record kept in printer pixels opens on the size it prints at, and the
+// size chosen comes back in printer pixels.
+TEST(TitleMenu, FontDialogShowsAndSetsAPrintersSizeInPoints) {
+    TestSupport::ModalWatchdog watchdog(60000);
+    TestDialog owner("TkTitleFontPrint", L"Font owner", RECT{100, 100, 400, 300});
+    owner.Create();
+    constexpr int kSizeBox = 0x472;  // the dialog's size field
+    struct Case {
+        int32_t perInch;
+        LONG height;
+        const wchar_t* shown;
+        const wchar_t* typed;
+        LONG chosen;
+    };
+    for (const Case& c : {Case{300, -64, L"15", L"12", -50}, Case{600, -64, L"8", L"20", -167},
+                          Case{1200, -200, L"12", L"9", -150}}) {
+        WinFontParameter font;
+        font.description = WinFontParameter::DefaultFont();
+        RawLayer::CopyFaceName(font.description, L"DejaVu Sans");
+        font.description.lfHeight = c.height;
+        for (const bool change : {false, true}) {
+            std::wstring shown;
+            TestSupport::WhenSystemDialogUp(
+                [&shown, &c, change](HWND dialog) {
+                    wchar_t text[32] = {};
+                    GetDlgItemTextW(dialog, kSizeBox, text, 31);
+                    shown = text;
+                    if (change) {
+                        // As a click on the size in the dialog's list.
+                        const HWND box = GetDlgItem(dialog, kSizeBox);
+                        SendMessageW(box, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(c.typed));
+                        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(kSizeBox, CBN_SELCHANGE),
+                                     reinterpret_cast<LPARAM>(box));
+                    }
+                    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+                },
+                15000);
+            const RawLayer::RawParameterList chosen = WinTMenuExecution::ChooseFont(owner, font, c.perInch);
+            EXPECT_EQ(shown, c.shown) << c.perInch;
+            LOGFONTW back{};
+            WinFontParameter::Read(back, chosen);
+            EXPECT_EQ(back.lfHeight, change ? c.chosen : c.height) << c.perInch;
+        }
+    }
+    EXPECT_FALSE(watchdog.Fired());
+}
+
 TEST(TitleMenu, MarkdownStartsTheViewerWithTheQuotedPath) {
     TestSupport::TempFolder folder;
     std::wstring probe = TestSupport::ModulePath();

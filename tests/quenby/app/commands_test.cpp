@@ -376,3 +376,39 @@ TEST(ViewerCommands, TheFontDialogCancelledOrConfirmedUntouchedChangesNothingAnd
     EXPECT_GT(headingRow(), rowBefore);
     EXPECT_FALSE(watchdog.Fired());
 }
+
+// In page view the dialog works on the print font, which is kept in the
+// printer's pixels: it opens on the size the page prints at, and a size
+// chosen there is the size printed.
+TEST(ViewerCommands, ThePageViewFontDialogShowsAndSetsThePrintedSize) {
+    TestSupport::ModalWatchdog watchdog(30000);
+    ViewerRun run;
+    const std::wstring a = run.Write(L"a.md", Lines(30));
+    ASSERT_TRUE(run.Start("-p- \"" + TestSupport::Utf8(a) + "\""));
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    Click(items.page);
+    DocLayer::DocumentStyle& style = *items.currentDocument->Style();
+    const int32_t perInch = DocLayer::PrintPixelsPerInch(style.printImage);
+    ASSERT_GT(perInch, 0);
+    const LONG before = style.printFont.description.lfHeight;
+    ASSERT_LT(before, 0);
+    const long printedPoints = (-before * 72L + perInch / 2) / perInch;
+    for (const bool choose : {false, true}) {
+        std::wstring shown;
+        TestSupport::WhenSystemDialogUp([&](HWND chooser) {
+            wchar_t text[32] = {};
+            GetDlgItemTextW(chooser, 0x472, text, 31);
+            shown = text;
+            if (choose) {
+                const HWND sizes = GetDlgItem(chooser, 0x472);
+                SendMessageW(sizes, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"12"));
+                SendMessageW(chooser, WM_COMMAND, MAKEWPARAM(0x472, CBN_SELCHANGE), reinterpret_cast<LPARAM>(sizes));
+            }
+            PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+        });
+        Click(items.fontSelect);
+        EXPECT_EQ(shown, std::to_wstring(printedPoints));
+        EXPECT_EQ(style.printFont.description.lfHeight, choose ? -MulDiv(120, perInch, 720) : before);
+    }
+    EXPECT_FALSE(watchdog.Fired());
+}
