@@ -92,7 +92,8 @@ void ReloadCurrentDocument(GuiMainDialog& dialog) {
     JobLineList* document = GuiTabBar::DocumentOf(item);
     if (!document || document == &bar.EmptyDocument()) return;
     // Read as any opened document (its tab selected again and shown); one
-    // that cannot be read whole is told.
+    // that cannot be read whole is told, and one whose file cannot be read
+    // keeps the lines shown.
     const RawString path = document->Style()->documentPath;
     dialog.OpenDocumentTab(path);
 }

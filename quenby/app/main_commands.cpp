@@ -146,8 +146,12 @@ bool GuiMainDialog::OpenDocumentTab(const RawString& path) {
         }
     }
     const RawString section = LookUpViewTextIn(ViewTextSection(), ViewTexts);
-    const bool tooLarge = read == DocLayer::DocumentLoad::TooLarge;
-    const RawString form = LookUpViewText(section, RawString::FromText(tooLarge ? "DocumentTooLarge" : "DocumentNoMemory"));
+    // A document that cannot be read (a reload of a file gone meanwhile)
+    // keeps the lines it shows.
+    const char* key = read == DocLayer::DocumentLoad::TooLarge     ? "DocumentTooLarge"
+                      : read == DocLayer::DocumentLoad::Unreadable ? "DocumentUnreadable"
+                                                                   : "DocumentNoMemory";
+    const RawString form = LookUpViewText(section, RawString::FromText(key));
     RawString megabytes(RawLayer::KindUtf8);
     megabytes.AppendInt(static_cast<int32_t>(DocLayer::kMostDocumentBytes >> 20));
     RawString text(RawLayer::KindUtf8);

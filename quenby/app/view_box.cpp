@@ -90,14 +90,21 @@ GuiViewBox::~GuiViewBox() {
     pictures.Clear();
 }
 
+void GuiViewBox::FollowPageColour() {
+    const DocumentStyle* style = CurrentStyle();
+    if (style) background = style->overview.backgroundColor;
+}
+
 void GuiViewBox::PrepareLayout() {
     layout.style = CurrentStyle();
     layout.boxState = static_cast<uint16_t>(((mode & ModeFocus) ? GuiLayout::BoxFocus : 0) |
                                             ((mode & ModePlain) ? GuiLayout::BoxPlain : 0));
+    FollowPageColour();
     layout.background = background;
-    // The window colour the box itself was given: a system colour changed
-    // since would otherwise make every requested fill a blend.
-    layout.plain = WinLayer::ListWindowColor();
+    // The box's own background is the page's colour, so a line asking for
+    // that colour gets the box's fill, whatever the system's window colour
+    // is or becomes.
+    layout.plain = background;
     layout.pictureLimit = 0;
     if (PageMode() && layout.style) {
         const DocLayer::ImageStyle& image = layout.style->image;
@@ -552,6 +559,13 @@ void GuiViewBox::FollowLink(const RawString& link) {
 
 LRESULT GuiViewBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_PAINT:
+    case WM_DRAWITEM:
+        // The area below the last line and around the pages is the page's
+        // colour, as the lines' own bands are: never the system's window
+        // colour (black below a white page under a dark scheme).
+        FollowPageColour();
+        break;
     case WM_LBUTTONDBLCLK: {
         const LRESULT answer = GuiLineBox::OnMessage(message, wParam, lParam);
         POINT point = WinLayer::PointFromLParam(lParam);

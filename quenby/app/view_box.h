@@ -99,6 +99,8 @@ private:
     int32_t RowCut(const WinLayer::WinListBoxItemUnit& unit, int32_t room) const override;
     void CutUnit(WinLayer::WinListBoxItemUnit& unit, int32_t at, int32_t by) override;
     void PrepareLayout();
+    // The box's background becomes the current style's page background.
+    void FollowPageColour();
     bool AskStartLink(const RawString& target);
 
     bool pageView_ = false;

@@ -11,6 +11,7 @@ const RawLayer::RawLocaleRecord ViewTexts[] = {
     {"SearchTextTitle", "Input search text ?"},
     {"DocumentTooLarge", "%s\nis larger than %d MB and is not opened."},
     {"DocumentNoMemory", "%s\nneeds more memory than there is and is not opened."},
+    {"DocumentUnreadable", "%s\ncould not be read."},
     {nullptr, nullptr},
 };
 

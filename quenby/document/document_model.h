@@ -221,8 +221,9 @@ public:
     JobParamList params;
 };
 
-// How reading a document ended.
-enum class DocumentLoad { Read, TooLarge, NoMemory };
+// How reading a document ended. Unreadable: the file could not be opened
+// (gone, a folder, no access); the lines read before are kept.
+enum class DocumentLoad { Read, TooLarge, NoMemory, Unreadable };
 
 // A new empty record of a document (kind 15, UTF-8 texts, no links).
 JobLineUnit* InitLineRecord(JobLineUnit::Base* owner);

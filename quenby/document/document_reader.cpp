@@ -302,13 +302,16 @@ bool ParseLineDirective(JobLineUnit& line, JobLineUnit* previous) {
 
 namespace {
 
-void ReadDocumentLines(JobLineList& document) {
-    document.Clear();
-    document.Params().Clear();
+// False when the file cannot be opened: then nothing of the document
+// changed, so that a reload of a file that went away keeps what is shown.
+bool ReadDocumentLines(JobLineList& document) {
     DocumentStyle* style = document.Style();
-    if (!style) return;
-    style->ResetFence();
-    if (style->documentPath.IsEmpty()) return;
+    if (!style || style->documentPath.IsEmpty()) {
+        document.Clear();
+        document.Params().Clear();
+        if (style) style->ResetFence();
+        return true;
+    }
 
     RawLayer::RawLineFile file(style->documentPath);
     // The lines as bytes, in the file's own order of units; they are
@@ -317,7 +320,10 @@ void ReadDocumentLines(JobLineList& document) {
                     RawLayer::LineDecodeSkipMark | RawLayer::LineDecodeGuess |
                     RawLayer::LineFileKeepLongLine);
     file.SetTextKind(RawLayer::LineKindNone);
-    if (!file.Open()) return;
+    if (!file.Open()) return false;
+    document.Clear();
+    document.Params().Clear();
+    style->ResetFence();
     // Most documents are UTF-8 (or 7-bit), and then the lines are used as
     // read: only the first line that is not valid UTF-8 is remembered.
     bool utf16 = file.FileKind() == RawLayer::KindUtf16BE || file.FileKind() == RawLayer::KindUtf16LE;
@@ -339,12 +345,16 @@ void ReadDocumentLines(JobLineList& document) {
     file.Close();
     JobLineUnit* last = document.Last();
     if (!utf16 && (markKind == RawLayer::KindUtf8 || markKind == 0)) {
-        if (!firstBad) return ClassifyLines(document);
+        if (!firstBad) {
+            ClassifyLines(document);
+            return true;
+        }
         // Only the last character of the file cut short: mend that line.
         if (firstBad == last && BytesReadAs(RawLayer::KindUtf8, reinterpret_cast<const uint8_t*>(last->rawText.Bytes()),
                                             last->rawText.Length(), true)) {
             last->rawText = DecodeLineToUtf8(RawLayer::KindUtf8, last->rawText);
-            return ClassifyLines(document);
+            ClassifyLines(document);
+            return true;
         }
     }
     // Another encoding: decided over all the lines, each then decoded.
@@ -366,6 +376,7 @@ void ReadDocumentLines(JobLineList& document) {
     for (JobLineUnit& line : document)
         if (!line.rawText.IsEmpty()) line.rawText = DecodeLineToUtf8(kind, line.rawText);
     ClassifyLines(document);
+    return true;
 }
 
 }  // namespace
@@ -381,8 +392,7 @@ DocumentLoad LoadDocumentLines(JobLineList& document) {
             return DocumentLoad::TooLarge;
     }
     try {
-        ReadDocumentLines(document);
-        return DocumentLoad::Read;
+        return ReadDocumentLines(document) ? DocumentLoad::Read : DocumentLoad::Unreadable;
     } catch (const std::bad_alloc&) {
         // What was read goes, and with it the memory it took.
         document.Clear();

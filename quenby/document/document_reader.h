@@ -24,11 +24,11 @@ namespace DocLayer {
 constexpr uint64_t kMostDocumentBytes = 16ull << 20;
 
 // (Re)reads the whole document from its style's path: every load starts
-// from an empty chain, a closed fence and no document parameters. A missing
-// path, a folder or a file that cannot be opened leaves the document empty
-// (Read). A file larger than kMostDocumentBytes is not read and leaves the
-// document as it was (TooLarge); when memory runs out the document is left
-// empty (NoMemory).
+// from an empty chain, a closed fence and no document parameters. An empty
+// path leaves the document empty (Read). A missing file, a folder or a file
+// that cannot be opened is not read and leaves the document as it was
+// (Unreadable), as does a file larger than kMostDocumentBytes (TooLarge);
+// when memory runs out the document is left empty (NoMemory).
 DocumentLoad LoadDocumentLines(JobLineList& document);
 
 // The kind pass over every record of the document, in chain order.

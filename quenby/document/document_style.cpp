@@ -50,31 +50,63 @@ RawString Key(const char* name) { return RawString::FromLiteral(name); }
 
 RawString NumberedName(const char* stem, int32_t number) { return NumberedKeyName(stem).ForNumber(number); }
 
-// A present number key, clamped; a missing one keeps the value.
+// The number of a present key, read as RawString::ToInt reads it but not
+// cut to 32 bits: a number past them stays outside every range. False when
+// the key is missing.
+bool ReadNumber(const RawParameterList& list, const RawString& key, int64_t& number) {
+    bool found = false;
+    const RawString text = list.GetText(key, &found);
+    if (!found) return false;
+    RawLayer::RawNumberScan scan{};
+    RawLayer::ParseNumber(text, text.TrimRange(text.All(), BlankSetText()), scan);
+    const uint64_t magnitude = scan.overflow || scan.value > static_cast<uint64_t>(INT64_MAX)
+                                   ? static_cast<uint64_t>(INT64_MAX)
+                                   : scan.value;
+    number = scan.sign == '-' ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+    return true;
+}
+
+// A present number key inside its range replaces the value; a missing key
+// or one outside the range keeps it (the default, or the program style's
+// value under a per-folder file).
 template <class Number>
 void ReadInt(const RawParameterList& list, const RawString& key, Number& value, int32_t low, int32_t high) {
-    bool found = false;
-    RawString text = list.GetText(key, &found);
-    if (found) value = static_cast<Number>(ClampInt(text.ToInt(), low, high));
+    int64_t number = 0;
+    if (ReadNumber(list, key, number) && number >= low && number <= high) value = static_cast<Number>(number);
+}
+void ReadLength(const RawParameterList& list, const RawString& key, StyleLength& length) {
+    ReadInt(list, key, length.base, 0, kStyleLengthLimit);
 }
 void ReadLength(const RawParameterList& list, const char* key, StyleLength& length) {
-    ReadInt(list, Key(key), length.base, -kStyleLengthLimit, kStyleLengthLimit);
+    ReadLength(list, Key(key), length);
 }
 void ReadBool(const RawParameterList& list, const char* key, bool& value) {
     value = list.GetBool(Key(key), value);
 }
 
-// Profiles write colours as 0xRRGGBB. A value that is not a number keeps
-// the colour; only the low 24 bits count.
+// Profiles write colours as 0xRRGGBB. A value that is not a number, or a
+// number outside 0 .. 0xFFFFFF (-1 would be white text on the white page),
+// keeps the colour.
 void ReadColour(const RawParameterList& list, const char* key, COLORREF& colour) {
     bool found = false;
     RawString text = list.GetText(Key(key), &found);
     if (!found || text.IsEmpty()) return;
     RawLayer::RawNumberScan scan{};
-    if (!RawLayer::ParseNumber(text, text.All(), scan)) return;
-    uint32_t v = static_cast<uint32_t>(scan.sign == '-' ? 0 - scan.value : scan.value) & 0xFFFFFFu;
+    if (!RawLayer::ParseNumber(text, text.All(), scan) || scan.overflow) return;
+    if (scan.value > 0xFFFFFFu || (scan.sign == '-' && scan.value != 0)) return;
+    const uint32_t v = static_cast<uint32_t>(scan.value);
     colour = RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
 }
+
+// Whether a font field read from a profile gives text a page can show.
+bool FontHeightShows(int64_t height) {
+    const int64_t size = height < 0 ? -height : height;
+    return size == 0 || (size >= 6 && size <= kStyleFontHeightLimit);
+}
+bool FontWidthShows(int64_t width) { return width >= -kStyleFontHeightLimit && width <= kStyleFontHeightLimit; }
+// Turned text leaves its line: only a full turn either way is an angle.
+bool FontAngleShows(int64_t angle) { return angle >= -3600 && angle <= 3600; }
+bool FontWeightShows(int64_t weight) { return weight >= 0 && weight <= 1000; }
 
 }  // namespace
 
@@ -134,6 +166,23 @@ void StyleFont::ApplyKeys(const RawParameterList& list) {
     // Without "FaceName" a style font keeps its face.
     if (!list.Contains(WinLayer::FontFaceNameKeyText()))
         std::copy(kept.lfFaceName, kept.lfFaceName + LF_FACESIZE, description.lfFaceName);
+    // A size or angle no page could show (a glyph taller than any page,
+    // text turned off its line) takes the default font's.
+    const struct {
+        const RawString& (*key)();
+        LONG LOGFONTW::*field;
+        bool (*shows)(int64_t);
+    } checked[] = {
+        {WinLayer::FontHeightKeyText, &LOGFONTW::lfHeight, FontHeightShows},
+        {WinLayer::FontWidthKeyText, &LOGFONTW::lfWidth, FontWidthShows},
+        {WinLayer::FontEscapementKeyText, &LOGFONTW::lfEscapement, FontAngleShows},
+        {WinLayer::FontOrientationKeyText, &LOGFONTW::lfOrientation, FontAngleShows},
+        {WinLayer::FontWeightKeyText, &LOGFONTW::lfWeight, FontWeightShows},
+    };
+    for (const auto& c : checked) {
+        int64_t number = 0;
+        if (ReadNumber(list, c.key(), number) && !c.shows(number)) description.*c.field = defaultDescription.*c.field;
+    }
 }
 
 void StyleFont::CopyFrom(const StyleFont& source) {
@@ -241,7 +290,7 @@ void ItemizationStyle::Read(const RawParameterList& list) {
     markDistance.base = 140;
     markSize.base = 36;
     for (int32_t i = 0; i < 6; ++i)
-        ReadInt(list, NumberedName("Indent", i + 1), indents[i].base, -kStyleLengthLimit, kStyleLengthLimit);
+        ReadLength(list, NumberedName("Indent", i + 1), indents[i]);
     if (indents[0].base < 140) markDistance.base = indents[0].base;
 }
 
@@ -343,7 +392,7 @@ void TableStyle::Scale(int32_t h) {
 
 void TocStyle::Read(const RawParameterList& list) {
     for (int32_t i = 0; i < 6; ++i)
-        ReadInt(list, NumberedName("Indent", i + 1), indents[i].base, -kStyleLengthLimit, kStyleLengthLimit);
+        ReadLength(list, NumberedName("Indent", i + 1), indents[i]);
     ReadLength(list, "LinePageArea", linePageArea);
     ReadLength(list, "LineHeight", lineHeight);
     ReadColour(list, "LineColor", lineColor);

@@ -38,9 +38,14 @@ struct StyleLength {
     void Scale(int32_t height, int32_t floor = INT32_MIN);
 };
 
-// Base lengths are held to this size as they are read, so that scaling
-// stays far inside 32 bits.
-constexpr int32_t kStyleLengthLimit = 100000;
+// The largest base length a profile may give: ten heights of "0", so that
+// a line with all its margins and indents still fits on a page, on the
+// screen and on paper. A length outside 0 .. this is taken as missing.
+constexpr int32_t kStyleLengthLimit = 1000;
+// A style font's character height: 0 (the system's size) or 6 to this many
+// units either way, the range the font buttons step in; a height outside it
+// takes the font's default.
+constexpr int32_t kStyleFontHeightLimit = 1000;
 
 class StyleFont {
 public:
@@ -69,7 +74,8 @@ public:
     // Replaces the description, recreates the handle and measures.
     void Change(const LOGFONTW& newDescription);
     // Sets the description from the key list: numeric keys present replace
-    // their fields; a missing "FaceName" keeps the face.
+    // their fields; a missing "FaceName" keeps the face. A height, width,
+    // angle or weight no page could show takes the default description's.
     void ApplyKeys(const RawParameterList& list);
     // Copies every field but the handle, which is made anew.
     void CopyFrom(const StyleFont& source);

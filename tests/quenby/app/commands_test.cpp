@@ -8,7 +8,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "base/command_line.h"
 #include "quenby/app/command_handlers.h"
@@ -16,6 +19,7 @@
 #include "quenby/app/restart_support.h"
 #include "quenby/app/viewer_fixture.h"
 #include "quenby/app/viewer_globals.h"
+#include "toolkit/info_dialog.h"
 #include "toolkit/layout.h"
 
 using namespace ViewerTest;
@@ -145,6 +149,97 @@ TEST(ViewerCommands, IndexShowsItsDocumentAndAReloadOfAShortenedFileClampsTheCur
     SendMessageW(run.Window(), WM_COMMAND, MAKEWPARAM(0, AppLayer::CmdCloseTab), 0);
     TestSupport::PumpUntilIdle();
     EXPECT_EQ(run.TabLabels(), "a.md|c.md");
+}
+
+namespace {
+
+// Clicks the button and answers the message box it shows with OK; the text
+// of that box, empty when none came.
+std::string ClickAndReadMessage(WinLayer::WinButton& button) {
+    struct Watch {
+        std::string told;
+        std::function<void(int)> look;
+    };
+    // The watch ends with the call: a look still queued then does nothing.
+    auto watch = std::make_shared<Watch>();
+    std::weak_ptr<Watch> weak = watch;
+    watch->look = [weak](int tries) {
+        TestSupport::RunLater(100, [weak, tries] {
+            std::shared_ptr<Watch> w = weak.lock();
+            if (!w) return;
+            HWND box = FindWindowW(L"Class_InfoDialog", nullptr);
+            auto* info = box ? static_cast<WinLayer::WinInfoDialog*>(WinLayer::WinWindowRegistry::Instance().FindByHandle(box))
+                             : nullptr;
+            if (!info) {
+                if (tries > 0) w->look(tries - 1);
+                return;
+            }
+            w->told = TestSupport::S(info->textBox.GetText());
+            RawLayer::RawParameterList press;
+            press.SetText(RawString::FromText("Button"), RawString::FromText("OK"));
+            WinLayer::WinMessage::SendPointer(box, WinLayer::WinMessage::PressButton, 0, reinterpret_cast<LPARAM>(&press));
+        });
+    };
+    watch->look(50);
+    Click(button);
+    return watch->told;
+}
+
+std::vector<std::string> ShownTexts(AppLayer::GuiLineBox& box) {
+    std::vector<std::string> texts;
+    for (int32_t i = 0; i < box.Count(); ++i) texts.push_back(TestSupport::S(box.LineAt(i)->rawText));
+    return texts;
+}
+
+// The tree's entries: its items that get a row.
+int32_t TreeEntries(AppLayer::GuiTreeBox& tree) {
+    int32_t entries = 0;
+    for (const WinLayer::WinListBoxItemUnit& unit : tree.items)
+        if (!(unit.flags & WinLayer::WinListBoxItemUnit::ItemHidden)) ++entries;
+    return entries;
+}
+
+}  // namespace
+
+// "Reload" of a document whose file went away (or turned into a folder)
+// keeps the lines on the screen and tells the user; once the file is back
+// the reload reads it without a word.
+TEST(ViewerCommands, AReloadOfAFileThatCannotBeReadKeepsTheLinesAndSaysSo) {
+    TestSupport::ModalWatchdog watchdog(30000);
+    ViewerRun run;
+    const std::wstring a = run.Write(L"a.md", Lines(12));
+    ASSERT_TRUE(run.Start("\"" + TestSupport::Utf8(a) + "\""));
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    const std::vector<std::string> shown = ShownTexts(items.view);
+    ASSERT_GT(shown.size(), 12u);
+    ASSERT_EQ(TreeEntries(items.tree), 1);
+
+    for (const bool folder : {false, true}) {
+        ASSERT_TRUE(DeleteFileW(a.c_str()));
+        if (folder) {
+            ASSERT_TRUE(CreateDirectoryW(a.c_str(), nullptr));
+        }
+        const std::string told = ClickAndReadMessage(items.reload);
+        // The box shows the path on a line of its own.
+        EXPECT_EQ(told.find(TestSupport::Utf8(a) + "\r\n"), 0u) << told;
+        EXPECT_EQ(told.substr(told.find('\n') + 1), "could not be read.") << told;
+        EXPECT_EQ(run.TabLabels(), "a.md");
+        ASSERT_EQ(items.currentDocument, AppLayer::GuiTabBar::DocumentOf(run.Tabs().CurrentDocumentTab()));
+        EXPECT_EQ(ShownTexts(items.view), shown);
+        EXPECT_EQ(items.currentDocument->Count(), static_cast<int32_t>(shown.size()));
+        EXPECT_EQ(TreeEntries(items.tree), 1);
+        // The kept lines are still drawn.
+        InvalidateRect(items.view.window, nullptr, FALSE);
+        UpdateWindow(items.view.window);
+        const TestSupport::DibCanvas shot = TestSupport::DibCanvas::CaptureClient(items.view.window);
+        EXPECT_GT(shot.CountColor(items.currentDocument->Style()->overview.textColor), 20);
+        if (folder) RemoveDirectoryW(a.c_str());
+        TestSupport::WriteFileBytes(a, Lines(12));
+    }
+    TestSupport::WriteFileBytes(a, Lines(3));
+    EXPECT_EQ(ClickAndReadMessage(items.reload), "");
+    EXPECT_EQ(items.view.Count(), items.currentDocument->Count());
+    EXPECT_EQ(ShownTexts(items.view).size(), 5u);
 }
 
 TEST(ViewerCommands, FontButtonsStepResetAndSaveTheFontOfTheMode) {

@@ -303,6 +303,31 @@ TEST(TreeBox, ADarkWindowColourReachesNeitherTheTreeNorTheTaskBoxes) {
     EXPECT_GT(inside[1], 4);
 }
 
+// The view beside the tree too: below its last line, and around and between
+// the pages of the page view, it is the page's colour, never the system's.
+TEST(TreeBox, ADarkWindowColourLeavesTheViewAndItsPagesInThePagesColour) {
+    TestSupport::ModalWatchdog watchdog(30000);
+    constexpr COLORREF kDark = RGB(48, 48, 64);
+    WindowColour colour(kDark);
+    TreeRun tree(true, "# Title\r\n\r\nA short text.\r\n\r\n| a | b |\r\n|---|---|\r\n| c | d |\r\n");
+    AppLayer::GuiMainItems& items = tree.run.Dialog()->items;
+    for (const bool pages : {false, true}) {
+        if (pages) {
+            SendMessageW(items.page.window, BM_CLICK, 0, 0);
+            TestSupport::PumpUntilIdle();
+        }
+        ASSERT_EQ(items.view.PageMode(), pages);
+        InvalidateRect(items.view.window, nullptr, FALSE);
+        UpdateWindow(items.view.window);
+        const TestSupport::DibCanvas shot = TestSupport::DibCanvas::CaptureClient(items.view.window);
+        // The lines end well above the bottom: the area below is no line's.
+        EXPECT_EQ(shot.Pixel(shot.Width() - 3, shot.Height() - 3), kBackground) << pages;
+        EXPECT_EQ(shot.Pixel(2, shot.Height() - 3), kBackground) << pages;
+        EXPECT_GT(shot.CountColor(kBackground), shot.Width() * shot.Height() / 2) << pages;
+        EXPECT_EQ(shot.CountColor(kDark), 0) << pages;
+    }
+}
+
 TEST(TreeBox, TheHeadingOfAViewLineIsFoundWithoutWalkingTheLinesBetween) {
     TestSupport::ModalWatchdog watchdog(120000);
     // One heading above a code block of 400,000 lines: a cursor step at the

@@ -453,3 +453,80 @@ TEST(ViewBoxTest, AWideTablesRightColumnIsReachedByTheScrollBarAndTheKeys) {
     TestSupport::SendKey(view.window, VK_LEFT);
     EXPECT_EQ(view.scroll.x, 0);
 }
+
+namespace {
+
+void Press(WinLayer::WinButton& button) {
+    SendMessageW(button.window, BM_CLICK, 0, 0);
+    TestSupport::PumpUntilIdle();
+}
+
+TestSupport::DibCanvas Shot(HWND window) {
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+    return TestSupport::DibCanvas::CaptureClient(window);
+}
+
+}  // namespace
+
+// A style file beside a document whose values no page can show (a glyph
+// taller than any page, -1 colours, negative or huge margins and indents)
+// shows the document as it looks without the file: every such value is
+// the default for its key. Each row is a document of its own folder, shown
+// in its tab, in line mode and in the page view.
+TEST(ViewBoxTest, AStyleFileOfValuesNoPageCanShowLeavesTheDocumentAsWithoutIt) {
+    TestSupport::ModalWatchdog watchdog(60000);
+    ViewerRun run;
+    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n[TextFont]\r\nHeight=-13\r\nWeight=400\r\n"
+                                             "Quality=3\r\nFaceName=Tahoma\r\n[Overview]\r\nEnhanceForm=@%s\r\n");
+    const std::string text =
+        "# Title\r\n\r\nSome text of a paragraph.\r\n\r\n> quoted words\r\n\r\n- an item\r\n\r\n    code line\r\n\r\n"
+        "| a | b |\r\n|---|---|\r\n| c | d |\r\n\r\nThe end.\r\n";
+    const char* const rows[] = {
+        "",
+        "[TextFont]\r\nHeight=2147483647\r\n",
+        "[TextFont]\r\nHeight=-99999999999\r\nWidth=-2147483648\r\n",
+        "[TextFont]\r\nHeight=3\r\nWeight=5000\r\n",
+        "[Overview]\r\nTextColor=-1\r\nBackgroundColor=0x1000000\r\nOverMargin=-100000\r\nUnderMargin=2147483647\r\n",
+        "[Overview]\r\nOverParagraphMargin=-1\r\nUnderParagraphMargin=100000\r\nWrapOverMargin=-5\r\nTabStop=0\r\n",
+        "[Headline_1]\r\nOverSpace=99999\r\nUnderSpace=-99999\r\nFontRatio=-5\r\nUnderlineColor=-1\r\n",
+        "[Blockquote]\r\nTextColor=-1\r\nSideMargin=-300\r\nBarWidth=4294967296\r\n",
+        "[Itemization]\r\nIndent_1=-100000\r\n[CodeBlock]\r\nLeftMargin=-100000\r\nInnerLMargin=50000\r\n"
+        "[Table]\r\nFrameWidth=-7\r\nTopMargin=1000000\r\n",
+        "[PrintFont]\r\nHeight=2147483647\r\n[PrintHeader]\r\nTextHeight=99999999\r\nLineColor=-1\r\n",
+    };
+    std::string arguments = "-p-";
+    int row = 0;
+    for (const char* style : rows) {
+        const std::wstring folder = run.folder.Join(L"row" + std::to_wstring(row++));
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        if (*style) TestSupport::WriteFileBytes(folder + L"\\Quenby.ini", style);
+        TestSupport::WriteFileBytes(folder + L"\\doc.md", text);
+        arguments += " \"" + TestSupport::Utf8(folder + L"\\doc.md") + "\"";
+    }
+    ASSERT_TRUE(run.Start(arguments));
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    const int32_t count = static_cast<int32_t>(sizeof rows / sizeof rows[0]);
+    ASSERT_EQ(run.Tabs().Count(), count);
+    for (const bool pages : {false, true}) {
+        if (pages) Press(items.page);
+        std::vector<TestSupport::DibCanvas> plain;
+        for (int32_t k = 0; k < count; ++k) {
+            run.Tabs().SelectTab(run.Tabs().ItemAtIndex(k));
+            TestSupport::PumpUntilIdle();
+            ASSERT_EQ(View(run).PageMode(), pages);
+            TestSupport::DibCanvas view = Shot(items.view.window);
+            TestSupport::DibCanvas tree = Shot(items.tree.window);
+            if (k == 0) {
+                // Without a style file: every line drawn, in black on white.
+                EXPECT_GT(view.CountColor(RGB(0, 0, 0)), 100) << pages;
+                EXPECT_GT(tree.CountColor(RGB(0, 0, 0)), 10) << pages;
+                plain.push_back(std::move(view));
+                plain.push_back(std::move(tree));
+                continue;
+            }
+            EXPECT_TRUE(view.SameAs(plain[0])) << "view, page view " << pages << ": " << rows[k];
+            EXPECT_TRUE(tree.SameAs(plain[1])) << "tree, page view " << pages << ": " << rows[k];
+        }
+    }
+}

@@ -76,7 +76,12 @@ TEST_P(StyleWindowTest, DefaultsScaleFromTheMeasuredZero) {
     EXPECT_EQ(0, style.headline.levels[1].overline.value);
     EXPECT_EQ(std::max(1, Scaled(6, h)), style.table.frameWidth.value);
     EXPECT_EQ(50, style.printHeader.textHeight.value);
-    EXPECT_EQ(Scaled(-50, h), style.overview.overMargin.value);
+    // A negative margin is no length a page shows: the default stays. The
+    // scaling itself keeps a negative base negative.
+    EXPECT_EQ(Scaled(6, h), style.overview.overMargin.value);
+    StyleLength negative(-50);
+    negative.Scale(h);
+    EXPECT_EQ(Scaled(-50, h), negative.value);
     const LONG expected[6] = {-19, -18, -16, -15, -14, -13};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(expected[i], HeightOf(style.headline.levels[i].handle)) << i;
 
@@ -163,11 +168,11 @@ TEST(DocumentStyleKeys, ProfileValuesFollowTheirRules) {
     style.Read(path, nullptr);
     EXPECT_EQ(RGB(0xFF, 0, 0), style.overview.pageHeadColor);
     EXPECT_EQ(RGB(0xFF, 0xFF, 0xFF), style.overview.backgroundColor);  // kept
-    EXPECT_EQ(RGB(0xFF, 0, 0), style.overview.textColor);  // only the low 24 bits
+    EXPECT_EQ(RGB(0, 0, 0), style.overview.textColor);  // past 24 bits: kept
     EXPECT_EQ(RGB(0x80, 0x80, 0x80), style.table.frameColor);
-    EXPECT_EQ(1, style.overview.tabStop);
-    EXPECT_EQ(kStyleLengthLimit, style.overview.overMargin.base);
-    EXPECT_EQ(1000, style.headline.levels[2].fontRatio);
+    EXPECT_EQ(8, style.overview.tabStop);
+    EXPECT_EQ(6, style.overview.overMargin.base);
+    EXPECT_EQ(0, style.headline.levels[2].fontRatio);
     EXPECT_EQ("<!--", TestSupport::S(style.overview.enhancePrefix));
     EXPECT_EQ("-->", TestSupport::S(style.overview.enhanceSuffix));
     EXPECT_EQ(100, style.itemization.markDistance.base);
