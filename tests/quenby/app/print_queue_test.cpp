@@ -270,8 +270,8 @@ TEST(PrintQueueTest, PrintedLinesKeepTheirLastGlyphWhole) {
     ViewerRun run;
     std::string text;
     for (const char* last : {"w", ".", ";"}) {
-        for (const char* filler : {"m", "e", "a", "o"}) {
-            for (int pairs : {4, 7, 10}) {
+        for (const char* filler : {"a", "e", "o", "n"}) {
+            for (int pairs : {4, 8, 12}) {
                 for (int i = 0; i < pairs; ++i) text += std::string(i ? " " : "") + filler + " " + last;
                 text += "\n\n";
             }
