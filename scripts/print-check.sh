@@ -9,7 +9,11 @@
 # the page colour, its code block in its own fill colour; and the document
 # of Japanese and bold text: a Japanese face embedded, its characters drawn
 # as glyphs, not boxes, and its bold line clearly heavier than the plain
-# one. Fails, naming scripts/print-queue.sh, without the queue.
+# one; the document of lines ending in "w", "." and ";": each line's last
+# glyph as whole as the same glyph before it; and the document of Japanese
+# page bands and heading: the bands' characters drawn as glyphs, and the
+# heading clearly heavier than its text plain. Fails, naming
+# scripts/print-queue.sh, without the queue.
 set -euo pipefail
 
 test_program="$1"; shift
@@ -197,6 +201,113 @@ span = wide / narrow if narrow else 0
 print("glyph shapes", shapes, "boxes", boxes, "bold to plain ink", round(ratio, 2),
       "Japanese to Latin width", round(span, 2))
 sys.exit(0 if shapes >= 15 and boxes <= 1 and ratio > 1.4 and span > 1.2 else 1)
+PY
+rm -f "$ppm"
+echo "print-check.sh: $pdf checked"
+
+edges="QuenbyPrintEdges.md"
+pdf=$(find_pdf "$edges" "-ge 1") || { echo "print-check.sh: no PDF titled $edges in $out_dir" >&2; exit 1; }
+dir=$(mktemp -d)
+pdftoppm -r 300 -gray -aa no -aaVector no "$pdf" "$dir/page"
+python3 - "$dir"/page*.pgm <<'PY' || fail "a line's last glyph is cut"
+import sys
+from ppm import read_ppm
+# Each printed line alternates a filler letter with the glyph it ends in,
+# blank between: its glyphs are the runs of inked columns of its band of
+# inked rows, and every second one is the glyph the line ends in.
+dark = bytes(1 if v < 128 else 0 for v in range(256))
+lines = bad = 0
+for path in sys.argv[1:]:
+    w, h, pix = read_ppm(path)
+    ink = pix.translate(dark)
+    inked = [1 in ink[y * w:(y + 1) * w] for y in range(h)]
+    y = 0
+    while y < h:
+        if not inked[y]:
+            y += 1
+            continue
+        y0 = y
+        while y < h and inked[y]: y += 1
+        columns = [sum(c) for c in zip(*(ink[r * w:(r + 1) * w] for r in range(y0, y)))]
+        glyphs, x = [], 0
+        while x < w:
+            if not columns[x]:
+                x += 1
+                continue
+            x0 = x
+            while x < w and columns[x]: x += 1
+            glyphs.append((x - x0, sum(columns[x0:x])))
+        lines += 1
+        if len(glyphs) < 8 or len(glyphs) % 2:
+            print("line at", y0, "of", path, "has", len(glyphs), "glyphs")
+            bad += 1
+            continue
+        ends = glyphs[1::2]
+        width = min(g[0] for g in ends[:-1])
+        weight = min(g[1] for g in ends[:-1])
+        last = ends[-1]
+        if last[0] < width - 1 or last[1] < 0.9 * weight:
+            print("line at", y0, "of", path, "ends in a glyph", last[0], "wide with", last[1], "inked pixels;",
+                  "the same glyph before it:", width, "wide,", weight, "inked pixels")
+            bad += 1
+print("lines", lines, "cut", bad)
+sys.exit(0 if lines == 36 and bad == 0 else 1)
+PY
+rm -rf "$dir"
+echo "print-check.sh: $pdf checked"
+
+bands="QuenbyPrintBands.md"
+pdf=$(find_pdf "$bands" "= 1") || { echo "print-check.sh: no one-page PDF titled $bands in $out_dir" >&2; exit 1; }
+ppm=$(mktemp --suffix=.ppm)
+pdftoppm -r 300 -aa no -aaVector no -f 1 -l 1 "$pdf" >"$ppm"
+python3 - "$ppm" <<'PY' || fail "the bands' Japanese is not drawn as glyphs, or the heading is not heavier than its plain line"
+import sys
+from ppm import read_ppm
+w, h, pix = read_ppm(sys.argv[1])
+# The bands' colour 0x30A030; the PDF's colour conversion may move it a
+# little.
+green = lambda i: abs(pix[3 * i] - 0x30) < 16 and abs(pix[3 * i + 1] - 0xA0) < 16 and abs(pix[3 * i + 2] - 0x30) < 16
+def shapes_and_boxes(first_row, end_row):
+    mine = set(i for i in range(first_row * w, end_row * w) if green(i))
+    seen = set()
+    shapes = boxes = 0
+    for start in sorted(mine):
+        if start in seen: continue
+        seen.add(start)
+        stack, cells = [start], []
+        while stack:
+            i = stack.pop(); cells.append(i)
+            x, y = i % w, i // w
+            for dx in (-1, 0, 1):
+                for dy in (-1, 0, 1):
+                    j = (y + dy) * w + x + dx
+                    if 0 <= x + dx < w and j in mine and j not in seen:
+                        seen.add(j); stack.append(j)
+        xs = [i % w for i in cells]; ys = [i // w for i in cells]
+        x0, x1, y0, y1 = min(xs), max(xs), min(ys), max(ys)
+        if x1 - x0 < 4 or y1 - y0 < 4: continue
+        shapes += 1
+        # An empty box: all four edges of its bounding rectangle inked.
+        cs = set(cells)
+        edge = lambda pts: sum(1 for p in pts if p in cs) / len(pts)
+        if min(edge([y0 * w + x for x in range(x0, x1 + 1)]), edge([y1 * w + x for x in range(x0, x1 + 1)]),
+               edge([y * w + x0 for y in range(y0, y1 + 1)]), edge([y * w + x1 for y in range(y0, y1 + 1)])) > 0.9:
+            boxes += 1
+    return shapes, boxes
+head = shapes_and_boxes(0, h // 6)
+foot = shapes_and_boxes(h - h // 6, h)
+# The black lines: the heading first, then the same text plain, as high.
+dark = lambda i: pix[3 * i] < 96 and pix[3 * i + 1] < 96 and pix[3 * i + 2] < 96
+rows = [sum(1 for x in range(w) if dark(y * w + x)) for y in range(h)]
+lines, inside = [], False
+for y, n in enumerate(rows):
+    if n and not inside: lines.append([y, y, 0]); inside = True
+    if n: lines[-1][1] = y; lines[-1][2] += n
+    if not n: inside = False
+lines = [b for b in lines if b[1] - b[0] > 10]
+ratio = lines[0][2] / lines[1][2] if len(lines) >= 2 and lines[1][2] else 0
+print("header shapes and boxes", head, "footer shapes and boxes", foot, "heading to plain ink", round(ratio, 2))
+sys.exit(0 if head[0] >= 8 and head[1] <= 1 and foot[0] >= 8 and foot[1] <= 1 and ratio > 1.3 else 1)
 PY
 rm -f "$ppm"
 echo "print-check.sh: $pdf checked"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "toolkit/view.h"
+#include "quenby/app/text_draw.h"
 
 namespace AppLayer {
 
@@ -33,7 +33,7 @@ RawString WinPrintHeader::ExpandText(const RawString& part) const {
     return text;
 }
 
-void WinPrintHeader::Draw(HDC dc, const RECT& rule, const RECT& text) const {
+void WinPrintHeader::Draw(HDC dc, const RECT& rule, const RECT& text, WinTextDraw& draw) const {
     HBRUSH brush = CreateSolidBrush(lineColor);
     if (brush) {
         if (rule.right > rule.left && rule.bottom > rule.top) FillRect(dc, &rule, brush);
@@ -41,15 +41,21 @@ void WinPrintHeader::Draw(HDC dc, const RECT& rule, const RECT& text) const {
     }
     int oldMode = SetBkMode(dc, TRANSPARENT);
     COLORREF oldColour = SetTextColor(dc, textColor);
-    WinLayer::WinDrawContext context(dc);
-    const UINT base = DT_SINGLELINE | DT_NOPREFIX;
+    // Through the body text's drawing: a printer's driver links no face to
+    // the band's font, so characters that font lacks need the fallback face.
     const RawString* parts[3] = {&left, &center, &right};
-    const UINT formats[3] = {base | DT_LEFT, base | DT_CENTER, base | DT_RIGHT};
+    const int64_t room = static_cast<int64_t>(text.right) - text.left;
     for (int i = 0; i < 3; ++i) {
         if (parts[i]->IsEmpty()) continue;
         RawString shown = ExpandText(*parts[i]);
-        RECT r = text;
-        WinLayer::WinView::DrawTextRange(context, r, formats[i], shown, shown.All(), 0);
+        const SIZE size = TextLayout::FitText(draw, dc, shown, 0, shown.Length());
+        const int64_t x = i == 0 ? text.left : i == 1 ? text.left + (room - size.cx) / 2 : text.right - size.cx;
+        const RECT run{static_cast<LONG>(x), text.top, static_cast<LONG>(x + size.cx), text.bottom};
+        // A text wider than the band is cut at the band's sides.
+        const int saved = size.cx > room ? SaveDC(dc) : 0;
+        if (saved) IntersectClipRect(dc, text.left, text.top, text.right, text.bottom);
+        draw.DrawPlain(dc, shown, 0, shown.Length(), run, size.cx);
+        if (saved) RestoreDC(dc, saved);
     }
     SetTextColor(dc, oldColour);
     SetBkMode(dc, oldMode);

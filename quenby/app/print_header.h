@@ -14,6 +14,7 @@
 namespace AppLayer {
 
 using RawLayer::RawString;
+class WinTextDraw;
 
 struct WinPrintHeader {
     RawString left;
@@ -32,8 +33,10 @@ struct WinPrintHeader {
     // and then its first "%t" by the total.
     RawString ExpandText(const RawString& part) const;
     // Fills the rule rectangle in the line colour and draws the three
-    // expanded texts (left, centred, right) in the text rectangle.
-    void Draw(HDC dc, const RECT& rule, const RECT& text) const;
+    // expanded texts (left, centred, right) on one line at the top of the
+    // text rectangle, in the selected font, with the text draw's fallback
+    // face for the characters that font lacks.
+    void Draw(HDC dc, const RECT& rule, const RECT& text, WinTextDraw& draw) const;
 };
 
 // The page geometry of a list: page height, the four page margins and the

@@ -119,7 +119,7 @@ void WinTextDraw::HandleMark(const RawString&, int32_t) {}
 void WinTextDraw::DrawRun(HDC dc, const RawString& text, const WinTextPart& part, POINT origin) {
     RECT r = part.rect;
     OffsetRect(&r, origin.x, origin.y);
-    DrawPlain(dc, text, part.start, part.end, r);
+    DrawPlain(dc, text, part.start, part.end, r, r.right - r.left);
 }
 
 namespace {
@@ -216,6 +216,52 @@ std::wstring FindFallbackFace() {
     return found;
 }
 
+int CALLBACK NoteBoldStyle(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM data) {
+    if (font->lfWeight < FW_SEMIBOLD) return 1;
+    *reinterpret_cast<bool*>(data) = true;
+    return 0;
+}
+
+// Whether the installed face has a bold style of its own.
+bool FaceHasBold(const std::wstring& face) {
+    if (face.empty()) return false;
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return false;
+    LOGFONTW want{};
+    want.lfCharSet = DEFAULT_CHARSET;
+    RawLayer::CopyFaceName(want, face.c_str());
+    bool bold = false;
+    EnumFontFamiliesExW(dc, &want, &NoteBoldStyle, reinterpret_cast<LPARAM>(&bold), 0);
+    DeleteDC(dc);
+    return bold;
+}
+
+// The advances of the UTF-16 units in the selected font: each unit's
+// extent less the one before. False when the text cannot be measured.
+bool MeasureAdvances(HDC dc, const wchar_t* wide, int32_t count, INT* advances) {
+    if (count <= 0) return true;
+    SIZE size{0, 0};
+    if (!GetTextExtentExPointW(dc, wide, count, INT_MAX, nullptr, advances, &size)) return false;
+    for (int32_t i = count - 1; i > 0; --i) advances[i] = std::max(0, advances[i] - advances[i - 1]);
+    advances[0] = std::max(0, advances[0]);
+    return true;
+}
+
+// Spreads whole-pixel advances over `width` pixels, each glyph where its
+// share of the width puts it.
+void FitAdvances(INT* advances, int32_t count, int32_t width) {
+    int64_t total = 0;
+    for (int32_t i = 0; i < count; ++i) total += advances[i];
+    if (width <= 0 || total <= 0 || total == width) return;
+    int64_t sum = 0, placed = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        sum += advances[i];
+        const int64_t at = (sum * width + total / 2) / total;
+        advances[i] = static_cast<INT>(at - placed);
+        placed = at;
+    }
+}
+
 }  // namespace
 
 WinTextDraw::~WinTextDraw() {
@@ -299,8 +345,42 @@ bool WinTextDraw::PlanFallback(HDC dc, const wchar_t* wide, int32_t count, HFONT
     return any;
 }
 
-void WinTextDraw::DrawPlanned(HDC dc, const wchar_t* wide, int32_t count, HFONT fallback, const RECT& rect) {
+bool WinTextDraw::WholePixelAdvances(HDC dc) { return GetDeviceCaps(dc, TECHNOLOGY) == DT_RASDISPLAY; }
+
+RECT WinTextDraw::RunClip(HDC dc, const RECT& rect) {
+    if (WholePixelAdvances(dc)) return rect;
+    // A glyph's ink may stand out of its advance, and a printer's driver
+    // puts the ink at finer positions than whole pixels: the sides of a run
+    // are no place to cut a glyph. The clip keeps the run to its rows.
+    TEXTMETRICW metrics{};
+    const int64_t height = GetTextMetricsW(dc, &metrics) ? metrics.tmHeight : 0;
+    const int64_t room = std::min<int64_t>(std::max<int64_t>(height, 0), kMaxExtent);
+    RECT clip = rect;
+    clip.left = static_cast<LONG>(std::max<int64_t>(static_cast<int64_t>(rect.left) - room, INT32_MIN));
+    clip.right = static_cast<LONG>(std::min<int64_t>(static_cast<int64_t>(rect.right) + room, INT32_MAX));
+    return clip;
+}
+
+int32_t WinTextDraw::FallbackStrokes(HDC dc, HFONT fallback) {
+    if (WholePixelAdvances(dc)) return 0;
+    LOGFONTW want{};
+    if (GetObjectW(fallback, sizeof want, &want) != static_cast<int>(sizeof want) || want.lfWeight < FW_SEMIBOLD)
+        return 0;
+    static const bool hasBold = FaceHasBold(FallbackFace());
+    if (hasBold) return 0;
+    TEXTMETRICW metrics{};
+    HGDIOBJ old = SelectObject(dc, fallback);
+    const int32_t height = GetTextMetricsW(dc, &metrics) ? std::max<int32_t>(0, metrics.tmHeight) : 0;
+    SelectObject(dc, old);
+    const int32_t strokes = (height + GuiTextDraw::kBoldHeightPerPixel / 2) / GuiTextDraw::kBoldHeightPerPixel;
+    return std::max(1, std::min(strokes, 64));
+}
+
+void WinTextDraw::DrawPlanned(HDC dc, const wchar_t* wide, int32_t count, HFONT fallback, const RECT& rect,
+                              int32_t fit) {
     HGDIOBJ base = GetCurrentObject(dc, OBJ_FONT);
+    const RECT clip = RunClip(dc, rect);
+    const int32_t strokes = FallbackStrokes(dc, fallback);
     TEXTMETRICW baseMetrics{}, fallbackMetrics{};
     GetTextMetricsW(dc, &baseMetrics);
     HGDIOBJ old = SelectObject(dc, fallback);
@@ -308,6 +388,18 @@ void WinTextDraw::DrawPlanned(HDC dc, const wchar_t* wide, int32_t count, HFONT 
     SelectObject(dc, old);
     // Both faces stand on the base font's baseline.
     const int32_t rise = baseMetrics.tmAscent - fallbackMetrics.tmAscent;
+    // Every unit's advance, each stretch measured in its own font.
+    advances_.assign(static_cast<size_t>(count), 0);
+    bool placed = true;
+    for (int32_t i = 0; i < count;) {
+        const uint8_t use = useFallback_[static_cast<size_t>(i)];
+        int32_t j = i + 1;
+        while (j < count && useFallback_[static_cast<size_t>(j)] == use) ++j;
+        SelectObject(dc, use ? static_cast<HGDIOBJ>(fallback) : base);
+        placed = MeasureAdvances(dc, wide + i, j - i, advances_.data() + i) && placed;
+        i = j;
+    }
+    if (fit > 0) FitAdvances(advances_.data(), count, fit);
     int32_t x = rect.left;
     for (int32_t i = 0; i < count;) {
         const uint8_t use = useFallback_[static_cast<size_t>(i)];
@@ -315,18 +407,46 @@ void WinTextDraw::DrawPlanned(HDC dc, const wchar_t* wide, int32_t count, HFONT 
         while (j < count && useFallback_[static_cast<size_t>(j)] == use) ++j;
         SelectObject(dc, use ? static_cast<HGDIOBJ>(fallback) : base);
         const int32_t y = rect.top + (use ? rise : 0);
-        ExtTextOutW(dc, x, y, ETO_CLIPPED, &rect, wide + i, static_cast<UINT>(j - i), nullptr);
-        SIZE size{0, 0};
-        if (GetTextExtentPoint32W(dc, wide + i, j - i, &size)) x += size.cx;
+        const INT* advances = placed ? advances_.data() + i : nullptr;
+        const int32_t times = use ? 1 + strokes : 1;
+        for (int32_t o = 0; o < times; ++o)
+            ExtTextOutW(dc, x + o, y, ETO_CLIPPED, &clip, wide + i, static_cast<UINT>(j - i), advances);
+        for (int32_t k = i; k < j; ++k) x += advances_[static_cast<size_t>(k)];
         i = j;
     }
     SelectObject(dc, base);
 }
 
-void WinTextDraw::DrawPlain(HDC dc, const RawString& text, int32_t start, int32_t end, const RECT& rect) {
+void WinTextDraw::DrawPlaced(HDC dc, const RawString& text, int32_t start, int32_t end, const RECT& rect,
+                             int32_t fit) {
+    wide_.clear();
+    AppendWide(text, start, end, wide_);
+    const int32_t n = static_cast<int32_t>(wide_.size());
+    if (n <= 0) return;
+    advances_.assign(static_cast<size_t>(n), 0);
+    // 7-bit text of one-byte units is measured from the font's table, as
+    // the layout measured it; other text by the platform.
+    int32_t height = 0;
+    const int32_t* table = n == end - start && SevenBit(text, start, end) ? SevenBitWidths(dc, &height) : nullptr;
+    bool placed = true;
+    if (table) {
+        const char* bytes = text.Bytes();
+        for (int32_t i = 0; i < n; ++i) advances_[static_cast<size_t>(i)] = table[static_cast<uint8_t>(bytes[start + i])];
+    } else {
+        placed = MeasureAdvances(dc, wide_.data(), n, advances_.data());
+    }
+    if (placed && fit > 0) FitAdvances(advances_.data(), n, fit);
+    const RECT clip = RunClip(dc, rect);
+    ExtTextOutW(dc, rect.left, rect.top, ETO_CLIPPED, &clip, wide_.data(), static_cast<UINT>(n),
+                placed ? advances_.data() : nullptr);
+}
+
+void WinTextDraw::DrawPlain(HDC dc, const RawString& text, int32_t start, int32_t end, const RECT& rect,
+                            int32_t fit) {
     RawRange range = text.ClampEnd(RawRange{start, end});
     int32_t count = range.end - range.start;
     if (count <= 0) return;
+    const bool whole = WholePixelAdvances(dc);
     if (AnyNonAscii(text, range.start, range.end)) {
         // The printer's driver, and a screen without a font link, draw the
         // characters the font lacks as empty boxes.
@@ -335,9 +455,16 @@ void WinTextDraw::DrawPlain(HDC dc, const RawString& text, int32_t start, int32_
         HFONT fallback = nullptr;
         const int32_t n = static_cast<int32_t>(fallbackText_.size());
         if (PlanFallback(dc, fallbackText_.data(), n, &fallback)) {
-            DrawPlanned(dc, fallbackText_.data(), n, fallback, rect);
+            DrawPlanned(dc, fallbackText_.data(), n, fallback, rect, whole ? 0 : fit);
             return;
         }
+    }
+    if (!whole) {
+        // A printer's driver left to place the glyphs itself advances them
+        // by finer steps than the whole pixels they were measured in, and
+        // the run grows or shrinks by their sum.
+        DrawPlaced(dc, text, range.start, range.end, rect, fit);
+        return;
     }
     if (RawLayer::TakesAnsi(text)) {
         ExtTextOutA(dc, rect.left, rect.top, ETO_CLIPPED, &rect, text.Bytes() + range.start,
@@ -496,11 +623,11 @@ void GuiTextDraw::DrawRun(HDC dc, const RawString& text, const WinTextPart& part
     OffsetRect(&r, origin.x, origin.y);
     const int32_t offset = BoldOffset(dc);
     auto drawText = [&] {
-        DrawPlain(dc, text, part.start, part.end, r);
+        DrawPlain(dc, text, part.start, part.end, r, r.right - r.left);
         for (int32_t o = 1; o <= offset; ++o) {
             RECT b = r;
             OffsetRect(&b, o, 0);
-            DrawPlain(dc, text, part.start, part.end, b);
+            DrawPlain(dc, text, part.start, part.end, b, b.right - b.left);
         }
     };
     if (state == 0 || state == StateBold) {
@@ -547,12 +674,13 @@ void GuiTextDraw::DrawRowRuns(HDC dc, const RawString& text, const std::vector<c
     const COLORREF colour = plain ? GetTextColor(dc) : StateColour();
     const COLORREF previous = SetTextColor(dc, colour);
     const UINT count = static_cast<UINT>(rowText_.size());
-    ExtTextOutW(dc, whole.left, whole.top, ETO_CLIPPED, &whole, rowText_.data(), count, rowAdvances_.data());
+    const RECT clip = RunClip(dc, whole);
+    ExtTextOutW(dc, whole.left, whole.top, ETO_CLIPPED, &clip, rowText_.data(), count, rowAdvances_.data());
     const int32_t offset = BoldOffset(dc);
     for (int32_t o = 1; o <= offset; ++o) {
-        RECT b = whole;
+        RECT b = clip;
         OffsetRect(&b, o, 0);
-        ExtTextOutW(dc, b.left, b.top, ETO_CLIPPED, &b, rowText_.data(), count, rowAdvances_.data());
+        ExtTextOutW(dc, whole.left + o, whole.top, ETO_CLIPPED, &b, rowText_.data(), count, rowAdvances_.data());
     }
     if (!plain) {
         for (const WinTextPart* part : rowRuns_) {

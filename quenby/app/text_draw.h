@@ -108,10 +108,22 @@ public:
         for (FontWidths& f : fontWidths_) f.font = nullptr;
     }
 
-    // Draws the units plainly with ExtTextOut, clipped to the rectangle.
-    // Characters the selected font has no glyph for are drawn in a face
-    // that has them, on the same baseline.
-    void DrawPlain(HDC dc, const RawString& text, int32_t start, int32_t end, const RECT& rect);
+    // Draws the units plainly with ExtTextOut at the rectangle's top left,
+    // clipped to it. Characters the selected font has no glyph for are
+    // drawn in a face that has them, on the same baseline. On a printer
+    // every glyph stands at a whole-pixel advance as measured, spread over
+    // `fit` pixels when the layout gave the units that width (0: their own
+    // width), and the clip leaves room for the ink of the first and the
+    // last glyph.
+    void DrawPlain(HDC dc, const RawString& text, int32_t start, int32_t end, const RECT& rect, int32_t fit = 0);
+    // Whether the device advances glyphs by whole pixels as they are
+    // measured (the screen and its bitmaps); a printer's driver places them
+    // at finer advances of its own unless it is given each one.
+    static bool WholePixelAdvances(HDC dc);
+    // The clip of a run drawn at the rectangle: the rectangle itself where
+    // advances are whole pixels; on a printer its sides moved out by the
+    // height of the selected font.
+    RECT RunClip(HDC dc, const RECT& rect);
 
     // The installed face that stands in for characters a font lacks: the
     // first face of a Japanese character set that has kana and kanji
@@ -132,8 +144,17 @@ private:
     // the change of the range's width and raises *height to the fallback's.
     int32_t MeasureFallback(HDC dc, const RawString& text, int32_t first, int32_t end, int32_t* height);
     // Draws UTF-16 text from x by the plan of PlanFallback: each stretch in
-    // its own font.
-    void DrawPlanned(HDC dc, const wchar_t* wide, int32_t count, HFONT fallback, const RECT& rect);
+    // its own font, its glyphs at the advances the layout measured.
+    void DrawPlanned(HDC dc, const wchar_t* wide, int32_t count, HFONT fallback, const RECT& rect, int32_t fit);
+    // Draws units that need no fallback with each glyph at its measured
+    // advance (spread over `fit` pixels when it is above 0), through the
+    // wide entry point.
+    void DrawPlaced(HDC dc, const RawString& text, int32_t start, int32_t end, const RECT& rect, int32_t fit);
+    // The number of extra strokes, one pixel apart, that give the fallback
+    // font its weight on the device: a printer's driver makes no bold of a
+    // face that has none, so a bold base font's fallback is stroked as
+    // emphasised bold is; 0 where no stroke is wanted.
+    int32_t FallbackStrokes(HDC dc, HFONT fallback);
 
     std::vector<int32_t> widths_;
     std::vector<uint8_t> breaks_;
@@ -163,6 +184,7 @@ private:
     std::wstring fallbackText_;
     std::vector<int32_t> fallbackPos_;
     std::vector<int> fallbackExtents_;
+    std::vector<INT> advances_;
     friend struct TextLayout;
 };
 

@@ -313,7 +313,7 @@ void GuiViewBox::PaginatePages(SIZE& content) {
                                                  static_cast<int64_t>(records) * pageHeight, 0x3FFFFFFF)));
 }
 
-void GuiViewBox::PaintPageHeader(HDC dc, const RECT& area, const RECT& text, int32_t page) {
+void GuiViewBox::PaintPageHeader(HDC dc, const RECT& area, const RECT& text, int32_t page, WinTextDraw& draw) {
     const DocumentStyle& s = *CurrentStyle();
     if (!(drawState & DrawPrinterPage)) {
         RECT band{area.left, area.top, area.right, area.top + s.overview.pageHeadHeight.value / 2};
@@ -325,10 +325,10 @@ void GuiViewBox::PaintPageHeader(HDC dc, const RECT& area, const RECT& text, int
     SelectedFont font(dc, s.printHeader.handle);
     RECT rule{text.left, area.bottom - h.lineHeight, text.right, area.bottom};
     RECT words{text.left, rule.top - h.interMargin - h.textHeight, text.right, rule.top - h.interMargin};
-    h.Draw(dc, rule, words);
+    h.Draw(dc, rule, words, draw);
 }
 
-void GuiViewBox::PaintPageFooter(HDC dc, const RECT& area, const RECT& text, int32_t page) {
+void GuiViewBox::PaintPageFooter(HDC dc, const RECT& area, const RECT& text, int32_t page, WinTextDraw& draw) {
     const DocumentStyle& s = *CurrentStyle();
     if (!(drawState & DrawPrinterPage)) {
         RECT band{area.left, area.bottom - s.overview.pageHeadHeight.value / 2, area.right, area.bottom};
@@ -340,7 +340,7 @@ void GuiViewBox::PaintPageFooter(HDC dc, const RECT& area, const RECT& text, int
     SelectedFont font(dc, s.printFooter.handle);
     RECT rule{text.left, area.top, text.right, area.top + h.lineHeight};
     RECT words{text.left, rule.bottom + h.interMargin, text.right, rule.bottom + h.interMargin + h.textHeight};
-    h.Draw(dc, rule, words);
+    h.Draw(dc, rule, words, draw);
 }
 
 // ---- painting -------------------------------------------------------------------------
@@ -418,8 +418,8 @@ void GuiViewBox::PaintPrintedPage(HDC dc, int32_t k) {
     const RECT head{0, 0, width, pageMargins.top};
     const RECT text{pageMargins.left, head.bottom, width - pageMargins.right, pageHeight - pageMargins.bottom};
     const RECT foot{0, text.bottom, width, pageHeight};
-    PaintPageHeader(dc, head, text, k);
-    PaintPageFooter(dc, foot, text, k);
+    PaintPageHeader(dc, head, text, k, draw);
+    PaintPageFooter(dc, foot, text, k, draw);
     drawState = oldState;
     RestoreDC(dc, saved);
 }
@@ -437,8 +437,8 @@ void GuiViewBox::PaintItems(WinDrawContext& dc, const RECT& rect, POINT origin) 
         RECT text{rect.left + pageMargins.left, head.bottom, rect.right - pageMargins.right,
                   top + pageHeight - pageMargins.bottom};
         RECT foot{rect.left, text.bottom, rect.right, top + pageHeight};
-        PaintPageHeader(dc.dc, head, text, k);
-        PaintPageFooter(dc.dc, foot, text, k);
+        PaintPageHeader(dc.dc, head, text, k, textDraw);
+        PaintPageFooter(dc.dc, foot, text, k, textDraw);
     }
 }
 

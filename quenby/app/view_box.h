@@ -71,9 +71,10 @@ public:
     // a text draw of the job's own and the style set of the pagination.
     void PaintPrintedPage(HDC dc, int32_t k) override;
     // The bands of one page: `area` is the page's margin above (below) its
-    // text, `text` the page's text rectangle.
-    void PaintPageHeader(HDC dc, const RECT& area, const RECT& text, int32_t page);
-    void PaintPageFooter(HDC dc, const RECT& area, const RECT& text, int32_t page);
+    // text, `text` the page's text rectangle; their texts are drawn with the
+    // text draw of the pass.
+    void PaintPageHeader(HDC dc, const RECT& area, const RECT& text, int32_t page, WinTextDraw& draw);
+    void PaintPageFooter(HDC dc, const RECT& area, const RECT& text, int32_t page, WinTextDraw& draw);
     // Height of "0" in the selected font; sets the tab settings; the tab stop.
     int32_t MeasureTextHeight(HDC dc, RECT& rect);
     void MeasureLine(HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);

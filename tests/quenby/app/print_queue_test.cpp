@@ -259,6 +259,59 @@ TEST(PrintQueueTest, JapaneseAndBoldTextPrintReadably) {
     EXPECT_EQ(view.pageCount, 1);
 }
 
+// Lines on the real printer, whose glyph advances are finer than the whole
+// pixels the layout measures: each line alternates a filler letter with the
+// glyph it ends in ("w", "." or ";"), blank between, at several lengths, so
+// that any difference between the two has room to run up.
+// scripts/print-check.sh reads the PDF back: the last glyph of every line
+// has the ink and the width of the same glyph earlier in the line.
+TEST(PrintQueueTest, PrintedLinesKeepTheirLastGlyphWhole) {
+    ASSERT_TRUE(HasPrinter(L"Quenby_PDF")) << "no printer \"Quenby_PDF\": run scripts/print-queue.sh";
+    ViewerRun run;
+    std::string text;
+    for (const char* last : {"w", ".", ";"}) {
+        for (const char* filler : {"a", "e", "o", "n"}) {
+            for (int pairs : {4, 8, 12}) {
+                for (int i = 0; i < pairs; ++i) text += std::string(i ? " " : "") + filler + " " + last;
+                text += "\n\n";
+            }
+        }
+    }
+    const std::wstring doc = run.Write(L"QuenbyPrintEdges.md", text);
+    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n");
+    ASSERT_TRUE(run.Start("-p \"" + TestSupport::S(TestSupport::W(doc)) + "\""));
+    GuiViewBox& view = run.Dialog()->items.view;
+    view.Refresh();
+    EXPECT_TRUE(PrintAllToPdf(run, 60000));
+}
+
+// Japanese page bands and a Japanese heading on the real printer, whose
+// driver links no font to the Latin face and makes no bold of a face that
+// has none: a header and a footer in their own colour, then a heading of the
+// body text's size and the same text plain. scripts/print-check.sh reads the
+// PDF back: the bands' characters are glyphs, not empty boxes, and the
+// heading carries clearly more ink than the plain line.
+TEST(PrintQueueTest, JapaneseBandsAndHeadingsPrintReadably) {
+    ASSERT_TRUE(HasPrinter(L"Quenby_PDF")) << "no printer \"Quenby_PDF\": run scripts/print-queue.sh";
+    ViewerRun run;
+    const std::string words = "\u5e73\u4eee\u540d\u3068\u6f22\u5b57\u304b\u304d\u304f\u3051\u3053";
+    const std::string text = "@PrintHeader:Left:\"\u3042\u3044\u3046\u3048\u304a \u304b\u304d\u304f\u3051\u3053\"\n"
+                             "@PrintFooter:Right:\"\u30ab\u30bf\u30ab\u30ca \u5e73\u4eee\u540d\u3068\u6f22\u5b57\"\n\n"
+                             "# " + words + "\n\n" + words + "\n";
+    const std::wstring doc = run.Write(L"QuenbyPrintBands.md", text);
+    // The heading as high as the text and without rules; the bands' texts in
+    // a colour of their own, without rules.
+    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n[Overview]\r\nEnhanceForm=@%s\r\n"
+                                             "[Headline_1]\r\nFontRatio=100\r\nOverline=0\r\nUnderline=0\r\n"
+                                             "[PrintHeader]\r\nTextColor=0x30A030\r\nLineHeight=0\r\n"
+                                             "[PrintFooter]\r\nTextColor=0x30A030\r\nLineHeight=0\r\n");
+    ASSERT_TRUE(run.Start("-p \"" + TestSupport::S(TestSupport::W(doc)) + "\""));
+    GuiViewBox& view = run.Dialog()->items.view;
+    view.Refresh();
+    EXPECT_TRUE(PrintAllToPdf(run, 60000));
+    EXPECT_EQ(view.pageCount, 1);
+}
+
 TEST(PrintQueueTest, PrintSetupTakesThePrintersPageOnlyWhenConfirmed) {
     ASSERT_TRUE(HasPrinter(L"Quenby_PDF")) << "no printer \"Quenby_PDF\": run scripts/print-queue.sh";
     ViewerRun run;
