@@ -291,48 +291,53 @@ struct UnitLayout {
 
 inline bool IsAsciiText(uint8_t c) { return c >= 0x20 && c <= 0x7E; }
 
-UnitLayout MeasureUnits(const uint8_t* b, int32_t count, int64_t offset, bool big) {
-    UnitLayout k;
-    bool afterHighSurrogate = false;
+// Counts one unit into the layout of one byte order.
+inline void CountUnit(UnitLayout& k, uint8_t high, uint8_t low, bool first, bool& afterHighSurrogate) {
+    const uint32_t unit = uint32_t(high) << 8 | low;
+    const bool lowSurrogate = IsLowSurrogate(unit);
+    if (high == 0 && low == 0) {
+    } else if (high == 0) {
+        if (low == 0x0A || low == 0x0D || low == 0x20) ++k.wideBreaks;
+        else ++k.wideOthers;
+    } else if (low == 0) {
+        ++k.zeroLows;
+    } else {
+        ++k.others;
+        // Lowercase ASCII read as UTF-16 is kanji; kana (0x30xx) are not
+        // counted, since their high byte is the digit 0.
+        if (IsAsciiText(high) && high != 0x30 && (IsAsciiText(low) || low == 0x09 || low == 0x0A || low == 0x0D))
+            ++k.asciiPairs;
+        if ((unit >= 0xE000 && unit <= 0xF8FF) || unit >= 0xFFFE) ++k.unlikely;
+        // A low surrogate first in the chunk may pair with the one before it.
+        if (lowSurrogate && !afterHighSurrogate && !first) ++k.unlikely;
+        if (low == 0x0A || low == 0x20) ++k.narrowBreaks;
+    }
+    if (afterHighSurrogate && !lowSurrogate) ++k.unlikely;
+    afterHighSurrogate = IsHighSurrogate(unit);
+}
+
+// The layouts of a chunk in both byte orders, in one pass.
+void MeasureUnits(const uint8_t* b, int32_t count, int64_t offset, UnitLayout& little, UnitLayout& big) {
+    bool afterLittle = false, afterBig = false;
+    int32_t units = 0;
     // A unit cut by the chunk's start or end counts with its missing byte
     // taken as a space: neither zero nor a line end.
     for (int32_t i = (offset & 1) ? -1 : 0; i < count; i += 2) {
         const uint8_t first = i >= 0 ? b[i] : 0x20;
         const uint8_t second = i + 1 < count ? b[i + 1] : 0x20;
-        const uint8_t high = big ? first : second;
-        const uint8_t low = big ? second : first;
-        const uint32_t unit = uint32_t(high) << 8 | low;
-        ++k.units;
-        const bool lowSurrogate = IsLowSurrogate(unit);
-        if (high == 0 && low == 0) {
-        } else if (high == 0) {
-            if (low == 0x0A || low == 0x0D || low == 0x20) ++k.wideBreaks;
-            else ++k.wideOthers;
-        } else if (low == 0) {
-            ++k.zeroLows;
-        } else {
-            ++k.others;
-            // Lowercase ASCII read as UTF-16 is kanji; kana (0x30xx) are
-            // not counted, since their high byte is the digit 0.
-            if (IsAsciiText(high) && high != 0x30 &&
-                (IsAsciiText(low) || low == 0x09 || low == 0x0A || low == 0x0D))
-                ++k.asciiPairs;
-            if ((unit >= 0xE000 && unit <= 0xF8FF) || unit >= 0xFFFE) ++k.unlikely;
-            // A low surrogate first in the chunk may pair with the one before it.
-            if (lowSurrogate && !afterHighSurrogate && i > 0) ++k.unlikely;
-            if (low == 0x0A || low == 0x20) ++k.narrowBreaks;
-        }
-        if (afterHighSurrogate && !lowSurrogate) ++k.unlikely;
-        afterHighSurrogate = IsHighSurrogate(unit);
+        CountUnit(little, second, first, i <= 0, afterLittle);
+        CountUnit(big, first, second, i <= 0, afterBig);
+        ++units;
     }
+    little.units = big.units = units;
     for (int32_t i = 0; i + 1 < count; ++i) {
         if (b[i] != 0x0D || b[i + 1] != 0x0A) continue;
-        // Little-endian UTF-16 puts an LF at an even offset with a zero after it.
-        const bool wideLf = !big && ((offset + i + 1) & 1) == 0 && i + 2 < count && b[i + 2] == 0;
-        if (wideLf) ++k.crLfsBeforeWide;
-        else ++k.narrowCrLfs;
+        // Little-endian UTF-16 puts an LF at an even offset with a zero
+        // after it; big-endian puts the zero before it, where the CR stands.
+        if (((offset + i + 1) & 1) == 0 && i + 2 < count && b[i + 2] == 0) ++little.crLfsBeforeWide;
+        else ++little.narrowCrLfs;
+        ++big.narrowCrLfs;
     }
-    return k;
 }
 
 // Whether the bytes other than zeros read as 8-bit text with multi-byte
@@ -431,8 +436,8 @@ bool UnitsAreUtf16(const UnitLayout& k, const uint8_t* b, int32_t count, int& mu
 // they are stray zeros of 8-bit text. `offset` is the chunk's place in the
 // file, which fixes the 2-byte grid.
 uint8_t Utf16OrderByZeros(const uint8_t* b, int32_t count, int64_t offset) {
-    const UnitLayout little = MeasureUnits(b, count, offset, false);
-    const UnitLayout big = MeasureUnits(b, count, offset, true);
+    UnitLayout little, big;
+    MeasureUnits(b, count, offset, little, big);
     int multiByte = -1;
     const bool isLittle = UnitsAreUtf16(little, b, count, multiByte);
     const bool isBig = UnitsAreUtf16(big, b, count, multiByte);
@@ -441,16 +446,35 @@ uint8_t Utf16OrderByZeros(const uint8_t* b, int32_t count, int64_t offset) {
     return isLittle ? KindUtf16LE : isBig ? KindUtf16BE : 0;
 }
 
+// The first zero byte from `pos` on, or `count`.
+#if defined(__i386__) || defined(__x86_64__)
+__attribute__((target("sse2"))) int32_t FindZeroWide(const uint8_t* b, int32_t pos, int32_t count) {
+    const __m128i zero = _mm_setzero_si128();
+    while (count - pos >= 16) {
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + pos));
+        const int zeros = _mm_movemask_epi8(_mm_cmpeq_epi8(w, zero));
+        if (zeros != 0) return pos + __builtin_ctz(static_cast<unsigned>(zeros));
+        pos += 16;
+    }
+    return pos;
+}
+#endif
+
+int32_t FindZero(const uint8_t* b, int32_t pos, int32_t count) {
+#if defined(__i386__) || defined(__x86_64__)
+    if (HasSse2()) pos = FindZeroWide(b, pos, count);
+#endif
+    while (pos < count && b[pos] != 0) ++pos;
+    return pos;
+}
+
 // Whether a zero byte stands between two non-zero ones (two zeros in a row
 // say nothing about a byte order).
 bool HasLoneZero(const uint8_t* b, int32_t count) {
-    for (const uint8_t* p = b; p < b + count;) {
-        const uint8_t* zero = static_cast<const uint8_t*>(std::memchr(p, 0, static_cast<size_t>(b + count - p)));
-        if (!zero) return false;
-        const bool before = zero > b && zero[-1] == 0;
-        const bool after = zero + 1 < b + count && zero[1] == 0;
+    for (int32_t i = FindZero(b, 0, count); i < count; i = FindZero(b, i + 1, count)) {
+        const bool before = i > 0 && b[i - 1] == 0;
+        const bool after = i + 1 < count && b[i + 1] == 0;
         if (!before && !after) return true;
-        p = zero + 1;
     }
     return false;
 }
@@ -512,7 +536,7 @@ uint8_t GuessTextKind(GuessState& state, const void* bytes, int32_t count) {
     // Zeros are weighed before any other byte: UTF-16 text may start with
     // any byte at all, and only where its zeros stand tells it from 8-bit
     // text.
-    if (state.flag && pos < count && std::memchr(b + pos, 0, static_cast<size_t>(count - pos))) {
+    if (state.flag && FindZero(b, pos, count) < count) {
         const uint8_t order = Utf16OrderByZeros(b, count, state.offset);
         if (order != 0) {
             state.position = pos;
