@@ -290,19 +290,15 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
     // one-line text without a line end can have.
     struct Script { const char* name; const char* one; const char* two; const char* typed; };
     const Script scripts[] = {
-        {"Japanese", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE3\x83\x86\xE3\x82\xAD\xE3\x82\xB9\xE3\x83\x88 1",
-         "\xE4\xBA\x8C\xE8\xA1\x8C\xE7\x9B\xAE", "\xE8\xAA\x9E"},                       // 日本語のテキスト 1 / 二行目 / 語
-        {"Arabic", "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7 \xD8\xA8\xD8\xA7\xD9\x84\xD8\xB9\xD8\xA7\xD9\x84\xD9\x85",
-         "\xD8\xB3\xD8\xB7\xD8\xB1 \xD8\xAB\xD8\xA7\xD9\x86", "\xD9\x85"},              // مرحبا بالعالم / سطر ثان / م
-        {"Hindi", "\xE0\xA4\xA8\xE0\xA4\xAE\xE0\xA4\xB8\xE0\xA5\x8D\xE0\xA4\xA4\xE0\xA5\x87 \xE0\xA4\xA6\xE0\xA5\x81\xE0\xA4\xA8\xE0\xA4\xBF\xE0\xA4\xAF\xE0\xA4\xBE",
-         "\xE0\xA4\xA6\xE0\xA5\x82\xE0\xA4\xB8\xE0\xA4\xB0\xE0\xA5\x80 \xE0\xA4\xAA\xE0\xA4\x82\xE0\xA4\x95\xE0\xA5\x8D\xE0\xA4\xA4\xE0\xA4\xBF",
-         "\xE0\xA4\x95"},                                                               // नमस्ते दुनिया / दूसरी पंक्ति / क
-        {"Thai", "\xE0\xB8\xAA\xE0\xB8\xA7\xE0\xB8\xB1\xE0\xB8\xAA\xE0\xB8\x94\xE0\xB8\xB5 \xE0\xB8\x8A\xE0\xB8\xB2\xE0\xB8\xA7\xE0\xB9\x82\xE0\xB8\xA5\xE0\xB8\x81",
-         "\xE0\xB8\x9A\xE0\xB8\xA3\xE0\xB8\xA3\xE0\xB8\x97\xE0\xB8\xB1\xE0\xB8\x94\xE0\xB8\x97\xE0\xB8\xB5\xE0\xB9\x88\xE0\xB8\xAA\xE0\xB8\xAD\xE0\xB8\x87",
-         "\xE0\xB8\x81"},                                                               // สวัสดี ชาวโลก / บรรทัดที่สอง / ก
-        {"Russian", "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xD0\xBC\xD0\xB8\xD1\x80",
-         "\xD0\x92\xD1\x82\xD0\xBE\xD1\x80\xD0\xB0\xD1\x8F \xD1\x81\xD1\x82\xD1\x80\xD0\xBE\xD0\xBA\xD0\xB0",
-         "\xD0\xAF"},                                                                   // Привет мир / Вторая строка / Я
+        {"Japanese", "\u65e5\u672c\u8a9e\u306e\u30c6\u30ad\u30b9\u30c8 1", "\u4e8c\u884c\u76ee", "\u8a9e"},
+        {"Arabic", "\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645",
+         "\u0633\u0637\u0631 \u062b\u0627\u0646", "\u0645"},
+        {"Hindi", "\u0928\u092e\u0938\u094d\u0924\u0947 \u0926\u0941\u0928\u093f\u092f\u093e",
+         "\u0926\u0942\u0938\u0930\u0940 \u092a\u0902\u0915\u094d\u0924\u093f", "\u0915"},
+        {"Thai", "\u0e2a\u0e27\u0e31\u0e2a\u0e14\u0e35 \u0e0a\u0e32\u0e27\u0e42\u0e25\u0e01",
+         "\u0e1a\u0e23\u0e23\u0e17\u0e31\u0e14\u0e17\u0e35\u0e48\u0e2a\u0e2d\u0e07", "\u0e01"},
+        {"Russian", "\u041f\u0440\u0438\u0432\u0435\u0442 \u043c\u0438\u0440",
+         "\u0412\u0442\u043e\u0440\u0430\u044f \u0441\u0442\u0440\u043e\u043a\u0430", "\u042f"},
         {"ASCII", "hello world", "second line", "Z"},
     };
     for (const Script& script : scripts) {
@@ -327,11 +323,12 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
             }
         }
     }
-    // Japanese UTF-16 whose first byte is a kanji's: 日本語のテキスト / 二行目.
-    const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE3\x83\x86\xE3\x82\xAD\xE3\x82\xB9\xE3\x83\x88";
-    const std::string second = "\xE4\xBA\x8C\xE8\xA1\x8C\xE7\x9B\xAE";
+    // Japanese UTF-16 whose first byte is a kanji's.
+    const std::string japanese = "\u65e5\u672c\u8a9e\u306e\u30c6\u30ad\u30b9\u30c8";
+    const std::string second = "\u4e8c\u884c\u76ee";
     for (const bool big : {false, true})
-        cases.push_back({big ? "kanji first BE" : "kanji first LE", Utf16Bytes(japanese + "\r\n" + second + "\r\n", big),
+        cases.push_back({big ? "kanji first BE" : "kanji first LE",
+                         Utf16Bytes(japanese + "\r\n" + second + "\r\n", big),
                          big ? RawLayer::KindUtf16BE : RawLayer::KindUtf16LE, {japanese, second}, "Z",
                          Utf16Bytes(japanese + "\r\n" + second + "Z\r\n", big)});
     // 8-bit text, the lines as their bytes.
@@ -358,7 +355,8 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
     eightBit("stray zero 12 bytes, other parity", std::string("hell\0oworld\n", 12), -1);
     eightBit("stray zero 40 bytes", std::string("line one\nli\0ne two\nline three\nline four\n", 40), -1);
     eightBit("stray zero next to a line end", std::string("first line\n\0second line\nthird line\n", 35), -1);
-    eightBit("Shift_JIS", "\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x83\x65\x83\x4C\x83\x58\x83\x67\r\n\x93\xF1\x8D\x73\x96\xDA\r\n",
+    eightBit("Shift_JIS",
+             "\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x83\x65\x83\x4C\x83\x58\x83\x67\r\n\x93\xF1\x8D\x73\x96\xDA\r\n",
              RawLayer::KindSjis);
     eightBit("EUC-JP", "\xC6\xFC\xCB\xDC\xB8\xEC\xA4\xCE\xA5\xC6\xA5\xAD\xA5\xB9\xA5\xC8\n\xC6\xF3\xB9\xD4\xCC\xDC\n", -1);
     eightBit("UTF-8", japanese + "\r\n" + second + "\r\n", RawLayer::KindUtf8);
