@@ -272,78 +272,211 @@ uint8_t GuessEncoding(const void* bytes, int32_t count) {
 
 namespace {
 
-// What the first line end of a chunk says about a zero byte.
-enum LineEndVote { VoteUnknown, VoteEightBit, VoteUtf16, VoteNone };
+// What the units of a chunk say about UTF-16 when they are read in one byte
+// order on the file's 2-byte grid. UTF-16 writes every line end and space
+// with a zero high byte; 8-bit text has zero bytes only by accident, next
+// to whatever byte happens to stand there.
+struct UnitLayout {
+    int32_t units = 0;
+    int32_t wideBreaks = 0;       // 000A, 000D, 0020: line ends and spaces as UTF-16 writes them
+    int32_t wideOthers = 0;       // other units with only the high byte zero (ASCII, Latin-1)
+    int32_t zeroLows = 0;         // units with only the low byte zero
+    int32_t others = 0;           // units without a zero byte
+    int32_t asciiPairs = 0;       // of those, two bytes of ASCII text (kanji, read as UTF-16)
+    int32_t unlikely = 0;         // of those, private use, noncharacters, surrogates out of pairs
+    int32_t narrowBreaks = 0;     // of those, an LF or a space as the low byte
+    int32_t narrowCrLfs = 0;      // CR LF side by side, the LF not a UTF-16 one
+    int32_t crLfsBeforeWide = 0;  // a CR byte right before a UTF-16 LF
+};
 
-LineEndVote FindFirstLineEnd(const uint8_t* b, int32_t count, uint8_t candidate) {
-    for (int32_t i = 0; i + 1 < count; ++i) {
-        if (b[i] == 0x0D && b[i + 1] == 0x0A) return VoteEightBit;
-        if (i + 3 < count) {
-            if (candidate == KindUtf16BE && b[i] == 0x00 && b[i + 1] == 0x0D && b[i + 2] == 0x00 &&
-                b[i + 3] == 0x0A)
-                return VoteUtf16;
-            if (candidate == KindUtf16LE && b[i] == 0x0D && b[i + 1] == 0x00 && b[i + 2] == 0x0A &&
-                b[i + 3] == 0x00)
-                return VoteUtf16;
-        }
+inline bool IsAsciiText(uint8_t c) { return c >= 0x20 && c <= 0x7E; }
+
+// Counts one unit into the layout of one byte order.
+inline void CountUnit(UnitLayout& k, uint8_t high, uint8_t low, bool first, bool& afterHighSurrogate) {
+    const uint32_t unit = uint32_t(high) << 8 | low;
+    const bool lowSurrogate = IsLowSurrogate(unit);
+    if (high == 0 && low == 0) {
+    } else if (high == 0) {
+        if (low == 0x0A || low == 0x0D || low == 0x20) ++k.wideBreaks;
+        else ++k.wideOthers;
+    } else if (low == 0) {
+        ++k.zeroLows;
+    } else {
+        ++k.others;
+        // Lowercase ASCII read as UTF-16 is kanji; kana (0x30xx) are not
+        // counted, since their high byte is the digit 0.
+        if (IsAsciiText(high) && high != 0x30 && (IsAsciiText(low) || low == 0x09 || low == 0x0A || low == 0x0D))
+            ++k.asciiPairs;
+        if ((unit >= 0xE000 && unit <= 0xF8FF) || unit >= 0xFFFE) ++k.unlikely;
+        // A low surrogate first in the chunk may pair with the one before it.
+        if (lowSurrogate && !afterHighSurrogate && !first) ++k.unlikely;
+        if (low == 0x0A || low == 0x20) ++k.narrowBreaks;
     }
-    return VoteNone;
+    if (afterHighSurrogate && !lowSurrogate) ++k.unlikely;
+    afterHighSurrogate = IsHighSurrogate(unit);
 }
 
-// The high bytes of the characters of Japanese text: Latin, Greek and
-// Cyrillic letters, punctuation, symbols and box drawing, kana, kanji and
-// the full- and half-width forms. Units of two ASCII bytes mostly have
-// others (digits, capitals, punctuation).
-bool JapaneseHighByte(uint8_t high) {
-    return high <= 0x05 || (high >= 0x20 && high <= 0x27) || high == 0x30 || (high >= 0x4E && high <= 0x9F) ||
-           high >= 0xF9;
-}
-
-// Whether the zero bytes of a chunk stand where UTF-16 text of the given
-// order puts them. UTF-16 holds a zero in the high byte of every ASCII
-// character, line ends included; 8-bit text holds zeros only by accident,
-// and one stray zero must not turn a file into UTF-16. The chunk is read as
-// units of that order (aligned on the file offset); UTF-16 takes at least
-// two units with a zero high byte (and a non-zero low one), more of them
-// than units with only the low byte zero, and either
-//  - most units so (ASCII-heavy text), or
-//  - UTF-16 line ends (000A, 000D) and no CR or LF byte as a high byte
-//    (which no Japanese or ASCII character has, but half the line ends of
-//    8-bit text do) nor as the LF of an 8-bit CR LF split by a zero; and
-//    almost all other units with the high byte of a Japanese character.
-//    That is Japanese text, whose zero bytes are far fewer than its units;
-//    8-bit text with stray zeros next to its line ends gives neither.
-bool ZerosStandAsUtf16(const uint8_t* b, int32_t count, int64_t offset, uint8_t candidate) {
-    const bool big = candidate == KindUtf16BE;
-    int32_t units = 0, zeroHigh = 0, zeroLow = 0, wideEnds = 0, highEnds = 0;
-    int32_t odd = 0;        // units no Japanese text is made of
-    int previous = -1;  // the unit before, -1 at the start
+// The layouts of a chunk in both byte orders, in one pass.
+void MeasureUnits(const uint8_t* b, int32_t count, int64_t offset, UnitLayout& little, UnitLayout& big) {
+    bool afterLittle = false, afterBig = false;
+    int32_t units = 0;
     // A unit cut by the chunk's start or end counts with its missing byte
-    // taken as a non-zero one that is no line end.
+    // taken as a space: neither zero nor a line end.
     for (int32_t i = (offset & 1) ? -1 : 0; i < count; i += 2) {
-        const int first = i >= 0 ? b[i] : 0x20;
-        const int second = i + 1 < count ? b[i + 1] : 0x20;
-        const uint8_t high = static_cast<uint8_t>(big ? first : second);
-        const uint8_t low = static_cast<uint8_t>(big ? second : first);
+        const uint8_t first = i >= 0 ? b[i] : 0x20;
+        const uint8_t second = i + 1 < count ? b[i + 1] : 0x20;
+        CountUnit(little, second, first, i <= 0, afterLittle);
+        CountUnit(big, first, second, i <= 0, afterBig);
         ++units;
-        if (high != 0 && !JapaneseHighByte(high)) ++odd;
-        const int unit = high << 8 | low;
-        if (high == 0x0A || high == 0x0D) ++highEnds;
-        // A CR unit followed by an LF byte that is not an LF unit: an 8-bit
-        // CR LF with a zero between.
-        if (previous == 0x000D && low == 0x0A && unit != 0x000A) ++highEnds;
-        previous = unit;
-        if (high == 0 && low != 0) {
-            ++zeroHigh;
-            if (low == 0x0A || low == 0x0D) ++wideEnds;
-        } else if (low == 0 && high != 0) {
-            ++zeroLow;
-        }
     }
-    if (zeroHigh < 2 || zeroHigh <= zeroLow) return false;
-    if (static_cast<int64_t>(zeroHigh) * 2 >= units) return true;
-    const int64_t others = units - zeroHigh;
-    return wideEnds > 0 && highEnds == 0 && static_cast<int64_t>(odd) * 16 < others;
+    little.units = big.units = units;
+    for (int32_t i = 0; i + 1 < count; ++i) {
+        if (b[i] != 0x0D || b[i + 1] != 0x0A) continue;
+        // Little-endian UTF-16 puts an LF at an even offset with a zero
+        // after it; big-endian puts the zero before it, where the CR stands.
+        if (((offset + i + 1) & 1) == 0 && i + 2 < count && b[i + 2] == 0) ++little.crLfsBeforeWide;
+        else ++little.narrowCrLfs;
+        ++big.narrowCrLfs;
+    }
+}
+
+// Whether the bytes other than zeros read as 8-bit text with multi-byte
+// characters and nothing invalid: UTF-8 with at least one such character,
+// or Japanese Shift_JIS or EUC-JP, at least three two-byte characters of
+// which a third or more are kana (leads 0x82, 0x83 or 0xA4, 0xA5) and, for
+// Shift_JIS, few half-width katakana (the high bytes of Korean text read as
+// those). UTF-16 text almost never reads so; a character cut by the chunk's
+// end counts as whole.
+bool ReadsAsMultiByteText(const uint8_t* b, int32_t count) {
+    {
+        int32_t pending = 0, characters = 0;
+        bool valid = true;
+        for (int32_t i = 0; i < count && valid; ++i) {
+            const uint8_t c = b[i];
+            if (c == 0) continue;
+            if (pending > 0) {
+                valid = (c & 0xC0) == 0x80;
+                --pending;
+            } else if (c >= 0x80) {
+                if (c >= 0xC2 && c <= 0xDF) pending = 1;
+                else if (c >= 0xE0 && c <= 0xEF) pending = 2;
+                else if (c >= 0xF0 && c <= 0xF4) pending = 3;
+                else valid = false;
+                ++characters;
+            }
+        }
+        if (valid && characters > 0) return true;
+    }
+    {
+        int32_t characters = 0, kana = 0, katakana = 0;
+        bool trail = false, valid = true;
+        for (int32_t i = 0; i < count && valid; ++i) {
+            const uint8_t c = b[i];
+            if (c == 0) continue;
+            if (trail) {
+                valid = (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
+                trail = false;
+            } else if (c >= 0x80) {
+                if (IsSjisLead(c)) {
+                    trail = true;
+                    ++characters;
+                    if (c == 0x82 || c == 0x83) ++kana;
+                } else if (c >= 0xA1 && c <= 0xDF) {
+                    ++katakana;
+                } else {
+                    valid = false;
+                }
+            }
+        }
+        if (valid && characters >= 3 && kana * 3 >= characters && katakana * 4 <= characters) return true;
+    }
+    {
+        int32_t characters = 0, kana = 0;
+        bool trail = false, valid = true;
+        for (int32_t i = 0; i < count && valid; ++i) {
+            const uint8_t c = b[i];
+            if (c == 0) continue;
+            if (trail) {
+                valid = c >= 0xA1 && c <= 0xFE;
+                trail = false;
+            } else if (c >= 0x80) {
+                valid = c == 0x8E || (c >= 0xA1 && c <= 0xFE);
+                trail = true;
+                ++characters;
+                if (c == 0xA4 || c == 0xA5) ++kana;
+            }
+        }
+        if (valid && characters >= 3 && kana * 3 >= characters) return true;
+    }
+    return false;
+}
+
+// Whether a chunk's units in one order are UTF-16 text. Mostly units with a
+// zero high byte is ASCII-heavy UTF-16. Otherwise UTF-16 needs a line end or
+// a space written as UTF-16 writes it, and nothing of 8-bit text around it:
+// no 8-bit CR LF (a zero after a CR LF is a stray one), LF and space bytes
+// mostly in UTF-16 units, the other units not two ASCII bytes (8-bit text
+// next to a stray zero) nor characters text hardly has, and the bytes no
+// valid multi-byte 8-bit text.
+bool UnitsAreUtf16(const UnitLayout& k, const uint8_t* b, int32_t count, int& multiByte) {
+    const int32_t zeroHigh = k.wideBreaks + k.wideOthers;
+    if (zeroHigh == 0) return false;
+    if (k.narrowCrLfs > 0 && k.narrowCrLfs >= k.wideBreaks) return false;
+    if (k.wideBreaks > 0 && k.crLfsBeforeWide == k.wideBreaks) return false;
+    if (zeroHigh >= 2 && zeroHigh > k.zeroLows && static_cast<int64_t>(zeroHigh) * 2 >= k.units) return true;
+    if (k.wideBreaks == 0) return false;
+    if (static_cast<int64_t>(k.narrowBreaks) >= static_cast<int64_t>(k.wideBreaks) * 4) return false;
+    if (static_cast<int64_t>(k.unlikely) * 32 > k.others) return false;
+    if (static_cast<int64_t>(k.asciiPairs) * 2 > k.others) return false;
+    if (multiByte < 0) multiByte = ReadsAsMultiByteText(b, count) ? 1 : 0;
+    return multiByte == 0;
+}
+
+// The UTF-16 order whose units the chunk's zero bytes stand in, or 0 when
+// they are stray zeros of 8-bit text. `offset` is the chunk's place in the
+// file, which fixes the 2-byte grid.
+uint8_t Utf16OrderByZeros(const uint8_t* b, int32_t count, int64_t offset) {
+    UnitLayout little, big;
+    MeasureUnits(b, count, offset, little, big);
+    int multiByte = -1;
+    const bool isLittle = UnitsAreUtf16(little, b, count, multiByte);
+    const bool isBig = UnitsAreUtf16(big, b, count, multiByte);
+    if (isLittle && isBig)
+        return big.wideBreaks + big.wideOthers > little.wideBreaks + little.wideOthers ? KindUtf16BE : KindUtf16LE;
+    return isLittle ? KindUtf16LE : isBig ? KindUtf16BE : 0;
+}
+
+// The first zero byte from `pos` on, or `count`.
+#if defined(__i386__) || defined(__x86_64__)
+__attribute__((target("sse2"))) int32_t FindZeroWide(const uint8_t* b, int32_t pos, int32_t count) {
+    const __m128i zero = _mm_setzero_si128();
+    while (count - pos >= 16) {
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + pos));
+        const int zeros = _mm_movemask_epi8(_mm_cmpeq_epi8(w, zero));
+        if (zeros != 0) return pos + __builtin_ctz(static_cast<unsigned>(zeros));
+        pos += 16;
+    }
+    return pos;
+}
+#endif
+
+int32_t FindZero(const uint8_t* b, int32_t pos, int32_t count) {
+#if defined(__i386__) || defined(__x86_64__)
+    if (HasSse2()) pos = FindZeroWide(b, pos, count);
+#endif
+    while (pos < count && b[pos] != 0) ++pos;
+    return pos;
+}
+
+// Whether a zero byte stands between two non-zero ones (two zeros in a row
+// say nothing about a byte order).
+bool HasLoneZero(const uint8_t* b, int32_t count) {
+    for (int32_t i = FindZero(b, 0, count); i < count; i = FindZero(b, i + 1, count)) {
+        const bool before = i > 0 && b[i - 1] == 0;
+        const bool after = i + 1 < count && b[i + 1] == 0;
+        if (!before && !after) return true;
+    }
+    return false;
 }
 
 // The first position from `pos` on whose byte is not 0x01..0x7E (those say
@@ -400,18 +533,25 @@ uint8_t GuessTextKind(GuessState& state, const void* bytes, int32_t count) {
     const uint8_t* b = static_cast<const uint8_t*>(bytes);
     int32_t pos = state.position;
     if (pos < 0 || pos > count) pos = 0;
-    // The line-end search depends only on the chunk and the candidate.
-    LineEndVote votes[2] = {VoteUnknown, VoteUnknown};
-    // Whether the chunk's zeros stand as UTF-16 puts them, per order:
-    // -1 not yet looked at.
-    int layouts[2] = {-1, -1};
+    // Zeros are weighed before any other byte: UTF-16 text may start with
+    // any byte at all, and only where its zeros stand tells it from 8-bit
+    // text.
+    if (state.flag && FindZero(b, pos, count) < count) {
+        const uint8_t order = Utf16OrderByZeros(b, count, state.offset);
+        if (order != 0) {
+            state.position = pos;
+            return order;
+        }
+        // Stray zeros in 8-bit text: no more zero votes.
+        if (HasLoneZero(b + pos, count - pos)) state.flag = false;
+    }
     while (pos < count) {
         pos = SkipPlainAscii(b, pos, count);
         if (pos >= count) break;
         uint8_t c = b[pos];
         uint8_t result = 0;
-        if (c >= 0x01 && c <= 0x7E) {
-            ++pos;
+        if (c <= 0x7E) {
+            ++pos;   // plain 7-bit text, or a zero already weighed
             continue;
         }
         if (c >= 0x80 && c <= 0xC1) {
@@ -420,35 +560,8 @@ uint8_t GuessTextKind(GuessState& state, const void* bytes, int32_t count) {
             result = GuessEncoding(b + pos, count - pos);
         } else if (c >= 0xF0 && c <= 0xFD) {
             result = KindUtf8;
-        } else if (c != 0x00) {
-            result = KindError;   // 0x7F, 0xFE, 0xFF
-        } else if (!state.flag) {
-            ++pos;
-            continue;
         } else {
-            bool even = ((state.offset + pos) & 1) == 0;
-            uint8_t candidate = even ? KindUtf16BE : KindUtf16LE;
-            LineEndVote& vote = votes[even ? 0 : 1];
-            if (vote == VoteUnknown) vote = FindFirstLineEnd(b, count, candidate);
-            if (vote == VoteEightBit) {
-                // 8-bit text with a stray zero: no more zero votes.
-                state.flag = false;
-                ++pos;
-                continue;
-            }
-            if (vote == VoteNone && pos + 1 < count && b[pos + 1] == 0x00) {
-                pos += 2;   // two zeros in a row say nothing about the order
-                continue;
-            }
-            int& layout = layouts[even ? 0 : 1];
-            if (layout < 0) layout = ZerosStandAsUtf16(b, count, state.offset, candidate) ? 1 : 0;
-            if (layout == 0) {
-                // Stray zeros in 8-bit text: no more zero votes.
-                state.flag = false;
-                ++pos;
-                continue;
-            }
-            result = candidate;
+            result = KindError;   // 0x7F, 0xFE, 0xFF
         }
         state.position = pos;
         return result;

@@ -33,19 +33,20 @@ uint8_t GuessEncoding(const void* bytes, int32_t count);
 
 // State of a guess carried across chunks of one file.
 struct GuessState {
-    bool flag = true;      // set while the 8-bit line end has not been seen
+    bool flag = true;      // set while zero bytes may still mean UTF-16
     int32_t position = 0;  // where the scan of the current chunk reached
     int64_t offset = 0;    // bytes of the earlier chunks (for the parity of a zero)
 };
 // 0 undecided, 1, 2, 5, 6 or 8 (not text). Each call takes the next chunk of
 // the file, the bytes that follow the previous chunk; after an undecided
 // result (0) the state is ready for that next chunk (position 0, offset
-// advanced by count). A zero byte at an even file offset votes for
-// big-endian (5), at an odd one for little-endian (6); the vote stands only
-// when the chunk's zeros stand where UTF-16 of that order puts them (more
-// than one ASCII-like unit, and most units so or UTF-16 line ends), and no
-// 8-bit CR LF comes first in the chunk. Otherwise the text is 8-bit with
-// stray zeros and the scan goes on.
+// advanced by count). While the flag is set, a chunk's zero bytes are
+// weighed before anything else: read as units on the file's 2-byte grid, in
+// each byte order, they make the chunk UTF-16 when they stand where UTF-16
+// puts them (mostly ASCII units, or line ends and spaces as 000A, 000D,
+// 0020 with nothing of 8-bit text around them), whatever script the text is
+// in. Otherwise they are stray zeros of 8-bit text: the flag is cleared (two
+// zeros in a row alone leave it) and the bytes decide as 8-bit text.
 uint8_t GuessTextKind(GuessState& state, const void* bytes, int32_t count);
 
 // The longest prefix of count bytes (units for kind 7) that ends on a whole

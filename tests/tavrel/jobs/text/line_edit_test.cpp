@@ -269,28 +269,123 @@ TEST_F(LineEditTest, TypedTextTheEncodingCannotHoldIsRefused) {
     EXPECT_FALSE(Run(job, 0, CommandInsertTypedText));
 }
 
-// 8-bit files of even length with one zero byte among their text: loaded
-// as the 8-bit text they are, a character typed at the end of the last
-// line is saved into the file's own bytes, the zero byte kept as one byte.
-TEST_F(LineEditTest, EightBitFileWithAStrayZeroSavesBackAsEightBit) {
-    const std::string files[] = {
-        std::string("hello\0world\n", 12),
-        std::string("hell\0oworld\n", 12),
-        std::string("line one\nli\0ne two\nline three\nline four\n", 40),
+// Files without a byte-order mark, read as a text side, edited at the end
+// of their last line and saved: UTF-16 in either byte order is found by its
+// zero bytes whatever script it is written in and whatever byte it starts
+// with, and 8-bit text keeps its reading, stray zero bytes and all. Either
+// way the side shows the file's lines, and the save gives back the file's
+// own bytes with only the typed character added, in the file's encoding.
+TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTypedCharacter) {
+    struct Case {
+        std::string name;
+        std::string bytes;          // the file
+        int kind;                   // the encoding found; -1 any 8-bit kind
+        std::vector<std::string> lines;   // UTF-8 for UTF-16 files, else the bytes
+        std::string typed;          // UTF-8
+        std::string saved;          // the file after the edit
     };
-    for (const std::string& file : files) {
-        SCOPED_TRACE(::testing::PrintToString(file));
-        JobGroupUnit* job = Open(file, "other\n");
-        EXPECT_NE(job->content1.encodingKind, uint32_t(RawLayer::KindUtf16LE));
-        EXPECT_NE(job->content1.encodingKind, uint32_t(RawLayer::KindUtf16BE));
+    std::vector<Case> cases;
+    // UTF-16: one line and two, with and without a final line end, in both
+    // byte orders. Every one-line text holds a space, the only zero bytes a
+    // one-line text without a line end can have.
+    struct Script { const char* name; const char* one; const char* two; const char* typed; };
+    const Script scripts[] = {
+        {"Japanese", "\u65e5\u672c\u8a9e\u306e\u30c6\u30ad\u30b9\u30c8 1", "\u4e8c\u884c\u76ee", "\u8a9e"},
+        {"Arabic", "\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645",
+         "\u0633\u0637\u0631 \u062b\u0627\u0646", "\u0645"},
+        {"Hindi", "\u0928\u092e\u0938\u094d\u0924\u0947 \u0926\u0941\u0928\u093f\u092f\u093e",
+         "\u0926\u0942\u0938\u0930\u0940 \u092a\u0902\u0915\u094d\u0924\u093f", "\u0915"},
+        {"Thai", "\u0e2a\u0e27\u0e31\u0e2a\u0e14\u0e35 \u0e0a\u0e32\u0e27\u0e42\u0e25\u0e01",
+         "\u0e1a\u0e23\u0e23\u0e17\u0e31\u0e14\u0e17\u0e35\u0e48\u0e2a\u0e2d\u0e07", "\u0e01"},
+        {"Russian", "\u041f\u0440\u0438\u0432\u0435\u0442 \u043c\u0438\u0440",
+         "\u0412\u0442\u043e\u0440\u0430\u044f \u0441\u0442\u0440\u043e\u043a\u0430", "\u042f"},
+        {"ASCII", "hello world", "second line", "Z"},
+    };
+    for (const Script& script : scripts) {
+        for (const bool two : {false, true}) {
+            for (const bool ended : {false, true}) {
+                for (const bool big : {false, true}) {
+                    const std::string end = two && !ended ? "\n" : "\r\n";
+                    std::vector<std::string> lines{script.one};
+                    if (two) lines.push_back(script.two);
+                    std::string text, edited;
+                    for (size_t i = 0; i < lines.size(); ++i) {
+                        const bool last = i + 1 == lines.size();
+                        const std::string tail = !last || ended ? end : "";
+                        text += lines[i] + tail;
+                        edited += lines[i] + (last ? script.typed : "") + tail;
+                    }
+                    cases.push_back({std::string(script.name) + (two ? " two lines" : " one line") +
+                                         (ended ? " ended" : "") + (big ? " BE" : " LE"),
+                                     Utf16Bytes(text, big), big ? RawLayer::KindUtf16BE : RawLayer::KindUtf16LE,
+                                     lines, script.typed, Utf16Bytes(edited, big)});
+                }
+            }
+        }
+    }
+    // Japanese UTF-16 whose first byte is a kanji's.
+    const std::string japanese = "\u65e5\u672c\u8a9e\u306e\u30c6\u30ad\u30b9\u30c8";
+    const std::string second = "\u4e8c\u884c\u76ee";
+    for (const bool big : {false, true})
+        cases.push_back({big ? "kanji first BE" : "kanji first LE",
+                         Utf16Bytes(japanese + "\r\n" + second + "\r\n", big),
+                         big ? RawLayer::KindUtf16BE : RawLayer::KindUtf16LE, {japanese, second}, "Z",
+                         Utf16Bytes(japanese + "\r\n" + second + "Z\r\n", big)});
+    // 8-bit text, the lines as their bytes.
+    auto eightBit = [&cases](const std::string& name, const std::string& bytes, int kind) {
+        std::vector<std::string> lines;
+        std::string line;
+        for (char c : bytes) {
+            if (c == '\n') {
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                lines.push_back(line);
+                line.clear();
+            } else {
+                line += c;
+            }
+        }
+        std::string saved = bytes;
+        const size_t last = bytes.empty() || bytes.back() != '\n' ? bytes.size()
+                            : bytes.size() - (bytes.size() > 1 && bytes[bytes.size() - 2] == '\r' ? 2 : 1);
+        if (!line.empty()) lines.push_back(line);
+        saved.insert(last, "Z");
+        cases.push_back({name, bytes, kind, lines, "Z", saved});
+    };
+    eightBit("stray zero 12 bytes", std::string("hello\0world\n", 12), -1);
+    eightBit("stray zero 12 bytes, other parity", std::string("hell\0oworld\n", 12), -1);
+    eightBit("stray zero 40 bytes", std::string("line one\nli\0ne two\nline three\nline four\n", 40), -1);
+    eightBit("stray zero next to a line end", std::string("first line\n\0second line\nthird line\n", 35), -1);
+    eightBit("Shift_JIS",
+             "\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x83\x65\x83\x4C\x83\x58\x83\x67\r\n\x93\xF1\x8D\x73\x96\xDA\r\n",
+             RawLayer::KindSjis);
+    eightBit("EUC-JP", "\xC6\xFC\xCB\xDC\xB8\xEC\xA4\xCE\xA5\xC6\xA5\xAD\xA5\xB9\xA5\xC8\n\xC6\xF3\xB9\xD4\xCC\xDC\n", -1);
+    eightBit("UTF-8", japanese + "\r\n" + second + "\r\n", RawLayer::KindUtf8);
+    eightBit("Latin-1", "caf\xE9 cr\xE8me\n\xE0 la carte\n", -1);
+    // UTF-16 with one byte more, which no UTF-16 file has: read as 8-bit,
+    // every byte kept.
+    eightBit("UTF-16 of odd length", Utf16Bytes(japanese + "\n" + second + "\n", false) + "x", -1);
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        logger.lines.clear();
+        JobGroupUnit* job = Open(c.bytes, "other\n");
+        const uint32_t kind = job->content1.encodingKind;
+        if (c.kind >= 0) {
+            EXPECT_EQ(kind, uint32_t(c.kind));
+        } else {
+            EXPECT_NE(kind, uint32_t(RawLayer::KindUtf16LE));
+            EXPECT_NE(kind, uint32_t(RawLayer::KindUtf16BE));
+        }
+        const bool wide = kind == RawLayer::KindUtf16LE || kind == RawLayer::KindUtf16BE;
+        EXPECT_EQ(wide ? Text(job, 0) : Lines(job, 0), c.lines);
         int32_t last = -1;
         for (int32_t r = 0; r < job->rows.Count(); ++r)
             if (!job->rows.At(r)->unit1->IsPlaceholder()) last = r;
         ASSERT_GE(last, 0) << "side 1 is empty";
         const int32_t end = job->rows.At(last)->unit1->Text().Length();
         Place(job, 0, last, end, last, end);
-        EXPECT_TRUE(Run(job, 0, CommandInsertTypedText, "Z"));
-        EXPECT_EQ(Saved(job, 0), file.substr(0, file.size() - 1) + "Z\n");
+        EXPECT_TRUE(Run(job, 0, CommandInsertTypedText, c.typed));
+        EXPECT_EQ(Saved(job, 0), c.saved);
         EXPECT_TRUE(logger.lines.empty());
     }
 }
