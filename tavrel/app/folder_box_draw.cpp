@@ -77,6 +77,25 @@ RECT CellOf(const RECT& rect, int32_t right, int32_t dividing, uint32_t side) {
 
 bool Floating(const JobContentUnit* unit) { return unit && (unit->markKind & 0x06) == 0x02; }
 
+// Lets a side's unit draw only inside its own cell: a side scrolled
+// sideways must never paint over the other side or the dividing zone.
+class CellClip {
+public:
+    CellClip(HDC dc, const RECT& cell) : dc_(dc), saved_(SaveDC(dc)) {
+        if (saved_) IntersectClipRect(dc_, cell.left, cell.top, cell.right, cell.bottom);
+    }
+    ~CellClip() {
+        if (saved_) RestoreDC(dc_, saved_);
+    }
+    bool Held() const { return saved_ != 0; }
+    CellClip(const CellClip&) = delete;
+    CellClip& operator=(const CellClip&) = delete;
+
+private:
+    HDC dc_;
+    int saved_;
+};
+
 }  // namespace
 
 GuiFolderBoxDraw::~GuiFolderBoxDraw() {
@@ -203,7 +222,10 @@ void GuiFolderBoxDraw::DrawItem(HDC dc, const RECT& rect, int32_t index, const W
         context.margin = view.kindMargin;
         context.report = &row;
         context.hideFirstColumn = job.edit.simple != 0;
-        content->Draw(context);
+        {
+            CellClip clip(dc, cell);
+            if (clip.Held()) content->Draw(context);
+        }
         if (content->markKind != 0) DrawMarks(dc, cell, index, *content, side);
     }
     SetTextColor(dc, oldText);
@@ -290,7 +312,8 @@ void GuiFolderBoxDraw::DrawEndItem(HDC dc, const RECT& rect) {
             context.row = WinLayer::WinListBoxInfo::kHeader;
             context.margin = view.kindMargin;
             context.hideFirstColumn = job.edit.simple != 0;
-            content.header->Draw(context);
+            CellClip clip(dc, cell);
+            if (clip.Held()) content.header->Draw(context);
         }
         const RawLayer::RawString& label = job.Side(side).encodingText;
         // Where the label stands, in the box's client coordinates: a click
