@@ -142,8 +142,8 @@ public:
     COLORREF TitleColor(uint32_t side, COLORREF base) const;
     // Selects the box's font into the DC, or a smaller copy of it when its
     // rows would leave no room for a few of them below the title row and a
-    // line of each detail box under the box. True when the font the rows
-    // are drawn in is another than at the last call.
+    // line of each detail box under the box. True when the box's own font
+    // is the one of the last call but the rows are drawn in another now.
     bool FitFont(HDC dc);
 
     GuiFolderBox& box;
@@ -161,7 +161,9 @@ private:
     // The smaller copy (owned) and the box's font it stands for.
     WinLayer::WinFontParameter fitted_{};
     WinLayer::WinFontParameter* fittedFrom_ = nullptr;
-    // The font the rows were drawn in after the last fitting.
+    // The box's own font at the last fitting, and the font the rows were
+    // drawn in after it.
+    const WinLayer::WinFontParameter* chosen_ = nullptr;
     const WinLayer::WinFontParameter* shown_ = nullptr;
     HFONT shownHandle_ = nullptr;
 };

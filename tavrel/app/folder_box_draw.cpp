@@ -110,6 +110,7 @@ bool GuiFolderBoxDraw::FitFont(HDC dc) {
     // The box's own choice: a fitted copy stands for the font it was made
     // from until the box takes another one.
     if (box.font == &fitted_) box.font = fittedFrom_;
+    const WinLayer::WinFontParameter* chosenFrom = box.font;
     const WinLayer::WinFontParameter& chosen = box.GetEffectiveFont();
     if (chosen.handle) SelectObject(dc, chosen.handle);
     RECT client{};
@@ -146,9 +147,12 @@ bool GuiFolderBoxDraw::FitFont(HDC dc) {
             box.font = &fitted_;
         }
     }
+    // Only the box's height tells the same choice apart from the last one:
+    // a font the box newly took was fitted when it took it.
     const WinLayer::WinFontParameter* shown = box.font;
     const HFONT handle = box.GetEffectiveFont().handle;
-    const bool changed = shown != shown_ || handle != shownHandle_;
+    const bool changed = chosenFrom == chosen_ && (shown != shown_ || handle != shownHandle_);
+    chosen_ = chosenFrom;
     shown_ = shown;
     shownHandle_ = handle;
     return changed;
