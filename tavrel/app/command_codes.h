@@ -61,6 +61,9 @@ enum MainCommandCode : uint16_t {
     CmdSimple = 4402,
     CmdFilter = 4403,
     CmdShowStatus = 4404,
+    // The folder box shows its view font in another size: the detail boxes
+    // take the same one.
+    CmdViewFontFitted = 4405,
 };
 
 // Toolkit notifications the main window reacts to.

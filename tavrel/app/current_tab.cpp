@@ -123,6 +123,9 @@ int32_t MoveByDetailChange(GuiViewSet& views, int32_t d) {
     const int64_t least = (shared / 2 - views.folderBox.Height()) / 2;
     if (d < 0) d = static_cast<int32_t>(std::max<int64_t>(d, std::min<int64_t>(least, 0)));
     if (d == 0) return 0;
+    // Counted before the box is resized: its view font stays fitted to the
+    // height it shares with the detail boxes.
+    views.folderBox.View().heightLent -= 2 * d;
     auto moveBy = [](WinLayer::WinView& view, LONG top, LONG bottom) {
         view.rect.top += top;
         view.rect.bottom += bottom;
@@ -139,9 +142,28 @@ int32_t MoveByDetailChange(GuiViewSet& views, int32_t d) {
 void ApplyDetailKindFont(GuiViewSet& views, uint32_t kind) {
     if (kind >= JobLayer::ViewFontCount) return;
     DetailBoxPair& pair = views.detailPair;
-    const int32_t d = pair.ApplyKindFont(kind);
+    // However large the kind's view font, the detail boxes show it in the
+    // size the folder box fits it to, as the folder box does.
+    const int32_t d = pair.ApplyFont(views.folderBox.FittedViewFont());
     // The line height the layout was made for, as far as it could follow.
     pair.lineHeight += d - MoveByDetailChange(views, d);
+}
+
+void FollowFittedViewFont(GuiViewSet& views) {
+    JobGroupUnit* job = ShownJob(views);
+    if (!job || job->kind.kind >= JobLayer::ViewFontCount) return;
+    // The jobs of the kind were measured in the font's other size.
+    for (JobGroupUnit& other : JobGroupList::Instance()) {
+        if (&other != job && other.kind.kind == job->kind.kind)
+            other.flags = static_cast<uint16_t>(other.flags | JobLayer::JobLayoutStale);
+    }
+    ApplyDetailKindFont(views, job->kind.kind);
+    GuiFolderBox& box = views.folderBox;
+    if (box.Job() != job) return;
+    box.RemeasureColumns();
+    // Every row is one row of the new size high; the selection stays.
+    box.Refresh();
+    Repaint(views.twinBar);
 }
 
 void ReloadSide(GuiViewSet& views, uint32_t mode) {

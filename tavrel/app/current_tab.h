@@ -37,6 +37,9 @@ int32_t MoveByDetailChange(GuiViewSet& views, int32_t d);
 // The detail boxes take the view font of a compare kind; the layout
 // follows the change of their line height.
 void ApplyDetailKindFont(GuiViewSet& views, uint32_t kind);
+// After the folder box fitted the view font to a new height: the detail
+// boxes, the columns and the rows follow the new size.
+void FollowFittedViewFont(GuiViewSet& views);
 
 // Kind operations on the current job, under the wait cursor; nothing
 // without a job. Copy and delete act on the selected rows and do nothing

@@ -7,7 +7,6 @@
 
 #include "tavrel/jobs/color_settings.h"
 #include "tavrel/jobs/config_store.h"
-#include "tavrel/jobs/gui_profile.h"
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/job_kind_control.h"
 #include "toolkit/gdi_scope.h"
@@ -212,15 +211,14 @@ void DetailBoxPair::Reset() {
     ApplyDraw(*box2, box2->record, JobBaseDBoxDraw::Shared(), empty, segments);
 }
 
-int32_t DetailBoxPair::ApplyKindFont(uint32_t kind) {
+int32_t DetailBoxPair::ApplyFont(WinLayer::WinFontParameter* font) {
     if (!box1 || !box2) return 0;
-    WinLayer::WinFontParameter& font = JobLayer::GuiProfileStore::Instance().ViewFont(kind);
     for (GuiDetailBox* box : {box1, box2}) {
-        box->font = &font;
+        box->font = font;
         box->UpdateLineMetrics();
         box->UpdateLayout(true);
     }
-    const int32_t newHeight = MeasureLineHeight(*box1, font);
+    const int32_t newHeight = MeasureLineHeight(*box1, box1->GetEffectiveFont());
     const int32_t change = lineHeight - newHeight;
     lineHeight = newHeight;
     return change;

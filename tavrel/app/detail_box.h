@@ -56,9 +56,9 @@ struct DetailBoxPair {
     void ShowJob();
     // Both boxes empty with the default drawing.
     void Reset();
-    // Both boxes take the view font of a compare kind (0 path, 1 text,
-    // 2 binary); old line height minus new.
-    int32_t ApplyKindFont(uint32_t kind);
+    // Both boxes take a font: the folder box's view font as it is fitted
+    // there (null: the window font); old line height minus new.
+    int32_t ApplyFont(WinLayer::WinFontParameter* font);
     // Whether a box shows a row of the job.
     bool ShowsJob(const JobLayer::JobGroupUnit* job) const;
 

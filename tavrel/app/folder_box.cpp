@@ -96,6 +96,21 @@ void GuiFolderBox::Construct() {
 
 // ---- the job and its rows ----------------------------------------------------------------
 
+WinLayer::WinFontParameter* GuiFolderBox::FittedViewFont() {
+    if (window) {
+        WinLayer::GdiWindowDC windowDc(window);
+        const HDC dc = windowDc.Get();
+        const int saved = dc ? SaveDC(dc) : 0;
+        if (saved) {
+            // The rows measure a font of another size at their next layout;
+            // the caller knows of the change already.
+            if (draw_.FitFont(dc)) layoutPending = 1;
+            RestoreDC(dc, saved);
+        }
+    }
+    return font;
+}
+
 void GuiFolderBox::SetJob(JobGroupUnit* job) {
     JobGroupUnit* shown = job ? job : SpareJob();
     if (shown != view_.job) {

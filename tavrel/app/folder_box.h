@@ -70,6 +70,11 @@ struct FolderBoxView {
     int32_t rowHeight = 0;
     int32_t viewWidth = 0;
     int32_t dividingPoint = 0;
+    // Pixels of the box's height that the detail boxes hold while their
+    // font is taller than the one the window was laid out for (below 0:
+    // pixels they gave to the box). The view font is fitted to the height
+    // with these counted in, which the detail boxes' changes leave as it is.
+    int32_t heightLent = 0;
     // Guards the caret rectangle (all zero: no caret).
     CRITICAL_SECTION lock;
     RECT caret{};
@@ -135,6 +140,11 @@ public:
     COLORREF RowColor(const WinLayer::WinListBoxItemUnit& unit, const JobReportUnit& row, uint32_t side) const;
     // The title colour of a side: by its state, blended over the base.
     COLORREF TitleColor(uint32_t side, COLORREF base) const;
+    // Selects the box's font into the DC, or a smaller copy of it when its
+    // rows would leave no room for a few of them below the title row and a
+    // line of each detail box under the box. True when the box's own font
+    // is the one of the last call but the rows are drawn in another now.
+    bool FitFont(HDC dc);
 
     GuiFolderBox& box;
     FolderBoxView& view;
@@ -143,9 +153,6 @@ private:
     void DrawMarks(HDC dc, const RECT& cell, int32_t index, const JobLayer::JobContentUnit& unit, uint32_t side);
     void DrawFocusFrame(HDC dc, const RECT& rect);
     void PlaceCaret();
-    // Selects the box's font into the DC, or a smaller copy of it when its
-    // rows would leave no room for a few of them below the title row.
-    void FitFont(HDC dc);
 
     // The cursor row's rectangle when the paint reached it, and the line
     // drag's target row.
@@ -154,6 +161,11 @@ private:
     // The smaller copy (owned) and the box's font it stands for.
     WinLayer::WinFontParameter fitted_{};
     WinLayer::WinFontParameter* fittedFrom_ = nullptr;
+    // The box's own font at the last fitting, and the font the rows were
+    // drawn in after it.
+    const WinLayer::WinFontParameter* chosen_ = nullptr;
+    const WinLayer::WinFontParameter* shown_ = nullptr;
+    HFONT shownHandle_ = nullptr;
 };
 
 // The input method of the box: a context associated only while the current
@@ -387,6 +399,12 @@ public:
     bool ExecuteSideMenu(uint32_t id, uint32_t side);
 
     FolderBoxView& View() { return view_; }
+    // The font the rows are drawn in, fitted to the box now: the view font,
+    // or its smaller copy (owned by the box, made again when the box's
+    // height asks for another size; the owner window then gets
+    // CmdViewFontFitted). The detail boxes show the same one. Null: the
+    // window font.
+    WinLayer::WinFontParameter* FittedViewFont();
     // The rows of the shown job that are not the same, noted at the last
     // rebuild (for the position bar).
     const DifferingRowIndex& RowsNotSame() const { return rowsNotSame_; }

@@ -10,6 +10,7 @@
 #include "tavrel/app/folder_box.h"
 #include "tavrel/jobs/binary/binary_kind.h"
 #include "tavrel/jobs/config_store.h"
+#include "toolkit/dialog.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
 #include "toolkit/view.h"
@@ -36,6 +37,8 @@ constexpr int32_t kLabelPadding = 4;
 // rows; a font fitted to that is never made smaller than the second value.
 constexpr int32_t kFewestRows = 4;
 constexpr int32_t kSmallestFittedFont = 10;
+// The detail boxes under the box show one line each in the same font.
+constexpr int32_t kDetailLines = 2;
 
 // The selection colour of the other side: each channel moved three
 // quarters of the way to white.
@@ -77,6 +80,25 @@ RECT CellOf(const RECT& rect, int32_t right, int32_t dividing, uint32_t side) {
 
 bool Floating(const JobContentUnit* unit) { return unit && (unit->markKind & 0x06) == 0x02; }
 
+// Lets a side's unit draw only inside its own cell: a side scrolled
+// sideways must never paint over the other side or the dividing zone.
+class CellClip {
+public:
+    CellClip(HDC dc, const RECT& cell) : dc_(dc), saved_(SaveDC(dc)) {
+        if (saved_) IntersectClipRect(dc_, cell.left, cell.top, cell.right, cell.bottom);
+    }
+    ~CellClip() {
+        if (saved_) RestoreDC(dc_, saved_);
+    }
+    bool Held() const { return saved_ != 0; }
+    CellClip(const CellClip&) = delete;
+    CellClip& operator=(const CellClip&) = delete;
+
+private:
+    HDC dc_;
+    int saved_;
+};
+
 }  // namespace
 
 GuiFolderBoxDraw::~GuiFolderBoxDraw() {
@@ -84,45 +106,62 @@ GuiFolderBoxDraw::~GuiFolderBoxDraw() {
     if (fitted_.handle) DeleteObject(fitted_.handle);
 }
 
-void GuiFolderBoxDraw::FitFont(HDC dc) {
+bool GuiFolderBoxDraw::FitFont(HDC dc) {
     // The box's own choice: a fitted copy stands for the font it was made
     // from until the box takes another one.
     if (box.font == &fitted_) box.font = fittedFrom_;
+    const WinLayer::WinFontParameter* chosenFrom = box.font;
     const WinLayer::WinFontParameter& chosen = box.GetEffectiveFont();
     if (chosen.handle) SelectObject(dc, chosen.handle);
     RECT client{};
-    if (!box.window || !::GetClientRect(box.window, &client)) return;
-    const int32_t height = (client.bottom - client.top) - box.marginTop - box.marginBottom;
-    // A minimized or not yet sized box says nothing about the font.
-    if (height <= 0) return;
     TEXTMETRICW metrics{};
-    if (!GetTextMetricsW(dc, &metrics)) return;
-    // The title row and at least this many rows, each 4 pixels above the
-    // font's height; never below a still readable height.
-    const int32_t fits = std::max<int32_t>(height / (1 + kFewestRows) - 4, kSmallestFittedFont);
-    if (metrics.tmHeight <= fits) return;
-    LOGFONTW description;
-    WinLayer::WinFontParameter::CopyLogFont(description, chosen.description);
-    // A positive height asks for the cell height, which the rows measure.
-    description.lfHeight = fits;
-    description.lfWidth = 0;
-    const bool same = fitted_.handle && fittedFrom_ == box.font &&
-                      WinLayer::WinFontParameter::SameDescription(fitted_.description, description);
-    if (!same) {
-        HFONT made = CreateFontIndirectW(&description);
-        if (!made) return;
-        SelectObject(dc, made);
-        if (fitted_.handle) DeleteObject(fitted_.handle);
-        fitted_.handle = made;
-        WinLayer::WinFontParameter::CopyLogFont(fitted_.description, description);
+    // With the pixels the detail boxes hold for their font counted in, the
+    // height is the same before and after they follow the fitted font.
+    const int32_t height = box.window && ::GetClientRect(box.window, &client)
+                               ? (client.bottom - client.top) - box.marginTop - box.marginBottom + view.heightLent
+                               : 0;
+    // A minimized or not yet sized box says nothing about the font. Else
+    // the title row and at least this many rows, each 4 pixels above the
+    // font's height, and one line of each detail box; never below a still
+    // readable height.
+    const int32_t fits =
+        std::max<int32_t>((height - 4 * (1 + kFewestRows)) / (1 + kFewestRows + kDetailLines), kSmallestFittedFont);
+    if (height > 0 && GetTextMetricsW(dc, &metrics) && metrics.tmHeight > fits) {
+        LOGFONTW description;
+        WinLayer::WinFontParameter::CopyLogFont(description, chosen.description);
+        // A positive height asks for the cell height, which the rows measure.
+        description.lfHeight = fits;
+        description.lfWidth = 0;
+        const bool same = fitted_.handle && fittedFrom_ == box.font &&
+                          WinLayer::WinFontParameter::SameDescription(fitted_.description, description);
+        HFONT made = same ? nullptr : CreateFontIndirectW(&description);
+        if (same || made) {
+            if (made) {
+                SelectObject(dc, made);
+                if (fitted_.handle) DeleteObject(fitted_.handle);
+                fitted_.handle = made;
+                WinLayer::WinFontParameter::CopyLogFont(fitted_.description, description);
+            }
+            SelectObject(dc, fitted_.handle);
+            fittedFrom_ = box.font;
+            box.font = &fitted_;
+        }
     }
-    SelectObject(dc, fitted_.handle);
-    fittedFrom_ = box.font;
-    box.font = &fitted_;
+    // Only the box's height tells the same choice apart from the last one:
+    // a font the box newly took was fitted when it took it.
+    const WinLayer::WinFontParameter* shown = box.font;
+    const HFONT handle = box.GetEffectiveFont().handle;
+    const bool changed = chosenFrom == chosen_ && (shown != shown_ || handle != shownHandle_);
+    chosen_ = chosenFrom;
+    shown_ = shown;
+    shownHandle_ = handle;
+    return changed;
 }
 
 void GuiFolderBoxDraw::MeasureRow(WinLayer::WinDrawContext& dc, SIZE& size) {
-    FitFont(dc.dc);
+    if (FitFont(dc.dc) && box.owner && box.owner->window) {
+        PostMessageW(box.owner->window, WM_COMMAND, MAKEWPARAM(0, CmdViewFontFitted), 0);
+    }
     RECT sample{0, 0, 0, 0};
     DrawTextW(dc.dc, L"A", 1, &sample, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
     const int32_t height = (sample.bottom - sample.top) + 4;
@@ -203,7 +242,10 @@ void GuiFolderBoxDraw::DrawItem(HDC dc, const RECT& rect, int32_t index, const W
         context.margin = view.kindMargin;
         context.report = &row;
         context.hideFirstColumn = job.edit.simple != 0;
-        content->Draw(context);
+        {
+            CellClip clip(dc, cell);
+            if (clip.Held()) content->Draw(context);
+        }
         if (content->markKind != 0) DrawMarks(dc, cell, index, *content, side);
     }
     SetTextColor(dc, oldText);
@@ -290,7 +332,8 @@ void GuiFolderBoxDraw::DrawEndItem(HDC dc, const RECT& rect) {
             context.row = WinLayer::WinListBoxInfo::kHeader;
             context.margin = view.kindMargin;
             context.hideFirstColumn = job.edit.simple != 0;
-            content.header->Draw(context);
+            CellClip clip(dc, cell);
+            if (clip.Held()) content.header->Draw(context);
         }
         const RawLayer::RawString& label = job.Side(side).encodingText;
         // Where the label stands, in the box's client coordinates: a click

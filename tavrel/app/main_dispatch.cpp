@@ -249,6 +249,9 @@ void GuiMainDialog::MainCommandDispatch(WinView* sender, uint16_t code) {
         case CmdShowStatus:
             views.statusBox.ShowQueued();
             break;
+        case CmdViewFontFitted:
+            FollowFittedViewFont(views);
+            break;
         case CmdRestart:
             // The window is gone after a restart: nothing may read its
             // tabs or their released jobs any more.

@@ -105,7 +105,7 @@ void GuiStatusBox::MeasureRow(WinDrawContext& dc, SIZE& size) {
 void GuiStatusBox::MeasureItemOf(WinDrawContext& dc, RECT& size, int32_t, WinListBoxItemUnit&, JobStatusUnit* item) {
     RECT measured{0, 0, kMeasureWidth, 0};
     if (item) WinView::MeasureTextRange(dc, measured, kTextFormat, item->text, item->text.All(), kTabLength);
-    size.right = size.left + (measured.right - measured.left);
+    size.right = size.left + marginLeft + kTextInset + (measured.right - measured.left);
     size.bottom = size.top + (measured.bottom - measured.top) + kLinePadding;
 }
 
@@ -118,6 +118,7 @@ void GuiStatusBox::DrawItemOf(WinDrawContext& dc, const RECT& rect, int32_t, Win
     SetTextColor(dc.dc, GetSysColor(COLOR_WINDOWTEXT));
     if (item) {
         RECT text = row;
+        text.left += marginLeft + kTextInset;
         OffsetRect(&text, 0, 1);
         WinView::DrawTextRange(dc, text, kTextFormat, item->text, item->text.All(), kTabLength);
     }

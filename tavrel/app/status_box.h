@@ -35,6 +35,9 @@ public:
     // Tab length of the drawn text, and the extra height of each line.
     static constexpr int kTabLength = 4;
     static constexpr int kLinePadding = 3;
+    // How far the text stands in from the items' margin, so that no line
+    // loses the first pixels of its first letter.
+    static constexpr int kTextInset = 3;
     // DT_NOPREFIX | DT_TABSTOP | DT_EXPANDTABS: an ampersand stays itself.
     static constexpr UINT kTextFormat = 0x8C0;
     static constexpr COLORREF kSeparatorColour = RGB(0xE0, 0xE0, 0xE0);

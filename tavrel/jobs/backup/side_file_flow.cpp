@@ -69,17 +69,25 @@ bool PutTemporaryInPlace(const RawString& temporary, const RawString& path, RawS
 
 bool SettleFailedReplace(JobBackupUnit& backup, JobBackupItemUnit& item, const RawString& path,
                          const RawString& spare) {
-    const bool back = spare.IsEmpty() || RawLayer::PathExists(path) || !RawLayer::PathExists(spare) ||
-                      (RawLayer::ApiMoveFileEx(spare, path, 0) && RawLayer::PathExists(path));
-    if (back) {
-        // The file is as it was: a record of a save that did not happen
-        // would mislead a later restore.
+    if (!RawLayer::PathExists(path) && !spare.IsEmpty() && RawLayer::PathExists(spare))
+        RawLayer::ApiMoveFileEx(spare, path, 0);
+    // Only the old file at its own name is back: a spare that went missing
+    // leaves the kept copy as the one copy there is.
+    const bool spareThere = !spare.IsEmpty() && RawLayer::PathExists(spare);
+    if (RawLayer::PathExists(path) || (item.SubInfoType() == BackupSubNoBackup && !spareThere)) {
+        // The file is as it was (a path without a file before the save has
+        // none still): a record of a save that did not happen would mislead
+        // a later restore.
         backup.DropItem(&item);
         return true;
     }
     // The old file is no longer at its name: its copy in the backup stays,
     // with its record, and the user learns where the file itself went.
-    ReportError(OriginalKeptAsErrorText(), spare);
+    const RawString kept = item.KeptPath();
+    if (spareThere)
+        ReportError(OriginalKeptAsErrorText(), spare);
+    else if (!kept.IsEmpty() && RawLayer::PathExists(kept))
+        ReportError(OriginalKeptAsErrorText(), kept);
     if (!JobBackupItemUnit::SetConsistency(item)) ReportError(BackupErrorText(), path);
     return false;
 }

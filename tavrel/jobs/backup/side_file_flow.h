@@ -33,10 +33,12 @@ bool RunSideFileFlow(JobGroupUnit& job, uint32_t mode, bool save, SideFileWriter
 
 // After a replace of an item's path failed, having perhaps moved the old
 // file aside to `spare` (empty: no spare was used): puts it back at its
-// name. When it is there, the item (and its kept copy, now needless) is
-// dropped: true. When the old file lives only as the spare, the item and
-// its kept copy stay, with the consistency of the path now, the spare is
-// reported by name ("OriginalKeptAs"), and false is returned.
+// name. Only a file at the path counts as back: then the item (and its kept
+// copy, now needless) is dropped: true; so it is when the path had no file
+// before the save and no spare holds one now. Otherwise the item and its
+// kept copy stay, with the consistency of the path now, the place of the
+// old file is reported by name ("OriginalKeptAs": the spare, or the kept
+// copy when the spare is gone too), and false is returned.
 bool SettleFailedReplace(JobBackupUnit& backup, JobBackupItemUnit& item, const RawString& path,
                          const RawString& spare);
 

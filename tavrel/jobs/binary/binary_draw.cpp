@@ -118,6 +118,11 @@ void JobBinaryUnit::Draw(const JobDrawContext& context) {
     const RECT& row = context.rect;
     const int32_t m = context.margin;
     const int32_t cell = CellWidthOf(&side, *this);
+    // The columns scroll with the side; whatever is scrolled out of the row
+    // stays out of sight, never over a neighbour's pixels.
+    const int rowSaved = SaveDC(dc);
+    if (!rowSaved) return;
+    IntersectClipRect(dc, row.left, row.top, row.right, row.bottom);
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     const COLORREF oldColor = SetTextColor(dc, WinLayer::ListTextColor());
     int32_t x = row.left - side.scrollX;
@@ -157,6 +162,7 @@ void JobBinaryUnit::Draw(const JobDrawContext& context) {
     }
     SetTextColor(dc, oldColor);
     SetBkMode(dc, oldMode);
+    RestoreDC(dc, rowSaved);
 }
 
 // ---------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "tavrel/jobs/color_settings.h"
 #include "tavrel/jobs/gui_profile.h"
 #include "tavrel/jobs/job_report.h"
+#include "toolkit/gdi_scope.h"
 
 namespace TabViewTest {
 namespace {
@@ -177,7 +178,7 @@ TEST_F(DetailBoxTest, ALargerKindFontMovesTheLayoutAndTheOldOneRestoresIt) {
     ASSERT_NE(large, nullptr);
     font.handle = large;
     const int32_t oldHeight = v.detailPair.lineHeight;
-    const int32_t d = v.detailPair.ApplyKindFont(JobLayer::ViewFontText);
+    const int32_t d = v.detailPair.ApplyFont(v.folderBox.FittedViewFont());
     EXPECT_LT(d, 0);
     EXPECT_EQ(v.detailPair.lineHeight, oldHeight - d);
     v.detailPair.lineHeight = oldHeight;
@@ -244,6 +245,54 @@ TEST_F(DetailBoxTest, AHugeTextFontLeavesTheFolderBoxShowingItsRows) {
     const RECT back = Placed(v.folderBox, parent);
     EXPECT_TRUE(EqualRect(&back, &normal));
     font.handle = huge;
+}
+
+// A view font far too tall for the window is fitted once, for the folder
+// box and the detail boxes alike: the detail boxes show the folder box's
+// font, a whole line of it, at the window's first size and after a resize.
+TEST_F(DetailBoxTest, AHugeViewFontIsFittedAlikeInTheFolderBoxAndTheDetailBoxes) {
+    WriteProfile("[TextViewFont]\r\nHeight=100000\r\n");
+    const std::string line = "one two three";
+    const std::string more = "3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n";
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"a.txt"), "same\r\n" + line + "\r\n" + more));
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"b.txt"), "same\r\none TWO three\r\n" + more));
+    OpenPair(temp.Join(L"a.txt"), temp.Join(L"b.txt"));
+    ASSERT_EQ(Current()->kind.kind, JobLayer::KindText);
+    CursorTo(ItemOfKind(JobLayer::RowChanged));
+    PumpUntilIdle();
+    GuiViewSet& v = Views();
+    auto cellHeight = [](HWND window, const WinLayer::WinFontParameter& font) {
+        WinLayer::GdiWindowDC dc(window);
+        WinLayer::GdiSelection keep(dc.Get(), font.handle);
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc.Get(), &metrics);
+        return metrics.tmHeight;
+    };
+    const LONG chosen =
+        cellHeight(Box().window, JobLayer::GuiProfileStore::Instance().ViewFont(JobLayer::ViewFontText));
+    auto check = [&] {
+        Paint(v.folderBox);
+        PumpUntilIdle();
+        const LONG rows = cellHeight(Box().window, Box().GetEffectiveFont());
+        EXPECT_LT(rows, chosen);
+        for (GuiDetailBox* box : {&v.detail1, &v.detail2}) {
+            EXPECT_EQ(cellHeight(box->window, box->GetEffectiveFont()), rows);
+            // A whole line shows: as high as the font's line, as wide as the
+            // row's text.
+            RECT client{};
+            GetClientRect(box->window, &client);
+            EXPECT_GE(client.bottom - client.top, AppLayer::MeasureLineHeight(*box, box->GetEffectiveFont()));
+            EXPECT_LE(box->TextWidth(RawLayer::RawString::FromText(line.c_str())), box->ClientWidth());
+        }
+        EXPECT_GE(Box().VisibleRows(), 3);
+    };
+    check();
+    RECT window{};
+    GetWindowRect(Dialog().window, &window);
+    SetWindowPos(Dialog().window, nullptr, 0, 0, window.right - window.left, (window.bottom - window.top) * 3 / 4,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    PumpUntilIdle();
+    check();
 }
 
 TEST_F(DetailBoxTest, AThousandPaintsOfEveryViewLeaveNoGdiObjectBehind) {

@@ -356,6 +356,74 @@ TEST_F(FolderBoxDrawTest, NumbersNearTheEndOfALongFileShowEveryDigit) {
     EXPECT_GE(shown * 10, width(L"99984") * 8) << "ink from " << first << " to " << last;
 }
 
+// Side 2 of a binary pair scrolled sideways by its half of the twin scroll
+// bar draws nothing over side 1: neither its address column nor its hex,
+// in the title row or any other, before or after the rows scroll down.
+TEST_F(FolderBoxDrawTest, ABinarySideScrolledSidewaysDrawsOnlyInsideItsOwnCell) {
+    std::string bytes1(4096, '\0'), bytes2;
+    for (size_t i = 0; i < bytes1.size(); ++i) bytes1[i] = static_cast<char>((i * 7) & 0xFF);
+    bytes2 = bytes1;
+    for (size_t i = 3; i < bytes2.size(); i += 37) bytes2[i] = static_cast<char>(~bytes2[i]);
+    const std::wstring a = temp.Join(L"a.bin"), b = temp.Join(L"b.bin");
+    ASSERT_TRUE(WriteFileBytes(a, bytes1));
+    ASSERT_TRUE(WriteFileBytes(b, bytes2));
+    OpenPair(a, b);
+    JobGroupUnit& job = *Current();
+    ASSERT_EQ(job.kind.kind, JobLayer::KindBinary);
+    // A window narrow enough that a side shows only part of its row.
+    RECT window{};
+    GetWindowRect(Dialog().window, &window);
+    for (LONG width = 900; width >= 400 && Box().ScrollMax(1) <= 0; width -= 100) {
+        SetWindowPos(Dialog().window, nullptr, 0, 0, width, window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER);
+        PumpUntilIdle();
+        Capture();
+    }
+    ASSERT_GT(Box().ScrollMax(1), 0);
+    ASSERT_GT(Box().VisibleRows(), 4);
+    const int32_t d = Box().GetDividingPoint();
+    ASSERT_EQ(job.side2.scrollX, 0);
+    // Side 1's cells, all rows and the title row.
+    auto side1 = [&](const DibCanvas& canvas) {
+        std::vector<COLORREF> pixels;
+        for (LONG y = Box().marginTop; y < canvas.Height() - Box().marginBottom; ++y) {
+            for (LONG x = Box().marginLeft; x < d - 2; ++x) pixels.push_back(canvas.Pixel(x, y));
+        }
+        return pixels;
+    };
+    auto scrollRows = [&](WPARAM code, int times) {
+        for (int i = 0; i < times; ++i) SendMessageW(Box().window, WM_VSCROLL, code, 0);
+        PumpUntilIdle();
+    };
+    const std::vector<COLORREF> top = side1(Capture());
+    scrollRows(SB_LINEDOWN, 3);
+    const std::vector<COLORREF> down = side1(Capture());
+    scrollRows(SB_LINEUP, 3);
+    // Side 2's thumb of the twin scroll bar dragged to its right end.
+    AppLayer::GuiTwinScrollBar& twin = Views().twinBar;
+    const RECT thumb = twin.halves[1].thumb;
+    ASSERT_FALSE(IsRectEmpty(&thumb));
+    const POINT press{(thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2};
+    auto mouse = [&](UINT message, WPARAM keys, LONG x) {
+        SendMessageW(twin.window, message, keys, MAKELPARAM(x, press.y));
+        PumpUntilIdle();
+    };
+    mouse(WM_LBUTTONDOWN, MK_LBUTTON, press.x);
+    mouse(WM_MOUSEMOVE, MK_LBUTTON, press.x + 10);
+    mouse(WM_MOUSEMOVE, MK_LBUTTON, press.x + 3000);
+    mouse(WM_LBUTTONUP, 0, press.x + 3000);
+    ASSERT_GT(job.side2.scrollX, job.side2.layoutWidth[0]);
+    // Rows painted as they come into view, and the whole box painted again.
+    UpdateWindow(Box().window);
+    EXPECT_TRUE(side1(DibCanvas::CaptureClient(Box().window)) == top);
+    EXPECT_TRUE(side1(Capture()) == top);
+    scrollRows(SB_LINEDOWN, 3);
+    EXPECT_TRUE(side1(DibCanvas::CaptureClient(Box().window)) == down);
+    EXPECT_TRUE(side1(Capture()) == down);
+    SetWindowPos(Dialog().window, nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    PumpUntilIdle();
+}
+
 // A binary side's encoding label in the title row is where the painted box
 // says it is, and a click on it opens the encoding menu there.
 TEST_F(FolderBoxDrawTest, ClickOnABinarySidesEncodingLabelChoosesTheEncoding) {

@@ -468,7 +468,7 @@ TEST_F(MainViewsTest, StatusLineDrawsItsAmpersandsAndExpandsItsTabs) {
         WinLayer::GdiSelection font(expected.Dc(), box.GetEffectiveFont().handle);
         SetBkMode(expected.Dc(), TRANSPARENT);
         SetTextColor(expected.Dc(), GetSysColor(COLOR_WINDOWTEXT));
-        RECT text{0, top + 1, width, bottom + 1};
+        RECT text{box.marginLeft + GuiStatusBox::kTextInset, top + 1, width, bottom + 1};
         DRAWTEXTPARAMS params{sizeof params, GuiStatusBox::kTabLength, 0, 0, 0};
         DrawTextExW(expected.Dc(), const_cast<wchar_t*>(line), -1, &text, DT_NOPREFIX | DT_TABSTOP | DT_EXPANDTABS,
                     &params);
@@ -482,6 +482,70 @@ TEST_F(MainViewsTest, StatusLineDrawsItsAmpersandsAndExpandsItsTabs) {
     }
     EXPECT_EQ(differing, 0);
     EXPECT_GT(inked, 20);
+}
+
+TEST_F(MainViewsTest, StatusLinesShowTheirFirstLetterWhole) {
+    OpenEmpty();
+    GuiStatusBox& box = Views().statusBox;
+    const wchar_t* lines[] = {L"BackupError (C:\\data\\a.txt)", L"ReadOpenError (b.txt)", L"WriteError",
+                              L"jWfT", L"OriginalKeptAs (C:\\x)"};
+    for (const wchar_t* line : lines) {
+        SCOPED_TRACE(TestSupport::Utf8(line));
+        box.Report(RawLayer::RawString::FromWideText(line));
+        PumpUntilIdle();
+        box.RefreshIfDirty();
+        const WinLayer::WinListBoxItemUnit* unit = box.ItemAt(box.Count() - 1);
+        ASSERT_NE(unit, nullptr);
+        InvalidateRect(box.window, nullptr, FALSE);
+        UpdateWindow(box.window);
+        const DibCanvas shown = DibCanvas::CaptureClient(box.window);
+        const LONG top = box.clientRect.top + unit->rect.top - box.scroll.y;
+        const LONG bottom = top + unit->Height() - 1;
+        const LONG width = shown.Width();
+        ASSERT_GT(top, 0);
+        ASSERT_LE(bottom, shown.Height());
+        const COLORREF background = shown.Pixel(width - box.marginRight - 2, top + 1);
+        // The same text drawn whole, well inside a wider canvas, on the
+        // item's background.
+        const LONG away = 40;
+        DibCanvas whole(width + 2 * away, shown.Height(), background);
+        {
+            WinLayer::GdiSelection font(whole.Dc(), box.GetEffectiveFont().handle);
+            SetBkMode(whole.Dc(), TRANSPARENT);
+            SetTextColor(whole.Dc(), GetSysColor(COLOR_WINDOWTEXT));
+            RECT text{away, top + 1, whole.Width(), bottom + 1};
+            DRAWTEXTPARAMS params{sizeof params, GuiStatusBox::kTabLength, 0, 0, 0};
+            DrawTextExW(whole.Dc(), const_cast<wchar_t*>(line), -1, &text, DT_NOPREFIX | DT_TABSTOP | DT_EXPANDTABS,
+                        &params);
+        }
+        // The columns holding ink, from the items' margin on.
+        auto inkColumns = [&](const DibCanvas& canvas, LONG from, LONG to) {
+            std::pair<LONG, LONG> range{-1, -1};
+            for (LONG x = from; x < to; ++x) {
+                for (LONG y = top; y < bottom; ++y) {
+                    if (canvas.Pixel(x, y) == background) continue;
+                    if (range.first < 0) range.first = x;
+                    range.second = x;
+                    break;
+                }
+            }
+            return range;
+        };
+        const std::pair<LONG, LONG> drawn = inkColumns(shown, box.marginLeft, width - box.marginRight);
+        const std::pair<LONG, LONG> expected = inkColumns(whole, 0, whole.Width());
+        ASSERT_GE(expected.first, 0);
+        // The ink stands clear of the margin and is the whole text's ink,
+        // pixel for pixel.
+        EXPECT_GT(drawn.first, box.marginLeft);
+        ASSERT_EQ(drawn.second - drawn.first, expected.second - expected.first);
+        int differing = 0;
+        for (LONG x = 0; x <= expected.second - expected.first; ++x) {
+            for (LONG y = top; y < bottom; ++y) {
+                if (shown.Pixel(drawn.first + x, y) != whole.Pixel(expected.first + x, y)) ++differing;
+            }
+        }
+        EXPECT_EQ(differing, 0);
+    }
 }
 
 TEST_F(MainViewsTest, StatusLineWithALineBreakTakesTwoLinesAndTheLastStaysInView) {

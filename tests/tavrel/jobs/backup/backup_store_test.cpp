@@ -489,11 +489,25 @@ TEST(BackupStoreTest, AFailedReplaceDropsTheKeptCopyOnlyWhenTheFileIsBackAtItsNa
     ShellCommandStore::Instance().SetOutput(&capture);
     const std::wstring file = f.data + L"\\a.txt";
     const std::wstring spare = file + L".~tv000001.tmp";
-    for (const bool held : {true, false}) {
-        SCOPED_TRACE(held ? "spare held open" : "spare free");
+    // Where the replace left the old file, and where the user must be told
+    // it is (empty: it is back at its name).
+    enum Leaving { SpareHeld, SpareFree, SpareGone, NoSpareFileGone, NoSpareFileThere };
+    const struct {
+        Leaving leaving;
+        const char* name;
+    } cases[] = {
+        {SpareHeld, "spare held open"},
+        {SpareFree, "spare free"},
+        {SpareGone, "spare gone too"},
+        {NoSpareFileGone, "no spare, file gone"},
+        {NoSpareFileThere, "no spare, file in place"},
+    };
+    int second = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         capture.lines.clear();
         Put(file, "old", 1);
-        const SYSTEMTIME time = MakeTime(2024, 1, 31, 13, 5, held ? 9 : 10);
+        const SYSTEMTIME time = MakeTime(2024, 1, 31, 13, 5, second++);
         JobBackupUnit* backup = JobBackupUnit::Create(f.store, f.Comment("Save file Side1 (Text type)", time), time);
         JobBackupItemUnit* item = backup->AddItem(BackupInfoSaveFile, W(file));
         ASSERT_NE(item, nullptr);
@@ -501,22 +515,33 @@ TEST(BackupStoreTest, AFailedReplaceDropsTheKeptCopyOnlyWhenTheFileIsBackAtItsNa
         const std::wstring kept = Ws(item->KeptPath());
         ASSERT_EQ(FileText(kept), "old");
         // The replace moved the old file aside and stopped there; the spare,
-        // held open without delete sharing, cannot be moved back.
-        ASSERT_TRUE(MoveFileW(file.c_str(), spare.c_str()));
-        HANDLE hold = held ? CreateFileW(spare.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr)
-                           : INVALID_HANDLE_VALUE;
-        ASSERT_EQ(hold != INVALID_HANDLE_VALUE, held);
-        const bool back = SettleFailedReplace(*backup, *item, W(file), W(spare));
+        // held open without delete sharing, cannot be moved back; one that
+        // another program took away leaves no file at all.
+        const bool usesSpare = c.leaving == SpareHeld || c.leaving == SpareFree || c.leaving == SpareGone;
+        if (c.leaving != NoSpareFileThere) {
+            ASSERT_TRUE(MoveFileW(file.c_str(), spare.c_str()));
+        }
+        if (c.leaving == SpareGone || c.leaving == NoSpareFileGone) {
+            ASSERT_TRUE(DeleteFileW(spare.c_str()));
+        }
+        HANDLE hold = c.leaving == SpareHeld ? CreateFileW(spare.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                                             : INVALID_HANDLE_VALUE;
+        ASSERT_EQ(hold != INVALID_HANDLE_VALUE, c.leaving == SpareHeld);
+        const bool back = SettleFailedReplace(*backup, *item, W(file), usesSpare ? W(spare) : RawString());
         if (hold != INVALID_HANDLE_VALUE) CloseHandle(hold);
-        if (held) {
+        const std::wstring told = c.leaving == SpareHeld ? spare
+                                  : c.leaving == SpareGone || c.leaving == NoSpareFileGone ? kept
+                                                                                          : std::wstring();
+        if (!told.empty()) {
             EXPECT_FALSE(back);
             EXPECT_FALSE(FileExists(file));
-            // The kept copy and its record stay; the spare is named.
+            // The kept copy and its record stay; the place of the old file
+            // is named.
             ASSERT_EQ(backup->ItemList().Count(), 1);
             EXPECT_EQ(FileText(kept), "old");
             ASSERT_EQ(capture.lines.size(), 1u);
-            EXPECT_EQ(capture.lines[0], "OriginalKeptAs (" + Utf8(spare) + ")");
+            EXPECT_EQ(capture.lines[0], "OriginalKeptAs (" + Utf8(told) + ")");
             // The record restores the file.
             EXPECT_EQ(item->Restore(false), 1u);
             EXPECT_EQ(FileText(file), "old");
