@@ -83,10 +83,12 @@ bool StepUndoRecords(JobUndoDataList& list, bool undo, const std::function<bool(
     if (list.position > count) list.position = count;
     if (undo ? list.position == 0 : list.position >= count) return false;
     const uint32_t tag = list.At(static_cast<int32_t>(undo ? list.position - 1 : list.position))->tag;
-    // The records of the tag, in the order they are applied.
+    // The records of the tag, in the order they are applied: one walk along
+    // the links from the first.
     std::vector<JobUndoDataUnit*> records;
-    for (uint32_t at = list.position; undo ? at > 0 : at < count; undo ? --at : ++at) {
-        JobUndoDataUnit* record = list.At(static_cast<int32_t>(undo ? at - 1 : at));
+    for (RawLayer::RawListLink* link = list.LinkAt(static_cast<int32_t>(undo ? list.position - 1 : list.position));
+         !list.IsEnd(link); link = undo ? list.PrevLink(link) : list.NextLink(link)) {
+        JobUndoDataUnit* record = list.UnitOf(link);
         if (!record || record->tag != tag) break;
         records.push_back(record);
     }

@@ -202,7 +202,7 @@ bool RawInsertLines(LineEditContext& context, const std::vector<int32_t>& indexe
     std::vector<JobReportUnit*> taken;
     int32_t lastRow = -1;
     if (!InsertLinesBefore(context.job, context.sideIndex, indexes, texts, taken, lastRow)) return false;
-    for (JobReportUnit* row : taken) context.MarkEdited(row);
+    context.NoteEditedRows(taken);
     context.rowHint = lastRow;
     MarkChanged(context);
     context.PlaceCursor(JobTextPosition{indexes.back(), 0});
@@ -262,26 +262,30 @@ size_t ApplyLineRecordRun(LineEditContext& context, JobUndoDataUnit* const* reco
     const uint32_t operation = records[0]->operation;
     if (operation != UndoInsertLine && operation != UndoDeleteLine) return 0;
     const bool inserts = operation == UndoInsertLine;
+    // The run and its line indexes in one pass over the records, in the
+    // order they are applied.
+    std::vector<int32_t> starts;
+    starts.reserve(count);
+    starts.push_back(records[0]->startRow);
     size_t run = 1;
     while (run < count && records[run]->operation == operation &&
-           (inserts ? records[run]->startRow > records[run - 1]->startRow
-                    : records[run]->startRow < records[run - 1]->startRow))
+           (inserts ? records[run]->startRow > starts.back() : records[run]->startRow < starts.back())) {
+        starts.push_back(records[run]->startRow);
         ++run;
+    }
     if (run < 2) return 0;
-    std::vector<int32_t> indexes(run);
+    std::vector<int32_t> indexes;
     std::vector<RawString> texts(run);
     if (inserts) {
-        for (size_t k = 0; k < run; ++k) {
-            indexes[k] = records[k]->startRow;
-            texts[k] = records[k]->text;
-        }
+        indexes.swap(starts);
+        for (size_t k = 0; k < run; ++k) texts[k] = records[k]->text;
         if (!RawInsertLines(context, indexes, texts)) return 0;
         for (size_t k = 0; k < run; ++k) {
             records[k]->operation = UndoDeleteLine;
             records[k]->text = RawString();
         }
     } else {
-        for (size_t k = 0; k < run; ++k) indexes[k] = records[run - 1 - k]->startRow;
+        indexes.assign(starts.rbegin(), starts.rend());
         if (!RawDeleteLines(context, indexes, texts)) return 0;
         for (size_t k = 0; k < run; ++k) {
             records[run - 1 - k]->operation = UndoInsertLine;
@@ -591,7 +595,27 @@ void LineEditContext::Select(JobTextPosition anchor, JobTextPosition caret) {
 void LineEditContext::MarkEdited(JobReportUnit* row) {
     if (!row) return;
     row->flags |= RowEdited;
+    if (editedMany) return;
     if (edited.empty() || edited.back() != row) edited.push_back(row);
+    if (RefreshesEveryRow()) {
+        // The refresh walks every row: the list would only cost.
+        editedMany = true;
+        std::vector<JobReportUnit*>().swap(edited);
+    }
+}
+
+void LineEditContext::NoteEditedRows(const std::vector<JobReportUnit*>& rows) {
+    if (editedMany) return;
+    if ((edited.size() + rows.size()) * 8 > static_cast<size_t>(job.rows.Count())) {
+        editedMany = true;
+        std::vector<JobReportUnit*>().swap(edited);
+        return;
+    }
+    for (JobReportUnit* row : rows) MarkEdited(row);
+}
+
+bool LineEditContext::RefreshesEveryRow() const {
+    return editedMany || edited.size() * 8 > static_cast<size_t>(job.rows.Count());
 }
 
 void LineEditContext::MarkEditedRow(int32_t row) {
