@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 #include "base/encoding.h"
 #include "base/text_ops.h"
@@ -262,30 +263,41 @@ size_t ApplyLineRecordRun(LineEditContext& context, JobUndoDataUnit* const* reco
     const uint32_t operation = records[0]->operation;
     if (operation != UndoInsertLine && operation != UndoDeleteLine) return 0;
     const bool inserts = operation == UndoInsertLine;
-    // The run and its line indexes in one pass over the records, in the
-    // order they are applied.
-    std::vector<int32_t> starts;
-    starts.reserve(count);
-    starts.push_back(records[0]->startRow);
     size_t run = 1;
     while (run < count && records[run]->operation == operation &&
-           (inserts ? records[run]->startRow > starts.back() : records[run]->startRow < starts.back())) {
-        starts.push_back(records[run]->startRow);
+           (inserts ? records[run]->startRow > records[run - 1]->startRow
+                    : records[run]->startRow < records[run - 1]->startRow))
         ++run;
-    }
     if (run < 2) return 0;
-    std::vector<int32_t> indexes;
+    std::vector<int32_t> indexes(run);
     std::vector<RawString> texts(run);
     if (inserts) {
-        indexes.swap(starts);
-        for (size_t k = 0; k < run; ++k) texts[k] = records[k]->text;
-        if (!RawInsertLines(context, indexes, texts)) return 0;
+        // The texts move into the new lines; they go back to the records
+        // when the lines cannot be put in.
+        for (size_t k = 0; k < run; ++k) {
+            indexes[k] = records[k]->startRow;
+            texts[k] = std::move(records[k]->text);
+        }
+        auto giveBack = [&] {
+            for (size_t k = 0; k < run; ++k) records[k]->text = std::move(texts[k]);
+        };
+        bool inserted = false;
+        try {
+            inserted = RawInsertLines(context, indexes, texts);
+        } catch (...) {
+            giveBack();
+            throw;
+        }
+        if (!inserted) {
+            giveBack();
+            return 0;
+        }
         for (size_t k = 0; k < run; ++k) {
             records[k]->operation = UndoDeleteLine;
             records[k]->text = RawString();
         }
     } else {
-        indexes.assign(starts.rbegin(), starts.rend());
+        for (size_t k = 0; k < run; ++k) indexes[k] = records[run - 1 - k]->startRow;
         if (!RawDeleteLines(context, indexes, texts)) return 0;
         for (size_t k = 0; k < run; ++k) {
             records[run - 1 - k]->operation = UndoInsertLine;
