@@ -200,10 +200,18 @@ bool RawInsertLines(LineEditContext& context, const std::vector<int32_t>& indexe
         if (indexes[k] < 0 || indexes[k] > count + static_cast<int32_t>(k)) return false;
     if (indexes.empty()) return false;
     context.Prepare();
+    // So many lines that the rows they take would make the refresh walk
+    // every row: those rows are not listed at all.
+    const bool many = context.RefreshesEveryRow() ||
+                      (context.edited.size() + indexes.size()) * 8 > static_cast<size_t>(context.job.rows.Count());
     std::vector<JobReportUnit*> taken;
     int32_t lastRow = -1;
-    if (!InsertLinesBefore(context.job, context.sideIndex, indexes, texts, taken, lastRow)) return false;
-    context.NoteEditedRows(taken);
+    if (!InsertLinesBefore(context.job, context.sideIndex, indexes, texts, many ? nullptr : &taken, lastRow))
+        return false;
+    if (many)
+        context.RefreshEveryRow();
+    else
+        context.NoteEditedRows(taken);
     context.rowHint = lastRow;
     MarkChanged(context);
     context.PlaceCursor(JobTextPosition{indexes.back(), 0});
@@ -609,21 +617,22 @@ void LineEditContext::MarkEdited(JobReportUnit* row) {
     row->flags |= RowEdited;
     if (editedMany) return;
     if (edited.empty() || edited.back() != row) edited.push_back(row);
-    if (RefreshesEveryRow()) {
-        // The refresh walks every row: the list would only cost.
-        editedMany = true;
-        std::vector<JobReportUnit*>().swap(edited);
-    }
+    // Once the refresh walks every row, the list would only cost.
+    if (RefreshesEveryRow()) RefreshEveryRow();
 }
 
 void LineEditContext::NoteEditedRows(const std::vector<JobReportUnit*>& rows) {
     if (editedMany) return;
     if ((edited.size() + rows.size()) * 8 > static_cast<size_t>(job.rows.Count())) {
-        editedMany = true;
-        std::vector<JobReportUnit*>().swap(edited);
+        RefreshEveryRow();
         return;
     }
     for (JobReportUnit* row : rows) MarkEdited(row);
+}
+
+void LineEditContext::RefreshEveryRow() {
+    editedMany = true;
+    std::vector<JobReportUnit*>().swap(edited);
 }
 
 bool LineEditContext::RefreshesEveryRow() const {

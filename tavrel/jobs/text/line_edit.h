@@ -101,6 +101,8 @@ public:
     void NoteEditedRows(const std::vector<JobReportUnit*>& rows);
     // Whether the refresh walks every row rather than the rows noted.
     bool RefreshesEveryRow() const;
+    // Makes the refresh walk every row (the rows are no longer listed).
+    void RefreshEveryRow();
     // Shows every row kind before the first change of text.
     void Prepare();
 };

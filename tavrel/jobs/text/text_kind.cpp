@@ -827,7 +827,7 @@ bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint
 }
 
 bool InsertLinesBefore(JobGroupUnit& job, uint32_t side, const std::vector<int32_t>& indexes,
-                       const std::vector<RawString>& texts, std::vector<JobReportUnit*>& taken, int32_t& lastRow) {
+                       const std::vector<RawString>& texts, std::vector<JobReportUnit*>* taken, int32_t& lastRow) {
     if (side > 1 || indexes.empty() || indexes.size() != texts.size()) return false;
     JobContentList& content = job.Content(side);
     const int32_t lineCount = content.Count();
@@ -882,7 +882,7 @@ bool InsertLinesBefore(JobGroupUnit& job, uint32_t side, const std::vector<int32
     try {
         lines.reserve(count);
         rows.reserve(rowBefore.size());
-        taken.reserve(taken.size() + count - rowBefore.size());
+        if (taken) taken->reserve(taken->size() + count - rowBefore.size());
         JobLineChangeLog::Instance().ChangingMany(count);
         RawLayer::SmallBlockBatch blocks(sizeof(JobLineUnit));
         for (const RawString& text : texts) lines.push_back(NewLineIn(blocks, text));
@@ -912,7 +912,7 @@ bool InsertLinesBefore(JobGroupUnit& job, uint32_t side, const std::vector<int32
         if (takes[k] < 0) continue;
         JobReportUnit* row = job.rows.At(takes[k]);
         PlaceLineInRow(*row, side, lines[k]);
-        taken.push_back(row);
+        if (taken) taken->push_back(row);
     }
     // The row of the last line once the new rows stand: a taken row moves
     // down by the new rows before it (all of them), a new row stands after
