@@ -83,13 +83,22 @@ bool StepUndoRecords(JobUndoDataList& list, bool undo, const std::function<bool(
     if (list.position > count) list.position = count;
     if (undo ? list.position == 0 : list.position >= count) return false;
     const uint32_t tag = list.At(static_cast<int32_t>(undo ? list.position - 1 : list.position))->tag;
-    // The records of the tag, in the order they are applied.
+    // The records of the tag, in the order they are applied: counted along
+    // the links from the first, then taken into an array of their number (a
+    // command may have left hundreds of thousands; growing the array step
+    // by step would cost more than the walks).
+    RawLayer::RawListLink* const first = list.LinkAt(static_cast<int32_t>(undo ? list.position - 1 : list.position));
+    auto step = [&list, undo](RawLayer::RawListLink* link) { return undo ? list.PrevLink(link) : list.NextLink(link); };
+    auto ofTag = [&list, tag](RawLayer::RawListLink* link) {
+        const JobUndoDataUnit* record = list.IsEnd(link) ? nullptr : list.UnitOf(link);
+        return record && record->tag == tag;
+    };
+    size_t number = 0;
+    for (RawLayer::RawListLink* link = first; ofTag(link); link = step(link)) ++number;
     std::vector<JobUndoDataUnit*> records;
-    for (uint32_t at = list.position; undo ? at > 0 : at < count; undo ? --at : ++at) {
-        JobUndoDataUnit* record = list.At(static_cast<int32_t>(undo ? at - 1 : at));
-        if (!record || record->tag != tag) break;
-        records.push_back(record);
-    }
+    records.reserve(number);
+    for (RawLayer::RawListLink* link = first; records.size() < number; link = step(link))
+        records.push_back(list.UnitOf(link));
     size_t done = 0;
     while (done < records.size()) {
         size_t applied = applyRun ? applyRun(records.data() + done, records.size() - done) : 0;

@@ -15,6 +15,7 @@
 #include "support/test_support.h"
 #include "tavrel/jobs/action_args.h"
 #include "tavrel/jobs/config_store.h"
+#include "tavrel/jobs/inline_diff.h"
 #include "tavrel/jobs/job_group.h"
 #include "tavrel/jobs/job_kind_control.h"
 #include "tavrel/jobs/text/line_edit.h"
@@ -123,8 +124,16 @@ protected:
         for (const JobLayer::JobContentUnit& unit : job->Content(side)) out.push_back(S(unit.Text()));
         return out;
     }
+    // The segments of a detail list as text: kind, length 1, length 2.
+    static std::string Segments(const JobLayer::JobDetailList& list) {
+        std::string text;
+        for (const JobLayer::JobDetailUnit& unit : list)
+            text += std::to_string(unit.kind) + ":" + std::to_string(unit.length1) + "," + std::to_string(unit.length2) + " ";
+        return text;
+    }
     // Every line of each side stands in the rows once and in side order,
-    // the lines are numbered 1, 2, 3, ..., and a row's kind fits its units.
+    // the lines are numbered 1, 2, 3, ..., and a row's kind and detail fit
+    // its units.
     static void ExpectConsistent(const JobLayer::JobGroupUnit* job) {
         for (uint32_t side = 0; side < 2; ++side) {
             std::vector<const JobLayer::JobContentUnit*> inRows, inList;
@@ -148,6 +157,13 @@ protected:
             EXPECT_EQ(row.kind, kind);
             if (real1 && real2) {
                 EXPECT_EQ(row.kind == JobLayer::RowSame, row.unit1->Text().Equals(row.unit2->Text()));
+                // The text column holds the character comparison of the two
+                // lines (none when they are equal), the other columns none.
+                JobLayer::JobDetailList expected;
+                if (row.kind != JobLayer::RowSame) JobLayer::InlineDiff(expected, row.unit1->Text(), row.unit2->Text());
+                EXPECT_EQ(Segments(row.details[1]), Segments(expected));
+                EXPECT_TRUE(row.details[0].IsEmpty());
+                EXPECT_TRUE(row.details[2].IsEmpty());
             }
         }
     }

@@ -487,7 +487,7 @@ bool LineEditFinish(LineEditContext& context, bool result) {
     if (context.textChanged) {
         // Only the rows this command touched are compared again, unless it
         // touched many.
-        if (context.edited.size() * 8 > static_cast<size_t>(job.rows.Count()))
+        if (context.RefreshesEveryRow())
             RefreshEditedRows(job);
         else
             RefreshEditedRows(job, context.edited.data(), context.edited.size());

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 #include "base/encoding.h"
 #include "base/text_ops.h"
@@ -199,10 +200,18 @@ bool RawInsertLines(LineEditContext& context, const std::vector<int32_t>& indexe
         if (indexes[k] < 0 || indexes[k] > count + static_cast<int32_t>(k)) return false;
     if (indexes.empty()) return false;
     context.Prepare();
+    // So many lines that the rows they take would make the refresh walk
+    // every row: those rows are not listed at all.
+    const bool many = context.RefreshesEveryRow() ||
+                      (context.edited.size() + indexes.size()) * 8 > static_cast<size_t>(context.job.rows.Count());
     std::vector<JobReportUnit*> taken;
     int32_t lastRow = -1;
-    if (!InsertLinesBefore(context.job, context.sideIndex, indexes, texts, taken, lastRow)) return false;
-    for (JobReportUnit* row : taken) context.MarkEdited(row);
+    if (!InsertLinesBefore(context.job, context.sideIndex, indexes, texts, many ? nullptr : &taken, lastRow))
+        return false;
+    if (many)
+        context.RefreshEveryRow();
+    else
+        context.NoteEditedRows(taken);
     context.rowHint = lastRow;
     MarkChanged(context);
     context.PlaceCursor(JobTextPosition{indexes.back(), 0});
@@ -271,11 +280,26 @@ size_t ApplyLineRecordRun(LineEditContext& context, JobUndoDataUnit* const* reco
     std::vector<int32_t> indexes(run);
     std::vector<RawString> texts(run);
     if (inserts) {
+        // The texts move into the new lines; they go back to the records
+        // when the lines cannot be put in.
         for (size_t k = 0; k < run; ++k) {
             indexes[k] = records[k]->startRow;
-            texts[k] = records[k]->text;
+            texts[k] = std::move(records[k]->text);
         }
-        if (!RawInsertLines(context, indexes, texts)) return 0;
+        auto giveBack = [&] {
+            for (size_t k = 0; k < run; ++k) records[k]->text = std::move(texts[k]);
+        };
+        bool inserted = false;
+        try {
+            inserted = RawInsertLines(context, indexes, texts);
+        } catch (...) {
+            giveBack();
+            throw;
+        }
+        if (!inserted) {
+            giveBack();
+            return 0;
+        }
         for (size_t k = 0; k < run; ++k) {
             records[k]->operation = UndoDeleteLine;
             records[k]->text = RawString();
@@ -591,7 +615,28 @@ void LineEditContext::Select(JobTextPosition anchor, JobTextPosition caret) {
 void LineEditContext::MarkEdited(JobReportUnit* row) {
     if (!row) return;
     row->flags |= RowEdited;
+    if (editedMany) return;
     if (edited.empty() || edited.back() != row) edited.push_back(row);
+    // Once the refresh walks every row, the list would only cost.
+    if (RefreshesEveryRow()) RefreshEveryRow();
+}
+
+void LineEditContext::NoteEditedRows(const std::vector<JobReportUnit*>& rows) {
+    if (editedMany) return;
+    if ((edited.size() + rows.size()) * 8 > static_cast<size_t>(job.rows.Count())) {
+        RefreshEveryRow();
+        return;
+    }
+    for (JobReportUnit* row : rows) MarkEdited(row);
+}
+
+void LineEditContext::RefreshEveryRow() {
+    editedMany = true;
+    std::vector<JobReportUnit*>().swap(edited);
+}
+
+bool LineEditContext::RefreshesEveryRow() const {
+    return editedMany || edited.size() * 8 > static_cast<size_t>(job.rows.Count());
 }
 
 void LineEditContext::MarkEditedRow(int32_t row) {

@@ -66,8 +66,10 @@ public:
     bool reselect = false;
     // The filter was widened to show every row kind.
     bool prepared = false;
-    // The rows this command marked edited, for the refresh.
+    // The rows this command marked edited, for the refresh; no longer kept
+    // once they are so many that the refresh walks every row (editedMany).
     std::vector<JobReportUnit*> edited;
+    bool editedMany = false;
     // The row of the line touched last: where searches for rows begin.
     int32_t rowHint = 0;
 
@@ -95,6 +97,12 @@ public:
     // Marks a row edited for the refresh.
     void MarkEdited(JobReportUnit* row);
     void MarkEditedRow(int32_t row);
+    // Notes rows that a line primitive already flagged edited.
+    void NoteEditedRows(const std::vector<JobReportUnit*>& rows);
+    // Whether the refresh walks every row rather than the rows noted.
+    bool RefreshesEveryRow() const;
+    // Makes the refresh walk every row (the rows are no longer listed).
+    void RefreshEveryRow();
     // Shows every row kind before the first change of text.
     void Prepare();
 };

@@ -28,11 +28,25 @@ uint32_t LineRowDetail(const JobLineUnit& line1, const JobLineUnit& line2,
 }
 
 void LineRowDetail(JobReportUnit& row) {
+    LineRowDetailer detailer;
+    detailer.Refresh(row);
+}
+
+LineRowDetailer::LineRowDetailer() : engine_(InlineDiffMinMatchingChars()) {}
+
+void LineRowDetailer::Refresh(JobReportUnit& row) {
     JobLineUnit* line1 = AsLineUnit(row.unit1);
     JobLineUnit* line2 = AsLineUnit(row.unit2);
     if (!line1 || !line2 || line1->IsPlaceholder() || line2->IsPlaceholder()) return;
     JobDetailList textDetail;
-    row.kind = LineRowDetail(*line1, *line2, textDetail);
+    if (line1->LineText().Equals(line2->LineText())) {
+        row.kind = RowSame;
+    } else {
+        // The segments InlineDiff would give: it runs this engine's work.
+        engine_.Run(line1->LineText(), line2->LineText(), segments_);
+        for (const JobDetailUnit& unit : segments_) textDetail.Add(unit.kind, unit.length1, unit.length2);
+        row.kind = RowChanged;
+    }
     row.details[0] = JobDetailList();
     row.details[1] = textDetail;
     row.details[2] = JobDetailList();

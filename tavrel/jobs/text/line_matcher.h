@@ -38,6 +38,20 @@ uint32_t LineRowDetail(const JobLineUnit& line1, const JobLineUnit& line2,
 // detail lists (only the text column filled) are replaced.
 void LineRowDetail(JobReportUnit& row);
 
+// LineRowDetail for row after row: one character comparison engine and its
+// buffers serve them all, so a refresh of many rows does not pay for an
+// engine (and its allocations) per row.
+class LineRowDetailer {
+public:
+    LineRowDetailer();
+    // As LineRowDetail(row).
+    void Refresh(JobReportUnit& row);
+
+private:
+    InlineDiffEngine engine_;
+    std::vector<JobDetailUnit> segments_;
+};
+
 class LineMatcher {
 public:
     // The Escape key as the default cancel source: true while it is down.

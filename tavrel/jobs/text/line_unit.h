@@ -98,6 +98,10 @@ public:
     int32_t GoneCount(uint32_t side) const { return side < 2 ? goneCount_[side] : 0; }
 
     void Changed(JobLineUnit& line);
+    // `count` lines not listed are about to change (or come) at once: what
+    // Changed for each would come to when they are too many to list is done
+    // once, before the first, instead of listing lines only to drop them.
+    void ChangingMany(size_t count);
     void Gone(JobLineUnit& line);
 
 private:

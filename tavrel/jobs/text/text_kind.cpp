@@ -66,6 +66,18 @@ JobLineUnit* NewEmptyLine(const JobContentList& content) {
     return new JobLineUnit(RawString(LineTextKindOf(content.encodingKind)));
 }
 
+// A new line with a text, in a block of a batch (for lines made by the
+// thousand); deleted as usual.
+JobLineUnit* NewLineIn(RawLayer::SmallBlockBatch& blocks, const RawString& text) {
+    void* block = blocks.Next();
+    try {
+        return ::new (block) JobLineUnit(text);
+    } catch (...) {
+        RawLayer::SmallRelease(block, sizeof(JobLineUnit));
+        throw;
+    }
+}
+
 void CollapseSelections(JobGroupUnit& job) {
     for (uint32_t s = 0; s < 2; ++s) {
         JobSideRecord& side = job.Side(s);
@@ -162,6 +174,11 @@ void JobLineChangeLog::Changed(JobLineUnit& line) {
     }
     lines_.emplace(&line, line.MeasuredSide() >= 0 ? line.AnyNotedWidth() : -1);
     line.SetWidthLogged(true);
+}
+
+void JobLineChangeLog::ChangingMany(size_t count) {
+    if (walkAll_ || Foreign()) return;
+    if (lines_.size() + count > kMostLines) Invalidate();
 }
 
 void JobLineChangeLog::Gone(JobLineUnit& line) {
@@ -784,10 +801,9 @@ bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint
     try {
         lines.reserve(count);
         rows.reserve(own);
-        for (const RawString& text : texts) {
-            lines.push_back(NewEmptyLine(content));
-            static_cast<JobLineUnit*>(lines.back())->SetText(text);
-        }
+        JobLineChangeLog::Instance().ChangingMany(count);
+        RawLayer::SmallBlockBatch blocks(sizeof(JobLineUnit));
+        for (const RawString& text : texts) lines.push_back(NewLineIn(blocks, text));
         for (size_t i = 0; i < own; ++i) rows.push_back(NewOneSidedRow(side, lines[i]));
         content.Reserve(content.Count() + static_cast<int32_t>(count));
         job.rows.Reserve(job.rows.Count() + static_cast<int32_t>(own));
@@ -811,7 +827,7 @@ bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint
 }
 
 bool InsertLinesBefore(JobGroupUnit& job, uint32_t side, const std::vector<int32_t>& indexes,
-                       const std::vector<RawString>& texts, std::vector<JobReportUnit*>& taken, int32_t& lastRow) {
+                       const std::vector<RawString>& texts, std::vector<JobReportUnit*>* taken, int32_t& lastRow) {
     if (side > 1 || indexes.empty() || indexes.size() != texts.size()) return false;
     JobContentList& content = job.Content(side);
     const int32_t lineCount = content.Count();
@@ -866,11 +882,10 @@ bool InsertLinesBefore(JobGroupUnit& job, uint32_t side, const std::vector<int32
     try {
         lines.reserve(count);
         rows.reserve(rowBefore.size());
-        taken.reserve(taken.size() + count - rowBefore.size());
-        for (const RawString& text : texts) {
-            lines.push_back(NewEmptyLine(content));
-            static_cast<JobLineUnit*>(lines.back())->SetText(text);
-        }
+        if (taken) taken->reserve(taken->size() + count - rowBefore.size());
+        JobLineChangeLog::Instance().ChangingMany(count);
+        RawLayer::SmallBlockBatch blocks(sizeof(JobLineUnit));
+        for (const RawString& text : texts) lines.push_back(NewLineIn(blocks, text));
         for (size_t k = 0; k < count; ++k)
             if (takes[k] < 0) rows.push_back(NewOneSidedRow(side, lines[k]));
         content.Reserve(lineCount + static_cast<int32_t>(count));
@@ -897,7 +912,7 @@ bool InsertLinesBefore(JobGroupUnit& job, uint32_t side, const std::vector<int32
         if (takes[k] < 0) continue;
         JobReportUnit* row = job.rows.At(takes[k]);
         PlaceLineInRow(*row, side, lines[k]);
-        taken.push_back(row);
+        if (taken) taken->push_back(row);
     }
     // The row of the last line once the new rows stand: a taken row moves
     // down by the new rows before it (all of them), a new row stands after
@@ -966,13 +981,13 @@ bool RemoveLines(JobGroupUnit& job, int32_t row, uint32_t side, const std::vecto
 
 namespace {
 
-void RefreshEditedRow(JobReportUnit& row) {
+void RefreshEditedRow(JobReportUnit& row, LineRowDetailer& detailer) {
     if (!(row.flags & RowEdited)) return;
     row.flags &= ~static_cast<uint32_t>(RowEdited);
     bool real1 = IsRealUnit(row.unit1);
     bool real2 = IsRealUnit(row.unit2);
     if (real1 && real2) {
-        LineRowDetail(row);
+        detailer.Refresh(row);
     } else if (real1 != real2) {
         row.kind = real1 ? RowOnly1 : RowOnly2;
         ClearDetails(row);
@@ -992,13 +1007,15 @@ void RenumberPendingSides(JobGroupUnit& job) {
 }  // namespace
 
 void RefreshEditedRows(JobGroupUnit& job, JobReportUnit* const* rows, size_t count) {
+    LineRowDetailer detailer;
     for (size_t i = 0; i < count; ++i)
-        if (rows[i]) RefreshEditedRow(*rows[i]);
+        if (rows[i]) RefreshEditedRow(*rows[i], detailer);
     RenumberPendingSides(job);
 }
 
 void RefreshEditedRows(JobGroupUnit& job) {
-    for (JobReportUnit& row : job.rows) RefreshEditedRow(row);
+    LineRowDetailer detailer;
+    for (JobReportUnit& row : job.rows) RefreshEditedRow(row, detailer);
     RenumberPendingSides(job);
 }
 

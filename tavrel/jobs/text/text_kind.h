@@ -222,12 +222,13 @@ bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint
 // InsertLineBefore called for each in turn would (each new row goes right
 // after the side's last line before it, taking that row when it holds no
 // line of the side). The rows the new lines took (row flag 4) are given to
-// `taken` in order, and `lastRow` receives the row of the last one. Each
+// `taken` in order (unless it is null: a caller that will walk every row
+// needs no list of them), and `lastRow` receives the row of the last one. Each
 // list moves once. False (nothing done) for an index outside the side or
 // out of order, or when a line that a new one goes before stands in no row
 // or out of the rows' order: InsertLineBefore then places each.
 bool InsertLinesBefore(JobGroupUnit& job, uint32_t side, const std::vector<int32_t>& indexes,
-                       const std::vector<RawString>& texts, std::vector<JobReportUnit*>& taken, int32_t& lastRow);
+                       const std::vector<RawString>& texts, std::vector<JobReportUnit*>* taken, int32_t& lastRow);
 // Removes the side's lines at the given ascending indexes and deletes them,
 // as RemoveLine would one by one: a row that held only such a line goes,
 // one that shows the other side too keeps it alone. `row` is a hint, the
