@@ -114,7 +114,14 @@ bool GuiFolderBox::ActionDispatch(const JobActionUnit& action) {
     const int32_t id = ActionIdOf(action.name);
     if (id < 0) return false;
     JobGroupUnit& job = *view_.job;
-    const uint32_t side = action.TargetSide(CurrentSide());
+    uint32_t side = action.TargetSide(CurrentSide());
+    // Without a current side a cursor move starts on side 1, as the jumps
+    // to a different line do, and side 1 becomes current: the caret shows
+    // where the move went and where the next edit goes.
+    if (side > 1 && id >= ActMoveCursorLeft && id <= ActMoveCursorToFileFoot) {
+        SelectSide(0);
+        side = 0;
+    }
     const bool pivot = action.HasPivot();
     auto send = [this](uint16_t code) {
         if (window) SendMessageW(window, WM_COMMAND, MAKEWPARAM(controlId, code), 0);
@@ -173,6 +180,8 @@ bool GuiFolderBox::ActionDispatch(const JobActionUnit& action) {
         break;
     case ActToggleInsertMode: ToggleInsertMode(*this, side); break;
     case ActSelectAll:
+        // Without a side there is nothing to select on.
+        if (side > 1) break;
         execute(JobLayer::CommandSelectAll);
         // The list notifies the changed selection itself.
         if (mode & ModeMultiple) SelectAll();

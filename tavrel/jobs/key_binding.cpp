@@ -147,8 +147,11 @@ void ParseKeyBinding(JobBindingUnit& binding, const RawString& keyText, const Ra
 uint32_t JobActionUnit::TargetSide(uint32_t currentSide) const {
     if (words.Contains(Side1WordText())) return 0;
     if (words.Contains(Side2WordText())) return 1;
+    // Without a current side there is no other side either: such an action
+    // has no side, and no edit goes to a side the cursor does not show.
+    if (currentSide > 1) return 2;
     if (words.Contains(SideRWordText())) return currentSide == 0 ? 1 : 0;
-    return currentSide == 0 ? 0 : 1;
+    return currentSide;
 }
 
 bool JobActionUnit::HasPivot() const { return words.Contains(PivotWordText()); }

@@ -47,7 +47,7 @@ struct JobActionUnit {
     RawStringList words;
 
     // "Side1" gives 0, else "Side2" 1, else "SideR" the other side, else the
-    // current side.
+    // current side; with no current side (2 or more), 2: no side.
     uint32_t TargetSide(uint32_t currentSide) const;
     bool HasPivot() const;
     // The n-th argument (from 0): a quoted word without its quotes, a digit
