@@ -292,8 +292,9 @@ bool RawParameterList::ReadEntries(RawLineFile& reader) {
     return reader.State() == LineStateEnd;
 }
 
-bool RawParameterList::ReadSection(ProfileFileRef& file, const RawString& section) {
+bool RawParameterList::ReadSection(ProfileFileRef& file, const RawString& section, bool* whole) {
     Clear();
+    if (whole) *whole = false;
     RawLineFile reader(file.path, ChunkOf(file));
     SetupProfileReader(reader);
     if (!reader.Open()) return false;
@@ -303,7 +304,8 @@ bool RawParameterList::ReadSection(ProfileFileRef& file, const RawString& sectio
     while (NextSectionLine(reader, name)) {
         if (!SectionNameEquals(name, section)) continue;
         // A failure part-way keeps the entries read before it.
-        ReadEntries(reader);
+        const bool read = ReadEntries(reader);
+        if (whole) *whole = read;
         reader.Close();
         return true;
     }

@@ -118,9 +118,10 @@ public:
 
     // Clears the list and fills it with the entries of the named section
     // (the first one of that name). True when the section was found; a
-    // failure part-way keeps the entries read before it. The file ref takes
-    // the file's encoding kind and mark.
-    bool ReadSection(ProfileFileRef& file, const RawString& section);
+    // failure part-way keeps the entries read before it, and `whole`, when
+    // given, tells whether the section was read to its end without one. The
+    // file ref takes the file's encoding kind and mark.
+    bool ReadSection(ProfileFileRef& file, const RawString& section, bool* whole = nullptr);
     // With a reader that stands just after a section line: clears the list
     // and reads the entries up to the next section line, which the reader
     // hands out again on its next ReadLine. True at the next section or the

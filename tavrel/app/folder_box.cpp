@@ -716,6 +716,7 @@ void GuiFolderBox::OnCreated() {
     SetTimer(window, kCaretTimer, kCaretBlinkMs, nullptr);
     DragAcceptFiles(window, TRUE);
     JobLayer::KeyBindingStore::Load(bindings_);
+    JobLayer::KeyBindingStore::AppendDefaults(bindings_.bindings);
     // The box's own input context, associated only while an editable text
     // side is current; the window's default one is taken off.
     ime_.context = ImmCreateContext();

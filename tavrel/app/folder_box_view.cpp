@@ -281,9 +281,13 @@ int32_t GuiFolderBox::FindNonSameRow(int32_t start, int32_t step) {
 static bool GotoFoundRow(GuiFolderBox& box, int32_t row) {
     if (row < 0) return false;
     JobGroupUnit& job = *box.Job();
-    const uint32_t side = box.CurrentSide() > 1 ? 0 : box.CurrentSide();
+    const bool noSide = box.CurrentSide() > 1;
+    const uint32_t side = noSide ? 0 : box.CurrentSide();
     JobCursor position(job, side);
     if (!position.PlaceOnRow(row)) return false;
+    // Placed on side 1 for want of a current side, the row makes side 1
+    // current: its caret shows the row, and the edit keys go where it shows.
+    if (noSide) box.SetCurrentSide(0);
     JobSideRecord& record = job.Side(side);
     record.cursorRow = record.anchorRow = row;
     record.cursorColumn = record.anchorColumn = position.column;

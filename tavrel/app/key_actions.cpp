@@ -85,6 +85,12 @@ uint32_t EditCommandOf(int32_t id) {
     }
 }
 
+// Whether an action only moves the cursor (or finds a place for it).
+bool PlacesTheCursor(int32_t id) {
+    return (id >= ActMoveCursorLeft && id <= ActMoveCursorToFileFoot) || id == ActSearchForward ||
+           id == ActSearchBackward || id == ActGotoLine;
+}
+
 // The code an action sends: `first` for side 1, `second` for side 2.
 uint16_t BySide(uint32_t side, uint16_t first, uint16_t second) { return side == 0 ? first : second; }
 
@@ -114,7 +120,15 @@ bool GuiFolderBox::ActionDispatch(const JobActionUnit& action) {
     const int32_t id = ActionIdOf(action.name);
     if (id < 0) return false;
     JobGroupUnit& job = *view_.job;
-    const uint32_t side = action.TargetSide(CurrentSide());
+    uint32_t side = action.TargetSide(CurrentSide());
+    // Without a current side a cursor move, a search or a go-to starts on
+    // side 1, as the jumps to a different line do, and side 1 becomes
+    // current: the caret shows where the cursor went and where the next
+    // edit goes. Edits themselves need a current side.
+    if (side > 1 && PlacesTheCursor(id)) {
+        SelectSide(0);
+        side = 0;
+    }
     const bool pivot = action.HasPivot();
     auto send = [this](uint16_t code) {
         if (window) SendMessageW(window, WM_COMMAND, MAKEWPARAM(controlId, code), 0);
@@ -173,6 +187,8 @@ bool GuiFolderBox::ActionDispatch(const JobActionUnit& action) {
         break;
     case ActToggleInsertMode: ToggleInsertMode(*this, side); break;
     case ActSelectAll:
+        // Without a side there is nothing to select on.
+        if (side > 1) break;
         execute(JobLayer::CommandSelectAll);
         // The list notifies the changed selection itself.
         if (mode & ModeMultiple) SelectAll();

@@ -104,7 +104,14 @@ bool GuiApplication::CreateMainWindow() {
     dialog = std::make_unique<GuiMainDialog>();
     dialog->Setup();
     dialog->Create();
-    return dialog->window != nullptr;
+    if (!dialog->window) return false;
+    // A key file that is there but could not be read is named, as a bad
+    // program profile is; the keys it would have bound keep the program's
+    // own bindings.
+    for (const RawString& path : dialog->views.folderBox.Bindings().unreadable) {
+        RawLayer::ApiMessageBox(RawString::ConcatMany(BadProfileText(), RawLayer::LineBreakText(), path), ApplicationNameText());
+    }
+    return true;
 }
 
 int GuiApplication::Run() {

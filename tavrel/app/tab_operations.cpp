@@ -671,6 +671,11 @@ bool OpenChildTab(GuiViewSet& views) {
         JobLayer::CopyListedStatusFlags(child->statusMask, parent->statusMask);
         JobLayer::CopyListedEditFlags(child->edit, parent->edit);
     }
+    // The side the user works on in the folder tab (a double click makes
+    // it current) is current in the child's tab too, which shows its caret
+    // there and takes the keys there; a child shown before keeps its own.
+    const uint32_t side = box.CurrentSide();
+    if (side < 2 && child->side1.focusSide > 1) child->side1.focusSide = child->side2.focusSide = side;
     InsertAfterCurrent(views, child);
     ShowCurrentTab(views);
     return true;

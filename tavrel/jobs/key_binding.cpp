@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/file_system.h"
 #include "tavrel/jobs/action_args.h"
 #include "tavrel/jobs/config_store.h"
 #include "toolkit/environment.h"
@@ -81,6 +82,51 @@ RawString TrimmedRange(const RawString& text, RawRange range) {
     return RawString::InitBodyFromRange(text.Kind(), text, text.TrimRange(range, BlankCharsText()));
 }
 
+// Reads a key file's section into `entries`. False when there is nothing
+// to take: no path, or no file there (nothing to tell), or a file that is
+// there but holds no such section or could not be read to its end (then its
+// path goes to the owner's unreadable paths; entries read before a failure
+// part-way are still taken).
+bool ReadKeyFile(JobBindingOwner& owner, const RawString& path, const RawString& section,
+                 RawParameterList& entries) {
+    if (path.IsEmpty()) return false;
+    if (RawLayer::ApiGetFileAttributes(path) == INVALID_FILE_ATTRIBUTES) return false;
+    ProfileFileRef file = ProfileFileRef::FromPath(path);
+    bool whole = false;
+    const bool found = entries.ReadSection(file, section, &whole);
+    if (!found || !whole) owner.unreadable.Add(path);
+    return found;
+}
+
+// The program's own bindings: the usual keys by their codes.
+struct DefaultBinding {
+    const char* key;
+    const char* actions;
+};
+
+constexpr DefaultBinding kDefaultBindings[] = {
+    {"0x25", "MoveCursorLeft"},               {"S-0x25", "MoveCursorLeft(Pivot)"},
+    {"0x27", "MoveCursorRight"},              {"S-0x27", "MoveCursorRight(Pivot)"},
+    {"0x26", "MoveCursorUp"},                 {"S-0x26", "MoveCursorUp(Pivot)"},
+    {"0x28", "MoveCursorDown"},               {"S-0x28", "MoveCursorDown(Pivot)"},
+    {"0x24", "MoveCursorToLineHead"},         {"S-0x24", "MoveCursorToLineHead(Pivot)"},
+    {"0x23", "MoveCursorToLineFoot"},         {"S-0x23", "MoveCursorToLineFoot(Pivot)"},
+    {"C-0x24", "MoveCursorToFileHead"},       {"CS-0x24", "MoveCursorToFileHead(Pivot)"},
+    {"C-0x23", "MoveCursorToFileFoot"},       {"CS-0x23", "MoveCursorToFileFoot(Pivot)"},
+    {"0x08", "Backspace"},                    {"0x2E", "DeleteCharOrSelections"},
+    {"0x0D", "InsertNewLine"},                {"0x09", "InsertLineTabs"},
+    {"S-0x09", "RemoveLineTabs"},             {"C-0x41", "SelectAll"},
+    {"C-0x43", "CopyToClipboard"},            {"C-0x56", "PasteFromClipboard"},
+    {"C-0x5A", "Undo"},                       {"C-0x59", "Redo"},
+    {"C-0x46", "SearchForward(Input)"},       {"0x72", "SearchForward"},
+    {"S-0x72", "SearchBackward"},             {"C-0x48", "ReplaceText(Input)"},
+    {"C-0x47", "GotoLine(Input)"},            {"C-0x53", "SaveSide"},
+    {"0x74", "ReloadCurrentTab"},             {"C-0x57", "DeleteCurrentTab"},
+    {"0x76", "GotoPrevDiffrentLine"},         {"0x77", "GotoNextDiffrentLine"},
+    {"C-0x45", "SetEditable"},                {"0x1B", "FinishDrags"},
+    {"A-0x31", "SelectSide(Side1)"},          {"A-0x32", "SelectSide(Side2)"},
+};
+
 }  // namespace
 
 int32_t FindCodeUnit(const RawString& text, int32_t start, uint32_t unit) {
@@ -147,8 +193,11 @@ void ParseKeyBinding(JobBindingUnit& binding, const RawString& keyText, const Ra
 uint32_t JobActionUnit::TargetSide(uint32_t currentSide) const {
     if (words.Contains(Side1WordText())) return 0;
     if (words.Contains(Side2WordText())) return 1;
+    // Without a current side there is no other side either: such an action
+    // has no side, and no edit goes to a side the cursor does not show.
+    if (currentSide > 1) return 2;
     if (words.Contains(SideRWordText())) return currentSide == 0 ? 1 : 0;
-    return currentSide == 0 ? 0 : 1;
+    return currentSide;
 }
 
 bool JobActionUnit::HasPivot() const { return words.Contains(PivotWordText()); }
@@ -178,19 +227,23 @@ void KeyBindingStore::Load(JobBindingOwner& owner) {
 }
 
 void KeyBindingStore::Load(JobBindingOwner& owner, const RawString& keyNameFile, const RawString& bindingFile) {
-    if (!keyNameFile.IsEmpty()) {
-        ProfileFileRef file = ProfileFileRef::FromPath(keyNameFile);
-        RawParameterList names(false);
-        if (names.ReadSection(file, VirtualKeySectionText())) owner.keyNames = names;
-    }
-    if (bindingFile.IsEmpty()) return;
-    ProfileFileRef file = ProfileFileRef::FromPath(bindingFile);
+    RawParameterList names(false);
+    if (ReadKeyFile(owner, keyNameFile, VirtualKeySectionText(), names)) owner.keyNames = names;
     RawParameterList entries(true);
-    if (!entries.ReadSection(file, KeyBindingSectionText())) return;
+    if (!ReadKeyFile(owner, bindingFile, KeyBindingSectionText(), entries)) return;
     for (const RawLayer::RawParameterUnit& entry : entries) {
         auto* binding = new JobBindingUnit();
         ParseKeyBinding(*binding, entry.key, entry.value, owner.keyNames);
         owner.bindings.Add(binding);
+    }
+}
+
+void KeyBindingStore::AppendDefaults(JobBindingList& bindings) {
+    const RawParameterList noNames(false);
+    for (const DefaultBinding& entry : kDefaultBindings) {
+        auto* binding = new JobBindingUnit();
+        ParseKeyBinding(*binding, RawString::FromLiteral(entry.key), RawString::FromLiteral(entry.actions), noNames);
+        bindings.Add(binding);
     }
 }
 

@@ -47,7 +47,7 @@ struct JobActionUnit {
     RawStringList words;
 
     // "Side1" gives 0, else "Side2" 1, else "SideR" the other side, else the
-    // current side.
+    // current side; with no current side (2 or more), 2: no side.
     uint32_t TargetSide(uint32_t currentSide) const;
     bool HasPivot() const;
     // The n-th argument (from 0): a quoted word without its quotes, a digit
@@ -76,10 +76,12 @@ class JobBindingListAllocator : public RawLayer::RawListDeleteAllocator<JobBindi
 class JobBindingList : public RawLayer::RawListR<JobBindingListAllocator, JobBindingUnit> {};
 
 // What the folder box owns: the key-name table (names found ASCII case-
-// insensitively) and the bindings.
+// insensitively) and the bindings; and the paths of the key files that were
+// there but could not be read, for the program to tell.
 struct JobBindingOwner {
     RawParameterList keyNames{false};
     JobBindingList bindings;
+    RawStringList unreadable{true};
 };
 
 // The index of the first unit equal to `unit` at or after `start` (a
@@ -105,11 +107,19 @@ class KeyBindingStore {
 public:
     // Reads the key-name table from the "VirtualKeyFile" option's file and
     // appends the bindings of the "KeyBindingFile" option's file (in file
-    // order; the list is not emptied first). A missing file, section or an
-    // empty option leaves the table or list as it was; nothing is reported.
+    // order; the list is not emptied first). A missing file or an empty
+    // option leaves the table or list as it was. A file that is there but
+    // holds no section of its name, or could not be read to the section's
+    // end, is added to the owner's unreadable paths (the entries read
+    // before a failure are kept).
     static void Load(JobBindingOwner& owner);
     // The same with the two file paths given.
     static void Load(JobBindingOwner& owner, const RawString& keyNameFile, const RawString& bindingFile);
+    // Appends the program's own bindings of the usual keys (by key code,
+    // whatever the key-name table holds). Put after those of the file, they
+    // serve the keys that the file does not bind: the first binding of a
+    // key wins, and a binding without actions leaves the key unbound.
+    static void AppendDefaults(JobBindingList& bindings);
 };
 
 // The modifier word of the key press being handled: Ctrl, Shift and Alt as

@@ -78,7 +78,7 @@ std::pair<int, int> CountColour(HWND window, COLORREF colour) {
             canvas.CountColor(RECT{middle, 0, canvas.Width(), canvas.Height()}, colour)};
 }
 
-// The profile (backups in the given folder) and the text pair both tests
+// The profile (backups in the given folder) and the text pair the tests
 // start the program on.
 void WriteProfileAndPair(const TempFolder& folder, const std::wstring& backups) {
     ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"Tavrel.ini"),
@@ -88,8 +88,7 @@ void WriteProfileAndPair(const TempFolder& folder, const std::wstring& backups) 
     ASSERT_TRUE(TestSupport::WriteFileBytes(folder.Join(L"2.txt"), "abc\r\nxef\r\n"));
 }
 
-// Tavrel.exe with the shipped key files, started in the folder on the text
-// pair with side 2 made editable: the process, its main window, the folder box.
+// A started Tavrel.exe: the process, its main window, the folder box.
 // The program ends with the test, also when an assertion stopped it early:
 // a program left running would hold the test's output open.
 struct Started {
@@ -105,14 +104,16 @@ struct Started {
     }
 };
 
-void StartWithSide2Editable(const TempFolder& folder, const std::wstring& backups, Started& started) {
+// Tavrel.exe with the shipped key files, started in the folder on the
+// arguments (the profile written before): the process, its main window and
+// the folder box.
+void StartProgram(const TempFolder& folder, const std::wstring& arguments, Started& started) {
     const std::wstring exe = folder.Join(L"Tavrel.exe");
     ASSERT_TRUE(CopyFileW((BuildFolder() + L"\\Tavrel.exe").c_str(), exe.c_str(), FALSE));
     for (const wchar_t* name : {L"VirtualKey.ini", L"KeyBinding.ini"}) {
         ASSERT_TRUE(CopyFileW((BuildFolder() + L"\\" + name).c_str(), folder.Join(name).c_str(), FALSE)) << name;
     }
-    ASSERT_NO_FATAL_FAILURE(WriteProfileAndPair(folder, backups));
-    std::wstring line = L"\"" + exe + L"\" 1.txt 2.txt";
+    std::wstring line = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     ASSERT_TRUE(CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.Path().c_str(),
@@ -120,13 +121,24 @@ void StartWithSide2Editable(const TempFolder& folder, const std::wstring& backup
     started.main = WaitTitled(started.info.dwProcessId, L"Tavrel");
     ASSERT_NE(started.main, nullptr);
     Sleep(500);
-    const HWND editable = TestSupport::ChildWithText(started.main, L"Editable2");
-    ASSERT_NE(editable, nullptr);
-    SendMessageW(editable, BM_CLICK, 0, 0);
     std::pair<HWND, LONG> box{nullptr, 0};
     EnumChildWindows(started.main, FindWidest, reinterpret_cast<LPARAM>(&box));
     ASSERT_NE(box.first, nullptr);
     started.box = box.first;
+}
+
+// A click on the command button with that text (a toggle flips).
+void ClickButton(HWND main, const wchar_t* text) {
+    const HWND button = TestSupport::ChildWithText(main, text);
+    ASSERT_NE(button, nullptr) << TestSupport::Utf8(text);
+    SendMessageW(button, BM_CLICK, 0, 0);
+}
+
+// The program on the text pair with side 2 made editable.
+void StartWithSide2Editable(const TempFolder& folder, const std::wstring& backups, Started& started) {
+    ASSERT_NO_FATAL_FAILURE(WriteProfileAndPair(folder, backups));
+    ASSERT_NO_FATAL_FAILURE(StartProgram(folder, L"1.txt 2.txt", started));
+    ASSERT_NO_FATAL_FAILURE(ClickButton(started.main, L"Editable2"));
 }
 
 }  // namespace
@@ -245,4 +257,83 @@ TEST(KeysProgramTest, KeysGoOnToTheSideAfterTheSearchDialogAndEscapeClosesTheBac
     Keys({VK_ESCAPE});
     TestSupport::PumpUntil([backups] { return !IsWindow(backups); }, 10000);
     EXPECT_FALSE(IsWindow(backups));
+}
+
+TEST(KeysProgramTest, EditKeysEditOnlyTheSideTheCursorShows) {
+    TempFolder folder;
+    Started started;
+    ASSERT_NO_FATAL_FAILURE(WriteProfileAndPair(folder, folder.Join(L"Backups")));
+    ASSERT_NO_FATAL_FAILURE(StartProgram(folder, L"1.txt 2.txt", started));
+    SetForegroundWindow(started.main);
+    ASSERT_NO_FATAL_FAILURE(ClickButton(started.main, L"Editable1"));
+    ASSERT_NO_FATAL_FAILURE(ClickButton(started.main, L"Editable2"));
+    Sleep(300);
+    // No click yet: no side is current, and the edit keys and typing
+    // change neither side.
+    Keys({VK_DELETE});
+    Keys({VK_BACK});
+    Keys({VK_RETURN});
+    Keys({'Z'});
+    // F8 finds the changed row on side 1, which shows the focus frame;
+    // the edits land at its caret.
+    Keys({VK_F8});
+    const COLORREF frame = RGB(0x80, 0x80, 0xFF);
+    std::pair<int, int> framed;
+    TestSupport::PumpUntil([&] { framed = CountColour(started.box, frame); return framed.first > framed.second; }, 5000);
+    EXPECT_GT(framed.first, framed.second);
+    Keys({VK_DELETE});
+    Keys({'Q'});
+    Keys({VK_RETURN});
+    // "Save File": both sides.
+    PostMessageW(started.main, WM_COMMAND, MAKEWPARAM(0, 4380), 0);
+    TestSupport::PumpUntil([&folder] { return TestSupport::FileText(folder.Join(L"1.txt")) != "abc\r\ndef\r\n"; },
+                           10000);
+    Sleep(500);
+    EXPECT_EQ(TestSupport::FileText(folder.Join(L"1.txt")), "abc\r\nq\r\nef\r\n");
+    EXPECT_EQ(TestSupport::FileText(folder.Join(L"2.txt")), "abc\r\nxef\r\n");
+}
+
+TEST(KeysProgramTest, AFileRowOpenedByDoubleClickTakesTheKeysOnTheClickedSide) {
+    TempFolder folder;
+    Started started;
+    ASSERT_NO_FATAL_FAILURE(WriteProfileAndPair(folder, folder.Join(L"Backups")));
+    // Enough changed files that the rows fill the box: a double click
+    // anywhere in it opens one of them.
+    const std::wstring a = folder.Join(L"a"), b = folder.Join(L"b");
+    ASSERT_TRUE(CreateDirectoryW(a.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(b.c_str(), nullptr));
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 80; ++i) {
+        names.push_back(L"f" + std::to_wstring(100 + i) + L".txt");
+        ASSERT_TRUE(TestSupport::WriteFileBytes(a + L"\\" + names.back(), "one\r\ntwo\r\n"));
+        ASSERT_TRUE(TestSupport::WriteFileBytes(b + L"\\" + names.back(), "one\r\nTWO\r\n"));
+    }
+    ASSERT_NO_FATAL_FAILURE(StartProgram(folder, L"a b", started));
+    SetForegroundWindow(started.main);
+    RECT client{};
+    GetClientRect(started.box, &client);
+    TestSupport::RealClick(started.box, client.right / 4, client.bottom / 2);
+    TestSupport::RealClick(started.box, client.right / 4, client.bottom / 2);
+    Sleep(800);
+    ASSERT_NO_FATAL_FAILURE(ClickButton(started.main, L"Editable1"));
+    Sleep(300);
+    // The caret of side 1 at the head of the first line: End, typing and
+    // Enter edit there.
+    Keys({VK_END});
+    Keys({'Q'});
+    Keys({VK_RETURN});
+    Keys({'Z'});
+    PostMessageW(started.main, WM_COMMAND, MAKEWPARAM(0, 4380), 0);
+    auto changed = [&names](const std::wstring& side, const std::string& original) {
+        std::vector<std::string> texts;
+        for (const std::wstring& name : names) {
+            const std::string text = TestSupport::FileText(side + L"\\" + name);
+            if (text != original) texts.push_back(text);
+        }
+        return texts;
+    };
+    TestSupport::PumpUntil([&] { return !changed(a, "one\r\ntwo\r\n").empty(); }, 10000);
+    Sleep(500);
+    EXPECT_EQ(changed(a, "one\r\ntwo\r\n"), std::vector<std::string>{"oneq\r\nz\r\ntwo\r\n"});
+    EXPECT_TRUE(changed(b, "one\r\nTWO\r\n").empty());
 }

@@ -1,10 +1,11 @@
 // Start-up of the compare tool: the program profile, the usage box, the GUI
-// profile path and the placement of the main window.
+// profile path, the placement of the main window and unreadable key files.
 #include <windows.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "app_fixture.h"
@@ -77,6 +78,39 @@ TEST(StartUpTest, EmptyProgramValueShowsBadFormatAndWritesNothing) {
     EXPECT_EQ(seen.text, L"Bad format profile !!");
     EXPECT_EQ(run.app->dialog, nullptr);
     EXPECT_EQ(FileText(run.Profile()), original);
+}
+
+TEST(StartUpTest, AnUnreadableKeyFileIsNamedAndTheProgramsOwnKeysStillAct) {
+    AppRun run;
+    // Random bytes where the configuration finds the bindings (named in
+    // full: the configuration of an earlier start in this process still
+    // holds its own resolved paths): no section can be read from them.
+    const std::wstring keys = run.folder.Join(L"KeyBinding.ini");
+    run.WriteProfile("VirtualKeyFile=" + TestSupport::Utf8(run.folder.Join(L"VirtualKey.ini")) +
+                     "\r\nKeyBindingFile=" + TestSupport::Utf8(keys) + "\r\n");
+    std::mt19937 random(20261209);
+    std::string noise(4096, '\0');
+    for (char& byte : noise) byte = static_cast<char>(random());
+    ASSERT_TRUE(TestSupport::WriteFileBytes(keys, noise));
+    const std::wstring one = run.folder.Join(L"1.txt"), two = run.folder.Join(L"2.txt");
+    ASSERT_TRUE(TestSupport::WriteFileBytes(one, "abc\r\ndef\r\n"));
+    ASSERT_TRUE(TestSupport::WriteFileBytes(two, "abc\r\nxef\r\n"));
+    BoxSeen seen;
+    TestSupport::ModalWatchdog watchdog(10000);
+    TestSupport::WhenSystemDialogUp([&seen](HWND) { AnswerMessageBox(seen); });
+    ASSERT_TRUE(run.Start(AppTest::Quoted(one) + L" " + AppTest::Quoted(two)));
+    EXPECT_TRUE(seen.found);
+    EXPECT_EQ(seen.text, L"Bad format profile !!\r\n" + keys);
+    // F8 and End, through the box's message queue: the jump to the changed
+    // row makes side 1 current, and End takes its caret to the line's end.
+    AppLayer::GuiFolderBox& box = run.Views().folderBox;
+    TestSupport::PostKey(box.window, VK_F8);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(box.CurrentSide(), 0u);
+    EXPECT_EQ(box.Job()->side1.cursorRow, 1);
+    TestSupport::PostKey(box.window, VK_END);
+    TestSupport::PumpUntilIdle();
+    EXPECT_EQ(box.Job()->side1.cursorColumn, 3);
 }
 
 TEST(StartUpTest, LowerHShowsTheUsageAndUpperHStarts) {
