@@ -234,9 +234,57 @@ bool FaceHasJapanese(HDC dc, const std::wstring& face) {
     return all;
 }
 
+// The faces the system links to its Latin faces for the characters they
+// lack: the values of the SystemLink key are lists of "file,face[,scale]".
+// Asking for a few faces by name is cheap where listing every installed
+// face is not (a first listing reads them all).
+std::vector<std::wstring> LinkedFaces() {
+    std::vector<std::wstring> faces;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS)
+        return faces;
+    std::vector<wchar_t> data(4096);
+    for (DWORD index = 0; index < 1024 && faces.size() < 64; ++index) {
+        wchar_t name[256];
+        DWORD nameLength = 256;
+        DWORD type = 0;
+        DWORD bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+        const LONG read =
+            RegEnumValueW(key, index, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &bytes);
+        if (read == ERROR_NO_MORE_ITEMS) break;
+        if (read != ERROR_SUCCESS || type != REG_MULTI_SZ) continue;  // a longer list is not needed
+        const size_t count = std::min<size_t>(bytes / sizeof(wchar_t), data.size());
+        for (size_t at = 0; at < count;) {
+            size_t end = at;
+            while (end < count && data[end] != 0) ++end;
+            const std::wstring entry(data.data() + at, end - at);
+            const size_t comma = entry.find(L',');
+            if (comma != std::wstring::npos) {
+                const size_t next = entry.find(L',', comma + 1);
+                const std::wstring face =
+                    entry.substr(comma + 1, next == std::wstring::npos ? std::wstring::npos : next - comma - 1);
+                if (!face.empty() && face.size() < LF_FACESIZE && face[0] != L'@' &&
+                    std::find(faces.begin(), faces.end(), face) == faces.end() && faces.size() < 64)
+                    faces.push_back(face);
+            }
+            at = end + 1;
+        }
+    }
+    RegCloseKey(key);
+    return faces;
+}
+
 std::wstring FindFallbackFace() {
     HDC dc = CreateCompatibleDC(nullptr);
     if (!dc) return std::wstring();
+    // A Japanese face the system links already draws, when there is one.
+    for (const std::wstring& face : LinkedFaces()) {
+        if (FaceHasJapanese(dc, face)) {
+            DeleteDC(dc);
+            return face;
+        }
+    }
     FaceSearch search;
     LOGFONTW want{};
     want.lfCharSet = SHIFTJIS_CHARSET;

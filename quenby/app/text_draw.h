@@ -114,8 +114,9 @@ public:
     void DrawPlain(HDC dc, const RawString& text, int32_t start, int32_t end, const RECT& rect);
 
     // The installed face that stands in for characters a font lacks: the
-    // first face of a Japanese character set that has kana and kanji
-    // (found once); empty when there is none.
+    // first face the system links to its Latin faces that has kana and
+    // kanji, else the first such face of a Japanese character set (found
+    // once); empty when there is none.
     static const std::wstring& FallbackFace();
     // The fallback face at the size and style of the font selected into the
     // DC (made once per font description and kept); null without a fallback
