@@ -511,10 +511,12 @@ bool WinTextDraw::PlanFallback(HDC dc, const wchar_t* wide, int32_t count, HFONT
     auto state = [&](wchar_t c) -> uint8_t& {
         return coverage->blocks[(static_cast<uint32_t>(c) >> 8) & 0xFF][c & 0xFF];
     };
+    // A surrogate pair stays in the font: the glyph tables are asked about
+    // single units only, and the link may draw the pair.
     ask_.clear();
     for (size_t i = 0; i < n; ++i) {
         const wchar_t c = wide[i];
-        if (c < 0x80 || (c >= 0xD800 && c <= 0xDFFF)) continue;
+        if (c < 0x80 || RawLayer::IsHighSurrogate(c) || RawLayer::IsLowSurrogate(c)) continue;
         if (coverage->blocks[(static_cast<uint32_t>(c) >> 8) & 0xFF].empty()) CheckBlock(dc, *coverage, c);
         if (state(c) == GlyphAskLink) ask_.push_back(c);
     }
@@ -523,7 +525,7 @@ bool WinTextDraw::PlanFallback(HDC dc, const wchar_t* wide, int32_t count, HFONT
     bool any = false;
     for (size_t i = 0; i < n; ++i) {
         const wchar_t c = wide[i];
-        if (c < 0x80 || (c >= 0xD800 && c <= 0xDFFF)) continue;
+        if (c < 0x80 || RawLayer::IsHighSurrogate(c) || RawLayer::IsLowSurrogate(c)) continue;
         if (state(c) == GlyphFallback) {
             useFallback_[i] = 1;
             any = true;

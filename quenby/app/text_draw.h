@@ -212,7 +212,6 @@ private:
         int32_t height = 0;
     };
     Probe probe_;
-    std::vector<WORD> glyphs_;
     std::vector<uint8_t> useFallback_;
     std::wstring fallbackText_;
     std::vector<int32_t> fallbackPos_;
