@@ -356,15 +356,16 @@ void WinTextDraw::MarkDrawnAsMissing(HDC dc, const std::wstring& chars, std::vec
     if (chars.empty()) return;
     TEXTMETRICW metrics{};
     if (!GetTextMetricsW(dc, &metrics)) return;
-    // Each character in a band of its own, with room for overhangs on either
-    // side and for marks above and below; the first band holds U+FFFF.
-    const int32_t cell = std::max<int32_t>(1, std::min<int32_t>(metrics.tmMaxCharWidth + metrics.tmHeight, 2048));
-    const int32_t band = std::max<int32_t>(1, std::min<int32_t>(2 * metrics.tmHeight, 2048));
-    const int32_t width = 3 * cell;
-    const int32_t bands = static_cast<int32_t>(std::min<size_t>(chars.size() + 1, kProbeBands));
+    // Each character in a slot of its own, U+FFFF in the first, all drawn by
+    // one call: room for overhangs on either side and for marks above and
+    // below.
+    const int32_t cell = std::max<int32_t>(1, std::min<int32_t>(metrics.tmMaxCharWidth + metrics.tmHeight, 1024));
+    const int32_t slot = 2 * cell;
+    const int32_t height = std::max<int32_t>(1, std::min<int32_t>(2 * metrics.tmHeight, 2048));
+    const int32_t slots = static_cast<int32_t>(std::min<size_t>(chars.size() + 1, kProbeSlots));
     if (!probe_.dc) probe_.dc = CreateCompatibleDC(nullptr);
     if (!probe_.dc) return;
-    if (probe_.width < width || probe_.height < bands * band) {
+    if (probe_.width < slots * slot || probe_.height < height) {
         if (probe_.bitmap) {
             SelectObject(probe_.dc, probe_.oldBitmap);
             DeleteObject(probe_.bitmap);
@@ -372,8 +373,8 @@ void WinTextDraw::MarkDrawnAsMissing(HDC dc, const std::wstring& chars, std::vec
         }
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = std::max(width, probe_.width);
-        info.bmiHeader.biHeight = -std::max(bands * band, probe_.height);
+        info.bmiHeader.biWidth = std::max(slots * slot, probe_.width);
+        info.bmiHeader.biHeight = -std::max(height, probe_.height);
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 32;
         probe_.bitmap = CreateDIBSection(probe_.dc, &info, DIB_RGB_COLORS, &probe_.bits, nullptr, 0);
@@ -393,20 +394,27 @@ void WinTextDraw::MarkDrawnAsMissing(HDC dc, const std::wstring& chars, std::vec
     // The font goes back out at once: its owner may delete it.
     HGDIOBJ oldFont = SelectObject(probe_.dc, GetCurrentObject(dc, OBJ_FONT));
     const size_t stride = static_cast<size_t>(probe_.width) * 4;
-    const size_t bandBytes = stride * static_cast<size_t>(band);
+    const size_t slotBytes = static_cast<size_t>(slot) * 4;
     uint8_t* bits = static_cast<uint8_t*>(probe_.bits);
-    const wchar_t none = 0xFFFF;
-    for (size_t first = 0; first < chars.size(); first += static_cast<size_t>(kProbeBands - 1)) {
-        const size_t count = std::min(chars.size() - first, static_cast<size_t>(kProbeBands - 1));
-        std::memset(bits, 0xFF, bandBytes * (count + 1));
-        const int32_t y = metrics.tmHeight / 2;
-        ExtTextOutW(probe_.dc, cell, y, 0, nullptr, &none, 1, nullptr);
-        for (size_t i = 0; i < count; ++i)
-            ExtTextOutW(probe_.dc, cell, static_cast<int32_t>(i + 1) * band + y, 0, nullptr, &chars[first + i], 1,
-                        nullptr);
+    std::wstring line;
+    std::vector<INT> advances;
+    for (size_t first = 0; first < chars.size(); first += static_cast<size_t>(kProbeSlots - 1)) {
+        const size_t count = std::min(chars.size() - first, static_cast<size_t>(kProbeSlots - 1));
+        for (int32_t y = 0; y < height; ++y) std::memset(bits + stride * static_cast<size_t>(y), 0xFF, slotBytes * (count + 1));
+        line.assign(1, static_cast<wchar_t>(0xFFFF));
+        line.append(chars, first, count);
+        advances.assign(count + 1, slot);
+        ExtTextOutW(probe_.dc, cell / 2, metrics.tmHeight / 2, 0, nullptr, line.data(), static_cast<UINT>(count + 1),
+                    advances.data());
         GdiFlush();
-        for (size_t i = 0; i < count; ++i)
-            missing[first + i] = std::memcmp(bits, bits + bandBytes * (i + 1), bandBytes) == 0 ? 1 : 0;
+        for (size_t i = 0; i < count; ++i) {
+            bool same = true;
+            for (int32_t y = 0; y < height && same; ++y) {
+                const uint8_t* row = bits + stride * static_cast<size_t>(y);
+                same = std::memcmp(row, row + slotBytes * (i + 1), slotBytes) == 0;
+            }
+            missing[first + i] = same ? 1 : 0;
+        }
     }
     SelectObject(probe_.dc, oldFont);
 }

@@ -199,10 +199,10 @@ private:
     std::wstring ask_;
     // Marks which of the characters the DC's font draws exactly as it draws
     // a character that no face has (U+FFFF, never given a glyph): each is
-    // drawn into a band of a bitmap of a screen DC and compared with that
+    // drawn into a slot of a bitmap of a screen DC and compared with that
     // one. When the bitmap cannot be made every character counts as drawn so.
     void MarkDrawnAsMissing(HDC dc, const std::wstring& chars, std::vector<uint8_t>& missing);
-    enum : int32_t { kProbeBands = 64 };
+    enum : int32_t { kProbeSlots = 64 };
     struct Probe {
         HDC dc = nullptr;
         HBITMAP bitmap = nullptr;
