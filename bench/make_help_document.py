@@ -3,10 +3,66 @@
 # help.md (a 1 MB help document), line.md (a 1 MB single line of inline
 # constructs) and empty.md (one paragraph and 500,000 empty lines). With
 # sizes given, only help documents of those sizes: help-SIZE.md for each.
+# With "ja", only japanese.md: a 1 MB Japanese help document in UTF-8 of
+# kana and level-1 kanji (headings, paragraphs, lists, emphasis and links).
 #
-#   python3 bench/make_help_document.py FOLDER [SIZE ...]
+#   python3 bench/make_help_document.py FOLDER [SIZE ... | ja]
 import random, sys
 out = sys.argv[1]
+if sys.argv[2:] == ["ja"]:
+    jrng = random.Random(23)
+    # Level-1 kanji: rows 16 to 47 of JIS X 0208, read through EUC-JP.
+    kanji = []
+    for row in range(16, 48):
+        for cell in range(1, 95):
+            try:
+                kanji.append(bytes((0xA0 + row, 0xA0 + cell)).decode("euc_jp"))
+            except UnicodeDecodeError:
+                pass
+    hiragana = [chr(c) for c in range(0x3041, 0x3094)]
+    katakana = [chr(c) for c in range(0x30A1, 0x30F7)]
+    particles = ["の", "は", "を", "に", "が", "と", "で", "から", "まで", "へ"]
+    endings = ["です", "ます", "した", "される", "できます", "します"]
+    def word():
+        k = jrng.randrange(5)
+        if k == 0:
+            return "".join(jrng.choice(katakana) for _ in range(jrng.randrange(2, 6)))
+        w = "".join(jrng.choice(kanji) for _ in range(jrng.randrange(1, 4)))
+        if k == 1:
+            w += "".join(jrng.choice(hiragana) for _ in range(jrng.randrange(1, 3)))
+        return w
+    def jsentence():
+        parts = []
+        for i in range(jrng.randrange(4, 12)):
+            w = word()
+            k = jrng.randrange(14)
+            if k == 0: w = "**" + w + "**"
+            elif k == 1: w = "*" + w + "*"
+            elif k == 2: w = "[" + w + "](page%d.md)" % jrng.randrange(100)
+            parts.append(w + jrng.choice(particles) + ("、" if i % 3 == 2 else ""))
+        return "".join(parts) + word() + jrng.choice(endings) + "。"
+    lines, total, n = [], 0, 0
+    while total < (1 << 20):
+        n += 1
+        block = ["#" * jrng.randrange(1, 4) + " 第" + str(n) + "節 " + word() + "と" + word(), ""]
+        for _ in range(jrng.randrange(1, 4)):
+            block += [jsentence() for _ in range(jrng.randrange(1, 4))]
+            block.append("")
+        k = jrng.randrange(3)
+        if k == 0:
+            block += ["- " + jsentence() for _ in range(jrng.randrange(2, 6))]
+            block += ["  - " + jsentence() for _ in range(2)]
+        elif k == 1:
+            block += [str(i + 1) + ". " + jsentence() for i in range(jrng.randrange(2, 6))]
+        else:
+            block += ["> " + jsentence() for _ in range(2)]
+        block.append("")
+        text = "\n".join(block) + "\n"
+        lines.append(text)
+        total += len(text.encode("utf-8"))
+    with open(out + "/japanese.md", "w", encoding="utf-8", newline="") as f:
+        f.write("".join(lines))
+    sys.exit(0)
 sizes = [int(a) for a in sys.argv[2:]]
 rng = random.Random(11)
 words = ("the viewer shows each document in a tab with its table of contents beside it "

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include "base/api_text.h"
 #include "toolkit/font_parameter.h"
@@ -157,6 +158,45 @@ void AppendWide(const RawString& text, int32_t first, int32_t end, std::wstring&
     out.append(converted.Wide(), static_cast<size_t>(converted.Length()));
 }
 
+// Appends the UTF-16 form of the one character [at, next) of the text:
+// UTF-16 and well-formed UTF-8 as they are, anything else as the platform
+// converts it. A layout meets every character once: one platform call per
+// character would cost more than the measuring.
+void AppendCharWide(const RawString& text, int32_t at, int32_t next, std::wstring& out) {
+    if (text.Kind() == RawLayer::KindUtf16) {
+        out.append(text.Wide() + at, static_cast<size_t>(next - at));
+        return;
+    }
+    if (text.Kind() == RawLayer::KindUtf8) {
+        const uint8_t* b = reinterpret_cast<const uint8_t*>(text.Bytes()) + at;
+        const int32_t n = next - at;
+        auto tail = [&](int32_t i) { return (b[i] & 0xC0) == 0x80; };
+        uint32_t code = 0x110000;
+        if (n == 1 && b[0] < 0x80) {
+            code = b[0];
+        } else if (n == 2 && (b[0] & 0xE0) == 0xC0 && tail(1)) {
+            code = ((b[0] & 0x1Fu) << 6) | (b[1] & 0x3Fu);
+            if (code < 0x80) code = 0x110000;
+        } else if (n == 3 && (b[0] & 0xF0) == 0xE0 && tail(1) && tail(2)) {
+            code = ((b[0] & 0x0Fu) << 12) | ((b[1] & 0x3Fu) << 6) | (b[2] & 0x3Fu);
+            if (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF)) code = 0x110000;
+        } else if (n == 4 && (b[0] & 0xF8) == 0xF0 && tail(1) && tail(2) && tail(3)) {
+            code = ((b[0] & 0x07u) << 18) | ((b[1] & 0x3Fu) << 12) | ((b[2] & 0x3Fu) << 6) | (b[3] & 0x3Fu);
+            if (code < 0x10000) code = 0x110000;
+        }
+        if (code < 0x10000) {
+            out.push_back(static_cast<wchar_t>(code));
+            return;
+        }
+        if (code < 0x110000) {
+            out.push_back(static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10)));
+            out.push_back(static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+            return;
+        }
+    }
+    AppendWide(text, at, next, out);
+}
+
 struct FaceSearch {
     std::vector<std::wstring> trueType;
     std::vector<std::wstring> other;
@@ -194,9 +234,57 @@ bool FaceHasJapanese(HDC dc, const std::wstring& face) {
     return all;
 }
 
+// The faces the system links to its Latin faces for the characters they
+// lack: the values of the SystemLink key are lists of "file,face[,scale]".
+// Asking for a few faces by name is cheap where listing every installed
+// face is not (a first listing reads them all).
+std::vector<std::wstring> LinkedFaces() {
+    std::vector<std::wstring> faces;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS)
+        return faces;
+    std::vector<wchar_t> data(4096);
+    for (DWORD index = 0; index < 1024 && faces.size() < 64; ++index) {
+        wchar_t name[256];
+        DWORD nameLength = 256;
+        DWORD type = 0;
+        DWORD bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+        const LONG read =
+            RegEnumValueW(key, index, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &bytes);
+        if (read == ERROR_NO_MORE_ITEMS) break;
+        if (read != ERROR_SUCCESS || type != REG_MULTI_SZ) continue;  // a longer list is not needed
+        const size_t count = std::min<size_t>(bytes / sizeof(wchar_t), data.size());
+        for (size_t at = 0; at < count;) {
+            size_t end = at;
+            while (end < count && data[end] != 0) ++end;
+            const std::wstring entry(data.data() + at, end - at);
+            const size_t comma = entry.find(L',');
+            if (comma != std::wstring::npos) {
+                const size_t next = entry.find(L',', comma + 1);
+                const std::wstring face =
+                    entry.substr(comma + 1, next == std::wstring::npos ? std::wstring::npos : next - comma - 1);
+                if (!face.empty() && face.size() < LF_FACESIZE && face[0] != L'@' &&
+                    std::find(faces.begin(), faces.end(), face) == faces.end() && faces.size() < 64)
+                    faces.push_back(face);
+            }
+            at = end + 1;
+        }
+    }
+    RegCloseKey(key);
+    return faces;
+}
+
 std::wstring FindFallbackFace() {
     HDC dc = CreateCompatibleDC(nullptr);
     if (!dc) return std::wstring();
+    // A Japanese face the system links already draws, when there is one.
+    for (const std::wstring& face : LinkedFaces()) {
+        if (FaceHasJapanese(dc, face)) {
+            DeleteDC(dc);
+            return face;
+        }
+    }
     FaceSearch search;
     LOGFONTW want{};
     want.lfCharSet = SHIFTJIS_CHARSET;
@@ -267,6 +355,11 @@ void FitAdvances(INT* advances, int32_t count, int32_t width) {
 WinTextDraw::~WinTextDraw() {
     for (Fallback& f : fallbacks_)
         if (f.font) DeleteObject(f.font);
+    if (probe_.bitmap) {
+        SelectObject(probe_.dc, probe_.oldBitmap);
+        DeleteObject(probe_.bitmap);
+    }
+    if (probe_.dc) DeleteDC(probe_.dc);
 }
 
 const std::wstring& WinTextDraw::FallbackFace() {
@@ -304,45 +397,199 @@ HFONT WinTextDraw::FallbackFont(HDC dc) {
     return font;
 }
 
+void WinTextDraw::MarkDrawnAsMissing(HDC dc, const std::wstring& chars, std::vector<uint8_t>& missing) {
+    missing.assign(chars.size(), 1);
+    if (chars.empty()) return;
+    TEXTMETRICW metrics{};
+    if (!GetTextMetricsW(dc, &metrics)) return;
+    // Each character in a slot of its own, U+FFFF in the first, all drawn by
+    // one call: room for overhangs on either side and for marks above and
+    // below.
+    const int32_t cell = std::max<int32_t>(1, std::min<int32_t>(metrics.tmMaxCharWidth + metrics.tmHeight, 1024));
+    const int32_t slot = 2 * cell;
+    const int32_t height = std::max<int32_t>(1, std::min<int32_t>(2 * metrics.tmHeight, 2048));
+    const int32_t slots = static_cast<int32_t>(std::min<size_t>(chars.size() + 1, kProbeSlots));
+    if (!probe_.dc) probe_.dc = CreateCompatibleDC(nullptr);
+    if (!probe_.dc) return;
+    if (probe_.width < slots * slot || probe_.height < height) {
+        if (probe_.bitmap) {
+            SelectObject(probe_.dc, probe_.oldBitmap);
+            DeleteObject(probe_.bitmap);
+            probe_.bitmap = nullptr;
+        }
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = std::max(slots * slot, probe_.width);
+        info.bmiHeader.biHeight = -std::max(height, probe_.height);
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        probe_.bitmap = CreateDIBSection(probe_.dc, &info, DIB_RGB_COLORS, &probe_.bits, nullptr, 0);
+        if (!probe_.bitmap || !probe_.bits) {
+            if (probe_.bitmap) DeleteObject(probe_.bitmap);
+            probe_.bitmap = nullptr;
+            probe_.width = probe_.height = 0;
+            return;
+        }
+        probe_.width = info.bmiHeader.biWidth;
+        probe_.height = -info.bmiHeader.biHeight;
+        probe_.oldBitmap = SelectObject(probe_.dc, probe_.bitmap);
+        SetBkMode(probe_.dc, TRANSPARENT);
+        SetTextColor(probe_.dc, RGB(0, 0, 0));
+        SetTextAlign(probe_.dc, TA_LEFT | TA_TOP);
+    }
+    // The font goes back out at once: its owner may delete it.
+    HGDIOBJ oldFont = SelectObject(probe_.dc, GetCurrentObject(dc, OBJ_FONT));
+    const size_t stride = static_cast<size_t>(probe_.width) * 4;
+    const size_t slotBytes = static_cast<size_t>(slot) * 4;
+    uint8_t* bits = static_cast<uint8_t*>(probe_.bits);
+    std::wstring line;
+    std::vector<INT> advances;
+    for (size_t first = 0; first < chars.size(); first += static_cast<size_t>(kProbeSlots - 1)) {
+        const size_t count = std::min(chars.size() - first, static_cast<size_t>(kProbeSlots - 1));
+        for (int32_t y = 0; y < height; ++y) std::memset(bits + stride * static_cast<size_t>(y), 0xFF, slotBytes * (count + 1));
+        line.assign(1, static_cast<wchar_t>(0xFFFF));
+        line.append(chars, first, count);
+        advances.assign(count + 1, slot);
+        ExtTextOutW(probe_.dc, cell / 2, metrics.tmHeight / 2, 0, nullptr, line.data(), static_cast<UINT>(count + 1),
+                    advances.data());
+        GdiFlush();
+        for (size_t i = 0; i < count; ++i) {
+            bool same = true;
+            for (int32_t y = 0; y < height && same; ++y) {
+                const uint8_t* row = bits + stride * static_cast<size_t>(y);
+                same = std::memcmp(row, row + slotBytes * (i + 1), slotBytes) == 0;
+            }
+            missing[first + i] = same ? 1 : 0;
+        }
+    }
+    SelectObject(probe_.dc, oldFont);
+}
+
+WinTextDraw::Coverage* WinTextDraw::CoverageFor(HDC dc) {
+    HGDIOBJ current = GetCurrentObject(dc, OBJ_FONT);
+    LOGFONTW base{};
+    if (!current || GetObjectW(current, sizeof base, &base) != static_cast<int>(sizeof base)) return nullptr;
+    base.lfFaceName[LF_FACESIZE - 1] = 0;
+    // The screen draws what the font lacks through its link; a printer's
+    // driver draws it as an empty box.
+    const bool linked = GetDeviceCaps(dc, TECHNOLOGY) == DT_RASDISPLAY;
+    Coverage* slot = &coverages_[0];
+    for (Coverage& c : coverages_) {
+        if (c.used && c.linked == linked && WinLayer::WinFontParameter::SameDescription(c.base, base)) {
+            c.lastUse = ++coverageClock_;
+            return &c;
+        }
+        if (c.lastUse < slot->lastUse) slot = &c;
+    }
+    slot->base = base;
+    slot->linked = linked;
+    slot->used = true;
+    slot->lastUse = ++coverageClock_;
+    slot->missingWidth = -1;
+    slot->blocks.resize(256);
+    for (std::vector<uint8_t>& block : slot->blocks) block.clear();
+    return slot;
+}
+
+void WinTextDraw::CheckBlock(HDC dc, Coverage& coverage, uint32_t code) {
+    const uint32_t block = (code >> 8) & 0xFF;
+    std::vector<uint8_t>& states = coverage.blocks[block];
+    states.assign(256, GlyphFont);
+    ++glyphStats_.blockChecks;
+    // Surrogate halves mean nothing alone: a pair stays in the font.
+    if (block >= 0xD8 && block <= 0xDF) return;
+    wchar_t chars[256];
+    for (uint32_t i = 0; i < 256; ++i) chars[i] = static_cast<wchar_t>((block << 8) | i);
+    WORD glyphs[256];
+    if (GetGlyphIndicesW(dc, chars, 256, glyphs, GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR) return;
+    uint8_t lacks[256];
+    bool any = false;
+    for (uint32_t i = 0; i < 256; ++i) {
+        lacks[i] = chars[i] >= 0x80 && glyphs[i] == 0xFFFF;
+        any = any || lacks[i];
+    }
+    if (!any) return;
+    HFONT fallback = FallbackFont(dc);
+    if (!fallback) return;
+    HGDIOBJ old = SelectObject(dc, fallback);
+    const bool read = GetGlyphIndicesW(dc, chars, 256, glyphs, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR;
+    SelectObject(dc, old);
+    if (!read) return;
+    // The font's own glyph table knows nothing of its link: where the link
+    // may draw a character, that is settled when the character is met.
+    for (uint32_t i = 0; i < 256; ++i)
+        if (lacks[i] && glyphs[i] != 0xFFFF) states[i] = coverage.linked ? GlyphAskLink : GlyphFallback;
+}
+
+void WinTextDraw::CheckLink(HDC dc, Coverage& coverage, const std::wstring& ask) {
+    std::wstring chars(ask);
+    std::sort(chars.begin(), chars.end());
+    chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
+    const int32_t n = static_cast<int32_t>(chars.size());
+    if (n <= 0) return;
+    glyphStats_.linkChecks += static_cast<uint64_t>(n);
+    if (coverage.missingWidth < 0) {
+        const wchar_t none = 0xFFFF;
+        SIZE size{0, 0};
+        coverage.missingWidth = GetTextExtentPoint32W(dc, &none, 1, &size) ? std::max<int32_t>(0, size.cx) : 0;
+    }
+    // A character the link draws advances by its own glyph; one that no
+    // face has by the font's missing glyph. Only an equal advance is drawn
+    // to tell them apart.
+    std::vector<int> extents(static_cast<size_t>(n));
+    int fit = 0;
+    SIZE size{0, 0};
+    const bool measured = GetTextExtentExPointW(dc, chars.data(), n, INT_MAX, &fit, extents.data(), &size) != 0;
+    std::wstring unsure;
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t width = extents[static_cast<size_t>(i)] - (i > 0 ? extents[static_cast<size_t>(i - 1)] : 0);
+        if (!measured || width == coverage.missingWidth) unsure.push_back(chars[static_cast<size_t>(i)]);
+    }
+    std::vector<uint8_t> missing;
+    MarkDrawnAsMissing(dc, unsure, missing);
+    for (const wchar_t c : chars) {
+        const size_t at = static_cast<size_t>(std::lower_bound(unsure.begin(), unsure.end(), c) - unsure.begin());
+        const bool none = at < unsure.size() && unsure[at] == c && missing[at];
+        coverage.blocks[(static_cast<uint32_t>(c) >> 8) & 0xFF][c & 0xFF] = none ? GlyphFallback : GlyphFont;
+    }
+}
+
 bool WinTextDraw::PlanFallback(HDC dc, const wchar_t* wide, int32_t count, HFONT* fallback) {
     if (count <= 0) return false;
     bool nonAscii = false;
     for (int32_t i = 0; i < count && !nonAscii; ++i) nonAscii = wide[i] >= 0x80;
     if (!nonAscii) return false;
+    Coverage* coverage = CoverageFor(dc);
+    if (!coverage) return false;
     const size_t n = static_cast<size_t>(count);
-    if (glyphs_.size() < n) glyphs_.resize(n);
-    useFallback_.assign(n, 0);
-    if (GetGlyphIndicesW(dc, wide, count, glyphs_.data(), GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR) return false;
-    bool missing = false;
+    auto state = [&](wchar_t c) -> uint8_t& {
+        return coverage->blocks[(static_cast<uint32_t>(c) >> 8) & 0xFF][c & 0xFF];
+    };
+    // A surrogate pair stays in the font: the glyph tables are asked about
+    // single units only, and the link may draw the pair.
+    ask_.clear();
     for (size_t i = 0; i < n; ++i) {
-        if (wide[i] >= 0x80 && glyphs_[i] == 0xFFFF) {
-            useFallback_[i] = 1;
-            missing = true;
-        }
+        const wchar_t c = wide[i];
+        if (c < 0x80 || RawLayer::IsHighSurrogate(c) || RawLayer::IsLowSurrogate(c)) continue;
+        if (coverage->blocks[(static_cast<uint32_t>(c) >> 8) & 0xFF].empty()) CheckBlock(dc, *coverage, c);
+        if (state(c) == GlyphAskLink) ask_.push_back(c);
     }
-    if (!missing) return false;
-    HFONT font = FallbackFont(dc);
-    if (!font) return false;
-    HGDIOBJ old = SelectObject(dc, font);
-    const bool read = GetGlyphIndicesW(dc, wide, count, glyphs_.data(), GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR;
-    SelectObject(dc, old);
-    if (!read) return false;
+    if (!ask_.empty()) CheckLink(dc, *coverage, ask_);
+    useFallback_.assign(n, 0);
     bool any = false;
     for (size_t i = 0; i < n; ++i) {
-        // A surrogate pair goes to one font as a whole.
-        if (RawLayer::IsHighSurrogate(wide[i]) && i + 1 < n && RawLayer::IsLowSurrogate(wide[i + 1])) {
-            const bool use = (useFallback_[i] || useFallback_[i + 1]) && glyphs_[i] != 0xFFFF &&
-                             glyphs_[i + 1] != 0xFFFF;
-            useFallback_[i] = useFallback_[i + 1] = use ? 1 : 0;
-            any = any || use;
-            ++i;
-            continue;
+        const wchar_t c = wide[i];
+        if (c < 0x80 || RawLayer::IsHighSurrogate(c) || RawLayer::IsLowSurrogate(c)) continue;
+        if (state(c) == GlyphFallback) {
+            useFallback_[i] = 1;
+            any = true;
         }
-        if (useFallback_[i] && glyphs_[i] == 0xFFFF) useFallback_[i] = 0;
-        any = any || useFallback_[i];
     }
-    if (any) *fallback = font;
-    return any;
+    if (!any) return false;
+    HFONT font = FallbackFont(dc);
+    if (!font) return false;
+    *fallback = font;
+    return true;
 }
 
 bool WinTextDraw::WholePixelAdvances(HDC dc) { return GetDeviceCaps(dc, TECHNOLOGY) == DT_RASDISPLAY; }
@@ -406,6 +653,7 @@ void WinTextDraw::DrawPlanned(HDC dc, const wchar_t* wide, int32_t count, HFONT 
         int32_t j = i + 1;
         while (j < count && useFallback_[static_cast<size_t>(j)] == use) ++j;
         SelectObject(dc, use ? static_cast<HGDIOBJ>(fallback) : base);
+        if (use) ++glyphStats_.fallbackPieces;
         const int32_t y = rect.top + (use ? rise : 0);
         const INT* advances = placed ? advances_.data() + i : nullptr;
         const int32_t times = use ? 1 + strokes : 1;
@@ -458,6 +706,13 @@ void WinTextDraw::DrawPlain(HDC dc, const RawString& text, int32_t start, int32_
             DrawPlanned(dc, fallbackText_.data(), n, fallback, rect, whole ? 0 : fit);
             return;
         }
+        if (!RawLayer::TakesAnsi(text) && text.Kind() != RawLayer::KindUtf16) {
+            // Converted already: drawn as it is.
+            if (n > 0)
+                ExtTextOutW(dc, rect.left, rect.top, ETO_CLIPPED, &rect, fallbackText_.data(), static_cast<UINT>(n),
+                            nullptr);
+            return;
+        }
     }
     if (!whole) {
         // A printer's driver left to place the glyphs itself advances them
@@ -492,7 +747,7 @@ int32_t WinTextDraw::MeasureFallback(HDC dc, const RawString& text, int32_t firs
         const int32_t next = text.NextCharPos(at);
         if (next <= at) break;
         if (WidthAt(at) >= 0 && Unit(text, at) >= 0x80) {
-            AppendWide(text, at, next, fallbackText_);
+            AppendCharWide(text, at, next, fallbackText_);
             fallbackPos_.resize(fallbackText_.size(), at);
         }
         at = next;
@@ -509,6 +764,7 @@ int32_t WinTextDraw::MeasureFallback(HDC dc, const RawString& text, int32_t firs
         chosenPos.push_back(fallbackPos_[static_cast<size_t>(i)]);
     }
     const int32_t m = static_cast<int32_t>(chosen.size());
+    ++glyphStats_.fallbackMeasures;
     if (fallbackExtents_.size() < chosen.size()) fallbackExtents_.resize(chosen.size());
     HGDIOBJ old = SelectObject(dc, fallback);
     int fit = 0;

@@ -126,17 +126,31 @@ public:
     RECT RunClip(HDC dc, const RECT& rect);
 
     // The installed face that stands in for characters a font lacks: the
-    // first face of a Japanese character set that has kana and kanji
-    // (found once); empty when there is none.
+    // first face the system links to its Latin faces that has kana and
+    // kanji, else the first such face of a Japanese character set (found
+    // once); empty when there is none.
     static const std::wstring& FallbackFace();
     // The fallback face at the size and style of the font selected into the
     // DC (made once per font description and kept); null without a fallback
     // face, or when the selected font is that face already.
     HFONT FallbackFont(HDC dc);
     // Marks in the use array the units of the UTF-16 text whose character
-    // the selected font lacks and the fallback font has; true when any is
-    // marked (the fallback font is then in *fallback).
+    // the DC does not draw in the selected font and the fallback font has;
+    // true when any is marked (the fallback font is then in *fallback). A
+    // screen DC draws through the font link, a printer's does not: the
+    // answer is worked out per font description and kind of DC, for a block
+    // of characters at a time, and kept.
     bool PlanFallback(HDC dc, const wchar_t* wide, int32_t count, HFONT* fallback);
+
+    // What the glyph check asked of the platform and what went to the
+    // fallback, counted over the object's life (for tests and benchmarks).
+    struct GlyphStats {
+        uint64_t blockChecks = 0;     // blocks of characters looked up in a font and its fallback
+        uint64_t linkChecks = 0;      // characters asked whether the link draws them
+        uint64_t fallbackPieces = 0;  // stretches drawn in the fallback font
+        uint64_t fallbackMeasures = 0;  // ranges measured in the fallback font
+    };
+    const GlyphStats& GlyphStatistics() const { return glyphStats_; }
 
 private:
     // Gives the visible non-ASCII characters of [first, end) (measured)
@@ -179,7 +193,46 @@ private:
     };
     Fallback fallbacks_[6];
     uint32_t fallbackClock_ = 0;
-    std::vector<WORD> glyphs_;
+    // Per font description and kind of DC, what each character of the basic
+    // plane takes: the font (its own glyph, its link's, or none anywhere),
+    // the fallback, or not yet known whether the link draws it. Blocks of
+    // 256 characters are filled when first met.
+    enum : uint8_t { GlyphFont = 0, GlyphFallback = 1, GlyphAskLink = 2 };
+    struct Coverage {
+        LOGFONTW base{};
+        bool linked = false;
+        bool used = false;
+        uint32_t lastUse = 0;
+        // The advance of a character no face has; -1 until measured.
+        int32_t missingWidth = -1;
+        std::vector<std::vector<uint8_t>> blocks;
+    };
+    Coverage coverages_[6];
+    uint32_t coverageClock_ = 0;
+    GlyphStats glyphStats_;
+    // The coverage of the font selected into the DC; null when it cannot be
+    // read.
+    Coverage* CoverageFor(HDC dc);
+    // Fills the block of 256 characters that holds `code`.
+    void CheckBlock(HDC dc, Coverage& coverage, uint32_t code);
+    // Settles the characters of `ask` whose answer waits on the link.
+    void CheckLink(HDC dc, Coverage& coverage, const std::wstring& ask);
+    std::wstring ask_;
+    // Marks which of the characters the DC's font draws exactly as it draws
+    // a character that no face has (U+FFFF, never given a glyph): each is
+    // drawn into a slot of a bitmap of a screen DC and compared with that
+    // one. When the bitmap cannot be made every character counts as drawn so.
+    void MarkDrawnAsMissing(HDC dc, const std::wstring& chars, std::vector<uint8_t>& missing);
+    enum : int32_t { kProbeSlots = 64 };
+    struct Probe {
+        HDC dc = nullptr;
+        HBITMAP bitmap = nullptr;
+        HGDIOBJ oldBitmap = nullptr;
+        void* bits = nullptr;
+        int32_t width = 0;
+        int32_t height = 0;
+    };
+    Probe probe_;
     std::vector<uint8_t> useFallback_;
     std::wstring fallbackText_;
     std::vector<int32_t> fallbackPos_;

@@ -263,3 +263,113 @@ TEST(TextLayoutTest, CharactersTheFontLacksComeFromAJapaneseFace) {
     DeleteObject(latin);
     DeleteObject(japanese);
 }
+
+namespace {
+
+// Whether the DC's font draws the character just as it draws U+FFFF, which
+// no face has: each drawn alone and the pixels compared.
+bool DrawnAsNoFaceHasIt(HDC dc, wchar_t c) {
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    const int size = 3 * (metrics.tmMaxCharWidth + metrics.tmHeight);
+    TestSupport::DibCanvas one(size, size), none(size, size);
+    HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
+    for (TestSupport::DibCanvas* canvas : {&one, &none}) {
+        SelectObject(canvas->Dc(), font);
+        SetBkMode(canvas->Dc(), TRANSPARENT);
+        const wchar_t drawn = canvas == &one ? c : static_cast<wchar_t>(0xFFFF);
+        ExtTextOutW(canvas->Dc(), size / 3, size / 3, 0, nullptr, &drawn, 1, nullptr);
+        SelectObject(canvas->Dc(), GetStockObject(SYSTEM_FONT));
+    }
+    return one.SameAs(none);
+}
+
+}  // namespace
+
+// Kana and kanji that the Latin face lacks in its own glyph table: where the
+// screen's font link draws them, a run is measured and drawn as the link has
+// it, in one piece, with no look-up in the fallback face once its characters
+// are known; where nothing links them to the face, they still come from the
+// fallback. Over several faces and weights, since which of them Wine links
+// (a bold face is often not linked) depends on the fonts installed.
+TEST(TextLayoutTest, TheScreenDrawsWhatTheFontLinkCoversInOnePiece) {
+    ASSERT_FALSE(WinTextDraw::FallbackFace().empty()) << "no Japanese face installed";
+    const RawString text = U8("ab \xE3\x81\x82\xE6\x97\xA5\xE3\x82\xAB\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x80\x82 cd");
+    const RawString wideText = text.As(RawLayer::KindUtf16);
+    const std::wstring wide(wideText.Wide(), static_cast<size_t>(wideText.Length()));
+    struct Face {
+        const wchar_t* name;
+        int weight;
+    };
+    const Face faces[] = {{L"Meiryo UI", FW_NORMAL}, {L"Meiryo UI", 600},       {L"DejaVu Sans", FW_NORMAL},
+                          {L"DejaVu Sans", FW_BOLD}, {L"Liberation Sans", FW_NORMAL}, {L"Tahoma", FW_NORMAL},
+                          {L"Nimbus Sans", FW_NORMAL}};
+    int linked = 0, unlinked = 0;
+    for (const Face& face : faces) {
+        for (int height : {-13, -28}) {
+            HFONT font = CreateFontW(height, 0, 0, 0, face.weight, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
+                                     ANTIALIASED_QUALITY, 0, face.name);
+            TestSupport::DibCanvas drawn(600, 80), expected(600, 80);
+            HGDIOBJ old = SelectObject(drawn.Dc(), font);
+            SelectObject(expected.Dc(), font);
+            SetBkMode(drawn.Dc(), TRANSPARENT);
+            SetBkMode(expected.Dc(), TRANSPARENT);
+            wchar_t got[LF_FACESIZE] = {};
+            GetTextFaceW(drawn.Dc(), LF_FACESIZE, got);
+            const std::string label = TestSupport::Utf8(face.name) + " as " +
+                                      TestSupport::Utf8(got) + ", weight " + std::to_string(face.weight) +
+                                      ", height " + std::to_string(height);
+            // Only a face that lacks every Japanese character in its own
+            // table puts the question; the link draws all of them or none.
+            std::vector<WORD> glyphs(wide.size());
+            GetGlyphIndicesW(drawn.Dc(), wide.data(), static_cast<int>(wide.size()), glyphs.data(),
+                             GGI_MARK_NONEXISTING_GLYPHS);
+            int lacking = 0, drawnByLink = 0;
+            for (size_t i = 0; i < wide.size(); ++i) {
+                if (wide[i] < 0x80) continue;
+                if (glyphs[i] != 0xFFFF) continue;
+                ++lacking;
+                if (!DrawnAsNoFaceHasIt(drawn.Dc(), wide[i])) ++drawnByLink;
+            }
+            if (lacking == 6 && (drawnByLink == 0 || drawnByLink == 6)) {
+                WinTextDraw draw;
+                SIZE whole{};
+                GetTextExtentPoint32W(drawn.Dc(), wide.data(), static_cast<int>(wide.size()), &whole);
+                const SIZE size = TextLayout::FitText(draw, drawn.Dc(), text, 0, text.Length());
+                WinTextData data;
+                TextLayout::LayOutParagraph(draw, drawn.Dc(), 1000, 0, text, text.All(), data);
+                ASSERT_EQ(data.parts.size(), 1u) << label;
+                draw.DrawRun(drawn.Dc(), text, data.parts[0], POINT{10, 10});
+                const WinTextDraw::GlyphStats first = draw.GlyphStatistics();
+                if (drawnByLink == 6) {
+                    ++linked;
+                    // As one call of the platform measures and draws it.
+                    EXPECT_EQ(size.cx, whole.cx) << label;
+                    RECT clip = data.parts[0].rect;
+                    OffsetRect(&clip, 10, 10);
+                    ExtTextOutW(expected.Dc(), 10, 10, ETO_CLIPPED, &clip, wide.data(),
+                                static_cast<UINT>(wide.size()), nullptr);
+                    EXPECT_TRUE(drawn.SameAs(expected)) << label;
+                    EXPECT_EQ(first.fallbackMeasures, 0u) << label;
+                    EXPECT_EQ(first.fallbackPieces, 0u) << label;
+                } else {
+                    ++unlinked;
+                    EXPECT_GT(size.cx, 0) << label;
+                    EXPECT_GT(first.fallbackMeasures, 0u) << label;
+                    EXPECT_GT(first.fallbackPieces, 0u) << label;
+                }
+                // Once its characters are known, the text costs no look-up.
+                TextLayout::LayOutParagraph(draw, drawn.Dc(), 1000, 0, text, text.All(), data);
+                draw.DrawRun(drawn.Dc(), wideText, WinTextPart{0, wideText.Length(), 0, data.parts[0].rect},
+                             POINT{10, 10});
+                EXPECT_EQ(draw.GlyphStatistics().blockChecks, first.blockChecks) << label;
+                EXPECT_EQ(draw.GlyphStatistics().linkChecks, first.linkChecks) << label;
+            }
+            SelectObject(drawn.Dc(), old);
+            SelectObject(expected.Dc(), old);
+            DeleteObject(font);
+        }
+    }
+    EXPECT_GT(linked, 0) << "no face draws kana and kanji through a font link";
+    EXPECT_GT(unlinked, 0) << "every face draws kana and kanji through a font link";
+}
