@@ -270,13 +270,27 @@ TEST(EditBoxTest, NarrowWrapKeepsOneCharacterPerLineAndPairsWhole) {
     }
     // A password box shows each unit as '*', yet keeps the pair whole, for
     // lines and for clicks.
-    EditFixture secret(WinEditBoxBasic::OptionMultiLine | WinEditBoxBasic::OptionPassword, L"a\xD83D\xDE00");
+    EditFixture secret(WinEditBoxBasic::OptionMultiLine | WinEditBoxBasic::OptionPassword, L"a\xD83D\xDE00",
+                       kBoxWidth, 80);
     secret.box.wrapWidth = 1;
     secret.box.SetText(RawString::FromWideText(L"a\xD83D\xDE00"));
     secret.box.SyncDisplayText();
     ASSERT_EQ(secret.box.drawPart.lines.size(), 2u);
     EXPECT_EQ(secret.box.drawPart.lines[1].first, 1);
-    EXPECT_EQ(secret.box.drawPart.IndexAtX(secret.box.EditText(), 1, secret.box.drawPart.widths[1] + 1), 1);
+    // A click at every x across the pair's line, from what the font gives
+    // its two stars: before two thirds of the pair the caret goes before
+    // it, from there after it, never between its halves.
+    const int pair = secret.box.drawPart.widths[1] + secret.box.drawPart.widths[2];
+    const int pitch = secret.box.lineHeight + secret.box.lineGap;
+    ASSERT_GT(pair, 2);
+    ASSERT_GT(pitch, 0);
+    for (int x = 0; x <= pair + 2; ++x) {
+        const int clientX = secret.box.contentArea.left - secret.box.scroll.x + x;
+        const int clientY = secret.box.contentArea.top - secret.box.scroll.y + pitch + pitch / 2;
+        TestSupport::SendMouse(secret.box.window, WM_LBUTTONDOWN, clientX, clientY, MK_LBUTTON);
+        TestSupport::SendMouse(secret.box.window, WM_LBUTTONUP, clientX, clientY);
+        EXPECT_EQ(secret.box.caret, x < 2 * pair / 3 ? 1 : 3) << "x " << x << " of " << pair;
+    }
 }
 
 TEST(EditBoxTest, MouseClicksAtTwoThirdsDragsAndReleasesOutside) {

@@ -14,12 +14,14 @@
 #include "base/clipboard.h"
 #include "base/language.h"
 #include "toolkit/environment.h"
+#include "toolkit/gdi_scope.h"
 #include "tavrel/app/command_codes.h"
 #include "tavrel/app/input_dialog.h"
 #include "tavrel/app/job_environment.h"
 #include "tavrel/app/tab_operations.h"
 #include "tavrel/jobs/shell_commands.h"
 #include "tavrel/jobs/text/line_unit.h"
+#include "tavrel/jobs/text/text_kind.h"
 #include "toolkit/win_message.h"
 #include "toolkit/work_counts.h"
 
@@ -1176,10 +1178,12 @@ TEST_F(KeyActionsTest, TheTextColumnFollowsTheWidestLineThroughTypedEdits) {
 // An edit gives new rows only to the units of the rows it changed, lays
 // the list out from there and measures only the lines it changed: after
 // random edits of every kind on either side (typing, new lines, joins,
-// deletes, undo and redo, a paste of lines, copied and deleted lines), and
-// now and then a filter, the box holds what making every row and measuring
-// every line anew gives: each unit's row, shown flag and place, the list's
-// height, both sides' text widths, and every line's number.
+// deletes, undo and redo, a paste of lines, copied and deleted lines, the
+// side's widest line deleted), and now and then a filter, the box holds
+// what making every row and measuring every line anew gives: each row's
+// kind, each unit's row, shown flag and place, the differing rows the
+// jumps and the position bar go by, the list's height, both sides' text
+// widths, and every line's number.
 TEST_F(KeyActionsTest, EditedRowsMatchRowsMadeAnew) {
     std::mt19937 random(29);
     std::string left, right;
@@ -1198,23 +1202,73 @@ TEST_F(KeyActionsTest, EditedRowsMatchRowsMadeAnew) {
     };
     struct Shown {
         std::vector<const void*> rows;
+        std::vector<int32_t> kinds;
         std::vector<LONG> places;  // top, bottom and shown flag of each unit
+        std::vector<int32_t> jumps;    // the shown differing rows, as the jumps find them
+        std::vector<int32_t> notSame;  // the differing rows the position bar marks
         std::vector<int32_t> sizes;
         bool operator==(const Shown& other) const {
-            return rows == other.rows && places == other.places && sizes == other.sizes;
+            return rows == other.rows && kinds == other.kinds && places == other.places && jumps == other.jumps &&
+                   notSame == other.notSame && sizes == other.sizes;
         }
     };
     auto shown = [&] {
         Shown now;
+        for (int32_t i = 0; i < job.rows.Count(); ++i) now.kinds.push_back(job.rows.At(i)->kind);
         for (int32_t i = 0; i < Box().Count(); ++i) {
             const WinLayer::WinListBoxItemUnit* unit = Box().ItemAt(i);
             now.rows.push_back(unit->item);
             now.places.insert(now.places.end(), {unit->rect.top, unit->rect.bottom,
                                                  (unit->flags & WinLayer::WinListBoxItemUnit::ItemHidden) ? 1 : 0});
         }
+        for (int32_t i = Box().FindNonSameRow(0, 1); i >= 0 && i < Box().Count(); i = Box().FindNonSameRow(i + 1, 1))
+            now.jumps.push_back(i);
+        const AppLayer::DifferingRowIndex& noted = Box().RowsNotSame();
+        now.notSame = noted.rowsNotSame;
+        now.notSame.push_back(noted.Describes(&job.rows) ? 1 : 0);
         now.sizes = {Box().contentSize.cy, static_cast<int32_t>(Box().placed.size()), job.side1.measuredWidth[1],
                      job.side2.measuredWidth[1], job.rows.Count()};
         return now;
+    };
+    // Where two lists first differ.
+    auto differ = [](const char* name, const std::vector<int32_t>& kept, const std::vector<int32_t>& anew) {
+        if (kept == anew) return std::string();
+        size_t at = 0;
+        while (at < kept.size() && at < anew.size() && kept[at] == anew[at]) ++at;
+        auto item = [at](const std::vector<int32_t>& list) {
+            return at < list.size() ? std::to_string(list[at]) : std::string("none");
+        };
+        return std::string(" ") + name + "[" + std::to_string(at) + "] kept " + item(kept) + ", anew " + item(anew);
+    };
+    // The row of the side's widest line, by what the box's font measures
+    // of every line's text (-1 for a side without lines).
+    auto widestRow = [&](uint32_t side) {
+        WinLayer::GdiWindowDC screen(Box().window);
+        WinLayer::GdiSelection font(screen.Get(), Box().GetEffectiveFont().handle);
+        WinLayer::WinDrawContext context(screen.Get());
+        int32_t widest = -1, found = -1;
+        for (int32_t i = 0; i < job.rows.Count(); ++i) {
+            JobLayer::JobContentUnit* unit = job.rows.At(i)->Unit(side);
+            const auto* line = unit ? JobLayer::AsLineUnit(unit) : nullptr;
+            if (!line) continue;
+            const RawLayer::RawString text = line->Text();
+            RECT rect = {0, 0, 32767, 0};
+            WinLayer::WinView::MeasureTextRange(context, rect,
+                                                DT_NOPREFIX | DT_EXPANDTABS | DT_TABSTOP | DT_SINGLELINE, text,
+                                                text.All(), JobLayer::ConfigStore::Instance().tabStop);
+            const int32_t width = text.IsEmpty() ? 0 : rect.right - rect.left;
+            if (width > widest) {
+                widest = width;
+                found = i;
+            }
+        }
+        return found;
+    };
+    auto copyOrDelete = [&](uint32_t side, int32_t first, int32_t last, bool copy) {
+        for (int32_t i = first; i <= last; ++i) Box().ItemAt(i)->flags |= WinLayer::WinListBoxItemUnit::ItemSelected;
+        Box().NoteSelected(first, last);
+        Command(copy ? (side == 0 ? AppLayer::CmdCopy2to1 : AppLayer::CmdCopy1to2)
+                     : (side == 0 ? AppLayer::CmdDeleteLine1 : AppLayer::CmdDeleteLine2));
     };
     auto numbered = [&] {
         for (uint32_t side = 0; side < 2; ++side) {
@@ -1234,7 +1288,7 @@ TEST_F(KeyActionsTest, EditedRowsMatchRowsMadeAnew) {
         const int32_t row = static_cast<int32_t>(random() % static_cast<unsigned>(job.rows.Count()));
         Box().GotoRow(row, false);
         act(random() % 2 ? "MoveCursorToLineFoot" : "MoveCursorToLineHead");
-        switch (random() % 9) {
+        switch (random() % 10) {
         case 0:
             for (int i = 0; i < 3; ++i) SendMessageW(Box().window, WM_CHAR, L"Wm\t"[random() % 3], 1);
             break;
@@ -1257,25 +1311,35 @@ TEST_F(KeyActionsTest, EditedRowsMatchRowsMadeAnew) {
             ASSERT_TRUE(RawLayer::ClipboardSetText(RawLayer::RawString::FromText("pasted\r\nWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW\r\n")));
             act("PasteFromClipboard");
             break;
+        case 7: {
+            // The side's widest line goes: the width falls back to the
+            // next widest unless another line stands as wide.
+            const int32_t widest = widestRow(side);
+            if (widest >= 0) copyOrDelete(side, widest, widest, false);
+            break;
+        }
         default: {
             // Some rows selected, their lines copied over or deleted.
             const int32_t last = std::min(row + static_cast<int32_t>(random() % 4), Box().Count() - 1);
-            for (int32_t i = row; i <= last; ++i) Box().ItemAt(i)->flags |= WinLayer::WinListBoxItemUnit::ItemSelected;
-            Box().NoteSelected(row, last);
-            Command(random() % 2 ? (side == 0 ? AppLayer::CmdCopy2to1 : AppLayer::CmdCopy1to2)
-                                 : (side == 0 ? AppLayer::CmdDeleteLine1 : AppLayer::CmdDeleteLine2));
+            copyOrDelete(side, row, last, random() % 2 != 0);
             break;
         }
         }
         PumpUntilIdle();
         ASSERT_TRUE(numbered()) << "edit " << edit;
         const Shown kept = shown();
-        // Every row given anew and every line measured again.
+        // Every row compared again, given anew and every line measured again.
+        for (JobReportUnit& report : job.rows) report.flags |= JobLayer::RowEdited;
+        JobLayer::RefreshEditedRows(job);
         job.controller->InvalidateSide(job, 0);
         job.controller->InvalidateSide(job, 1);
         AppLayer::RefreshAfterJobChange(Views());
         PumpUntilIdle();
-        ASSERT_TRUE(kept == shown()) << "edit " << edit;
+        const Shown anew = shown();
+        ASSERT_TRUE(kept == anew) << "edit " << edit << differ("kinds", kept.kinds, anew.kinds)
+                                  << differ("jumps", kept.jumps, anew.jumps)
+                                  << differ("noted", kept.notSame, anew.notSame)
+                                  << differ("sizes", kept.sizes, anew.sizes);
     }
 }
 
