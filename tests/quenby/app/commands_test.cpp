@@ -156,33 +156,7 @@ namespace {
 // Clicks the button and answers the message box it shows with OK; the text
 // of that box, empty when none came.
 std::string ClickAndReadMessage(WinLayer::WinButton& button) {
-    struct Watch {
-        std::string told;
-        std::function<void(int)> look;
-    };
-    // The watch ends with the call: a look still queued then does nothing.
-    auto watch = std::make_shared<Watch>();
-    std::weak_ptr<Watch> weak = watch;
-    watch->look = [weak](int tries) {
-        TestSupport::RunLater(100, [weak, tries] {
-            std::shared_ptr<Watch> w = weak.lock();
-            if (!w) return;
-            HWND box = FindWindowW(L"Class_InfoDialog", nullptr);
-            auto* info = box ? static_cast<WinLayer::WinInfoDialog*>(WinLayer::WinWindowRegistry::Instance().FindByHandle(box))
-                             : nullptr;
-            if (!info) {
-                if (tries > 0) w->look(tries - 1);
-                return;
-            }
-            w->told = TestSupport::S(info->textBox.GetText());
-            RawLayer::RawParameterList press;
-            press.SetText(RawString::FromText("Button"), RawString::FromText("OK"));
-            WinLayer::WinMessage::SendPointer(box, WinLayer::WinMessage::PressButton, 0, reinterpret_cast<LPARAM>(&press));
-        });
-    };
-    watch->look(50);
-    Click(button);
-    return watch->told;
+    return ReadAndAnswerMessage([&button] { Click(button); }, 50);
 }
 
 std::vector<std::string> ShownTexts(AppLayer::GuiLineBox& box) {

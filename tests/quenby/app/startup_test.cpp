@@ -209,34 +209,12 @@ std::string OpenAsDropped(ViewerRun& run, const std::wstring& path) {
     DocLayer::JobOptions& options = DocLayer::JobOptions::Instance();
     options.pending.Clear();
     options.pending.Add(TestSupport::W(path));
-    // The watch ends with the call: a look still queued then does nothing.
-    struct Watch {
-        std::string told;
-        std::function<void(int)> look;
-    };
-    auto watch = std::make_shared<Watch>();
-    std::weak_ptr<Watch> weak = watch;
-    watch->look = [weak](int tries) {
-        TestSupport::RunLater(100, [weak, tries] {
-            std::shared_ptr<Watch> w = weak.lock();
-            if (!w) return;
-            HWND box = FindWindowW(L"Class_InfoDialog", nullptr);
-            auto* info = box ? static_cast<WinLayer::WinInfoDialog*>(WinLayer::WinWindowRegistry::Instance().FindByHandle(box))
-                             : nullptr;
-            if (!info) {
-                if (tries > 0) w->look(tries - 1);
-                return;
-            }
-            w->told = TestSupport::S(info->textBox.GetText());
-            RawLayer::RawParameterList press;
-            press.SetText(RawLayer::RawString::FromText("Button"), RawLayer::RawString::FromText("OK"));
-            WinLayer::WinMessage::SendPointer(box, WinLayer::WinMessage::PressButton, 0, reinterpret_cast<LPARAM>(&press));
-        });
-    };
-    watch->look(600);
-    SendMessageW(run.Window(), WM_COMMAND, MAKEWPARAM(0, AppLayer::CmdOpenPending), 0);
-    TestSupport::PumpUntilIdle();
-    return watch->told;
+    return ReadAndAnswerMessage(
+        [&run] {
+            SendMessageW(run.Window(), WM_COMMAND, MAKEWPARAM(0, AppLayer::CmdOpenPending), 0);
+            TestSupport::PumpUntilIdle();
+        },
+        600);
 }
 
 }  // namespace

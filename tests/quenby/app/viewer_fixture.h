@@ -6,12 +6,15 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "quenby/app/quenby_main.h"
 #include "support/test_support.h"
 #include "support/window_support.h"
+#include "toolkit/info_dialog.h"
+#include "toolkit/win_message.h"
 
 namespace ViewerTest {
 
@@ -71,5 +74,38 @@ public:
     std::wstring profile;
     std::unique_ptr<QuenbyRun> run;
 };
+
+// Runs the action; a message box it shows is read and answered with OK. The
+// text of that box, empty when none came within the given number of looks
+// (one each 100 ms).
+inline std::string ReadAndAnswerMessage(const std::function<void()>& action, int looks) {
+    struct Watch {
+        std::string told;
+        std::function<void(int)> look;
+    };
+    // The watch ends with the call: a look still queued then does nothing.
+    auto watch = std::make_shared<Watch>();
+    std::weak_ptr<Watch> weak = watch;
+    watch->look = [weak](int tries) {
+        TestSupport::RunLater(100, [weak, tries] {
+            std::shared_ptr<Watch> w = weak.lock();
+            if (!w) return;
+            HWND box = FindWindowW(L"Class_InfoDialog", nullptr);
+            auto* info = box ? static_cast<WinLayer::WinInfoDialog*>(WinLayer::WinWindowRegistry::Instance().FindByHandle(box))
+                             : nullptr;
+            if (!info) {
+                if (tries > 0) w->look(tries - 1);
+                return;
+            }
+            w->told = TestSupport::S(info->textBox.GetText());
+            RawLayer::RawParameterList press;
+            press.SetText(RawLayer::RawString::FromText("Button"), RawLayer::RawString::FromText("OK"));
+            WinLayer::WinMessage::SendPointer(box, WinLayer::WinMessage::PressButton, 0, reinterpret_cast<LPARAM>(&press));
+        });
+    };
+    watch->look(looks);
+    action();
+    return watch->told;
+}
 
 }  // namespace ViewerTest
