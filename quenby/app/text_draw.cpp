@@ -486,6 +486,7 @@ WinTextDraw::Coverage* WinTextDraw::CoverageFor(HDC dc) {
     slot->used = true;
     slot->lastUse = ++coverageClock_;
     slot->missingWidth = -1;
+    slot->linkDraws = -1;
     slot->blocks.resize(256);
     for (std::vector<uint8_t>& block : slot->blocks) block.clear();
     return slot;
@@ -546,7 +547,18 @@ void WinTextDraw::CheckLink(HDC dc, Coverage& coverage, const std::wstring& ask)
         if (!measured || width == coverage.missingWidth) unsure.push_back(chars[static_cast<size_t>(i)]);
     }
     std::vector<uint8_t> missing;
-    MarkDrawnAsMissing(dc, unsure, missing);
+    if (coverage.linkDraws < 0 && !unsure.empty()) {
+        // One character tells whether the link draws for this font; where
+        // it does not, every character it was asked about is drawn as the
+        // missing glyph, and none needs drawing to be told.
+        MarkDrawnAsMissing(dc, unsure.substr(0, 1), missing);
+        coverage.linkDraws = missing.empty() || missing[0] ? 0 : 1;
+    }
+    if (coverage.linkDraws == 0) {
+        missing.assign(unsure.size(), 1);
+    } else {
+        MarkDrawnAsMissing(dc, unsure, missing);
+    }
     for (const wchar_t c : chars) {
         const size_t at = static_cast<size_t>(std::lower_bound(unsure.begin(), unsure.end(), c) - unsure.begin());
         const bool none = at < unsure.size() && unsure[at] == c && missing[at];

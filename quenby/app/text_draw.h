@@ -205,6 +205,10 @@ private:
         uint32_t lastUse = 0;
         // The advance of a character no face has; -1 until measured.
         int32_t missingWidth = -1;
+        // Whether the link draws for this font at all (a bold face may have
+        // no link where its regular face has one): -1 until the first
+        // character that only the pixels can settle.
+        int32_t linkDraws = -1;
         std::vector<std::vector<uint8_t>> blocks;
     };
     Coverage coverages_[6];
