@@ -44,6 +44,47 @@ def read_ppm(path):
         fields.append(data[pos:end]); pos = end
     pos += 1
     return int(fields[1]), int(fields[2]), data[pos:]
+
+def shapes_and_boxes(w, mine):
+    """The connected shapes of the pixels (indices into a page w wide) at
+    least 5 by 5, and how many of them are empty boxes (all four edges of
+    their bounding rectangle inked): a missing glyph prints as such a box."""
+    seen = set()
+    shapes = boxes = 0
+    for start in sorted(mine):
+        if start in seen: continue
+        seen.add(start)
+        stack, cells = [start], []
+        while stack:
+            i = stack.pop(); cells.append(i)
+            x = i % w
+            for dx in (-1, 0, 1):
+                for dy in (-1, 0, 1):
+                    j = i + dy * w + dx
+                    if 0 <= x + dx < w and j in mine and j not in seen:
+                        seen.add(j); stack.append(j)
+        xs = [i % w for i in cells]; ys = [i // w for i in cells]
+        x0, x1, y0, y1 = min(xs), max(xs), min(ys), max(ys)
+        if x1 - x0 < 4 or y1 - y0 < 4: continue
+        shapes += 1
+        cs = set(cells)
+        edge = lambda pts: sum(1 for p in pts if p in cs) / len(pts)
+        if min(edge([y0 * w + x for x in range(x0, x1 + 1)]), edge([y1 * w + x for x in range(x0, x1 + 1)]),
+               edge([y * w + x0 for y in range(y0, y1 + 1)]), edge([y * w + x1 for y in range(y0, y1 + 1)])) > 0.9:
+            boxes += 1
+    return shapes, boxes
+
+def dark_lines(w, h, pix):
+    """The bands of rows holding black ink, each taller than 10 rows, from
+    the top: [first row, last row, inked pixels]."""
+    dark = lambda i: pix[3 * i] < 96 and pix[3 * i + 1] < 96 and pix[3 * i + 2] < 96
+    rows = [sum(1 for x in range(w) if dark(y * w + x)) for y in range(h)]
+    bands, inside = [], False
+    for y, n in enumerate(rows):
+        if n and not inside: bands.append([y, y, 0]); inside = True
+        if n: bands[-1][1] = y; bands[-1][2] += n
+        if not n: inside = False
+    return [b for b in bands if b[1] - b[0] > 10]
 PY
 export PYTHONPATH="$helpers${PYTHONPATH:+:$PYTHONPATH}"
 "$@" "$test_program" --gtest_filter='PrintQueueTest.*'
@@ -148,46 +189,16 @@ ppm=$(mktemp --suffix=.ppm)
 pdftoppm -r 300 -aa no -aaVector no -f 1 -l 1 "$pdf" >"$ppm"
 python3 - "$ppm" <<'PY' || fail "the Japanese line is not drawn whole as glyphs, or the bold line is not heavier than the plain one"
 import sys
-from ppm import read_ppm
+from ppm import dark_lines, read_ppm, shapes_and_boxes
 w, h, pix = read_ppm(sys.argv[1])
 # The italic colour 0x2060A0 (red 0xA0, green 0x60, blue 0x20) marks the
 # Japanese line's pixels (the PDF's colour conversion may move it a little).
 near = lambda i: abs(pix[3 * i] - 0xA0) < 12 and abs(pix[3 * i + 1] - 0x60) < 12 and abs(pix[3 * i + 2] - 0x20) < 12
-seen = bytearray(w * h)
 italic = [i for i in range(w * h) if 0x94 < pix[3 * i] < 0xAC and near(i)]
-mine = set(italic)
-shapes = boxes = 0
-for start in italic:
-    if seen[start]: continue
-    seen[start] = 1
-    stack, cells = [start], []
-    while stack:
-        i = stack.pop(); cells.append(i)
-        x, y = i % w, i // w
-        for dx in (-1, 0, 1):
-            for dy in (-1, 0, 1):
-                j = (y + dy) * w + x + dx
-                if 0 <= x + dx < w and 0 <= y + dy < h and not seen[j] and j in mine:
-                    seen[j] = 1; stack.append(j)
-    xs = [i % w for i in cells]; ys = [i // w for i in cells]
-    x0, x1, y0, y1 = min(xs), max(xs), min(ys), max(ys)
-    if x1 - x0 < 4 or y1 - y0 < 4: continue
-    shapes += 1
-    # An empty box: all four edges of its bounding rectangle inked.
-    cs = set(cells)
-    edge = lambda pts: sum(1 for p in pts if p in cs) / len(pts)
-    if min(edge([y0 * w + x for x in range(x0, x1 + 1)]), edge([y1 * w + x for x in range(x0, x1 + 1)]),
-           edge([y * w + x0 for y in range(y0, y1 + 1)]), edge([y * w + x1 for y in range(y0, y1 + 1)])) > 0.9:
-        boxes += 1
+shapes, boxes = shapes_and_boxes(w, set(italic))
 # The black lines below it: the bold one first, then the plain one.
 dark = lambda i: pix[3 * i] < 96 and pix[3 * i + 1] < 96 and pix[3 * i + 2] < 96
-rows = [sum(1 for x in range(w) if dark(y * w + x)) for y in range(h)]
-bands, inside = [], False
-for y, n in enumerate(rows):
-    if n and not inside: bands.append([y, y, 0]); inside = True
-    if n: bands[-1][1] = y; bands[-1][2] += n
-    if not n: inside = False
-lines = [b for b in bands if b[1] - b[0] > 10]
+lines = dark_lines(w, h, pix)
 ratio = lines[0][2] / lines[1][2] if len(lines) >= 2 and lines[1][2] else 0
 # The Japanese line whole: its 20 full-width characters and 2 blanks are
 # about 21 ems, the plain line's 26 narrow characters about 16; laid out
@@ -262,49 +273,16 @@ ppm=$(mktemp --suffix=.ppm)
 pdftoppm -r 300 -aa no -aaVector no -f 1 -l 1 "$pdf" >"$ppm"
 python3 - "$ppm" <<'PY' || fail "the bands' Japanese is not drawn as glyphs, or the heading is not heavier than its plain line"
 import sys
-from ppm import read_ppm
+from ppm import dark_lines, read_ppm, shapes_and_boxes
 w, h, pix = read_ppm(sys.argv[1])
 # The bands' colour 0x30A030; the PDF's colour conversion may move it a
 # little.
 green = lambda i: abs(pix[3 * i] - 0x30) < 16 and abs(pix[3 * i + 1] - 0xA0) < 16 and abs(pix[3 * i + 2] - 0x30) < 16
-def shapes_and_boxes(first_row, end_row):
-    mine = set(i for i in range(first_row * w, end_row * w) if green(i))
-    seen = set()
-    shapes = boxes = 0
-    for start in sorted(mine):
-        if start in seen: continue
-        seen.add(start)
-        stack, cells = [start], []
-        while stack:
-            i = stack.pop(); cells.append(i)
-            x, y = i % w, i // w
-            for dx in (-1, 0, 1):
-                for dy in (-1, 0, 1):
-                    j = (y + dy) * w + x + dx
-                    if 0 <= x + dx < w and j in mine and j not in seen:
-                        seen.add(j); stack.append(j)
-        xs = [i % w for i in cells]; ys = [i // w for i in cells]
-        x0, x1, y0, y1 = min(xs), max(xs), min(ys), max(ys)
-        if x1 - x0 < 4 or y1 - y0 < 4: continue
-        shapes += 1
-        # An empty box: all four edges of its bounding rectangle inked.
-        cs = set(cells)
-        edge = lambda pts: sum(1 for p in pts if p in cs) / len(pts)
-        if min(edge([y0 * w + x for x in range(x0, x1 + 1)]), edge([y1 * w + x for x in range(x0, x1 + 1)]),
-               edge([y * w + x0 for y in range(y0, y1 + 1)]), edge([y * w + x1 for y in range(y0, y1 + 1)])) > 0.9:
-            boxes += 1
-    return shapes, boxes
-head = shapes_and_boxes(0, h // 6)
-foot = shapes_and_boxes(h - h // 6, h)
+band = lambda first_row, end_row: set(i for i in range(first_row * w, end_row * w) if green(i))
+head = shapes_and_boxes(w, band(0, h // 6))
+foot = shapes_and_boxes(w, band(h - h // 6, h))
 # The black lines: the heading first, then the same text plain, as high.
-dark = lambda i: pix[3 * i] < 96 and pix[3 * i + 1] < 96 and pix[3 * i + 2] < 96
-rows = [sum(1 for x in range(w) if dark(y * w + x)) for y in range(h)]
-lines, inside = [], False
-for y, n in enumerate(rows):
-    if n and not inside: lines.append([y, y, 0]); inside = True
-    if n: lines[-1][1] = y; lines[-1][2] += n
-    if not n: inside = False
-lines = [b for b in lines if b[1] - b[0] > 10]
+lines = dark_lines(w, h, pix)
 ratio = lines[0][2] / lines[1][2] if len(lines) >= 2 and lines[1][2] else 0
 print("header shapes and boxes", head, "footer shapes and boxes", foot, "heading to plain ink", round(ratio, 2))
 sys.exit(0 if head[0] >= 8 and head[1] <= 1 and foot[0] >= 8 and foot[1] <= 1 and ratio > 1.3 else 1)
