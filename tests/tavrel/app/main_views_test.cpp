@@ -440,20 +440,39 @@ TEST_F(MainViewsTest, StatusReportsOfFourThreadsArriveOnceEachInTheirOrder) {
     }
 }
 
+namespace {
+
+// A line reported to the status box, and the box captured with its last
+// item painted: the capture and that item's first and last pixel rows (top
+// -1 when no item came).
+struct ShownStatusLine {
+    DibCanvas shown;
+    LONG top;
+    LONG bottom;
+};
+
+ShownStatusLine ReportAndCapture(GuiStatusBox& box, const wchar_t* line) {
+    box.Report(RawLayer::RawString::FromWideText(line));
+    TestSupport::PumpUntilIdle();
+    box.RefreshIfDirty();
+    const WinLayer::WinListBoxItemUnit* unit = box.ItemAt(box.Count() - 1);
+    EXPECT_NE(unit, nullptr);
+    InvalidateRect(box.window, nullptr, FALSE);
+    UpdateWindow(box.window);
+    const LONG top = unit ? box.clientRect.top + unit->rect.top - box.scroll.y : -1;
+    return ShownStatusLine{DibCanvas::CaptureClient(box.window), top, unit ? top + unit->Height() - 1 : -1};
+}
+
+}  // namespace
+
 TEST_F(MainViewsTest, StatusLineDrawsItsAmpersandsAndExpandsItsTabs) {
     OpenEmpty();
     GuiStatusBox& box = Views().statusBox;
     const wchar_t* line = L"&&x a&b\tafter the tab";
-    box.Report(RawLayer::RawString::FromWideText(line));
-    PumpUntilIdle();
-    box.RefreshIfDirty();
-    const WinLayer::WinListBoxItemUnit* unit = box.ItemAt(box.Count() - 1);
-    ASSERT_NE(unit, nullptr);
-    InvalidateRect(box.window, nullptr, FALSE);
-    UpdateWindow(box.window);
-    const DibCanvas shown = DibCanvas::CaptureClient(box.window);
-    const LONG top = box.clientRect.top + unit->rect.top - box.scroll.y;
-    const LONG bottom = top + unit->Height() - 1;
+    const ShownStatusLine reported = ReportAndCapture(box, line);
+    const DibCanvas& shown = reported.shown;
+    const LONG top = reported.top;
+    const LONG bottom = reported.bottom;
     const LONG width = shown.Width();
     ASSERT_GT(top, 0);
     // The same text drawn without prefix processing, tabs of 4, on the
@@ -491,16 +510,10 @@ TEST_F(MainViewsTest, StatusLinesShowTheirFirstLetterWhole) {
                               L"jWfT", L"OriginalKeptAs (C:\\x)"};
     for (const wchar_t* line : lines) {
         SCOPED_TRACE(TestSupport::Utf8(line));
-        box.Report(RawLayer::RawString::FromWideText(line));
-        PumpUntilIdle();
-        box.RefreshIfDirty();
-        const WinLayer::WinListBoxItemUnit* unit = box.ItemAt(box.Count() - 1);
-        ASSERT_NE(unit, nullptr);
-        InvalidateRect(box.window, nullptr, FALSE);
-        UpdateWindow(box.window);
-        const DibCanvas shown = DibCanvas::CaptureClient(box.window);
-        const LONG top = box.clientRect.top + unit->rect.top - box.scroll.y;
-        const LONG bottom = top + unit->Height() - 1;
+        const ShownStatusLine reported = ReportAndCapture(box, line);
+        const DibCanvas& shown = reported.shown;
+        const LONG top = reported.top;
+        const LONG bottom = reported.bottom;
         const LONG width = shown.Width();
         ASSERT_GT(top, 0);
         ASSERT_LE(bottom, shown.Height());
