@@ -620,18 +620,15 @@ RECT WinTextDraw::RunClip(HDC dc, const RECT& rect) {
     return clip;
 }
 
-int32_t WinTextDraw::FallbackStrokes(HDC dc, HFONT fallback) {
+int32_t WinTextDraw::FallbackStrokes(HDC dc, HFONT fallback, int32_t height) {
     if (WholePixelAdvances(dc)) return 0;
     LOGFONTW want{};
     if (GetObjectW(fallback, sizeof want, &want) != static_cast<int>(sizeof want) || want.lfWeight < FW_SEMIBOLD)
         return 0;
     static const bool hasBold = FaceHasBold(FallbackFace());
     if (hasBold) return 0;
-    TEXTMETRICW metrics{};
-    HGDIOBJ old = SelectObject(dc, fallback);
-    const int32_t height = GetTextMetricsW(dc, &metrics) ? std::max<int32_t>(0, metrics.tmHeight) : 0;
-    SelectObject(dc, old);
-    const int32_t strokes = (height + GuiTextDraw::kBoldHeightPerPixel / 2) / GuiTextDraw::kBoldHeightPerPixel;
+    const int32_t strokes =
+        (std::max<int32_t>(0, height) + GuiTextDraw::kBoldHeightPerPixel / 2) / GuiTextDraw::kBoldHeightPerPixel;
     return std::max(1, std::min(strokes, 64));
 }
 
@@ -639,42 +636,51 @@ void WinTextDraw::DrawPlanned(HDC dc, const wchar_t* wide, int32_t count, HFONT 
                               int32_t fit) {
     HGDIOBJ base = GetCurrentObject(dc, OBJ_FONT);
     const RECT clip = RunClip(dc, rect);
-    const int32_t strokes = FallbackStrokes(dc, fallback);
-    TEXTMETRICW baseMetrics{}, fallbackMetrics{};
-    GetTextMetricsW(dc, &baseMetrics);
-    HGDIOBJ old = SelectObject(dc, fallback);
-    GetTextMetricsW(dc, &fallbackMetrics);
-    SelectObject(dc, old);
-    // Both faces stand on the base font's baseline.
-    const int32_t rise = baseMetrics.tmAscent - fallbackMetrics.tmAscent;
-    // Every unit's advance, each stretch measured in its own font.
+    // Each font is selected once, whatever the number of stretches: a
+    // selection can cost far more than the measuring and drawing it serves
+    // (Wine on an X display without a resource database reads the user's
+    // X defaults files again for every one). The base font's stretches are
+    // measured while it is still selected, the fallback's next, and the
+    // fallback's are drawn before the base's; the text is drawn on a
+    // transparent background, so the order leaves the same pixels.
+    auto eachStretch = [&](uint8_t which, auto&& act) {
+        int32_t x = rect.left;
+        for (int32_t i = 0; i < count;) {
+            const uint8_t use = useFallback_[static_cast<size_t>(i)];
+            int32_t j = i + 1;
+            while (j < count && useFallback_[static_cast<size_t>(j)] == use) ++j;
+            if (use == which) act(i, j, x);
+            for (int32_t k = i; k < j; ++k) x += advances_[static_cast<size_t>(k)];
+            i = j;
+        }
+    };
     advances_.assign(static_cast<size_t>(count), 0);
     bool placed = true;
-    for (int32_t i = 0; i < count;) {
-        const uint8_t use = useFallback_[static_cast<size_t>(i)];
-        int32_t j = i + 1;
-        while (j < count && useFallback_[static_cast<size_t>(j)] == use) ++j;
-        SelectObject(dc, use ? static_cast<HGDIOBJ>(fallback) : base);
+    auto measure = [&](int32_t i, int32_t j, int32_t) {
         placed = MeasureAdvances(dc, wide + i, j - i, advances_.data() + i) && placed;
-        i = j;
-    }
+    };
+    TEXTMETRICW baseMetrics{}, fallbackMetrics{};
+    GetTextMetricsW(dc, &baseMetrics);
+    eachStretch(0, measure);
+    SelectObject(dc, fallback);
+    GetTextMetricsW(dc, &fallbackMetrics);
+    eachStretch(1, measure);
     if (fit > 0) FitAdvances(advances_.data(), count, fit);
-    int32_t x = rect.left;
-    for (int32_t i = 0; i < count;) {
-        const uint8_t use = useFallback_[static_cast<size_t>(i)];
-        int32_t j = i + 1;
-        while (j < count && useFallback_[static_cast<size_t>(j)] == use) ++j;
-        SelectObject(dc, use ? static_cast<HGDIOBJ>(fallback) : base);
+    const int32_t strokes = FallbackStrokes(dc, fallback, fallbackMetrics.tmHeight);
+    // Both faces stand on the base font's baseline.
+    const int32_t rise = baseMetrics.tmAscent - fallbackMetrics.tmAscent;
+    auto draw = [&](int32_t i, int32_t j, int32_t x) {
+        const bool use = useFallback_[static_cast<size_t>(i)] != 0;
         if (use) ++glyphStats_.fallbackPieces;
         const int32_t y = rect.top + (use ? rise : 0);
         const INT* advances = placed ? advances_.data() + i : nullptr;
         const int32_t times = use ? 1 + strokes : 1;
         for (int32_t o = 0; o < times; ++o)
             ExtTextOutW(dc, x + o, y, ETO_CLIPPED, &clip, wide + i, static_cast<UINT>(j - i), advances);
-        for (int32_t k = i; k < j; ++k) x += advances_[static_cast<size_t>(k)];
-        i = j;
-    }
+    };
+    eachStretch(1, draw);
     SelectObject(dc, base);
+    eachStretch(0, draw);
 }
 
 void WinTextDraw::DrawPlaced(HDC dc, const RawString& text, int32_t start, int32_t end, const RECT& rect,

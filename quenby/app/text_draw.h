@@ -167,8 +167,9 @@ private:
     // The number of extra strokes, one pixel apart, that give the fallback
     // font its weight on the device: a printer's driver makes no bold of a
     // face that has none, so a bold base font's fallback is stroked as
-    // emphasised bold is; 0 where no stroke is wanted.
-    int32_t FallbackStrokes(HDC dc, HFONT fallback);
+    // emphasised bold is; 0 where no stroke is wanted. `height` is the
+    // fallback font's height on the device.
+    int32_t FallbackStrokes(HDC dc, HFONT fallback, int32_t height);
 
     std::vector<int32_t> widths_;
     std::vector<uint8_t> breaks_;
