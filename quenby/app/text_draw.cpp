@@ -85,19 +85,19 @@ void WinTextDraw::Prepare(int32_t first, int32_t count) {
     base_ = first;
 }
 
-const int32_t* WinTextDraw::SevenBitWidths(HDC dc, int32_t* height) {
+WinTextDraw::FontWidths* WinTextDraw::WidthsSlot(HDC dc) {
     HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
     if (!font) return nullptr;
     FontWidths* slot = &fontWidths_[0];
     for (FontWidths& f : fontWidths_) {
         if (f.font == font) {
             f.lastUse = ++fontClock_;
-            *height = f.height;
-            return f.widths;
+            return &f;
         }
         if (f.lastUse < slot->lastUse) slot = &f;
     }
     slot->font = nullptr;
+    slot->wide.clear();
     TEXTMETRICW metrics{};
     if (!GetTextMetricsW(dc, &metrics)) return nullptr;
     ABC abc[128];
@@ -111,6 +111,12 @@ const int32_t* WinTextDraw::SevenBitWidths(HDC dc, int32_t* height) {
     slot->height = metrics.tmHeight;
     slot->font = font;
     slot->lastUse = ++fontClock_;
+    return slot;
+}
+
+const int32_t* WinTextDraw::SevenBitWidths(HDC dc, int32_t* height) {
+    FontWidths* slot = WidthsSlot(dc);
+    if (!slot) return nullptr;
     *height = slot->height;
     return slot->widths;
 }
@@ -158,6 +164,26 @@ void AppendWide(const RawString& text, int32_t first, int32_t end, std::wstring&
     out.append(converted.Wide(), static_cast<size_t>(converted.Length()));
 }
 
+// The code point of the well-formed UTF-8 character of exactly n bytes at
+// b; 0x110000 for anything else.
+uint32_t DecodeUtf8Char(const uint8_t* b, int32_t n) {
+    auto tail = [&](int32_t i) { return (b[i] & 0xC0) == 0x80; };
+    uint32_t code = 0x110000;
+    if (n == 1 && b[0] < 0x80) {
+        code = b[0];
+    } else if (n == 2 && (b[0] & 0xE0) == 0xC0 && tail(1)) {
+        code = ((b[0] & 0x1Fu) << 6) | (b[1] & 0x3Fu);
+        if (code < 0x80) code = 0x110000;
+    } else if (n == 3 && (b[0] & 0xF0) == 0xE0 && tail(1) && tail(2)) {
+        code = ((b[0] & 0x0Fu) << 12) | ((b[1] & 0x3Fu) << 6) | (b[2] & 0x3Fu);
+        if (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF)) code = 0x110000;
+    } else if (n == 4 && (b[0] & 0xF8) == 0xF0 && tail(1) && tail(2) && tail(3)) {
+        code = ((b[0] & 0x07u) << 18) | ((b[1] & 0x3Fu) << 12) | ((b[2] & 0x3Fu) << 6) | (b[3] & 0x3Fu);
+        if (code < 0x10000) code = 0x110000;
+    }
+    return code;
+}
+
 // Appends the UTF-16 form of the one character [at, next) of the text:
 // UTF-16 and well-formed UTF-8 as they are, anything else as the platform
 // converts it. A layout meets every character once: one platform call per
@@ -168,22 +194,7 @@ void AppendCharWide(const RawString& text, int32_t at, int32_t next, std::wstrin
         return;
     }
     if (text.Kind() == RawLayer::KindUtf8) {
-        const uint8_t* b = reinterpret_cast<const uint8_t*>(text.Bytes()) + at;
-        const int32_t n = next - at;
-        auto tail = [&](int32_t i) { return (b[i] & 0xC0) == 0x80; };
-        uint32_t code = 0x110000;
-        if (n == 1 && b[0] < 0x80) {
-            code = b[0];
-        } else if (n == 2 && (b[0] & 0xE0) == 0xC0 && tail(1)) {
-            code = ((b[0] & 0x1Fu) << 6) | (b[1] & 0x3Fu);
-            if (code < 0x80) code = 0x110000;
-        } else if (n == 3 && (b[0] & 0xF0) == 0xE0 && tail(1) && tail(2)) {
-            code = ((b[0] & 0x0Fu) << 12) | ((b[1] & 0x3Fu) << 6) | (b[2] & 0x3Fu);
-            if (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF)) code = 0x110000;
-        } else if (n == 4 && (b[0] & 0xF8) == 0xF0 && tail(1) && tail(2) && tail(3)) {
-            code = ((b[0] & 0x07u) << 18) | ((b[1] & 0x3Fu) << 12) | ((b[2] & 0x3Fu) << 6) | (b[3] & 0x3Fu);
-            if (code < 0x10000) code = 0x110000;
-        }
+        const uint32_t code = DecodeUtf8Char(reinterpret_cast<const uint8_t*>(text.Bytes()) + at, next - at);
         if (code < 0x10000) {
             out.push_back(static_cast<wchar_t>(code));
             return;
@@ -195,6 +206,20 @@ void AppendCharWide(const RawString& text, int32_t at, int32_t next, std::wstrin
         }
     }
     AppendWide(text, at, next, out);
+}
+
+// The one UTF-16 unit of the character [at, next) of a UTF-8 or UTF-16
+// text when it is a basic-plane character other than a surrogate; -1
+// otherwise (a pair, a malformed sequence, another kind of text).
+int32_t SingleBmpUnit(const RawString& text, int32_t at, int32_t next) {
+    if (text.Kind() == RawLayer::KindUtf16) {
+        if (next - at != 1) return -1;
+        const uint32_t c = static_cast<uint16_t>(text.Wide()[at]);
+        return c >= 0xD800 && c <= 0xDFFF ? -1 : static_cast<int32_t>(c);
+    }
+    if (text.Kind() != RawLayer::KindUtf8) return -1;
+    const uint32_t code = DecodeUtf8Char(reinterpret_cast<const uint8_t*>(text.Bytes()) + at, next - at);
+    return code < 0x10000 ? static_cast<int32_t>(code) : -1;
 }
 
 struct FaceSearch {
@@ -756,6 +781,69 @@ void WinTextDraw::DrawPlain(HDC dc, const RawString& text, int32_t start, int32_
                     nullptr);
 }
 
+bool WinTextDraw::FitFromWidthTable(HDC dc, const RawString& text, int32_t first, int32_t end, SIZE* size) {
+    if (text.Kind() != RawLayer::KindUtf8 && text.Kind() != RawLayer::KindUtf16) return false;
+    FontWidths* slot = WidthsSlot(dc);
+    if (!slot) return false;
+    if (slot->wide.empty()) slot->wide.resize(256);
+    auto known = [&](int32_t c) {
+        const std::vector<int32_t>& block = slot->wide[static_cast<size_t>(c) >> 8];
+        return !block.empty() && block[static_cast<size_t>(c) & 0xFF] >= 0;
+    };
+    // The characters not yet in the table; a range the table cannot take
+    // leaves it to the platform whole.
+    tableAsk_.clear();
+    for (int32_t at = first; at < end;) {
+        const int32_t next = text.NextCharPos(at);
+        if (next <= at || next > end) return false;
+        if (WidthAt(at) >= 0) {
+            const int32_t c = SingleBmpUnit(text, at, next);
+            if (c < 0) return false;
+            if (!known(c)) tableAsk_.push_back(static_cast<wchar_t>(c));
+        }
+        at = next;
+    }
+    if (!tableAsk_.empty()) {
+        std::sort(tableAsk_.begin(), tableAsk_.end());
+        tableAsk_.erase(std::unique(tableAsk_.begin(), tableAsk_.end()), tableAsk_.end());
+        // The platform measures without kerning: a character's advance is
+        // the same alone as among others. Asked in pieces, so that no extent
+        // comes near the largest integer whatever the font's size.
+        constexpr size_t kPiece = 512;
+        tableExtents_.resize(kPiece);
+        for (size_t i = 0; i < tableAsk_.size(); i += kPiece) {
+            const int n = static_cast<int>(std::min(kPiece, tableAsk_.size() - i));
+            SIZE measured{0, 0};
+            if (!GetTextExtentExPointW(dc, tableAsk_.data() + i, n, INT_MAX, nullptr, tableExtents_.data(),
+                                       &measured))
+                return false;
+            for (int k = 0; k < n; ++k) {
+                const uint32_t c = tableAsk_[i + static_cast<size_t>(k)];
+                std::vector<int32_t>& block = slot->wide[c >> 8];
+                if (block.empty()) block.assign(256, -1);
+                const int32_t before = k > 0 ? tableExtents_[static_cast<size_t>(k - 1)] : 0;
+                block[c & 0xFF] = std::max<int32_t>(0, tableExtents_[static_cast<size_t>(k)] - before);
+            }
+        }
+    }
+    LONG total = 0;
+    for (int32_t at = first; at < end;) {
+        const int32_t next = text.NextCharPos(at);
+        int32_t& w = widths_[static_cast<size_t>(at - base_)];
+        if (w >= 0) {
+            const uint32_t c = static_cast<uint32_t>(SingleBmpUnit(text, at, next));
+            w = slot->wide[c >> 8][c & 0xFF];
+            for (int32_t t = at + 1; t < next; ++t) widths_[static_cast<size_t>(t - base_)] = WidthTrail;
+            total += w;
+        }
+        at = next;
+    }
+    size->cx = total;
+    size->cy = slot->height;
+    ++glyphStats_.tableRanges;
+    return true;
+}
+
 int32_t WinTextDraw::MeasureFallback(HDC dc, const RawString& text, int32_t first, int32_t end, int32_t* height) {
     // The visible non-ASCII characters, each with the position of its first
     // unit.
@@ -1011,6 +1099,17 @@ SIZE TextLayout::FitText(WinTextDraw& draw, HDC dc, const RawString& text, int32
             total.cx += w;
         }
         total.cy = tableHeight > 0 ? tableHeight : MeasureZero(dc).cy;
+        return total;
+    }
+    // Text outside 7-bit ASCII is measured from the font's table of what it
+    // met before: asking the platform about every range costs several
+    // times the layout's own work on such text.
+    SIZE fromTable{0, 0};
+    if (!narrow && draw.FitFromWidthTable(dc, text, range.start, range.end, &fromTable)) {
+        total.cx = fromTable.cx;
+        height = fromTable.cy;
+        total.cx += draw.MeasureFallback(dc, text, range.start, range.end, &height);
+        total.cy = height > 0 ? height : MeasureZero(dc).cy;
         return total;
     }
     auto nextChar = [&](int32_t at) { return narrow ? at + 1 : text.NextCharPos(at); };

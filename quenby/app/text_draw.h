@@ -107,6 +107,13 @@ public:
     void ForgetFontWidths() {
         for (FontWidths& f : fontWidths_) f.font = nullptr;
     }
+    // Measures the visible characters of [first, end) (after the marks are
+    // set) from a table of the selected font's advances kept beside its
+    // 7-bit widths, asking the platform only about characters not met
+    // before in that font. Only for UTF-8 and UTF-16 text whose characters
+    // are each one unit of the basic plane; false, with nothing measured,
+    // for any other range or when the platform fails.
+    bool FitFromWidthTable(HDC dc, const RawString& text, int32_t first, int32_t end, SIZE* size);
 
     // Draws the units plainly with ExtTextOut at the rectangle's top left,
     // clipped to it. Characters the selected font has no glyph for are
@@ -149,6 +156,7 @@ public:
         uint64_t linkChecks = 0;      // characters asked whether the link draws them
         uint64_t fallbackPieces = 0;  // stretches drawn in the fallback font
         uint64_t fallbackMeasures = 0;  // ranges measured in the fallback font
+        uint64_t tableRanges = 0;       // ranges measured from the width table
     };
     const GlyphStats& GlyphStatistics() const { return glyphStats_; }
 
@@ -182,7 +190,14 @@ private:
         int32_t height = 0;
         uint32_t lastUse = 0;
         int32_t widths[128] = {};
+        // The advances of basic-plane characters as the wide entry point
+        // measures them, in blocks of 256 made when first needed; -1 where
+        // not yet measured.
+        std::vector<std::vector<int32_t>> wide;
     };
+    // The slot of the font selected into the DC, its 7-bit widths filled;
+    // null when the font cannot be measured.
+    FontWidths* WidthsSlot(HDC dc);
     FontWidths fontWidths_[8];
     uint32_t fontClock_ = 0;
     // Fallback fonts by the description of the font they stand in for (a
@@ -223,6 +238,8 @@ private:
     // Settles the characters of `ask` whose answer waits on the link.
     void CheckLink(HDC dc, Coverage& coverage, const std::wstring& ask);
     std::wstring ask_;
+    std::wstring tableAsk_;
+    std::vector<int> tableExtents_;
     // Marks which of the characters the DC's font draws exactly as it draws
     // a character that no face has (U+FFFF, never given a glyph): each is
     // drawn into a slot of a bitmap of a screen DC and compared with that

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/api_text.h"
 #include "pass_support.h"
 
 using namespace AppLayer;
@@ -372,4 +373,74 @@ TEST(TextLayoutTest, TheScreenDrawsWhatTheFontLinkCoversInOnePiece) {
     }
     EXPECT_GT(linked, 0) << "no face draws kana and kanji through a font link";
     EXPECT_GT(unlinked, 0) << "every face draws kana and kanji through a font link";
+}
+
+// Text outside 7-bit ASCII is measured from a table of the font's widths
+// filled as characters are first met: every character's width, and the
+// range's size, are what the platform measures for the whole range at once,
+// whether the table knew the characters or not, over random UTF-8 and
+// UTF-16 texts with hidden runs, tabs, surrogate pairs and malformed bytes
+// (those ranges are left to the platform whole) in several faces.
+TEST(TextLayoutTest, WidthsFromTheTableAreThePlatformsExtentsOfTheWholeRange) {
+    static const char* const pieces[] = {"word", " ", "\t", "\xC3\xA9t\xC3\xA9",        // Latin-1
+                                         "\xCE\xB1\xCE\xB2",                          // Greek
+                                         "\xD0\x96\xD0\xB8",                          // Cyrillic
+                                         "\xE3\x81\x82\xE3\x82\xAB",                  // kana
+                                         "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",    // kanji
+                                         "\xE3\x80\x82",                              // ideographic full stop
+                                         "\x1E" "l12\x1F", "\x1E" "b\x1F",
+                                         "\xF0\x9F\x98\x80",                          // a surrogate pair in UTF-16
+                                         "\xE6\x97", "\xFF"};                          // malformed
+    std::mt19937 random(53);
+    const wchar_t* const faces[] = {L"Meiryo UI", L"DejaVu Sans", L"Liberation Serif"};
+    uint64_t fromTable = 0;
+    int compared = 0;
+    for (const wchar_t* face : faces) {
+        for (int height : {-13, -29}) {
+            HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, height < -20, 0, 0, DEFAULT_CHARSET, 0, 0,
+                                     ANTIALIASED_QUALITY, 0, face);
+            TestSupport::DibCanvas canvas(8, 8);
+            HGDIOBJ old = SelectObject(canvas.Dc(), font);
+            WinTextDraw draw;
+            for (int round = 0; round < 150; ++round) {
+                std::string bytes;
+                const int n = 1 + static_cast<int>(random() % 24);
+                for (int i = 0; i < n; ++i) bytes += pieces[random() % (sizeof pieces / sizeof *pieces)];
+                const RawString utf8 = U8(bytes);
+                for (const RawString& text : {utf8, utf8.As(RawLayer::KindUtf16)}) {
+                    const std::string label = TestSupport::Utf8(face) + " " + std::to_string(height) + " " +
+                                              (text.Kind() == RawLayer::KindUtf16 ? "UTF-16 " : "UTF-8 ") +
+                                              bytes;
+                    const uint64_t fallbacks = draw.GlyphStatistics().fallbackMeasures;
+                    const SIZE size = TextLayout::FitText(draw, canvas.Dc(), text, 0, text.Length());
+                    // Characters no face of the link draws take another
+                    // face's widths: not this test's question.
+                    if (draw.GlyphStatistics().fallbackMeasures != fallbacks) continue;
+                    std::vector<int> extents(static_cast<size_t>(text.Length()) + 1, 0);
+                    SIZE whole{0, 0};
+                    ASSERT_TRUE(RawLayer::ApiTextExtent(canvas.Dc(), text, 0, text.Length(), INT_MAX, nullptr,
+                                                        extents.data(), &whole))
+                        << label;
+                    int32_t sum = 0;
+                    for (const CharInfo& c : Characters(text, 0, text.Length())) {
+                        if (!c.visible) continue;
+                        const int32_t expected =
+                            extents[static_cast<size_t>(c.end - 1)] - (c.start > 0 ? extents[static_cast<size_t>(c.start - 1)] : 0);
+                        ASSERT_EQ(draw.WidthAt(c.start), expected) << label << " at " << c.start;
+                        for (int32_t t = c.start + 1; t < c.end; ++t)
+                            ASSERT_EQ(draw.WidthAt(t), WinTextDraw::WidthTrail) << label << " at " << t;
+                        sum += expected;
+                    }
+                    EXPECT_EQ(size.cx, sum) << label;
+                    EXPECT_EQ(size.cy, whole.cy) << label;
+                    ++compared;
+                }
+            }
+            fromTable += draw.GlyphStatistics().tableRanges;
+            SelectObject(canvas.Dc(), old);
+            DeleteObject(font);
+        }
+    }
+    EXPECT_GT(fromTable, 0u) << "no range was measured from the width table";
+    EXPECT_GT(compared, 300) << "too few ranges stayed in their font to be compared";
 }
