@@ -184,6 +184,16 @@ int ApiKind(const RawString& text) {
     return ApiKindConvert;
 }
 
+int ApiKindOfRange(const RawString& text, RawRange range) {
+    if (text.IsEmpty() || text.Kind() != KindUtf8) return ApiKind(text);
+    range = text.ClampEnd(range);
+    const uint8_t* p = static_cast<const uint8_t*>(text.Data());
+    for (int32_t i = range.start; i < range.end; ++i) {
+        if (p[i] > 126) return ApiKindConvert;
+    }
+    return ApiKindAnsi;
+}
+
 int ApiKindPair(const RawString& a, const RawString& b) {
     return CombineCodes({ApiKind(a), ApiKind(b)});
 }
@@ -572,7 +582,7 @@ bool ApiTextExtent(HDC dc, const RawString& text, int32_t first, int32_t end, in
     int count = range.end - range.start;
     SIZE local = {0, 0};
     SIZE* out = size != nullptr ? size : &local;
-    int code = ApiKind(text);
+    int code = ApiKindOfRange(text, range);
     if (TakesAnsi(code)) {
         // The ANSI entry point converts by the font's character set and maps
         // its extents back by the ANSI code page's lead bytes; where the two

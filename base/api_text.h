@@ -34,6 +34,11 @@ enum : int {
 
 // The API kind of one string.
 int ApiKind(const RawString& text);
+// The API kind of the units [range) of a string, for a call that takes only
+// those: as ApiKind, but UTF-8 is judged by the range's own bytes, so that
+// measuring or drawing a piece of a long line costs the piece, not the line.
+// 7-bit characters come out the same through either entry point.
+int ApiKindOfRange(const RawString& text, RawRange range);
 // Two strings: 2 when either needs a conversion; 0 when both take the ANSI
 // entry point (codes 0 or 3); 1 when both are UTF-16 or empty (not both
 // empty); 2 when one is ANSI and the other UTF-16 (both are then converted).

@@ -49,7 +49,7 @@ int DrawRange(HDC dc, RECT& rect, UINT format, const RawString& text, RawRange r
     // The text is shared: DrawTextEx must never write into it.
     format &= ~static_cast<UINT>(DT_MODIFYSTRING);
     const int count = range.end - range.start;
-    const int kind = RawLayer::ApiKind(text);
+    const int kind = RawLayer::ApiKindOfRange(text, range);
     if (kind == RawLayer::ApiKindWide) {
         return DrawTextExW(dc, const_cast<wchar_t*>(text.Wide() + range.start), count, &rect, format, &params);
     }

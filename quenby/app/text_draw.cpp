@@ -749,7 +749,8 @@ void WinTextDraw::DrawPlain(HDC dc, const RawString& text, int32_t start, int32_
             DrawPlanned(dc, fallbackText_.data(), n, fallback, rect, whole ? 0 : fit);
             return;
         }
-        if (whole && !RawLayer::TakesAnsi(text) && text.Kind() != RawLayer::KindUtf16) {
+        if (whole && !RawLayer::TakesAnsi(RawLayer::ApiKindOfRange(text, range)) &&
+            text.Kind() != RawLayer::KindUtf16) {
             // Converted already: drawn as it is.
             if (n > 0)
                 ExtTextOutW(dc, rect.left, rect.top, ETO_CLIPPED, &rect, fallbackText_.data(), static_cast<UINT>(n),
@@ -764,7 +765,7 @@ void WinTextDraw::DrawPlain(HDC dc, const RawString& text, int32_t start, int32_
         DrawPlaced(dc, text, range.start, range.end, rect, fit);
         return;
     }
-    if (RawLayer::TakesAnsi(text)) {
+    if (RawLayer::TakesAnsi(RawLayer::ApiKindOfRange(text, range))) {
         ExtTextOutA(dc, rect.left, rect.top, ETO_CLIPPED, &rect, text.Bytes() + range.start,
                     static_cast<UINT>(count), nullptr);
         return;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -540,6 +541,51 @@ TEST_F(ApiTextExtentTest, ShiftJisMeasuredPerByteUnderEitherCodePage) {
     ASSERT_TRUE(ApiTextExtent(dc_, s, 0, 3, 0x7FFFFFFF, &fit, ext, &size));
     EXPECT_EQ(fit, 3);
     EXPECT_EQ(ext[5], -7);
+}
+
+// A range of a UTF-8 line measures as its own characters do, whatever the
+// rest of the line holds: 7-bit pieces of a line with other characters
+// elsewhere, and pieces with their own, over random lines and ranges, each
+// byte's extent the one after its character in the wide measure.
+TEST_F(ApiTextExtentTest, ARangeOfALineMeasuresAsItsOwnCharacters) {
+    struct Piece {
+        const char* bytes;
+        const wchar_t* wide;
+    };
+    // One character each.
+    static const Piece pieces[] = {{"w", L"w"}, {"o", L"o"}, {" ", L" "}, {"\\", L"\\"}, {"~", L"~"},
+                                   {"\xC3\xA9", L"\u00E9"}, {"\xE6\x97\xA5", L"\u65E5"},
+                                   {"\xF0\x9F\x98\x80", L"\U0001F600"}};
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<const Piece*> line;
+        const int n = 1 + static_cast<int>(random() % 30);
+        for (int i = 0; i < n; ++i) line.push_back(&pieces[random() % (sizeof pieces / sizeof *pieces)]);
+        std::string bytes;
+        std::vector<size_t> starts;
+        for (const Piece* p : line) {
+            starts.push_back(bytes.size());
+            bytes += p->bytes;
+        }
+        starts.push_back(bytes.size());
+        const size_t a = random() % line.size(), b = a + 1 + random() % (line.size() - a);
+        const RawString text = Utf8(bytes);
+        const int32_t first = static_cast<int32_t>(starts[a]), end = static_cast<int32_t>(starts[b]);
+        std::vector<int> ext(static_cast<size_t>(end - first), -1);
+        SIZE size{};
+        ASSERT_TRUE(ApiTextExtent(dc_, text, first, end, 0x7FFFFFFF, nullptr, ext.data(), &size)) << bytes;
+        std::wstring wide;
+        std::vector<size_t> wideEnds;
+        for (size_t k = a; k < b; ++k) {
+            wide += line[k]->wide;
+            wideEnds.push_back(wide.size());
+        }
+        const std::vector<int> w = WideExtents(wide);
+        for (size_t k = a; k < b; ++k)
+            for (size_t byte = starts[k]; byte < starts[k + 1]; ++byte)
+                ASSERT_EQ(ext[byte - static_cast<size_t>(first)], w[wideEnds[k - a] - 1]) << bytes << " byte " << byte;
+        EXPECT_EQ(size.cx, w.back()) << bytes;
+    }
 }
 
 TEST_F(ApiTextExtentTest, DispatchByKind) {
