@@ -63,8 +63,15 @@ int main(int argc, char** argv) {
         std::printf("no printer \"Quenby_PDF\": run scripts/print-queue.sh\n");
         return 1;
     }
+    // The style measures its fonts in the view's window, as the viewer's
+    // does: without one every margin and spacing would be 0.
+    HWND owner = CreateWindowA("STATIC", "bench", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    if (!owner) {
+        std::printf("no window (is there a display?)\n");
+        return 1;
+    }
     DocLayer::DocumentStyle program;
-    program.Read(RawLayer::RawString::FromText("Z:\\nonexistent\\quenby_bench.ini"), nullptr);
+    program.Read(RawLayer::RawString::FromText("Z:\\nonexistent\\quenby_bench.ini"), owner);
     program.overview.SetEnhanceForm(RawLayer::RawString::FromLiteral("@%s"));
     DocLayer::JobFileUnit doc;
     doc.OpenFile(RawLayer::RawString::FromText(argv[1]), program);
@@ -186,5 +193,6 @@ int main(int argc, char** argv) {
     }
     std::printf("print %.4f\n", printSeconds);
     std::printf("bare %.4f\n", bareSeconds);
+    DestroyWindow(owner);
     return 0;
 }

@@ -15,7 +15,8 @@ bash "$here/scripts/print-queue.sh" >/dev/null
 
 bench_work
 python3 "$here/bench/make_help_document.py" "$work"
-out=$(run_program "$exe" "$(wpath "$work/help.md")" "$(wpath "$work")")
+# A display of its own: the style measures its fonts in a window.
+out=$(run_window "$exe" "$(wpath "$work/help.md")" "$(wpath "$work")")
 printf '%s\n' "$out" | grep -v '^print \|^bare '
 ours=$(printf '%s\n' "$out" | awk '/^print / { print $2 }')
 theirs=$(printf '%s\n' "$out" | awk '/^bare / { print $2 }')
