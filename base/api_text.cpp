@@ -128,8 +128,8 @@ bool AnsiEndsWithSeparator(const char* bytes, int32_t count) {
     return last == count - 1 && last >= 0 && IsPathSeparator(static_cast<uint8_t>(bytes[last]));
 }
 
-// One UTF-8 character at p (at most `left` bytes): its byte length and its
-// code point, or 0 when the bytes do not start a well-formed character.
+}  // namespace
+
 int DecodeUtf8(const uint8_t* p, int32_t left, uint32_t& cp) {
     uint8_t b0 = p[0];
     if (b0 < 0x80) {
@@ -164,8 +164,6 @@ int DecodeUtf8(const uint8_t* p, int32_t left, uint32_t& cp) {
     }
     return len;
 }
-
-}  // namespace
 
 // ---- API kinds -----------------------------------------------------------------
 

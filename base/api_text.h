@@ -32,6 +32,11 @@ enum : int {
     ApiKindEmpty = 3
 };
 
+// One UTF-8 character at p (at most `left` bytes, at least one): its byte
+// length and its code point, or 0 when the bytes do not start a well-formed
+// character (no overlong forms, surrogates or values above U+10FFFF).
+int DecodeUtf8(const uint8_t* p, int32_t left, uint32_t& cp);
+
 // The API kind of one string.
 int ApiKind(const RawString& text);
 // The API kind of the units [range) of a string, for a call that takes only

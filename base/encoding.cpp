@@ -446,23 +446,31 @@ uint8_t Utf16OrderByZeros(const uint8_t* b, int32_t count, int64_t offset) {
     return isLittle ? KindUtf16LE : isBig ? KindUtf16BE : 0;
 }
 
-// The first zero byte from `pos` on, or `count`.
 #if defined(__i386__) || defined(__x86_64__)
-__attribute__((target("sse2"))) int32_t FindZeroWide(const uint8_t* b, int32_t pos, int32_t count) {
+// Passes 16 bytes at a time from `pos` while none of them is a zero byte
+// (`zeros`) or, otherwise, while all are plain 7-bit bytes 0x01..0x7E: the
+// position of the first byte that stops it, or of the last block short of
+// 16 bytes.
+__attribute__((target("sse2"))) int32_t SkipWide(const uint8_t* b, int32_t pos, int32_t count, bool zeros) {
+    // As signed bytes the plain ones are 1..126.
     const __m128i zero = _mm_setzero_si128();
+    const __m128i del = _mm_set1_epi8(0x7F);
     while (count - pos >= 16) {
         const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + pos));
-        const int zeros = _mm_movemask_epi8(_mm_cmpeq_epi8(w, zero));
-        if (zeros != 0) return pos + __builtin_ctz(static_cast<unsigned>(zeros));
+        const int stops = zeros ? _mm_movemask_epi8(_mm_cmpeq_epi8(w, zero))
+                                : ~_mm_movemask_epi8(_mm_and_si128(_mm_cmpgt_epi8(w, zero), _mm_cmplt_epi8(w, del))) &
+                                      0xFFFF;
+        if (stops != 0) return pos + __builtin_ctz(static_cast<unsigned>(stops));
         pos += 16;
     }
     return pos;
 }
 #endif
 
+// The first zero byte from `pos` on, or `count`.
 int32_t FindZero(const uint8_t* b, int32_t pos, int32_t count) {
 #if defined(__i386__) || defined(__x86_64__)
-    if (HasSse2()) pos = FindZeroWide(b, pos, count);
+    if (HasSse2()) pos = SkipWide(b, pos, count, true);
 #endif
     while (pos < count && b[pos] != 0) ++pos;
     return pos;
@@ -483,24 +491,9 @@ bool HasLoneZero(const uint8_t* b, int32_t count) {
 // nothing about the kind), or `count`. Most text is such bytes only, so they
 // are passed eight at a time: a word holds none of the others when no byte
 // has its high bit set, is zero or is 0x7F.
-#if defined(__i386__) || defined(__x86_64__)
-__attribute__((target("sse2"))) int32_t SkipPlainAsciiWide(const uint8_t* b, int32_t pos, int32_t count) {
-    // As signed bytes the plain ones are 1..126.
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i del = _mm_set1_epi8(0x7F);
-    while (count - pos >= 16) {
-        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + pos));
-        const int plain = _mm_movemask_epi8(_mm_and_si128(_mm_cmpgt_epi8(w, zero), _mm_cmplt_epi8(w, del)));
-        if (plain != 0xFFFF) return pos + __builtin_ctz(static_cast<unsigned>(~plain));
-        pos += 16;
-    }
-    return pos;
-}
-#endif
-
 int32_t SkipPlainAscii(const uint8_t* b, int32_t pos, int32_t count) {
 #if defined(__i386__) || defined(__x86_64__)
-    if (HasSse2()) pos = SkipPlainAsciiWide(b, pos, count);
+    if (HasSse2()) pos = SkipWide(b, pos, count, false);
 #endif
     const uint64_t ones = 0x0101010101010101ull;
     const uint64_t highs = 0x8080808080808080ull;

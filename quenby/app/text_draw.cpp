@@ -167,21 +167,8 @@ void AppendWide(const RawString& text, int32_t first, int32_t end, std::wstring&
 // The code point of the well-formed UTF-8 character of exactly n bytes at
 // b; 0x110000 for anything else.
 uint32_t DecodeUtf8Char(const uint8_t* b, int32_t n) {
-    auto tail = [&](int32_t i) { return (b[i] & 0xC0) == 0x80; };
-    uint32_t code = 0x110000;
-    if (n == 1 && b[0] < 0x80) {
-        code = b[0];
-    } else if (n == 2 && (b[0] & 0xE0) == 0xC0 && tail(1)) {
-        code = ((b[0] & 0x1Fu) << 6) | (b[1] & 0x3Fu);
-        if (code < 0x80) code = 0x110000;
-    } else if (n == 3 && (b[0] & 0xF0) == 0xE0 && tail(1) && tail(2)) {
-        code = ((b[0] & 0x0Fu) << 12) | ((b[1] & 0x3Fu) << 6) | (b[2] & 0x3Fu);
-        if (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF)) code = 0x110000;
-    } else if (n == 4 && (b[0] & 0xF8) == 0xF0 && tail(1) && tail(2) && tail(3)) {
-        code = ((b[0] & 0x07u) << 18) | ((b[1] & 0x3Fu) << 12) | ((b[2] & 0x3Fu) << 6) | (b[3] & 0x3Fu);
-        if (code < 0x10000) code = 0x110000;
-    }
-    return code;
+    uint32_t code = 0;
+    return n > 0 && RawLayer::DecodeUtf8(b, n, code) == n ? code : 0x110000;
 }
 
 // Appends the UTF-16 form of the one character [at, next) of the text:
@@ -793,6 +780,7 @@ bool WinTextDraw::FitFromWidthTable(HDC dc, const RawString& text, int32_t first
     };
     // The characters not yet in the table; a range the table cannot take
     // leaves it to the platform whole.
+    tableUnits_.clear();
     tableAsk_.clear();
     for (int32_t at = first; at < end;) {
         const int32_t next = text.NextCharPos(at);
@@ -800,6 +788,7 @@ bool WinTextDraw::FitFromWidthTable(HDC dc, const RawString& text, int32_t first
         if (WidthAt(at) >= 0) {
             const int32_t c = SingleBmpUnit(text, at, next);
             if (c < 0) return false;
+            tableUnits_.push_back(static_cast<wchar_t>(c));
             if (!known(c)) tableAsk_.push_back(static_cast<wchar_t>(c));
         }
         at = next;
@@ -811,28 +800,25 @@ bool WinTextDraw::FitFromWidthTable(HDC dc, const RawString& text, int32_t first
         // the same alone as among others. Asked in pieces, so that no extent
         // comes near the largest integer whatever the font's size.
         constexpr size_t kPiece = 512;
-        tableExtents_.resize(kPiece);
+        tableAdvances_.resize(kPiece);
         for (size_t i = 0; i < tableAsk_.size(); i += kPiece) {
-            const int n = static_cast<int>(std::min(kPiece, tableAsk_.size() - i));
-            SIZE measured{0, 0};
-            if (!GetTextExtentExPointW(dc, tableAsk_.data() + i, n, INT_MAX, nullptr, tableExtents_.data(),
-                                       &measured))
-                return false;
-            for (int k = 0; k < n; ++k) {
+            const int32_t n = static_cast<int32_t>(std::min(kPiece, tableAsk_.size() - i));
+            if (!MeasureAdvances(dc, tableAsk_.data() + i, n, tableAdvances_.data())) return false;
+            for (int32_t k = 0; k < n; ++k) {
                 const uint32_t c = tableAsk_[i + static_cast<size_t>(k)];
                 std::vector<int32_t>& block = slot->wide[c >> 8];
                 if (block.empty()) block.assign(256, -1);
-                const int32_t before = k > 0 ? tableExtents_[static_cast<size_t>(k - 1)] : 0;
-                block[c & 0xFF] = std::max<int32_t>(0, tableExtents_[static_cast<size_t>(k)] - before);
+                block[c & 0xFF] = tableAdvances_[static_cast<size_t>(k)];
             }
         }
     }
     LONG total = 0;
+    size_t unit = 0;
     for (int32_t at = first; at < end;) {
         const int32_t next = text.NextCharPos(at);
         int32_t& w = widths_[static_cast<size_t>(at - base_)];
         if (w >= 0) {
-            const uint32_t c = static_cast<uint32_t>(SingleBmpUnit(text, at, next));
+            const uint32_t c = tableUnits_[unit++];
             w = slot->wide[c >> 8][c & 0xFF];
             for (int32_t t = at + 1; t < next; ++t) widths_[static_cast<size_t>(t - base_)] = WidthTrail;
             total += w;
@@ -1109,9 +1095,7 @@ SIZE TextLayout::FitText(WinTextDraw& draw, HDC dc, const RawString& text, int32
     if (!narrow && draw.FitFromWidthTable(dc, text, range.start, range.end, &fromTable)) {
         total.cx = fromTable.cx;
         height = fromTable.cy;
-        total.cx += draw.MeasureFallback(dc, text, range.start, range.end, &height);
-        total.cy = height > 0 ? height : MeasureZero(dc).cy;
-        return total;
+        pos = range.end;  // measured: the platform is not asked below
     }
     auto nextChar = [&](int32_t at) { return narrow ? at + 1 : text.NextCharPos(at); };
     if (draw.extents_.size() < static_cast<size_t>(count)) draw.extents_.resize(static_cast<size_t>(count));

@@ -239,7 +239,8 @@ private:
     void CheckLink(HDC dc, Coverage& coverage, const std::wstring& ask);
     std::wstring ask_;
     std::wstring tableAsk_;
-    std::vector<int> tableExtents_;
+    std::wstring tableUnits_;
+    std::vector<int> tableAdvances_;
     // Marks which of the characters the DC's font draws exactly as it draws
     // a character that no face has (U+FFFF, never given a glyph): each is
     // drawn into a slot of a bitmap of a screen DC and compared with that
