@@ -216,7 +216,14 @@ int32_t DetailBoxPair::ApplyFont(WinLayer::WinFontParameter* font) {
     for (GuiDetailBox* box : {box1, box2}) {
         box->font = font;
         box->UpdateLineMetrics();
-        box->UpdateLayout(true);
+    }
+    // The row's columns, its laid-out text and the fields after it were
+    // measured in the old font (a refitted font is already drawn in its
+    // new size): the boxes show their row again, or nothing, in this one.
+    if (box1->record.job && box1->record.row) {
+        ShowJob();
+    } else {
+        Reset();
     }
     const int32_t newHeight = MeasureLineHeight(*box1, box1->GetEffectiveFont());
     const int32_t change = lineHeight - newHeight;

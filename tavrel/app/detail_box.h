@@ -57,7 +57,8 @@ struct DetailBoxPair {
     // Both boxes empty with the default drawing.
     void Reset();
     // Both boxes take a font: the folder box's view font as it is fitted
-    // there (null: the window font); old line height minus new.
+    // there (null: the window font), and show their row again in it; old
+    // line height minus new.
     int32_t ApplyFont(WinLayer::WinFontParameter* font);
     // Whether a box shows a row of the job.
     bool ShowsJob(const JobLayer::JobGroupUnit* job) const;

@@ -108,9 +108,16 @@ bool GuiApplication::CreateMainWindow() {
     // A key file that is there but could not be read is named, as a bad
     // program profile is; the keys it would have bound keep the program's
     // own bindings.
-    for (const RawString& path : dialog->views.folderBox.Bindings().unreadable) {
+    GuiFolderBox& folderBox = dialog->views.folderBox;
+    bool told = false;
+    for (const RawString& path : folderBox.Bindings().unreadable) {
         RawLayer::ApiMessageBox(RawString::ConcatMany(BadProfileText(), RawLayer::LineBreakText(), path), ApplicationNameText());
+        told = true;
     }
+    // A closing message box hands the keys to the main window itself, which
+    // has no use for them: they go back to the folder box, as the window's
+    // creation left them.
+    if (told && folderBox.window) SetFocus(folderBox.window);
     return true;
 }
 

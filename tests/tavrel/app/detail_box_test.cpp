@@ -1,8 +1,8 @@
 // The detail boxes on a real text pair: the default drawing of a missing
 // side, the segment colours of a changed row, bands that move with the
 // horizontal scroll, the field to the right edge, a larger kind font moving
-// the layout; and every view painted a thousand times with the GDI handles
-// nearly used up.
+// the layout, a font refitted by a resize drawing as a fresh show; and every
+// view painted a thousand times with the GDI handles nearly used up.
 #include "tab_view_fixture.h"
 
 #include <vector>
@@ -30,16 +30,33 @@ class DetailBoxTest : public MainWindowFixture {
 protected:
     // Side 2 changes a character in the middle of a long line and has a
     // line of its own.
+    // The lines of the detail colours in section "ColorSetting".
+    static std::string DetailColours() {
+        return "DetailDiff1Color=" + Hex(kDetailDiff1) + "\r\nDetailDiff2Color=" + Hex(kDetailDiff2) +
+               "\r\nDetailOnly1Color=" + Hex(kDetailOnly1) + "\r\nDetailOnly2Color=" + Hex(kDetailOnly2) +
+               "\r\nDetailBlankColor=" + Hex(kDetailOnly1) + "\r\n";
+    }
     void OpenChangedPair() {
-        WriteProfile("DetailDiff1Color=" + Hex(kDetailDiff1) + "\r\nDetailDiff2Color=" + Hex(kDetailDiff2) +
-                     "\r\nDetailOnly1Color=" + Hex(kDetailOnly1) + "\r\nDetailOnly2Color=" + Hex(kDetailOnly2) +
-                     "\r\nDetailBlankColor=" + Hex(kDetailOnly1) + "\r\nPosBarSide1Color=" + Hex(kPosSide1) + "\r\n");
+        WriteProfile(DetailColours() + "PosBarSide1Color=" + Hex(kPosSide1) + "\r\n");
         const std::string head(60, 'a');
         ASSERT_TRUE(WriteFileBytes(temp.Join(L"a.txt"), "same\r\n" + head + "XYZ" + std::string(200, 'b') + "\r\n"));
         ASSERT_TRUE(WriteFileBytes(temp.Join(L"b.txt"),
                                    "same\r\n" + head + "QRS" + std::string(200, 'b') + "\r\nonly here\r\n"));
         OpenPair(temp.Join(L"a.txt"), temp.Join(L"b.txt"));
         ASSERT_EQ(Current()->kind.kind, JobLayer::KindText);
+    }
+    // A text view font far too tall for the window (the profile's extra
+    // comes first), and a pair whose second line differs, with the cursor
+    // on that line.
+    void OpenHugeFontPair(const std::string& extra, const std::string& line1, const std::string& line2) {
+        WriteProfile(extra + "[TextViewFont]\r\nHeight=100000\r\n");
+        const std::string more = "3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n";
+        ASSERT_TRUE(WriteFileBytes(temp.Join(L"a.txt"), "same\r\n" + line1 + "\r\n" + more));
+        ASSERT_TRUE(WriteFileBytes(temp.Join(L"b.txt"), "same\r\n" + line2 + "\r\n" + more));
+        OpenPair(temp.Join(L"a.txt"), temp.Join(L"b.txt"));
+        ASSERT_EQ(Current()->kind.kind, JobLayer::KindText);
+        CursorTo(ItemOfKind(JobLayer::RowChanged));
+        PumpUntilIdle();
     }
     // Puts the folder box's cursor on an item and lets the boxes follow.
     void CursorTo(int32_t item) {
@@ -251,15 +268,8 @@ TEST_F(DetailBoxTest, AHugeTextFontLeavesTheFolderBoxShowingItsRows) {
 // box and the detail boxes alike: the detail boxes show the folder box's
 // font, a whole line of it, at the window's first size and after a resize.
 TEST_F(DetailBoxTest, AHugeViewFontIsFittedAlikeInTheFolderBoxAndTheDetailBoxes) {
-    WriteProfile("[TextViewFont]\r\nHeight=100000\r\n");
     const std::string line = "one two three";
-    const std::string more = "3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n";
-    ASSERT_TRUE(WriteFileBytes(temp.Join(L"a.txt"), "same\r\n" + line + "\r\n" + more));
-    ASSERT_TRUE(WriteFileBytes(temp.Join(L"b.txt"), "same\r\none TWO three\r\n" + more));
-    OpenPair(temp.Join(L"a.txt"), temp.Join(L"b.txt"));
-    ASSERT_EQ(Current()->kind.kind, JobLayer::KindText);
-    CursorTo(ItemOfKind(JobLayer::RowChanged));
-    PumpUntilIdle();
+    OpenHugeFontPair("", line, "one TWO three");
     GuiViewSet& v = Views();
     auto cellHeight = [](HWND window, const WinLayer::WinFontParameter& font) {
         WinLayer::GdiWindowDC dc(window);
@@ -293,6 +303,31 @@ TEST_F(DetailBoxTest, AHugeViewFontIsFittedAlikeInTheFolderBoxAndTheDetailBoxes)
                  SWP_NOMOVE | SWP_NOZORDER);
     PumpUntilIdle();
     check();
+}
+
+// When a resize fits the huge font to another size, the detail boxes draw
+// the row they show as if it were shown afresh in that size: the changed
+// characters' colours and the line's field bands are measured in it.
+TEST_F(DetailBoxTest, AViewFontRefittedByAResizeDrawsTheDetailsAsShownAfresh) {
+    // A window of 900 x 700.
+    OpenHugeFontPair(DetailColours() + "[MainDialog]\r\nWindowRect_L=40\r\nWindowRect_T=30\r\nWindowRect_R=940\r\n"
+                     "WindowRect_B=730\r\n",
+                     "Wide words here, and more", "Wide WORDS here and more!");
+    GuiViewSet& v = Views();
+    const HWND window = Dialog().window;
+    for (int show : {SW_MAXIMIZE, SW_RESTORE}) {
+        const HFONT before = v.detail1.GetEffectiveFont().handle;
+        ShowWindow(window, show);
+        PumpUntilIdle();
+        // The font was fitted to the new size.
+        ASSERT_NE(v.detail1.GetEffectiveFont().handle, before) << show;
+        const DibCanvas refitted1 = Paint(v.detail1), refitted2 = Paint(v.detail2);
+        AppLayer::ShowCursorRowDetails(v);
+        const DibCanvas afresh1 = Paint(v.detail1), afresh2 = Paint(v.detail2);
+        EXPECT_GT(afresh1.CountColor(kDetailDiff1), 0) << show;
+        EXPECT_TRUE(refitted1.SameAs(afresh1)) << show;
+        EXPECT_TRUE(refitted2.SameAs(afresh2)) << show;
+    }
 }
 
 TEST_F(DetailBoxTest, AThousandPaintsOfEveryViewLeaveNoGdiObjectBehind) {

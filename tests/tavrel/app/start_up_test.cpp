@@ -22,15 +22,19 @@ struct BoxSeen {
 };
 
 // Finds the message box of this thread captioned "Tavrel", reads its text
-// and presses its OK button.
-void AnswerMessageBox(BoxSeen& seen) {
+// and presses its OK button (or Enter, as the user types it).
+void AnswerMessageBox(BoxSeen& seen, bool byKey = false) {
     HWND box = AppTest::FindThreadWindow(L"#32770", L"Tavrel");
     if (!box) return;
     seen.found = true;
     wchar_t text[512] = {};
     GetDlgItemTextW(box, 0xFFFF, text, 512);
     seen.text = text;
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    if (byKey) {
+        TestSupport::RealKey(VK_RETURN);
+    } else {
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
 }
 
 RECT WindowRectOf(HWND window) {
@@ -97,19 +101,19 @@ TEST(StartUpTest, AnUnreadableKeyFileIsNamedAndTheProgramsOwnKeysStillAct) {
     ASSERT_TRUE(TestSupport::WriteFileBytes(two, "abc\r\nxef\r\n"));
     BoxSeen seen;
     TestSupport::ModalWatchdog watchdog(10000);
-    TestSupport::WhenSystemDialogUp([&seen](HWND) { AnswerMessageBox(seen); });
+    TestSupport::WhenSystemDialogUp([&seen](HWND) { AnswerMessageBox(seen, true); });
     ASSERT_TRUE(run.Start(AppTest::Quoted(one) + L" " + AppTest::Quoted(two)));
     EXPECT_TRUE(seen.found);
     EXPECT_EQ(seen.text, L"Bad format profile !!\r\n" + keys);
-    // F8 and End, through the box's message queue: the jump to the changed
-    // row makes side 1 current, and End takes its caret to the line's end.
+    // F8 and End typed next, with nothing clicked after the message: the jump to the changed row makes side 1 current, and End
+    // takes its caret to the line's end.
     AppLayer::GuiFolderBox& box = run.Views().folderBox;
-    TestSupport::PostKey(box.window, VK_F8);
-    TestSupport::PumpUntilIdle();
+    TestSupport::RealKey(VK_F8);
+    TestSupport::PumpUntil([&box] { return box.Job()->side1.cursorRow == 1; }, 2000);
     EXPECT_EQ(box.CurrentSide(), 0u);
     EXPECT_EQ(box.Job()->side1.cursorRow, 1);
-    TestSupport::PostKey(box.window, VK_END);
-    TestSupport::PumpUntilIdle();
+    TestSupport::RealKey(VK_END);
+    TestSupport::PumpUntil([&box] { return box.Job()->side1.cursorColumn == 3; }, 2000);
     EXPECT_EQ(box.Job()->side1.cursorColumn, 3);
 }
 
