@@ -138,6 +138,21 @@ bool FaceHasBoldStyle(const std::wstring& face) {
     return bold;
 }
 
+bool BoldStyleCache::Has(const wchar_t* face) {
+    Entry* slot = &entries_[0];
+    for (Entry& e : entries_) {
+        if (e.lastUse != 0 && e.face == face) {
+            e.lastUse = ++clock_;
+            return e.bold;
+        }
+        if (e.lastUse < slot->lastUse) slot = &e;
+    }
+    slot->face = face;
+    slot->bold = FaceHasBoldStyle(slot->face);
+    slot->lastUse = ++clock_;
+    return slot->bold;
+}
+
 const std::wstring& InstalledFallbackFace() {
     static const std::wstring face = FindFallbackFace();
     return face;

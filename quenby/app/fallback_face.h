@@ -21,6 +21,22 @@ const std::wstring& InstalledFallbackFace();
 // the face's styles).
 bool FaceHasBoldStyle(const std::wstring& face);
 
+// Whether faces have a bold style of their own, kept for the last few faces
+// asked about: listing a face's styles costs far more than drawing a run.
+class BoldStyleCache {
+public:
+    bool Has(const wchar_t* face);
+
+private:
+    struct Entry {
+        std::wstring face;
+        bool bold = false;
+        uint32_t lastUse = 0;
+    };
+    Entry entries_[4];
+    uint32_t clock_ = 0;
+};
+
 // The fallback face made at the size and style of the fonts it stands in
 // for, one font per description, the least recently used replaced. The
 // fonts are the cache's own: a caller selects one only for the length of a

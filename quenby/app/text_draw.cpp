@@ -93,6 +93,12 @@ void WinTextDraw::DrawRun(HDC dc, const RawString& text, const WinTextPart& part
 
 namespace {
 
+// The pixels of bold weight for a font of the height: one per
+// kBoldHeightPerPixel pixels of it, rounded.
+int32_t BoldPixels(int32_t height) {
+    return (std::max(0, height) + GuiTextDraw::kBoldHeightPerPixel / 2) / GuiTextDraw::kBoldHeightPerPixel;
+}
+
 // Whether any unit of [first, end) is outside 7-bit ASCII.
 bool AnyNonAscii(const RawString& text, int32_t first, int32_t end) {
     for (int32_t i = first; i < end; ++i)
@@ -202,16 +208,20 @@ RECT WinTextDraw::RunClip(HDC dc, const RECT& rect) {
     return clip;
 }
 
-int32_t WinTextDraw::FallbackStrokes(HDC dc, HFONT fallback, int32_t height) {
+int32_t WinTextDraw::BoldStrokes(HDC dc) {
     if (WholePixelAdvances(dc)) return 0;
+    HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
     LOGFONTW want{};
-    if (GetObjectW(fallback, sizeof want, &want) != static_cast<int>(sizeof want) || want.lfWeight < FW_SEMIBOLD)
+    if (!font || GetObjectW(font, sizeof want, &want) != static_cast<int>(sizeof want) || want.lfWeight < FW_SEMIBOLD)
         return 0;
-    static const bool hasBold = FaceHasBoldStyle(FallbackFace());
-    if (hasBold) return 0;
-    const int32_t strokes =
-        (std::max<int32_t>(0, height) + GuiTextDraw::kBoldHeightPerPixel / 2) / GuiTextDraw::kBoldHeightPerPixel;
-    return std::max(1, std::min(strokes, 64));
+    // The face the driver draws in, not the one asked for: a face that is
+    // not installed is replaced by another, which may have a bold style.
+    TEXTMETRICW metrics{};
+    wchar_t face[LF_FACESIZE] = {};
+    if (!GetTextMetricsW(dc, &metrics) || GetTextFaceW(dc, LF_FACESIZE, face) <= 0) return 0;
+    face[LF_FACESIZE - 1] = 0;
+    if (boldStyles_.Has(face)) return 0;
+    return std::max(1, std::min(BoldPixels(metrics.tmHeight), 64));
 }
 
 void WinTextDraw::DrawPlanned(HDC dc, const wchar_t* wide, int32_t count, HFONT fallback, const RECT& rect,
@@ -243,12 +253,13 @@ void WinTextDraw::DrawPlanned(HDC dc, const wchar_t* wide, int32_t count, HFONT 
     };
     TEXTMETRICW baseMetrics{}, fallbackMetrics{};
     GetTextMetricsW(dc, &baseMetrics);
+    const int32_t baseStrokes = BoldStrokes(dc);
     eachStretch(0, measure);
     SelectObject(dc, fallback);
     GetTextMetricsW(dc, &fallbackMetrics);
     eachStretch(1, measure);
     if (fit > 0) FitAdvances(advances_.data(), count, fit);
-    const int32_t strokes = FallbackStrokes(dc, fallback, fallbackMetrics.tmHeight);
+    const int32_t strokes[2] = {baseStrokes, BoldStrokes(dc)};
     // Both faces stand on the base font's baseline.
     const int32_t rise = baseMetrics.tmAscent - fallbackMetrics.tmAscent;
     auto draw = [&](int32_t i, int32_t j, int32_t x) {
@@ -256,7 +267,7 @@ void WinTextDraw::DrawPlanned(HDC dc, const wchar_t* wide, int32_t count, HFONT 
         if (use) ++fallbackPieces_;
         const int32_t y = rect.top + (use ? rise : 0);
         const INT* advances = placed ? advances_.data() + i : nullptr;
-        const int32_t times = use ? 1 + strokes : 1;
+        const int32_t times = 1 + strokes[use ? 1 : 0];
         for (int32_t o = 0; o < times; ++o)
             ExtTextOutW(dc, x + o, y, ETO_CLIPPED, &clip, wide + i, static_cast<UINT>(j - i), advances);
     };
@@ -285,8 +296,10 @@ void WinTextDraw::DrawPlaced(HDC dc, const RawString& text, int32_t start, int32
     }
     if (placed && fit > 0) FitAdvances(advances_.data(), n, fit);
     const RECT clip = RunClip(dc, rect);
-    ExtTextOutW(dc, rect.left, rect.top, ETO_CLIPPED, &clip, wide_.data(), static_cast<UINT>(n),
-                placed ? advances_.data() : nullptr);
+    const int32_t strokes = BoldStrokes(dc);
+    for (int32_t o = 0; o <= strokes; ++o)
+        ExtTextOutW(dc, rect.left + o, rect.top, ETO_CLIPPED, &clip, wide_.data(), static_cast<UINT>(n),
+                    placed ? advances_.data() : nullptr);
 }
 
 void WinTextDraw::DrawPlain(HDC dc, const RawString& text, int32_t start, int32_t end, const RECT& rect,
@@ -459,8 +472,7 @@ int32_t GuiTextDraw::BoldOffset(HDC dc) {
         TEXTMETRICW metrics{};
         height = GetTextMetricsW(dc, &metrics) ? metrics.tmHeight : 0;
     }
-    const int32_t byHeight = (std::max(0, height) + kBoldHeightPerPixel / 2) / kBoldHeightPerPixel;
-    return std::max(1, std::min(std::max(reduction, byHeight), 64));
+    return std::max(1, std::min(std::max(reduction, BoldPixels(height)), 64));
 }
 
 int32_t GuiTextDraw::LineWidth() const { return 2 * std::max(1, std::min(reduction, 64)) - 1; }
@@ -534,7 +546,11 @@ void GuiTextDraw::DrawRowRuns(HDC dc, const RawString& text, const std::vector<c
     const RECT clip = RunClip(dc, whole);
     ExtTextOutW(dc, whole.left, whole.top, ETO_CLIPPED, &clip, rowText_.data(), count, rowAdvances_.data());
     const int32_t offset = BoldOffset(dc);
-    for (int32_t o = 1; o <= offset; ++o) {
+    // Where the device makes no bold of the font's face, the font's own
+    // strokes follow the emphasis strokes: the pixels of the runs drawn one
+    // at a time.
+    const int32_t strokes = offset + BoldStrokes(dc);
+    for (int32_t o = 1; o <= strokes; ++o) {
         RECT b = clip;
         OffsetRect(&b, o, 0);
         ExtTextOutW(dc, whole.left + o, whole.top, ETO_CLIPPED, &b, rowText_.data(), count, rowAdvances_.data());

@@ -140,6 +140,15 @@ public:
     };
     GlyphStats GlyphStatistics() const;
 
+protected:
+    // The number of extra strokes, one pixel apart, that give the font
+    // selected into the DC its weight on the device: a printer's driver
+    // makes no bold of a face that has no bold style, so a bold font of such
+    // a face is stroked as emphasised bold is, whether it is the document's
+    // font or the fallback; 0 where no stroke is wanted (the screen makes
+    // its own bold).
+    int32_t BoldStrokes(HDC dc);
+
 private:
     // Gives the visible non-ASCII characters of [first, end) (measured)
     // that the selected font lacks the widths of the fallback face; returns
@@ -150,14 +159,8 @@ private:
     void DrawPlanned(HDC dc, const wchar_t* wide, int32_t count, HFONT fallback, const RECT& rect, int32_t fit);
     // Draws units that need no fallback with each glyph at its measured
     // advance (spread over `fit` pixels when it is above 0), through the
-    // wide entry point.
+    // wide entry point, stroked as often as the font's weight asks.
     void DrawPlaced(HDC dc, const RawString& text, int32_t start, int32_t end, const RECT& rect, int32_t fit);
-    // The number of extra strokes, one pixel apart, that give the fallback
-    // font its weight on the device: a printer's driver makes no bold of a
-    // face that has none, so a bold base font's fallback is stroked as
-    // emphasised bold is; 0 where no stroke is wanted. `height` is the
-    // fallback font's height on the device.
-    int32_t FallbackStrokes(HDC dc, HFONT fallback, int32_t height);
 
     std::vector<int32_t> widths_;
     std::vector<uint8_t> breaks_;
@@ -166,6 +169,7 @@ private:
     int32_t base_ = 0;
     FontWidthTable widthTable_;
     GlyphCoverage coverage_;
+    BoldStyleCache boldStyles_;
     uint64_t fallbackPieces_ = 0;
     uint64_t fallbackMeasures_ = 0;
     // Which units of the text last planned go to the fallback font.
