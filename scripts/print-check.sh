@@ -12,7 +12,9 @@
 # one; the document of lines ending in "w", "." and ";": each line's last
 # glyph as whole as the same glyph before it; and the document of Japanese
 # page bands and heading: the bands' characters drawn as glyphs, and the
-# heading clearly heavier than its text plain. Fails, naming
+# heading clearly heavier than its text plain; the document of Latin and
+# Japanese headings in a print face without a bold style: that face alone,
+# and each heading clearly heavier than its text plain. Fails, naming
 # scripts/print-queue.sh, without the queue.
 set -euo pipefail
 
@@ -286,6 +288,27 @@ lines = dark_lines(w, h, pix)
 ratio = lines[0][2] / lines[1][2] if len(lines) >= 2 and lines[1][2] else 0
 print("header shapes and boxes", head, "footer shapes and boxes", foot, "heading to plain ink", round(ratio, 2))
 sys.exit(0 if head[0] >= 8 and head[1] <= 1 and foot[0] >= 8 and foot[1] <= 1 and ratio > 1.3 else 1)
+PY
+rm -f "$ppm"
+echo "print-check.sh: $pdf checked"
+
+faced="QuenbyPrintFaceWithoutBold.md"
+pdf=$(find_pdf "$faced" "= 1") || { echo "print-check.sh: no one-page PDF titled $faced in $out_dir" >&2; exit 1; }
+# The style file beside the document chose the Japanese face for all text:
+# the default Latin face has no part in the page.
+fonts=$(pdffonts "$pdf" | awk 'NR > 2 {print $1}')
+if [ -z "$fonts" ] || grep -qi 'dejavu' <<<"$fonts"; then fail "not printed in the chosen face alone: $(tr '\n' ' ' <<<"$fonts")"; fi
+ppm=$(mktemp --suffix=.ppm)
+pdftoppm -r 300 -aa no -aaVector no -f 1 -l 1 "$pdf" >"$ppm"
+python3 - "$ppm" <<'PY' || fail "a heading in a face without bold is not heavier than its plain text"
+import sys
+from ppm import dark_lines, read_ppm
+w, h, pix = read_ppm(sys.argv[1])
+# The Latin heading, its text plain, the Japanese heading, its text plain.
+lines = dark_lines(w, h, pix)
+ratios = [lines[k][2] / lines[k + 1][2] if lines[k + 1][2] else 0 for k in (0, 2)] if len(lines) == 4 else []
+print("lines", len(lines), "heading to plain ink, Latin and Japanese", [round(r, 2) for r in ratios])
+sys.exit(0 if len(ratios) == 2 and min(ratios) > 1.3 else 1)
 PY
 rm -f "$ppm"
 echo "print-check.sh: $pdf checked"

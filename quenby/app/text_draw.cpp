@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 
 #include "base/api_text.h"
-#include "toolkit/font_parameter.h"
 
 namespace AppLayer {
 
@@ -85,42 +83,6 @@ void WinTextDraw::Prepare(int32_t first, int32_t count) {
     base_ = first;
 }
 
-WinTextDraw::FontWidths* WinTextDraw::WidthsSlot(HDC dc) {
-    HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
-    if (!font) return nullptr;
-    FontWidths* slot = &fontWidths_[0];
-    for (FontWidths& f : fontWidths_) {
-        if (f.font == font) {
-            f.lastUse = ++fontClock_;
-            return &f;
-        }
-        if (f.lastUse < slot->lastUse) slot = &f;
-    }
-    slot->font = nullptr;
-    slot->wide.clear();
-    TEXTMETRICW metrics{};
-    if (!GetTextMetricsW(dc, &metrics)) return nullptr;
-    ABC abc[128];
-    if (GetCharABCWidthsW(dc, 0, 127, abc)) {
-        for (int i = 0; i < 128; ++i) slot->widths[i] = abc[i].abcA + static_cast<int32_t>(abc[i].abcB) + abc[i].abcC;
-    } else {
-        INT widths[128];
-        if (!GetCharWidth32W(dc, 0, 127, widths)) return nullptr;
-        for (int i = 0; i < 128; ++i) slot->widths[i] = widths[i];
-    }
-    slot->height = metrics.tmHeight;
-    slot->font = font;
-    slot->lastUse = ++fontClock_;
-    return slot;
-}
-
-const int32_t* WinTextDraw::SevenBitWidths(HDC dc, int32_t* height) {
-    FontWidths* slot = WidthsSlot(dc);
-    if (!slot) return nullptr;
-    *height = slot->height;
-    return slot->widths;
-}
-
 void WinTextDraw::HandleMark(const RawString&, int32_t) {}
 
 void WinTextDraw::DrawRun(HDC dc, const RawString& text, const WinTextPart& part, POINT origin) {
@@ -130,6 +92,12 @@ void WinTextDraw::DrawRun(HDC dc, const RawString& text, const WinTextPart& part
 }
 
 namespace {
+
+// The pixels of bold weight for a font of the height: one per
+// kBoldHeightPerPixel pixels of it, rounded.
+int32_t BoldPixels(int32_t height) {
+    return (std::max(0, height) + GuiTextDraw::kBoldHeightPerPixel / 2) / GuiTextDraw::kBoldHeightPerPixel;
+}
 
 // Whether any unit of [first, end) is outside 7-bit ASCII.
 bool AnyNonAscii(const RawString& text, int32_t first, int32_t end) {
@@ -195,158 +163,6 @@ void AppendCharWide(const RawString& text, int32_t at, int32_t next, std::wstrin
     AppendWide(text, at, next, out);
 }
 
-// The one UTF-16 unit of the character [at, next) of a UTF-8 or UTF-16
-// text when it is a basic-plane character other than a surrogate; -1
-// otherwise (a pair, a malformed sequence, another kind of text).
-int32_t SingleBmpUnit(const RawString& text, int32_t at, int32_t next) {
-    if (text.Kind() == RawLayer::KindUtf16) {
-        if (next - at != 1) return -1;
-        const uint32_t c = static_cast<uint16_t>(text.Wide()[at]);
-        return c >= 0xD800 && c <= 0xDFFF ? -1 : static_cast<int32_t>(c);
-    }
-    if (text.Kind() != RawLayer::KindUtf8) return -1;
-    const uint32_t code = DecodeUtf8Char(reinterpret_cast<const uint8_t*>(text.Bytes()) + at, next - at);
-    return code < 0x10000 ? static_cast<int32_t>(code) : -1;
-}
-
-struct FaceSearch {
-    std::vector<std::wstring> trueType;
-    std::vector<std::wstring> other;
-};
-
-int CALLBACK CollectFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD type, LPARAM data) {
-    auto* search = reinterpret_cast<FaceSearch*>(data);
-    const std::wstring face(font->lfFaceName);
-    // Vertical faces ("@name") turn their glyphs on their side.
-    if (face.empty() || face[0] == L'@') return 1;
-    std::vector<std::wstring>& list = (type & TRUETYPE_FONTTYPE) ? search->trueType : search->other;
-    if (std::find(list.begin(), list.end(), face) == list.end() && list.size() < 256) list.push_back(face);
-    return 1;
-}
-
-// Whether the face, made at a middling size, has a glyph of its own for
-// hiragana, katakana and kanji.
-bool FaceHasJapanese(HDC dc, const std::wstring& face) {
-    LOGFONTW want{};
-    want.lfHeight = -16;
-    want.lfCharSet = SHIFTJIS_CHARSET;
-    RawLayer::CopyFaceName(want, face.c_str());
-    HFONT font = CreateFontIndirectW(&want);
-    if (!font) return false;
-    HGDIOBJ old = SelectObject(dc, font);
-    static const wchar_t kSample[] = {0x3042, 0x30A2, 0x65E5, 0x6F22};
-    WORD glyphs[4] = {};
-    bool all = GetGlyphIndicesW(dc, kSample, 4, glyphs, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR;
-    for (WORD g : glyphs) all = all && g != 0xFFFF;
-    // A face that is not installed comes back as another one.
-    wchar_t got[LF_FACESIZE] = {};
-    all = all && GetTextFaceW(dc, LF_FACESIZE, got) > 0 && face == got;
-    SelectObject(dc, old);
-    DeleteObject(font);
-    return all;
-}
-
-// The faces the system links to its Latin faces for the characters they
-// lack: the values of the SystemLink key are lists of "file,face[,scale]".
-// Asking for a few faces by name is cheap where listing every installed
-// face is not (a first listing reads them all).
-std::vector<std::wstring> LinkedFaces() {
-    std::vector<std::wstring> faces;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink", 0,
-                      KEY_READ, &key) != ERROR_SUCCESS)
-        return faces;
-    std::vector<wchar_t> data(4096);
-    for (DWORD index = 0; index < 1024 && faces.size() < 64; ++index) {
-        wchar_t name[256];
-        DWORD nameLength = 256;
-        DWORD type = 0;
-        DWORD bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-        const LONG read =
-            RegEnumValueW(key, index, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &bytes);
-        if (read == ERROR_NO_MORE_ITEMS) break;
-        if (read != ERROR_SUCCESS || type != REG_MULTI_SZ) continue;  // a longer list is not needed
-        const size_t count = std::min<size_t>(bytes / sizeof(wchar_t), data.size());
-        for (size_t at = 0; at < count;) {
-            size_t end = at;
-            while (end < count && data[end] != 0) ++end;
-            const std::wstring entry(data.data() + at, end - at);
-            const size_t comma = entry.find(L',');
-            if (comma != std::wstring::npos) {
-                const size_t next = entry.find(L',', comma + 1);
-                const std::wstring face =
-                    entry.substr(comma + 1, next == std::wstring::npos ? std::wstring::npos : next - comma - 1);
-                if (!face.empty() && face.size() < LF_FACESIZE && face[0] != L'@' &&
-                    std::find(faces.begin(), faces.end(), face) == faces.end() && faces.size() < 64)
-                    faces.push_back(face);
-            }
-            at = end + 1;
-        }
-    }
-    RegCloseKey(key);
-    return faces;
-}
-
-std::wstring FindFallbackFace() {
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc) return std::wstring();
-    // A Japanese face the system links already draws, when there is one.
-    for (const std::wstring& face : LinkedFaces()) {
-        if (FaceHasJapanese(dc, face)) {
-            DeleteDC(dc);
-            return face;
-        }
-    }
-    FaceSearch search;
-    LOGFONTW want{};
-    want.lfCharSet = SHIFTJIS_CHARSET;
-    EnumFontFamiliesExW(dc, &want, &CollectFace, reinterpret_cast<LPARAM>(&search), 0);
-    std::wstring found;
-    // Outline faces first: they print at any size.
-    for (const std::vector<std::wstring>* list : {&search.trueType, &search.other}) {
-        for (const std::wstring& face : *list) {
-            if (FaceHasJapanese(dc, face)) {
-                found = face;
-                break;
-            }
-        }
-        if (!found.empty()) break;
-    }
-    DeleteDC(dc);
-    return found;
-}
-
-int CALLBACK NoteBoldStyle(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM data) {
-    if (font->lfWeight < FW_SEMIBOLD) return 1;
-    *reinterpret_cast<bool*>(data) = true;
-    return 0;
-}
-
-// Whether the installed face has a bold style of its own.
-bool FaceHasBold(const std::wstring& face) {
-    if (face.empty()) return false;
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc) return false;
-    LOGFONTW want{};
-    want.lfCharSet = DEFAULT_CHARSET;
-    RawLayer::CopyFaceName(want, face.c_str());
-    bool bold = false;
-    EnumFontFamiliesExW(dc, &want, &NoteBoldStyle, reinterpret_cast<LPARAM>(&bold), 0);
-    DeleteDC(dc);
-    return bold;
-}
-
-// The advances of the UTF-16 units in the selected font: each unit's
-// extent less the one before. False when the text cannot be measured.
-bool MeasureAdvances(HDC dc, const wchar_t* wide, int32_t count, INT* advances) {
-    if (count <= 0) return true;
-    SIZE size{0, 0};
-    if (!GetTextExtentExPointW(dc, wide, count, INT_MAX, nullptr, advances, &size)) return false;
-    for (int32_t i = count - 1; i > 0; --i) advances[i] = std::max(0, advances[i] - advances[i - 1]);
-    advances[0] = std::max(0, advances[0]);
-    return true;
-}
-
 // Spreads whole-pixel advances over `width` pixels, each glyph where its
 // share of the width puts it.
 void FitAdvances(INT* advances, int32_t count, int32_t width) {
@@ -364,256 +180,16 @@ void FitAdvances(INT* advances, int32_t count, int32_t width) {
 
 }  // namespace
 
-WinTextDraw::~WinTextDraw() {
-    for (Fallback& f : fallbacks_)
-        if (f.font) DeleteObject(f.font);
-    if (probe_.bitmap) {
-        SelectObject(probe_.dc, probe_.oldBitmap);
-        DeleteObject(probe_.bitmap);
-    }
-    if (probe_.dc) DeleteDC(probe_.dc);
-}
+WinTextDraw::~WinTextDraw() = default;
 
-const std::wstring& WinTextDraw::FallbackFace() {
-    static const std::wstring face = FindFallbackFace();
-    return face;
-}
-
-HFONT WinTextDraw::FallbackFont(HDC dc) {
-    const std::wstring& face = FallbackFace();
-    if (face.empty()) return nullptr;
-    HGDIOBJ current = GetCurrentObject(dc, OBJ_FONT);
-    LOGFONTW base{};
-    if (!current || GetObjectW(current, sizeof base, &base) != static_cast<int>(sizeof base)) return nullptr;
-    base.lfFaceName[LF_FACESIZE - 1] = 0;
-    if (face == base.lfFaceName) return nullptr;
-    Fallback* slot = &fallbacks_[0];
-    for (Fallback& f : fallbacks_) {
-        if (f.font && WinLayer::WinFontParameter::SameDescription(f.base, base)) {
-            f.lastUse = ++fallbackClock_;
-            return f.font;
-        }
-        if (f.lastUse < slot->lastUse) slot = &f;
-    }
-    LOGFONTW want = base;
-    RawLayer::CopyFaceName(want, face.c_str());
-    want.lfCharSet = SHIFTJIS_CHARSET;
-    HFONT font = CreateFontIndirectW(&want);
-    if (!font) return nullptr;
-    // The slot's old font is never left selected: a fallback font is
-    // selected only for the length of one call.
-    if (slot->font) DeleteObject(slot->font);
-    slot->base = base;
-    slot->font = font;
-    slot->lastUse = ++fallbackClock_;
-    return font;
-}
-
-void WinTextDraw::MarkDrawnAsMissing(HDC dc, const std::wstring& chars, std::vector<uint8_t>& missing) {
-    missing.assign(chars.size(), 1);
-    if (chars.empty()) return;
-    TEXTMETRICW metrics{};
-    if (!GetTextMetricsW(dc, &metrics)) return;
-    // Each character in a slot of its own, U+FFFF in the first, all drawn by
-    // one call: room for overhangs on either side and for marks above and
-    // below.
-    const int32_t cell = std::max<int32_t>(1, std::min<int32_t>(metrics.tmMaxCharWidth + metrics.tmHeight, 1024));
-    const int32_t slot = 2 * cell;
-    const int32_t height = std::max<int32_t>(1, std::min<int32_t>(2 * metrics.tmHeight, 2048));
-    const int32_t slots = static_cast<int32_t>(std::min<size_t>(chars.size() + 1, kProbeSlots));
-    if (!probe_.dc) probe_.dc = CreateCompatibleDC(nullptr);
-    if (!probe_.dc) return;
-    if (probe_.width < slots * slot || probe_.height < height) {
-        if (probe_.bitmap) {
-            SelectObject(probe_.dc, probe_.oldBitmap);
-            DeleteObject(probe_.bitmap);
-            probe_.bitmap = nullptr;
-        }
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = std::max(slots * slot, probe_.width);
-        info.bmiHeader.biHeight = -std::max(height, probe_.height);
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        probe_.bitmap = CreateDIBSection(probe_.dc, &info, DIB_RGB_COLORS, &probe_.bits, nullptr, 0);
-        if (!probe_.bitmap || !probe_.bits) {
-            if (probe_.bitmap) DeleteObject(probe_.bitmap);
-            probe_.bitmap = nullptr;
-            probe_.width = probe_.height = 0;
-            return;
-        }
-        probe_.width = info.bmiHeader.biWidth;
-        probe_.height = -info.bmiHeader.biHeight;
-        probe_.oldBitmap = SelectObject(probe_.dc, probe_.bitmap);
-        SetBkMode(probe_.dc, TRANSPARENT);
-        SetTextColor(probe_.dc, RGB(0, 0, 0));
-        SetTextAlign(probe_.dc, TA_LEFT | TA_TOP);
-    }
-    // The font goes back out at once: its owner may delete it.
-    HGDIOBJ oldFont = SelectObject(probe_.dc, GetCurrentObject(dc, OBJ_FONT));
-    const size_t stride = static_cast<size_t>(probe_.width) * 4;
-    const size_t slotBytes = static_cast<size_t>(slot) * 4;
-    uint8_t* bits = static_cast<uint8_t*>(probe_.bits);
-    std::wstring line;
-    std::vector<INT> advances;
-    for (size_t first = 0; first < chars.size(); first += static_cast<size_t>(kProbeSlots - 1)) {
-        const size_t count = std::min(chars.size() - first, static_cast<size_t>(kProbeSlots - 1));
-        for (int32_t y = 0; y < height; ++y) std::memset(bits + stride * static_cast<size_t>(y), 0xFF, slotBytes * (count + 1));
-        line.assign(1, static_cast<wchar_t>(0xFFFF));
-        line.append(chars, first, count);
-        advances.assign(count + 1, slot);
-        ExtTextOutW(probe_.dc, cell / 2, metrics.tmHeight / 2, 0, nullptr, line.data(), static_cast<UINT>(count + 1),
-                    advances.data());
-        GdiFlush();
-        for (size_t i = 0; i < count; ++i) {
-            bool same = true;
-            for (int32_t y = 0; y < height && same; ++y) {
-                const uint8_t* row = bits + stride * static_cast<size_t>(y);
-                same = std::memcmp(row, row + slotBytes * (i + 1), slotBytes) == 0;
-            }
-            missing[first + i] = same ? 1 : 0;
-        }
-    }
-    SelectObject(probe_.dc, oldFont);
-}
-
-WinTextDraw::Coverage* WinTextDraw::CoverageFor(HDC dc) {
-    HGDIOBJ current = GetCurrentObject(dc, OBJ_FONT);
-    LOGFONTW base{};
-    if (!current || GetObjectW(current, sizeof base, &base) != static_cast<int>(sizeof base)) return nullptr;
-    base.lfFaceName[LF_FACESIZE - 1] = 0;
-    // The screen draws what the font lacks through its link; a printer's
-    // driver draws it as an empty box.
-    const bool linked = GetDeviceCaps(dc, TECHNOLOGY) == DT_RASDISPLAY;
-    Coverage* slot = &coverages_[0];
-    for (Coverage& c : coverages_) {
-        if (c.used && c.linked == linked && WinLayer::WinFontParameter::SameDescription(c.base, base)) {
-            c.lastUse = ++coverageClock_;
-            return &c;
-        }
-        if (c.lastUse < slot->lastUse) slot = &c;
-    }
-    slot->base = base;
-    slot->linked = linked;
-    slot->used = true;
-    slot->lastUse = ++coverageClock_;
-    slot->missingWidth = -1;
-    slot->linkDraws = -1;
-    slot->blocks.resize(256);
-    for (std::vector<uint8_t>& block : slot->blocks) block.clear();
-    return slot;
-}
-
-void WinTextDraw::CheckBlock(HDC dc, Coverage& coverage, uint32_t code) {
-    const uint32_t block = (code >> 8) & 0xFF;
-    std::vector<uint8_t>& states = coverage.blocks[block];
-    states.assign(256, GlyphFont);
-    ++glyphStats_.blockChecks;
-    // Surrogate halves mean nothing alone: a pair stays in the font.
-    if (block >= 0xD8 && block <= 0xDF) return;
-    wchar_t chars[256];
-    for (uint32_t i = 0; i < 256; ++i) chars[i] = static_cast<wchar_t>((block << 8) | i);
-    WORD glyphs[256];
-    if (GetGlyphIndicesW(dc, chars, 256, glyphs, GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR) return;
-    uint8_t lacks[256];
-    bool any = false;
-    for (uint32_t i = 0; i < 256; ++i) {
-        lacks[i] = chars[i] >= 0x80 && glyphs[i] == 0xFFFF;
-        any = any || lacks[i];
-    }
-    if (!any) return;
-    HFONT fallback = FallbackFont(dc);
-    if (!fallback) return;
-    HGDIOBJ old = SelectObject(dc, fallback);
-    const bool read = GetGlyphIndicesW(dc, chars, 256, glyphs, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR;
-    SelectObject(dc, old);
-    if (!read) return;
-    // The font's own glyph table knows nothing of its link: where the link
-    // may draw a character, that is settled when the character is met.
-    for (uint32_t i = 0; i < 256; ++i)
-        if (lacks[i] && glyphs[i] != 0xFFFF) states[i] = coverage.linked ? GlyphAskLink : GlyphFallback;
-}
-
-void WinTextDraw::CheckLink(HDC dc, Coverage& coverage, const std::wstring& ask) {
-    std::wstring chars(ask);
-    std::sort(chars.begin(), chars.end());
-    chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
-    const int32_t n = static_cast<int32_t>(chars.size());
-    if (n <= 0) return;
-    glyphStats_.linkChecks += static_cast<uint64_t>(n);
-    if (coverage.missingWidth < 0) {
-        const wchar_t none = 0xFFFF;
-        SIZE size{0, 0};
-        coverage.missingWidth = GetTextExtentPoint32W(dc, &none, 1, &size) ? std::max<int32_t>(0, size.cx) : 0;
-    }
-    // A character the link draws advances by its own glyph; one that no
-    // face has by the font's missing glyph. Only an equal advance is drawn
-    // to tell them apart.
-    std::vector<int> extents(static_cast<size_t>(n));
-    int fit = 0;
-    SIZE size{0, 0};
-    const bool measured = GetTextExtentExPointW(dc, chars.data(), n, INT_MAX, &fit, extents.data(), &size) != 0;
-    std::wstring unsure;
-    for (int32_t i = 0; i < n; ++i) {
-        const int32_t width = extents[static_cast<size_t>(i)] - (i > 0 ? extents[static_cast<size_t>(i - 1)] : 0);
-        if (!measured || width == coverage.missingWidth) unsure.push_back(chars[static_cast<size_t>(i)]);
-    }
-    std::vector<uint8_t> missing;
-    if (coverage.linkDraws < 0 && !unsure.empty()) {
-        // One character tells whether the link draws for this font; where
-        // it does not, every character it was asked about is drawn as the
-        // missing glyph, and none needs drawing to be told.
-        MarkDrawnAsMissing(dc, unsure.substr(0, 1), missing);
-        coverage.linkDraws = missing.empty() || missing[0] ? 0 : 1;
-    }
-    if (coverage.linkDraws == 0) {
-        missing.assign(unsure.size(), 1);
-    } else {
-        MarkDrawnAsMissing(dc, unsure, missing);
-    }
-    for (const wchar_t c : chars) {
-        const size_t at = static_cast<size_t>(std::lower_bound(unsure.begin(), unsure.end(), c) - unsure.begin());
-        const bool none = at < unsure.size() && unsure[at] == c && missing[at];
-        coverage.blocks[(static_cast<uint32_t>(c) >> 8) & 0xFF][c & 0xFF] = none ? GlyphFallback : GlyphFont;
-    }
-}
-
-bool WinTextDraw::PlanFallback(HDC dc, const wchar_t* wide, int32_t count, HFONT* fallback) {
-    if (count <= 0) return false;
-    bool nonAscii = false;
-    for (int32_t i = 0; i < count && !nonAscii; ++i) nonAscii = wide[i] >= 0x80;
-    if (!nonAscii) return false;
-    Coverage* coverage = CoverageFor(dc);
-    if (!coverage) return false;
-    const size_t n = static_cast<size_t>(count);
-    auto state = [&](wchar_t c) -> uint8_t& {
-        return coverage->blocks[(static_cast<uint32_t>(c) >> 8) & 0xFF][c & 0xFF];
-    };
-    // A surrogate pair stays in the font: the glyph tables are asked about
-    // single units only, and the link may draw the pair.
-    ask_.clear();
-    for (size_t i = 0; i < n; ++i) {
-        const wchar_t c = wide[i];
-        if (c < 0x80 || RawLayer::IsHighSurrogate(c) || RawLayer::IsLowSurrogate(c)) continue;
-        if (coverage->blocks[(static_cast<uint32_t>(c) >> 8) & 0xFF].empty()) CheckBlock(dc, *coverage, c);
-        if (state(c) == GlyphAskLink) ask_.push_back(c);
-    }
-    if (!ask_.empty()) CheckLink(dc, *coverage, ask_);
-    useFallback_.assign(n, 0);
-    bool any = false;
-    for (size_t i = 0; i < n; ++i) {
-        const wchar_t c = wide[i];
-        if (c < 0x80 || RawLayer::IsHighSurrogate(c) || RawLayer::IsLowSurrogate(c)) continue;
-        if (state(c) == GlyphFallback) {
-            useFallback_[i] = 1;
-            any = true;
-        }
-    }
-    if (!any) return false;
-    HFONT font = FallbackFont(dc);
-    if (!font) return false;
-    *fallback = font;
-    return true;
+WinTextDraw::GlyphStats WinTextDraw::GlyphStatistics() const {
+    GlyphStats stats;
+    stats.blockChecks = coverage_.BlockChecks();
+    stats.linkChecks = coverage_.LinkChecks();
+    stats.fallbackPieces = fallbackPieces_;
+    stats.fallbackMeasures = fallbackMeasures_;
+    stats.tableRanges = widthTable_.Ranges();
+    return stats;
 }
 
 bool WinTextDraw::WholePixelAdvances(HDC dc) { return GetDeviceCaps(dc, TECHNOLOGY) == DT_RASDISPLAY; }
@@ -632,16 +208,20 @@ RECT WinTextDraw::RunClip(HDC dc, const RECT& rect) {
     return clip;
 }
 
-int32_t WinTextDraw::FallbackStrokes(HDC dc, HFONT fallback, int32_t height) {
+int32_t WinTextDraw::BoldStrokes(HDC dc) {
     if (WholePixelAdvances(dc)) return 0;
+    HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
     LOGFONTW want{};
-    if (GetObjectW(fallback, sizeof want, &want) != static_cast<int>(sizeof want) || want.lfWeight < FW_SEMIBOLD)
+    if (!font || GetObjectW(font, sizeof want, &want) != static_cast<int>(sizeof want) || want.lfWeight < FW_SEMIBOLD)
         return 0;
-    static const bool hasBold = FaceHasBold(FallbackFace());
-    if (hasBold) return 0;
-    const int32_t strokes =
-        (std::max<int32_t>(0, height) + GuiTextDraw::kBoldHeightPerPixel / 2) / GuiTextDraw::kBoldHeightPerPixel;
-    return std::max(1, std::min(strokes, 64));
+    // The face the driver draws in, not the one asked for: a face that is
+    // not installed is replaced by another, which may have a bold style.
+    TEXTMETRICW metrics{};
+    wchar_t face[LF_FACESIZE] = {};
+    if (!GetTextMetricsW(dc, &metrics) || GetTextFaceW(dc, LF_FACESIZE, face) <= 0) return 0;
+    face[LF_FACESIZE - 1] = 0;
+    if (boldStyles_.Has(face)) return 0;
+    return std::max(1, std::min(BoldPixels(metrics.tmHeight), 64));
 }
 
 void WinTextDraw::DrawPlanned(HDC dc, const wchar_t* wide, int32_t count, HFONT fallback, const RECT& rect,
@@ -673,20 +253,21 @@ void WinTextDraw::DrawPlanned(HDC dc, const wchar_t* wide, int32_t count, HFONT 
     };
     TEXTMETRICW baseMetrics{}, fallbackMetrics{};
     GetTextMetricsW(dc, &baseMetrics);
+    const int32_t baseStrokes = BoldStrokes(dc);
     eachStretch(0, measure);
     SelectObject(dc, fallback);
     GetTextMetricsW(dc, &fallbackMetrics);
     eachStretch(1, measure);
     if (fit > 0) FitAdvances(advances_.data(), count, fit);
-    const int32_t strokes = FallbackStrokes(dc, fallback, fallbackMetrics.tmHeight);
+    const int32_t strokes[2] = {baseStrokes, BoldStrokes(dc)};
     // Both faces stand on the base font's baseline.
     const int32_t rise = baseMetrics.tmAscent - fallbackMetrics.tmAscent;
     auto draw = [&](int32_t i, int32_t j, int32_t x) {
         const bool use = useFallback_[static_cast<size_t>(i)] != 0;
-        if (use) ++glyphStats_.fallbackPieces;
+        if (use) ++fallbackPieces_;
         const int32_t y = rect.top + (use ? rise : 0);
         const INT* advances = placed ? advances_.data() + i : nullptr;
-        const int32_t times = use ? 1 + strokes : 1;
+        const int32_t times = 1 + strokes[use ? 1 : 0];
         for (int32_t o = 0; o < times; ++o)
             ExtTextOutW(dc, x + o, y, ETO_CLIPPED, &clip, wide + i, static_cast<UINT>(j - i), advances);
     };
@@ -715,8 +296,10 @@ void WinTextDraw::DrawPlaced(HDC dc, const RawString& text, int32_t start, int32
     }
     if (placed && fit > 0) FitAdvances(advances_.data(), n, fit);
     const RECT clip = RunClip(dc, rect);
-    ExtTextOutW(dc, rect.left, rect.top, ETO_CLIPPED, &clip, wide_.data(), static_cast<UINT>(n),
-                placed ? advances_.data() : nullptr);
+    const int32_t strokes = BoldStrokes(dc);
+    for (int32_t o = 0; o <= strokes; ++o)
+        ExtTextOutW(dc, rect.left + o, rect.top, ETO_CLIPPED, &clip, wide_.data(), static_cast<UINT>(n),
+                    placed ? advances_.data() : nullptr);
 }
 
 void WinTextDraw::DrawPlain(HDC dc, const RawString& text, int32_t start, int32_t end, const RECT& rect,
@@ -732,7 +315,7 @@ void WinTextDraw::DrawPlain(HDC dc, const RawString& text, int32_t start, int32_
         AppendWide(text, range.start, range.end, fallbackText_);
         HFONT fallback = nullptr;
         const int32_t n = static_cast<int32_t>(fallbackText_.size());
-        if (PlanFallback(dc, fallbackText_.data(), n, &fallback)) {
+        if (coverage_.Plan(dc, fallbackText_.data(), n, useFallback_, &fallback)) {
             DrawPlanned(dc, fallbackText_.data(), n, fallback, rect, whole ? 0 : fit);
             return;
         }
@@ -769,68 +352,6 @@ void WinTextDraw::DrawPlain(HDC dc, const RawString& text, int32_t start, int32_
                     nullptr);
 }
 
-bool WinTextDraw::FitFromWidthTable(HDC dc, const RawString& text, int32_t first, int32_t end, SIZE* size) {
-    if (text.Kind() != RawLayer::KindUtf8 && text.Kind() != RawLayer::KindUtf16) return false;
-    FontWidths* slot = WidthsSlot(dc);
-    if (!slot) return false;
-    if (slot->wide.empty()) slot->wide.resize(256);
-    auto known = [&](int32_t c) {
-        const std::vector<int32_t>& block = slot->wide[static_cast<size_t>(c) >> 8];
-        return !block.empty() && block[static_cast<size_t>(c) & 0xFF] >= 0;
-    };
-    // The characters not yet in the table; a range the table cannot take
-    // leaves it to the platform whole.
-    tableUnits_.clear();
-    tableAsk_.clear();
-    for (int32_t at = first; at < end;) {
-        const int32_t next = text.NextCharPos(at);
-        if (next <= at || next > end) return false;
-        if (WidthAt(at) >= 0) {
-            const int32_t c = SingleBmpUnit(text, at, next);
-            if (c < 0) return false;
-            tableUnits_.push_back(static_cast<wchar_t>(c));
-            if (!known(c)) tableAsk_.push_back(static_cast<wchar_t>(c));
-        }
-        at = next;
-    }
-    if (!tableAsk_.empty()) {
-        std::sort(tableAsk_.begin(), tableAsk_.end());
-        tableAsk_.erase(std::unique(tableAsk_.begin(), tableAsk_.end()), tableAsk_.end());
-        // The platform measures without kerning: a character's advance is
-        // the same alone as among others. Asked in pieces, so that no extent
-        // comes near the largest integer whatever the font's size.
-        constexpr size_t kPiece = 512;
-        tableAdvances_.resize(kPiece);
-        for (size_t i = 0; i < tableAsk_.size(); i += kPiece) {
-            const int32_t n = static_cast<int32_t>(std::min(kPiece, tableAsk_.size() - i));
-            if (!MeasureAdvances(dc, tableAsk_.data() + i, n, tableAdvances_.data())) return false;
-            for (int32_t k = 0; k < n; ++k) {
-                const uint32_t c = tableAsk_[i + static_cast<size_t>(k)];
-                std::vector<int32_t>& block = slot->wide[c >> 8];
-                if (block.empty()) block.assign(256, -1);
-                block[c & 0xFF] = tableAdvances_[static_cast<size_t>(k)];
-            }
-        }
-    }
-    LONG total = 0;
-    size_t unit = 0;
-    for (int32_t at = first; at < end;) {
-        const int32_t next = text.NextCharPos(at);
-        int32_t& w = widths_[static_cast<size_t>(at - base_)];
-        if (w >= 0) {
-            const uint32_t c = tableUnits_[unit++];
-            w = slot->wide[c >> 8][c & 0xFF];
-            for (int32_t t = at + 1; t < next; ++t) widths_[static_cast<size_t>(t - base_)] = WidthTrail;
-            total += w;
-        }
-        at = next;
-    }
-    size->cx = total;
-    size->cy = slot->height;
-    ++glyphStats_.tableRanges;
-    return true;
-}
-
 int32_t WinTextDraw::MeasureFallback(HDC dc, const RawString& text, int32_t first, int32_t end, int32_t* height) {
     // The visible non-ASCII characters, each with the position of its first
     // unit.
@@ -847,7 +368,7 @@ int32_t WinTextDraw::MeasureFallback(HDC dc, const RawString& text, int32_t firs
     }
     HFONT fallback = nullptr;
     const int32_t n = static_cast<int32_t>(fallbackText_.size());
-    if (!PlanFallback(dc, fallbackText_.data(), n, &fallback)) return 0;
+    if (!coverage_.Plan(dc, fallbackText_.data(), n, useFallback_, &fallback)) return 0;
     // Those the fallback draws, measured in it one after another.
     std::wstring chosen;
     std::vector<int32_t> chosenPos;
@@ -857,7 +378,7 @@ int32_t WinTextDraw::MeasureFallback(HDC dc, const RawString& text, int32_t firs
         chosenPos.push_back(fallbackPos_[static_cast<size_t>(i)]);
     }
     const int32_t m = static_cast<int32_t>(chosen.size());
-    ++glyphStats_.fallbackMeasures;
+    ++fallbackMeasures_;
     if (fallbackExtents_.size() < chosen.size()) fallbackExtents_.resize(chosen.size());
     HGDIOBJ old = SelectObject(dc, fallback);
     int fit = 0;
@@ -951,8 +472,7 @@ int32_t GuiTextDraw::BoldOffset(HDC dc) {
         TEXTMETRICW metrics{};
         height = GetTextMetricsW(dc, &metrics) ? metrics.tmHeight : 0;
     }
-    const int32_t byHeight = (std::max(0, height) + kBoldHeightPerPixel / 2) / kBoldHeightPerPixel;
-    return std::max(1, std::min(std::max(reduction, byHeight), 64));
+    return std::max(1, std::min(std::max(reduction, BoldPixels(height)), 64));
 }
 
 int32_t GuiTextDraw::LineWidth() const { return 2 * std::max(1, std::min(reduction, 64)) - 1; }
@@ -1026,7 +546,11 @@ void GuiTextDraw::DrawRowRuns(HDC dc, const RawString& text, const std::vector<c
     const RECT clip = RunClip(dc, whole);
     ExtTextOutW(dc, whole.left, whole.top, ETO_CLIPPED, &clip, rowText_.data(), count, rowAdvances_.data());
     const int32_t offset = BoldOffset(dc);
-    for (int32_t o = 1; o <= offset; ++o) {
+    // Where the device makes no bold of the font's face, the font's own
+    // strokes follow the emphasis strokes: the pixels of the runs drawn one
+    // at a time.
+    const int32_t strokes = offset + BoldStrokes(dc);
+    for (int32_t o = 1; o <= strokes; ++o) {
         RECT b = clip;
         OffsetRect(&b, o, 0);
         ExtTextOutW(dc, whole.left + o, whole.top, ETO_CLIPPED, &b, rowText_.data(), count, rowAdvances_.data());
@@ -1092,7 +616,8 @@ SIZE TextLayout::FitText(WinTextDraw& draw, HDC dc, const RawString& text, int32
     // met before: asking the platform about every range costs several
     // times the layout's own work on such text.
     SIZE fromTable{0, 0};
-    if (!narrow && draw.FitFromWidthTable(dc, text, range.start, range.end, &fromTable)) {
+    if (!narrow && draw.widthTable_.Fit(dc, text, range.start, range.end, draw.widths_.data(), WinTextDraw::WidthTrail,
+                                        &fromTable)) {
         total.cx = fromTable.cx;
         height = fromTable.cy;
         pos = range.end;  // measured: the platform is not asked below

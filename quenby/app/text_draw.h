@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "base/raw_string.h"
+#include "quenby/app/glyph_coverage.h"
+#include "quenby/app/width_table.h"
 
 namespace AppLayer {
 
@@ -103,17 +105,8 @@ public:
     // platform call. A pass forgets them when it starts and around every
     // font it makes and deletes itself, since a deleted handle's value may
     // come back for another font.
-    const int32_t* SevenBitWidths(HDC dc, int32_t* height);
-    void ForgetFontWidths() {
-        for (FontWidths& f : fontWidths_) f.font = nullptr;
-    }
-    // Measures the visible characters of [first, end) (after the marks are
-    // set) from a table of the selected font's advances kept beside its
-    // 7-bit widths, asking the platform only about characters not met
-    // before in that font. Only for UTF-8 and UTF-16 text whose characters
-    // are each one unit of the basic plane; false, with nothing measured,
-    // for any other range or when the platform fails.
-    bool FitFromWidthTable(HDC dc, const RawString& text, int32_t first, int32_t end, SIZE* size);
+    const int32_t* SevenBitWidths(HDC dc, int32_t* height) { return widthTable_.SevenBitWidths(dc, height); }
+    void ForgetFontWidths() { widthTable_.Forget(); }
 
     // Draws the units plainly with ExtTextOut at the rectangle's top left,
     // clipped to it. Characters the selected font has no glyph for are
@@ -132,22 +125,9 @@ public:
     // height of the selected font.
     RECT RunClip(HDC dc, const RECT& rect);
 
-    // The installed face that stands in for characters a font lacks: the
-    // first face the system links to its Latin faces that has kana and
-    // kanji, else the first such face of a Japanese character set (found
+    // The installed face that stands in for characters a font lacks (found
     // once); empty when there is none.
-    static const std::wstring& FallbackFace();
-    // The fallback face at the size and style of the font selected into the
-    // DC (made once per font description and kept); null without a fallback
-    // face, or when the selected font is that face already.
-    HFONT FallbackFont(HDC dc);
-    // Marks in the use array the units of the UTF-16 text whose character
-    // the DC does not draw in the selected font and the fallback font has;
-    // true when any is marked (the fallback font is then in *fallback). A
-    // screen DC draws through the font link, a printer's does not: the
-    // answer is worked out per font description and kind of DC, for a block
-    // of characters at a time, and kept.
-    bool PlanFallback(HDC dc, const wchar_t* wide, int32_t count, HFONT* fallback);
+    static const std::wstring& FallbackFace() { return InstalledFallbackFace(); }
 
     // What the glyph check asked of the platform and what went to the
     // fallback, counted over the object's life (for tests and benchmarks).
@@ -158,104 +138,41 @@ public:
         uint64_t fallbackMeasures = 0;  // ranges measured in the fallback font
         uint64_t tableRanges = 0;       // ranges measured from the width table
     };
-    const GlyphStats& GlyphStatistics() const { return glyphStats_; }
+    GlyphStats GlyphStatistics() const;
+
+protected:
+    // The number of extra strokes, one pixel apart, that give the font
+    // selected into the DC its weight on the device: a printer's driver
+    // makes no bold of a face that has no bold style, so a bold font of such
+    // a face is stroked as emphasised bold is, whether it is the document's
+    // font or the fallback; 0 where no stroke is wanted (the screen makes
+    // its own bold).
+    int32_t BoldStrokes(HDC dc);
 
 private:
     // Gives the visible non-ASCII characters of [first, end) (measured)
     // that the selected font lacks the widths of the fallback face; returns
     // the change of the range's width and raises *height to the fallback's.
     int32_t MeasureFallback(HDC dc, const RawString& text, int32_t first, int32_t end, int32_t* height);
-    // Draws UTF-16 text from x by the plan of PlanFallback: each stretch in
+    // Draws UTF-16 text from x by the plan in useFallback_: each stretch in
     // its own font, its glyphs at the advances the layout measured.
     void DrawPlanned(HDC dc, const wchar_t* wide, int32_t count, HFONT fallback, const RECT& rect, int32_t fit);
     // Draws units that need no fallback with each glyph at its measured
     // advance (spread over `fit` pixels when it is above 0), through the
-    // wide entry point.
+    // wide entry point, stroked as often as the font's weight asks.
     void DrawPlaced(HDC dc, const RawString& text, int32_t start, int32_t end, const RECT& rect, int32_t fit);
-    // The number of extra strokes, one pixel apart, that give the fallback
-    // font its weight on the device: a printer's driver makes no bold of a
-    // face that has none, so a bold base font's fallback is stroked as
-    // emphasised bold is; 0 where no stroke is wanted. `height` is the
-    // fallback font's height on the device.
-    int32_t FallbackStrokes(HDC dc, HFONT fallback, int32_t height);
 
     std::vector<int32_t> widths_;
     std::vector<uint8_t> breaks_;
     std::vector<int> extents_;
     std::wstring wide_;
     int32_t base_ = 0;
-    // A few fonts (the text font, the heading levels) alternate line by line.
-    struct FontWidths {
-        HGDIOBJ font = nullptr;
-        int32_t height = 0;
-        uint32_t lastUse = 0;
-        int32_t widths[128] = {};
-        // The advances of basic-plane characters as the wide entry point
-        // measures them, in blocks of 256 made when first needed; -1 where
-        // not yet measured.
-        std::vector<std::vector<int32_t>> wide;
-    };
-    // The slot of the font selected into the DC, its 7-bit widths filled;
-    // null when the font cannot be measured.
-    FontWidths* WidthsSlot(HDC dc);
-    FontWidths fontWidths_[8];
-    uint32_t fontClock_ = 0;
-    // Fallback fonts by the description of the font they stand in for (a
-    // handle's value may come back for another font once it is deleted).
-    struct Fallback {
-        LOGFONTW base{};
-        HFONT font = nullptr;
-        uint32_t lastUse = 0;
-    };
-    Fallback fallbacks_[6];
-    uint32_t fallbackClock_ = 0;
-    // Per font description and kind of DC, what each character of the basic
-    // plane takes: the font (its own glyph, its link's, or none anywhere),
-    // the fallback, or not yet known whether the link draws it. Blocks of
-    // 256 characters are filled when first met.
-    enum : uint8_t { GlyphFont = 0, GlyphFallback = 1, GlyphAskLink = 2 };
-    struct Coverage {
-        LOGFONTW base{};
-        bool linked = false;
-        bool used = false;
-        uint32_t lastUse = 0;
-        // The advance of a character no face has; -1 until measured.
-        int32_t missingWidth = -1;
-        // Whether the link draws for this font at all (a bold face may have
-        // no link where its regular face has one): -1 until the first
-        // character that only the pixels can settle.
-        int32_t linkDraws = -1;
-        std::vector<std::vector<uint8_t>> blocks;
-    };
-    Coverage coverages_[6];
-    uint32_t coverageClock_ = 0;
-    GlyphStats glyphStats_;
-    // The coverage of the font selected into the DC; null when it cannot be
-    // read.
-    Coverage* CoverageFor(HDC dc);
-    // Fills the block of 256 characters that holds `code`.
-    void CheckBlock(HDC dc, Coverage& coverage, uint32_t code);
-    // Settles the characters of `ask` whose answer waits on the link.
-    void CheckLink(HDC dc, Coverage& coverage, const std::wstring& ask);
-    std::wstring ask_;
-    std::wstring tableAsk_;
-    std::wstring tableUnits_;
-    std::vector<int> tableAdvances_;
-    // Marks which of the characters the DC's font draws exactly as it draws
-    // a character that no face has (U+FFFF, never given a glyph): each is
-    // drawn into a slot of a bitmap of a screen DC and compared with that
-    // one. When the bitmap cannot be made every character counts as drawn so.
-    void MarkDrawnAsMissing(HDC dc, const std::wstring& chars, std::vector<uint8_t>& missing);
-    enum : int32_t { kProbeSlots = 64 };
-    struct Probe {
-        HDC dc = nullptr;
-        HBITMAP bitmap = nullptr;
-        HGDIOBJ oldBitmap = nullptr;
-        void* bits = nullptr;
-        int32_t width = 0;
-        int32_t height = 0;
-    };
-    Probe probe_;
+    FontWidthTable widthTable_;
+    GlyphCoverage coverage_;
+    BoldStyleCache boldStyles_;
+    uint64_t fallbackPieces_ = 0;
+    uint64_t fallbackMeasures_ = 0;
+    // Which units of the text last planned go to the fallback font.
     std::vector<uint8_t> useFallback_;
     std::wstring fallbackText_;
     std::vector<int32_t> fallbackPos_;

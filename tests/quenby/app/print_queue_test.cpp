@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "quenby/app/fallback_face.h"
 #include "quenby/app/main_dialog.h"
 #include "quenby/app/pass_support.h"
 #include "quenby/app/viewer_fixture.h"
@@ -122,6 +123,17 @@ bool PrintAllToPdf(ViewerRun& run, DWORD limitMs) {
     });
     AppLayer::DispatchMainCommand(*run.Dialog(), nullptr, AppLayer::CmdPrint);
     return !watchdog.Fired();
+}
+
+// Starts the viewer on the document in page view under the program style
+// and prints it whole to "Quenby_PDF": one page.
+void PrintOnOnePage(ViewerRun& run, const std::wstring& doc, const std::string& profile) {
+    TestSupport::WriteFileBytes(run.profile, profile);
+    ASSERT_TRUE(run.Start("-p \"" + TestSupport::S(TestSupport::W(doc)) + "\""));
+    GuiViewBox& view = run.Dialog()->items.view;
+    view.Refresh();
+    EXPECT_TRUE(PrintAllToPdf(run, 60000));
+    EXPECT_EQ(view.pageCount, 1);
 }
 
 }  // namespace
@@ -251,12 +263,7 @@ TEST(PrintQueueTest, JapaneseAndBoldTextPrintReadably) {
                              "**Weighty words side by side**\n\n"
                              "Weighty words side by side\n";
     const std::wstring doc = run.Write(L"QuenbyPrintJapanese.md", text);
-    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n");
-    ASSERT_TRUE(run.Start("-p \"" + TestSupport::S(TestSupport::W(doc)) + "\""));
-    GuiViewBox& view = run.Dialog()->items.view;
-    view.Refresh();
-    EXPECT_TRUE(PrintAllToPdf(run, 60000));
-    EXPECT_EQ(view.pageCount, 1);
+    PrintOnOnePage(run, doc, "[Common]\r\nProgram=Quenby\r\n");
 }
 
 // Lines on the real printer, whose glyph advances are finer than the whole
@@ -301,15 +308,38 @@ TEST(PrintQueueTest, JapaneseBandsAndHeadingsPrintReadably) {
     const std::wstring doc = run.Write(L"QuenbyPrintBands.md", text);
     // The heading as high as the text and without rules; the bands' texts in
     // a colour of their own, without rules.
-    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n[Overview]\r\nEnhanceForm=@%s\r\n"
-                                             "[Headline_1]\r\nFontRatio=100\r\nOverline=0\r\nUnderline=0\r\n"
-                                             "[PrintHeader]\r\nTextColor=0x30A030\r\nLineHeight=0\r\n"
-                                             "[PrintFooter]\r\nTextColor=0x30A030\r\nLineHeight=0\r\n");
-    ASSERT_TRUE(run.Start("-p \"" + TestSupport::S(TestSupport::W(doc)) + "\""));
-    GuiViewBox& view = run.Dialog()->items.view;
-    view.Refresh();
-    EXPECT_TRUE(PrintAllToPdf(run, 60000));
-    EXPECT_EQ(view.pageCount, 1);
+    PrintOnOnePage(run, doc, "[Common]\r\nProgram=Quenby\r\n[Overview]\r\nEnhanceForm=@%s\r\n"
+                             "[Headline_1]\r\nFontRatio=100\r\nOverline=0\r\nUnderline=0\r\n"
+                             "[PrintHeader]\r\nTextColor=0x30A030\r\nLineHeight=0\r\n"
+                             "[PrintFooter]\r\nTextColor=0x30A030\r\nLineHeight=0\r\n");
+}
+
+// Headings on the real printer in a print face that has no bold style of
+// its own, chosen by a style file beside the document: the driver makes no
+// bold of such a face. A Latin heading (part of it emphasised, so that its
+// runs are drawn both alone and a row at a time), the same text plain, a
+// Japanese heading and the same text plain, the headings as high as the
+// text and without rules. scripts/print-check.sh reads the PDF back: the
+// face is embedded, and each heading carries clearly more ink than its
+// plain text.
+TEST(PrintQueueTest, HeadingsPrintHeavierInAFaceWithoutBold) {
+    ASSERT_TRUE(HasPrinter(L"Quenby_PDF")) << "no printer \"Quenby_PDF\": run scripts/print-queue.sh";
+    // The installed face with kana and kanji draws both scripts by itself.
+    const std::wstring face = AppLayer::InstalledFallbackFace();
+    ASSERT_FALSE(face.empty()) << "no Japanese face installed";
+    ASSERT_FALSE(AppLayer::FaceHasBoldStyle(face)) << TestSupport::Utf8(face) << " has a bold style";
+    ViewerRun run;
+    const std::string latin = "Weighty **words** side by side";
+    const std::string japanese = "\u5e73\u4eee\u540d\u3068\u6f22\u5b57\u304b\u304d\u304f\u3051\u3053";
+    const std::string text = "# " + latin + "\n\n" + latin + "\n\n# " + japanese + "\n\n" + japanese + "\n";
+    const std::wstring folder = run.folder.Join(L"faced");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring doc = folder + L"\\QuenbyPrintFaceWithoutBold.md";
+    TestSupport::WriteFileBytes(doc, text);
+    TestSupport::WriteFileBytes(folder + L"\\Quenby.ini",
+                                "[PrintFont]\r\nFaceName=" + TestSupport::Utf8(face) + "\r\nHeight=-64\r\n"
+                                "[Headline_1]\r\nFontRatio=100\r\nOverline=0\r\nUnderline=0\r\n");
+    PrintOnOnePage(run, doc, "[Common]\r\nProgram=Quenby\r\n");
 }
 
 TEST(PrintQueueTest, PrintSetupTakesThePrintersPageOnlyWhenConfirmed) {
