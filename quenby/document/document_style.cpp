@@ -557,6 +557,10 @@ void DocumentStyle::Read(const RawString& path, HWND view) {
         RawParameterList keys;
         if (!keys.ReadSection(file, font->sectionName)) keys = ParseFontText(font->defaultText);
         font->keys = keys;
+        // A key missing from the program's section keeps the default text's
+        // value, not the built-in record's (a height of 12 pixels would
+        // print lines a few rows of dots high).
+        WinLayer::WinFontParameter::CopyLogFont(font->description, font->defaultDescription);
         font->ApplyKeys(keys);
         font->Recreate();
         font->Measure();
