@@ -128,7 +128,8 @@ WinDialog::WinDialog() : WinDialogResize(static_cast<WinView&>(*this)) {}
 
 WinDialog::~WinDialog() {
     ReleaseModalRoot();
-    ReleaseChildren();
+    // The children's windows go with this one, below.
+    ForgetWindows(ReleaseChildren());
     // A window that outlives its object would hand its messages to freed
     // memory: leave the registry first (messages then go to the default
     // procedure), then take the window down.
@@ -140,15 +141,35 @@ WinDialog::~WinDialog() {
     if (bound && detached && IsWindow(detached)) DestroyWindow(detached);
 }
 
-void WinDialog::ReleaseChildren() {
+std::vector<WinView*> WinDialog::ReleaseChildren() {
     // A child out of the list no longer points here, so a child that
     // outlives this dialog never reaches back into it.
     RawLayer::RawListLockGuard guard(children);
+    std::vector<WinView*> unsubclassed;
     for (WinView& child : children) {
         child.owner = nullptr;
         child.parentStyle = nullptr;
+        if (child.viewKind != KindSubclassed) unsubclassed.push_back(&child);
     }
     children.RemoveAll();
+    return unsubclassed;
+}
+
+void WinDialog::ForgetWindows(const std::vector<WinView*>& unsubclassed) {
+    // A subclassed child forgets its window at WM_NCDESTROY; any other
+    // never hears of its end, and a handle kept would measure and paint
+    // through a window that is gone (or, once the handle is reused, through
+    // another's).
+    for (WinView* child : unsubclassed) child->window = nullptr;
+}
+
+void WinDialog::MeasureChild(WinView& child, RECT& rect, const RawString& text) {
+    // Before its window is made a child may have no parent style yet (or
+    // none any more since the last window went): it measures as this
+    // dialog will show it. Set only when it differs, so that a child whose
+    // window runs on another thread is never written under its paint.
+    if (child.parentStyle != this) child.parentStyle = this;
+    child.MeasureText(rect, text);
 }
 
 void WinDialog::CreateChildren() {}
@@ -512,6 +533,7 @@ LRESULT WinDialog::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
                 children.RemoveView(child);
                 child->owner = nullptr;
                 child->parentStyle = nullptr;
+                if (child->viewKind != KindSubclassed) ForgetWindows({child});
             }
         }
         return 0;
@@ -583,8 +605,11 @@ void WinDialog::OnDestroy() {
         RawLayer::RawListLockGuard guard(children);
         for (WinView& child : children) child.OnDestroying();
     }
-    ReleaseChildren();
+    const std::vector<WinView*> unsubclassed = ReleaseChildren();
     OnDestroying();
+    // The children's windows go once this message returns; until then the
+    // dialog's own last steps may still use them.
+    ForgetWindows(unsubclassed);
     WinWindowRegistry::Instance().Remove(this);
     // A window that dies while being made has no loop waiting for it.
     if (!creating_) PostQuitMessage(0);

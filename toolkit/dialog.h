@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "base/raw_list.h"
 #include "base/raw_string.h"
@@ -154,6 +155,9 @@ public:
     void PlaceOnWorkArea(const RECT& reference);
     // Fits a child to its content with this dialog's font.
     void FitChild(WinView& child);
+    // Measures a text as the child would show it in this dialog (in the
+    // child's font, else this dialog's), whether or not a window exists.
+    void MeasureChild(WinView& child, RECT& rect, const RawLayer::RawString& text);
     // Creates a child that follows the frame (the client rectangle when
     // none is given) as the dialog is resized; false when it could not be
     // made.
@@ -165,8 +169,12 @@ public:
 
 private:
     bool RegisterWindowClass();
-    // Empties the child list (the id counter stays).
-    void ReleaseChildren();
+    // Empties the child list (the id counter stays); answers the children
+    // whose windows are not subclassed, for ForgetWindows once their
+    // windows go.
+    std::vector<WinView*> ReleaseChildren();
+    // Drops the children's handles of windows that are going.
+    static void ForgetWindows(const std::vector<WinView*>& unsubclassed);
     LRESULT OnSize(WPARAM wParam, LPARAM lParam);
     void OnMinMaxInfo(MINMAXINFO* info);
     void OnDestroy();

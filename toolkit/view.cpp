@@ -336,15 +336,27 @@ void WinView::AdjustRect(RECT& rect) {
 
 void WinView::MeasureText(RECT& rect, const RawString& measured) {
     rect = RECT{0, 0, kMeasureExtent, kMeasureExtent};
-    GdiWindowDC dc(window);
-    if (!dc.Get()) return;
-    WinDrawContext context(dc.Get());
-    const WinFontParameter& effective = GetEffectiveFont();
-    if (effective.handle) context.Select(effective.handle);
-    UINT format = DT_NOPREFIX;
-    if (viewFlags & FitWordBreak) format |= DT_WORDBREAK | DT_EDITCONTROL;
-    MeasureTextRange(context, rect, format, measured, measured.All(), kMeasureTabLength);
-    context.Restore();
+    // The start rectangle is no size: nothing measured is nothing.
+    const auto measureIn = [&](HDC dc) {
+        if (!dc) return false;
+        WinDrawContext context(dc);
+        const WinFontParameter& effective = GetEffectiveFont();
+        if (effective.handle) context.Select(effective.handle);
+        UINT format = DT_NOPREFIX;
+        if (viewFlags & FitWordBreak) format |= DT_WORDBREAK | DT_EDITCONTROL;
+        if (MeasureTextRange(context, rect, format, measured, measured.All(), kMeasureTabLength) == 0)
+            rect = RECT{0, 0, 0, 0};
+        context.Restore();
+        return true;
+    };
+    if (window && IsWindow(window)) {
+        GdiWindowDC own(window);
+        if (measureIn(own.Get())) return;
+    }
+    // A window that is gone (one on another thread may go at any moment)
+    // measures as the screen does: the font, not the window, sets the size.
+    GdiWindowDC screen(nullptr);
+    if (!measureIn(screen.Get())) rect = RECT{0, 0, 0, 0};
 }
 
 const WinFontParameter& WinView::GetEffectiveFont() const {

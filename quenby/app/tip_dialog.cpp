@@ -144,7 +144,7 @@ WinTipDialog::~WinTipDialog() {
 
 void WinTipDialog::Place(const RawString& tipText) {
     RECT measured{};
-    textBox.MeasureText(measured, tipText);
+    MeasureChild(textBox, measured, tipText);
     clientSize = SIZE{measured.right - measured.left + kExtraWidth, measured.bottom - measured.top + kExtraHeight};
     RECT frame{0, 0, clientSize.cx, clientSize.cy};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);

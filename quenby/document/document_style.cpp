@@ -36,6 +36,10 @@ RAW_CONSTANT_TEXT(ImageSizeText, "ImageSize")
 RAW_CONSTANT_TEXT(MilliSizeText, "MilliSize")
 RAW_CONSTANT_TEXT(MarginText, "Margin")
 
+// The style fonts' indexes.
+constexpr int32_t kTextFontIndex = 0;
+constexpr int32_t kPrintFontIndex = 1;
+
 // A font's default text: key=value fields split at every ',', blanks and
 // tabs trimmed.
 RawParameterList ParseFontText(const RawString& text) {
@@ -75,7 +79,7 @@ void ReadInt(const RawParameterList& list, const RawString& key, Number& value, 
     if (ReadNumber(list, key, number) && number >= low && number <= high) value = static_cast<Number>(number);
 }
 void ReadLength(const RawParameterList& list, const RawString& key, StyleLength& length) {
-    ReadInt(list, key, length.base, 0, kStyleLengthLimit);
+    ReadInt(list, key, length.base, kStyleLengthLeast, kStyleLengthLimit);
 }
 void ReadLength(const RawParameterList& list, const char* key, StyleLength& length) {
     ReadLength(list, Key(key), length);
@@ -98,15 +102,16 @@ void ReadColour(const RawParameterList& list, const char* key, COLORREF& colour)
     colour = RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
 }
 
-// Whether a font field read from a profile gives text a page can show.
-bool FontHeightShows(int64_t height) {
+// Whether a font field read from a profile gives text a page can show; a
+// size is judged against the font's limit.
+bool FontHeightShows(int64_t height, int64_t limit) {
     const int64_t size = height < 0 ? -height : height;
-    return size == 0 || (size >= 6 && size <= kStyleFontHeightLimit);
+    return size == 0 || (size >= 6 && size <= limit);
 }
-bool FontWidthShows(int64_t width) { return width >= -kStyleFontHeightLimit && width <= kStyleFontHeightLimit; }
+bool FontWidthShows(int64_t width, int64_t limit) { return width >= -limit && width <= limit; }
 // Turned text leaves its line: only a full turn either way is an angle.
-bool FontAngleShows(int64_t angle) { return angle >= -3600 && angle <= 3600; }
-bool FontWeightShows(int64_t weight) { return weight >= 0 && weight <= 1000; }
+bool FontAngleShows(int64_t angle, int64_t) { return angle >= -3600 && angle <= 3600; }
+bool FontWeightShows(int64_t weight, int64_t) { return weight >= 0 && weight <= 1000; }
 
 }  // namespace
 
@@ -171,7 +176,7 @@ void StyleFont::ApplyKeys(const RawParameterList& list) {
     const struct {
         const RawString& (*key)();
         LONG LOGFONTW::*field;
-        bool (*shows)(int64_t);
+        bool (*shows)(int64_t, int64_t);
     } checked[] = {
         {WinLayer::FontHeightKeyText, &LOGFONTW::lfHeight, FontHeightShows},
         {WinLayer::FontWidthKeyText, &LOGFONTW::lfWidth, FontWidthShows},
@@ -181,8 +186,13 @@ void StyleFont::ApplyKeys(const RawParameterList& list) {
     };
     for (const auto& c : checked) {
         int64_t number = 0;
-        if (ReadNumber(list, c.key(), number) && !c.shows(number)) description.*c.field = defaultDescription.*c.field;
+        if (ReadNumber(list, c.key(), number) && !c.shows(number, SizeLimit()))
+            description.*c.field = defaultDescription.*c.field;
     }
+}
+
+int32_t StyleFont::SizeLimit() const {
+    return index == kPrintFontIndex ? kStylePrintFontHeightLimit : kStyleFontHeightLimit;
 }
 
 void StyleFont::CopyFrom(const StyleFont& source) {
@@ -459,8 +469,8 @@ void PrintBandStyle::Scale(int32_t h) {
 // ---- DocumentStyle -------------------------------------------------------------
 
 DocumentStyle::DocumentStyle()
-    : textFont(0, TextFontText(), TextFontDefaultText()),
-      printFont(1, PrintFontText(), PrintFontDefaultText()),
+    : textFont(kTextFontIndex, TextFontText(), TextFontDefaultText()),
+      printFont(kPrintFontIndex, PrintFontText(), PrintFontDefaultText()),
       printHeader(PrintHeaderText()),
       printFooter(PrintFooterText()) {}
 
@@ -547,6 +557,10 @@ void DocumentStyle::Read(const RawString& path, HWND view) {
         RawParameterList keys;
         if (!keys.ReadSection(file, font->sectionName)) keys = ParseFontText(font->defaultText);
         font->keys = keys;
+        // A key missing from the program's section keeps the default text's
+        // value, not the built-in record's (a height of 12 pixels would
+        // print lines a few rows of dots high).
+        WinLayer::WinFontParameter::CopyLogFont(font->description, font->defaultDescription);
         font->ApplyKeys(keys);
         font->Recreate();
         font->Measure();

@@ -38,14 +38,21 @@ struct StyleLength {
     void Scale(int32_t height, int32_t floor = INT32_MIN);
 };
 
-// The largest base length a profile may give: ten heights of "0", so that
-// a line with all its margins and indents still fits on a page, on the
-// screen and on paper. A length outside 0 .. this is taken as missing.
+// The base lengths a profile may give. Lengths are signed: a negative
+// margin tightens its rows, but by at most half a height of "0", so that
+// the two margins of a row never take more than its line and no row
+// vanishes. The largest is ten heights, so that a line with all its margins
+// and indents still fits on a page, on the screen and on paper. A length
+// outside kStyleLengthLeast .. kStyleLengthLimit is taken as missing.
+constexpr int32_t kStyleLengthLeast = -50;
 constexpr int32_t kStyleLengthLimit = 1000;
 // A style font's character height: 0 (the system's size) or 6 to this many
 // units either way, the range the font buttons step in; a height outside it
-// takes the font's default.
+// takes the font's default. The print font counts printer pixels, some five
+// to twenty times a screen's at the same size: its limit is ten times the
+// screen's (120 points at 600 dots an inch is 1000 of them).
 constexpr int32_t kStyleFontHeightLimit = 1000;
+constexpr int32_t kStylePrintFontHeightLimit = 10000;
 
 class StyleFont {
 public:
@@ -77,6 +84,8 @@ public:
     // their fields; a missing "FaceName" keeps the face. A height, width,
     // angle or weight no page could show takes the default description's.
     void ApplyKeys(const RawParameterList& list);
+    // The largest height and width the font takes, in its device's pixels.
+    int32_t SizeLimit() const;
     // Copies every field but the handle, which is made anew.
     void CopyFrom(const StyleFont& source);
 };

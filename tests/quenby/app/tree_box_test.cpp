@@ -150,6 +150,77 @@ TEST(TreeBox, TheHoveredHeadingShowsItsFullTextInATipOnAnotherThread) {
     EXPECT_FALSE(box.tipPart.tip.IsRunning());
 }
 
+// Tips come and go with the mouse, each on a new window of the tip's
+// thread: every one fits its heading in the tip's font, the tenth as the
+// first. The tip is given a font of its own, so that a tip measured without
+// its dialog's font shows too.
+TEST(TreeBox, EveryTipFitsItsHeadingInTheTipsFontHoweverOftenItIsShown) {
+    TestSupport::ModalWatchdog watchdog(60000);
+    // Made before the viewer, so that it outlives the tip that refers to it.
+    struct OwnedFont {
+        WinLayer::WinFontParameter record;
+        ~OwnedFont() {
+            if (record.handle) DeleteObject(record.handle);
+        }
+    } owned;
+    WinLayer::WinFontParameter& large = owned.record;
+    large.description = WinLayer::WinFontParameter::DefaultFont();
+    large.description.lfHeight = -27;
+    large.handle = CreateFontIndirectW(&large.description);
+    ASSERT_NE(large.handle, nullptr);
+    TreeRun tree(false);
+    AppLayer::GuiTreeBox& box = tree.Tree();
+    WinLayer::WinTipDialog& tip = box.tipPart.tip;
+    tip.font = &large;
+    const std::vector<int32_t> headings = tree.Headings();
+    ASSERT_EQ(headings.size(), 3u);
+    const wchar_t* const texts[3] = {L"Heading one", L"Heading two",
+                                     L"Heading three with a long text that the narrow tree cannot show"};
+    // The client size each text needs in the font: measured apart from the
+    // tip, on the screen.
+    SIZE wanted[3]{};
+    {
+        HDC screen = GetDC(nullptr);
+        const HGDIOBJ old = SelectObject(screen, large.handle);
+        for (int k = 0; k < 3; ++k) {
+            RECT r{0, 0, 32767, 32767};
+            DrawTextW(screen, texts[k], -1, &r, DT_CALCRECT | DT_NOPREFIX);
+            wanted[k] = SIZE{r.right - r.left + 6, r.bottom - r.top + 2};
+        }
+        SelectObject(screen, old);
+        ReleaseDC(nullptr, screen);
+    }
+    SIZE firstShown[3]{};
+    for (int round = 0; round < 4; ++round) {
+        for (int k = 0; k < 3; ++k) {
+            const RECT row = tree.Row(headings[k]);
+            const POINT at{row.left + 10 + round, (row.top + row.bottom) / 2};
+            TestSupport::SendMouse(box.window, WM_MOUSEMOVE, at.x, at.y);
+            TestSupport::SendMouse(box.window, WM_MOUSEHOVER, at.x, at.y);
+            const HWND shown = tip.RunningWindow();
+            ASSERT_TRUE(IsWindow(shown)) << round << " " << k;
+            EXPECT_EQ(TextOf(tip.textBox.window), texts[k]);
+            RECT client{}, frame{};
+            GetClientRect(shown, &client);
+            GetWindowRect(shown, &frame);
+            EXPECT_EQ(client.right, wanted[k].cx) << round << " " << k;
+            EXPECT_EQ(client.bottom, wanted[k].cy) << round << " " << k;
+            const SIZE size{frame.right - frame.left, frame.bottom - frame.top};
+            if (round == 0) firstShown[k] = size;
+            EXPECT_EQ(size.cx, firstShown[k].cx) << round << " " << k;
+            EXPECT_EQ(size.cy, firstShown[k].cy) << round << " " << k;
+            // Hidden by a move beyond the keeping distance, or by leaving.
+            if ((round + k) % 2) {
+                TestSupport::SendMouse(box.window, WM_MOUSEMOVE, at.x + 20, at.y);
+            } else {
+                SendMessageW(box.window, WM_MOUSELEAVE, 0, 0);
+            }
+            EXPECT_FALSE(IsWindow(shown)) << round << " " << k;
+            EXPECT_FALSE(tip.IsRunning()) << round << " " << k;
+        }
+    }
+}
+
 TEST(TreeBox, TheTipClosesOnScrollingADocumentChangeAndDeactivation) {
     TestSupport::ModalWatchdog watchdog(30000);
     TreeRun tree(false);

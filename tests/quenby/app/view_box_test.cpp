@@ -488,11 +488,12 @@ TEST(ViewBoxTest, AStyleFileOfValuesNoPageCanShowLeavesTheDocumentAsWithoutIt) {
         "[TextFont]\r\nHeight=-99999999999\r\nWidth=-2147483648\r\n",
         "[TextFont]\r\nHeight=3\r\nWeight=5000\r\n",
         "[Overview]\r\nTextColor=-1\r\nBackgroundColor=0x1000000\r\nOverMargin=-100000\r\nUnderMargin=2147483647\r\n",
-        "[Overview]\r\nOverParagraphMargin=-1\r\nUnderParagraphMargin=100000\r\nWrapOverMargin=-5\r\nTabStop=0\r\n",
+        "[Overview]\r\nOverParagraphMargin=-1000\r\nUnderParagraphMargin=100000\r\nWrapOverMargin=-5000\r\n"
+        "TabStop=0\r\n",
         "[Headline_1]\r\nOverSpace=99999\r\nUnderSpace=-99999\r\nFontRatio=-5\r\nUnderlineColor=-1\r\n",
         "[Blockquote]\r\nTextColor=-1\r\nSideMargin=-300\r\nBarWidth=4294967296\r\n",
         "[Itemization]\r\nIndent_1=-100000\r\n[CodeBlock]\r\nLeftMargin=-100000\r\nInnerLMargin=50000\r\n"
-        "[Table]\r\nFrameWidth=-7\r\nTopMargin=1000000\r\n",
+        "[Table]\r\nFrameWidth=-700\r\nTopMargin=1000000\r\n",
         "[PrintFont]\r\nHeight=2147483647\r\n[PrintHeader]\r\nTextHeight=99999999\r\nLineColor=-1\r\n",
     };
     std::string arguments = "-p-";
@@ -528,5 +529,53 @@ TEST(ViewBoxTest, AStyleFileOfValuesNoPageCanShowLeavesTheDocumentAsWithoutIt) {
             EXPECT_TRUE(view.SameAs(plain[0])) << "view, page view " << pages << ": " << rows[k];
             EXPECT_TRUE(tree.SameAs(plain[1])) << "tree, page view " << pages << ": " << rows[k];
         }
+    }
+}
+
+// Lengths are signed: a style file beside a document may tighten its rows
+// with negative margins, each row by what the scaling of the two margins
+// gives; a margin past what a page can show falls back to the default. Each
+// row is a document of its own folder, laid out in its tab.
+TEST(ViewBoxTest, NegativeRowMarginsTightenTheRowsAndHugeOnesFallBack) {
+    TestSupport::ModalWatchdog watchdog(60000);
+    ViewerRun run;
+    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n[TextFont]\r\nHeight=-13\r\n"
+                                             "FaceName=Tahoma\r\n");
+    const int32_t margins[] = {-50, 0, 2147483647};
+    std::string arguments = "-p-";
+    for (const int32_t margin : margins) {
+        const std::wstring folder = run.folder.Join(L"m" + std::to_wstring(margin));
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        const std::string value = std::to_string(margin);
+        TestSupport::WriteFileBytes(folder + L"\\Quenby.ini",
+                                    "[Overview]\r\nOverMargin=" + value + "\r\nUnderMargin=" + value + "\r\n");
+        TestSupport::WriteFileBytes(folder + L"\\doc.md", "First words.\r\n\r\nSecond words.\r\n\r\nThird words.\r\n");
+        arguments += " \"" + TestSupport::Utf8(folder + L"\\doc.md") + "\"";
+    }
+    ASSERT_TRUE(run.Start(arguments));
+    ASSERT_EQ(run.Tabs().Count(), 3);
+    // The height of each row in each document, and H, the height of "0".
+    std::vector<std::vector<int32_t>> rows;
+    int32_t h = 0;
+    for (int32_t k = 0; k < 3; ++k) {
+        run.Tabs().SelectTab(run.Tabs().ItemAtIndex(k));
+        TestSupport::PumpUntilIdle();
+        GuiViewBox& view = View(run);
+        ASSERT_EQ(view.Count(), 5) << k;
+        if (k == 0) h = view.layout.textHeight;
+        EXPECT_EQ(view.layout.textHeight, h) << k;
+        std::vector<int32_t> heights;
+        for (int32_t i = 0; i < view.Count(); ++i) heights.push_back(view.items.At(i)->Height());
+        rows.push_back(heights);
+    }
+    ASSERT_GT(h, 0);
+    // derived = (base * H + 50) / 100, truncating toward zero; two margins
+    // a row.
+    const auto scaled = [h](int32_t base) { return 2 * ((base * h + 50) / 100); };
+    ASSERT_LT(scaled(-50), 0);
+    for (const int32_t line : {0, 2, 4}) {
+        EXPECT_GT(rows[1][line], 0) << line;
+        EXPECT_EQ(rows[0][line], rows[1][line] + scaled(-50)) << line;
+        EXPECT_EQ(rows[2][line], rows[1][line] + scaled(6)) << line;
     }
 }

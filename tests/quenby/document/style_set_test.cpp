@@ -10,6 +10,7 @@
 
 #include "quenby/document/document_model.h"
 #include "support/test_support.h"
+#include "toolkit/font_parameter.h"
 
 using namespace DocLayer;
 using TestSupport::TempFolder;
@@ -76,12 +77,9 @@ TEST_P(StyleWindowTest, DefaultsScaleFromTheMeasuredZero) {
     EXPECT_EQ(0, style.headline.levels[1].overline.value);
     EXPECT_EQ(std::max(1, Scaled(6, h)), style.table.frameWidth.value);
     EXPECT_EQ(50, style.printHeader.textHeight.value);
-    // A negative margin is no length a page shows: the default stays. The
-    // scaling itself keeps a negative base negative.
-    EXPECT_EQ(Scaled(6, h), style.overview.overMargin.value);
-    StyleLength negative(-50);
-    negative.Scale(h);
-    EXPECT_EQ(Scaled(-50, h), negative.value);
+    // Lengths are signed: a negative base scales to a negative length.
+    EXPECT_EQ(Scaled(-50, h), style.overview.overMargin.value);
+    EXPECT_LT(style.overview.overMargin.value, 0);
     const LONG expected[6] = {-19, -18, -16, -15, -14, -13};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(expected[i], HeightOf(style.headline.levels[i].handle)) << i;
 
@@ -207,6 +205,53 @@ TEST(DocumentStyleKeys, ProfileValuesFollowTheirRules) {
     DocumentStyle fresh;
     fresh.Read(WriteProfile(folder, L"d.ini", "[Table]\n"), nullptr);
     EXPECT_TRUE(fresh.overview.enhancePrefix.IsEmpty());
+}
+
+// A font section of the program's style with only a face keeps the default
+// text's height, weight and every other field; a per-folder file still
+// overlays the document's font. The print font counts printer pixels: a
+// height past the screen's limit is taken, one past any page is not.
+TEST(DocumentStyleKeys, AFontSectionKeepsTheDefaultTextForEveryMissingKey) {
+    TempFolder folder;
+    DocumentStyle style;
+    style.Read(WriteProfile(folder, L"faces.ini", "[TextFont]\nFaceName=Tahoma\n[PrintFont]\nFaceName=IPAGothic\n"),
+               nullptr);
+    DocumentStyle plain;
+    plain.Read(WriteProfile(folder, L"plain.ini", "[Overview]\nTabStop=8\n"), nullptr);
+    const struct {
+        const StyleFont& font;
+        const StyleFont& defaults;
+        const wchar_t* face;
+    } fonts[] = {{style.textFont, plain.textFont, L"Tahoma"}, {style.printFont, plain.printFont, L"IPAGothic"}};
+    for (const auto& f : fonts) {
+        LOGFONTW wanted = f.defaults.description;
+        wcscpy(wanted.lfFaceName, f.face);
+        EXPECT_TRUE(WinLayer::WinFontParameter::SameDescription(wanted, f.font.description)) << f.font.index;
+        EXPECT_EQ(f.defaults.description.lfHeight, f.font.description.lfHeight);
+        EXPECT_EQ(f.defaults.description.lfWeight, f.font.description.lfWeight);
+    }
+    EXPECT_EQ(-13, style.textFont.description.lfHeight);
+    EXPECT_EQ(-64, style.printFont.description.lfHeight);
+    EXPECT_EQ(400, style.printFont.description.lfWeight);
+
+    // Under a per-folder file the keys it has overlay the program's font.
+    std::wstring sub = folder.Join(L"sub");
+    ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
+    ASSERT_TRUE(
+        TestSupport::WriteFileBytes(sub + L"\\Quenby.ini", "[PrintFont]\nHeight=-1500\n[TextFont]\nWeight=700\n"));
+    ASSERT_TRUE(TestSupport::WriteFileBytes(sub + L"\\doc.md", "text\n"));
+    JobFileUnit document;
+    document.OpenFile(W(sub + L"\\doc.md"), style);
+    EXPECT_EQ(-1500, document.style.printFont.description.lfHeight);
+    EXPECT_EQ(std::wstring(L"IPAGothic"), document.style.printFont.description.lfFaceName);
+    EXPECT_EQ(700, document.style.textFont.description.lfWeight);
+    EXPECT_EQ(-13, document.style.textFont.description.lfHeight);
+    EXPECT_EQ(std::wstring(L"Tahoma"), document.style.textFont.description.lfFaceName);
+
+    DocumentStyle sizes;
+    sizes.Read(WriteProfile(folder, L"sizes.ini", "[TextFont]\nHeight=-1500\n[PrintFont]\nHeight=-10001\n"), nullptr);
+    EXPECT_EQ(-13, sizes.textFont.description.lfHeight);
+    EXPECT_EQ(-64, sizes.printFont.description.lfHeight);
 }
 
 TEST(DocumentStyleKeys, FitImageSizeStaysInRange) {
