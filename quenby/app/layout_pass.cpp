@@ -95,10 +95,16 @@ SIZE WrapText(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, c
     return size;
 }
 
+// Negative margins may tighten a row of text, each within its own limit, but
+// together they could take it to no height at all, and a row of no height
+// is left out of the view and of the pages: a row keeps at least a pixel.
+static void KeepRow(RECT& rect) { rect.bottom = std::max<LONG>(rect.bottom, rect.top + 1); }
+
 void AddBlockSpacing(const GuiLayout& layout, RECT& rect, const JobLineUnit& line, int32_t extra) {
     const DocumentStyle& style = *layout.style;
     if (line.flags & DocLayer::LineFirst) rect.bottom += style.overview.overParagraphMargin.value + extra;
     if (line.flags & DocLayer::LineLast) rect.bottom += style.overview.underParagraphMargin.value + extra;
+    KeepRow(rect);
 }
 
 void LayOutHeading(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line) {
@@ -112,6 +118,7 @@ void LayOutHeading(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& it
     rect.bottom += (h.overSpace.value * t + 50) / 100 + (h.underSpace.value * t + 50) / 100;
     if (h.overline.value > 0) rect.bottom += h.overline.value + h.overlineMargin.value;
     if (h.underline.value > 0) rect.bottom += h.underline.value + h.underlineMargin.value;
+    KeepRow(rect);
 }
 
 SIZE LayOutCodeColumns(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line) {

@@ -541,23 +541,27 @@ TEST(ViewBoxTest, NegativeRowMarginsTightenTheRowsAndHugeOnesFallBack) {
     ViewerRun run;
     TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n[TextFont]\r\nHeight=-13\r\n"
                                              "FaceName=Tahoma\r\n");
-    const int32_t margins[] = {-50, 0, 2147483647};
+    // The documents' style files: over and under margins at -50, 0 and past
+    // every limit, then every margin of a row at its tightest at once, where
+    // no row may vanish.
+    std::vector<std::string> styles;
+    for (const int32_t margin : {-50, 0, 2147483647})
+        styles.push_back("OverMargin=" + std::to_string(margin) + "\r\nUnderMargin=" + std::to_string(margin));
+    styles.push_back("OverMargin=-50\r\nUnderMargin=-50\r\nOverParagraphMargin=-50\r\nUnderParagraphMargin=-50");
     std::string arguments = "-p-";
-    for (const int32_t margin : margins) {
-        const std::wstring folder = run.folder.Join(L"m" + std::to_wstring(margin));
+    for (size_t k = 0; k < styles.size(); ++k) {
+        const std::wstring folder = run.folder.Join(L"m" + std::to_wstring(k));
         ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-        const std::string value = std::to_string(margin);
-        TestSupport::WriteFileBytes(folder + L"\\Quenby.ini",
-                                    "[Overview]\r\nOverMargin=" + value + "\r\nUnderMargin=" + value + "\r\n");
+        TestSupport::WriteFileBytes(folder + L"\\Quenby.ini", "[Overview]\r\n" + styles[k] + "\r\n");
         TestSupport::WriteFileBytes(folder + L"\\doc.md", "First words.\r\n\r\nSecond words.\r\n\r\nThird words.\r\n");
         arguments += " \"" + TestSupport::Utf8(folder + L"\\doc.md") + "\"";
     }
     ASSERT_TRUE(run.Start(arguments));
-    ASSERT_EQ(run.Tabs().Count(), 3);
+    ASSERT_EQ(run.Tabs().Count(), 4);
     // The height of each row in each document, and H, the height of "0".
     std::vector<std::vector<int32_t>> rows;
     int32_t h = 0;
-    for (int32_t k = 0; k < 3; ++k) {
+    for (int32_t k = 0; k < 4; ++k) {
         run.Tabs().SelectTab(run.Tabs().ItemAtIndex(k));
         TestSupport::PumpUntilIdle();
         GuiViewBox& view = View(run);
@@ -577,5 +581,6 @@ TEST(ViewBoxTest, NegativeRowMarginsTightenTheRowsAndHugeOnesFallBack) {
         EXPECT_GT(rows[1][line], 0) << line;
         EXPECT_EQ(rows[0][line], rows[1][line] + scaled(-50)) << line;
         EXPECT_EQ(rows[2][line], rows[1][line] + scaled(6)) << line;
+        EXPECT_GE(rows[3][line], 1) << line;
     }
 }
