@@ -116,18 +116,23 @@ bool RawInsertText(LineEditContext& context, JobTextPosition at, const RawString
         }
         if (row >= 0) {
             if (!InsertLinesAfter(context.job, row, line, context.sideIndex, texts)) return false;
-            // The row the last line took is edited; new rows are not.
-            for (int32_t r = row + static_cast<int32_t>(texts.size()); r > row; --r) {
+            // The rows right below that the new lines took are edited; the
+            // new rows after them are not.
+            const int32_t end = row + static_cast<int32_t>(texts.size());
+            for (int32_t r = row + 1; r <= end; ++r) {
                 JobReportUnit* below = context.job.rows.At(r);
-                if (below && (below->flags & RowEdited)) context.MarkEdited(below);
+                if (!below || !(below->flags & RowEdited)) break;
+                context.MarkEdited(below);
             }
         } else {
-            // A line in no row: one line at a time, the last first, each
-            // landing right below it.
-            for (size_t i = texts.size(); i-- > 0;) {
-                JobLineUnit* fresh = InsertLineAfter(context.job, row, line, context.sideIndex);
+            // A line in no row: one line at a time, each after the one
+            // before.
+            JobContentUnit* previous = line;
+            for (const RawString& piece : texts) {
+                JobLineUnit* fresh = InsertLineAfter(context.job, row, previous, context.sideIndex);
                 if (!fresh) return false;
-                fresh->SetText(texts[i]);
+                fresh->SetText(piece);
+                previous = fresh;
             }
         }
         line->SetText(head);

@@ -790,10 +790,18 @@ bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint
     if (lineIndex < 0) return false;
     const int32_t lineRow = JobGroupUnit::RowOfUnit(&job, side, lineIndex, row);
     if (lineRow < 0) return false;
-    JobReportUnit* after = job.rows.At(lineRow + 1);
-    const bool take = after && !IsRealUnit(after->Unit(side)) && IsRealUnit(after->Unit(1 - side));
     const size_t count = texts.size();
-    const size_t own = take ? count - 1 : count;
+    // Each new line goes after the one before: it takes the next row while
+    // that row shows only the other side, and once a row holds a line of
+    // the side, it and every line after it get rows of their own before
+    // that row.
+    size_t take = 0;
+    while (take < count) {
+        const JobReportUnit* next = job.rows.At(lineRow + 1 + static_cast<int32_t>(take));
+        if (!next || IsRealUnit(next->Unit(side)) || !IsRealUnit(next->Unit(1 - side))) break;
+        ++take;
+    }
+    const size_t own = count - take;
     // Everything is made first: running out of memory leaves the side as
     // it was.
     std::vector<JobContentUnit*> lines;
@@ -804,7 +812,7 @@ bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint
         JobLineChangeLog::Instance().ChangingMany(count);
         RawLayer::SmallBlockBatch blocks(sizeof(JobLineUnit));
         for (const RawString& text : texts) lines.push_back(NewLineIn(blocks, text));
-        for (size_t i = 0; i < own; ++i) rows.push_back(NewOneSidedRow(side, lines[i]));
+        for (size_t i = take; i < count; ++i) rows.push_back(NewOneSidedRow(side, lines[i]));
         content.Reserve(content.Count() + static_cast<int32_t>(count));
         job.rows.Reserve(job.rows.Count() + static_cast<int32_t>(own));
     } catch (const std::bad_alloc&) {
@@ -815,14 +823,16 @@ bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint
     content.InsertRange(lineIndex + 1, lines.data(), static_cast<int32_t>(count));
     content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
     content.NoteRenumberFrom(lineIndex + 1);
-    job.rowChanges.Note(lineRow + 1, take ? 1 : 0, job.rows.Count());
-    if (take) {
-        after->SetUnit(side, lines.back());
-        after->flags |= RowEdited;
-        after->kind = RowSame;
-        ClearDetails(*after);
+    job.rowChanges.Note(lineRow + 1, static_cast<int32_t>(take), job.rows.Count());
+    for (size_t i = 0; i < take; ++i) {
+        JobReportUnit* taken = job.rows.At(lineRow + 1 + static_cast<int32_t>(i));
+        taken->SetUnit(side, lines[i]);
+        taken->flags |= RowEdited;
+        taken->kind = RowSame;
+        ClearDetails(*taken);
     }
-    job.rows.InsertRange(lineRow + 1, rows.data(), static_cast<int32_t>(own));
+    if (own > 0)
+        job.rows.InsertRange(lineRow + 1 + static_cast<int32_t>(take), rows.data(), static_cast<int32_t>(own));
     return true;
 }
 

@@ -210,11 +210,12 @@ JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* lin
 // when the unit is not a line of the side.
 bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t side);
 // Inserts new lines with the texts (each in the side's kind) right after
-// `line`, in order, as InsertLineAfter called from the last text to the
-// first would: the last may take the row after the line's row when that row
-// shows only the other side, every other one gets a one-sided row of its
-// own right after the line's row. Each list moves once. False (nothing
-// done) when `line` is not a line of the side or stands in no row.
+// `line`, in order, as InsertLineAfter called for each text in turn, after
+// the line the one before made, would: the new lines take the rows after
+// the line's row while those show only the other side, and the rest get
+// one-sided rows of their own after the last row taken. Each list moves
+// once. False (nothing done) when `line` is not a line of the side or
+// stands in no row.
 bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint32_t side,
                       const std::vector<RawString>& texts);
 // Inserts new lines with the texts (each in the side's kind) so that line k
