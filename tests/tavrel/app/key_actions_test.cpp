@@ -370,8 +370,9 @@ TEST_F(KeyActionsTest, AnEmptyFileTakesTypingEnterAndPasteAtLineOneAndSavesThem)
 }
 
 // Ctrl+A, Delete and Ctrl+Z on a side give back the rows as they stood
-// before the Delete; lines pasted after a line fill the rows below it that
-// show the other side's lines, in order, as typing them one by one would.
+// before the Delete, and the side's width; lines pasted after a line fill
+// the rows below it that show the other side's lines, in order, as typing
+// them one by one would.
 TEST_F(KeyActionsTest, UndoAndPasteOfSeveralLinesRefillTheRowsTheyLandOn) {
     auto numbered = [](int from, int to, int changed) {
         std::string text;
@@ -405,6 +406,13 @@ TEST_F(KeyActionsTest, UndoAndPasteOfSeveralLinesRefillTheRowsTheyLandOn) {
     press('Z', false, true);
     EXPECT_EQ(rows(), before);
     EXPECT_EQ(Box().Count(), 10);
+    // The lines come back with the widths they measured before: the side's
+    // text column is as wide as measuring every line anew makes it.
+    JobGroupUnit& job = *Current();
+    const int32_t kept = job.side1.measuredWidth[1];
+    job.controller->InvalidateSide(job, 0);
+    Box().RemeasureColumns();
+    EXPECT_EQ(job.side1.measuredWidth[1], kept);
 
     // Side 2's lines 3 to 5, from the end of its line 2, pasted at the end
     // of side 1's line 2.
