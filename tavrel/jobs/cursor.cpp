@@ -1,6 +1,7 @@
 #include "tavrel/jobs/cursor.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace JobLayer {
 
@@ -163,11 +164,13 @@ bool AlphaRect(HDC dc, const RECT& rect, COLORREF color, int32_t opacity) {
 // ---------------------------------------------------------------------------
 // Undo records
 
-void JobUndoDataList::Push(const JobUndoDataUnit& unit) {
+void JobUndoDataList::Push(const JobUndoDataUnit& unit) { Push(JobUndoDataUnit(unit)); }
+
+void JobUndoDataList::Push(JobUndoDataUnit&& unit) {
     // A position past the records (never made by the edit commands) counts
     // as "all done", so the list and its position always agree afterwards.
     while (Count() > 0 && static_cast<uint32_t>(Count()) > position) RemoveLink(LastLink());
-    AddNew(unit);
+    AddNew(std::move(unit));
     position = static_cast<uint32_t>(Count());
 }
 

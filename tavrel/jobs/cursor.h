@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "base/raw_list.h"
 #include "base/raw_string.h"
@@ -72,11 +73,18 @@ JobColumnSpan SelectionColumnsOnRow(const JobSideRecord& side, int32_t row, int3
 // blend could not be done.
 bool AlphaRect(HDC dc, const RECT& rect, COLORREF color, int32_t opacity);
 
-// One undo record: what an edit replaced, and where.
-struct JobUndoDataUnit {
+// The widths the lines of a text had measured (the text kind's record).
+struct JobLineWidths;
+
+// One undo record: what an edit replaced, and where. A command over every
+// line of a side leaves one per line, so records come from the small-block
+// pool rather than the system heap.
+struct JobUndoDataUnit : RawLayer::SmallBlockObject {
     JobUndoDataUnit() = default;
     JobUndoDataUnit(const JobUndoDataUnit&) = default;
     JobUndoDataUnit& operator=(const JobUndoDataUnit&) = default;
+    JobUndoDataUnit(JobUndoDataUnit&&) = default;
+    JobUndoDataUnit& operator=(JobUndoDataUnit&&) = default;
 
     uint32_t tag = 0;          // groups the records of one command
     uint32_t operation = 0;    // the edit's code
@@ -85,6 +93,9 @@ struct JobUndoDataUnit {
     int32_t endRow = -1;
     int32_t endColumn = -1;
     RawString text;            // the text the change replaced
+    // What the lines of the text measured when they went, for bringing
+    // them back without measuring them again; null when not known.
+    std::shared_ptr<const JobLineWidths> widths;
 };
 
 class JobUndoDataListAllocator : public RawLayer::RawListDeleteAllocator<JobUndoDataUnit> {};
@@ -96,6 +107,8 @@ public:
     // Drops the records that could have been redone, appends a copy of the
     // record (its text shared) and makes it the last done one.
     void Push(const JobUndoDataUnit& unit);
+    // The same, the record moved in.
+    void Push(JobUndoDataUnit&& unit);
     // Empties the list (a load does this).
     void Reset() {
         Clear();

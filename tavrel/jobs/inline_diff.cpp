@@ -75,9 +75,12 @@ void InlineDiffEngine::Tokenize(const RawString& text, int width, std::vector<ui
     // character can only meet characters of its own count, which exist only
     // in an 8-bit text, and 8-bit texts are packed at width 8 (7 units).
     const int capacity = 56 / width;
+    // A 7-bit unit is a character of its own in every kind but the
+    // byte-wise UTF-16 ones: most characters need no look at the kind.
+    const bool asciiAlone = text.Kind() != RawLayer::KindUtf16BE && text.Kind() != RawLayer::KindUtf16LE;
     int32_t pos = 0;
     while (pos < length) {
-        int32_t next = text.NextCharPos(pos);
+        int32_t next = asciiAlone && (wide ? w[pos] : n[pos]) < 0x80 ? pos + 1 : text.NextCharPos(pos);
         if (next <= pos) next = pos + 1;
         uint64_t count = static_cast<uint64_t>(next - pos);
         uint64_t packed = 0;

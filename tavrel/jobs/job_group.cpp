@@ -238,16 +238,19 @@ int32_t JobGroupUnit::RowOfUnit(const JobGroupUnit* job, uint32_t side, const Jo
     if (!unit || count == 0) return -1;
     hint = hint < 0 ? 0 : (hint >= count ? count - 1 : hint);
     // An edit's rows lie near the row it started from: a few rows around the
-    // hint first, then everywhere else.
+    // hint first, the nearest first on either side (an edit working up the
+    // rows finds its next row one above), then everywhere else.
     const int32_t nearby = 64;
+    for (int32_t d = 0; d < nearby; ++d) {
+        if (hint + d < count && job->rows.At(hint + d)->Unit(side) == unit) return hint + d;
+        if (hint - 1 - d >= 0 && job->rows.At(hint - 1 - d)->Unit(side) == unit) return hint - 1 - d;
+    }
     auto scan = [&](int32_t from, int32_t to, int32_t step) {
         for (int32_t r = from; r != to; r += step)
             if (job->rows.At(r)->Unit(side) == unit) return r;
         return -1;
     };
-    int32_t found = scan(hint, std::min(count, hint + nearby), 1);
-    if (found < 0) found = scan(hint - 1, std::max(-1, hint - 1 - nearby), -1);
-    if (found < 0) found = scan(std::min(count, hint + nearby), count, 1);
+    int32_t found = scan(std::min(count, hint + nearby), count, 1);
     if (found < 0) found = scan(std::max(-1, hint - 1 - nearby), -1, -1);
     return found;
 }

@@ -3,6 +3,7 @@
 #include "tavrel/jobs/text/line_edit.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -17,23 +18,31 @@ namespace {
 
 // ---- the parts of a text between line breaks -----------------------------------
 
-std::vector<RawRange> SplitAtLineBreaks(const RawString& text) {
+// The units of a text are read in place: an undo may bring back a text of
+// every line of a side.
+template <class Unit>
+std::vector<RawRange> SplitUnitsAtLineBreaks(const Unit* units, int32_t length) {
     std::vector<RawRange> pieces;
-    const int32_t length = text.Length();
     int32_t start = 0;
     for (int32_t i = 0; i < length; ++i) {
-        uint32_t u = text.UnitAt(i);
+        const Unit u = units[i];
         if (u != '\r' && u != '\n') continue;
         pieces.push_back(RawRange{start, i});
-        if (u == '\r' && i + 1 < length && text.UnitAt(i + 1) == '\n') ++i;
+        if (u == '\r' && i + 1 < length && units[i + 1] == '\n') ++i;
         start = i + 1;
     }
     pieces.push_back(RawRange{start, length});
     return pieces;
 }
 
+std::vector<RawRange> SplitAtLineBreaks(const RawString& text) {
+    if (text.Kind() == RawLayer::KindUtf16)
+        return SplitUnitsAtLineBreaks(static_cast<const uint16_t*>(text.Data()), text.Length());
+    return SplitUnitsAtLineBreaks(reinterpret_cast<const uint8_t*>(text.Bytes()), text.Length());
+}
+
 void Record(LineEditContext& context, uint32_t tag, uint32_t operation, JobTextPosition start,
-            JobTextPosition end, const RawString& text) {
+            JobTextPosition end, RawString text, std::shared_ptr<const JobLineWidths> widths = nullptr) {
     if (tag == 0 || !context.data) return;
     JobUndoDataUnit record;
     record.tag = tag;
@@ -42,8 +51,27 @@ void Record(LineEditContext& context, uint32_t tag, uint32_t operation, JobTextP
     record.startColumn = start.column;
     record.endRow = end.line;
     record.endColumn = end.column;
-    record.text = text;
-    context.data->undo.Push(record);
+    record.text = std::move(text);
+    record.widths = std::move(widths);
+    context.data->undo.Push(std::move(record));
+}
+
+// What the lines from `first` to `last` measured in the side's layout
+// revision; null when none was measured.
+std::shared_ptr<const JobLineWidths> MeasuredWidths(LineEditContext& context, int32_t first, int32_t last) {
+    if (!context.data) return nullptr;
+    auto measured = std::make_shared<JobLineWidths>();
+    measured->revision = context.data->revision;
+    measured->widths.reserve(static_cast<size_t>(last - first + 1));
+    bool any = false;
+    for (int32_t i = first; i <= last; ++i) {
+        const JobLineUnit* line = context.LineAt(i);
+        bool exact = false;
+        const int32_t width = line ? line->NotedWidth(measured->revision, exact) : -1;
+        measured->widths.push_back(width >= 0 && exact ? width : -1);
+        any = any || (width >= 0 && exact);
+    }
+    return any ? measured : nullptr;
 }
 
 void MarkChanged(LineEditContext& context) {
@@ -81,57 +109,83 @@ bool RemoveLinesForgotten(LineEditContext& context, int32_t row, const std::vect
 // ---- raw changes (no undo record) ----------------------------------------------
 
 // Inserts at a position moved onto a character start (`start` receives it).
+// `widths`, unless null, are what the lines of the text measured when a
+// deletion took them (the first with the part of the line before the
+// position, the last with the rest after it).
 bool RawInsertText(LineEditContext& context, JobTextPosition at, const RawString& text,
-                   JobTextPosition& end, JobTextPosition* start = nullptr) {
+                   JobTextPosition& end, JobTextPosition* start = nullptr, const JobLineWidths* widths = nullptr) {
     JobLineUnit* line = context.LineAt(at.line);
     if (!line) return false;
-    const RawString old = line->LineText();
+    // The line's own text: read until the line takes its new one.
+    const RawString& old = line->LineText();
     const int32_t column = LineCharStart(old, ClampInt(at.column, 0, old.Length()));
     end = JobTextPosition{at.line, column};
     if (start) *start = end;
     if (text.IsEmpty()) return true;
     context.Prepare();
     const int32_t row = context.RowOfLine(line);
-    std::vector<RawRange> pieces = SplitAtLineBreaks(text);
-    const RawRange first = pieces.front();
-    const RawRange last = pieces.back();
-    RawString head = RawString::ReserveAs(old.Kind(), old.Length() + text.Length());
+    RawString converted;
+    const RawString& source = text.Kind() == old.Kind() ? text : (converted = RawString(old.Kind(), text));
+    // Most insertions are of one line: they need no list of pieces.
+    const RawRange whole = source.All();
+    const bool breaks = source.ContainsUnit('\r') || source.ContainsUnit('\n');
+    const std::vector<RawRange> split = breaks ? SplitAtLineBreaks(source) : std::vector<RawRange>();
+    const RawRange* pieces = breaks ? split.data() : &whole;
+    const size_t pieceCount = breaks ? split.size() : 1;
+    const RawRange first = pieces[0];
+    const RawRange last = pieces[pieceCount - 1];
+    RawString head = RawString::ReserveAs(old.Kind(), column + (first.end - first.start) +
+                                                          (pieceCount == 1 ? old.Length() - column : 0));
     head.AppendRange(old, RawRange{0, column});
-    head.AppendRange(text, first);
-    if (pieces.size() == 1) {
+    head.AppendRange(source, first);
+    if (pieceCount == 1) {
         head.AppendRange(old, RawRange{column, old.Length()});
         line->SetText(head);
         end.column = column + (first.end - first.start);
     } else {
         // The new lines go in right after the line, all at once: the line
-        // keeps its index, and the lists move once however many come.
-        std::vector<RawString> texts;
-        texts.reserve(pieces.size() - 1);
-        for (size_t i = 1; i < pieces.size(); ++i) {
-            RawString piece = RawString::ReserveAs(old.Kind(), pieces[i].end - pieces[i].start +
-                                                                  (i + 1 == pieces.size() ? old.Length() - column : 0));
-            piece.AppendRange(text, pieces[i]);
-            if (i + 1 == pieces.size()) piece.AppendRange(old, RawRange{column, old.Length()});
-            texts.push_back(piece);
-        }
+        // keeps its index, and the lists move once however many come. The
+        // rest of the line follows the last one.
+        RawString tail = RawString::ReserveAs(old.Kind(), old.Length() - column);
+        tail.AppendRange(old, RawRange{column, old.Length()});
+        const size_t count = pieceCount - 1;
+        // Widths of another layout revision (or of other lines) are no use.
+        const int32_t* known = widths && context.data && widths->revision == context.data->revision &&
+                                       widths->widths.size() == pieceCount
+                                   ? widths->widths.data()
+                                   : nullptr;
         if (row >= 0) {
-            if (!InsertLinesAfter(context.job, row, line, context.sideIndex, texts)) return false;
-            // The row the last line took is edited; new rows are not.
-            for (int32_t r = row + static_cast<int32_t>(texts.size()); r > row; --r) {
+            if (!InsertLinesAfter(context.job, row, line, context.sideIndex, source, pieces + 1, count, tail,
+                                  known ? known + 1 : nullptr))
+                return false;
+            // The new lines stand in the rows right below the line's; those
+            // they took are edited, the new rows after them are not.
+            const int32_t lastRow = row + static_cast<int32_t>(count);
+            for (int32_t r = row + 1; r <= lastRow; ++r) {
                 JobReportUnit* below = context.job.rows.At(r);
-                if (below && (below->flags & RowEdited)) context.MarkEdited(below);
+                if (!below || !(below->flags & RowEdited)) break;
+                context.MarkEdited(below);
             }
+            context.rowHint = lastRow;
         } else {
-            // A line in no row: one line at a time, the last first, each
-            // landing right below it.
-            for (size_t i = texts.size(); i-- > 0;) {
-                JobLineUnit* fresh = InsertLineAfter(context.job, row, line, context.sideIndex);
+            // A line in no row: one line at a time, each after the one
+            // before.
+            JobContentUnit* previous = line;
+            for (size_t i = 1; i < pieceCount; ++i) {
+                RawString piece = RawString::ReserveAs(old.Kind(), pieces[i].end - pieces[i].start +
+                                                                      (i == count ? tail.Length() : 0));
+                piece.AppendRange(source, pieces[i]);
+                if (i == count) piece.Append(tail);
+                JobLineUnit* fresh = InsertLineAfter(context.job, row, previous, context.sideIndex);
                 if (!fresh) return false;
-                fresh->SetText(texts[i]);
+                fresh->SetText(piece);
+                if (known && known[i] >= 0) fresh->NoteWidth(context.data->revision, known[i], true);
+                previous = fresh;
             }
         }
         line->SetText(head);
-        end = JobTextPosition{at.line + static_cast<int32_t>(pieces.size()) - 1, last.end - last.start};
+        if (known && known[0] >= 0) line->NoteWidth(context.data->revision, known[0], true);
+        end = JobTextPosition{at.line + static_cast<int32_t>(count), last.end - last.start};
     }
     context.MarkEditedRow(row);
     MarkChanged(context);
@@ -140,9 +194,10 @@ bool RawInsertText(LineEditContext& context, JobTextPosition at, const RawString
 }
 
 // Deletes a range whose ends are moved onto character starts (`at`
-// receives its start).
+// receives its start; `widths`, when the range spans lines, what its lines
+// measured).
 bool RawDeleteRange(LineEditContext& context, const JobTextRange& range, RawString* deleted,
-                    JobTextPosition* at = nullptr) {
+                    JobTextPosition* at = nullptr, std::shared_ptr<const JobLineWidths>* widths = nullptr) {
     JobLineUnit* first = context.LineAt(range.start.line);
     JobLineUnit* last = context.LineAt(range.end.line);
     if (!first || !last || range.start.line > range.end.line) return false;
@@ -152,10 +207,12 @@ bool RawDeleteRange(LineEditContext& context, const JobTextRange& range, RawStri
     if (r.start.line == r.end.line && r.start.column > r.end.column) return false;
     if (deleted) *deleted = SelectionText(context, r);
     if (at) *at = r.start;
+    if (widths) *widths = r.end.line > r.start.line ? MeasuredWidths(context, r.start.line, r.end.line) : nullptr;
     if (r.start == r.end) return true;
     context.Prepare();
-    const RawString head = first->LineText();
-    const RawString tail = last->LineText();
+    // Read before the last line goes and the first takes its new text.
+    const RawString& head = first->LineText();
+    const RawString& tail = last->LineText();
     RawString joined = RawString::ReserveAs(head.Kind(), r.start.column + tail.Length() - r.end.column);
     joined.AppendRange(head, RawRange{0, r.start.column});
     joined.AppendRange(tail, RawRange{r.end.column, tail.Length()});
@@ -428,14 +485,15 @@ bool CopyLinesFromOtherSide(LineEditContext& context, uint32_t tag, uint32_t sou
 }
 
 bool DeleteLinesAt(LineEditContext& context, uint32_t tag, int32_t row, const std::vector<int32_t>& indexes,
-                   const std::vector<RawString>& texts) {
+                   std::vector<RawString>& texts) {
     if (indexes.empty() || texts.size() != indexes.size()) return false;
     context.Prepare();
     if (!RemoveLinesForgotten(context, row, indexes)) return false;
     MarkChanged(context);
-    for (size_t k = indexes.size(); k-- > 0;)
-        Record(context, tag, UndoInsertLine, JobTextPosition{indexes[k], 0},
-               JobTextPosition{indexes[k], texts[k].Length()}, texts[k]);
+    for (size_t k = indexes.size(); k-- > 0;) {
+        const JobTextPosition end = {indexes[k], texts[k].Length()};
+        Record(context, tag, UndoInsertLine, JobTextPosition{indexes[k], 0}, end, std::move(texts[k]));
+    }
     PlaceAfterLineDeleted(context, indexes.front());
     return true;
 }
@@ -537,11 +595,11 @@ uint8_t LineEditContext::TextKind() const {
 
 JobLineUnit* LineEditContext::LineAt(int32_t line) const {
     if (line < 0 || line >= content.Count()) return nullptr;
-    return dynamic_cast<JobLineUnit*>(content.At(line));
+    return AsLineUnit(content.At(line));
 }
 
 int32_t LineEditContext::LineIndex(const JobContentUnit* unit) {
-    const JobLineUnit* line = dynamic_cast<const JobLineUnit*>(unit);
+    const JobLineUnit* line = AsLineUnit(unit);
     if (!line || !IsRealUnit(unit)) return -1;
     // The number tells the index unless lines before it came or went since
     // the last numbering; then the side is numbered again.
@@ -565,7 +623,7 @@ int32_t LineEditContext::RowOfLine(const JobContentUnit* line) {
 JobLineUnit* LineEditContext::LineOfRow(int32_t row) const {
     if (row < 0 || row >= job.rows.Count()) return nullptr;
     JobContentUnit* unit = job.rows.At(row)->Unit(sideIndex);
-    return IsRealUnit(unit) ? dynamic_cast<JobLineUnit*>(unit) : nullptr;
+    return IsRealUnit(unit) ? AsLineUnit(unit) : nullptr;
 }
 
 JobTextPosition LineEditContext::ToLinePosition(int32_t row, int32_t column) {
@@ -671,9 +729,10 @@ bool InsertTextAt(LineEditContext& context, uint32_t tag, JobTextPosition at, co
 bool DeleteRangeAt(LineEditContext& context, uint32_t tag, const JobTextRange& range) {
     RawString deleted;
     JobTextPosition start = range.start;
-    if (!RawDeleteRange(context, range, &deleted, &start)) return false;
+    std::shared_ptr<const JobLineWidths> widths;
+    if (!RawDeleteRange(context, range, &deleted, &start, &widths)) return false;
     if (deleted.IsEmpty()) return false;
-    Record(context, tag, UndoInsertText, start, start, deleted);
+    Record(context, tag, UndoInsertText, start, start, std::move(deleted), std::move(widths));
     return true;
 }
 
@@ -764,18 +823,21 @@ bool ApplyUndoRecord(LineEditContext& context, JobUndoDataUnit& record) {
     switch (record.operation) {
     case UndoInsertText: {
         JobTextPosition after = start;
-        if (!RawInsertText(context, start, record.text, after)) return false;
+        if (!RawInsertText(context, start, record.text, after, nullptr, record.widths.get())) return false;
         record.operation = UndoDeleteText;
         record.endRow = after.line;
         record.endColumn = after.column;
         record.text = RawString();
+        record.widths.reset();
         return true;
     }
     case UndoDeleteText: {
         RawString deleted;
-        if (!RawDeleteRange(context, JobTextRange{start, end}, &deleted)) return false;
+        std::shared_ptr<const JobLineWidths> widths;
+        if (!RawDeleteRange(context, JobTextRange{start, end}, &deleted, nullptr, &widths)) return false;
         record.operation = UndoInsertText;
-        record.text = deleted;
+        record.text = std::move(deleted);
+        record.widths = std::move(widths);
         return true;
     }
     case UndoInsertLine:

@@ -41,6 +41,14 @@ constexpr uint16_t ImeResultRead = 4;
 // The length of a line's text; 0 for none.
 inline int32_t LineLength(const JobLineUnit* line) { return line ? line->LineText().Length() : 0; }
 
+// The widths a run of lines had measured for a layout revision of their
+// side, in line order (-1: not measured exactly). Lines brought back with
+// the same texts take them instead of being measured again.
+struct JobLineWidths {
+    uint16_t revision = 0;
+    std::vector<int32_t> widths;
+};
+
 // A range of a side's lines, start before end.
 struct JobTextRange {
     JobTextPosition start;
@@ -143,10 +151,11 @@ bool CopyLineFromOtherSide(LineEditContext& context, uint32_t tag, uint32_t sour
 // change of the side.
 bool CopyLinesFromOtherSide(LineEditContext& context, uint32_t tag, uint32_t source, const std::vector<int32_t>& rows);
 // Deletes the side's lines at ascending indexes at once (`texts` their
-// texts, `row` the row of the first), recorded as deleting them one by one
-// from the last up; the cursor goes where the first was.
+// texts, which move into the records; `row` the row of the first),
+// recorded as deleting them one by one from the last up; the cursor goes
+// where the first was.
 bool DeleteLinesAt(LineEditContext& context, uint32_t tag, int32_t row, const std::vector<int32_t>& indexes,
-                   const std::vector<RawString>& texts);
+                   std::vector<RawString>& texts);
 // The text of a range: lines joined by CR LF, in the side's kind, built in
 // one allocation.
 RawString SelectionText(LineEditContext& context, const JobTextRange& range);

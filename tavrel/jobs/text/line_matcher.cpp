@@ -38,18 +38,24 @@ void LineRowDetailer::Refresh(JobReportUnit& row) {
     JobLineUnit* line1 = AsLineUnit(row.unit1);
     JobLineUnit* line2 = AsLineUnit(row.unit2);
     if (!line1 || !line2 || line1->IsPlaceholder() || line2->IsPlaceholder()) return;
-    JobDetailList textDetail;
     if (line1->LineText().Equals(line2->LineText())) {
+        // No segments: the row keeps no lists at all.
         row.kind = RowSame;
-    } else {
-        // The segments InlineDiff would give: it runs this engine's work.
-        engine_.Run(line1->LineText(), line2->LineText(), segments_);
-        for (const JobDetailUnit& unit : segments_) textDetail.Add(unit.kind, unit.length1, unit.length2);
-        row.kind = RowChanged;
+        row.details.Clear();
+        return;
     }
-    row.details[0] = JobDetailList();
-    row.details[1] = textDetail;
-    row.details[2] = JobDetailList();
+    // The segments InlineDiff would give: it runs this engine's work.
+    engine_.Run(line1->LineText(), line2->LineText(), segments_);
+    JobDetailList textDetail;
+    textDetail.Reserve(static_cast<int32_t>(segments_.size()));
+    for (const JobDetailUnit& unit : segments_) textDetail.Add(unit.kind, unit.length1, unit.length2);
+    row.kind = RowChanged;
+    // The row's own lists (a block it already has serves again): the
+    // segments in the text column, none in the others.
+    JobDetailList* lists = row.details.begin();
+    lists[0].Clear();
+    lists[1] = std::move(textDetail);
+    lists[2].Clear();
 }
 
 // ---------------------------------------------------------------------------

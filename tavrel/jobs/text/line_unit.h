@@ -132,7 +132,12 @@ public:
     // of the pool, the text a view of them (a long line gets a text of its
     // own). One block per line instead of two, and the reader's buffer is
     // copied from directly. Destroy gives the block back.
-    static JobLineUnit* NewWithText(const RawString& text, RawLayer::SmallBlockBatches* blocks = nullptr);
+    static JobLineUnit* NewWithText(const RawString& text, RawLayer::SmallBlockBatches* blocks = nullptr) {
+        return NewWithText(text, text.All(), blocks);
+    }
+    // The same with the units of a range of a text (a range within it).
+    static JobLineUnit* NewWithText(const RawString& text, RawLayer::RawRange range,
+                                    RawLayer::SmallBlockBatches* blocks);
 
     // Sets the text; its distinct low bytes are counted when next asked for.
     void SetText(const RawString& text) {
@@ -300,6 +305,9 @@ inline JobLineUnit& EmptyLineUnit() {
 inline JobLineUnit* AsLineUnit(JobContentUnit* unit) {
     if (unit && typeid(*unit) == typeid(JobLineUnit)) return static_cast<JobLineUnit*>(unit);
     return dynamic_cast<JobLineUnit*>(unit);
+}
+inline const JobLineUnit* AsLineUnit(const JobContentUnit* unit) {
+    return AsLineUnit(const_cast<JobContentUnit*>(unit));
 }
 
 }  // namespace JobLayer

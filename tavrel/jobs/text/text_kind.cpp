@@ -48,7 +48,7 @@ JobLineUnit* RealLineOfRow(JobGroupUnit& job, int32_t row, uint32_t side) {
     if (!r) return nullptr;
     JobContentUnit* unit = r->Unit(side);
     if (!IsRealUnit(unit)) return nullptr;
-    return dynamic_cast<JobLineUnit*>(unit);
+    return AsLineUnit(unit);
 }
 
 // The index of a line in its side's list: first the one its number
@@ -56,7 +56,7 @@ JobLineUnit* RealLineOfRow(JobGroupUnit& job, int32_t row, uint32_t side) {
 // numbering, so an edit working from the end of a range finds each line at
 // once), else by search.
 int32_t IndexOfLine(const JobContentList& content, const JobContentUnit* unit) {
-    const JobLineUnit* line = dynamic_cast<const JobLineUnit*>(unit);
+    const JobLineUnit* line = AsLineUnit(unit);
     const int32_t numbered = line ? NumberedIndex(content, *line) : -1;
     return numbered >= 0 ? numbered : content.IndexOf(unit);
 }
@@ -201,22 +201,29 @@ void JobLineChangeLog::Gone(JobLineUnit& line) {
     gone_[side] = width;
 }
 
-JobLineUnit* JobLineUnit::NewWithText(const RawString& text, RawLayer::SmallBlockBatches* blocks) {
+JobLineUnit* JobLineUnit::NewWithText(const RawString& text, RawLayer::RawRange range,
+                                      RawLayer::SmallBlockBatches* blocks) {
     // Lines longer than this get a text of their own: the block's size is
     // kept in 16 bits, and a long text is better in a block of its own size.
     constexpr size_t kMostBlockBytes = 4096;
     constexpr size_t kBodyAlign = alignof(RawLayer::RawStringBody);
     constexpr size_t kUnitBytes = (sizeof(JobLineUnit) + kBodyAlign - 1) & ~(kBodyAlign - 1);
+    const int32_t length = range.end - range.start;
     const size_t width = RawLayer::UnitWidth(text.Kind());
-    const size_t textBytes = static_cast<size_t>(text.Length()) * width;
+    const size_t textBytes = static_cast<size_t>(length) * width;
     const size_t bytes = kUnitBytes + RawString::PlacedBodyBytes + textBytes + width;
-    if (bytes > kMostBlockBytes) return new JobLineUnit(text);
+    if (bytes > kMostBlockBytes) {
+        if (range.start == 0 && range.end == text.Length()) return new JobLineUnit(text);
+        RawString piece = RawString::ReserveAs(text.Kind(), length);
+        piece.AppendRange(text, range);
+        return new JobLineUnit(piece);
+    }
     char* block = static_cast<char*>(blocks ? blocks->Next(bytes) : RawLayer::SmallAllocate(bytes));
     JobLineUnit* unit = ::new (block) JobLineUnit();
     char* units = block + kUnitBytes + RawString::PlacedBodyBytes;
-    std::memcpy(units, text.Data(), textBytes);
+    std::memcpy(units, text.Bytes() + static_cast<size_t>(range.start) * width, textBytes);
     std::memset(units + textBytes, 0, width);
-    unit->text_ = RawString::ViewInPlace(block + kUnitBytes, units, text.Length(), text.Kind());
+    unit->text_ = RawString::ViewInPlace(block + kUnitBytes, units, length, text.Kind());
     unit->distinctCount_ = kDistinctUnknown;
     unit->blockBytes_ = static_cast<uint16_t>(bytes);
     return unit;
@@ -782,29 +789,48 @@ bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t s
     return true;
 }
 
-bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint32_t side,
-                      const std::vector<RawString>& texts) {
-    if (side > 1 || !IsRealUnit(line) || texts.empty()) return false;
+bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint32_t side, const RawString& source,
+                      const RawRange* pieces, size_t count, const RawString& tail, const int32_t* widths) {
+    if (side > 1 || !IsRealUnit(line) || count == 0) return false;
     JobContentList& content = job.Content(side);
     const int32_t lineIndex = IndexOfLine(content, line);
     if (lineIndex < 0) return false;
     const int32_t lineRow = JobGroupUnit::RowOfUnit(&job, side, lineIndex, row);
     if (lineRow < 0) return false;
-    JobReportUnit* after = job.rows.At(lineRow + 1);
-    const bool take = after && !IsRealUnit(after->Unit(side)) && IsRealUnit(after->Unit(1 - side));
-    const size_t count = texts.size();
-    const size_t own = take ? count - 1 : count;
+    // Each new line goes after the one before: it takes the next row while
+    // that row shows only the other side, and once a row holds a line of
+    // the side, it and every line after it get rows of their own before
+    // that row.
+    size_t take = 0;
+    while (take < count) {
+        const JobReportUnit* next = job.rows.At(lineRow + 1 + static_cast<int32_t>(take));
+        if (!next || IsRealUnit(next->Unit(side)) || !IsRealUnit(next->Unit(1 - side))) break;
+        ++take;
+    }
+    const size_t own = count - take;
     // Everything is made first: running out of memory leaves the side as
-    // it was.
+    // it was. A line and its text share one block of the pool.
     std::vector<JobContentUnit*> lines;
     std::vector<JobReportUnit*> rows;
     try {
         lines.reserve(count);
         rows.reserve(own);
-        JobLineChangeLog::Instance().ChangingMany(count);
-        RawLayer::SmallBlockBatch blocks(sizeof(JobLineUnit));
-        for (const RawString& text : texts) lines.push_back(NewLineIn(blocks, text));
-        for (size_t i = 0; i < own; ++i) rows.push_back(NewOneSidedRow(side, lines[i]));
+        JobLineChangeLog& log = JobLineChangeLog::Instance();
+        log.ChangingMany(count);
+        RawLayer::SmallBlockBatches blocks;
+        for (size_t i = 0; i + 1 < count; ++i) lines.push_back(JobLineUnit::NewWithText(source, pieces[i], &blocks));
+        RawString last = RawString::ReserveAs(source.Kind(), pieces[count - 1].end - pieces[count - 1].start +
+                                                                 tail.Length());
+        last.AppendRange(source, pieces[count - 1]);
+        last.Append(tail);
+        lines.push_back(JobLineUnit::NewWithText(last, &blocks));
+        const JobLineBaseData* base = LineBaseData(job.Side(side));
+        for (size_t i = 0; i < count; ++i) {
+            JobLineUnit* fresh = static_cast<JobLineUnit*>(lines[i]);
+            if (!fresh->WidthLogged()) log.Changed(*fresh);
+            if (widths && base && widths[i] >= 0) fresh->NoteWidth(base->revision, widths[i], true);
+        }
+        for (size_t i = take; i < count; ++i) rows.push_back(NewOneSidedRow(side, lines[i]));
         content.Reserve(content.Count() + static_cast<int32_t>(count));
         job.rows.Reserve(job.rows.Count() + static_cast<int32_t>(own));
     } catch (const std::bad_alloc&) {
@@ -815,14 +841,11 @@ bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint
     content.InsertRange(lineIndex + 1, lines.data(), static_cast<int32_t>(count));
     content.flags = static_cast<uint16_t>(content.flags | TextEditedFlags);
     content.NoteRenumberFrom(lineIndex + 1);
-    job.rowChanges.Note(lineRow + 1, take ? 1 : 0, job.rows.Count());
-    if (take) {
-        after->SetUnit(side, lines.back());
-        after->flags |= RowEdited;
-        after->kind = RowSame;
-        ClearDetails(*after);
-    }
-    job.rows.InsertRange(lineRow + 1, rows.data(), static_cast<int32_t>(own));
+    job.rowChanges.Note(lineRow + 1, static_cast<int32_t>(take), job.rows.Count());
+    for (size_t i = 0; i < take; ++i)
+        PlaceLineInRow(*job.rows.At(lineRow + 1 + static_cast<int32_t>(i)), side, lines[i]);
+    if (own > 0)
+        job.rows.InsertRange(lineRow + 1 + static_cast<int32_t>(take), rows.data(), static_cast<int32_t>(own));
     return true;
 }
 

@@ -26,6 +26,7 @@
 namespace JobLayer {
 
 using RawLayer::RawLineFile;
+using RawLayer::RawRange;
 using RawLayer::RawString;
 
 // The refresh code of a load or compare: every view is rebuilt.
@@ -209,14 +210,17 @@ JobLineUnit* InsertLineAfter(JobGroupUnit& job, int32_t row, JobContentUnit* lin
 // only this line, else it becomes a one-sided row of the other side. False
 // when the unit is not a line of the side.
 bool RemoveLine(JobGroupUnit& job, int32_t row, JobContentUnit* unit, uint32_t side);
-// Inserts new lines with the texts (each in the side's kind) right after
-// `line`, in order, as InsertLineAfter called from the last text to the
-// first would: the last may take the row after the line's row when that row
-// shows only the other side, every other one gets a one-sided row of its
-// own right after the line's row. Each list moves once. False (nothing
-// done) when `line` is not a line of the side or stands in no row.
-bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint32_t side,
-                      const std::vector<RawString>& texts);
+// Inserts `count` new lines right after `line`, in order, as InsertLineAfter
+// called for each in turn, after the line the one before made, would: the
+// new lines take the rows after the line's row while those show only the
+// other side, and the rest get one-sided rows of their own after the last
+// row taken. Their texts are the ranges `pieces` of `source` (in the side's
+// kind), the last one followed by `tail`; `widths`, unless null, are what
+// the texts measure in the side's layout revision (-1: not known). Each
+// list moves once. False (nothing done) when `line` is not a line of the
+// side or stands in no row.
+bool InsertLinesAfter(JobGroupUnit& job, int32_t row, JobContentUnit* line, uint32_t side, const RawString& source,
+                      const RawRange* pieces, size_t count, const RawString& tail, const int32_t* widths = nullptr);
 // Inserts new lines with the texts (each in the side's kind) so that line k
 // ends up at index indexes[k], the indexes strictly ascending, as
 // InsertLineBefore called for each in turn would (each new row goes right

@@ -369,6 +369,78 @@ TEST_F(KeyActionsTest, AnEmptyFileTakesTypingEnterAndPasteAtLineOneAndSavesThem)
     EXPECT_EQ(FileText(path), "\r\nc\r\nde");
 }
 
+// Ctrl+A, Delete and Ctrl+Z on a side give back the rows as they stood
+// before the Delete, and the side's width; lines pasted after a line fill
+// the rows below it that show the other side's lines, in order, as typing
+// them one by one would.
+TEST_F(KeyActionsTest, UndoAndPasteOfSeveralLinesRefillTheRowsTheyLandOn) {
+    auto numbered = [](int from, int to, int changed) {
+        std::string text;
+        for (int i = from; i <= to; ++i) text += "line " + std::to_string(i) + (i == changed ? " changed" : "") + "\r\n";
+        return text;
+    };
+    auto rows = [this] {
+        std::vector<std::string> out;
+        for (int32_t i = 0; i < Current()->rows.Count(); ++i)
+            out.push_back(std::to_string(Current()->rows.At(i)->kind) + ":" + LineText(0, i) + "|" + LineText(1, i));
+        return out;
+    };
+    auto press = [this](WPARAM key, bool shift = false, bool ctrl = false) {
+        SetModifiers(shift, ctrl);
+        if (ctrl) Key(WM_KEYDOWN, VK_CONTROL);
+        Key(WM_KEYDOWN, key);
+        Key(WM_KEYUP, key);
+        SetModifiers(false, false);
+        if (ctrl) Key(WM_KEYUP, VK_CONTROL);
+        PumpUntilIdle();
+    };
+    OpenPair(PutText(L"a.txt", numbered(1, 10, 0)), PutText(L"b.txt", numbered(1, 10, 5)));
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 0, true));
+    Box().SetCurrentSide(0);
+    const std::vector<std::string> before = rows();
+    ASSERT_EQ(before.size(), 10u);
+    ASSERT_EQ(before[4], std::to_string(JobLayer::RowChanged) + ":line 5|line 5 changed");
+    press('A', false, true);
+    press(VK_DELETE);
+    ASSERT_EQ(Current()->content1.Count(), 1);
+    press('Z', false, true);
+    EXPECT_EQ(rows(), before);
+    EXPECT_EQ(Box().Count(), 10);
+    // The lines come back with the widths they measured before: the side's
+    // text column is as wide as measuring every line anew makes it.
+    JobGroupUnit& job = *Current();
+    const int32_t kept = job.side1.measuredWidth[1];
+    job.controller->InvalidateSide(job, 0);
+    Box().RemeasureColumns();
+    EXPECT_EQ(job.side1.measuredWidth[1], kept);
+
+    // Side 2's lines 3 to 5, from the end of its line 2, pasted at the end
+    // of side 1's line 2.
+    Views().tabBar.LoadPair(P(PutText(L"c.txt", numbered(1, 2, 0) + numbered(6, 10, 0))),
+                            P(PutText(L"d.txt", numbered(1, 10, 0))));
+    ShowCurrentTab(Views());
+    PumpUntilIdle();
+    ASSERT_TRUE(AppLayer::SetSideEditable(Box(), 0, true));
+    ASSERT_EQ(rows()[2], std::to_string(JobLayer::RowOnly2) + ":|line 3");
+    Box().SetCurrentSide(1);
+    Box().ClearSelection();
+    Box().GotoRow(1, false);
+    press(VK_END);
+    for (int i = 0; i < 3; ++i) press(VK_DOWN, true);
+    press(VK_END, true);
+    press('C', false, true);
+    Box().SetCurrentSide(0);
+    Box().ClearSelection();
+    Box().GotoRow(1, false);
+    press(VK_END);
+    press('V', false, true);
+    std::vector<std::string> paired;
+    for (int i = 1; i <= 10; ++i)
+        paired.push_back(std::to_string(JobLayer::RowSame) + ":line " + std::to_string(i) + "|line " + std::to_string(i));
+    EXPECT_EQ(rows(), paired);
+    EXPECT_EQ(Box().Count(), 10);
+}
+
 TEST_F(KeyActionsTest, ReloadDuringALineDragEndsItUnconnected) {
     OpenPair(PutText(L"1.txt", "one\ntwo\n"), PutText(L"2.txt", "uno\ndos\n"));
     const POINT press = CellPoint(0, 0);

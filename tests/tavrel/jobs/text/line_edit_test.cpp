@@ -599,7 +599,8 @@ TEST_F(LineEditTest, RandomEditsUndoRedoAndSaveGiveBackTheirLines) {
 // each command gives the lines a row-by-row model of it gives, undo gives
 // back the lines before, redo the lines after; and undo and redo leave the
 // rows, the cursor and the records exactly as applying the records one by
-// one does to a twin of the job.
+// one does to a twin of the job, where a text of several lines goes in one
+// line break at a time, each after the line the one before made.
 TEST_F(LineEditTest, CommandsOverManyLinesGiveWhatTheyWouldLineByLine) {
     std::mt19937 rng(38);
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
@@ -622,10 +623,36 @@ TEST_F(LineEditTest, CommandsOverManyLinesGiveWhatTheyWouldLineByLine) {
                  std::to_string(record.endColumn) + ")" + Units(record.text);
         return s;
     };
+    // An insertion of text applied as insertions of one line break each,
+    // without records; the record turns into its inverse as applying it
+    // does.
+    auto lineByLine = [](LineEditContext& context, JobUndoDataUnit& record) {
+        const RawString text = record.text;
+        if (record.operation != UndoInsertText || text.IsEmpty()) return ApplyUndoRecord(context, record);
+        JobTextPosition at = {record.startRow, record.startColumn};
+        for (int32_t from = 0, i = 0; i <= text.Length(); ++i) {
+            const uint32_t unit = i < text.Length() ? text.UnitAt(i) : 0;
+            if (i < text.Length() && unit != '\r' && unit != '\n') continue;
+            RawString piece = RawString::ReserveAs(text.Kind(), i - from + 2);
+            piece.AppendRange(text, RawRange{from, i});
+            if (i < text.Length()) {
+                piece.AppendChar('\r');
+                piece.AppendChar('\n');
+                if (unit == '\r' && i + 1 < text.Length() && text.UnitAt(i + 1) == '\n') ++i;
+            }
+            from = i + 1;
+            if (!piece.IsEmpty() && !InsertTextAt(context, 0, at, piece, &at)) return false;
+        }
+        record.operation = UndoDeleteText;
+        record.endRow = at.line;
+        record.endColumn = at.column;
+        record.text = RawString();
+        return true;
+    };
     auto oneByOne = [&](JobGroupUnit* job, uint32_t side, bool undo) {
         LineEditContext context(editor, *job, side);
         const bool done = StepUndoRecords(Data(job, side).undo, undo,
-                                          [&context](JobUndoDataUnit& record) { return ApplyUndoRecord(context, record); });
+                                          [&](JobUndoDataUnit& record) { return lineByLine(context, record); });
         return LineEditFinish(context, done);
     };
     for (int run = 0; run < 60 && !HasFailure(); ++run) {
