@@ -270,11 +270,13 @@ TEST_F(LineEditTest, TypedTextTheEncodingCannotHoldIsRefused) {
 }
 
 // Files without a byte-order mark, read as a text side, edited at the end
-// of their last line and saved: UTF-16 in either byte order is found by its
-// zero bytes whatever script it is written in and whatever byte it starts
-// with, and 8-bit text keeps its reading, stray zero bytes and all. Either
-// way the side shows the file's lines, and the save gives back the file's
-// own bytes with only the typed character added, in the file's encoding.
+// of a line and saved: UTF-16 in either byte order is found by its zero
+// bytes whatever script it is written in and whatever byte it starts with,
+// and 8-bit text keeps its reading, stray zero bytes and all. Either way
+// the side shows the file's lines, and the save gives back the file's own
+// bytes with only the typed character added, in the file's encoding; a
+// file read as 8-bit only because it does not decode as the UTF-16 it looks
+// like keeps the line end of each line.
 TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTypedCharacter) {
     struct Case {
         std::string name;
@@ -283,6 +285,7 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
         std::vector<std::string> lines;   // UTF-8 for UTF-16 files, else the bytes
         std::string typed;          // UTF-8
         std::string saved;          // the file after the edit
+        int line = -1;              // the line typed into, at its end; -1 the last
     };
     std::vector<Case> cases;
     // UTF-16: one line and two, with and without a final line end, in both
@@ -301,24 +304,28 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
          "\u0412\u0442\u043e\u0440\u0430\u044f \u0441\u0442\u0440\u043e\u043a\u0430", "\u042f"},
         {"ASCII", "hello world", "second line", "Z"},
     };
+    // UTF-16 lines joined by `end`, the last one ended or not, typed into
+    // at the end of the last line.
+    auto utf16 = [&cases](const std::string& name, const std::vector<std::string>& lines, const std::string& end,
+                          bool ended, bool big, const std::string& typed) {
+        std::string text, edited;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const bool last = i + 1 == lines.size();
+            const std::string tail = !last || ended ? end : "";
+            text += lines[i] + tail;
+            edited += lines[i] + (last ? typed : "") + tail;
+        }
+        cases.push_back({name + (ended ? " ended" : "") + (big ? " BE" : " LE"), Utf16Bytes(text, big),
+                         big ? RawLayer::KindUtf16BE : RawLayer::KindUtf16LE, lines, typed, Utf16Bytes(edited, big)});
+    };
     for (const Script& script : scripts) {
         for (const bool two : {false, true}) {
             for (const bool ended : {false, true}) {
                 for (const bool big : {false, true}) {
-                    const std::string end = two && !ended ? "\n" : "\r\n";
                     std::vector<std::string> lines{script.one};
                     if (two) lines.push_back(script.two);
-                    std::string text, edited;
-                    for (size_t i = 0; i < lines.size(); ++i) {
-                        const bool last = i + 1 == lines.size();
-                        const std::string tail = !last || ended ? end : "";
-                        text += lines[i] + tail;
-                        edited += lines[i] + (last ? script.typed : "") + tail;
-                    }
-                    cases.push_back({std::string(script.name) + (two ? " two lines" : " one line") +
-                                         (ended ? " ended" : "") + (big ? " BE" : " LE"),
-                                     Utf16Bytes(text, big), big ? RawLayer::KindUtf16BE : RawLayer::KindUtf16LE,
-                                     lines, script.typed, Utf16Bytes(edited, big)});
+                    utf16(std::string(script.name) + (two ? " two lines" : " one line"), lines,
+                          two && !ended ? "\n" : "\r\n", ended, big, script.typed);
                 }
             }
         }
@@ -326,30 +333,27 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
     // Japanese UTF-16 whose first byte is a kanji's.
     const std::string japanese = "\u65e5\u672c\u8a9e\u306e\u30c6\u30ad\u30b9\u30c8";
     const std::string second = "\u4e8c\u884c\u76ee";
-    for (const bool big : {false, true})
-        cases.push_back({big ? "kanji first BE" : "kanji first LE",
-                         Utf16Bytes(japanese + "\r\n" + second + "\r\n", big),
-                         big ? RawLayer::KindUtf16BE : RawLayer::KindUtf16LE, {japanese, second}, "Z",
-                         Utf16Bytes(japanese + "\r\n" + second + "Z\r\n", big)});
-    // 8-bit text, the lines as their bytes.
-    auto eightBit = [&cases](const std::string& name, const std::string& bytes, int kind) {
+    for (const bool big : {false, true}) utf16("kanji first", {japanese, second}, "\r\n", true, big, "Z");
+    // 8-bit text, the lines as their bytes, ended by CR LF, a lone CR or a
+    // lone LF as the reader ends them; typed into line `line` (-1 the last).
+    auto eightBit = [&cases](const std::string& name, const std::string& bytes, int kind, int line = -1) {
         std::vector<std::string> lines;
-        std::string line;
-        for (char c : bytes) {
-            if (c == '\n') {
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                lines.push_back(line);
-                line.clear();
-            } else {
-                line += c;
-            }
+        std::vector<size_t> ends;   // where each line's text ends in the file
+        size_t start = 0;
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] != '\r' && bytes[i] != '\n') continue;
+            lines.push_back(bytes.substr(start, i - start));
+            ends.push_back(i);
+            if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+            start = i + 1;
+        }
+        if (start < bytes.size()) {
+            lines.push_back(bytes.substr(start));
+            ends.push_back(bytes.size());
         }
         std::string saved = bytes;
-        const size_t last = bytes.empty() || bytes.back() != '\n' ? bytes.size()
-                            : bytes.size() - (bytes.size() > 1 && bytes[bytes.size() - 2] == '\r' ? 2 : 1);
-        if (!line.empty()) lines.push_back(line);
-        saved.insert(last, "Z");
-        cases.push_back({name, bytes, kind, lines, "Z", saved});
+        saved.insert(ends[line < 0 ? ends.size() - 1 : static_cast<size_t>(line)], "Z");
+        cases.push_back({name, bytes, kind, lines, "Z", saved, line});
     };
     eightBit("stray zero 12 bytes", std::string("hello\0world\n", 12), -1);
     eightBit("stray zero 12 bytes, other parity", std::string("hell\0oworld\n", 12), -1);
@@ -362,8 +366,14 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
     eightBit("UTF-8", japanese + "\r\n" + second + "\r\n", RawLayer::KindUtf8);
     eightBit("Latin-1", "caf\xE9 cr\xE8me\n\xE0 la carte\n", -1);
     // UTF-16 with one byte more, which no UTF-16 file has: read as 8-bit,
-    // every byte kept.
+    // every byte kept, each line's own end too (an 8-bit reading ends a
+    // line at a lone CR byte, and the next one at the LF after the CR's
+    // zero). Typed into the first line.
     eightBit("UTF-16 of odd length", Utf16Bytes(japanese + "\n" + second + "\n", false) + "x", -1);
+    for (const Script& script : scripts)
+        for (const bool big : {false, true})
+            eightBit(std::string(script.name) + " UTF-16 CR LF of odd length" + (big ? " BE" : " LE"),
+                     Utf16Bytes(std::string(script.one) + "\r\n" + script.two + "\r\n", big) + "!", -1, 0);
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -378,12 +388,14 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
         }
         const bool wide = kind == RawLayer::KindUtf16LE || kind == RawLayer::KindUtf16BE;
         EXPECT_EQ(wide ? Text(job, 0) : Lines(job, 0), c.lines);
-        int32_t last = -1;
-        for (int32_t r = 0; r < job->rows.Count(); ++r)
-            if (!job->rows.At(r)->unit1->IsPlaceholder()) last = r;
-        ASSERT_GE(last, 0) << "side 1 is empty";
-        const int32_t end = job->rows.At(last)->unit1->Text().Length();
-        Place(job, 0, last, end, last, end);
+        // The row of the line typed into.
+        const int32_t target = c.line >= 0 ? c.line : job->content1.Count() - 1;
+        int32_t row = -1;
+        for (int32_t r = 0, line = 0; r < job->rows.Count() && row < 0; ++r)
+            if (!job->rows.At(r)->unit1->IsPlaceholder() && line++ == target) row = r;
+        ASSERT_GE(row, 0) << "side 1 has no line " << target;
+        const int32_t end = job->rows.At(row)->unit1->Text().Length();
+        Place(job, 0, row, end, row, end);
         EXPECT_TRUE(Run(job, 0, CommandInsertTypedText, c.typed));
         EXPECT_EQ(Saved(job, 0), c.saved);
         EXPECT_TRUE(logger.lines.empty());
