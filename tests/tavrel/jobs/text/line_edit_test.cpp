@@ -271,12 +271,13 @@ TEST_F(LineEditTest, TypedTextTheEncodingCannotHoldIsRefused) {
 
 // Files without a byte-order mark, read as a text side, edited at the end
 // of a line and saved: UTF-16 in either byte order is found by its zero
-// bytes whatever script it is written in and whatever byte it starts with,
-// and 8-bit text keeps its reading, stray zero bytes and all. Either way
-// the side shows the file's lines, and the save gives back the file's own
-// bytes with only the typed character added, in the file's encoding; a
-// file read as 8-bit only because it does not decode as the UTF-16 it looks
-// like keeps the line end of each line.
+// bytes whatever script it is written in and whatever byte it starts with
+// (Chinese too, whose ideographs are often two bytes of ASCII), and 8-bit
+// text keeps its reading, stray zero bytes and all. Either way the side
+// shows the file's lines, and the save gives back the file's own bytes with
+// only the typed character added, in the file's encoding; a file read as
+// 8-bit only because it does not decode as the UTF-16 it looks like keeps
+// the line end of each line.
 TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTypedCharacter) {
     struct Case {
         std::string name;
@@ -334,6 +335,37 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
     const std::string japanese = "\u65e5\u672c\u8a9e\u306e\u30c6\u30ad\u30b9\u30c8";
     const std::string second = "\u4e8c\u884c\u76ee";
     for (const bool big : {false, true}) utf16("kanji first", {japanese, second}, "\r\n", true, big, "Z");
+    // Chinese, Simplified and Traditional: 1 to 5 lines, CR LF or LF, with
+    // and without a final line end, in both byte orders. A text without a
+    // final line end, or of one line, starts with a line indented by spaces.
+    struct Chinese { const char* name; const char* spaced; const char* lines[5]; const char* typed; };
+    const Chinese chinese[] = {
+        {"Simplified",
+         "     \u5149\u6807\u653e\u5728\u90a3\u4e00\u884c\u7684\u54ea\u4e2a\u5b57\u7b26\u4e0a\u5e76\u4e0d\u91cd"
+         "\u8981\u3002",
+         {"\u663e\u793a\u5e2e\u52a9\u4fe1\u606f\u5e76\u9000\u51fa\u3002",
+          "\u91cd\u7f6e\u767b\u5f55\u5931\u8d25\u8ba1\u6570\u3002", "\u7528\u6237\u8d26\u6237\u4fe1\u606f\u3002",
+          "\u65e0\u6548\u7684\u6b63\u5219\u8868\u8fbe\u5f0f", "\u5185\u5b58\u8017\u5c3d"},
+         "\u5b57"},
+        {"Traditional", "     \u4f4d\u65bc\u78c1\u5e36\u8d77\u59cb\u90e8\u5206\uff0c\u7acb\u523b\u9000\u51fa",
+         {"\u7121\u6548\u7684\u6b63\u898f\u8868\u793a\u5f0f", "\u8a18\u61b6\u9ad4\u7528\u76e1",
+          "\u4e0d\u652f\u63f4\u4e3b\u6a5f\u540d\u7a31\u7684\u4f4d\u5740\u5bb6\u65cf",
+          "\u6240\u6709\u8acb\u6c42\u5b8c\u6210", "\u532f\u6d41\u6392\u932f\u8aa4"},
+         "\u9ad4"},
+    };
+    for (const Chinese& script : chinese) {
+        for (size_t count = 1; count <= 5; ++count) {
+            for (const bool ended : {false, true}) {
+                for (const bool big : {false, true}) {
+                    std::vector<std::string> lines;
+                    if (!ended || count == 1) lines.push_back(script.spaced);
+                    for (size_t i = 0; lines.size() < count; ++i) lines.push_back(script.lines[i]);
+                    utf16(std::string(script.name) + " " + std::to_string(count) + " lines", lines,
+                          count % 2 ? "\r\n" : "\n", ended, big, script.typed);
+                }
+            }
+        }
+    }
     // 8-bit text, the lines as their bytes, ended by CR LF, a lone CR or a
     // lone LF as the reader ends them; typed into line `line` (-1 the last).
     auto eightBit = [&cases](const std::string& name, const std::string& bytes, int kind, int line = -1) {
@@ -365,6 +397,13 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
     eightBit("EUC-JP", "\xC6\xFC\xCB\xDC\xB8\xEC\xA4\xCE\xA5\xC6\xA5\xAD\xA5\xB9\xA5\xC8\n\xC6\xF3\xB9\xD4\xCC\xDC\n", -1);
     eightBit("UTF-8", japanese + "\r\n" + second + "\r\n", RawLayer::KindUtf8);
     eightBit("Latin-1", "caf\xE9 cr\xE8me\n\xE0 la carte\n", -1);
+    eightBit("GBK", "\xCF\xD4\xCA\xBE\xB0\xEF\xD6\xFA\xD0\xC5\xCF\xA2\xB2\xA2\xCD\xCB\xB3\xF6\xA1\xA3\r\n"
+             "\xD6\xD8\xD6\xC3\xB5\xC7\xC2\xBC\xCA\xA7\xB0\xDC\xBC\xC6\xCA\xFD\xA1\xA3\r\n"
+             "\xD3\xC3\xBB\xA7\xD5\xCB\xBB\xA7\xD0\xC5\xCF\xA2\xA1\xA3\r\n", -1);
+    eightBit("Big5", "\xB5\x4C\xAE\xC4\xAA\xBA\xA5\xBF\xB3\x57\xAA\xED\xA5\xDC\xA6\xA1\r\n"
+             "\xB0\x4F\xBE\xD0\xC5\xE9\xA5\xCE\xBA\xC9\r\n\xA9\xD2\xA6\xB3\xBD\xD0\xA8\x44\xA7\xB9\xA6\xA8\r\n", -1);
+    eightBit("GBK with a stray zero", std::string("\xCF\xD4\xCA\xBE\xB0\xEF\xD6\xFA\xD0\xC5\r\n\xD6\xD8\xD6\xC3\0\xB5\xC7"
+                                                 "\xC2\xBC\r\n\xD3\xC3\xBB\xA7:\r\n", 30), -1);
     // UTF-16 with one byte more, which no UTF-16 file has: read as 8-bit,
     // every byte kept, each line's own end too (an 8-bit reading ends a
     // line at a lone CR byte, and the next one at the LF after the CR's
