@@ -283,18 +283,29 @@ struct UnitLayout {
     int32_t zeroLows = 0;         // units with only the low byte zero
     int32_t others = 0;           // units without a zero byte
     int32_t asciiPairs = 0;       // of those, two bytes of ASCII text (kanji, read as UTF-16)
-    int32_t unlikely = 0;         // of those, private use, noncharacters, surrogates out of pairs
-    int32_t narrowBreaks = 0;     // of those, an LF or a space as the low byte
+    int32_t wordPairs = 0;        // of those, two letters, digits or spaces
+    int32_t highPairs = 0;        // of those, two bytes 0xA1-0xFE (double-byte or accented 8-bit text)
+    int32_t unlikely = 0;         // characters text hardly has: private use, noncharacters, surrogates
+                                  // out of pairs, CJK extension A, Yi
+    int32_t narrowBreaks = 0;     // units without a zero byte with an LF or a space as the low byte
+    int32_t highBreaks = 0;       // units without a zero byte with an LF or a CR as the high byte
     int32_t narrowCrLfs = 0;      // CR LF side by side, the LF not a UTF-16 one
-    int32_t crLfsBeforeWide = 0;  // a CR byte right before a UTF-16 LF
+    int32_t crLfsBeforeWide = 0;  // a CR LF whose LF makes a UTF-16 LF with a zero after it
+    int32_t crsBeforeWideLf = 0;  // a CR byte right before a UTF-16 LF
 };
 
 inline bool IsAsciiText(uint8_t c) { return c >= 0x20 && c <= 0x7E; }
+inline bool IsWordByte(uint8_t c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ';
+}
 
 // Counts one unit into the layout of one byte order.
 inline void CountUnit(UnitLayout& k, uint8_t high, uint8_t low, bool first, bool& afterHighSurrogate) {
     const uint32_t unit = uint32_t(high) << 8 | low;
     const bool lowSurrogate = IsLowSurrogate(unit);
+    // The CJK extension A and Yi blocks are the ASCII digits and capitals,
+    // and the full-width signs of GBK, read as units; text hardly has them.
+    if ((unit >= 0x3400 && unit <= 0x4DBF) || (unit >= 0xA000 && unit <= 0xA4CF)) ++k.unlikely;
     if (high == 0 && low == 0) {
     } else if (high == 0) {
         if (low == 0x0A || low == 0x0D || low == 0x20) ++k.wideBreaks;
@@ -305,28 +316,41 @@ inline void CountUnit(UnitLayout& k, uint8_t high, uint8_t low, bool first, bool
         ++k.others;
         // Lowercase ASCII read as UTF-16 is kanji; kana (0x30xx) are not
         // counted, since their high byte is the digit 0.
-        if (IsAsciiText(high) && high != 0x30 && (IsAsciiText(low) || low == 0x09 || low == 0x0A || low == 0x0D))
+        if (IsAsciiText(high) && high != 0x30 && (IsAsciiText(low) || low == 0x09 || low == 0x0A || low == 0x0D)) {
             ++k.asciiPairs;
+            if (IsWordByte(high) && IsWordByte(low)) ++k.wordPairs;
+        }
+        if (high >= 0xA1 && high <= 0xFE && low >= 0xA1 && low <= 0xFE) ++k.highPairs;
         if ((unit >= 0xE000 && unit <= 0xF8FF) || unit >= 0xFFFE) ++k.unlikely;
         // A low surrogate first in the chunk may pair with the one before it.
         if (lowSurrogate && !afterHighSurrogate && !first) ++k.unlikely;
         if (low == 0x0A || low == 0x20) ++k.narrowBreaks;
+        if (high == 0x0A || high == 0x0D) ++k.highBreaks;
     }
     if (afterHighSurrogate && !lowSurrogate) ++k.unlikely;
     afterHighSurrogate = IsHighSurrogate(unit);
 }
 
-// The layouts of a chunk in both byte orders, in one pass.
-void MeasureUnits(const uint8_t* b, int32_t count, int64_t offset, UnitLayout& little, UnitLayout& big) {
+// The layouts of a chunk in both byte orders, in one pass. Only whole units
+// count: a chunk at an odd offset starts with the unit whose first byte
+// ended the chunk before (`before`, -1 when unknown: the unit is left out),
+// and a byte after the chunk's last whole unit is left out (a lone zero at
+// the end of a file is no UTF-16 space).
+void MeasureUnits(const uint8_t* b, int32_t count, int64_t offset, int before, UnitLayout& little,
+                  UnitLayout& big) {
     bool afterLittle = false, afterBig = false;
     int32_t units = 0;
-    // A unit cut by the chunk's start or end counts with its missing byte
-    // taken as a space: neither zero nor a line end.
-    for (int32_t i = (offset & 1) ? -1 : 0; i < count; i += 2) {
-        const uint8_t first = i >= 0 ? b[i] : 0x20;
-        const uint8_t second = i + 1 < count ? b[i + 1] : 0x20;
-        CountUnit(little, second, first, i <= 0, afterLittle);
-        CountUnit(big, first, second, i <= 0, afterBig);
+    int32_t start = 0;
+    if (offset & 1) start = before >= 0 ? -1 : 1;
+    for (int32_t i = start; i + 1 < count; i += 2) {
+        const uint8_t first = i >= 0 ? b[i] : static_cast<uint8_t>(before);
+        const uint8_t second = b[i + 1];
+        CountUnit(little, second, first, i == start, afterLittle);
+        CountUnit(big, first, second, i == start, afterBig);
+        if (i > 0 && b[i - 1] == 0x0D) {
+            if (first == 0x0A && second == 0) ++little.crsBeforeWideLf;
+            if (first == 0 && second == 0x0A) ++big.crsBeforeWideLf;
+        }
         ++units;
     }
     little.units = big.units = units;
@@ -341,13 +365,20 @@ void MeasureUnits(const uint8_t* b, int32_t count, int64_t offset, UnitLayout& l
 }
 
 // Whether the bytes other than zeros read as 8-bit text with multi-byte
-// characters and nothing invalid: UTF-8 with at least one such character,
-// or Japanese Shift_JIS or EUC-JP, at least three two-byte characters of
-// which a third or more are kana (leads 0x82, 0x83 or 0xA4, 0xA5) and, for
-// Shift_JIS, few half-width katakana (the high bytes of Korean text read as
-// those). UTF-16 text almost never reads so; a character cut by the chunk's
-// end counts as whole.
+// characters and nothing invalid: UTF-8 with at least one whole such
+// character, or Japanese Shift_JIS or EUC-JP, at least three two-byte
+// characters of which a third or more are kana (a kana lead, 0x82 or 0x83,
+// 0xA4 or 0xA5, with a kana trail) and, for Shift_JIS, few half-width
+// katakana (the high bytes of Korean text read as those). Control bytes
+// other than tab, line ends, end of file (0x1A) and escape are no 8-bit
+// text; UTF-16 has them in the low bytes of every script and in the high
+// bytes of most alphabets.
 bool ReadsAsMultiByteText(const uint8_t* b, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        const uint8_t c = b[i];
+        if (c != 0 && c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0B && c != 0x0D && c != 0x1A && c != 0x1B)
+            return false;
+    }
     {
         int32_t pending = 0, characters = 0;
         bool valid = true;
@@ -356,31 +387,31 @@ bool ReadsAsMultiByteText(const uint8_t* b, int32_t count) {
             if (c == 0) continue;
             if (pending > 0) {
                 valid = (c & 0xC0) == 0x80;
-                --pending;
+                if (valid && --pending == 0) ++characters;
             } else if (c >= 0x80) {
                 if (c >= 0xC2 && c <= 0xDF) pending = 1;
                 else if (c >= 0xE0 && c <= 0xEF) pending = 2;
                 else if (c >= 0xF0 && c <= 0xF4) pending = 3;
                 else valid = false;
-                ++characters;
             }
         }
         if (valid && characters > 0) return true;
     }
     {
         int32_t characters = 0, kana = 0, katakana = 0;
-        bool trail = false, valid = true;
+        uint8_t lead = 0;
+        bool valid = true;
         for (int32_t i = 0; i < count && valid; ++i) {
             const uint8_t c = b[i];
             if (c == 0) continue;
-            if (trail) {
+            if (lead != 0) {
                 valid = (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
-                trail = false;
+                if ((lead == 0x82 && c >= 0x9F && c <= 0xF1) || (lead == 0x83 && c >= 0x40 && c <= 0x96)) ++kana;
+                lead = 0;
             } else if (c >= 0x80) {
                 if (IsSjisLead(c)) {
-                    trail = true;
+                    lead = c;
                     ++characters;
-                    if (c == 0x82 || c == 0x83) ++kana;
                 } else if (c >= 0xA1 && c <= 0xDF) {
                     ++katakana;
                 } else {
@@ -392,18 +423,19 @@ bool ReadsAsMultiByteText(const uint8_t* b, int32_t count) {
     }
     {
         int32_t characters = 0, kana = 0;
-        bool trail = false, valid = true;
+        uint8_t lead = 0;
+        bool valid = true;
         for (int32_t i = 0; i < count && valid; ++i) {
             const uint8_t c = b[i];
             if (c == 0) continue;
-            if (trail) {
+            if (lead != 0) {
                 valid = c >= 0xA1 && c <= 0xFE;
-                trail = false;
+                if ((lead == 0xA4 || lead == 0xA5) && c <= 0xF6) ++kana;
+                lead = 0;
             } else if (c >= 0x80) {
                 valid = c == 0x8E || (c >= 0xA1 && c <= 0xFE);
-                trail = true;
+                lead = c;
                 ++characters;
-                if (c == 0xA4 || c == 0xA5) ++kana;
             }
         }
         if (valid && characters >= 3 && kana * 3 >= characters) return true;
@@ -413,11 +445,18 @@ bool ReadsAsMultiByteText(const uint8_t* b, int32_t count) {
 
 // Whether a chunk's units in one order are UTF-16 text. Mostly units with a
 // zero high byte is ASCII-heavy UTF-16. Otherwise UTF-16 needs a line end or
-// a space written as UTF-16 writes it, and nothing of 8-bit text around it:
-// no 8-bit CR LF (a zero after a CR LF is a stray one), LF and space bytes
-// mostly in UTF-16 units, the other units not two ASCII bytes (8-bit text
-// next to a stray zero) nor characters text hardly has, and the bytes no
-// valid multi-byte 8-bit text.
+// a space written as UTF-16 writes it and nothing that 8-bit text has and
+// UTF-16 text hardly has: an 8-bit CR LF (a zero after a CR LF is a stray
+// one), characters text hardly has, valid multi-byte 8-bit text. The rest
+// is weighed: each line end or space on the grid weighs for UTF-16 and each
+// one off it (an LF or space as the low byte, an LF or CR as the high byte
+// where the text is not in the script that has them there) against; units
+// that are no two text bytes of 8-bit text weigh for UTF-16; units of two
+// letters, digits or spaces (8-bit text beside a stray zero), of two high
+// bytes (double-byte 8-bit text), and a CR right before a UTF-16 LF (an
+// 8-bit CR LF with a stray zero between) weigh against. Other two-byte
+// ASCII units weigh nothing: CJK ideographs make them as often as 8-bit
+// text does.
 bool UnitsAreUtf16(const UnitLayout& k, const uint8_t* b, int32_t count, int& multiByte) {
     const int32_t zeroHigh = k.wideBreaks + k.wideOthers;
     if (zeroHigh == 0) return false;
@@ -425,19 +464,23 @@ bool UnitsAreUtf16(const UnitLayout& k, const uint8_t* b, int32_t count, int& mu
     if (k.wideBreaks > 0 && k.crLfsBeforeWide == k.wideBreaks) return false;
     if (zeroHigh >= 2 && zeroHigh > k.zeroLows && static_cast<int64_t>(zeroHigh) * 2 >= k.units) return true;
     if (k.wideBreaks == 0) return false;
-    if (static_cast<int64_t>(k.narrowBreaks) >= static_cast<int64_t>(k.wideBreaks) * 4) return false;
     if (static_cast<int64_t>(k.unlikely) * 32 > k.others) return false;
-    if (static_cast<int64_t>(k.asciiPairs) * 2 > k.others) return false;
+    int64_t breaksOff = k.narrowBreaks;
+    if (static_cast<int64_t>(k.highBreaks) * 2 < k.others) breaksOff += k.highBreaks;
+    const int64_t notText = static_cast<int64_t>(k.others) - k.asciiPairs - k.highPairs;
+    const int64_t weight = 6 * (k.wideBreaks - breaksOff) + 2 * notText - 2 * static_cast<int64_t>(k.wordPairs) -
+                           k.highPairs - 2 * static_cast<int64_t>(k.crsBeforeWideLf);
+    if (weight <= 0) return false;
     if (multiByte < 0) multiByte = ReadsAsMultiByteText(b, count) ? 1 : 0;
     return multiByte == 0;
 }
 
 // The UTF-16 order whose units the chunk's zero bytes stand in, or 0 when
 // they are stray zeros of 8-bit text. `offset` is the chunk's place in the
-// file, which fixes the 2-byte grid.
-uint8_t Utf16OrderByZeros(const uint8_t* b, int32_t count, int64_t offset) {
+// file, which fixes the 2-byte grid; `before` the byte before the chunk.
+uint8_t Utf16OrderByZeros(const uint8_t* b, int32_t count, int64_t offset, int before) {
     UnitLayout little, big;
-    MeasureUnits(b, count, offset, little, big);
+    MeasureUnits(b, count, offset, before, little, big);
     int multiByte = -1;
     const bool isLittle = UnitsAreUtf16(little, b, count, multiByte);
     const bool isBig = UnitsAreUtf16(big, b, count, multiByte);
@@ -530,7 +573,7 @@ uint8_t GuessTextKind(GuessState& state, const void* bytes, int32_t count) {
     // any byte at all, and only where its zeros stand tells it from 8-bit
     // text.
     if (state.flag && FindZero(b, pos, count) < count) {
-        const uint8_t order = Utf16OrderByZeros(b, count, state.offset);
+        const uint8_t order = Utf16OrderByZeros(b, count, state.offset, state.lastByte);
         if (order != 0) {
             state.position = pos;
             return order;
@@ -561,6 +604,7 @@ uint8_t GuessTextKind(GuessState& state, const void* bytes, int32_t count) {
     }
     state.offset += count;
     state.position = 0;
+    state.lastByte = b[count - 1];
     return 0;
 }
 

@@ -36,17 +36,20 @@ struct GuessState {
     bool flag = true;      // set while zero bytes may still mean UTF-16
     int32_t position = 0;  // where the scan of the current chunk reached
     int64_t offset = 0;    // bytes of the earlier chunks (for the parity of a zero)
+    int16_t lastByte = -1; // the last byte of the chunk before, -1 none (the unit a chunk at
+                           // an odd offset starts in begins with it)
 };
 // 0 undecided, 1, 2, 5, 6 or 8 (not text). Each call takes the next chunk of
 // the file, the bytes that follow the previous chunk; after an undecided
 // result (0) the state is ready for that next chunk (position 0, offset
-// advanced by count). While the flag is set, a chunk's zero bytes are
-// weighed before anything else: read as units on the file's 2-byte grid, in
-// each byte order, they make the chunk UTF-16 when they stand where UTF-16
-// puts them (mostly ASCII units, or line ends and spaces as 000A, 000D,
-// 0020 with nothing of 8-bit text around them), whatever script the text is
-// in. Otherwise they are stray zeros of 8-bit text: the flag is cleared (two
-// zeros in a row alone leave it) and the bytes decide as 8-bit text.
+// advanced by count, the chunk's last byte kept). While the flag is set, a
+// chunk's zero bytes are weighed before anything else: read as units on the
+// file's 2-byte grid, in each byte order, they make the chunk UTF-16 when
+// they stand where UTF-16 puts them (mostly ASCII units, or line ends and
+// spaces as 000A, 000D, 0020 that outweigh the signs of 8-bit text around
+// them), whatever script the text is in. Otherwise they are stray zeros of
+// 8-bit text: the flag is cleared (two zeros in a row alone leave it) and
+// the bytes decide as 8-bit text.
 uint8_t GuessTextKind(GuessState& state, const void* bytes, int32_t count);
 
 // The longest prefix of count bytes (units for kind 7) that ends on a whole

@@ -186,6 +186,11 @@ bool RawInsertText(LineEditContext& context, JobTextPosition at, const RawString
         line->SetText(head);
         if (known && known[0] >= 0) line->NoteWidth(context.data->revision, known[0], true);
         end = JobTextPosition{at.line + static_cast<int32_t>(count), last.end - last.start};
+        // The line end the line had in its file now ends its tail.
+        if (JobLineUnit* tail = context.LineAt(end.line)) {
+            tail->SetFileLineEnd(line->FileLineEnd());
+            line->SetFileLineEnd(FileLineEndNotRead);
+        }
     }
     context.MarkEditedRow(row);
     MarkChanged(context);
@@ -213,6 +218,7 @@ bool RawDeleteRange(LineEditContext& context, const JobTextRange& range, RawStri
     // Read before the last line goes and the first takes its new text.
     const RawString& head = first->LineText();
     const RawString& tail = last->LineText();
+    const uint8_t lastEnd = last->FileLineEnd();
     RawString joined = RawString::ReserveAs(head.Kind(), r.start.column + tail.Length() - r.end.column);
     joined.AppendRange(head, RawRange{0, r.start.column});
     joined.AppendRange(tail, RawRange{r.end.column, tail.Length()});
@@ -225,6 +231,8 @@ bool RawDeleteRange(LineEditContext& context, const JobTextRange& range, RawStri
         if (!RemoveLinesForgotten(context, context.RowOfLine(context.LineAt(r.start.line + 1)), indexes))
             return false;
     }
+    // The joined line ends where the last one did in the file.
+    first->SetFileLineEnd(lastEnd);
     first->SetText(joined);
     context.MarkEditedRow(context.RowOfLine(first));
     MarkChanged(context);

@@ -39,6 +39,16 @@ enum : uint32_t {
 
 class JobLineBaseData;
 
+// The line end a line had in its file, kept for a side whose lines are
+// written back each with its own (text_kind.h).
+enum : uint8_t {
+    FileLineEndNotRead = 0,  // a line the file did not give: the side's line end
+    FileLineEndNone = 1,     // the file's last line, without one
+    FileLineEndCr = 2,
+    FileLineEndLf = 3,
+    FileLineEndCrLf = 4
+};
+
 // The start of the character that holds unit `index` of a text: 0 below,
 // the length at or past the end. Found from the line's start where the
 // encoding cannot tell a lead from a trail unit (Shift_JIS), by looking
@@ -244,6 +254,10 @@ public:
         return draw_ && draw_->ValidFor(text_.Length()) ? draw_.get() : nullptr;
     }
 
+    // The line end the line had in its file (FileLineEnd...).
+    uint8_t FileLineEnd() const { return fileLineEnd_; }
+    void SetFileLineEnd(uint8_t end) { fileLineEnd_ = end; }
+
     void SetNumber(int32_t number) override { lineNumber_ = number; }
     void Destroy() override {
         if (blockBytes_ == 0) {
@@ -280,6 +294,7 @@ private:
     uint16_t blockBytes_ = 0;     // the pool block of NewWithText; 0 for `new`
     uint16_t widthStamp_ = 0;     // the revision of widthNote_
     uint8_t widthBits_ = 0;       // kWidthExact, kWidthLogged, kWidthSides
+    uint8_t fileLineEnd_ = FileLineEndNotRead;
     int32_t widthNote_ = -1;      // see NotedWidth
     RawString text_;
     std::unique_ptr<JobLineDrawData> draw_;  // made at the first layout

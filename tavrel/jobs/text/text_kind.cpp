@@ -93,14 +93,16 @@ void SetMark(JobContentUnit& line, uint16_t kind, uint32_t serial) {
     line.markSerial = serial;
 }
 
-}  // namespace
-
-RawString CrLfText(uint8_t kind) {
+// A text of 7-bit characters in a kind.
+RawString PlainText(uint8_t kind, const char* chars) {
     RawString text(kind);
-    text.AppendChar('\r');
-    text.AppendChar('\n');
+    for (const char* c = chars; *c; ++c) text.AppendChar(static_cast<uint8_t>(*c));
     return text;
 }
+
+}  // namespace
+
+RawString CrLfText(uint8_t kind) { return PlainText(kind, "\r\n"); }
 
 // ---------------------------------------------------------------------------
 // Side data and the shared units
@@ -288,6 +290,10 @@ bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64
         // Numbered as it comes (the numbering of a load would be a second
         // walk over every line).
         line->SetNumber(content.Count() + 1);
+        line->SetFileLineEnd(record.lineEndCount == 0   ? FileLineEndNone
+                             : record.lineEndCount == 2 ? FileLineEndCrLf
+                             : record.lineEnd[0] == '\r' ? FileLineEndCr
+                                                         : FileLineEndLf);
         content.Add(line);
         lastLineEnded = record.lineEndCount > 0;
         if (record.position >= limit) {
@@ -408,6 +414,7 @@ bool LoadTextSide(JobSideRecord& side, JobContentList& content) {
     data->textKind = RawLayer::KindUtf8;
     data->markKind = 0;
     data->lastLineEnded = true;
+    data->ownLineEnds = false;
     side.encodingText = RawLayer::EncodingKindName(RawLayer::KindUtf8, false);
 
     const RawString& path = content.path;
@@ -443,6 +450,7 @@ bool LoadTextSide(JobSideRecord& side, JobContentList& content) {
         content.ResetForLoad();
         result = ReadTextFile(side, content, *data, limit, flags | RawLayer::LineDecodeGuess8Bit);
         if (result == TextReadNotUtf16) result = TextReadFailed;
+        data->ownLineEnds = true;
     }
     return result == TextReadDone;
 }
@@ -542,10 +550,19 @@ bool SaveTextSide(JobSideRecord& side, JobContentList& content, const RawString&
     if (!writer.BeginWrite()) return false;
     // Lines are joined by the side's one line end (a file with mixed line
     // ends comes back with the first line's everywhere); the last line gets
-    // one only when the file's last line had one.
+    // one only when the file's last line had one. A side with its own line
+    // ends writes each line's.
     RawString lineEnd = content.lineEnd;
     if (lineEnd.IsEmpty()) lineEnd = CrLfText(data ? data->textKind : kind);
-    bool lastEnded = data ? data->lastLineEnded : true;
+    const bool lastEnded = data ? data->lastLineEnded : true;
+    const bool ownEnds = data && data->ownLineEnds;
+    // The texts of FileLineEndCr, ...Lf and ...CrLf, in the lines' kind.
+    RawString ownEndTexts[FileLineEndCrLf + 1];
+    if (ownEnds) {
+        ownEndTexts[FileLineEndCr] = PlainText(lineEnd.Kind(), "\r");
+        ownEndTexts[FileLineEndLf] = PlainText(lineEnd.Kind(), "\n");
+        ownEndTexts[FileLineEndCrLf] = PlainText(lineEnd.Kind(), "\r\n");
+    }
     bool ok = true;
     int32_t left = content.Count();
     for (JobContentUnit& unit : content) {
@@ -555,7 +572,13 @@ bool SaveTextSide(JobSideRecord& side, JobContentList& content, const RawString&
         // view, which a copy would duplicate).
         const JobLineUnit* line = dynamic_cast<const JobLineUnit*>(&unit);
         ok = writer.WriteLine(line ? line->LineText() : unit.Text());
-        if (ok && (left > 0 || lastEnded)) ok = writer.WriteLine(lineEnd);
+        const uint8_t own = ownEnds && line ? line->FileLineEnd() : uint8_t(FileLineEndNotRead);
+        if (!ok) break;
+        if (own == FileLineEndNotRead || (own == FileLineEndNone && left > 0)) {
+            if (left > 0 || lastEnded) ok = writer.WriteLine(lineEnd);
+        } else if (own >= FileLineEndCr && own <= FileLineEndCrLf) {
+            ok = writer.WriteLine(ownEndTexts[own]);
+        }
     }
     bool closed = writer.Close();
     return ok && closed;

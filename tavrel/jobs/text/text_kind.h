@@ -78,6 +78,10 @@ public:
     uint8_t textKind = RawLayer::KindUtf8;  // kind of the line texts in memory
     uint8_t markKind = 0;                   // the byte-order mark's kind, 0 none
     bool lastLineEnded = true;              // the last line read had a line end
+    // The file looked like UTF-16 but did not decode as such and was read
+    // as 8-bit text: its line ends are whatever bytes the UTF-16 left, so
+    // each line is written back with its own.
+    bool ownLineEnds = false;
 };
 
 // The text kind's data of a side; null when the side has none (or another
@@ -163,7 +167,8 @@ bool LoadTextSide(JobSideRecord& side, JobContentList& content);
 // than the reader's bound (the reader hands out its cut start)
 // ("TooLargeFile", content flag 32, false), and at a reader failure
 // ("ReadError" unless told not to report it, content flag 64, false); true at
-// the end of the file. The last line appended tells whether it had a line end.
+// the end of the file. The last line appended tells whether it had a line end;
+// each line keeps the line end it had.
 bool ReadLines(RawLineFile& reader, JobContentList& content, bool hasLine, int64_t limit,
                bool& lastLineEnded, bool reportReadError = true);
 
@@ -178,9 +183,11 @@ int32_t NumberedIndex(const JobContentList& content, const JobLineUnit& line);
 // Writes the lines of a side to a path as the file was: in the file's kind,
 // with its byte-order mark when it had one, the side's line end after every
 // line but the last, and after the last one too unless the file ended
-// without one. False when the file could not be written whole (a line that
-// the file's kind cannot hold included); a file left behind is then
-// incomplete and the caller drops it.
+// without one. A side with its own line ends (JobLineBaseData) writes each
+// line read from the file with the line end it had there, and a line that
+// had none, when lines now follow it, with the side's. False when the file
+// could not be written whole (a line that the file's kind cannot hold
+// included); a file left behind is then incomplete and the caller drops it.
 bool SaveTextSide(JobSideRecord& side, JobContentList& content, const RawString& path);
 
 // ---- marks ---------------------------------------------------------------------

@@ -270,11 +270,14 @@ TEST_F(LineEditTest, TypedTextTheEncodingCannotHoldIsRefused) {
 }
 
 // Files without a byte-order mark, read as a text side, edited at the end
-// of their last line and saved: UTF-16 in either byte order is found by its
-// zero bytes whatever script it is written in and whatever byte it starts
-// with, and 8-bit text keeps its reading, stray zero bytes and all. Either
-// way the side shows the file's lines, and the save gives back the file's
-// own bytes with only the typed character added, in the file's encoding.
+// of a line and saved: UTF-16 in either byte order is found by its zero
+// bytes whatever script it is written in and whatever byte it starts with
+// (Chinese too, whose ideographs are often two bytes of ASCII), and 8-bit
+// text keeps its reading, stray zero bytes and all. Either way the side
+// shows the file's lines, and the save gives back the file's own bytes with
+// only the typed character added, in the file's encoding; a file read as
+// 8-bit only because it does not decode as the UTF-16 it looks like keeps
+// the line end of each line.
 TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTypedCharacter) {
     struct Case {
         std::string name;
@@ -283,6 +286,7 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
         std::vector<std::string> lines;   // UTF-8 for UTF-16 files, else the bytes
         std::string typed;          // UTF-8
         std::string saved;          // the file after the edit
+        int line = -1;              // the line typed into, at its end; -1 the last
     };
     std::vector<Case> cases;
     // UTF-16: one line and two, with and without a final line end, in both
@@ -301,24 +305,28 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
          "\u0412\u0442\u043e\u0440\u0430\u044f \u0441\u0442\u0440\u043e\u043a\u0430", "\u042f"},
         {"ASCII", "hello world", "second line", "Z"},
     };
+    // UTF-16 lines joined by `end`, the last one ended or not, typed into
+    // at the end of the last line.
+    auto utf16 = [&cases](const std::string& name, const std::vector<std::string>& lines, const std::string& end,
+                          bool ended, bool big, const std::string& typed) {
+        std::string text, edited;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const bool last = i + 1 == lines.size();
+            const std::string tail = !last || ended ? end : "";
+            text += lines[i] + tail;
+            edited += lines[i] + (last ? typed : "") + tail;
+        }
+        cases.push_back({name + (ended ? " ended" : "") + (big ? " BE" : " LE"), Utf16Bytes(text, big),
+                         big ? RawLayer::KindUtf16BE : RawLayer::KindUtf16LE, lines, typed, Utf16Bytes(edited, big)});
+    };
     for (const Script& script : scripts) {
         for (const bool two : {false, true}) {
             for (const bool ended : {false, true}) {
                 for (const bool big : {false, true}) {
-                    const std::string end = two && !ended ? "\n" : "\r\n";
                     std::vector<std::string> lines{script.one};
                     if (two) lines.push_back(script.two);
-                    std::string text, edited;
-                    for (size_t i = 0; i < lines.size(); ++i) {
-                        const bool last = i + 1 == lines.size();
-                        const std::string tail = !last || ended ? end : "";
-                        text += lines[i] + tail;
-                        edited += lines[i] + (last ? script.typed : "") + tail;
-                    }
-                    cases.push_back({std::string(script.name) + (two ? " two lines" : " one line") +
-                                         (ended ? " ended" : "") + (big ? " BE" : " LE"),
-                                     Utf16Bytes(text, big), big ? RawLayer::KindUtf16BE : RawLayer::KindUtf16LE,
-                                     lines, script.typed, Utf16Bytes(edited, big)});
+                    utf16(std::string(script.name) + (two ? " two lines" : " one line"), lines,
+                          two && !ended ? "\n" : "\r\n", ended, big, script.typed);
                 }
             }
         }
@@ -326,30 +334,58 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
     // Japanese UTF-16 whose first byte is a kanji's.
     const std::string japanese = "\u65e5\u672c\u8a9e\u306e\u30c6\u30ad\u30b9\u30c8";
     const std::string second = "\u4e8c\u884c\u76ee";
-    for (const bool big : {false, true})
-        cases.push_back({big ? "kanji first BE" : "kanji first LE",
-                         Utf16Bytes(japanese + "\r\n" + second + "\r\n", big),
-                         big ? RawLayer::KindUtf16BE : RawLayer::KindUtf16LE, {japanese, second}, "Z",
-                         Utf16Bytes(japanese + "\r\n" + second + "Z\r\n", big)});
-    // 8-bit text, the lines as their bytes.
-    auto eightBit = [&cases](const std::string& name, const std::string& bytes, int kind) {
-        std::vector<std::string> lines;
-        std::string line;
-        for (char c : bytes) {
-            if (c == '\n') {
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                lines.push_back(line);
-                line.clear();
-            } else {
-                line += c;
+    for (const bool big : {false, true}) utf16("kanji first", {japanese, second}, "\r\n", true, big, "Z");
+    // Chinese, Simplified and Traditional: 1 to 5 lines, CR LF or LF, with
+    // and without a final line end, in both byte orders. A text without a
+    // final line end, or of one line, starts with a line indented by spaces.
+    struct Chinese { const char* name; const char* spaced; const char* lines[5]; const char* typed; };
+    const Chinese chinese[] = {
+        {"Simplified",
+         "     \u5149\u6807\u653e\u5728\u90a3\u4e00\u884c\u7684\u54ea\u4e2a\u5b57\u7b26\u4e0a\u5e76\u4e0d\u91cd"
+         "\u8981\u3002",
+         {"\u663e\u793a\u5e2e\u52a9\u4fe1\u606f\u5e76\u9000\u51fa\u3002",
+          "\u91cd\u7f6e\u767b\u5f55\u5931\u8d25\u8ba1\u6570\u3002", "\u7528\u6237\u8d26\u6237\u4fe1\u606f\u3002",
+          "\u65e0\u6548\u7684\u6b63\u5219\u8868\u8fbe\u5f0f", "\u5185\u5b58\u8017\u5c3d"},
+         "\u5b57"},
+        {"Traditional", "     \u4f4d\u65bc\u78c1\u5e36\u8d77\u59cb\u90e8\u5206\uff0c\u7acb\u523b\u9000\u51fa",
+         {"\u7121\u6548\u7684\u6b63\u898f\u8868\u793a\u5f0f", "\u8a18\u61b6\u9ad4\u7528\u76e1",
+          "\u4e0d\u652f\u63f4\u4e3b\u6a5f\u540d\u7a31\u7684\u4f4d\u5740\u5bb6\u65cf",
+          "\u6240\u6709\u8acb\u6c42\u5b8c\u6210", "\u532f\u6d41\u6392\u932f\u8aa4"},
+         "\u9ad4"},
+    };
+    for (const Chinese& script : chinese) {
+        for (size_t count = 1; count <= 5; ++count) {
+            for (const bool ended : {false, true}) {
+                for (const bool big : {false, true}) {
+                    std::vector<std::string> lines;
+                    if (!ended || count == 1) lines.push_back(script.spaced);
+                    for (size_t i = 0; lines.size() < count; ++i) lines.push_back(script.lines[i]);
+                    utf16(std::string(script.name) + " " + std::to_string(count) + " lines", lines,
+                          count % 2 ? "\r\n" : "\n", ended, big, script.typed);
+                }
             }
         }
+    }
+    // 8-bit text, the lines as their bytes, ended by CR LF, a lone CR or a
+    // lone LF as the reader ends them; typed into line `line` (-1 the last).
+    auto eightBit = [&cases](const std::string& name, const std::string& bytes, int kind, int line = -1) {
+        std::vector<std::string> lines;
+        std::vector<size_t> ends;   // where each line's text ends in the file
+        size_t start = 0;
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] != '\r' && bytes[i] != '\n') continue;
+            lines.push_back(bytes.substr(start, i - start));
+            ends.push_back(i);
+            if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+            start = i + 1;
+        }
+        if (start < bytes.size()) {
+            lines.push_back(bytes.substr(start));
+            ends.push_back(bytes.size());
+        }
         std::string saved = bytes;
-        const size_t last = bytes.empty() || bytes.back() != '\n' ? bytes.size()
-                            : bytes.size() - (bytes.size() > 1 && bytes[bytes.size() - 2] == '\r' ? 2 : 1);
-        if (!line.empty()) lines.push_back(line);
-        saved.insert(last, "Z");
-        cases.push_back({name, bytes, kind, lines, "Z", saved});
+        saved.insert(ends[line < 0 ? ends.size() - 1 : static_cast<size_t>(line)], "Z");
+        cases.push_back({name, bytes, kind, lines, "Z", saved, line});
     };
     eightBit("stray zero 12 bytes", std::string("hello\0world\n", 12), -1);
     eightBit("stray zero 12 bytes, other parity", std::string("hell\0oworld\n", 12), -1);
@@ -361,9 +397,22 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
     eightBit("EUC-JP", "\xC6\xFC\xCB\xDC\xB8\xEC\xA4\xCE\xA5\xC6\xA5\xAD\xA5\xB9\xA5\xC8\n\xC6\xF3\xB9\xD4\xCC\xDC\n", -1);
     eightBit("UTF-8", japanese + "\r\n" + second + "\r\n", RawLayer::KindUtf8);
     eightBit("Latin-1", "caf\xE9 cr\xE8me\n\xE0 la carte\n", -1);
+    eightBit("GBK", "\xCF\xD4\xCA\xBE\xB0\xEF\xD6\xFA\xD0\xC5\xCF\xA2\xB2\xA2\xCD\xCB\xB3\xF6\xA1\xA3\r\n"
+             "\xD6\xD8\xD6\xC3\xB5\xC7\xC2\xBC\xCA\xA7\xB0\xDC\xBC\xC6\xCA\xFD\xA1\xA3\r\n"
+             "\xD3\xC3\xBB\xA7\xD5\xCB\xBB\xA7\xD0\xC5\xCF\xA2\xA1\xA3\r\n", -1);
+    eightBit("Big5", "\xB5\x4C\xAE\xC4\xAA\xBA\xA5\xBF\xB3\x57\xAA\xED\xA5\xDC\xA6\xA1\r\n"
+             "\xB0\x4F\xBE\xD0\xC5\xE9\xA5\xCE\xBA\xC9\r\n\xA9\xD2\xA6\xB3\xBD\xD0\xA8\x44\xA7\xB9\xA6\xA8\r\n", -1);
+    eightBit("GBK with a stray zero", std::string("\xCF\xD4\xCA\xBE\xB0\xEF\xD6\xFA\xD0\xC5\r\n\xD6\xD8\xD6\xC3\0\xB5\xC7"
+                                                 "\xC2\xBC\r\n\xD3\xC3\xBB\xA7:\r\n", 30), -1);
     // UTF-16 with one byte more, which no UTF-16 file has: read as 8-bit,
-    // every byte kept.
+    // every byte kept, each line's own end too (an 8-bit reading ends a
+    // line at a lone CR byte, and the next one at the LF after the CR's
+    // zero). Typed into the first line.
     eightBit("UTF-16 of odd length", Utf16Bytes(japanese + "\n" + second + "\n", false) + "x", -1);
+    for (const Script& script : scripts)
+        for (const bool big : {false, true})
+            eightBit(std::string(script.name) + " UTF-16 CR LF of odd length" + (big ? " BE" : " LE"),
+                     Utf16Bytes(std::string(script.one) + "\r\n" + script.two + "\r\n", big) + "!", -1, 0);
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -378,12 +427,14 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
         }
         const bool wide = kind == RawLayer::KindUtf16LE || kind == RawLayer::KindUtf16BE;
         EXPECT_EQ(wide ? Text(job, 0) : Lines(job, 0), c.lines);
-        int32_t last = -1;
-        for (int32_t r = 0; r < job->rows.Count(); ++r)
-            if (!job->rows.At(r)->unit1->IsPlaceholder()) last = r;
-        ASSERT_GE(last, 0) << "side 1 is empty";
-        const int32_t end = job->rows.At(last)->unit1->Text().Length();
-        Place(job, 0, last, end, last, end);
+        // The row of the line typed into.
+        const int32_t target = c.line >= 0 ? c.line : job->content1.Count() - 1;
+        int32_t row = -1;
+        for (int32_t r = 0, line = 0; r < job->rows.Count() && row < 0; ++r)
+            if (!job->rows.At(r)->unit1->IsPlaceholder() && line++ == target) row = r;
+        ASSERT_GE(row, 0) << "side 1 has no line " << target;
+        const int32_t end = job->rows.At(row)->unit1->Text().Length();
+        Place(job, 0, row, end, row, end);
         EXPECT_TRUE(Run(job, 0, CommandInsertTypedText, c.typed));
         EXPECT_EQ(Saved(job, 0), c.saved);
         EXPECT_TRUE(logger.lines.empty());
