@@ -73,7 +73,8 @@ JobColumnSpan SelectionColumnsOnRow(const JobSideRecord& side, int32_t row, int3
 // blend could not be done.
 bool AlphaRect(HDC dc, const RECT& rect, COLORREF color, int32_t opacity);
 
-// The widths the lines of a text had measured (the text kind's record).
+// The widths the lines of a text had measured, and the line ends they had
+// in their file where the side keeps them (the text kind's record).
 struct JobLineWidths;
 
 // One undo record: what an edit replaced, and where. A command over every
@@ -93,8 +94,10 @@ struct JobUndoDataUnit : RawLayer::SmallBlockObject {
     int32_t endRow = -1;
     int32_t endColumn = -1;
     RawString text;            // the text the change replaced
-    // What the lines of the text measured when they went, for bringing
-    // them back without measuring them again; null when not known.
+    // What the lines of the text (or the whole line) measured when they
+    // went, for bringing them back without measuring them again, and the
+    // line ends they had in their file where the side keeps them; null when
+    // neither is known.
     std::shared_ptr<const JobLineWidths> widths;
 };
 

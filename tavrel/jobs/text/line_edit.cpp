@@ -57,12 +57,15 @@ void Record(LineEditContext& context, uint32_t tag, uint32_t operation, JobTextP
 }
 
 // What the lines from `first` to `last` measured in the side's layout
-// revision; null when none was measured.
+// revision, and on a side that keeps them the line ends they had in their
+// file; null when neither is known.
 std::shared_ptr<const JobLineWidths> MeasuredWidths(LineEditContext& context, int32_t first, int32_t last) {
     if (!context.data) return nullptr;
+    const bool ends = context.data->ownLineEnds;
     auto measured = std::make_shared<JobLineWidths>();
     measured->revision = context.data->revision;
     measured->widths.reserve(static_cast<size_t>(last - first + 1));
+    if (ends) measured->fileEnds.reserve(static_cast<size_t>(last - first + 1));
     bool any = false;
     for (int32_t i = first; i <= last; ++i) {
         const JobLineUnit* line = context.LineAt(i);
@@ -70,8 +73,32 @@ std::shared_ptr<const JobLineWidths> MeasuredWidths(LineEditContext& context, in
         const int32_t width = line ? line->NotedWidth(measured->revision, exact) : -1;
         measured->widths.push_back(width >= 0 && exact ? width : -1);
         any = any || (width >= 0 && exact);
+        if (ends) measured->fileEnds.push_back(line ? line->FileLineEnd() : uint8_t(FileLineEndNotRead));
     }
-    return any ? measured : nullptr;
+    return any || ends ? measured : nullptr;
+}
+
+// The record of the line end a whole line had in its file, on a side that
+// writes each line with its own; null elsewhere and for a line the file did
+// not give. One record serves every line of an end, so deleting lines
+// costs no allocation for it.
+std::shared_ptr<const JobLineWidths> LineEndNote(const LineEditContext& context, const JobLineUnit* line) {
+    if (!line || !context.data || !context.data->ownLineEnds) return nullptr;
+    const uint8_t end = line->FileLineEnd();
+    if (end == FileLineEndNotRead || end > FileLineEndCrLf) return nullptr;
+    static std::shared_ptr<const JobLineWidths> notes[FileLineEndCrLf + 1];
+    if (!notes[end]) {
+        auto note = std::make_shared<JobLineWidths>();
+        note->fileEnds.push_back(end);
+        notes[end] = std::move(note);
+    }
+    return notes[end];
+}
+
+// The line end a whole line's record keeps (LineEndNote).
+uint8_t NotedLineEnd(const JobUndoDataUnit& record) {
+    return record.widths && record.widths->fileEnds.size() == 1 ? record.widths->fileEnds[0]
+                                                                 : uint8_t(FileLineEndNotRead);
 }
 
 void MarkChanged(LineEditContext& context) {
@@ -111,14 +138,19 @@ bool RemoveLinesForgotten(LineEditContext& context, int32_t row, const std::vect
 // Inserts at a position moved onto a character start (`start` receives it).
 // `widths`, unless null, are what the lines of the text measured when a
 // deletion took them (the first with the part of the line before the
-// position, the last with the rest after it).
+// position, the last with the rest after it), and the line ends they had.
+// An `exact` position (an undo record's) is not moved: the text goes back
+// exactly where it was, though the units around it may read as one
+// character now (a lone lead byte before a typed letter).
 bool RawInsertText(LineEditContext& context, JobTextPosition at, const RawString& text,
-                   JobTextPosition& end, JobTextPosition* start = nullptr, const JobLineWidths* widths = nullptr) {
+                   JobTextPosition& end, JobTextPosition* start = nullptr, const JobLineWidths* widths = nullptr,
+                   bool exact = false) {
     JobLineUnit* line = context.LineAt(at.line);
     if (!line) return false;
     // The line's own text: read until the line takes its new one.
     const RawString& old = line->LineText();
-    const int32_t column = LineCharStart(old, ClampInt(at.column, 0, old.Length()));
+    const int32_t clamped = ClampInt(at.column, 0, old.Length());
+    const int32_t column = exact ? clamped : LineCharStart(old, clamped);
     end = JobTextPosition{at.line, column};
     if (start) *start = end;
     if (text.IsEmpty()) return true;
@@ -186,10 +218,16 @@ bool RawInsertText(LineEditContext& context, JobTextPosition at, const RawString
         line->SetText(head);
         if (known && known[0] >= 0) line->NoteWidth(context.data->revision, known[0], true);
         end = JobTextPosition{at.line + static_cast<int32_t>(count), last.end - last.start};
-        // The line end the line had in its file now ends its tail.
+        // The line end the line had in its file now ends its tail; the
+        // lines before it get back those they had when a deletion took them.
         if (JobLineUnit* tail = context.LineAt(end.line)) {
             tail->SetFileLineEnd(line->FileLineEnd());
             line->SetFileLineEnd(FileLineEndNotRead);
+        }
+        if (widths && widths->fileEnds.size() == pieceCount) {
+            for (size_t i = 0; i < count; ++i)
+                if (JobLineUnit* back = context.LineAt(at.line + static_cast<int32_t>(i)))
+                    back->SetFileLineEnd(widths->fileEnds[i]);
         }
     }
     context.MarkEditedRow(row);
@@ -200,15 +238,21 @@ bool RawInsertText(LineEditContext& context, JobTextPosition at, const RawString
 
 // Deletes a range whose ends are moved onto character starts (`at`
 // receives its start; `widths`, when the range spans lines, what its lines
-// measured).
+// measured and the line ends they had). The ends of an `exact` range (an
+// undo record's) are not moved, as in RawInsertText.
 bool RawDeleteRange(LineEditContext& context, const JobTextRange& range, RawString* deleted,
-                    JobTextPosition* at = nullptr, std::shared_ptr<const JobLineWidths>* widths = nullptr) {
+                    JobTextPosition* at = nullptr, std::shared_ptr<const JobLineWidths>* widths = nullptr,
+                    bool exact = false) {
     JobLineUnit* first = context.LineAt(range.start.line);
     JobLineUnit* last = context.LineAt(range.end.line);
     if (!first || !last || range.start.line > range.end.line) return false;
     JobTextRange r = range;
-    r.start.column = LineCharStart(first->LineText(), ClampInt(r.start.column, 0, LineLength(first)));
-    r.end.column = LineCharStart(last->LineText(), ClampInt(r.end.column, 0, LineLength(last)));
+    r.start.column = ClampInt(r.start.column, 0, LineLength(first));
+    r.end.column = ClampInt(r.end.column, 0, LineLength(last));
+    if (!exact) {
+        r.start.column = LineCharStart(first->LineText(), r.start.column);
+        r.end.column = LineCharStart(last->LineText(), r.end.column);
+    }
     if (r.start.line == r.end.line && r.start.column > r.end.column) return false;
     if (deleted) *deleted = SelectionText(context, r);
     if (at) *at = r.start;
@@ -240,7 +284,10 @@ bool RawDeleteRange(LineEditContext& context, const JobTextRange& range, RawStri
     return true;
 }
 
-bool RawInsertLine(LineEditContext& context, int32_t index, const RawString& text) {
+// Inserts a whole line, which takes `fileEnd` as the line end it had in its
+// file.
+bool RawInsertLine(LineEditContext& context, int32_t index, const RawString& text,
+                   uint8_t fileEnd = FileLineEndNotRead) {
     const int32_t count = context.content.Count();
     if (index < 0 || index > count) return false;
     context.Prepare();
@@ -248,6 +295,7 @@ bool RawInsertLine(LineEditContext& context, int32_t index, const RawString& tex
     JobLineUnit* line = context.LineOfRow(row);
     if (!line) return false;
     line->SetText(text);
+    line->SetFileLineEnd(fileEnd);
     JobReportUnit* holder = context.job.rows.At(row);
     if (holder->flags & RowEdited) context.MarkEdited(holder);
     context.rowHint = row;
@@ -257,9 +305,10 @@ bool RawInsertLine(LineEditContext& context, int32_t index, const RawString& tex
 }
 
 // Inserts whole lines so that line k stands at indexes[k] (strictly
-// ascending), as RawInsertLine for each in turn would.
+// ascending), as RawInsertLine for each in turn would; line k takes
+// fileEnds[k] when there are as many.
 bool RawInsertLines(LineEditContext& context, const std::vector<int32_t>& indexes,
-                    const std::vector<RawString>& texts) {
+                    const std::vector<RawString>& texts, const std::vector<uint8_t>& fileEnds) {
     const int32_t count = context.content.Count();
     for (size_t k = 0; k < indexes.size(); ++k)
         if (indexes[k] < 0 || indexes[k] > count + static_cast<int32_t>(k)) return false;
@@ -273,6 +322,10 @@ bool RawInsertLines(LineEditContext& context, const std::vector<int32_t>& indexe
     int32_t lastRow = -1;
     if (!InsertLinesBefore(context.job, context.sideIndex, indexes, texts, many ? nullptr : &taken, lastRow))
         return false;
+    if (fileEnds.size() == indexes.size()) {
+        for (size_t k = 0; k < indexes.size(); ++k)
+            if (JobLineUnit* line = context.LineAt(indexes[k])) line->SetFileLineEnd(fileEnds[k]);
+    }
     if (many)
         context.RefreshEveryRow();
     else
@@ -311,10 +364,15 @@ bool RawDeleteLine(LineEditContext& context, int32_t index, RawString* text) {
 }
 
 // Deletes the whole lines at ascending indexes (`texts` receives their
-// texts), as RawDeleteLine from the last up would.
-bool RawDeleteLines(LineEditContext& context, const std::vector<int32_t>& indexes, std::vector<RawString>& texts) {
+// texts, `ends` their LineEndNote), as RawDeleteLine from the last up would.
+bool RawDeleteLines(LineEditContext& context, const std::vector<int32_t>& indexes, std::vector<RawString>& texts,
+                    std::vector<std::shared_ptr<const JobLineWidths>>& ends) {
     if (indexes.empty() || indexes.front() < 0 || indexes.back() >= context.content.Count()) return false;
-    for (size_t k = 0; k < indexes.size(); ++k) texts[k] = context.LineAt(indexes[k])->LineText();
+    for (size_t k = 0; k < indexes.size(); ++k) {
+        const JobLineUnit* line = context.LineAt(indexes[k]);
+        texts[k] = line->LineText();
+        ends[k] = LineEndNote(context, line);
+    }
     context.Prepare();
     if (!RemoveLinesForgotten(context, context.RowOfLine(context.LineAt(indexes.front())), indexes)) return false;
     MarkChanged(context);
@@ -347,16 +405,20 @@ size_t ApplyLineRecordRun(LineEditContext& context, JobUndoDataUnit* const* reco
     if (inserts) {
         // The texts move into the new lines; they go back to the records
         // when the lines cannot be put in.
+        // Line ends only where the side keeps them.
+        std::vector<uint8_t> ends;
+        if (context.data && context.data->ownLineEnds) ends.resize(run);
         for (size_t k = 0; k < run; ++k) {
             indexes[k] = records[k]->startRow;
             texts[k] = std::move(records[k]->text);
+            if (!ends.empty()) ends[k] = NotedLineEnd(*records[k]);
         }
         auto giveBack = [&] {
             for (size_t k = 0; k < run; ++k) records[k]->text = std::move(texts[k]);
         };
         bool inserted = false;
         try {
-            inserted = RawInsertLines(context, indexes, texts);
+            inserted = RawInsertLines(context, indexes, texts, ends);
         } catch (...) {
             giveBack();
             throw;
@@ -368,13 +430,16 @@ size_t ApplyLineRecordRun(LineEditContext& context, JobUndoDataUnit* const* reco
         for (size_t k = 0; k < run; ++k) {
             records[k]->operation = UndoDeleteLine;
             records[k]->text = RawString();
+            records[k]->widths.reset();
         }
     } else {
         for (size_t k = 0; k < run; ++k) indexes[k] = records[run - 1 - k]->startRow;
-        if (!RawDeleteLines(context, indexes, texts)) return 0;
+        std::vector<std::shared_ptr<const JobLineWidths>> ends(run);
+        if (!RawDeleteLines(context, indexes, texts, ends)) return 0;
         for (size_t k = 0; k < run; ++k) {
             records[run - 1 - k]->operation = UndoInsertLine;
             records[run - 1 - k]->text = texts[k];
+            records[run - 1 - k]->widths = std::move(ends[k]);
         }
     }
     return run;
@@ -496,11 +561,14 @@ bool DeleteLinesAt(LineEditContext& context, uint32_t tag, int32_t row, const st
                    std::vector<RawString>& texts) {
     if (indexes.empty() || texts.size() != indexes.size()) return false;
     context.Prepare();
+    std::vector<std::shared_ptr<const JobLineWidths>> ends(indexes.size());
+    for (size_t k = 0; k < indexes.size(); ++k) ends[k] = LineEndNote(context, context.LineAt(indexes[k]));
     if (!RemoveLinesForgotten(context, row, indexes)) return false;
     MarkChanged(context);
     for (size_t k = indexes.size(); k-- > 0;) {
         const JobTextPosition end = {indexes[k], texts[k].Length()};
-        Record(context, tag, UndoInsertLine, JobTextPosition{indexes[k], 0}, end, std::move(texts[k]));
+        Record(context, tag, UndoInsertLine, JobTextPosition{indexes[k], 0}, end, std::move(texts[k]),
+               std::move(ends[k]));
     }
     PlaceAfterLineDeleted(context, indexes.front());
     return true;
@@ -516,7 +584,7 @@ bool RemoveLineComposition(LineEditContext& context) {
     context.data->composition = JobLineComposition();
     RawDeleteRange(context, JobTextRange{shown.start, shown.end}, nullptr);
     JobTextPosition end = shown.start;
-    RawInsertText(context, shown.start, shown.replaced, end);
+    RawInsertText(context, shown.start, shown.replaced, end, nullptr, shown.replacedLines.get());
     context.Select(shown.start, end);
     SetChangedFlag(context.content, shown.changedBefore);
     context.textChanged = true;
@@ -531,7 +599,8 @@ bool UpdateLineComposition(LineEditContext& context) {
         if (range.start.line < 0) return false;
         shown.replaced = SelectionText(context, range);
         shown.changedBefore = (context.content.flags & ContentChanged) != 0;
-        if (!range.IsEmpty() && !RawDeleteRange(context, range, nullptr)) return false;
+        if (!range.IsEmpty() && !RawDeleteRange(context, range, nullptr, nullptr, &shown.replacedLines))
+            return false;
         shown.start = shown.end = range.start;
         shown.shown = true;
     } else {
@@ -564,7 +633,7 @@ bool UpdateLineComposition(LineEditContext& context) {
     context.side.imeState = static_cast<uint16_t>(context.side.imeState & ~ImeComposing);
     const uint32_t tag = NextUndoTag();
     if (!done.replaced.IsEmpty())
-        Record(context, tag, UndoInsertText, done.start, done.start, done.replaced);
+        Record(context, tag, UndoInsertText, done.start, done.start, done.replaced, done.replacedLines);
     JobTextPosition end = done.start;
     if (!text.IsEmpty()) InsertTextAt(context, tag, done.start, text, &end);
     const bool changed = !done.replaced.IsEmpty() || !text.IsEmpty();
@@ -753,9 +822,10 @@ bool InsertLineAt(LineEditContext& context, uint32_t tag, int32_t line, const Ra
 
 bool DeleteLineAt(LineEditContext& context, uint32_t tag, int32_t line) {
     RawString text;
+    std::shared_ptr<const JobLineWidths> end = LineEndNote(context, context.LineAt(line));
     if (!RawDeleteLine(context, line, &text)) return false;
     Record(context, tag, UndoInsertLine, JobTextPosition{line, 0}, JobTextPosition{line, text.Length()},
-           text);
+           text, std::move(end));
     return true;
 }
 
@@ -831,7 +901,7 @@ bool ApplyUndoRecord(LineEditContext& context, JobUndoDataUnit& record) {
     switch (record.operation) {
     case UndoInsertText: {
         JobTextPosition after = start;
-        if (!RawInsertText(context, start, record.text, after, nullptr, record.widths.get())) return false;
+        if (!RawInsertText(context, start, record.text, after, nullptr, record.widths.get(), true)) return false;
         record.operation = UndoDeleteText;
         record.endRow = after.line;
         record.endColumn = after.column;
@@ -842,22 +912,25 @@ bool ApplyUndoRecord(LineEditContext& context, JobUndoDataUnit& record) {
     case UndoDeleteText: {
         RawString deleted;
         std::shared_ptr<const JobLineWidths> widths;
-        if (!RawDeleteRange(context, JobTextRange{start, end}, &deleted, nullptr, &widths)) return false;
+        if (!RawDeleteRange(context, JobTextRange{start, end}, &deleted, nullptr, &widths, true)) return false;
         record.operation = UndoInsertText;
         record.text = std::move(deleted);
         record.widths = std::move(widths);
         return true;
     }
     case UndoInsertLine:
-        if (!RawInsertLine(context, start.line, record.text)) return false;
+        if (!RawInsertLine(context, start.line, record.text, NotedLineEnd(record))) return false;
         record.operation = UndoDeleteLine;
         record.text = RawString();
+        record.widths.reset();
         return true;
     case UndoDeleteLine: {
         RawString text;
+        std::shared_ptr<const JobLineWidths> end = LineEndNote(context, context.LineAt(start.line));
         if (!RawDeleteLine(context, start.line, &text)) return false;
         record.operation = UndoInsertLine;
         record.text = text;
+        record.widths = std::move(end);
         return true;
     }
     default:

@@ -51,6 +51,7 @@ struct JobLineComposition {
     JobTextPosition start = {0, 0};
     JobTextPosition end = {0, 0};
     RawString replaced;
+    std::shared_ptr<const JobLineWidths> replacedLines;  // what `replaced`'s lines measured and ended with
     bool changedBefore = false;
 };
 

@@ -287,6 +287,7 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
         std::string typed;          // UTF-8
         std::string saved;          // the file after the edit
         int line = -1;              // the line typed into, at its end; -1 the last
+        bool walk = false;          // also edited at random and undone (below)
     };
     std::vector<Case> cases;
     // UTF-16: one line and two, with and without a final line end, in both
@@ -368,7 +369,8 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
     }
     // 8-bit text, the lines as their bytes, ended by CR LF, a lone CR or a
     // lone LF as the reader ends them; typed into line `line` (-1 the last).
-    auto eightBit = [&cases](const std::string& name, const std::string& bytes, int kind, int line = -1) {
+    auto eightBit = [&cases](const std::string& name, const std::string& bytes, int kind, int line = -1,
+                             bool walk = false) {
         std::vector<std::string> lines;
         std::vector<size_t> ends;   // where each line's text ends in the file
         size_t start = 0;
@@ -385,7 +387,7 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
         }
         std::string saved = bytes;
         saved.insert(ends[line < 0 ? ends.size() - 1 : static_cast<size_t>(line)], "Z");
-        cases.push_back({name, bytes, kind, lines, "Z", saved, line});
+        cases.push_back({name, bytes, kind, lines, "Z", saved, line, walk});
     };
     eightBit("stray zero 12 bytes", std::string("hello\0world\n", 12), -1);
     eightBit("stray zero 12 bytes, other parity", std::string("hell\0oworld\n", 12), -1);
@@ -407,12 +409,16 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
     // UTF-16 with one byte more, which no UTF-16 file has: read as 8-bit,
     // every byte kept, each line's own end too (an 8-bit reading ends a
     // line at a lone CR byte, and the next one at the LF after the CR's
-    // zero). Typed into the first line.
+    // zero). Typed into the first line; the CR LF files are also edited at
+    // random and undone.
     eightBit("UTF-16 of odd length", Utf16Bytes(japanese + "\n" + second + "\n", false) + "x", -1);
-    for (const Script& script : scripts)
+    for (const Script& script : scripts) {
+        const std::string one = script.one, two = script.two;
         for (const bool big : {false, true})
-            eightBit(std::string(script.name) + " UTF-16 CR LF of odd length" + (big ? " BE" : " LE"),
-                     Utf16Bytes(std::string(script.one) + "\r\n" + script.two + "\r\n", big) + "!", -1, 0);
+            eightBit(script.name + std::string(" UTF-16 CR LF of odd length") + (big ? " BE" : " LE"),
+                     Utf16Bytes(one + "\r\n" + two + "\r\n\r\n" + two + " " + one + "\r\n" + one + "\r\n", big) + "!",
+                     -1, 0, true);
+    }
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -437,6 +443,62 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
         Place(job, 0, row, end, row, end);
         EXPECT_TRUE(Run(job, 0, CommandInsertTypedText, c.typed));
         EXPECT_EQ(Saved(job, 0), c.saved);
+        EXPECT_TRUE(logger.lines.empty());
+        if (!c.walk) continue;
+
+        // Random deletes over lines, whole lines deleted, line breaks and
+        // typed text, all undone: the save gives back the file's bytes, each
+        // line with its own end; redone and undone again, the same.
+        JobGroupUnit* walked = Open(c.bytes, "other\n");
+        ASSERT_TRUE(Data(walked, 0).ownLineEnds);
+        std::mt19937 rng(static_cast<uint32_t>(c.bytes.size()) * 7919u + (c.name.back() == 'E' ? 1u : 0u));
+        auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
+        for (int round = 0; round < 12 && !HasFailure(); ++round) {
+            std::string log;
+            for (int step = 0; step < 10; ++step) {
+                std::vector<int32_t> real;
+                for (int32_t r = 0; r < walked->rows.Count(); ++r)
+                    if (!walked->rows.At(r)->unit1->IsPlaceholder()) real.push_back(r);
+                if (real.empty()) break;
+                auto spot = [&](int32_t& row, int32_t& column) {
+                    row = real[static_cast<size_t>(pick(static_cast<int>(real.size())))];
+                    JobContentUnit* unit = walked->rows.At(row)->unit1;
+                    column = unit->FitCharIndex(pick(unit->Text().Length() + 1));
+                };
+                int32_t row = 0, column = 0, toRow = 0, toColumn = 0;
+                spot(row, column);
+                spot(toRow, toColumn);
+                if (toRow < row) {
+                    std::swap(row, toRow);
+                    std::swap(column, toColumn);
+                }
+                const int kind = pick(5);
+                uint32_t command = CommandDeleteSelections;
+                if (kind == 0) {
+                    Place(walked, 0, row, column, toRow, toColumn);
+                } else if (kind == 1) {
+                    for (JobReportUnit& r : walked->rows)
+                        r.flags = pick(3) == 0 ? (r.flags | RowMarked) : (r.flags & ~RowMarked);
+                    command = CommandDeleteLines;
+                } else {
+                    // A break, a typed character, or a line joined to the one
+                    // above.
+                    Place(walked, 0, row, kind == 4 ? 0 : column, row, kind == 4 ? 0 : column);
+                    command = kind == 2 ? CommandInsertNewLine : kind == 3 ? CommandInsertTypedText : CommandBackspace;
+                    args.operands[0] = RawString::FromText(c.typed.c_str());
+                }
+                log += std::to_string(command) + (Run(walked, 0, command) ? "+ " : "- ");
+                for (JobReportUnit& r : walked->rows) r.flags &= ~static_cast<uint32_t>(RowMarked);
+            }
+            SCOPED_TRACE("round " + std::to_string(round) + ": " + log);
+            const uint32_t done = Data(walked, 0).undo.position;
+            while (LineCanExecute(*walked, 0, CommandUndo)) ASSERT_TRUE(Run(walked, 0, CommandUndo));
+            if (done == 0) continue;
+            EXPECT_EQ(Saved(walked, 0), c.bytes);
+            while (Data(walked, 0).undo.position < done) ASSERT_TRUE(Run(walked, 0, CommandRedo));
+            while (LineCanExecute(*walked, 0, CommandUndo)) ASSERT_TRUE(Run(walked, 0, CommandUndo));
+            EXPECT_EQ(Saved(walked, 0), c.bytes);
+        }
         EXPECT_TRUE(logger.lines.empty());
     }
 }
