@@ -8,9 +8,10 @@
 //   end-home   Ctrl+End then Ctrl+Home, 20 times each
 // For each: the mean, the slowest step, and the steps over 16 ms and over
 // 50 ms, in seconds ("NAME MEAN SLOWEST OVER16 OVER50 COUNT"), after
-// "lines N" (the document's line records).
+// "lines N" (the document's line records). With "page" after the file the
+// steps run in page view, switched on by the Page button's command.
 //
-//   quenby_keys_bench FILE
+//   quenby_keys_bench FILE [page]
 
 #include <windows.h>
 
@@ -21,6 +22,7 @@
 #include <string>
 
 #include "bench/step_times.h"
+#include "quenby/app/command_codes.h"
 #include "quenby/app/main_dialog.h"
 #include "quenby/app/quenby_main.h"
 
@@ -52,9 +54,10 @@ double Key(HWND window, UINT key) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: quenby_keys_bench FILE\n");
+        std::fprintf(stderr, "usage: quenby_keys_bench FILE [page]\n");
         return 2;
     }
+    const bool pageView = argc > 2 && std::string(argv[2]) == "page";
     wchar_t base[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, base);
     const std::wstring folder = std::wstring(base) + L"quenby_keys_bench_" + std::to_wstring(GetCurrentProcessId());
@@ -81,10 +84,18 @@ int main(int argc, char** argv) {
             GuiMainDialog& dialog = *run->Dialog();
             GuiViewBox& view = dialog.items.view;
             Pump();
+            if (pageView) {
+                dialog.items.page.checked = true;
+                DispatchMainCommand(dialog, &dialog.items.page, CmdPageView);
+                Pump();
+            }
             view.RefreshIfDirty();
             Pump();
             if (view.Count() < 2) {
                 std::fprintf(stderr, "the document did not load: %s\n", argv[1]);
+                status = 1;
+            } else if (pageView && !view.PageMode()) {
+                std::fprintf(stderr, "page view did not come on\n");
                 status = 1;
             } else {
                 SetFocus(view.window);

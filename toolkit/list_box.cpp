@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "toolkit/environment.h"
+#include "toolkit/list_box_picture.h"
 #include "toolkit/scroll_step.h"
 
 namespace WinLayer {

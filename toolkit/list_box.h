@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "base/raw_list.h"
@@ -26,6 +27,8 @@
 namespace WinLayer {
 
 class WinListBox;
+class WinListBoxPicture;
+struct WinPictureUnit;
 
 struct WinListBoxItemUnit {
     enum : uint16_t {
@@ -184,6 +187,8 @@ struct WinListBoxInfo {
     int32_t counters[2] = {0, 0};
     uint16_t mode = 0;
     uint16_t layoutPending = 1;
+    // Layouts finished: units placed by another layout may be drawn anew.
+    uint32_t layoutCount = 0;
     // The reachable units in list order, as the last layout placed them
     // (their tops grow with the position), so that a paint, a hit test or
     // a count of the rows in view finds the units at a height by bisection
@@ -282,6 +287,23 @@ public:
     virtual void DrawOverlay(WinDrawContext& dc, const RECT& rect, POINT origin);
     // Marks the focus: a blue line along the top edge.
     virtual void FillArea(WinDrawContext& dc, const RECT& rect);
+    // Whether a paint at the logical width keeps its picture for the next
+    // one, which then moves it with the scroll and paints only the rows that
+    // changed: each band through the same steps as a whole paint, with the
+    // clip cut to it (PaintItems gets the band of the items' area and an
+    // origin moved with the band's top). Off by default. A list may keep it
+    // only when:
+    //  - a unit draws inside its rectangle, alike wherever it stands and
+    //    wherever a clip cuts it;
+    //  - the drawing depends on nothing but the unit, its selection, cursor
+    //    and marked state, the layout, colours, font and mode, and
+    //    PictureStamp;
+    //  - nothing but the margins, the fixed header and the focus line stays
+    //    with the window (no DrawOverlay, no floating or banded header).
+    virtual bool KeepsPicture() const { return false; }
+    // The list's own state that its painting depends on beyond that; a
+    // change paints the whole picture again.
+    virtual uint64_t PictureStamp() const { return 0; }
 
     // ---- measuring ---------------------------------------------------------------
     // Selects the font and measures a sample row: the scroll steps.
@@ -388,6 +410,9 @@ public:
     // Paints the list into a DC as a memory copy of a window rectangle;
     // the whole paint path without a window message.
     void Paint(HDC target, const RECT& itemRect, bool disabledLook);
+    // The next paint paints the whole picture (a list that keeps it and
+    // changed what it shows in a way the toolkit does not see).
+    void ForgetPicture();
 
 private:
     void OnKey(WPARAM key);
@@ -402,6 +427,20 @@ private:
     int32_t MaxScroll(bool vertical) const;
     void PaintHeader(WinDrawContext& dc, const RECT& inner, HBRUSH brush);
     void PaintBands(WinDrawContext& dc, const RECT& inner);
+    // The rows [top, bottom) of a picture of the size: background, items,
+    // header, margins, bands, overlay and focus line, with the clip cut to
+    // the rows when they are not the whole (the DC has no clip before);
+    // `first` for the first rows of a paint (SetPaintRect goes with them).
+    void PaintRows(WinDrawContext& memory, SIZE size, COLORREF fill, int32_t top, int32_t bottom, bool first);
+    // A paint into the kept picture; false when it cannot be made.
+    bool PaintKept(HDC target, const RECT& itemRect, SIZE size, COLORREF fill);
+    // What a picture depends on besides its units and the scroll.
+    std::vector<int64_t> PictureScene(COLORREF fill, SIZE size) const;
+    // The units that meet the items' area (content rows [top, bottom)) and
+    // their first and last positions in `placed`.
+    std::vector<WinPictureUnit> ShownUnits(int32_t top, int32_t bottom, int32_t& first, int32_t& last) const;
+
+    std::unique_ptr<WinListBoxPicture> picture_;
 };
 
 // A list of items of type T: units are made by the list, drawing and

@@ -6,6 +6,8 @@
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
 #include "toolkit/list_box.h"
+#include "toolkit/list_box_picture.h"
+#include "toolkit/work_counts.h"
 
 namespace WinLayer {
 
@@ -201,6 +203,7 @@ void WinListBox::LayoutClient(int32_t& clientWidth, int32_t& clientHeight) {
 }
 
 void WinListBox::FinishLayout(WinDrawContext& dc, int32_t count, int32_t width, int32_t y, int32_t clientWidth) {
+    ++layoutCount;
     placedCount = count;
     placedEnds[0] = items.First();
     placedEnds[1] = items.Last();
@@ -400,6 +403,157 @@ void WinListBox::PaintBands(WinDrawContext& dc, const RECT& inner) {
     }
 }
 
+void WinListBox::PaintRows(WinDrawContext& memory, SIZE size, COLORREF fill, int32_t top, int32_t bottom,
+                           bool first) {
+    const RECT whole{0, 0, size.cx, size.cy};
+    // The clip alone is cut and put back: what the steps select (the font
+    // of SetPaintRect) stays for the next rows, as it does within a paint.
+    const bool part = top > 0 || bottom < size.cy;
+    if (part) IntersectClipRect(memory.dc, 0, top, size.cx, bottom);
+    FillBackground(memory, whole, fill);
+    GdiBrush brush(fill);
+    const RECT inner{marginLeft, marginTop, size.cx - marginRight, size.cy - marginBottom};
+    RECT itemsRect = inner;
+    if (FixedHeader()) itemsRect.top += HeaderHeight();
+    if (first) SetPaintRect(memory, whole, scroll);
+    {
+        // Items never spill into the margins or the fixed header.
+        const int saved = SaveDC(memory.dc);
+        IntersectClipRect(memory.dc, itemsRect.left, itemsRect.top, itemsRect.right, itemsRect.bottom);
+        RECT band = itemsRect;
+        band.top = std::max<LONG>(band.top, top);
+        band.bottom = std::min<LONG>(band.bottom, bottom);
+        if (band.top < band.bottom) PaintItems(memory, band, POINT{scroll.x, scroll.y + band.top - itemsRect.top});
+        RestoreDC(memory.dc, saved);
+    }
+    PaintHeader(memory, inner, brush.Handle());
+    const RECT margins{marginLeft, marginTop, marginRight, marginBottom};
+    FillMargins(memory, whole, inner, margins, brush.Handle());
+    PaintBands(memory, inner);
+    DrawOverlay(memory, whole, scroll);
+    if (mode & ModeFocus) FillArea(memory, whole);
+    if (part) SelectClipRgn(memory.dc, nullptr);
+}
+
+std::vector<int64_t> WinListBox::PictureScene(COLORREF fill, SIZE size) const {
+    auto rect = [](const RECT& r) { return std::vector<int64_t>{r.left, r.top, r.right, r.bottom}; };
+    // The special rows' cursor and marked state; the items' go with their units.
+    const int32_t specialCursor = cursor < kNone ? cursor : 0;
+    const int32_t specialMarked = marked < kNone ? marked : 0;
+    std::vector<int64_t> scene{layoutCount,
+                               static_cast<int64_t>(PictureStamp()),
+                               static_cast<int64_t>(reinterpret_cast<intptr_t>(GetEffectiveFont().handle)),
+                               fill,
+                               background,
+                               mode,
+                               scroll.x,
+                               size.cx,
+                               size.cy,
+                               windowSize.cx,
+                               windowSize.cy,
+                               logicalWidth,
+                               marginLeft,
+                               marginTop,
+                               marginRight,
+                               marginBottom,
+                               contentSize.cx,
+                               contentSize.cy,
+                               header.flags,
+                               endUnit.flags,
+                               specialCursor,
+                               specialMarked};
+    for (const RECT* r : {&clientRect, &header.rect, &endUnit.rect}) {
+        const std::vector<int64_t> values = rect(*r);
+        scene.insert(scene.end(), values.begin(), values.end());
+    }
+    return scene;
+}
+
+std::vector<WinPictureUnit> WinListBox::ShownUnits(int32_t top, int32_t bottom, int32_t& first,
+                                                   int32_t& last) const {
+    std::vector<WinPictureUnit> shown;
+    first = 0;
+    last = -1;
+    const RECT area{0, top, 0, bottom};
+    const uint16_t drawn = WinListBoxItemUnit::ItemSelected | WinListBoxItemUnit::ItemHidden;
+    auto add = [&](const WinListBoxItemUnit& unit, int32_t index) {
+        WinPictureUnit record;
+        record.unit = &unit;
+        record.rect = unit.rect;
+        record.flags = static_cast<uint16_t>(unit.flags & drawn);
+        record.role = static_cast<uint8_t>((index == cursor ? WinPictureUnit::RoleCursor : 0) |
+                                           (index == marked ? WinPictureUnit::RoleMarked : 0));
+        shown.push_back(record);
+    };
+    const int32_t count = static_cast<int32_t>(placed.size());
+    for (int32_t at = count > 0 ? PlacedAt(top) : 0; at < count; ++at) {
+        const WinListBoxItemUnit& unit = *placed[static_cast<size_t>(at)];
+        if (unit.rect.top >= bottom) break;
+        if (!MeetsVertically(unit.rect, area)) continue;
+        if (first > last) first = at;
+        last = at;
+        add(unit, PlacedIndex(static_cast<size_t>(at)));
+    }
+    if (endUnit.Reachable() && MeetsVertically(endUnit.rect, area)) add(endUnit, kEnd);
+    return shown;
+}
+
+bool WinListBox::PaintKept(HDC target, const RECT& itemRect, SIZE size, COLORREF fill) {
+    if (!PlacedCurrent() || Banded() || Floating()) return false;
+    if (!picture_) picture_.reset(new (std::nothrow) WinListBoxPicture());
+    if (!picture_ || !picture_->Prepare(target, itemRect, size)) return false;
+    WinListBoxPicture& picture = *picture_;
+    picture.ResetState();
+    WinMemoryDC& memory = picture.memory;
+    int32_t itemsTop = marginTop + (FixedHeader() ? HeaderHeight() : 0);
+    const int32_t itemsBottom = size.cy - marginBottom;
+    itemsTop = std::min(itemsTop, itemsBottom);
+    std::vector<int64_t> scene = PictureScene(fill, size);
+    int32_t first = 0, last = -1;
+    std::vector<WinPictureUnit> units = ShownUnits(scroll.y, scroll.y + itemsBottom - itemsTop, first, last);
+    const int64_t move = static_cast<int64_t>(scroll.y) - picture.scroll;
+    const bool keep = picture.painted && scene == picture.scene && move < itemsBottom - itemsTop &&
+                      -move < itemsBottom - itemsTop;
+    std::vector<WinPictureRows> rows{WinPictureRows{0, size.cy}};
+    if (keep) {
+        picture.Shift(static_cast<int32_t>(move));
+        rows = RowsToPaint(picture.units, picture.scroll, units, scroll.y, itemsTop, itemsBottom, size.cy);
+        ++WinWorkCounts::Instance().listPicturesKept;
+    }
+    // The picture shows nothing known until it is painted.
+    picture.painted = false;
+    {
+        GdiSelection keepFont(memory.dc, GetEffectiveFont().handle);
+        SetTextAlign(memory.dc, 0);
+        bool firstRows = true;
+        for (const WinPictureRows& r : rows) {
+            PaintRows(memory, size, fill, r.top, r.bottom, firstRows);
+            firstRows = false;
+        }
+    }
+    if (keep) {
+        // The units drawn are the units shown, whichever rows were painted.
+        const int32_t count = static_cast<int32_t>(placed.size());
+        for (int32_t at = std::max(paintedFirst, 0); at <= std::min(paintedLast, count - 1); ++at)
+            placed[static_cast<size_t>(at)]->flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemPainted);
+        for (int32_t at = first; at <= last; ++at)
+            placed[static_cast<size_t>(at)]->flags |= WinListBoxItemUnit::ItemPainted;
+        paintedFirst = first;
+        paintedLast = last;
+    }
+    memory.Restore();
+    memory.CopyBack();
+    picture.scene = std::move(scene);
+    picture.units = std::move(units);
+    picture.scroll = scroll.y;
+    picture.painted = true;
+    return true;
+}
+
+void WinListBox::ForgetPicture() {
+    if (picture_) picture_->painted = false;
+}
+
 void WinListBox::Paint(HDC target, const RECT& itemRect, bool disabledLook) {
     const int32_t windowWidth = itemRect.right - itemRect.left;
     const int32_t windowHeight = itemRect.bottom - itemRect.top;
@@ -407,32 +561,17 @@ void WinListBox::Paint(HDC target, const RECT& itemRect, bool disabledLook) {
     SIZE size{windowWidth, windowHeight};
     if (logicalWidth > 0 && windowWidth > 0) size = SIZE{logicalWidth, ToLogical(windowHeight)};
     if (size.cx <= 0 || size.cy <= 0) return;
+    const COLORREF fill = disabledLook ? disabled : background;
+    // A picture at the logical width is costly to paint whole: a list that
+    // keeps it paints only what changed.
+    if (logicalWidth > 0 && KeepsPicture() && PaintKept(target, itemRect, size, fill)) return;
+    picture_.reset();
     WinMemoryDC memory;
     if (!memory.Begin(target, itemRect, size)) return;
-    const COLORREF fill = disabledLook ? disabled : background;
-    const RECT whole{0, 0, size.cx, size.cy};
     {
         GdiSelection keepFont(memory.dc, GetEffectiveFont().handle);
         SetTextAlign(memory.dc, 0);
-        FillBackground(memory, whole, fill);
-        GdiBrush brush(fill);
-        const RECT inner{marginLeft, marginTop, size.cx - marginRight, size.cy - marginBottom};
-        RECT itemsRect = inner;
-        if (FixedHeader()) itemsRect.top += HeaderHeight();
-        SetPaintRect(memory, whole, scroll);
-        {
-            // Items never spill into the margins or the fixed header.
-            const int saved = SaveDC(memory.dc);
-            IntersectClipRect(memory.dc, itemsRect.left, itemsRect.top, itemsRect.right, itemsRect.bottom);
-            PaintItems(memory, itemsRect, scroll);
-            RestoreDC(memory.dc, saved);
-        }
-        PaintHeader(memory, inner, brush.Handle());
-        const RECT margins{marginLeft, marginTop, marginRight, marginBottom};
-        FillMargins(memory, whole, inner, margins, brush.Handle());
-        PaintBands(memory, inner);
-        DrawOverlay(memory, whole, scroll);
-        if (mode & ModeFocus) FillArea(memory, whole);
+        PaintRows(memory, size, fill, 0, size.cy, true);
     }
     memory.CopyBack();
     memory.End();

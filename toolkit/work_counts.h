@@ -34,6 +34,9 @@ struct WinWorkCounts {
     int64_t linesWalked = 0;
     // List-box units given a row by a rebuild of a list's rows.
     int64_t listUnitsPlaced = 0;
+    // Paints of a list at its logical width that kept the last picture and
+    // painted only the rows that changed.
+    int64_t listPicturesKept = 0;
 };
 
 }  // namespace WinLayer

@@ -356,6 +356,10 @@ void GuiViewBox::SetPaintRect(WinDrawContext& dc, const RECT& rect, POINT origin
     if (layout.style && layout.style->BaseFont().handle) dc.Select(layout.style->BaseFont().handle);
 }
 
+uint64_t GuiViewBox::PictureStamp() const {
+    return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(CurrentStyle())) ^ (static_cast<uint64_t>(drawState) << 56);
+}
+
 void GuiViewBox::PaintLine(HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line) {
     PaintPage(layout, dc, rect, item, line);
 }

@@ -59,6 +59,12 @@ public:
     void SetPaintRect(WinLayer::WinDrawContext& dc, const RECT& rect, POINT origin) override;
     void EndMeasure(WinLayer::WinDrawContext& dc, SIZE& content, int32_t count) override;
     void PaintItems(WinLayer::WinDrawContext& dc, const RECT& rect, POINT origin) override;
+    // Page view paints at the printer's size and shrinks the picture onto
+    // the window: the picture is kept, and a step paints only the rows it
+    // changed (a line draws inside its item, alike wherever it stands).
+    bool KeepsPicture() const override { return PageMode(); }
+    // The style set the passes paint with and the drawing state.
+    uint64_t PictureStamp() const override;
 
     void PaintLine(HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
     // The rectangle a line paints in from its item rectangle (the page's

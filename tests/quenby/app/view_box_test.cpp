@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "quenby/app/main_dialog.h"
 #include "quenby/app/viewer_fixture.h"
 #include "toolkit/win_message.h"
+#include "toolkit/work_counts.h"
 
 using namespace ViewerTest;
 using AppLayer::GuiListBoxItemUnit;
@@ -367,6 +369,124 @@ TEST(ViewBoxTest, PageViewKeepsTextLinesOnScreenAndTheTreeItsScreenRows) {
     view.SetPageView(false);
     tree.Refresh();
     EXPECT_EQ(headingHeights(), paged);
+}
+
+// A 24-bit BMP file whose every row and column differs from its
+// neighbours, so that a picture drawn a row off shows.
+std::vector<uint8_t> PatternBitmap(int width, int height) {
+    const int stride = (width * 3 + 3) / 4 * 4;
+    const uint32_t bits = static_cast<uint32_t>(stride * height);
+    std::vector<uint8_t> file(54 + bits, 0);
+    auto put = [&](size_t at, uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) file[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    };
+    file[0] = 'B';
+    file[1] = 'M';
+    put(2, static_cast<uint32_t>(file.size()), 4);
+    put(10, 54, 4);
+    put(14, 40, 4);
+    put(18, static_cast<uint32_t>(width), 4);
+    put(22, static_cast<uint32_t>(height), 4);
+    put(26, 1, 2);
+    put(28, 24, 2);
+    put(34, bits, 4);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = &file[54 + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3];
+            p[0] = static_cast<uint8_t>(x * 7);
+            p[1] = static_cast<uint8_t>(y * 11);
+            p[2] = static_cast<uint8_t>(((x / 3 + y / 2) % 2) * 200);
+        }
+    }
+    return file;
+}
+
+// Page view paints at the printer's size and keeps that picture between
+// paints, painting only what a step changed: after any series of key and
+// wheel steps the window shows what a paint afresh at the same place
+// shows, over every kind of line (bullets and pictures across the window's
+// edges too), and the steps did keep the picture.
+TEST(ViewBoxTest, PageViewStepsShowWhatAFreshPaintShows) {
+    ViewerRun run;
+    ASSERT_TRUE(TestSupport::WriteFileBytes(run.folder.Join(L"stripes.bmp"), PatternBitmap(300, 170)));
+    std::string text = "@PrintHeader:Left:\"Steps %p/%t\"\n@PrintFooter:Center:\"- %p -\"\n\n";
+    for (int part = 1; part <= 3; ++part) {
+        const std::string n = std::to_string(part);
+        text += "# Part " + n + "\n\nA paragraph with **bold**, *italic*, ***both***, ~~struck~~ text, `code` and "
+                "[a link](other.md), long enough to wrap over the width of the page at least once or twice.\n\n"
+                "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE6\xAE\xB5\xE8\x90\xBD " + n + "\n\n"
+                "- A bullet\n- Another bullet\n  - A nested one\n- [ ] An open task\n- [x] A done task\n\n"
+                "1. First\n2. Second\n\n> A quote\n> > inside a quote\n\n    indented code\n    more code\n\n"
+                "```\nfenced code " + n + "\n```\n\n| Key | Action |\n|:----|-----:|\n| Ctrl+W | close |\n"
+                "| Ctrl+F | search |\n\n![stripes](stripes.bmp)\n\n---\n\n### Third level " + n + "\n\n"
+                "@TOC:2:" + n + ":\"Part " + n + "\"\n\n";
+        if (part == 2) text += "@PageBreak\n\n";
+    }
+    ASSERT_TRUE(StartOn(run, run.Write(L"steps.md", text), "-p "));
+    GuiViewBox& view = View(run);
+    view.Refresh();
+    ASSERT_TRUE(view.PageMode());
+    SetFocus(view.window);
+    TestSupport::PumpUntilIdle();
+    const int64_t keptBefore = WinLayer::WinWorkCounts::Instance().listPicturesKept;
+    auto shown = [&] {
+        UpdateWindow(view.window);
+        return TestSupport::DibCanvas::CaptureClient(view.window);
+    };
+    int checks = 0;
+    auto check = [&](const std::string& steps) {
+        const TestSupport::DibCanvas stepped = shown();
+        view.ForgetPicture();
+        InvalidateRect(view.window, nullptr, FALSE);
+        const TestSupport::DibCanvas fresh = shown();
+        EXPECT_TRUE(stepped.SameAs(fresh)) << "after " << steps << " (top " << view.scroll.y << ", cursor "
+                                           << view.cursor << ")";
+        ++checks;
+    };
+    auto key = [&](UINT code, bool ctrl) {
+        TestSupport::SetModifiers(false, ctrl, false);
+        SendMessageW(view.window, WM_KEYDOWN, code, 1);
+        TestSupport::SetModifiers(false, false, false);
+        UpdateWindow(view.window);
+    };
+    auto wheel = [&](int notches) {
+        SendMessageW(view.window, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-notches * WHEEL_DELTA)), 0);
+        UpdateWindow(view.window);
+    };
+    for (int i = 0; i < 8; ++i) key(VK_DOWN, false);
+    check("Down");
+    for (int i = 0; i < 3; ++i) key(VK_NEXT, false);
+    check("Page Down");
+    for (int i = 0; i < 8; ++i) wheel(1);
+    check("wheel");
+    key(VK_END, true);
+    check("Ctrl+End");
+    key(VK_HOME, true);
+    check("Ctrl+Home");
+    std::mt19937 random(20261210);
+    std::string steps;
+    for (int i = 1; i <= 120; ++i) {
+        switch (random() % 8) {
+        case 0: key(VK_DOWN, false); steps += " Down"; break;
+        case 1: key(VK_UP, false); steps += " Up"; break;
+        case 2: key(VK_NEXT, false); steps += " PageDown"; break;
+        case 3: key(VK_PRIOR, false); steps += " PageUp"; break;
+        case 4: wheel(1); steps += " WheelDown"; break;
+        case 5: wheel(-1); steps += " WheelUp"; break;
+        case 6: wheel(3); steps += " Wheel3"; break;
+        default:
+            key(random() % 2 ? VK_END : VK_HOME, true);
+            steps += " CtrlEndHome";
+            break;
+        }
+        if (i % 6 == 0) {
+            check(steps);
+            steps.clear();
+        }
+    }
+    EXPECT_EQ(checks, 25);
+    // Most steps kept the picture and painted only what they changed.
+    EXPECT_GT(WinLayer::WinWorkCounts::Instance().listPicturesKept - keptBefore, 100);
 }
 
 TEST(ViewBoxTest, SearchPromptTakesItsTitleFromTheLanguageFileAndItsTextSearches) {
