@@ -72,19 +72,25 @@ mkdir -p "$WINEPREFIX"
   # set-up installs. Linking, not replacing, keeps every Latin glyph as it
   # was; only the missing characters come from the Japanese font. A face
   # that is not installed gets no link (a link would make it the Japanese
-  # font). Done once per prefix, and added to an older prefix in place.
-  if [ ! -f "$WINEPREFIX/.tavrel-fontlink-1" ]; then
-    japanese=$(fc-match -f '%{file}' 'IPAGothic:lang=ja' 2>/dev/null || true)
-    [ -n "$japanese" ] && japanese=$(readlink -f "$japanese")
-    if [ -n "$japanese" ] && fc-list -f '%{family}\n' ":file=$japanese" 2>/dev/null | grep -q 'IPAGothic'; then
+  # font). The mark keeps the faces linked: fonts installed after the prefix
+  # was made (Wine's recommended ones, say) are linked at the next run.
+  japanese=$(fc-match -f '%{file}' 'IPAGothic:lang=ja' 2>/dev/null || true)
+  [ -n "$japanese" ] && japanese=$(readlink -f "$japanese")
+  if [ -n "$japanese" ] && fc-list -f '%{family}\n' ":file=$japanese" 2>/dev/null | grep -q 'IPAGothic'; then
+    installed=$(fc-list -f '%{family}\n' 2>/dev/null | tr ',' '\n')
+    faces=()
+    for face in "DejaVu Sans" "DejaVu Sans Mono" "DejaVu Serif" "Liberation Sans" "Liberation Mono" \
+                "Liberation Serif" "Tahoma" "Courier New" "Arial" "Times New Roman"; do
+      printf '%s\n' "$installed" | grep -qxF "$face" && faces+=("$face")
+    done
+    linked="$japanese:$(IFS=,; printf '%s' "${faces[*]}")"
+    if [ "$(cat "$WINEPREFIX/.tavrel-fontlink-2" 2>/dev/null)" != "$linked" ]; then
       key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
-      for face in "DejaVu Sans" "DejaVu Sans Mono" "DejaVu Serif" "Liberation Sans" "Liberation Mono" \
-                  "Liberation Serif" "Tahoma" "Courier New" "Arial" "Times New Roman"; do
-        fc-list -f '%{family}\n' "$face" 2>/dev/null | tr ',' '\n' | grep -qx "$face" || continue
+      for face in "${faces[@]}"; do
         "$loader" reg add "$key" /v "$face" /t REG_MULTI_SZ /d "$(basename "$japanese"),IPAGothic" /f \
           >/dev/null 2>&1 9>&- || true
       done
-      touch "$WINEPREFIX/.tavrel-fontlink-1"
+      printf '%s\n' "$linked" > "$WINEPREFIX/.tavrel-fontlink-2"
     fi
   fi
   # Keep one server alive for the whole run instead of one per test, and
