@@ -84,8 +84,16 @@ mkdir -p "$WINEPREFIX"
       printf '%s\n' "$installed" | grep -qxF "$face" && faces+=("$face")
     done
     linked="$japanese:$(IFS=,; printf '%s' "${faces[*]}")"
-    if [ "$(cat "$WINEPREFIX/.tavrel-fontlink-2" 2>/dev/null)" != "$linked" ]; then
+    before=$(cat "$WINEPREFIX/.tavrel-fontlink-2" 2>/dev/null || true)
+    if [ "$before" != "$linked" ]; then
       key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+      # A face linked before and gone since loses its link, or its name
+      # would stand for the Japanese font alone.
+      IFS=, read -r -a earlier <<<"${before#*:}"
+      for face in "${earlier[@]}"; do
+        case ",$(IFS=,; printf '%s' "${faces[*]}")," in *",$face,"*) continue ;; esac
+        "$loader" reg delete "$key" /v "$face" /f >/dev/null 2>&1 9>&- || true
+      done
       for face in "${faces[@]}"; do
         "$loader" reg add "$key" /v "$face" /t REG_MULTI_SZ /d "$(basename "$japanese"),IPAGothic" /f \
           >/dev/null 2>&1 9>&- || true
