@@ -262,18 +262,134 @@ int ApiMessageBox(const RawString& text, const RawString& caption) {
     return MessageBoxW(nullptr, t.Get(), c.Get(), MB_ICONEXCLAMATION);
 }
 
+// ---- devices ---------------------------------------------------------------------------
+
+namespace {
+
+wchar_t UpperAscii(wchar_t unit) {
+    return unit >= L'a' && unit <= L'z' ? static_cast<wchar_t>(unit - (L'a' - L'A')) : unit;
+}
+
+bool IsLetterUnit(wchar_t unit) {
+    const wchar_t upper = UpperAscii(unit);
+    return upper >= L'A' && upper <= L'Z';
+}
+
+// Whether the units begin with the ASCII letters of `word` (any case).
+bool StartsWithWord(const wchar_t* text, size_t count, const char* word) {
+    size_t i = 0;
+    for (; word[i] != 0; ++i) {
+        if (i >= count || UpperAscii(text[i]) != static_cast<wchar_t>(word[i])) return false;
+    }
+    return true;
+}
+
+// A path in the device namespace: "\\.\" and "\\?\" (either separator)
+// or "\??\", except the spellings of a drive path ("\\?\C:\...") and of
+// a network path ("\\?\UNC\server\...").
+bool InDeviceNamespace(const wchar_t* p, size_t n) {
+    if (n < 4 || !IsPathSeparator(p[0]) || !IsPathSeparator(p[3])) return false;
+    const bool dosDevices = IsPathSeparator(p[1]) && (p[2] == L'.' || p[2] == L'?');
+    const bool ntDevices = p[1] == L'?' && p[2] == L'?';
+    if (!dosDevices && !ntDevices) return false;
+    if (p[2] == L'.') return true;
+    const wchar_t* rest = p + 4;
+    const size_t left = n - 4;
+    if (left >= 2 && IsLetterUnit(rest[0]) && rest[1] == L':' && (left == 2 || IsPathSeparator(rest[2])))
+        return false;
+    if (left >= 4 && StartsWithWord(rest, left, "UNC") && IsPathSeparator(rest[3])) return false;
+    return true;
+}
+
+// Whether a last path name is a device name: the name up to its first '.'
+// or ':', without the blanks before that, is one of the system's devices.
+bool IsDeviceName(const wchar_t* name, size_t n) {
+    size_t end = 0;
+    while (end < n && name[end] != L'.' && name[end] != L':') ++end;
+    while (end > 0 && name[end - 1] == L' ') --end;
+    switch (end) {
+    case 3:
+        return StartsWithWord(name, end, "CON") || StartsWithWord(name, end, "PRN") ||
+               StartsWithWord(name, end, "AUX") || StartsWithWord(name, end, "NUL");
+    case 4: {
+        if (!StartsWithWord(name, end, "COM") && !StartsWithWord(name, end, "LPT")) return false;
+        const wchar_t digit = name[3];
+        // The superscript one, two and three count as the digits.
+        return (digit >= L'1' && digit <= L'9') || digit == 0x00B9 || digit == 0x00B2 || digit == 0x00B3;
+    }
+    case 6:
+        return StartsWithWord(name, end, "CONIN$");
+    case 7:
+        return StartsWithWord(name, end, "CONOUT$");
+    default:
+        return false;
+    }
+}
+
+// A handle kept only when it is a disk's: any other is closed again.
+HANDLE KeepDiskHandle(HANDLE handle) {
+    if (handle == INVALID_HANDLE_VALUE || IsDiskHandle(handle)) return handle;
+    CloseHandle(handle);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+}
+
+// True when any of the paths is refused as a device's.
+bool RefuseDevices(std::initializer_list<const RawString*> paths) {
+    for (const RawString* path : paths) {
+        if (RefuseDevicePath(*path)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool RefuseDevicePath(const RawString& path) {
+    if (!IsDevicePath(path)) return false;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return true;
+}
+
+bool IsDevicePath(const RawString& path) {
+    if (path.IsEmpty()) return false;
+    WideText wide(path);
+    // Text that has no UTF-16 form cannot be handed to the system at all.
+    if (!wide.Ok()) return false;
+    const wchar_t* p = wide.Get();
+    size_t n = 0;
+    while (p[n] != 0) ++n;  // the system reads up to the first NUL
+    if (InDeviceNamespace(p, n)) return true;
+    size_t start = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (IsPathSeparator(p[i])) start = i + 1;
+    }
+    // "C:COM1" names COM1 in the drive's current folder.
+    if (start == 0 && n >= 2 && IsLetterUnit(p[0]) && p[1] == L':') start = 2;
+    return IsDeviceName(p + start, n - start);
+}
+
+bool IsDiskHandle(HANDLE handle) {
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetFileType(handle) == FILE_TYPE_DISK;
+}
+
 HANDLE ApiCreateFile(const RawString& path, DWORD access, DWORD share, DWORD disposition,
                      DWORD flagsAndAttributes) {
+    // Opening a device may have effects of its own, or wait: its name is
+    // refused first, and whatever else turns out not to be a disk's after
+    // the open (a pipe, say) is closed at once.
+    if (RefuseDevices({&path})) return INVALID_HANDLE_VALUE;
     if (TakesAnsi(path)) {
-        return CreateFileA(AnsiText(path), access, share, nullptr, disposition, flagsAndAttributes,
-                           nullptr);
+        return KeepDiskHandle(CreateFileA(AnsiText(path), access, share, nullptr, disposition,
+                                          flagsAndAttributes, nullptr));
     }
     WideText p(path);
     if (ConversionFailed({&p})) return INVALID_HANDLE_VALUE;
-    return CreateFileW(p.Get(), access, share, nullptr, disposition, flagsAndAttributes, nullptr);
+    return KeepDiskHandle(
+        CreateFileW(p.Get(), access, share, nullptr, disposition, flagsAndAttributes, nullptr));
 }
 
 bool ApiMoveFileEx(const RawString& existing, const RawString& target, DWORD flags) {
+    if (RefuseDevices({&existing, &target})) return false;
     if (TakesAnsi(ApiKindPair(existing, target))) {
         return MoveFileExA(AnsiText(existing), AnsiText(target), flags) != FALSE;
     }
@@ -284,6 +400,7 @@ bool ApiMoveFileEx(const RawString& existing, const RawString& target, DWORD fla
 
 bool ApiReplaceFile(const RawString& replaced, const RawString& replacement,
                     const RawString& backup) {
+    if (RefuseDevices({&replaced, &replacement, &backup})) return false;
     if (TakesAnsi(ApiKindTriple(replaced, replacement, backup))) {
         return ReplaceFileA(AnsiText(replaced), AnsiText(replacement),
                             backup.IsEmpty() ? nullptr : backup.Bytes(), 0, nullptr,
@@ -364,6 +481,7 @@ bool ShellDelete(int(WINAPI* run)(Op*), Chars from, Chars to, uint16_t flags) {
 }  // namespace
 
 bool ApiShFileOperation(const RawString& path, const RawString& target, uint16_t flags) {
+    if (RefuseDevices({&path, &target})) return false;
     if (!IsDeletablePath(path)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;

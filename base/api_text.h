@@ -76,21 +76,46 @@ void CopyFaceName(LOGFONTW& font, const wchar_t* name);
 
 // ---- wrappers that pass text in ----------------------------------------------
 
+// ---- devices -------------------------------------------------------------------
+
+// Whether a path names a device rather than a file or folder on a disk. The
+// system opens a device for a path in its device namespace ("\\.\...", and
+// "\\?\..." or "\??\..." unless a drive or a network share follows), and
+// for a path whose last name is a device name (CON, PRN, AUX, NUL, COM1 to
+// COM9, LPT1 to LPT9, also with the digits 1, 2 and 3 as superscripts,
+// CONIN$ and CONOUT$) in any folder, in any letter case, with any extension,
+// with blanks before the extension or with a ':' after it. Reading a serial
+// port waits for data that may never come, so nothing of either program
+// opens such a path: the wrappers below that open, create, move, replace,
+// delete or change a path refuse it before the system is called (false or
+// INVALID_HANDLE_VALUE, last error ERROR_ACCESS_DENIED). Only the name is
+// looked at; nothing is opened.
+bool IsDevicePath(const RawString& path);
+// A wrapper's refusal of a device path: true, with ERROR_ACCESS_DENIED as
+// the last error, when IsDevicePath holds.
+bool RefuseDevicePath(const RawString& path);
+// Whether an open handle is a file or folder of a disk (GetFileType), not a
+// pipe, a console, a port or another device.
+bool IsDiskHandle(HANDLE handle);
+
 // MessageBoxA/W without an owner, style MB_ICONEXCLAMATION: the pressed
 // button's id (0 on failure).
 int ApiMessageBox(const RawString& text, const RawString& caption);
-// CreateFileA/W without security attributes or template.
+// CreateFileA/W without security attributes or template. A device path
+// is refused before the call, and a handle that is not a disk file's or
+// folder's is closed again: INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED.
 HANDLE ApiCreateFile(const RawString& path, DWORD access, DWORD share, DWORD disposition,
                      DWORD flagsAndAttributes);
+// MoveFileExA/W; a device path on either side is refused.
 bool ApiMoveFileEx(const RawString& existing, const RawString& target, DWORD flags);
 // ReplaceFileA/W, replace flags 0; the backup path is passed as null when
-// empty.
+// empty. A device path among the three is refused.
 bool ApiReplaceFile(const RawString& replaced, const RawString& replacement,
                     const RawString& backup);
 // SHFileOperationA/W with FO_DELETE on the one path and the given flags
 // (the backup store passes 0x454: to the recycle bin without questions).
-// Empty, relative and root paths, paths with wildcards and paths with "." or
-// ".." parts are refused without calling the shell (false). The target is
+// Empty, relative and root paths, paths with wildcards, paths with "." or
+// ".." parts and device paths are refused without calling the shell (false). The target is
 // passed as null when empty. True only when the shell returns 0 and reports
 // no aborted operation.
 bool ApiShFileOperation(const RawString& path, const RawString& target, uint16_t flags);

@@ -442,30 +442,73 @@ bool CopyData(RawFileCopier& copier, RawFileHandle& in, RawFileHandle& out,
 // ---- one-string wrappers -----------------------------------------------------
 
 DWORD ApiGetFileAttributes(const RawString& path) {
+    if (IsDevicePath(path)) {
+        // The system would answer for the device; the folder's listing
+        // tells whether the folder holds an entry of that name.
+        RawFileFind find;
+        return FindPathEntry(find, path) ? find.Attributes() : INVALID_FILE_ATTRIBUTES;
+    }
     return CallWithPath<DWORD>(
         path, INVALID_FILE_ATTRIBUTES, [](const char* p) { return GetFileAttributesA(p); },
         [](const wchar_t* p) { return GetFileAttributesW(p); });
 }
 
+bool FindPathEntry(RawFileFind& find, const RawString& path) {
+    if (path.IsEmpty()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    if (!IsDevicePath(path)) {
+        find.StartPattern(path);
+        return find.Next(0);
+    }
+    // The name is searched with its first character as a wildcard, which
+    // no device name has, and the entry of exactly that name is taken.
+    RawString wide;
+    if (!ToWide(path, wide)) return false;
+    RawRange nameRange = PathNameRange(wide);
+    // "C:com1.txt": the name follows the drive.
+    if (nameRange.start == 0 && wide.Length() >= 2 && wide.UnitAt(1) == ':') nameRange.start = 2;
+    RawString pattern = wide;
+    if (nameRange.start < nameRange.end) pattern.SetUnitAt(nameRange.start, '?');
+    if (nameRange.start >= nameRange.end || IsDevicePath(pattern)) {
+        // A path in the device namespace names no folder entry.
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    const RawString name = RawString::InitBodyFromRange(KindUtf16, wide, nameRange);
+    find.StartPattern(pattern);
+    while (find.Next(0)) {
+        RawString found;
+        if (ToWide(find.Name(), found) && SameNameNoCase(found, name)) return true;
+    }
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return false;
+}
+
 bool ApiSetFileAttributes(const RawString& path, DWORD attributes) {
+    if (RefuseDevicePath(path)) return false;
     return CallWithPath<bool>(
         path, false, [&](const char* p) { return SetFileAttributesA(p, attributes) != FALSE; },
         [&](const wchar_t* p) { return SetFileAttributesW(p, attributes) != FALSE; });
 }
 
 bool ApiCreateDirectory(const RawString& path) {
+    if (RefuseDevicePath(path)) return false;
     return CallWithPath<bool>(
         path, false, [](const char* p) { return CreateDirectoryA(p, nullptr) != FALSE; },
         [](const wchar_t* p) { return CreateDirectoryW(p, nullptr) != FALSE; });
 }
 
 bool ApiRemoveDirectory(const RawString& path) {
+    if (RefuseDevicePath(path)) return false;
     return CallWithPath<bool>(
         path, false, [](const char* p) { return RemoveDirectoryA(p) != FALSE; },
         [](const wchar_t* p) { return RemoveDirectoryW(p) != FALSE; });
 }
 
 bool ApiDeleteFile(const RawString& path) {
+    if (RefuseDevicePath(path)) return false;
     return CallWithPath<bool>(
         path, false, [](const char* p) { return DeleteFileA(p) != FALSE; },
         [](const wchar_t* p) { return DeleteFileW(p) != FALSE; });
@@ -650,6 +693,11 @@ bool CopyFileKeepTimes(RawFileCopier& copier, const RawString& target, const Raw
     RawFileHandle in;
     if (!in.OpenRead(source)) {
         copier.Fail(CopyStatusSource, source);
+        return false;
+    }
+    // A device is never written (nor put in place of a file).
+    if (RefuseDevicePath(target)) {
+        copier.Fail(CopyStatusTarget, target);
         return false;
     }
     // Writing onto the source itself would destroy it: refuse before the

@@ -24,8 +24,14 @@ enum : int { MaxTreeDepth = 256 };
 // ---- one-string wrappers -----------------------------------------------------
 
 // GetFileAttributesA/W; INVALID_FILE_ATTRIBUTES when the path finds nothing.
+// For a path whose name is a device's (IsDevicePath, api_text.h) the
+// system would answer for the device: the answer is that of the entry of
+// that name in the folder's listing instead (ERROR_FILE_NOT_FOUND when the
+// folder holds none; a path in the device namespace names no entry and is
+// refused, ERROR_ACCESS_DENIED).
 DWORD ApiGetFileAttributes(const RawString& path);
-// SetFileAttributesA/W.
+// SetFileAttributesA/W. The four wrappers that change a path refuse a
+// device path (false, ERROR_ACCESS_DENIED) before the system is called.
 bool ApiSetFileAttributes(const RawString& path, DWORD attributes);
 // CreateDirectoryA/W without security attributes.
 bool ApiCreateDirectory(const RawString& path);
@@ -221,6 +227,12 @@ private:
     RawString folder_;
     RawString pattern_;
 };
+
+// Looks up the entry that a full path names in its folder's listing; true
+// with `find` standing on it. A name the system takes for a device (a file
+// "com1.txt" made on another system, say) is searched with a pattern that
+// is no device's, so that the entry on disk is found and not the device.
+bool FindPathEntry(RawFileFind& find, const RawString& path);
 
 // One entry after another of a search path (a folder joined with a
 // pattern). Names come back exactly as the file system has them (through

@@ -629,7 +629,7 @@ bool FolderExists(const RawString& path) {
 }
 
 bool FileExists(const RawString& path) {
-    if (path.IsEmpty()) return false;
+    if (path.IsEmpty() || IsDevicePath(path)) return false;
     DWORD attributes = ApiGetFileAttributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }

@@ -244,6 +244,9 @@ RawRange PathExtensionRange(const RawString& path, bool withDot);
 // The path without the extension of its last component.
 RawString PathWithoutExtension(const RawString& path);
 // Through the path's attributes: any entry, a folder, anything but a folder.
+// A path whose name is a device's is answered from its folder's listing
+// (ApiGetFileAttributes), and is never a file that FileExists admits: it
+// could only be opened as the device.
 bool PathExists(const RawString& path);
 bool FolderExists(const RawString& path);
 bool FileExists(const RawString& path);

@@ -105,8 +105,8 @@ uint64_t SignatureWalk::Sign(const RawString& path) const {
     RawString name(KindUtf16);
     FILETIME writeTime = {0, 0};
     {
-        RawFileFind find(wide, true);
-        if (find.Next(0)) {
+        RawFileFind find;
+        if (FindPathEntry(find, wide)) {
             name = Wide(find.Name());
             writeTime = find.WriteTime();
         }
@@ -151,8 +151,9 @@ std::wstring CanonicalPath(const RawString& path) {
     std::wstring head = result;
     std::wstring tail;
     for (int guard = 0; guard < 4096 && !head.empty(); ++guard) {
-        HANDLE handle = CreateFileW(head.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        HANDLE handle = ApiCreateFile(RawString::FromWideText(head.c_str()), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS);
         if (handle != INVALID_HANDLE_VALUE) {
             DWORD got = GetFinalPathNameByHandleW(handle, full.data(), static_cast<DWORD>(full.size()),
                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);

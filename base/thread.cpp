@@ -372,9 +372,16 @@ RawString RawThreadDump::DumpPathAt(const SYSTEMTIME& utc) const {
 RawString RawThreadDump::DumpPath() const { return DumpPathAt(CurrentUtcTime()); }
 
 bool RawThreadDump::WriteDumpTo(const wchar_t* path, EXCEPTION_POINTERS* info, DWORD threadId) const {
+    // Written without allocating, so not through the text wrappers; the
+    // name ("..._Dump_<stamp>.dmp") is no device's, and a handle that is
+    // not a disk file's all the same is never written.
     HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return false;
+    }
     MINIDUMP_EXCEPTION_INFORMATION exception;
     exception.ThreadId = threadId;
     exception.ExceptionPointers = info;

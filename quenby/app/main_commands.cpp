@@ -6,6 +6,7 @@
 
 #include "quenby/app/command_handlers.h"
 
+#include "base/api_text.h"
 #include "base/profile.h"
 #include "quenby/app/viewer_globals.h"
 #include "quenby/document/document_options.h"
@@ -118,7 +119,9 @@ void GuiMainDialog::OpenPendingDocuments() {
     // A copy: opening may not change the list it walks.
     const RawLayer::RawStringList pending = DocLayer::JobOptions::Instance().pending;
     for (const RawString& path : pending) {
-        if (RawLayer::FileExists(path)) OpenDocumentTab(path);
+        // A device's name is no document and never read: the opener says
+        // so, as for any document that cannot be read.
+        if (RawLayer::IsDevicePath(path) || RawLayer::FileExists(path)) OpenDocumentTab(path);
     }
 }
 

@@ -30,8 +30,10 @@ std::wstring WidePath(const RawString& path) {
 
 // The file's bytes as a stream on movable memory; null with a status.
 IStream* ReadFileStream(const std::wstring& path, int32_t* status) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Through the wrapper: a device's name is never opened.
+    HANDLE file = RawLayer::ApiCreateFile(RawString::FromWideText(path.c_str()), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL);
     if (file == INVALID_HANDLE_VALUE) {
         *status = kStatusFileNotFound;
         return nullptr;

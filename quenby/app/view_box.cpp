@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/api_text.h"
 #include "base/clipboard.h"
 #include "base/language.h"
 #include "base/profile.h"
@@ -552,7 +553,8 @@ void GuiViewBox::FollowLink(const RawString& link) {
         if (DocLayer::JobOptions::Instance().QueueLinkedFile(target, current)) PostToOwner(CmdOpenPending);
         return;
     }
-    if (local && !RawLayer::PathExists(target)) return;
+    // Nothing is started on a device's name.
+    if (local && (RawLayer::IsDevicePath(target) || !RawLayer::PathExists(target))) return;
     if (!AskStartLink(target)) return;
     RawLayer::RawShell shell(target);
     shell.Execute(RawString(), RawString());

@@ -2,6 +2,7 @@
 
 #include "quenby/document/document_options.h"
 
+#include "base/api_text.h"
 #include "base/command_line.h"
 #include "base/file_system.h"
 #include "base/line_file.h"
@@ -108,7 +109,9 @@ RawString ResolveLinkTarget(const RawString& target, const RawString& current) {
     folder.AssignRange(current, RawLayer::PathFolderRange(current));
     // The inline pass hands full paths: those stay as they are.
     RawString path = RawLayer::PathResolve(folder, target);
-    if (RawLayer::FileExists(path)) return path;
+    // A link to a device's name is followed, and its opening refused with
+    // the message of a document that cannot be read.
+    if (RawLayer::IsDevicePath(path) || RawLayer::FileExists(path)) return path;
     path.Append(TxtExtensionText());
     if (RawLayer::FileExists(path)) return path;
     return RawString();

@@ -5,6 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/api_text.h"
 #include "base/file_system.h"
 #include "tavrel/jobs/config_store.h"
 #include "tavrel/jobs/job_kind_control.h"
@@ -325,6 +326,9 @@ JobGroupUnit* JobGroupList::CreateUnit(const JobKindType& kindType) {
 
 uint32_t JobGroupList::SideKind(const RawString& path) {
     if (path.IsEmpty()) return KindNone;
+    // A device's name is a file's to the user: the side takes the kind its
+    // name gives, and its loader reports that it cannot be read.
+    if (RawLayer::IsDevicePath(path)) return ExtensionKindTable::Shared().KindOfPath(path);
     DWORD attributes = RawLayer::ApiGetFileAttributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return KindNone;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return KindPath;
@@ -336,7 +340,9 @@ namespace {
 // Whether a path is given and names nothing at all (a path the system only
 // refuses to tell about is the loaders' to report).
 bool NamesNothing(const RawString& path) {
-    if (path.IsEmpty() || RawLayer::ApiGetFileAttributes(path) != INVALID_FILE_ATTRIBUTES) return false;
+    if (path.IsEmpty() || RawLayer::IsDevicePath(path) ||
+        RawLayer::ApiGetFileAttributes(path) != INVALID_FILE_ATTRIBUTES)
+        return false;
     const DWORD error = GetLastError();
     return error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION;
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "base/api_text.h"
+#include "base/profile.h"
 #include "support/test_support.h"
 
 using namespace RawLayer;
@@ -510,6 +512,124 @@ TEST(FileHandle, SizesPastFourGigabytesAndBlockTransfers) {
     EXPECT_FALSE(h.IsOpen());
     h.Close();
     EXPECT_TRUE(DeleteFileW(big.c_str()));
+}
+
+
+// A file made under a name the system takes for a device, through the "\\?\"
+// form that hands the name to the file system as it stands (as a file
+// copied from another system has it).
+bool WriteUnderDeviceName(const std::wstring& path, const std::string& bytes, DWORD attributes) {
+    const std::wstring raw = L"\\\\?\\" + path;
+    HANDLE h = CreateFileW(raw.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+    CloseHandle(h);
+    return ok && SetFileAttributesW(raw.c_str(), attributes);
+}
+
+// Every spelling of a device's name, in a folder whose name ends in a
+// Shift_JIS trail byte like a backslash, relative or in the device
+// namespace, in every kind a path comes in: nothing opens, creates, copies,
+// moves or deletes it, and no file is found under it. A real file of such a
+// name (there are folders from other systems) keeps its bytes, and its
+// attributes are those its folder lists, not the device's. Names that only
+// look alike stay files.
+TEST(FileSystemTest, PathsThatNameDevicesAreNeverOpenedAndTheirNamesOnDiskKeepTheirFiles) {
+    TempFolder temp;
+    // Relative names are taken in the temporary folder.
+    wchar_t before[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, before);
+    ASSERT_TRUE(SetCurrentDirectoryW(temp.Path().c_str()));
+    struct Back {
+        const wchar_t* folder;
+        ~Back() { SetCurrentDirectoryW(folder); }
+    } back{before};
+    const std::wstring folder = temp.Join(kFolderName);
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(WriteUnderDeviceName(folder + L"\\com1.txt", "made elsewhere", FILE_ATTRIBUTE_HIDDEN));
+    const std::wstring source = folder + L"\\" + kFileName;
+    ASSERT_TRUE(WriteFileBytes(source, std::string("source")));
+
+    const wchar_t* const names[] = {L"CON", L"prn", L"Aux", L"nUl", L"COM1", L"com9", L"LpT1", L"LPT7",
+                                    L"COM\u00b9", L"lpt\u00b3", L"CONIN$", L"conout$"};
+    const wchar_t* const tails[] = {L"", L".txt", L".tar.gz", L"  .md", L".", L" ", L":", L".txt:stream"};
+    std::vector<std::wstring> paths;
+    uint32_t seed = 7;
+    for (const wchar_t* name : names) {
+        for (const wchar_t* tail : tails) {
+            std::wstring mixed = name;
+            for (wchar_t& c : mixed) {
+                seed = seed * 1103515245u + 12345u;
+                const bool letter = (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+                if (letter && ((seed >> 16) & 1)) c = static_cast<wchar_t>(c ^ 0x20);
+            }
+            paths.push_back(folder + L"\\" + mixed + tail);
+            paths.push_back(mixed + tail);
+        }
+    }
+    for (const wchar_t* p : {L"\\\\.\\COM1", L"\\\\.\\NUL", L"//./pipe/tavrel", L"\\\\?\\GLOBALROOT\\Device\\Null",
+                             L"\\??\\COM1", L"\\\\?\\Volume{00000000-0000-0000-0000-000000000000}\\"})
+        paths.push_back(p);
+
+    const std::wstring moved = temp.Join(L"moved.txt"), copied = temp.Join(L"copied.txt");
+    int tried = 0;
+    for (const std::wstring& wide : paths) {
+        for (uint8_t kind : kPathKinds) {
+            bool ok = true;
+            const RawString path = RawString::FromWideText(wide.c_str()).As(kind, &ok);
+            // A kind that cannot hold the name (a superscript in Shift_JIS).
+            if (!ok || !path.As(KindUtf16).Equals(RawString::FromWideText(wide.c_str()))) continue;
+            ++tried;
+            SCOPED_TRACE(TestSupport::Utf8(wide) + " kind " + std::to_string(kind));
+            RawFileHandle h;
+            EXPECT_FALSE(h.OpenRead(path));
+            EXPECT_FALSE(h.OpenWrite(path));
+            EXPECT_FALSE(h.Open(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+            EXPECT_FALSE(FileExists(path));
+            EXPECT_FALSE(ApiMoveFileEx(path, Path(moved), MOVEFILE_COPY_ALLOWED));
+            EXPECT_FALSE(ApiMoveFileEx(Path(source), path, MOVEFILE_COPY_ALLOWED));
+            EXPECT_FALSE(ApiDeleteFile(path));
+            RawFileCopier copier;
+            EXPECT_FALSE(CopyFileKeepTimes(copier, Path(copied), path));
+            EXPECT_EQ(copier.status, static_cast<uint32_t>(CopyStatusSource));
+            RawFileCopier onto;
+            EXPECT_FALSE(CopyFileKeepTimes(onto, path, Path(source)));
+            EXPECT_EQ(onto.status, static_cast<uint32_t>(CopyStatusTarget));
+        }
+    }
+    EXPECT_GT(tried, 400);
+    EXPECT_FALSE(Exists(moved));
+    EXPECT_FALSE(Exists(copied));
+    EXPECT_EQ(TestSupport::FileText(source), "source");
+    // The file under the device's name is as it was made, and is seen as
+    // its folder lists it; a device name with no file has none.
+    EXPECT_EQ(Listing(folder), (std::set<std::wstring>{L"com1.txt", kFileName}));
+    EXPECT_EQ(TestSupport::FileText(L"\\\\?\\" + folder + L"\\com1.txt"), "made elsewhere");
+    for (uint8_t kind : kPathKinds) {
+        const DWORD a = ApiGetFileAttributes(Path(folder + L"\\COM1.TXT", kind));
+        EXPECT_TRUE(a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_HIDDEN)) << std::hex << a;
+        EXPECT_EQ(ApiGetFileAttributes(Path(folder + L"\\com2.txt", kind)), INVALID_FILE_ATTRIBUTES);
+        EXPECT_TRUE(PathExists(Path(folder + L"\\com1.txt", kind)));
+        EXPECT_FALSE(FolderExists(Path(folder + L"\\com1.txt", kind)));
+    }
+    // Names that only look like a device's are files like any other.
+    for (const wchar_t* name : {L"COM0.txt", L"com10.txt", L"CONX.txt", L"xCOM1.txt", L"COM1x.txt", L"a con.txt",
+                                L"nul_.md", L"LPT.txt"}) {
+        const std::wstring path = folder + L"\\" + name;
+        ASSERT_TRUE(WriteFileBytes(path, std::string(TestSupport::Utf8(name))));
+        for (uint8_t kind : kPathKinds) {
+            RawFileHandle h;
+            EXPECT_TRUE(h.OpenRead(Path(path, kind))) << TestSupport::Utf8(name);
+            EXPECT_TRUE(FileExists(Path(path, kind))) << TestSupport::Utf8(name);
+        }
+    }
+    // The long form of a plain path is a plain path.
+    RawFileHandle h;
+    EXPECT_TRUE(h.OpenRead(Path(L"\\\\?\\" + source)));
+    h.Close();
+    EXPECT_TRUE(DeleteFileW((L"\\\\?\\" + folder + L"\\com1.txt").c_str()));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "base/api_text.h"
 #include "base/encoding.h"
 #include "base/file_system.h"
 #include "tavrel/jobs/backup/side_file_flow.h"
@@ -275,6 +276,13 @@ bool LoadBinarySide(JobSideRecord& side, JobContentList& content) {
     const RawString& path = content.path;
     if (path.IsEmpty()) {
         content.flags |= ContentNoFile;
+        return false;
+    }
+    // A device is never opened, whether or not the folder holds a file of
+    // its name.
+    if (RawLayer::IsDevicePath(path)) {
+        ReportError(ReadOpenErrorText(), path);
+        content.flags |= ContentUnreadable;
         return false;
     }
     SetLastError(0);

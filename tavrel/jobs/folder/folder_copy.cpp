@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/api_text.h"
 #include "base/file_system.h"
 #include "base/profile.h"
 #include "base/text_ops.h"
@@ -89,8 +90,7 @@ RawString CopyFailureKey(uint32_t status) {
 JobPathUnit* NewEntryOf(const RawString& path, const RawString& fallbackName) {
     JobPathUnit* entry = new JobPathUnit();
     RawFileFind find;
-    find.StartPattern(path);
-    if (find.Next(0)) {
+    if (RawLayer::FindPathEntry(find, path)) {
         entry->FillFromFind(path, find.Name(), find.Attributes(), find.Size(), find.WriteTime());
     } else {
         FILETIME none = {0, 0};
@@ -306,7 +306,14 @@ JobBackupUnit* CopySelections(JobGroupUnit& job, uint32_t targetSide, uint32_t s
         const RawString sourcePath = source->fullPath;
         JobPathUnit* targetEntry = RealEntry(row->Unit(targetSide));
         RawString target = targetEntry ? targetEntry->fullPath : RawLayer::PathJoin(job.Path(targetSide), name);
-        if (IsFolder(source->fullPath))
+        // A name the system takes for a device (a "com1.txt" from another
+        // system) is never read nor written: that entry is refused, the
+        // others are copied.
+        if (RawLayer::IsDevicePath(sourcePath))
+            ReportError(ReadOpenErrorText(), sourcePath);
+        else if (RawLayer::IsDevicePath(target))
+            ReportError(WriteOpenErrorText(), target);
+        else if (IsFolder(source->fullPath))
             CopyFolder(*backup, *source, target);
         else if (IsFile(source->fullPath))
             CopyFile(*backup, *source, target);
@@ -355,7 +362,10 @@ JobBackupUnit* DeleteSelections(JobGroupUnit& job, uint32_t side, JobBackupList&
         RawString path = entry->fullPath;
         RawString name = entry->name;
         uint32_t infoType = 0;
-        if (IsFolder(path))
+        // A device name is never moved nor deleted: that entry is refused.
+        if (RawLayer::IsDevicePath(path))
+            ReportError(BackupErrorText(), path);
+        else if (IsFolder(path))
             infoType = BackupInfoDeleteDirectory;
         else if (IsFile(path))
             infoType = BackupInfoDeleteFile;

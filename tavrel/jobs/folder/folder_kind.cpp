@@ -207,8 +207,7 @@ void JobPathUnit::FillFromFind(const RawString& fullPathOfEntry, const RawString
 bool JobPathUnit::Reread() {
     if (shared_) return false;
     RawFileFind find;
-    if (!fullPath.IsEmpty()) find.StartPattern(fullPath);
-    if (fullPath.IsEmpty() || !find.Next(0)) {
+    if (!RawLayer::FindPathEntry(find, fullPath)) {
         flags = static_cast<uint16_t>(flags | PathUnitMissing);
         return false;
     }

@@ -422,6 +422,13 @@ bool LoadTextSide(JobSideRecord& side, JobContentList& content) {
         content.flags = static_cast<uint16_t>(content.flags | ContentNoFile);
         return false;
     }
+    // A device is never opened (a serial port would keep the read waiting),
+    // whether or not the folder holds a file of its name.
+    if (RawLayer::IsDevicePath(path)) {
+        ReportError(ReadOpenErrorText(), path);
+        content.flags = static_cast<uint16_t>(content.flags | ContentUnreadable);
+        return false;
+    }
     DWORD attributes = RawLayer::ApiGetFileAttributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         // A path that names nothing is a missing side; one whose attributes
