@@ -2,6 +2,7 @@
 #include "toolkit/draw.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "base/api_text.h"
 #include "toolkit/gdi_scope.h"
@@ -131,6 +132,25 @@ int WinView::MeasureTextRange(WinDrawContext& dc, RECT& rect, UINT format, const
         return height;
     }
     return DrawRange(dc.dc, rect, format, text, range, tabLength);
+}
+
+void WinDraw::TextAtPlaces(HDC dc, int32_t x, int32_t y, const wchar_t* units, int32_t count, const int32_t* places) {
+    if (!dc || !units || !places || count <= 0) return;
+    std::vector<int> advances;
+    for (int32_t start = 0; start < count;) {
+        if (units[start] == L'\t') {
+            ++start;
+            continue;
+        }
+        int32_t end = start;
+        while (end < count && units[end] != L'\t') ++end;
+        advances.resize(static_cast<size_t>(end - start));
+        for (int32_t i = start; i < end; ++i)
+            advances[static_cast<size_t>(i - start)] = std::max(places[i + 1] - places[i], 0);
+        ExtTextOutW(dc, x + places[start], y, 0, nullptr, units + start, static_cast<UINT>(end - start),
+                    advances.data());
+        start = end;
+    }
 }
 
 // ---- glyphs and boxes ----------------------------------------------------------------

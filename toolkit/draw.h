@@ -53,6 +53,16 @@ struct WinDraw {
     static void FillMarginStrips(WinDrawContext& dc, const RECT& outer, const RECT& inner, HBRUSH brush);
     // The colour with each channel lowered by amount/256 of itself.
     static COLORREF Darker(COLORREF colour, int amount);
+    // UTF-16 units drawn at the places they were measured at, which is how
+    // a view that marks, selects and hit-tests its characters by their
+    // measured places draws them: every run between tabs goes out with one
+    // ExtTextOutW at x plus the place of its first unit, each unit advancing
+    // to the place of the next; a tab draws nothing. `places` holds
+    // count + 1 rising entries, the last where the text ends; a character
+    // of several units has the place of its first unit there and, for each
+    // further unit, the place where the character ends.
+    static void TextAtPlaces(HDC dc, int32_t x, int32_t y, const wchar_t* units, int32_t count,
+                             const int32_t* places);
 };
 
 // A memory DC and bitmap: paint into it, then copy the picture to the

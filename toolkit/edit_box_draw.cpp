@@ -2,9 +2,12 @@
 // mapping, painting with selection, composition marks and caret, the caret
 // blink, and the input method.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "base/api_text.h"
+#include "toolkit/draw.h"
 #include "toolkit/edit_box.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
@@ -41,11 +44,44 @@ int32_t CharEnd(const wchar_t* units, int32_t i, int32_t end) {
 void WinEditBoxDraw::Begin(WinDrawContext&, const RECT&, UINT, const RawString&, int) {}
 void WinEditBoxDraw::End(WinDrawContext&, const RECT&) {}
 
-void WinEditBoxDraw::DrawLine(WinDrawContext& dc, const RECT& rect, UINT format, const RawString& text,
-                              const Line& line, int tabStop) {
-    if (line.end <= line.first) return;
-    RECT area = rect;
-    WinView::DrawTextRange(dc, area, format, text, RawRange{line.first, line.end}, tabStop);
+// The glyphs stand where the layout measured them, so that marks painted
+// under the text, the selection, the caret and a click all meet the very
+// characters drawn (a whole-line DrawText may set the glyphs otherwise than
+// the per-character extents add up, and expands tabs by its own rule).
+void WinEditBoxDraw::DrawLine(WinDrawContext& dc, const RECT& rect, UINT, const RawString& text, const Line& line,
+                              int) {
+    const int32_t end = std::min<int32_t>(std::min(line.end, text.Length()), static_cast<int32_t>(widths.size()));
+    if (end <= line.first) return;
+    const wchar_t* units = text.Wide();
+    // Only the characters that reach into the clip box (with a line's
+    // height to spare for glyphs that overhang their cells) are drawn.
+    int64_t left = INT64_MIN / 2, right = INT64_MAX / 2;
+    RECT clip{};
+    if (GetClipBox(dc.dc, &clip) != ERROR) {
+        const int64_t spare = std::max<LONG>(rect.bottom - rect.top, 0);
+        left = static_cast<int64_t>(clip.left) - rect.left - spare;
+        right = static_cast<int64_t>(clip.right) - rect.left + spare;
+    }
+    std::vector<int32_t> places(static_cast<size_t>(end - line.first) + 1, 0);
+    int32_t first = end, last = end;
+    int64_t x = 0;
+    for (int32_t i = line.first; i < end;) {
+        const int32_t next = std::min(CharEnd(units, i, end), end);
+        int64_t charEnd = x;
+        for (int32_t k = i; k < next; ++k) charEnd += widths[static_cast<size_t>(k)];
+        charEnd = std::min<int64_t>(charEnd, 0x3FFFFFFF);
+        places[static_cast<size_t>(i - line.first)] = static_cast<int32_t>(x);
+        for (int32_t k = i + 1; k <= next; ++k) places[static_cast<size_t>(k - line.first)] = static_cast<int32_t>(charEnd);
+        if (charEnd > left && x < right) {
+            if (first == end) first = i;
+            last = next;
+        }
+        x = charEnd;
+        i = next;
+    }
+    if (last <= first) return;
+    WinDraw::TextAtPlaces(dc.dc, rect.left, rect.top, units + first, last - first,
+                          places.data() + (first - line.first));
 }
 
 void WinEditBoxDraw::AppendLine(int32_t first, int32_t end, int32_t width) {
@@ -182,7 +218,7 @@ void WinEditBox::MeasureContent(WinDrawContext& dc, const RECT& area, SIZE& size
     if (!(options & OptionTabNotText)) {
         RECT tab{0, 0, 0x7FFF, 0x7FFF};
         const RawString tabText = RawString::FromText("\t");
-        MeasureTextRange(dc, tab, kLineFormat, tabText, tabText.All(), 4);
+        MeasureTextRange(dc, tab, kLineFormat, tabText, tabText.All(), std::max<int32_t>(tabStop, 1));
         layout.tabWidth = std::max<int32_t>(tab.right - tab.left, 1);
     }
     const int32_t length = display.Length();

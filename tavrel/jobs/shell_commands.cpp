@@ -74,6 +74,7 @@ const RawLayer::RawLocaleRecord ErrorMessageTexts[] = {
     {"DifferentKindError", "DifferentKindError"},
     {"OriginalKeptAs", "OriginalKeptAs"},
     {"NoLinesReadError", "NoLinesReadError"},
+    {"UnheldTextError", "Nothing changed: the side's encoding cannot hold every character of the text"},
     {nullptr, nullptr}};
 
 void ReportError(JobServerControl::Logger* output, const RawString& key, const RawString& path) {

@@ -49,7 +49,8 @@ RAW_CONSTANT_TEXT(ClipFileSuffixText, ".txt")
 
 // ---- failure reports -------------------------------------------------------
 
-// Section of the failure texts; each key is also its English default.
+// Section of the failure texts; each key is also its English default, but
+// for the ones the table below gives a sentence.
 RAW_CONSTANT_TEXT(ErrorMessageSectionText, "ErrorMessage")
 RAW_CONSTANT_TEXT(ReadOpenErrorText, "ReadOpenError")
 RAW_CONSTANT_TEXT(WriteOpenErrorText, "WriteOpenError")
@@ -65,6 +66,7 @@ RAW_CONSTANT_TEXT(NoPathSpecifiedErrorText, "NoPathSpecifiedError")
 RAW_CONSTANT_TEXT(DifferentKindErrorText, "DifferentKindError")
 RAW_CONSTANT_TEXT(OriginalKeptAsErrorText, "OriginalKeptAs")
 RAW_CONSTANT_TEXT(NoLinesReadErrorText, "NoLinesReadError")
+RAW_CONSTANT_TEXT(UnheldTextErrorText, "UnheldTextError")
 
 // The default table of section "ErrorMessage", in registration order, ended
 // by an empty entry.

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "base/clipboard.h"
+#include "base/encoding.h"
 #include "tavrel/jobs/config_store.h"
+#include "tavrel/jobs/shell_commands.h"
 
 namespace JobLayer {
 
@@ -14,6 +16,14 @@ bool SideMayBeEdited(const JobGroupUnit& job, uint32_t side) {
     if (!(content & ContentRead)) return false;
     return (content & (ContentNoFile | ContentCut | ContentUnreadable)) == 0;
 }
+
+bool TextForSide(const JobGroupUnit& job, uint32_t side, const RawString& text, uint8_t kind, RawString& out) {
+    if (RawLayer::ConvertTextExactly(text, kind, out)) return true;
+    ReportUnheldText(job, side);
+    return false;
+}
+
+void ReportUnheldText(const JobGroupUnit& job, uint32_t side) { ReportError(UnheldTextErrorText(), job.Path(side)); }
 
 uint32_t NextUndoTag() {
     static uint32_t tag = 0;

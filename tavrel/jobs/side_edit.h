@@ -49,6 +49,13 @@ void CursorChanged(JobViewEditor& editor);
 // boundary: the half of a surrogate pair at the cut is dropped. `cut` tells
 // whether the clipboard held more.
 RawString ClipboardTextCut(bool& cut);
+// Text to put into a side, converted exactly into the side's encoding
+// kind. When the kind cannot hold every character, nothing may change: the
+// job environment's output says why ("UnheldTextError" with the side's
+// path) and the answer is false.
+bool TextForSide(const JobGroupUnit& job, uint32_t side, const RawString& text, uint8_t kind, RawString& out);
+// Tells that a side's encoding kind cannot hold a text, as TextForSide does.
+void ReportUnheldText(const JobGroupUnit& job, uint32_t side);
 // The selection of a side becomes the marked rows: the caret at the start
 // of the first, the anchor at the end of the last; the other side's
 // selection collapses.

@@ -246,7 +246,8 @@ bool ClearRows(BinaryEditContext& context) {
 // The search text of the side: its bytes, one UTF-16 unit each.
 bool SearchPattern(const BinaryEditContext& context, const RawString& operand, RawString& expression) {
     bool asHex = false;
-    const RawString cells = BinaryTextToCells(context, operand, &asHex);
+    // A text the side cannot hold is simply not found.
+    const RawString cells = BinaryTextToCells(context, operand, &asHex, false, false);
     const RawString units = UnitsOfCells(cells);
     if (units.IsEmpty()) return false;
     expression = CellString(units.Length() + 1);
@@ -381,14 +382,22 @@ bool GotoAddress(BinaryEditContext& context, const RawString& operand) {
 
 bool TypeUnit(BinaryEditContext& context, const RawString& operand) {
     if (operand.IsEmpty()) return false;
-    const uint32_t unit = operand.As(RawLayer::KindUtf16).UnitAt(0);
+    const RawString wide = operand.As(RawLayer::KindUtf16);
+    const uint32_t unit = wide.UnitAt(0);
     if (context.side.activeColumn == 1) return BinaryTypeHexDigit(context, unit);
     if (context.side.activeColumn != 2 || unit < 32) return false;
+    // A typed letter of ASCII is its own byte; any other character takes
+    // the bytes the side's encoding writes it with, as pasted, and one the
+    // encoding cannot hold changes nothing.
+    RawString typed(RawLayer::KindUtf16);
+    typed.AssignRange(wide, RawLayer::RawRange{0, std::min(wide.NextCharPos(0), wide.Length())});
+    const RawString cells = unit < 0x80 ? OneCell(unit) : BinaryTextToCells(context, typed);
+    if (cells.IsEmpty()) return false;
     const uint32_t serial = NextUndoTag();
     const BinaryRange selection = context.Selection();
     if (!selection.IsEmpty()) BinaryDeleteRange(context, serial, selection);
     const int32_t at = context.CursorPlace();
-    return BinaryInsertAt(context, serial, BinaryRange{at, at}, OneCell(unit & 0xFF));
+    return BinaryInsertAt(context, serial, BinaryRange{at, at}, cells);
 }
 
 }  // namespace

@@ -462,7 +462,8 @@ bool EncodedBytes(const RawString& text, uint32_t kind, RawString& bytes) {
     return RawLayer::ConvertTextExactly(text, static_cast<uint8_t>(kind), bytes);
 }
 
-RawString BinaryTextToCells(const BinaryEditContext& context, const RawString& text, bool* asHex, bool cut) {
+RawString BinaryTextToCells(const BinaryEditContext& context, const RawString& text, bool* asHex, bool cut,
+                            bool tell) {
     if (asHex) *asHex = false;
     if (text.IsEmpty()) return CellString();
     if (context.side.activeColumn != 2) {
@@ -480,7 +481,10 @@ RawString BinaryTextToCells(const BinaryEditContext& context, const RawString& t
         }
     }
     RawString bytes;
-    if (!EncodedBytes(text, BinaryEncodingKind(context.side), bytes)) return CellString();
+    if (!EncodedBytes(text, BinaryEncodingKind(context.side), bytes)) {
+        if (tell) ReportUnheldText(context.job, context.sideIndex);
+        return CellString();
+    }
     RawString cells = CellString(bytes.Length());
     for (int32_t i = 0; i < bytes.Length(); ++i) cells.AppendChar(bytes.UnitAt(i) & 0xFF);
     return cells;

@@ -117,9 +117,10 @@ RawString BinaryCellsOfRange(const BinaryEditContext& context, BinaryRange range
 // exactly to the side's encoding kind, one cell per byte (UTF-16 kinds two
 // bytes per unit in their order). Empty when the text gives none. `asHex`
 // tells which reading gave them. A text `cut` short may end inside a hex
-// group: it is read up to the last whole group.
+// group: it is read up to the last whole group. A text to be put in
+// (`tell`) that the encoding kind cannot hold is reported as such.
 RawString BinaryTextToCells(const BinaryEditContext& context, const RawString& text, bool* asHex = nullptr,
-                            bool cut = false);
+                            bool cut = false, bool tell = true);
 // Replaces the selection by the cells (insert or overwrite by the mode).
 bool BinaryPutCells(BinaryEditContext& context, const RawString& cells);
 // A unit typed in the hex column: a hex digit fills half a byte, a space an

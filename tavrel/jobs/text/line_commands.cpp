@@ -218,6 +218,12 @@ bool CopyToClipboard(LineEditContext& context) {
     return RawLayer::ClipboardSetText(SelectionText(context, selection));
 }
 
+// Text converted to the side's kind; false, with the reason told, when the
+// kind cannot hold it.
+bool TextForLines(LineEditContext& context, const RawString& text, RawString& out) {
+    return TextForSide(context.job, context.sideIndex, text, context.TextKind(), out);
+}
+
 // Clipboard text cut to "MaxClipLoading" units on a character boundary,
 // converted to the side's kind; false when there is none or the kind cannot
 // hold it.
@@ -225,7 +231,7 @@ bool ClipboardTextFor(LineEditContext& context, RawString& text) {
     bool cut = false;
     const RawString clip = ClipboardTextCut(cut);
     if (clip.IsEmpty()) return false;
-    return RawLayer::ConvertTextExactly(clip, context.TextKind(), text);
+    return TextForLines(context, clip, text);
 }
 
 bool PasteFromClipboard(LineEditContext& context) {
@@ -249,7 +255,7 @@ bool IsTypableText(const RawString& text) {
 bool InsertOperand(LineEditContext& context, const RawString& operand, bool typed) {
     if (typed && !IsTypableText(operand)) return false;
     RawString text;
-    if (!RawLayer::ConvertTextExactly(operand, context.TextKind(), text)) return false;
+    if (!TextForLines(context, operand, text)) return false;
     return ReplaceSelection(context, text);
 }
 
@@ -262,8 +268,7 @@ bool CopyLinesTo(LineEditContext& context) {
     for (int32_t row : rows) {
         JobContentUnit* unit = context.job.rows.At(row)->Unit(source);
         RawString converted;
-        if (IsRealUnit(unit) && !RawLayer::ConvertTextExactly(unit->Text(), context.TextKind(), converted))
-            return false;
+        if (IsRealUnit(unit) && !TextForLines(context, unit->Text(), converted)) return false;
     }
     const bool changed = CopyLinesFromOtherSide(context, NextUndoTag(), source, rows);
     context.reselect = true;
@@ -385,7 +390,7 @@ bool ReplaceText(LineEditContext& context, ActionArgs& args) {
         !line->LineText().Equals(args.lastHit.lineText))
         return false;
     RawString expression;
-    if (!RawLayer::ConvertTextExactly(args.operands[1], context.TextKind(), expression)) return false;
+    if (!TextForLines(context, args.operands[1], expression)) return false;
     const RawString text = ExpressionReplaceText(expression, args.lastHit);
     const int32_t index = context.LineIndex(line);
     const uint32_t tag = NextUndoTag();

@@ -4,10 +4,11 @@
 // clauses, the text, the line-end mark) and mapping x positions back to
 // characters.
 //
-// The text is drawn run by run between tabs with ExtTextOutW at the laid
-// out positions, only the runs that reach into the visible part of the
-// cell: the caret and a click always meet the drawn glyphs, and a line of a
-// megabyte costs no more to draw than the screen it fills.
+// The text is drawn run by run between tabs at the laid out positions (the
+// toolkit's TextAtPlaces, as the detail boxes draw theirs), only the part
+// that reaches into the visible part of the cell: the caret and a click
+// always meet the drawn glyphs, and a line of a megabyte costs no more to
+// draw than the screen it fills.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -598,27 +599,17 @@ void JobLineUnit::PaintLineText(const JobDrawContext& context, HDC dc, int32_t w
         if (last < length) last = text_.NextCharPos(LineCharStart(text_, last));
         WideLine line;
         BuildWideLine(text_, RawRange{first, last}, line);
-        std::vector<int> advances;
-        for (int32_t runStart = first; runStart < last;) {
-            if (text_.UnitAt(runStart) == '\t') {
-                ++runStart;
-                continue;
-            }
-            int32_t runEnd = runStart;
-            advances.clear();
-            while (runEnd < last && text_.UnitAt(runEnd) != '\t') {
-                int32_t next = std::min(text_.NextCharPos(runEnd), last);
-                int32_t wide = line.at(next - first) - line.at(runEnd - first);
-                for (int32_t w = 0; w < wide; ++w) advances.push_back(w == 0 ? p[next] - p[runEnd] : 0);
-                runEnd = next;
-            }
-            const int32_t wideStart = line.at(runStart - first);
-            const int32_t wideCount = line.at(runEnd - first) - wideStart;
-            if (wideCount > 0)
-                ExtTextOutW(dc, origin + p[runStart], y, 0, nullptr, line.wide.Wide() + wideStart,
-                            static_cast<UINT>(wideCount), advances.data());
-            runStart = runEnd;
+        // The place of every wide unit: a character's first unit at the
+        // character's position, its further units where it ends.
+        const int32_t wideLength = line.wide.Length();
+        std::vector<int32_t> places(static_cast<size_t>(wideLength) + 1, p[last]);
+        for (int32_t pos = first; pos < last;) {
+            const int32_t next = std::min(text_.NextCharPos(pos), last);
+            const int32_t from = line.at(pos - first), to = line.at(next - first);
+            for (int32_t w = from; w < to; ++w) places[static_cast<size_t>(w)] = w == from ? p[pos] : p[next];
+            pos = next;
         }
+        WinLayer::WinDraw::TextAtPlaces(dc, origin, y, line.wide.Wide(), wideLength, places.data());
     }
 
     // 4. The line-end mark right after the text.

@@ -622,8 +622,10 @@ bool UpdateLineComposition(LineEditContext& context) {
         return fits;
     }
     if (!fits) {
-        // A result the side's encoding cannot hold changes nothing.
+        // A result the side's encoding cannot hold changes nothing, and the
+        // user is told why.
         RemoveLineComposition(context);
+        ReportUnheldText(context.job, context.sideIndex);
         return false;
     }
     // The result is one edit: the text it replaced and the result itself

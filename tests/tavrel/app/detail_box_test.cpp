@@ -1,10 +1,13 @@
 // The detail boxes on a real text pair: the default drawing of a missing
 // side, the segment colours of a changed row, bands that move with the
 // horizontal scroll, the field to the right edge, a larger kind font moving
-// the layout, a font refitted by a resize drawing as a fresh show; and every
+// the layout, a font refitted by a resize drawing as a fresh show, the
+// changed characters' bands over their own glyphs in two faces; and every
 // view painted a thousand times with the GDI handles nearly used up.
 #include "tab_view_fixture.h"
 
+#include <algorithm>
+#include <cwchar>
 #include <vector>
 
 #include "tavrel/app/command_bar.h"
@@ -12,6 +15,7 @@
 #include "tavrel/jobs/color_settings.h"
 #include "tavrel/jobs/gui_profile.h"
 #include "tavrel/jobs/job_report.h"
+#include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
 
 namespace TabViewTest {
@@ -328,6 +332,185 @@ TEST_F(DetailBoxTest, AViewFontRefittedByAResizeDrawsTheDetailsAsShownAfresh) {
         EXPECT_TRUE(refitted1.SameAs(afresh1)) << show;
         EXPECT_TRUE(refitted2.SameAs(afresh2)) << show;
     }
+}
+
+int CALLBACK KeepLatinFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD type, LPARAM list) {
+    auto& names = *reinterpret_cast<std::vector<std::wstring>*>(list);
+    if ((type & TRUETYPE_FONTTYPE) && font->lfFaceName[0] != L'@' && font->lfCharSet == ANSI_CHARSET)
+        names.push_back(font->lfFaceName);
+    return 1;
+}
+
+// The Latin TrueType faces of the machine, by name.
+std::vector<std::wstring> LatinFaces() {
+    std::vector<std::wstring> faces;
+    WinLayer::GdiWindowDC screen(nullptr);
+    LOGFONTW wanted{};
+    wanted.lfCharSet = ANSI_CHARSET;
+    EnumFontFamiliesExW(screen.Get(), &wanted, KeepLatinFace, reinterpret_cast<LPARAM>(&faces), 0);
+    std::sort(faces.begin(), faces.end());
+    faces.erase(std::unique(faces.begin(), faces.end()), faces.end());
+    return faces;
+}
+
+// Every changed character band of a detail box lies over exactly its
+// characters' glyphs, at the view font and in a second face, with tabs of
+// eight: the box's pixels are its background, its bands and field, and its
+// text drawn run by run at the places the box measured, and the ink of a
+// band's characters lies inside the band but for the overhang the face
+// gives the glyphs themselves.
+TEST_F(DetailBoxTest, EveryChangedBandLiesOverTheGlyphsOfItsCharactersInTwoFaces) {
+    WriteProfile(DetailColours(), "TabStop=8\r\n");
+    const std::pair<std::string, std::string> lines[] = {
+        {"#define M_CBC_X 0x2", "#define EVP_CIPH_CBC_MODE 0x2"},
+        {"x = a[1] + b.c(2, 3); // ok?", "x = A[10] - b.c(2; 3); /* no! */"},
+        {"Price: $4.50 (tax 7%) @ W&M", "Price: #14.05 [tax 17%] @ w&m"},
+        {"wWmM iIl1 0O8B, \"quoted\"", "WwMm Il1i O08B; 'quoted'..."},
+        {"\tid\t= 0x2a;\t// one", "\tids\t= 0x2B;\t\t// two"},
+        {"key:\tvalue 12", "key =\tValue 21\t!"},
+    };
+    std::string text1, text2;
+    for (const auto& line : lines) {
+        text1 += line.first + "\r\n";
+        text2 += line.second + "\r\n";
+    }
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"a.txt"), text1));
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"b.txt"), text2));
+    OpenPair(temp.Join(L"a.txt"), temp.Join(L"b.txt"));
+    ASSERT_EQ(Current()->kind.kind, JobLayer::KindText);
+    GuiViewSet& v = Views();
+    WinLayer::WinFontParameter& font = JobLayer::GuiProfileStore::Instance().ViewFont(JobLayer::ViewFontText);
+    const HFONT kept = font.handle;
+    // The second face: a Latin one that sets the first line otherwise than
+    // the view font, at the view font's height.
+    auto widthIn = [](HFONT face) {
+        WinLayer::GdiWindowDC screen(nullptr);
+        WinLayer::GdiSelection keep(screen.Get(), face);
+        SIZE size{};
+        GetTextExtentPoint32W(screen.Get(), L"#define EVP_CIPH_CBC_MODE 0x2", 29, &size);
+        return size.cx;
+    };
+    HFONT other = nullptr;
+    for (const std::wstring& face : LatinFaces()) {
+        LOGFONTW description = font.description;
+        wcsncpy(description.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+        description.lfCharSet = DEFAULT_CHARSET;
+        const HFONT made = CreateFontIndirectW(&description);
+        if (made && widthIn(made) != widthIn(kept)) {
+            other = made;
+            break;
+        }
+        if (made) DeleteObject(made);
+    }
+    ASSERT_NE(other, nullptr);
+    int32_t bandsChecked = 0;
+    for (const HFONT face : {kept, other}) {
+        font.handle = face;
+        AppLayer::ApplyDetailKindFont(v, JobLayer::ViewFontText);
+        for (int32_t item = 0; item < Box().Count(); ++item) {
+            CursorTo(item);
+            for (GuiDetailBox* box : {&v.detail1, &v.detail2}) {
+                const uint32_t side = box->record.side & 1;
+                const RawLayer::RawString shown = box->EditText();
+                SCOPED_TRACE(TestSupport::S(shown) + (face == kept ? " (view font)" : " (second face)"));
+                const RECT area = box->contentArea;
+                const LONG left = area.left - box->scroll.x;
+                const LONG top = area.top - box->scroll.y + (box->lineGap + 1) / 2;
+                const DibCanvas shot = Paint(*box);
+                // The same picture made here, on a bitmap like the box's
+                // own: background, bands at the measured places of their
+                // characters, the field after the text, and the text run
+                // by run at those places.
+                const HDC windowDc = GetDC(box->window);
+                const HDC memory = CreateCompatibleDC(windowDc);
+                const HBITMAP bitmap = CreateCompatibleBitmap(windowDc, shot.Width(), shot.Height());
+                ReleaseDC(box->window, windowDc);
+                const HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+                const HGDIOBJ oldFont = SelectObject(memory, box->GetEffectiveFont().handle);
+                auto fill = [memory](LONG l, LONG t, LONG r, LONG b, COLORREF colour) {
+                    const RECT rect{l, t, r, b};
+                    WinLayer::GdiBrush brush(colour);
+                    FillRect(memory, &rect, brush.Handle());
+                };
+                fill(area.left, area.top, area.right, area.bottom, box->backgroundColour);
+                struct Band {
+                    int32_t start, end;
+                    LONG from, to;
+                };
+                std::vector<Band> bands;
+                int32_t start = 0;
+                for (const JobLayer::JobDetailUnit& segment : box->segments) {
+                    const int32_t length = side == 0 ? segment.length1 : segment.length2;
+                    COLORREF colour = CLR_INVALID;
+                    if (segment.kind == JobLayer::SegmentChanged) colour = side == 0 ? kDetailDiff1 : kDetailDiff2;
+                    if (segment.kind == JobLayer::SegmentOnly1 || segment.kind == JobLayer::SegmentOnly2)
+                        colour = side == 1 && segment.kind == JobLayer::SegmentOnly2 ? kDetailOnly2 : kDetailOnly1;
+                    if (colour != CLR_INVALID && length > 0) {
+                        const Band band{start, start + length, left + box->CharX(start),
+                                        left + box->CharX(start + length)};
+                        fill(band.from, area.top, band.to, area.bottom, colour);
+                        bands.push_back(band);
+                    }
+                    start += length;
+                }
+                fill(left + box->TextEndX(), area.top, area.right, area.bottom, JobLayer::ButtonFaceColor());
+                SetBkMode(memory, TRANSPARENT);
+                SetTextColor(memory, WinLayer::ListTextColor());
+                const wchar_t* units = shown.Wide();
+                auto drawRuns = [&](int32_t from, int32_t to) {
+                    for (int32_t run = from; run < to;) {
+                        if (units[run] == L'\t') {
+                            ++run;
+                            continue;
+                        }
+                        std::vector<int> advances;
+                        int32_t end = run;
+                        for (; end < to && units[end] != L'\t'; ++end)
+                            advances.push_back(box->CharX(end + 1) - box->CharX(end));
+                        ExtTextOutW(memory, left + box->CharX(run), top, 0, nullptr, units + run,
+                                    static_cast<UINT>(end - run), advances.data());
+                        run = end;
+                    }
+                };
+                drawRuns(0, shown.Length());
+                DibCanvas expected(shot.Width(), shot.Height());
+                BitBlt(expected.Dc(), 0, 0, shot.Width(), shot.Height(), memory, 0, 0, SRCCOPY);
+                int32_t different = 0;
+                for (LONG y = area.top; y < area.bottom; ++y)
+                    for (LONG x = area.left; x < area.right; ++x) different += shot.Pixel(x, y) != expected.Pixel(x, y);
+                EXPECT_EQ(different, 0);
+                // Each band's characters alone, on white: their ink lies
+                // inside the band, but for the glyphs' own overhang.
+                for (const Band& band : bands) {
+                    fill(0, 0, shot.Width(), shot.Height(), RGB(255, 255, 255));
+                    SetTextColor(memory, RGB(0, 0, 0));
+                    drawRuns(band.start, band.end);
+                    BitBlt(expected.Dc(), 0, 0, shot.Width(), shot.Height(), memory, 0, 0, SRCCOPY);
+                    ABC first{}, last{};
+                    GetCharABCWidthsW(memory, units[band.start], units[band.start], &first);
+                    GetCharABCWidthsW(memory, units[band.end - 1], units[band.end - 1], &last);
+                    const LONG inkLeft = band.from + std::min(first.abcA, 0);
+                    const LONG inkRight = band.to - std::min(static_cast<int>(last.abcC), 0);
+                    int32_t outside = 0;
+                    for (LONG y = area.top; y < area.bottom; ++y) {
+                        for (LONG x = 0; x < shot.Width(); ++x) {
+                            if (expected.Pixel(x, y) != RGB(255, 255, 255)) outside += x < inkLeft || x >= inkRight;
+                        }
+                    }
+                    EXPECT_EQ(outside, 0) << band.start << ".." << band.end;
+                    ++bandsChecked;
+                }
+                SelectObject(memory, oldFont);
+                SelectObject(memory, oldBitmap);
+                DeleteObject(bitmap);
+                DeleteDC(memory);
+            }
+        }
+    }
+    font.handle = kept;
+    AppLayer::ApplyDetailKindFont(v, JobLayer::ViewFontText);
+    DeleteObject(other);
+    EXPECT_GE(bandsChecked, 2 * 12);
 }
 
 TEST_F(DetailBoxTest, AThousandPaintsOfEveryViewLeaveNoGdiObjectBehind) {
