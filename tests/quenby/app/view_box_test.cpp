@@ -704,3 +704,51 @@ TEST(ViewBoxTest, NegativeRowMarginsTightenTheRowsAndHugeOnesFallBack) {
         EXPECT_GE(rows[3][line], 1) << line;
     }
 }
+
+// A length beyond its bounds takes the bound where a page can show it: a
+// tighter value never lays the rows out looser. Documents whose style files
+// set every vertical length to 1500, 1000, 0, -40, -51 and -200 (past the
+// least, -50) are no taller, in that order, than the one before.
+TEST(ViewBoxTest, LengthsPastTheirBoundsTakeTheBoundSoTighterNeverLaysOutLooser) {
+    TestSupport::ModalWatchdog watchdog(60000);
+    ViewerRun run;
+    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n");
+    const std::string text =
+        "# Title\n\nA first paragraph.\n\n## Second\n\n- an item\n\n    code line\n\n| a | b |\n|---|---|\n| c | d |\n\n"
+        "![dot](dot.bmp)\n\n---\n\n### Third\n\nThe end.\n";
+    const int32_t values[] = {1500, 1000, 0, -40, -51, -200};
+    std::string arguments = "-p-";
+    for (const int32_t v : values) {
+        const std::string n = std::to_string(v);
+        const std::string k = "=" + n + "\r\n";
+        std::string style = "[Overview]\r\nOverMargin" + k + "UnderMargin" + k + "OverParagraphMargin" + k +
+                            "UnderParagraphMargin" + k + "WrapOverMargin" + k;
+        for (int level = 1; level <= 6; ++level)
+            style += "[Headline_" + std::to_string(level) + "]\r\nOverSpace" + k + "UnderSpace" + k;
+        style += "[HorizontalLine]\r\nOverMargin" + k + "UnderMargin" + k + "[Image]\r\nOverMargin" + k +
+                 "UnderMargin" + k + "InterMargin" + k + "[CodeBlock]\r\nInnerTBMargin" + k + "[Table]\r\nTopMargin" +
+                 k + "BottomMargin" + k;
+        const std::wstring folder = run.folder.Join(L"v" + std::to_wstring(v));
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        ASSERT_TRUE(TestSupport::WriteFileBytes(folder + L"\\Quenby.ini", style));
+        ASSERT_TRUE(TestSupport::WriteFileBytes(folder + L"\\dot.bmp", PatternBitmap(40, 30)));
+        ASSERT_TRUE(TestSupport::WriteFileBytes(folder + L"\\doc.md", text));
+        arguments += " \"" + TestSupport::Utf8(folder + L"\\doc.md") + "\"";
+    }
+    ASSERT_TRUE(run.Start(arguments));
+    const int32_t count = static_cast<int32_t>(sizeof values / sizeof values[0]);
+    ASSERT_EQ(run.Tabs().Count(), count);
+    int32_t previous = 0;
+    for (int32_t k = 0; k < count; ++k) {
+        run.Tabs().SelectTab(run.Tabs().ItemAtIndex(k));
+        TestSupport::PumpUntilIdle();
+        GuiViewBox& view = View(run);
+        view.Refresh();
+        const int32_t height = view.contentSize.cy;
+        EXPECT_GT(height, 0) << values[k];
+        if (k > 0) {
+            EXPECT_LE(height, previous) << values[k] << " after " << values[k - 1];
+        }
+        previous = height;
+    }
+}
