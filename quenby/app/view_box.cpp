@@ -449,6 +449,8 @@ void GuiViewBox::PaintItems(WinDrawContext& dc, const RECT& rect, POINT origin) 
 // ---- page view and font ---------------------------------------------------------------
 
 void GuiViewBox::SetPageView(bool on) {
+    // The reader's place, in the form it was laid out in.
+    const int32_t top = PlaceToKeep();
     pageView_ = on;
     DocumentStyle* s = CurrentStyle();
     if (s) {
@@ -470,6 +472,7 @@ void GuiViewBox::SetPageView(bool on) {
     }
     if (Document()) Document()->ResetCellWidths();
     RefreshNoPaint();
+    RestorePlace(top);
     if (window) InvalidateRect(window, nullptr, FALSE);
 }
 
