@@ -425,6 +425,9 @@ private:
     void AfterMove();
     void Invalidate();
     int32_t MaxScroll(bool vertical) const;
+    // A scroll position that cuts a row at the view's top moves down to the
+    // next row's top, unless the row cut is taller than the view.
+    LONG WholeRowAt(LONG top) const;
     void PaintHeader(WinDrawContext& dc, const RECT& inner, HBRUSH brush);
     void PaintBands(WinDrawContext& dc, const RECT& inner);
     // The rows [top, bottom) of a picture of the size: background, items,

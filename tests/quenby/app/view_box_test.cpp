@@ -752,3 +752,66 @@ TEST(ViewBoxTest, LengthsPastTheirBoundsTakeTheBoundSoTighterNeverLaysOutLooser)
         previous = height;
     }
 }
+
+namespace {
+
+// A BMP of one colour.
+std::vector<uint8_t> SolidBitmap(int width, int height, COLORREF colour) {
+    std::vector<uint8_t> file = PatternBitmap(width, height);
+    const int stride = (width * 3 + 3) / 4 * 4;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = &file[54 + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3];
+            p[0] = GetBValue(colour);
+            p[1] = GetGValue(colour);
+            p[2] = GetRValue(colour);
+        }
+    }
+    return file;
+}
+
+}  // namespace
+
+// Ctrl+End past a picture taller than the view: the last line ends at the
+// client's bottom and the picture fills the view above the short lines,
+// as Page Down to the end shows them; the view does not jump past the
+// picture to leave the short lines at its top over an empty view.
+TEST(ViewBoxTest, CtrlEndPastAPictureTallerThanTheViewEndsTheLastLineAtTheBottom) {
+    ViewerRun run;
+    const COLORREF colour = RGB(0x20, 0x90, 0x40);
+    ASSERT_TRUE(TestSupport::WriteFileBytes(run.folder.Join(L"tall.bmp"), SolidBitmap(1000, 1400, colour)));
+    const std::wstring doc =
+        run.Write(L"tall.md", "# T\n\nA paragraph before the picture.\n\n![tall](tall.bmp)\n\nOne.\n\nTwo.\n\nThree.\n");
+    ASSERT_TRUE(StartOn(run, doc, "-p- "));
+    SetWindowPos(run.Window(), nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER);
+    TestSupport::PumpUntilIdle();
+    GuiViewBox& view = View(run);
+    view.Refresh();
+    ASSERT_FALSE(view.PageMode());
+    const int32_t picture = LineStarting(view, "![tall]");
+    const int32_t last = LineStarting(view, "Three.");
+    ASSERT_GE(picture, 0);
+    ASSERT_GT(last, picture);
+    const int32_t height = view.clientRect.bottom - view.clientRect.top;
+    ASSERT_GT(view.ItemAt(picture)->Height(), height);
+    SetFocus(view.window);
+    TestSupport::SetModifiers(false, true, false);
+    SendMessageW(view.window, WM_KEYDOWN, VK_END, 1);
+    TestSupport::SetModifiers(false, false, false);
+    TestSupport::PumpUntilIdle();
+    ASSERT_EQ(view.cursor, last);
+    EXPECT_EQ(view.ItemAt(last)->rect.bottom - view.scroll.y, height);
+    // What the window shows: the picture from the view's top down to the
+    // short lines, the lines below it.
+    InvalidateRect(view.window, nullptr, FALSE);
+    UpdateWindow(view.window);
+    const TestSupport::DibCanvas shown = TestSupport::DibCanvas::CaptureClient(view.window);
+    const RECT ink = shown.BoundsOf(colour);
+    ASSERT_LT(ink.top, ink.bottom);
+    EXPECT_LE(ink.top, view.marginTop);
+    const int32_t pictureBottom = view.ItemAt(picture)->rect.bottom - view.scroll.y + view.marginTop;
+    EXPECT_LE(ink.bottom, pictureBottom);
+    EXPECT_GT(ink.bottom, pictureBottom - view.ItemAt(picture)->Height() / 2);
+    const RECT lines{0, pictureBottom, shown.Width(), shown.Height()};
+    EXPECT_GT(shown.CountColor(lines, RGB(0, 0, 0)), 10);
+}
