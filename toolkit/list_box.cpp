@@ -270,21 +270,28 @@ int32_t WinListBox::MaxScroll(bool vertical) const {
     return std::max(content - client, 0);
 }
 
+LONG WinListBox::WholeRowAt(LONG top) const {
+    if (!PlacedCurrent() || placed.empty()) return top;
+    const size_t at = static_cast<size_t>(PlacedAt(top));
+    const RECT& cut = placed[at]->rect;
+    // A row taller than the view would leave it whole, and with it most of
+    // what the view can show.
+    const LONG clientHeight = clientRect.bottom - clientRect.top;
+    if (cut.top < top && at + 1 < placed.size() && cut.bottom - cut.top <= clientHeight)
+        return placed[at + 1]->rect.top;
+    return top;
+}
+
 void WinListBox::ScrollIntoView(int32_t index) {
     RefreshIfDirty();
     WinListBoxItemUnit* unit = index >= 0 ? ItemAt(index) : nullptr;
     if (unit) {
         const int32_t clientHeight = clientRect.bottom - clientRect.top;
         if (scroll.y + clientHeight < unit->rect.bottom) {
-            // Down to the first whole row that leaves the unit in view: a
-            // row cut at the top would stand half under the header.
-            LONG top = unit->rect.bottom - clientHeight;
-            if (PlacedCurrent() && !placed.empty()) {
-                const size_t at = static_cast<size_t>(PlacedAt(top));
-                const RECT& first = placed[at]->rect;
-                if (first.top < top && at + 1 < placed.size()) top = placed[at + 1]->rect.top;
-            }
-            scroll.y = std::min(top, unit->rect.top);
+            // The unit's bottom at the view's foot; then down to the first
+            // whole row that leaves the unit in view: a row cut at the top
+            // would stand half under the header.
+            scroll.y = std::min(WholeRowAt(unit->rect.bottom - clientHeight), unit->rect.top);
         }
         if (unit->rect.top < scroll.y) scroll.y = unit->rect.top;
     }
@@ -305,11 +312,7 @@ void WinListBox::ClampScroll() {
     // last one, as a move to the last row leaves it: stopping at the
     // content's foot would cut the top row under the header.
     LONG most = MaxScroll(true);
-    if (scroll.y > most && PlacedCurrent() && !placed.empty()) {
-        const size_t at = static_cast<size_t>(PlacedAt(most));
-        const RECT& first = placed[at]->rect;
-        if (first.top < most && at + 1 < placed.size()) most = placed[at + 1]->rect.top;
-    }
+    if (scroll.y > most) most = WholeRowAt(most);
     scroll.y = std::max<LONG>(0, std::min<LONG>(scroll.y, most));
 }
 

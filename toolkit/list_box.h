@@ -253,6 +253,13 @@ public:
     bool keyScrollOff = false;
 };
 
+// How far above and below its rectangle a unit's drawing may reach.
+struct WinInkReach {
+    int32_t above = 0;
+    int32_t below = 0;
+    bool None() const { return above <= 0 && below <= 0; }
+};
+
 // Layout and painting steps, each given the memory DC.
 class WinListBoxDraw {
 public:
@@ -270,8 +277,12 @@ public:
     // the reachable units that meet the clip are visited (a paint costs
     // the screen, not the list); otherwise every unit.
     virtual void PaintItems(WinDrawContext& dc, const RECT& rect, POINT origin);
-    void PaintPlacedItems(WinDrawContext& dc, const RECT& rect, int32_t dx, int32_t dy);
-    void PaintEveryItem(WinDrawContext& dc, const RECT& rect, int32_t dx, int32_t dy);
+    void PaintPlacedItems(WinDrawContext& dc, const RECT& rect, int32_t dx, int32_t dy, WinInkReach reach);
+    void PaintEveryItem(WinDrawContext& dc, const RECT& rect, int32_t dx, int32_t dy, WinInkReach reach);
+    // DrawItem and DrawCursorFrame of a unit that meets the band, its drawing
+    // cut at its rectangle widened by the reach.
+    void PaintUnit(WinDrawContext& dc, const RECT& band, const RECT& shifted, int32_t index,
+                   WinListBoxItemUnit& unit, WinInkReach reach);
     virtual void DrawItem(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit) = 0;
     virtual void HiddenItem(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit);
     virtual void ItemOutsideClip(WinDrawContext& dc, const RECT& rect, int32_t index, WinListBoxItemUnit& unit);
@@ -293,8 +304,8 @@ public:
     // clip cut to it (PaintItems gets the band of the items' area and an
     // origin moved with the band's top). Off by default. A list may keep it
     // only when:
-    //  - a unit draws inside its rectangle, alike wherever it stands and
-    //    wherever a clip cuts it;
+    //  - a unit draws inside its rectangle widened by InkReach, alike
+    //    wherever it stands and wherever a clip cuts it;
     //  - the drawing depends on nothing but the unit, its selection, cursor
     //    and marked state, the layout, colours, font and mode, and
     //    PictureStamp;
@@ -304,6 +315,13 @@ public:
     // The list's own state that its painting depends on beyond that; a
     // change paints the whole picture again.
     virtual uint64_t PictureStamp() const { return 0; }
+    // How far any unit's drawing may reach above and below its rectangle
+    // (none by default: a unit draws inside it). A paint of a band draws
+    // every unit whose rectangle widened by it meets the band, in list
+    // order, each cut at its widened rectangle; a kept picture paints a
+    // changed unit's rows widened by it. So a band shows what a whole paint
+    // shows there, also where a unit's ink overlaps its neighbours' rows.
+    virtual WinInkReach InkReach() const { return WinInkReach{}; }
 
     // ---- measuring ---------------------------------------------------------------
     // Selects the font and measures a sample row: the scroll steps.
@@ -425,6 +443,9 @@ private:
     void AfterMove();
     void Invalidate();
     int32_t MaxScroll(bool vertical) const;
+    // A scroll position that cuts a row at the view's top moves down to the
+    // next row's top, unless the row cut is taller than the view.
+    LONG WholeRowAt(LONG top) const;
     void PaintHeader(WinDrawContext& dc, const RECT& inner, HBRUSH brush);
     void PaintBands(WinDrawContext& dc, const RECT& inner);
     // The rows [top, bottom) of a picture of the size: background, items,
@@ -435,10 +456,11 @@ private:
     // A paint into the kept picture; false when it cannot be made.
     bool PaintKept(HDC target, const RECT& itemRect, SIZE size, COLORREF fill);
     // What a picture depends on besides its units and the scroll.
-    std::vector<int64_t> PictureScene(COLORREF fill, SIZE size) const;
-    // The units that meet the items' area (content rows [top, bottom)) and
-    // their first and last positions in `placed`.
-    std::vector<WinPictureUnit> ShownUnits(int32_t top, int32_t bottom, int32_t& first, int32_t& last) const;
+    std::vector<int64_t> PictureScene(COLORREF fill, SIZE size, WinInkReach ink) const;
+    // The units whose ink meets the items' area (content rows [top,
+    // bottom)) and their first and last positions in `placed`.
+    std::vector<WinPictureUnit> ShownUnits(int32_t top, int32_t bottom, WinInkReach reach, int32_t& first,
+                                           int32_t& last) const;
 
     std::unique_ptr<WinListBoxPicture> picture_;
 };

@@ -20,6 +20,11 @@ COLORREF DisabledColor() {
 
 bool MeetsVertically(const RECT& a, const RECT& b) { return a.top < b.bottom && b.top < a.bottom; }
 
+// A unit's rectangle widened by how far its ink may reach.
+RECT Widened(const RECT& rect, WinInkReach reach) {
+    return RECT{rect.left, rect.top - std::max(reach.above, 0), rect.right, rect.bottom + std::max(reach.below, 0)};
+}
+
 RECT Shifted(const RECT& rect, int32_t dx, int32_t dy) {
     return RECT{rect.left + dx, rect.top + dy, rect.right + dx, rect.bottom + dy};
 }
@@ -41,10 +46,11 @@ void WinListBoxDraw::SetPaintRect(WinDrawContext&, const RECT&, POINT) {}
 void WinListBoxDraw::PaintItems(WinDrawContext& dc, const RECT& rect, POINT origin) {
     const int32_t dx = rect.left - origin.x;
     const int32_t dy = rect.top - origin.y;
+    const WinInkReach reach = InkReach();
     if (state.PlacedCurrent()) {
-        PaintPlacedItems(dc, rect, dx, dy);
+        PaintPlacedItems(dc, rect, dx, dy, reach);
     } else {
-        PaintEveryItem(dc, rect, dx, dy);
+        PaintEveryItem(dc, rect, dx, dy, reach);
     }
     const RECT end = Shifted(state.endUnit.rect, dx, dy);
     if (state.endUnit.Reachable() && MeetsVertically(end, rect)) {
@@ -53,7 +59,25 @@ void WinListBoxDraw::PaintItems(WinDrawContext& dc, const RECT& rect, POINT orig
     }
 }
 
-void WinListBoxDraw::PaintPlacedItems(WinDrawContext& dc, const RECT& rect, int32_t dx, int32_t dy) {
+void WinListBoxDraw::PaintUnit(WinDrawContext& dc, const RECT& band, const RECT& shifted, int32_t index,
+                               WinListBoxItemUnit& unit, WinInkReach reach) {
+    unit.flags |= WinListBoxItemUnit::ItemPainted;
+    if (reach.None()) {
+        DrawItem(dc, shifted, index, unit);
+        DrawCursorFrame(dc, shifted, index);
+        return;
+    }
+    // Ink past the reach would differ between a band and a whole paint.
+    const RECT ink = Widened(shifted, reach);
+    const int saved = SaveDC(dc.dc);
+    IntersectClipRect(dc.dc, band.left, ink.top, band.right, ink.bottom);
+    DrawItem(dc, shifted, index, unit);
+    DrawCursorFrame(dc, shifted, index);
+    RestoreDC(dc.dc, saved);
+}
+
+void WinListBoxDraw::PaintPlacedItems(WinDrawContext& dc, const RECT& rect, int32_t dx, int32_t dy,
+                                      WinInkReach reach) {
     std::vector<WinListBoxItemUnit*>& placed = state.placed;
     const int32_t count = static_cast<int32_t>(placed.size());
     for (int32_t at = std::max(state.paintedFirst, 0); at <= std::min(state.paintedLast, count - 1); ++at) {
@@ -61,36 +85,35 @@ void WinListBoxDraw::PaintPlacedItems(WinDrawContext& dc, const RECT& rect, int3
     }
     state.paintedFirst = 0;
     state.paintedLast = -1;
-    // Units above the clip end above it (reachable units do not overlap);
-    // the walk ends at the first unit that starts below it.
-    for (int32_t at = state.PlacedAt(rect.top - dy); at < count; ++at) {
+    // Units above the clip end above it, less their reach below (reachable
+    // units do not overlap); the walk ends at the first unit whose ink
+    // starts below it.
+    for (int32_t at = state.PlacedAt(rect.top - dy - std::max(reach.below, 0)); at < count; ++at) {
         WinListBoxItemUnit& unit = *placed[static_cast<size_t>(at)];
         const RECT shifted = Shifted(unit.rect, dx, dy);
-        if (shifted.top >= rect.bottom) break;
+        const RECT ink = Widened(shifted, reach);
+        if (ink.top >= rect.bottom) break;
         const int32_t index = state.PlacedIndex(static_cast<size_t>(at));
-        if (MeetsVertically(shifted, rect)) {
+        if (MeetsVertically(ink, rect)) {
             if (state.paintedFirst > state.paintedLast) state.paintedFirst = at;
             state.paintedLast = at;
-            unit.flags |= WinListBoxItemUnit::ItemPainted;
-            DrawItem(dc, shifted, index, unit);
-            DrawCursorFrame(dc, shifted, index);
+            PaintUnit(dc, rect, shifted, index, unit, reach);
         } else {
             ItemOutsideClip(dc, shifted, index, unit);
         }
     }
 }
 
-void WinListBoxDraw::PaintEveryItem(WinDrawContext& dc, const RECT& rect, int32_t dx, int32_t dy) {
+void WinListBoxDraw::PaintEveryItem(WinDrawContext& dc, const RECT& rect, int32_t dx, int32_t dy,
+                                    WinInkReach reach) {
     int32_t index = 0;
     for (WinListBoxItemUnit& unit : state.items) {
         const RECT shifted = Shifted(unit.rect, dx, dy);
         if (!unit.Reachable()) {
             unit.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemPainted);
             HiddenItem(dc, shifted, index, unit);
-        } else if (MeetsVertically(shifted, rect)) {
-            unit.flags |= WinListBoxItemUnit::ItemPainted;
-            DrawItem(dc, shifted, index, unit);
-            DrawCursorFrame(dc, shifted, index);
+        } else if (MeetsVertically(Widened(shifted, reach), rect)) {
+            PaintUnit(dc, rect, shifted, index, unit, reach);
         } else {
             unit.flags &= static_cast<uint16_t>(~WinListBoxItemUnit::ItemPainted);
             ItemOutsideClip(dc, shifted, index, unit);
@@ -435,7 +458,7 @@ void WinListBox::PaintRows(WinDrawContext& memory, SIZE size, COLORREF fill, int
     if (part) SelectClipRgn(memory.dc, nullptr);
 }
 
-std::vector<int64_t> WinListBox::PictureScene(COLORREF fill, SIZE size) const {
+std::vector<int64_t> WinListBox::PictureScene(COLORREF fill, SIZE size, WinInkReach ink) const {
     auto rect = [](const RECT& r) { return std::vector<int64_t>{r.left, r.top, r.right, r.bottom}; };
     // The special rows' cursor and marked state; the items' go with their units.
     const int32_t specialCursor = cursor < kNone ? cursor : 0;
@@ -461,7 +484,9 @@ std::vector<int64_t> WinListBox::PictureScene(COLORREF fill, SIZE size) const {
                                header.flags,
                                endUnit.flags,
                                specialCursor,
-                               specialMarked};
+                               specialMarked,
+                               ink.above,
+                               ink.below};
     for (const RECT* r : {&clientRect, &header.rect, &endUnit.rect}) {
         const std::vector<int64_t> values = rect(*r);
         scene.insert(scene.end(), values.begin(), values.end());
@@ -469,12 +494,13 @@ std::vector<int64_t> WinListBox::PictureScene(COLORREF fill, SIZE size) const {
     return scene;
 }
 
-std::vector<WinPictureUnit> WinListBox::ShownUnits(int32_t top, int32_t bottom, int32_t& first,
+std::vector<WinPictureUnit> WinListBox::ShownUnits(int32_t top, int32_t bottom, WinInkReach reach, int32_t& first,
                                                    int32_t& last) const {
     std::vector<WinPictureUnit> shown;
     first = 0;
     last = -1;
-    const RECT area{0, top, 0, bottom};
+    // A unit outside the area whose ink reaches into it is shown there too.
+    const RECT area{0, top - std::max(reach.below, 0), 0, bottom + std::max(reach.above, 0)};
     const uint16_t drawn = WinListBoxItemUnit::ItemSelected | WinListBoxItemUnit::ItemHidden;
     auto add = [&](const WinListBoxItemUnit& unit, int32_t index) {
         WinPictureUnit record;
@@ -486,9 +512,9 @@ std::vector<WinPictureUnit> WinListBox::ShownUnits(int32_t top, int32_t bottom, 
         shown.push_back(record);
     };
     const int32_t count = static_cast<int32_t>(placed.size());
-    for (int32_t at = count > 0 ? PlacedAt(top) : 0; at < count; ++at) {
+    for (int32_t at = count > 0 ? PlacedAt(area.top) : 0; at < count; ++at) {
         const WinListBoxItemUnit& unit = *placed[static_cast<size_t>(at)];
-        if (unit.rect.top >= bottom) break;
+        if (unit.rect.top >= area.bottom) break;
         if (!MeetsVertically(unit.rect, area)) continue;
         if (first > last) first = at;
         last = at;
@@ -508,16 +534,18 @@ bool WinListBox::PaintKept(HDC target, const RECT& itemRect, SIZE size, COLORREF
     int32_t itemsTop = marginTop + (FixedHeader() ? HeaderHeight() : 0);
     const int32_t itemsBottom = size.cy - marginBottom;
     itemsTop = std::min(itemsTop, itemsBottom);
-    std::vector<int64_t> scene = PictureScene(fill, size);
+    const WinInkReach reach = InkReach();
+    std::vector<int64_t> scene = PictureScene(fill, size, reach);
     int32_t first = 0, last = -1;
-    std::vector<WinPictureUnit> units = ShownUnits(scroll.y, scroll.y + itemsBottom - itemsTop, first, last);
+    std::vector<WinPictureUnit> units = ShownUnits(scroll.y, scroll.y + itemsBottom - itemsTop, reach, first, last);
     const int64_t move = static_cast<int64_t>(scroll.y) - picture.scroll;
     const bool keep = picture.painted && scene == picture.scene && move < itemsBottom - itemsTop &&
                       -move < itemsBottom - itemsTop;
     std::vector<WinPictureRows> rows{WinPictureRows{0, size.cy}};
     if (keep) {
         picture.Shift(static_cast<int32_t>(move));
-        rows = RowsToPaint(picture.units, picture.scroll, units, scroll.y, itemsTop, itemsBottom, size.cy);
+        rows = RowsToPaint(picture.units, picture.scroll, units, scroll.y, itemsTop, itemsBottom, size.cy,
+                           std::max(reach.above, 0), std::max(reach.below, 0));
         ++WinWorkCounts::Instance().listPicturesKept;
     }
     // The picture shows nothing known until it is painted.

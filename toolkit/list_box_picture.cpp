@@ -42,7 +42,7 @@ int32_t CompatibleFormat(HDC dc) {
 
 std::vector<WinPictureRows> RowsToPaint(const std::vector<WinPictureUnit>& shown, int32_t before,
                                         const std::vector<WinPictureUnit>& now, int32_t scroll, int32_t itemsTop,
-                                        int32_t itemsBottom, int32_t height) {
+                                        int32_t itemsBottom, int32_t height, int32_t inkAbove, int32_t inkBelow) {
     std::vector<WinPictureRows> rows;
     auto add = [&](int64_t top, int64_t bottom) {
         top = std::max<int64_t>(top, 0);
@@ -56,9 +56,11 @@ std::vector<WinPictureRows> RowsToPaint(const std::vector<WinPictureUnit>& shown
     add(itemsBottom, height);
     add(-dy, itemsTop - dy);
     add(itemsBottom - dy, height - dy);
-    // A unit's rows in the picture when the scroll is at `at`.
-    auto top = [&](const RECT& r, int32_t at) { return static_cast<int64_t>(r.top) - at + itemsTop; };
-    auto bottom = [&](const RECT& r, int32_t at) { return static_cast<int64_t>(r.bottom) - at + itemsTop; };
+    // A unit's rows in the picture when the scroll is at `at`, with its ink.
+    auto top = [&](const RECT& r, int32_t at) { return static_cast<int64_t>(r.top) - inkAbove - at + itemsTop; };
+    auto bottom = [&](const RECT& r, int32_t at) {
+        return static_cast<int64_t>(r.bottom) + inkBelow - at + itemsTop;
+    };
     size_t from = 0;
     for (const WinPictureUnit& unit : now) {
         const WinPictureUnit* old = FindUnit(shown, unit.unit, from);

@@ -44,11 +44,13 @@ struct WinPictureRows {
 // items' area (they stay with the window) where they stand and where the
 // move took them (a unit's part hidden there comes back with them), and
 // every unit that is new or whose rectangle or state changed, where it
-// stands now and where its old picture went. Sorted, merged and within the
-// picture.
+// stands now and where its old picture went, widened by how far a unit's
+// ink may reach above and below its rectangle. Sorted, merged and within
+// the picture.
 std::vector<WinPictureRows> RowsToPaint(const std::vector<WinPictureUnit>& shown, int32_t before,
                                         const std::vector<WinPictureUnit>& now, int32_t scroll, int32_t itemsTop,
-                                        int32_t itemsBottom, int32_t height);
+                                        int32_t itemsBottom, int32_t height, int32_t inkAbove = 0,
+                                        int32_t inkBelow = 0);
 
 class WinListBoxPicture {
 public:

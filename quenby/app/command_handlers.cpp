@@ -27,10 +27,9 @@ void LayOutBoxesAgain(GuiMainDialog& dialog) {
     if (items.currentDocument) items.currentDocument->ResetCellWidths();
     if (items.currentDocument && items.currentDocument->Style()) items.currentDocument->Style()->UpdateMetrics();
     for (GuiLineListBox* box : {static_cast<GuiLineListBox*>(&items.tree), static_cast<GuiLineListBox*>(&items.view)}) {
-        const int32_t top = box->TopLine();
+        const int32_t top = box->PlaceToKeep();
         box->RefreshNoPaint();
-        box->SetTopLine(top);
-        if (box->cursor >= 0) box->ScrollIntoView(box->cursor);
+        box->RestorePlace(top);
         if (box->window) InvalidateRect(box->window, nullptr, FALSE);
     }
 }

@@ -86,6 +86,19 @@ void GuiLineListBox::SetTopLine(int32_t index) {
     UpdateScroll();
 }
 
+int32_t GuiLineListBox::PlaceToKeep() {
+    // A list not laid out since its items were set (a document just shown)
+    // has no place yet, and finding one would lay it out in the old form.
+    if (placedCount < 0 || PrintJobRuns()) return -1;
+    return TopLine();
+}
+
+void GuiLineListBox::RestorePlace(int32_t top) {
+    if (top < 0 || PrintJobRuns()) return;
+    SetTopLine(top);
+    if (cursor >= 0) ScrollIntoView(cursor);
+}
+
 void GuiLineListBox::SetPageMode(int32_t height, const RECT& margins) {
     if (height < 1) {
         drawFlags &= ~static_cast<uint32_t>(DrawPageMode);

@@ -47,6 +47,13 @@ public:
     // Scrolls so that the item's row starts at the top (as far as the
     // content allows); an index outside the list scrolls to the start.
     void SetTopLine(int32_t index);
+    // The top line, -1 when the items were not laid out since they were
+    // set: the place a layout of the whole document (a font, the page
+    // view) is to keep.
+    int32_t PlaceToKeep();
+    // After such a layout: the line that was at the top is at the top
+    // again, and the cursor's line is in view. Nothing for -1.
+    void RestorePlace(int32_t top);
 
     // ---- page forms -------------------------------------------------------------
     bool PageMode() const { return (drawFlags & DrawPageMode) != 0; }

@@ -62,6 +62,33 @@ void PaintCheckBox(HDC dc, const RECT& box, bool checked, COLORREF ink, COLORREF
     DeleteObject(pen);
 }
 
+// Where a heading's parts stand in its text rectangle: the text band (the
+// spaces count as percentages of the heading's text height t) and the
+// rows of its over and under lines.
+struct HeadingPlaces {
+    RECT band;
+    int32_t overlineY;
+    int32_t underlineY;
+};
+
+HeadingPlaces PlaceHeading(const DocLayer::HeadlineLevelStyle& h, const RECT& text, int32_t t) {
+    const int32_t overShare = (h.overSpace.value * t + 50) / 100;
+    const int32_t underShare = (h.underSpace.value * t + 50) / 100;
+    HeadingPlaces places{text, 0, 0};
+    places.band.top += (h.overline.value >= 1 ? h.overline.value + h.overlineMargin.value : 0) + overShare;
+    places.band.bottom -= (h.underline.value >= 1 ? h.underlineMargin.value + h.underline.value : 0) + underShare;
+    places.overlineY = text.top + overShare + h.overline.value / 2;
+    places.underlineY = places.band.bottom + h.underlineMargin.value + h.underline.value / 2;
+    return places;
+}
+
+// The rows a line of SolidLine covers, with a row to spare either way.
+void AddPenRows(int64_t& top, int64_t& bottom, int32_t y, int32_t width) {
+    const int32_t w = std::max(1, width);
+    top = std::min<int64_t>(top, static_cast<int64_t>(y) - w / 2 - 1);
+    bottom = std::max<int64_t>(bottom, static_cast<int64_t>(y) + w - w / 2 + 1);
+}
+
 }  // namespace
 
 void PaintDot(HDC dc, const RECT& rect, COLORREF colour) {
@@ -186,8 +213,7 @@ void PaintListMark(GuiLayout& layout, HDC dc, const RECT& column, int32_t top, c
     }
 }
 
-void PaintCodeFrame(GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBoxItemUnit& item,
-                    JobLineUnit& line) {
+RECT CodeFrameRect(const GuiLayout& layout, const RECT& rect, const GuiListBoxItemUnit& item, JobLineUnit& line) {
     const DocLayer::CodeBlockStyle& code = layout.style->codeBlock;
     const DocLayer::OverviewStyle& overview = layout.style->overview;
     DocLayer::JobBlockRecord* block = line.block.Get();
@@ -196,6 +222,13 @@ void PaintCodeFrame(GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBo
                ContentBottom(rect, item)};
     if (line.flags & DocLayer::LineFirst) frame.top += overview.overParagraphMargin.value;
     if (line.flags & DocLayer::LineLast) frame.bottom -= overview.underParagraphMargin.value;
+    return frame;
+}
+
+void PaintCodeFrame(GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBoxItemUnit& item,
+                    JobLineUnit& line) {
+    const DocLayer::CodeBlockStyle& code = layout.style->codeBlock;
+    const RECT frame = CodeFrameRect(layout, rect, item, line);
     if (frame.right <= frame.left || frame.bottom <= frame.top) return;
     FillItemBackground(layout, dc, frame, item, code.innerColor);
     FillSolid(dc, RECT{frame.left, frame.top, frame.left + 1, frame.bottom}, code.frameColor);
@@ -315,24 +348,17 @@ void PaintPage(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& 
     }
     case DocLayer::KindHeading: {
         const DocLayer::HeadlineLevelStyle& h = style.headline.levels[LevelIndex(line.level)];
-        int32_t t = line.usedExtent;
-        int32_t overShare = (h.overSpace.value * t + 50) / 100;
-        int32_t underShare = (h.underSpace.value * t + 50) / 100;
-        RECT band = text;
-        band.top += (h.overline.value >= 1 ? h.overline.value + h.overlineMargin.value : 0) + overShare;
-        band.bottom -= (h.underline.value >= 1 ? h.underlineMargin.value + h.underline.value : 0) + underShare;
+        const HeadingPlaces places = PlaceHeading(h, text, line.usedExtent);
         {
             SelectedFont font(dc, h.handle);
-            RECT origin = band;
+            RECT origin = places.band;
             origin.top += overview.overMargin.value;
             DrawTextRuns(layout, dc, origin, item, line.text, c);
         }
         if (h.overline.value > 0)
-            SolidLine(dc, rect.left, rect.right, rect.top + overShare + h.overline.value / 2, h.overline.value,
-                      h.overlineColor);
+            SolidLine(dc, rect.left, rect.right, places.overlineY, h.overline.value, h.overlineColor);
         if (h.underline.value > 0)
-            SolidLine(dc, rect.left, rect.right, band.bottom + h.underlineMargin.value + h.underline.value / 2,
-                      h.underline.value, h.underlineColor);
+            SolidLine(dc, rect.left, rect.right, places.underlineY, h.underline.value, h.underlineColor);
         break;
     }
     case DocLayer::KindRule:
@@ -395,6 +421,105 @@ void PaintPage(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& 
             at.top += entry.drawnSize.cy + style.image.interMargin.value;
         }
     }
+}
+
+WinLayer::WinInkReach LineInkReach(const GuiLayout& layout, const RECT& rect, const GuiListBoxItemUnit& item,
+                                   JobLineUnit& line) {
+    WinLayer::WinInkReach reach;
+    if (!layout.style) return reach;
+    const DocumentStyle& style = *layout.style;
+    const DocLayer::OverviewStyle& overview = style.overview;
+    // The fills cover the rectangle; what is drawn at lengths from its
+    // edges may pass them.
+    int64_t top = rect.top, bottom = rect.bottom;
+    auto add = [&](int64_t from, int64_t to) {
+        top = std::min(top, from);
+        bottom = std::max(bottom, to);
+    };
+    // Runs are drawn cut at their own rectangles.
+    auto runs = [&](int64_t originTop) {
+        for (const WinTextPart& part : item.text.parts) add(originTop + part.rect.top, originTop + part.rect.bottom);
+    };
+    const int32_t th = layout.textHeight;
+    RECT text = rect;
+    text.bottom = ContentBottom(rect, item);
+    switch (line.kind) {
+    case DocLayer::KindParagraph:
+    case DocLayer::KindBullet:
+    case DocLayer::KindNumbered: {
+        ApplyBlockSpacing(layout, text, line, 0);
+        const int64_t origin = static_cast<int64_t>(text.top) + overview.overMargin.value;
+        runs(origin);
+        // The list mark or number stands on the first row; a box grows by
+        // a pixel.
+        const int32_t mark = style.itemization.markSize.value;
+        if (line.kind != DocLayer::KindParagraph && (line.flags & DocLayer::LineListItem))
+            add(origin - std::max(0, mark - th), origin + std::max(th, mark) + 1);
+        break;
+    }
+    case DocLayer::KindHeading: {
+        const DocLayer::HeadlineLevelStyle& h = style.headline.levels[LevelIndex(line.level)];
+        const HeadingPlaces places = PlaceHeading(h, text, line.usedExtent);
+        runs(static_cast<int64_t>(places.band.top) + overview.overMargin.value);
+        if (h.overline.value > 0) AddPenRows(top, bottom, places.overlineY, h.overline.value);
+        if (h.underline.value > 0) AddPenRows(top, bottom, places.underlineY, h.underline.value);
+        break;
+    }
+    case DocLayer::KindRule:
+        AddPenRows(top, bottom, (text.top + text.bottom) / 2, style.horizontalLine.lineHeight.value);
+        break;
+    case DocLayer::KindIndentedCode:
+    case DocLayer::KindFencedCode: {
+        const RECT frame = CodeFrameRect(layout, text, item, line);
+        if (frame.bottom > frame.top) add(frame.top, frame.bottom);
+        RECT inner = text;
+        ApplyBlockSpacing(layout, inner, line, style.codeBlock.innerTBMargin.value);
+        runs(static_cast<int64_t>(inner.top) + overview.overMargin.value);
+        break;
+    }
+    case DocLayer::KindTableRow: {
+        const DocLayer::TableStyle& table = style.table;
+        const bool title = (line.flags & DocLayer::LineFirst) != 0;
+        runs(static_cast<int64_t>(text.top) + table.topMargin.value + (title ? table.frameWidth.value : 0));
+        // The grid's bars are a frame width high from the rows' edges.
+        const int32_t f = std::max(table.frameWidth.value, 0);
+        const int64_t gridBottom = ContentBottom(text, item);
+        add(gridBottom - f, gridBottom);
+        if (title) add(text.top, static_cast<int64_t>(text.top) + f);
+        break;
+    }
+    case DocLayer::KindToc: {
+        RECT entry = text;
+        entry.bottom = ContentBottom(text, item);
+        ApplyBlockSpacing(layout, entry, line, 0);
+        const int64_t origin = static_cast<int64_t>(entry.top) + overview.overMargin.value;
+        runs(origin);
+        add(origin, origin + th);
+        // The leader runs along the last row's middle.
+        RECT box = TextLayout::BoundingRect(item.text.parts);
+        const int64_t b = origin + box.bottom;
+        AddPenRows(top, bottom, static_cast<int32_t>((b + (b - th)) / 2 + 1), style.toc.lineHeight.value);
+        break;
+    }
+    default:
+        break;
+    }
+    if (item.pictureHeight > 0) {
+        int64_t at = static_cast<int64_t>(rect.bottom) - item.pictureHeight + style.image.overMargin.value;
+        int32_t guard = 0;
+        for (const DocLayer::JobLinkDataUnit& entry : line.links) {
+            if (++guard > 100000) break;
+            if (entry.kind != DocLayer::LinkKindPicture) continue;
+            // A picture that fails to load shows its alt text in a frame two
+            // pixels larger.
+            add(at - 2, at + entry.drawnSize.cy + 2);
+            at += entry.drawnSize.cy + style.image.interMargin.value;
+        }
+    }
+    const int64_t most = 0x3FFFFFFF;
+    reach.above = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(rect.top - top, 0), most));
+    reach.below = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(bottom - rect.bottom, 0), most));
+    return reach;
 }
 
 }  // namespace AppLayer

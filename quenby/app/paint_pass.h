@@ -17,6 +17,12 @@ constexpr COLORREF kSelectedFocusColor = 0xFFD0C0;
 constexpr COLORREF kSelectedColor = 0xFFE3D8;
 
 void PaintPage(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
+// How far PaintPage draws above and below a laid-out line's item rectangle:
+// its runs, marks, lines, frames and pictures stand at lengths from the
+// rectangle's edges, which a style may make negative or larger than the
+// row (0 when everything stays inside).
+WinLayer::WinInkReach LineInkReach(const GuiLayout& layout, const RECT& rect, const GuiListBoxItemUnit& item,
+                                   JobLineUnit& line);
 // The fill of a requested colour under the item's selection state.
 COLORREF ItemFillColor(const GuiLayout& layout, const GuiListBoxItemUnit& item, COLORREF colour);
 void FillItemBackground(const GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBoxItemUnit& item,
@@ -31,6 +37,8 @@ void DrawTextRuns(GuiLayout& layout, HDC dc, const RECT& textRect, const GuiList
 void DrawSingleText(GuiLayout& layout, HDC dc, const RECT& rect, const RawString& text, COLORREF colour);
 void PaintListMark(GuiLayout& layout, HDC dc, const RECT& column, int32_t top, const JobLineUnit& line,
                    COLORREF colour);
+// The frame of a code line in its text rectangle.
+RECT CodeFrameRect(const GuiLayout& layout, const RECT& rect, const GuiListBoxItemUnit& item, JobLineUnit& line);
 void PaintCodeFrame(GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBoxItemUnit& item,
                     JobLineUnit& line);
 void PaintTableRow(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line,

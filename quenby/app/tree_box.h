@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -48,6 +49,11 @@ public:
     // changed in place may keep its handle.
     void BeginMeasure(WinLayer::WinDrawContext& dc, int32_t count) override;
     void SetPaintRect(WinLayer::WinDrawContext& dc, const RECT& rect, POINT origin) override;
+    // A heading's text stands its row's margins from the row's edges: a
+    // negative one puts it past them.
+    WinLayer::WinInkReach InkReach() const override {
+        return WinLayer::WinInkReach{std::max(0, -overMargin_), std::max(0, -underMargin_)};
+    }
 
     // Headings only: the text unwrapped, the right edge grown by the indent
     // columns; every other line is zero high.

@@ -166,6 +166,16 @@ void GuiViewBox::MeasureItemOf(WinDrawContext& dc, RECT& size, int32_t index, Wi
 void GuiViewBox::EndMeasure(WinDrawContext& dc, SIZE& content, int32_t count) {
     GuiLineBox::EndMeasure(dc, content, count);
     if (PageMode()) PaginatePages(content);
+    // After the pagination, which moves rows and the lines they belong to.
+    inkReach_ = WinLayer::WinInkReach{};
+    if (!layout.style) return;
+    for (WinListBoxItemUnit* unit : placed) {
+        JobLineUnit* line = static_cast<JobLineUnit*>(unit->item);
+        if (!line) continue;
+        const WinLayer::WinInkReach reach = LineInkReach(layout, unit->rect, ItemUnit(*unit), *line);
+        inkReach_.above = std::max(inkReach_.above, reach.above);
+        inkReach_.below = std::max(inkReach_.below, reach.below);
+    }
 }
 
 // ---- pages --------------------------------------------------------------------------
@@ -413,7 +423,9 @@ void GuiViewBox::PaintPrintedPage(HDC dc, int32_t k) {
     IntersectClipRect(dc, 0, marginTop + pageMargins.top, 0x3FFFFFFF, marginTop + pageHeight - pageMargins.bottom);
     for (WinListBoxItemUnit& unit : items) {
         JobLineUnit* line = static_cast<JobLineUnit*>(unit.item);
-        if (!line || !unit.Reachable() || unit.rect.bottom <= top || unit.rect.top >= bottom) continue;
+        if (!line || !unit.Reachable() || unit.rect.bottom + inkReach_.below <= top ||
+            unit.rect.top - inkReach_.above >= bottom)
+            continue;
         RECT rect = unit.rect;
         OffsetRect(&rect, marginLeft, static_cast<int>(marginTop - top));
         PaintPage(pass, dc, LineRect(rect), ItemUnit(unit), *line);
@@ -450,6 +462,8 @@ void GuiViewBox::PaintItems(WinDrawContext& dc, const RECT& rect, POINT origin) 
 // ---- page view and font ---------------------------------------------------------------
 
 void GuiViewBox::SetPageView(bool on) {
+    // The reader's place, in the form it was laid out in.
+    const int32_t top = PlaceToKeep();
     pageView_ = on;
     DocumentStyle* s = CurrentStyle();
     if (s) {
@@ -471,6 +485,7 @@ void GuiViewBox::SetPageView(bool on) {
     }
     if (Document()) Document()->ResetCellWidths();
     RefreshNoPaint();
+    RestorePlace(top);
     if (window) InvalidateRect(window, nullptr, FALSE);
 }
 

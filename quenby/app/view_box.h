@@ -65,6 +65,9 @@ public:
     bool KeepsPicture() const override { return PageMode(); }
     // The style set the passes paint with and the drawing state.
     uint64_t PictureStamp() const override;
+    // How far the laid-out lines draw past their rows (the last layout's
+    // furthest, page view's cuts included).
+    WinLayer::WinInkReach InkReach() const override { return inkReach_; }
 
     void PaintLine(HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
     // The rectangle a line paints in from its item rectangle (the page's
@@ -111,6 +114,7 @@ private:
     bool AskStartLink(const RawString& target);
 
     bool pageView_ = false;
+    WinLayer::WinInkReach inkReach_{};
 };
 
 // The extension of a link target's file-name part (after its last '\' or

@@ -79,7 +79,9 @@ void ReadInt(const RawParameterList& list, const RawString& key, Number& value, 
     if (ReadNumber(list, key, number) && number >= low && number <= high) value = static_cast<Number>(number);
 }
 void ReadLength(const RawParameterList& list, const RawString& key, StyleLength& length) {
-    ReadInt(list, key, length.base, kStyleLengthLeast, kStyleLengthLimit);
+    int64_t number = 0;
+    if (!ReadNumber(list, key, number) || number < kStyleLengthShownLeast || number > kStyleLengthShownLimit) return;
+    length.base = static_cast<int32_t>(ClampInt(number, kStyleLengthLeast, kStyleLengthLimit));
 }
 void ReadLength(const RawParameterList& list, const char* key, StyleLength& length) {
     ReadLength(list, Key(key), length);

@@ -42,10 +42,16 @@ struct StyleLength {
 // margin tightens its rows, but by at most half a height of "0", so that
 // the two margins of a row never take more than its line and no row
 // vanishes. The largest is ten heights, so that a line with all its margins
-// and indents still fits on a page, on the screen and on paper. A length
-// outside kStyleLengthLeast .. kStyleLengthLimit is taken as missing.
+// and indents still fits on a page, on the screen and on paper.
 constexpr int32_t kStyleLengthLeast = -50;
 constexpr int32_t kStyleLengthLimit = 1000;
+// A length past a bound but near it (down to two heights of "0" below
+// zero, up to twice the largest) asks for as tight or as wide as a length
+// goes: it takes the bound, so that a tighter value never lays rows out
+// looser. One further out is no length a page can show (a slip of the
+// keys, a number meant for something else): it is taken as missing.
+constexpr int32_t kStyleLengthShownLeast = -200;
+constexpr int32_t kStyleLengthShownLimit = 2000;
 // A style font's character height: 0 (the system's size) or 6 to this many
 // units either way, the range the font buttons step in; a height outside it
 // takes the font's default. The print font counts printer pixels, some five

@@ -481,3 +481,43 @@ TEST(ViewerCommands, ThePageViewFontDialogShowsAndSetsThePrintedSize) {
     }
     EXPECT_FALSE(watchdog.Fired());
 }
+
+// The "Page" button keeps the reader's place: a search in a long document
+// puts the cursor on a line far down, and that line stays in view when the
+// page view is switched on and when it is switched off again.
+TEST(ViewerCommands, ThePageButtonKeepsTheCursorsLineInViewBothWays) {
+    TestSupport::ModalWatchdog watchdog(60000);
+    ViewerRun run;
+    std::string text = "# Entries\r\n\r\n";
+    for (int i = 1; i <= 2600; ++i) text += "Entry number " + std::to_string(i) + " of the list.\r\n\r\n";
+    const std::wstring doc = run.Write(L"entries.md", text);
+    ASSERT_TRUE(run.Start("-p- \"" + TestSupport::Utf8(doc) + "\""));
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    AppLayer::GuiViewBox& view = items.view;
+    view.Refresh();
+    ASSERT_FALSE(view.PageMode());
+    // The search button asks for the words in the text dialog.
+    TestSupport::RunLater(300, [&] {
+        HWND prompt = FindWindowW(L"Class_TextDialog", nullptr);
+        char words[] = "Entry number 1739 ";
+        COPYDATASTRUCT answer{0, static_cast<DWORD>(strlen(words)), words};
+        if (prompt) SendMessageW(prompt, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&answer));
+    });
+    Click(items.search);
+    ASSERT_GE(view.cursor, 0);
+    ASSERT_EQ(TestSupport::S(view.LineAt(view.cursor)->rawText), "Entry number 1739 of the list.");
+    const int32_t line = view.cursor;
+    // The cursor's row lies wholly inside the view's client rows.
+    auto inView = [&] {
+        const WinLayer::WinListBoxItemUnit* unit = view.ItemAt(line);
+        const int32_t height = view.clientRect.bottom - view.clientRect.top;
+        return unit && unit->rect.top >= view.scroll.y && unit->rect.bottom <= view.scroll.y + height;
+    };
+    ASSERT_TRUE(inView());
+    for (const bool pages : {true, false}) {
+        Click(items.page);
+        ASSERT_EQ(view.PageMode(), pages);
+        EXPECT_EQ(view.cursor, line) << pages;
+        EXPECT_TRUE(inView()) << "page view " << pages << ": top line " << view.TopLine() << ", cursor " << line;
+    }
+}

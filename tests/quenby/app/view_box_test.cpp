@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -405,88 +406,114 @@ std::vector<uint8_t> PatternBitmap(int width, int height) {
 // paints, painting only what a step changed: after any series of key and
 // wheel steps the window shows what a paint afresh at the same place
 // shows, over every kind of line (bullets and pictures across the window's
-// edges too), and the steps did keep the picture.
+// edges too), and the steps did keep the picture. So it does under a style
+// file beside the document whose lengths draw lines past their rows:
+// negative margins put text, frames and pictures over the rows above and
+// below, and pens thicker than their rows reach into them.
 TEST(ViewBoxTest, PageViewStepsShowWhatAFreshPaintShows) {
-    ViewerRun run;
-    ASSERT_TRUE(TestSupport::WriteFileBytes(run.folder.Join(L"stripes.bmp"), PatternBitmap(300, 170)));
-    std::string text = "@PrintHeader:Left:\"Steps %p/%t\"\n@PrintFooter:Center:\"- %p -\"\n\n";
-    for (int part = 1; part <= 3; ++part) {
-        const std::string n = std::to_string(part);
-        text += "# Part " + n + "\n\nA paragraph with **bold**, *italic*, ***both***, ~~struck~~ text, `code` and "
-                "[a link](other.md), long enough to wrap over the width of the page at least once or twice.\n\n"
-                "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE6\xAE\xB5\xE8\x90\xBD " + n + "\n\n"
-                "- A bullet\n- Another bullet\n  - A nested one\n- [ ] An open task\n- [x] A done task\n\n"
-                "1. First\n2. Second\n\n> A quote\n> > inside a quote\n\n    indented code\n    more code\n\n"
-                "```\nfenced code " + n + "\n```\n\n| Key | Action |\n|:----|-----:|\n| Ctrl+W | close |\n"
-                "| Ctrl+F | search |\n\n![stripes](stripes.bmp)\n\n---\n\n### Third level " + n + "\n\n"
-                "@TOC:2:" + n + ":\"Part " + n + "\"\n\n";
-        if (part == 2) text += "@PageBreak\n\n";
-    }
-    ASSERT_TRUE(StartOn(run, run.Write(L"steps.md", text), "-p "));
-    GuiViewBox& view = View(run);
-    view.Refresh();
-    ASSERT_TRUE(view.PageMode());
-    SetFocus(view.window);
-    TestSupport::PumpUntilIdle();
-    const int64_t keptBefore = WinLayer::WinWorkCounts::Instance().listPicturesKept;
-    auto shown = [&] {
-        UpdateWindow(view.window);
-        return TestSupport::DibCanvas::CaptureClient(view.window);
+    const char* const styles[] = {
+        "",
+        "[Overview]\r\nOverMargin=-50\r\nUnderMargin=-50\r\n",
+        "[Overview]\r\nOverMargin=-50\r\nUnderMargin=-30\r\nWrapOverMargin=-50\r\nOverParagraphMargin=-50\r\n"
+        "UnderParagraphMargin=-50\r\n[Headline_1]\r\nOverSpace=-50\r\nUnderSpace=-50\r\nOverline=40\r\n"
+        "OverlineMargin=-50\r\nUnderline=40\r\nUnderlineMargin=-50\r\n[Headline_3]\r\nOverSpace=-50\r\n"
+        "Underline=30\r\nUnderlineMargin=-50\r\n[HorizontalLine]\r\nOverMargin=-50\r\nUnderMargin=-50\r\n"
+        "LineHeight=300\r\n[Image]\r\nOverMargin=-50\r\nUnderMargin=-50\r\n[CodeBlock]\r\nInnerTBMargin=-50\r\n"
+        "[Table]\r\nTopMargin=-50\r\nBottomMargin=-50\r\nFrameWidth=200\r\n[TOC]\r\nLineHeight=300\r\n",
     };
-    int checks = 0;
-    auto check = [&](const std::string& steps) {
-        const TestSupport::DibCanvas stepped = shown();
-        view.ForgetPicture();
-        InvalidateRect(view.window, nullptr, FALSE);
-        const TestSupport::DibCanvas fresh = shown();
-        EXPECT_TRUE(stepped.SameAs(fresh)) << "after " << steps << " (top " << view.scroll.y << ", cursor "
-                                           << view.cursor << ")";
-        ++checks;
-    };
-    auto key = [&](UINT code, bool ctrl) {
-        TestSupport::SetModifiers(false, ctrl, false);
-        SendMessageW(view.window, WM_KEYDOWN, code, 1);
-        TestSupport::SetModifiers(false, false, false);
-        UpdateWindow(view.window);
-    };
-    auto wheel = [&](int notches) {
-        SendMessageW(view.window, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-notches * WHEEL_DELTA)), 0);
-        UpdateWindow(view.window);
-    };
-    for (int i = 0; i < 8; ++i) key(VK_DOWN, false);
-    check("Down");
-    for (int i = 0; i < 3; ++i) key(VK_NEXT, false);
-    check("Page Down");
-    for (int i = 0; i < 8; ++i) wheel(1);
-    check("wheel");
-    key(VK_END, true);
-    check("Ctrl+End");
-    key(VK_HOME, true);
-    check("Ctrl+Home");
-    std::mt19937 random(20261210);
-    std::string steps;
-    for (int i = 1; i <= 120; ++i) {
-        switch (random() % 8) {
-        case 0: key(VK_DOWN, false); steps += " Down"; break;
-        case 1: key(VK_UP, false); steps += " Up"; break;
-        case 2: key(VK_NEXT, false); steps += " PageDown"; break;
-        case 3: key(VK_PRIOR, false); steps += " PageUp"; break;
-        case 4: wheel(1); steps += " WheelDown"; break;
-        case 5: wheel(-1); steps += " WheelUp"; break;
-        case 6: wheel(3); steps += " Wheel3"; break;
-        default:
-            key(random() % 2 ? VK_END : VK_HOME, true);
-            steps += " CtrlEndHome";
-            break;
+    for (const char* style : styles) {
+        SCOPED_TRACE(*style ? style : "without a style file");
+        ViewerRun run;
+        // The program's profile is the program folder's "Quenby.ini": a
+        // styled document stands in a folder of its own.
+        std::wstring folder = run.folder.Path();
+        if (*style) {
+            folder = run.folder.Join(L"styled");
+            ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+            ASSERT_TRUE(TestSupport::WriteFileBytes(folder + L"\\Quenby.ini", style));
         }
-        if (i % 6 == 0) {
-            check(steps);
-            steps.clear();
+        ASSERT_TRUE(TestSupport::WriteFileBytes(folder + L"\\stripes.bmp", PatternBitmap(300, 170)));
+        std::string text = "@PrintHeader:Left:\"Steps %p/%t\"\n@PrintFooter:Center:\"- %p -\"\n\n";
+        for (int part = 1; part <= 3; ++part) {
+            const std::string n = std::to_string(part);
+            text += "# Part " + n + "\n\nA paragraph with **bold**, *italic*, ***both***, ~~struck~~ text, `code` and "
+                    "[a link](other.md), long enough to wrap over the width of the page at least once or twice.\n\n"
+                    "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE6\xAE\xB5\xE8\x90\xBD " + n + "\n\n"
+                    "- A bullet\n- Another bullet\n  - A nested one\n- [ ] An open task\n- [x] A done task\n\n"
+                    "1. First\n2. Second\n\n> A quote\n> > inside a quote\n\n    indented code\n    more code\n\n"
+                    "```\nfenced code " + n + "\n```\n\n| Key | Action |\n|:----|-----:|\n| Ctrl+W | close |\n"
+                    "| Ctrl+F | search |\n\n![stripes](stripes.bmp)\n\n---\n\n### Third level " + n + "\n\n"
+                    "@TOC:2:" + n + ":\"Part " + n + "\"\n\n";
+            if (part == 2) text += "@PageBreak\n\n";
         }
+        const std::wstring path = folder + L"\\steps.md";
+        ASSERT_TRUE(TestSupport::WriteFileBytes(path, text));
+        ASSERT_TRUE(StartOn(run, path, "-p "));
+        GuiViewBox& view = View(run);
+        view.Refresh();
+        ASSERT_TRUE(view.PageMode());
+        SetFocus(view.window);
+        TestSupport::PumpUntilIdle();
+        const int64_t keptBefore = WinLayer::WinWorkCounts::Instance().listPicturesKept;
+        auto shown = [&] {
+            UpdateWindow(view.window);
+            return TestSupport::DibCanvas::CaptureClient(view.window);
+        };
+        int checks = 0;
+        auto check = [&](const std::string& steps) {
+            const TestSupport::DibCanvas stepped = shown();
+            view.ForgetPicture();
+            InvalidateRect(view.window, nullptr, FALSE);
+            const TestSupport::DibCanvas fresh = shown();
+            EXPECT_TRUE(stepped.SameAs(fresh)) << "after " << steps << " (top " << view.scroll.y << ", cursor "
+                                               << view.cursor << ")";
+            ++checks;
+        };
+        auto key = [&](UINT code, bool ctrl) {
+            TestSupport::SetModifiers(false, ctrl, false);
+            SendMessageW(view.window, WM_KEYDOWN, code, 1);
+            TestSupport::SetModifiers(false, false, false);
+            UpdateWindow(view.window);
+        };
+        auto wheel = [&](int notches) {
+            SendMessageW(view.window, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-notches * WHEEL_DELTA)), 0);
+            UpdateWindow(view.window);
+        };
+        for (int i = 0; i < 8; ++i) key(VK_DOWN, false);
+        check("Down");
+        for (int i = 0; i < 3; ++i) key(VK_NEXT, false);
+        check("Page Down");
+        for (int i = 0; i < 8; ++i) wheel(1);
+        check("wheel");
+        key(VK_END, true);
+        check("Ctrl+End");
+        key(VK_HOME, true);
+        check("Ctrl+Home");
+        std::mt19937 random(20261210);
+        std::string steps;
+        for (int i = 1; i <= 120; ++i) {
+            switch (random() % 8) {
+            case 0: key(VK_DOWN, false); steps += " Down"; break;
+            case 1: key(VK_UP, false); steps += " Up"; break;
+            case 2: key(VK_NEXT, false); steps += " PageDown"; break;
+            case 3: key(VK_PRIOR, false); steps += " PageUp"; break;
+            case 4: wheel(1); steps += " WheelDown"; break;
+            case 5: wheel(-1); steps += " WheelUp"; break;
+            case 6: wheel(3); steps += " Wheel3"; break;
+            default:
+                key(random() % 2 ? VK_END : VK_HOME, true);
+                steps += " CtrlEndHome";
+                break;
+            }
+            if (i % 6 == 0) {
+                check(steps);
+                steps.clear();
+            }
+        }
+        EXPECT_EQ(checks, 25);
+        // Most steps kept the picture and painted only what they changed.
+        EXPECT_GT(WinLayer::WinWorkCounts::Instance().listPicturesKept - keptBefore, 100);
     }
-    EXPECT_EQ(checks, 25);
-    // Most steps kept the picture and painted only what they changed.
-    EXPECT_GT(WinLayer::WinWorkCounts::Instance().listPicturesKept - keptBefore, 100);
 }
 
 TEST(ViewBoxTest, SearchPromptTakesItsTitleFromTheLanguageFileAndItsTextSearches) {
@@ -702,5 +729,180 @@ TEST(ViewBoxTest, NegativeRowMarginsTightenTheRowsAndHugeOnesFallBack) {
         EXPECT_EQ(rows[0][line], rows[1][line] + scaled(-50)) << line;
         EXPECT_EQ(rows[2][line], rows[1][line] + scaled(6)) << line;
         EXPECT_GE(rows[3][line], 1) << line;
+    }
+}
+
+// A length beyond its bounds takes the bound where a page can show it: a
+// tighter value never lays the rows out looser. Documents whose style files
+// set every vertical length to 1500, 1000, 0, -40, -51 and -200 (past the
+// least, -50) are no taller, in that order, than the one before.
+TEST(ViewBoxTest, LengthsPastTheirBoundsTakeTheBoundSoTighterNeverLaysOutLooser) {
+    TestSupport::ModalWatchdog watchdog(60000);
+    ViewerRun run;
+    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n");
+    const std::string text =
+        "# Title\n\nA first paragraph.\n\n## Second\n\n- an item\n\n    code line\n\n| a | b |\n|---|---|\n| c | d |\n\n"
+        "![dot](dot.bmp)\n\n---\n\n### Third\n\nThe end.\n";
+    const int32_t values[] = {1500, 1000, 0, -40, -51, -200};
+    std::string arguments = "-p-";
+    for (const int32_t v : values) {
+        const std::string n = std::to_string(v);
+        const std::string k = "=" + n + "\r\n";
+        std::string style = "[Overview]\r\nOverMargin" + k + "UnderMargin" + k + "OverParagraphMargin" + k +
+                            "UnderParagraphMargin" + k + "WrapOverMargin" + k;
+        for (int level = 1; level <= 6; ++level)
+            style += "[Headline_" + std::to_string(level) + "]\r\nOverSpace" + k + "UnderSpace" + k;
+        style += "[HorizontalLine]\r\nOverMargin" + k + "UnderMargin" + k + "[Image]\r\nOverMargin" + k +
+                 "UnderMargin" + k + "InterMargin" + k + "[CodeBlock]\r\nInnerTBMargin" + k + "[Table]\r\nTopMargin" +
+                 k + "BottomMargin" + k;
+        const std::wstring folder = run.folder.Join(L"v" + std::to_wstring(v));
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        ASSERT_TRUE(TestSupport::WriteFileBytes(folder + L"\\Quenby.ini", style));
+        ASSERT_TRUE(TestSupport::WriteFileBytes(folder + L"\\dot.bmp", PatternBitmap(40, 30)));
+        ASSERT_TRUE(TestSupport::WriteFileBytes(folder + L"\\doc.md", text));
+        arguments += " \"" + TestSupport::Utf8(folder + L"\\doc.md") + "\"";
+    }
+    ASSERT_TRUE(run.Start(arguments));
+    const int32_t count = static_cast<int32_t>(sizeof values / sizeof values[0]);
+    ASSERT_EQ(run.Tabs().Count(), count);
+    int32_t previous = 0;
+    for (int32_t k = 0; k < count; ++k) {
+        run.Tabs().SelectTab(run.Tabs().ItemAtIndex(k));
+        TestSupport::PumpUntilIdle();
+        GuiViewBox& view = View(run);
+        view.Refresh();
+        const int32_t height = view.contentSize.cy;
+        EXPECT_GT(height, 0) << values[k];
+        if (k > 0) {
+            EXPECT_LE(height, previous) << values[k] << " after " << values[k - 1];
+        }
+        previous = height;
+    }
+}
+
+namespace {
+
+// A BMP of one colour.
+std::vector<uint8_t> SolidBitmap(int width, int height, COLORREF colour) {
+    std::vector<uint8_t> file = PatternBitmap(width, height);
+    const int stride = (width * 3 + 3) / 4 * 4;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = &file[54 + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3];
+            p[0] = GetBValue(colour);
+            p[1] = GetGValue(colour);
+            p[2] = GetRValue(colour);
+        }
+    }
+    return file;
+}
+
+}  // namespace
+
+// Ctrl+End past a picture taller than the view: the last line ends at the
+// client's bottom and the picture fills the view above the short lines,
+// as Page Down to the end shows them; the view does not jump past the
+// picture to leave the short lines at its top over an empty view.
+TEST(ViewBoxTest, CtrlEndPastAPictureTallerThanTheViewEndsTheLastLineAtTheBottom) {
+    ViewerRun run;
+    const COLORREF colour = RGB(0x20, 0x90, 0x40);
+    ASSERT_TRUE(TestSupport::WriteFileBytes(run.folder.Join(L"tall.bmp"), SolidBitmap(1000, 1400, colour)));
+    const std::wstring doc =
+        run.Write(L"tall.md", "# T\n\nA paragraph before the picture.\n\n![tall](tall.bmp)\n\nOne.\n\nTwo.\n\nThree.\n");
+    ASSERT_TRUE(StartOn(run, doc, "-p- "));
+    SetWindowPos(run.Window(), nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER);
+    TestSupport::PumpUntilIdle();
+    GuiViewBox& view = View(run);
+    view.Refresh();
+    ASSERT_FALSE(view.PageMode());
+    const int32_t picture = LineStarting(view, "![tall]");
+    const int32_t last = LineStarting(view, "Three.");
+    ASSERT_GE(picture, 0);
+    ASSERT_GT(last, picture);
+    const int32_t height = view.clientRect.bottom - view.clientRect.top;
+    ASSERT_GT(view.ItemAt(picture)->Height(), height);
+    SetFocus(view.window);
+    TestSupport::SetModifiers(false, true, false);
+    SendMessageW(view.window, WM_KEYDOWN, VK_END, 1);
+    TestSupport::SetModifiers(false, false, false);
+    TestSupport::PumpUntilIdle();
+    ASSERT_EQ(view.cursor, last);
+    EXPECT_EQ(view.ItemAt(last)->rect.bottom - view.scroll.y, height);
+    // What the window shows: the picture from the view's top down to the
+    // short lines, the lines below it.
+    InvalidateRect(view.window, nullptr, FALSE);
+    UpdateWindow(view.window);
+    const TestSupport::DibCanvas shown = TestSupport::DibCanvas::CaptureClient(view.window);
+    const RECT ink = shown.BoundsOf(colour);
+    ASSERT_LT(ink.top, ink.bottom);
+    EXPECT_LE(ink.top, view.marginTop);
+    const int32_t pictureBottom = view.ItemAt(picture)->rect.bottom - view.scroll.y + view.marginTop;
+    EXPECT_LE(ink.bottom, pictureBottom);
+    EXPECT_GT(ink.bottom, pictureBottom - view.ItemAt(picture)->Height() / 2);
+    const RECT lines{0, pictureBottom, shown.Width(), shown.Height()};
+    EXPECT_GT(shown.CountColor(lines, RGB(0, 0, 0)), 10);
+}
+
+// Line view paints the window whole at every step, but a row's text may
+// stand over its neighbours' rows (negative margins): the rows both views
+// show are the same pixels wherever the view stands, in the page view box
+// and in the table of contents, so a row below or above the window whose
+// ink reaches into it is drawn there too.
+TEST(ViewBoxTest, LineViewRowsShowTheSameInkWhereverTheViewStands) {
+    ViewerRun run;
+    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n");
+    const std::wstring folder = run.folder.Join(L"styled");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(TestSupport::WriteFileBytes(folder + L"\\Quenby.ini",
+                                            "[Overview]\r\nOverMargin=-50\r\nUnderMargin=-30\r\n"
+                                            "[HorizontalLine]\r\nLineHeight=300\r\n"));
+    std::string text;
+    for (int i = 1; i <= 300; ++i) {
+        const std::string n = std::to_string(i);
+        text += "# Heading " + n + "\n\nWords of paragraph " + n + " over its row.\n\n- item " + n + "\n\n---\n\n";
+    }
+    const std::wstring doc = folder + L"\\rows.md";
+    ASSERT_TRUE(TestSupport::WriteFileBytes(doc, text));
+    ASSERT_TRUE(run.Start("-p- \"" + TestSupport::Utf8(doc) + "\""));
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    // No list has the focus, so no focus line stands on either.
+    SetFocus(items.tabBar.window);
+    TestSupport::PumpUntilIdle();
+    for (WinLayer::WinListBox* box : {static_cast<WinLayer::WinListBox*>(&items.view),
+                                      static_cast<WinLayer::WinListBox*>(&items.tree)}) {
+        box->Refresh();
+        TestSupport::PumpUntilIdle();
+        // Room for every step below: 60 of at most 12 pixels.
+        ASSERT_GT(box->contentSize.cy - (box->clientRect.bottom - box->clientRect.top), 60 * 12);
+        auto shot = [&] {
+            InvalidateRect(box->window, nullptr, FALSE);
+            UpdateWindow(box->window);
+            return TestSupport::DibCanvas::CaptureClient(box->window);
+        };
+        std::mt19937 random(20260401);
+        int compared = 0;
+        auto before = std::make_unique<TestSupport::DibCanvas>(shot());
+        for (int step = 0; step < 60; ++step) {
+            // A wheel delta that moves the view by 1 to 12 pixels.
+            const int32_t pixels = 1 + static_cast<int32_t>(random() % 12);
+            const int32_t row = std::max<int32_t>(box->lineStep.cy, 1);
+            const int32_t delta = (pixels * WHEEL_DELTA + row - 1) / row;
+            const int32_t from = box->scroll.y;
+            SendMessageW(box->window, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-delta)), 0);
+            const int32_t moved = box->scroll.y - from;
+            TestSupport::DibCanvas after = shot();
+            const int32_t top = box->marginTop, bottom = after.Height() - box->marginBottom;
+            if (moved > 0 && moved < bottom - top) {
+                int differ = 0;
+                for (int32_t y = top; y + moved < bottom; ++y)
+                    for (int32_t x = box->marginLeft; x < after.Width() - box->marginRight; ++x)
+                        if (before->Pixel(x, y + moved) != after.Pixel(x, y)) ++differ;
+                EXPECT_EQ(differ, 0) << (box == &items.view ? "view" : "tree") << " from " << from << " by "
+                                     << moved;
+                ++compared;
+            }
+            before = std::make_unique<TestSupport::DibCanvas>(std::move(after));
+        }
+        EXPECT_GT(compared, 40);
     }
 }
