@@ -66,6 +66,12 @@ struct Viewer {
     }
     // Within 20 s: the viewer's message box, whose text is given back after
     // it was answered with its button; empty when none came.
+    static BOOL CALLBACK AddChildText(HWND child, LPARAM out) {
+        wchar_t text[512] = {};
+        GetWindowTextW(child, text, 511);
+        *reinterpret_cast<std::wstring*>(out) += std::wstring(text) + L"|";
+        return TRUE;
+    }
     std::wstring AnswerMessage() {
         TestSupport::WindowQuery query;
         query.process = info.dwProcessId;
@@ -73,15 +79,7 @@ struct Viewer {
         const HWND box = TestSupport::WaitProcessWindow(query, 20000, 100);
         if (!box) return std::wstring();
         std::wstring told;
-        EnumChildWindows(
-            box,
-            [](HWND child, LPARAM out) {
-                wchar_t text[512] = {};
-                GetWindowTextW(child, text, 511);
-                *reinterpret_cast<std::wstring*>(out) += std::wstring(text) + L"|";
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&told));
+        EnumChildWindows(box, AddChildText, reinterpret_cast<LPARAM>(&told));
         // The box's button takes Enter as its press.
         const HWND ok = TestSupport::ChildWithText(box, L"OK");
         if (ok) {
