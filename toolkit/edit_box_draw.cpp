@@ -62,26 +62,28 @@ void WinEditBoxDraw::DrawLine(WinDrawContext& dc, const RECT& rect, UINT, const 
         left = static_cast<int64_t>(clip.left) - rect.left - spare;
         right = static_cast<int64_t>(clip.right) - rect.left + spare;
     }
-    std::vector<int32_t> places(static_cast<size_t>(end - line.first) + 1, 0);
+    // The places from the line's start up to the clip's right end only: a
+    // long line costs no more than the part of it on screen and before it.
+    std::vector<int32_t> places;
     int32_t first = end, last = end;
     int64_t x = 0;
-    for (int32_t i = line.first; i < end;) {
+    for (int32_t i = line.first; i < end && x < right;) {
         const int32_t next = std::min(CharEnd(units, i, end), end);
         int64_t charEnd = x;
         for (int32_t k = i; k < next; ++k) charEnd += widths[static_cast<size_t>(k)];
         charEnd = std::min<int64_t>(charEnd, 0x3FFFFFFF);
-        places[static_cast<size_t>(i - line.first)] = static_cast<int32_t>(x);
-        for (int32_t k = i + 1; k <= next; ++k) places[static_cast<size_t>(k - line.first)] = static_cast<int32_t>(charEnd);
-        if (charEnd > left && x < right) {
+        if (charEnd > left) {
             if (first == end) first = i;
             last = next;
+            places.push_back(static_cast<int32_t>(x));
+            for (int32_t k = i + 1; k < next; ++k) places.push_back(static_cast<int32_t>(charEnd));
         }
         x = charEnd;
         i = next;
     }
     if (last <= first) return;
-    WinDraw::TextAtPlaces(dc.dc, rect.left, rect.top, units + first, last - first,
-                          places.data() + (first - line.first));
+    places.push_back(static_cast<int32_t>(x));
+    WinDraw::TextAtPlaces(dc.dc, rect.left, rect.top, units + first, last - first, places.data());
 }
 
 void WinEditBoxDraw::AppendLine(int32_t first, int32_t end, int32_t width) {
