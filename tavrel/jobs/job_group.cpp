@@ -326,11 +326,12 @@ JobGroupUnit* JobGroupList::CreateUnit(const JobKindType& kindType) {
 
 uint32_t JobGroupList::SideKind(const RawString& path) {
     if (path.IsEmpty()) return KindNone;
-    // A device's name is a file's to the user: the side takes the kind its
-    // name gives, and its loader reports that it cannot be read.
-    if (RawLayer::IsDevicePath(path)) return ExtensionKindTable::Shared().KindOfPath(path);
     DWORD attributes = RawLayer::ApiGetFileAttributes(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return KindNone;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        // A device's name is a file's to the user: the side takes the kind
+        // its name gives, and its loader reports that it cannot be read.
+        return RawLayer::IsDevicePath(path) ? ExtensionKindTable::Shared().KindOfPath(path) : KindNone;
+    }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return KindPath;
     return ExtensionKindTable::Shared().KindOfPath(path);
 }

@@ -30,6 +30,14 @@ bool Answers(HWND window, DWORD limitMs) {
     return window && SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, limitMs, &result) != 0;
 }
 
+// Appends a child window's text and a '|' to the string at `out`.
+BOOL CALLBACK AppendChildText(HWND child, LPARAM out) {
+    wchar_t text[512] = {};
+    GetWindowTextW(child, text, 511);
+    *reinterpret_cast<std::wstring*>(out) += std::wstring(text) + L"|";
+    return TRUE;
+}
+
 // A started Quenby.exe, ended hard when it did not end by itself.
 struct Viewer {
     TestSupport::TempFolder folder;
@@ -66,12 +74,6 @@ struct Viewer {
     }
     // Within 20 s: the viewer's message box, whose text is given back after
     // it was answered with its button; empty when none came.
-    static BOOL CALLBACK AddChildText(HWND child, LPARAM out) {
-        wchar_t text[512] = {};
-        GetWindowTextW(child, text, 511);
-        *reinterpret_cast<std::wstring*>(out) += std::wstring(text) + L"|";
-        return TRUE;
-    }
     std::wstring AnswerMessage() {
         TestSupport::WindowQuery query;
         query.process = info.dwProcessId;
@@ -79,7 +81,7 @@ struct Viewer {
         const HWND box = TestSupport::WaitProcessWindow(query, 20000, 100);
         if (!box) return std::wstring();
         std::wstring told;
-        EnumChildWindows(box, AddChildText, reinterpret_cast<LPARAM>(&told));
+        EnumChildWindows(box, AppendChildText, reinterpret_cast<LPARAM>(&told));
         // The box's button takes Enter as its press.
         const HWND ok = TestSupport::ChildWithText(box, L"OK");
         if (ok) {
