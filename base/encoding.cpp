@@ -279,14 +279,19 @@ namespace {
 struct UnitLayout {
     int32_t units = 0;
     int32_t wideBreaks = 0;       // 000A, 000D, 0020: line ends and spaces as UTF-16 writes them
+    int32_t wideEnds = 0;         // of those, the line ends (000A, 000D)
+    int32_t wideCrLfs = 0;        // 000D right before 000A: a UTF-16 CR LF
     int32_t wideOthers = 0;       // other units with only the high byte zero (ASCII, Latin-1)
     int32_t zeroLows = 0;         // units with only the low byte zero
     int32_t others = 0;           // units without a zero byte
     int32_t asciiPairs = 0;       // of those, two bytes of ASCII text (kanji, read as UTF-16)
     int32_t wordPairs = 0;        // of those, two letters, digits or spaces
     int32_t highPairs = 0;        // of those, two bytes 0xA1-0xFE (double-byte or accented 8-bit text)
+    int32_t controls = 0;         // of those, units with a control byte that 8-bit text never has
     int32_t unlikely = 0;         // characters text hardly has: private use, noncharacters, surrogates
-                                  // out of pairs, CJK extension A, Yi
+                                  // out of pairs
+    int32_t rareBlocks = 0;       // CJK extension A and Yi (see CountUnit)
+    int32_t yiUnits = 0;          // of those, Yi
     int32_t narrowBreaks = 0;     // units without a zero byte with an LF or a space as the low byte
     int32_t highBreaks = 0;       // units without a zero byte with an LF or a CR as the high byte
     int32_t narrowCrLfs = 0;      // CR LF side by side, the LF not a UTF-16 one
@@ -294,22 +299,42 @@ struct UnitLayout {
     int32_t crsBeforeWideLf = 0;  // a CR byte right before a UTF-16 LF
 };
 
+// What came before a unit in the same byte order.
+struct UnitTrail {
+    bool afterHighSurrogate = false;
+    bool afterWideCr = false;
+};
+
 inline bool IsAsciiText(uint8_t c) { return c >= 0x20 && c <= 0x7E; }
 inline bool IsWordByte(uint8_t c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ';
 }
+// Control bytes that 8-bit text never holds (it may hold tabs, line ends,
+// vertical tabs, form feeds, end of file marks and escapes); UTF-16 has them
+// as the low bytes of characters of every script (U+3002, the ideographic
+// full stop, is 02 30 in little-endian).
+inline bool IsForeignControl(uint8_t c) {
+    return c != 0 && c < 0x20 && !(c >= 0x09 && c <= 0x0D) && c != 0x1A && c != 0x1B;
+}
 
 // Counts one unit into the layout of one byte order.
-inline void CountUnit(UnitLayout& k, uint8_t high, uint8_t low, bool first, bool& afterHighSurrogate) {
+inline void CountUnit(UnitLayout& k, uint8_t high, uint8_t low, bool first, UnitTrail& trail) {
     const uint32_t unit = uint32_t(high) << 8 | low;
     const bool lowSurrogate = IsLowSurrogate(unit);
     // The CJK extension A and Yi blocks are the ASCII digits and capitals,
-    // and the full-width signs of GBK, read as units; text hardly has them.
-    if ((unit >= 0x3400 && unit <= 0x4DBF) || (unit >= 0xA000 && unit <= 0xA4CF)) ++k.unlikely;
+    // and the full-width signs of GBK, read as units: a few of them among
+    // other characters weigh against UTF-16 where nothing plain speaks for
+    // it (UnitsAreUtf16).
+    if ((unit >= 0x3400 && unit <= 0x4DBF) || (unit >= 0xA000 && unit <= 0xA4CF)) {
+        ++k.rareBlocks;
+        if (unit >= 0xA000) ++k.yiUnits;
+    }
     if (high == 0 && low == 0) {
     } else if (high == 0) {
         if (low == 0x0A || low == 0x0D || low == 0x20) ++k.wideBreaks;
-        else ++k.wideOthers;
+        if (low == 0x0A || low == 0x0D) ++k.wideEnds;
+        if (low == 0x0A && trail.afterWideCr) ++k.wideCrLfs;
+        if (low != 0x0A && low != 0x0D && low != 0x20) ++k.wideOthers;
     } else if (low == 0) {
         ++k.zeroLows;
     } else {
@@ -321,14 +346,16 @@ inline void CountUnit(UnitLayout& k, uint8_t high, uint8_t low, bool first, bool
             if (IsWordByte(high) && IsWordByte(low)) ++k.wordPairs;
         }
         if (high >= 0xA1 && high <= 0xFE && low >= 0xA1 && low <= 0xFE) ++k.highPairs;
+        if (IsForeignControl(high) || IsForeignControl(low)) ++k.controls;
         if ((unit >= 0xE000 && unit <= 0xF8FF) || unit >= 0xFFFE) ++k.unlikely;
         // A low surrogate first in the chunk may pair with the one before it.
-        if (lowSurrogate && !afterHighSurrogate && !first) ++k.unlikely;
+        if (lowSurrogate && !trail.afterHighSurrogate && !first) ++k.unlikely;
         if (low == 0x0A || low == 0x20) ++k.narrowBreaks;
         if (high == 0x0A || high == 0x0D) ++k.highBreaks;
     }
-    if (afterHighSurrogate && !lowSurrogate) ++k.unlikely;
-    afterHighSurrogate = IsHighSurrogate(unit);
+    if (trail.afterHighSurrogate && !lowSurrogate) ++k.unlikely;
+    trail.afterHighSurrogate = IsHighSurrogate(unit);
+    trail.afterWideCr = unit == 0x000D;
 }
 
 // The layouts of a chunk in both byte orders, in one pass. Only whole units
@@ -338,7 +365,7 @@ inline void CountUnit(UnitLayout& k, uint8_t high, uint8_t low, bool first, bool
 // the end of a file is no UTF-16 space).
 void MeasureUnits(const uint8_t* b, int32_t count, int64_t offset, int before, UnitLayout& little,
                   UnitLayout& big) {
-    bool afterLittle = false, afterBig = false;
+    UnitTrail afterLittle, afterBig;
     int32_t units = 0;
     int32_t start = 0;
     if (offset & 1) start = before >= 0 ? -1 : 1;
@@ -364,39 +391,54 @@ void MeasureUnits(const uint8_t* b, int32_t count, int64_t offset, int before, U
     }
 }
 
-// Whether the bytes other than zeros read as 8-bit text with multi-byte
-// characters and nothing invalid: UTF-8 with at least one whole such
-// character, or Japanese Shift_JIS or EUC-JP, at least three two-byte
-// characters of which a third or more are kana (a kana lead, 0x82 or 0x83,
-// 0xA4 or 0xA5, with a kana trail) and, for Shift_JIS, few half-width
-// katakana (the high bytes of Korean text read as those). Control bytes
-// other than tab, line ends, end of file (0x1A) and escape are no 8-bit
-// text; UTF-16 has them in the low bytes of every script and in the high
-// bytes of most alphabets.
-bool ReadsAsMultiByteText(const uint8_t* b, int32_t count) {
+// What the bytes other than zeros say as 8-bit text, found once for both
+// byte orders, when it is asked for:
+// - control bytes other than tab, line ends, end of file (0x1A) and
+//   escape: no 8-bit text; UTF-16 has them in the low bytes of every
+//   script and in the high bytes of most alphabets;
+// - valid UTF-8 with at least one whole multi-byte character; and whether
+//   every such character is a two-byte one that stands as one unit on the
+//   file's grid, all of them together fewer than half of the bytes: such
+//   pairs are UTF-16 characters as often (U+89C9 is C9 89 in little-endian);
+// - Japanese Shift_JIS or EUC-JP: at least three two-byte characters of
+//   which a third or more are kana (a kana lead, 0x82 or 0x83, 0xA4 or
+//   0xA5, with a kana trail) and, for Shift_JIS, few half-width katakana
+//   (the high bytes of Korean text read as those).
+struct EightBitReading {
+    bool known = false;
+    bool controls = false;
+    bool utf8 = false;
+    bool utf8OnUnits = false;
+    bool japanese = false;
+};
+
+bool ReadsAsUtf8(const uint8_t* b, int32_t count, int64_t offset, bool& onUnits) {
+    int32_t pending = 0, characters = 0, onGrid = 0, nonZero = 0;
+    int32_t lead = 0, length = 0;
     for (int32_t i = 0; i < count; ++i) {
         const uint8_t c = b[i];
-        if (c != 0 && c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0B && c != 0x0D && c != 0x1A && c != 0x1B)
-            return false;
-    }
-    {
-        int32_t pending = 0, characters = 0;
-        bool valid = true;
-        for (int32_t i = 0; i < count && valid; ++i) {
-            const uint8_t c = b[i];
-            if (c == 0) continue;
-            if (pending > 0) {
-                valid = (c & 0xC0) == 0x80;
-                if (valid && --pending == 0) ++characters;
-            } else if (c >= 0x80) {
-                if (c >= 0xC2 && c <= 0xDF) pending = 1;
-                else if (c >= 0xE0 && c <= 0xEF) pending = 2;
-                else if (c >= 0xF0 && c <= 0xF4) pending = 3;
-                else valid = false;
+        if (c == 0) continue;
+        ++nonZero;
+        if (pending > 0) {
+            if ((c & 0xC0) != 0x80) return false;
+            if (--pending == 0) {
+                ++characters;
+                if (length == 2 && i == lead + 1 && ((offset + lead) & 1) == 0) ++onGrid;
             }
+        } else if (c >= 0x80) {
+            lead = i;
+            if (c >= 0xC2 && c <= 0xDF) pending = 1;
+            else if (c >= 0xE0 && c <= 0xEF) pending = 2;
+            else if (c >= 0xF0 && c <= 0xF4) pending = 3;
+            else return false;
+            length = pending + 1;
         }
-        if (valid && characters > 0) return true;
     }
+    onUnits = onGrid == characters && static_cast<int64_t>(characters) * 4 < nonZero;
+    return characters > 0;
+}
+
+bool ReadsAsJapanese(const uint8_t* b, int32_t count) {
     {
         int32_t characters = 0, kana = 0, katakana = 0;
         uint8_t lead = 0;
@@ -443,6 +485,19 @@ bool ReadsAsMultiByteText(const uint8_t* b, int32_t count) {
     return false;
 }
 
+const EightBitReading& ReadEightBit(EightBitReading& reading, const uint8_t* b, int32_t count, int64_t offset) {
+    if (reading.known) return reading;
+    reading.known = true;
+    // A form feed too: in a chunk with zeros it is far more often the low
+    // byte of a unit (U+FF0C, the full-width comma) than a page break.
+    for (int32_t i = 0; i < count && !reading.controls; ++i)
+        reading.controls = IsForeignControl(b[i]) || b[i] == 0x0C;
+    if (reading.controls) return reading;
+    reading.utf8 = ReadsAsUtf8(b, count, offset, reading.utf8OnUnits);
+    reading.japanese = ReadsAsJapanese(b, count);
+    return reading;
+}
+
 // Whether a chunk's units in one order are UTF-16 text. Mostly units with a
 // zero high byte is ASCII-heavy UTF-16. Otherwise UTF-16 needs a line end or
 // a space written as UTF-16 writes it and nothing that 8-bit text has and
@@ -457,22 +512,40 @@ bool ReadsAsMultiByteText(const uint8_t* b, int32_t count) {
 // 8-bit CR LF with a stray zero between) weigh against. Other two-byte
 // ASCII units weigh nothing: CJK ideographs make them as often as 8-bit
 // text does.
-bool UnitsAreUtf16(const UnitLayout& k, const uint8_t* b, int32_t count, int& multiByte) {
+//
+// A script whose letters have 0x0D or 0x0A as their high byte (Malayalam
+// and Sinhala, Gurmukhi and Gujarati) puts such a byte before many a UTF-16
+// LF: there it is a letter's, not an 8-bit CR. And characters of CJK
+// extension A and Yi count as characters text hardly has only where nothing
+// plain speaks for UTF-16: a UTF-16 CR LF, two UTF-16 line ends in a chunk
+// without an 8-bit CR LF, a control byte (each needs zeros or bytes that
+// stray zeros in 8-bit text do not give), or text that is Yi throughout.
+bool UnitsAreUtf16(const UnitLayout& k, const uint8_t* b, int32_t count, int64_t offset, EightBitReading& text) {
     const int32_t zeroHigh = k.wideBreaks + k.wideOthers;
     if (zeroHigh == 0) return false;
+    const bool letterBreaks = k.highBreaks >= 3 && static_cast<int64_t>(k.highBreaks) * 2 >= k.others;
     if (k.narrowCrLfs > 0 && k.narrowCrLfs >= k.wideBreaks) return false;
-    if (k.wideBreaks > 0 && k.crLfsBeforeWide == k.wideBreaks) return false;
+    if (k.wideBreaks > 0 && k.crLfsBeforeWide == k.wideBreaks && !letterBreaks) return false;
     if (zeroHigh >= 2 && zeroHigh > k.zeroLows && static_cast<int64_t>(zeroHigh) * 2 >= k.units) return true;
     if (k.wideBreaks == 0) return false;
-    if (static_cast<int64_t>(k.unlikely) * 32 > k.others) return false;
+    const bool plain = k.wideCrLfs > 0 || (k.wideEnds >= 2 && k.narrowCrLfs == 0 && k.crLfsBeforeWide == 0) ||
+                       k.controls > 0 || (k.others >= 3 && static_cast<int64_t>(k.yiUnits) * 4 >= k.others * 3);
+    const int64_t unlikely = static_cast<int64_t>(k.unlikely) + (plain ? 0 : k.rareBlocks);
+    if (unlikely * 32 > k.others) return false;
     int64_t breaksOff = k.narrowBreaks;
     if (static_cast<int64_t>(k.highBreaks) * 2 < k.others) breaksOff += k.highBreaks;
     const int64_t notText = static_cast<int64_t>(k.others) - k.asciiPairs - k.highPairs;
+    const int64_t crsBefore = letterBreaks ? 0 : k.crsBeforeWideLf;
     const int64_t weight = 6 * (k.wideBreaks - breaksOff) + 2 * notText - 2 * static_cast<int64_t>(k.wordPairs) -
-                           k.highPairs - 2 * static_cast<int64_t>(k.crsBeforeWideLf);
+                           k.highPairs - 2 * crsBefore;
     if (weight <= 0) return false;
-    if (multiByte < 0) multiByte = ReadsAsMultiByteText(b, count) ? 1 : 0;
-    return multiByte == 0;
+    // Multi-byte 8-bit text with a stray zero; UTF-8 pairs that stand as
+    // units are no sign of it beside a UTF-16 line end that is not the LF
+    // after a CR byte.
+    const EightBitReading& reading = ReadEightBit(text, b, count, offset);
+    if (reading.controls) return true;
+    if (reading.utf8 && !(reading.utf8OnUnits && k.wideEnds > k.crsBeforeWideLf)) return false;
+    return !reading.japanese;
 }
 
 // The UTF-16 order whose units the chunk's zero bytes stand in, or 0 when
@@ -481,9 +554,9 @@ bool UnitsAreUtf16(const UnitLayout& k, const uint8_t* b, int32_t count, int& mu
 uint8_t Utf16OrderByZeros(const uint8_t* b, int32_t count, int64_t offset, int before) {
     UnitLayout little, big;
     MeasureUnits(b, count, offset, before, little, big);
-    int multiByte = -1;
-    const bool isLittle = UnitsAreUtf16(little, b, count, multiByte);
-    const bool isBig = UnitsAreUtf16(big, b, count, multiByte);
+    EightBitReading text;
+    const bool isLittle = UnitsAreUtf16(little, b, count, offset, text);
+    const bool isBig = UnitsAreUtf16(big, b, count, offset, text);
     if (isLittle && isBig)
         return big.wideBreaks + big.wideOthers > little.wideBreaks + little.wideOthers ? KindUtf16BE : KindUtf16LE;
     return isLittle ? KindUtf16LE : isBig ? KindUtf16BE : 0;

@@ -57,33 +57,29 @@ void Record(LineEditContext& context, uint32_t tag, uint32_t operation, JobTextP
 }
 
 // What the lines from `first` to `last` measured in the side's layout
-// revision, and on a side that keeps them the line ends they had in their
-// file; null when neither is known.
+// revision, and the line ends they had in their file; null for a side never
+// loaded.
 std::shared_ptr<const JobLineWidths> MeasuredWidths(LineEditContext& context, int32_t first, int32_t last) {
     if (!context.data) return nullptr;
-    const bool ends = context.data->ownLineEnds;
     auto measured = std::make_shared<JobLineWidths>();
     measured->revision = context.data->revision;
     measured->widths.reserve(static_cast<size_t>(last - first + 1));
-    if (ends) measured->fileEnds.reserve(static_cast<size_t>(last - first + 1));
-    bool any = false;
+    measured->fileEnds.reserve(static_cast<size_t>(last - first + 1));
     for (int32_t i = first; i <= last; ++i) {
         const JobLineUnit* line = context.LineAt(i);
         bool exact = false;
         const int32_t width = line ? line->NotedWidth(measured->revision, exact) : -1;
         measured->widths.push_back(width >= 0 && exact ? width : -1);
-        any = any || (width >= 0 && exact);
-        if (ends) measured->fileEnds.push_back(line ? line->FileLineEnd() : uint8_t(FileLineEndNotRead));
+        measured->fileEnds.push_back(line ? line->FileLineEnd() : uint8_t(FileLineEndNotRead));
     }
-    return any || ends ? measured : nullptr;
+    return measured;
 }
 
-// The record of the line end a whole line had in its file, on a side that
-// writes each line with its own; null elsewhere and for a line the file did
-// not give. One record serves every line of an end, so deleting lines
-// costs no allocation for it.
+// The record of the line end a whole line had in its file; null for a line
+// the file did not give. One record serves every line of an end, so
+// deleting lines costs no allocation for it.
 std::shared_ptr<const JobLineWidths> LineEndNote(const LineEditContext& context, const JobLineUnit* line) {
-    if (!line || !context.data || !context.data->ownLineEnds) return nullptr;
+    if (!line || !context.data) return nullptr;
     const uint8_t end = line->FileLineEnd();
     if (end == FileLineEndNotRead || end > FileLineEndCrLf) return nullptr;
     static std::shared_ptr<const JobLineWidths> notes[FileLineEndCrLf + 1];
@@ -405,13 +401,11 @@ size_t ApplyLineRecordRun(LineEditContext& context, JobUndoDataUnit* const* reco
     if (inserts) {
         // The texts move into the new lines; they go back to the records
         // when the lines cannot be put in.
-        // Line ends only where the side keeps them.
-        std::vector<uint8_t> ends;
-        if (context.data && context.data->ownLineEnds) ends.resize(run);
+        std::vector<uint8_t> ends(run);
         for (size_t k = 0; k < run; ++k) {
             indexes[k] = records[k]->startRow;
             texts[k] = std::move(records[k]->text);
-            if (!ends.empty()) ends[k] = NotedLineEnd(*records[k]);
+            ends[k] = NotedLineEnd(*records[k]);
         }
         auto giveBack = [&] {
             for (size_t k = 0; k < run; ++k) records[k]->text = std::move(texts[k]);

@@ -43,9 +43,9 @@ inline int32_t LineLength(const JobLineUnit* line) { return line ? line->LineTex
 
 // The widths a run of lines had measured for a layout revision of their
 // side, in line order (-1: not measured exactly). Lines brought back with
-// the same texts take them instead of being measured again. On a side that
-// writes each line with its own line end, also the ends the lines had in
-// their file (FileLineEnd...), which lines brought back take again; a whole
+// the same texts take them instead of being measured again; and the line
+// ends the lines had in their file (FileLineEnd...), which lines brought
+// back take again, so that they are saved as the file had them. A whole
 // line's record holds its one end and no widths.
 struct JobLineWidths {
     uint16_t revision = 0;

@@ -364,9 +364,9 @@ TextReadResult ReadTextFile(JobSideRecord& side, JobContentList& content, JobLin
         content.flags = static_cast<uint16_t>(content.flags | ContentByteOrderMark);
     else
         content.flags = static_cast<uint16_t>(content.flags & ~ContentByteOrderMark);
-    // The first line's line end is written after every line; a first line
-    // without one (a one-line file, an empty file) gives CR LF, so that
-    // lines added later never run together.
+    // The first line's line end is the side's, which lines added later
+    // take; a first line without one (a one-line file, an empty file) gives
+    // CR LF, so that they never run together.
     if (hasLine && reader.Line().lineEndCount > 0)
         content.lineEnd = reader.Line().LineEndText();
     else
@@ -414,7 +414,6 @@ bool LoadTextSide(JobSideRecord& side, JobContentList& content) {
     data->textKind = RawLayer::KindUtf8;
     data->markKind = 0;
     data->lastLineEnded = true;
-    data->ownLineEnds = false;
     side.encodingText = RawLayer::EncodingKindName(RawLayer::KindUtf8, false);
 
     const RawString& path = content.path;
@@ -457,7 +456,6 @@ bool LoadTextSide(JobSideRecord& side, JobContentList& content) {
         content.ResetForLoad();
         result = ReadTextFile(side, content, *data, limit, flags | RawLayer::LineDecodeGuess8Bit);
         if (result == TextReadNotUtf16) result = TextReadFailed;
-        data->ownLineEnds = true;
     }
     return result == TextReadDone;
 }
@@ -555,37 +553,36 @@ bool SaveTextSide(JobSideRecord& side, JobContentList& content, const RawString&
     if (content.flags & ContentByteOrderMark)
         writer.SetOptions(writer.Options() | RawLayer::LineFileWriteMark);
     if (!writer.BeginWrite()) return false;
-    // Lines are joined by the side's one line end (a file with mixed line
-    // ends comes back with the first line's everywhere); the last line gets
-    // one only when the file's last line had one. A side with its own line
-    // ends writes each line's.
+    // Each line goes back with the line end it had in its file: a save
+    // changes no byte of a line the user did not edit, however mixed the
+    // file's ends were and whatever the reading took for them (a file read
+    // in another encoding than its own ends its lines at whatever bytes
+    // look like line ends there). A line the file did not give (typed,
+    // copied in, the head of a split line) takes the side's line end, and so
+    // does the file's unended last line once lines follow it. The side's
+    // last line ends as the file's last line did: with its own end (the
+    // side's for a new line) when that had one, else with none.
     RawString lineEnd = content.lineEnd;
     if (lineEnd.IsEmpty()) lineEnd = CrLfText(data ? data->textKind : kind);
     const bool lastEnded = data ? data->lastLineEnded : true;
-    const bool ownEnds = data && data->ownLineEnds;
     // The texts of FileLineEndCr, ...Lf and ...CrLf, in the lines' kind.
     RawString ownEndTexts[FileLineEndCrLf + 1];
-    if (ownEnds) {
-        ownEndTexts[FileLineEndCr] = PlainText(lineEnd.Kind(), "\r");
-        ownEndTexts[FileLineEndLf] = PlainText(lineEnd.Kind(), "\n");
-        ownEndTexts[FileLineEndCrLf] = PlainText(lineEnd.Kind(), "\r\n");
-    }
+    ownEndTexts[FileLineEndCr] = PlainText(lineEnd.Kind(), "\r");
+    ownEndTexts[FileLineEndLf] = PlainText(lineEnd.Kind(), "\n");
+    ownEndTexts[FileLineEndCrLf] = PlainText(lineEnd.Kind(), "\r\n");
     bool ok = true;
     int32_t left = content.Count();
     for (JobContentUnit& unit : content) {
         --left;
-        if (!ok) break;
         // A line's own text, not a copy of it (a loaded line's text is a
         // view, which a copy would duplicate).
-        const JobLineUnit* line = dynamic_cast<const JobLineUnit*>(&unit);
+        const JobLineUnit* line = AsLineUnit(&unit);
         ok = writer.WriteLine(line ? line->LineText() : unit.Text());
-        const uint8_t own = ownEnds && line ? line->FileLineEnd() : uint8_t(FileLineEndNotRead);
         if (!ok) break;
-        if (own == FileLineEndNotRead || (own == FileLineEndNone && left > 0)) {
-            if (left > 0 || lastEnded) ok = writer.WriteLine(lineEnd);
-        } else if (own >= FileLineEndCr && own <= FileLineEndCrLf) {
-            ok = writer.WriteLine(ownEndTexts[own]);
-        }
+        if (left == 0 && !lastEnded) break;
+        const uint8_t own = line ? line->FileLineEnd() : uint8_t(FileLineEndNotRead);
+        ok = writer.WriteLine(own >= FileLineEndCr && own <= FileLineEndCrLf ? ownEndTexts[own] : lineEnd);
+        if (!ok) break;
     }
     bool closed = writer.Close();
     return ok && closed;

@@ -5,9 +5,11 @@
 // rows and the line numbers consistent.
 //
 // Lines keep the file's own encoding in memory (8-bit kinds as they stand,
-// UTF-16 files as kind 7), and the side remembers the file's kind, its
-// byte-order mark, the line end of its first line and whether its last line
-// had one, so that an unchanged side can be written back byte for byte.
+// UTF-16 files as kind 7), each line keeps the line end it had in the file,
+// and the side remembers the file's kind, its byte-order mark, the line end
+// of its first line (which new lines take) and whether its last line had
+// one, so that a save gives back every line the user did not edit byte for
+// byte, whatever encoding the file was read in.
 #pragma once
 
 #include <windows.h>
@@ -79,10 +81,6 @@ public:
     uint8_t textKind = RawLayer::KindUtf8;  // kind of the line texts in memory
     uint8_t markKind = 0;                   // the byte-order mark's kind, 0 none
     bool lastLineEnded = true;              // the last line read had a line end
-    // The file looked like UTF-16 but did not decode as such and was read
-    // as 8-bit text: its line ends are whatever bytes the UTF-16 left, so
-    // each line is written back with its own.
-    bool ownLineEnds = false;
 };
 
 // The text kind's data of a side; null when the side has none (or another

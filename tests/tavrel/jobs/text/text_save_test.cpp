@@ -119,12 +119,14 @@ TEST_F(TextSaveTest, UnchangedSidesMakeNoBackup) {
     EXPECT_TRUE(logger.lines.empty());
 }
 
-TEST_F(TextSaveTest, MixedLineEndsAreNormalisedToTheFirstLinesEnd) {
+// A compare tool changes no line the user did not edit: each keeps its own
+// line end.
+TEST_F(TextSaveTest, MixedLineEndsAreKeptLineByLine) {
     std::wstring path = File(L"m.txt", "a\r\nb\nc\rd");
     std::unique_ptr<JobGroupUnit> job = Open(path, L"");
     job->content1.flags = static_cast<uint16_t>(job->content1.flags | ContentChanged);
     EXPECT_TRUE(job->controller->SaveFile(*job, ModeSide1));
-    EXPECT_EQ(FileText(path), "a\r\nb\r\nc\r\nd");
+    EXPECT_EQ(FileText(path), "a\r\nb\nc\rd");
 }
 
 TEST_F(TextSaveTest, FailedWritesKeepOriginalAndEdits) {
