@@ -275,9 +275,9 @@ TEST_F(LineEditTest, TypedTextTheEncodingCannotHoldIsRefused) {
 // (Chinese too, whose ideographs are often two bytes of ASCII), and 8-bit
 // text keeps its reading, stray zero bytes and all. Either way the side
 // shows the file's lines, and the save gives back the file's own bytes with
-// only the typed character added, in the file's encoding; a file read as
-// 8-bit only because it does not decode as the UTF-16 it looks like keeps
-// the line end of each line.
+// only the typed character added, in the file's encoding: every line keeps
+// the line end it had, mixed ends and the odd ends of a file read as 8-bit
+// only because it does not decode as the UTF-16 it looks like alike.
 TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTypedCharacter) {
     struct Case {
         std::string name;
