@@ -110,4 +110,23 @@ int EndProcessesOf(const std::wstring& program) {
     return ended;
 }
 
+std::wstring BuildRoot() {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self);
+    path = path.substr(0, path.find_last_of(L"\\/"));
+    return path.substr(0, path.find_last_of(L"\\/") + 1);
+}
+
+void EndProcessHard(PROCESS_INFORMATION& info) {
+    if (!info.hProcess) return;
+    if (WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(info.hProcess, 1);
+        WaitForSingleObject(info.hProcess, 10000);
+    }
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    info = PROCESS_INFORMATION{};
+}
+
 }  // namespace TestSupport

@@ -43,4 +43,11 @@ HWND ChildWithText(HWND window, const wchar_t* text);
 // time-out. Returns how many were ended.
 int EndProcessesOf(const std::wstring& program);
 
+// The build folder (the one above the test executable's), with a final '\'.
+std::wstring BuildRoot();
+
+// Ends a started process that has not ended by itself (a thread waiting on
+// a device holds it), then closes its handles.
+void EndProcessHard(PROCESS_INFORMATION& info);
+
 }  // namespace TestSupport

@@ -17,13 +17,7 @@ namespace {
 
 constexpr int kViewBoxId = 2518;
 
-std::wstring BuildRoot() {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self);
-    path = path.substr(0, path.find_last_of(L"\\/"));
-    return path.substr(0, path.find_last_of(L"\\/") + 1);
-}
+using TestSupport::BuildRoot;
 
 bool Answers(HWND window, DWORD limitMs) {
     DWORD_PTR result = 0;
@@ -49,13 +43,7 @@ struct Viewer {
         TestSupport::WriteFileBytes(folder.Join(L"Quenby.ini"), "[Common]\r\nProgram=Quenby\r\n");
     }
     ~Viewer() {
-        if (!info.hProcess) return;
-        if (WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0) {
-            TerminateProcess(info.hProcess, 1);
-            WaitForSingleObject(info.hProcess, 10000);
-        }
-        CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
+        TestSupport::EndProcessHard(info);
     }
     // Started in its folder on the arguments; the main window within 20 s.
     bool Start(const std::wstring& arguments) {

@@ -12,13 +12,7 @@
 
 namespace {
 
-std::wstring BuildRoot() {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self);
-    path = path.substr(0, path.find_last_of(L"\\/"));
-    return path.substr(0, path.find_last_of(L"\\/") + 1);
-}
+using TestSupport::BuildRoot;
 
 struct Program {
     Program() {

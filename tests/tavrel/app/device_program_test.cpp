@@ -117,13 +117,7 @@ struct Started {
     PROCESS_INFORMATION info{};
     HWND main = nullptr;
     ~Started() {
-        if (!info.hProcess) return;
-        if (WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0) {
-            TerminateProcess(info.hProcess, 1);
-            WaitForSingleObject(info.hProcess, 10000);
-        }
-        CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
+        TestSupport::EndProcessHard(info);
     }
     // WM_CLOSE; whether the process ended within 10 s.
     bool Close() const {
