@@ -274,10 +274,11 @@ LONG WinListBox::WholeRowAt(LONG top) const {
     if (!PlacedCurrent() || placed.empty()) return top;
     const size_t at = static_cast<size_t>(PlacedAt(top));
     const RECT& cut = placed[at]->rect;
-    // A row taller than the view would leave it whole, and with it most of
-    // what the view can show.
-    const LONG clientHeight = clientRect.bottom - clientRect.top;
-    if (cut.top < top && at + 1 < placed.size() && cut.bottom - cut.top <= clientHeight)
+    // Only a row of one line: stepping past a taller one leaves as much of
+    // the view empty below the last row as the row showed (a row about the
+    // view's height left it all but empty), so the view rather ends on the
+    // last row and shows the taller row cut.
+    if (cut.top < top && at + 1 < placed.size() && cut.bottom - cut.top <= lineStep.cy)
         return placed[at + 1]->rect.top;
     return top;
 }

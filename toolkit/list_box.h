@@ -443,8 +443,11 @@ private:
     void AfterMove();
     void Invalidate();
     int32_t MaxScroll(bool vertical) const;
-    // A scroll position that cuts a row at the view's top moves down to the
-    // next row's top, unless the row cut is taller than the view.
+    // A scroll position that cuts a row of one line (no taller than the
+    // line step) at the view's top moves down to the next row's top: a list
+    // of such rows shows whole rows and leaves less than a line empty below
+    // its last one. A taller row stays cut, so that a move to a unit ends
+    // the unit at the view's foot.
     LONG WholeRowAt(LONG top) const;
     void PaintHeader(WinDrawContext& dc, const RECT& inner, HBRUSH brush);
     void PaintBands(WinDrawContext& dc, const RECT& inner);

@@ -310,6 +310,72 @@ TEST(ListBoxTest, PaintShowsCursorFrameAndSelectionInFocusAndOutOfIt) {
     EXPECT_EQ(GdiLiveObjects(), before);
 }
 
+// Ctrl+End past rows taller than a line, of heights about the view's
+// (just under, equal to and just over it) and of random heights: the last
+// row ends at the view's foot with the rows before it above, and the clamp
+// of a relayout keeps the view there, never past the content's end.
+TEST(ListBoxTest, CtrlEndEndsTheLastRowAtTheViewsFootWhateverTheRowsBeforeIt) {
+    // Rows of no height before the ones of a case are passed over.
+    ListFixture f(6, false);
+    const int32_t client = f.list.clientRect.bottom - f.list.clientRect.top;
+    const int32_t line = f.list.lineStep.cy;
+    ASSERT_GT(client, 3 * line);
+    std::vector<std::vector<int>> cases;
+    for (int before : {client - 6, client - 1, client, client + 1}) {
+        cases.push_back({before, line + 4});
+        cases.push_back({line + 1, before, 2 * line});
+    }
+    std::srand(69);
+    const auto between = [](int low, int high) { return low + std::rand() % (high - low + 1); };
+    // Content at least as high as the view, so that the view can end on
+    // the last row.
+    while (cases.size() < 160) {
+        std::vector<int> heights(static_cast<size_t>(between(2, 6)));
+        int sum = 0;
+        for (int& h : heights) sum += h = between(line + 1, 2 * client);
+        sum -= heights.back();
+        heights.back() = between(line + 1, client);
+        if (sum + heights.back() >= client) cases.push_back(heights);
+    }
+    const int32_t last = 5;
+    const int top = f.list.marginTop;
+    for (const std::vector<int>& heights : cases) {
+        std::string name;
+        for (size_t i = 0; i < f.data.size(); ++i) {
+            const size_t from = f.data.size() - heights.size();
+            f.data[i].height = i < from ? 0 : heights[i - from];
+            if (i >= from) name += std::to_string(f.data[i].height) + " ";
+        }
+        f.list.Refresh();
+        f.list.MoveCursorTo(f.list.Count() - static_cast<int32_t>(heights.size()));
+        TestSupport::SetModifiers(false, true, false);
+        SendMessageW(f.list.window, WM_KEYDOWN, VK_END, TestSupport::KeyLParam(VK_END, false));
+        TestSupport::SetModifiers(false, false, false);
+        TestSupport::PumpUntilIdle();
+        ASSERT_EQ(f.list.cursor, last) << name;
+        const RECT row = f.list.ItemAt(last)->rect;
+        EXPECT_EQ(row.bottom - f.list.scroll.y, client) << name;
+        EXPECT_LE(f.list.scroll.y, std::max<LONG>(f.list.contentSize.cy - client, 0)) << name;
+        // The rows before it fill the view above it.
+        const int32_t atTop = f.list.HitTest(POINT{20, top});
+        if (row.top > f.list.scroll.y) {
+            EXPECT_GE(atTop, f.list.Count() - static_cast<int32_t>(heights.size())) << name;
+            EXPECT_LT(atTop, last) << name;
+        } else {
+            EXPECT_EQ(atTop, last) << name;
+        }
+        // What the window shows: the cursor's frame ends on the view's last
+        // pixel row, the row's selection colour just above it.
+        const DibCanvas shown = f.Capture();
+        EXPECT_EQ(shown.Pixel(30, top + client - 1), RGB(0, 0, 0xFF)) << name;
+        EXPECT_EQ(shown.Pixel(30, top + client - 2), f.list.ItemColor(*f.list.ItemAt(last))) << name;
+        // A relayout clamps the view where it stands.
+        const LONG y = f.list.scroll.y;
+        f.list.Refresh();
+        EXPECT_EQ(f.list.scroll.y, y) << name;
+    }
+}
+
 TEST(ListBoxTest, ZeroWidthWithLogicalWidthAndBandOfZeroPaintAndTakeClicks) {
     {
         ListFixture f(10);
