@@ -14,8 +14,9 @@
 # page bands and heading: the bands' characters drawn as glyphs, and the
 # heading clearly heavier than its text plain; the document of Latin and
 # Japanese headings in a print face without a bold style: that face alone,
-# and each heading clearly heavier than its text plain. Fails, naming
-# scripts/print-queue.sh, without the queue.
+# and each heading clearly heavier than its text plain; the document
+# printed from page 5 to page 3: pages three to five, in order. Fails, naming scripts/print-queue.sh,
+# without the queue.
 set -euo pipefail
 
 test_program="$1"; shift
@@ -311,4 +312,15 @@ print("lines", len(lines), "heading to plain ink, Latin and Japanese", [round(r,
 sys.exit(0 if len(ratios) == 2 and min(ratios) > 1.3 else 1)
 PY
 rm -f "$ppm"
+echo "print-check.sh: $pdf checked"
+
+backwards="QuenbyPrintBackwards.md"
+pdf=$(find_pdf "$backwards" "-ge 1") || { echo "print-check.sh: no PDF titled $backwards in $out_dir" >&2; exit 1; }
+pages=$(pdfinfo "$pdf" | sed -n 's/^Pages: *//p')
+[ "$pages" = 3 ] || fail "$pages pages printed from page 5 to page 3, not 3"
+n=1
+for name in three four five; do
+  pdftotext -f $n -l $n "$pdf" - | grep -q "Page $name" || fail "page $n lacks \"Page $name\""
+  n=$((n + 1))
+done
 echo "print-check.sh: $pdf checked"

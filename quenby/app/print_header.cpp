@@ -146,9 +146,10 @@ const WinPrintListBox::DocumentCalls* WinPrintListBox::SetDocumentCalls(const Do
 WinPrintListBox::PrintOutcome WinPrintListBox::Print(PageSource& source, HDC dc, const DOCINFOW& doc,
                                                      PageChecker& checker) {
     const DocumentCalls& calls = *documentCalls.load();
-    if (!dc || calls.startDoc(dc, &doc) < 1) return PrintFailed;
+    if (!dc) return PrintFailed;
     const int32_t count = source.PrintedPageCount();
     checker.OnPageCount(count);
+    bool started = false;
     bool failed = false;
     bool stopped = false;
     for (int32_t k = 0; k < count; ++k) {
@@ -157,6 +158,10 @@ WinPrintListBox::PrintOutcome WinPrintListBox::Print(PageSource& source, HDC dc,
             break;
         }
         if (!checker.IsPageWanted(k)) continue;
+        if (!started) {
+            if (calls.startDoc(dc, &doc) < 1) return PrintFailed;
+            started = true;
+        }
         if (calls.startPage(dc) < 1) {
             failed = true;
             break;
@@ -167,6 +172,7 @@ WinPrintListBox::PrintOutcome WinPrintListBox::Print(PageSource& source, HDC dc,
             break;
         }
     }
+    if (!started) return stopped ? PrintStopped : PrintNoPage;
     // A queue that refuses the job may still have taken every page: only
     // the end of the document tells.
     if (calls.endDoc(dc) < 1) failed = true;

@@ -80,10 +80,13 @@ struct WinPrintListBox {
     };
     // Sets the calls (null: the system's) and gives the previous ones back.
     static const DocumentCalls* SetDocumentCalls(const DocumentCalls* calls);
-    enum PrintOutcome : int32_t { PrintFailed = 0, PrintDone = 1, PrintStopped = 2 };
+    // PrintNoPage: no page was wanted, and no document was sent.
+    enum PrintOutcome : int32_t { PrintFailed = 0, PrintDone = 1, PrintStopped = 2, PrintNoPage = 3 };
     // The print loop: one document, a page for every wanted page until the
-    // checker stops it. A stopped job still ends its document, so the pages
-    // sent stay; any failing call of the document makes the job fail.
+    // checker stops it. The document starts with its first wanted page, so
+    // a job without pages sends nothing (a printer would give a blank
+    // sheet). A stopped job still ends its document, so the pages sent
+    // stay; any failing call of the document makes the job fail.
     static PrintOutcome Print(PageSource& source, HDC dc, const DOCINFOW& doc, PageChecker& checker);
     // Whether a unit forces a new page, and the page-start mark of a unit.
     class Pages {

@@ -133,10 +133,10 @@ void WinPrintProgressDialog::Run() {
 
 bool WinPrintProgressDialog::IsPageWanted(int32_t k) {
     const int64_t number = static_cast<int64_t>(k) + 1;
-    if ((record_.dialog.Flags & PD_PAGENUMS) &&
-        (number < record_.dialog.nFromPage || number > record_.dialog.nToPage)) {
-        return false;
-    }
+    // The range in either order: "from 5 to 3" are pages 3 to 5.
+    const int64_t from = std::min(record_.dialog.nFromPage, record_.dialog.nToPage);
+    const int64_t to = std::max(record_.dialog.nFromPage, record_.dialog.nToPage);
+    if ((record_.dialog.Flags & PD_PAGENUMS) && (number < from || number > to)) return false;
     if (range_.first < range_.end && (k < range_.first || k >= range_.end)) return false;
     HWND own = window;
     if (own) PostMessageW(own, kProgressMessage, static_cast<WPARAM>(k), static_cast<LPARAM>(pageCount_.load()));

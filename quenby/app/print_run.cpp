@@ -1,6 +1,7 @@
 // Printing from the main window: the print command with its page-size
 // check and progress run, the print setup, and the main item set's side of
 // the print worker.
+#include <algorithm>
 #include <memory>
 
 #include "base/language.h"
@@ -17,6 +18,7 @@ namespace {
 RAW_CONSTANT_TEXT(ProgressTitleKeyText, "ProgressTitle")
 RAW_CONSTANT_TEXT(ImageSizeChangedKeyText, "ImageSizeChanged")
 RAW_CONSTANT_TEXT(PrintFailedKeyText, "PrintFailed")
+RAW_CONSTANT_TEXT(NoPageInRangeKeyText, "NoPageInRange")
 RAW_CONSTANT_TEXT(OkText, "OK")
 RAW_CONSTANT_TEXT(CancelText, "Cancel")
 
@@ -80,6 +82,15 @@ void TakePrinterPage(GuiMainDialog& dialog, DocLayer::PrintImageSettings& image,
         InvalidateRect(view.window, nullptr, FALSE);
         UpdateWindow(view.window);
     }
+}
+
+// The print dialog's page range over a document of `count` pages: a range
+// typed backwards ("from 5 to 3") is the same pages in order; false when no
+// page of the document lies in it.
+bool TakePageRange(PRINTDLGW& d, int32_t count) {
+    if (!(d.Flags & PD_PAGENUMS)) return true;
+    if (d.nFromPage > d.nToPage) std::swap(d.nFromPage, d.nToPage);
+    return std::max<int32_t>(d.nFromPage, 1) <= std::min<int32_t>(d.nToPage, count);
 }
 
 bool AskImageSizeChanged(GuiMainDialog& dialog) {
@@ -174,6 +185,12 @@ WinPrintListBox::PrintOutcome RunPrintJob(GuiMainDialog& dialog, WinPrintDialogR
                                           const WinSelectionRecord& selection,
                                           WinPrintProgressDialog::Executer& executer) {
     GuiMainItems& items = dialog.items;
+    // A job without pages would come out of the printer as a blank sheet:
+    // the user is told instead, and nothing is sent.
+    if (!TakePageRange(record.dialog, items.view.pageCount)) {
+        AskInfo(dialog, NoPageInRangeKeyText(), WinLayer::OkButtonTable());
+        return WinPrintListBox::PrintNoPage;
+    }
     RawString title(CaptionPrefixText());
     title.Append(LookUpViewText(LookUpViewTextIn(ViewTextSection(), ViewTexts), ProgressTitleKeyText()));
     WinPrintListBox::PrintOutcome outcome = WinPrintListBox::PrintFailed;
@@ -187,6 +204,7 @@ WinPrintListBox::PrintOutcome RunPrintJob(GuiMainDialog& dialog, WinPrintDialogR
         outcome = progress.Outcome();
     }
     if (outcome == WinPrintListBox::PrintFailed) AskInfo(dialog, PrintFailedKeyText(), WinLayer::OkButtonTable());
+    if (outcome == WinPrintListBox::PrintNoPage) AskInfo(dialog, NoPageInRangeKeyText(), WinLayer::OkButtonTable());
     return outcome;
 }
 

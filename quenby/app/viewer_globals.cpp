@@ -8,6 +8,7 @@ const RawLayer::RawLocaleRecord ViewTexts[] = {
     {"ProgressTitle", "Print progress"},
     {"ImageSizeChanged", "Image size changed. Continue to print ?"},
     {"PrintFailed", "Printing failed."},
+    {"NoPageInRange", "No page of the document lies in the chosen range: nothing is printed."},
     {"SearchTextTitle", "Input search text ?"},
     {"DocumentTooLarge", "%s\nis larger than %d MB and is not opened."},
     {"DocumentNoMemory", "%s\nneeds more memory than there is and is not opened."},

@@ -125,15 +125,36 @@ bool PrintAllToPdf(ViewerRun& run, DWORD limitMs) {
     return !watchdog.Fired();
 }
 
+// Starts the viewer on the document under the profile, in page view ("-p ")
+// or line view ("-p- "); its view laid out, or null when it did not start.
+GuiViewBox* ShowDocument(ViewerRun& run, const std::wstring& doc, const std::string& profile,
+                         const char* switches = "-p ") {
+    TestSupport::WriteFileBytes(run.profile, profile);
+    if (!run.Start(switches + ("\"" + TestSupport::S(TestSupport::W(doc)) + "\""))) return nullptr;
+    GuiViewBox& view = run.Dialog()->items.view;
+    view.Refresh();
+    return &view;
+}
+
+// Five pages split by page breaks, headed "Page one" to "Page five", after
+// the head.
+std::string FivePages(const std::string& head) {
+    const char* const numbers[] = {"one", "two", "three", "four", "five"};
+    std::string text = head;
+    for (int i = 0; i < 5; ++i) {
+        if (i > 0) text += "@PageBreak\n\n";
+        text += "# Page " + std::string(numbers[i]) + "\n\nSome text of this page.\n\n";
+    }
+    return text;
+}
+
 // Starts the viewer on the document in page view under the program style
 // and prints it whole to "Quenby_PDF": one page.
 void PrintOnOnePage(ViewerRun& run, const std::wstring& doc, const std::string& profile) {
-    TestSupport::WriteFileBytes(run.profile, profile);
-    ASSERT_TRUE(run.Start("-p \"" + TestSupport::S(TestSupport::W(doc)) + "\""));
-    GuiViewBox& view = run.Dialog()->items.view;
-    view.Refresh();
+    GuiViewBox* view = ShowDocument(run, doc, profile);
+    ASSERT_TRUE(view);
     EXPECT_TRUE(PrintAllToPdf(run, 60000));
-    EXPECT_EQ(view.pageCount, 1);
+    EXPECT_EQ(view->pageCount, 1);
 }
 
 }  // namespace
@@ -141,18 +162,12 @@ void PrintOnOnePage(ViewerRun& run, const std::wstring& doc, const std::string& 
 TEST(PrintQueueTest, PagesTwoToThreeOfFivePrintToThePdfQueue) {
     ASSERT_TRUE(HasPrinter(L"Quenby_PDF")) << "no printer \"Quenby_PDF\": run scripts/print-queue.sh";
     ViewerRun run;
-    const char* const numbers[] = {"one", "two", "three", "four", "five"};
-    std::string text = "@PrintFooter:Right:\"Page %p of %t\"\n\n";
-    for (int i = 0; i < 5; ++i) {
-        if (i > 0) text += "@PageBreak\n\n";
-        text += "# Page " + std::string(numbers[i]) + "\n\nSome text of this page.\n\n";
-    }
-    const std::wstring doc = run.Write(L"QuenbyPrintCheck.md", text);
-    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n[Overview]\r\nEnhanceForm=@%s\r\n"
-                                             "PageHeadHeight=1000\r\nPageHeadColor=0x20C040\r\n");
-    ASSERT_TRUE(run.Start("-p \"" + TestSupport::S(TestSupport::W(doc)) + "\""));
-    GuiViewBox& view = run.Dialog()->items.view;
-    view.Refresh();
+    const std::wstring doc = run.Write(L"QuenbyPrintCheck.md", FivePages("@PrintFooter:Right:\"Page %p of %t\"\n\n"));
+    GuiViewBox* shown = ShowDocument(run, doc,
+                                     "[Common]\r\nProgram=Quenby\r\n[Overview]\r\nEnhanceForm=@%s\r\n"
+                                     "PageHeadHeight=1000\r\nPageHeadColor=0x20C040\r\n");
+    ASSERT_TRUE(shown);
+    GuiViewBox& view = *shown;
     ASSERT_EQ(view.pageCount, 5);
     TestSupport::ModalWatchdog watchdog(60000);
     bool asked = false;
@@ -235,10 +250,9 @@ TEST(PrintQueueTest, EveryBlockKindPrintsWhole) {
     }
     text += "\n";
     const std::wstring doc = run.Write(L"QuenbyPrintWhole.md", text);
-    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n");
-    ASSERT_TRUE(run.Start("-p \"" + TestSupport::S(TestSupport::W(doc)) + "\""));
-    GuiViewBox& view = run.Dialog()->items.view;
-    view.Refresh();
+    GuiViewBox* shown = ShowDocument(run, doc, "[Common]\r\nProgram=Quenby\r\n");
+    ASSERT_TRUE(shown);
+    GuiViewBox& view = *shown;
     TintedWindowColour tint;
     EXPECT_TRUE(PrintAllToPdf(run, 120000));
     // The printed pages hold every line to its end.
@@ -285,10 +299,7 @@ TEST(PrintQueueTest, PrintedLinesKeepTheirLastGlyphWhole) {
         }
     }
     const std::wstring doc = run.Write(L"QuenbyPrintEdges.md", text);
-    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n");
-    ASSERT_TRUE(run.Start("-p \"" + TestSupport::S(TestSupport::W(doc)) + "\""));
-    GuiViewBox& view = run.Dialog()->items.view;
-    view.Refresh();
+    ASSERT_TRUE(ShowDocument(run, doc, "[Common]\r\nProgram=Quenby\r\n"));
     EXPECT_TRUE(PrintAllToPdf(run, 60000));
 }
 
@@ -342,14 +353,38 @@ TEST(PrintQueueTest, HeadingsPrintHeavierInAFaceWithoutBold) {
     PrintOnOnePage(run, doc, "[Common]\r\nProgram=Quenby\r\n");
 }
 
+// Pages typed backwards in the print dialog, from 5 to 3, on the real
+// printer: scripts/print-check.sh finds pages three to five in the PDF, in
+// order.
+TEST(PrintQueueTest, PagesFromFiveToThreePrintPagesThreeToFive) {
+    ASSERT_TRUE(HasPrinter(L"Quenby_PDF")) << "no printer \"Quenby_PDF\": run scripts/print-queue.sh";
+    ViewerRun run;
+    const std::wstring doc = run.Write(L"QuenbyPrintBackwards.md", FivePages(""));
+    GuiViewBox* shown = ShowDocument(run, doc, "[Common]\r\nProgram=Quenby\r\n[Overview]\r\nEnhanceForm=@%s\r\n");
+    ASSERT_TRUE(shown);
+    GuiViewBox& view = *shown;
+    ASSERT_EQ(view.pageCount, 5);
+    TestSupport::ModalWatchdog watchdog(60000);
+    WhenShown(L"#32770", [&](HWND print) {
+        ChooseQueue(print, L"Quenby_PDF");
+        SendMessageW(GetDlgItem(print, 0x422), BM_CLICK, 0, 0);
+        SetText(print, 0x480, L"5");
+        SetText(print, 0x481, L"3");
+        WhenShown(L"Class_InfoDialog", [&](HWND question) { PressInfoButton(question, "OK"); });
+        PostMessageW(print, WM_COMMAND, IDOK, 0);
+    });
+    AppLayer::DispatchMainCommand(*run.Dialog(), nullptr, AppLayer::CmdPrint);
+    EXPECT_EQ(view.pageCount, 5);
+    EXPECT_FALSE(watchdog.Fired());
+}
+
 TEST(PrintQueueTest, PrintSetupTakesThePrintersPageOnlyWhenConfirmed) {
     ASSERT_TRUE(HasPrinter(L"Quenby_PDF")) << "no printer \"Quenby_PDF\": run scripts/print-queue.sh";
     ViewerRun run;
     const std::wstring doc = run.Write(L"setup.md", "# Setup\n\ntext\n");
-    TestSupport::WriteFileBytes(run.profile, "[Common]\r\nProgram=Quenby\r\n");
-    ASSERT_TRUE(run.Start("-p \"" + TestSupport::S(TestSupport::W(doc)) + "\""));
-    GuiViewBox& view = run.Dialog()->items.view;
-    view.Refresh();
+    GuiViewBox* shown = ShowDocument(run, doc, "[Common]\r\nProgram=Quenby\r\n");
+    ASSERT_TRUE(shown);
+    GuiViewBox& view = *shown;
     const std::string before = TestSupport::FileText(run.profile);
     TestSupport::ModalWatchdog watchdog(60000);
     WhenShown(L"#32770", [](HWND setup) { PostMessageW(setup, WM_COMMAND, IDCANCEL, 0); });

@@ -12,6 +12,7 @@
 
 #include "quenby/app/main_dialog.h"
 #include "quenby/app/viewer_fixture.h"
+#include "toolkit/info_dialog.h"
 
 using namespace ViewerTest;
 using AppLayer::GuiMainItems;
@@ -46,9 +47,13 @@ std::string PagesDocument(int n) {
 
 // The document calls of a metafile in the printer's place: pages counted,
 // and the end of the document answered as the test wants.
+std::atomic<int> docsStarted{0};
 std::atomic<int> pagesStarted{0};
 std::atomic<int> endDocAnswer{1};
-int WINAPI MetaStartDoc(HDC, const DOCINFOW* doc) { return doc && doc->cbSize == sizeof(DOCINFOW) ? 1 : 0; }
+int WINAPI MetaStartDoc(HDC, const DOCINFOW* doc) {
+    ++docsStarted;
+    return doc && doc->cbSize == sizeof(DOCINFOW) ? 1 : 0;
+}
 int WINAPI MetaStartPage(HDC) { return ++pagesStarted; }
 int WINAPI MetaEndPage(HDC) { return 1; }
 int WINAPI MetaEndDoc(HDC) { return endDocAnswer.load(); }
@@ -58,6 +63,7 @@ const WinPrintListBox::DocumentCalls kMetaCalls{&MetaStartDoc, &MetaStartPage, &
 struct MetafilePrinter {
     MetafilePrinter() : dc(CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr)) {
         previous = WinPrintListBox::SetDocumentCalls(&kMetaCalls);
+        docsStarted = 0;
         pagesStarted = 0;
         endDocAnswer = 1;
     }
@@ -236,6 +242,64 @@ TEST(PrintRunTest, ProgressCountsThePagesOfTheJobAndRangesChooseThem) {
         job.record.dialog.Flags = PD_SELECTION;
         EXPECT_EQ(job.Print(), WinPrintListBox::PrintDone);
         EXPECT_EQ(job.probe.printed, (std::vector<int32_t>{2}));
+    }
+    EXPECT_FALSE(watchdog.Fired());
+}
+
+// Page ranges as the print dialog hands them back over a five-page
+// document: typed backwards, past the last page, of one page, and wholly
+// past the end. A range with pages prints them in order; one without sends
+// no document at all and says so, never a blank sheet reported as printed.
+TEST(PrintRunTest, RangesBackwardsOrPastTheEndPrintTheirPagesInOrderOrSayThereAreNone) {
+    ViewerRun run;
+    ASSERT_TRUE(StartOn(run, run.Write(L"five.md", PagesDocument(5))));
+    run.Dialog()->items.view.Refresh();
+    ASSERT_EQ(run.Dialog()->items.view.pageCount, 5);
+    TestSupport::ModalWatchdog watchdog(60000);
+    struct Case {
+        WORD from, to;
+        std::vector<int32_t> pages;
+    };
+    // The message of a range without pages is looked for until it comes
+    // (a modal run: the job waits for it), and closed.
+    std::string told;
+    int tries = 0;
+    std::function<void()> closeMessage = [&] {
+        HWND info = FindWindowW(L"Class_InfoDialog", nullptr);
+        auto* dialog = info ? static_cast<WinLayer::WinInfoDialog*>(
+                                  WinLayer::WinWindowRegistry::Instance().FindByHandle(info))
+                            : nullptr;
+        if (dialog) {
+            told = TestSupport::S(dialog->textBox.GetText());
+            PostMessageW(info, WM_CLOSE, 0, 0);
+        } else if (++tries < 100) {
+            TestSupport::RunLater(50, closeMessage);
+        }
+    };
+    for (const Case& c : {Case{5, 3, {2, 3, 4}}, Case{3, 9, {2, 3, 4}}, Case{4, 4, {3}}, Case{9, 7, {}},
+                          Case{7, 9, {}}}) {
+        const std::string name = std::to_string(c.from) + " to " + std::to_string(c.to);
+        Job job(run);
+        job.record.dialog.Flags = PD_PAGENUMS;
+        job.record.dialog.nFromPage = c.from;
+        job.record.dialog.nToPage = c.to;
+        told.clear();
+        tries = 0;
+        if (c.pages.empty()) TestSupport::RunLater(100, closeMessage);
+        const WinPrintListBox::PrintOutcome outcome = job.Print();
+        EXPECT_EQ(job.probe.printed, c.pages) << name;
+        EXPECT_EQ(pagesStarted.load(), static_cast<int>(c.pages.size())) << name;
+        if (c.pages.empty()) {
+            EXPECT_EQ(outcome, WinPrintListBox::PrintNoPage) << name;
+            EXPECT_EQ(docsStarted.load(), 0) << name;
+            EXPECT_EQ(told, "No page of the document lies in the chosen range: nothing is printed.") << name;
+        } else {
+            EXPECT_EQ(outcome, WinPrintListBox::PrintDone) << name;
+            EXPECT_EQ(docsStarted.load(), 1) << name;
+            EXPECT_EQ(told, "") << name;
+        }
+        // Nothing is left open for the next case.
+        TestSupport::PumpUntilIdle();
     }
     EXPECT_FALSE(watchdog.Fired());
 }
