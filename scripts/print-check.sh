@@ -14,8 +14,10 @@
 # page bands and heading: the bands' characters drawn as glyphs, and the
 # heading clearly heavier than its text plain; the document of Latin and
 # Japanese headings in a print face without a bold style: that face alone,
-# and each heading clearly heavier than its text plain; the document
-# printed from page 5 to page 3: pages three to five, in order. Fails, naming scripts/print-queue.sh,
+# and each heading clearly heavier than its text plain; the document of a
+# table far wider than the page: every cell's word whole, and no text past
+# the page's right margin; the document printed from page 5 to page 3:
+# pages three to five, in order. Fails, naming scripts/print-queue.sh,
 # without the queue.
 set -euo pipefail
 
@@ -312,6 +314,25 @@ print("lines", len(lines), "heading to plain ink, Latin and Japanese", [round(r,
 sys.exit(0 if len(ratios) == 2 and min(ratios) > 1.3 else 1)
 PY
 rm -f "$ppm"
+echo "print-check.sh: $pdf checked"
+
+wide="QuenbyPrintWideTable.md"
+pdf=$(find_pdf "$wide" "-ge 1") || { echo "print-check.sh: no PDF titled $wide in $out_dir" >&2; exit 1; }
+python3 - "$pdf" <<'PY' || fail "a cell's word is missing or cut, or text stands past the right margin"
+import re, subprocess, sys
+html = subprocess.run(['pdftotext', '-bbox', sys.argv[1], '-'], capture_output=True, text=True, check=True).stdout
+width = float(re.search(r'<page width="([0-9.]+)"', html).group(1))
+words = [(float(a), float(b), w) for a, b, w in
+         re.findall(r'<word xMin="([0-9.]+)" yMin="[0-9.]+" xMax="([0-9.]+)" yMax="[0-9.]+">([^<]*)</word>', html)]
+# The page is 2479 printer pixels wide, its right margin 100 of them.
+limit = width * (2479 - 100) / 2479 + 1
+wanted = {w + r + c + e for r in 'ABCD' for c in 'ABCDEFGH' for w, e in (('Cell', 'word'), ('more', ''))}
+found = {w for _, _, w in words}
+missing = sorted(wanted - found)
+past = [(w, round(x1, 1)) for _, x1, w in words if x1 > limit]
+print('words', len(words), 'missing', missing, 'past the margin at', round(limit, 1), past)
+sys.exit(0 if not missing and not past else 1)
+PY
 echo "print-check.sh: $pdf checked"
 
 backwards="QuenbyPrintBackwards.md"

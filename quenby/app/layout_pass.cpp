@@ -180,11 +180,176 @@ void LayOutCode(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item,
     if (block) block->widestWidth = std::max<int32_t>(block->widestWidth, rect.right - rect.left);
 }
 
+namespace {
+
+// The rows of the table a row belongs to, from its first to its last.
+std::vector<const JobLineUnit*> TableRows(const JobLineUnit& line) {
+    const auto sameTable = [&](const JobLineUnit* p) {
+        return p && p->kind == DocLayer::KindTableRow && p->tableWidths == line.tableWidths;
+    };
+    const JobLineUnit* first = &line;
+    for (int32_t guard = 0; !(first->flags & DocLayer::LineFirst) && guard < 1000000; ++guard) {
+        const JobLineUnit* p = first->owner ? first->owner->PreviousContentLine(first->chainLink) : nullptr;
+        if (!sameTable(p)) break;
+        first = p;
+    }
+    std::vector<const JobLineUnit*> rows;
+    for (const JobLineUnit* p = first; p && rows.size() < 1000000;) {
+        rows.push_back(p);
+        if (p->flags & DocLayer::LineLast) break;
+        // Past the lines between the rows that show nothing (the alignment
+        // row under the title).
+        const JobLineUnit* next = p->owner ? p->owner->NextLine(p->chainLink) : nullptr;
+        for (int32_t guard = 0; next && !DocLayer::IsContentKind(next->kind) && guard < 1000000; ++guard)
+            next = next->owner ? next->owner->NextLine(next->chainLink) : nullptr;
+        if (!sameTable(next)) break;
+        p = next;
+    }
+    return rows;
+}
+
+// The width of the widest piece of the range that a wrap keeps on one row
+// (its longest word): the pieces start where the text may break; blanks
+// take no room, as they hang past the end of a wrapped row.
+int32_t LongestPiece(GuiLayout& layout, HDC dc, const RawString& text, RawRange range) {
+    WinTextDraw& draw = *layout.draw;
+    int32_t longest = 0;
+    int32_t lineStart = range.start;
+    while (lineStart <= range.end) {
+        // One hard line, ended by "\r\n" or the range, as the wrap takes it.
+        int32_t lineEnd = range.end;
+        for (int32_t i = lineStart; i + 1 < range.end; ++i) {
+            if (text.UnitAt(i) == '\r' && text.UnitAt(i + 1) == '\n') {
+                lineEnd = i;
+                break;
+            }
+        }
+        TextLayout::FitText(draw, dc, text, lineStart, lineEnd);
+        draw.BreakMarks(text, lineStart, lineEnd);
+        int32_t piece = 0;
+        for (int32_t i = lineStart; i < lineEnd; ++i) {
+            const int32_t w = draw.WidthAt(i);
+            if (w < 0) continue;
+            if (draw.BreakAt(i)) piece = 0;
+            if (text.UnitAt(i) != ' ') piece += w;
+            longest = std::max(longest, piece);
+        }
+        if (lineEnd >= range.end) break;
+        lineStart = lineEnd + 2;
+    }
+    return longest;
+}
+
+// The widest cell of each column laid out unwrapped (natural) and at the
+// narrowest (least: its longest word), in the font scaled by the ratio.
+void MeasureColumns(GuiLayout& layout, HDC dc, const std::vector<const JobLineUnit*>& rows, int32_t ratio,
+                    std::vector<int64_t>& natural, std::vector<int64_t>& least) {
+    natural.clear();
+    least.clear();
+    WinTextData scratch;
+    if (ratio >= 1) layout.draw->ForgetFontWidths();
+    {
+        ScaledFont font(dc, ratio);
+        for (const JobLineUnit* row : rows) {
+            const std::vector<RawRange> cells = TableCells(row->text);
+            if (natural.size() < cells.size()) {
+                natural.resize(cells.size(), 0);
+                least.resize(cells.size(), 0);
+            }
+            for (size_t c = 0; c < cells.size(); ++c) {
+                scratch.Clear();
+                natural[c] = std::max<int64_t>(natural[c], TextLayout::LayOutParagraph(*layout.draw, dc, kNoWrapWidth, 0,
+                                                                                    row->text, cells[c], scratch).cx);
+                least[c] = std::max<int64_t>(least[c], LongestPiece(layout, dc, row->text, cells[c]));
+            }
+        }
+    }
+    if (ratio >= 1) layout.draw->ForgetFontWidths();
+}
+
+int64_t Sum(const std::vector<int64_t>& values) {
+    int64_t sum = 0;
+    for (int64_t v : values) sum += v;
+    return sum;
+}
+
+// The smallest the text of a fitted table is made, in percent of the box
+// font: smaller print is hard to read, and words are broken instead.
+constexpr int32_t kLeastTableRatio = 40;
+
+}  // namespace
+
+const GuiLayout::TableFit& FitTable(GuiLayout& layout, HDC dc, const JobLineUnit& line, int32_t width) {
+    GuiLayout::TableFit& fit = layout.tableFit;
+    const void* key = line.tableWidths ? static_cast<const void*>(line.tableWidths) : &line.cellWidths;
+    if (fit.table == key && fit.width == width && !(line.flags & DocLayer::LineFirst)) return fit;
+    fit = GuiLayout::TableFit{};
+    fit.table = key;
+    fit.width = width;
+    const DocLayer::TableStyle& table = layout.style->table;
+    const std::vector<const JobLineUnit*> rows = TableRows(line);
+    std::vector<int64_t> natural, least;
+    MeasureColumns(layout, dc, rows, 0, natural, least);
+    const int64_t n = static_cast<int64_t>(natural.size());
+    const int64_t f = table.frameWidth.value;
+    // What the grid takes besides the columns' text (as the paint draws it).
+    const int64_t grid = table.outerMargin.value + f + n * (f + table.leftMargin.value + table.rightMargin.value);
+    const int64_t room = static_cast<int64_t>(width) - grid;
+    if (n == 0 || Sum(natural) <= room) return fit;
+    // The longest words do not fit side by side: smaller text, as far as it
+    // takes (a font's widths do not shrink exactly with its height).
+    int32_t ratio = 100;
+    for (int32_t tries = 0; tries < 8 && Sum(least) > room && ratio > kLeastTableRatio; ++tries) {
+        const int64_t estimate = room > 0 ? static_cast<int64_t>(ratio) * room / Sum(least) : 0;
+        ratio = static_cast<int32_t>(std::max<int64_t>(kLeastTableRatio, std::min<int64_t>(ratio - 1, estimate)));
+        MeasureColumns(layout, dc, rows, ratio, natural, least);
+    }
+    fit.ratio = ratio < 100 ? ratio : 0;
+    const int64_t sumNatural = Sum(natural);
+    const int64_t sumLeast = Sum(least);
+    fit.columns.resize(natural.size(), 1);
+    for (size_t c = 0; c < natural.size(); ++c) {
+        int64_t w;
+        if (room < n) {
+            w = 1;
+        } else if (sumNatural <= room) {
+            w = natural[c];
+        } else if (sumLeast <= room) {
+            // Each column its longest word and a share of the rest of the
+            // room as large as its share of what the columns would want more.
+            w = least[c] + (natural[c] - least[c]) * (room - sumLeast) / std::max<int64_t>(1, sumNatural - sumLeast);
+        } else {
+            // Words broken where they must: shares of the room as large as
+            // the columns' longest words.
+            w = least[c] * room / std::max<int64_t>(1, sumLeast);
+        }
+        fit.columns[c] = static_cast<int32_t>(std::max<int64_t>(1, std::min<int64_t>(w, kUnboundedWidth)));
+    }
+    return fit;
+}
+
 void LayOutTableRow(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line) {
     const DocLayer::TableStyle& table = layout.style->table;
     WinTextData& data = item.text;
-    TextLayout::LayOutParagraph(*layout.draw, dc, kNoWrapWidth, 0, line.text, line.text.All(), data);
     std::vector<RawRange> cells = TableCells(line.text);
+    const GuiLayout::TableFit* fit = layout.fitTables ? &FitTable(layout, dc, line, rect.right - rect.left) : nullptr;
+    if (fit && fit->columns.empty()) fit = nullptr;
+    item.tableRatio = fit ? fit->ratio : 0;
+    if (item.tableRatio >= 1) layout.draw->ForgetFontWidths();
+    {
+        ScaledFont font(dc, item.tableRatio);
+        if (fit) {
+            // Each cell wrapped at its column's width, its rows from the
+            // cell's top.
+            for (size_t c = 0; c < cells.size(); ++c) {
+                const int32_t w = c < fit->columns.size() ? fit->columns[c] : 1;
+                TextLayout::LayOutParagraph(*layout.draw, dc, w, 0, line.text, cells[c], data);
+            }
+        } else {
+            TextLayout::LayOutParagraph(*layout.draw, dc, kNoWrapWidth, 0, line.text, line.text.All(), data);
+        }
+    }
+    if (item.tableRatio >= 1) layout.draw->ForgetFontWidths();
     RawLayer::RawArrayC<int32_t>* widths = line.tableWidths ? line.tableWidths : &line.cellWidths;
     if (line.flags & DocLayer::LineFirst) {
         int32_t n = widths->Count();
@@ -208,7 +373,10 @@ void LayOutTableRow(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& i
         if (DocLayer::EnsureStepIndex(*widths, index)) {
             if (widths->Count() <= index) widths->SetSize(index + 1);
             int32_t* w = widths->WritableElements();
-            w[index] = std::max<int32_t>(w[index], box.right - box.left);
+            int32_t cellWidth = box.right - box.left;
+            // Blanks that end a wrapped row take no room of the column.
+            if (fit && c < fit->columns.size()) cellWidth = std::min(cellWidth, fit->columns[c]);
+            w[index] = std::max<int32_t>(w[index], cellWidth);
         }
     }
     if (!any) tallest = layout.textHeight;

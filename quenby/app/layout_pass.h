@@ -35,6 +35,9 @@ struct GuiListBoxItemUnit : public WinLayer::WinListBoxItemUnit {
     // A table row: its cells stand in the table's final columns, not where
     // the row's own layout put them.
     bool cellsPlaced = false;
+    // A table row of a table fitted into the page: the percentage of the
+    // box font its text is laid out and drawn in (0: the box font itself).
+    int32_t tableRatio = 0;
     // The pages the line runs on over past the one it starts on (a line
     // taller than a page; set by the pagination).
     int32_t pagesOn = 0;
@@ -66,6 +69,21 @@ struct GuiLayout {
     int32_t pictureLimit = 0;
     // Decoded pictures kept between paints; none decodes at every use.
     GuiPictureCache* pictures = nullptr;
+    // Page view (and so print): a table wider than its line is fitted into
+    // it. Elsewhere a table keeps its columns as wide as their widest cells
+    // and the view scrolls sideways to them.
+    bool fitTables = false;
+    // The fit of the table laid out last: the width array its rows share,
+    // the width it was fitted into, the percentage of the box font its text
+    // takes (0: the box font) and the width each column's cells wrap at
+    // (none: the table fits unchanged).
+    struct TableFit {
+        const void* table = nullptr;
+        int32_t width = -1;
+        int32_t ratio = 0;
+        std::vector<int32_t> columns;
+    };
+    TableFit tableFit;
     // Per list depth, the numbered list last walked: its document and the
     // range of its ordinals, so that the items after the first of a list do
     // not walk it again.
@@ -99,6 +117,13 @@ void LayOutCode(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item,
 // Returns the laid-out width and height of a tab-column code line.
 SIZE LayOutCodeColumns(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
 void LayOutTableRow(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
+// How the table of a row fits into a line `width` wide (kept in the layout
+// for the table's other rows): when its columns as wide as their widest
+// cells do not fit, each column gets a width its cells wrap at, shared out
+// so that the longest word of every cell stays whole; when even those words
+// do not fit, the table's text is made smaller (down to 40 percent) and
+// only then are words broken.
+const GuiLayout::TableFit& FitTable(GuiLayout& layout, HDC dc, const JobLineUnit& line, int32_t width);
 
 // The ranges of a table row's cells (between its tabs).
 std::vector<RawRange> TableCells(const RawString& text);

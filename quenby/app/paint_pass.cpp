@@ -292,7 +292,13 @@ void PaintTableRow(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUn
     PaintTableGrid(layout, dc, rect, item, line);
     RECT text = rect;
     text.top += table.topMargin.value + ((line.flags & DocLayer::LineFirst) ? table.frameWidth.value : 0);
-    DrawTextRuns(layout, dc, text, item, line.text, colour);
+    // A table fitted into the page draws in the font its layout took.
+    if (item.tableRatio >= 1) layout.draw->ForgetFontWidths();
+    {
+        ScaledFont font(dc, item.tableRatio);
+        DrawTextRuns(layout, dc, text, item, line.text, colour);
+    }
+    if (item.tableRatio >= 1) layout.draw->ForgetFontWidths();
 }
 
 void PaintTocEntry(GuiLayout& layout, HDC dc, const RECT& rect, const GuiListBoxItemUnit& item,

@@ -107,6 +107,9 @@ void GuiViewBox::PrepareLayout() {
     // is or becomes.
     layout.plain = background;
     layout.pictureLimit = 0;
+    // Each layout fits its tables anew.
+    layout.fitTables = PageMode();
+    layout.tableFit = GuiLayout::TableFit{};
     if (PageMode() && layout.style) {
         const DocLayer::ImageStyle& image = layout.style->image;
         layout.pictureLimit = std::max<int32_t>(1, pageHeight - pageMargins.top - pageMargins.bottom -

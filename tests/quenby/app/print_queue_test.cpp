@@ -353,6 +353,37 @@ TEST(PrintQueueTest, HeadingsPrintHeavierInAFaceWithoutBold) {
     PrintOnOnePage(run, doc, "[Common]\r\nProgram=Quenby\r\n");
 }
 
+// A table of eight columns far wider than the page on the real printer,
+// each cell two words of its own: "Cell", the row's letter (A the title
+// row, then B to D), the column's letter (A to H) and "word"; then "more"
+// and the two letters. scripts/print-check.sh reads the PDF back: every
+// cell's words are there whole, and no text stands past the page's right
+// margin.
+TEST(PrintQueueTest, ATableWiderThanThePagePrintsEveryCellInsideTheMargins) {
+    ASSERT_TRUE(HasPrinter(L"Quenby_PDF")) << "no printer \"Quenby_PDF\": run scripts/print-queue.sh";
+    ViewerRun run;
+    std::string text = "# A wide table\n\n";
+    for (const char row : std::string("ABCD")) {
+        for (const char column : std::string("ABCDEFGH"))
+            text += std::string("| Cell") + row + column + "word more" + row + column + " ";
+        text += "|\n";
+        if (row == 'A') text += "|---|---|---|---|---|---|---|---|\n";
+    }
+    text += "\nAfter the table.\n";
+    const std::wstring doc = run.Write(L"QuenbyPrintWideTable.md", text);
+    GuiViewBox* shown = ShowDocument(run, doc, "[Common]\r\nProgram=Quenby\r\n", "-p- ");
+    ASSERT_TRUE(shown);
+    GuiViewBox& view = *shown;
+    // On the screen the table is as wide as its words: the line view
+    // scrolls sideways to its last columns.
+    const int32_t screenWidth = view.contentSize.cx;
+    EXPECT_GT(screenWidth, view.clientRect.right - view.clientRect.left);
+    EXPECT_TRUE(PrintAllToPdf(run, 60000));
+    view.SetPageView(false);
+    view.Refresh();
+    EXPECT_EQ(view.contentSize.cx, screenWidth);
+}
+
 // Pages typed backwards in the print dialog, from 5 to 3, on the real
 // printer: scripts/print-check.sh finds pages three to five in the PDF, in
 // order.
