@@ -386,12 +386,12 @@ bool TypeUnit(BinaryEditContext& context, const RawString& operand) {
     const uint32_t unit = wide.UnitAt(0);
     if (context.side.activeColumn == 1) return BinaryTypeHexDigit(context, unit);
     if (context.side.activeColumn != 2 || unit < 32) return false;
-    // A typed letter of ASCII is its own byte; any other character takes
-    // the bytes the side's encoding writes it with, as pasted, and one the
-    // encoding cannot hold changes nothing.
+    // A typed character takes the bytes the side's encoding writes it with,
+    // those a paste of it enters (two for each unit of UTF-16, a "+" of
+    // UTF-7 as "+-"), and one the encoding cannot hold changes nothing.
     RawString typed(RawLayer::KindUtf16);
     typed.AssignRange(wide, RawLayer::RawRange{0, std::min(wide.NextCharPos(0), wide.Length())});
-    const RawString cells = unit < 0x80 ? OneCell(unit) : BinaryTextToCells(context, typed);
+    const RawString cells = BinaryTextToCells(context, typed);
     if (cells.IsEmpty()) return false;
     const uint32_t serial = NextUndoTag();
     const BinaryRange selection = context.Selection();

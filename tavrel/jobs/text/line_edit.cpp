@@ -162,6 +162,9 @@ bool RawInsertText(LineEditContext& context, JobTextPosition at, const RawString
     const size_t pieceCount = breaks ? split.size() : 1;
     const RawRange first = pieces[0];
     const RawRange last = pieces[pieceCount - 1];
+    // A break right after the line's last character leaves the line's text
+    // as it was: the line keeps its end, and the new lines take the side's.
+    const bool headWhole = column == old.Length() && first.start == first.end;
     RawString head = RawString::ReserveAs(old.Kind(), column + (first.end - first.start) +
                                                           (pieceCount == 1 ? old.Length() - column : 0));
     head.AppendRange(old, RawRange{0, column});
@@ -214,16 +217,19 @@ bool RawInsertText(LineEditContext& context, JobTextPosition at, const RawString
         line->SetText(head);
         if (known && known[0] >= 0) line->NoteWidth(context.data->revision, known[0], true);
         end = JobTextPosition{at.line + static_cast<int32_t>(count), last.end - last.start};
-        // The line end the line had in its file now ends its tail; the
-        // lines before it get back those they had when a deletion took them.
-        if (JobLineUnit* tail = context.LineAt(end.line)) {
-            tail->SetFileLineEnd(line->FileLineEnd());
-            line->SetFileLineEnd(FileLineEndNotRead);
-        }
+        // Lines a deletion took get back the ends they had then. Otherwise
+        // a line whose text the split left whole keeps its end; else the
+        // line end it had in its file now ends its tail, and its changed
+        // head takes the side's.
         if (widths && widths->fileEnds.size() == pieceCount) {
-            for (size_t i = 0; i < count; ++i)
+            for (size_t i = 0; i < pieceCount; ++i)
                 if (JobLineUnit* back = context.LineAt(at.line + static_cast<int32_t>(i)))
                     back->SetFileLineEnd(widths->fileEnds[i]);
+        } else if (!headWhole) {
+            if (JobLineUnit* tail = context.LineAt(end.line)) {
+                tail->SetFileLineEnd(line->FileLineEnd());
+                line->SetFileLineEnd(FileLineEndNotRead);
+            }
         }
     }
     context.MarkEditedRow(row);
@@ -259,6 +265,7 @@ bool RawDeleteRange(LineEditContext& context, const JobTextRange& range, RawStri
     const RawString& head = first->LineText();
     const RawString& tail = last->LineText();
     const uint8_t lastEnd = last->FileLineEnd();
+    const bool firstWhole = r.start.column == head.Length() && r.end.column == tail.Length();
     RawString joined = RawString::ReserveAs(head.Kind(), r.start.column + tail.Length() - r.end.column);
     joined.AppendRange(head, RawRange{0, r.start.column});
     joined.AppendRange(tail, RawRange{r.end.column, tail.Length()});
@@ -271,8 +278,10 @@ bool RawDeleteRange(LineEditContext& context, const JobTextRange& range, RawStri
         if (!RemoveLinesForgotten(context, context.RowOfLine(context.LineAt(r.start.line + 1)), indexes))
             return false;
     }
-    // The joined line ends where the last one did in the file.
-    first->SetFileLineEnd(lastEnd);
+    // The joined line ends where the last one did in the file, unless the
+    // range ran from the first line's end to the last line's: the first
+    // line's text stays as it was, and so does its end.
+    if (!firstWhole) first->SetFileLineEnd(lastEnd);
     first->SetText(joined);
     context.MarkEditedRow(context.RowOfLine(first));
     MarkChanged(context);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -184,6 +185,80 @@ TEST_F(UnheldTextTest, TextTheSideCannotHoldChangesNothingAndTheStatusBoxSaysWhy
     }
     Command(AppLayer::CmdSaveFile);
     EXPECT_EQ(TestSupport::FileText(x), bytes);
+}
+
+// A character typed into a binary side's character column enters the bytes
+// a paste of it enters, in every encoding of the side's menu: typed one by
+// one into side 1 and pasted one by one with Ctrl+V into side 2 of the same
+// bytes, at the file's head in insert mode (and in overwrite mode), the two
+// saved files hold the same bytes entered (in UTF-16 LE "Aé+日" is 41 00
+// E9 00 2B 00 E5 65, and a UTF-7 "+" is "+-").
+TEST_F(UnheldTextTest, TypedCharactersEnterTheBytesTheirPasteEnters) {
+    struct Case {
+        uint8_t kind;
+        const wchar_t* text;
+    };
+    const Case cases[] = {
+        {RawLayer::KindAnsi, L"A+z"},            {RawLayer::KindSjis, L"A\u65e5+"},
+        {RawLayer::KindUtf8, L"A\u00e9+\u65e5"}, {RawLayer::KindUtf7, L"A\u00e9+\u65e5"},
+        {RawLayer::KindEucJp, L"A\u65e5+"},     {RawLayer::KindUtf16BE, L"A\u00e9+\u65e5"},
+        {RawLayer::KindUtf16LE, L"A\u00e9+\u65e5"}, {RawLayer::KindUtf16, L"A\u00e9+\u65e5"},
+    };
+    const std::string original("\x01\x02\x03\x04", 4);
+    int32_t serial = 0;
+    for (const Case& c : cases) {
+        for (const bool insert : {true, false}) {
+            // Overwrite mode once: the modes differ only in where the bytes go.
+            if (!insert && c.kind != RawLayer::KindUtf16LE) continue;
+            SCOPED_TRACE(std::to_string(c.kind) + (insert ? " insert" : " overwrite"));
+            const std::wstring x = temp.Join(L"typed" + std::to_wstring(serial) + L".bin");
+            const std::wstring y = temp.Join(L"pasted" + std::to_wstring(serial++) + L".bin");
+            ASSERT_TRUE(TestSupport::WriteFileBytes(x, original));
+            ASSERT_TRUE(TestSupport::WriteFileBytes(y, original));
+            if (serial == 1) {
+                OpenPair(x, y);
+            } else {
+                Views().tabBar.LoadPair(TestSupport::W(x), TestSupport::W(y));
+                TabViewTest::ShowCurrentTab(Views());
+                TestSupport::PumpUntilIdle();
+            }
+            ASSERT_EQ(Current()->kind.kind, JobLayer::KindBinary);
+            for (uint32_t side = 0; side < 2; ++side) {
+                ASSERT_TRUE(AppLayer::SetSideEditable(Box(), side, true));
+                JobLayer::BinaryEncodingKind(Current()->Side(side)) = c.kind;
+                Box().SetCurrentSide(side);
+                if (insert) Act("ToggleInsertMode");
+                ASSERT_EQ(JobLayer::BinaryInsertMode(Current()->Side(side)), insert ? 1 : 0);
+                Act("MoveCursorToFileHead");
+                if (Current()->Side(side).activeColumn != 2) Act("SelectToggleColumn");
+                ASSERT_EQ(Current()->Side(side).activeColumn, 2u);
+                for (const wchar_t* at = c.text; *at; ++at) {
+                    if (side == 0) {
+                        SendMessageW(Box().window, WM_CHAR, *at, 1);
+                        TestSupport::PumpUntilIdle();
+                    } else {
+                        ASSERT_TRUE(RawLayer::ClipboardSetText(RawLayer::RawString::FromWideText(at, 1)));
+                        CtrlKey('V');
+                    }
+                }
+            }
+            Command(AppLayer::CmdSaveFile);
+            // Typing inserts in both modes; a paste writes over the bytes
+            // in overwrite mode.
+            const std::string typed = TestSupport::FileText(x), pasted = TestSupport::FileText(y);
+            ASSERT_GT(typed.size(), original.size());
+            EXPECT_EQ(typed.substr(typed.size() - original.size()), original);
+            const std::string entered = typed.substr(0, typed.size() - original.size());
+            const size_t kept = insert ? 0 : std::min(entered.size(), original.size());
+            EXPECT_EQ(pasted, entered + original.substr(kept));
+            if (c.kind == RawLayer::KindUtf16LE && insert) {
+                EXPECT_EQ(pasted, std::string("A\0\xE9\0+\0\xE5\x65", 8) + original);
+            }
+            if (c.kind == RawLayer::KindUtf7) {
+                EXPECT_NE(entered.find("+-"), std::string::npos);
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -157,6 +157,90 @@ TEST_F(LineEditTest, BackspaceAtTheStartAndLineBreaksInsideInsertedText) {
     ExpectConsistent(job);
 }
 
+// A line whose text an edit leaves as it was keeps its own line end, even
+// where it differs from the side's (taken from the first line, CR LF
+// here): a break after a line's last character, typed, pasted, pasted with
+// more lines or replaced in, gives the side's end to the new lines; a break
+// inside a line gives it to the changed head, and its tail keeps the
+// line's end; an empty line joined to the end of the one above takes
+// nothing from it. In UTF-8 and in UTF-16 LE with a mark, through the
+// commands and the save; undoing everything gives the file back byte for
+// byte, and redoing it the edit again.
+TEST_F(LineEditTest, LinesTheEditLeavesWholeKeepTheirOwnLineEnds) {
+    struct Case {
+        const char* name;
+        std::string file;
+        int32_t row, column;
+        // The operand; of a paste the clipboard's text, of a replacement
+        // the text that replaces the hit.
+        std::vector<std::pair<uint32_t, std::string>> commands;
+        std::string saved;
+    };
+    const std::vector<Case> cases = {
+        {"Enter at a line's end", "h\r\na\nb\n", 1, 1,
+         {{CommandInsertNewLine, ""}, {CommandInsertTypedText, "x"}}, "h\r\na\nx\r\nb\n"},
+        {"paste starting with a break at a line's end", "h\r\na\nb\n", 1, 1,
+         {{CommandPasteFromClipboard, "\nx"}}, "h\r\na\nx\r\nb\n"},
+        {"paste of lines at a line's end", "h\r\na\nb\n", 1, 1,
+         {{CommandPasteFromClipboard, "\r\ny\rx"}}, "h\r\na\ny\r\nx\r\nb\n"},
+        {"paste of lines ending in a break at a line's end", "h\r\na\nb\n", 1, 1,
+         {{CommandPasteFromClipboard, "\ny\n"}}, "h\r\na\ny\r\n\r\nb\n"},
+        {"replacement starting with a break at a line's end", "h\r\nab\nc\n", 1, 0,
+         {{CommandSearchForward, "b"}, {CommandReplaceText, "\nx"}}, "h\r\na\nx\r\nc\n"},
+        {"Enter at the last line's end", "h\r\na\nb\n", 2, 1,
+         {{CommandInsertNewLine, ""}, {CommandInsertTypedText, "x"}}, "h\r\na\nb\nx\r\n"},
+        {"Enter at the end of a last line without an end", "h\r\na\nb", 2, 1,
+         {{CommandInsertNewLine, ""}, {CommandInsertTypedText, "x"}}, "h\r\na\nb\r\nx"},
+        {"Enter on an empty line", "h\r\n\nb\n", 1, 0,
+         {{CommandInsertNewLine, ""}, {CommandInsertTypedText, "x"}}, "h\r\n\nx\r\nb\n"},
+        {"Enter at a line's start", "h\r\na\nb\n", 1, 0,
+         {{CommandInsertNewLine, ""}, {CommandInsertTypedText, "x"}}, "h\r\n\r\nxa\nb\n"},
+        {"Enter inside a line", "h\r\nab\nc\n", 1, 1,
+         {{CommandInsertNewLine, ""}, {CommandInsertTypedText, "x"}}, "h\r\na\r\nxb\nc\n"},
+        {"an empty line joined to the one above", "h\r\na\n\r\nb\n", 2, 0, {{CommandBackspace, ""}},
+         "h\r\na\nb\n"},
+        {"a line joined to the one above", "h\r\na\nb\r\nc\n", 2, 0, {{CommandBackspace, ""}},
+         "h\r\nab\r\nc\n"},
+    };
+    struct Form {
+        const char* name;
+        std::string mark;
+        bool wide;
+    };
+    for (const Form& form : {Form{"UTF-8", "", false}, Form{"UTF-16 LE with a mark", "\xFF\xFE", true}}) {
+        auto bytes = [&form](const std::string& text) {
+            return form.mark + (form.wide ? Utf16Bytes(text, false) : text);
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(form.name) + ", " + c.name);
+            JobGroupUnit* job = Open(bytes(c.file), bytes(c.file));
+            ASSERT_EQ(job->content1.encodingKind,
+                      uint32_t(form.wide ? RawLayer::KindUtf16LE : RawLayer::KindUtf8));
+            Place(job, 0, c.row, c.column, c.row, c.column);
+            for (const auto& command : c.commands) {
+                if (command.first == CommandPasteFromClipboard) {
+                    ASSERT_TRUE(RawLayer::ClipboardSetText(RawString::FromText(command.second.c_str())));
+                }
+                if (command.first == CommandReplaceText) {
+                    args.operands[1] = RawString::FromText(command.second.c_str());
+                    ASSERT_TRUE(Run(job, 0, command.first));
+                } else {
+                    ASSERT_TRUE(Run(job, 0, command.first, command.second));
+                }
+            }
+            ExpectConsistent(job);
+            EXPECT_EQ(Saved(job, 0), bytes(c.saved));
+            const uint32_t done = Data(job, 0).undo.position;
+            while (LineCanExecute(*job, 0, CommandUndo)) ASSERT_TRUE(Run(job, 0, CommandUndo));
+            EXPECT_EQ(Saved(job, 0), bytes(c.file));
+            while (Data(job, 0).undo.position < done) ASSERT_TRUE(Run(job, 0, CommandRedo));
+            EXPECT_EQ(Saved(job, 0), bytes(c.saved));
+            CloseAll();
+        }
+    }
+    EXPECT_TRUE(logger.lines.empty());
+}
+
 TEST_F(LineEditTest, ReplaceIsOneUndoStepAndDeleteLinesTakesEachLineOnce) {
     JobGroupUnit* job = Open("abc\r\nk1\r\nk2\r\nk3\r\nk4\r\n", "abc\r\nk1\r\nm\r\nk3\r\nk4\r\n");
     Place(job, 0, 0, 0, 0, 0);
@@ -512,18 +596,59 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
         if (!c.walk) continue;
 
         // Random deletes over lines, whole lines deleted, line breaks and
-        // typed text, all undone: the save gives back the file's bytes, each
-        // line with its own end; redone and undone again, the same.
+        // typed text. Edited, the save gives each line whose text an edit
+        // left whole the end it had (a model of the lines and their ends
+        // says which); all undone, the file's bytes, each line with its own
+        // end; redone and undone again, the same.
         JobGroupUnit* walked = Open(c.bytes, "other\n");
         std::mt19937 rng(static_cast<uint32_t>(c.bytes.size()) * 7919u + (c.name.back() == 'E' ? 1u : 0u));
         auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
+        // The file's lines with their ends; an empty end is the side's (the
+        // first line's), which new lines take, and a changed head of a
+        // split line, and an unended last line once lines follow it.
+        struct ModelLine {
+            std::string text, end;
+        };
+        std::vector<ModelLine> loaded;
+        for (const std::string& text : Lines(walked, 0)) loaded.push_back({text, ""});
+        {
+            size_t at = 0;
+            for (ModelLine& line : loaded) {
+                ASSERT_EQ(c.bytes.compare(at, line.text.size(), line.text), 0);
+                at += line.text.size();
+                const size_t width = c.bytes.compare(at, 2, "\r\n") == 0 ? 2
+                                     : at < c.bytes.size() && (c.bytes[at] == '\r' || c.bytes[at] == '\n') ? 1
+                                                                                                           : 0;
+                line.end = c.bytes.substr(at, width);
+                at += width;
+            }
+            ASSERT_EQ(at, c.bytes.size());
+        }
+        const std::string sideEnd = loaded[0].end.empty() ? "\r\n" : loaded[0].end;
+        const bool lastEnded = !loaded.back().end.empty();
         for (int round = 0; round < 12 && !HasFailure(); ++round) {
             std::string log;
+            std::vector<ModelLine> model = loaded;
+            // A range from (a, from) to (b, to) taken out: a line left whole
+            // keeps its end, else the joined line takes the last one's.
+            auto join = [&model](size_t a, size_t from, size_t b, size_t to) {
+                if (a == b) {
+                    model[a].text.erase(std::min(from, to), std::max(from, to) - std::min(from, to));
+                    return;
+                }
+                const bool whole = from == model[a].text.size() && to == model[b].text.size();
+                model[a].text = model[a].text.substr(0, from) + model[b].text.substr(to);
+                if (!whole) model[a].end = model[b].end;
+                model.erase(model.begin() + static_cast<long>(a) + 1, model.begin() + static_cast<long>(b) + 1);
+            };
             for (int step = 0; step < 10; ++step) {
                 std::vector<int32_t> real;
                 for (int32_t r = 0; r < walked->rows.Count(); ++r)
                     if (!walked->rows.At(r)->unit1->IsPlaceholder()) real.push_back(r);
                 if (real.empty()) break;
+                auto lineOf = [&real](int32_t row) {
+                    return static_cast<size_t>(std::find(real.begin(), real.end(), row) - real.begin());
+                };
                 auto spot = [&](int32_t& row, int32_t& column) {
                     row = real[static_cast<size_t>(pick(static_cast<int>(real.size())))];
                     JobContentUnit* unit = walked->rows.At(row)->unit1;
@@ -538,24 +663,51 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
                 }
                 const int kind = pick(5);
                 uint32_t command = CommandDeleteSelections;
+                const size_t line = lineOf(row);
+                ModelLine& here = model[line];
+                const size_t at = static_cast<size_t>(column);
                 if (kind == 0) {
                     Place(walked, 0, row, column, toRow, toColumn);
+                    join(line, at, lineOf(toRow), static_cast<size_t>(toColumn));
                 } else if (kind == 1) {
                     for (JobReportUnit& r : walked->rows)
                         r.flags = pick(3) == 0 ? (r.flags | RowMarked) : (r.flags & ~RowMarked);
                     command = CommandDeleteLines;
+                    for (size_t k = real.size(); k-- > 0;)
+                        if (walked->rows.At(real[k])->flags & RowMarked)
+                            model.erase(model.begin() + static_cast<long>(k));
                 } else {
                     // A break, a typed character, or a line joined to the one
                     // above.
                     Place(walked, 0, row, kind == 4 ? 0 : column, row, kind == 4 ? 0 : column);
                     command = kind == 2 ? CommandInsertNewLine : kind == 3 ? CommandInsertTypedText : CommandBackspace;
                     args.operands[0] = RawString::FromText(c.typed.c_str());
+                    if (kind == 2 && at == here.text.size()) {
+                        model.insert(model.begin() + static_cast<long>(line) + 1, ModelLine{"", ""});
+                    } else if (kind == 2) {
+                        const ModelLine tail{here.text.substr(at), here.end};
+                        here = ModelLine{here.text.substr(0, at), ""};
+                        model.insert(model.begin() + static_cast<long>(line) + 1, tail);
+                    } else if (kind == 3) {
+                        here.text.insert(at, c.typed);
+                    } else if (line > 0) {
+                        join(line - 1, model[line - 1].text.size(), line, 0);
+                    }
                 }
                 log += std::to_string(command) + (Run(walked, 0, command) ? "+ " : "- ");
                 for (JobReportUnit& r : walked->rows) r.flags &= ~static_cast<uint32_t>(RowMarked);
             }
             SCOPED_TRACE("round " + std::to_string(round) + ": " + log);
             const uint32_t done = Data(walked, 0).undo.position;
+            // Every fourth round: a save takes long.
+            if (done > 0 && round % 4 == 0) {
+                std::string edited;
+                for (size_t i = 0; i < model.size(); ++i)
+                    edited += model[i].text + (i + 1 == model.size() && !lastEnded ? ""
+                                               : model[i].end.empty()              ? sideEnd
+                                                                                   : model[i].end);
+                EXPECT_EQ(Saved(walked, 0), edited);
+            }
             while (LineCanExecute(*walked, 0, CommandUndo)) ASSERT_TRUE(Run(walked, 0, CommandUndo));
             if (done == 0) continue;
             EXPECT_EQ(Saved(walked, 0), c.bytes);
