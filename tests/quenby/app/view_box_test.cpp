@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -372,9 +373,9 @@ TEST(ViewBoxTest, PageViewKeepsTextLinesOnScreenAndTheTreeItsScreenRows) {
     EXPECT_EQ(headingHeights(), paged);
 }
 
-// A 24-bit BMP file whose every row and column differs from its
-// neighbours, so that a picture drawn a row off shows.
-std::vector<uint8_t> PatternBitmap(int width, int height) {
+// A 24-bit BMP file whose pixel (x, y), y counted from the top, is
+// pixel(x, y).
+std::vector<uint8_t> PixelBitmap(int width, int height, const std::function<COLORREF(int, int)>& pixel) {
     const int stride = (width * 3 + 3) / 4 * 4;
     const uint32_t bits = static_cast<uint32_t>(stride * height);
     std::vector<uint8_t> file(54 + bits, 0);
@@ -391,15 +392,26 @@ std::vector<uint8_t> PatternBitmap(int width, int height) {
     put(26, 1, 2);
     put(28, 24, 2);
     put(34, bits, 4);
+    // The rows are stored from the bottom up.
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
+            const COLORREF colour = pixel(x, height - 1 - y);
             uint8_t* p = &file[54 + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3];
-            p[0] = static_cast<uint8_t>(x * 7);
-            p[1] = static_cast<uint8_t>(y * 11);
-            p[2] = static_cast<uint8_t>(((x / 3 + y / 2) % 2) * 200);
+            p[0] = GetBValue(colour);
+            p[1] = GetGValue(colour);
+            p[2] = GetRValue(colour);
         }
     }
     return file;
+}
+
+// A BMP whose every row and column differs from its neighbours, so that a
+// picture drawn a row off shows.
+std::vector<uint8_t> PatternBitmap(int width, int height) {
+    return PixelBitmap(width, height, [height](int x, int top) {
+        const int y = height - 1 - top;
+        return RGB(((x / 3 + y / 2) % 2) * 200, y * 11, x * 7);
+    });
 }
 
 // Page view paints at the printer's size and keeps that picture between
@@ -784,17 +796,7 @@ namespace {
 
 // A BMP of one colour.
 std::vector<uint8_t> SolidBitmap(int width, int height, COLORREF colour) {
-    std::vector<uint8_t> file = PatternBitmap(width, height);
-    const int stride = (width * 3 + 3) / 4 * 4;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            uint8_t* p = &file[54 + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3];
-            p[0] = GetBValue(colour);
-            p[1] = GetGValue(colour);
-            p[2] = GetRValue(colour);
-        }
-    }
-    return file;
+    return PixelBitmap(width, height, [colour](int, int) { return colour; });
 }
 
 }  // namespace
@@ -905,4 +907,106 @@ TEST(ViewBoxTest, LineViewRowsShowTheSameInkWhereverTheViewStands) {
         }
         EXPECT_GT(compared, 40);
     }
+}
+
+namespace {
+
+// Block (i, j) of a 4 x 4 grid of blocks, each its own colour.
+COLORREF BlockColour(int i, int j) {
+    return RGB(30 + 65 * i, 30 + 65 * j, 230 - 30 * (i + j));
+}
+
+bool Alike(COLORREF a, COLORREF b, int tolerance) {
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+}  // namespace
+
+// Page view paints a page at the printer's size and scales it onto the
+// window. A large picture shows there as itself (each of its colour blocks
+// where the picture's own proportions put it, at the size the window shows
+// the page at), and showing it costs what the window shows: no picture is
+// scaled to more pixels than the window has, and switching page view off
+// and on again scales nothing anew (the line view's size and the page
+// view's do not push each other out). Scaling a 1000 x 1400 picture up to
+// the printer's pixels took seconds at every switch.
+TEST(ViewBoxTest, APageViewPictureShowsItsOwnPixelsAndCostsWhatTheWindowShows) {
+    ViewerRun run;
+    const int width = 1000, height = 1400;
+    ASSERT_TRUE(TestSupport::WriteFileBytes(
+        run.folder.Join(L"blocks.bmp"),
+        PixelBitmap(width, height, [&](int x, int y) { return BlockColour(x * 4 / width, y * 4 / height); })));
+    const std::wstring doc = run.Write(L"blocks.md", "# T\n\nA paragraph before the picture.\n\n![blocks](blocks.bmp)\n\n"
+                                                     "One.\n\nTwo.\n\nThree.\n");
+    ASSERT_TRUE(StartOn(run, doc, "-p- "));
+    SetWindowPos(run.Window(), nullptr, 0, 0, 1000, 900, SWP_NOMOVE | SWP_NOZORDER);
+    TestSupport::PumpUntilIdle();
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    GuiViewBox& view = items.view;
+    view.Refresh();
+    UpdateWindow(view.window);
+    ASSERT_FALSE(view.PageMode());
+    const int32_t picture = LineStarting(view, "![blocks]");
+    ASSERT_GE(picture, 0);
+    auto page = [&] {
+        SendMessageW(items.page.window, BM_CLICK, 0, 0);
+        TestSupport::PumpUntilIdle();
+        UpdateWindow(view.window);
+    };
+    auto checkShown = [&](const char* when) {
+        SCOPED_TRACE(when);
+        InvalidateRect(view.window, nullptr, FALSE);
+        UpdateWindow(view.window);
+        const TestSupport::DibCanvas shown = TestSupport::DibCanvas::CaptureClient(view.window);
+        // The picture's box: the pixels of any block's colour.
+        RECT box{shown.Width(), shown.Height(), -1, -1};
+        for (int32_t y = 0; y < shown.Height(); ++y)
+            for (int32_t x = 0; x < shown.Width(); ++x)
+                for (int k = 0; k < 16; ++k)
+                    if (Alike(shown.Pixel(x, y), BlockColour(k % 4, k / 4), 12)) {
+                        box.left = std::min<LONG>(box.left, x);
+                        box.top = std::min<LONG>(box.top, y);
+                        box.right = std::max<LONG>(box.right, x + 1);
+                        box.bottom = std::max<LONG>(box.bottom, y + 1);
+                        break;
+                    }
+        ASSERT_LT(box.left, box.right);
+        // As wide as the window shows the page's picture.
+        const DocLayer::JobLinkDataUnit& entry = *view.LineAt(picture)->links.begin();
+        const int32_t wide = static_cast<int32_t>(static_cast<int64_t>(entry.drawnSize.cx) * view.windowSize.cx /
+                                                  view.logicalWidth);
+        EXPECT_NEAR(box.right - box.left, wide, 3);
+        // Each block's middle shows that block's colour, in the picture's
+        // proportions from its top left corner.
+        const double across = static_cast<double>(box.right - box.left) / 4;
+        const double down = across * 4 * height / width / 4;
+        int sampled = 0;
+        for (int j = 0; j < 4; ++j) {
+            for (int i = 0; i < 4; ++i) {
+                const int32_t x = box.left + static_cast<int32_t>((i + 0.5) * across);
+                const int32_t y = box.top + static_cast<int32_t>((j + 0.5) * down);
+                if (y >= box.bottom - 2) continue;  // below the window's edge
+                EXPECT_TRUE(Alike(shown.Pixel(x, y), BlockColour(i, j), 12)) << "block " << i << ", " << j;
+                ++sampled;
+            }
+        }
+        EXPECT_GE(sampled, 8);
+    };
+    const uint64_t lineView = view.pictures.ScaledPixels();
+    page();
+    ASSERT_TRUE(view.PageMode());
+    checkShown("page view");
+    const uint64_t window = static_cast<uint64_t>(view.windowSize.cx) * static_cast<uint64_t>(view.windowSize.cy);
+    const uint64_t once = view.pictures.ScaledPixels();
+    EXPECT_LE(once - lineView, window);
+    // Line view and back, twice.
+    for (int k = 0; k < 2; ++k) {
+        page();
+        ASSERT_FALSE(view.PageMode());
+        page();
+        ASSERT_TRUE(view.PageMode());
+        checkShown("page view again");
+    }
+    EXPECT_EQ(view.pictures.ScaledPixels(), once);
 }
