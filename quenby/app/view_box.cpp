@@ -460,10 +460,12 @@ void GuiViewBox::PaintItems(WinDrawContext& dc, const RECT& rect, POINT origin) 
         const int32_t top = rect.top + k * pageHeight - origin.y;
         if (top > clip.bottom) break;
         if (top + pageHeight < clip.top) continue;
-        RECT head{rect.left, top, rect.right, top + pageMargins.top};
-        RECT text{rect.left + pageMargins.left, head.bottom, rect.right - pageMargins.right,
+        // The bands go sideways with their page, as its lines do.
+        const int32_t left = rect.left - origin.x, right = rect.right - origin.x;
+        RECT head{left, top, right, top + pageMargins.top};
+        RECT text{left + pageMargins.left, head.bottom, right - pageMargins.right,
                   top + pageHeight - pageMargins.bottom};
-        RECT foot{rect.left, text.bottom, rect.right, top + pageHeight};
+        RECT foot{left, text.bottom, right, top + pageHeight};
         PaintPageHeader(dc.dc, head, text, k, textDraw);
         PaintPageFooter(dc.dc, foot, text, k, textDraw);
     }

@@ -1010,3 +1010,75 @@ TEST(ViewBoxTest, APageViewPictureShowsItsOwnPixelsAndCostsWhatTheWindowShows) {
     }
     EXPECT_EQ(view.pictures.ScaledPixels(), once);
 }
+
+// In page view the header and footer bands belong to their page: scrolled
+// sideways, the header's text moves with the page's lines, by as many
+// pixels.
+TEST(ViewBoxTest, PageViewHeaderTextScrollsSidewaysWithItsPage) {
+    ViewerRun run;
+    std::string head = "|", rule = "|", row = "|";
+    for (int c = 0; c < 12; ++c) {
+        head += " Column number " + std::to_string(c) + " |";
+        rule += "---|";
+        row += " cell text of column " + std::to_string(c) + " |";
+    }
+    const std::wstring doc = run.Write(
+        L"header.md", "@PrintHeader:Left:\"Left header words\"\n@PrintHeader:Center:\"Centre header words\"\n"
+                      "@PrintHeader:Right:\"Right header words\"\n\n# Heading of the page\n\n"
+                      "A paragraph of words that runs across the page, wrapped over the width of its text band.\n\n" +
+                          head + "\n" + rule + "\n" + row + "\n\nMore words below the table.\n");
+    ASSERT_TRUE(StartOn(run, doc, "-p "));
+    SetWindowPos(run.Window(), nullptr, 0, 0, 900, 700, SWP_NOMOVE | SWP_NOZORDER);
+    TestSupport::PumpUntilIdle();
+    GuiViewBox& view = View(run);
+    view.Refresh();
+    ASSERT_TRUE(view.PageMode());
+    ASSERT_EQ(view.scroll.x, 0);
+    ASSERT_GT(view.contentSize.cx, view.clientRect.right - view.clientRect.left);
+    auto shot = [&] {
+        InvalidateRect(view.window, nullptr, FALSE);
+        UpdateWindow(view.window);
+        return std::make_unique<TestSupport::DibCanvas>(TestSupport::DibCanvas::CaptureClient(view.window));
+    };
+    const auto before = shot();
+    SetFocus(view.window);
+    for (int i = 0; i < 4; ++i) SendMessageW(view.window, WM_HSCROLL, SB_LINERIGHT, 0);
+    TestSupport::PumpUntilIdle();
+    ASSERT_GT(view.scroll.x, 0);
+    const auto after = shot();
+    // The window rows of the page's header and of its text band.
+    const double scale = static_cast<double>(view.windowSize.cx) / view.logicalWidth;
+    const int32_t headerBottom = static_cast<int32_t>((view.marginTop + view.pageMargins.top) * scale);
+    const int32_t textBottom =
+        std::min<int32_t>(after->Height(), static_cast<int32_t>((view.marginTop + view.pageHeight -
+                                                                 view.pageMargins.bottom) * scale));
+    ASSERT_GT(headerBottom, 4);
+    // How far the rows' pixels moved to the left: the shift that matches
+    // them best.
+    auto moved = [&](int32_t top, int32_t bottom) {
+        int32_t best = -1;
+        double bestDifference = 0;
+        for (int32_t d = 0; d < before->Width() / 4; ++d) {
+            double difference = 0;
+            int64_t count = 0;
+            for (int32_t y = top; y < bottom; ++y)
+                for (int32_t x = 0; x + d < before->Width(); ++x) {
+                    const COLORREF a = after->Pixel(x, y), b = before->Pixel(x + d, y);
+                    difference += std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) +
+                                  std::abs(GetBValue(a) - GetBValue(b));
+                    ++count;
+                }
+            difference /= static_cast<double>(std::max<int64_t>(count, 1));
+            if (best < 0 || difference < bestDifference) {
+                best = d;
+                bestDifference = difference;
+            }
+        }
+        return best;
+    };
+    const int32_t body = moved(headerBottom, textBottom);
+    const int32_t header = moved(0, headerBottom);
+    const int32_t expected = static_cast<int32_t>(view.scroll.x * scale);
+    EXPECT_NEAR(body, expected, 1);
+    EXPECT_NEAR(header, body, 1);
+}
