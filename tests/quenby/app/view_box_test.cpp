@@ -977,6 +977,18 @@ TEST(ViewBoxTest, APageViewPictureShowsItsOwnPixelsAndCostsWhatTheWindowShows) {
         const int32_t wide = static_cast<int32_t>(static_cast<int64_t>(entry.drawnSize.cx) * view.windowSize.cx /
                                                   view.logicalWidth);
         EXPECT_NEAR(box.right - box.left, wide, 3);
+        // Where the page puts it: centred in its line's text band, below
+        // the line's text.
+        const WinLayer::WinListBoxItemUnit& unit = *view.ItemAt(picture);
+        const double scale = static_cast<double>(view.windowSize.cx) / view.logicalWidth;
+        const int32_t band = view.clientRect.right - view.clientRect.left - view.pageMargins.left - view.pageMargins.right;
+        const double left = view.marginLeft - view.scroll.x + view.pageMargins.left + (band - entry.drawnSize.cx) / 2;
+        const double top = view.marginTop - view.scroll.y + unit.rect.bottom -
+                           static_cast<const GuiListBoxItemUnit&>(unit).pictureHeight +
+                           view.CurrentStyle()->image.overMargin.value;
+        ASSERT_GE(top, 0);
+        EXPECT_NEAR(box.left, left * scale, 2);
+        EXPECT_NEAR(box.top, top * scale, 2);
         // Each block's middle shows that block's colour, in the picture's
         // proportions from its top left corner.
         const double across = static_cast<double>(box.right - box.left) / 4;
