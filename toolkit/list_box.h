@@ -296,6 +296,10 @@ public:
     virtual void DrawBandTail(WinDrawContext& dc, const RECT& rect, int32_t band);
     // The last step of a paint.
     virtual void DrawOverlay(WinDrawContext& dc, const RECT& rect, POINT origin);
+    // After a paint at the logical width was scaled onto the target
+    // rectangle (`size` is the logical picture's size): what the list draws
+    // over it at the window's own size. Nothing by default.
+    virtual void DrawScaledOver(HDC target, const RECT& targetRect, SIZE size);
     // Marks the focus: a blue line along the top edge.
     virtual void FillArea(WinDrawContext& dc, const RECT& rect);
     // Whether a paint at the logical width keeps its picture for the next

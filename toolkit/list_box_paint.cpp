@@ -146,6 +146,7 @@ void WinListBoxDraw::FillMargins(WinDrawContext& dc, const RECT& outer, const RE
 void WinListBoxDraw::DrawBandHead(WinDrawContext&, const RECT&, int32_t) {}
 void WinListBoxDraw::DrawBandTail(WinDrawContext&, const RECT&, int32_t) {}
 void WinListBoxDraw::DrawOverlay(WinDrawContext&, const RECT&, POINT) {}
+void WinListBoxDraw::DrawScaledOver(HDC, const RECT&, SIZE) {}
 
 void WinListBoxDraw::FillArea(WinDrawContext& dc, const RECT& rect) {
     GdiBrush brush(kFocusLine);
@@ -592,7 +593,10 @@ void WinListBox::Paint(HDC target, const RECT& itemRect, bool disabledLook) {
     const COLORREF fill = disabledLook ? disabled : background;
     // A picture at the logical width is costly to paint whole: a list that
     // keeps it paints only what changed.
-    if (logicalWidth > 0 && KeepsPicture() && PaintKept(target, itemRect, size, fill)) return;
+    if (logicalWidth > 0 && KeepsPicture() && PaintKept(target, itemRect, size, fill)) {
+        DrawScaledOver(target, itemRect, size);
+        return;
+    }
     picture_.reset();
     WinMemoryDC memory;
     if (!memory.Begin(target, itemRect, size)) return;
@@ -603,6 +607,7 @@ void WinListBox::Paint(HDC target, const RECT& itemRect, bool disabledLook) {
     }
     memory.CopyBack();
     memory.End();
+    if (logicalWidth > 0 && windowWidth > 0) DrawScaledOver(target, itemRect, size);
 }
 
 }  // namespace WinLayer

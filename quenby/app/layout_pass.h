@@ -67,6 +67,11 @@ struct GuiLayout {
     // The tallest a picture is shown (0: no limit): in page view the page's
     // text height, so that a picture is scaled down to fit one page.
     int32_t pictureLimit = 0;
+    // The DC's picture is scaled onto the window (page view paints a page at
+    // the printer's size): the loaded pictures are drawn on the window after
+    // that, at the size they show at, not scaled to the printer's pixels for
+    // the shrink to throw them away (seconds a picture).
+    bool picturesOnWindow = false;
     // Decoded pictures kept between paints; none decodes at every use.
     GuiPictureCache* pictures = nullptr;
     // Page view (and so print): a table wider than its line is fitted into

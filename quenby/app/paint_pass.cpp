@@ -415,17 +415,23 @@ void PaintPage(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& 
     default:
         break;
     }
-    if (item.pictureHeight > 0) {
-        RECT at = rect;
-        at.left += s;
-        at.top = rect.bottom - item.pictureHeight + style.image.overMargin.value;
-        int32_t guard = 0;
-        for (const DocLayer::JobLinkDataUnit& entry : line.links) {
-            if (++guard > 100000) break;
-            if (entry.kind != DocLayer::LinkKindPicture) continue;
-            PaintPicture(layout, dc, at, entry);
-            at.top += entry.drawnSize.cy + style.image.interMargin.value;
-        }
+    ForEachPicture(layout, rect, item, line,
+                   [&](const DocLayer::JobLinkDataUnit& entry, const RECT& at) { PaintPicture(layout, dc, at, entry); });
+}
+
+void ForEachPicture(const GuiLayout& layout, const RECT& rect, const GuiListBoxItemUnit& item, const JobLineUnit& line,
+                    const std::function<void(const DocLayer::JobLinkDataUnit&, const RECT&)>& visit) {
+    if (item.pictureHeight <= 0 || !layout.style) return;
+    const DocumentStyle& style = *layout.style;
+    RECT at = rect;
+    at.left += QuoteShift(style, line);
+    at.top = rect.bottom - item.pictureHeight + style.image.overMargin.value;
+    int32_t guard = 0;
+    for (const DocLayer::JobLinkDataUnit& entry : line.links) {
+        if (++guard > 100000) break;
+        if (entry.kind != DocLayer::LinkKindPicture) continue;
+        visit(entry, at);
+        at.top += entry.drawnSize.cy + style.image.interMargin.value;
     }
 }
 

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 
 #include "quenby/app/layout_pass.h"
 
@@ -17,6 +18,10 @@ constexpr COLORREF kSelectedFocusColor = 0xFFD0C0;
 constexpr COLORREF kSelectedColor = 0xFFE3D8;
 
 void PaintPage(GuiLayout& layout, HDC dc, const RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
+// The line's picture entries, each with the rectangle PaintPage paints it
+// in (the line's width from the picture's top), in stack order.
+void ForEachPicture(const GuiLayout& layout, const RECT& rect, const GuiListBoxItemUnit& item, const JobLineUnit& line,
+                    const std::function<void(const DocLayer::JobLinkDataUnit&, const RECT&)>& visit);
 // How far PaintPage draws above and below a laid-out line's item rectangle:
 // its runs, marks, lines, frames and pictures stand at lengths from the
 // rectangle's edges, which a style may make negative or larger than the

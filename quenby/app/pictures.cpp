@@ -179,11 +179,7 @@ GuiPictureCache::Entry* GuiPictureCache::Find(const RawString& path) {
         entry->path = wide;
         entries_.push_back(entry);
     }
-    if (entry->bitmap) DeleteObject(entry->bitmap);
-    bytes_ -= entry->bytes;
-    entry->bitmap = nullptr;
-    entry->bytes = 0;
-    entry->drawn = SIZE{0, 0};
+    while (!entry->scaled.empty()) DropScaled(*entry, entry->scaled.size() - 1);
     entry->fileSize = size;
     entry->writeTime = time;
     entry->exists = exists;
@@ -195,19 +191,28 @@ GuiPictureCache::Entry* GuiPictureCache::Find(const RawString& path) {
         entry->loaded = holder.image->LastStatus() == 0;
     }
     entry->lastUse = ++clock_;
-    Trim(entry);
+    Trim(entry, nullptr);
     return entry;
 }
 
 HBITMAP GuiPictureCache::Bitmap(Entry& entry, SIZE size) {
     if (!entry.loaded || size.cx < 1 || size.cy < 1) return nullptr;
-    if (entry.bitmap && entry.drawn.cx == size.cx && entry.drawn.cy == size.cy) return entry.bitmap;
-    if (entry.bitmap) DeleteObject(entry.bitmap);
-    bytes_ -= entry.bytes;
-    entry.bitmap = nullptr;
-    entry.bytes = 0;
+    entry.lastUse = ++clock_;
+    for (Scaled& kept : entry.scaled) {
+        if (kept.size.cx == size.cx && kept.size.cy == size.cy) {
+            kept.lastUse = clock_;
+            return kept.bitmap;
+        }
+    }
     uint64_t bytes = static_cast<uint64_t>(size.cx) * static_cast<uint64_t>(size.cy) * 4;
     if (bytes > byteLimit) return nullptr;
+    // The picture's least recently used size makes room for this one.
+    if (entry.scaled.size() >= kSizesPerPicture) {
+        size_t oldest = 0;
+        for (size_t i = 1; i < entry.scaled.size(); ++i)
+            if (entry.scaled[i].lastUse < entry.scaled[oldest].lastUse) oldest = i;
+        DropScaled(entry, oldest);
+    }
     GdiplusImageHolder holder;
     RawString path = RawString::FromWideText(entry.path.c_str(), static_cast<int32_t>(entry.path.size()));
     if (holder.Load(path) != 0 || !holder.image) return nullptr;
@@ -236,24 +241,44 @@ HBITMAP GuiPictureCache::Bitmap(Entry& entry, SIZE size) {
         DeleteObject(bitmap);
         return nullptr;
     }
-    entry.bitmap = bitmap;
-    entry.drawn = size;
-    entry.bytes = static_cast<size_t>(bytes);
-    bytes_ += entry.bytes;
-    entry.lastUse = ++clock_;
-    Trim(&entry);
-    return entry.bitmap;
+    scaledPixels_ += bytes / 4;
+    Scaled made;
+    made.size = size;
+    made.bitmap = bitmap;
+    made.bytes = static_cast<size_t>(bytes);
+    made.lastUse = clock_;
+    entry.scaled.push_back(made);
+    bytes_ += made.bytes;
+    Trim(&entry, bitmap);
+    return bitmap;
 }
 
-void GuiPictureCache::Trim(const Entry* keep) {
-    // Least recently used bitmaps go first; at most 256 entries stay.
-    while (bytes_ > byteLimit || entries_.size() > 256) {
+void GuiPictureCache::DropScaled(Entry& entry, size_t at) {
+    if (entry.scaled[at].bitmap) DeleteObject(entry.scaled[at].bitmap);
+    bytes_ -= entry.scaled[at].bytes;
+    entry.scaled.erase(entry.scaled.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+void GuiPictureCache::Trim(const Entry* keep, HBITMAP keepBitmap) {
+    // Least recently used bitmaps go first, then whole entries beyond 256.
+    while (bytes_ > byteLimit) {
+        Entry* owner = nullptr;
+        size_t at = 0;
+        for (Entry* e : entries_)
+            for (size_t i = 0; i < e->scaled.size(); ++i)
+                if (e->scaled[i].bitmap != keepBitmap && (!owner || e->scaled[i].lastUse < owner->scaled[at].lastUse)) {
+                    owner = e;
+                    at = i;
+                }
+        if (!owner) break;
+        DropScaled(*owner, at);
+    }
+    while (entries_.size() > 256) {
         Entry* oldest = nullptr;
         for (Entry* e : entries_)
             if (e != keep && (!oldest || e->lastUse < oldest->lastUse)) oldest = e;
         if (!oldest) break;
-        if (oldest->bitmap) DeleteObject(oldest->bitmap);
-        bytes_ -= oldest->bytes;
+        while (!oldest->scaled.empty()) DropScaled(*oldest, oldest->scaled.size() - 1);
         entries_.erase(std::find(entries_.begin(), entries_.end(), oldest));
         delete oldest;
     }
@@ -261,7 +286,8 @@ void GuiPictureCache::Trim(const Entry* keep) {
 
 void GuiPictureCache::Clear() {
     for (Entry* e : entries_) {
-        if (e->bitmap) DeleteObject(e->bitmap);
+        for (Scaled& kept : e->scaled)
+            if (kept.bitmap) DeleteObject(kept.bitmap);
         delete e;
     }
     entries_.clear();
@@ -324,7 +350,42 @@ void DrawOpaque(HDC dc, HBITMAP bitmap, SIZE size, int32_t x, int32_t y, COLORRE
                   SRCCOPY);
 }
 
+// The cached picture of its own size at (x, y): blended over the DC's
+// pixels; on a printer or metafile, which cannot blend (and a display may
+// refuse), laid opaque over the page colour.
+void DrawBitmap(HDC dc, HBITMAP bitmap, SIZE size, int32_t x, int32_t y, COLORREF under) {
+    bool blended = false;
+    if (GetDeviceCaps(dc, TECHNOLOGY) == DT_RASDISPLAY) {
+        HDC memory = CreateCompatibleDC(dc);
+        if (memory) {
+            HGDIOBJ old = SelectObject(memory, bitmap);
+            BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+            blended = AlphaBlend(dc, x, y, size.cx, size.cy, memory, 0, 0, size.cx, size.cy, blend);
+            SelectObject(memory, old);
+            DeleteDC(memory);
+        }
+    }
+    if (!blended) DrawOpaque(dc, bitmap, size, x, y, under);
+}
+
 }  // namespace
+
+RECT PictureRect(const RECT& rect, const JobLinkDataUnit& entry) {
+    const SIZE drawn = entry.drawnSize;
+    const int32_t x = rect.left + (rect.right - rect.left - drawn.cx) / 2;
+    return RECT{x, rect.top, x + drawn.cx, rect.top + drawn.cy};
+}
+
+bool DrawPictureAt(GuiLayout& layout, HDC dc, const RECT& at, const JobLinkDataUnit& entry) {
+    if (!layout.pictures || !layout.style || at.right <= at.left || at.bottom <= at.top) return false;
+    GuiPictureCache& cache = *layout.pictures;
+    GuiPictureCache::Entry* found = cache.Find(PicturePath(*layout.style, entry.target));
+    if (!found || !found->loaded) return false;
+    const SIZE size{at.right - at.left, at.bottom - at.top};
+    HBITMAP bitmap = cache.Bitmap(*found, size);
+    if (bitmap) DrawBitmap(dc, bitmap, size, at.left, at.top, layout.background);
+    return true;
+}
 
 void LoadImageFile(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line) {
     const DocumentStyle& style = *layout.style;
@@ -376,23 +437,13 @@ void PaintPicture(GuiLayout& layout, HDC dc, const RECT& rect, const JobLinkData
     const SIZE drawn = entry.drawnSize;
     GuiPictureCache::Entry* found = cache.Find(PicturePath(*layout.style, entry.target));
     if (found && found->loaded) {
+        // Shown shrunk, the picture is drawn on the window at the size it
+        // shows at (DrawPictureAt), not scaled to this DC's pixels.
+        if (layout.picturesOnWindow) return;
         HBITMAP bitmap = cache.Bitmap(*found, drawn);
         if (!bitmap) return;
-        int32_t x = rect.left + (rect.right - rect.left - drawn.cx) / 2;
-        // A printer or metafile cannot blend (and a display may refuse):
-        // there the picture goes down opaque, laid over the page colour.
-        bool blended = false;
-        if (GetDeviceCaps(dc, TECHNOLOGY) == DT_RASDISPLAY) {
-            HDC memory = CreateCompatibleDC(dc);
-            if (memory) {
-                HGDIOBJ old = SelectObject(memory, bitmap);
-                BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-                blended = AlphaBlend(dc, x, rect.top, drawn.cx, drawn.cy, memory, 0, 0, drawn.cx, drawn.cy, blend);
-                SelectObject(memory, old);
-                DeleteDC(memory);
-            }
-        }
-        if (!blended) DrawOpaque(dc, bitmap, drawn, x, rect.top, layout.background);
+        const RECT at = PictureRect(rect, entry);
+        DrawBitmap(dc, bitmap, drawn, at.left, at.top, layout.background);
         return;
     }
     RECT box{rect.left, rect.top, rect.left + drawn.cx, rect.top + drawn.cy};

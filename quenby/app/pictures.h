@@ -7,6 +7,7 @@
 // while a picture is shown. A GuiPictureCache keeps decoded pictures,
 // already scaled, keyed by path, file size and write time; it holds only
 // GDI bitmaps, never a GDI+ object, and must die before GDI+ is shut down.
+// A cache is used by one thread only.
 #pragma once
 
 #include <windows.h>
@@ -77,7 +78,10 @@ private:
     bool started_ = false;
 };
 
-// Decoded pictures, scaled to the size they are drawn at.
+// Decoded pictures, scaled to the sizes they are drawn from. A picture
+// keeps a few sizes at once (line view's, page view's and a printed page's
+// never push each other out); the least recently used bitmaps go first when
+// the bytes pass the limit.
 class GuiPictureCache {
 public:
     GuiPictureCache() = default;
@@ -85,6 +89,13 @@ public:
     GuiPictureCache(const GuiPictureCache&) = delete;
     GuiPictureCache& operator=(const GuiPictureCache&) = delete;
 
+    // One size of a picture: 32-bit premultiplied.
+    struct Scaled {
+        SIZE size{};
+        HBITMAP bitmap = nullptr;
+        size_t bytes = 0;
+        uint64_t lastUse = 0;
+    };
     struct Entry {
         std::wstring path;
         uint64_t fileSize = 0;
@@ -92,29 +103,35 @@ public:
         bool exists = false;
         bool loaded = false;
         SIZE natural{};
-        SIZE drawn{};
-        HBITMAP bitmap = nullptr;   // 32-bit premultiplied, drawn size
+        std::vector<Scaled> scaled;
         uint64_t lastUse = 0;
-        size_t bytes = 0;
     };
+
+    // Sizes of one picture kept at most.
+    static constexpr size_t kSizesPerPicture = 3;
 
     // The entry of the file as it is now on disk (loaded again when its size
     // or write time changed); null when the path is empty.
     Entry* Find(const RawString& path);
-    // The entry's picture at a size (made when it has another size or none);
-    // null when the picture is not loaded or GDI cannot hold it.
+    // The entry's picture at a size (made when that size is not kept); null
+    // when the picture is not loaded or GDI cannot hold it.
     HBITMAP Bitmap(Entry& entry, SIZE size);
     void Clear();
     size_t EntryCount() const { return entries_.size(); }
+    // Pixels of all the bitmaps made so far (what the scaling cost).
+    uint64_t ScaledPixels() const { return scaledPixels_; }
 
     // Scaled pictures kept at most, in bytes.
     size_t byteLimit = 160u << 20;
 
 private:
-    void Trim(const Entry* keep);
+    void DropScaled(Entry& entry, size_t at);
+    // Never the entry `keep` (beyond 256 entries) nor the bitmap `keepBitmap`.
+    void Trim(const Entry* keep, HBITMAP keepBitmap);
     std::vector<Entry*> entries_;
     size_t bytes_ = 0;
     uint64_t clock_ = 0;
+    uint64_t scaledPixels_ = 0;
 };
 
 // The picture's file: its target resolved against the document's folder as
@@ -123,7 +140,15 @@ private:
 RawString PicturePath(const DocumentStyle& style, const RawString& target);
 // Stacks the line's pictures below its text (after the kind's layout).
 void LoadImageFile(GuiLayout& layout, HDC dc, RECT& rect, GuiListBoxItemUnit& item, JobLineUnit& line);
-// Paints one picture entry at rect.top, centred between rect.left and right.
+// Paints one picture entry at rect.top, centred between rect.left and right;
+// a loaded picture is left out while the layout's pictures go on the window
+// (GuiLayout::picturesOnWindow), its alternative text never.
 void PaintPicture(GuiLayout& layout, HDC dc, const RECT& rect, const JobLinkDataUnit& entry);
+// Where PaintPicture puts the entry's picture in the rectangle.
+RECT PictureRect(const RECT& rect, const JobLinkDataUnit& entry);
+// The entry's picture scaled to the rectangle and drawn there (a page view
+// picture on the window, at the size it shows at); false when the picture
+// is not loaded.
+bool DrawPictureAt(GuiLayout& layout, HDC dc, const RECT& at, const JobLinkDataUnit& entry);
 
 }  // namespace AppLayer

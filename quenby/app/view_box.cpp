@@ -1,6 +1,7 @@
 #include "quenby/app/view_box.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "base/api_text.h"
 #include "base/clipboard.h"
@@ -30,6 +31,11 @@ RAW_CONSTANT_TEXT(YesText, "Yes")
 RAW_CONSTANT_TEXT(NoText, "No")
 
 GuiListBoxItemUnit& ItemUnit(WinListBoxItemUnit& unit) { return static_cast<GuiListBoxItemUnit&>(unit); }
+
+// a / b rounded to the nearest whole number (b > 0).
+int64_t DivideRounded(int64_t a, int64_t b) { return a >= 0 ? (a + b / 2) / b : -((-a + b / 2) / b); }
+// a / b rounded down (b > 0).
+int64_t FloorDivide(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 // A local path: no scheme of two or more letters before a ':'.
 bool IsLocalTarget(const RawString& target) {
@@ -110,6 +116,7 @@ void GuiViewBox::PrepareLayout() {
     // Each layout fits its tables anew.
     layout.fitTables = PageMode();
     layout.tableFit = GuiLayout::TableFit{};
+    layout.picturesOnWindow = PageMode() && logicalWidth > 0 && windowSize.cx > 0;
     if (PageMode() && layout.style) {
         const DocLayer::ImageStyle& image = layout.style->image;
         layout.pictureLimit = std::max<int32_t>(1, pageHeight - pageMargins.top - pageMargins.bottom -
@@ -414,7 +421,10 @@ void GuiViewBox::PaintPrintedPage(HDC dc, int32_t k) {
     pass.boxState = GuiLayout::BoxPlain;
     pass.background = RGB(0xFF, 0xFF, 0xFF);
     pass.plain = pass.background;
-    pass.pictures = &pictures;
+    // The job's own pictures: the view's cache belongs to the GUI thread,
+    // which may paint meanwhile; a printed page's bitmaps go with the page.
+    GuiPictureCache printed;
+    pass.pictures = &printed;
     const uint16_t oldState = drawState;
     drawState |= DrawPrinterPage;
     SelectedFont font(dc, s->BaseFont().handle);
@@ -453,13 +463,67 @@ void GuiViewBox::PaintItems(WinDrawContext& dc, const RECT& rect, POINT origin) 
         const int32_t top = rect.top + k * pageHeight - origin.y;
         if (top > clip.bottom) break;
         if (top + pageHeight < clip.top) continue;
-        RECT head{rect.left, top, rect.right, top + pageMargins.top};
-        RECT text{rect.left + pageMargins.left, head.bottom, rect.right - pageMargins.right,
+        // The bands go sideways with their page, as its lines do.
+        const int32_t left = rect.left - origin.x, right = rect.right - origin.x;
+        RECT head{left, top, right, top + pageMargins.top};
+        RECT text{left + pageMargins.left, head.bottom, right - pageMargins.right,
                   top + pageHeight - pageMargins.bottom};
-        RECT foot{rect.left, text.bottom, rect.right, top + pageHeight};
+        RECT foot{left, text.bottom, right, top + pageHeight};
         PaintPageHeader(dc.dc, head, text, k, textDraw);
         PaintPageFooter(dc.dc, foot, text, k, textDraw);
     }
+}
+
+void GuiViewBox::DrawScaledOver(HDC target, const RECT& shown, SIZE size) {
+    PrepareLayout();
+    if (!PageMode() || !layout.picturesOnWindow || !layout.style || pageHeight < 1 || size.cx < 1 || size.cy < 1)
+        return;
+    const int64_t w = shown.right - shown.left, h = shown.bottom - shown.top;
+    // Where the scaling puts a point of the page picture.
+    auto onWindowX = [&](int64_t x) { return static_cast<LONG>(shown.left + DivideRounded(x * w, size.cx)); };
+    auto onWindowY = [&](int64_t y) { return static_cast<LONG>(shown.top + DivideRounded(y * h, size.cy)); };
+    const RECT area{marginLeft, marginTop + (FixedHeader() ? HeaderHeight() : 0), size.cx - marginRight,
+                    size.cy - marginBottom};
+    if (area.right <= area.left || area.bottom <= area.top) return;
+    // The items' offset in the page picture, as PaintItems has it.
+    const int32_t dx = area.left - scroll.x, dy = area.top - scroll.y;
+    const int saved = SaveDC(target);
+    IntersectClipRect(target, onWindowX(area.left), onWindowY(area.top), onWindowX(area.right),
+                      onWindowY(area.bottom));
+    const int64_t top = static_cast<int64_t>(scroll.y) - std::max(inkReach_.below, 0);
+    const int64_t bottom = static_cast<int64_t>(scroll.y) + (area.bottom - area.top) + std::max(inkReach_.above, 0);
+    auto drawUnit = [&](WinListBoxItemUnit& unit) {
+        GuiListBoxItemUnit& item = ItemUnit(unit);
+        JobLineUnit* line = static_cast<JobLineUnit*>(unit.item);
+        if (!line || item.pictureHeight <= 0) return;
+        RECT rect = unit.rect;
+        OffsetRect(&rect, dx, dy);
+        ForEachPicture(layout, LineRect(rect), item, *line, [&](const DocLayer::JobLinkDataUnit& entry, const RECT& at) {
+            const RECT place = PictureRect(at, entry);
+            // A picture stays inside its page's text band, as on paper.
+            const int64_t k = FloorDivide(static_cast<int64_t>(place.top) - dy, pageHeight);
+            const int64_t bandTop = k * pageHeight + pageMargins.top + dy;
+            const int64_t bandBottom = (k + 1) * pageHeight - pageMargins.bottom + dy;
+            const int band = SaveDC(target);
+            IntersectClipRect(target, shown.left, onWindowY(bandTop), shown.right, onWindowY(bandBottom));
+            const RECT onWindow{onWindowX(place.left), onWindowY(place.top), onWindowX(place.right),
+                                onWindowY(place.bottom)};
+            DrawPictureAt(layout, target, onWindow, entry);
+            RestoreDC(target, band);
+        });
+    };
+    if (PlacedCurrent()) {
+        const int32_t count = static_cast<int32_t>(placed.size());
+        for (int32_t at = PlacedAt(static_cast<int32_t>(std::max<int64_t>(top, std::numeric_limits<int32_t>::min()))); at < count; ++at) {
+            WinListBoxItemUnit& unit = *placed[static_cast<size_t>(at)];
+            if (unit.rect.top >= bottom) break;
+            if (unit.rect.bottom > top) drawUnit(unit);
+        }
+    } else {
+        for (WinListBoxItemUnit& unit : items)
+            if (unit.Reachable() && unit.rect.bottom > top && unit.rect.top < bottom) drawUnit(unit);
+    }
+    RestoreDC(target, saved);
 }
 
 // ---- page view and font ---------------------------------------------------------------

@@ -59,6 +59,9 @@ public:
     void SetPaintRect(WinLayer::WinDrawContext& dc, const RECT& rect, POINT origin) override;
     void EndMeasure(WinLayer::WinDrawContext& dc, SIZE& content, int32_t count) override;
     void PaintItems(WinLayer::WinDrawContext& dc, const RECT& rect, POINT origin) override;
+    // Page view's pictures, drawn on the window at the size they show at
+    // over the page scaled onto it (the page picture leaves them out).
+    void DrawScaledOver(HDC target, const RECT& shown, SIZE size) override;
     // Page view paints at the printer's size and shrinks the picture onto
     // the window: the picture is kept, and a step paints only the rows it
     // changed (a line draws inside its item, alike wherever it stands).

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -372,9 +373,9 @@ TEST(ViewBoxTest, PageViewKeepsTextLinesOnScreenAndTheTreeItsScreenRows) {
     EXPECT_EQ(headingHeights(), paged);
 }
 
-// A 24-bit BMP file whose every row and column differs from its
-// neighbours, so that a picture drawn a row off shows.
-std::vector<uint8_t> PatternBitmap(int width, int height) {
+// A 24-bit BMP file whose pixel (x, y), y counted from the top, is
+// pixel(x, y).
+std::vector<uint8_t> PixelBitmap(int width, int height, const std::function<COLORREF(int, int)>& pixel) {
     const int stride = (width * 3 + 3) / 4 * 4;
     const uint32_t bits = static_cast<uint32_t>(stride * height);
     std::vector<uint8_t> file(54 + bits, 0);
@@ -391,15 +392,26 @@ std::vector<uint8_t> PatternBitmap(int width, int height) {
     put(26, 1, 2);
     put(28, 24, 2);
     put(34, bits, 4);
+    // The rows are stored from the bottom up.
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
+            const COLORREF colour = pixel(x, height - 1 - y);
             uint8_t* p = &file[54 + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3];
-            p[0] = static_cast<uint8_t>(x * 7);
-            p[1] = static_cast<uint8_t>(y * 11);
-            p[2] = static_cast<uint8_t>(((x / 3 + y / 2) % 2) * 200);
+            p[0] = GetBValue(colour);
+            p[1] = GetGValue(colour);
+            p[2] = GetRValue(colour);
         }
     }
     return file;
+}
+
+// A BMP whose every row and column differs from its neighbours, so that a
+// picture drawn a row off shows.
+std::vector<uint8_t> PatternBitmap(int width, int height) {
+    return PixelBitmap(width, height, [height](int x, int top) {
+        const int y = height - 1 - top;
+        return RGB(((x / 3 + y / 2) % 2) * 200, y * 11, x * 7);
+    });
 }
 
 // Page view paints at the printer's size and keeps that picture between
@@ -784,17 +796,7 @@ namespace {
 
 // A BMP of one colour.
 std::vector<uint8_t> SolidBitmap(int width, int height, COLORREF colour) {
-    std::vector<uint8_t> file = PatternBitmap(width, height);
-    const int stride = (width * 3 + 3) / 4 * 4;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            uint8_t* p = &file[54 + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3];
-            p[0] = GetBValue(colour);
-            p[1] = GetGValue(colour);
-            p[2] = GetRValue(colour);
-        }
-    }
-    return file;
+    return PixelBitmap(width, height, [colour](int, int) { return colour; });
 }
 
 }  // namespace
@@ -905,4 +907,190 @@ TEST(ViewBoxTest, LineViewRowsShowTheSameInkWhereverTheViewStands) {
         }
         EXPECT_GT(compared, 40);
     }
+}
+
+namespace {
+
+// Block (i, j) of a 4 x 4 grid of blocks, each its own colour.
+COLORREF BlockColour(int i, int j) {
+    return RGB(30 + 65 * i, 30 + 65 * j, 230 - 30 * (i + j));
+}
+
+bool Alike(COLORREF a, COLORREF b, int tolerance) {
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+}  // namespace
+
+// Page view paints a page at the printer's size and scales it onto the
+// window. A large picture shows there as itself (each of its colour blocks
+// where the picture's own proportions put it, at the size the window shows
+// the page at), and showing it costs what the window shows: no picture is
+// scaled to more pixels than the window has, and switching page view off
+// and on again scales nothing anew (the line view's size and the page
+// view's do not push each other out). Scaling a 1000 x 1400 picture up to
+// the printer's pixels took seconds at every switch.
+TEST(ViewBoxTest, APageViewPictureShowsItsOwnPixelsAndCostsWhatTheWindowShows) {
+    ViewerRun run;
+    const int width = 1000, height = 1400;
+    ASSERT_TRUE(TestSupport::WriteFileBytes(
+        run.folder.Join(L"blocks.bmp"),
+        PixelBitmap(width, height, [&](int x, int y) { return BlockColour(x * 4 / width, y * 4 / height); })));
+    const std::wstring doc = run.Write(L"blocks.md", "# T\n\nA paragraph before the picture.\n\n![blocks](blocks.bmp)\n\n"
+                                                     "One.\n\nTwo.\n\nThree.\n");
+    ASSERT_TRUE(StartOn(run, doc, "-p- "));
+    SetWindowPos(run.Window(), nullptr, 0, 0, 1000, 900, SWP_NOMOVE | SWP_NOZORDER);
+    TestSupport::PumpUntilIdle();
+    AppLayer::GuiMainItems& items = run.Dialog()->items;
+    GuiViewBox& view = items.view;
+    view.Refresh();
+    UpdateWindow(view.window);
+    ASSERT_FALSE(view.PageMode());
+    const int32_t picture = LineStarting(view, "![blocks]");
+    ASSERT_GE(picture, 0);
+    auto page = [&] {
+        SendMessageW(items.page.window, BM_CLICK, 0, 0);
+        TestSupport::PumpUntilIdle();
+        UpdateWindow(view.window);
+    };
+    auto checkShown = [&](const char* when) {
+        SCOPED_TRACE(when);
+        InvalidateRect(view.window, nullptr, FALSE);
+        UpdateWindow(view.window);
+        const TestSupport::DibCanvas shown = TestSupport::DibCanvas::CaptureClient(view.window);
+        // The picture's box: the pixels of any block's colour.
+        RECT box{shown.Width(), shown.Height(), -1, -1};
+        for (int32_t y = 0; y < shown.Height(); ++y)
+            for (int32_t x = 0; x < shown.Width(); ++x)
+                for (int k = 0; k < 16; ++k)
+                    if (Alike(shown.Pixel(x, y), BlockColour(k % 4, k / 4), 12)) {
+                        box.left = std::min<LONG>(box.left, x);
+                        box.top = std::min<LONG>(box.top, y);
+                        box.right = std::max<LONG>(box.right, x + 1);
+                        box.bottom = std::max<LONG>(box.bottom, y + 1);
+                        break;
+                    }
+        ASSERT_LT(box.left, box.right);
+        // As wide as the window shows the page's picture.
+        const DocLayer::JobLinkDataUnit& entry = *view.LineAt(picture)->links.begin();
+        const int32_t wide = static_cast<int32_t>(static_cast<int64_t>(entry.drawnSize.cx) * view.windowSize.cx /
+                                                  view.logicalWidth);
+        EXPECT_NEAR(box.right - box.left, wide, 3);
+        // Where the page puts it: centred in its line's text band, below
+        // the line's text.
+        const WinLayer::WinListBoxItemUnit& unit = *view.ItemAt(picture);
+        const double scale = static_cast<double>(view.windowSize.cx) / view.logicalWidth;
+        const int32_t band = view.clientRect.right - view.clientRect.left - view.pageMargins.left - view.pageMargins.right;
+        const double left = view.marginLeft - view.scroll.x + view.pageMargins.left + (band - entry.drawnSize.cx) / 2;
+        const double top = view.marginTop - view.scroll.y + unit.rect.bottom -
+                           static_cast<const GuiListBoxItemUnit&>(unit).pictureHeight +
+                           view.CurrentStyle()->image.overMargin.value;
+        ASSERT_GE(top, 0);
+        EXPECT_NEAR(box.left, left * scale, 2);
+        EXPECT_NEAR(box.top, top * scale, 2);
+        // Each block's middle shows that block's colour, in the picture's
+        // proportions from its top left corner.
+        const double across = static_cast<double>(box.right - box.left) / 4;
+        const double down = across * 4 * height / width / 4;
+        int sampled = 0;
+        for (int j = 0; j < 4; ++j) {
+            for (int i = 0; i < 4; ++i) {
+                const int32_t x = box.left + static_cast<int32_t>((i + 0.5) * across);
+                const int32_t y = box.top + static_cast<int32_t>((j + 0.5) * down);
+                if (y >= box.bottom - 2) continue;  // below the window's edge
+                EXPECT_TRUE(Alike(shown.Pixel(x, y), BlockColour(i, j), 12)) << "block " << i << ", " << j;
+                ++sampled;
+            }
+        }
+        EXPECT_GE(sampled, 8);
+    };
+    const uint64_t lineView = view.pictures.ScaledPixels();
+    page();
+    ASSERT_TRUE(view.PageMode());
+    checkShown("page view");
+    const uint64_t window = static_cast<uint64_t>(view.windowSize.cx) * static_cast<uint64_t>(view.windowSize.cy);
+    const uint64_t once = view.pictures.ScaledPixels();
+    EXPECT_LE(once - lineView, window);
+    // Line view and back, twice.
+    for (int k = 0; k < 2; ++k) {
+        page();
+        ASSERT_FALSE(view.PageMode());
+        page();
+        ASSERT_TRUE(view.PageMode());
+        checkShown("page view again");
+    }
+    EXPECT_EQ(view.pictures.ScaledPixels(), once);
+}
+
+// In page view the header and footer bands belong to their page: scrolled
+// sideways, the header's text moves with the page's lines, by as many
+// pixels.
+TEST(ViewBoxTest, PageViewHeaderTextScrollsSidewaysWithItsPage) {
+    ViewerRun run;
+    std::string head = "|", rule = "|", row = "|";
+    for (int c = 0; c < 12; ++c) {
+        head += " Column number " + std::to_string(c) + " |";
+        rule += "---|";
+        row += " cell text of column " + std::to_string(c) + " |";
+    }
+    const std::wstring doc = run.Write(
+        L"header.md", "@PrintHeader:Left:\"Left header words\"\n@PrintHeader:Center:\"Centre header words\"\n"
+                      "@PrintHeader:Right:\"Right header words\"\n\n# Heading of the page\n\n"
+                      "A paragraph of words that runs across the page, wrapped over the width of its text band.\n\n" +
+                          head + "\n" + rule + "\n" + row + "\n\nMore words below the table.\n");
+    ASSERT_TRUE(StartOn(run, doc, "-p "));
+    SetWindowPos(run.Window(), nullptr, 0, 0, 900, 700, SWP_NOMOVE | SWP_NOZORDER);
+    TestSupport::PumpUntilIdle();
+    GuiViewBox& view = View(run);
+    view.Refresh();
+    ASSERT_TRUE(view.PageMode());
+    ASSERT_EQ(view.scroll.x, 0);
+    ASSERT_GT(view.contentSize.cx, view.clientRect.right - view.clientRect.left);
+    auto shot = [&] {
+        InvalidateRect(view.window, nullptr, FALSE);
+        UpdateWindow(view.window);
+        return std::make_unique<TestSupport::DibCanvas>(TestSupport::DibCanvas::CaptureClient(view.window));
+    };
+    const auto before = shot();
+    SetFocus(view.window);
+    for (int i = 0; i < 4; ++i) SendMessageW(view.window, WM_HSCROLL, SB_LINERIGHT, 0);
+    TestSupport::PumpUntilIdle();
+    ASSERT_GT(view.scroll.x, 0);
+    const auto after = shot();
+    // The window rows of the page's header and of its text band.
+    const double scale = static_cast<double>(view.windowSize.cx) / view.logicalWidth;
+    const int32_t headerBottom = static_cast<int32_t>((view.marginTop + view.pageMargins.top) * scale);
+    const int32_t textBottom =
+        std::min<int32_t>(after->Height(), static_cast<int32_t>((view.marginTop + view.pageHeight -
+                                                                 view.pageMargins.bottom) * scale));
+    ASSERT_GT(headerBottom, 4);
+    // How far the rows' pixels moved to the left: the shift that matches
+    // them best.
+    auto moved = [&](int32_t top, int32_t bottom) {
+        int32_t best = -1;
+        double bestDifference = 0;
+        for (int32_t d = 0; d < before->Width() / 4; ++d) {
+            double difference = 0;
+            int64_t count = 0;
+            for (int32_t y = top; y < bottom; ++y)
+                for (int32_t x = 0; x + d < before->Width(); ++x) {
+                    const COLORREF a = after->Pixel(x, y), b = before->Pixel(x + d, y);
+                    difference += std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) +
+                                  std::abs(GetBValue(a) - GetBValue(b));
+                    ++count;
+                }
+            difference /= static_cast<double>(std::max<int64_t>(count, 1));
+            if (best < 0 || difference < bestDifference) {
+                best = d;
+                bestDifference = difference;
+            }
+        }
+        return best;
+    };
+    const int32_t body = moved(headerBottom, textBottom);
+    const int32_t header = moved(0, headerBottom);
+    const int32_t expected = static_cast<int32_t>(view.scroll.x * scale);
+    EXPECT_NEAR(body, expected, 1);
+    EXPECT_NEAR(header, body, 1);
 }

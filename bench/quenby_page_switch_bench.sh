@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# The help viewer's "Page" button on a short document that shows a large
+# picture: "# T", a paragraph, a 1000 x 1400 PNG and three short paragraphs.
+# The switch into page view and back, the first time and the slowest of the
+# later ones, beside the same document with the picture replaced by a
+# missing file (its alternative text in a frame), each the best of three
+# fresh processes, with the ratio (target: every switch within 500 ms on the
+# shipped 32-bit build, the picture's cost small beside the page's own);
+# wall and CPU times both.
+#
+#   bash bench/quenby_page_switch_bench.sh
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+source "$here/bench/common.sh"
+bench_exe quenby_page_switch_bench
+
+bench_work
+python3 - "$work" <<'PY'
+import struct, sys, zlib
+out = sys.argv[1]
+# A 1000 x 1400 RGB picture: blocks of colour with a gradient across them.
+width, height = 1000, 1400
+rows = bytearray()
+for y in range(height):
+    row = bytearray(b"\x00")
+    for x in range(width):
+        block = (x // 125 + y // 175) % 4
+        row += bytes(((x * 255) // width, (y * 255) // height, (0, 90, 180, 255)[block]))
+    rows += row
+def chunk(kind, data):
+    body = kind + data
+    return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+png += chunk(b"IDAT", zlib.compress(bytes(rows), 6)) + chunk(b"IEND", b"")
+with open(out + "/big.png", "wb") as f:
+    f.write(png)
+text = ("# T\n\nA paragraph before the picture, long enough to wrap once in the window.\n\n"
+        "![picture](%s)\n\nThe first short paragraph.\n\nThe second short paragraph.\n\n"
+        "The third short paragraph.\n")
+with open(out + "/picture.md", "w", newline="") as f:
+    f.write(text % "big.png")
+with open(out + "/missing.md", "w", newline="") as f:
+    f.write(text % "missing.png")
+PY
+
+# Best of three fresh processes by the slowest switch: sets `best` (seconds)
+# and `report` (that run's output).
+best_of_three() {
+  best=""; report=""
+  local out s
+  for _ in 1 2 3; do
+    out=$(run_window "$exe" "$@")
+    s=$(printf '%s\n' "$out" | awk '/^seconds / { print $2 }')
+    [ -n "$s" ] || { report=$out; best=""; return; }
+    if [ -z "$best" ] || awk -v a="$s" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$s; report=$out; fi
+  done
+}
+
+best_of_three "$(wpath "$work/picture.md")"
+[ -n "$best" ] || { echo "the page switch benchmark did not run"; printf '%s\n' "$report"; exit 1; }
+picture=$report
+best_of_three "$(wpath "$work/missing.md")"
+[ -n "$best" ] || { echo "the page switch benchmark did not run without the picture"; printf '%s\n' "$report"; exit 1; }
+missing=$report
+{ printf '%s\n' "$picture" | sed 's/^/P /'; printf '%s\n' "$missing" | sed 's/^/M /'; } | awk '
+  { v[$1 SUBSEP $2] = $3; c[$1 SUBSEP $2] = $4 }
+  END {
+    split("first into back", names, " ")
+    for (i = 1; i <= 3; i++) {
+      n = names[i]; p = v["P" SUBSEP n]; m = v["M" SUBSEP n]; pc = c["P" SUBSEP n]; mc = c["M" SUBSEP n]
+      label = n == "first" ? "first switch into page view" : (n == "into" ? "later switch into page view" : "switch back to line view")
+      r = m > 0 ? p / m : 0
+      rc = mc > 0 ? pc / mc : 0
+      miss = p <= 0.5 ? "" : "  MISSED (target 500 ms)"
+      printf "%s: 1000 x 1400 picture %.4f s (CPU %.4f s), missing picture %.4f s (CPU %.4f s), ratio %.2f (CPU %.2f)%s\n", label, p, pc, m, mc, r, rc, miss
+    }
+  }'
