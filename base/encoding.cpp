@@ -281,6 +281,7 @@ struct UnitLayout {
     int32_t wideBreaks = 0;       // 000A, 000D, 0020: line ends and spaces as UTF-16 writes them
     int32_t wideEnds = 0;         // of those, the line ends (000A, 000D)
     int32_t wideCrLfs = 0;        // 000D right before 000A: a UTF-16 CR LF
+    int32_t wideLfs = 0;          // 000A
     int32_t wideOthers = 0;       // other units with only the high byte zero (ASCII, Latin-1)
     int32_t zeroLows = 0;         // units with only the low byte zero
     int32_t others = 0;           // units without a zero byte
@@ -292,6 +293,9 @@ struct UnitLayout {
                                   // out of pairs
     int32_t rareBlocks = 0;       // CJK extension A and Yi (see CountUnit)
     int32_t yiUnits = 0;          // of those, Yi
+    int32_t rareTextPairs = 0;    // of those, Extension A units that 8-bit text makes: two letters or
+                                  // digits, or a sign and a space
+    int32_t ideographs = 0;       // CJK unified ideographs
     int32_t narrowBreaks = 0;     // units without a zero byte with an LF or a space as the low byte
     int32_t highBreaks = 0;       // units without a zero byte with an LF or a CR as the high byte
     int32_t narrowCrLfs = 0;      // CR LF side by side, the LF not a UTF-16 one
@@ -328,12 +332,15 @@ inline void CountUnit(UnitLayout& k, uint8_t high, uint8_t low, bool first, Unit
     if ((unit >= 0x3400 && unit <= 0x4DBF) || (unit >= 0xA000 && unit <= 0xA4CF)) {
         ++k.rareBlocks;
         if (unit >= 0xA000) ++k.yiUnits;
+        else if ((IsWordByte(high) && IsWordByte(low)) || low == 0x20) ++k.rareTextPairs;
     }
+    if (unit >= 0x4E00 && unit <= 0x9FFF) ++k.ideographs;
     if (high == 0 && low == 0) {
     } else if (high == 0) {
         if (low == 0x0A || low == 0x0D || low == 0x20) ++k.wideBreaks;
         if (low == 0x0A || low == 0x0D) ++k.wideEnds;
         if (low == 0x0A && trail.afterWideCr) ++k.wideCrLfs;
+        if (low == 0x0A) ++k.wideLfs;
         if (low != 0x0A && low != 0x0D && low != 0x20) ++k.wideOthers;
     } else if (low == 0) {
         ++k.zeroLows;
@@ -398,8 +405,10 @@ void MeasureUnits(const uint8_t* b, int32_t count, int64_t offset, int before, U
 //   script and in the high bytes of most alphabets;
 // - valid UTF-8 with at least one whole multi-byte character; and whether
 //   every such character is a two-byte one that stands as one unit on the
-//   file's grid, all of them together fewer than half of the bytes: such
-//   pairs are UTF-16 characters as often (U+89C9 is C9 89 in little-endian);
+//   file's grid, none right after another, all of them together fewer than
+//   half of the bytes: such pairs are UTF-16 characters as often (U+89C9 is
+//   C9 89 in little-endian), while the letters of an alphabet in UTF-8
+//   stand side by side;
 // - Japanese Shift_JIS or EUC-JP: at least three two-byte characters of
 //   which a third or more are kana (a kana lead, 0x82 or 0x83, 0xA4 or
 //   0xA5, with a kana trail) and, for Shift_JIS, few half-width katakana
@@ -414,7 +423,8 @@ struct EightBitReading {
 
 bool ReadsAsUtf8(const uint8_t* b, int32_t count, int64_t offset, bool& onUnits) {
     int32_t pending = 0, characters = 0, onGrid = 0, nonZero = 0;
-    int32_t lead = 0, length = 0;
+    int32_t lead = 0, length = 0, lastEnd = -2;
+    bool sideBySide = false;   // a character right after another
     for (int32_t i = 0; i < count; ++i) {
         const uint8_t c = b[i];
         if (c == 0) continue;
@@ -423,6 +433,8 @@ bool ReadsAsUtf8(const uint8_t* b, int32_t count, int64_t offset, bool& onUnits)
             if ((c & 0xC0) != 0x80) return false;
             if (--pending == 0) {
                 ++characters;
+                if (lead == lastEnd + 1) sideBySide = true;
+                lastEnd = i;
                 if (length == 2 && i == lead + 1 && ((offset + lead) & 1) == 0) ++onGrid;
             }
         } else if (c >= 0x80) {
@@ -434,7 +446,7 @@ bool ReadsAsUtf8(const uint8_t* b, int32_t count, int64_t offset, bool& onUnits)
             length = pending + 1;
         }
     }
-    onUnits = onGrid == characters && static_cast<int64_t>(characters) * 4 < nonZero;
+    onUnits = onGrid == characters && !sideBySide && static_cast<int64_t>(characters) * 4 < nonZero;
     return characters > 0;
 }
 
@@ -517,9 +529,17 @@ const EightBitReading& ReadEightBit(EightBitReading& reading, const uint8_t* b, 
 // and Sinhala, Gurmukhi and Gujarati) puts such a byte before many a UTF-16
 // LF: there it is a letter's, not an 8-bit CR. And characters of CJK
 // extension A and Yi count as characters text hardly has only where nothing
-// plain speaks for UTF-16: a UTF-16 CR LF, two UTF-16 line ends in a chunk
-// without an 8-bit CR LF, a control byte (each needs zeros or bytes that
-// stray zeros in 8-bit text do not give), or text that is Yi throughout.
+// plain speaks for UTF-16: a UTF-16 CR LF, a control byte (each needs zeros
+// or bytes that stray zeros in 8-bit text do not give), or text that is Yi
+// throughout. Two UTF-16 LFs are weaker: 8-bit text with a zero before each
+// LF (or between each CR and LF) has them too, and Big5 and GBK read as
+// units give Yi and Extension A units by the dozen (their lead bytes 0xA1 to
+// 0xA4, a trail byte before a lead), Latin text Extension A units of a
+// capital and a letter. So two UTF-16 LFs, with no CR byte or 8-bit CR LF
+// beside them, waive only the Extension A units of text that reads as
+// Chinese (ideographs for half of its units or more, as 8-bit Big5 and GBK
+// never are) and that 8-bit text hardly makes (not two letters or digits,
+// not a sign before a space).
 bool UnitsAreUtf16(const UnitLayout& k, const uint8_t* b, int32_t count, int64_t offset, EightBitReading& text) {
     const int32_t zeroHigh = k.wideBreaks + k.wideOthers;
     if (zeroHigh == 0) return false;
@@ -528,9 +548,14 @@ bool UnitsAreUtf16(const UnitLayout& k, const uint8_t* b, int32_t count, int64_t
     if (k.wideBreaks > 0 && k.crLfsBeforeWide == k.wideBreaks && !letterBreaks) return false;
     if (zeroHigh >= 2 && zeroHigh > k.zeroLows && static_cast<int64_t>(zeroHigh) * 2 >= k.units) return true;
     if (k.wideBreaks == 0) return false;
-    const bool plain = k.wideCrLfs > 0 || (k.wideEnds >= 2 && k.narrowCrLfs == 0 && k.crLfsBeforeWide == 0) ||
-                       k.controls > 0 || (k.others >= 3 && static_cast<int64_t>(k.yiUnits) * 4 >= k.others * 3);
-    const int64_t unlikely = static_cast<int64_t>(k.unlikely) + (plain ? 0 : k.rareBlocks);
+    const bool plain = k.wideCrLfs > 0 || k.controls > 0 ||
+                       (k.others >= 3 && static_cast<int64_t>(k.yiUnits) * 4 >= k.others * 3);
+    const bool chineseLines = k.wideLfs >= 2 && k.narrowCrLfs == 0 && k.crLfsBeforeWide == 0 &&
+                              k.crsBeforeWideLf == 0 && static_cast<int64_t>(k.ideographs) * 2 >= k.others;
+    const int64_t rare = plain ? 0
+                         : chineseLines ? static_cast<int64_t>(k.yiUnits) + k.rareTextPairs
+                                        : static_cast<int64_t>(k.rareBlocks);
+    const int64_t unlikely = static_cast<int64_t>(k.unlikely) + rare;
     if (unlikely * 32 > k.others) return false;
     int64_t breaksOff = k.narrowBreaks;
     if (static_cast<int64_t>(k.highBreaks) * 2 < k.others) breaksOff += k.highBreaks;

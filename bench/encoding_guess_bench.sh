@@ -12,7 +12,11 @@
 # bytes (at most one for every 8 bytes) at random places. Besides, each
 # window with two line ends or more once more with its lines ended at random
 # by CR LF, LF or CR ("mixed ends"), and each 8-bit CR LF window with a zero
-# between one of its CRs and its LF ("zero in CR LF").
+# between one of its CRs and its LF ("zero in CR LF"), and each 8-bit window
+# with a line end once more with a zero before every LF ("zero before each
+# LF" for LF windows, "zero between each CR and LF" for CR LF ones, as a
+# program that writes a stray zero with every line end leaves them), counted
+# by class for each number of lines.
 #
 # Each is written to a file and read as a text side is; one character is
 # typed at the end of its first line and the side saved. Prints, by script
@@ -331,6 +335,16 @@ for script, encodings, window, end, ended in list(windows):
             except UnicodeError:
                 continue
             add("%s|%s + zero in CR LF|8bit" % (script, name), name, text)
+    if ends >= 1:
+        text = end.join(window) + (end if ended else "")
+        variant = "zero before each LF" if end == "\n" else "zero between each CR and LF"
+        for name, codec in encodings:
+            try:
+                text.encode(codec)
+            except UnicodeError:
+                continue
+            add("%s|%s + %s, %d line%s|8bit" % (script, name, variant, len(window), "s"[:len(window) - 1]),
+                name, text)
 
 # One iconv run an encoding; the texts are split again at a separator that
 # every one of these encodings writes as one unit of its own.
@@ -374,6 +388,8 @@ with open(os.path.join(work, "pack"), "wb") as f:
             places = [i + 1 for i in range(len(data) - 1) if data[i:i + 2] == b"\r\n"]
             at = extra.choice(places)
             data = data[:at] + b"\0" + data[at:]
+        elif "+ zero before each LF" in encoding or "+ zero between each CR and LF" in encoding:
+            data = data.replace(b"\n", b"\0\n")
         name = label.encode()
         f.write(struct.pack("<I", len(name)) + name + struct.pack("<I", len(data)) + data)
 PY
@@ -409,7 +425,8 @@ for line in sys.stdin:
     base = encoding.split(" ")[0]
     variant = encoding[len(base):]
     if what == "8bit":
-        key, bad = (script, encoding), kind in (5, 6)
+        # Rows by script and encoding, classes by the number of lines too.
+        key, bad = (script, encoding.split(",")[0]), kind in (5, 6)
         group = "8-bit" + variant
     else:
         gap = " with line end or space" if what == "break" else " without"
@@ -441,7 +458,7 @@ for key in order:
     print("%-20s %-46s windows %5d  misread %4d  damaged %4d" % (key[0], key[1], n, bad, damaged))
 print()
 print("by class:")
-for key in class_order:
+for key in sorted(class_order):
     n, bad, damaged, unsaved = classes[key]
     print("  %-44s windows %6d  misread %5d  damaged %4d  not saved %4d" % (key, n, bad, damaged, unsaved))
 print("misread %d of %d (catalog text as in the earlier rounds: UTF-16 with a line end or space, and 8-bit)" %

@@ -557,6 +557,29 @@ TEST_F(LineEditTest, FilesWithoutAMarkReadInTheirEncodingAndSaveBackOnlyTheTyped
     eightBit("zero in a CR LF, GBK", std::string("\xC4\xE3\xBA\xC3\xCA\xC0\xBD\xE7\r\0\n\xD4\xD9\xBC\xFB\r\n", 17),
              -1, 0);
     eightBit("zero in the last CR LF, Latin-1", std::string("caf\xE9 cr\xE8me\r\nna\xEFve\r\0\n", 20), -1, 0);
+    // 8-bit text with a zero before each LF, or between each CR and LF, as a
+    // program that writes a zero with every line end leaves it: the zeros
+    // stand where UTF-16 puts its line ends, the text between is no UTF-16
+    // (Big5 and GBK read as units are Yi, Extension A and Hangul; UTF-8
+    // letters stand side by side; Latin words give Extension A units).
+    // Read as 8-bit, each line ends at its LF and holds its zero (or ends
+    // at its CR, and the next one holds the zero). From the system's
+    // translations.
+    auto withZeros = [](const auto& literal) { return std::string(literal, sizeof(literal) - 1); };
+    eightBit("Big5, a zero before each LF", withZeros("\xA4\x5A\xAB\xB0\0\n\xA5\xCB\xAF\xC7\0\n"), -1, 0);
+    eightBit("Big5 with a sign, a zero before each LF",
+             withZeros("\xB7\x6A\xB4\x4D\0\n\xB7\x6A\xB4\x4D\xA1\x47\0\n"), -1, 0);
+    eightBit("Big5, a zero between each CR and LF",
+             withZeros("\xB6\x67\xA5\x7C\r\0\n\xB6\x67\xA4\x47\r\0\n\xB6\x67\xA4\x54\r\0\n\xB0\xCA\xA7\x40\xA6\x57\xBA"
+                       "\xD9\xA5\xB2\xB6\xB7\xA6\x62\xC0\xB3\xA5\xCE\xB5\x7B\xA6\xA1 id \xA4\xA7\xAB\xE1\r\0\n"),
+             -1, 0);
+    eightBit("GBK, a zero before each LF",
+             withZeros("\xB2\xBB\xCA\xC7\xC4\xBF\xC2\xBC\0\n\xD5\xD2\xB2\xBB\xB5\xBD\0\n\xD5\xD2\xB2\xBB\xB5\xBD\xA3\xAC"
+                       "\xC3\xBB\xD3\xD0\xC4\xC7\xB8\xF6\xC3\xFB\xD7\xD6\0\n"),
+             -1, 0);
+    eightBit("UTF-8, a zero before each LF",
+             withZeros("math\0\n\xD7\x91\xD7\x99\xD7\xA0\xD7\x95\xD7\xA0\xD7\x99\0\nmenu\0\nmenu bar"), -1, 0);
+    eightBit("Latin, a zero before each LF", withZeros("Ekoi\0\nEjamat\0\n"), -1, 0);
     // Ordinary 8-bit files whose lines end in CR LF, LF and CR mixed: every
     // line keeps its own end, through random edits undone too.
     eightBit("mixed line ends", "alpha\r\nbeta\ngamma\rdelta\r\nepsilon\n", -1, 0, true);
