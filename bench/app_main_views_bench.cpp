@@ -78,6 +78,23 @@ int main(int argc, char** argv) {
             AppBench::Paint(views.detail2.window);
         });
 
+        // The same in Arabic: words of five letters, which the platform
+        // shapes and sets right to left.
+        std::wstring arabic;
+        for (int i = 0; i < 100000; ++i) arabic.push_back(i % 6 == 5 ? L' ' : static_cast<wchar_t>(0x0628 + i % 20));
+        const RawString arabicText = RawString::FromWideText(arabic.c_str());
+        double arabicLayout = 0;
+        for (uint32_t side = 0; side < 2; ++side) {
+            AppLayer::GuiDetailBox& box = *boxes[side];
+            arabicLayout += AppBench::Best(1, [] {}, [&] {
+                AppLayer::ApplyDraw(box, box.record, JobLineDBoxDraw::Shared(), arabicText, segments);
+            });
+        }
+        const double detailArabic = AppBench::Best(rounds, [] {}, [&] {
+            AppBench::Paint(views.detail1.window);
+            AppBench::Paint(views.detail2.window);
+        });
+
         // Status box: 100,000 queued lines, one 4404, the next paint.
         AppLayer::GuiStatusBox& status = views.statusBox;
         const RawString report = RawString::FromText("TooLargeFile (C:\\some\\folder\\file.txt)");
@@ -98,6 +115,8 @@ int main(int argc, char** argv) {
         std::printf("posbar1m %.4f\n", posBar[0]);
         std::printf("posbar4m %.4f\n", posBar[1]);
         std::printf("detail %.4f\n", detail);
+        std::printf("detailar %.4f\n", detailArabic);
+        std::printf("layoutar %.4f\n", arabicLayout);
         std::printf("status %.4f\n", statusTime);
         DestroyWindow(application.dialog->window);
         AppBench::Pump();

@@ -2,6 +2,7 @@
 #include "toolkit/draw.h"
 
 #include <algorithm>
+#include <climits>
 #include <vector>
 
 #include "base/api_text.h"
@@ -134,22 +135,51 @@ int WinView::MeasureTextRange(WinDrawContext& dc, RECT& rect, UINT format, const
     return DrawRange(dc.dc, rect, format, text, range, tabLength);
 }
 
-void WinDraw::TextAtPlaces(HDC dc, int32_t x, int32_t y, const wchar_t* units, int32_t count, const int32_t* places) {
+void WinDraw::TextAtPlaces(HDC dc, int32_t x, int32_t y, const wchar_t* units, int32_t count, const int32_t* places,
+                           const WinShapedPlace* shaped, int32_t clipLeft, int32_t clipRight) {
     if (!dc || !units || !places || count <= 0) return;
     std::vector<int> advances;
     for (int32_t start = 0; start < count;) {
-        if (units[start] == L'\t') {
+        const uint8_t group = shaped ? shaped[start].group : 0;
+        if (units[start] == L'\t' || group == 3) {
             ++start;
             continue;
         }
-        int32_t end = start;
-        while (end < count && units[end] != L'\t') ++end;
-        advances.resize(static_cast<size_t>(end - start));
-        for (int32_t i = start; i < end; ++i)
-            advances[static_cast<size_t>(i - start)] = std::max(places[i + 1] - places[i], 0);
-        ExtTextOutW(dc, x + places[start], y, 0, nullptr, units + start, static_cast<UINT>(end - start),
-                    advances.data());
-        start = end;
+        int32_t end = start + 1;
+        if (group) {
+            // A piece the platform shapes: drawn whole, as it sets it, at
+            // the left edge of its glyphs, when they reach into the clip.
+            while (end < count && shaped[end].group == 1 && units[end] != L'\t') ++end;
+            int32_t left = INT32_MAX, right = INT32_MIN;
+            for (int32_t i = start; i < end; ++i) {
+                const int32_t width = places[i + 1] - places[i];
+                if (width <= 0) continue;
+                left = std::min(left, places[i] + shaped[i].shift);
+                right = std::max(right, places[i] + shaped[i].shift + width);
+            }
+            if (left == INT32_MAX) left = right = places[start];
+            if (right >= clipLeft && left <= clipRight)
+                ExtTextOutW(dc, x + left, y, 0, nullptr, units + start, static_cast<UINT>(end - start), nullptr);
+            start = end;
+            continue;
+        }
+        while (end < count && units[end] != L'\t' && !(shaped && shaped[end].group)) ++end;
+        // Only the characters that reach into the clip; a surrogate pair
+        // stays whole.
+        const int32_t runEnd = end;
+        int32_t from = start;
+        while (from < end && places[from + 1] <= clipLeft) ++from;
+        while (end > from && places[end - 1] >= clipRight) --end;
+        if (from > start && RawLayer::IsLowSurrogate(units[from]) && RawLayer::IsHighSurrogate(units[from - 1])) --from;
+        if (end < runEnd && end > from && RawLayer::IsHighSurrogate(units[end - 1])) ++end;
+        if (end > from) {
+            advances.resize(static_cast<size_t>(end - from));
+            for (int32_t i = from; i < end; ++i)
+                advances[static_cast<size_t>(i - from)] = std::max(places[i + 1] - places[i], 0);
+            ExtTextOutW(dc, x + places[from], y, 0, nullptr, units + from, static_cast<UINT>(end - from),
+                        advances.data());
+        }
+        start = runEnd;
     }
 }
 

@@ -10,7 +10,10 @@
 
 #include <windows.h>
 
+#include <climits>
 #include <cstdint>
+
+#include "toolkit/shaped_text.h"
 
 namespace WinLayer {
 
@@ -60,9 +63,14 @@ struct WinDraw {
     // to the place of the next; a tab draws nothing. `places` holds
     // count + 1 rising entries, the last where the text ends; a character
     // of several units has the place of its first unit there and, for each
-    // further unit, the place where the character ends.
+    // further unit, the place where the character ends. A piece that the
+    // platform shapes (see WinShapedText; `shaped` null for none) goes out
+    // whole with one ExtTextOutW without advances at the left edge of its
+    // glyphs. Only what reaches into [clipLeft, clipRight] (in the places'
+    // x) is drawn.
     static void TextAtPlaces(HDC dc, int32_t x, int32_t y, const wchar_t* units, int32_t count,
-                             const int32_t* places);
+                             const int32_t* places, const WinShapedPlace* shaped = nullptr,
+                             int32_t clipLeft = INT32_MIN, int32_t clipRight = INT32_MAX);
 };
 
 // A memory DC and bitmap: paint into it, then copy the picture to the

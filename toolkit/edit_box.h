@@ -21,6 +21,7 @@
 #include "base/raw_list.h"
 #include "base/raw_string.h"
 #include "toolkit/plane_box.h"
+#include "toolkit/shaped_text.h"
 
 namespace WinLayer {
 
@@ -68,6 +69,9 @@ public:
     };
 
     std::vector<int32_t> widths;
+    // Where each unit's glyphs stand (see WinShapedText); empty while the
+    // text holds nothing that the platform shapes.
+    std::vector<WinShapedPlace> places;
     std::vector<Line> lines;
     int32_t tabWidth = 1;
     RECT caretRect{};
@@ -96,8 +100,16 @@ public:
     int32_t IndexAtX(const RawLayer::RawString& text, int32_t line, int32_t x) const;
     // The line that holds an index.
     int32_t LineOf(int32_t index) const;
-    // Pixel x of an index within its line.
+    // Pixel x of the caret before an index within its line (where text
+    // the platform shapes stands otherwise than laid out: the leading edge
+    // of the index's character).
     int32_t XOf(int32_t index) const;
+    // The glyphs of the units [from, to) of the line that holds `from`, as
+    // stretches left to right, x within the line.
+    void CellsOf(int32_t from, int32_t to, std::vector<WinCell>& cells) const;
+    // Whether a line holds text the platform shapes; if so, the laid-out x
+    // of its units from its start (one more than its units).
+    bool ShapedLine(const Line& line, std::vector<int32_t>& x) const;
 };
 
 // The edit state.

@@ -2,6 +2,7 @@
 // mapping, painting with selection, composition marks and caret, the caret
 // blink, and the input method.
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -62,9 +63,19 @@ void WinEditBoxDraw::DrawLine(WinDrawContext& dc, const RECT& rect, UINT, const 
         left = static_cast<int64_t>(clip.left) - rect.left - spare;
         right = static_cast<int64_t>(clip.right) - rect.left + spare;
     }
+    // A line with text the platform shapes: its pieces stand anywhere
+    // within their stretch of the line, so every place of the line is
+    // worked out and each piece is drawn when its glyphs reach into the
+    // clip.
+    std::vector<int32_t> at;
+    if (ShapedLine(line, at)) {
+        const auto clamp = [](int64_t v) { return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(v, INT32_MIN), INT32_MAX)); };
+        WinDraw::TextAtPlaces(dc.dc, rect.left, rect.top, units + line.first, end - line.first, at.data(),
+                              places.data() + line.first, clamp(left), clamp(right));
+        return;
+    }
     // The places from the line's start up to the clip's right end only: a
     // long line costs no more than the part of it on screen and before it.
-    std::vector<int32_t> places;
     int32_t first = end, last = end;
     int64_t x = 0;
     for (int32_t i = line.first; i < end && x < right;) {
@@ -75,15 +86,15 @@ void WinEditBoxDraw::DrawLine(WinDrawContext& dc, const RECT& rect, UINT, const 
         if (charEnd > left) {
             if (first == end) first = i;
             last = next;
-            places.push_back(static_cast<int32_t>(x));
-            for (int32_t k = i + 1; k < next; ++k) places.push_back(static_cast<int32_t>(charEnd));
+            at.push_back(static_cast<int32_t>(x));
+            for (int32_t k = i + 1; k < next; ++k) at.push_back(static_cast<int32_t>(charEnd));
         }
         x = charEnd;
         i = next;
     }
     if (last <= first) return;
-    places.push_back(static_cast<int32_t>(x));
-    WinDraw::TextAtPlaces(dc.dc, rect.left, rect.top, units + first, last - first, places.data());
+    at.push_back(static_cast<int32_t>(x));
+    WinDraw::TextAtPlaces(dc.dc, rect.left, rect.top, units + first, last - first, at.data());
 }
 
 void WinEditBoxDraw::AppendLine(int32_t first, int32_t end, int32_t width) {
@@ -136,6 +147,25 @@ int32_t WinEditBoxDraw::IndexAtX(const RawString& text, int32_t line, int32_t x)
     const Line& row = lines[static_cast<size_t>(std::max(0, std::min<int32_t>(line, lines.size() - 1)))];
     const wchar_t* units = text.Wide();
     const int32_t end = std::min<int32_t>(row.end, static_cast<int32_t>(widths.size()));
+    std::vector<int32_t> at;
+    if (ShapedLine(row, at)) {
+        // The character whose glyphs hold x, passed once x reaches two
+        // thirds of its width in its reading direction.
+        const WinShapedPlace* shaped = places.data() + row.first;
+        const int32_t unit = WinShapedText::UnitAtX(at.data(), shaped, end - row.first, x);
+        if (unit < 0) return row.first;
+        if (unit >= end - row.first) return row.end;
+        int32_t start = row.first;
+        while (start < end) {
+            const int32_t next = std::min(CharEnd(units, start, end), end);
+            if (next > row.first + unit) break;
+            start = next;
+        }
+        const int32_t left = at[static_cast<size_t>(unit)] + shaped[unit].shift;
+        const int32_t width = at[static_cast<size_t>(unit) + 1] - at[static_cast<size_t>(unit)];
+        const bool before = shaped[unit].rightToLeft ? x >= left + width - 2 * width / 3 : x < left + 2 * width / 3;
+        return before ? start : std::min(CharEnd(units, start, end), end);
+    }
     int32_t before = 0;
     for (int32_t i = row.first; i < end;) {
         const int32_t next = std::min(CharEnd(units, i, end), end);
@@ -159,11 +189,45 @@ int32_t WinEditBoxDraw::XOf(int32_t index) const {
     if (lines.empty()) return 0;
     const Line& line = lines[static_cast<size_t>(LineOf(index))];
     const int32_t end = std::min(index, line.end);
+    std::vector<int32_t> at;
+    if (ShapedLine(line, at)) {
+        const int32_t count = static_cast<int32_t>(at.size()) - 1;
+        return WinShapedText::CaretX(at.data(), places.data() + line.first, count, end - line.first);
+    }
     int32_t x = 0;
     for (int32_t i = line.first; i < end && i < static_cast<int32_t>(widths.size()); ++i) {
         x += widths[static_cast<size_t>(i)];
     }
     return x;
+}
+
+bool WinEditBoxDraw::ShapedLine(const Line& line, std::vector<int32_t>& x) const {
+    const int32_t end = std::min<int32_t>(line.end, static_cast<int32_t>(widths.size()));
+    if (places.size() != widths.size() || end <= line.first ||
+        !WinShapedText::AnyShaped(places.data(), line.first, end))
+        return false;
+    x.assign(static_cast<size_t>(end - line.first) + 1, 0);
+    for (int32_t i = line.first; i < end; ++i)
+        x[static_cast<size_t>(i - line.first) + 1] = x[static_cast<size_t>(i - line.first)] + widths[static_cast<size_t>(i)];
+    return true;
+}
+
+void WinEditBoxDraw::CellsOf(int32_t from, int32_t to, std::vector<WinCell>& cells) const {
+    cells.clear();
+    if (lines.empty()) return;
+    const Line& line = lines[static_cast<size_t>(LineOf(from))];
+    from = std::max(from, line.first);
+    to = std::min(to, line.end);
+    if (to <= from) return;
+    std::vector<int32_t> at;
+    if (ShapedLine(line, at)) {
+        const int32_t count = static_cast<int32_t>(at.size()) - 1;
+        WinShapedText::Cells(at.data(), places.data() + line.first, std::min(from - line.first, count),
+                             std::min(to - line.first, count), cells);
+        return;
+    }
+    const int32_t left = XOf(from), right = XOf(to);
+    if (right > left) cells.emplace_back(left, right);
 }
 
 // ---- display text and layout ----------------------------------------------------------------
@@ -225,6 +289,7 @@ void WinEditBox::MeasureContent(WinDrawContext& dc, const RECT& area, SIZE& size
     }
     const int32_t length = display.Length();
     layout.widths.assign(static_cast<size_t>(length), 0);
+    layout.places.clear();
     if (length > 0) {
         std::vector<int> extents(static_cast<size_t>(length), 0);
         int fit = 0;
@@ -237,6 +302,22 @@ void WinEditBox::MeasureContent(WinDrawContext& dc, const RECT& area, SIZE& size
             }
         }
         const wchar_t* units = display.Wide();
+        // Pieces the platform shapes take the widths of their glyphs, run by
+        // run between tabs and line breaks.
+        layout.places.clear();
+        if (WinShapedText::NeedsShaping(units, length)) {
+            std::vector<WinShapedPlace> shaped(static_cast<size_t>(length));
+            bool any = false;
+            for (int32_t start = 0; start < length;) {
+                int32_t stop = start;
+                while (stop < length && units[stop] != L'\t' && units[stop] != L'\r' && units[stop] != L'\n') ++stop;
+                if (stop > start && WinShapedText::Layout(dc.dc, units + start, stop - start,
+                                                          layout.widths.data() + start, shaped.data() + start))
+                    any = true;
+                start = stop + 1;
+            }
+            if (any) layout.places = std::move(shaped);
+        }
         const int32_t tabWidth = std::max(layout.tabWidth, 1);
         int32_t x = 0;
         for (int32_t i = 0; i < length; ++i) {
@@ -302,24 +383,40 @@ void WinEditBox::PaintContent(WinDrawContext& dc, const RECT& whole, const RECT&
     const int saved = SaveDC(dc.dc);
     IntersectClipRect(dc.dc, inner.left, inner.top, inner.right, inner.bottom);
     if (focus) {
+        // Line x to client x, as CaretRect counts.
+        const int32_t origin = contentArea.left - scroll.x;
+        std::vector<WinCell> cells;
         const RawRange selection = Selection();
         for (const WinEditBoxInfo::Line& line : drawPart.lines) {
             const int32_t from = std::max(selection.start, line.first);
             const int32_t to = std::min(selection.end, line.end);
             if (to <= from) continue;
             const RECT start = CaretRect(from, 0);
-            const RECT end = CaretRect(to, 0);
             GdiBrush brush(kSelection);
-            const RECT band{start.left, start.top, end.left, start.bottom};
-            FillRect(dc.dc, &band, brush.Handle());
+            // Over the glyphs of the selected characters, wherever the
+            // platform set them.
+            drawPart.CellsOf(from, to, cells);
+            for (const WinCell& cell : cells) {
+                const RECT band{origin + cell.first, start.top, origin + cell.second, start.bottom};
+                FillRect(dc.dc, &band, brush.Handle());
+            }
         }
         const int32_t marked = std::min(compositionEnd, compositionStart + kMarks);
         for (int32_t i = std::max(compositionStart, 0); i < marked && i < static_cast<int32_t>(drawPart.widths.size());
              ++i) {
             const uint8_t mark = marks[i - compositionStart];
-            const RECT at = CaretRect(i, drawPart.widths[static_cast<size_t>(i)]);
             GdiBrush brush(kMarkColours[mark < 3 ? mark : 0]);
-            FillRect(dc.dc, &at, brush.Handle());
+            if (drawPart.places.empty()) {
+                const RECT at = CaretRect(i, drawPart.widths[static_cast<size_t>(i)]);
+                FillRect(dc.dc, &at, brush.Handle());
+                continue;
+            }
+            const RECT row = CaretRect(i, 0);
+            drawPart.CellsOf(i, i + 1, cells);
+            for (const WinCell& cell : cells) {
+                const RECT at{origin + cell.first, row.top, origin + cell.second, row.bottom};
+                FillRect(dc.dc, &at, brush.Handle());
+            }
         }
     }
     COLORREF ink = textColour;

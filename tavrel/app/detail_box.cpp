@@ -104,6 +104,35 @@ void GuiDetailBox::PaintUnderText(WinDrawContext& dc, const RECT& inner, POINT o
     const uint32_t side = record.side & 1;
     const std::vector<int32_t>& widths = drawPart.widths;
     const int64_t laidOut = static_cast<int64_t>(widths.size());
+    // Text the platform shapes: each segment's bands lie over the glyphs of
+    // its characters, wherever the platform set them.
+    std::vector<int32_t> at;
+    if (!drawPart.lines.empty() && drawPart.ShapedLine(drawPart.lines.front(), at)) {
+        const int32_t count = static_cast<int32_t>(at.size()) - 1;
+        const WinLayer::WinShapedPlace* shaped = drawPart.places.data() + drawPart.lines.front().first;
+        std::vector<WinLayer::WinCell> cells;
+        int32_t first = 0;
+        for (const JobLayer::JobDetailUnit& segment : segments) {
+            const int32_t length = std::max<int32_t>(side == 0 ? segment.length1 : segment.length2, 0);
+            const int32_t last = static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(first) + length, count));
+            const COLORREF colour = SegmentColour(segment.kind, side);
+            if (colour != JobLayer::NoColorValue && last > first) {
+                WinLayer::WinShapedText::Cells(at.data(), shaped, first, last, cells);
+                for (const WinLayer::WinCell& cell : cells) {
+                    const int64_t left = static_cast<int64_t>(inner.left) + cell.first - offset.x;
+                    const int64_t right = static_cast<int64_t>(inner.left) + cell.second - offset.x;
+                    if (right > inner.left && left < inner.right) {
+                        FillBand(dc.dc, static_cast<LONG>(std::max<int64_t>(left, inner.left)), inner.top,
+                                 static_cast<LONG>(std::min<int64_t>(right, inner.right)), inner.bottom, colour);
+                    }
+                }
+            }
+            first = last;
+            if (first >= count) break;
+        }
+        PaintFields(dc, inner, offset);
+        return;
+    }
     // One walk with a running x: each segment starts where the one before
     // it ended.
     int64_t start = 0;
@@ -126,6 +155,10 @@ void GuiDetailBox::PaintUnderText(WinDrawContext& dc, const RECT& inner, POINT o
         start += length;
         if (start >= laidOut) break;
     }
+    PaintFields(dc, inner, offset);
+}
+
+void GuiDetailBox::PaintFields(WinDrawContext& dc, const RECT& inner, POINT offset) {
     const LONG base = inner.left - offset.x;
     for (const JobLayer::JobDrawFieldUnit& field : record.fields) {
         const int64_t left = static_cast<int64_t>(base) + field.xStart;

@@ -35,6 +35,8 @@ public:
 
     // The segments in the detail colours, then the field bands.
     void PaintUnderText(WinLayer::WinDrawContext& dc, const RECT& inner, POINT offset) override;
+    // The kind's field bands (record.fields), over the segments' bands.
+    void PaintFields(WinLayer::WinDrawContext& dc, const RECT& inner, POINT offset);
 
     JobLayer::DetailDrawRecord record;
     JobLayer::JobKindDBoxDraw* draw;

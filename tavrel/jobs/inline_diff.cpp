@@ -672,6 +672,7 @@ void RowBackgroundPaint(const JobDetailList (&details)[3], const JobDetailColumn
     static const bool separated = ConfigStore::Instance().colors.lineColorSeparation ||
                                   ConfigStore::Instance().colors.lineDetailSeparation;
     const ColorTable& colors = ConfigStore::Instance().colors;
+    std::vector<std::pair<int32_t, int32_t>> cells;
     int32_t start = 0;
     for (const JobDetailUnit& unit : details[column]) {
         int32_t length = side == 0 ? unit.length1 : unit.length2;
@@ -691,16 +692,19 @@ void RowBackgroundPaint(const JobDetailList (&details)[3], const JobDetailColumn
             break;
         }
         if (color != NoColorValue) {
-            RECT fill;
-            fill.left = rect.left + viewer.PositionX(start);
-            fill.right = rect.left + viewer.PositionX(start + length);
-            fill.top = rect.top;
-            fill.bottom = rect.bottom - (separated ? 1 : 0);
-            if (fill.right > fill.left && fill.bottom > fill.top) {
-                HBRUSH brush = CreateSolidBrush(color);
-                if (brush) {
-                    FillRect(dc, &fill, brush);
-                    DeleteObject(brush);
+            viewer.Cells(start, start + length, cells);
+            for (const std::pair<int32_t, int32_t>& cell : cells) {
+                RECT fill;
+                fill.left = rect.left + cell.first;
+                fill.right = rect.left + cell.second;
+                fill.top = rect.top;
+                fill.bottom = rect.bottom - (separated ? 1 : 0);
+                if (fill.right > fill.left && fill.bottom > fill.top) {
+                    HBRUSH brush = CreateSolidBrush(color);
+                    if (brush) {
+                        FillRect(dc, &fill, brush);
+                        DeleteObject(brush);
+                    }
                 }
             }
         }

@@ -8,6 +8,8 @@
 
 #include <climits>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "base/raw_array_list.h"
 #include "base/raw_list.h"
@@ -80,6 +82,14 @@ public:
     public:
         virtual ~Viewer() {}
         virtual int32_t PositionX(int32_t index) const = 0;
+        // The x stretches, left to right, over the glyphs of the characters
+        // [from, to): by default the one from PositionX(from) to
+        // PositionX(to); text the platform reorders may need several.
+        virtual void Cells(int32_t from, int32_t to, std::vector<std::pair<int32_t, int32_t>>& cells) const {
+            cells.clear();
+            const int32_t left = PositionX(from), right = PositionX(to);
+            if (right > left) cells.emplace_back(left, right);
+        }
     };
 };
 

@@ -8,7 +8,10 @@
 // toolkit's TextAtPlaces, as the detail boxes draw theirs), only the part
 // that reaches into the visible part of the cell: the caret and a click
 // always meet the drawn glyphs, and a line of a megabyte costs no more to
-// draw than the screen it fills.
+// draw than the screen it fills. Pieces of right-to-left and joining
+// scripts are laid out as the platform sets them and drawn whole by it
+// (toolkit/shaped_text.h); their bands, selection, caret and clicks follow
+// where each character's glyphs stand.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -175,6 +178,32 @@ void DrawLineEndArrow(HDC dc, int32_t x, int32_t height, const TEXTMETRICW& metr
     DeleteObject(pen);
 }
 
+// Blends a colour over the glyphs of the units [from, to) of a laid-out
+// line (with the line break's cell after the text when `withBreak`).
+void FillSpan(HDC dc, const JobLineDrawData& data, int32_t origin, int32_t height, int32_t from, int32_t to,
+              bool withBreak, COLORREF color, int32_t opacity) {
+    if (!data.shaped) {
+        const int32_t right = withBreak ? data.PositionX(data.count + 1) : data.PositionX(to);
+        RECT fill = {origin + data.PositionX(from), 0, origin + right, height};
+        AlphaRect(dc, fill, color, opacity);
+        return;
+    }
+    std::vector<std::pair<int32_t, int32_t>> cells;
+    data.Cells(from, to, cells);
+    if (withBreak) {
+        const int32_t end = data.PositionX(data.count), after = data.PositionX(data.count + 1);
+        if (!cells.empty() && cells.back().second >= end) {
+            cells.back().second = std::max(cells.back().second, after);
+        } else {
+            cells.emplace_back(end, after);
+        }
+    }
+    for (const std::pair<int32_t, int32_t>& cell : cells) {
+        RECT fill = {origin + cell.first, 0, origin + cell.second, height};
+        AlphaRect(dc, fill, color, opacity);
+    }
+}
+
 }  // namespace
 
 int32_t LineCharStart(const RawString& text, int32_t index) {
@@ -208,6 +237,30 @@ int32_t JobLineDrawData::PositionX(int32_t index) const {
     return positions[ClampInt(index, 0, count + 1)];
 }
 
+void JobLineDrawData::Cells(int32_t from, int32_t to, std::vector<std::pair<int32_t, int32_t>>& cells) const {
+    if (!shaped || !positions || count < 0) {
+        JobDetailColumn::Viewer::Cells(from, to, cells);
+        return;
+    }
+    from = ClampInt(from, 0, count);
+    WinLayer::WinShapedText::Cells(positions.get(), shaped.get(), from, ClampInt(to, from, count), cells);
+}
+
+int32_t JobLineDrawData::CaretX(int32_t index) const {
+    if (!shaped || !positions || count < 0) return PositionX(index);
+    return WinLayer::WinShapedText::CaretX(positions.get(), shaped.get(), count, ClampInt(index, 0, count));
+}
+
+int32_t JobLineDrawData::UnitAtX(int32_t x) const {
+    if (!positions || count < 0) return -1;
+    if (shaped) return WinLayer::WinShapedText::UnitAtX(positions.get(), shaped.get(), count, x);
+    // The first i with x < position[i], minus 1; the length when none.
+    const int32_t* begin = positions.get();
+    const int32_t* found = std::upper_bound(begin, begin + count + 1, x);
+    if (found == begin + count + 1) return count;
+    return static_cast<int32_t>(found - begin) - 1;
+}
+
 void JobLineDrawData::Layout(const JobLineBaseData& base, HDC dc, const RawString& text) {
     const int32_t length = text.Length();
     if (stamp == base.revision && count == length && positions) return;
@@ -222,6 +275,31 @@ void JobLineDrawData::Layout(const JobLineBaseData& base, HDC dc, const RawStrin
     // Every unit gets its position, however wide the line (no extent cap).
     if (wideLength > 0 && !MeasureExtents(dc, line.wide.Wide(), wideLength, extents.data())) {
         for (int32_t i = 0; i < wideLength; ++i) extents[static_cast<size_t>(i)] = (i + 1) * kUnlaidCell;
+    }
+    // Pieces the platform shapes take the widths of their glyphs, run by
+    // run between tabs, and their places.
+    std::vector<WinLayer::WinShapedPlace> widePlaces;
+    if (dc && WinLayer::WinShapedText::NeedsShaping(line.wide.Wide(), wideLength)) {
+        const wchar_t* units = line.wide.Wide();
+        std::vector<int32_t> widths(static_cast<size_t>(wideLength), 0);
+        for (int32_t i = 0; i < wideLength; ++i)
+            widths[static_cast<size_t>(i)] = extents[static_cast<size_t>(i)] - (i > 0 ? extents[static_cast<size_t>(i) - 1] : 0);
+        widePlaces.assign(static_cast<size_t>(wideLength), WinLayer::WinShapedPlace{});
+        bool any = false;
+        for (int32_t start = 0; start < wideLength;) {
+            int32_t stop = start;
+            while (stop < wideLength && units[stop] != L'\t') ++stop;
+            if (stop > start && WinLayer::WinShapedText::Layout(dc, units + start, stop - start,
+                                                                widths.data() + start, widePlaces.data() + start))
+                any = true;
+            start = stop + 1;
+        }
+        if (any) {
+            int32_t x = 0;
+            for (int32_t i = 0; i < wideLength; ++i) extents[static_cast<size_t>(i)] = x += widths[static_cast<size_t>(i)];
+        } else {
+            widePlaces.clear();
+        }
     }
     for (int32_t pos = 0; pos < length;) {
         int32_t next = text.NextCharPos(pos);
@@ -244,6 +322,39 @@ void JobLineDrawData::Layout(const JobLineBaseData& base, HDC dc, const RawStrin
         }
     }
     p[length + 1] = p[length] + cellWidth;
+    shaped.reset();
+    if (!widePlaces.empty()) {
+        // Each character's place is that of its glyphs' left edge; its
+        // further units stand at its trailing edge, without width.
+        std::unique_ptr<WinLayer::WinShapedPlace[]> places(new WinLayer::WinShapedPlace[static_cast<size_t>(length) + 1]);
+        for (int32_t pos = 0; pos < length;) {
+            const int32_t next = text.NextCharPos(pos);
+            const int32_t from = line.at(pos), to = std::max(line.at(next), from + 1);
+            WinLayer::WinShapedPlace place = widePlaces[static_cast<size_t>(std::min(from, wideLength - 1))];
+            // The glyphs' left edge: the leftmost of the units that have a
+            // width (a pair's share may lie with either unit).
+            const int32_t wideX0 = from > 0 ? extents[static_cast<size_t>(from) - 1] : 0;
+            int32_t left = INT32_MAX;
+            for (int32_t w = from, wx = wideX0; w < to && w < wideLength; ++w) {
+                const int32_t width = extents[static_cast<size_t>(w)] - wx;
+                if (width > 0) left = std::min(left, wx + widePlaces[static_cast<size_t>(w)].shift);
+                wx = extents[static_cast<size_t>(w)];
+            }
+            if (left != INT32_MAX) place.shift = left - wideX0;
+            places[static_cast<size_t>(pos)] = place;
+            const int32_t width = p[next] - p[pos];
+            for (int32_t t = pos + 1; t < next; ++t) {
+                WinLayer::WinShapedPlace& trail = places[static_cast<size_t>(t)];
+                trail = place;
+                trail.group = place.group ? 1 : 0;
+                // p[t] is the character's end: the trailing edge is its
+                // glyphs' left edge when it reads right to left.
+                trail.shift = place.rightToLeft ? place.shift - width : place.shift;
+            }
+            pos = next;
+        }
+        shaped = std::move(places);
+    }
     positions = std::move(p);
     count = length;
 }
@@ -297,13 +408,7 @@ int32_t JobLineUnit::NextColumn(int32_t index) const {
 
 int32_t JobLineUnit::CharIndexAtOffset(int32_t x) const {
     const int32_t length = text_.Length();
-    if (const JobLineDrawData* data = DrawData()) {
-        // The first i with x < position[i], minus 1; the length when none.
-        const int32_t* begin = data->positions.get();
-        const int32_t* found = std::upper_bound(begin, begin + length + 1, x);
-        if (found == begin + length + 1) return length;
-        return static_cast<int32_t>(found - begin) - 1;
-    }
+    if (const JobLineDrawData* data = DrawData()) return data->UnitAtX(x);
     if (x < 0) return -1;
     int32_t left = 0;
     for (int32_t pos = 0; pos < length; pos = text_.NextCharPos(pos)) {
@@ -321,7 +426,9 @@ int32_t JobLineUnit::CharMidX(int32_t index) const {
     if (data && index >= 0 && index < text_.Length()) {
         const int32_t left = PositionOf(index);
         const int32_t right = PositionOf(text_.NextCharPos(index));
-        if (right > left) return left + (right - left - 1) / 2;
+        // Where the platform set the glyphs elsewhere: their middle.
+        const int32_t shift = data->shaped ? data->shaped[index].shift : 0;
+        if (right > left) return left + shift + (right - left - 1) / 2;
     }
     return PositionOf(index) + (data ? data->cellWidth : kUnlaidCell) / 2;
 }
@@ -353,8 +460,9 @@ RECT JobLineUnit::CaretRect(const JobDrawContext& context, int32_t index) const 
     if (!context.side) return caret;
     const JobSideRecord& side = *context.side;
     const JobLineDrawData* data = DrawData();
+    const int32_t at = ClampInt(index, 0, text_.Length());
     caret.left = context.rect.left - side.scrollX + side.layoutWidth[0] + context.margin +
-                 PositionOf(ClampInt(index, 0, text_.Length()));
+                 (data ? data->CaretX(at) : PositionOf(at));
     caret.right = caret.left + (data ? data->cellWidth : kUnlaidCell);
     caret.top = context.rect.top;
     caret.bottom = context.rect.bottom;
@@ -546,10 +654,8 @@ void JobLineUnit::PaintLineText(const JobDrawContext& context, HDC dc, int32_t w
                 const int32_t start = ClampInt(span.from, 0, length);
                 const int32_t end = ClampInt(span.to, start, length);
                 const int32_t clauses = static_cast<int32_t>(main.clauses.size());
-                if (clauses == 0) {
-                    RECT fill = {origin + data.PositionX(start), 0, origin + data.PositionX(end), height};
-                    AlphaRect(dc, fill, colors.imeClause2Color, colors.imeClauseOverwrap);
-                }
+                if (clauses == 0) FillSpan(dc, data, origin, height, start, end, false, colors.imeClause2Color,
+                                           colors.imeClauseOverwrap);
                 for (int32_t c = 0; c < clauses; ++c) {
                     const RawRange& clause = main.clauses[static_cast<size_t>(c)];
                     const int32_t from = ClampInt(clause.start, 0, main.text.Length());
@@ -562,22 +668,19 @@ void JobLineUnit::PaintLineText(const JobDrawContext& context, HDC dc, int32_t w
                     RawString a, b;
                     RawLayer::ConvertTextExactly(head, text_.Kind(), a);
                     RawLayer::ConvertTextExactly(part, text_.Kind(), b);
-                    const int32_t x0 = data.PositionX(ClampInt(start + a.Length(), start, end));
-                    const int32_t x1 = data.PositionX(ClampInt(start + b.Length(), start, end));
+                    const int32_t i0 = ClampInt(start + a.Length(), start, end);
+                    const int32_t i1 = ClampInt(start + b.Length(), start, end);
                     // The attribute of the clause's first UTF-16 unit.
                     const size_t unit = static_cast<size_t>(head.As(RawLayer::KindUtf16).Length());
                     const uint8_t attribute = unit < main.attributes.size() ? main.attributes[unit] : 0;
                     const bool target = attribute == ATTR_TARGET_CONVERTED || attribute == ATTR_TARGET_NOTCONVERTED;
-                    RECT fill = {origin + x0, 0, origin + x1, height};
-                    AlphaRect(dc, fill, target ? colors.imeClause1Color : colors.imeClause2Color,
-                              colors.imeClauseOverwrap);
+                    FillSpan(dc, data, origin, height, i0, i1, false,
+                             target ? colors.imeClause1Color : colors.imeClause2Color, colors.imeClauseOverwrap);
                 }
             } else if (span.from < span.to || context.row < endRow) {
                 // A selection that goes on past the line takes its break too.
-                const int32_t right = context.row < endRow ? data.PositionX(length + 1)
-                                                                     : data.PositionX(span.to);
-                RECT fill = {origin + data.PositionX(span.from), 0, origin + right, height};
-                AlphaRect(dc, fill, colors.cursorPivotColor, colors.cursorPivotOverwrap);
+                FillSpan(dc, data, origin, height, span.from, context.row < endRow ? length : span.to,
+                         context.row < endRow, colors.cursorPivotColor, colors.cursorPivotOverwrap);
             }
         }
     }
@@ -597,19 +700,41 @@ void JobLineUnit::PaintLineText(const JobDrawContext& context, HDC dc, int32_t w
         first = LineCharStart(text_, ClampInt(first, 0, length));
         last = ClampInt(last + 1, first, length);
         if (last < length) last = text_.NextCharPos(LineCharStart(text_, last));
+        const WinLayer::WinShapedPlace* shaped = data.shaped.get();
+        if (shaped) {
+            // Pieces the platform shapes stand anywhere within their stretch
+            // of the line: the whole line goes to the drawing, which draws
+            // what reaches into the cell.
+            first = 0;
+            last = length;
+        }
         WideLine line;
         BuildWideLine(text_, RawRange{first, last}, line);
         // The place of every wide unit: a character's first unit at the
         // character's position, its further units where it ends.
         const int32_t wideLength = line.wide.Length();
         std::vector<int32_t> places(static_cast<size_t>(wideLength) + 1, p[last]);
+        std::vector<WinLayer::WinShapedPlace> widePlaces(shaped ? static_cast<size_t>(wideLength) : 0);
         for (int32_t pos = first; pos < last;) {
             const int32_t next = std::min(text_.NextCharPos(pos), last);
             const int32_t from = line.at(pos - first), to = line.at(next - first);
-            for (int32_t w = from; w < to; ++w) places[static_cast<size_t>(w)] = w == from ? p[pos] : p[next];
+            for (int32_t w = from; w < to; ++w) {
+                places[static_cast<size_t>(w)] = w == from ? p[pos] : p[next];
+                // Only whether a unit starts or goes on with a shaped piece
+                // matters for drawing.
+                if (!shaped) continue;
+                WinLayer::WinShapedPlace& place = widePlaces[static_cast<size_t>(w)];
+                place = shaped[pos];
+                if (w > from) place.group = shaped[pos].group ? 1 : 0;
+            }
             pos = next;
         }
-        WinLayer::WinDraw::TextAtPlaces(dc, origin, y, line.wide.Wide(), wideLength, places.data());
+        if (shaped) {
+            WinLayer::WinDraw::TextAtPlaces(dc, origin, y, line.wide.Wide(), wideLength, places.data(),
+                                            widePlaces.data(), leftX - height, rightX + height);
+        } else {
+            WinLayer::WinDraw::TextAtPlaces(dc, origin, y, line.wide.Wide(), wideLength, places.data());
+        }
     }
 
     // 4. The line-end mark right after the text.

@@ -15,6 +15,7 @@
 #include "base/raw_string.h"
 #include "base/small_block.h"
 #include "tavrel/jobs/job_content.h"
+#include "toolkit/shaped_text.h"
 
 namespace JobLayer {
 
@@ -71,9 +72,21 @@ public:
     bool ValidFor(int32_t length) const { return count == length && positions != nullptr; }
     // Position i, the index clamped to the array.
     int32_t PositionX(int32_t index) const override;
+    // Over the glyphs, where text the platform shapes stands otherwise than
+    // laid out.
+    void Cells(int32_t from, int32_t to, std::vector<std::pair<int32_t, int32_t>>& cells) const override;
+    // The caret's x before unit `index` (the leading edge of its character;
+    // at the end, the trailing edge of the last one).
+    int32_t CaretX(int32_t index) const;
+    // The unit whose glyphs hold x: -1 left of the text, the length right
+    // of it.
+    int32_t UnitAtX(int32_t x) const;
 
     uint16_t stamp = 0;
     std::unique_ptr<int32_t[]> positions;  // count + 2 entries
+    // Where each unit's glyphs stand, for a line that holds text the
+    // platform shapes (count entries); null for any other line.
+    std::unique_ptr<WinLayer::WinShapedPlace[]> shaped;
     int32_t count = -1;                    // code units laid out; -1 none
     int32_t cellWidth = 0;
 };

@@ -6,8 +6,11 @@
 // view painted a thousand times with the GDI handles nearly used up.
 #include "tab_view_fixture.h"
 
+#include <usp10.h>
+
 #include <algorithm>
 #include <cwchar>
+#include <functional>
 #include <vector>
 
 #include "tavrel/app/command_bar.h"
@@ -15,6 +18,7 @@
 #include "tavrel/jobs/color_settings.h"
 #include "tavrel/jobs/gui_profile.h"
 #include "tavrel/jobs/job_report.h"
+#include "tavrel/jobs/text/line_unit.h"
 #include "toolkit/environment.h"
 #include "toolkit/gdi_scope.h"
 
@@ -338,24 +342,26 @@ TEST_F(DetailBoxTest, AViewFontRefittedByAResizeDrawsTheDetailsAsShownAfresh) {
     }
 }
 
-int CALLBACK KeepLatinFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD type, LPARAM list) {
+int CALLBACK KeepTrueTypeFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD type, LPARAM list) {
     auto& names = *reinterpret_cast<std::vector<std::wstring>*>(list);
-    if ((type & TRUETYPE_FONTTYPE) && font->lfFaceName[0] != L'@' && font->lfCharSet == ANSI_CHARSET)
-        names.push_back(font->lfFaceName);
+    if ((type & TRUETYPE_FONTTYPE) && font->lfFaceName[0] != L'@') names.push_back(font->lfFaceName);
     return 1;
 }
 
-// The Latin TrueType faces of the machine, by name.
-std::vector<std::wstring> LatinFaces() {
+// The TrueType faces of the machine of a character set (DEFAULT_CHARSET:
+// of any), by name.
+std::vector<std::wstring> Faces(BYTE charset) {
     std::vector<std::wstring> faces;
     WinLayer::GdiWindowDC screen(nullptr);
     LOGFONTW wanted{};
-    wanted.lfCharSet = ANSI_CHARSET;
-    EnumFontFamiliesExW(screen.Get(), &wanted, KeepLatinFace, reinterpret_cast<LPARAM>(&faces), 0);
+    wanted.lfCharSet = charset;
+    EnumFontFamiliesExW(screen.Get(), &wanted, KeepTrueTypeFace, reinterpret_cast<LPARAM>(&faces), 0);
     std::sort(faces.begin(), faces.end());
     faces.erase(std::unique(faces.begin(), faces.end()), faces.end());
     return faces;
 }
+
+std::vector<std::wstring> LatinFaces() { return Faces(ANSI_CHARSET); }
 
 // Every changed character band of a detail box lies over exactly its
 // characters' glyphs, at the view font and in a second face, with tabs of
@@ -517,6 +523,270 @@ TEST_F(DetailBoxTest, EveryChangedBandLiesOverTheGlyphsOfItsCharactersInTwoFaces
     AppLayer::ApplyDetailKindFont(v, JobLayer::ViewFontText);
     DeleteObject(other);
     EXPECT_GE(bandsChecked, 2 * 12);
+}
+
+// A face of the machine with a glyph of its own for every character of the
+// texts; empty when none has.
+std::wstring FaceHolding(const std::vector<std::wstring>& texts) {
+    WinLayer::GdiWindowDC screen(nullptr);
+    for (const std::wstring& face : Faces(DEFAULT_CHARSET)) {
+        LOGFONTW description{};
+        description.lfHeight = -16;
+        description.lfCharSet = DEFAULT_CHARSET;
+        wcsncpy(description.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+        const HFONT font = CreateFontIndirectW(&description);
+        if (!font) continue;
+        const HGDIOBJ old = SelectObject(screen.Get(), font);
+        bool all = true;
+        for (std::wstring text : texts) {
+            // A tab is no glyph of any face.
+            text.erase(std::remove(text.begin(), text.end(), L'\t'), text.end());
+            std::vector<WORD> glyphs(text.size());
+            if (GetGlyphIndicesW(screen.Get(), text.c_str(), static_cast<int>(text.size()), glyphs.data(),
+                                 GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR ||
+                std::count(glyphs.begin(), glyphs.end(), WORD(0xFFFF)) > 0)
+                all = false;
+        }
+        SelectObject(screen.Get(), old);
+        DeleteObject(font);
+        if (all) return face;
+    }
+    return std::wstring();
+}
+
+// Where the platform sets the characters of a run without tabs in the DC's
+// font, by Uniscribe's own caret places: each character's glyphs from its
+// leading to its trailing edge, from the run's left edge; and the run's
+// width.
+std::vector<std::pair<int, int>> PlatformCells(HDC dc, const wchar_t* units, int count, int& width) {
+    std::vector<std::pair<int, int>> cells(static_cast<size_t>(count));
+    width = 0;
+    SCRIPT_STRING_ANALYSIS analysis = nullptr;
+    if (count <= 0 || FAILED(ScriptStringAnalyse(dc, units, count, count * 3 / 2 + 16, -1, SSA_GLYPHS, 0, nullptr,
+                                                 nullptr, nullptr, nullptr, nullptr, &analysis)))
+        return cells;
+    width = ScriptString_pSize(analysis)->cx;
+    for (int i = 0; i < count; ++i) {
+        int leading = 0, trailing = 0;
+        ScriptStringCPtoX(analysis, i, FALSE, &leading);
+        ScriptStringCPtoX(analysis, i, TRUE, &trailing);
+        cells[static_cast<size_t>(i)] = {std::min(leading, trailing), std::max(leading, trailing)};
+    }
+    ScriptStringFree(&analysis);
+    return cells;
+}
+
+// A line as the platform draws it, on a bitmap like the view's own
+// (background filled already): the band of each coloured unit over the
+// glyphs the platform gives it, then `underText` (given the x where the text
+// ends), then the text run by run between tabs, each run with one
+// ExtTextOutW without advances. `runX` gives the laid-out x of a run that
+// starts after a tab.
+void DrawLineAsThePlatformSetsIt(HDC memory, const std::wstring& text, LONG left, LONG top, LONG bandTop,
+                                 LONG bandBottom, const std::vector<COLORREF>& colourOf,
+                                 const std::function<int(int)>& runX, const std::function<void(LONG)>& underText) {
+    struct Run {
+        int start, end, x;
+    };
+    std::vector<Run> runs;
+    LONG end = left;
+    for (int start = 0; start <= static_cast<int>(text.size());) {
+        int stop = start;
+        while (stop < static_cast<int>(text.size()) && text[static_cast<size_t>(stop)] != L'\t') ++stop;
+        const Run run{start, stop, start == 0 ? 0 : runX(start)};
+        int width = 0;
+        const auto cells = PlatformCells(memory, text.c_str() + start, stop - start, width);
+        for (int i = start; i < stop; ++i) {
+            const COLORREF colour = colourOf[static_cast<size_t>(i)];
+            if (colour == CLR_INVALID) continue;
+            const auto& cell = cells[static_cast<size_t>(i - start)];
+            const RECT band{left + run.x + cell.first, bandTop, left + run.x + cell.second, bandBottom};
+            WinLayer::GdiBrush brush(colour);
+            FillRect(memory, &band, brush.Handle());
+        }
+        runs.push_back(run);
+        end = left + run.x + width;
+        start = stop + 1;
+    }
+    underText(end);
+    SetBkMode(memory, TRANSPARENT);
+    SetTextColor(memory, WinLayer::ListTextColor());
+    for (const Run& run : runs) {
+        if (run.end > run.start)
+            ExtTextOutW(memory, left + run.x, top, 0, nullptr, text.c_str() + run.start,
+                        static_cast<UINT>(run.end - run.start), nullptr);
+    }
+}
+
+// A picture of the shot's size on a bitmap like the window's own, painted
+// by `draw` (the DC holds the view's font).
+DibCanvas PictureLike(HWND window, const DibCanvas& shot, HFONT font, const std::function<void(HDC)>& draw) {
+    const HDC windowDc = GetDC(window);
+    const HDC memory = CreateCompatibleDC(windowDc);
+    const HBITMAP bitmap = CreateCompatibleBitmap(windowDc, shot.Width(), shot.Height());
+    ReleaseDC(window, windowDc);
+    const HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+    const HGDIOBJ oldFont = SelectObject(memory, font);
+    draw(memory);
+    DibCanvas picture(shot.Width(), shot.Height());
+    BitBlt(picture.Dc(), 0, 0, shot.Width(), shot.Height(), memory, 0, 0, SRCCOPY);
+    SelectObject(memory, oldFont);
+    SelectObject(memory, oldBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    return picture;
+}
+
+int32_t DifferingPixels(const DibCanvas& shot, const DibCanvas& expected, const RECT& area) {
+    int32_t different = 0;
+    for (LONG y = area.top; y < area.bottom; ++y)
+        for (LONG x = area.left; x < area.right; ++x) different += shot.Pixel(x, y) != expected.Pixel(x, y);
+    return different;
+}
+
+// Lines of Arabic and Hebrew, with Latin words, digits and a tab among
+// them, in the detail boxes and in the folder box's rows, in a face that
+// holds their letters: every line's pixels are those of the platform
+// drawing each run between tabs with one ExtTextOutW (letters joined, right
+// to left), and the bands of the changed characters lie over the glyphs
+// the platform gives them.
+TEST_F(DetailBoxTest, ArabicAndHebrewLinesAreDrawnAsThePlatformShapesThemWithTheirBandsOverTheirGlyphs) {
+    const std::pair<std::wstring, std::wstring> lines[] = {
+        {L"\u0645\u0631\u062D\u0628\u0627 \u0644\u0627 \u0627\u0644\u0639\u0631\u0628\u064A\u0629",
+         L"\u0645\u0631\u062D\u0628\u0627 \u0644\u0627 \u0627\u0644\u0639\u062C\u0628\u064A\u0629"},
+        {L"\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD", L"\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DE\u05D9"},
+        {L"abc \u0645\u0631\u062D\u0628\u0627 123 def", L"abc \u0645\u0631\u062D\u0628\u062A 124 def"},
+        {L"\u0633\u0644\u0627\u0645\t\u05D0\u05D1\u05D2 cd", L"\u0633\u0644\u0645\t\u05D0\u05D1\u05D3 cd"},
+    };
+    std::vector<std::wstring> all;
+    for (const auto& line : lines) {
+        all.push_back(line.first);
+        all.push_back(line.second);
+    }
+    const std::wstring face = FaceHolding(all);
+    if (face.empty()) GTEST_SKIP() << "no face of this machine has glyphs for Arabic and Hebrew";
+    WriteProfile(DetailColours() + "[TextViewFont]\r\nFaceName=" + TestSupport::Utf8(face) + "\r\nHeight=-16\r\n",
+                 "TabStop=4\r\n");
+    // UTF-16 files: a line's units are its characters' UTF-16 units.
+    auto utf16 = [](const std::wstring& text) {
+        std::string bytes = "\xFF\xFE";
+        for (const wchar_t unit : text) {
+            bytes += static_cast<char>(unit & 0xFF);
+            bytes += static_cast<char>((unit >> 8) & 0xFF);
+        }
+        return bytes;
+    };
+    std::wstring text1 = L"same\r\n", text2 = L"same\r\n";
+    for (const auto& line : lines) {
+        text1 += line.first + L"\r\n";
+        text2 += line.second + L"\r\n";
+    }
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"a.txt"), utf16(text1)));
+    ASSERT_TRUE(WriteFileBytes(temp.Join(L"b.txt"), utf16(text2)));
+    OpenPair(temp.Join(L"a.txt"), temp.Join(L"b.txt"));
+    ASSERT_EQ(Current()->kind.kind, JobLayer::KindText);
+    GuiViewSet& v = Views();
+    auto faceOf = [](HFONT font) {
+        WinLayer::GdiWindowDC screen(nullptr);
+        WinLayer::GdiSelection keep(screen.Get(), font);
+        wchar_t name[LF_FACESIZE] = {};
+        GetTextFaceW(screen.Get(), LF_FACESIZE, name);
+        return std::wstring(name);
+    };
+    auto colourOfSegment = [](uint32_t kind, uint32_t side) {
+        if (kind == JobLayer::SegmentChanged) return side == 0 ? kDetailDiff1 : kDetailDiff2;
+        if (kind == JobLayer::SegmentOnly1 || kind == JobLayer::SegmentOnly2)
+            return side == 1 && kind == JobLayer::SegmentOnly2 ? kDetailOnly2 : kDetailOnly1;
+        return static_cast<COLORREF>(CLR_INVALID);
+    };
+    auto coloursOf = [&](const JobLayer::JobDetailList& segments, uint32_t side, size_t length) {
+        std::vector<COLORREF> colours(length, CLR_INVALID);
+        size_t start = 0;
+        for (const JobLayer::JobDetailUnit& segment : segments) {
+            const size_t count = static_cast<size_t>(std::max(side == 0 ? segment.length1 : segment.length2, 0));
+            for (size_t i = start; i < start + count && i < length; ++i) colours[i] = colourOfSegment(segment.kind, side);
+            start += count;
+        }
+        return colours;
+    };
+
+    // The folder box's rows, the cursor on the same first line.
+    CursorTo(0);
+    GuiFolderBox& folderBox = Box();
+    const HFONT rowFont = folderBox.GetEffectiveFont().handle;
+    ASSERT_EQ(faceOf(rowFont), face);
+    const DibCanvas rows = Capture();
+    int32_t bandsChecked = 0;
+    for (int32_t item = 1; item <= static_cast<int32_t>(std::size(lines)); ++item) {
+        const JobLayer::JobReportUnit* row = GuiFolderBox::ItemOf(*folderBox.ItemAt(item));
+        ASSERT_NE(row, nullptr);
+        ASSERT_EQ(row->kind, JobLayer::RowChanged) << item;
+        for (uint32_t side = 0; side < 2; ++side) {
+            const std::wstring& text = side == 0 ? lines[item - 1].first : lines[item - 1].second;
+            SCOPED_TRACE(TestSupport::Utf8(text) + (side == 0 ? " (row, side 1)" : " (row, side 2)"));
+            auto* unit = static_cast<JobLayer::JobLineUnit*>(row->Unit(side));
+            JobLayer::JobSideRecord& record = Current()->Side(side);
+            JobLayer::JobDrawContext context;
+            context.rect = folderBox.SideRect(item, side);
+            context.side = &record;
+            context.row = item;
+            context.margin = folderBox.View().kindMargin;
+            const RECT area = unit->TextAreaRect(context);
+            const LONG left = area.left - record.scrollX;
+            const std::vector<COLORREF> colours = coloursOf(row->Details(1), side, text.size());
+            bandsChecked += static_cast<int32_t>(std::count_if(colours.begin(), colours.end(),
+                                                               [](COLORREF c) { return c != CLR_INVALID; }));
+            LONG textEnd = area.right;
+            const DibCanvas expected = PictureLike(folderBox.window, rows, rowFont, [&](HDC memory) {
+                TEXTMETRICW metrics{};
+                GetTextMetricsW(memory, &metrics);
+                const LONG top = area.top + (area.bottom - area.top - metrics.tmHeight) / 2;
+                WinLayer::GdiBrush background(side == 0 ? kDiff1 : kDiff2);
+                FillRect(memory, &area, background.Handle());
+                DrawLineAsThePlatformSetsIt(
+                    memory, text, left, top, area.top, area.bottom, colours,
+                    [unit](int i) { return unit->DrawData()->PositionX(i); }, [&](LONG end) { textEnd = end; });
+            });
+            // Up to the line's end (the line-end mark follows it), above the
+            // row's bottom line.
+            const RECT compared{area.left, area.top, std::min(area.right, textEnd), area.bottom - 1};
+            EXPECT_GT(compared.right, compared.left);
+            EXPECT_EQ(DifferingPixels(rows, expected, compared), 0);
+        }
+    }
+
+    // The detail boxes, row by row.
+    for (int32_t item = 1; item <= static_cast<int32_t>(std::size(lines)); ++item) {
+        CursorTo(item);
+        for (GuiDetailBox* box : {&v.detail1, &v.detail2}) {
+            const uint32_t side = box->record.side & 1;
+            const std::wstring& text = side == 0 ? lines[item - 1].first : lines[item - 1].second;
+            SCOPED_TRACE(TestSupport::Utf8(text) + (side == 0 ? " (detail box 1)" : " (detail box 2)"));
+            ASSERT_EQ(TestSupport::Ws(box->EditText()), text);
+            const HFONT font = box->GetEffectiveFont().handle;
+            ASSERT_EQ(faceOf(font), face);
+            const RECT area = box->contentArea;
+            const LONG left = area.left - box->scroll.x;
+            const LONG top = area.top - box->scroll.y + (box->lineGap + 1) / 2;
+            const std::vector<COLORREF> colours = coloursOf(box->segments, side, text.size());
+            bandsChecked += static_cast<int32_t>(std::count_if(colours.begin(), colours.end(),
+                                                               [](COLORREF c) { return c != CLR_INVALID; }));
+            const DibCanvas shot = Paint(*box);
+            const DibCanvas expected = PictureLike(box->window, shot, font, [&](HDC memory) {
+                WinLayer::GdiBrush background(box->backgroundColour);
+                FillRect(memory, &area, background.Handle());
+                DrawLineAsThePlatformSetsIt(
+                    memory, text, left, top, area.top, area.bottom, colours, [box](int i) { return box->CharX(i); },
+                    [&](LONG end) {
+                        const RECT field{end, area.top, area.right, area.bottom};
+                        WinLayer::GdiBrush brush(JobLayer::ButtonFaceColor());
+                        FillRect(memory, &field, brush.Handle());
+                    });
+            });
+            EXPECT_EQ(DifferingPixels(shot, expected, area), 0);
+        }
+    }
+    EXPECT_GE(bandsChecked, 8);
 }
 
 TEST_F(DetailBoxTest, AThousandPaintsOfEveryViewLeaveNoGdiObjectBehind) {
