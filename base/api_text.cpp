@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "base/encoding.h"
@@ -49,8 +50,34 @@ private:
     bool ok_ = true;
 };
 
-bool ConversionFailed(std::initializer_list<const WideText*> texts) {
-    for (const WideText* t : texts) {
+// A path as a wide entry point takes it (WidePathForApi), kept as long as
+// this object.
+class WidePath {
+public:
+    explicit WidePath(const RawString& path) { ok_ = WidePathForApi(path, holder_); }
+    bool Ok() const { return ok_; }
+    const wchar_t* Get() const { return holder_.IsEmpty() ? L"" : holder_.Wide(); }
+    const wchar_t* GetOrNull() const { return holder_.IsEmpty() ? nullptr : holder_.Wide(); }
+
+private:
+    RawString holder_{KindUtf16};
+    bool ok_ = true;
+};
+
+// Whether every path goes to the ANSI entry point: their API kinds take it
+// together and each is short enough for it.
+bool PathsTakeAnsi(int combinedCode, std::initializer_list<const RawString*> paths) {
+    if (!TakesAnsi(combinedCode)) return false;
+    for (const RawString* p : paths) {
+        if (!PathTakesAnsi(*p)) return false;
+    }
+    return true;
+}
+
+// True (with the last error set) when a text or path had no UTF-16 form.
+template <class Text>
+bool AnyFailed(std::initializer_list<const Text*> texts) {
+    for (const Text* t : texts) {
         if (!t->Ok()) {
             SetLastError(ERROR_NO_UNICODE_TRANSLATION);
             return true;
@@ -58,6 +85,9 @@ bool ConversionFailed(std::initializer_list<const WideText*> texts) {
     }
     return false;
 }
+
+bool ConversionFailed(std::initializer_list<const WideText*> texts) { return AnyFailed(texts); }
+bool PathsFailed(std::initializer_list<const WidePath*> paths) { return AnyFailed(paths); }
 
 int CombineCodes(std::initializer_list<int> codes) {
     bool allAnsi = true;   // every code 0 or 3
@@ -198,6 +228,77 @@ int ApiKindPair(const RawString& a, const RawString& b) {
 
 int ApiKindTriple(const RawString& a, const RawString& b, const RawString& c) {
     return CombineCodes({ApiKind(a), ApiKind(b), ApiKind(c)});
+}
+
+// ---- paths ------------------------------------------------------------------------
+
+namespace {
+
+// The length a path has once the system has made it absolute, near enough
+// to tell whether it stays below AnsiPathLimit: a relative path counts the
+// current folder too.
+int32_t AbsoluteLength(const RawString& path) {
+    const int32_t n = path.Length();
+    if (n >= 3 && path.UnitAt(1) == ':' && IsPathSeparator(path.UnitAt(2))) return n;
+    if (n >= 2 && IsPathSeparator(path.UnitAt(0)) && IsPathSeparator(path.UnitAt(1))) return n;
+    if (n >= 1 && IsPathSeparator(path.UnitAt(0))) return n + 2;  // the drive
+    return n + static_cast<int32_t>(GetCurrentDirectoryW(0, nullptr));
+}
+
+}  // namespace
+
+bool PathTakesAnsi(const RawString& path) {
+    return TakesAnsi(path) && path.Length() < AnsiPathLimit &&
+           (path.IsEmpty() || AbsoluteLength(path) < AnsiPathLimit);
+}
+
+bool WidePathForApi(const RawString& path, RawString& wide) {
+    WideText text(path);
+    if (!text.Ok()) {
+        wide = RawString(KindUtf16);
+        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+        return false;
+    }
+    wide = text.Text();
+    const int32_t n = wide.Length();
+    if (n == 0 || AbsoluteLength(wide) < AnsiPathLimit) return true;
+    const wchar_t* p = wide.Wide();
+    // "\\?\", "\\.\" and "\??\": the system takes these as they stand.
+    if (p[0] == L'\\' && (p[1] == L'\\' || p[1] == L'?') && (p[2] == L'?' || p[2] == L'.') && p[3] == L'\\')
+        return true;
+    // The "\\?\" form is passed to the file system without the changes the
+    // system makes to a plain path, so it is made here first: absolute,
+    // with backslashes, "." and ".." resolved.
+    const DWORD need = GetFullPathNameW(p, 0, nullptr, nullptr);
+    if (need == 0 || need > 32768) return true;  // the system will say why
+    std::vector<wchar_t> full(static_cast<size_t>(need) + 1, 0);
+    const DWORD got = GetFullPathNameW(p, need + 1, full.data(), nullptr);
+    if (got == 0 || got > need) return true;
+    std::wstring form;
+    if (got >= 2 && full[0] == L'\\' && full[1] == L'\\') {
+        form = L"\\\\?\\UNC";
+        form.append(full.data() + 1, got - 1);
+    } else if (got >= 3 && full[1] == L':' && full[2] == L'\\') {
+        form = L"\\\\?\\";
+        form.append(full.data(), got);
+    } else {
+        form.assign(full.data(), got);
+    }
+    wide = RawString::FromWideText(form.c_str(), static_cast<int32_t>(form.size()));
+    return true;
+}
+
+bool PathTooLongForSystem(const RawString& path) {
+    WideText text(path);
+    if (!text.Ok()) return false;
+    const RawString& wide = text.Text();
+    if (wide.Length() > 32767) return true;
+    int32_t nameLength = 0;
+    for (int32_t i = 0; i < wide.Length(); ++i) {
+        nameLength = IsPathSeparator(wide.UnitAt(i)) ? 0 : nameLength + 1;
+        if (nameLength > 255) return true;
+    }
+    return false;
 }
 
 // ---- small helpers ----------------------------------------------------------------
@@ -378,36 +479,36 @@ HANDLE ApiCreateFile(const RawString& path, DWORD access, DWORD share, DWORD dis
     // refused first, and whatever else turns out not to be a disk's after
     // the open (a pipe, say) is closed at once.
     if (RefuseDevices({&path})) return INVALID_HANDLE_VALUE;
-    if (TakesAnsi(path)) {
+    if (PathTakesAnsi(path)) {
         return KeepDiskHandle(CreateFileA(AnsiText(path), access, share, nullptr, disposition,
                                           flagsAndAttributes, nullptr));
     }
-    WideText p(path);
-    if (ConversionFailed({&p})) return INVALID_HANDLE_VALUE;
+    WidePath p(path);
+    if (PathsFailed({&p})) return INVALID_HANDLE_VALUE;
     return KeepDiskHandle(
         CreateFileW(p.Get(), access, share, nullptr, disposition, flagsAndAttributes, nullptr));
 }
 
 bool ApiMoveFileEx(const RawString& existing, const RawString& target, DWORD flags) {
     if (RefuseDevices({&existing, &target})) return false;
-    if (TakesAnsi(ApiKindPair(existing, target))) {
+    if (PathsTakeAnsi(ApiKindPair(existing, target), {&existing, &target})) {
         return MoveFileExA(AnsiText(existing), AnsiText(target), flags) != FALSE;
     }
-    WideText e(existing), t(target);
-    if (ConversionFailed({&e, &t})) return false;
+    WidePath e(existing), t(target);
+    if (PathsFailed({&e, &t})) return false;
     return MoveFileExW(e.Get(), t.Get(), flags) != FALSE;
 }
 
 bool ApiReplaceFile(const RawString& replaced, const RawString& replacement,
                     const RawString& backup) {
     if (RefuseDevices({&replaced, &replacement, &backup})) return false;
-    if (TakesAnsi(ApiKindTriple(replaced, replacement, backup))) {
+    if (PathsTakeAnsi(ApiKindTriple(replaced, replacement, backup), {&replaced, &replacement, &backup})) {
         return ReplaceFileA(AnsiText(replaced), AnsiText(replacement),
                             backup.IsEmpty() ? nullptr : backup.Bytes(), 0, nullptr,
                             nullptr) != FALSE;
     }
-    WideText a(replaced), b(replacement), c(backup);
-    if (ConversionFailed({&a, &b, &c})) return false;
+    WidePath a(replaced), b(replacement), c(backup);
+    if (PathsFailed({&a, &b, &c})) return false;
     return ReplaceFileW(a.Get(), b.Get(), c.GetOrNull(), 0, nullptr, nullptr) != FALSE;
 }
 
@@ -485,6 +586,14 @@ bool ApiShFileOperation(const RawString& path, const RawString& target, uint16_t
     if (!IsDeletablePath(path)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
+    }
+    // The shell's file operations take no path of MAX_PATH units or more.
+    {
+        WideText w(path);
+        if (w.Ok() && w.Text().Length() >= MAX_PATH) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return false;
+        }
     }
     if (TakesAnsi(ApiKindPair(path, target))) {
         RawString from = MakeDoubleNulPath(path);

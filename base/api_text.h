@@ -74,7 +74,36 @@ RawString MakeDoubleNulPath(const RawString& path);
 void CopyFaceName(LOGFONTW& font, const RawString& name);
 void CopyFaceName(LOGFONTW& font, const wchar_t* name);
 
+// ---- paths -------------------------------------------------------------------
+
+// The longest path, in bytes, that goes to an ANSI entry point: the ANSI
+// file functions take at most MAX_PATH units with the terminator, and
+// CreateDirectoryA 12 fewer. A longer path goes to the wide entry point,
+// which has no such limit.
+enum : int32_t { AnsiPathLimit = MAX_PATH - 12 };
+// Whether the path wrappers hand a path to an ANSI entry point: its API
+// kind takes the ANSI one and it is shorter than AnsiPathLimit bytes, also
+// once the system has made it absolute (a relative path counts the current
+// folder too).
+bool PathTakesAnsi(const RawString& path);
+// The UTF-16 form of a path for a wide entry point. A path of
+// AnsiPathLimit units or more (counted as for PathTakesAnsi) gets the form
+// the system takes at any length:
+// made absolute and normalised (backslashes, "." and ".." resolved, as the
+// system resolves them for a plain path) and prefixed with "\\?\" (or
+// "\\?\UNC\" for a network path). A path in the "\\?\", "\\.\" or
+// "\??\" form stays as it is, and so does a shorter path. False when the
+// text has no UTF-16 form.
+bool WidePathForApi(const RawString& path, RawString& wide);
+// Whether a path is too long for the system in any form: a path of more
+// than 32767 UTF-16 units, or one with a name of more than 255.
+bool PathTooLongForSystem(const RawString& path);
+
 // ---- wrappers that pass text in ----------------------------------------------
+
+// Every wrapper below that takes a path chooses by PathTakesAnsi (for two
+// or three paths: all of them), and hands the wide entry point the form of
+// WidePathForApi, so that a path of any length reaches the file it names.
 
 // ---- devices -------------------------------------------------------------------
 

@@ -3,6 +3,7 @@
 #include "base/file_system.h"
 
 #include <atomic>
+#include <string>
 #include <vector>
 
 #include "base/api_text.h"
@@ -37,12 +38,14 @@ bool ToWide(const RawString& text, RawString& wide) {
 }
 
 // Calls the ANSI or the wide form of a one-path platform function by the
-// path's API kind; `failed` when the path cannot be converted.
+// path's API kind and length (a path too long for the ANSI entry point goes
+// to the wide one in its unlimited form); `failed` when the path cannot be
+// converted.
 template <class R, class AnsiCall, class WideCall>
 R CallWithPath(const RawString& path, R failed, AnsiCall ansi, WideCall wide) {
-    if (TakesAnsi(path)) return ansi(AnsiText(path));
+    if (PathTakesAnsi(path)) return ansi(AnsiText(path));
     RawString w;
-    if (!ToWide(path, w)) return failed;
+    if (!WidePathForApi(path, w)) return failed;
     return wide(WideText(w));
 }
 
@@ -514,6 +517,75 @@ bool ApiDeleteFile(const RawString& path) {
         [](const wchar_t* p) { return DeleteFileW(p) != FALSE; });
 }
 
+// ---- long names ------------------------------------------------------------------
+
+namespace {
+
+// GetLongPathNameW of a whole UTF-16 path; empty when the system cannot
+// give it (the path names nothing).
+RawString SystemLongName(const RawString& wide) {
+    RawString form;
+    if (!WidePathForApi(wide, form) || form.IsEmpty()) return RawString(KindUtf16);
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    DWORD n = 0;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        n = GetLongPathNameW(WideText(form), buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0 || n > 32768) return RawString(KindUtf16);
+        if (n < buffer.size()) break;
+        buffer.resize(n + 1);
+        n = 0;
+    }
+    if (n == 0) return RawString(KindUtf16);
+    std::wstring found(buffer.data(), n);
+    // A "\\?\" prefix added for the call is not the user's.
+    if (!form.Equals(wide)) {
+        const std::wstring unc = L"\\\\?\\UNC\\", plain = L"\\\\?\\";
+        if (found.compare(0, unc.size(), unc) == 0)
+            found = L"\\\\" + found.substr(unc.size());
+        else if (found.compare(0, plain.size(), plain) == 0)
+            found = found.substr(plain.size());
+    }
+    return RawString::FromWideText(found.c_str(), static_cast<int32_t>(found.size()));
+}
+
+bool HasTilde(const RawString& wide) {
+    for (int32_t i = 0; i < wide.Length(); ++i) {
+        if (wide.UnitAt(i) == '~') return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+RawString LongPathForm(const RawString& path) {
+    if (path.IsEmpty() || IsDevicePath(path)) return path;
+    RawString wide;
+    if (!ToWide(path, wide)) return path;
+    // Every short name the system makes up holds a '~': a path without one
+    // has none, and is taken as given.
+    if (!HasTilde(wide)) return path;
+    // The longest part of the path that exists gets its long form; the
+    // names after it, which name nothing yet, are kept. Each step drops a
+    // name, so the walk ends.
+    int32_t cut = wide.Length();
+    RawString longer;
+    for (int guard = 0; guard < 32768 && cut > 0; ++guard) {
+        RawString head = RawString::InitBodyFromRange(KindUtf16, wide, RawRange{0, cut});
+        longer = SystemLongName(head);
+        if (!longer.IsEmpty()) break;
+        int32_t start = NameStart(head);
+        if (start <= 0) break;
+        cut = start - 1;
+        while (cut > 0 && IsPathSeparator(wide.UnitAt(cut - 1))) --cut;
+        // A drive's root keeps its separator.
+        if (cut == 2 && wide.UnitAt(1) == ':') ++cut;
+    }
+    if (longer.IsEmpty()) return path;
+    longer.AppendRange(wide, RawRange{cut, wide.Length()});
+    if (longer.Equals(wide)) return path;
+    return InKindOf(longer, path);
+}
+
 // ---- folders -------------------------------------------------------------------
 
 bool ApiCreateDirectoryTree(const RawString& path) {
@@ -579,7 +651,9 @@ bool DeleteFolderTree(const RawString& path, RawString* failedPath) {
         return false;
     }
     wide = PathWithoutTrailingSeparators(wide);
-    DWORD attributes = GetFileAttributesW(WideText(wide));
+    DWORD attributes = CallWithPath<DWORD>(
+        wide, INVALID_FILE_ATTRIBUTES, [](const char* p) { return GetFileAttributesA(p); },
+        [](const wchar_t* p) { return GetFileAttributesW(p); });
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
@@ -820,7 +894,7 @@ bool RawFileFind::Advance() {
         // Always the wide search: names come back whole, and are then given
         // the folder's kind where it holds them.
         RawString wide;
-        if (pattern_.IsEmpty() || !ToWide(pattern_, wide)) return false;
+        if (pattern_.IsEmpty() || !WidePathForApi(pattern_, wide)) return false;
         find_ = FindFirstFileExW(WideText(wide), FindExInfoBasic, &data, FindExSearchNameMatch,
                                  nullptr, 0);
         if (find_ == INVALID_HANDLE_VALUE) return false;

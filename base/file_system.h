@@ -41,6 +41,15 @@ bool ApiRemoveDirectory(const RawString& path);
 // DeleteFileA/W (removes a file link itself, not its target).
 bool ApiDeleteFile(const RawString& path);
 
+// The long form of a path: each short (8.3) name in the part of the path
+// that exists is spelled out as its folder lists it, the rest is kept as
+// given. A short name is only an alias, and some systems write a file of
+// the alias's literal name when a file is replaced through it, so every
+// path a compare job is given is taken in this form. A path without a
+// short name comes back as it is (same text, same kind); the long form
+// comes in the path's kind when that holds it, else in UTF-16.
+RawString LongPathForm(const RawString& path);
+
 // ---- folders -------------------------------------------------------------------
 
 // Creates the folder with every missing parent. True when the path is a

@@ -197,63 +197,82 @@ bool SameOrInside(const std::wstring& inner, const std::wstring& outer) {
 struct TreeWalk {
     bool copy;
     RawString& failingPath;
+    TreeCopyFailures& failures;
     RawFileCopier copier;
 
     bool Fail(const RawString& path) {
-        failingPath = path;
+        if (failures.count == 0) failingPath = path;
+        failures.Add(path);
         return false;
     }
 
+    // A move stops at its first failure; a copy notes it and goes on with
+    // the next entry. False when anything was left.
     bool Walk(const RawString& target, const RawString& source, int depth) {
         if (depth > MaxTreeDepth) return Fail(source);
         if (!FolderExists(source)) return Fail(source);
         if (!ApiCreateDirectoryTree(target)) return Fail(target);
+        bool all = true;
         RawFileFind find(source);
         while (find.Next(FindSkipDots)) {
             RawString to = PathJoin(target, find.Name());
             const RawString& from = find.FullPath();
+            bool done;
             if (find.IsFolder() && find.IsReparsePoint()) {
                 // A junction or folder link: never entered. A move renames
-                // the link itself; a copy cannot make one and stops here.
-                if (copy || !ApiMoveFileEx(from, to, 0)) return Fail(from);
+                // the link itself; a copy cannot make one and leaves it.
+                done = !copy && ApiMoveFileEx(from, to, 0);
+                if (!done) Fail(from);
             } else if (find.IsFolder()) {
-                if (!Walk(to, from, depth + 1)) return false;
+                done = Walk(to, from, depth + 1);
             } else if (copy) {
-                if (!CopyFileKeepTimes(copier, to, from) || !CopyFileAttributes(copier, to, from)) {
-                    return Fail(copier.failedPath.IsEmpty() ? from : copier.failedPath);
-                }
-            } else if (!ApiMoveFileEx(from, to, MOVEFILE_COPY_ALLOWED)) {
-                return Fail(from);
+                copier.failedPath = RawString();
+                done = CopyFileKeepTimes(copier, to, from) && CopyFileAttributes(copier, to, from);
+                if (!done) Fail(copier.failedPath.IsEmpty() ? from : copier.failedPath);
+            } else {
+                done = ApiMoveFileEx(from, to, MOVEFILE_COPY_ALLOWED);
+                if (!done) Fail(from);
+            }
+            if (!done) {
+                all = false;
+                if (!copy) return false;
             }
         }
-        return true;
+        return all;
     }
 };
 
-bool RunTreeWalk(bool copy, const RawString& target, const RawString& source, RawString& failingPath) {
+bool RunTreeWalk(bool copy, const RawString& target, const RawString& source, RawString& failingPath,
+                 TreeCopyFailures* failures) {
+    TreeCopyFailures local;
+    TreeCopyFailures& noted = failures ? *failures : local;
+    noted = TreeCopyFailures();
     failingPath = RawString(KindUtf16);
     RawString wideSource = PathWithoutTrailingSeparators(Wide(source));
     RawString wideTarget = PathWithoutTrailingSeparators(Wide(target));
     if (wideSource.IsEmpty() || !FolderExists(wideSource)) {
         failingPath = wideSource;
+        noted.Add(wideSource);
         return false;
     }
     if (wideTarget.IsEmpty() || SameOrInside(CanonicalPath(wideTarget), CanonicalPath(wideSource))) {
         failingPath = wideTarget;
+        noted.Add(wideTarget);
         return false;
     }
-    TreeWalk walk{copy, failingPath, {}};
+    TreeWalk walk{copy, failingPath, noted, {}};
     return walk.Walk(wideTarget, wideSource, 1);
 }
 
 }  // namespace
 
 bool MoveFolderTree(const RawString& target, const RawString& source, RawString& failingPath) {
-    return RunTreeWalk(false, target, source, failingPath);
+    return RunTreeWalk(false, target, source, failingPath, nullptr);
 }
 
-bool CopyFolderTree(const RawString& target, const RawString& source, RawString& failingPath) {
-    return RunTreeWalk(true, target, source, failingPath);
+bool CopyFolderTree(const RawString& target, const RawString& source, RawString& failingPath,
+                    TreeCopyFailures* failures) {
+    return RunTreeWalk(true, target, source, failingPath, failures);
 }
 
 // ---- word boundaries ----------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <unknwn.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "base/file_system.h"
 #include "base/raw_string.h"
@@ -48,11 +49,28 @@ uint64_t StrictPathSignature(const RawString& path);
 // runs on UTF-16 paths, so `failingPath` is UTF-16 (kind 7).
 bool MoveFolderTree(const RawString& target, const RawString& source, RawString& failingPath);
 
+// What a folder copy left behind: the number of entries it could not copy
+// and the paths of the first MaxListed of them, in walk order (UTF-16).
+struct TreeCopyFailures {
+    enum : uint32_t { MaxListed = 16 };
+    uint32_t count = 0;
+    std::vector<RawString> paths;
+    void Add(const RawString& path) {
+        if (count < MaxListed) paths.push_back(path);
+        ++count;
+    }
+};
+
 // The same walk, copying: each file is copied keeping its last-write time
-// and then given the source's read-only, hidden and system bits. A junction
-// or folder link in the source stops the copy with its path (it is never
-// entered).
-bool CopyFolderTree(const RawString& target, const RawString& source, RawString& failingPath);
+// and then given the source's read-only, hidden and system bits. Unlike a
+// move, a copy goes on past an entry it cannot copy (a file it cannot read
+// or write, a folder it cannot make, a junction or folder link, which is
+// never entered), so that every other entry arrives; the result is false
+// when any entry was left, `failingPath` is the first one and `failures`
+// (when given) counts and lists them. A source or target refused before
+// the walk stops it at once, as for a move.
+bool CopyFolderTree(const RawString& target, const RawString& source, RawString& failingPath,
+                    TreeCopyFailures* failures = nullptr);
 
 // Class of a unit for word boundaries: letters A-Z, a-z and digits 3; blank
 // and tab 0; below 0x20 and 0x7F 1; '_' 3 with the underscore flag, else 2;

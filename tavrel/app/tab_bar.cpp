@@ -3,6 +3,7 @@
 
 #include "base/api_text.h"
 #include "base/clipboard.h"
+#include "base/file_system.h"
 #include "base/language.h"
 #include "base/line_file.h"
 #include "base/profile.h"
@@ -153,8 +154,12 @@ WinTabBarItemUnit* GuiTabBar::InsertJob(WinTabBarItemUnit* before, JobGroupUnit*
     return item;
 }
 
-void GuiTabBar::LoadPair(const RawString& path1, const RawString& path2) {
+void GuiTabBar::LoadPair(const RawString& givenPath1, const RawString& givenPath2) {
     if (!current) return;
+    // The job takes the long forms: a short name of the held job's own
+    // file is that file.
+    const RawString path1 = RawLayer::LongPathForm(givenPath1);
+    const RawString path2 = RawLayer::LongPathForm(givenPath2);
     JobGroupUnit* held = CurrentJob();
     if (held && (!RawString::EqualsNoCase(held->Path(0), path1) || !RawString::EqualsNoCase(held->Path(1), path2)) &&
         confirmRelease && !confirmRelease(held)) {

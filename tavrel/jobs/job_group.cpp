@@ -378,7 +378,9 @@ JobGroupUnit* JobGroupList::OpenPair(const RawString& path1, const RawString& pa
     return job;
 }
 
-JobGroupUnit* JobGroupList::FindOrOpenPair(const RawString& path1, const RawString& path2) {
+JobGroupUnit* JobGroupList::FindOrOpenPair(const RawString& givenPath1, const RawString& givenPath2) {
+    const RawString path1 = RawLayer::LongPathForm(givenPath1);
+    const RawString path2 = RawLayer::LongPathForm(givenPath2);
     JobGroupUnit* job = FindByPaths(path1, path2);
     if (!job) {
         ReportImpossiblePair(path1, path2);

@@ -244,7 +244,11 @@ public:
     JobGroupUnit* OpenPair(const RawString& path1, const RawString& path2);
     // An open job of the two paths (without reloading it; its parent is
     // linked to an open job of the two folders), else OpenPair, reporting
-    // given paths that name nothing and sides of different kinds.
+    // given paths that name nothing and sides of different kinds. This is
+    // where the user's paths enter (command line, pair lines, group files,
+    // dropped and typed paths): each is taken in its long form
+    // (RawLayer::LongPathForm), so a save, a backup or a restore writes the
+    // file under its own name and the tab shows that name.
     JobGroupUnit* FindOrOpenPair(const RawString& path1, const RawString& path2);
     // The oldest job, not closed, whose paths equal the two (ASCII case
     // ignored); null when none. Served from an index keyed by the folded

@@ -75,9 +75,11 @@ const RawLayer::RawLocaleRecord ErrorMessageTexts[] = {
     {"OriginalKeptAs", "OriginalKeptAs"},
     {"NoLinesReadError", "NoLinesReadError"},
     {"UnheldTextError", "Nothing changed: the side's encoding cannot hold every character of the text"},
+    {"PathTooLongError", "the path is too long for this step"},
     {nullptr, nullptr}};
 
 void ReportError(JobServerControl::Logger* output, const RawString& key, const RawString& path) {
+    const DWORD error = GetLastError();
     if (!output) return;
     RawString section = LanguageTable::Lookup(ErrorMessageSectionText(), ErrorMessageTexts);
     RawString text = LanguageTable::Text(section, key);
@@ -86,8 +88,17 @@ void ReportError(JobServerControl::Logger* output, const RawString& key, const R
         text.AppendAscii(" (");
         text.Append(path);
         text.AppendAscii(")");
+        // The user cannot tell from the path alone why a long one failed.
+        const bool tooLong = RawLayer::PathTooLongForSystem(path) ||
+                             (error == ERROR_FILENAME_EXCED_RANGE && path.As(RawLayer::KindUtf16).Length() >= MAX_PATH);
+        if (tooLong) {
+            RawString note = LanguageTable::Text(section, PathTooLongErrorText());
+            text.AppendAscii(": ");
+            text.Append(note.IsEmpty() ? PathTooLongErrorText() : note);
+        }
     }
     output->Report(text);
+    SetLastError(error);
 }
 
 void ReportError(const RawString& key, const RawString& path) {

@@ -67,6 +67,7 @@ RAW_CONSTANT_TEXT(DifferentKindErrorText, "DifferentKindError")
 RAW_CONSTANT_TEXT(OriginalKeptAsErrorText, "OriginalKeptAs")
 RAW_CONSTANT_TEXT(NoLinesReadErrorText, "NoLinesReadError")
 RAW_CONSTANT_TEXT(UnheldTextErrorText, "UnheldTextError")
+RAW_CONSTANT_TEXT(PathTooLongErrorText, "PathTooLongError")
 
 // The default table of section "ErrorMessage", in registration order, ended
 // by an empty entry.
@@ -74,7 +75,10 @@ extern const RawLayer::RawLocaleRecord ErrorMessageTexts[];
 
 // Reports one failure to an output: the key's text of section
 // "ErrorMessage" (the key itself unless a language file replaces it),
-// followed by " (", the path and ")" when the path is not empty. Nothing
+// followed by " (", the path and ")" when the path is not empty. A path
+// too long for the step that failed (MAX_PATH units or more, with the
+// system's "too long" as the last error, or too long for the system in any
+// form) gets ": " and the text of "PathTooLongError" after it. Nothing
 // happens without an output.
 void ReportError(JobServerControl::Logger* output, const RawString& key, const RawString& path);
 // The same through the job environment's output (nothing while none is set).

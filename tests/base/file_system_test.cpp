@@ -70,20 +70,6 @@ std::vector<uint8_t> Pattern(size_t size, uint32_t seed) {
     return bytes;
 }
 
-// The names in a folder, as the platform lists them (without "." and "..").
-std::set<std::wstring> Listing(const std::wstring& folder) {
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring n = data.cFileName;
-        if (n != L"." && n != L"..") names.insert(n);
-    } while (FindNextFileW(h, &data));
-    FindClose(h);
-    return names;
-}
-
 // ---- ApiCreateDirectoryTree ------------------------------------------------------
 
 TEST(CreateDirectoryTree, DeepTreeWithAndWithoutTrailingSeparators) {
@@ -225,8 +211,8 @@ TEST(DeleteFolderTree, ReadOnlyFileIsLeftWithItsParentsAndReported) {
         EXPECT_EQ(failed.Kind(), kind);
         EXPECT_EQ(ReadFileBytes(locked), TestSupport::Bytes("locked"));
         // Everything else went, as far as it could.
-        EXPECT_EQ(Listing(root), std::set<std::wstring>{L"\u4fdd\u8b77"});
-        EXPECT_EQ(Listing(keep), std::set<std::wstring>{kFileName});
+        EXPECT_EQ(TestSupport::FolderNames(root), std::set<std::wstring>{L"\u4fdd\u8b77"});
+        EXPECT_EQ(TestSupport::FolderNames(keep), std::set<std::wstring>{kFileName});
         SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_TRUE(DeleteFolderTree(Path(root, kind)));
         EXPECT_FALSE(Exists(root));
@@ -297,7 +283,7 @@ TEST(FileCopy, CopiesBytesAndWriteTimeAtBufferEdges) {
         }
     }
     EXPECT_EQ(copier.status, CopyStatusNone);
-    EXPECT_EQ(Listing(temp.Path()).size(), static_cast<size_t>(2 * n));  // no temporary left
+    EXPECT_EQ(TestSupport::FolderNames(temp.Path()).size(), static_cast<size_t>(2 * n));  // no temporary left
 }
 
 TEST(FileCopy, OntoItselfUnderOtherNamesFailsAndKeepsSource) {
@@ -323,7 +309,7 @@ TEST(FileCopy, OntoItselfUnderOtherNamesFailsAndKeepsSource) {
             EXPECT_EQ((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime, 0x01C0000000000000ull);
         }
     }
-    EXPECT_EQ(Listing(temp.Path()).size(), 1u);
+    EXPECT_EQ(TestSupport::FolderNames(temp.Path()).size(), 1u);
 }
 
 TEST(FileCopy, FailuresReportStatusAndPath) {
@@ -348,7 +334,7 @@ TEST(FileCopy, FailuresReportStatusAndPath) {
     EXPECT_EQ(copier.status, CopyStatusTarget);
     EXPECT_EQ(ReadFileBytes(readOnly), TestSupport::Bytes("old"));
     SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(Listing(temp.Path()).size(), 2u);
+    EXPECT_EQ(TestSupport::FolderNames(temp.Path()).size(), 2u);
 }
 
 TEST(FileCopy, ReplacedTargetKeepsItsAttributesAndFailuresLeaveNoTemporaryFile) {
@@ -369,7 +355,7 @@ TEST(FileCopy, ReplacedTargetKeepsItsAttributesAndFailuresLeaveNoTemporaryFile) 
     EXPECT_FALSE(CopyFileKeepTimes(copier, Path(target), Path(source)));
     CloseHandle(held);
     EXPECT_EQ(copier.status, CopyStatusTarget);
-    EXPECT_EQ(Listing(temp.Path()), (std::set<std::wstring>{kFileName, L"t.txt"}));
+    EXPECT_EQ(TestSupport::FolderNames(temp.Path()), (std::set<std::wstring>{kFileName, L"t.txt"}));
 }
 
 TEST(FileCopy, AttributesCarryOnlyReadOnlyHiddenAndSystem) {
@@ -515,18 +501,10 @@ TEST(FileHandle, SizesPastFourGigabytesAndBlockTransfers) {
 }
 
 
-// A file made under a name the system takes for a device, through the "\\?\"
-// form that hands the name to the file system as it stands (as a file
-// copied from another system has it).
+// A file made under a name the system takes for a device, as a file
+// copied from another system has it, with the attributes.
 bool WriteUnderDeviceName(const std::wstring& path, const std::string& bytes, DWORD attributes) {
-    const std::wstring raw = L"\\\\?\\" + path;
-    HANDLE h = CreateFileW(raw.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
-    CloseHandle(h);
-    return ok && SetFileAttributesW(raw.c_str(), attributes);
+    return TestSupport::WriteFileRawPath(path, bytes) && SetFileAttributesW((L"\\\\?\\" + path).c_str(), attributes);
 }
 
 // Every spelling of a device's name, in a folder whose name ends in a
@@ -605,7 +583,7 @@ TEST(FileSystemTest, PathsThatNameDevicesAreNeverOpenedAndTheirNamesOnDiskKeepTh
     EXPECT_EQ(TestSupport::FileText(source), "source");
     // The file under the device's name is as it was made, and is seen as
     // its folder lists it; a device name with no file has none.
-    EXPECT_EQ(Listing(folder), (std::set<std::wstring>{L"com1.txt", kFileName}));
+    EXPECT_EQ(TestSupport::FolderNames(folder), (std::set<std::wstring>{L"com1.txt", kFileName}));
     EXPECT_EQ(TestSupport::FileText(L"\\\\?\\" + folder + L"\\com1.txt"), "made elsewhere");
     for (uint8_t kind : kPathKinds) {
         const DWORD a = ApiGetFileAttributes(Path(folder + L"\\COM1.TXT", kind));

@@ -73,6 +73,23 @@ bool FileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool WriteFileRawPath(const std::wstring& path, const std::string& bytes) {
+    return WriteFileBytes(L"\\\\?\\" + path, bytes);
+}
+
+std::set<std::wstring> FolderNames(const std::wstring& folder) {
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") names.insert(name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
 bool AnyFileBelow(const std::wstring& folder, const std::function<bool(const std::wstring&)>& test, int maxDepth) {
     if (maxDepth < 0) return false;
     WIN32_FIND_DATAW data;

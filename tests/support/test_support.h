@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,13 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // Empty vector and ok=false when the file cannot be read.
 std::vector<uint8_t> ReadFileBytes(const std::wstring& path, bool* ok = nullptr);
 bool FileExists(const std::wstring& path);
+// A file written through the "\\?\" form of its absolute path, which hands
+// the name to the file system as it stands and takes any length: a file as
+// another system makes it (a device's name such as "lpt1.txt", a path of
+// more than MAX_PATH characters).
+bool WriteFileRawPath(const std::wstring& path, const std::string& bytes);
+// The names a folder lists, without "." and "..".
+std::set<std::wstring> FolderNames(const std::wstring& folder);
 // Whether some file below the folder (at most `maxDepth` folders down)
 // satisfies the test, which gets the file's path.
 bool AnyFileBelow(const std::wstring& folder, const std::function<bool(const std::wstring&)>& test,

@@ -207,29 +207,54 @@ void Consistent(JobBackupItemUnit& item, const RawString& path) {
     if (!JobBackupItemUnit::SetConsistency(item)) ReportError(BackupErrorText(), path);
 }
 
-void CopyFolder(JobBackupUnit& backup, const JobPathUnit& source, const RawString& target) {
+// Names every entry a folder copy left (its first ones, and how many more
+// there were).
+void ReportLeftEntries(const RawLayer::TreeCopyFailures& failures, const RawString& target) {
+    if (failures.count == 0) {
+        ReportError(CopyErrorText(), target);
+        return;
+    }
+    for (const RawString& path : failures.paths) ReportError(CopyErrorText(), path);
+    if (failures.count > failures.paths.size()) {
+        RawString more;
+        more.AppendUnsigned(failures.count - failures.paths.size(), 10);
+        more.AppendAscii(" more of ");
+        more.AppendUnsigned(failures.count, 10);
+        more.AppendAscii(" not copied");
+        ReportError(CopyErrorText(), more);
+    }
+}
+
+// False when anything was left uncopied.
+bool CopyFolder(JobBackupUnit& backup, const JobPathUnit& source, const RawString& target) {
     if (source.IsLink()) {
         // A junction or folder link is never walked: it may lead anywhere.
         ReportError(CopyErrorText(), source.fullPath);
-        return;
+        return false;
     }
     JobBackupItemUnit* item = StoreTarget(backup, BackupInfoCopyDirectory, target);
-    if (!item) return;
+    if (!item) return false;
     RawString failing;
-    if (!RawLayer::CopyFolderTree(target, source.fullPath, failing)) {
-        ReportError(CopyErrorText(), failing.IsEmpty() ? target : failing);
-        return;
+    RawLayer::TreeCopyFailures failures;
+    if (!RawLayer::CopyFolderTree(target, source.fullPath, failing, &failures)) {
+        // Every entry that could be copied was; each one left is named.
+        ReportLeftEntries(failures, failing.IsEmpty() ? target : failing);
+        // What arrived is what the command left, for a later restore.
+        if (IsFolder(target)) Consistent(*item, target);
+        return false;
     }
     Consistent(*item, target);
+    return true;
 }
 
-void CopyFile(JobBackupUnit& backup, const JobPathUnit& source, const RawString& target) {
+// False when the file was not copied.
+bool CopyFile(JobBackupUnit& backup, const JobPathUnit& source, const RawString& target) {
     JobBackupItemUnit* item = StoreTarget(backup, BackupInfoCopyFile, target);
-    if (!item) return;
+    if (!item) return false;
     RawString parent = ParentOf(target);
     if (!parent.IsEmpty() && !RawLayer::ApiCreateDirectoryTree(parent)) {
         ReportError(DirectoryErrorText(), parent);
-        return;
+        return false;
     }
     // The data goes through a temporary file beside the target, so a failed
     // copy never leaves the target half-written.
@@ -237,9 +262,10 @@ void CopyFile(JobBackupUnit& backup, const JobPathUnit& source, const RawString&
     if (!RawLayer::CopyFileKeepTimes(copier, target, source.fullPath) ||
         !RawLayer::CopyFileAttributes(copier, target, source.fullPath)) {
         ReportError(CopyFailureKey(copier.status), copier.failedPath.IsEmpty() ? target : copier.failedPath);
-        return;
+        return false;
     }
     Consistent(*item, target);
+    return true;
 }
 
 void AppendName(RawString& list, const RawString& name) {
@@ -265,7 +291,9 @@ JobBackupUnit* CopySelections(JobGroupUnit& job, uint32_t targetSide, uint32_t s
 }
 
 JobBackupUnit* CopySelections(JobGroupUnit& job, uint32_t targetSide, uint32_t sourceSide,
-                              JobBackupList& store) {
+                              JobBackupList& store, bool* complete) {
+    bool all = true;
+    if (complete) *complete = false;
     if (targetSide > 1 || sourceSide > 1 || targetSide == sourceSide) return nullptr;
     if (!SideFolderReady(job, sourceSide) || !SideFolderReady(job, targetSide)) return nullptr;
     // Copying a folder onto itself, or into itself, would destroy it: the
@@ -309,14 +337,17 @@ JobBackupUnit* CopySelections(JobGroupUnit& job, uint32_t targetSide, uint32_t s
         // A name the system takes for a device (a "com1.txt" from another
         // system) is never read nor written: that entry is refused, the
         // others are copied.
-        if (RawLayer::IsDevicePath(sourcePath))
+        if (RawLayer::IsDevicePath(sourcePath)) {
             ReportError(ReadOpenErrorText(), sourcePath);
-        else if (RawLayer::IsDevicePath(target))
+            all = false;
+        } else if (RawLayer::IsDevicePath(target)) {
             ReportError(WriteOpenErrorText(), target);
-        else if (IsFolder(source->fullPath))
-            CopyFolder(*backup, *source, target);
-        else if (IsFile(source->fullPath))
-            CopyFile(*backup, *source, target);
+            all = false;
+        } else if (IsFolder(source->fullPath)) {
+            if (!CopyFolder(*backup, *source, target)) all = false;
+        } else if (IsFile(source->fullPath)) {
+            if (!CopyFile(*backup, *source, target)) all = false;
+        }
         UpdateRowEntry(job, r, targetSide, target, name);
         // The source side too: a failed copy may leave it as it was, but the
         // entry should show what the disk holds now.
@@ -326,6 +357,7 @@ JobBackupUnit* CopySelections(JobGroupUnit& job, uint32_t targetSide, uint32_t s
     }
     FinishRows(job);
     JobBackupUnit::Write(*backup);
+    if (complete) *complete = all;
     return backup;
 }
 

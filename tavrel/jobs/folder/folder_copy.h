@@ -31,8 +31,11 @@ enum : uint16_t { PathUnitReplaced = 64 };
 // play no part: they guard the text and binary sides' buffers, and every
 // change a copy makes is kept in its backup. A job without rows is only compared again (null). Otherwise
 // the backup of the command, written to disk ("Backup.ini") after all rows.
+// An entry that cannot be copied (inside a selected folder too) is left and
+// named in the output, the other entries are copied; `complete` (when
+// given) is set to whether nothing was left.
 JobBackupUnit* CopySelections(JobGroupUnit& job, uint32_t targetSide, uint32_t sourceSide,
-                              JobBackupList& store);
+                              JobBackupList& store, bool* complete = nullptr);
 JobBackupUnit* CopySelections(JobGroupUnit& job, uint32_t targetSide, uint32_t sourceSide);
 
 // Deletes the entry of every selected row on the side (0 or 1): each entry

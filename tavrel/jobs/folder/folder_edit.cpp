@@ -6,6 +6,7 @@
 
 #include "base/clipboard.h"
 #include "tavrel/jobs/action_args.h"
+#include "tavrel/jobs/backup/backup_store.h"
 #include "tavrel/jobs/expression.h"
 #include "tavrel/jobs/folder/folder_copy.h"
 #include "tavrel/jobs/folder/folder_kind.h"
@@ -194,9 +195,12 @@ bool JobPathControl::Execute(JobViewEditor& editor, JobGroupUnit& job, uint32_t 
         editor.CountSelectedRows();
         const bool copy = command == CommandCopyLinesTo;
         if (!AnyMarkedEntry(job, copy ? other : side)) return false;
-        JobBackupUnit* done = copy ? CopySelections(job, side, other) : DeleteSelections(job, side);
+        // A copy that left an entry behind is no success.
+        bool complete = true;
+        JobBackupUnit* done = copy ? CopySelections(job, side, other, JobBackupList::Instance(), &complete)
+                                   : DeleteSelections(job, side);
         editor.RefreshViews();
-        return done != nullptr;
+        return done != nullptr && complete;
     }
     case CommandSearchForward:
     case CommandSearchBackward:

@@ -38,35 +38,6 @@ std::wstring BuildFolder() {
     return folder.substr(0, folder.rfind(L'\\'));
 }
 
-// A file made under a name the system takes for a device: through the
-// "\\?\" form, which hands the name to the file system as it stands (as a
-// file copied from another system gets it). Plain calls on the name would
-// reach the device.
-bool WriteDeviceNamedFile(const std::wstring& path, const std::string& bytes) {
-    const HANDLE file = CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
-    CloseHandle(file);
-    return ok;
-}
-
-// The names a folder lists.
-std::set<std::wstring> Names(const std::wstring& folder) {
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name != L"." && name != L"..") names.insert(name);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return names;
-}
-
 // Whether the window answers a message within the limit; a thread that
 // waits for a device never does.
 bool Answers(HWND window, DWORD limitMs) {
@@ -190,10 +161,10 @@ TEST(DeviceProgramTest, AFolderPairWithAFileNamedLikeADeviceOpensCopiesAndRefuse
     ASSERT_TRUE(CreateDirectoryW(left.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW(right.c_str(), nullptr));
     // "com1.txt" sorts before the other two, so it is the first row.
-    ASSERT_TRUE(WriteDeviceNamedFile(left + L"\\com1.txt", "made elsewhere\r\n"));
+    ASSERT_TRUE(TestSupport::WriteFileRawPath(left + L"\\com1.txt", "made elsewhere\r\n"));
     ASSERT_TRUE(TestSupport::WriteFileBytes(left + L"\\x1.txt", "one\r\n"));
     ASSERT_TRUE(TestSupport::WriteFileBytes(left + L"\\y2.txt", "two\r\n"));
-    ASSERT_EQ(Names(left), (std::set<std::wstring>{L"com1.txt", L"x1.txt", L"y2.txt"}));
+    ASSERT_EQ(TestSupport::FolderNames(left), (std::set<std::wstring>{L"com1.txt", L"x1.txt", L"y2.txt"}));
 
     Started started;
     ASSERT_NO_FATAL_FAILURE(Start(folder, L"left right", started));
@@ -237,14 +208,14 @@ TEST(DeviceProgramTest, AFolderPairWithAFileNamedLikeADeviceOpensCopiesAndRefuse
     ASSERT_TRUE(Command(main, AppLayer::CmdCopy1to2)) << "the copy read the device";
     // The other two are copied whole; com1.txt is refused and said so.
     const std::set<std::wstring> copied{L"x1.txt", L"y2.txt"};
-    EXPECT_TRUE(TestSupport::PumpUntil([&] { return Names(right) == copied; }, 10000));
-    EXPECT_EQ(Names(right), copied);
+    EXPECT_TRUE(TestSupport::PumpUntil([&] { return TestSupport::FolderNames(right) == copied; }, 10000));
+    EXPECT_EQ(TestSupport::FolderNames(right), copied);
     EXPECT_EQ(TestSupport::FileText(right + L"\\x1.txt"), "one\r\n");
     EXPECT_EQ(TestSupport::FileText(right + L"\\y2.txt"), "two\r\n");
     EXPECT_TRUE(TestSupport::PumpUntil([&] { return !CaptureOnScreen(status).SameAs(beforeCopy); }, 10000))
         << "the refusal was not reported";
     // The file named like the device is still there, untouched.
-    EXPECT_EQ(Names(left), (std::set<std::wstring>{L"com1.txt", L"x1.txt", L"y2.txt"}));
+    EXPECT_EQ(TestSupport::FolderNames(left), (std::set<std::wstring>{L"com1.txt", L"x1.txt", L"y2.txt"}));
     EXPECT_TRUE(AnswersWithin20s(main));
     EXPECT_TRUE(started.Close()) << "WM_CLOSE did not end the program";
     // The file cannot be removed by its plain name.

@@ -14,6 +14,8 @@
 #include "support/process_window.h"
 #include "tavrel/app/status_box.h"
 #include "tavrel/app/tab_operations.h"
+#include "tavrel/jobs/backup/backup_store.h"
+#include "tavrel/jobs/text/line_unit.h"
 #include "tavrel/jobs/gui_profile.h"
 #include "tavrel/jobs/pair_line.h"
 #include "tavrel/jobs/shell_commands.h"
@@ -406,6 +408,76 @@ TEST_F(TabOperationsTest, ClipboardSideTakesOnlyAnAbsolutePathThatExistsOrItsPai
     EXPECT_EQ(load(L"\"" + c + L"\"\r\n", AppLayer::CmdLoadClipSide1), c);
     EXPECT_EQ(load(Ws(Line(a, b)), AppLayer::CmdLoadClipSide2), b);
     EXPECT_EQ(load(Ws(Line(b, a)), AppLayer::CmdLoadClipSide2), a);
+}
+
+// A file known by its short (8.3) name too: a pair line carries the short
+// name of a path with a ",", and a path may be typed or passed in its short
+// form. Whichever form opens the job, the job works on the file's own long
+// name: the tab shows it, and an edited side saves and is backed up under
+// it, with no other name appearing in the folder.
+TEST_F(TabOperationsTest, AFileOpenedByItsShortNameIsSavedAndBackedUpUnderItsLongName) {
+    const std::wstring folder = Folder(L"short");
+    const std::wstring names[4] = {L"report, final.txt", L"report, old.txt", L"notes, first.txt",
+                                   L"notes, second.txt"};
+    std::wstring paths[4], shortPaths[4];
+    for (int i = 0; i < 4; ++i) {
+        paths[i] = folder + L"\\" + names[i];
+        ASSERT_TRUE(WriteFileBytes(paths[i], "head\r\n" + Utf8(names[i]) + "\r\n"));
+        wchar_t buffer[MAX_PATH] = {};
+        const DWORD length = GetShortPathNameW(paths[i].c_str(), buffer, MAX_PATH);
+        ASSERT_TRUE(length > 0 && length < MAX_PATH);
+        shortPaths[i] = buffer;
+        // The short form is another name of the same file.
+        ASSERT_NE(shortPaths[i], paths[i]);
+        ASSERT_EQ(FileText(shortPaths[i]), FileText(paths[i]));
+    }
+    JobLayer::JobBackupList& store = JobLayer::JobBackupList::Instance();
+    // Edits side 1 of the current tab, which must show the two files by
+    // their long names, and saves it: the first file holds the edit, the
+    // folder holds nothing new, and the backup keeps the old text under the
+    // long name.
+    auto editAndSave = [&](int first, const char* text) {
+        JobGroupUnit* job = Current();
+        ASSERT_NE(job, nullptr);
+        EXPECT_EQ(Ws(job->Path(0)), paths[first]);
+        EXPECT_EQ(Ws(job->Path(1)), paths[first + 1]);
+        ASSERT_EQ(job->kind.kind, JobLayer::KindText);
+        const std::string before = FileText(paths[first]);
+        const int32_t backups = store.Count();
+        if (!job->edit.edit1) run.SendFrom(Views().buttons[AppLayer::BtnEditable1], 0);
+        ASSERT_EQ(job->edit.edit1, 1);
+        auto* line = dynamic_cast<JobLayer::JobLineUnit*>(job->Content(0).At(0));
+        ASSERT_NE(line, nullptr);
+        line->SetText(RawString::FromText(text).As(line->LineText().Kind()));
+        job->Content(0).flags = static_cast<uint16_t>(job->Content(0).flags | JobLayer::ContentChanged);
+        job->flags = static_cast<uint16_t>(job->flags | JobLayer::JobChanged);
+        Command(AppLayer::CmdSaveSide1);
+        EXPECT_EQ(FileText(paths[first]), std::string(text) + "\r\n" + Utf8(names[first]) + "\r\n");
+        EXPECT_EQ(FolderNames(folder), std::set<std::wstring>(std::begin(names), std::end(names)));
+        ASSERT_EQ(store.Count(), backups + 1);
+        const JobLayer::JobBackupUnit* backup = store.At(store.Count() - 1);
+        ASSERT_EQ(backup->ItemList().Count(), 1);
+        const std::wstring kept = Ws(backup->ItemList().At(0)->KeptPath());
+        EXPECT_EQ(kept.substr(kept.rfind(L'\\') + 1), names[first]);
+        EXPECT_EQ(FileText(kept), before);
+    };
+
+    // "Copy tab pair paths" writes the short names; "Open tab by pair
+    // paths" opens the tab of the same files.
+    OpenPair(paths[0], paths[1]);
+    Command(AppLayer::CmdClipTab);
+    const std::wstring line = Wide(S(RawLayer::ClipboardGetText(4096)));
+    ASSERT_NE(line.find(shortPaths[0].substr(shortPaths[0].rfind(L'\\') + 1)), std::wstring::npos) << Utf8(line);
+    Command(AppLayer::CmdOpenClipPaths);
+    editAndSave(0, "saved through the pair line");
+
+    // Short paths given directly, as typed or passed: each side loaded from
+    // the clipboard as a path.
+    for (int side = 0; side < 2; ++side) {
+        ASSERT_TRUE(RawLayer::ClipboardSetText(W(shortPaths[2 + side])));
+        Command(side == 0 ? AppLayer::CmdLoadClipSide1 : AppLayer::CmdLoadClipSide2);
+    }
+    editAndSave(2, "saved through the short path");
 }
 
 TEST_F(TabOperationsTest, ClipFilesAreWrittenOnlyInsideTheTemporaryFolder) {

@@ -206,3 +206,53 @@ TEST_F(FolderEditTest, CopyAndDeleteReportWhatTheyDid) {
     EXPECT_FALSE(nested->controller->Execute(editor, *nested, 1, CommandCopyLinesTo, args));
     EXPECT_FALSE(TestSupport::FileExists(left + L"\\sub\\a.txt"));
 }
+
+// A selected folder holding, among plain files and a deeper folder, a file
+// whose name the system takes for a device (made by another system, as a
+// copy from a Unix disk brings it): the folder job's copy command copies
+// every other file byte for byte, leaves that one, names it in the output,
+// and does not report success.
+TEST_F(FolderEditTest, AFolderCopyCopiesEveryFileItCanAndNamesTheOneItCannot) {
+    const std::wstring tree = left + L"\\tree";
+    ASSERT_TRUE(CreateDirectoryW(tree.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((tree + L"\\zdeeper").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((tree + L"\\zdeeper\\inner").c_str(), nullptr));
+    const std::vector<std::wstring> files = {L"a1",           L"b1",         L"c1.txt",
+                                             L"mid.txt",      L"x1",         L"y1.bin",
+                                             L"z1",           L"zdeeper\\m.txt", L"zdeeper\\inner\\x.txt"};
+    std::vector<std::string> contents;
+    for (size_t i = 0; i < files.size(); ++i) {
+        std::string bytes = "file " + std::to_string(i) + "\r\n";
+        for (size_t k = 0; k < i * 37; ++k) bytes.push_back(static_cast<char>((k * 131 + i) & 0xFF));
+        contents.push_back(bytes);
+        PutFile(tree + L"\\" + files[i], bytes);
+    }
+    ASSERT_TRUE(TestSupport::WriteFileRawPath(tree + L"\\lpt1.txt", "made elsewhere\r\n"));
+    ASSERT_EQ(TestSupport::FolderNames(tree).count(L"lpt1.txt"), 1u);
+    job->controller->Load(*job, ModeBoth);
+    int32_t treeRow = -1;
+    for (int32_t r = 0; r < job->rows.Count(); ++r) {
+        job->rows.At(r)->flags &= ~RowMarked;
+        if (S(job->rows.At(r)->unit1->Text()) == "tree") treeRow = r;
+    }
+    ASSERT_GE(treeRow, 0);
+    job->rows.At(treeRow)->flags |= RowMarked;
+    output.lines.clear();
+
+    EXPECT_FALSE(Run(1, CommandCopyLinesTo)) << "a copy that left a file reported success";
+    const std::wstring copied = right + L"\\tree";
+    for (size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(TestSupport::Utf8(files[i]));
+        EXPECT_EQ(TestSupport::FileText(copied + L"\\" + files[i]), contents[i]);
+    }
+    EXPECT_EQ(TestSupport::FolderNames(copied).count(L"lpt1.txt"), 0u);
+    bool named = false;
+    for (const std::string& line : output.lines)
+        if (line.find("lpt1.txt") != std::string::npos) named = true;
+    EXPECT_TRUE(named) << "the file left behind is not named";
+    // The source is as it was.
+    EXPECT_EQ(TestSupport::FileText(L"\\\\?\\" + tree + L"\\lpt1.txt"), "made elsewhere\r\n");
+    // The file cannot be removed by its plain name.
+    DeleteFileW((L"\\\\?\\" + tree + L"\\lpt1.txt").c_str());
+}
+
