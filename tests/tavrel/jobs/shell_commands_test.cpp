@@ -97,8 +97,9 @@ TEST(ReportError, DefaultsRegisteredInOrderAndLanguageReplaces) {
     const char* const keys[] = {"ReadOpenError", "WriteOpenError", "ReadError", "WriteError",
                                 "BackupError", "RestoreError", "CopyError", "DirectoryError",
                                 "TooLargeFile", "SaveError", "NoPathSpecifiedError",
-                                "DifferentKindError", "OriginalKeptAs", "NoLinesReadError", "UnheldTextError"};
-    for (size_t i = 0; i < 15; ++i) {
+                                "DifferentKindError", "OriginalKeptAs", "NoLinesReadError", "UnheldTextError",
+                                "PathTooLongError"};
+    for (size_t i = 0; i < 16; ++i) {
         ASSERT_NE(ErrorMessageTexts[i].key, nullptr);
         EXPECT_EQ(std::string(ErrorMessageTexts[i].key), keys[i]);
         // The key is its own text but where a sentence says more.
@@ -108,7 +109,8 @@ TEST(ReportError, DefaultsRegisteredInOrderAndLanguageReplaces) {
     }
     EXPECT_EQ(std::string(ErrorMessageTexts[14].text),
               "Nothing changed: the side's encoding cannot hold every character of the text");
-    EXPECT_EQ(ErrorMessageTexts[15].key, nullptr);
+    EXPECT_EQ(std::string(ErrorMessageTexts[15].text), "the path is too long for this step");
+    EXPECT_EQ(ErrorMessageTexts[16].key, nullptr);
 
     TempFolder temp;
     std::wstring file = temp.Join(L"LanguageFile.ini");
