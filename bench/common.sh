@@ -136,6 +136,21 @@ run_window() {
   run_wrapped xvfb-run -a -s "-screen 0 1280x1024x24" -- "$@"
 }
 
+# Best of three fresh window runs of EXE ARGS... (each under a display of
+# its own: a document's style measures its fonts in a window) by the figure
+# of their "seconds" line: sets `best` (empty when a run gave no figure)
+# and `report` (that run's output).
+best_window_of_three() {  # EXE ARGS...
+  best=""; report=""
+  local out s
+  for _ in 1 2 3; do
+    out=$(run_window "$@")
+    s=$(printf '%s\n' "$out" | awk '/^seconds / { print $2 }')
+    [ -n "$s" ] || { report=$out; best=""; return; }
+    if [ -z "$best" ] || awk -v a="$s" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$s; report=$out; fi
+  done
+}
+
 # The table of a key-step benchmark from its report lines on stdin, each
 # prefixed by its size label: "LABEL COUNT N" (COUNT is the word given, the
 # rows or lines at that size) and "LABEL STEP MEAN SLOWEST OVER16 OVER50

@@ -20,20 +20,14 @@
 
 #include "base/raw_string.h"
 #include "bench/bench_clock.h"
+#include "bench/quenby_bench.h"
 #include "quenby/app/main_dialog.h"
 #include "quenby/app/quenby_main.h"
 
 namespace {
 
-RawLayer::RawString Utf8(const char* text) { return RawLayer::RawString::FromText(text); }
-
-// A program file beside the document, so the run's profile lands there.
-RawLayer::RawString ProgramBeside(const char* document) {
-    std::string path = document;
-    const size_t cut = path.find_last_of("\\/");
-    path = (cut == std::string::npos ? std::string(".") : path.substr(0, cut)) + "\\Quenby.exe";
-    return Utf8(path.c_str());
-}
+using QuenbyBench::ProgramBeside;
+using QuenbyBench::Utf8;
 
 void Pump() {
     MSG message;

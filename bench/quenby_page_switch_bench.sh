@@ -43,23 +43,10 @@ with open(out + "/missing.md", "w", newline="") as f:
     f.write(text % "missing.png")
 PY
 
-# Best of three fresh processes by the slowest switch: sets `best` (seconds)
-# and `report` (that run's output).
-best_of_three() {
-  best=""; report=""
-  local out s
-  for _ in 1 2 3; do
-    out=$(run_window "$exe" "$@")
-    s=$(printf '%s\n' "$out" | awk '/^seconds / { print $2 }')
-    [ -n "$s" ] || { report=$out; best=""; return; }
-    if [ -z "$best" ] || awk -v a="$s" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$s; report=$out; fi
-  done
-}
-
-best_of_three "$(wpath "$work/picture.md")"
+best_window_of_three "$exe" "$(wpath "$work/picture.md")"
 [ -n "$best" ] || { echo "the page switch benchmark did not run"; printf '%s\n' "$report"; exit 1; }
 picture=$report
-best_of_three "$(wpath "$work/missing.md")"
+best_window_of_three "$exe" "$(wpath "$work/missing.md")"
 [ -n "$best" ] || { echo "the page switch benchmark did not run without the picture"; printf '%s\n' "$report"; exit 1; }
 missing=$report
 { printf '%s\n' "$picture" | sed 's/^/P /'; printf '%s\n' "$missing" | sed 's/^/M /'; } | awk '

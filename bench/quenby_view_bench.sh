@@ -48,22 +48,7 @@ with open(out + "/pictures.md", "w", newline="") as f:
     f.write("\n".join(with_pictures))
 PY
 
-# Best of three fresh processes by the layout time: sets `best` (seconds,
-# empty when the program gave no figure) and `report` (that run's output).
-best_of_three() {
-  best=""; report=""
-  local out s
-  for _ in 1 2 3; do
-    # Under a display of its own: the document's style measures its fonts
-    # in a window, and without one every margin and spacing would be 0.
-    out=$(run_window "$exe" "$@")
-    s=$(printf '%s\n' "$out" | awk '/^seconds / { print $2 }')
-    [ -n "$s" ] || { report=$out; best=""; return; }
-    if [ -z "$best" ] || awk -v a="$s" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$s; report=$out; fi
-  done
-}
-
-best_of_three "$(wpath "$work/help.md")" "$(wpath "$work/pictures.md")"
+best_window_of_three "$exe" "$(wpath "$work/help.md")" "$(wpath "$work/pictures.md")"
 ours=$best; english=$report
 if [ -z "$ours" ]; then echo "the view benchmark did not run"; printf '%s\n' "$english"; exit 1; fi
 printf '%s\n' "$english" | grep -v '^seconds '
@@ -73,7 +58,7 @@ awk -v o="$ours" -v c="$theirs" 'BEGIN {
   printf "layout: quenby %.4f s, cmark %.4f s, ratio %.2f (target: within 2x of cmark)\n", o, c, r
 }'
 
-best_of_three "$(wpath "$work/japanese.md")"
+best_window_of_three "$exe" "$(wpath "$work/japanese.md")"
 if [ -z "$best" ]; then echo "the view benchmark did not run on the Japanese document"; printf '%s\n' "$report"; exit 1; fi
 japanese=$report
 printf '%s\n' "$japanese" | grep -v '^seconds ' | sed 's/^/japanese: /'

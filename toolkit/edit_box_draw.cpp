@@ -304,20 +304,7 @@ void WinEditBox::MeasureContent(WinDrawContext& dc, const RECT& area, SIZE& size
         const wchar_t* units = display.Wide();
         // Pieces the platform shapes take the widths of their glyphs, run by
         // run between tabs and line breaks.
-        layout.places.clear();
-        if (WinShapedText::NeedsShaping(units, length)) {
-            std::vector<WinShapedPlace> shaped(static_cast<size_t>(length));
-            bool any = false;
-            for (int32_t start = 0; start < length;) {
-                int32_t stop = start;
-                while (stop < length && units[stop] != L'\t' && units[stop] != L'\r' && units[stop] != L'\n') ++stop;
-                if (stop > start && WinShapedText::Layout(dc.dc, units + start, stop - start,
-                                                          layout.widths.data() + start, shaped.data() + start))
-                    any = true;
-                start = stop + 1;
-            }
-            if (any) layout.places = std::move(shaped);
-        }
+        WinShapedText::LayoutLine(dc.dc, units, length, layout.widths.data(), layout.places);
         const int32_t tabWidth = std::max(layout.tabWidth, 1);
         int32_t x = 0;
         for (int32_t i = 0; i < length; ++i) {

@@ -338,6 +338,23 @@ int32_t WinShapedText::UnitAtX(const int32_t* x, const WinShapedPlace* shaped, i
     return count > 0 && at < x[0] ? -1 : count;
 }
 
+bool WinShapedText::LayoutLine(HDC dc, const wchar_t* units, int32_t count, int32_t* widths,
+                               std::vector<WinShapedPlace>& places) {
+    places.clear();
+    if (!dc || count <= 0 || !NeedsShaping(units, count)) return false;
+    places.assign(static_cast<size_t>(count), WinShapedPlace{});
+    bool any = false;
+    for (int32_t start = 0; start < count;) {
+        int32_t stop = start;
+        while (stop < count && units[stop] != L'\t' && units[stop] != L'\r' && units[stop] != L'\n') ++stop;
+        if (stop > start && Layout(dc, units + start, stop - start, widths + start, places.data() + start))
+            any = true;
+        start = stop + 1;
+    }
+    if (!any) places.clear();
+    return any;
+}
+
 bool WinShapedText::AnyShaped(const WinShapedPlace* shaped, int32_t from, int32_t to) {
     if (!shaped) return false;
     for (int32_t i = from; i < to; ++i) {

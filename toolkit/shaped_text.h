@@ -51,6 +51,11 @@ struct WinShapedText {
     // `places` gets every unit's place. False (nothing changed, every place
     // plain) when no piece of the run is shaped.
     static bool Layout(HDC dc, const wchar_t* units, int32_t count, int32_t* widths, WinShapedPlace* places);
+    // Lays out a whole line, run by run between tabs and line breaks, as
+    // Layout does each run. `places` gets every unit's place when a piece
+    // is shaped and is left empty otherwise (then also false).
+    static bool LayoutLine(HDC dc, const wchar_t* units, int32_t count, int32_t* widths,
+                           std::vector<WinShapedPlace>& places);
     // Geometry of a laid-out line: `x` holds count + 1 laid-out x (the
     // last where the line ends), `shaped` the units' places (null: every
     // unit at its own place).

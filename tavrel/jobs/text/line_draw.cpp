@@ -280,25 +280,12 @@ void JobLineDrawData::Layout(const JobLineBaseData& base, HDC dc, const RawStrin
     // run between tabs, and their places.
     std::vector<WinLayer::WinShapedPlace> widePlaces;
     if (dc && WinLayer::WinShapedText::NeedsShaping(line.wide.Wide(), wideLength)) {
-        const wchar_t* units = line.wide.Wide();
         std::vector<int32_t> widths(static_cast<size_t>(wideLength), 0);
         for (int32_t i = 0; i < wideLength; ++i)
             widths[static_cast<size_t>(i)] = extents[static_cast<size_t>(i)] - (i > 0 ? extents[static_cast<size_t>(i) - 1] : 0);
-        widePlaces.assign(static_cast<size_t>(wideLength), WinLayer::WinShapedPlace{});
-        bool any = false;
-        for (int32_t start = 0; start < wideLength;) {
-            int32_t stop = start;
-            while (stop < wideLength && units[stop] != L'\t') ++stop;
-            if (stop > start && WinLayer::WinShapedText::Layout(dc, units + start, stop - start,
-                                                                widths.data() + start, widePlaces.data() + start))
-                any = true;
-            start = stop + 1;
-        }
-        if (any) {
+        if (WinLayer::WinShapedText::LayoutLine(dc, line.wide.Wide(), wideLength, widths.data(), widePlaces)) {
             int32_t x = 0;
             for (int32_t i = 0; i < wideLength; ++i) extents[static_cast<size_t>(i)] = x += widths[static_cast<size_t>(i)];
-        } else {
-            widePlaces.clear();
         }
     }
     for (int32_t pos = 0; pos < length;) {
