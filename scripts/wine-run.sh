@@ -108,4 +108,26 @@ mkdir -p "$WINEPREFIX"
   wineserver -p >/dev/null 2>&1 9>&- || true
   "${setup_locale[@]}" "$loader" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
 ) 9>"$WINEPREFIX/.lock"
-exec "$loader" "$exe" "$@"
+# On a terminal the program simply takes its place.
+if [ -t 1 ]; then exec "$loader" "$exe" "$@"; fi
+# Otherwise its output reaches the caller through files. A Wine process
+# that the program starts in passing (the desktop's explorer.exe, above
+# all) inherits the program's standard output and lives on after it, until
+# no Wine program has run for a while: a caller reading a pipe (ctest, a
+# benchmark's $(...)) would wait for that process instead of the program,
+# and under a parallel test run the wait lasts until the runner's time-out.
+# The files are followed while the program runs, so output still comes as
+# it is written, and the program's own exit code is passed through.
+out=$(mktemp "${TMPDIR:-/tmp}/wine-run-out.XXXXXX")
+err=$(mktemp "${TMPDIR:-/tmp}/wine-run-err.XXXXXX")
+trap 'rm -f "$out" "$err"' EXIT
+"$loader" "$exe" "$@" <&0 >"$out" 2>"$err" &
+program=$!
+tail -s 0.1 -n +1 -f --pid="$program" "$out" &
+follow_out=$!
+tail -s 0.1 -n +1 -f --pid="$program" "$err" >&2 &
+follow_err=$!
+wait "$program"
+code=$?
+wait "$follow_out" "$follow_err"
+exit "$code"

@@ -24,16 +24,37 @@ namespace {
 // dialog has no Detail button, so its Close and list come one earlier.
 constexpr int kRestore = 2500, kForce = 2501, kDetail = 2504;
 
+// How long a step of the other process may take: the whole suite runs in
+// parallel, and a loaded machine may take many seconds for one message.
+constexpr DWORD kStepLimitMs = 30000;
+
 // A shown top-level window of the process with the class and title (either
-// may be null), other than `avoid`, waited for up to 10 s.
+// may be null), other than `avoid`.
 HWND WaitWindow(DWORD process, const wchar_t* windowClass, const wchar_t* title, HWND avoid = nullptr) {
     TestSupport::WindowQuery query;
     query.process = process;
     query.windowClass = windowClass;
     query.title = title;
     query.avoid = avoid;
-    return TestSupport::WaitProcessWindow(query, 10000);
+    return TestSupport::WaitProcessWindow(query, kStepLimitMs);
 }
+
+// Waits until the window is gone; false when it stayed.
+bool WaitGone(HWND window) {
+    const DWORD start = GetTickCount();
+    while (IsWindow(window)) {
+        if (GetTickCount() - start >= kStepLimitMs) return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+// The copied program ends with the test whatever it asserted: left
+// running it would keep the test's output open until the runner's time-out.
+struct ProgramEnder {
+    std::wstring program;
+    ~ProgramEnder() { TestSupport::EndProcessesOf(program); }
+};
 
 void PostCode(HWND dialog, int id, uint16_t code) {
     PostMessageW(GetDlgItem(dialog, id), WM_COMMAND, MAKEWPARAM(id, code), 0);
@@ -53,13 +74,15 @@ std::wstring Restore(DWORD process, HWND dialog) {
     if (!message) return std::wstring();
     const std::wstring text = BackupTest::ChildTexts(message);
     PostMessageW(message, WM_CLOSE, 0, 0);
-    for (int i = 0; i < 100 && IsWindow(message); ++i) Sleep(50);
+    EXPECT_TRUE(WaitGone(message));
     return text;
 }
 
+// The main window takes no close request while a dialog runs over it: the
+// dialog must be gone before the program is closed.
 void CloseDialog(HWND dialog, int closeId) {
     PostCode(dialog, closeId, AppLayer::GuiBackupDialog::CodeClose);
-    for (int i = 0; i < 100 && IsWindow(dialog); ++i) Sleep(50);
+    EXPECT_TRUE(WaitGone(dialog));
 }
 
 std::wstring TavrelPath() {
@@ -81,6 +104,7 @@ TEST(BackupProgramTest, TavrelRestoresASaveAndAChangedFileOnlyWhenForced) {
 
     const std::wstring exe = b.temp.Join(L"Tavrel.exe");
     ASSERT_TRUE(CopyFileW(TavrelPath().c_str(), exe.c_str(), FALSE));
+    const ProgramEnder ender{exe};
     TestSupport::WriteFileBytes(b.temp.Join(L"Tavrel.ini"),
                                 "[Common]\r\nProgram=Tavrel\r\n[Option]\r\nBackupFolder=" + TestSupport::Utf8(b.root) + "\r\n");
     RawLayer::RawShell shell(TestSupport::W(exe));
@@ -106,7 +130,7 @@ TEST(BackupProgramTest, TavrelRestoresASaveAndAChangedFileOnlyWhenForced) {
     // The running program lists only what its loader read: this save is
     // seen by a new start.
     PostMessageW(main, WM_CLOSE, 0, 0);
-    ASSERT_EQ(WaitForSingleObject(shell.ProcessHandle(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+    ASSERT_EQ(WaitForSingleObject(shell.ProcessHandle(), kStepLimitMs), static_cast<DWORD>(WAIT_OBJECT_0));
     const std::string outside = "\xEF\xBB\xBFmade outside\r\n";
     TestSupport::WriteFileBytes(right, outside);
     ASSERT_TRUE(shell.Execute(TestSupport::W(L"\"" + left + L"\" \"" + right + L"\""), RawLayer::RawString()));
@@ -132,7 +156,7 @@ TEST(BackupProgramTest, TavrelRestoresASaveAndAChangedFileOnlyWhenForced) {
     CloseDialog(dialog, 2505);
 
     PostMessageW(main2, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WaitForSingleObject(shell.ProcessHandle(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(shell.ProcessHandle(), kStepLimitMs), static_cast<DWORD>(WAIT_OBJECT_0));
     // The outside change is the newest backup on disk.
     JobBackupList reread;
     reread.SetOptions(TestSupport::W(b.root), 10, false);
@@ -187,6 +211,7 @@ TEST(BackupProgramTest, AnUnreadableBackupDaysKeepsTheDefaultAndLosesNoRecentBac
 
         const std::wstring exe = temp.Join(L"Tavrel.exe");
         ASSERT_TRUE(CopyFileW(tavrel.c_str(), exe.c_str(), FALSE));
+        const ProgramEnder ender{exe};
         TestSupport::WriteFileBytes(temp.Join(L"Tavrel.ini"), "[Common]\r\nProgram=Tavrel\r\n[Option]\r\nBackupFolder=" +
                                                                    TestSupport::Utf8(root) + "\r\nBackupDays=" + days + "\r\n");
         RawLayer::RawShell shell(TestSupport::W(exe));
@@ -196,7 +221,7 @@ TEST(BackupProgramTest, AnUnreadableBackupDaysKeepsTheDefaultAndLosesNoRecentBac
         for (int i = 0; i < 200 && GetFileAttributesW(expired.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
         EXPECT_EQ(GetFileAttributesW(expired.c_str()), INVALID_FILE_ATTRIBUTES) << days;
         PostMessageW(main, WM_CLOSE, 0, 0);
-        EXPECT_EQ(WaitForSingleObject(shell.ProcessHandle(), 10000), static_cast<DWORD>(WAIT_OBJECT_0)) << days;
+        EXPECT_EQ(WaitForSingleObject(shell.ProcessHandle(), kStepLimitMs), static_cast<DWORD>(WAIT_OBJECT_0)) << days;
         for (const int back : kept) {
             EXPECT_EQ(TestSupport::FileText(root + L"\\" + DatedName(back) + L"\\a.txt"), "kept")
                 << "BackupDays=" << days << ", " << back << " days back";
