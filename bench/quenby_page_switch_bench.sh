@@ -15,9 +15,11 @@ source "$here/bench/common.sh"
 bench_exe quenby_page_switch_bench
 
 bench_work
-python3 - "$work" <<'PY'
-import struct, sys, zlib
+python3 - "$work" "$here/bench" <<'PY'
+import sys
 out = sys.argv[1]
+sys.path.insert(0, sys.argv[2])
+from rgb_png import write_rgb_png
 # A 1000 x 1400 RGB picture: blocks of colour with a gradient across them.
 width, height = 1000, 1400
 rows = bytearray()
@@ -27,13 +29,7 @@ for y in range(height):
         block = (x // 125 + y // 175) % 4
         row += bytes(((x * 255) // width, (y * 255) // height, (0, 90, 180, 255)[block]))
     rows += row
-def chunk(kind, data):
-    body = kind + data
-    return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
-png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
-png += chunk(b"IDAT", zlib.compress(bytes(rows), 6)) + chunk(b"IEND", b"")
-with open(out + "/big.png", "wb") as f:
-    f.write(png)
+write_rgb_png(out + "/big.png", width, height, rows)
 text = ("# T\n\nA paragraph before the picture, long enough to wrap once in the window.\n\n"
         "![picture](%s)\n\nThe first short paragraph.\n\nThe second short paragraph.\n\n"
         "The third short paragraph.\n")

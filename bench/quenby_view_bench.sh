@@ -22,22 +22,18 @@ command -v cmark >/dev/null || { echo "cmark is missing (scripts/setup.sh instal
 bench_work
 python3 "$here/bench/make_help_document.py" "$work"
 python3 "$here/bench/make_help_document.py" "$work" ja
-python3 - "$work" <<'PY'
-import struct, sys, zlib
+python3 - "$work" "$here/bench" <<'PY'
+import sys
 out = sys.argv[1]
+sys.path.insert(0, sys.argv[2])
+from rgb_png import write_rgb_png
 # A 2000 x 1500 RGB picture: horizontal bands of colour.
 width, height = 2000, 1500
 rows = bytearray()
 for y in range(height):
     shade = (y * 255) // height
     rows += b"\x00" + bytes((shade, 160, 255 - shade)) * width
-def chunk(kind, data):
-    body = kind + data
-    return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
-png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
-png += chunk(b"IDAT", zlib.compress(bytes(rows), 6)) + chunk(b"IEND", b"")
-with open(out + "/big.png", "wb") as f:
-    f.write(png)
+write_rgb_png(out + "/big.png", width, height, rows)
 lines = open(out + "/help.md", newline="").read().split("\n")
 with_pictures = []
 for i, line in enumerate(lines):
